@@ -1,0 +1,34 @@
+# A module is a folder of sources that becomes a library of the same name.
+# Sources are found by glob so that a new file needs no edit here.
+function(folmira_module name)
+  cmake_parse_arguments(M "" "" "PUBLIC_LIBS;PRIVATE_LIBS;DEFINES" ${ARGN})
+  file(GLOB_RECURSE sources CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/${name}/*.cpp")
+  if(sources)
+    add_library(${name} STATIC ${sources})
+    target_include_directories(${name} PUBLIC "${CMAKE_SOURCE_DIR}")
+    target_link_libraries(${name} PUBLIC ${M_PUBLIC_LIBS} PRIVATE ${M_PRIVATE_LIBS})
+    target_compile_definitions(${name} PRIVATE ${M_DEFINES})
+  else()
+    add_library(${name} INTERFACE)
+    target_include_directories(${name} INTERFACE "${CMAKE_SOURCE_DIR}")
+    target_link_libraries(${name} INTERFACE ${M_PUBLIC_LIBS})
+  endif()
+endfunction()
+
+# One GoogleTest program per module, from every source under tests/<module>.
+function(folmira_tests name)
+  cmake_parse_arguments(T "" "" "LIBS" ${ARGN})
+  file(GLOB_RECURSE sources CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/tests/${name}/*.cpp")
+  if(NOT sources)
+    return()
+  endif()
+  add_executable(${name}Tests ${sources})
+  target_include_directories(${name}Tests PRIVATE "${CMAKE_SOURCE_DIR}")
+  target_link_libraries(${name}Tests PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
+  target_compile_definitions(${name}Tests PRIVATE
+    FOLMIRA_TEST_DATA="${CMAKE_SOURCE_DIR}/tests/data"
+    POINTERHOLDER_TRANSITION=4)
+  gtest_discover_tests(${name}Tests
+    DISCOVERY_MODE PRE_TEST
+    PROPERTIES ENVIRONMENT "FOLMIRA_RESOURCES=${FOLMIRA_BUILD_RESOURCES};QT_QPA_PLATFORM=offscreen")
+endfunction()
