@@ -24,25 +24,18 @@ std::string decodeText(const std::vector<std::uint8_t>& data)
 Lines splitTextLines(std::string_view text)
 {
     Lines lines;
-    std::string line;
-    auto finish = [&] {
+    lines.reserve(text.size() / 40 + 1);
+    auto add = [&](std::string_view line) {
         std::size_t end = line.find_last_not_of(" \t");
-        line.erase(end == std::string::npos ? 0 : end + 1);
-        lines.push_back(std::move(line));
-        line.clear();
+        lines.emplace_back(line.substr(0, end == std::string_view::npos ? 0 : end + 1));
     };
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        char c = text[i];
-        if (c == '\r') {
-            if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
-            finish();
-        } else if (c == '\n' || c == '\f') {
-            finish();
-        } else {
-            line += c;
-        }
+    std::size_t start = 0;
+    for (std::size_t at = text.find_first_of("\r\n\f"); at != std::string_view::npos;
+         at = text.find_first_of("\r\n\f", start)) {
+        add(text.substr(start, at - start));
+        start = at + ((text[at] == '\r' && at + 1 < text.size() && text[at + 1] == '\n') ? 2 : 1);
     }
-    finish();
+    add(text.substr(start));
     return lines;
 }
 
