@@ -1,5 +1,6 @@
 #include "FolmiraKit/Model/Folmira.h"
 
+#include "FolmiraKit/Readers/Markdown.h"
 #include "FolmiraKit/Readers/PlainText.h"
 #include "FolmiraKit/Word/DocxReader.h"
 #include "Platform/Text.h"
@@ -34,10 +35,9 @@ namespace {
 BigDocument dispatch(Source source, const Bytes& data, const std::string& title,
                      const std::optional<std::filesystem::path>& folder)
 {
-    (void)folder;
     switch (source) {
     case Source::text: return readPlainText(data, title);
-    case Source::markdown: notReadYet("Markdown");
+    case Source::markdown: return readMarkdown(data, title, folder);
     case Source::rtf: notReadYet("RTF");
     case Source::word: return DocxReader::read(data, title);
     case Source::pdf: notReadYet("PDF");

@@ -50,6 +50,9 @@ std::optional<ListMarker> listMarker(std::string_view text)
     const auto& bullets = bulletCharacters();
     if (std::find(bullets.begin(), bullets.end(), first) != bullets.end()) return bulletMarker(rest, first);
 
+    // A label is at most "(" and four characters, so its delimiter comes within six bytes.
+    std::string_view head = rest.substr(0, 6);
+    if (head.find_first_of(".)") == std::string_view::npos) return std::nullopt;
     static const Platform::Regex numbered("^\\(?([0-9]{1,3}|[a-zA-Z]|[ivxIVX]{2,4})([.)])[ \\t]+(\\S.*)$");
     auto match = numbered.firstMatch(rest);
     if (!match) return std::nullopt;

@@ -24,25 +24,20 @@ std::string decodeText(const std::vector<std::uint8_t>& data)
 Lines splitTextLines(std::string_view text)
 {
     Lines lines;
-    std::string line;
-    auto finish = [&] {
+    lines.reserve(text.size() / 40 + 1);
+    auto add = [&](std::string_view line) {
         std::size_t end = line.find_last_not_of(" \t");
-        line.erase(end == std::string::npos ? 0 : end + 1);
-        lines.push_back(std::move(line));
-        line.clear();
+        lines.emplace_back(line.substr(0, end == std::string_view::npos ? 0 : end + 1));
     };
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        char c = text[i];
-        if (c == '\r') {
-            if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
-            finish();
-        } else if (c == '\n' || c == '\f') {
-            finish();
-        } else {
-            line += c;
-        }
+    std::size_t start = 0;
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        char c = text[at];
+        if (c != '\n' && c != '\r' && c != '\f') continue;
+        add(text.substr(start, at - start));
+        if (c == '\r' && at + 1 < text.size() && text[at + 1] == '\n') ++at;
+        start = at + 1;
     }
-    finish();
+    add(text.substr(start));
     return lines;
 }
 
@@ -154,16 +149,16 @@ std::optional<char> setextUnderline(std::string_view line)
     return t.front();
 }
 
-std::vector<Lines> lineGroups(const Lines& lines)
+std::vector<Lines> lineGroups(Lines lines)
 {
     std::vector<Lines> groups;
     Lines current;
-    for (const auto& line : lines) {
+    for (auto& line : lines) {
         if (isBlankLine(line)) {
             if (!current.empty()) groups.push_back(std::move(current));
             current.clear();
         } else {
-            current.push_back(line);
+            current.push_back(std::move(line));
         }
     }
     if (!current.empty()) groups.push_back(std::move(current));
