@@ -1,0 +1,12 @@
+// The application's tests need a QApplication for widgets, timers and queued
+// calls; this main replaces GoogleTest's own.
+
+#include <QApplication>
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
