@@ -10,8 +10,8 @@ namespace FolmiraApp {
 MainWindow::MainWindow(AppModel& model, QWidget* parent) : QMainWindow(parent), model_(model)
 {
     setObjectName(QStringLiteral("main"));
-    setMinimumSize(minimumSize);
-    resize(defaultSize);
+    setMinimumSize(minimumWindowSize);
+    resize(defaultWindowSize);
     toolBar_ = addToolBar(QStringLiteral("Toolbar"));
     toolBar_->setObjectName(QStringLiteral("toolbar"));
     toolBar_->setMovable(false);

@@ -16,8 +16,8 @@ class MainWindow : public QMainWindow {
     Q_OBJECT
 
 public:
-    static constexpr QSize minimumSize{1040, 660};
-    static constexpr QSize defaultSize{1360, 860};
+    static constexpr QSize minimumWindowSize{1040, 660};
+    static constexpr QSize defaultWindowSize{1360, 860};
 
     explicit MainWindow(AppModel& model, QWidget* parent = nullptr);
 
