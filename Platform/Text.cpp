@@ -36,29 +36,39 @@ icu::BreakIterator& characterIterator()
     return *iterator;
 }
 
+// Runs ICU's break rules over text[begin, end), offsetting what it reports.
+template <typename Visit>
+bool visitWithIcu(std::string_view text, std::size_t begin, std::size_t end, Visit& visit)
+{
+    UErrorCode status = U_ZERO_ERROR;
+    UText* ut = utext_openUTF8(nullptr, text.data() + begin, static_cast<int64_t>(end - begin), &status);
+    if (U_FAILURE(status)) return false;
+    icu::BreakIterator& it = characterIterator();
+    it.setText(ut, status);
+    bool going = true;
+    std::int32_t from = it.first();
+    for (std::int32_t to = it.next(); going && to != icu::BreakIterator::DONE; from = to, to = it.next())
+        going = visit(begin + static_cast<std::size_t>(from), begin + static_cast<std::size_t>(to));
+    utext_close(ut);
+    return going;
+}
+
 // Calls `visit(begin, end)` for each cluster; stops when it returns false.
+// Between two ASCII characters there is always a cluster boundary (but for
+// CR LF), so ICU only sees the stretches around non-ASCII text.
 template <typename Visit>
 void forEachCluster(std::string_view text, Visit visit)
 {
-    if (text.empty()) return;
-    if (isAscii(text)) {
-        for (std::size_t i = 0; i < text.size();) {
-            std::size_t next = (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ? i + 2 : i + 1;
-            if (!visit(i, next)) return;
-            i = next;
-        }
-        return;
+    const std::size_t n = text.size();
+    auto ascii = [&](std::size_t i) { return static_cast<unsigned char>(text[i]) < 0x80; };
+    auto boundary = [&](std::size_t j) { return ascii(j - 1) && ascii(j) && !(text[j - 1] == '\r' && text[j] == '\n'); };
+    for (std::size_t i = 0; i < n;) {
+        std::size_t j = i + 1;
+        while (j < n && !boundary(j)) ++j;
+        bool going = (j == i + 1 || (j == i + 2 && text[i] == '\r')) ? visit(i, j) : visitWithIcu(text, i, j, visit);
+        if (!going) return;
+        i = j;
     }
-    UErrorCode status = U_ZERO_ERROR;
-    UText* ut = utext_openUTF8(nullptr, text.data(), static_cast<int64_t>(text.size()), &status);
-    if (U_FAILURE(status)) return;
-    icu::BreakIterator& it = characterIterator();
-    it.setText(ut, status);
-    std::int32_t begin = it.first();
-    for (std::int32_t end = it.next(); end != icu::BreakIterator::DONE; begin = end, end = it.next()) {
-        if (!visit(static_cast<std::size_t>(begin), static_cast<std::size_t>(end))) break;
-    }
-    utext_close(ut);
 }
 
 const icu::Normalizer2& nfcNormalizer()
@@ -114,6 +124,11 @@ std::string_view trimScalars(std::string_view text, Pred drop)
 
 int characterCount(std::string_view text)
 {
+    if (isAscii(text)) {
+        int crlf = 0;
+        for (std::size_t i = 0; i + 1 < text.size(); ++i) crlf += text[i] == '\r' && text[i + 1] == '\n';
+        return static_cast<int>(text.size()) - crlf;
+    }
     int count = 0;
     forEachCluster(text, [&](std::size_t, std::size_t) { ++count; return true; });
     return count;

@@ -21,3 +21,58 @@ TEST(TextCharacters, CountsGraphemeClustersNotBytes)
     EXPECT_EQ(Text::dropLast("xye\u0301", 1), "xy");
     EXPECT_EQ(Text::prefix("e\u0301xy", 2), "e\u0301x");
 }
+
+TEST(TextEquality, CanonicalEquivalence)
+{
+    EXPECT_TRUE(Text::canonicallyEqual("\u00E9", "e\u0301"));
+    EXPECT_EQ(Text::canonicalHash("\u00E9"), Text::canonicalHash("e\u0301"));
+    EXPECT_FALSE(Text::canonicallyEqual("e", "e\u0301"));
+    EXPECT_FALSE(Text::canonicallyEqual("abc", "abd"));
+    EXPECT_EQ(Text::nfc("A\u030A"), "\u00C5");
+}
+
+TEST(TextTrimming, WhiteSpaceSets)
+{
+    EXPECT_EQ(Text::trimSpacesTabs(" \t a\u00A0 \t"), "a\u00A0");
+    EXPECT_EQ(Text::trimWhitespace("\u00A0\u2003 a \n"), "a \n");
+    EXPECT_EQ(Text::trimWhitespaceAndNewlines("\u2028\r\n a b\u3000\n"), "a b");
+    EXPECT_EQ(Text::trimWhitespaceAndNewlines(" \n "), "");
+    EXPECT_EQ(Text::splitOmittingEmpty("  a  b ", U' '), (std::vector<std::string_view>{"a", "b"}));
+}
+
+TEST(TextClasses, LettersAndCase)
+{
+    EXPECT_TRUE(Text::isLetter("\u00E9"));
+    EXPECT_TRUE(Text::isLetter("\u05D0")); // Hebrew alef: a letter with no case
+    EXPECT_FALSE(Text::isLetter("1"));
+    EXPECT_TRUE(Text::isUppercase("\u00C9"));
+    EXPECT_TRUE(Text::isUppercase("E\u0301"));
+    EXPECT_FALSE(Text::isUppercase("\u05D0"));
+    EXPECT_TRUE(Text::isLowercase("e\u0301"));
+    EXPECT_FALSE(Text::isLowercase("1"));
+    EXPECT_TRUE(Text::isAlphanumeric("7"));
+    EXPECT_FALSE(Text::isAlphanumeric("-"));
+    EXPECT_TRUE(Text::containsLetter("12 \u00E9"));
+    EXPECT_FALSE(Text::containsLetter("12 -- 3"));
+    EXPECT_EQ(Text::lowercased("\u00C9COLE"), "\u00E9cole");
+    EXPECT_EQ(Text::uppercased("stra\u00DFe"), "STRASSE");
+}
+
+TEST(TextDecoding, StrictAndLenient)
+{
+    EXPECT_EQ(Text::decodeUtf8(Bytes{'a', 0xC3, 0xA9}), "a\u00E9");
+    EXPECT_FALSE(Text::decodeUtf8(Bytes{'a', 0xC3}));
+    EXPECT_FALSE(Text::decodeUtf8(Bytes{0xED, 0xA0, 0x80})); // an encoded surrogate
+    EXPECT_EQ(Text::decodeUtf8Lossy(Bytes{'a', 0xFF, 'b', 0xC3}), "a\uFFFDb\uFFFD");
+    EXPECT_EQ(Text::decodeUtf16(Bytes{0xFF, 0xFE, 'h', 0}), "h");
+    EXPECT_EQ(Text::decodeUtf16(Bytes{0xFE, 0xFF, 0, 'h'}), "h");
+    EXPECT_FALSE(Text::decodeUtf16(Bytes{0xFF, 0xFE, 0x00, 0xD8})); // unpaired high surrogate
+    EXPECT_FALSE(Text::decodeUtf16(Bytes{0xFF, 0xFE, 'h'}));
+    EXPECT_EQ(Text::decodeWindows1252(Bytes{0x80, 0x93, 0x94, 0xE9}), "\u20AC\u201C\u201D\u00E9");
+    for (std::uint8_t undefined : {0x81, 0x8D, 0x8F, 0x90, 0x9D})
+        EXPECT_FALSE(Text::decodeWindows1252(Bytes{'a', undefined})) << int(undefined);
+    EXPECT_EQ(Text::decodeLatin1(reinterpret_cast<const std::uint8_t*>("\xC3\xA9"), 2), "\u00C3\u00A9");
+    const std::uint8_t mac[] = {0x8E};
+    EXPECT_EQ(Text::decodeNamed(mac, 1, "macintosh"), "\u00E9");
+    EXPECT_FALSE(Text::decodeNamed(mac, 1, "no-such-encoding"));
+}

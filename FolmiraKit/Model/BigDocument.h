@@ -1,0 +1,38 @@
+#pragma once
+
+// A read document: what every reader produces and the renderer consumes.
+
+#include "FolmiraKit/Model/Block.h"
+#include "FolmiraKit/Model/Conversion.h"
+
+#include <array>
+#include <string>
+#include <vector>
+
+namespace FolmiraKit {
+
+struct BigDocument {
+    enum class Source { text, markdown, rtf, word, pdf };
+    static constexpr std::array<Source, 5> allSources{Source::text, Source::markdown, Source::rtf, Source::word,
+                                                      Source::pdf};
+
+    std::string title; // the file name without its extension
+    Source source = Source::text;
+    Blocks blocks;
+    std::vector<ConversionNote> notes; // in the order they were made
+
+    // Every block's plain text, joined with "\n" (a rule gives an empty line).
+    std::string plainText() const;
+    // The plain text of each heading, in order.
+    std::vector<std::string> headings() const;
+    int tableCount() const;
+    int imageCount() const;
+
+    bool operator==(const BigDocument&) const = default;
+};
+
+std::string_view toString(BigDocument::Source source);
+template <>
+std::optional<BigDocument::Source> fromString<BigDocument::Source>(std::string_view text);
+
+} // namespace FolmiraKit

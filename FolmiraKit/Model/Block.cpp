@@ -1,0 +1,37 @@
+#include "FolmiraKit/Model/Block.h"
+
+#include "Platform/Text.h"
+
+namespace FolmiraKit {
+
+bool Picture::operator==(const Picture& other) const
+{
+    return width == other.width && height == other.height && data == other.data &&
+           Platform::Text::canonicallyEqual(alt, other.alt);
+}
+
+std::string Block::plainText() const
+{
+    struct Visitor {
+        std::string operator()(const Heading& h) const { return plain(h.runs); }
+        std::string operator()(const Paragraph& p) const { return plain(p.runs); }
+        std::string operator()(const ListItem& item) const { return plain(item.runs); }
+        std::string operator()(const Table& table) const
+        {
+            std::string out;
+            for (std::size_t r = 0; r < table.rows.size(); ++r) {
+                if (r > 0) out += '\n';
+                for (std::size_t c = 0; c < table.rows[r].size(); ++c) {
+                    if (c > 0) out += ' ';
+                    out += plain(table.rows[r][c]);
+                }
+            }
+            return out;
+        }
+        std::string operator()(const Image& image) const { return image.picture.alt; }
+        std::string operator()(const Rule&) const { return {}; }
+    };
+    return std::visit(Visitor{}, value_);
+}
+
+} // namespace FolmiraKit

@@ -1,0 +1,114 @@
+#include "FolmiraKit/Model/Folmira.h"
+
+#include "FolmiraKit/Readers/Markdown.h"
+#include "FolmiraKit/Readers/PlainText.h"
+#include "FolmiraKit/Word/DocxReader.h"
+#include "Platform/Text.h"
+
+#include <fstream>
+#include <iterator>
+
+namespace FolmiraKit {
+
+namespace Text = Platform::Text;
+using Source = BigDocument::Source;
+using Bytes = std::vector<std::uint8_t>;
+
+std::string_view Brand::helpURL()
+{
+#ifdef FOLMIRA_HELP_URL
+    return FOLMIRA_HELP_URL;
+#else
+    return "https://folmira.app/help";
+#endif
+}
+
+namespace {
+
+[[noreturn]] void notReadYet(std::string_view kind)
+{
+    throw ConversionError(ConversionError::Reason::unsupported,
+                          "Folmira doesn’t read " + std::string(kind) + " files yet.");
+}
+
+// One row per source: the reader that turns its bytes into a document.
+BigDocument dispatch(Source source, const Bytes& data, const std::string& title,
+                     const std::optional<std::filesystem::path>& folder)
+{
+    switch (source) {
+    case Source::text: return readPlainText(data, title);
+    case Source::markdown: return readMarkdown(data, title, folder);
+    case Source::rtf: notReadYet("RTF");
+    case Source::word: return DocxReader::read(data, title);
+    case Source::pdf: notReadYet("PDF");
+    }
+    notReadYet("these");
+}
+
+BigDocument keepingLineBreaks(BigDocument document, const Bytes& data)
+{
+    if (document.source == Source::text) {
+        document.blocks = plainTextBlocks(lineGroups(splitTextLines(decodeText(data))), true);
+    } else if (document.source == Source::markdown) {
+        for (auto& block : document.blocks)
+            if (auto* paragraph = block.as<Block::Paragraph>()) paragraph->lineBreaks = true;
+    }
+    return document;
+}
+
+std::optional<Bytes> readFile(const std::filesystem::path& url)
+{
+    std::error_code error;
+    if (std::filesystem::is_directory(url, error)) return std::nullopt;
+    std::ifstream in(url, std::ios::binary);
+    if (!in) return std::nullopt;
+    Bytes data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (in.bad()) return std::nullopt;
+    return data;
+}
+
+} // namespace
+
+std::optional<Source> Folmira::source(std::string_view forExtension)
+{
+    std::string extension = Text::lowercased(forExtension);
+    if (extension == "txt" || extension == "text") return Source::text;
+    if (extension == "md" || extension == "markdown") return Source::markdown;
+    if (extension == "rtf") return Source::rtf;
+    if (extension == "docx") return Source::word;
+    if (extension == "pdf") return Source::pdf;
+    return std::nullopt;
+}
+
+BigDocument Folmira::read(const std::filesystem::path& url, bool keepLineBreaks)
+{
+    auto data = readFile(url);
+    if (!data)
+        throw ConversionError(ConversionError::Reason::damaged,
+                              "“" + url.filename().string() + "” couldn’t be opened.");
+    std::string extension = url.extension().string();
+    if (!extension.empty()) extension.erase(0, 1);
+    return readBytes(*data, extension, url.stem().string(), url.parent_path(), keepLineBreaks);
+}
+
+BigDocument Folmira::readBytes(const Bytes& data, std::string_view fileExtension, const std::string& title,
+                               const std::optional<std::filesystem::path>& folder, bool keepLineBreaks)
+{
+    auto kind = source(fileExtension);
+    if (!kind) {
+        if (Text::lowercased(fileExtension) == "doc")
+            throw ConversionError(ConversionError::Reason::unsupported,
+                                  "This is an older Word file (.doc). Open it in Word or Pages and save it as .docx, "
+                                  "then drop that in.");
+        throw ConversionError(ConversionError::Reason::unsupported,
+                              "Folmira reads text (.txt), Markdown (.md), RTF, Word (.docx) and PDFs with text in "
+                              "them. “." + std::string(fileExtension) + "” files aren’t one of those.");
+    }
+    if (data.empty()) throw ConversionError(ConversionError::Reason::empty, emptyFileMessage);
+
+    BigDocument document = dispatch(*kind, data, title, folder);
+    if (keepLineBreaks) return keepingLineBreaks(std::move(document), data);
+    return document;
+}
+
+} // namespace FolmiraKit

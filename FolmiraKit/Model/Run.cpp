@@ -1,0 +1,106 @@
+#include "FolmiraKit/Model/Run.h"
+
+#include "Platform/Regex.h"
+#include "Platform/Text.h"
+
+#include <nlohmann/json.hpp>
+
+namespace FolmiraKit {
+
+namespace Text = Platform::Text;
+
+bool Run::operator==(const Run& other) const
+{
+    return bold == other.bold && italic == other.italic && Text::canonicallyEqual(text, other.text);
+}
+
+std::string plain(const Runs& runs)
+{
+    std::size_t size = 0;
+    for (const auto& run : runs) size += run.text.size();
+    std::string out;
+    out.reserve(size);
+    for (const auto& run : runs) out += run.text;
+    return out;
+}
+
+namespace {
+
+bool isBlank(const std::string& text) { return Text::trimWhitespaceAndNewlines(text).empty(); }
+
+bool isEndSpace(char c) { return c == ' ' || c == '\t' || c == '\n'; }
+
+void mergeSameStyle(const Runs& in, Runs& out)
+{
+    for (const auto& run : in) {
+        if (run.text.empty()) continue;
+        if (!out.empty() && out.back().bold == run.bold && out.back().italic == run.italic)
+            out.back().text += run.text;
+        else
+            out.push_back(run);
+    }
+}
+
+bool hasSpaceStretch(const std::string& text)
+{
+    // Only a pair of spaces, tabs or no-break spaces can need collapsing.
+    for (std::size_t i = 0; i + 1 < text.size(); ++i) {
+        char c = text[i], d = text[i + 1];
+        bool first = c == ' ' || c == '\t' || (c == '\xC2' && d == '\xA0');
+        if (first) return true;
+    }
+    return false;
+}
+
+} // namespace
+
+Runs tidied(Runs runs)
+{
+    static const Platform::Regex spaces("[ \\t\\u00A0]{2,}");
+    Runs merged;
+    merged.reserve(runs.size());
+    mergeSameStyle(runs, merged);
+
+    for (auto& run : merged)
+        if (hasSpaceStretch(run.text)) run.text = spaces.replaceAll(run.text, " ");
+
+    std::size_t first = 0, last = merged.size();
+    while (first < last && isBlank(merged[first].text)) ++first;
+    while (last > first && isBlank(merged[last - 1].text)) --last;
+    Runs out(std::make_move_iterator(merged.begin() + static_cast<std::ptrdiff_t>(first)),
+             std::make_move_iterator(merged.begin() + static_cast<std::ptrdiff_t>(last)));
+    if (out.empty()) return out;
+
+    // Characters are compared whole, so a CR LF pair at an end stays.
+    std::string& head = out.front().text;
+    std::size_t cut = 0;
+    while (cut < head.size() && isEndSpace(head[cut])) ++cut;
+    head.erase(0, cut);
+    std::string& tail = out.back().text;
+    std::size_t end = tail.size();
+    while (end > 0 && isEndSpace(tail[end - 1]) && !(tail[end - 1] == '\n' && end >= 2 && tail[end - 2] == '\r')) --end;
+    tail.erase(end);
+    return out;
+}
+
+std::string encodeRun(const Run& run)
+{
+    return nlohmann::json{{"text", run.text}, {"bold", run.bold}, {"italic", run.italic}}.dump();
+}
+
+std::optional<Run> decodeRun(std::string_view json)
+{
+    auto value = nlohmann::json::parse(json, nullptr, false);
+    if (!value.is_object()) return std::nullopt;
+    auto text = value.find("text"), bold = value.find("bold"), italic = value.find("italic");
+    if (text == value.end() || bold == value.end() || italic == value.end()) return std::nullopt;
+    if (!text->is_string() || !bold->is_boolean() || !italic->is_boolean()) return std::nullopt;
+    return Run(text->get<std::string>(), bold->get<bool>(), italic->get<bool>());
+}
+
+} // namespace FolmiraKit
+
+std::size_t std::hash<FolmiraKit::Run>::operator()(const FolmiraKit::Run& run) const noexcept
+{
+    return Platform::Text::canonicalHash(run.text) * 4 + (run.bold ? 2 : 0) + (run.italic ? 1 : 0);
+}

@@ -1,0 +1,213 @@
+// Pictures through gdk-pixbuf (decoding) and Cairo (PNG encoding).
+//
+// The size check happens in the loader's "size-prepared" signal, which every
+// gdk-pixbuf loader emits as soon as it has read the header and before it
+// allocates the pixel buffer. Asking the loader for a size of 0 × 0 there makes
+// it stop, so neither a size query nor an oversized picture decodes anything.
+// Bytes are fed in slices so that a loader which ignores that request is still
+// cut off after the next slice.
+
+#include "Platform/Images.h"
+
+#include <cairo.h>
+#include <gdk-pixbuf/gdk-pixbuf.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace Platform {
+
+struct Image::Pixels {
+    Bitmap bitmap;
+    Bytes jpeg;
+    bool isJpeg = false;
+};
+
+namespace {
+
+constexpr std::size_t sliceSize = 64 * 1024;
+
+struct LoaderState {
+    bool sizeOnly = false;
+    bool sized = false;
+    bool refused = false;
+    int width = 0;
+    int height = 0;
+};
+
+void onSizePrepared(GdkPixbufLoader* loader, int width, int height, gpointer data)
+{
+    auto* state = static_cast<LoaderState*>(data);
+    state->sized = true;
+    state->width = width;
+    state->height = height;
+    bool tooBig = width <= 0 || height <= 0
+        || static_cast<std::int64_t>(width) * static_cast<std::int64_t>(height) > maxImagePixels;
+    if (tooBig) state->refused = true;
+    if (tooBig || state->sizeOnly) gdk_pixbuf_loader_set_size(loader, 0, 0);
+}
+
+// Owns a loader; closes it before the last reference goes, as gdk-pixbuf asks.
+class Loader {
+public:
+    explicit Loader(LoaderState& state) : loader_(gdk_pixbuf_loader_new())
+    {
+        g_signal_connect(loader_, "size-prepared", G_CALLBACK(onSizePrepared), &state);
+    }
+    ~Loader()
+    {
+        if (!closed_) close();
+        g_object_unref(loader_);
+    }
+    Loader(const Loader&) = delete;
+    Loader& operator=(const Loader&) = delete;
+
+    // Feeds `data` slice by slice until it is all in, the loader fails, or
+    // `enough` says the rest is not wanted.
+    template <typename Enough>
+    bool write(const Bytes& data, Enough enough)
+    {
+        for (std::size_t at = 0; at < data.size(); at += sliceSize) {
+            std::size_t n = std::min(sliceSize, data.size() - at);
+            GError* error = nullptr;
+            bool ok = gdk_pixbuf_loader_write(loader_, data.data() + at, n, &error);
+            if (error) g_error_free(error);
+            if (!ok) return false;
+            if (enough()) return true;
+        }
+        return true;
+    }
+
+    bool close()
+    {
+        closed_ = true;
+        GError* error = nullptr;
+        bool ok = gdk_pixbuf_loader_close(loader_, &error);
+        if (error) g_error_free(error);
+        return ok;
+    }
+
+    GdkPixbufLoader* get() const { return loader_; }
+
+private:
+    GdkPixbufLoader* loader_;
+    bool closed_ = false;
+};
+
+bool isJpegFormat(GdkPixbufLoader* loader)
+{
+    GdkPixbufFormat* format = gdk_pixbuf_loader_get_format(loader);
+    if (!format) return false;
+    gchar* name = gdk_pixbuf_format_get_name(format);
+    bool jpeg = name && std::strcmp(name, "jpeg") == 0;
+    g_free(name);
+    return jpeg;
+}
+
+// gdk-pixbuf keeps straight (not premultiplied) RGB(A) bytes; Cairo wants
+// premultiplied ARGB words.
+std::optional<Bitmap> bitmapFromPixbuf(GdkPixbuf* pixbuf)
+{
+    if (gdk_pixbuf_get_colorspace(pixbuf) != GDK_COLORSPACE_RGB || gdk_pixbuf_get_bits_per_sample(pixbuf) != 8)
+        return std::nullopt;
+    int width = gdk_pixbuf_get_width(pixbuf), height = gdk_pixbuf_get_height(pixbuf);
+    int channels = gdk_pixbuf_get_n_channels(pixbuf), stride = gdk_pixbuf_get_rowstride(pixbuf);
+    bool alpha = gdk_pixbuf_get_has_alpha(pixbuf);
+    if (width <= 0 || height <= 0 || channels < (alpha ? 4 : 3)) return std::nullopt;
+    const guint8* source = gdk_pixbuf_read_pixels(pixbuf);
+
+    Bitmap bitmap{width, height, {}};
+    bitmap.pixels.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+    std::uint32_t* out = bitmap.pixels.data();
+    for (int y = 0; y < height; ++y) {
+        const guint8* p = source + static_cast<std::size_t>(y) * static_cast<std::size_t>(stride);
+        for (int x = 0; x < width; ++x, p += channels) {
+            std::uint32_t a = alpha ? p[3] : 255;
+            auto premultiply = [a](std::uint32_t c) { return (c * a + 127) / 255; };
+            *out++ = (a << 24) | (premultiply(p[0]) << 16) | (premultiply(p[1]) << 8) | premultiply(p[2]);
+        }
+    }
+    return bitmap;
+}
+
+cairo_status_t appendToBytes(void* closure, const unsigned char* data, unsigned int length)
+{
+    auto* out = static_cast<Bytes*>(closure);
+    out->insert(out->end(), data, data + length);
+    return CAIRO_STATUS_SUCCESS;
+}
+
+bool bitmapIsWhole(const Bitmap& bitmap)
+{
+    return bitmap.width > 0 && bitmap.height > 0
+        && bitmap.pixels.size() == static_cast<std::size_t>(bitmap.width) * static_cast<std::size_t>(bitmap.height);
+}
+
+} // namespace
+
+std::optional<ImageInfo> imageInfo(const Bytes& data)
+{
+    if (data.empty()) return std::nullopt;
+    LoaderState state;
+    state.sizeOnly = true;
+    {
+        Loader loader(state);
+        loader.write(data, [&] { return state.sized; });
+        // Some loaders only read the header once they have every byte.
+        if (!state.sized) loader.close();
+    }
+    if (!state.sized || state.refused) return std::nullopt;
+    return ImageInfo{static_cast<double>(state.width), static_cast<double>(state.height)};
+}
+
+std::optional<Image> Image::decode(const Bytes& data)
+{
+    if (data.empty()) return std::nullopt;
+    LoaderState state;
+    Loader loader(state);
+    if (!loader.write(data, [&] { return state.refused; }) || state.refused) return std::nullopt;
+    if (!loader.close() || state.refused) return std::nullopt;
+    GdkPixbuf* pixbuf = gdk_pixbuf_loader_get_pixbuf(loader.get()); // owned by the loader
+    if (!pixbuf) return std::nullopt;
+    auto bitmap = bitmapFromPixbuf(pixbuf);
+    if (!bitmap) return std::nullopt;
+
+    auto pixels = std::make_shared<Pixels>();
+    pixels->bitmap = std::move(*bitmap);
+    if (isJpegFormat(loader.get())) {
+        pixels->isJpeg = true;
+        pixels->jpeg = data;
+    }
+    return Image(std::move(pixels));
+}
+
+std::optional<Image> Image::make(Bitmap bitmap)
+{
+    if (!bitmapIsWhole(bitmap)) return std::nullopt;
+    auto pixels = std::make_shared<Pixels>();
+    pixels->bitmap = std::move(bitmap);
+    return Image(std::move(pixels));
+}
+
+int Image::width() const { return pixels_->bitmap.width; }
+int Image::height() const { return pixels_->bitmap.height; }
+const Bytes* Image::jpegData() const { return pixels_->isJpeg ? &pixels_->jpeg : nullptr; }
+const Bitmap& Image::bitmap() const { return pixels_->bitmap; }
+
+std::optional<Bytes> pngData(const Bitmap& bitmap)
+{
+    if (!bitmapIsWhole(bitmap)) return std::nullopt;
+    // Cairo only reads the pixels while writing the PNG.
+    auto* data = reinterpret_cast<unsigned char*>(const_cast<std::uint32_t*>(bitmap.pixels.data()));
+    cairo_surface_t* surface =
+        cairo_image_surface_create_for_data(data, CAIRO_FORMAT_ARGB32, bitmap.width, bitmap.height, bitmap.width * 4);
+    std::unique_ptr<cairo_surface_t, decltype(&cairo_surface_destroy)> owner(surface, cairo_surface_destroy);
+    if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) return std::nullopt;
+    Bytes out;
+    if (cairo_surface_write_to_png_stream(surface, appendToBytes, &out) != CAIRO_STATUS_SUCCESS) return std::nullopt;
+    return out;
+}
+
+std::optional<Bytes> pngData(const Image& image) { return pngData(image.bitmap()); }
+
+} // namespace Platform

@@ -1,0 +1,76 @@
+#pragma once
+
+// Encoded pictures: their pixel size, decoding, and PNG encoding.
+//
+// Decoding goes through gdk-pixbuf and reads whatever formats its installed
+// loaders know (PNG, JPEG, GIF, TIFF, BMP, WebP where a loader exists); only
+// the first frame of a multi-frame file is used. A header that claims more
+// than `maxImagePixels` counts as undecodable, so a hostile file cannot make
+// us allocate gigabytes. Every function is thread-safe and never throws.
+
+#include "Platform/Text.h" // Bytes
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <utility>
+#include <vector>
+
+namespace Platform {
+
+// Largest picture (width × height, in pixels) that is decoded or sized.
+inline constexpr std::int64_t maxImagePixels = 100'000'000;
+
+// Pixel size of an encoded image.
+struct ImageInfo {
+    double width = 0;
+    double height = 0;
+    bool operator==(const ImageInfo&) const = default;
+};
+
+// The pixel width and height of the first image in `data`, read from its header
+// without decoding the pixels. Nothing when the bytes are not an image a loader
+// knows, when a side is 0, or when the image is larger than `maxImagePixels`.
+std::optional<ImageInfo> imageInfo(const Bytes& data);
+
+// A bitmap in memory: rows from the top, each pixel one 32-bit word holding
+// premultiplied alpha, red, green and blue from the high byte down (Cairo's
+// ARGB32 in native byte order). `pixels` holds exactly width × height words.
+struct Bitmap {
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint32_t> pixels;
+};
+
+// `bitmap` encoded as PNG (with alpha). Nothing when its size is 0, its pixel
+// count does not match, or encoding fails.
+std::optional<Bytes> pngData(const Bitmap& bitmap);
+
+// A decoded picture ready to draw: an immutable, cheaply copied handle (copies
+// share the pixels). A JPEG also keeps its original bytes so that a PDF can
+// embed them unchanged instead of the decoded pixels.
+class Image {
+public:
+    // Decodes the first image in `data`; nothing when it cannot be decoded or
+    // exceeds `maxImagePixels`.
+    static std::optional<Image> decode(const Bytes& data);
+    // Wraps a bitmap (moved in); nothing when its size or pixel count is wrong.
+    static std::optional<Image> make(Bitmap bitmap);
+
+    int width() const;
+    int height() const;
+    // The original JPEG bytes, or null when the image did not come from a JPEG.
+    const Bytes* jpegData() const;
+    // The pixels as a bitmap (premultiplied ARGB32).
+    const Bitmap& bitmap() const;
+
+private:
+    struct Pixels;
+    explicit Image(std::shared_ptr<const Pixels> pixels) : pixels_(std::move(pixels)) {}
+    std::shared_ptr<const Pixels> pixels_;
+};
+
+// `image` encoded as PNG; nothing when encoding fails.
+std::optional<Bytes> pngData(const Image& image);
+
+} // namespace Platform

@@ -1,0 +1,184 @@
+#include "Platform/PdfContent.h"
+
+#include <qpdf/QPDFObjectHandle.hh>
+#include <qpdf/QPDFPageObjectHelper.hh>
+
+#include <cmath>
+
+namespace Platform {
+// Defined with the document, which owns the qpdf objects.
+std::optional<QPDFPageObjectHelper> qpdfPageOf(const PdfPage& page);
+} // namespace Platform
+
+namespace Platform::PdfContent {
+
+namespace {
+
+// Operators that take more operands than this do not exist; a stream that piles
+// up more between two operators only wastes memory, so the oldest are dropped.
+constexpr std::size_t maxOperands = 64;
+
+} // namespace
+
+std::optional<double> Operands::popNumber()
+{
+    if (stack_.empty()) return std::nullopt;
+    auto* number = std::get_if<double>(&stack_.back());
+    if (!number) return std::nullopt;
+    double value = *number;
+    stack_.pop_back();
+    return value;
+}
+
+std::optional<std::string> Operands::popName()
+{
+    if (stack_.empty()) return std::nullopt;
+    auto* name = std::get_if<std::string>(&stack_.back());
+    if (!name) return std::nullopt;
+    std::string value = std::move(*name);
+    stack_.pop_back();
+    return value;
+}
+
+void Operands::push(std::variant<std::monostate, double, std::string> operand)
+{
+    if (stack_.size() >= maxOperands) stack_.erase(stack_.begin());
+    stack_.push_back(std::move(operand));
+}
+
+struct ContentStream::Impl {
+    PdfPage page; // keeps the document, and so the qpdf objects, alive
+    std::optional<QPDFPageObjectHelper> pageObject; // set for a page's own stream
+    QPDFObjectHandle form;                          // set for a form XObject's stream
+    QPDFObjectHandle resources;
+    std::shared_ptr<const Impl> parent;
+};
+
+namespace {
+
+// The XObject `name` names in the resources of `stream` or of its parents.
+QPDFObjectHandle lookUpXObject(const ContentStream::Impl* stream, std::string_view name)
+{
+    std::string key = "/" + std::string(name);
+    for (; stream; stream = stream->parent.get()) {
+        QPDFObjectHandle resources = stream->resources;
+        if (!resources.isDictionary()) continue;
+        QPDFObjectHandle xobjects = resources.getKey("/XObject");
+        if (xobjects.isDictionary() && xobjects.hasKey(key)) return xobjects.getKey(key);
+    }
+    return QPDFObjectHandle::newNull();
+}
+
+class Callbacks : public QPDFObjectHandle::ParserCallbacks {
+public:
+    Callbacks(Handler& handler, const ContentStream& stream) : handler_(handler), stream_(stream) {}
+
+    void handleObject(QPDFObjectHandle object) override
+    {
+        if (handler_.stopRequested()) terminateParsing();
+        if (!object.isOperator()) {
+            if (object.isNumber()) {
+                double value = object.getNumericValue();
+                operands_.push(std::isfinite(value) ? std::variant<std::monostate, double, std::string>(value)
+                                                    : std::monostate{});
+            } else if (object.isName()) {
+                operands_.push(object.getName().substr(1));
+            } else {
+                operands_.push(std::monostate{});
+            }
+            return;
+        }
+        std::string op = object.getOperatorValue();
+        if (op == "q") handler_.push();
+        else if (op == "Q") handler_.pop();
+        else if (op == "cm") handler_.concat(operands_);
+        else if (op == "Do") handler_.drawObject(operands_, stream_);
+        operands_.clear();
+    }
+
+    void handleEOF() override {}
+
+private:
+    Handler& handler_;
+    const ContentStream& stream_;
+    Operands operands_;
+};
+
+} // namespace
+
+std::optional<ContentStream> ContentStream::ofPage(const PdfPage& page)
+{
+    auto pageObject = qpdfPageOf(page);
+    if (!pageObject) return std::nullopt;
+    try {
+        auto impl = std::make_shared<Impl>(Impl{page, pageObject, QPDFObjectHandle::newNull(),
+                                                pageObject->getAttribute("/Resources", false), nullptr});
+        return ContentStream(std::move(impl));
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+}
+
+std::optional<XObject> ContentStream::xobject(std::string_view name) const
+{
+    try {
+        QPDFObjectHandle object = lookUpXObject(impl_.get(), name);
+        if (!object.isStream()) return std::nullopt;
+        QPDFObjectHandle dict = object.getDict();
+        QPDFObjectHandle subtype = dict.getKey("/Subtype");
+        if (!subtype.isName()) return std::nullopt;
+        XObject result;
+        std::string kind = subtype.getName();
+        if (kind == "/Image") {
+            result.kind = XObject::Kind::image;
+        } else if (kind == "/Form") {
+            result.kind = XObject::Kind::form;
+            QPDFObjectHandle matrix = dict.getKey("/Matrix");
+            if (matrix.isArray()) {
+                std::vector<double> entries;
+                for (int i = 0, n = matrix.getArrayNItems(); i < n; ++i) {
+                    QPDFObjectHandle item = matrix.getArrayItem(i);
+                    double value = item.isNumber() ? item.getNumericValue() : 0;
+                    entries.push_back(std::isfinite(value) ? value : 0);
+                }
+                result.matrix = std::move(entries);
+            }
+        }
+        return result;
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+}
+
+std::optional<ContentStream> ContentStream::form(std::string_view name) const
+{
+    try {
+        QPDFObjectHandle object = lookUpXObject(impl_.get(), name);
+        if (!object.isStream()) return std::nullopt;
+        QPDFObjectHandle dict = object.getDict();
+        QPDFObjectHandle resources = dict.getKey("/Resources");
+        if (!resources.isDictionary()) resources = dict;
+        auto impl = std::make_shared<Impl>(Impl{impl_->page, std::nullopt, object, resources, impl_});
+        return ContentStream(std::move(impl));
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+}
+
+void ContentStream::scan(Handler& handler) const
+{
+    Callbacks callbacks(handler, *this);
+    try {
+        if (impl_->pageObject) {
+            QPDFPageObjectHelper page = *impl_->pageObject;
+            page.parseContents(&callbacks);
+        } else {
+            QPDFObjectHandle form = impl_->form;
+            form.parseAsContents(&callbacks);
+        }
+    } catch (const std::exception&) {
+        // A stream qpdf cannot decode or parse ends here; what was reported stands.
+    }
+}
+
+} // namespace Platform::PdfContent

@@ -1,0 +1,278 @@
+// Design note: Poppler reads the text, the per-character boxes and the fonts,
+// and draws pages; qpdf reads the media box, the /Rotate and (in PdfContent)
+// the content streams. Both parse the same bytes, which the document keeps.
+//
+// Poppler reports boxes in its device space: 72 dpi, origin at the crop box's
+// top-left corner, y down, with the page's /Rotate applied. `DeviceSpace`
+// undoes that, so callers only ever see unrotated user space with y up.
+
+#include "Platform/PdfDocument.h"
+
+#include <cairo.h>
+#include <poppler.h>
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFPageDocumentHelper.hh>
+#include <qpdf/QPDFPageObjectHelper.hh>
+
+#include <cmath>
+#include <cstring>
+
+namespace Platform {
+
+namespace {
+
+template <typename T>
+struct GObjectDeleter {
+    void operator()(T* object) const { g_object_unref(object); }
+};
+template <typename T>
+using GObjectPtr = std::unique_ptr<T, GObjectDeleter<T>>;
+
+struct GFreeDeleter {
+    void operator()(void* p) const { g_free(p); }
+};
+
+struct CairoSurfaceDeleter {
+    void operator()(cairo_surface_t* s) const { cairo_surface_destroy(s); }
+};
+struct CairoDeleter {
+    void operator()(cairo_t* c) const { cairo_destroy(c); }
+};
+
+bool finite(const Rect& r)
+{
+    return std::isfinite(r.x) && std::isfinite(r.y) && std::isfinite(r.width) && std::isfinite(r.height);
+}
+
+Rect rectFromCorners(double x1, double y1, double x2, double y2)
+{
+    return {std::min(x1, x2), std::min(y1, y2), std::abs(x2 - x1), std::abs(y2 - y1)};
+}
+
+// Poppler's device space of one page: x' = xx·x + xy·y + x0, y' = yx·x + yy·y + y0
+// maps device coordinates to user space.
+struct DeviceSpace {
+    cairo_matrix_t toUser;
+
+    DeviceSpace(const Rect& crop, int rotation)
+    {
+        double x1 = crop.minX(), y1 = crop.minY(), x2 = crop.maxX(), y2 = crop.maxY();
+        switch (rotation) {
+        case 90: cairo_matrix_init(&toUser, 0, 1, 1, 0, x1, y1); break;
+        case 180: cairo_matrix_init(&toUser, -1, 0, 0, 1, x2, y1); break;
+        case 270: cairo_matrix_init(&toUser, 0, -1, -1, 0, x2, y2); break;
+        default: cairo_matrix_init(&toUser, 1, 0, 0, -1, x1, y2); break;
+        }
+    }
+
+    Rect user(const PopplerRectangle& r) const
+    {
+        double ax = r.x1, ay = r.y1, bx = r.x2, by = r.y2;
+        cairo_matrix_transform_point(&toUser, &ax, &ay);
+        cairo_matrix_transform_point(&toUser, &bx, &by);
+        return rectFromCorners(ax, ay, bx, by);
+    }
+};
+
+std::optional<Rect> qpdfBox(QPDFObjectHandle box)
+{
+    if (!box.isRectangle()) return std::nullopt;
+    auto r = box.getArrayAsRectangle();
+    Rect rect = rectFromCorners(r.llx, r.lly, r.urx, r.ury);
+    if (!finite(rect)) return std::nullopt;
+    return rect;
+}
+
+// /Rotate as Poppler reads it: brought into 0…359, and only right angles count.
+int normalizedRotation(long long value)
+{
+    long long r = value % 360;
+    if (r < 0) r += 360;
+    return r % 90 == 0 ? static_cast<int>(r) : 0;
+}
+
+} // namespace
+
+struct PdfDocument::Impl {
+    std::shared_ptr<const Bytes> bytes;
+    GObjectPtr<PopplerDocument> poppler;
+    std::unique_ptr<QPDF> qpdf; // none when qpdf cannot read what Poppler could
+    std::vector<QPDFPageObjectHelper> qpdfPages;
+};
+
+struct PdfPage::Impl {
+    std::shared_ptr<PdfDocument::Impl> document;
+    GObjectPtr<PopplerPage> page;
+    std::optional<QPDFPageObjectHelper> qpdfPage;
+    Rect mediaBox;
+    Rect cropBox;
+    int rotation = 0;
+};
+
+// The qpdf page behind a page, for the content scanner; none without one.
+std::optional<QPDFPageObjectHelper> qpdfPageOf(const PdfPage& page)
+{
+    return page.impl().qpdfPage;
+}
+
+PdfDocument::Opened PdfDocument::open(const Bytes& data)
+{
+    Opened opened;
+    if (data.empty()) return opened;
+    auto impl = std::make_shared<Impl>();
+    impl->bytes = std::make_shared<const Bytes>(data);
+
+    std::unique_ptr<GBytes, void (*)(GBytes*)> gbytes(g_bytes_new_static(impl->bytes->data(), impl->bytes->size()),
+                                                      g_bytes_unref);
+    GError* error = nullptr;
+    impl->poppler.reset(poppler_document_new_from_bytes(gbytes.get(), nullptr, &error));
+    if (!impl->poppler) {
+        if (error && error->domain == POPPLER_ERROR && error->code == POPPLER_ERROR_ENCRYPTED)
+            opened.failure = OpenFailure::locked;
+        if (error) g_error_free(error);
+        return opened;
+    }
+
+    try {
+        auto qpdf = std::make_unique<QPDF>();
+        qpdf->setSuppressWarnings(true);
+        qpdf->processMemoryFile("document.pdf", reinterpret_cast<const char*>(impl->bytes->data()),
+                                impl->bytes->size());
+        impl->qpdfPages = QPDFPageDocumentHelper(*qpdf).getAllPages();
+        impl->qpdf = std::move(qpdf);
+    } catch (const std::exception&) {
+        impl->qpdfPages.clear();
+    }
+    opened.document = PdfDocument(std::move(impl));
+    return opened;
+}
+
+int PdfDocument::pageCount() const
+{
+    return poppler_document_get_n_pages(impl_->poppler.get());
+}
+
+bool PdfDocument::allowsCopying() const
+{
+    return (poppler_document_get_permissions(impl_->poppler.get()) & POPPLER_PERMISSIONS_OK_TO_COPY) != 0;
+}
+
+std::optional<PdfPage> PdfDocument::page(int index) const
+{
+    if (index < 0 || index >= pageCount()) return std::nullopt;
+    GObjectPtr<PopplerPage> popplerPage(poppler_document_get_page(impl_->poppler.get(), index));
+    if (!popplerPage) return std::nullopt;
+
+    auto impl = std::make_shared<PdfPage::Impl>();
+    impl->document = impl_;
+    PopplerRectangle crop{};
+    poppler_page_get_crop_box(popplerPage.get(), &crop);
+    impl->cropBox = rectFromCorners(crop.x1, crop.y1, crop.x2, crop.y2);
+    if (!finite(impl->cropBox)) impl->cropBox = {};
+    impl->mediaBox = impl->cropBox;
+
+    if (static_cast<std::size_t>(index) < impl_->qpdfPages.size()) {
+        try {
+            auto& qpage = impl_->qpdfPages[static_cast<std::size_t>(index)];
+            if (auto media = qpdfBox(qpage.getMediaBox())) impl->mediaBox = *media;
+            auto rotate = qpage.getAttribute("/Rotate", false);
+            if (rotate.isNumber()) {
+                double value = rotate.getNumericValue();
+                if (std::isfinite(value) && std::abs(value) < 1e9)
+                    impl->rotation = normalizedRotation(static_cast<long long>(value));
+            }
+            impl->qpdfPage = qpage;
+        } catch (const std::exception&) {
+            impl->qpdfPage.reset();
+        }
+    }
+    // Poppler's own view of the rotation decides: its page size is turned for
+    // 90 and 270. Where qpdf disagrees, follow Poppler.
+    double w = 0, h = 0;
+    poppler_page_get_size(popplerPage.get(), &w, &h);
+    bool turned = impl->rotation == 90 || impl->rotation == 270;
+    double cw = impl->cropBox.width, ch = impl->cropBox.height;
+    if (std::abs(cw - ch) > 0.01) {
+        bool looksTurned = std::abs(w - ch) < 0.01 && std::abs(h - cw) < 0.01;
+        if (looksTurned != turned) impl->rotation = looksTurned ? 90 : 0;
+    }
+    impl->page = std::move(popplerPage);
+    return PdfPage(std::move(impl));
+}
+
+Rect PdfPage::mediaBox() const { return impl_->mediaBox; }
+Rect PdfPage::cropBox() const { return impl_->cropBox; }
+int PdfPage::rotation() const { return impl_->rotation; }
+
+PdfPageText PdfPage::text() const
+{
+    PdfPageText result;
+    PopplerPage* page = impl_->page.get();
+    std::unique_ptr<char, GFreeDeleter> text(poppler_page_get_text(page));
+    if (!text) return result;
+    result.text = text.get();
+    std::size_t scalars = static_cast<std::size_t>(g_utf8_strlen(text.get(), -1));
+    result.boxes.resize(scalars);
+
+    // Poppler keeps the page's extracted text, so the layout and the attributes
+    // below reuse the extraction behind get_text; both count the same scalars.
+    PopplerRectangle* rects = nullptr;
+    guint count = 0;
+    if (poppler_page_get_text_layout(page, &rects, &count)) {
+        std::unique_ptr<PopplerRectangle, GFreeDeleter> owned(rects);
+        DeviceSpace space(impl_->cropBox, impl_->rotation);
+        for (std::size_t i = 0; i < scalars && i < count; ++i) {
+            Rect r = space.user(rects[i]);
+            if (finite(r)) result.boxes[i] = r;
+        }
+    }
+
+    GList* list = poppler_page_get_text_attributes(page);
+    for (GList* item = list; item; item = item->next) {
+        auto* attributes = static_cast<PopplerTextAttributes*>(item->data);
+        if (!attributes || attributes->end_index < attributes->start_index) continue;
+        PdfFontSpan span;
+        span.begin = attributes->start_index;
+        span.end = attributes->end_index + 1; // Poppler's end is inclusive
+        span.name = attributes->font_name ? attributes->font_name : "";
+        span.size = std::isfinite(attributes->font_size) ? attributes->font_size : 0;
+        result.fonts.push_back(std::move(span));
+    }
+    poppler_page_free_text_attributes(list);
+    return result;
+}
+
+std::optional<Bitmap> PdfPage::render(const Rect& region, double scale, std::int64_t maxPixels) const
+{
+    if (!finite(region) || !std::isfinite(scale) || scale <= 0) return std::nullopt;
+    // Sizes in floating point first: a huge region must not overflow an int.
+    double w = std::floor(scale * region.width), h = std::floor(scale * region.height);
+    if (!(w > 0) || !(h > 0) || w * h >= static_cast<double>(maxPixels)) return std::nullopt;
+    if (w > 32767 || h > 32767) return std::nullopt; // Cairo's largest surface side
+
+    Bitmap bitmap;
+    bitmap.width = static_cast<int>(w);
+    bitmap.height = static_cast<int>(h);
+    bitmap.pixels.assign(static_cast<std::size_t>(bitmap.width) * static_cast<std::size_t>(bitmap.height), 0);
+    std::unique_ptr<cairo_surface_t, CairoSurfaceDeleter> surface(cairo_image_surface_create_for_data(
+        reinterpret_cast<unsigned char*>(bitmap.pixels.data()), CAIRO_FORMAT_ARGB32, bitmap.width, bitmap.height,
+        bitmap.width * 4));
+    if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS) return std::nullopt;
+    std::unique_ptr<cairo_t, CairoDeleter> cr(cairo_create(surface.get()));
+    cairo_set_source_rgb(cr.get(), 1, 1, 1);
+    cairo_paint(cr.get());
+
+    // Device space → user space → bitmap pixels (region's top-left at the origin).
+    DeviceSpace space(impl_->cropBox, impl_->rotation);
+    cairo_matrix_t toPixels, matrix;
+    cairo_matrix_init(&toPixels, scale, 0, 0, -scale, -scale * region.minX(), scale * region.maxY());
+    cairo_matrix_multiply(&matrix, &space.toUser, &toPixels);
+    cairo_set_matrix(cr.get(), &matrix);
+    // Printing without annotation flags draws the page's own contents only.
+    poppler_page_render_for_printing_with_options(impl_->page.get(), cr.get(), POPPLER_PRINT_DOCUMENT);
+    cairo_surface_flush(surface.get());
+    if (cairo_status(cr.get()) != CAIRO_STATUS_SUCCESS) return std::nullopt;
+    return bitmap;
+}
+
+} // namespace Platform

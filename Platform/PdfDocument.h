@@ -1,0 +1,100 @@
+#pragma once
+
+// A PDF document opened from bytes: its permissions, its pages, each page's
+// text with one box and one font per character, and drawing a region of a
+// page into a bitmap.
+//
+// Geometry is in the page's own unrotated user space, in points, origin at the
+// bottom-left, y up: the page's /Rotate is taken out of everything reported
+// here. Documents and pages are cheap handles that share the open document;
+// one document may be used by one thread at a time.
+
+#include "Platform/Geometry.h"
+#include "Platform/Images.h"
+#include "Platform/Text.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace Platform {
+
+// The font of a stretch of a page's text: scalars [begin, end) of PdfPageText::text.
+struct PdfFontSpan {
+    int begin = 0;
+    int end = 0;
+    std::string name; // as the PDF names it, a subset tag ("ABCDEF+") included
+    double size = 0;  // the size the glyphs are drawn at, in points
+    bool operator==(const PdfFontSpan&) const = default;
+};
+
+// A page's text with one box per character and the fonts it is set in.
+struct PdfPageText {
+    // The text in reading order, words separated by spaces and lines by line
+    // feeds, as Poppler extracts it.
+    std::string text;
+    // One entry per Unicode scalar of `text`: the glyph's box, or none when it
+    // has none. Boxes with non-finite coordinates are given as none.
+    std::vector<std::optional<Rect>> boxes;
+    // The fonts of `text`, in order; scalars outside every span have no font.
+    std::vector<PdfFontSpan> fonts;
+};
+
+class PdfPage;
+
+class PdfDocument {
+public:
+    enum class OpenFailure { damaged, locked };
+
+    struct Opened;
+
+    // The bytes are copied; the caller's buffer may go away.
+    static Opened open(const Bytes& data);
+
+    int pageCount() const;
+    // Whether the author allows copying the text.
+    bool allowsCopying() const;
+    // Page `index` (0-based), or none when it cannot be fetched.
+    std::optional<PdfPage> page(int index) const;
+
+    struct Impl;
+
+private:
+    explicit PdfDocument(std::shared_ptr<Impl> impl) : impl_(std::move(impl)) {}
+    std::shared_ptr<Impl> impl_;
+};
+
+// The document, or why it cannot be opened: `locked` when a password is
+// needed, `damaged` for anything else that is not a readable PDF.
+struct PdfDocument::Opened {
+    std::optional<PdfDocument> document;
+    OpenFailure failure = OpenFailure::damaged; // meaningful only without a document
+};
+
+class PdfPage {
+public:
+    Rect mediaBox() const;
+    // The crop box, clipped to the media box.
+    Rect cropBox() const;
+    // The page's /Rotate: 0, 90, 180 or 270.
+    int rotation() const;
+
+    // The page's text, its character boxes and fonts (one extraction).
+    PdfPageText text() const;
+
+    // The page's contents (no annotations) inside `region` at `scale` pixels
+    // per point, on opaque white, unrotated: pixel row 0 is the region's top.
+    // None when the bitmap would be empty or hold `maxPixels` or more pixels.
+    std::optional<Bitmap> render(const Rect& region, double scale, std::int64_t maxPixels) const;
+
+    struct Impl;
+    const Impl& impl() const { return *impl_; }
+
+private:
+    friend class PdfDocument;
+    explicit PdfPage(std::shared_ptr<const Impl> impl) : impl_(std::move(impl)) {}
+    std::shared_ptr<const Impl> impl_;
+};
+
+} // namespace Platform

@@ -1,0 +1,140 @@
+#include "FolmiraKit/Readers/Inference.h"
+#include "FolmiraKit/Readers/PlainText.h"
+
+#include "tests/FolmiraKit/ModelPrinters.h"
+
+#include <gtest/gtest.h>
+
+using namespace FolmiraKit;
+
+namespace {
+
+std::vector<std::uint8_t> bytes(std::string_view s) { return {s.begin(), s.end()}; }
+
+Blocks read(std::string_view text) { return readPlainText(bytes(text), "t").blocks; }
+
+Block H(int level, std::string text) { return Block::heading(level, {FolmiraKit::Run(std::move(text))}); }
+Block P(std::string text, bool breaks = false) { return Block::paragraph({FolmiraKit::Run(std::move(text))}, breaks); }
+Block L(std::string marker, int level, std::string text) { return Block::listItem(std::move(marker), level, {FolmiraKit::Run(std::move(text))}); }
+
+} // namespace
+
+TEST(PlainTextDecoding, MarksAndFallbacks)
+{
+    EXPECT_EQ(decodeText({0xEF, 0xBB, 0xBF, 'h', 'i'}), "hi");
+    EXPECT_EQ(decodeText({0xFF, 0xFE, 'h', 0, 'i', 0}), "hi");
+    EXPECT_EQ(decodeText({0xFE, 0xFF, 0, 'h', 0, 'i'}), "hi");
+    EXPECT_EQ(decodeText({0xFF, 0xFE, 0x3D, 0xD8, 0x00, 0xDE}), "\U0001F600");
+    EXPECT_EQ(decodeText({0x93, 'q', 0x94}), "\u201Cq\u201D");
+    EXPECT_EQ(decodeText({'a', 0x81, 'b'}), "a\uFFFDb");
+    EXPECT_EQ(decodeText(bytes("caf\xC3\xA9")), "caf\u00E9");
+    // An odd-length UTF-16 body falls back to repaired UTF-8.
+    EXPECT_EQ(decodeText({0xFF, 0xFE, 'a'}), "\uFFFD\uFFFDa");
+}
+
+TEST(PlainTextLines, SplitsAndGroups)
+{
+    EXPECT_EQ(splitTextLines("a\r\nb\rc\fd  \t\n"), (Lines{"a", "b", "c", "d", ""}));
+    EXPECT_EQ(splitTextLines(""), Lines{""});
+    EXPECT_EQ(lineGroups({"", "a", "  ", "b", "c", "", ""}), (std::vector<Lines>{{"a"}, {"b", "c"}}));
+    // A form feed between paragraphs ends a line; it is not a blank line.
+    EXPECT_EQ(read("One line\fTwo line"), (Blocks{P("One line\nTwo line", true)}));
+}
+
+TEST(PlainTextMarkers, ListMarkerTest)
+{
+    struct Case {
+        const char* text;
+        std::optional<Inference::ListMarker> expected;
+    };
+    using M = Inference::ListMarker;
+    const Case cases[] = {
+        {"\u2022 Milk", M{"\u2022", "Milk"}},
+        {"\u25AAMilk", std::nullopt},
+        {"-Milk", std::nullopt},
+        {"- Milk", M{"\u2022", "Milk"}},
+        {"+ + +", std::nullopt},
+        {"- - -", std::nullopt},
+        {"* * *", std::nullopt},
+        {"  3) Third", M{"3)", "Third"}},
+        {"(iv) Four", M{"iv)", "Four"}},
+        {"1000. Big", std::nullopt},
+        {"J. Smith", std::nullopt},
+        {"A. The first option", M{"A.", "The first option"}},
+        {"a. the first", M{"a.", "the first"}},
+        {"(a) Item", M{"a)", "Item"}},
+        {"1. First", M{"1.", "First"}},
+        {"\t\u2013 dash item", M{"\u2022", "dash item"}},
+        {"\u2022   ", std::nullopt},
+        {"   ", std::nullopt},
+    };
+    for (const auto& c : cases) EXPECT_EQ(Inference::listMarker(c.text), c.expected) << c.text;
+    EXPECT_EQ(Inference::bulletCharacters().size(), 20u);
+}
+
+TEST(PlainTextHeadings, FiveRules)
+{
+    EXPECT_EQ(read("a quiet title\n\nBody text follows here."), (Blocks{H(1, "a quiet title"), P("Body text follows here.")}));
+    EXPECT_EQ(read("Intro text.\n\nCHAPTER ONE\n\nMore."), (Blocks{P("Intro text."), H(2, "CHAPTER ONE"), P("More.")}));
+    EXPECT_EQ(read("Intro text.\n\nA B\n\nGo.")[1], P("A B"));
+    EXPECT_EQ(read("Intro text.\n\nIngredients:\n\nFlour.")[1], H(3, "Ingredients:"));
+    EXPECT_EQ(read("Ingredients:\n\nFlour.")[0], H(1, "Ingredients:"));
+    std::string long41 = "Here are some of the things that you need:";
+    ASSERT_EQ(long41.size(), 42u);
+    EXPECT_EQ(read("Intro text.\n\n" + long41.substr(1) + "\n\nFlour.")[1], P(long41.substr(1)));
+    EXPECT_EQ(read("Intro.\n\nGetting Started\n\nThis paragraph is longer than its heading.")[1], H(3, "Getting Started"));
+    EXPECT_EQ(read("Intro.\n\nGetting Started")[1], P("Getting Started"));
+    EXPECT_EQ(read("Intro.\n\nGetting started.\n\nThis paragraph is longer than its heading.")[1], P("Getting started."));
+    EXPECT_EQ(read("Title\n====="), (Blocks{H(1, "Title")}));
+    EXPECT_EQ(read("Title\n-----"), (Blocks{H(2, "Title")}));
+    EXPECT_EQ(read("Title\n--"), (Blocks{P("Title\n--", true)}));
+}
+
+TEST(PlainTextLists, ItemsLevelsAndLeadIns)
+{
+    EXPECT_EQ(read("Intro.\n\n- Milk\n- Eggs"), (Blocks{P("Intro."), L("\u2022", 0, "Milk"), L("\u2022", 0, "Eggs")}));
+    EXPECT_EQ(read("Intro.\n\n- a\n    - four\n\t- tab\n\t\t- two tabs\n          - ten"),
+              (Blocks{P("Intro."), L("\u2022", 0, "a"), L("\u2022", 1, "four"), L("\u2022", 1, "tab"),
+                      L("\u2022", 2, "two tabs"), L("\u2022", 3, "ten")}));
+    EXPECT_EQ(read("Intro.\n\n        - alone"), (Blocks{P("Intro."), L("\u2022", 0, "alone")}));
+    EXPECT_EQ(read("Intro.\n\nYou will need:\n- Milk\n- Eggs"),
+              (Blocks{P("Intro."), H(3, "You will need:"), L("\u2022", 0, "Milk"), L("\u2022", 0, "Eggs")}));
+    EXPECT_EQ(read("Intro.\n\nBefore you begin, please gather everything below.\n- Milk"),
+              (Blocks{P("Intro."), P("Before you begin, please gather everything below."), L("\u2022", 0, "Milk")}));
+    EXPECT_EQ(read("Intro.\n\n1. First infor-\nmation here\n2) Second"),
+              (Blocks{P("Intro."), L("1.", 0, "First information here"), L("2)", 0, "Second")}));
+}
+
+TEST(PlainTextParagraphs, JoiningAndKeptBreaks)
+{
+    EXPECT_EQ(joinWrappedLines({"exam-", "ple"}), "example");
+    EXPECT_EQ(joinWrappedLines({"well-", "Known"}), "well- Known");
+    EXPECT_EQ(joinWrappedLines({"1990-", "ies"}), "1990- ies");
+    EXPECT_EQ(joinWrappedLines({"  a ", " b"}), "a b");
+
+    std::string poem = "Roses are red\nViolets are blue\nSugar is sweet\nAnd so are you";
+    EXPECT_EQ(read("Intro.\n\n" + poem)[1], P(poem, true));
+    std::string prose = "This is a long line of ordinary prose that goes on past the limit\n"
+                        "and wraps onto the next line as editors do.";
+    EXPECT_EQ(read("Intro.\n\n" + prose)[1],
+              P("This is a long line of ordinary prose that goes on past the limit and wraps onto the next line as "
+                "editors do."));
+    EXPECT_FALSE(keepsLineBreaks({"short-", "Lines"}));
+    EXPECT_FALSE(keepsLineBreaks({"one"}));
+    EXPECT_TRUE(keepsLineBreaks({"One", "two", "Three"}));
+    EXPECT_FALSE(keepsLineBreaks({"One", "two", "three"}));
+
+    // When most multi-line groups are verse, every multi-line group keeps its breaks.
+    std::string doc = "Intro.\n\nRoses are red\nViolets are blue\n\nSugar is sweet\nAnd so are you\n\n"
+                      "Short lines\nAll capitalised\n\nthis one is\nlower case";
+    Blocks blocks = read(doc);
+    ASSERT_EQ(blocks.size(), 5u);
+    EXPECT_EQ(blocks[4], P("this one is\nlower case", true));
+}
+
+TEST(PlainTextQuotes, MarksGo)
+{
+    EXPECT_EQ(read("Intro.\n\n> > quoted text.\n>\n> more text."), (Blocks{P("Intro."), P("quoted text.\nmore text.", true)}));
+    EXPECT_EQ(read("Intro.\n\n> This wrapped quote is a long line of prose past the limit\n> and it goes on.")[1],
+              P("This wrapped quote is a long line of prose past the limit and it goes on."));
+}

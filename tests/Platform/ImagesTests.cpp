@@ -1,0 +1,205 @@
+#include "Platform/Images.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+using namespace Platform;
+
+namespace {
+
+Bytes fromHex(std::string_view hex)
+{
+    Bytes out;
+    for (std::size_t i = 0; i + 1 < hex.size(); i += 2)
+        out.push_back(static_cast<std::uint8_t>(std::stoi(std::string(hex.substr(i, 2)), nullptr, 16)));
+    return out;
+}
+
+// A 12 × 5 JPEG in one flat blue, made once with an ordinary encoder.
+const Bytes& smallJpeg()
+{
+    static const Bytes bytes = fromHex(
+        "ffd8ffe000104a46494600010100000100010000ffdb004300100b0c0e0c0a100e0d0e1211101318281a181616183123"
+        "251d283a333d3c3933383740485c4e404457453738506d51575f626768673e4d71797064785c656763ffdb0043011112"
+        "121815182f1a1a2f63423842636363636363636363636363636363636363636363636363636363636363636363636363"
+        "6363636363636363636363636363ffc00011080005000c03012200021101031101ffc4001f0000010501010101010100"
+        "000000000000000102030405060708090a0bffc400b5100002010303020403050504040000017d010203000411051221"
+        "31410613516107227114328191a1082342b1c11552d1f02433627282090a161718191a25262728292a3435363738393a"
+        "434445464748494a535455565758595a636465666768696a737475767778797a838485868788898a9293949596979899"
+        "9aa2a3a4a5a6a7a8a9aab2b3b4b5b6b7b8b9bac2c3c4c5c6c7c8c9cad2d3d4d5d6d7d8d9dae1e2e3e4e5e6e7e8e9eaf1"
+        "f2f3f4f5f6f7f8f9faffc4001f0100030101010101010101010000000000000102030405060708090a0bffc400b51100"
+        "020102040403040705040400010277000102031104052131061241510761711322328108144291a1b1c109233352f015"
+        "6272d10a162434e125f11718191a262728292a35363738393a434445464748494a535455565758595a63646566676869"
+        "6a737475767778797a82838485868788898a92939495969798999aa2a3a4a5a6a7a8a9aab2b3b4b5b6b7b8b9bac2c3c4"
+        "c5c6c7c8c9cad2d3d4d5d6d7d8d9dae2e3e4e5e6e7e8e9eaf2f3f4f5f6f7f8f9faffda000c03010002110311003f00a1"
+        "451457b879e7ffd9");
+    return bytes;
+}
+
+Bitmap filled(int width, int height, std::uint32_t argb)
+{
+    return Bitmap{width, height, std::vector<std::uint32_t>(static_cast<std::size_t>(width) * height, argb)};
+}
+
+void putBigEndian32(Bytes& out, std::uint32_t v)
+{
+    for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<std::uint8_t>(v >> shift));
+}
+
+void putLittleEndian32(Bytes& out, std::uint32_t v)
+{
+    for (int shift = 0; shift <= 24; shift += 8) out.push_back(static_cast<std::uint8_t>(v >> shift));
+}
+
+std::uint32_t crc32(const std::uint8_t* data, std::size_t n)
+{
+    std::uint32_t crc = 0xFFFFFFFFu;
+    for (std::size_t i = 0; i < n; ++i) {
+        crc ^= data[i];
+        for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    return ~crc;
+}
+
+void putChunk(Bytes& out, const char* type, const Bytes& body)
+{
+    putBigEndian32(out, static_cast<std::uint32_t>(body.size()));
+    std::size_t start = out.size();
+    out.insert(out.end(), type, type + 4);
+    out.insert(out.end(), body.begin(), body.end());
+    putBigEndian32(out, crc32(out.data() + start, out.size() - start));
+}
+
+// A PNG header claiming the given size and the start of its pixel data: enough
+// for a loader to report the size and then try to allocate the pixels.
+Bytes pngHeader(std::uint32_t width, std::uint32_t height)
+{
+    Bytes out = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+    Bytes header;
+    putBigEndian32(header, width);
+    putBigEndian32(header, height);
+    header.insert(header.end(), {8, 6, 0, 0, 0}); // 8-bit RGBA, no interlace
+    putChunk(out, "IHDR", header);
+    putChunk(out, "IDAT", {0x78, 0x9C});
+    return out;
+}
+
+// A BMP header (24-bit, uncompressed) claiming the given size, with no pixels.
+Bytes bmpHeader(std::uint32_t width, std::uint32_t height)
+{
+    Bytes out = {'B', 'M'};
+    putLittleEndian32(out, 54);
+    putLittleEndian32(out, 0);
+    putLittleEndian32(out, 54);
+    putLittleEndian32(out, 40);
+    putLittleEndian32(out, width);
+    putLittleEndian32(out, height);
+    out.insert(out.end(), {1, 0, 24, 0});
+    for (int i = 0; i < 6; ++i) putLittleEndian32(out, 0);
+    return out;
+}
+
+const Bytes gif1x1 = {'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0x80, 0, 0, 0xFF, 0xFF, 0xFF, 0, 0, 0,
+                      ',', 0, 0, 0, 0, 1, 0, 1, 0, 0, 2, 2, 0x44, 0x01, 0, ';'};
+
+} // namespace
+
+TEST(ImageInfo, ReadsThePixelSizeOfEachFormat)
+{
+    auto png = pngData(filled(640, 480, 0xFF336699));
+    ASSERT_TRUE(png);
+    struct Case {
+        const char* name;
+        Bytes data;
+        ImageInfo expected;
+    } cases[] = {
+        {"png", *png, {640, 480}},
+        {"jpeg", smallJpeg(), {12, 5}},
+        {"gif", gif1x1, {1, 1}},
+        {"bmp header", bmpHeader(300, 200), {300, 200}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto info = imageInfo(c.data);
+        ASSERT_TRUE(info);
+        EXPECT_EQ(*info, c.expected);
+    }
+}
+
+TEST(ImageInfo, RefusesWhatIsNoDrawableImage)
+{
+    auto png = *pngData(filled(4, 4, 0xFF000000));
+    Bytes truncated(png.begin(), png.begin() + 12);
+    struct Case {
+        const char* name;
+        Bytes data;
+    } cases[] = {
+        {"empty", {}},
+        {"text", {'h', 'e', 'l', 'l', 'o', ' ', 'w', 'o', 'r', 'l', 'd'}},
+        {"png cut inside its header", truncated},
+        {"png of zero width", pngHeader(0, 10)},
+        {"png one row over the pixel limit", pngHeader(10000, 10001)},
+        {"png claiming 400 million pixels", pngHeader(20000, 20000)},
+        {"bmp claiming 400 million pixels", bmpHeader(20000, 20000)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_FALSE(imageInfo(c.data));
+        EXPECT_FALSE(Image::decode(c.data));
+    }
+}
+
+TEST(ImageInfo, AcceptsThePixelLimitItself)
+{
+    // 10000 × 10000 is exactly the limit: sized, though never decoded here.
+    auto info = imageInfo(pngHeader(10000, 10000));
+    ASSERT_TRUE(info);
+    EXPECT_EQ(info->width, 10000);
+}
+
+TEST(ImageDecode, PngKeepsItsPixelsAndAlpha)
+{
+    Bitmap source = filled(3, 2, 0xFF0000FF); // opaque blue
+    source.pixels[1] = 0x80800000;            // half-transparent red, premultiplied
+    source.pixels[5] = 0x00000000;            // clear
+    auto image = Image::decode(*pngData(source));
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->width(), 3);
+    EXPECT_EQ(image->height(), 2);
+    EXPECT_EQ(image->jpegData(), nullptr);
+    EXPECT_EQ(image->bitmap().pixels[0], 0xFF0000FFu);
+    EXPECT_EQ(image->bitmap().pixels[1], 0x80800000u);
+    EXPECT_EQ(image->bitmap().pixels[5], 0u);
+}
+
+TEST(ImageDecode, JpegKeepsItsOriginalBytes)
+{
+    auto image = Image::decode(smallJpeg());
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->width(), 12);
+    EXPECT_EQ(image->height(), 5);
+    ASSERT_NE(image->jpegData(), nullptr);
+    EXPECT_EQ(*image->jpegData(), smallJpeg());
+    std::uint32_t pixel = image->bitmap().pixels[0];
+    EXPECT_EQ(pixel >> 24, 0xFFu);
+    EXPECT_NEAR(static_cast<int>(pixel & 0xFF), 0xCC, 8); // the blue survives the lossy round trip
+}
+
+TEST(PngData, WritesPngOrRefusesAMalformedBitmap)
+{
+    auto png = pngData(filled(2, 2, 0xFFFFFFFF));
+    ASSERT_TRUE(png);
+    const Bytes signature = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+    ASSERT_GE(png->size(), signature.size());
+    EXPECT_TRUE(std::equal(signature.begin(), signature.end(), png->begin()));
+
+    Bitmap short_ = filled(2, 2, 0);
+    short_.pixels.pop_back();
+    EXPECT_FALSE(pngData(short_));
+    EXPECT_FALSE(pngData(Bitmap{}));
+    EXPECT_FALSE(Image::make(short_));
+    auto made = Image::make(filled(5, 1, 0xFF112233));
+    ASSERT_TRUE(made);
+    EXPECT_EQ(imageInfo(*pngData(*made)), (ImageInfo{5, 1}));
+}

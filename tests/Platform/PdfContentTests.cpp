@@ -1,0 +1,135 @@
+#include "Platform/PdfContent.h"
+#include "tests/Platform/PdfFixtures.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+using namespace Platform;
+using namespace Platform::PdfContent;
+using PdfFixtures::Builder;
+
+namespace {
+
+// Writes what the scanner reports as a line of words, entering forms.
+class Recorder : public Handler {
+public:
+    void push() override { out << "q "; }
+    void pop() override { out << "Q "; }
+    void concat(Operands& operands) override
+    {
+        std::vector<double> values;
+        while (auto v = operands.popNumber()) values.insert(values.begin(), *v);
+        out << "cm(";
+        for (std::size_t i = 0; i < values.size(); ++i) out << (i ? "," : "") << values[i];
+        out << ") ";
+    }
+    void drawObject(Operands& operands, const ContentStream& stream) override
+    {
+        auto name = operands.popName();
+        if (!name) {
+            out << "Do(?) ";
+            return;
+        }
+        auto object = stream.xobject(*name);
+        if (!object) {
+            out << "Do(" << *name << ":none) ";
+        } else if (object->kind == XObject::Kind::image) {
+            out << "Do(" << *name << ":image) ";
+        } else if (object->kind == XObject::Kind::form) {
+            out << "Do(" << *name << ":form" << (object->matrix ? std::to_string(object->matrix->size()) : "") << ") [ ";
+            if (auto form = stream.form(*name)) form->scan(*this);
+            out << "] ";
+        }
+    }
+    bool stopRequested() const override { return out.str().size() > stopAfter; }
+
+    std::ostringstream out;
+    std::size_t stopAfter = 1'000'000;
+};
+
+std::string scanFirstPage(const Bytes& pdf, Recorder& recorder)
+{
+    auto document = PdfDocument::open(pdf).document.value();
+    auto stream = ContentStream::ofPage(document.page(0).value());
+    if (!stream) return "no stream";
+    stream->scan(recorder);
+    return recorder.out.str();
+}
+
+std::string scanFirstPage(const Bytes& pdf)
+{
+    Recorder recorder;
+    return scanFirstPage(pdf, recorder);
+}
+
+} // namespace
+
+TEST(PdfContentOperands, PopsFromTheTopAndFailsOnTheWrongKind)
+{
+    Operands operands;
+    operands.push(std::string("Im"));
+    operands.push(2.5);
+    EXPECT_FALSE(operands.popName());
+    EXPECT_EQ(operands.popNumber(), 2.5);
+    EXPECT_FALSE(operands.popNumber());
+    EXPECT_EQ(operands.popName(), "Im");
+    EXPECT_FALSE(operands.popName());
+    for (int i = 0; i < 1000; ++i) operands.push(double(i));
+    EXPECT_LE(operands.size(), 64u) << "a stream of operands without operators stays bounded";
+    EXPECT_EQ(operands.popNumber(), 999);
+}
+
+TEST(PdfContent, ReportsTheFourOperatorsInOrderAndSkipsTheRest)
+{
+    Builder builder;
+    builder.page("q 200 0 0 100 50 300 cm /Im Do Q 0 0 1 rg 10 10 m 20 20 l S "
+                 "BI /W 1 /H 1 /CS /G /BPC 8 ID \x80 EI q /Nope Do Q",
+                 Builder::xobjects({{"Im", builder.image()}}));
+    EXPECT_EQ(scanFirstPage(builder.write()), "q cm(200,0,0,100,50,300) Do(Im:image) Q q Do(Nope:none) Q ");
+}
+
+TEST(PdfContent, EntersFormsAndResolvesNamesThroughTheEnclosingStreams)
+{
+    Builder builder;
+    QPDFObjectHandle image = builder.image();
+    // The inner form has no resources of its own: "Im" comes from the page.
+    QPDFObjectHandle inner = builder.form("/Im Do", QPDFObjectHandle::newNull());
+    QPDFObjectHandle outer = builder.form("q /Inner Do Q", Builder::xobjects({{"Inner", inner}}), "[2 0 0 2 10 10]");
+    builder.page("/Outer Do", Builder::xobjects({{"Outer", outer}, {"Im", image}}));
+    EXPECT_EQ(scanFirstPage(builder.write()), "Do(Outer:form6) [ q Do(Inner:form) [ Do(Im:image) ] Q ] ");
+}
+
+TEST(PdfContent, ReadsAFormMatrixWithNonNumbersAsZero)
+{
+    Builder builder;
+    QPDFObjectHandle form = builder.form("", QPDFObjectHandle::newNull(), "[1 /x 0 1 5 (s)]");
+    builder.page("/F Do", Builder::xobjects({{"F", form}}));
+    auto document = PdfDocument::open(builder.write()).document.value();
+    auto stream = ContentStream::ofPage(document.page(0).value()).value();
+    auto object = stream.xobject("F").value();
+    ASSERT_TRUE(object.matrix);
+    EXPECT_EQ(*object.matrix, (std::vector<double>{1, 0, 0, 1, 5, 0}));
+}
+
+TEST(PdfContent, KeepsWhatWasFoundWhenTheStreamBreaksOff)
+{
+    Builder builder;
+    builder.page("q 1 0 0 1 5 5 cm Q (unterminated string q Q", {});
+    std::string seen;
+    EXPECT_NO_THROW(seen = scanFirstPage(builder.write()));
+    EXPECT_EQ(seen.rfind("q cm(1,0,0,1,5,5) Q", 0), 0u) << "[" << seen << "]";
+}
+
+TEST(PdfContent, StopsWhenTheHandlerAsks)
+{
+    Builder builder;
+    std::string content;
+    for (int i = 0; i < 10000; ++i) content += "q Q ";
+    builder.page(content, {});
+    Recorder recorder;
+    recorder.stopAfter = 100;
+    std::string seen = scanFirstPage(builder.write(), recorder);
+    EXPECT_GT(seen.size(), 100u);
+    EXPECT_LT(seen.size(), 120u);
+}

@@ -1,0 +1,179 @@
+#include "Platform/PdfDocument.h"
+#include "tests/Platform/PdfFixtures.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+using namespace Platform;
+using PdfFixtures::Builder;
+
+namespace {
+
+const char* helvetica = "<< /Font << /F1 << /Type /Font /Subtype /Type1 /BaseFont /Helvetica >> >> >>";
+
+PdfDocument openOrFail(const Bytes& data)
+{
+    auto opened = PdfDocument::open(data);
+    if (!opened.document) throw std::runtime_error("the test PDF did not open");
+    return *opened.document;
+}
+
+// The union of the boxes of the scalars [begin, end).
+Rect boxOf(const PdfPageText& text, std::size_t begin, std::size_t end)
+{
+    std::optional<Rect> all;
+    for (std::size_t i = begin; i < end; ++i)
+        if (text.boxes.at(i)) all = all ? all->united(*text.boxes[i]) : *text.boxes[i];
+    return all.value_or(Rect{});
+}
+
+Bytes helloPage()
+{
+    return PdfFixtures::cairoPdf(1, [](cairo_t* cr, int) {
+        PdfFixtures::showText(cr, 72, 100, "Hello", 12, "Liberation Sans", true);
+        PdfFixtures::showText(cr, 300, 400, "world", 20, "Liberation Serif", false, true);
+    });
+}
+
+std::uint32_t pixel(const Bitmap& bitmap, int x, int y)
+{
+    return bitmap.pixels.at(static_cast<std::size_t>(y) * static_cast<std::size_t>(bitmap.width) +
+                            static_cast<std::size_t>(x));
+}
+
+} // namespace
+
+TEST(PdfDocument, RefusesWhatIsNoPdfAsDamagedAndAPasswordAsLocked)
+{
+    EXPECT_EQ(PdfDocument::open({}).failure, PdfDocument::OpenFailure::damaged);
+    Bytes garbage{'%', 'P', 'D', 'F', '-', '1', '.', '4', '\n', 'x', 'y'};
+    auto opened = PdfDocument::open(garbage);
+    EXPECT_FALSE(opened.document);
+    EXPECT_EQ(opened.failure, PdfDocument::OpenFailure::damaged);
+
+    Builder locked;
+    locked.page("", {});
+    auto lockedOpen = PdfDocument::open(locked.write(Builder::Lock::password));
+    EXPECT_FALSE(lockedOpen.document);
+    EXPECT_EQ(lockedOpen.failure, PdfDocument::OpenFailure::locked);
+}
+
+TEST(PdfDocument, ReportsPageCountAndCopyPermission)
+{
+    Builder open;
+    open.page("", {});
+    open.page("", {});
+    auto document = openOrFail(open.write());
+    EXPECT_EQ(document.pageCount(), 2);
+    EXPECT_TRUE(document.allowsCopying());
+    EXPECT_FALSE(document.page(2));
+    EXPECT_FALSE(document.page(-1));
+
+    Builder noCopy;
+    noCopy.page("", {});
+    EXPECT_FALSE(openOrFail(noCopy.write(Builder::Lock::noCopying)).allowsCopying());
+}
+
+TEST(PdfDocument, ReadsBoxesAndRotation)
+{
+    Builder builder;
+    builder.page("", {}, {100, 50, 500, 700}, Rect{150, 100, 300, 400}, 90);
+    builder.page("", {}, {0, 0, 300, 300}, Rect{-50, -50, 1000, 1000}, -270);
+    auto document = openOrFail(builder.write());
+    auto first = document.page(0).value();
+    EXPECT_EQ(first.mediaBox(), (Rect{100, 50, 500, 700}));
+    EXPECT_EQ(first.cropBox(), (Rect{150, 100, 300, 400}));
+    EXPECT_EQ(first.rotation(), 90);
+    auto second = document.page(1).value();
+    EXPECT_EQ(second.cropBox(), (Rect{0, 0, 300, 300})) << "the crop box is clipped to the media box";
+    EXPECT_EQ(second.rotation(), 90);
+}
+
+TEST(PdfDocument, GivesTextBoxesAndFontsOfACairoPage)
+{
+    auto page = openOrFail(helloPage()).page(0).value();
+    PdfPageText text = page.text();
+    ASSERT_EQ(text.text, "Hello\nworld");
+    ASSERT_EQ(text.boxes.size(), 11u);
+
+    // Cairo's baseline at y 100 from the top is 692 from the bottom.
+    Rect hello = boxOf(text, 0, 5);
+    EXPECT_NEAR(hello.minX(), 72, 0.5);
+    EXPECT_LT(hello.minY(), 692);
+    EXPECT_GT(hello.maxY(), 692 + 6);
+    EXPECT_LT(hello.height, 20);
+    Rect world = boxOf(text, 6, 11);
+    EXPECT_NEAR(world.minX(), 300, 0.5);
+    EXPECT_GT(world.maxY(), 392 + 10);
+
+    ASSERT_FALSE(text.fonts.empty());
+    EXPECT_EQ(text.fonts.front().begin, 0);
+    EXPECT_NE(text.fonts.front().name.find("Bold"), std::string::npos);
+    EXPECT_DOUBLE_EQ(text.fonts.front().size, 12);
+    const PdfFontSpan& last = text.fonts.back();
+    EXPECT_EQ(last.end, 11);
+    EXPECT_NE(last.name.find("Italic"), std::string::npos);
+    EXPECT_DOUBLE_EQ(last.size, 20);
+}
+
+TEST(PdfDocument, TakesThePageRotationOutOfTheBoxes)
+{
+    Bytes original = helloPage();
+    PdfPageText upright = openOrFail(original).page(0).value().text();
+    for (int rotate : {90, 180, 270}) {
+        auto page = openOrFail(PdfFixtures::rotated(original, rotate)).page(0).value();
+        EXPECT_EQ(page.rotation(), rotate);
+        PdfPageText turned = page.text();
+        ASSERT_EQ(turned.text, upright.text) << rotate;
+        for (auto [begin, end] : {std::pair{0, 5}, std::pair{6, 11}}) {
+            Rect a = boxOf(upright, begin, end), b = boxOf(turned, begin, end);
+            EXPECT_NEAR(a.minX(), b.minX(), 0.5) << rotate;
+            EXPECT_NEAR(a.minY(), b.minY(), 0.5) << rotate;
+            EXPECT_NEAR(a.maxX(), b.maxX(), 0.5) << rotate;
+            EXPECT_NEAR(a.maxY(), b.maxY(), 0.5) << rotate;
+        }
+    }
+}
+
+TEST(PdfDocument, PlacesTextOnAnOffsetCropBox)
+{
+    Builder builder;
+    builder.page("BT /F1 12 Tf 200 600 Td (Hi) Tj ET", QPDFObjectHandle::parse(helvetica), {100, 100, 612, 792},
+                 Rect{150, 150, 400, 600});
+    PdfPageText text = openOrFail(builder.write()).page(0).value().text();
+    ASSERT_EQ(text.text, "Hi");
+    Rect box = boxOf(text, 0, 2);
+    EXPECT_NEAR(box.minX(), 200, 0.5);
+    EXPECT_LT(box.minY(), 600);
+    EXPECT_GT(box.maxY(), 606);
+}
+
+TEST(PdfDocument, RendersARegionUnrotatedOnWhite)
+{
+    // A black square at (100, 100)–(150, 150) in user space.
+    for (int rotate : {0, 90}) {
+        Builder builder;
+        builder.page("0 0 0 rg 100 100 50 50 re f", {}, {0, 0, 612, 792}, std::nullopt, rotate);
+        auto page = openOrFail(builder.write()).page(0).value();
+        auto bitmap = page.render({100, 100, 100, 100}, 2, 40'000'000);
+        ASSERT_TRUE(bitmap);
+        EXPECT_EQ(bitmap->width, 200);
+        EXPECT_EQ(bitmap->height, 200);
+        EXPECT_EQ(pixel(*bitmap, 20, 180), 0xFF000000u) << "bottom-left is the square, rotate " << rotate;
+        EXPECT_EQ(pixel(*bitmap, 180, 20), 0xFFFFFFFFu) << "top-right is white paper, rotate " << rotate;
+        EXPECT_EQ(pixel(*bitmap, 20, 20), 0xFFFFFFFFu);
+    }
+}
+
+TEST(PdfDocument, RefusesRendersThatAreEmptyOrTooLarge)
+{
+    Builder builder;
+    builder.page("", {});
+    auto page = openOrFail(builder.write()).page(0).value();
+    EXPECT_FALSE(page.render({0, 0, 0.4, 100}, 2, 40'000'000)) << "less than one pixel wide";
+    EXPECT_FALSE(page.render({0, 0, 5000, 2000}, 2, 40'000'000));
+    EXPECT_FALSE(page.render({0, 0, 1e300, 1e300}, 2, 40'000'000)) << "no overflow on a huge region";
+    EXPECT_FALSE(page.render({0, 0, NAN, 10}, 2, 40'000'000));
+    EXPECT_TRUE(page.render({0, 0, 10, 10}, 2, 40'000'000));
+}
