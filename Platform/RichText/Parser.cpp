@@ -86,8 +86,10 @@ public:
             if (token.kind == Token::Kind::End) break;  // an unterminated group ends with the bytes
             handle(token);
         }
-        flushText();
-        if (!spans_.empty()) endParagraph(false);
+        if (!stack_.empty()) {  // the bytes ended inside a group
+            flushText();
+            if (!spans_.empty()) endParagraph(false);
+        }
         tables_.finish(document_.paragraphs);
         return std::move(document_);
     }
@@ -101,7 +103,13 @@ private:
         if (token.kind == Kind::GroupStart || token.kind == Kind::GroupEnd) {
             skip_ = 0;
             flushText();
-            token.kind == Kind::GroupStart ? push() : pop();
+            if (token.kind == Kind::GroupStart) {
+                push();
+                return;
+            }
+            // The last paragraph needs the outermost group's formatting.
+            if (stack_.size() == 1 && !spans_.empty()) endParagraph(false);
+            pop();
             return;
         }
         if (token.kind == Kind::Text) {
