@@ -224,3 +224,33 @@ TEST(RichTextReader, EntryReadsRtfFiles)
     EXPECT_EQ(document.source, BigDocument::Source::rtf);
     EXPECT_EQ(document.blocks, (Blocks{Block::paragraph({R("Hello")})}));
 }
+
+TEST(RichTextReader, ReadsADocumentSavedByLibreOffice)
+{
+    // Written by LibreOffice Writer from a small HTML page: heading styles,
+    // nested bullets, a numbered list, a table with a heading row, curly
+    // quotes as \u with fallbacks, and a PNG with its WMF fallback.
+    BigDocument document = Folmira::read(FOLMIRA_TEST_DATA "/rtf/garden-diary.rtf", false);
+    EXPECT_EQ(document.title, "garden-diary");
+    ASSERT_EQ(document.blocks.size(), 13u);
+    const Blocks text = {
+        Block::heading(1, {R("Garden Diary")}),
+        Block::paragraph({R("The tomatoes came up early this year, and the "), R("basil", true), R(" is doing "),
+                          R("very", false, true), R(" well.")}),
+        Block::heading(2, {R("To buy")}),
+        Block::listItem("•", 0, {R("Compost")}),
+        Block::listItem("•", 0, {R("Seed trays")}),
+        Block::listItem("•", 1, {R("Small ones")}),
+        Block::listItem("1.", 0, {R("Dig the bed")}),
+        Block::listItem("2.", 0, {R("Sow the seeds")}),
+        Block::listItem("3.", 0, {R("Water daily")}),
+        table({{"Plant", "Sown"}, {"Peas", "March"}, {"Beans", "April"}}, true),
+        Block::paragraph({R("Café owner’s note: “water” before noon.")}),
+    };
+    EXPECT_EQ(Blocks(document.blocks.begin(), document.blocks.begin() + 11), text);
+    const Picture* picture = &document.blocks[11].as<Block::Image>()->picture;
+    EXPECT_DOUBLE_EQ(picture->width, 60);
+    EXPECT_DOUBLE_EQ(picture->height, 45);
+    EXPECT_EQ(Platform::imageInfo(picture->data), (Platform::ImageInfo{8, 6}));
+    EXPECT_EQ(document.blocks[12], Block::paragraph({R("The end.")}));
+}
