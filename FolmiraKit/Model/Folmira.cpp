@@ -1,6 +1,8 @@
 #include "FolmiraKit/Model/Folmira.h"
 
+#include "FolmiraKit/Readers/Markdown.h"
 #include "FolmiraKit/Readers/PlainText.h"
+#include "FolmiraKit/Word/DocxReader.h"
 #include "Platform/Text.h"
 
 #include <fstream>
@@ -33,12 +35,11 @@ namespace {
 BigDocument dispatch(Source source, const Bytes& data, const std::string& title,
                      const std::optional<std::filesystem::path>& folder)
 {
-    (void)folder;
     switch (source) {
     case Source::text: return readPlainText(data, title);
-    case Source::markdown: notReadYet("Markdown");
+    case Source::markdown: return readMarkdown(data, title, folder);
     case Source::rtf: notReadYet("RTF");
-    case Source::word: notReadYet("Word");
+    case Source::word: return DocxReader::read(data, title);
     case Source::pdf: notReadYet("PDF");
     }
     notReadYet("these");

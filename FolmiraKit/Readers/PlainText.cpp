@@ -30,10 +30,12 @@ Lines splitTextLines(std::string_view text)
         lines.emplace_back(line.substr(0, end == std::string_view::npos ? 0 : end + 1));
     };
     std::size_t start = 0;
-    for (std::size_t at = text.find_first_of("\r\n\f"); at != std::string_view::npos;
-         at = text.find_first_of("\r\n\f", start)) {
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        char c = text[at];
+        if (c != '\n' && c != '\r' && c != '\f') continue;
         add(text.substr(start, at - start));
-        start = at + ((text[at] == '\r' && at + 1 < text.size() && text[at + 1] == '\n') ? 2 : 1);
+        if (c == '\r' && at + 1 < text.size() && text[at + 1] == '\n') ++at;
+        start = at + 1;
     }
     add(text.substr(start));
     return lines;
@@ -147,16 +149,16 @@ std::optional<char> setextUnderline(std::string_view line)
     return t.front();
 }
 
-std::vector<Lines> lineGroups(const Lines& lines)
+std::vector<Lines> lineGroups(Lines lines)
 {
     std::vector<Lines> groups;
     Lines current;
-    for (const auto& line : lines) {
+    for (auto& line : lines) {
         if (isBlankLine(line)) {
             if (!current.empty()) groups.push_back(std::move(current));
             current.clear();
         } else {
-            current.push_back(line);
+            current.push_back(std::move(line));
         }
     }
     if (!current.empty()) groups.push_back(std::move(current));

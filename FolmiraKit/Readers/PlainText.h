@@ -30,7 +30,7 @@ Lines splitTextLines(std::string_view text);
 std::optional<char> setextUnderline(std::string_view line);
 
 // The non-blank lines between runs of blank lines.
-std::vector<Lines> lineGroups(const Lines& lines);
+std::vector<Lines> lineGroups(Lines lines);
 
 // One group to blocks. `isFirst` for the document's first group; `next` is the
 // following group; `keepBreaks` makes every multi-line paragraph keep its breaks.

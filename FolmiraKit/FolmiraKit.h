@@ -1,0 +1,14 @@
+#pragma once
+
+// The document engine's public interface: the model, the entry that reads
+// files, the readers' shared helpers and the renderer.
+
+#include "FolmiraKit/Model/BigDocument.h"
+#include "FolmiraKit/Model/Block.h"
+#include "FolmiraKit/Model/Conversion.h"
+#include "FolmiraKit/Model/Enums.h"
+#include "FolmiraKit/Model/Folmira.h"
+#include "FolmiraKit/Model/Run.h"
+#include "FolmiraKit/Readers/Inference.h"
+#include "FolmiraKit/Readers/Markdown.h"
+#include "FolmiraKit/Readers/PlainText.h"

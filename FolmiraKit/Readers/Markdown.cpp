@@ -1,0 +1,322 @@
+#include "FolmiraKit/Readers/Markdown.h"
+
+#include "FolmiraKit/Readers/PlainText.h"
+#include "Platform/Images.h"
+#include "Platform/Regex.h"
+#include "Platform/Text.h"
+
+#include <fstream>
+
+namespace FolmiraKit {
+
+namespace Text = Platform::Text;
+namespace fs = std::filesystem;
+using Platform::Regex;
+
+namespace {
+
+// A picture larger than this is not read: no real document needs more, and a
+// path naming a device or a huge file must not fill memory.
+constexpr std::uintmax_t maxPictureBytes = 50u * 1024 * 1024;
+
+Runs withBold(Runs runs, bool bold)
+{
+    for (auto& run : runs) run.bold = bold;
+    return runs;
+}
+
+Runs withItalic(Runs runs, bool italic)
+{
+    for (auto& run : runs) run.italic = italic;
+    return runs;
+}
+
+bool isSeparatorRow(std::string_view line)
+{
+    static const Regex separator("^\\|?\\s*:?-{2,}:?\\s*(\\|\\s*:?-{2,}:?\\s*)*\\|?$");
+    std::string_view t = Text::trimSpacesTabs(line);
+    return Text::contains(t, "-") && separator.search(t);
+}
+
+int hexValue(char c)
+{
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+// Percent-decoding that fails on a broken escape, on bytes that are not UTF-8
+// and on NUL, which no file name may hold.
+std::optional<std::string> percentDecoded(std::string_view path)
+{
+    std::string out;
+    for (std::size_t i = 0; i < path.size(); ++i) {
+        if (path[i] != '%') {
+            out += path[i];
+            continue;
+        }
+        if (i + 2 >= path.size()) return std::nullopt;
+        int high = hexValue(path[i + 1]), low = hexValue(path[i + 2]);
+        if (high < 0 || low < 0) return std::nullopt;
+        out += static_cast<char>(high * 16 + low);
+        i += 2;
+    }
+    if (out.find('\0') != std::string::npos) return std::nullopt;
+    std::vector<std::uint8_t> bytes(out.begin(), out.end());
+    if (!Text::decodeUtf8(bytes)) return std::nullopt;
+    return out;
+}
+
+// The picture's bytes, read only from a regular file inside the document's
+// folder. The path is appended to the folder as written, so an absolute path
+// does not replace it.
+std::optional<std::vector<std::uint8_t>> pictureBytes(const fs::path& folder, std::string_view path)
+{
+    if (Text::contains(path, "://")) return std::nullopt;
+    auto decoded = percentDecoded(path);
+    if (!decoded) return std::nullopt;
+    std::error_code error;
+    fs::path root = fs::weakly_canonical(folder, error);
+    if (error) return std::nullopt;
+    fs::path file = fs::weakly_canonical(fs::path(root.string() + "/" + *decoded), error);
+    if (error) return std::nullopt;
+    auto [end, _] = std::mismatch(root.begin(), root.end(), file.begin(), file.end());
+    if (end != root.end()) return std::nullopt;
+    if (!fs::is_regular_file(file, error) || fs::file_size(file, error) > maxPictureBytes || error) return std::nullopt;
+    std::ifstream in(file, std::ios::binary);
+    if (!in) return std::nullopt;
+    std::vector<std::uint8_t> data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (in.bad()) return std::nullopt;
+    return data;
+}
+
+class MarkdownWalk {
+public:
+    MarkdownWalk(const Lines& lines, const std::optional<fs::path>& folder) : lines_(lines), folder_(folder) {}
+
+    void run()
+    {
+        std::size_t i = 0;
+        while (i < lines_.size()) i = step(i);
+        flush();
+    }
+
+    Blocks blocks;
+    int picturesLeftOut = 0;
+
+private:
+    // Tests line i and returns the index of the next line to test.
+    std::size_t step(std::size_t i)
+    {
+        static const Regex heading("^(#{1,6})\\s+(.*?)\\s*#*\\s*$");
+        static const Regex rule("^([-*_])(\\s*\\1){2,}$");
+        static const Regex picture("^!\\[([^\\]]*)\\]\\(([^)\\s]+)(?:\\s+\"[^\"]*\")?\\)$");
+
+        const std::string& line = lines_[i];
+        std::string_view t = Text::trimSpacesTabs(line);
+        if (t.empty()) {
+            flush();
+            return i + 1;
+        }
+        if (Text::startsWith(t, "```") || Text::startsWith(t, "~~~")) return fence(i, t.substr(0, 3));
+        if (auto m = heading.firstMatch(t)) {
+            flush();
+            int level = std::min(static_cast<int>(m->text(1).size()), 3);
+            blocks.push_back(Block::heading(level, withBold(markdownInline(m->text(2)), false)));
+            return i + 1;
+        }
+        if (pending_.size() == 1) {
+            if (auto underline = setextUnderline(t)) {
+                Runs runs = withBold(markdownInline(Text::trimSpacesTabs(pending_[0])), false);
+                pending_.clear();
+                blocks.push_back(Block::heading(*underline == '=' ? 1 : 2, std::move(runs)));
+                return i + 1;
+            }
+        }
+        if (rule.search(t)) {
+            flush();
+            blocks.push_back(Block::rule());
+            return i + 1;
+        }
+        if (Text::contains(t, "|") && i + 1 < lines_.size() && isSeparatorRow(lines_[i + 1])) return table(i, t);
+        if (auto m = picture.firstMatch(t)) {
+            flush();
+            addPicture(std::string(m->text(1)), m->text(2));
+            return i + 1;
+        }
+        if (auto item = markdownListItem(line)) return listItem(i, std::move(*item));
+        if (Text::startsWith(t, ">")) return quote(i);
+        pending_.push_back(line);
+        return i + 1;
+    }
+
+    std::size_t fence(std::size_t i, std::string_view marker)
+    {
+        flush();
+        std::size_t j = i + 1;
+        std::string code;
+        bool any = false;
+        for (; j < lines_.size(); ++j) {
+            if (Text::startsWith(Text::trimSpacesTabs(lines_[j]), marker)) {
+                ++j;
+                break;
+            }
+            if (any) code += '\n';
+            code += lines_[j];
+            any = true;
+        }
+        if (any) blocks.push_back(Block::paragraph({Run(std::move(code))}, true));
+        return j;
+    }
+
+    std::size_t table(std::size_t i, std::string_view header)
+    {
+        flush();
+        std::vector<std::vector<std::string>> cells{markdownTableCells(header)};
+        std::size_t j = i + 2;
+        for (; j < lines_.size(); ++j) {
+            std::string_view t = Text::trimSpacesTabs(lines_[j]);
+            if (t.empty() || !Text::contains(lines_[j], "|")) break;
+            cells.push_back(markdownTableCells(lines_[j]));
+        }
+        std::size_t columns = 0;
+        for (const auto& row : cells) columns = std::max(columns, row.size());
+        std::vector<Block::Row> rows;
+        rows.reserve(cells.size());
+        for (auto& row : cells) {
+            row.resize(columns);
+            Block::Row converted;
+            converted.reserve(columns);
+            for (const auto& cell : row) converted.push_back(markdownInline(cell));
+            rows.push_back(std::move(converted));
+        }
+        blocks.push_back(Block::table(std::move(rows), true));
+        return j;
+    }
+
+    std::size_t listItem(std::size_t i, MarkdownListItem item)
+    {
+        flush();
+        std::size_t j = i + 1;
+        for (; j < lines_.size(); ++j) {
+            std::string_view t = Text::trimSpacesTabs(lines_[j]);
+            if (t.empty() || markdownListItem(lines_[j]) || Text::startsWith(t, "#") || Text::startsWith(t, ">") ||
+                Text::startsWith(t, "```"))
+                break;
+            item.text += ' ';
+            item.text += t;
+        }
+        blocks.push_back(Block::listItem(item.marker, item.level, markdownInline(item.text)));
+        return j;
+    }
+
+    std::size_t quote(std::size_t i)
+    {
+        flush();
+        std::string text;
+        std::size_t j = i;
+        for (; j < lines_.size(); ++j) {
+            std::string_view t = Text::trimSpacesTabs(lines_[j]);
+            if (!Text::startsWith(t, ">")) break;
+            if (j > i) text += ' ';
+            text += t.substr(std::min(t.find_first_not_of("> "), t.size()));
+        }
+        Runs runs = withItalic(markdownInline(text), true);
+        if (!runs.empty()) blocks.push_back(Block::paragraph(std::move(runs), false));
+        return j;
+    }
+
+    void addPicture(std::string alt, std::string_view path)
+    {
+        if (folder_) {
+            if (auto data = pictureBytes(*folder_, path)) {
+                if (auto info = Platform::imageInfo(*data)) {
+                    blocks.push_back(Block::image(Picture{std::move(*data), info->width, info->height, std::move(alt)}));
+                    return;
+                }
+            }
+        }
+        ++picturesLeftOut;
+        if (!alt.empty()) blocks.push_back(Block::paragraph({Run("[Picture: " + alt + "]", false, true)}, false));
+    }
+
+    void flush()
+    {
+        if (pending_.empty()) return;
+        std::string text;
+        bool lineBreaks = false;
+        for (std::size_t k = 0; k < pending_.size(); ++k) {
+            std::string_view t = Text::trimSpacesTabs(pending_[k]);
+            bool hardBreak = Text::endsWith(t, "\\");
+            if (hardBreak) t.remove_suffix(1);
+            text += t;
+            if (k + 1 < pending_.size()) {
+                text += hardBreak ? '\n' : ' ';
+                lineBreaks = lineBreaks || hardBreak;
+            }
+        }
+        pending_.clear();
+        Runs runs = markdownInline(text);
+        if (!runs.empty()) blocks.push_back(Block::paragraph(std::move(runs), lineBreaks));
+    }
+
+    const Lines& lines_;
+    const std::optional<fs::path>& folder_;
+    Lines pending_;
+};
+
+std::string leftOutNote(int n)
+{
+    return std::to_string(n) + " picture" + (n == 1 ? "" : "s") + " in this Markdown file " +
+           (n == 1 ? "wasn’t" : "weren’t") +
+           " included: Folmira reads only the file you open and doesn’t download pictures from the web.";
+}
+
+} // namespace
+
+std::optional<MarkdownListItem> markdownListItem(std::string_view line)
+{
+    static const Regex item("^([ \\t]*)([-*+]|[0-9]{1,3}[.)])[ \\t]+(.*)$");
+    auto m = item.firstMatch(line);
+    if (!m) return std::nullopt;
+    int width = 0;
+    for (char c : m->text(1)) width += c == '\t' ? 4 : 1;
+    std::string_view label = m->text(2);
+    bool bullet = label == "-" || label == "*" || label == "+";
+    return MarkdownListItem{bullet ? "\u2022" : std::string(label), std::min(width / 2, 3), std::string(m->text(3))};
+}
+
+std::vector<std::string> markdownTableCells(std::string_view line)
+{
+    std::string_view t = Text::trimSpacesTabs(line);
+    if (Text::startsWith(t, "|")) t.remove_prefix(1);
+    if (Text::endsWith(t, "|") && !Text::endsWith(t, "\\|")) t.remove_suffix(1);
+    std::string text(t);
+    Text::replaceAll(text, "\\|", "\x01");
+    std::vector<std::string> cells;
+    std::size_t start = 0;
+    while (true) {
+        std::size_t bar = text.find('|', start);
+        std::string cell = text.substr(start, bar == std::string::npos ? std::string::npos : bar - start);
+        std::replace(cell.begin(), cell.end(), '\x01', '|');
+        cells.emplace_back(Text::trimSpacesTabs(cell));
+        if (bar == std::string::npos) break;
+        start = bar + 1;
+    }
+    return cells;
+}
+
+BigDocument readMarkdown(const std::vector<std::uint8_t>& data, const std::string& title,
+                         const std::optional<fs::path>& folder)
+{
+    Lines lines = splitTextLines(decodeText(data));
+    MarkdownWalk walk(lines, folder);
+    walk.run();
+    if (walk.blocks.empty()) throw ConversionError(ConversionError::Reason::empty, emptyFileMessage);
+    std::vector<ConversionNote> notes;
+    if (walk.picturesLeftOut > 0) notes.emplace_back(ConversionNote::Kind::warning, leftOutNote(walk.picturesLeftOut));
+    return BigDocument{title, BigDocument::Source::markdown, std::move(walk.blocks), std::move(notes)};
+}
+
+} // namespace FolmiraKit

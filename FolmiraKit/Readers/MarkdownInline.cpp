@@ -1,0 +1,123 @@
+// Inline Markdown: HTML and links cleaned out by pattern, then one pass over
+// the characters with a bold and an italic flag. There is no look-ahead for a
+// closing "**": an unpaired one makes the rest bold, as writers expect from
+// simple editors. Positions of the next "*", "_" and backtick are found ahead
+// of the walk so the pass stays linear.
+
+#include "FolmiraKit/Readers/Markdown.h"
+
+#include "Platform/Regex.h"
+#include "Platform/Text.h"
+
+namespace FolmiraKit {
+
+namespace Text = Platform::Text;
+
+namespace {
+
+std::string cleaned(std::string_view text)
+{
+    static const Platform::Regex lineBreak("<br\\s*/?>", Platform::Regex::CaseInsensitive);
+    static const Platform::Regex tag("<[^>]+>");
+    static const Platform::Regex picture("!\\[([^\\]]*)\\]\\([^)]*\\)");
+    static const Platform::Regex link("\\[([^\\]]+)\\]\\([^)]*\\)");
+    std::string out = lineBreak.replaceAll(text, "\n");
+    out = tag.replaceAll(out, "");
+    out = picture.replaceAll(out, "$1");
+    out = link.replaceAll(out, "$1");
+    Text::replaceAll(out, "&nbsp;", " ");
+    Text::replaceAll(out, "&amp;", "&");
+    Text::replaceAll(out, "&lt;", "<");
+    Text::replaceAll(out, "&gt;", ">");
+    return out;
+}
+
+class EmphasisWalk {
+public:
+    explicit EmphasisWalk(std::string_view text) : chars_(Text::characters(text))
+    {
+        const std::size_t n = chars_.size();
+        nextStar_.assign(n + 1, n);
+        nextUnderscore_.assign(n + 1, n);
+        nextTick_.assign(n + 1, n);
+        for (std::size_t i = n; i-- > 0;) {
+            nextStar_[i] = chars_[i] == "*" ? i : nextStar_[i + 1];
+            nextUnderscore_[i] = chars_[i] == "_" ? i : nextUnderscore_[i + 1];
+            nextTick_[i] = chars_[i] == "`" ? i : nextTick_[i + 1];
+        }
+    }
+
+    Runs run()
+    {
+        static constexpr std::string_view escapable = "\\`*_{}[]()#+-.!|";
+        const std::size_t n = chars_.size();
+        std::size_t i = 0;
+        while (i < n) {
+            std::string_view c = chars_[i];
+            std::string_view next = at(i + 1);
+            if (c == "\\" && next.size() == 1 && escapable.find(next) != std::string_view::npos) {
+                buffer_ += next;
+                i += 2;
+            } else if (c == "`" && nextTick_[i + 1] < n) {
+                std::size_t close = nextTick_[i + 1];
+                for (std::size_t k = i + 1; k < close; ++k) buffer_ += chars_[k];
+                i = close + 1;
+            } else if ((c == "*" || c == "_") && next == c && !isIntraWordUnderscores(i)) {
+                emit();
+                bold_ = !bold_;
+                i += 2;
+            } else if (c == "*" || c == "_") {
+                if (isLiteralMarker(i)) buffer_ += c;
+                else emit(), italic_ = !italic_;
+                i += 1;
+            } else {
+                buffer_ += c;
+                i += 1;
+            }
+        }
+        emit();
+        return tidied(std::move(runs_));
+    }
+
+private:
+    std::string_view at(std::size_t i) const { return i < chars_.size() ? chars_[i] : std::string_view(" "); }
+    std::string_view before(std::size_t i) const { return i == 0 ? std::string_view(" ") : chars_[i - 1]; }
+
+    bool isIntraWordUnderscores(std::size_t i) const
+    {
+        return chars_[i] == "_" && Text::isLetter(before(i)) && Text::isLetter(at(i + 2));
+    }
+
+    bool isLiteralMarker(std::size_t i) const
+    {
+        std::string_view m = chars_[i], prev = before(i), next = at(i + 1);
+        bool inWord = m == "_" && Text::isLetter(prev) && Text::isLetter(next);
+        if (italic_) return Text::isWhitespace(prev) || inWord;
+        const auto& following = m == "*" ? nextStar_ : nextUnderscore_;
+        return Text::isWhitespace(next) || inWord || following[i + 1] >= chars_.size();
+    }
+
+    void emit()
+    {
+        if (buffer_.empty()) return;
+        runs_.emplace_back(std::move(buffer_), bold_, italic_);
+        buffer_.clear();
+    }
+
+    std::vector<std::string_view> chars_;
+    std::vector<std::size_t> nextStar_, nextUnderscore_, nextTick_;
+    std::string buffer_;
+    Runs runs_;
+    bool bold_ = false;
+    bool italic_ = false;
+};
+
+} // namespace
+
+Runs markdownInline(std::string_view text)
+{
+    std::string clean = cleaned(text);
+    return EmphasisWalk(clean).run();
+}
+
+} // namespace FolmiraKit

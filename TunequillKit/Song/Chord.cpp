@@ -1,0 +1,295 @@
+#include "TunequillKit/Song/Chord.h"
+
+#include "Platform/Regex.h"
+#include "Platform/Text.h"
+
+#include <array>
+
+namespace TunequillKit {
+namespace {
+
+constexpr std::array<std::string_view, 12> sharpNames = {"C", "C#", "D", "D#", "E", "F",
+                                                          "F#", "G", "G#", "A", "A#", "B"};
+constexpr std::array<std::string_view, 12> flatNames = {"C", "Db", "D", "Eb", "E", "F",
+                                                         "Gb", "G", "Ab", "A", "Bb", "B"};
+constexpr std::array<std::string_view, 12> nashvilleDegrees = {"1", "b2", "2", "b3", "3", "4",
+                                                                "#4", "5", "b6", "6", "b7", "7"};
+// Major tonics whose keys are written with flats: F, Bb, Eb, Ab, Db.
+constexpr std::array<int, 5> flatKeys = {5, 10, 3, 8, 1};
+
+// Bytes of the first user-perceived character; ASCII takes a short cut.
+std::size_t firstCharacterLength(std::string_view text)
+{
+    if (text.empty()) return 0;
+    auto c0 = static_cast<unsigned char>(text[0]);
+    if (c0 < 0x80 && c0 != '\r' && (text.size() == 1 || static_cast<unsigned char>(text[1]) < 0x80)) return 1;
+    return Platform::Text::firstCharacter(text).size();
+}
+
+// The first character of `text` is exactly `c` (not `c` with a mark on it).
+bool startsWithCharacter(std::string_view text, char c)
+{
+    return !text.empty() && text[0] == c && firstCharacterLength(text) == 1;
+}
+
+} // namespace
+
+int wrapPitch(std::int64_t n)
+{
+    auto r = static_cast<int>(n % 12);
+    return r < 0 ? r + 12 : r;
+}
+
+// --- Accidentals ---
+
+std::string_view toString(Accidentals a)
+{
+    switch (a) {
+    case Accidentals::automatic: return "auto";
+    case Accidentals::sharps: return "sharps";
+    case Accidentals::flats: return "flats";
+    }
+    return "auto";
+}
+
+template <>
+std::optional<Accidentals> fromString<Accidentals>(std::string_view text)
+{
+    return detail::caseNamed(allCases<Accidentals>, text, [](Accidentals a) { return toString(a); });
+}
+
+std::string_view title(Accidentals a)
+{
+    switch (a) {
+    case Accidentals::automatic: return "By key";
+    case Accidentals::sharps: return "Sharps (♯)";
+    case Accidentals::flats: return "Flats (♭)";
+    }
+    return "By key";
+}
+
+// --- Note ---
+
+Note::Note(std::int64_t p) : pitch(wrapPitch(p)) {}
+
+Note Note::transposed(std::int64_t semitones) const
+{
+    // Reduce first so that a huge shift cannot overflow the sum.
+    return Note(pitch + wrapPitch(semitones));
+}
+
+std::string_view Note::name(bool flats) const
+{
+    return flats ? flatNames[static_cast<std::size_t>(pitch)] : sharpNames[static_cast<std::size_t>(pitch)];
+}
+
+std::optional<Note::Read> Note::parse(std::string_view prefix)
+{
+    if (prefix.empty() || firstCharacterLength(prefix) != 1) return std::nullopt;
+    int letter = 0;
+    switch (prefix[0]) {
+    case 'C': letter = 0; break;
+    case 'D': letter = 2; break;
+    case 'E': letter = 4; break;
+    case 'F': letter = 5; break;
+    case 'G': letter = 7; break;
+    case 'A': letter = 9; break;
+    case 'B':
+    case 'H': letter = 11; break;
+    default: return std::nullopt;
+    }
+    std::size_t at = 1;
+    for (int read = 0; read < 2 && at < prefix.size(); ++read) {
+        std::size_t length = firstCharacterLength(prefix.substr(at));
+        std::string_view c = prefix.substr(at, length);
+        if (c == "#" || c == "♯") ++letter;
+        else if (c == "b" || c == "♭") --letter;
+        else break;
+        at += length;
+    }
+    return Read{Note(letter), at};
+}
+
+// --- Key ---
+
+std::optional<Key> Key::parse(std::string_view text)
+{
+    std::string_view trimmed = Platform::Text::trimSpacesTabs(text);
+    auto read = Note::parse(trimmed);
+    if (!read) return std::nullopt;
+    std::string rest = Platform::Text::lowercased(Platform::Text::trimSpacesTabs(trimmed.substr(read->length)));
+    if (rest.empty() || rest == "maj" || rest == "major" || rest == "dur") return Key{read->note, false};
+    if (rest == "m" || rest == "min" || rest == "minor" || rest == "moll" || rest == "-") return Key{read->note, true};
+    return std::nullopt;
+}
+
+Key Key::transposed(std::int64_t semitones) const { return Key{tonic.transposed(semitones), minor}; }
+
+Note Key::relativeMajor() const { return minor ? tonic.transposed(3) : tonic; }
+
+bool Key::prefersFlats() const
+{
+    int major = relativeMajor().pitch;
+    for (int k : flatKeys)
+        if (k == major) return true;
+    return false;
+}
+
+std::string Key::name(Accidentals accidentals) const
+{
+    bool flats = accidentals == Accidentals::flats || (accidentals == Accidentals::automatic && prefersFlats());
+    std::string out(tonic.name(flats));
+    if (minor) out += 'm';
+    return out;
+}
+
+// --- Chord ---
+
+const Platform::Regex& Chord::qualityPattern()
+{
+    static const Platform::Regex pattern(
+        "^(maj|min|mi|ma|m|M|dim|aug|sus|add|no|omit|alt|ø|°|\\+|-|Δ|[0-9]|\\(|\\)|#|b|♯|♭|,|/(?=[0-9]))*$");
+    return pattern;
+}
+
+std::optional<Chord> Chord::parse(std::string_view text)
+{
+    std::string_view trimmed = Platform::Text::trimSpacesTabs(text);
+    auto root = Note::parse(trimmed);
+    if (!root) return std::nullopt;
+    std::string_view rest = trimmed.substr(root->length);
+    std::string_view quality = rest;
+    std::optional<Note> bass;
+    if (std::size_t slash = rest.rfind('/'); slash != std::string_view::npos) {
+        std::string_view after = rest.substr(slash + 1);
+        if (auto read = Note::parse(after); read && read->length == after.size()) {
+            bass = read->note;
+            quality = rest.substr(0, slash);
+        }
+    }
+    if (!quality.empty() && !qualityPattern().wholeMatch(quality)) return std::nullopt;
+    return Chord{root->note, std::string(quality), bass};
+}
+
+bool Chord::isMinor() const
+{
+    return (quality.starts_with('m') && !quality.starts_with("maj")) || quality.starts_with('-');
+}
+
+Chord Chord::transposed(std::int64_t semitones) const
+{
+    Chord out{root.transposed(semitones), quality, std::nullopt};
+    if (bass) out.bass = bass->transposed(semitones);
+    return out;
+}
+
+std::string Chord::name(bool flats) const
+{
+    std::string out(root.name(flats));
+    out += quality;
+    if (bass) {
+        out += '/';
+        out += bass->name(flats);
+    }
+    return out;
+}
+
+std::string Chord::nashville(const Key& in) const
+{
+    int tonic = in.relativeMajor().pitch;
+    auto degree = [tonic](Note n) { return nashvilleDegrees[static_cast<std::size_t>(wrapPitch(n.pitch - tonic))]; };
+    std::string out(degree(root));
+    out += quality;
+    if (bass) {
+        out += '/';
+        out += degree(*bass);
+    }
+    return out;
+}
+
+// --- ChordStyle ---
+
+std::string ChordStyle::render(std::string_view text) const
+{
+    // Peel the parentheses in a loop rather than by recursion: an imported
+    // chord may carry any number of them, and the stack must not grow with it.
+    std::size_t pairs = 0;
+    while (text.size() >= 3 && startsWithCharacter(text, '(') && text.back() == ')') {
+        text = text.substr(1, text.size() - 2);
+        ++pairs;
+    }
+    std::string body;
+    if (auto chord = Chord::parse(text)) {
+        Chord moved = chord->transposed(shift);
+        body = nashvilleKey ? moved.nashville(*nashvilleKey) : moved.name(flats);
+    } else {
+        body = text;
+    }
+    if (pairs == 0) return body;
+    std::string out;
+    out.reserve(body.size() + 2 * pairs);
+    out.append(pairs, '(');
+    out += body;
+    out.append(pairs, ')');
+    return out;
+}
+
+// --- Accidental ---
+
+std::string Accidental::pretty(std::string_view text)
+{
+    auto isNoteLetter = [](std::string_view c) { return c.size() == 1 && c[0] >= 'A' && c[0] <= 'G'; };
+    auto chars = Platform::Text::characters(text);
+    std::string out;
+    out.reserve(text.size() + 8);
+    for (std::size_t i = 0; i < chars.size(); ++i) {
+        std::string_view c = chars[i];
+        if (c == "#") {
+            out += "♯";
+            continue;
+        }
+        if (c == "b") {
+            std::string_view prev = i > 0 ? chars[i - 1] : std::string_view{};
+            std::string_view next = i + 1 < chars.size() ? chars[i + 1] : std::string_view{};
+            bool afterLetter = isNoteLetter(prev);
+            bool beforeNumber = !next.empty() && Platform::Text::isNumber(next) &&
+                                (prev.empty() || prev == "/" || prev == "(" || Platform::Text::isNumber(prev));
+            if (afterLetter || beforeNumber) {
+                out += "♭";
+                continue;
+            }
+        }
+        out += c;
+    }
+    return out;
+}
+
+} // namespace TunequillKit
+
+std::size_t std::hash<TunequillKit::Key>::operator()(const TunequillKit::Key& k) const noexcept
+{
+    std::size_t seed = 0;
+    TunequillKit::detail::hashCombine(seed, k.tonic);
+    TunequillKit::detail::hashCombine(seed, k.minor);
+    return seed;
+}
+
+std::size_t std::hash<TunequillKit::Chord>::operator()(const TunequillKit::Chord& c) const noexcept
+{
+    std::size_t seed = 0;
+    TunequillKit::detail::hashCombine(seed, c.root);
+    TunequillKit::detail::hashCombine(seed, c.quality);
+    TunequillKit::detail::hashCombine(seed, c.bass.has_value());
+    if (c.bass) TunequillKit::detail::hashCombine(seed, *c.bass);
+    return seed;
+}
+
+std::size_t std::hash<TunequillKit::ChordStyle>::operator()(const TunequillKit::ChordStyle& s) const noexcept
+{
+    std::size_t seed = 0;
+    TunequillKit::detail::hashCombine(seed, s.shift);
+    TunequillKit::detail::hashCombine(seed, s.flats);
+    TunequillKit::detail::hashCombine(seed, s.nashvilleKey.has_value());
+    if (s.nashvilleKey) TunequillKit::detail::hashCombine(seed, *s.nashvilleKey);
+    return seed;
+}

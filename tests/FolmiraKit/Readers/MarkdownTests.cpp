@@ -1,0 +1,178 @@
+#include "FolmiraKit/Model/Folmira.h"
+#include "FolmiraKit/Readers/Markdown.h"
+#include "Platform/Images.h"
+#include "tests/FolmiraKit/ModelPrinters.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+using namespace FolmiraKit;
+namespace fs = std::filesystem;
+
+namespace {
+
+using R = FolmiraKit::Run;
+
+std::vector<std::uint8_t> bytes(std::string_view s) { return {s.begin(), s.end()}; }
+
+BigDocument readDoc(std::string_view text, std::optional<fs::path> folder = std::nullopt)
+{
+    return readMarkdown(bytes(text), "t", folder);
+}
+
+Blocks read(std::string_view text) { return readDoc(text).blocks; }
+
+Block P(std::string text, bool breaks = false) { return Block::paragraph({R(std::move(text))}, breaks); }
+
+class MarkdownFiles : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        dir_ = fs::temp_directory_path() / ("folmira-md-" + std::to_string(::getpid()));
+        fs::create_directories(dir_ / "doc");
+        Platform::Bitmap bitmap{30, 20, std::vector<std::uint32_t>(600, 0xFF336699)};
+        png_ = *Platform::pngData(bitmap);
+        writeBytes(dir_ / "doc" / "map one.png", png_);
+        writeBytes(dir_ / "outside.png", png_);
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    static void writeBytes(const fs::path& path, const std::vector<std::uint8_t>& data)
+    {
+        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(data.data()), static_cast<long>(data.size()));
+    }
+
+    fs::path dir_;
+    std::vector<std::uint8_t> png_;
+};
+
+} // namespace
+
+TEST(MarkdownHeadings, HashesUnderlinesAndRules)
+{
+    EXPECT_EQ(read("### Title ###"), (Blocks{Block::heading(3, {R("Title")})}));
+    EXPECT_EQ(read("###### Deep"), (Blocks{Block::heading(3, {R("Deep")})}));
+    EXPECT_EQ(read("#Word"), (Blocks{P("#Word")}));
+    EXPECT_EQ(read("# A **bold** and *it*"),
+              (Blocks{Block::heading(1, {R("A "), R("bold"), R(" and "), R("it", false, true)})}));
+    EXPECT_EQ(read("Title\n====="), (Blocks{Block::heading(1, {R("Title")})}));
+    EXPECT_EQ(read("Title\n---"), (Blocks{Block::heading(2, {R("Title")})}));
+    EXPECT_EQ(read("One\nTwo\n---"), (Blocks{P("One Two"), Block::rule()}));
+    EXPECT_EQ(read("Text\n\n---"), (Blocks{P("Text"), Block::rule()}));
+    EXPECT_EQ(read("* * *"), (Blocks{Block::rule()}));
+}
+
+TEST(MarkdownTables, RowsPaddedAndPipesEscaped)
+{
+    Blocks blocks = read("| Name | Note |\n|---|:--:|\n| Ann | a \\| b |\n| Bob |\nafter");
+    ASSERT_EQ(blocks.size(), 2u);
+    const auto* table = blocks[0].as<Block::Table>();
+    ASSERT_TRUE(table);
+    EXPECT_TRUE(table->header);
+    ASSERT_EQ(table->rows.size(), 3u);
+    EXPECT_EQ(table->rows[1][1], (Runs{R("a | b")}));
+    ASSERT_EQ(table->rows[2].size(), 2u);
+    EXPECT_TRUE(table->rows[2][1].empty());
+    EXPECT_EQ(blocks[1], P("after"));
+    EXPECT_EQ(read("a | b\nnot a separator"), (Blocks{P("a | b not a separator")}));
+    EXPECT_EQ(markdownTableCells(""), std::vector<std::string>{""});
+    EXPECT_EQ(markdownTableCells("a|b\\|"), (std::vector<std::string>{"a", "b|"}));
+}
+
+TEST(MarkdownLists, MarkersLevelsAndContinuations)
+{
+    EXPECT_EQ(markdownListItem("  - Milk"), (MarkdownListItem{"\u2022", 1, "Milk"}));
+    EXPECT_EQ(markdownListItem("\t- Milk"), (MarkdownListItem{"\u2022", 2, "Milk"}));
+    EXPECT_EQ(markdownListItem("12) Step"), (MarkdownListItem{"12)", 0, "Step"}));
+    EXPECT_FALSE(markdownListItem("1234. Year"));
+    EXPECT_EQ(read("- one\n  | still one\n---\n# Head"),
+              (Blocks{Block::listItem("\u2022", 0, {R("one | still one ---")}), Block::heading(1, {R("Head")})}));
+    EXPECT_EQ(read("- a\n~~~ b"), (Blocks{Block::listItem("\u2022", 0, {R("a ~~~ b")})}));
+}
+
+TEST(MarkdownBlocks, QuotesBreaksAndFences)
+{
+    EXPECT_EQ(read("> one\n> two"), (Blocks{Block::paragraph({R("one two", false, true)})}));
+    EXPECT_EQ(read(">> deep"), (Blocks{Block::paragraph({R("deep", false, true)})}));
+    EXPECT_EQ(read("line one\\\nline two"), (Blocks{P("line one\nline two", true)}));
+    EXPECT_EQ(read("line one\nline two\\"), (Blocks{P("line one line two")}));
+    EXPECT_EQ(read("```\na *b*\n  c\nd\n```\nafter"), (Blocks{P("a *b*\n  c\nd", true), P("after")}));
+    EXPECT_EQ(read("~~~\ncode\n```\nmore"), (Blocks{P("code\n```\nmore", true)}));
+}
+
+TEST(MarkdownInline, EmphasisCodeLinksAndEntities)
+{
+    struct Case {
+        const char* text;
+        Runs runs;
+    };
+    const Case cases[] = {
+        {"a **bold** b", {R("a "), R("bold", true), R(" b")}},
+        {"an *it* b", {R("an "), R("it", false, true), R(" b")}},
+        {"snake_case_name", {R("snake_case_name")}},
+        // Between letters "__" reads as two single markers: an empty italic span.
+        {"snake__case", {R("snakecase")}},
+        {"2 * 3 * 4", {R("2 * 3 * 4")}},
+        {"\\*not\\*", {R("*not*")}},
+        {"`a*b*c` d", {R("a*b*c d")}},
+        {"see [the site](http://x.y) now", {R("see the site now")}},
+        {"<b>word</b>", {R("word")}},
+        {"a<br/>b", {R("a\nb")}},
+        {"&lt;tag&gt; &amp; &nbsp;x", {R("<tag> & x")}},
+        {"unpaired ** rest", {R("unpaired "), R(" rest", true)}},
+        {"lone *star", {R("lone *star")}},
+        {"![alt](p.png) text", {R("alt text")}},
+    };
+    for (const auto& c : cases) EXPECT_EQ(markdownInline(c.text), c.runs) << c.text;
+}
+
+TEST_F(MarkdownFiles, PicturesBesideTheDocumentOnly)
+{
+    BigDocument doc = readDoc("![Map](map%20one.png \"A title\")", dir_ / "doc");
+    ASSERT_EQ(doc.blocks.size(), 1u);
+    const auto* image = doc.blocks[0].as<Block::Image>();
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->picture.width, 30);
+    EXPECT_EQ(image->picture.height, 20);
+    EXPECT_EQ(image->picture.alt, "Map");
+    EXPECT_EQ(image->picture.data, png_);
+    EXPECT_TRUE(doc.notes.empty());
+
+    // Web addresses, missing files, paths out of the folder, absolute paths,
+    // devices and NUL bytes all count as left out.
+    BigDocument out = readDoc("![Map](http://x/map.png)\n![](missing.png)\n![](../outside.png)\n"
+                              "![](" + (dir_ / "outside.png").string() + ")\n![](/dev/zero)\n![](a%00b.png)\n![](%zz)",
+                              dir_ / "doc");
+    EXPECT_EQ(out.blocks, (Blocks{Block::paragraph({R("[Picture: Map]", false, true)})}));
+    ASSERT_EQ(out.notes.size(), 1u);
+    EXPECT_EQ(out.notes[0].kind, ConversionNote::Kind::warning);
+    EXPECT_EQ(out.notes[0].message, "7 pictures in this Markdown file weren’t included: Folmira reads only the file "
+                                    "you open and doesn’t download pictures from the web.");
+
+    BigDocument noFolder = readDoc("Text\n\n![Map](map%20one.png)");
+    EXPECT_EQ(noFolder.notes[0].message, "1 picture in this Markdown file wasn’t included: Folmira reads only the "
+                                         "file you open and doesn’t download pictures from the web.");
+}
+
+TEST_F(MarkdownFiles, EmptyRefusalsAndEntryRows)
+{
+    for (const char* text : {"\n\n  \n", "![](missing.png)", "<i></i>"}) {
+        try {
+            readDoc(text, dir_ / "doc");
+            ADD_FAILURE() << text;
+        } catch (const ConversionError& error) {
+            EXPECT_EQ(error.reason, ConversionError::Reason::empty) << text;
+        }
+    }
+
+    std::ofstream(dir_ / "archive.tar.md") << "# Head\n\nOne\ntwo\n\n- item\n";
+    BigDocument plain = Folmira::read(dir_ / "archive.tar.md", false);
+    EXPECT_EQ(plain.title, "archive.tar");
+    EXPECT_EQ(plain.source, BigDocument::Source::markdown);
+    BigDocument kept = Folmira::read(dir_ / "archive.tar.md", true);
+    ASSERT_EQ(kept.blocks.size(), 3u);
+    EXPECT_EQ(kept.blocks[0], plain.blocks[0]);
+    EXPECT_EQ(kept.blocks[1], P("One two", true));
+    EXPECT_EQ(kept.blocks[2], plain.blocks[2]);
+}

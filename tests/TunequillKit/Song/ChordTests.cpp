@@ -1,0 +1,190 @@
+#include "TunequillKit/Song/Chord.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <limits>
+
+using namespace TunequillKit;
+
+TEST(Note, WrapsAnyIntegerIntoAPitchClass)
+{
+    EXPECT_EQ(Note(-1).pitch, 11);
+    EXPECT_EQ(Note(25).pitch, 1);
+    EXPECT_EQ(Note(-24).pitch, 0);
+    // Shifts read from files may be anything: nothing may overflow.
+    constexpr auto big = std::numeric_limits<std::int64_t>::max();
+    constexpr auto small = std::numeric_limits<std::int64_t>::min();
+    EXPECT_EQ(Note(big).pitch, static_cast<int>(big % 12));
+    EXPECT_EQ(Note(11).transposed(big).pitch, (11 + big % 12) % 12);
+    EXPECT_EQ(Note(0).transposed(small).pitch, Note(small).pitch);
+    EXPECT_EQ((Key{Note(9), true}.transposed(small + 1).tonic), Note(9).transposed(small + 1));
+}
+
+TEST(Note, ReadsLetterAndUpToTwoAccidentals)
+{
+    struct Case {
+        const char* text;
+        int pitch;
+        std::size_t length;
+    };
+    const Case cases[] = {
+        {"C", 0, 1}, {"H", 11, 1}, {"Cb", 11, 2}, {"E#", 5, 2}, {"B##", 1, 3}, {"C#b", 0, 3},
+        {"C###", 2, 3}, {"Bbm7", 10, 2}, {"F♯", 6, 4}, {"E♭♭x", 2, 7},
+    };
+    for (const auto& c : cases) {
+        auto read = Note::parse(c.text);
+        ASSERT_TRUE(read) << c.text;
+        EXPECT_EQ(read->note.pitch, c.pitch) << c.text;
+        EXPECT_EQ(read->length, c.length) << c.text;
+    }
+    for (const char* text : {"", "c", "X", " C", "C\u0301"}) EXPECT_FALSE(Note::parse(text)) << text;
+}
+
+TEST(Key, ParsesKeyTexts)
+{
+    struct Case {
+        const char* text;
+        int tonic;
+        bool minor;
+    };
+    const Case keys[] = {
+        {"H", 11, false},      {"Bbm", 10, true},   {" F# minor ", 6, true}, {"\tC Major", 0, false},
+        {"C MOLL", 0, true},   {"CM", 0, true},     {"D-", 2, true},         {"Eb dur", 3, false},
+        {"A min", 9, true},    {"G maj", 7, false},
+    };
+    for (const auto& k : keys) {
+        auto key = Key::parse(k.text);
+        ASSERT_TRUE(key) << k.text;
+        EXPECT_EQ(*key, (Key{Note(k.tonic), k.minor})) << k.text;
+    }
+    for (const char* text : {"Fm7", "", "f", "Am7", "C minor key", "\nC"}) EXPECT_FALSE(Key::parse(text)) << text;
+}
+
+TEST(Key, NamesFollowTheSpellingPreference)
+{
+    struct Case {
+        int tonic;
+        bool minor;
+        Accidentals accidentals;
+        const char* name;
+    };
+    const Case cases[] = {
+        {3, true, Accidentals::automatic, "D#m"},  {2, true, Accidentals::automatic, "Dm"},
+        {10, false, Accidentals::automatic, "Bb"}, {10, false, Accidentals::sharps, "A#"},
+        {6, false, Accidentals::flats, "Gb"},      {6, false, Accidentals::automatic, "F#"},
+        {7, true, Accidentals::automatic, "Gm"},   {1, false, Accidentals::automatic, "Db"},
+        {9, true, Accidentals::sharps, "Am"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ((Key{Note(c.tonic), c.minor}.name(c.accidentals)), c.name) << c.tonic << c.minor;
+    EXPECT_EQ((Key{Note(9), true}.relativeMajor()), Note(0));
+    EXPECT_FALSE((Key{Note(3), true}.prefersFlats())); // E♭ minor sits on G♭
+    EXPECT_TRUE((Key{Note(5), true}.prefersFlats()));  // F minor sits on A♭
+}
+
+TEST(Chord, ParsesTheChordGrammar)
+{
+    struct Case {
+        const char* text;
+        int root;
+        const char* quality;
+        int bass; // -1 for none
+    };
+    const Case chords[] = {
+        {"C", 0, "", -1},          {"F#m7b5", 6, "m7b5", -1}, {"Bbmaj7", 10, "maj7", -1}, {"Dsus4", 2, "sus4", -1},
+        {"A7(b9)", 9, "7(b9)", -1}, {"C6/9", 0, "6/9", -1},   {"G/B", 7, "", 11},         {"Am/G", 9, "m", 7},
+        {"C/Bb", 0, "", 10},       {"C###", 2, "#", -1},      {" Em7 ", 4, "m7", -1},     {"Cø7", 0, "ø7", -1},
+    };
+    for (const auto& c : chords) {
+        auto chord = Chord::parse(c.text);
+        ASSERT_TRUE(chord) << c.text;
+        EXPECT_EQ(chord->root.pitch, c.root) << c.text;
+        EXPECT_EQ(chord->quality, c.quality) << c.text;
+        EXPECT_EQ(chord->bass.has_value(), c.bass >= 0) << c.text;
+        if (c.bass >= 0 && chord->bass) {
+            EXPECT_EQ(chord->bass->pitch, c.bass) << c.text;
+        }
+    }
+    for (const char* text : {"C/G7", "N.C.", "x", "C/H2", "C / G", "c", "", "Cx", "Chorus", "G/",
+                             "C/E/G" /* the last slash decides, and "/E" is no quality */})
+        EXPECT_FALSE(Chord::parse(text)) << text;
+}
+
+TEST(Chord, KnowsMinorQualities)
+{
+    for (const char* q : {"m", "m7", "min", "mi", "-7", "m7b5"}) EXPECT_TRUE((Chord{Note(0), q, {}}.isMinor())) << q;
+    for (const char* q : {"", "maj7", "M7", "dim", "sus4", "7"}) EXPECT_FALSE((Chord{Note(0), q, {}}.isMinor())) << q;
+}
+
+TEST(ChordStyle, RendersTransposedRespelledOrNashville)
+{
+    struct Case {
+        const char* text;
+        ChordStyle style;
+        const char* expected;
+    };
+    const Key g{Note(7), false}, eMinor{Note(4), true}, c{Note(0), false}, aMinor{Note(9), true};
+    const Case cases[] = {
+        {"(Am)", {2, false, {}}, "(Bm)"},
+        {"((Am))", {2, false, {}}, "((Bm))"},
+        {"E", {-5, false, {}}, "B"},
+        {"E", {7, false, {}}, "B"},
+        {"E", {12, false, {}}, "E"},
+        {"Bb7", {0, false, {}}, "A#7"},
+        {"H7", {0, false, {}}, "B7"},
+        {"Db/F", {0, false, {}}, "C#/F"},
+        {"C#/F", {0, true, {}}, "Db/F"},
+        {" G ", {0, false, {}}, "G"},
+        {"C", {0, false, g}, "4"},
+        {"Em7", {0, false, g}, "6m7"},
+        {"D/F#", {0, false, g}, "5/7"},
+        {"Em", {0, false, eMinor}, "6m"},
+        {"Am", {0, false, c}, "6m"},
+        {"Am", {0, false, aMinor}, "6m"},
+        {"Eb", {0, false, c}, "b3"},
+        {"N.C.", {3, false, {}}, "N.C."},
+        {"()", {3, false, {}}, "()"},
+        {"(())", {3, false, {}}, "(())"},
+        {"|", {3, false, {}}, "|"},
+        {"Riff", {3, false, {}}, "Riff"},
+    };
+    for (const auto& k : cases) EXPECT_EQ(k.style.render(k.text), k.expected) << k.text;
+}
+
+TEST(ChordStyle, DeeplyNestedParenthesesDoNotExhaustTheStack)
+{
+    constexpr std::size_t depth = 100000;
+    std::string text = std::string(depth, '(') + "Am" + std::string(depth, ')');
+    std::string out = ChordStyle{2, false, {}}.render(text);
+    EXPECT_EQ(out, std::string(depth, '(') + "Bm" + std::string(depth, ')'));
+}
+
+TEST(Accidental, PrettyTurnsAccidentalsIntoSigns)
+{
+    struct Case {
+        const char* text;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"Bb", "B♭"},         {"Ebm7", "E♭m7"},     {"C7b9", "C7♭9"}, {"Am7b5", "Am7♭5"}, {"A7(b9)", "A7(♭9)"},
+        {"C/Bb", "C/B♭"},     {"F#", "F♯"},         {"b5", "♭5"},     {"Cmb5", "Cmb5"},   {"sub", "sub"},
+        {"b", "b"},           {"", ""},             {"#4", "♯4"},     {"b3", "♭3"},       {"Key: Bb", "Key: B♭"},
+        {"7b9b13", "7♭9♭13"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(Accidental::pretty(c.text), c.expected) << c.text;
+}
+
+TEST(Accidentals, StringFormsAndTitles)
+{
+    ASSERT_EQ(allCases<Accidentals>.size(), 3u);
+    const char* names[] = {"auto", "sharps", "flats"};
+    const char* titles[] = {"By key", "Sharps (♯)", "Flats (♭)"};
+    for (std::size_t i = 0; i < 3; ++i) {
+        Accidentals a = allCases<Accidentals>[i];
+        EXPECT_EQ(toString(a), names[i]);
+        EXPECT_EQ(title(a), titles[i]);
+        EXPECT_EQ(fromString<Accidentals>(names[i]), a);
+    }
+    EXPECT_FALSE(fromString<Accidentals>("Auto"));
+}
