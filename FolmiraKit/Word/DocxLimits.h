@@ -1,0 +1,20 @@
+#pragma once
+
+// Limits the Word reader holds hostile packages to. Each is far beyond what a
+// word processor writes, and each keeps a declared number from turning into a
+// loop or an allocation the document's bytes don't pay for.
+
+#include <cstdint>
+
+namespace FolmiraKit::DocxReader::Limits {
+
+// WordprocessingML has nine list levels, 0 to 8; counting clamps to them.
+inline constexpr std::int64_t listLevels = 9;
+// Letters and roman numerals above this are written as decimal digits
+// (letters(10^18) would otherwise be a string of 10^16 letters).
+inline constexpr std::int64_t largestWordedNumber = 100'000;
+// Word tables have at most 63 columns: a cell spans at most this many, and a
+// row keeps at most this many cells, so padding rows stays proportional.
+inline constexpr std::int64_t tableColumns = 64;
+
+} // namespace FolmiraKit::DocxReader::Limits

@@ -1,0 +1,204 @@
+// The Word reader's frame: refusals, the package's parts, the XML access
+// rules every step shares, the block-level walk and the notes.
+
+#include "FolmiraKit/Word/DocxReader.h"
+
+#include "Platform/Text.h"
+
+#include <algorithm>
+#include <charconv>
+#include <clocale>
+#include <cmath>
+#include <cstdlib>
+#include <locale.h>
+
+namespace FolmiraKit::DocxReader {
+namespace {
+
+using Reason = ConversionError::Reason;
+
+// strtod in the C locale whatever the process's locale is.
+locale_t cLocale()
+{
+    static const locale_t locale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
+    return locale;
+}
+
+std::vector<ConversionNote> notes(const Context& context)
+{
+    std::vector<ConversionNote> out;
+    using Kind = ConversionNote::Kind;
+    if (int n = context.droppedPictures; n > 0) {
+        out.emplace_back(Kind::warning, std::to_string(n) + " picture" + (n == 1 ? "" : "s") +
+                                            " in a format Folmira can\u2019t draw (such as WMF or EMF drawings) " +
+                                            (n == 1 ? "was" : "were") + " left out.");
+    }
+    if (context.textBoxes > 0)
+        out.emplace_back(Kind::info, "Text in text boxes was placed after the paragraph it was anchored to.");
+    if (int n = context.footnotes; n > 0)
+        out.emplace_back(Kind::warning, "Footnotes (" + std::to_string(n) + ") aren\u2019t included.");
+    if (context.headerFooter)
+        out.emplace_back(Kind::info, "The page headers and footers were left out; Folmira adds its own page numbers.");
+    return out;
+}
+
+} // namespace
+
+std::vector<Element> childElements(Element node)
+{
+    std::vector<Element> out;
+    for (Element e : node.children()) out.push_back(e);
+    return out;
+}
+
+Element element(Element node, std::string_view localName)
+{
+    return node.child(localName);
+}
+
+std::vector<Element> elements(Element node, std::string_view localName)
+{
+    std::vector<Element> out;
+    for (Element e : node.children())
+        if (e.localName() == localName) out.push_back(e);
+    return out;
+}
+
+std::optional<std::string> attribute(Element element, std::string_view localName)
+{
+    if (auto value = element.attribute(localName, wordNamespace)) return value;
+    return element.attributeAnyNamespace(localName);
+}
+
+std::vector<Element> descendants(Element element, std::string_view localName)
+{
+    return descendants(element, localName, {});
+}
+
+std::vector<Element> descendants(Element element, std::string_view localName,
+                                 std::initializer_list<std::string_view> fenced)
+{
+    std::vector<Element> out;
+    // Depth-first, an element before its descendants; an explicit stack keeps
+    // deep trees off the call stack.
+    std::vector<Platform::Xml::Element::Iterator> stack{element.children().begin()};
+    while (!stack.empty()) {
+        auto& it = stack.back();
+        if (it == Platform::Xml::Element::Iterator()) {
+            stack.pop_back();
+            continue;
+        }
+        Element e = *it++;
+        if (e.localName() == localName) out.push_back(e);
+        if (std::find(fenced.begin(), fenced.end(), e.localName()) != fenced.end()) continue;
+        stack.push_back(e.children().begin());
+    }
+    return out;
+}
+
+std::optional<std::int64_t> integerValue(const std::optional<std::string>& text)
+{
+    if (!text || text->empty()) return std::nullopt;
+    std::string_view s = *text;
+    bool negative = s.front() == '-';
+    if (s.front() == '+' || s.front() == '-') s.remove_prefix(1);
+    if (s.empty() || !std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; })) return std::nullopt;
+    // Parse the magnitude with its sign so that the most negative value fits.
+    std::string digits = (negative ? "-" : "") + std::string(s);
+    std::int64_t value = 0;
+    auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+    if (error != std::errc() || end != digits.data() + digits.size()) return std::nullopt;
+    return value;
+}
+
+std::optional<double> sizeValue(const std::optional<std::string>& text)
+{
+    if (!text || text->empty()) return std::nullopt;
+    if (Platform::Text::isWhitespaceScalar(static_cast<unsigned char>(text->front()))) return std::nullopt;
+    char* end = nullptr;
+    double value = strtod_l(text->c_str(), &end, cLocale());
+    if (end != text->c_str() + text->size()) return std::nullopt;
+    // "inf", "nan" and overflowing numbers are no size.
+    if (!std::isfinite(value)) return std::nullopt;
+    return value;
+}
+
+bool isOn(Element property)
+{
+    auto value = attribute(property, "val");
+    return !value || !(*value == "0" || *value == "false" || *value == "off" || *value == "none");
+}
+
+std::optional<Platform::Xml::Document> part(std::string_view path, const Context& context)
+{
+    try {
+        auto bytes = ZipReader::read(path, context.zip, &context.entries);
+        if (!bytes) return std::nullopt;
+        return Platform::Xml::Document::parse(*bytes);
+    } catch (const ZipReader::Failure&) {
+        return std::nullopt;
+    }
+}
+
+void loadRelationships(Context& context)
+{
+    auto doc = part("word/_rels/document.xml.rels", context);
+    if (!doc) return;
+    for (Element e : doc->root().children()) {
+        if (e.localName() != "Relationship") continue;
+        auto id = e.plainAttribute("Id");
+        auto target = e.plainAttribute("Target");
+        if (id && target) context.rels[*id] = *target;
+    }
+}
+
+void walkBody(Element container, Context& context)
+{
+    for (Element e : container.children()) {
+        std::string_view name = e.localName();
+        if (name == "p") {
+            paragraph(e, context);
+        } else if (name == "tbl") {
+            table(e, context);
+        } else if (name == "sdt") {
+            if (Element content = element(e, "sdtContent")) walkBody(content, context);
+        } else if (name == "customXml" || name == "ins" || name == "smartTag") {
+            walkBody(e, context);
+        }
+    }
+}
+
+BigDocument read(const Bytes& data, const std::string& title)
+{
+    if (Platform::Text::startsWithBytes(data, {0xD0, 0xCF, 0x11, 0xE0}))
+        throw ConversionError(Reason::unsupported, "This is an older Word file (.doc). Open it in Word or Pages and "
+                                                   "save it as .docx, then drop that in.");
+    Context context;
+    context.zip = data;
+    try {
+        context.entries = ZipReader::entries(context.zip);
+    } catch (const ZipReader::Failure&) {
+        throw ConversionError(Reason::damaged, "This isn\u2019t a Word document Folmira can open (.docx files are zip "
+                                               "archives, and this one isn\u2019t).");
+    }
+    auto document = part("word/document.xml", context);
+    if (!document) throw ConversionError(Reason::damaged, "This Word file has no document inside it. It may be damaged.");
+
+    loadStyles(context);
+    loadNumbering(context);
+    loadRelationships(context);
+    for (const auto& entry : context.entries) {
+        if (entry.path.starts_with("word/header") || entry.path.starts_with("word/footer")) {
+            context.headerFooter = true;
+            break;
+        }
+    }
+    if (Element body = element(document->root(), "body")) walkBody(body, context);
+
+    auto documentNotes = notes(context);
+    Blocks blocks = Inference::blocks(context.pieces);
+    if (blocks.empty()) throw ConversionError(Reason::empty, "This Word file is empty: there\u2019s no text to make large.");
+    return BigDocument{title, BigDocument::Source::word, std::move(blocks), std::move(documentNotes)};
+}
+
+} // namespace FolmiraKit::DocxReader

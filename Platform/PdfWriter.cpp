@@ -1,0 +1,164 @@
+// A Cairo PDF surface writing into a byte buffer. Cairo's y axis points down
+// from the page's top, so every y is flipped against the current page height.
+// An image's pixels (and a JPEG's bytes) are lent to Cairo without a copy: the
+// surface that wraps them holds a copy of the Image handle as user data, so
+// they live exactly as long as Cairo keeps the surface.
+
+#include "Platform/PdfWriter.h"
+
+#include "Platform/TextLayout.h"
+
+#include <cairo-pdf.h>
+#include <cairo.h>
+
+namespace Platform {
+namespace {
+
+cairo_status_t appendToBytes(void* closure, const unsigned char* data, unsigned int length)
+{
+    auto* out = static_cast<Bytes*>(closure);
+    out->insert(out->end(), data, data + length);
+    return CAIRO_STATUS_SUCCESS;
+}
+
+const cairo_user_data_key_t imageKey{};
+
+void releaseImage(void* image) { delete static_cast<Image*>(image); }
+
+} // namespace
+
+struct PdfWriter::Impl {
+    Bytes bytes;
+    cairo_surface_t* surface = nullptr;
+    cairo_t* cr = nullptr;
+    double pageHeight = 792;
+    bool inPage = false;
+    bool finished = false;
+
+    bool good() const
+    {
+        return !finished && surface && cairo_surface_status(surface) == CAIRO_STATUS_SUCCESS && cr
+            && cairo_status(cr) == CAIRO_STATUS_SUCCESS;
+    }
+    double flip(double y) const { return pageHeight - y; }
+    ~Impl()
+    {
+        if (cr) cairo_destroy(cr);
+        if (surface) cairo_surface_destroy(surface);
+    }
+};
+
+PdfWriter::PdfWriter(const std::string& title, const std::string& creator) : impl_(std::make_unique<Impl>())
+{
+    impl_->surface = cairo_pdf_surface_create_for_stream(appendToBytes, &impl_->bytes, 612, 792);
+    if (cairo_surface_status(impl_->surface) != CAIRO_STATUS_SUCCESS) return;
+    cairo_pdf_surface_set_metadata(impl_->surface, CAIRO_PDF_METADATA_TITLE, title.c_str());
+    cairo_pdf_surface_set_metadata(impl_->surface, CAIRO_PDF_METADATA_CREATOR, creator.c_str());
+    impl_->cr = cairo_create(impl_->surface);
+}
+
+PdfWriter::~PdfWriter() = default;
+
+bool PdfWriter::ok() const { return impl_->good(); }
+
+void PdfWriter::beginPage(Size size)
+{
+    if (!impl_->good()) return;
+    if (impl_->inPage) endPage();
+    // The first page's size must be set before anything is drawn; later pages
+    // get theirs right after the previous one was shown.
+    cairo_pdf_surface_set_size(impl_->surface, size.width, size.height);
+    impl_->pageHeight = size.height;
+    impl_->inPage = true;
+}
+
+void PdfWriter::endPage()
+{
+    if (!impl_->good() || !impl_->inPage) return;
+    cairo_show_page(impl_->cr);
+    impl_->inPage = false;
+}
+
+void PdfWriter::drawTextLine(const TextLayout& text, int line, Point baselineOrigin, double grey)
+{
+    if (!impl_->good()) return;
+    cairo_set_source_rgb(impl_->cr, grey, grey, grey);
+    text.drawLine(line, baselineOrigin.x, impl_->flip(baselineOrigin.y), impl_->cr);
+}
+
+void PdfWriter::drawImage(const Image& image, Rect rect)
+{
+    if (!impl_->good() || image.width() <= 0 || image.height() <= 0 || rect.isEmpty()) return;
+    const Bitmap& bitmap = image.bitmap();
+    // Cairo only reads these pixels.
+    auto* data = reinterpret_cast<unsigned char*>(const_cast<std::uint32_t*>(bitmap.pixels.data()));
+    cairo_surface_t* pixels =
+        cairo_image_surface_create_for_data(data, CAIRO_FORMAT_ARGB32, bitmap.width, bitmap.height, bitmap.width * 4);
+    if (cairo_surface_status(pixels) != CAIRO_STATUS_SUCCESS) {
+        cairo_surface_destroy(pixels);
+        return;
+    }
+    cairo_surface_set_user_data(pixels, &imageKey, new Image(image), releaseImage);
+    if (const Bytes* jpeg = image.jpegData())
+        cairo_surface_set_mime_data(pixels, CAIRO_MIME_TYPE_JPEG, jpeg->data(), jpeg->size(), nullptr, nullptr);
+
+    cairo_t* cr = impl_->cr;
+    cairo_save(cr);
+    cairo_translate(cr, rect.minX(), impl_->flip(rect.maxY()));
+    cairo_scale(cr, rect.width / bitmap.width, rect.height / bitmap.height);
+    cairo_set_source_surface(cr, pixels, 0, 0);
+    cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_BEST);
+    cairo_pattern_set_extend(cairo_get_source(cr), CAIRO_EXTEND_NONE);
+    cairo_rectangle(cr, 0, 0, bitmap.width, bitmap.height);
+    cairo_fill(cr);
+    cairo_restore(cr);
+    cairo_surface_destroy(pixels);
+}
+
+void PdfWriter::strokeLine(Point from, Point to, double width, double grey)
+{
+    if (!impl_->good()) return;
+    cairo_t* cr = impl_->cr;
+    cairo_set_source_rgb(cr, grey, grey, grey);
+    cairo_set_line_width(cr, width);
+    cairo_move_to(cr, from.x, impl_->flip(from.y));
+    cairo_line_to(cr, to.x, impl_->flip(to.y));
+    cairo_stroke(cr);
+}
+
+void PdfWriter::strokeRect(Rect rect, double width, double grey)
+{
+    if (!impl_->good()) return;
+    cairo_t* cr = impl_->cr;
+    cairo_set_source_rgb(cr, grey, grey, grey);
+    cairo_set_line_width(cr, width);
+    cairo_rectangle(cr, rect.minX(), impl_->flip(rect.maxY()), rect.maxX() - rect.minX(), rect.maxY() - rect.minY());
+    cairo_stroke(cr);
+}
+
+void PdfWriter::fillRect(Rect rect, double grey)
+{
+    if (!impl_->good()) return;
+    cairo_t* cr = impl_->cr;
+    cairo_set_source_rgb(cr, grey, grey, grey);
+    cairo_rectangle(cr, rect.minX(), impl_->flip(rect.maxY()), rect.maxX() - rect.minX(), rect.maxY() - rect.minY());
+    cairo_fill(cr);
+}
+
+Bytes PdfWriter::finish()
+{
+    if (!impl_->good()) {
+        impl_->finished = true;
+        return {};
+    }
+    if (impl_->inPage) endPage();
+    cairo_destroy(impl_->cr);
+    impl_->cr = nullptr;
+    cairo_surface_finish(impl_->surface);
+    bool failed = cairo_surface_status(impl_->surface) != CAIRO_STATUS_SUCCESS;
+    impl_->finished = true;
+    if (failed) return {};
+    return std::move(impl_->bytes);
+}
+
+} // namespace Platform

@@ -1,0 +1,92 @@
+#pragma once
+
+// Text set in lines with Pango: styled text broken into lines at a width, each
+// line's metrics, and drawing one line at a baseline.
+//
+// Units are points (Pango runs at 72 dpi with hinted metrics and glyph-position
+// rounding off). Inside a layout, x grows to the right from the layout's left
+// edge; baselines are the caller's business, so that it can place lines at a
+// fixed pitch of its own choosing.
+//
+// Pango is not thread-safe: every thread lays out with a font map and context
+// of its own, and a TextLayout must be drawn on the thread that made it.
+
+#include "Platform/Fonts.h"
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct _cairo;
+
+namespace Platform {
+
+// UTF-8 text with a font for every byte range appended.
+class AttributedText {
+public:
+    struct Span {
+        std::size_t start = 0; // byte offsets into text()
+        std::size_t end = 0;
+        Font font;
+    };
+
+    void append(std::string_view text, const Font& font);
+    const std::string& text() const { return text_; }
+    const std::vector<Span>& spans() const { return spans_; }
+    bool empty() const { return text_.empty(); }
+
+private:
+    std::string text_;
+    std::vector<Span> spans_;
+};
+
+// How the lines of one paragraph sit in its width. Indents and tab stops are
+// measured from the layout's left edge.
+struct ParagraphFormat {
+    double firstIndent = 0;      // where the first line starts
+    double headIndent = 0;       // where every later line starts
+    std::vector<double> tabStops; // left-aligned stops, ascending
+    double tabInterval = 0;      // default stops after the explicit ones (0: Pango's own)
+};
+
+class TextLayout {
+public:
+    struct Line {
+        std::size_t start = 0;  // byte range of the line in text()
+        std::size_t length = 0;
+        double x = 0;           // where the line starts, from the layout's left edge
+        double width = 0;       // typographic width (advance) of the line
+        double ascent = 0;      // above the baseline
+        double descent = 0;     // below the baseline, positive
+    };
+
+    // Breaks `text` into lines no wider than `width` (taken as at least one point,
+    // so that wrapping never switches off), at word boundaries, or inside a word
+    // that does not fit a line of its own. No hyphens are added. Left aligned,
+    // whatever the script's direction. Line feeds and U+2028 end lines.
+    TextLayout(const AttributedText& text, double width, const ParagraphFormat& format);
+    ~TextLayout();
+    TextLayout(const TextLayout&) = delete;
+    TextLayout& operator=(const TextLayout&) = delete;
+
+    const std::string& text() const { return text_; }
+    const std::vector<Line>& lines() const { return lines_; }
+
+    // Draws line `index` into a Cairo context (cairo's top-down coordinates) with
+    // the layout's left edge at x and the line's baseline at baselineY, in the
+    // context's current source colour. For PdfWriter.
+    void drawLine(int index, double x, double baselineY, _cairo* context) const;
+
+    // The typographic width of `text` set as one line, without wrapping.
+    static double lineWidth(const AttributedText& text);
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+    std::string text_;
+    std::vector<Line> lines_;
+};
+
+} // namespace Platform

@@ -1,0 +1,174 @@
+#include "DocxBuilder.h"
+
+#include "FolmiraKit/Model/Folmira.h"
+
+#include <gtest/gtest.h>
+
+using namespace FolmiraKit;
+using DocxTest::Package;
+using DocxTest::p;
+using Reason = ConversionError::Reason;
+
+namespace {
+
+std::pair<Reason, std::string> refusal(const DocxTest::Bytes& bytes)
+{
+    try {
+        DocxReader::read(bytes, "t");
+    } catch (const ConversionError& error) {
+        return {error.reason, error.what()};
+    }
+    return {Reason::locked, "(read)"};
+}
+
+const std::string notZip = "This isn\u2019t a Word document Folmira can open (.docx files are zip archives, and this one isn\u2019t).";
+const std::string noDocument = "This Word file has no document inside it. It may be damaged.";
+const std::string olderWord = "This is an older Word file (.doc). Open it in Word or Pages and save it as .docx, then drop that in.";
+const std::string emptyWord = "This Word file is empty: there\u2019s no text to make large.";
+
+} // namespace
+
+TEST(DocxReader, Refusals)
+{
+    DocxTest::Bytes ole = {0xD0, 0xCF, 0x11, 0xE0};
+    DocxTest::Bytes zip = Package{p("Hello")}.build();
+    ole.insert(ole.end(), zip.begin(), zip.end());
+    EXPECT_EQ(refusal(ole), std::make_pair(Reason::unsupported, olderWord));
+    EXPECT_EQ(refusal({0xD0, 0xCF, 0x11}), std::make_pair(Reason::damaged, notZip));
+    EXPECT_EQ(refusal(ZipTest::bytes("plain text")), std::make_pair(Reason::damaged, notZip));
+
+    ZipTest::Archive noMain;
+    noMain.add("word/styles.xml", "<w:styles/>");
+    EXPECT_EQ(refusal(noMain.build()), std::make_pair(Reason::damaged, noDocument));
+    ZipTest::Archive notXml;
+    notXml.add("word/document.xml", "<w:document><w:body>");
+    EXPECT_EQ(refusal(notXml.build()), std::make_pair(Reason::damaged, noDocument));
+    ZipTest::Archive badCrc;
+    badCrc.add("word/document.xml", DocxTest::document(p("x")), true);
+    badCrc.files[0].crc32 = 1;
+    EXPECT_EQ(refusal(badCrc.build()), std::make_pair(Reason::damaged, noDocument));
+
+    EXPECT_EQ(refusal(Package{""}.build()), std::make_pair(Reason::empty, emptyWord));
+    EXPECT_EQ(refusal(Package{p("   ") + "<w:p/><w:sectPr/>"}.build()), std::make_pair(Reason::empty, emptyWord));
+    ZipTest::Archive noBody;
+    noBody.add("word/document.xml", std::string("<w:document ") + DocxTest::namespaces + "/>");
+    EXPECT_EQ(refusal(noBody.build()), std::make_pair(Reason::empty, emptyWord));
+}
+
+TEST(DocxReader, ReadsThroughTheEntry)
+{
+    ZipTest::Archive upper;
+    upper.add("Word/Document.xml", DocxTest::document(p("Found me")), true);
+    auto doc = Folmira::readBytes(upper.build(), "DOCX", "Letter", std::nullopt, true);
+    EXPECT_EQ(doc.title, "Letter");
+    EXPECT_EQ(doc.source, BigDocument::Source::word);
+    EXPECT_EQ(doc.blocks, Blocks{Block::paragraph({FolmiraKit::Run("Found me")})});
+    EXPECT_TRUE(doc.notes.empty());
+}
+
+TEST(DocxReader, NotesInTheirOrder)
+{
+    std::string body = p("Text") + R"(<w:p><w:r><w:footnoteReference w:id="1"/><w:endnoteReference w:id="2"/><w:footnoteReference w:id="3"/></w:r></w:p>)";
+    body += R"(<w:p><w:r><w:drawing><a:blip r:embed="rEmf"/></w:drawing></w:r></w:p>)";
+    body += R"(<w:p><w:r><w:t>Anchor</w:t><w:pict><v:shape><v:textbox><w:txbxContent>)" + p("Boxed") + "</w:txbxContent></v:textbox></v:shape></w:pict></w:r></w:p>";
+    Package package{body};
+    package.part("word/_rels/document.xml.rels", DocxTest::relationships({{"rEmf", "media/image1.emf"}, {"rMissing", "media/gone.png"}}))
+        .part("word/media/image1.emf", DocxTest::Bytes{1, 0, 0, 0, 0x6C, 0, 0, 0})
+        .part("word/header1.xml", "<w:hdr/>");
+    auto doc = DocxReader::read(package.build(), "t");
+    std::vector<ConversionNote> expected{
+        {ConversionNote::Kind::warning, "1 picture in a format Folmira can\u2019t draw (such as WMF or EMF drawings) was left out."},
+        {ConversionNote::Kind::info, "Text in text boxes was placed after the paragraph it was anchored to."},
+        {ConversionNote::Kind::warning, "Footnotes (3) aren\u2019t included."},
+        {ConversionNote::Kind::info, "The page headers and footers were left out; Folmira adds its own page numbers."},
+    };
+    EXPECT_EQ(doc.notes, expected);
+
+    package.body += R"(<w:p><w:r><w:drawing><a:blip r:embed="rMissing"/></w:drawing></w:r></w:p>)";
+    package.parts.pop_back();
+    package.part("word/Header1.xml", "<w:hdr/>"); // case-sensitive prefix: no note
+    auto plural = DocxReader::read(package.build(), "t");
+    ASSERT_EQ(plural.notes.size(), 3u);
+    EXPECT_EQ(plural.notes[0].message, "2 pictures in a format Folmira can\u2019t draw (such as WMF or EMF drawings) were left out.");
+}
+
+TEST(DocxStyles, DefaultSizeAndStyleFields)
+{
+    std::string inner = R"(<w:docDefaults><w:rPrDefault><w:rPr><w:sz w:val="21"/></w:rPr></w:rPrDefault></w:docDefaults>)";
+    auto style = [](std::string id, std::string name, std::string extra = "", std::string type = "paragraph") {
+        return "<w:style w:type=\"" + type + "\" w:styleId=\"" + id + "\">" + (name.empty() ? "" : "<w:name w:val=\"" + name + "\"/>") + extra + "</w:style>";
+    };
+    inner += style("H3a", "Heading 3") + style("H3b", "heading3") + style("H3c", "HEADING 3") + style("H10", "Heading 10");
+    inner += style("Hsp", "heading  3") + style("T", "Title") + style("S", "Subtitle");
+    inner += style("Q0", "Quote", R"(<w:pPr><w:outlineLvl w:val="0"/></w:pPr>)");
+    inner += style("Q9", "Quote", R"(<w:pPr><w:outlineLvl w:val="9"/></w:pPr>)");
+    inner += style("H2o", "Heading 2", R"(<w:pPr><w:outlineLvl w:val="5"/></w:pPr>)");
+    inner += style("Heading2", "") + style("HChar", "Heading 1 Char", "", "character") + style("Tbl", "Heading 1", "", "table");
+    for (auto [id, val] : {std::pair{"Boff", "off"}, {"B0", "0"}, {"B1", "1"}, {"Btrue", "true"}, {"BFalse", "False"}})
+        inner += style(id, id, std::string("<w:rPr><w:b w:val=\"") + val + "\"/></w:rPr>");
+    inner += style("Bnone", "Bnone", R"(<w:rPr><w:b/><w:sz w:val="inf"/></w:rPr>)");
+    inner += style("Sz", "Sz", R"(<w:rPr><w:sz w:val="1e999"/></w:rPr>)") + style("Sz2", "Sz2", R"(<w:rPr><w:sz w:val="29"/></w:rPr>)");
+
+    auto bytes = Package{}.part("word/styles.xml", DocxTest::styles(inner)).build();
+    auto c = DocxTest::context(bytes);
+    EXPECT_EQ(c->defaultSize, 10.5);
+    struct Case {
+        const char* id;
+        std::optional<int> heading;
+    };
+    for (Case k : std::initializer_list<Case>{{"H3a", 3}, {"H3b", 3}, {"H3c", 3}, {"H10", {}}, {"Hsp", {}}, {"T", 1}, {"S", 2},
+                                              {"Q0", 1}, {"Q9", {}}, {"H2o", 2}, {"Heading2", 2}, {"HChar", {}}})
+        EXPECT_EQ(c->styles.at(k.id).heading, k.heading) << k.id;
+    EXPECT_FALSE(c->styles.contains("Tbl"));
+    EXPECT_EQ(c->styles.at("Heading2").name, "Heading2");
+    for (auto [id, bold] : {std::pair{"Boff", false}, {"B0", false}, {"B1", true}, {"Btrue", true}, {"BFalse", true}, {"Bnone", true}})
+        EXPECT_EQ(c->styles.at(id).bold, bold) << id;
+    EXPECT_EQ(c->styles.at("Bnone").size, std::nullopt);
+    EXPECT_EQ(c->styles.at("Sz").size, std::nullopt);
+    EXPECT_EQ(c->styles.at("Sz2").size, 14.5);
+}
+
+TEST(DocxStyles, UnreadableStylesLeaveDefaults)
+{
+    auto bytes = Package{}.part("word/styles.xml", "<w:styles><oops>").build();
+    auto c = DocxTest::context(bytes);
+    EXPECT_EQ(c->defaultSize, 11);
+    EXPECT_TRUE(c->styles.empty());
+}
+
+TEST(DocxStyles, EffectiveStyleFollowsTheChainAndStopsAtLoops)
+{
+    DocxReader::Context c;
+    auto style = [](std::optional<std::string> basedOn, std::optional<int> heading, std::optional<bool> bold,
+                    std::optional<double> size, std::optional<std::string> numId, std::optional<std::int64_t> ilvl) {
+        return DocxReader::Style{"", basedOn, heading, bold, size, numId, ilvl};
+    };
+    c.styles["A"] = style("B", {}, true, {}, {}, {});
+    c.styles["B"] = style("A", 2, false, 14, {}, 3);
+    c.styles["C"] = style("D", {}, {}, {}, {}, 2);
+    c.styles["D"] = style("E", {}, {}, {}, "4", 1);
+    c.styles["E"] = style({}, {}, {}, {}, "9", 0);
+    auto a = DocxReader::effectiveStyle("A", c);
+    EXPECT_EQ(a, style({}, 2, true, 14, {}, 3));
+    auto cs = DocxReader::effectiveStyle("C", c);
+    EXPECT_EQ(cs.numId, "4");
+    EXPECT_EQ(cs.ilvl, 1);
+    EXPECT_EQ(DocxReader::effectiveStyle(std::nullopt, c), DocxReader::Style{});
+    EXPECT_EQ(DocxReader::effectiveStyle("missing", c), DocxReader::Style{});
+}
+
+TEST(DocxReader, NumberReading)
+{
+    using DocxReader::integerValue;
+    using DocxReader::sizeValue;
+    EXPECT_EQ(integerValue("+12"), 12);
+    EXPECT_EQ(integerValue("-9223372036854775808"), INT64_MIN);
+    for (const char* bad : {"", " 1", "1 ", "1.0", "0x10", "9223372036854775808", "+", "--1"})
+        EXPECT_EQ(integerValue(bad), std::nullopt) << bad;
+    EXPECT_EQ(integerValue(std::nullopt), std::nullopt);
+    EXPECT_EQ(sizeValue("24"), 24.0);
+    EXPECT_EQ(sizeValue("+1.5e1"), 15.0);
+    EXPECT_EQ(sizeValue("-3"), -3.0);
+    for (const char* bad : {"", " 24", "24 ", "24pt", "inf", "-INFINITY", "nan", "1e999", "1,5"})
+        EXPECT_EQ(sizeValue(bad), std::nullopt) << bad;
+}

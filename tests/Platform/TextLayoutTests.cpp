@@ -1,0 +1,124 @@
+#include "Platform/TextLayout.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <future>
+
+using namespace Platform;
+
+namespace {
+
+Font face(const char* name, double size) { return *Fonts::named(name, size); }
+Font regular(double size = 18) { return face("AtkinsonHyperlegible-Regular", size); }
+Font bold(double size = 18) { return face("AtkinsonHyperlegible-Bold", size); }
+
+AttributedText plain(std::string_view text, const Font& font = regular())
+{
+    AttributedText out;
+    out.append(text, font);
+    return out;
+}
+
+double widthOf(std::string_view text, const Font& font = regular()) { return TextLayout::lineWidth(plain(text, font)); }
+
+const char* const pangram = "The quick brown fox jumps over the lazy dog while the patient reader follows "
+                            "every word of it in large and friendly letters.";
+
+} // namespace
+
+TEST(TextLayout, BreaksAtTheWidthAndCoversTheWholeText)
+{
+    TextLayout layout(plain(pangram), 200, {});
+    const auto& lines = layout.lines();
+    ASSERT_GT(lines.size(), 3u);
+    std::size_t next = 0;
+    for (const auto& line : lines) {
+        EXPECT_EQ(line.start, next);
+        EXPECT_LE(widthOf(std::string_view(layout.text()).substr(line.start, line.length)), 200 + widthOf(" "));
+        EXPECT_GT(line.ascent, 0);
+        EXPECT_GT(line.descent, 0);
+        next = line.start + line.length;
+    }
+    EXPECT_EQ(next, layout.text().size());
+}
+
+TEST(TextLayout, MeasuresInUnroundedPointsThatScaleWithTheSize)
+{
+    double at18 = widthOf("Readable", regular(18));
+    double at36 = widthOf("Readable", regular(36));
+    EXPECT_NEAR(at36, 2 * at18, 0.01); // Pango counts in 1/1024 pt
+    EXPECT_NE(at18, std::round(at18)); // no whole-pixel rounding
+    EXPECT_GT(widthOf("Readable", bold()), at18);
+    EXPECT_EQ(widthOf(""), 0);
+    TextLayout big(plain("Hg", regular(36)), 500, {});
+    TextLayout small(plain("Hg", regular(18)), 500, {});
+    EXPECT_NEAR(big.lines()[0].ascent, 2 * small.lines()[0].ascent, 0.01);
+}
+
+TEST(TextLayout, IndentsTheFirstLineAndHangsTheRest)
+{
+    ParagraphFormat format;
+    format.firstIndent = 50.4;
+    format.headIndent = 79.2;
+    format.tabStops = {79.2};
+    AttributedText text;
+    text.append("•\t", bold());
+    text.append(pangram, regular());
+    TextLayout layout(text, 300, format);
+    ASSERT_GT(layout.lines().size(), 2u);
+    EXPECT_DOUBLE_EQ(layout.lines()[0].x, 50.4);
+    for (std::size_t i = 1; i < layout.lines().size(); ++i) EXPECT_DOUBLE_EQ(layout.lines()[i].x, 79.2);
+    // The tab carries the text to the stop: from the marker's start that is the gap.
+    AttributedText head;
+    head.append("•\t", bold());
+    head.append("The", regular());
+    TextLayout one(head, 300, format);
+    EXPECT_NEAR(one.lines()[0].width, 79.2 - 50.4 + widthOf("The"), 0.01);
+}
+
+TEST(TextLayout, DefaultTabsFollowTheInterval)
+{
+    ParagraphFormat format;
+    format.tabInterval = 36;
+    TextLayout layout(plain("a\tb\tc"), 500, format);
+    EXPECT_NEAR(layout.lines()[0].width, 72 + widthOf("c"), 0.01);
+}
+
+TEST(TextLayout, LineSeparatorsAndLineFeedsEndLines)
+{
+    for (const char* text : {"one\u2028two\u2028three", "one\ntwo\nthree"}) {
+        TextLayout layout(plain(text), 500, {});
+        ASSERT_EQ(layout.lines().size(), 3u) << text;
+        EXPECT_EQ(layout.text().substr(layout.lines()[2].start, layout.lines()[2].length), "three");
+    }
+}
+
+TEST(TextLayout, KeepsWrappingWhenTheWidthIsGone)
+{
+    // Pango stops wrapping at a width of 0 or less; a layout must not.
+    for (double width : {0.0, -40.0}) {
+        TextLayout layout(plain("Hello wonderful world"), width, {});
+        EXPECT_GT(layout.lines().size(), 3u) << width;
+    }
+    // A word longer than the line is broken inside, without a hyphen.
+    TextLayout layout(plain("Incomprehensibilities"), 60, {});
+    ASSERT_GT(layout.lines().size(), 1u);
+    std::string joined;
+    for (const auto& line : layout.lines()) joined += layout.text().substr(line.start, line.length);
+    EXPECT_EQ(joined, "Incomprehensibilities");
+}
+
+TEST(TextLayout, ThreadsLayOutAlike)
+{
+    auto work = [] {
+        TextLayout layout(plain(pangram), 180, {});
+        std::vector<double> widths;
+        for (const auto& line : layout.lines()) widths.push_back(line.width);
+        return widths;
+    };
+    auto here = work();
+    std::vector<std::future<std::vector<double>>> others;
+    for (int i = 0; i < 4; ++i) others.push_back(std::async(std::launch::async, work));
+    for (auto& other : others) EXPECT_EQ(other.get(), here);
+}
