@@ -1,5 +1,8 @@
 #include "TunequillKit/Layout/Fonts.h"
 
+#include <map>
+#include <tuple>
+
 namespace TunequillKit::Fonts {
 
 std::string sansFace(int place, const std::string& fallback)
@@ -19,6 +22,20 @@ std::string name(const FontSpec& spec)
                                              "HelveticaNeue-BoldItalic"};
     int place = (spec.bold ? 1 : 0) + (spec.italic ? 2 : 0);
     return sansFace(place, helvetica[place]);
+}
+
+Platform::Font face(const FontSpec& spec)
+{
+    // A fontconfig listing per measurement would dominate the layout's time.
+    thread_local std::map<std::tuple<std::string, bool, bool>, Platform::Font> faces;
+    std::string postScript = name(spec);
+    auto key = std::make_tuple(postScript, spec.bold, spec.italic);
+    auto it = faces.find(key);
+    if (it == faces.end())
+        it = faces.emplace(key, Platform::Fonts::namedOrSystem(postScript, spec.size, spec.bold, spec.italic)).first;
+    Platform::Font font = it->second;
+    font.size = spec.size;
+    return font;
 }
 
 } // namespace TunequillKit::Fonts
