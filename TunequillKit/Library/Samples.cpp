@@ -22,7 +22,7 @@ constexpr std::array<BookPlan, 2> books = {{
      {"Down in the Valley", "Red River Valley", "Home on the Range", "Swing Low, Sweet Chariot", "Amazing Grace"}},
 }};
 
-// The samples' added dates: one second apart from this moment (UTC, 2026).
+// The samples were added one second apart from this moment (2026-10-03 04:00 UTC).
 constexpr double firstAddedUnixTime = 1791000000;
 
 } // namespace

@@ -241,6 +241,21 @@ TEST(RichTextTables, VerticalMergeSitsAtTheStartingRow)
     EXPECT_EQ(document.paragraphs[3].cell->startingRow, 1);
 }
 
+TEST(RichTextTables, NestedTablesStayInTheirOuterCell)
+{
+    Document document = parseText(
+        "{\\rtf1 \\trowd\\cellx4000\\cellx8000\\pard\\intbl\\itap1 Outer\\cell"
+        "\\pard\\intbl\\itap2 in1\\nestcell in2\\nestcell{\\*\\nesttableprops\\trowd\\cellx100\\cellx200\\nestrow}"
+        "\\pard\\intbl\\itap1 \\cell\\row\\pard\\itap0 After\\par}");
+    std::vector<std::pair<std::string, std::optional<TableCell>>> cells;
+    for (const Paragraph& paragraph : document.paragraphs) cells.emplace_back(paragraph.text(), paragraph.cell);
+    const int table = cells.at(0).second->table;
+    const std::vector<std::pair<std::string, std::optional<TableCell>>> expected = {
+        {"Outer", TableCell{table, 0, 0}}, {"in1", TableCell{table, 0, 1}}, {"in2", TableCell{table, 0, 1}},
+        {"", TableCell{table, 0, 1}},      {"After", std::nullopt}};
+    EXPECT_EQ(cells, expected);
+}
+
 TEST(RichTextPictures, PngAndJpegBlipsBecomeAttachments)
 {
     Document document = parseText(

@@ -5,6 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <fstream>
+#include <iterator>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -253,4 +257,31 @@ TEST(RichTextReader, ReadsADocumentSavedByLibreOffice)
     EXPECT_DOUBLE_EQ(picture->height, 45);
     EXPECT_EQ(Platform::imageInfo(picture->data), (Platform::ImageInfo{8, 6}));
     EXPECT_EQ(document.blocks[12], Block::paragraph({R("The end.")}));
+}
+
+TEST(RichTextReader, DamagedCopiesOfARealFileNeverCrash)
+{
+    std::ifstream in(FOLMIRA_TEST_DATA "/rtf/garden-diary.rtf", std::ios::binary);
+    const std::vector<std::uint8_t> original((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ASSERT_FALSE(original.empty());
+    std::mt19937 random(7);
+    const std::string specials = "{}\\;0123456789-";
+    for (int round = 0; round < 200; ++round) {
+        std::vector<std::uint8_t> copy = original;
+        // Cut the file short, then change a few bytes, often to RTF's own syntax.
+        copy.resize(1 + random() % copy.size());
+        for (int edit = 0; edit < 8; ++edit) {
+            std::size_t at = random() % copy.size();
+            copy[at] = random() % 2 ? static_cast<std::uint8_t>(specials[random() % specials.size()])
+                                    : static_cast<std::uint8_t>(random());
+        }
+        auto start = std::chrono::steady_clock::now();
+        try {
+            BigDocument document = readRichText(copy, "Copy");
+            EXPECT_FALSE(document.blocks.empty());
+        } catch (const ConversionError& error) {
+            EXPECT_TRUE(error.reason == ConversionError::Reason::damaged || error.reason == ConversionError::Reason::empty);
+        }
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+    }
 }

@@ -112,6 +112,7 @@ TEST(PlainTextConverter, ConvertsTheHeaderAndTheBody)
     };
     const Case cases[] = {
         {"\n\n  \n", "{title: F}\n"},
+        {"My Song\n\nKey: Q\n\nla\n", "{title: My Song}\nKey: Q\n\nla\n"}, // Q is no key: an ordinary line
         {"Title: T\r\nArtist: A\r\nCapo: 3\r\n\r\nla {x} [y]\r\n", "{title: T}\n{artist: A}\n{capo: 3}\nla \\{x\\} \\[y\\]\n"},
         {"First line\nSecond line\n", "{title: F}\nFirst line\nSecond line\n"},
         {"Intro\nChorus\n\nVerse 1\nla\n\n\n\nlo\nChorus\n", "{title: F}\n{comment: Intro}\n{chorus}\n"
