@@ -336,6 +336,8 @@ TEST(IndexPages, EntriesOrderAndLetters)
         if (r.runs.size() == 1 && r.runs[0].ink == Ink::accent) letters.push_back(r.runs[0].text);
     EXPECT_EQ(letters, (std::vector<std::string>{"7", "A", "L", "R", "S", "W"}));
     for (const Row& r : rows) {
-        if (r.runs.size() == 2 && r.runs[0].text == "Walking on") EXPECT_TRUE(r.runs[0].font.italic);
+        if (r.runs.size() == 2 && r.runs[0].text == "Walking on") {
+            EXPECT_TRUE(r.runs[0].font.italic);
+        }
     }
 }
