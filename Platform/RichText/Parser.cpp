@@ -104,6 +104,7 @@ private:
             skip_ = 0;
             flushText();
             if (token.kind == Kind::GroupStart) {
+                top().starred = false;  // \* applies to a word only
                 push();
                 return;
             }
@@ -161,6 +162,7 @@ private:
 
     void skipDestination()
     {
+        if (stack_.size() == 1 && !spans_.empty()) endParagraph(false);  // skipping the outermost group
         tokens_.skipGroup();
         stack_.pop_back();
     }
@@ -324,7 +326,7 @@ private:
     // --- Control words ---
 
     void word(const Token& token, bool starred);
-    void destinationWord(std::string_view name, bool starred);
+    void destinationWord(std::string_view name);
     void bodyWord(std::string_view name, int value, bool has);
     void tableWord(std::string_view name, int value);
 
@@ -431,7 +433,7 @@ void Parser::word(const Token& token, bool starred)
     const bool has = token.hasParameter;
 
     if (isDestinationWord(name) || starred) {
-        destinationWord(name, starred);
+        destinationWord(name);
         return;
     }
     switch (top().destination) {
@@ -469,7 +471,7 @@ void Parser::word(const Token& token, bool starred)
     }
 }
 
-void Parser::destinationWord(std::string_view name, bool starred)
+void Parser::destinationWord(std::string_view name)
 {
     const Destination here = top().destination;
     if (name == "fonttbl") open(Destination::FontTable);
@@ -496,8 +498,7 @@ void Parser::destinationWord(std::string_view name, bool starred)
         skipDestination();
         if (!stack_.empty()) top().dropText = true;
     } else {
-        (void)starred;
-        skipDestination();
+        skipDestination();  // including every optional (\*) destination we do not read
     }
 }
 

@@ -187,6 +187,14 @@ TEST(RichTextReader, TablesWithHeadersAndSpans)
          "\\trowd\\cellx2000\\cellx3000\\pard\\intbl wide\\cell end\\cell\\row"
          "\\trowd\\cellx1000\\cellx3000\\pard\\intbl left\\cell tail\\cell\\row",
          {table({{"a", "b", "c"}, {"wide", "", "end"}, {"left", "tail"}}, false)}},
+        {"Word restating each row after its cells",
+         "\\trowd\\irow0\\cellx2000\\cellx4000\\pard\\plain\\intbl{\\b Day\\cell}{\\b Task\\cell}"
+         "\\pard\\plain\\intbl{\\trowd\\irow0\\cellx2000\\cellx4000\\row}"
+         "\\trowd\\irow1\\lastrow\\clvmgf\\cellx2000\\cellx4000\\pard\\plain\\intbl{Mon\\cell}{Dig\\cell}"
+         "\\pard\\plain\\intbl{\\trowd\\irow1\\clvmgf\\cellx2000\\cellx4000\\row}"
+         "\\trowd\\clvmrg\\cellx2000\\cellx4000\\pard\\plain\\intbl{\\cell}{Sow\\cell}"
+         "\\pard\\plain\\intbl{\\trowd\\clvmrg\\cellx2000\\cellx4000\\row}\\pard\\plain After\\par",
+         {table({{"Day", "Task"}, {"Mon", "Dig"}, {"", "Sow"}}, true), Block::paragraph({R("After")})}},
         {"two tables and an empty cell",
          row2x2 + "\\pard\\intbl one\\cell\\cell\\row" + row2x2 + "\\pard\\intbl \\cell two\\cell\\row\\pard\\par" + row2x2 +
              "\\pard\\intbl three\\par more\\cell x\\cell\\row",
