@@ -35,10 +35,16 @@ std::optional<std::string> attributeValue(const xmlAttr* attr)
     return value;
 }
 
+void silent(void*, const char*, ...) {}
+
 void initialize()
 {
     static std::once_flag once;
     std::call_once(once, [] { xmlInitParser(); });
+    // Some reports (encoding errors) bypass XML_PARSE_NOERROR; a part that
+    // fails to parse is only ever treated as missing, so nothing is printed.
+    // The handler is per thread in libxml2.
+    xmlSetGenericErrorFunc(nullptr, silent);
 }
 
 } // namespace

@@ -1,7 +1,9 @@
 #include "FolmiraKit/Model/Folmira.h"
 
+#include "FolmiraKit/PDF/PDFReader.h"
 #include "FolmiraKit/Readers/Markdown.h"
 #include "FolmiraKit/Readers/PlainText.h"
+#include "FolmiraKit/Readers/RichTextReader.h"
 #include "FolmiraKit/Word/DocxReader.h"
 #include "Platform/Text.h"
 
@@ -38,9 +40,9 @@ BigDocument dispatch(Source source, const Bytes& data, const std::string& title,
     switch (source) {
     case Source::text: return readPlainText(data, title);
     case Source::markdown: return readMarkdown(data, title, folder);
-    case Source::rtf: notReadYet("RTF");
+    case Source::rtf: return readRichText(data, title, Platform::RichText::rtfDocumentType);
     case Source::word: return DocxReader::read(data, title);
-    case Source::pdf: notReadYet("PDF");
+    case Source::pdf: return PDFReader::read(data, title);
     }
     notReadYet("these");
 }

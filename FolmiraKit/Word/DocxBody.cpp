@@ -12,14 +12,6 @@ namespace {
 
 namespace Text = Platform::Text;
 
-// Outline levels 0–8 make headings 1–9 whatever the style says.
-std::optional<int> outlineHeading(Element pPr)
-{
-    auto level = integerValue(attribute(element(pPr, "outlineLvl"), "val"));
-    if (!level || *level >= 9) return std::nullopt;
-    return static_cast<int>(std::max<std::int64_t>(*level, -1) + 1);
-}
-
 double paragraphSize(const ParagraphWork& work, const Style& style, const Context& context)
 {
     const std::pair<double, std::int64_t>* best = nullptr;

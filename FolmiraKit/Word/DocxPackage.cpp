@@ -129,6 +129,14 @@ bool isOn(Element property)
     return !value || !(*value == "0" || *value == "false" || *value == "off" || *value == "none");
 }
 
+std::optional<int> outlineHeading(Element pPr)
+{
+    auto level = integerValue(attribute(element(pPr, "outlineLvl"), "val"));
+    if (!level || *level >= 9) return std::nullopt;
+    // Any negative level is "0 or less", which inference makes level 1.
+    return static_cast<int>(std::max<std::int64_t>(*level, -1) + 1);
+}
+
 std::optional<Platform::Xml::Document> part(std::string_view path, const Context& context)
 {
     try {

@@ -110,6 +110,9 @@ std::optional<std::int64_t> integerValue(const std::optional<std::string>& text)
 std::optional<double> sizeValue(const std::optional<std::string>& text);
 // An on/off property: on unless its "val" is "0", "false", "off" or "none".
 bool isOn(Element property);
+// The heading level a paragraph-properties element's outline level gives:
+// levels 0–8 give 1–9 (a negative level gives 0); 9 and above, none.
+std::optional<int> outlineHeading(Element pPr);
 
 // A part of the package parsed, or none when it is missing, damaged or not XML.
 std::optional<Platform::Xml::Document> part(std::string_view path, const Context& context);

@@ -22,15 +22,6 @@ std::optional<int> headingFromName(const std::string& name)
     return std::nullopt;
 }
 
-// Outline levels 0–8 give heading levels 1–9; 9 (body text) and above give none.
-std::optional<int> headingFromOutline(Element pPr)
-{
-    auto level = integerValue(attribute(element(pPr, "outlineLvl"), "val"));
-    if (!level || *level >= 9) return std::nullopt;
-    // A very negative level is still "0 or less", which inference makes level 1.
-    return static_cast<int>(std::max<std::int64_t>(*level, -1) + 1);
-}
-
 std::optional<double> halfPoints(Element sz)
 {
     if (auto value = sizeValue(attribute(sz, "val"))) return *value * 0.5;
@@ -44,7 +35,7 @@ Style readStyle(Element e, const std::string& id)
     style.basedOn = attribute(element(e, "basedOn"), "val");
     style.heading = headingFromName(style.name);
     if (Element pPr = element(e, "pPr")) {
-        if (!style.heading) style.heading = headingFromOutline(pPr);
+        if (!style.heading) style.heading = outlineHeading(pPr);
         if (Element numPr = element(pPr, "numPr")) {
             style.numId = attribute(element(numPr, "numId"), "val");
             style.ilvl = integerValue(attribute(element(numPr, "ilvl"), "val"));

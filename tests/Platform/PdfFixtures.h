@@ -65,13 +65,13 @@ inline void showText(cairo_t* cr, double x, double y, const std::string& text, d
 // Pages, images and forms with content streams written by hand.
 class Builder {
 public:
-    Builder() { qpdf_.emptyPDF(); }
+    Builder() : qpdf_(std::make_unique<QPDF>()) { qpdf_->emptyPDF(); }
 
     // A small RGB image XObject (grey pixels).
     QPDFObjectHandle image(int width = 2, int height = 2)
     {
         std::string pixels(static_cast<std::size_t>(width * height * 3), '\x80');
-        QPDFObjectHandle stream = qpdf_.newStream(pixels);
+        QPDFObjectHandle stream = qpdf_->newStream(pixels);
         stream.getDict().replaceKey("/Type", QPDFObjectHandle::newName("/XObject"));
         stream.getDict().replaceKey("/Subtype", QPDFObjectHandle::newName("/Image"));
         stream.getDict().replaceKey("/Width", QPDFObjectHandle::newInteger(width));
@@ -85,7 +85,7 @@ public:
     // the source of its /Matrix array (such as "[2 0 0 2 10 10]"), empty for none.
     QPDFObjectHandle form(const std::string& content, QPDFObjectHandle resources, const std::string& matrix = "")
     {
-        QPDFObjectHandle stream = qpdf_.newStream(content);
+        QPDFObjectHandle stream = qpdf_->newStream(content);
         auto dict = stream.getDict();
         dict.replaceKey("/Type", QPDFObjectHandle::newName("/XObject"));
         dict.replaceKey("/Subtype", QPDFObjectHandle::newName("/Form"));
@@ -119,15 +119,15 @@ public:
         if (crop) page.replaceKey("/CropBox", box(*crop));
         if (rotate != 0) page.replaceKey("/Rotate", QPDFObjectHandle::newInteger(rotate));
         page.replaceKey("/Resources", resources.isDictionary() ? resources : QPDFObjectHandle::newDictionary());
-        page.replaceKey("/Contents", qpdf_.newStream(content));
-        QPDFPageDocumentHelper(qpdf_).addPage(QPDFPageObjectHelper(qpdf_.makeIndirectObject(page)), false);
+        page.replaceKey("/Contents", qpdf_->newStream(content));
+        QPDFPageDocumentHelper(*qpdf_).addPage(QPDFPageObjectHelper(qpdf_->makeIndirectObject(page)), false);
     }
 
     enum class Lock { none, password, noCopying };
 
     Bytes write(Lock lock = Lock::none)
     {
-        QPDFWriter writer(qpdf_);
+        QPDFWriter writer(*qpdf_);
         writer.setOutputMemory();
         writer.setStaticID(true);
         if (lock == Lock::password)
@@ -139,10 +139,10 @@ public:
         return Bytes(buffer->getBuffer(), buffer->getBuffer() + buffer->getSize());
     }
 
-    QPDF& qpdf() { return qpdf_; }
+    QPDF& qpdf() { return *qpdf_; }
 
 private:
-    QPDF qpdf_;
+    std::unique_ptr<QPDF> qpdf_;
 };
 
 // A copy of a PDF with /Rotate set on every page (and nothing else changed).

@@ -18,6 +18,8 @@ namespace ReadBack {
 struct Glyph {
     std::string text; // one character (UTF-8)
     Platform::Rect box;
+    std::string font; // with Cairo's subset prefix, such as "ABCDEF+AtkinsonHyperlegible-Bold"
+    double fontSize = 0;
 };
 
 struct Font {
@@ -86,6 +88,15 @@ inline Document read(const Platform::Bytes& pdf)
             }
             g_free(rects);
         }
+        GList* attributes = poppler_page_get_text_attributes(p);
+        for (GList* a = attributes; a; a = a->next) {
+            auto* attr = static_cast<PopplerTextAttributes*>(a->data);
+            for (int k = attr->start_index; k <= attr->end_index && k < static_cast<int>(page.glyphs.size()); ++k) {
+                page.glyphs[static_cast<std::size_t>(k)].font = attr->font_name ? attr->font_name : "";
+                page.glyphs[static_cast<std::size_t>(k)].fontSize = attr->font_size;
+            }
+        }
+        poppler_page_free_text_attributes(attributes);
         doc.pages.push_back(std::move(page));
         g_object_unref(p);
     }

@@ -1,0 +1,23 @@
+#pragma once
+
+// Bounds that keep a hostile PDF from costing unbounded time or memory. Each
+// is far above what a real document reaches.
+
+#include <cstdint>
+
+namespace FolmiraKit::PDFLimits {
+
+// Pixels of one picture cut out of a page (2 pixels per point): 160 MB of bitmap at most.
+inline constexpr std::int64_t regionPixels = 40'000'000;
+// Form XObjects entered while scanning one page: forms that draw each other
+// thousands of times would otherwise multiply the work.
+inline constexpr int formInvocations = 10'000;
+// Image rectangles recorded on one page.
+inline constexpr int pictureRectangles = 10'000;
+// Regions rendered into pictures on one page.
+inline constexpr int renders = 200;
+// Candidate gutter positions tried on one page (one every 2 points across 40 %
+// of the text's width): text wider than 5,000 points is no page anyone reads.
+inline constexpr int gutterCandidates = 1'000;
+
+} // namespace FolmiraKit::PDFLimits

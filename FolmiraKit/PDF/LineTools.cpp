@@ -1,0 +1,125 @@
+#include "FolmiraKit/PDF/LineTools.h"
+
+#include "FolmiraKit/Readers/Inference.h"
+#include "Platform/Regex.h"
+#include "Platform/Text.h"
+
+#include <algorithm>
+#include <map>
+
+namespace FolmiraKit::PDFReader {
+
+namespace Text = Platform::Text;
+
+double bodySize(const Line& line)
+{
+    std::map<double, long long> tally;
+    for (const Word& w : line.words) tally[Inference::halfPoint(w.size)] += Text::characterCount(w.text);
+    double best = 0;
+    long long most = -1;
+    // Ascending keys with >= let the larger size win a tie.
+    for (const auto& [size, count] : tally)
+        if (count >= most) {
+            most = count;
+            best = size;
+        }
+    return best;
+}
+
+std::string lineText(const Line& line)
+{
+    std::string text;
+    for (std::size_t i = 0; i < line.words.size(); ++i) {
+        if (i) text += ' ';
+        text += line.words[i].text;
+    }
+    return text;
+}
+
+std::vector<std::string> lineTexts(const std::vector<Lines>& pages)
+{
+    std::vector<std::string> texts;
+    for (const Lines& page : pages)
+        for (const Line& line : page) texts.push_back(lineText(line));
+    return texts;
+}
+
+namespace {
+
+// A list label that may stand apart from its item's text: "1.", "12)", "(a)", "B.".
+bool isLabel(std::string_view text)
+{
+    static const Platform::Regex label(R"(^\(?([0-9]{1,3}|[a-zA-Z])[.)]$)");
+    const auto& bullets = Inference::bulletCharacters();
+    if (std::find(bullets.begin(), bullets.end(), text) != bullets.end()) return true;
+    return label.wholeMatch(text).has_value();
+}
+
+} // namespace
+
+Lines splitAtGaps(const Line& line)
+{
+    if (line.picture || line.words.size() < 2) return {line};
+    std::vector<std::vector<Word>> segments{{line.words.front()}};
+    bool labelFirst = isLabel(line.words.front().text);
+    for (std::size_t i = 1; i < line.words.size(); ++i) {
+        const Word& w = line.words[i];
+        const Word& p = segments.back().back();
+        double gap = w.rect.minX() - p.rect.maxX();
+        double limit = std::max(p.size, w.size);
+        bool onlyFirst = segments.size() == 1 && segments.front().size() == 1;
+        if ((onlyFirst && labelFirst) || gap <= limit) segments.back().push_back(w);
+        else segments.push_back({w});
+    }
+    Lines lines;
+    for (auto& segment : segments) lines.push_back(makeLine(std::move(segment)));
+    return lines;
+}
+
+std::optional<PageBand> pageBand(int pageIndex, const std::vector<std::optional<Rect>>& cropBoxes,
+                                 const std::vector<Lines>& pages)
+{
+    if (pageIndex < 0 || static_cast<std::size_t>(pageIndex) >= pages.size() ||
+        static_cast<std::size_t>(pageIndex) >= cropBoxes.size() || !cropBoxes[static_cast<std::size_t>(pageIndex)])
+        return std::nullopt;
+    std::vector<double> ys;
+    for (const Line& line : pages[static_cast<std::size_t>(pageIndex)])
+        if (!line.picture) ys.push_back(line.rect.midY());
+    if (ys.size() < 3) return std::nullopt;
+    std::sort(ys.begin(), ys.end(), std::greater<>());
+    return PageBand{ys[1], ys[ys.size() - 2], *cropBoxes[static_cast<std::size_t>(pageIndex)]};
+}
+
+bool isInBand(const Line& line, const PageBand& band)
+{
+    if (line.picture) return false;
+    double m = line.rect.midY();
+    if (!(m >= band.secondHighest || m <= band.secondLowest)) return false;
+    const Rect& b = band.cropBox;
+    return line.rect.minY() > b.maxY() - 0.15 * b.height || line.rect.maxY() < b.minY() + 0.15 * b.height;
+}
+
+bool isInPageBand(const Line& line, int pageIndex, const std::vector<std::optional<Rect>>& cropBoxes,
+                  const std::vector<Lines>& pages)
+{
+    if (line.picture) return false;
+    auto band = pageBand(pageIndex, cropBoxes, pages);
+    return band && isInBand(line, *band);
+}
+
+std::u32string glyphCheck(std::string_view text)
+{
+    std::u32string unreadable;
+    for (char32_t c : Text::scalars(text))
+        if ((c >= 0xE000 && c <= 0xF8FF) || c == 0xFFFD) unreadable.push_back(c);
+    return unreadable;
+}
+
+bool hasVisibleCharacter(std::string_view text)
+{
+    for (char32_t c : Text::scalars(text))
+        if (c != 0 && !Text::isWhitespaceScalar(c)) return true;
+    return false;
+}
+
+} // namespace FolmiraKit::PDFReader

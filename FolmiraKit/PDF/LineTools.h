@@ -1,0 +1,54 @@
+#pragma once
+
+// Small operations on PDF lines that the reader's stages share: a line's size
+// and text, cutting a line at wide gaps, the header and footer band test, and
+// the character tests of word extraction.
+
+#include "FolmiraKit/PDF/PageWords.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace FolmiraKit::PDFReader {
+
+// The half-point-rounded size carrying the most characters (ties: the larger); 0 without words.
+double bodySize(const Line& line);
+
+// The words' texts joined with single spaces.
+std::string lineText(const Line& line);
+
+// lineText of every line of every page, in order.
+std::vector<std::string> lineTexts(const std::vector<Lines>& pages);
+
+// A line cut where its words stand far apart (table cells, the halves of a
+// line across a column gutter). Picture lines and lines of one word stay whole.
+Lines splitAtGaps(const Line& line);
+
+// Whether `line` is one of the two highest or two lowest text lines of page
+// `pageIndex` of `pages` and lies wholly in the top or bottom 15 % of that
+// page's crop box. `cropBoxes` holds one entry per page, none for a page that
+// could not be fetched.
+bool isInPageBand(const Line& line, int pageIndex, const std::vector<std::optional<Rect>>& cropBoxes,
+                  const std::vector<Lines>& pages);
+
+// What the band test needs of one page, worked out once for all its lines.
+struct PageBand {
+    double secondHighest = 0; // mid y of the second-highest text line
+    double secondLowest = 0;  // mid y of the second-lowest text line
+    Rect cropBox;
+};
+// None when the page has no crop box or fewer than 3 text lines: then no line is in a band.
+std::optional<PageBand> pageBand(int pageIndex, const std::vector<std::optional<Rect>>& cropBoxes,
+                                 const std::vector<Lines>& pages);
+bool isInBand(const Line& line, const PageBand& band);
+
+// The scalars of `text` that say a font did not tell which letter it draws:
+// private-use code points (U+E000–U+F8FF) and U+FFFD.
+std::u32string glyphCheck(std::string_view text);
+
+// Whether `text` holds a scalar that is neither NUL nor white space or a line end.
+bool hasVisibleCharacter(std::string_view text);
+
+} // namespace FolmiraKit::PDFReader

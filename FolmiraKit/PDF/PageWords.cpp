@@ -1,0 +1,233 @@
+// Words are rebuilt character by character: a character joins the word being
+// built when it sits on the same baseline band and close enough after it.
+// Boxes far wider than tall, or beyond the page's sides, are the sign of a
+// text layer whose positions are nonsense; a page with too many of them is
+// read line by line from its text instead (linesFromText).
+
+#include "FolmiraKit/PDF/PageWords.h"
+
+#include "FolmiraKit/PDF/LineTools.h"
+
+#include "Platform/Text.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace FolmiraKit::PDFReader {
+
+namespace Text = Platform::Text;
+
+namespace {
+
+bool finite(const Rect& r)
+{
+    return std::isfinite(r.x) && std::isfinite(r.y) && std::isfinite(r.width) && std::isfinite(r.height) &&
+           std::isfinite(r.midX()) && std::isfinite(r.midY());
+}
+
+int scalarCount(std::string_view utf8)
+{
+    int n = 0;
+    for (unsigned char byte : utf8)
+        if ((byte & 0xC0) != 0x80) ++n;
+    return n;
+}
+
+struct FontStyle {
+    double size = 0;
+    bool bold = false;
+    bool italic = false;
+};
+
+// The font of every scalar of the page's text, or none. The names are judged
+// once per span, not once per character.
+class FontLookup {
+public:
+    FontLookup(const Platform::PdfPageText& page, bool heavyIsBold)
+    {
+        auto scalars = static_cast<std::size_t>(scalarCount(page.text));
+        index_.assign(scalars, -1);
+        for (const auto& span : page.fonts) {
+            if (!std::isfinite(span.size)) continue;
+            std::string name = Text::lowercased(span.name);
+            FontStyle style{span.size,
+                            Text::contains(name, "bold") || Text::contains(name, "black") ||
+                                (heavyIsBold && Text::contains(name, "heavy")),
+                            Text::contains(name, "italic") || Text::contains(name, "oblique")};
+            int id = static_cast<int>(styles_.size());
+            styles_.push_back(style);
+            std::size_t begin = static_cast<std::size_t>(std::max(0, span.begin));
+            std::size_t end = std::min(scalars, static_cast<std::size_t>(std::max(0, span.end)));
+            for (std::size_t i = begin; i < end; ++i)
+                if (index_[i] < 0) index_[i] = id;
+        }
+    }
+
+    const FontStyle* at(std::size_t scalar) const
+    {
+        if (scalar >= index_.size() || index_[scalar] < 0) return nullptr;
+        return &styles_[static_cast<std::size_t>(index_[scalar])];
+    }
+
+private:
+    std::vector<int> index_;
+    std::vector<FontStyle> styles_;
+};
+
+struct WordBuilder {
+    bool open = false;
+    std::string text;
+    Rect rect;
+    double size = 0;
+    int bold = 0;
+    int italic = 0;
+    int count = 0;
+
+    void finish(std::vector<Word>& words)
+    {
+        if (open && !text.empty())
+            words.push_back(Word{std::move(text), rect, size, bold * 2 > count, italic * 2 > count});
+        *this = WordBuilder{};
+    }
+};
+
+} // namespace
+
+PageWords pageWords(const Platform::PdfPageText& page, const Rect& mediaBox)
+{
+    PageWords result;
+    if (page.text.empty()) return result;
+    FontLookup fonts(page, true);
+    WordBuilder word;
+    int measured = 0, bad = 0;
+    std::size_t scalar = 0;
+
+    for (std::string_view c : Text::characters(page.text)) {
+        std::size_t first = scalar;
+        scalar += static_cast<std::size_t>(scalarCount(c));
+        if (!hasVisibleCharacter(c)) {
+            word.finish(result.words);
+            continue;
+        }
+        // The character's box: the union of its scalars' glyph boxes.
+        std::optional<Rect> box;
+        for (std::size_t i = first; i < scalar && i < page.boxes.size(); ++i)
+            if (page.boxes[i] && finite(*page.boxes[i])) box = box ? box->united(*page.boxes[i]) : *page.boxes[i];
+        if (!box || !finite(*box)) continue;
+        const Rect& b = *box;
+        ++measured;
+        if (b.width > std::max(40.0, 3 * b.height) || b.minX() < mediaBox.minX() - 20 || b.maxX() > mediaBox.maxX() + 20)
+            ++bad;
+        if ((b.width <= 0 && b.height <= 0) || b.height >= 400) continue;
+
+        FontStyle style{0.8 * b.height, false, false};
+        if (const FontStyle* font = fonts.at(first)) style = *font;
+
+        bool joins = word.open && std::abs(b.midY() - word.rect.midY()) < 0.5 * std::min(b.height, word.rect.height) &&
+                     b.minX() - word.rect.maxX() <= 0.22 * std::max(style.size, word.size) &&
+                     word.rect.minX() <= b.maxX();
+        if (joins) {
+            word.text += c;
+            word.rect = word.rect.united(b);
+            word.size = std::max(word.size, style.size);
+        } else {
+            word.finish(result.words);
+            word.open = true;
+            word.text = std::string(c);
+            word.rect = b;
+            word.size = style.size;
+        }
+        word.count += 1;
+        word.bold += style.bold ? 1 : 0;
+        word.italic += style.italic ? 1 : 0;
+    }
+    word.finish(result.words);
+    result.untrusted = bad > 2 || (measured >= 1 && measured < 200 * bad);
+    return result;
+}
+
+Lines linesFromWords(std::vector<Word> words)
+{
+    // A NaN in the sort below would break the comparator's ordering.
+    std::erase_if(words, [](const Word& w) { return !finite(w.rect); });
+    std::stable_sort(words.begin(), words.end(),
+                     [](const Word& a, const Word& b) { return a.rect.midY() > b.rect.midY(); });
+    Lines lines;
+    std::vector<Word> group;
+    for (Word& w : words) {
+        if (!group.empty()) {
+            const Rect& a = group.front().rect;
+            double h = std::min(a.height, w.rect.height);
+            double overlap = std::min(a.maxY(), w.rect.maxY()) - std::max(a.minY(), w.rect.minY());
+            bool joins = overlap >= 0.5 * h && (std::abs(a.minY() - w.rect.minY()) < 0.3 * h ||
+                                                std::abs(a.midY() - w.rect.midY()) < 0.3 * h);
+            if (!joins) lines.push_back(makeLine(std::exchange(group, {})));
+        }
+        group.push_back(std::move(w));
+    }
+    if (!group.empty()) lines.push_back(makeLine(std::move(group)));
+    return lines;
+}
+
+Line makeLine(std::vector<Word> words)
+{
+    std::stable_sort(words.begin(), words.end(),
+                     [](const Word& a, const Word& b) { return a.rect.minX() < b.rect.minX(); });
+    Line line;
+    if (!words.empty()) {
+        line.rect = words.front().rect;
+        for (const Word& w : words) line.rect = line.rect.united(w.rect);
+    }
+    line.words = std::move(words);
+    return line;
+}
+
+Lines linesFromText(const Platform::PdfPageText& page, const Rect& mediaBox)
+{
+    Lines lines;
+    if (page.text.empty()) return lines;
+    // Only "bold" and "black" count here: a page read this way has no traits to go by.
+    FontLookup fonts(page, false);
+    double y = mediaBox.maxY() - 72;
+    std::size_t index = 0;
+    std::string_view rest = page.text;
+
+    while (true) {
+        std::size_t end = rest.find('\n');
+        std::string_view textLine = rest.substr(0, end);
+        std::size_t start = index;
+        double x = mediaBox.minX() + 72;
+        std::vector<Word> words;
+
+        std::string_view pieces = textLine;
+        while (true) {
+            std::size_t space = pieces.find(' ');
+            std::string_view piece = pieces.substr(0, space);
+            std::string_view trimmed = Text::trimWhitespace(piece);
+            if (!trimmed.empty()) {
+                FontStyle style{12, false, false};
+                if (const FontStyle* font = fonts.at(index)) style = *font;
+                double width = Text::characterCount(trimmed) * style.size * 0.5;
+                words.push_back(Word{std::string(trimmed), Rect{x, y, width, style.size}, style.size, style.bold,
+                                     style.italic});
+                x += width + 0.2 * style.size;
+            }
+            index += static_cast<std::size_t>(scalarCount(piece)) + 1;
+            if (space == std::string_view::npos) break;
+            pieces.remove_prefix(space + 1);
+        }
+        if (!words.empty()) {
+            double size = words.front().size;
+            Line line = makeLine(std::move(words));
+            line.hardBreak = true;
+            lines.push_back(std::move(line));
+            y -= 1.5 * size;
+        }
+        index = start + static_cast<std::size_t>(scalarCount(textLine)) + 1;
+        if (end == std::string_view::npos) break;
+        rest.remove_prefix(end + 1);
+    }
+    return lines;
+}
+
+} // namespace FolmiraKit::PDFReader

@@ -1,0 +1,54 @@
+#include "TunequillKit/Library/Library.h"
+
+#include "TunequillKit/Song/ChordProParser.h"
+
+namespace TunequillKit {
+
+Song StoredSong::song() const { return ChordProParser::parse(source); }
+
+Songbook::Songbook(Uuid id, std::string name, BookKind kind, std::vector<SongEntry> entries, std::string subtitle,
+                   std::optional<BookSettings> settings)
+    : id(id), name(std::move(name)), kind(kind), entries(std::move(entries)), subtitle(std::move(subtitle)),
+      settings(settings ? *settings : BookSettings::forKind(kind))
+{
+}
+
+} // namespace TunequillKit
+
+std::size_t std::hash<TunequillKit::StoredSong>::operator()(const TunequillKit::StoredSong& s) const noexcept
+{
+    using TunequillKit::detail::hashCombine;
+    std::size_t seed = 0;
+    hashCombine(seed, s.id);
+    hashCombine(seed, s.source);
+    hashCombine(seed, s.fileName.has_value());
+    if (s.fileName) hashCombine(seed, *s.fileName);
+    hashCombine(seed, s.added);
+    return seed;
+}
+
+std::size_t std::hash<TunequillKit::SongEntry>::operator()(const TunequillKit::SongEntry& e) const noexcept
+{
+    using TunequillKit::detail::hashCombine;
+    std::size_t seed = 0;
+    hashCombine(seed, e.id);
+    hashCombine(seed, e.songID);
+    hashCombine(seed, e.transpose);
+    hashCombine(seed, e.capo.has_value());
+    if (e.capo) hashCombine(seed, *e.capo);
+    return seed;
+}
+
+std::size_t std::hash<TunequillKit::Songbook>::operator()(const TunequillKit::Songbook& b) const noexcept
+{
+    using TunequillKit::detail::hashCombine;
+    std::size_t seed = 0;
+    hashCombine(seed, b.id);
+    hashCombine(seed, b.name);
+    hashCombine(seed, TunequillKit::toString(b.kind));
+    hashCombine(seed, b.entries.size());
+    for (const auto& e : b.entries) hashCombine(seed, e);
+    hashCombine(seed, b.subtitle);
+    hashCombine(seed, b.settings);
+    return seed;
+}

@@ -1,0 +1,196 @@
+// The chords-over-lyrics conversion: a header (title and metadata lines),
+// then a body read by a small state machine of two variables, the section
+// that is open and a heading that has been read but not yet written. A
+// heading ends the open section and waits; the first chord or lyric line
+// after it opens the section it names, while a blank line closes a section
+// and a tab line opens a tab section of its own.
+
+#include "TunequillKit/Song/PlainTextConverter.h"
+
+#include "Platform/Text.h"
+#include "TunequillKit/Song/SongText.h"
+
+#include <vector>
+
+namespace TunequillKit::PlainTextConverter {
+namespace {
+
+using Platform::Text::trimWhitespace;
+
+// Tabs become spaces up to the next multiple of eight characters.
+std::string expandTabs(std::string_view line)
+{
+    if (line.find('\t') == std::string_view::npos) return std::string(line);
+    std::string out;
+    std::size_t column = 0;
+    for (std::string_view c : Platform::Text::characters(line)) {
+        if (c == "\t") {
+            std::size_t spaces = 8 - column % 8;
+            out.append(spaces, ' ');
+            column += spaces;
+        } else {
+            out += c;
+            ++column;
+        }
+    }
+    return out;
+}
+
+bool isBlank(std::string_view line) { return trimWhitespace(line).empty(); }
+
+struct Heading {
+    std::string kind; // "verse", "chorus" or "bridge"
+    std::string label;
+};
+
+class Converter {
+public:
+    explicit Converter(std::vector<std::string> lines) : lines_(std::move(lines)) {}
+
+    std::string run(std::string_view fallbackTitle)
+    {
+        std::size_t body = readHeader();
+        output_.push_back("{title: " + (title_ ? *title_ : std::string(fallbackTitle)) + "}");
+        for (auto& directive : headers_) output_.push_back(std::move(directive));
+        for (std::size_t i = body; i < lines_.size();) i = readBodyLine(i);
+        closeSection();
+        flushPendingHeading();
+        while (!output_.empty() && output_.back().empty()) output_.pop_back();
+        std::string out;
+        for (const auto& line : output_) {
+            out += line;
+            out += '\n';
+        }
+        return out;
+    }
+
+private:
+    // Takes a header line when `line` is one; false otherwise.
+    bool takeHeader(std::string_view line)
+    {
+        auto meta = metadataLine(line);
+        if (!meta) return false;
+        if (meta->name == "title") title_ = meta->value;
+        else headers_.push_back("{" + meta->name + ": " + meta->value + "}");
+        return true;
+    }
+
+    // Reads the title and metadata lines; returns the index of the body's first line.
+    std::size_t readHeader()
+    {
+        std::size_t i = 0;
+        while (i < lines_.size() && isBlank(lines_[i])) ++i;
+        if (i == lines_.size()) return i;
+        std::string_view t = trimWhitespace(lines_[i]);
+        if (takeHeader(t)) {
+            ++i;
+        } else if (isChordLine(t) || headerLabel(t) || isTabLine(t)) {
+            return i;
+        } else {
+            bool nextEndsTitle = i + 1 >= lines_.size() || isBlank(lines_[i + 1]) || metadataLine(lines_[i + 1]);
+            if (!nextEndsTitle) return i;
+            title_ = std::string(t);
+            ++i;
+        }
+        for (;;) {
+            while (i < lines_.size() && isBlank(lines_[i])) ++i;
+            if (i == lines_.size() || !takeHeader(lines_[i])) return i;
+            ++i;
+        }
+    }
+
+    // Handles the body line at `i`; returns the index of the next line to read.
+    std::size_t readBodyLine(std::size_t i)
+    {
+        const std::string& line = lines_[i];
+        std::string_view t = trimWhitespace(line);
+        if (t.empty()) {
+            if (pending_) return i + 1;
+            if (open_) {
+                closeSection();
+                output_.emplace_back();
+            } else if (output_.back() != "") {
+                output_.emplace_back();
+            }
+            return i + 1;
+        }
+        bool chordLine = isChordLine(t);
+        if (auto label = headerLabel(t); label && !chordLine) {
+            closeSection();
+            flushPendingHeading();
+            std::string lower = Platform::Text::lowercased(*label);
+            std::string kind = lower.starts_with("chorus") || lower.starts_with("refrain") ? "chorus"
+                               : lower.starts_with("bridge")                                ? "bridge"
+                                                                                            : "verse";
+            pending_ = Heading{std::move(kind), std::move(*label)};
+            return i + 1;
+        }
+        if (isTabLine(t)) {
+            if (open_ && *open_ != "tab") closeSection();
+            if (!open_) {
+                flushPendingHeading();
+                output_.push_back("{start_of_tab}");
+                open_ = "tab";
+            }
+            output_.push_back(line);
+            return i + 1;
+        }
+        if (open_ == "tab") closeSection();
+        if (pending_) openPendingSection();
+        if (!chordLine) {
+            output_.push_back(escape(SongText::dropTrailingSpace(line)));
+            return i + 1;
+        }
+        if (i + 1 < lines_.size()) {
+            std::string_view next = trimWhitespace(lines_[i + 1]);
+            if (!next.empty() && !isChordLine(next) && !headerLabel(next) && !isTabLine(next)) {
+                output_.push_back(merge(line, lines_[i + 1]));
+                return i + 2;
+            }
+        }
+        output_.push_back(merge(line, ""));
+        return i + 1;
+    }
+
+    void closeSection()
+    {
+        if (!open_) return;
+        output_.push_back("{end_of_" + *open_ + "}");
+        open_.reset();
+    }
+
+    void openPendingSection()
+    {
+        output_.push_back("{start_of_" + pending_->kind + ": " + pending_->label + "}");
+        open_ = pending_->kind;
+        pending_.reset();
+    }
+
+    // A heading that got no lines of its own becomes a remark, or a chorus recall.
+    void flushPendingHeading()
+    {
+        if (!pending_) return;
+        if (pending_->kind != "chorus") output_.push_back("{comment: " + pending_->label + "}");
+        else if (Platform::Text::lowercased(pending_->label) == "chorus") output_.push_back("{chorus}");
+        else output_.push_back("{chorus: " + pending_->label + "}");
+        pending_.reset();
+    }
+
+    std::vector<std::string> lines_;
+    std::vector<std::string> output_;
+    std::optional<std::string> title_;
+    std::vector<std::string> headers_;
+    std::optional<std::string> open_;
+    std::optional<Heading> pending_;
+};
+
+} // namespace
+
+std::string convert(std::string_view text, std::string_view fallbackTitle)
+{
+    std::vector<std::string> lines;
+    SongText::forEachLine(text, [&](std::string_view line) { lines.push_back(expandTabs(line)); });
+    return Converter(std::move(lines)).run(fallbackTitle);
+}
+
+} // namespace TunequillKit::PlainTextConverter

@@ -1,0 +1,53 @@
+#pragma once
+
+// Chords-over-lyrics text to ChordPro: a header of title and "Key: G"-style
+// lines, headings such as "Chorus:" or "[Verse 2]", chord lines merged into
+// the lyric line below them at their columns, and guitar-tab lines kept
+// verbatim. Columns and lengths count user-perceived characters.
+
+#include <array>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace TunequillKit::PlainTextConverter {
+
+// Words a heading may begin with, tried in this order.
+inline constexpr std::array<std::string_view, 21> headingWords = {
+    "verse",  "chorus",     "refrain",  "bridge",       "intro", "outro", "pre-chorus",
+    "prechorus", "pre chorus", "interlude", "tag",       "ending", "instrumental", "solo",
+    "coda",   "hook",       "vamp",     "turnaround",   "breakdown", "middle 8", "post-chorus"};
+
+// Tokens a chord line may hold besides chords (exact, case-sensitive).
+bool isNonChordToken(std::string_view token);
+
+// The whole conversion; the title is the file's own or else `fallbackTitle`.
+// The result ends with one line feed.
+std::string convert(std::string_view text, std::string_view fallbackTitle);
+
+// "Verse 2", "Chorus x2", "Pre-chorus" for a heading line; none otherwise
+// (also for lines longer than 40 characters).
+std::optional<std::string> headerLabel(std::string_view line);
+
+// Every space-separated piece is a chord (bars and parentheses around it
+// allowed), a bar or repeat mark or "N.C."; and at least one is a chord.
+bool isChordLine(std::string_view line);
+
+// A line of guitar tablature such as "e|--0--3--|".
+bool isTabLine(std::string_view line);
+
+// The lyric with each chord of the chord line inserted in brackets at its
+// column; the lyric is padded with spaces when a chord lies beyond its end.
+std::string merge(std::string_view chordLine, std::string_view lyric);
+
+struct Metadata {
+    std::string name; // a ChordPro directive name: "title", "artist", "key", "capo"…
+    std::string value;
+};
+// A header line such as "Key: G", "Words and Music: …" or "Capo on 2nd fret".
+std::optional<Metadata> metadataLine(std::string_view line);
+
+// A backslash before each "[", "]", "{" and "}".
+std::string escape(std::string_view line);
+
+} // namespace TunequillKit::PlainTextConverter

@@ -1,0 +1,86 @@
+// Reads generated Word documents of 25 to 200 pages (about 350 words a page,
+// with headings, numbered lists, tables and pictures). The time per page must
+// stay flat: reading is linear in the document's size.
+
+#include "FolmiraKit/Model/Folmira.h"
+#include "Platform/Images.h"
+#include "tests/FolmiraKit/Word/ZipBuilder.h"
+
+#include <benchmark/benchmark.h>
+
+#include <string>
+
+namespace {
+
+const char* namespaces = R"(xmlns:w="http://schemas.openxmlformats.org/wordprocessingml/2006/main" )"
+                         R"(xmlns:r="http://schemas.openxmlformats.org/officeDocument/2006/relationships" )"
+                         R"(xmlns:wp="http://schemas.openxmlformats.org/drawingml/2006/wordprocessingDrawing" )"
+                         R"(xmlns:a="http://schemas.openxmlformats.org/drawingml/2006/main")";
+
+std::string run(const std::string& text, const char* rPr = "")
+{
+    return std::string("<w:r><w:rPr>") + rPr + "</w:rPr><w:t xml:space=\"preserve\">" + text + "</w:t></w:r>";
+}
+
+std::string paragraph(int page, int k)
+{
+    std::string words;
+    for (int i = 0; i < 20; ++i) words += "word" + std::to_string((page * 31 + k * 7 + i) % 97) + " ";
+    return "<w:p>" + run(words) + run("bold words ", "<w:b/>") + run(words, "<w:i/>") + run(words) + "</w:p>";
+}
+
+// A .docx of `pages` pages.
+std::vector<std::uint8_t> document(int pages)
+{
+    std::string body;
+    for (int page = 0; page < pages; ++page) {
+        body += R"(<w:p><w:pPr><w:pStyle w:val="Heading1"/></w:pPr>)" + run("Chapter " + std::to_string(page + 1)) + "</w:p>";
+        for (int k = 0; k < 4; ++k) body += paragraph(page, k);
+        for (int k = 0; k < 3; ++k)
+            body += R"(<w:p><w:pPr><w:numPr><w:ilvl w:val="0"/><w:numId w:val="1"/></w:numPr></w:pPr>)" + run("List item " + std::to_string(k)) + "</w:p>";
+        if (page % 5 == 0) {
+            body += "<w:tbl>";
+            for (int r = 0; r < 4; ++r) {
+                body += "<w:tr>";
+                for (int c = 0; c < 3; ++c) body += "<w:tc><w:p>" + run("cell " + std::to_string(r) + "." + std::to_string(c)) + "</w:p></w:tc>";
+                body += "</w:tr>";
+            }
+            body += "</w:tbl>";
+        }
+        if (page % 10 == 0)
+            body += R"(<w:p><w:r><w:drawing><wp:inline><wp:extent cx="2540000" cy="1270000"/><wp:docPr id="1" name="p" descr="A picture"/>)"
+                    R"(<a:blip r:embed="rId1"/></wp:inline></w:drawing></w:r></w:p>)";
+    }
+    ZipTest::Archive archive;
+    archive.add("word/document.xml", std::string("<w:document ") + namespaces + "><w:body>" + body + "</w:body></w:document>", true);
+    archive.add("word/styles.xml", std::string("<w:styles ") + namespaces +
+                                       R"(><w:style w:type="paragraph" w:styleId="Heading1"><w:name w:val="heading 1"/></w:style></w:styles>)", true);
+    archive.add("word/numbering.xml", std::string("<w:numbering ") + namespaces +
+                                          R"(><w:abstractNum w:abstractNumId="0"><w:lvl w:ilvl="0"><w:numFmt w:val="decimal"/><w:lvlText w:val="%1."/></w:lvl></w:abstractNum>)"
+                                          R"(<w:num w:numId="1"><w:abstractNumId w:val="0"/></w:num></w:numbering>)", true);
+    archive.add("word/_rels/document.xml.rels",
+                R"(<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships"><Relationship Id="rId1" Target="media/image1.png"/></Relationships>)", true);
+    Platform::Bitmap bitmap{200, 100, std::vector<std::uint32_t>(200 * 100, 0xFF4477AAu)};
+    ZipTest::File picture;
+    picture.name = ZipTest::bytes("word/media/image1.png");
+    picture.data = *Platform::pngData(bitmap);
+    archive.files.push_back(std::move(picture));
+    return archive.build();
+}
+
+void readDocx(benchmark::State& state)
+{
+    const auto bytes = document(static_cast<int>(state.range(0)));
+    for (auto _ : state) {
+        auto doc = FolmiraKit::Folmira::readBytes(bytes, "docx", "Bench", std::nullopt, false);
+        benchmark::DoNotOptimize(doc.blocks.data());
+    }
+    state.SetComplexityN(state.range(0));
+    state.counters["pages"] = static_cast<double>(state.range(0));
+}
+
+} // namespace
+
+BENCHMARK(readDocx)->Arg(25)->Arg(50)->Arg(100)->Arg(200)->Unit(benchmark::kMillisecond)->Complexity(benchmark::oN);
+
+BENCHMARK_MAIN();

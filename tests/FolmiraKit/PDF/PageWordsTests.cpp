@@ -1,0 +1,278 @@
+#include "FolmiraKit/PDF/LineTools.h"
+#include "FolmiraKit/PDF/PageWords.h"
+#include "tests/FolmiraKit/PDF/PdfTestLines.h"
+#include "tests/Platform/PdfFixtures.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+using namespace FolmiraKit::PDFReader;
+using namespace PdfTestLines;
+
+namespace {
+
+const Rect letter{0, 0, 612, 792};
+
+std::vector<std::string> texts(const std::vector<Word>& words)
+{
+    std::vector<std::string> out;
+    for (const Word& w : words) out.push_back(w.text);
+    return out;
+}
+
+// `count` ordinary 6 × 12 characters in rows, then `badCount` characters with
+// boxes 50 wide and 10 high.
+Platform::PdfPageText pageWithBadBoxes(int count, int badCount)
+{
+    std::vector<Glyph> glyphs;
+    for (int i = 0; i < count; ++i)
+        glyphs.push_back({"a", Rect{72.0 + (i % 60) * 7, 700.0 - (i / 60) * 14, 6, 12}});
+    for (int i = 0; i < badCount; ++i) glyphs.push_back({"b", Rect{72, 100.0 + i * 20, 50, 10}});
+    return pageText(glyphs);
+}
+
+} // namespace
+
+TEST(PdfPageWords, JoinsCharactersThatStandCloseOnOneBaseline)
+{
+    struct Case {
+        double gap;
+        std::vector<std::string> words;
+    };
+    // 0.22 × 12 = 2.64 points is the widest gap inside a word.
+    for (const Case& c : {Case{2, {"ab"}}, Case{2.6, {"ab"}}, Case{3, {"a", "b"}}, Case{-2, {"ab"}}}) {
+        auto page = pageText({{"a", Rect{100, 100, 6, 12}}, {"b", Rect{106 + c.gap, 100, 6, 12}}});
+        EXPECT_EQ(texts(pageWords(page, letter).words), c.words) << c.gap;
+    }
+    // A character wholly left of the word's start, or off its band, starts a new word.
+    auto back = pageText({{"a", Rect{100, 100, 6, 12}}, {"b", Rect{90, 100, 6, 12}}});
+    EXPECT_EQ(texts(pageWords(back, letter).words), (std::vector<std::string>{"a", "b"}));
+    auto raised = pageText({{"a", Rect{100, 100, 6, 12}}, {"b", Rect{106, 107, 6, 12}}});
+    EXPECT_EQ(texts(pageWords(raised, letter).words), (std::vector<std::string>{"a", "b"}));
+}
+
+TEST(PdfPageWords, SplitsAtWhiteSpaceAndSkipsCharactersWithoutBoxes)
+{
+    auto page = pageText(row("ab cd", 100, 100) + std::vector<Glyph>{{"x", std::nullopt}} + row("e", 130, 100) +
+                         std::vector<Glyph>{{"\n", std::nullopt}, {std::string("\0", 1), std::nullopt}});
+    PageWords result = pageWords(page, letter);
+    EXPECT_EQ(texts(result.words), (std::vector<std::string>{"ab", "cde"}));
+    EXPECT_FALSE(result.untrusted);
+
+    auto blank = pageText({{" ", std::nullopt}, {"\n", std::nullopt}, {"\t", Rect{0, 0, 5, 5}}});
+    PageWords none = pageWords(blank, letter);
+    EXPECT_TRUE(none.words.empty());
+    EXPECT_FALSE(none.untrusted);
+}
+
+TEST(PdfPageWords, TakesAComposedCharacterWhole)
+{
+    // "e" and a combining acute accent are one character with one box.
+    auto page = pageText({{"e\u0301", Rect{100, 100, 6, 12}}, {"t", Rect{106, 100, 6, 12}}});
+    auto words = pageWords(page, letter).words;
+    ASSERT_EQ(words.size(), 1u);
+    EXPECT_EQ(words[0].text, "e\u0301t");
+    EXPECT_EQ(words[0].rect, (Rect{100, 100, 12, 12}));
+}
+
+TEST(PdfPageWords, JudgesBoxesAndTrust)
+{
+    struct Case {
+        Rect box;
+        bool bad;
+    };
+    for (const Case& c : {Case{{72, 100, 50, 10}, true}, Case{{72, 100, 40, 10}, false}, Case{{72, 100, 45, 20}, false},
+                          Case{{-21, 100, 6, 12}, true}, Case{{-19, 100, 6, 12}, false}, Case{{627, 100, 6, 12}, true},
+                          Case{{625, 100, 6, 12}, false}}) {
+        // One measured character: a single bad box makes the page untrusted.
+        EXPECT_EQ(pageWords(pageText({{"a", c.box}}), letter).untrusted, c.bad) << c.box.x << " " << c.box.width;
+    }
+    struct Trust {
+        int good, bad;
+        bool untrusted;
+    };
+    for (const Trust& t : {Trust{5000, 3, true}, Trust{397, 2, true}, Trust{398, 2, false}, Trust{198, 1, true},
+                           Trust{199, 1, false}, Trust{0, 0, false}}) {
+        EXPECT_EQ(pageWords(pageWithBadBoxes(t.good, t.bad), letter).untrusted, t.untrusted)
+            << t.good << " good, " << t.bad << " bad";
+    }
+}
+
+TEST(PdfPageWords, SkipsEmptyAndTowerBoxesButStillMeasuresThem)
+{
+    auto page = pageText({{"a", Rect{100, 100, 0, 0}}, {"b", Rect{106, 100, 6, 400}}, {"c", Rect{112, 100, 6, 12}}});
+    auto words = pageWords(page, letter).words;
+    EXPECT_EQ(texts(words), (std::vector<std::string>{"c"}));
+}
+
+TEST(PdfPageWords, DecidesWeightAndSlantByMajorityAndByFontName)
+{
+    auto word4 = [](int boldCount) {
+        std::vector<Glyph> glyphs;
+        for (int i = 0; i < 4; ++i)
+            glyphs.push_back({"w", Rect{100.0 + 6 * i, 100, 6, 12}, i < boldCount ? "Helvetica-Bold" : "Helvetica"});
+        return pageWords(pageText(glyphs), letter).words.at(0);
+    };
+    EXPECT_FALSE(word4(2).bold);
+    EXPECT_TRUE(word4(3).bold);
+
+    struct Case {
+        std::string font;
+        bool bold, italic;
+    };
+    for (const Case& c : {Case{"Helvetica-BoldOblique", true, true}, Case{"ABCDEF+Arial-Black", true, false},
+                          Case{"Avenir-Heavy", true, false}, Case{"Times-Italic", false, true},
+                          Case{"Helvetica", false, false}}) {
+        Word w = pageWords(pageText({{"a", Rect{100, 100, 6, 12}, c.font, 11}}), letter).words.at(0);
+        EXPECT_EQ(w.bold, c.bold) << c.font;
+        EXPECT_EQ(w.italic, c.italic) << c.font;
+        EXPECT_EQ(w.size, 11) << c.font;
+    }
+    // Without a font the size is 0.8 × the box's height; the largest size wins.
+    auto page = pageText({{"a", Rect{100, 100, 6, 10}, ""}, {"b", Rect{106, 100, 6, 10}, "Helvetica", 9}});
+    EXPECT_DOUBLE_EQ(pageWords(page, letter).words.at(0).size, 9);
+    EXPECT_DOUBLE_EQ(pageWords(pageText({{"a", Rect{100, 100, 6, 15}, ""}}), letter).words.at(0).size, 12);
+}
+
+TEST(PdfPageWords, DropsBoxesThatAreNotNumbers)
+{
+    auto page = pageText({{"a", Rect{NAN, 100, 6, 12}}, {"b", Rect{100, INFINITY, 6, 12}}, {"c", Rect{100, 100, 6, 12}}});
+    EXPECT_EQ(texts(pageWords(page, letter).words), (std::vector<std::string>{"c"}));
+    std::vector<Word> words{word("x", NAN, 100), word("y", 100, 100)};
+    Lines lines = linesFromWords(words);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lineText(lines[0]), "y");
+}
+
+TEST(PdfLinesFromWords, GroupsByBaselineTopToBottomAndOrdersLeftToRight)
+{
+    std::vector<Word> words{word("second", 200, 686), word("first", 72, 686), word("low", 72, 600),
+                            word("Big", 300, 684, 16), word("tiny", 400, 689, 6)};
+    Lines lines = linesFromWords(words);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lineText(lines[0]), "first second Big tiny");
+    EXPECT_EQ(lines[0].rect, lines[0].words.front().rect.united(lines[0].words[2].rect).united(lines[0].words[3].rect));
+    EXPECT_EQ(lineText(lines[1]), "low");
+    EXPECT_FALSE(lines[0].hardBreak);
+    EXPECT_TRUE(linesFromWords({}).empty());
+}
+
+TEST(PdfLinesFromText, MakesUpPositionsLineByLine)
+{
+    Rect media{10, 20, 600, 800};
+    auto page = pageText(row("Hello  world", 0, 0) + row("\n\nNext Helvetica-Heavy", 0, 0));
+    // The last word's font says "Heavy", which only counts where fonts have traits.
+    page.fonts.insert(page.fonts.begin(), {19, 34, "Avenir-Heavy", 12});
+    Lines lines = linesFromText(page, media);
+    ASSERT_EQ(lines.size(), 2u);
+    ASSERT_EQ(lines[0].words.size(), 2u);
+    EXPECT_DOUBLE_EQ(lines[0].words[0].rect.x, 82);
+    EXPECT_DOUBLE_EQ(lines[0].words[1].rect.x, 10 + 104.4);
+    EXPECT_DOUBLE_EQ(lines[0].words[0].rect.y, 820 - 72);
+    EXPECT_DOUBLE_EQ(lines[1].words[0].rect.y, 820 - 72 - 18) << "an empty text line takes no room";
+    EXPECT_TRUE(lines[0].hardBreak);
+    EXPECT_TRUE(lines[1].hardBreak);
+    EXPECT_FALSE(lines[1].words[1].bold);
+    EXPECT_DOUBLE_EQ(lines[1].words[0].rect.width, 4 * 6);
+    EXPECT_TRUE(linesFromText(pageText({}), media).empty());
+}
+
+TEST(PdfLinesFromText, TakesStylesFromTheFontAtEachWord)
+{
+    auto page = pageText(row("plain ", 0, 0, 6, "Times-Roman", 10) + row("Bold", 0, 0, 6, "Times-Bold", 14) +
+                         row(" slanted", 0, 0, 6, "Times-Oblique", 10));
+    Lines lines = linesFromText(page, letter);
+    ASSERT_EQ(lines.size(), 1u);
+    ASSERT_EQ(lines[0].words.size(), 3u);
+    EXPECT_EQ(lines[0].words[0].size, 10);
+    EXPECT_TRUE(lines[0].words[1].bold);
+    EXPECT_EQ(lines[0].words[1].size, 14);
+    EXPECT_TRUE(lines[0].words[2].italic);
+}
+
+TEST(PdfLineTools, SizesALineByTheSizeCarryingMostCharacters)
+{
+    EXPECT_EQ(bodySize(makeLine({word("abcdefghij", 0, 0, 10), word("klmnopqrst", 100, 0, 12)})), 12);
+    EXPECT_EQ(bodySize(makeLine({word("abcdefghijk", 0, 0, 10), word("klmnopqrst", 100, 0, 12)})), 10);
+    EXPECT_EQ(bodySize(makeLine({word("a", 0, 0, 11.76)})), 12);
+    EXPECT_EQ(bodySize(makeLine({word("a", 0, 0, 11.74)})), 11.5);
+    EXPECT_EQ(bodySize(Line{}), 0);
+    EXPECT_EQ(lineText(Line{}), "");
+    EXPECT_EQ(lineTexts({{line("a b", 0, 0), line("c", 0, 20)}, {}, {line("d", 0, 0)}}),
+              (std::vector<std::string>{"a b", "c", "d"}));
+}
+
+TEST(PdfLineTools, SplitsALineAtWideGapsButKeepsAListLabelWithItsText)
+{
+    auto split = [](std::vector<Word> words) {
+        std::vector<std::string> out;
+        for (const Line& l : splitAtGaps(makeLine(std::move(words)))) out.push_back(lineText(l));
+        return out;
+    };
+    using S = std::vector<std::string>;
+    EXPECT_EQ(split({word("aa", 0, 0, 10), word("bb", 15, 0, 10), word("cc", 45, 0, 10), word("dd", 60, 0, 10)}),
+              (S{"aa bb", "cc dd"}));
+    EXPECT_EQ(split({word("1.", 72, 0), word("Milk", 114, 0)}), (S{"1. Milk"}));
+    EXPECT_EQ(split({word("\u2022", 72, 0), word("Milk", 108, 0)}), (S{"\u2022 Milk"}));
+    EXPECT_EQ(split({word("(a)", 72, 0), word("Milk", 120, 0), word("Eggs", 300, 0)}), (S{"(a) Milk", "Eggs"}));
+    EXPECT_EQ(split({word("Milk", 72, 0), word("2", 126, 0)}), (S{"Milk", "2"}));
+    EXPECT_EQ(split({word("1000.", 72, 0), word("Milk", 132, 0)}), (S{"1000.", "Milk"}));
+    Line single = makeLine({word("alone", 0, 0)});
+    EXPECT_EQ(splitAtGaps(single), (Lines{single}));
+}
+
+TEST(PdfLineTools, FindsLinesInTheHeaderAndFooterBands)
+{
+    std::vector<std::optional<Rect>> crops{letter, letter, std::nullopt};
+    // Page 0: ten lines from 760 down to 40; page 1: only two lines.
+    Lines ten;
+    for (int i = 0; i < 10; ++i) ten.push_back(line("line", 72, 760 - i * 80.0));
+    Lines two{line("top", 72, 760), line("bottom", 72, 20)};
+    Lines fourth{line("a", 72, 770), line("b", 72, 750), line("c", 72, 730), line("d", 72, 700), line("e", 72, 300),
+                 line("f", 72, 100), line("g", 72, 40)};
+    std::vector<Lines> pages{ten, two, ten};
+    EXPECT_TRUE(isInPageBand(ten[0], 0, crops, pages));
+    EXPECT_TRUE(isInPageBand(ten[9], 0, crops, pages));
+    EXPECT_FALSE(isInPageBand(ten[5], 0, crops, pages));
+    EXPECT_FALSE(isInPageBand(two[0], 1, crops, pages)) << "fewer than 3 text lines";
+    EXPECT_FALSE(isInPageBand(ten[0], 2, crops, pages)) << "a page that could not be fetched";
+    std::vector<Lines> withFourth{fourth};
+    EXPECT_TRUE(isInPageBand(fourth[1], 0, crops, withFourth));
+    EXPECT_FALSE(isInPageBand(fourth[3], 0, crops, withFourth)) << "in the top 15 % but the fourth-highest";
+    Line picture = ten[0];
+    picture.picture = FolmiraKit::Picture{};
+    EXPECT_FALSE(isInPageBand(picture, 0, crops, pages));
+}
+
+TEST(PdfLineTools, TestsCharacters)
+{
+    EXPECT_EQ(glyphCheck("A\uE000b\uF8FF\uFFFD\uF900"), U"\uE000\uF8FF\uFFFD");
+    EXPECT_TRUE(glyphCheck("plain").empty());
+    EXPECT_FALSE(hasVisibleCharacter(std::string(" \n\t\u00A0\u2003\0", 10)));
+    EXPECT_TRUE(hasVisibleCharacter(" x "));
+    EXPECT_TRUE(hasVisibleCharacter("\u0301"));
+}
+
+TEST(PdfPageWords, ReadsTheWordsOfACairoPage)
+{
+    auto pdf = PdfFixtures::cairoPdf(1, [](cairo_t* cr, int) {
+        PdfFixtures::showText(cr, 72, 100, "Large print", 18, "Liberation Sans", true);
+        PdfFixtures::showText(cr, 72, 130, "for everyone to read.", 11, "Liberation Serif", false, true);
+    });
+    auto document = Platform::PdfDocument::open(pdf).document.value();
+    auto page = document.page(0).value();
+    PageWords result = pageWords(page.text(), page.mediaBox());
+    ASSERT_FALSE(result.untrusted);
+    Lines lines = linesFromWords(result.words);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lineText(lines[0]), "Large print");
+    EXPECT_EQ(lineText(lines[1]), "for everyone to read.");
+    EXPECT_EQ(bodySize(lines[0]), 18);
+    EXPECT_EQ(bodySize(lines[1]), 11);
+    EXPECT_TRUE(lines[0].words[0].bold);
+    EXPECT_FALSE(lines[0].words[0].italic);
+    EXPECT_TRUE(lines[1].words[0].italic);
+    EXPECT_NEAR(lines[0].rect.minX(), 72, 1);
+    EXPECT_GT(lines[0].rect.minY(), lines[1].rect.maxY());
+}

@@ -1,0 +1,207 @@
+#include "FolmiraKit/PDF/PictureScan.h"
+#include "Platform/Images.h"
+#include "tests/Platform/PdfFixtures.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+using namespace FolmiraKit;
+using PdfFixtures::Builder;
+using Platform::PdfDocument;
+using Platform::Rect;
+
+namespace {
+
+// The image rectangles of the first page of `builder`'s document.
+std::vector<Rect> scan(Builder& builder)
+{
+    auto document = PdfDocument::open(builder.write()).document.value();
+    return PictureScan::scanPage(document.page(0).value());
+}
+
+std::vector<PictureScan::Found> find(Builder& builder)
+{
+    auto document = PdfDocument::open(builder.write()).document.value();
+    return PictureScan::find(document.page(0).value());
+}
+
+// A page that draws the image "Im" with each matrix in turn.
+Builder pageDrawing(std::initializer_list<std::string> matrices, Rect media = {0, 0, 612, 792},
+                    std::optional<Rect> crop = std::nullopt)
+{
+    Builder builder;
+    std::string content;
+    for (const auto& m : matrices) content += "q " + m + " cm /Im Do Q\n";
+    builder.page(content, Builder::xobjects({{"Im", builder.image()}}), media, crop);
+    return builder;
+}
+
+// A chain of `depth` forms, each drawing the next; the last draws the image.
+Builder nestedForms(int depth)
+{
+    Builder builder;
+    QPDFObjectHandle image = builder.image();
+    QPDFObjectHandle inner = builder.form("q 40 0 0 40 0 0 cm /Im Do Q", Builder::xobjects({{"Im", image}}));
+    for (int i = 1; i < depth; ++i) inner = builder.form("/F Do", Builder::xobjects({{"F", inner}}));
+    builder.page("/F Do", Builder::xobjects({{"F", inner}}));
+    return builder;
+}
+
+} // namespace
+
+TEST(PictureTransform, ComposesAsPdfDoes)
+{
+    PictureScan::Transform scale{2, 0, 0, 2, 0, 0}, move{1, 0, 0, 1, 10, 20};
+    // Scale then move: the unit square lands at (10, 20), 2 × 2.
+    EXPECT_EQ(scale.followedBy(move).unitSquare(), (Rect{10, 20, 2, 2}));
+    EXPECT_EQ(move.followedBy(scale).unitSquare(), (Rect{20, 40, 2, 2}));
+}
+
+TEST(PictureScan, RecordsTheRectangleOfEachImageDrawn)
+{
+    struct Case {
+        std::string matrix;
+        Rect rect;
+    };
+    for (const Case& c : {Case{"200 0 0 100 50 300", {50, 300, 200, 100}},
+                          Case{"0 50 -30 0 100 100", {70, 100, 30, 50}},  // turned a quarter
+                          Case{"40 0 20 30 10 10", {10, 10, 60, 30}},     // skewed
+                          Case{"-50 0 0 -50 100 100", {50, 50, 50, 50}}}) // mirrored
+    {
+        Builder builder = pageDrawing({c.matrix});
+        EXPECT_EQ(scan(builder), (std::vector<Rect>{c.rect})) << c.matrix;
+    }
+}
+
+TEST(PictureScan, CutsOutThePictureAsAPngAtTwicePointSize)
+{
+    Builder builder = pageDrawing({"200 0 0 100 50 300"});
+    auto found = find(builder);
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found[0].rect, (Rect{50, 300, 200, 100}));
+    EXPECT_EQ(found[0].picture.width, 200);
+    EXPECT_EQ(found[0].picture.height, 100);
+    EXPECT_EQ(found[0].picture.alt, "");
+    auto info = Platform::imageInfo(found[0].picture.data);
+    ASSERT_TRUE(info);
+    EXPECT_EQ(info->width, 400);
+    EXPECT_EQ(info->height, 200);
+}
+
+TEST(PictureScan, KeepsPicturesOfAtLeast24PointsInsideTheCropBox)
+{
+    struct Case {
+        std::string matrix;
+        std::vector<Rect> found;
+    };
+    Rect crop{0, 0, 400, 400};
+    for (const Case& c : {Case{"100 0 0 23.9 10 10", {}}, Case{"24 0 0 24 10 10", {{10, 10, 24, 24}}},
+                          Case{"100 0 0 100 350 10", {{350, 10, 50, 100}}}, Case{"100 0 0 100 500 10", {}},
+                          Case{"100 0 0 100 380 10", {}}}) {
+        Builder builder = pageDrawing({c.matrix}, {0, 0, 612, 792}, crop);
+        std::vector<Rect> rects;
+        for (const auto& f : find(builder)) rects.push_back(f.rect);
+        EXPECT_EQ(rects, c.found) << c.matrix;
+    }
+}
+
+TEST(PictureScan, SkipsAPictureWithinAnEarlierOneButNotAroundIt)
+{
+    Builder inside = pageDrawing({"100 0 0 100 100 100", "50 0 0 50 120 120", "103 0 0 103 98 98"});
+    EXPECT_EQ(find(inside).size(), 1u);
+    Builder around = pageDrawing({"50 0 0 50 120 120", "100 0 0 100 100 100"});
+    EXPECT_EQ(find(around).size(), 2u);
+    Builder overlapping = pageDrawing({"100 0 0 100 100 100", "100 0 0 100 150 150"});
+    EXPECT_EQ(find(overlapping).size(), 2u);
+}
+
+TEST(PictureScan, PlacesImagesInFormsThroughTheFormMatrix)
+{
+    Builder builder;
+    QPDFObjectHandle form =
+        builder.form("q 30 0 0 30 5 5 cm /Im Do Q", Builder::xobjects({{"Im", builder.image()}}), "[2 0 0 2 0 0]");
+    builder.page("q 1 0 0 1 100 100 cm /Fm Do Q", Builder::xobjects({{"Fm", form}}));
+    EXPECT_EQ(scan(builder), (std::vector<Rect>{{110, 110, 60, 60}}));
+}
+
+TEST(PictureScan, FollowsFormsFourDeepButNotFive)
+{
+    Builder four = nestedForms(4);
+    EXPECT_EQ(scan(four).size(), 1u);
+    Builder five = nestedForms(5);
+    EXPECT_TRUE(scan(five).empty());
+}
+
+TEST(PictureScan, KeepsTheBaseTransformAgainstUnbalancedRestores)
+{
+    Builder builder = pageDrawing({});
+    builder.page("Q Q q 1 0 0 1 10 10 cm Q Q 50 0 0 50 100 100 cm /Im Do",
+                 Builder::xobjects({{"Im", builder.image()}}));
+    auto document = PdfDocument::open(builder.write()).document.value();
+    EXPECT_EQ(PictureScan::scanPage(document.page(1).value()), (std::vector<Rect>{{100, 100, 50, 50}}));
+}
+
+TEST(PictureScan, AFormCannotChangeTheTransformOfTheStreamThatDrewIt)
+{
+    for (std::string formContent : {"q q 2 0 0 2 0 0 cm", "Q Q Q 1 0 0 1 500 500 cm", "Q 3 0 0 3 0 0 cm q"}) {
+        Builder builder;
+        QPDFObjectHandle image = builder.image();
+        QPDFObjectHandle form = builder.form(formContent, QPDFObjectHandle::newNull());
+        builder.page("q 1 0 0 1 100 0 cm /Fm Do 50 0 0 50 0 0 cm /Im Do Q 40 0 0 40 0 0 cm /Im Do",
+                     Builder::xobjects({{"Fm", form}, {"Im", image}}));
+        EXPECT_EQ(scan(builder), (std::vector<Rect>{{100, 0, 50, 50}, {0, 0, 40, 40}})) << formContent;
+    }
+}
+
+TEST(PictureScan, BoundsTheWorkOfFormsThatDrawEachOtherOverAndOver)
+{
+    Builder builder;
+    QPDFObjectHandle image = builder.image();
+    std::string many;
+    for (int i = 0; i < 100; ++i) many += "/G Do ";
+    QPDFObjectHandle g = builder.form("/Im Do", Builder::xobjects({{"Im", image}}));
+    QPDFObjectHandle f = builder.form(many, Builder::xobjects({{"G", g}}));
+    QPDFObjectHandle e = builder.form(many, Builder::xobjects({{"F", f}, {"G", f}}));
+    builder.page(many, Builder::xobjects({{"G", e}}));
+    auto start = std::chrono::steady_clock::now();
+    std::vector<Rect> rects = scan(builder);
+    auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_LE(rects.size(), 10'000u);
+    EXPECT_GT(rects.size(), 1'000u);
+    EXPECT_LT(seconds, 10);
+}
+
+TEST(PictureScan, RendersAtMost200PicturesOfAPage)
+{
+    Builder builder;
+    std::string content;
+    for (int i = 0; i < 250; ++i)
+        content += "q 24 0 0 24 " + std::to_string(30 * (i % 20)) + " " + std::to_string(30 * (i / 20)) + " cm /Im Do Q ";
+    builder.page(content, Builder::xobjects({{"Im", builder.image()}}));
+    EXPECT_EQ(scan(builder).size(), 250u);
+    EXPECT_EQ(find(builder).size(), 200u);
+}
+
+TEST(PictureScan, LimitsTheRegionToFortyMillionPixels)
+{
+    Builder builder;
+    builder.page("", {}, {0, 0, 6000, 3000});
+    auto page = PdfDocument::open(builder.write()).document.value().page(0).value();
+    EXPECT_FALSE(PictureScan::renderRegion({0, 0, 5000, 2000}, page));
+    auto bitmap = page.render({0, 0, 4999, 2000}, 2, 40'000'000);
+    ASSERT_TRUE(bitmap);
+    EXPECT_EQ(bitmap->width, 9998);
+    EXPECT_EQ(bitmap->height, 4000);
+}
+
+TEST(PictureScan, FindsNothingOnAPageOfTextAndVectorArt)
+{
+    auto pdf = PdfFixtures::cairoPdf(1, [](cairo_t* cr, int) {
+        PdfFixtures::showText(cr, 72, 72, "Words only");
+        cairo_rectangle(cr, 100, 100, 300, 300);
+        cairo_fill(cr);
+    });
+    auto document = PdfDocument::open(pdf).document.value();
+    EXPECT_TRUE(PictureScan::find(document.page(0).value()).empty());
+}

@@ -1,0 +1,143 @@
+#include "TunequillKit/Song/ChordProParser.h"
+#include "TunequillKit/Song/PlainTextConverter.h"
+
+#include <gtest/gtest.h>
+
+using namespace TunequillKit;
+namespace Converter = TunequillKit::PlainTextConverter;
+
+TEST(PlainTextConverter, HeadingLabels)
+{
+    struct Case {
+        const char* line;
+        std::optional<std::string> label;
+    };
+    const Case cases[] = {
+        {"[CHORUS]", "Chorus"},
+        {"Verse 2:", "Verse 2"},
+        {"Chorus x2", "Chorus x2"},
+        {"(Chorus ×3)", "Chorus ×3"},
+        {"verse 1a", "Verse 1a"},
+        {"Bridge – softly", "Bridge – softly"},
+        {"Pre Chorus", "Pre chorus"},
+        {"pre-chorus", "Pre-chorus"},
+        {"  Middle 8  ", "Middle 8"},
+        {"Verses", std::nullopt},
+        {"Tagline", std::nullopt},
+        {"Chorus of the song", std::nullopt},
+        {"Verse 1 and then some more words go here", std::nullopt},
+        {"", std::nullopt},
+        {"Hello", std::nullopt},
+    };
+    for (const auto& c : cases) EXPECT_EQ(Converter::headerLabel(c.line), c.label) << c.line;
+}
+
+TEST(PlainTextConverter, ChordAndTabLines)
+{
+    struct Case {
+        const char* line;
+        bool chord;
+    };
+    const Case cases[] = {
+        {"G  D/F#  Em7  C", true}, {"| G . C . |", false}, {"N.C.", false},   {"(G) x2", true},
+        {"|G  C|  D|", true},      {"Am I wrong", false},  {"   ", false},    {"G - C % (D) 4x", true},
+        {"Bb / | Eb", true},       {"C\u00A0G", false},   {"A", true},      {"A man", false},
+    };
+    for (const auto& c : cases) EXPECT_EQ(Converter::isChordLine(c.line), c.chord) << c.line;
+
+    for (const char* line : {"e|--0--3--|", "  B |-1-1h3-|  ", "G#|--5/7--|", "d|x-x-x-x|"})
+        EXPECT_TRUE(Converter::isTabLine(line)) << line;
+    for (const char* line : {"e|-0|", "e-0-0-0-0", "Every |--word--|", "H|------|"})
+        EXPECT_FALSE(Converter::isTabLine(line)) << line;
+}
+
+TEST(PlainTextConverter, MetadataLines)
+{
+    using M = std::optional<std::pair<std::string, std::string>>;
+    struct Case {
+        const char* line;
+        M meta;
+    };
+    const Case cases[] = {
+        {"Words and Music: Jo Smith", M{{"lyricist", "Jo Smith"}}},
+        {"Capo on 2nd fret", M{{"capo", "2"}}},
+        {"Capo: none", M{{"capo", ""}}},
+        {"BPM - 96", M{{"tempo", "96"}}},
+        {"Key: Q", std::nullopt},
+        {"KEY: F# minor", M{{"key", "F# minor"}}},
+        {"Key: f# minor", std::nullopt},
+        {"By: Someone", M{{"artist", "Someone"}}},
+        {"title-Track: One", M{{"title", "Track: One"}}},
+        {"  Time: 6/8 ", M{{"time", "6/8"}}},
+        {"Music:", std::nullopt},
+        {"Capotasto 2", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        auto meta = Converter::metadataLine(c.line);
+        ASSERT_EQ(meta.has_value(), c.meta.has_value()) << c.line;
+        if (meta) {
+            EXPECT_EQ(meta->name, c.meta->first) << c.line;
+            EXPECT_EQ(meta->value, c.meta->second) << c.line;
+        }
+    }
+}
+
+TEST(PlainTextConverter, MergeInsertsChordsAtTheirColumns)
+{
+    struct Case {
+        const char* chords;
+        const char* lyric;
+        const char* merged;
+    };
+    const Case cases[] = {
+        {"G       C", "Morning light is here", "[G]Morning [C]light is here"},
+        {"G            D", "Short", "[G]Short        [D]"},
+        {"C", "", "[C]"},
+        {"G  C  D", "", "[G]   [C]   [D]"},
+        {"   Am", "Ça va bien", "Ça [Am]va bien"},
+        {"  G", "e\u0301te\u0301", "e\u0301t[G]e\u0301"}, // columns count characters
+        {"|: G :|", "la la la", "[|:]la [G]la[:|] la"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(Converter::merge(c.chords, c.lyric), c.merged) << c.chords;
+    EXPECT_EQ(Converter::escape("a [b] {c}"), "a \\[b\\] \\{c\\}");
+}
+
+TEST(PlainTextConverter, ConvertsTheHeaderAndTheBody)
+{
+    EXPECT_EQ(Converter::convert("My Song\n\nKey: G\n\n[Verse 1]\nG\nWords", "Fallback"),
+              "{title: My Song}\n{key: G}\n{start_of_verse: Verse 1}\n[G]Words\n{end_of_verse}\n");
+    struct Case {
+        const char* text;
+        const char* chordPro;
+    };
+    const Case cases[] = {
+        {"\n\n  \n", "{title: F}\n"},
+        {"My Song\n\nKey: Q\n\nla\n", "{title: My Song}\nKey: Q\n\nla\n"}, // Q is no key: an ordinary line
+        {"Title: T\r\nArtist: A\r\nCapo: 3\r\n\r\nla {x} [y]\r\n", "{title: T}\n{artist: A}\n{capo: 3}\nla \\{x\\} \\[y\\]\n"},
+        {"First line\nSecond line\n", "{title: F}\nFirst line\nSecond line\n"},
+        {"Intro\nChorus\n\nVerse 1\nla\n\n\n\nlo\nChorus\n", "{title: F}\n{comment: Intro}\n{chorus}\n"
+                                                             "{start_of_verse: Verse 1}\nla\n{end_of_verse}\n\nlo\n{chorus}\n"},
+        {"Refrain 2\n\nG\ne|--0--|\nB|--1--|\nla\n", "{title: F}\n{start_of_chorus: Refrain 2}\n[G]\n{end_of_chorus}\n"
+                                                  "{start_of_tab}\ne|--0--|\nB|--1--|\n{end_of_tab}\nla\n"},
+        {"Song\n\n\tG\n\twords\there\n", "{title: Song}\n        [G]words   here\n"},
+        {"Bridge\nIntro:\n", "{title: F}\n{comment: Bridge}\n{comment: Intro}\n"},
+        {"G C\nChorus\nla\n", "{title: F}\n[G]  [C]\n{start_of_chorus: Chorus}\nla\n{end_of_chorus}\n"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(Converter::convert(c.text, "F"), c.chordPro) << c.text;
+}
+
+TEST(PlainTextConverter, ConvertedTextParsesAsIntended)
+{
+    Song song = ChordProParser::parse(Converter::convert(
+        "Amazing\nArtist: Someone\nKey: Bb\n\nVerse 1:\nBb      Eb\nWords over here\n[not a chord]\n\nChorus\nF\nSing it\n", ""));
+    EXPECT_EQ(song.title, "Amazing");
+    EXPECT_EQ(song.artists, std::vector<std::string>{"Someone"});
+    EXPECT_EQ(song.key, (Key{Note(10), false}));
+    ASSERT_EQ(song.sections.size(), 2u);
+    EXPECT_EQ(song.sections[0].label, "Verse 1");
+    EXPECT_EQ(song.sections[1].kind, SectionKind::chorus);
+    EXPECT_EQ(song.chordTokens(), (std::vector<std::string>{"Bb", "Eb", "F"}));
+    EXPECT_EQ(song.firstLine(), "Words over here");
+    EXPECT_EQ(song.sections[0].lines[1], Line::lyrics({Segment{std::nullopt, "[not a chord]"}}));
+    EXPECT_TRUE(song.warnings.empty());
+}

@@ -1,0 +1,63 @@
+#include "TunequillKit/Song/SongFile.h"
+
+#include <gtest/gtest.h>
+
+using namespace TunequillKit;
+
+TEST(SongFile, DecodesByteOrderMarksUtf8AndWindows1252)
+{
+    struct Case {
+        Platform::Bytes bytes;
+        std::optional<std::string> text;
+    };
+    const Case cases[] = {
+        {{0xFF, 0xFE, 0x41, 0x00}, "A"},
+        {{0xFE, 0xFF, 0x00, 0x41}, "A"},
+        {{0x63, 0x61, 0x66, 0xE9}, "café"},
+        {{0x63, 0x61, 0x66, 0xC3, 0xA9}, "café"},
+        {{0x93, 0x68, 0x69, 0x94}, "“hi”"},
+        {{0xEF, 0xBB, 0xBF, 0x41}, "\uFEFFA"},
+        {{0xFF, 0xFE, 0x41}, std::nullopt},       // odd UTF-16 length
+        {{0xFF, 0xFE, 0x00, 0xD8}, std::nullopt}, // unpaired surrogate
+        {{0xE9, 0x81}, std::nullopt},             // undefined in Windows-1252
+        {{}, ""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(SongFile::decode(c.bytes), c.text);
+}
+
+TEST(SongFile, ChordProGainsAFallbackTitleWhenItHasNone)
+{
+    EXPECT_EQ(SongFile::chordPro("\uFEFF{title: X}\n[G]la", "Song"), "{title: X}\n[G]la");
+    EXPECT_EQ(SongFile::chordPro("{artist: Y}\n[G]la", "Song"), "{title: Song}\n{artist: Y}\n[G]la");
+    EXPECT_EQ(SongFile::chordPro("{artist: Y}\n[G]la", ""), "{artist: Y}\n[G]la");
+    EXPECT_EQ(SongFile::chordPro("\uFEFFWords only", "Song"), "{title: Words only}\n");
+    EXPECT_EQ(SongFile::chordPro("Words\nmore words", "Song"), "{title: Song}\nWords\nmore words\n");
+    auto decoded = SongFile::decode({0xEF, 0xBB, 0xBF, '[', 'G', ']', 'x'});
+    ASSERT_TRUE(decoded);
+    EXPECT_EQ(SongFile::chordPro(*decoded, "T"), "{title: T}\n[G]x");
+}
+
+TEST(SongFile, DetectsTheFormatLineByLine)
+{
+    struct Case {
+        const char* text;
+        SongFormat format;
+    };
+    const Case cases[] = {
+        {"[Verse 1]\nla la\n[Chorus]\nlo lo", SongFormat::plainText},
+        {"Intro\n[G]Words", SongFormat::chordPro},
+        {"I [really] mean it", SongFormat::plainText},
+        {"I [G]really [Bb/D]mean it", SongFormat::chordPro},
+        {"[G] and [word]", SongFormat::plainText},
+        {"words\r  {title: T}  \r", SongFormat::chordPro},
+        {"words\u2028{c: x}", SongFormat::chordPro},
+        {"{}\n{1 x}", SongFormat::plainText},
+        {"G  C\nwords", SongFormat::plainText},
+        {"", SongFormat::plainText},
+    };
+    for (const auto& c : cases) EXPECT_EQ(detectSongFormat(c.text), c.format) << c.text;
+    EXPECT_EQ(songFileExtensions.front(), "cho");
+    EXPECT_EQ(songFileExtensions.back(), "text");
+    EXPECT_EQ(fromString<SongFormat>("plainText"), SongFormat::plainText);
+    EXPECT_FALSE(fromString<SongFormat>("PlainText"));
+}
