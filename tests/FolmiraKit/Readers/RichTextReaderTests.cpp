@@ -269,6 +269,21 @@ TEST(RichTextReader, ReadsADocumentSavedByLibreOffice)
     EXPECT_EQ(document.blocks[12], Block::paragraph({R("The end.")}));
 }
 
+TEST(RichTextReader, ReadsMergedCellsSavedByLibreOffice)
+{
+    // A cell spanning two columns, one spanning two rows (\clvmgf, \clvmrg),
+    // one spanning the last two columns, and a second table with an empty cell.
+    BigDocument document = Folmira::read(FOLMIRA_TEST_DATA "/rtf/merged-cells.rtf", false);
+    const Blocks expected = {
+        Block::paragraph({R("Before")}),
+        table({{"Wide", "", "C"}, {"Tall", "B2", "C2"}, {"", "B3", "C3"}, {"A4", "Tail"}}, false),
+        Block::paragraph({R("Between")}),
+        table({{"X", ""}}, false),
+        Block::paragraph({R("After")}),
+    };
+    EXPECT_EQ(document.blocks, expected);
+}
+
 TEST(RichTextReader, ARealFileBecomesALargePrintPdf)
 {
     BigDocument document = Folmira::read(FOLMIRA_TEST_DATA "/rtf/garden-diary.rtf", false);
