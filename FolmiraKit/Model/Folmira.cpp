@@ -1,5 +1,6 @@
 #include "FolmiraKit/Model/Folmira.h"
 
+#include "FolmiraKit/PDF/PDFReader.h"
 #include "FolmiraKit/Readers/Markdown.h"
 #include "FolmiraKit/Readers/PlainText.h"
 #include "FolmiraKit/Readers/RichTextReader.h"
@@ -41,7 +42,7 @@ BigDocument dispatch(Source source, const Bytes& data, const std::string& title,
     case Source::markdown: return readMarkdown(data, title, folder);
     case Source::rtf: return readRichText(data, title, Platform::RichText::rtfDocumentType);
     case Source::word: return DocxReader::read(data, title);
-    case Source::pdf: notReadYet("PDF");
+    case Source::pdf: return PDFReader::read(data, title);
     }
     notReadYet("these");
 }

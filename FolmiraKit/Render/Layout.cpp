@@ -17,10 +17,12 @@ namespace {
 // text is left out: a guard against a page that can never take a line.
 constexpr int maxFrames = 2000;
 
-// Drops C0 control characters other than tab, which Pango would draw as boxes
-// of hex digits, and turns line feeds into line separators or spaces.
-void appendCleanText(std::string& out, std::string_view text, bool keepBreaks)
+} // namespace
+
+std::string Layout::cleanText(std::string_view text, bool keepBreaks)
 {
+    std::string out;
+    out.reserve(text.size());
     for (char c : text) {
         auto byte = static_cast<unsigned char>(c);
         if (byte == '\n')
@@ -28,9 +30,8 @@ void appendCleanText(std::string& out, std::string_view text, bool keepBreaks)
         else if (byte >= 0x20 || byte == '\t')
             out += c;
     }
+    return out;
 }
-
-} // namespace
 
 Layout::Layout(const LargePrintSettings& clampedSettings)
     : settings(clampedSettings),
@@ -81,12 +82,8 @@ Platform::Font Layout::font(double typeSize, bool bold, bool italic)
 
 void Layout::appendRuns(Paragraph& paragraph, const Runs& runs, double typeSize, bool alwaysBold, bool keepBreaks)
 {
-    std::string text;
-    for (const Run& run : runs) {
-        text.clear();
-        appendCleanText(text, run.text, keepBreaks);
-        paragraph.text.append(text, font(typeSize, run.bold || alwaysBold, run.italic));
-    }
+    for (const Run& run : runs)
+        paragraph.text.append(cleanText(run.text, keepBreaks), font(typeSize, run.bold || alwaysBold, run.italic));
 }
 
 double Layout::measureLine(double typeSize, const std::string& text, bool bold)

@@ -323,47 +323,6 @@ TEST(LayoutRules, NeverSitAtTheFootOfAPage)
     EXPECT_GT(skipped, 0);
 }
 
-TEST(LayoutTables, ListRowsWithTheirColumnNames)
-{
-    Settings s;
-    s.tables = Settings::TableMode::list;
-    Layout layout(s);
-    auto cell = [](const char* text) { return Block::Cell{FolmiraKit::Run(text)}; };
-    layout.add(Block::table({{cell("Name"), cell("Age")}, {cell("Ann"), cell("7")}, {cell("Bo"), {}}}, true), nullptr);
-    auto frames = texts(layout.ops());
-    ASSERT_EQ(frames.size(), 2u);
-    EXPECT_EQ(frames[0]->layout->text(), "Name: Ann\u2028Age: 7");
-    EXPECT_EQ(frames[1]->layout->text(), "Name: Bo");
-    // One short separator between the rows, none after the last.
-    std::vector<Op::Line> rules;
-    for (const Op& op : layout.ops())
-        if (auto* line = op.as<Op::Line>()) rules.push_back(*line);
-    ASSERT_EQ(rules.size(), 1u);
-    EXPECT_DOUBLE_EQ(rules[0].from.y, frameBottom(*frames[0], 25.2) - 7.2);
-    EXPECT_DOUBLE_EQ(rules[0].to.x - rules[0].from.x, 0.4 * 504);
-    EXPECT_DOUBLE_EQ(frames[1]->rect.maxY(), rules[0].from.y - 9);
-    EXPECT_EQ(layout.listedTables(), 1);
-
-    Layout plain(s);
-    plain.add(Block::table({{cell("Ann"), cell("7")}}, false), nullptr);
-    EXPECT_EQ(texts(plain.ops())[0]->layout->text(), "Ann\u20287");
-}
-
-TEST(LayoutTables, CountListedTablesEvenWhenNothingShows)
-{
-    Settings s;
-    s.tables = Settings::TableMode::list;
-    Layout layout(s);
-    layout.add(Block::table({}, true), nullptr); // no rows: nothing at all
-    EXPECT_DOUBLE_EQ(layout.cursor(), 738);
-    EXPECT_EQ(layout.listedTables(), 0);
-    layout.add(Block::table({{Block::Cell{FolmiraKit::Run("Only a header")}}}, true), nullptr);
-    layout.add(Block::table({{{}, {}}}, false), nullptr);
-    EXPECT_TRUE(layout.ops().empty());
-    EXPECT_EQ(layout.listedTables(), 2);
-    EXPECT_DOUBLE_EQ(layout.cursor(), 738 - 2 * 10.8);
-}
-
 TEST(Layout, GivesTheSameOpsEveryTime)
 {
     Blocks blocks = {heading(1, "Title"), para(words(200)), item("•", 0, words(20)), item("•", 1, words(5)),

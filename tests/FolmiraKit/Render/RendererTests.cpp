@@ -26,6 +26,13 @@ Block table(int rows)
     return Block::table(out, false);
 }
 
+// A table whose words cannot stand side by side at any large size.
+Block wideTable()
+{
+    std::string word(40, 'W');
+    return Block::table({{Block::Cell{FolmiraKit::Run(word)}, Block::Cell{FolmiraKit::Run(word)}}}, false);
+}
+
 std::vector<std::string> messages(const RenderResult& result)
 {
     std::vector<std::string> out;
@@ -135,6 +142,15 @@ TEST(Renderer, WritesItsNotesAfterTheDocuments)
         {"two pictures", noPictures, {picture(4, 4), picture(4, 4)}, {"2 pictures were left out (Pictures is off)."}},
         {"one listed table", listed, {table(1)}, {"1 table is listed row by row."}},
         {"three listed tables", listed, {table(1), table(2), table(3)}, {"3 tables are listed row by row."}},
+        {"one table too wide", Settings(), {wideTable(), table(2)},
+         {"1 table was too wide for 18 pt, so its rows are listed one under another."}},
+        {"two tables too wide at a clamped size", [] { Settings s; s.fontSize = 40; return s; }(),
+         {wideTable(), wideTable()}, {"2 tables were too wide for 32 pt, so their rows are listed one under another."}},
+        {"a fraction is cut off", [] { Settings s; s.fontSize = 18.5; return s; }(), {wideTable()},
+         {"1 table was too wide for 18 pt, so its rows are listed one under another."}},
+        {"pictures before tables", noPictures, {wideTable(), picture(4, 4), picture(4, 4)},
+         {"2 pictures were left out (Pictures is off).",
+          "1 table was too wide for 18 pt, so its rows are listed one under another."}},
         {"pictures first", [&] { Settings s = listed; s.keepImages = false; return s; }(),
          {table(1), picture(4, 4), picture(4, 4)},
          {"2 pictures were left out (Pictures is off).", "1 table is listed row by row."}},

@@ -1,0 +1,218 @@
+#include "FolmiraKit/PDF/Columns.h"
+
+#include "FolmiraKit/PDF/Limits.h"
+#include "FolmiraKit/PDF/LineTools.h"
+#include "Platform/Regex.h"
+#include "Platform/Text.h"
+
+#include <algorithm>
+#include <cmath>
+#include <unordered_map>
+
+namespace FolmiraKit::PDFReader {
+
+namespace Text = Platform::Text;
+
+std::string repeatKey(const Line& line)
+{
+    std::string lower = Text::lowercased(lineText(line));
+    std::string key;
+    key.reserve(lower.size());
+    for (std::size_t i = 0; i < lower.size(); ++i) {
+        if (lower[i] >= '0' && lower[i] <= '9') {
+            key += '#';
+            while (i + 1 < lower.size() && lower[i + 1] >= '0' && lower[i + 1] <= '9') ++i;
+        } else {
+            key += lower[i];
+        }
+    }
+    return key;
+}
+
+namespace {
+
+bool isPageNumber(const std::string& key)
+{
+    // The whole key is a page number: "#", "- # -", "#/#", "# of #", "page # of #".
+    static const Platform::Regex whole(R"(^(page\s*)?[-–—]?\s*#+\s*[-–—]?(\s*(of|/)\s*#+)?$)");
+    // The key ends in one: "smith · page #", "report, page # of #".
+    static const Platform::Regex trailing(R"((^|[\s·•|,–—-])page\s+#+(\s*(of|/)\s*#+)?\s*$)");
+    return whole.wholeMatch(key).has_value() || trailing.search(key);
+}
+
+} // namespace
+
+int removeRepeatedLines(std::vector<Lines>& pages, const std::vector<std::optional<Rect>>& cropBoxes)
+{
+    // The bands are judged on the pages as they were before anything goes.
+    std::vector<std::optional<PageBand>> bands;
+    for (std::size_t p = 0; p < pages.size(); ++p) bands.push_back(pageBand(static_cast<int>(p), cropBoxes, pages));
+    std::vector<std::vector<std::string>> keys(pages.size());
+    std::unordered_map<std::string, std::vector<std::size_t>> pagesOfKey;
+    for (std::size_t p = 0; p < pages.size(); ++p) {
+        if (!bands[p]) continue;
+        keys[p].resize(pages[p].size());
+        for (std::size_t i = 0; i < pages[p].size(); ++i) {
+            if (!isInBand(pages[p][i], *bands[p])) continue;
+            keys[p][i] = repeatKey(pages[p][i]);
+            auto& seen = pagesOfKey[keys[p][i]];
+            if (seen.empty() || seen.back() != p) seen.push_back(p);
+        }
+    }
+    long long withLines = std::count_if(pages.begin(), pages.end(), [](const Lines& l) { return !l.empty(); });
+    auto threshold = static_cast<std::size_t>(std::max(2.0, std::ceil(0.5 * static_cast<double>(withLines))));
+
+    int removed = 0;
+    for (std::size_t p = 0; p < pages.size(); ++p) {
+        if (!bands[p]) continue;
+        Lines kept;
+        for (std::size_t i = 0; i < pages[p].size(); ++i) {
+            Line& line = pages[p][i];
+            bool drop = false;
+            if (isInBand(line, *bands[p])) {
+                const std::string& key = keys[p][i];
+                drop = isPageNumber(key) || (withLines >= 2 && pagesOfKey[key].size() >= threshold);
+            }
+            if (drop) ++removed;
+            else kept.push_back(std::move(line));
+        }
+        pages[p] = std::move(kept);
+    }
+    return removed;
+}
+
+namespace {
+
+std::optional<double> gutterOf(const Lines& segments, double left, double width)
+{
+    if (segments.size() < 6) return std::nullopt;
+    int best = 0;
+    double lowest = 0, highest = 0;
+    // Candidates every 2 points across the middle 40 %; counted, so that no
+    // width however absurd keeps the loop going.
+    double last = left + 0.7 * width;
+    for (int i = 0; i < PDFLimits::gutterCandidates; ++i) {
+        double x = left + 0.3 * width + 2.0 * i;
+        if (!(x <= last)) break;
+        int leftCount = 0, rightCount = 0;
+        double leftTop = -INFINITY, rightTop = -INFINITY, leftBottom = INFINITY, rightBottom = INFINITY;
+        for (const Line& s : segments) {
+            if (s.rect.maxX() <= x && s.rect.width >= 0.25 * width) {
+                ++leftCount;
+                leftTop = std::max(leftTop, s.rect.maxY());
+                leftBottom = std::min(leftBottom, s.rect.minY());
+            }
+            if (s.rect.minX() >= x && s.rect.width >= 0.2 * width) {
+                ++rightCount;
+                rightTop = std::max(rightTop, s.rect.maxY());
+                rightBottom = std::min(rightBottom, s.rect.minY());
+            }
+        }
+        if (leftCount < 3 || rightCount < 3) continue;
+        double top = std::min(leftTop, rightTop), bottom = std::max(leftBottom, rightBottom);
+        bool crossed = std::any_of(segments.begin(), segments.end(), [&](const Line& s) {
+            return s.rect.minX() < x - 1 && s.rect.maxX() > x + 1 && s.rect.midY() > bottom && s.rect.midY() < top;
+        });
+        if (crossed || !(top > bottom)) continue;
+        int score = std::min(leftCount, rightCount);
+        if (score > best) {
+            best = score;
+            lowest = highest = x;
+        } else if (score == best) {
+            highest = x;
+        }
+    }
+    if (best == 0) return std::nullopt;
+    return (lowest + highest) / 2;
+}
+
+Lines textSegments(const Lines& lines)
+{
+    Lines segments;
+    for (const Line& line : lines) {
+        if (line.picture) continue;
+        Lines split = splitAtGaps(line);
+        segments.insert(segments.end(), std::make_move_iterator(split.begin()), std::make_move_iterator(split.end()));
+    }
+    return segments;
+}
+
+} // namespace
+
+std::optional<double> findGutter(const Lines& lines, double left, double width)
+{
+    return gutterOf(textSegments(lines), left, width);
+}
+
+Line joinSegments(const Lines& segments)
+{
+    if (segments.size() == 1) return segments.front();
+    for (const Line& s : segments)
+        if (s.picture) return s;
+    std::vector<Word> words;
+    for (const Line& s : segments) words.insert(words.end(), s.words.begin(), s.words.end());
+    return makeLine(std::move(words));
+}
+
+void flushStretch(Lines& stretch, bool column, std::optional<double> gutter, std::vector<Flow>& flows)
+{
+    if (stretch.empty()) return;
+    if (!column || !gutter) {
+        flows.push_back(Flow{flowItems(stretch, true), false});
+        stretch.clear();
+        return;
+    }
+    double g = *gutter;
+    Lines leftLines, rightLines;
+    for (const Line& line : stretch) {
+        Lines leftSide, rightSide;
+        for (Line& segment : splitAtGaps(line)) {
+            // A segment that reaches just across the gutter goes with the side
+            // that holds its centre, so none of its words is lost.
+            bool isLeft = segment.rect.maxX() <= g || (segment.rect.minX() < g && segment.rect.midX() < g);
+            (isLeft ? leftSide : rightSide).push_back(std::move(segment));
+        }
+        if (!leftSide.empty()) leftLines.push_back(joinSegments(leftSide));
+        if (!rightSide.empty()) rightLines.push_back(joinSegments(rightSide));
+    }
+    if (!leftLines.empty() && !rightLines.empty()) {
+        flows.push_back(Flow{flowItems(leftLines, false), true});
+        flows.push_back(Flow{flowItems(rightLines, false), true});
+    } else {
+        leftLines.insert(leftLines.end(), rightLines.begin(), rightLines.end());
+        flows.push_back(Flow{flowItems(leftLines, true), false});
+    }
+    stretch.clear();
+}
+
+std::vector<Flow> detectColumns(const Lines& lines)
+{
+    std::vector<Flow> flows;
+    if (lines.empty()) return flows;
+    double left = lines.front().rect.minX(), right = lines.front().rect.maxX();
+    for (const Line& l : lines) {
+        left = std::min(left, l.rect.minX());
+        right = std::max(right, l.rect.maxX());
+    }
+    double width = std::max(1.0, right - left);
+    std::optional<double> gutter = findGutter(lines, left, width);
+
+    Lines stretch;
+    bool stretchIsColumn = false;
+    for (const Line& line : lines) {
+        bool isColumn = false;
+        if (gutter) {
+            Lines segments = splitAtGaps(line);
+            isColumn = std::none_of(segments.begin(), segments.end(), [&](const Line& s) {
+                return s.rect.minX() < *gutter - 1 && s.rect.maxX() > *gutter + 1;
+            });
+        }
+        if (!stretch.empty() && isColumn != stretchIsColumn) flushStretch(stretch, stretchIsColumn, gutter, flows);
+        if (stretch.empty()) stretchIsColumn = isColumn;
+        stretch.push_back(line);
+    }
+    flushStretch(stretch, stretchIsColumn, gutter, flows);
+    return flows;
+}
+
+} // namespace FolmiraKit::PDFReader

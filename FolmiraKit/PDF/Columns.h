@@ -1,0 +1,45 @@
+#pragma once
+
+// Two stages between a page's lines and its paragraphs: removing running
+// headers, footers and page numbers across all pages, and cutting each page
+// into flows read in order, a two-column stretch left column first.
+
+#include "FolmiraKit/PDF/FlowItems.h"
+#include "FolmiraKit/PDF/PageWords.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace FolmiraKit::PDFReader {
+
+// One stretch of a page that is read in order.
+struct Flow {
+    std::vector<FlowItem> items;
+    bool column = false; // one column of a two-column stretch
+    bool operator==(const Flow&) const = default;
+};
+
+// The key under which lines repeat: the text lower-cased, digit runs as "#".
+std::string repeatKey(const Line& line);
+
+// Removes, from the header and footer bands of each page, lines that are page
+// numbers or that repeat on enough pages. `cropBoxes` has one entry per page
+// (none when the page could not be fetched). Returns the number removed.
+int removeRepeatedLines(std::vector<Lines>& pages, const std::vector<std::optional<Rect>>& cropBoxes);
+
+// The flows of one page's lines (top to bottom), in reading order.
+std::vector<Flow> detectColumns(const Lines& lines);
+
+// The x of the gutter between two columns of `lines`, or none. `left` and
+// `width` are the page text's left edge and width.
+std::optional<double> findGutter(const Lines& lines, double left, double width);
+
+// Turns `stretch` into one flow, or two for a column stretch with text on both
+// sides of the gutter, appended to `flows`; empties the stretch.
+void flushStretch(Lines& stretch, bool column, std::optional<double> gutter, std::vector<Flow>& flows);
+
+// One line of the segments of a line that fall on one side of the gutter.
+Line joinSegments(const Lines& segments);
+
+} // namespace FolmiraKit::PDFReader

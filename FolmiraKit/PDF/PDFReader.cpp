@@ -1,0 +1,268 @@
+// The reader runs in two passes. The first reads every page's words, lines
+// and pictures and decides which pages are scans; it must be complete before
+// the refusals and before repeated header and footer lines are removed, which
+// compares lines across all pages. The second cuts each page into flows and
+// their items, builds paragraphs, and joins a paragraph that runs on across a
+// column or page break. Inference then decides headings and lists.
+
+#include "FolmiraKit/PDF/PDFReader.h"
+
+#include "FolmiraKit/PDF/Columns.h"
+#include "FolmiraKit/PDF/LineTools.h"
+#include "FolmiraKit/PDF/Paragraphs.h"
+#include "FolmiraKit/PDF/PictureScan.h"
+#include "FolmiraKit/Readers/Inference.h"
+#include "Platform/PdfDocument.h"
+#include "Platform/Text.h"
+
+#include <algorithm>
+
+namespace FolmiraKit::PDFReader {
+
+namespace Text = Platform::Text;
+using Reason = ConversionError::Reason;
+
+namespace {
+
+const char* scanMessage = "This PDF is a picture of the pages (a scan or a photo), with no text inside for Folmira to "
+                          "re-flow. Folmira needs a PDF whose words you can select in Preview, or the original Word "
+                          "or text file.";
+
+bool isOneOf(std::string_view character, std::initializer_list<std::string_view> set)
+{
+    return std::find(set.begin(), set.end(), character) != set.end();
+}
+
+std::string pages(int count)
+{
+    return count == 1 ? "1 page" : std::to_string(count) + " pages";
+}
+
+struct FirstPass {
+    std::vector<Lines> pages;                     // one per page, top to bottom
+    std::vector<std::optional<Rect>> cropBoxes;   // none for a page that could not be fetched
+    long long wordCount = 0;
+    long long unreadable = 0;
+    std::vector<int> scanPages; // 1-based
+    int untrustedPages = 0;
+};
+
+void readPage(const Platform::PdfPage& page, int number, FirstPass& pass)
+{
+    Lines& lines = pass.pages.back();
+    Rect crop = page.cropBox();
+    Platform::PdfPageText text = page.text();
+    PageWords found = pageWords(text, page.mediaBox());
+    if (found.untrusted) found.words.clear();
+    pass.wordCount += static_cast<long long>(found.words.size());
+    for (const Word& w : found.words) pass.unreadable += static_cast<long long>(glyphCheck(w.text).size());
+
+    if (!found.untrusted) {
+        lines = linesFromWords(found.words);
+    } else {
+        lines = linesFromText(text, page.mediaBox());
+        for (const Line& line : lines) pass.wordCount += static_cast<long long>(line.words.size());
+        ++pass.untrustedPages;
+    }
+
+    std::vector<PictureScan::Found> pictures = PictureScan::find(page);
+    if (!found.untrusted && found.words.size() < 5) {
+        double pageArea = crop.width * crop.height;
+        bool scan = std::any_of(pictures.begin(), pictures.end(), [&](const PictureScan::Found& f) {
+            return f.rect.width * f.rect.height > 0.3 * pageArea;
+        });
+        if (scan) {
+            pass.scanPages.push_back(number);
+            lines.clear();
+            return;
+        }
+    }
+    for (PictureScan::Found& picture : pictures) {
+        // A picture with text over it is a background: its words are read instead.
+        long long covered = std::count_if(found.words.begin(), found.words.end(), [&](const Word& w) {
+            return picture.rect.contains({w.rect.midX(), w.rect.midY()});
+        });
+        if (covered <= 12) lines.push_back(Line{{}, picture.rect, std::move(picture.picture), false});
+    }
+    std::stable_sort(lines.begin(), lines.end(),
+                     [](const Line& a, const Line& b) { return a.rect.maxY() > b.rect.maxY(); });
+}
+
+// The refusals that need every page read.
+void refuseUnreadable(const FirstPass& pass, int pageCount)
+{
+    if (pass.wordCount == 0 || static_cast<int>(pass.scanPages.size()) == pageCount)
+        throw ConversionError(Reason::noTextLayer, scanMessage);
+    if (pass.unreadable == 0) return;
+    long long characters = 0;
+    for (const Lines& page : pass.pages)
+        for (const Line& line : page) characters += Text::characterCount(lineText(line));
+    if (characters >= 1 && characters < 3 * pass.unreadable)
+        throw ConversionError(Reason::noTextLayer, "The text inside this PDF can’t be read: its fonts don’t say "
+                                                   "which letters they draw. Try the original Word or text file "
+                                                   "instead.");
+}
+
+// The pieces handed to inference, with what the second pass counts.
+struct Assembly {
+    std::vector<Inference::Piece> pieces;
+    bool open = false; // the last piece is a paragraph that may run on
+    int twoColumnPages = 0;
+    int tables = 0;
+
+    StyledParagraph* lastParagraph()
+    {
+        return pieces.empty() ? nullptr : std::get_if<StyledParagraph>(&pieces.back().value);
+    }
+
+    // Whether `p` continues the last piece: a paragraph of the same size, no
+    // list on either, cut off by a column or page break mid-sentence.
+    bool continues(const StyledParagraph& p)
+    {
+        StyledParagraph* q = lastParagraph();
+        if (!open || !q || p.size != q->size || p.list || q->list) return false;
+        std::string text = plain(p.runs);
+        return !text.empty() && Text::isLowercase(Text::firstCharacter(text));
+    }
+
+    void join(StyledParagraph p)
+    {
+        StyledParagraph& q = *lastParagraph();
+        std::string text = plain(q.runs);
+        std::string_view last = Text::lastCharacter(text);
+        std::string_view before = Text::lastCharacter(Text::dropLast(text, 1));
+        if (last == "-" && !before.empty() && Text::isLetter(before)) {
+            for (auto run = q.runs.rbegin(); run != q.runs.rend(); ++run)
+                if (!run->text.empty()) {
+                    run->text.pop_back();
+                    break;
+                }
+        } else {
+            q.runs.push_back(Run(" "));
+        }
+        q.runs.insert(q.runs.end(), std::make_move_iterator(p.runs.begin()), std::make_move_iterator(p.runs.end()));
+    }
+
+    void addLines(const Lines& lines)
+    {
+        std::vector<StyledParagraph> paragraphs = buildParagraphs(lines);
+        for (std::size_t i = 0; i < paragraphs.size(); ++i) {
+            if (i == 0 && continues(paragraphs[i])) {
+                join(std::move(paragraphs[i]));
+                continue;
+            }
+            paragraphs[i].runs = tidied(std::move(paragraphs[i].runs));
+            pieces.push_back(Inference::Piece::paragraph(std::move(paragraphs[i])));
+        }
+        StyledParagraph* q = lastParagraph();
+        std::string text = q ? plain(q->runs) : std::string();
+        open = !text.empty() &&
+               !isOneOf(Text::lastCharacter(text), {".", "!", "?", ":", ";", "\"", "\u201D", "\u2019", ")"});
+    }
+
+    void addPage(const Lines& lines)
+    {
+        std::vector<Flow> flows = detectColumns(lines);
+        if (std::any_of(flows.begin(), flows.end(), [](const Flow& f) { return f.column; })) ++twoColumnPages;
+        for (Flow& flow : flows)
+            for (FlowItem& item : flow.items) {
+                if (auto* text = std::get_if<FlowItem::Lines>(&item.value)) {
+                    addLines(text->lines);
+                } else if (auto* table = std::get_if<FlowItem::Table>(&item.value)) {
+                    pieces.push_back(Inference::Piece::block(Block::table(std::move(table->rows), table->header)));
+                    ++tables;
+                    open = false;
+                } else if (auto* picture = std::get_if<FlowItem::Picture>(&item.value)) {
+                    pieces.push_back(Inference::Piece::block(Block::image(std::move(picture->picture))));
+                    open = false;
+                }
+            }
+    }
+};
+
+std::string scanNote(const std::vector<int>& scanPages)
+{
+    bool one = scanPages.size() == 1;
+    std::string numbers;
+    for (int n : scanPages) numbers += (numbers.empty() ? "" : ", ") + std::to_string(n);
+    return std::string(one ? "Page " : "Pages ") + numbers + (one ? " is a picture" : " are pictures") +
+           " of text (a scan) with nothing Folmira can read, so " + (one ? "it was" : "they were") + " left out.";
+}
+
+// A document without headings whose first block is a short line gets it as its title.
+void promoteTitle(Blocks& blocks)
+{
+    if (blocks.size() < 2 || std::any_of(blocks.begin(), blocks.end(), [](const Block& b) { return b.isHeading(); }))
+        return;
+    const auto* first = blocks.front().as<Block::Paragraph>();
+    if (!first) return;
+    std::string text = blocks.front().plainText();
+    if (text.empty() || Text::characterCount(text) > 60 || text.find('\n') != std::string::npos ||
+        isOneOf(Text::lastCharacter(text), {".", "!", "?", ",", ";", ":"}))
+        return;
+    blocks.front() = Block::heading(1, first->runs);
+}
+
+} // namespace
+
+BigDocument read(const std::vector<std::uint8_t>& data, const std::string& title)
+{
+    auto opened = Platform::PdfDocument::open(data);
+    if (!opened.document) {
+        if (opened.failure == Platform::PdfDocument::OpenFailure::locked)
+            throw ConversionError(Reason::locked, "This PDF is locked with a password. Open it in Preview, type the "
+                                                  "password, choose File › Export as PDF without one, and drop that "
+                                                  "copy in.");
+        throw ConversionError(Reason::damaged, "This PDF couldn’t be opened. It may be damaged.");
+    }
+    const Platform::PdfDocument& document = *opened.document;
+    int pageCount = document.pageCount();
+    if (pageCount < 1) throw ConversionError(Reason::empty, "This PDF has no pages.");
+    if (!document.allowsCopying())
+        throw ConversionError(Reason::locked, "This PDF’s author turned off copying its text, so Folmira won’t "
+                                              "re-flow it. Ask for an unlocked copy or the original document.");
+
+    FirstPass pass;
+    for (int i = 0; i < pageCount; ++i) {
+        pass.pages.emplace_back();
+        auto page = document.page(i);
+        pass.cropBoxes.push_back(page ? std::optional<Rect>(page->cropBox()) : std::nullopt);
+        if (page) readPage(*page, i + 1, pass);
+    }
+    refuseUnreadable(pass, pageCount);
+
+    std::vector<ConversionNote> notes;
+    int removed = removeRepeatedLines(pass.pages, pass.cropBoxes);
+    if (removed >= 1)
+        notes.emplace_back(ConversionNote::Kind::info,
+                           "Left out " + std::to_string(removed) + " repeated page header, footer and page-number line" +
+                               (removed == 1 ? "" : "s") + "; Folmira adds its own page numbers.");
+    if (!pass.scanPages.empty()) notes.emplace_back(ConversionNote::Kind::warning, scanNote(pass.scanPages));
+
+    Assembly assembly;
+    for (int i = 0; i < pageCount; ++i)
+        if (pass.cropBoxes[static_cast<std::size_t>(i)]) assembly.addPage(pass.pages[static_cast<std::size_t>(i)]);
+
+    if (assembly.twoColumnPages >= 1)
+        notes.emplace_back(ConversionNote::Kind::info,
+                           "Read " + pages(assembly.twoColumnPages) + " laid out in two columns left column first.");
+    if (assembly.tables >= 1) {
+        bool one = assembly.tables == 1;
+        notes.emplace_back(ConversionNote::Kind::info,
+                           "Found " + std::to_string(assembly.tables) + (one ? " table" : " tables") + ". Check " +
+                               (one ? "it" : "them") +
+                               " against the original: tables in PDFs are rebuilt from where the words sit.");
+    }
+    if (pass.untrustedPages >= 1)
+        notes.emplace_back(ConversionNote::Kind::warning,
+                           "The positions of the words on " + pages(pass.untrustedPages) + " couldn’t be trusted, so " +
+                               (pass.untrustedPages == 1 ? "it was" : "they were") +
+                               " read line by line. Check columns and tables against the original.");
+
+    Blocks blocks = Inference::blocks(assembly.pieces);
+    promoteTitle(blocks);
+    if (blocks.empty()) throw ConversionError(Reason::empty, "There’s no text in this PDF to make large.");
+    return BigDocument{title, BigDocument::Source::pdf, std::move(blocks), std::move(notes)};
+}
+
+} // namespace FolmiraKit::PDFReader

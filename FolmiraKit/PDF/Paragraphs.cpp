@@ -1,0 +1,213 @@
+// A PDF has no paragraphs, only positioned lines. A new paragraph starts where
+// the spacing, the indent, the size or the weight changes, where a list item
+// starts, or where a short line ends a sentence. Each stretch is measured on
+// its own: its edges, and its line pitch (the median gap between lines of one
+// size), which also tells whether the stretch is set evenly.
+
+#include "FolmiraKit/PDF/Paragraphs.h"
+
+#include "FolmiraKit/PDF/LineTools.h"
+#include "Platform/Text.h"
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+
+namespace FolmiraKit::PDFReader {
+
+namespace Text = Platform::Text;
+
+namespace {
+
+bool isOneOf(std::string_view character, std::initializer_list<std::string_view> set)
+{
+    return std::find(set.begin(), set.end(), character) != set.end();
+}
+
+bool allBold(const Line& line)
+{
+    return !line.words.empty() &&
+           std::all_of(line.words.begin(), line.words.end(), [](const Word& w) { return w.bold; });
+}
+
+// What the break tests ask of each line, worked out once.
+struct LineFacts {
+    std::string text;
+    double size = 0;
+    std::optional<Inference::ListMarker> marker;
+    std::string_view last; // last character of the text
+};
+
+// The last `n` characters of the runs' joined text (fewer when it is shorter),
+// looked up from the end without joining everything.
+std::vector<std::string> lastCharacters(const Runs& runs, int n)
+{
+    std::vector<std::string> out;
+    for (auto run = runs.rbegin(); run != runs.rend() && static_cast<int>(out.size()) < n; ++run) {
+        std::string_view text = run->text;
+        while (!text.empty() && static_cast<int>(out.size()) < n) {
+            std::string_view last = Text::lastCharacter(text);
+            out.insert(out.begin(), std::string(last));
+            text.remove_suffix(last.size());
+        }
+    }
+    return out;
+}
+
+Runs runsOfLine(const Line& line)
+{
+    Runs runs = lineRuns(line.words);
+    if (runs.empty()) runs.push_back(Run(lineText(line)));
+    return runs;
+}
+
+} // namespace
+
+double median(std::vector<double> values)
+{
+    if (values.empty()) return 0;
+    std::size_t middle = values.size() / 2;
+    std::nth_element(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(middle), values.end());
+    return values[middle];
+}
+
+Runs lineRuns(const std::vector<Word>& words)
+{
+    Runs runs;
+    for (std::size_t i = 0; i < words.size(); ++i)
+        runs.push_back(Run(i ? " " + words[i].text : words[i].text, words[i].bold, words[i].italic));
+    return tidied(std::move(runs));
+}
+
+Runs dropLeadingCharacters(Runs runs, int count)
+{
+    for (Run& run : runs) {
+        if (count <= 0) break;
+        int length = Text::characterCount(run.text);
+        int take = std::min(length, count);
+        run.text = std::string(Text::dropFirst(run.text, take));
+        count -= take;
+    }
+    return tidied(std::move(runs));
+}
+
+StyledParagraph makeParagraph(const Lines& lines, double width)
+{
+    StyledParagraph paragraph;
+    if (lines.empty()) return paragraph;
+    paragraph.lineBreaks = lines.size() >= 2 &&
+                           std::all_of(lines.begin(), lines.end(),
+                                       [&](const Line& l) { return l.rect.width < 0.6 * width; }) &&
+                           !Inference::listMarker(lineText(lines.front()));
+
+    Runs runs = runsOfLine(lines.front());
+    for (std::size_t i = 1; i < lines.size(); ++i) {
+        std::string next = lineText(lines[i]);
+        auto tail = lastCharacters(runs, 2);
+        if (paragraph.lineBreaks) {
+            runs.push_back(Run("\n"));
+        } else if (tail.size() == 2 && tail[1] == "-" && Text::isLetter(tail[0]) && !next.empty() &&
+                   Text::isLowercase(Text::firstCharacter(next))) {
+            // A word broken at the line's end: the hyphen goes, the halves meet.
+            for (auto run = runs.rbegin(); run != runs.rend(); ++run)
+                if (!run->text.empty()) {
+                    run->text.pop_back();
+                    break;
+                }
+        } else {
+            runs.push_back(Run(" "));
+        }
+        Runs more = runsOfLine(lines[i]);
+        runs.insert(runs.end(), std::make_move_iterator(more.begin()), std::make_move_iterator(more.end()));
+    }
+
+    std::map<double, long long> tally;
+    for (const Line& line : lines) tally[bodySize(line)] += Text::characterCount(lineText(line));
+    long long most = -1;
+    for (const auto& [size, count] : tally)
+        if (count > most) {
+            most = count;
+            paragraph.size = size;
+        }
+
+    std::string text = plain(runs);
+    if (auto marker = Inference::listMarker(text)) {
+        int count = Text::characterCount(text) - Text::characterCount(marker->text);
+        runs = dropLeadingCharacters(std::move(runs), count);
+        paragraph.list = StyledParagraph::ListLabel{marker->marker, 0};
+    }
+    paragraph.runs = std::move(runs);
+    return paragraph;
+}
+
+std::vector<StyledParagraph> buildParagraphs(const Lines& lines)
+{
+    std::vector<StyledParagraph> paragraphs;
+    if (lines.empty()) return paragraphs;
+
+    std::vector<LineFacts> facts(lines.size());
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        facts[i].text = lineText(lines[i]);
+        facts[i].size = bodySize(lines[i]);
+        facts[i].marker = Inference::listMarker(facts[i].text);
+        facts[i].last = Text::lastCharacter(facts[i].text);
+    }
+
+    double left = lines.front().rect.minX(), right = lines.front().rect.maxX();
+    for (const Line& l : lines) {
+        left = std::min(left, l.rect.minX());
+        right = std::max(right, l.rect.maxX());
+    }
+    double width = std::max(1.0, right - left);
+
+    std::vector<double> gaps;
+    for (std::size_t i = 0; i + 1 < lines.size(); ++i)
+        if (std::abs(facts[i].size - facts[i + 1].size) < 0.6)
+            gaps.push_back(lines[i].rect.midY() - lines[i + 1].rect.midY());
+    double pitch = gaps.empty() ? 1.25 * facts.front().size : median(gaps);
+    bool regular = std::all_of(gaps.begin(), gaps.end(), [&](double g) { return g <= 1.3 * pitch + 0.5; });
+    double clearlyShort = right - 0.2 * width;
+    double shortForBold = right - 0.3 * width;
+
+    auto hangingIndent = [&](std::size_t i) -> std::optional<double> {
+        if (facts[i].marker && lines[i].words.size() >= 2) return lines[i].words[1].rect.minX();
+        return std::nullopt;
+    };
+
+    Lines current{lines.front()};
+    std::optional<double> hanging = hangingIndent(0);
+    for (std::size_t i = 1; i < lines.size(); ++i) {
+        const Line& cur = lines[i];
+        const Line& prev = current.back();
+        const LineFacts& p = facts[i - 1];
+        const LineFacts& c = facts[i];
+        double s = c.size;
+
+        double shortLimit = right - std::max(0.12 * width, 4 * s);
+        bool prevEnds = prev.rect.maxX() < shortLimit || isOneOf(p.last, {".", ":", ";", "!", "?"});
+        bool startsItem = c.marker && (c.marker->marker == "\u2022" || prevEnds);
+        double gapLimit = std::max(1.3 * pitch, 1.25 * s) + 0.5;
+        double gap = prev.rect.midY() - cur.rect.midY();
+        bool bigGap = gap > gapLimit || gap < 0;
+        bool weightChange = allBold(prev) != allBold(cur);
+        bool sizeChange = std::abs(p.size - s) > 0.6;
+        bool indentBreak = cur.rect.minX() > left + 1.2 * s && prev.rect.minX() <= left + 0.5 * s && !hanging;
+        bool sentenceEnd = regular && prev.rect.maxX() < clearlyShort &&
+                           isOneOf(p.last, {".", "!", "?", ":", "\"", "\u201D"});
+        bool boldHeading = current.size() == 1 && allBold(prev) && prev.rect.maxX() < shortForBold;
+        bool hangBreak = hanging && prev.rect.maxX() < shortLimit && cur.rect.minX() < *hanging - 0.5 * s;
+
+        if (startsItem || bigGap || weightChange || sizeChange || indentBreak || sentenceEnd || boldHeading ||
+            hangBreak || cur.hardBreak) {
+            paragraphs.push_back(makeParagraph(current, width));
+            current = {cur};
+            hanging = startsItem ? hangingIndent(i) : std::nullopt;
+        } else {
+            current.push_back(cur);
+        }
+    }
+    paragraphs.push_back(makeParagraph(current, width));
+    return paragraphs;
+}
+
+} // namespace FolmiraKit::PDFReader

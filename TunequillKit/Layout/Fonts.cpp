@@ -1,0 +1,41 @@
+#include "TunequillKit/Layout/Fonts.h"
+
+#include <map>
+#include <tuple>
+
+namespace TunequillKit::Fonts {
+
+std::string sansFace(int place, const std::string& fallback)
+{
+    if (sansFaces && sansFaces->size() == 4) return (*sansFaces)[static_cast<std::size_t>(place)];
+    return fallback;
+}
+
+std::string name(const FontSpec& spec)
+{
+    if (spec.mono) return spec.bold ? "Menlo-Bold" : "Menlo-Regular";
+    if (spec.serif) {
+        if (spec.bold) return spec.italic ? "Charter-BoldItalic" : "Charter-Bold";
+        return spec.italic ? "Charter-Italic" : "Charter-Roman";
+    }
+    static const std::string helvetica[4] = {"HelveticaNeue", "HelveticaNeue-Bold", "HelveticaNeue-Italic",
+                                             "HelveticaNeue-BoldItalic"};
+    int place = (spec.bold ? 1 : 0) + (spec.italic ? 2 : 0);
+    return sansFace(place, helvetica[place]);
+}
+
+Platform::Font face(const FontSpec& spec)
+{
+    // A fontconfig listing per measurement would dominate the layout's time.
+    thread_local std::map<std::tuple<std::string, bool, bool>, Platform::Font> faces;
+    std::string postScript = name(spec);
+    auto key = std::make_tuple(postScript, spec.bold, spec.italic);
+    auto it = faces.find(key);
+    if (it == faces.end())
+        it = faces.emplace(key, Platform::Fonts::namedOrSystem(postScript, spec.size, spec.bold, spec.italic)).first;
+    Platform::Font font = it->second;
+    font.size = spec.size;
+    return font;
+}
+
+} // namespace TunequillKit::Fonts

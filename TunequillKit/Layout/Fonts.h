@@ -1,0 +1,34 @@
+#pragma once
+
+// The faces of the songbook, by PostScript name. Faces missing on this system
+// fall back (through Platform::Fonts) to the system font, the same way for
+// measuring and for drawing.
+
+#include "Platform/Fonts.h"
+#include "TunequillKit/Layout/Typeset.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace TunequillKit::Fonts {
+
+// The sans faces chosen by the user (regular, bold, italic, bold italic); used
+// only when it holds exactly four names. Set by the controller before a layout,
+// on the thread that lays out and renders; not guarded.
+inline std::optional<std::vector<std::string>> sansFaces;
+
+// The PostScript name for a spec: mono wins over serif, serif over sans.
+std::string name(const FontSpec& spec);
+
+// The sans face at `place` (0 regular, 1 bold, 2 italic, 3 bold italic) of
+// sansFaces when it holds four names, else `fallback`.
+std::string sansFace(int place, const std::string& fallback);
+
+// The face that serves a spec at its size: the named face when this system
+// has it, else the system font with the spec's weight and slant. Measuring and
+// drawing both go through here, so they always use the same face. Lookups are
+// remembered per thread (the answer never changes within a process).
+Platform::Font face(const FontSpec& spec);
+
+} // namespace TunequillKit::Fonts

@@ -1,0 +1,55 @@
+#include "Platform/TextLayout.h"
+#include "TunequillKit/Layout/Fonts.h"
+#include "TunequillKit/Layout/TextMeasurer.h"
+
+#include <cstring>
+#include <unordered_map>
+
+namespace TunequillKit {
+
+namespace {
+
+// Songs repeat their words and chords endlessly, and shaping a text with Pango
+// costs microseconds, so widths are remembered per thread. The key holds
+// everything the width depends on: the text, the size and the face (which the
+// traits and Fonts::sansFaces decide). Bounded: cleared when it grows large.
+struct WidthCache {
+    std::unordered_map<std::string, double> widths;
+    static constexpr std::size_t limit = 50000;
+
+    static std::string key(std::string_view text, const FontSpec& font)
+    {
+        std::string k = Fonts::name(font);
+        k += '\0';
+        char size[sizeof(double)];
+        std::memcpy(size, &font.size, sizeof size);
+        k.append(size, sizeof size);
+        k += static_cast<char>((font.bold ? 1 : 0) | (font.italic ? 2 : 0));
+        k.append(text);
+        return k;
+    }
+};
+
+} // namespace
+
+double PangoMeasurer::width(std::string_view text, const FontSpec& font) const
+{
+    if (text.empty()) return 0;
+    thread_local WidthCache cache;
+    std::string key = WidthCache::key(text, font);
+    if (auto it = cache.widths.find(key); it != cache.widths.end()) return it->second;
+    Platform::AttributedText attributed;
+    attributed.append(text, Fonts::face(font));
+    double width = Platform::TextLayout::lineWidth(attributed);
+    if (cache.widths.size() >= WidthCache::limit) cache.widths.clear();
+    cache.widths.emplace(std::move(key), width);
+    return width;
+}
+
+std::shared_ptr<const TextMeasurer> systemMeasurer()
+{
+    static const std::shared_ptr<const TextMeasurer> measurer = std::make_shared<PangoMeasurer>();
+    return measurer;
+}
+
+} // namespace TunequillKit

@@ -1,0 +1,292 @@
+#include "TunequillKit/Layout/Typesetter.h"
+
+#include "Platform/Text.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace TunequillKit {
+
+namespace {
+
+// ceil and floor that ignore the last bits of binary noise (1.2 × 10 must give
+// 12, not 13).
+double ceilPoints(double v) { return std::ceil(v - 1e-9); }
+double floorTenths(double v) { return std::floor(v * 10 + 1e-9) / 10; }
+
+Block emptyBlock(BlockKind kind) { return Block{kind, {}, 0, false, std::nullopt}; }
+
+} // namespace
+
+Typesetter::Sizes Typesetter::sizesFor(double fs)
+{
+    Sizes s;
+    s.font = fs;
+    s.title = nearest(1.45 * fs);
+    s.subtitle = std::max(11.0, nearest(0.72 * fs));
+    s.label = std::max(10.0, nearest(0.66 * fs));
+    s.chord = nearest(0.86 * fs);
+    s.chordGap = nearest(0.45 * s.chord);
+    s.comment = std::max(11.0, nearest(0.85 * fs));
+    s.tab = std::max(9.0, nearest(0.72 * fs));
+    s.chorusIndent = nearest(0.9 * fs);
+    s.chorusBarX = nearest(0.25 * fs);
+    s.wrapIndent = nearest(1.2 * fs);
+    s.diagramWidth = nearest(2.8 * fs);
+    s.diagramGap = nearest(0.9 * fs);
+    s.diagramNameSize = std::max(10.0, nearest(0.75 * fs));
+    return s;
+}
+
+Typesetter::Typesetter(BookSettings settings_, std::shared_ptr<const TextMeasurer> measurer_, double width_)
+    : settings(std::move(settings_)), measurer(std::move(measurer_)), width(width_), sizes_(sizesFor(settings.fontSize)),
+      serif_(settings.typeface == Typeface::serif)
+{
+}
+
+std::vector<Block> Typesetter::blocks(const PreparedSong& prepared) const
+{
+    const Song& song = prepared.song;
+    const double fs = sizes_.font;
+    std::vector<Block> out;
+    out.push_back(header(prepared));
+    const Section* lastChorus = nullptr;
+    for (const Section& section : song.sections) {
+        switch (section.kind) {
+        case SectionKind::verse:
+        case SectionKind::chorus:
+        case SectionKind::bridge:
+            out.push_back(sectionBlock(section, prepared.style));
+            if (section.kind == SectionKind::chorus) lastChorus = &section;
+            break;
+        case SectionKind::tab: out.push_back(tabBlock(section)); break;
+        case SectionKind::comment: {
+            Block block{BlockKind::comment, {}, nearest(0.3 * fs), true, std::nullopt};
+            for (const Line& line : section.lines)
+                if (auto comment = line.as<Line::Comment>())
+                    for (Row& row : commentRows(comment->text, comment->style, width))
+                        block.rows.push_back(std::move(row));
+            out.push_back(std::move(block));
+            break;
+        }
+        case SectionKind::chorusRecall: out.push_back(recall(song, section, lastChorus, prepared.style)); break;
+        case SectionKind::pageBreak: out.push_back(emptyBlock(BlockKind::pageBreak)); break;
+        case SectionKind::columnBreak: out.push_back(emptyBlock(BlockKind::columnBreak)); break;
+        }
+    }
+    // Diagrams show the chords as written, so only when nothing re-spells them.
+    if (settings.diagrams && !song.definitions.empty() && prepared.style.shift == 0 && !prepared.style.nashvilleKey)
+        out.push_back(diagrams(song.definitions));
+    return out;
+}
+
+Block Typesetter::header(const PreparedSong& prepared) const
+{
+    const Song& song = prepared.song;
+    Block block{BlockKind::header, {}, nearest(0.3 * sizes_.font), true, std::nullopt};
+
+    FontSpec titleFont{sizes_.title, true, false, false, serif_};
+    for (std::string& line : wrap(song.displayTitle(), titleFont, width))
+        block.rows.push_back(Row{nearest(1.18 * sizes_.title),
+                                 {Run{std::move(line), 0, nearest(0.95 * sizes_.title), titleFont, Ink::text}},
+                                 {},
+                                 0});
+
+    std::vector<std::string> subtitles = song.subtitles;
+    std::vector<std::string> people = song.artists;
+    auto among = [](const std::vector<std::string>& list, const std::string& name) {
+        return std::find(list.begin(), list.end(), name) != list.end();
+    };
+    for (const std::string& c : song.composers)
+        if (!among(song.artists, c)) people.push_back(c);
+    for (const std::string& l : song.lyricists)
+        if (!among(song.artists, l) && !among(song.composers, l)) people.push_back(l);
+    if (!people.empty()) {
+        std::string line;
+        for (std::size_t i = 0; i < people.size(); ++i) line += (i ? ", " : "") + people[i];
+        subtitles.push_back(std::move(line));
+    }
+    FontSpec subtitleFont{sizes_.subtitle, false, true, false, serif_};
+    for (const std::string& subtitle : subtitles)
+        for (std::string& line : wrap(subtitle, subtitleFont, width))
+            block.rows.push_back(Row{nearest(1.3 * sizes_.subtitle),
+                                     {Run{std::move(line), 0, sizes_.subtitle, subtitleFont, Ink::muted}},
+                                     {},
+                                     0});
+
+    if (!prepared.keyLine.empty())
+        block.rows.push_back(Row{nearest(1.4 * sizes_.subtitle),
+                                 {Run{Accidental::pretty(prepared.keyLine), 0, nearest(1.05 * sizes_.subtitle),
+                                      FontSpec{sizes_.subtitle, true, false, false, false}, Ink::accent}},
+                                 {},
+                                 0});
+
+    block.rows.push_back(Row{nearest(0.5 * sizes_.font), {}, {Mark::rule({0, 4}, {width, 4})}, 0});
+    return block;
+}
+
+std::optional<Row> Typesetter::labelRow(const std::optional<std::string>& label, double indent, bool evenEmpty) const
+{
+    if (!label || (label->empty() && !evenEmpty)) return std::nullopt;
+    FontSpec font{sizes_.label, true, false, false, false};
+    return Row{nearest(1.35 * sizes_.label),
+               {Run{Platform::Text::uppercased(*label), 0, sizes_.label, font, Ink::muted}},
+               {},
+               indent};
+}
+
+Block Typesetter::sectionBlock(const Section& section, const ChordStyle& style) const
+{
+    const bool chorus = section.kind == SectionKind::chorus;
+    const double indent = chorus ? sizes_.chorusIndent : 0;
+    const double available = width - indent;
+    const bool bold = chorus && settings.boldChorus;
+
+    Block block{chorus ? BlockKind::chorus : BlockKind::section, {}, nearest(0.75 * sizes_.font), false,
+                chorus ? std::optional<double>(sizes_.chorusBarX) : std::nullopt};
+    if (auto label = labelRow(section.label, indent, false)) block.rows.push_back(std::move(*label));
+    auto add = [&](std::vector<Row> rows) {
+        for (Row& row : rows) {
+            row.indent = indent;
+            block.rows.push_back(std::move(row));
+        }
+    };
+    for (const Line& line : section.lines) {
+        if (auto lyrics = line.as<Line::Lyrics>())
+            add(lyricRows(lyrics->segments, style, bold, available));
+        else if (auto comment = line.as<Line::Comment>())
+            add(commentRows(comment->text, comment->style, available));
+        else if (auto tab = line.as<Line::Tab>())
+            add(tabRows({tab->text}, available));
+        else
+            block.rows.push_back(Row{nearest(0.5 * sizes_.font), {}, {}, 0});
+    }
+    return block;
+}
+
+Block Typesetter::tabBlock(const Section& section) const
+{
+    Block block{BlockKind::tab, {}, nearest(0.75 * sizes_.font), false, std::nullopt};
+    if (auto label = labelRow(section.label, 0, true)) block.rows.push_back(std::move(*label));
+    std::vector<std::string> lines;
+    lines.reserve(section.lines.size());
+    for (const Line& line : section.lines) {
+        auto tab = line.as<Line::Tab>();
+        lines.push_back(tab ? tab->text : std::string());
+    }
+    for (Row& row : tabRows(lines, width)) block.rows.push_back(std::move(row));
+    return block;
+}
+
+Block Typesetter::recall(const Song& song, const Section& recall, const Section* lastChorus,
+                         const ChordStyle& style) const
+{
+    // The chorus may come after the recall, so the whole song is searched from its end.
+    const Section* found = nullptr;
+    for (auto it = song.sections.rbegin(); it != song.sections.rend() && !found; ++it)
+        if (it->kind == SectionKind::chorus && (!recall.label || it->label == recall.label)) found = &*it;
+    if (!found) found = lastChorus;
+
+    if (settings.repeatChorus && found) return sectionBlock(*found, style);
+
+    std::string text = "Chorus";
+    if (recall.label && !recall.label->empty())
+        text = *recall.label;
+    else if (found && found->label && !found->label->empty())
+        text = *found->label;
+    const double fs = sizes_.font;
+    Row row{nearest(1.22 * fs), {Run{text, 0, nearest(0.95 * fs), FontSpec{fs, true, true, false, serif_}, Ink::text}},
+            {}, sizes_.chorusIndent};
+    return Block{BlockKind::cue, {std::move(row)}, nearest(0.75 * fs), false, sizes_.chorusBarX};
+}
+
+Block Typesetter::diagrams(const std::vector<ChordDefinition>& definitions) const
+{
+    const double pitch = sizes_.diagramGap + sizes_.diagramWidth;
+    const std::size_t perRow =
+        static_cast<std::size_t>(std::max(1.0, std::floor((width + sizes_.diagramGap) / pitch)));
+    Block block{BlockKind::diagrams, {}, 0, false, std::nullopt};
+    const double height = nearest(1.25 * sizes_.diagramWidth + 1.6 * sizes_.diagramNameSize);
+    for (std::size_t start = 0; start < definitions.size(); start += perRow) {
+        Row row{height, {}, {}, 0};
+        for (std::size_t i = 0; i < perRow && start + i < definitions.size(); ++i)
+            row.marks.push_back(Mark::diagram(definitions[start + i], {static_cast<double>(i) * pitch + 6, 0},
+                                              sizes_.diagramWidth, sizes_.diagramNameSize));
+        block.rows.push_back(std::move(row));
+    }
+    return block;
+}
+
+std::vector<Row> Typesetter::commentRows(const std::string& text, CommentStyle style, double available) const
+{
+    const bool boxed = style == CommentStyle::boxed;
+    const double size = sizes_.comment;
+    const double pad = boxed ? 4 : 0;
+    FontSpec font{size, false, !boxed, false, serif_};
+    std::vector<Row> rows;
+    for (std::string& line : wrap(text, font, available - 2 * pad)) {
+        Row row{nearest(1.35 * size), {}, {}, 0};
+        if (boxed) row.marks.push_back(Mark::box({0, 1, measure(line, font) + 2 * pad, 1.3 * size - 2}));
+        row.runs.push_back(Run{std::move(line), pad, nearest(1.05 * size), font, Ink::muted});
+        rows.push_back(std::move(row));
+    }
+    return rows;
+}
+
+std::vector<Row> Typesetter::tabRows(const std::vector<std::string>& lines, double available) const
+{
+    double size = sizes_.tab;
+    const std::string* longest = nullptr;
+    int longestCount = -1;
+    for (const std::string& line : lines) {
+        int count = Platform::Text::characterCount(line);
+        if (count > longestCount) {
+            longest = &line;
+            longestCount = count;
+        }
+    }
+    if (longest) {
+        double measured = measure(*longest, FontSpec{size, false, false, true, false});
+        if (measured > available && measured > 0) size = std::max(6.0, floorTenths(available * size / measured));
+    }
+    FontSpec font{size, false, false, true, false};
+    const double height = ceilPoints(1.2 * size);
+    std::vector<Row> rows;
+    rows.reserve(lines.size());
+    for (const std::string& line : lines) {
+        Row row{height, {}, {}, 0};
+        if (!line.empty()) row.runs.push_back(Run{line, 0, size, font, Ink::text});
+        rows.push_back(std::move(row));
+    }
+    return rows;
+}
+
+std::vector<std::string> Typesetter::wrap(std::string_view text, const FontSpec& font, double limit) const
+{
+    std::vector<std::string> lines;
+    std::string line;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        std::size_t start = text.find_first_not_of(' ', pos);
+        if (start == std::string_view::npos) break;
+        std::size_t end = text.find(' ', start);
+        if (end == std::string_view::npos) end = text.size();
+        std::string_view word = text.substr(start, end - start);
+        pos = end;
+        if (line.empty()) {
+            line = word; // the first word of a line is taken unmeasured
+            continue;
+        }
+        std::string candidate = line + " " + std::string(word);
+        if (measure(candidate, font) <= limit) {
+            line = std::move(candidate);
+        } else {
+            lines.push_back(std::move(line));
+            line = word;
+        }
+    }
+    if (!line.empty()) lines.push_back(std::move(line));
+    return lines;
+}
+
+} // namespace TunequillKit

@@ -1,0 +1,69 @@
+#pragma once
+
+// Turns one prepared song into blocks of rows for a column of known width:
+// a header, one block per section (chorus cues and repeats included), chord
+// diagrams at the end, and page and column breaks. Every size comes from the
+// book's font size, every width from the measurer. Pure; nothing is kept
+// between calls.
+
+#include "TunequillKit/Layout/PreparedSong.h"
+#include "TunequillKit/Layout/TextMeasurer.h"
+#include "TunequillKit/Layout/Typeset.h"
+#include "TunequillKit/Library/BookSettings.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace TunequillKit {
+
+class Typesetter {
+public:
+    // One piece of a lyric line: a chord (already spelled for print) over text.
+    struct Atom {
+        std::optional<std::string> chord;
+        std::string text;
+    };
+
+    // The sizes derived from a book's font size, in whole points.
+    struct Sizes {
+        double font = 0, title = 0, subtitle = 0, label = 0, chord = 0, chordGap = 0, comment = 0, tab = 0;
+        double chorusIndent = 0, chorusBarX = 0, wrapIndent = 0;
+        double diagramWidth = 0, diagramGap = 0, diagramNameSize = 0;
+        bool operator==(const Sizes&) const = default;
+    };
+    static Sizes sizesFor(double fontSize);
+
+    BookSettings settings;
+    std::shared_ptr<const TextMeasurer> measurer;
+    double width = 0; // of the column the blocks fill
+
+    Typesetter(BookSettings settings, std::shared_ptr<const TextMeasurer> measurer, double width);
+
+    // The whole song: header, sections, diagrams.
+    std::vector<Block> blocks(const PreparedSong& song) const;
+    // The rows of one lyric line, chords over lyrics, wrapped at `width`;
+    // always at least one row. Rows have indent 0.
+    std::vector<Row> lyricRows(const std::vector<Segment>& segments, const ChordStyle& style, bool bold,
+                               double width) const;
+    // Greedy word wrap at blanks; a word wider than `width` stands alone, unbroken.
+    std::vector<std::string> wrap(std::string_view text, const FontSpec& font, double width) const;
+
+private:
+    Sizes sizes_;
+    bool serif_ = false;
+
+    double measure(std::string_view text, const FontSpec& font) const { return measurer->width(text, font); }
+    Block header(const PreparedSong& song) const;
+    std::optional<Row> labelRow(const std::optional<std::string>& label, double indent, bool evenEmpty) const;
+    Block sectionBlock(const Section& section, const ChordStyle& style) const;
+    Block tabBlock(const Section& section) const;
+    Block recall(const Song& song, const Section& recall, const Section* lastChorus, const ChordStyle& style) const;
+    Block diagrams(const std::vector<ChordDefinition>& definitions) const;
+    std::vector<Row> commentRows(const std::string& text, CommentStyle style, double width) const;
+    std::vector<Row> tabRows(const std::vector<std::string>& lines, double width) const;
+};
+
+} // namespace TunequillKit

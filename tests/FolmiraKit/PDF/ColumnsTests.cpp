@@ -1,0 +1,183 @@
+#include "FolmiraKit/PDF/Columns.h"
+#include "FolmiraKit/PDF/LineTools.h"
+#include "tests/FolmiraKit/PDF/PdfTestLines.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+using namespace FolmiraKit;
+using namespace FolmiraKit::PDFReader;
+using namespace PdfTestLines;
+
+namespace {
+
+const Rect letter{0, 0, 612, 792};
+
+// A page with `header` in its top band, body lines in the middle and `footer` in its bottom band.
+Lines page(const std::string& header, const std::string& footer = "")
+{
+    Lines lines;
+    if (!header.empty()) lines.push_back(line(header, 72, 760));
+    for (int i = 0; i < 4; ++i) lines.push_back(line("Body text of the page number " + std::to_string(i), 72, 600 - 40.0 * i));
+    if (!footer.empty()) lines.push_back(line(footer, 72, 30));
+    return lines;
+}
+
+// Forty characters of 12-point text: 240 points wide.
+std::string half(char c)
+{
+    std::string s;
+    for (int i = 0; i < 5; ++i) s += std::string(7, c) + " ";
+    return s.substr(0, 39);
+}
+
+// A line with a left column segment from 72 and a right one from 332 (a 20-point gutter).
+Line twoColumns(double y, char left, char right)
+{
+    std::vector<Word> words = line(half(left), 72, y).words;
+    auto more = line(half(right), 332, y).words;
+    words.insert(words.end(), more.begin(), more.end());
+    return makeLine(std::move(words));
+}
+
+std::vector<std::string> flowTexts(const Flow& flow)
+{
+    std::vector<std::string> out;
+    for (const auto& item : flow.items)
+        if (auto* lines = std::get_if<FlowItem::Lines>(&item.value))
+            for (const Line& l : lines->lines) out.push_back(lineText(l));
+    return out;
+}
+
+} // namespace
+
+TEST(PdfRepeatedLines, RemovesARunningTitleOnEnoughPages)
+{
+    std::vector<Lines> pages(10);
+    for (int i = 0; i < 10; ++i) pages[static_cast<std::size_t>(i)] = page("Annual report 2024");
+    std::vector<std::optional<Rect>> crops(10, letter);
+    EXPECT_EQ(removeRepeatedLines(pages, crops), 10);
+    for (const Lines& p : pages) EXPECT_EQ(p.size(), 4u);
+
+    for (int i = 0; i < 10; ++i) pages[static_cast<std::size_t>(i)] = page(i < 4 ? "Annual report 2024" : "");
+    EXPECT_EQ(removeRepeatedLines(pages, crops), 0) << "4 of 10 pages is below the threshold of 5";
+}
+
+TEST(PdfRepeatedLines, MatchesNumbersWhateverTheirValue)
+{
+    std::vector<Lines> pages{page("Chapter 3"), page("Chapter 4"), page("Chapter 5")};
+    std::vector<std::optional<Rect>> crops(3, letter);
+    EXPECT_EQ(repeatKey(pages[0][0]), "chapter #");
+    EXPECT_EQ(removeRepeatedLines(pages, crops), 3);
+    EXPECT_EQ(pages[0].size(), 4u);
+
+    // In the middle of the pages the same lines stay.
+    std::vector<Lines> middle(3, page(""));
+    for (Lines& p : middle) p.insert(p.begin() + 2, line("Chapter 3", 72, 500));
+    EXPECT_EQ(removeRepeatedLines(middle, crops), 0);
+}
+
+TEST(PdfRepeatedLines, RemovesPageNumbersEvenOnASinglePage)
+{
+    struct Case {
+        std::string footer;
+        bool removed;
+    };
+    for (const Case& c : {Case{"Page 1 of 1", true}, Case{"- 1 -", true}, Case{"\u2014 12 \u2014", true},
+                          Case{"3/10", true}, Case{"Smith \u00B7 Page 7", true}, Case{"Report, page 2 of 9", true},
+                          Case{"Homepage 7", false}, Case{"iv", false}, Case{"Annual report", false}}) {
+        std::vector<Lines> pages{page("", c.footer)};
+        std::vector<std::optional<Rect>> crops{letter};
+        EXPECT_EQ(removeRepeatedLines(pages, crops), c.removed ? 1 : 0) << c.footer;
+    }
+    std::vector<Lines> none{page("Annual report")};
+    std::vector<std::optional<Rect>> noCrop{std::nullopt};
+    EXPECT_EQ(removeRepeatedLines(none, noCrop), 0) << "a page that could not be fetched has no bands";
+}
+
+TEST(PdfColumns, ReadsTheLeftColumnFirstBetweenFullWidthLines)
+{
+    Lines lines{line("A heading that runs over both of the columns of the page", 72, 740)};
+    for (int i = 0; i < 10; ++i) lines.push_back(twoColumns(700 - 14.0 * i, 'l', 'r'));
+    lines.push_back(line("A footnote that also runs right across the page from side to", 72, 60));
+    std::vector<Flow> flows = detectColumns(lines);
+    ASSERT_EQ(flows.size(), 4u);
+    EXPECT_FALSE(flows[0].column);
+    EXPECT_TRUE(flows[1].column);
+    EXPECT_TRUE(flows[2].column);
+    EXPECT_FALSE(flows[3].column);
+    EXPECT_EQ(flowTexts(flows[1]), std::vector<std::string>(10, half('l')));
+    EXPECT_EQ(flowTexts(flows[2]), std::vector<std::string>(10, half('r')));
+    EXPECT_EQ(flowTexts(flows[3]).front().substr(0, 10), "A footnote");
+    EXPECT_TRUE(detectColumns({}).empty());
+}
+
+TEST(PdfColumns, FindsNoGutterWithoutEnoughSideBySideText)
+{
+    Lines few{twoColumns(700, 'a', 'b'), twoColumns(686, 'a', 'b')};
+    EXPECT_FALSE(findGutter(few, 72, 500)) << "fewer than 6 segments";
+
+    Lines stacked;
+    for (int i = 0; i < 4; ++i) stacked.push_back(line(half('l'), 72, 700 - 14.0 * i));
+    for (int i = 0; i < 4; ++i) stacked.push_back(line(half('r'), 332, 400 - 14.0 * i));
+    EXPECT_FALSE(findGutter(stacked, 72, 500)) << "the right column stands below the left one";
+
+    Lines labels;
+    for (int i = 0; i < 6; ++i)
+        labels.push_back(makeLine({word("Label number " + std::to_string(i) + " here ok", 72, 700 - 14.0 * i),
+                                   word("value", 450, 700 - 14.0 * i)}));
+    std::vector<Flow> flows = detectColumns(labels);
+    ASSERT_EQ(flows.size(), 1u);
+    EXPECT_FALSE(flows[0].column);
+    EXPECT_TRUE(std::holds_alternative<FlowItem::Table>(flows[0].items[0].value)) << "label-value lines are a table";
+}
+
+TEST(PdfColumns, MakesAOneSidedColumnStretchOneFullWidthFlow)
+{
+    Lines lines;
+    for (int i = 0; i < 4; ++i) lines.push_back(twoColumns(700 - 14.0 * i, 'l', 'r'));
+    lines.push_back(line("A line across the whole width of the page from one side to the other", 72, 600));
+    lines.push_back(line(half('x'), 72, 580));
+    lines.push_back(line(half('y'), 72, 566));
+    std::vector<Flow> flows = detectColumns(lines);
+    ASSERT_EQ(flows.size(), 4u);
+    EXPECT_FALSE(flows[3].column);
+    EXPECT_EQ(flowTexts(flows[3]), (std::vector<std::string>{half('x'), half('y')}));
+}
+
+TEST(PdfColumns, KeepsTheWordsOfASegmentThatReachesAcrossTheGutter)
+{
+    Lines lines;
+    for (int i = 0; i < 6; ++i) lines.push_back(twoColumns(700 - 14.0 * i, 'l', 'r'));
+    std::optional<double> gutter = findGutter(lines, 72, 500);
+    ASSERT_TRUE(gutter);
+    // Starts half a point left of the gutter: a column line, but in neither side by its edges.
+    lines.push_back(makeLine({word("left", 72, 600), word("straddling", *gutter - 0.5, 600)}));
+    std::vector<Flow> flows = detectColumns(lines);
+    std::vector<std::string> all;
+    for (const Flow& f : flows)
+        for (const auto& t : flowTexts(f)) all.push_back(t);
+    EXPECT_NE(std::find(all.begin(), all.end(), "straddling"), all.end());
+    EXPECT_NE(std::find(all.begin(), all.end(), "left"), all.end());
+}
+
+TEST(PdfColumns, EndsTheGutterSearchWhateverTheWidth)
+{
+    Lines lines;
+    for (int i = 0; i < 6; ++i) lines.push_back(twoColumns(700 - 14.0 * i, 'l', 'r'));
+    lines.push_back(line("far", 1e12, 500));
+    auto start = std::chrono::steady_clock::now();
+    std::vector<Flow> flows = detectColumns(lines);
+    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 1.0);
+    EXPECT_FALSE(flows.empty());
+}
+
+TEST(PdfColumns, JoinsSegmentsOfOneSide)
+{
+    Line a = line("one", 72, 700), b = line("two", 120, 700);
+    EXPECT_EQ(joinSegments({a}), a);
+    EXPECT_EQ(lineText(joinSegments({b, a})), "one two");
+    Line picture{{}, Rect{72, 500, 50, 50}, Picture{}, false};
+    EXPECT_EQ(joinSegments({a, picture}), picture);
+}

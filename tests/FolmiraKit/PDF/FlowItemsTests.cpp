@@ -1,0 +1,130 @@
+#include "FolmiraKit/PDF/FlowItems.h"
+#include "FolmiraKit/PDF/LineTools.h"
+#include "tests/FolmiraKit/PDF/PdfTestLines.h"
+
+#include <gtest/gtest.h>
+
+using namespace FolmiraKit;
+using namespace FolmiraKit::PDFReader;
+using namespace PdfTestLines;
+
+namespace {
+
+// A line of cells: each {text, x} is one segment (words a space apart).
+Line row(std::initializer_list<std::pair<std::string, double>> cells, double y, double size = 12, bool bold = false)
+{
+    std::vector<Word> words;
+    for (const auto& [text, x] : cells) {
+        Line cell = line(text, x, y, size, bold);
+        words.insert(words.end(), cell.words.begin(), cell.words.end());
+    }
+    return makeLine(std::move(words));
+}
+
+// The cells' plain texts, row by row.
+std::vector<std::vector<std::string>> cells(const std::vector<Block::Row>& rows)
+{
+    std::vector<std::vector<std::string>> out;
+    for (const auto& r : rows) {
+        out.emplace_back();
+        for (const auto& cell : r) out.back().push_back(plain(cell));
+    }
+    return out;
+}
+
+using Grid = std::vector<std::vector<std::string>>;
+
+std::string kinds(const std::vector<FlowItem>& items)
+{
+    std::string out;
+    for (const auto& item : items)
+        out += std::holds_alternative<FlowItem::Lines>(item.value) ? "L" :
+               std::holds_alternative<FlowItem::Table>(item.value) ? "T" : "P";
+    return out;
+}
+
+} // namespace
+
+TEST(PdfTables, FindsRowsOfAlignedSegments)
+{
+    Lines lines{row({{"Name", 72}, {"Qty", 250}, {"Price", 400}}, 700), row({{"Apples", 72}, {"3", 250}, {"1.20", 400}}, 686)};
+    auto table = detectTables(0, lines);
+    ASSERT_TRUE(table);
+    EXPECT_EQ(cells(table->rows), (Grid{{"Name", "Qty", "Price"}, {"Apples", "3", "1.20"}}));
+    EXPECT_EQ(table->taken, 2);
+    EXPECT_FALSE(table->header);
+
+    EXPECT_FALSE(detectTables(0, Lines{lines[0]})) << "one row is no table";
+    EXPECT_FALSE(detectTables(0, Lines{line("just words", 72, 700), lines[0]}));
+}
+
+TEST(PdfTables, JoinsAWrappedCellAndStopsAtAWrapUnderTheFirstColumn)
+{
+    Lines lines{row({{"Apple", 72}, {"Green and", 250}, {"1.00", 400}}, 700), line("crunchy", 250, 686),
+                row({{"Pear", 72}, {"Soft", 250}, {"2.00", 400}}, 672), line("under the first", 72, 658)};
+    auto table = detectTables(0, lines);
+    ASSERT_TRUE(table);
+    EXPECT_EQ(cells(table->rows), (Grid{{"Apple", "Green and crunchy", "1.00"}, {"Pear", "Soft", "2.00"}}));
+    EXPECT_EQ(table->taken, 3);
+}
+
+TEST(PdfTables, StopsAtAWideGapASizeChangeOrTwoSegmentsInOneColumn)
+{
+    Line first = row({{"Name", 72}, {"Qty", 250}, {"Price", 400}}, 700);
+    Line second = row({{"Apples", 72}, {"3", 250}, {"1.20", 400}}, 686);
+    struct Case {
+        const char* what;
+        Line third;
+    };
+    for (const Case& c : {Case{"gap", row({{"Pears", 72}, {"4", 250}, {"2.10", 400}}, 686 - 12 - 20)},
+                          Case{"size", row({{"Pears", 72}, {"4", 250}, {"2.10", 400}}, 672, 14)},
+                          Case{"one column", row({{"a", 72}, {"b", 96}, {"2.10", 400}}, 672)},
+                          Case{"two new columns", row({{"x", 72}, {"4", 250}, {"2.10", 400}, {"y", 480}, {"z", 540}}, 672)}}) {
+        auto table = detectTables(0, Lines{first, second, c.third});
+        ASSERT_TRUE(table) << c.what;
+        EXPECT_EQ(table->taken, 2) << c.what;
+        EXPECT_EQ(table->rows.size(), 2u) << c.what;
+    }
+}
+
+TEST(PdfTables, AcceptsOneNewColumnAndLeavesEarlierRowsEmptyThere)
+{
+    Lines lines{row({{"Name", 72}, {"Qty", 250}, {"Price", 400}}, 700),
+                row({{"Apples", 72}, {"3", 250}, {"1.20", 400}, {"new", 500}}, 686)};
+    auto table = detectTables(0, lines);
+    ASSERT_TRUE(table);
+    EXPECT_EQ(cells(table->rows), (Grid{{"Name", "Qty", "Price", ""}, {"Apples", "3", "1.20", "new"}}));
+}
+
+TEST(PdfTables, MarksABoldFirstRowAsHeader)
+{
+    Line body = row({{"Apples", 72}, {"3", 250}}, 686);
+    auto bold = detectTables(0, Lines{row({{"Name", 72}, {"Qty", 250}}, 700, 12, true), body});
+    ASSERT_TRUE(bold);
+    EXPECT_TRUE(bold->header);
+    EXPECT_TRUE(bold->rows[0][0].front().bold);
+
+    Line mixed = row({{"Name", 72}, {"Qty", 250}}, 700, 12, true);
+    mixed.words.back().bold = false;
+    auto notBold = detectTables(0, Lines{mixed, body});
+    ASSERT_TRUE(notBold);
+    EXPECT_FALSE(notBold->header);
+}
+
+TEST(PdfFlowItems, CutsTextTablesAndPicturesInOrder)
+{
+    Line text = line("Some words before the table", 72, 740);
+    Lines lines{text, row({{"Name", 72}, {"Qty", 250}}, 700), row({{"Apples", 72}, {"3", 250}}, 686),
+                line("And words after it", 72, 640)};
+    auto items = flowItems(lines, true);
+    EXPECT_EQ(kinds(items), "LTL");
+    EXPECT_EQ(std::get<FlowItem::Lines>(items[0].value).lines, Lines{text});
+
+    EXPECT_EQ(kinds(flowItems(lines, false)), "L") << "no tables inside a column";
+
+    Line picture{{}, Rect{72, 500, 200, 100}, Picture{{1, 2, 3}, 200, 100, ""}, false};
+    auto withPicture = flowItems(Lines{text, picture, line("after", 72, 480)}, true);
+    EXPECT_EQ(kinds(withPicture), "LPL");
+    EXPECT_EQ(std::get<FlowItem::Picture>(withPicture[1].value).picture.width, 200);
+    EXPECT_TRUE(flowItems({}, true).empty());
+}

@@ -1,0 +1,280 @@
+#include "FolmiraKit/Model/Folmira.h"
+#include "FolmiraKit/PDF/PDFReader.h"
+#include "tests/Platform/PdfFixtures.h"
+
+#include <gtest/gtest.h>
+
+using namespace FolmiraKit;
+using PdfFixtures::Builder;
+using Reason = ConversionError::Reason;
+
+namespace {
+
+const char* scanMessage = "This PDF is a picture of the pages (a scan or a photo), with no text inside for Folmira to "
+                          "re-flow. Folmira needs a PDF whose words you can select in Preview, or the original Word or "
+                          "text file.";
+
+std::string escaped(const std::string& text)
+{
+    std::string out;
+    for (char c : text) {
+        if (c == '(' || c == ')' || c == '\\') out += '\\';
+        out += c;
+    }
+    return out;
+}
+
+// Helvetica text lines from (x, y) downwards, `leading` apart.
+std::string text(const std::vector<std::string>& lines, double x, double y, double size = 12, double leading = 14)
+{
+    std::string out = "BT /F1 " + std::to_string(size) + " Tf " + std::to_string(leading) + " TL " +
+                      std::to_string(x) + " " + std::to_string(y) + " Td ";
+    for (const auto& line : lines) out += "(" + escaped(line) + ") Tj T* ";
+    return out + "ET\n";
+}
+
+// A whole page's picture: the image drawn over `width` × `height` from (x, y).
+std::string picture(double x, double y, double width, double height)
+{
+    return "q " + std::to_string(width) + " 0 0 " + std::to_string(height) + " " + std::to_string(x) + " " +
+           std::to_string(y) + " cm /Im Do Q\n";
+}
+
+QPDFObjectHandle resources(Builder& builder)
+{
+    QPDFObjectHandle r = Builder::xobjects({{"Im", builder.image()}});
+    r.replaceKey("/Font", QPDFObjectHandle::parse("<< /F1 << /Type /Font /Subtype /Type1 /BaseFont /Helvetica >> >>"));
+    return r;
+}
+
+BigDocument readPdf(const Platform::Bytes& pdf)
+{
+    return PDFReader::read(pdf, "Sample");
+}
+
+// A page of running text, four lines of body copy in the middle of the page.
+std::string body(int page)
+{
+    return text({"This is page " + std::to_string(page) + " of the document, and it holds some running text.",
+                 "The text carries on over several lines so that it reads as one paragraph",
+                 "of ordinary body copy, the kind that every report and letter is made of,",
+                 "and it ends here with a full stop."},
+                72, 500);
+}
+
+std::vector<std::string> kinds(const BigDocument& document)
+{
+    std::vector<std::string> out;
+    for (const Block& b : document.blocks)
+        out.push_back(b.isHeading() ? "heading" : b.as<Block::Paragraph>() ? "paragraph" :
+                      b.as<Block::ListItem>() ? "list" : b.as<Block::Table>() ? "table" :
+                      b.as<Block::Image>() ? "image" : "rule");
+    return out;
+}
+
+void expectRefusal(const Platform::Bytes& pdf, Reason reason, const std::string& message)
+{
+    try {
+        readPdf(pdf);
+        ADD_FAILURE() << "read, expected: " << message;
+    } catch (const ConversionError& error) {
+        EXPECT_EQ(error.reason, reason);
+        EXPECT_EQ(std::string(error.what()), message);
+    }
+}
+
+} // namespace
+
+TEST(PdfReader, RefusesWhatItCannotOpen)
+{
+    expectRefusal(Platform::Bytes{'n', 'o', 't', ' ', 'p', 'd', 'f'}, Reason::damaged,
+                  "This PDF couldn’t be opened. It may be damaged.");
+
+    Builder locked;
+    locked.page(text({"Secret words"}, 72, 700), resources(locked));
+    expectRefusal(locked.write(Builder::Lock::password), Reason::locked,
+                  "This PDF is locked with a password. Open it in Preview, type the password, choose File › Export "
+                  "as PDF without one, and drop that copy in.");
+
+    Builder noPages;
+    expectRefusal(noPages.write(), Reason::empty, "This PDF has no pages.");
+
+    Builder noCopy;
+    noCopy.page(text({"Protected words"}, 72, 700), resources(noCopy));
+    expectRefusal(noCopy.write(Builder::Lock::noCopying), Reason::locked,
+                  "This PDF’s author turned off copying its text, so Folmira won’t re-flow it. Ask for an unlocked "
+                  "copy or the original document.");
+}
+
+TEST(PdfReader, RefusesScansAndTextThatCannotBeRead)
+{
+    Builder scan;
+    scan.page(picture(0, 0, 612, 792), resources(scan));
+    expectRefusal(scan.write(), Reason::noTextLayer, scanMessage);
+
+    Builder fewWords;
+    for (int i = 0; i < 2; ++i) fewWords.page(picture(0, 0, 612, 792) + text({"Scanned by Office"}, 72, 30), resources(fewWords));
+    expectRefusal(fewWords.write(), Reason::noTextLayer, scanMessage);
+
+    Builder blank;
+    blank.page("", {});
+    expectRefusal(blank.write(), Reason::noTextLayer, scanMessage);
+
+    auto privateUse = PdfFixtures::cairoPdf(1, [](cairo_t* cr, int) {
+        PdfFixtures::showText(cr, 72, 100, "\uE000\uE001\uE002 \uE003\uE004 \uE005");
+    });
+    expectRefusal(privateUse, Reason::noTextLayer,
+                  "The text inside this PDF can’t be read: its fonts don’t say which letters they draw. Try the "
+                  "original Word or text file instead.");
+}
+
+TEST(PdfReader, RefusesADocumentWhoseEveryLineRepeats)
+{
+    Builder builder;
+    for (int i = 0; i < 2; ++i)
+        builder.page(text({"Quarterly figures", "Company confidential"}, 72, 760) + text({"Printed 2024"}, 72, 40),
+                     resources(builder));
+    expectRefusal(builder.write(), Reason::empty, "There’s no text in this PDF to make large.");
+}
+
+TEST(PdfReader, LeavesOutScannedPagesWithANote)
+{
+    Builder builder;
+    for (int page = 1; page <= 10; ++page) {
+        if (page == 3 || page == 7) builder.page(picture(0, 0, 612, 792), resources(builder));
+        else builder.page(body(page), resources(builder));
+    }
+    BigDocument document = readPdf(builder.write());
+    EXPECT_EQ(document.title, "Sample");
+    EXPECT_EQ(document.source, BigDocument::Source::pdf);
+    EXPECT_EQ(document.imageCount(), 0);
+    ASSERT_EQ(document.notes.size(), 1u);
+    EXPECT_EQ(document.notes[0], (ConversionNote{ConversionNote::Kind::warning,
+                                                 "Pages 3, 7 are pictures of text (a scan) with nothing Folmira can "
+                                                 "read, so they were left out."}));
+}
+
+TEST(PdfReader, KeepsAPictureUnlessTooManyWordsStandOnIt)
+{
+    // Five words make the page no scan, so its page-filling picture is kept,
+    // placed by its top edge: above the text.
+    Builder five;
+    five.page(picture(0, 0, 612, 792) + text({"Five words on this page"}, 72, 700), resources(five));
+    EXPECT_EQ(kinds(readPdf(five.write())), (std::vector<std::string>{"image", "paragraph"}));
+
+    for (int words : {12, 13}) {
+        std::vector<std::string> lines;
+        for (int i = 0; i < words; ++i) lines.push_back("word" + std::to_string(i));
+        Builder builder;
+        builder.page(text({"A caption that stands above the picture on its own line."}, 72, 700) +
+                         picture(50, 300, 400, 300) + text(lines, 100, 580, 12, 20),
+                     resources(builder));
+        EXPECT_EQ(readPdf(builder.write()).imageCount(), words == 12 ? 1 : 0) << words;
+    }
+}
+
+TEST(PdfReader, CallsAPageAScanOnlyWhenItsPictureCoversMoreThanThreeTenths)
+{
+    for (double width : {30.0, 31.0}) {
+        Builder builder;
+        builder.page(picture(0, 0, width, 100) + text({"Hi"}, 60, 50), resources(builder), {0, 0, 100, 100});
+        if (width == 30) EXPECT_EQ(kinds(readPdf(builder.write())), (std::vector<std::string>{"image", "paragraph"}));
+        else expectRefusal(builder.write(), Reason::noTextLayer, scanMessage);
+    }
+}
+
+TEST(PdfReader, MakesAShortFirstLineTheTitle)
+{
+    for (std::string title : {"Annual report", "Annual report."}) {
+        Builder builder;
+        builder.page(text({title}, 72, 700) + body(1), resources(builder));
+        BigDocument document = readPdf(builder.write());
+        ASSERT_GE(document.blocks.size(), 2u);
+        EXPECT_EQ(document.blocks[0].isHeading(), title == "Annual report") << title;
+        EXPECT_EQ(document.blocks[0].plainText(), title);
+    }
+    Builder single;
+    single.page(text({"Annual report"}, 72, 700), resources(single));
+    EXPECT_EQ(kinds(readPdf(single.write())), (std::vector<std::string>{"paragraph"}));
+}
+
+TEST(PdfReader, JoinsAParagraphThatRunsOnOverAPageBreak)
+{
+    struct Case {
+        std::string next;
+        double size;
+        std::string joined; // empty: two paragraphs
+    };
+    for (const Case& c : {Case{"mation continues", 12, "Some infor" "mation continues"},
+                          Case{"Mation continues", 12, ""}, Case{"mation continues", 14, ""}}) {
+        Builder builder;
+        builder.page(text({"Some infor-"}, 72, 500), resources(builder));
+        builder.page(text({c.next}, 72, 500, c.size), resources(builder));
+        BigDocument document = readPdf(builder.write());
+        if (!c.joined.empty()) {
+            ASSERT_EQ(document.blocks.size(), 1u) << c.next;
+            EXPECT_EQ(document.blocks[0].plainText(), "Some information continues");
+        } else {
+            EXPECT_EQ(document.blocks.size(), 2u) << c.next << " " << c.size;
+        }
+    }
+}
+
+TEST(PdfReader, ATableEndsARunningParagraph)
+{
+    Builder builder;
+    builder.page(text({"The figures are shown in the table we see"}, 72, 700) +
+                     text({"Name"}, 72, 600) + text({"Qty"}, 250, 600) + text({"Price"}, 400, 600) +
+                     text({"Apples"}, 72, 586) + text({"3"}, 250, 586) + text({"1.20"}, 400, 586) +
+                     text({"below in the order of their price."}, 72, 500),
+                 resources(builder));
+    BigDocument document = readPdf(builder.write());
+    // The first line, short and unpunctuated in a document without headings, becomes its title.
+    EXPECT_EQ(kinds(document), (std::vector<std::string>{"heading", "table", "paragraph"}));
+    EXPECT_EQ(document.blocks[1].plainText(), "Name Qty Price\nApples 3 1.20");
+    EXPECT_EQ(document.blocks[2].plainText(), "below in the order of their price.");
+}
+
+TEST(PdfReader, WritesItsNotesInOrder)
+{
+    Builder builder;
+    std::string header = text({"Folmira test report"}, 72, 760);
+    // Page 1: a table; page 2: a scan; page 3: two columns; page 4: positions that can't be trusted.
+    builder.page(header + body(1) + text({"Name"}, 72, 300) + text({"Qty"}, 250, 300) + text({"Price"}, 400, 300) +
+                     text({"Apples"}, 72, 286) + text({"3"}, 250, 286) + text({"1.20"}, 400, 286),
+                 resources(builder));
+    builder.page(picture(0, 0, 612, 792), resources(builder));
+    std::string columns = header;
+    for (int i = 0; i < 8; ++i) {
+        columns += text({"the left column holds these words " + std::to_string(i)}, 72, 600 - 14.0 * i);
+        columns += text({"the right column has other words " + std::to_string(i)}, 330, 600 - 14.0 * i);
+    }
+    builder.page(columns, resources(builder));
+    builder.page(header + "BT /F1 12 Tf 1000 Tz 72 500 Td (Wide letters) Tj ET\n" + body(4), resources(builder));
+
+    BigDocument document = readPdf(builder.write());
+    std::vector<std::string> messages;
+    for (const auto& note : document.notes) messages.push_back(note.message);
+    EXPECT_EQ(messages,
+              (std::vector<std::string>{
+                  "Left out 3 repeated page header, footer and page-number lines; Folmira adds its own page numbers.",
+                  "Page 2 is a picture of text (a scan) with nothing Folmira can read, so it was left out.",
+                  "Read 1 page laid out in two columns left column first.",
+                  "Found 1 table. Check it against the original: tables in PDFs are rebuilt from where the words sit.",
+                  "The positions of the words on 1 page couldn’t be trusted, so it was read line by line. Check "
+                  "columns and tables against the original."}));
+    EXPECT_EQ(document.notes[1].kind, ConversionNote::Kind::warning);
+    EXPECT_EQ(document.notes[4].kind, ConversionNote::Kind::warning);
+    std::string all = document.plainText();
+    EXPECT_LT(all.find("left column holds these words 7"), all.find("right column has other words 0"));
+}
+
+TEST(PdfReader, IsTheEntrysReaderForPdfFiles)
+{
+    Builder builder;
+    builder.page(body(1), resources(builder));
+    BigDocument document = Folmira::readBytes(builder.write(), "PDF", "Letter", std::nullopt, true);
+    EXPECT_EQ(document.title, "Letter");
+    EXPECT_EQ(document.source, BigDocument::Source::pdf);
+    EXPECT_EQ(document.blocks.size(), 1u);
+}

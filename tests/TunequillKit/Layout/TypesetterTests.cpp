@@ -1,0 +1,268 @@
+#include "FakeMeasurer.h"
+#include "TunequillKit/Layout/Typesetter.h"
+#include "TunequillKit/Song/ChordProParser.h"
+
+#include <gtest/gtest.h>
+
+using namespace TunequillKit;
+using TunequillKit::Testing::fakeMeasurer;
+
+namespace {
+
+PreparedSong prepare(const char* source, std::int64_t transpose = 0, bool nashville = false)
+{
+    return PreparedSong(ChordProParser::parse(source), transpose, std::nullopt, Accidentals::automatic, nashville);
+}
+
+Typesetter setter(double width = 400, BookSettings settings = {}) { return Typesetter(settings, fakeMeasurer(), width); }
+
+std::vector<Row> lyrics(const Typesetter& t, const char* line, double width = 400)
+{
+    Song song = ChordProParser::parse(line);
+    return t.lyricRows(song.sections.at(0).lines.at(0).as<Line::Lyrics>()->segments, ChordStyle{}, false, width);
+}
+
+std::vector<BlockKind> kinds(const std::vector<Block>& blocks)
+{
+    std::vector<BlockKind> out;
+    for (const Block& b : blocks) out.push_back(b.kind);
+    return out;
+}
+
+} // namespace
+
+TEST(Typesetter, SizesFollowTheFontSize)
+{
+    Typesetter::Sizes at18 = Typesetter::sizesFor(18);
+    EXPECT_EQ(at18, (Typesetter::Sizes{18, 26, 13, 12, 15, 7, 15, 13, 16, 5, 22, 50, 16, 14}));
+    Typesetter::Sizes at16 = Typesetter::sizesFor(16);
+    EXPECT_EQ(at16.subtitle, 12);
+    EXPECT_EQ(at16.label, 11);
+    EXPECT_EQ(at16.tab, 12);
+    // The floors only bind below the book's range.
+    Typesetter::Sizes at10 = Typesetter::sizesFor(10);
+    EXPECT_EQ(at10.subtitle, 11);
+    EXPECT_EQ(at10.label, 10);
+    EXPECT_EQ(at10.tab, 9);
+    EXPECT_EQ(at10.diagramNameSize, 10);
+}
+
+TEST(Typesetter, LyricRowHeightsAndBaselines)
+{
+    Typesetter t = setter();
+    struct Case {
+        const char* line;
+        double height;
+        std::optional<double> lyricBaseline, chordBaseline;
+    };
+    const Case cases[] = {
+        {"[G]Amazing grace", 39, 34, 14},
+        {"Amazing grace", 22, 17, std::nullopt},
+        {"[G] [C]  [D]", 22, std::nullopt, 14},
+        {"[]", 22, std::nullopt, std::nullopt},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        std::vector<Row> rows = lyrics(t, c.line);
+        ASSERT_EQ(rows.size(), 1u);
+        EXPECT_EQ(rows[0].height, c.height);
+        for (const TunequillKit::Run& run : rows[0].runs) {
+            bool chord = run.font.size == 15;
+            EXPECT_EQ(run.baseline, chord ? c.chordBaseline : c.lyricBaseline) << run.text;
+        }
+    }
+    EXPECT_TRUE(lyrics(t, "[]")[0].runs.empty());
+}
+
+TEST(Typesetter, ChordsPushLaterChordsAndTheirSyllables)
+{
+    // Chord letters are 7.5 wide at 15 pt, lyric letters 9 at 18 pt; the chord gap is 7.
+    std::vector<Row> rows = lyrics(setter(), "[Am]a[Cmaj7]b c");
+    ASSERT_EQ(rows.size(), 1u);
+    const std::vector<TunequillKit::Run>& runs = rows[0].runs;
+    ASSERT_EQ(runs.size(), 5u);
+    EXPECT_EQ(runs[0].text, "Am");
+    EXPECT_EQ(runs[0].x, 0);
+    EXPECT_EQ(runs[0].ink, Ink::chord);
+    EXPECT_EQ(runs[1].text, "a");
+    EXPECT_EQ(runs[2].text, "Cmaj7");
+    EXPECT_EQ(runs[2].x, 15 + 7);
+    EXPECT_EQ(runs[3].text, "b");
+    EXPECT_EQ(runs[3].x, 22); // moved right with its chord, leaving a gap after "a"
+    EXPECT_EQ(runs[4].text, "c");
+    EXPECT_EQ(runs[4].x, 22 + 18); // "b " advanced the pen by two letters
+
+    BookSettings plain;
+    plain.chordsInColor = false;
+    EXPECT_EQ(lyrics(setter(400, plain), "[Bb]la")[0].runs[0].ink, Ink::text);
+    // Re-spelled by the style (sharps here), then printed with the signs.
+    EXPECT_EQ(lyrics(setter(), "[Bb]la")[0].runs[0].text, "A\u266F");
+}
+
+TEST(Typesetter, WrappedWordsStartAtTheWrapIndentWhole)
+{
+    // 9 points a letter: "one two " fills 72; "thr[D]ee" does not fit in 90.
+    std::vector<Row> rows = lyrics(setter(), "one two thr[D]ee", 90);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].text(), "one two");
+    ASSERT_EQ(rows[1].runs.size(), 3u);
+    EXPECT_EQ(rows[1].runs[0].text, "thr");
+    EXPECT_EQ(rows[1].runs[0].x, 22);
+    EXPECT_EQ(rows[1].runs[1].text, "D");
+    EXPECT_EQ(rows[1].runs[1].x, 22 + 27); // still over its syllable
+    EXPECT_EQ(rows[1].runs[2].x, 22 + 27);
+
+    // A word wider than the column stays whole on its line.
+    std::vector<Row> wide = lyrics(setter(), "a supercalifragilistic b", 60);
+    ASSERT_EQ(wide.size(), 3u);
+    EXPECT_EQ(wide[1].text(), "supercalifragilistic");
+    EXPECT_EQ(wide[1].runs[0].x, 22);
+}
+
+TEST(Typesetter, HeaderRows)
+{
+    std::vector<Block> blocks = setter().blocks(
+        prepare("{title: Hymn}\n{subtitle: Old tune}\n{artist: A}\n{artist: B}\n{composer: B}\n{composer: C}\n"
+                "{lyricist: C}\n{lyricist: D}\n{key: Bb}\n{tempo: 96}\nla"));
+    const Block& header = blocks.at(0);
+    EXPECT_EQ(header.kind, BlockKind::header);
+    EXPECT_TRUE(header.keepWithNext);
+    EXPECT_EQ(header.spaceAfter, 5);
+    ASSERT_EQ(header.rows.size(), 5u);
+    EXPECT_EQ(header.rows[0].text(), "Hymn");
+    EXPECT_EQ(header.rows[0].height, 31);
+    EXPECT_EQ(header.rows[0].runs[0].baseline, 25);
+    EXPECT_EQ(header.rows[1].text(), "Old tune");
+    EXPECT_EQ(header.rows[2].text(), "A, B, C, D");
+    EXPECT_EQ(header.rows[2].runs[0].ink, Ink::muted);
+    EXPECT_EQ(header.rows[3].text(), "Key of B\u266D \u00B7 96 bpm");
+    EXPECT_EQ(header.rows[3].runs[0].ink, Ink::accent);
+    EXPECT_EQ(header.rows[3].height, 18);
+    EXPECT_EQ(header.rows[4].height, 9);
+    EXPECT_EQ(header.rows[4].marks, std::vector<Mark>{Mark::rule({0, 4}, {400, 4})});
+
+    std::vector<Block> untitled = setter().blocks(prepare("la"));
+    ASSERT_EQ(untitled[0].rows.size(), 2u);
+    EXPECT_EQ(untitled[0].rows[0].text(), "Untitled song");
+
+    // A long title wraps at the column width.
+    EXPECT_EQ(setter(100).blocks(prepare("{title: One two three four}"))[0].rows.size(), 4u);
+}
+
+TEST(Typesetter, SectionsLabelsAndChoruses)
+{
+    std::vector<Block> blocks =
+        setter().blocks(prepare("{start_of_verse: Verse 1}\nla\n\nlo\n{end_of_verse}\n{soc}\n[G]sing\n{eoc}"));
+    ASSERT_EQ(kinds(blocks), (std::vector<BlockKind>{BlockKind::header, BlockKind::section, BlockKind::chorus}));
+    const Block& verse = blocks[1];
+    EXPECT_EQ(verse.rows[0].text(), "VERSE 1");
+    EXPECT_EQ(verse.rows[0].height, 16);
+    EXPECT_EQ(verse.rows[2].height, 9); // the blank line
+    EXPECT_FALSE(verse.barX);
+    EXPECT_EQ(verse.spaceAfter, 14);
+    const Block& chorus = blocks[2];
+    EXPECT_EQ(chorus.barX, 5);
+    EXPECT_EQ(chorus.rows[0].indent, 16);
+    EXPECT_TRUE(chorus.rows[0].runs[1].font.bold);
+
+    BookSettings light;
+    light.boldChorus = false;
+    EXPECT_FALSE(setter(400, light).blocks(prepare("{soc}\nsing\n{eoc}"))[1].rows[0].runs[0].font.bold);
+}
+
+TEST(Typesetter, CommentRows)
+{
+    std::vector<Block> blocks = setter(120).blocks(prepare("{c: one two}\n{ci: one two}\n{cb: aa bb cc dd ee ff}"));
+    const Block& comments = blocks.at(1);
+    EXPECT_EQ(comments.kind, BlockKind::comment);
+    EXPECT_TRUE(comments.keepWithNext);
+    // Normal and italic print alike; the boxed one wraps at 120 − 8 and is upright.
+    ASSERT_EQ(comments.rows.size(), 4u);
+    EXPECT_EQ(comments.rows[0].runs, comments.rows[1].runs);
+    EXPECT_TRUE(comments.rows[0].runs[0].font.italic);
+    EXPECT_EQ(comments.rows[0].height, 20);
+    const Row& boxed = comments.rows[2];
+    EXPECT_FALSE(boxed.runs[0].font.italic);
+    EXPECT_EQ(boxed.runs[0].x, 4);
+    EXPECT_EQ(boxed.text(), "aa bb cc dd ee");
+    EXPECT_EQ(boxed.marks, std::vector<Mark>{Mark::box({0, 1, 14 * 7.5 + 8, 1.3 * 15 - 2})});
+    EXPECT_EQ(comments.rows[3].marks.size(), 1u);
+}
+
+TEST(Typesetter, TabsShrinkToFitInTenths)
+{
+    // 40 characters at 13 pt are 260 wide; in 100 points the size becomes 5 → floor 6.
+    std::string tab(40, '-');
+    std::vector<Block> narrow = setter(100).blocks(prepare(("{sot}\n" + tab + "\n\n" + tab + "\n{eot}").c_str()));
+    const Block& block = narrow.at(1);
+    EXPECT_EQ(block.kind, BlockKind::tab);
+    ASSERT_EQ(block.rows.size(), 3u);
+    EXPECT_EQ(block.rows[0].runs[0].font.size, 6);
+    EXPECT_EQ(block.rows[0].height, 8);
+    EXPECT_TRUE(block.rows[1].runs.empty());
+
+    // In 200 points: 13 × 200 / 260 = 10, height exactly 12.
+    std::vector<Block> wider = setter(200).blocks(prepare(("{sot}\n" + tab + "\n{eot}").c_str()));
+    EXPECT_EQ(wider[1].rows[0].runs[0].font.size, 10);
+    EXPECT_EQ(wider[1].rows[0].height, 12);
+    // 13 × 210 / 260 = 10.5
+    EXPECT_EQ(setter(210).blocks(prepare(("{sot}\n" + tab + "\n{eot}").c_str()))[1].rows[0].runs[0].font.size, 10.5);
+}
+
+TEST(Typesetter, ChorusRecalls)
+{
+    const char* laterChorus = "{title: T}\n{chorus}\n{start_of_chorus: Refrain}\n[G]sing\n{end_of_chorus}";
+    std::vector<Block> cue = setter().blocks(prepare(laterChorus));
+    ASSERT_EQ(cue.at(1).kind, BlockKind::cue);
+    EXPECT_EQ(cue[1].rows[0].text(), "Refrain");
+    EXPECT_EQ(cue[1].rows[0].indent, 16);
+    EXPECT_EQ(cue[1].barX, 5);
+
+    BookSettings repeat;
+    repeat.repeatChorus = true;
+    std::vector<Block> again = setter(400, repeat).blocks(prepare(laterChorus));
+    EXPECT_EQ(again[1], again[2]);
+
+    std::vector<Block> none = setter(400, repeat).blocks(prepare("la\n{chorus}"));
+    EXPECT_EQ(none.back().kind, BlockKind::cue);
+    EXPECT_EQ(none.back().rows[0].text(), "Chorus");
+    EXPECT_EQ(none.back().barX, 5);
+}
+
+TEST(Typesetter, DiagramsOnlyForChordsAsWritten)
+{
+    const char* source = "{define: G base-fret 1 frets 3 2 0 0 0 3}\n{define: C base-fret 1 frets x 3 2 0 1 0}\n"
+                         "{define: D base-fret 1 frets x x 0 2 3 2}\n[G]la";
+    std::vector<Block> blocks = setter(150).blocks(prepare(source));
+    const Block& diagrams = blocks.back();
+    ASSERT_EQ(diagrams.kind, BlockKind::diagrams);
+    // (150 + 16) / 66 → two a row.
+    ASSERT_EQ(diagrams.rows.size(), 2u);
+    EXPECT_EQ(diagrams.rows[0].height, nearest(1.25 * 50 + 1.6 * 14));
+    ASSERT_EQ(diagrams.rows[0].marks.size(), 2u);
+    const auto* second = diagrams.rows[0].marks[1].as<Mark::Diagram>();
+    ASSERT_TRUE(second);
+    EXPECT_EQ(second->origin, (Platform::Point{66 + 6, 0}));
+    EXPECT_EQ(second->definition.name, "C");
+
+    EXPECT_NE(setter().blocks(prepare(source, 2)).back().kind, BlockKind::diagrams);
+    EXPECT_NE(setter().blocks(prepare(source, 0, true)).back().kind, BlockKind::diagrams);
+    BookSettings off;
+    off.diagrams = false;
+    EXPECT_NE(setter(400, off).blocks(prepare(source)).back().kind, BlockKind::diagrams);
+}
+
+TEST(Typesetter, BreaksAndWrap)
+{
+    std::vector<Block> blocks = setter().blocks(prepare("la\n{new_page}\nlo\n{column_break}\nli"));
+    EXPECT_EQ(kinds(blocks), (std::vector<BlockKind>{BlockKind::header, BlockKind::section, BlockKind::pageBreak,
+                                                     BlockKind::section, BlockKind::columnBreak, BlockKind::section}));
+    EXPECT_TRUE(blocks[2].rows.empty());
+
+    Typesetter t = setter();
+    FontSpec f{10, false, false, false, false};
+    EXPECT_TRUE(t.wrap("", f, 100).empty());
+    EXPECT_TRUE(t.wrap("    ", f, 100).empty());
+    EXPECT_EQ(t.wrap("  aa   bb cc ", f, 35), (std::vector<std::string>{"aa bb", "cc"}));
+    EXPECT_EQ(t.wrap("a verylongword b", f, 20), (std::vector<std::string>{"a", "verylongword", "b"}));
+}
