@@ -12,3 +12,6 @@
 #include "FolmiraKit/Readers/Inference.h"
 #include "FolmiraKit/Readers/Markdown.h"
 #include "FolmiraKit/Readers/PlainText.h"
+#include "FolmiraKit/Render/LargePrintFont.h"
+#include "FolmiraKit/Render/LargePrintSettings.h"
+#include "FolmiraKit/Render/Renderer.h"

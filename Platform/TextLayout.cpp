@@ -100,7 +100,15 @@ void AttributedText::append(std::string_view text, const Font& font)
 {
     if (text.empty()) return;
     std::size_t start = text_.size();
-    text_.append(text);
+    // Pango refuses invalid UTF-8 with a warning; mend it here, piece by piece,
+    // so that the spans' offsets stay true.
+    if (g_utf8_validate(text.data(), static_cast<gssize>(text.size()), nullptr)) {
+        text_.append(text);
+    } else {
+        gchar* valid = g_utf8_make_valid(text.data(), static_cast<gssize>(text.size()));
+        text_.append(valid);
+        g_free(valid);
+    }
     spans_.push_back(Span{start, text_.size(), font});
 }
 

@@ -23,7 +23,8 @@ struct _cairo;
 
 namespace Platform {
 
-// UTF-8 text with a font for every byte range appended.
+// UTF-8 text with a font for every byte range appended. Invalid UTF-8 is
+// appended with U+FFFD in place of each bad sequence.
 class AttributedText {
 public:
     struct Span {

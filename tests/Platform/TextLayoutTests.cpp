@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <future>
 
 using namespace Platform;
 
@@ -109,16 +108,15 @@ TEST(TextLayout, KeepsWrappingWhenTheWidthIsGone)
     EXPECT_EQ(joined, "Incomprehensibilities");
 }
 
-TEST(TextLayout, ThreadsLayOutAlike)
+TEST(TextLayout, MendsInvalidUtf8AsItIsAppended)
 {
-    auto work = [] {
-        TextLayout layout(plain(pangram), 180, {});
-        std::vector<double> widths;
-        for (const auto& line : layout.lines()) widths.push_back(line.width);
-        return widths;
-    };
-    auto here = work();
-    std::vector<std::future<std::vector<double>>> others;
-    for (int i = 0; i < 4; ++i) others.push_back(std::async(std::launch::async, work));
-    for (auto& other : others) EXPECT_EQ(other.get(), here);
+    AttributedText text;
+    text.append("ok ", regular());
+    text.append(std::string("bad\xff\xfe end"), bold());
+    EXPECT_EQ(text.text(), "ok bad\uFFFD\uFFFD end");
+    ASSERT_EQ(text.spans().size(), 2u);
+    EXPECT_EQ(text.spans()[1].start, 3u);
+    EXPECT_EQ(text.spans()[1].end, text.text().size());
+    TextLayout layout(text, 500, {});
+    EXPECT_EQ(layout.lines().size(), 1u);
 }

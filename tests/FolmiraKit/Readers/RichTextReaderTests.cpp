@@ -1,5 +1,7 @@
 #include "FolmiraKit/Model/Folmira.h"
 #include "FolmiraKit/Readers/RichTextReader.h"
+#include "FolmiraKit/Render/Renderer.h"
+#include "Platform/PdfDocument.h"
 #include "Platform/Images.h"
 #include "tests/FolmiraKit/ModelPrinters.h"
 
@@ -265,6 +267,36 @@ TEST(RichTextReader, ReadsADocumentSavedByLibreOffice)
     EXPECT_DOUBLE_EQ(picture->height, 45);
     EXPECT_EQ(Platform::imageInfo(picture->data), (Platform::ImageInfo{8, 6}));
     EXPECT_EQ(document.blocks[12], Block::paragraph({R("The end.")}));
+}
+
+TEST(RichTextReader, ReadsMergedCellsSavedByLibreOffice)
+{
+    // A cell spanning two columns, one spanning two rows (\clvmgf, \clvmrg),
+    // one spanning the last two columns, and a second table with an empty cell.
+    BigDocument document = Folmira::read(FOLMIRA_TEST_DATA "/rtf/merged-cells.rtf", false);
+    const Blocks expected = {
+        Block::paragraph({R("Before")}),
+        table({{"Wide", "", "C"}, {"Tall", "B2", "C2"}, {"", "B3", "C3"}, {"A4", "Tail"}}, false),
+        Block::paragraph({R("Between")}),
+        table({{"X", ""}}, false),
+        Block::paragraph({R("After")}),
+    };
+    EXPECT_EQ(document.blocks, expected);
+}
+
+TEST(RichTextReader, ARealFileBecomesALargePrintPdf)
+{
+    BigDocument document = Folmira::read(FOLMIRA_TEST_DATA "/rtf/garden-diary.rtf", false);
+    RenderResult result = Folmira::render(document, LargePrintSettings{});
+    ASSERT_FALSE(result.pdf.empty());
+    auto opened = Platform::PdfDocument::open(result.pdf);
+    ASSERT_TRUE(opened.document);
+    EXPECT_EQ(opened.document->pageCount(), result.pageCount);
+    std::string text;
+    for (int i = 0; i < opened.document->pageCount(); ++i) text += opened.document->page(i)->text().text + "\n";
+    for (const char* expected : {"Garden Diary", "basil", "Compost", "Small ones", "Water daily", "Peas", "April",
+                                 "Café owner’s note", "The end."})
+        EXPECT_NE(text.find(expected), std::string::npos) << expected;
 }
 
 TEST(RichTextReader, DamagedCopiesOfARealFileNeverCrash)

@@ -17,7 +17,7 @@ std::filesystem::path data(const char* name) { return std::filesystem::path(FOLM
 
 } // namespace
 
-TEST(DocxFiles, ReadsHeadingsListsAndATable)
+TEST(DocxFiles, ReadsHeadingsListsATableAndAPicture)
 {
     auto doc = Folmira::read(data("garden-notes.docx"), false);
     EXPECT_EQ(doc.title, "garden-notes");
@@ -32,6 +32,11 @@ TEST(DocxFiles, ReadsHeadingsListsAndATable)
     ASSERT_TRUE(table);
     EXPECT_TRUE(table->header);
     EXPECT_EQ(doc.blocks[9].plainText(), "Crop Month Yield\nTomatoes August 12 kg\nBeans July 5 kg");
+    EXPECT_EQ(doc.blocks[10].plainText(), "A picture of the beds:");
+    const auto* image = doc.blocks[11].as<Block::Image>();
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->picture.width, 90); // 120 × 60 pixels shown at 96 dpi
+    EXPECT_EQ(image->picture.height, 45);
     EXPECT_EQ(doc.blocks.back().plainText(), "Café prices rose by 5 %; “quotes” stay curly.");
     EXPECT_TRUE(doc.notes.empty());
 }

@@ -1,8 +1,10 @@
 // Reads generated Word documents of 25 to 200 pages (about 350 words a page,
-// with headings, numbered lists, tables and pictures). The time per page must
-// stay flat: reading is linear in the document's size.
+// with headings, numbered lists, tables and pictures), and reads and renders
+// them to large print. The time per page must stay flat: both are linear in
+// the document's size.
 
 #include "FolmiraKit/Model/Folmira.h"
+#include "FolmiraKit/Render/Renderer.h"
 #include "Platform/Images.h"
 #include "tests/FolmiraKit/Word/ZipBuilder.h"
 
@@ -79,8 +81,23 @@ void readDocx(benchmark::State& state)
     state.counters["pages"] = static_cast<double>(state.range(0));
 }
 
+void readAndRenderDocx(benchmark::State& state)
+{
+    const auto bytes = document(static_cast<int>(state.range(0)));
+    int pages = 0;
+    for (auto _ : state) {
+        auto doc = FolmiraKit::Folmira::readBytes(bytes, "docx", "Bench", std::nullopt, false);
+        auto result = FolmiraKit::Folmira::render(doc, FolmiraKit::LargePrintSettings{});
+        pages = result.pageCount;
+        benchmark::DoNotOptimize(result.pdf.data());
+    }
+    state.SetComplexityN(state.range(0));
+    state.counters["large-print pages"] = pages;
+}
+
 } // namespace
 
+BENCHMARK(readAndRenderDocx)->Arg(50)->Arg(100)->Arg(200)->Unit(benchmark::kMillisecond)->Complexity(benchmark::oN);
 BENCHMARK(readDocx)->Arg(25)->Arg(50)->Arg(100)->Arg(200)->Unit(benchmark::kMillisecond)->Complexity(benchmark::oN);
 
 BENCHMARK_MAIN();
