@@ -20,8 +20,8 @@ namespace Platform::RichText {
 
 // The document types a caller may name: plain RTF, and RTFD (whose flattened
 // bytes are read the same way). Only the wording of refusals differs.
-inline constexpr std::string_view rtfDocumentType = "NSRTF";
-inline constexpr std::string_view rtfdDocumentType = "NSRTFD";
+inline constexpr std::string_view rtfDocumentType = "rtf";
+inline constexpr std::string_view rtfdDocumentType = "rtfd";
 
 struct Font {
     std::string name;       // as the font table names it, e.g. "Helvetica-Black"; empty when unknown
