@@ -165,6 +165,21 @@ std::optional<ContentStream> ContentStream::form(std::string_view name) const
     }
 }
 
+bool ContentStream::hasXObjects() const
+{
+    try {
+        for (const Impl* stream = impl_.get(); stream; stream = stream->parent.get()) {
+            QPDFObjectHandle resources = stream->resources;
+            if (!resources.isDictionary()) continue;
+            QPDFObjectHandle xobjects = resources.getKey("/XObject");
+            if (xobjects.isDictionary() && !xobjects.getKeys().empty()) return true;
+        }
+    } catch (const std::exception&) {
+        return false;
+    }
+    return false;
+}
+
 void ContentStream::scan(Handler& handler) const
 {
     Callbacks callbacks(handler, *this);

@@ -74,6 +74,10 @@ public:
     // them, the form's own dictionary) and this stream as its parent.
     std::optional<ContentStream> form(std::string_view name) const;
 
+    // Whether this stream's resources or those of an enclosing stream name any
+    // XObject: without one, "Do" can draw nothing.
+    bool hasXObjects() const;
+
     // Reports the stream's operators to `handler` in content order.
     void scan(Handler& handler) const;
 

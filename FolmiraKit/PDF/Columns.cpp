@@ -83,7 +83,7 @@ int removeRepeatedLines(std::vector<Lines>& pages, const std::vector<std::option
 
 namespace {
 
-std::optional<double> gutterOf(const Lines& segments, double left, double width)
+std::optional<double> gutterOf(const std::vector<const Line*>& segments, double left, double width)
 {
     if (segments.size() < 6) return std::nullopt;
     int best = 0;
@@ -96,22 +96,22 @@ std::optional<double> gutterOf(const Lines& segments, double left, double width)
         if (!(x <= last)) break;
         int leftCount = 0, rightCount = 0;
         double leftTop = -INFINITY, rightTop = -INFINITY, leftBottom = INFINITY, rightBottom = INFINITY;
-        for (const Line& s : segments) {
-            if (s.rect.maxX() <= x && s.rect.width >= 0.25 * width) {
+        for (const Line* s : segments) {
+            if (s->rect.maxX() <= x && s->rect.width >= 0.25 * width) {
                 ++leftCount;
-                leftTop = std::max(leftTop, s.rect.maxY());
-                leftBottom = std::min(leftBottom, s.rect.minY());
+                leftTop = std::max(leftTop, s->rect.maxY());
+                leftBottom = std::min(leftBottom, s->rect.minY());
             }
-            if (s.rect.minX() >= x && s.rect.width >= 0.2 * width) {
+            if (s->rect.minX() >= x && s->rect.width >= 0.2 * width) {
                 ++rightCount;
-                rightTop = std::max(rightTop, s.rect.maxY());
-                rightBottom = std::min(rightBottom, s.rect.minY());
+                rightTop = std::max(rightTop, s->rect.maxY());
+                rightBottom = std::min(rightBottom, s->rect.minY());
             }
         }
         if (leftCount < 3 || rightCount < 3) continue;
         double top = std::min(leftTop, rightTop), bottom = std::max(leftBottom, rightBottom);
-        bool crossed = std::any_of(segments.begin(), segments.end(), [&](const Line& s) {
-            return s.rect.minX() < x - 1 && s.rect.maxX() > x + 1 && s.rect.midY() > bottom && s.rect.midY() < top;
+        bool crossed = std::any_of(segments.begin(), segments.end(), [&](const Line* s) {
+            return s->rect.minX() < x - 1 && s->rect.maxX() > x + 1 && s->rect.midY() > bottom && s->rect.midY() < top;
         });
         if (crossed || !(top > bottom)) continue;
         int score = std::min(leftCount, rightCount);
@@ -126,22 +126,64 @@ std::optional<double> gutterOf(const Lines& segments, double left, double width)
     return (lowest + highest) / 2;
 }
 
-Lines textSegments(const Lines& lines)
+// The segments of every text line, for the gutter search.
+std::vector<const Line*> textSegments(const Lines& lines, const std::vector<Lines>& segments)
 {
-    Lines segments;
-    for (const Line& line : lines) {
-        if (line.picture) continue;
-        Lines split = splitAtGaps(line);
-        segments.insert(segments.end(), std::make_move_iterator(split.begin()), std::make_move_iterator(split.end()));
+    std::vector<const Line*> out;
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        if (!lines[i].picture)
+            for (const Line& s : segments[i]) out.push_back(&s);
+    return out;
+}
+
+bool crossesGutter(const Lines& segments, double gutter)
+{
+    return std::any_of(segments.begin(), segments.end(), [&](const Line& s) {
+        return s.rect.minX() < gutter - 1 && s.rect.maxX() > gutter + 1;
+    });
+}
+
+// flushStretch over lines whose segments are known.
+void flush(Lines& stretch, std::vector<Lines>& segments, bool column, std::optional<double> gutter,
+           std::vector<Flow>& flows)
+{
+    if (stretch.empty()) return;
+    if (!column || !gutter) {
+        flows.push_back(Flow{flowItems(stretch, true), false});
+    } else {
+        double g = *gutter;
+        Lines leftLines, rightLines;
+        for (Lines& lineSegments : segments) {
+            Lines leftSide, rightSide;
+            for (Line& segment : lineSegments) {
+                // A segment that reaches just across the gutter goes with the side
+                // that holds its centre, so none of its words is lost.
+                bool isLeft = segment.rect.maxX() <= g || (segment.rect.minX() < g && segment.rect.midX() < g);
+                (isLeft ? leftSide : rightSide).push_back(std::move(segment));
+            }
+            if (!leftSide.empty()) leftLines.push_back(joinSegments(leftSide));
+            if (!rightSide.empty()) rightLines.push_back(joinSegments(rightSide));
+        }
+        if (!leftLines.empty() && !rightLines.empty()) {
+            flows.push_back(Flow{flowItems(leftLines, false), true});
+            flows.push_back(Flow{flowItems(rightLines, false), true});
+        } else {
+            leftLines.insert(leftLines.end(), std::make_move_iterator(rightLines.begin()),
+                             std::make_move_iterator(rightLines.end()));
+            flows.push_back(Flow{flowItems(leftLines, true), false});
+        }
     }
-    return segments;
+    stretch.clear();
+    segments.clear();
 }
 
 } // namespace
 
 std::optional<double> findGutter(const Lines& lines, double left, double width)
 {
-    return gutterOf(textSegments(lines), left, width);
+    std::vector<Lines> segments;
+    for (const Line& line : lines) segments.push_back(splitAtGaps(line));
+    return gutterOf(textSegments(lines, segments), left, width);
 }
 
 Line joinSegments(const Lines& segments)
@@ -156,33 +198,9 @@ Line joinSegments(const Lines& segments)
 
 void flushStretch(Lines& stretch, bool column, std::optional<double> gutter, std::vector<Flow>& flows)
 {
-    if (stretch.empty()) return;
-    if (!column || !gutter) {
-        flows.push_back(Flow{flowItems(stretch, true), false});
-        stretch.clear();
-        return;
-    }
-    double g = *gutter;
-    Lines leftLines, rightLines;
-    for (const Line& line : stretch) {
-        Lines leftSide, rightSide;
-        for (Line& segment : splitAtGaps(line)) {
-            // A segment that reaches just across the gutter goes with the side
-            // that holds its centre, so none of its words is lost.
-            bool isLeft = segment.rect.maxX() <= g || (segment.rect.minX() < g && segment.rect.midX() < g);
-            (isLeft ? leftSide : rightSide).push_back(std::move(segment));
-        }
-        if (!leftSide.empty()) leftLines.push_back(joinSegments(leftSide));
-        if (!rightSide.empty()) rightLines.push_back(joinSegments(rightSide));
-    }
-    if (!leftLines.empty() && !rightLines.empty()) {
-        flows.push_back(Flow{flowItems(leftLines, false), true});
-        flows.push_back(Flow{flowItems(rightLines, false), true});
-    } else {
-        leftLines.insert(leftLines.end(), rightLines.begin(), rightLines.end());
-        flows.push_back(Flow{flowItems(leftLines, true), false});
-    }
-    stretch.clear();
+    std::vector<Lines> segments;
+    for (const Line& line : stretch) segments.push_back(splitAtGaps(line));
+    flush(stretch, segments, column, gutter, flows);
 }
 
 std::vector<Flow> detectColumns(const Lines& lines)
@@ -195,23 +213,22 @@ std::vector<Flow> detectColumns(const Lines& lines)
         right = std::max(right, l.rect.maxX());
     }
     double width = std::max(1.0, right - left);
-    std::optional<double> gutter = findGutter(lines, left, width);
+    std::vector<Lines> segments;
+    for (const Line& line : lines) segments.push_back(splitAtGaps(line));
+    std::optional<double> gutter = gutterOf(textSegments(lines, segments), left, width);
 
     Lines stretch;
+    std::vector<Lines> stretchSegments;
     bool stretchIsColumn = false;
-    for (const Line& line : lines) {
-        bool isColumn = false;
-        if (gutter) {
-            Lines segments = splitAtGaps(line);
-            isColumn = std::none_of(segments.begin(), segments.end(), [&](const Line& s) {
-                return s.rect.minX() < *gutter - 1 && s.rect.maxX() > *gutter + 1;
-            });
-        }
-        if (!stretch.empty() && isColumn != stretchIsColumn) flushStretch(stretch, stretchIsColumn, gutter, flows);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        bool isColumn = gutter && !crossesGutter(segments[i], *gutter);
+        if (!stretch.empty() && isColumn != stretchIsColumn)
+            flush(stretch, stretchSegments, stretchIsColumn, gutter, flows);
         if (stretch.empty()) stretchIsColumn = isColumn;
-        stretch.push_back(line);
+        stretch.push_back(lines[i]);
+        stretchSegments.push_back(std::move(segments[i]));
     }
-    flushStretch(stretch, stretchIsColumn, gutter, flows);
+    flush(stretch, stretchSegments, stretchIsColumn, gutter, flows);
     return flows;
 }
 

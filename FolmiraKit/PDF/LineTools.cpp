@@ -11,10 +11,27 @@ namespace FolmiraKit::PDFReader {
 
 namespace Text = Platform::Text;
 
+int countCharacters(std::string_view text)
+{
+    for (char c : text)
+        if (static_cast<unsigned char>(c) >= 0x80 || c == '\r') return Text::characterCount(text);
+    return static_cast<int>(text.size());
+}
+
+std::string_view finalCharacter(std::string_view text)
+{
+    std::size_t n = text.size();
+    if (n == 0) return {};
+    auto last = static_cast<unsigned char>(text[n - 1]);
+    bool alone = last < 0x80 && (n == 1 || (static_cast<unsigned char>(text[n - 2]) < 0x80 &&
+                                            !(text[n - 2] == '\r' && last == '\n')));
+    return alone ? text.substr(n - 1) : Text::lastCharacter(text);
+}
+
 double bodySize(const Line& line)
 {
     std::map<double, long long> tally;
-    for (const Word& w : line.words) tally[Inference::halfPoint(w.size)] += Text::characterCount(w.text);
+    for (const Word& w : line.words) tally[Inference::halfPoint(w.size)] += countCharacters(w.text);
     double best = 0;
     long long most = -1;
     // Ascending keys with >= let the larger size win a tie.
@@ -52,6 +69,8 @@ bool isLabel(std::string_view text)
     static const Platform::Regex label(R"(^\(?([0-9]{1,3}|[a-zA-Z])[.)]$)");
     const auto& bullets = Inference::bulletCharacters();
     if (std::find(bullets.begin(), bullets.end(), text) != bullets.end()) return true;
+    // A label is at most five bytes and ends in its delimiter.
+    if (text.size() < 2 || text.size() > 5 || (text.back() != '.' && text.back() != ')')) return false;
     return label.wholeMatch(text).has_value();
 }
 
@@ -117,8 +136,15 @@ std::u32string glyphCheck(std::string_view text)
 
 bool hasVisibleCharacter(std::string_view text)
 {
-    for (char32_t c : Text::scalars(text))
-        if (c != 0 && !Text::isWhitespaceScalar(c)) return true;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        auto byte = static_cast<unsigned char>(text[i]);
+        if (byte >= 0x80) {
+            for (char32_t c : Text::scalars(text.substr(i)))
+                if (c != 0 && !Text::isWhitespaceScalar(c)) return true;
+            return false;
+        }
+        if (byte != 0 && byte != ' ' && (byte < 0x09 || byte > 0x0D)) return true;
+    }
     return false;
 }
 

@@ -48,6 +48,11 @@ bool isInBand(const Line& line, const PageBand& band);
 // private-use code points (U+E000–U+F8FF) and U+FFFD.
 std::u32string glyphCheck(std::string_view text);
 
+// Characters (grapheme clusters) of `text`, and its last one: plain ASCII is
+// counted directly, anything else by Unicode's rules.
+int countCharacters(std::string_view text);
+std::string_view finalCharacter(std::string_view text);
+
 // Whether `text` holds a scalar that is neither NUL nor white space or a line end.
 bool hasVisibleCharacter(std::string_view text);
 

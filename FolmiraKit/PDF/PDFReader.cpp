@@ -96,7 +96,7 @@ void refuseUnreadable(const FirstPass& pass, int pageCount)
     if (pass.unreadable == 0) return;
     long long characters = 0;
     for (const Lines& page : pass.pages)
-        for (const Line& line : page) characters += Text::characterCount(lineText(line));
+        for (const Line& line : page) characters += countCharacters(lineText(line));
     if (characters >= 1 && characters < 3 * pass.unreadable)
         throw ConversionError(Reason::noTextLayer, "The text inside this PDF can’t be read: its fonts don’t say "
                                                    "which letters they draw. Try the original Word or text file "
@@ -129,7 +129,7 @@ struct Assembly {
     {
         StyledParagraph& q = *lastParagraph();
         std::string text = plain(q.runs);
-        std::string_view last = Text::lastCharacter(text);
+        std::string_view last = finalCharacter(text);
         std::string_view before = Text::lastCharacter(Text::dropLast(text, 1));
         if (last == "-" && !before.empty() && Text::isLetter(before)) {
             for (auto run = q.runs.rbegin(); run != q.runs.rend(); ++run)
@@ -157,7 +157,7 @@ struct Assembly {
         StyledParagraph* q = lastParagraph();
         std::string text = q ? plain(q->runs) : std::string();
         open = !text.empty() &&
-               !isOneOf(Text::lastCharacter(text), {".", "!", "?", ":", ";", "\"", "\u201D", "\u2019", ")"});
+               !isOneOf(finalCharacter(text), {".", "!", "?", ":", ";", "\"", "\u201D", "\u2019", ")"});
     }
 
     void addPage(const Lines& lines)

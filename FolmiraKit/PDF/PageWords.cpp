@@ -91,6 +91,28 @@ struct WordBuilder {
     }
 };
 
+// Calls `f` with each composed character of `text`. ASCII between ASCII needs
+// no segmentation; ICU segments only the stretches around other bytes.
+template <typename F>
+void forEachCharacter(std::string_view text, F&& f)
+{
+    auto at = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    auto simple = [&](std::size_t i) { return at(i) < 0x80 && at(i) != '\r' && (i + 1 >= text.size() || at(i + 1) < 0x80); };
+    std::size_t i = 0;
+    while (i < text.size()) {
+        if (simple(i)) {
+            f(text.substr(i, 1));
+            ++i;
+            continue;
+        }
+        std::size_t j = i;
+        while (j < text.size() && !simple(j)) ++j;
+        j = std::min(text.size(), j + 1);
+        for (std::string_view c : Text::characters(text.substr(i, j - i))) f(c);
+        i = j;
+    }
+}
+
 } // namespace
 
 PageWords pageWords(const Platform::PdfPageText& page, const Rect& mediaBox)
@@ -102,23 +124,23 @@ PageWords pageWords(const Platform::PdfPageText& page, const Rect& mediaBox)
     int measured = 0, bad = 0;
     std::size_t scalar = 0;
 
-    for (std::string_view c : Text::characters(page.text)) {
+    forEachCharacter(page.text, [&](std::string_view c) {
         std::size_t first = scalar;
         scalar += static_cast<std::size_t>(scalarCount(c));
         if (!hasVisibleCharacter(c)) {
             word.finish(result.words);
-            continue;
+            return;
         }
         // The character's box: the union of its scalars' glyph boxes.
         std::optional<Rect> box;
         for (std::size_t i = first; i < scalar && i < page.boxes.size(); ++i)
             if (page.boxes[i] && finite(*page.boxes[i])) box = box ? box->united(*page.boxes[i]) : *page.boxes[i];
-        if (!box || !finite(*box)) continue;
+        if (!box || !finite(*box)) return;
         const Rect& b = *box;
         ++measured;
         if (b.width > std::max(40.0, 3 * b.height) || b.minX() < mediaBox.minX() - 20 || b.maxX() > mediaBox.maxX() + 20)
             ++bad;
-        if ((b.width <= 0 && b.height <= 0) || b.height >= 400) continue;
+        if ((b.width <= 0 && b.height <= 0) || b.height >= 400) return;
 
         FontStyle style{0.8 * b.height, false, false};
         if (const FontStyle* font = fonts.at(first)) style = *font;
@@ -140,7 +162,7 @@ PageWords pageWords(const Platform::PdfPageText& page, const Rect& mediaBox)
         word.count += 1;
         word.bold += style.bold ? 1 : 0;
         word.italic += style.italic ? 1 : 0;
-    }
+    });
     word.finish(result.words);
     result.untrusted = bad > 2 || (measured >= 1 && measured < 200 * bad);
     return result;

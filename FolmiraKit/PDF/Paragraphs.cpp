@@ -46,7 +46,7 @@ std::vector<std::string> lastCharacters(const Runs& runs, int n)
     for (auto run = runs.rbegin(); run != runs.rend() && static_cast<int>(out.size()) < n; ++run) {
         std::string_view text = run->text;
         while (!text.empty() && static_cast<int>(out.size()) < n) {
-            std::string_view last = Text::lastCharacter(text);
+            std::string_view last = finalCharacter(text);
             out.insert(out.begin(), std::string(last));
             text.remove_suffix(last.size());
         }
@@ -73,17 +73,29 @@ double median(std::vector<double> values)
 
 Runs lineRuns(const std::vector<Word>& words)
 {
+    // Words normally hold no spaces and something visible: then joining them
+    // one space apart and merging neighbours of one style is already tidy.
+    bool plainWords = true;
     Runs runs;
-    for (std::size_t i = 0; i < words.size(); ++i)
-        runs.push_back(Run(i ? " " + words[i].text : words[i].text, words[i].bold, words[i].italic));
-    return tidied(std::move(runs));
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        const Word& w = words[i];
+        plainWords = plainWords && w.text.find_first_of(" \t") == std::string::npos &&
+                     w.text.find("\u00A0") == std::string::npos && hasVisibleCharacter(w.text);
+        if (!runs.empty() && runs.back().bold == w.bold && runs.back().italic == w.italic) {
+            runs.back().text += ' ';
+            runs.back().text += w.text;
+        } else {
+            runs.push_back(Run(i ? " " + w.text : w.text, w.bold, w.italic));
+        }
+    }
+    return plainWords ? runs : tidied(std::move(runs));
 }
 
 Runs dropLeadingCharacters(Runs runs, int count)
 {
     for (Run& run : runs) {
         if (count <= 0) break;
-        int length = Text::characterCount(run.text);
+        int length = countCharacters(run.text);
         int take = std::min(length, count);
         run.text = std::string(Text::dropFirst(run.text, take));
         count -= take;
@@ -122,7 +134,7 @@ StyledParagraph makeParagraph(const Lines& lines, double width)
     }
 
     std::map<double, long long> tally;
-    for (const Line& line : lines) tally[bodySize(line)] += Text::characterCount(lineText(line));
+    for (const Line& line : lines) tally[bodySize(line)] += countCharacters(lineText(line));
     long long most = -1;
     for (const auto& [size, count] : tally)
         if (count > most) {
@@ -132,7 +144,7 @@ StyledParagraph makeParagraph(const Lines& lines, double width)
 
     std::string text = plain(runs);
     if (auto marker = Inference::listMarker(text)) {
-        int count = Text::characterCount(text) - Text::characterCount(marker->text);
+        int count = countCharacters(text) - countCharacters(marker->text);
         runs = dropLeadingCharacters(std::move(runs), count);
         paragraph.list = StyledParagraph::ListLabel{marker->marker, 0};
     }
@@ -150,7 +162,7 @@ std::vector<StyledParagraph> buildParagraphs(const Lines& lines)
         facts[i].text = lineText(lines[i]);
         facts[i].size = bodySize(lines[i]);
         facts[i].marker = Inference::listMarker(facts[i].text);
-        facts[i].last = Text::lastCharacter(facts[i].text);
+        facts[i].last = finalCharacter(facts[i].text);
     }
 
     double left = lines.front().rect.minX(), right = lines.front().rect.maxX();

@@ -118,7 +118,7 @@ bool State::stopRequested() const
 std::vector<Rect> scanPage(const Platform::PdfPage& page)
 {
     auto stream = ContentStream::ofPage(page);
-    if (!stream) return {};
+    if (!stream || !stream->hasXObjects()) return {};
     State state;
     stream->scan(state);
     return std::move(state.rects);

@@ -1,0 +1,95 @@
+// PDFs made by a word processor (tests/data/pdf, from the .fodt sources beside
+// them): the text read back must be the source's paragraphs, word for word.
+
+#include "FolmiraKit/Model/Folmira.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <regex>
+#include <sstream>
+
+using namespace FolmiraKit;
+
+namespace {
+
+const std::string folder = std::string(FOLMIRA_TEST_DATA) + "/pdf/";
+
+std::string contents(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream buffer;
+    buffer << in.rdbuf();
+    return buffer.str();
+}
+
+// The body paragraphs of an OpenDocument source (headings and table cells left out).
+std::vector<std::string> sourceParagraphs(const std::string& name)
+{
+    std::string body = contents(folder + name + ".fodt");
+    body = body.substr(body.find("<office:body>"));
+    body = std::regex_replace(body, std::regex("<table:table .*?</table:table>"), "");
+    std::vector<std::string> out;
+    std::regex paragraph("<text:p>([^<]*)</text:p>");
+    for (auto it = std::sregex_iterator(body.begin(), body.end(), paragraph); it != std::sregex_iterator(); ++it)
+        out.push_back((*it)[1]);
+    return out;
+}
+
+std::vector<std::string> texts(const BigDocument& document, bool headings)
+{
+    std::vector<std::string> out;
+    for (const Block& b : document.blocks)
+        if (b.isHeading() == headings && !b.as<Block::Table>()) out.push_back(b.plainText());
+    return out;
+}
+
+std::vector<std::string> messages(const BigDocument& document)
+{
+    std::vector<std::string> out;
+    for (const auto& note : document.notes) out.push_back(note.message);
+    return out;
+}
+
+} // namespace
+
+TEST(SamplePdfs, ReadsTwoColumnsLeftColumnFirst)
+{
+    BigDocument document = Folmira::read(folder + "two-columns.pdf", false);
+    EXPECT_EQ(document.title, "two-columns");
+    EXPECT_EQ(document.headings(), (std::vector<std::string>{"Notes from the orchard"}));
+    EXPECT_EQ(texts(document, false), sourceParagraphs("two-columns"));
+    EXPECT_EQ(messages(document), (std::vector<std::string>{"Read 1 page laid out in two columns left column first."}));
+}
+
+TEST(SamplePdfs, DropsTheRunningHeaderAndPageNumbers)
+{
+    BigDocument document = Folmira::read(folder + "running-header.pdf", false);
+    EXPECT_EQ(document.headings(), (std::vector<std::string>{"Field guide", "Part 1", "Part 2", "Part 3"}));
+    EXPECT_EQ(document.blocks[1].as<Block::Heading>()->level, 2);
+    EXPECT_EQ(texts(document, false), sourceParagraphs("running-header"));
+    ASSERT_EQ(document.notes.size(), 1u);
+    EXPECT_EQ(document.notes[0].message.substr(0, 9), "Left out ");
+    EXPECT_EQ(document.plainText().find("Folmira Field Guide"), std::string::npos);
+}
+
+TEST(SamplePdfs, RebuildsATableWithItsHeaderRow)
+{
+    BigDocument document = Folmira::read(folder + "table.pdf", false);
+    EXPECT_EQ(texts(document, false), sourceParagraphs("table"));
+    EXPECT_EQ(document.tableCount(), 1);
+    const Block::Table* table = nullptr;
+    for (const Block& b : document.blocks)
+        if (!table) table = b.as<Block::Table>();
+    ASSERT_TRUE(table);
+    EXPECT_TRUE(table->header);
+    std::vector<std::vector<std::string>> cells;
+    for (const auto& row : table->rows) {
+        cells.emplace_back();
+        for (const auto& cell : row) cells.back().push_back(plain(cell));
+    }
+    EXPECT_EQ(cells, (std::vector<std::vector<std::string>>{{"Plant", "Water", "Light"},
+                                                            {"Tomato", "Every day", "Full sun"},
+                                                            {"Fern", "Twice a week", "Shade"},
+                                                            {"Basil", "Every other day", "Bright window"}}));
+}
