@@ -1,0 +1,62 @@
+#pragma once
+
+// Draws a laid-out book into a PDF: one page per laid page, every run, mark,
+// chorus bar and page number where the layout put it. Takes no layout
+// decisions. Layout coordinates (top left, y down) become PDF coordinates
+// (bottom left, y up) here and nowhere else.
+
+#include "Platform/PdfCanvas.h"
+#include "TunequillKit/Layout/BookLayout.h"
+#include "TunequillKit/Library/BookSettings.h"
+
+#include <string>
+#include <vector>
+
+namespace TunequillKit {
+
+namespace KitBrand {
+// The product name written into every songbook PDF as its creator. Set once at
+// start-up, read whenever a PDF is made; not guarded.
+inline std::string name = "Tunequill";
+} // namespace KitBrand
+
+namespace Renderer {
+
+struct Palette {
+    Platform::Color text{0.07, 0.07, 0.08};
+    Platform::Color chord{0.62, 0.11, 0.17};
+    Platform::Color muted{0.33, 0.33, 0.36};
+    Platform::Color accent{0.55, 0.12, 0.18};
+    Platform::Color rule{0.75, 0.73, 0.72};
+
+    // For books without chords in colour: chords as text, accents in dark grey.
+    static Palette mono();
+    // The palette a book's settings ask for.
+    static Palette forSettings(const BookSettings& settings);
+
+    bool operator==(const Palette&) const = default;
+};
+
+// The PDF of all pages, titled `title`, created by KitBrand::name; empty bytes
+// when the PDF cannot be written. A layout without pages gives a PDF without pages.
+Platform::Bytes pdf(const BookLayout& layout, const BookSettings& settings, const std::string& title);
+
+// Draws one page into a canvas whose page of `size` is already begun. Reads
+// the page's number, rows, bars and showNumber.
+void draw(const LaidPage& page, Platform::Size size, const BookSettings& settings, Platform::PdfCanvas& canvas);
+
+// A chord diagram whose top left lies at (x, y) in layout coordinates on a page of height `pageHeight`.
+void drawDiagram(const Mark::Diagram& diagram, Platform::Point topLeft, double pageHeight, const Palette& palette,
+                 Platform::PdfCanvas& canvas);
+
+// The x positions (row coordinates) of a leader's dots: multiples of the dot
+// step from x1 up to x2, so the leaders of all rows line up; none when the ends
+// are 8 points apart or less.
+std::vector<double> leaderDots(const Mark::Leader& leader);
+
+// A run of text with its baseline's left end at `baseline` (PDF coordinates).
+void drawText(std::string_view text, const FontSpec& font, Platform::Point baseline, Platform::Color color,
+              Platform::PdfCanvas& canvas);
+
+} // namespace Renderer
+} // namespace TunequillKit

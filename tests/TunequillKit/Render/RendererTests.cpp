@@ -1,0 +1,204 @@
+#include "Platform/PdfDocument.h"
+#include "TunequillKit/Layout/BookLayouter.h"
+#include "TunequillKit/Render/Renderer.h"
+#include "TunequillKit/Song/ChordProParser.h"
+
+#include <gtest/gtest.h>
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFObjectHandle.hh>
+
+using namespace TunequillKit;
+
+namespace {
+
+struct BrandGuard {
+    std::string saved = KitBrand::name;
+    ~BrandGuard() { KitBrand::name = saved; }
+};
+
+std::vector<PreparedSong> songs(std::initializer_list<const char*> sources)
+{
+    std::vector<PreparedSong> out;
+    for (const char* s : sources)
+        out.emplace_back(ChordProParser::parse(s), 0, std::nullopt, Accidentals::automatic, false);
+    return out;
+}
+
+BookLayout lay(const BookSettings& settings, const std::vector<PreparedSong>& list)
+{
+    return BookLayouter(settings, systemMeasurer(), "Camp", "").layout(list);
+}
+
+Platform::PdfDocument open(const Platform::Bytes& pdf)
+{
+    auto opened = Platform::PdfDocument::open(pdf);
+    if (!opened.document) throw std::runtime_error("not a PDF");
+    return *opened.document;
+}
+
+// Every stream of the PDF, decoded, one after the other.
+std::string allStreams(const Platform::Bytes& pdf)
+{
+    QPDF q;
+    q.processMemoryFile("t.pdf", reinterpret_cast<const char*>(pdf.data()), pdf.size());
+    std::string out;
+    for (QPDFObjectHandle& o : q.getAllObjects())
+        if (o.isStream()) {
+            try {
+                auto data = o.getStreamData(qpdf_dl_generalized);
+                out.append(reinterpret_cast<const char*>(data->getBuffer()), data->getSize());
+            } catch (const std::exception&) {
+            }
+        }
+    return out;
+}
+
+std::string info(const Platform::Bytes& pdf, const char* key)
+{
+    QPDF q;
+    q.processMemoryFile("t.pdf", reinterpret_cast<const char*>(pdf.data()), pdf.size());
+    return q.getTrailer().getKey("/Info").getKey(key).getUTF8Value();
+}
+
+// The box of the first character of `needle` on the page, or none.
+std::optional<Platform::Rect> boxOf(const Platform::PdfPage& page, const std::string& needle)
+{
+    Platform::PdfPageText text = page.text();
+    std::size_t at = text.text.find(needle);
+    if (at == std::string::npos) return std::nullopt;
+    int scalar = Platform::Text::characterCount(std::string_view(text.text).substr(0, at));
+    return text.boxes.at(static_cast<std::size_t>(scalar));
+}
+
+const char* const hymn = "{title: Hymn}\n{key: G}\n{define: G base-fret 3 frets 3 2 0 0 0 3}\n"
+                         "{define: D base-fret 1 frets x x 0 2 3 5}\n[G]Sing a [D]song\n{soc}\n[G]Chorus line\n{eoc}";
+
+} // namespace
+
+TEST(Renderer, OnePdfPagePerLaidPageWithTitleAndCreator)
+{
+    BrandGuard guard;
+    KitBrand::name = "Folmira";
+    BookSettings settings;
+    BookLayout layout = lay(settings, songs({hymn, "{title: Two}\nla", "{title: Three}\nlo"}));
+    Platform::Bytes pdf = Renderer::pdf(layout, settings, "Camp songs");
+    Platform::PdfDocument doc = open(pdf);
+    ASSERT_EQ(doc.pageCount(), static_cast<int>(layout.pages.size()));
+    EXPECT_EQ(doc.page(0)->mediaBox(), (Platform::Rect{0, 0, 612, 792}));
+    EXPECT_EQ(info(pdf, "/Title"), "Camp songs");
+    EXPECT_EQ(info(pdf, "/Creator"), "Folmira");
+    // The faces are embedded.
+    std::string raw(pdf.begin(), pdf.end());
+    EXPECT_NE(raw.find("/FontFile2"), std::string::npos);
+
+    // The song page holds the song's words and the diagram's fret label.
+    int songPage = layout.songStartPages[0] - 1;
+    std::string text = doc.page(songPage)->text().text;
+    EXPECT_NE(text.find("Sing a"), std::string::npos);
+    EXPECT_NE(text.find("3fr"), std::string::npos);
+}
+
+TEST(Renderer, PageNumbersSitInTheBottomMargin)
+{
+    BookSettings settings;
+    settings.margin = 60;
+    settings.setListPage = true;
+    settings.tableOfContents = false;
+    settings.index = false;
+    BookLayout layout = lay(settings, songs({"{title: Alpha}\nla"}));
+    ASSERT_EQ(layout.pages.size(), 2u);
+    Platform::PdfDocument doc = open(Renderer::pdf(layout, settings, "t"));
+
+    // The set-list page shows no number: nothing in its bottom margin. The song page shows "2".
+    for (const auto& box : doc.page(0)->text().boxes)
+        if (box) {
+            EXPECT_GT(box->minY(), 60);
+        }
+    Platform::PdfPageText songText = doc.page(1)->text();
+    ASSERT_FALSE(songText.text.empty());
+    std::optional<Platform::Rect> number = songText.boxes.back();
+    EXPECT_EQ(Platform::Text::lastCharacter(songText.text), "2");
+    ASSERT_TRUE(number);
+    // Baseline at 0.75 × 60 = 45: the digit's box (which takes in the face's
+    // descent, under 3 points at 10 points) reaches just below it, centred on the page.
+    EXPECT_LT(number->minY(), 45);
+    EXPECT_GT(number->minY(), 42);
+    EXPECT_GT(number->maxY(), 45 + 6);
+    EXPECT_NEAR(number->midX(), 306, 1.0);
+    ASSERT_FALSE(songText.fonts.empty());
+    EXPECT_NEAR(songText.fonts.back().size, 10, 0.01);
+
+    settings.pageNumbers = false;
+    Platform::PdfDocument plain = open(Renderer::pdf(lay(settings, songs({"{title: Alpha}\nla"})), settings, "t"));
+    EXPECT_NE(Platform::Text::lastCharacter(plain.page(1)->text().text), "2");
+}
+
+TEST(Renderer, RunsSitAtTheirLayoutPositions)
+{
+    BookSettings settings;
+    settings.tableOfContents = false;
+    settings.index = false;
+    BookLayout layout = lay(settings, songs({"{title: Placed}\nWords here"}));
+    const PlacedRow* words = nullptr;
+    for (const PlacedRow& r : layout.pages[0].rows)
+        if (r.row.text() == "Words here") words = &r;
+    ASSERT_TRUE(words);
+    Platform::PdfDocument doc = open(Renderer::pdf(layout, settings, "t"));
+    std::optional<Platform::Rect> w = boxOf(*doc.page(0), "Words");
+    ASSERT_TRUE(w);
+    EXPECT_NEAR(w->minX(), words->origin.x + words->row.runs[0].x, 1.5);
+    // The baseline lies between the glyph box's bottom and top, near the bottom.
+    const double baseline = 792 - (words->origin.y + words->row.runs[0].baseline);
+    EXPECT_LT(w->minY(), baseline + 0.5);
+    EXPECT_GT(w->maxY(), baseline + 8);
+}
+
+TEST(Renderer, PalettesFollowTheChordColourSetting)
+{
+    Renderer::Palette colour;
+    Renderer::Palette mono = Renderer::Palette::mono();
+    EXPECT_EQ(mono.chord, colour.text);
+    EXPECT_EQ(mono.accent, (Platform::Color{0.20, 0.20, 0.22}));
+    EXPECT_EQ(mono.muted, colour.muted);
+    EXPECT_EQ(mono.rule, colour.rule);
+
+    BookSettings settings;
+    settings.tableOfContents = false;
+    settings.index = false;
+    Platform::Bytes inColour = Renderer::pdf(lay(settings, songs({hymn})), settings, "t");
+    settings.chordsInColor = false;
+    Platform::Bytes plain = Renderer::pdf(lay(settings, songs({hymn})), settings, "t");
+    EXPECT_NE(allStreams(inColour).find("0.62 0.11 0.17 rg"), std::string::npos);
+    EXPECT_EQ(allStreams(plain).find("0.62 0.11 0.17 rg"), std::string::npos);
+    EXPECT_NE(allStreams(plain).find("0.2 0.2 0.22 RG"), std::string::npos); // the chorus bar
+}
+
+TEST(Renderer, LeaderDotsLineUp)
+{
+    struct Case {
+        Mark::Leader leader;
+        std::vector<double> dots;
+    };
+    const Case cases[] = {
+        {{10, 18, 0, 10}, {}},           // 8 apart: nothing
+        {{10, 18.5, 0, 10}, {10, 15}},   // from the first multiple of the step at or after x1
+        {{11, 30, 0, 10}, {15, 20, 25}}, // step max(5, 4.5) = 5
+        {{0, 40, 0, 20}, {0, 9, 18, 27, 36}},
+        {{30, 20, 0, 10}, {}},
+    };
+    for (const Case& c : cases) EXPECT_EQ(Renderer::leaderDots(c.leader), c.dots) << c.leader.x1 << "…" << c.leader.x2;
+    EXPECT_LE(Renderer::leaderDots({0, 1e12, 0, 10}).size(), 5000u);
+}
+
+TEST(Renderer, EmptyLayoutGivesAPdfWithoutPages)
+{
+    BrandGuard guard;
+    KitBrand::name = "Folmira";
+    Platform::Bytes pdf = Renderer::pdf(BookLayout{{612, 792}, {}, {}, {}, {}, {}}, BookSettings(), "Nothing");
+    ASSERT_FALSE(pdf.empty());
+    auto opened = Platform::PdfDocument::open(pdf);
+    ASSERT_TRUE(opened.document);
+    EXPECT_EQ(opened.document->pageCount(), 0);
+    EXPECT_EQ(info(pdf, "/Title"), "Nothing");
+    EXPECT_EQ(info(pdf, "/Creator"), "Folmira");
+}
