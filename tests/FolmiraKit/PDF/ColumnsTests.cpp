@@ -172,12 +172,3 @@ TEST(PdfColumns, EndsTheGutterSearchWhateverTheWidth)
     EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 1.0);
     EXPECT_FALSE(flows.empty());
 }
-
-TEST(PdfColumns, JoinsSegmentsOfOneSide)
-{
-    Line a = line("one", 72, 700), b = line("two", 120, 700);
-    EXPECT_EQ(joinSegments({a}), a);
-    EXPECT_EQ(lineText(joinSegments({b, a})), "one two");
-    Line picture{{}, Rect{72, 500, 50, 50}, Picture{}, false};
-    EXPECT_EQ(joinSegments({a, picture}), picture);
-}

@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
+#include <random>
+
 using namespace FolmiraKit;
 using PdfFixtures::Builder;
 using Reason = ConversionError::Reason;
@@ -277,4 +281,24 @@ TEST(PdfReader, IsTheEntrysReaderForPdfFiles)
     EXPECT_EQ(document.title, "Letter");
     EXPECT_EQ(document.source, BigDocument::Source::pdf);
     EXPECT_EQ(document.blocks.size(), 1u);
+}
+
+TEST(PdfReader, ReadsOrRefusesDamagedCopiesOfARealPdf)
+{
+    std::ifstream in(std::string(FOLMIRA_TEST_DATA) + "/pdf/table.pdf", std::ios::binary);
+    Platform::Bytes original((std::istreambuf_iterator<char>(in)), {});
+    ASSERT_FALSE(original.empty());
+    std::mt19937 random(2024);
+    for (int i = 0; i < 40; ++i) {
+        Platform::Bytes damaged = original;
+        if (i % 2 == 0) damaged.resize(random() % damaged.size());
+        for (int flips = 0; flips < 10 && !damaged.empty(); ++flips)
+            damaged[random() % damaged.size()] = static_cast<std::uint8_t>(random());
+        try {
+            BigDocument document = readPdf(damaged);
+            EXPECT_FALSE(document.blocks.empty());
+        } catch (const ConversionError& error) {
+            EXPECT_FALSE(std::string(error.what()).empty());
+        }
+    }
 }

@@ -50,14 +50,6 @@ Builder nestedForms(int depth)
 
 } // namespace
 
-TEST(PictureTransform, ComposesAsPdfDoes)
-{
-    PictureScan::Transform scale{2, 0, 0, 2, 0, 0}, move{1, 0, 0, 1, 10, 20};
-    // Scale then move: the unit square lands at (10, 20), 2 × 2.
-    EXPECT_EQ(scale.followedBy(move).unitSquare(), (Rect{10, 20, 2, 2}));
-    EXPECT_EQ(move.followedBy(scale).unitSquare(), (Rect{20, 40, 2, 2}));
-}
-
 TEST(PictureScan, RecordsTheRectangleOfEachImageDrawn)
 {
     struct Case {

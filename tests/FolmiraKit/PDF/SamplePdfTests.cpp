@@ -2,6 +2,8 @@
 // them): the text read back must be the source's paragraphs, word for word.
 
 #include "FolmiraKit/Model/Folmira.h"
+#include "FolmiraKit/PDF/PDFReader.h"
+#include "FolmiraKit/Render/Renderer.h"
 
 #include <gtest/gtest.h>
 
@@ -92,4 +94,16 @@ TEST(SamplePdfs, RebuildsATableWithItsHeaderRow)
                                                             {"Tomato", "Every day", "Full sun"},
                                                             {"Fern", "Twice a week", "Shade"},
                                                             {"Basil", "Every other day", "Bright window"}}));
+}
+
+TEST(SamplePdfs, MakeLargePrintCopiesThatReadBackWordForWord)
+{
+    for (const char* name : {"two-columns", "running-header", "table"}) {
+        BigDocument document = Folmira::read(folder + name + ".pdf", false);
+        RenderResult result = Folmira::render(document, LargePrintSettings{});
+        ASSERT_FALSE(result.pdf.empty()) << name;
+        // The copy's own page numbers go as page-number lines; the text stays.
+        BigDocument copy = PDFReader::read(result.pdf, name);
+        EXPECT_EQ(copy.plainText(), document.plainText()) << name;
+    }
 }
