@@ -3,6 +3,11 @@
 
 #include "FolmiraApp/Model/Engine.h"
 
+#include "FolmiraApp/Model/StyledOriginal.h"
+
+#include <fstream>
+#include <iterator>
+
 namespace FolmiraApp {
 
 namespace {
@@ -20,9 +25,18 @@ public:
         return FolmiraKit::Folmira::render(document, settings);
     }
 
-    std::optional<StyledText> styledOriginal(const std::filesystem::path&, FolmiraKit::BigDocument::Source) override
+    std::optional<StyledText> styledOriginal(const std::filesystem::path& url,
+                                             FolmiraKit::BigDocument::Source source) override
     {
-        return std::nullopt;
+        std::ifstream in(url, std::ios::binary);
+        if (!in) return std::nullopt;
+        const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+        if (in.bad()) return std::nullopt;
+        switch (source) {
+        case FolmiraKit::BigDocument::Source::rtf: return rtfOriginal(bytes);
+        case FolmiraKit::BigDocument::Source::word: return docxOriginal(bytes);
+        default: return std::nullopt;
+        }
     }
 };
 

@@ -62,6 +62,7 @@ DocumentView::DocumentView(AppModel& model, QWidget* parent) : QWidget(parent), 
     columns_->setStretchFactor(0, 1);
     columns_->setStretchFactor(1, 0);
     columns_->setSizes({10000, inspectorIdealWidth});
+    panes_->setSizes({10000, 10000});
     outer->addWidget(columns_);
 
     connect(&model_, &AppModel::fileURLChanged, this, &DocumentView::refreshArea);

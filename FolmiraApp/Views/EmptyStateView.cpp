@@ -3,6 +3,7 @@
 #include "FolmiraApp/Model/AppModel.h"
 #include "FolmiraApp/Model/Wording.h"
 #include "FolmiraApp/Views/Icons.h"
+#include "FolmiraApp/Views/PaneParts.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -91,7 +92,7 @@ EmptyStateView::EmptyStateView(AppModel& model, QWidget* parent) : QWidget(paren
     auto errorPalette = error_->palette();
     errorPalette.setColor(QPalette::WindowText, QColor(0xd0, 0x20, 0x20));
     error_->setPalette(errorPalette);
-    column->addWidget(error_, 0, Qt::AlignHCenter);
+    column->addLayout(centredRow(error_));
     column->addStretch(1);
 
     connect(&model_, &AppModel::errorChanged, this, &EmptyStateView::refreshError);

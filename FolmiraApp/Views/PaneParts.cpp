@@ -37,6 +37,17 @@ QFont scaledFont(const QWidget* widget, double factor, QFont::Weight weight)
 
 } // namespace
 
+QHBoxLayout* centredRow(QWidget* widget)
+{
+    // An alignment flag would keep a wrapping label at its one-line height;
+    // stretches on both sides centre it and let it grow to its full height.
+    auto* row = new QHBoxLayout;
+    row->addStretch(1);
+    row->addWidget(widget, 100);
+    row->addStretch(1);
+    return row;
+}
+
 ElidedLabel::ElidedLabel(QWidget* parent) : QLabel(parent)
 {
     setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
@@ -113,7 +124,7 @@ RefusalView::RefusalView(QWidget* parent) : QWidget(parent)
     message_->setAlignment(Qt::AlignCenter);
     message_->setMaximumWidth(460);
     message_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    column->addWidget(message_, 0, Qt::AlignHCenter);
+    column->addLayout(centredRow(message_));
     column->addStretch(1);
     setAccessibleName(title->text());
 }

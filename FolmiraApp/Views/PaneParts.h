@@ -6,6 +6,8 @@
 #include <QLabel>
 #include <QWidget>
 
+class QHBoxLayout;
+
 namespace FolmiraApp {
 
 class AppModel;
@@ -72,6 +74,9 @@ private:
     QLabel* icon_;
     QLabel* label_;
 };
+
+// A row that centres a (wrapping) widget kept to its maximum width.
+QHBoxLayout* centredRow(QWidget* widget);
 
 // A horizontal line between a header and its pane.
 QWidget* makeDivider(QWidget* parent);

@@ -11,6 +11,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
@@ -44,11 +45,50 @@ QComboBox* picker(const QString& title, QGroupBox* box)
     auto* label = new QLabel(title, box);
     auto* combo = new QComboBox(box);
     combo->setAccessibleName(title);
+    // Long choices shorten with "…" rather than widen the inspector.
+    combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    combo->setMinimumContentsLength(8);
     label->setBuddy(combo);
     row->addWidget(label);
     row->addWidget(combo, 1);
     column(box)->addLayout(row);
     return combo;
+}
+
+// A check box whose caption wraps: the inspector is narrower than some
+// captions. The box carries the caption as its accessible name; a click on
+// the caption toggles it.
+class ToggleCaption : public QLabel {
+public:
+    ToggleCaption(const QString& text, QCheckBox* box, QWidget* parent) : QLabel(text, parent), box_(box)
+    {
+        setWordWrap(true);
+        setBuddy(box);
+    }
+
+protected:
+    void mouseReleaseEvent(QMouseEvent* event) override
+    {
+        QLabel::mouseReleaseEvent(event);
+        if (box_->isEnabled()) box_->click();
+    }
+
+private:
+    QCheckBox* box_;
+};
+
+QCheckBox* toggle(const QString& text, QGroupBox* box, const QString& tip = {})
+{
+    auto* row = new QHBoxLayout;
+    auto* check = new QCheckBox(box);
+    check->setAccessibleName(text);
+    auto* caption = new ToggleCaption(text, check, box);
+    check->setToolTip(tip);
+    caption->setToolTip(tip);
+    row->addWidget(check, 0, Qt::AlignTop);
+    row->addWidget(caption, 1);
+    column(box)->addLayout(row);
+    return check;
 }
 
 QColor secondaryText(const QWidget* widget)
@@ -101,8 +141,7 @@ SettingsPanel::SettingsPanel(AppModel& model, QWidget* parent) : QScrollArea(par
     lineSpacing_ = new LabeledSlider(FolmiraApp::lineSpacingSlider,
                                      [this](double v) { edit([v](auto& s) { s.lineSpacing = v; }); }, textBox);
     column(textBox)->addWidget(lineSpacing_);
-    highContrast_ = new QCheckBox(QStringLiteral("High contrast (bold text, heavier lines)"), textBox);
-    column(textBox)->addWidget(highContrast_);
+    highContrast_ = toggle(QStringLiteral("High contrast (bold text, heavier lines)"), textBox);
     connect(highContrast_, &QCheckBox::toggled, this,
             [this](bool on) { edit([on](auto& s) { s.highContrast = on; }); });
 
@@ -114,22 +153,19 @@ SettingsPanel::SettingsPanel(AppModel& model, QWidget* parent) : QScrollArea(par
     margin_ = new LabeledSlider(FolmiraApp::marginSlider, [this](double v) { edit([v](auto& s) { s.margin = v; }); },
                                 pageBox);
     column(pageBox)->addWidget(margin_);
-    pageNumbers_ = new QCheckBox(QStringLiteral("Page numbers (“Page 2 of 5”)"), pageBox);
-    column(pageBox)->addWidget(pageNumbers_);
+    pageNumbers_ = toggle(QStringLiteral("Page numbers (“Page 2 of 5”)"), pageBox);
     connect(pageNumbers_, &QCheckBox::toggled, this,
             [this](bool on) { edit([on](auto& s) { s.pageNumbers = on; }); });
 
     auto* contentBox = section(QStringLiteral("Content"), form, sections);
-    pictures_ = new QCheckBox(QStringLiteral("Pictures"), contentBox);
-    column(contentBox)->addWidget(pictures_);
+    pictures_ = toggle(QStringLiteral("Pictures"), contentBox);
     connect(pictures_, &QCheckBox::toggled, this, [this](bool on) { edit([on](auto& s) { s.keepImages = on; }); });
     tables_ = picker(QStringLiteral("Tables"), contentBox);
     for (auto mode : LargePrintSettings::allTableModes) tables_->addItem(qstr(name(mode)), qstr(toString(mode)));
     connect(tables_, &QComboBox::activated, this,
             [this](int row) { edit([row](auto& s) { s.tables = LargePrintSettings::allTableModes.at(row); }); });
-    lineBreaks_ = new QCheckBox(QStringLiteral("Keep every line break"), contentBox);
-    lineBreaks_->setToolTip(QStringLiteral("For lyrics, poems and addresses in text files"));
-    column(contentBox)->addWidget(lineBreaks_);
+    lineBreaks_ = toggle(QStringLiteral("Keep every line break"), contentBox,
+                         QStringLiteral("For lyrics, poems and addresses in text files"));
     connect(lineBreaks_, &QCheckBox::toggled, this,
             [this](bool on) { edit([on](auto& s) { s.keepLineBreaks = on; }); });
     listSpacing_ = new LabeledSlider(FolmiraApp::listSpacingSlider,

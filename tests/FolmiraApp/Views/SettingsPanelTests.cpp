@@ -51,17 +51,27 @@ TEST_F(SettingsPanelTest, SectionsAndControls)
     EXPECT_EQ(items(p.paperPicker()), QStringList({"US Letter (8.5 × 11 in)", "A4 (210 × 297 mm)",
                                                    "US Legal (8.5 × 14 in)", "Half Letter (5.5 × 8.5 in)"}));
     EXPECT_EQ(items(p.tablesPicker()), QStringList({"Keep as tables when they fit", "List each row"}));
-    EXPECT_EQ(p.highContrastToggle()->text(), "High contrast (bold text, heavier lines)");
-    EXPECT_EQ(p.pageNumbersToggle()->text(), "Page numbers (“Page 2 of 5”)");
-    EXPECT_EQ(p.picturesToggle()->text(), "Pictures");
-    EXPECT_EQ(p.lineBreaksToggle()->text(), "Keep every line break");
+    EXPECT_EQ(p.highContrastToggle()->accessibleName(), "High contrast (bold text, heavier lines)");
+    EXPECT_EQ(p.pageNumbersToggle()->accessibleName(), "Page numbers (“Page 2 of 5”)");
+    EXPECT_EQ(p.picturesToggle()->accessibleName(), "Pictures");
+    EXPECT_EQ(p.lineBreaksToggle()->accessibleName(), "Keep every line break");
     EXPECT_EQ(p.lineBreaksToggle()->toolTip(), "For lyrics, poems and addresses in text files");
     EXPECT_EQ(p.exportButton()->text(), "Export Large-Print PDF…");
     EXPECT_EQ(p.printButton()->text(), "Print…");
     QStringList labels;
     for (auto* label : p.findChildren<QLabel*>()) labels << label->text();
-    for (const char* title : {"Font", "Size", "Line spacing", "Paper", "Margins", "Tables", "Space between list items"})
+    for (const char* title : {"Font", "Size", "Line spacing", "Paper", "Margins", "Tables", "Space between list items",
+                              "High contrast (bold text, heavier lines)", "Page numbers (“Page 2 of 5”)", "Pictures",
+                              "Keep every line break"})
         EXPECT_TRUE(labels.contains(title)) << title;
+}
+
+TEST_F(SettingsPanelTest, FitsTheNarrowestInspector)
+{
+    auto& p = panel();
+    p.resize(290, 600);
+    p.show();
+    EXPECT_LE(p.widget()->minimumSizeHint().width(), p.viewport()->width());
 }
 
 TEST_F(SettingsPanelTest, SliderTextsAndSpokenValues)

@@ -1,0 +1,50 @@
+// The model on the real engine: every sample document reads and renders, and
+// a size change shows in the preview quickly.
+
+#include "../Fakes.h"
+
+namespace FolmiraAppTest {
+namespace {
+
+const std::filesystem::path samples = std::filesystem::path(FOLMIRA_TEST_DATA) / ".." / ".." / "Resources" / "Samples";
+
+class RealEngineTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        AppServices services;
+        services.defaults = std::make_shared<QSettings>(folder.filePath("Folmira.conf"), QSettings::IniFormat);
+        services.samplesFolder = samples;
+        model = std::make_unique<AppModel>(false, services);
+    }
+    QTemporaryDir folder;
+    std::unique_ptr<AppModel> model;
+};
+
+TEST_F(RealEngineTest, EverySampleBecomesALargePrintCopy)
+{
+    const auto names = model->sampleNames();
+    ASSERT_GE(names.size(), 4);
+    for (const auto& name : names) {
+        model->openSample(name);
+        EXPECT_TRUE(model->originalText() || model->originalPDF()) << name.toStdString();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !model->reading() && !model->rendering(); }, 20000));
+        EXPECT_FALSE(model->error()) << name.toStdString() << ": " << model->error().value_or("").toStdString();
+        ASSERT_TRUE(model->preview()) << name.toStdString();
+        EXPECT_EQ(pageCount(model->preview()), model->result()->pageCount);
+    }
+}
+
+TEST_F(RealEngineTest, ABiggerSizeShowsWithinHalfASecond)
+{
+    model->openSample("Invitation.docx");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return model->preview() && !model->rendering(); }, 20000));
+    const auto before = model->preview();
+    const auto start = Clock::now();
+    model->biggerText();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return model->preview() != before; }, 5000));
+    EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(500));
+}
+
+} // namespace
+} // namespace FolmiraAppTest

@@ -1,0 +1,77 @@
+// RTF and Word originals as styled text.
+
+#include "FolmiraApp/Model/StyledOriginal.h"
+
+#include "tests/FolmiraKit/Word/DocxBuilder.h"
+
+#include <QTextDocument>
+#include <gtest/gtest.h>
+
+namespace FolmiraAppTest {
+namespace {
+
+using namespace FolmiraApp;
+
+std::vector<std::uint8_t> bytes(std::string_view text)
+{
+    return {text.begin(), text.end()};
+}
+
+// What a reader of the pane sees: the HTML laid out as text.
+QString shownText(const StyledText& text)
+{
+    QTextDocument document;
+    document.setHtml(text.content);
+    return document.toPlainText();
+}
+
+TEST(StyledOriginalTest, RtfKeepsFontsListsAndTables)
+{
+    const auto text = rtfOriginal(bytes(
+        R"({\rtf1\ansi{\fonttbl{\f0 Georgia;}}\f0\fs28 Dear \b Ann\b0 ,\par )"
+        R"({\*\listtable{\list\listid1{\listlevel\levelnfc23{\leveltext\'01\u8226 ?;}}}}{\*\listoverridetable{\listoverride\listid1\ls1}})"
+        R"(\pard\ls1 milk\par\pard\ls1 eggs\par )"
+        R"(\trowd\cellx2000\cellx4000 one\cell two\cell\row })"));
+    ASSERT_TRUE(text);
+    EXPECT_EQ(text->format, StyledText::Format::html);
+    EXPECT_TRUE(text->content.contains("font-family:'Georgia'"));
+    EXPECT_TRUE(text->content.contains("font-size:14pt"));
+    EXPECT_TRUE(text->content.contains("font-weight:bold;\">Ann"));
+    EXPECT_TRUE(text->content.contains("<table"));
+    const QString shown = shownText(*text);
+    EXPECT_TRUE(shown.contains("Dear Ann,"));
+    EXPECT_TRUE(shown.contains("one"));
+    EXPECT_TRUE(shown.contains("two"));
+    EXPECT_TRUE(shown.contains("milk"));
+}
+
+TEST(StyledOriginalTest, RtfMarkupIsEscaped)
+{
+    const auto text = rtfOriginal(bytes(R"({\rtf1 <b>not bold</b> & more\par})"));
+    ASSERT_TRUE(text);
+    EXPECT_TRUE(shownText(*text).contains("<b>not bold</b> & more"));
+}
+
+TEST(StyledOriginalTest, NotRtfOrNotWordGivesNone)
+{
+    EXPECT_FALSE(rtfOriginal(bytes("plain words")));
+    EXPECT_FALSE(docxOriginal(bytes("PK not really")));
+    EXPECT_FALSE(docxOriginal(ZipTest::package({{"word/other.xml", "<x/>"}})));
+}
+
+TEST(StyledOriginalTest, WordHeadingsListsAndRuns)
+{
+    const std::string body = DocxTest::p("Parish News", "<w:outlineLvl w:val=\"0\"/>") +
+                             DocxTest::p("Bold words", "", "<w:b/><w:sz w:val=\"32\"/>") +
+                             DocxTest::p("Second line", "");
+    const auto text = docxOriginal(DocxTest::Package(body).build());
+    ASSERT_TRUE(text);
+    EXPECT_TRUE(text->content.contains("<h1>"));
+    EXPECT_TRUE(text->content.contains("font-weight:bold;\">Bold words"));
+    const QString shown = shownText(*text);
+    EXPECT_TRUE(shown.contains("Parish News"));
+    EXPECT_TRUE(shown.contains("Second line"));
+}
+
+} // namespace
+} // namespace FolmiraAppTest
