@@ -9,6 +9,7 @@
 #include <libxml/tree.h>
 
 #include <climits>
+#include <cstddef>
 #include <mutex>
 
 namespace Platform::Xml {
@@ -131,6 +132,9 @@ Document::~Document() = default;
 std::optional<Document> Document::parse(std::span<const std::uint8_t> bytes)
 {
     if (bytes.size() > static_cast<std::size_t>(INT_MAX)) return std::nullopt;
+    std::size_t markup = 0;
+    for (std::uint8_t byte : bytes) markup += (byte == '<') | (byte == '=');
+    if (2 * bytes.size() + 260 * markup > maxTreeBytes) return std::nullopt;
     initialize();
     const int options = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_NOCDATA;
     xmlDoc* doc = xmlReadMemory(reinterpret_cast<const char*>(bytes.data()), static_cast<int>(bytes.size()), nullptr, nullptr, options);

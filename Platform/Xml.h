@@ -4,6 +4,7 @@
 // loading, no entity expansion, libxml2's depth limits), then walk elements
 // by local name whatever their prefix. White-space-only text is kept.
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -64,11 +65,18 @@ private:
     const void* node_ = nullptr;
 };
 
+// The most memory a parsed tree may be expected to take. The estimate is made
+// before parsing: twice the bytes (the text held in the tree, and the bytes
+// themselves) plus 260 bytes for every '<' and '=' (a node or an attribute
+// with its text, as libxml2 stores them). Real documents of a thousand pages
+// stay well below it; compact hostile markup would otherwise take gigabytes.
+inline constexpr std::size_t maxTreeBytes = std::size_t(448) << 20;
+
 // An owned, parsed document.
 class Document {
 public:
-    // None when the bytes aren't well-formed XML (within libxml2's limits) or
-    // have no root element.
+    // None when the bytes aren't well-formed XML (within libxml2's limits),
+    // would make a tree larger than `maxTreeBytes`, or have no root element.
     static std::optional<Document> parse(std::span<const std::uint8_t> bytes);
 
     Element root() const;

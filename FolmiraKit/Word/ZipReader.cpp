@@ -97,6 +97,17 @@ void applyExtraField(ByteView b, std::uint64_t q, std::uint64_t end, Entry& entr
     }
 }
 
+// Exact path first, then the first that is equal ignoring case.
+const Entry* find(std::string_view path, const std::vector<Entry>& list)
+{
+    for (const Entry& entry : list)
+        if (entry.path == path) return &entry;
+    const std::string folded = Platform::Text::lowercased(path);
+    for (const Entry& entry : list)
+        if (Platform::Text::lowercased(entry.path) == folded) return &entry;
+    return nullptr;
+}
+
 } // namespace
 
 std::uint32_t checksum(ByteView data, std::uint32_t running)
@@ -196,16 +207,6 @@ Bytes extract(const Entry& entry, ByteView b)
     }
     if (output.size() != entry.size || checksum(output) != entry.crc32) throw unchecked(entry);
     return output;
-}
-
-const Entry* find(std::string_view path, const std::vector<Entry>& list)
-{
-    for (const Entry& entry : list)
-        if (entry.path == path) return &entry;
-    const std::string folded = Platform::Text::lowercased(path);
-    for (const Entry& entry : list)
-        if (Platform::Text::lowercased(entry.path) == folded) return &entry;
-    return nullptr;
 }
 
 std::optional<Bytes> read(std::string_view path, ByteView archive, const std::vector<Entry>* list)

@@ -49,9 +49,6 @@ Bytes extract(const Entry& entry, ByteView archive);
 // callers opening several parts pass the list they made once. Throws Failure.
 std::optional<Bytes> read(std::string_view path, ByteView archive, const std::vector<Entry>* list = nullptr);
 
-// The entry `read` would pick for `path`, or null.
-const Entry* find(std::string_view path, const std::vector<Entry>& list);
-
 // CRC-32 (ISO-HDLC) of `data`, continuing from `running` (0 to start).
 std::uint32_t checksum(ByteView data, std::uint32_t running = 0);
 

@@ -100,6 +100,16 @@ TEST(Xml, HostileDocumentsStayCheap)
         EXPECT_EQ(external->root().text().find("root:"), std::string::npos);
     }
 
+    // Compact markup that would cost gigabytes as a tree is refused unparsed.
+    std::string dense = "<r>";
+    while (dense.size() < 8'000'000) dense += "<a/><a/><a/><a/>";
+    start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(parse(dense + "</r>"));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+    std::string attributes = "<r>";
+    while (attributes.size() < 2'000'000) attributes += "<a b=\"1\" c=\"2\"/>";
+    EXPECT_TRUE(parse(attributes + "</r>"));
+
     // Nesting 10,000 deep is refused by the parser's depth limit.
     std::string deep;
     for (int i = 0; i < 10000; ++i) deep += "<a>";

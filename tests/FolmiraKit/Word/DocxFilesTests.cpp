@@ -87,6 +87,18 @@ TEST(DocxFiles, HostilePartsGiveARefusalOrADocumentQuickly)
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
     }
 
+    // A small package whose main part honestly inflates to 64 MB of markup.
+    std::string dense = std::string("<w:document ") + DocxTest::namespaces + "><w:body>";
+    dense.reserve(64'000'100);
+    while (dense.size() < 64'000'000) dense += "<w:p/><w:p/><w:p/><w:p/>";
+    ZipTest::Archive compact;
+    compact.add("word/document.xml", dense + "</w:body></w:document>", true);
+    auto small = compact.build();
+    EXPECT_LT(small.size(), 200'000u);
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_THROW(DocxReader::read(small, "t"), ConversionError);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+
     // A lying directory and a bomb: refusals, not crashes.
     ZipTest::Archive liar;
     liar.add("word/document.xml", DocxTest::document(DocxTest::p("x")), true);

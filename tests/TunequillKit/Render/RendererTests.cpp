@@ -202,3 +202,27 @@ TEST(Renderer, EmptyLayoutGivesAPdfWithoutPages)
     EXPECT_EQ(info(pdf, "/Title"), "Nothing");
     EXPECT_EQ(info(pdf, "/Creator"), "Folmira");
 }
+
+TEST(Renderer, ChordDiagramMarkers)
+{
+    // Counts the fill operators of a page holding one diagram: one per dot.
+    auto fills = [](ChordDefinition def) {
+        Row row{100, {}, {Mark::diagram(std::move(def), {0, 0}, 50, 14)}, 0};
+        LaidPage page{1, PageKind::song, {PlacedRow{row, {40, 40}, 0, 0}}, {}, {0}, false};
+        BookSettings settings;
+        std::string content = allStreams(Renderer::pdf(BookLayout{{612, 792}, {page}, {1}, {}, {}, {}}, settings, "d"));
+        int count = 0;
+        for (std::size_t at = content.find(" f\n"); at != std::string::npos; at = content.find(" f\n", at + 1)) ++count;
+        return count;
+    };
+    EXPECT_EQ(fills({"C", 1, {std::nullopt, 3, 2, 0, 1, 0}, {}}), 3);
+    EXPECT_EQ(fills({"X", 1, {1, 5, 9, -1, 4}, {}}), 2); // frets beyond 4 (or below 0) get no dot
+    EXPECT_EQ(fills({"", 1, {2}, {}}), 1);              // one string: a two-string grid, its dot drawn
+
+    Row row{100, {}, {Mark::diagram({"Bm", 3, {1, 3, 3, 2, 1, 1}, {}}, {0, 0}, 50, 14)}, 0};
+    LaidPage page{1, PageKind::song, {PlacedRow{row, {40, 40}, 0, 0}}, {}, {0}, false};
+    Platform::PdfDocument doc = open(Renderer::pdf(BookLayout{{612, 792}, {page}, {1}, {}, {}, {}}, BookSettings(), "d"));
+    std::string text = doc.page(0)->text().text;
+    EXPECT_NE(text.find("Bm"), std::string::npos);
+    EXPECT_NE(text.find("3fr"), std::string::npos);
+}
