@@ -1,0 +1,230 @@
+// The model's fields, their change rules, its creation from the defaults and
+// the operations on the window state. The document's road is in Pipeline.cpp.
+
+#include "FolmiraApp/Model/AppModel.h"
+
+#include "FolmiraApp/Model/Output.h"
+#include "FolmiraApp/Model/QtText.h"
+#include "FolmiraApp/Model/SettingsCodec.h"
+
+#include <QSettings>
+#include <QThreadPool>
+
+#include <algorithm>
+
+namespace FolmiraApp {
+
+using FolmiraKit::BigDocument;
+using FolmiraKit::LargePrintSettings;
+
+namespace {
+
+const QString settingsKey = QStringLiteral("settings");
+const QString docKindKey = QStringLiteral("docKind");
+const QString welcomeSeenKey = QStringLiteral("welcomeSeen");
+
+template <typename T>
+bool change(T& field, T value)
+{
+    if (field == value) return false;
+    field = std::move(value);
+    return true;
+}
+
+bool sameDocument(const std::shared_ptr<const BigDocument>& a, const std::shared_ptr<const BigDocument>& b)
+{
+    if (a == b) return true;
+    return a && b && *a == *b;
+}
+
+} // namespace
+
+AppModel::AppModel(bool persist, AppServices services, QObject* parent)
+    : QObject(parent), persist_(persist), services_(std::move(services)),
+      workers_(std::make_unique<QThreadPool>())
+{
+    if (!services_.engine) services_.engine = makeFolmiraEngine();
+    if (!services_.defaults)
+        services_.defaults = std::make_shared<QSettings>(QStringLiteral("Folmira"), QStringLiteral("Folmira"));
+
+    renderTimer_.setSingleShot(true);
+    // A coarse timer may fire up to 5% early; the wait is a minimum.
+    renderTimer_.setTimerType(Qt::PreciseTimer);
+    renderTimer_.setInterval(renderDelayMs);
+    connect(&renderTimer_, &QTimer::timeout, this, [this] {
+        emit renderPendingChanged();
+        render();
+    });
+
+    if (!persist_) return;
+    auto& defaults = *services_.defaults;
+    // Stored directly: no observer, nothing written back, nothing rendered.
+    const auto stored = defaults.value(settingsKey);
+    if (stored.isValid())
+        if (auto decoded = decodeSettings(stored.toByteArray())) settings_ = *decoded;
+    if (auto kind = FolmiraKit::fromString<DocKind>(utf8(defaults.value(docKindKey).toString()))) setKind(*kind);
+    showWelcome_ = !defaults.value(welcomeSeenKey, false).toBool();
+}
+
+AppModel::~AppModel()
+{
+    // Running reads and renders hold no pointer into the model once they end;
+    // their queued outcomes die with it.
+    renderTimer_.stop();
+    workers_->waitForDone();
+}
+
+// --- Field writes ---
+
+void AppModel::setFileURL(std::optional<std::filesystem::path> url)
+{
+    if (change(fileURL_, std::move(url))) emit fileURLChanged();
+}
+
+void AppModel::setFileName(const QString& name)
+{
+    if (change(fileName_, name)) emit fileNameChanged();
+}
+
+void AppModel::setDocument(std::shared_ptr<const BigDocument> document)
+{
+    if (sameDocument(document_, document)) return;
+    document_ = std::move(document);
+    emit documentChanged();
+}
+
+void AppModel::setReading(bool reading)
+{
+    if (change(reading_, reading)) emit readingChanged();
+}
+
+void AppModel::setError(std::optional<QString> error)
+{
+    if (change(error_, std::move(error))) emit errorChanged();
+}
+
+void AppModel::setOriginalPDF(PdfDocumentPtr document)
+{
+    if (change(originalPDF_, std::move(document))) emit originalPDFChanged();
+}
+
+void AppModel::setOriginalText(std::optional<StyledText> text)
+{
+    if (change(originalText_, std::move(text))) emit originalTextChanged();
+}
+
+void AppModel::setResult(std::shared_ptr<const FolmiraKit::RenderResult> result)
+{
+    // A render result has no equality: every write tells.
+    result_ = std::move(result);
+    emit resultChanged();
+}
+
+void AppModel::setPreview(PdfDocumentPtr document)
+{
+    if (change(preview_, std::move(document))) emit previewChanged();
+}
+
+void AppModel::setRendering(bool rendering)
+{
+    if (change(rendering_, rendering)) emit renderingChanged();
+}
+
+void AppModel::setShowInspector(bool shown)
+{
+    if (change(showInspector_, shown)) emit showInspectorChanged();
+}
+
+void AppModel::setShowWelcome(bool shown)
+{
+    if (change(showWelcome_, shown)) emit showWelcomeChanged();
+}
+
+void AppModel::setHelpPage(HelpTopic topic)
+{
+    if (change(helpPage_, topic)) emit helpPageChanged();
+}
+
+void AppModel::setKind(DocKind kind)
+{
+    if (!change(kind_, kind)) return;
+    emit kindChanged();
+    if (persist_) services_.defaults->setValue(docKindKey, qstr(toString(kind_)));
+}
+
+void AppModel::setSettings(const LargePrintSettings& settings)
+{
+    if (settings_ == settings) return;
+    const auto old = settings_;
+    settings_ = settings;
+    emit settingsChanged();
+    settingsObserver(old);
+}
+
+void AppModel::settingsObserver(const LargePrintSettings& old)
+{
+    if (persist_) {
+        const auto data = encodeSettings(settings_);
+        if (!data.isEmpty()) services_.defaults->setValue(settingsKey, data);
+    }
+    if (old.keepLineBreaks != settings_.keepLineBreaks) startReading();
+    else scheduleRender();
+}
+
+std::vector<FolmiraKit::ConversionNote> AppModel::notes() const
+{
+    if (result_) return result_->notes;
+    if (document_) return document_->notes;
+    return {};
+}
+
+// --- Window state ---
+
+void AppModel::finishWelcome(std::optional<DocKind> kind)
+{
+    if (persist_) services_.defaults->setValue(welcomeSeenKey, true);
+    setShowWelcome(false);
+    if (kind) setKind(*kind);
+}
+
+void AppModel::requestHelp(HelpTopic topic)
+{
+    setHelpPage(topic);
+    ++helpRequest_;
+    emit helpRequestChanged();
+}
+
+void AppModel::biggerText()
+{
+    auto settings = settings_;
+    settings.fontSize = std::min(settings.fontSize + 2, 32.0);
+    setSettings(settings);
+}
+
+void AppModel::smallerText()
+{
+    auto settings = settings_;
+    settings.fontSize = std::max(settings.fontSize - 2, 14.0);
+    setSettings(settings);
+}
+
+// --- Output ---
+
+QString AppModel::suggestedName() const
+{
+    return suggestedNameFor(fileName_);
+}
+
+void AppModel::exportPDF()
+{
+    if (!result_ || !services_.panels) return;
+    savePDF(*services_.panels, result_->pdf, suggestedName(), QStringLiteral("Save the large-print copy as a PDF."));
+}
+
+void AppModel::printCopy()
+{
+    if (!preview_ || !services_.panels) return;
+    printPDF(*services_.panels, preview_, suggestedName(), false);
+}
+
+} // namespace FolmiraApp

@@ -1,0 +1,180 @@
+#pragma once
+
+// The application's one document model: the open file and its original, the
+// read document, the settings, the render result and its preview, the refusal,
+// and the window state both modes share. Lives on the main thread; each
+// observed field has its own change signal, sent only when a write changes the
+// value (the render result always notifies). Reads and renders run on worker
+// threads on value copies; a late outcome that no longer fits the model is
+// dropped, never queued.
+
+#include "FolmiraApp/Model/Engine.h"
+#include "FolmiraApp/Model/Kinds.h"
+#include "FolmiraApp/Model/Panels.h"
+#include "FolmiraApp/Model/Pdf.h"
+#include "FolmiraApp/Model/StyledText.h"
+#include "FolmiraKit/FolmiraKit.h"
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QTimer>
+
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+class QSettings;
+class QThreadPool;
+
+namespace FolmiraApp {
+
+// What the model works with besides its own state. Anything left empty gets
+// the real thing (the engine, the user's defaults); without panels the open,
+// save and print commands do nothing.
+struct AppServices {
+    std::shared_ptr<Engine> engine;
+    std::shared_ptr<Panels> panels;
+    std::shared_ptr<QSettings> defaults;                // "settings", "docKind", "welcomeSeen"
+    std::optional<std::filesystem::path> samplesFolder; // the resource folder's Samples
+};
+
+class AppModel : public QObject {
+    Q_OBJECT
+
+public:
+    // With `persist` the model reads its settings, mode and welcome flag from
+    // the defaults at once and writes every change back.
+    explicit AppModel(bool persist, AppServices services = {}, QObject* parent = nullptr);
+    ~AppModel() override;
+
+    static constexpr int renderDelayMs = 180;
+
+    // --- Fields ---
+    bool persist() const { return persist_; }
+    const std::optional<std::filesystem::path>& fileURL() const { return fileURL_; }
+    const QString& fileName() const { return fileName_; }
+    const std::shared_ptr<const FolmiraKit::BigDocument>& document() const { return document_; }
+    bool reading() const { return reading_; }
+    const std::optional<QString>& error() const { return error_; }
+    const PdfDocumentPtr& originalPDF() const { return originalPDF_; }
+    const std::optional<StyledText>& originalText() const { return originalText_; }
+    const FolmiraKit::LargePrintSettings& settings() const { return settings_; }
+    const std::shared_ptr<const FolmiraKit::RenderResult>& result() const { return result_; }
+    const PdfDocumentPtr& preview() const { return preview_; }
+    bool rendering() const { return rendering_; }
+    bool renderPending() const { return renderTimer_.isActive(); }
+    bool showInspector() const { return showInspector_; }
+    bool showWelcome() const { return showWelcome_; }
+    HelpTopic helpPage() const { return helpPage_; }
+    qint64 helpRequest() const { return helpRequest_; }
+    DocKind kind() const { return kind_; }
+
+    // Writes the settings; equal settings change nothing. Otherwise they are
+    // stored (and persisted), and the file is read again when keepLineBreaks
+    // changed, else a render is scheduled.
+    void setSettings(const FolmiraKit::LargePrintSettings& settings);
+    void setShowInspector(bool shown);
+    void setShowWelcome(bool shown);
+    void setHelpPage(HelpTopic topic);
+    void setKind(DocKind kind);
+
+    // The notes of the result, else of the document, else none.
+    std::vector<FolmiraKit::ConversionNote> notes() const;
+
+    // --- Window state ---
+    void finishWelcome(std::optional<DocKind> kind);
+    void requestHelp(HelpTopic topic);
+    void biggerText();  // +2 pt, at most 32
+    void smallerText(); // −2 pt, at least 14
+
+    // --- The document's road ---
+    void chooseDocument();
+    // Opens a file: a kind the engine does not read (".doc" aside) is refused
+    // at once and the open document stays; otherwise the original is shown
+    // and a read starts.
+    void open(const std::filesystem::path& url);
+    void load(const std::filesystem::path& url);
+    void startReading();
+    void scheduleRender();
+    void render();
+    void closeDocument();
+    void openSample(const QString& name);
+    QStringList sampleNames() const;
+    // The open panel's name filters.
+    static QStringList openableTypes();
+
+    // --- Output ---
+    QString suggestedName() const;
+    void exportPDF();
+    void printCopy();
+    Panels* panels() const { return services_.panels.get(); }
+
+signals:
+    void fileURLChanged();
+    void fileNameChanged();
+    void documentChanged();
+    void readingChanged();
+    void errorChanged();
+    void originalPDFChanged();
+    void originalTextChanged();
+    void settingsChanged();
+    void resultChanged();
+    void previewChanged();
+    void renderingChanged();
+    void renderPendingChanged();
+    void showInspectorChanged();
+    void showWelcomeChanged();
+    void helpPageChanged();
+    void helpRequestChanged();
+    void kindChanged();
+
+private:
+    struct ReadOutcome;
+    void finishReading(const std::filesystem::path& url, bool keepLineBreaks, ReadOutcome outcome);
+    void applyRender(const std::shared_ptr<const FolmiraKit::BigDocument>& document,
+                     const FolmiraKit::LargePrintSettings& settings,
+                     std::shared_ptr<const FolmiraKit::RenderResult> result);
+    void settingsObserver(const FolmiraKit::LargePrintSettings& old);
+
+    void setFileURL(std::optional<std::filesystem::path> url);
+    void setFileName(const QString& name);
+    void setDocument(std::shared_ptr<const FolmiraKit::BigDocument> document);
+    void setReading(bool reading);
+    void setError(std::optional<QString> error);
+    void setOriginalPDF(PdfDocumentPtr document);
+    void setOriginalText(std::optional<StyledText> text);
+    void setResult(std::shared_ptr<const FolmiraKit::RenderResult> result);
+    void setPreview(PdfDocumentPtr document);
+    void setRendering(bool rendering);
+    void cancelRenderTask();
+
+    const bool persist_;
+    AppServices services_;
+
+    std::optional<std::filesystem::path> fileURL_;
+    QString fileName_;
+    std::shared_ptr<const FolmiraKit::BigDocument> document_;
+    bool reading_ = false;
+    std::optional<QString> error_;
+    PdfDocumentPtr originalPDF_;
+    std::optional<StyledText> originalText_;
+    FolmiraKit::LargePrintSettings settings_;
+    std::shared_ptr<const FolmiraKit::RenderResult> result_;
+    PdfDocumentPtr preview_;
+    bool rendering_ = false;
+    QTimer renderTimer_; // the pending debounced render; restarted, never queued
+    bool showInspector_ = true;
+    bool showWelcome_ = false;
+    HelpTopic helpPage_ = HelpTopic::start;
+    qint64 helpRequest_ = 0;
+    DocKind kind_ = DocKind::document;
+
+    // Worker threads of this model only, so that destruction can wait for
+    // running reads and renders instead of racing them.
+    std::unique_ptr<QThreadPool> workers_;
+};
+
+} // namespace FolmiraApp

@@ -1,0 +1,141 @@
+#include "FolmiraApp/Model/Output.h"
+
+#include "FolmiraKit/Model/Folmira.h"
+
+#include <QMarginsF>
+#include <QPageSize>
+#include <QPainter>
+#include <QPrinter>
+#include <QSaveFile>
+
+#include <poppler-qt6.h>
+
+#include <algorithm>
+
+namespace FolmiraApp {
+
+QString suggestedNameFor(const QString& fileName)
+{
+    QString base = fileName;
+    // The last "." starts the extension, unless it opens the name (".profile").
+    const auto dot = base.lastIndexOf(u'.');
+    if (dot > 0) base.truncate(dot);
+    if (base.isEmpty()) base = QStringLiteral("Document");
+    return base + QStringLiteral(" (large print)") + QStringLiteral(".pdf");
+}
+
+QString pdfFileName(const QString& name)
+{
+    return name.endsWith(QStringLiteral(".pdf"), Qt::CaseSensitive) ? name : name + QStringLiteral(".pdf");
+}
+
+void savePDF(Panels& panels, const std::vector<std::uint8_t>& data, const QString& suggestedName,
+             const QString& message)
+{
+    // A copy that is not a PDF would be saved under a .pdf name and fail to
+    // open later; say so now instead of writing it.
+    if (!looksLikePdf(data)) {
+        panels.alert(QStringLiteral("%1 couldn’t make a PDF of this copy, so there is nothing to save.")
+                         .arg(QString::fromUtf8(FolmiraKit::Brand::name.data(),
+                                                static_cast<qsizetype>(FolmiraKit::Brand::name.size()))),
+                     QString());
+        return;
+    }
+    const auto url = panels.chooseFileToSave(pdfFileName(suggestedName), message);
+    if (!url) return;
+
+    QSaveFile file(QString::fromStdString(url->string()));
+    bool written = file.open(QIODevice::WriteOnly);
+    if (written) {
+        const auto size = static_cast<qint64>(data.size());
+        written = file.write(reinterpret_cast<const char*>(data.data()), size) == size;
+    }
+    // commit() renames the finished file over the old one; until then the old one stays.
+    if (written) written = file.commit();
+    else file.cancelWriting();
+    if (!written) {
+        const auto name = QString::fromStdString(url->filename().string());
+        panels.alert(QStringLiteral("The document “%1” couldn’t be saved.").arg(name), file.errorString());
+    }
+}
+
+PrintPlan planPrint(QSizeF firstPage, bool duplex)
+{
+    PrintPlan plan;
+    const double w = firstPage.width();
+    const double h = firstPage.height();
+    plan.paper = QSizeF(std::min(w, h), std::max(w, h));
+    plan.orientation = w > h ? QPageLayout::Landscape : QPageLayout::Portrait;
+    plan.duplex = duplex;
+    plan.fitToPaper = duplex;
+    return plan;
+}
+
+void applyPlan(QPrinter& printer, const PrintPlan& plan, const QString& jobTitle)
+{
+    printer.setPageSize(QPageSize(plan.paper, QPageSize::Point));
+    printer.setPageOrientation(plan.orientation);
+    printer.setFullPage(true);
+    printer.setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Point);
+    printer.setDuplex(plan.duplex ? QPrinter::DuplexShortSide : QPrinter::DuplexNone);
+    printer.setDocName(jobTitle);
+}
+
+void drawPages(QPrinter& printer, Poppler::Document& document, const PrintPlan& plan)
+{
+    const int count = document.numPages();
+    if (count <= 0) return;
+    int first = 0;
+    int last = count - 1;
+    if (printer.printRange() == QPrinter::PageRange && printer.fromPage() > 0) {
+        first = std::min(printer.fromPage() - 1, last);
+        last = std::clamp(printer.toPage() - 1, first, last);
+    }
+
+    QPainter painter;
+    if (!painter.begin(&printer)) return;
+    // Poppler draws vectors only through its QPainter backend; the views use
+    // the raster one, so switch for the job and back.
+    const auto backend = document.renderBackend();
+    document.setRenderBackend(Poppler::Document::QPainterBackend);
+
+    // Poppler sets the painter's transform itself, so scale through the
+    // resolution it draws at and place the page with the painter's window.
+    const QRectF paper = printer.paperRect(QPrinter::DevicePixel);
+    const double deviceDpi = printer.resolution();
+    for (int index = first; index <= last; ++index) {
+        if (index > first) printer.newPage();
+        auto page = document.page(index);
+        if (!page) continue;
+        const QSizeF size = page->pageSizeF();
+        double dpi = deviceDpi;
+        auto rotation = Poppler::Page::Rotate0;
+        QPointF origin;
+        if (plan.fitToPaper && !size.isEmpty()) {
+            const bool turn = (size.width() > size.height()) != (paper.width() > paper.height());
+            const QSizeF placed = turn ? size.transposed() : size;
+            const double scale = std::min(paper.width() / placed.width(), paper.height() / placed.height());
+            dpi = 72.0 * scale;
+            if (turn) rotation = Poppler::Page::Rotate90;
+            origin = QPointF((paper.width() - placed.width() * scale) / 2, (paper.height() - placed.height() * scale) / 2);
+        }
+        painter.save();
+        painter.translate(origin);
+        page->renderToPainter(&painter, dpi, dpi, 0, 0, -1, -1, rotation);
+        painter.restore();
+    }
+    painter.end();
+    document.setRenderBackend(backend);
+}
+
+void printPDF(Panels& panels, const PdfDocumentPtr& document, const QString& jobTitle, bool duplex)
+{
+    if (pageCount(document) == 0) return;
+    const auto plan = planPrint(pageSize(document, 0), duplex);
+    QPrinter printer(QPrinter::HighResolution);
+    applyPlan(printer, plan, jobTitle);
+    if (!panels.confirmPrint(printer)) return;
+    drawPages(printer, *document, plan);
+}
+
+} // namespace FolmiraApp

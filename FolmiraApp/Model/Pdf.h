@@ -1,0 +1,38 @@
+#pragma once
+
+// PDF documents as the window shows and prints them: Poppler's Qt documents,
+// shared by the model and the views. Two holders of one object are "the same
+// document"; a new render always makes a new object.
+
+#include <QByteArray>
+#include <QSizeF>
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <vector>
+
+namespace Poppler {
+class Document;
+}
+
+namespace FolmiraApp {
+
+using PdfDocumentPtr = std::shared_ptr<Poppler::Document>;
+
+// True when the bytes start like a PDF file ("%PDF-"); empty data never does.
+bool looksLikePdf(const std::vector<std::uint8_t>& data);
+
+// A document from bytes or from a file; null when they do not form a PDF that
+// can be shown (damaged, or locked with a password).
+PdfDocumentPtr pdfFromData(const std::vector<std::uint8_t>& data);
+PdfDocumentPtr pdfFromFile(const std::filesystem::path& url);
+
+// Number of pages; 0 for a null document.
+int pageCount(const PdfDocumentPtr& document);
+
+// A page's size in points as laid out (media box, rotation applied); empty for
+// an index outside the document.
+QSizeF pageSize(const PdfDocumentPtr& document, int index);
+
+} // namespace FolmiraApp

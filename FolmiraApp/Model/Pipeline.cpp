@@ -1,0 +1,249 @@
+// The road of one document: the kind check, the original, the read and the
+// render on worker threads, and the stale checks that drop outcomes which no
+// longer fit the model. Only values cross between the threads; outcomes come
+// back as queued calls on the model, which are discarded if it is gone.
+
+#include "FolmiraApp/Model/AppModel.h"
+
+#include "FolmiraApp/Model/QtText.h"
+#include "Platform/Text.h"
+
+#include <QDir>
+#include <QThreadPool>
+#include <QtConcurrent/QtConcurrentRun>
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+
+namespace FolmiraApp {
+
+using FolmiraKit::BigDocument;
+using FolmiraKit::ConversionError;
+using FolmiraKit::LargePrintSettings;
+using FolmiraKit::RenderResult;
+
+struct AppModel::ReadOutcome {
+    std::shared_ptr<const BigDocument> document; // or
+    QString refusal;
+};
+
+namespace {
+
+std::string lowercasedExtension(const std::filesystem::path& url)
+{
+    auto extension = url.extension().string();
+    if (!extension.empty()) extension.erase(0, 1);
+    return Platform::Text::lowercased(extension);
+}
+
+std::optional<BigDocument::Source> sourceOf(const std::filesystem::path& url)
+{
+    auto extension = url.extension().string();
+    if (extension.empty()) return std::nullopt;
+    return FolmiraKit::Folmira::source(std::string_view(extension).substr(1));
+}
+
+std::optional<std::vector<std::uint8_t>> fileBytes(const std::filesystem::path& url)
+{
+    std::ifstream in(url, std::ios::binary);
+    if (!in) return std::nullopt;
+    std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    if (in.bad()) return std::nullopt;
+    return bytes;
+}
+
+} // namespace
+
+QStringList AppModel::openableTypes()
+{
+    return {QStringLiteral("Documents (*.txt *.text *.rtf *.pdf *.md *.markdown *.docx)"),
+            QStringLiteral("Plain text (*.txt *.text)"), QStringLiteral("RTF (*.rtf)"), QStringLiteral("PDF (*.pdf)"),
+            QStringLiteral("Markdown (*.md *.markdown)"), QStringLiteral("Word document (*.docx)")};
+}
+
+void AppModel::chooseDocument()
+{
+    if (!services_.panels) return;
+    const auto url = services_.panels->chooseFileToOpen(
+        QStringLiteral("Choose a text, Markdown, RTF, Word (.docx) or PDF file to make large."), openableTypes());
+    if (url) open(*url);
+}
+
+void AppModel::open(const std::filesystem::path& url)
+{
+    const auto name = QString::fromStdString(url.filename().string());
+    if (!sourceOf(url) && lowercasedExtension(url) != "doc") {
+        setError(qstr(FolmiraKit::Brand::name) +
+                 QStringLiteral(" reads text (.txt), Markdown (.md), RTF, Word (.docx) and PDFs with text in them. “") +
+                 name + QStringLiteral("” isn’t one of those."));
+        return;
+    }
+    setFileURL(url);
+    setFileName(name);
+    setError(std::nullopt);
+    load(url);
+    startReading();
+}
+
+void AppModel::load(const std::filesystem::path& url)
+{
+    setOriginalPDF(nullptr);
+    setOriginalText(std::nullopt);
+    const auto source = sourceOf(url);
+    if (!source) return;
+    switch (*source) {
+    case BigDocument::Source::text:
+    case BigDocument::Source::markdown:
+        if (auto bytes = fileBytes(url)) setOriginalText(decodedOriginal(*bytes));
+        break;
+    case BigDocument::Source::rtf:
+    case BigDocument::Source::word:
+        setOriginalText(services_.engine->styledOriginal(url, *source));
+        break;
+    case BigDocument::Source::pdf:
+        setOriginalPDF(pdfFromFile(url));
+        break;
+    }
+}
+
+void AppModel::startReading()
+{
+    if (!fileURL_) return;
+    const auto url = *fileURL_;
+    setReading(true);
+    const bool keep = settings_.keepLineBreaks;
+    auto engine = services_.engine;
+    (void)QtConcurrent::run(workers_.get(), [this, engine, url, keep] {
+        ReadOutcome outcome;
+        try {
+            outcome.document = std::make_shared<const BigDocument>(engine->read(url, keep));
+        } catch (const ConversionError& refusal) {
+            outcome.refusal = QString::fromUtf8(refusal.what());
+        } catch (const std::exception& failure) {
+            outcome.refusal = QString::fromUtf8(failure.what());
+        } catch (...) {
+            outcome.refusal = qstr(FolmiraKit::Brand::name) + QStringLiteral(" couldn’t read this file.");
+        }
+        QMetaObject::invokeMethod(
+            this, [this, url, keep, outcome = std::move(outcome)] { finishReading(url, keep, outcome); },
+            Qt::QueuedConnection);
+    });
+}
+
+void AppModel::finishReading(const std::filesystem::path& url, bool keepLineBreaks, ReadOutcome outcome)
+{
+    // Another file was opened or the document closed meanwhile; or the line
+    // breaks were toggled again, so a later read with the current flag is on
+    // its way and this copy must not show, whichever read ends last.
+    if (fileURL_ != url || settings_.keepLineBreaks != keepLineBreaks) return;
+    setReading(false);
+    if (outcome.document) {
+        setDocument(std::move(outcome.document));
+        setError(std::nullopt);
+        render();
+    } else {
+        setDocument(nullptr);
+        result_.reset();
+        emit resultChanged();
+        setPreview(nullptr);
+        setError(outcome.refusal);
+    }
+}
+
+void AppModel::scheduleRender()
+{
+    const bool wasPending = renderTimer_.isActive();
+    renderTimer_.start(); // restarting is the cancellation of the pending one
+    if (!wasPending) emit renderPendingChanged();
+}
+
+void AppModel::cancelRenderTask()
+{
+    if (!renderTimer_.isActive()) return;
+    renderTimer_.stop();
+    emit renderPendingChanged();
+}
+
+void AppModel::render()
+{
+    if (!document_) return;
+    auto document = document_;
+    const auto settings = settings_;
+    setRendering(true);
+    auto engine = services_.engine;
+    (void)QtConcurrent::run(workers_.get(), [this, engine, document, settings] {
+        std::shared_ptr<const RenderResult> result;
+        try {
+            result = std::make_shared<const RenderResult>(engine->render(*document, settings));
+        } catch (...) {
+            // The renderer does not throw by contract; should memory run out,
+            // an empty result (no preview, nothing to save) beats a spinner
+            // that never stops.
+            auto empty = std::make_shared<RenderResult>();
+            empty->notes = document->notes;
+            result = std::move(empty);
+        }
+        QMetaObject::invokeMethod(
+            this, [this, document, settings, result] { applyRender(document, settings, result); },
+            Qt::QueuedConnection);
+    });
+}
+
+void AppModel::applyRender(const std::shared_ptr<const BigDocument>& document, const LargePrintSettings& settings,
+                           std::shared_ptr<const RenderResult> result)
+{
+    if (!document_ || !(document_ == document || *document_ == *document) || !(settings_ == settings)) return;
+    auto preview = pdfFromData(result->pdf);
+    setResult(std::move(result));
+    setPreview(std::move(preview));
+    setRendering(false);
+}
+
+void AppModel::closeDocument()
+{
+    cancelRenderTask();
+    // The outcomes still on their way will be dropped, so nothing is being
+    // read or rendered for the window any more.
+    setReading(false);
+    setRendering(false);
+    setFileURL(std::nullopt);
+    setFileName(QString());
+    setDocument(nullptr);
+    if (result_) {
+        result_.reset();
+        emit resultChanged();
+    }
+    setPreview(nullptr);
+    setOriginalPDF(nullptr);
+    setOriginalText(std::nullopt);
+    setError(std::nullopt);
+}
+
+QStringList AppModel::sampleNames() const
+{
+    QStringList names;
+    if (!services_.samplesFolder) return names;
+    std::error_code error;
+    std::filesystem::directory_iterator entries(*services_.samplesFolder, error);
+    if (error) return names;
+    for (const auto& entry : entries) {
+        const auto name = QString::fromStdString(entry.path().filename().string());
+        if (!name.startsWith(u'.')) names.push_back(name);
+    }
+    // Plain comparison of UTF-16 units: capitals before small letters, not localized.
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+void AppModel::openSample(const QString& name)
+{
+    // Only names of the folder itself: no separators, no "..".
+    if (!services_.samplesFolder || name.isEmpty() || name.contains(u'/') || name == QStringLiteral("..")) return;
+    const auto url = *services_.samplesFolder / name.toStdString();
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(url, error)) return;
+    open(url);
+}
+
+} // namespace FolmiraApp

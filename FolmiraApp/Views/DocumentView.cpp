@@ -1,0 +1,182 @@
+#include "FolmiraApp/Views/DocumentView.h"
+
+#include "FolmiraApp/Model/AppModel.h"
+#include "FolmiraApp/Model/QtText.h"
+#include "FolmiraApp/Model/Wording.h"
+#include "FolmiraApp/Views/EmptyStateView.h"
+#include "FolmiraApp/Views/Icons.h"
+#include "FolmiraApp/Views/PaneParts.h"
+#include "FolmiraApp/Views/Panes.h"
+#include "FolmiraApp/Views/SettingsPanel.h"
+
+#include <QAction>
+#include <QDragEnterEvent>
+#include <QMenu>
+#include <QMimeData>
+#include <QSplitter>
+#include <QStackedWidget>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace FolmiraApp {
+
+using FolmiraKit::LargePrintPreset;
+
+DocumentView::DocumentView(AppModel& model, QWidget* parent) : QWidget(parent), model_(model)
+{
+    setAcceptDrops(true);
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->setSpacing(0);
+
+    columns_ = new QSplitter(Qt::Horizontal, this);
+    columns_->setChildrenCollapsible(false);
+
+    auto* documentSide = new QWidget(columns_);
+    auto* sideColumn = new QVBoxLayout(documentSide);
+    sideColumn->setContentsMargins(0, 0, 0, 0);
+    sideColumn->setSpacing(0);
+    area_ = new QStackedWidget(documentSide);
+    empty_ = new EmptyStateView(model_, area_);
+    panes_ = new QSplitter(Qt::Horizontal, area_);
+    panes_->setChildrenCollapsible(false);
+    original_ = new OriginalPane(model_, panes_);
+    original_->setMinimumWidth(originalMinWidth);
+    largePrint_ = new LargePrintPane(model_, panes_);
+    largePrint_->setMinimumWidth(largePrintMinWidth);
+    panes_->addWidget(original_);
+    panes_->addWidget(largePrint_);
+    area_->addWidget(empty_);
+    area_->addWidget(panes_);
+    status_ = new StatusBar(model_, documentSide);
+    sideColumn->addWidget(area_, 1);
+    sideColumn->addWidget(status_);
+
+    inspector_ = new SettingsPanel(model_, columns_);
+    inspector_->setMinimumWidth(inspectorMinWidth);
+    inspector_->setMaximumWidth(inspectorMaxWidth);
+    columns_->addWidget(documentSide);
+    columns_->addWidget(inspector_);
+    columns_->setStretchFactor(0, 1);
+    columns_->setStretchFactor(1, 0);
+    columns_->setSizes({10000, inspectorIdealWidth});
+    outer->addWidget(columns_);
+
+    connect(&model_, &AppModel::fileURLChanged, this, &DocumentView::refreshArea);
+    connect(&model_, &AppModel::fileNameChanged, this, [this] { emit titleChanged(title()); });
+    connect(&model_, &AppModel::showInspectorChanged, this,
+            [this] { inspector_->setVisible(model_.showInspector()); });
+    inspector_->setVisible(model_.showInspector());
+    refreshArea();
+}
+
+QWidget* DocumentView::documentArea() const
+{
+    return area_->currentWidget();
+}
+
+QString DocumentView::title() const
+{
+    return model_.fileName().isEmpty() ? qstr(FolmiraKit::Brand::name) : model_.fileName();
+}
+
+void DocumentView::refreshArea()
+{
+    area_->setCurrentWidget(model_.fileURL() ? static_cast<QWidget*>(panes_) : empty_);
+}
+
+void DocumentView::addToolBarItems(QToolBar* toolBar)
+{
+    open_ = toolBar->addAction(themeIcon("document-open", QStyle::SP_DialogOpenButton), QStringLiteral("Open"));
+    open_->setToolTip(QStringLiteral("Open a document (Ctrl+O)"));
+    connect(open_, &QAction::triggered, &model_, &AppModel::chooseDocument);
+    // Open leads; the other items sit at the trailing end.
+    auto* spacer = new QWidget(toolBar);
+    spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    toolBar->addWidget(spacer);
+
+    preset_ = new QToolButton(toolBar);
+    preset_->setIcon(themeIcon("preferences-desktop-font", QStyle::SP_FileDialogDetailedView));
+    preset_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    preset_->setPopupMode(QToolButton::InstantPopup);
+    preset_->setToolTip(QStringLiteral("Presets (Ctrl+1–4)"));
+    auto* presets = new QMenu(preset_);
+    for (const auto& preset : LargePrintPreset::all()) {
+        const auto settings = preset.settings;
+        presets->addAction(qstr(preset.name), &model_, [this, settings] { model_.setSettings(settings); });
+    }
+    preset_->setMenu(presets);
+    toolBar->addWidget(preset_);
+
+    smaller_ = toolBar->addAction(themeIcon("zoom-out", QStyle::SP_ArrowDown), QStringLiteral("Smaller"));
+    smaller_->setToolTip(QStringLiteral("Smaller text (Ctrl+−)"));
+    connect(smaller_, &QAction::triggered, &model_, &AppModel::smallerText);
+    bigger_ = toolBar->addAction(themeIcon("zoom-in", QStyle::SP_ArrowUp), QStringLiteral("Bigger"));
+    bigger_->setToolTip(QStringLiteral("Bigger text (Ctrl+=)"));
+    connect(bigger_, &QAction::triggered, &model_, &AppModel::biggerText);
+
+    print_ = toolBar->addAction(themeIcon("document-print", QStyle::SP_FileDialogListView), QStringLiteral("Print"));
+    print_->setToolTip(QStringLiteral("Print the large-print copy (Ctrl+P)"));
+    connect(print_, &QAction::triggered, &model_, &AppModel::printCopy);
+    export_ = toolBar->addAction(themeIcon("document-save-as", QStyle::SP_DialogSaveButton),
+                                 QStringLiteral("Export PDF"));
+    export_->setToolTip(QStringLiteral("Save the large-print copy as a PDF (Ctrl+E)"));
+    connect(export_, &QAction::triggered, &model_, &AppModel::exportPDF);
+    settings_ = toolBar->addAction(themeIcon("view-right-pane", QStyle::SP_FileDialogInfoView),
+                                   QStringLiteral("Settings"));
+    settings_->setToolTip(QStringLiteral("Show or hide the settings (Ctrl+Alt+I)"));
+    connect(settings_, &QAction::triggered, &model_, [this] { model_.setShowInspector(!model_.showInspector()); });
+
+    connect(&model_, &AppModel::settingsChanged, this, &DocumentView::refreshToolBar);
+    connect(&model_, &AppModel::resultChanged, this, &DocumentView::refreshToolBar);
+    connect(&model_, &AppModel::previewChanged, this, &DocumentView::refreshToolBar);
+    refreshToolBar();
+}
+
+void DocumentView::refreshToolBar()
+{
+    if (!preset_) return;
+    preset_->setText(presetTitle(model_.settings()));
+    print_->setEnabled(model_.preview() != nullptr);
+    export_->setEnabled(model_.result() != nullptr);
+}
+
+bool DocumentView::dropFiles(const QList<QUrl>& urls)
+{
+    if (urls.isEmpty()) return false;
+    const QUrl first = urls.front();
+    if (first.isLocalFile()) {
+        const auto path = first.toLocalFile().toStdString();
+        // After the drop has been answered, like any other opening.
+        QTimer::singleShot(0, &model_, [model = &model_, path] { model->open(path); });
+    }
+    return true;
+}
+
+void DocumentView::setDropTargeted(bool targeted)
+{
+    dropTargeted_ = targeted;
+    empty_->setTargeted(targeted);
+}
+
+void DocumentView::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (!event->mimeData()->hasUrls()) return;
+    event->acceptProposedAction();
+    setDropTargeted(true);
+}
+
+void DocumentView::dragLeaveEvent(QDragLeaveEvent*)
+{
+    setDropTargeted(false);
+}
+
+void DocumentView::dropEvent(QDropEvent* event)
+{
+    setDropTargeted(false);
+    if (dropFiles(event->mimeData()->urls())) event->acceptProposedAction();
+}
+
+} // namespace FolmiraApp

@@ -1,0 +1,142 @@
+#include "FolmiraApp/Views/EmptyStateView.h"
+
+#include "FolmiraApp/Model/AppModel.h"
+#include "FolmiraApp/Model/Wording.h"
+#include "FolmiraApp/Views/Icons.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenu>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPushButton>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace FolmiraApp {
+
+EmptyStateView::EmptyStateView(AppModel& model, QWidget* parent) : QWidget(parent), model_(model)
+{
+    setAccessibleName(QStringLiteral("Drop a document here, or choose one"));
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(48, 48, 48, 48);
+    column->setSpacing(22);
+    column->addStretch(1);
+
+    auto* symbol = new QLabel(this);
+    symbol->setPixmap(themeIcon("format-text-bold", QStyle::SP_FileDialogDetailedView).pixmap(64, 64));
+    symbol->setAlignment(Qt::AlignCenter);
+    column->addWidget(symbol);
+
+    auto* title = new QLabel(QStringLiteral("Drop a document to make it large print"), this);
+    QFont titleFont = font();
+    titleFont.setPixelSize(30);
+    titleFont.setWeight(QFont::DemiBold);
+    title->setFont(titleFont);
+    title->setAlignment(Qt::AlignCenter);
+    column->addWidget(title);
+
+    auto* kinds = new QLabel(QStringLiteral("Text, Markdown, RTF, Word (.docx), or a PDF with text in it.\n"
+                                            "Recipes, bulletins, letters, menus, instructions, hymns."),
+                             this);
+    QFont kindsFont = font();
+    kindsFont.setPointSizeF(font().pointSizeF() * 1.3);
+    kinds->setFont(kindsFont);
+    kinds->setAlignment(Qt::AlignCenter);
+    auto palette = kinds->palette();
+    QColor secondary = palette.color(QPalette::WindowText);
+    secondary.setAlphaF(0.6);
+    palette.setColor(QPalette::WindowText, secondary);
+    kinds->setPalette(palette);
+    column->addWidget(kinds);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->setSpacing(12);
+    buttons->addStretch(1);
+    choose_ = new QPushButton(QStringLiteral("Choose a Document…"), this);
+    choose_->setDefault(true);
+    choose_->setAutoDefault(true);
+    choose_->setMinimumHeight(34);
+    connect(choose_, &QPushButton::clicked, &model_, &AppModel::chooseDocument);
+    auto* samplesButton = new QToolButton(this);
+    samplesButton->setText(QStringLiteral("Try a Sample"));
+    samplesButton->setPopupMode(QToolButton::InstantPopup);
+    samplesButton->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    samplesButton->setMinimumHeight(34);
+    samples_ = new QMenu(samplesButton);
+    samplesButton->setMenu(samples_);
+    // The folder is listed afresh each time the menu opens.
+    connect(samples_, &QMenu::aboutToShow, this, &EmptyStateView::fillSamples);
+    fillSamples();
+    buttons->addWidget(choose_);
+    buttons->addWidget(samplesButton);
+    buttons->addStretch(1);
+    column->addLayout(buttons);
+
+    auto* songbook = new QPushButton(themeIcon("audio-x-generic", QStyle::SP_MediaPlay),
+                                     QStringLiteral("Making a songbook from chord sheets? Switch to Songbook"), this);
+    songbook->setFlat(true);
+    songbook->setCursor(Qt::PointingHandCursor);
+    auto linkPalette = songbook->palette();
+    linkPalette.setColor(QPalette::ButtonText, linkPalette.color(QPalette::Link));
+    songbook->setPalette(linkPalette);
+    connect(songbook, &QPushButton::clicked, &model_, [this] { model_.setKind(DocKind::songbook); });
+    column->addWidget(songbook, 0, Qt::AlignHCenter);
+
+    error_ = new QLabel(this);
+    error_->setObjectName(QStringLiteral("emptyStateError"));
+    error_->setWordWrap(true);
+    error_->setAlignment(Qt::AlignCenter);
+    error_->setMaximumWidth(520);
+    auto errorPalette = error_->palette();
+    errorPalette.setColor(QPalette::WindowText, QColor(0xd0, 0x20, 0x20));
+    error_->setPalette(errorPalette);
+    column->addWidget(error_, 0, Qt::AlignHCenter);
+    column->addStretch(1);
+
+    connect(&model_, &AppModel::errorChanged, this, &EmptyStateView::refreshError);
+    refreshError();
+}
+
+void EmptyStateView::fillSamples()
+{
+    samples_->clear();
+    for (const auto& name : model_.sampleNames())
+        samples_->addAction(sampleTitle(name), &model_, [this, name] { model_.openSample(name); });
+}
+
+void EmptyStateView::refreshError()
+{
+    const auto& error = model_.error();
+    error_->setText(error.value_or(QString()));
+    error_->setVisible(error.has_value());
+}
+
+void EmptyStateView::setTargeted(bool targeted)
+{
+    if (targeted == targeted_) return;
+    targeted_ = targeted;
+    update();
+}
+
+QColor EmptyStateView::outlineColor() const
+{
+    if (targeted_) return palette().color(QPalette::Highlight);
+    QColor color = palette().color(QPalette::WindowText);
+    color.setAlphaF(0.4);
+    return color;
+}
+
+void EmptyStateView::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QPen pen(outlineColor(), 3);
+    pen.setDashPattern({10.0 / 3, 8.0 / 3}); // in line widths: 10 on, 8 off
+    painter.setPen(pen);
+    // Inset by 28, the line drawn inside that edge.
+    const QRectF outline = QRectF(rect()).adjusted(29.5, 29.5, -29.5, -29.5);
+    painter.drawRoundedRect(outline, 24, 24);
+}
+
+} // namespace FolmiraApp

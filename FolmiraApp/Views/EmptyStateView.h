@@ -1,0 +1,47 @@
+#pragma once
+
+// What the document side shows while no file is open: an invitation to drop
+// or choose a file, the samples, the way to Songbook mode, and the refusal of
+// a file of a kind Folmira does not read.
+
+#include <QWidget>
+
+class QLabel;
+class QMenu;
+class QPushButton;
+class QToolButton;
+
+namespace FolmiraApp {
+
+class AppModel;
+
+class EmptyStateView : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit EmptyStateView(AppModel& model, QWidget* parent = nullptr);
+
+    // True while files are dragged over the window: the outline takes the accent colour.
+    void setTargeted(bool targeted);
+    bool targeted() const { return targeted_; }
+    QColor outlineColor() const;
+
+    QPushButton* chooseButton() const { return choose_; }
+    QMenu* samplesMenu() const { return samples_; }
+    QLabel* errorLabel() const { return error_; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    void refreshError();
+    void fillSamples();
+
+    AppModel& model_;
+    bool targeted_ = false;
+    QPushButton* choose_;
+    QMenu* samples_;
+    QLabel* error_;
+};
+
+} // namespace FolmiraApp

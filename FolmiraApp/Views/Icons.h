@@ -1,0 +1,19 @@
+#pragma once
+
+// Icons from the desktop's theme, with Qt's own standard icons where the
+// theme has none (a bare X server has no theme at all).
+
+#include <QApplication>
+#include <QIcon>
+#include <QStyle>
+
+namespace FolmiraApp {
+
+inline QIcon themeIcon(const char* name, QStyle::StandardPixmap fallback)
+{
+    const QString themeName = QString::fromLatin1(name);
+    if (QIcon::hasThemeIcon(themeName)) return QIcon::fromTheme(themeName);
+    return QApplication::style()->standardIcon(fallback);
+}
+
+} // namespace FolmiraApp

@@ -1,0 +1,176 @@
+#include "FolmiraApp/Views/PaneParts.h"
+
+#include "FolmiraApp/Model/AppModel.h"
+#include "FolmiraApp/Model/Wording.h"
+#include "FolmiraApp/Views/Icons.h"
+
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QPainter>
+#include <QVBoxLayout>
+
+namespace FolmiraApp {
+
+namespace {
+
+QColor secondary(const QWidget* widget)
+{
+    QColor color = widget->palette().color(QPalette::WindowText);
+    color.setAlphaF(0.6);
+    return color;
+}
+
+void setTextColor(QWidget* widget, const QColor& color)
+{
+    auto palette = widget->palette();
+    palette.setColor(QPalette::WindowText, color);
+    widget->setPalette(palette);
+}
+
+QFont scaledFont(const QWidget* widget, double factor, QFont::Weight weight)
+{
+    QFont font = widget->font();
+    font.setPointSizeF(font.pointSizeF() * factor);
+    font.setWeight(weight);
+    return font;
+}
+
+} // namespace
+
+ElidedLabel::ElidedLabel(QWidget* parent) : QLabel(parent)
+{
+    setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+}
+
+void ElidedLabel::setFullText(const QString& text)
+{
+    if (text == full_) return;
+    full_ = text;
+    setAccessibleName(text);
+    refit();
+}
+
+QSize ElidedLabel::minimumSizeHint() const
+{
+    return QSize(0, QLabel::minimumSizeHint().height());
+}
+
+void ElidedLabel::resizeEvent(QResizeEvent* event)
+{
+    QLabel::resizeEvent(event);
+    refit();
+}
+
+void ElidedLabel::refit()
+{
+    setText(fontMetrics().elidedText(full_, Qt::ElideMiddle, std::max(0, width())));
+}
+
+PaneHeader::PaneHeader(const QString& title, QWidget* parent) : QWidget(parent)
+{
+    setAutoFillBackground(true);
+    setBackgroundRole(QPalette::Window);
+    auto* row = new QHBoxLayout(this);
+    row->setContentsMargins(14, 8, 14, 8);
+    row->setSpacing(8);
+    title_ = new QLabel(title, this);
+    title_->setFont(scaledFont(this, 1.0, QFont::DemiBold));
+    detail_ = new ElidedLabel(this);
+    setTextColor(detail_, secondary(this));
+    row->addWidget(title_);
+    row->addWidget(detail_, 1);
+    setAccessibleName(title);
+}
+
+void PaneHeader::setDetail(const QString& detail)
+{
+    detail_->setFullText(detail);
+    setAccessibleDescription(detail);
+}
+
+RefusalView::RefusalView(QWidget* parent) : QWidget(parent)
+{
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(32, 32, 32, 32);
+    column->setSpacing(16);
+    column->addStretch(1);
+
+    auto* symbol = new QLabel(this);
+    symbol->setPixmap(themeIcon("dialog-warning", QStyle::SP_MessageBoxWarning).pixmap(48, 48));
+    symbol->setAlignment(Qt::AlignCenter);
+    column->addWidget(symbol);
+
+    auto* title = new QLabel(QStringLiteral("Folmira can’t make this one large"), this);
+    title->setObjectName(QStringLiteral("refusalTitle"));
+    title->setFont(scaledFont(this, 1.6, QFont::DemiBold));
+    title->setAlignment(Qt::AlignCenter);
+    column->addWidget(title);
+
+    message_ = new QLabel(this);
+    message_->setObjectName(QStringLiteral("refusalMessage"));
+    message_->setFont(scaledFont(this, 1.3, QFont::Normal));
+    message_->setWordWrap(true);
+    message_->setAlignment(Qt::AlignCenter);
+    message_->setMaximumWidth(460);
+    message_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    column->addWidget(message_, 0, Qt::AlignHCenter);
+    column->addStretch(1);
+    setAccessibleName(title->text());
+}
+
+void RefusalView::setMessage(const QString& message)
+{
+    message_->setText(message);
+    setAccessibleDescription(message);
+}
+
+StatusBar::StatusBar(AppModel& model, QWidget* parent) : QWidget(parent), model_(model)
+{
+    setAutoFillBackground(true);
+    setBackgroundRole(QPalette::Window);
+    auto* row = new QHBoxLayout(this);
+    row->setContentsMargins(14, 7, 14, 7);
+    row->setSpacing(10);
+    row->addStretch(1);
+    icon_ = new QLabel(this);
+    icon_->setPixmap(themeIcon("dialog-information", QStyle::SP_MessageBoxInformation).pixmap(16, 16));
+    label_ = new QLabel(this);
+    setTextColor(label_, secondary(this));
+    row->addWidget(icon_);
+    row->addWidget(label_);
+    // Keeps its height when empty, like a bar that is always there.
+    setMinimumHeight(label_->sizeHint().height() + 14);
+    connect(&model_, &AppModel::resultChanged, this, &StatusBar::refresh);
+    connect(&model_, &AppModel::documentChanged, this, &StatusBar::refresh);
+    connect(&model_, &AppModel::fileURLChanged, this, &StatusBar::refresh);
+    refresh();
+}
+
+void StatusBar::refresh()
+{
+    const auto text = notesLabel(model_.notes().size(), model_.fileURL().has_value());
+    label_->setText(text);
+    icon_->setVisible(!text.isEmpty());
+    label_->setVisible(!text.isEmpty());
+    setAccessibleName(text);
+}
+
+void StatusBar::paintEvent(QPaintEvent* event)
+{
+    QWidget::paintEvent(event);
+    QPainter painter(this);
+    painter.setPen(palette().color(QPalette::Mid));
+    painter.drawLine(0, 0, width(), 0);
+}
+
+QWidget* makeDivider(QWidget* parent)
+{
+    auto* line = new QFrame(parent);
+    line->setFrameShape(QFrame::HLine);
+    line->setFrameShadow(QFrame::Plain);
+    line->setFixedHeight(1);
+    line->setForegroundRole(QPalette::Mid);
+    return line;
+}
+
+} // namespace FolmiraApp

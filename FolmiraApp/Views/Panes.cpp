@@ -1,0 +1,185 @@
+#include "FolmiraApp/Views/Panes.h"
+
+#include "FolmiraApp/Model/AppModel.h"
+#include "FolmiraApp/Model/Wording.h"
+#include "FolmiraApp/Views/Icons.h"
+#include "FolmiraApp/Views/PaneParts.h"
+#include "FolmiraApp/Views/PdfPagesView.h"
+#include "FolmiraApp/Views/TextPane.h"
+
+#include <QLabel>
+#include <QProgressBar>
+#include <QStackedWidget>
+#include <QVBoxLayout>
+
+namespace FolmiraApp {
+
+namespace {
+
+QVBoxLayout* paneColumn(QWidget* pane)
+{
+    auto* column = new QVBoxLayout(pane);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    return column;
+}
+
+// The system's "content unavailable" look: a symbol, a title, a description.
+QWidget* noPreviewView(QWidget* parent)
+{
+    auto* view = new QWidget(parent);
+    auto* column = new QVBoxLayout(view);
+    column->addStretch(1);
+    auto* symbol = new QLabel(view);
+    symbol->setPixmap(themeIcon("text-x-generic", QStyle::SP_FileIcon).pixmap(48, 48));
+    symbol->setAlignment(Qt::AlignCenter);
+    auto* title = new QLabel(QStringLiteral("No preview"), view);
+    QFont titleFont = title->font();
+    titleFont.setPointSizeF(titleFont.pointSizeF() * 1.4);
+    titleFont.setWeight(QFont::DemiBold);
+    title->setFont(titleFont);
+    title->setAlignment(Qt::AlignCenter);
+    auto* description = new QLabel(QStringLiteral("This file can’t be shown as it is."), view);
+    description->setAlignment(Qt::AlignCenter);
+    column->addWidget(symbol);
+    column->addWidget(title);
+    column->addWidget(description);
+    column->addStretch(1);
+    return view;
+}
+
+QWidget* progressView(QWidget* parent)
+{
+    auto* view = new QWidget(parent);
+    auto* column = new QVBoxLayout(view);
+    column->addStretch(1);
+    auto* bar = new QProgressBar(view);
+    bar->setRange(0, 0);
+    bar->setTextVisible(false);
+    bar->setFixedWidth(220);
+    auto* label = new QLabel(QStringLiteral("Making it large…"), view);
+    label->setAlignment(Qt::AlignCenter);
+    column->addWidget(bar, 0, Qt::AlignHCenter);
+    column->addWidget(label);
+    column->addStretch(1);
+    view->setAccessibleName(label->text());
+    return view;
+}
+
+} // namespace
+
+OriginalPane::OriginalPane(AppModel& model, QWidget* parent) : QWidget(parent), model_(model)
+{
+    auto* column = paneColumn(this);
+    header_ = new PaneHeader(QStringLiteral("Original"), this);
+    column->addWidget(header_);
+    column->addWidget(makeDivider(this));
+    stack_ = new QStackedWidget(this);
+    pdf_ = new PdfPagesView(QStringLiteral("Original document"), stack_);
+    text_ = new TextPane(stack_);
+    none_ = noPreviewView(stack_);
+    stack_->addWidget(pdf_);
+    stack_->addWidget(text_);
+    stack_->addWidget(none_);
+    column->addWidget(stack_, 1);
+
+    connect(&model_, &AppModel::fileNameChanged, this, &OriginalPane::refresh);
+    connect(&model_, &AppModel::originalPDFChanged, this, &OriginalPane::refresh);
+    connect(&model_, &AppModel::originalTextChanged, this, &OriginalPane::refresh);
+    refresh();
+}
+
+QWidget* OriginalPane::shown() const
+{
+    return stack_->currentWidget();
+}
+
+void OriginalPane::refresh()
+{
+    header_->setDetail(model_.fileName());
+    if (const auto& pdf = model_.originalPDF()) {
+        pdf_->setDocument(pdf);
+        stack_->setCurrentWidget(pdf_);
+    } else if (const auto& text = model_.originalText()) {
+        text_->setText(*text);
+        stack_->setCurrentWidget(text_);
+    } else {
+        stack_->setCurrentWidget(none_);
+    }
+    // A view left behind lets its document go.
+    if (!model_.originalPDF()) pdf_->setDocument(nullptr);
+}
+
+LargePrintPane::LargePrintPane(AppModel& model, QWidget* parent) : QWidget(parent), model_(model)
+{
+    auto* column = paneColumn(this);
+    header_ = new PaneHeader(QStringLiteral("Large print"), this);
+    column->addWidget(header_);
+    column->addWidget(makeDivider(this));
+    stack_ = new QStackedWidget(this);
+    refusal_ = new RefusalView(stack_);
+    pdf_ = new PdfPagesView(QStringLiteral("Large-print preview"), stack_);
+    progress_ = progressView(stack_);
+    stack_->addWidget(refusal_);
+    stack_->addWidget(pdf_);
+    stack_->addWidget(progress_);
+    column->addWidget(stack_, 1);
+
+    updating_ = new QProgressBar(this);
+    updating_->setRange(0, 0);
+    updating_->setTextVisible(false);
+    updating_->setFixedSize(48, 8);
+    updating_->setAccessibleName(QStringLiteral("Updating the preview"));
+
+    for (auto signal : {&AppModel::errorChanged, &AppModel::previewChanged, &AppModel::renderingChanged})
+        connect(&model_, signal, this, &LargePrintPane::refresh);
+    for (auto signal : {&AppModel::resultChanged, &AppModel::settingsChanged, &AppModel::readingChanged})
+        connect(&model_, signal, this, &LargePrintPane::refreshDetail);
+    refresh();
+    refreshDetail();
+}
+
+QWidget* LargePrintPane::shown() const
+{
+    return stack_->currentWidget();
+}
+
+void LargePrintPane::refresh()
+{
+    // A refusal wins over a preview still held from before.
+    if (const auto& error = model_.error()) {
+        refusal_->setMessage(*error);
+        stack_->setCurrentWidget(refusal_);
+    } else if (const auto& preview = model_.preview()) {
+        pdf_->setDocument(preview);
+        stack_->setCurrentWidget(pdf_);
+    } else {
+        stack_->setCurrentWidget(progress_);
+    }
+    if (!model_.preview()) pdf_->setDocument(nullptr);
+    updating_->setVisible(model_.rendering() && model_.preview());
+    placeUpdating();
+}
+
+void LargePrintPane::refreshDetail()
+{
+    const auto& result = model_.result();
+    header_->setDetail(detailLine(result ? std::optional<int>(result->pageCount) : std::nullopt, model_.settings(),
+                                  model_.reading()));
+}
+
+void LargePrintPane::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    placeUpdating();
+}
+
+void LargePrintPane::placeUpdating()
+{
+    // Top-trailing corner of the copy's area, 10 points in.
+    const QRect area = stack_->geometry();
+    updating_->move(area.right() - 10 - updating_->width() - 16, area.top() + 10);
+    updating_->raise();
+}
+
+} // namespace FolmiraApp

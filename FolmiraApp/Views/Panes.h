@@ -1,0 +1,75 @@
+#pragma once
+
+// The two panes shown side by side once a file is open: the original on the
+// left, the large-print copy (or its refusal, or progress) on the right.
+
+#include <QWidget>
+
+class QLabel;
+class QProgressBar;
+class QStackedWidget;
+
+namespace FolmiraApp {
+
+class AppModel;
+class PaneHeader;
+class PdfPagesView;
+class RefusalView;
+class TextPane;
+
+class OriginalPane : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit OriginalPane(AppModel& model, QWidget* parent = nullptr);
+
+    PaneHeader* header() const { return header_; }
+    // The widget showing now: the PDF view, the text pane or "No preview".
+    QWidget* shown() const;
+    PdfPagesView* pdfView() const { return pdf_; }
+    TextPane* textPane() const { return text_; }
+    QWidget* noPreview() const { return none_; }
+
+private:
+    void refresh();
+
+    AppModel& model_;
+    PaneHeader* header_;
+    QStackedWidget* stack_;
+    PdfPagesView* pdf_;
+    TextPane* text_;
+    QWidget* none_;
+};
+
+class LargePrintPane : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit LargePrintPane(AppModel& model, QWidget* parent = nullptr);
+
+    PaneHeader* header() const { return header_; }
+    QWidget* shown() const;
+    PdfPagesView* preview() const { return pdf_; }
+    RefusalView* refusal() const { return refusal_; }
+    QWidget* progress() const { return progress_; }
+    // The small indicator over a preview while it is being redone.
+    QProgressBar* updating() const { return updating_; }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void refresh();
+    void refreshDetail();
+    void placeUpdating();
+
+    AppModel& model_;
+    PaneHeader* header_;
+    QStackedWidget* stack_;
+    RefusalView* refusal_;
+    PdfPagesView* pdf_;
+    QWidget* progress_;
+    QProgressBar* updating_;
+};
+
+} // namespace FolmiraApp

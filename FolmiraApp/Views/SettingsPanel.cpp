@@ -1,0 +1,249 @@
+#include "FolmiraApp/Views/SettingsPanel.h"
+
+#include "FolmiraApp/Model/AppModel.h"
+#include "FolmiraApp/Model/QtText.h"
+#include "FolmiraApp/Model/Wording.h"
+#include "FolmiraApp/Views/Icons.h"
+#include "FolmiraApp/Views/LabeledSlider.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QVBoxLayout>
+
+namespace FolmiraApp {
+
+using FolmiraKit::LargePrintFont;
+using FolmiraKit::LargePrintPreset;
+using FolmiraKit::LargePrintSettings;
+
+namespace {
+
+QGroupBox* section(const QString& title, QWidget* parent, QVBoxLayout* into)
+{
+    auto* box = new QGroupBox(title, parent);
+    auto* column = new QVBoxLayout(box);
+    column->setSpacing(10);
+    into->addWidget(box);
+    return box;
+}
+
+QVBoxLayout* column(QGroupBox* box)
+{
+    return static_cast<QVBoxLayout*>(box->layout());
+}
+
+// A picker row: its caption beside the choice.
+QComboBox* picker(const QString& title, QGroupBox* box)
+{
+    auto* row = new QHBoxLayout;
+    auto* label = new QLabel(title, box);
+    auto* combo = new QComboBox(box);
+    combo->setAccessibleName(title);
+    label->setBuddy(combo);
+    row->addWidget(label);
+    row->addWidget(combo, 1);
+    column(box)->addLayout(row);
+    return combo;
+}
+
+QColor secondaryText(const QWidget* widget)
+{
+    QColor color = widget->palette().color(QPalette::WindowText);
+    color.setAlphaF(0.6);
+    return color;
+}
+
+} // namespace
+
+SettingsPanel::SettingsPanel(AppModel& model, QWidget* parent) : QScrollArea(parent), model_(model)
+{
+    setWidgetResizable(true);
+    setFrameShape(QFrame::NoFrame);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    auto* form = new QWidget(this);
+    auto* sections = new QVBoxLayout(form);
+    sections->setContentsMargins(12, 12, 12, 12);
+    sections->setSpacing(14);
+
+    auto* presetBox = section(QStringLiteral("Preset"), form, sections);
+    preset_ = new QComboBox(presetBox);
+    preset_->setAccessibleName(QStringLiteral("Preset"));
+    column(presetBox)->addWidget(preset_);
+    presetDetail_ = new QLabel(presetBox);
+    presetDetail_->setWordWrap(true);
+    auto palette = presetDetail_->palette();
+    palette.setColor(QPalette::WindowText, secondaryText(this));
+    presetDetail_->setPalette(palette);
+    column(presetBox)->addWidget(presetDetail_);
+    connect(preset_, &QComboBox::activated, this, [this](int row) {
+        const auto id = preset_->itemData(row).toString().toStdString();
+        for (const auto& preset : LargePrintPreset::all())
+            if (preset.id == id) {
+                model_.setSettings(preset.settings);
+                return;
+            }
+        // "Custom" chosen: nothing changes.
+    });
+
+    auto* textBox = section(QStringLiteral("Text"), form, sections);
+    font_ = picker(QStringLiteral("Font"), textBox);
+    for (const auto& font : LargePrintFont::allCases) font_->addItem(qstr(font.name()), qstr(font.id()));
+    connect(font_, &QComboBox::activated, this,
+            [this](int row) { edit([row](auto& s) { s.font = LargePrintFont::allCases.at(row); }); });
+    size_ = new LabeledSlider(FolmiraApp::sizeSlider, [this](double v) { edit([v](auto& s) { s.fontSize = v; }); },
+                              textBox);
+    column(textBox)->addWidget(size_);
+    lineSpacing_ = new LabeledSlider(FolmiraApp::lineSpacingSlider,
+                                     [this](double v) { edit([v](auto& s) { s.lineSpacing = v; }); }, textBox);
+    column(textBox)->addWidget(lineSpacing_);
+    highContrast_ = new QCheckBox(QStringLiteral("High contrast (bold text, heavier lines)"), textBox);
+    column(textBox)->addWidget(highContrast_);
+    connect(highContrast_, &QCheckBox::toggled, this,
+            [this](bool on) { edit([on](auto& s) { s.highContrast = on; }); });
+
+    auto* pageBox = section(QStringLiteral("Page"), form, sections);
+    paper_ = picker(QStringLiteral("Paper"), pageBox);
+    for (auto paper : LargePrintSettings::allPapers) paper_->addItem(qstr(name(paper)), qstr(toString(paper)));
+    connect(paper_, &QComboBox::activated, this,
+            [this](int row) { edit([row](auto& s) { s.paper = LargePrintSettings::allPapers.at(row); }); });
+    margin_ = new LabeledSlider(FolmiraApp::marginSlider, [this](double v) { edit([v](auto& s) { s.margin = v; }); },
+                                pageBox);
+    column(pageBox)->addWidget(margin_);
+    pageNumbers_ = new QCheckBox(QStringLiteral("Page numbers (“Page 2 of 5”)"), pageBox);
+    column(pageBox)->addWidget(pageNumbers_);
+    connect(pageNumbers_, &QCheckBox::toggled, this,
+            [this](bool on) { edit([on](auto& s) { s.pageNumbers = on; }); });
+
+    auto* contentBox = section(QStringLiteral("Content"), form, sections);
+    pictures_ = new QCheckBox(QStringLiteral("Pictures"), contentBox);
+    column(contentBox)->addWidget(pictures_);
+    connect(pictures_, &QCheckBox::toggled, this, [this](bool on) { edit([on](auto& s) { s.keepImages = on; }); });
+    tables_ = picker(QStringLiteral("Tables"), contentBox);
+    for (auto mode : LargePrintSettings::allTableModes) tables_->addItem(qstr(name(mode)), qstr(toString(mode)));
+    connect(tables_, &QComboBox::activated, this,
+            [this](int row) { edit([row](auto& s) { s.tables = LargePrintSettings::allTableModes.at(row); }); });
+    lineBreaks_ = new QCheckBox(QStringLiteral("Keep every line break"), contentBox);
+    lineBreaks_->setToolTip(QStringLiteral("For lyrics, poems and addresses in text files"));
+    column(contentBox)->addWidget(lineBreaks_);
+    connect(lineBreaks_, &QCheckBox::toggled, this,
+            [this](bool on) { edit([on](auto& s) { s.keepLineBreaks = on; }); });
+    listSpacing_ = new LabeledSlider(FolmiraApp::listSpacingSlider,
+                                     [this](double v) { edit([v](auto& s) { s.listSpacing = v; }); }, contentBox);
+    column(contentBox)->addWidget(listSpacing_);
+
+    notesSection_ = section(QStringLiteral("What changed"), form, sections);
+    notesList_ = column(notesSection_);
+
+    auto* buttons = new QVBoxLayout;
+    buttons->setSpacing(8);
+    export_ = new QPushButton(themeIcon("document-save-as", QStyle::SP_DialogSaveButton),
+                              QStringLiteral("Export Large-Print PDF…"), form);
+    export_->setMinimumHeight(34);
+    export_->setDefault(true);
+    print_ = new QPushButton(themeIcon("document-print", QStyle::SP_FileDialogListView), QStringLiteral("Print…"), form);
+    print_->setMinimumHeight(34);
+    connect(export_, &QPushButton::clicked, &model_, &AppModel::exportPDF);
+    connect(print_, &QPushButton::clicked, &model_, &AppModel::printCopy);
+    buttons->addWidget(export_);
+    buttons->addWidget(print_);
+    sections->addLayout(buttons);
+    sections->addStretch(1);
+    setWidget(form);
+
+    connect(&model_, &AppModel::settingsChanged, this, &SettingsPanel::refreshSettings);
+    connect(&model_, &AppModel::resultChanged, this, &SettingsPanel::refreshNotes);
+    connect(&model_, &AppModel::documentChanged, this, &SettingsPanel::refreshNotes);
+    connect(&model_, &AppModel::resultChanged, this, &SettingsPanel::refreshButtons);
+    connect(&model_, &AppModel::previewChanged, this, &SettingsPanel::refreshButtons);
+    refreshSettings();
+    refreshNotes();
+    refreshButtons();
+}
+
+void SettingsPanel::edit(const std::function<void(LargePrintSettings&)>& change)
+{
+    auto settings = model_.settings();
+    change(settings);
+    model_.setSettings(settings);
+}
+
+void SettingsPanel::refreshSettings()
+{
+    const auto& s = model_.settings();
+    const QSignalBlocker b1(preset_), b2(font_), b3(highContrast_), b4(paper_), b5(pageNumbers_), b6(pictures_),
+        b7(tables_), b8(lineBreaks_);
+
+    preset_->clear();
+    for (const auto& preset : LargePrintPreset::all()) preset_->addItem(qstr(preset.name), qstr(preset.id));
+    const auto* match = matchingPreset(s);
+    if (match) {
+        preset_->setCurrentIndex(preset_->findData(qstr(match->id)));
+        presetDetail_->setText(qstr(match->detail));
+    } else {
+        preset_->addItem(QStringLiteral("Custom"), QStringLiteral("custom"));
+        preset_->setCurrentIndex(preset_->count() - 1);
+    }
+    presetDetail_->setVisible(match != nullptr);
+
+    font_->setCurrentIndex(font_->findData(qstr(s.font.id())));
+    size_->display(s.fontSize);
+    lineSpacing_->display(s.lineSpacing);
+    highContrast_->setChecked(s.highContrast);
+    paper_->setCurrentIndex(paper_->findData(qstr(toString(s.paper))));
+    margin_->display(s.margin);
+    pageNumbers_->setChecked(s.pageNumbers);
+    pictures_->setChecked(s.keepImages);
+    tables_->setCurrentIndex(tables_->findData(qstr(toString(s.tables))));
+    lineBreaks_->setChecked(s.keepLineBreaks);
+    listSpacing_->display(s.listSpacing);
+}
+
+void SettingsPanel::refreshNotes()
+{
+    while (auto* item = notesList_->takeAt(0)) {
+        delete item->widget();
+        delete item->layout();
+        delete item;
+    }
+    const auto notes = model_.notes();
+    for (const auto& note : notes) {
+        auto* row = new QHBoxLayout;
+        row->setSpacing(8);
+        auto* icon = new QLabel(notesSection_);
+        const bool warning = note.kind == FolmiraKit::ConversionNote::Kind::warning;
+        icon->setPixmap((warning ? themeIcon("dialog-warning", QStyle::SP_MessageBoxWarning)
+                                 : themeIcon("dialog-information", QStyle::SP_MessageBoxInformation))
+                            .pixmap(16, 16));
+        icon->setAlignment(Qt::AlignTop);
+        auto* text = new QLabel(qstr(note.message), notesSection_);
+        text->setObjectName(QStringLiteral("note"));
+        text->setWordWrap(true);
+        row->addWidget(icon, 0, Qt::AlignTop);
+        row->addWidget(text, 1);
+        auto* holder = new QWidget(notesSection_);
+        holder->setLayout(row);
+        row->setContentsMargins(0, 0, 0, 0);
+        notesList_->addWidget(holder);
+    }
+    notesSection_->setVisible(!notes.empty());
+}
+
+QStringList SettingsPanel::noteTexts() const
+{
+    QStringList texts;
+    for (auto* label : notesSection_->findChildren<QLabel*>(QStringLiteral("note"))) texts << label->text();
+    return texts;
+}
+
+void SettingsPanel::refreshButtons()
+{
+    export_->setEnabled(model_.result() != nullptr);
+    print_->setEnabled(model_.preview() != nullptr);
+}
+
+} // namespace FolmiraApp

@@ -1,0 +1,277 @@
+#pragma once
+
+// Test doubles for the model's engine and dialogs, a model fixture over a
+// QSettings file in a temporary folder, and PDFs made with Qt's PDF writer.
+
+#include "FolmiraApp/Model/AppModel.h"
+
+#include <QBuffer>
+#include <QPageSize>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QPrinter>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <fstream>
+#include <map>
+#include <mutex>
+
+namespace FolmiraAppTest {
+
+using namespace FolmiraApp;
+using FolmiraKit::BigDocument;
+using FolmiraKit::LargePrintSettings;
+using FolmiraKit::RenderResult;
+using Clock = std::chrono::steady_clock;
+
+// Holds a worker until released.
+class Gate {
+public:
+    void wait()
+    {
+        std::unique_lock lock(mutex_);
+        open_.wait(lock, [this] { return released_; });
+    }
+    void release()
+    {
+        {
+            std::lock_guard lock(mutex_);
+            released_ = true;
+        }
+        open_.notify_all();
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable open_;
+    bool released_ = false;
+};
+
+// PDF bytes with pages of the given sizes (points).
+inline std::vector<std::uint8_t> makePdf(const std::vector<QSizeF>& pages)
+{
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    {
+        QPdfWriter writer(&buffer);
+        writer.setResolution(72);
+        writer.setPageMargins(QMarginsF(0, 0, 0, 0));
+        writer.setPageSize(QPageSize(pages.front(), QPageSize::Point, QString(), QPageSize::ExactMatch));
+        QPainter painter(&writer);
+        for (std::size_t i = 0; i < pages.size(); ++i) {
+            if (i > 0) {
+                writer.setPageSize(QPageSize(pages[i], QPageSize::Point, QString(), QPageSize::ExactMatch));
+                writer.newPage();
+            }
+            painter.drawText(QPointF(36, 72), QStringLiteral("Page %1").arg(i + 1));
+        }
+    }
+    const QByteArray& data = buffer.data();
+    return {data.begin(), data.end()};
+}
+
+inline std::vector<std::uint8_t> letterPdf(int pages)
+{
+    return makePdf(std::vector<QSizeF>(pages, QSizeF(612, 792)));
+}
+
+// An engine whose documents say which file and flag they were read with, whose
+// renders report the type size as their page count, and whose reads and
+// renders can be held back.
+class FakeEngine final : public Engine {
+public:
+    FakeEngine() : pdf_(letterPdf(1)) {}
+
+    BigDocument read(const std::filesystem::path& url, bool keepLineBreaks) override
+    {
+        std::shared_ptr<Gate> gate;
+        {
+            std::lock_guard lock(mutex_);
+            readCalls.emplace_back(url, keepLineBreaks);
+            auto found = readGates_.find({url.filename().string(), keepLineBreaks});
+            if (found != readGates_.end()) gate = found->second;
+        }
+        if (gate) gate->wait();
+        ++readsDone;
+        if (url.extension() == ".doc")
+            throw FolmiraKit::ConversionError(FolmiraKit::ConversionError::Reason::unsupported,
+                                              "Old Word files (.doc) can’t be read.");
+        if (url.filename().string().starts_with("Crash")) throw std::runtime_error("The disk went away.");
+        BigDocument document;
+        document.title = url.filename().string() + (keepLineBreaks ? " kept" : " joined");
+        document.blocks.push_back(FolmiraKit::Block::paragraph({FolmiraKit::Run(document.title)}));
+        document.notes.emplace_back(FolmiraKit::ConversionNote::Kind::info, "Read by the fake.");
+        return document;
+    }
+
+    RenderResult render(const BigDocument& document, const LargePrintSettings& settings) override
+    {
+        std::shared_ptr<Gate> gate;
+        {
+            std::lock_guard lock(mutex_);
+            renderTimes.push_back(Clock::now());
+            gate = renderGate_;
+        }
+        if (gate) gate->wait();
+        RenderResult result;
+        result.pdf = notPdf ? std::vector<std::uint8_t>{'n', 'o', 'p', 'e'} : pdf_;
+        result.pageCount = static_cast<int>(settings.fontSize);
+        result.notes = document.notes;
+        ++rendersDone;
+        return result;
+    }
+
+    std::optional<StyledText> styledOriginal(const std::filesystem::path& url, BigDocument::Source) override
+    {
+        return StyledText{StyledText::Format::html, QStringLiteral("<p>%1</p>").arg(QString::fromStdString(url.filename().string()))};
+    }
+
+    std::shared_ptr<Gate> holdRead(const std::string& fileName, bool keepLineBreaks)
+    {
+        std::lock_guard lock(mutex_);
+        auto gate = std::make_shared<Gate>();
+        readGates_[{fileName, keepLineBreaks}] = gate;
+        gates_.push_back(gate);
+        return gate;
+    }
+
+    std::shared_ptr<Gate> holdRenders()
+    {
+        std::lock_guard lock(mutex_);
+        renderGate_ = std::make_shared<Gate>();
+        gates_.push_back(renderGate_);
+        return renderGate_;
+    }
+
+    void releaseAll()
+    {
+        std::lock_guard lock(mutex_);
+        for (auto& gate : gates_) gate->release();
+        readGates_.clear();
+        renderGate_.reset();
+    }
+
+    int reads() { std::lock_guard lock(mutex_); return static_cast<int>(readCalls.size()); }
+    int renders() { std::lock_guard lock(mutex_); return static_cast<int>(renderTimes.size()); }
+
+    std::vector<std::pair<std::filesystem::path, bool>> readCalls;
+    std::vector<Clock::time_point> renderTimes;
+    std::atomic<int> readsDone{0};
+    std::atomic<int> rendersDone{0};
+    std::atomic<bool> notPdf{false};
+
+private:
+    std::mutex mutex_;
+    std::vector<std::uint8_t> pdf_;
+    std::map<std::pair<std::string, bool>, std::shared_ptr<Gate>> readGates_;
+    std::shared_ptr<Gate> renderGate_;
+    std::vector<std::shared_ptr<Gate>> gates_;
+};
+
+// Dialogs that answer as told and remember what they were asked.
+class FakePanels final : public Panels {
+public:
+    std::optional<std::filesystem::path> chooseFileToOpen(const QString& message, const QStringList&) override
+    {
+        openMessages << message;
+        return openAnswer;
+    }
+    std::optional<std::filesystem::path> chooseFileToSave(const QString& name, const QString& message) override
+    {
+        saveNames << name;
+        saveMessages << message;
+        return saveAnswer;
+    }
+    void alert(const QString& text, const QString& detail) override { alerts << text + " | " + detail; }
+    bool confirmPrint(QPrinter& printer) override
+    {
+        printedLayout = printer.pageLayout();
+        printedDuplex = printer.duplex();
+        printedTitle = printer.docName();
+        ++printPanels;
+        if (!printTo) return false;
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(QString::fromStdString(printTo->string()));
+        return true;
+    }
+
+    std::optional<std::filesystem::path> openAnswer;
+    std::optional<std::filesystem::path> saveAnswer;
+    std::optional<std::filesystem::path> printTo;
+    QStringList openMessages, saveNames, saveMessages, alerts;
+    QPageLayout printedLayout;
+    QPrinter::DuplexMode printedDuplex = QPrinter::DuplexNone;
+    QString printedTitle;
+    int printPanels = 0;
+};
+
+inline void writeFile(const std::filesystem::path& path, std::string_view bytes)
+{
+    std::ofstream out(path, std::ios::binary);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+inline std::string readFile(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// A model over fakes, with its defaults in a file of a temporary folder.
+class ModelTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(folder.isValid());
+        defaults = std::make_shared<QSettings>(folder.filePath("Folmira.conf"), QSettings::IniFormat);
+    }
+
+    void TearDown() override
+    {
+        engine->releaseAll();
+        model.reset();
+    }
+
+    AppModel& make(bool persist = true)
+    {
+        AppServices services;
+        services.engine = engine;
+        services.panels = panels;
+        services.defaults = defaults;
+        services.samplesFolder = path("Samples");
+        model = std::make_unique<AppModel>(persist, services);
+        return *model;
+    }
+
+    std::filesystem::path path(const QString& name) const { return folder.filePath(name).toStdString(); }
+
+    // A file in the temporary folder.
+    std::filesystem::path file(const QString& name, std::string_view bytes = "Hello")
+    {
+        const auto where = path(name);
+        writeFile(where, bytes);
+        return where;
+    }
+
+    // Opens a file and waits until its first render is applied.
+    void openAndSettle(const std::filesystem::path& url)
+    {
+        model->open(url);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return model->preview() && !model->reading() && !model->rendering(); }));
+    }
+
+    QTemporaryDir folder;
+    std::shared_ptr<QSettings> defaults;
+    std::shared_ptr<FakeEngine> engine = std::make_shared<FakeEngine>();
+    std::shared_ptr<FakePanels> panels = std::make_shared<FakePanels>();
+    std::unique_ptr<AppModel> model;
+};
+
+} // namespace FolmiraAppTest

@@ -1,0 +1,292 @@
+// The road of a document: kind checks, originals, reads and renders on worker
+// threads, the debounce, and the stale checks (the fake engine holds reads and
+// renders back to force the orders).
+
+#include "../Fakes.h"
+
+#include <QSignalSpy>
+
+namespace FolmiraAppTest {
+namespace {
+
+using PipelineTest = ModelTest;
+
+const QString refusalOfPng =
+    "Folmira reads text (.txt), Markdown (.md), RTF, Word (.docx) and PDFs with text in them. “Photo.png” isn’t "
+    "one of those.";
+
+TEST_F(PipelineTest, OpeningReadsThenRendersAtOnce)
+{
+    auto& m = make();
+    const auto url = file("Minutes.txt");
+    m.open(url);
+    EXPECT_EQ(m.fileURL(), url);
+    EXPECT_EQ(m.fileName(), "Minutes.txt");
+    EXPECT_TRUE(m.reading());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m.preview() != nullptr; }));
+    EXPECT_FALSE(m.reading());
+    EXPECT_FALSE(m.rendering());
+    EXPECT_FALSE(m.renderPending());
+    ASSERT_TRUE(m.document());
+    EXPECT_EQ(m.document()->title, "Minutes.txt joined");
+    EXPECT_EQ(m.result()->pageCount, 18);
+    EXPECT_EQ(pageCount(m.preview()), 1);
+    EXPECT_EQ(engine->reads(), 1);
+    EXPECT_EQ(engine->renders(), 1);
+    ASSERT_EQ(m.notes().size(), 1u);
+    EXPECT_EQ(m.notes()[0].message, "Read by the fake.");
+}
+
+TEST_F(PipelineTest, KindsAreCheckedByExtensionWithoutCase)
+{
+    auto& m = make();
+    openAndSettle(file("Letter.txt"));
+    const auto preview = m.preview();
+
+    m.open(file("Photo.png"));
+    EXPECT_EQ(m.error(), refusalOfPng);
+    EXPECT_EQ(m.fileName(), "Letter.txt");
+    EXPECT_EQ(m.preview(), preview);
+    EXPECT_TRUE(m.document());
+    EXPECT_EQ(engine->reads(), 1);
+
+    m.open(file("X.DOCX"));
+    EXPECT_FALSE(m.error());
+    EXPECT_EQ(m.fileName(), "X.DOCX");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return engine->reads() == 2; }));
+    EXPECT_EQ(engine->readCalls.back().first.filename(), "X.DOCX");
+}
+
+TEST_F(PipelineTest, AnOldWordFileIsOpenedAndRefusedByTheEngine)
+{
+    auto& m = make();
+    openAndSettle(file("Before.txt"));
+    m.open(file("old.doc"));
+    EXPECT_EQ(m.fileName(), "old.doc");
+    EXPECT_FALSE(m.originalText());
+    EXPECT_FALSE(m.originalPDF());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m.error().has_value(); }));
+    EXPECT_EQ(*m.error(), "Old Word files (.doc) can’t be read.");
+    EXPECT_FALSE(m.document());
+    EXPECT_FALSE(m.result());
+    EXPECT_FALSE(m.preview());
+    EXPECT_FALSE(m.reading());
+}
+
+TEST_F(PipelineTest, AnyOtherReadFailureBecomesARefusalWithItsDescription)
+{
+    auto& m = make();
+    openAndSettle(file("Notes.txt"));
+    m.open(file("Crash.txt"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !m.reading(); }));
+    EXPECT_EQ(m.error(), QString("The disk went away."));
+    EXPECT_FALSE(m.document());
+    EXPECT_FALSE(m.preview());
+}
+
+TEST_F(PipelineTest, OriginalsByKind)
+{
+    auto& m = make();
+    // Windows-1252 quotes around a word: not UTF-8, so decoded as 1252.
+    m.open(file("Quote.txt", "\x93Hi\x94"));
+    ASSERT_TRUE(m.originalText());
+    EXPECT_EQ(m.originalText()->content, QString("“Hi”"));
+    EXPECT_EQ(m.originalText()->format, StyledText::Format::plain);
+
+    m.open(file("Notes.md", "# Caf\xc3\xa9"));
+    EXPECT_EQ(m.originalText()->content, QString("# Café"));
+
+    // Undefined in Windows-1252 and not UTF-8: empty text, still an original.
+    m.open(file("Odd.txt", "\x81"));
+    ASSERT_TRUE(m.originalText());
+    EXPECT_TRUE(m.originalText()->content.isEmpty());
+
+    m.open(file("Letter.rtf", "{\\rtf1 Hi}"));
+    ASSERT_TRUE(m.originalText());
+    EXPECT_EQ(m.originalText()->format, StyledText::Format::html);
+
+    const auto pdf = letterPdf(2);
+    m.open(file("Flyer.pdf", std::string_view(reinterpret_cast<const char*>(pdf.data()), pdf.size())));
+    EXPECT_FALSE(m.originalText());
+    EXPECT_EQ(pageCount(m.originalPDF()), 2);
+
+    m.open(file("Broken.pdf", "%PDF-1.4 nothing more"));
+    EXPECT_FALSE(m.originalPDF());
+    EXPECT_FALSE(m.originalText());
+
+    // A missing text file: no original, the read goes on and is refused there.
+    m.open(path("Missing.txt"));
+    EXPECT_FALSE(m.originalText());
+    EXPECT_TRUE(m.reading());
+}
+
+TEST_F(PipelineTest, FiveQuickSettingsChangesRenderOnceAfterTheLast)
+{
+    auto& m = make();
+    openAndSettle(file("a.txt"));
+    Clock::time_point last;
+    for (int i = 1; i <= 5; ++i) {
+        auto s = m.settings();
+        s.fontSize = 18 + i;
+        m.setSettings(s);
+        last = Clock::now();
+        EXPECT_TRUE(m.renderPending());
+        if (i < 5) QTest::qWait(20);
+    }
+    ASSERT_TRUE(QTest::qWaitFor([&] { return engine->renders() == 2; }));
+    QTest::qWait(300);
+    EXPECT_EQ(engine->renders(), 2);
+    EXPECT_GE(engine->renderTimes.back() - last, std::chrono::milliseconds(AppModel::renderDelayMs));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !m.rendering(); }));
+    EXPECT_EQ(m.result()->pageCount, 23);
+    EXPECT_FALSE(m.renderPending());
+}
+
+TEST_F(PipelineTest, KeepingLineBreaksReadsAgainAndRendersAtOnce)
+{
+    auto& m = make();
+    openAndSettle(file("Hymn.txt"));
+    auto s = m.settings();
+    s.keepLineBreaks = true;
+    m.setSettings(s);
+    EXPECT_FALSE(m.renderPending());
+    EXPECT_TRUE(m.reading());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m.document()->title == "Hymn.txt kept" && !m.rendering(); }));
+    QTest::qWait(AppModel::renderDelayMs + 150);
+    EXPECT_EQ(engine->reads(), 2);
+    EXPECT_TRUE(engine->readCalls.back().second);
+    EXPECT_EQ(engine->renders(), 2);
+}
+
+TEST_F(PipelineTest, AnOlderReadWithTheOtherFlagNeverShows)
+{
+    auto& m = make();
+    openAndSettle(file("Poem.txt"));
+    auto held = engine->holdRead("Poem.txt", true);
+    auto s = m.settings();
+    s.keepLineBreaks = true;
+    m.setSettings(s); // held
+    s.keepLineBreaks = false;
+    m.setSettings(s); // finishes first
+    ASSERT_TRUE(QTest::qWaitFor([&] { return engine->readsDone == 2 && !m.reading() && !m.rendering(); }));
+    held->release();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return engine->readsDone == 3; }));
+    QTest::qWait(100);
+    EXPECT_EQ(m.document()->title, "Poem.txt joined");
+    EXPECT_FALSE(m.reading());
+}
+
+TEST_F(PipelineTest, OpeningBWhileAIsReadDropsA)
+{
+    auto& m = make();
+    auto holdA = engine->holdRead("A.txt", false);
+    auto holdB = engine->holdRead("B.txt", false);
+    m.open(file("A.txt"));
+    m.open(file("B.txt"));
+    holdA->release();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return engine->readsDone == 1; }));
+    QTest::qWait(50);
+    EXPECT_FALSE(m.document());
+    EXPECT_TRUE(m.reading());
+    holdB->release();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m.preview() != nullptr; }));
+    EXPECT_EQ(m.document()->title, "B.txt joined");
+    EXPECT_FALSE(m.reading());
+    EXPECT_EQ(engine->renders(), 1);
+}
+
+TEST_F(PipelineTest, ClosingDropsLateReadsAndRenders)
+{
+    auto& m = make();
+    auto read = engine->holdRead("A.txt", false);
+    m.open(file("A.txt"));
+    m.closeDocument();
+    read->release();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return engine->readsDone == 1; }));
+    QTest::qWait(50);
+    EXPECT_FALSE(m.document());
+    EXPECT_FALSE(m.fileURL());
+    EXPECT_EQ(engine->renders(), 0);
+
+    auto render = engine->holdRenders();
+    m.open(file("B.txt"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return engine->renders() == 1; }));
+    m.closeDocument();
+    render->release();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return engine->rendersDone == 1; }));
+    QTest::qWait(50);
+    EXPECT_FALSE(m.result());
+    EXPECT_FALSE(m.preview());
+    EXPECT_FALSE(m.rendering());
+    EXPECT_FALSE(m.reading());
+    EXPECT_EQ(m.fileName(), "");
+}
+
+TEST_F(PipelineTest, ASettingsChangeDuringARenderDropsItsResult)
+{
+    auto& m = make();
+    auto render = engine->holdRenders();
+    m.open(file("A.txt"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return engine->renders() == 1; }));
+    auto s = m.settings();
+    s.fontSize = 26;
+    m.setSettings(s);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return engine->renders() == 2; }));
+    QSignalSpy results(&m, &AppModel::resultChanged);
+    render->release();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return engine->rendersDone == 2 && !m.rendering(); }));
+    QTest::qWait(50);
+    EXPECT_EQ(results.count(), 1);
+    EXPECT_EQ(m.result()->pageCount, 26);
+}
+
+TEST_F(PipelineTest, RenderBytesThatAreNotAPdfGiveAResultWithoutPreview)
+{
+    auto& m = make();
+    engine->notPdf = true;
+    m.open(file("A.txt"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m.result() != nullptr; }));
+    EXPECT_FALSE(m.preview());
+    EXPECT_FALSE(m.rendering());
+}
+
+TEST_F(PipelineTest, ReopeningTheSameFileReadsAgain)
+{
+    auto& m = make();
+    const auto url = file("A.txt");
+    openAndSettle(url);
+    QSignalSpy urls(&m, &AppModel::fileURLChanged);
+    m.open(url);
+    EXPECT_EQ(urls.count(), 0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return engine->reads() == 2; }));
+}
+
+TEST_F(PipelineTest, SampleNamesAreSortedPlainlyWithoutHiddenFiles)
+{
+    auto& m = make();
+    EXPECT_TRUE(m.sampleNames().isEmpty()); // no folder yet
+    std::filesystem::create_directory(path("Samples"));
+    for (const char* name : {".h", "apple.txt", "Zebra.md"}) writeFile(path("Samples") / name, "x");
+    EXPECT_EQ(m.sampleNames(), QStringList({"Zebra.md", "apple.txt"}));
+
+    m.openSample("apple.txt");
+    EXPECT_EQ(m.fileName(), "apple.txt");
+    m.openSample("missing.txt");
+    m.openSample("../Samples/Zebra.md");
+    EXPECT_EQ(m.fileName(), "apple.txt");
+}
+
+TEST_F(PipelineTest, ChoosingADocumentOpensWhatThePanelGives)
+{
+    auto& m = make();
+    m.chooseDocument();
+    EXPECT_FALSE(m.fileURL());
+    ASSERT_EQ(panels->openMessages.size(), 1);
+    EXPECT_EQ(panels->openMessages[0], "Choose a text, Markdown, RTF, Word (.docx) or PDF file to make large.");
+    panels->openAnswer = file("Chosen.md");
+    m.chooseDocument();
+    EXPECT_EQ(m.fileName(), "Chosen.md");
+}
+
+} // namespace
+} // namespace FolmiraAppTest

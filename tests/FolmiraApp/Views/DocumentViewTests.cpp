@@ -1,0 +1,283 @@
+// The document window: its empty state, panes, status bar, toolbar, drops,
+// sizes and title.
+
+#include "../Fakes.h"
+
+#include "FolmiraApp/Views/DocumentView.h"
+#include "FolmiraApp/Views/EmptyStateView.h"
+#include "FolmiraApp/Views/MainWindow.h"
+#include "FolmiraApp/Views/PaneParts.h"
+#include "FolmiraApp/Views/Panes.h"
+#include "FolmiraApp/Views/PdfPagesView.h"
+#include "FolmiraApp/Views/SettingsPanel.h"
+#include "FolmiraApp/Views/TextPane.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QMenu>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSplitter>
+#include <QToolBar>
+#include <QToolButton>
+#include <QUrl>
+
+namespace FolmiraAppTest {
+namespace {
+
+class DocumentViewTest : public ModelTest {
+protected:
+    MainWindow& window()
+    {
+        if (!window_) window_ = std::make_unique<MainWindow>(model ? *model : make());
+        return *window_;
+    }
+    DocumentView& view() { return *window().documentView(); }
+
+    void TearDown() override
+    {
+        window_.reset();
+        ModelTest::TearDown();
+    }
+
+    static QStringList labels(QWidget* widget)
+    {
+        QStringList texts;
+        for (auto* label : widget->findChildren<QLabel*>()) texts << label->text();
+        return texts;
+    }
+
+    std::unique_ptr<MainWindow> window_;
+};
+
+TEST_F(DocumentViewTest, EmptyStateTexts)
+{
+    auto* empty = view().emptyState();
+    EXPECT_EQ(view().documentArea(), empty);
+    const auto texts = labels(empty);
+    EXPECT_TRUE(texts.contains("Drop a document to make it large print"));
+    EXPECT_TRUE(texts.contains("Text, Markdown, RTF, Word (.docx), or a PDF with text in it.\n"
+                               "Recipes, bulletins, letters, menus, instructions, hymns."));
+    EXPECT_EQ(empty->chooseButton()->text(), "Choose a Document…");
+    EXPECT_TRUE(empty->chooseButton()->isDefault());
+    QStringList buttons;
+    for (auto* b : empty->findChildren<QAbstractButton*>()) buttons << b->text();
+    EXPECT_TRUE(buttons.contains("Try a Sample"));
+    EXPECT_TRUE(buttons.contains("Making a songbook from chord sheets? Switch to Songbook"));
+    EXPECT_EQ(empty->accessibleName(), "Drop a document here, or choose one");
+    EXPECT_TRUE(empty->errorLabel()->isHidden());
+}
+
+TEST_F(DocumentViewTest, EmptyStateSamplesAndSongbookLink)
+{
+    std::filesystem::create_directory(path("Samples"));
+    for (const char* name : {"Recipe.txt", "Bulletin.md", ".hidden"}) writeFile(path("Samples") / name, "x");
+    auto* menu = view().emptyState()->samplesMenu();
+    emit menu->aboutToShow();
+    QStringList titles;
+    for (auto* action : menu->actions()) titles << action->text();
+    EXPECT_EQ(titles, QStringList({"Bulletin", "Recipe"}));
+    menu->actions()[1]->trigger();
+    EXPECT_EQ(model->fileName(), "Recipe.txt");
+
+    for (auto* b : view().emptyState()->findChildren<QPushButton*>())
+        if (b->text().startsWith("Making a songbook")) b->click();
+    EXPECT_EQ(model->kind(), DocKind::songbook);
+}
+
+TEST_F(DocumentViewTest, ARefusedKindShowsInTheEmptyState)
+{
+    make();
+    view().dropFiles({QUrl::fromLocalFile(QString::fromStdString(file("Photo.png").string()))});
+    QTest::qWait(10);
+    EXPECT_EQ(view().documentArea(), view().emptyState());
+    EXPECT_FALSE(view().emptyState()->errorLabel()->isHidden());
+    EXPECT_TRUE(view().emptyState()->errorLabel()->text().contains("“Photo.png” isn’t one of those."));
+}
+
+TEST_F(DocumentViewTest, DropOutlineFollowsTheDrag)
+{
+    auto* empty = view().emptyState();
+    EXPECT_FALSE(empty->targeted());
+    const QColor idle = empty->outlineColor();
+    EXPECT_NEAR(idle.alphaF(), 0.4, 0.01);
+    empty->setTargeted(true);
+    EXPECT_EQ(empty->outlineColor(), empty->palette().color(QPalette::Highlight));
+}
+
+TEST_F(DocumentViewTest, OnlyTheFirstDroppedFileOpens)
+{
+    make();
+    const QList<QUrl> urls{QUrl::fromLocalFile(QString::fromStdString(file("One.txt").string())),
+                           QUrl::fromLocalFile(QString::fromStdString(file("Two.txt").string())),
+                           QUrl::fromLocalFile(QString::fromStdString(file("Three.txt").string()))};
+    EXPECT_FALSE(view().dropFiles({}));
+    EXPECT_TRUE(view().dropFiles(urls));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return model->preview() != nullptr; }));
+    EXPECT_EQ(engine->reads(), 1);
+    EXPECT_EQ(model->fileName(), "One.txt");
+    // Not a local file: answered, nothing opened.
+    EXPECT_TRUE(view().dropFiles({QUrl("https://example.com/a.txt")}));
+    QTest::qWait(10);
+    EXPECT_EQ(model->fileName(), "One.txt");
+}
+
+TEST_F(DocumentViewTest, PanesShowTheOriginalAndTheCopy)
+{
+    make();
+    auto* original = view().originalPane();
+    auto* copy = view().largePrintPane();
+    EXPECT_EQ(original->header()->title(), "Original");
+    EXPECT_EQ(copy->header()->title(), "Large print");
+
+    engine->holdRenders();
+    model->open(file("Minutes.txt", "Hello"));
+    EXPECT_EQ(view().documentArea(), view().panes());
+    EXPECT_EQ(original->header()->detail(), "Minutes.txt");
+    EXPECT_EQ(original->shown(), original->textPane());
+    EXPECT_EQ(copy->header()->detail(), "Reading…");
+    EXPECT_EQ(copy->shown(), copy->progress());
+    EXPECT_TRUE(labels(copy->progress()).contains("Making it large…"));
+    EXPECT_TRUE(copy->updating()->isHidden());
+    engine->releaseAll();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return model->preview() != nullptr; }));
+    EXPECT_EQ(copy->shown(), copy->preview());
+    EXPECT_EQ(copy->header()->detail(), "18 pages · 18 pt Atkinson Hyperlegible");
+
+    // A re-render over a preview: it stays, with the small indicator.
+    engine->holdRenders();
+    model->biggerText();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return model->rendering(); }));
+    EXPECT_EQ(copy->shown(), copy->preview());
+    EXPECT_FALSE(copy->updating()->isHidden());
+    EXPECT_EQ(copy->updating()->accessibleName(), "Updating the preview");
+    engine->releaseAll();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !model->rendering(); }));
+    EXPECT_TRUE(copy->updating()->isHidden());
+}
+
+TEST_F(DocumentViewTest, ARefusalWinsOverAnEarlierPreview)
+{
+    make();
+    openAndSettle(file("a.txt"));
+    model->open(file("old.doc"));
+    auto* copy = view().largePrintPane();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return model->error().has_value(); }));
+    EXPECT_EQ(copy->shown(), copy->refusal());
+    EXPECT_TRUE(labels(copy->refusal()).contains("Folmira can’t make this one large"));
+    EXPECT_EQ(copy->refusal()->message(), "Old Word files (.doc) can’t be read.");
+    EXPECT_EQ(view().originalPane()->shown(), view().originalPane()->noPreview());
+    EXPECT_TRUE(labels(view().originalPane()->noPreview()).contains("This file can’t be shown as it is."));
+    EXPECT_EQ(copy->header()->detail(), "");
+}
+
+TEST_F(DocumentViewTest, StatusBarCountsTheNotesOfAnOpenFile)
+{
+    make();
+    EXPECT_EQ(view().statusBar()->text(), "");
+    openAndSettle(file("a.txt"));
+    EXPECT_EQ(view().statusBar()->text(), "1 note in Settings");
+    model->closeDocument();
+    EXPECT_EQ(view().statusBar()->text(), "");
+}
+
+TEST_F(DocumentViewTest, ToolbarItemsLabelsAndTooltips)
+{
+    auto& v = view();
+    const std::vector<std::tuple<QAction*, QString, QString>> items{
+        {v.openAction(), "Open", "Open a document (Ctrl+O)"},
+        {v.smallerAction(), "Smaller", "Smaller text (Ctrl+−)"},
+        {v.biggerAction(), "Bigger", "Bigger text (Ctrl+=)"},
+        {v.printAction(), "Print", "Print the large-print copy (Ctrl+P)"},
+        {v.exportAction(), "Export PDF", "Save the large-print copy as a PDF (Ctrl+E)"},
+        {v.settingsAction(), "Settings", "Show or hide the settings (Ctrl+Alt+I)"}};
+    for (const auto& [action, text, tip] : items) {
+        EXPECT_EQ(action->text(), text);
+        EXPECT_EQ(action->toolTip(), tip);
+    }
+    EXPECT_EQ(v.presetButton()->toolTip(), "Presets (Ctrl+1–4)");
+    QStringList presets;
+    for (auto* action : v.presetButton()->menu()->actions()) presets << action->text();
+    EXPECT_EQ(presets, QStringList({"Large print 18 pt", "Extra large 24 pt", "Recipe card", "Hymn sheet / lyrics"}));
+}
+
+TEST_F(DocumentViewTest, PresetLabelFollowsTheSettings)
+{
+    auto& v = view();
+    EXPECT_EQ(v.presetButton()->text(), "Large print 18 pt");
+    v.biggerAction()->trigger();
+    EXPECT_EQ(v.presetButton()->text(), "Custom");
+    v.smallerAction()->trigger();
+    EXPECT_EQ(v.presetButton()->text(), "Large print 18 pt");
+    v.presetButton()->menu()->actions()[3]->trigger();
+    EXPECT_EQ(v.presetButton()->text(), "Hymn sheet / lyrics");
+    EXPECT_TRUE(model->settings().keepLineBreaks);
+}
+
+TEST_F(DocumentViewTest, PrintNeedsAPreviewAndExportAResult)
+{
+    make();
+    auto& v = view();
+    EXPECT_FALSE(v.printAction()->isEnabled());
+    EXPECT_FALSE(v.exportAction()->isEnabled());
+    EXPECT_FALSE(v.inspector()->printButton()->isEnabled());
+    EXPECT_FALSE(v.inspector()->exportButton()->isEnabled());
+    engine->notPdf = true;
+    model->open(file("a.txt"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return model->result() != nullptr; }));
+    EXPECT_FALSE(v.printAction()->isEnabled());
+    EXPECT_TRUE(v.exportAction()->isEnabled());
+    EXPECT_FALSE(v.inspector()->printButton()->isEnabled());
+    EXPECT_TRUE(v.inspector()->exportButton()->isEnabled());
+    engine->notPdf = false;
+    model->biggerText();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return model->preview() != nullptr; }));
+    EXPECT_TRUE(v.printAction()->isEnabled());
+    EXPECT_TRUE(v.inspector()->printButton()->isEnabled());
+}
+
+TEST_F(DocumentViewTest, SizesAndTitle)
+{
+    auto& w = window();
+    EXPECT_EQ(w.minimumSize(), QSize(1040, 660));
+    EXPECT_EQ(w.size(), QSize(1360, 860));
+    EXPECT_EQ(view().originalPane()->minimumWidth(), 300);
+    EXPECT_EQ(view().largePrintPane()->minimumWidth(), 360);
+    EXPECT_EQ(view().inspector()->minimumWidth(), 290);
+    EXPECT_EQ(view().inspector()->maximumWidth(), 380);
+    EXPECT_EQ(w.windowTitle(), "Folmira");
+    model->open(file("Minutes.docx"));
+    EXPECT_EQ(w.windowTitle(), "Minutes.docx");
+    model->closeDocument();
+    EXPECT_EQ(w.windowTitle(), "Folmira");
+}
+
+TEST_F(DocumentViewTest, SettingsButtonHidesAndShowsTheInspector)
+{
+    auto& w = window();
+    w.show();
+    EXPECT_TRUE(view().inspector()->isVisible());
+    view().settingsAction()->trigger();
+    EXPECT_FALSE(model->showInspector());
+    EXPECT_FALSE(view().inspector()->isVisible());
+    view().settingsAction()->trigger();
+    EXPECT_TRUE(view().inspector()->isVisible());
+}
+
+TEST_F(DocumentViewTest, AReRenderKeepsThePageInView)
+{
+    make();
+    openAndSettle(file("a.txt"));
+    auto* preview = view().largePrintPane()->preview();
+    window().show();
+    preview->setDocument(pdfFromData(letterPdf(6)));
+    preview->goToPage(4);
+    EXPECT_EQ(preview->currentPage(), 4);
+    model->biggerText(); // the fake's copy has one page
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !model->rendering() && !model->renderPending(); }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return preview->document() == model->preview(); }));
+    EXPECT_EQ(preview->currentPage(), 0);
+}
+
+} // namespace
+} // namespace FolmiraAppTest

@@ -1,0 +1,171 @@
+// The settings panel: its sections and controls, presets, notes, and that
+// refreshing it never writes the settings.
+
+#include "../Fakes.h"
+
+#include "FolmiraApp/Views/LabeledSlider.h"
+#include "FolmiraApp/Views/SettingsPanel.h"
+
+#include <QAccessible>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QSignalSpy>
+
+namespace FolmiraAppTest {
+namespace {
+
+using FolmiraKit::LargePrintFont;
+using FolmiraKit::LargePrintPreset;
+
+class SettingsPanelTest : public ModelTest {
+protected:
+    SettingsPanel& panel()
+    {
+        if (!panel_) panel_ = std::make_unique<SettingsPanel>(model ? *model : make());
+        return *panel_;
+    }
+    void TearDown() override
+    {
+        panel_.reset();
+        ModelTest::TearDown();
+    }
+    static QStringList items(QComboBox* combo)
+    {
+        QStringList texts;
+        for (int i = 0; i < combo->count(); ++i) texts << combo->itemText(i);
+        return texts;
+    }
+    std::unique_ptr<SettingsPanel> panel_;
+};
+
+TEST_F(SettingsPanelTest, SectionsAndControls)
+{
+    auto& p = panel();
+    QStringList sections;
+    for (auto* box : p.findChildren<QGroupBox*>()) sections << box->title();
+    EXPECT_EQ(sections, QStringList({"Preset", "Text", "Page", "Content", "What changed"}));
+    EXPECT_EQ(items(p.fontPicker()), QStringList({"Atkinson Hyperlegible", "Verdana", "Arial", "Helvetica"}));
+    EXPECT_EQ(items(p.paperPicker()), QStringList({"US Letter (8.5 × 11 in)", "A4 (210 × 297 mm)",
+                                                   "US Legal (8.5 × 14 in)", "Half Letter (5.5 × 8.5 in)"}));
+    EXPECT_EQ(items(p.tablesPicker()), QStringList({"Keep as tables when they fit", "List each row"}));
+    EXPECT_EQ(p.highContrastToggle()->text(), "High contrast (bold text, heavier lines)");
+    EXPECT_EQ(p.pageNumbersToggle()->text(), "Page numbers (“Page 2 of 5”)");
+    EXPECT_EQ(p.picturesToggle()->text(), "Pictures");
+    EXPECT_EQ(p.lineBreaksToggle()->text(), "Keep every line break");
+    EXPECT_EQ(p.lineBreaksToggle()->toolTip(), "For lyrics, poems and addresses in text files");
+    EXPECT_EQ(p.exportButton()->text(), "Export Large-Print PDF…");
+    EXPECT_EQ(p.printButton()->text(), "Print…");
+    QStringList labels;
+    for (auto* label : p.findChildren<QLabel*>()) labels << label->text();
+    for (const char* title : {"Font", "Size", "Line spacing", "Paper", "Margins", "Tables", "Space between list items"})
+        EXPECT_TRUE(labels.contains(title)) << title;
+}
+
+TEST_F(SettingsPanelTest, SliderTextsAndSpokenValues)
+{
+    auto& p = panel();
+    struct Case {
+        LabeledSlider* slider;
+        QString text;
+        QString spoken;
+        QString name;
+    };
+    const Case cases[] = {{p.sizeSlider(), "18 pt", "18 points", "Size"},
+                          {p.lineSpacingSlider(), "1.40×", "1.40 times the size", "Line spacing"},
+                          {p.marginSlider(), "0.75 in", "0.75 inches", "Margins"},
+                          {p.listSpacingSlider(), "0.35", "0.35 lines", "Space between list items"}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.slider->text(), c.text);
+        EXPECT_EQ(c.slider->spoken(), c.spoken);
+        EXPECT_EQ(c.slider->slider()->accessibleName(), c.name);
+        auto* accessible = QAccessible::queryAccessibleInterface(c.slider->slider());
+        ASSERT_TRUE(accessible);
+        EXPECT_EQ(accessible->text(QAccessible::Value), c.spoken);
+    }
+}
+
+TEST_F(SettingsPanelTest, PresetsAndCustom)
+{
+    auto& p = panel();
+    EXPECT_EQ(items(p.presetPicker()),
+              QStringList({"Large print 18 pt", "Extra large 24 pt", "Recipe card", "Hymn sheet / lyrics"}));
+    EXPECT_EQ(p.presetPicker()->currentText(), "Large print 18 pt");
+    EXPECT_EQ(p.presetDetail()->text(), "The usual large-print size: 18 pt, 1.4 spacing, Letter.");
+    EXPECT_FALSE(p.presetDetail()->isHidden());
+
+    p.fontPicker()->setCurrentIndex(1);
+    emit p.fontPicker()->activated(1);
+    EXPECT_EQ(model->settings().font, LargePrintFont::verdana);
+    EXPECT_EQ(p.presetPicker()->count(), 5);
+    EXPECT_EQ(p.presetPicker()->currentText(), "Custom");
+    EXPECT_TRUE(p.presetDetail()->isHidden());
+
+    const auto before = model->settings();
+    emit p.presetPicker()->activated(4); // "Custom" changes nothing
+    EXPECT_EQ(model->settings(), before);
+
+    emit p.presetPicker()->activated(2);
+    EXPECT_EQ(model->settings(), LargePrintPreset::recipeCard().settings);
+    EXPECT_EQ(p.presetPicker()->count(), 4);
+    EXPECT_EQ(p.presetPicker()->currentText(), "Recipe card");
+    EXPECT_FALSE(p.picturesToggle()->isChecked());
+    EXPECT_EQ(p.tablesPicker()->currentText(), "List each row");
+    EXPECT_EQ(p.sizeSlider()->text(), "20 pt");
+}
+
+TEST_F(SettingsPanelTest, ControlsWriteOneFieldAndASliderStepBackRestoresThePreset)
+{
+    auto& p = panel();
+    auto* spacing = p.lineSpacingSlider()->slider();
+    spacing->setValue(spacing->value() + 1);
+    EXPECT_DOUBLE_EQ(model->settings().lineSpacing, 1.45);
+    EXPECT_EQ(p.presetPicker()->currentText(), "Custom");
+    spacing->setValue(spacing->value() - 1);
+    EXPECT_EQ(model->settings(), LargePrintSettings{});
+    EXPECT_EQ(p.presetPicker()->currentText(), "Large print 18 pt");
+
+    p.highContrastToggle()->click();
+    EXPECT_TRUE(model->settings().highContrast);
+    p.pageNumbersToggle()->click();
+    EXPECT_FALSE(model->settings().pageNumbers);
+    emit p.paperPicker()->activated(3);
+    EXPECT_EQ(model->settings().paper, LargePrintSettings::Paper::halfLetter);
+}
+
+TEST_F(SettingsPanelTest, BuildingAndRefreshingNeverWritesTheSettings)
+{
+    auto& m = make();
+    QSignalSpy writes(&m, &AppModel::settingsChanged);
+    panel();
+    EXPECT_EQ(writes.count(), 0);
+    EXPECT_FALSE(defaults->contains("settings"));
+    auto s = m.settings();
+    s.fontSize = 25;
+    s.margin = 1.2;
+    s.tables = LargePrintSettings::TableMode::list;
+    m.setSettings(s);
+    EXPECT_EQ(writes.count(), 1);
+    EXPECT_EQ(m.settings(), s);
+    EXPECT_EQ(panel().sizeSlider()->text(), "25 pt");
+    EXPECT_EQ(panel().marginSlider()->text(), "1.20 in");
+    m.setSettings(LargePrintPreset::hymnSheet().settings);
+    EXPECT_EQ(writes.count(), 2);
+    EXPECT_TRUE(panel().lineBreaksToggle()->isChecked());
+}
+
+TEST_F(SettingsPanelTest, WhatChangedListsTheNotes)
+{
+    auto& p = panel();
+    EXPECT_TRUE(p.notesSection()->isHidden());
+    openAndSettle(file("a.txt"));
+    EXPECT_FALSE(p.notesSection()->isHidden());
+    EXPECT_EQ(p.noteTexts(), QStringList({"Read by the fake."}));
+    model->closeDocument();
+    EXPECT_TRUE(p.notesSection()->isHidden());
+}
+
+} // namespace
+} // namespace FolmiraAppTest
