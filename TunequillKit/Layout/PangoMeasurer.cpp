@@ -12,10 +12,12 @@ namespace {
 // Songs repeat their words and chords endlessly, and shaping a text with Pango
 // costs microseconds, so widths are remembered per thread. The key holds
 // everything the width depends on: the text, the size and the face (which the
-// traits and Fonts::sansFaces decide). Bounded: cleared when it grows large.
+// traits and Fonts::sansFaces decide). Bounded: only short texts (words,
+// chords, lines) are kept, and the whole cache is dropped when it grows large.
 struct WidthCache {
     std::unordered_map<std::string, double> widths;
-    static constexpr std::size_t limit = 50000;
+    static constexpr std::size_t limit = 50000;    // entries
+    static constexpr std::size_t longestText = 256; // bytes
 
     static std::string key(std::string_view text, const FontSpec& font)
     {
@@ -30,17 +32,23 @@ struct WidthCache {
     }
 };
 
+double shaped(std::string_view text, const FontSpec& font)
+{
+    Platform::AttributedText attributed;
+    attributed.append(text, Fonts::face(font));
+    return Platform::TextLayout::lineWidth(attributed);
+}
+
 } // namespace
 
 double PangoMeasurer::width(std::string_view text, const FontSpec& font) const
 {
     if (text.empty()) return 0;
+    if (text.size() > WidthCache::longestText) return shaped(text, font);
     thread_local WidthCache cache;
     std::string key = WidthCache::key(text, font);
     if (auto it = cache.widths.find(key); it != cache.widths.end()) return it->second;
-    Platform::AttributedText attributed;
-    attributed.append(text, Fonts::face(font));
-    double width = Platform::TextLayout::lineWidth(attributed);
+    double width = shaped(text, font);
     if (cache.widths.size() >= WidthCache::limit) cache.widths.clear();
     cache.widths.emplace(std::move(key), width);
     return width;

@@ -203,8 +203,12 @@ Block Typesetter::recall(const Song& song, const Section& recall, const Section*
 Block Typesetter::diagrams(const std::vector<ChordDefinition>& definitions) const
 {
     const double pitch = sizes_.diagramGap + sizes_.diagramWidth;
+    // Clamped before the conversion: a font size of 0 (the setter stores any
+    // value) would make the fit infinite.
+    const double fit = std::floor((width + sizes_.diagramGap) / pitch);
     const std::size_t perRow =
-        static_cast<std::size_t>(std::max(1.0, std::floor((width + sizes_.diagramGap) / pitch)));
+        fit >= static_cast<double>(definitions.size()) ? std::max<std::size_t>(1, definitions.size())
+                                                       : static_cast<std::size_t>(std::max(1.0, fit));
     Block block{BlockKind::diagrams, {}, 0, false, std::nullopt};
     const double height = nearest(1.25 * sizes_.diagramWidth + 1.6 * sizes_.diagramNameSize);
     for (std::size_t start = 0; start < definitions.size(); start += perRow) {

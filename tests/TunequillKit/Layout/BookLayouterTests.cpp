@@ -341,3 +341,28 @@ TEST(IndexPages, EntriesOrderAndLetters)
         }
     }
 }
+
+TEST(BookLayouter, HostileSettingsAndSongsStayBounded)
+{
+    std::string huge = "{title: " + std::string(20000, 'w') + "}\n{define: G base-fret 1 frets 3 2 0 0 0 3}\n";
+    for (int i = 0; i < 300; ++i) huge += "[G]la [C]li [D]lo\n";
+    std::vector<PreparedSong> songs{prepare(huge), song("Plain", 3)};
+    struct Case {
+        double margin, fontSize;
+        int columns;
+    };
+    const Case cases[] = {{-1e6, 18, 2}, {1e6, 18, 1}, {40, 0, 9}, {40, 28, -3}, {300, 16, 2}};
+    for (const Case& c : cases) {
+        BookSettings s;
+        s.margin = c.margin;
+        s.fontSize = c.fontSize;
+        s.columns = c.columns;
+        s.setListPage = true;
+        BookLayout layout = lay(s, songs);
+        ASSERT_EQ(layout.songStartPages.size(), 2u);
+        EXPECT_EQ(layout.pages.front().kind, PageKind::setList);
+        EXPECT_LE(layout.songStartPages[0], layout.songStartPages[1]);
+        EXPECT_LE(layout.songStartPages[1], static_cast<int>(layout.pages.size()));
+        for (std::size_t i = 0; i < layout.pages.size(); ++i) EXPECT_EQ(layout.pages[i].number, static_cast<int>(i) + 1);
+    }
+}
