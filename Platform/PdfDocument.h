@@ -88,6 +88,7 @@ public:
     // None when the bitmap would be empty or hold `maxPixels` or more pixels.
     std::optional<Bitmap> render(const Rect& region, double scale, std::int64_t maxPixels) const;
 
+    // The Poppler and qpdf objects behind the page, for the Platform layer's own use.
     struct Impl;
     const Impl& impl() const { return *impl_; }
 

@@ -14,6 +14,9 @@ inline constexpr std::int64_t regionPixels = 40'000'000;
 inline constexpr int formInvocations = 10'000;
 // Image rectangles recorded on one page.
 inline constexpr int pictureRectangles = 10'000;
+// Saved graphics states on the picture scan's stack: PDF itself allows 28
+// nested "q"; a stream that goes deeper ends its page's scan.
+inline constexpr int graphicsStates = 10'000;
 // Regions rendered into pictures on one page.
 inline constexpr int renders = 200;
 // Candidate gutter positions tried on one page (one every 2 points across 40 %

@@ -121,17 +121,17 @@ struct Assembly {
     {
         StyledParagraph* q = lastParagraph();
         if (!open || !q || p.size != q->size || p.list || q->list) return false;
-        std::string text = plain(p.runs);
-        return !text.empty() && Text::isLowercase(Text::firstCharacter(text));
+        for (const Run& run : p.runs)
+            if (!run.text.empty()) return Text::isLowercase(Text::firstCharacter(run.text));
+        return false;
     }
 
     void join(StyledParagraph p)
     {
+        // Only the ends are looked at: a paragraph may run on over many pages.
         StyledParagraph& q = *lastParagraph();
-        std::string text = plain(q.runs);
-        std::string_view last = finalCharacter(text);
-        std::string_view before = Text::lastCharacter(Text::dropLast(text, 1));
-        if (last == "-" && !before.empty() && Text::isLetter(before)) {
+        auto tail = lastCharacters(q.runs, 2);
+        if (tail.size() == 2 && tail[1] == "-" && Text::isLetter(tail[0])) {
             for (auto run = q.runs.rbegin(); run != q.runs.rend(); ++run)
                 if (!run->text.empty()) {
                     run->text.pop_back();
@@ -155,9 +155,8 @@ struct Assembly {
             pieces.push_back(Inference::Piece::paragraph(std::move(paragraphs[i])));
         }
         StyledParagraph* q = lastParagraph();
-        std::string text = q ? plain(q->runs) : std::string();
-        open = !text.empty() &&
-               !isOneOf(finalCharacter(text), {".", "!", "?", ":", ";", "\"", "\u201D", "\u2019", ")"});
+        auto last = q ? lastCharacters(q->runs, 1) : std::vector<std::string>{};
+        open = !last.empty() && !isOneOf(last[0], {".", "!", "?", ":", ";", "\"", "\u201D", "\u2019", ")"});
     }
 
     void addPage(const Lines& lines)

@@ -38,8 +38,15 @@ struct LineFacts {
     std::string_view last; // last character of the text
 };
 
-// The last `n` characters of the runs' joined text (fewer when it is shorter),
-// looked up from the end without joining everything.
+Runs runsOfLine(const Line& line)
+{
+    Runs runs = lineRuns(line.words);
+    if (runs.empty()) runs.push_back(Run(lineText(line)));
+    return runs;
+}
+
+} // namespace
+
 std::vector<std::string> lastCharacters(const Runs& runs, int n)
 {
     std::vector<std::string> out;
@@ -53,15 +60,6 @@ std::vector<std::string> lastCharacters(const Runs& runs, int n)
     }
     return out;
 }
-
-Runs runsOfLine(const Line& line)
-{
-    Runs runs = lineRuns(line.words);
-    if (runs.empty()) runs.push_back(Run(lineText(line)));
-    return runs;
-}
-
-} // namespace
 
 double median(std::vector<double> values)
 {

@@ -6,6 +6,7 @@
 #include "FolmiraKit/PDF/PageWords.h"
 #include "FolmiraKit/Readers/Inference.h"
 
+#include <string>
 #include <vector>
 
 namespace FolmiraKit::PDFReader {
@@ -24,6 +25,10 @@ Runs lineRuns(const std::vector<Word>& words);
 
 // `runs` without their first `count` characters, tidied.
 Runs dropLeadingCharacters(Runs runs, int count);
+
+// The last `n` characters of the runs' joined text, in order (fewer when it is
+// shorter), found from the end without joining the runs.
+std::vector<std::string> lastCharacters(const Runs& runs, int n);
 
 // The element at index n / 2 of the sorted values (the upper middle); 0 when empty.
 double median(std::vector<double> values);

@@ -14,9 +14,6 @@ using Platform::PdfContent::XObject;
 
 namespace {
 
-// PDF allows 28 nested "q"; a stream that nests deeper than this is hostile
-// and its scan ends rather than grow the stack without bound.
-constexpr std::size_t maxStackDepth = 10'000;
 // Forms nested deeper than this are not entered (the page itself is depth 0).
 constexpr int maxFormDepth = 3;
 
@@ -112,7 +109,7 @@ void State::drawObject(Operands& operands, const ContentStream& stream)
 
 bool State::stopRequested() const
 {
-    return rects.size() >= static_cast<std::size_t>(PDFLimits::pictureRectangles) || stack.size() > maxStackDepth;
+    return rects.size() >= static_cast<std::size_t>(PDFLimits::pictureRectangles) || stack.size() > static_cast<std::size_t>(PDFLimits::graphicsStates);
 }
 
 std::vector<Rect> scanPage(const Platform::PdfPage& page)

@@ -177,3 +177,22 @@ TEST(PdfDocument, RefusesRendersThatAreEmptyOrTooLarge)
     EXPECT_FALSE(page.render({0, 0, NAN, 10}, 2, 40'000'000));
     EXPECT_TRUE(page.render({0, 0, 10, 10}, 2, 40'000'000));
 }
+
+TEST(PdfDocument, RendersThePageWithoutItsAnnotations)
+{
+    Builder builder;
+    builder.page("", {});
+    QPDFObjectHandle appearance = builder.qpdf().newStream("0 0 0 rg 0 0 100 100 re f");
+    appearance.getDict().replaceKey("/Type", QPDFObjectHandle::newName("/XObject"));
+    appearance.getDict().replaceKey("/Subtype", QPDFObjectHandle::newName("/Form"));
+    appearance.getDict().replaceKey("/BBox", QPDFObjectHandle::parse("[0 0 100 100]"));
+    QPDFObjectHandle annotation = QPDFObjectHandle::parse("<< /Type /Annot /Subtype /Square /Rect [100 100 200 200] /F 4 >>");
+    annotation.replaceKey("/AP", QPDFObjectHandle::newDictionary());
+    annotation.getKey("/AP").replaceKey("/N", appearance);
+    auto pages = QPDFPageDocumentHelper(builder.qpdf()).getAllPages();
+    pages[0].getObjectHandle().replaceKey("/Annots", QPDFObjectHandle::newArray({builder.qpdf().makeIndirectObject(annotation)}));
+    auto page = openOrFail(builder.write()).page(0).value();
+    auto bitmap = page.render({100, 100, 100, 100}, 1, 40'000'000);
+    ASSERT_TRUE(bitmap);
+    EXPECT_EQ(pixel(*bitmap, 50, 50), 0xFFFFFFFFu);
+}

@@ -4,6 +4,7 @@
 #include "FolmiraKit/Model/Folmira.h"
 #include "FolmiraKit/PDF/PDFReader.h"
 #include "FolmiraKit/Render/Renderer.h"
+#include "tests/Platform/PdfFixtures.h"
 
 #include <gtest/gtest.h>
 
@@ -106,4 +107,33 @@ TEST(SamplePdfs, MakeLargePrintCopiesThatReadBackWordForWord)
         BigDocument copy = PDFReader::read(result.pdf, name);
         EXPECT_EQ(copy.plainText(), document.plainText()) << name;
     }
+}
+
+TEST(SamplePdfs, CarriesAPictureIntoTheLargePrintCopy)
+{
+    auto pdf = PdfFixtures::cairoPdf(1, [](cairo_t* cr, int) {
+        PdfFixtures::showText(cr, 72, 100, "The picture below shows the garden in early spring.");
+        cairo_surface_t* image = cairo_image_surface_create(CAIRO_FORMAT_RGB24, 200, 120);
+        cairo_t* painter = cairo_create(image);
+        cairo_set_source_rgb(painter, 0.2, 0.6, 0.3);
+        cairo_paint(painter);
+        cairo_destroy(painter);
+        cairo_save(cr);
+        cairo_set_source_surface(cr, image, 72, 150);
+        cairo_paint(cr);
+        cairo_restore(cr);
+        cairo_surface_destroy(image);
+        PdfFixtures::showText(cr, 72, 320, "After the picture the text goes on.");
+    });
+    BigDocument document = Folmira::readBytes(pdf, "pdf", "Garden", std::nullopt, false);
+    ASSERT_EQ(document.imageCount(), 1);
+    const Picture& picture = document.blocks[1].as<Block::Image>()->picture;
+    EXPECT_EQ(picture.width, 200);
+    EXPECT_EQ(picture.height, 120);
+
+    RenderResult result = Folmira::render(document, LargePrintSettings{});
+    BigDocument copy = PDFReader::read(result.pdf, "Garden");
+    EXPECT_EQ(copy.imageCount(), 1);
+    // Three lines of text on the copy's page: its page number is a band line and goes.
+    EXPECT_EQ(copy.plainText(), document.plainText());
 }
