@@ -25,8 +25,8 @@ std::string name(const FontSpec& spec);
 // sansFaces when it holds four names, else `fallback`.
 std::string sansFace(int place, const std::string& fallback);
 
-// The face that serves a spec at its size: the named face when this system
-// has it, else the system font with the spec's weight and slant. Measuring and
+// The face that serves a FontSpec at its size: the named face when this system
+// has it, else the system font with the requested weight and slant. Measuring and
 // drawing both go through here, so they always use the same face. Lookups are
 // remembered per thread (the answer never changes within a process).
 Platform::Font face(const FontSpec& spec);
