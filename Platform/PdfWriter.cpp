@@ -2,7 +2,9 @@
 // from the page's top, so every y is flipped against the current page height.
 // An image's pixels (and a JPEG's bytes) are lent to Cairo without a copy: the
 // surface that wraps them holds a copy of the Image handle as user data, so
-// they live exactly as long as Cairo keeps the surface.
+// they live exactly as long as Cairo keeps the surface. Cairo cannot write a
+// document without pages, so one in which no page was begun is written with
+// qpdf instead, carrying the same title and creator.
 
 #include "Platform/PdfWriter.h"
 
@@ -10,6 +12,12 @@
 
 #include <cairo-pdf.h>
 #include <cairo.h>
+#include <qpdf/Buffer.hh>
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFObjectHandle.hh>
+#include <qpdf/QPDFWriter.hh>
+
+#include <cmath>
 
 namespace Platform {
 namespace {
@@ -25,14 +33,36 @@ const cairo_user_data_key_t imageKey{};
 
 void releaseImage(void* image) { delete static_cast<Image*>(image); }
 
+Bytes pagelessDocument(const std::string& title, const std::string& creator)
+{
+    try {
+        QPDF pdf;
+        pdf.emptyPDF();
+        QPDFObjectHandle info = pdf.makeIndirectObject(QPDFObjectHandle::newDictionary());
+        info.replaceKey("/Title", QPDFObjectHandle::newUnicodeString(title));
+        info.replaceKey("/Creator", QPDFObjectHandle::newUnicodeString(creator));
+        pdf.getTrailer().replaceKey("/Info", info);
+        QPDFWriter writer(pdf);
+        writer.setOutputMemory();
+        writer.write();
+        auto buffer = writer.getBufferSharedPointer();
+        return Bytes(buffer->getBuffer(), buffer->getBuffer() + buffer->getSize());
+    } catch (const std::exception&) {
+        return {};
+    }
+}
+
 } // namespace
 
 struct PdfWriter::Impl {
     Bytes bytes;
+    std::string title;
+    std::string creator;
     cairo_surface_t* surface = nullptr;
     cairo_t* cr = nullptr;
     double pageHeight = 792;
     bool inPage = false;
+    bool anyPage = false;
     bool finished = false;
 
     bool good() const
@@ -41,6 +71,7 @@ struct PdfWriter::Impl {
             && cairo_status(cr) == CAIRO_STATUS_SUCCESS;
     }
     double flip(double y) const { return pageHeight - y; }
+    void source(Color c) const { cairo_set_source_rgb(cr, c.red, c.green, c.blue); }
     ~Impl()
     {
         if (cr) cairo_destroy(cr);
@@ -50,6 +81,8 @@ struct PdfWriter::Impl {
 
 PdfWriter::PdfWriter(const std::string& title, const std::string& creator) : impl_(std::make_unique<Impl>())
 {
+    impl_->title = title;
+    impl_->creator = creator;
     impl_->surface = cairo_pdf_surface_create_for_stream(appendToBytes, &impl_->bytes, 612, 792);
     if (cairo_surface_status(impl_->surface) != CAIRO_STATUS_SUCCESS) return;
     cairo_pdf_surface_set_metadata(impl_->surface, CAIRO_PDF_METADATA_TITLE, title.c_str());
@@ -70,6 +103,7 @@ void PdfWriter::beginPage(Size size)
     cairo_pdf_surface_set_size(impl_->surface, size.width, size.height);
     impl_->pageHeight = size.height;
     impl_->inPage = true;
+    impl_->anyPage = true;
 }
 
 void PdfWriter::endPage()
@@ -79,10 +113,10 @@ void PdfWriter::endPage()
     impl_->inPage = false;
 }
 
-void PdfWriter::drawTextLine(const TextLayout& text, int line, Point baselineOrigin, double grey)
+void PdfWriter::drawTextLine(const TextLayout& text, int line, Point baselineOrigin, Color color)
 {
     if (!impl_->good()) return;
-    cairo_set_source_rgb(impl_->cr, grey, grey, grey);
+    impl_->source(color);
     text.drawLine(line, baselineOrigin.x, impl_->flip(baselineOrigin.y), impl_->cr);
 }
 
@@ -115,34 +149,58 @@ void PdfWriter::drawImage(const Image& image, Rect rect)
     cairo_surface_destroy(pixels);
 }
 
-void PdfWriter::strokeLine(Point from, Point to, double width, double grey)
+void PdfWriter::strokeLine(Point from, Point to, double width, Color color, LineCap cap)
 {
     if (!impl_->good()) return;
     cairo_t* cr = impl_->cr;
-    cairo_set_source_rgb(cr, grey, grey, grey);
+    cairo_save(cr);
+    impl_->source(color);
     cairo_set_line_width(cr, width);
+    cairo_set_line_cap(cr, cap == LineCap::round ? CAIRO_LINE_CAP_ROUND : CAIRO_LINE_CAP_BUTT);
     cairo_move_to(cr, from.x, impl_->flip(from.y));
     cairo_line_to(cr, to.x, impl_->flip(to.y));
     cairo_stroke(cr);
+    cairo_restore(cr);
 }
 
-void PdfWriter::strokeRect(Rect rect, double width, double grey)
+void PdfWriter::strokeRect(Rect rect, double width, Color color)
 {
     if (!impl_->good()) return;
     cairo_t* cr = impl_->cr;
-    cairo_set_source_rgb(cr, grey, grey, grey);
+    impl_->source(color);
     cairo_set_line_width(cr, width);
     cairo_rectangle(cr, rect.minX(), impl_->flip(rect.maxY()), rect.maxX() - rect.minX(), rect.maxY() - rect.minY());
     cairo_stroke(cr);
 }
 
-void PdfWriter::fillRect(Rect rect, double grey)
+void PdfWriter::fillRect(Rect rect, Color color)
 {
     if (!impl_->good()) return;
     cairo_t* cr = impl_->cr;
-    cairo_set_source_rgb(cr, grey, grey, grey);
+    impl_->source(color);
     cairo_rectangle(cr, rect.minX(), impl_->flip(rect.maxY()), rect.maxX() - rect.minX(), rect.maxY() - rect.minY());
     cairo_fill(cr);
+}
+
+void PdfWriter::fillCircle(Point centre, double radius, Color color)
+{
+    if (!impl_->good() || !(radius > 0)) return;
+    cairo_t* cr = impl_->cr;
+    impl_->source(color);
+    cairo_new_path(cr);
+    cairo_arc(cr, centre.x, impl_->flip(centre.y), radius, 0, 2 * M_PI);
+    cairo_fill(cr);
+}
+
+void PdfWriter::strokeCircle(Point centre, double radius, double width, Color color)
+{
+    if (!impl_->good() || !(radius > 0)) return;
+    cairo_t* cr = impl_->cr;
+    impl_->source(color);
+    cairo_set_line_width(cr, width);
+    cairo_new_path(cr);
+    cairo_arc(cr, centre.x, impl_->flip(centre.y), radius, 0, 2 * M_PI);
+    cairo_stroke(cr);
 }
 
 Bytes PdfWriter::finish()
@@ -158,6 +216,7 @@ Bytes PdfWriter::finish()
     bool failed = cairo_surface_status(impl_->surface) != CAIRO_STATUS_SUCCESS;
     impl_->finished = true;
     if (failed) return {};
+    if (!impl_->anyPage) return pagelessDocument(impl_->title, impl_->creator);
     return std::move(impl_->bytes);
 }
 

@@ -3,8 +3,8 @@
 // Writing a PDF into memory with Cairo.
 //
 // Coordinates are PDF page space: points, origin at the bottom-left corner of
-// the page, y growing upwards. Colours are grey levels (0 black, 1 white).
-// A writer is used by one thread, the one that made the TextLayouts it draws.
+// the page, y growing upwards. A writer is used by one thread, the one that
+// made the TextLayouts it draws.
 
 #include "Platform/Geometry.h"
 #include "Platform/Images.h"
@@ -18,8 +18,19 @@ namespace Platform {
 
 class TextLayout;
 
+// sRGB components in 0…1, opaque. The default is black.
+struct Color {
+    double red = 0;
+    double green = 0;
+    double blue = 0;
+    static constexpr Color grey(double level) { return {level, level, level}; } // 0 black, 1 white
+    bool operator==(const Color&) const = default;
+};
+
 class PdfWriter {
 public:
+    enum class LineCap { butt, round };
+
     // A document whose information dictionary carries `title` and `creator`.
     PdfWriter(const std::string& title, const std::string& creator);
     ~PdfWriter();
@@ -34,20 +45,22 @@ public:
     void beginPage(Size size);
     void endPage();
 
-    // Line `line` of `text` with the layout's left edge at x and its baseline at y, in grey.
-    void drawTextLine(const TextLayout& text, int line, Point baselineOrigin, double grey = 0);
+    // Line `line` of `text` with the layout's left edge at x and its baseline at y.
+    void drawTextLine(const TextLayout& text, int line, Point baselineOrigin, Color color = {});
     // `image` scaled into `rect` (not tiled), with high-quality interpolation.
     // A JPEG is embedded as its original bytes.
     void drawImage(const Image& image, Rect rect);
     // A straight line of `width` points.
-    void strokeLine(Point from, Point to, double width, double grey = 0);
+    void strokeLine(Point from, Point to, double width, Color color = {}, LineCap cap = LineCap::butt);
     // A rectangle's outline, `width` points thick.
-    void strokeRect(Rect rect, double width, double grey = 0);
-    void fillRect(Rect rect, double grey);
+    void strokeRect(Rect rect, double width, Color color = {});
+    void fillRect(Rect rect, Color color);
+    void fillCircle(Point centre, double radius, Color color);
+    void strokeCircle(Point centre, double radius, double width, Color color);
 
-    // Ends the document and returns its bytes; empty when writing failed. Cairo
-    // always writes at least one page: a document without pages gets one empty
-    // page of 612 × 792. The writer is finished afterwards.
+    // Ends the document and returns its bytes; empty when writing failed. A
+    // document in which no page was begun has no pages at all. The writer is
+    // finished afterwards.
     Bytes finish();
 
 private:

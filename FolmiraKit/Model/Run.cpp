@@ -41,14 +41,17 @@ void mergeSameStyle(const Runs& in, Runs& out)
     }
 }
 
+// True when a space, tab or no-break space is followed by another: only then
+// does the collapsing pattern have work to do.
 bool hasSpaceStretch(const std::string& text)
 {
-    // Only a pair of spaces, tabs or no-break spaces can need collapsing.
-    for (std::size_t i = 0; i + 1 < text.size(); ++i) {
-        char c = text[i], d = text[i + 1];
-        bool first = c == ' ' || c == '\t' || (c == '\xC2' && d == '\xA0');
-        if (first) return true;
-    }
+    auto spaceAt = [&](std::size_t i) -> std::size_t { // the width of a space at i, or 0
+        if (i >= text.size()) return 0;
+        if (text[i] == ' ' || text[i] == '\t') return 1;
+        return (text[i] == '\xC2' && i + 1 < text.size() && text[i + 1] == '\xA0') ? 2 : 0;
+    };
+    for (std::size_t i = 0; i < text.size(); ++i)
+        if (std::size_t width = spaceAt(i); width > 0 && spaceAt(i + width) > 0) return true;
     return false;
 }
 

@@ -46,7 +46,7 @@ void drawOp(Platform::PdfWriter& writer, const Op& op)
             } else if constexpr (std::is_same_v<Case, Op::Box>) {
                 writer.strokeRect(value.rect, value.width);
             } else {
-                writer.fillRect(value.rect, value.grey);
+                writer.fillRect(value.rect, Platform::Color::grey(value.grey));
             }
         },
         op.value());

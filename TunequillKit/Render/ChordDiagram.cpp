@@ -12,7 +12,7 @@
 namespace TunequillKit::Renderer {
 
 void drawDiagram(const Mark::Diagram& diagram, Platform::Point topLeft, double H, const Palette& palette,
-                 Platform::PdfCanvas& canvas)
+                 Platform::PdfWriter& canvas)
 {
     const ChordDefinition& def = diagram.definition;
     const double width = diagram.width, nameSize = diagram.nameSize;

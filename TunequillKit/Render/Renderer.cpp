@@ -36,14 +36,14 @@ Color inkColor(Ink ink, const Palette& palette)
 }
 
 void drawLeader(const Mark::Leader& leader, Point origin, double pageHeight, const Palette& palette,
-                Platform::PdfCanvas& canvas)
+                Platform::PdfWriter& canvas)
 {
     const double r = std::max(0.7, 0.055 * leader.size);
     const double y = pageHeight - (origin.y + leader.baseline - r);
     for (double x : leaderDots(leader)) canvas.fillCircle({origin.x + x, y}, r, palette.rule);
 }
 
-void drawMark(const Mark& mark, Point origin, double H, const Palette& palette, Platform::PdfCanvas& canvas)
+void drawMark(const Mark& mark, Point origin, double H, const Palette& palette, Platform::PdfWriter& canvas)
 {
     if (auto box = mark.as<Mark::Box>()) {
         const Platform::Rect& r = box->rect;
@@ -79,7 +79,7 @@ std::vector<double> leaderDots(const Mark::Leader& leader)
     return dots;
 }
 
-void drawText(std::string_view text, const FontSpec& font, Point baseline, Color color, Platform::PdfCanvas& canvas)
+void drawText(std::string_view text, const FontSpec& font, Point baseline, Color color, Platform::PdfWriter& canvas)
 {
     if (text.empty()) return;
     Platform::AttributedText attributed;
@@ -89,7 +89,7 @@ void drawText(std::string_view text, const FontSpec& font, Point baseline, Color
     canvas.drawTextLine(layout, 0, baseline, color);
 }
 
-void draw(const LaidPage& page, Platform::Size size, const BookSettings& settings, Platform::PdfCanvas& canvas)
+void draw(const LaidPage& page, Platform::Size size, const BookSettings& settings, Platform::PdfWriter& canvas)
 {
     const double H = size.height;
     const Palette palette = Palette::forSettings(settings);
@@ -103,7 +103,7 @@ void draw(const LaidPage& page, Platform::Size size, const BookSettings& setting
     const double barWidth = std::max(1.5, 0.11 * settings.fontSize);
     for (const Platform::Rect& bar : page.bars)
         canvas.strokeLine({bar.minX(), H - bar.minY()}, {bar.minX(), H - bar.maxY()}, barWidth, palette.accent,
-                          Platform::PdfCanvas::LineCap::round);
+                          Platform::PdfWriter::LineCap::round);
 
     if (page.showNumber && settings.pageNumbers) {
         const std::string number = std::to_string(page.number);
@@ -115,7 +115,7 @@ void draw(const LaidPage& page, Platform::Size size, const BookSettings& setting
 
 Platform::Bytes pdf(const BookLayout& layout, const BookSettings& settings, const std::string& title)
 {
-    Platform::PdfCanvas canvas(title, KitBrand::name);
+    Platform::PdfWriter canvas(title, KitBrand::name);
     if (!canvas.ok()) return {};
     for (const LaidPage& page : layout.pages) {
         canvas.beginPage(layout.pageSize);

@@ -5,7 +5,7 @@
 // decisions. Layout coordinates (top left, y down) become PDF coordinates
 // (bottom left, y up) here and nowhere else.
 
-#include "Platform/PdfCanvas.h"
+#include "Platform/PdfWriter.h"
 #include "TunequillKit/Layout/BookLayout.h"
 #include "TunequillKit/Library/BookSettings.h"
 
@@ -43,11 +43,11 @@ Platform::Bytes pdf(const BookLayout& layout, const BookSettings& settings, cons
 
 // Draws one page into a canvas whose page of `size` is already begun. Reads
 // the page's number, rows, bars and showNumber.
-void draw(const LaidPage& page, Platform::Size size, const BookSettings& settings, Platform::PdfCanvas& canvas);
+void draw(const LaidPage& page, Platform::Size size, const BookSettings& settings, Platform::PdfWriter& canvas);
 
 // A chord diagram whose top left lies at (x, y) in layout coordinates on a page of height `pageHeight`.
 void drawDiagram(const Mark::Diagram& diagram, Platform::Point topLeft, double pageHeight, const Palette& palette,
-                 Platform::PdfCanvas& canvas);
+                 Platform::PdfWriter& canvas);
 
 // The x positions (row coordinates) of a leader's dots: multiples of the dot
 // step from x1 up to x2, so the leaders of all rows line up; none when the ends
@@ -56,7 +56,7 @@ std::vector<double> leaderDots(const Mark::Leader& leader);
 
 // A run of text with its baseline's left end at `baseline` (PDF coordinates).
 void drawText(std::string_view text, const FontSpec& font, Platform::Point baseline, Platform::Color color,
-              Platform::PdfCanvas& canvas);
+              Platform::PdfWriter& canvas);
 
 } // namespace Renderer
 } // namespace TunequillKit

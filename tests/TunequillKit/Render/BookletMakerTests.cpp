@@ -1,4 +1,4 @@
-#include "Platform/PdfCanvas.h"
+#include "Platform/PdfWriter.h"
 #include "Platform/PdfDocument.h"
 #include "TunequillKit/Render/BookletMaker.h"
 #include "TunequillKit/Render/Renderer.h"
@@ -13,7 +13,7 @@ namespace {
 // `count` pages of `page` points, each saying "Page N" with its baseline's left end at (100, 700).
 Platform::Bytes source(int count, Size page = {612, 792})
 {
-    Platform::PdfCanvas canvas("Book", "Test");
+    Platform::PdfWriter canvas("Book", "Test");
     for (int i = 0; i < count; ++i) {
         canvas.beginPage(page);
         Renderer::drawText("Page " + std::to_string(i + 1), FontSpec{20, false, false, false, false}, {100, 700},
@@ -126,7 +126,7 @@ TEST(BookletMaker, OptionsReachThePlan)
 
 TEST(BookletMaker, NothingToImpose)
 {
-    Platform::PdfCanvas empty("Empty", "Test");
+    Platform::PdfWriter empty("Empty", "Test");
     EXPECT_TRUE(BookletMaker::pdf(empty.finish(), {792, 612}).empty());
     EXPECT_TRUE(BookletMaker::pdf({}, {792, 612}).empty());
     Platform::Bytes junk{'%', 'P', 'D', 'F', '-', '1', '.', '4', '\n', 'x'};
