@@ -35,6 +35,7 @@ EmptyStateView::EmptyStateView(AppModel& model, QWidget* parent) : QWidget(paren
     titleFont.setWeight(QFont::DemiBold);
     title->setFont(titleFont);
     title->setAlignment(Qt::AlignCenter);
+    title->setWordWrap(true);
     column->addWidget(title);
 
     auto* kinds = new QLabel(QStringLiteral("Text, Markdown, RTF, Word (.docx), or a PDF with text in it.\n"
@@ -44,6 +45,7 @@ EmptyStateView::EmptyStateView(AppModel& model, QWidget* parent) : QWidget(paren
     kindsFont.setPointSizeF(font().pointSizeF() * 1.3);
     kinds->setFont(kindsFont);
     kinds->setAlignment(Qt::AlignCenter);
+    kinds->setWordWrap(true);
     auto palette = kinds->palette();
     QColor secondary = palette.color(QPalette::WindowText);
     secondary.setAlphaF(0.6);

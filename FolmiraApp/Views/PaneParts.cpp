@@ -115,6 +115,7 @@ RefusalView::RefusalView(QWidget* parent) : QWidget(parent)
     title->setObjectName(QStringLiteral("refusalTitle"));
     title->setFont(scaledFont(this, 1.6, QFont::DemiBold));
     title->setAlignment(Qt::AlignCenter);
+    title->setWordWrap(true);
     column->addWidget(title);
 
     message_ = new QLabel(this);

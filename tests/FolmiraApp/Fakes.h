@@ -121,7 +121,10 @@ public:
         }
         if (gate) gate->wait();
         RenderResult result;
-        result.pdf = notPdf ? std::vector<std::uint8_t>{'n', 'o', 'p', 'e'} : pdf_;
+        {
+            std::lock_guard lock(mutex_);
+            result.pdf = notPdf ? std::vector<std::uint8_t>{'n', 'o', 'p', 'e'} : pdf_;
+        }
         result.pageCount = static_cast<int>(settings.fontSize);
         result.notes = document.notes;
         ++rendersDone;
@@ -156,6 +159,13 @@ public:
         for (auto& gate : gates_) gate->release();
         readGates_.clear();
         renderGate_.reset();
+    }
+
+    // The PDF every later render gives.
+    void setPdf(std::vector<std::uint8_t> pdf)
+    {
+        std::lock_guard lock(mutex_);
+        pdf_ = std::move(pdf);
     }
 
     int reads() { std::lock_guard lock(mutex_); return static_cast<int>(readCalls.size()); }

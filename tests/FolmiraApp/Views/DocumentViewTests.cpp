@@ -252,6 +252,18 @@ TEST_F(DocumentViewTest, SizesAndTitle)
     EXPECT_EQ(w.windowTitle(), "Folmira");
 }
 
+TEST_F(DocumentViewTest, TheNarrowestWindowHoldsEveryTextInFull)
+{
+    // Long titles and messages wrap instead of widening (and clipping) their pane.
+    make();
+    model->open(file("Photo.png"));
+    EXPECT_LE(view().emptyState()->minimumSizeHint().width(),
+              MainWindow::minimumWindowSize.width() - DocumentView::inspectorMaxWidth);
+    auto* refusal = view().largePrintPane()->refusal();
+    refusal->setMessage("This file is empty: there’s no text to make large. " + QString(200, u'x').replace("x", "word "));
+    EXPECT_LE(refusal->minimumSizeHint().width(), DocumentView::largePrintMinWidth);
+}
+
 TEST_F(DocumentViewTest, SettingsButtonHidesAndShowsTheInspector)
 {
     auto& w = window();
@@ -267,16 +279,17 @@ TEST_F(DocumentViewTest, SettingsButtonHidesAndShowsTheInspector)
 TEST_F(DocumentViewTest, AReRenderKeepsThePageInView)
 {
     make();
+    window().show();
+    engine->setPdf(letterPdf(6));
     openAndSettle(file("a.txt"));
     auto* preview = view().largePrintPane()->preview();
-    window().show();
-    preview->setDocument(pdfFromData(letterPdf(6)));
+    ASSERT_EQ(pageCount(preview->document()), 6);
     preview->goToPage(4);
-    EXPECT_EQ(preview->currentPage(), 4);
-    model->biggerText(); // the fake's copy has one page
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !model->rendering() && !model->renderPending(); }));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return preview->document() == model->preview(); }));
-    EXPECT_EQ(preview->currentPage(), 0);
+    engine->setPdf(letterPdf(4));
+    model->biggerText();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return pageCount(preview->document()) == 4; }));
+    EXPECT_EQ(preview->document(), model->preview());
+    EXPECT_EQ(preview->currentPage(), 3);
 }
 
 } // namespace
