@@ -162,11 +162,25 @@ void DocumentView::setDropTargeted(bool targeted)
     empty_->setTargeted(targeted);
 }
 
+bool DocumentView::overDocumentSide(const QPoint& position) const
+{
+    // The inspector is no drop target; the panes, empty state and status bar are.
+    return !(inspector_->isVisible() && inspector_->rect().contains(inspector_->mapFrom(this, position)));
+}
+
 void DocumentView::dragEnterEvent(QDragEnterEvent* event)
 {
     if (!event->mimeData()->hasUrls()) return;
     event->acceptProposedAction();
-    setDropTargeted(true);
+    setDropTargeted(overDocumentSide(event->position().toPoint()));
+}
+
+void DocumentView::dragMoveEvent(QDragMoveEvent* event)
+{
+    const bool over = overDocumentSide(event->position().toPoint());
+    setDropTargeted(over);
+    if (over) event->acceptProposedAction();
+    else event->ignore();
 }
 
 void DocumentView::dragLeaveEvent(QDragLeaveEvent*)
@@ -177,6 +191,7 @@ void DocumentView::dragLeaveEvent(QDragLeaveEvent*)
 void DocumentView::dropEvent(QDropEvent* event)
 {
     setDropTargeted(false);
+    if (!overDocumentSide(event->position().toPoint())) return;
     if (dropFiles(event->mimeData()->urls())) event->acceptProposedAction();
 }
 

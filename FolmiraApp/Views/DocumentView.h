@@ -65,6 +65,7 @@ signals:
 
 protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
     void dragLeaveEvent(QDragLeaveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
@@ -72,6 +73,7 @@ private:
     void refreshArea();
     void refreshToolBar();
     void setDropTargeted(bool targeted);
+    bool overDocumentSide(const QPoint& position) const;
 
     AppModel& model_;
     bool dropTargeted_ = false;

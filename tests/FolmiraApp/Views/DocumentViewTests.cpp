@@ -13,6 +13,9 @@
 #include "FolmiraApp/Views/TextPane.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QDragEnterEvent>
+#include <QMimeData>
 #include <QLabel>
 #include <QMenu>
 #include <QProgressBar>
@@ -103,6 +106,37 @@ TEST_F(DocumentViewTest, DropOutlineFollowsTheDrag)
     EXPECT_NEAR(idle.alphaF(), 0.4, 0.01);
     empty->setTargeted(true);
     EXPECT_EQ(empty->outlineColor(), empty->palette().color(QPalette::Highlight));
+}
+
+TEST_F(DocumentViewTest, DragsOverTheDocumentSideOnly)
+{
+    make();
+    auto& w = window();
+    w.show();
+    auto& v = view();
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(QString::fromStdString(file("Drop.txt").string()))});
+    const QPoint onEmpty = v.emptyState()->mapTo(&v, v.emptyState()->rect().center());
+    const QPoint onInspector = v.inspector()->mapTo(&v, v.inspector()->rect().center());
+
+    QDragEnterEvent enter(onEmpty, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&v, &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    EXPECT_TRUE(v.emptyState()->targeted());
+    QDragMoveEvent move(onInspector, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&v, &move);
+    EXPECT_FALSE(move.isAccepted());
+    EXPECT_FALSE(v.dropTargeted());
+    QDragMoveEvent back(onEmpty, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&v, &back);
+    EXPECT_TRUE(back.isAccepted());
+    EXPECT_TRUE(v.dropTargeted());
+
+    QDropEvent drop(onEmpty, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&v, &drop);
+    EXPECT_FALSE(v.dropTargeted());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return model->fileURL().has_value(); }));
+    EXPECT_EQ(model->fileName(), "Drop.txt");
 }
 
 TEST_F(DocumentViewTest, OnlyTheFirstDroppedFileOpens)
