@@ -144,8 +144,7 @@ void AppModel::finishReading(const std::filesystem::path& url, bool keepLineBrea
         render();
     } else {
         setDocument(nullptr);
-        result_.reset();
-        emit resultChanged();
+        setResult(nullptr);
         setPreview(nullptr);
         setError(outcome.refusal);
     }
@@ -210,10 +209,7 @@ void AppModel::closeDocument()
     setFileURL(std::nullopt);
     setFileName(QString());
     setDocument(nullptr);
-    if (result_) {
-        result_.reset();
-        emit resultChanged();
-    }
+    setResult(nullptr);
     setPreview(nullptr);
     setOriginalPDF(nullptr);
     setOriginalText(std::nullopt);

@@ -4,8 +4,6 @@
 
 #include <QString>
 
-#include <filesystem>
-
 #include <string>
 #include <string_view>
 
@@ -19,12 +17,6 @@ inline QString qstr(std::string_view text)
 inline std::string utf8(const QString& text)
 {
     return text.toStdString();
-}
-
-// A path as Qt shows and opens it.
-inline QString qpath(const std::filesystem::path& path)
-{
-    return QString::fromStdString(path.string());
 }
 
 } // namespace FolmiraApp
