@@ -44,8 +44,12 @@ std::optional<BigDocument::Source> sourceOf(const std::filesystem::path& url)
     return FolmiraKit::Folmira::source(std::string_view(extension).substr(1));
 }
 
+// The bytes of an original that is not too big to show.
 std::optional<std::vector<std::uint8_t>> fileBytes(const std::filesystem::path& url)
 {
+    std::error_code error;
+    const auto size = std::filesystem::file_size(url, error);
+    if (error || size > maxOriginalBytes) return std::nullopt;
     std::ifstream in(url, std::ios::binary);
     if (!in) return std::nullopt;
     std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
@@ -98,9 +102,12 @@ void AppModel::load(const std::filesystem::path& url)
         if (auto bytes = fileBytes(url)) setOriginalText(decodedOriginal(*bytes));
         break;
     case BigDocument::Source::rtf:
-    case BigDocument::Source::word:
-        setOriginalText(services_.engine->styledOriginal(url, *source));
+    case BigDocument::Source::word: {
+        std::error_code error;
+        const auto size = std::filesystem::file_size(url, error);
+        if (!error && size <= maxOriginalBytes) setOriginalText(services_.engine->styledOriginal(url, *source));
         break;
+    }
     case BigDocument::Source::pdf:
         setOriginalPDF(pdfFromFile(url));
         break;

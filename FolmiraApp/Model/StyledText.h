@@ -18,6 +18,10 @@ struct StyledText {
     bool operator==(const StyledText&) const = default;
 };
 
+// Larger originals are not shown (the read goes on): laying out a text of
+// hundreds of megabytes would hold the window up for minutes.
+inline constexpr std::uintmax_t maxOriginalBytes = 32u << 20;
+
 // A text or Markdown file's bytes as shown: UTF-8, else Windows-1252, else
 // nothing at all (the five bytes Windows-1252 leaves undefined).
 StyledText decodedOriginal(const std::vector<std::uint8_t>& bytes);

@@ -114,6 +114,15 @@ TEST_F(PipelineTest, OriginalsByKind)
     EXPECT_FALSE(m.originalPDF());
     EXPECT_FALSE(m.originalText());
 
+    // Too big to show: no original, but still read.
+    for (const char* name : {"Huge.txt", "Huge.rtf"}) {
+        const auto huge = file(name);
+        std::filesystem::resize_file(huge, maxOriginalBytes + 1);
+        m.open(huge);
+        EXPECT_FALSE(m.originalText()) << name;
+        EXPECT_TRUE(m.reading()) << name;
+    }
+
     // A missing text file: no original, the read goes on and is refused there.
     m.open(path("Missing.txt"));
     EXPECT_FALSE(m.originalText());
