@@ -27,6 +27,27 @@ QString styledSpan(const QString& body, bool bold, bool italic, double size, con
     return style.isEmpty() ? body : QStringLiteral("<span style=\"%1\">%2</span>").arg(style, body);
 }
 
+// An embedded picture, at its own size but no wider than the pane is likely
+// to be. PNG and JPEG data only (what the importers keep).
+QString pictureHtml(const std::vector<std::uint8_t>& data, double width, double height, const std::string& alt)
+{
+    static constexpr double widest = 480;
+    const bool png = data.size() > 8 && data[0] == 0x89 && data[1] == 'P';
+    const bool jpeg = data.size() > 3 && data[0] == 0xFF && data[1] == 0xD8;
+    if (!png && !jpeg) return {};
+    QString size;
+    if (width > 0 && height > 0) {
+        const double scale = std::min(1.0, widest / width);
+        size = QStringLiteral(" width=\"%1\" height=\"%2\"").arg(qRound(width * scale)).arg(qRound(height * scale));
+    }
+    const QByteArray encoded =
+        QByteArray::fromRawData(reinterpret_cast<const char*>(data.data()), static_cast<qsizetype>(data.size()))
+            .toBase64();
+    return QStringLiteral("<img src=\"data:image/%1;base64,%2\" alt=\"%3\"%4>")
+        .arg(png ? QStringLiteral("png") : QStringLiteral("jpeg"), QString::fromLatin1(encoded),
+             qstr(alt).toHtmlEscaped(), size);
+}
+
 QString runsHtml(const FolmiraKit::Runs& runs, double size = 0)
 {
     QString out;
@@ -64,7 +85,10 @@ QString rtfSpans(const Platform::RichText::Paragraph& paragraph)
 {
     QString out;
     for (const auto& span : paragraph.spans) {
-        if (span.attachment) continue;
+        if (span.attachment) {
+            out += pictureHtml(span.attachment->data, span.attachment->width, span.attachment->height, {});
+            continue;
+        }
         const auto& font = span.font;
         out += styledSpan(html(span.text), font && font->bold, font && font->italic, font ? font->pointSize : 0,
                           font ? font->name : std::string());
@@ -91,6 +115,11 @@ QString blockHtml(const FolmiraKit::Block& block)
         return tableHtml(cells);
     }
     if (block.as<Block::Rule>()) return QStringLiteral("<hr>");
+    if (const auto* image = block.as<Block::Image>()) {
+        const auto& picture = image->picture;
+        return QStringLiteral("<p>") + pictureHtml(picture.data, picture.width, picture.height, picture.alt) +
+               QStringLiteral("</p>");
+    }
     return {};
 }
 

@@ -1,9 +1,9 @@
 #pragma once
 
 // RTF and Word originals as styled text (HTML) for the left-hand pane: the
-// paragraphs with their fonts, sizes, bold and italics, headings, list labels
-// and tables, as the engine's own importers see them. Word originals are
-// shown as styled text, not as laid-out pages. Pictures are left out.
+// paragraphs with their fonts, sizes, bold and italics, headings, list labels,
+// tables and pictures, as the engine's own importers see them. Word originals
+// are shown as styled text, not as laid-out pages.
 
 #include "FolmiraApp/Model/StyledText.h"
 

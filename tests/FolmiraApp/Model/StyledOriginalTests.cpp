@@ -4,6 +4,8 @@
 
 #include "tests/FolmiraKit/Word/DocxBuilder.h"
 
+#include <QBuffer>
+#include <QImage>
 #include <QTextDocument>
 #include <gtest/gtest.h>
 
@@ -43,6 +45,23 @@ TEST(StyledOriginalTest, RtfKeepsFontsListsAndTables)
     EXPECT_TRUE(shown.contains("one"));
     EXPECT_TRUE(shown.contains("two"));
     EXPECT_TRUE(shown.contains("milk"));
+}
+
+TEST(StyledOriginalTest, RtfPicturesAreEmbedded)
+{
+    QImage image(8, 6, QImage::Format_RGB32);
+    image.fill(Qt::red);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    const std::string rtf = "{\\rtf1 Look:{\\pict\\pngblip\\picwgoal160\\pichgoal120 " + png.toHex().toStdString() + "}\\par}";
+    const auto text = rtfOriginal(bytes(rtf));
+    ASSERT_TRUE(text);
+    EXPECT_TRUE(text->content.contains("<img src=\"data:image/png;base64," + png.toBase64()));
+    QTextDocument document;
+    document.setHtml(text->content);
+    EXPECT_TRUE(document.toPlainText().startsWith("Look:"));
 }
 
 TEST(StyledOriginalTest, RtfMarkupIsEscaped)
