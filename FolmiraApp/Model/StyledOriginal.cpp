@@ -92,6 +92,21 @@ QString tableHtml(const std::map<std::pair<int, int>, QString>& cells)
     return out + QStringLiteral("</table>");
 }
 
+// Paragraph lengths in bytes of UTF-8, a bound on their characters.
+std::size_t runsLength(const FolmiraKit::Runs& runs)
+{
+    std::size_t length = 0;
+    for (const auto& run : runs) length += run.text.size();
+    return length;
+}
+
+std::size_t spansLength(const Platform::RichText::Paragraph& paragraph)
+{
+    std::size_t length = 0;
+    for (const auto& span : paragraph.spans) length += span.text.size();
+    return length;
+}
+
 QString rtfSpans(const Platform::RichText::Paragraph& paragraph)
 {
     QString out;
@@ -144,8 +159,10 @@ std::optional<StyledText> rtfOriginal(const std::vector<std::uint8_t>& bytes)
     } catch (const std::exception&) {
         return std::nullopt;
     }
-    QString out;
     const auto& paragraphs = document.paragraphs;
+    for (const auto& paragraph : paragraphs)
+        if (spansLength(paragraph) > maxOriginalParagraph) return std::nullopt;
+    QString out;
     for (std::size_t i = 0; i < paragraphs.size();) {
         const auto& paragraph = paragraphs[i];
         if (paragraph.cell) {
@@ -185,6 +202,9 @@ std::optional<StyledText> docxOriginal(const std::vector<std::uint8_t>& bytes)
         Docx::loadRelationships(context);
         if (auto body = Docx::element(document->root(), "body")) Docx::walkBody(body, context);
 
+        for (const auto& piece : context.pieces)
+            if (const auto* paragraph = std::get_if<FolmiraKit::StyledParagraph>(&piece.value))
+                if (runsLength(paragraph->runs) > maxOriginalParagraph) return std::nullopt;
         QString out;
         for (const auto& piece : context.pieces) {
             if (const auto* block = std::get_if<FolmiraKit::Block>(&piece.value)) {

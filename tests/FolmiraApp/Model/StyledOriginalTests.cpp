@@ -96,6 +96,21 @@ TEST(StyledOriginalTest, NotRtfOrNotWordGivesNone)
     EXPECT_FALSE(docxOriginal(ZipTest::package({{"word/other.xml", "<x/>"}})));
 }
 
+TEST(StyledOriginalTest, AParagraphTooLongToLayOutIsNotShown)
+{
+    const std::string longest(maxOriginalParagraph, 'x');
+    const std::string tooLong = longest + "x";
+    EXPECT_TRUE(rtfOriginal(bytes("{\\rtf1 " + longest + "}")));
+    EXPECT_FALSE(rtfOriginal(bytes("{\\rtf1 " + tooLong + "}")));
+    EXPECT_TRUE(docxOriginal(DocxTest::Package(DocxTest::p(longest, "")).build()));
+    EXPECT_FALSE(docxOriginal(DocxTest::Package(DocxTest::p(tooLong, "")).build()));
+
+    for (const char* separator : {"\n", "\r", "\u2029"})
+        EXPECT_TRUE(paragraphsFitThePane(QString::fromStdString(longest + separator + longest))) << separator;
+    EXPECT_FALSE(paragraphsFitThePane(QString::fromStdString("a\n" + tooLong + "\nb")));
+    EXPECT_FALSE(paragraphsFitThePane(QString::fromStdString(longest + "\u2028" + longest)));
+}
+
 TEST(StyledOriginalTest, WordHeadingsListsAndRuns)
 {
     const std::string body = DocxTest::p("Parish News", "<w:outlineLvl w:val=\"0\"/>") +
