@@ -66,9 +66,10 @@ public:
     virtual bool stopRequested() const { return false; }
 };
 
-// Decoded content bytes one page may cost, its forms included: the busiest
-// real pages (maps, plans) stay well below this.
-inline constexpr std::size_t pageContentBytes = 64u << 20;
+// Decoded content bytes one page may cost, its forms included. qpdf parses
+// about 3 MB a second, so this bounds a page's scan to a few seconds; a page
+// of plain text and pictures needs a few hundred kilobytes.
+inline constexpr std::size_t pageContentBytes = 8u << 20;
 
 class ContentStream {
 public:
