@@ -204,6 +204,7 @@ BigDocument read(const Bytes& data, const std::string& title)
     if (Element body = element(document->root(), "body")) walkBody(body, context);
 
     auto documentNotes = notes(context);
+    context.pictureParts.clear(); // the pieces hold their own copies
     Blocks blocks = Inference::blocks(context.pieces);
     if (blocks.empty()) throw ConversionError(Reason::empty, "This Word file is empty: there\u2019s no text to make large.");
     return BigDocument{title, BigDocument::Source::word, std::move(blocks), std::move(documentNotes)};

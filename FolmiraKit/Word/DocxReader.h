@@ -82,6 +82,7 @@ public:
     bool headerFooter = false;
     // Picture parts by path; none for a part that is absent, damaged or no image.
     std::unordered_map<std::string, std::shared_ptr<const PicturePart>> pictureParts;
+    std::uint64_t pictureBytes = 0; // bytes of the pictures handed out so far, each use counted
 };
 
 // --- Entry ---

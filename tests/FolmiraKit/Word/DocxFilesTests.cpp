@@ -108,4 +108,16 @@ TEST(DocxFiles, HostilePartsGiveARefusalOrADocumentQuickly)
     bomb.add("word/document.xml", DocxTest::document(DocxTest::p(std::string(20'000'000, 'a'))), true);
     bomb.files[0].size = 100;
     EXPECT_THROW(DocxReader::read(bomb.build(), "t"), ConversionError);
+
+    // A picture part that inflates to 70 MB, shown four times: two uses fit
+    // the read's picture budget, the others are left out and counted.
+    DocxTest::Bytes padded = DocxTest::png(2, 2);
+    padded.resize(70u << 20);
+    std::string use = "<w:p><w:r><w:drawing><a:blip r:embed=\"rBig\"/></w:drawing></w:r></w:p>";
+    DocxTest::Package pictures(use + use + use + use);
+    pictures.part("word/_rels/document.xml.rels", DocxTest::relationships({{"rBig", "media/big.png"}}))
+        .part("word/media/big.png", std::move(padded));
+    DocxTest::Walk walk(pictures);
+    EXPECT_EQ(walk.pieces().size(), 2u);
+    EXPECT_EQ(walk.ctx->droppedPictures, 2);
 }
