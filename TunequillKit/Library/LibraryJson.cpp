@@ -23,10 +23,10 @@ constexpr int maxDepth = 64;
 [[noreturn]] void fail(const std::string& why) { throw LibraryFormatError("The library file couldn’t be read: " + why + "."); }
 
 // True for a well-formed number too large for a double ("1e400"), which the
-// JSON parser refuses outright. Short plain numbers are never too large.
+// JSON parser refuses outright. Without an exponent it takes over 300 digits.
 bool overflows(std::string_view number)
 {
-    if (number.size() < 16 && number.find_first_of("eE") == std::string_view::npos) return false;
+    if (number.size() < 300 && number.find_first_of("eE") == std::string_view::npos) return false;
     try {
         [[maybe_unused]] Json value = Json::parse(number.begin(), number.end());
     } catch (const Json::out_of_range&) {

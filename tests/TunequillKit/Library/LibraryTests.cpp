@@ -195,8 +195,9 @@ TEST(Library, SettingsFallBackKeyByKey)
     EXPECT_EQ(s.margin, -12.5);
 
     // Numbers beyond a double's range take the defaults too.
-    std::string huge = file({book({{"fontSize", "@"}, {"columns", "@"}, {"margin", "@"}})}).dump();
+    std::string huge = file({book({{"fontSize", "@"}, {"columns", "@"}, {"margin", "#"}})}).dump();
     for (std::size_t at; (at = huge.find("\"@\"")) != std::string::npos;) huge.replace(at, 3, "1E+400");
+    huge.replace(huge.find("\"#\""), 3, "-1" + std::string(400, '0'));
     EXPECT_EQ(Library::decode(huge).books[0].settings, BookSettings{});
 }
 
