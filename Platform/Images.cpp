@@ -104,6 +104,32 @@ bool isJpegFormat(GdkPixbufLoader* loader)
     return jpeg;
 }
 
+// The number of colour components in a JPEG's frame header; 0 when there is
+// none before the scan data.
+int jpegComponents(const Bytes& data)
+{
+    std::size_t at = 2; // after the start-of-image marker
+    while (at + 4 <= data.size()) {
+        if (data[at] != 0xFF) return 0;
+        std::uint8_t marker = data[at + 1];
+        if (marker == 0xFF) { // fill byte
+            ++at;
+            continue;
+        }
+        if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD8)) { // markers without a length
+            at += 2;
+            continue;
+        }
+        if (marker == 0xD9 || marker == 0xDA) return 0; // end of image, start of scan
+        bool frame = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
+        if (frame) return at + 9 < data.size() ? data[at + 9] : 0;
+        std::size_t length = static_cast<std::size_t>(data[at + 2]) << 8 | data[at + 3];
+        if (length < 2) return 0;
+        at += 2 + length;
+    }
+    return 0;
+}
+
 // gdk-pixbuf keeps straight (not premultiplied) RGB(A) bytes; Cairo wants
 // premultiplied ARGB words.
 std::optional<Bitmap> bitmapFromPixbuf(GdkPixbuf* pixbuf)
@@ -174,7 +200,9 @@ std::optional<Image> Image::decode(const Bytes& data)
 
     auto pixels = std::make_shared<Pixels>();
     pixels->bitmap = std::move(*bitmap);
-    if (isJpegFormat(loader.get())) {
+    // Cairo writes a CMYK JPEG without the inversion that Adobe's encoders
+    // store, so it would print as a negative: only grey and RGB pass through.
+    if (isJpegFormat(loader.get()) && (jpegComponents(data) == 1 || jpegComponents(data) == 3)) {
         pixels->isJpeg = true;
         pixels->jpeg = data;
     }
