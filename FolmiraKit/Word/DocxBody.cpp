@@ -35,7 +35,7 @@ std::shared_ptr<const PicturePart> picturePart(const std::string& path, Context&
     auto [it, inserted] = context.pictureParts.try_emplace(path);
     if (!inserted) return it->second;
     try {
-        if (auto bytes = ZipReader::read(path, context.zip, &context.entries)) {
+        if (auto bytes = readEntry(path, context)) {
             // The budget only shrinks: a part too big for it now never fits,
             // so its bytes aren't kept.
             auto info = Platform::imageInfo(*bytes);

@@ -22,17 +22,38 @@ constexpr int maxDepth = 64;
 
 [[noreturn]] void fail(const std::string& why) { throw LibraryFormatError("The library file couldn’t be read: " + why + "."); }
 
+// The whole of `text` is one number as JSON writes them.
+bool isNumberToken(std::string_view text)
+{
+    std::size_t i = 0;
+    auto digits = [&] {
+        std::size_t start = i;
+        while (i < text.size() && text[i] >= '0' && text[i] <= '9') ++i;
+        return i > start;
+    };
+    if (i < text.size() && text[i] == '-') ++i;
+    if (i < text.size() && text[i] == '0') ++i;
+    else if (!digits()) return false;
+    if (i < text.size() && text[i] == '.' && (++i, !digits())) return false;
+    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+        ++i;
+        if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+        if (!digits()) return false;
+    }
+    return i == text.size();
+}
+
 // True for a well-formed number too large for a double ("1e400"), which the
 // JSON parser refuses outright. Without an exponent it takes over 300 digits.
+// A malformed one is left for the parser to refuse.
 bool overflows(std::string_view number)
 {
     if (number.size() < 300 && number.find_first_of("eE") == std::string_view::npos) return false;
+    if (!isNumberToken(number)) return false;
     try {
         [[maybe_unused]] Json value = Json::parse(number.begin(), number.end());
     } catch (const Json::out_of_range&) {
         return true;
-    } catch (const Json::exception&) {
-        // Malformed: left for the parser to refuse.
     }
     return false;
 }

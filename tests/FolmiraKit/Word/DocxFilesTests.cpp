@@ -120,4 +120,22 @@ TEST(DocxFiles, HostilePartsGiveARefusalOrADocumentQuickly)
     DocxTest::Walk walk(pictures);
     EXPECT_EQ(walk.pieces().size(), 2u);
     EXPECT_EQ(walk.ctx->droppedPictures, 2);
+
+    // Twenty thousand entries and as many references to parts that aren't
+    // there: each lookup must not scan the whole directory.
+    const int many = 20000;
+    std::string uses = DocxTest::p("x") + "<w:p><w:r>";
+    std::vector<std::pair<std::string, std::string>> targets;
+    for (int i = 0; i < many; ++i) {
+        uses += "<w:drawing><a:blip r:embed=\"r" + std::to_string(i) + "\"/></w:drawing>";
+        targets.emplace_back("r" + std::to_string(i), "media/gone" + std::to_string(i) + ".png");
+    }
+    DocxTest::Package crowded(uses + "</w:r></w:p>");
+    crowded.part("word/_rels/document.xml.rels", DocxTest::relationships(targets));
+    for (int i = 0; i < many; ++i) crowded.part("word/media/other" + std::to_string(i) + ".bin", "");
+    auto crowdedBytes = crowded.build();
+    start = std::chrono::steady_clock::now();
+    auto doc = DocxReader::read(crowdedBytes, "t");
+    EXPECT_EQ(doc.notes.front().message.substr(0, 15), "20000 pictures ");
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
 }

@@ -127,6 +127,8 @@ TEST(Library, StrictPartsFailTheWholeFile)
         "{\"songs\": [], \"books\": [",
         "",
         "{\"songs\": [], \"books\": [], \"x\": 1.2.3}",
+        "{\"songs\": [], \"books\": [], \"x\": 1e400e5}", // damaged, not merely huge
+        "{\"songs\": [], \"books\": [], \"x\": 01e400}",
         with([](Json& f) { f["songs"][0]["added"] = "@"; }),
         with([](Json& f) { f["books"][0]["entries"][0]["transpose"] = "@"; }),
     };
