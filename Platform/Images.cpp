@@ -27,6 +27,9 @@ namespace {
 
 constexpr std::size_t sliceSize = 64 * 1024;
 
+// The longest side of a Cairo image surface.
+constexpr int maxDrawnSide = 32767;
+
 struct LoaderState {
     bool sizeOnly = false;
     bool sized = false;
@@ -44,7 +47,14 @@ void onSizePrepared(GdkPixbufLoader* loader, int width, int height, gpointer dat
     bool tooBig = width <= 0 || height <= 0
         || static_cast<std::int64_t>(width) * static_cast<std::int64_t>(height) > maxImagePixels;
     if (tooBig) state->refused = true;
-    if (tooBig || state->sizeOnly) gdk_pixbuf_loader_set_size(loader, 0, 0);
+    if (tooBig || state->sizeOnly) {
+        gdk_pixbuf_loader_set_size(loader, 0, 0);
+    } else if (width > maxDrawnSide || height > maxDrawnSide) {
+        // Cairo cannot draw a longer side; shrink the picture to fit, in proportion.
+        double scale = static_cast<double>(maxDrawnSide) / std::max(width, height);
+        gdk_pixbuf_loader_set_size(loader, std::clamp(static_cast<int>(width * scale), 1, maxDrawnSide),
+                                   std::clamp(static_cast<int>(height * scale), 1, maxDrawnSide));
+    }
 }
 
 // Owns a loader; closes it before the last reference goes, as gdk-pixbuf asks.

@@ -52,7 +52,8 @@ std::optional<Bytes> pngData(const Bitmap& bitmap);
 class Image {
 public:
     // Decodes the first image in `data`; nothing when it cannot be decoded or
-    // exceeds `maxImagePixels`.
+    // exceeds `maxImagePixels`. A side longer than 32767 pixels, more than a
+    // PDF surface can draw, is shrunk to that length, in proportion.
     static std::optional<Image> decode(const Bytes& data);
     // Wraps a bitmap (moved in); nothing when its size or pixel count is wrong.
     static std::optional<Image> make(Bitmap bitmap);

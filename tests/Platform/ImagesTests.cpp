@@ -147,6 +147,17 @@ TEST(ImageDecode, PngKeepsItsPixelsAndAlpha)
     EXPECT_EQ(image->bitmap().pixels[5], 0u);
 }
 
+TEST(ImageDecode, ShrinksASideTooLongToDraw)
+{
+    Bytes bmp = bmpHeader(4, 40000);
+    bmp.resize(bmp.size() + 12 * 40000, 0); // black rows of four pixels
+    auto image = Image::decode(bmp);
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->height(), 32767);
+    EXPECT_EQ(image->width(), 3);
+    EXPECT_EQ(image->bitmap().pixels[0], 0xFF000000u);
+}
+
 TEST(ImageDecode, JpegKeepsItsOriginalBytes)
 {
     auto image = Image::decode(smallJpeg());
