@@ -103,6 +103,7 @@ std::size_t sliceEnd(const std::string& text, std::size_t from, bool continuing)
         }
     }
     while (to < text.size() && to > from + 1 && isContinuationByte(text[to])) --to;
+    if (to < text.size() && to > from + 1 && text[to - 1] == '\r' && text[to] == '\n') --to; // one separator
     return to;
 }
 

@@ -148,5 +148,9 @@ TEST(TextLayout, BreaksAndMeasuresTextLongerThanPangoCanCountAtOnce)
         next = lines[i].start + lines[i].length;
     }
     EXPECT_EQ(next, text.size());
+    // Where a slice would end between CR and LF, the pair still ends one line.
+    std::string crlf;
+    for (int i = 0; i < 4000; ++i) crlf += "a\r\n";
+    EXPECT_EQ(TextLayout(plain(crlf), 400, {}).lines().size(), 4001u);
     EXPECT_NEAR(TextLayout::lineWidth(plain(text)), 3400 * widthOf(std::string(pangram) + " ") + widthOf("End."), 1.0);
 }
