@@ -18,6 +18,9 @@ inline constexpr std::int64_t largestWordedNumber = 100'000;
 // this by its level text is cut, so a long level text can't be copied into
 // every item.
 inline constexpr std::size_t markerBytes = 256;
+// Word's based-on chains are a few styles long; a style's merge stops after
+// this many.
+inline constexpr int styleChain = 64;
 // Word tables have at most 63 columns: a cell spans at most this many, and a
 // row keeps at most this many cells, so padding rows stays proportional.
 inline constexpr std::int64_t tableColumns = 64;

@@ -2,6 +2,7 @@
 // the heading level their names or outline levels give, and the merge of a
 // style with the chain of styles it is based on.
 
+#include "FolmiraKit/Word/DocxLimits.h"
 #include "FolmiraKit/Word/DocxReader.h"
 
 #include "Platform/Regex.h"
@@ -74,7 +75,10 @@ Style effectiveStyle(const std::optional<std::string>& styleId, const Context& c
     if (!styleId) return result;
     std::unordered_set<std::string_view> visited;
     const std::string* id = &*styleId;
-    for (;;) {
+    // Every paragraph and run merges its chain afresh: the chain's length is
+    // capped so that thousands of styles based on one another can't make that
+    // quadratic.
+    for (int depth = 0; depth < Limits::styleChain; ++depth) {
         if (visited.contains(*id)) break;
         auto found = context.styles.find(*id);
         if (found == context.styles.end()) break;
