@@ -89,6 +89,12 @@ TEST(Equality, DocumentsNotesAndPictures)
     Picture q{{1, 2}, 2, 3, "e\u0301"};
     Picture r{{1, 2}, 2, 3, "\u00E9"};
     EXPECT_EQ(q, r);
+    BigDocument composed{"Caf\u00E9", BigDocument::Source::text, {Block::listItem("\u00E9)", 0, {R("x")})},
+                         {ConversionNote(ConversionNote::Kind::info, "\u00C9t\u00E9.")}};
+    BigDocument decomposed{"Cafe\u0301", BigDocument::Source::text, {Block::listItem("e\u0301)", 0, {R("x")})},
+                           {ConversionNote(ConversionNote::Kind::info, "E\u0301te\u0301.")}};
+    EXPECT_EQ(composed, decomposed);
+    EXPECT_EQ(std::hash<ConversionNote>{}(composed.notes[0]), std::hash<ConversionNote>{}(decomposed.notes[0]));
     EXPECT_NE(Block::rule(), Block::paragraph({}));
     EXPECT_EQ(Block::rule(), Block::rule());
 }
