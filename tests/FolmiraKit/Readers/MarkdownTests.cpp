@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <fstream>
 
 using namespace FolmiraKit;
@@ -175,4 +176,27 @@ TEST_F(MarkdownFiles, EmptyRefusalsAndEntryRows)
     EXPECT_EQ(kept.blocks[0], plain.blocks[0]);
     EXPECT_EQ(kept.blocks[1], P("One two", true));
     EXPECT_EQ(kept.blocks[2], plain.blocks[2]);
+}
+
+TEST(MarkdownHostile, LongLinesReadInLinearTime)
+{
+    auto repeated = [](std::string_view piece, std::size_t n) {
+        std::string out;
+        for (std::size_t i = 0; i < n; ++i) out += piece;
+        return out;
+    };
+    // Openers without their closers, and a heading of hashes, are plain text.
+    const std::string lines[] = {repeated("<br", 60000), repeated("![a](", 40000), std::string(200000, '['),
+                                 repeated("a<", 100000)};
+    const std::string hashes(200000, '#');
+    auto started = std::chrono::steady_clock::now();
+    for (const auto& line : lines) EXPECT_EQ(read(line), (Blocks{P(line)})) << line.substr(0, 10);
+    EXPECT_EQ(read("# " + hashes + " x"), (Blocks{Block::heading(1, {R(hashes + " x")})}));
+
+    // A header of many pipes over many rows: short rows are not padded out to it.
+    Blocks table = read(std::string(100000, '|') + "\n--|--\n" + repeated("a|b\n", 1000));
+    ASSERT_EQ(table.size(), 1u);
+    ASSERT_EQ(table[0].as<Block::Table>()->rows.size(), 1001u);
+    EXPECT_EQ(table[0].as<Block::Table>()->rows[1], (Block::Row{{R("a")}, {R("b")}}));
+    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count(), 10.0);
 }
