@@ -27,6 +27,9 @@ namespace {
 
 constexpr std::size_t sliceSize = 64 * 1024;
 
+// The longest side of a Cairo image surface.
+constexpr int maxDrawnSide = 32767;
+
 struct LoaderState {
     bool sizeOnly = false;
     bool sized = false;
@@ -44,7 +47,14 @@ void onSizePrepared(GdkPixbufLoader* loader, int width, int height, gpointer dat
     bool tooBig = width <= 0 || height <= 0
         || static_cast<std::int64_t>(width) * static_cast<std::int64_t>(height) > maxImagePixels;
     if (tooBig) state->refused = true;
-    if (tooBig || state->sizeOnly) gdk_pixbuf_loader_set_size(loader, 0, 0);
+    if (tooBig || state->sizeOnly) {
+        gdk_pixbuf_loader_set_size(loader, 0, 0);
+    } else if (width > maxDrawnSide || height > maxDrawnSide) {
+        // Cairo cannot draw a longer side; shrink the picture to fit, in proportion.
+        double scale = static_cast<double>(maxDrawnSide) / std::max(width, height);
+        gdk_pixbuf_loader_set_size(loader, std::clamp(static_cast<int>(width * scale), 1, maxDrawnSide),
+                                   std::clamp(static_cast<int>(height * scale), 1, maxDrawnSide));
+    }
 }
 
 // Owns a loader; closes it before the last reference goes, as gdk-pixbuf asks.
@@ -102,6 +112,32 @@ bool isJpegFormat(GdkPixbufLoader* loader)
     bool jpeg = name && std::strcmp(name, "jpeg") == 0;
     g_free(name);
     return jpeg;
+}
+
+// The number of colour components in a JPEG's frame header; 0 when there is
+// none before the scan data.
+int jpegComponents(const Bytes& data)
+{
+    std::size_t at = 2; // after the start-of-image marker
+    while (at + 4 <= data.size()) {
+        if (data[at] != 0xFF) return 0;
+        std::uint8_t marker = data[at + 1];
+        if (marker == 0xFF) { // fill byte
+            ++at;
+            continue;
+        }
+        if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD8)) { // markers without a length
+            at += 2;
+            continue;
+        }
+        if (marker == 0xD9 || marker == 0xDA) return 0; // end of image, start of scan
+        bool frame = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
+        if (frame) return at + 9 < data.size() ? data[at + 9] : 0;
+        std::size_t length = static_cast<std::size_t>(data[at + 2]) << 8 | data[at + 3];
+        if (length < 2) return 0;
+        at += 2 + length;
+    }
+    return 0;
 }
 
 // gdk-pixbuf keeps straight (not premultiplied) RGB(A) bytes; Cairo wants
@@ -174,7 +210,9 @@ std::optional<Image> Image::decode(const Bytes& data)
 
     auto pixels = std::make_shared<Pixels>();
     pixels->bitmap = std::move(*bitmap);
-    if (isJpegFormat(loader.get())) {
+    // Cairo writes a CMYK JPEG without the inversion that Adobe's encoders
+    // store, so it would print as a negative: only grey and RGB pass through.
+    if (isJpegFormat(loader.get()) && (jpegComponents(data) == 1 || jpegComponents(data) == 3)) {
         pixels->isJpeg = true;
         pixels->jpeg = data;
     }

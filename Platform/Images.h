@@ -47,19 +47,21 @@ struct Bitmap {
 std::optional<Bytes> pngData(const Bitmap& bitmap);
 
 // A decoded picture ready to draw: an immutable, cheaply copied handle (copies
-// share the pixels). A JPEG also keeps its original bytes so that a PDF can
-// embed them unchanged instead of the decoded pixels.
+// share the pixels). A grey or RGB JPEG also keeps its original bytes so that
+// a PDF can embed them unchanged instead of the decoded pixels.
 class Image {
 public:
     // Decodes the first image in `data`; nothing when it cannot be decoded or
-    // exceeds `maxImagePixels`.
+    // exceeds `maxImagePixels`. A side longer than 32767 pixels, more than a
+    // PDF surface can draw, is shrunk to that length, in proportion.
     static std::optional<Image> decode(const Bytes& data);
     // Wraps a bitmap (moved in); nothing when its size or pixel count is wrong.
     static std::optional<Image> make(Bitmap bitmap);
 
     int width() const;
     int height() const;
-    // The original JPEG bytes, or null when the image did not come from a JPEG.
+    // The original JPEG bytes, or null when the image did not come from a grey
+    // or RGB JPEG.
     const Bytes* jpegData() const;
     // The pixels as a bitmap (premultiplied ARGB32).
     const Bitmap& bitmap() const;

@@ -1,5 +1,6 @@
 #include "Platform/PdfContent.h"
 
+#include <qpdf/Pipeline.hh>
 #include <qpdf/QPDFObjectHandle.hh>
 #include <qpdf/QPDFPageObjectHelper.hh>
 
@@ -52,6 +53,7 @@ struct ContentStream::Impl {
     QPDFObjectHandle form;                          // set for a form XObject's stream
     QPDFObjectHandle resources;
     std::shared_ptr<const Impl> parent;
+    std::shared_ptr<std::size_t> budget; // decoded bytes left, shared by a page and its forms
 };
 
 namespace {
@@ -68,6 +70,28 @@ QPDFObjectHandle lookUpXObject(const ContentStream::Impl* stream, std::string_vi
     }
     return QPDFObjectHandle::newNull();
 }
+
+struct BudgetSpent {};
+
+// Counts decoded bytes against the budget, keeping none of them: qpdf's parser
+// holds a whole stream in memory, so the size is known before it is asked to.
+class Meter : public Pipeline {
+public:
+    explicit Meter(std::size_t& left) : Pipeline("content meter", nullptr), left_(left) {}
+    void write(unsigned char const*, size_t length) override
+    {
+        if (length > left_) {
+            spent = true;
+            throw BudgetSpent{};
+        }
+        left_ -= length;
+    }
+    void finish() override {}
+    bool spent = false;
+
+private:
+    std::size_t& left_;
+};
 
 class Callbacks : public QPDFObjectHandle::ParserCallbacks {
 public:
@@ -106,13 +130,14 @@ private:
 
 } // namespace
 
-std::optional<ContentStream> ContentStream::ofPage(const PdfPage& page)
+std::optional<ContentStream> ContentStream::ofPage(const PdfPage& page, std::size_t decodedBytes)
 {
     auto pageObject = qpdfPageOf(page);
     if (!pageObject) return std::nullopt;
     try {
         auto impl = std::make_shared<Impl>(Impl{page, pageObject, QPDFObjectHandle::newNull(),
-                                                pageObject->getAttribute("/Resources", false), nullptr});
+                                                pageObject->getAttribute("/Resources", false), nullptr,
+                                                std::make_shared<std::size_t>(decodedBytes)});
         return ContentStream(std::move(impl));
     } catch (const std::exception&) {
         return std::nullopt;
@@ -158,7 +183,7 @@ std::optional<ContentStream> ContentStream::form(std::string_view name) const
         QPDFObjectHandle dict = object.getDict();
         QPDFObjectHandle resources = dict.getKey("/Resources");
         if (!resources.isDictionary()) resources = dict;
-        auto impl = std::make_shared<Impl>(Impl{impl_->page, std::nullopt, object, resources, impl_});
+        auto impl = std::make_shared<Impl>(Impl{impl_->page, std::nullopt, object, resources, impl_, impl_->budget});
         return ContentStream(std::move(impl));
     } catch (const std::exception&) {
         return std::nullopt;
@@ -184,6 +209,18 @@ void ContentStream::scan(Handler& handler) const
 {
     Callbacks callbacks(handler, *this);
     try {
+        Meter meter(*impl_->budget);
+        try {
+            // Stream by stream: piping a page's contents whole would gather them first.
+            std::vector<QPDFObjectHandle> streams{impl_->form};
+            if (impl_->pageObject) streams = QPDFPageObjectHelper(*impl_->pageObject).getPageContents();
+            for (QPDFObjectHandle& stream : streams) stream.pipeStreamData(&meter, 0, qpdf_dl_specialized, true);
+        } catch (const BudgetSpent&) {
+        }
+        if (meter.spent) {
+            *impl_->budget = 0;
+            return;
+        }
         if (impl_->pageObject) {
             QPDFPageObjectHelper page = *impl_->pageObject;
             page.parseContents(&callbacks);

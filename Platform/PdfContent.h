@@ -7,6 +7,11 @@
 // XObject is scanned as a stream of its own whose parent is the stream that
 // drew it. Malformed content never throws: scanning stops where the parser
 // gives up, and what was reported until then stands.
+//
+// A page's stream and every form stream scanned under it share one budget of
+// decoded bytes: a stream that would overrun it is not scanned at all, so a
+// small file that inflates to gigabytes, or a large form drawn over and over,
+// costs bounded memory and time.
 
 #include "Platform/PdfDocument.h"
 
@@ -61,11 +66,17 @@ public:
     virtual bool stopRequested() const { return false; }
 };
 
+// Decoded content bytes one page may cost, its forms included. qpdf parses
+// about 3 MB a second, so this bounds a page's scan to a few seconds; a page
+// of plain text and pictures needs a few hundred kilobytes.
+inline constexpr std::size_t pageContentBytes = 8u << 20;
+
 class ContentStream {
 public:
     // The content stream of a page with the page's (inherited) resources; none
-    // when the page has no object qpdf could read.
-    static std::optional<ContentStream> ofPage(const PdfPage& page);
+    // when the page has no object qpdf could read. `decodedBytes` is the budget
+    // shared with the forms scanned under it.
+    static std::optional<ContentStream> ofPage(const PdfPage& page, std::size_t decodedBytes = pageContentBytes);
 
     // The XObject named `name` in this stream's resources or, failing that, in
     // those of the enclosing streams; none when no stream names it or it is not a stream.
@@ -78,7 +89,8 @@ public:
     // XObject: without one, "Do" can draw nothing.
     bool hasXObjects() const;
 
-    // Reports the stream's operators to `handler` in content order.
+    // Reports the stream's operators to `handler` in content order; reports
+    // nothing when the stream's decoded bytes exceed what is left of the budget.
     void scan(Handler& handler) const;
 
     struct Impl;

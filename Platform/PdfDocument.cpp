@@ -5,6 +5,11 @@
 // Poppler reports boxes in its device space: 72 dpi, origin at the crop box's
 // top-left corner, y down, with the page's /Rotate applied. `DeviceSpace`
 // undoes that, so callers only ever see unrotated user space with y up.
+//
+// Threads: two documents may be read at once on two threads. Poppler keeps
+// each document's state to itself and locks what it shares; qpdf 11 does not:
+// every QPDF, while it is destroyed, writes to one "destroyed object" that all
+// of them share, so documents are closed one at a time.
 
 #include "Platform/PdfDocument.h"
 
@@ -16,6 +21,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <mutex>
 
 namespace Platform {
 
@@ -38,6 +44,16 @@ struct CairoSurfaceDeleter {
 struct CairoDeleter {
     void operator()(cairo_t* c) const { cairo_destroy(c); }
 };
+
+struct QpdfDeleter {
+    void operator()(QPDF* qpdf) const
+    {
+        static std::mutex closing;
+        std::scoped_lock lock(closing);
+        delete qpdf;
+    }
+};
+using QpdfPtr = std::unique_ptr<QPDF, QpdfDeleter>;
 
 bool finite(const Rect& r)
 {
@@ -96,7 +112,7 @@ int normalizedRotation(long long value)
 struct PdfDocument::Impl {
     std::shared_ptr<const Bytes> bytes;
     GObjectPtr<PopplerDocument> poppler;
-    std::unique_ptr<QPDF> qpdf; // none when qpdf cannot read what Poppler could
+    QpdfPtr qpdf; // none when qpdf cannot read what Poppler could
     std::vector<QPDFPageObjectHelper> qpdfPages;
 };
 
@@ -134,7 +150,7 @@ PdfDocument::Opened PdfDocument::open(const Bytes& data)
     }
 
     try {
-        auto qpdf = std::make_unique<QPDF>();
+        QpdfPtr qpdf(new QPDF());
         qpdf->setSuppressWarnings(true);
         qpdf->processMemoryFile("document.pdf", reinterpret_cast<const char*>(impl->bytes->data()),
                                 impl->bytes->size());

@@ -1,8 +1,8 @@
 // A Cairo PDF surface writing into a byte buffer. Cairo's y axis points down
 // from the page's top, so every y is flipped against the current page height.
 // An image's pixels (and a JPEG's bytes) are lent to Cairo without a copy: the
-// surface that wraps them holds a copy of the Image handle as user data, so
-// they live exactly as long as Cairo keeps the surface. Cairo cannot write a
+// surface that wraps them, and the JPEG's mime data, each hold a copy of the
+// Image handle, so they live exactly as long as Cairo keeps them. Cairo cannot write a
 // document without pages, so one in which no page was begun is written with
 // qpdf instead, carrying the same title and creator.
 
@@ -133,8 +133,10 @@ void PdfWriter::drawImage(const Image& image, Rect rect)
         return;
     }
     cairo_surface_set_user_data(pixels, &imageKey, new Image(image), releaseImage);
+    // The JPEG bytes get a handle of their own: Cairo shares mime data with the
+    // snapshot it takes of the surface, which outlives the surface itself.
     if (const Bytes* jpeg = image.jpegData())
-        cairo_surface_set_mime_data(pixels, CAIRO_MIME_TYPE_JPEG, jpeg->data(), jpeg->size(), nullptr, nullptr);
+        cairo_surface_set_mime_data(pixels, CAIRO_MIME_TYPE_JPEG, jpeg->data(), jpeg->size(), releaseImage, new Image(image));
 
     cairo_t* cr = impl_->cr;
     cairo_save(cr);

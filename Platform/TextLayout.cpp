@@ -5,7 +5,8 @@
 //
 // First-line and head indents map onto Pango's hanging indent: the Pango layout
 // starts at the first-line indent, and later lines are pushed in by the
-// difference. Tab stops are moved by the same offset.
+// difference. Tab stops are moved by the same offset. Long text is laid out in
+// slices (see sliceBytes), each its own Pango layout.
 
 #include "Platform/TextLayout.h"
 
@@ -69,30 +70,94 @@ PangoAttribute* fontAttribute(const Font& font, std::size_t start, std::size_t e
     return attribute;
 }
 
-// A Pango layout over `text` with its fonts, no width yet.
-PangoLayout* newLayout(const AttributedText& text)
+// Pango counts in 1/1024 pt in 32-bit integers: a paragraph whose advances add
+// up to more than about two million points (some 200,000 characters at 18 pt)
+// overflows and comes back as a single line, its text lost off the page. Long
+// text is therefore laid out in slices of at most this many bytes, which stay
+// far below that bound even at 100 pt.
+constexpr std::size_t sliceBytes = 8 * 1024;
+
+bool isContinuationByte(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+
+// True when a line starting at byte `at` opens a paragraph: at the start, or
+// after one of Pango's paragraph separators (CR, LF, U+2029).
+bool opensParagraph(const std::string& text, std::size_t at)
+{
+    if (at == 0) return true;
+    char before = text[at - 1];
+    return before == '\n' || before == '\r' || (at >= 3 && text.compare(at - 3, 3, "\u2029") == 0);
+}
+
+// Where the slice from `from` ends: at most sliceBytes on and never inside a
+// UTF-8 sequence; when `continuing` a paragraph, right after its end, so that
+// such a slice holds lines of that paragraph only.
+std::size_t sliceEnd(const std::string& text, std::size_t from, bool continuing)
+{
+    std::size_t to = std::min(text.size(), from + sliceBytes);
+    if (continuing) {
+        for (std::size_t at = from; at < to; ++at) {
+            if (opensParagraph(text, at + 1) && !(text[at] == '\r' && at + 1 < text.size() && text[at + 1] == '\n')) {
+                to = at + 1;
+                break;
+            }
+        }
+    }
+    while (to < text.size() && to > from + 1 && isContinuationByte(text[to])) --to;
+    if (to < text.size() && to > from + 1 && text[to - 1] == '\r' && text[to] == '\n') --to; // one separator
+    return to;
+}
+
+// A Pango layout over bytes [from, to) of `text` with their fonts, no width yet.
+PangoLayout* newLayout(const AttributedText& text, std::size_t from, std::size_t to)
 {
     PangoLayout* layout = pango_layout_new(threadContext());
     pango_layout_set_auto_dir(layout, FALSE);
     pango_layout_set_alignment(layout, PANGO_ALIGN_LEFT);
     pango_layout_set_wrap(layout, PANGO_WRAP_WORD_CHAR);
-    pango_layout_set_text(layout, text.text().data(), static_cast<int>(text.text().size()));
+    pango_layout_set_text(layout, text.text().data() + from, static_cast<int>(to - from));
     PangoAttrList* attributes = pango_attr_list_new();
     pango_attr_list_insert(attributes, pango_attr_insert_hyphens_new(FALSE));
-    for (const auto& span : text.spans()) pango_attr_list_insert(attributes, fontAttribute(span.font, span.start, span.end));
+    // Spans are appended in order and do not overlap.
+    const auto& spans = text.spans();
+    auto span = std::partition_point(spans.begin(), spans.end(), [&](const auto& s) { return s.end <= from; });
+    for (; span != spans.end() && span->start < to; ++span)
+        pango_attr_list_insert(attributes,
+                               fontAttribute(span->font, std::max(span->start, from) - from, std::min(span->end, to) - from));
     pango_layout_set_attributes(layout, attributes);
     pango_attr_list_unref(attributes);
     return layout;
 }
 
+// Tab stops for a Pango layout whose left edge sits at `origin`: the format's
+// own stops, then its default interval spelled out across the width (Pango
+// would repeat the gap between the last two stops instead).
+void setTabs(PangoLayout* layout, const ParagraphFormat& format, double origin, double width)
+{
+    std::vector<double> stops;
+    for (double stop : format.tabStops)
+        if (stop > origin) stops.push_back(stop - origin);
+    if (format.tabInterval > 0) {
+        double last = stops.empty() ? 0 : stops.back() + origin;
+        for (double at = (std::floor(last / format.tabInterval) + 1) * format.tabInterval; at < width + format.tabInterval;
+             at += format.tabInterval)
+            if (at > origin) stops.push_back(at - origin);
+    }
+    if (stops.empty()) return;
+    PangoTabArray* tabs = pango_tab_array_new(static_cast<int>(stops.size()), FALSE);
+    for (std::size_t i = 0; i < stops.size(); ++i)
+        pango_tab_array_set_tab(tabs, static_cast<int>(i), PANGO_TAB_LEFT, toPango(stops[i]));
+    pango_layout_set_tabs(layout, tabs);
+    pango_tab_array_free(tabs);
+}
+
 } // namespace
 
 struct TextLayout::Impl {
-    PangoLayout* layout = nullptr;
-    double originX = 0; // where the Pango layout's left edge sits, from ours
+    std::vector<PangoLayout*> slices;           // owned
+    std::vector<PangoLayoutLine*> lines;        // per line, owned by its slice
     ~Impl()
     {
-        if (layout) g_object_unref(layout);
+        for (PangoLayout* slice : slices) g_object_unref(slice);
     }
 };
 
@@ -120,51 +185,57 @@ TextLayout::TextLayout(const AttributedText& text, double width, const Paragraph
     // Pango's hanging indent only pushes later lines right; a later line that
     // starts left of the first one is not something our callers ask for.
     head = std::max(head, first);
-    impl_->originX = first;
-    PangoLayout* layout = newLayout(text);
-    impl_->layout = layout;
-    pango_layout_set_width(layout, toPango(std::max(1.0, width - first)));
-    pango_layout_set_indent(layout, -toPango(head - first));
 
-    std::vector<double> stops;
-    for (double stop : format.tabStops)
-        if (stop > first) stops.push_back(stop - first);
-    if (format.tabInterval > 0) {
-        // Pango repeats the gap between the last two stops; spell the default
-        // interval out across the width instead, as stops on its grid.
-        double last = stops.empty() ? 0 : stops.back() + first;
-        for (double at = (std::floor(last / format.tabInterval) + 1) * format.tabInterval; at < width + format.tabInterval;
-             at += format.tabInterval)
-            if (at > first) stops.push_back(at - first);
-    }
-    if (!stops.empty()) {
-        PangoTabArray* tabs = pango_tab_array_new(static_cast<int>(stops.size()), FALSE);
-        for (std::size_t i = 0; i < stops.size(); ++i)
-            pango_tab_array_set_tab(tabs, static_cast<int>(i), PANGO_TAB_LEFT, toPango(stops[i]));
-        pango_layout_set_tabs(layout, tabs);
-        pango_tab_array_free(tabs);
-    }
-
-    PangoLayoutIter* it = pango_layout_get_iter(layout);
+    // Slice by slice (see sliceBytes). Every slice but the last gives up its
+    // final line, which may have been cut short by the slice's end, and the
+    // next slice starts with it: the lines come out as one layout would make
+    // them. A slice that starts inside a paragraph has all its lines at the
+    // head indent.
+    std::size_t from = 0;
     do {
-        PangoLayoutLine* line = pango_layout_iter_get_line_readonly(it);
-        PangoRectangle logical;
-        pango_layout_iter_get_line_extents(it, nullptr, &logical);
-        int baseline = pango_layout_iter_get_baseline(it);
-        Line out;
-        out.start = static_cast<std::size_t>(line->start_index);
-        out.length = static_cast<std::size_t>(line->length);
-        // Left aligned, so a line starts at the first-line indent (the first
-        // line of each paragraph) or the head indent; take the exact value
-        // rather than Pango's, which is rounded to its units.
-        double x = first + fromPango(logical.x);
-        out.x = std::abs(x - head) < std::abs(x - first) ? head : first;
-        out.width = fromPango(logical.width);
-        out.ascent = fromPango(baseline - logical.y);
-        out.descent = fromPango(logical.y + logical.height - baseline);
-        lines_.push_back(out);
-    } while (pango_layout_iter_next_line(it));
-    pango_layout_iter_free(it);
+        const bool opening = opensParagraph(text_, from);
+        const double origin = opening ? first : head;
+        const std::size_t to = sliceEnd(text_, from, !opening);
+        PangoLayout* layout = newLayout(text, from, to);
+        impl_->slices.push_back(layout);
+        pango_layout_set_width(layout, toPango(std::max(1.0, width - origin)));
+        if (opening) pango_layout_set_indent(layout, -toPango(head - first));
+        setTabs(layout, format, origin, width);
+
+        std::vector<Line> lines;
+        std::vector<PangoLayoutLine*> refs;
+        PangoLayoutIter* it = pango_layout_get_iter(layout);
+        do {
+            PangoLayoutLine* line = pango_layout_iter_get_line_readonly(it);
+            PangoRectangle logical;
+            pango_layout_iter_get_line_extents(it, nullptr, &logical);
+            int baseline = pango_layout_iter_get_baseline(it);
+            Line out;
+            out.start = from + static_cast<std::size_t>(line->start_index);
+            out.length = static_cast<std::size_t>(line->length);
+            // Left aligned, so a line starts at the first-line indent (the first
+            // line of each paragraph) or the head indent; take the exact value
+            // rather than Pango's, which is rounded to its units.
+            double x = origin + fromPango(logical.x);
+            out.x = std::abs(x - head) < std::abs(x - first) ? head : first;
+            out.width = fromPango(logical.width);
+            out.ascent = fromPango(baseline - logical.y);
+            out.descent = fromPango(logical.y + logical.height - baseline);
+            lines.push_back(out);
+            refs.push_back(line);
+        } while (pango_layout_iter_next_line(it));
+        pango_layout_iter_free(it);
+
+        std::size_t next = to;
+        if (to < text_.size() && lines.size() > 1 && lines.back().start > from) {
+            next = lines.back().start;
+            lines.pop_back();
+            refs.pop_back();
+        }
+        lines_.insert(lines_.end(), lines.begin(), lines.end());
+        impl_->lines.insert(impl_->lines.end(), refs.begin(), refs.end());
+        from = next;
+    } while (from < text_.size());
 }
 
 TextLayout::~TextLayout() = default;
@@ -172,21 +243,26 @@ TextLayout::~TextLayout() = default;
 void TextLayout::drawLine(int index, double x, double baselineY, _cairo* context) const
 {
     if (index < 0 || index >= static_cast<int>(lines_.size())) return;
-    PangoLayoutLine* line = pango_layout_get_line_readonly(impl_->layout, index);
-    if (!line) return;
-    cairo_move_to(context, x + lines_[static_cast<std::size_t>(index)].x, baselineY);
-    pango_cairo_show_layout_line(context, line);
+    const auto i = static_cast<std::size_t>(index);
+    cairo_move_to(context, x + lines_[i].x, baselineY);
+    pango_cairo_show_layout_line(context, impl_->lines[i]);
 }
 
 double TextLayout::lineWidth(const AttributedText& text)
 {
-    if (text.empty()) return 0;
-    PangoLayout* layout = newLayout(text);
-    pango_layout_set_width(layout, -1);
-    PangoRectangle logical;
-    pango_layout_get_extents(layout, nullptr, &logical);
-    g_object_unref(layout);
-    return fromPango(logical.width);
+    // Slice by slice, like a layout, so that long text cannot overflow Pango's units.
+    double width = 0;
+    for (std::size_t from = 0; from < text.text().size();) {
+        std::size_t to = sliceEnd(text.text(), from, false);
+        PangoLayout* layout = newLayout(text, from, to);
+        pango_layout_set_width(layout, -1);
+        PangoRectangle logical;
+        pango_layout_get_extents(layout, nullptr, &logical);
+        g_object_unref(layout);
+        width += fromPango(logical.width);
+        from = to;
+    }
+    return width;
 }
 
 } // namespace Platform

@@ -99,7 +99,10 @@ void AppModel::load(const std::filesystem::path& url)
     switch (*source) {
     case BigDocument::Source::text:
     case BigDocument::Source::markdown:
-        if (auto bytes = fileBytes(url)) setOriginalText(decodedOriginal(*bytes));
+        if (auto bytes = fileBytes(url)) {
+            auto text = decodedOriginal(*bytes);
+            if (paragraphsFitThePane(text.content)) setOriginalText(std::move(text));
+        }
         break;
     case BigDocument::Source::rtf:
     case BigDocument::Source::word: {

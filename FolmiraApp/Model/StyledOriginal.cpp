@@ -62,23 +62,49 @@ QString indented(int level, const QString& marker, const QString& body)
         .arg(marker.toHtmlEscaped(), body);
 }
 
+// A table is laid out as a full grid of rows × columns, so one very wide row
+// over many short ones costs the product of the two. Past this many grid cells
+// (far more than a letter or a menu holds) the cells are shown one after
+// another instead.
+constexpr long long maxGridCells = 100'000;
+
 QString tableHtml(const std::map<std::pair<int, int>, QString>& cells)
 {
-    int rows = 0, columns = 0;
+    long long rows = 0, columns = 0;
     for (const auto& [at, _] : cells) {
-        rows = std::max(rows, at.first + 1);
-        columns = std::max(columns, at.second + 1);
+        rows = std::max<long long>(rows, at.first + 1LL);
+        columns = std::max<long long>(columns, at.second + 1LL);
+    }
+    if (rows * columns > maxGridCells) {
+        QString out;
+        for (const auto& [_, body] : cells) out += QStringLiteral("<p>") + body + QStringLiteral("</p>");
+        return out;
     }
     QString out = QStringLiteral("<table border=\"1\" cellspacing=\"0\" cellpadding=\"4\">");
-    for (int r = 0; r < rows; ++r) {
+    for (int r = 0; r < static_cast<int>(rows); ++r) {
         out += QStringLiteral("<tr>");
-        for (int c = 0; c < columns; ++c) {
+        for (int c = 0; c < static_cast<int>(columns); ++c) {
             auto found = cells.find({r, c});
             out += QStringLiteral("<td>") + (found != cells.end() ? found->second : QString()) + QStringLiteral("</td>");
         }
         out += QStringLiteral("</tr>");
     }
     return out + QStringLiteral("</table>");
+}
+
+// Paragraph lengths in bytes of UTF-8, a bound on their characters.
+std::size_t runsLength(const FolmiraKit::Runs& runs)
+{
+    std::size_t length = 0;
+    for (const auto& run : runs) length += run.text.size();
+    return length;
+}
+
+std::size_t spansLength(const Platform::RichText::Paragraph& paragraph)
+{
+    std::size_t length = 0;
+    for (const auto& span : paragraph.spans) length += span.text.size();
+    return length;
 }
 
 QString rtfSpans(const Platform::RichText::Paragraph& paragraph)
@@ -133,8 +159,10 @@ std::optional<StyledText> rtfOriginal(const std::vector<std::uint8_t>& bytes)
     } catch (const std::exception&) {
         return std::nullopt;
     }
-    QString out;
     const auto& paragraphs = document.paragraphs;
+    for (const auto& paragraph : paragraphs)
+        if (spansLength(paragraph) > maxOriginalParagraph) return std::nullopt;
+    QString out;
     for (std::size_t i = 0; i < paragraphs.size();) {
         const auto& paragraph = paragraphs[i];
         if (paragraph.cell) {
@@ -174,6 +202,9 @@ std::optional<StyledText> docxOriginal(const std::vector<std::uint8_t>& bytes)
         Docx::loadRelationships(context);
         if (auto body = Docx::element(document->root(), "body")) Docx::walkBody(body, context);
 
+        for (const auto& piece : context.pieces)
+            if (const auto* paragraph = std::get_if<FolmiraKit::StyledParagraph>(&piece.value))
+                if (runsLength(paragraph->runs) > maxOriginalParagraph) return std::nullopt;
         QString out;
         for (const auto& piece : context.pieces) {
             if (const auto* block = std::get_if<FolmiraKit::Block>(&piece.value)) {

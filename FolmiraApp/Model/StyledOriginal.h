@@ -13,10 +13,12 @@
 
 namespace FolmiraApp {
 
-// None when the bytes are not RTF (or break the importer's limits).
+// None when the bytes are not RTF (or break the importer's limits), or hold a
+// paragraph longer than maxOriginalParagraph.
 std::optional<StyledText> rtfOriginal(const std::vector<std::uint8_t>& bytes);
 
-// None when the bytes are not a Word package with a document part.
+// None when the bytes are not a Word package with a document part, or hold a
+// paragraph longer than maxOriginalParagraph.
 std::optional<StyledText> docxOriginal(const std::vector<std::uint8_t>& bytes);
 
 } // namespace FolmiraApp

@@ -13,4 +13,14 @@ StyledText decodedOriginal(const std::vector<std::uint8_t>& bytes)
     return original;
 }
 
+bool paragraphsFitThePane(const QString& text)
+{
+    std::size_t length = 0;
+    for (const QChar c : text) {
+        if (c == u'\n' || c == u'\r' || c == QChar::ParagraphSeparator) length = 0;
+        else if (++length > maxOriginalParagraph) return false;
+    }
+    return true;
+}
+
 } // namespace FolmiraApp

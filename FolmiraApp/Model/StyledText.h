@@ -5,6 +5,7 @@
 
 #include <QString>
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -21,6 +22,16 @@ struct StyledText {
 // Larger originals are not shown (the read goes on): laying out a text of
 // hundreds of megabytes would hold the window up for minutes.
 inline constexpr std::uintmax_t maxOriginalBytes = 32u << 20;
+
+// Qt lays a paragraph out whole each time the pane's width changes, at about a
+// second per million characters: a file of millions of characters without a
+// line break would hold the window up for minutes. Originals with a longer
+// paragraph are not shown (the read goes on).
+inline constexpr std::size_t maxOriginalParagraph = 200'000;
+
+// True when no paragraph of a plain text (parted at line feeds, carriage
+// returns and paragraph separators) is longer than maxOriginalParagraph.
+bool paragraphsFitThePane(const QString& text);
 
 // A text or Markdown file's bytes as shown: UTF-8, else Windows-1252, else
 // nothing at all (the five bytes Windows-1252 leaves undefined).

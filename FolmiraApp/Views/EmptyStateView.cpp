@@ -59,6 +59,9 @@ EmptyStateView::EmptyStateView(AppModel& model, QWidget* parent) : QWidget(paren
     choose_ = new QPushButton(QStringLiteral("Choose a Document…"), this);
     choose_->setDefault(true);
     choose_->setAutoDefault(true);
+    // A default button answers Return only inside a dialog; in the main window
+    // the key is bound to it here, and only while the empty state is shown.
+    choose_->setShortcut(QKeySequence(Qt::Key_Return));
     choose_->setMinimumHeight(34);
     connect(choose_, &QPushButton::clicked, &model_, &AppModel::chooseDocument);
     auto* samplesButton = new QToolButton(this);

@@ -217,18 +217,28 @@ std::vector<Flow> detectColumns(const Lines& lines)
     for (const Line& line : lines) segments.push_back(splitAtGaps(line));
     std::optional<double> gutter = gutterOf(textSegments(lines, segments), left, width);
 
+    // A stretch of column lines none of which holds a segment as wide as a
+    // column's text (a table or a list of label-value pairs under the columns)
+    // is not set in the columns: splitting it at the gutter would tear its rows
+    // apart, so it is read as full width.
     Lines stretch;
     std::vector<Lines> stretchSegments;
-    bool stretchIsColumn = false;
+    bool stretchIsColumn = false, stretchHasColumnText = false;
+    auto close = [&] {
+        flush(stretch, stretchSegments, stretchIsColumn && stretchHasColumnText, gutter, flows);
+        stretchHasColumnText = false;
+    };
     for (std::size_t i = 0; i < lines.size(); ++i) {
         bool isColumn = gutter && !crossesGutter(segments[i], *gutter);
-        if (!stretch.empty() && isColumn != stretchIsColumn)
-            flush(stretch, stretchSegments, stretchIsColumn, gutter, flows);
+        if (!stretch.empty() && isColumn != stretchIsColumn) close();
         if (stretch.empty()) stretchIsColumn = isColumn;
+        stretchHasColumnText = stretchHasColumnText ||
+                               std::any_of(segments[i].begin(), segments[i].end(),
+                                           [&](const Line& s) { return !s.picture && s.rect.width >= 0.2 * width; });
         stretch.push_back(lines[i]);
         stretchSegments.push_back(std::move(segments[i]));
     }
-    flush(stretch, stretchSegments, stretchIsColumn, gutter, flows);
+    close();
     return flows;
 }
 

@@ -81,10 +81,11 @@ void Layout::table(const Block::Table& table)
 
 void Layout::picture(const Picture& picture)
 {
-    auto image = Platform::Image::decode(picture.data);
-    if (!image) return; // undecodable pictures are skipped without a word
-    double w = picture.width > 0 ? picture.width : image->width() * 0.5;
-    double h = picture.height > 0 ? picture.height : image->height() * 0.5;
+    // The header decides; the pixels are decoded only when the page is drawn.
+    auto pixels = Platform::imageInfo(picture.data);
+    if (!pixels) return; // undecodable pictures are skipped without a word
+    double w = picture.width > 0 ? picture.width : pixels->width * 0.5;
+    double h = picture.height > 0 ? picture.height : pixels->height * 0.5;
     // Pictures grow with the type, by its ratio to 11 points, within the column.
     double dw = std::min(width, std::max(1.0, size / 11) * w);
     double dh = h * dw / std::max(1.0, w);
@@ -95,7 +96,7 @@ void Layout::picture(const Picture& picture)
     }
     if (!fresh_ && cursor_ - bottom < dh) newPage();
     Platform::Rect rect{left, cursor_ - dh, dw, dh};
-    ops_.emplace_back(Op::Image{std::move(*image), rect});
+    ops_.emplace_back(Op::Image{std::make_shared<const Platform::Bytes>(picture.data), rect});
     if (settings.highContrast) ops_.emplace_back(Op::Box{rect, 1.5});
     fresh_ = false;
     cursor_ -= dh;

@@ -19,8 +19,7 @@ bool Op::Text::operator==(const Text& other) const
 
 bool Op::Image::operator==(const Image& other) const
 {
-    return rect == other.rect && image.width() == other.image.width() && image.height() == other.image.height()
-        && image.bitmap().pixels == other.image.bitmap().pixels;
+    return rect == other.rect && (data == other.data || *data == *other.data);
 }
 
 } // namespace FolmiraKit::Renderer

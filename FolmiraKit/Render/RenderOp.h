@@ -30,9 +30,11 @@ public:
         // Same text, same lines, same places (the layouts themselves may differ).
         bool operator==(const Text& other) const;
     };
-    // A decoded picture drawn scaled into the rectangle.
+    // A picture drawn scaled into the rectangle. It stays encoded until its
+    // page is drawn, so that a document of many large photographs never holds
+    // more than one of them decoded.
     struct Image {
-        Platform::Image image;
+        std::shared_ptr<const Platform::Bytes> data; // never null
         Platform::Rect rect;
         bool operator==(const Image& other) const;
     };

@@ -40,7 +40,8 @@ void drawOp(Platform::PdfWriter& writer, const Op& op)
                 for (int k = 0; k < value.lineCount; ++k)
                     writer.drawTextLine(*value.layout, value.firstLine + k, value.origins[static_cast<std::size_t>(k)]);
             } else if constexpr (std::is_same_v<Case, Op::Image>) {
-                writer.drawImage(value.image, value.rect);
+                // Decoded only now; the writer lets go of the pixels once the page is written.
+                if (auto image = Platform::Image::decode(*value.data)) writer.drawImage(*image, value.rect);
             } else if constexpr (std::is_same_v<Case, Op::Line>) {
                 writer.strokeLine(value.from, value.to, value.width);
             } else if constexpr (std::is_same_v<Case, Op::Box>) {

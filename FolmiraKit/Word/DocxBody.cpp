@@ -2,6 +2,7 @@
 // visible text is set in, the pictures met in its runs (before or after its
 // text) and its text boxes, whose content follows the paragraph.
 
+#include "FolmiraKit/Word/DocxLimits.h"
 #include "FolmiraKit/Word/DocxReader.h"
 
 #include "Platform/Images.h"
@@ -34,8 +35,11 @@ std::shared_ptr<const PicturePart> picturePart(const std::string& path, Context&
     auto [it, inserted] = context.pictureParts.try_emplace(path);
     if (!inserted) return it->second;
     try {
-        if (auto bytes = ZipReader::read(path, context.zip, &context.entries)) {
-            if (auto info = Platform::imageInfo(*bytes))
+        if (auto bytes = readEntry(path, context)) {
+            // The budget only shrinks: a part too big for it now never fits,
+            // so its bytes aren't kept.
+            auto info = Platform::imageInfo(*bytes);
+            if (info && bytes->size() <= Limits::pictureBytes - context.pictureBytes)
                 it->second = std::make_shared<const PicturePart>(PicturePart{std::move(*bytes), info->width, info->height});
         }
     } catch (const ZipReader::Failure&) {
@@ -163,10 +167,11 @@ std::optional<Picture> picture(Element e, Context& context)
     std::string path = target.starts_with('/') ? target.substr(1) : "word/" + target;
 
     auto part = picturePart(path, context);
-    if (!part) {
+    if (!part || part->data.size() > Limits::pictureBytes - context.pictureBytes) {
         ++context.droppedPictures;
         return std::nullopt;
     }
+    context.pictureBytes += part->data.size();
     Picture result{part->data, part->width, part->height, ""};
     if (auto extents = descendants(e, "extent"); !extents.empty()) {
         auto cx = sizeValue(extents.front().plainAttribute("cx"));

@@ -16,5 +16,10 @@ inline constexpr std::int64_t largestWordedNumber = 100'000;
 // Word tables have at most 63 columns: a cell spans at most this many, and a
 // row keeps at most this many cells, so padding rows stays proportional.
 inline constexpr std::int64_t tableColumns = 64;
+// The bytes of all pictures one read hands to the document, each use counted:
+// a small part that inflates to a large one, shown many times, would
+// otherwise cost its size again for every use (and inference copies the
+// blocks once more). Pictures past it are left out.
+inline constexpr std::uint64_t pictureBytes = 192u << 20;
 
 } // namespace FolmiraKit::DocxReader::Limits

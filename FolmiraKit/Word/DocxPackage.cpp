@@ -137,10 +137,28 @@ std::optional<int> outlineHeading(Element pPr)
     return static_cast<int>(std::max<std::int64_t>(*level, -1) + 1);
 }
 
-std::optional<Platform::Xml::Document> part(std::string_view path, const Context& context)
+std::optional<Bytes> readEntry(std::string_view path, Context& context)
+{
+    // The same choice as ZipReader::read (the first exact path, else the first
+    // equal ignoring case), through maps built once: a package of many entries
+    // and many picture references must not scan the directory for each one.
+    if (context.entryIndex.empty())
+        for (std::size_t i = 0; i < context.entries.size(); ++i) context.entryIndex.try_emplace(context.entries[i].path, i);
+    auto found = context.entryIndex.find(std::string(path));
+    if (found == context.entryIndex.end()) {
+        if (context.foldedEntryIndex.empty())
+            for (std::size_t i = 0; i < context.entries.size(); ++i)
+                context.foldedEntryIndex.try_emplace(Platform::Text::lowercased(context.entries[i].path), i);
+        found = context.foldedEntryIndex.find(Platform::Text::lowercased(path));
+        if (found == context.foldedEntryIndex.end()) return std::nullopt;
+    }
+    return ZipReader::extract(context.entries[found->second], context.zip);
+}
+
+std::optional<Platform::Xml::Document> part(std::string_view path, Context& context)
 {
     try {
-        auto bytes = ZipReader::read(path, context.zip, &context.entries);
+        auto bytes = readEntry(path, context);
         if (!bytes) return std::nullopt;
         return Platform::Xml::Document::parse(*bytes);
     } catch (const ZipReader::Failure&) {
@@ -204,6 +222,7 @@ BigDocument read(const Bytes& data, const std::string& title)
     if (Element body = element(document->root(), "body")) walkBody(body, context);
 
     auto documentNotes = notes(context);
+    context.pictureParts.clear(); // the pieces hold their own copies
     Blocks blocks = Inference::blocks(context.pieces);
     if (blocks.empty()) throw ConversionError(Reason::empty, "This Word file is empty: there\u2019s no text to make large.");
     return BigDocument{title, BigDocument::Source::word, std::move(blocks), std::move(documentNotes)};

@@ -75,6 +75,10 @@ public:
     std::unordered_map<std::string, std::string> rels;
     ZipReader::ByteView zip; // the caller's bytes, which outlive the read
     std::vector<ZipReader::Entry> entries;
+    // `entries` by path and by lower-cased path (the first of each), built on
+    // the first lookup that needs them.
+    std::unordered_map<std::string, std::size_t> entryIndex;
+    std::unordered_map<std::string, std::size_t> foldedEntryIndex;
     std::vector<Inference::Piece> pieces;
     int droppedPictures = 0;
     int textBoxes = 0;
@@ -82,6 +86,7 @@ public:
     bool headerFooter = false;
     // Picture parts by path; none for a part that is absent, damaged or no image.
     std::unordered_map<std::string, std::shared_ptr<const PicturePart>> pictureParts;
+    std::uint64_t pictureBytes = 0; // bytes of the pictures handed out so far, each use counted
 };
 
 // --- Entry ---
@@ -114,8 +119,11 @@ bool isOn(Element property);
 // levels 0–8 give 1–9 (a negative level gives 0); 9 and above, none.
 std::optional<int> outlineHeading(Element pPr);
 
+// The content of the entry at `path` (exact path first, then ignoring case),
+// or none when there is no such entry. Throws ZipReader::Failure.
+std::optional<Bytes> readEntry(std::string_view path, Context& context);
 // A part of the package parsed, or none when it is missing, damaged or not XML.
-std::optional<Platform::Xml::Document> part(std::string_view path, const Context& context);
+std::optional<Platform::Xml::Document> part(std::string_view path, Context& context);
 
 // --- Package ---
 

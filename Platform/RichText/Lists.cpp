@@ -121,6 +121,10 @@ std::optional<ListTable::Item> ListTable::nextItem(int ls, int level)
     if (list == lists_.end()) return std::nullopt;
 
     level = std::clamp(level, 0, Limits::maxListLevel);
+    // A level that shows neither a number nor any text (LibreOffice numbers
+    // its headings through such a list) makes no list item.
+    const bool defined = static_cast<std::size_t>(level) < list->levels.size();
+    if (defined && formatOf(list->levels[static_cast<std::size_t>(level)], level).empty()) return std::nullopt;
     Item item;
     for (int i = 0; i <= level; ++i) {
         if (static_cast<std::size_t>(i) < list->levels.size())

@@ -38,7 +38,10 @@ void TableBuilder::endCell() { ++cellIndex_; }
 void TableBuilder::closeRow()
 {
     if (!current_.cells.empty()) {
-        current_.defs = rowDef_;
+        // Only the definitions of cells present: one long definition shared by
+        // many short rows must not be copied whole into each of them.
+        current_.defs.assign(rowDef_.begin(), rowDef_.begin() + static_cast<std::ptrdiff_t>(
+                                                                     std::min(rowDef_.size(), current_.cells.size())));
         rows_.push_back(std::move(current_));
     }
     current_ = {};

@@ -78,3 +78,16 @@ struct BookLayout {
 std::string sortKey(std::string_view text);
 
 } // namespace TunequillKit
+
+template <>
+struct std::hash<TunequillKit::PlacedRow> {
+    std::size_t operator()(const TunequillKit::PlacedRow& r) const noexcept;
+};
+template <>
+struct std::hash<TunequillKit::LaidPage> {
+    std::size_t operator()(const TunequillKit::LaidPage& p) const noexcept;
+};
+template <>
+struct std::hash<TunequillKit::IndexEntry> {
+    std::size_t operator()(const TunequillKit::IndexEntry& e) const noexcept;
+};

@@ -1,5 +1,6 @@
 #include "TunequillKit/Layout/Fonts.h"
 
+#include <initializer_list>
 #include <map>
 #include <tuple>
 
@@ -24,6 +25,28 @@ std::string name(const FontSpec& spec)
     return sansFace(place, helvetica[place]);
 }
 
+namespace {
+
+// The named face, else, for mono, a monospaced face that the setup installs
+// (tablature lines up only in one), else the system font with the traits.
+Platform::Font resolve(const std::string& postScript, const FontSpec& spec)
+{
+    if (auto font = Platform::Fonts::named(postScript, spec.size)) return *font;
+    if (spec.mono) {
+        const std::initializer_list<const char*> regular = {"DejaVuSansMono", "LiberationMono"};
+        const std::initializer_list<const char*> bold = {"DejaVuSansMono-Bold", "LiberationMono-Bold"};
+        for (const char* standIn : spec.bold ? bold : regular)
+            if (auto font = Platform::Fonts::named(standIn, spec.size)) {
+                font->requested = postScript;
+                font->fallback = true;
+                return *font;
+            }
+    }
+    return Platform::Fonts::namedOrSystem(postScript, spec.size, spec.bold, spec.italic);
+}
+
+} // namespace
+
 Platform::Font face(const FontSpec& spec)
 {
     // A fontconfig listing per measurement would dominate the layout's time.
@@ -32,7 +55,7 @@ Platform::Font face(const FontSpec& spec)
     auto key = std::make_tuple(postScript, spec.bold, spec.italic);
     auto it = faces.find(key);
     if (it == faces.end())
-        it = faces.emplace(key, Platform::Fonts::namedOrSystem(postScript, spec.size, spec.bold, spec.italic)).first;
+        it = faces.emplace(key, resolve(postScript, spec)).first;
     Platform::Font font = it->second;
     font.size = spec.size;
     return font;

@@ -44,6 +44,15 @@ double shaped(std::string_view text, const FontSpec& font)
 double PangoMeasurer::width(std::string_view text, const FontSpec& font) const
 {
     if (text.empty()) return 0;
+    // A face made thousands of points tall leaves Cairo's shared font state
+    // broken for the whole process. Unhinted widths grow in proportion to the
+    // size, so a larger size is measured at this one and scaled.
+    constexpr double largestMeasured = 1000; // points
+    if (!(font.size <= largestMeasured)) {
+        FontSpec measured = font;
+        measured.size = largestMeasured;
+        return width(text, measured) / largestMeasured * font.size;
+    }
     if (text.size() > WidthCache::longestText) return shaped(text, font);
     thread_local WidthCache cache;
     std::string key = WidthCache::key(text, font);

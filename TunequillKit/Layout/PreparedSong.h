@@ -34,3 +34,8 @@ struct PreparedSong {
 };
 
 } // namespace TunequillKit
+
+template <>
+struct std::hash<TunequillKit::PreparedSong> {
+    std::size_t operator()(const TunequillKit::PreparedSong& s) const noexcept;
+};

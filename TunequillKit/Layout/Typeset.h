@@ -140,3 +140,25 @@ struct Block {
 double nearest(double value);
 
 } // namespace TunequillKit
+
+// Hashing member by member, agreeing with ==.
+template <>
+struct std::hash<TunequillKit::FontSpec> {
+    std::size_t operator()(const TunequillKit::FontSpec& f) const noexcept;
+};
+template <>
+struct std::hash<TunequillKit::Run> {
+    std::size_t operator()(const TunequillKit::Run& r) const noexcept;
+};
+template <>
+struct std::hash<TunequillKit::Mark> {
+    std::size_t operator()(const TunequillKit::Mark& m) const noexcept;
+};
+template <>
+struct std::hash<TunequillKit::Row> {
+    std::size_t operator()(const TunequillKit::Row& r) const noexcept;
+};
+template <>
+struct std::hash<TunequillKit::Block> {
+    std::size_t operator()(const TunequillKit::Block& b) const noexcept;
+};

@@ -265,31 +265,52 @@ std::vector<Row> Typesetter::tabRows(const std::vector<std::string>& lines, doub
     return rows;
 }
 
+// Greedy: a line takes words while line + " " + word still fits. A line's
+// width only grows with each word it takes, so the first word that does not
+// fit is found by galloping and bisection over the number of words: the same
+// lines as trying word by word, without measuring a growing line once per
+// word (quadratic in a long text on a very wide frame).
 std::vector<std::string> Typesetter::wrap(std::string_view text, const FontSpec& font, double limit) const
 {
-    std::vector<std::string> lines;
-    std::string line;
-    std::size_t pos = 0;
-    while (pos < text.size()) {
+    std::vector<std::string_view> words;
+    for (std::size_t pos = 0; pos < text.size();) {
         std::size_t start = text.find_first_not_of(' ', pos);
         if (start == std::string_view::npos) break;
-        std::size_t end = text.find(' ', start);
-        if (end == std::string_view::npos) end = text.size();
-        std::string_view word = text.substr(start, end - start);
+        std::size_t end = std::min(text.find(' ', start), text.size());
+        words.push_back(text.substr(start, end - start));
         pos = end;
-        if (line.empty()) {
-            line = word; // the first word of a line is taken unmeasured
-            continue;
-        }
-        std::string candidate = line + " " + std::string(word);
-        if (measure(candidate, font) <= limit) {
-            line = std::move(candidate);
-        } else {
-            lines.push_back(std::move(line));
-            line = word;
-        }
     }
-    if (!line.empty()) lines.push_back(std::move(line));
+
+    std::vector<std::string> lines;
+    for (std::size_t first = 0; first < words.size();) {
+        auto joined = [&](std::size_t count) {
+            std::string line(words[first]);
+            for (std::size_t k = 1; k < count; ++k) {
+                line += ' ';
+                line += words[first + k];
+            }
+            return line;
+        };
+        auto fits = [&](std::size_t count) { return measure(joined(count), font) <= limit; };
+        const std::size_t available = words.size() - first;
+        std::size_t good = 1; // the first word of a line is taken unmeasured
+        std::size_t bad = available + 1;
+        for (std::size_t step = 1; good < available;) {
+            std::size_t tried = std::min(good + step, available);
+            if (!fits(tried)) {
+                bad = tried;
+                break;
+            }
+            good = tried;
+            step *= 2;
+        }
+        while (bad - good > 1 && bad <= available) {
+            std::size_t mid = good + (bad - good) / 2;
+            (fits(mid) ? good : bad) = mid;
+        }
+        lines.push_back(joined(good));
+        first += good;
+    }
     return lines;
 }
 

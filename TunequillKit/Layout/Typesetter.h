@@ -25,6 +25,7 @@ public:
     struct Atom {
         std::optional<std::string> chord;
         std::string text;
+        bool operator==(const Atom&) const = default;
     };
 
     // The sizes derived from a book's font size, in whole points.
@@ -67,3 +68,8 @@ private:
 };
 
 } // namespace TunequillKit
+
+template <>
+struct std::hash<TunequillKit::Typesetter::Atom> {
+    std::size_t operator()(const TunequillKit::Typesetter::Atom& a) const noexcept;
+};

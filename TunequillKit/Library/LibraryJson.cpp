@@ -22,11 +22,51 @@ constexpr int maxDepth = 64;
 
 [[noreturn]] void fail(const std::string& why) { throw LibraryFormatError("The library file couldn’t be read: " + why + "."); }
 
-// Rejects nesting deeper than maxDepth before the parser sees the text.
-void checkDepth(std::string_view text)
+// The whole of `text` is one number as JSON writes them.
+bool isNumberToken(std::string_view text)
+{
+    std::size_t i = 0;
+    auto digits = [&] {
+        std::size_t start = i;
+        while (i < text.size() && text[i] >= '0' && text[i] <= '9') ++i;
+        return i > start;
+    };
+    if (i < text.size() && text[i] == '-') ++i;
+    if (i < text.size() && text[i] == '0') ++i;
+    else if (!digits()) return false;
+    if (i < text.size() && text[i] == '.' && (++i, !digits())) return false;
+    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+        ++i;
+        if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+        if (!digits()) return false;
+    }
+    return i == text.size();
+}
+
+// True for a well-formed number too large for a double ("1e400"), which the
+// JSON parser refuses outright. Without an exponent it takes over 300 digits.
+// A malformed one is left for the parser to refuse.
+bool overflows(std::string_view number)
+{
+    if (number.size() < 300 && number.find_first_of("eE") == std::string_view::npos) return false;
+    if (!isNumberToken(number)) return false;
+    try {
+        [[maybe_unused]] Json value = Json::parse(number.begin(), number.end());
+    } catch (const Json::out_of_range&) {
+        return true;
+    }
+    return false;
+}
+
+// Rejects nesting deeper than maxDepth before the parser sees the text, and
+// turns numbers beyond a double's range into null: inside the settings they
+// then take the default like any unreadable value, elsewhere they fail as a
+// missing value. Returns the text to parse (`storage` when something changed).
+std::string_view readable(std::string_view text, std::string& storage)
 {
     int depth = 0;
     bool inString = false;
+    std::size_t copied = 0; // bytes of `text` already moved into `storage`
     for (std::size_t i = 0; i < text.size(); ++i) {
         char c = text[i];
         if (inString) {
@@ -38,8 +78,20 @@ void checkDepth(std::string_view text)
             if (++depth > maxDepth) fail("it nests deeper than " + std::to_string(maxDepth) + " levels");
         } else if (c == '}' || c == ']') {
             --depth;
+        } else if (c == '-' || (c >= '0' && c <= '9')) {
+            std::size_t end = text.find_first_not_of("+-.0123456789eE", i);
+            if (end == std::string_view::npos) end = text.size();
+            if (overflows(text.substr(i, end - i))) {
+                storage.append(text.substr(copied, i - copied));
+                storage += "null";
+                copied = end;
+            }
+            i = end - 1;
         }
     }
+    if (copied == 0) return text;
+    storage.append(text.substr(copied));
+    return storage;
 }
 
 // A JSON number as a 64-bit integer: an integer, or a float that is whole and in range.
@@ -249,10 +301,11 @@ Json write(const Songbook& book)
 
 Library Library::decode(std::string_view text)
 {
-    checkDepth(text);
+    std::string storage;
+    std::string_view json = readable(text, storage);
     Json root;
     try {
-        root = Json::parse(text.begin(), text.end());
+        root = Json::parse(json.begin(), json.end());
     } catch (const Json::exception&) {
         fail("it is not valid JSON");
     }

@@ -133,3 +133,41 @@ Plan sheets(int n, const BookletOptions& options)
 
 } // namespace BookletPlan
 } // namespace TunequillKit
+
+namespace {
+
+void hashSlots(std::size_t& seed, const TunequillKit::SlotPair& slots)
+{
+    for (const TunequillKit::Slot& slot : slots) {
+        TunequillKit::detail::hashCombine(seed, slot.has_value());
+        if (slot) TunequillKit::detail::hashCombine(seed, *slot);
+    }
+}
+
+} // namespace
+
+std::size_t std::hash<TunequillKit::BookletOptions>::operator()(const TunequillKit::BookletOptions& o) const noexcept
+{
+    using TunequillKit::detail::hashCombine;
+    std::size_t seed = 0;
+    hashCombine(seed, o.creep);
+    hashCombine(seed, o.sheetsPerSignature);
+    hashCombine(seed, o.cover);
+    hashCombine(seed, o.blanks);
+    hashCombine(seed, o.rightToLeft);
+    return seed;
+}
+
+std::size_t std::hash<TunequillKit::BookletSheet>::operator()(const TunequillKit::BookletSheet& s) const noexcept
+{
+    using TunequillKit::detail::hashCombine;
+    std::size_t seed = 0;
+    hashCombine(seed, s.signature);
+    hashCombine(seed, s.sheetInSignature);
+    hashCombine(seed, s.sheetsInSignature);
+    hashCombine(seed, s.isCover);
+    hashSlots(seed, s.front);
+    hashSlots(seed, s.back);
+    hashCombine(seed, s.creep);
+    return seed;
+}

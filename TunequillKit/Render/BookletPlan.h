@@ -90,3 +90,12 @@ std::vector<Sides> signature(const std::vector<Slot>& slots, bool rightToLeft);
 
 } // namespace BookletPlan
 } // namespace TunequillKit
+
+template <>
+struct std::hash<TunequillKit::BookletOptions> {
+    std::size_t operator()(const TunequillKit::BookletOptions& o) const noexcept;
+};
+template <>
+struct std::hash<TunequillKit::BookletSheet> {
+    std::size_t operator()(const TunequillKit::BookletSheet& s) const noexcept;
+};

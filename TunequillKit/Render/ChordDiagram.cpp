@@ -18,6 +18,7 @@ void drawDiagram(const Mark::Diagram& diagram, Platform::Point topLeft, double H
     const double width = diagram.width, nameSize = diagram.nameSize;
     const double dx = topLeft.x, dy = topLeft.y;
     const std::size_t n = std::max<std::size_t>(2, def.frets.size());
+    if (!fitsAPage(width) || !fitsAPage(nameSize)) return;
 
     if (!def.name.empty()) {
         const FontSpec nameFont{nameSize, true, false, false, false};

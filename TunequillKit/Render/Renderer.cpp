@@ -22,6 +22,8 @@ Palette Palette::mono()
 
 Palette Palette::forSettings(const BookSettings& settings) { return settings.chordsInColor ? Palette() : mono(); }
 
+bool fitsAPage(double extent) { return std::isfinite(extent) && std::abs(extent) <= largestPage; }
+
 namespace {
 
 Color inkColor(Ink ink, const Palette& palette)
@@ -39,6 +41,7 @@ void drawLeader(const Mark::Leader& leader, Point origin, double pageHeight, con
                 Platform::PdfWriter& canvas)
 {
     const double r = std::max(0.7, 0.055 * leader.size);
+    if (!fitsAPage(r)) return;
     const double y = pageHeight - (origin.y + leader.baseline - r);
     for (double x : leaderDots(leader)) canvas.fillCircle({origin.x + x, y}, r, palette.rule);
 }
@@ -81,7 +84,7 @@ std::vector<double> leaderDots(const Mark::Leader& leader)
 
 void drawText(std::string_view text, const FontSpec& font, Point baseline, Color color, Platform::PdfWriter& canvas)
 {
-    if (text.empty()) return;
+    if (text.empty() || !fitsAPage(font.size)) return;
     Platform::AttributedText attributed;
     attributed.append(text, Fonts::face(font));
     // Wide enough never to wrap: a run is one line.

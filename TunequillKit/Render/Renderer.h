@@ -54,7 +54,15 @@ void drawDiagram(const Mark::Diagram& diagram, Platform::Point topLeft, double p
 // are 8 points apart or less.
 std::vector<double> leaderDots(const Mark::Leader& leader);
 
-// A run of text with its baseline's left end at `baseline` (PDF coordinates).
+// Text and circles larger than the largest page PDF allows (200 inches) are
+// left out: they cannot be seen, Cairo would divide an infinite circle into
+// arcs forever, and a face drawn at such a size leaves Cairo's shared font
+// state broken, so that every later PDF of the process came out empty.
+inline constexpr double largestPage = 14400; // points
+bool fitsAPage(double extent);
+
+// A run of text with its baseline's left end at `baseline` (PDF coordinates);
+// nothing when the font size does not fit a page.
 void drawText(std::string_view text, const FontSpec& font, Platform::Point baseline, Platform::Color color,
               Platform::PdfWriter& canvas);
 

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <array>
+#include <unordered_map>
 
 namespace TunequillKit::ChordProParser {
 namespace {
@@ -29,6 +30,8 @@ public:
     {
         close();
         if (skipping_) song_.warnings.push_back("A {start_of_" + *skipping_ + "} block has no end.");
+        for (auto& definition : definitions_)
+            if (definition) song_.definitions.push_back(std::move(*definition));
         return std::move(song_);
     }
 
@@ -127,9 +130,15 @@ private:
             if (warnWhenUnread) warn("couldn’t read the chord definition " + quoted(value) + ".");
             return;
         }
-        auto& all = song_.definitions;
-        std::erase_if(all, [&](const ChordDefinition& old) { return Platform::Text::canonicallyEqual(old.name, d->name); });
-        all.push_back(std::move(*d));
+        // A new definition replaces every earlier one of the same name and
+        // goes to the end. Replaced ones leave an empty slot, found through
+        // the name index, so a file of many definitions stays linear.
+        auto [at, fresh] = definitionAt_.try_emplace(Platform::Text::nfc(d->name), definitions_.size());
+        if (!fresh) {
+            definitions_[at->second].reset();
+            at->second = definitions_.size();
+        }
+        definitions_.push_back(std::move(*d));
     }
 
     void meta(std::string_view value)
@@ -158,6 +167,8 @@ private:
     std::optional<SectionKind> block_;
     std::optional<std::string> skipping_;
     std::size_t lineNumber_ = 0;
+    std::vector<std::optional<ChordDefinition>> definitions_; // in order, replaced ones emptied
+    std::unordered_map<std::string, std::size_t> definitionAt_; // composed name → slot of the live one
 };
 
 void Reader::handle(const Directive& d)

@@ -1,6 +1,5 @@
 #include "TunequillKit/Song/SongText.h"
 
-#include "Platform/Regex.h"
 #include "Platform/Text.h"
 
 #include <limits>
@@ -9,21 +8,20 @@ namespace TunequillKit::SongText {
 
 std::string dropTrailingSpace(std::string_view text)
 {
-    // Most lines end in a printable ASCII character, which the pattern can
-    // never remove; spaces and tabs before such a character are cut by hand.
-    // Anything else goes through the pattern itself, whose "$" also stops
-    // before a final line terminator.
-    std::string_view cut = text;
-    while (!cut.empty() && (cut.back() == ' ' || cut.back() == '\t')) cut.remove_suffix(1);
-    if (cut.empty()) return {};
-    auto last = static_cast<unsigned char>(cut.back());
-    if (last > 0x20 && last < 0x7F) return std::string(cut);
-    static const Platform::Regex trailing("\\s+$");
-    auto match = trailing.firstMatch(cut);
-    if (!match) return std::string(cut);
-    std::string out(cut.substr(0, match->groups[0]->begin));
-    out += cut.substr(match->groups[0]->end);
-    return out;
+    // The pattern "\s+$" removes the last run of White_Space scalars, and
+    // every line end its "$" may stop before is White_Space itself, so the run
+    // always reaches the end of the text. Scanning back from the end finds
+    // the same run in linear time; a pattern search restarts inside a long
+    // run of spaces at each of its scalars and grows with its square.
+    std::size_t end = text.size();
+    while (end > 0) {
+        std::size_t start = end - 1;
+        while (start > 0 && (static_cast<unsigned char>(text[start]) & 0xC0) == 0x80) --start;
+        auto scalar = Platform::Text::firstScalar(text.substr(start, end - start));
+        if (!scalar || !Platform::Text::isWhitespaceScalar(*scalar)) break;
+        end = start;
+    }
+    return std::string(text.substr(0, end));
 }
 
 std::optional<std::int64_t> decimal(std::string_view text)

@@ -6,6 +6,7 @@
 #include <string>
 
 using namespace Platform;
+using ImagesSamples::smallCmykJpeg;
 using ImagesSamples::smallJpeg;
 
 namespace {
@@ -146,6 +147,17 @@ TEST(ImageDecode, PngKeepsItsPixelsAndAlpha)
     EXPECT_EQ(image->bitmap().pixels[5], 0u);
 }
 
+TEST(ImageDecode, ShrinksASideTooLongToDraw)
+{
+    Bytes bmp = bmpHeader(4, 40000);
+    bmp.resize(bmp.size() + 12 * 40000, 0); // black rows of four pixels
+    auto image = Image::decode(bmp);
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->height(), 32767);
+    EXPECT_EQ(image->width(), 3);
+    EXPECT_EQ(image->bitmap().pixels[0], 0xFF000000u);
+}
+
 TEST(ImageDecode, JpegKeepsItsOriginalBytes)
 {
     auto image = Image::decode(smallJpeg());
@@ -157,6 +169,13 @@ TEST(ImageDecode, JpegKeepsItsOriginalBytes)
     std::uint32_t pixel = image->bitmap().pixels[0];
     EXPECT_EQ(pixel >> 24, 0xFFu);
     EXPECT_NEAR(static_cast<int>(pixel & 0xFF), 0xCC, 8); // the blue survives the lossy round trip
+
+    // Cairo would write a CMYK JPEG without the inversion Adobe's encoders
+    // store, printing it as a negative: such a picture goes in as pixels.
+    auto cmyk = Image::decode(smallCmykJpeg());
+    ASSERT_TRUE(cmyk);
+    EXPECT_EQ(cmyk->jpegData(), nullptr);
+    EXPECT_NEAR(static_cast<int>((cmyk->bitmap().pixels[0] >> 16) & 0xFF), 230, 8);
 }
 
 TEST(PngData, WritesPngOrRefusesAMalformedBitmap)

@@ -133,3 +133,25 @@ TEST(PdfContent, StopsWhenTheHandlerAsks)
     EXPECT_GT(seen.size(), 100u);
     EXPECT_LT(seen.size(), 120u);
 }
+
+TEST(PdfContent, SharesOneBudgetOfDecodedBytesBetweenAPageAndItsForms)
+{
+    // The page's stream is 24 bytes; each time the form is entered costs 6 more.
+    Builder builder;
+    QPDFObjectHandle form = builder.form("/Im Do", QPDFObjectHandle::newNull());
+    builder.page("/F Do /F Do /F Do /F Do ", Builder::xobjects({{"F", form}, {"Im", builder.image()}}));
+    Bytes pdf = builder.write();
+    auto document = PdfDocument::open(pdf).document.value();
+    const std::string entered = "Do(F:form) [ Do(Im:image) ] ", skipped = "Do(F:form) [ ] ";
+    struct Case {
+        std::size_t budget;
+        std::string seen;
+    };
+    for (const Case& c : {Case{23, ""}, Case{24, skipped + skipped + skipped + skipped},
+                          Case{36, entered + entered + skipped + skipped},
+                          Case{1000, entered + entered + entered + entered}}) {
+        Recorder recorder;
+        ContentStream::ofPage(document.page(0).value(), c.budget).value().scan(recorder);
+        EXPECT_EQ(recorder.out.str(), c.seen) << "budget " << c.budget;
+    }
+}

@@ -115,10 +115,10 @@ TEST(PdfWriter, EmbedsJpegUnchangedAndOtherPicturesAsPixels)
     EXPECT_EQ(images[0].width, 4);
     EXPECT_NE(images[0].filter, "/DCTDecode");
 
-    auto jpeg = *Image::decode(ImagesSamples::smallJpeg());
+    // The caller may let go of its image before the page is written.
     PdfWriter second("t", "c");
     second.beginPage({100, 100});
-    second.drawImage(jpeg, {0, 0, 60, 25});
+    second.drawImage(*Image::decode(ImagesSamples::smallJpeg()), {0, 0, 60, 25});
     images = imagesOf(second.finish());
     ASSERT_EQ(images.size(), 1u);
     EXPECT_EQ(images[0].filter, "/DCTDecode");

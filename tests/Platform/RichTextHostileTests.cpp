@@ -91,6 +91,12 @@ TEST(RichTextHostile, CraftedCellEdgesCannotBlowUpTheTable)
     for (const Paragraph& paragraph : document.paragraphs)
         if (paragraph.cell) widest = std::max(widest, paragraph.cell->startingColumn);
     EXPECT_LT(widest, 100);
+
+    // One row definition of 20 000 cells used by 20 000 one-cell rows.
+    std::string shared = "{\\rtf1 \\trowd";
+    for (int cell = 0; cell < 20'000; ++cell) shared += "\\cellx1";
+    for (int row = 0; row < 20'000; ++row) shared += "\\intbl x\\cell\\row";
+    EXPECT_FALSE(refuses(shared + "}"));
 }
 
 TEST(RichTextHostile, HugeParametersAreClamped)

@@ -164,9 +164,10 @@ TEST(RichTextLists, WordListsDeriveTheFormatFromTheLevelText)
         "{\\list\\listtemplateid10{\\listlevel\\levelnfc23\\levelstartat1{\\leveltext\\'01\\u-3913 ?;}{\\levelnumbers;}}"
         "\\listid100}"
         "{\\list\\listtemplateid20{\\listlevel\\levelnfc0\\levelstartat3{\\leveltext\\'02\\'00.;}{\\levelnumbers\\'01;}}"
-        "{\\listlevel\\levelnfc4\\levelstartat1{\\leveltext\\'04\\'00.\\'01);}{\\levelnumbers\\'01\\'03;}}\\listid200}}"
+        "{\\listlevel\\levelnfc4\\levelstartat1{\\leveltext\\'04\\'00.\\'01);}{\\levelnumbers\\'01\\'03;}}\\listid200}"
+        "{\\list\\listtemplateid30{\\listlevel\\levelnfc255\\levelstartat1{\\leveltext \\'00;}{\\levelnumbers;}}\\listid300}}"
         "{\\*\\listoverridetable{\\listoverride\\listid100\\listoverridecount0\\ls1}"
-        "{\\listoverride\\listid200\\listoverridecount0\\ls2}}";
+        "{\\listoverride\\listid200\\listoverridecount0\\ls2}{\\listoverride\\listid300\\listoverridecount0\\ls3}}";
     Document document = parseText(
         header +
         "{\\listtext\\pard\\plain\\f3 \\'b7\\tab}\\pard\\plain\\ls1\\ilvl0 Bullet\\par"
@@ -175,8 +176,9 @@ TEST(RichTextLists, WordListsDeriveTheFormatFromTheLevelText)
         "{\\listtext\\pard\\plain b)\\tab}\\pard\\plain\\ls2\\ilvl1 Sub b\\par"
         "{\\listtext\\pard\\plain 4.\\tab}\\pard\\plain\\ls2\\ilvl0 Four\\par"
         "{\\listtext\\pard\\plain a)\\tab}\\pard\\plain\\ls2\\ilvl1 Sub a again\\par"
-        "\\pard\\plain\\ls9 Undefined list\\par}");
-    ASSERT_EQ(document.paragraphs.size(), 7u);
+        "\\pard\\plain\\ls9 Undefined list\\par"
+        "{\\listtext\\pard\\plain \\tab}\\pard\\plain\\ls3\\ilvl0 Heading numbered with nothing\\par}");
+    ASSERT_EQ(document.paragraphs.size(), 8u);
     EXPECT_EQ(document.paragraphs[0].text(), "•\tBullet");
     EXPECT_EQ(document.paragraphs[0].textLists, (std::vector<TextList>{{"{disc}"}}));
 
@@ -191,6 +193,7 @@ TEST(RichTextLists, WordListsDeriveTheFormatFromTheLevelText)
     }
     EXPECT_EQ(document.paragraphs[2].textLists.size(), 2u);
     EXPECT_TRUE(document.paragraphs[6].textLists.empty());
+    EXPECT_TRUE(document.paragraphs[7].textLists.empty());
 }
 
 TEST(RichTextTables, CellsKnowTheirTableRowAndColumn)

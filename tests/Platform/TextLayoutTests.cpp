@@ -120,3 +120,37 @@ TEST(TextLayout, MendsInvalidUtf8AsItIsAppended)
     TextLayout layout(text, 500, {});
     EXPECT_EQ(layout.lines().size(), 1u);
 }
+
+TEST(TextLayout, BreaksAndMeasuresTextLongerThanPangoCanCountAtOnce)
+{
+    // Some 260,000 characters: more advance than Pango's units hold in one
+    // go, which once came back as a single line running off the page.
+    std::string text;
+    for (int i = 0; i < 3400; ++i) text += pangram, text += ' ';
+    text += "End.";
+    ParagraphFormat format;
+    format.firstIndent = 10;
+    format.headIndent = 30;
+    TextLayout layout(plain(text), 400, format);
+    const auto& lines = layout.lines();
+    ASSERT_GT(lines.size(), 9000u);
+    std::size_t next = 0;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        ASSERT_EQ(lines[i].start, next) << i;
+        ASSERT_LE(lines[i].x + lines[i].width, 400 + widthOf(" ")) << i;
+        ASSERT_EQ(lines[i].x, i == 0 ? 10 : 30) << i;
+        // Greedy breaking: no line could have taken the next word as well.
+        if (i + 1 < lines.size()) {
+            std::string_view rest = std::string_view(text).substr(lines[i + 1].start);
+            std::string_view word = rest.substr(0, rest.find(' '));
+            ASSERT_GT(lines[i].x + lines[i].width + widthOf(" ") + widthOf(word), 400) << i;
+        }
+        next = lines[i].start + lines[i].length;
+    }
+    EXPECT_EQ(next, text.size());
+    // Where a slice would end between CR and LF, the pair still ends one line.
+    std::string crlf;
+    for (int i = 0; i < 4000; ++i) crlf += "a\r\n";
+    EXPECT_EQ(TextLayout(plain(crlf), 400, {}).lines().size(), 4001u);
+    EXPECT_NEAR(TextLayout::lineWidth(plain(text)), 3400 * widthOf(std::string(pangram) + " ") + widthOf("End."), 1.0);
+}

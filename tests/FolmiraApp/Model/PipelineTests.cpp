@@ -123,6 +123,11 @@ TEST_F(PipelineTest, OriginalsByKind)
         EXPECT_TRUE(m.reading()) << name;
     }
 
+    // One paragraph too long to lay out: no original, still read.
+    m.open(file("OneLine.txt", std::string(maxOriginalParagraph + 1, 'w')));
+    EXPECT_FALSE(m.originalText());
+    EXPECT_TRUE(m.reading());
+
     // A missing text file: no original, the read goes on and is refused there.
     m.open(path("Missing.txt"));
     EXPECT_FALSE(m.originalText());

@@ -47,6 +47,24 @@ TEST(StyledOriginalTest, RtfKeepsFontsListsAndTables)
     EXPECT_TRUE(shown.contains("milk"));
 }
 
+TEST(StyledOriginalTest, ATableWiderThanItIsFullShowsItsCellsInOrder)
+{
+    // One row of 2000 cells over 2000 one-cell rows: a grid of four million
+    // cells from a 60 KB file, which would hold the window for minutes.
+    std::string rtf = "{\\rtf1 \\trowd\\cellx100 \\intbl ";
+    for (int i = 0; i < 2000; ++i) rtf += "a\\cell ";
+    rtf += "\\row ";
+    for (int i = 0; i < 2000; ++i) rtf += "\\trowd\\cellx100 \\intbl b\\cell\\row ";
+    rtf += "}";
+    const auto text = rtfOriginal(bytes(rtf));
+    ASSERT_TRUE(text);
+    EXPECT_LT(text->content.size(), 100 * static_cast<qsizetype>(rtf.size()));
+    const QString shown = shownText(*text);
+    EXPECT_EQ(shown.count(u'a'), 2000);
+    EXPECT_EQ(shown.count(u'b'), 2000);
+    EXPECT_LT(shown.lastIndexOf(u'a'), shown.indexOf(u'b'));
+}
+
 TEST(StyledOriginalTest, RtfPicturesAreEmbedded)
 {
     QImage image(8, 6, QImage::Format_RGB32);
@@ -76,6 +94,21 @@ TEST(StyledOriginalTest, NotRtfOrNotWordGivesNone)
     EXPECT_FALSE(rtfOriginal(bytes("plain words")));
     EXPECT_FALSE(docxOriginal(bytes("PK not really")));
     EXPECT_FALSE(docxOriginal(ZipTest::package({{"word/other.xml", "<x/>"}})));
+}
+
+TEST(StyledOriginalTest, AParagraphTooLongToLayOutIsNotShown)
+{
+    const std::string longest(maxOriginalParagraph, 'x');
+    const std::string tooLong = longest + "x";
+    EXPECT_TRUE(rtfOriginal(bytes("{\\rtf1 " + longest + "}")));
+    EXPECT_FALSE(rtfOriginal(bytes("{\\rtf1 " + tooLong + "}")));
+    EXPECT_TRUE(docxOriginal(DocxTest::Package(DocxTest::p(longest, "")).build()));
+    EXPECT_FALSE(docxOriginal(DocxTest::Package(DocxTest::p(tooLong, "")).build()));
+
+    for (const char* separator : {"\n", "\r", "\u2029"})
+        EXPECT_TRUE(paragraphsFitThePane(QString::fromStdString(longest + separator + longest))) << separator;
+    EXPECT_FALSE(paragraphsFitThePane(QString::fromStdString("a\n" + tooLong + "\nb")));
+    EXPECT_FALSE(paragraphsFitThePane(QString::fromStdString(longest + "\u2028" + longest)));
 }
 
 TEST(StyledOriginalTest, WordHeadingsListsAndRuns)

@@ -71,6 +71,20 @@ TEST_F(DocumentViewTest, EmptyStateTexts)
     EXPECT_TRUE(empty->errorLabel()->isHidden());
 }
 
+TEST_F(DocumentViewTest, ReturnChoosesADocumentInTheEmptyStateOnly)
+{
+    auto& w = window();
+    w.show();
+    w.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    QTest::keyClick(&w, Qt::Key_Return);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return panels->openMessages.size() == 1; }));
+    openAndSettle(file("Minutes.txt"));
+    QTest::keyClick(&w, Qt::Key_Return);
+    QTest::qWait(300);
+    EXPECT_EQ(panels->openMessages.size(), 1);
+}
+
 TEST_F(DocumentViewTest, EmptyStateSamplesAndSongbookLink)
 {
     std::filesystem::create_directory(path("Samples"));

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <tuple>
 
 using namespace FolmiraKit;
 using namespace FolmiraKit::PDFReader;
@@ -144,6 +145,27 @@ TEST(PdfColumns, MakesAOneSidedColumnStretchOneFullWidthFlow)
     ASSERT_EQ(flows.size(), 4u);
     EXPECT_FALSE(flows[3].column);
     EXPECT_EQ(flowTexts(flows[3]), (std::vector<std::string>{half('x'), half('y')}));
+}
+
+TEST(PdfColumns, ReadsATableUnderTheColumnsRowByRow)
+{
+    Lines lines;
+    for (int i = 0; i < 8; ++i) lines.push_back(twoColumns(700 - 14.0 * i, 'l', 'r'));
+    lines.push_back(line("The table below gives the harvest of the crops that did best this year", 72, 560));
+    // Three cells a row, none reaching across the gutter (near x 322).
+    for (auto [y, crop, kilos, month] : {std::tuple{540.0, "Crop", "Harvest", "Month"},
+                                         std::tuple{526.0, "Beans", "64 kg", "August"},
+                                         std::tuple{512.0, "Apples", "88 kg", "September"}})
+        lines.push_back(makeLine({word(crop, 72, y), word(kilos, 200, y), word(month, 400, y)}));
+    std::vector<Flow> flows = detectColumns(lines);
+    ASSERT_EQ(flows.size(), 4u);
+    EXPECT_TRUE(flows[1].column);
+    EXPECT_FALSE(flows[3].column);
+    ASSERT_EQ(flows[3].items.size(), 1u);
+    auto* table = std::get_if<FlowItem::Table>(&flows[3].items[0].value);
+    ASSERT_TRUE(table);
+    EXPECT_EQ(table->rows.size(), 3u);
+    EXPECT_EQ(table->rows[1].size(), 3u);
 }
 
 TEST(PdfColumns, KeepsTheWordsOfASegmentThatReachesAcrossTheGutter)

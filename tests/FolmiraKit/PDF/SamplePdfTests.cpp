@@ -11,6 +11,7 @@
 #include <fstream>
 #include <regex>
 #include <sstream>
+#include <thread>
 
 using namespace FolmiraKit;
 
@@ -52,6 +53,25 @@ std::vector<std::string> messages(const BigDocument& document)
     std::vector<std::string> out;
     for (const auto& note : document.notes) out.push_back(note.message);
     return out;
+}
+
+// A page of text with a picture between two lines.
+std::vector<std::uint8_t> picturePdf()
+{
+    return PdfFixtures::cairoPdf(1, [](cairo_t* cr, int) {
+        PdfFixtures::showText(cr, 72, 100, "The picture below shows the garden in early spring.");
+        cairo_surface_t* image = cairo_image_surface_create(CAIRO_FORMAT_RGB24, 200, 120);
+        cairo_t* painter = cairo_create(image);
+        cairo_set_source_rgb(painter, 0.2, 0.6, 0.3);
+        cairo_paint(painter);
+        cairo_destroy(painter);
+        cairo_save(cr);
+        cairo_set_source_surface(cr, image, 72, 150);
+        cairo_paint(cr);
+        cairo_restore(cr);
+        cairo_surface_destroy(image);
+        PdfFixtures::showText(cr, 72, 320, "After the picture the text goes on.");
+    });
 }
 
 } // namespace
@@ -111,20 +131,7 @@ TEST(SamplePdfs, MakeLargePrintCopiesThatReadBackWordForWord)
 
 TEST(SamplePdfs, CarriesAPictureIntoTheLargePrintCopy)
 {
-    auto pdf = PdfFixtures::cairoPdf(1, [](cairo_t* cr, int) {
-        PdfFixtures::showText(cr, 72, 100, "The picture below shows the garden in early spring.");
-        cairo_surface_t* image = cairo_image_surface_create(CAIRO_FORMAT_RGB24, 200, 120);
-        cairo_t* painter = cairo_create(image);
-        cairo_set_source_rgb(painter, 0.2, 0.6, 0.3);
-        cairo_paint(painter);
-        cairo_destroy(painter);
-        cairo_save(cr);
-        cairo_set_source_surface(cr, image, 72, 150);
-        cairo_paint(cr);
-        cairo_restore(cr);
-        cairo_surface_destroy(image);
-        PdfFixtures::showText(cr, 72, 320, "After the picture the text goes on.");
-    });
+    auto pdf = picturePdf();
     BigDocument document = Folmira::readBytes(pdf, "pdf", "Garden", std::nullopt, false);
     ASSERT_EQ(document.imageCount(), 1);
     const Picture& picture = document.blocks[1].as<Block::Image>()->picture;
@@ -136,4 +143,28 @@ TEST(SamplePdfs, CarriesAPictureIntoTheLargePrintCopy)
     EXPECT_EQ(copy.imageCount(), 1);
     // Three lines of text on the copy's page: its page number is a band line and goes.
     EXPECT_EQ(copy.plainText(), document.plainText());
+}
+
+TEST(SamplePdfs, ReadTheSameOnSeveralThreadsAtOnce)
+{
+    // The application may run two reads at once; each keeps its documents to itself.
+    std::vector<std::vector<std::uint8_t>> inputs{picturePdf(), picturePdf()};
+    for (const char* name : {"two-columns", "table"}) {
+        std::string bytes = contents(folder + name + ".pdf");
+        inputs.emplace_back(bytes.begin(), bytes.end());
+    }
+    auto read = [](const std::vector<std::uint8_t>& pdf) {
+        BigDocument document = PDFReader::read(pdf, "Sample");
+        return document.plainText() + std::to_string(document.imageCount());
+    };
+    std::vector<std::string> alone, together(inputs.size());
+    for (const auto& pdf : inputs) alone.push_back(read(pdf));
+    std::vector<std::thread> threads;
+    for (std::size_t i = 0; i < inputs.size(); ++i)
+        threads.emplace_back([&, i] {
+            for (int round = 0; round < 5; ++round)
+                if (std::string text = read(inputs[i]); text != alone[i]) together[i] = text;
+        });
+    for (auto& thread : threads) thread.join();
+    for (std::size_t i = 0; i < inputs.size(); ++i) EXPECT_EQ(together[i], "") << i;
 }

@@ -4,6 +4,8 @@
 
 #include <cmath>
 
+#include <sys/resource.h>
+
 using namespace RenderTest;
 using Settings = LargePrintSettings;
 
@@ -293,6 +295,27 @@ TEST(LayoutPictures, BoxInHighContrastSkipUndecodableAndCountLeftOut)
     EXPECT_TRUE(left.ops().empty());
     EXPECT_DOUBLE_EQ(left.cursor(), 738);
     EXPECT_EQ(left.droppedImages(), 2);
+}
+
+TEST(LayoutPictures, StayEncodedWhileThePagesAreLaidOut)
+{
+    // Forty photographs of four million pixels: decoded up front they would
+    // hold some 640 MB until the PDF was written.
+    auto peak = [] {
+        rusage usage{};
+        getrusage(RUSAGE_SELF, &usage);
+        return static_cast<double>(usage.ru_maxrss) / 1024; // MB
+    };
+    Blocks blocks(40, picture(2000, 2000, 200, 200));
+    double before = peak();
+    Layout layout(defaults());
+    addAll(layout, blocks);
+    auto pages = layout.finish();
+    EXPECT_LT(peak() - before, 200);
+    int images = 0;
+    for (const auto& page : pages)
+        for (const Op& op : page) images += op.as<Op::Image>() != nullptr;
+    EXPECT_EQ(images, 40);
 }
 
 TEST(LayoutRules, NeverSitAtTheFootOfAPage)

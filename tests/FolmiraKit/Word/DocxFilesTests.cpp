@@ -108,4 +108,34 @@ TEST(DocxFiles, HostilePartsGiveARefusalOrADocumentQuickly)
     bomb.add("word/document.xml", DocxTest::document(DocxTest::p(std::string(20'000'000, 'a'))), true);
     bomb.files[0].size = 100;
     EXPECT_THROW(DocxReader::read(bomb.build(), "t"), ConversionError);
+
+    // A picture part that inflates to 70 MB, shown four times: two uses fit
+    // the read's picture budget, the others are left out and counted.
+    DocxTest::Bytes padded = DocxTest::png(2, 2);
+    padded.resize(70u << 20);
+    std::string use = "<w:p><w:r><w:drawing><a:blip r:embed=\"rBig\"/></w:drawing></w:r></w:p>";
+    DocxTest::Package pictures(use + use + use + use);
+    pictures.part("word/_rels/document.xml.rels", DocxTest::relationships({{"rBig", "media/big.png"}}))
+        .part("word/media/big.png", std::move(padded));
+    DocxTest::Walk walk(pictures);
+    EXPECT_EQ(walk.pieces().size(), 2u);
+    EXPECT_EQ(walk.ctx->droppedPictures, 2);
+
+    // Twenty thousand entries and as many references to parts that aren't
+    // there: each lookup must not scan the whole directory.
+    const int many = 20000;
+    std::string uses = DocxTest::p("x") + "<w:p><w:r>";
+    std::vector<std::pair<std::string, std::string>> targets;
+    for (int i = 0; i < many; ++i) {
+        uses += "<w:drawing><a:blip r:embed=\"r" + std::to_string(i) + "\"/></w:drawing>";
+        targets.emplace_back("r" + std::to_string(i), "media/gone" + std::to_string(i) + ".png");
+    }
+    DocxTest::Package crowded(uses + "</w:r></w:p>");
+    crowded.part("word/_rels/document.xml.rels", DocxTest::relationships(targets));
+    for (int i = 0; i < many; ++i) crowded.part("word/media/other" + std::to_string(i) + ".bin", "");
+    auto crowdedBytes = crowded.build();
+    start = std::chrono::steady_clock::now();
+    auto doc = DocxReader::read(crowdedBytes, "t");
+    EXPECT_EQ(doc.notes.front().message.substr(0, 15), "20000 pictures ");
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
 }

@@ -342,6 +342,58 @@ TEST(IndexPages, EntriesOrderAndLetters)
     }
 }
 
+TEST(BookLayouter, LaidValuesHashMemberByMember)
+{
+    // Equal values hash alike (a copy, and 0 against −0); changing any one
+    // member changes the hash.
+    auto check = [](const auto& base, const auto& variants) {
+        using T = std::decay_t<decltype(base)>;
+        std::hash<T> hash;
+        EXPECT_EQ(hash(T(base)), hash(base));
+        for (const T& v : variants) {
+            EXPECT_NE(v, base);
+            EXPECT_NE(hash(v), hash(base));
+        }
+    };
+    const FontSpec font{12, false, false, false, false};
+    const TunequillKit::Run run{"la", 0, 14, font, Ink::text};
+    EXPECT_EQ(std::hash<TunequillKit::Run>{}(TunequillKit::Run{"la", -0.0, 14, font, Ink::text}), std::hash<TunequillKit::Run>{}(run));
+    check(run, std::vector<TunequillKit::Run>{{"lo", 0, 14, font, Ink::text},
+                                {"la", 1, 14, font, Ink::text},
+                                {"la", 0, 15, font, Ink::text},
+                                {"la", 0, 14, {12, true, false, false, false}, Ink::text},
+                                {"la", 0, 14, {12, false, false, true, false}, Ink::text},
+                                {"la", 0, 14, font, Ink::chord}});
+    const Mark rule = Mark::rule({0, 4}, {100, 4});
+    check(rule, std::vector<Mark>{Mark::rule({0, 4}, {100, 5}), Mark::box({0, 4, 100, 4}),
+                                  Mark::leader(0, 4, 100, 4), Mark::diagram(ChordDefinition{"G", 1, {3, 2}, {}}, {0, 4}, 100, 4)});
+    const Row row{20, {run}, {rule}, 0};
+    check(row, std::vector<Row>{{21, {run}, {rule}, 0}, {20, {}, {rule}, 0}, {20, {run}, {}, 0}, {20, {run}, {rule}, 16}});
+    const Block block{BlockKind::chorus, {row}, 13, false, 5};
+    check(block, std::vector<Block>{{BlockKind::section, {row}, 13, false, 5},
+                                    {BlockKind::chorus, {}, 13, false, 5},
+                                    {BlockKind::chorus, {row}, 14, false, 5},
+                                    {BlockKind::chorus, {row}, 13, true, 5},
+                                    {BlockKind::chorus, {row}, 13, false, std::nullopt}});
+    const PlacedRow placed{row, {40, 40}, 0, 1};
+    check(placed, std::vector<PlacedRow>{
+                      {row, {40, 41}, 0, 1}, {row, {40, 40}, std::nullopt, 1}, {row, {40, 40}, 0, 2}, {{}, {40, 40}, 0, 1}});
+    const LaidPage page{3, PageKind::song, {placed}, {Platform::Rect{45, 42, 0, 30}}, {0}, true};
+    check(page, std::vector<LaidPage>{{4, PageKind::song, {placed}, {Platform::Rect{45, 42, 0, 30}}, {0}, true},
+                                      {3, PageKind::index, {placed}, {Platform::Rect{45, 42, 0, 30}}, {0}, true},
+                                      {3, PageKind::song, {}, {Platform::Rect{45, 42, 0, 30}}, {0}, true},
+                                      {3, PageKind::song, {placed}, {Platform::Rect{45, 42, 0, 31}}, {0}, true},
+                                      {3, PageKind::song, {placed}, {Platform::Rect{45, 42, 0, 30}}, {}, true},
+                                      {3, PageKind::song, {placed}, {Platform::Rect{45, 42, 0, 30}}, {0}, false}});
+    check(IndexEntry{"Road", 4, false},
+          std::vector<IndexEntry>{{"The Road", 4, false}, {"Road", 5, false}, {"Road", 4, true}});
+    const PreparedSong prepared = prepare("{title: A}\n{key: G}\n{capo: 2}\n[G]la\n");
+    PreparedSong moved = prepared, capo = prepared;
+    moved.style.shift = 1;
+    capo.capo = 0;
+    check(prepared, std::vector<PreparedSong>{moved, capo, prepare("{title: B}\n{key: G}\n{capo: 2}\n[G]la\n")});
+}
+
 TEST(BookLayouter, HostileSettingsAndSongsStayBounded)
 {
     std::string huge = "{title: " + std::string(20000, 'w') + "}\n{define: G base-fret 1 frets 3 2 0 0 0 3}\n";

@@ -71,4 +71,12 @@ TEST(SongFonts, RealMeasurerUsesTheFaceThatIsDrawn)
     EXPECT_EQ(charter.requested, "Charter-Italic");
     EXPECT_TRUE(charter.italic);
     EXPECT_GT(measurer.width("words", {14, false, true, false, true}), 0);
+
+    // The monospaced face stands in with a monospaced one, so tablature columns line up.
+    for (bool bold : {false, true}) {
+        FontSpec mono{12, bold, false, true, false};
+        EXPECT_EQ(Fonts::face(mono).requested, Fonts::name(mono));
+        EXPECT_DOUBLE_EQ(measurer.width("e|-----3-----|", mono), measurer.width("B|---0---0---|", mono)) << bold;
+        EXPECT_DOUBLE_EQ(measurer.width("iiii", mono), measurer.width("MMMM", mono)) << bold;
+    }
 }

@@ -265,4 +265,40 @@ TEST(Typesetter, BreaksAndWrap)
     EXPECT_TRUE(t.wrap("    ", f, 100).empty());
     EXPECT_EQ(t.wrap("  aa   bb cc ", f, 35), (std::vector<std::string>{"aa bb", "cc"}));
     EXPECT_EQ(t.wrap("a verylongword b", f, 20), (std::vector<std::string>{"a", "verylongword", "b"}));
+
+    // The same lines as trying word by word, at every width.
+    const std::string text = "a bb ccc dddd e ff ggggggggg hh i jjjj kk l mmmmmm n oo ppp q";
+    for (double width = 0; width <= 200; width += 2.5) {
+        std::vector<std::string> expected;
+        std::string line;
+        for (std::string_view word : {"a", "bb", "ccc", "dddd", "e", "ff", "ggggggggg", "hh", "i", "jjjj", "kk", "l",
+                                      "mmmmmm", "n", "oo", "ppp", "q"}) {
+            if (line.empty()) {
+                line = word;
+            } else if (5.0 * static_cast<double>(line.size() + 1 + word.size()) <= width) { // ASCII
+                line += ' ';
+                line += word;
+            } else {
+                expected.push_back(line);
+                line = word;
+            }
+        }
+        expected.push_back(line);
+        EXPECT_EQ(t.wrap(text, f, width), expected) << width;
+    }
+
+    // A long text on a very wide frame is not measured once per word over a growing line.
+    struct Counting : TextMeasurer {
+        mutable std::size_t characters = 0;
+        double width(std::string_view s, const FontSpec& font) const override
+        {
+            characters += s.size();
+            return 0.5 * font.size * static_cast<double>(s.size());
+        }
+    };
+    auto counting = std::make_shared<Counting>();
+    std::string many;
+    for (int i = 0; i < 4000; ++i) many += "word ";
+    EXPECT_EQ(Typesetter(BookSettings(), counting, 1e9).wrap(many, f, 1e9).size(), 1u);
+    EXPECT_LT(counting->characters, 40 * many.size());
 }

@@ -126,9 +126,23 @@ TEST(Library, StrictPartsFailTheWholeFile)
         "[]",
         "{\"songs\": [], \"books\": [",
         "",
-        "{\"songs\": [], \"books\": [], \"x\": 1e400}",
+        "{\"songs\": [], \"books\": [], \"x\": 1.2.3}",
+        "{\"songs\": [], \"books\": [], \"x\": 1e400e5}", // damaged, not merely huge
+        "{\"songs\": [], \"books\": [], \"x\": 01e400}",
+        with([](Json& f) { f["songs"][0]["added"] = "@"; }),
+        with([](Json& f) { f["books"][0]["entries"][0]["transpose"] = "@"; }),
     };
-    for (const auto& text : damaged) EXPECT_THROW(Library::decode(text), LibraryFormatError) << text;
+    auto hugeNumbers = [](std::string text) {
+        // Numbers beyond a double's range cannot be built as JSON values.
+        for (std::size_t at; (at = text.find("\"@\"")) != std::string::npos;) text.replace(at, 3, "-1e400");
+        return text;
+    };
+    for (const auto& text : damaged) EXPECT_THROW(Library::decode(hugeNumbers(text)), LibraryFormatError) << text;
+    // A huge number where no one reads it is ignored like its key; in text it stays text.
+    Json ignored = file({book()});
+    ignored["x"] = "@";
+    ignored["songs"][0]["source"] = "1e400";
+    EXPECT_EQ(Library::decode(hugeNumbers(ignored.dump())).songs[0].source, "1e400");
     // Whole numbers at the edges of the range still read.
     Json f = file({book()});
     f["books"][0]["entries"][0]["transpose"] = std::numeric_limits<std::int64_t>::min();
@@ -181,6 +195,12 @@ TEST(Library, SettingsFallBackKeyByKey)
     EXPECT_TRUE(s.index);
     EXPECT_TRUE(s.setListPage);
     EXPECT_EQ(s.margin, -12.5);
+
+    // Numbers beyond a double's range take the defaults too.
+    std::string huge = file({book({{"fontSize", "@"}, {"columns", "@"}, {"margin", "#"}})}).dump();
+    for (std::size_t at; (at = huge.find("\"@\"")) != std::string::npos;) huge.replace(at, 3, "1E+400");
+    huge.replace(huge.find("\"#\""), 3, "-1" + std::string(400, '0'));
+    EXPECT_EQ(Library::decode(huge).books[0].settings, BookSettings{});
 }
 
 TEST(Library, BookDefaultsAndTables)

@@ -184,6 +184,27 @@ TEST(BookletCoding, RoundTripsAndNeedsEveryKey)
     BookletSheet sheet{-1, 0, 1, true, {3, none}, {none, 2}, 0.25};
     EXPECT_EQ(BookletSheet::decode(sheet.encode()), sheet);
     EXPECT_FALSE(BookletSheet::decode(R"({"signature":0})"));
+
+    // Hashable member by member: equal values hash alike, and every member counts.
+    std::hash<BookletSheet> hashSheet;
+    EXPECT_EQ(hashSheet(*BookletSheet::decode(sheet.encode())), hashSheet(sheet));
+    const BookletSheet sheetVariants[] = {{0, 0, 1, true, {3, none}, {none, 2}, 0.25},
+                                          {-1, 1, 1, true, {3, none}, {none, 2}, 0.25},
+                                          {-1, 0, 2, true, {3, none}, {none, 2}, 0.25},
+                                          {-1, 0, 1, false, {3, none}, {none, 2}, 0.25},
+                                          {-1, 0, 1, true, {none, 3}, {none, 2}, 0.25},
+                                          {-1, 0, 1, true, {3, none}, {2, none}, 0.25},
+                                          {-1, 0, 1, true, {3, none}, {none, 2}, 0.5}};
+    for (const BookletSheet& v : sheetVariants) EXPECT_NE(hashSheet(v), hashSheet(sheet)) << v.encode();
+    std::hash<BookletOptions> hashOptions;
+    EXPECT_EQ(hashOptions(BookletOptions{-0.0, 0, CoverMode::selfCover, BlankPlacement::end, false}),
+              hashOptions(BookletOptions()));
+    const BookletOptions optionVariants[] = {{1.5, 2, CoverMode::separateBlankInside, BlankPlacement::beforeBackCover, true},
+                                             {0, 2, CoverMode::selfCover, BlankPlacement::end, false},
+                                             {0, 0, CoverMode::separate, BlankPlacement::end, false},
+                                             {0, 0, CoverMode::selfCover, BlankPlacement::beforeBackCover, false},
+                                             {0, 0, CoverMode::selfCover, BlankPlacement::end, true}};
+    for (const BookletOptions& v : optionVariants) EXPECT_NE(hashOptions(v), hashOptions(BookletOptions())) << v.encode();
     for (CoverMode m : allCases<CoverMode>) EXPECT_EQ(fromString<CoverMode>(toString(m)), m);
     for (BlankPlacement b : allCases<BlankPlacement>) EXPECT_EQ(fromString<BlankPlacement>(toString(b)), b);
 }

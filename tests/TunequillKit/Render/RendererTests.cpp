@@ -226,3 +226,25 @@ TEST(Renderer, ChordDiagramMarkers)
     EXPECT_NE(text.find("Bm"), std::string::npos);
     EXPECT_NE(text.find("3fr"), std::string::npos);
 }
+
+TEST(Renderer, HostileSizesNeitherHangNorSpoilLaterPdfs)
+{
+    // Sizes no page can hold: Cairo would loop on an infinite circle, and a
+    // face drawn that large broke every PDF made after it.
+    const std::vector<PreparedSong> list = songs({hymn});
+    auto pageCount = [](const Platform::Bytes& pdf) {
+        auto opened = Platform::PdfDocument::open(pdf);
+        return opened.document ? opened.document->pageCount() : -1;
+    };
+    for (double size : {1e5, std::numeric_limits<double>::infinity()}) {
+        BookSettings huge;
+        huge.fontSize = size;
+        BookLayout layout = lay(huge, list);
+        EXPECT_EQ(pageCount(Renderer::pdf(layout, huge, "Huge")), static_cast<int>(layout.pages.size())) << size;
+    }
+    BookSettings plain;
+    BookLayout layout = lay(plain, list);
+    Platform::Bytes pdf = Renderer::pdf(layout, plain, "Plain");
+    ASSERT_EQ(pageCount(pdf), static_cast<int>(layout.pages.size()));
+    EXPECT_NE(open(pdf).page(1)->text().text.find("Sing a"), std::string::npos);
+}

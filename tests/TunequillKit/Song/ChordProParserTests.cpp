@@ -149,6 +149,16 @@ TEST(ChordProParser, ChordDefinitions)
     EXPECT_EQ(huge->frets, (Frets{0, {}, {}, 2}));
     EXPECT_FALSE(ChordProParser::definition(""));
     EXPECT_FALSE(ChordProParser::definition("G base-fret 2"));
+
+    // Names compare as text does (composed or not); a file of very many
+    // definitions, each later one replacing an earlier, stays linear.
+    std::string many = "{define: \u00C9 frets 1}\n";
+    for (int i = 0; i < 100000; ++i) many += "{define: C" + std::to_string(i % 50000) + " frets " + std::to_string(i) + "}\n";
+    many += "{define: E\u0301 frets 2}\n";
+    Song big = parse(many);
+    ASSERT_EQ(big.definitions.size(), 50001u);
+    EXPECT_EQ(big.definitions.front(), (ChordDefinition{"C0", 1, Frets{50000}, {}}));
+    EXPECT_EQ(big.definitions.back(), (ChordDefinition{"E\u0301", 1, Frets{2}, {}}));
 }
 
 TEST(ChordProParser, DirectiveReader)
@@ -192,6 +202,8 @@ TEST(ChordProParser, SegmentsSplitAtChords)
         {"back\\slash\\", {{{}, "back\\slash\\"}}},
         {"  lead", {{{}, "  lead"}}},
         {"[ Am7 ]x\u3000", {{"Am7", "x"}}},
+        {"[G]x \u00A0\u2029\u0085\v", {{"G", "x"}}},
+        {"[G]x \u0301 \u200B ", {{"G", "x \u0301 \u200B"}}}, // a mark and a zero-width space are no white space
     };
     for (const auto& c : cases) EXPECT_EQ(ChordProParser::segments(c.line), c.expected) << c.line;
 }
@@ -214,4 +226,11 @@ TEST(ChordProParser, LongLinesAndManyBracketsStayLinear)
     ASSERT_EQ(song.sections.size(), 1u);
     ASSERT_EQ(song.sections[0].lines.size(), 2u);
     EXPECT_EQ(song.sections[0].lines[1].as<Line::Lyrics>()->segments.size(), 100000u);
+
+    // A long run of spaces before a last character that is no ASCII: the
+    // trailing-space trim must not rescan the run from each of its spaces.
+    std::string spaced = "x" + std::string(200000, ' ') + "\u00E9 \u3000";
+    auto segments = ChordProParser::segments(spaced);
+    ASSERT_EQ(segments.size(), 1u);
+    EXPECT_EQ(segments[0].text, spaced.substr(0, spaced.size() - 4));
 }
