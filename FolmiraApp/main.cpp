@@ -4,6 +4,9 @@
 
 #include <QApplication>
 
+#include <cstdio>
+#include <cstdlib>
+
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
@@ -17,5 +20,15 @@ int main(int argc, char** argv)
     QStringList files = QCoreApplication::arguments();
     files.removeFirst();
     folmira.start(files);
-    return QApplication::exec();
+    const int status = QApplication::exec();
+
+    // A read or render of a huge or endless file cannot be cancelled, and the
+    // model would wait for it before the process ends. Everything the user
+    // keeps is on disk once the defaults are written, so leave at once.
+    if (folmira.model().hasRunningWork()) {
+        folmira.model().syncDefaults();
+        std::fflush(nullptr);
+        std::_Exit(status);
+    }
+    return status;
 }

@@ -13,6 +13,8 @@
 
 #include "Platform/PdfDocument.h"
 
+#include "Platform/QpdfHandle.h"
+
 #include <cairo.h>
 #include <poppler.h>
 #include <qpdf/QPDF.hh>
@@ -21,7 +23,6 @@
 
 #include <cmath>
 #include <cstring>
-#include <mutex>
 
 namespace Platform {
 
@@ -45,15 +46,6 @@ struct CairoDeleter {
     void operator()(cairo_t* c) const { cairo_destroy(c); }
 };
 
-struct QpdfDeleter {
-    void operator()(QPDF* qpdf) const
-    {
-        static std::mutex closing;
-        std::scoped_lock lock(closing);
-        delete qpdf;
-    }
-};
-using QpdfPtr = std::unique_ptr<QPDF, QpdfDeleter>;
 
 bool finite(const Rect& r)
 {
@@ -150,7 +142,7 @@ PdfDocument::Opened PdfDocument::open(const Bytes& data)
     }
 
     try {
-        QpdfPtr qpdf(new QPDF());
+        QpdfPtr qpdf = makeQpdf();
         qpdf->setSuppressWarnings(true);
         qpdf->processMemoryFile("document.pdf", reinterpret_cast<const char*>(impl->bytes->data()),
                                 impl->bytes->size());

@@ -5,6 +5,8 @@
 
 #include "Platform/PdfImposer.h"
 
+#include "Platform/QpdfHandle.h"
+
 #include <qpdf/Buffer.hh>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFObjectHandle.hh>
@@ -21,9 +23,9 @@ namespace Platform::PdfImposer {
 
 namespace {
 
-std::unique_ptr<QPDF> open(const Bytes& source)
+QpdfPtr open(const Bytes& source)
 {
-    auto pdf = std::make_unique<QPDF>();
+    QpdfPtr pdf = makeQpdf();
     pdf->setSuppressWarnings(true);
     pdf->processMemoryFile("source.pdf", reinterpret_cast<const char*>(source.data()), source.size());
     return pdf;
@@ -67,7 +69,8 @@ Bytes impose(const Bytes& source, Size size, const std::vector<std::vector<Place
         auto in = open(source);
         std::vector<QPDFPageObjectHelper> sourcePages = QPDFPageDocumentHelper(*in).getAllPages();
 
-        QPDF out;
+        QpdfPtr outHandle = makeQpdf();
+        QPDF& out = *outHandle;
         out.emptyPDF();
         std::map<int, QPDFObjectHandle> forms; // source page → its form in the output
         for (const auto& placements : pages) {

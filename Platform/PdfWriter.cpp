@@ -8,12 +8,12 @@
 
 #include "Platform/PdfWriter.h"
 
+#include "Platform/QpdfHandle.h"
 #include "Platform/TextLayout.h"
 
 #include <cairo-pdf.h>
 #include <cairo.h>
 #include <qpdf/Buffer.hh>
-#include <qpdf/QPDF.hh>
 #include <qpdf/QPDFObjectHandle.hh>
 #include <qpdf/QPDFWriter.hh>
 
@@ -36,13 +36,13 @@ void releaseImage(void* image) { delete static_cast<Image*>(image); }
 Bytes pagelessDocument(const std::string& title, const std::string& creator)
 {
     try {
-        QPDF pdf;
-        pdf.emptyPDF();
-        QPDFObjectHandle info = pdf.makeIndirectObject(QPDFObjectHandle::newDictionary());
+        QpdfPtr pdf = makeQpdf();
+        pdf->emptyPDF();
+        QPDFObjectHandle info = pdf->makeIndirectObject(QPDFObjectHandle::newDictionary());
         info.replaceKey("/Title", QPDFObjectHandle::newUnicodeString(title));
         info.replaceKey("/Creator", QPDFObjectHandle::newUnicodeString(creator));
-        pdf.getTrailer().replaceKey("/Info", info);
-        QPDFWriter writer(pdf);
+        pdf->getTrailer().replaceKey("/Info", info);
+        QPDFWriter writer(*pdf);
         writer.setOutputMemory();
         writer.write();
         auto buffer = writer.getBufferSharedPointer();

@@ -74,6 +74,13 @@ AppModel::~AppModel()
     workers_->waitForDone();
 }
 
+bool AppModel::hasRunningWork() const { return workers_->activeThreadCount() > 0; }
+
+void AppModel::syncDefaults()
+{
+    if (services_.defaults) services_.defaults->sync();
+}
+
 // --- Field writes ---
 
 void AppModel::setFileURL(std::optional<std::filesystem::path> url)

@@ -101,6 +101,11 @@ public:
     void scheduleRender();
     void render();
     void closeDocument();
+    // True while a read or render still runs in the background, even one whose
+    // outcome will be dropped.
+    bool hasRunningWork() const;
+    // Writes pending defaults to disk now.
+    void syncDefaults();
     void openSample(const QString& name);
     QStringList sampleNames() const;
     // The open panel's name filters.

@@ -23,12 +23,15 @@ std::string Layout::cleanText(std::string_view text, bool keepBreaks)
 {
     std::string out;
     out.reserve(text.size());
-    for (char c : text) {
-        auto byte = static_cast<unsigned char>(c);
-        if (byte == '\n')
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        auto byte = static_cast<unsigned char>(text[i]);
+        if (byte == '\n') {
             out += keepBreaks ? "\u2028" : " ";
-        else if (byte >= 0x20 || byte == '\t')
-            out += c;
+        } else if (byte == 0xC2 && i + 1 < text.size() && (static_cast<unsigned char>(text[i + 1]) & 0xE0) == 0x80) {
+            ++i; // U+0080 to U+009F
+        } else if ((byte >= 0x20 && byte != 0x7F) || byte == '\t') {
+            out += text[i];
+        }
     }
     return out;
 }

@@ -63,7 +63,8 @@ private:
     // feeds become line separators when `keepBreaks`, else spaces.
     void appendRuns(Paragraph& paragraph, const Runs& runs, double typeSize, bool alwaysBold, bool keepBreaks);
     Platform::Font font(double typeSize, bool bold, bool italic);
-    // Text without the C0 controls Pango would draw as hex boxes (tab kept);
+    // Text without the control characters (C0, DEL, C1) that Pango would draw
+    // as hex boxes (tab kept);
     // line feeds become line separators when `keepBreaks`, else spaces.
     static std::string cleanText(std::string_view text, bool keepBreaks);
     double measureLine(double typeSize, const std::string& text, bool bold);

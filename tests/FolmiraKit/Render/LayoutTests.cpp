@@ -180,8 +180,8 @@ TEST(LayoutParagraphs, KeepTwoLinesTogetherAndSplitTheRest)
 TEST(LayoutParagraphs, DropControlCharactersAndKeepTabs)
 {
     Layout layout(defaults());
-    layout.add(para(std::string("a\x01" "b\x1f" "c\td\re\x7f")), nullptr);
-    EXPECT_EQ(texts(layout.ops())[0]->layout->text(), "abc\tde\x7f");
+    layout.add(para(std::string("a\x01" "b\x1f" "c\td\re\x7f" "f\u0085g\u009f\u00a0h")), nullptr);
+    EXPECT_EQ(texts(layout.ops())[0]->layout->text(), "abc\tdefg\u00a0h");
     Layout breaks(defaults());
     breaks.add(Block::paragraph({FolmiraKit::Run("one\ntwo")}, true), nullptr);
     breaks.add(Block::paragraph({FolmiraKit::Run("one\ntwo")}, false), nullptr);
