@@ -4,6 +4,7 @@
 // word processor writes, and each keeps a declared number from turning into a
 // loop or an allocation the document's bytes don't pay for.
 
+#include <cstddef>
 #include <cstdint>
 
 namespace FolmiraKit::DocxReader::Limits {
@@ -13,6 +14,10 @@ inline constexpr std::int64_t listLevels = 9;
 // Letters and roman numerals above this are written as decimal digits
 // (letters(10^18) would otherwise be a string of 10^16 letters).
 inline constexpr std::int64_t largestWordedNumber = 100'000;
+// A list marker is a few characters ("2.1.", "iv)"); one made longer than
+// this by its level text is cut, so a long level text can't be copied into
+// every item.
+inline constexpr std::size_t markerBytes = 256;
 // Word tables have at most 63 columns: a cell spans at most this many, and a
 // row keeps at most this many cells, so padding rows stays proportional.
 inline constexpr std::int64_t tableColumns = 64;

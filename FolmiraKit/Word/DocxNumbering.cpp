@@ -135,14 +135,26 @@ std::optional<StyledParagraph::ListLabel> listMarker(Element pPr, const Style& s
     counters[ilvl] = n;
     for (std::int64_t deeper = ilvl + 1; deeper < Limits::listLevels; ++deeper) counters[deeper].reset();
 
-    std::string marker = level.text;
-    for (std::int64_t i = 0; i <= ilvl; ++i) {
+    // One pass over the level text: numbers hold no "%", so this is the same
+    // as replacing "%1", "%2"… in turn. It stops once the marker is longer
+    // than any list shows, so a long level text costs each paragraph no more.
+    std::string marker;
+    const std::string& pattern = level.text;
+    for (std::size_t at = 0; at < pattern.size() && marker.size() <= Limits::markerBytes; ++at) {
+        const std::int64_t i = at + 1 < pattern.size() ? pattern[at + 1] - '1' : -1;
+        if (pattern[at] != '%' || i < 0 || i > ilvl) {
+            marker += pattern[at];
+            continue;
+        }
         const Level* li = levelOf(levels, i);
-        std::int64_t number = counters[i] ? *counters[i]
-                                          : startOverride(num->second, i).value_or(li ? li->start : 1);
-        std::string placeholder = "%" + std::to_string(i + 1);
-        if (marker.find(placeholder) == std::string::npos) continue;
-        Platform::Text::replaceAll(marker, placeholder, numberText(number, li ? li->format : "decimal"));
+        std::int64_t number = counters[i] ? *counters[i] : startOverride(num->second, i).value_or(li ? li->start : 1);
+        marker += numberText(number, li ? li->format : "decimal");
+        ++at;
+    }
+    if (marker.size() > Limits::markerBytes) {
+        std::size_t cut = Limits::markerBytes;
+        while (cut > 0 && (static_cast<unsigned char>(marker[cut]) & 0xC0) == 0x80) --cut; // whole characters only
+        marker.resize(cut);
     }
     marker = std::string(Platform::Text::trimWhitespace(marker));
     if (marker.empty()) marker = "\u2022";

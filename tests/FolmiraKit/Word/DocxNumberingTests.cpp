@@ -129,6 +129,18 @@ TEST(DocxNumbering, HostileStartsStayBounded)
     using V = std::vector<std::string>;
     EXPECT_EQ(got, (V{"1000000000000000000.@0", "1000000000000000000.9223372036854775807@1",
                       "1000000000000000000.9223372036854775807@1"}));
+    // A level text of 20 000 placeholders, each 3847 letters long: markers are cut.
+    std::string many;
+    for (int i = 0; i < 20'000; ++i) many += "%1";
+    def = R"(<w:abstractNum w:abstractNumId="1">)" + level(0, "upperLetter", many, "100000") +
+          R"(</w:abstractNum><w:num w:numId="1"><w:abstractNumId w:val="1"/></w:num>)";
+    start = std::chrono::steady_clock::now();
+    got = markers(def, item("1", 0) + item("1", 0));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+    std::string digits; // the second item's number is past the worded range
+    while (digits.size() < 256) digits += "100001";
+    digits.resize(256);
+    EXPECT_EQ(got, (V{std::string(256, 'D') + "@0", digits + "@0"}));
     EXPECT_EQ(DocxReader::letters(100'000).size(), 3847u);
     EXPECT_EQ(DocxReader::letters(100'001), "100001");
 }
