@@ -80,7 +80,8 @@ std::optional<std::vector<std::uint8_t>> pictureBytes(const fs::path& folder, st
     auto decoded = percentDecoded(path);
     if (!decoded) return std::nullopt;
     std::error_code error;
-    fs::path root = fs::weakly_canonical(folder, error);
+    // An empty folder is the current one, not the root the joined path would start at.
+    fs::path root = fs::weakly_canonical(folder.empty() ? fs::path(".") : folder, error);
     if (error) return std::nullopt;
     fs::path file = fs::weakly_canonical(fs::path(root.string() + "/" + *decoded), error);
     if (error) return std::nullopt;

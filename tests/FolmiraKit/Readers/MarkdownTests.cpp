@@ -151,6 +151,15 @@ TEST_F(MarkdownFiles, PicturesBesideTheDocumentOnly)
     EXPECT_EQ(out.notes[0].message, "7 pictures in this Markdown file weren’t included: Folmira reads only the file "
                                     "you open and doesn’t download pictures from the web.");
 
+    // An empty folder (a document named without a directory) is the current one.
+    fs::path previous = fs::current_path();
+    fs::current_path(dir_ / "doc");
+    BigDocument here = readDoc("![In](map%20one.png)\n![Out](" + dir_.relative_path().string() + "/outside.png)", fs::path());
+    fs::current_path(previous);
+    ASSERT_EQ(here.blocks.size(), 2u);
+    EXPECT_TRUE(here.blocks[0].as<Block::Image>());
+    EXPECT_EQ(here.blocks[1], Block::paragraph({R("[Picture: Out]", false, true)}));
+
     BigDocument noFolder = readDoc("Text\n\n![Map](map%20one.png)");
     EXPECT_EQ(noFolder.notes[0].message, "1 picture in this Markdown file wasn’t included: Folmira reads only the "
                                          "file you open and doesn’t download pictures from the web.");
