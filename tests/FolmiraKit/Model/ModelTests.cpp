@@ -35,6 +35,7 @@ TEST(Tidied, MergesCollapsesAndTrims)
         {"inner line feed and single tab survive", {R("a\nb\tc")}, {R("a\nb\tc")}},
         {"blank end runs dropped", {R("  ", true), R("x"), R("\n", false, true)}, {R("x")}},
         {"carriage return at the end stays", {R("x\r\n")}, {R("x\r\n")}},
+        {"a space carrying a combining mark stays", {R(" \u0301a ")}, {R(" \u0301a")}},
         {"stretch across runs not joined", {R("a "), R(" b", true)}, {R("a "), R(" b", true)}},
     };
     for (const auto& c : cases) EXPECT_EQ(tidied(c.in), c.out) << c.name;
