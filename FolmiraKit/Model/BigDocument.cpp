@@ -7,6 +7,17 @@
 
 namespace FolmiraKit {
 
+bool BigDocument::operator==(const BigDocument& other) const
+{
+    return source == other.source && blocks == other.blocks && notes == other.notes &&
+           Platform::Text::canonicallyEqual(title, other.title);
+}
+
+bool ConversionNote::operator==(const ConversionNote& other) const
+{
+    return kind == other.kind && Platform::Text::canonicallyEqual(message, other.message);
+}
+
 std::string BigDocument::plainText() const
 {
     std::string out;

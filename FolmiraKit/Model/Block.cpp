@@ -10,6 +10,11 @@ bool Picture::operator==(const Picture& other) const
            Platform::Text::canonicallyEqual(alt, other.alt);
 }
 
+bool Block::ListItem::operator==(const ListItem& other) const
+{
+    return level == other.level && runs == other.runs && Platform::Text::canonicallyEqual(marker, other.marker);
+}
+
 std::string Block::plainText() const
 {
     struct Visitor {

@@ -43,7 +43,7 @@ public:
         std::string marker; // "•", or a number or letter with its punctuation ("1.", "a)")
         int level = 0;      // nesting depth, 0 at the top
         Runs runs;          // the item's text without its marker
-        bool operator==(const ListItem&) const = default;
+        bool operator==(const ListItem& other) const; // markers compare canonically
     };
     struct Table {
         std::vector<Row> rows; // rows may have different numbers of cells

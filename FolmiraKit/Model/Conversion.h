@@ -23,7 +23,7 @@ struct ConversionNote {
 
     // Two notes with one message share their identity even when their kinds differ.
     const std::string& id() const { return message; }
-    bool operator==(const ConversionNote&) const = default;
+    bool operator==(const ConversionNote& other) const; // messages compare canonically
 };
 
 std::string_view toString(ConversionNote::Kind kind);

@@ -60,8 +60,10 @@ BigDocument keepingLineBreaks(BigDocument document, const Bytes& data)
 
 std::optional<Bytes> readFile(const std::filesystem::path& url)
 {
+    // Only a regular file has an end: a FIFO would block the read and a
+    // device such as /dev/zero would fill memory.
     std::error_code error;
-    if (std::filesystem::is_directory(url, error)) return std::nullopt;
+    if (!std::filesystem::is_regular_file(url, error)) return std::nullopt;
     std::ifstream in(url, std::ios::binary);
     if (!in) return std::nullopt;
     Bytes data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());

@@ -74,14 +74,17 @@ Runs tidied(Runs runs)
              std::make_move_iterator(merged.begin() + static_cast<std::ptrdiff_t>(last)));
     if (out.empty()) return out;
 
-    // Characters are compared whole, so a CR LF pair at an end stays.
+    // Characters are compared whole, so a CR LF pair or a space carrying a
+    // combining mark stays at an end.
     std::string& head = out.front().text;
     std::size_t cut = 0;
-    while (cut < head.size() && isEndSpace(head[cut])) ++cut;
+    for (std::string_view c; (c = Text::firstCharacter(std::string_view(head).substr(cut))).size() == 1 && isEndSpace(c[0]);)
+        ++cut;
     head.erase(0, cut);
     std::string& tail = out.back().text;
     std::size_t end = tail.size();
-    while (end > 0 && isEndSpace(tail[end - 1]) && !(tail[end - 1] == '\n' && end >= 2 && tail[end - 2] == '\r')) --end;
+    for (std::string_view c; (c = Text::lastCharacter(std::string_view(tail).substr(0, end))).size() == 1 && isEndSpace(c[0]);)
+        --end;
     tail.erase(end);
     return out;
 }

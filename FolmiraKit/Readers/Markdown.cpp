@@ -18,6 +18,9 @@ namespace {
 // A picture larger than this is not read: no real document needs more, and a
 // path naming a device or a huge file must not fill memory.
 constexpr std::uintmax_t maxPictureBytes = 50u * 1024 * 1024;
+// Short rows are padded with empty cells only up to this many cells in all: a
+// header of a million pipes over many rows must not multiply into billions.
+constexpr std::size_t maxPaddedCells = 1'000'000;
 
 Runs withBold(Runs runs, bool bold)
 {
@@ -77,7 +80,8 @@ std::optional<std::vector<std::uint8_t>> pictureBytes(const fs::path& folder, st
     auto decoded = percentDecoded(path);
     if (!decoded) return std::nullopt;
     std::error_code error;
-    fs::path root = fs::weakly_canonical(folder, error);
+    // An empty folder is the current one, not the root the joined path would start at.
+    fs::path root = fs::weakly_canonical(folder.empty() ? fs::path(".") : folder, error);
     if (error) return std::nullopt;
     fs::path file = fs::weakly_canonical(fs::path(root.string() + "/" + *decoded), error);
     if (error) return std::nullopt;
@@ -89,6 +93,63 @@ std::optional<std::vector<std::uint8_t>> pictureBytes(const fs::path& folder, st
     std::vector<std::uint8_t> data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     if (in.bad()) return std::nullopt;
     return data;
+}
+
+bool isContinuationByte(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+
+// The scalar that starts at `at`, and where the next one starts.
+std::pair<char32_t, std::size_t> scalarAt(std::string_view text, std::size_t at)
+{
+    std::size_t next = at + 1;
+    while (next < text.size() && isContinuationByte(text[next])) ++next;
+    return {Text::firstScalar(text.substr(at, next - at)).value_or(0), next};
+}
+
+// The scalar that ends text[0, end), and where it starts.
+std::pair<char32_t, std::size_t> scalarBefore(std::string_view text, std::size_t end)
+{
+    std::size_t start = end - 1;
+    while (start > 0 && isContinuationByte(text[start])) --start;
+    return {Text::firstScalar(text.substr(start, end - start)).value_or(0), start};
+}
+
+struct HashHeading {
+    int hashes = 0;
+    std::string_view title;
+};
+
+// "## Title ##": the run of "#" and the title without the closing hashes, as
+// the pattern /^(#{1,6})\s+(.*?)\s*#*\s*$/ reads the line. Worked out by hand
+// from the end of the line: the pattern's lazy title retries its tail at every
+// character, which is quadratic over a long run of "#" or spaces.
+std::optional<HashHeading> hashHeading(std::string_view t)
+{
+    std::size_t hashes = t.find_first_not_of('#');
+    if (hashes == 0 || hashes == std::string_view::npos || hashes > 6) return std::nullopt;
+    std::size_t start = hashes;
+    while (start < t.size()) {
+        auto [c, next] = scalarAt(t, start);
+        if (!Text::isWhitespaceScalar(c)) break;
+        start = next;
+    }
+    if (start == hashes) return std::nullopt;
+
+    std::size_t end = t.size();
+    auto stripBack = [&](auto drop) {
+        while (end > start) {
+            auto [c, at] = scalarBefore(t, end);
+            if (!drop(c)) break;
+            end = at;
+        }
+    };
+    stripBack(Text::isWhitespaceScalar);
+    stripBack([](char32_t c) { return c == U'#'; });
+    stripBack(Text::isWhitespaceScalar);
+    std::string_view title = t.substr(start, end - start);
+    // The title is made of "." characters, which match no line end.
+    for (char32_t c : Text::scalars(title))
+        if (Text::isNewlineScalar(c)) return std::nullopt;
+    return HashHeading{static_cast<int>(hashes), title};
 }
 
 class MarkdownWalk {
@@ -109,7 +170,6 @@ private:
     // Tests line i and returns the index of the next line to test.
     std::size_t step(std::size_t i)
     {
-        static const Regex heading("^(#{1,6})\\s+(.*?)\\s*#*\\s*$");
         static const Regex rule("^([-*_])(\\s*\\1){2,}$");
         static const Regex picture("^!\\[([^\\]]*)\\]\\(([^)\\s]+)(?:\\s+\"[^\"]*\")?\\)$");
 
@@ -120,10 +180,9 @@ private:
             return i + 1;
         }
         if (Text::startsWith(t, "```") || Text::startsWith(t, "~~~")) return fence(i, t.substr(0, 3));
-        if (auto m = heading.firstMatch(t)) {
+        if (auto h = hashHeading(t)) {
             flush();
-            int level = std::min(static_cast<int>(m->text(1).size()), 3);
-            blocks.push_back(Block::heading(level, withBold(markdownInline(m->text(2)), false)));
+            blocks.push_back(Block::heading(std::min(h->hashes, 3), withBold(markdownInline(h->title), false)));
             return i + 1;
         }
         if (pending_.size() == 1) {
@@ -182,10 +241,11 @@ private:
         }
         std::size_t columns = 0;
         for (const auto& row : cells) columns = std::max(columns, row.size());
+        const bool pad = columns <= maxPaddedCells / cells.size();
         std::vector<Block::Row> rows;
         rows.reserve(cells.size());
         for (auto& row : cells) {
-            row.resize(columns);
+            if (pad) row.resize(columns);
             Block::Row converted;
             converted.reserve(columns);
             for (const auto& cell : row) converted.push_back(markdownInline(cell));

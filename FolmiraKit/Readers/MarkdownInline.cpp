@@ -15,16 +15,55 @@ namespace Text = Platform::Text;
 
 namespace {
 
+// Takes out every "<" + one or more characters other than ">" + ">" (an HTML
+// tag), as the pattern <[^>]+> would, in one pass: a pattern search rescans
+// to the end of the text from every "<" that has no ">" after it.
+std::string withoutTags(std::string_view text)
+{
+    std::string out;
+    std::size_t copied = 0;
+    for (std::size_t lt = text.find('<'); lt != std::string_view::npos; lt = text.find('<', lt + 1)) {
+        std::size_t gt = text.find('>', lt + 1);
+        if (gt == std::string_view::npos) break; // no later "<" can close either
+        if (gt == lt + 1) continue;               // "<>" holds nothing
+        out.append(text, copied, lt - copied);
+        copied = gt + 1;
+        lt = gt;
+    }
+    out.append(text, copied);
+    return out;
+}
+
+// Replaces every `opener` + text + "](" + target + ")" by the text, as the
+// pattern !\[([^\]]*)\]\([^)]*\) (opener "![", text may be empty) or
+// \[([^\]]+)\]\([^)]*\) (opener "[") would. The first "]" and ")" ahead are
+// remembered, so a long run of openers costs no rescans.
+std::string keepingBracketText(std::string_view text, std::string_view opener, std::size_t minText)
+{
+    constexpr auto none = std::string_view::npos;
+    std::string out;
+    std::size_t copied = 0, close = 0, paren = 0;
+    for (std::size_t at = text.find(opener); at != none; at = text.find(opener, at + 1)) {
+        std::size_t start = at + opener.size();
+        if (close < start && (close = text.find(']', start)) == none) break;
+        if (close - start < minText || close + 1 >= text.size() || text[close + 1] != '(') continue;
+        if (paren < close + 2 && (paren = text.find(')', close + 2)) == none) break;
+        out.append(text, copied, at - copied);
+        out.append(text, start, close - start);
+        copied = paren + 1;
+        at = paren;
+    }
+    out.append(text, copied);
+    return out;
+}
+
 std::string cleaned(std::string_view text)
 {
     static const Platform::Regex lineBreak("<br\\s*/?>", Platform::Regex::CaseInsensitive);
-    static const Platform::Regex tag("<[^>]+>");
-    static const Platform::Regex picture("!\\[([^\\]]*)\\]\\([^)]*\\)");
-    static const Platform::Regex link("\\[([^\\]]+)\\]\\([^)]*\\)");
     std::string out = lineBreak.replaceAll(text, "\n");
-    out = tag.replaceAll(out, "");
-    out = picture.replaceAll(out, "$1");
-    out = link.replaceAll(out, "$1");
+    out = withoutTags(out);
+    out = keepingBracketText(out, "![", 0); // pictures leave their alternative text
+    out = keepingBracketText(out, "[", 1);  // links leave their text
     Text::replaceAll(out, "&nbsp;", " ");
     Text::replaceAll(out, "&amp;", "&");
     Text::replaceAll(out, "&lt;", "<");
@@ -116,6 +155,7 @@ private:
 
 Runs markdownInline(std::string_view text)
 {
+    if (text.empty()) return {};
     std::string clean = cleaned(text);
     return EmphasisWalk(clean).run();
 }

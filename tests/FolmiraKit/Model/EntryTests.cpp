@@ -4,6 +4,8 @@
 
 #include <fstream>
 
+#include <sys/stat.h>
+
 using namespace FolmiraKit;
 namespace fs = std::filesystem;
 
@@ -83,6 +85,9 @@ TEST_F(EntryTest, RefusalsInTheirOrder)
     EXPECT_EQ(missing.reason, ConversionError::Reason::damaged);
     EXPECT_EQ(missing.message(), "“a.docx” couldn’t be opened.");
     EXPECT_EQ(refusal(dir_).reason, ConversionError::Reason::damaged);
+    // A FIFO would block the read for ever: only regular files are opened.
+    ASSERT_EQ(::mkfifo((dir_ / "pipe.txt").c_str(), 0600), 0);
+    EXPECT_EQ(refusal(dir_ / "pipe.txt").message(), "“pipe.txt” couldn’t be opened.");
 }
 
 TEST(Entry, SourceForExtension)

@@ -35,6 +35,7 @@ TEST(Tidied, MergesCollapsesAndTrims)
         {"inner line feed and single tab survive", {R("a\nb\tc")}, {R("a\nb\tc")}},
         {"blank end runs dropped", {R("  ", true), R("x"), R("\n", false, true)}, {R("x")}},
         {"carriage return at the end stays", {R("x\r\n")}, {R("x\r\n")}},
+        {"a space carrying a combining mark stays", {R(" \u0301a ")}, {R(" \u0301a")}},
         {"stretch across runs not joined", {R("a "), R(" b", true)}, {R("a "), R(" b", true)}},
     };
     for (const auto& c : cases) EXPECT_EQ(tidied(c.in), c.out) << c.name;
@@ -89,6 +90,12 @@ TEST(Equality, DocumentsNotesAndPictures)
     Picture q{{1, 2}, 2, 3, "e\u0301"};
     Picture r{{1, 2}, 2, 3, "\u00E9"};
     EXPECT_EQ(q, r);
+    BigDocument composed{"Caf\u00E9", BigDocument::Source::text, {Block::listItem("\u00E9)", 0, {R("x")})},
+                         {ConversionNote(ConversionNote::Kind::info, "\u00C9t\u00E9.")}};
+    BigDocument decomposed{"Cafe\u0301", BigDocument::Source::text, {Block::listItem("e\u0301)", 0, {R("x")})},
+                           {ConversionNote(ConversionNote::Kind::info, "E\u0301te\u0301.")}};
+    EXPECT_EQ(composed, decomposed);
+    EXPECT_EQ(std::hash<ConversionNote>{}(composed.notes[0]), std::hash<ConversionNote>{}(decomposed.notes[0]));
     EXPECT_NE(Block::rule(), Block::paragraph({}));
     EXPECT_EQ(Block::rule(), Block::rule());
 }

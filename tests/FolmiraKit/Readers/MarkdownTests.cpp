@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <fstream>
 
 using namespace FolmiraKit;
@@ -150,6 +151,15 @@ TEST_F(MarkdownFiles, PicturesBesideTheDocumentOnly)
     EXPECT_EQ(out.notes[0].message, "7 pictures in this Markdown file weren’t included: Folmira reads only the file "
                                     "you open and doesn’t download pictures from the web.");
 
+    // An empty folder (a document named without a directory) is the current one.
+    fs::path previous = fs::current_path();
+    fs::current_path(dir_ / "doc");
+    BigDocument here = readDoc("![In](map%20one.png)\n![Out](" + dir_.relative_path().string() + "/outside.png)", fs::path());
+    fs::current_path(previous);
+    ASSERT_EQ(here.blocks.size(), 2u);
+    EXPECT_TRUE(here.blocks[0].as<Block::Image>());
+    EXPECT_EQ(here.blocks[1], Block::paragraph({R("[Picture: Out]", false, true)}));
+
     BigDocument noFolder = readDoc("Text\n\n![Map](map%20one.png)");
     EXPECT_EQ(noFolder.notes[0].message, "1 picture in this Markdown file wasn’t included: Folmira reads only the "
                                          "file you open and doesn’t download pictures from the web.");
@@ -175,4 +185,27 @@ TEST_F(MarkdownFiles, EmptyRefusalsAndEntryRows)
     EXPECT_EQ(kept.blocks[0], plain.blocks[0]);
     EXPECT_EQ(kept.blocks[1], P("One two", true));
     EXPECT_EQ(kept.blocks[2], plain.blocks[2]);
+}
+
+TEST(MarkdownHostile, LongLinesReadInLinearTime)
+{
+    auto repeated = [](std::string_view piece, std::size_t n) {
+        std::string out;
+        for (std::size_t i = 0; i < n; ++i) out += piece;
+        return out;
+    };
+    // Openers without their closers, and a heading of hashes, are plain text.
+    const std::string lines[] = {repeated("<br", 60000), repeated("![a](", 40000), std::string(200000, '['),
+                                 repeated("a<", 100000)};
+    const std::string hashes(200000, '#');
+    auto started = std::chrono::steady_clock::now();
+    for (const auto& line : lines) EXPECT_EQ(read(line), (Blocks{P(line)})) << line.substr(0, 10);
+    EXPECT_EQ(read("# " + hashes + " x"), (Blocks{Block::heading(1, {R(hashes + " x")})}));
+
+    // A header of many pipes over many rows: short rows are not padded out to it.
+    Blocks table = read(std::string(100000, '|') + "\n--|--\n" + repeated("a|b\n", 1000));
+    ASSERT_EQ(table.size(), 1u);
+    ASSERT_EQ(table[0].as<Block::Table>()->rows.size(), 1001u);
+    EXPECT_EQ(table[0].as<Block::Table>()->rows[1], (Block::Row{{R("a")}, {R("b")}}));
+    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count(), 10.0);
 }
