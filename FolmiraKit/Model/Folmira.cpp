@@ -58,16 +58,26 @@ BigDocument keepingLineBreaks(BigDocument document, const Bytes& data)
     return document;
 }
 
+// No document a reader can use comes near this; a larger file would only fill
+// memory before any reader could refuse it.
+constexpr std::uintmax_t maxFileBytes = std::uintmax_t(1) << 30;
+
 std::optional<Bytes> readFile(const std::filesystem::path& url)
 {
     // Only a regular file has an end: a FIFO would block the read and a
     // device such as /dev/zero would fill memory.
     std::error_code error;
     if (!std::filesystem::is_regular_file(url, error)) return std::nullopt;
+    const std::uintmax_t size = std::filesystem::file_size(url, error);
+    if (error) return std::nullopt;
+    if (size > maxFileBytes)
+        throw ConversionError(ConversionError::Reason::unsupported,
+                              "“" + url.filename().string() + "” is too large to open: Folmira reads files up to 1 GB.");
     std::ifstream in(url, std::ios::binary);
     if (!in) return std::nullopt;
-    Bytes data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) return std::nullopt;
+    Bytes data(static_cast<std::size_t>(size));
+    in.read(reinterpret_cast<char*>(data.data()), static_cast<std::streamsize>(size));
+    if (in.bad() || static_cast<std::uintmax_t>(in.gcount()) != size) return std::nullopt;
     return data;
 }
 

@@ -106,6 +106,16 @@ TEST_F(EntryTest, TitleKeepsInnerDots)
     EXPECT_EQ(Folmira::read(write("archive.tar.txt", "Hi"), false).title, "archive.tar");
 }
 
+TEST_F(EntryTest, AHugeFileIsRefusedBeforeItIsRead)
+{
+    // Sparse: the file claims more than 1 GB without taking the disk space.
+    fs::path big = write("big.txt", "x");
+    fs::resize_file(big, (std::uintmax_t(1) << 30) + 1);
+    ConversionError error = refusal(big);
+    EXPECT_EQ(error.reason, ConversionError::Reason::unsupported);
+    EXPECT_EQ(error.message(), "“big.txt” is too large to open: Folmira reads files up to 1 GB.");
+}
+
 TEST(Entry, KeepLineBreaksRebuildsPlainText)
 {
     std::string text = "Title\n\nA longer first sentence that wraps\nonto a second line of the file.\n";
