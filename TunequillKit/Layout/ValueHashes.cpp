@@ -9,20 +9,8 @@
 namespace {
 
 using TunequillKit::detail::hashCombine;
-
-template <typename T>
-void hashOptional(std::size_t& seed, const std::optional<T>& value)
-{
-    hashCombine(seed, value.has_value());
-    if (value) hashCombine(seed, *value);
-}
-
-template <typename T>
-void hashList(std::size_t& seed, const std::vector<T>& values)
-{
-    hashCombine(seed, values.size());
-    for (const T& v : values) hashCombine(seed, v);
-}
+using TunequillKit::detail::hashList;
+using TunequillKit::detail::hashOptional;
 
 void hashPoint(std::size_t& seed, const Platform::Point& p)
 {

@@ -138,10 +138,7 @@ namespace {
 
 void hashSlots(std::size_t& seed, const TunequillKit::SlotPair& slots)
 {
-    for (const TunequillKit::Slot& slot : slots) {
-        TunequillKit::detail::hashCombine(seed, slot.has_value());
-        if (slot) TunequillKit::detail::hashCombine(seed, *slot);
-    }
+    for (const TunequillKit::Slot& slot : slots) TunequillKit::detail::hashOptional(seed, slot);
 }
 
 } // namespace

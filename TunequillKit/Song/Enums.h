@@ -9,6 +9,7 @@
 #include <functional>
 #include <optional>
 #include <string_view>
+#include <vector>
 
 namespace TunequillKit {
 
@@ -27,6 +28,29 @@ template <typename T>
 void hashCombine(std::size_t& seed, const T& value)
 {
     seed ^= std::hash<T>{}(value) + 0x9e3779b97f4a7c15ull + (seed << 12) + (seed >> 4);
+}
+
+// Presence first, then the value, so none and a value never mix.
+template <typename T>
+void hashOptional(std::size_t& seed, const std::optional<T>& value)
+{
+    hashCombine(seed, value.has_value());
+    if (value) hashCombine(seed, *value);
+}
+
+// The length first, then each element in order.
+template <typename T>
+void hashList(std::size_t& seed, const std::vector<T>& values)
+{
+    hashCombine(seed, values.size());
+    for (const T& v : values) hashCombine(seed, v);
+}
+
+template <typename T>
+void hashOptionalList(std::size_t& seed, const std::vector<std::optional<T>>& values)
+{
+    hashCombine(seed, values.size());
+    for (const auto& v : values) hashOptional(seed, v);
 }
 
 // The case of `all` whose string form is `text`.

@@ -98,27 +98,9 @@ std::vector<std::string> Song::chordTokens() const
 
 namespace {
 using TunequillKit::detail::hashCombine;
-
-template <typename T>
-void hashOptional(std::size_t& seed, const std::optional<T>& value)
-{
-    hashCombine(seed, value.has_value());
-    if (value) hashCombine(seed, *value);
-}
-
-template <typename T>
-void hashList(std::size_t& seed, const std::vector<T>& values)
-{
-    hashCombine(seed, values.size());
-    for (const T& v : values) hashCombine(seed, v);
-}
-
-template <typename T>
-void hashOptionalList(std::size_t& seed, const std::vector<std::optional<T>>& values)
-{
-    hashCombine(seed, values.size());
-    for (const auto& v : values) hashOptional(seed, v);
-}
+using TunequillKit::detail::hashList;
+using TunequillKit::detail::hashOptional;
+using TunequillKit::detail::hashOptionalList;
 } // namespace
 
 std::size_t std::hash<TunequillKit::Segment>::operator()(const TunequillKit::Segment& s) const noexcept
