@@ -8,7 +8,7 @@
 #include "Platform/Text.h"
 
 #include <fstream>
-#include <iterator>
+#include <stdexcept>
 
 namespace FolmiraKit {
 
@@ -27,12 +27,6 @@ std::string_view Brand::helpURL()
 
 namespace {
 
-[[noreturn]] void notReadYet(std::string_view kind)
-{
-    throw ConversionError(ConversionError::Reason::unsupported,
-                          "Folmira doesn’t read " + std::string(kind) + " files yet.");
-}
-
 // One row per source: the reader that turns its bytes into a document.
 BigDocument dispatch(Source source, const Bytes& data, const std::string& title,
                      const std::optional<std::filesystem::path>& folder)
@@ -44,7 +38,7 @@ BigDocument dispatch(Source source, const Bytes& data, const std::string& title,
     case Source::word: return DocxReader::read(data, title);
     case Source::pdf: return PDFReader::read(data, title);
     }
-    notReadYet("these");
+    throw std::logic_error("a source without a reader");
 }
 
 BigDocument keepingLineBreaks(BigDocument document, const Bytes& data)
