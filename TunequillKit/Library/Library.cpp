@@ -21,8 +21,7 @@ std::size_t std::hash<TunequillKit::StoredSong>::operator()(const TunequillKit::
     std::size_t seed = 0;
     hashCombine(seed, s.id);
     hashCombine(seed, s.source);
-    hashCombine(seed, s.fileName.has_value());
-    if (s.fileName) hashCombine(seed, *s.fileName);
+    TunequillKit::detail::hashOptional(seed, s.fileName);
     hashCombine(seed, s.added);
     return seed;
 }
@@ -34,8 +33,7 @@ std::size_t std::hash<TunequillKit::SongEntry>::operator()(const TunequillKit::S
     hashCombine(seed, e.id);
     hashCombine(seed, e.songID);
     hashCombine(seed, e.transpose);
-    hashCombine(seed, e.capo.has_value());
-    if (e.capo) hashCombine(seed, *e.capo);
+    TunequillKit::detail::hashOptional(seed, e.capo);
     return seed;
 }
 
