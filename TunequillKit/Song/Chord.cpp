@@ -279,8 +279,7 @@ std::size_t std::hash<TunequillKit::Chord>::operator()(const TunequillKit::Chord
     std::size_t seed = 0;
     TunequillKit::detail::hashCombine(seed, c.root);
     TunequillKit::detail::hashCombine(seed, c.quality);
-    TunequillKit::detail::hashCombine(seed, c.bass.has_value());
-    if (c.bass) TunequillKit::detail::hashCombine(seed, *c.bass);
+    TunequillKit::detail::hashOptional(seed, c.bass);
     return seed;
 }
 
@@ -289,7 +288,6 @@ std::size_t std::hash<TunequillKit::ChordStyle>::operator()(const TunequillKit::
     std::size_t seed = 0;
     TunequillKit::detail::hashCombine(seed, s.shift);
     TunequillKit::detail::hashCombine(seed, s.flats);
-    TunequillKit::detail::hashCombine(seed, s.nashvilleKey.has_value());
-    if (s.nashvilleKey) TunequillKit::detail::hashCombine(seed, *s.nashvilleKey);
+    TunequillKit::detail::hashOptional(seed, s.nashvilleKey);
     return seed;
 }
