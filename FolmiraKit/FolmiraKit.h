@@ -9,6 +9,8 @@
 #include "FolmiraKit/Model/Enums.h"
 #include "FolmiraKit/Model/Folmira.h"
 #include "FolmiraKit/Model/Run.h"
+#include "FolmiraKit/Quality/Gate.h"
+#include "FolmiraKit/Quality/GateExpectation.h"
 #include "FolmiraKit/Readers/Inference.h"
 #include "FolmiraKit/Readers/Markdown.h"
 #include "FolmiraKit/Readers/PlainText.h"

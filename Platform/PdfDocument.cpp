@@ -21,6 +21,7 @@
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFPageObjectHelper.hh>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -248,6 +249,26 @@ PdfPageText PdfPage::text() const
     }
     poppler_page_free_text_attributes(list);
     return result;
+}
+
+std::string separatedText(const PdfPageText& page)
+{
+    std::u32string scalars = Text::scalars(page.text);
+    std::u32string out;
+    out.reserve(scalars.size());
+    for (std::size_t i = 0; i < scalars.size(); ++i) {
+        if (i > 0 && i < page.boxes.size() && page.boxes[i - 1] && page.boxes[i] &&
+            !Text::isWhitespaceScalar(scalars[i - 1]) && !Text::isWhitespaceScalar(scalars[i])) {
+            const Rect& a = *page.boxes[i - 1];
+            const Rect& b = *page.boxes[i];
+            // Letters of one word touch; a gap of a sixth of the line height is a cell's padding.
+            double tolerance = std::max(a.height, b.height) / 6;
+            bool sameLine = a.minY() < b.maxY() && b.minY() < a.maxY();
+            if (!sameLine || b.minX() - a.maxX() > tolerance || b.minX() < a.minX() - tolerance) out += U' ';
+        }
+        out += scalars[i];
+    }
+    return Text::fromScalars(out);
 }
 
 std::optional<Bitmap> PdfPage::render(const Rect& region, double scale, std::int64_t maxPixels) const

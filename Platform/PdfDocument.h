@@ -41,6 +41,12 @@ struct PdfPageText {
     std::vector<PdfFontSpan> fonts;
 };
 
+// The page's text as words: `text` with a space put between two neighbouring
+// characters that stand apart on the page (a wide gap, a step back, another
+// line). Poppler joins blocks that share a line, such as table cells, with
+// nothing between them.
+std::string separatedText(const PdfPageText& page);
+
 class PdfPage;
 
 class PdfDocument {
