@@ -1,7 +1,7 @@
 #pragma once
 
 // The document engine's public interface: the model, the entry that reads
-// files, the readers' shared helpers and the renderer.
+// files, the readers' shared helpers, the renderer and the quality report.
 
 #include "FolmiraKit/Model/BigDocument.h"
 #include "FolmiraKit/Model/Block.h"
