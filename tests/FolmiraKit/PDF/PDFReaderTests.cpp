@@ -239,6 +239,19 @@ TEST(PdfReader, ATableEndsARunningParagraph)
     EXPECT_EQ(document.blocks[2].plainText(), "below in the order of their price.");
 }
 
+TEST(PdfReader, MendsAWordBrokenAcrossTheLinesOfATableCell)
+{
+    Builder builder;
+    builder.page(text({"Name"}, 72, 600) + text({"Meaning"}, 250, 600) +
+                     text({"-c"}, 72, 586) + text({"Read the com-"}, 250, 586) + text({"mand from the string"}, 250, 572) +
+                     text({"-i"}, 72, 558) + text({"Ask before every expan-", "sion, as in 1990-", "95"}, 250, 558),
+                 resources(builder));
+    BigDocument document = readPdf(builder.write());
+    ASSERT_EQ(kinds(document), (std::vector<std::string>{"table"}));
+    EXPECT_EQ(document.blocks[0].plainText(),
+              "Name Meaning\n-c Read the command from the string\n-i Ask before every expansion, as in 1990- 95");
+}
+
 TEST(PdfReader, WritesItsNotesInOrder)
 {
     Builder builder;
