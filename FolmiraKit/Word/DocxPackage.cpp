@@ -137,7 +137,9 @@ std::optional<int> outlineHeading(Element pPr)
     return static_cast<int>(std::max<std::int64_t>(*level, -1) + 1);
 }
 
-std::optional<Bytes> readEntry(std::string_view path, Context& context)
+namespace {
+
+const ZipReader::Entry* findEntry(std::string_view path, Context& context)
 {
     // The same choice as ZipReader::read (the first exact path, else the first
     // equal ignoring case), through maps built once: a package of many entries
@@ -150,20 +152,33 @@ std::optional<Bytes> readEntry(std::string_view path, Context& context)
             for (std::size_t i = 0; i < context.entries.size(); ++i)
                 context.foldedEntryIndex.try_emplace(Platform::Text::lowercased(context.entries[i].path), i);
         found = context.foldedEntryIndex.find(Platform::Text::lowercased(path));
-        if (found == context.foldedEntryIndex.end()) return std::nullopt;
+        if (found == context.foldedEntryIndex.end()) return nullptr;
     }
-    return ZipReader::extract(context.entries[found->second], context.zip);
+    return &context.entries[found->second];
 }
 
-std::optional<Platform::Xml::Document> part(std::string_view path, Context& context)
+} // namespace
+
+std::optional<Bytes> readEntry(std::string_view path, Context& context)
 {
+    const ZipReader::Entry* entry = findEntry(path, context);
+    if (!entry) return std::nullopt;
+    return ZipReader::extract(*entry, context.zip);
+}
+
+// An oversized main part is a damaged or hostile package, not a missing part.
+std::optional<Platform::Xml::Document> part(std::string_view path, Context& context, bool refuseOversized)
+{
+    const ZipReader::Entry* entry = findEntry(path, context);
+    if (!entry) return std::nullopt;
+    std::optional<Bytes> bytes;
     try {
-        auto bytes = readEntry(path, context);
-        if (!bytes) return std::nullopt;
-        return Platform::Xml::Document::parse(*bytes);
-    } catch (const ZipReader::Failure&) {
+        bytes = ZipReader::extract(*entry, context.zip);
+    } catch (const ZipReader::Failure& failure) {
+        if (refuseOversized && entry->size > ZipReader::maxEntrySize) throw ConversionError(Reason::damaged, failure.message);
         return std::nullopt;
     }
+    return Platform::Xml::Document::parse(*bytes);
 }
 
 void loadRelationships(Context& context)
@@ -207,7 +222,7 @@ BigDocument read(const Bytes& data, const std::string& title)
         throw ConversionError(Reason::damaged, "This isn\u2019t a Word document Folmira can open (.docx files are zip "
                                                "archives, and this one isn\u2019t).");
     }
-    auto document = part("word/document.xml", context);
+    auto document = part("word/document.xml", context, true);
     if (!document) throw ConversionError(Reason::damaged, "This Word file has no document inside it. It may be damaged.");
 
     loadStyles(context);

@@ -57,6 +57,22 @@ TEST(DocxReader, Refusals)
     EXPECT_EQ(refusal(noBody.build()), std::make_pair(Reason::empty, emptyWord));
 }
 
+TEST(DocxReader, AnOversizedMainPartIsRefusedInTheZipReadersWords)
+{
+    // A declared size past the unpacking limit: refused before anything is unpacked.
+    ZipTest::Archive bomb;
+    bomb.add("word/document.xml", DocxTest::document(p("x")), true);
+    bomb.files[0].size = static_cast<std::uint32_t>(ZipReader::maxEntrySize + 1);
+    EXPECT_EQ(refusal(bomb.build()), std::make_pair(Reason::damaged, std::string("\u201Cword/document.xml\u201D is damaged.")));
+
+    // An oversized styles part is still only a missing part.
+    ZipTest::Archive bigStyles;
+    bigStyles.add("word/document.xml", DocxTest::document(p("Text")), true);
+    bigStyles.add("word/styles.xml", DocxTest::styles(""), true);
+    bigStyles.files[1].size = static_cast<std::uint32_t>(ZipReader::maxEntrySize + 1);
+    EXPECT_EQ(DocxReader::read(bigStyles.build(), "t").blocks.size(), 1u);
+}
+
 TEST(DocxReader, ReadsThroughTheEntry)
 {
     ZipTest::Archive upper;
