@@ -2,6 +2,7 @@
 // rules every step shares, the block-level walk and the notes.
 
 #include "FolmiraKit/Word/DocxReader.h"
+#include "FolmiraKit/Readers/ReaderNotes.h"
 
 #include "Platform/Text.h"
 
@@ -28,11 +29,7 @@ std::vector<ConversionNote> notes(const Context& context)
 {
     std::vector<ConversionNote> out;
     using Kind = ConversionNote::Kind;
-    if (int n = context.droppedPictures; n > 0) {
-        out.emplace_back(Kind::warning, std::to_string(n) + " picture" + (n == 1 ? "" : "s") +
-                                            " in a format Folmira can\u2019t draw (such as WMF or EMF drawings) " +
-                                            (n == 1 ? "was" : "were") + " left out.");
-    }
+    if (context.droppedPictures > 0) out.push_back(picturesLeftOutNote(context.droppedPictures));
     if (context.textBoxes > 0)
         out.emplace_back(Kind::info, "Text in text boxes was placed after the paragraph it was anchored to.");
     if (int n = context.footnotes; n > 0)
