@@ -106,8 +106,8 @@ BigDocument Folmira::readBytes(const Bytes& data, std::string_view fileExtension
     if (!kind) {
         if (Text::lowercased(fileExtension) == "doc")
             throw ConversionError(ConversionError::Reason::unsupported,
-                                  "This is an older Word file (.doc). Open it in Word or Pages and save it as .docx, "
-                                  "then drop that in.");
+                                  "This is an older Word file (.doc). Open it in Word or LibreOffice Writer and save it "
+                                  "as .docx, then drop that in.");
         throw ConversionError(ConversionError::Reason::unsupported,
                               "Folmira reads text (.txt), Markdown (.md), RTF, Word (.docx) and PDFs with text in "
                               "them. “." + std::string(fileExtension) + "” files aren’t one of those.");

@@ -209,8 +209,8 @@ void walkBody(Element container, Context& context)
 BigDocument read(const Bytes& data, const std::string& title)
 {
     if (Platform::Text::startsWithBytes(data, {0xD0, 0xCF, 0x11, 0xE0}))
-        throw ConversionError(Reason::unsupported, "This is an older Word file (.doc). Open it in Word or Pages and "
-                                                   "save it as .docx, then drop that in.");
+        throw ConversionError(Reason::unsupported, "This is an older Word file (.doc). Open it in Word or LibreOffice "
+                                                   "Writer and save it as .docx, then drop that in.");
     Context context;
     context.zip = data;
     try {

@@ -15,7 +15,7 @@ using Reason = ConversionError::Reason;
 namespace {
 
 const char* scanMessage = "This PDF is a picture of the pages (a scan or a photo), with no text inside for Folmira to "
-                          "re-flow. Folmira needs a PDF whose words you can select in Preview, or the original Word or "
+                          "re-flow. Folmira needs a PDF whose words you can select in a PDF viewer, or the original Word or "
                           "text file.";
 
 std::string escaped(const std::string& text)
@@ -97,8 +97,8 @@ TEST(PdfReader, RefusesWhatItCannotOpen)
     Builder locked;
     locked.page(text({"Secret words"}, 72, 700), resources(locked));
     expectRefusal(locked.write(Builder::Lock::password), Reason::locked,
-                  "This PDF is locked with a password. Open it in Preview, type the password, choose File › Export "
-                  "as PDF without one, and drop that copy in.");
+                  "This PDF is locked with a password. Open it in a PDF viewer, type the password, print it to a PDF "
+                  "file, and drop that copy in.");
 
     Builder noPages;
     expectRefusal(noPages.write(), Reason::empty, "This PDF has no pages.");

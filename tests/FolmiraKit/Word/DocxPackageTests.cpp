@@ -25,7 +25,7 @@ std::pair<Reason, std::string> refusal(const DocxTest::Bytes& bytes)
 
 const std::string notZip = "This isn\u2019t a Word document Folmira can open (.docx files are zip archives, and this one isn\u2019t).";
 const std::string noDocument = "This Word file has no document inside it. It may be damaged.";
-const std::string olderWord = "This is an older Word file (.doc). Open it in Word or Pages and save it as .docx, then drop that in.";
+const std::string olderWord = "This is an older Word file (.doc). Open it in Word or LibreOffice Writer and save it as .docx, then drop that in.";
 const std::string emptyWord = "This Word file is empty: there\u2019s no text to make large.";
 
 } // namespace
