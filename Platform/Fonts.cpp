@@ -69,6 +69,70 @@ void describe(Font& font, const FcPattern* pattern)
     font.file = stringOf(pattern, FC_FILE);
 }
 
+const char* genericFamily(Generic generic)
+{
+    switch (generic) {
+    case Generic::serif: return "serif";
+    case Generic::monospace: return "monospace";
+    case Generic::sansSerif: break;
+    }
+    return "sans-serif";
+}
+
+// The face fontconfig matches for `family` with the weight and slant; none
+// when it matches nothing.
+Pattern matched(const std::string& family, bool bold, bool italic)
+{
+    FcConfig* config = theConfiguration();
+    Pattern pattern(FcPatternCreate());
+    FcPatternAddString(pattern.get(), FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
+    FcPatternAddInteger(pattern.get(), FC_WEIGHT, bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
+    FcPatternAddInteger(pattern.get(), FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
+    FcConfigSubstitute(config, pattern.get(), FcMatchPattern);
+    FcDefaultSubstitute(pattern.get());
+    FcResult result = FcResultNoMatch;
+    return Pattern(FcFontMatch(config, pattern.get(), &result));
+}
+
+// A stand-in face with the weight and slant asked for, drawn by `family`
+// (Pango picks the face of that family with those traits).
+Font standIn(const FcPattern* match, const char* family, double size, bool bold, bool italic)
+{
+    Font font;
+    font.family = family;
+    font.weight = bold ? 700 : 400;
+    font.italic = italic;
+    font.size = size;
+    font.fallback = true;
+    if (match) describe(font, match);
+    if (font.family.empty()) font.family = family;
+    return font;
+}
+
+// The family a PostScript name belongs to, as font names are usually made:
+// "Arial-BoldMT" → "Arial", "HelveticaNeue-Bold" → "Helvetica Neue",
+// "TimesNewRomanPSMT" → "Times New Roman".
+std::string familyOf(std::string_view postScriptName)
+{
+    std::string_view base = postScriptName.substr(0, postScriptName.find('-'));
+    for (std::string_view suffix : {"MT", "PS"})
+        if (base.size() > suffix.size() && base.ends_with(suffix)) base.remove_suffix(suffix.size());
+    std::string family;
+    for (std::size_t i = 0; i < base.size(); ++i) {
+        const bool upper = base[i] >= 'A' && base[i] <= 'Z';
+        if (upper && i > 0 && base[i - 1] >= 'a' && base[i - 1] <= 'z') family += ' ';
+        family += base[i];
+    }
+    return family;
+}
+
+// Faces with no metric twin on Linux, and the installed face closest to each.
+std::optional<std::string_view> knownStandIn(std::string_view family)
+{
+    if (family == "Verdana") return "DejaVu Sans"; // the closest wide sans
+    return std::nullopt;
+}
+
 } // namespace
 
 void registerBundledFonts() { theConfiguration(); }
@@ -113,33 +177,29 @@ std::optional<Font> named(std::string_view postScriptName, double size)
     return std::nullopt;
 }
 
-Font system(double size, bool bold, bool italic)
+Font generic(Generic kind, double size, bool bold, bool italic)
 {
-    FcConfig* config = theConfiguration();
-    Pattern pattern(FcPatternCreate());
-    FcPatternAddString(pattern.get(), FC_FAMILY, reinterpret_cast<const FcChar8*>("sans-serif"));
-    FcPatternAddInteger(pattern.get(), FC_WEIGHT, bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
-    FcPatternAddInteger(pattern.get(), FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
-    FcConfigSubstitute(config, pattern.get(), FcMatchPattern);
-    FcDefaultSubstitute(pattern.get());
-
-    Font font;
-    font.family = "sans-serif";
-    font.weight = bold ? 700 : 400;
-    font.italic = italic;
-    font.size = size;
-    font.fallback = true;
-    FcResult result = FcResultNoMatch;
-    Pattern match(FcFontMatch(config, pattern.get(), &result));
-    if (match) describe(font, match.get());
-    if (font.family.empty()) font.family = "sans-serif";
-    return font;
+    const char* family = genericFamily(kind);
+    return standIn(matched(family, bold, italic).get(), family, size, bold, italic);
 }
 
-Font namedOrSystem(std::string_view postScriptName, double size, bool bold, bool italic)
+Font system(double size, bool bold, bool italic) { return generic(Generic::sansSerif, size, bold, italic); }
+
+Font namedOrStandIn(std::string_view postScriptName, double size, bool bold, bool italic, Generic kind)
 {
     if (auto font = named(postScriptName, size)) return *font;
-    Font font = system(size, bold, italic);
+    const std::string family = familyOf(postScriptName);
+    Font font;
+    if (auto known = knownStandIn(family)) {
+        font = standIn(matched(std::string(*known), bold, italic).get(), known->data(), size, bold, italic);
+    } else {
+        // fontconfig's own aliases give the metric-compatible faces; a match
+        // that is only what any unknown family gets is no stand-in.
+        Pattern match = family.empty() ? Pattern() : matched(family, bold, italic);
+        Pattern fallback = matched("Folmira-No-Such-Family", bold, italic);
+        const bool ownMatch = match && (!fallback || stringOf(match.get(), FC_FILE) != stringOf(fallback.get(), FC_FILE));
+        font = ownMatch ? standIn(match.get(), family.c_str(), size, bold, italic) : generic(kind, size, bold, italic);
+    }
     font.requested = std::string(postScriptName);
     return font;
 }

@@ -1,8 +1,8 @@
 #pragma once
 
 // Font faces through fontconfig: the faces the application ships, registered
-// for this process only, and lookup of a face by its exact PostScript name with
-// the system's sans-serif face as the fallback.
+// for this process only, and lookup of a face by its exact PostScript name,
+// with a stand-in of the same kind for a face this system lacks.
 //
 // All lookups go to one fontconfig configuration built once per process (the
 // system's fonts plus the shipped ones); TextLayout hands the same one to
@@ -47,12 +47,23 @@ std::vector<std::filesystem::path> fontFilesIn(const std::filesystem::path& fold
 // when no registered or system face has that name (no alias, no fuzzy match).
 std::optional<Font> named(std::string_view postScriptName, double size);
 
-// The system font: fontconfig's best "sans-serif" face at `size`, bold or
-// regular weight, made italic when asked. Always gives a value.
+// The generic families a missing face falls back to, by its class.
+enum class Generic { sansSerif, serif, monospace };
+
+// fontconfig's best face of a generic family at `size`, bold or regular
+// weight, made italic when asked. Always gives a value.
+Font generic(Generic kind, double size, bool bold, bool italic);
+
+// The system font: the generic sans-serif face.
 Font system(double size, bool bold, bool italic);
 
-// `postScriptName` when it exists, else the system font with that weight and slant.
-Font namedOrSystem(std::string_view postScriptName, double size, bool bold, bool italic);
+// `postScriptName` when it exists. When it is missing, a stand-in with that
+// weight and slant: fontconfig's match for the name's family when that is more
+// than the default font (Arial → Liberation Sans, Helvetica → Nimbus Sans,
+// Times → Nimbus Roman); DejaVu Sans for Verdana, which has no metric twin;
+// else the generic family `kind`.
+Font namedOrStandIn(std::string_view postScriptName, double size, bool bold, bool italic,
+                    Generic kind = Generic::sansSerif);
 
 // The process's fontconfig configuration (an FcConfig*, owned here, never
 // changed after it is built): for TextLayout.

@@ -2,6 +2,7 @@
 
 #include "FolmiraApp/Model/QtText.h"
 #include "FolmiraKit/Word/DocxReader.h"
+#include "Platform/Regex.h"
 #include "Platform/RichText.h"
 
 #include <algorithm>
@@ -107,16 +108,32 @@ std::size_t spansLength(const Platform::RichText::Paragraph& paragraph)
     return length;
 }
 
+// The importer leaves a list item's typed marker ("\t•\t", "1.\t") at the
+// front of its text, and the item's marker column shows it already: its bytes.
+std::size_t typedMarkerBytes(const Platform::RichText::Paragraph& paragraph)
+{
+    static const Platform::Regex typedMarker("^\\t?[^\\t\\n]{1,8}\\t");
+    if (paragraph.textLists.empty()) return 0;
+    auto match = typedMarker.firstMatch(paragraph.text());
+    return match ? match->text(0).size() : 0;
+}
+
 QString rtfSpans(const Platform::RichText::Paragraph& paragraph)
 {
+    std::size_t skip = typedMarkerBytes(paragraph);
     QString out;
     for (const auto& span : paragraph.spans) {
+        std::string_view text = span.text;
+        const std::size_t skipped = std::min(skip, text.size());
+        text.remove_prefix(skipped);
+        skip -= skipped;
+        if (text.empty()) continue;
         if (span.attachment) {
             out += pictureHtml(span.attachment->data, span.attachment->width, span.attachment->height, {});
             continue;
         }
         const auto& font = span.font;
-        out += styledSpan(html(span.text), font && font->bold, font && font->italic, font ? font->pointSize : 0,
+        out += styledSpan(html(text), font && font->bold, font && font->italic, font ? font->pointSize : 0,
                           font ? font->name : std::string());
     }
     return out;

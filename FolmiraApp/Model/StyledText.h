@@ -33,8 +33,9 @@ inline constexpr std::size_t maxOriginalParagraph = 200'000;
 // returns and paragraph separators) is longer than maxOriginalParagraph.
 bool paragraphsFitThePane(const QString& text);
 
-// A text or Markdown file's bytes as shown: UTF-8, else Windows-1252, else
-// nothing at all (the five bytes Windows-1252 leaves undefined).
+// A text or Markdown file's bytes as shown: UTF-16 or UTF-8 after a
+// byte-order mark, else UTF-8, else Windows-1252, else nothing at all (the
+// five bytes Windows-1252 leaves undefined).
 StyledText decodedOriginal(const std::vector<std::uint8_t>& bytes);
 
 } // namespace FolmiraApp

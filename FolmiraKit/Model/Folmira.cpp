@@ -29,11 +29,11 @@ namespace {
 
 // One row per source: the reader that turns its bytes into a document.
 BigDocument dispatch(Source source, const Bytes& data, const std::string& title,
-                     const std::optional<std::filesystem::path>& folder)
+                     const std::optional<std::filesystem::path>& folder, bool keepLineBreaks)
 {
     switch (source) {
     case Source::text: return readPlainText(data, title);
-    case Source::markdown: return readMarkdown(data, title, folder);
+    case Source::markdown: return readMarkdown(data, title, folder, keepLineBreaks);
     case Source::rtf: return readRichText(data, title, Platform::RichText::rtfDocumentType);
     case Source::word: return DocxReader::read(data, title);
     case Source::pdf: return PDFReader::read(data, title);
@@ -106,15 +106,15 @@ BigDocument Folmira::readBytes(const Bytes& data, std::string_view fileExtension
     if (!kind) {
         if (Text::lowercased(fileExtension) == "doc")
             throw ConversionError(ConversionError::Reason::unsupported,
-                                  "This is an older Word file (.doc). Open it in Word or Pages and save it as .docx, "
-                                  "then drop that in.");
+                                  "This is an older Word file (.doc). Open it in Word or LibreOffice Writer and save it "
+                                  "as .docx, then drop that in.");
         throw ConversionError(ConversionError::Reason::unsupported,
                               "Folmira reads text (.txt), Markdown (.md), RTF, Word (.docx) and PDFs with text in "
                               "them. “." + std::string(fileExtension) + "” files aren’t one of those.");
     }
     if (data.empty()) throw ConversionError(ConversionError::Reason::empty, emptyFileMessage);
 
-    BigDocument document = dispatch(*kind, data, title, folder);
+    BigDocument document = dispatch(*kind, data, title, folder, keepLineBreaks);
     if (keepLineBreaks) return keepingLineBreaks(std::move(document), data);
     return document;
 }

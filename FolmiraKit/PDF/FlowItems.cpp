@@ -107,10 +107,7 @@ std::optional<DetectedTable> detectTables(std::size_t start, const PDFReader::Li
         for (const Line& segment : row) {
             auto column = firstOverlapping(segment, columns);
             if (!column) continue;
-            Runs& cell = cells[*column];
-            if (!cell.empty()) cell.push_back(Run(" "));
-            Runs runs = lineRuns(segment.words);
-            cell.insert(cell.end(), runs.begin(), runs.end());
+            joinLine(cells[*column], lineRuns(segment.words));
         }
         Block::Row cellsOfRow;
         for (Runs& cell : cells) cellsOfRow.push_back(tidied(std::move(cell)));

@@ -25,8 +25,8 @@ using Reason = ConversionError::Reason;
 namespace {
 
 const char* scanMessage = "This PDF is a picture of the pages (a scan or a photo), with no text inside for Folmira to "
-                          "re-flow. Folmira needs a PDF whose words you can select in Preview, or the original Word "
-                          "or text file.";
+                          "re-flow. Folmira needs a PDF whose words you can select in a PDF viewer, or the original "
+                          "Word or text file.";
 
 bool isOneOf(std::string_view character, std::initializer_list<std::string_view> set)
 {
@@ -209,9 +209,8 @@ BigDocument read(const std::vector<std::uint8_t>& data, const std::string& title
     auto opened = Platform::PdfDocument::open(data);
     if (!opened.document) {
         if (opened.failure == Platform::PdfDocument::OpenFailure::locked)
-            throw ConversionError(Reason::locked, "This PDF is locked with a password. Open it in Preview, type the "
-                                                  "password, choose File › Export as PDF without one, and drop that "
-                                                  "copy in.");
+            throw ConversionError(Reason::locked, "This PDF is locked with a password. Open it in a PDF viewer, type "
+                                                  "the password, print it to a PDF file, and drop that copy in.");
         throw ConversionError(Reason::damaged, "This PDF couldn’t be opened. It may be damaged.");
     }
     const Platform::PdfDocument& document = *opened.document;

@@ -89,6 +89,28 @@ Runs lineRuns(const std::vector<Word>& words)
     return plainWords ? runs : tidied(std::move(runs));
 }
 
+void joinLine(Runs& runs, Runs next)
+{
+    std::string_view first;
+    for (const Run& run : next)
+        if (!run.text.empty()) {
+            first = Text::firstCharacter(run.text);
+            break;
+        }
+    auto tail = lastCharacters(runs, 2);
+    if (tail.size() == 2 && tail[1] == "-" && Text::isLetter(tail[0]) && !first.empty() && Text::isLowercase(first)) {
+        // A word broken at the line's end: the hyphen goes, the halves meet.
+        for (auto run = runs.rbegin(); run != runs.rend(); ++run)
+            if (!run->text.empty()) {
+                run->text.pop_back();
+                break;
+            }
+    } else if (!runs.empty()) {
+        runs.push_back(Run(" "));
+    }
+    runs.insert(runs.end(), std::make_move_iterator(next.begin()), std::make_move_iterator(next.end()));
+}
+
 Runs dropLeadingCharacters(Runs runs, int count)
 {
     for (Run& run : runs) {
@@ -112,23 +134,13 @@ StyledParagraph makeParagraph(const Lines& lines, double width)
 
     Runs runs = runsOfLine(lines.front());
     for (std::size_t i = 1; i < lines.size(); ++i) {
-        std::string next = lineText(lines[i]);
-        auto tail = lastCharacters(runs, 2);
         if (paragraph.lineBreaks) {
             runs.push_back(Run("\n"));
-        } else if (tail.size() == 2 && tail[1] == "-" && Text::isLetter(tail[0]) && !next.empty() &&
-                   Text::isLowercase(Text::firstCharacter(next))) {
-            // A word broken at the line's end: the hyphen goes, the halves meet.
-            for (auto run = runs.rbegin(); run != runs.rend(); ++run)
-                if (!run->text.empty()) {
-                    run->text.pop_back();
-                    break;
-                }
+            Runs more = runsOfLine(lines[i]);
+            runs.insert(runs.end(), std::make_move_iterator(more.begin()), std::make_move_iterator(more.end()));
         } else {
-            runs.push_back(Run(" "));
+            joinLine(runs, runsOfLine(lines[i]));
         }
-        Runs more = runsOfLine(lines[i]);
-        runs.insert(runs.end(), std::make_move_iterator(more.begin()), std::make_move_iterator(more.end()));
     }
 
     std::map<double, long long> tally;

@@ -23,6 +23,11 @@ StyledParagraph makeParagraph(const Lines& lines, double width);
 // One run per word, a space before every word but the first, tidied.
 Runs lineRuns(const std::vector<Word>& words);
 
+// Appends the runs of a following line: a word broken at the end of `runs`
+// ("infor-" then "mation") loses its hyphen and meets its other half; any
+// other join ("well-" then "Known", "1990-" then "95") gets a space.
+void joinLine(Runs& runs, Runs next);
+
 // `runs` without their first `count` characters, tidied.
 Runs dropLeadingCharacters(Runs runs, int count);
 

@@ -154,7 +154,10 @@ std::optional<HashHeading> hashHeading(std::string_view t)
 
 class MarkdownWalk {
 public:
-    MarkdownWalk(const Lines& lines, const std::optional<fs::path>& folder) : lines_(lines), folder_(folder) {}
+    MarkdownWalk(const MarkdownSource& source, const std::optional<fs::path>& folder, bool keepLineBreaks)
+        : lines_(source.lines), references_(source.references), folder_(folder), keepLineBreaks_(keepLineBreaks)
+    {
+    }
 
     void run()
     {
@@ -182,12 +185,12 @@ private:
         if (Text::startsWith(t, "```") || Text::startsWith(t, "~~~")) return fence(i, t.substr(0, 3));
         if (auto h = hashHeading(t)) {
             flush();
-            blocks.push_back(Block::heading(std::min(h->hashes, 3), withBold(markdownInline(h->title), false)));
+            blocks.push_back(Block::heading(std::min(h->hashes, 3), withBold(inlineRuns(h->title), false)));
             return i + 1;
         }
         if (pending_.size() == 1) {
             if (auto underline = setextUnderline(t)) {
-                Runs runs = withBold(markdownInline(Text::trimSpacesTabs(pending_[0])), false);
+                Runs runs = withBold(inlineRuns(Text::trimSpacesTabs(pending_[0])), false);
                 pending_.clear();
                 blocks.push_back(Block::heading(*underline == '=' ? 1 : 2, std::move(runs)));
                 return i + 1;
@@ -248,7 +251,7 @@ private:
             if (pad) row.resize(columns);
             Block::Row converted;
             converted.reserve(columns);
-            for (const auto& cell : row) converted.push_back(markdownInline(cell));
+            for (const auto& cell : row) converted.push_back(inlineRuns(cell));
             rows.push_back(std::move(converted));
         }
         blocks.push_back(Block::table(std::move(rows), true));
@@ -267,7 +270,7 @@ private:
             item.text += ' ';
             item.text += t;
         }
-        blocks.push_back(Block::listItem(item.marker, item.level, markdownInline(item.text)));
+        blocks.push_back(Block::listItem(item.marker, item.level, inlineRuns(item.text)));
         return j;
     }
 
@@ -279,11 +282,11 @@ private:
         for (; j < lines_.size(); ++j) {
             std::string_view t = Text::trimSpacesTabs(lines_[j]);
             if (!Text::startsWith(t, ">")) break;
-            if (j > i) text += ' ';
+            if (j > i) text += keepLineBreaks_ ? '\n' : ' ';
             text += t.substr(std::min(t.find_first_not_of("> "), t.size()));
         }
-        Runs runs = withItalic(markdownInline(text), true);
-        if (!runs.empty()) blocks.push_back(Block::paragraph(std::move(runs), false));
+        Runs runs = withItalic(inlineRuns(text), true);
+        if (!runs.empty()) blocks.push_back(Block::paragraph(std::move(runs), keepLineBreaks_ && j > i + 1));
         return j;
     }
 
@@ -312,17 +315,22 @@ private:
             if (hardBreak) t.remove_suffix(1);
             text += t;
             if (k + 1 < pending_.size()) {
-                text += hardBreak ? '\n' : ' ';
-                lineBreaks = lineBreaks || hardBreak;
+                bool kept = hardBreak || keepLineBreaks_;
+                text += kept ? '\n' : ' ';
+                lineBreaks = lineBreaks || kept;
             }
         }
         pending_.clear();
-        Runs runs = markdownInline(text);
+        Runs runs = inlineRuns(text);
         if (!runs.empty()) blocks.push_back(Block::paragraph(std::move(runs), lineBreaks));
     }
 
+    Runs inlineRuns(std::string_view text) const { return markdownInline(text, references_); }
+
     const Lines& lines_;
+    const std::set<std::string>& references_;
     const std::optional<fs::path>& folder_;
+    const bool keepLineBreaks_;
     Lines pending_;
 };
 
@@ -368,10 +376,10 @@ std::vector<std::string> markdownTableCells(std::string_view line)
 }
 
 BigDocument readMarkdown(const std::vector<std::uint8_t>& data, const std::string& title,
-                         const std::optional<fs::path>& folder)
+                         const std::optional<fs::path>& folder, bool keepLineBreaks)
 {
-    Lines lines = splitTextLines(decodeText(data));
-    MarkdownWalk walk(lines, folder);
+    MarkdownSource source = markdownSource(splitTextLines(decodeText(data)));
+    MarkdownWalk walk(source, folder, keepLineBreaks);
     walk.run();
     if (walk.blocks.empty()) throw ConversionError(ConversionError::Reason::empty, emptyFileMessage);
     std::vector<ConversionNote> notes;

@@ -5,10 +5,12 @@
 // markup keeps bold and italic only; links, HTML tags and code marks go.
 
 #include "FolmiraKit/Model/BigDocument.h"
+#include "FolmiraKit/Readers/PlainText.h"
 
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,12 +18,27 @@
 namespace FolmiraKit {
 
 // Reads a Markdown file. `folder` holds the document; pictures are loaded only
-// from inside it. Throws ConversionError (empty) when nothing is left to show.
+// from inside it. With `keepLineBreaks` a paragraph keeps the line breaks of
+// its source. Throws ConversionError (empty) when nothing is left to show.
 BigDocument readMarkdown(const std::vector<std::uint8_t>& data, const std::string& title,
-                         const std::optional<std::filesystem::path>& folder);
+                         const std::optional<std::filesystem::path>& folder, bool keepLineBreaks = false);
 
-// Inline markup to tidied runs.
-Runs markdownInline(std::string_view text);
+// Inline markup to tidied runs. `references` holds the keys of the link
+// reference definitions, so that a bare "[text]" naming one shows as text.
+Runs markdownInline(std::string_view text, const std::set<std::string>& references = {});
+
+// The lines the walk reads: HTML comments (also across lines) and link
+// reference definitions taken out outside code fences, with the definitions'
+// keys. A comment never closed takes nothing out.
+struct MarkdownSource {
+    Lines lines;
+    std::set<std::string> references;
+};
+MarkdownSource markdownSource(Lines lines);
+
+// A reference label as definitions and links are matched: case and the spread
+// of white space do not count.
+std::string markdownReferenceKey(std::string_view label);
 
 struct MarkdownListItem {
     std::string marker; // "•" for -, * and +; the number and its delimiter otherwise

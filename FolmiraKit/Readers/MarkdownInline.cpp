@@ -15,9 +15,29 @@ namespace Text = Platform::Text;
 
 namespace {
 
+// "<https://…>", "<mailto:…>" or "<ann@example.org>": an address the writer
+// wants shown, not a tag.
+bool isAutolink(std::string_view inside)
+{
+    static const Platform::Regex uri("^[A-Za-z][A-Za-z0-9+.\\-]{1,31}:[^\\s<>]*$");
+    static const Platform::Regex email("^[A-Za-z0-9.!#$%&'*+/=?^_`{|}~\\-]+@[A-Za-z0-9](?:[A-Za-z0-9\\-]{0,61}[A-Za-z0-9])?"
+                                       "(?:\\.[A-Za-z0-9](?:[A-Za-z0-9\\-]{0,61}[A-Za-z0-9])?)*$");
+    return uri.search(inside) || email.search(inside);
+}
+
+// An address is shown as written: its "*", "_" and backticks make no emphasis.
+void appendLiteral(std::string& out, std::string_view text)
+{
+    for (char c : text) {
+        if (c == '*' || c == '_' || c == '`' || c == '\\') out += '\\';
+        out += c;
+    }
+}
+
 // Takes out every "<" + one or more characters other than ">" + ">" (an HTML
 // tag), as the pattern <[^>]+> would, in one pass: a pattern search rescans
-// to the end of the text from every "<" that has no ">" after it.
+// to the end of the text from every "<" that has no ">" after it. An autolink
+// leaves its address.
 std::string withoutTags(std::string_view text)
 {
     std::string out;
@@ -27,8 +47,41 @@ std::string withoutTags(std::string_view text)
         if (gt == std::string_view::npos) break; // no later "<" can close either
         if (gt == lt + 1) continue;               // "<>" holds nothing
         out.append(text, copied, lt - copied);
+        std::string_view inside = text.substr(lt + 1, gt - lt - 1);
+        if (isAutolink(inside)) appendLiteral(out, inside);
         copied = gt + 1;
         lt = gt;
+    }
+    out.append(text, copied);
+    return out;
+}
+
+// Reference links show their text: "[text][label]" and "[text][]" always,
+// a bare "[text]" when a definition has its label. "[^1]" is a footnote
+// marker and stays. The "!" of a picture reference goes with it.
+std::string withoutReferenceLinks(std::string_view text, const std::set<std::string>& references)
+{
+    constexpr auto none = std::string_view::npos;
+    std::string out;
+    std::size_t copied = 0, close = 0;
+    for (std::size_t at = text.find('['); at != none; at = text.find('[', at + 1)) {
+        std::size_t start = at + 1;
+        if (close < start && (close = text.find(']', start)) == none) break;
+        if (close == start || text[start] == '^' || text.find('[', start) < close) continue;
+        std::string_view label = text.substr(start, close - start);
+        std::size_t end = close + 1;
+        if (end < text.size() && text[end] == '[') {
+            std::size_t labelEnd = text.find(']', end + 1);
+            if (labelEnd == none || text.find('[', end + 1) < labelEnd) continue;
+            end = labelEnd + 1;
+        } else if (!references.contains(markdownReferenceKey(label))) {
+            continue;
+        }
+        std::size_t from = at > copied && text[at - 1] == '!' ? at - 1 : at;
+        out.append(text, copied, from - copied);
+        out.append(label);
+        copied = end;
+        at = end - 1;
     }
     out.append(text, copied);
     return out;
@@ -57,13 +110,14 @@ std::string keepingBracketText(std::string_view text, std::string_view opener, s
     return out;
 }
 
-std::string cleaned(std::string_view text)
+std::string cleaned(std::string_view text, const std::set<std::string>& references)
 {
     static const Platform::Regex lineBreak("<br\\s*/?>", Platform::Regex::CaseInsensitive);
     std::string out = lineBreak.replaceAll(text, "\n");
     out = withoutTags(out);
     out = keepingBracketText(out, "![", 0); // pictures leave their alternative text
     out = keepingBracketText(out, "[", 1);  // links leave their text
+    out = withoutReferenceLinks(out, references);
     Text::replaceAll(out, "&nbsp;", " ");
     Text::replaceAll(out, "&amp;", "&");
     Text::replaceAll(out, "&lt;", "<");
@@ -153,10 +207,10 @@ private:
 
 } // namespace
 
-Runs markdownInline(std::string_view text)
+Runs markdownInline(std::string_view text, const std::set<std::string>& references)
 {
     if (text.empty()) return {};
-    std::string clean = cleaned(text);
+    std::string clean = cleaned(text, references);
     return EmphasisWalk(clean).run();
 }
 

@@ -6,6 +6,7 @@
 #include "FolmiraKit/Readers/RichTextReader.h"
 
 #include "FolmiraKit/Readers/Inference.h"
+#include "FolmiraKit/Readers/ReaderNotes.h"
 #include "Platform/Images.h"
 #include "Platform/Regex.h"
 #include "Platform/Text.h"
@@ -155,7 +156,9 @@ private:
             flushTable();
             table_ = position.table;
         }
-        Runs runs = richTextRuns(paragraph).runs;  // pictures inside cells are dropped
+        RangeRuns range = richTextRuns(paragraph);  // a cell holds text only: its pictures are left out
+        picturesLeftOut += static_cast<int>(range.leading.size() + range.trailing.size());
+        Runs runs = std::move(range.runs);
         Runs& cell = cells_[position.startingRow][position.startingColumn];
         if (!cell.empty()) {
             cell.emplace_back(" ");
@@ -184,6 +187,10 @@ private:
         header_ = false;
     }
 
+public:
+    int picturesLeftOut = 0;
+
+private:
     std::vector<Piece> pieces_;
     std::optional<int> table_;
     std::map<int, std::map<int, Runs>> cells_;  // row → column → runs
@@ -203,9 +210,12 @@ BigDocument readRichText(const std::vector<std::uint8_t>& data, const std::strin
         throw ConversionError(ConversionError::Reason::damaged,
                               "This file couldn’t be read as " + kind + ". It may be damaged.");
     }
-    Blocks blocks = Inference::blocks(Walker().walk(document));
+    Walker walker;
+    Blocks blocks = Inference::blocks(walker.walk(document));
     if (blocks.empty()) throw ConversionError(ConversionError::Reason::empty, emptyFileMessage);
-    return BigDocument{title, BigDocument::Source::rtf, std::move(blocks), {}};
+    std::vector<ConversionNote> notes;
+    if (walker.picturesLeftOut > 0) notes.push_back(picturesLeftOutNote(walker.picturesLeftOut));
+    return BigDocument{title, BigDocument::Source::rtf, std::move(blocks), std::move(notes)};
 }
 
 } // namespace FolmiraKit

@@ -55,7 +55,7 @@ Platform::Font LargePrintFont::font(double size, bool bold, bool italic) const
 {
     registerBundledFonts();
     std::size_t index = (bold ? 1 : 0) + (italic ? 2 : 0);
-    return Platform::Fonts::namedOrSystem(faces()[index], size, bold, italic);
+    return Platform::Fonts::namedOrStandIn(faces()[index], size, bold, italic);
 }
 
 void LargePrintFont::registerBundledFonts() { Platform::Fonts::registerBundledFonts(); }

@@ -11,13 +11,6 @@
 #include <cmath>
 
 namespace FolmiraKit::Renderer {
-namespace {
-
-// Frames (placed or retried) that one block may use before the rest of its
-// text is left out: a guard against a page that can never take a line.
-constexpr int maxFrames = 2000;
-
-} // namespace
 
 std::string Layout::cleanText(std::string_view text, bool keepBreaks)
 {
@@ -114,8 +107,11 @@ void Layout::flowText(double indent, double keep, const Paragraph& paragraph)
         if ((keep == 0 && room < std::min(h, 2 * lh)) || (keep > 0 && room < keep + h)) newPage();
     }
 
+    // Every pass places at least one line or opens a fresh page, and a fresh
+    // page that takes no line ends the block: a block of any length is laid
+    // out whole, over as many pages as it needs.
     int start = 0;
-    for (int frames = 0; frames < maxFrames && start < total; ++frames) {
+    while (start < total) {
         double room = std::max(1.0, cursor_ - bottom);
         int fit = static_cast<int>(std::floor(room / lh + 1e-9));
         if (fit <= 0) {

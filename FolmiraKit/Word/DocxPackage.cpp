@@ -2,6 +2,7 @@
 // rules every step shares, the block-level walk and the notes.
 
 #include "FolmiraKit/Word/DocxReader.h"
+#include "FolmiraKit/Readers/ReaderNotes.h"
 
 #include "Platform/Text.h"
 
@@ -28,11 +29,7 @@ std::vector<ConversionNote> notes(const Context& context)
 {
     std::vector<ConversionNote> out;
     using Kind = ConversionNote::Kind;
-    if (int n = context.droppedPictures; n > 0) {
-        out.emplace_back(Kind::warning, std::to_string(n) + " picture" + (n == 1 ? "" : "s") +
-                                            " in a format Folmira can\u2019t draw (such as WMF or EMF drawings) " +
-                                            (n == 1 ? "was" : "were") + " left out.");
-    }
+    if (context.droppedPictures > 0) out.push_back(picturesLeftOutNote(context.droppedPictures));
     if (context.textBoxes > 0)
         out.emplace_back(Kind::info, "Text in text boxes was placed after the paragraph it was anchored to.");
     if (int n = context.footnotes; n > 0)
@@ -137,7 +134,9 @@ std::optional<int> outlineHeading(Element pPr)
     return static_cast<int>(std::max<std::int64_t>(*level, -1) + 1);
 }
 
-std::optional<Bytes> readEntry(std::string_view path, Context& context)
+namespace {
+
+const ZipReader::Entry* findEntry(std::string_view path, Context& context)
 {
     // The same choice as ZipReader::read (the first exact path, else the first
     // equal ignoring case), through maps built once: a package of many entries
@@ -150,20 +149,33 @@ std::optional<Bytes> readEntry(std::string_view path, Context& context)
             for (std::size_t i = 0; i < context.entries.size(); ++i)
                 context.foldedEntryIndex.try_emplace(Platform::Text::lowercased(context.entries[i].path), i);
         found = context.foldedEntryIndex.find(Platform::Text::lowercased(path));
-        if (found == context.foldedEntryIndex.end()) return std::nullopt;
+        if (found == context.foldedEntryIndex.end()) return nullptr;
     }
-    return ZipReader::extract(context.entries[found->second], context.zip);
+    return &context.entries[found->second];
 }
 
-std::optional<Platform::Xml::Document> part(std::string_view path, Context& context)
+} // namespace
+
+std::optional<Bytes> readEntry(std::string_view path, Context& context)
 {
+    const ZipReader::Entry* entry = findEntry(path, context);
+    if (!entry) return std::nullopt;
+    return ZipReader::extract(*entry, context.zip);
+}
+
+// An oversized main part is a damaged or hostile package, not a missing part.
+std::optional<Platform::Xml::Document> part(std::string_view path, Context& context, bool refuseOversized)
+{
+    const ZipReader::Entry* entry = findEntry(path, context);
+    if (!entry) return std::nullopt;
+    std::optional<Bytes> bytes;
     try {
-        auto bytes = readEntry(path, context);
-        if (!bytes) return std::nullopt;
-        return Platform::Xml::Document::parse(*bytes);
-    } catch (const ZipReader::Failure&) {
+        bytes = ZipReader::extract(*entry, context.zip);
+    } catch (const ZipReader::Failure& failure) {
+        if (refuseOversized && entry->size > ZipReader::maxEntrySize) throw ConversionError(Reason::damaged, failure.message);
         return std::nullopt;
     }
+    return Platform::Xml::Document::parse(*bytes);
 }
 
 void loadRelationships(Context& context)
@@ -197,8 +209,8 @@ void walkBody(Element container, Context& context)
 BigDocument read(const Bytes& data, const std::string& title)
 {
     if (Platform::Text::startsWithBytes(data, {0xD0, 0xCF, 0x11, 0xE0}))
-        throw ConversionError(Reason::unsupported, "This is an older Word file (.doc). Open it in Word or Pages and "
-                                                   "save it as .docx, then drop that in.");
+        throw ConversionError(Reason::unsupported, "This is an older Word file (.doc). Open it in Word or LibreOffice "
+                                                   "Writer and save it as .docx, then drop that in.");
     Context context;
     context.zip = data;
     try {
@@ -207,7 +219,7 @@ BigDocument read(const Bytes& data, const std::string& title)
         throw ConversionError(Reason::damaged, "This isn\u2019t a Word document Folmira can open (.docx files are zip "
                                                "archives, and this one isn\u2019t).");
     }
-    auto document = part("word/document.xml", context);
+    auto document = part("word/document.xml", context, true);
     if (!document) throw ConversionError(Reason::damaged, "This Word file has no document inside it. It may be damaged.");
 
     loadStyles(context);

@@ -123,7 +123,9 @@ std::optional<int> outlineHeading(Element pPr);
 // or none when there is no such entry. Throws ZipReader::Failure.
 std::optional<Bytes> readEntry(std::string_view path, Context& context);
 // A part of the package parsed, or none when it is missing, damaged or not XML.
-std::optional<Platform::Xml::Document> part(std::string_view path, Context& context);
+// With `refuseOversized`, a part larger than the ZIP reader unpacks throws
+// ConversionError (damaged) with the ZIP reader's sentence for it.
+std::optional<Platform::Xml::Document> part(std::string_view path, Context& context, bool refuseOversized = false);
 
 // --- Package ---
 

@@ -15,6 +15,7 @@ namespace {
 // The runs of a cell's paragraphs, one space between paragraphs. Paragraphs
 // of text boxes come through their anchor's paragraph, so they are not
 // gathered again here, nor are the copies Word keeps under mc:Fallback.
+// A cell holds text only: its pictures are counted as left out.
 Block::Cell cellRuns(Element tc, Context& context)
 {
     Runs collected;
@@ -24,7 +25,11 @@ Block::Cell cellRuns(Element tc, Context& context)
         auto made = std::exchange(context.pieces, std::move(saved));
         for (auto& piece : made) {
             auto* styled = std::get_if<StyledParagraph>(&piece.value);
-            if (!styled) continue;
+            if (!styled) {
+                const auto* block = std::get_if<Block>(&piece.value);
+                if (block && block->as<Block::Image>()) ++context.droppedPictures;
+                continue;
+            }
             if (!collected.empty()) collected.emplace_back(" ", false, false);
             std::move(styled->runs.begin(), styled->runs.end(), std::back_inserter(collected));
         }

@@ -19,6 +19,8 @@ inline constexpr int maxUnicodeSkip = 16;
 inline constexpr int maxListLevel = 8;
 // The level text of a list level holds a length and a handful of characters.
 inline constexpr std::size_t maxLevelTextUnits = 64;
+// An older list item's label (\pntext) is a number or a bullet and a tab.
+inline constexpr std::size_t maxOldListLabelBytes = 64;
 // Spanning cells leave empty cells before later columns; more empty cells than
 // this many per real cell means crafted boundaries, so the cells are then
 // placed by their order in the row instead.

@@ -31,6 +31,7 @@ struct CharFormat {
     int halfPoints = 24;
     bool bold = false;
     bool italic = false;
+    bool hidden = false;  // \v: text that is not shown
 };
 
 struct ParaFormat {
@@ -47,6 +48,7 @@ struct Group {
     bool dropText = false;  // the wrapper of an attachment we cannot read
     bool opened = false;    // this group opened its destination
     bool starred = false;   // \* seen: the next word names an optional destination
+    bool oldListLabel = false;  // inside \pntext, the label of an older Word or WordPad list item
 };
 
 struct FontEntry {
@@ -152,6 +154,9 @@ private:
         if (!closed.opened || stack_.empty()) return;
         if (closed.destination == Destination::Picture) finishPicture();
         if (closed.destination == Destination::LevelMarker) lists_.setLevelMarker(std::move(marker_));
+        // The label stays in the text as a typed marker, which readers expect
+        // to end with a tab.
+        if (closed.oldListLabel && !oldListLabel_.empty() && oldListLabel_.back() != '\t') appendToParagraph("\t");
     }
 
     void open(Destination destination)
@@ -245,7 +250,9 @@ private:
         switch (top().destination) {
         case Destination::Body:
         case Destination::ListText:
-            if (!top().dropText) appendToParagraph(utf8);
+            if (top().dropText || top().chars.hidden) break;
+            appendToParagraph(utf8);
+            if (top().oldListLabel && oldListLabel_.size() < Limits::maxOldListLabelBytes) oldListLabel_ += utf8;
             break;
         case Destination::LevelMarker:
             marker_ += utf8;
@@ -345,6 +352,15 @@ private:
                 paragraph.itemNumber = item->itemNumber;
             }
         }
+        // An older list gives each item its label as written ("1.", "•"):
+        // the label is the whole marker.
+        std::string label = std::exchange(oldListLabel_, {});
+        std::erase_if(label, [](char c) { return c == '{' || c == '}'; });
+        label = std::string(Text::trimWhitespace(label));
+        if (paragraph.textLists.empty() && !label.empty()) {
+            paragraph.textLists.push_back(TextList{std::move(label)});
+            paragraph.itemNumber = 1;
+        }
         if (asCell || para.inTable)
             tables_.addParagraph(document_.paragraphs.size());
         else
@@ -397,7 +413,8 @@ private:
     {
         PictureState picture = std::move(picture_);
         picture_ = {};
-        if (!picture.usable || picture.tooBig || picture.data.empty() || !isText() || top().dropText) return;
+        if (!picture.usable || picture.tooBig || picture.data.empty() || !isText() || top().dropText || top().chars.hidden)
+            return;
         auto bound = [](int goal, int scale) {
             return goal > 0 ? goal / 20.0 * (scale > 0 ? scale : 100) / 100.0 : 0.0;
         };
@@ -422,6 +439,7 @@ private:
 
     ListTable lists_;
     std::string marker_;
+    std::string oldListLabel_;  // the \pntext label of the paragraph being read
     TableBuilder tables_;
     PictureState picture_;
 };
@@ -486,7 +504,10 @@ void Parser::destinationWord(std::string_view name)
         marker_.clear();
         open(Destination::LevelMarker);
     } else if (name == "listoverride" && here == Destination::ListOverrideTable) lists_.beginOverride();
-    else if (name == "listtext" && here == Destination::Body) open(Destination::ListText);
+    else if ((name == "listtext" || name == "pntext") && here == Destination::Body) {
+        open(Destination::ListText);
+        top().oldListLabel = name == "pntext";
+    }
     else if (name == "pict" && isText()) {
         picture_ = {};
         open(Destination::Picture);
@@ -512,6 +533,7 @@ void Parser::bodyWord(std::string_view name, int value, bool has)
     else if (name == "tab") deliverScalar(U'\t');
     else if (name == "b") chars.bold = !has || value != 0;
     else if (name == "i") chars.italic = !has || value != 0;
+    else if (name == "v") chars.hidden = !has || value != 0;
     else if (name == "fs") chars.halfPoints = has && value > 0 ? std::min(value, 3276) : 24;
     else if (name == "f") chars.font = has ? value : -1;
     else if (name == "plain") chars = CharFormat{};

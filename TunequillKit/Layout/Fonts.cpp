@@ -1,6 +1,5 @@
 #include "TunequillKit/Layout/Fonts.h"
 
-#include <initializer_list>
 #include <map>
 #include <tuple>
 
@@ -27,22 +26,13 @@ std::string name(const FontSpec& spec)
 
 namespace {
 
-// The named face, else, for mono, a monospaced face that the setup installs
-// (tablature lines up only in one), else the system font with the traits.
+// The named face, else a stand-in of its kind: tablature lines up only in a
+// monospaced face, and a serif book stays serif.
 Platform::Font resolve(const std::string& postScript, const FontSpec& spec)
 {
-    if (auto font = Platform::Fonts::named(postScript, spec.size)) return *font;
-    if (spec.mono) {
-        const std::initializer_list<const char*> regular = {"DejaVuSansMono", "LiberationMono"};
-        const std::initializer_list<const char*> bold = {"DejaVuSansMono-Bold", "LiberationMono-Bold"};
-        for (const char* standIn : spec.bold ? bold : regular)
-            if (auto font = Platform::Fonts::named(standIn, spec.size)) {
-                font->requested = postScript;
-                font->fallback = true;
-                return *font;
-            }
-    }
-    return Platform::Fonts::namedOrSystem(postScript, spec.size, spec.bold, spec.italic);
+    using Platform::Fonts::Generic;
+    const Generic kind = spec.mono ? Generic::monospace : spec.serif ? Generic::serif : Generic::sansSerif;
+    return Platform::Fonts::namedOrStandIn(postScript, spec.size, spec.bold, spec.italic, kind);
 }
 
 } // namespace

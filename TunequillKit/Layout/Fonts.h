@@ -1,8 +1,8 @@
 #pragma once
 
 // The faces of the songbook, by PostScript name. Faces missing on this system
-// fall back (through Platform::Fonts) to the system font, the monospaced one to
-// an installed monospaced face; the same way for measuring and for drawing.
+// get a stand-in of their kind through Platform::Fonts (serif for Charter,
+// monospaced for Menlo); the same way for measuring and for drawing.
 
 #include "Platform/Fonts.h"
 #include "TunequillKit/Layout/Typeset.h"
@@ -26,8 +26,8 @@ std::string name(const FontSpec& spec);
 std::string sansFace(int place, const std::string& fallback);
 
 // The face that serves a FontSpec at its size: the named face when this system
-// has it, else (mono) an installed monospaced face, else the system font with
-// the requested weight and slant. Measuring and
+// has it, else a stand-in of its kind with the requested weight and slant
+// (Platform::Fonts::namedOrStandIn). Measuring and
 // drawing both go through here, so they always use the same face. Lookups are
 // remembered per thread (the answer never changes within a process).
 Platform::Font face(const FontSpec& spec);

@@ -84,11 +84,54 @@ TEST(Fonts, FallsBackToTheSystemSansSerif)
             EXPECT_FALSE(font.file.empty());
         }
     }
-    Font stand = Fonts::namedOrSystem("NoSuchFace-Bold", 14, true, false);
+    Font stand = Fonts::namedOrStandIn("NoSuchFace-Bold", 14, true, false);
     EXPECT_TRUE(stand.fallback);
     EXPECT_EQ(stand.requested, "NoSuchFace-Bold");
     EXPECT_EQ(stand.weight, 700);
-    EXPECT_FALSE(Fonts::namedOrSystem("AtkinsonHyperlegible-Bold", 14, true, false).fallback);
+    EXPECT_FALSE(Fonts::namedOrStandIn("AtkinsonHyperlegible-Bold", 14, true, false).fallback);
+}
+
+TEST(Fonts, MissingFacesGetAStandInOfTheirKind)
+{
+    using Kind = Fonts::Generic;
+    const std::string serif = Fonts::generic(Kind::serif, 12, false, false).family;
+    const std::string sans = Fonts::generic(Kind::sansSerif, 12, false, false).family;
+    const std::string mono = Fonts::generic(Kind::monospace, 12, false, false).family;
+    ASSERT_NE(serif, sans);
+    ASSERT_NE(mono, sans);
+    struct Case {
+        const char* name;
+        bool bold, italic;
+        Kind kind;
+        std::string family;
+    };
+    const Case cases[] = {
+        // fontconfig's metric-compatible faces, which the setup installs.
+        {"ArialMT", false, false, Kind::sansSerif, "Liberation Sans"},
+        {"Arial-BoldItalicMT", true, true, Kind::sansSerif, "Liberation Sans"},
+        {"Helvetica-Bold", true, false, Kind::sansSerif, "Nimbus Sans"},
+        {"Times-Roman", false, false, Kind::serif, "Nimbus Roman"},
+        {"TimesNewRomanPSMT", false, false, Kind::serif, "Liberation Serif"},
+        // No twin: the closest wide sans, or the generic family of the kind.
+        {"Verdana-Bold", true, false, Kind::sansSerif, "DejaVu Sans"},
+        {"Charter-Roman", false, false, Kind::serif, serif},
+        {"Charter-BoldItalic", true, true, Kind::serif, serif},
+        {"Menlo-Regular", false, false, Kind::monospace, mono},
+        {"HelveticaNeue-Italic", false, true, Kind::sansSerif, sans},
+    };
+    for (const Case& c : cases) {
+        Font font = Fonts::namedOrStandIn(c.name, 16, c.bold, c.italic, c.kind);
+        EXPECT_TRUE(font.fallback) << c.name;
+        EXPECT_EQ(font.requested, c.name);
+        EXPECT_EQ(font.family, c.family) << c.name;
+        EXPECT_EQ(font.weight, c.bold ? 700 : 400) << c.name;
+        EXPECT_EQ(font.italic, c.italic) << c.name;
+        EXPECT_EQ(font.size, 16) << c.name;
+        EXPECT_FALSE(font.file.empty()) << c.name;
+    }
+    // The bold face of the stand-in's family serves a bold request.
+    EXPECT_EQ(Fonts::namedOrStandIn("Helvetica-Bold", 16, true, false).postScriptName, "NimbusSans-Bold");
+    EXPECT_EQ(Fonts::namedOrStandIn("ArialMT", 16, false, false).postScriptName, "LiberationSans");
 }
 
 TEST(Fonts, RegistersTtfFilesOfAnyCaseOnly)
@@ -125,7 +168,7 @@ TEST(FontsRegistration, UsesOnlyTheResourceFolderGiven)
     EXPECT_EXIT(
         {
             setenv("FOLMIRA_RESOURCES", empty.path.c_str(), 1);
-            Font font = Fonts::namedOrSystem("AtkinsonHyperlegible-Italic", 20, false, true);
+            Font font = Fonts::namedOrStandIn("AtkinsonHyperlegible-Italic", 20, false, true);
             std::exit(font.fallback && font.italic && font.weight == 400 ? 0 : 1);
         },
         testing::ExitedWithCode(0), "");

@@ -101,6 +101,19 @@ TEST(ImageInfo, ReadsThePixelSizeOfEachFormat)
     }
 }
 
+TEST(ImageDecode, WebPIsSizedAndDecoded)
+{
+    // A 1 × 1 lossless WebP; gdk-pixbuf reads it through the loader the setup installs.
+    const Bytes webp = {0x52, 0x49, 0x46, 0x46, 0x1A, 0x00, 0x00, 0x00, 0x57, 0x45, 0x42, 0x50, 0x56, 0x50, 0x38, 0x4C, 0x0D, 0x00, 0x00, 0x00, 0x2F, 0x00, 0x00, 0x00, 0x10, 0x07, 0x10, 0x11, 0x11, 0x88, 0x88, 0xFE, 0x07, 0x00};
+    auto info = imageInfo(webp);
+    ASSERT_TRUE(info);
+    EXPECT_EQ(*info, (ImageInfo{1, 1}));
+    auto image = Image::decode(webp);
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->width(), 1);
+    EXPECT_EQ(image->height(), 1);
+}
+
 TEST(ImageInfo, RefusesWhatIsNoDrawableImage)
 {
     auto png = *pngData(filled(4, 4, 0xFF000000));

@@ -47,6 +47,29 @@ TEST(StyledOriginalTest, RtfKeepsFontsListsAndTables)
     EXPECT_TRUE(shown.contains("milk"));
 }
 
+TEST(StyledOriginalTest, RtfListItemsShowTheirMarkerOnce)
+{
+    struct Case {
+        const char* what;
+        std::string rtf;
+        QStringList lines;
+    };
+    const std::string lists =
+        R"({\*\listtable{\list\listid1{\listlevel\levelnfc23{\leveltext\'01\u8226 ?;}}}}{\*\listoverridetable{\listoverride\listid1\ls1}})";
+    const Case cases[] = {
+        {"Word list", "{\\rtf1 " + lists + R"({\listtext\tab \u8226 ?\tab}\pard\ls1 milk\par{\listtext \u8226 ?\tab}\pard\ls1 eggs\par})",
+         {"\u2022 milk", "\u2022 eggs"}},
+        {"older list", R"({\rtf1{\fonttbl{\f0 Arial;}}{\pntext 1.\tab}{\*\pn\pnlvlbody\pndec}One\par{\pntext 2.\tab}Two\par})",
+         {"1. One", "2. Two"}},
+        {"not a list", R"({\rtf1 Name\tab value\par})", {"Name\tvalue"}},
+    };
+    for (const Case& c : cases) {
+        const auto text = rtfOriginal(bytes(c.rtf));
+        ASSERT_TRUE(text) << c.what;
+        EXPECT_EQ(shownText(*text).split(u'\n', Qt::SkipEmptyParts), c.lines) << c.what;
+    }
+}
+
 TEST(StyledOriginalTest, ATableWiderThanItIsFullShowsItsCellsInOrder)
 {
     // One row of 2000 cells over 2000 one-cell rows: a grid of four million

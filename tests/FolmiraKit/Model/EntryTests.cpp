@@ -42,7 +42,7 @@ protected:
 };
 
 const std::string olderWord =
-    "This is an older Word file (.doc). Open it in Word or Pages and save it as .docx, then drop that in.";
+    "This is an older Word file (.doc). Open it in Word or LibreOffice Writer and save it as .docx, then drop that in.";
 
 std::string otherKind(const std::string& extension)
 {

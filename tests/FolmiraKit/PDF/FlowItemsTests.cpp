@@ -87,6 +87,23 @@ TEST(PdfTables, StopsAtAWideGapASizeChangeOrTwoSegmentsInOneColumn)
     }
 }
 
+TEST(PdfTables, JoinsACellsLinesAsParagraphsDo)
+{
+    struct Case {
+        const char* end;
+        const char* next;
+        const char* joined;
+    };
+    for (const Case& c : {Case{"infor-", "mation", "infor" "mation"}, Case{"the com-", "mand line", "the command line"},
+                          Case{"well-", "Known", "well- Known"}, Case{"1990-", "95", "1990- 95"},
+                          Case{"plain", "words", "plain words"}, Case{"a -", "b", "a - b"}}) {
+        Lines lines{row({{"Key", 72}, {c.end, 250}}, 700), line(c.next, 250, 686), row({{"Next", 72}, {"row", 250}}, 672)};
+        auto table = detectTables(0, lines);
+        ASSERT_TRUE(table) << c.joined;
+        EXPECT_EQ(cells(table->rows), (Grid{{"Key", c.joined}, {"Next", "row"}})) << c.joined;
+    }
+}
+
 TEST(PdfTables, AcceptsOneNewColumnAndLeavesEarlierRowsEmptyThere)
 {
     Lines lines{row({{"Name", 72}, {"Qty", 250}, {"Price", 400}}, 700),

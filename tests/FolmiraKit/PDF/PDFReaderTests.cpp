@@ -15,7 +15,7 @@ using Reason = ConversionError::Reason;
 namespace {
 
 const char* scanMessage = "This PDF is a picture of the pages (a scan or a photo), with no text inside for Folmira to "
-                          "re-flow. Folmira needs a PDF whose words you can select in Preview, or the original Word or "
+                          "re-flow. Folmira needs a PDF whose words you can select in a PDF viewer, or the original Word or "
                           "text file.";
 
 std::string escaped(const std::string& text)
@@ -97,8 +97,8 @@ TEST(PdfReader, RefusesWhatItCannotOpen)
     Builder locked;
     locked.page(text({"Secret words"}, 72, 700), resources(locked));
     expectRefusal(locked.write(Builder::Lock::password), Reason::locked,
-                  "This PDF is locked with a password. Open it in Preview, type the password, choose File › Export "
-                  "as PDF without one, and drop that copy in.");
+                  "This PDF is locked with a password. Open it in a PDF viewer, type the password, print it to a PDF "
+                  "file, and drop that copy in.");
 
     Builder noPages;
     expectRefusal(noPages.write(), Reason::empty, "This PDF has no pages.");
@@ -237,6 +237,19 @@ TEST(PdfReader, ATableEndsARunningParagraph)
     EXPECT_EQ(kinds(document), (std::vector<std::string>{"heading", "table", "paragraph"}));
     EXPECT_EQ(document.blocks[1].plainText(), "Name Qty Price\nApples 3 1.20");
     EXPECT_EQ(document.blocks[2].plainText(), "below in the order of their price.");
+}
+
+TEST(PdfReader, MendsAWordBrokenAcrossTheLinesOfATableCell)
+{
+    Builder builder;
+    builder.page(text({"Name"}, 72, 600) + text({"Meaning"}, 250, 600) +
+                     text({"-c"}, 72, 586) + text({"Read the com-"}, 250, 586) + text({"mand from the string"}, 250, 572) +
+                     text({"-i"}, 72, 558) + text({"Ask before every expan-", "sion, as in 1990-", "95"}, 250, 558),
+                 resources(builder));
+    BigDocument document = readPdf(builder.write());
+    ASSERT_EQ(kinds(document), (std::vector<std::string>{"table"}));
+    EXPECT_EQ(document.blocks[0].plainText(),
+              "Name Meaning\n-c Read the command from the string\n-i Ask before every expansion, as in 1990- 95");
 }
 
 TEST(PdfReader, WritesItsNotesInOrder)

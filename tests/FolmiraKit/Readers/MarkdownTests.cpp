@@ -183,7 +183,7 @@ TEST_F(MarkdownFiles, EmptyRefusalsAndEntryRows)
     BigDocument kept = Folmira::read(dir_ / "archive.tar.md", true);
     ASSERT_EQ(kept.blocks.size(), 3u);
     EXPECT_EQ(kept.blocks[0], plain.blocks[0]);
-    EXPECT_EQ(kept.blocks[1], P("One two", true));
+    EXPECT_EQ(kept.blocks[1], P("One\ntwo", true));
     EXPECT_EQ(kept.blocks[2], plain.blocks[2]);
 }
 

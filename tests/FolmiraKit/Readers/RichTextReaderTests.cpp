@@ -161,6 +161,43 @@ TEST(RichTextReader, WordListsBecomeListItems)
     EXPECT_EQ(document.blocks, expected);
 }
 
+TEST(RichTextReader, OlderListLabelsBecomeMarkers)
+{
+    // WordPad and Word 95 write each item's label in \pntext, with \pn
+    // describing the list; there is no list table.
+    const std::string bullet = "{\\pntext\\f2\\'B7\\tab}{\\*\\pn\\pnlvlblt\\pnf2\\pnindent0{\\pntxtb\\'B7}}";
+    BigDocument document = read(
+        "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}{\\f2\\fcharset2 Symbol;}}"
+        "{\\pntext\\f0 1.\\tab}{\\*\\pn\\pnlvlbody\\pndec\\pnstart1{\\pntxta .}}\\fi-360\\li720 First step\\par"
+        "{\\pntext\\f0 2.\\tab}{\\*\\pn\\pnlvlbody\\pndec\\pnstart1{\\pntxta .}}Second step\\par"
+        "\\pard " + bullet + "Milk\\par" + bullet + "Bread\\par"
+        "{\\pntext a)}Label without a tab\\par"
+        "\\pard Plain text\\par}");
+    const Blocks expected = {
+        Block::listItem("1.", 0, {R("First step")}), Block::listItem("2.", 0, {R("Second step")}),
+        Block::listItem("\u2022", 0, {R("Milk")}),  Block::listItem("\u2022", 0, {R("Bread")}),
+        Block::listItem("a)", 0, {R("Label without a tab")}), Block::paragraph({R("Plain text")}),
+    };
+    EXPECT_EQ(document.blocks, expected);
+}
+
+TEST(RichTextReader, HiddenTextIsNotShown)
+{
+    struct Case {
+        const char* body;
+        const char* shown;
+    };
+    const Case cases[] = {
+        {"Seen {\\v hidden }text\\par", "Seen text"},
+        {"Seen \\v hidden\\v0  text\\par", "Seen text"},
+        {"Seen \\v hidden \\plain text\\par", "Seen text"},
+        {"{\\v\\b All hidden\\par}Shown\\par", "Shown"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(read(word(c.body)).plainText(), c.shown) << c.body;
+    // A hidden picture is not a picture of the document.
+    EXPECT_EQ(read(word("Text{\\v " + pictureRtf() + "}\\par")).blocks, (Blocks{Block::paragraph({R("Text")})}));
+}
+
 TEST(RichTextReader, LineSeparatorsKeepTheirBreaks)
 {
     BigDocument document = read(word("Roses are red,\\line {\\i violets} are blue\\par"));
@@ -216,8 +253,14 @@ TEST(RichTextReader, PicturesKeepTheirPlace)
     const Block before = Block::paragraph({R("Text")});
     EXPECT_EQ(read(word(pictureRtf() + " Text\\par")).blocks, (Blocks{picture, before}));
     EXPECT_EQ(read(word("Text " + pictureRtf() + "\\par")).blocks, (Blocks{before, picture}));
-    EXPECT_EQ(read(word("\\trowd\\cellx2000\\pard\\intbl In" + pictureRtf() + " cell\\cell\\row")).blocks,
-              (Blocks{table({{"In cell"}}, false)}));
+    BigDocument inCell = read(word("\\trowd\\cellx2000\\cellx4000\\pard\\intbl In" + pictureRtf() + " cell\\cell " +
+                                   pictureRtf() + "\\cell\\row"));
+    EXPECT_EQ(inCell.blocks, (Blocks{table({{"In cell", ""}}, false)}));
+    // Pictures a cell cannot hold are counted in the note, not dropped unseen.
+    ASSERT_EQ(inCell.notes.size(), 1u);
+    EXPECT_EQ(inCell.notes[0].kind, ConversionNote::Kind::warning);
+    EXPECT_EQ(inCell.notes[0].message,
+              "2 pictures in a format Folmira can\u2019t draw (such as WMF or EMF drawings) were left out.");
     // A picture its bytes cannot size is dropped without a note.
     BigDocument broken = read(word("Text{\\pict\\pngblip 00112233}\\par"));
     EXPECT_EQ(broken.blocks, (Blocks{before}));

@@ -1,5 +1,6 @@
 #include "FolmiraKit/Model/Folmira.h"
 #include "FolmiraKit/Render/Renderer.h"
+#include "Platform/PdfDocument.h"
 #include "tests/FolmiraKit/Render/RenderTestSupport.h"
 #include "tests/Platform/PdfWriterReadBack.h"
 
@@ -214,4 +215,30 @@ TEST(Renderer, MakesATextFileLarge)
     EXPECT_EQ(pdf.title, "folmira-render-letter (large print)");
     for (const char* text : {"Dear friends,", "The garden opens on Saturday at nine.", "Gloves", "Page 1 of 1"})
         EXPECT_NE(pdf.pages[0].text.find(text), std::string::npos) << text;
+}
+
+TEST(Renderer, LaysOutEveryLineOfAVeryLongBlock)
+{
+    // Some 4 MB of text without a blank line is one block of several thousand
+    // pages; its last words reach the last page.
+    std::string text;
+    text.reserve(4u << 20);
+    for (int line = 0; text.size() < (4u << 20); ++line) text += "Line " + std::to_string(line) + " of the long log, " + words(6) + ".\n";
+    text += "The very last words.\n";
+    BigDocument doc = Folmira::readBytes({text.begin(), text.end()}, "txt", "Log", std::nullopt, false);
+    ASSERT_EQ(doc.blocks.size(), 1u);
+
+    auto result = Folmira::render(doc, Settings());
+    EXPECT_GT(result.pageCount, 2000);
+    EXPECT_TRUE(result.notes.empty());
+    auto opened = Platform::PdfDocument::open(result.pdf);
+    ASSERT_TRUE(opened.document);
+    ASSERT_EQ(opened.document->pageCount(), result.pageCount);
+    auto last = opened.document->page(result.pageCount - 1);
+    ASSERT_TRUE(last);
+    const std::string lastText = last->text().text;
+    const auto lastWords = lastText.find("The very last");
+    ASSERT_NE(lastWords, std::string::npos) << lastText;
+    EXPECT_NE(lastText.find("words.", lastWords), std::string::npos) << lastText;
+    EXPECT_NE(lastText.find("Page " + std::to_string(result.pageCount) + " of"), std::string::npos);
 }

@@ -25,7 +25,7 @@ std::pair<Reason, std::string> refusal(const DocxTest::Bytes& bytes)
 
 const std::string notZip = "This isn\u2019t a Word document Folmira can open (.docx files are zip archives, and this one isn\u2019t).";
 const std::string noDocument = "This Word file has no document inside it. It may be damaged.";
-const std::string olderWord = "This is an older Word file (.doc). Open it in Word or Pages and save it as .docx, then drop that in.";
+const std::string olderWord = "This is an older Word file (.doc). Open it in Word or LibreOffice Writer and save it as .docx, then drop that in.";
 const std::string emptyWord = "This Word file is empty: there\u2019s no text to make large.";
 
 } // namespace
@@ -55,6 +55,22 @@ TEST(DocxReader, Refusals)
     ZipTest::Archive noBody;
     noBody.add("word/document.xml", std::string("<w:document ") + DocxTest::namespaces + "/>");
     EXPECT_EQ(refusal(noBody.build()), std::make_pair(Reason::empty, emptyWord));
+}
+
+TEST(DocxReader, AnOversizedMainPartIsRefusedInTheZipReadersWords)
+{
+    // A declared size past the unpacking limit: refused before anything is unpacked.
+    ZipTest::Archive bomb;
+    bomb.add("word/document.xml", DocxTest::document(p("x")), true);
+    bomb.files[0].size = static_cast<std::uint32_t>(ZipReader::maxEntrySize + 1);
+    EXPECT_EQ(refusal(bomb.build()), std::make_pair(Reason::damaged, std::string("\u201Cword/document.xml\u201D is damaged.")));
+
+    // An oversized styles part is still only a missing part.
+    ZipTest::Archive bigStyles;
+    bigStyles.add("word/document.xml", DocxTest::document(p("Text")), true);
+    bigStyles.add("word/styles.xml", DocxTest::styles(""), true);
+    bigStyles.files[1].size = static_cast<std::uint32_t>(ZipReader::maxEntrySize + 1);
+    EXPECT_EQ(DocxReader::read(bigStyles.build(), "t").blocks.size(), 1u);
 }
 
 TEST(DocxReader, ReadsThroughTheEntry)

@@ -147,3 +147,22 @@ TEST(DocxTable, PicturesInCellsAreLeftOutButCounted)
     EXPECT_EQ(onlyTable(walk).rows[0][0], (Block::Cell{R("x")}));
     EXPECT_EQ(walk.ctx->droppedPictures, 1);
 }
+
+TEST(DocxTable, DrawablePicturesInCellsAreCountedAndNoted)
+{
+    const std::string drawing = R"(<w:drawing><a:blip r:embed="r1"/></w:drawing>)";
+    Package package(tbl(row(cell("<w:p><w:r><w:t>Logo</w:t>" + drawing + "</w:r></w:p>") +
+                            cell("<w:p><w:r>" + drawing + "</w:r></w:p><w:p><w:r>" + drawing + "</w:r></w:p>" +
+                                 DocxTest::p("Two")))));
+    package.part("word/_rels/document.xml.rels", DocxTest::relationships({{"r1", "media/logo.png"}}))
+        .part("word/media/logo.png", DocxTest::png(8, 8));
+    Walk walk(package);
+    EXPECT_EQ(onlyTable(walk).rows[0], (Block::Row{c("Logo"), c("Two")}));
+    EXPECT_EQ(walk.ctx->droppedPictures, 3);
+
+    BigDocument document = DocxReader::read(package.build(), "t");
+    ASSERT_EQ(document.notes.size(), 1u);
+    EXPECT_EQ(document.notes[0].message,
+              "3 pictures in a format Folmira can\u2019t draw (such as WMF or EMF drawings) were left out.");
+}
+

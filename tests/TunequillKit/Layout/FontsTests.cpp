@@ -66,10 +66,12 @@ TEST(SongFonts, RealMeasurerUsesTheFaceThatIsDrawn)
     EXPECT_DOUBLE_EQ(measurer.width("Amazing grace", bold), w); // remembered, same answer
     EXPECT_NEAR(measurer.width("Amazing grace", FontSpec{36, true, false, false, false}), 2 * w, 0.5);
 
-    // Faces this system lacks fall back to the system font, with the asked traits.
+    // Faces this system lacks get a stand-in of their kind, with the asked traits.
     Platform::Font charter = Fonts::face({14, false, true, false, true});
     EXPECT_EQ(charter.requested, "Charter-Italic");
     EXPECT_TRUE(charter.italic);
+    EXPECT_EQ(charter.family, Platform::Fonts::generic(Platform::Fonts::Generic::serif, 14, false, true).family);
+    EXPECT_NE(charter.family, Fonts::face({14, false, true, false, false}).family);
     EXPECT_GT(measurer.width("words", {14, false, true, false, true}), 0);
 
     // The monospaced face stands in with a monospaced one, so tablature columns line up.

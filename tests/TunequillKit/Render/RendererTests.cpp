@@ -1,3 +1,4 @@
+#include "Platform/Fonts.h"
 #include "Platform/PdfDocument.h"
 #include "TunequillKit/Layout/BookLayouter.h"
 #include "TunequillKit/Render/Renderer.h"
@@ -96,6 +97,25 @@ TEST(Renderer, OnePdfPagePerLaidPageWithTitleAndCreator)
     std::string text = doc.page(songPage)->text().text;
     EXPECT_NE(text.find("Sing a"), std::string::npos);
     EXPECT_NE(text.find("3fr"), std::string::npos);
+}
+
+TEST(Renderer, ASerifBookIsSetInASerifFace)
+{
+    // The PDF's font names, as pdffonts lists them, for each typeface.
+    auto fontsOf = [](Typeface typeface) {
+        BookSettings settings;
+        settings.typeface = typeface;
+        Platform::PdfDocument doc = open(Renderer::pdf(lay(settings, songs({hymn})), settings, "t"));
+        std::string names;
+        for (int i = 0; i < doc.pageCount(); ++i)
+            for (const auto& span : doc.page(i)->text().fonts) names += span.name + " ";
+        return names;
+    };
+    const std::string serifFace = Platform::Fonts::generic(Platform::Fonts::Generic::serif, 12, false, false).postScriptName;
+    const std::string serif = fontsOf(Typeface::serif);
+    const std::string sans = fontsOf(Typeface::sans);
+    EXPECT_NE(serif.find(serifFace), std::string::npos) << serif;
+    EXPECT_EQ(sans.find(serifFace), std::string::npos) << sans;
 }
 
 TEST(Renderer, PageNumbersSitInTheBottomMargin)
