@@ -20,6 +20,8 @@ AppModel::AppModel(SongHost host, bool persist, std::optional<Library> library, 
       host_(std::move(host)),
       persist_(persist),
       scheduler_(services.scheduler ? std::move(services.scheduler) : qtScheduler()),
+      panels_(std::move(services.panels)),
+      announcer_(services.announcer ? std::move(services.announcer) : qtAnnouncer()),
       libraryFile_((services.dataFolder ? *services.dataFolder : LibraryFile::defaultDataFolder()) /
                    LibraryFile::relativePath)
 {

@@ -11,6 +11,7 @@
 // equal value, notifies, schedules a save and a delayed preview refresh.
 
 #include "Lyricade/Host.h"
+#include "Lyricade/Panels.h"
 #include "Lyricade/PreviewPdf.h"
 #include "Lyricade/Scheduler.h"
 #include "Lyricade/Selection.h"
@@ -23,6 +24,7 @@
 #include <QStringList>
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -39,6 +41,8 @@ namespace Lyricade {
 struct ModelServices {
     std::shared_ptr<Scheduler> scheduler;            // Qt timers
     std::optional<std::filesystem::path> dataFolder; // LibraryFile::defaultDataFolder()
+    std::shared_ptr<SongPanels> panels;              // none: the open panel offers nothing
+    std::shared_ptr<Announcer> announcer;            // the accessibility announcement
 };
 
 class AppModel : public QObject {
@@ -101,6 +105,9 @@ public:
     bool licensingShown() const { return licensingShown_; }
     const std::optional<TunequillKit::StoredSong>& pendingDelete() const { return pendingDelete_; }
     const std::unordered_map<Uuid, ParsedSong>& parsed() const { return parsed_; }
+    // The last announcement, for a status line that screen readers follow
+    // where Qt has no announcement event.
+    const QString& statusText() const { return statusText_; }
     bool previewPending() const { return previewTask_ && previewTask_->pending(); }
     bool savePending() const { return saveTask_ && saveTask_->pending(); }
 
@@ -158,6 +165,57 @@ public:
     // shows the booklet.
     void printBook(std::optional<bool> booklet = std::nullopt);
 
+    // --- Editing (each changes the library in one write unless stated) ---
+    // The selected book's entries at `fromOffsets` (in their order) moved
+    // before the entry that stood at `toOffset` (the end when it is the count).
+    void moveEntries(const std::set<std::size_t>& fromOffsets, std::size_t toOffset);
+    // Takes the entries out of the selected book, and their ids out of the entry selection.
+    void removeEntries(const std::set<Uuid>& ids);
+    // Swaps one selected entry with its neighbour `by` places away (−1 up, +1 down).
+    void moveEntries(int by);
+    // New entries for the songs that exist, in order, repeats kept; announced.
+    void addSongs(const std::vector<Uuid>& songs, const Uuid& to);
+    // Selected entries of the selected book, or the editor's preview under
+    // All Songs, by half steps wrapped into −5…+6.
+    void transpose(int by);
+    void newSong();
+    void newBook(TunequillKit::BookKind kind);
+    void duplicateBook(const Uuid& id);
+    void deleteBook(const Uuid& id);
+    // Nothing when the text is unchanged.
+    void updateSource(const Uuid& song, const std::string& source);
+    // The songs matching `search` (title, artists, first line), in title order.
+    std::vector<TunequillKit::StoredSong> filteredSongs() const;
+    std::vector<TunequillKit::Songbook> booksContaining(const Uuid& song) const;
+    // Out of the library and every book; the open song moves to the first of
+    // filteredSongs.
+    void deleteSong(const Uuid& id);
+    void deleteSong(const TunequillKit::StoredSong& song) { deleteSong(song.id); }
+    void announce(const QString& text);
+
+    // --- Import of song files ---
+    static constexpr std::uintmax_t importSizeLimit = 2'000'000; // bytes; files this large or larger are refused
+    static constexpr int folderFileLimit = 10'000;               // a folder walk stops after this many files
+    // The open panel's name filters.
+    static QStringList importContentTypes();
+    // Runs the open panel and imports what was chosen.
+    void chooseSongFiles();
+    // Imports the song files among `urls` (folders searched) and reports
+    // failures in `error`; returns the number imported.
+    int importFiles(const std::vector<std::filesystem::path>& urls);
+    // The song files one location stands for, folders walked in file-name order.
+    static std::vector<std::filesystem::path> importFolder(const std::filesystem::path& url);
+    static bool fileNameOrder(const std::filesystem::path& a, const std::filesystem::path& b);
+
+    // --- The earlier application's library ---
+    struct ImportCounts {
+        int songsAdded = 0;
+        int booksAdded = 0;
+    };
+    // Merges a decoded library into this one and selects the first added book,
+    // else All Songs.
+    ImportCounts importLibrary(const Library& incoming);
+
 signals:
     void libraryChanged();
     void selectionChanged();
@@ -177,6 +235,7 @@ signals:
     void addSongsShownChanged();
     void licensingShownChanged();
     void pendingDeleteChanged();
+    void statusTextChanged();
 
 private:
     // Stores `value` and sends `changed` only when it differs from `field`.
@@ -222,6 +281,9 @@ private:
     TaskHandle saveTask_;
 
     std::shared_ptr<Scheduler> scheduler_;
+    std::shared_ptr<SongPanels> panels_;
+    std::shared_ptr<Announcer> announcer_;
+    QString statusText_;
     std::filesystem::path libraryFile_;
     bool unreadableOnDisk_ = false; // the file at start could not be read: move it aside before writing
 };

@@ -85,6 +85,27 @@ private:
     }
 };
 
+// An open panel that answers as told and remembers what it was asked.
+struct FakePanels final : SongPanels {
+    std::optional<std::vector<std::filesystem::path>> chooseSongFiles(const QString& message, const QString& prompt,
+                                                                      const QStringList& nameFilters) override
+    {
+        asked.push_back({message, prompt, nameFilters});
+        return answer;
+    }
+    struct Asked {
+        QString message, prompt;
+        QStringList filters;
+    };
+    std::vector<Asked> asked;
+    std::optional<std::vector<std::filesystem::path>> answer;
+};
+
+struct FakeAnnouncer final : Announcer {
+    void announce(const QString& text) override { said << text; }
+    QStringList said;
+};
+
 // A host that remembers every call.
 struct RecordingHost {
     struct Saved {
@@ -141,11 +162,13 @@ protected:
     AppModel& make(bool persist = true, std::optional<Library> library = std::nullopt)
     {
         model.reset();
-        ModelServices services;
-        services.scheduler = clock;
-        services.dataFolder = dataFolder();
-        model = std::make_unique<AppModel>(recorder.host(), persist, std::move(library), services);
+        model = std::make_unique<AppModel>(recorder.host(), persist, std::move(library), services());
         return *model;
+    }
+
+    ModelServices services() const
+    {
+        return ModelServices{clock, dataFolder(), panels, announcer};
     }
 
     std::filesystem::path dataFolder() const { return std::filesystem::path(folder.path().toStdString()) / "data"; }
@@ -153,6 +176,8 @@ protected:
 
     QTemporaryDir folder;
     std::shared_ptr<ManualScheduler> clock = std::make_shared<ManualScheduler>();
+    std::shared_ptr<FakePanels> panels = std::make_shared<FakePanels>();
+    std::shared_ptr<FakeAnnouncer> announcer = std::make_shared<FakeAnnouncer>();
     RecordingHost recorder;
     std::unique_ptr<AppModel> model;
 };

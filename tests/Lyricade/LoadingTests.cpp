@@ -3,7 +3,6 @@
 
 #include "Fakes.h"
 
-#include "Lyricade/LibraryFile.h"
 #include "TunequillKit/Layout/Fonts.h"
 
 #include <nlohmann/json.hpp>
@@ -107,14 +106,6 @@ TEST_F(ModelTest, WithoutPersistNothingIsReadOrWritten)
     fs::remove_all(dataFolder());
     make(false);
     EXPECT_FALSE(fs::exists(dataFolder())) << "no file is created either";
-}
-
-TEST_F(ModelTest, AGivenLibraryIsUsedUnchanged)
-{
-    Library given;
-    given.songs.push_back(storedSong("Given"));
-    AppModel& m = make(false, given);
-    EXPECT_EQ(m.library().songs, given.songs);
 }
 
 TEST_F(ModelTest, ChangesCloserThanTheDelayAreWrittenOnce)
@@ -260,19 +251,6 @@ TEST_F(ModelTest, AnEmptyLibrarySelectsNoSongAndClearsThePreview)
     clock->runDue();
     EXPECT_FALSE(m.previewPDF());
     EXPECT_EQ(m.previewPages(), 0);
-}
-
-TEST(LibraryFileTest, TheDataFolderFollowsXdgDataHome)
-{
-    const QByteArray old = qgetenv("XDG_DATA_HOME");
-    qputenv("XDG_DATA_HOME", "/somewhere/data");
-    EXPECT_EQ(LibraryFile::defaultDataFolder(), fs::path("/somewhere/data/Folmira"));
-    qputenv("XDG_DATA_HOME", "relative/ignored");
-    EXPECT_EQ(LibraryFile::defaultDataFolder().filename(), "Folmira");
-    EXPECT_EQ(LibraryFile::defaultDataFolder().parent_path().filename(), "share");
-    qunsetenv("XDG_DATA_HOME");
-    EXPECT_EQ(LibraryFile::defaultDataFolder().parent_path().parent_path().filename(), ".local");
-    if (!old.isNull()) qputenv("XDG_DATA_HOME", old);
 }
 
 } // namespace
