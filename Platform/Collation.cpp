@@ -16,7 +16,11 @@ icu::Collator* collator()
 {
     thread_local std::unique_ptr<icu::Collator> instance = [] {
         UErrorCode status = U_ZERO_ERROR;
-        std::unique_ptr<icu::Collator> c(icu::Collator::createInstance(icu::Locale::getDefault(), status));
+        // The C and POSIX locales map to en_US_POSIX, whose tailoring puts
+        // every capital before every small letter; the root order does not.
+        icu::Locale locale = icu::Locale::getDefault();
+        if (std::string_view(locale.getVariant()) == "POSIX") locale = icu::Locale::getRoot();
+        std::unique_ptr<icu::Collator> c(icu::Collator::createInstance(locale, status));
         if (U_FAILURE(status) || !c) {
             status = U_ZERO_ERROR;
             c.reset(icu::Collator::createInstance(icu::Locale::getRoot(), status));

@@ -1,0 +1,114 @@
+#include "Lyricade/LibraryFile.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QSaveFile>
+
+#include <pwd.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <iterator>
+#include <string>
+
+namespace Lyricade::LibraryFile {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+fs::path homeFolder()
+{
+    // The user database first: $HOME may be changed or missing in a sandboxed
+    // or service start, the account's home is not.
+    if (const passwd* entry = getpwuid(getuid()); entry && entry->pw_dir && *entry->pw_dir)
+        return fs::path(entry->pw_dir);
+    return fs::path(QDir::homePath().toStdString());
+}
+
+QString systemMessage(const std::error_code& error)
+{
+    return QString::fromStdString(error.message());
+}
+
+} // namespace
+
+fs::path userDataHome()
+{
+    const QByteArray xdg = qgetenv("XDG_DATA_HOME");
+    // The base directory rules ignore a relative value.
+    if (!xdg.isEmpty() && xdg.startsWith('/')) return fs::path(xdg.toStdString());
+    return homeFolder() / ".local" / "share";
+}
+
+fs::path defaultDataFolder()
+{
+    return userDataHome() / "Folmira";
+}
+
+bool exists(const fs::path& path)
+{
+    std::error_code error;
+    return fs::symlink_status(path, error).type() != fs::file_type::not_found && !error;
+}
+
+std::optional<TunequillKit::Library> read(const fs::path& path)
+{
+    // Only a regular file is read: a FIFO would block the start for ever.
+    std::error_code error;
+    if (!fs::is_regular_file(path, error)) return std::nullopt;
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return std::nullopt;
+    std::string json((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (in.bad()) return std::nullopt;
+    try {
+        return TunequillKit::Library::decode(json);
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+}
+
+std::optional<QString> write(const fs::path& path, const TunequillKit::Library& library)
+{
+    std::error_code error;
+    fs::create_directories(path.parent_path(), error);
+    if (error) return systemMessage(error);
+
+    std::string json;
+    try {
+        json = library.encode();
+    } catch (const std::exception& failure) {
+        return QString::fromUtf8(failure.what());
+    }
+
+    // QSaveFile writes beside the target, flushes to disk on commit and only
+    // then renames over the old file.
+    QSaveFile file(QString::fromStdString(path.string()));
+    if (!file.open(QIODevice::WriteOnly)) return file.errorString();
+    if (file.write(json.data(), static_cast<qint64>(json.size())) != static_cast<qint64>(json.size())) {
+        QString reason = file.errorString();
+        file.cancelWriting();
+        return reason;
+    }
+    if (!file.commit()) return file.errorString();
+    return std::nullopt;
+}
+
+SetAside setAside(const fs::path& path)
+{
+    const QString stamp = QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd'T'HHmmss'Z'"));
+    const std::string stem = "library.unreadable-" + stamp.toStdString();
+    // Two failed starts within one second must not collide.
+    for (int n = 0; n < 100; ++n) {
+        fs::path target = path.parent_path() / (stem + (n == 0 ? "" : "-" + std::to_string(n)) + ".json");
+        if (LibraryFile::exists(target)) continue;
+        std::error_code error;
+        fs::rename(path, target, error);
+        if (error) return {std::nullopt, systemMessage(error)};
+        return {target, {}};
+    }
+    return {std::nullopt, QStringLiteral("Too many unreadable libraries are kept beside it.")};
+}
+
+} // namespace Lyricade::LibraryFile

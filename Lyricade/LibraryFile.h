@@ -1,0 +1,47 @@
+#pragma once
+
+// Where the songbook library lives on disk, and reading and writing it.
+// The library is "Songbooks/library.json" under the data folder,
+// $XDG_DATA_HOME/Folmira (~/.local/share/Folmira when the variable is unset).
+
+#include "TunequillKit/Library/Library.h"
+
+#include <QString>
+
+#include <filesystem>
+#include <optional>
+
+namespace Lyricade::LibraryFile {
+
+// The library file's path relative to a data folder.
+inline constexpr const char* relativePath = "Songbooks/library.json";
+
+// $XDG_DATA_HOME when it is set to an absolute path, else ~/.local/share
+// (the home folder from the user database, else $HOME).
+std::filesystem::path userDataHome();
+// userDataHome()/Folmira.
+std::filesystem::path defaultDataFolder();
+
+// True when something (a file, a folder, a dangling link) stands at `path`.
+bool exists(const std::filesystem::path& path);
+
+// The library in the file; none when it cannot be read (absent, not a regular
+// file, unreadable) or decoded.
+std::optional<TunequillKit::Library> read(const std::filesystem::path& path);
+
+// Writes the library pretty-printed with sorted keys, creating its folder.
+// The new file is flushed to disk before it replaces the old one, so the old
+// or the new library survives a crash, never half of one. Returns the reason
+// of a failure, none on success.
+std::optional<QString> write(const std::filesystem::path& path, const TunequillKit::Library& library);
+
+// Renames whatever stands at `path` to "library.unreadable-<UTC time>.json"
+// beside it, so that a library that could not be read is not overwritten.
+// Returns the new path, or the reason it could not be moved.
+struct SetAside {
+    std::optional<std::filesystem::path> movedTo;
+    QString failure;
+};
+SetAside setAside(const std::filesystem::path& path);
+
+} // namespace Lyricade::LibraryFile

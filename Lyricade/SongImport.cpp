@@ -1,0 +1,164 @@
+// Song files into the library: the open panel, folders walked for song files,
+// each file read, decoded and turned into ChordPro, the songs placed in the
+// library or the selected book, and one message for what could not be read.
+//
+// Files and folders come from the user's disk and from drops, so the walk
+// never throws, skips what it may not read, does not follow links to folders
+// (no loops) and stops after a bounded number of files; only regular files
+// are read, and only after their size has been checked.
+
+#include "Lyricade/AppModel.h"
+#include "Platform/Collation.h"
+#include "Platform/Text.h"
+#include "TunequillKit/Song/SongFile.h"
+
+#include <algorithm>
+#include <fstream>
+
+namespace Lyricade {
+
+using namespace TunequillKit;
+namespace fs = std::filesystem;
+
+namespace {
+
+bool acceptedExtension(const fs::path& url)
+{
+    std::string extension = url.extension().string();
+    if (extension.empty()) return false;
+    extension = Platform::Text::lowercased(extension.substr(1));
+    return std::find(songFileExtensions.begin(), songFileExtensions.end(), extension) != songFileExtensions.end();
+}
+
+bool hidden(const fs::path& url)
+{
+    return url.filename().string().starts_with('.');
+}
+
+// The song in one file, or none when it is no regular file, is too large, or
+// cannot be read or decoded.
+std::optional<StoredSong> readSong(const fs::path& url)
+{
+    std::error_code error;
+    if (!fs::is_regular_file(url, error)) return std::nullopt;
+    const std::uintmax_t size = fs::file_size(url, error);
+    if (error || size >= AppModel::importSizeLimit) return std::nullopt;
+
+    std::ifstream in(url, std::ios::binary);
+    if (!in) return std::nullopt;
+    // Read one byte past the limit, in case the file grew since it was measured.
+    Platform::Bytes bytes(AppModel::importSizeLimit);
+    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    if (in.bad()) return std::nullopt;
+    bytes.resize(static_cast<std::size_t>(in.gcount()));
+    if (bytes.size() >= AppModel::importSizeLimit) return std::nullopt;
+
+    auto text = SongFile::decode(bytes);
+    if (!text) return std::nullopt;
+    return StoredSong{Uuid::random(), SongFile::chordPro(*text, url.stem().string()), url.filename().string(),
+                      Date::now()};
+}
+
+QString failureMessage(const std::vector<std::string>& failures)
+{
+    QStringList names;
+    for (std::size_t i = 0; i < failures.size() && i < 5; ++i) names << QString::fromStdString(failures[i]);
+    QString list = names.join(QStringLiteral(", "));
+    if (failures.size() > 5) list += QStringLiteral(" +") + QString::number(failures.size() - 5);
+    return QStringLiteral("Couldn’t read ") + list + QStringLiteral(". ") + brandName() +
+           QStringLiteral(" reads text song files.");
+}
+
+} // namespace
+
+QStringList AppModel::importContentTypes()
+{
+    QStringList patterns;
+    for (std::string_view extension : songFileExtensions)
+        patterns << QStringLiteral("*.") + QString::fromUtf8(extension.data(), static_cast<qsizetype>(extension.size()));
+    return {QStringLiteral("Song files (") + patterns.join(QLatin1Char(' ')) + QLatin1Char(')'),
+            QStringLiteral("Plain text (*.txt *.text)")};
+}
+
+void AppModel::chooseSongFiles()
+{
+    if (!panels_) return;
+    auto chosen = panels_->chooseSongFiles(
+        QStringLiteral("Choose song files (ChordPro .cho, .chopro, .crd, .pro, or chords-over-lyrics .txt) or a "
+                       "folder of them."),
+        QStringLiteral("Import"), importContentTypes());
+    if (chosen) importFiles(*chosen);
+}
+
+bool AppModel::fileNameOrder(const fs::path& a, const fs::path& b)
+{
+    return Platform::Collation::standardCompare(a.filename().string(), b.filename().string()) < 0;
+}
+
+std::vector<fs::path> AppModel::importFolder(const fs::path& url)
+{
+    std::error_code error;
+    const fs::file_status status = fs::status(url, error);
+    if (error || !fs::exists(status)) return {};
+    if (!fs::is_directory(status)) {
+        if (acceptedExtension(url)) return {url};
+        return {};
+    }
+
+    std::vector<fs::path> found;
+    fs::recursive_directory_iterator walk(url, fs::directory_options::skip_permission_denied, error);
+    if (error) return {};
+    int files = 0;
+    for (; walk != fs::recursive_directory_iterator(); walk.increment(error)) {
+        if (error) break;
+        const fs::directory_entry& item = *walk;
+        const bool folder = item.is_directory(error); // links to folders too: they are never entered
+        if (hidden(item.path())) {
+            if (folder) walk.disable_recursion_pending();
+            continue;
+        }
+        if (folder) continue;
+        if (++files > folderFileLimit) break;
+        if (acceptedExtension(item.path())) found.push_back(item.path());
+    }
+    std::stable_sort(found.begin(), found.end(), fileNameOrder);
+    return found;
+}
+
+int AppModel::importFiles(const std::vector<fs::path>& urls)
+{
+    std::vector<StoredSong> imported;
+    std::vector<std::string> failures;
+    for (const fs::path& url : urls)
+        for (const fs::path& file : importFolder(url)) {
+            if (auto song = readSong(file))
+                imported.push_back(std::move(*song));
+            else
+                failures.push_back(file.filename().string());
+        }
+
+    if (!imported.empty()) {
+        changeLibrary([&](Library& library) { library.songs.insert(library.songs.end(), imported.begin(), imported.end()); });
+        if (auto index = selectedBookIndex()) {
+            changeLibrary([&](Library& library) {
+                for (const StoredSong& song : imported)
+                    library.books[*index].entries.push_back(SongEntry{Uuid::random(), song.id, 0, std::nullopt});
+            });
+        } else {
+            setSelection(SidebarItem::allSongs());
+            setSelectedSongID(imported.front().id);
+        }
+        const int count = static_cast<int>(imported.size());
+        announce(QStringLiteral("Imported ") + QString::number(count) +
+                 (count == 1 ? QStringLiteral(" song") : QStringLiteral(" songs")));
+    }
+
+    if (!failures.empty())
+        setError(failureMessage(failures));
+    else if (imported.empty())
+        setError(QStringLiteral("No song files there. ") + brandName() +
+                 QStringLiteral(" reads ChordPro files (.cho, .chopro, .chordpro, .crd, .pro) and text files (.txt)."));
+    return static_cast<int>(imported.size());
+}
+
+} // namespace Lyricade

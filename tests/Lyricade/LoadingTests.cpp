@@ -1,0 +1,257 @@
+// Loading and saving the library, the debounced save, the parse cache and the
+// notification rules of the model's fields.
+
+#include "Fakes.h"
+
+#include "TunequillKit/Layout/Fonts.h"
+
+#include <nlohmann/json.hpp>
+
+namespace LyricadeTest {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::vector<std::string> sampleTitles(const Library& library)
+{
+    std::vector<std::string> titles;
+    for (const auto& song : library.songs) titles.push_back(song.song().title);
+    return titles;
+}
+
+TEST_F(ModelTest, FirstStartWritesTheSamplesSortedAndPreviewsTheFirstSong)
+{
+    AppModel& m = make();
+    ASSERT_TRUE(fs::exists(libraryPath()));
+    EXPECT_EQ(sampleTitles(m.library()), sampleTitles(Samples::library()));
+
+    const std::string json = readFile(libraryPath());
+    EXPECT_NE(json.find("\n  "), std::string::npos) << "pretty-printed";
+    const auto parsed = nlohmann::ordered_json::parse(json);
+    std::vector<std::string> keys;
+    for (const auto& item : parsed.items()) keys.push_back(item.key());
+    EXPECT_TRUE(std::is_sorted(keys.begin(), keys.end()));
+    EXPECT_EQ(Library::decode(json).songs, m.library().songs);
+
+    ASSERT_TRUE(m.selectedSongID());
+    EXPECT_EQ(*m.selectedSongID(), m.library().songs.front().id);
+    EXPECT_EQ(m.selection(), SidebarItem::allSongs());
+    EXPECT_TRUE(m.previewPending());
+    EXPECT_FALSE(m.previewPDF());
+    clock->runDue();
+    EXPECT_TRUE(m.previewPDF());
+    EXPECT_GT(m.previewPages(), 0);
+}
+
+TEST_F(ModelTest, AStoredLibraryIsLoadedAndNotRewritten)
+{
+    Library stored;
+    stored.songs.push_back(storedSong("Only Song"));
+    writeFile(libraryPath(), stored.encode());
+    const auto before = fs::last_write_time(libraryPath());
+
+    AppModel& m = make();
+    EXPECT_EQ(m.library().songs, stored.songs);
+    EXPECT_EQ(m.selectedSongID(), stored.songs.front().id);
+    EXPECT_EQ(fs::last_write_time(libraryPath()), before);
+    EXPECT_FALSE(m.savePending());
+}
+
+TEST_F(ModelTest, ADamagedLibraryShowsTheSamplesAndIsMovedAsideBeforeTheFirstSave)
+{
+    const std::string damaged = "{\"songs\": [ {\"id\": \"not closed";
+    writeFile(libraryPath(), damaged);
+
+    AppModel& m = make();
+    EXPECT_EQ(sampleTitles(m.library()), sampleTitles(Samples::library()));
+    EXPECT_EQ(readFile(libraryPath()), damaged) << "loading leaves the file alone";
+    EXPECT_FALSE(m.error());
+
+    m.changeLibrary([](Library& library) { library.songs.pop_back(); });
+    clock->advance(AppModel::saveDelay);
+
+    std::vector<fs::path> aside;
+    for (const auto& item : fs::directory_iterator(libraryPath().parent_path()))
+        if (item.path().filename().string().starts_with("library.unreadable-")) aside.push_back(item.path());
+    ASSERT_EQ(aside.size(), 1u);
+    EXPECT_EQ(aside.front().extension(), ".json");
+    EXPECT_EQ(readFile(aside.front()), damaged);
+    EXPECT_EQ(Library::decode(readFile(libraryPath())).songs, m.library().songs);
+
+    // Once the new library is on disk, later saves simply replace it.
+    m.changeLibrary([](Library&) {});
+    clock->advance(AppModel::saveDelay);
+    int kept = 0;
+    for (const auto& item : fs::directory_iterator(libraryPath().parent_path()))
+        kept += item.path().filename().string().starts_with("library.unreadable-");
+    EXPECT_EQ(kept, 1);
+}
+
+TEST_F(ModelTest, WithoutPersistNothingIsReadOrWritten)
+{
+    Library stored;
+    stored.songs.push_back(storedSong("On Disk"));
+    writeFile(libraryPath(), stored.encode());
+    const std::string before = readFile(libraryPath());
+
+    AppModel& m = make(false);
+    EXPECT_EQ(sampleTitles(m.library()), sampleTitles(Samples::library()));
+    m.changeLibrary([](Library& library) { library.songs.clear(); });
+    EXPECT_FALSE(m.savePending());
+    clock->advance(Milliseconds(5000));
+    EXPECT_TRUE(m.saveLibrary());
+    EXPECT_EQ(readFile(libraryPath()), before);
+    EXPECT_FALSE(m.error());
+
+    fs::remove_all(dataFolder());
+    make(false);
+    EXPECT_FALSE(fs::exists(dataFolder())) << "no file is created either";
+}
+
+TEST_F(ModelTest, ChangesCloserThanTheDelayAreWrittenOnce)
+{
+    AppModel& m = make();
+    fs::remove(libraryPath());
+    m.changeLibrary([](Library& library) { library.songs.pop_back(); });
+    clock->advance(Milliseconds(300));
+    m.changeLibrary([](Library& library) { library.songs.pop_back(); });
+    clock->advance(Milliseconds(599));
+    EXPECT_FALSE(fs::exists(libraryPath()));
+    clock->advance(Milliseconds(1));
+    ASSERT_TRUE(fs::exists(libraryPath()));
+    EXPECT_EQ(Library::decode(readFile(libraryPath())).songs.size(), Samples::library().songs.size() - 2);
+    fs::remove(libraryPath());
+    clock->advance(Milliseconds(5000));
+    EXPECT_FALSE(fs::exists(libraryPath())) << "one write only";
+}
+
+TEST_F(ModelTest, AFailedSaveSaysWhyAndKeepsTheLibrary)
+{
+    // A file where the Songbooks folder should be.
+    writeFile(dataFolder() / "Songbooks", "in the way");
+    AppModel& m = make();
+    ASSERT_TRUE(m.error());
+    EXPECT_TRUE(m.error()->startsWith(QStringLiteral("Couldn’t save your song library: "))) << m.error()->toStdString();
+    EXPECT_GT(m.error()->size(), QStringLiteral("Couldn’t save your song library: ").size());
+    EXPECT_FALSE(m.library().songs.empty());
+    EXPECT_FALSE(m.saveLibrary());
+}
+
+TEST_F(ModelTest, EveryWriteOfTheLibraryNotifiesAndSchedulesEvenWhenEqual)
+{
+    AppModel& m = make();
+    clock->runDue();
+    QSignalSpy changed(&m, &AppModel::libraryChanged);
+    m.setLibrary(m.library());
+    EXPECT_EQ(changed.count(), 1);
+    EXPECT_TRUE(m.savePending());
+    EXPECT_TRUE(m.previewPending());
+    m.changeLibrary([](Library&) {});
+    EXPECT_EQ(changed.count(), 2);
+}
+
+TEST_F(ModelTest, FieldsNotifyOnlyOnARealChange)
+{
+    AppModel& m = make(false);
+    clock->runDue();
+    struct Case {
+        const char* name;
+        void (AppModel::*signal)();
+        std::function<void()> write;
+        int expected;
+    };
+    const Uuid id = m.library().songs.back().id;
+    const std::vector<Case> cases = {
+        {"selection same", &AppModel::selectionChanged, [&] { m.setSelection(SidebarItem::allSongs()); }, 0},
+        {"selection none", &AppModel::selectionChanged, [&] { m.setSelection(std::nullopt); }, 1},
+        {"song same", &AppModel::selectedSongIDChanged, [&] { m.setSelectedSongID(m.selectedSongID()); }, 0},
+        {"song other", &AppModel::selectedSongIDChanged, [&] { m.setSelectedSongID(id); }, 1},
+        {"entries", &AppModel::selectedEntryIDsChanged, [&] { m.setSelectedEntryIDs({id}); m.setSelectedEntryIDs({id}); }, 1},
+        {"search", &AppModel::searchChanged, [&] { m.setSearch("a"); m.setSearch("a"); }, 1},
+        {"mode same", &AppModel::previewModeChanged, [&] { m.setPreviewMode(PreviewMode::pages); }, 0},
+        {"sheet", &AppModel::bookletSheetChanged, [&] { m.setBookletSheet(AppModel::Sheet::a4); m.setBookletSheet(AppModel::Sheet::a4); }, 1},
+        {"transpose", &AppModel::editorTransposeChanged, [&] { m.setEditorTranspose(2); m.setEditorTranspose(2); }, 1},
+        {"inspector same", &AppModel::showInspectorChanged, [&] { m.setShowInspector(true); }, 0},
+        {"error", &AppModel::errorChanged, [&] { m.setError(QStringLiteral("x")); m.setError(QStringLiteral("x")); }, 1},
+        {"page request", &AppModel::previewPageRequestChanged, [&] { m.setPreviewPageRequest(1); m.setPreviewPageRequest(1); }, 1},
+        {"sheets", &AppModel::addSongsShownChanged, [&] { m.setAddSongsShown(true); m.setAddSongsShown(true); }, 1},
+        {"licensing", &AppModel::licensingShownChanged, [&] { m.setLicensingShown(false); }, 0},
+        {"pending", &AppModel::pendingDeleteChanged, [&] { m.setPendingDelete(m.library().songs[0]); m.setPendingDelete(m.library().songs[0]); }, 1},
+        {"style same", &AppModel::styleChanged, [&] { m.applyStyle(m.style()); }, 0},
+    };
+    for (const Case& c : cases) {
+        QSignalSpy spy(&m, c.signal);
+        c.write();
+        EXPECT_EQ(spy.count(), c.expected) << c.name;
+    }
+}
+
+TEST_F(ModelTest, PreviewRequestsFollowTheFieldRules)
+{
+    AppModel& m = make(false);
+    clock->runDue();
+    struct Case {
+        const char* name;
+        std::function<void()> write;
+        bool pending;
+        bool immediate;
+    };
+    const std::vector<Case> cases = {
+        {"unchanged selection", [&] { m.setSelection(m.selection()); }, false, false},
+        {"unchanged mode", [&] { m.setPreviewMode(m.previewMode()); }, true, true},
+        {"unchanged sheet", [&] { m.setBookletSheet(m.bookletSheet()); }, true, true},
+        {"unchanged transpose", [&] { m.setEditorTranspose(m.editorTranspose()); }, true, false},
+        {"search", [&] { m.setSearch("hymn"); }, false, false},
+        {"new style", [&] { m.applyStyle(SongStyle{std::nullopt, "Verdana", true, PageSize::a4}); }, true, true},
+        {"library", [&] { m.changeLibrary([](Library&) {}); }, true, false},
+    };
+    for (const Case& c : cases) {
+        clock->advance(Milliseconds(10000));
+        c.write();
+        EXPECT_EQ(m.previewPending(), c.pending) << c.name;
+        if (!c.pending) continue;
+        clock->runDue();
+        EXPECT_EQ(!m.previewPending(), c.immediate) << c.name;
+    }
+}
+
+TEST_F(ModelTest, ANewStyleSetsTheEngineFaces)
+{
+    AppModel& m = make(false);
+    const std::vector<std::string> faces = {"A-Regular", "A-Bold", "A-Italic", "A-BoldItalic"};
+    m.applyStyle(SongStyle{faces, "A", false, PageSize::letter});
+    ASSERT_TRUE(Fonts::sansFaces);
+    EXPECT_EQ(*Fonts::sansFaces, faces);
+    m.applyStyle(SongStyle{});
+    EXPECT_FALSE(Fonts::sansFaces);
+}
+
+TEST_F(ModelTest, TheParseCacheFollowsTheSource)
+{
+    AppModel& m = make(false);
+    EXPECT_EQ(m.song(Uuid::random()), nullptr);
+    EXPECT_TRUE(m.parsed().empty());
+
+    const Uuid id = m.library().songs.front().id;
+    auto first = m.song(id);
+    ASSERT_TRUE(first);
+    EXPECT_EQ(m.song(id), first) << "same source, same parse";
+    m.changeLibrary([&](Library& library) { library.songs.front().source = "{title: Renamed}\n"; });
+    auto second = m.song(id);
+    ASSERT_TRUE(second);
+    EXPECT_NE(second, first);
+    EXPECT_EQ(second->title, "Renamed");
+    EXPECT_EQ(m.parsed().at(id).source, "{title: Renamed}\n");
+}
+
+TEST_F(ModelTest, AnEmptyLibrarySelectsNoSongAndClearsThePreview)
+{
+    AppModel& m = make(false, Library{});
+    EXPECT_FALSE(m.selectedSongID());
+    clock->runDue();
+    EXPECT_FALSE(m.previewPDF());
+    EXPECT_EQ(m.previewPages(), 0);
+}
+
+} // namespace
+} // namespace LyricadeTest

@@ -1,0 +1,278 @@
+// The preview of books and single songs, booklet sheets and their warnings,
+// and the PDFs handed to the host for export and print.
+
+#include "Fakes.h"
+
+#include "Lyricade/SongGlue.h"
+#include "TunequillKit/Layout/BookLayouter.h"
+#include "TunequillKit/Render/Renderer.h"
+
+#include <poppler-qt6.h>
+
+#include <regex>
+
+namespace LyricadeTest {
+namespace {
+
+// A library of `count` short songs and one book holding them all, one song per
+// page with no contents, index or spreads, so pages equal songs.
+Library bookOf(int count, PageSize page = PageSize::letter)
+{
+    Library library;
+    Songbook book(Uuid::random(), "Camp", BookKind::book);
+    book.settings.spreads = false;
+    book.settings.tableOfContents = false;
+    book.settings.index = false;
+    book.settings.pageSize = page;
+    for (int i = 1; i <= count; ++i) {
+        library.songs.push_back(storedSong("Song " + std::to_string(i)));
+        book.entries.push_back(entryFor(library.songs.back()));
+    }
+    library.books.push_back(book);
+    return library;
+}
+
+std::string longSection(const std::string& title)
+{
+    std::string body = "{title: " + title + "}\n{start_of_verse}\n";
+    for (int i = 0; i < 90; ++i) body += "[G]Line " + std::to_string(i) + " of a very long verse\n";
+    return body + "{end_of_verse}\n";
+}
+
+// PDF bytes without the dates Cairo stamps into them.
+std::string undated(const Platform::Bytes& pdf)
+{
+    static const std::regex dates(R"(/(CreationDate|ModDate) \([^)]*\))");
+    return std::regex_replace(std::string(pdf.begin(), pdf.end()), dates, "");
+}
+
+class PreviewTest : public ModelTest {
+protected:
+    AppModel& bookModel(Library library)
+    {
+        AppModel& m = make(false, std::move(library));
+        m.setSelection(SidebarItem::book(m.library().books.front().id));
+        clock->runDue();
+        return m;
+    }
+};
+
+TEST_F(PreviewTest, ABookPreviewsAsPagesAndAsBookletSheets)
+{
+    struct Case {
+        int songs;
+        int pages;
+        int sheetSides;
+    };
+    for (const Case& c : {Case{9, 9, 6}, Case{4, 4, 2}, Case{1, 1, 2}}) {
+        AppModel& m = bookModel(bookOf(c.songs));
+        ASSERT_TRUE(m.previewPDF()) << c.songs;
+        EXPECT_EQ(m.previewPages(), c.pages);
+        EXPECT_EQ(m.previewPDF()->numPages(), c.pages);
+        m.setPreviewMode(PreviewMode::booklet);
+        clock->runDue();
+        EXPECT_EQ(m.previewPages(), c.sheetSides) << c.songs;
+        EXPECT_EQ(m.previewPDF()->numPages(), c.sheetSides);
+    }
+}
+
+TEST_F(PreviewTest, BookletSheetsThatShrinkThePagesSaySo)
+{
+    using Sheet = AppModel::Sheet;
+    struct Case {
+        PageSize page;
+        Sheet sheet;
+        int percent; // 0: no warning
+    };
+    const Case cases[] = {
+        {PageSize::letter, Sheet::letter, 65},   {PageSize::a4, Sheet::letter, 67},
+        {PageSize::letter, Sheet::a4, 69},       {PageSize::a4, Sheet::a4, 71},
+        {PageSize::halfLetter, Sheet::a4, 97},   {PageSize::a5, Sheet::letter, 94},
+        {PageSize::letter, Sheet::natural, 0},   {PageSize::a4, Sheet::natural, 0},
+        {PageSize::halfLetter, Sheet::letter, 0}, {PageSize::a5, Sheet::a4, 0},
+    };
+    for (const Case& c : cases) {
+        AppModel& m = bookModel(bookOf(1, c.page));
+        m.setBookletSheet(c.sheet);
+        m.setPreviewMode(PreviewMode::booklet);
+        clock->runDue();
+        const std::string label = std::string(toString(c.page)) + " on " + std::string(BookletMaker::toString(c.sheet));
+        if (c.percent == 0) {
+            EXPECT_TRUE(m.previewWarnings().isEmpty()) << label;
+        } else {
+            ASSERT_EQ(m.previewWarnings().size(), 1) << label;
+            EXPECT_EQ(m.previewWarnings().front(),
+                      QStringLiteral("Pages are shrunk to %1% to fit two on a sheet.").arg(c.percent))
+                << label;
+        }
+    }
+}
+
+TEST_F(PreviewTest, LayoutWarningsAreListedOnceSortedWithTheShrinkLast)
+{
+    Library library = bookOf(0);
+    for (const char* title : {"Long", "Alpha", "Long"}) {
+        library.songs.push_back(StoredSong{Uuid::random(), longSection(title), std::nullopt, Date{0}});
+        library.books.front().entries.push_back(entryFor(library.songs.back()));
+    }
+    AppModel& m = bookModel(library);
+    const QStringList pages = m.previewWarnings();
+    ASSERT_EQ(pages.size(), 2);
+    EXPECT_TRUE(pages[0].startsWith("Alpha: ")) << pages[0].toStdString();
+    EXPECT_TRUE(pages[1].startsWith("Long: "));
+
+    m.setBookletSheet(AppModel::Sheet::letter);
+    m.setPreviewMode(PreviewMode::booklet);
+    clock->runDue();
+    ASSERT_EQ(m.previewWarnings().size(), 3);
+    EXPECT_EQ(m.previewWarnings().mid(0, 2), pages);
+    EXPECT_TRUE(m.previewWarnings()[2].startsWith("Pages are shrunk to "));
+}
+
+TEST_F(PreviewTest, TheSelectedSongPreviewsAloneOnlyUnderAllSongs)
+{
+    Library library = bookOf(2);
+    library.songs.push_back(StoredSong{Uuid::random(), "[G]No title here\n{unknown_thing}\n", std::nullopt, Date{0}});
+    AppModel& m = make(false, library);
+    m.setSelectedSongID(library.songs.back().id);
+    clock->runDue();
+    ASSERT_TRUE(m.previewPDF());
+    EXPECT_EQ(m.previewPages(), 1);
+    EXPECT_EQ(m.previewWarnings().size(), static_cast<qsizetype>(m.song(library.songs.back().id)->warnings.size()));
+    EXPECT_FALSE(m.previewWarnings().isEmpty()) << "the parser's warnings are shown";
+    EXPECT_TRUE(m.previewPDF()->page(0)->text(QRectF()).contains("Untitled song"));
+
+    m.setSelection(std::nullopt);
+    clock->runDue();
+    EXPECT_FALSE(m.previewPDF()) << "a song previews only while All Songs is selected";
+    EXPECT_EQ(m.previewPages(), 0);
+
+    m.setSelection(SidebarItem::allSongs());
+    m.setSelectedSongID(std::nullopt);
+    clock->runDue();
+    EXPECT_FALSE(m.previewPDF());
+
+    m.setSelectedSongID(library.songs.front().id);
+    m.setSelection(SidebarItem::book(Uuid::random()));
+    clock->runDue();
+    EXPECT_FALSE(m.previewPDF()) << "a selected book that is gone shows nothing";
+}
+
+TEST_F(PreviewTest, EditorTranspositionMovesTheSongButNotABook)
+{
+    Library library = bookOf(1);
+    library.songs.front().source = "{title: Shift}\n{key: G}\n[G]Hello\n";
+    AppModel& m = make(false, library);
+    clock->runDue();
+    const QString before = m.previewPDF()->page(0)->text(QRectF());
+    m.setEditorTranspose(2);
+    EXPECT_EQ(m.previewPDF()->page(0)->text(QRectF()), before) << "not before the delay";
+    clock->advance(AppModel::previewDelay);
+    EXPECT_NE(m.previewPDF()->page(0)->text(QRectF()), before);
+    EXPECT_TRUE(m.previewPDF()->page(0)->text(QRectF()).contains("A"));
+
+    m.setSelection(SidebarItem::book(library.books.front().id));
+    clock->runDue();
+    const QString book = m.previewPDF()->page(0)->text(QRectF());
+    m.setEditorTranspose(-3);
+    clock->advance(AppModel::previewDelay);
+    EXPECT_EQ(m.previewPDF()->page(0)->text(QRectF()), book);
+}
+
+TEST_F(PreviewTest, ExportHandsTheHostTheBookWithItsNameAndMessage)
+{
+    AppModel& m = bookModel(bookOf(4));
+    m.exportBook(false);
+    m.exportBook(true);
+    ASSERT_EQ(recorder.saved.size(), 2u);
+    EXPECT_EQ(recorder.saved[0].name, "Camp");
+    EXPECT_EQ(recorder.saved[0].message, "A PDF of the whole book, ready to print or share.");
+    EXPECT_EQ(pdfFromData(recorder.saved[0].pdf)->numPages(), 4);
+    EXPECT_EQ(recorder.saved[1].name, "Camp – booklet");
+    EXPECT_EQ(recorder.saved[1].message,
+              "Print two-sided, flipping on the short edge, then fold the stack in half and staple on the fold.");
+    EXPECT_EQ(pdfFromData(recorder.saved[1].pdf)->numPages(), 2);
+}
+
+TEST_F(PreviewTest, PrintTakesBookletSheetsOnlyForABookShownAsBooklet)
+{
+    AppModel& m = bookModel(bookOf(4));
+    m.printBook();
+    m.setPreviewMode(PreviewMode::booklet);
+    m.printBook();
+    m.printBook(false);
+
+    Library library = bookOf(1);
+    AppModel& song = make(false, library);
+    song.setPreviewMode(PreviewMode::booklet);
+    song.printBook();
+
+    ASSERT_EQ(recorder.printed.size(), 4u);
+    const std::pair<bool, int> expected[] = {{false, 4}, {true, 2}, {false, 4}, {false, 1}};
+    for (std::size_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(recorder.printed[i].booklet, expected[i].first) << i;
+        EXPECT_EQ(pdfFromData(recorder.printed[i].pdf)->numPages(), expected[i].second) << i;
+    }
+    EXPECT_EQ(recorder.printed[0].title, "Camp");
+    EXPECT_EQ(recorder.printed[3].title, "Song 1");
+}
+
+TEST_F(PreviewTest, AnEmptyBookIsNotOutput)
+{
+    Library library = bookOf(0);
+    library.books.front().name = "Empty";
+    library.songs.push_back(storedSong("Elsewhere"));
+    AppModel& m = bookModel(library);
+    EXPECT_FALSE(m.previewPDF());
+    EXPECT_FALSE(m.error()) << "the preview clears without a message";
+    m.exportBook(false);
+    m.printBook();
+    EXPECT_TRUE(recorder.saved.empty());
+    EXPECT_TRUE(recorder.printed.empty());
+    EXPECT_EQ(m.error(), QStringLiteral("Add some songs to “Empty” first."));
+}
+
+TEST_F(PreviewTest, EntriesOfDeletedSongsAreSkipped)
+{
+    Library library = bookOf(3);
+    library.songs.erase(library.songs.begin());
+    AppModel& m = bookModel(library);
+    EXPECT_EQ(m.previewPages(), 2);
+
+    library.songs.clear();
+    AppModel& none = bookModel(library);
+    EXPECT_FALSE(none.previewPDF());
+    EXPECT_FALSE(none.bookPDF(false));
+}
+
+TEST_F(PreviewTest, HighContrastPrintsBoldChorusesAndBlackChords)
+{
+    Library library = bookOf(0);
+    library.songs.push_back(StoredSong{Uuid::random(),
+                                       "{title: Loud}\n{start_of_chorus}\n[G]Sing [C]out\n{end_of_chorus}\n",
+                                       std::nullopt, Date{0}});
+    library.books.front().entries.push_back(entryFor(library.songs.back()));
+    library.books.front().settings.boldChorus = false;
+    library.books.front().settings.chordsInColor = true;
+    AppModel& m = make(false, library);
+    const Songbook book = library.books.front();
+
+    auto direct = [&](const BookSettings& settings) {
+        PreparedSong prepared(*m.song(library.songs.back().id), 0, std::nullopt, settings.accidentals, false);
+        BookLayout layout = BookLayouter(settings, systemMeasurer(), book.name, book.subtitle).layout({prepared});
+        return undated(Renderer::pdf(layout, settings, book.name));
+    };
+    BookSettings contrast = book.settings;
+    contrast.boldChorus = true;
+    contrast.chordsInColor = false;
+
+    const std::string plain = undated(*m.renderBook(book, false).pdf);
+    EXPECT_EQ(plain, direct(book.settings));
+    m.applyStyle(SongStyle{std::nullopt, "Helvetica Neue", true, PageSize::letter});
+    const std::string strong = undated(*m.renderBook(book, false).pdf);
+    EXPECT_NE(strong, plain);
+    EXPECT_EQ(strong, direct(contrast));
+}
+
+} // namespace
+} // namespace LyricadeTest
