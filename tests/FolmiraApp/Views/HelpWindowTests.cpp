@@ -88,16 +88,6 @@ TEST(HelpTopics, QuotedSentencesKeepTheirWordsWithLinuxKeys)
     EXPECT_TRUE(paragraphs(HelpTopic::reads).at(2).contains("select in a PDF viewer."));
 }
 
-TEST(HelpTopics, SectionsListTheirTopicsInOrder)
-{
-    EXPECT_EQ(topics(HelpSection::documents), (std::vector{HelpTopic::start, HelpTopic::reads, HelpTopic::look,
-                                                          HelpTopic::notes, HelpTopic::printing}));
-    EXPECT_EQ(topics(HelpSection::songbooks),
-              (std::vector{HelpTopic::songs, HelpTopic::songFiles, HelpTopic::books, HelpTopic::transpose,
-                           HelpTopic::songPrint, HelpTopic::licensing}));
-    EXPECT_EQ(topics(HelpSection::more), std::vector{HelpTopic::keys});
-}
-
 TEST_F(HelpWindowTest, TheSidebarHasThreeSectionsOfTopicRows)
 {
     auto* sidebar = window().sidebar();

@@ -6,7 +6,6 @@
 #include "FolmiraApp/Model/QtText.h"
 #include "FolmiraApp/Views/SettingsWindow.h"
 
-#include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -90,18 +89,6 @@ TEST_F(SettingsWindowTest, GeneralButtonsBringBackTheWelcomeImportAndOpenHelp)
     window->helpButton()->click();
     EXPECT_EQ(model->helpPage(), HelpTopic::start);
     EXPECT_EQ(model->helpRequest(), requests + 1);
-}
-
-TEST_F(SettingsWindowTest, PrivacyTabNamesTheProduct)
-{
-    auto window = open();
-    const QStringList texts = labels(window->tabs()->widget(1));
-    ASSERT_GE(texts.size(), 4);
-    EXPECT_TRUE(texts[0].startsWith("Your documents never leave this computer. Folmira reads the file you open"));
-    EXPECT_TRUE(texts[3].startsWith("Song lyrics and music belong to their writers and publishers."));
-    const auto groups = window->tabs()->widget(1)->findChildren<QGroupBox*>();
-    ASSERT_EQ(groups.size(), 1);
-    EXPECT_EQ(groups.front()->title(), "Song licensing");
 }
 
 TEST_F(SettingsWindowTest, FontLicenseShowsTheShippedLicenceVerbatim)
