@@ -1,0 +1,194 @@
+#include "FolmiraApp/Views/HelpWindow.h"
+
+#include "FolmiraApp/Model/AppModel.h"
+#include "FolmiraApp/Model/QtText.h"
+#include "FolmiraApp/Views/HelpTopics.h"
+#include "FolmiraApp/Views/Icons.h"
+#include "FolmiraApp/Views/TextStyles.h"
+#include "FolmiraKit/FolmiraKit.h"
+
+#include <QDesktopServices>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QUrl>
+#include <QVBoxLayout>
+
+namespace FolmiraApp {
+
+namespace {
+
+constexpr int topicRole = Qt::UserRole;
+constexpr int pagePadding = 24;
+constexpr int pageSpacing = 14;
+constexpr int headingIconSize = 28;
+
+QIcon topicIcon(HelpTopic topic)
+{
+    return themeIcon(iconName(topic), QStyle::SP_FileDialogInfoView);
+}
+
+} // namespace
+
+HelpWindow::HelpWindow(AppModel& model, QWidget* parent) : QWidget(parent, Qt::Window), model_(model)
+{
+    setObjectName(QStringLiteral("help"));
+    setWindowTitle(QStringLiteral("%1 Help").arg(qstr(FolmiraKit::Brand::name)));
+    setMinimumSize(minimumWindowSize);
+    resize(defaultWindowSize);
+
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    sidebar_ = new QTreeWidget(this);
+    sidebar_->setFixedWidth(sidebarWidth);
+    sidebar_->setAccessibleName(QStringLiteral("Help topics"));
+    buildSidebar();
+    layout->addWidget(sidebar_);
+
+    auto* divider = new QFrame(this);
+    divider->setFrameShape(QFrame::VLine);
+    divider->setFrameShadow(QFrame::Sunken);
+    layout->addWidget(divider);
+
+    pageArea_ = new QScrollArea(this);
+    pageArea_->setWidgetResizable(true);
+    pageArea_->setFrameShape(QFrame::NoFrame);
+    pageArea_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    pageArea_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    layout->addWidget(pageArea_, 1);
+
+    showPage();
+    connect(&model_, &AppModel::helpPageChanged, this, &HelpWindow::showPage);
+    connect(sidebar_, &QTreeWidget::itemSelectionChanged, this, &HelpWindow::selectionChanged);
+}
+
+void HelpWindow::buildSidebar()
+{
+    sidebar_->setHeaderHidden(true);
+    sidebar_->setRootIsDecorated(false);
+    sidebar_->setItemsExpandable(false);
+    sidebar_->setSelectionMode(QAbstractItemView::SingleSelection);
+    sidebar_->setIconSize(QSize(18, 18));
+    for (auto section : allHelpSections) {
+        auto* heading = new QTreeWidgetItem(sidebar_, {title(section)});
+        heading->setFlags(Qt::ItemIsEnabled); // a heading, not a page
+        heading->setFont(0, TextStyle::font(sidebar_, TextStyle::caption, QFont::DemiBold));
+        for (auto topic : topics(section)) {
+            auto* row = new QTreeWidgetItem(heading, {title(topic)});
+            row->setIcon(0, topicIcon(topic));
+            row->setData(0, topicRole, static_cast<int>(topic));
+        }
+    }
+    sidebar_->expandAll();
+}
+
+QTreeWidgetItem* HelpWindow::rowFor(HelpTopic topic) const
+{
+    for (int s = 0; s < sidebar_->topLevelItemCount(); ++s) {
+        QTreeWidgetItem* heading = sidebar_->topLevelItem(s);
+        for (int r = 0; r < heading->childCount(); ++r)
+            if (heading->child(r)->data(0, topicRole).toInt() == static_cast<int>(topic)) return heading->child(r);
+    }
+    return nullptr;
+}
+
+void HelpWindow::selectCurrentRow()
+{
+    QTreeWidgetItem* row = rowFor(model_.helpPage());
+    if (!row || (row->isSelected() && sidebar_->selectedItems().size() == 1)) return;
+    const QSignalBlocker quiet(sidebar_);
+    sidebar_->setCurrentItem(row);
+    row->setSelected(true);
+    sidebar_->viewport()->update();
+}
+
+void HelpWindow::selectionChanged()
+{
+    const auto selected = sidebar_->selectedItems();
+    if (selected.isEmpty()) {
+        // Clearing the selection changes nothing: the page shown stays selected.
+        // Later, so that the view has finished its own handling of the click.
+        QTimer::singleShot(0, this, &HelpWindow::selectCurrentRow);
+        return;
+    }
+    model_.setHelpPage(static_cast<HelpTopic>(selected.front()->data(0, topicRole).toInt()));
+}
+
+void HelpWindow::showPage()
+{
+    const HelpTopic topic = model_.helpPage();
+    selectCurrentRow();
+
+    auto* page = new QWidget;
+    auto* row = new QHBoxLayout(page);
+    row->setContentsMargins(0, 0, 0, 0);
+    column_ = new QWidget(page);
+    column_->setMaximumWidth(pageColumnWidth);
+    auto* stack = new QVBoxLayout(column_);
+    stack->setContentsMargins(pagePadding, pagePadding, pagePadding, pagePadding);
+    stack->setSpacing(pageSpacing);
+
+    auto* heading = new QHBoxLayout;
+    auto* icon = new QLabel(column_);
+    icon->setPixmap(topicIcon(topic).pixmap(headingIconSize, headingIconSize));
+    heading->addWidget(icon);
+    auto* titleLabel = TextStyle::wrapping(title(topic), column_);
+    titleLabel->setObjectName(QStringLiteral("pageTitle"));
+    titleLabel->setFont(TextStyle::font(this, TextStyle::title, QFont::Bold));
+    heading->addWidget(titleLabel, 1);
+    stack->addLayout(heading);
+
+    for (const auto& text : paragraphs(topic)) {
+        auto* paragraph = TextStyle::wrapping(text, column_);
+        paragraph->setObjectName(QStringLiteral("paragraph"));
+        paragraph->setFont(TextStyle::font(this, TextStyle::title3));
+        paragraph->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        stack->addWidget(paragraph);
+    }
+
+    onlineHelp_ = nullptr;
+    if (topic == HelpTopic::start) {
+        onlineHelp_ = new QPushButton(QStringLiteral("Open the Online Help Page"), column_);
+        connect(onlineHelp_, &QPushButton::clicked, this, &HelpWindow::openOnlineHelp);
+        stack->addWidget(onlineHelp_, 0, Qt::AlignLeft);
+    }
+    stack->addStretch(1);
+
+    row->addWidget(column_, 1);
+    row->addStretch(0);
+    pageArea_->setWidget(page); // deletes the page shown before
+}
+
+void HelpWindow::present()
+{
+    show();
+    raise();
+    activateWindow();
+}
+
+void HelpWindow::openOnlineHelp()
+{
+    QDesktopServices::openUrl(QUrl(qstr(FolmiraKit::Brand::helpURL())));
+}
+
+QString HelpWindow::pageTitle() const
+{
+    auto* label = column_->findChild<QLabel*>(QStringLiteral("pageTitle"));
+    return label ? label->text() : QString();
+}
+
+QStringList HelpWindow::pageParagraphs() const
+{
+    QStringList texts;
+    for (auto* label : column_->findChildren<QLabel*>(QStringLiteral("paragraph"))) texts << label->text();
+    return texts;
+}
+
+} // namespace FolmiraApp

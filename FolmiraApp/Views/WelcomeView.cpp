@@ -1,0 +1,204 @@
+#include "FolmiraApp/Views/WelcomeView.h"
+
+#include "FolmiraApp/Model/AppModel.h"
+#include "FolmiraApp/Model/QtText.h"
+#include "FolmiraApp/Views/Icons.h"
+#include "FolmiraApp/Views/TextStyles.h"
+#include "FolmiraKit/FolmiraKit.h"
+
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPushButton>
+#include <QStyleOptionFocusRect>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace FolmiraApp {
+
+namespace {
+
+constexpr int padding = 26;
+constexpr int spacing = 14;
+constexpr int cardPadding = 12;
+constexpr int cardRadius = 12;
+constexpr int cardIconWidth = 40;
+
+QIcon modeIcon(DocKind kind)
+{
+    return kind == DocKind::songbook ? themeIcon("audio-x-generic", QStyle::SP_MediaVolume)
+                                     : themeIcon("text-x-generic", QStyle::SP_FileIcon);
+}
+
+QLabel* decoration(const QPixmap& pixmap, QWidget* parent)
+{
+    auto* label = new QLabel(parent);
+    label->setPixmap(pixmap);
+    label->setAlignment(Qt::AlignCenter);
+    label->setAttribute(Qt::WA_TransparentForMouseEvents);
+    label->setAccessibleName(QString()); // not announced
+    return label;
+}
+
+} // namespace
+
+ModeCard::ModeCard(DocKind kind, const QString& title, const QString& text, QWidget* parent)
+    : QAbstractButton(parent), kind_(kind)
+{
+    setCursor(Qt::PointingHandCursor);
+    setFocusPolicy(Qt::StrongFocus);
+    setAccessibleName(title);
+    setAccessibleDescription(QStringLiteral("Opens this mode"));
+
+    auto* row = new QHBoxLayout(this);
+    row->setContentsMargins(cardPadding, cardPadding, cardPadding, cardPadding);
+    row->setSpacing(spacing);
+    auto* icon = decoration(modeIcon(kind).pixmap(28, 28), this);
+    icon->setFixedWidth(cardIconWidth);
+    row->addWidget(icon, 0, Qt::AlignTop);
+
+    auto* texts = new QVBoxLayout;
+    texts->setSpacing(3);
+    title_ = TextStyle::wrapping(title, this);
+    title_->setFont(TextStyle::font(this, TextStyle::headline, QFont::Bold));
+    text_ = TextStyle::wrapping(text, this);
+    text_->setFont(TextStyle::font(this, TextStyle::callout));
+    TextStyle::makeSecondary(text_);
+    for (QLabel* label : {title_, text_}) {
+        label->setAttribute(Qt::WA_TransparentForMouseEvents);
+        texts->addWidget(label);
+    }
+    row->addLayout(texts, 1);
+
+    auto* chevron = decoration(themeIcon("go-next", QStyle::SP_ArrowRight).pixmap(16, 16), this);
+    row->addWidget(chevron, 0, Qt::AlignVCenter);
+}
+
+QString ModeCard::title() const
+{
+    return title_->text();
+}
+
+QString ModeCard::text() const
+{
+    return text_->text();
+}
+
+void ModeCard::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QColor fill = palette().color(QPalette::WindowText);
+    fill.setAlphaF(isDown() ? 0.14 : (underMouse() ? 0.09 : 0.05));
+    QPainterPath shape;
+    shape.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), cardRadius, cardRadius);
+    painter.fillPath(shape, fill);
+    if (hasFocus()) {
+        painter.setPen(QPen(palette().color(QPalette::Highlight), 2));
+        painter.drawPath(shape);
+    }
+}
+
+WelcomeView::WelcomeView(AppModel& model, QWidget* parent) : QDialog(parent), model_(model)
+{
+    setObjectName(QStringLiteral("welcome"));
+    // A title bar without a close button: only the sheet's own buttons end it.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+    setWindowModality(Qt::WindowModal);
+    const QString name = qstr(FolmiraKit::Brand::name);
+    setWindowTitle(QStringLiteral("Welcome to %1").arg(name));
+
+    auto* stack = new QVBoxLayout(this);
+    stack->setContentsMargins(padding, padding, padding, padding);
+    stack->setSpacing(spacing);
+
+    title_ = TextStyle::wrapping(QStringLiteral("Welcome to %1").arg(name), this);
+    title_->setFont(TextStyle::font(this, TextStyle::largeTitle, QFont::Bold));
+    stack->addWidget(title_);
+    introduction_ = TextStyle::wrapping(
+        QStringLiteral("Clean large print you can read without glasses: documents re-flowed in a big, clear typeface, "
+                       "and songbooks with the chords above the words. Pick one to start; you can switch any time at "
+                       "the top of the window."),
+        this);
+    introduction_->setFont(TextStyle::font(this, TextStyle::title3));
+    stack->addWidget(introduction_);
+
+    document_ = new ModeCard(DocKind::document, QStringLiteral("Document"),
+                             QStringLiteral("A recipe, bulletin, letter, menu or instructions sheet (Word, RTF, text, "
+                                            "Markdown, or a PDF with text) made large: 14 to 32 point, one column, "
+                                            "black on white."),
+                             this);
+    songbook_ = new ModeCard(DocKind::songbook, QStringLiteral("Songbook"),
+                             QStringLiteral("Chord sheets (ChordPro or chords-over-lyrics text) into large-print "
+                                            "songbooks and set lists: any key, capo, contents and index, booklets."),
+                             this);
+    stack->addWidget(document_);
+    stack->addWidget(songbook_);
+
+    auto* footer = new QHBoxLayout;
+    import_ = new QPushButton(QStringLiteral("Import Tunequill Library…"), this);
+    import_->setToolTip(QStringLiteral("Used Tunequill? Bring its songs, songbooks and set lists into Songbook mode"));
+    import_->setAutoDefault(false);
+    close_ = new QPushButton(QStringLiteral("Close"), this);
+    close_->setAutoDefault(false);
+    footer->addWidget(import_);
+    footer->addStretch(1);
+    footer->addWidget(close_);
+    stack->addLayout(footer);
+
+    connect(document_, &QAbstractButton::clicked, this, [this] { finish(DocKind::document); });
+    connect(songbook_, &QAbstractButton::clicked, this, [this] { finish(DocKind::songbook); });
+    connect(close_, &QPushButton::clicked, this, [this] { finish(std::nullopt); });
+    connect(import_, &QPushButton::clicked, this, [this] {
+        finish(std::nullopt);
+        // The import opens its own panel: not from inside the click that closed the sheet.
+        QTimer::singleShot(0, this, &WelcomeView::importRequested);
+    });
+    connect(&model_, &AppModel::showWelcomeChanged, this, &WelcomeView::followModel);
+
+    // Exactly the sheet's width; the height follows the wrapped texts.
+    setFixedSize(sheetWidth, heightForWidth(sheetWidth));
+}
+
+QString WelcomeView::title() const
+{
+    return title_->text();
+}
+
+QString WelcomeView::introduction() const
+{
+    return introduction_->text();
+}
+
+void WelcomeView::finish(std::optional<DocKind> kind)
+{
+    model_.finishWelcome(kind);
+    followModel(); // closes the sheet even when showWelcome was already false
+}
+
+void WelcomeView::followModel()
+{
+    if (model_.showWelcome() || !isVisible()) return;
+    ending_ = true;
+    done(QDialog::Accepted);
+    ending_ = false;
+}
+
+void WelcomeView::reject()
+{
+    finish(std::nullopt);
+}
+
+void WelcomeView::closeEvent(QCloseEvent* event)
+{
+    // The window manager's close gesture does not end the sheet. (QDialog's own
+    // handler would turn it into reject(), that is, into Close.)
+    if (ending_)
+        event->accept();
+    else
+        event->ignore();
+}
+
+} // namespace FolmiraApp

@@ -1,0 +1,82 @@
+#pragma once
+
+// The welcome sheet over the main window on the first start: what the product
+// does, a card for each mode, the import of the earlier songbook
+// application's library, and Close. Only its own buttons and Escape end it;
+// each marks the welcome screen as seen through the model's finishWelcome.
+
+#include "FolmiraApp/Model/Kinds.h"
+
+#include <QAbstractButton>
+#include <QDialog>
+
+#include <optional>
+
+class QLabel;
+class QPushButton;
+
+namespace FolmiraApp {
+
+class AppModel;
+
+// A large button for one mode: its icon, title and text, and a chevron.
+// A click anywhere on it, the empty middle included, presses it.
+class ModeCard : public QAbstractButton {
+    Q_OBJECT
+
+public:
+    ModeCard(DocKind kind, const QString& title, const QString& text, QWidget* parent = nullptr);
+    DocKind kind() const { return kind_; }
+    QString title() const;
+    QString text() const;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    DocKind kind_;
+    QLabel* title_;
+    QLabel* text_;
+};
+
+class WelcomeView : public QDialog {
+    Q_OBJECT
+
+public:
+    static constexpr int sheetWidth = 600;
+
+    // Window-modal over `parent`. Closes itself when the model's showWelcome
+    // turns false.
+    WelcomeView(AppModel& model, QWidget* parent = nullptr);
+
+    QString title() const;
+    QString introduction() const;
+    ModeCard* documentCard() const { return document_; }
+    ModeCard* songbookCard() const { return songbook_; }
+    QPushButton* importButton() const { return import_; }
+    QPushButton* closeButton() const { return close_; }
+
+signals:
+    // "Import Tunequill Library…": sent on a later turn of the event loop,
+    // after the sheet has been closed.
+    void importRequested();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void reject() override; // Escape: the same as Close
+
+private:
+    void finish(std::optional<DocKind> kind);
+    void followModel();
+
+    AppModel& model_;
+    QLabel* title_;
+    QLabel* introduction_;
+    ModeCard* document_;
+    ModeCard* songbook_;
+    QPushButton* import_;
+    QPushButton* close_;
+    bool ending_ = false;
+};
+
+} // namespace FolmiraApp

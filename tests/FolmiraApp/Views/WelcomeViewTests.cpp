@@ -1,0 +1,117 @@
+// The welcome sheet: its texts, what each choice does to the model, and that
+// nothing but its own buttons and Escape ends it.
+
+#include "../Fakes.h"
+
+#include "FolmiraApp/Views/WelcomeView.h"
+
+#include <QMainWindow>
+#include <QPushButton>
+#include <QSignalSpy>
+
+namespace FolmiraAppTest {
+namespace {
+
+class WelcomeViewTest : public ModelTest {
+protected:
+    void SetUp() override
+    {
+        ModelTest::SetUp();
+        make();
+        model->setShowWelcome(true);
+        parent.show();
+        sheet = std::make_unique<WelcomeView>(*model, &parent);
+        sheet->open();
+        ASSERT_TRUE(sheet->isVisible());
+    }
+    void TearDown() override
+    {
+        sheet.reset();
+        ModelTest::TearDown();
+    }
+    QMainWindow parent;
+    std::unique_ptr<WelcomeView> sheet;
+};
+
+TEST_F(WelcomeViewTest, ShowsTheTextsAndChoices)
+{
+    EXPECT_EQ(sheet->title(), "Welcome to Folmira");
+    EXPECT_TRUE(sheet->introduction().startsWith("Clean large print you can read without glasses:"));
+    EXPECT_EQ(sheet->documentCard()->title(), "Document");
+    EXPECT_TRUE(sheet->documentCard()->text().endsWith("14 to 32 point, one column, black on white."));
+    EXPECT_EQ(sheet->songbookCard()->title(), "Songbook");
+    EXPECT_TRUE(sheet->songbookCard()->text().startsWith("Chord sheets (ChordPro or chords-over-lyrics text)"));
+    for (auto* card : {sheet->documentCard(), sheet->songbookCard()})
+        EXPECT_EQ(card->accessibleDescription(), "Opens this mode");
+    EXPECT_EQ(sheet->importButton()->text(), "Import Tunequill Library…");
+    EXPECT_EQ(sheet->importButton()->toolTip(),
+              "Used Tunequill? Bring its songs, songbooks and set lists into Songbook mode");
+    EXPECT_EQ(sheet->closeButton()->text(), "Close");
+    EXPECT_EQ(sheet->width(), 600);
+    EXPECT_EQ(sheet->windowModality(), Qt::WindowModal);
+    EXPECT_FALSE(sheet->windowFlags() & Qt::WindowCloseButtonHint);
+}
+
+TEST_F(WelcomeViewTest, EachChoiceEndsTheSheetAndMarksItSeen)
+{
+    enum class Press { documentCard, songbookCard, close, escape };
+    const struct {
+        Press press;
+        DocKind before;
+        DocKind after;
+    } cases[] = {
+        {Press::songbookCard, DocKind::document, DocKind::songbook},
+        {Press::documentCard, DocKind::songbook, DocKind::document},
+        {Press::documentCard, DocKind::document, DocKind::document},
+        {Press::close, DocKind::songbook, DocKind::songbook},
+        {Press::escape, DocKind::songbook, DocKind::songbook},
+        {Press::escape, DocKind::document, DocKind::document},
+    };
+    for (const auto& c : cases) {
+        defaults->remove("welcomeSeen");
+        model->setKind(c.before);
+        model->setShowWelcome(true);
+        sheet->open();
+        switch (c.press) {
+        case Press::documentCard: QTest::mouseClick(sheet->documentCard(), Qt::LeftButton, {}, QPoint(300, 10)); break;
+        case Press::songbookCard: QTest::mouseClick(sheet->songbookCard(), Qt::LeftButton); break;
+        case Press::close: sheet->closeButton()->click(); break;
+        case Press::escape: QTest::keyClick(sheet.get(), Qt::Key_Escape); break;
+        }
+        EXPECT_EQ(model->kind(), c.after);
+        EXPECT_FALSE(model->showWelcome());
+        EXPECT_TRUE(defaults->value("welcomeSeen").toBool());
+        EXPECT_FALSE(sheet->isVisible());
+    }
+}
+
+TEST_F(WelcomeViewTest, ImportClosesTheSheetFirstAndAsksLater)
+{
+    model->setKind(DocKind::document);
+    QSignalSpy imports(sheet.get(), &WelcomeView::importRequested);
+    bool closedWhenAsked = false;
+    QObject::connect(sheet.get(), &WelcomeView::importRequested, [&] { closedWhenAsked = !sheet->isVisible(); });
+    sheet->importButton()->click();
+    EXPECT_TRUE(imports.isEmpty()); // not from inside the click
+    EXPECT_FALSE(model->showWelcome());
+    ASSERT_TRUE(imports.wait(1000));
+    EXPECT_TRUE(closedWhenAsked);
+    EXPECT_EQ(model->kind(), DocKind::document);
+}
+
+TEST_F(WelcomeViewTest, TheWindowManagersCloseDoesNotEndIt)
+{
+    EXPECT_FALSE(sheet->close());
+    EXPECT_TRUE(sheet->isVisible());
+    EXPECT_TRUE(model->showWelcome());
+    EXPECT_FALSE(defaults->contains("welcomeSeen"));
+}
+
+TEST_F(WelcomeViewTest, ClosesWhenTheModelEndsTheWelcome)
+{
+    model->finishWelcome(DocKind::songbook);
+    EXPECT_FALSE(sheet->isVisible());
+}
+
+} // namespace
+} // namespace FolmiraAppTest
