@@ -123,12 +123,11 @@ void PdfWriter::drawTextLine(const TextLayout& text, int line, Point baselineOri
 void PdfWriter::drawTextLines(const std::vector<PlacedLine>& lines, Color color)
 {
     if (!impl_->good() || lines.empty()) return;
-    // Cairo joins glyphs shown one after another in one face and source into
-    // one text object; setting the source between them would split it.
     impl_->source(color);
+    GlyphBatch batch;
     for (const PlacedLine& placed : lines)
-        if (placed.text)
-            placed.text->drawLine(placed.line, placed.baselineOrigin.x, impl_->flip(placed.baselineOrigin.y), impl_->cr);
+        if (placed.text) batch.add(*placed.text, placed.line, placed.baselineOrigin.x, impl_->flip(placed.baselineOrigin.y));
+    batch.show(impl_->cr);
 }
 
 void PdfWriter::drawImage(const Image& image, Rect rect)

@@ -49,7 +49,7 @@ public:
     void drawTextLine(const TextLayout& text, int line, Point baselineOrigin, Color color = {});
 
     // Several lines in one colour, drawn together: the PDF gets one text
-    // object for a stretch of lines in the same face instead of one each.
+    // operation per face for all of them instead of one per line.
     struct PlacedLine {
         const TextLayout* text = nullptr;
         int line = 0;
