@@ -184,6 +184,7 @@ Platform::Bytes pdf(const BookLayout& layout, const BookSettings& settings, cons
     for (const LaidPage& page : layout.pages) {
         canvas.beginPage(layout.pageSize);
         draw(page, layout.pageSize, settings, canvas, shaped);
+        shaped.trim();
         canvas.endPage();
     }
     return canvas.finish();

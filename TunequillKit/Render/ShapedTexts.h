@@ -20,17 +20,23 @@ namespace TunequillKit::Renderer {
 
 class ShapedTexts {
 public:
+    // More distinct texts than any book shows: past it, a render starts afresh
+    // at its next page rather than keep layouts without bound.
+    static constexpr std::size_t defaultLimit = 20000;
+
+    explicit ShapedTexts(std::size_t limit = defaultLimit) : limit_(limit) {}
+
     // `text` set as one line in `font` (never wrapped); none for empty text.
-    // Valid until the next call: the set is emptied when it grows very large.
+    // Valid until the next trim().
     const Platform::TextLayout* line(std::string_view text, const FontSpec& font);
+
+    // Drops every layout when there are more than the limit; called between pages.
+    void trim();
 
     std::size_t size() const { return layouts_.size(); }
 
-    // More distinct texts than any book shows; a render past it starts afresh
-    // rather than keep layouts without bound.
-    static constexpr std::size_t limit = 20000;
-
 private:
+    std::size_t limit_;
     std::unordered_map<std::string, std::unique_ptr<Platform::TextLayout>> layouts_;
 };
 

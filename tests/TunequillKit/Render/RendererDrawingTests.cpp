@@ -134,6 +134,17 @@ TEST(RendererDrawing, EachTextIsShapedOncePerFace)
     EXPECT_EQ(shaped.size(), 3u);
     ASSERT_EQ(first->lines().size(), 1u);
     EXPECT_GT(first->lines()[0].width, 50);
+
+    // Layouts stay until trimmed, and are dropped only past the limit.
+    Renderer::ShapedTexts small(2);
+    const Platform::TextLayout* kept = small.line("one", regular);
+    small.line("two", regular);
+    small.trim();
+    EXPECT_EQ(small.size(), 2u);
+    small.line("three", regular);
+    EXPECT_EQ(small.line("one", regular), kept); // still there until the trim
+    small.trim();
+    EXPECT_EQ(small.size(), 0u);
 }
 
 TEST(RendererDrawing, LeadersStillShowOneRoundDotPerStep)
