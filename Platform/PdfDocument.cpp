@@ -126,10 +126,17 @@ std::optional<QPDFPageObjectHelper> qpdfPageOf(const PdfPage& page)
 
 PdfDocument::Opened PdfDocument::open(const Bytes& data)
 {
+    if (data.empty()) return {};
+    return openBytes(std::make_shared<const Bytes>(data));
+}
+
+std::optional<PdfDocument> PdfDocument::reopened() const { return openBytes(impl_->bytes).document; }
+
+PdfDocument::Opened PdfDocument::openBytes(std::shared_ptr<const Bytes> bytes)
+{
     Opened opened;
-    if (data.empty()) return opened;
     auto impl = std::make_shared<Impl>();
-    impl->bytes = std::make_shared<const Bytes>(data);
+    impl->bytes = std::move(bytes);
 
     std::unique_ptr<GBytes, void (*)(GBytes*)> gbytes(g_bytes_new_static(impl->bytes->data(), impl->bytes->size()),
                                                       g_bytes_unref);

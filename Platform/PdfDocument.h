@@ -58,6 +58,11 @@ public:
     // The bytes are copied; the caller's buffer may go away.
     static Opened open(const Bytes& data);
 
+    // Another document over the same bytes (not copied again), with Poppler
+    // and qpdf state of its own, for another thread to read; none when it
+    // cannot be opened.
+    std::optional<PdfDocument> reopened() const;
+
     int pageCount() const;
     // Whether the author allows copying the text.
     bool allowsCopying() const;
@@ -68,6 +73,7 @@ public:
 
 private:
     explicit PdfDocument(std::shared_ptr<Impl> impl) : impl_(std::move(impl)) {}
+    static Opened openBytes(std::shared_ptr<const Bytes> bytes);
     std::shared_ptr<Impl> impl_;
 };
 

@@ -1,7 +1,11 @@
-// Each source page that is used becomes one form XObject (qpdf builds it from
-// the page: contents, resources and a BBox of the page's box), copied once into
+// Each source page that is used becomes one form XObject, copied once into
 // the output and drawn with "cm", a clip rectangle and "Do" wherever it goes.
-// qpdf reports damage by throwing; every entry point turns that into "none".
+// Where the page draws with one content stream and no /Rotate or /UserUnit,
+// that stream is the form: its dictionary gains the form's keys and its data
+// goes to the output still compressed, as it is (the writer keeps Flate data
+// unless told otherwise). Other pages are made into forms by qpdf, which joins
+// their streams and so unpacks them. qpdf reports damage by throwing; every
+// entry point turns that into "none".
 
 #include "Platform/PdfImposer.h"
 
@@ -36,6 +40,32 @@ QPDFObjectHandle::Rectangle mediaBox(QPDFPageObjectHelper& page)
     QPDFObjectHandle box = page.getMediaBox();
     if (!box.isRectangle()) return {0, 0, 612, 792};
     return box.getArrayAsRectangle();
+}
+
+bool isTransformed(QPDFPageObjectHelper& page)
+{
+    QPDFObjectHandle rotate = page.getAttribute("/Rotate", false);
+    if (rotate.isNumber() && rotate.getNumericValue() != 0) return true;
+    return page.getObjectHandle().hasKey("/UserUnit");
+}
+
+// The page as a form XObject of the source document, indirect.
+QPDFObjectHandle formFor(QPDF& in, QPDFPageObjectHelper& page)
+{
+    QPDFObjectHandle contents = page.getObjectHandle().getKey("/Contents");
+    if (contents.isArray() && contents.getArrayNItems() == 1) contents = contents.getArrayItem(0);
+    // A stream that is already some form (shared by two pages, say) is left alone.
+    if (contents.isStream() && contents.isIndirect() && !contents.getDict().hasKey("/Subtype") && !isTransformed(page)) {
+        QPDFObjectHandle dict = contents.getDict();
+        dict.replaceKey("/Type", QPDFObjectHandle::newName("/XObject"));
+        dict.replaceKey("/Subtype", QPDFObjectHandle::newName("/Form"));
+        dict.replaceKey("/BBox", page.getTrimBox().shallowCopy());
+        QPDFObjectHandle resources = page.getAttribute("/Resources", false);
+        dict.replaceKey("/Resources", resources.isDictionary() ? resources : QPDFObjectHandle::newDictionary());
+        return contents;
+    }
+    QPDFObjectHandle form = page.getFormXObjectForPage();
+    return form.isIndirect() ? form : in.makeIndirectObject(form);
 }
 
 std::string number(double v) { return QUtil::double_to_string(std::isfinite(v) ? v : 0, 4); }
@@ -80,8 +110,7 @@ Bytes impose(const Bytes& source, Size size, const std::vector<std::vector<Place
                 if (p.page < 0 || p.page >= static_cast<int>(sourcePages.size())) continue;
                 auto found = forms.find(p.page);
                 if (found == forms.end()) {
-                    QPDFObjectHandle form = sourcePages[static_cast<std::size_t>(p.page)].getFormXObjectForPage();
-                    if (!form.isIndirect()) form = in->makeIndirectObject(form);
+                    QPDFObjectHandle form = formFor(*in, sourcePages[static_cast<std::size_t>(p.page)]);
                     found = forms.emplace(p.page, out.copyForeignObject(form)).first;
                 }
                 const std::string name = "/P" + std::to_string(p.page);

@@ -120,6 +120,16 @@ void PdfWriter::drawTextLine(const TextLayout& text, int line, Point baselineOri
     text.drawLine(line, baselineOrigin.x, impl_->flip(baselineOrigin.y), impl_->cr);
 }
 
+void PdfWriter::drawTextLines(const std::vector<PlacedLine>& lines, Color color)
+{
+    if (!impl_->good() || lines.empty()) return;
+    impl_->source(color);
+    GlyphBatch batch;
+    for (const PlacedLine& placed : lines)
+        if (placed.text) batch.add(*placed.text, placed.line, placed.baselineOrigin.x, impl_->flip(placed.baselineOrigin.y));
+    batch.show(impl_->cr);
+}
+
 void PdfWriter::drawImage(const Image& image, Rect rect)
 {
     if (!impl_->good() || image.width() <= 0 || image.height() <= 0 || rect.isEmpty()) return;
@@ -159,6 +169,22 @@ void PdfWriter::strokeLine(Point from, Point to, double width, Color color, Line
     impl_->source(color);
     cairo_set_line_width(cr, width);
     cairo_set_line_cap(cr, cap == LineCap::round ? CAIRO_LINE_CAP_ROUND : CAIRO_LINE_CAP_BUTT);
+    cairo_move_to(cr, from.x, impl_->flip(from.y));
+    cairo_line_to(cr, to.x, impl_->flip(to.y));
+    cairo_stroke(cr);
+    cairo_restore(cr);
+}
+
+void PdfWriter::strokeDashes(Point from, Point to, double width, double on, double period, Color color, LineCap cap)
+{
+    if (!impl_->good() || !(period > 0) || !(on >= 0) || !(on < period)) return;
+    cairo_t* cr = impl_->cr;
+    cairo_save(cr);
+    impl_->source(color);
+    cairo_set_line_width(cr, width);
+    cairo_set_line_cap(cr, cap == LineCap::round ? CAIRO_LINE_CAP_ROUND : CAIRO_LINE_CAP_BUTT);
+    const double dashes[2] = {on, period - on};
+    cairo_set_dash(cr, dashes, 2, 0);
     cairo_move_to(cr, from.x, impl_->flip(from.y));
     cairo_line_to(cr, to.x, impl_->flip(to.y));
     cairo_stroke(cr);

@@ -47,11 +47,25 @@ public:
 
     // Line `line` of `text` with the layout's left edge at x and its baseline at y.
     void drawTextLine(const TextLayout& text, int line, Point baselineOrigin, Color color = {});
+
+    // Several lines in one colour, drawn together: the PDF gets one text
+    // operation per face for all of them instead of one per line.
+    struct PlacedLine {
+        const TextLayout* text = nullptr;
+        int line = 0;
+        Point baselineOrigin;
+    };
+    void drawTextLines(const std::vector<PlacedLine>& lines, Color color);
     // `image` scaled into `rect` (not tiled), with high-quality interpolation.
     // A JPEG is embedded as its original bytes.
     void drawImage(const Image& image, Rect rect);
     // A straight line of `width` points.
     void strokeLine(Point from, Point to, double width, Color color = {}, LineCap cap = LineCap::butt);
+    // A straight line drawn as dashes `on` points long every `period` points,
+    // the first starting at `from`. Zero-length dashes with round caps make a
+    // row of dots `width` across; the end of the line is not drawn.
+    void strokeDashes(Point from, Point to, double width, double on, double period, Color color,
+                      LineCap cap = LineCap::butt);
     // A rectangle's outline, `width` points thick.
     void strokeRect(Rect rect, double width, Color color = {});
     void fillRect(Rect rect, Color color);

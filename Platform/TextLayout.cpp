@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
 
 namespace Platform {
 namespace {
@@ -263,6 +264,108 @@ double TextLayout::lineWidth(const AttributedText& text)
         from = to;
     }
     return width;
+}
+
+} // namespace Platform
+
+namespace Platform {
+
+// Pango's own drawing of a line (pango_cairo_show_layout_line) walks its runs
+// left to right, each at the end of the one before, and shows every glyph at
+// the run's start plus the advances before it and its own offset, with the
+// run's text cut into clusters. The batch does the same, keeping one glyph
+// list per Cairo face across lines, and leaves to Pango what it would draw
+// otherwise: unknown glyphs (hex boxes), empty glyphs, right-to-left runs and
+// shifted runs.
+struct GlyphBatch::Impl {
+    struct Face {
+        std::string text;
+        std::vector<cairo_glyph_t> glyphs;
+        std::vector<cairo_text_cluster_t> clusters;
+    };
+    std::map<cairo_scaled_font_t*, Face> faces;
+    std::vector<cairo_scaled_font_t*> order; // faces in the order first met
+    struct Fallback {
+        PangoLayoutLine* line;
+        double x, y;
+    };
+    std::vector<Fallback> fallbacks;
+
+    static bool plain(PangoLayoutLine* line)
+    {
+        for (GSList* node = line->runs; node; node = node->next) {
+            auto* run = static_cast<PangoGlyphItem*>(node->data);
+            if (run->item->analysis.level % 2 == 1 || run->y_offset != 0 || run->start_x_offset != 0 ||
+                run->end_x_offset != 0 || !PANGO_IS_CAIRO_FONT(run->item->analysis.font))
+                return false;
+            for (int g = 0; g < run->glyphs->num_glyphs; ++g) {
+                PangoGlyph glyph = run->glyphs->glyphs[g].glyph;
+                if (glyph == PANGO_GLYPH_EMPTY || (glyph & PANGO_GLYPH_UNKNOWN_FLAG)) return false;
+            }
+        }
+        return true;
+    }
+
+    void addRun(PangoGlyphItem* run, const char* text, double x, double y)
+    {
+        cairo_scaled_font_t* font = pango_cairo_font_get_scaled_font(PANGO_CAIRO_FONT(run->item->analysis.font));
+        auto [at, added] = faces.try_emplace(font);
+        if (added) order.push_back(font);
+        Face& face = at->second;
+        int advance = 0;
+        for (int g = 0; g < run->glyphs->num_glyphs; ++g) {
+            const PangoGlyphInfo& info = run->glyphs->glyphs[g];
+            face.glyphs.push_back({info.glyph, x + fromPango(advance + info.geometry.x_offset),
+                                   y + fromPango(info.geometry.y_offset)});
+            advance += info.geometry.width;
+        }
+        PangoGlyphItemIter cluster;
+        for (gboolean more = pango_glyph_item_iter_init_start(&cluster, run, text); more;
+             more = pango_glyph_item_iter_next_cluster(&cluster)) {
+            face.clusters.push_back({cluster.end_index - cluster.start_index, cluster.end_glyph - cluster.start_glyph});
+            face.text.append(text + cluster.start_index, static_cast<std::size_t>(cluster.end_index - cluster.start_index));
+        }
+    }
+};
+
+GlyphBatch::GlyphBatch() : impl_(std::make_unique<Impl>()) {}
+GlyphBatch::~GlyphBatch() = default;
+
+void GlyphBatch::add(const TextLayout& layout, int index, double x, double baselineY)
+{
+    if (index < 0 || index >= static_cast<int>(layout.lines_.size())) return;
+    const auto i = static_cast<std::size_t>(index);
+    PangoLayoutLine* line = layout.impl_->lines[i];
+    double left = x + layout.lines_[i].x;
+    if (!Impl::plain(line)) {
+        impl_->fallbacks.push_back({line, left, baselineY});
+        return;
+    }
+    const char* text = pango_layout_get_text(line->layout);
+    for (GSList* node = line->runs; node; node = node->next) {
+        auto* run = static_cast<PangoGlyphItem*>(node->data);
+        impl_->addRun(run, text, left, baselineY);
+        left += fromPango(pango_glyph_string_get_width(run->glyphs));
+    }
+}
+
+void GlyphBatch::show(_cairo* context)
+{
+    for (cairo_scaled_font_t* font : impl_->order) {
+        const Impl::Face& face = impl_->faces[font];
+        if (face.glyphs.empty()) continue;
+        cairo_set_scaled_font(context, font);
+        cairo_show_text_glyphs(context, face.text.data(), static_cast<int>(face.text.size()), face.glyphs.data(),
+                               static_cast<int>(face.glyphs.size()), face.clusters.data(),
+                               static_cast<int>(face.clusters.size()), cairo_text_cluster_flags_t(0));
+    }
+    for (const Impl::Fallback& f : impl_->fallbacks) {
+        cairo_move_to(context, f.x, f.y);
+        pango_cairo_show_layout_line(context, f.line);
+    }
+    impl_->faces.clear();
+    impl_->order.clear();
+    impl_->fallbacks.clear();
 }
 
 } // namespace Platform

@@ -84,10 +84,34 @@ public:
     static double lineWidth(const AttributedText& text);
 
 private:
+    friend class GlyphBatch;
     struct Impl;
     std::unique_ptr<Impl> impl_;
     std::string text_;
     std::vector<Line> lines_;
+};
+
+// Lines of any number of layouts shown together: their glyphs are gathered by
+// face and shown with one Cairo call per face, so that a PDF gets one text
+// operation where it would get one per line, looking the same. A line holding
+// what only Pango can draw (a glyph no face has, right-to-left text) is drawn
+// by Pango instead. The layouts must outlive the batch's show(). For PdfWriter.
+class GlyphBatch {
+public:
+    GlyphBatch();
+    ~GlyphBatch();
+    GlyphBatch(const GlyphBatch&) = delete;
+    GlyphBatch& operator=(const GlyphBatch&) = delete;
+
+    // Adds line `index` of `layout` with the layout's left edge at x and the
+    // line's baseline at baselineY (Cairo's top-down coordinates).
+    void add(const TextLayout& layout, int index, double x, double baselineY);
+    // Shows everything added in the context's current source, then empties the batch.
+    void show(_cairo* context);
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
 };
 
 } // namespace Platform

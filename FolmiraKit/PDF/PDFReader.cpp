@@ -47,20 +47,17 @@ struct FirstPass {
     int untrustedPages = 0;
 };
 
-void readPage(const Platform::PdfPage& page, int number, FirstPass& pass)
+void readPage(const Platform::PdfPage& page, int number, PageText read, FirstPass& pass)
 {
     Lines& lines = pass.pages.back();
     Rect crop = page.cropBox();
-    Platform::PdfPageText text = page.text();
-    PageWords found = pageWords(text, page.mediaBox());
+    PageWords& found = read.words;
     if (found.untrusted) found.words.clear();
     pass.wordCount += static_cast<long long>(found.words.size());
     for (const Word& w : found.words) pass.unreadable += static_cast<long long>(glyphCheck(w.text).size());
 
-    if (!found.untrusted) {
-        lines = linesFromWords(found.words);
-    } else {
-        lines = linesFromText(text, page.mediaBox());
+    lines = std::move(read.lines);
+    if (found.untrusted) {
         for (const Line& line : lines) pass.wordCount += static_cast<long long>(line.words.size());
         ++pass.untrustedPages;
     }
@@ -206,6 +203,11 @@ void promoteTitle(Blocks& blocks)
 
 BigDocument read(const std::vector<std::uint8_t>& data, const std::string& title)
 {
+    return read(data, title, readingThreads());
+}
+
+BigDocument read(const std::vector<std::uint8_t>& data, const std::string& title, int threads)
+{
     auto opened = Platform::PdfDocument::open(data);
     if (!opened.document) {
         if (opened.failure == Platform::PdfDocument::OpenFailure::locked)
@@ -220,12 +222,15 @@ BigDocument read(const std::vector<std::uint8_t>& data, const std::string& title
         throw ConversionError(Reason::locked, "This PDF’s author turned off copying its text, so Folmira won’t "
                                               "re-flow it. Ask for an unlocked copy or the original document.");
 
+    // The pages' text on several threads; then pictures and scans page by page, in order.
+    std::vector<std::optional<PageText>> texts = readPageTexts(document, threads);
     FirstPass pass;
     for (int i = 0; i < pageCount; ++i) {
         pass.pages.emplace_back();
-        auto page = document.page(i);
+        auto& text = texts[static_cast<std::size_t>(i)];
+        auto page = text ? document.page(i) : std::nullopt;
         pass.cropBoxes.push_back(page ? std::optional<Rect>(page->cropBox()) : std::nullopt);
-        if (page) readPage(*page, i + 1, pass);
+        if (page) readPage(*page, i + 1, std::move(*text), pass);
     }
     refuseUnreadable(pass, pageCount);
 

@@ -17,4 +17,8 @@ namespace FolmiraKit::PDFReader {
 // noTextLayer (a scan, or fonts that don't say which letters they draw).
 BigDocument read(const std::vector<std::uint8_t>& data, const std::string& title);
 
+// The same, with the pages' text read on `threads` threads (1 to 4) rather
+// than min(cores, 4); the document is the same whatever their number.
+BigDocument read(const std::vector<std::uint8_t>& data, const std::string& title, int threads);
+
 } // namespace FolmiraKit::PDFReader

@@ -11,7 +11,10 @@
 #include "Platform/Text.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <exception>
+#include <thread>
 
 namespace FolmiraKit::PDFReader {
 
@@ -250,6 +253,65 @@ Lines linesFromText(const Platform::PdfPageText& page, const Rect& mediaBox)
         rest.remove_prefix(end + 1);
     }
     return lines;
+}
+
+} // namespace FolmiraKit::PDFReader
+
+namespace FolmiraKit::PDFReader {
+
+namespace {
+
+PageText readPageText(const Platform::PdfPage& page)
+{
+    Platform::PdfPageText text = page.text();
+    PageText read{pageWords(text, page.mediaBox()), {}};
+    read.lines = read.words.untrusted ? linesFromText(text, page.mediaBox()) : linesFromWords(read.words.words);
+    return read;
+}
+
+} // namespace
+
+// Poppler's text extraction is most of a read and works page by page, but a
+// Poppler document is for one thread at a time: each extra thread opens its
+// own over the same bytes. Pages are claimed from a shared counter, so the
+// threads stay busy whatever each page costs, and every result goes to its
+// page's slot; nothing a thread reads depends on which thread reads it.
+std::vector<std::optional<PageText>> readPageTexts(const Platform::PdfDocument& document, int threads)
+{
+    const int pageCount = document.pageCount();
+    std::vector<std::optional<PageText>> pages(static_cast<std::size_t>(std::max(0, pageCount)));
+    std::atomic<int> next{0};
+    std::atomic<bool> failed{false};
+
+    auto work = [&](const Platform::PdfDocument& own, std::exception_ptr& error) {
+        try {
+            for (int i = next++; i < pageCount && !failed; i = next++)
+                if (auto page = own.page(i)) pages[static_cast<std::size_t>(i)] = readPageText(*page);
+        } catch (...) {
+            error = std::current_exception();
+            failed = true;
+        }
+    };
+
+    const int helpers = std::clamp(std::min(threads, pageCount) - 1, 0, 3);
+    std::vector<std::exception_ptr> errors(static_cast<std::size_t>(helpers) + 1);
+    std::vector<std::thread> running;
+    for (int t = 0; t < helpers; ++t)
+        running.emplace_back([&, t] {
+            // A helper that can't open its own document leaves its share to the others.
+            if (auto own = document.reopened()) work(*own, errors[static_cast<std::size_t>(t) + 1]);
+        });
+    work(document, errors[0]);
+    for (std::thread& t : running) t.join();
+    for (const std::exception_ptr& error : errors)
+        if (error) std::rethrow_exception(error);
+    return pages;
+}
+
+int readingThreads()
+{
+    const unsigned cores = std::thread::hardware_concurrency();
+    return static_cast<int>(std::clamp(cores, 1u, 4u));
 }
 
 } // namespace FolmiraKit::PDFReader

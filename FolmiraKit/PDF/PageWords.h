@@ -56,4 +56,21 @@ Lines linesFromText(const Platform::PdfPageText& page, const Rect& mediaBox);
 // A line of `words` (not empty), sorted left to right.
 Line makeLine(std::vector<Word> words);
 
+// What the first pass reads of one page before its pictures: its words and
+// lines, from the word positions, or from the text when those can't be trusted.
+struct PageText {
+    PageWords words; // as pageWords found them, untrusted ones included
+    Lines lines;     // linesFromWords, or linesFromText on an untrusted page
+};
+
+// The text of every page of `document`, in page order; none for a page that
+// can't be fetched. Up to `threads` threads (at most 4) read at once, each with its own
+// document over the same bytes, taking pages in order; the result does not
+// depend on their number. Per-document decisions (pictures, budgets) are left
+// to the caller, which meets the pages in order.
+std::vector<std::optional<PageText>> readPageTexts(const Platform::PdfDocument& document, int threads);
+
+// The threads a document is read with: min(cores, 4).
+int readingThreads();
+
 } // namespace FolmiraKit::PDFReader

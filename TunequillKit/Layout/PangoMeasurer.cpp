@@ -10,26 +10,13 @@ namespace TunequillKit {
 namespace {
 
 // Songs repeat their words and chords endlessly, and shaping a text with Pango
-// costs microseconds, so widths are remembered per thread. The key holds
-// everything the width depends on: the text, the size and the face (which the
-// traits and Fonts::sansFaces decide). Bounded: only short texts (words,
-// chords, lines) are kept, and the whole cache is dropped when it grows large.
+// costs microseconds, so widths are remembered per thread under the shaping
+// key. Bounded: only short texts (words, chords, lines) are kept, and the
+// whole cache is dropped when it grows large.
 struct WidthCache {
     std::unordered_map<std::string, double> widths;
     static constexpr std::size_t limit = 50000;    // entries
     static constexpr std::size_t longestText = 256; // bytes
-
-    static std::string key(std::string_view text, const FontSpec& font)
-    {
-        std::string k = Fonts::name(font);
-        k += '\0';
-        char size[sizeof(double)];
-        std::memcpy(size, &font.size, sizeof size);
-        k.append(size, sizeof size);
-        k += static_cast<char>((font.bold ? 1 : 0) | (font.italic ? 2 : 0));
-        k.append(text);
-        return k;
-    }
 };
 
 double shaped(std::string_view text, const FontSpec& font)
@@ -40,6 +27,20 @@ double shaped(std::string_view text, const FontSpec& font)
 }
 
 } // namespace
+
+std::string shapingKey(std::string_view text, const FontSpec& font)
+{
+    // The face's name (which the traits and Fonts::sansFaces decide), then the
+    // exact size and the traits, then the text.
+    std::string k = Fonts::name(font);
+    k += '\0';
+    char size[sizeof(double)];
+    std::memcpy(size, &font.size, sizeof size);
+    k.append(size, sizeof size);
+    k += static_cast<char>((font.bold ? 1 : 0) | (font.italic ? 2 : 0) | (font.mono ? 4 : 0) | (font.serif ? 8 : 0));
+    k.append(text);
+    return k;
+}
 
 double PangoMeasurer::width(std::string_view text, const FontSpec& font) const
 {
@@ -55,7 +56,7 @@ double PangoMeasurer::width(std::string_view text, const FontSpec& font) const
     }
     if (text.size() > WidthCache::longestText) return shaped(text, font);
     thread_local WidthCache cache;
-    std::string key = WidthCache::key(text, font);
+    std::string key = shapingKey(text, font);
     if (auto it = cache.widths.find(key); it != cache.widths.end()) return it->second;
     double width = shaped(text, font);
     if (cache.widths.size() >= WidthCache::limit) cache.widths.clear();

@@ -6,6 +6,7 @@
 #include "TunequillKit/Layout/Typeset.h"
 
 #include <memory>
+#include <string>
 #include <string_view>
 
 namespace TunequillKit {
@@ -23,6 +24,10 @@ class PangoMeasurer : public TextMeasurer {
 public:
     double width(std::string_view text, const FontSpec& font) const override;
 };
+
+// The key under which a text shaped in a font is remembered: everything its
+// glyphs depend on (the face Fonts::name gives, the size, the traits, the text).
+std::string shapingKey(std::string_view text, const FontSpec& font);
 
 // The measurer layouts use unless told otherwise.
 std::shared_ptr<const TextMeasurer> systemMeasurer();

@@ -12,7 +12,7 @@
 namespace TunequillKit::Renderer {
 
 void drawDiagram(const Mark::Diagram& diagram, Platform::Point topLeft, double H, const Palette& palette,
-                 Platform::PdfWriter& canvas)
+                 Platform::PdfWriter& canvas, ShapedTexts& shaped)
 {
     const ChordDefinition& def = diagram.definition;
     const double width = diagram.width, nameSize = diagram.nameSize;
@@ -23,7 +23,7 @@ void drawDiagram(const Mark::Diagram& diagram, Platform::Point topLeft, double H
     if (!def.name.empty()) {
         const FontSpec nameFont{nameSize, true, false, false, false};
         const double nw = PangoMeasurer().width(def.name, nameFont);
-        drawText(def.name, nameFont, {dx + (width - nw) / 2, H - (dy + nameSize)}, palette.chord, canvas);
+        drawText(def.name, nameFont, {dx + (width - nw) / 2, H - (dy + nameSize)}, palette.chord, canvas, shaped);
     }
 
     const double s = width / static_cast<double>(n - 1) * 0.86;
@@ -44,7 +44,8 @@ void drawDiagram(const Mark::Diagram& diagram, Platform::Point topLeft, double H
         canvas.strokeLine({gx, Y(top)}, {gx + gw, Y(top)}, 3, palette.text);
     } else {
         const FontSpec labelFont{std::max(7.0, 0.6 * nameSize), false, false, false, false};
-        drawText(std::to_string(def.baseFret) + "fr", labelFont, {gx + gw + 3, Y(top + 0.7 * f)}, palette.muted, canvas);
+        drawText(std::to_string(def.baseFret) + "fr", labelFont, {gx + gw + 3, Y(top + 0.7 * f)}, palette.muted, canvas,
+                 shaped);
     }
 
     const double r = 0.32 * s;

@@ -37,16 +37,25 @@ Color inkColor(Ink ink, const Palette& palette)
     return palette.text;
 }
 
+// The dots as one stroke: zero-length dashes one step apart with round caps
+// draw a filled circle of the stroke's width at each dash, a few numbers in
+// the PDF instead of four curves per dot. The line runs half a step past the
+// last dot so that its end cannot drop it.
 void drawLeader(const Mark::Leader& leader, Point origin, double pageHeight, const Palette& palette,
                 Platform::PdfWriter& canvas)
 {
     const double r = std::max(0.7, 0.055 * leader.size);
     if (!fitsAPage(r)) return;
+    const std::vector<double> dots = leaderDots(leader);
+    if (dots.empty()) return;
+    const double step = std::max(5.0, 0.45 * leader.size);
     const double y = pageHeight - (origin.y + leader.baseline - r);
-    for (double x : leaderDots(leader)) canvas.fillCircle({origin.x + x, y}, r, palette.rule);
+    canvas.strokeDashes({origin.x + dots.front(), y}, {origin.x + dots.back() + step / 2, y}, 2 * r, 0, step,
+                        palette.rule, Platform::PdfWriter::LineCap::round);
 }
 
-void drawMark(const Mark& mark, Point origin, double H, const Palette& palette, Platform::PdfWriter& canvas)
+void drawMark(const Mark& mark, Point origin, double H, const Palette& palette, Platform::PdfWriter& canvas,
+              ShapedTexts& shaped)
 {
     if (auto box = mark.as<Mark::Box>()) {
         const Platform::Rect& r = box->rect;
@@ -58,7 +67,7 @@ void drawMark(const Mark& mark, Point origin, double H, const Palette& palette, 
     } else if (auto leader = mark.as<Mark::Leader>()) {
         drawLeader(*leader, origin, H, palette, canvas);
     } else if (auto diagram = mark.as<Mark::Diagram>()) {
-        drawDiagram(*diagram, {origin.x + diagram->origin.x, origin.y + diagram->origin.y}, H, palette, canvas);
+        drawDiagram(*diagram, {origin.x + diagram->origin.x, origin.y + diagram->origin.y}, H, palette, canvas, shaped);
     }
 }
 
@@ -82,25 +91,76 @@ std::vector<double> leaderDots(const Mark::Leader& leader)
     return dots;
 }
 
-void drawText(std::string_view text, const FontSpec& font, Point baseline, Color color, Platform::PdfWriter& canvas)
+void drawText(std::string_view text, const FontSpec& font, Point baseline, Color color, Platform::PdfWriter& canvas,
+              ShapedTexts& shaped)
 {
-    if (text.empty() || !fitsAPage(font.size)) return;
-    Platform::AttributedText attributed;
-    attributed.append(text, Fonts::face(font));
-    // Wide enough never to wrap: a run is one line.
-    Platform::TextLayout layout(attributed, 1e6, {});
-    canvas.drawTextLine(layout, 0, baseline, color);
+    if (!fitsAPage(font.size)) return;
+    if (const Platform::TextLayout* line = shaped.line(text, font)) canvas.drawTextLine(*line, 0, baseline, color);
 }
 
+void drawText(std::string_view text, const FontSpec& font, Point baseline, Color color, Platform::PdfWriter& canvas)
+{
+    ShapedTexts shaped;
+    drawText(text, font, baseline, color, canvas, shaped);
+}
+
+std::vector<const Run*> drawingOrder(const std::vector<Run>& runs)
+{
+    std::vector<const Run*> order;
+    for (const Run& run : runs)
+        if (!run.text.empty()) order.push_back(&run);
+    auto sameGroup = [](const Run* a, const Run* b) { return a->ink == b->ink && a->font == b->font; };
+    // Rows hold a handful of runs: a stable pass that pulls each run back to
+    // the last of its group is cheaper than sorting by a made-up group order.
+    for (std::size_t i = 1; i < order.size(); ++i) {
+        std::size_t to = i;
+        for (std::size_t j = i; j-- > 0;)
+            if (sameGroup(order[j], order[i])) {
+                to = j + 1;
+                break;
+            }
+        std::rotate(order.begin() + static_cast<std::ptrdiff_t>(to), order.begin() + static_cast<std::ptrdiff_t>(i),
+                    order.begin() + static_cast<std::ptrdiff_t>(i) + 1);
+    }
+    return order;
+}
+
+namespace {
+
+void drawRuns(const PlacedRow& placed, double H, const Palette& palette, Platform::PdfWriter& canvas,
+              ShapedTexts& shaped)
+{
+    const std::vector<const Run*> order = drawingOrder(placed.row.runs);
+    std::vector<Platform::PdfWriter::PlacedLine> group;
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        const Run& run = *order[i];
+        if (!fitsAPage(run.font.size)) continue;
+        const Platform::TextLayout* line = shaped.line(run.text, run.font);
+        group.push_back({line, 0, {placed.origin.x + run.x, H - (placed.origin.y + run.baseline)}});
+        const bool last = i + 1 == order.size() || order[i + 1]->ink != run.ink || !(order[i + 1]->font == run.font);
+        if (last) {
+            canvas.drawTextLines(group, inkColor(run.ink, palette));
+            group.clear();
+        }
+    }
+}
+
+} // namespace
+
 void draw(const LaidPage& page, Platform::Size size, const BookSettings& settings, Platform::PdfWriter& canvas)
+{
+    ShapedTexts shaped;
+    draw(page, size, settings, canvas, shaped);
+}
+
+void draw(const LaidPage& page, Platform::Size size, const BookSettings& settings, Platform::PdfWriter& canvas,
+          ShapedTexts& shaped)
 {
     const double H = size.height;
     const Palette palette = Palette::forSettings(settings);
     for (const PlacedRow& placed : page.rows) {
-        const Point o = placed.origin;
-        for (const Run& run : placed.row.runs)
-            drawText(run.text, run.font, {o.x + run.x, H - (o.y + run.baseline)}, inkColor(run.ink, palette), canvas);
-        for (const Mark& mark : placed.row.marks) drawMark(mark, o, H, palette, canvas);
+        drawRuns(placed, H, palette, canvas, shaped);
+        for (const Mark& mark : placed.row.marks) drawMark(mark, placed.origin, H, palette, canvas, shaped);
     }
 
     const double barWidth = std::max(1.5, 0.11 * settings.fontSize);
@@ -112,7 +172,7 @@ void draw(const LaidPage& page, Platform::Size size, const BookSettings& setting
         const std::string number = std::to_string(page.number);
         const FontSpec font{10, false, false, false, settings.typeface == Typeface::serif};
         const double w = PangoMeasurer().width(number, font);
-        drawText(number, font, {(size.width - w) / 2, 0.75 * settings.margin}, palette.muted, canvas);
+        drawText(number, font, {(size.width - w) / 2, 0.75 * settings.margin}, palette.muted, canvas, shaped);
     }
 }
 
@@ -120,9 +180,11 @@ Platform::Bytes pdf(const BookLayout& layout, const BookSettings& settings, cons
 {
     Platform::PdfWriter canvas(title, KitBrand::name);
     if (!canvas.ok()) return {};
+    ShapedTexts shaped;
     for (const LaidPage& page : layout.pages) {
         canvas.beginPage(layout.pageSize);
-        draw(page, layout.pageSize, settings, canvas);
+        draw(page, layout.pageSize, settings, canvas, shaped);
+        shaped.trim();
         canvas.endPage();
     }
     return canvas.finish();

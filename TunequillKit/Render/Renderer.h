@@ -8,6 +8,7 @@
 #include "Platform/PdfWriter.h"
 #include "TunequillKit/Layout/BookLayout.h"
 #include "TunequillKit/Library/BookSettings.h"
+#include "TunequillKit/Render/ShapedTexts.h"
 
 #include <string>
 #include <vector>
@@ -42,12 +43,15 @@ struct Palette {
 Platform::Bytes pdf(const BookLayout& layout, const BookSettings& settings, const std::string& title);
 
 // Draws one page into a canvas whose page of `size` is already begun. Reads
-// the page's number, rows, bars and showNumber.
+// the page's number, rows, bars and showNumber. Texts are shaped through
+// `shaped`, which a render shares between its pages.
+void draw(const LaidPage& page, Platform::Size size, const BookSettings& settings, Platform::PdfWriter& canvas,
+          ShapedTexts& shaped);
 void draw(const LaidPage& page, Platform::Size size, const BookSettings& settings, Platform::PdfWriter& canvas);
 
 // A chord diagram whose top left lies at (x, y) in layout coordinates on a page of height `pageHeight`.
 void drawDiagram(const Mark::Diagram& diagram, Platform::Point topLeft, double pageHeight, const Palette& palette,
-                 Platform::PdfWriter& canvas);
+                 Platform::PdfWriter& canvas, ShapedTexts& shaped);
 
 // The x positions (row coordinates) of a leader's dots: multiples of the dot
 // step from x1 up to x2, so the leaders of all rows line up; none when the ends
@@ -64,7 +68,15 @@ bool fitsAPage(double extent);
 // A run of text with its baseline's left end at `baseline` (PDF coordinates);
 // nothing when the font size does not fit a page.
 void drawText(std::string_view text, const FontSpec& font, Platform::Point baseline, Platform::Color color,
+              Platform::PdfWriter& canvas, ShapedTexts& shaped);
+void drawText(std::string_view text, const FontSpec& font, Platform::Point baseline, Platform::Color color,
               Platform::PdfWriter& canvas);
+
+// The runs of a row in the order they are drawn: grouped by ink and face (in
+// the order each group first appears), so that each group is drawn in one
+// call; runs of a group keep their order. Empty runs are left out. Runs of a
+// row never overlap, so the order changes nothing that can be seen.
+std::vector<const Run*> drawingOrder(const std::vector<Run>& runs);
 
 } // namespace Renderer
 } // namespace TunequillKit

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFPageObjectHelper.hh>
@@ -134,4 +136,72 @@ TEST(PdfWriter, AWriterWithoutPagesWritesADocumentWithoutPages)
     EXPECT_EQ(doc.pages.size(), 0u);
     EXPECT_TRUE(writer.finish().empty()); // a finished writer writes nothing more
     EXPECT_FALSE(writer.ok());
+}
+
+TEST(PdfWriter, LinesDrawnTogetherLandWhereEachWasAsked)
+{
+    auto first = layoutOf("Amazing grace");
+    auto second = layoutOf("how sweet");
+    // One glyph run for all three lines, each glyph placed as Pango placed it.
+    PdfWriter writer("t", "c");
+    writer.beginPage({612, 792});
+    writer.drawTextLines({{first.get(), 0, {72, 700}}, {second.get(), 0, {300, 700}}, {nullptr, 0, {0, 0}},
+                          {first.get(), 0, {72, 400}}},
+                         Color::grey(0.2));
+    auto doc = ReadBack::read(writer.finish());
+    ASSERT_EQ(doc.pages.size(), 1u);
+    AttributedText how;
+    how.append("how ", *Fonts::named("AtkinsonHyperlegible-Regular", 18));
+    // Each line's first glyph, and a glyph inside a line, where they were put.
+    struct Place {
+        const char* glyph;
+        double x, baseline;
+    };
+    const Place places[] = {{"A", 72, 400}, {"A", 72, 700}, {"h", 300, 700}, {"s", 300 + TextLayout::lineWidth(how), 700}};
+    std::vector<const ReadBack::Glyph*> found;
+    for (const char* letter : {"A", "h", "s"}) {
+        std::vector<const ReadBack::Glyph*> these;
+        for (const auto& g : doc.pages[0].glyphs)
+            if (g.text == letter) these.push_back(&g);
+        std::sort(these.begin(), these.end(), [](auto* a, auto* b) { return a->box.y < b->box.y; });
+        found.insert(found.end(), these.begin(), these.end());
+    }
+    ASSERT_EQ(found.size(), std::size(places));
+    for (std::size_t i = 0; i < found.size(); ++i) {
+        EXPECT_EQ(found[i]->text, places[i].glyph);
+        EXPECT_NEAR(found[i]->box.x, places[i].x, 0.3) << i;
+        EXPECT_LT(found[i]->box.minY(), places[i].baseline) << i;
+        EXPECT_GT(found[i]->box.maxY(), places[i].baseline + 8) << i;
+    }
+}
+
+TEST(PdfWriter, LinesOnlyPangoCanDrawAreDrawnByPango)
+{
+    // Right-to-left text and a character no face has (drawn as a hex box) are
+    // not gathered with the rest; they still come out.
+    auto hebrew = layoutOf("\u05E9\u05DC\u05D5\u05DD");
+    auto unknown = layoutOf("x\U000F0000y");
+    auto plain = layoutOf("plain");
+    PdfWriter writer("t", "c");
+    writer.beginPage({612, 792});
+    writer.drawTextLines({{hebrew.get(), 0, {72, 600}}, {unknown.get(), 0, {72, 500}}, {plain.get(), 0, {72, 400}}},
+                         Color::grey(0.2));
+    auto doc = ReadBack::read(writer.finish());
+    ASSERT_EQ(doc.pages.size(), 1u);
+    for (const char* expected : {"\u05E9", "\u05DD", "x", "y", "plain"})
+        EXPECT_NE(doc.pages[0].text.find(expected), std::string::npos) << expected;
+}
+
+TEST(PdfWriter, ZeroLengthRoundDashesMakeDots)
+{
+    PdfWriter writer("t", "c");
+    writer.beginPage({200, 100});
+    // Dots 4 points across every 10 points, from x 20; the line's end at 75 is not a dot.
+    writer.strokeDashes({20, 50}, {75, 50}, 4, 0, 10, {}, PdfWriter::LineCap::round);
+    writer.strokeDashes({20, 20}, {80, 20}, 4, 0, 0, {}); // no period: nothing
+    auto pdf = writer.finish();
+    for (double x : {20.0, 30.0, 40.0, 50.0, 60.0, 70.0}) EXPECT_NEAR(ReadBack::greyAt(pdf, 0, {x, 50}), 0, 0.1) << x;
+    for (double x : {25.0, 35.0, 65.0, 76.0}) EXPECT_NEAR(ReadBack::greyAt(pdf, 0, {x, 50}), 1, 0.02) << x;
+    EXPECT_NEAR(ReadBack::greyAt(pdf, 0, {20, 53.5}), 1, 0.02); // round: 2 points tall each way
+    EXPECT_NEAR(ReadBack::greyAt(pdf, 0, {40, 20}), 1, 0.02);
 }

@@ -1,0 +1,171 @@
+// Reading a PDF's pages on several threads must give what one thread gives:
+// the same words and lines page by page, the same document in the end.
+
+#include "FolmiraKit/PDF/PDFReader.h"
+#include "FolmiraKit/PDF/PageWords.h"
+#include "tests/Platform/PdfFixtures.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+using namespace FolmiraKit;
+
+namespace {
+
+std::vector<std::uint8_t> fileBytes(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream buffer;
+    buffer << in.rdbuf();
+    std::string s = buffer.str();
+    return {s.begin(), s.end()};
+}
+
+// Eleven pages that differ: a running header and page number on each, a
+// heading now and then, a picture on every third page, and one page that is
+// nothing but a picture (a scan).
+std::vector<std::uint8_t> mixedPdf()
+{
+    return PdfFixtures::cairoPdf(11, [](cairo_t* cr, int page) {
+        PdfFixtures::showText(cr, 72, 40, "Orchard notes", 9);
+        PdfFixtures::showText(cr, 300, 760, std::to_string(page + 1), 9);
+        if (page == 6) {
+            cairo_set_source_rgb(cr, 0.3, 0.5, 0.3);
+            cairo_surface_t* image = cairo_image_surface_create(CAIRO_FORMAT_RGB24, 500, 650);
+            cairo_t* painter = cairo_create(image);
+            cairo_set_source_rgb(painter, 0.8, 0.7, 0.6);
+            cairo_paint(painter);
+            cairo_destroy(painter);
+            cairo_set_source_surface(cr, image, 50, 70);
+            cairo_paint(cr);
+            cairo_surface_destroy(image);
+            return;
+        }
+        double y = 90;
+        if (page % 4 == 0) {
+            PdfFixtures::showText(cr, 72, y, "Chapter " + std::to_string(page / 4 + 1), 20, "Liberation Sans", true);
+            y += 40;
+        }
+        for (int line = 0; line < 24; ++line, y += 16)
+            PdfFixtures::showText(cr, 72, y,
+                                  "Page " + std::to_string(page + 1) + " line " + std::to_string(line + 1) +
+                                      (line % 6 == 5 ? " ends here." : " goes on with the trees and"));
+        if (page % 3 == 1) {
+            cairo_surface_t* image = cairo_image_surface_create(CAIRO_FORMAT_RGB24, 120, 80);
+            cairo_t* painter = cairo_create(image);
+            cairo_set_source_rgb(painter, 0.1 * page, 0.4, 0.6);
+            cairo_paint(painter);
+            cairo_destroy(painter);
+            cairo_set_source_surface(cr, image, 72, y + 10);
+            cairo_paint(cr);
+            cairo_surface_destroy(image);
+        }
+    });
+}
+
+// A long manual page set by groff, or nothing when groff cannot make PDFs here.
+std::vector<std::uint8_t> groffPdf()
+{
+    auto dir = std::filesystem::temp_directory_path();
+    auto source = dir / "folmira-threads-test.1";
+    auto pdf = dir / "folmira-threads-test.pdf";
+    {
+        std::ofstream out(source);
+        out << ".TH ORCHARD 1\n.SH NAME\norchard \\- tend the trees\n";
+        for (int section = 0; section < 30; ++section) {
+            out << ".SH SECTION " << section << "\n.PP\n";
+            for (int w = 0; w < 80; ++w) out << (w % 7 ? "pruning " : "the apple ") << (w % 10 == 9 ? "\n" : "");
+            out << "\n.TP\n.B \\-\\-water\nHow often, in days.\n.TP\n.B \\-\\-light\nFull sun or shade.\n";
+        }
+    }
+    std::string command = "groff -Tpdf -man '" + source.string() + "' > '" + pdf.string() + "' 2>/dev/null";
+    std::vector<std::uint8_t> bytes;
+    if (std::system(command.c_str()) == 0) bytes = fileBytes(pdf);
+    std::filesystem::remove(source);
+    std::filesystem::remove(pdf);
+    return bytes;
+}
+
+struct Sample {
+    std::string name;
+    std::vector<std::uint8_t> bytes;
+};
+
+std::vector<Sample> samples()
+{
+    std::vector<Sample> out;
+    for (const char* name : {"running-header", "table", "two-columns"})
+        out.push_back({name, fileBytes(std::string(FOLMIRA_TEST_DATA) + "/pdf/" + name + ".pdf")});
+    out.push_back({"mixed", mixedPdf()});
+    return out;
+}
+
+void expectSameTexts(const std::vector<std::uint8_t>& bytes, const std::string& name)
+{
+    auto opened = Platform::PdfDocument::open(bytes);
+    ASSERT_TRUE(opened.document) << name;
+    auto one = PDFReader::readPageTexts(*opened.document, 1);
+    ASSERT_EQ(static_cast<int>(one.size()), opened.document->pageCount()) << name;
+    for (int threads : {2, 3, 4, 16}) {
+        auto many = PDFReader::readPageTexts(*opened.document, threads);
+        ASSERT_EQ(many.size(), one.size()) << name << " on " << threads;
+        for (std::size_t i = 0; i < one.size(); ++i) {
+            ASSERT_EQ(one[i].has_value(), many[i].has_value()) << name << " page " << i;
+            if (!one[i]) continue;
+            EXPECT_EQ(one[i]->words.words, many[i]->words.words) << name << " page " << i << " on " << threads;
+            EXPECT_EQ(one[i]->words.untrusted, many[i]->words.untrusted) << name << " page " << i;
+            EXPECT_EQ(one[i]->lines, many[i]->lines) << name << " page " << i << " on " << threads;
+        }
+    }
+}
+
+} // namespace
+
+TEST(ThreadedReading, PagesComeBackInPageOrderWhateverTheThreads)
+{
+    for (const Sample& sample : samples()) expectSameTexts(sample.bytes, sample.name);
+    // Every page read, each its own: page N's first words say so.
+    auto bytes = mixedPdf();
+    auto opened = Platform::PdfDocument::open(bytes);
+    ASSERT_TRUE(opened.document);
+    auto texts = PDFReader::readPageTexts(*opened.document, 4);
+    ASSERT_EQ(texts.size(), 11u);
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        ASSERT_TRUE(texts[i]);
+        if (i == 6) continue; // the scan: only its header and number
+        bool found = false;
+        for (const auto& line : texts[i]->lines)
+            if (line.words.size() > 2 && line.words[0].text == "Page" && line.words[1].text == std::to_string(i + 1))
+                found = true;
+        EXPECT_TRUE(found) << "page " << i + 1;
+    }
+}
+
+TEST(ThreadedReading, DocumentsAreTheSameWithOneTwoOrFourThreads)
+{
+    for (const Sample& sample : samples()) {
+        BigDocument one = PDFReader::read(sample.bytes, sample.name, 1);
+        EXPECT_FALSE(one.blocks.empty()) << sample.name;
+        for (int threads : {2, 4}) EXPECT_EQ(PDFReader::read(sample.bytes, sample.name, threads), one) << sample.name;
+    }
+    // The mixed sample keeps its pictures in order and notes its scan page.
+    BigDocument mixed = PDFReader::read(mixedPdf(), "mixed", 4);
+    EXPECT_EQ(mixed.imageCount(), 4); // pages 2, 5, 8 and 11
+    bool scanNoted = false;
+    for (const auto& note : mixed.notes) scanNoted = scanNoted || note.message.rfind("Page 7 is a picture", 0) == 0;
+    EXPECT_TRUE(scanNoted);
+}
+
+TEST(ThreadedReading, AGroffManualPageReadsTheSameOnFourThreads)
+{
+    std::vector<std::uint8_t> bytes = groffPdf();
+    if (bytes.empty()) GTEST_SKIP() << "groff cannot write PDFs here";
+    expectSameTexts(bytes, "groff");
+    BigDocument one = PDFReader::read(bytes, "orchard", 1);
+    EXPECT_EQ(PDFReader::read(bytes, "orchard", 4), one);
+    EXPECT_NE(one.plainText().find("Full sun or shade."), std::string::npos);
+}
