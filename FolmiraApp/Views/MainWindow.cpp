@@ -6,6 +6,7 @@
 #include "FolmiraApp/Views/ToolBarFocus.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include <QScreen>
 #include <QShowEvent>
@@ -40,7 +41,12 @@ MainWindow::MainWindow(AppModel& model, QWidget* parent) : QMainWindow(parent), 
 void MainWindow::fitToScreen()
 {
     const QRect area = screen() ? screen()->availableGeometry() : QRect();
-    const Sizes sizes = sizesFor(area.size());
+    QSize available = area.size();
+    // At a fractional scale the free area's logical size is rounded and may
+    // be a device pixel larger than the screen.
+    const double ratio = screen() ? screen()->devicePixelRatio() : 1;
+    if (ratio != std::floor(ratio)) available -= QSize(1, 1);
+    const Sizes sizes = sizesFor(available);
     setMinimumSize(sizes.minimum);
     resize(sizes.preferred);
     // Centred in the free area, so no edge starts off the screen.

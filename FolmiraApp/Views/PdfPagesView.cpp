@@ -109,8 +109,10 @@ void PdfPagesView::relayout()
 {
     const double width = std::max(1, viewport()->width());
     strip_ = PageStrip::make(sizes_, width, facing_, zoom_);
-    const int height = static_cast<int>(std::ceil(strip_.content.height()));
-    const int contentWidth = static_cast<int>(std::ceil(strip_.content.width()));
+    // Rounding can leave a fitted strip a hair wider than the view: no scroll
+    // bar for that.
+    const int height = static_cast<int>(std::ceil(strip_.content.height() - 0.01));
+    const int contentWidth = static_cast<int>(std::ceil(strip_.content.width() - 0.01));
     verticalScrollBar()->setPageStep(viewport()->height());
     verticalScrollBar()->setRange(0, std::max(0, height - viewport()->height()));
     horizontalScrollBar()->setPageStep(viewport()->width());
