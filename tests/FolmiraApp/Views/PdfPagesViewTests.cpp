@@ -230,6 +230,15 @@ TEST_F(PdfPagesViewTest, AReplacedDocumentKeepsTheZoomUntilItIsReset)
                      PageStrip::fitScale(std::vector<QSizeF>(5, QSizeF(612, 792)), view.viewport()->width(), false));
 }
 
+TEST_F(PdfPagesViewTest, AFittedStripNeverScrollsSideways)
+{
+    view.setDocument(pdfFromData(makePdf({{612, 792}, {595, 842}})));
+    for (int width = 300; width < 720; width += 7) {
+        view.resize(width, 300);
+        EXPECT_EQ(view.horizontalScrollBar()->maximum(), 0) << width;
+    }
+}
+
 TEST_F(PdfPagesViewTest, HomeAndEndGoToTheFirstAndLastPage)
 {
     view.setDocument(pdfFromData(letterPdf(6)));
