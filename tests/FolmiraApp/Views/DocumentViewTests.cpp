@@ -38,6 +38,21 @@ protected:
         return *window_;
     }
     DocumentView& view() { return *window().documentView(); }
+    // The preview of a.txt rendered as `pages` Letter pages, in a shown window.
+    PdfPagesView* shownPreview(int pages)
+    {
+        make();
+        window().show();
+        engine->setPdf(letterPdf(pages));
+        openAndSettle(file("a.txt"));
+        return view().largePrintPane()->preview();
+    }
+    static bool showActive(QWidget& w)
+    {
+        w.show();
+        w.activateWindow();
+        return QTest::qWaitForWindowActive(&w);
+    }
 
     void TearDown() override
     {
@@ -358,11 +373,7 @@ TEST_F(DocumentViewTest, SettingsButtonHidesAndShowsTheInspector)
 
 TEST_F(DocumentViewTest, AReRenderKeepsThePageInView)
 {
-    make();
-    window().show();
-    engine->setPdf(letterPdf(6));
-    openAndSettle(file("a.txt"));
-    auto* preview = view().largePrintPane()->preview();
+    auto* preview = shownPreview(6);
     ASSERT_EQ(pageCount(preview->document()), 6);
     preview->goToPage(4);
     engine->setPdf(letterPdf(4));
@@ -374,11 +385,7 @@ TEST_F(DocumentViewTest, AReRenderKeepsThePageInView)
 
 TEST_F(DocumentViewTest, AReRenderKeepsTheZoomAndAnotherFileFitsTheWidth)
 {
-    make();
-    window().show();
-    engine->setPdf(letterPdf(3));
-    openAndSettle(file("a.txt"));
-    auto* preview = view().largePrintPane()->preview();
+    auto* preview = shownPreview(3);
     preview->zoomBy(2, {20, 20});
     const double zoomed = preview->scale();
     ASSERT_FALSE(preview->fitsWidth());
@@ -405,9 +412,7 @@ TEST_F(DocumentViewTest, TabReachesEveryToolbarControlInOrder)
 {
     make();
     auto& w = window();
-    w.show();
-    w.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    ASSERT_TRUE(showActive(w));
     openAndSettle(file("a.txt"));
     const auto controls = toolBarControls(view(), w.toolBar());
     for (auto* control : controls) ASSERT_TRUE(control && control->isEnabled());
@@ -426,9 +431,7 @@ TEST_F(DocumentViewTest, AFocusedToolbarControlShowsAWideRing)
 {
     make();
     auto& w = window();
-    w.show();
-    w.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    ASSERT_TRUE(showActive(w));
     auto* smaller = w.toolBar()->widgetForAction(view().smallerAction());
     const QImage plain = smaller->grab().toImage();
     // Focus as the keyboard gives it, which is when a ring shows.
