@@ -301,26 +301,6 @@ TEST_F(DocumentViewTest, PrintNeedsAPreviewAndExportAResult)
     EXPECT_TRUE(v.inspector()->printButton()->isEnabled());
 }
 
-TEST(MainWindowSizesTest, TheStandardSizesCutToTheScreen)
-{
-    struct Case {
-        QSize available, minimum, preferred;
-    };
-    const Case cases[] = {
-        {{1600, 1000}, {1040, 660}, {1360, 860}},
-        {{1360, 860}, {1040, 660}, {1360, 860}},
-        {{1066, 666}, {1040, 660}, {1066, 666}}, // 1600 × 1000 at 144 dpi
-        {{800, 600}, {800, 600}, {800, 600}},
-        {{1920, 600}, {1040, 600}, {1360, 600}},
-        {{}, {1040, 660}, {1360, 860}}, // no screen known
-    };
-    for (const auto& c : cases) {
-        const auto sizes = MainWindow::sizesFor(c.available);
-        EXPECT_EQ(sizes.minimum, c.minimum);
-        EXPECT_EQ(sizes.preferred, c.preferred);
-    }
-}
-
 TEST_F(DocumentViewTest, SizesAndTitle)
 {
     auto& w = window();
