@@ -6,6 +6,8 @@
 #include "FolmiraApp/Views/TextPane.h"
 
 #include <QScrollBar>
+#include <QNativeGestureEvent>
+#include <QPointingDevice>
 #include <QWheelEvent>
 
 #include <poppler-qt6.h>
@@ -196,6 +198,17 @@ TEST_F(PdfPagesViewTest, ControlWheelZoomsBetweenTheWidthAndFourHundredPercent)
     QApplication::sendEvent(view.viewport(), &down);
     EXPECT_GT(view.verticalScrollBar()->value(), 0);
     EXPECT_DOUBLE_EQ(view.scale(), fit);
+}
+
+TEST_F(PdfPagesViewTest, ATouchpadPinchZooms)
+{
+    view.setDocument(pdfFromData(letterPdf(3)));
+    const double fit = view.scale();
+    const QPointF at(100, 100);
+    QNativeGestureEvent pinch(Qt::ZoomNativeGesture, QPointingDevice::primaryPointingDevice(), 2, at, at,
+                              view.viewport()->mapToGlobal(at), 0.5, QPointF());
+    QApplication::sendEvent(view.viewport(), &pinch);
+    EXPECT_NEAR(view.scale(), fit * 1.5, 1e-9);
 }
 
 TEST_F(PdfPagesViewTest, ZoomingKeepsTheSpotUnderThePointer)
