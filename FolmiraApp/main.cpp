@@ -14,6 +14,8 @@ int main(int argc, char** argv)
     // display name stays unset, or X11 would add it to every window title.
     QCoreApplication::setOrganizationName(QStringLiteral("Folmira"));
     QCoreApplication::setApplicationName(QStringLiteral("Folmira"));
+    // Lets the desktop match the windows to the entry and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("folmira"));
     QApplication::setQuitOnLastWindowClosed(true);
 
     FolmiraApp::Application folmira;

@@ -77,8 +77,34 @@ void applyPlan(QPrinter& printer, const PrintPlan& plan, const QString& jobTitle
     printer.setPageOrientation(plan.orientation);
     printer.setFullPage(true);
     printer.setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Point);
-    printer.setDuplex(plan.duplex ? QPrinter::DuplexShortSide : QPrinter::DuplexNone);
+    // A booklet turns on the short edge; other jobs keep the user's choice.
+    if (plan.duplex) printer.setDuplex(QPrinter::DuplexShortSide);
     printer.setDocName(jobTitle);
+}
+
+void PrintChoices::keepFrom(const QPrinter& printer, bool forcedDuplex)
+{
+    copies = printer.copyCount();
+    collate = printer.collateCopies();
+    colorMode = printer.colorMode();
+    if (!forcedDuplex) duplex = printer.duplex();
+    if (printer.outputFormat() == QPrinter::NativeFormat) printerName = printer.printerName();
+}
+
+void PrintChoices::applyTo(QPrinter& printer) const
+{
+    // Choosing the printer resets the others to its defaults, so it goes first.
+    if (!printerName.isEmpty()) printer.setPrinterName(printerName);
+    printer.setCopyCount(copies);
+    printer.setCollateCopies(collate);
+    printer.setColorMode(colorMode);
+    printer.setDuplex(duplex);
+}
+
+PrintChoices& sessionPrintChoices()
+{
+    static PrintChoices choices;
+    return choices;
 }
 
 void drawPages(QPrinter& printer, Poppler::Document& document, const PrintPlan& plan)
@@ -133,8 +159,10 @@ void printPDF(Panels& panels, const PdfDocumentPtr& document, const QString& job
     if (pageCount(document) == 0) return;
     const auto plan = planPrint(pageSize(document, 0), duplex);
     QPrinter printer(QPrinter::HighResolution);
+    sessionPrintChoices().applyTo(printer);
     applyPlan(printer, plan, jobTitle);
     if (!panels.confirmPrint(printer)) return;
+    sessionPrintChoices().keepFrom(printer, plan.duplex);
     drawPages(printer, *document, plan);
 }
 

@@ -8,12 +8,11 @@
 #include "FolmiraApp/Model/Pdf.h"
 
 #include <QPageLayout>
+#include <QPrinter>
 #include <QSizeF>
 
 #include <cstdint>
 #include <vector>
-
-class QPrinter;
 
 namespace FolmiraApp {
 
@@ -45,11 +44,33 @@ PrintPlan planPrint(QSizeF firstPage, bool duplex);
 // duplex mode, job title.
 void applyPlan(QPrinter& printer, const PrintPlan& plan, const QString& jobTitle);
 
+// What the user chose in the print panel that the next print of the session
+// starts from: the printer, copies, collation, colour and (for jobs that do
+// not ask for a binding of their own) two-sided printing.
+struct PrintChoices {
+    QString printerName; // empty: the system's default printer
+    int copies = 1;
+    bool collate = true;
+    QPrinter::ColorMode colorMode = QPrinter::Color;
+    QPrinter::DuplexMode duplex = QPrinter::DuplexNone;
+
+    // The choices in `printer` after its panel; `forcedDuplex` leaves the kept
+    // duplex as it was, since the job chose it, not the user. Printing to a
+    // file keeps the printer chosen before.
+    void keepFrom(const QPrinter& printer, bool forcedDuplex);
+    // Sets them on a new printer, before the job's own plan.
+    void applyTo(QPrinter& printer) const;
+};
+
+// The choices of this session's last print; the first print starts from the
+// system's defaults.
+PrintChoices& sessionPrintChoices();
+
 // Draws the document's pages in the printer's chosen range as vectors.
 void drawPages(QPrinter& printer, Poppler::Document& document, const PrintPlan& plan);
 
-// The whole print job: nothing for a document without pages; the print panel;
-// then the pages.
+// The whole print job: nothing for a document without pages; the print panel,
+// starting from the session's last choices; then the pages.
 void printPDF(Panels& panels, const PdfDocumentPtr& document, const QString& jobTitle, bool duplex);
 
 } // namespace FolmiraApp

@@ -24,6 +24,10 @@ Application::Application() : panels_(std::make_shared<QtPanels>())
     model_ = std::make_unique<AppModel>(true, services);
     window_ = std::make_unique<MainWindow>(*model_);
     panels_->setWindow(window_.get());
+    panels_->setCurrentFile([model = QPointer<AppModel>(model_.get())]() -> std::optional<std::filesystem::path> {
+        if (!model) return std::nullopt;
+        return model->fileURL();
+    });
     shared = model_.get();
 }
 

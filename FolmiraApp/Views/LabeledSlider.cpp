@@ -8,19 +8,42 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
+#include <cmath>
+
 namespace FolmiraApp {
 
 namespace {
 
-class SpokenSliderAccessible : public QAccessibleWidget {
+// The slider as assistive technologies see it: a value they can read and
+// set, in the setting's own units (18, not a step count), and our wording of
+// it as the value's text.
+class SpokenSliderAccessible : public QAccessibleWidget, public QAccessibleValueInterface {
 public:
     explicit SpokenSliderAccessible(QWidget* widget) : QAccessibleWidget(widget, QAccessible::Slider) {}
 
+    void* interface_cast(QAccessible::InterfaceType type) override
+    {
+        if (type == QAccessible::ValueInterface) return static_cast<QAccessibleValueInterface*>(this);
+        return QAccessibleWidget::interface_cast(type);
+    }
+
     QString text(QAccessible::Text kind) const override
     {
-        if (kind == QAccessible::Value) return static_cast<SpokenSlider*>(widget())->spoken();
+        if (kind == QAccessible::Value) return slider()->spoken();
         return QAccessibleWidget::text(kind);
     }
+
+    QVariant currentValue() const override { return slider()->settingValue(); }
+    void setCurrentValue(const QVariant& value) override { slider()->setSettingValue(value.toDouble()); }
+    QVariant maximumValue() const override { return slider()->settingFor(slider()->maximum()); }
+    QVariant minimumValue() const override { return slider()->settingFor(slider()->minimum()); }
+    QVariant minimumStepSize() const override
+    {
+        return slider()->settingFor(slider()->minimum() + 1) - slider()->settingFor(slider()->minimum());
+    }
+
+private:
+    SpokenSlider* slider() const { return static_cast<SpokenSlider*>(widget()); }
 };
 
 QAccessibleInterface* spokenSliderFactory(const QString& className, QObject* object)
@@ -41,13 +64,23 @@ void installSpokenSliderAccessibility()
     (void)installed;
 }
 
+double SpokenSlider::settingFor(int position) const
+{
+    return wording_ ? FolmiraApp::sliderValue(*wording_, position) : position;
+}
+
+void SpokenSlider::setSettingValue(double value)
+{
+    setValue(wording_ ? FolmiraApp::sliderPosition(*wording_, value) : static_cast<int>(std::lround(value)));
+}
+
 void SpokenSlider::setSpoken(const QString& spoken)
 {
     if (spoken == spoken_) return;
     spoken_ = spoken;
     setAccessibleDescription(spoken);
     if (QAccessible::isActive()) {
-        QAccessibleValueChangeEvent event(this, spoken);
+        QAccessibleValueChangeEvent event(this, settingValue());
         QAccessible::updateAccessibility(&event);
     }
 }
@@ -76,6 +109,7 @@ LabeledSlider::LabeledSlider(const SliderWording& wording, std::function<void(do
     column->addLayout(row);
 
     slider_ = new SpokenSlider(Qt::Horizontal, this);
+    slider_->setWording(&wording_);
     slider_->setRange(0, sliderPosition(wording_, wording_.upper));
     slider_->setSingleStep(1);
     slider_->setPageStep(1);

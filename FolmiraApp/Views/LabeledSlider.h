@@ -14,7 +14,8 @@ class QLabel;
 
 namespace FolmiraApp {
 
-// A slider whose spoken value is a text of ours ("18 points"), not its position.
+// A slider whose spoken value is a text of ours ("18 points"), not its
+// position, and whose accessible value is the setting itself (18, 1.4).
 class SpokenSlider : public QSlider {
     Q_OBJECT
 
@@ -23,8 +24,15 @@ public:
     const QString& spoken() const { return spoken_; }
     void setSpoken(const QString& spoken);
 
+    // How positions map to the setting; without one a position is its value.
+    void setWording(const SliderWording* wording) { wording_ = wording; }
+    double settingFor(int position) const;
+    double settingValue() const { return settingFor(value()); }
+    void setSettingValue(double value);
+
 private:
     QString spoken_;
+    const SliderWording* wording_ = nullptr;
 };
 
 class LabeledSlider : public QWidget {

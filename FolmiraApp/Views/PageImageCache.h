@@ -1,12 +1,17 @@
 #pragma once
 
-// Rendered page images for PdfPagesView: drawn by Poppler at the view's scale
-// and the screen's pixel ratio (crisp on high-DPI screens), kept for the few
-// pages last shown and dropped when the document or the scale changes.
+// Rendered page images for PdfPagesView, in square tiles: a page is drawn by
+// Poppler at the view's scale times the screen's pixel ratio (crisp at every
+// zoom and on high-DPI screens), but only the tiles in view are ever drawn, so
+// a page zoomed to 400 % costs no more than the window shows. The tiles last
+// used are kept within a fixed memory budget and all dropped when the
+// document changes.
 
 #include "FolmiraApp/Model/Pdf.h"
 
 #include <QImage>
+#include <QPoint>
+#include <QSize>
 
 #include <list>
 
@@ -14,24 +19,37 @@ namespace FolmiraApp {
 
 class PageImageCache {
 public:
-    static constexpr std::size_t capacity = 12;
-    static constexpr double maxPixels = 40e6; // per page image
+    static constexpr int tileSize = 512;                  // device pixels a side
+    static constexpr qsizetype defaultBudget = 160 << 20; // bytes of every tile kept
 
-    // Forgets every image; the next requests draw for `document`.
+    explicit PageImageCache(qsizetype budgetBytes = defaultBudget) : budget_(budgetBytes) {}
+
+    // Forgets every tile; the next requests draw for `document`.
     void reset(const PdfDocumentPtr& document);
 
-    // Page `index` drawn `pixelWidth` device pixels wide; a null image when the
-    // page cannot be drawn.
-    QImage image(int index, int pixelWidth, double pixelRatio);
+    // Page `index` drawn `pixelWidth` device pixels wide: its whole size in
+    // device pixels (empty for a page that does not exist).
+    QSize pagePixels(int index, int pixelWidth) const;
+
+    // The tile in column `tile.x()`, row `tile.y()` of that drawing, cut at
+    // the page's edge, with `pixelRatio` as its device pixel ratio; a null
+    // image when the page cannot be drawn.
+    QImage tile(int index, int pixelWidth, QPoint tile, double pixelRatio);
+
+    qsizetype bytes() const { return bytes_; }
+    std::size_t count() const { return entries_.size(); }
 
 private:
     struct Entry {
         int index;
         int pixelWidth;
+        QPoint tile;
         QImage image;
     };
     PdfDocumentPtr document_;
     std::list<Entry> entries_; // most recently used first
+    qsizetype budget_;
+    qsizetype bytes_ = 0;
 };
 
 } // namespace FolmiraApp

@@ -4,14 +4,30 @@
 
 namespace FolmiraApp {
 
-PageStrip PageStrip::make(const std::vector<QSizeF>& sizes, double width, bool facing)
+namespace {
+
+double widestPage(const std::vector<QSizeF>& sizes)
+{
+    double widest = 1;
+    for (const auto& size : sizes) widest = std::max(widest, size.width());
+    return widest;
+}
+
+} // namespace
+
+double PageStrip::fitScale(const std::vector<QSizeF>& sizes, double width, bool facing)
+{
+    const double widest = widestPage(sizes);
+    const double across = facing ? 2 * widest + gap : widest;
+    return std::max(minScale, (width - 2 * gap) / across);
+}
+
+PageStrip PageStrip::make(const std::vector<QSizeF>& sizes, double width, bool facing, double scale)
 {
     PageStrip strip;
     if (sizes.empty()) return strip;
-    double widest = 1;
-    for (const auto& size : sizes) widest = std::max(widest, size.width());
-    const double across = facing ? 2 * widest + gap : widest;
-    strip.scale = std::max(minScale, (width - 2 * gap) / across);
+    const double widest = widestPage(sizes);
+    strip.scale = std::max(scale, fitScale(sizes, width, facing));
 
     // Facing rows: page 0 alone on the right, then 1|2, 3|4, …
     const double columnWidth = widest * strip.scale;
@@ -47,6 +63,30 @@ int PageStrip::pageAt(double y) const
     const auto after = std::upper_bound(pages.begin(), pages.end(), y,
                                         [](double value, const QRectF& page) { return value < page.top(); });
     return after == pages.begin() ? 0 : static_cast<int>(after - pages.begin()) - 1;
+}
+
+PageStrip::Anchor PageStrip::anchorAt(QPointF at) const
+{
+    Anchor anchor;
+    double nearest = 0;
+    for (int index = 0; index < static_cast<int>(pages.size()); ++index) {
+        const QRectF& page = pages[index];
+        const double dx = std::max({page.left() - at.x(), 0.0, at.x() - page.right()});
+        const double dy = std::max({page.top() - at.y(), 0.0, at.y() - page.bottom()});
+        const double distance = dx * dx + dy * dy;
+        if (anchor.page < 0 || distance < nearest) {
+            anchor.page = index;
+            nearest = distance;
+        }
+    }
+    if (anchor.page >= 0) anchor.point = (at - pages[anchor.page].topLeft()) / scale;
+    return anchor;
+}
+
+QPointF PageStrip::contentPoint(const Anchor& anchor) const
+{
+    if (anchor.page < 0 || anchor.page >= static_cast<int>(pages.size())) return {};
+    return pages[anchor.page].topLeft() + anchor.point * scale;
 }
 
 } // namespace FolmiraApp

@@ -84,6 +84,8 @@ OriginalPane::OriginalPane(AppModel& model, QWidget* parent) : QWidget(parent), 
     column->addWidget(stack_, 1);
 
     connect(&model_, &AppModel::fileNameChanged, this, &OriginalPane::refresh);
+    // Another file starts at fit-to-width; a re-render of this one keeps the zoom.
+    connect(&model_, &AppModel::fileURLChanged, pdf_, &PdfPagesView::resetZoom);
     connect(&model_, &AppModel::originalPDFChanged, this, &OriginalPane::refresh);
     connect(&model_, &AppModel::originalTextChanged, this, &OriginalPane::refresh);
     refresh();
@@ -131,6 +133,7 @@ LargePrintPane::LargePrintPane(AppModel& model, QWidget* parent) : QWidget(paren
     updating_->setFixedSize(48, 8);
     updating_->setAccessibleName(QStringLiteral("Updating the preview"));
 
+    connect(&model_, &AppModel::fileURLChanged, pdf_, &PdfPagesView::resetZoom);
     for (auto signal : {&AppModel::errorChanged, &AppModel::previewChanged, &AppModel::renderingChanged})
         connect(&model_, signal, this, &LargePrintPane::refresh);
     for (auto signal : {&AppModel::resultChanged, &AppModel::settingsChanged, &AppModel::readingChanged})

@@ -1,10 +1,13 @@
 #include "FolmiraApp/Views/PdfPagesView.h"
 
+#include <QGestureEvent>
+#include <QKeyEvent>
+#include <QNativeGestureEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QPinchGesture>
 #include <QScrollBar>
-
-#include <poppler-qt6.h>
+#include <QWheelEvent>
 
 #include <algorithm>
 #include <cmath>
@@ -15,11 +18,16 @@ PdfPagesView::PdfPagesView(const QString& label, QWidget* parent) : QAbstractScr
 {
     setAccessibleName(label);
     setFrameShape(QFrame::NoFrame);
+    setFocusPolicy(Qt::StrongFocus);
     // The colour behind the pages, as a reader application shows it.
     viewport()->setBackgroundRole(QPalette::Mid);
     viewport()->setAutoFillBackground(true);
+    // Touch screens pinch through Qt's gestures; touchpads send native ones.
+    viewport()->setAttribute(Qt::WA_AcceptTouchEvents);
+    viewport()->grabGesture(Qt::PinchGesture);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     verticalScrollBar()->setSingleStep(24);
+    horizontalScrollBar()->setSingleStep(24);
 }
 
 void PdfPagesView::setDocument(const PdfDocumentPtr& document)
@@ -62,12 +70,49 @@ void PdfPagesView::goToPage(int index)
     viewport()->update();
 }
 
+double PdfPagesView::fitScale() const
+{
+    return PageStrip::fitScale(sizes_, std::max(1, viewport()->width()), facing_);
+}
+
+QPointF PdfPagesView::scrollOffset() const
+{
+    return {static_cast<double>(horizontalScrollBar()->value()), static_cast<double>(verticalScrollBar()->value())};
+}
+
+void PdfPagesView::zoomBy(double factor, QPointF at)
+{
+    if (sizes_.empty() || !(factor > 0)) return;
+    const auto anchor = strip_.anchorAt(scrollOffset() + at);
+    const double fit = fitScale();
+    const double wanted = std::clamp(strip_.scale * factor, fit, std::max(fit, maxScale));
+    // Back at the width (within rounding), the view fits it again on resizing.
+    zoom_ = wanted <= fit * 1.001 ? 0 : wanted;
+    relayout();
+    const QPointF target = strip_.contentPoint(anchor) - at;
+    horizontalScrollBar()->setValue(static_cast<int>(std::lround(target.x())));
+    verticalScrollBar()->setValue(static_cast<int>(std::lround(target.y())));
+    viewport()->update();
+}
+
+void PdfPagesView::resetZoom()
+{
+    if (zoom_ == 0) return;
+    zoom_ = 0;
+    const int keep = current_;
+    relayout();
+    if (!sizes_.empty()) goToPage(keep);
+    viewport()->update();
+}
+
 void PdfPagesView::relayout()
 {
     const double width = std::max(1, viewport()->width());
-    strip_ = PageStrip::make(sizes_, width, facing_);
-    const int height = static_cast<int>(std::ceil(strip_.content.height()));
-    const int contentWidth = static_cast<int>(std::ceil(strip_.content.width()));
+    strip_ = PageStrip::make(sizes_, width, facing_, zoom_);
+    // Rounding can leave a fitted strip a hair wider than the view: no scroll
+    // bar for that.
+    const int height = static_cast<int>(std::ceil(strip_.content.height() - 0.01));
+    const int contentWidth = static_cast<int>(std::ceil(strip_.content.width() - 0.01));
     verticalScrollBar()->setPageStep(viewport()->height());
     verticalScrollBar()->setRange(0, std::max(0, height - viewport()->height()));
     horizontalScrollBar()->setPageStep(viewport()->width());
@@ -90,27 +135,88 @@ void PdfPagesView::scrollContentsBy(int, int)
     viewport()->update();
 }
 
-QRectF PdfPagesView::visibleRect() const
+void PdfPagesView::wheelEvent(QWheelEvent* event)
 {
-    return QRectF(horizontalScrollBar()->value(), verticalScrollBar()->value(), viewport()->width(),
-                  viewport()->height());
+    if (!(event->modifiers() & Qt::ControlModifier)) {
+        QAbstractScrollArea::wheelEvent(event);
+        return;
+    }
+    const int delta = event->angleDelta().y();
+    if (delta != 0) zoomBy(std::pow(wheelStep, delta / 120.0), event->position());
+    event->accept();
+}
+
+bool PdfPagesView::viewportEvent(QEvent* event)
+{
+    if (event->type() == QEvent::NativeGesture) {
+        auto* gesture = static_cast<QNativeGestureEvent*>(event);
+        if (gesture->gestureType() == Qt::ZoomNativeGesture) {
+            zoomBy(1 + gesture->value(), gesture->position());
+            event->accept();
+            return true;
+        }
+    } else if (event->type() == QEvent::Gesture) {
+        auto* gestures = static_cast<QGestureEvent*>(event);
+        if (auto* pinch = static_cast<QPinchGesture*>(gestures->gesture(Qt::PinchGesture))) {
+            if (pinch->changeFlags() & QPinchGesture::ScaleFactorChanged)
+                zoomBy(pinch->scaleFactor(), viewport()->mapFromGlobal(pinch->centerPoint()));
+            gestures->accept(pinch);
+            return true;
+        }
+    }
+    return QAbstractScrollArea::viewportEvent(event);
+}
+
+void PdfPagesView::keyPressEvent(QKeyEvent* event)
+{
+    const int key = event->key();
+    if ((key == Qt::Key_Home || key == Qt::Key_End) && !strip_.pages.empty()) {
+        goToPage(key == Qt::Key_Home ? 0 : static_cast<int>(strip_.pages.size()) - 1);
+        event->accept();
+        return;
+    }
+    QAbstractScrollArea::keyPressEvent(event);
 }
 
 void PdfPagesView::paintEvent(QPaintEvent*)
 {
     QPainter painter(viewport());
-    const QRectF visible = visibleRect();
-    painter.translate(-visible.topLeft());
+    const QRectF visible(scrollOffset(), QSizeF(viewport()->size()));
     const double ratio = devicePixelRatioF();
     for (int index = 0; index < static_cast<int>(strip_.pages.size()); ++index) {
         const QRectF& page = strip_.pages[index];
-        if (page.bottom() < visible.top()) continue;
+        if (page.bottom() < visible.top() || page.right() < visible.left() || page.left() > visible.right()) continue;
         if (page.top() > visible.bottom()) break;
-        painter.fillRect(page.translated(1, 2), QColor(0, 0, 0, 40)); // a faint shadow parts the pages
-        const QImage image = cache_.image(index, static_cast<int>(std::round(page.width() * ratio)), ratio);
-        if (image.isNull()) painter.fillRect(page, Qt::white);
-        else painter.drawImage(page, image);
+        paintPage(painter, index, ratio);
     }
+}
+
+void PdfPagesView::paintPage(QPainter& painter, int index, double ratio)
+{
+    // The page's corner on a whole device pixel, so tiles meet without seams
+    // and are drawn pixel for pixel.
+    const QPointF corner = strip_.pages[index].topLeft() - scrollOffset();
+    const QPointF origin(std::round(corner.x() * ratio) / ratio, std::round(corner.y() * ratio) / ratio);
+    const int pixelWidth = static_cast<int>(std::lround(strip_.pages[index].width() * ratio));
+    const QSize pixels = cache_.pagePixels(index, pixelWidth);
+    const QRectF page(origin, QSizeF(pixels) / ratio);
+    painter.fillRect(page.translated(1, 2), QColor(0, 0, 0, 40)); // a faint shadow parts the pages
+    painter.fillRect(page, Qt::white);
+
+    // The tiles that cross the viewport, in device pixels from the corner.
+    const QRectF shown = QRectF(QPointF(), QSizeF(viewport()->size())).intersected(page);
+    if (shown.isEmpty()) return;
+    const QRectF inPage((shown.topLeft() - origin) * ratio, shown.size() * ratio);
+    const int tile = PageImageCache::tileSize;
+    const int firstColumn = static_cast<int>(inPage.left()) / tile;
+    const int lastColumn = static_cast<int>(std::ceil(inPage.right()) - 1) / tile;
+    const int firstRow = static_cast<int>(inPage.top()) / tile;
+    const int lastRow = static_cast<int>(std::ceil(inPage.bottom()) - 1) / tile;
+    for (int row = firstRow; row <= lastRow; ++row)
+        for (int column = firstColumn; column <= lastColumn; ++column) {
+            const QImage image = cache_.tile(index, pixelWidth, QPoint(column, row), ratio);
+            if (!image.isNull()) painter.drawImage(origin + QPointF(column * tile, row * tile) / ratio, image);
+        }
 }
 
 } // namespace FolmiraApp

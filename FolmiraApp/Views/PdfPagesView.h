@@ -4,6 +4,11 @@
 // pairs, the first page alone on the right), scaled to the width of the view.
 // A new document keeps the reader on the same page number, clamped to its
 // last page; the same document object changes nothing.
+//
+// Ctrl + wheel and a pinch zoom between fit-to-width and 400 %, keeping the
+// spot under the pointer in place; the zoom stays when a new copy of the same
+// file replaces the document, until resetZoom(). Home and End go to the first
+// and last page; Page Up/Down and the arrows scroll.
 
 #include "FolmiraApp/Model/Pdf.h"
 #include "FolmiraApp/Views/PageImageCache.h"
@@ -17,6 +22,9 @@ class PdfPagesView : public QAbstractScrollArea {
     Q_OBJECT
 
 public:
+    static constexpr double maxScale = 4.0;  // pixels per point: 400 %
+    static constexpr double wheelStep = 1.25; // zoom per wheel notch
+
     explicit PdfPagesView(const QString& label, QWidget* parent = nullptr);
 
     const PdfDocumentPtr& document() const { return document_; }
@@ -29,21 +37,37 @@ public:
     int currentPage() const { return current_; }
     void goToPage(int index);
 
+    // Pixels per point now; fit-to-width until the reader zooms.
+    double scale() const { return strip_.scale; }
+    bool fitsWidth() const { return zoom_ == 0; }
+    // Multiplies the scale by `factor` within its bounds, keeping the spot at
+    // `at` (viewport coordinates) where it is.
+    void zoomBy(double factor, QPointF at);
+    // Back to fit-to-width, as for a newly opened file.
+    void resetZoom();
+
     const PageStrip& strip() const { return strip_; }
+    const PageImageCache& cache() const { return cache_; }
 
 protected:
+    bool viewportEvent(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void relayout();
-    QRectF visibleRect() const;
+    double fitScale() const;
+    QPointF scrollOffset() const;
+    void paintPage(QPainter& painter, int index, double ratio);
 
     PdfDocumentPtr document_;
     bool facing_ = false;
     int current_ = 0;
     bool scrollingToPage_ = false;
+    double zoom_ = 0; // pixels per point chosen by the reader; 0 fits the width
     std::vector<QSizeF> sizes_; // points
     PageStrip strip_;
     PageImageCache cache_;

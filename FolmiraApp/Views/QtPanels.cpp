@@ -1,12 +1,31 @@
 #include "FolmiraApp/Views/QtPanels.h"
 
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QStandardPaths>
 
 namespace FolmiraApp {
+
+QString dialogFolder(const QString& documents, const std::optional<std::filesystem::path>& currentFile)
+{
+    if (!documents.isEmpty() && QFileInfo(documents).isDir()) return documents;
+    if (currentFile) {
+        const QFileInfo file(QString::fromStdString(currentFile->string()));
+        if (file.dir().exists()) return file.absolutePath();
+    }
+    return QDir::homePath();
+}
+
+QString QtPanels::startFolder() const
+{
+    return dialogFolder(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation),
+                        currentFile_ ? currentFile_() : std::nullopt);
+}
 
 std::optional<std::filesystem::path> QtPanels::chooseFileToOpen(const QString& message,
                                                                 const QStringList& nameFilters)
@@ -15,7 +34,7 @@ std::optional<std::filesystem::path> QtPanels::chooseFileToOpen(const QString& m
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setNameFilters(nameFilters);
-    dialog.setDirectory(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
+    dialog.setDirectory(startFolder());
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
     return std::filesystem::path(dialog.selectedFiles().front().toStdString());
 }
@@ -27,7 +46,7 @@ std::optional<std::filesystem::path> QtPanels::chooseFileToSave(const QString& n
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setNameFilter(QStringLiteral("PDF (*.pdf)"));
     dialog.setDefaultSuffix(QStringLiteral("pdf"));
-    dialog.setDirectory(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
+    dialog.setDirectory(startFolder());
     dialog.selectFile(name);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
     return std::filesystem::path(dialog.selectedFiles().front().toStdString());
@@ -44,6 +63,12 @@ bool QtPanels::confirmPrint(QPrinter& printer)
 {
     QPrintDialog dialog(&printer, window_);
     dialog.setOption(QAbstractPrintDialog::PrintPageRange, true);
+    // Qt's dialog offers printing to a file in the working folder; offer it
+    // where a saved copy would go, under the job's name.
+    if (printer.outputFileName().isEmpty()) {
+        if (auto* fileName = dialog.findChild<QLineEdit*>(QStringLiteral("filename")))
+            fileName->setText(QDir(startFolder()).filePath(printer.docName()));
+    }
     return dialog.exec() == QDialog::Accepted;
 }
 

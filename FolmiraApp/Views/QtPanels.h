@@ -7,13 +7,24 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <functional>
+
 namespace FolmiraApp {
+
+// Where the file dialogs start: the Documents folder when it exists, else the
+// folder of the file being worked on, else the home folder, never the
+// folder the program happened to be started from.
+QString dialogFolder(const QString& documents, const std::optional<std::filesystem::path>& currentFile);
 
 class QtPanels final : public Panels {
 public:
+    using CurrentFile = std::function<std::optional<std::filesystem::path>()>;
+
     // Dialogs are modal over `window` (a weak hold; none when it is gone).
     explicit QtPanels(QWidget* window = nullptr) : window_(window) {}
     void setWindow(QWidget* window) { window_ = window; }
+    // The file being worked on, asked each time a dialog opens.
+    void setCurrentFile(CurrentFile currentFile) { currentFile_ = std::move(currentFile); }
 
     std::optional<std::filesystem::path> chooseFileToOpen(const QString& message,
                                                           const QStringList& nameFilters) override;
@@ -22,7 +33,10 @@ public:
     bool confirmPrint(QPrinter& printer) override;
 
 private:
+    QString startFolder() const;
+
     QPointer<QWidget> window_;
+    CurrentFile currentFile_;
 };
 
 } // namespace FolmiraApp

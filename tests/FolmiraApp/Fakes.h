@@ -20,6 +20,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <mutex>
 
@@ -205,7 +206,11 @@ public:
         printedLayout = printer.pageLayout();
         printedDuplex = printer.duplex();
         printedTitle = printer.docName();
+        printedCopies = printer.copyCount();
+        printedColor = printer.colorMode();
+        printedCollate = printer.collateCopies();
         ++printPanels;
+        if (choose) choose(printer);
         if (!printTo) return false;
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(QString::fromStdString(printTo->string()));
@@ -219,7 +224,12 @@ public:
     QPageLayout printedLayout;
     QPrinter::DuplexMode printedDuplex = QPrinter::DuplexNone;
     QString printedTitle;
+    int printedCopies = 0;
+    QPrinter::ColorMode printedColor = QPrinter::Color;
+    bool printedCollate = false;
     int printPanels = 0;
+    // What the user does in the print panel before answering.
+    std::function<void(QPrinter&)> choose;
 };
 
 inline void writeFile(const std::filesystem::path& path, std::string_view bytes)

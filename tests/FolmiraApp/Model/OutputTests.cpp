@@ -126,7 +126,19 @@ TEST(PrintPlanTest, PaperFromTheFirstPage)
     }
 }
 
-class PrintTest : public ModelTest {};
+class PrintTest : public ModelTest {
+protected:
+    void SetUp() override
+    {
+        ModelTest::SetUp();
+        sessionPrintChoices() = {};
+    }
+    void TearDown() override
+    {
+        sessionPrintChoices() = {};
+        ModelTest::TearDown();
+    }
+};
 
 // The bounding box of a page's ink, drawn at 72 dpi.
 QRect inkBox(const Poppler::Page& page)
@@ -201,6 +213,50 @@ TEST_F(PrintTest, NothingToPrintShowsNoPanel)
     EXPECT_EQ(panels->printPanels, 1);
     EXPECT_EQ(panels->printedTitle, "a (large print).pdf");
     EXPECT_EQ(panels->printedLayout.orientation(), QPageLayout::Portrait);
+}
+
+TEST_F(PrintTest, TheNextPrintStartsFromTheChoicesOfTheLastOne)
+{
+    auto document = pdfFromData(letterPdf(2));
+    panels->printTo = path("first.pdf");
+    panels->choose = [](QPrinter& printer) {
+        printer.setCopyCount(3);
+        printer.setCollateCopies(false);
+        printer.setColorMode(QPrinter::GrayScale);
+    };
+    printPDF(*panels, document, "One", false);
+    ASSERT_EQ(panels->printPanels, 1);
+    EXPECT_EQ(panels->printedCopies, 1);
+    EXPECT_EQ(panels->printedColor, QPrinter::Color);
+
+    // A cancelled panel keeps nothing of what was changed in it.
+    panels->printTo.reset();
+    panels->choose = [](QPrinter& printer) { printer.setCopyCount(7); };
+    printPDF(*panels, document, "Two", false);
+    EXPECT_EQ(panels->printedCopies, 3);
+    EXPECT_FALSE(panels->printedCollate);
+    EXPECT_EQ(panels->printedColor, QPrinter::GrayScale);
+
+    panels->choose = nullptr;
+    printPDF(*panels, document, "Three", true);
+    EXPECT_EQ(panels->printedCopies, 3);
+    EXPECT_EQ(panels->printedColor, QPrinter::GrayScale);
+    EXPECT_EQ(panels->printedTitle, "Three");
+}
+
+TEST(PrintChoicesTest, AJobsOwnDuplexIsNotTheUsersChoice)
+{
+    QPrinter printer;
+    PrintChoices choices;
+    choices.duplex = QPrinter::DuplexLongSide;
+    choices.printerName = "Office";
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    choices.keepFrom(printer, true);
+    EXPECT_EQ(choices.duplex, QPrinter::DuplexLongSide);
+    // Printing to a file is no printer to come back to.
+    EXPECT_EQ(choices.printerName, "Office");
+    choices.keepFrom(printer, false);
+    EXPECT_EQ(choices.duplex, printer.duplex());
 }
 
 } // namespace

@@ -12,6 +12,7 @@
 #include "FolmiraApp/Views/SettingsPanel.h"
 #include "FolmiraApp/Views/TextPane.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QDragEnterEvent>
@@ -20,6 +21,7 @@
 #include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QSplitter>
 #include <QToolBar>
 #include <QToolButton>
@@ -36,6 +38,21 @@ protected:
         return *window_;
     }
     DocumentView& view() { return *window().documentView(); }
+    // The preview of a.txt rendered as `pages` Letter pages, in a shown window.
+    PdfPagesView* shownPreview(int pages)
+    {
+        make();
+        window().show();
+        engine->setPdf(letterPdf(pages));
+        openAndSettle(file("a.txt"));
+        return view().largePrintPane()->preview();
+    }
+    static bool showActive(QWidget& w)
+    {
+        w.show();
+        w.activateWindow();
+        return QTest::qWaitForWindowActive(&w);
+    }
 
     void TearDown() override
     {
@@ -287,8 +304,18 @@ TEST_F(DocumentViewTest, PrintNeedsAPreviewAndExportAResult)
 TEST_F(DocumentViewTest, SizesAndTitle)
 {
     auto& w = window();
-    EXPECT_EQ(w.minimumSize(), QSize(1040, 660));
-    EXPECT_EQ(w.size(), QSize(1360, 860));
+    // The test screen (800 × 800) is smaller than the window's standard sizes.
+    const QRect area = w.screen()->availableGeometry();
+    ASSERT_LT(area.width(), 1040);
+    EXPECT_EQ(w.minimumSize(), QSize(1040, 660).boundedTo(area.size()));
+    EXPECT_EQ(w.size(), QSize(1360, 860).boundedTo(area.size()));
+    w.show();
+    // Frame and all, once the frame is known.
+    EXPECT_TRUE(area.contains(w.frameGeometry()));
+    EXPECT_TRUE(area.contains(QRect(w.pos(), w.minimumSize())));
+    EXPECT_FALSE(w.windowIcon().isNull());
+    EXPECT_TRUE(w.windowIcon().availableSizes().contains(QSize(48, 48)));
+    EXPECT_TRUE(w.windowIcon().availableSizes().contains(QSize(512, 512)));
     EXPECT_EQ(view().originalPane()->minimumWidth(), 300);
     EXPECT_EQ(view().largePrintPane()->minimumWidth(), 360);
     EXPECT_EQ(view().inspector()->minimumWidth(), 290);
@@ -326,11 +353,7 @@ TEST_F(DocumentViewTest, SettingsButtonHidesAndShowsTheInspector)
 
 TEST_F(DocumentViewTest, AReRenderKeepsThePageInView)
 {
-    make();
-    window().show();
-    engine->setPdf(letterPdf(6));
-    openAndSettle(file("a.txt"));
-    auto* preview = view().largePrintPane()->preview();
+    auto* preview = shownPreview(6);
     ASSERT_EQ(pageCount(preview->document()), 6);
     preview->goToPage(4);
     engine->setPdf(letterPdf(4));
@@ -338,6 +361,96 @@ TEST_F(DocumentViewTest, AReRenderKeepsThePageInView)
     ASSERT_TRUE(QTest::qWaitFor([&] { return pageCount(preview->document()) == 4; }));
     EXPECT_EQ(preview->document(), model->preview());
     EXPECT_EQ(preview->currentPage(), 3);
+}
+
+TEST_F(DocumentViewTest, AReRenderKeepsTheZoomAndAnotherFileFitsTheWidth)
+{
+    auto* preview = shownPreview(3);
+    preview->zoomBy(2, {20, 20});
+    const double zoomed = preview->scale();
+    ASSERT_FALSE(preview->fitsWidth());
+    const auto first = preview->document();
+    model->biggerText();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return preview->document() != first && preview->document(); }));
+    EXPECT_DOUBLE_EQ(preview->scale(), zoomed);
+
+    openAndSettle(file("b.txt"));
+    EXPECT_TRUE(preview->fitsWidth());
+}
+
+// The toolbar's controls in their order: open, presets, smaller, bigger,
+// print, export, settings.
+QList<QWidget*> toolBarControls(DocumentView& v, QToolBar* bar)
+{
+    return {bar->widgetForAction(v.openAction()), v.presetButton(),
+            bar->widgetForAction(v.smallerAction()), bar->widgetForAction(v.biggerAction()),
+            bar->widgetForAction(v.printAction()), bar->widgetForAction(v.exportAction()),
+            bar->widgetForAction(v.settingsAction())};
+}
+
+TEST_F(DocumentViewTest, TabReachesEveryToolbarControlInOrder)
+{
+    make();
+    auto& w = window();
+    ASSERT_TRUE(showActive(w));
+    openAndSettle(file("a.txt"));
+    const auto controls = toolBarControls(view(), w.toolBar());
+    for (auto* control : controls) ASSERT_TRUE(control && control->isEnabled());
+
+    // From wherever focus starts, Tab comes round to the toolbar, then through it.
+    for (int i = 0; i < 60 && QApplication::focusWidget() != controls.front(); ++i)
+        QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : &w, Qt::Key_Tab);
+    ASSERT_EQ(QApplication::focusWidget(), controls.front());
+    for (int i = 1; i < controls.size(); ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        EXPECT_EQ(QApplication::focusWidget(), controls[i]) << "control " << i;
+    }
+}
+
+TEST_F(DocumentViewTest, AFocusedToolbarControlShowsAWideRing)
+{
+    make();
+    auto& w = window();
+    ASSERT_TRUE(showActive(w));
+    auto* smaller = w.toolBar()->widgetForAction(view().smallerAction());
+    const QImage plain = smaller->grab().toImage();
+    // Focus as the keyboard gives it, which is when a ring shows.
+    auto* open = w.toolBar()->widgetForAction(view().openAction());
+    open->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(open, Qt::Key_Tab);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    ASSERT_EQ(QApplication::focusWidget(), smaller);
+    const QImage ringed = smaller->grab().toImage();
+    ASSERT_EQ(plain.size(), ringed.size());
+
+    // Across the middle row from the left edge, the longest run of pixels the ring changed.
+    const QColor ring = smaller->palette().color(QPalette::Highlight);
+    const auto near = [&](QRgb pixel) {
+        const QColor c(pixel);
+        return std::abs(c.red() - ring.red()) + std::abs(c.green() - ring.green()) +
+                   std::abs(c.blue() - ring.blue()) < 90;
+    };
+    int run = 0, longest = 0;
+    const int y = plain.height() / 2;
+    for (int x = 0; x < plain.width() / 4; ++x) {
+        const bool changed = plain.pixel(x, y) != ringed.pixel(x, y) && near(ringed.pixel(x, y));
+        run = changed ? run + 1 : 0;
+        longest = std::max(longest, run);
+    }
+    EXPECT_GE(longest, 2);
+}
+
+TEST_F(DocumentViewTest, EveryToolbarControlHasAnAccessibleName)
+{
+    auto& w = window();
+    const QStringList names = {"Open", "Large print 18 pt", "Smaller", "Bigger", "Print", "Export PDF", "Settings"};
+    const auto controls = toolBarControls(view(), w.toolBar());
+    ASSERT_EQ(controls.size(), names.size());
+    for (int i = 0; i < controls.size(); ++i) {
+        auto* accessible = QAccessible::queryAccessibleInterface(controls[i]);
+        ASSERT_TRUE(accessible);
+        EXPECT_EQ(accessible->text(QAccessible::Name), names[i]);
+    }
 }
 
 } // namespace

@@ -6,6 +6,11 @@
 #include "FolmiraApp/Views/TextPane.h"
 
 #include <QScrollBar>
+#include <QNativeGestureEvent>
+#include <QPointingDevice>
+#include <QWheelEvent>
+
+#include <poppler-qt6.h>
 
 namespace FolmiraAppTest {
 namespace {
@@ -37,6 +42,71 @@ TEST(PageStripTest, FacingPagesPutTheFirstAloneOnTheRight)
     EXPECT_EQ(strip.pages[3].left(), left);
     EXPECT_GT(strip.pages[3].top(), strip.pages[2].top());
     EXPECT_EQ(strip.pageAt(strip.pages[2].top() + 1), 2);
+}
+
+TEST(PageStripTest, AZoomedStripIsWiderThanTheViewAndNeverNarrower)
+{
+    const std::vector<QSizeF> pages(3, QSizeF(600, 800));
+    EXPECT_DOUBLE_EQ(PageStrip::fitScale(pages, 324, false), 0.5);
+    const auto zoomed = PageStrip::make(pages, 324, false, 2.0);
+    EXPECT_DOUBLE_EQ(zoomed.scale, 2.0);
+    EXPECT_EQ(zoomed.pages[0], QRectF(12, 12, 1200, 1600));
+    EXPECT_DOUBLE_EQ(zoomed.content.width(), 1224);
+    // A scale under the fit (the view grew wider) fits the width again.
+    EXPECT_DOUBLE_EQ(PageStrip::make(pages, 324, false, 0.25).scale, 0.5);
+}
+
+TEST(PageStripTest, AnAnchorComesBackToTheSameSpotAtAnyScale)
+{
+    const std::vector<QSizeF> pages(4, QSizeF(100, 200));
+    const auto fit = PageStrip::make(pages, 236, true);
+    const auto zoomed = PageStrip::make(pages, 236, true, 3.0);
+    struct Case {
+        QPointF at;
+        int page;
+    };
+    const Case cases[] = {
+        {fit.pages[2].center(), 2},                              // right page of a pair
+        {fit.pages[1].center(), 1},                              // its left partner
+        {fit.pages[3].bottomLeft() + QPointF(-5, 3), 3},         // just outside a page
+        {QPointF(fit.pages[0].center().x(), 5), 0},              // above the first page
+    };
+    for (const auto& c : cases) {
+        const auto anchor = fit.anchorAt(c.at);
+        EXPECT_EQ(anchor.page, c.page);
+        EXPECT_NEAR(QLineF(fit.contentPoint(anchor), c.at).length(), 0, 1e-9);
+        const QPointF there = zoomed.contentPoint(anchor);
+        EXPECT_NEAR(QLineF(there - zoomed.pages[c.page].topLeft(), (c.at - fit.pages[c.page].topLeft()) * 3).length(),
+                    0, 1e-9);
+    }
+    EXPECT_EQ(PageStrip().anchorAt({5, 5}).page, -1);
+}
+
+TEST(PageImageCacheTest, TilesAreDrawnAtThePixelRatioWithinTheBudget)
+{
+    // Each tile of 512 × 512 pixels holds a MiB: a budget of three keeps three.
+    PageImageCache cache(3 * 512 * 512 * 4);
+    cache.reset(pdfFromData(letterPdf(2)));
+    EXPECT_EQ(cache.pagePixels(0, 1224), QSize(1224, 1584));
+    EXPECT_TRUE(cache.pagePixels(5, 1224).isEmpty());
+
+    const QImage corner = cache.tile(0, 1224, {0, 0}, 2.0);
+    EXPECT_EQ(corner.size(), QSize(512, 512));
+    EXPECT_EQ(corner.devicePixelRatio(), 2.0);
+    // The last column and row are cut at the page's edge.
+    EXPECT_EQ(cache.tile(0, 1224, {2, 3}, 2.0).size(), QSize(1224 - 1024, 1584 - 1536));
+    EXPECT_TRUE(cache.tile(0, 1224, {3, 0}, 2.0).isNull());
+    for (int row = 0; row < 3; ++row)
+        for (int column = 0; column < 2; ++column) cache.tile(1, 1224, {column, row}, 2.0);
+    EXPECT_LE(cache.bytes(), 3 * 512 * 512 * 4);
+    EXPECT_EQ(cache.count(), 3u);
+
+    // A tile is the same drawing as the whole page at that width.
+    auto document = pdfFromData(letterPdf(1));
+    cache.reset(document);
+    const QImage whole = document->page(0)->renderToImage(144, 144).convertToFormat(QImage::Format_ARGB32);
+    const QImage tile = cache.tile(0, 1224, {0, 0}, 2.0).convertToFormat(QImage::Format_ARGB32);
+    EXPECT_EQ(tile, whole.copy(0, 0, 512, 512));
 }
 
 class PdfPagesViewTest : public testing::Test {
@@ -94,6 +164,121 @@ TEST_F(PdfPagesViewTest, EmptyDocumentsAndNone)
     EXPECT_TRUE(view.strip().pages.empty());
     EXPECT_FALSE(pdfFromData({}));
     EXPECT_FALSE(pdfFromData({'%', 'P', 'D', 'F', '-', '1'}));
+}
+
+QWheelEvent wheel(QPointF at, int notches, Qt::KeyboardModifiers modifiers)
+{
+    return QWheelEvent(at, at, QPoint(), QPoint(0, 120 * notches), Qt::NoButton, modifiers, Qt::NoScrollPhase, false);
+}
+
+TEST_F(PdfPagesViewTest, ControlWheelZoomsBetweenTheWidthAndFourHundredPercent)
+{
+    view.setDocument(pdfFromData(letterPdf(3)));
+    const double fit = view.scale();
+    EXPECT_TRUE(view.fitsWidth());
+    const QPointF middle(view.viewport()->width() / 2.0, view.viewport()->height() / 2.0);
+
+    auto in = wheel(middle, 1, Qt::ControlModifier);
+    QApplication::sendEvent(view.viewport(), &in);
+    EXPECT_NEAR(view.scale(), fit * PdfPagesView::wheelStep, 1e-9);
+    EXPECT_FALSE(view.fitsWidth());
+    EXPECT_GT(view.horizontalScrollBar()->maximum(), 0);
+
+    for (int i = 0; i < 20; ++i) QApplication::sendEvent(view.viewport(), &in);
+    EXPECT_DOUBLE_EQ(view.scale(), PdfPagesView::maxScale);
+
+    auto out = wheel(middle, -1, Qt::ControlModifier);
+    for (int i = 0; i < 30; ++i) QApplication::sendEvent(view.viewport(), &out);
+    EXPECT_DOUBLE_EQ(view.scale(), fit);
+    EXPECT_TRUE(view.fitsWidth());
+    EXPECT_EQ(view.horizontalScrollBar()->maximum(), 0);
+
+    // Without Ctrl the wheel scrolls.
+    auto down = wheel(middle, -1, Qt::NoModifier);
+    QApplication::sendEvent(view.viewport(), &down);
+    EXPECT_GT(view.verticalScrollBar()->value(), 0);
+    EXPECT_DOUBLE_EQ(view.scale(), fit);
+}
+
+TEST_F(PdfPagesViewTest, ATouchpadPinchZooms)
+{
+    view.setDocument(pdfFromData(letterPdf(3)));
+    const double fit = view.scale();
+    const QPointF at(100, 100);
+    QNativeGestureEvent pinch(Qt::ZoomNativeGesture, QPointingDevice::primaryPointingDevice(), 2, at, at,
+                              view.viewport()->mapToGlobal(at), 0.5, QPointF());
+    QApplication::sendEvent(view.viewport(), &pinch);
+    EXPECT_NEAR(view.scale(), fit * 1.5, 1e-9);
+}
+
+TEST_F(PdfPagesViewTest, ZoomingKeepsTheSpotUnderThePointer)
+{
+    view.setDocument(pdfFromData(letterPdf(4)));
+    view.goToPage(1);
+    const QPointF pointer(300, 120);
+    const auto offset = [&] {
+        return QPointF(view.horizontalScrollBar()->value(), view.verticalScrollBar()->value());
+    };
+    const auto spot = view.strip().anchorAt(offset() + pointer);
+    ASSERT_EQ(spot.page, 1);
+    for (double factor : {1.8, 1.5, 0.7}) {
+        view.zoomBy(factor, pointer);
+        EXPECT_NEAR(QLineF(view.strip().contentPoint(spot) - offset(), pointer).length(), 0, 1.5) << factor;
+    }
+    EXPECT_EQ(view.currentPage(), 1);
+}
+
+TEST_F(PdfPagesViewTest, AReplacedDocumentKeepsTheZoomUntilItIsReset)
+{
+    view.setDocument(pdfFromData(letterPdf(3)));
+    view.zoomBy(2, {10, 10});
+    const double zoomed = view.scale();
+    view.setDocument(pdfFromData(letterPdf(5)));
+    EXPECT_DOUBLE_EQ(view.scale(), zoomed);
+    view.resize(500, 300); // still wider than the view
+    EXPECT_DOUBLE_EQ(view.scale(), zoomed);
+    view.resetZoom();
+    EXPECT_TRUE(view.fitsWidth());
+    EXPECT_DOUBLE_EQ(view.scale(),
+                     PageStrip::fitScale(std::vector<QSizeF>(5, QSizeF(612, 792)), view.viewport()->width(), false));
+}
+
+TEST_F(PdfPagesViewTest, AFittedStripNeverScrollsSideways)
+{
+    view.setDocument(pdfFromData(makePdf({{612, 792}, {595, 842}})));
+    for (int width = 300; width < 720; width += 7) {
+        view.resize(width, 300);
+        EXPECT_EQ(view.horizontalScrollBar()->maximum(), 0) << width;
+    }
+}
+
+TEST_F(PdfPagesViewTest, HomeAndEndGoToTheFirstAndLastPage)
+{
+    view.setDocument(pdfFromData(letterPdf(6)));
+    EXPECT_EQ(view.focusPolicy(), Qt::StrongFocus);
+    QTest::keyClick(&view, Qt::Key_End);
+    EXPECT_EQ(view.currentPage(), 5);
+    QTest::keyClick(&view, Qt::Key_Home);
+    EXPECT_EQ(view.currentPage(), 0);
+    EXPECT_EQ(view.verticalScrollBar()->value(), 0);
+    QTest::keyClick(&view, Qt::Key_PageDown);
+    const int paged = view.verticalScrollBar()->value();
+    EXPECT_GT(paged, 0);
+    QTest::keyClick(&view, Qt::Key_Down);
+    EXPECT_GT(view.verticalScrollBar()->value(), paged);
+}
+
+TEST_F(PdfPagesViewTest, PaintingDrawsOnlyTheTilesInView)
+{
+    view.setDocument(pdfFromData(letterPdf(8)));
+    view.zoomBy(100, {0, 0});
+    ASSERT_DOUBLE_EQ(view.scale(), PdfPagesView::maxScale);
+    const QImage shown = view.viewport()->grab().toImage();
+    // 400 × 300 pixels of a page 2448 pixels wide: a tile or two, not pages.
+    EXPECT_GE(view.cache().count(), 1u);
+    EXPECT_LE(view.cache().count(), 4u);
+    // The page is drawn (white paper), not left to the background.
+    EXPECT_EQ(QColor(shown.pixel(shown.width() / 2, shown.height() / 2)), QColor(Qt::white));
 }
 
 TEST(TextPaneTest, ReadOnlySelectableAndReplacedOnlyWhenDifferent)

@@ -12,7 +12,9 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSignalSpy>
+#include <QWheelEvent>
 
 namespace FolmiraAppTest {
 namespace {
@@ -82,19 +84,85 @@ TEST_F(SettingsPanelTest, SliderTextsAndSpokenValues)
         QString text;
         QString spoken;
         QString name;
+        double value, minimum, maximum, step;
     };
-    const Case cases[] = {{p.sizeSlider(), "18 pt", "18 points", "Size"},
-                          {p.lineSpacingSlider(), "1.40×", "1.40 times the size", "Line spacing"},
-                          {p.marginSlider(), "0.75 in", "0.75 inches", "Margins"},
-                          {p.listSpacingSlider(), "0.35", "0.35 lines", "Space between list items"}};
+    const Case cases[] = {{p.sizeSlider(), "18 pt", "18 points", "Size", 18, 14, 32, 1},
+                          {p.lineSpacingSlider(), "1.40×", "1.40 times the size", "Line spacing", 1.4, 1.15, 2, 0.05},
+                          {p.marginSlider(), "0.75 in", "0.75 inches", "Margins", 0.75, 0.4, 1.5, 0.05},
+                          {p.listSpacingSlider(), "0.35", "0.35 lines", "Space between list items", 0.35, 0, 1.5,
+                           0.05}};
     for (const auto& c : cases) {
         EXPECT_EQ(c.slider->text(), c.text);
         EXPECT_EQ(c.slider->spoken(), c.spoken);
         EXPECT_EQ(c.slider->slider()->accessibleName(), c.name);
         auto* accessible = QAccessible::queryAccessibleInterface(c.slider->slider());
         ASSERT_TRUE(accessible);
+        EXPECT_EQ(accessible->role(), QAccessible::Slider);
+        EXPECT_EQ(accessible->text(QAccessible::Name), c.name);
         EXPECT_EQ(accessible->text(QAccessible::Value), c.spoken);
+        // The value interface that screen readers read and set, in the setting's units.
+        auto* value = accessible->valueInterface();
+        ASSERT_TRUE(value) << c.name.toStdString();
+        EXPECT_NEAR(value->currentValue().toDouble(), c.value, 1e-9);
+        EXPECT_NEAR(value->minimumValue().toDouble(), c.minimum, 1e-9);
+        EXPECT_NEAR(value->maximumValue().toDouble(), c.maximum, 1e-9);
+        EXPECT_NEAR(value->minimumStepSize().toDouble(), c.step, 1e-9);
     }
+}
+
+TEST_F(SettingsPanelTest, AScreenReaderSetsASliderLikeAHand)
+{
+    auto& p = panel();
+    auto* value = QAccessible::queryAccessibleInterface(p.sizeSlider()->slider())->valueInterface();
+    ASSERT_TRUE(value);
+    value->setCurrentValue(24.0);
+    EXPECT_EQ(model->settings().fontSize, 24);
+    EXPECT_EQ(p.sizeSlider()->spoken(), "24 points");
+    EXPECT_NEAR(value->currentValue().toDouble(), 24, 1e-9);
+}
+
+QWheelEvent wheelDown(QWidget* over)
+{
+    const QPointF at(over->width() / 2.0, over->height() / 2.0);
+    return QWheelEvent(at, over->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier,
+                       Qt::NoScrollPhase, false);
+}
+
+TEST_F(SettingsPanelTest, TheWheelScrollsPastValueControlsWithoutFocus)
+{
+    auto& p = panel();
+    p.resize(300, 240);
+    p.show();
+    const auto before = model->settings();
+    auto* bar = p.verticalScrollBar();
+    ASSERT_GT(bar->maximum(), 0);
+    for (QWidget* control : std::initializer_list<QWidget*>{p.sizeSlider()->slider(), p.lineSpacingSlider()->slider(),
+                                                            p.paperPicker(), p.fontPicker()}) {
+        const int scrolled = bar->value();
+        auto event = wheelDown(control);
+        QApplication::sendEvent(control, &event);
+        EXPECT_GT(bar->value(), scrolled);
+        bar->setValue(0);
+    }
+    EXPECT_EQ(model->settings(), before);
+    EXPECT_EQ(p.sizeSlider()->text(), "18 pt");
+    EXPECT_EQ(p.paperPicker()->currentIndex(), 0);
+}
+
+TEST_F(SettingsPanelTest, AFocusedSliderTakesTheWheel)
+{
+    auto& p = panel();
+    p.resize(300, 240);
+    p.show();
+    p.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&p));
+    auto* slider = p.sizeSlider()->slider();
+    slider->setFocus();
+    ASSERT_TRUE(slider->hasFocus());
+    auto event = wheelDown(slider);
+    QApplication::sendEvent(slider, &event);
+    EXPECT_NE(model->settings().fontSize, 18);
+    EXPECT_EQ(p.verticalScrollBar()->value(), 0);
 }
 
 TEST_F(SettingsPanelTest, PresetsAndCustom)
