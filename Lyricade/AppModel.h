@@ -12,7 +12,7 @@
 
 #include "Lyricade/Host.h"
 #include "Lyricade/Panels.h"
-#include "Lyricade/PreviewPdf.h"
+#include "PdfView/Pdf.h"
 #include "Lyricade/Scheduler.h"
 #include "Lyricade/Selection.h"
 #include "TunequillKit/Library/Library.h"
@@ -96,7 +96,7 @@ public:
     int editorTranspose() const { return editorTranspose_; }
     bool showInspector() const { return showInspector_; }
     const SongStyle& style() const { return style_; }
-    const PdfDocumentPtr& previewPDF() const { return previewPDF_; }
+    const PdfView::PdfDocumentPtr& previewPDF() const { return previewPDF_; }
     int previewPages() const { return previewPages_; }
     const QStringList& previewWarnings() const { return previewWarnings_; }
     std::optional<int> previewPageRequest() const { return previewPageRequest_; }
@@ -250,7 +250,7 @@ private:
 
     void load(std::optional<Library> given);
     void libraryDidChange();
-    void setPreview(PdfDocumentPtr pdf, int pages, QStringList warnings);
+    void setPreview(PdfView::PdfDocumentPtr pdf, int pages, QStringList warnings);
     // One song laid out alone with the preview settings: its PDF and page count.
     std::pair<Platform::Bytes, int> renderSong(const TunequillKit::Song& song);
     TunequillKit::BookSettings previewSettings() const;
@@ -268,7 +268,7 @@ private:
     int editorTranspose_ = 0;
     bool showInspector_ = true;
     SongStyle style_{std::nullopt, "Helvetica Neue", false, TunequillKit::PageSize::letter};
-    PdfDocumentPtr previewPDF_;
+    PdfView::PdfDocumentPtr previewPDF_;
     int previewPages_ = 0;
     QStringList previewWarnings_;
     std::optional<int> previewPageRequest_;

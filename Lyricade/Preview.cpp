@@ -81,21 +81,21 @@ void AppModel::refreshPreview()
     Fonts::sansFaces = style_.faces;
     if (auto book = selectedBook()) {
         BookRender rendered = renderBook(*book, previewMode_ == PreviewMode::booklet);
-        setPreview(rendered.pdf ? pdfFromData(*rendered.pdf) : nullptr, rendered.pages, toQt(rendered.warnings));
+        setPreview(rendered.pdf ? PdfView::pdfFromData(*rendered.pdf) : nullptr, rendered.pages, toQt(rendered.warnings));
         return;
     }
     const bool allSongs = selection_ && selection_->isAllSongs();
     if (auto stored = selectedSong(); allSongs && stored) {
         if (auto parsed = song(stored->id)) {
             auto [data, pages] = renderSong(*parsed);
-            setPreview(pdfFromData(data), pages, toQt(parsed->warnings));
+            setPreview(PdfView::pdfFromData(data), pages, toQt(parsed->warnings));
             return;
         }
     }
     setPreview(nullptr, 0, {});
 }
 
-void AppModel::setPreview(PdfDocumentPtr pdf, int pages, QStringList warnings)
+void AppModel::setPreview(PdfView::PdfDocumentPtr pdf, int pages, QStringList warnings)
 {
     if (pdf != previewPDF_) {
         previewPDF_ = std::move(pdf);

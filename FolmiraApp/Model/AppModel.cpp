@@ -110,7 +110,7 @@ void AppModel::setError(std::optional<QString> error)
     if (change(error_, std::move(error))) emit errorChanged();
 }
 
-void AppModel::setOriginalPDF(PdfDocumentPtr document)
+void AppModel::setOriginalPDF(PdfView::PdfDocumentPtr document)
 {
     if (change(originalPDF_, std::move(document))) emit originalPDFChanged();
 }
@@ -127,7 +127,7 @@ void AppModel::setResult(std::shared_ptr<const FolmiraKit::RenderResult> result)
     emit resultChanged();
 }
 
-void AppModel::setPreview(PdfDocumentPtr document)
+void AppModel::setPreview(PdfView::PdfDocumentPtr document)
 {
     if (change(preview_, std::move(document))) emit previewChanged();
 }

@@ -11,7 +11,7 @@
 #include "FolmiraApp/Model/Engine.h"
 #include "FolmiraApp/Model/Kinds.h"
 #include "FolmiraApp/Model/Panels.h"
-#include "FolmiraApp/Model/Pdf.h"
+#include "PdfView/Pdf.h"
 #include "FolmiraApp/Model/StyledText.h"
 #include "FolmiraKit/FolmiraKit.h"
 
@@ -59,11 +59,11 @@ public:
     const std::shared_ptr<const FolmiraKit::BigDocument>& document() const { return document_; }
     bool reading() const { return reading_; }
     const std::optional<QString>& error() const { return error_; }
-    const PdfDocumentPtr& originalPDF() const { return originalPDF_; }
+    const PdfView::PdfDocumentPtr& originalPDF() const { return originalPDF_; }
     const std::optional<StyledText>& originalText() const { return originalText_; }
     const FolmiraKit::LargePrintSettings& settings() const { return settings_; }
     const std::shared_ptr<const FolmiraKit::RenderResult>& result() const { return result_; }
-    const PdfDocumentPtr& preview() const { return preview_; }
+    const PdfView::PdfDocumentPtr& preview() const { return preview_; }
     bool rendering() const { return rendering_; }
     bool renderPending() const { return renderTimer_.isActive(); }
     bool showInspector() const { return showInspector_; }
@@ -149,10 +149,10 @@ private:
     void setDocument(std::shared_ptr<const FolmiraKit::BigDocument> document);
     void setReading(bool reading);
     void setError(std::optional<QString> error);
-    void setOriginalPDF(PdfDocumentPtr document);
+    void setOriginalPDF(PdfView::PdfDocumentPtr document);
     void setOriginalText(std::optional<StyledText> text);
     void setResult(std::shared_ptr<const FolmiraKit::RenderResult> result);
-    void setPreview(PdfDocumentPtr document);
+    void setPreview(PdfView::PdfDocumentPtr document);
     void setRendering(bool rendering);
     void cancelRenderTask();
 
@@ -164,11 +164,11 @@ private:
     std::shared_ptr<const FolmiraKit::BigDocument> document_;
     bool reading_ = false;
     std::optional<QString> error_;
-    PdfDocumentPtr originalPDF_;
+    PdfView::PdfDocumentPtr originalPDF_;
     std::optional<StyledText> originalText_;
     FolmiraKit::LargePrintSettings settings_;
     std::shared_ptr<const FolmiraKit::RenderResult> result_;
-    PdfDocumentPtr preview_;
+    PdfView::PdfDocumentPtr preview_;
     bool rendering_ = false;
     QTimer renderTimer_; // the pending debounced render; restarted, never queued
     bool showInspector_ = true;

@@ -34,7 +34,7 @@ void savePDF(Panels& panels, const std::vector<std::uint8_t>& data, const QStrin
 {
     // A copy that is not a PDF would be saved under a .pdf name and fail to
     // open later; say so now instead of writing it.
-    if (!looksLikePdf(data)) {
+    if (!PdfView::looksLikePdf(data)) {
         panels.alert(QStringLiteral("%1 couldn’t make a PDF of this copy, so there is nothing to save.")
                          .arg(QString::fromUtf8(FolmiraKit::Brand::name.data(),
                                                 static_cast<qsizetype>(FolmiraKit::Brand::name.size()))),
@@ -154,10 +154,10 @@ void drawPages(QPrinter& printer, Poppler::Document& document, const PrintPlan& 
     document.setRenderBackend(backend);
 }
 
-void printPDF(Panels& panels, const PdfDocumentPtr& document, const QString& jobTitle, bool duplex)
+void printPDF(Panels& panels, const PdfView::PdfDocumentPtr& document, const QString& jobTitle, bool duplex)
 {
-    if (pageCount(document) == 0) return;
-    const auto plan = planPrint(pageSize(document, 0), duplex);
+    if (PdfView::pageCount(document) == 0) return;
+    const auto plan = planPrint(PdfView::pageSize(document, 0), duplex);
     QPrinter printer(QPrinter::HighResolution);
     sessionPrintChoices().applyTo(printer);
     applyPlan(printer, plan, jobTitle);

@@ -5,7 +5,7 @@
 // document. Both run on the main thread and touch no model state.
 
 #include "FolmiraApp/Model/Panels.h"
-#include "FolmiraApp/Model/Pdf.h"
+#include "PdfView/Pdf.h"
 
 #include <QPageLayout>
 #include <QPrinter>
@@ -71,6 +71,6 @@ void drawPages(QPrinter& printer, Poppler::Document& document, const PrintPlan& 
 
 // The whole print job: nothing for a document without pages; the print panel,
 // starting from the session's last choices; then the pages.
-void printPDF(Panels& panels, const PdfDocumentPtr& document, const QString& jobTitle, bool duplex);
+void printPDF(Panels& panels, const PdfView::PdfDocumentPtr& document, const QString& jobTitle, bool duplex);
 
 } // namespace FolmiraApp

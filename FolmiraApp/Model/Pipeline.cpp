@@ -112,7 +112,7 @@ void AppModel::load(const std::filesystem::path& url)
         break;
     }
     case BigDocument::Source::pdf:
-        setOriginalPDF(pdfFromFile(url));
+        setOriginalPDF(PdfView::pdfFromFile(url));
         break;
     }
 }
@@ -203,7 +203,7 @@ void AppModel::applyRender(const std::shared_ptr<const BigDocument>& document, c
                            std::shared_ptr<const RenderResult> result)
 {
     if (!document_ || !(document_ == document || *document_ == *document) || !(settings_ == settings)) return;
-    auto preview = pdfFromData(result->pdf);
+    auto preview = PdfView::pdfFromData(result->pdf);
     setResult(std::move(result));
     setPreview(std::move(preview));
     setRendering(false);

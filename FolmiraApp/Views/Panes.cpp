@@ -4,7 +4,7 @@
 #include "FolmiraApp/Model/Wording.h"
 #include "FolmiraApp/Views/Icons.h"
 #include "FolmiraApp/Views/PaneParts.h"
-#include "FolmiraApp/Views/PdfPagesView.h"
+#include "PdfView/Widgets/PdfPagesView.h"
 #include "FolmiraApp/Views/TextPane.h"
 
 #include <QLabel>
@@ -75,7 +75,7 @@ OriginalPane::OriginalPane(AppModel& model, QWidget* parent) : QWidget(parent), 
     column->addWidget(header_);
     column->addWidget(makeDivider(this));
     stack_ = new QStackedWidget(this);
-    pdf_ = new PdfPagesView(QStringLiteral("Original document"), stack_);
+    pdf_ = new PdfView::PdfPagesView(QStringLiteral("Original document"), stack_);
     text_ = new TextPane(stack_);
     none_ = noPreviewView(stack_);
     stack_->addWidget(pdf_);
@@ -85,7 +85,7 @@ OriginalPane::OriginalPane(AppModel& model, QWidget* parent) : QWidget(parent), 
 
     connect(&model_, &AppModel::fileNameChanged, this, &OriginalPane::refresh);
     // Another file starts at fit-to-width; a re-render of this one keeps the zoom.
-    connect(&model_, &AppModel::fileURLChanged, pdf_, &PdfPagesView::resetZoom);
+    connect(&model_, &AppModel::fileURLChanged, pdf_, &PdfView::PdfPagesView::resetZoom);
     connect(&model_, &AppModel::originalPDFChanged, this, &OriginalPane::refresh);
     connect(&model_, &AppModel::originalTextChanged, this, &OriginalPane::refresh);
     refresh();
@@ -120,7 +120,7 @@ LargePrintPane::LargePrintPane(AppModel& model, QWidget* parent) : QWidget(paren
     column->addWidget(makeDivider(this));
     stack_ = new QStackedWidget(this);
     refusal_ = new RefusalView(stack_);
-    pdf_ = new PdfPagesView(QStringLiteral("Large-print preview"), stack_);
+    pdf_ = new PdfView::PdfPagesView(QStringLiteral("Large-print preview"), stack_);
     progress_ = progressView(stack_);
     stack_->addWidget(refusal_);
     stack_->addWidget(pdf_);
@@ -133,7 +133,7 @@ LargePrintPane::LargePrintPane(AppModel& model, QWidget* parent) : QWidget(paren
     updating_->setFixedSize(48, 8);
     updating_->setAccessibleName(QStringLiteral("Updating the preview"));
 
-    connect(&model_, &AppModel::fileURLChanged, pdf_, &PdfPagesView::resetZoom);
+    connect(&model_, &AppModel::fileURLChanged, pdf_, &PdfView::PdfPagesView::resetZoom);
     for (auto signal : {&AppModel::errorChanged, &AppModel::previewChanged, &AppModel::renderingChanged})
         connect(&model_, signal, this, &LargePrintPane::refresh);
     for (auto signal : {&AppModel::resultChanged, &AppModel::settingsChanged, &AppModel::readingChanged})

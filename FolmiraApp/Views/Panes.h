@@ -9,11 +9,14 @@ class QLabel;
 class QProgressBar;
 class QStackedWidget;
 
+namespace PdfView {
+class PdfPagesView;
+}
+
 namespace FolmiraApp {
 
 class AppModel;
 class PaneHeader;
-class PdfPagesView;
 class RefusalView;
 class TextPane;
 
@@ -26,7 +29,7 @@ public:
     PaneHeader* header() const { return header_; }
     // The widget showing now: the PDF view, the text pane or "No preview".
     QWidget* shown() const;
-    PdfPagesView* pdfView() const { return pdf_; }
+    PdfView::PdfPagesView* pdfView() const { return pdf_; }
     TextPane* textPane() const { return text_; }
     QWidget* noPreview() const { return none_; }
 
@@ -36,7 +39,7 @@ private:
     AppModel& model_;
     PaneHeader* header_;
     QStackedWidget* stack_;
-    PdfPagesView* pdf_;
+    PdfView::PdfPagesView* pdf_;
     TextPane* text_;
     QWidget* none_;
 };
@@ -49,7 +52,7 @@ public:
 
     PaneHeader* header() const { return header_; }
     QWidget* shown() const;
-    PdfPagesView* preview() const { return pdf_; }
+    PdfView::PdfPagesView* preview() const { return pdf_; }
     RefusalView* refusal() const { return refusal_; }
     QWidget* progress() const { return progress_; }
     // The small indicator over a preview while it is being redone.
@@ -67,7 +70,7 @@ private:
     PaneHeader* header_;
     QStackedWidget* stack_;
     RefusalView* refusal_;
-    PdfPagesView* pdf_;
+    PdfView::PdfPagesView* pdf_;
     QWidget* progress_;
     QProgressBar* updating_;
 };

@@ -187,11 +187,11 @@ TEST_F(PreviewTest, ExportHandsTheHostTheBookWithItsNameAndMessage)
     ASSERT_EQ(recorder.saved.size(), 2u);
     EXPECT_EQ(recorder.saved[0].name, "Camp");
     EXPECT_EQ(recorder.saved[0].message, "A PDF of the whole book, ready to print or share.");
-    EXPECT_EQ(pdfFromData(recorder.saved[0].pdf)->numPages(), 4);
+    EXPECT_EQ(PdfView::pdfFromData(recorder.saved[0].pdf)->numPages(), 4);
     EXPECT_EQ(recorder.saved[1].name, "Camp – booklet");
     EXPECT_EQ(recorder.saved[1].message,
               "Print two-sided, flipping on the short edge, then fold the stack in half and staple on the fold.");
-    EXPECT_EQ(pdfFromData(recorder.saved[1].pdf)->numPages(), 2);
+    EXPECT_EQ(PdfView::pdfFromData(recorder.saved[1].pdf)->numPages(), 2);
 }
 
 TEST_F(PreviewTest, PrintTakesBookletSheetsOnlyForABookShownAsBooklet)
@@ -211,7 +211,7 @@ TEST_F(PreviewTest, PrintTakesBookletSheetsOnlyForABookShownAsBooklet)
     const std::pair<bool, int> expected[] = {{false, 4}, {true, 2}, {false, 4}, {false, 1}};
     for (std::size_t i = 0; i < 4; ++i) {
         EXPECT_EQ(recorder.printed[i].booklet, expected[i].first) << i;
-        EXPECT_EQ(pdfFromData(recorder.printed[i].pdf)->numPages(), expected[i].second) << i;
+        EXPECT_EQ(PdfView::pdfFromData(recorder.printed[i].pdf)->numPages(), expected[i].second) << i;
     }
     EXPECT_EQ(recorder.printed[0].title, "Camp");
     EXPECT_EQ(recorder.printed[3].title, "Song 1");

@@ -155,7 +155,7 @@ QRect inkBox(const Poppler::Page& page)
 
 TEST_F(PrintTest, ALandscapePageGoesOnPortraitPaperWithoutMarginsOrDuplex)
 {
-    auto document = pdfFromData(makePdf({{792, 612}, {792, 612}, {792, 612}}));
+    auto document = PdfView::pdfFromData(makePdf({{792, 612}, {792, 612}, {792, 612}}));
     panels->printTo = path("printed.pdf");
     printPDF(*panels, document, "Minutes (large print).pdf", false);
     ASSERT_EQ(panels->printPanels, 1);
@@ -185,7 +185,7 @@ TEST_F(PrintTest, DuplexJobsFitAndTurnEachPage)
 {
     // Qt keeps a duplex request only for a printer that can print two-sided,
     // so the request itself is the plan's (see PrintPlanTest); here the pages.
-    auto document = pdfFromData(makePdf({{792, 612}, {300, 400}}));
+    auto document = PdfView::pdfFromData(makePdf({{792, 612}, {300, 400}}));
     panels->printTo = path("booklet.pdf");
     printPDF(*panels, document, "Book", true);
     auto printed = Poppler::Document::load(QString::fromStdString(path("booklet.pdf").string()));
@@ -217,7 +217,7 @@ TEST_F(PrintTest, NothingToPrintShowsNoPanel)
 
 TEST_F(PrintTest, TheNextPrintStartsFromTheChoicesOfTheLastOne)
 {
-    auto document = pdfFromData(letterPdf(2));
+    auto document = PdfView::pdfFromData(letterPdf(2));
     panels->printTo = path("first.pdf");
     panels->choose = [](QPrinter& printer) {
         printer.setCopyCount(3);

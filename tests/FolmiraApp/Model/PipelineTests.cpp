@@ -30,7 +30,7 @@ TEST_F(PipelineTest, OpeningReadsThenRendersAtOnce)
     ASSERT_TRUE(m.document());
     EXPECT_EQ(m.document()->title, "Minutes.txt joined");
     EXPECT_EQ(m.result()->pageCount, 18);
-    EXPECT_EQ(pageCount(m.preview()), 1);
+    EXPECT_EQ(PdfView::pageCount(m.preview()), 1);
     EXPECT_EQ(engine->reads(), 1);
     EXPECT_EQ(engine->renders(), 1);
     ASSERT_EQ(m.notes().size(), 1u);
@@ -108,7 +108,7 @@ TEST_F(PipelineTest, OriginalsByKind)
     const auto pdf = letterPdf(2);
     m.open(file("Flyer.pdf", std::string_view(reinterpret_cast<const char*>(pdf.data()), pdf.size())));
     EXPECT_FALSE(m.originalText());
-    EXPECT_EQ(pageCount(m.originalPDF()), 2);
+    EXPECT_EQ(PdfView::pageCount(m.originalPDF()), 2);
 
     m.open(file("Broken.pdf", "%PDF-1.4 nothing more"));
     EXPECT_FALSE(m.originalPDF());

@@ -31,7 +31,7 @@ TEST_F(RealEngineTest, EverySampleBecomesALargePrintCopy)
         ASSERT_TRUE(QTest::qWaitFor([&] { return !model->reading() && !model->rendering(); }, 20000));
         EXPECT_FALSE(model->error()) << name.toStdString() << ": " << model->error().value_or("").toStdString();
         ASSERT_TRUE(model->preview()) << name.toStdString();
-        EXPECT_EQ(pageCount(model->preview()), model->result()->pageCount);
+        EXPECT_EQ(PdfView::pageCount(model->preview()), model->result()->pageCount);
     }
 }
 

@@ -8,7 +8,7 @@
 #include "FolmiraApp/Views/MainWindow.h"
 #include "FolmiraApp/Views/PaneParts.h"
 #include "FolmiraApp/Views/Panes.h"
-#include "FolmiraApp/Views/PdfPagesView.h"
+#include "PdfView/Widgets/PdfPagesView.h"
 #include "FolmiraApp/Views/SettingsPanel.h"
 #include "FolmiraApp/Views/TextPane.h"
 
@@ -39,7 +39,7 @@ protected:
     }
     DocumentView& view() { return *window().documentView(); }
     // The preview of a.txt rendered as `pages` Letter pages, in a shown window.
-    PdfPagesView* shownPreview(int pages)
+    PdfView::PdfPagesView* shownPreview(int pages)
     {
         make();
         window().show();
@@ -354,11 +354,11 @@ TEST_F(DocumentViewTest, SettingsButtonHidesAndShowsTheInspector)
 TEST_F(DocumentViewTest, AReRenderKeepsThePageInView)
 {
     auto* preview = shownPreview(6);
-    ASSERT_EQ(pageCount(preview->document()), 6);
+    ASSERT_EQ(PdfView::pageCount(preview->document()), 6);
     preview->goToPage(4);
     engine->setPdf(letterPdf(4));
     model->biggerText();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return pageCount(preview->document()) == 4; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return PdfView::pageCount(preview->document()) == 4; }));
     EXPECT_EQ(preview->document(), model->preview());
     EXPECT_EQ(preview->currentPage(), 3);
 }

@@ -2,7 +2,7 @@
 
 #include "../Fakes.h"
 
-#include "FolmiraApp/Views/PdfPagesView.h"
+#include "PdfView/Widgets/PdfPagesView.h"
 #include "FolmiraApp/Views/TextPane.h"
 
 #include <QScrollBar>
@@ -17,7 +17,7 @@ namespace {
 
 TEST(PageStripTest, OneColumnFitsTheWidth)
 {
-    const auto strip = PageStrip::make({{612, 792}, {612, 792}}, 636, false);
+    const auto strip = PdfView::PageStrip::make({{612, 792}, {612, 792}}, 636, false);
     EXPECT_DOUBLE_EQ(strip.scale, 1.0);
     ASSERT_EQ(strip.pages.size(), 2u);
     EXPECT_EQ(strip.pages[0], QRectF(12, 12, 612, 792));
@@ -27,12 +27,12 @@ TEST(PageStripTest, OneColumnFitsTheWidth)
     EXPECT_EQ(strip.pageAt(815), 0);
     EXPECT_EQ(strip.pageAt(816), 1);
     EXPECT_EQ(strip.pageAt(1e9), 1);
-    EXPECT_EQ(PageStrip::make({}, 500, false).pageAt(10), -1);
+    EXPECT_EQ(PdfView::PageStrip::make({}, 500, false).pageAt(10), -1);
 }
 
 TEST(PageStripTest, FacingPagesPutTheFirstAloneOnTheRight)
 {
-    const auto strip = PageStrip::make(std::vector<QSizeF>(4, QSizeF(100, 200)), 236, true);
+    const auto strip = PdfView::PageStrip::make(std::vector<QSizeF>(4, QSizeF(100, 200)), 236, true);
     EXPECT_DOUBLE_EQ(strip.scale, 1.0);
     const double left = 12, right = 12 + 100 + 12;
     EXPECT_EQ(strip.pages[0].left(), right);
@@ -47,20 +47,20 @@ TEST(PageStripTest, FacingPagesPutTheFirstAloneOnTheRight)
 TEST(PageStripTest, AZoomedStripIsWiderThanTheViewAndNeverNarrower)
 {
     const std::vector<QSizeF> pages(3, QSizeF(600, 800));
-    EXPECT_DOUBLE_EQ(PageStrip::fitScale(pages, 324, false), 0.5);
-    const auto zoomed = PageStrip::make(pages, 324, false, 2.0);
+    EXPECT_DOUBLE_EQ(PdfView::PageStrip::fitScale(pages, 324, false), 0.5);
+    const auto zoomed = PdfView::PageStrip::make(pages, 324, false, 2.0);
     EXPECT_DOUBLE_EQ(zoomed.scale, 2.0);
     EXPECT_EQ(zoomed.pages[0], QRectF(12, 12, 1200, 1600));
     EXPECT_DOUBLE_EQ(zoomed.content.width(), 1224);
     // A scale under the fit (the view grew wider) fits the width again.
-    EXPECT_DOUBLE_EQ(PageStrip::make(pages, 324, false, 0.25).scale, 0.5);
+    EXPECT_DOUBLE_EQ(PdfView::PageStrip::make(pages, 324, false, 0.25).scale, 0.5);
 }
 
 TEST(PageStripTest, AnAnchorComesBackToTheSameSpotAtAnyScale)
 {
     const std::vector<QSizeF> pages(4, QSizeF(100, 200));
-    const auto fit = PageStrip::make(pages, 236, true);
-    const auto zoomed = PageStrip::make(pages, 236, true, 3.0);
+    const auto fit = PdfView::PageStrip::make(pages, 236, true);
+    const auto zoomed = PdfView::PageStrip::make(pages, 236, true, 3.0);
     struct Case {
         QPointF at;
         int page;
@@ -79,14 +79,14 @@ TEST(PageStripTest, AnAnchorComesBackToTheSameSpotAtAnyScale)
         EXPECT_NEAR(QLineF(there - zoomed.pages[c.page].topLeft(), (c.at - fit.pages[c.page].topLeft()) * 3).length(),
                     0, 1e-9);
     }
-    EXPECT_EQ(PageStrip().anchorAt({5, 5}).page, -1);
+    EXPECT_EQ(PdfView::PageStrip().anchorAt({5, 5}).page, -1);
 }
 
 TEST(PageImageCacheTest, TilesAreDrawnAtThePixelRatioWithinTheBudget)
 {
     // Each tile of 512 × 512 pixels holds a MiB: a budget of three keeps three.
-    PageImageCache cache(3 * 512 * 512 * 4);
-    cache.reset(pdfFromData(letterPdf(2)));
+    PdfView::PageImageCache cache(3 * 512 * 512 * 4);
+    cache.reset(PdfView::pdfFromData(letterPdf(2)));
     EXPECT_EQ(cache.pagePixels(0, 1224), QSize(1224, 1584));
     EXPECT_TRUE(cache.pagePixels(5, 1224).isEmpty());
 
@@ -102,7 +102,7 @@ TEST(PageImageCacheTest, TilesAreDrawnAtThePixelRatioWithinTheBudget)
     EXPECT_EQ(cache.count(), 3u);
 
     // A tile is the same drawing as the whole page at that width.
-    auto document = pdfFromData(letterPdf(1));
+    auto document = PdfView::pdfFromData(letterPdf(1));
     cache.reset(document);
     const QImage whole = document->page(0)->renderToImage(144, 144).convertToFormat(QImage::Format_ARGB32);
     const QImage tile = cache.tile(0, 1224, {0, 0}, 2.0).convertToFormat(QImage::Format_ARGB32);
@@ -116,26 +116,26 @@ protected:
         view.resize(400, 300);
         view.show();
     }
-    PdfPagesView view;
+    PdfView::PdfPagesView view;
 };
 
 TEST_F(PdfPagesViewTest, ANewDocumentKeepsThePageNumberWithinItsPages)
 {
-    view.setDocument(pdfFromData(letterPdf(6)));
+    view.setDocument(PdfView::pdfFromData(letterPdf(6)));
     EXPECT_EQ(view.currentPage(), 0);
     view.goToPage(4);
     EXPECT_EQ(view.currentPage(), 4);
-    view.setDocument(pdfFromData(letterPdf(4)));
+    view.setDocument(PdfView::pdfFromData(letterPdf(4)));
     EXPECT_EQ(view.currentPage(), 3);
     view.goToPage(1);
-    view.setDocument(pdfFromData(letterPdf(10)));
+    view.setDocument(PdfView::pdfFromData(letterPdf(10)));
     EXPECT_EQ(view.currentPage(), 1);
     EXPECT_EQ(view.accessibleName(), "Large-print preview");
 }
 
 TEST_F(PdfPagesViewTest, TheSameDocumentChangesNothing)
 {
-    auto document = pdfFromData(letterPdf(6));
+    auto document = PdfView::pdfFromData(letterPdf(6));
     view.setDocument(document);
     view.goToPage(4);
     const int scrolled = view.verticalScrollBar()->value();
@@ -146,24 +146,24 @@ TEST_F(PdfPagesViewTest, TheSameDocumentChangesNothing)
 
 TEST_F(PdfPagesViewTest, ScrollingMovesTheCurrentPageAndResizingKeepsIt)
 {
-    view.setDocument(pdfFromData(letterPdf(6)));
+    view.setDocument(PdfView::pdfFromData(letterPdf(6)));
     const auto& strip = view.strip();
     view.verticalScrollBar()->setValue(static_cast<int>(strip.pages[2].top()));
     EXPECT_EQ(view.currentPage(), 2);
     view.resize(600, 300);
     EXPECT_EQ(view.currentPage(), 2);
-    EXPECT_NEAR(view.verticalScrollBar()->value(), view.strip().pages[2].top() - PageStrip::gap, 1);
+    EXPECT_NEAR(view.verticalScrollBar()->value(), view.strip().pages[2].top() - PdfView::PageStrip::gap, 1);
 }
 
 TEST_F(PdfPagesViewTest, EmptyDocumentsAndNone)
 {
-    view.setDocument(pdfFromData(letterPdf(3)));
+    view.setDocument(PdfView::pdfFromData(letterPdf(3)));
     view.goToPage(2);
     view.setDocument(nullptr);
     EXPECT_EQ(view.currentPage(), 0);
     EXPECT_TRUE(view.strip().pages.empty());
-    EXPECT_FALSE(pdfFromData({}));
-    EXPECT_FALSE(pdfFromData({'%', 'P', 'D', 'F', '-', '1'}));
+    EXPECT_FALSE(PdfView::pdfFromData({}));
+    EXPECT_FALSE(PdfView::pdfFromData({'%', 'P', 'D', 'F', '-', '1'}));
 }
 
 QWheelEvent wheel(QPointF at, int notches, Qt::KeyboardModifiers modifiers)
@@ -173,19 +173,19 @@ QWheelEvent wheel(QPointF at, int notches, Qt::KeyboardModifiers modifiers)
 
 TEST_F(PdfPagesViewTest, ControlWheelZoomsBetweenTheWidthAndFourHundredPercent)
 {
-    view.setDocument(pdfFromData(letterPdf(3)));
+    view.setDocument(PdfView::pdfFromData(letterPdf(3)));
     const double fit = view.scale();
     EXPECT_TRUE(view.fitsWidth());
     const QPointF middle(view.viewport()->width() / 2.0, view.viewport()->height() / 2.0);
 
     auto in = wheel(middle, 1, Qt::ControlModifier);
     QApplication::sendEvent(view.viewport(), &in);
-    EXPECT_NEAR(view.scale(), fit * PdfPagesView::wheelStep, 1e-9);
+    EXPECT_NEAR(view.scale(), fit * PdfView::PdfPagesView::wheelStep, 1e-9);
     EXPECT_FALSE(view.fitsWidth());
     EXPECT_GT(view.horizontalScrollBar()->maximum(), 0);
 
     for (int i = 0; i < 20; ++i) QApplication::sendEvent(view.viewport(), &in);
-    EXPECT_DOUBLE_EQ(view.scale(), PdfPagesView::maxScale);
+    EXPECT_DOUBLE_EQ(view.scale(), PdfView::PdfPagesView::maxScale);
 
     auto out = wheel(middle, -1, Qt::ControlModifier);
     for (int i = 0; i < 30; ++i) QApplication::sendEvent(view.viewport(), &out);
@@ -202,7 +202,7 @@ TEST_F(PdfPagesViewTest, ControlWheelZoomsBetweenTheWidthAndFourHundredPercent)
 
 TEST_F(PdfPagesViewTest, ATouchpadPinchZooms)
 {
-    view.setDocument(pdfFromData(letterPdf(3)));
+    view.setDocument(PdfView::pdfFromData(letterPdf(3)));
     const double fit = view.scale();
     const QPointF at(100, 100);
     QNativeGestureEvent pinch(Qt::ZoomNativeGesture, QPointingDevice::primaryPointingDevice(), 2, at, at,
@@ -213,7 +213,7 @@ TEST_F(PdfPagesViewTest, ATouchpadPinchZooms)
 
 TEST_F(PdfPagesViewTest, ZoomingKeepsTheSpotUnderThePointer)
 {
-    view.setDocument(pdfFromData(letterPdf(4)));
+    view.setDocument(PdfView::pdfFromData(letterPdf(4)));
     view.goToPage(1);
     const QPointF pointer(300, 120);
     const auto offset = [&] {
@@ -230,22 +230,22 @@ TEST_F(PdfPagesViewTest, ZoomingKeepsTheSpotUnderThePointer)
 
 TEST_F(PdfPagesViewTest, AReplacedDocumentKeepsTheZoomUntilItIsReset)
 {
-    view.setDocument(pdfFromData(letterPdf(3)));
+    view.setDocument(PdfView::pdfFromData(letterPdf(3)));
     view.zoomBy(2, {10, 10});
     const double zoomed = view.scale();
-    view.setDocument(pdfFromData(letterPdf(5)));
+    view.setDocument(PdfView::pdfFromData(letterPdf(5)));
     EXPECT_DOUBLE_EQ(view.scale(), zoomed);
     view.resize(500, 300); // still wider than the view
     EXPECT_DOUBLE_EQ(view.scale(), zoomed);
     view.resetZoom();
     EXPECT_TRUE(view.fitsWidth());
     EXPECT_DOUBLE_EQ(view.scale(),
-                     PageStrip::fitScale(std::vector<QSizeF>(5, QSizeF(612, 792)), view.viewport()->width(), false));
+                     PdfView::PageStrip::fitScale(std::vector<QSizeF>(5, QSizeF(612, 792)), view.viewport()->width(), false));
 }
 
 TEST_F(PdfPagesViewTest, AFittedStripNeverScrollsSideways)
 {
-    view.setDocument(pdfFromData(makePdf({{612, 792}, {595, 842}})));
+    view.setDocument(PdfView::pdfFromData(makePdf({{612, 792}, {595, 842}})));
     for (int width = 300; width < 720; width += 7) {
         view.resize(width, 300);
         EXPECT_EQ(view.horizontalScrollBar()->maximum(), 0) << width;
@@ -254,7 +254,7 @@ TEST_F(PdfPagesViewTest, AFittedStripNeverScrollsSideways)
 
 TEST_F(PdfPagesViewTest, HomeAndEndGoToTheFirstAndLastPage)
 {
-    view.setDocument(pdfFromData(letterPdf(6)));
+    view.setDocument(PdfView::pdfFromData(letterPdf(6)));
     EXPECT_EQ(view.focusPolicy(), Qt::StrongFocus);
     QTest::keyClick(&view, Qt::Key_End);
     EXPECT_EQ(view.currentPage(), 5);
@@ -270,9 +270,9 @@ TEST_F(PdfPagesViewTest, HomeAndEndGoToTheFirstAndLastPage)
 
 TEST_F(PdfPagesViewTest, PaintingDrawsOnlyTheTilesInView)
 {
-    view.setDocument(pdfFromData(letterPdf(8)));
+    view.setDocument(PdfView::pdfFromData(letterPdf(8)));
     view.zoomBy(100, {0, 0});
-    ASSERT_DOUBLE_EQ(view.scale(), PdfPagesView::maxScale);
+    ASSERT_DOUBLE_EQ(view.scale(), PdfView::PdfPagesView::maxScale);
     const QImage shown = view.viewport()->grab().toImage();
     // 400 × 300 pixels of a page 2448 pixels wide: a tile or two, not pages.
     EXPECT_GE(view.cache().count(), 1u);

@@ -1,11 +1,11 @@
-#include "FolmiraApp/Views/PageImageCache.h"
+#include "PdfView/Widgets/PageImageCache.h"
 
 #include <poppler-qt6.h>
 
 #include <algorithm>
 #include <cmath>
 
-namespace FolmiraApp {
+namespace PdfView {
 
 void PageImageCache::reset(const PdfDocumentPtr& document)
 {
@@ -48,4 +48,4 @@ QImage PageImageCache::tile(int index, int pixelWidth, QPoint tile, double pixel
     return image;
 }
 
-} // namespace FolmiraApp
+} // namespace PdfView

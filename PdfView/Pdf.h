@@ -16,7 +16,7 @@ namespace Poppler {
 class Document;
 }
 
-namespace FolmiraApp {
+namespace PdfView {
 
 using PdfDocumentPtr = std::shared_ptr<Poppler::Document>;
 
@@ -35,4 +35,4 @@ int pageCount(const PdfDocumentPtr& document);
 // an index outside the document.
 QSizeF pageSize(const PdfDocumentPtr& document, int index);
 
-} // namespace FolmiraApp
+} // namespace PdfView

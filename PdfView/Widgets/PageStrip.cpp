@@ -1,8 +1,8 @@
-#include "FolmiraApp/Views/PageStrip.h"
+#include "PdfView/Widgets/PageStrip.h"
 
 #include <algorithm>
 
-namespace FolmiraApp {
+namespace PdfView {
 
 namespace {
 
@@ -89,4 +89,4 @@ QPointF PageStrip::contentPoint(const Anchor& anchor) const
     return pages[anchor.page].topLeft() + anchor.point * scale;
 }
 
-} // namespace FolmiraApp
+} // namespace PdfView

@@ -10,7 +10,7 @@
 
 #include <vector>
 
-namespace FolmiraApp {
+namespace PdfView {
 
 struct PageStrip {
     static constexpr double gap = 12;    // between pages and around them
@@ -44,4 +44,4 @@ struct PageStrip {
     QPointF contentPoint(const Anchor& anchor) const;
 };
 
-} // namespace FolmiraApp
+} // namespace PdfView

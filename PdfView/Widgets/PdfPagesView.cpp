@@ -1,4 +1,4 @@
-#include "FolmiraApp/Views/PdfPagesView.h"
+#include "PdfView/Widgets/PdfPagesView.h"
 
 #include <QGestureEvent>
 #include <QKeyEvent>
@@ -12,7 +12,7 @@
 #include <algorithm>
 #include <cmath>
 
-namespace FolmiraApp {
+namespace PdfView {
 
 PdfPagesView::PdfPagesView(const QString& label, QWidget* parent) : QAbstractScrollArea(parent)
 {
@@ -219,4 +219,4 @@ void PdfPagesView::paintPage(QPainter& painter, int index, double ratio)
         }
 }
 
-} // namespace FolmiraApp
+} // namespace PdfView

@@ -1,11 +1,11 @@
-#include "FolmiraApp/Model/Pdf.h"
+#include "PdfView/Pdf.h"
 
 #include <poppler-qt6.h>
 
 #include <algorithm>
 #include <cstring>
 
-namespace FolmiraApp {
+namespace PdfView {
 
 namespace {
 
@@ -51,4 +51,4 @@ QSizeF pageSize(const PdfDocumentPtr& document, int index)
     return page ? page->pageSizeF() : QSizeF();
 }
 
-} // namespace FolmiraApp
+} // namespace PdfView

@@ -7,7 +7,7 @@
 // used are kept within a fixed memory budget and all dropped when the
 // document changes.
 
-#include "FolmiraApp/Model/Pdf.h"
+#include "PdfView/Pdf.h"
 
 #include <QImage>
 #include <QPoint>
@@ -15,7 +15,7 @@
 
 #include <list>
 
-namespace FolmiraApp {
+namespace PdfView {
 
 class PageImageCache {
 public:
@@ -52,4 +52,4 @@ private:
     qsizetype bytes_ = 0;
 };
 
-} // namespace FolmiraApp
+} // namespace PdfView

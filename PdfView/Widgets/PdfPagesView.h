@@ -10,13 +10,13 @@
 // file replaces the document, until resetZoom(). Home and End go to the first
 // and last page; Page Up/Down and the arrows scroll.
 
-#include "FolmiraApp/Model/Pdf.h"
-#include "FolmiraApp/Views/PageImageCache.h"
-#include "FolmiraApp/Views/PageStrip.h"
+#include "PdfView/Pdf.h"
+#include "PdfView/Widgets/PageImageCache.h"
+#include "PdfView/Widgets/PageStrip.h"
 
 #include <QAbstractScrollArea>
 
-namespace FolmiraApp {
+namespace PdfView {
 
 class PdfPagesView : public QAbstractScrollArea {
     Q_OBJECT
@@ -73,4 +73,4 @@ private:
     PageImageCache cache_;
 };
 
-} // namespace FolmiraApp
+} // namespace PdfView
