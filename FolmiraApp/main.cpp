@@ -1,5 +1,6 @@
 // Folmira: large-print copies of documents.
 
+#include "FolmiraApp/Model/SingleInstance.h"
 #include "FolmiraApp/Views/Application.h"
 
 #include <QApplication>
@@ -18,9 +19,15 @@ int main(int argc, char** argv)
     QGuiApplication::setDesktopFileName(QStringLiteral("folmira"));
     QApplication::setQuitOnLastWindowClosed(true);
 
-    FolmiraApp::Application folmira;
     QStringList files = QCoreApplication::arguments();
     files.removeFirst();
+    // One Folmira per user, so that two never both hold the song library: a
+    // later one hands its files to the running one and ends.
+    FolmiraApp::SingleInstance instance;
+    if (instance.claim(files) == FolmiraApp::SingleInstance::Role::handedOver) return 0;
+
+    FolmiraApp::Application folmira;
+    folmira.acceptHandOvers(instance);
     folmira.start(files);
     const int status = QApplication::exec();
 

@@ -88,15 +88,17 @@ void DocumentView::refreshArea()
     area_->setCurrentWidget(model_.fileURL() ? static_cast<QWidget*>(panes_) : empty_);
 }
 
-void DocumentView::addToolBarItems(QToolBar* toolBar)
+void DocumentView::addToolBarItems(QToolBar* toolBar, QWidget* middle)
 {
     open_ = toolBar->addAction(themeIcon("document-open", QStyle::SP_DialogOpenButton), QStringLiteral("Open"));
     open_->setToolTip(QStringLiteral("Open a document (Ctrl+O)"));
     connect(open_, &QAction::triggered, &model_, &AppModel::chooseDocument);
     // Open leads; the other items sit at the trailing end.
-    auto* spacer = new QWidget(toolBar);
-    spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
-    toolBar->addWidget(spacer);
+    if (!middle) {
+        middle = new QWidget(toolBar);
+        middle->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    }
+    toolBar->addWidget(middle);
 
     preset_ = new QToolButton(toolBar);
     preset_->setIcon(themeIcon("preferences-desktop-font", QStyle::SP_FileDialogDetailedView));

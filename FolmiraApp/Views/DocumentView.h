@@ -33,8 +33,9 @@ public:
 
     explicit DocumentView(AppModel& model, QWidget* parent = nullptr);
 
-    // Adds Document mode's six items to the window's toolbar.
-    void addToolBarItems(QToolBar* toolBar);
+    // Adds Document mode's six items to the window's toolbar; `middle`, when
+    // given, stands between Open and the rest and takes the spare width.
+    void addToolBarItems(QToolBar* toolBar, QWidget* middle = nullptr);
 
     // The window title: the file's name, or the product's.
     QString title() const;

@@ -3,6 +3,8 @@
 // Icons from the desktop's theme, with Qt's own standard icons where the
 // theme has none (a bare X server has no theme at all).
 
+#include "FolmiraApp/Model/Kinds.h"
+
 #include <QApplication>
 #include <QIcon>
 #include <QStyle>
@@ -14,6 +16,13 @@ inline QIcon themeIcon(const char* name, QStyle::StandardPixmap fallback)
     const QString themeName = QString::fromLatin1(name);
     if (QIcon::hasThemeIcon(themeName)) return QIcon::fromTheme(themeName);
     return QApplication::style()->standardIcon(fallback);
+}
+
+// The icon of a mode, on the mode picker and the welcome screen's cards.
+inline QIcon modeIcon(DocKind kind)
+{
+    return kind == DocKind::songbook ? themeIcon("audio-x-generic", QStyle::SP_MediaVolume)
+                                     : themeIcon("text-x-generic", QStyle::SP_FileIcon);
 }
 
 } // namespace FolmiraApp

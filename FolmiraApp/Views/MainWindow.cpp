@@ -1,15 +1,20 @@
 #include "FolmiraApp/Views/MainWindow.h"
 
 #include "FolmiraApp/Model/AppModel.h"
+#include "FolmiraApp/Model/QtText.h"
 #include "FolmiraApp/Views/AppIcon.h"
 #include "FolmiraApp/Views/DocumentView.h"
+#include "FolmiraApp/Views/ModePicker.h"
 #include "FolmiraApp/Views/ToolBarFocus.h"
+#include "FolmiraApp/Views/WelcomeView.h"
+#include "FolmiraKit/FolmiraKit.h"
 
 #include <algorithm>
 #include <cmath>
 
 #include <QScreen>
 #include <QShowEvent>
+#include <QStackedWidget>
 #include <QToolBar>
 
 namespace FolmiraApp {
@@ -20,22 +25,98 @@ MainWindow::Sizes MainWindow::sizesFor(QSize available)
     return {minimumWindowSize.boundedTo(available), defaultWindowSize.boundedTo(available)};
 }
 
-MainWindow::MainWindow(AppModel& model, QWidget* parent) : QMainWindow(parent), model_(model)
+MainWindow::MainWindow(AppModel& model, SongbookFactory songbook, QWidget* parent)
+    : QMainWindow(parent), model_(model), makeSongbook_(std::move(songbook))
 {
     setObjectName(QStringLiteral("main"));
     setWindowIcon(applicationIcon());
     fitToScreen();
-    toolBar_ = addToolBar(QStringLiteral("Toolbar"));
-    toolBar_->setObjectName(QStringLiteral("toolbar"));
-    toolBar_->setMovable(false);
-    toolBar_->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-    toolBar_->setIconSize(QSize(22, 22));
-    document_ = new DocumentView(model_, this);
-    document_->addToolBarItems(toolBar_);
-    makeKeyboardReachable(toolBar_);
-    setCentralWidget(document_);
-    setWindowTitle(document_->title());
-    connect(document_, &DocumentView::titleChanged, this, &QMainWindow::setWindowTitle);
+    modes_ = new QStackedWidget(this);
+    setCentralWidget(modes_);
+
+    documentBar_ = makeToolBar(QStringLiteral("toolbar"));
+    documentPicker_ = new ModePicker(model_);
+    document_ = new DocumentView(model_, modes_);
+    document_->addToolBarItems(documentBar_, new CentredSlot(documentPicker_, documentBar_));
+    makeKeyboardReachable(documentBar_);
+    modes_->addWidget(document_);
+
+    connect(document_, &DocumentView::titleChanged, this, &MainWindow::refreshTitle);
+    connect(&model_, &AppModel::kindChanged, this, &MainWindow::showMode);
+    connect(&model_, &AppModel::showWelcomeChanged, this, &MainWindow::showWelcomeWhenAsked);
+    connect(&model_, &AppModel::helpRequestChanged, this, &MainWindow::helpWanted);
+    showMode();
+}
+
+QToolBar* MainWindow::makeToolBar(const QString& name)
+{
+    auto* bar = addToolBar(name);
+    bar->setObjectName(name);
+    bar->setMovable(false);
+    bar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    bar->setIconSize(QSize(22, 22));
+    return bar;
+}
+
+QWidget* MainWindow::currentContent() const
+{
+    return modes_->currentWidget();
+}
+
+QToolBar* MainWindow::toolBar() const
+{
+    return model_.kind() == DocKind::songbook && songbookBar_ ? songbookBar_ : documentBar_;
+}
+
+WelcomeView* MainWindow::welcomeSheet() const
+{
+    return welcome_;
+}
+
+ModePicker* MainWindow::modePicker() const
+{
+    return toolBar() == songbookBar_ ? songbookPicker_ : documentPicker_;
+}
+
+void MainWindow::showMode()
+{
+    const bool songbook = model_.kind() == DocKind::songbook;
+    if (songbook && !songbook_) {
+        // Made on first use only: Document mode alone never starts the songbook side.
+        songbookBar_ = makeToolBar(QStringLiteral("songbookToolbar"));
+        songbookPicker_ = new ModePicker(model_);
+        songbook_ = makeSongbook_ ? makeSongbook_(modes_, songbookBar_) : new QWidget(modes_);
+        // The pane's own items go before and after the picker, which keeps the middle.
+        auto* slot = new CentredSlot(songbookPicker_, songbookBar_);
+        const auto items = songbookBar_->actions();
+        if (items.isEmpty()) songbookBar_->addWidget(slot);
+        else songbookBar_->insertWidget(items.size() > 1 ? items[1] : nullptr, slot);
+        makeKeyboardReachable(songbookBar_);
+        modes_->addWidget(songbook_);
+    }
+    modes_->setCurrentWidget(songbook ? songbook_ : document_);
+    documentBar_->setVisible(!songbook);
+    if (songbookBar_) songbookBar_->setVisible(songbook);
+    refreshTitle();
+}
+
+void MainWindow::refreshTitle()
+{
+    setWindowTitle(model_.kind() == DocKind::document ? document_->title() : qstr(FolmiraKit::Brand::name));
+}
+
+void MainWindow::showWelcomeWhenAsked()
+{
+    if (!model_.showWelcome() || welcome_ || !isVisible()) return;
+    welcome_ = new WelcomeView(model_, this);
+    connect(welcome_, &WelcomeView::importRequested, this, &MainWindow::importWanted);
+    connect(welcome_, &QDialog::finished, welcome_, &QObject::deleteLater);
+    welcome_->open();
+}
+
+QMenu* MainWindow::createPopupMenu()
+{
+    return nullptr;
 }
 
 void MainWindow::fitToScreen()
@@ -59,6 +140,8 @@ void MainWindow::showEvent(QShowEvent* event)
     if (shownOnce_) return;
     shownOnce_ = true;
     keepFrameOnScreen();
+    // The sheet needs its window on the screen first.
+    showWelcomeWhenAsked();
 }
 
 void MainWindow::keepFrameOnScreen()

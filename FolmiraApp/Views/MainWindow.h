@@ -1,16 +1,26 @@
 #pragma once
 
-// The window "main": Document mode's view with its toolbar, titled with the
-// open file's name or the product's.
+// The window "main". The mode picker stands at the centre of the toolbar in
+// both modes; below it the window shows Document mode's view or the songbook
+// pane, as the model's kind says. Over either it puts the welcome sheet while
+// the model asks for it, and it passes every help request on to whoever
+// shows the help window. Titled with the open file's name in Document mode,
+// else with the product's.
 
 #include <QMainWindow>
+#include <QPointer>
 
+#include <functional>
+
+class QStackedWidget;
 class QToolBar;
 
 namespace FolmiraApp {
 
 class AppModel;
 class DocumentView;
+class ModePicker;
+class WelcomeView;
 
 class MainWindow : public QMainWindow {
     Q_OBJECT
@@ -28,21 +38,52 @@ public:
     };
     static Sizes sizesFor(QSize available);
 
-    explicit MainWindow(AppModel& model, QWidget* parent = nullptr);
+    // Songbook mode's whole content, made the first time that mode is shown
+    // (making it starts the songbook side). It may add its own items to the
+    // toolbar it is given, around the mode picker.
+    using SongbookFactory = std::function<QWidget*(QWidget* parent, QToolBar* toolBar)>;
+
+    explicit MainWindow(AppModel& model, SongbookFactory songbook = {}, QWidget* parent = nullptr);
 
     DocumentView* documentView() const { return document_; }
-    QToolBar* toolBar() const { return toolBar_; }
+    // Null until Songbook mode was first shown.
+    QWidget* songbookPane() const { return songbook_; }
+    QWidget* currentContent() const;
+    // The toolbar of the mode shown, and that mode's picker.
+    QToolBar* toolBar() const;
+    ModePicker* modePicker() const;
+    // The welcome sheet while it is up.
+    WelcomeView* welcomeSheet() const;
+
+signals:
+    // The model asked for a help page (every request, also for the page shown).
+    void helpWanted();
+    // "Import Tunequill Library…" on the welcome sheet, after it has closed.
+    void importWanted();
 
 protected:
     void showEvent(QShowEvent* event) override;
+    QMenu* createPopupMenu() override; // the toolbars are the modes', not the user's to hide
 
 private:
+    QToolBar* makeToolBar(const QString& name);
+    QWidget* pickerSlot();
+    void showMode();
+    void showWelcomeWhenAsked();
+    void refreshTitle();
     void fitToScreen();
     void keepFrameOnScreen();
 
     AppModel& model_;
+    SongbookFactory makeSongbook_;
+    QStackedWidget* modes_;
     DocumentView* document_;
-    QToolBar* toolBar_;
+    QWidget* songbook_ = nullptr;
+    QToolBar* documentBar_;
+    QToolBar* songbookBar_ = nullptr;
+    ModePicker* documentPicker_ = nullptr;
+    ModePicker* songbookPicker_ = nullptr;
+    QPointer<WelcomeView> welcome_;
     bool shownOnce_ = false;
 };
 

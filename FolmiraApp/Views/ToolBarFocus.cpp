@@ -53,13 +53,18 @@ void makeKeyboardReachable(QToolBar* toolBar)
     }
     QWidget* previous = nullptr;
     for (QAction* action : toolBar->actions()) {
-        auto* button = qobject_cast<QToolButton*>(toolBar->widgetForAction(action));
-        if (!button) continue;
-        button->setFocusPolicy(Qt::TabFocus);
-        button->setStyle(style);
-        if (button->accessibleName().isEmpty()) button->setAccessibleName(nameFor(button));
-        if (previous) QWidget::setTabOrder(previous, button);
-        previous = button;
+        QWidget* widget = toolBar->widgetForAction(action);
+        // A control made of several buttons (the mode picker) joins with each of them.
+        QList<QToolButton*> buttons;
+        if (auto* button = qobject_cast<QToolButton*>(widget)) buttons << button;
+        else if (widget) buttons = widget->findChildren<QToolButton*>();
+        for (QToolButton* button : buttons) {
+            button->setFocusPolicy(Qt::TabFocus);
+            button->setStyle(style);
+            if (button->accessibleName().isEmpty()) button->setAccessibleName(nameFor(button));
+            if (previous) QWidget::setTabOrder(previous, button);
+            previous = button;
+        }
     }
 }
 

@@ -26,12 +26,6 @@ constexpr int cardPadding = 12;
 constexpr int cardRadius = 12;
 constexpr int cardIconWidth = 40;
 
-QIcon modeIcon(DocKind kind)
-{
-    return kind == DocKind::songbook ? themeIcon("audio-x-generic", QStyle::SP_MediaVolume)
-                                     : themeIcon("text-x-generic", QStyle::SP_FileIcon);
-}
-
 QLabel* decoration(const QPixmap& pixmap, QWidget* parent)
 {
     auto* label = new QLabel(parent);

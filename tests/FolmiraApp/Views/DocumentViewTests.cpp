@@ -6,6 +6,7 @@
 #include "FolmiraApp/Views/DocumentView.h"
 #include "FolmiraApp/Views/EmptyStateView.h"
 #include "FolmiraApp/Views/MainWindow.h"
+#include "FolmiraApp/Views/ModePicker.h"
 #include "FolmiraApp/Views/PaneParts.h"
 #include "FolmiraApp/Views/Panes.h"
 #include "PdfView/Widgets/PdfPagesView.h"
@@ -32,6 +33,13 @@ namespace {
 
 class DocumentViewTest : public ModelTest {
 protected:
+    void SetUp() override
+    {
+        ModelTest::SetUp();
+        // Not a first launch: no welcome sheet over the window.
+        defaults->setValue("welcomeSeen", true);
+    }
+
     MainWindow& window()
     {
         if (!window_) window_ = std::make_unique<MainWindow>(model ? *model : make());
@@ -378,11 +386,14 @@ TEST_F(DocumentViewTest, AReRenderKeepsTheZoomAndAnotherFileFitsTheWidth)
     EXPECT_TRUE(preview->fitsWidth());
 }
 
-// The toolbar's controls in their order: open, presets, smaller, bigger,
-// print, export, settings.
-QList<QWidget*> toolBarControls(DocumentView& v, QToolBar* bar)
+// The toolbar's controls in their order: open, the mode picker's selected
+// segment (the arrow keys move between its segments, as in a radio group),
+// presets, smaller, bigger, print, export, settings.
+QList<QWidget*> toolBarControls(MainWindow& w)
 {
-    return {bar->widgetForAction(v.openAction()), v.presetButton(),
+    DocumentView& v = *w.documentView();
+    QToolBar* bar = w.toolBar();
+    return {bar->widgetForAction(v.openAction()), w.modePicker()->segment(DocKind::document), v.presetButton(),
             bar->widgetForAction(v.smallerAction()), bar->widgetForAction(v.biggerAction()),
             bar->widgetForAction(v.printAction()), bar->widgetForAction(v.exportAction()),
             bar->widgetForAction(v.settingsAction())};
@@ -394,7 +405,7 @@ TEST_F(DocumentViewTest, TabReachesEveryToolbarControlInOrder)
     auto& w = window();
     ASSERT_TRUE(showActive(w));
     openAndSettle(file("a.txt"));
-    const auto controls = toolBarControls(view(), w.toolBar());
+    const auto controls = toolBarControls(w);
     for (auto* control : controls) ASSERT_TRUE(control && control->isEnabled());
 
     // From wherever focus starts, Tab comes round to the toolbar, then through it.
@@ -418,7 +429,8 @@ TEST_F(DocumentViewTest, AFocusedToolbarControlShowsAWideRing)
     auto* open = w.toolBar()->widgetForAction(view().openAction());
     open->setFocus(Qt::TabFocusReason);
     QTest::keyClick(open, Qt::Key_Tab);
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    for (int i = 0; i < 3 && QApplication::focusWidget() != smaller; ++i)
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     ASSERT_EQ(QApplication::focusWidget(), smaller);
     const QImage ringed = smaller->grab().toImage();
     ASSERT_EQ(plain.size(), ringed.size());
@@ -443,8 +455,8 @@ TEST_F(DocumentViewTest, AFocusedToolbarControlShowsAWideRing)
 TEST_F(DocumentViewTest, EveryToolbarControlHasAnAccessibleName)
 {
     auto& w = window();
-    const QStringList names = {"Open", "Large print 18 pt", "Smaller", "Bigger", "Print", "Export PDF", "Settings"};
-    const auto controls = toolBarControls(view(), w.toolBar());
+    const QStringList names = {"Open", "Document", "Large print 18 pt", "Smaller", "Bigger", "Print", "Export PDF", "Settings"};
+    const auto controls = toolBarControls(w);
     ASSERT_EQ(controls.size(), names.size());
     for (int i = 0; i < controls.size(); ++i) {
         auto* accessible = QAccessible::queryAccessibleInterface(controls[i]);
