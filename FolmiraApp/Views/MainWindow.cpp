@@ -70,7 +70,7 @@ QToolBar* MainWindow::toolBar() const
 
 WelcomeView* MainWindow::welcomeSheet() const
 {
-    return welcome_;
+    return welcome_ && welcome_->isVisible() ? welcome_.data() : nullptr;
 }
 
 ModePicker* MainWindow::modePicker() const
@@ -107,10 +107,12 @@ void MainWindow::refreshTitle()
 
 void MainWindow::showWelcomeWhenAsked()
 {
-    if (!model_.showWelcome() || welcome_ || !isVisible()) return;
+    if (!model_.showWelcome() || welcomeSheet() || !isVisible()) return;
+    // A sheet that ended is kept until the next one: its import request is
+    // still on its way when it closes.
+    delete welcome_;
     welcome_ = new WelcomeView(model_, this);
     connect(welcome_, &WelcomeView::importRequested, this, &MainWindow::importWanted);
-    connect(welcome_, &QDialog::finished, welcome_, &QObject::deleteLater);
     welcome_->open();
 }
 

@@ -1,0 +1,204 @@
+// The main window around both modes: the mode picker, which content is shown,
+// the title, the welcome sheet on a first launch only, and help requests.
+
+#include "../Fakes.h"
+
+#include "FolmiraApp/Views/DocumentView.h"
+#include "FolmiraApp/Views/MainWindow.h"
+#include "FolmiraApp/Views/ModePicker.h"
+#include "FolmiraApp/Views/WelcomeView.h"
+
+#include <QAccessible>
+#include <QAction>
+#include <QLabel>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QToolBar>
+#include <QToolButton>
+
+namespace FolmiraAppTest {
+namespace {
+
+class MainWindowTest : public ModelTest {
+protected:
+    void TearDown() override
+    {
+        window.reset();
+        ModelTest::TearDown();
+    }
+
+    // A window over a model made from the defaults as they stand; its
+    // Songbook mode shows a label and puts one item of its own in the toolbar.
+    MainWindow& open(bool welcomeSeen = true)
+    {
+        if (welcomeSeen) defaults->setValue("welcomeSeen", true);
+        make();
+        window = std::make_unique<MainWindow>(*model, [this](QWidget* parent, QToolBar* bar) -> QWidget* {
+            ++songbooksMade;
+            songbookItem = bar->addAction(QStringLiteral("Import"));
+            return new QLabel(QStringLiteral("songbook pane"), parent);
+        });
+        return *window;
+    }
+
+    bool showActive()
+    {
+        window->show();
+        window->activateWindow();
+        return QTest::qWaitForWindowActive(window.get());
+    }
+
+    // The picker's centre in window coordinates, against the window's own.
+    int offCentre() const
+    {
+        ModePicker* picker = window->modePicker();
+        return picker->mapTo(window.get(), picker->rect().center()).x() - window->width() / 2;
+    }
+
+    std::unique_ptr<MainWindow> window;
+    int songbooksMade = 0;
+    QAction* songbookItem = nullptr;
+};
+
+TEST_F(MainWindowTest, ThePickerNamesBothModesAndTheirKeys)
+{
+    auto& w = open();
+    ModePicker* picker = w.modePicker();
+    EXPECT_EQ(picker->segment(DocKind::document)->text(), "Document");
+    EXPECT_EQ(picker->segment(DocKind::songbook)->text(), "Songbook");
+    for (DocKind kind : allDocKinds) {
+        EXPECT_FALSE(picker->segment(kind)->icon().isNull());
+        EXPECT_EQ(picker->segment(kind)->toolButtonStyle(), Qt::ToolButtonTextBesideIcon);
+        EXPECT_TRUE(picker->segment(kind)->toolTip().isEmpty()) << "the picker's own tooltip shows over it";
+    }
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(picker)->text(QAccessible::Name), "What to make");
+    EXPECT_EQ(picker->toolTip(),
+              "A document in large print, or a large-print songbook from chord sheets (Meta+Ctrl+1 / Meta+Ctrl+2)");
+}
+
+TEST_F(MainWindowTest, ThePickerAndTheModelFollowEachOther)
+{
+    auto& w = open();
+    ASSERT_TRUE(showActive());
+    EXPECT_EQ(w.modePicker()->selected(), DocKind::document);
+    w.modePicker()->segment(DocKind::songbook)->click();
+    EXPECT_EQ(model->kind(), DocKind::songbook);
+    EXPECT_EQ(defaults->value("docKind").toString(), "songbook");
+    // The menu's way: the model changes, the picker shows it.
+    model->setKind(DocKind::document);
+    EXPECT_EQ(w.modePicker()->selected(), DocKind::document);
+    // The keyboard's way: the arrows move between the segments.
+    QToolButton* document = w.modePicker()->segment(DocKind::document);
+    document->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(document, Qt::Key_Right);
+    EXPECT_EQ(model->kind(), DocKind::songbook);
+}
+
+TEST_F(MainWindowTest, EachModeShowsItsContentAndTheSongbookIsMadeOnFirstUse)
+{
+    auto& w = open();
+    EXPECT_EQ(w.currentContent(), w.documentView());
+    EXPECT_EQ(songbooksMade, 0) << "Document mode alone never starts the songbook side";
+    EXPECT_EQ(w.songbookPane(), nullptr);
+    model->open(file("Minutes.txt"));
+    auto* documentView = w.documentView();
+
+    model->setKind(DocKind::songbook);
+    ASSERT_NE(w.songbookPane(), nullptr);
+    EXPECT_EQ(w.currentContent(), w.songbookPane());
+    EXPECT_EQ(w.toolBar()->actions().contains(songbookItem), true);
+    model->setKind(DocKind::document);
+    model->setKind(DocKind::songbook);
+    EXPECT_EQ(songbooksMade, 1);
+
+    // Back in Document mode: the same view with the same document.
+    model->setKind(DocKind::document);
+    EXPECT_EQ(w.currentContent(), documentView);
+    EXPECT_EQ(w.documentView()->title(), "Minutes.txt");
+    EXPECT_FALSE(w.toolBar()->actions().contains(songbookItem));
+}
+
+TEST_F(MainWindowTest, TheTitleIsTheFilesInDocumentModeAndTheProductsInSongbookMode)
+{
+    auto& w = open();
+    EXPECT_EQ(w.windowTitle(), "Folmira");
+    model->open(file("Minutes.docx"));
+    EXPECT_EQ(w.windowTitle(), "Minutes.docx");
+    model->setKind(DocKind::songbook);
+    EXPECT_EQ(w.windowTitle(), "Folmira");
+    model->setKind(DocKind::document);
+    EXPECT_EQ(w.windowTitle(), "Minutes.docx");
+}
+
+TEST_F(MainWindowTest, ThePickerStaysAtTheCentreInBothModes)
+{
+    auto& w = open();
+    w.show();
+    // Wider than the test screen, as on an ordinary desktop.
+    w.resize(MainWindow::defaultWindowSize);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w.width() == MainWindow::defaultWindowSize.width(); }));
+    QTest::qWait(50);
+    EXPECT_LE(std::abs(offCentre()), 1);
+    model->setKind(DocKind::songbook);
+    QTest::qWait(50);
+    EXPECT_TRUE(w.modePicker()->isVisible());
+    EXPECT_LE(std::abs(offCentre()), 1);
+    EXPECT_EQ(w.modePicker()->selected(), DocKind::songbook);
+}
+
+TEST_F(MainWindowTest, TheWelcomeSheetComesOnAFirstLaunchOnly)
+{
+    auto& first = open(false);
+    EXPECT_EQ(first.welcomeSheet(), nullptr) << "not before the window is up";
+    first.show();
+    ASSERT_NE(first.welcomeSheet(), nullptr);
+    EXPECT_TRUE(first.welcomeSheet()->isVisible());
+    EXPECT_EQ(first.welcomeSheet()->parentWidget(), &first);
+    first.welcomeSheet()->closeButton()->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return first.welcomeSheet() == nullptr; }));
+
+    // The next launch.
+    window.reset();
+    auto& second = open(false);
+    second.show();
+    QTest::qWait(20);
+    EXPECT_EQ(second.welcomeSheet(), nullptr);
+
+    // Asked for again (Help menu, Settings): one sheet, however often.
+    model->setShowWelcome(true);
+    WelcomeView* sheet = second.welcomeSheet();
+    ASSERT_NE(sheet, nullptr);
+    model->setShowWelcome(false);
+    model->setShowWelcome(true);
+    EXPECT_EQ(second.findChildren<WelcomeView*>().size(), 1);
+}
+
+TEST_F(MainWindowTest, AFirstLaunchInSongbookModeShowsTheSheetOverThePane)
+{
+    defaults->setValue("docKind", "songbook");
+    auto& w = open(false);
+    w.show();
+    EXPECT_EQ(w.currentContent(), w.songbookPane());
+    EXPECT_EQ(w.modePicker()->selected(), DocKind::songbook);
+    ASSERT_NE(w.welcomeSheet(), nullptr);
+    QSignalSpy imports(&w, &MainWindow::importWanted);
+    w.welcomeSheet()->importButton()->click();
+    ASSERT_TRUE(imports.wait(1000));
+    EXPECT_EQ(model->kind(), DocKind::songbook);
+}
+
+TEST_F(MainWindowTest, EveryHelpRequestAsksForTheHelpWindow)
+{
+    make();
+    model->requestHelp(HelpTopic::books); // before the window: nothing to open at launch
+    window = std::make_unique<MainWindow>(*model);
+    QSignalSpy wanted(window.get(), &MainWindow::helpWanted);
+    EXPECT_EQ(wanted.size(), 0);
+    model->requestHelp(HelpTopic::keys);
+    model->requestHelp(HelpTopic::keys);
+    EXPECT_EQ(wanted.size(), 2);
+    EXPECT_EQ(model->helpPage(), HelpTopic::keys);
+}
+
+} // namespace
+} // namespace FolmiraAppTest
