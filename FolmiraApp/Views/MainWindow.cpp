@@ -85,14 +85,12 @@ void MainWindow::showMode()
         // Made on first use only: Document mode alone never starts the songbook side.
         songbookBar_ = makeToolBar(QStringLiteral("songbookToolbar"));
         songbookPicker_ = new ModePicker(model_);
+        // The pane's own items follow the picker, which keeps the middle.
+        songbookBar_->addWidget(new CentredSlot(songbookPicker_, songbookBar_));
         songbook_ = makeSongbook_ ? makeSongbook_(modes_, songbookBar_) : new QWidget(modes_);
-        // The pane's own items go before and after the picker, which keeps the middle.
-        auto* slot = new CentredSlot(songbookPicker_, songbookBar_);
-        const auto items = songbookBar_->actions();
-        if (items.isEmpty()) songbookBar_->addWidget(slot);
-        else songbookBar_->insertWidget(items.size() > 1 ? items[1] : nullptr, slot);
         makeKeyboardReachable(songbookBar_);
         modes_->addWidget(songbook_);
+        connect(songbook_, &QWidget::windowTitleChanged, this, &MainWindow::refreshTitle);
     }
     modes_->setCurrentWidget(songbook ? songbook_ : document_);
     documentBar_->setVisible(!songbook);
@@ -102,7 +100,10 @@ void MainWindow::showMode()
 
 void MainWindow::refreshTitle()
 {
-    setWindowTitle(model_.kind() == DocKind::document ? document_->title() : qstr(FolmiraKit::Brand::name));
+    if (model_.kind() == DocKind::document) setWindowTitle(document_->title());
+    // The songbook pane names its window by its windowTitle.
+    else if (songbook_ && !songbook_->windowTitle().isEmpty()) setWindowTitle(songbook_->windowTitle());
+    else setWindowTitle(qstr(FolmiraKit::Brand::name));
 }
 
 void MainWindow::showWelcomeWhenAsked()

@@ -5,7 +5,8 @@
 // pane, as the model's kind says. Over either it puts the welcome sheet while
 // the model asks for it, and it passes every help request on to whoever
 // shows the help window. Titled with the open file's name in Document mode,
-// else with the product's.
+// with what the songbook pane asks for in Songbook mode, else with the
+// product's name.
 
 #include <QMainWindow>
 #include <QPointer>
@@ -40,7 +41,8 @@ public:
 
     // Songbook mode's whole content, made the first time that mode is shown
     // (making it starts the songbook side). It may add its own items to the
-    // toolbar it is given, around the mode picker.
+    // toolbar it is given, after the mode picker. Its windowTitle, when it
+    // sets one, is the window's title in Songbook mode.
     using SongbookFactory = std::function<QWidget*(QWidget* parent, QToolBar* toolBar)>;
 
     explicit MainWindow(AppModel& model, SongbookFactory songbook = {}, QWidget* parent = nullptr);

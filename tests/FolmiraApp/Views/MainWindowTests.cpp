@@ -118,7 +118,7 @@ TEST_F(MainWindowTest, EachModeShowsItsContentAndTheSongbookIsMadeOnFirstUse)
     EXPECT_FALSE(w.toolBar()->actions().contains(songbookItem));
 }
 
-TEST_F(MainWindowTest, TheTitleIsTheFilesInDocumentModeAndTheProductsInSongbookMode)
+TEST_F(MainWindowTest, TheTitleIsTheFilesInDocumentModeAndThePanesInSongbookMode)
 {
     auto& w = open();
     EXPECT_EQ(w.windowTitle(), "Folmira");
@@ -126,6 +126,9 @@ TEST_F(MainWindowTest, TheTitleIsTheFilesInDocumentModeAndTheProductsInSongbookM
     EXPECT_EQ(w.windowTitle(), "Minutes.docx");
     model->setKind(DocKind::songbook);
     EXPECT_EQ(w.windowTitle(), "Folmira");
+    // The pane names the window after the book it shows.
+    w.songbookPane()->setWindowTitle("Campfire Songs");
+    EXPECT_EQ(w.windowTitle(), "Campfire Songs");
     model->setKind(DocKind::document);
     EXPECT_EQ(w.windowTitle(), "Minutes.docx");
 }
