@@ -14,6 +14,9 @@
 #include <QMimeData>
 #include <QUrl>
 
+// Failures print texts, not their bytes.
+inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
+
 namespace LyricadeTest {
 
 class ViewTest : public ModelTest {
