@@ -16,6 +16,12 @@
 
 // Failures print texts, not their bytes.
 inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
+inline void PrintTo(const QStringList& texts, std::ostream* out)
+{
+    *out << '{';
+    for (const QString& text : texts) *out << " \"" << text.toStdString() << '"';
+    *out << " }";
+}
 
 namespace LyricadeTest {
 
