@@ -31,6 +31,17 @@ QFrame* divider(QWidget* parent)
     return line;
 }
 
+// A field drawn as plain text on the window's background until it is edited.
+QLineEdit* plainField(QWidget* parent)
+{
+    auto* field = new QLineEdit(parent);
+    field->setFrame(false);
+    QPalette palette = field->palette();
+    palette.setColor(QPalette::Base, Qt::transparent);
+    field->setPalette(palette);
+    return field;
+}
+
 // Sets the text only when it differs, so typing keeps its cursor.
 void showText(QLineEdit* field, const QString& text)
 {
@@ -52,12 +63,10 @@ BookView::BookView(AppModel& model, QWidget* parent) : QWidget(parent), model_(m
     auto* header = new QVBoxLayout;
     header->setContentsMargins(14, 14, 14, 14);
     header->setSpacing(6);
-    name_ = new QLineEdit(content_);
-    name_->setFrame(false);
+    name_ = plainField(content_);
     name_->setPlaceholderText(QStringLiteral("Name"));
     name_->setFont(FontRole::font(this, FontRole::title2, QFont::DemiBold));
-    subtitle_ = new QLineEdit(content_);
-    subtitle_->setFrame(false);
+    subtitle_ = plainField(content_);
     FontRole::makeSecondary(subtitle_);
     header->addWidget(name_);
     header->addWidget(subtitle_);
