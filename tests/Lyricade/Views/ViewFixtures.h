@@ -36,9 +36,9 @@ inline Library bookLibrary(int count, PageSize page = PageSize::letter, BookKind
 class ViewTest : public ModelTest {
 protected:
     // A model over `library` with its first book selected and its preview rendered.
-    AppModel& bookModel(Library library)
+    AppModel& bookModel(Library library, bool persist = false)
     {
-        AppModel& m = make(false, std::move(library));
+        AppModel& m = make(persist, std::move(library));
         m.setSelection(SidebarItem::book(m.library().books.front().id));
         settle();
         return m;
