@@ -2,7 +2,7 @@
 // the presets' mapping, no write on display, the Flowing rule and high
 // contrast's disabled controls.
 
-#include "ViewFixtures.h"
+#include "DetailFixtures.h"
 
 #include "Lyricade/Views/InspectorParts.h"
 #include "Lyricade/Views/InspectorPresets.h"
@@ -23,7 +23,7 @@
 namespace LyricadeTest {
 namespace {
 
-class InspectorTest : public ViewTest {
+class InspectorTest : public DetailViewTest {
 protected:
     InspectorView& inspector()
     {
@@ -37,7 +37,7 @@ protected:
     void TearDown() override
     {
         view_.reset();
-        ViewTest::TearDown();
+        DetailViewTest::TearDown();
     }
     static void choose(QComboBox* combo, int row)
     {

@@ -1,7 +1,7 @@
 // The song-licensing notes: the product's name in both paragraphs, Return
 // presses OK, and a fixed width whatever the text.
 
-#include "ViewFixtures.h"
+#include "DetailFixtures.h"
 
 #include "Lyricade/Views/LicensingSheet.h"
 

@@ -1,7 +1,7 @@
 // The book preview: facing pages, the page kept across renders, page
 // requests, the empty state, booklet sheets and the footer.
 
-#include "ViewFixtures.h"
+#include "DetailFixtures.h"
 
 #include "Lyricade/Views/DetailParts.h"
 #include "Lyricade/Views/PreviewArea.h"
@@ -15,7 +15,7 @@
 namespace LyricadeTest {
 namespace {
 
-class PreviewAreaTest : public ViewTest {
+class PreviewAreaTest : public DetailViewTest {
 protected:
     PreviewArea& area()
     {
@@ -29,7 +29,7 @@ protected:
     void TearDown() override
     {
         area_.reset();
-        ViewTest::TearDown();
+        DetailViewTest::TearDown();
     }
     void removeEntries(int keep)
     {

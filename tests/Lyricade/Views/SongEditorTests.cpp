@@ -2,7 +2,7 @@
 // file write after the pause, undo, warnings, the source line, the key text
 // and stepper, and the quick reference.
 
-#include "ViewFixtures.h"
+#include "DetailFixtures.h"
 
 #include "Lyricade/Views/QuickReference.h"
 #include "Lyricade/Views/SongEditorKey.h"
@@ -19,7 +19,7 @@
 namespace LyricadeTest {
 namespace {
 
-class SongEditorTest : public ViewTest {
+class SongEditorTest : public DetailViewTest {
 protected:
     // Two songs, the first (in G) selected under All Songs.
     AppModel& songs(bool persist = false)
@@ -46,7 +46,7 @@ protected:
     void TearDown() override
     {
         editor_.reset();
-        ViewTest::TearDown();
+        DetailViewTest::TearDown();
     }
     std::unique_ptr<SongEditorView> editor_;
 };

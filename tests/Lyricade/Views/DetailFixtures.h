@@ -33,7 +33,7 @@ inline Library bookLibrary(int count, PageSize page = PageSize::letter, BookKind
     return library;
 }
 
-class ViewTest : public ModelTest {
+class DetailViewTest : public ModelTest {
 protected:
     // A model over `library` with its first book selected and its preview rendered.
     AppModel& bookModel(Library library, bool persist = false)
