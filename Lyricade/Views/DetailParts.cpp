@@ -1,5 +1,7 @@
 #include "Lyricade/Views/DetailParts.h"
 
+#include "Lyricade/Views/FontRoles.h"
+
 #include <QApplication>
 #include <QFrame>
 #include <QHBoxLayout>
@@ -10,33 +12,11 @@
 
 namespace Lyricade::DetailParts {
 
-QFont font(const QWidget* widget, double factor, QFont::Weight weight)
-{
-    QFont scaled = widget->font();
-    if (scaled.pointSizeF() > 0)
-        scaled.setPointSizeF(scaled.pointSizeF() * factor);
-    else
-        scaled.setPixelSize(std::max(1, static_cast<int>(scaled.pixelSize() * factor + 0.5)));
-    scaled.setWeight(weight);
-    return scaled;
-}
-
 QLabel* headline(const QString& text, QWidget* parent)
 {
     auto* label = new QLabel(text, parent);
-    label->setFont(font(parent, 1.0, QFont::Bold));
+    label->setFont(FontRole::font(parent, FontRole::headline, QFont::Bold));
     return label;
-}
-
-void makeSecondary(QWidget* widget)
-{
-    QPalette palette = widget->palette();
-    for (auto role : {QPalette::WindowText, QPalette::Text}) {
-        QColor color = palette.color(QPalette::Active, role);
-        color.setAlphaF(0.6f);
-        palette.setColor(role, color);
-    }
-    widget->setPalette(palette);
 }
 
 QFrame* divider(QWidget* parent, Qt::Orientation orientation)
@@ -87,14 +67,14 @@ NoContentView::NoContentView(const QIcon& icon, const QString& title, const QStr
     auto* picture = new QLabel(this);
     picture->setPixmap(icon.pixmap(48, 48));
     picture->setAlignment(Qt::AlignHCenter);
-    DetailParts::makeSecondary(picture);
+    FontRole::makeSecondary(picture);
     title_ = new QLabel(title, this);
-    title_->setFont(DetailParts::font(this, 1.35, QFont::Bold));
+    title_->setFont(FontRole::font(this, FontRole::title2, QFont::Bold));
     title_->setAlignment(Qt::AlignHCenter);
     description_ = new QLabel(description, this);
     description_->setAlignment(Qt::AlignHCenter);
     description_->setWordWrap(true);
-    DetailParts::makeSecondary(description_);
+    FontRole::makeSecondary(description_);
     column->addWidget(picture);
     column->addWidget(title_);
     column->addWidget(description_);

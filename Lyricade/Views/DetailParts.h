@@ -1,7 +1,6 @@
 #pragma once
 
-// Small pieces the songbook's detail panes share: the text roles of their
-// headers and notes, a divider, icons that exist on a bare X server, and the
+// Small pieces the songbook's detail panes share: a headline, a divider, icons that exist on a bare X server, and the
 // notice a pane shows in place of content it does not have.
 
 #include <QFont>
@@ -14,15 +13,7 @@ class QLabel;
 
 namespace Lyricade::DetailParts {
 
-// The widget's font scaled by `factor` (headline 1.0 bold, callout 0.95,
-// caption 0.85), so the desktop's own size still counts.
-QFont font(const QWidget* widget, double factor, QFont::Weight weight = QFont::Normal);
-inline constexpr double calloutSize = 0.95;
-inline constexpr double captionSize = 0.85;
-
 QLabel* headline(const QString& text, QWidget* parent);
-// Dimmed text, for captions and notes.
-void makeSecondary(QWidget* widget);
 
 // A one-pixel line across (or down) its parent's layout.
 QFrame* divider(QWidget* parent, Qt::Orientation orientation = Qt::Horizontal);

@@ -2,6 +2,7 @@
 
 #include "Lyricade/AppModel.h"
 #include "Lyricade/Views/DetailParts.h"
+#include "Lyricade/Views/FontRoles.h"
 #include "Lyricade/Views/InspectorParts.h"
 #include "Lyricade/Views/InspectorPresets.h"
 #include "PdfView/Widgets/WheelGuard.h"
@@ -211,8 +212,8 @@ void InspectorView::buildLicensing(QVBoxLayout* into)
                                            "need a license (for example CCLI) to print copyrighted songs."),
                             box);
     note->setWordWrap(true);
-    note->setFont(DetailParts::font(box, DetailParts::captionSize));
-    DetailParts::makeSecondary(note);
+    note->setFont(FontRole::font(box, FontRole::caption));
+    FontRole::makeSecondary(note);
     rows(box)->addWidget(note);
 }
 

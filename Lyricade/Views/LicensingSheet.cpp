@@ -2,6 +2,7 @@
 
 #include "Lyricade/Host.h"
 #include "Lyricade/Views/DetailParts.h"
+#include "Lyricade/Views/FontRoles.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -34,7 +35,7 @@ LicensingSheet::LicensingSheet(QWidget* parent) : QDialog(parent)
     title->setSpacing(8);
     auto* mark = new QLabel(QStringLiteral("©"), this);
     auto* heading = new QLabel(QStringLiteral("Song licensing"), this);
-    const QFont big = DetailParts::font(this, 1.35, QFont::DemiBold);
+    const QFont big = FontRole::font(this, FontRole::title2, QFont::DemiBold);
     mark->setFont(big);
     heading->setFont(big);
     title->addWidget(mark);
@@ -53,7 +54,7 @@ LicensingSheet::LicensingSheet(QWidget* parent) : QDialog(parent)
     second_ = paragraph(brand + QStringLiteral(" doesn’t download lyrics, and nothing you print is reported anywhere. "
                                                "Keeping track of what your group may print is up to you."),
                         this);
-    DetailParts::makeSecondary(second_);
+    FontRole::makeSecondary(second_);
     column->addWidget(first_);
     column->addWidget(second_);
 

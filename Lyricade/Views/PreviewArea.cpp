@@ -2,6 +2,7 @@
 
 #include "Lyricade/AppModel.h"
 #include "Lyricade/Views/DetailParts.h"
+#include "Lyricade/Views/FontRoles.h"
 #include "Lyricade/Views/PreviewPages.h"
 
 #include <QButtonGroup>
@@ -166,7 +167,7 @@ void PreviewArea::refreshFooter()
         delete item->widget();
         delete item;
     }
-    const QFont callout = DetailParts::font(this, DetailParts::calloutSize);
+    const QFont callout = FontRole::font(this, FontRole::callout);
     if (model_.previewMode() == PreviewMode::booklet) {
         auto* line = DetailParts::iconLabel(DetailParts::themeIcon("object-flip-horizontal", QStyle::SP_ArrowRight),
                                             bookletInstruction(), footer_);
@@ -177,7 +178,7 @@ void PreviewArea::refreshFooter()
         auto* line = DetailParts::iconLabel(DetailParts::themeIcon("dialog-information", QStyle::SP_MessageBoxInformation),
                                             warning, footer_);
         line->setFont(callout);
-        DetailParts::makeSecondary(line);
+        FontRole::makeSecondary(line);
         footerLines_->addWidget(line);
     }
     const bool any = footerLines_->count() > 0;

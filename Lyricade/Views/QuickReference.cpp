@@ -1,6 +1,7 @@
 #include "Lyricade/Views/QuickReference.h"
 
 #include "Lyricade/Views/DetailParts.h"
+#include "Lyricade/Views/FontRoles.h"
 
 #include <QFontDatabase>
 #include <QLabel>
@@ -34,8 +35,8 @@ CheatSheet::CheatSheet(QWidget* parent) : QWidget(parent)
     column->addWidget(DetailParts::headline(QStringLiteral("ChordPro in a nutshell"), this));
 
     QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    mono.setPointSizeF(DetailParts::font(this, DetailParts::calloutSize).pointSizeF());
-    const QFont caption = DetailParts::font(this, DetailParts::captionSize);
+    mono.setPointSizeF(FontRole::font(this, FontRole::callout).pointSizeF());
+    const QFont caption = FontRole::font(this, FontRole::caption);
     for (const auto& row : quickReferenceRows) {
         auto* pair = new QVBoxLayout;
         pair->setSpacing(0);
@@ -45,7 +46,7 @@ CheatSheet::CheatSheet(QWidget* parent) : QWidget(parent)
         auto* what = new QLabel(QString::fromUtf8(row.caption), this);
         what->setFont(caption);
         what->setTextFormat(Qt::PlainText);
-        DetailParts::makeSecondary(what);
+        FontRole::makeSecondary(what);
         pair->addWidget(example);
         pair->addWidget(what);
         column->addLayout(pair);
@@ -53,7 +54,7 @@ CheatSheet::CheatSheet(QWidget* parent) : QWidget(parent)
     auto* footer = new QLabel(QStringLiteral("Chords-over-lyrics text files are converted when you import them."), this);
     footer->setFont(caption);
     footer->setWordWrap(true);
-    DetailParts::makeSecondary(footer);
+    FontRole::makeSecondary(footer);
     column->addWidget(footer);
     // Fixed width, the height of the content: the card never scrolls.
     for (auto* label : findChildren<QLabel*>()) label->setMaximumWidth(cardWidth - 28);

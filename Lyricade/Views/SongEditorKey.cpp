@@ -2,6 +2,7 @@
 
 #include "Lyricade/AppModel.h"
 #include "Lyricade/Views/DetailParts.h"
+#include "Lyricade/Views/FontRoles.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -46,7 +47,7 @@ KeyStepper::KeyStepper(AppModel& model, QWidget* parent) : QWidget(parent), mode
     row->setSpacing(6);
     key_ = new QLabel(this);
     key_->setTextFormat(Qt::PlainText);
-    DetailParts::makeSecondary(key_);
+    FontRole::makeSecondary(key_);
     // Up over down, as a stepper stands.
     stepper_ = new QWidget(this);
     auto* arrows = new QVBoxLayout(stepper_);

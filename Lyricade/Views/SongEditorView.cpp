@@ -2,6 +2,7 @@
 
 #include "Lyricade/AppModel.h"
 #include "Lyricade/Views/DetailParts.h"
+#include "Lyricade/Views/FontRoles.h"
 #include "Lyricade/Views/PreviewPages.h"
 #include "Lyricade/Views/QuickReference.h"
 #include "Lyricade/Views/SongEditorKey.h"
@@ -65,8 +66,8 @@ QWidget* SongEditorView::editorColumn()
     titles->addWidget(DetailParts::headline(QStringLiteral("ChordPro"), column));
     source_ = new QLabel(column);
     source_->setTextFormat(Qt::PlainText);
-    source_->setFont(DetailParts::font(column, DetailParts::captionSize));
-    DetailParts::makeSecondary(source_);
+    source_->setFont(FontRole::font(column, FontRole::caption));
+    FontRole::makeSecondary(source_);
     titles->addWidget(source_);
     header->addLayout(titles);
     header->addStretch(1);
@@ -164,7 +165,7 @@ void SongEditorView::refreshWarnings()
     }
     const QStringList& all = model_.previewWarnings();
     const QIcon icon = DetailParts::themeIcon("dialog-warning", QStyle::SP_MessageBoxWarning);
-    const QFont callout = DetailParts::font(this, DetailParts::calloutSize);
+    const QFont callout = FontRole::font(this, FontRole::callout);
     for (qsizetype i = 0; i < std::min<qsizetype>(all.size(), maxWarnings); ++i) {
         auto* line = DetailParts::iconLabel(icon, all[i], warnings_);
         line->setFont(callout);
