@@ -29,9 +29,12 @@ struct FontSetDeleter {
 };
 using Pattern = std::unique_ptr<FcPattern, PatternDeleter>;
 
+// The shipped faces join the process's own configuration, which the toolkit
+// has usually loaded already: a configuration of our own would scan every
+// font folder a second time at start-up.
 FcConfig* buildConfiguration()
 {
-    FcConfig* config = FcInitLoadConfigAndFonts();
+    FcConfig* config = FcConfigReference(nullptr);
     if (auto folder = Resources::path("Fonts")) {
         for (const auto& file : fontFilesIn(*folder))
             FcConfigAppFontAddFile(config, reinterpret_cast<const FcChar8*>(file.c_str())); // failures are ignored

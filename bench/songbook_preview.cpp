@@ -5,6 +5,7 @@
 // (parse cache, preparing, opening the preview document) is the excess.
 
 #include "Lyricade/AppModel.h"
+#include "SongbookSample.h"
 #include "TunequillKit/Layout/BookLayouter.h"
 #include "TunequillKit/Render/BookletMaker.h"
 #include "TunequillKit/Render/Renderer.h"
@@ -21,33 +22,12 @@ namespace {
 using namespace TunequillKit;
 using Clock = std::chrono::steady_clock;
 
-const char* const chords[] = {"G", "C", "D7", "Em", "Am7", "F#m7b5", "Bb/D", "Csus4"};
-const char* const words[] = {"morning ", "river ", "light ", "over ", "the ", "valley ", "we ", "gather "};
-
-std::string makeSong(int seed)
-{
-    std::string text = "{title: Song " + std::to_string(seed) + "}\n{artist: Someone}\n{key: G}\n";
-    for (int block = 0; block < 4; ++block) {
-        const bool chorus = block % 2 == 1;
-        text += chorus ? "{start_of_chorus}\n" : "{start_of_verse}\n";
-        for (int l = 0; l < 5; ++l) {
-            for (int w = 0; w < 7; ++w) {
-                if ((w + l + seed) % 2 == 0) text += "[" + std::string(chords[(w + l + block + seed) % 8]) + "]";
-                text += words[(w * 3 + l + seed + block) % 8];
-            }
-            text += "\n";
-        }
-        text += chorus ? "{end_of_chorus}\n" : "{end_of_verse}\n";
-    }
-    return text;
-}
-
 Library library200()
 {
     Library library;
     Songbook book(Uuid::random(), "Campfire", BookKind::book, {}, "Two hundred songs"); // contents and index on
     for (int i = 0; i < 200; ++i) {
-        library.songs.push_back(StoredSong{Uuid::random(), makeSong(i), std::nullopt, Date{0}});
+        library.songs.push_back(StoredSong{Uuid::random(), SongbookSample::song(i), std::nullopt, Date{0}});
         book.entries.push_back(SongEntry{Uuid::random(), library.songs.back().id, i % 5 - 2, std::nullopt});
     }
     library.books.push_back(book);

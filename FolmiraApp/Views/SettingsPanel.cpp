@@ -5,7 +5,7 @@
 #include "FolmiraApp/Model/Wording.h"
 #include "FolmiraApp/Views/Icons.h"
 #include "FolmiraApp/Views/LabeledSlider.h"
-#include "FolmiraApp/Views/WheelGuard.h"
+#include "PdfView/Widgets/WheelGuard.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -191,7 +191,7 @@ SettingsPanel::SettingsPanel(AppModel& model, QWidget* parent) : QScrollArea(par
     sections->addLayout(buttons);
     sections->addStretch(1);
     setWidget(form);
-    WheelGuard::install(this);
+    PdfView::WheelGuard::install(this);
 
     connect(&model_, &AppModel::settingsChanged, this, &SettingsPanel::refreshSettings);
     connect(&model_, &AppModel::resultChanged, this, &SettingsPanel::refreshNotes);

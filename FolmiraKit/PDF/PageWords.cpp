@@ -12,8 +12,11 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <cmath>
 #include <exception>
+#include <initializer_list>
+#include <string_view>
 #include <thread>
 
 namespace FolmiraKit::PDFReader {
@@ -36,6 +39,31 @@ int scalarCount(std::string_view utf8)
     return n;
 }
 
+// TeX's Computer Modern faces (and their cm-super twins) say bold and italic
+// in their short names only: CMBX12 is bold, CMTI10 italic, CMBXTI10 both.
+std::string_view texBaseName(std::string_view lowercased)
+{
+    auto plus = lowercased.find('+');
+    return plus == std::string_view::npos ? lowercased : lowercased.substr(plus + 1);
+}
+
+bool startsWithAny(std::string_view name, std::initializer_list<std::string_view> prefixes)
+{
+    return std::any_of(prefixes.begin(), prefixes.end(), [&](std::string_view p) { return name.starts_with(p); });
+}
+
+bool texBold(std::string_view lowercased)
+{
+    std::string_view name = texBaseName(lowercased);
+    bool cmb = name.size() > 3 && name.starts_with("cmb") && std::isdigit(static_cast<unsigned char>(name[3]));
+    return cmb || startsWithAny(name, {"cmbx", "cmssbx", "sfbx", "sfsx"});
+}
+
+bool texItalic(std::string_view lowercased)
+{
+    return startsWithAny(texBaseName(lowercased), {"cmti", "cmbxti", "cmsl", "cmbxsl", "cmitt", "sfti", "sfsl", "sfbi"});
+}
+
 struct FontStyle {
     double size = 0;
     bool bold = false;
@@ -55,8 +83,8 @@ public:
             std::string name = Text::lowercased(span.name);
             FontStyle style{span.size,
                             Text::contains(name, "bold") || Text::contains(name, "black") ||
-                                (heavyIsBold && Text::contains(name, "heavy")),
-                            Text::contains(name, "italic") || Text::contains(name, "oblique")};
+                                (heavyIsBold && Text::contains(name, "heavy")) || texBold(name),
+                            Text::contains(name, "italic") || Text::contains(name, "oblique") || texItalic(name)};
             int id = static_cast<int>(styles_.size());
             styles_.push_back(style);
             std::size_t begin = static_cast<std::size_t>(std::max(0, span.begin));

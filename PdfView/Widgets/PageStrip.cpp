@@ -17,9 +17,10 @@ double widestPage(const std::vector<QSizeF>& sizes)
 
 double PageStrip::fitScale(const std::vector<QSizeF>& sizes, double width, bool facing)
 {
+    // The gaps stay the same number of pixels at every scale: only the pages scale.
     const double widest = widestPage(sizes);
-    const double across = facing ? 2 * widest + gap : widest;
-    return std::max(minScale, (width - 2 * gap) / across);
+    const double gaps = facing ? 3 * gap : 2 * gap;
+    return std::max(minScale, (width - gaps) / (facing ? 2 * widest : widest));
 }
 
 PageStrip PageStrip::make(const std::vector<QSizeF>& sizes, double width, bool facing, double scale)

@@ -44,6 +44,18 @@ TEST(PageStripTest, FacingPagesPutTheFirstAloneOnTheRight)
     EXPECT_EQ(strip.pageAt(strip.pages[2].top() + 1), 2);
 }
 
+TEST(PageStripTest, FittedFacingPagesFillTheWidthExactlyAtAnyScale)
+{
+    const std::vector<QSizeF> pages(5, QSizeF(612, 792));
+    for (double width : {300.0, 636.0, 1236.0, 2000.0}) {
+        const auto strip = PdfView::PageStrip::make(pages, width, true);
+        EXPECT_DOUBLE_EQ(strip.content.width(), width) << width;
+        EXPECT_NEAR(strip.pages[1].left(), 12, 1e-9) << width;
+        EXPECT_NEAR(strip.pages[2].right(), width - 12, 1e-9) << width;
+        EXPECT_NEAR(strip.pages[2].left() - strip.pages[1].right(), 12, 1e-9) << width;
+    }
+}
+
 TEST(PageStripTest, AZoomedStripIsWiderThanTheViewAndNeverNarrower)
 {
     const std::vector<QSizeF> pages(3, QSizeF(600, 800));

@@ -33,9 +33,7 @@ std::vector<Gate::ExpectationFile> expectations()
 
 using KnownFaults = std::map<std::string, std::string>; // document → the fault that fails it
 
-// TeX's bold faces (CMBX) carry no "bold" in their names, so the bold
-// subsection heading is read as a paragraph.
-const KnownFaults atDefault{{"tex-article.pdf", "bold TeX subsection not read as a heading"}};
+const KnownFaults atDefault{};
 
 KnownFaults atLargest()
 {

@@ -8,7 +8,7 @@
 
 class QAbstractScrollArea;
 
-namespace FolmiraApp {
+namespace PdfView {
 
 class WheelGuard : public QObject {
     Q_OBJECT
@@ -29,4 +29,4 @@ private:
     QAbstractScrollArea* area_;
 };
 
-} // namespace FolmiraApp
+} // namespace PdfView

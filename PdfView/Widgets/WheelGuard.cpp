@@ -1,4 +1,4 @@
-#include "FolmiraApp/Views/WheelGuard.h"
+#include "PdfView/Widgets/WheelGuard.h"
 
 #include <QAbstractScrollArea>
 #include <QAbstractSlider>
@@ -10,7 +10,7 @@
 
 #include <cstdlib>
 
-namespace FolmiraApp {
+namespace PdfView {
 
 WheelGuard::WheelGuard(QAbstractScrollArea* area) : QObject(area), area_(area) {}
 
@@ -50,4 +50,4 @@ bool WheelGuard::eventFilter(QObject* watched, QEvent* event)
     return true;
 }
 
-} // namespace FolmiraApp
+} // namespace PdfView

@@ -1,0 +1,208 @@
+#include "Lyricade/Views/AddSongsSheet.h"
+
+#include "Lyricade/AppModel.h"
+#include "Lyricade/Views/FontRoles.h"
+#include "Lyricade/Views/SongWording.h"
+#include "Platform/Collation.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPainter>
+#include <QPushButton>
+#include <QStyledItemDelegate>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <set>
+
+namespace Lyricade {
+
+using namespace TunequillKit;
+
+namespace {
+
+// A checkbox row: the title, "already in this book" after it, the tick's place at the right.
+class PickDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        const auto* view = qobject_cast<const QWidget*>(parent());
+        const int place = index.data(AddSongsSheet::placeRole).toInt();
+        const QString placeText = place > 0 ? QString::number(place) : QString();
+        const int placeWidth = place > 0 ? option.fontMetrics.horizontalAdvance(placeText) + 12 : 0;
+        QStyleOptionViewItem row = option;
+        initStyleOption(&row, index);
+        const QString title = row.text;
+        const QStyle* style = view->style();
+        const QRect textRect = style->subElementRect(QStyle::SE_ItemViewItemText, &row, view);
+        QString caption;
+        if (index.data(AddSongsSheet::inBookRole).toBool()) caption = QStringLiteral("already in this book");
+        const QFont captionFont = FontRole::font(view, FontRole::caption);
+        const int captionWidth = caption.isEmpty() ? 0 : QFontMetrics(captionFont).horizontalAdvance(caption) + 10;
+        const int titleRoom = std::max(20, textRect.width() - placeWidth - captionWidth);
+        row.text = option.fontMetrics.elidedText(title, Qt::ElideRight, titleRoom);
+        style->drawControl(QStyle::CE_ItemViewItem, &row, painter, view);
+
+        const bool selected = option.state & QStyle::State_Selected;
+        painter->save();
+        if (!caption.isEmpty()) {
+            const int x = textRect.left() + option.fontMetrics.horizontalAdvance(row.text) + 8;
+            painter->setFont(captionFont);
+            painter->setPen(selected ? option.palette.color(QPalette::HighlightedText) : FontRole::secondary(view));
+            painter->drawText(QRect(x, textRect.top(), captionWidth, textRect.height()), Qt::AlignLeft | Qt::AlignVCenter,
+                              caption);
+        }
+        if (place > 0) {
+            painter->setFont(option.font);
+            painter->setPen(selected ? option.palette.color(QPalette::HighlightedText)
+                                     : option.palette.color(QPalette::Highlight));
+            painter->drawText(QRect(textRect.right() - placeWidth, textRect.top(), placeWidth, textRect.height()),
+                              Qt::AlignRight | Qt::AlignVCenter, placeText);
+        }
+        painter->restore();
+    }
+
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        QSize size = QStyledItemDelegate::sizeHint(option, index);
+        size.setHeight(size.height() + 6);
+        return size;
+    }
+};
+
+} // namespace
+
+AddSongsSheet::AddSongsSheet(AppModel& model, QWidget* parent) : QDialog(parent), model_(model)
+{
+    setWindowModality(Qt::WindowModal);
+    setFixedSize(460, 460);
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(18, 18, 18, 18);
+    column->setSpacing(10);
+
+    title_ = new QLabel(this);
+    title_->setFont(FontRole::font(this, FontRole::headline, QFont::Bold));
+    search_ = new QLineEdit(this);
+    search_->setPlaceholderText(QStringLiteral("Search"));
+    search_->setAccessibleName(QStringLiteral("Search"));
+    search_->setClearButtonEnabled(true);
+    list_ = new QListWidget(this);
+    list_->setMinimumHeight(280);
+    list_->setItemDelegate(new PickDelegate(list_));
+    list_->setAccessibleName(QStringLiteral("Songs"));
+    column->addWidget(title_);
+    column->addWidget(search_);
+    column->addWidget(list_, 1);
+
+    auto* footer = new QHBoxLayout;
+    hint_ = new QLabel(this);
+    FontRole::makeSecondary(hint_);
+    cancel_ = new QPushButton(QStringLiteral("Cancel"), this);
+    cancel_->setAutoDefault(false);
+    add_ = new QPushButton(QStringLiteral("Add"), this);
+    add_->setDefault(true);
+    footer->addWidget(hint_);
+    footer->addStretch(1);
+    footer->addWidget(cancel_);
+    footer->addWidget(add_);
+    column->addLayout(footer);
+
+    // QDialog already closes on Escape (reject) and presses the default button on Return.
+    connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
+    connect(add_, &QPushButton::clicked, this, &AddSongsSheet::add);
+    connect(search_, &QLineEdit::textChanged, this, &AddSongsSheet::rebuild);
+    connect(list_, &QListWidget::itemChanged, this, &AddSongsSheet::toggled);
+    connect(&model_, &AppModel::libraryChanged, this, &AddSongsSheet::rebuild);
+    connect(&model_, &AppModel::selectionChanged, this, &AddSongsSheet::rebuild);
+    search_->setFocus();
+    rebuild();
+}
+
+void AddSongsSheet::rebuild()
+{
+    rebuilding_ = true;
+    const auto book = model_.selectedBook();
+    title_->setText(QStringLiteral("Add songs to “%1”").arg(book ? QString::fromStdString(book->name) : QString()));
+    std::set<Uuid> inBook;
+    if (book)
+        for (const SongEntry& entry : book->entries) inBook.insert(entry.songID);
+
+    struct Shown {
+        QString sortTitle;
+        QString title;
+        Uuid id;
+    };
+    const QString query = search_->text();
+    std::vector<Shown> shown;
+    for (const StoredSong& stored : model_.library().songs) {
+        const auto song = model_.song(stored.id);
+        const QString title = songTitle(song.get());
+        if (!query.isEmpty() && (!song || !title.contains(query, Qt::CaseInsensitive))) continue;
+        shown.push_back({song ? title : QString(), title, stored.id});
+    }
+    std::stable_sort(shown.begin(), shown.end(), [](const Shown& a, const Shown& b) {
+        return Platform::Collation::standardCompare(a.sortTitle.toStdString(), b.sortTitle.toStdString()) < 0;
+    });
+
+    const int current = list_->currentRow();
+    list_->clear();
+    for (const Shown& s : shown) {
+        auto* item = new QListWidgetItem(s.title, list_);
+        item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
+        item->setData(idRole, QString::fromStdString(s.id.toString()));
+        item->setData(inBookRole, inBook.count(s.id) > 0);
+    }
+    if (list_->count() > 0) list_->setCurrentRow(std::clamp(current, 0, list_->count() - 1));
+    rebuilding_ = false;
+    toggled(nullptr);
+}
+
+void AddSongsSheet::toggled(QListWidgetItem* item)
+{
+    if (rebuilding_) return;
+    if (item) {
+        const auto id = Uuid::fromString(item->data(idRole).toString().toStdString());
+        if (!id) return;
+        const bool ticked = item->checkState() == Qt::Checked;
+        const bool held = std::find(picked_.begin(), picked_.end(), *id) != picked_.end();
+        if (ticked && !held) picked_.push_back(*id);
+        if (!ticked) std::erase(picked_, *id);
+    }
+    // Every row shows its place anew: unticking one moves those after it up.
+    rebuilding_ = true;
+    for (int i = 0; i < list_->count(); ++i) {
+        QListWidgetItem* row = list_->item(i);
+        const auto id = Uuid::fromString(row->data(idRole).toString().toStdString());
+        const auto at = std::find(picked_.begin(), picked_.end(), *id);
+        const bool ticked = at != picked_.end();
+        row->setCheckState(ticked ? Qt::Checked : Qt::Unchecked);
+        row->setData(placeRole, ticked ? static_cast<int>(at - picked_.begin()) + 1 : 0);
+        QStringList spoken{row->text()};
+        if (row->data(inBookRole).toBool()) spoken << QStringLiteral("already in this book");
+        if (ticked) spoken << QString::number(at - picked_.begin() + 1);
+        row->setData(Qt::AccessibleTextRole, spoken.join(QStringLiteral(", ")));
+    }
+    rebuilding_ = false;
+    hint_->setText(picked_.empty() ? QStringLiteral("Tick songs in the order you want them.")
+                                   : QStringLiteral("%1 to add").arg(picked_.size()));
+    add_->setEnabled(!picked_.empty());
+}
+
+void AddSongsSheet::add()
+{
+    if (picked_.empty()) return;
+    if (auto book = model_.selectedBook()) model_.addSongs(picked_, book->id);
+    accept();
+}
+
+void AddSongsSheet::done(int result)
+{
+    QDialog::done(result);
+    model_.setAddSongsShown(false);
+}
+
+} // namespace Lyricade

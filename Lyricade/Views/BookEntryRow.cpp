@@ -1,0 +1,160 @@
+#include "Lyricade/Views/BookEntryRow.h"
+
+#include "Lyricade/AppModel.h"
+#include "Lyricade/Views/FontRoles.h"
+#include "Lyricade/Views/SongWording.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenu>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace Lyricade {
+
+using namespace TunequillKit;
+
+QString capoText(std::int64_t capo)
+{
+    return capo == 0 ? QStringLiteral("No capo") : QStringLiteral("Capo %1").arg(capo);
+}
+
+namespace {
+
+QToolButton* popUp(QWidget* parent, const QString& accessibleName, const QString& tip)
+{
+    auto* button = new QToolButton(parent);
+    button->setAutoRaise(true);
+    button->setPopupMode(QToolButton::InstantPopup);
+    button->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    button->setAccessibleName(accessibleName);
+    button->setToolTip(tip);
+    button->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    button->setMenu(new QMenu(button));
+    return button;
+}
+
+// One menu item, checked when it is the current choice.
+void addChoice(QMenu* menu, const QString& text, bool current, std::function<void()> choose)
+{
+    QAction* action = menu->addAction(text);
+    action->setCheckable(true);
+    action->setChecked(current);
+    QObject::connect(action, &QAction::triggered, menu, [choose = std::move(choose)] { choose(); });
+}
+
+} // namespace
+
+EntryRow::EntryRow(AppModel& model, int number, const SongEntry& entry, QWidget* parent)
+    : QWidget(parent), model_(model), entry_(entry)
+{
+    const auto song = model_.song(entry_.songID);
+    const auto book = model_.selectedBook();
+    const Accidentals accidentals = (book ? book->settings : BookSettings()).accidentals;
+
+    auto* row = new QHBoxLayout(this);
+    row->setContentsMargins(6, 2, 6, 2);
+    row->setSpacing(8);
+    number_ = new QLabel(QString::number(number), this);
+    number_->setFont(FontRole::font(this, FontRole::callout));
+    number_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    number_->setFixedWidth(22);
+    FontRole::makeSecondary(number_);
+    row->addWidget(number_);
+
+    auto* texts = new QVBoxLayout;
+    texts->setSpacing(1);
+    title_ = new QLabel(song ? songTitle(song.get()) : QStringLiteral("Missing song"), this);
+    title_->setMinimumWidth(40);
+    title_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    texts->addWidget(title_);
+    if (song)
+        if (auto named = artistOrSubtitle(*song)) {
+            detail_ = new QLabel(*named, this);
+            detail_->setFont(FontRole::font(this, FontRole::caption));
+            detail_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+            FontRole::makeSecondary(detail_);
+            texts->addWidget(detail_);
+        }
+    row->addLayout(texts, 1);
+    row->addSpacing(4);
+
+    if (song && song->effectiveKey()) {
+        buildKeyMenu(*song, accidentals);
+        row->addWidget(key_);
+    }
+    buildCapoMenu(song.get());
+    row->addWidget(capo_);
+
+    setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(this, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& pos) { contextMenu()->exec(mapToGlobal(pos)); });
+}
+
+void EntryRow::buildKeyMenu(const Song& song, Accidentals accidentals)
+{
+    key_ = popUp(this, QStringLiteral("Key"), QStringLiteral("Key"));
+    const auto sounding = soundingKey(song, entry_.transpose);
+    const std::string plain = sounding->name(accidentals);
+    key_->setText(prettyName(plain));
+    key_->setFont(FontRole::font(this, FontRole::callout, QFont::DemiBold));
+    key_->setAccessibleDescription(QString::fromStdString(plain));
+    for (int t = lowestShift; t <= highestShift; ++t) {
+        QString text = prettyName(soundingKey(song, t)->name(accidentals));
+        if (t == 0)
+            text += QStringLiteral(" (as written)");
+        else
+            text += QStringLiteral(" (%1%2)").arg(t > 0 ? QStringLiteral("+") : QString()).arg(t);
+        addChoice(key_->menu(), text, entry_.transpose == t, [this, t] { change([t](SongEntry& e) { e.transpose = t; }); });
+    }
+}
+
+void EntryRow::buildCapoMenu(const Song* song)
+{
+    capo_ = popUp(this, QStringLiteral("Capo"), QStringLiteral("Capo: the chords are printed as the shapes you play with it"));
+    const std::int64_t written = song ? song->capo : 0;
+    capo_->setText(capoText(entry_.capo.value_or(written)));
+    capo_->setFont(FontRole::font(this, FontRole::callout));
+    QMenu* menu = capo_->menu();
+    const QString asWritten = QStringLiteral("As written") +
+                              (written > 0 ? QStringLiteral(" (capo %1)").arg(written) : QStringLiteral(" (no capo)"));
+    addChoice(menu, asWritten, !entry_.capo, [this] { change([](SongEntry& e) { e.capo.reset(); }); });
+    menu->addSeparator();
+    for (int n = 0; n <= highestCapo; ++n)
+        addChoice(menu, capoText(n), entry_.capo == n, [this, n] { change([n](SongEntry& e) { e.capo = n; }); });
+}
+
+QMenu* EntryRow::keyMenu() const { return key_ ? key_->menu() : nullptr; }
+
+QMenu* EntryRow::capoMenu() const { return capo_->menu(); }
+
+std::unique_ptr<QMenu> EntryRow::contextMenu()
+{
+    auto menu = std::make_unique<QMenu>();
+    const Uuid songID = entry_.songID;
+    const Uuid entryID = entry_.id;
+    AppModel* model = &model_;
+    // The row may be gone once the model changes, so the actions hold only the model.
+    menu->addAction(QStringLiteral("Edit Song"), model, [model, songID] {
+        model->setSelection(SidebarItem::allSongs());
+        model->setSelectedSongID(songID);
+    });
+    menu->addAction(QStringLiteral("Remove from Book"), model, [model, entryID] { model->removeEntries({entryID}); });
+    return menu;
+}
+
+void EntryRow::change(const std::function<void(SongEntry&)>& edit)
+{
+    const auto index = model_.selectedBookIndex();
+    if (!index) return;
+    const Uuid id = entry_.id;
+    model_.changeLibrary([&](Library& library) {
+        for (SongEntry& e : library.books[*index].entries)
+            if (e.id == id) {
+                edit(e);
+                break;
+            }
+    });
+}
+
+} // namespace Lyricade

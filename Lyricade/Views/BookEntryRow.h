@@ -1,0 +1,64 @@
+#pragma once
+
+// One entry of a songbook or set list: its place, the song's title and first
+// artist, and two pop-up menus that set the key it is printed in and the capo
+// its chord shapes assume, for this entry only. Choices go straight into the
+// model's library; the book view then builds its rows again.
+
+#include <QWidget>
+
+#include "TunequillKit/Library/Library.h"
+
+#include <memory>
+
+class QLabel;
+class QMenu;
+class QToolButton;
+
+namespace Lyricade {
+
+class AppModel;
+
+class EntryRow : public QWidget {
+    Q_OBJECT
+
+public:
+    // `number` is the entry's place in the book, counted from 1.
+    EntryRow(AppModel& model, int number, const TunequillKit::SongEntry& entry, QWidget* parent = nullptr);
+
+    const TunequillKit::SongEntry& entry() const { return entry_; }
+    QLabel* numberLabel() const { return number_; }
+    QLabel* titleLabel() const { return title_; }
+    QLabel* detailLabel() const { return detail_; }  // null when the song names no artist or subtitle
+    QToolButton* keyButton() const { return key_; }  // null without a song key
+    QToolButton* capoButton() const { return capo_; }
+    QMenu* keyMenu() const;                          // null without a song key
+    QMenu* capoMenu() const;
+
+    // "Edit Song", then "Remove from Book".
+    std::unique_ptr<QMenu> contextMenu();
+
+    // Offsets of the key menu's items from the written key: −5 … +6.
+    static constexpr int lowestShift = -5;
+    static constexpr int highestShift = 6;
+    static constexpr int highestCapo = 9;
+
+private:
+    void buildKeyMenu(const TunequillKit::Song& song, TunequillKit::Accidentals accidentals);
+    void buildCapoMenu(const TunequillKit::Song* song);
+    // Writes one field of this entry in the selected book, in one library change.
+    void change(const std::function<void(TunequillKit::SongEntry&)>& edit);
+
+    AppModel& model_;
+    const TunequillKit::SongEntry entry_;
+    QLabel* number_;
+    QLabel* title_;
+    QLabel* detail_ = nullptr;
+    QToolButton* key_ = nullptr;
+    QToolButton* capo_;
+};
+
+// "No capo" for 0, else "Capo N".
+QString capoText(std::int64_t capo);
+
+} // namespace Lyricade

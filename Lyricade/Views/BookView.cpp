@@ -1,0 +1,217 @@
+#include "Lyricade/Views/BookView.h"
+
+#include "Lyricade/AppModel.h"
+#include "Lyricade/Views/BookEntryList.h"
+#include "Lyricade/Views/BookEntryRow.h"
+#include "Lyricade/Views/EmptyStateOverlay.h"
+#include "Lyricade/Views/FontRoles.h"
+#include "Lyricade/Views/SongWording.h"
+
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QItemSelection>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QVBoxLayout>
+
+namespace Lyricade {
+
+using namespace TunequillKit;
+
+namespace {
+
+QFrame* divider(QWidget* parent)
+{
+    auto* line = new QFrame(parent);
+    line->setFrameShape(QFrame::HLine);
+    line->setFrameShadow(QFrame::Plain);
+    line->setForegroundRole(QPalette::Mid);
+    return line;
+}
+
+// A field drawn as plain text on the window's background until it is edited.
+QLineEdit* plainField(QWidget* parent)
+{
+    auto* field = new QLineEdit(parent);
+    field->setFrame(false);
+    QPalette palette = field->palette();
+    palette.setColor(QPalette::Base, Qt::transparent);
+    field->setPalette(palette);
+    return field;
+}
+
+// Sets the text only when it differs, so typing keeps its cursor.
+void showText(QLineEdit* field, const QString& text)
+{
+    if (field->text() != text) field->setText(text);
+}
+
+} // namespace
+
+BookView::BookView(AppModel& model, QWidget* parent) : QWidget(parent), model_(model)
+{
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    content_ = new QWidget(this);
+    outer->addWidget(content_);
+    auto* column = new QVBoxLayout(content_);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+
+    auto* header = new QVBoxLayout;
+    header->setContentsMargins(14, 14, 14, 14);
+    header->setSpacing(6);
+    name_ = plainField(content_);
+    name_->setPlaceholderText(QStringLiteral("Name"));
+    name_->setFont(FontRole::font(this, FontRole::title2, QFont::DemiBold));
+    subtitle_ = plainField(content_);
+    FontRole::makeSecondary(subtitle_);
+    header->addWidget(name_);
+    header->addWidget(subtitle_);
+    column->addLayout(header);
+    column->addWidget(divider(content_));
+
+    list_ = new BookEntryList(model_, content_);
+    column->addWidget(list_, 1);
+    empty_ = new EmptyStateOverlay(list_);
+    connect(empty_->addButton(QStringLiteral("Add Songs…")), &QPushButton::clicked, this, &BookView::openAddSongs);
+    column->addWidget(divider(content_));
+
+    auto* footer = new QHBoxLayout;
+    footer->setContentsMargins(10, 10, 10, 10);
+    addSongs_ = new QPushButton(QStringLiteral("Add Songs…"), content_);
+    footer_ = new QLabel(content_);
+    FontRole::makeSecondary(footer_);
+    footer->addWidget(addSongs_);
+    footer->addStretch(1);
+    footer->addWidget(footer_);
+    column->addLayout(footer);
+
+    connect(name_, &QLineEdit::textEdited, this, [this](const QString& text) { edit(true, text); });
+    connect(subtitle_, &QLineEdit::textEdited, this, [this](const QString& text) { edit(false, text); });
+    connect(addSongs_, &QPushButton::clicked, this, &BookView::openAddSongs);
+    connect(list_, &QListWidget::itemSelectionChanged, this, &BookView::selectedByUser);
+    connect(&model_, &AppModel::libraryChanged, this, &BookView::refresh);
+    connect(&model_, &AppModel::selectionChanged, this, &BookView::refresh);
+    connect(&model_, &AppModel::selectedEntryIDsChanged, this, &BookView::showSelection);
+    connect(&model_, &AppModel::previewPagesChanged, this, &BookView::refreshFooter);
+    connect(&model_, &AppModel::previewModeChanged, this, &BookView::refreshFooter);
+    refresh();
+}
+
+QString BookView::footerText(int entries, int previewPages, bool booklet)
+{
+    QString text = songCountText(entries);
+    if (previewPages <= 0) return text;
+    text += QStringLiteral(" · ");
+    if (booklet)
+        text += previewPages == 1 ? QStringLiteral("1 printed side") : QStringLiteral("%1 printed sides").arg(previewPages);
+    else
+        text += previewPages == 1 ? QStringLiteral("1 page") : QStringLiteral("%1 pages").arg(previewPages);
+    return text;
+}
+
+EntryRow* BookView::row(int index) const
+{
+    QListWidgetItem* item = list_->item(index);
+    return item ? qobject_cast<EntryRow*>(list_->itemWidget(item)) : nullptr;
+}
+
+void BookView::refresh()
+{
+    const auto book = model_.selectedBook();
+    content_->setVisible(book.has_value());
+    if (!book) {
+        rows_.reset();
+        rebuilding_ = true;
+        list_->clear();
+        rebuilding_ = false;
+        return;
+    }
+    const bool isBook = book->kind == BookKind::book;
+    showText(name_, QString::fromStdString(book->name));
+    showText(subtitle_, QString::fromStdString(book->subtitle));
+    name_->setAccessibleName(isBook ? QStringLiteral("Songbook name") : QStringLiteral("Set list name"));
+    subtitle_->setPlaceholderText(isBook ? QStringLiteral("Subtitle (optional)")
+                                         : QStringLiteral("Date or occasion (optional)"));
+    subtitle_->setAccessibleName(isBook ? QStringLiteral("Subtitle") : QStringLiteral("Date or occasion"));
+    refreshRows(*book);
+    empty_->setContent(isBook ? Symbol::bookClosed : Symbol::listNumber, QStringLiteral("No songs yet"),
+                       QStringLiteral("Add songs from your library, drag them here from All Songs, or drop song "
+                                      "files here."));
+    empty_->setVisible(book->entries.empty());
+    refreshFooter();
+}
+
+void BookView::refreshRows(const Songbook& book)
+{
+    RowsState state{book.entries, {}, book.settings.accidentals};
+    for (const SongEntry& entry : book.entries) {
+        const auto song = std::find_if(model_.library().songs.begin(), model_.library().songs.end(),
+                                       [&](const StoredSong& s) { return s.id == entry.songID; });
+        state.sources.push_back(song == model_.library().songs.end() ? std::string() : song->source);
+    }
+    // Typing in the header changes the library too; the rows stay unless what they show changed.
+    if (rows_ == state) return;
+    rows_ = std::move(state);
+    rebuilding_ = true;
+    const int scroll = list_->verticalScrollBar()->value();
+    list_->clear();
+    int number = 1;
+    for (const SongEntry& entry : book.entries) {
+        auto* item = new QListWidgetItem(list_);
+        item->setData(BookEntryList::entryRole, QString::fromStdString(entry.id.toString()));
+        auto* row = new EntryRow(model_, number++, entry);
+        item->setSizeHint(row->sizeHint());
+        item->setData(Qt::AccessibleTextRole, row->numberLabel()->text() + QStringLiteral(", ") + row->titleLabel()->text());
+        list_->setItemWidget(item, row);
+    }
+    list_->verticalScrollBar()->setValue(scroll);
+    rebuilding_ = false;
+    showSelection();
+}
+
+void BookView::refreshFooter()
+{
+    const auto book = model_.selectedBook();
+    const int entries = book ? static_cast<int>(book->entries.size()) : 0;
+    footer_->setText(footerText(entries, model_.previewPages(), model_.previewMode() == PreviewMode::booklet));
+}
+
+void BookView::showSelection()
+{
+    rebuilding_ = true;
+    const auto& selected = model_.selectedEntryIDs();
+    QItemSelection selection;
+    for (int i = 0; i < list_->count(); ++i) {
+        auto id = Uuid::fromString(list_->item(i)->data(BookEntryList::entryRole).toString().toStdString());
+        if (id && selected.count(*id)) {
+            const QModelIndex index = list_->model()->index(i, 0);
+            selection.select(index, index);
+        }
+    }
+    list_->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+    rebuilding_ = false;
+}
+
+void BookView::selectedByUser()
+{
+    if (!rebuilding_) model_.setSelectedEntryIDs(list_->selectedEntries());
+}
+
+void BookView::openAddSongs()
+{
+    if (!model_.addSongsShown()) model_.setAddSongsShown(true);
+}
+
+void BookView::edit(bool name, const QString& text)
+{
+    const auto index = model_.selectedBookIndex();
+    if (!index) return;
+    const std::string value = text.toStdString();
+    model_.changeLibrary([&](Library& library) { (name ? library.books[*index].name : library.books[*index].subtitle) = value; });
+}
+
+} // namespace Lyricade

@@ -1,0 +1,75 @@
+#pragma once
+
+// The songbook window's second column while a songbook or set list is
+// selected: the book's name and subtitle as editable fields, its entries in
+// order, an empty state while it has none, and a footer that opens the
+// add-songs sheet and counts songs and preview pages. Shows nothing while no
+// book is selected.
+
+#include <QWidget>
+
+#include "TunequillKit/Library/Library.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace Lyricade {
+
+class AppModel;
+class BookEntryList;
+class EmptyStateOverlay;
+class EntryRow;
+
+class BookView : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit BookView(AppModel& model, QWidget* parent = nullptr);
+
+    QWidget* content() const { return content_; } // hidden while no book is selected
+    QLineEdit* nameField() const { return name_; }
+    QLineEdit* subtitleField() const { return subtitle_; }
+    BookEntryList* list() const { return list_; }
+    EntryRow* row(int index) const;
+    EmptyStateOverlay* emptyState() const { return empty_; }
+    QPushButton* addSongsButton() const { return addSongs_; }
+    QLabel* footerLabel() const { return footer_; }
+
+    // "N songs", then " · " and the preview's pages or printed sides when it has any.
+    static QString footerText(int entries, int previewPages, bool booklet);
+
+private:
+    void refresh();
+    void refreshRows(const TunequillKit::Songbook& book);
+    void refreshFooter();
+    void showSelection();
+    void selectedByUser();
+    void openAddSongs();
+    void edit(bool name, const QString& text);
+
+    // What the rows were last built from; equal means the rows still stand.
+    struct RowsState {
+        std::vector<TunequillKit::SongEntry> entries;
+        std::vector<std::string> sources;
+        TunequillKit::Accidentals accidentals{};
+        bool operator==(const RowsState&) const = default;
+    };
+
+    AppModel& model_;
+    QWidget* content_;
+    QLineEdit* name_;
+    QLineEdit* subtitle_;
+    BookEntryList* list_;
+    EmptyStateOverlay* empty_;
+    QPushButton* addSongs_;
+    QLabel* footer_;
+    std::optional<RowsState> rows_;
+    bool rebuilding_ = false;
+};
+
+} // namespace Lyricade

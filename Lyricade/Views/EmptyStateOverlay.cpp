@@ -1,0 +1,86 @@
+#include "Lyricade/Views/EmptyStateOverlay.h"
+
+#include "Lyricade/Views/FontRoles.h"
+
+#include <QAbstractScrollArea>
+#include <QEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace Lyricade {
+
+EmptyStateOverlay::EmptyStateOverlay(QAbstractScrollArea* over) : QWidget(over->viewport()), list_(over)
+{
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(16, 16, 16, 16);
+    column->setSpacing(8);
+    symbol_ = new QLabel(this);
+    symbol_->setAlignment(Qt::AlignCenter);
+    title_ = new QLabel(this);
+    title_->setAlignment(Qt::AlignCenter);
+    title_->setWordWrap(true);
+    title_->setFont(FontRole::font(this, FontRole::title2, QFont::Bold));
+    description_ = new QLabel(this);
+    description_->setAlignment(Qt::AlignCenter);
+    description_->setWordWrap(true);
+    FontRole::makeSecondary(description_);
+    column->addWidget(symbol_);
+    column->addWidget(title_);
+    column->addWidget(description_);
+    over->viewport()->installEventFilter(this);
+    hide();
+}
+
+void EmptyStateOverlay::setContent(Symbol symbol, const QString& title, const QString& description)
+{
+    symbol_->setPixmap(symbolIcon(symbol, description_, 40).pixmap(40, 40));
+    title_->setText(title);
+    description_->setText(description);
+    setAccessibleName(title);
+    setAccessibleDescription(description);
+    place();
+}
+
+QPushButton* EmptyStateOverlay::addButton(const QString& text)
+{
+    if (!button_) {
+        button_ = new QPushButton(text, this);
+        auto* row = new QHBoxLayout;
+        row->addStretch(1);
+        row->addWidget(button_);
+        row->addStretch(1);
+        static_cast<QVBoxLayout*>(layout())->addSpacing(6);
+        static_cast<QVBoxLayout*>(layout())->addLayout(row);
+    }
+    button_->setText(text);
+    place();
+    return button_;
+}
+
+QString EmptyStateOverlay::title() const { return title_->text(); }
+
+QString EmptyStateOverlay::description() const { return description_->text(); }
+
+bool EmptyStateOverlay::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == list_->viewport() && event->type() == QEvent::Resize) place();
+    return QWidget::eventFilter(watched, event);
+}
+
+void EmptyStateOverlay::showEvent(QShowEvent* event)
+{
+    place();
+    QWidget::showEvent(event);
+}
+
+void EmptyStateOverlay::place()
+{
+    const QRect area = list_->viewport()->rect();
+    const int width = std::min(area.width(), 380);
+    const int height = std::min(area.height(), layout()->heightForWidth(width) > 0 ? layout()->heightForWidth(width)
+                                                                                  : sizeHint().height());
+    setGeometry(QRect(area.center().x() - width / 2, area.center().y() - height / 2, width, height));
+}
+
+} // namespace Lyricade

@@ -1,0 +1,47 @@
+#pragma once
+
+// The notice a list shows in its middle while it has no rows: a symbol, a
+// title, a description and at most one button. It sits over the list's
+// viewport and stays centred as the list is resized; drops pass through to
+// the list.
+
+#include "Lyricade/Views/SymbolIcons.h"
+
+#include <QWidget>
+
+class QAbstractScrollArea;
+class QLabel;
+class QPushButton;
+
+namespace Lyricade {
+
+class EmptyStateOverlay : public QWidget {
+    Q_OBJECT
+
+public:
+    // An overlay of the list `over`; hidden until show() is called.
+    explicit EmptyStateOverlay(QAbstractScrollArea* over);
+
+    void setContent(Symbol symbol, const QString& title, const QString& description);
+    // A button under the description; null until one is asked for.
+    QPushButton* addButton(const QString& text);
+
+    QString title() const;
+    QString description() const;
+    QPushButton* button() const { return button_; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void place();
+
+    QAbstractScrollArea* list_;
+    QLabel* symbol_;
+    QLabel* title_;
+    QLabel* description_;
+    QPushButton* button_ = nullptr;
+};
+
+} // namespace Lyricade

@@ -1,0 +1,145 @@
+#include "Lyricade/Views/InspectorParts.h"
+
+#include <QButtonGroup>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QSignalBlocker>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include <cmath>
+
+namespace Lyricade::InspectorParts {
+
+namespace {
+
+// A caption that passes clicks to its check box.
+class ToggleCaption : public QLabel {
+public:
+    ToggleCaption(const QString& text, QCheckBox* box, QWidget* parent) : QLabel(text, parent), box_(box)
+    {
+        setWordWrap(true);
+        setBuddy(box);
+    }
+
+protected:
+    void mouseReleaseEvent(QMouseEvent* event) override
+    {
+        if (event->button() == Qt::LeftButton && box_->isEnabled()) box_->click();
+    }
+
+private:
+    QCheckBox* box_;
+};
+
+} // namespace
+
+QGroupBox* section(const QString& title, QWidget* parent, QVBoxLayout* into)
+{
+    auto* box = new QGroupBox(title, parent);
+    auto* column = new QVBoxLayout(box);
+    column->setSpacing(8);
+    into->addWidget(box);
+    return box;
+}
+
+QVBoxLayout* rows(QGroupBox* section)
+{
+    return static_cast<QVBoxLayout*>(section->layout());
+}
+
+QComboBox* picker(const QString& caption, QGroupBox* section, const QString& help)
+{
+    auto* row = new QHBoxLayout;
+    auto* label = new QLabel(caption, section);
+    auto* combo = new QComboBox(section);
+    combo->setAccessibleName(caption);
+    combo->setToolTip(help);
+    // Long choices shorten rather than widen the column.
+    combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    combo->setMinimumContentsLength(8);
+    label->setBuddy(combo);
+    row->addWidget(label);
+    row->addWidget(combo, 1);
+    rows(section)->addLayout(row);
+    return combo;
+}
+
+QCheckBox* toggle(const QString& caption, QGroupBox* section, const QString& help)
+{
+    auto* holder = new QWidget(section);
+    auto* row = new QHBoxLayout(holder);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(6);
+    auto* box = new QCheckBox(holder);
+    box->setAccessibleName(caption);
+    box->setToolTip(help);
+    auto* label = new ToggleCaption(caption, box, holder);
+    label->setToolTip(help);
+    row->addWidget(box, 0, Qt::AlignTop);
+    row->addWidget(label, 1);
+    rows(section)->addWidget(holder);
+    return box;
+}
+
+QLabel* captionOf(QWidget* control)
+{
+    for (auto* label : control->parentWidget()->findChildren<QLabel*>())
+        if (label->buddy() == control) return label;
+    return nullptr;
+}
+
+QButtonGroup* segments(const QString& caption, const QStringList& options, QGroupBox* section)
+{
+    auto* row = new QHBoxLayout;
+    row->addWidget(new QLabel(caption, section));
+    row->addStretch(1);
+    auto* group = new QButtonGroup(section);
+    auto* buttons = new QHBoxLayout;
+    buttons->setSpacing(0);
+    for (int id = 0; id < options.size(); ++id) {
+        auto* button = new QToolButton(section);
+        button->setText(options[id]);
+        button->setCheckable(true);
+        button->setAccessibleName(caption + QStringLiteral(": ") + options[id]);
+        group->addButton(button, id);
+        buttons->addWidget(button);
+    }
+    row->addLayout(buttons);
+    rows(section)->addLayout(row);
+    return group;
+}
+
+} // namespace Lyricade::InspectorParts
+
+namespace Lyricade {
+
+PointSlider::PointSlider(double lowest, double highest, QWidget* parent) : QSlider(Qt::Horizontal, parent)
+{
+    setRange(static_cast<int>(lowest * steps), static_cast<int>(highest * steps));
+    setSingleStep(steps);
+    setPageStep(steps);
+    setTickInterval(steps);
+    connect(this, &QSlider::valueChanged, this, [this](int position) {
+        if (showing_) return;
+        // The user's moves land on whole points.
+        const int whole = static_cast<int>(std::lround(position / double(steps))) * steps;
+        if (whole != position) {
+            setValue(whole);
+            return;
+        }
+        emit pointsChosen(whole / double(steps));
+    });
+}
+
+void PointSlider::showPoints(double points)
+{
+    showing_ = true;
+    setValue(static_cast<int>(std::lround(points * steps)));
+    showing_ = false;
+}
+
+} // namespace Lyricade

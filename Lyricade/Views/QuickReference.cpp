@@ -1,0 +1,101 @@
+#include "Lyricade/Views/QuickReference.h"
+
+#include "Lyricade/Views/DetailParts.h"
+#include "Lyricade/Views/FontRoles.h"
+
+#include <QFontDatabase>
+#include <QLabel>
+#include <QScreen>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace Lyricade {
+
+const std::array<QuickReferenceRow, 11> quickReferenceRows = {{
+    {"{title: Amazing Grace}", "title (also {subtitle}, {artist})"},
+    {"{key: G}  {capo: 2}  {tempo: 80}", "key, capo and tempo"},
+    {"A[G]mazing [C]grace", "chords before their syllable"},
+    {"{start_of_verse: Verse 1} … {end_of_verse}", "a verse ({sov}/{eov})"},
+    {"{start_of_chorus} … {end_of_chorus}", "a chorus, printed in bold ({soc}/{eoc})"},
+    {"{chorus}", "repeat the chorus here"},
+    {"{start_of_bridge} … {end_of_bridge}", "a bridge"},
+    {"{start_of_tab} … {end_of_tab}", "guitar tab, kept as written"},
+    {"{comment: Slowly}", "a note to the band ({c})"},
+    {"{define: Am base-fret 1 frets x 0 2 2 1 0}", "a chord diagram"},
+    {"{new_page}  {column_break}", "break here"},
+}};
+
+CheatSheet::CheatSheet(QWidget* parent) : QWidget(parent)
+{
+    setFixedWidth(cardWidth);
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(14, 14, 14, 14);
+    column->setSpacing(6);
+    column->addWidget(DetailParts::headline(QStringLiteral("ChordPro in a nutshell"), this));
+
+    QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    mono.setPointSizeF(FontRole::font(this, FontRole::callout).pointSizeF());
+    const QFont caption = FontRole::font(this, FontRole::caption);
+    for (const auto& row : quickReferenceRows) {
+        auto* pair = new QVBoxLayout;
+        pair->setSpacing(0);
+        auto* example = new QLabel(QString::fromUtf8(row.example), this);
+        example->setFont(mono);
+        example->setTextFormat(Qt::PlainText);
+        auto* what = new QLabel(QString::fromUtf8(row.caption), this);
+        what->setFont(caption);
+        what->setTextFormat(Qt::PlainText);
+        FontRole::makeSecondary(what);
+        pair->addWidget(example);
+        pair->addWidget(what);
+        column->addLayout(pair);
+    }
+    auto* footer = new QLabel(QStringLiteral("Chords-over-lyrics text files are converted when you import them."), this);
+    footer->setFont(caption);
+    footer->setWordWrap(true);
+    FontRole::makeSecondary(footer);
+    column->addWidget(footer);
+    // Fixed width, the height of the content: the card never scrolls.
+    for (auto* label : findChildren<QLabel*>()) label->setMaximumWidth(cardWidth - 28);
+}
+
+QStringList CheatSheet::texts() const
+{
+    QStringList all;
+    for (auto* label : findChildren<QLabel*>()) all << label->text();
+    return all;
+}
+
+QuickReferencePopup::QuickReferencePopup(QWidget* parent) : QFrame(parent, Qt::Popup)
+{
+    setFrameShape(QFrame::StyledPanel);
+    // A click on the help button while the card is up only closes it.
+    setAttribute(Qt::WA_NoMouseReplay);
+    setAccessibleName(QStringLiteral("ChordPro quick reference"));
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    sheet_ = new CheatSheet(this);
+    column->addWidget(sheet_);
+}
+
+void QuickReferencePopup::showBelow(QWidget* anchor)
+{
+    adjustSize();
+    QPoint at = anchor->mapToGlobal(QPoint(anchor->width() / 2 - width() / 2, anchor->height() + 4));
+    if (const QScreen* screen = anchor->screen()) {
+        const QRect room = screen->availableGeometry();
+        at.setX(std::clamp(at.x(), room.left(), std::max(room.left(), room.right() - width())));
+        at.setY(std::clamp(at.y(), room.top(), std::max(room.top(), room.bottom() - height())));
+    }
+    move(at);
+    show();
+}
+
+void QuickReferencePopup::hideEvent(QHideEvent* event)
+{
+    QFrame::hideEvent(event);
+    emit closed();
+}
+
+} // namespace Lyricade

@@ -1,0 +1,152 @@
+#include "Lyricade/Views/SidebarList.h"
+
+#include "Lyricade/AppModel.h"
+#include "Lyricade/Views/FontRoles.h"
+#include "Lyricade/Views/SongDrops.h"
+
+#include <QApplication>
+#include <QDropEvent>
+#include <QHeaderView>
+#include <QMimeData>
+#include <QPainter>
+
+namespace Lyricade {
+
+SidebarList::SidebarList(AppModel& model, QWidget* parent) : QTreeWidget(parent), model_(model)
+{
+    setHeaderHidden(true);
+    setColumnCount(1);
+    setRootIsDecorated(false);
+    setItemsExpandable(false);
+    setIndentation(8);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setAcceptDrops(true);
+    viewport()->setAcceptDrops(true);
+    setDropIndicatorShown(false);
+    setDragDropMode(QAbstractItemView::DropOnly);
+    setItemDelegate(new SidebarDelegate(this));
+    setFrameShape(QFrame::NoFrame);
+    setAccessibleName(QStringLiteral("Sidebar"));
+}
+
+std::optional<SidebarItem> SidebarList::itemOf(const QTreeWidgetItem* row)
+{
+    if (!row) return std::nullopt;
+    const QVariant value = row->data(0, itemRole);
+    if (!value.isValid()) return std::nullopt;
+    const QString text = value.toString();
+    if (text.isEmpty()) return SidebarItem::allSongs();
+    if (auto id = TunequillKit::Uuid::fromString(text.toStdString())) return SidebarItem::book(*id);
+    return std::nullopt;
+}
+
+QModelIndex SidebarList::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers)
+{
+    const QModelIndex start = currentIndex();
+    QModelIndex next = QTreeWidget::moveCursor(action, modifiers);
+    // A header is passed over: upwards for the upward keys and End, downwards otherwise.
+    const bool up = action == MoveUp || action == MovePrevious || action == MovePageUp || action == MoveEnd;
+    while (next.isValid() && !next.data(itemRole).isValid()) next = up ? indexAbove(next) : indexBelow(next);
+    return next.isValid() ? next : start;
+}
+
+bool SidebarList::accepts(const QPoint& pos, const QMimeData* data) const
+{
+    const auto item = itemOf(itemAt(pos));
+    if (!item || !data) return false;
+    return item->isAllSongs() ? mayDropFiles(*data) : mayDropSongs(*data);
+}
+
+void SidebarList::dragEnterEvent(QDragEnterEvent* event)
+{
+    // Entering may happen over a header; whether a row takes it is asked while moving.
+    if (mayDropFiles(*event->mimeData()) || mayDropSongs(*event->mimeData()))
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void SidebarList::dragMoveEvent(QDragMoveEvent* event)
+{
+    if (accepts(event->position().toPoint(), event->mimeData())) {
+        event->setDropAction(Qt::CopyAction);
+        event->accept();
+    } else {
+        event->ignore();
+    }
+}
+
+void SidebarList::dropEvent(QDropEvent* event)
+{
+    const QPoint pos = event->position().toPoint();
+    const auto item = itemOf(itemAt(pos));
+    bool accepted = false;
+    if (item && accepts(pos, event->mimeData())) {
+        if (item->isAllSongs()) {
+            // The library is shown before anything is read, even when nothing comes in.
+            model_.setSelection(SidebarItem::allSongs());
+            accepted = dropFiles(model_, *event->mimeData());
+        } else {
+            accepted = dropSongs(model_, *event->mimeData(), *item->bookID());
+        }
+    }
+    event->setDropAction(Qt::CopyAction);
+    event->setAccepted(accepted);
+}
+
+void SidebarDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
+{
+    const auto* view = qobject_cast<const QWidget*>(parent());
+    if (!index.data(SidebarList::itemRole).isValid()) {
+        painter->save();
+        painter->setFont(FontRole::font(view, FontRole::caption, QFont::Bold));
+        painter->setPen(FontRole::secondary(view));
+        painter->drawText(option.rect.adjusted(6, 0, -6, -3), Qt::AlignLeft | Qt::AlignBottom, index.data().toString());
+        painter->restore();
+        return;
+    }
+    const int badge = index.data(SidebarList::badgeRole).toInt();
+    QStyleOptionViewItem row = option;
+    QString badgeText;
+    int badgeWidth = 0;
+    if (badge > 0) {
+        badgeText = QString::number(badge);
+        badgeWidth = option.fontMetrics.horizontalAdvance(badgeText) + 12;
+    }
+    if (badge > 0) {
+        // The highlight spans the whole row; the name is cut short before the badge.
+        QStyleOptionViewItem background = option;
+        initStyleOption(&background, index);
+        background.text.clear();
+        background.icon = QIcon();
+        const QStyle* style = view ? view->style() : QApplication::style();
+        style->drawControl(QStyle::CE_ItemViewItem, &background, painter, view);
+        row.rect.setRight(row.rect.right() - badgeWidth - 8);
+    }
+    QStyledItemDelegate::paint(painter, row, index);
+    if (badge <= 0) return;
+    // The badge is drawn over the row's right end, inside the highlight.
+    const QRect pill(option.rect.right() - badgeWidth - 6, option.rect.center().y() - option.fontMetrics.height() / 2,
+                     badgeWidth, option.fontMetrics.height());
+    const bool selected = option.state & QStyle::State_Selected;
+    painter->save();
+    painter->setRenderHint(QPainter::Antialiasing);
+    painter->setPen(Qt::NoPen);
+    QColor fill = selected ? option.palette.color(QPalette::HighlightedText) : FontRole::secondary(view);
+    fill.setAlphaF(0.22);
+    painter->setBrush(fill);
+    painter->drawRoundedRect(pill, pill.height() / 2.0, pill.height() / 2.0);
+    painter->setPen(selected ? option.palette.color(QPalette::HighlightedText) : FontRole::secondary(view));
+    painter->drawText(pill, Qt::AlignCenter, badgeText);
+    painter->restore();
+}
+
+QSize SidebarDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const
+{
+    QSize size = QStyledItemDelegate::sizeHint(option, index);
+    const bool header = !index.data(SidebarList::itemRole).isValid();
+    size.setHeight(std::max(size.height(), option.fontMetrics.height()) + (header ? 14 : 8));
+    return size;
+}
+
+} // namespace Lyricade

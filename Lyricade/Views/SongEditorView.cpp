@@ -1,0 +1,195 @@
+#include "Lyricade/Views/SongEditorView.h"
+
+#include "Lyricade/AppModel.h"
+#include "Lyricade/Views/DetailParts.h"
+#include "Lyricade/Views/FontRoles.h"
+#include "Lyricade/Views/PreviewPages.h"
+#include "Lyricade/Views/QuickReference.h"
+#include "Lyricade/Views/SongEditorKey.h"
+
+#include <QFontDatabase>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QSplitter>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace Lyricade {
+
+namespace {
+
+QHBoxLayout* headerRow()
+{
+    auto* row = new QHBoxLayout;
+    row->setContentsMargins(10, 10, 10, 10);
+    return row;
+}
+
+} // namespace
+
+SongEditorView::SongEditorView(AppModel& model, QWidget* parent) : QWidget(parent), model_(model)
+{
+    auto* whole = new QVBoxLayout(this);
+    whole->setContentsMargins(0, 0, 0, 0);
+    split_ = new QSplitter(Qt::Horizontal, this);
+    split_->setChildrenCollapsible(false);
+    split_->addWidget(editorColumn());
+    split_->addWidget(previewColumn());
+    split_->setStretchFactor(1, 1);
+    split_->setSizes({420, 480});
+    whole->addWidget(split_);
+
+    connect(editor_, &QPlainTextEdit::textChanged, this, &SongEditorView::textEdited);
+    connect(&model_, &AppModel::selectedSongIDChanged, this, &SongEditorView::loadSelected);
+    connect(&model_, &AppModel::selectedSongIDChanged, this, &SongEditorView::refreshSourceLine);
+    connect(&model_, &AppModel::libraryChanged, this, &SongEditorView::refreshSourceLine);
+    connect(&model_, &AppModel::previewWarningsChanged, this, &SongEditorView::refreshWarnings);
+    connect(&model_, &AppModel::previewPDFChanged, this, &SongEditorView::refreshPreview);
+    loadSelected();
+    refreshSourceLine();
+    refreshWarnings();
+    refreshPreview();
+}
+
+QWidget* SongEditorView::editorColumn()
+{
+    auto* column = new QWidget(this);
+    column->setMinimumWidth(320);
+    auto* stack = new QVBoxLayout(column);
+    stack->setContentsMargins(0, 0, 0, 0);
+    stack->setSpacing(0);
+
+    auto* header = headerRow();
+    auto* titles = new QVBoxLayout;
+    titles->setSpacing(1);
+    titles->addWidget(DetailParts::headline(QStringLiteral("ChordPro"), column));
+    source_ = new QLabel(column);
+    source_->setTextFormat(Qt::PlainText);
+    source_->setFont(FontRole::font(column, FontRole::caption));
+    FontRole::makeSecondary(source_);
+    titles->addWidget(source_);
+    header->addLayout(titles);
+    header->addStretch(1);
+    helpButton_ = new QToolButton(column);
+    helpButton_->setIcon(DetailParts::themeIcon("help-about", QStyle::SP_TitleBarContextHelpButton));
+    helpButton_->setAutoRaise(true);
+    helpButton_->setAccessibleName(QStringLiteral("ChordPro quick reference"));
+    helpButton_->setToolTip(QStringLiteral("ChordPro quick reference"));
+    connect(helpButton_, &QToolButton::clicked, this, &SongEditorView::toggleHelp);
+    header->addWidget(helpButton_);
+    stack->addLayout(header);
+    stack->addWidget(DetailParts::divider(column));
+
+    editor_ = new QPlainTextEdit(column);
+    QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    mono.setPointSize(14);
+    editor_->setFont(mono);
+    editor_->setFrameShape(QFrame::NoFrame);
+    editor_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    editor_->document()->setDocumentMargin(6);
+    editor_->setAccessibleName(QStringLiteral("Song text"));
+    stack->addWidget(editor_, 1);
+
+    warningsDivider_ = DetailParts::divider(column);
+    stack->addWidget(warningsDivider_);
+    warnings_ = new QWidget(column);
+    warningLines_ = new QVBoxLayout(warnings_);
+    warningLines_->setContentsMargins(10, 10, 10, 10);
+    warningLines_->setSpacing(4);
+    stack->addWidget(warnings_);
+    return column;
+}
+
+QWidget* SongEditorView::previewColumn()
+{
+    auto* column = new QWidget(this);
+    column->setMinimumWidth(340);
+    auto* stack = new QVBoxLayout(column);
+    stack->setContentsMargins(0, 0, 0, 0);
+    stack->setSpacing(0);
+    auto* header = headerRow();
+    header->addWidget(DetailParts::headline(QStringLiteral("Preview"), column));
+    header->addStretch(1);
+    keys_ = new KeyStepper(model_, column);
+    header->addWidget(keys_);
+    stack->addLayout(header);
+    stack->addWidget(DetailParts::divider(column));
+    pages_ = new PreviewPages(QStringLiteral("Printed page preview"), column);
+    stack->addWidget(pages_, 1);
+    return column;
+}
+
+void SongEditorView::loadSelected()
+{
+    // The id first: the text change that follows belongs to this song, and
+    // writing a song's own text back changes nothing.
+    loadedID_ = model_.selectedSongID();
+    const auto song = model_.selectedSong();
+    editor_->setPlainText(song ? QString::fromStdString(song->source) : QString());
+    if (model_.editorTranspose() != 0)
+        model_.setEditorTranspose(0);
+    else
+        model_.schedulePreview(false);
+}
+
+void SongEditorView::textEdited()
+{
+    if (loadedID_) model_.updateSource(*loadedID_, editor_->toPlainText().toStdString());
+}
+
+void SongEditorView::toggleHelp()
+{
+    if (help_) {
+        help_->close();
+        return;
+    }
+    help_ = new QuickReferencePopup(this);
+    help_->setAttribute(Qt::WA_DeleteOnClose);
+    connect(help_, &QuickReferencePopup::closed, this, [this] { help_ = nullptr; });
+    help_->showBelow(helpButton_);
+}
+
+void SongEditorView::refreshSourceLine()
+{
+    const auto song = model_.selectedSong();
+    source_->setText(song && song->fileName ? QStringLiteral("Imported from ") + QString::fromStdString(*song->fileName)
+                                            : QStringLiteral("Chords go in [brackets] before the syllable"));
+}
+
+void SongEditorView::refreshWarnings()
+{
+    while (auto* item = warningLines_->takeAt(0)) {
+        delete item->widget();
+        delete item;
+    }
+    const QStringList& all = model_.previewWarnings();
+    const QIcon icon = DetailParts::themeIcon("dialog-warning", QStyle::SP_MessageBoxWarning);
+    const QFont callout = FontRole::font(this, FontRole::callout);
+    for (qsizetype i = 0; i < std::min<qsizetype>(all.size(), maxWarnings); ++i) {
+        auto* line = DetailParts::iconLabel(icon, all[i], warnings_);
+        line->setFont(callout);
+        QPalette orange = line->palette();
+        orange.setColor(QPalette::WindowText, QColor(0xc8, 0x5a, 0x00));
+        line->setPalette(orange);
+        warningLines_->addWidget(line);
+    }
+    warningsDivider_->setVisible(!all.isEmpty());
+    warnings_->setVisible(!all.isEmpty());
+}
+
+QStringList SongEditorView::shownWarnings() const
+{
+    QStringList lines;
+    for (int i = 0; i < warningLines_->count(); ++i)
+        if (auto* text = warningLines_->itemAt(i)->widget()->findChild<QLabel*>(QStringLiteral("text")))
+            lines << text->text();
+    return lines;
+}
+
+void SongEditorView::refreshPreview()
+{
+    pages_->present(model_.previewPDF(), false, std::nullopt);
+}
+
+} // namespace Lyricade

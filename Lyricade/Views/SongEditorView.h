@@ -1,0 +1,74 @@
+#pragma once
+
+// The detail column while a song of the library is selected: its ChordPro
+// text on the left, the printed preview of that song on the right with a
+// transpose stepper. Every change of the text goes to the model at once (it
+// stores the text and debounces the file write and the preview); edits always
+// go to the song that was loaded, whatever is selected by then.
+
+// moc's own preprocessor cannot read <compare> in C++20 mode; it needs none of this.
+#ifndef Q_MOC_RUN
+#include "TunequillKit/Library/Identity.h"
+#endif
+
+#include <QWidget>
+
+#include <optional>
+
+class QLabel;
+class QPlainTextEdit;
+class QSplitter;
+class QToolButton;
+class QVBoxLayout;
+
+namespace Lyricade {
+
+class AppModel;
+class KeyStepper;
+class PreviewPages;
+class QuickReferencePopup;
+
+class SongEditorView : public QWidget {
+    Q_OBJECT
+
+public:
+    static constexpr int maxWarnings = 4; // the rest are not shown
+
+    explicit SongEditorView(AppModel& model, QWidget* parent = nullptr);
+
+    const std::optional<TunequillKit::Uuid>& loadedID() const { return loadedID_; }
+    QPlainTextEdit* editor() const { return editor_; }
+    QLabel* sourceLine() const { return source_; }
+    QToolButton* helpButton() const { return helpButton_; }
+    // The quick reference while it is shown; null otherwise.
+    QuickReferencePopup* quickReference() const { return help_; }
+    QStringList shownWarnings() const;
+    KeyStepper* keyStepper() const { return keys_; }
+    PreviewPages* pages() const { return pages_; }
+    QSplitter* splitter() const { return split_; }
+
+private:
+    QWidget* editorColumn();
+    QWidget* previewColumn();
+    void loadSelected();
+    void textEdited();
+    void toggleHelp();
+    void refreshSourceLine();
+    void refreshWarnings();
+    void refreshPreview();
+
+    AppModel& model_;
+    std::optional<TunequillKit::Uuid> loadedID_;
+    QSplitter* split_;
+    QLabel* source_ = nullptr;
+    QToolButton* helpButton_ = nullptr;
+    QuickReferencePopup* help_ = nullptr;
+    QPlainTextEdit* editor_ = nullptr;
+    QWidget* warningsDivider_ = nullptr;
+    QWidget* warnings_ = nullptr;
+    QVBoxLayout* warningLines_ = nullptr;
+    KeyStepper* keys_ = nullptr;
+    PreviewPages* pages_ = nullptr;
+};
+
+} // namespace Lyricade

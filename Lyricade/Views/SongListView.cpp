@@ -1,0 +1,175 @@
+#include "Lyricade/Views/SongListView.h"
+
+#include "Lyricade/AppModel.h"
+#include "Lyricade/Views/EmptyStateOverlay.h"
+#include "Lyricade/Views/FontRoles.h"
+#include "Lyricade/Views/SongListRows.h"
+#include "Lyricade/Views/SongWording.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QStringList>
+#include <QVBoxLayout>
+
+namespace Lyricade {
+
+using namespace TunequillKit;
+
+namespace {
+
+// The detail line: first artist, else first subtitle, else first line, else file name.
+QString detailOf(const StoredSong& stored, const Song* song)
+{
+    if (song) {
+        if (auto named = artistOrSubtitle(*song)) return *named;
+        if (auto line = song->firstLine()) return QString::fromStdString(*line);
+    }
+    return stored.fileName ? QString::fromStdString(*stored.fileName) : QString();
+}
+
+QString keyOf(const Song* song)
+{
+    if (!song) return {};
+    auto key = song->effectiveKey();
+    return key ? prettyName(key->name(Accidentals::automatic)) : QString();
+}
+
+} // namespace
+
+SongListView::SongListView(AppModel& model, QWidget* parent) : QWidget(parent), model_(model)
+{
+    setWindowTitle(QStringLiteral("All Songs"));
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+
+    search_ = new QLineEdit(this);
+    search_->setPlaceholderText(QStringLiteral("Title, artist or first line"));
+    search_->setAccessibleName(QStringLiteral("Search"));
+    search_->setClearButtonEnabled(true);
+    auto* searchRow = new QHBoxLayout;
+    searchRow->setContentsMargins(10, 8, 10, 8);
+    searchRow->addWidget(search_);
+    column->addLayout(searchRow);
+
+    list_ = new SongListWidget(model_, this);
+    column->addWidget(list_, 1);
+    empty_ = new EmptyStateOverlay(list_);
+
+    auto* bar = new QWidget(this);
+    bar->setAutoFillBackground(true);
+    bar->setBackgroundRole(QPalette::Window);
+    auto* barRow = new QHBoxLayout(bar);
+    barRow->setContentsMargins(10, 10, 10, 10);
+    count_ = new QLabel(bar);
+    FontRole::makeSecondary(count_);
+    newSong_ = new QPushButton(QStringLiteral("New Song"), bar);
+    import_ = new QPushButton(QStringLiteral("Import…"), bar);
+    barRow->addWidget(count_);
+    barRow->addStretch(1);
+    barRow->addWidget(newSong_);
+    barRow->addWidget(import_);
+    column->addWidget(bar);
+
+    connect(search_, &QLineEdit::textChanged, &model_, [this](const QString& text) { model_.setSearch(text); });
+    connect(newSong_, &QPushButton::clicked, &model_, [this] { model_.newSong(); });
+    connect(import_, &QPushButton::clicked, &model_, [this] { model_.chooseSongFiles(); });
+    list_->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(list_, &QWidget::customContextMenuRequested, this, &SongListView::openMenu);
+    connect(list_, &QListWidget::itemSelectionChanged, this, &SongListView::selectedByUser);
+    connect(&model_, &AppModel::libraryChanged, this, &SongListView::rebuild);
+    connect(&model_, &AppModel::searchChanged, this, &SongListView::rebuild);
+    connect(&model_, &AppModel::selectedSongIDChanged, this, &SongListView::showSelection);
+    rebuild();
+}
+
+void SongListView::rebuild()
+{
+    rebuilding_ = true;
+    if (search_->text() != model_.search()) search_->setText(model_.search());
+    list_->clear();
+    for (const StoredSong& stored : model_.filteredSongs()) {
+        const auto song = model_.song(stored.id);
+        const QString title = songTitle(song.get());
+        const QString key = keyOf(song.get());
+        const QString detail = detailOf(stored, song.get());
+        auto* item = new QListWidgetItem(title, list_);
+        item->setData(SongListWidget::idRole, QString::fromStdString(stored.id.toString()));
+        item->setData(SongListWidget::keyRole, key);
+        item->setData(SongListWidget::detailRole, detail);
+        QStringList spoken{title};
+        for (const QString& part : {key, detail})
+            if (!part.isEmpty()) spoken << part;
+        item->setData(Qt::AccessibleTextRole, spoken.join(QStringLiteral(", ")));
+    }
+    count_->setText(songCountText(static_cast<int>(model_.library().songs.size())));
+    // The raw text decides, so a search of spaces over an empty library reads "No matches".
+    if (model_.search().isEmpty())
+        empty_->setContent(Symbol::musicNote, QStringLiteral("No songs yet"),
+                           QStringLiteral("Import ChordPro or text song files, or drop them here."));
+    else
+        empty_->setContent(Symbol::musicNote, QStringLiteral("No matches"), QStringLiteral("Try another word."));
+    empty_->setVisible(list_->count() == 0);
+    rebuilding_ = false;
+    showSelection();
+}
+
+void SongListView::showSelection()
+{
+    rebuilding_ = true;
+    const auto& selected = model_.selectedSongID();
+    const QString id = selected ? QString::fromStdString(selected->toString()) : QString();
+    QListWidgetItem* row = nullptr;
+    for (int i = 0; i < list_->count() && !id.isEmpty(); ++i)
+        if (list_->item(i)->data(SongListWidget::idRole).toString() == id) row = list_->item(i);
+    if (row) {
+        list_->setCurrentItem(row);
+        list_->scrollToItem(row);
+    } else {
+        list_->clearSelection();
+    }
+    rebuilding_ = false;
+}
+
+void SongListView::selectedByUser()
+{
+    if (rebuilding_) return;
+    const auto selected = list_->selectedItems();
+    model_.setSelectedSongID(selected.isEmpty() ? std::nullopt
+                                                : Uuid::fromString(selected.front()->data(SongListWidget::idRole)
+                                                                       .toString()
+                                                                       .toStdString()));
+}
+
+std::unique_ptr<QMenu> SongListView::songMenu(const StoredSong& song)
+{
+    auto menu = std::make_unique<QMenu>();
+    QMenu* addTo = menu->addMenu(QStringLiteral("Add to"));
+    const Uuid songID = song.id;
+    for (const Songbook& book : model_.library().books) {
+        const Uuid bookID = book.id;
+        addTo->addAction(QString::fromStdString(book.name), &model_,
+                         [this, songID, bookID] { model_.addSongs({songID}, bookID); });
+    }
+    addTo->setEnabled(!model_.library().books.empty());
+    menu->addSeparator();
+    menu->addAction(QStringLiteral("Delete Song…"), &model_, [this, song] { model_.setPendingDelete(song); });
+    return menu;
+}
+
+void SongListView::openMenu(const QPoint& pos)
+{
+    QListWidgetItem* at = list_->itemAt(pos);
+    const QPoint where = at ? pos : (list_->currentItem() ? list_->visualItemRect(list_->currentItem()).center() : pos);
+    if (!at) at = list_->currentItem();
+    if (!at) return;
+    const QString id = at->data(SongListWidget::idRole).toString();
+    for (const StoredSong& stored : model_.library().songs)
+        if (QString::fromStdString(stored.id.toString()) == id)
+            return void(songMenu(stored)->exec(list_->viewport()->mapToGlobal(where)));
+}
+
+} // namespace Lyricade

@@ -1,0 +1,188 @@
+#include "Lyricade/Views/SongRootView.h"
+
+#include "Lyricade/AppModel.h"
+#include "Lyricade/Views/AddSongsSheet.h"
+#include "Lyricade/Views/BookView.h"
+#include "Lyricade/Views/DetailParts.h"
+#include "Lyricade/Views/InspectorView.h"
+#include "Lyricade/Views/LicensingSheet.h"
+#include "Lyricade/Views/PreviewArea.h"
+#include "Lyricade/Views/SidebarView.h"
+#include "Lyricade/Views/SongEditorView.h"
+#include "Lyricade/Views/SongListView.h"
+#include "Lyricade/Views/SymbolIcons.h"
+
+#include <QAction>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSettings>
+#include <QSplitter>
+#include <QStackedWidget>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+namespace Lyricade {
+
+namespace {
+
+// Column widths: minimum, ideal, maximum.
+struct ColumnWidth {
+    int minimum, ideal, maximum;
+};
+constexpr ColumnWidth sidebarWidth{200, 230, 320};
+constexpr ColumnWidth contentWidth{300, 360, 520};
+constexpr ColumnWidth inspectorWidth{260, 290, 360};
+
+void limit(QWidget* column, ColumnWidth width)
+{
+    column->setMinimumWidth(width.minimum);
+    column->setMaximumWidth(width.maximum);
+}
+
+} // namespace
+
+SongRootView::SongRootView(AppModel& model, std::shared_ptr<QSettings> defaults, QWidget* parent)
+    : QWidget(parent), model_(model), defaults_(std::move(defaults))
+{
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    buildToolBar();
+    column->addWidget(toolBar_);
+
+    split_ = new QSplitter(Qt::Horizontal, this);
+    split_->setChildrenCollapsible(false);
+    sidebar_ = new SidebarView(model_, split_);
+    limit(sidebar_, sidebarWidth);
+    content_ = new QStackedWidget(split_);
+    limit(content_, contentWidth);
+    songList_ = new SongListView(model_, content_);
+    bookView_ = new BookView(model_, content_);
+    content_->addWidget(songList_);
+    content_->addWidget(bookView_);
+    detailHolder_ = new QStackedWidget(split_);
+    detailHolder_->setMinimumWidth(340);
+    inspector_ = new InspectorView(model_, split_);
+    limit(inspector_, inspectorWidth);
+    split_->addWidget(sidebar_);
+    split_->addWidget(content_);
+    split_->addWidget(detailHolder_);
+    split_->addWidget(inspector_);
+    split_->setStretchFactor(2, 1);
+    split_->setSizes({sidebarWidth.ideal, contentWidth.ideal, 600, inspectorWidth.ideal});
+    column->addWidget(split_, 1);
+
+    connect(&model_, &AppModel::selectionChanged, this, [this] {
+        refreshColumns();
+        refreshTitle();
+        refreshToolBar();
+        refreshInspector();
+    });
+    connect(&model_, &AppModel::libraryChanged, this, [this] {
+        refreshColumns();
+        refreshTitle();
+        refreshToolBar();
+        refreshInspector();
+    });
+    connect(&model_, &AppModel::selectedSongIDChanged, this, &SongRootView::refreshColumns);
+    connect(&model_, &AppModel::previewPDFChanged, this, &SongRootView::refreshToolBar);
+    connect(&model_, &AppModel::showInspectorChanged, this, &SongRootView::refreshInspector);
+    connect(&model_, &AppModel::errorChanged, this, &SongRootView::presentError);
+    connect(&model_, &AppModel::pendingDeleteChanged, this, &SongRootView::presentDelete);
+    connect(&model_, &AppModel::addSongsShownChanged, this, &SongRootView::presentAddSongs);
+    connect(&model_, &AppModel::licensingShownChanged, this, &SongRootView::presentLicensing);
+    refreshColumns();
+    refreshTitle();
+    refreshToolBar();
+    refreshInspector();
+    presentError();
+    presentDelete();
+    presentAddSongs();
+    presentLicensing();
+}
+
+SongRootView::~SongRootView() = default;
+
+void SongRootView::buildToolBar()
+{
+    toolBar_ = new QToolBar(QStringLiteral("Songbook"), this);
+    toolBar_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    toolBar_->setMovable(false);
+    auto* spacer = new QWidget(toolBar_);
+    spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    toolBar_->addWidget(spacer);
+    // The shortcuts named in the tips belong to the application's menus.
+    auto add = [this](const char* icon, QStyle::StandardPixmap fallback, const QString& title, const QString& tip) {
+        QAction* action = toolBar_->addAction(DetailParts::themeIcon(icon, fallback), title);
+        action->setToolTip(tip);
+        return action;
+    };
+    import_ = add("document-import", QStyle::SP_DialogOpenButton, QStringLiteral("Import Songs"),
+                  QStringLiteral("Import song files or a folder (Ctrl+O)"));
+    print_ = add("document-print", QStyle::SP_FileDialogListView, QStringLiteral("Print"), QStringLiteral("Print (Ctrl+P)"));
+    export_ = add("document-export", QStyle::SP_DialogSaveButton, QStringLiteral("Export PDF"),
+                  QStringLiteral("Export a PDF (Ctrl+E)"));
+    printSettings_ = add("view-right-sidebar", QStyle::SP_FileDialogDetailedView, QStringLiteral("Print Settings"),
+                         QStringLiteral("Show or hide the print settings (Ctrl+Alt+I)"));
+    connect(import_, &QAction::triggered, this, [this] { model_.chooseSongFiles(); });
+    connect(print_, &QAction::triggered, this, [this] { model_.printBook(); });
+    // Always pages: booklet export is the application's menu command.
+    connect(export_, &QAction::triggered, this, [this] { model_.exportBook(false); });
+    connect(printSettings_, &QAction::triggered, this, [this] { model_.setShowInspector(!model_.showInspector()); });
+}
+
+QWidget* SongRootView::content() const
+{
+    return content_->currentWidget();
+}
+
+void SongRootView::refreshTitle()
+{
+    const auto book = model_.selectedBook();
+    setWindowTitle(book ? QString::fromStdString(book->name) : brandName());
+}
+
+void SongRootView::refreshToolBar()
+{
+    const bool output = model_.previewPDF() != nullptr;
+    print_->setEnabled(output);
+    export_->setEnabled(output);
+    printSettings_->setVisible(model_.selectedBook().has_value());
+}
+
+void SongRootView::refreshColumns()
+{
+    const bool book = model_.selectedBook().has_value();
+    content_->setCurrentWidget(book ? static_cast<QWidget*>(bookView_) : songList_);
+    const Detail kind = book ? Detail::book : model_.selectedSong() ? Detail::song : Detail::none;
+    if (detailMade_ && kind == detailKind_) return;
+    // A new detail view for each kind, as if it appeared anew: the editor
+    // loads the selected song, the preview reads the model.
+    if (detail_) {
+        detailHolder_->removeWidget(detail_);
+        detail_->deleteLater();
+    }
+    detailKind_ = kind;
+    detailMade_ = true;
+    switch (kind) {
+    case Detail::book: detail_ = new PreviewArea(model_, defaults_, detailHolder_); break;
+    case Detail::song: detail_ = new SongEditorView(model_, detailHolder_); break;
+    case Detail::none:
+        detail_ = new NoContentView(symbolIcon(Symbol::musicNote, this, 48), QStringLiteral("No song selected"),
+                                    QStringLiteral("Choose a song, or import song files with File › Import Songs "
+                                                   "(Ctrl+O)."),
+                                    detailHolder_);
+        break;
+    }
+    detailHolder_->addWidget(detail_);
+    detailHolder_->setCurrentWidget(detail_);
+}
+
+void SongRootView::refreshInspector()
+{
+    inspector_->setVisible(model_.showInspector() && model_.selectedBook().has_value());
+    printSettings_->setCheckable(true);
+    printSettings_->setChecked(inspector_->isVisibleTo(this));
+}
+
+} // namespace Lyricade

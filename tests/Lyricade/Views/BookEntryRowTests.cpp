@@ -1,0 +1,165 @@
+// A book entry's row: its texts, the key and capo menus, and what choosing
+// from them writes.
+
+#include "ViewFixture.h"
+
+#include "Lyricade/Views/BookEntryRow.h"
+
+#include <QLabel>
+#include <QToolButton>
+
+namespace LyricadeTest {
+namespace {
+
+class EntryRowTest : public ViewTest {
+protected:
+    // One book holding the given songs' entries, selected.
+    void build(const std::vector<StoredSong>& songs, const std::vector<SongEntry>& entries,
+               Accidentals accidentals = Accidentals::automatic, bool persist = false)
+    {
+        Songbook book(Uuid::random(), "Camp", BookKind::book, entries);
+        book.settings.accidentals = accidentals;
+        make(persist, libraryOf(songs, {book}));
+        model->setSelection(SidebarItem::book(book.id));
+        clock->advance(Milliseconds(1000));
+    }
+
+    EntryRow& row(std::size_t index = 0)
+    {
+        const SongEntry& entry = model->library().books[0].entries[index];
+        rows.push_back(std::make_unique<EntryRow>(*model, static_cast<int>(index) + 1, entry));
+        return *rows.back();
+    }
+
+    static QStringList checked(const QMenu& menu)
+    {
+        QStringList out;
+        for (const QAction* a : menu.actions())
+            if (a->isChecked()) out << a->text();
+        return out;
+    }
+
+    std::vector<std::unique_ptr<EntryRow>> rows;
+};
+
+TEST_F(EntryRowTest, KeyMenuOffersTwelveKeysAroundTheWrittenOne)
+{
+    const StoredSong g = storedSong("Gee", "{key: G}\n[G]Words\n");
+    const QStringList sharps{"D (-5)", "D♯ (-4)", "E (-3)", "F (-2)", "F♯ (-1)", "G (as written)",
+                             "G♯ (+1)", "A (+2)", "A♯ (+3)", "B (+4)", "C (+5)", "C♯ (+6)"};
+    const QStringList flats{"D (-5)", "E♭ (-4)", "E (-3)", "F (-2)", "G♭ (-1)", "G (as written)",
+                            "A♭ (+1)", "A (+2)", "B♭ (+3)", "B (+4)", "C (+5)", "D♭ (+6)"};
+    // Automatic spells each key its own way: F♯ major with a sharp, A♭ major with a flat.
+    const QStringList automatic{"D (-5)", "E♭ (-4)", "E (-3)", "F (-2)", "F♯ (-1)", "G (as written)",
+                                "A♭ (+1)", "A (+2)", "B♭ (+3)", "B (+4)", "C (+5)", "D♭ (+6)"};
+    struct Case {
+        Accidentals accidentals;
+        QStringList items;
+    };
+    for (const Case& c : {Case{Accidentals::automatic, automatic}, Case{Accidentals::sharps, sharps},
+                          Case{Accidentals::flats, flats}}) {
+        build({g}, {entryFor(g)}, c.accidentals);
+        EntryRow& r = row();
+        ASSERT_NE(r.keyMenu(), nullptr);
+        EXPECT_EQ(texts(*r.keyMenu()), c.items);
+        EXPECT_EQ(checked(*r.keyMenu()), QStringList{"G (as written)"});
+        EXPECT_EQ(r.keyButton()->text(), "G");
+        EXPECT_EQ(r.keyButton()->accessibleName(), "Key");
+        EXPECT_EQ(r.keyButton()->toolTip(), "Key");
+    }
+}
+
+TEST_F(EntryRowTest, LabelsSoundWithCapoAndStoredTransposition)
+{
+    const StoredSong am = storedSong("Minor", "{key: Am}\n{capo: 2}\n{artist: Ann}\n[Am]Words\n");
+    SongEntry far = entryFor(am, 9);
+    SongEntry ownCapo = entryFor(am);
+    ownCapo.capo = 0;
+    build({am}, {entryFor(am), far, ownCapo}, Accidentals::sharps);
+
+    EntryRow& plain = row(0);
+    EXPECT_EQ(plain.keyButton()->text(), "Bm") << "the key that sounds, capo included";
+    EXPECT_EQ(plain.capoButton()->text(), "Capo 2");
+    EXPECT_EQ(texts(*plain.capoMenu()).front(), "As written (capo 2)");
+    EXPECT_EQ(checked(*plain.capoMenu()), QStringList{"As written (capo 2)"});
+    EXPECT_EQ(plain.detailLabel()->text(), "Ann");
+    EXPECT_EQ(plain.numberLabel()->text(), "1");
+
+    EntryRow& outside = row(1);
+    EXPECT_EQ(outside.keyButton()->text(), "G♯m") << "A + 2 + 9";
+    EXPECT_TRUE(checked(*outside.keyMenu()).isEmpty()) << "9 is outside the menu";
+
+    EntryRow& none = row(2);
+    EXPECT_EQ(none.capoButton()->text(), "No capo");
+    EXPECT_EQ(checked(*none.capoMenu()), QStringList{"No capo"});
+    EXPECT_EQ(texts(*none.capoMenu()),
+              (QStringList{"As written (capo 2)", "-", "No capo", "Capo 1", "Capo 2", "Capo 3", "Capo 4", "Capo 5",
+                           "Capo 6", "Capo 7", "Capo 8", "Capo 9"}));
+    EXPECT_EQ(none.capoButton()->accessibleName(), "Capo");
+}
+
+TEST_F(EntryRowTest, MissingAndKeylessSongsKeepTheCapoMenu)
+{
+    const StoredSong words = storedSong("Words", "{subtitle: Sub}\nNo chords at all\n");
+    SongEntry missing{Uuid::random(), Uuid::random(), 0, std::nullopt};
+    build({words}, {missing, entryFor(words)});
+    EntryRow& gone = row(0);
+    EXPECT_EQ(gone.titleLabel()->text(), "Missing song");
+    EXPECT_EQ(gone.detailLabel(), nullptr);
+    EXPECT_EQ(gone.keyButton(), nullptr);
+    EXPECT_EQ(gone.capoButton()->text(), "No capo");
+    EXPECT_EQ(texts(*gone.capoMenu()).front(), "As written (no capo)");
+    action(*gone.capoMenu(), "Capo 3")->trigger();
+    EXPECT_EQ(model->library().books[0].entries[0].capo, 3);
+
+    EntryRow& keyless = row(1);
+    EXPECT_EQ(keyless.keyButton(), nullptr);
+    EXPECT_EQ(keyless.detailLabel()->text(), "Sub");
+}
+
+TEST_F(EntryRowTest, ChoosingWritesOnlyThisEntryInOneChange)
+{
+    const StoredSong g = storedSong("Gee", "{key: G}\n[G]Words\n");
+    build({g}, {entryFor(g), entryFor(g)}, Accidentals::automatic, true);
+    EXPECT_FALSE(model->savePending());
+    QSignalSpy changes(model.get(), &AppModel::libraryChanged);
+    QSignalSpy previews(model.get(), &AppModel::previewPDFChanged);
+    action(*row(1).keyMenu(), "A (+2)")->trigger();
+    EXPECT_EQ(changes.count(), 1);
+    EXPECT_TRUE(model->savePending());
+    clock->advance(Milliseconds(1000));
+    EXPECT_EQ(previews.count(), 1) << "one refresh";
+    EXPECT_NE(readFile(libraryPath()).find("\"transpose\": 2"), std::string::npos) << "saved";
+    EXPECT_EQ(model->library().books[0].entries[0].transpose, 0) << "the same song's other entry stays";
+    EXPECT_EQ(model->library().books[0].entries[1].transpose, 2);
+
+    action(*row(1).capoMenu(), "Capo 4")->trigger();
+    action(*row(1).capoMenu(), "As written (no capo)")->trigger();
+    EXPECT_EQ(changes.count(), 3);
+    EXPECT_FALSE(model->library().books[0].entries[1].capo.has_value());
+
+    EntryRow& unselected = row(0);
+    model->setSelection(SidebarItem::allSongs());
+    action(*unselected.keyMenu(), "A (+2)")->trigger();
+    EXPECT_EQ(changes.count(), 3) << "no book selected: nothing changes";
+}
+
+TEST_F(EntryRowTest, ContextMenuEditsOrRemoves)
+{
+    const StoredSong g = storedSong("Gee");
+    build({g}, {entryFor(g), entryFor(g)});
+    const Uuid second = model->library().books[0].entries[1].id;
+    model->setSelectedEntryIDs({second});
+    auto menu = row(1).contextMenu();
+    EXPECT_EQ(texts(*menu), (QStringList{"Edit Song", "Remove from Book"}));
+    action(*menu, "Remove from Book")->trigger();
+    ASSERT_EQ(model->library().books[0].entries.size(), 1u);
+    EXPECT_TRUE(model->selectedEntryIDs().empty());
+
+    action(*row(0).contextMenu(), "Edit Song")->trigger();
+    EXPECT_EQ(model->selection(), SidebarItem::allSongs());
+    EXPECT_EQ(model->selectedSongID(), g.id);
+}
+
+} // namespace
+} // namespace LyricadeTest

@@ -1,0 +1,172 @@
+// The book view: its header fields, rows, empty state, footer, and what
+// drops, moves and Delete do to the book.
+
+#include "ViewFixture.h"
+
+#include "Lyricade/Views/BookEntryList.h"
+#include "Lyricade/Views/BookEntryRow.h"
+#include "Lyricade/Views/BookView.h"
+#include "Lyricade/Views/EmptyStateOverlay.h"
+
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+namespace LyricadeTest {
+namespace {
+
+class BookViewTest : public ViewTest {
+protected:
+    void build(BookKind kind = BookKind::book, int entries = 3)
+    {
+        songs = {storedSong("One"), storedSong("Two"), storedSong("Three")};
+        Songbook book(Uuid::random(), "Camp", kind);
+        for (int i = 0; i < entries; ++i) book.entries.push_back(entryFor(songs[static_cast<std::size_t>(i % 3)]));
+        make(false, libraryOf(songs, {book}));
+        model->setSelection(SidebarItem::book(book.id));
+        view = std::make_unique<BookView>(*model);
+        view->resize(380, 520);
+        view->show();
+    }
+
+    const Songbook& book() const { return model->library().books.front(); }
+
+    QStringList titles() const
+    {
+        QStringList out;
+        for (int i = 0; view->row(i); ++i) out << view->row(i)->numberLabel()->text() + " " + view->row(i)->titleLabel()->text();
+        return out;
+    }
+
+    std::vector<StoredSong> songs;
+    std::unique_ptr<BookView> view;
+};
+
+TEST_F(BookViewTest, HeaderFieldsFollowTheKindAndRenameTheBook)
+{
+    struct Case {
+        BookKind kind;
+        QString nameLabel, placeholder, subtitleLabel;
+    };
+    for (const Case& c : {Case{BookKind::book, "Songbook name", "Subtitle (optional)", "Subtitle"},
+                          Case{BookKind::setList, "Set list name", "Date or occasion (optional)", "Date or occasion"}}) {
+        build(c.kind);
+        EXPECT_EQ(view->nameField()->placeholderText(), "Name");
+        EXPECT_EQ(view->nameField()->text(), "Camp");
+        EXPECT_EQ(view->nameField()->accessibleName(), c.nameLabel);
+        EXPECT_EQ(view->subtitleField()->placeholderText(), c.placeholder);
+        EXPECT_EQ(view->subtitleField()->accessibleName(), c.subtitleLabel);
+    }
+    QSignalSpy changes(model.get(), &AppModel::libraryChanged);
+    view->nameField()->setFocus();
+    view->nameField()->selectAll();
+    QTest::keyClicks(view->nameField(), "Gig");
+    EXPECT_EQ(book().name, "Gig");
+    EXPECT_EQ(changes.count(), 3) << "one change per keystroke";
+    QTest::keyClick(view->nameField(), Qt::Key_Backspace);
+    QTest::keyClick(view->nameField(), Qt::Key_Backspace);
+    QTest::keyClick(view->nameField(), Qt::Key_Backspace);
+    EXPECT_EQ(book().name, "") << "an empty name is kept as empty";
+    QTest::keyClicks(view->subtitleField(), "May 4");
+    EXPECT_EQ(book().subtitle, "May 4");
+
+    model->setSelection(SidebarItem::allSongs());
+    EXPECT_FALSE(view->content()->isVisibleTo(view.get())) << "nothing while no book is selected";
+}
+
+TEST_F(BookViewTest, EmptyBookShowsTheEmptyStateAndBothButtonsOpenTheSheet)
+{
+    build(BookKind::book, 0);
+    EXPECT_TRUE(view->emptyState()->isVisible());
+    EXPECT_EQ(view->emptyState()->title(), "No songs yet");
+    EXPECT_EQ(view->emptyState()->description(),
+              "Add songs from your library, drag them here from All Songs, or drop song files here.");
+    EXPECT_EQ(view->emptyState()->button()->text(), "Add Songs…");
+    EXPECT_EQ(view->footerLabel()->text(), "0 songs");
+    view->emptyState()->button()->click();
+    EXPECT_TRUE(model->addSongsShown());
+    model->setAddSongsShown(false);
+    view->addSongsButton()->click();
+    EXPECT_TRUE(model->addSongsShown());
+
+    model->addSongs({songs[0].id}, book().id);
+    EXPECT_FALSE(view->emptyState()->isVisible());
+}
+
+TEST_F(BookViewTest, FooterCountsEntriesAndPreviewSides)
+{
+    struct Case {
+        int entries, pages;
+        bool booklet;
+        QString text;
+    };
+    for (const Case& c : {Case{1, 1, false, "1 song · 1 page"}, Case{3, 4, true, "3 songs · 4 printed sides"},
+                          Case{3, 0, false, "3 songs"}, Case{0, 2, false, "0 songs · 2 pages"},
+                          Case{2, 1, true, "2 songs · 1 printed side"}})
+        EXPECT_EQ(BookView::footerText(c.entries, c.pages, c.booklet), c.text);
+
+    build(BookKind::book, 1);
+    clock->advance(Milliseconds(1000));
+    ASSERT_GT(model->previewPages(), 1);
+    EXPECT_EQ(view->footerLabel()->text(), QString("1 song · %1 pages").arg(model->previewPages()))
+        << "the rendered preview counts";
+    model->setPreviewMode(PreviewMode::booklet);
+    clock->advance(Milliseconds(1000));
+    EXPECT_EQ(view->footerLabel()->text(), QString("1 song · %1 printed sides").arg(model->previewPages()));
+}
+
+TEST_F(BookViewTest, RowsStandPerEntryAndShareTheSelection)
+{
+    build(BookKind::setList, 4);
+    EXPECT_EQ(titles(), (QStringList{"1 One", "2 Two", "3 Three", "4 One"})) << "a song may stand twice";
+    view->list()->setCurrentRow(3);
+    EXPECT_EQ(model->selectedEntryIDs(), std::set<Uuid>{book().entries[3].id}) << "entries, not songs, are selected";
+
+    view->list()->setFocus();
+    QTest::keyClick(view->list(), Qt::Key_Delete);
+    EXPECT_EQ(titles(), (QStringList{"1 One", "2 Two", "3 Three"}));
+    EXPECT_TRUE(model->selectedEntryIDs().empty());
+    QTest::keyClick(view->list(), Qt::Key_Delete);
+    EXPECT_EQ(book().entries.size(), 3u) << "nothing selected, nothing removed";
+
+    model->setSelectedEntryIDs({book().entries[0].id});
+    EXPECT_TRUE(view->list()->item(0)->isSelected());
+    view->list()->moveSelectedTo(3);
+    EXPECT_EQ(titles(), (QStringList{"1 Two", "2 Three", "3 One"})) << "moved and numbered anew";
+    const QRect first = view->list()->visualItemRect(view->list()->item(0));
+    EXPECT_EQ(view->list()->destination(first.topLeft() + QPoint(5, 2)), 0);
+    EXPECT_EQ(view->list()->destination(first.bottomLeft() + QPoint(5, -2)), 1);
+    EXPECT_EQ(view->list()->destination({5, view->list()->viewport()->height() - 2}), 3);
+}
+
+TEST_F(BookViewTest, DropsAppendSongsAndImportFiles)
+{
+    build(BookKind::book, 1);
+    const QString one = QString::fromStdString(songs[0].id.toString());
+    const QString three = QString::fromStdString(songs[2].id.toString());
+    const QString gone = QString::fromStdString(Uuid::random().toString());
+    const QPoint top(10, 5);
+    struct Case {
+        QString dropped;
+        bool accepted;
+        std::size_t entries;
+    };
+    for (const Case& c : {Case{"not an id", false, 1}, Case{gone, true, 1}, Case{three + "\n" + one + "\n" + three, true, 4}}) {
+        auto data = text(c.dropped);
+        EXPECT_EQ(drop(view->list(), top, *data), c.accepted) << c.dropped.toStdString();
+        EXPECT_EQ(book().entries.size(), c.entries);
+    }
+    EXPECT_EQ(titles(), (QStringList{"1 One", "2 Three", "3 One", "4 Three"})) << "at the end, in the drop's order";
+    EXPECT_TRUE(announcer->said.size() == 1);
+
+    auto data = files({songFile("new.cho", "Fresh")});
+    EXPECT_TRUE(drop(view->list(), top, *data));
+    EXPECT_EQ(titles().back(), "5 Fresh") << "imported into the library and this book";
+    auto nothing = files({std::filesystem::path(folder.path().toStdString()) / "none.cho"});
+    EXPECT_FALSE(drop(view->list(), top, *nothing));
+}
+
+} // namespace
+} // namespace LyricadeTest

@@ -1,0 +1,63 @@
+#pragma once
+
+// What the songbook view tests share: a model over a book of short songs with
+// a manual clock and a recording host, and user defaults in a file of the
+// test's own.
+
+#include "../Fakes.h"
+
+#include <QApplication>
+#include <QSettings>
+
+#include <memory>
+#include <string>
+
+namespace LyricadeTest {
+
+// `count` short songs and one book holding them, one song a page with no
+// contents, index or spreads, so pages equal songs.
+inline Library bookLibrary(int count, PageSize page = PageSize::letter, BookKind kind = BookKind::book)
+{
+    Library library;
+    Songbook book(Uuid::random(), kind == BookKind::book ? "Camp" : "Sunday", kind);
+    book.settings.spreads = false;
+    book.settings.tableOfContents = false;
+    book.settings.index = false;
+    book.settings.setListPage = false;
+    book.settings.pageSize = page;
+    for (int i = 1; i <= count; ++i) {
+        library.songs.push_back(storedSong("Song " + std::to_string(i)));
+        book.entries.push_back(entryFor(library.songs.back()));
+    }
+    library.books.push_back(book);
+    return library;
+}
+
+class DetailViewTest : public ModelTest {
+protected:
+    // A model over `library` with its first book selected and its preview rendered.
+    AppModel& bookModel(Library library, bool persist = false)
+    {
+        AppModel& m = make(persist, std::move(library));
+        m.setSelection(SidebarItem::book(m.library().books.front().id));
+        settle();
+        return m;
+    }
+    // Runs what is due now and the events it posts.
+    void settle()
+    {
+        clock->runDue();
+        QApplication::processEvents();
+    }
+    std::shared_ptr<QSettings> defaults()
+    {
+        if (!defaults_)
+            defaults_ = std::make_shared<QSettings>(folder.filePath(QStringLiteral("defaults.ini")), QSettings::IniFormat);
+        return defaults_;
+    }
+    const Songbook& book() const { return model->library().books.front(); }
+
+    std::shared_ptr<QSettings> defaults_;
+};
+
+} // namespace LyricadeTest

@@ -1,0 +1,230 @@
+// The song editor: loading a song, every keystroke stored at once with one
+// file write after the pause, undo, warnings, the source line, the key text
+// and stepper, and the quick reference.
+
+#include "DetailFixtures.h"
+
+#include "Lyricade/Views/QuickReference.h"
+#include "Lyricade/Views/SongEditorKey.h"
+#include "Lyricade/Views/SongEditorView.h"
+
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QSignalSpy>
+#include <QTest>
+#include <QToolButton>
+
+#include <filesystem>
+
+namespace LyricadeTest {
+namespace {
+
+class SongEditorTest : public DetailViewTest {
+protected:
+    // Two songs, the first (in G) selected under All Songs.
+    AppModel& songs(bool persist = false)
+    {
+        Library library;
+        library.songs.push_back(storedSong("Grace", "{key: G}\n[G]Amazing [C]grace\n"));
+        library.songs.push_back(storedSong("Fall", "{key: F}\n[F]Autumn [Bb]leaves\n"));
+        library.songs.back().fileName = "fall.cho";
+        AppModel& m = make(persist, library);
+        m.setSelectedSongID(library.songs.front().id);
+        settle();
+        return m;
+    }
+    SongEditorView& editor()
+    {
+        if (!editor_) {
+            editor_ = std::make_unique<SongEditorView>(*model);
+            editor_->resize(1000, 700);
+            editor_->show();
+        }
+        return *editor_;
+    }
+    const StoredSong& song(int index) const { return model->library().songs.at(static_cast<std::size_t>(index)); }
+    void TearDown() override
+    {
+        editor_.reset();
+        DetailViewTest::TearDown();
+    }
+    std::unique_ptr<SongEditorView> editor_;
+};
+
+TEST_F(SongEditorTest, LoadingShowsTheSourceWithoutWritingAndSchedulesOnePreview)
+{
+    songs();
+    QSignalSpy libraryChanges(model.get(), &AppModel::libraryChanged);
+    auto& e = editor();
+    EXPECT_EQ(e.editor()->toPlainText().toStdString(), song(0).source);
+    EXPECT_EQ(libraryChanges.count(), 0);
+    EXPECT_FALSE(model->savePending());
+    EXPECT_TRUE(model->previewPending());
+
+    model->setSelectedSongID(song(1).id);
+    EXPECT_EQ(e.editor()->toPlainText().toStdString(), song(1).source);
+    EXPECT_EQ(e.loadedID(), song(1).id);
+    EXPECT_EQ(libraryChanges.count(), 0);
+    QTest::keyClicks(e.editor(), "x");
+    EXPECT_EQ(song(1).source, e.editor()->toPlainText().toStdString()) << "the edit goes to the new song";
+    EXPECT_EQ(song(0).source, "{title: Grace}\n{key: G}\n[G]Amazing [C]grace\n");
+}
+
+TEST_F(SongEditorTest, EachKeystrokeIsStoredAtOnceAndTheFileIsWrittenOnceAfterThePause)
+{
+    songs(true);
+    clock->advance(AppModel::saveDelay);
+    std::filesystem::remove(libraryPath());
+    auto& e = editor();
+    const std::string before = song(0).source;
+    QSignalSpy libraryChanges(model.get(), &AppModel::libraryChanged);
+
+    e.editor()->moveCursor(QTextCursor::End);
+    QTest::keyClick(e.editor(), Qt::Key_A);
+    EXPECT_EQ(song(0).source, before + "a");
+    clock->advance(Milliseconds(300));
+    QTest::keyClick(e.editor(), Qt::Key_Backspace);
+    EXPECT_EQ(song(0).source, before);
+    EXPECT_EQ(libraryChanges.count(), 2);
+
+    clock->advance(Milliseconds(599));
+    EXPECT_FALSE(std::filesystem::exists(libraryPath())) << "0.6 s after the last keystroke, not the first";
+    clock->advance(Milliseconds(1));
+    EXPECT_TRUE(std::filesystem::exists(libraryPath()));
+    std::filesystem::remove(libraryPath());
+    clock->advance(Milliseconds(5000));
+    EXPECT_FALSE(std::filesystem::exists(libraryPath())) << "written once";
+}
+
+TEST_F(SongEditorTest, UndoAndRedoRestoreTheTextInTheLibrary)
+{
+    songs();
+    auto& e = editor();
+    const std::string before = song(0).source;
+    e.editor()->moveCursor(QTextCursor::End);
+    QTest::keyClicks(e.editor(), "la la");
+    EXPECT_EQ(song(0).source, before + "la la");
+    QTest::keySequence(e.editor(), QKeySequence::Undo);
+    EXPECT_EQ(e.editor()->toPlainText().toStdString(), before);
+    EXPECT_EQ(song(0).source, before);
+    QTest::keySequence(e.editor(), QKeySequence::Redo);
+    EXPECT_EQ(song(0).source, before + "la la");
+    // Loading a song starts a fresh history: undo never brings back another song's text.
+    model->setSelectedSongID(song(1).id);
+    QTest::keySequence(e.editor(), QKeySequence::Undo);
+    EXPECT_EQ(e.editor()->toPlainText().toStdString(), song(1).source);
+}
+
+TEST_F(SongEditorTest, EditingWithNoSongSelectedChangesNothing)
+{
+    songs();
+    model->setSelectedSongID(std::nullopt);
+    auto& e = editor();
+    QSignalSpy libraryChanges(model.get(), &AppModel::libraryChanged);
+    QTest::keyClicks(e.editor(), "words");
+    EXPECT_EQ(libraryChanges.count(), 0);
+    EXPECT_EQ(song(0).source, "{title: Grace}\n{key: G}\n[G]Amazing [C]grace\n");
+    EXPECT_EQ(e.sourceLine()->text(), "Chords go in [brackets] before the syllable");
+    EXPECT_EQ(e.keyStepper()->text(), "as written");
+}
+
+TEST_F(SongEditorTest, TheSourceLineNamesTheImportedFile)
+{
+    songs();
+    auto& e = editor();
+    EXPECT_EQ(e.sourceLine()->text(), "Chords go in [brackets] before the syllable");
+    model->setSelectedSongID(song(1).id);
+    EXPECT_EQ(e.sourceLine()->text(), "Imported from fall.cho");
+}
+
+TEST_F(SongEditorTest, AtMostFourWarningsAreListed)
+{
+    Library library;
+    std::string body;
+    for (int i = 1; i <= 6; ++i) body += "{nonsense" + std::to_string(i) + ": x}\n";
+    library.songs.push_back(storedSong("Odd", body + "[G]la\n"));
+    library.songs.push_back(storedSong("Plain"));
+    make(false, library);
+    model->setSelectedSongID(library.songs.front().id);
+    settle();
+    ASSERT_EQ(model->previewWarnings().size(), 6);
+    auto& e = editor();
+    EXPECT_EQ(e.shownWarnings(), model->previewWarnings().mid(0, 4));
+
+    model->setSelectedSongID(library.songs.back().id);
+    settle();
+    EXPECT_TRUE(e.shownWarnings().isEmpty());
+}
+
+TEST(KeyText, TheKeyMovedByTheTransposition)
+{
+    const struct {
+        const char* key;
+        int transpose;
+        const char* text;
+    } cases[] = {
+        {"", 0, "as written"},       {"", -3, "-3"},          {"", 4, "+4"},
+        {"G", 2, "Key A (+2)"},      {"F", -2, "Key E♭ (-2)"}, {"Am", 3, "Key Cm (+3)"},
+        {"G", 0, "Key G (as written)"}, {"E", -5, "Key B (-5)"}, {"Bb", 6, "Key E (+6)"},
+    };
+    for (const auto& c : cases) {
+        const auto key = *c.key ? Key::parse(c.key) : std::nullopt;
+        EXPECT_EQ(keyText(key, c.transpose).toStdString(), c.text) << c.key << " " << c.transpose;
+    }
+}
+
+TEST_F(SongEditorTest, TheStepperWrapsAndASongLoadResetsIt)
+{
+    songs();
+    auto& e = editor();
+    const std::string source = song(0).source;
+    for (int i = 0; i < 6; ++i) e.keyStepper()->upButton()->click();
+    EXPECT_EQ(model->editorTranspose(), 6);
+    EXPECT_EQ(e.keyStepper()->text(), "Key D♭ (+6)");
+    e.keyStepper()->upButton()->click();
+    EXPECT_EQ(model->editorTranspose(), -5);
+    e.keyStepper()->downButton()->click();
+    EXPECT_EQ(model->editorTranspose(), 6);
+    EXPECT_EQ(song(0).source, source) << "the stepper moves the preview only";
+
+    model->setSelectedSongID(song(1).id);
+    EXPECT_EQ(model->editorTranspose(), 0);
+    EXPECT_EQ(e.keyStepper()->text(), "Key F (as written)");
+}
+
+TEST_F(SongEditorTest, TheHelpButtonTogglesTheQuickReference)
+{
+    songs();
+    auto& e = editor();
+    EXPECT_EQ(e.helpButton()->accessibleName(), "ChordPro quick reference");
+    e.helpButton()->click();
+    ASSERT_TRUE(e.quickReference());
+    EXPECT_TRUE(e.quickReference()->isVisible());
+    EXPECT_GE(e.quickReference()->geometry().top(), e.helpButton()->mapToGlobal(QPoint(0, 0)).y())
+        << "below the button";
+    e.quickReference()->close();
+    EXPECT_FALSE(e.quickReference());
+    e.helpButton()->click();
+    EXPECT_TRUE(e.quickReference());
+}
+
+TEST(CheatSheetCard, ElevenRowsInOrderBetweenTitleAndFooterAtAFixedWidth)
+{
+    CheatSheet card;
+    card.show();
+    const QStringList texts = card.texts();
+    ASSERT_EQ(texts.size(), 2 + 2 * 11);
+    EXPECT_EQ(texts.front(), "ChordPro in a nutshell");
+    EXPECT_EQ(texts.back(), "Chords-over-lyrics text files are converted when you import them.");
+    EXPECT_EQ(texts[1], "{title: Amazing Grace}");
+    EXPECT_EQ(texts[2], "title (also {subtitle}, {artist})");
+    EXPECT_EQ(texts[3], "{key: G}  {capo: 2}  {tempo: 80}");
+    EXPECT_EQ(texts[7], "{start_of_verse: Verse 1} … {end_of_verse}");
+    EXPECT_EQ(texts[21], "{new_page}  {column_break}");
+    EXPECT_EQ(texts[22], "break here");
+    EXPECT_EQ(card.width(), 440);
+    EXPECT_EQ(card.height(), card.sizeHint().height()) << "as tall as its content";
+}
+
+} // namespace
+} // namespace LyricadeTest

@@ -1,0 +1,152 @@
+// The song list: search, row texts, counts, empty states, the drag payload
+// and the row menu.
+
+#include "ViewFixture.h"
+
+#include "Lyricade/Views/EmptyStateOverlay.h"
+#include "Lyricade/Views/SongListRows.h"
+#include "Lyricade/Views/SongListView.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace LyricadeTest {
+namespace {
+
+class SongListTest : public ViewTest {
+protected:
+    void build(const Library& library)
+    {
+        make(false, library);
+        view = std::make_unique<SongListView>(*model);
+        view->resize(360, 500);
+        view->show();
+    }
+
+    QStringList rows(int role = Qt::DisplayRole) const
+    {
+        QStringList out;
+        for (int i = 0; i < view->list()->count(); ++i) out << view->list()->item(i)->data(role).toString();
+        return out;
+    }
+
+    void type(const QString& text) { view->searchField()->setText(text); }
+
+    std::unique_ptr<SongListView> view;
+};
+
+TEST_F(SongListTest, SearchMatchesTitleArtistsAndFirstLine)
+{
+    StoredSong river = storedSong("River Song", "{artist: Ann Lee}\n{artist: Bo Diaz}\n[G]Flowing slowly\n");
+    StoredSong cafe = storedSong("Café Blues", "[A]Morning coffee\n");
+    StoredSong valley = storedSong("valley", "{key: F#m}\n[D]Down in the glen\n");
+    build(libraryOf({river, cafe, valley}));
+    EXPECT_EQ(rows(), (QStringList{"Café Blues", "River Song", "valley"})) << "title order, case ignored";
+
+    struct Case {
+        QString query;
+        QStringList titles;
+    };
+    const Case cases[] = {
+        {"RIVER", {"River Song"}},
+        {"ann lee bo", {"River Song"}},       // artists joined by one space
+        {"  glen\t", {"valley"}},             // first line; spaces and tabs trimmed
+        {"cafe", {}},                         // accents are not folded
+        {"in the", {"valley"}},
+        {"   ", {"Café Blues", "River Song", "valley"}},
+    };
+    for (const Case& c : cases) {
+        type(c.query);
+        EXPECT_EQ(model->search(), c.query);
+        EXPECT_EQ(rows(), c.titles) << c.query.toStdString();
+        EXPECT_EQ(view->emptyState()->isVisible(), c.titles.isEmpty());
+    }
+    type("zzz");
+    EXPECT_EQ(view->emptyState()->title(), "No matches");
+    EXPECT_EQ(view->emptyState()->description(), "Try another word.");
+    EXPECT_EQ(view->countLabel()->text(), "3 songs") << "the bar counts the whole library";
+    model->newSong();
+    EXPECT_EQ(view->searchField()->text(), "") << "a new song clears the search";
+    EXPECT_EQ(view->list()->selectedItems().front()->text(), "New Song");
+}
+
+TEST_F(SongListTest, RowsShowTitleKeyAndOneDetail)
+{
+    StoredSong artist = storedSong("A", "{artist: Ann}\n{subtitle: Sub}\n[F#m]First words\n");
+    StoredSong subtitle = storedSong("B", "{subtitle: Sub}\n[Bb]First words\n");
+    StoredSong line = storedSong("C", "Only words here\n");
+    StoredSong file{Uuid::random(), "{title: D}\n", std::string("d.cho"), Date{0}};
+    StoredSong untitled{Uuid::random(), "[E]\n", std::nullopt, Date{0}};
+    build(libraryOf({artist, subtitle, line, file, untitled}));
+    EXPECT_EQ(rows(), (QStringList{"A", "B", "C", "D", "Untitled song"}));
+    EXPECT_EQ(rows(SongListWidget::detailRole), (QStringList{"Ann", "Sub", "Only words here", "d.cho", ""}));
+    EXPECT_EQ(rows(SongListWidget::keyRole), (QStringList{"F♯m", "B♭", "", "", "E"}));
+    EXPECT_EQ(view->list()->item(0)->data(Qt::AccessibleTextRole).toString(), "A, F♯m, Ann");
+    EXPECT_EQ(view->countLabel()->text(), "5 songs");
+}
+
+TEST_F(SongListTest, EmptyLibraryInvitesImports)
+{
+    build(Library{});
+    EXPECT_TRUE(view->emptyState()->isVisible());
+    EXPECT_EQ(view->emptyState()->title(), "No songs yet");
+    EXPECT_EQ(view->emptyState()->description(), "Import ChordPro or text song files, or drop them here.");
+    EXPECT_EQ(view->countLabel()->text(), "0 songs");
+    type(" ");
+    EXPECT_EQ(view->emptyState()->title(), "No matches") << "the untrimmed text decides";
+
+    view->newSongButton()->click();
+    EXPECT_EQ(view->countLabel()->text(), "1 song");
+    EXPECT_FALSE(view->emptyState()->isVisible());
+    panels->answer = std::nullopt;
+    view->importButton()->click();
+    EXPECT_EQ(panels->asked.size(), 1u);
+}
+
+TEST_F(SongListTest, SelectionDragAndDropsFollowTheModel)
+{
+    StoredSong one = storedSong("One"), two = storedSong("Two");
+    build(libraryOf({one, two}));
+    view->list()->setCurrentRow(1);
+    EXPECT_EQ(model->selectedSongID(), two.id);
+    model->setSelectedSongID(one.id);
+    EXPECT_EQ(view->list()->currentRow(), 0);
+
+    std::unique_ptr<QMimeData> dragged(view->list()->mimeData({view->list()->item(1)}));
+    const QString payload = dragged->text();
+    EXPECT_EQ(payload, QString::fromStdString(two.id.toString()));
+    EXPECT_EQ(payload, payload.toUpper());
+    EXPECT_EQ(payload.size(), 36);
+
+    auto data = files({songFile("three.cho", "Three")});
+    EXPECT_TRUE(drop(view->list(), {20, 20}, *data));
+    EXPECT_EQ(rows(), (QStringList{"One", "Three", "Two"}));
+}
+
+TEST_F(SongListTest, RowMenuAddsToBooksAndAsksBeforeDeleting)
+{
+    StoredSong one = storedSong("One");
+    build(libraryOf({one}));
+    auto menu = view->songMenu(one);
+    EXPECT_EQ(texts(*menu), (QStringList{"Add to", "-", "Delete Song…"}));
+    EXPECT_FALSE(menu->actions().front()->isEnabled()) << "no books to add to";
+
+    model->newBook(BookKind::book);
+    model->newBook(BookKind::setList);
+    menu = view->songMenu(one);
+    QMenu* addTo = menu->actions().front()->menu();
+    ASSERT_TRUE(menu->actions().front()->isEnabled());
+    EXPECT_EQ(texts(*addTo), (QStringList{"New Songbook", "New Set List"}));
+    action(*addTo, "New Set List")->trigger();
+    action(*addTo, "New Set List")->trigger();
+    EXPECT_EQ(model->library().books[1].entries.size(), 2u) << "a song may stand twice";
+
+    action(*menu, "Delete Song…")->trigger();
+    ASSERT_TRUE(model->pendingDelete().has_value());
+    EXPECT_EQ(model->pendingDelete()->id, one.id);
+    EXPECT_EQ(model->library().songs.size(), 1u) << "only the confirmation deletes";
+}
+
+} // namespace
+} // namespace LyricadeTest

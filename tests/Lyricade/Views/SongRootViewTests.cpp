@@ -1,0 +1,243 @@
+// The songbook root view: columns by selection, the inspector rule, window
+// title, toolbar, the error alert, the delete confirmation and the sheets;
+// and the pane the main window hosts.
+
+#include "DetailFixtures.h"
+
+#include "Lyricade/SongController.h"
+#include "Lyricade/Views/AddSongsSheet.h"
+#include "Lyricade/Views/BookView.h"
+#include "Lyricade/Views/DetailParts.h"
+#include "Lyricade/Views/InspectorView.h"
+#include "Lyricade/Views/LicensingSheet.h"
+#include "Lyricade/Views/PreviewArea.h"
+#include "Lyricade/Views/SongEditorView.h"
+#include "Lyricade/Views/SongListView.h"
+#include "Lyricade/Views/SongRootView.h"
+#include "Lyricade/Views/SongbookPane.h"
+
+#include <QAction>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QToolBar>
+
+namespace LyricadeTest {
+namespace {
+
+class SongRootTest : public DetailViewTest {
+protected:
+    SongRootView& root()
+    {
+        if (!root_) {
+            root_ = std::make_unique<SongRootView>(*model, defaults());
+            root_->resize(1360, 860);
+            root_->show();
+        }
+        return *root_;
+    }
+    void TearDown() override
+    {
+        root_.reset();
+        DetailViewTest::TearDown();
+    }
+    QPushButton* button(QMessageBox* box, const QString& text)
+    {
+        for (auto* b : box->buttons())
+            if (b->text().remove('&') == text) return static_cast<QPushButton*>(b);
+        return nullptr;
+    }
+    std::unique_ptr<SongRootView> root_;
+};
+
+TEST_F(SongRootTest, TheLibraryWithoutASongShowsTheListAndNoSongSelected)
+{
+    make(false, bookLibrary(2));
+    model->setSelectedSongID(std::nullopt);
+    model->setShowInspector(true);
+    auto& r = root();
+    EXPECT_TRUE(qobject_cast<SongListView*>(r.content()));
+    EXPECT_EQ(r.detailKind(), SongRootView::Detail::none);
+    auto* empty = qobject_cast<NoContentView*>(r.detail());
+    ASSERT_TRUE(empty);
+    EXPECT_EQ(empty->title(), "No song selected");
+    EXPECT_EQ(empty->description(), "Choose a song, or import song files with File › Import Songs (Ctrl+O).");
+    EXPECT_FALSE(r.printSettingsAction()->isVisible());
+    EXPECT_FALSE(r.inspector()->isVisible()) << "wanted, but there is no book";
+    EXPECT_EQ(r.windowTitle(), brandName());
+
+    model->setSelectedSongID(model->library().songs.front().id);
+    EXPECT_TRUE(qobject_cast<SongEditorView*>(r.detail()));
+}
+
+TEST_F(SongRootTest, ABookShowsItsViewPreviewTitleAndInspectorWhenWanted)
+{
+    bookModel(bookLibrary(2));
+    model->setShowInspector(false);
+    auto& r = root();
+    EXPECT_TRUE(qobject_cast<BookView*>(r.content()));
+    EXPECT_TRUE(qobject_cast<PreviewArea*>(r.detail()));
+    EXPECT_EQ(r.windowTitle(), "Camp");
+    EXPECT_TRUE(r.printSettingsAction()->isVisible());
+    EXPECT_FALSE(r.inspector()->isVisible());
+    r.printSettingsAction()->trigger();
+    EXPECT_TRUE(model->showInspector());
+    EXPECT_TRUE(r.inspector()->isVisible());
+
+    // Kept while the library is selected, and back with the next book.
+    model->setSelection(SidebarItem::allSongs());
+    EXPECT_FALSE(r.inspector()->isVisible());
+    EXPECT_TRUE(model->showInspector());
+    model->setSelection(SidebarItem::book(book().id));
+    EXPECT_TRUE(r.inspector()->isVisible());
+
+    model->changeLibrary([](Library& l) { l.books.front().name = ""; });
+    EXPECT_EQ(r.windowTitle(), "") << "the name as it stands, even empty";
+    model->changeLibrary([](Library& l) { l.books.clear(); });
+    EXPECT_EQ(r.windowTitle(), brandName()) << "a selection naming no book counts as none";
+    EXPECT_TRUE(qobject_cast<SongListView*>(r.content()));
+}
+
+TEST_F(SongRootTest, ToolbarTextsTipsAndOutput)
+{
+    bookModel(bookLibrary(0));
+    auto& r = root();
+    const struct {
+        QAction* action;
+        const char* text;
+        const char* tip;
+    } items[] = {{r.importAction(), "Import Songs", "Import song files or a folder (Ctrl+O)"},
+                 {r.printAction(), "Print", "Print (Ctrl+P)"},
+                 {r.exportAction(), "Export PDF", "Export a PDF (Ctrl+E)"},
+                 {r.printSettingsAction(), "Print Settings", "Show or hide the print settings (Ctrl+Alt+I)"}};
+    for (const auto& item : items) {
+        EXPECT_EQ(item.action->text(), item.text);
+        EXPECT_EQ(item.action->toolTip(), item.tip);
+        EXPECT_TRUE(item.action->shortcut().isEmpty()) << "the menus own the keys";
+    }
+    EXPECT_FALSE(r.printAction()->isEnabled()) << "an empty book has no preview";
+    EXPECT_FALSE(r.exportAction()->isEnabled());
+    EXPECT_TRUE(r.importAction()->isEnabled());
+
+    // Export from the booklet preview still exports pages.
+    model->changeLibrary([](Library& l) {
+        l.songs.push_back(storedSong("One"));
+        l.books.front().entries = {entryFor(l.songs.back())};
+    });
+    model->setPreviewMode(PreviewMode::booklet);
+    settle();
+    ASSERT_TRUE(r.exportAction()->isEnabled());
+    r.exportAction()->trigger();
+    ASSERT_EQ(recorder.saved.size(), 1u);
+    EXPECT_EQ(recorder.saved[0].name, "Camp");
+    EXPECT_EQ(recorder.saved[0].message, "A PDF of the whole book, ready to print or share.");
+    r.printAction()->trigger();
+    ASSERT_EQ(recorder.printed.size(), 1u);
+    EXPECT_TRUE(recorder.printed[0].booklet) << "print follows the preview";
+}
+
+TEST_F(SongRootTest, TheErrorAlertShowsTheModelsTextAndOkClearsIt)
+{
+    make(false, bookLibrary(1));
+    auto& r = root();
+    EXPECT_FALSE(r.errorAlert());
+    model->setError(QStringLiteral("Couldn’t save your song library: disk full"));
+    ASSERT_TRUE(r.errorAlert());
+    EXPECT_EQ(r.errorAlert()->windowTitle(), "Something went wrong");
+    EXPECT_EQ(r.errorAlert()->informativeText(), "Couldn’t save your song library: disk full");
+    model->setError(QStringLiteral("Another"));
+    EXPECT_EQ(r.errorAlert()->informativeText(), "Another") << "always the current error";
+    button(r.errorAlert(), "OK")->click();
+    EXPECT_FALSE(model->error());
+    EXPECT_FALSE(r.errorAlert());
+    model->setError(QStringLiteral("Again"));
+    EXPECT_TRUE(r.errorAlert());
+}
+
+TEST_F(SongRootTest, TheDeleteDialogNamesTheSongAndItsBooks)
+{
+    Library library;
+    for (const char* title : {"Alone", "Once", "Thrice", ""}) library.songs.push_back(storedSong(title));
+    auto bookWith = [&](const char* name, std::vector<int> songs) {
+        Songbook book(Uuid::random(), name, BookKind::book);
+        for (int s : songs) book.entries.push_back(entryFor(library.songs[std::size_t(s)]));
+        library.books.push_back(book);
+    };
+    bookWith("A", {1, 2, 2});
+    bookWith("B", {2});
+    bookWith("C", {2});
+    make(false, library);
+    auto& r = root();
+    const struct {
+        int song;
+        const char* title;
+        const char* message;
+    } cases[] = {
+        {0, "Delete “Alone”?", "It’s removed from your library. The file you imported it from isn’t touched."},
+        {1, "Delete “Once”?", "It’s also taken out of A. The file you imported it from isn’t touched."},
+        {2, "Delete “Thrice”?", "It’s also taken out of A, B, C. The file you imported it from isn’t touched."},
+        {3, "Delete “Untitled song”?",
+         "It’s removed from your library. The file you imported it from isn’t touched."},
+    };
+    for (const auto& c : cases) {
+        model->setPendingDelete(model->library().songs[std::size_t(c.song)]);
+        ASSERT_TRUE(r.deleteDialog());
+        EXPECT_EQ(r.deleteDialog()->text(), c.title);
+        EXPECT_EQ(r.deleteDialog()->informativeText(), c.message);
+        button(r.deleteDialog(), "Cancel")->click();
+        EXPECT_FALSE(model->pendingDelete());
+        EXPECT_EQ(model->library().songs.size(), 4u) << "Cancel deletes nothing";
+    }
+
+    const StoredSong gone = model->library().songs[2];
+    model->changeLibrary([&](Library& l) { l.songs.erase(l.songs.begin() + 2); });
+    model->setPendingDelete(gone);
+    EXPECT_EQ(r.deleteDialog()->text(), "Delete “this song”?");
+    button(r.deleteDialog(), "Delete Song")->click();
+    EXPECT_EQ(model->library().songs.size(), 3u);
+    EXPECT_FALSE(model->pendingDelete());
+
+    model->setPendingDelete(model->library().songs[1]);
+    button(r.deleteDialog(), "Delete Song")->click();
+    EXPECT_EQ(model->library().songs.size(), 2u);
+    EXPECT_TRUE(model->library().books[0].entries.empty()) << "its entries leave every book";
+}
+
+TEST_F(SongRootTest, SheetsComeAndGoWithTheirFlags)
+{
+    bookModel(bookLibrary(2));
+    auto& r = root();
+    model->setAddSongsShown(true);
+    ASSERT_TRUE(r.addSongsSheet());
+    EXPECT_TRUE(r.addSongsSheet()->isVisible());
+    r.addSongsSheet()->reject();
+    EXPECT_FALSE(model->addSongsShown());
+    EXPECT_FALSE(r.addSongsSheet());
+
+    model->setLicensingShown(true);
+    ASSERT_TRUE(r.licensingSheet());
+    r.licensingSheet()->okButton()->click();
+    EXPECT_FALSE(model->licensingShown());
+    EXPECT_FALSE(r.licensingSheet());
+    model->setLicensingShown(true);
+    EXPECT_TRUE(r.licensingSheet()) << "the next command opens it again";
+    model->setLicensingShown(false);
+    EXPECT_FALSE(r.licensingSheet());
+}
+
+TEST(SongbookPaneHost, ShowsTheControllersModelAndItsTitle)
+{
+    QTemporaryDir folder;
+    ModelServices services;
+    services.scheduler = std::make_shared<ManualScheduler>();
+    services.dataFolder = std::filesystem::path(folder.path().toStdString());
+    SongController controller(SongHost::silent(), false, bookLibrary(1), services);
+    SongbookPane pane(controller, std::make_shared<QSettings>(folder.filePath("d.ini"), QSettings::IniFormat));
+    EXPECT_EQ(&pane.controller(), &controller);
+    EXPECT_EQ(pane.windowTitle(), brandName());
+    controller.model().setSelection(SidebarItem::book(controller.model().library().books.front().id));
+    EXPECT_EQ(pane.windowTitle(), "Camp");
+    EXPECT_TRUE(qobject_cast<PreviewArea*>(pane.root()->detail()));
+}
+
+} // namespace
+} // namespace LyricadeTest
