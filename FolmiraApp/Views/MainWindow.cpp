@@ -109,11 +109,12 @@ void MainWindow::refreshTitle()
 void MainWindow::showWelcomeWhenAsked()
 {
     if (!model_.showWelcome() || welcomeSheet() || !isVisible()) return;
-    // A sheet that ended is kept until the next one: its import request is
-    // still on its way when it closes.
-    delete welcome_;
-    welcome_ = new WelcomeView(model_, this);
-    connect(welcome_, &WelcomeView::importRequested, this, &MainWindow::importWanted);
+    // One sheet, opened again when asked for again: an ended one still has
+    // its import request on the way when it closes.
+    if (!welcome_) {
+        welcome_ = new WelcomeView(model_, this);
+        connect(welcome_, &WelcomeView::importRequested, this, &MainWindow::importWanted);
+    }
     welcome_->open();
 }
 

@@ -172,7 +172,9 @@ TEST_F(MainWindowTest, TheWelcomeSheetComesOnAFirstLaunchOnly)
     WelcomeView* sheet = second.welcomeSheet();
     ASSERT_NE(sheet, nullptr);
     model->setShowWelcome(false);
+    EXPECT_EQ(second.welcomeSheet(), nullptr);
     model->setShowWelcome(true);
+    EXPECT_EQ(second.welcomeSheet(), sheet);
     EXPECT_EQ(second.findChildren<WelcomeView*>().size(), 1);
 }
 
