@@ -23,8 +23,10 @@
 
 namespace FolmiraKit::Renderer {
 
-// The threads a render shapes its text on: min(cores, 4), unless set to a
-// number of its own (at least 1); setting 0 goes back to the default.
+// The threads a render shapes its text on: min(cores, 4), fewer for a short
+// text (a thread costs a Pango of its own to start), unless set to a number of
+// its own (at least 1), which is then used as it is; setting 0 goes back to
+// the default.
 int shapingThreads();
 void setShapingThreads(int threads);
 
@@ -35,11 +37,12 @@ public:
     Layout(const Layout&) = delete;
     Layout& operator=(const Layout&) = delete;
 
-    // Lets up to `threads` threads (this one included) shape `blocks` ahead
-    // of add(), which must then be given those very blocks, in order. The
-    // pages come out the same whatever the thread count. `blocks` must outlive
+    // Lets up to `threads` threads (this one included; 0: as shapingThreads
+    // says) shape `blocks` ahead of add(), which is then given those very
+    // blocks, in order (any other block is shaped when it is added). The pages
+    // come out the same whatever the thread count. `blocks` must outlive
     // finish().
-    void shapeAhead(const Blocks& blocks, int threads = shapingThreads());
+    void shapeAhead(const Blocks& blocks, int threads = 0);
     // Lays out one block; `next` is the block after it, or null for the last.
     void add(const Block& block, const Block* next);
     // Closes the current page and gives every page, in order (at least one).

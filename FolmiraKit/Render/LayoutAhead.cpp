@@ -30,13 +30,23 @@ namespace {
 
 std::atomic<int> chosenThreads{0};
 
+// A helper starts with a Pango of its own, which costs about as much as
+// shaping a few thousand characters: each is given at least this much text.
+constexpr std::size_t textPerHelper = 16 * 1024;
+
+std::size_t textSize(const Blocks& blocks)
+{
+    std::size_t bytes = 0;
+    for (const Block& block : blocks) bytes += block.plainText().size();
+    return bytes;
+}
+
 } // namespace
 
 int shapingThreads()
 {
     if (int chosen = chosenThreads.load(); chosen > 0) return chosen;
-    const unsigned cores = std::thread::hardware_concurrency();
-    return static_cast<int>(std::clamp(cores, 1u, 4u));
+    return static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 4u));
 }
 
 void setShapingThreads(int threads) { chosenThreads.store(std::max(0, threads)); }
@@ -138,8 +148,13 @@ void Layout::EndAhead::operator()(Ahead* ahead) const { delete ahead; }
 void Layout::shapeAhead(const Blocks& blocks, int threads)
 {
     ahead_.reset();
-    const int helpers = std::clamp(threads - 1, 0, static_cast<int>(blocks.size()) - 1);
-    if (helpers > 0) ahead_.reset(new Ahead(*this, blocks, helpers));
+    // Unless a count was chosen, no more helpers than the text is worth.
+    const bool chosen = threads > 0 || chosenThreads.load() > 0;
+    if (threads <= 0) threads = shapingThreads();
+    std::size_t helpers = static_cast<std::size_t>(std::max(0, threads - 1));
+    helpers = std::min(helpers, blocks.size() - std::min<std::size_t>(blocks.size(), 1)); // one block: no helper
+    if (!chosen) helpers = std::min(helpers, textSize(blocks) / textPerHelper);
+    if (helpers > 0) ahead_.reset(new Ahead(*this, blocks, static_cast<int>(helpers)));
 }
 
 void Layout::spend(Shaped&& shaped)
