@@ -53,9 +53,15 @@ void Layout::Shaper::appendRuns(Paragraph& paragraph, const Runs& runs, double t
 
 double Layout::Shaper::measureLine(double typeSize, const std::string& text, bool bold)
 {
-    Platform::AttributedText line;
-    line.append(text, font(typeSize, bold || settings_.highContrast, false));
-    return Platform::TextLayout::lineWidth(line);
+    bold = bold || settings_.highContrast;
+    auto key = std::make_tuple(typeSize, bold, text);
+    auto it = widths_.find(key);
+    if (it == widths_.end()) {
+        Platform::AttributedText line;
+        line.append(text, font(typeSize, bold, false));
+        it = widths_.emplace(std::move(key), Platform::TextLayout::lineWidth(line)).first;
+    }
+    return it->second;
 }
 
 Layout::Flow Layout::Shaper::flow(double indent, const Paragraph& paragraph) const

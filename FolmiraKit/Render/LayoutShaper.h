@@ -33,6 +33,8 @@ private:
     // feeds become line separators when `keepBreaks`, else spaces.
     void appendRuns(Paragraph& paragraph, const Runs& runs, double typeSize, bool alwaysBold, bool keepBreaks);
     Platform::Font font(double typeSize, bool bold, bool italic);
+    // Measured once per text, size and weight on each thread (list markers and
+    // table words repeat).
     double measureLine(double typeSize, const std::string& text, bool bold);
     // The paragraph broken into lines at the column width less `indent`.
     Flow flow(double indent, const Paragraph& paragraph) const;
@@ -49,6 +51,7 @@ private:
     const Layout& layout_;
     const LargePrintSettings& settings_;
     std::map<std::tuple<double, bool, bool>, Platform::Font> fonts_; // looked up once per render and thread
+    std::map<std::tuple<double, bool, std::string>, double> widths_;
 };
 
 } // namespace FolmiraKit::Renderer

@@ -12,7 +12,6 @@
 
 #include <algorithm>
 #include <numeric>
-#include <unordered_map>
 
 namespace FolmiraKit::Renderer {
 namespace {
@@ -49,19 +48,12 @@ std::optional<Layout::Grid> Layout::Shaper::tableGrid(const std::vector<Block::R
 
     // Column widths: at least the widest word, at most the widest whole text.
     std::vector<double> least(n, 2 * p), most(n, 2 * p);
-    std::unordered_map<std::string, double> widths[2]; // measured once per table, regular and bold
-    auto measured = [&](const std::string& text, bool bold) {
-        auto& cache = widths[bold ? 1 : 0];
-        auto it = cache.find(text);
-        if (it == cache.end()) it = cache.emplace(text, measureLine(size, text, bold)).first;
-        return it->second;
-    };
     for (std::size_t r = 0; r < rows.size(); ++r) {
         bool bold = grid.header && r == 0;
         for (std::size_t c = 0; c < rows[r].size(); ++c) {
             std::string text = cleanText(plain(rows[r][c]), false);
             double longest = 0;
-            for (const auto& word : wordsOf(text)) longest = std::max(longest, measured(word, bold));
+            for (const auto& word : wordsOf(text)) longest = std::max(longest, measureLine(size, word, bold));
             least[c] = std::max(least[c], longest + 2 * p + 1);
             most[c] = std::max(most[c], measureLine(size, text, bold) + 2 * p + 1);
         }
