@@ -81,6 +81,7 @@ RenderResult render(const BigDocument& document, const LargePrintSettings& setti
 {
     Layout layout(settings.clamped());
     const auto& blocks = document.blocks;
+    layout.shapeAhead(blocks);
     for (std::size_t i = 0; i < blocks.size(); ++i) layout.add(blocks[i], i + 1 < blocks.size() ? &blocks[i + 1] : nullptr);
     std::vector<Page> pages = layout.finish();
 
