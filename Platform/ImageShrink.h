@@ -27,7 +27,6 @@ private:
 
     int sourceWidth_, sourceHeight_;
     Bitmap out_;
-    std::vector<int> column_;              // source x → output x
     std::vector<std::uint32_t> perColumn_; // source pixels per output column
     std::vector<std::uint64_t> sums_;      // premultiplied a, r, g, b per output pixel of the row
     int row_ = 0;                          // the output row being summed
