@@ -16,7 +16,7 @@
 namespace Platform::ImageShrink {
 
 Shrinker::Shrinker(int sourceWidth, int sourceHeight, int width, int height)
-    : sourceWidth_(sourceWidth), sourceHeight_(sourceHeight)
+    : sourceHeight_(sourceHeight)
 {
     out_.width = width;
     out_.height = height;

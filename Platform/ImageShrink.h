@@ -25,7 +25,7 @@ public:
 private:
     void flushRow();
 
-    int sourceWidth_, sourceHeight_;
+    int sourceHeight_;
     Bitmap out_;
     std::vector<std::uint32_t> perColumn_; // source pixels per output column
     std::vector<std::uint64_t> sums_;      // premultiplied a, r, g, b per output pixel of the row
