@@ -104,6 +104,9 @@ public:
     // True while a read or render still runs in the background, even one whose
     // outcome will be dropped.
     bool hasRunningWork() const;
+    // Cancels every read and render and waits at most `milliseconds` for them
+    // to stop; true when none runs any more.
+    bool stopWork(int milliseconds);
     // Writes pending defaults to disk now.
     void syncDefaults();
     void openSample(const QString& name);
@@ -155,6 +158,8 @@ private:
     void setPreview(PdfView::PdfDocumentPtr document);
     void setRendering(bool rendering);
     void cancelRenderTask();
+    // Cancels the work `flag` stands for and gives a fresh flag for the next.
+    static std::shared_ptr<FolmiraKit::CancelFlag> replace(std::shared_ptr<FolmiraKit::CancelFlag>& flag);
 
     const bool persist_;
     AppServices services_;
@@ -178,8 +183,13 @@ private:
     DocKind kind_ = DocKind::document;
 
     // Worker threads of this model only, so that destruction can wait for
-    // running reads and renders instead of racing them.
-    std::unique_ptr<QThreadPool> workers_;
+    // running reads and renders instead of racing them. Renders have one
+    // thread: a render replaced by a newer one is cancelled, and the newer
+    // one starts once it has stopped.
+    std::unique_ptr<QThreadPool> readers_;
+    std::unique_ptr<QThreadPool> renderers_;
+    std::shared_ptr<FolmiraKit::CancelFlag> readCancel_;   // of the newest read
+    std::shared_ptr<FolmiraKit::CancelFlag> renderCancel_; // of the newest render
 };
 
 } // namespace FolmiraApp

@@ -43,6 +43,9 @@ public:
     // come out the same whatever the thread count. `blocks` must outlive
     // finish().
     void shapeAhead(const Blocks& blocks, int threads = 0);
+    // The same for a chosen few of a document's blocks (the pointers are kept;
+    // the blocks must outlive finish()).
+    void shapeAhead(std::vector<const Block*> blocks, int threads = 0);
     // Lays out one block; `next` is the block after it, or null for the last.
     void add(const Block& block, const Block* next);
     // Closes the current page and gives every page, in order (at least one).

@@ -34,10 +34,10 @@ std::atomic<int> chosenThreads{0};
 // shaping a few thousand characters: each is given at least this much text.
 constexpr std::size_t textPerHelper = 16 * 1024;
 
-std::size_t textSize(const Blocks& blocks)
+std::size_t textSize(const std::vector<const Block*>& blocks)
 {
     std::size_t bytes = 0;
-    for (const Block& block : blocks) bytes += block.plainText().size();
+    for (const Block* block : blocks) bytes += block->plainText().size();
     return bytes;
 }
 
@@ -53,7 +53,8 @@ void setShapingThreads(int threads) { chosenThreads.store(std::max(0, threads));
 
 class Layout::Ahead {
 public:
-    Ahead(const Layout& layout, const Blocks& blocks, int helpers) : blocks_(blocks), slots_(blocks.size())
+    Ahead(const Layout& layout, std::vector<const Block*> blocks, int helpers)
+        : blocks_(std::move(blocks)), slots_(blocks_.size())
     {
         try {
             for (int i = 0; i < helpers; ++i) helpers_.emplace_back([this, &layout] { help(layout); });
@@ -74,7 +75,7 @@ public:
     // The shaped block when `block` is the next of the blocks, else nothing.
     std::optional<Shaped> take(const Block& block, Shaper& own)
     {
-        if (placed_ >= blocks_.size() || &block != &blocks_[placed_]) return std::nullopt;
+        if (placed_ >= blocks_.size() || &block != blocks_[placed_]) return std::nullopt;
         const std::size_t at = placed_++;
         std::unique_lock lock(mutex_);
         while (!slots_[at].done) {
@@ -118,7 +119,7 @@ private:
     {
         Slot slot;
         try {
-            slot.shaped = shaper.shape(blocks_[at]);
+            slot.shaped = shaper.shape(*blocks_[at]);
         } catch (...) {
             slot.failure = std::current_exception();
         }
@@ -130,7 +131,7 @@ private:
         ready_.notify_all();
     }
 
-    const Blocks& blocks_;
+    const std::vector<const Block*> blocks_;
     std::vector<Slot> slots_;       // guarded by mutex_
     std::atomic<std::size_t> next_{0}; // the next block to shape
     std::size_t placed_ = 0;        // the next block to place (the layout's thread only)
@@ -147,6 +148,14 @@ void Layout::EndAhead::operator()(Ahead* ahead) const { delete ahead; }
 
 void Layout::shapeAhead(const Blocks& blocks, int threads)
 {
+    std::vector<const Block*> chosen;
+    chosen.reserve(blocks.size());
+    for (const Block& block : blocks) chosen.push_back(&block);
+    shapeAhead(std::move(chosen), threads);
+}
+
+void Layout::shapeAhead(std::vector<const Block*> blocks, int threads)
+{
     ahead_.reset();
     // Unless a count was chosen, no more helpers than the text is worth.
     const bool chosen = threads > 0 || chosenThreads.load() > 0;
@@ -154,7 +163,7 @@ void Layout::shapeAhead(const Blocks& blocks, int threads)
     std::size_t helpers = static_cast<std::size_t>(std::max(0, threads - 1));
     helpers = std::min(helpers, blocks.size() - std::min<std::size_t>(blocks.size(), 1)); // one block: no helper
     if (!chosen) helpers = std::min(helpers, textSize(blocks) / textPerHelper);
-    if (helpers > 0) ahead_.reset(new Ahead(*this, blocks, static_cast<int>(helpers)));
+    if (helpers > 0) ahead_.reset(new Ahead(*this, std::move(blocks), static_cast<int>(helpers)));
 }
 
 void Layout::spend(Shaped&& shaped)

@@ -40,6 +40,17 @@ public:
         std::unique_lock lock(mutex_);
         open_.wait(lock, [this] { return released_; });
     }
+    // Waits until released or `cancel` is set, as the engine would stop at its
+    // next page; false when cancelled.
+    bool wait(const FolmiraKit::CancelFlag* cancel)
+    {
+        std::unique_lock lock(mutex_);
+        while (!released_) {
+            if (cancel && cancel->cancelled()) return false;
+            open_.wait_for(lock, std::chrono::milliseconds(2));
+        }
+        return true;
+    }
     void release()
     {
         {
@@ -90,7 +101,8 @@ class FakeEngine final : public Engine {
 public:
     FakeEngine() : pdf_(letterPdf(1)) {}
 
-    BigDocument read(const std::filesystem::path& url, bool keepLineBreaks) override
+    BigDocument read(const std::filesystem::path& url, bool keepLineBreaks,
+                     const FolmiraKit::CancelFlag* cancel) override
     {
         std::shared_ptr<Gate> gate;
         {
@@ -99,7 +111,10 @@ public:
             auto found = readGates_.find({url.filename().string(), keepLineBreaks});
             if (found != readGates_.end()) gate = found->second;
         }
-        if (gate) gate->wait();
+        if (gate && !gate->wait(cancel)) {
+            ++readsCancelled;
+            throw FolmiraKit::Cancelled();
+        }
         ++readsDone;
         if (url.extension() == ".doc")
             throw FolmiraKit::ConversionError(FolmiraKit::ConversionError::Reason::unsupported,
@@ -112,7 +127,8 @@ public:
         return document;
     }
 
-    RenderResult render(const BigDocument& document, const LargePrintSettings& settings) override
+    RenderResult render(const BigDocument& document, const LargePrintSettings& settings,
+                        const FolmiraKit::CancelFlag* cancel) override
     {
         std::shared_ptr<Gate> gate;
         {
@@ -120,7 +136,14 @@ public:
             renderTimes.push_back(Clock::now());
             gate = renderGate_;
         }
-        if (gate) gate->wait();
+        ++rendersRunning;
+        maxRendersRunning = std::max(maxRendersRunning.load(), rendersRunning.load());
+        bool released = !gate || gate->wait(cancel);
+        --rendersRunning;
+        if (!released) {
+            ++rendersCancelled;
+            throw FolmiraKit::Cancelled();
+        }
         RenderResult result;
         {
             std::lock_guard lock(mutex_);
@@ -176,6 +199,10 @@ public:
     std::vector<Clock::time_point> renderTimes;
     std::atomic<int> readsDone{0};
     std::atomic<int> rendersDone{0};
+    std::atomic<int> readsCancelled{0};
+    std::atomic<int> rendersCancelled{0};
+    std::atomic<int> rendersRunning{0};
+    std::atomic<int> maxRendersRunning{0};
     std::atomic<bool> notPdf{false};
 
 private:

@@ -124,10 +124,14 @@ TEST(ThreadedLayout, GivesTheSamePdfOnRealDocuments)
 {
     const std::set<std::string> readable = {".docx", ".pdf", ".rtf", ".md", ".txt"};
     std::vector<std::filesystem::path> files;
+    // The regression inputs are hostile on purpose: many are refused.
+    const std::filesystem::path regress = std::filesystem::path(FOLMIRA_TEST_DATA) / "regress";
     for (const auto& folder : {std::filesystem::path(FOLMIRA_TEST_DATA), *Platform::Resources::path("Samples")})
-        for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
-            if (entry.is_regular_file() && readable.count(entry.path().extension().string()))
-                files.push_back(entry.path());
+        for (auto entry = std::filesystem::recursive_directory_iterator(folder); entry != decltype(entry)(); ++entry) {
+            if (entry->path() == regress) entry.disable_recursion_pending();
+            else if (entry->is_regular_file() && readable.count(entry->path().extension().string()))
+                files.push_back(entry->path());
+        }
     ASSERT_GE(files.size(), 15u);
     for (const auto& file : files) {
         SCOPED_TRACE(file.string());
