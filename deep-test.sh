@@ -22,7 +22,8 @@ export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 
 echo "== The test suite under AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFOLMIRA_SANITIZE=ON >/dev/null
-cmake --build build-sanitize --target PlatformTests FolmiraKitTests TunequillKitTests FolmiraAppTests read-render-probe
+cmake --build build-sanitize --target PlatformTests FolmiraKitTests TunequillKitTests LyricadeTests \
+  MacMenuBaselineTests FolmiraAppTests read-render-probe quality-report
 ctest --test-dir build-sanitize --output-on-failure -j "$jobs"
 
 echo "== Fuzzing every target for ${seconds} s"
