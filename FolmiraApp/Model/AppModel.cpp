@@ -72,6 +72,8 @@ AppModel::~AppModel()
     // their queued outcomes die with it.
     renderTimer_.stop();
     workers_->waitForDone();
+    // The songbook side goes first, while the model its hooks point to is whole.
+    songs_.reset();
 }
 
 bool AppModel::hasRunningWork() const { return workers_->activeThreadCount() > 0; }
@@ -176,6 +178,7 @@ void AppModel::settingsObserver(const LargePrintSettings& old)
     }
     if (old.keepLineBreaks != settings_.keepLineBreaks) startReading();
     else scheduleRender();
+    if (songsStarted()) songs_->setStyle(syncSongStyle());
 }
 
 std::vector<FolmiraKit::ConversionNote> AppModel::notes() const
