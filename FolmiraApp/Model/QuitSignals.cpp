@@ -39,7 +39,7 @@ void setHandler(void (*handler)(int))
 } // namespace
 
 QuitSignals::QuitSignals(std::function<void()> quit, QObject* parent)
-    : QObject(parent), quit_(quit ? std::move(quit) : [] { QCoreApplication::quit(); })
+    : QObject(parent), quit_(quit ? std::move(quit) : [] { QCoreApplication::exit(0); })
 {
     if (readEnd >= 0) return;
     std::array<int, 2> ends{};

@@ -19,8 +19,9 @@ class QuitSignals : public QObject {
 public:
     // Catches the two signals until destroyed (then they get their default
     // action again) and runs `quit` on the main thread for each delivery;
-    // QCoreApplication::quit when none is given. One at a time per process:
-    // a second one made while the first lives catches nothing.
+    // QCoreApplication::exit(0) when none is given, so no window can refuse.
+    // One at a time per process: a second one made while the first lives
+    // catches nothing.
     explicit QuitSignals(std::function<void()> quit = {}, QObject* parent = nullptr);
     ~QuitSignals() override;
 

@@ -100,7 +100,9 @@ WindowCommands Application::windowCommands()
     commands.about = [this] { showAbout(); };
     commands.checkForUpdates = [] { Updater::shared().checkForUpdates(); };
     commands.settings = [this] { settingsWindow().present(); };
-    commands.quit = [] { QCoreApplication::quit(); };
+    // Leaves the event loop without asking the windows: the welcome sheet
+    // refuses an ordinary close, and nothing here waits to be saved by hand.
+    commands.quit = [] { QCoreApplication::exit(0); };
     return commands;
 }
 
