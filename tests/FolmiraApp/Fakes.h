@@ -272,6 +272,18 @@ inline std::string readFile(const std::filesystem::path& path)
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
+// The songbook side's open panel: remembers that it was asked, chooses nothing.
+class FakeSongPanels final : public Lyricade::SongPanels {
+public:
+    std::optional<std::vector<std::filesystem::path>> chooseSongFiles(const QString& message, const QString&,
+                                                                      const QStringList&) override
+    {
+        asked << message;
+        return std::nullopt;
+    }
+    QStringList asked;
+};
+
 // A model over fakes, with its defaults in a file of a temporary folder.
 class ModelTest : public testing::Test {
 protected:
@@ -296,6 +308,7 @@ protected:
         services.samplesFolder = path("Samples");
         // The songbook side keeps its library in this folder, never the user's.
         services.songServices.dataFolder = path("data");
+        services.songServices.panels = songPanels;
         model = std::make_unique<AppModel>(persist, services);
         return *model;
     }
@@ -321,6 +334,7 @@ protected:
     std::shared_ptr<QSettings> defaults;
     std::shared_ptr<FakeEngine> engine = std::make_shared<FakeEngine>();
     std::shared_ptr<FakePanels> panels = std::make_shared<FakePanels>();
+    std::shared_ptr<FakeSongPanels> songPanels = std::make_shared<FakeSongPanels>();
     std::unique_ptr<AppModel> model;
 };
 
