@@ -37,16 +37,6 @@ TEST(QuitSignalsTest, EachSignalQuitsOnTheEventLoop)
     EXPECT_TRUE(QTest::qWaitFor([&] { return quits == 2; }));
 }
 
-TEST(QuitSignalsTest, ANewCatcherWorksAfterTheFirstIsGone)
-{
-    { QuitSignals first([] {}); }
-    int quits = 0;
-    QuitSignals second([&] { ++quits; });
-    ASSERT_TRUE(second.active());
-    ASSERT_EQ(::raise(SIGTERM), 0);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return quits == 1; }));
-}
-
 std::string readAll(const QString& path)
 {
     std::ifstream in(path.toStdString(), std::ios::binary);

@@ -189,20 +189,6 @@ TEST_F(SongBridgeTest, OutputIsAskedOfTheModeShown)
     EXPECT_TRUE(model->hasPrintableOutput());
 }
 
-TEST_F(SongBridgeTest, APresetActsOnTheModeShown)
-{
-    make(false);
-    const auto& extra = LargePrintPreset::extraLarge();
-    model->applyPreset(extra);
-    EXPECT_EQ(model->settings(), extra.settings);
-
-    auto& songs = songsWithBook();
-    model->setKind(DocKind::songbook);
-    model->applyPreset(LargePrintPreset::hymnSheet());
-    EXPECT_EQ(songs.lyricSize(), 22);
-    EXPECT_EQ(model->settings(), extra.settings) << "the document's settings stay";
-}
-
 TEST_F(SongBridgeTest, TheCurrentPresetAgainRendersNothing)
 {
     make(false);
@@ -212,26 +198,6 @@ TEST_F(SongBridgeTest, TheCurrentPresetAgainRendersNothing)
     EXPECT_FALSE(model->renderPending()) << "the defaults are the first preset's settings";
     model->applyPreset(LargePrintPreset::recipeCard());
     EXPECT_TRUE(model->renderPending());
-}
-
-TEST_F(SongBridgeTest, TheInspectorOfTheModeShownIsToggled)
-{
-    make(false);
-    auto& songs = model->songs();
-    ASSERT_TRUE(model->inspectorShown());
-    model->toggleInspector();
-    EXPECT_FALSE(model->showInspector());
-    EXPECT_FALSE(model->inspectorShown());
-    EXPECT_TRUE(songs.showInspector());
-
-    model->setKind(DocKind::songbook);
-    EXPECT_TRUE(model->inspectorShown());
-    model->toggleInspector();
-    EXPECT_FALSE(songs.showInspector());
-    EXPECT_FALSE(model->inspectorShown());
-    EXPECT_FALSE(model->showInspector());
-    model->toggleInspector();
-    EXPECT_TRUE(songs.showInspector());
 }
 
 TEST_F(SongBridgeTest, ACancelledImportChangesNothing)

@@ -347,6 +347,9 @@ TEST_F(MenuBarTest, TheViewItemsSwitchModeAndToggleTheShownInspector)
     QTest::keyClick(window.get(), Qt::Key_1, Qt::ControlModifier | Qt::MetaModifier);
     EXPECT_EQ(model->kind(), DocKind::document);
     EXPECT_EQ(settings->text(), "Hide Settings");
+    QTest::keyClick(window.get(), Qt::Key_I, Qt::ControlModifier | Qt::AltModifier);
+    EXPECT_FALSE(model->showInspector());
+    EXPECT_EQ(settings->text(), "Show Settings");
 }
 
 TEST_F(MenuBarTest, TheHelpMenuAsksForPagesTheWelcomeAndTheSongbooksSheet)
