@@ -16,8 +16,10 @@ int main(int argc, char** argv)
     QCoreApplication::setApplicationName(QStringLiteral("Folmira"));
     // Lets the desktop match the windows to the entry and its icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("folmira"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(FOLMIRA_VERSION));
     QApplication::setQuitOnLastWindowClosed(true);
 
+    // Also catches SIGTERM and SIGINT, which then quit like "Quit Folmira".
     FolmiraApp::Application folmira;
     QStringList files = QCoreApplication::arguments();
     files.removeFirst();

@@ -78,6 +78,8 @@ AppModel::~AppModel()
     renderCancel_->cancel();
     readers_->waitForDone();
     renderers_->waitForDone();
+    // The songbook side goes first, while the model its hooks point to is whole.
+    songs_.reset();
 }
 
 bool AppModel::hasRunningWork() const
@@ -185,6 +187,7 @@ void AppModel::settingsObserver(const LargePrintSettings& old)
     }
     if (old.keepLineBreaks != settings_.keepLineBreaks) startReading();
     else scheduleRender();
+    if (songsStarted()) songs_->setStyle(syncSongStyle());
 }
 
 std::vector<FolmiraKit::ConversionNote> AppModel::notes() const

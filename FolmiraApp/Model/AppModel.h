@@ -14,6 +14,7 @@
 #include "PdfView/Pdf.h"
 #include "FolmiraApp/Model/StyledText.h"
 #include "FolmiraKit/FolmiraKit.h"
+#include "Lyricade/SongController.h"
 
 #include <QObject>
 #include <QString>
@@ -39,6 +40,7 @@ struct AppServices {
     std::shared_ptr<Panels> panels;
     std::shared_ptr<QSettings> defaults;                // "settings", "docKind", "welcomeSeen"
     std::optional<std::filesystem::path> samplesFolder; // the resource folder's Samples
+    Lyricade::ModelServices songServices;                // what the songbook side is made with
 };
 
 class AppModel : public QObject {
@@ -120,6 +122,34 @@ public:
     void printCopy();
     Panels* panels() const { return services_.panels.get(); }
 
+    // --- The songbook side (SongBridge.cpp) ---
+    // The songbook controller, made on the first call with this model's
+    // persist flag and the current look; the same one ever after.
+    Lyricade::SongController& songs();
+    bool songsStarted() const { return songs_ != nullptr; }
+    // The hooks the songbook side calls back on; each holds this model weakly
+    // and does nothing once it is gone.
+    Lyricade::SongHost makeSongHost();
+    // The songbook look of the current settings: faces, font name, high
+    // contrast, page (US Legal has no songbook page and gives Letter).
+    Lyricade::SongStyle syncSongStyle() const;
+    // The presets' names and type sizes, in their order.
+    static std::vector<Lyricade::SongHost::Preset> presetSizes();
+    // The open panel for the earlier songbook application's library.json, its
+    // merge into the songbook library, and the alert that tells the outcome.
+    void importTunequillLibrary();
+    // Something to export, something to print: the songbook's preview in
+    // Songbook mode; the render result, and a preview that opens as a PDF, in
+    // Document mode.
+    bool hasOutput();
+    bool hasPrintableOutput();
+    // Songbook mode: the selected book's lyric size from the preset's type
+    // size; Document mode: the preset's settings.
+    void applyPreset(const FolmiraKit::LargePrintPreset& preset);
+    // The settings inspector of the mode shown.
+    bool inspectorShown();
+    void toggleInspector();
+
 signals:
     void fileURLChanged();
     void fileNameChanged();
@@ -181,6 +211,8 @@ private:
     HelpTopic helpPage_ = HelpTopic::start;
     qint64 helpRequest_ = 0;
     DocKind kind_ = DocKind::document;
+
+    std::unique_ptr<Lyricade::SongController> songs_; // made on first use
 
     // Worker threads of this model only, so that destruction can wait for
     // running reads and renders instead of racing them. Renders have one

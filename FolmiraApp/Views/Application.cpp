@@ -1,48 +1,162 @@
 #include "FolmiraApp/Views/Application.h"
 
 #include "FolmiraApp/Model/OpenedFiles.h"
+#include "FolmiraApp/Model/QtText.h"
+#include "FolmiraApp/Model/QuitSignals.h"
+#include "FolmiraApp/Model/Updater.h"
+#include "FolmiraApp/Views/HelpWindow.h"
 #include "FolmiraApp/Views/MainWindow.h"
+#include "FolmiraApp/Views/MenuBar.h"
 #include "FolmiraApp/Views/QtPanels.h"
+#include "FolmiraApp/Views/SettingsWindow.h"
+#include "FolmiraApp/Views/UpdaterAlerts.h"
+#include "FolmiraApp/Views/WelcomeView.h"
 #include "FolmiraKit/FolmiraKit.h"
+#include "Lyricade/Panels/QtSongPanels.h"
 #include "Platform/Resources.h"
 
+#include <QApplication>
 #include <QFileInfo>
+#include <QMessageBox>
 #include <QPointer>
 
 namespace FolmiraApp {
 
 namespace {
-QPointer<AppModel> shared;
-}
 
-Application::Application() : panels_(std::make_shared<QtPanels>())
+QPointer<AppModel> shared;
+
+// The songbook side's open panel, modal over the main window once it exists.
+class WindowSongPanels final : public Lyricade::SongPanels {
+public:
+    void setWindow(QWidget* window) { window_ = window; }
+
+    std::optional<std::vector<std::filesystem::path>> chooseSongFiles(const QString& message, const QString& prompt,
+                                                                      const QStringList& nameFilters) override
+    {
+        return Lyricade::QtSongPanels(window_.data()).chooseSongFiles(message, prompt, nameFilters);
+    }
+
+private:
+    QPointer<QWidget> window_;
+};
+
+} // namespace
+
+Application::Application(AppServices services)
 {
+    // Before any songbook controller exists: the name its messages and PDFs carry.
+    Lyricade::SongController::configure(qstr(FolmiraKit::Brand::name));
     FolmiraKit::LargePrintFont::registerBundledFonts();
-    AppServices services;
-    services.panels = panels_;
-    services.samplesFolder = Platform::Resources::path("Samples");
+    if (!services.panels) {
+        panels_ = std::make_shared<QtPanels>();
+        services.panels = panels_;
+    }
+    defaults_ = services.defaults;
+    if (!services.samplesFolder) services.samplesFolder = Platform::Resources::path("Samples");
+    std::shared_ptr<WindowSongPanels> songPanels;
+    if (!services.songServices.panels) {
+        songPanels = std::make_shared<WindowSongPanels>();
+        services.songServices.panels = songPanels;
+    }
+    if (!services.songServices.announcer) services.songServices.announcer = Lyricade::qtAnnouncer();
+
     model_ = std::make_unique<AppModel>(true, services);
     window_ = std::make_unique<MainWindow>(*model_);
-    panels_->setWindow(window_.get());
-    panels_->setCurrentFile([model = QPointer<AppModel>(model_.get())]() -> std::optional<std::filesystem::path> {
-        if (!model) return std::nullopt;
-        return model->fileURL();
+    if (panels_) {
+        panels_->setWindow(window_.get());
+        panels_->setCurrentFile([model = QPointer<AppModel>(model_.get())]() -> std::optional<std::filesystem::path> {
+            if (!model) return std::nullopt;
+            return model->fileURL();
+        });
+    }
+    if (songPanels) songPanels->setWindow(window_.get());
+    menuBar_ = new MenuBar(*model_, windowCommands(), window_.get());
+    window_->setMenuBar(menuBar_);
+
+    QObject::connect(model_.get(), &AppModel::helpRequestChanged, window_.get(), [this] { helpWindow().present(); });
+    QObject::connect(model_.get(), &AppModel::showWelcomeChanged, window_.get(), [this] {
+        if (model_->showWelcome()) presentWelcome();
     });
+    // The window is the connection's context: an Application already gone
+    // is not called at the end of the event loop.
+    QObject::connect(qApp, &QCoreApplication::aboutToQuit, window_.get(), [this] { aboutToQuit(); });
+    quitSignals_ = std::make_unique<QuitSignals>();
     shared = model_.get();
 }
 
 Application::~Application()
 {
+    quitSignals_.reset();
+    settings_.reset();
+    help_.reset();
     window_.reset();
     model_.reset();
+}
+
+WindowCommands Application::windowCommands()
+{
+    WindowCommands commands;
+    commands.about = [this] { showAbout(); };
+    commands.checkForUpdates = [] { Updater::shared().checkForUpdates(); };
+    commands.settings = [this] { settingsWindow().present(); };
+    // Leaves the event loop without asking the windows: the welcome sheet
+    // refuses an ordinary close, and nothing here waits to be saved by hand.
+    commands.quit = [] { QCoreApplication::exit(0); };
+    return commands;
 }
 
 void Application::start(const QStringList& files)
 {
     window_->show();
+    Updater::shared().setUi(std::make_shared<UpdaterAlerts>());
+    Updater::shared().startSchedule();
+    if (model_->showWelcome()) presentWelcome();
     std::vector<std::filesystem::path> urls;
     for (const auto& file : files) urls.emplace_back(QFileInfo(file).absoluteFilePath().toStdString());
-    routeOpenedFiles(*model_, urls, {});
+    routeOpenedFiles(*model_, urls, [this](const std::vector<std::filesystem::path>& songFiles) {
+        model_->songs().importFiles(songFiles);
+    });
+}
+
+HelpWindow& Application::helpWindow()
+{
+    if (!help_) help_ = std::make_unique<HelpWindow>(*model_);
+    return *help_;
+}
+
+SettingsWindow& Application::settingsWindow()
+{
+    if (!settings_) {
+        settings_ = std::make_unique<SettingsWindow>(*model_, defaults_);
+        QObject::connect(settings_.get(), &SettingsWindow::importRequested, model_.get(),
+                         &AppModel::importTunequillLibrary);
+    }
+    return *settings_;
+}
+
+void Application::presentWelcome()
+{
+    if (!welcome_) {
+        welcome_ = new WelcomeView(*model_, window_.get());
+        QObject::connect(welcome_, &WelcomeView::importRequested, model_.get(), &AppModel::importTunequillLibrary);
+    }
+    if (!welcome_->isVisible()) welcome_->open();
+}
+
+void Application::showAbout()
+{
+    const QString name = qstr(FolmiraKit::Brand::name);
+    QString text = QStringLiteral("<h3>%1</h3>").arg(name.toHtmlEscaped());
+    const QString version = QCoreApplication::applicationVersion();
+    if (!version.isEmpty()) text += QStringLiteral("<p>Version %1</p>").arg(version.toHtmlEscaped());
+    QMessageBox::about(window_.get(), QStringLiteral("About %1").arg(name), text);
+}
+
+void Application::aboutToQuit()
+{
+    // Pending library changes would otherwise wait for a save that never comes.
+    if (model_->songsStarted()) model_->songs().writeLibrary();
 }
 
 AppModel* Application::sharedModel()

@@ -15,6 +15,7 @@
 #include <QTest>
 
 #include <gtest/gtest.h>
+#include <poppler-qt6.h>
 
 #include <atomic>
 #include <chrono>
@@ -87,6 +88,19 @@ inline std::vector<std::uint8_t> makePdf(const std::vector<QSizeF>& pages)
     }
     const QByteArray& data = buffer.data();
     return {data.begin(), data.end()};
+}
+
+// The bounding box of a page's ink, drawn at 72 dpi.
+inline QRect inkBox(const Poppler::Page& page)
+{
+    const QImage image = page.renderToImage(72, 72).convertToFormat(QImage::Format_Grayscale8);
+    QRect box;
+    for (int y = 0; y < image.height(); ++y) {
+        const uchar* line = image.constScanLine(y);
+        for (int x = 0; x < image.width(); ++x)
+            if (line[x] < 128) box |= QRect(x, y, 1, 1);
+    }
+    return box;
 }
 
 inline std::vector<std::uint8_t> letterPdf(int pages)
@@ -221,6 +235,13 @@ public:
         openMessages << message;
         return openAnswer;
     }
+    std::optional<std::filesystem::path> chooseFileToOpenIn(const QString& message, const QStringList& filters,
+                                                            const std::filesystem::path& folder) override
+    {
+        openFolders.push_back(folder);
+        openFilters << filters;
+        return chooseFileToOpen(message, filters);
+    }
     std::optional<std::filesystem::path> chooseFileToSave(const QString& name, const QString& message) override
     {
         saveNames << name;
@@ -228,6 +249,11 @@ public:
         return saveAnswer;
     }
     void alert(const QString& text, const QString& detail) override { alerts << text + " | " + detail; }
+    void inform(const QString& text, const QString& detail) override
+    {
+        if (whenInformed) whenInformed();
+        informs << text + " | " + detail;
+    }
     bool confirmPrint(QPrinter& printer) override
     {
         printedLayout = printer.pageLayout();
@@ -247,7 +273,9 @@ public:
     std::optional<std::filesystem::path> openAnswer;
     std::optional<std::filesystem::path> saveAnswer;
     std::optional<std::filesystem::path> printTo;
-    QStringList openMessages, saveNames, saveMessages, alerts;
+    QStringList openMessages, saveNames, saveMessages, alerts, informs, openFilters;
+    std::vector<std::filesystem::path> openFolders;
+    std::function<void()> whenInformed;
     QPageLayout printedLayout;
     QPrinter::DuplexMode printedDuplex = QPrinter::DuplexNone;
     QString printedTitle;
@@ -271,6 +299,18 @@ inline std::string readFile(const std::filesystem::path& path)
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
+// The songbook side's open panel: remembers that it was asked, chooses nothing.
+class FakeSongPanels final : public Lyricade::SongPanels {
+public:
+    std::optional<std::vector<std::filesystem::path>> chooseSongFiles(const QString& message, const QString&,
+                                                                      const QStringList&) override
+    {
+        asked << message;
+        return std::nullopt;
+    }
+    QStringList asked;
+};
+
 // A model over fakes, with its defaults in a file of a temporary folder.
 class ModelTest : public testing::Test {
 protected:
@@ -293,6 +333,9 @@ protected:
         services.panels = panels;
         services.defaults = defaults;
         services.samplesFolder = path("Samples");
+        // The songbook side keeps its library in this folder, never the user's.
+        services.songServices.dataFolder = path("data");
+        services.songServices.panels = songPanels;
         model = std::make_unique<AppModel>(persist, services);
         return *model;
     }
@@ -318,6 +361,7 @@ protected:
     std::shared_ptr<QSettings> defaults;
     std::shared_ptr<FakeEngine> engine = std::make_shared<FakeEngine>();
     std::shared_ptr<FakePanels> panels = std::make_shared<FakePanels>();
+    std::shared_ptr<FakeSongPanels> songPanels = std::make_shared<FakeSongPanels>();
     std::unique_ptr<AppModel> model;
 };
 
