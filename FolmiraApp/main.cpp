@@ -17,6 +17,7 @@ int main(int argc, char** argv)
     QCoreApplication::setApplicationName(QStringLiteral("Folmira"));
     // Lets the desktop match the windows to the entry and its icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("folmira"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(FOLMIRA_VERSION));
     QApplication::setQuitOnLastWindowClosed(true);
 
     QStringList files = QCoreApplication::arguments();
@@ -26,15 +27,17 @@ int main(int argc, char** argv)
     FolmiraApp::SingleInstance instance;
     if (instance.claim(files) == FolmiraApp::SingleInstance::Role::handedOver) return 0;
 
+    // Also catches SIGTERM and SIGINT, which then quit like "Quit Folmira".
     FolmiraApp::Application folmira;
     folmira.acceptHandOvers(instance);
     folmira.start(files);
     const int status = QApplication::exec();
 
-    // A read or render of a huge or endless file cannot be cancelled, and the
-    // model would wait for it before the process ends. Everything the user
-    // keeps is on disk once the defaults are written, so leave at once.
-    if (folmira.model().hasRunningWork()) {
+    // Reads and renders stop at their next page or block once cancelled; one
+    // stuck inside a single step longer than that would hold the model's
+    // destruction up. Everything the user keeps is on disk once the defaults
+    // are written, so past the wait, leave at once.
+    if (!folmira.model().stopWork(400)) {
         folmira.model().syncDefaults();
         std::fflush(nullptr);
         std::_Exit(status);

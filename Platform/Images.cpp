@@ -9,6 +9,8 @@
 
 #include "Platform/Images.h"
 
+#include "Platform/ImageShrink.h"
+
 #include <cairo.h>
 #include <gdk-pixbuf/gdk-pixbuf.h>
 
@@ -36,7 +38,11 @@ struct LoaderState {
     bool refused = false;
     int width = 0;
     int height = 0;
+    int wantWidth = 0; // the size asked for, 0 for the picture's own
+    int wantHeight = 0;
 };
+
+bool isJpegFormat(GdkPixbufLoader* loader);
 
 void onSizePrepared(GdkPixbufLoader* loader, int width, int height, gpointer data)
 {
@@ -44,11 +50,16 @@ void onSizePrepared(GdkPixbufLoader* loader, int width, int height, gpointer dat
     state->sized = true;
     state->width = width;
     state->height = height;
-    bool tooBig = width <= 0 || height <= 0
-        || static_cast<std::int64_t>(width) * static_cast<std::int64_t>(height) > maxImagePixels;
+    const std::int64_t pixels = static_cast<std::int64_t>(width) * static_cast<std::int64_t>(height);
+    bool tooBig = width <= 0 || height <= 0 || pixels > maxImagePixels;
+    // Only the JPEG loader scales while it decodes; every other one holds the
+    // whole picture first.
+    if (!state->sizeOnly && pixels > maxWholeDecodePixels && !isJpegFormat(loader)) tooBig = true;
     if (tooBig) state->refused = true;
     if (tooBig || state->sizeOnly) {
         gdk_pixbuf_loader_set_size(loader, 0, 0);
+    } else if (state->wantWidth > 0 && state->wantHeight > 0) {
+        gdk_pixbuf_loader_set_size(loader, std::min(state->wantWidth, width), std::min(state->wantHeight, height));
     } else if (width > maxDrawnSide || height > maxDrawnSide) {
         // Cairo cannot draw a longer side; shrink the picture to fit, in proportion.
         double scale = static_cast<double>(maxDrawnSide) / std::max(width, height);
@@ -198,8 +209,26 @@ std::optional<ImageInfo> imageInfo(const Bytes& data)
 
 std::optional<Image> Image::decode(const Bytes& data)
 {
+    return decodeWith(data, 0, 0);
+}
+
+std::optional<Image> Image::decodeAt(const Bytes& data, int width, int height)
+{
+    if (width <= 0 || height <= 0 || width > maxDrawnSide || height > maxDrawnSide) return std::nullopt;
+    if (ImageShrink::isStreamablePng(data)) {
+        auto bitmap = ImageShrink::decodePng(data, width, height);
+        if (!bitmap) return std::nullopt;
+        return make(std::move(*bitmap));
+    }
+    return decodeWith(data, width, height);
+}
+
+std::optional<Image> Image::decodeWith(const Bytes& data, int width, int height)
+{
     if (data.empty()) return std::nullopt;
     LoaderState state;
+    state.wantWidth = width;
+    state.wantHeight = height;
     Loader loader(state);
     if (!loader.write(data, [&] { return state.refused; }) || state.refused) return std::nullopt;
     if (!loader.close() || state.refused) return std::nullopt;
@@ -212,7 +241,8 @@ std::optional<Image> Image::decode(const Bytes& data)
     pixels->bitmap = std::move(*bitmap);
     // Cairo writes a CMYK JPEG without the inversion that Adobe's encoders
     // store, so it would print as a negative: only grey and RGB pass through.
-    if (isJpegFormat(loader.get()) && (jpegComponents(data) == 1 || jpegComponents(data) == 3)) {
+    bool ownSize = pixels->bitmap.width == state.width && pixels->bitmap.height == state.height;
+    if (ownSize && isJpegFormat(loader.get()) && (jpegComponents(data) == 1 || jpegComponents(data) == 3)) {
         pixels->isJpeg = true;
         pixels->jpeg = data;
     }

@@ -20,6 +20,9 @@ namespace Platform {
 
 // Largest picture (width × height, in pixels) that is decoded or sized.
 inline constexpr std::int64_t maxImagePixels = 100'000'000;
+// Largest picture that is decoded whole before it is scaled: every format but
+// non-interlaced PNG and JPEG, whose decoders scale as they go. 160 MB of pixels.
+inline constexpr std::int64_t maxWholeDecodePixels = 40'000'000;
 
 // Pixel size of an encoded image.
 struct ImageInfo {
@@ -55,6 +58,13 @@ public:
     // exceeds `maxImagePixels`. A side longer than 32767 pixels, more than a
     // PDF surface can draw, is shrunk to that length, in proportion.
     static std::optional<Image> decode(const Bytes& data);
+    // Decodes the first image in `data` at exactly `width` × `height` pixels,
+    // each averaged over the source pixels it covers; neither side may exceed
+    // the picture's own. A non-interlaced PNG is read row by row and a JPEG is
+    // scaled by its decoder, so neither is held at its own size; any other
+    // picture is decoded whole first and refused above `maxWholeDecodePixels`.
+    // A JPEG keeps its original bytes only when decoded at its own size.
+    static std::optional<Image> decodeAt(const Bytes& data, int width, int height);
     // Wraps a bitmap (moved in); nothing when its size or pixel count is wrong.
     static std::optional<Image> make(Bitmap bitmap);
 
@@ -65,9 +75,12 @@ public:
     const Bytes* jpegData() const;
     // The pixels as a bitmap (premultiplied ARGB32).
     const Bitmap& bitmap() const;
+    // The same for every copy of one decoded image, different for any other.
+    const void* identity() const { return pixels_.get(); }
 
 private:
     struct Pixels;
+    static std::optional<Image> decodeWith(const Bytes& data, int width, int height);
     explicit Image(std::shared_ptr<const Pixels> pixels) : pixels_(std::move(pixels)) {}
     std::shared_ptr<const Pixels> pixels_;
 };

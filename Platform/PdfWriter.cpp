@@ -2,7 +2,9 @@
 // from the page's top, so every y is flipped against the current page height.
 // An image's pixels (and a JPEG's bytes) are lent to Cairo without a copy: the
 // surface that wraps them, and the JPEG's mime data, each hold a copy of the
-// Image handle, so they live exactly as long as Cairo keeps them. Cairo cannot write a
+// Image handle, so they live exactly as long as Cairo keeps them. One surface
+// per image serves every drawing of it: Cairo writes a surface it has seen
+// before as a reference to the object it already wrote. Cairo cannot write a
 // document without pages, so one in which no page was begun is written with
 // qpdf instead, carrying the same title and creator.
 
@@ -18,6 +20,7 @@
 #include <qpdf/QPDFWriter.hh>
 
 #include <cmath>
+#include <map>
 
 namespace Platform {
 namespace {
@@ -64,6 +67,7 @@ struct PdfWriter::Impl {
     bool inPage = false;
     bool anyPage = false;
     bool finished = false;
+    std::map<const void*, cairo_surface_t*> surfaces; // by Image identity; each holds a copy of its Image
 
     bool good() const
     {
@@ -72,9 +76,16 @@ struct PdfWriter::Impl {
     }
     double flip(double y) const { return pageHeight - y; }
     void source(Color c) const { cairo_set_source_rgb(cr, c.red, c.green, c.blue); }
+    cairo_surface_t* surfaceOf(const Image& image);
+    void releaseSurfaces()
+    {
+        for (auto& [identity, surface] : surfaces) cairo_surface_destroy(surface);
+        surfaces.clear();
+    }
     ~Impl()
     {
         if (cr) cairo_destroy(cr);
+        releaseSurfaces();
         if (surface) cairo_surface_destroy(surface);
     }
 };
@@ -130,9 +141,9 @@ void PdfWriter::drawTextLines(const std::vector<PlacedLine>& lines, Color color)
     batch.show(impl_->cr);
 }
 
-void PdfWriter::drawImage(const Image& image, Rect rect)
+cairo_surface_t* PdfWriter::Impl::surfaceOf(const Image& image)
 {
-    if (!impl_->good() || image.width() <= 0 || image.height() <= 0 || rect.isEmpty()) return;
+    if (auto found = surfaces.find(image.identity()); found != surfaces.end()) return found->second;
     const Bitmap& bitmap = image.bitmap();
     // Cairo only reads these pixels.
     auto* data = reinterpret_cast<unsigned char*>(const_cast<std::uint32_t*>(bitmap.pixels.data()));
@@ -140,25 +151,41 @@ void PdfWriter::drawImage(const Image& image, Rect rect)
         cairo_image_surface_create_for_data(data, CAIRO_FORMAT_ARGB32, bitmap.width, bitmap.height, bitmap.width * 4);
     if (cairo_surface_status(pixels) != CAIRO_STATUS_SUCCESS) {
         cairo_surface_destroy(pixels);
-        return;
+        return nullptr;
     }
     cairo_surface_set_user_data(pixels, &imageKey, new Image(image), releaseImage);
     // The JPEG bytes get a handle of their own: Cairo shares mime data with the
     // snapshot it takes of the surface, which outlives the surface itself.
     if (const Bytes* jpeg = image.jpegData())
         cairo_surface_set_mime_data(pixels, CAIRO_MIME_TYPE_JPEG, jpeg->data(), jpeg->size(), releaseImage, new Image(image));
+    surfaces.emplace(image.identity(), pixels);
+    return pixels;
+}
 
+void PdfWriter::drawImage(const Image& image, Rect rect)
+{
+    if (!impl_->good() || image.width() <= 0 || image.height() <= 0 || rect.isEmpty()) return;
+    cairo_surface_t* pixels = impl_->surfaceOf(image);
+    if (!pixels) return;
     cairo_t* cr = impl_->cr;
     cairo_save(cr);
     cairo_translate(cr, rect.minX(), impl_->flip(rect.maxY()));
-    cairo_scale(cr, rect.width / bitmap.width, rect.height / bitmap.height);
+    cairo_scale(cr, rect.width / image.width(), rect.height / image.height());
     cairo_set_source_surface(cr, pixels, 0, 0);
     cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_BEST);
     cairo_pattern_set_extend(cairo_get_source(cr), CAIRO_EXTEND_NONE);
-    cairo_rectangle(cr, 0, 0, bitmap.width, bitmap.height);
+    cairo_rectangle(cr, 0, 0, image.width(), image.height());
     cairo_fill(cr);
     cairo_restore(cr);
-    cairo_surface_destroy(pixels);
+}
+
+void PdfWriter::release(const Image& image)
+{
+    auto found = impl_->surfaces.find(image.identity());
+    if (found == impl_->surfaces.end()) return;
+    // Cairo keeps its own reference while the page that draws it is open.
+    cairo_surface_destroy(found->second);
+    impl_->surfaces.erase(found);
 }
 
 void PdfWriter::strokeLine(Point from, Point to, double width, Color color, LineCap cap)
@@ -241,6 +268,7 @@ Bytes PdfWriter::finish()
     cairo_destroy(impl_->cr);
     impl_->cr = nullptr;
     cairo_surface_finish(impl_->surface);
+    impl_->releaseSurfaces();
     bool failed = cairo_surface_status(impl_->surface) != CAIRO_STATUS_SUCCESS;
     impl_->finished = true;
     if (failed) return {};

@@ -57,8 +57,13 @@ public:
     };
     void drawTextLines(const std::vector<PlacedLine>& lines, Color color);
     // `image` scaled into `rect` (not tiled), with high-quality interpolation.
-    // A JPEG is embedded as its original bytes.
+    // A JPEG is embedded as its original bytes. Copies of one Image are drawn
+    // from one surface, so the PDF holds its pixels once however often it is
+    // drawn, until `release` lets go of that surface.
     void drawImage(const Image& image, Rect rect);
+    // Forgets the surface of `image`; call it once the image is drawn for the
+    // last time, so that its pixels can go.
+    void release(const Image& image);
     // A straight line of `width` points.
     void strokeLine(Point from, Point to, double width, Color color = {}, LineCap cap = LineCap::butt);
     // A straight line drawn as dashes `on` points long every `period` points,

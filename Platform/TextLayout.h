@@ -9,7 +9,9 @@
 // fixed pitch of its own choosing.
 //
 // Pango is not thread-safe: every thread lays out with a font map and context
-// of its own, and a TextLayout must be drawn on the thread that made it.
+// of its own, which all the layouts it makes share. A TextLayout is used
+// (drawn, destroyed) on the thread that made it, or on another one once that
+// thread has ended: never on two threads at once.
 
 #include "Platform/Fonts.h"
 

@@ -41,8 +41,11 @@ bool sameDocument(const std::shared_ptr<const BigDocument>& a, const std::shared
 
 AppModel::AppModel(bool persist, AppServices services, QObject* parent)
     : QObject(parent), persist_(persist), services_(std::move(services)),
-      workers_(std::make_unique<QThreadPool>())
+      readers_(std::make_unique<QThreadPool>()), renderers_(std::make_unique<QThreadPool>()),
+      readCancel_(std::make_shared<FolmiraKit::CancelFlag>()),
+      renderCancel_(std::make_shared<FolmiraKit::CancelFlag>())
 {
+    renderers_->setMaxThreadCount(1);
     if (!services_.engine) services_.engine = makeFolmiraEngine();
     if (!services_.defaults)
         services_.defaults = std::make_shared<QSettings>(QStringLiteral("Folmira"), QStringLiteral("Folmira"));
@@ -71,10 +74,18 @@ AppModel::~AppModel()
     // Running reads and renders hold no pointer into the model once they end;
     // their queued outcomes die with it.
     renderTimer_.stop();
-    workers_->waitForDone();
+    readCancel_->cancel();
+    renderCancel_->cancel();
+    readers_->waitForDone();
+    renderers_->waitForDone();
+    // The songbook side goes first, while the model its hooks point to is whole.
+    songs_.reset();
 }
 
-bool AppModel::hasRunningWork() const { return workers_->activeThreadCount() > 0; }
+bool AppModel::hasRunningWork() const
+{
+    return readers_->activeThreadCount() > 0 || renderers_->activeThreadCount() > 0;
+}
 
 void AppModel::syncDefaults()
 {
@@ -176,6 +187,7 @@ void AppModel::settingsObserver(const LargePrintSettings& old)
     }
     if (old.keepLineBreaks != settings_.keepLineBreaks) startReading();
     else scheduleRender();
+    if (songsStarted()) songs_->setStyle(syncSongStyle());
 }
 
 std::vector<FolmiraKit::ConversionNote> AppModel::notes() const

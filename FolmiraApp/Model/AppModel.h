@@ -14,6 +14,7 @@
 #include "PdfView/Pdf.h"
 #include "FolmiraApp/Model/StyledText.h"
 #include "FolmiraKit/FolmiraKit.h"
+#include "Lyricade/SongController.h"
 
 #include <QObject>
 #include <QString>
@@ -39,6 +40,7 @@ struct AppServices {
     std::shared_ptr<Panels> panels;
     std::shared_ptr<QSettings> defaults;                // "settings", "docKind", "welcomeSeen"
     std::optional<std::filesystem::path> samplesFolder; // the resource folder's Samples
+    Lyricade::ModelServices songServices;                // what the songbook side is made with
 };
 
 class AppModel : public QObject {
@@ -104,6 +106,9 @@ public:
     // True while a read or render still runs in the background, even one whose
     // outcome will be dropped.
     bool hasRunningWork() const;
+    // Cancels every read and render and waits at most `milliseconds` for them
+    // to stop; true when none runs any more.
+    bool stopWork(int milliseconds);
     // Writes pending defaults to disk now.
     void syncDefaults();
     void openSample(const QString& name);
@@ -116,6 +121,34 @@ public:
     void exportPDF();
     void printCopy();
     Panels* panels() const { return services_.panels.get(); }
+
+    // --- The songbook side (SongBridge.cpp) ---
+    // The songbook controller, made on the first call with this model's
+    // persist flag and the current look; the same one ever after.
+    Lyricade::SongController& songs();
+    bool songsStarted() const { return songs_ != nullptr; }
+    // The hooks the songbook side calls back on; each holds this model weakly
+    // and does nothing once it is gone.
+    Lyricade::SongHost makeSongHost();
+    // The songbook look of the current settings: faces, font name, high
+    // contrast, page (US Legal has no songbook page and gives Letter).
+    Lyricade::SongStyle syncSongStyle() const;
+    // The presets' names and type sizes, in their order.
+    static std::vector<Lyricade::SongHost::Preset> presetSizes();
+    // The open panel for the earlier songbook application's library.json, its
+    // merge into the songbook library, and the alert that tells the outcome.
+    void importTunequillLibrary();
+    // Something to export, something to print: the songbook's preview in
+    // Songbook mode; the render result, and a preview that opens as a PDF, in
+    // Document mode.
+    bool hasOutput();
+    bool hasPrintableOutput();
+    // Songbook mode: the selected book's lyric size from the preset's type
+    // size; Document mode: the preset's settings.
+    void applyPreset(const FolmiraKit::LargePrintPreset& preset);
+    // The settings inspector of the mode shown.
+    bool inspectorShown();
+    void toggleInspector();
 
 signals:
     void fileURLChanged();
@@ -155,6 +188,8 @@ private:
     void setPreview(PdfView::PdfDocumentPtr document);
     void setRendering(bool rendering);
     void cancelRenderTask();
+    // Cancels the work `flag` stands for and gives a fresh flag for the next.
+    static std::shared_ptr<FolmiraKit::CancelFlag> replace(std::shared_ptr<FolmiraKit::CancelFlag>& flag);
 
     const bool persist_;
     AppServices services_;
@@ -177,9 +212,16 @@ private:
     qint64 helpRequest_ = 0;
     DocKind kind_ = DocKind::document;
 
+    std::unique_ptr<Lyricade::SongController> songs_; // made on first use
+
     // Worker threads of this model only, so that destruction can wait for
-    // running reads and renders instead of racing them.
-    std::unique_ptr<QThreadPool> workers_;
+    // running reads and renders instead of racing them. Renders have one
+    // thread: a render replaced by a newer one is cancelled, and the newer
+    // one starts once it has stopped.
+    std::unique_ptr<QThreadPool> readers_;
+    std::unique_ptr<QThreadPool> renderers_;
+    std::shared_ptr<FolmiraKit::CancelFlag> readCancel_;   // of the newest read
+    std::shared_ptr<FolmiraKit::CancelFlag> renderCancel_; // of the newest render
 };
 
 } // namespace FolmiraApp

@@ -19,11 +19,15 @@ public:
     virtual ~Engine() = default;
 
     // Reads a file into a document; throws ConversionError (or anything else)
-    // when it cannot.
-    virtual FolmiraKit::BigDocument read(const std::filesystem::path& url, bool keepLineBreaks) = 0;
-    // Lays a document out in large print. Does not throw.
+    // when it cannot. Once `cancel` is set the read soon stops with
+    // FolmiraKit::Cancelled.
+    virtual FolmiraKit::BigDocument read(const std::filesystem::path& url, bool keepLineBreaks,
+                                         const FolmiraKit::CancelFlag* cancel) = 0;
+    // Lays a document out in large print. Throws only FolmiraKit::Cancelled,
+    // once `cancel` is set.
     virtual FolmiraKit::RenderResult render(const FolmiraKit::BigDocument& document,
-                                            const FolmiraKit::LargePrintSettings& settings) = 0;
+                                            const FolmiraKit::LargePrintSettings& settings,
+                                            const FolmiraKit::CancelFlag* cancel) = 0;
     // An RTF or Word original as styled text for the left-hand pane; none when
     // it cannot be read that way. Called on the main thread.
     virtual std::optional<StyledText> styledOriginal(const std::filesystem::path& url,

@@ -14,15 +14,17 @@ namespace {
 
 class FolmiraEngine final : public Engine {
 public:
-    FolmiraKit::BigDocument read(const std::filesystem::path& url, bool keepLineBreaks) override
+    FolmiraKit::BigDocument read(const std::filesystem::path& url, bool keepLineBreaks,
+                                 const FolmiraKit::CancelFlag* cancel) override
     {
-        return FolmiraKit::Folmira::read(url, keepLineBreaks);
+        return FolmiraKit::Folmira::read(url, keepLineBreaks, cancel);
     }
 
     FolmiraKit::RenderResult render(const FolmiraKit::BigDocument& document,
-                                    const FolmiraKit::LargePrintSettings& settings) override
+                                    const FolmiraKit::LargePrintSettings& settings,
+                                    const FolmiraKit::CancelFlag* cancel) override
     {
-        return FolmiraKit::Folmira::render(document, settings);
+        return FolmiraKit::Folmira::render(document, settings, cancel);
     }
 
     std::optional<StyledText> styledOriginal(const std::filesystem::path& url,

@@ -2,12 +2,19 @@
 // render on worker threads, and the stale checks that drop outcomes which no
 // longer fit the model. Only values cross between the threads; outcomes come
 // back as queued calls on the model, which are discarded if it is gone.
+//
+// Work whose outcome can no longer show is cancelled rather than left to run:
+// each read and render carries a flag that the engine checks between pages
+// and blocks, and a newer read, render, settings change or closing the
+// document sets the flag of the one it replaces. A cancelled task sends
+// nothing back; whatever replaced it brings the model up to date.
 
 #include "FolmiraApp/Model/AppModel.h"
 
 #include "FolmiraApp/Model/QtText.h"
 #include "Platform/Text.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QThreadPool>
 #include <QtConcurrent/QtConcurrentRun>
@@ -124,10 +131,14 @@ void AppModel::startReading()
     setReading(true);
     const bool keep = settings_.keepLineBreaks;
     auto engine = services_.engine;
-    (void)QtConcurrent::run(workers_.get(), [this, engine, url, keep] {
+    auto cancel = replace(readCancel_);
+    (void)QtConcurrent::run(readers_.get(), [this, engine, url, keep, cancel] {
+        if (cancel->cancelled()) return;
         ReadOutcome outcome;
         try {
-            outcome.document = std::make_shared<const BigDocument>(engine->read(url, keep));
+            outcome.document = std::make_shared<const BigDocument>(engine->read(url, keep, cancel.get()));
+        } catch (const FolmiraKit::Cancelled&) {
+            return;
         } catch (const ConversionError& refusal) {
             outcome.refusal = QString::fromUtf8(refusal.what());
         } catch (const std::exception& failure) {
@@ -162,6 +173,8 @@ void AppModel::finishReading(const std::filesystem::path& url, bool keepLineBrea
 
 void AppModel::scheduleRender()
 {
+    // The render running now has settings that are no longer the model's.
+    renderCancel_->cancel();
     const bool wasPending = renderTimer_.isActive();
     renderTimer_.start(); // restarting is the cancellation of the pending one
     if (!wasPending) emit renderPendingChanged();
@@ -181,10 +194,14 @@ void AppModel::render()
     const auto settings = settings_;
     setRendering(true);
     auto engine = services_.engine;
-    (void)QtConcurrent::run(workers_.get(), [this, engine, document, settings] {
+    auto cancel = replace(renderCancel_);
+    (void)QtConcurrent::run(renderers_.get(), [this, engine, document, settings, cancel] {
+        if (cancel->cancelled()) return;
         std::shared_ptr<const RenderResult> result;
         try {
-            result = std::make_shared<const RenderResult>(engine->render(*document, settings));
+            result = std::make_shared<const RenderResult>(engine->render(*document, settings, cancel.get()));
+        } catch (const FolmiraKit::Cancelled&) {
+            return;
         } catch (...) {
             // The renderer does not throw by contract; should memory run out,
             // an empty result (no preview, nothing to save) beats a spinner
@@ -209,9 +226,28 @@ void AppModel::applyRender(const std::shared_ptr<const BigDocument>& document, c
     setRendering(false);
 }
 
+std::shared_ptr<FolmiraKit::CancelFlag> AppModel::replace(std::shared_ptr<FolmiraKit::CancelFlag>& flag)
+{
+    flag->cancel();
+    flag = std::make_shared<FolmiraKit::CancelFlag>();
+    return flag;
+}
+
+bool AppModel::stopWork(int milliseconds)
+{
+    cancelRenderTask();
+    readCancel_->cancel();
+    renderCancel_->cancel();
+    QDeadlineTimer deadline(milliseconds);
+    return readers_->waitForDone(static_cast<int>(deadline.remainingTime())) &&
+           renderers_->waitForDone(static_cast<int>(deadline.remainingTime()));
+}
+
 void AppModel::closeDocument()
 {
     cancelRenderTask();
+    readCancel_->cancel();
+    renderCancel_->cancel();
     // The outcomes still on their way will be dropped, so nothing is being
     // read or rendered for the window any more.
     setReading(false);

@@ -1,38 +1,73 @@
 #include "FolmiraApp/Views/Application.h"
 
 #include "FolmiraApp/Model/OpenedFiles.h"
+#include "FolmiraApp/Model/QtText.h"
+#include "FolmiraApp/Model/QuitSignals.h"
 #include "FolmiraApp/Model/SingleInstance.h"
 #include "FolmiraApp/Model/Updater.h"
 #include "FolmiraApp/Views/HelpWindow.h"
 #include "FolmiraApp/Views/MainWindow.h"
+#include "FolmiraApp/Views/MenuBar.h"
 #include "FolmiraApp/Views/QtPanels.h"
 #include "FolmiraApp/Views/SettingsWindow.h"
 #include "FolmiraApp/Views/UpdaterAlerts.h"
 #include "FolmiraKit/FolmiraKit.h"
+#include "Lyricade/Panels/QtSongPanels.h"
+#include "Lyricade/Views/SongRootView.h"
+#include "Lyricade/Views/SongbookPane.h"
 #include "Platform/Resources.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QFileInfo>
+#include <QMessageBox>
 #include <QPointer>
-#include <QTimer>
+#include <QToolBar>
+#include <QWidgetAction>
 
 namespace FolmiraApp {
 
 namespace {
+
 QPointer<AppModel> shared;
-}
+
+// The songbook side's open panel, modal over the main window once it exists.
+class WindowSongPanels final : public Lyricade::SongPanels {
+public:
+    void setWindow(QWidget* window) { window_ = window; }
+
+    std::optional<std::vector<std::filesystem::path>> chooseSongFiles(const QString& message, const QString& prompt,
+                                                                      const QStringList& nameFilters) override
+    {
+        return Lyricade::QtSongPanels(window_.data()).chooseSongFiles(message, prompt, nameFilters);
+    }
+
+private:
+    QPointer<QWidget> window_;
+};
+
+} // namespace
 
 Application::Application(AppServices services)
 {
+    // Before any songbook controller exists: the name its messages and PDFs carry.
+    Lyricade::SongController::configure(qstr(FolmiraKit::Brand::name));
     FolmiraKit::LargePrintFont::registerBundledFonts();
     if (!services.panels) {
         panels_ = std::make_shared<QtPanels>();
         services.panels = panels_;
     }
-    if (!services.samplesFolder) services.samplesFolder = Platform::Resources::path("Samples");
     defaults_ = services.defaults;
+    if (!services.samplesFolder) services.samplesFolder = Platform::Resources::path("Samples");
+    std::shared_ptr<WindowSongPanels> songPanels;
+    if (!services.songServices.panels) {
+        songPanels = std::make_shared<WindowSongPanels>();
+        services.songServices.panels = songPanels;
+    }
+    if (!services.songServices.announcer) services.songServices.announcer = Lyricade::qtAnnouncer();
+
     model_ = std::make_unique<AppModel>(true, services);
-    window_ = std::make_unique<MainWindow>(*model_);
+    window_ = std::make_unique<MainWindow>(
+        *model_, [this](QWidget* parent, QToolBar* toolBar) { return makeSongbookPane(parent, toolBar); });
     if (panels_) {
         panels_->setWindow(window_.get());
         panels_->setCurrentFile([model = QPointer<AppModel>(model_.get())]() -> std::optional<std::filesystem::path> {
@@ -40,30 +75,55 @@ Application::Application(AppServices services)
             return model->fileURL();
         });
     }
-    connect(window_.get(), &MainWindow::helpWanted, this, &Application::presentHelp);
-    // Also on the way out of a quit that closed no window (Ctrl+Q).
-    connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this, &Application::writeSongLibrary);
+    if (songPanels) songPanels->setWindow(window_.get());
+    menuBar_ = new MenuBar(*model_, windowCommands(), window_.get());
+    window_->setMenuBar(menuBar_);
+
+    connect(window_.get(), &MainWindow::helpWanted, this, [this] { helpWindow().present(); });
+    connect(window_.get(), &MainWindow::importWanted, model_.get(), &AppModel::importTunequillLibrary);
+    // Also on the way out of a quit that closed no window (Quit, SIGTERM).
+    connect(qApp, &QCoreApplication::aboutToQuit, this, &Application::aboutToQuit);
+    quitSignals_ = std::make_unique<QuitSignals>();
     shared = model_.get();
 }
 
 Application::~Application()
 {
-    help_.reset();
+    quitSignals_.reset();
     settings_.reset();
+    help_.reset();
     window_.reset();
     model_.reset();
+}
+
+WindowCommands Application::windowCommands()
+{
+    WindowCommands commands;
+    commands.about = [this] { showAbout(); };
+    commands.checkForUpdates = [] { Updater::shared().checkForUpdates(); };
+    commands.settings = [this] { settingsWindow().present(); };
+    commands.quit = [] { QCoreApplication::quit(); };
+    return commands;
+}
+
+QWidget* Application::makeSongbookPane(QWidget* parent, QToolBar* toolBar)
+{
+    auto* pane = new Lyricade::SongbookPane(model_->songs(), defaults_, parent);
+    // The pane's toolbar items join the window's toolbar, after the mode
+    // picker; its own spacer stays behind with the emptied bar.
+    QToolBar* own = pane->root()->toolBar();
+    for (QAction* action : own->actions())
+        if (!qobject_cast<QWidgetAction*>(action)) toolBar->addAction(action);
+    own->hide();
+    return pane;
 }
 
 void Application::start(const QStringList& files)
 {
     window_->show();
+    Updater::shared().setUi(std::make_shared<UpdaterAlerts>());
+    Updater::shared().startSchedule();
     receive(files);
-    // After launch, once: the scheduled checks run on their own from then on.
-    QTimer::singleShot(0, this, [] {
-        Updater& updater = Updater::shared();
-        updater.setUi(std::make_shared<UpdaterAlerts>());
-        updater.startSchedule();
-    });
 }
 
 void Application::acceptHandOvers(SingleInstance& instance)
@@ -83,7 +143,9 @@ void Application::receive(const QStringList& files)
 
 void Application::route(const std::vector<std::filesystem::path>& urls)
 {
-    routeOpenedFiles(*model_, urls, {});
+    routeOpenedFiles(*model_, urls, [this](const std::vector<std::filesystem::path>& songFiles) {
+        model_->songs().importFiles(songFiles);
+    });
 }
 
 void Application::raiseWindow()
@@ -94,20 +156,34 @@ void Application::raiseWindow()
     window_->activateWindow();
 }
 
-void Application::presentHelp()
+HelpWindow& Application::helpWindow()
 {
     if (!help_) help_ = std::make_unique<HelpWindow>(*model_);
-    help_->present();
+    return *help_;
 }
 
-void Application::presentSettings()
+SettingsWindow& Application::settingsWindow()
 {
-    if (!settings_) settings_ = std::make_unique<SettingsWindow>(*model_, defaults_);
-    settings_->present();
+    if (!settings_) {
+        settings_ = std::make_unique<SettingsWindow>(*model_, defaults_);
+        connect(settings_.get(), &SettingsWindow::importRequested, model_.get(), &AppModel::importTunequillLibrary);
+    }
+    return *settings_;
 }
 
-void Application::writeSongLibrary()
+void Application::showAbout()
 {
+    const QString name = qstr(FolmiraKit::Brand::name);
+    QString text = QStringLiteral("<h3>%1</h3>").arg(name.toHtmlEscaped());
+    const QString version = QCoreApplication::applicationVersion();
+    if (!version.isEmpty()) text += QStringLiteral("<p>Version %1</p>").arg(version.toHtmlEscaped());
+    QMessageBox::about(window_.get(), QStringLiteral("About %1").arg(name), text);
+}
+
+void Application::aboutToQuit()
+{
+    // Pending library changes would otherwise wait for a save that never comes.
+    if (model_->songsStarted()) model_->songs().writeLibrary();
 }
 
 AppModel* Application::sharedModel()

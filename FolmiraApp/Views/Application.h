@@ -1,15 +1,20 @@
 #pragma once
 
 // The top of the program: the one document model (persisted in the user's
-// defaults), the three windows (main, help, Settings; at most one of each),
-// the files handed over on the command line or by a later `folmira`, the
-// updater started once after launch, and the song library written at quit.
-// The application quits when its last window closes.
+// defaults), the main window with its menu bar, the help and Settings windows
+// (at most one of each), the files handed over on the command line or by a
+// later `folmira`, and the updater started once after launch. The
+// application quits when its last window closes, on Quit, and on SIGTERM or
+// SIGINT; on the way out the songbook library is written.
 
 #include "FolmiraApp/Model/AppModel.h"
+#include "FolmiraApp/Model/Commands.h"
 
 #include <QObject>
 #include <QStringList>
+
+class QToolBar;
+class QWidget;
 
 #include <filesystem>
 #include <memory>
@@ -19,7 +24,9 @@ namespace FolmiraApp {
 
 class HelpWindow;
 class MainWindow;
+class MenuBar;
 class QtPanels;
+class QuitSignals;
 class SettingsWindow;
 class SingleInstance;
 
@@ -28,13 +35,13 @@ class Application : public QObject {
 
 public:
     // Creates the model with persistence on and the main window at its
-    // default size, and keeps the model in the shared slot. Services left
-    // empty get the real ones (Qt's dialogs among them).
+    // default size with its menu bar, and keeps the model in the shared slot.
+    // `services` fills in what the model is not given here (tests).
     explicit Application(AppServices services = {});
     ~Application() override;
 
     // Shows the main window, routes the files given as arguments, and starts
-    // the updater once the event loop runs.
+    // the update schedule.
     void start(const QStringList& files);
 
     // Files from a later `folmira`: the window comes to the front, then the
@@ -47,30 +54,31 @@ public:
     // switches to Document mode and opens the first only.
     void route(const std::vector<std::filesystem::path>& urls);
 
-    // Shows the window, or brings it to the front when it is open.
-    void presentHelp();
-    void presentSettings();
-
-    // Writes the song library at once when the songbook side was started.
-    void writeSongLibrary();
-
     AppModel& model() { return *model_; }
     MainWindow& window() { return *window_; }
-    HelpWindow* helpWindow() const { return help_.get(); }
-    SettingsWindow* settingsWindow() const { return settings_.get(); }
+    MenuBar& menuBar() { return *menuBar_; }
+    // Made on first use.
+    HelpWindow& helpWindow();
+    SettingsWindow& settingsWindow();
 
     // The model of the running application; null before one is made.
     static AppModel* sharedModel();
 
 private:
+    WindowCommands windowCommands();
+    QWidget* makeSongbookPane(QWidget* parent, QToolBar* toolBar);
     void raiseWindow();
+    void showAbout();
+    void aboutToQuit();
 
     std::shared_ptr<QtPanels> panels_;
     std::shared_ptr<QSettings> defaults_;
     std::unique_ptr<AppModel> model_;
     std::unique_ptr<MainWindow> window_;
+    MenuBar* menuBar_ = nullptr;
     std::unique_ptr<HelpWindow> help_;
     std::unique_ptr<SettingsWindow> settings_;
+    std::unique_ptr<QuitSignals> quitSignals_;
 };
 
 } // namespace FolmiraApp

@@ -30,11 +30,26 @@ QString QtPanels::startFolder() const
 std::optional<std::filesystem::path> QtPanels::chooseFileToOpen(const QString& message,
                                                                 const QStringList& nameFilters)
 {
+    return openOne(message, nameFilters, startFolder());
+}
+
+std::optional<std::filesystem::path> QtPanels::chooseFileToOpenIn(const QString& message,
+                                                                  const QStringList& nameFilters,
+                                                                  const std::filesystem::path& folder)
+{
+    // A folder that is not there would leave the dialog in the working folder.
+    const QString start = QString::fromStdString(folder.string());
+    return openOne(message, nameFilters, QFileInfo(start).isDir() ? start : startFolder());
+}
+
+std::optional<std::filesystem::path> QtPanels::openOne(const QString& message, const QStringList& nameFilters,
+                                                       const QString& folder)
+{
     QFileDialog dialog(window_, message);
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setNameFilters(nameFilters);
-    dialog.setDirectory(startFolder());
+    dialog.setDirectory(folder);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
     return std::filesystem::path(dialog.selectedFiles().front().toStdString());
 }
@@ -54,7 +69,17 @@ std::optional<std::filesystem::path> QtPanels::chooseFileToSave(const QString& n
 
 void QtPanels::alert(const QString& text, const QString& detail)
 {
-    QMessageBox box(QMessageBox::Warning, QString(), text, QMessageBox::Ok, window_);
+    message(QMessageBox::Warning, text, detail);
+}
+
+void QtPanels::inform(const QString& text, const QString& detail)
+{
+    message(QMessageBox::Information, text, detail);
+}
+
+void QtPanels::message(QMessageBox::Icon icon, const QString& text, const QString& detail)
+{
+    QMessageBox box(icon, QString(), text, QMessageBox::Ok, window_);
     if (!detail.isEmpty()) box.setInformativeText(detail);
     box.exec();
 }

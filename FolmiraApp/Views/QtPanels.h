@@ -4,6 +4,7 @@
 
 #include "FolmiraApp/Model/Panels.h"
 
+#include <QMessageBox>
 #include <QPointer>
 #include <QWidget>
 
@@ -28,12 +29,18 @@ public:
 
     std::optional<std::filesystem::path> chooseFileToOpen(const QString& message,
                                                           const QStringList& nameFilters) override;
+    std::optional<std::filesystem::path> chooseFileToOpenIn(const QString& message, const QStringList& nameFilters,
+                                                            const std::filesystem::path& folder) override;
     std::optional<std::filesystem::path> chooseFileToSave(const QString& name, const QString& message) override;
     void alert(const QString& text, const QString& detail) override;
+    void inform(const QString& text, const QString& detail) override;
     bool confirmPrint(QPrinter& printer) override;
 
 private:
     QString startFolder() const;
+    std::optional<std::filesystem::path> openOne(const QString& message, const QStringList& nameFilters,
+                                                 const QString& folder);
+    void message(QMessageBox::Icon icon, const QString& text, const QString& detail);
 
     QPointer<QWidget> window_;
     CurrentFile currentFile_;

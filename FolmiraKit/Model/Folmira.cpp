@@ -88,20 +88,24 @@ std::optional<Source> Folmira::source(std::string_view forExtension)
     return std::nullopt;
 }
 
-BigDocument Folmira::read(const std::filesystem::path& url, bool keepLineBreaks)
+BigDocument Folmira::read(const std::filesystem::path& url, bool keepLineBreaks, const CancelFlag* cancel)
 {
+    Platform::CancelScope scope(cancel);
     auto data = readFile(url);
     if (!data)
         throw ConversionError(ConversionError::Reason::damaged,
                               "“" + url.filename().string() + "” couldn’t be opened.");
     std::string extension = url.extension().string();
     if (!extension.empty()) extension.erase(0, 1);
-    return readBytes(*data, extension, url.stem().string(), url.parent_path(), keepLineBreaks);
+    checkCancelled();
+    return readBytes(*data, extension, url.stem().string(), url.parent_path(), keepLineBreaks, cancel);
 }
 
 BigDocument Folmira::readBytes(const Bytes& data, std::string_view fileExtension, const std::string& title,
-                               const std::optional<std::filesystem::path>& folder, bool keepLineBreaks)
+                               const std::optional<std::filesystem::path>& folder, bool keepLineBreaks,
+                               const CancelFlag* cancel)
 {
+    Platform::CancelScope scope(cancel);
     auto kind = source(fileExtension);
     if (!kind) {
         if (Text::lowercased(fileExtension) == "doc")
@@ -115,6 +119,7 @@ BigDocument Folmira::readBytes(const Bytes& data, std::string_view fileExtension
     if (data.empty()) throw ConversionError(ConversionError::Reason::empty, emptyFileMessage);
 
     BigDocument document = dispatch(*kind, data, title, folder, keepLineBreaks);
+    checkCancelled();
     if (keepLineBreaks) return keepingLineBreaks(std::move(document), data);
     return document;
 }

@@ -4,6 +4,7 @@
 // Every call is synchronous and keeps no state; any thread may call it.
 
 #include "FolmiraKit/Model/BigDocument.h"
+#include "FolmiraKit/Model/Cancel.h"
 
 #include <array>
 #include <cstdint>
@@ -33,11 +34,14 @@ std::optional<BigDocument::Source> source(std::string_view forExtension);
 // Reads a file. Throws ConversionError: damaged when it can't be read,
 // unsupported for other kinds, empty for no bytes, or the reader's own refusal.
 // With keepLineBreaks, text and Markdown paragraphs keep their line breaks.
-BigDocument read(const std::filesystem::path& url, bool keepLineBreaks);
+// Once `cancel` is set (from any thread) the read stops at its next page or
+// block and throws Cancelled.
+BigDocument read(const std::filesystem::path& url, bool keepLineBreaks, const CancelFlag* cancel = nullptr);
 
 // The same for bytes in memory. `folder` holds the document (Markdown pictures).
 BigDocument readBytes(const std::vector<std::uint8_t>& data, std::string_view fileExtension, const std::string& title,
-                      const std::optional<std::filesystem::path>& folder, bool keepLineBreaks);
+                      const std::optional<std::filesystem::path>& folder, bool keepLineBreaks,
+                      const CancelFlag* cancel = nullptr);
 
 } // namespace Folmira
 } // namespace FolmiraKit

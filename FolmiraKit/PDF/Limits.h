@@ -19,6 +19,10 @@ inline constexpr int pictureRectangles = 10'000;
 inline constexpr int graphicsStates = 10'000;
 // Regions rendered into pictures on one page.
 inline constexpr int renders = 200;
+// Pixels painted while cutting pictures out of one document's pages (a region
+// costs its own pixels and those of every image drawn into it): about a
+// second of rendering.
+inline constexpr std::int64_t renderedPixels = 100'000'000;
 // Candidate gutter positions tried on one page (one every 2 points across 40 %
 // of the text's width): text wider than 5,000 points is no page anyone reads.
 inline constexpr int gutterCandidates = 1'000;

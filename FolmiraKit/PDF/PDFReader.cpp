@@ -7,7 +7,9 @@
 
 #include "FolmiraKit/PDF/PDFReader.h"
 
+#include "FolmiraKit/Model/Cancel.h"
 #include "FolmiraKit/PDF/Columns.h"
+#include "FolmiraKit/PDF/Limits.h"
 #include "FolmiraKit/PDF/LineTools.h"
 #include "FolmiraKit/PDF/Paragraphs.h"
 #include "FolmiraKit/PDF/PictureScan.h"
@@ -62,24 +64,24 @@ void readPage(const Platform::PdfPage& page, int number, PageText read, FirstPas
         ++pass.untrustedPages;
     }
 
-    std::vector<PictureScan::Found> pictures = PictureScan::find(page);
+    // Pictures are rendered later, and only those kept (PictureScan::renderPictures).
+    std::vector<Rect> pictures = PictureScan::regions(page);
     if (!found.untrusted && found.words.size() < 5) {
         double pageArea = crop.width * crop.height;
-        bool scan = std::any_of(pictures.begin(), pictures.end(), [&](const PictureScan::Found& f) {
-            return f.rect.width * f.rect.height > 0.3 * pageArea;
-        });
+        bool scan = std::any_of(pictures.begin(), pictures.end(),
+                                [&](const Rect& r) { return r.width * r.height > 0.3 * pageArea; });
         if (scan) {
             pass.scanPages.push_back(number);
             lines.clear();
             return;
         }
     }
-    for (PictureScan::Found& picture : pictures) {
+    for (const Rect& picture : pictures) {
         // A picture with text over it is a background: its words are read instead.
         long long covered = std::count_if(found.words.begin(), found.words.end(), [&](const Word& w) {
-            return picture.rect.contains({w.rect.midX(), w.rect.midY()});
+            return picture.contains({w.rect.midX(), w.rect.midY()});
         });
-        if (covered <= 12) lines.push_back(Line{{}, picture.rect, std::move(picture.picture), false});
+        if (covered <= 12) lines.push_back(Line{{}, picture, PictureScan::unrendered(picture), false});
     }
     std::stable_sort(lines.begin(), lines.end(),
                      [](const Line& a, const Line& b) { return a.rect.maxY() > b.rect.maxY(); });
@@ -185,6 +187,13 @@ std::string scanNote(const std::vector<int>& scanPages)
            " of text (a scan) with nothing Folmira can read, so " + (one ? "it was" : "they were") + " left out.";
 }
 
+std::string picturesNote(int count)
+{
+    bool one = count == 1;
+    return std::to_string(count) + (one ? " picture was" : " pictures were") + " left out: cutting " +
+           (one ? "it" : "them") + " out of the PDF’s pages would take too much time and memory.";
+}
+
 // A document without headings whose first block is a short line gets it as its title.
 void promoteTitle(Blocks& blocks)
 {
@@ -226,6 +235,7 @@ BigDocument read(const std::vector<std::uint8_t>& data, const std::string& title
     std::vector<std::optional<PageText>> texts = readPageTexts(document, threads);
     FirstPass pass;
     for (int i = 0; i < pageCount; ++i) {
+        checkCancelled();
         pass.pages.emplace_back();
         auto& text = texts[static_cast<std::size_t>(i)];
         auto page = text ? document.page(i) : std::nullopt;
@@ -233,6 +243,8 @@ BigDocument read(const std::vector<std::uint8_t>& data, const std::string& title
         if (page) readPage(*page, i + 1, std::move(*text), pass);
     }
     refuseUnreadable(pass, pageCount);
+    PictureScan::RenderBudget budget(PDFLimits::renderedPixels);
+    const int picturesLeftOut = PictureScan::renderPictures(document, pass.pages, budget);
 
     std::vector<ConversionNote> notes;
     int removed = removeRepeatedLines(pass.pages, pass.cropBoxes);
@@ -244,7 +256,7 @@ BigDocument read(const std::vector<std::uint8_t>& data, const std::string& title
 
     Assembly assembly;
     for (int i = 0; i < pageCount; ++i)
-        if (pass.cropBoxes[static_cast<std::size_t>(i)]) assembly.addPage(pass.pages[static_cast<std::size_t>(i)]);
+        if (checkCancelled(), pass.cropBoxes[static_cast<std::size_t>(i)]) assembly.addPage(pass.pages[static_cast<std::size_t>(i)]);
 
     if (assembly.twoColumnPages >= 1)
         notes.emplace_back(ConversionNote::Kind::info,
@@ -261,6 +273,8 @@ BigDocument read(const std::vector<std::uint8_t>& data, const std::string& title
                            "The positions of the words on " + pages(pass.untrustedPages) + " couldn’t be trusted, so " +
                                (pass.untrustedPages == 1 ? "it was" : "they were") +
                                " read line by line. Check columns and tables against the original.");
+
+    if (picturesLeftOut >= 1) notes.emplace_back(ConversionNote::Kind::warning, picturesNote(picturesLeftOut));
 
     Blocks blocks = Inference::blocks(assembly.pieces);
     promoteTitle(blocks);

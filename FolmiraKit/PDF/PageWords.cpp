@@ -8,6 +8,7 @@
 
 #include "FolmiraKit/PDF/LineTools.h"
 
+#include "Platform/Cancel.h"
 #include "Platform/Text.h"
 
 #include <algorithm>
@@ -310,10 +311,14 @@ std::vector<std::optional<PageText>> readPageTexts(const Platform::PdfDocument& 
     std::vector<std::optional<PageText>> pages(static_cast<std::size_t>(std::max(0, pageCount)));
     std::atomic<int> next{0};
     std::atomic<bool> failed{false};
+    // The caller's cancel flag stops the helpers too; the caller notices it
+    // when this returns.
+    const Platform::CancelFlag* cancel = Platform::currentCancelFlag();
+    auto stopped = [&] { return failed || (cancel && cancel->cancelled()); };
 
     auto work = [&](const Platform::PdfDocument& own, std::exception_ptr& error) {
         try {
-            for (int i = next++; i < pageCount && !failed; i = next++)
+            for (int i = next++; i < pageCount && !stopped(); i = next++)
                 if (auto page = own.page(i)) pages[static_cast<std::size_t>(i)] = readPageText(*page);
         } catch (...) {
             error = std::current_exception();

@@ -1,5 +1,6 @@
 #include "FolmiraKit/PDF/PictureScan.h"
 
+#include "FolmiraKit/Model/Cancel.h"
 #include "FolmiraKit/PDF/Limits.h"
 #include "Platform/Images.h"
 
@@ -121,23 +122,83 @@ std::vector<Rect> scanPage(const Platform::PdfPage& page)
     return std::move(state.rects);
 }
 
-std::vector<Found> find(const Platform::PdfPage& page)
+std::vector<Rect> regions(const Platform::PdfPage& page)
 {
-    std::vector<Found> found;
+    std::vector<Rect> found;
     Rect bounds = page.cropBox();
-    int renders = 0;
     for (const Rect& rect : scanPage(page)) {
         Rect r = rect.intersection(bounds);
         if (r.isEmpty()) continue;
         if (r.width < 24 || r.height < 24) continue;
-        bool inside = std::any_of(found.begin(), found.end(), [&](const Found& f) {
-            Rect grown{f.rect.x - 2, f.rect.y - 2, f.rect.width + 4, f.rect.height + 4};
+        if (std::floor(2 * r.width) * std::floor(2 * r.height) >= static_cast<double>(PDFLimits::regionPixels)) continue;
+        bool inside = std::any_of(found.begin(), found.end(), [&](const Rect& f) {
+            Rect grown{f.x - 2, f.y - 2, f.width + 4, f.height + 4};
             return r.minX() >= grown.minX() && r.maxX() <= grown.maxX() && r.minY() >= grown.minY() &&
                    r.maxY() <= grown.maxY();
         });
         if (inside) continue;
-        if (renders >= PDFLimits::renders) break;
-        ++renders;
+        if (found.size() >= static_cast<std::size_t>(PDFLimits::renders)) break;
+        found.push_back(r);
+    }
+    return found;
+}
+
+std::int64_t renderCost(const Rect& region, const std::vector<Rect>& drawn)
+{
+    double area = region.width * region.height;
+    for (const Rect& r : drawn) {
+        Rect overlap = r.intersection(region);
+        area += overlap.width * overlap.height;
+    }
+    // Two pixels per point each way.
+    return static_cast<std::int64_t>(std::min(4 * area, 9e18));
+}
+
+RenderBudget::RenderBudget(std::int64_t pixels) : left_(pixels) {}
+
+bool RenderBudget::spend(std::int64_t cost)
+{
+    if (cost > left_) return false;
+    left_ -= cost;
+    spent_ += cost;
+    return true;
+}
+
+Picture unrendered(const Rect& region)
+{
+    return Picture{{}, region.width, region.height, ""};
+}
+
+int renderPictures(const Platform::PdfDocument& document, std::vector<PDFReader::Lines>& pages, RenderBudget& budget)
+{
+    auto waiting = [](const PDFReader::Line& line) { return line.picture && line.picture->data.empty(); };
+    int overBudget = 0;
+    for (std::size_t i = 0; i < pages.size(); ++i) {
+        PDFReader::Lines& lines = pages[i];
+        if (std::none_of(lines.begin(), lines.end(), waiting)) continue;
+        auto page = document.page(static_cast<int>(i));
+        std::vector<Rect> drawn = page ? scanPage(*page) : std::vector<Rect>{};
+        std::erase_if(lines, [&](PDFReader::Line& line) {
+            if (!waiting(line)) return false;
+            checkCancelled();
+            if (!page) return true;
+            if (!budget.spend(renderCost(line.rect, drawn))) {
+                ++overBudget;
+                return true;
+            }
+            auto data = renderRegion(line.rect, *page);
+            if (!data) return true;
+            line.picture->data = std::move(*data);
+            return false;
+        });
+    }
+    return overBudget;
+}
+
+std::vector<Found> find(const Platform::PdfPage& page)
+{
+    std::vector<Found> found;
+    for (const Rect& r : regions(page)) {
         auto data = renderRegion(r, page);
         if (!data) continue;
         found.push_back(Found{r, Picture{std::move(*data), r.width, r.height, ""}});

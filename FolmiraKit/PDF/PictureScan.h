@@ -3,8 +3,14 @@
 // Where a PDF page draws its pictures, and each of those regions cut out of
 // the page as a PNG. Only image XObjects drawn with "Do" count, also inside
 // form XObjects; inline images, shadings and vector art are not found.
+//
+// Finding regions reads the content stream only; rendering one costs pixels.
+// The reader decides scan pages and pictures under text from the regions and
+// renders only the pictures it keeps, under one budget of painted pixels per
+// document, so a small file of huge overlapping pictures stays cheap.
 
 #include "FolmiraKit/Model/Block.h"
+#include "FolmiraKit/PDF/PageWords.h"
 #include "Platform/Geometry.h"
 #include "Platform/PdfContent.h"
 #include "Platform/PdfDocument.h"
@@ -55,8 +61,39 @@ struct Found {
 // The page's image rectangles in drawing order, each with non-negative sides.
 std::vector<Rect> scanPage(const Platform::PdfPage& page);
 
-// The page's pictures in drawing order: image rectangles clipped to the crop
-// box, at least 24 points on each side, not within 2 points of an earlier one.
+// The page's picture regions in drawing order: image rectangles clipped to the
+// crop box, at least 24 points on each side, small enough to render (under
+// 40,000,000 pixels), not within 2 points of an earlier one; at most 200.
+std::vector<Rect> regions(const Platform::PdfPage& page);
+
+// The painted pixels that rendering `region` costs: its own, plus those of
+// every image of `drawn` (the page's image rectangles) that falls into it.
+std::int64_t renderCost(const Rect& region, const std::vector<Rect>& drawn);
+
+// Painted pixels one document may spend on cutting pictures out of its pages.
+class RenderBudget {
+public:
+    explicit RenderBudget(std::int64_t pixels);
+    // Takes `cost` when it is left; false (and nothing taken) otherwise.
+    bool spend(std::int64_t cost);
+    std::int64_t spent() const { return spent_; }
+
+private:
+    std::int64_t left_;
+    std::int64_t spent_ = 0;
+};
+
+// A picture line's picture before it is rendered: no bytes yet, the region's
+// size in points.
+Picture unrendered(const Rect& region);
+
+// Renders the unrendered pictures among `pages` (one array of lines per page
+// of `document`, in page order) within `budget`; pictures past it, or whose
+// region cannot be rendered, lose their line. Returns how many went for the
+// budget. Checks for a cancel before every picture.
+int renderPictures(const Platform::PdfDocument& document, std::vector<PDFReader::Lines>& pages, RenderBudget& budget);
+
+// The page's pictures in drawing order: every region rendered.
 std::vector<Found> find(const Platform::PdfPage& page);
 
 // A PNG of `region` of the page at 2 pixels per point on white; none when the

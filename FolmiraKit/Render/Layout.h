@@ -5,24 +5,47 @@
 // it is made from the already clamped settings, fed every block in document
 // order (each with the block after it as a look-ahead), finished once, then
 // read for its geometry and counts.
+//
+// Each block goes through two steps. Shaping builds its text and breaks it
+// into lines (and plans a table's grid); it depends only on the settings and
+// the block, never on where the block lands, so it may run ahead on other
+// threads (shapeAhead). Placing deals the shaped lines out to pages, in order,
+// on the layout's own thread.
 
 #include "FolmiraKit/Model/Block.h"
 #include "FolmiraKit/Render/LargePrintSettings.h"
 #include "FolmiraKit/Render/RenderOp.h"
 #include "Platform/TextLayout.h"
 
-#include <map>
-#include <tuple>
+#include <memory>
+#include <optional>
 #include <vector>
 
 namespace FolmiraKit::Renderer {
 
+// The threads a render shapes its text on: min(cores, 4), fewer for a short
+// text (a thread costs a Pango of its own to start), unless set to a number of
+// its own (at least 1), which is then used as it is; setting 0 goes back to
+// the default.
+int shapingThreads();
+void setShapingThreads(int threads);
+
 class Layout {
 public:
     explicit Layout(const LargePrintSettings& settings);
+    ~Layout();
     Layout(const Layout&) = delete;
     Layout& operator=(const Layout&) = delete;
 
+    // Lets up to `threads` threads (this one included; 0: as shapingThreads
+    // says) shape `blocks` ahead of add(), which is then given those very
+    // blocks, in order (any other block is shaped when it is added). The pages
+    // come out the same whatever the thread count. `blocks` must outlive
+    // finish().
+    void shapeAhead(const Blocks& blocks, int threads = 0);
+    // The same for a chosen few of a document's blocks (the pointers are kept;
+    // the blocks must outlive finish()).
+    void shapeAhead(std::vector<const Block*> blocks, int threads = 0);
     // Lays out one block; `next` is the block after it, or null for the last.
     void add(const Block& block, const Block* next);
     // Closes the current page and gives every page, in order (at least one).
@@ -53,34 +76,62 @@ public:
         double lineHeight = 0; // fixed distance between baselines
     };
 
+    // A paragraph broken into lines, ready to be dealt out to frames.
+    struct Flow {
+        std::shared_ptr<const Platform::TextLayout> layout; // null when there is no text
+        double lineHeight = 0;                              // fixed distance between baselines
+        double indent = 0;                                  // from the column's left edge
+        double measure = 0;                                 // the width its lines were broken at
+        bool separated = false; // a listed table row with rows after it: a short rule follows
+    };
+    // A table planned as a grid: column widths, and per row the cells' lines
+    // (null for a cell without text) and the row's height.
+    struct Grid {
+        struct Row {
+            std::vector<std::shared_ptr<const Platform::TextLayout>> cells;
+            double height = 0;
+        };
+        std::vector<double> columns;
+        std::vector<Row> rows;
+        bool header = false; // row 0 is a header, repeated on every page the table reaches
+    };
+    // All a block needs of text, shaped.
+    struct Shaped {
+        std::vector<Flow> flows;   // heading, paragraph, list item: one; listed table: one per row with text
+        std::optional<Grid> grid;  // a table that fits as a grid
+        bool listed = false;       // a table listed row by row
+    };
+
+    class Shaper; // shapes blocks on one thread (LayoutShaper.h)
+
 private:
+    class Ahead; // blocks being shaped on helper threads (LayoutAhead.cpp)
+    struct EndAhead {
+        void operator()(Ahead* ahead) const; // stops and joins the helpers
+    };
+
+    // The block shaped ahead, or shaped now when it was not.
+    Shaped shaped(const Block& block);
+    // Lets go of a placed block's text (later when helpers may still be shaping).
+    void spend(Shaped&& shaped);
+
     // Page handling.
     void newPage();
-
-    // Text.
-    Paragraph paragraphStyle(double base, double firstIndent, double headIndent) const;
-    // Appends runs in one type size: bold when the run is or `alwaysBold`; line
-    // feeds become line separators when `keepBreaks`, else spaces.
-    void appendRuns(Paragraph& paragraph, const Runs& runs, double typeSize, bool alwaysBold, bool keepBreaks);
-    Platform::Font font(double typeSize, bool bold, bool italic);
-    // Text without the control characters (C0, DEL, C1) that Pango would draw
-    // as hex boxes (tab kept);
-    // line feeds become line separators when `keepBreaks`, else spaces.
-    static std::string cleanText(std::string_view text, bool keepBreaks);
-    double measureLine(double typeSize, const std::string& text, bool bold);
-    void flowText(double indent, double keep, const Paragraph& paragraph);
+    // Deals the lines of `flow` out to frames, as many pages as they need,
+    // keeping `keep` points of room below them on the same page.
+    void flowText(double keep, const Flow& flow);
 
     // Blocks.
-    void heading(const Block::Heading& heading, const Block* next);
-    void paragraph(const Block::Paragraph& paragraph);
-    void listItem(const Block::ListItem& item, const Block* next);
-    void table(const Block::Table& table);
+    void heading(const Block::Heading& heading, const Shaped& shaped, const Block* next);
+    void paragraph(const Shaped& shaped);
+    void listItem(const Shaped& shaped, const Block* next);
+    void table(const Block::Table& table, const Shaped& shaped);
     void picture(const Picture& picture);
     void rule();
 
     // Tables (LayoutTable.cpp).
-    bool tableGrid(const std::vector<Block::Row>& rows, bool header);
-    void tableAsList(const std::vector<Block::Row>& rows, bool header);
+    void tableGrid(const Grid& grid);
+    void tableAsList(const std::vector<Flow>& rows);
 
     std::vector<Page> pages_;
     std::vector<Op> ops_;
@@ -88,7 +139,8 @@ private:
     bool fresh_ = true;
     int droppedImages_ = 0;
     int listedTables_ = 0;
-    std::map<std::tuple<double, bool, bool>, Platform::Font> fonts_; // looked up once per render
+    std::unique_ptr<Shaper> shaper_; // this thread's
+    std::unique_ptr<Ahead, EndAhead> ahead_;
 };
 
 } // namespace FolmiraKit::Renderer

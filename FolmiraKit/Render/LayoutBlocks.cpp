@@ -10,13 +10,14 @@ namespace FolmiraKit::Renderer {
 
 void Layout::add(const Block& block, const Block* next)
 {
+    Shaped text = shaped(block);
     std::visit(
         [&](const auto& value) {
             using Case = std::decay_t<decltype(value)>;
-            if constexpr (std::is_same_v<Case, Block::Heading>) heading(value, next);
-            else if constexpr (std::is_same_v<Case, Block::Paragraph>) paragraph(value);
-            else if constexpr (std::is_same_v<Case, Block::ListItem>) listItem(value, next);
-            else if constexpr (std::is_same_v<Case, Block::Table>) table(value);
+            if constexpr (std::is_same_v<Case, Block::Heading>) heading(value, text, next);
+            else if constexpr (std::is_same_v<Case, Block::Paragraph>) paragraph(text);
+            else if constexpr (std::is_same_v<Case, Block::ListItem>) listItem(text, next);
+            else if constexpr (std::is_same_v<Case, Block::Table>) table(value, text);
             else if constexpr (std::is_same_v<Case, Block::Image>) {
                 if (!settings.keepImages) {
                     ++droppedImages_;
@@ -27,18 +28,16 @@ void Layout::add(const Block& block, const Block* next)
             } else rule();
         },
         block.value());
+    spend(std::move(text));
 }
 
-void Layout::heading(const Block::Heading& heading, const Block* next)
+void Layout::heading(const Block::Heading& heading, const Shaped& shaped, const Block* next)
 {
-    double hs = heading.level <= 1 ? 1.5 * size : heading.level == 2 ? 1.3 * size : 1.15 * size;
     if (!fresh_) cursor_ -= (heading.level <= 1 ? 1.0 : 0.85) * size;
-    Paragraph text = paragraphStyle(hs, 0, 0);
-    appendRuns(text, heading.runs, hs, true, settings.keepLineBreaks);
     // A heading travels with the start of what follows it.
     double keep = 0;
     if (next) keep = next->as<Block::Image>() ? 3.0 * size : 2 * settings.lineSpacing * size;
-    flowText(0, keep, text);
+    flowText(keep, shaped.flows.front());
     if (settings.highContrast && heading.level < 3) {
         cursor_ -= 0.2 * size;
         ops_.emplace_back(Op::Line{{left, cursor_}, {left + width, cursor_}, 2.0});
@@ -46,34 +45,25 @@ void Layout::heading(const Block::Heading& heading, const Block* next)
     cursor_ -= 0.35 * size;
 }
 
-void Layout::paragraph(const Block::Paragraph& paragraph)
+void Layout::paragraph(const Shaped& shaped)
 {
-    Paragraph text = paragraphStyle(size, 0, 0);
-    appendRuns(text, paragraph.runs, size, settings.highContrast, paragraph.lineBreaks || settings.keepLineBreaks);
-    flowText(0, 0, text);
+    flowText(0, shaped.flows.front());
     cursor_ -= 0.6 * size;
 }
 
-void Layout::listItem(const Block::ListItem& item, const Block* next)
+void Layout::listItem(const Shaped& shaped, const Block* next)
 {
-    double gap = std::max(1.6 * size, 0.4 * size + measureLine(size, item.marker + " ", false));
-    // Deep nesting in a narrow column would leave the text no room at all: the
-    // indent gives way so that at least one em stays beside the marker column.
-    double firstIndent = std::max(0, item.level) * 1.4 * size;
-    firstIndent = std::max(0.0, std::min(firstIndent, width - gap - size));
-    Paragraph text = paragraphStyle(size, firstIndent, firstIndent + gap);
-    // The marker in the bold face, then a tab to the text's own edge.
-    appendRuns(text, {Run(item.marker + "\t", true)}, size, true, false);
-    appendRuns(text, item.runs, size, settings.highContrast, settings.keepLineBreaks);
-    flowText(0, 0, text);
+    flowText(0, shaped.flows.front());
     cursor_ -= (next && next->as<Block::ListItem>() ? settings.listSpacing : 0.6) * size;
 }
 
-void Layout::table(const Block::Table& table)
+void Layout::table(const Block::Table& table, const Shaped& shaped)
 {
     if (table.rows.empty()) return;
-    if (settings.tables == LargePrintSettings::TableMode::list || !tableGrid(table.rows, table.header)) {
-        tableAsList(table.rows, table.header);
+    if (shaped.grid) {
+        tableGrid(*shaped.grid);
+    } else {
+        tableAsList(shaped.flows);
         ++listedTables_;
     }
     cursor_ -= 0.6 * size;

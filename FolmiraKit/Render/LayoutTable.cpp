@@ -1,18 +1,17 @@
 // Tables: a ruled grid when it fits, otherwise one paragraph per row.
 //
-// The grid is planned in full before anything is placed (column widths from
+// The grid is planned in full while the table is shaped (column widths from
 // the widest word and the whole text of each column, row heights from the cell
-// text laid out at those widths), so that a table that does not fit can still
-// be listed from the same cursor. Cell text is laid out once, while planning,
-// and the same lines are drawn.
+// text laid out at those widths), before anything is placed, so that a table
+// that does not fit is listed instead from the same cursor. Cell text is laid
+// out once, while planning, and the same lines are drawn.
 
-#include "FolmiraKit/Render/Layout.h"
+#include "FolmiraKit/Render/LayoutShaper.h"
 
 #include "Platform/Text.h"
 
 #include <algorithm>
 #include <numeric>
-#include <unordered_map>
 
 namespace FolmiraKit::Renderer {
 namespace {
@@ -36,118 +35,120 @@ std::vector<std::string> wordsOf(const std::string& text)
 
 } // namespace
 
-bool Layout::tableGrid(const std::vector<Block::Row>& rows, bool header)
+std::optional<Layout::Grid> Layout::Shaper::tableGrid(const std::vector<Block::Row>& rows, bool header)
 {
     std::size_t n = 0;
     for (const auto& row : rows) n = std::max(n, row.size());
-    if (n < 1) return true;
+    Grid grid;
+    if (n < 1) return grid;
+    const double size = layout_.size, width = layout_.width;
     const double p = 0.35 * size;
-    const double lh = settings.lineSpacing * size;
-    const bool hasHeaderRow = header && !rows.empty();
+    const double lh = settings_.lineSpacing * size;
+    grid.header = header && !rows.empty();
 
     // Column widths: at least the widest word, at most the widest whole text.
     std::vector<double> least(n, 2 * p), most(n, 2 * p);
-    std::unordered_map<std::string, double> widths[2]; // measured once per table, regular and bold
-    auto measured = [&](const std::string& text, bool bold) {
-        auto& cache = widths[bold ? 1 : 0];
-        auto it = cache.find(text);
-        if (it == cache.end()) it = cache.emplace(text, measureLine(size, text, bold)).first;
-        return it->second;
-    };
     for (std::size_t r = 0; r < rows.size(); ++r) {
-        bool bold = hasHeaderRow && r == 0;
+        bool bold = grid.header && r == 0;
         for (std::size_t c = 0; c < rows[r].size(); ++c) {
             std::string text = cleanText(plain(rows[r][c]), false);
             double longest = 0;
-            for (const auto& word : wordsOf(text)) longest = std::max(longest, measured(word, bold));
+            for (const auto& word : wordsOf(text)) longest = std::max(longest, measureLine(size, word, bold));
             least[c] = std::max(least[c], longest + 2 * p + 1);
             most[c] = std::max(most[c], measureLine(size, text, bold) + 2 * p + 1);
         }
     }
     double leastSum = std::accumulate(least.begin(), least.end(), 0.0);
-    if (leastSum > width) return false;
+    if (leastSum > width) return std::nullopt;
     double mostSum = std::accumulate(most.begin(), most.end(), 0.0);
-    std::vector<double> columns(n);
+    grid.columns.resize(n);
     if (mostSum <= width) {
-        for (std::size_t c = 0; c < n; ++c) columns[c] = most[c] + most[c] / mostSum * (width - mostSum);
+        for (std::size_t c = 0; c < n; ++c) grid.columns[c] = most[c] + most[c] / mostSum * (width - mostSum);
     } else {
         double spread = 0;
         for (std::size_t c = 0; c < n; ++c) spread += most[c] - least[c];
         for (std::size_t c = 0; c < n; ++c)
-            columns[c] = least[c] + (most[c] - least[c]) * (width - leastSum) / std::max(1.0, spread);
+            grid.columns[c] = least[c] + (most[c] - least[c]) * (width - leastSum) / std::max(1.0, spread);
     }
 
     // Cell text at those widths, and the row heights it needs.
-    struct Row {
-        std::vector<std::shared_ptr<const Platform::TextLayout>> cells; // null for a cell without runs
-        double height = 0;
-    };
-    std::vector<Row> planned(rows.size());
-    const double area = top - bottom;
+    grid.rows.resize(rows.size());
+    const double area = layout_.top - layout_.bottom;
     for (std::size_t r = 0; r < rows.size(); ++r) {
-        bool headerRow = hasHeaderRow && r == 0;
+        bool headerRow = grid.header && r == 0;
         double tallest = lh;
-        planned[r].cells.resize(n);
+        grid.rows[r].cells.resize(n);
         for (std::size_t c = 0; c < rows[r].size(); ++c) {
             if (rows[r][c].empty()) continue;
             Paragraph text = paragraphStyle(size, 0, 0);
-            appendRuns(text, rows[r][c], size, headerRow || settings.highContrast, settings.keepLineBreaks);
+            appendRuns(text, rows[r][c], size, headerRow || settings_.highContrast, settings_.keepLineBreaks);
             if (text.text.empty()) continue;
-            auto layout = std::make_shared<const Platform::TextLayout>(text.text, columns[c] - 2 * p, text.format);
-            tallest = std::max(tallest, static_cast<double>(layout->lines().size()) * lh);
-            planned[r].cells[c] = std::move(layout);
+            auto cell = std::make_shared<const Platform::TextLayout>(text.text, grid.columns[c] - 2 * p, text.format);
+            tallest = std::max(tallest, static_cast<double>(cell->lines().size()) * lh);
+            grid.rows[r].cells[c] = std::move(cell);
         }
-        planned[r].height = tallest + 2 * p;
+        grid.rows[r].height = tallest + 2 * p;
         // No row may need most of a page.
-        if (planned[r].height >= 0.9 * area) return false;
+        if (grid.rows[r].height >= 0.9 * area) return std::nullopt;
     }
     // A header repeated above a body row must fit a page together with it.
-    if (hasHeaderRow) {
+    if (grid.header) {
         for (std::size_t r = 1; r < rows.size(); ++r)
-            if (planned[0].height + planned[r].height > area) return false;
+            if (grid.rows[0].height + grid.rows[r].height > area) return std::nullopt;
     }
+    return grid;
+}
+
+void Layout::tableGrid(const Grid& grid)
+{
+    const std::size_t n = grid.columns.size();
+    const std::size_t count = grid.rows.size();
+    if (n < 1) return;
+    const double p = 0.35 * size;
+    const double lh = settings.lineSpacing * size;
 
     auto drawRow = [&](std::size_t r) {
-        bool headerRow = hasHeaderRow && r == 0;
-        double rh = planned[r].height;
+        bool headerRow = grid.header && r == 0;
+        double rh = grid.rows[r].height;
         double rowBottom = cursor_ - rh;
         if (headerRow && !settings.highContrast) ops_.emplace_back(Op::Fill{{left, rowBottom, width, rh}, 0.9});
         double border = settings.highContrast ? (headerRow ? 3.0 : 2.5) : 1.0;
         double x = left;
         for (std::size_t c = 0; c < n; ++c) {
-            ops_.emplace_back(Op::Box{{x, rowBottom, columns[c], rh}, border});
-            if (const auto& layout = planned[r].cells[c]) {
+            const double column = grid.columns[c];
+            ops_.emplace_back(Op::Box{{x, rowBottom, column, rh}, border});
+            if (const auto& layout = grid.rows[r].cells[c]) {
                 Op::Text frame{layout, 0, static_cast<int>(layout->lines().size()),
-                               {x + p, rowBottom + p, columns[c] - 2 * p, rh - 2 * p}, {}};
+                               {x + p, rowBottom + p, column - 2 * p, rh - 2 * p}, {}};
                 for (std::size_t k = 0; k < layout->lines().size(); ++k)
                     frame.origins.push_back({x + p, cursor_ - p - static_cast<double>(k + 1) * lh + layout->lines()[k].descent});
                 ops_.emplace_back(std::move(frame));
             }
-            x += columns[c];
+            x += column;
         }
         cursor_ = rowBottom;
         fresh_ = false;
     };
 
-    for (std::size_t r = 0; r < rows.size(); ++r) {
-        double rh = planned[r].height;
+    for (std::size_t r = 0; r < count; ++r) {
+        double rh = grid.rows[r].height;
         if (cursor_ - rh < bottom) {
             newPage();
-            if (hasHeaderRow && r > 0) drawRow(0);
+            if (grid.header && r > 0) drawRow(0);
             drawRow(r);
             continue;
         }
         // A header row does not end a page alone, unless the page is fresh.
-        if (hasHeaderRow && r == 0 && rows.size() >= 2 && cursor_ - (rh + planned[1].height) < bottom && !fresh_) {
+        if (grid.header && r == 0 && count >= 2 && cursor_ - (rh + grid.rows[1].height) < bottom && !fresh_) {
             newPage();
         }
         drawRow(r);
     }
-    return true;
 }
 
-void Layout::tableAsList(const std::vector<Block::Row>& rows, bool header)
+std::vector<Layout::Flow> Layout::Shaper::tableAsList(const std::vector<Block::Row>& rows, bool header)
 {
+    std::vector<Flow> flows;
     std::vector<std::string> names;
     std::size_t first = 0;
     if (header) {
@@ -172,10 +173,19 @@ void Layout::tableAsList(const std::vector<Block::Row>& rows, bool header)
             }
         }
         if (runs.empty()) continue;
-        Paragraph text = paragraphStyle(size, 0, 0);
-        appendRuns(text, runs, size, settings.highContrast, true);
-        flowText(0, 0, text);
-        if (r + 1 < rows.size()) {
+        Paragraph text = paragraphStyle(layout_.size, 0, 0);
+        appendRuns(text, runs, layout_.size, settings_.highContrast, true);
+        flows.push_back(flow(0, text));
+        flows.back().separated = r + 1 < rows.size();
+    }
+    return flows;
+}
+
+void Layout::tableAsList(const std::vector<Flow>& rows)
+{
+    for (const Flow& row : rows) {
+        flowText(0, row);
+        if (row.separated) {
             cursor_ -= 0.4 * size;
             if (cursor_ - bottom > size)
                 ops_.emplace_back(Op::Line{{left, cursor_}, {left + 0.4 * width, cursor_}, settings.highContrast ? 2.5 : 1.0});

@@ -1,6 +1,7 @@
 #include "FolmiraKit/Render/Renderer.h"
 
 #include "FolmiraKit/Model/Folmira.h"
+#include "FolmiraKit/Render/Pictures.h"
 #include "Platform/PdfWriter.h"
 
 #include <cmath>
@@ -9,13 +10,19 @@ namespace FolmiraKit {
 namespace Renderer {
 namespace {
 
-std::vector<ConversionNote> notesOf(const Layout& layout)
+// `overBudget`: pictures left out because together they were too large to
+// draw. With pictures off there are none of those, so one note says either.
+std::vector<ConversionNote> notesOf(const Layout& layout, int overBudget)
 {
     std::vector<ConversionNote> notes;
     auto count = [](int n) { return std::to_string(n); };
     if (int n = layout.droppedImages(); n >= 1)
         notes.emplace_back(ConversionNote::Kind::info,
                            count(n) + " picture" + (n == 1 ? " was" : "s were") + " left out (Pictures is off).");
+    else if (int n = overBudget; n >= 1)
+        notes.emplace_back(ConversionNote::Kind::info,
+                           count(n) + " picture" + (n == 1 ? " was" : "s were") +
+                               " left out: the document’s pictures are too large to draw all at once.");
     if (int n = layout.listedTables(); n >= 1) {
         if (layout.settings.tables == LargePrintSettings::TableMode::automatic) {
             long long points = static_cast<long long>(std::trunc(layout.settings.fontSize));
@@ -31,7 +38,7 @@ std::vector<ConversionNote> notesOf(const Layout& layout)
     return notes;
 }
 
-void drawOp(Platform::PdfWriter& writer, const Op& op)
+void drawOp(Platform::PdfWriter& writer, const Op& op, PictureCache& pictures)
 {
     std::visit(
         [&](const auto& value) {
@@ -40,8 +47,7 @@ void drawOp(Platform::PdfWriter& writer, const Op& op)
                 for (int k = 0; k < value.lineCount; ++k)
                     writer.drawTextLine(*value.layout, value.firstLine + k, value.origins[static_cast<std::size_t>(k)]);
             } else if constexpr (std::is_same_v<Case, Op::Image>) {
-                // Decoded only now; the writer lets go of the pixels once the page is written.
-                if (auto image = Platform::Image::decode(*value.data)) writer.drawImage(*image, value.rect);
+                if (auto image = pictures.image(value)) writer.drawImage(*image, value.rect);
             } else if constexpr (std::is_same_v<Case, Op::Line>) {
                 writer.strokeLine(value.from, value.to, value.width);
             } else if constexpr (std::is_same_v<Case, Op::Box>) {
@@ -53,9 +59,8 @@ void drawOp(Platform::PdfWriter& writer, const Op& op)
         op.value());
 }
 
-} // namespace
-
-std::vector<std::uint8_t> drawPDF(const std::vector<Page>& pages, const Layout& layout, const std::string& title)
+std::vector<std::uint8_t> drawPages(const std::vector<Page>& pages, const Layout& layout, const std::string& title,
+                                    PictureCache& pictures)
 {
     Platform::PdfWriter writer(title + " (large print)", std::string(Brand::name));
     if (!writer.ok()) return {};
@@ -63,8 +68,9 @@ std::vector<std::uint8_t> drawPDF(const std::vector<Page>& pages, const Layout& 
     Platform::Font numberFont = settings.font.font(settings.fontSize, settings.highContrast, false);
     const std::size_t total = pages.size();
     for (std::size_t n = 1; n <= total; ++n) {
+        checkCancelled();
         writer.beginPage(layout.page);
-        for (const Op& op : pages[n - 1]) drawOp(writer, op);
+        for (const Op& op : pages[n - 1]) drawOp(writer, op, pictures);
         if (settings.pageNumbers) {
             Platform::AttributedText label;
             label.append("Page " + std::to_string(n) + " of " + std::to_string(total), numberFont);
@@ -73,28 +79,47 @@ std::vector<std::uint8_t> drawPDF(const std::vector<Page>& pages, const Layout& 
             writer.drawTextLine(line, 0, {(layout.page.width - w) / 2, 0.75 * layout.margin});
         }
         writer.endPage();
+        pictures.pageDone(n - 1, writer);
     }
     return writer.finish();
+}
+
+} // namespace
+
+std::vector<std::uint8_t> drawPDF(const std::vector<Page>& pages, const Layout& layout, const std::string& title)
+{
+    PictureCache pictures(pages);
+    return drawPages(pages, layout, title, pictures);
 }
 
 RenderResult render(const BigDocument& document, const LargePrintSettings& settings)
 {
     Layout layout(settings.clamped());
-    const auto& blocks = document.blocks;
-    for (std::size_t i = 0; i < blocks.size(); ++i) layout.add(blocks[i], i + 1 < blocks.size() ? &blocks[i + 1] : nullptr);
+    // With pictures off the layout drops and counts them all itself.
+    PictureChoice choice = layout.settings.keepImages ? affordablePictures(document.blocks) : PictureChoice{};
+    if (!layout.settings.keepImages)
+        for (const Block& block : document.blocks) choice.blocks.push_back(&block);
+    const auto& blocks = choice.blocks;
+    layout.shapeAhead(blocks);
+    for (std::size_t i = 0; i < blocks.size(); ++i) {
+        checkCancelled();
+        layout.add(*blocks[i], i + 1 < blocks.size() ? blocks[i + 1] : nullptr);
+    }
     std::vector<Page> pages = layout.finish();
 
+    PictureCache pictures(pages);
     RenderResult result;
-    result.pdf = drawPDF(pages, layout, document.title);
+    result.pdf = drawPages(pages, layout, document.title, pictures);
     result.pageCount = static_cast<int>(pages.size());
-    result.notes = notesOf(layout);
+    result.notes = notesOf(layout, choice.leftOut + pictures.leftOut());
     return result;
 }
 
 } // namespace Renderer
 
-RenderResult Folmira::render(const BigDocument& document, const LargePrintSettings& settings)
+RenderResult Folmira::render(const BigDocument& document, const LargePrintSettings& settings, const CancelFlag* cancel)
 {
+    Platform::CancelScope scope(cancel);
     RenderResult result = Renderer::render(document, settings);
     std::vector<ConversionNote> notes = document.notes;
     notes.insert(notes.end(), result.notes.begin(), result.notes.end());

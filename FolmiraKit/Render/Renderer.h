@@ -3,6 +3,7 @@
 // Rendering a document as a large-print PDF.
 
 #include "FolmiraKit/Model/BigDocument.h"
+#include "FolmiraKit/Model/Cancel.h"
 #include "FolmiraKit/Render/LargePrintSettings.h"
 #include "FolmiraKit/Render/Layout.h"
 #include "Platform/Images.h"
@@ -25,7 +26,10 @@ namespace Renderer {
 // the PDF: title "<title> (large print)", creator "Folmira", the page number
 // "Page n of M" centred in the bottom margin when asked. The notes say how many
 // pictures were left out and tables listed. Uses the title and blocks only;
-// never throws.
+// never throws, unless the calling thread's cancel flag is set (Cancelled).
+// Each distinct picture is decoded once, at 300 dpi of its drawn size at
+// most, and embedded once; pictures past the budgets of Render/Pictures.h are
+// left out and counted in the picture note.
 RenderResult render(const BigDocument& document, const LargePrintSettings& settings);
 
 // Paints finished pages into PDF bytes (empty when writing failed).
@@ -36,8 +40,11 @@ std::vector<std::uint8_t> drawPDF(const std::vector<Page>& pages, const Layout& 
 namespace Folmira {
 
 // The render the application calls: Renderer::render with the document's own
-// notes put before the renderer's. Never throws.
-RenderResult render(const BigDocument& document, const LargePrintSettings& settings);
+// notes put before the renderer's. Never throws, except Cancelled once
+// `cancel` is set (from any thread): the render stops at its next block,
+// page or picture.
+RenderResult render(const BigDocument& document, const LargePrintSettings& settings,
+                    const CancelFlag* cancel = nullptr);
 
 } // namespace Folmira
 

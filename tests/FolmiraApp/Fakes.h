@@ -15,6 +15,7 @@
 #include <QTest>
 
 #include <gtest/gtest.h>
+#include <poppler-qt6.h>
 
 #include <atomic>
 #include <chrono>
@@ -39,6 +40,17 @@ public:
     {
         std::unique_lock lock(mutex_);
         open_.wait(lock, [this] { return released_; });
+    }
+    // Waits until released or `cancel` is set, as the engine would stop at its
+    // next page; false when cancelled.
+    bool wait(const FolmiraKit::CancelFlag* cancel)
+    {
+        std::unique_lock lock(mutex_);
+        while (!released_) {
+            if (cancel && cancel->cancelled()) return false;
+            open_.wait_for(lock, std::chrono::milliseconds(2));
+        }
+        return true;
     }
     void release()
     {
@@ -78,6 +90,19 @@ inline std::vector<std::uint8_t> makePdf(const std::vector<QSizeF>& pages)
     return {data.begin(), data.end()};
 }
 
+// The bounding box of a page's ink, drawn at 72 dpi.
+inline QRect inkBox(const Poppler::Page& page)
+{
+    const QImage image = page.renderToImage(72, 72).convertToFormat(QImage::Format_Grayscale8);
+    QRect box;
+    for (int y = 0; y < image.height(); ++y) {
+        const uchar* line = image.constScanLine(y);
+        for (int x = 0; x < image.width(); ++x)
+            if (line[x] < 128) box |= QRect(x, y, 1, 1);
+    }
+    return box;
+}
+
 inline std::vector<std::uint8_t> letterPdf(int pages)
 {
     return makePdf(std::vector<QSizeF>(pages, QSizeF(612, 792)));
@@ -90,7 +115,8 @@ class FakeEngine final : public Engine {
 public:
     FakeEngine() : pdf_(letterPdf(1)) {}
 
-    BigDocument read(const std::filesystem::path& url, bool keepLineBreaks) override
+    BigDocument read(const std::filesystem::path& url, bool keepLineBreaks,
+                     const FolmiraKit::CancelFlag* cancel) override
     {
         std::shared_ptr<Gate> gate;
         {
@@ -99,7 +125,10 @@ public:
             auto found = readGates_.find({url.filename().string(), keepLineBreaks});
             if (found != readGates_.end()) gate = found->second;
         }
-        if (gate) gate->wait();
+        if (gate && !gate->wait(cancel)) {
+            ++readsCancelled;
+            throw FolmiraKit::Cancelled();
+        }
         ++readsDone;
         if (url.extension() == ".doc")
             throw FolmiraKit::ConversionError(FolmiraKit::ConversionError::Reason::unsupported,
@@ -112,7 +141,8 @@ public:
         return document;
     }
 
-    RenderResult render(const BigDocument& document, const LargePrintSettings& settings) override
+    RenderResult render(const BigDocument& document, const LargePrintSettings& settings,
+                        const FolmiraKit::CancelFlag* cancel) override
     {
         std::shared_ptr<Gate> gate;
         {
@@ -120,7 +150,14 @@ public:
             renderTimes.push_back(Clock::now());
             gate = renderGate_;
         }
-        if (gate) gate->wait();
+        ++rendersRunning;
+        maxRendersRunning = std::max(maxRendersRunning.load(), rendersRunning.load());
+        bool released = !gate || gate->wait(cancel);
+        --rendersRunning;
+        if (!released) {
+            ++rendersCancelled;
+            throw FolmiraKit::Cancelled();
+        }
         RenderResult result;
         {
             std::lock_guard lock(mutex_);
@@ -176,6 +213,10 @@ public:
     std::vector<Clock::time_point> renderTimes;
     std::atomic<int> readsDone{0};
     std::atomic<int> rendersDone{0};
+    std::atomic<int> readsCancelled{0};
+    std::atomic<int> rendersCancelled{0};
+    std::atomic<int> rendersRunning{0};
+    std::atomic<int> maxRendersRunning{0};
     std::atomic<bool> notPdf{false};
 
 private:
@@ -194,6 +235,13 @@ public:
         openMessages << message;
         return openAnswer;
     }
+    std::optional<std::filesystem::path> chooseFileToOpenIn(const QString& message, const QStringList& filters,
+                                                            const std::filesystem::path& folder) override
+    {
+        openFolders.push_back(folder);
+        openFilters << filters;
+        return chooseFileToOpen(message, filters);
+    }
     std::optional<std::filesystem::path> chooseFileToSave(const QString& name, const QString& message) override
     {
         saveNames << name;
@@ -201,6 +249,11 @@ public:
         return saveAnswer;
     }
     void alert(const QString& text, const QString& detail) override { alerts << text + " | " + detail; }
+    void inform(const QString& text, const QString& detail) override
+    {
+        if (whenInformed) whenInformed();
+        informs << text + " | " + detail;
+    }
     bool confirmPrint(QPrinter& printer) override
     {
         printedLayout = printer.pageLayout();
@@ -220,7 +273,9 @@ public:
     std::optional<std::filesystem::path> openAnswer;
     std::optional<std::filesystem::path> saveAnswer;
     std::optional<std::filesystem::path> printTo;
-    QStringList openMessages, saveNames, saveMessages, alerts;
+    QStringList openMessages, saveNames, saveMessages, alerts, informs, openFilters;
+    std::vector<std::filesystem::path> openFolders;
+    std::function<void()> whenInformed;
     QPageLayout printedLayout;
     QPrinter::DuplexMode printedDuplex = QPrinter::DuplexNone;
     QString printedTitle;
@@ -244,6 +299,18 @@ inline std::string readFile(const std::filesystem::path& path)
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
+// The songbook side's open panel: remembers that it was asked, chooses nothing.
+class FakeSongPanels final : public Lyricade::SongPanels {
+public:
+    std::optional<std::vector<std::filesystem::path>> chooseSongFiles(const QString& message, const QString&,
+                                                                      const QStringList&) override
+    {
+        asked << message;
+        return std::nullopt;
+    }
+    QStringList asked;
+};
+
 // A model over fakes, with its defaults in a file of a temporary folder.
 class ModelTest : public testing::Test {
 protected:
@@ -266,6 +333,9 @@ protected:
         services.panels = panels;
         services.defaults = defaults;
         services.samplesFolder = path("Samples");
+        // The songbook side keeps its library in this folder, never the user's.
+        services.songServices.dataFolder = path("data");
+        services.songServices.panels = songPanels;
         model = std::make_unique<AppModel>(persist, services);
         return *model;
     }
@@ -291,6 +361,7 @@ protected:
     std::shared_ptr<QSettings> defaults;
     std::shared_ptr<FakeEngine> engine = std::make_shared<FakeEngine>();
     std::shared_ptr<FakePanels> panels = std::make_shared<FakePanels>();
+    std::shared_ptr<FakeSongPanels> songPanels = std::make_shared<FakeSongPanels>();
     std::unique_ptr<AppModel> model;
 };
 

@@ -1,4 +1,5 @@
 #include "Platform/Xml.h"
+#include "tests/HangGuard.h"
 
 #include <gtest/gtest.h>
 
@@ -92,7 +93,7 @@ TEST(Xml, HostileDocumentsStayCheap)
     if (doc) {
         EXPECT_LT(doc->root().text().size(), 1000u);
     }
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, HangGuard::limit(std::chrono::milliseconds(150)));
 
     // An external entity is never fetched.
     auto external = parse("<!DOCTYPE x [<!ENTITY e SYSTEM \"file:///etc/passwd\">]><x>&e;</x>");
@@ -105,7 +106,7 @@ TEST(Xml, HostileDocumentsStayCheap)
     while (dense.size() < 8'000'000) dense += "<a/><a/><a/><a/>";
     start = std::chrono::steady_clock::now();
     EXPECT_FALSE(parse(dense + "</r>"));
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, HangGuard::limit(std::chrono::milliseconds(100)));
     std::string attributes = "<r>";
     while (attributes.size() < 2'000'000) attributes += "<a b=\"1\" c=\"2\"/>";
     EXPECT_TRUE(parse(attributes + "</r>"));

@@ -140,19 +140,6 @@ protected:
     }
 };
 
-// The bounding box of a page's ink, drawn at 72 dpi.
-QRect inkBox(const Poppler::Page& page)
-{
-    const QImage image = page.renderToImage(72, 72).convertToFormat(QImage::Format_Grayscale8);
-    QRect box;
-    for (int y = 0; y < image.height(); ++y) {
-        const uchar* line = image.constScanLine(y);
-        for (int x = 0; x < image.width(); ++x)
-            if (line[x] < 128) box |= QRect(x, y, 1, 1);
-    }
-    return box;
-}
-
 TEST_F(PrintTest, ALandscapePageGoesOnPortraitPaperWithoutMarginsOrDuplex)
 {
     auto document = PdfView::pdfFromData(makePdf({{792, 612}, {792, 612}, {792, 612}}));

@@ -180,12 +180,15 @@ TEST_F(PipelineTest, AnOlderReadWithTheOtherFlagNeverShows)
     auto s = m.settings();
     s.keepLineBreaks = true;
     m.setSettings(s); // held
+    ASSERT_TRUE(QTest::qWaitFor([&] { return engine->reads() == 2; }));
     s.keepLineBreaks = false;
     m.setSettings(s); // finishes first
     ASSERT_TRUE(QTest::qWaitFor([&] { return engine->readsDone == 2 && !m.reading() && !m.rendering(); }));
+    // The replaced read was cancelled rather than left to finish.
+    EXPECT_EQ(engine->readsCancelled, 1);
     held->release();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return engine->readsDone == 3; }));
     QTest::qWait(100);
+    EXPECT_EQ(engine->readsDone, 2);
     EXPECT_EQ(m.document()->title, "Poem.txt joined");
     EXPECT_FALSE(m.reading());
 }
@@ -196,10 +199,12 @@ TEST_F(PipelineTest, OpeningBWhileAIsReadDropsA)
     auto holdA = engine->holdRead("A.txt", false);
     auto holdB = engine->holdRead("B.txt", false);
     m.open(file("A.txt"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return engine->reads() == 1; }));
     m.open(file("B.txt"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return engine->readsCancelled == 1; }));
     holdA->release();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return engine->readsDone == 1; }));
     QTest::qWait(50);
+    EXPECT_EQ(engine->readsDone, 0);
     EXPECT_FALSE(m.document());
     EXPECT_TRUE(m.reading());
     holdB->release();
@@ -214,11 +219,12 @@ TEST_F(PipelineTest, ClosingDropsLateReadsAndRenders)
     auto& m = make();
     auto read = engine->holdRead("A.txt", false);
     m.open(file("A.txt"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return engine->reads() == 1; }));
     m.closeDocument();
-    // The dropped read still runs: quitting now must not wait on it.
-    EXPECT_TRUE(m.hasRunningWork());
+    // Closing cancels the read: it stops instead of running on.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !m.hasRunningWork(); }, 200));
+    EXPECT_EQ(engine->readsCancelled, 1);
     read->release();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return engine->readsDone == 1; }));
     QTest::qWait(50);
     EXPECT_FALSE(m.document());
     EXPECT_FALSE(m.fileURL());
@@ -228,9 +234,10 @@ TEST_F(PipelineTest, ClosingDropsLateReadsAndRenders)
     m.open(file("B.txt"));
     ASSERT_TRUE(QTest::qWaitFor([&] { return engine->renders() == 1; }));
     m.closeDocument();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return engine->rendersCancelled == 1; }, 200));
     render->release();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return engine->rendersDone == 1; }));
     QTest::qWait(50);
+    EXPECT_EQ(engine->rendersDone, 0);
     EXPECT_FALSE(m.result());
     EXPECT_FALSE(m.preview());
     EXPECT_FALSE(m.rendering());
@@ -248,13 +255,17 @@ TEST_F(PipelineTest, ASettingsChangeDuringARenderDropsItsResult)
     auto s = m.settings();
     s.fontSize = 26;
     m.setSettings(s);
+    // The running render is cancelled at once; the debounced one starts on
+    // the same render thread once it has stopped.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return engine->rendersCancelled == 1; }, 200));
     ASSERT_TRUE(QTest::qWaitFor([&] { return engine->renders() == 2; }));
     QSignalSpy results(&m, &AppModel::resultChanged);
     render->release();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return engine->rendersDone == 2 && !m.rendering(); }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return engine->rendersDone == 1 && !m.rendering(); }));
     QTest::qWait(50);
     EXPECT_EQ(results.count(), 1);
     EXPECT_EQ(m.result()->pageCount, 26);
+    EXPECT_EQ(engine->maxRendersRunning, 1);
 }
 
 TEST_F(PipelineTest, RenderBytesThatAreNotAPdfGiveAResultWithoutPreview)

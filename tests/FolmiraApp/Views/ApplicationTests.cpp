@@ -1,6 +1,7 @@
-// The application object: files routed by the first one's kind, files handed
-// over by a later folmira (in process, and between two real processes), and
-// the help and Settings windows, one of each.
+// The application object: the menu bar on the main window, the windows the
+// model and the menus ask for (one of each), files routed by the first one's
+// kind, files handed over by a later folmira (in process, and between two
+// real processes), and the song library written on the way out.
 
 #include "../Fakes.h"
 
@@ -9,39 +10,53 @@
 #include "FolmiraApp/Views/DocumentView.h"
 #include "FolmiraApp/Views/HelpWindow.h"
 #include "FolmiraApp/Views/MainWindow.h"
+#include "FolmiraApp/Views/MenuBar.h"
 #include "FolmiraApp/Views/SettingsWindow.h"
+#include "FolmiraApp/Views/WelcomeView.h"
 
 #include <QFile>
+#include <QMenu>
 #include <QProcess>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTimer>
+
+#include <algorithm>
 
 namespace FolmiraAppTest {
 namespace {
 
+constexpr std::string_view sparrow = "{title: Sparrow Hymn}\n[G]His eye is on the [C]sparrow\n";
+constexpr std::string_view chorusText = "Morning Has Broken\n\nC       G\nMorning has broken\n";
+
 class ApplicationTest : public ModelTest {
 protected:
-    void SetUp() override
-    {
-        ModelTest::SetUp();
-        defaults->setValue("welcomeSeen", true);
-    }
-    void TearDown() override
-    {
-        engine->releaseAll();
-        app.reset();
-        ModelTest::TearDown();
-    }
-
-    Application& start(const QStringList& files = {})
+    Application& launch(const QStringList& files = {})
     {
         AppServices services;
         services.engine = engine;
         services.panels = panels;
         services.defaults = defaults;
+        services.samplesFolder = path("Samples");
+        services.songServices.dataFolder = path("data");
+        services.songServices.panels = songPanels;
         app = std::make_unique<Application>(services);
         app->start(files);
         return *app;
+    }
+
+    // Not a first launch: no welcome sheet.
+    Application& relaunch(const QStringList& files = {})
+    {
+        defaults->setValue("welcomeSeen", true);
+        return launch(files);
+    }
+
+    QAction* item(const QString& menu, const QString& text)
+    {
+        for (QAction* action : app->menuBar().menuTitled(menu)->actions())
+            if (action->text() == text) return action;
+        return nullptr;
     }
 
     QString filePath(const QString& name, std::string_view bytes = "Hello")
@@ -49,37 +64,149 @@ protected:
         return QString::fromStdString(file(name, bytes).string());
     }
 
+    // Songs of the library whose text holds `words`.
+    long songsHolding(std::string_view words)
+    {
+        const auto songs = app->model().songs().library().songs;
+        return std::count_if(songs.begin(), songs.end(),
+                             [&](const auto& song) { return song.source.find(words) != std::string::npos; });
+    }
+
+    void TearDown() override
+    {
+        engine->releaseAll();
+        app.reset();
+        ModelTest::TearDown();
+    }
+
     std::unique_ptr<Application> app;
 };
 
+TEST_F(ApplicationTest, TheMainWindowCarriesTheMenusAndTheSongbookSideRunsFromLaunch)
+{
+    launch();
+    EXPECT_EQ(app->window().menuBar(), &app->menuBar());
+    EXPECT_TRUE(app->model().songsStarted());
+    EXPECT_EQ(Application::sharedModel(), &app->model());
+    EXPECT_TRUE(std::filesystem::exists(path("data") / "Songbooks" / "library.json"));
+}
+
+TEST_F(ApplicationTest, TheFirstLaunchShowsTheWelcomeAndTheMenuShowsItAgain)
+{
+    launch();
+    auto* welcome = app->window().findChild<WelcomeView*>();
+    ASSERT_NE(welcome, nullptr);
+    EXPECT_TRUE(welcome->isVisible());
+    welcome->closeButton()->click();
+    EXPECT_FALSE(welcome->isVisible());
+    item("Help", "Show the Welcome Screen")->trigger();
+    EXPECT_TRUE(welcome->isVisible());
+    EXPECT_EQ(app->window().findChildren<WelcomeView*>().size(), 1);
+}
+
+TEST_F(ApplicationTest, HelpItemsOpenTheHelpWindowAtTheirPage)
+{
+    relaunch();
+    EXPECT_FALSE(app->helpWindow().isVisible());
+    item("Help", "Keyboard Shortcuts")->trigger();
+    EXPECT_TRUE(app->helpWindow().isVisible());
+    EXPECT_EQ(app->model().helpPage(), HelpTopic::keys);
+    app->helpWindow().close();
+    item("Help", "Folmira Help")->trigger();
+    EXPECT_TRUE(app->helpWindow().isVisible());
+    EXPECT_EQ(app->model().helpPage(), HelpTopic::start);
+}
+
+TEST_F(ApplicationTest, HelpRequestsRaiseOneHelpWindow)
+{
+    relaunch();
+    HelpWindow* help = &app->helpWindow();
+    EXPECT_FALSE(help->isVisible()) << "no help window at launch";
+    app->model().requestHelp(HelpTopic::transpose);
+    EXPECT_TRUE(help->isVisible());
+    EXPECT_EQ(help->windowTitle(), "Folmira Help");
+    EXPECT_EQ(help->pageTitle(), "Keys, capo and Nashville numbers");
+
+    help->close();
+    app->model().requestHelp(HelpTopic::transpose); // the same page again still opens it
+    EXPECT_TRUE(help->isVisible());
+
+    // The Settings window's help button: the same window, on the first page.
+    app->settingsWindow().present();
+    app->settingsWindow().helpButton()->click();
+    EXPECT_EQ(&app->helpWindow(), help);
+    EXPECT_EQ(help->pageTitle(), "Getting started");
+}
+
+TEST_F(ApplicationTest, SettingsOpensTheSettingsWindowWhoseImportIsTheModels)
+{
+    relaunch();
+    item("Folmira", "Settings…")->trigger();
+    EXPECT_TRUE(app->settingsWindow().isVisible());
+    app->settingsWindow().importButton()->click();
+    EXPECT_EQ(panels->openFolders.size(), 1u) << "the library import's panel";
+}
+
+TEST_F(ApplicationTest, OneSettingsWindowThatKeepsItsTab)
+{
+    relaunch();
+    SettingsWindow* settings = &app->settingsWindow();
+    settings->present();
+    EXPECT_EQ(settings->tabs()->currentIndex(), 0);
+    settings->tabs()->setCurrentIndex(1);
+    settings->close();
+    item("Folmira", "Settings…")->trigger();
+    EXPECT_EQ(&app->settingsWindow(), settings);
+    EXPECT_TRUE(settings->isVisible());
+    EXPECT_EQ(settings->tabs()->currentIndex(), 1);
+
+    // After a restart.
+    app.reset();
+    relaunch();
+    EXPECT_EQ(app->settingsWindow().tabs()->currentIndex(), 1);
+    EXPECT_EQ(defaults->value("settingsTab").toString(), "privacy");
+
+    // "Show the Welcome Screen" puts the sheet over the main window.
+    app->settingsWindow().showWelcomeButton()->click();
+    EXPECT_NE(app->window().welcomeSheet(), nullptr);
+}
+
 TEST_F(ApplicationTest, TheFirstFileDecidesTheMode)
 {
-    const std::string_view song = "Amazing Grace\n\nG        C\nAmazing grace, how sweet the sound\n";
     const struct {
         const char* name;
         DocKind startsIn;
         QStringList files;
         DocKind expected;
-        QString opened; // the document open afterwards, if any
-        bool refused = false;
+        QString opened;       // the document open afterwards, if any
+        long sparrows = 0;    // songs imported from Hymn.cho / HYMN.CHO
+        long mornings = 0;    // songs imported from Morning.txt
+        bool refused = false; // the document was refused at once
     } cases[] = {
+        {"capital extension", DocKind::document, {"HYMN.CHO"}, DocKind::songbook, "", 1},
+        {"song then PDF", DocKind::document, {"Hymn.cho", "Menu.pdf"}, DocKind::songbook, "", 1},
+        {"song then text", DocKind::document, {"Hymn.cho", "Morning.txt"}, DocKind::songbook, "", 1, 1},
         // A song in a plain-text file is a document to the system.
-        {"txt holding a song", DocKind::songbook, {"Chorus.txt"}, DocKind::document, "Chorus.txt"},
+        {"text holding a song", DocKind::songbook, {"Morning.txt"}, DocKind::document, "Morning.txt"},
         {"PDF then song", DocKind::songbook, {"Menu.pdf", "Hymn.cho"}, DocKind::document, "Menu.pdf"},
-        {"Word file", DocKind::document, {"Letter.docx"}, DocKind::document, "Letter.docx"},
-        {"unknown kind", DocKind::songbook, {"Photo.png"}, DocKind::document, "", true},
+        {"unknown kind", DocKind::songbook, {"Photo.png"}, DocKind::document, "", 0, 0, true},
         {"nothing", DocKind::songbook, {}, DocKind::songbook, ""},
     };
     for (const auto& c : cases) {
+        std::filesystem::remove_all(path("data"));
         defaults->setValue("docKind", QString::fromUtf8(toString(c.startsIn)));
         QStringList paths;
-        for (const auto& name : c.files) paths << filePath(name, song);
-        auto& a = start(paths);
+        for (const auto& name : c.files)
+            paths << filePath(name, name.endsWith(".txt") ? chorusText : sparrow);
+        auto& a = relaunch(paths);
         EXPECT_EQ(a.model().kind(), c.expected) << c.name;
         EXPECT_EQ(a.model().fileName(), c.opened) << c.name;
         EXPECT_EQ(a.model().error().has_value(), c.refused) << c.name;
-        EXPECT_EQ(a.window().currentContent(),
-                  c.expected == DocKind::document ? static_cast<QWidget*>(a.window().documentView()) : a.window().songbookPane())
+        EXPECT_EQ(songsHolding("Sparrow Hymn"), c.sparrows) << c.name;
+        EXPECT_EQ(songsHolding("Morning Has Broken"), c.mornings) << c.name;
+        EXPECT_EQ(a.window().currentContent(), c.expected == DocKind::document
+                                                   ? static_cast<QWidget*>(a.window().documentView())
+                                                   : a.window().songbookPane())
             << c.name;
         app.reset();
     }
@@ -90,7 +217,7 @@ TEST_F(ApplicationTest, RelativePathsAreTakenFromTheCurrentFolder)
     const QString before = QDir::currentPath();
     QDir::setCurrent(folder.path());
     file("Notes.md");
-    auto& a = start({"Notes.md"});
+    auto& a = relaunch({"Notes.md"});
     QDir::setCurrent(before);
     ASSERT_TRUE(a.model().fileURL());
     EXPECT_EQ(*a.model().fileURL(), path("Notes.md"));
@@ -98,7 +225,7 @@ TEST_F(ApplicationTest, RelativePathsAreTakenFromTheCurrentFolder)
 
 TEST_F(ApplicationTest, FilesHandedOverBringTheWindowForwardAndOpen)
 {
-    auto& a = start();
+    auto& a = relaunch();
     SingleInstance first(folder.filePath("folmira.socket"));
     ASSERT_EQ(first.claim({}), SingleInstance::Role::first);
     a.acceptHandOvers(first);
@@ -109,58 +236,38 @@ TEST_F(ApplicationTest, FilesHandedOverBringTheWindowForwardAndOpen)
     ASSERT_TRUE(QTest::qWaitFor([&] { return a.model().fileName() == "Bulletin.pdf"; }, 5000));
     EXPECT_TRUE(a.window().isVisible());
     EXPECT_FALSE(a.window().windowState() & Qt::WindowMinimized);
+
+    // A song file for the other mode switches the mode first.
+    SingleInstance third(folder.filePath("folmira.socket"));
+    ASSERT_EQ(third.claim({filePath("Hymn.chopro", sparrow)}), SingleInstance::Role::handedOver);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return songsHolding("Sparrow Hymn") == 1; }, 5000));
+    EXPECT_EQ(a.model().kind(), DocKind::songbook);
+    EXPECT_EQ(a.window().currentContent(), a.window().songbookPane());
 }
 
-TEST_F(ApplicationTest, HelpRequestsRaiseOneHelpWindow)
+TEST_F(ApplicationTest, ClosingTheWindowWritesAChangedLibrary)
 {
-    auto& a = start();
-    EXPECT_EQ(a.helpWindow(), nullptr) << "no help window at launch";
-    a.model().requestHelp(HelpTopic::transpose);
-    HelpWindow* help = a.helpWindow();
-    ASSERT_NE(help, nullptr);
-    EXPECT_TRUE(help->isVisible());
-    EXPECT_EQ(help->windowTitle(), "Folmira Help");
-    EXPECT_EQ(help->pageTitle(), "Keys, capo and Nashville numbers");
+    auto& a = relaunch();
+    const auto library = path("data") / "Songbooks" / "library.json";
+    a.route({file("Hymn.cho", sparrow)});
+    ASSERT_EQ(songsHolding("Sparrow Hymn"), 1);
+    ASSERT_EQ(readFile(library).find("Sparrow Hymn"), std::string::npos) << "the debounced save is still pending";
 
-    help->close();
-    a.model().requestHelp(HelpTopic::transpose); // the same page again still opens it
-    EXPECT_EQ(a.helpWindow(), help);
-    EXPECT_TRUE(help->isVisible());
-
-    // The Settings window's help button: the same window, on the first page.
-    a.presentSettings();
-    a.settingsWindow()->helpButton()->click();
-    EXPECT_EQ(a.helpWindow(), help);
-    EXPECT_EQ(help->pageTitle(), "Getting started");
-}
-
-TEST_F(ApplicationTest, OneSettingsWindowThatKeepsItsTab)
-{
-    auto& a = start();
-    a.presentSettings();
-    SettingsWindow* settings = a.settingsWindow();
-    ASSERT_NE(settings, nullptr);
-    EXPECT_TRUE(settings->isVisible());
-    EXPECT_EQ(settings->tabs()->currentIndex(), 0);
-    settings->tabs()->setCurrentIndex(1);
-    settings->close();
-    a.presentSettings();
-    EXPECT_EQ(a.settingsWindow(), settings);
-    EXPECT_EQ(settings->tabs()->currentIndex(), 1);
-
-    // After a restart.
-    app.reset();
-    start().presentSettings();
-    EXPECT_EQ(app->settingsWindow()->tabs()->currentIndex(), 1);
-    EXPECT_EQ(defaults->value("settingsTab").toString(), "privacy");
-
-    // "Show the Welcome Screen" puts the sheet over the main window.
-    app->settingsWindow()->showWelcomeButton()->click();
-    EXPECT_NE(app->window().welcomeSheet(), nullptr);
+    // The last window closes, the application quits and writes the library
+    // at once, well before the debounced save would have.
+    QTimer::singleShot(0, &a.window(), [&a] { a.window().close(); });
+    QTimer safety;
+    safety.setSingleShot(true);
+    QObject::connect(&safety, &QTimer::timeout, qApp, &QCoreApplication::quit);
+    safety.start(5000);
+    const auto started = Clock::now();
+    QApplication::exec();
+    EXPECT_LT(Clock::now() - started, std::chrono::milliseconds(400)) << "the quit came from the closed window";
+    EXPECT_NE(readFile(library).find("Sparrow Hymn"), std::string::npos);
 }
 
 // Two real processes: the second hands its files to the first and ends with
-// status 0; the first switches to the mode the files ask for.
+// status 0; the first opens them in the mode they ask for.
 class TwoProcessesTest : public testing::Test {
 protected:
     void SetUp() override
@@ -180,14 +287,14 @@ protected:
     void TearDown() override
     {
         if (first.state() != QProcess::NotRunning) {
-            first.terminate();
-            if (!first.waitForFinished(5000)) first.kill();
+            first.kill();
             first.waitForFinished(5000);
         }
     }
 
     QString config() const { return root.filePath("config/Folmira/Folmira.conf"); }
     QString storedKind() const { return QSettings(config(), QSettings::IniFormat).value("docKind").toString(); }
+    std::string library() const { return readFile(root.filePath("data/Folmira/Songbooks/library.json").toStdString()); }
 
     // Runs a later folmira to its end; its exit code.
     int runSecond(const QStringList& files)
@@ -195,7 +302,7 @@ protected:
         QProcess second;
         second.setProcessEnvironment(environment);
         second.setWorkingDirectory(root.path());
-        second.start(FOLMIRA_BINARY, files);
+        second.start(FOLMIRA_PROGRAM, files);
         if (!second.waitForFinished(10000)) {
             second.kill();
             second.waitForFinished();
@@ -212,19 +319,27 @@ protected:
 TEST_F(TwoProcessesTest, ALaterFolmiraHandsItsFilesToTheRunningOne)
 {
     first.setProcessEnvironment(environment);
-    first.start(FOLMIRA_BINARY, {});
+    first.start(FOLMIRA_PROGRAM, {});
     ASSERT_TRUE(first.waitForStarted(10000));
     ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(root.filePath("run/folmira.socket")); }, 10000))
         << first.readAllStandardError().toStdString();
 
-    writeFile(root.filePath("Hymn.CHO").toStdString(), "{title: Sparrow Hymn}\n[G]His eye is on the [C]sparrow\n");
+    writeFile(root.filePath("Hymn.CHO").toStdString(), sparrow);
     EXPECT_EQ(runSecond({"Hymn.CHO"}), 0);
     EXPECT_TRUE(QTest::qWaitFor([&] { return storedKind() == "songbook"; }, 10000));
+    // Imported into the running one's library, saved after its usual delay.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return library().find("Sparrow Hymn") != std::string::npos; }, 10000));
 
     writeFile(root.filePath("Notes.txt").toStdString(), "Bring chairs.\n");
     EXPECT_EQ(runSecond({"Notes.txt"}), 0);
     EXPECT_TRUE(QTest::qWaitFor([&] { return storedKind() == "document"; }, 10000));
     EXPECT_EQ(first.state(), QProcess::Running) << "the first one keeps running";
+
+    // Quitting as the desktop asks, the one Folmira ends cleanly.
+    first.terminate();
+    ASSERT_TRUE(first.waitForFinished(10000));
+    EXPECT_EQ(first.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(first.exitCode(), 0);
 }
 
 } // namespace

@@ -1,4 +1,5 @@
 #include "DocxBuilder.h"
+#include "tests/HangGuard.h"
 
 #include <gtest/gtest.h>
 
@@ -125,7 +126,7 @@ TEST(DocxNumbering, HostileStartsStayBounded)
                       R"(</w:abstractNum><w:num w:numId="1"><w:abstractNumId w:val="1"/></w:num>)";
     auto start = std::chrono::steady_clock::now();
     auto got = markers(def, item("1", 0) + item("1", 1) + item("1", 1));
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, HangGuard::limit(std::chrono::milliseconds(10)));
     using V = std::vector<std::string>;
     EXPECT_EQ(got, (V{"1000000000000000000.@0", "1000000000000000000.9223372036854775807@1",
                       "1000000000000000000.9223372036854775807@1"}));
@@ -136,7 +137,7 @@ TEST(DocxNumbering, HostileStartsStayBounded)
           R"(</w:abstractNum><w:num w:numId="1"><w:abstractNumId w:val="1"/></w:num>)";
     start = std::chrono::steady_clock::now();
     got = markers(def, item("1", 0) + item("1", 0));
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, HangGuard::limit(std::chrono::milliseconds(10)));
     std::string digits; // the second item's number is past the worded range
     while (digits.size() < 256) digits += "100001";
     digits.resize(256);

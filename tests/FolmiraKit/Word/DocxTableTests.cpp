@@ -1,4 +1,5 @@
 #include "DocxBuilder.h"
+#include "tests/HangGuard.h"
 
 #include <gtest/gtest.h>
 
@@ -85,7 +86,7 @@ TEST(DocxTable, HostileSpansAreCapped)
 {
     auto start = std::chrono::steady_clock::now();
     Walk walk{Package(tbl(row(textCell("a", R"(<w:gridSpan w:val="1000000000"/>)") + textCell("b")) + row(textCell("c"))))};
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, HangGuard::limit(std::chrono::milliseconds(10)));
     const auto& table = onlyTable(walk);
     ASSERT_EQ(table.rows.size(), 2u);
     EXPECT_EQ(table.rows[0].size(), 64u);

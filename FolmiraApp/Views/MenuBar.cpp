@@ -1,0 +1,110 @@
+#include "FolmiraApp/Views/MenuBar.h"
+
+#include "FolmiraApp/Model/AppModel.h"
+#include "FolmiraApp/Model/QtText.h"
+#include "Lyricade/Views/SongMenus.h"
+#include "MacMenuBaseline/MenuBaseline.h"
+
+#include <QFileInfo>
+
+namespace FolmiraApp {
+
+namespace {
+
+QString withoutMnemonic(QString title)
+{
+    return title.remove(u'&');
+}
+
+} // namespace
+
+MenuBar::MenuBar(AppModel& model, const WindowCommands& window, QWidget* parent)
+    : QMenuBar(parent), model_(model), commands_(appCommands(window))
+{
+    setObjectName(QStringLiteral("menuBar"));
+    // The menus need the songbook side in either mode, so it starts here, at launch.
+    Lyricade::SongController& songs = model_.songs();
+    const QString name = qstr(FolmiraKit::Brand::name);
+
+    // "File" takes F for its mnemonic, so the application menu takes another letter.
+    addRows(*addMenuFor(name.left(3) + u'&' + name.mid(3)), CommandGroup::application);
+
+    const MacMenuBaseline::MenuBaseline baseline(
+        MacMenuBaseline::CloseWindowAction::perform(),
+        MacMenuBaseline::MenuHelp::forAction(name, QKeySequence(Qt::CTRL | Qt::Key_Question),
+                                             [&model] { model.requestHelp(HelpTopic::start); }),
+        [this](QMenu& help) { addRows(help, CommandGroup::help); });
+    QMenu* file = addMenuFor(QStringLiteral("&File"));
+    addRows(*file, CommandGroup::fileNew);
+    baseline.addCloseWindow(*file);
+    addRows(*file, CommandGroup::fileSave);
+    addRows(*addMenuFor(QStringLiteral("&View")), CommandGroup::view);
+    addRows(*addMenuFor(QStringLiteral("F&ormat")), CommandGroup::format);
+    songMenus_ = new Lyricade::SongMenus(songs, model_.kind() == DocKind::songbook, *this);
+    baseline.addHelpMenu(*this);
+
+    for (auto signal : {&AppModel::kindChanged, &AppModel::fileURLChanged, &AppModel::resultChanged,
+                        &AppModel::previewChanged, &AppModel::showInspectorChanged, &AppModel::settingsChanged})
+        connect(&model_, signal, this, &MenuBar::refresh);
+    connect(&songs, &Lyricade::SongController::changed, this, &MenuBar::refresh);
+    refresh();
+}
+
+MenuBar::~MenuBar() = default;
+
+QMenu* MenuBar::addMenuFor(const QString& title)
+{
+    QMenu* menu = addMenu(title);
+    menu->setObjectName(withoutMnemonic(title).toLower());
+    return menu;
+}
+
+QMenu* MenuBar::menuTitled(const QString& title) const
+{
+    for (QAction* action : actions())
+        if (action->menu() && withoutMnemonic(action->text()) == title) return action->menu();
+    return nullptr;
+}
+
+void MenuBar::addRows(QMenu& menu, CommandGroup group)
+{
+    for (const Command& command : commands_) {
+        if (command.group != group) continue;
+        if (command.isSeparator()) {
+            menu.addSeparator();
+            continue;
+        }
+        if (command.isSubmenu()) {
+            addSubmenu(menu, command);
+            continue;
+        }
+        QAction* action = menu.addAction(command.label(model_));
+        action->setShortcut(command.shortcut);
+        action->setCheckable(command.isToggle());
+        connect(action, &QAction::triggered, this, [this, &command](bool checked) { command.run(model_, checked); });
+        actions_.emplace_back(&command, action);
+    }
+}
+
+void MenuBar::addSubmenu(QMenu& menu, const Command& command)
+{
+    QMenu* submenu = menu.addMenu(command.label(model_));
+    for (const QString& name : command.items(model_)) {
+        // Shown without the extension, opened by the whole name.
+        QAction* item = submenu->addAction(QFileInfo(name).completeBaseName());
+        connect(item, &QAction::triggered, this, [this, &command, name] { command.runItem(model_, name); });
+    }
+    actions_.emplace_back(&command, submenu->menuAction());
+}
+
+void MenuBar::refresh()
+{
+    for (const auto& [command, action] : actions_) {
+        action->setText(command->label(model_));
+        action->setEnabled(!command->enabled || command->enabled(model_));
+        if (command->isToggle()) action->setChecked(command->checked(model_));
+    }
+    songMenus_->setEnabled(model_.kind() == DocKind::songbook);
+}
+
+} // namespace FolmiraApp

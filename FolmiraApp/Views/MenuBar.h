@@ -1,0 +1,50 @@
+#pragma once
+
+// The main window's menu bar, for both modes: the application menu, File,
+// View, Format, the songbook side's Song and Book, and Help. The items are
+// made once from the command table; their labels, enabled states and check
+// marks are worked out again in one place whenever the model changes, so the
+// shortcuts (window-wide, whichever pane has the focus) always match what the
+// menus show. Building it starts the songbook side.
+
+#include "FolmiraApp/Model/Commands.h"
+
+#include <QMenuBar>
+
+#include <utility>
+#include <vector>
+
+namespace Lyricade {
+class SongMenus;
+}
+
+namespace FolmiraApp {
+
+class AppModel;
+
+class MenuBar : public QMenuBar {
+    Q_OBJECT
+
+public:
+    MenuBar(AppModel& model, const WindowCommands& window, QWidget* parent = nullptr);
+    ~MenuBar() override;
+
+    // The top-level menus by title without its mnemonic ("File", "Help"); null when absent.
+    QMenu* menuTitled(const QString& title) const;
+    Lyricade::SongMenus* songMenus() const { return songMenus_; }
+
+    // Labels, enabled states and check marks from the model now.
+    void refresh();
+
+private:
+    QMenu* addMenuFor(const QString& title);
+    void addRows(QMenu& menu, CommandGroup group);
+    void addSubmenu(QMenu& menu, const Command& command);
+
+    AppModel& model_;
+    std::vector<Command> commands_;
+    std::vector<std::pair<const Command*, QAction*>> actions_;
+    Lyricade::SongMenus* songMenus_ = nullptr;
+};
+
+} // namespace FolmiraApp

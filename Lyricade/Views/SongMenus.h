@@ -1,0 +1,55 @@
+#pragma once
+
+// The songbook side's own two menus, "Song" and "Book", for a host's menu
+// bar. Their items act on the controller's model. The host's switch greys out
+// every item but "About Song Licensing…"; the items that need a book are
+// enabled only while a songbook or set list is selected. Labels, enabled
+// states and check marks follow the model as it changes.
+
+#include <QObject>
+
+class QAction;
+class QMenu;
+class QMenuBar;
+
+namespace Lyricade {
+
+class SongController;
+
+class SongMenus : public QObject {
+    Q_OBJECT
+
+public:
+    // Appends "Song" and "Book" to `bar`; the menus belong to the bar, and
+    // this object too.
+    SongMenus(SongController& controller, bool enabled, QMenuBar& bar);
+
+    bool enabled() const { return enabled_; }
+    void setEnabled(bool enabled);
+
+    QMenu* songMenu() const { return song_; }
+    QMenu* bookMenu() const { return book_; }
+
+    // Reads the controller again: enabled states, check marks, the preview label.
+    void refresh();
+
+private:
+    void buildSongMenu();
+    void buildBookMenu();
+
+    SongController& controller_;
+    bool enabled_;
+    QMenu* song_;
+    QMenu* book_;
+    QAction* transposeUp_ = nullptr;
+    QAction* transposeDown_ = nullptr;
+    QAction* moveUp_ = nullptr;
+    QAction* moveDown_ = nullptr;
+    QAction* addSongs_ = nullptr;
+    QAction* twoColumns_ = nullptr;
+    QAction* onePerPage_ = nullptr;
+    QAction* nashville_ = nullptr;
+    QAction* booklet_ = nullptr;
+};
+
+} // namespace Lyricade

@@ -1,0 +1,41 @@
+#pragma once
+
+// Asking long work on another thread to stop. The thread that starts the work
+// installs a flag with a CancelScope; code deep inside the work polls
+// cancelRequested() between its steps (pages, blocks, rows) and winds down
+// when it says so. Setting and reading a flag are safe from any thread.
+
+#include <atomic>
+
+namespace Platform {
+
+class CancelFlag {
+public:
+    void cancel() noexcept { cancelled_.store(true, std::memory_order_relaxed); }
+    bool cancelled() const noexcept { return cancelled_.load(std::memory_order_relaxed); }
+
+private:
+    std::atomic<bool> cancelled_{false};
+};
+
+// Makes `flag` (may be null) the calling thread's flag until the scope ends,
+// then restores the one before.
+class CancelScope {
+public:
+    explicit CancelScope(const CancelFlag* flag);
+    ~CancelScope();
+    CancelScope(const CancelScope&) = delete;
+    CancelScope& operator=(const CancelScope&) = delete;
+
+private:
+    const CancelFlag* previous_;
+};
+
+// The calling thread's flag, or null; a thread that hands work to others
+// installs it there with a CancelScope of its own.
+const CancelFlag* currentCancelFlag();
+
+// Whether the calling thread's flag is set.
+bool cancelRequested();
+
+} // namespace Platform

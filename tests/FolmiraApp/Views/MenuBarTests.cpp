@@ -1,0 +1,425 @@
+// The main window's menu bar in both modes: every menu's items, separators
+// and shortcuts, the enabling rules, check marks and labels that follow the
+// model, and the commands reached by their keys with the focus in a pane.
+
+#include "../Fakes.h"
+
+#include "FolmiraApp/Views/MainWindow.h"
+#include "FolmiraApp/Views/MenuBar.h"
+
+#include <QComboBox>
+#include <QMenu>
+#include <QSet>
+
+namespace FolmiraAppTest {
+namespace {
+
+struct Item {
+    QString text; // "-" for a separator
+    QKeySequence shortcut;
+    bool operator==(const Item&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& out, const Item& item)
+{
+    return out << item.text.toStdString() << " [" << item.shortcut.toString().toStdString() << "]";
+}
+
+QKeySequence keys(QKeyCombination combination) { return QKeySequence(combination); }
+
+std::vector<Item> itemsOf(const QMenu& menu)
+{
+    std::vector<Item> items;
+    for (const QAction* action : menu.actions())
+        items.push_back(action->isSeparator() ? Item{"-", {}} : Item{action->text(), action->shortcut()});
+    return items;
+}
+
+const Item separatorItem{"-", {}};
+
+class MenuBarTest : public ModelTest {
+protected:
+    void TearDown() override
+    {
+        window.reset();
+        ModelTest::TearDown();
+    }
+
+    MenuBar& build(bool persist = false)
+    {
+        make(persist);
+        window = std::make_unique<MainWindow>(*model);
+        WindowCommands commands;
+        commands.about = [this] { ++calls["about"]; };
+        commands.checkForUpdates = [this] { ++calls["updates"]; };
+        commands.settings = [this] { ++calls["settings"]; };
+        commands.quit = [this] { ++calls["quit"]; };
+        bar = new MenuBar(*model, commands, window.get());
+        window->setMenuBar(bar);
+        return *bar;
+    }
+
+    QMenu& menu(const QString& title)
+    {
+        QMenu* found = bar->menuTitled(title);
+        EXPECT_NE(found, nullptr) << title.toStdString();
+        return *found;
+    }
+
+    QAction* item(const QString& menuTitle, const QString& text)
+    {
+        for (QAction* action : menu(menuTitle).actions())
+            if (action->text() == text) return action;
+        ADD_FAILURE() << "no item " << text.toStdString() << " in " << menuTitle.toStdString();
+        static QAction none;
+        return &none;
+    }
+
+    // The window shown and active, the focus in one of the settings panel's controls.
+    QWidget* focusInAPane()
+    {
+        window->show();
+        window->activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(window.get()));
+        auto* pane = window->findChild<QComboBox*>();
+        EXPECT_NE(pane, nullptr);
+        pane->setFocus();
+        return pane;
+    }
+
+    // The songbook side in Songbook mode with its songbook selected and previewed.
+    Lyricade::SongController& songbookWithBook()
+    {
+        model->setKind(DocKind::songbook);
+        auto& songs = model->songs();
+        songs.selectBookKind(false);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return songs.hasOutput(); }, 10000));
+        return songs;
+    }
+
+    std::unique_ptr<MainWindow> window;
+    MenuBar* bar = nullptr;
+    std::map<std::string, int> calls;
+};
+
+TEST_F(MenuBarTest, EveryMenuHasItsItemsSeparatorsAndShortcutsInBothModes)
+{
+    build();
+    std::vector<QString> titles;
+    for (QAction* action : bar->actions()) titles.push_back(action->text().remove(u'&'));
+    EXPECT_EQ(titles, (std::vector<QString>{"Folmira", "File", "View", "Format", "Song", "Book", "Help"}));
+
+    const std::map<QString, std::vector<Item>> shared{
+        {"Folmira",
+         {{"About Folmira", {}},
+          {"Check for Updates…", {}},
+          separatorItem,
+          {"Settings…", keys(Qt::CTRL | Qt::Key_Comma)},
+          separatorItem,
+          {"Quit Folmira", keys(Qt::CTRL | Qt::Key_Q)}}},
+        {"View",
+         {{"Document", keys(Qt::META | Qt::CTRL | Qt::Key_1)},
+          {"Songbook", keys(Qt::META | Qt::CTRL | Qt::Key_2)},
+          separatorItem,
+          {"Hide Settings", keys(Qt::CTRL | Qt::ALT | Qt::Key_I)}}},
+        {"Format",
+         {{"Bigger Text", keys(Qt::CTRL | Qt::Key_Equal)},
+          {"Smaller Text", keys(Qt::CTRL | Qt::Key_Minus)},
+          separatorItem,
+          {"Large print 18 pt", keys(Qt::CTRL | Qt::Key_1)},
+          {"Extra large 24 pt", keys(Qt::CTRL | Qt::Key_2)},
+          {"Recipe card", keys(Qt::CTRL | Qt::Key_3)},
+          {"Hymn sheet / lyrics", keys(Qt::CTRL | Qt::Key_4)},
+          separatorItem,
+          {"High Contrast", keys(Qt::CTRL | Qt::SHIFT | Qt::Key_H)},
+          {"Page Numbers", {}},
+          {"Pictures", {}}}},
+        {"Song",
+         {{"Transpose Up a Half Step", keys(Qt::CTRL | Qt::ALT | Qt::Key_Up)},
+          {"Transpose Down a Half Step", keys(Qt::CTRL | Qt::ALT | Qt::Key_Down)},
+          separatorItem,
+          {"Move Up in Book", keys(Qt::META | Qt::CTRL | Qt::Key_Up)},
+          {"Move Down in Book", keys(Qt::META | Qt::CTRL | Qt::Key_Down)},
+          {"Add Songs to Book…", keys(Qt::CTRL | Qt::SHIFT | Qt::Key_A)},
+          separatorItem,
+          {"About Song Licensing…", {}}}},
+        {"Book",
+         {{"Two Columns", keys(Qt::CTRL | Qt::SHIFT | Qt::Key_2)},
+          {"One Song per Page", keys(Qt::CTRL | Qt::SHIFT | Qt::Key_1)},
+          {"Nashville Numbers", keys(Qt::CTRL | Qt::ALT | Qt::Key_N)},
+          separatorItem,
+          {"Show Booklet", keys(Qt::CTRL | Qt::SHIFT | Qt::Key_B)}}},
+        {"Help",
+         {{"Folmira Help", keys(Qt::CTRL | Qt::Key_Question)},
+          {"Songbooks and Set Lists", {}},
+          {"Keyboard Shortcuts", {}},
+          separatorItem,
+          {"Try a Sample", {}},
+          {"About Song Licensing…", {}},
+          {"Show the Welcome Screen", {}}}},
+    };
+    const auto file = [](const QString& open, const QString& exportPdf, const QString& print) {
+        return std::vector<Item>{{open, keys(Qt::CTRL | Qt::Key_O)},
+                                 {"Close Document", keys(Qt::CTRL | Qt::SHIFT | Qt::Key_W)},
+                                 separatorItem,
+                                 {"New Song", keys(Qt::CTRL | Qt::Key_N)},
+                                 {"New Songbook", keys(Qt::CTRL | Qt::SHIFT | Qt::Key_N)},
+                                 {"New Set List", keys(Qt::CTRL | Qt::ALT | Qt::SHIFT | Qt::Key_N)},
+                                 separatorItem,
+                                 {"Import Tunequill Library…", {}},
+                                 {"Close Window", keys(Qt::CTRL | Qt::Key_W)},
+                                 separatorItem,
+                                 {exportPdf, keys(Qt::CTRL | Qt::Key_E)},
+                                 {"Export Booklet…", keys(Qt::CTRL | Qt::SHIFT | Qt::Key_E)},
+                                 {print, keys(Qt::CTRL | Qt::Key_P)}};
+    };
+    for (DocKind kind : allDocKinds) {
+        model->setKind(kind);
+        SCOPED_TRACE(toString(kind));
+        for (const auto& [title, items] : shared) EXPECT_EQ(itemsOf(menu(title)), items) << title.toStdString();
+        EXPECT_EQ(itemsOf(menu("File")), kind == DocKind::document
+                                             ? file("Open…", "Export Large-Print PDF…", "Print Large-Print Copy…")
+                                             : file("Import Songs…", "Export PDF…", "Print…"));
+    }
+}
+
+TEST_F(MenuBarTest, NoTwoItemsShareAShortcut)
+{
+    // Qt fires neither of two actions that answer to the same keys.
+    build();
+    QSet<QKeySequence> seen;
+    for (QAction* top : bar->actions())
+        for (QAction* action : top->menu()->actions()) {
+            if (action->shortcut().isEmpty()) continue;
+            EXPECT_FALSE(seen.contains(action->shortcut())) << action->shortcut().toString().toStdString();
+            seen.insert(action->shortcut());
+        }
+    EXPECT_GE(seen.size(), 30);
+}
+
+TEST_F(MenuBarTest, ItemsAreEnabledByTheModeAndWhatThereIsToActOn)
+{
+    build();
+    using Rule = std::map<QString, bool>;
+    const auto expectEnabled = [&](const QString& menuTitle, const Rule& rule) {
+        for (const auto& [text, enabled] : rule)
+            EXPECT_EQ(item(menuTitle, text)->isEnabled(), enabled) << menuTitle.toStdString() << " › "
+                                                                   << text.toStdString();
+    };
+
+    // Document mode with no file.
+    expectEnabled("File", {{"Open…", true},
+                           {"Close Document", false},
+                           {"New Song", true},
+                           {"Import Tunequill Library…", true},
+                           {"Close Window", true},
+                           {"Export Large-Print PDF…", false},
+                           {"Export Booklet…", false},
+                           {"Print Large-Print Copy…", false}});
+    expectEnabled("Format", {{"Page Numbers", true}, {"Pictures", true}, {"High Contrast", true}});
+    expectEnabled("Song", {{"Transpose Up a Half Step", false},
+                           {"Transpose Down a Half Step", false},
+                           {"Move Up in Book", false},
+                           {"Add Songs to Book…", false},
+                           {"About Song Licensing…", true}});
+    expectEnabled("Book", {{"Two Columns", false}, {"Nashville Numbers", false}, {"Show Booklet", false}});
+
+    // A file read and rendered: everything but the booklet.
+    openAndSettle(file("Minutes.txt"));
+    expectEnabled("File", {{"Close Document", true},
+                           {"Export Large-Print PDF…", true},
+                           {"Export Booklet…", false},
+                           {"Print Large-Print Copy…", true}});
+
+    // Songbook mode: the document's file and output do not count.
+    model->setKind(DocKind::songbook);
+    auto& songs = model->songs();
+    songs.model().setSelection(std::nullopt);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !songs.hasOutput(); }));
+    expectEnabled("File", {{"Import Songs…", true},
+                           {"Close Document", false},
+                           {"Export PDF…", false},
+                           {"Export Booklet…", false},
+                           {"Print…", false}});
+    expectEnabled("Format", {{"Page Numbers", false}, {"Pictures", false}, {"High Contrast", true}});
+    expectEnabled("Song", {{"Transpose Up a Half Step", true},
+                           {"Transpose Down a Half Step", true},
+                           {"Move Up in Book", false},
+                           {"Add Songs to Book…", false}});
+    expectEnabled("Book", {{"Two Columns", false}, {"Show Booklet", false}});
+
+    songbookWithBook();
+    expectEnabled("File", {{"Export PDF…", true}, {"Export Booklet…", true}, {"Print…", true}});
+    expectEnabled("Song", {{"Move Up in Book", true}, {"Move Down in Book", true}, {"Add Songs to Book…", true}});
+    expectEnabled("Book", {{"Two Columns", true}, {"One Song per Page", true}, {"Show Booklet", true}});
+}
+
+TEST_F(MenuBarTest, NewSongFromDocumentModeSwitchesModeButOpenStaysTheDocumentPanel)
+{
+    build();
+    QWidget* pane = focusInAPane();
+    QTest::keyClick(pane, Qt::Key_O, Qt::ControlModifier);
+    EXPECT_EQ(panels->openMessages.size(), 1) << "the document panel";
+    EXPECT_TRUE(songPanels->asked.isEmpty());
+
+    const int songsBefore = model->songs().songCount();
+    QTest::keyClick(pane, Qt::Key_N, Qt::ControlModifier);
+    EXPECT_EQ(model->kind(), DocKind::songbook);
+    EXPECT_EQ(model->songs().songCount(), songsBefore + 1);
+
+    QTest::keyClick(window.get(), Qt::Key_O, Qt::ControlModifier);
+    EXPECT_EQ(songPanels->asked.size(), 1) << "now the song-file panel";
+    EXPECT_EQ(panels->openMessages.size(), 1);
+}
+
+TEST_F(MenuBarTest, TheSecondPresetAndBiggerTextActOnTheModeShown)
+{
+    build();
+    QWidget* pane = focusInAPane();
+    QTest::keyClick(pane, Qt::Key_2, Qt::ControlModifier);
+    EXPECT_EQ(model->settings(), FolmiraKit::LargePrintPreset::extraLarge().settings);
+    for (int press = 0; press < 6; ++press) QTest::keyClick(pane, Qt::Key_Equal, Qt::ControlModifier);
+    EXPECT_EQ(model->settings().fontSize, 32);
+
+    auto& songs = songbookWithBook();
+    songs.applyPresetSize(16);
+    QTest::keyClick(window.get(), Qt::Key_2, Qt::ControlModifier);
+    EXPECT_EQ(songs.lyricSize(), 24);
+    for (int press = 0; press < 4; ++press) QTest::keyClick(window.get(), Qt::Key_Equal, Qt::ControlModifier);
+    EXPECT_EQ(songs.lyricSize(), 28);
+    QTest::keyClick(window.get(), Qt::Key_Minus, Qt::ControlModifier);
+    EXPECT_EQ(songs.lyricSize(), 26);
+    EXPECT_EQ(model->settings().fontSize, 32) << "the document's size stays";
+}
+
+TEST_F(MenuBarTest, HighContrastFlipsInBothModesAndTheCheckMarkFollows)
+{
+    build();
+    QWidget* pane = focusInAPane();
+    QAction* contrast = item("Format", "High Contrast");
+    ASSERT_TRUE(contrast->isCheckable());
+    EXPECT_FALSE(contrast->isChecked());
+    QTest::keyClick(pane, Qt::Key_H, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_TRUE(model->settings().highContrast);
+    EXPECT_TRUE(contrast->isChecked());
+
+    model->setKind(DocKind::songbook);
+    QTest::keyClick(window.get(), Qt::Key_H, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_FALSE(model->settings().highContrast);
+    EXPECT_FALSE(contrast->isChecked());
+    EXPECT_FALSE(model->songs().style().highContrast);
+
+    // A change from elsewhere moves the mark too, and so do the other toggles.
+    auto settings = model->settings();
+    settings.highContrast = true;
+    settings.pageNumbers = false;
+    model->setSettings(settings);
+    EXPECT_TRUE(contrast->isChecked());
+    EXPECT_FALSE(item("Format", "Page Numbers")->isChecked());
+    model->setKind(DocKind::document);
+    item("Format", "Pictures")->trigger();
+    EXPECT_FALSE(model->settings().keepImages);
+}
+
+TEST_F(MenuBarTest, CloseWindowClosesTheWindowAndCloseDocumentOnlyTheDocument)
+{
+    build();
+    openAndSettle(file("Minutes.txt"));
+    QWidget* pane = focusInAPane();
+    QTest::keyClick(pane, Qt::Key_W, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_FALSE(model->fileURL());
+    EXPECT_TRUE(window->isVisible());
+    QTest::keyClick(pane, Qt::Key_W, Qt::ControlModifier);
+    EXPECT_FALSE(window->isVisible());
+}
+
+TEST_F(MenuBarTest, TheViewItemsSwitchModeAndToggleTheShownInspector)
+{
+    build();
+    QWidget* pane = focusInAPane();
+    QTest::keyClick(pane, Qt::Key_2, Qt::ControlModifier | Qt::MetaModifier);
+    EXPECT_EQ(model->kind(), DocKind::songbook);
+    QAction* settings = item("View", "Hide Settings");
+    QTest::keyClick(window.get(), Qt::Key_I, Qt::ControlModifier | Qt::AltModifier);
+    EXPECT_FALSE(model->songs().showInspector());
+    EXPECT_TRUE(model->showInspector()) << "the document's inspector stays";
+    EXPECT_EQ(settings->text(), "Show Settings");
+    QTest::keyClick(window.get(), Qt::Key_1, Qt::ControlModifier | Qt::MetaModifier);
+    EXPECT_EQ(model->kind(), DocKind::document);
+    EXPECT_EQ(settings->text(), "Hide Settings");
+    QTest::keyClick(window.get(), Qt::Key_I, Qt::ControlModifier | Qt::AltModifier);
+    EXPECT_FALSE(model->showInspector());
+    EXPECT_EQ(settings->text(), "Show Settings");
+}
+
+TEST_F(MenuBarTest, TheHelpMenuAsksForPagesTheWelcomeAndTheSongbooksSheet)
+{
+    std::filesystem::create_directories(path("Samples"));
+    file("Samples/Recipe.card.txt", "Flour");
+    build();
+    QWidget* pane = focusInAPane();
+    QTest::keyClick(pane, Qt::Key_Question, Qt::ControlModifier);
+    EXPECT_EQ(model->helpRequest(), 1);
+    EXPECT_EQ(model->helpPage(), HelpTopic::start);
+    item("Help", "Keyboard Shortcuts")->trigger();
+    EXPECT_EQ(model->helpPage(), HelpTopic::keys);
+    item("Help", "Songbooks and Set Lists")->trigger();
+    EXPECT_EQ(model->helpPage(), HelpTopic::songs);
+    EXPECT_EQ(model->helpRequest(), 3);
+
+    item("Help", "Show the Welcome Screen")->trigger();
+    EXPECT_TRUE(model->showWelcome());
+
+    // The Song menu's item shows the sheet where it is; the Help menu's
+    // brings Songbook mode up first.
+    item("Song", "About Song Licensing…")->trigger();
+    EXPECT_TRUE(model->songs().model().licensingShown());
+    EXPECT_EQ(model->kind(), DocKind::document);
+    model->songs().model().setLicensingShown(false);
+    item("Help", "About Song Licensing…")->trigger();
+    EXPECT_EQ(model->kind(), DocKind::songbook);
+    EXPECT_TRUE(model->songs().model().licensingShown());
+
+    QMenu* samples = item("Help", "Try a Sample")->menu();
+    ASSERT_NE(samples, nullptr);
+    ASSERT_EQ(samples->actions().size(), 1);
+    EXPECT_EQ(samples->actions().front()->text(), "Recipe.card");
+    samples->actions().front()->trigger();
+    EXPECT_EQ(model->kind(), DocKind::document);
+    EXPECT_EQ(model->fileURL(), path("Samples/Recipe.card.txt"));
+}
+
+TEST_F(MenuBarTest, TheApplicationMenuReachesTheWindowsCommands)
+{
+    build();
+    QWidget* pane = focusInAPane();
+    QTest::keyClick(pane, Qt::Key_Comma, Qt::ControlModifier);
+    QTest::keyClick(pane, Qt::Key_Q, Qt::ControlModifier);
+    item("Folmira", "About Folmira")->trigger();
+    item("Folmira", "Check for Updates…")->trigger();
+    EXPECT_EQ(calls, (std::map<std::string, int>{{"about", 1}, {"quit", 1}, {"settings", 1}, {"updates", 1}}));
+}
+
+TEST_F(MenuBarTest, AltAndTheUnderlinedLetterOpensAMenu)
+{
+    build();
+    focusInAPane();
+    QTest::keyClick(window.get(), Qt::Key_F, Qt::AltModifier);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return menu("File").isVisible(); }));
+    menu("File").close();
+    QTest::keyClick(window.get(), Qt::Key_O, Qt::AltModifier);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return menu("Format").isVisible(); }));
+    menu("Format").close();
+}
+
+TEST_F(MenuBarTest, BuildingTheMenusStartsTheSongbookSide)
+{
+    make(false);
+    ASSERT_FALSE(model->songsStarted());
+    MainWindow main(*model);
+    main.setMenuBar(new MenuBar(*model, {}, &main));
+    EXPECT_TRUE(model->songsStarted());
+}
+
+} // namespace
+} // namespace FolmiraAppTest

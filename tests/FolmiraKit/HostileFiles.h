@@ -1,0 +1,167 @@
+#pragma once
+
+// Hostile documents made in the test: huge pictures that compress to almost
+// nothing, Markdown and PDFs that show them over and over, and a way to read
+// and render a file in a child process and measure what it cost.
+
+#include "Platform/Text.h"
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <spawn.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <array>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+extern char** environ;
+
+namespace HostileFiles {
+
+using Bytes = Platform::Bytes;
+
+inline void putBig(Bytes& out, std::uint32_t v)
+{
+    for (int s = 24; s >= 0; s -= 8) out.push_back(static_cast<std::uint8_t>(v >> s));
+}
+
+inline void chunk(Bytes& out, const char* type, const Bytes& data)
+{
+    putBig(out, static_cast<std::uint32_t>(data.size()));
+    Bytes body(type, type + 4);
+    body.insert(body.end(), data.begin(), data.end());
+    out.insert(out.end(), body.begin(), body.end());
+    putBig(out, static_cast<std::uint32_t>(crc32(0, body.data(), static_cast<uInt>(body.size()))));
+}
+
+// An RGB PNG of one colour, `width` × `height`, deflated row by row: a few
+// hundred kilobytes for a hundred million pixels.
+inline Bytes solidPng(int width, int height, std::array<std::uint8_t, 3> rgb = {255, 255, 255})
+{
+    Bytes out = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    Bytes header;
+    putBig(header, static_cast<std::uint32_t>(width));
+    putBig(header, static_cast<std::uint32_t>(height));
+    header.insert(header.end(), {8, 2, 0, 0, 0});
+    chunk(out, "IHDR", header);
+
+    Bytes row(1 + 3 * static_cast<std::size_t>(width));
+    for (int x = 0; x < width; ++x)
+        for (int c = 0; c < 3; ++c) row[1 + 3 * static_cast<std::size_t>(x) + static_cast<std::size_t>(c)] = rgb[c];
+    z_stream z{};
+    deflateInit(&z, 1);
+    Bytes compressed, buffer(1 << 16);
+    for (int y = 0; y < height; ++y) {
+        z.next_in = row.data();
+        z.avail_in = static_cast<uInt>(row.size());
+        int flush = y + 1 == height ? Z_FINISH : Z_NO_FLUSH;
+        do {
+            z.next_out = buffer.data();
+            z.avail_out = static_cast<uInt>(buffer.size());
+            deflate(&z, flush);
+            compressed.insert(compressed.end(), buffer.data(), buffer.data() + (buffer.size() - z.avail_out));
+        } while (z.avail_out == 0 || (flush == Z_FINISH && z.avail_in > 0));
+    }
+    deflateEnd(&z);
+    chunk(out, "IDAT", compressed);
+    chunk(out, "IEND", {});
+    return out;
+}
+
+inline void write(const std::filesystem::path& path, const Bytes& bytes)
+{
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+inline void write(const std::filesystem::path& path, const std::string& text)
+{
+    write(path, Bytes(text.begin(), text.end()));
+}
+
+// A PDF of `pages` square pages 4400 points wide, each with a line of six
+// words and `strips` strips 2000 × 4400 points, 10 points apart, that stretch
+// one 1 × 1 image. Without the words every page is a scan.
+inline std::string stripsPdf(int pages, int strips, bool words = true)
+{
+    std::vector<std::string> objects = {"<< /Type /Catalog /Pages 2 0 R >>", "",
+                                        "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>",
+                                        "<< /Type /XObject /Subtype /Image /Width 1 /Height 1 /ColorSpace /DeviceRGB "
+                                        "/BitsPerComponent 8 /Length 3 >>\nstream\n\x80\x80\x80\nendstream"};
+    std::string kids;
+    for (int p = 0; p < pages; ++p) {
+        std::string content = words ? "BT /F1 24 Tf 72 4328 Td (One two three four five six) Tj ET\n" : "";
+        for (int i = 0; i < strips; ++i)
+            content += "q 2000 0 0 4400 " + std::to_string(10 * i) + " 0 cm /Im0 Do Q\n";
+        objects.push_back("<< /Length " + std::to_string(content.size()) + " >>\nstream\n" + content + "endstream");
+        int contentId = static_cast<int>(objects.size());
+        objects.push_back("<< /Type /Page /Parent 2 0 R /MediaBox [0 0 4400 4400] /Contents " +
+                          std::to_string(contentId) + " 0 R /Resources << /Font << /F1 3 0 R >> /XObject << /Im0 4 "
+                          "0 R >> >> >>");
+        kids += std::to_string(objects.size()) + " 0 R ";
+    }
+    objects[1] = "<< /Type /Pages /Kids [" + kids + "] /Count " + std::to_string(pages) + " >>";
+    std::string pdf = "%PDF-1.4\n";
+    std::vector<std::size_t> offsets;
+    for (std::size_t i = 0; i < objects.size(); ++i) {
+        offsets.push_back(pdf.size());
+        pdf += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
+    }
+    std::size_t xref = pdf.size();
+    pdf += "xref\n0 " + std::to_string(objects.size() + 1) + "\n0000000000 65535 f \n";
+    for (std::size_t offset : offsets) {
+        char line[24];
+        std::snprintf(line, sizeof line, "%010zu 00000 n \n", offset);
+        pdf += line;
+    }
+    pdf += "trailer\n<< /Size " + std::to_string(objects.size() + 1) + " /Root 1 0 R >>\nstartxref\n" +
+           std::to_string(xref) + "\n%%EOF\n";
+    return pdf;
+}
+
+#ifdef FOLMIRA_PROBE
+// What reading and rendering one file in a child process cost.
+struct Cost {
+    std::string output; // the probe's lines
+    double cpuSeconds = 0;
+    double wallSeconds = 0;
+    long peakMegabytes = 0;
+    int status = -1;
+};
+
+inline Cost probe(const std::filesystem::path& file)
+{
+    Cost cost;
+    auto outPath = std::filesystem::temp_directory_path() / ("probe-" + std::to_string(getpid()) + ".txt");
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    std::string program = FOLMIRA_PROBE, argument = file.string();
+    char* argv[] = {program.data(), argument.data(), nullptr};
+    pid_t child = 0;
+    auto start = std::chrono::steady_clock::now();
+    if (posix_spawn(&child, program.c_str(), &actions, nullptr, argv, environ) != 0) return cost;
+    posix_spawn_file_actions_destroy(&actions);
+    int status = 0;
+    rusage usage{};
+    wait4(child, &status, 0, &usage);
+    cost.wallSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    cost.status = status;
+    cost.cpuSeconds = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                      static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    cost.peakMegabytes = usage.ru_maxrss / 1024;
+    std::ifstream in(outPath);
+    cost.output.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    std::filesystem::remove(outPath);
+    return cost;
+}
+#endif
+
+} // namespace HostileFiles

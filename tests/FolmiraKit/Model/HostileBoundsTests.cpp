@@ -1,0 +1,135 @@
+// Every file kept under tests/data/regress, and bigger variants made here,
+// read and render to a document or a refusal within the bounds the engine
+// promises: 2 s of work and 500 MB. Each runs in a child process, so that its
+// peak memory and CPU time are its own; CPU time rather than wall time keeps
+// a busy machine from failing the test.
+
+#include "tests/FolmiraKit/HostileFiles.h"
+#include "tests/HangGuard.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace HostileFiles;
+
+// The sanitizers' shadow memory and checks cost more of both.
+const double cpuLimit = 2.0 * HangGuard::slowdown;
+const long memoryLimit = HangGuard::sanitized ? 1500 : 500;
+
+bool isDocumentOrRefusal(const std::string& output)
+{
+    return output.rfind("document ", 0) == 0 || output.rfind("refused ", 0) == 0;
+}
+
+void expectBounded(const fs::path& file, const Cost& cost)
+{
+    EXPECT_EQ(cost.status, 0) << file;
+    EXPECT_TRUE(isDocumentOrRefusal(cost.output)) << file << ": " << cost.output;
+    EXPECT_LT(cost.cpuSeconds, cpuLimit) << file;
+    EXPECT_LT(cost.peakMegabytes, memoryLimit) << file;
+}
+
+class HostileBounds : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::string pattern = (fs::temp_directory_path() / "hostile-XXXXXX").string();
+        ASSERT_TRUE(mkdtemp(pattern.data()));
+        folder_ = pattern;
+    }
+    void TearDown() override { fs::remove_all(folder_); }
+    const fs::path& folder() const { return folder_; }
+
+private:
+    fs::path folder_;
+};
+
+TEST_F(HostileBounds, EveryKeptFileGivesADocumentOrARefusal)
+{
+    int files = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(fs::path(FOLMIRA_TEST_DATA) / "regress")) {
+        if (!entry.is_regular_file()) continue;
+        ++files;
+        expectBounded(entry.path(), probe(entry.path()));
+    }
+    EXPECT_GE(files, 5);
+}
+
+TEST_F(HostileBounds, TheKeptFilesSayWhatTheyBecame)
+{
+    const fs::path regress = fs::path(FOLMIRA_TEST_DATA) / "regress";
+    // One picture shown twenty times: twenty pages, nothing left out.
+    for (const char* name : {"docx/render-1.docx", "markdown/render-2.md"}) {
+        Cost cost = probe(regress / name);
+        EXPECT_EQ(cost.output.substr(0, 12), "document 20 ") << name;
+        EXPECT_EQ(cost.output.find("left out"), std::string::npos) << name;
+    }
+    // Strips over a page with a single line of text: a scan, found without rendering.
+    for (const char* name : {"pdf/pdf-1.pdf", "pdf/pdf-2.pdf"})
+        EXPECT_EQ(probe(regress / name).output.substr(0, 20), "refused noTextLayer\n") << name;
+}
+
+TEST_F(HostileBounds, MoreUsesAndBiggerPicturesStayBounded)
+{
+    // A hundred uses of a 10,000 × 10,000 picture, and twenty of one of 96 million pixels.
+    write(folder() / "big.png", solidPng(10'000, 10'000));
+    std::string many = "# Many\n\n";
+    for (int i = 0; i < 100; ++i) many += "![white](big.png)\n\n";
+    write(folder() / "many.md", many);
+    write(folder() / "bigger.png", solidPng(12'000, 8'000, {30, 60, 90}));
+    std::string bigger;
+    for (int i = 0; i < 20; ++i) bigger += "![blue](bigger.png)\n\n";
+    write(folder() / "bigger.md", bigger);
+
+    for (const char* name : {"many.md", "bigger.md"}) {
+        Cost cost = probe(folder() / name);
+        expectBounded(name, cost);
+        EXPECT_EQ(cost.output.find("left out"), std::string::npos) << name << cost.output;
+    }
+}
+
+TEST_F(HostileBounds, PicturesPastTheBudgetAreLeftOutAndCounted)
+{
+    // Five distinct pictures of 100 million pixels each: four fit the decode budget.
+    std::string five;
+    for (int i = 0; i < 5; ++i) {
+        std::string name = "p" + std::to_string(i) + ".png";
+        write(folder() / name, solidPng(10'000, 10'000, {static_cast<std::uint8_t>(40 * i), 0, 0}));
+        five += "![" + name + "](" + name + ")\n\n";
+    }
+    write(folder() / "five.md", five);
+    Cost cost = probe(folder() / "five.md");
+    expectBounded("five.md", cost);
+    EXPECT_NE(cost.output.find("1 picture was left out: the document’s pictures are too large to draw all at once."),
+              std::string::npos)
+        << cost.output;
+}
+
+TEST_F(HostileBounds, MoreStripsAndPagesStayBounded)
+{
+    struct Case {
+        const char* name;
+        int pages, strips;
+        bool words;
+        const char* expected; // a line of the output
+    };
+    const Case cases[] = {
+        {"scan-pages.pdf", 20, 200, false, "refused noTextLayer"},
+        // Words keep the pages from being scans; the overlapping strips cost too much to render.
+        {"overlapping.pdf", 3, 200, true, "picture"},
+        // One strip a page: the first page's fits the render budget, the rest don't.
+        {"one-a-page.pdf", 30, 1, true, "29 pictures were left out"},
+    };
+    for (const Case& c : cases) {
+        write(folder() / c.name, stripsPdf(c.pages, c.strips, c.words));
+        Cost cost = probe(folder() / c.name);
+        expectBounded(c.name, cost);
+        EXPECT_NE(cost.output.find(c.expected), std::string::npos) << c.name << ": " << cost.output;
+    }
+}
+
+} // namespace

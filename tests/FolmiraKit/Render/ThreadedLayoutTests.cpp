@@ -1,0 +1,213 @@
+// Shaping text on several threads must not change a single byte of the PDF
+// (apart from its creation date), whatever the document and the settings.
+
+#include "FolmiraKit/Model/Folmira.h"
+#include "FolmiraKit/Render/Renderer.h"
+#include "Platform/Resources.h"
+#include "tests/FolmiraKit/Render/RenderTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <set>
+
+using namespace RenderTest;
+using Settings = LargePrintSettings;
+
+namespace {
+
+// The thread count for one scope; the default again afterwards.
+class Threads {
+public:
+    explicit Threads(int n) { Renderer::setShapingThreads(n); }
+    ~Threads() { Renderer::setShapingThreads(0); }
+};
+
+std::string withoutDate(const std::vector<std::uint8_t>& pdf)
+{
+    std::string bytes(pdf.begin(), pdf.end());
+    const std::string key = "/CreationDate (";
+    if (auto at = bytes.find(key); at != std::string::npos) {
+        auto end = bytes.find(')', at);
+        bytes.erase(at, end - at + 1);
+    }
+    return bytes;
+}
+
+struct Rendered {
+    std::string pdf;
+    int pages = 0;
+};
+
+Rendered renderOn(int threads, const BigDocument& document, const Settings& settings)
+{
+    Threads scope(threads);
+    auto result = Renderer::render(document, settings);
+    return {withoutDate(result.pdf), result.pageCount};
+}
+
+// The same document at the defaults, in high contrast with listed tables and
+// kept line breaks at a large size, and on small paper with pictures off.
+std::vector<std::pair<const char*, Settings>> settingsToTry()
+{
+    Settings bold;
+    bold.highContrast = true;
+    bold.tables = Settings::TableMode::list;
+    bold.keepLineBreaks = true;
+    bold.fontSize = 28;
+    Settings small;
+    small.paper = Settings::Paper::halfLetter;
+    small.keepImages = false;
+    small.fontSize = 14;
+    return {{"defaults", Settings()}, {"high contrast", bold}, {"half letter", small}};
+}
+
+void expectSameOnAnyThreadCount(const BigDocument& document)
+{
+    for (const auto& [name, settings] : settingsToTry()) {
+        SCOPED_TRACE(name);
+        Rendered one = renderOn(1, document, settings);
+        ASSERT_FALSE(one.pdf.empty());
+        EXPECT_EQ(one.pdf.find("/CreationDate"), std::string::npos);
+        for (int threads : {2, 4}) {
+            SCOPED_TRACE(threads);
+            Rendered many = renderOn(threads, document, settings);
+            EXPECT_EQ(many.pages, one.pages);
+            EXPECT_TRUE(many.pdf == one.pdf) << "the PDFs differ";
+        }
+    }
+}
+
+// Some twenty pages of everything the layout knows: headings of every level,
+// paragraphs with bold, italic and kept line breaks, nested lists, grid and
+// listed tables (one long enough to repeat its header), pictures and rules.
+BigDocument madeDocument()
+{
+    Blocks blocks;
+    for (int chapter = 0; chapter < 12; ++chapter) {
+        blocks.push_back(heading(1 + chapter % 4, "Chapter " + std::to_string(chapter + 1) + ": " + words(chapter % 5 + 2)));
+        blocks.push_back(Block::paragraph({Run(words(60 + chapter * 7)), Run(" bold words", true),
+                                           Run(" and italic ones", false, true), Run("\tafter a tab.")}));
+        blocks.push_back(Block::paragraph({Run("A verse\nkept line\nby line.")}, true));
+        for (int i = 0; i < 5; ++i) blocks.push_back(item(i % 2 ? "–" : std::to_string(i + 1) + ".", i % 3, words(8 + i * 9)));
+        if (chapter % 3 == 0) {
+            Block::Table grid;
+            grid.header = true;
+            grid.rows.push_back({Block::Cell{Run("Day")}, Block::Cell{Run("Task")}, Block::Cell{Run("Who")}});
+            for (int r = 0; r < 6 + chapter * 2; ++r)
+                grid.rows.push_back({Block::Cell{Run(std::to_string(r + 1))}, Block::Cell{Run(words(3 + r % 7))},
+                                     r % 4 ? Block::Cell{Run("Ann")} : Block::Cell{}});
+            blocks.push_back(Block(grid));
+        } else if (chapter % 3 == 1) {
+            std::string wide(30, 'W');
+            blocks.push_back(Block::table({{Block::Cell{Run(wide)}, Block::Cell{Run(wide)}},
+                                           {Block::Cell{}, Block::Cell{Run(words(12))}}},
+                                          chapter % 2 == 0));
+        }
+        blocks.push_back(picture(40 + chapter * 10, 30 + chapter * 5));
+        if (chapter % 2) blocks.push_back(Block::rule());
+        blocks.push_back(heading(3, "")); // a heading without text
+    }
+    return BigDocument{"Made", BigDocument::Source::text, std::move(blocks), {}};
+}
+
+} // namespace
+
+TEST(ThreadedLayout, GivesTheSamePdfOnAMadeDocument)
+{
+    BigDocument document = madeDocument();
+    EXPECT_GT(Renderer::render(document, Settings()).pageCount, 20);
+    expectSameOnAnyThreadCount(document);
+}
+
+TEST(ThreadedLayout, GivesTheSamePdfOnRealDocuments)
+{
+    const std::set<std::string> readable = {".docx", ".pdf", ".rtf", ".md", ".txt"};
+    std::vector<std::filesystem::path> files;
+    // The regression inputs are hostile on purpose: many are refused.
+    const std::filesystem::path regress = std::filesystem::path(FOLMIRA_TEST_DATA) / "regress";
+    for (const auto& folder : {std::filesystem::path(FOLMIRA_TEST_DATA), *Platform::Resources::path("Samples")})
+        for (auto entry = std::filesystem::recursive_directory_iterator(folder); entry != decltype(entry)(); ++entry) {
+            if (entry->path() == regress) entry.disable_recursion_pending();
+            else if (entry->is_regular_file() && readable.count(entry->path().extension().string()))
+                files.push_back(entry->path());
+        }
+    ASSERT_GE(files.size(), 15u);
+    for (const auto& file : files) {
+        SCOPED_TRACE(file.string());
+        BigDocument document = Folmira::read(file, false);
+        ASSERT_FALSE(document.blocks.empty());
+        expectSameOnAnyThreadCount(document);
+    }
+}
+
+TEST(ThreadedLayout, GivesTheSamePagesAsShapingInPlace)
+{
+    BigDocument document = madeDocument();
+    Settings settings;
+    Layout inPlace(settings);
+    addAll(inPlace, document.blocks);
+    const auto expected = inPlace.finish();
+
+    for (int threads : {1, 3, 4}) {
+        SCOPED_TRACE(threads);
+        Layout ahead(settings);
+        ahead.shapeAhead(document.blocks, threads);
+        addAll(ahead, document.blocks);
+        EXPECT_EQ(ahead.finish(), expected);
+        EXPECT_EQ(ahead.listedTables(), inPlace.listedTables());
+    }
+    // Blocks other than the ones shaped ahead (here a copy) are shaped in place.
+    Layout other(settings);
+    other.shapeAhead(document.blocks, 4);
+    Blocks copy = document.blocks;
+    addAll(other, copy);
+    EXPECT_EQ(other.finish(), expected);
+}
+
+TEST(ThreadedLayout, StopsItsHelpersWhenLeftUnfinished)
+{
+    // A layout dropped after its first block (a render given up) ends its
+    // helpers without waiting for every block to be shaped.
+    Blocks blocks;
+    for (int i = 0; i < 400; ++i) blocks.push_back(para(words(200)));
+    {
+        Layout layout{Settings()};
+        layout.shapeAhead(blocks, 4);
+        layout.add(blocks[0], &blocks[1]);
+        EXPECT_EQ(texts(layout.ops()).size(), 1u);
+    }
+    Layout again{Settings()};
+    again.shapeAhead(blocks, 4);
+    auto pages = again.finish(); // nothing placed
+    ASSERT_EQ(pages.size(), 1u);
+    EXPECT_TRUE(pages[0].empty());
+}
+
+TEST(ThreadedLayout, LaysOutAVeryLongParagraphAmongOthersAlike)
+{
+    // Over 200,000 characters in one paragraph, laid out in slices, between
+    // ordinary blocks: the same PDF on one thread and on four, its last words
+    // on the last page.
+    std::string longText = words(40000) + " the very end.";
+    ASSERT_GT(longText.size(), 200'000u);
+    BigDocument document{"Long", BigDocument::Source::text, {heading(1, "Before")}, {}};
+    for (int i = 0; i < 30; ++i) document.blocks.push_back(para(words(50 + i)));
+    document.blocks.push_back(para(longText));
+    document.blocks.push_back(item("•", 0, "After it."));
+    Rendered one = renderOn(1, document, Settings());
+    Rendered four = renderOn(4, document, Settings());
+    EXPECT_GT(one.pages, 100);
+    EXPECT_EQ(four.pages, one.pages);
+    EXPECT_TRUE(four.pdf == one.pdf) << "the PDFs differ";
+
+    Layout layout{Settings()};
+    layout.shapeAhead(document.blocks, 4);
+    addAll(layout, document.blocks);
+    auto pages = layout.finish();
+    std::string lastPage;
+    for (const Page& page : {pages[pages.size() - 2], pages.back()})
+        for (const auto* frame : texts(page)) lastPage += frameText(*frame) + "\n";
+    EXPECT_NE(lastPage.find("the very end."), std::string::npos) << lastPage;
+    EXPECT_NE(lastPage.find("After it."), std::string::npos) << lastPage;
+}

@@ -1,0 +1,28 @@
+// Reads and renders one file the way the application does and prints what
+// came of it, one line: "document <pages> <pdf bytes>" or "refused <reason>",
+// then the notes, one a line. Tests run it as a child process so that its
+// peak memory is its own.
+
+#include "FolmiraKit/FolmiraKit.h"
+#include "FolmiraKit/Render/Renderer.h"
+
+#include <cstdio>
+#include <iostream>
+
+int main(int argc, char** argv)
+{
+    if (argc != 2) {
+        std::cerr << "usage: read-render-probe FILE\n";
+        return 2;
+    }
+    using namespace FolmiraKit;
+    try {
+        BigDocument document = Folmira::read(argv[1], false);
+        RenderResult result = Folmira::render(document, LargePrintSettings{});
+        std::cout << "document " << result.pageCount << ' ' << result.pdf.size() << '\n';
+        for (const auto& note : result.notes) std::cout << note.message << '\n';
+    } catch (const ConversionError& refusal) {
+        std::cout << "refused " << toString(refusal.reason) << '\n' << refusal.what() << '\n';
+    }
+    return 0;
+}
