@@ -154,6 +154,11 @@ void Application::raiseWindow()
     window_->setWindowState((window_->windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
     window_->raise();
     window_->activateWindow();
+    // A sheet over the window (the welcome) stays on top of it.
+    if (QWidget* sheet = QApplication::activeModalWidget()) {
+        sheet->raise();
+        sheet->activateWindow();
+    }
 }
 
 HelpWindow& Application::helpWindow()

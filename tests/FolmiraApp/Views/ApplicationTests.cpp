@@ -245,6 +245,22 @@ TEST_F(ApplicationTest, FilesHandedOverBringTheWindowForwardAndOpen)
     EXPECT_EQ(a.window().currentContent(), a.window().songbookPane());
 }
 
+TEST_F(ApplicationTest, FilesHandedOverDuringTheWelcomeLeaveTheSheetOnTop)
+{
+    auto& a = launch();
+    ASSERT_NE(a.window().welcomeSheet(), nullptr);
+    SingleInstance first(folder.filePath("folmira.socket"));
+    ASSERT_EQ(first.claim({}), SingleInstance::Role::first);
+    a.acceptHandOvers(first);
+    a.window().showMinimized();
+
+    SingleInstance second(folder.filePath("folmira.socket"));
+    ASSERT_EQ(second.claim({filePath("Bulletin.pdf")}), SingleInstance::Role::handedOver);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return a.model().fileName() == "Bulletin.pdf"; }, 5000));
+    ASSERT_NE(a.window().welcomeSheet(), nullptr);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == a.window().welcomeSheet(); }, 2000));
+}
+
 TEST_F(ApplicationTest, ClosingTheWindowWritesAChangedLibrary)
 {
     auto& a = relaunch();
