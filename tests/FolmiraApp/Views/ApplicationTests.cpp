@@ -223,40 +223,46 @@ TEST_F(ApplicationTest, RelativePathsAreTakenFromTheCurrentFolder)
     EXPECT_EQ(*a.model().fileURL(), path("Notes.md"));
 }
 
-TEST_F(ApplicationTest, FilesHandedOverBringTheWindowForwardAndOpen)
+// A running application listening for later processes, minimized, and a
+// later one handing it Bulletin.pdf.
+class HandOverTest : public ApplicationTest {
+protected:
+    void handOverFrom(Application& a)
+    {
+        running = std::make_unique<SingleInstance>(folder.filePath("folmira.socket"));
+        ASSERT_EQ(running->claim({}), SingleInstance::Role::first);
+        a.acceptHandOvers(*running);
+        a.window().showMinimized();
+        handOver({filePath("Bulletin.pdf")});
+        ASSERT_TRUE(QTest::qWaitFor([&] { return a.model().fileName() == "Bulletin.pdf"; }, 5000));
+    }
+    void handOver(const QStringList& files)
+    {
+        SingleInstance later(folder.filePath("folmira.socket"));
+        ASSERT_EQ(later.claim(files), SingleInstance::Role::handedOver);
+    }
+    std::unique_ptr<SingleInstance> running;
+};
+
+TEST_F(HandOverTest, TheWindowComesForwardAndOpensTheFiles)
 {
     auto& a = relaunch();
-    SingleInstance first(folder.filePath("folmira.socket"));
-    ASSERT_EQ(first.claim({}), SingleInstance::Role::first);
-    a.acceptHandOvers(first);
-    a.window().showMinimized();
-
-    SingleInstance second(folder.filePath("folmira.socket"));
-    ASSERT_EQ(second.claim({filePath("Bulletin.pdf")}), SingleInstance::Role::handedOver);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return a.model().fileName() == "Bulletin.pdf"; }, 5000));
+    handOverFrom(a);
     EXPECT_TRUE(a.window().isVisible());
     EXPECT_FALSE(a.window().windowState() & Qt::WindowMinimized);
 
     // A song file for the other mode switches the mode first.
-    SingleInstance third(folder.filePath("folmira.socket"));
-    ASSERT_EQ(third.claim({filePath("Hymn.chopro", sparrow)}), SingleInstance::Role::handedOver);
+    handOver({filePath("Hymn.chopro", sparrow)});
     ASSERT_TRUE(QTest::qWaitFor([&] { return songsHolding("Sparrow Hymn") == 1; }, 5000));
     EXPECT_EQ(a.model().kind(), DocKind::songbook);
     EXPECT_EQ(a.window().currentContent(), a.window().songbookPane());
 }
 
-TEST_F(ApplicationTest, FilesHandedOverDuringTheWelcomeLeaveTheSheetOnTop)
+TEST_F(HandOverTest, TheWelcomeSheetStaysOnTop)
 {
     auto& a = launch();
     ASSERT_NE(a.window().welcomeSheet(), nullptr);
-    SingleInstance first(folder.filePath("folmira.socket"));
-    ASSERT_EQ(first.claim({}), SingleInstance::Role::first);
-    a.acceptHandOvers(first);
-    a.window().showMinimized();
-
-    SingleInstance second(folder.filePath("folmira.socket"));
-    ASSERT_EQ(second.claim({filePath("Bulletin.pdf")}), SingleInstance::Role::handedOver);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return a.model().fileName() == "Bulletin.pdf"; }, 5000));
+    handOverFrom(a);
     ASSERT_NE(a.window().welcomeSheet(), nullptr);
     EXPECT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == a.window().welcomeSheet(); }, 2000));
 }
