@@ -1,8 +1,10 @@
 // Start to first paint: Folmira's main window, made as the program makes it,
 // against a bare Qt main window of the same size, in the same run. Every
 // sample is a process of its own (this program for Folmira, a helper linked to
-// Qt Widgets alone for the floor), under the offscreen platform, with defaults
-// in which the welcome sheet has been seen. Two figures per side:
+// Qt Widgets alone for the floor), with defaults in which the welcome sheet
+// has been seen, under the offscreen platform unless QT_QPA_PLATFORM names
+// another (`xvfb-run env QT_QPA_PLATFORM=xcb startup` for an X server, where
+// the floor also pays for connecting to it). Two figures per side:
 // - "whole": from spawning to the line the process writes once its window has
 //   painted, paying for loading its libraries as well;
 // - "in_main": from the first line of main (QApplication not yet made) to
