@@ -40,16 +40,7 @@ DocumentView::DocumentView(AppModel& model, QWidget* parent) : QWidget(parent), 
     sideColumn->setSpacing(0);
     area_ = new QStackedWidget(documentSide);
     empty_ = new EmptyStateView(model_, area_);
-    panes_ = new QSplitter(Qt::Horizontal, area_);
-    panes_->setChildrenCollapsible(false);
-    original_ = new OriginalPane(model_, panes_);
-    original_->setMinimumWidth(originalMinWidth);
-    largePrint_ = new LargePrintPane(model_, panes_);
-    largePrint_->setMinimumWidth(largePrintMinWidth);
-    panes_->addWidget(original_);
-    panes_->addWidget(largePrint_);
     area_->addWidget(empty_);
-    area_->addWidget(panes_);
     status_ = new StatusBar(model_, documentSide);
     sideColumn->addWidget(area_, 1);
     sideColumn->addWidget(status_);
@@ -62,7 +53,6 @@ DocumentView::DocumentView(AppModel& model, QWidget* parent) : QWidget(parent), 
     columns_->setStretchFactor(0, 1);
     columns_->setStretchFactor(1, 0);
     columns_->setSizes({10000, inspectorIdealWidth});
-    panes_->setSizes({10000, 10000});
     outer->addWidget(columns_);
 
     connect(&model_, &AppModel::fileURLChanged, this, &DocumentView::refreshArea);
@@ -85,7 +75,25 @@ QString DocumentView::title() const
 
 void DocumentView::refreshArea()
 {
+    if (model_.fileURL()) buildPanes();
     area_->setCurrentWidget(model_.fileURL() ? static_cast<QWidget*>(panes_) : empty_);
+}
+
+void DocumentView::buildPanes()
+{
+    // Made with the first open file rather than at start-up: the two document
+    // views are the costliest part of the window, and the empty state comes first.
+    if (panes_) return;
+    panes_ = new QSplitter(Qt::Horizontal, area_);
+    panes_->setChildrenCollapsible(false);
+    original_ = new OriginalPane(model_, panes_);
+    original_->setMinimumWidth(originalMinWidth);
+    largePrint_ = new LargePrintPane(model_, panes_);
+    largePrint_->setMinimumWidth(largePrintMinWidth);
+    panes_->addWidget(original_);
+    panes_->addWidget(largePrint_);
+    panes_->setSizes({10000, 10000});
+    area_->addWidget(panes_);
 }
 
 void DocumentView::addToolBarItems(QToolBar* toolBar, QWidget* middle)

@@ -46,6 +46,7 @@ public:
     bool dropFiles(const QList<QUrl>& urls);
 
     EmptyStateView* emptyState() const { return empty_; }
+    // The panes and their splitter are made when a file is first open; null before.
     OriginalPane* originalPane() const { return original_; }
     LargePrintPane* largePrintPane() const { return largePrint_; }
     QSplitter* panes() const { return panes_; }
@@ -72,6 +73,7 @@ protected:
 
 private:
     void refreshArea();
+    void buildPanes();
     void refreshToolBar();
     void setDropTargeted(bool targeted);
     bool overDocumentSide(const QPoint& position) const;
@@ -80,9 +82,9 @@ private:
     bool dropTargeted_ = false;
     QStackedWidget* area_;
     EmptyStateView* empty_;
-    QSplitter* panes_;
-    OriginalPane* original_;
-    LargePrintPane* largePrint_;
+    QSplitter* panes_ = nullptr;
+    OriginalPane* original_ = nullptr;
+    LargePrintPane* largePrint_ = nullptr;
     StatusBar* status_;
     QSplitter* columns_;
     SettingsPanel* inspector_;

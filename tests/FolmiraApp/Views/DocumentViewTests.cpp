@@ -195,17 +195,44 @@ TEST_F(DocumentViewTest, OnlyTheFirstDroppedFileOpens)
     EXPECT_EQ(model->fileName(), "One.txt");
 }
 
+TEST_F(DocumentViewTest, ThePanesAreMadeWithTheFirstOpenFileAndKept)
+{
+    make();
+    auto& w = window();
+    w.show();
+    EXPECT_EQ(view().panes(), nullptr);
+    EXPECT_TRUE(w.findChildren<OriginalPane*>().isEmpty());
+    EXPECT_TRUE(w.findChildren<LargePrintPane*>().isEmpty());
+
+    // Opened before the window exists: the panes come with it.
+    openAndSettle(file("a.txt"));
+    MainWindow later(*model);
+    ASSERT_NE(later.documentView()->panes(), nullptr);
+    EXPECT_EQ(later.documentView()->documentArea(), later.documentView()->panes());
+
+    auto* original = view().originalPane();
+    ASSERT_NE(original, nullptr);
+    EXPECT_EQ(view().documentArea(), view().panes());
+    EXPECT_EQ(original->shown(), original->textPane());
+    EXPECT_EQ(view().largePrintPane()->shown(), view().largePrintPane()->preview());
+    model->closeDocument();
+    EXPECT_EQ(view().documentArea(), view().emptyState());
+    openAndSettle(file("b.txt"));
+    EXPECT_EQ(view().originalPane(), original);
+    EXPECT_EQ(w.findChildren<OriginalPane*>().size(), 1);
+    EXPECT_EQ(w.findChildren<LargePrintPane*>().size(), 1);
+}
+
 TEST_F(DocumentViewTest, PanesShowTheOriginalAndTheCopy)
 {
     make();
+    engine->holdRenders();
+    model->open(file("Minutes.txt", "Hello"));
+    EXPECT_EQ(view().documentArea(), view().panes());
     auto* original = view().originalPane();
     auto* copy = view().largePrintPane();
     EXPECT_EQ(original->header()->title(), "Original");
     EXPECT_EQ(copy->header()->title(), "Large print");
-
-    engine->holdRenders();
-    model->open(file("Minutes.txt", "Hello"));
-    EXPECT_EQ(view().documentArea(), view().panes());
     EXPECT_EQ(original->header()->detail(), "Minutes.txt");
     EXPECT_EQ(original->shown(), original->textPane());
     EXPECT_EQ(copy->header()->detail(), "Reading…");
@@ -324,13 +351,13 @@ TEST_F(DocumentViewTest, SizesAndTitle)
     EXPECT_FALSE(w.windowIcon().isNull());
     EXPECT_TRUE(w.windowIcon().availableSizes().contains(QSize(48, 48)));
     EXPECT_TRUE(w.windowIcon().availableSizes().contains(QSize(512, 512)));
-    EXPECT_EQ(view().originalPane()->minimumWidth(), 300);
-    EXPECT_EQ(view().largePrintPane()->minimumWidth(), 360);
     EXPECT_EQ(view().inspector()->minimumWidth(), 290);
     EXPECT_EQ(view().inspector()->maximumWidth(), 380);
     EXPECT_EQ(w.windowTitle(), "Folmira");
     model->open(file("Minutes.docx"));
     EXPECT_EQ(w.windowTitle(), "Minutes.docx");
+    EXPECT_EQ(view().originalPane()->minimumWidth(), 300);
+    EXPECT_EQ(view().largePrintPane()->minimumWidth(), 360);
     model->closeDocument();
     EXPECT_EQ(w.windowTitle(), "Folmira");
 }
@@ -342,6 +369,7 @@ TEST_F(DocumentViewTest, TheNarrowestWindowHoldsEveryTextInFull)
     model->open(file("Photo.png"));
     EXPECT_LE(view().emptyState()->minimumSizeHint().width(),
               MainWindow::minimumWindowSize.width() - DocumentView::inspectorMaxWidth);
+    openAndSettle(file("a.txt"));
     auto* refusal = view().largePrintPane()->refusal();
     refusal->setMessage("This file is empty: there’s no text to make large. " + QString(200, u'x').replace("x", "word "));
     EXPECT_LE(refusal->minimumSizeHint().width(), DocumentView::largePrintMinWidth);
