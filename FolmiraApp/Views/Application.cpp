@@ -49,6 +49,9 @@ private:
 
 Application::Application(AppServices services)
 {
+    // First of all: a signal that came while the windows were being made
+    // would otherwise end the program without writing the library.
+    quitSignals_ = std::make_unique<QuitSignals>();
     // Before any songbook controller exists: the name its messages and PDFs carry.
     Lyricade::SongController::configure(qstr(FolmiraKit::Brand::name));
     FolmiraKit::LargePrintFont::registerBundledFonts();
@@ -83,7 +86,6 @@ Application::Application(AppServices services)
     connect(window_.get(), &MainWindow::importWanted, model_.get(), &AppModel::importTunequillLibrary);
     // Also on the way out of a quit that closed no window (Quit, SIGTERM).
     connect(qApp, &QCoreApplication::aboutToQuit, this, &Application::aboutToQuit);
-    quitSignals_ = std::make_unique<QuitSignals>();
     shared = model_.get();
 }
 
