@@ -155,6 +155,25 @@ inline SongEntry entryFor(const StoredSong& song, std::int64_t transpose = 0)
     return SongEntry{Uuid::random(), song.id, transpose, std::nullopt};
 }
 
+// `count` short songs and one book holding them, one song a page with no
+// contents, index or spreads, so pages equal songs.
+inline Library bookLibrary(int count, PageSize page = PageSize::letter, BookKind kind = BookKind::book)
+{
+    Library library;
+    Songbook book(Uuid::random(), kind == BookKind::book ? "Camp" : "Sunday", kind);
+    book.settings.spreads = false;
+    book.settings.tableOfContents = false;
+    book.settings.index = false;
+    book.settings.setListPage = false;
+    book.settings.pageSize = page;
+    for (int i = 1; i <= count; ++i) {
+        library.songs.push_back(storedSong("Song " + std::to_string(i)));
+        book.entries.push_back(entryFor(library.songs.back()));
+    }
+    library.books.push_back(book);
+    return library;
+}
+
 class ModelTest : public testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(folder.isValid()); }

@@ -14,24 +14,6 @@
 namespace LyricadeTest {
 namespace {
 
-// A library of `count` short songs and one book holding them all, one song per
-// page with no contents, index or spreads, so pages equal songs.
-Library bookOf(int count, PageSize page = PageSize::letter)
-{
-    Library library;
-    Songbook book(Uuid::random(), "Camp", BookKind::book);
-    book.settings.spreads = false;
-    book.settings.tableOfContents = false;
-    book.settings.index = false;
-    book.settings.pageSize = page;
-    for (int i = 1; i <= count; ++i) {
-        library.songs.push_back(storedSong("Song " + std::to_string(i)));
-        book.entries.push_back(entryFor(library.songs.back()));
-    }
-    library.books.push_back(book);
-    return library;
-}
-
 std::string longSection(const std::string& title)
 {
     std::string body = "{title: " + title + "}\n{start_of_verse}\n";
@@ -65,7 +47,7 @@ TEST_F(PreviewTest, ABookPreviewsAsPagesAndAsBookletSheets)
         int sheetSides;
     };
     for (const Case& c : {Case{9, 9, 6}, Case{4, 4, 2}, Case{1, 1, 2}}) {
-        AppModel& m = bookModel(bookOf(c.songs));
+        AppModel& m = bookModel(bookLibrary(c.songs));
         ASSERT_TRUE(m.previewPDF()) << c.songs;
         EXPECT_EQ(m.previewPages(), c.pages);
         EXPECT_EQ(m.previewPDF()->numPages(), c.pages);
@@ -92,7 +74,7 @@ TEST_F(PreviewTest, BookletSheetsThatShrinkThePagesSaySo)
         {PageSize::halfLetter, Sheet::letter, 0}, {PageSize::a5, Sheet::a4, 0},
     };
     for (const Case& c : cases) {
-        AppModel& m = bookModel(bookOf(1, c.page));
+        AppModel& m = bookModel(bookLibrary(1, c.page));
         m.setBookletSheet(c.sheet);
         m.setPreviewMode(PreviewMode::booklet);
         clock->runDue();
@@ -110,7 +92,7 @@ TEST_F(PreviewTest, BookletSheetsThatShrinkThePagesSaySo)
 
 TEST_F(PreviewTest, LayoutWarningsAreListedOnceSortedWithTheShrinkLast)
 {
-    Library library = bookOf(0);
+    Library library = bookLibrary(0);
     for (const char* title : {"Long", "Alpha", "Long"}) {
         library.songs.push_back(StoredSong{Uuid::random(), longSection(title), std::nullopt, Date{0}});
         library.books.front().entries.push_back(entryFor(library.songs.back()));
@@ -131,7 +113,7 @@ TEST_F(PreviewTest, LayoutWarningsAreListedOnceSortedWithTheShrinkLast)
 
 TEST_F(PreviewTest, TheSelectedSongPreviewsAloneOnlyUnderAllSongs)
 {
-    Library library = bookOf(2);
+    Library library = bookLibrary(2);
     library.songs.push_back(StoredSong{Uuid::random(), "[G]No title here\n{unknown_thing}\n", std::nullopt, Date{0}});
     AppModel& m = make(false, library);
     m.setSelectedSongID(library.songs.back().id);
@@ -160,7 +142,7 @@ TEST_F(PreviewTest, TheSelectedSongPreviewsAloneOnlyUnderAllSongs)
 
 TEST_F(PreviewTest, EditorTranspositionMovesTheSongButNotABook)
 {
-    Library library = bookOf(1);
+    Library library = bookLibrary(1);
     library.songs.front().source = "{title: Shift}\n{key: G}\n[G]Hello\n";
     AppModel& m = make(false, library);
     clock->runDue();
@@ -181,7 +163,7 @@ TEST_F(PreviewTest, EditorTranspositionMovesTheSongButNotABook)
 
 TEST_F(PreviewTest, ExportHandsTheHostTheBookWithItsNameAndMessage)
 {
-    AppModel& m = bookModel(bookOf(4));
+    AppModel& m = bookModel(bookLibrary(4));
     m.exportBook(false);
     m.exportBook(true);
     ASSERT_EQ(recorder.saved.size(), 2u);
@@ -196,13 +178,13 @@ TEST_F(PreviewTest, ExportHandsTheHostTheBookWithItsNameAndMessage)
 
 TEST_F(PreviewTest, PrintTakesBookletSheetsOnlyForABookShownAsBooklet)
 {
-    AppModel& m = bookModel(bookOf(4));
+    AppModel& m = bookModel(bookLibrary(4));
     m.printBook();
     m.setPreviewMode(PreviewMode::booklet);
     m.printBook();
     m.printBook(false);
 
-    Library library = bookOf(1);
+    Library library = bookLibrary(1);
     AppModel& song = make(false, library);
     song.setPreviewMode(PreviewMode::booklet);
     song.printBook();
@@ -219,7 +201,7 @@ TEST_F(PreviewTest, PrintTakesBookletSheetsOnlyForABookShownAsBooklet)
 
 TEST_F(PreviewTest, AnEmptyBookIsNotOutput)
 {
-    Library library = bookOf(0);
+    Library library = bookLibrary(0);
     library.books.front().name = "Empty";
     library.songs.push_back(storedSong("Elsewhere"));
     AppModel& m = bookModel(library);
@@ -234,7 +216,7 @@ TEST_F(PreviewTest, AnEmptyBookIsNotOutput)
 
 TEST_F(PreviewTest, EntriesOfDeletedSongsAreSkipped)
 {
-    Library library = bookOf(3);
+    Library library = bookLibrary(3);
     library.songs.erase(library.songs.begin());
     AppModel& m = bookModel(library);
     EXPECT_EQ(m.previewPages(), 2);
@@ -247,7 +229,7 @@ TEST_F(PreviewTest, EntriesOfDeletedSongsAreSkipped)
 
 TEST_F(PreviewTest, HighContrastPrintsBoldChorusesAndBlackChords)
 {
-    Library library = bookOf(0);
+    Library library = bookLibrary(0);
     library.songs.push_back(StoredSong{Uuid::random(),
                                        "{title: Loud}\n{start_of_chorus}\n[G]Sing [C]out\n{end_of_chorus}\n",
                                        std::nullopt, Date{0}});
