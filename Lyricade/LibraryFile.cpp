@@ -53,17 +53,23 @@ bool exists(const fs::path& path)
     return fs::symlink_status(path, error).type() != fs::file_type::not_found && !error;
 }
 
-std::optional<TunequillKit::Library> read(const fs::path& path)
+std::optional<Platform::Bytes> readBytes(const fs::path& path)
 {
-    // Only a regular file is read: a FIFO would block the start for ever.
     std::error_code error;
     if (!fs::is_regular_file(path, error)) return std::nullopt;
     std::ifstream in(path, std::ios::binary);
     if (!in) return std::nullopt;
-    std::string json((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    Platform::Bytes bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     if (in.bad()) return std::nullopt;
+    return bytes;
+}
+
+std::optional<TunequillKit::Library> read(const fs::path& path)
+{
+    auto bytes = readBytes(path);
+    if (!bytes) return std::nullopt;
     try {
-        return TunequillKit::Library::decode(json);
+        return TunequillKit::Library::decode(std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()));
     } catch (const std::exception&) {
         return std::nullopt;
     }

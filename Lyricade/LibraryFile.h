@@ -4,6 +4,7 @@
 // The library is "Songbooks/library.json" under the data folder,
 // $XDG_DATA_HOME/Folmira (~/.local/share/Folmira when the variable is unset).
 
+#include "Platform/Text.h" // Bytes
 #include "TunequillKit/Library/Library.h"
 
 #include <QString>
@@ -28,6 +29,10 @@ bool exists(const std::filesystem::path& path);
 // The library in the file; none when it cannot be read (absent, not a regular
 // file, unreadable) or decoded.
 std::optional<TunequillKit::Library> read(const std::filesystem::path& path);
+
+// A regular file's bytes; none for anything else (a FIFO or device would block
+// or never end) or when reading fails.
+std::optional<Platform::Bytes> readBytes(const std::filesystem::path& path);
 
 // Writes the library pretty-printed with sorted keys, creating its folder.
 // The new file is flushed to disk before it replaces the old one, so the old

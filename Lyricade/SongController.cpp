@@ -1,5 +1,6 @@
 #include "Lyricade/SongController.h"
 
+#include "Lyricade/LibraryFile.h"
 #include "Lyricade/SongGlue.h"
 #include "TunequillKit/Render/Renderer.h"
 
@@ -120,14 +121,9 @@ void SongController::writeLibrary()
 
 SongController::ImportCounts SongController::importTunequillLibrary(const std::filesystem::path& at)
 {
-    // Only a regular file is read: a FIFO or device would block or never end.
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(at, error)) throw SongGlue::ImportError(SongGlue::ImportError::Kind::unreadable);
-    std::ifstream in(at, std::ios::binary);
-    if (!in) throw SongGlue::ImportError(SongGlue::ImportError::Kind::unreadable);
-    Platform::Bytes bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) throw SongGlue::ImportError(SongGlue::ImportError::Kind::unreadable);
-    return importTunequillLibrary(bytes);
+    auto bytes = LibraryFile::readBytes(at);
+    if (!bytes) throw SongGlue::ImportError(SongGlue::ImportError::Kind::unreadable);
+    return importTunequillLibrary(*bytes);
 }
 
 SongController::ImportCounts SongController::importTunequillLibrary(const Platform::Bytes& data)
