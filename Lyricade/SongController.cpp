@@ -8,9 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include <fstream>
 #include <iostream>
-#include <iterator>
 
 namespace Lyricade {
 
