@@ -124,7 +124,9 @@ public:
 
     // --- The songbook side (SongBridge.cpp) ---
     // The songbook controller, made on the first call with this model's
-    // persist flag and the current look; the same one ever after.
+    // persist flag and the current look; the same one ever after. Making it
+    // loads the library, so nothing calls it before the songbook side is
+    // needed; songsStartedChanged tells when it has been made.
     Lyricade::SongController& songs();
     bool songsStarted() const { return songs_ != nullptr; }
     // The hooks the songbook side calls back on; each holds this model weakly
@@ -168,6 +170,7 @@ signals:
     void helpPageChanged();
     void helpRequestChanged();
     void kindChanged();
+    void songsStartedChanged();
 
 private:
     struct ReadOutcome;

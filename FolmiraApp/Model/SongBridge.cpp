@@ -24,6 +24,7 @@ Lyricade::SongController& AppModel::songs()
     if (!songs_) {
         songs_ = std::make_unique<SongController>(makeSongHost(), persist_, std::nullopt, services_.songServices);
         songs_->setStyle(syncSongStyle());
+        emit songsStartedChanged();
     }
     return *songs_;
 }

@@ -82,6 +82,10 @@ Application::Application(AppServices services)
     menuBar_ = new MenuBar(*model_, windowCommands(), window_.get());
     window_->setMenuBar(menuBar_);
 
+    // The songbook side starts at launch in either mode (its library is read,
+    // or made with the sample songs), but only once the window is on the
+    // screen: its first paint need not wait for it.
+    connect(window_.get(), &MainWindow::firstPainted, model_.get(), [model = model_.get()] { model->songs(); });
     connect(window_.get(), &MainWindow::helpWanted, this, [this] { helpWindow().present(); });
     connect(window_.get(), &MainWindow::importWanted, model_.get(), &AppModel::importTunequillLibrary);
     // Also on the way out of a quit that closed no window (Quit, SIGTERM).

@@ -15,6 +15,7 @@
 #include <QScreen>
 #include <QShowEvent>
 #include <QStackedWidget>
+#include <QTimer>
 #include <QToolBar>
 
 namespace FolmiraApp {
@@ -136,6 +137,16 @@ void MainWindow::fitToScreen()
     resize(sizes.preferred);
     // Centred in the free area, so no edge starts off the screen.
     if (!area.isEmpty()) move(area.center() - QPoint(sizes.preferred.width() / 2, sizes.preferred.height() / 2));
+}
+
+bool MainWindow::event(QEvent* event)
+{
+    if (event->type() == QEvent::Paint && !paintedOnce_) {
+        paintedOnce_ = true;
+        // The children paint in the same pass; a queued call comes after it.
+        QTimer::singleShot(0, this, &MainWindow::firstPainted);
+    }
+    return QMainWindow::event(event);
 }
 
 void MainWindow::showEvent(QShowEvent* event)

@@ -62,8 +62,12 @@ signals:
     void helpWanted();
     // "Import Tunequill Library…" on the welcome sheet, after it has closed.
     void importWanted();
+    // Once, as soon as the window's first paint is over: work the window
+    // need not wait for starts here.
+    void firstPainted();
 
 protected:
+    bool event(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     QMenu* createPopupMenu() override; // the toolbars are the modes', not the user's to hide
 
@@ -86,6 +90,7 @@ private:
     ModePicker* documentPicker_ = nullptr;
     ModePicker* songbookPicker_ = nullptr;
     QPointer<WelcomeView> welcome_;
+    bool paintedOnce_ = false;
     bool shownOnce_ = false;
 };
 

@@ -22,8 +22,6 @@ MenuBar::MenuBar(AppModel& model, const WindowCommands& window, QWidget* parent)
     : QMenuBar(parent), model_(model), commands_(appCommands(window))
 {
     setObjectName(QStringLiteral("menuBar"));
-    // The menus need the songbook side in either mode, so it starts here, at launch.
-    Lyricade::SongController& songs = model_.songs();
     const QString name = qstr(FolmiraKit::Brand::name);
 
     // "File" takes F for its mnemonic, so the application menu takes another letter.
@@ -40,13 +38,19 @@ MenuBar::MenuBar(AppModel& model, const WindowCommands& window, QWidget* parent)
     addRows(*file, CommandGroup::fileSave);
     addRows(*addMenuFor(QStringLiteral("&View")), CommandGroup::view);
     addRows(*addMenuFor(QStringLiteral("F&ormat")), CommandGroup::format);
-    songMenus_ = new Lyricade::SongMenus(songs, model_.kind() == DocKind::songbook, *this);
+    // The songbook side starts when its menus first need it, not at launch.
+    songMenus_ = new Lyricade::SongMenus([&model]() -> Lyricade::SongController& { return model.songs(); },
+                                         model_.kind() == DocKind::songbook, *this);
     baseline.addHelpMenu(*this);
 
     for (auto signal : {&AppModel::kindChanged, &AppModel::fileURLChanged, &AppModel::resultChanged,
                         &AppModel::previewChanged, &AppModel::showInspectorChanged, &AppModel::settingsChanged})
         connect(&model_, signal, this, &MenuBar::refresh);
-    connect(&songs, &Lyricade::SongController::changed, this, &MenuBar::refresh);
+    const auto watchSongs = [this] {
+        connect(&model_.songs(), &Lyricade::SongController::changed, this, &MenuBar::refresh);
+    };
+    if (model_.songsStarted()) watchSongs();
+    else connect(&model_, &AppModel::songsStartedChanged, this, watchSongs, Qt::SingleShotConnection);
     refresh();
 }
 

@@ -5,8 +5,15 @@
 // every item but "About Song Licensing…"; the items that need a book are
 // enabled only while a songbook or set list is selected. Labels, enabled
 // states and check marks follow the model as it changes.
+//
+// A host can hand over the controller as a function that starts the songbook
+// side: the menus call it only once they must show or act on its state (while
+// the host's switch enables them, when one of them opens, or when an item is
+// chosen), so a host that stays in another mode never pays for that start.
 
 #include <QObject>
+
+#include <functional>
 
 class QAction;
 class QMenu;
@@ -23,6 +30,7 @@ public:
     // Appends "Song" and "Book" to `bar`; the menus belong to the bar, and
     // this object too.
     SongMenus(SongController& controller, bool enabled, QMenuBar& bar);
+    SongMenus(std::function<SongController&()> startController, bool enabled, QMenuBar& bar);
 
     bool enabled() const { return enabled_; }
     void setEnabled(bool enabled);
@@ -30,14 +38,18 @@ public:
     QMenu* songMenu() const { return song_; }
     QMenu* bookMenu() const { return book_; }
 
-    // Reads the controller again: enabled states, check marks, the preview label.
+    // Reads the controller again: enabled states, check marks, the preview
+    // label. Disabled and not yet started, the menus show every item of the
+    // book off, without starting it.
     void refresh();
 
 private:
+    SongController& controller();
     void buildSongMenu();
     void buildBookMenu();
 
-    SongController& controller_;
+    std::function<SongController&()> startController_;
+    SongController* controller_ = nullptr;
     bool enabled_;
     QMenu* song_;
     QMenu* book_;

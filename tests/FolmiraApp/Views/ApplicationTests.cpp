@@ -86,7 +86,9 @@ TEST_F(ApplicationTest, TheMainWindowCarriesTheMenusAndTheSongbookSideRunsFromLa
 {
     launch();
     EXPECT_EQ(app->window().menuBar(), &app->menuBar());
-    EXPECT_TRUE(app->model().songsStarted());
+    // In Document mode too, though only once the window has painted.
+    ASSERT_EQ(app->model().kind(), DocKind::document);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return app->model().songsStarted(); }));
     EXPECT_EQ(Application::sharedModel(), &app->model());
     EXPECT_TRUE(std::filesystem::exists(path("data") / "Songbooks" / "library.json"));
 }

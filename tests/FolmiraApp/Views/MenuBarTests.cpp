@@ -412,10 +412,30 @@ TEST_F(MenuBarTest, AltAndTheUnderlinedLetterOpensAMenu)
     menu("Format").close();
 }
 
-TEST_F(MenuBarTest, BuildingTheMenusStartsTheSongbookSide)
+TEST_F(MenuBarTest, TheSongbookSideStartsOnlyWhenItsMenusNeedIt)
+{
+    build();
+    ASSERT_EQ(model->kind(), DocKind::document);
+    EXPECT_FALSE(model->songsStarted());
+    EXPECT_FALSE(item("Book", "Two Columns")->isChecked());
+
+    // An open Book menu shows the selected book's own check marks, greyed out.
+    emit menu("Book").aboutToShow();
+    ASSERT_TRUE(model->songsStarted());
+    model->songs().selectBookKind(false);
+    model->songs().setTwoColumns(true);
+    EXPECT_TRUE(item("Book", "Two Columns")->isChecked());
+    EXPECT_FALSE(item("Book", "Two Columns")->isEnabled());
+
+    // In Songbook mode the same items act on the book.
+    model->setKind(DocKind::songbook);
+    EXPECT_TRUE(item("Book", "Two Columns")->isEnabled());
+}
+
+TEST_F(MenuBarTest, MenusBuiltInSongbookModeStartTheSongbookSide)
 {
     make(false);
-    ASSERT_FALSE(model->songsStarted());
+    model->setKind(DocKind::songbook);
     MainWindow main(*model);
     main.setMenuBar(new MenuBar(*model, {}, &main));
     EXPECT_TRUE(model->songsStarted());
