@@ -13,9 +13,9 @@ namespace FolmiraApp {
 
 inline QIcon themeIcon(const char* name, QStyle::StandardPixmap fallback)
 {
-    const QString themeName = QString::fromLatin1(name);
-    if (QIcon::hasThemeIcon(themeName)) return QIcon::fromTheme(themeName);
-    return QApplication::style()->standardIcon(fallback);
+    // One look in the theme: an icon it lacks comes back null.
+    QIcon icon = QIcon::fromTheme(QString::fromLatin1(name));
+    return icon.isNull() ? QApplication::style()->standardIcon(fallback) : icon;
 }
 
 // The icon of a mode, on the mode picker and the welcome screen's cards.

@@ -30,7 +30,9 @@ MainWindow::MainWindow(AppModel& model, SongbookFactory songbook, QWidget* paren
     : QMainWindow(parent), model_(model), makeSongbook_(std::move(songbook))
 {
     setObjectName(QStringLiteral("main"));
-    setWindowIcon(applicationIcon());
+    // Decoding the icon's sizes (up to 512 px) would hold up the first paint;
+    // the desktop takes it a moment later.
+    connect(this, &MainWindow::firstPainted, this, [this] { setWindowIcon(applicationIcon()); });
     fitToScreen();
     modes_ = new QStackedWidget(this);
     setCentralWidget(modes_);

@@ -348,7 +348,8 @@ TEST_F(DocumentViewTest, SizesAndTitle)
     // Frame and all, once the frame is known.
     EXPECT_TRUE(area.contains(w.frameGeometry()));
     EXPECT_TRUE(area.contains(QRect(w.pos(), w.minimumSize())));
-    EXPECT_FALSE(w.windowIcon().isNull());
+    // The icon comes once the window has painted.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !w.windowIcon().isNull(); }));
     EXPECT_TRUE(w.windowIcon().availableSizes().contains(QSize(48, 48)));
     EXPECT_TRUE(w.windowIcon().availableSizes().contains(QSize(512, 512)));
     EXPECT_EQ(view().inspector()->minimumWidth(), 290);
