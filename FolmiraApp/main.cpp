@@ -2,15 +2,22 @@
 
 #include "FolmiraApp/Model/SingleInstance.h"
 #include "FolmiraApp/Views/Application.h"
+#include "FolmiraApp/Views/StartupFonts.h"
 
 #include <QApplication>
 
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 
 int main(int argc, char** argv)
 {
-    QApplication app(argc, argv);
+    // Declared before the fonts' thread so that it goes after it: the thread
+    // reads the toolkit's fonts while the application object lives.
+    std::optional<QApplication> app;
+    FolmiraApp::StartupFonts fonts;
+    app.emplace(argc, argv);
+    fonts.applicationMade();
     // Where QSettings keeps the defaults: ~/.config/Folmira/Folmira.conf. The
     // display name stays unset, or X11 would add it to every window title.
     QCoreApplication::setOrganizationName(QStringLiteral("Folmira"));

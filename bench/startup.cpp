@@ -16,6 +16,7 @@
 #include "FolmiraApp/Model/SingleInstance.h"
 #include "FolmiraApp/Views/Application.h"
 #include "FolmiraApp/Views/MainWindow.h"
+#include "FolmiraApp/Views/StartupFonts.h"
 
 #include <benchmark/benchmark.h>
 
@@ -23,6 +24,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -41,7 +43,10 @@ constexpr const char* sampleFlag = "--folmira-sample";
 // What main.cpp does before its event loop.
 int folmiraSample(int argc, char** argv, StartupSample::FirstPaint::Clock::time_point start)
 {
-    QApplication app(argc, argv);
+    std::optional<QApplication> app;
+    FolmiraApp::StartupFonts fonts;
+    app.emplace(argc, argv);
+    fonts.applicationMade();
     QCoreApplication::setOrganizationName(QStringLiteral("Folmira"));
     QCoreApplication::setApplicationName(QStringLiteral("Folmira"));
     QGuiApplication::setDesktopFileName(QStringLiteral("folmira"));
