@@ -1,15 +1,21 @@
 // Start to first paint: Folmira's main window, made as the program makes it,
-// against a bare Qt main window of the same size, in the same run. Every
+// against a bare Qt main window of the same size, in the same run (and that
+// window with one line of text, for what reading fonts alone costs). Every
 // sample is a process of its own (this program for Folmira, a helper linked to
 // Qt Widgets alone for the floor), with defaults in which the welcome sheet
 // has been seen, under the offscreen platform unless QT_QPA_PLATFORM names
-// another (`xvfb-run env QT_QPA_PLATFORM=xcb startup` for an X server, where
-// the floor also pays for connecting to it). Two figures per side:
+// another. For an X server, as on a desktop, with a session bus (without one
+// Qt starts dbus-launch in every sample):
+//   dbus-run-session -- xvfb-run -a -s "-screen 0 1600x1000x24" \
+//       env QT_QPA_PLATFORM=xcb startup
+// where every side also pays for connecting to the server. Two figures each:
 // - "whole": from spawning to the line the process writes once its window has
 //   painted, paying for loading its libraries as well;
 // - "in_main": from the first line of main (QApplication not yet made) to
 //   that paint, which is the work the program does itself.
 // The target is an "in_main" ratio of at most 1.2 ("of_target" at most 1).
+// "text_to_bare_ratio" shows how much of that any window with text spends on
+// its fonts alone, and "in_main_to_text_ratio" compares Folmira with it.
 
 #include "FirstPaint.h"
 
@@ -116,45 +122,55 @@ double median(std::vector<double> values)
 void BM_StartToFirstPaint(benchmark::State& state)
 {
     const std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
-    const std::vector<std::string> folmira{self, sampleFlag};
     const auto size = FolmiraApp::MainWindow::defaultWindowSize;
-    const std::vector<std::string> bare{BARE_WINDOW_PROGRAM, std::to_string(size.width()),
-                                        std::to_string(size.height())};
-    // Once each untimed, so both find their libraries in the page cache and
+    const std::string width = std::to_string(size.width()), height = std::to_string(size.height());
+    // Folmira, the bare window, and the bare window showing one line of text,
+    // which also pays for reading the system's fonts, as every window with
+    // text does.
+    const std::vector<std::vector<std::string>> programs{
+        {self, sampleFlag}, {BARE_WINDOW_PROGRAM, width, height}, {BARE_WINDOW_PROGRAM, width, height, "text"}};
+    // Once each untimed, so all find their libraries in the page cache and
     // Folmira its songbook library on disk, as on any start but the first.
-    if (startToFirstPaint(folmira).whole < 0 || startToFirstPaint(bare).whole < 0) {
-        state.SkipWithError("a sample ended before its first paint");
-        return;
-    }
-    std::vector<Sample> ours, floor;
-    for (auto _ : state) {
-        // Taken in turn, each side first every other time.
-        const bool oursFirst = ours.size() % 2 == 0;
-        const Sample a = startToFirstPaint(oursFirst ? folmira : bare);
-        const Sample b = startToFirstPaint(oursFirst ? bare : folmira);
-        if (a.whole < 0 || b.whole < 0) {
+    for (const auto& program : programs)
+        if (startToFirstPaint(program).whole < 0) {
             state.SkipWithError("a sample ended before its first paint");
             return;
         }
-        ours.push_back(oursFirst ? a : b);
-        floor.push_back(oursFirst ? b : a);
-        state.SetIterationTime(ours.back().whole / 1000);
+    std::vector<std::vector<Sample>> samples(programs.size());
+    std::size_t round = 0;
+    for (auto _ : state) {
+        // Taken in turn, each side first in its turn.
+        for (std::size_t i = 0; i < programs.size(); ++i) {
+            const std::size_t which = (round + i) % programs.size();
+            const Sample sample = startToFirstPaint(programs[which]);
+            if (sample.whole < 0) {
+                state.SkipWithError("a sample ended before its first paint");
+                return;
+            }
+            samples[which].push_back(sample);
+        }
+        ++round;
+        state.SetIterationTime(samples[0].back().whole / 1000);
     }
-    const auto medianOf = [](const std::vector<Sample>& samples, double Sample::*figure) {
+    const auto medianOf = [&](std::size_t which, double Sample::*figure) {
         std::vector<double> values;
-        for (const Sample& sample : samples) values.push_back(sample.*figure);
+        for (const Sample& sample : samples[which]) values.push_back(sample.*figure);
         return median(values);
     };
-    const double whole = medianOf(ours, &Sample::whole), bareWhole = medianOf(floor, &Sample::whole);
-    const double inMain = medianOf(ours, &Sample::inMain), bareInMain = medianOf(floor, &Sample::inMain);
+    const auto ratio = [](double ours, double floor) { return floor > 0 ? ours / floor : 0; };
+    const double whole = medianOf(0, &Sample::whole), bareWhole = medianOf(1, &Sample::whole);
+    const double inMain = medianOf(0, &Sample::inMain), bareInMain = medianOf(1, &Sample::inMain);
+    const double textInMain = medianOf(2, &Sample::inMain);
     state.counters["folmira_whole_ms"] = whole;
     state.counters["bare_whole_ms"] = bareWhole;
-    state.counters["whole_ratio"] = bareWhole > 0 ? whole / bareWhole : 0;
+    state.counters["whole_ratio"] = ratio(whole, bareWhole);
     state.counters["folmira_in_main_ms"] = inMain;
     state.counters["bare_in_main_ms"] = bareInMain;
-    const double ratio = bareInMain > 0 ? inMain / bareInMain : 0;
-    state.counters["in_main_ratio"] = ratio;
-    state.counters["of_target"] = ratio / 1.2;
+    state.counters["in_main_ratio"] = ratio(inMain, bareInMain);
+    state.counters["of_target"] = ratio(inMain, bareInMain) / 1.2;
+    state.counters["text_in_main_ms"] = textInMain;
+    state.counters["text_to_bare_ratio"] = ratio(textInMain, bareInMain);
+    state.counters["in_main_to_text_ratio"] = ratio(inMain, textInMain);
 }
 
 } // namespace
