@@ -5,6 +5,7 @@
 #include "FolmiraApp/Model/Wording.h"
 #include "FolmiraApp/Views/Icons.h"
 #include "FolmiraApp/Views/LabeledSlider.h"
+#include "Lyricade/Views/InspectorParts.h"
 #include "PdfView/Widgets/WheelGuard.h"
 
 #include <QCheckBox>
@@ -12,7 +13,6 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QMouseEvent>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
@@ -22,74 +22,14 @@ namespace FolmiraApp {
 using FolmiraKit::LargePrintFont;
 using FolmiraKit::LargePrintPreset;
 using FolmiraKit::LargePrintSettings;
+namespace InspectorParts = Lyricade::InspectorParts;
 
 namespace {
 
+// The songbook inspector's rows, with the wider spacing of this panel.
 QGroupBox* section(const QString& title, QWidget* parent, QVBoxLayout* into)
 {
-    auto* box = new QGroupBox(title, parent);
-    auto* column = new QVBoxLayout(box);
-    column->setSpacing(10);
-    into->addWidget(box);
-    return box;
-}
-
-QVBoxLayout* column(QGroupBox* box)
-{
-    return static_cast<QVBoxLayout*>(box->layout());
-}
-
-// A picker row: its caption beside the choice.
-QComboBox* picker(const QString& title, QGroupBox* box)
-{
-    auto* row = new QHBoxLayout;
-    auto* label = new QLabel(title, box);
-    auto* combo = new QComboBox(box);
-    combo->setAccessibleName(title);
-    // Long choices shorten with "…" rather than widen the inspector.
-    combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    combo->setMinimumContentsLength(8);
-    label->setBuddy(combo);
-    row->addWidget(label);
-    row->addWidget(combo, 1);
-    column(box)->addLayout(row);
-    return combo;
-}
-
-// A check box whose caption wraps: the inspector is narrower than some
-// captions. The box carries the caption as its accessible name; a click on
-// the caption toggles it.
-class ToggleCaption : public QLabel {
-public:
-    ToggleCaption(const QString& text, QCheckBox* box, QWidget* parent) : QLabel(text, parent), box_(box)
-    {
-        setWordWrap(true);
-        setBuddy(box);
-    }
-
-protected:
-    void mouseReleaseEvent(QMouseEvent* event) override
-    {
-        QLabel::mouseReleaseEvent(event);
-        if (box_->isEnabled()) box_->click();
-    }
-
-private:
-    QCheckBox* box_;
-};
-
-QCheckBox* toggle(const QString& text, QGroupBox* box, const QString& tip = {})
-{
-    auto* row = new QHBoxLayout;
-    auto* check = new QCheckBox(box);
-    check->setAccessibleName(text);
-    auto* caption = new ToggleCaption(text, check, box);
-    check->setToolTip(tip);
-    caption->setToolTip(tip);
-    row->addWidget(check, 0, Qt::AlignTop);
-    row->addWidget(caption, 1);
-    column(box)->addLayout(row);
-    return check;
+    return InspectorParts::section(title, parent, into, 10);
 }
 
 QColor secondaryText(const QWidget* widget)
@@ -114,13 +54,13 @@ SettingsPanel::SettingsPanel(AppModel& model, QWidget* parent) : QScrollArea(par
     auto* presetBox = section(QStringLiteral("Preset"), form, sections);
     preset_ = new QComboBox(presetBox);
     preset_->setAccessibleName(QStringLiteral("Preset"));
-    column(presetBox)->addWidget(preset_);
+    InspectorParts::rows(presetBox)->addWidget(preset_);
     presetDetail_ = new QLabel(presetBox);
     presetDetail_->setWordWrap(true);
     auto palette = presetDetail_->palette();
     palette.setColor(QPalette::WindowText, secondaryText(this));
     presetDetail_->setPalette(palette);
-    column(presetBox)->addWidget(presetDetail_);
+    InspectorParts::rows(presetBox)->addWidget(presetDetail_);
     connect(preset_, &QComboBox::activated, this, [this](int row) {
         const auto id = preset_->itemData(row).toString().toStdString();
         for (const auto& preset : LargePrintPreset::all())
@@ -132,49 +72,49 @@ SettingsPanel::SettingsPanel(AppModel& model, QWidget* parent) : QScrollArea(par
     });
 
     auto* textBox = section(QStringLiteral("Text"), form, sections);
-    font_ = picker(QStringLiteral("Font"), textBox);
+    font_ = InspectorParts::picker(QStringLiteral("Font"), textBox);
     for (const auto& font : LargePrintFont::allCases) font_->addItem(qstr(font.name()), qstr(font.id()));
     connect(font_, &QComboBox::activated, this,
             [this](int row) { edit([row](auto& s) { s.font = LargePrintFont::allCases.at(row); }); });
     size_ = new LabeledSlider(FolmiraApp::sizeSlider, [this](double v) { edit([v](auto& s) { s.fontSize = v; }); },
                               textBox);
-    column(textBox)->addWidget(size_);
+    InspectorParts::rows(textBox)->addWidget(size_);
     lineSpacing_ = new LabeledSlider(FolmiraApp::lineSpacingSlider,
                                      [this](double v) { edit([v](auto& s) { s.lineSpacing = v; }); }, textBox);
-    column(textBox)->addWidget(lineSpacing_);
-    highContrast_ = toggle(QStringLiteral("High contrast (bold text, heavier lines)"), textBox);
+    InspectorParts::rows(textBox)->addWidget(lineSpacing_);
+    highContrast_ = InspectorParts::toggle(QStringLiteral("High contrast (bold text, heavier lines)"), textBox);
     connect(highContrast_, &QCheckBox::toggled, this,
             [this](bool on) { edit([on](auto& s) { s.highContrast = on; }); });
 
     auto* pageBox = section(QStringLiteral("Page"), form, sections);
-    paper_ = picker(QStringLiteral("Paper"), pageBox);
+    paper_ = InspectorParts::picker(QStringLiteral("Paper"), pageBox);
     for (auto paper : LargePrintSettings::allPapers) paper_->addItem(qstr(name(paper)), qstr(toString(paper)));
     connect(paper_, &QComboBox::activated, this,
             [this](int row) { edit([row](auto& s) { s.paper = LargePrintSettings::allPapers.at(row); }); });
     margin_ = new LabeledSlider(FolmiraApp::marginSlider, [this](double v) { edit([v](auto& s) { s.margin = v; }); },
                                 pageBox);
-    column(pageBox)->addWidget(margin_);
-    pageNumbers_ = toggle(QStringLiteral("Page numbers (“Page 2 of 5”)"), pageBox);
+    InspectorParts::rows(pageBox)->addWidget(margin_);
+    pageNumbers_ = InspectorParts::toggle(QStringLiteral("Page numbers (“Page 2 of 5”)"), pageBox);
     connect(pageNumbers_, &QCheckBox::toggled, this,
             [this](bool on) { edit([on](auto& s) { s.pageNumbers = on; }); });
 
     auto* contentBox = section(QStringLiteral("Content"), form, sections);
-    pictures_ = toggle(QStringLiteral("Pictures"), contentBox);
+    pictures_ = InspectorParts::toggle(QStringLiteral("Pictures"), contentBox);
     connect(pictures_, &QCheckBox::toggled, this, [this](bool on) { edit([on](auto& s) { s.keepImages = on; }); });
-    tables_ = picker(QStringLiteral("Tables"), contentBox);
+    tables_ = InspectorParts::picker(QStringLiteral("Tables"), contentBox);
     for (auto mode : LargePrintSettings::allTableModes) tables_->addItem(qstr(name(mode)), qstr(toString(mode)));
     connect(tables_, &QComboBox::activated, this,
             [this](int row) { edit([row](auto& s) { s.tables = LargePrintSettings::allTableModes.at(row); }); });
-    lineBreaks_ = toggle(QStringLiteral("Keep every line break"), contentBox,
+    lineBreaks_ = InspectorParts::toggle(QStringLiteral("Keep every line break"), contentBox,
                          QStringLiteral("For lyrics, poems and addresses in text files"));
     connect(lineBreaks_, &QCheckBox::toggled, this,
             [this](bool on) { edit([on](auto& s) { s.keepLineBreaks = on; }); });
     listSpacing_ = new LabeledSlider(FolmiraApp::listSpacingSlider,
                                      [this](double v) { edit([v](auto& s) { s.listSpacing = v; }); }, contentBox);
-    column(contentBox)->addWidget(listSpacing_);
+    InspectorParts::rows(contentBox)->addWidget(listSpacing_);
 
     notesSection_ = section(QStringLiteral("What changed"), form, sections);
-    notesList_ = column(notesSection_);
+    notesList_ = InspectorParts::rows(notesSection_);
 
     auto* buttons = new QVBoxLayout;
     buttons->setSpacing(8);

@@ -37,11 +37,11 @@ private:
 
 } // namespace
 
-QGroupBox* section(const QString& title, QWidget* parent, QVBoxLayout* into)
+QGroupBox* section(const QString& title, QWidget* parent, QVBoxLayout* into, int spacing)
 {
     auto* box = new QGroupBox(title, parent);
     auto* column = new QVBoxLayout(box);
-    column->setSpacing(8);
+    column->setSpacing(spacing);
     into->addWidget(box);
     return box;
 }

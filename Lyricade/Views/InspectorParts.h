@@ -17,8 +17,9 @@ class QVBoxLayout;
 
 namespace Lyricade::InspectorParts {
 
-// A section under `title` (none: no header), added to `into`.
-QGroupBox* section(const QString& title, QWidget* parent, QVBoxLayout* into);
+// A section under `title` (none: no header), added to `into`, its rows
+// `spacing` pixels apart.
+QGroupBox* section(const QString& title, QWidget* parent, QVBoxLayout* into, int spacing = 8);
 QVBoxLayout* rows(QGroupBox* section);
 
 // A picker row of `section`, its caption as its accessible name.
