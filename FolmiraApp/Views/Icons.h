@@ -4,19 +4,14 @@
 // theme has none (a bare X server has no theme at all).
 
 #include "FolmiraApp/Model/Kinds.h"
+#include "Lyricade/Views/DetailParts.h"
 
-#include <QApplication>
 #include <QIcon>
 #include <QStyle>
 
 namespace FolmiraApp {
 
-inline QIcon themeIcon(const char* name, QStyle::StandardPixmap fallback)
-{
-    // One look in the theme: an icon it lacks comes back null.
-    QIcon icon = QIcon::fromTheme(QString::fromLatin1(name));
-    return icon.isNull() ? QApplication::style()->standardIcon(fallback) : icon;
-}
+using Lyricade::DetailParts::themeIcon;
 
 // The icon of a mode, on the mode picker and the welcome screen's cards.
 inline QIcon modeIcon(DocKind kind)
