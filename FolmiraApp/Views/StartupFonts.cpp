@@ -5,23 +5,30 @@
 #include <QFontDatabase>
 #include <QStringList>
 
+#include <system_error>
+
 namespace FolmiraApp {
 
 StartupFonts::StartupFonts()
 {
-    worker_ = std::thread([made = application_.get_future()]() mutable {
-        // Nothing else in the process touches fontconfig before the window
-        // asks for its first font, which waits for this configuration.
-        FolmiraKit::LargePrintFont::registerBundledFonts();
-        // The toolkit's font database locks itself; its first reader fills it.
-        if (made.get()) QFontDatabase::families();
-    });
+    try {
+        worker_ = std::thread([made = application_.get_future()]() mutable {
+            // Nothing else in the process touches fontconfig before the
+            // application registers the shipped faces, which waits for this
+            // configuration (a function-local static) to be built.
+            FolmiraKit::LargePrintFont::registerBundledFonts();
+            // The toolkit's font database locks itself; its first reader fills it.
+            if (made.get()) QFontDatabase::families();
+        });
+    } catch (const std::system_error&) {
+        // No thread to be had: the window reads its fonts itself, as it would anyway.
+    }
 }
 
 StartupFonts::~StartupFonts()
 {
     if (!told_) application_.set_value(false);
-    worker_.join();
+    if (worker_.joinable()) worker_.join();
 }
 
 void StartupFonts::applicationMade()
