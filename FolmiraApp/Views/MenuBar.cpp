@@ -38,7 +38,8 @@ MenuBar::MenuBar(AppModel& model, const WindowCommands& window, QWidget* parent)
     addRows(*file, CommandGroup::fileSave);
     addRows(*addMenuFor(QStringLiteral("&View")), CommandGroup::view);
     addRows(*addMenuFor(QStringLiteral("F&ormat")), CommandGroup::format);
-    // The songbook side starts when its menus first need it, not at launch.
+    // The menus start the songbook side only when they need it; the
+    // application starts it anyway once the window has painted.
     songMenus_ = new Lyricade::SongMenus([&model]() -> Lyricade::SongController& { return model.songs(); },
                                          model_.kind() == DocKind::songbook, *this);
     baseline.addHelpMenu(*this);
