@@ -7,6 +7,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -46,10 +47,14 @@ void ParseSongs(benchmark::State& state)
 {
     std::vector<std::string> songs;
     for (int i = 0; i < 1000; ++i) songs.push_back(makeSong(i, 40));
+    const auto start = std::chrono::steady_clock::now();
     for (auto _ : state)
         for (const auto& text : songs) benchmark::DoNotOptimize(TunequillKit::ChordProParser::parse(text));
-    state.counters["songs/s"] = benchmark::Counter(static_cast<double>(state.iterations()) * 1000.0,
-                                                   benchmark::Counter::kIsRate);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const double rate = static_cast<double>(state.iterations()) * 1000.0 / seconds;
+    state.counters["songs/s"] = rate;
+    // The aim of 20 000 songs a second over the rate reached: at most 1 is on aim.
+    state.counters["of_aim"] = 20000.0 / rate;
 }
 BENCHMARK(ParseSongs)->Unit(benchmark::kMillisecond);
 
