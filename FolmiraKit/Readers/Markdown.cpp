@@ -196,13 +196,15 @@ private:
                 return i + 1;
             }
         }
-        if (rule.search(t)) {
+        // The patterns are tried only on lines that can start them: they are
+        // the costliest part of a line's walk.
+        if ((t[0] == '-' || t[0] == '*' || t[0] == '_') && rule.search(t)) {
             flush();
             blocks.push_back(Block::rule());
             return i + 1;
         }
         if (Text::contains(t, "|") && i + 1 < lines_.size() && isSeparatorRow(lines_[i + 1])) return table(i, t);
-        if (auto m = picture.firstMatch(t)) {
+        if (auto m = Text::startsWith(t, "![") ? picture.firstMatch(t) : std::nullopt) {
             flush();
             addPicture(std::string(m->text(1)), m->text(2));
             return i + 1;
@@ -346,6 +348,10 @@ std::string leftOutNote(int n)
 std::optional<MarkdownListItem> markdownListItem(std::string_view line)
 {
     static const Regex item("^([ \\t]*)([-*+]|[0-9]{1,3}[.)])[ \\t]+(.*)$");
+    const std::size_t first = line.find_first_not_of(" \t");
+    if (first == std::string_view::npos) return std::nullopt;
+    const char c = line[first];
+    if (c != '-' && c != '*' && c != '+' && (c < '0' || c > '9')) return std::nullopt;
     auto m = item.firstMatch(line);
     if (!m) return std::nullopt;
     int width = 0;

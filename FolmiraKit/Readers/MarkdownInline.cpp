@@ -113,7 +113,7 @@ std::string keepingBracketText(std::string_view text, std::string_view opener, s
 std::string cleaned(std::string_view text, const std::set<std::string>& references)
 {
     static const Platform::Regex lineBreak("<br\\s*/?>", Platform::Regex::CaseInsensitive);
-    std::string out = lineBreak.replaceAll(text, "\n");
+    std::string out = Text::contains(text, "<") ? lineBreak.replaceAll(text, "\n") : std::string(text);
     out = withoutTags(out);
     out = keepingBracketText(out, "![", 0); // pictures leave their alternative text
     out = keepingBracketText(out, "[", 1);  // links leave their text

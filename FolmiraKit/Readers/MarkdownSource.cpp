@@ -104,6 +104,7 @@ private:
     static std::optional<std::string> definitionLabel(std::string_view line)
     {
         static const Platform::Regex definition("^ {0,3}\\[([^\\]\\[]+)\\]:[ \\t]*\\S+");
+        if (!Text::contains(line, "]:")) return std::nullopt;
         auto m = definition.firstMatch(line);
         if (!m || Text::startsWith(m->text(1), "^")) return std::nullopt;
         return std::string(m->text(1));
