@@ -146,9 +146,16 @@ bool MainWindow::event(QEvent* event)
     if (event->type() == QEvent::Paint && !paintedOnce_) {
         paintedOnce_ = true;
         // The children paint in the same pass; a queued call comes after it.
-        QTimer::singleShot(0, this, &MainWindow::firstPainted);
+        QTimer::singleShot(0, this, &MainWindow::reportFirstPaint);
     }
     return QMainWindow::event(event);
+}
+
+void MainWindow::reportFirstPaint()
+{
+    if (paintReported_) return;
+    paintReported_ = true;
+    emit firstPainted();
 }
 
 void MainWindow::showEvent(QShowEvent* event)
@@ -156,6 +163,8 @@ void MainWindow::showEvent(QShowEvent* event)
     QMainWindow::showEvent(event);
     if (shownOnce_) return;
     shownOnce_ = true;
+    // A window that never paints (minimised, on another workspace) goes on too.
+    QTimer::singleShot(500, this, &MainWindow::reportFirstPaint);
     keepFrameOnScreen();
     // The sheet needs its window on the screen first.
     showWelcomeWhenAsked();

@@ -62,8 +62,9 @@ signals:
     void helpWanted();
     // "Import Tunequill Library…" on the welcome sheet, after it has closed.
     void importWanted();
-    // Once, as soon as the window's first paint is over: work the window
-    // need not wait for starts here.
+    // Once, as soon as the window's first paint is over (or half a second
+    // after it was first shown, when it never painted: started minimised or
+    // on another workspace): work the window need not wait for starts here.
     void firstPainted();
 
 protected:
@@ -90,7 +91,10 @@ private:
     ModePicker* documentPicker_ = nullptr;
     ModePicker* songbookPicker_ = nullptr;
     QPointer<WelcomeView> welcome_;
+    void reportFirstPaint();
+
     bool paintedOnce_ = false;
+    bool paintReported_ = false;
     bool shownOnce_ = false;
 };
 

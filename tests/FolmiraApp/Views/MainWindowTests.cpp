@@ -1,5 +1,6 @@
 // The main window around both modes: the mode picker, which content is shown,
-// the title, the welcome sheet on a first launch only, and help requests.
+// the title, the welcome sheet on a first launch only, help requests, and the
+// word it sends once its first paint is over.
 
 #include "../Fakes.h"
 
@@ -9,6 +10,7 @@
 #include "FolmiraApp/Views/WelcomeView.h"
 
 #include <QAccessible>
+#include <QElapsedTimer>
 #include <QAction>
 #include <QLabel>
 #include <QPushButton>
@@ -203,6 +205,37 @@ TEST_F(MainWindowTest, EveryHelpRequestAsksForTheHelpWindow)
     model->requestHelp(HelpTopic::keys);
     EXPECT_EQ(wanted.size(), 2);
     EXPECT_EQ(model->helpPage(), HelpTopic::keys);
+}
+
+TEST_F(MainWindowTest, TheFirstPaintIsReportedOnceAndTheIconFollows)
+{
+    MainWindow& w = open();
+    QSignalSpy painted(&w, &MainWindow::firstPainted);
+    EXPECT_TRUE(w.windowIcon().isNull());
+    w.show();
+    ASSERT_TRUE(painted.wait(2000));
+    EXPECT_FALSE(w.windowIcon().isNull());
+    w.repaint();
+    QTest::qWait(700); // past the fallback for a window that never paints
+    EXPECT_EQ(painted.size(), 1);
+}
+
+TEST_F(MainWindowTest, AWindowThatNeverPaintsReportsAnyway)
+{
+    // As when started minimised: shown, but no paint reaches it.
+    struct NoPaint : QObject {
+        bool eventFilter(QObject*, QEvent* event) override { return event->type() == QEvent::Paint; }
+    } noPaint;
+    MainWindow& w = open();
+    w.installEventFilter(&noPaint);
+    QSignalSpy painted(&w, &MainWindow::firstPainted);
+    QElapsedTimer clock;
+    clock.start();
+    w.show();
+    ASSERT_TRUE(painted.wait(3000));
+    EXPECT_GE(clock.elapsed(), 450);
+    EXPECT_FALSE(w.windowIcon().isNull());
+    w.removeEventFilter(&noPaint);
 }
 
 } // namespace
