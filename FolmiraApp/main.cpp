@@ -18,14 +18,8 @@ int main(int argc, char** argv)
     FolmiraApp::StartupFonts fonts;
     app.emplace(argc, argv);
     fonts.applicationMade();
-    // Where QSettings keeps the defaults: ~/.config/Folmira/Folmira.conf. The
-    // display name stays unset, or X11 would add it to every window title.
-    QCoreApplication::setOrganizationName(QStringLiteral("Folmira"));
-    QCoreApplication::setApplicationName(QStringLiteral("Folmira"));
-    // Lets the desktop match the windows to the entry and its icon.
-    QGuiApplication::setDesktopFileName(QStringLiteral("folmira"));
+    FolmiraApp::Application::identifyProcess();
     QCoreApplication::setApplicationVersion(QStringLiteral(FOLMIRA_VERSION));
-    QApplication::setQuitOnLastWindowClosed(true);
 
     QStringList files = QCoreApplication::arguments();
     files.removeFirst();

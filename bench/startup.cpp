@@ -53,10 +53,7 @@ int folmiraSample(int argc, char** argv, StartupSample::FirstPaint::Clock::time_
     FolmiraApp::StartupFonts fonts;
     app.emplace(argc, argv);
     fonts.applicationMade();
-    QCoreApplication::setOrganizationName(QStringLiteral("Folmira"));
-    QCoreApplication::setApplicationName(QStringLiteral("Folmira"));
-    QGuiApplication::setDesktopFileName(QStringLiteral("folmira"));
-    QApplication::setQuitOnLastWindowClosed(true);
+    FolmiraApp::Application::identifyProcess();
     FolmiraApp::SingleInstance instance;
     if (instance.claim({}) == FolmiraApp::SingleInstance::Role::handedOver) return 1;
     FolmiraApp::Application folmira;

@@ -47,6 +47,16 @@ private:
 
 } // namespace
 
+void Application::identifyProcess()
+{
+    // The display name stays unset, or X11 would add it to every window title.
+    QCoreApplication::setOrganizationName(QStringLiteral("Folmira"));
+    QCoreApplication::setApplicationName(QStringLiteral("Folmira"));
+    // Lets the desktop match the windows to the entry and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("folmira"));
+    QApplication::setQuitOnLastWindowClosed(true);
+}
+
 Application::Application(AppServices services)
 {
     // First of all: a signal that came while the windows were being made

@@ -34,6 +34,12 @@ class Application : public QObject {
     Q_OBJECT
 
 public:
+    // What the process is known by, once the QApplication exists and before
+    // anything reads the defaults: the names that place them in
+    // ~/.config/Folmira/Folmira.conf, the desktop entry its windows belong to,
+    // and quitting with the last window.
+    static void identifyProcess();
+
     // Creates the model with persistence on and the main window at its
     // default size with its menu bar, and keeps the model in the shared slot.
     // `services` fills in what the model is not given here (tests).
