@@ -326,7 +326,8 @@ protected:
         model.reset();
     }
 
-    AppModel& make(bool persist = true)
+    // The fakes, defaults and folders of this test.
+    AppServices services()
     {
         AppServices services;
         services.engine = engine;
@@ -336,7 +337,12 @@ protected:
         // The songbook side keeps its library in this folder, never the user's.
         services.songServices.dataFolder = path("data");
         services.songServices.panels = songPanels;
-        model = std::make_unique<AppModel>(persist, services);
+        return services;
+    }
+
+    AppModel& make(bool persist = true)
+    {
+        model = std::make_unique<AppModel>(persist, services());
         return *model;
     }
 

@@ -33,14 +33,7 @@ class ApplicationTest : public ModelTest {
 protected:
     Application& launch(const QStringList& files = {})
     {
-        AppServices services;
-        services.engine = engine;
-        services.panels = panels;
-        services.defaults = defaults;
-        services.samplesFolder = path("Samples");
-        services.songServices.dataFolder = path("data");
-        services.songServices.panels = songPanels;
-        app = std::make_unique<Application>(services);
+        app = std::make_unique<Application>(services());
         app->start(files);
         return *app;
     }
