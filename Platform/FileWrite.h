@@ -1,0 +1,31 @@
+#pragma once
+
+// The one way Folmira writes a file of its own. The bytes go to a new file
+// beside the target, every write is checked to the end and synced, and only
+// then does a rename put the new file in the target's place, so a reader sees
+// either the old file or the whole new one, never a part.
+
+#include <cstdint>
+#include <filesystem>
+#include <span>
+#include <stdexcept>
+#include <string_view>
+
+namespace Platform {
+
+// Thrown when a file can't be written; what() is the system's reason, e.g. "No space left on device".
+class FileWriteError : public std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// Replaces `target` with `bytes`: writes a temporary file in the same folder,
+// syncs it, renames it over the target and syncs the folder. A target that is
+// a symbolic link has the file it names replaced; an existing file keeps its
+// permissions, a new one gets the usual 0666 less the umask. Throws
+// FileWriteError when anything fails; the temporary file is removed then and
+// the old file stays byte for byte. Only when the final folder sync fails is
+// the new file already in place: the rename may then not survive a crash.
+void writeFileAtomically(const std::filesystem::path& target, std::span<const std::uint8_t> bytes);
+void writeFileAtomically(const std::filesystem::path& target, std::string_view bytes);
+
+} // namespace Platform
