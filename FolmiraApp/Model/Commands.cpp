@@ -167,9 +167,9 @@ void addFormatRows(std::vector<Command>& rows)
 void addViewRows(std::vector<Command>& rows)
 {
     const auto view = CommandGroup::view;
-    rows.push_back(item(view, fixed(QStringLiteral("Document")), keys(Qt::META | Qt::CTRL | Qt::Key_1),
+    rows.push_back(item(view, fixed(QStringLiteral("Document")), keys(Qt::ALT | Qt::Key_1),
                         runOnModel([](AppModel& model) { model.setKind(DocKind::document); })));
-    rows.push_back(item(view, fixed(QStringLiteral("Songbook")), keys(Qt::META | Qt::CTRL | Qt::Key_2),
+    rows.push_back(item(view, fixed(QStringLiteral("Songbook")), keys(Qt::ALT | Qt::Key_2),
                         runOnModel([](AppModel& model) { model.setKind(DocKind::songbook); })));
     rows.push_back(separator(view));
     rows.push_back(item(

@@ -117,7 +117,7 @@ QStringList songbookPages(HelpTopic topic)
             QStringLiteral("Each song in a book has its own key and capo menus. The key line on the page says what the "
                            "song sounds in, and with a capo which shapes are printed (“Key of B♭ · Capo 3 (G "
                            "shapes)”)."),
-            QStringLiteral("Ctrl+Alt+↑ and Ctrl+Alt+↓ move the selected songs up or down a half step. Chord spelling "
+            QStringLiteral("Alt+Shift+↑ and Alt+Shift+↓ move the selected songs up or down a half step. Chord spelling "
                            "follows the key (flats in F, B♭, E♭…), or choose sharps or flats in the print settings."),
             QStringLiteral("Nashville numbers (Ctrl+Alt+N) print 1, 4, 5, 6m… instead of chord names, for bands that "
                            "read them."),
@@ -148,10 +148,10 @@ QStringList shortcutPage()
     return {
         QStringLiteral("Both modes: Ctrl+O open or import · Ctrl+E export · Ctrl+P print · Ctrl+= and Ctrl+− bigger "
                        "and smaller · Ctrl+1–Ctrl+4 presets · Ctrl+Shift+H high contrast · Ctrl+Alt+I settings · "
-                       "Meta+Ctrl+1 Document · Meta+Ctrl+2 Songbook · Ctrl+? Help"),
+                       "Alt+1 Document · Alt+2 Songbook · Ctrl+? Help"),
         QStringLiteral("Documents: Ctrl+Shift+W close the document."),
         QStringLiteral("Songbooks: Ctrl+N new song · Ctrl+Shift+N new songbook · Ctrl+Alt+Shift+N new set list · "
-                       "Ctrl+Shift+E export booklet · Ctrl+Alt+↑ Ctrl+Alt+↓ transpose · Meta+Ctrl+↑ Meta+Ctrl+↓ move "
+                       "Ctrl+Shift+E export booklet · Alt+Shift+↑ Alt+Shift+↓ transpose · Ctrl+Shift+↑ Ctrl+Shift+↓ move "
                        "a song · Ctrl+Shift+A add songs · Ctrl+Shift+1 one song per page · Ctrl+Shift+2 two columns · "
                        "Ctrl+Alt+N Nashville numbers · Ctrl+Shift+B pages or booklet · Delete removes a song from the "
                        "book."),

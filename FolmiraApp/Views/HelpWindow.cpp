@@ -11,13 +11,17 @@
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QShortcut>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QUrl>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace FolmiraApp {
 
@@ -67,6 +71,37 @@ HelpWindow::HelpWindow(AppModel& model, QWidget* parent) : QWidget(parent, Qt::W
     showPage();
     connect(&model_, &AppModel::helpPageChanged, this, &HelpWindow::showPage);
     connect(sidebar_, &QTreeWidget::itemSelectionChanged, this, &HelpWindow::selectionChanged);
+    sidebar_->installEventFilter(this);
+    new QShortcut(QKeySequence(Qt::Key_Escape), this, this, &QWidget::close);
+}
+
+bool HelpWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == sidebar_ && event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if ((key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier && stepTopic(key->key())) return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+bool HelpWindow::stepTopic(int key)
+{
+    std::vector<HelpTopic> order; // as the sidebar lists them
+    for (auto section : allHelpSections)
+        for (auto topic : topics(section)) order.push_back(topic);
+    const auto at = std::find(order.begin(), order.end(), model_.helpPage());
+    if (at == order.end()) return false;
+    HelpTopic next;
+    switch (key) {
+    case Qt::Key_Up: next = at == order.begin() ? *at : *(at - 1); break;
+    case Qt::Key_Down: next = at + 1 == order.end() ? *at : *(at + 1); break;
+    case Qt::Key_Home: next = order.front(); break;
+    case Qt::Key_End: next = order.back(); break;
+    default: return false;
+    }
+    model_.setHelpPage(next);
+    if (QTreeWidgetItem* row = rowFor(next)) sidebar_->scrollToItem(row);
+    return true;
 }
 
 void HelpWindow::buildSidebar()

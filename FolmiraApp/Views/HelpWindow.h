@@ -44,8 +44,13 @@ public:
     // The "Open the Online Help Page" button; null on every page but the first.
     QPushButton* onlineHelpButton() const { return onlineHelp_; }
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void buildSidebar();
+    // Up, Down, Home and End move over the topics only, across the section headings.
+    bool stepTopic(int key);
     void showPage();
     void selectCurrentRow();
     void selectionChanged();

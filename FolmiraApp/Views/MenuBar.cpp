@@ -5,7 +5,9 @@
 #include "Lyricade/Views/SongMenus.h"
 #include "MacMenuBaseline/MenuBaseline.h"
 
+#include <QApplication>
 #include <QFileInfo>
+#include <QKeyEvent>
 
 namespace FolmiraApp {
 
@@ -52,7 +54,43 @@ MenuBar::MenuBar(AppModel& model, const WindowCommands& window, QWidget* parent)
     };
     if (model_.songsStarted()) watchSongs();
     else connect(&model_, &AppModel::songsStartedChanged, this, watchSongs, Qt::SingleShotConnection);
+    reachEveryWindow();
     refresh();
+}
+
+void MenuBar::reachEveryWindow()
+{
+    for (QMenu* menu : findChildren<QMenu*>())
+        for (QAction* action : menu->actions()) {
+            if (action->shortcut().isEmpty()) continue;
+            // A modal dialog still blocks them: Qt checks modality for this context too.
+            action->setShortcutContext(Qt::ApplicationShortcut);
+            shortcutItems_.push_back(action);
+        }
+    qApp->installEventFilter(this);
+}
+
+bool MenuBar::answersTo(QKeyCombination keys) const
+{
+    const QKeySequence pressed(keys);
+    for (QAction* action : shortcutItems_)
+        if (action->isEnabled() && action->shortcuts().contains(pressed)) return true;
+    return false;
+}
+
+bool MenuBar::eventFilter(QObject* watched, QEvent* event)
+{
+    // A line edit claims Ctrl+E (end of line), Ctrl+A and their kin before the
+    // shortcuts are tried; leaving the event unclaimed lets the menu item run.
+    if (event->type() == QEvent::ShortcutOverride) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        const Qt::KeyboardModifiers mods = key->modifiers() & ~Qt::KeypadModifier;
+        if ((mods & (Qt::ControlModifier | Qt::AltModifier)) && answersTo(QKeyCombination(mods, Qt::Key(key->key())))) {
+            event->ignore();
+            return true;
+        }
+    }
+    return QMenuBar::eventFilter(watched, event);
 }
 
 MenuBar::~MenuBar() = default;
@@ -84,7 +122,11 @@ void MenuBar::addRows(QMenu& menu, CommandGroup group)
             continue;
         }
         QAction* action = menu.addAction(command.label(model_));
-        action->setShortcut(command.shortcut);
+        QList<QKeySequence> shortcuts{command.shortcut};
+        // Ctrl and "+" (Shift and "=" on most keyboards, or the keypad's) read as bigger too.
+        if (command.shortcut == QKeySequence(Qt::CTRL | Qt::Key_Equal))
+            shortcuts << QKeySequence(Qt::CTRL | Qt::Key_Plus) << QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Equal);
+        action->setShortcuts(command.shortcut.isEmpty() ? QList<QKeySequence>{} : shortcuts);
         action->setCheckable(command.isToggle());
         connect(action, &QAction::triggered, this, [this, &command](bool checked) { command.run(model_, checked); });
         actions_.emplace_back(&command, action);

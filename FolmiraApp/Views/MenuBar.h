@@ -4,8 +4,9 @@
 // View, Format, the songbook side's Song and Book, and Help. The items are
 // made once from the command table; their labels, enabled states and check
 // marks are worked out again in one place whenever the model changes, so the
-// shortcuts (window-wide, whichever pane has the focus) always match what the
-// menus show. Building it starts the songbook side.
+// shortcuts always match what the menus show. The shortcuts answer in every
+// window of the application (Help and Settings too), and come before a text
+// field's own Emacs-style keys. Building it starts the songbook side.
 
 #include "FolmiraApp/Model/Commands.h"
 
@@ -36,7 +37,13 @@ public:
     // Labels, enabled states and check marks from the model now.
     void refresh();
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
+    void reachEveryWindow();
+    bool answersTo(QKeyCombination keys) const;
+
     QMenu* addMenuFor(const QString& title);
     void addRows(QMenu& menu, CommandGroup group);
     void addSubmenu(QMenu& menu, const Command& command);
@@ -44,6 +51,8 @@ private:
     AppModel& model_;
     std::vector<Command> commands_;
     std::vector<std::pair<const Command*, QAction*>> actions_;
+    // Every item with a shortcut, the Song and Book menus' and Help's included.
+    std::vector<QAction*> shortcutItems_;
     Lyricade::SongMenus* songMenus_ = nullptr;
 };
 

@@ -21,7 +21,7 @@ QString label(DocKind kind)
 
 QString keys(int digit)
 {
-    return QKeySequence(Qt::META | Qt::CTRL | (Qt::Key_0 + digit)).toString(QKeySequence::NativeText);
+    return QKeySequence(Qt::ALT | (Qt::Key_0 + digit)).toString(QKeySequence::NativeText);
 }
 
 } // namespace

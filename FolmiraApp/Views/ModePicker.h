@@ -2,7 +2,7 @@
 
 // The mode picker at the centre of the main window's toolbar: two segments,
 // "Document" and "Songbook", bound both ways to the model's kind. It holds no
-// state of its own; the View menu's Meta+Ctrl+1 and Meta+Ctrl+2 set the same
+// state of its own; the View menu's Alt+1 and Alt+2 set the same
 // field, so the picker has no shortcut itself.
 
 #include "FolmiraApp/Model/Kinds.h"

@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QSettings>
+#include <QShortcut>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -62,6 +63,7 @@ SettingsWindow::SettingsWindow(AppModel& model, std::shared_ptr<QSettings> defau
     tabs_->setCurrentIndex(tabIndex(defaults_->value(tabKey, QStringLiteral("general")).toString()));
     connect(tabs_, &QTabWidget::currentChanged, this,
             [this](int index) { defaults_->setValue(tabKey, tabIds().value(index)); });
+    new QShortcut(QKeySequence(Qt::Key_Escape), this, this, &QWidget::close);
 }
 
 SettingsWindow::~SettingsWindow() = default;

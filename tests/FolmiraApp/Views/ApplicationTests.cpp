@@ -112,6 +112,43 @@ TEST_F(ApplicationTest, HelpItemsOpenTheHelpWindowAtTheirPage)
     EXPECT_EQ(app->model().helpPage(), HelpTopic::start);
 }
 
+TEST_F(ApplicationTest, TheShortcutsAnswerInEveryWindowAndCloseWindowClosesTheOneInFront)
+{
+    relaunch();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&app->window()));
+    const auto typeInto = [](QWidget* window, QKeyCombination keys) {
+        EXPECT_TRUE(QTest::qWaitForWindowActive(window));
+        QWidget* target = window->focusWidget() ? window->focusWidget() : window;
+        QTest::keyClick(target, keys.key(), keys.keyboardModifiers());
+    };
+    SettingsWindow& settings = app->settingsWindow();
+    HelpWindow& help = app->helpWindow();
+
+    typeInto(&app->window(), Qt::CTRL | Qt::Key_Comma);
+    ASSERT_TRUE(settings.isVisible());
+    typeInto(&settings, Qt::CTRL | Qt::Key_Question);
+    ASSERT_TRUE(help.isVisible()) << "Help from the Settings window";
+    typeInto(&help, Qt::ALT | Qt::Key_2);
+    EXPECT_EQ(app->model().kind(), DocKind::songbook) << "the mode switch from the help window";
+    typeInto(&help, Qt::CTRL | Qt::Key_W);
+    EXPECT_FALSE(help.isVisible());
+    EXPECT_TRUE(settings.isVisible());
+    EXPECT_TRUE(app->window().isVisible());
+
+    app->model().requestHelp(HelpTopic::keys);
+    ASSERT_TRUE(help.isVisible());
+    typeInto(&help, Qt::Key_Escape);
+    EXPECT_FALSE(help.isVisible());
+
+    settings.present();
+    typeInto(&settings, Qt::CTRL | Qt::Key_W);
+    EXPECT_FALSE(settings.isVisible());
+    settings.present();
+    typeInto(&settings, Qt::Key_Escape);
+    EXPECT_FALSE(settings.isVisible());
+    EXPECT_TRUE(app->window().isVisible());
+}
+
 TEST_F(ApplicationTest, HelpRequestsRaiseOneHelpWindow)
 {
     relaunch();

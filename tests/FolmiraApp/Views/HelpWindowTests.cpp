@@ -137,6 +137,25 @@ TEST_F(HelpWindowTest, ChoosingARowSetsTheModelsPageOnlyWhenItDiffers)
     EXPECT_EQ(changes.size(), 1);
 }
 
+TEST_F(HelpWindowTest, ArrowKeysStepOverTheSectionHeadings)
+{
+    QTreeWidget* sidebar = window().sidebar();
+    model->setHelpPage(HelpTopic::printing); // the last of "Documents"
+    const struct {
+        Qt::Key key;
+        HelpTopic page;
+    } steps[] = {{Qt::Key_Down, HelpTopic::songs},   {Qt::Key_Up, HelpTopic::printing},
+                 {Qt::Key_End, HelpTopic::keys},     {Qt::Key_Up, HelpTopic::licensing},
+                 {Qt::Key_Down, HelpTopic::keys},    {Qt::Key_Down, HelpTopic::keys},
+                 {Qt::Key_Home, HelpTopic::start},   {Qt::Key_Up, HelpTopic::start}};
+    for (const auto& step : steps) {
+        QTest::keyClick(sidebar, step.key);
+        EXPECT_EQ(model->helpPage(), step.page) << title(step.page).toStdString();
+        EXPECT_EQ(sidebar->currentItem(), row(step.page));
+        EXPECT_EQ(sidebar->selectedItems(), QList<QTreeWidgetItem*>{row(step.page)});
+    }
+}
+
 TEST_F(HelpWindowTest, OnlyTheFirstPageOffersTheOnlineHelpPage)
 {
     UrlCatcher catcher;

@@ -75,7 +75,7 @@ TEST_F(MainWindowTest, ThePickerNamesBothModesAndTheirKeys)
     }
     EXPECT_EQ(QAccessible::queryAccessibleInterface(picker)->text(QAccessible::Name), "What to make");
     EXPECT_EQ(picker->toolTip(),
-              "A document in large print, or a large-print songbook from chord sheets (Meta+Ctrl+1 / Meta+Ctrl+2)");
+              "A document in large print, or a large-print songbook from chord sheets (Alt+1 / Alt+2)");
 }
 
 TEST_F(MainWindowTest, ThePickerAndTheModelFollowEachOther)

@@ -8,6 +8,7 @@
 #include "FolmiraApp/Views/MenuBar.h"
 
 #include <QComboBox>
+#include <QLineEdit>
 #include <QMenu>
 #include <QSet>
 
@@ -36,6 +37,24 @@ std::vector<Item> itemsOf(const QMenu& menu)
 }
 
 const Item separatorItem{"-", {}};
+
+// A text field that claims every key for itself, as X11's line edits claim
+// Ctrl+E, Ctrl+A and their kin for Emacs-style editing.
+class ClaimingField : public QLineEdit {
+public:
+    using QLineEdit::QLineEdit;
+    QList<int> claimed;
+
+protected:
+    bool event(QEvent* event) override
+    {
+        if (event->type() != QEvent::ShortcutOverride) return QLineEdit::event(event);
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key >= Qt::Key_A && key <= Qt::Key_Z) claimed << key; // not the modifier presses
+        event->accept();
+        return true;
+    }
+};
 
 class MenuBarTest : public ModelTest {
 protected:
@@ -118,8 +137,8 @@ TEST_F(MenuBarTest, EveryMenuHasItsItemsSeparatorsAndShortcutsInBothModes)
           separatorItem,
           {"Quit Folmira", keys(Qt::CTRL | Qt::Key_Q)}}},
         {"View",
-         {{"Document", keys(Qt::META | Qt::CTRL | Qt::Key_1)},
-          {"Songbook", keys(Qt::META | Qt::CTRL | Qt::Key_2)},
+         {{"Document", keys(Qt::ALT | Qt::Key_1)},
+          {"Songbook", keys(Qt::ALT | Qt::Key_2)},
           separatorItem,
           {"Hide Settings", keys(Qt::CTRL | Qt::ALT | Qt::Key_I)}}},
         {"Format",
@@ -135,11 +154,11 @@ TEST_F(MenuBarTest, EveryMenuHasItsItemsSeparatorsAndShortcutsInBothModes)
           {"Page Numbers", {}},
           {"Pictures", {}}}},
         {"Song",
-         {{"Transpose Up a Half Step", keys(Qt::CTRL | Qt::ALT | Qt::Key_Up)},
-          {"Transpose Down a Half Step", keys(Qt::CTRL | Qt::ALT | Qt::Key_Down)},
+         {{"Transpose Up a Half Step", keys(Qt::ALT | Qt::SHIFT | Qt::Key_Up)},
+          {"Transpose Down a Half Step", keys(Qt::ALT | Qt::SHIFT | Qt::Key_Down)},
           separatorItem,
-          {"Move Up in Book", keys(Qt::META | Qt::CTRL | Qt::Key_Up)},
-          {"Move Down in Book", keys(Qt::META | Qt::CTRL | Qt::Key_Down)},
+          {"Move Up in Book", keys(Qt::CTRL | Qt::SHIFT | Qt::Key_Up)},
+          {"Move Down in Book", keys(Qt::CTRL | Qt::SHIFT | Qt::Key_Down)},
           {"Add Songs to Book…", keys(Qt::CTRL | Qt::SHIFT | Qt::Key_A)},
           separatorItem,
           {"About Song Licensing…", {}}}},
@@ -292,6 +311,28 @@ TEST_F(MenuBarTest, TheSecondPresetAndBiggerTextActOnTheModeShown)
     EXPECT_EQ(model->settings().fontSize, 32) << "the document's size stays";
 }
 
+TEST_F(MenuBarTest, BiggerTextAnswersToEveryPlusAndShortcutsBeatATextFieldsOwnKeys)
+{
+    build();
+    QWidget* pane = focusInAPane();
+    model->setSettings(FolmiraKit::LargePrintPreset::all().front().settings); // 18 pt
+    const double start = model->settings().fontSize;
+    QTest::keyClick(pane, Qt::Key_Plus, Qt::ControlModifier | Qt::KeypadModifier);
+    QTest::keyClick(pane, Qt::Key_Equal, Qt::ControlModifier | Qt::ShiftModifier);
+    QTest::keyClick(pane, Qt::Key_Plus, Qt::ControlModifier);
+    EXPECT_EQ(model->settings().fontSize, start + 6);
+
+    songbookWithBook();
+    auto* field = new ClaimingField(window.get());
+    field->show();
+    field->setFocus();
+    QTest::keyClick(field, Qt::Key_E, Qt::ControlModifier);
+    EXPECT_EQ(panels->saveNames.size(), 1) << "Export, not the field's end of line";
+    EXPECT_TRUE(field->claimed.isEmpty());
+    QTest::keyClick(field, Qt::Key_K, Qt::ControlModifier);
+    EXPECT_EQ(field->claimed, QList<int>{Qt::Key_K}) << "a key no item answers to stays the field's";
+}
+
 TEST_F(MenuBarTest, HighContrastFlipsInBothModesAndTheCheckMarkFollows)
 {
     build();
@@ -337,14 +378,14 @@ TEST_F(MenuBarTest, TheViewItemsSwitchModeAndToggleTheShownInspector)
 {
     build();
     QWidget* pane = focusInAPane();
-    QTest::keyClick(pane, Qt::Key_2, Qt::ControlModifier | Qt::MetaModifier);
+    QTest::keyClick(pane, Qt::Key_2, Qt::AltModifier);
     EXPECT_EQ(model->kind(), DocKind::songbook);
     QAction* settings = item("View", "Hide Settings");
     QTest::keyClick(window.get(), Qt::Key_I, Qt::ControlModifier | Qt::AltModifier);
     EXPECT_FALSE(model->songs().showInspector());
     EXPECT_TRUE(model->showInspector()) << "the document's inspector stays";
     EXPECT_EQ(settings->text(), "Show Settings");
-    QTest::keyClick(window.get(), Qt::Key_1, Qt::ControlModifier | Qt::MetaModifier);
+    QTest::keyClick(window.get(), Qt::Key_1, Qt::AltModifier);
     EXPECT_EQ(model->kind(), DocKind::document);
     EXPECT_EQ(settings->text(), "Hide Settings");
     QTest::keyClick(window.get(), Qt::Key_I, Qt::ControlModifier | Qt::AltModifier);
