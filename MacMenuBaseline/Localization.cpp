@@ -29,6 +29,12 @@ bool offered(const QString& code)
                        [&](std::string_view language) { return qstr(language) == code; });
 }
 
+QStringList& declaredLanguages()
+{
+    static QStringList languages;
+    return languages;
+}
+
 } // namespace
 
 std::span<const Table> builtInTables()
@@ -44,17 +50,38 @@ QString reduce(const QString& identifier)
     return QLocale::languageToCode(locale.language());
 }
 
-QString chooseLanguage(const QStringList& uiLanguages)
+QString chooseLanguage(const QStringList& applicationLanguages, const QStringList& userLanguages)
 {
-    if (uiLanguages.isEmpty()) return qstr(fallbackLanguage);
-    const QString code = reduce(uiLanguages.front());
-    return offered(code) ? code : qstr(fallbackLanguage);
+    if (!applicationLanguages.isEmpty()) {
+        QString shown = applicationLanguages.front();
+        for (const QString& wanted : userLanguages) {
+            const QString code = reduce(wanted);
+            const auto match = std::find_if(applicationLanguages.begin(), applicationLanguages.end(),
+                                            [&](const QString& own) { return reduce(own) == code; });
+            if (match != applicationLanguages.end()) {
+                shown = *match;
+                break;
+            }
+        }
+        const QString code = reduce(shown);
+        return offered(code) ? code : qstr(fallbackLanguage);
+    }
+    for (const QString& wanted : userLanguages) {
+        const QString code = reduce(wanted);
+        if (offered(code)) return code;
+    }
+    return qstr(fallbackLanguage);
+}
+
+void setApplicationLanguages(const QStringList& languages)
+{
+    declaredLanguages() = languages;
 }
 
 QString language()
 {
     // A function-local static is initialised once even under concurrent first use.
-    static const QString chosen = chooseLanguage(QLocale().uiLanguages());
+    static const QString chosen = chooseLanguage(declaredLanguages(), QLocale().uiLanguages());
     return chosen;
 }
 

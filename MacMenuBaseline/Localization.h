@@ -33,14 +33,20 @@ std::span<const Table> builtInTables();
 // code; an identifier no locale understands is returned as it is.
 QString reduce(const QString& identifier);
 
-// The language of the menu texts for an application shown in `uiLanguages`
-// (most preferred first): the first entry reduced, when it is offered; else
-// English. Later entries are not consulted: the texts follow the language the
-// application itself runs in.
-QString chooseLanguage(const QStringList& uiLanguages);
+// The language of the menu texts. An application with interface languages of
+// its own (`applicationLanguages`, its first the one it falls back to) is
+// shown in the first of them that the user prefers; the texts follow that
+// language, English when the baseline does not offer it. A host without
+// languages of its own (a test runner) takes the first of the user's
+// languages (`userLanguages`, most preferred first) that the baseline offers.
+QString chooseLanguage(const QStringList& applicationLanguages, const QStringList& userLanguages);
 
-// chooseLanguage of the application's UI languages, worked out once per
-// process on first use.
+// Declares the languages the application's own interface is shown in. Only a
+// declaration made before the first title is built counts.
+void setApplicationLanguages(const QStringList& languages);
+
+// chooseLanguage of the declared application languages and the user's UI
+// languages, worked out once per process on first use.
 QString language();
 
 // The text for `key` in `language`, with "%@" replaced by `argument`; the key

@@ -15,6 +15,7 @@
 #include "Lyricade/Panels/QtSongPanels.h"
 #include "Lyricade/Views/SongRootView.h"
 #include "Lyricade/Views/SongbookPane.h"
+#include "MacMenuBaseline/Localization.h"
 #include "Platform/Resources.h"
 
 #include <QApplication>
@@ -55,6 +56,8 @@ void Application::identifyProcess()
     // Lets the desktop match the windows to the entry and its icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("folmira"));
     QApplication::setQuitOnLastWindowClosed(true);
+    // Folmira is shown in English only, so the baseline's menu texts are too.
+    MacMenuBaseline::Localization::setApplicationLanguages({QStringLiteral("en")});
 }
 
 Application::Application(AppServices services)

@@ -8,22 +8,35 @@ namespace {
 
 using namespace MacMenuBaseline::Localization;
 
-TEST(MenuLanguage, FollowsTheApplicationsFirstLanguageOnly)
+TEST(MenuLanguage, FollowsTheLanguageTheApplicationIsShownIn)
 {
     const struct {
-        QStringList languages;
+        QStringList application;
+        QStringList user;
         const char* expected;
     } cases[] = {
-        {{"es-MX"}, "es"},
-        {{"es_ES", "en"}, "es"},
-        {{"es"}, "es"},
-        {{"pt-BR", "es"}, "en"}, // the application is not shown in Spanish
-        {{"fr-FR"}, "en"},
-        {{"en-GB", "es"}, "en"},
-        {{"C"}, "en"},
-        {{}, "en"},
+        {{"en"}, {"es"}, "en"}, // an English-only application among Spanish preferences
+        {{"en", "es"}, {"es-MX"}, "es"},
+        {{"en", "es"}, {"fr-FR"}, "en"},
+        {{"en", "es"}, {"fr-FR", "es"}, "es"}, // shown in the first of its own the user takes
+        {{"en", "fr"}, {"fr"}, "en"},          // shown in French, which the menu texts lack
+        {{"es_ES", "en"}, {"de"}, "es"},       // none wanted: its first language
     };
-    for (const auto& c : cases) EXPECT_EQ(chooseLanguage(c.languages), c.expected) << c.languages.join(',').toStdString();
+    for (const auto& c : cases)
+        EXPECT_EQ(chooseLanguage(c.application, c.user), c.expected)
+            << c.application.join(',').toStdString() << " / " << c.user.join(',').toStdString();
+}
+
+TEST(MenuLanguage, AHostWithoutLanguagesTakesTheFirstOfferedPreference)
+{
+    const struct {
+        QStringList user;
+        const char* expected;
+    } cases[] = {
+        {{"es-MX"}, "es"}, {{"pt-BR", "es"}, "es"}, {{"pt-BR"}, "en"}, {{"en-GB", "es"}, "en"},
+        {{"fr-FR", "de"}, "en"}, {{"C"}, "en"}, {{}, "en"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(chooseLanguage({}, c.user), c.expected) << c.user.join(',').toStdString();
 }
 
 TEST(MenuLanguage, ReducesIdentifiersToTheirLanguageCode)
