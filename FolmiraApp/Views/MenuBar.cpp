@@ -44,6 +44,8 @@ MenuBar::MenuBar(AppModel& model, const WindowCommands& window, QWidget* parent)
     // application starts it anyway once the window has painted.
     songMenus_ = new Lyricade::SongMenus([&model]() -> Lyricade::SongController& { return model.songs(); },
                                          model_.kind() == DocKind::songbook, *this);
+    // As the Help menu's item: the sheet belongs to Songbook mode's view.
+    songMenus_->setShowSongbook([&model] { model.setKind(DocKind::songbook); });
     baseline.addHelpMenu(*this);
 
     for (auto signal : {&AppModel::kindChanged, &AppModel::fileURLChanged, &AppModel::resultChanged,

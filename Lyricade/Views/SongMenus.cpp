@@ -78,7 +78,10 @@ void SongMenus::buildSongMenu()
                         [c] { c().addSongs(); });
     song_->addSeparator();
     // Always enabled, whatever the host's switch says.
-    addItem(*song_, QStringLiteral("About Song Licensing…"), {}, [c] { c().showLicensing(); });
+    addItem(*song_, QStringLiteral("About Song Licensing…"), {}, [this, c] {
+        if (showSongbook_) showSongbook_();
+        c().showLicensing();
+    });
 }
 
 void SongMenus::buildBookMenu()

@@ -35,6 +35,10 @@ public:
     bool enabled() const { return enabled_; }
     void setEnabled(bool enabled);
 
+    // Run by "About Song Licensing…" before it asks for the sheet, so a host
+    // in another mode can bring up the songbook view that shows it.
+    void setShowSongbook(std::function<void()> show) { showSongbook_ = std::move(show); }
+
     QMenu* songMenu() const { return song_; }
     QMenu* bookMenu() const { return book_; }
 
@@ -49,6 +53,7 @@ private:
     void buildBookMenu();
 
     std::function<SongController&()> startController_;
+    std::function<void()> showSongbook_;
     SongController* controller_ = nullptr;
     bool enabled_;
     QMenu* song_;

@@ -6,10 +6,14 @@
 
 #include "FolmiraApp/Views/MainWindow.h"
 #include "FolmiraApp/Views/MenuBar.h"
+#include "Lyricade/Views/LicensingSheet.h"
+#include "Lyricade/Views/SongRootView.h"
+#include "Lyricade/Views/SongbookPane.h"
 
 #include <QComboBox>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPushButton>
 #include <QSet>
 
 namespace FolmiraAppTest {
@@ -64,10 +68,10 @@ protected:
         ModelTest::TearDown();
     }
 
-    MenuBar& build(bool persist = false)
+    MenuBar& build(bool persist = false, MainWindow::SongbookFactory songbook = {})
     {
         make(persist);
-        window = std::make_unique<MainWindow>(*model);
+        window = std::make_unique<MainWindow>(*model, std::move(songbook));
         WindowCommands commands;
         commands.about = [this] { ++calls["about"]; };
         commands.checkForUpdates = [this] { ++calls["updates"]; };
@@ -397,7 +401,10 @@ TEST_F(MenuBarTest, TheHelpMenuAsksForPagesTheWelcomeAndTheSongbooksSheet)
 {
     std::filesystem::create_directories(path("Samples"));
     file("Samples/Recipe.card.txt", "Flour");
-    build();
+    Lyricade::SongbookPane* songbook = nullptr;
+    build(false, [&](QWidget* parent, QToolBar*) {
+        return songbook = new Lyricade::SongbookPane(model->songs(), defaults, parent);
+    });
     QWidget* pane = focusInAPane();
     QTest::keyClick(pane, Qt::Key_Question, Qt::ControlModifier);
     EXPECT_EQ(model->helpRequest(), 1);
@@ -411,15 +418,18 @@ TEST_F(MenuBarTest, TheHelpMenuAsksForPagesTheWelcomeAndTheSongbooksSheet)
     item("Help", "Show the Welcome Screen")->trigger();
     EXPECT_TRUE(model->showWelcome());
 
-    // The Song menu's item shows the sheet where it is; the Help menu's
-    // brings Songbook mode up first.
-    item("Song", "About Song Licensing…")->trigger();
-    EXPECT_TRUE(model->songs().model().licensingShown());
-    EXPECT_EQ(model->kind(), DocKind::document);
-    model->songs().model().setLicensingShown(false);
-    item("Help", "About Song Licensing…")->trigger();
-    EXPECT_EQ(model->kind(), DocKind::songbook);
-    EXPECT_TRUE(model->songs().model().licensingShown());
+    // Both items bring Songbook mode up first and show the sheet at once.
+    for (const char* menu : {"Song", "Help"}) {
+        model->setKind(DocKind::document);
+        item(menu, "About Song Licensing…")->trigger();
+        EXPECT_EQ(model->kind(), DocKind::songbook) << menu;
+        ASSERT_TRUE(songbook) << menu;
+        auto* sheet = songbook->root()->licensingSheet();
+        ASSERT_TRUE(sheet) << menu;
+        EXPECT_TRUE(sheet->isVisible()) << menu;
+        sheet->okButton()->click();
+        EXPECT_FALSE(model->songs().model().licensingShown()) << menu;
+    }
 
     QMenu* samples = item("Help", "Try a Sample")->menu();
     ASSERT_NE(samples, nullptr);
