@@ -1,6 +1,7 @@
 #include "FolmiraApp/Views/UpdaterAlerts.h"
 
 #include <QApplication>
+#include <QMainWindow>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -10,10 +11,28 @@ namespace FolmiraApp {
 
 namespace {
 
-std::unique_ptr<QMessageBox> makeBox(const QString& title, const QString& text)
+// Folmira's window brought to the front: the answer of a check can arrive
+// while the user works in another program.
+QWidget* frontWindow()
 {
-    auto box = std::make_unique<QMessageBox>(QMessageBox::Information, QString(), title, QMessageBox::NoButton,
-                                             QApplication::activeWindow());
+    QWidget* window = QApplication::activeWindow();
+    if (!window) {
+        for (QWidget* top : QApplication::topLevelWidgets())
+            if (top->isVisible() && qobject_cast<QMainWindow*>(top)) {
+                window = top;
+                break;
+            }
+    }
+    if (!window) return nullptr;
+    if (window->isMinimized()) window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
+    window->raise();
+    window->activateWindow();
+    return window;
+}
+
+std::unique_ptr<QMessageBox> makeBox(const QString& title, const QString& text, QWidget* parent)
+{
+    auto box = std::make_unique<QMessageBox>(QMessageBox::Information, QString(), title, QMessageBox::NoButton, parent);
     box->setInformativeText(text);
     return box;
 }
@@ -22,14 +41,14 @@ std::unique_ptr<QMessageBox> makeBox(const QString& title, const QString& text)
 
 void UpdaterAlerts::presentAlert(const QString& title, const QString& text)
 {
-    const auto box = makeBox(title, text);
+    const auto box = makeBox(title, text, frontWindow());
     box->addButton(QMessageBox::Ok);
     box->exec();
 }
 
 bool UpdaterAlerts::offerUpdate(const QString& title, const QString& text)
 {
-    const auto box = makeBox(title, text);
+    const auto box = makeBox(title, text, QApplication::activeWindow());
     QPushButton* open = box->addButton(QStringLiteral("Open Download Page"), QMessageBox::AcceptRole);
     box->addButton(QStringLiteral("Not Now"), QMessageBox::RejectRole);
     box->setDefaultButton(open);
