@@ -104,8 +104,9 @@ void MainWindow::showMode()
 void MainWindow::refreshTitle()
 {
     if (model_.kind() == DocKind::document) setWindowTitle(document_->title());
-    // The songbook pane names its window by its windowTitle.
-    else if (songbook_ && !songbook_->windowTitle().isEmpty()) setWindowTitle(songbook_->windowTitle());
+    // The songbook pane names its window by its windowTitle, even an empty
+    // one (a book without a name): what the window manager shows then is its own.
+    else if (songbook_) setWindowTitle(songbook_->windowTitle());
     else setWindowTitle(qstr(FolmiraKit::Brand::name));
 }
 

@@ -127,10 +127,11 @@ TEST_F(MainWindowTest, TheTitleIsTheFilesInDocumentModeAndThePanesInSongbookMode
     model->open(file("Minutes.docx"));
     EXPECT_EQ(w.windowTitle(), "Minutes.docx");
     model->setKind(DocKind::songbook);
-    EXPECT_EQ(w.windowTitle(), "Folmira");
-    // The pane names the window after the book it shows.
+    // The pane names the window after the book it shows, even an unnamed one.
     w.songbookPane()->setWindowTitle("Campfire Songs");
     EXPECT_EQ(w.windowTitle(), "Campfire Songs");
+    w.songbookPane()->setWindowTitle("");
+    EXPECT_EQ(w.windowTitle(), "") << "no product name in the empty name's place";
     model->setKind(DocKind::document);
     EXPECT_EQ(w.windowTitle(), "Minutes.docx");
 }
