@@ -158,7 +158,8 @@ void PreviewArea::refreshPreview()
     pages_->setAccessibleName(booklet ? QStringLiteral("Booklet sheets preview") : QStringLiteral("Book pages preview"));
     const auto& pdf = model_.previewPDF();
     stack_->setCurrentWidget(pdf ? static_cast<QWidget*>(pages_) : empty_);
-    if (pdf) pages_->present(pdf, !booklet && facing(), model_.previewPageRequest());
+    // Nothing is handed on too, so a preview that comes back opens at its first page.
+    pages_->present(pdf, !booklet && facing(), model_.previewPageRequest());
 }
 
 void PreviewArea::refreshFooter()

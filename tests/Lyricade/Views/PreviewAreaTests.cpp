@@ -83,6 +83,15 @@ TEST_F(PreviewAreaTest, ARenderKeepsThePageNumberOrTheLastPage)
     removeEntries(4);
     ASSERT_EQ(PdfView::pageCount(a.pages()->document()), 4);
     EXPECT_EQ(a.pages()->currentPage(), 3) << "page 4, the last";
+
+    // Gone to nothing and back: the first page, not the one shown before.
+    const auto entries = model->library().books.front().entries;
+    removeEntries(0);
+    ASSERT_FALSE(model->previewPDF());
+    model->changeLibrary([&](Library& l) { l.books.front().entries = entries; });
+    clock->advance(AppModel::previewDelay);
+    ASSERT_EQ(PdfView::pageCount(a.pages()->document()), 4);
+    EXPECT_EQ(a.pages()->currentPage(), 0);
 }
 
 TEST_F(PreviewAreaTest, APageRequestOpensTheNextDocumentThereButNeverMovesTheSameOne)
