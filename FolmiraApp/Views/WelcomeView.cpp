@@ -25,6 +25,7 @@ constexpr int spacing = 14;
 constexpr int cardPadding = 12;
 constexpr int cardRadius = 12;
 constexpr int cardIconWidth = 40;
+constexpr int cardSymbolSize = 28;
 
 QLabel* decoration(const QPixmap& pixmap, QWidget* parent)
 {
@@ -49,9 +50,10 @@ ModeCard::ModeCard(DocKind kind, const QString& title, const QString& text, QWid
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(cardPadding, cardPadding, cardPadding, cardPadding);
     row->setSpacing(spacing);
-    auto* icon = decoration(modeIcon(kind).pixmap(28, 28), this);
-    icon->setFixedWidth(cardIconWidth);
-    row->addWidget(icon, 0, Qt::AlignTop);
+    symbol_ = decoration(QPixmap(), this);
+    symbol_->setFixedWidth(cardIconWidth);
+    paintSymbol();
+    row->addWidget(symbol_, 0, Qt::AlignTop);
 
     auto* texts = new QVBoxLayout;
     texts->setSpacing(3);
@@ -68,6 +70,24 @@ ModeCard::ModeCard(DocKind kind, const QString& title, const QString& text, QWid
 
     auto* chevron = decoration(themeIcon("go-next", QStyle::SP_ArrowRight).pixmap(16, 16), this);
     row->addWidget(chevron, 0, Qt::AlignVCenter);
+}
+
+// The theme's picture of the mode, its shape kept and its colour the accent's
+// (the selection colour, which follows the palette and high contrast).
+void ModeCard::paintSymbol()
+{
+    QPixmap pixmap = modeIcon(kind_).pixmap(QSize(cardSymbolSize, cardSymbolSize), devicePixelRatioF());
+    QPainter painter(&pixmap);
+    painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
+    painter.fillRect(QRect(QPoint(0, 0), pixmap.size()), palette().color(QPalette::Highlight));
+    painter.end();
+    symbol_->setPixmap(pixmap);
+}
+
+void ModeCard::changeEvent(QEvent* event)
+{
+    QAbstractButton::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange) paintSymbol();
 }
 
 QString ModeCard::title() const

@@ -29,12 +29,18 @@ public:
     DocKind kind() const { return kind_; }
     QString title() const;
     QString text() const;
+    // The mode's symbol, in the accent colour.
+    QLabel* symbol() const { return symbol_; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
+    void paintSymbol();
+
     DocKind kind_;
+    QLabel* symbol_;
     QLabel* title_;
     QLabel* text_;
 };

@@ -6,7 +6,9 @@
 #include "FolmiraApp/Views/WelcomeView.h"
 
 #include <QMainWindow>
+#include <QLabel>
 #include <QPushButton>
+#include <QSet>
 #include <QSignalSpy>
 
 namespace FolmiraAppTest {
@@ -50,6 +52,27 @@ TEST_F(WelcomeViewTest, ShowsTheTextsAndChoices)
     EXPECT_EQ(sheet->width(), 600);
     EXPECT_EQ(sheet->windowModality(), Qt::WindowModal);
     EXPECT_FALSE(sheet->windowFlags() & Qt::WindowCloseButtonHint);
+}
+
+// Every drawn pixel of each card's symbol in the accent colour, following a palette change.
+TEST_F(WelcomeViewTest, TheCardSymbolsAreInTheAccentColour)
+{
+    const auto inkOf = [](const QLabel* symbol) {
+        const QImage image = symbol->pixmap().toImage().convertToFormat(QImage::Format_ARGB32);
+        QSet<QRgb> inks;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                if (qAlpha(image.pixel(x, y)) == 255) inks.insert(image.pixel(x, y));
+        return inks;
+    };
+    for (ModeCard* card : {sheet->documentCard(), sheet->songbookCard()}) {
+        const QRgb accent = card->palette().color(QPalette::Highlight).rgba();
+        EXPECT_EQ(inkOf(card->symbol()), QSet<QRgb>{accent});
+        QPalette changed = card->palette();
+        changed.setColor(QPalette::Highlight, QColor(200, 40, 10));
+        card->setPalette(changed);
+        EXPECT_EQ(inkOf(card->symbol()), QSet<QRgb>{QColor(200, 40, 10).rgba()});
+    }
 }
 
 TEST_F(WelcomeViewTest, EachChoiceEndsTheSheetAndMarksItSeen)
