@@ -37,7 +37,9 @@ void appendLiteral(std::string& out, std::string_view text)
 // Takes out every "<" + one or more characters other than ">" + ">" (an HTML
 // tag), as the pattern <[^>]+> would, in one pass: a pattern search rescans
 // to the end of the text from every "<" that has no ">" after it. An autolink
-// leaves its address.
+// leaves its address. Brackets doubled around one ("<<ann@example.org>>", a
+// common way to list people) are text, as no tag starts with "<": the outer
+// pair stays, the inner is the autolink.
 std::string withoutTags(std::string_view text)
 {
     std::string out;
@@ -48,7 +50,11 @@ std::string withoutTags(std::string_view text)
         if (gt == lt + 1) continue;               // "<>" holds nothing
         out.append(text, copied, lt - copied);
         std::string_view inside = text.substr(lt + 1, gt - lt - 1);
-        if (isAutolink(inside)) appendLiteral(out, inside);
+        const std::size_t opened = std::min(inside.find_first_not_of('<'), inside.size());
+        if (std::string_view address = inside.substr(opened); isAutolink(address)) {
+            out.append(opened, '<');
+            appendLiteral(out, address);
+        }
         copied = gt + 1;
         lt = gt;
     }

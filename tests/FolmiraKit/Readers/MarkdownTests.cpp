@@ -210,3 +210,20 @@ TEST(MarkdownHostile, LongLinesReadInLinearTime)
     EXPECT_EQ(table[0].as<Block::Table>()->rows[1], (Block::Row{{R("a")}, {R("b")}}));
     EXPECT_LT(std::chrono::steady_clock::now() - started, HangGuard::limit(std::chrono::milliseconds(60)));
 }
+
+// A people list as many project READMEs write it: the outer brackets are text,
+// the inner pair an autolink, so the address stays between them.
+TEST_F(MarkdownFiles, AddressesInDoubledBracketsStayBetweenThem)
+{
+    std::ofstream(dir_ / "people.md") << "## People\n\n"
+                                         "**Anna Name** <<anna@example.org>> (she/her)\n\n"
+                                         "**Ben Roe** <<https://example.org/~ben_roe>>, **Cy** <<<cy@example.org>>>\n\n"
+                                         "Tags <<b>>bold<</b>> still go\n";
+    const BigDocument document = Folmira::read(dir_ / "people.md", false);
+    EXPECT_EQ(document.blocks,
+              (Blocks{Block::heading(2, {R("People")}),
+                      Block::paragraph({R("Anna Name", true), R(" <anna@example.org> (she/her)")}),
+                      Block::paragraph({R("Ben Roe", true), R(" <https://example.org/~ben_roe>, "), R("Cy", true),
+                                        R(" <<cy@example.org>>")}),
+                      P("Tags >bold> still go")}));
+}
