@@ -1,6 +1,7 @@
 #include "Lyricade/Views/BookEntryList.h"
 
 #include "Lyricade/AppModel.h"
+#include "Lyricade/Views/EntryAccessible.h"
 #include "Lyricade/Views/SongDrops.h"
 
 #include <QDrag>
@@ -17,6 +18,7 @@ const QString rowsType = QStringLiteral("application/x-lyricade-entry-rows");
 
 BookEntryList::BookEntryList(AppModel& model, QWidget* parent) : QListWidget(parent), model_(model)
 {
+    installEntryAccessibility();
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     setDragEnabled(true);
     setAcceptDrops(true);

@@ -1,10 +1,12 @@
 #include "Lyricade/Views/BookEntryRow.h"
 
 #include "Lyricade/AppModel.h"
+#include "Lyricade/Views/EntryAccessible.h"
 #include "Lyricade/Views/FontRoles.h"
 #include "Lyricade/Views/SongWording.h"
 
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QToolButton>
@@ -21,15 +23,16 @@ QString capoText(std::int64_t capo)
 
 namespace {
 
-QToolButton* popUp(QWidget* parent, const QString& accessibleName, const QString& tip)
+EntryPopUp* popUp(QWidget* parent, const QString& accessibleName, const QString& tip)
 {
-    auto* button = new QToolButton(parent);
+    auto* button = new EntryPopUp(parent);
     button->setAutoRaise(true);
     button->setPopupMode(QToolButton::InstantPopup);
     button->setToolButtonStyle(Qt::ToolButtonTextOnly);
     button->setAccessibleName(accessibleName);
     button->setToolTip(tip);
     button->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    button->setFocusPolicy(Qt::NoFocus); // until the row is the current one
     button->setMenu(new QMenu(button));
     return button;
 }
@@ -48,6 +51,7 @@ void addChoice(QMenu* menu, const QString& text, bool current, std::function<voi
 EntryRow::EntryRow(AppModel& model, int number, const SongEntry& entry, QWidget* parent)
     : QWidget(parent), model_(model), entry_(entry)
 {
+    installEntryAccessibility();
     const auto song = model_.song(entry_.songID);
     const auto book = model_.selectedBook();
     const Accidentals accidentals = (book ? book->settings : BookSettings()).accidentals;
@@ -85,6 +89,9 @@ EntryRow::EntryRow(AppModel& model, int number, const SongEntry& entry, QWidget*
     }
     buildCapoMenu(song.get());
     row->addWidget(capo_);
+    for (QToolButton* button : {key_, capo_})
+        if (button) button->installEventFilter(this);
+    setAccessibleName(spokenText());
 
     setContextMenuPolicy(Qt::CustomContextMenu);
     connect(this, &QWidget::customContextMenuRequested, this,
@@ -98,7 +105,7 @@ void EntryRow::buildKeyMenu(const Song& song, Accidentals accidentals)
     const std::string plain = sounding->name(accidentals);
     key_->setText(prettyName(plain));
     key_->setFont(FontRole::font(this, FontRole::callout, QFont::DemiBold));
-    key_->setAccessibleDescription(QString::fromStdString(plain));
+    key_->value = QString::fromStdString(plain);
     for (int t = lowestShift; t <= highestShift; ++t) {
         QString text = prettyName(soundingKey(song, t)->name(accidentals));
         if (t == 0)
@@ -114,6 +121,7 @@ void EntryRow::buildCapoMenu(const Song* song)
     capo_ = popUp(this, QStringLiteral("Capo"), QStringLiteral("Capo: the chords are printed as the shapes you play with it"));
     const std::int64_t written = song ? song->capo : 0;
     capo_->setText(capoText(entry_.capo.value_or(written)));
+    capo_->value = capo_->text();
     capo_->setFont(FontRole::font(this, FontRole::callout));
     QMenu* menu = capo_->menu();
     const QString asWritten = QStringLiteral("As written") +
@@ -122,6 +130,32 @@ void EntryRow::buildCapoMenu(const Song* song)
     menu->addSeparator();
     for (int n = 0; n <= highestCapo; ++n)
         addChoice(menu, capoText(n), entry_.capo == n, [this, n] { change([n](SongEntry& e) { e.capo = n; }); });
+}
+
+QString EntryRow::spokenText() const
+{
+    QString text = number_->text() + QStringLiteral(", ") + title_->text();
+    if (key_) text += QStringLiteral(", Key ") + key_->text();
+    return text + QStringLiteral(", ") + capo_->text();
+}
+
+void EntryRow::setTabStops(bool on)
+{
+    for (QToolButton* button : {key_, capo_})
+        if (button) button->setFocusPolicy(on ? Qt::StrongFocus : Qt::NoFocus);
+}
+
+bool EntryRow::eventFilter(QObject* watched, QEvent* event)
+{
+    // Space opens the menu as a press; Return does the same here.
+    if (event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            static_cast<QToolButton*>(watched)->showMenu();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 QMenu* EntryRow::keyMenu() const { return key_ ? key_->menu() : nullptr; }

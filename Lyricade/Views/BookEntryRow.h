@@ -3,10 +3,13 @@
 // One entry of a songbook or set list: its place, the song's title and first
 // artist, and two pop-up menus that set the key it is printed in and the capo
 // its chord shapes assume, for this entry only. Choices go straight into the
-// model's library; the book view then builds its rows again.
+// model's library; the book view then builds its rows again. The menus are
+// Tab stops on the current row only (Space or Return opens them), so Tab
+// leaves a long book in two steps.
 
 #include <QWidget>
 
+#include "Lyricade/Views/EntryAccessible.h"
 #include "TunequillKit/Library/Library.h"
 
 #include <memory>
@@ -35,6 +38,11 @@ public:
     QMenu* keyMenu() const;                          // null without a song key
     QMenu* capoMenu() const;
 
+    // The row as a screen reader names it: "1, Amazing Grace, Key B♭, No capo".
+    QString spokenText() const;
+    // Whether Tab stops at the key and capo menus.
+    void setTabStops(bool on);
+
     // "Edit Song", then "Remove from Book".
     std::unique_ptr<QMenu> contextMenu();
 
@@ -42,6 +50,9 @@ public:
     static constexpr int lowestShift = -5;
     static constexpr int highestShift = 6;
     static constexpr int highestCapo = 9;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void buildKeyMenu(const TunequillKit::Song& song, TunequillKit::Accidentals accidentals);
@@ -54,8 +65,8 @@ private:
     QLabel* number_;
     QLabel* title_;
     QLabel* detail_ = nullptr;
-    QToolButton* key_ = nullptr;
-    QToolButton* capo_;
+    EntryPopUp* key_ = nullptr;
+    EntryPopUp* capo_;
 };
 
 // "No capo" for 0, else "Capo N".

@@ -14,6 +14,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 namespace Lyricade {
@@ -93,6 +94,7 @@ BookView::BookView(AppModel& model, QWidget* parent) : QWidget(parent), model_(m
     connect(subtitle_, &QLineEdit::textEdited, this, [this](const QString& text) { edit(false, text); });
     connect(addSongs_, &QPushButton::clicked, this, &BookView::openAddSongs);
     connect(list_, &QListWidget::itemSelectionChanged, this, &BookView::selectedByUser);
+    connect(list_, &QListWidget::currentItemChanged, this, &BookView::followCurrentRow);
     connect(&model_, &AppModel::libraryChanged, this, &BookView::refresh);
     connect(&model_, &AppModel::selectionChanged, this, &BookView::refresh);
     connect(&model_, &AppModel::selectedEntryIDsChanged, this, &BookView::showSelection);
@@ -156,6 +158,15 @@ void BookView::refreshRows(const Songbook& book)
     // Typing in the header changes the library too; the rows stay unless what they show changed.
     if (rows_ == state) return;
     rows_ = std::move(state);
+    // A choice from a row's menu builds the rows again: the focus stays on that menu of the new row.
+    std::optional<Uuid> focusedEntry;
+    bool keyFocused = false;
+    for (int i = 0; i < list_->count(); ++i)
+        if (EntryRow* old = row(i); old && list_->window()->focusWidget() &&
+                                    old->isAncestorOf(list_->window()->focusWidget())) {
+            focusedEntry = old->entry().id;
+            keyFocused = old->keyButton() && old->keyButton()->hasFocus();
+        }
     rebuilding_ = true;
     const int scroll = list_->verticalScrollBar()->value();
     list_->clear();
@@ -165,12 +176,34 @@ void BookView::refreshRows(const Songbook& book)
         item->setData(BookEntryList::entryRole, QString::fromStdString(entry.id.toString()));
         auto* row = new EntryRow(model_, number++, entry);
         item->setSizeHint(row->sizeHint());
-        item->setData(Qt::AccessibleTextRole, row->numberLabel()->text() + QStringLiteral(", ") + row->titleLabel()->text());
+        item->setData(Qt::AccessibleTextRole, row->spokenText());
         list_->setItemWidget(item, row);
     }
     list_->verticalScrollBar()->setValue(scroll);
     rebuilding_ = false;
     showSelection();
+    for (int i = 0; focusedEntry && i < list_->count(); ++i)
+        if (EntryRow* now = row(i); now->entry().id == *focusedEntry) {
+            list_->setCurrentRow(i, QItemSelectionModel::NoUpdate);
+            QToolButton* button = keyFocused && now->keyButton() ? now->keyButton() : now->capoButton();
+            button->setFocus(Qt::OtherFocusReason);
+        }
+}
+
+void BookView::followCurrentRow()
+{
+    QListWidgetItem* current = list_->currentItem();
+    for (int i = 0; i < list_->count(); ++i)
+        if (EntryRow* each = row(i)) each->setTabStops(list_->item(i) == current);
+    // Rows are made after the footer; in the Tab order their menus follow the list.
+    EntryRow* now = current ? row(list_->row(current)) : nullptr;
+    if (!now) return;
+    QWidget* last = list_;
+    for (QWidget* button : {static_cast<QWidget*>(now->keyButton()), static_cast<QWidget*>(now->capoButton())})
+        if (button) {
+            QWidget::setTabOrder(last, button);
+            last = button;
+        }
 }
 
 void BookView::refreshFooter()
@@ -193,6 +226,8 @@ void BookView::showSelection()
         }
     }
     list_->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+    if (!selection.isEmpty() && !list_->selectionModel()->isSelected(list_->currentIndex()))
+        list_->selectionModel()->setCurrentIndex(selection.indexes().front(), QItemSelectionModel::NoUpdate);
     rebuilding_ = false;
 }
 

@@ -48,6 +48,8 @@ private:
     void refreshRows(const TunequillKit::Songbook& book);
     void refreshFooter();
     void showSelection();
+    // Tab reaches the key and capo menus of the current row only.
+    void followCurrentRow();
     void selectedByUser();
     void openAddSongs();
     void edit(bool name, const QString& text);

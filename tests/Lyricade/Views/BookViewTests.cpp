@@ -8,7 +8,12 @@
 #include "Lyricade/Views/BookView.h"
 #include "Lyricade/Views/EmptyStateOverlay.h"
 
+#include <QAccessible>
+#include <QApplication>
 #include <QKeyEvent>
+#include <QMenu>
+#include <QTimer>
+#include <QToolButton>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -139,6 +144,64 @@ TEST_F(BookViewTest, RowsStandPerEntryAndShareTheSelection)
     EXPECT_EQ(view->list()->destination(first.topLeft() + QPoint(5, 2)), 0);
     EXPECT_EQ(view->list()->destination(first.bottomLeft() + QPoint(5, -2)), 1);
     EXPECT_EQ(view->list()->destination({5, view->list()->viewport()->height() - 2}), 3);
+}
+
+TEST_F(BookViewTest, TheCurrentRowsKeyAndCapoMenusAreTabStopsThatReadTheirValues)
+{
+    songs = {storedSong("Grace", "{key: Bb}\n{capo: 2}\n[Bb]Words\n"), storedSong("Plain", "Words\n")};
+    Songbook book(Uuid::random(), "Camp", BookKind::book, {entryFor(songs[0]), entryFor(songs[1])});
+    make(false, libraryOf(songs, {book}));
+    model->setSelection(SidebarItem::book(book.id));
+    view = std::make_unique<BookView>(*model);
+    view->show();
+    view->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(view.get()));
+    BookEntryList* list = view->list();
+
+    QAccessibleInterface* listReads = QAccessible::queryAccessibleInterface(list);
+    ASSERT_EQ(listReads->childCount(), 2);
+    QAccessibleInterface* first = listReads->child(0);
+    EXPECT_EQ(first->role(), QAccessible::ListItem);
+    EXPECT_EQ(first->text(QAccessible::Name), "1, Grace, Key C, Capo 2") << "the key that sounds, capo included";
+    EXPECT_EQ(listReads->child(1)->text(QAccessible::Name), "2, Plain, No capo");
+    EXPECT_EQ(list->item(0)->data(Qt::AccessibleTextRole).toString(), "1, Grace, Key C, Capo 2");
+
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_Down);
+    QTest::keyClick(list, Qt::Key_Up); // the first row becomes current
+    ASSERT_EQ(list->currentRow(), 0);
+    EXPECT_TRUE(first->state().focused);
+    EXPECT_TRUE(first->state().selected);
+    QTest::keyClick(list, Qt::Key_Tab);
+    QWidget* key = QApplication::focusWidget();
+    ASSERT_EQ(key, view->row(0)->keyButton()) << key->metaObject()->className() << " " << key->parentWidget()->metaObject()->className();
+    QAccessibleInterface* keyReads = QAccessible::queryAccessibleInterface(key);
+    EXPECT_EQ(keyReads->text(QAccessible::Name), "Key");
+    EXPECT_EQ(keyReads->text(QAccessible::Value), "C");
+    EXPECT_EQ(keyReads->text(QAccessible::Description), "C") << "what AT-SPI carries";
+    EXPECT_GE(first->indexOfChild(keyReads), 0) << "in the tree, under its row";
+    QTest::keyClick(key, Qt::Key_Tab);
+    QWidget* capo = QApplication::focusWidget();
+    ASSERT_EQ(capo, view->row(0)->capoButton());
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(capo)->text(QAccessible::Name), "Capo");
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(capo)->text(QAccessible::Value), "Capo 2");
+    QTest::keyClick(capo, Qt::Key_Tab);
+    EXPECT_FALSE(view->row(1)->isAncestorOf(QApplication::focusWidget())) << "other rows' menus are no Tab stops";
+
+    // Return opens the capo menu; a choice rebuilds the rows and the focus stays on the new row's capo menu.
+    capo->setFocus();
+    QMenu* menu = view->row(0)->capoMenu();
+    bool opened = false;
+    QTimer::singleShot(0, menu, [&] {
+        opened = menu->isVisible();
+        menu->close();
+        menu->actions().at(2 + 4)->trigger(); // "Capo 4"
+    });
+    QTest::keyClick(capo, Qt::Key_Return);
+    EXPECT_TRUE(opened);
+    EXPECT_EQ(model->library().books[0].entries[0].capo, 4);
+    EXPECT_EQ(view->focusWidget(), view->row(0)->capoButton()) << "the window's focus, whether or not it is active";
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(view->row(0)->capoButton())->text(QAccessible::Value), "Capo 4");
 }
 
 TEST_F(BookViewTest, DropsAppendSongsAndImportFiles)

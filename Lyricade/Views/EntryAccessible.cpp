@@ -1,0 +1,123 @@
+#include "Lyricade/Views/EntryAccessible.h"
+
+#include "Lyricade/Views/BookEntryList.h"
+#include "Lyricade/Views/BookEntryRow.h"
+
+#include <QAccessible>
+#include <QAccessibleWidget>
+#include <QToolButton>
+
+namespace Lyricade {
+
+namespace {
+
+class EntryListAccessible : public QAccessibleWidget {
+public:
+    explicit EntryListAccessible(QWidget* widget) : QAccessibleWidget(widget, QAccessible::List) {}
+
+    int childCount() const override { return list()->count(); }
+
+    QAccessibleInterface* child(int index) const override
+    {
+        QWidget* row = list()->itemWidget(list()->item(index));
+        return row ? QAccessible::queryAccessibleInterface(row) : nullptr;
+    }
+
+    int indexOfChild(const QAccessibleInterface* child) const override
+    {
+        for (int i = 0; child && i < list()->count(); ++i)
+            if (list()->itemWidget(list()->item(i)) == child->object()) return i;
+        return -1;
+    }
+
+private:
+    BookEntryList* list() const { return static_cast<BookEntryList*>(widget()); }
+};
+
+class EntryRowAccessible : public QAccessibleWidget {
+public:
+    explicit EntryRowAccessible(QWidget* widget) : QAccessibleWidget(widget, QAccessible::ListItem) {}
+
+    QAccessibleInterface* parent() const override
+    {
+        return list() ? QAccessible::queryAccessibleInterface(list()) : QAccessibleWidget::parent();
+    }
+
+    QAccessible::State state() const override
+    {
+        QAccessible::State state = QAccessibleWidget::state();
+        state.selectable = true;
+        if (QListWidgetItem* item = this->item()) {
+            state.selected = item->isSelected();
+            state.focusable = true;
+            state.focused = list()->hasFocus() && list()->currentItem() == item;
+        }
+        return state;
+    }
+
+private:
+    BookEntryList* list() const
+    {
+        for (QWidget* up = widget()->parentWidget(); up; up = up->parentWidget())
+            if (auto* list = qobject_cast<BookEntryList*>(up)) return list;
+        return nullptr;
+    }
+
+    QListWidgetItem* item() const
+    {
+        BookEntryList* list = this->list();
+        if (!list) return nullptr;
+        for (int i = 0; i < list->count(); ++i)
+            if (list->itemWidget(list->item(i)) == widget()) return list->item(i);
+        return nullptr;
+    }
+};
+
+class PopUpAccessible : public QAccessibleWidget {
+public:
+    explicit PopUpAccessible(QWidget* widget) : QAccessibleWidget(widget, QAccessible::ButtonMenu) {}
+
+    QString text(QAccessible::Text kind) const override
+    {
+        // The description too: it is what AT-SPI carries of a button's value.
+        if (kind == QAccessible::Value || kind == QAccessible::Description)
+            return static_cast<EntryPopUp*>(widget())->value;
+        return QAccessibleWidget::text(kind);
+    }
+
+    QStringList actionNames() const override
+    {
+        return QStringList{showMenuAction()} + QAccessibleWidget::actionNames();
+    }
+
+    void doAction(const QString& name) override
+    {
+        if (name == showMenuAction() || name == pressAction())
+            static_cast<QToolButton*>(widget())->showMenu();
+        else
+            QAccessibleWidget::doAction(name);
+    }
+};
+
+QAccessibleInterface* entryFactory(const QString& className, QObject* object)
+{
+    if (!object || !object->isWidgetType()) return nullptr;
+    auto* widget = static_cast<QWidget*>(object);
+    if (className == QLatin1String("Lyricade::BookEntryList")) return new EntryListAccessible(widget);
+    if (className == QLatin1String("Lyricade::EntryRow")) return new EntryRowAccessible(widget);
+    if (className == QLatin1String("Lyricade::EntryPopUp")) return new PopUpAccessible(widget);
+    return nullptr;
+}
+
+} // namespace
+
+void installEntryAccessibility()
+{
+    static const bool installed = [] {
+        QAccessible::installFactory(entryFactory);
+        return true;
+    }();
+    (void)installed;
+}
+
+} // namespace Lyricade

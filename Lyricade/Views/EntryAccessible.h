@@ -1,0 +1,25 @@
+#pragma once
+
+// How a book's entry list reads to assistive technologies. Its rows are
+// widgets standing on the list, which a list's own accessible cells know
+// nothing of: here the list's children are the rows themselves, each a list
+// item named by its place, title, key and capo, holding its key and capo
+// menus, whose values are the plain key name and capo wording.
+
+#include <QToolButton>
+
+namespace Lyricade {
+
+void installEntryAccessibility();
+
+// A row's key or capo menu button, whose value is what it shows in plain words.
+class EntryPopUp : public QToolButton {
+    Q_OBJECT
+
+public:
+    using QToolButton::QToolButton;
+
+    QString value;
+};
+
+} // namespace Lyricade
