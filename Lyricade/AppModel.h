@@ -195,7 +195,8 @@ public:
 
     // --- Import of song files ---
     static constexpr std::uintmax_t importSizeLimit = 2'000'000; // bytes; files this large or larger are refused
-    static constexpr int folderFileLimit = 10'000;               // a folder walk stops after this many files
+    static constexpr int folderFileLimit = 10'000;               // a folder walk takes at most this many song files
+    static constexpr int folderEntryLimit = 1'000'000;           // and looks at most at this many entries
     // The open panel's name filters.
     static QStringList importContentTypes();
     // Runs the open panel and imports what was chosen.
@@ -204,7 +205,9 @@ public:
     // failures in `error`; returns the number imported.
     int importFiles(const std::vector<std::filesystem::path>& urls);
     // The song files one location stands for, folders walked in file-name order.
-    static std::vector<std::filesystem::path> importFolder(const std::filesystem::path& url);
+    // `stoppedEarly`, when given, tells whether a limit cut the walk short.
+    static std::vector<std::filesystem::path> importFolder(const std::filesystem::path& url,
+                                                           bool* stoppedEarly = nullptr);
     static bool fileNameOrder(const std::filesystem::path& a, const std::filesystem::path& b);
 
     // --- The earlier application's library ---

@@ -1,9 +1,10 @@
 #include "Lyricade/LibraryFile.h"
 
+#include "Platform/FileWrite.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
-#include <QSaveFile>
 
 #include <pwd.h>
 #include <unistd.h>
@@ -69,7 +70,9 @@ std::optional<TunequillKit::Library> read(const fs::path& path)
     auto bytes = readBytes(path);
     if (!bytes) return std::nullopt;
     try {
-        return TunequillKit::Library::decode(std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()));
+        auto library = TunequillKit::Library::decode(std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()));
+        library.renewDuplicateIDs();
+        return library;
     } catch (const std::exception&) {
         return std::nullopt;
     }
@@ -88,16 +91,11 @@ std::optional<QString> write(const fs::path& path, const TunequillKit::Library& 
         return QString::fromUtf8(failure.what());
     }
 
-    // QSaveFile writes beside the target, flushes to disk on commit and only
-    // then renames over the old file.
-    QSaveFile file(QString::fromStdString(path.string()));
-    if (!file.open(QIODevice::WriteOnly)) return file.errorString();
-    if (file.write(json.data(), static_cast<qint64>(json.size())) != static_cast<qint64>(json.size())) {
-        QString reason = file.errorString();
-        file.cancelWriting();
-        return reason;
+    try {
+        Platform::writeFileAtomically(path, json);
+    } catch (const Platform::FileWriteError& failure) {
+        return QString::fromUtf8(failure.what());
     }
-    if (!file.commit()) return file.errorString();
     return std::nullopt;
 }
 

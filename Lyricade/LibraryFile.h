@@ -26,8 +26,9 @@ std::filesystem::path defaultDataFolder();
 // True when something (a file, a folder, a dangling link) stands at `path`.
 bool exists(const std::filesystem::path& path);
 
-// The library in the file; none when it cannot be read (absent, not a regular
-// file, unreadable) or decoded.
+// The library in the file, with repeated ids renewed (the next save writes
+// them); none when it cannot be read (absent, not a regular file, unreadable)
+// or decoded.
 std::optional<TunequillKit::Library> read(const std::filesystem::path& path);
 
 // A regular file's bytes; none for anything else (a FIFO or device would block
@@ -35,9 +36,9 @@ std::optional<TunequillKit::Library> read(const std::filesystem::path& path);
 std::optional<Platform::Bytes> readBytes(const std::filesystem::path& path);
 
 // Writes the library pretty-printed with sorted keys, creating its folder.
-// The new file is flushed to disk before it replaces the old one, so the old
-// or the new library survives a crash, never half of one. Returns the reason
-// of a failure, none on success.
+// The new file is synced to disk before it replaces the old one, so the old
+// or the new library survives a crash or a full disk, never half of one.
+// Returns the system's reason for a failure, none on success.
 std::optional<QString> write(const std::filesystem::path& path, const TunequillKit::Library& library);
 
 // Renames whatever stands at `path` to "library.unreadable-<UTC time>.json"

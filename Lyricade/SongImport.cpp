@@ -4,8 +4,9 @@
 //
 // Files and folders come from the user's disk and from drops, so the walk
 // never throws, skips what it may not read, does not follow links to folders
-// (no loops) and stops after a bounded number of files; only regular files
-// are read, and only after their size has been checked.
+// (no loops) and stops after a bounded number of song files or entries,
+// saying so; only regular files are read, and only after their size has been
+// checked.
 
 #include "Lyricade/AppModel.h"
 #include "Platform/Collation.h"
@@ -14,6 +15,8 @@
 
 #include <algorithm>
 #include <fstream>
+
+#include <QLocale>
 
 namespace Lyricade {
 
@@ -69,6 +72,15 @@ QString failureMessage(const std::vector<std::string>& failures)
            QStringLiteral(" reads text song files.");
 }
 
+QString folderLimitMessage()
+{
+    const QLocale english(QLocale::English, QLocale::UnitedStates);
+    return QStringLiteral("The folder was too large to import whole: ") + brandName() +
+           QStringLiteral(" looks at no more than ") + english.toString(AppModel::folderEntryLimit) +
+           QStringLiteral(" items and imports no more than ") + english.toString(AppModel::folderFileLimit) +
+           QStringLiteral(" song files from one folder, so some were left out.");
+}
+
 } // namespace
 
 QStringList AppModel::importContentTypes()
@@ -95,8 +107,9 @@ bool AppModel::fileNameOrder(const fs::path& a, const fs::path& b)
     return Platform::Collation::standardCompare(a.filename().string(), b.filename().string()) < 0;
 }
 
-std::vector<fs::path> AppModel::importFolder(const fs::path& url)
+std::vector<fs::path> AppModel::importFolder(const fs::path& url, bool* stoppedEarly)
 {
+    if (stoppedEarly) *stoppedEarly = false;
     std::error_code error;
     const fs::file_status status = fs::status(url, error);
     if (error || !fs::exists(status)) return {};
@@ -108,18 +121,27 @@ std::vector<fs::path> AppModel::importFolder(const fs::path& url)
     std::vector<fs::path> found;
     fs::recursive_directory_iterator walk(url, fs::directory_options::skip_permission_denied, error);
     if (error) return {};
-    int files = 0;
+    // Only song files count toward the file limit, so a folder full of other
+    // files still gives up its songs; the entry limit bounds the walk itself.
+    int entries = 0;
     for (; walk != fs::recursive_directory_iterator(); walk.increment(error)) {
         if (error) break;
+        if (++entries > folderEntryLimit) {
+            if (stoppedEarly) *stoppedEarly = true;
+            break;
+        }
         const fs::directory_entry& item = *walk;
         const bool folder = item.is_directory(error); // links to folders too: they are never entered
         if (hidden(item.path())) {
             if (folder) walk.disable_recursion_pending();
             continue;
         }
-        if (folder) continue;
-        if (++files > folderFileLimit) break;
-        if (acceptedExtension(item.path())) found.push_back(item.path());
+        if (folder || !acceptedExtension(item.path())) continue;
+        if (found.size() == static_cast<std::size_t>(folderFileLimit)) {
+            if (stoppedEarly) *stoppedEarly = true;
+            break;
+        }
+        found.push_back(item.path());
     }
     std::stable_sort(found.begin(), found.end(), fileNameOrder);
     return found;
@@ -129,13 +151,18 @@ int AppModel::importFiles(const std::vector<fs::path>& urls)
 {
     std::vector<StoredSong> imported;
     std::vector<std::string> failures;
-    for (const fs::path& url : urls)
-        for (const fs::path& file : importFolder(url)) {
+    bool stoppedEarly = false;
+    for (const fs::path& url : urls) {
+        bool stopped = false;
+        const std::vector<fs::path> files = importFolder(url, &stopped);
+        stoppedEarly = stoppedEarly || stopped;
+        for (const fs::path& file : files) {
             if (auto song = readSong(file))
                 imported.push_back(std::move(*song));
             else
                 failures.push_back(file.filename().string());
         }
+    }
 
     if (!imported.empty()) {
         changeLibrary([&](Library& library) { library.songs.insert(library.songs.end(), imported.begin(), imported.end()); });
@@ -153,11 +180,20 @@ int AppModel::importFiles(const std::vector<fs::path>& urls)
                  (count == 1 ? QStringLiteral(" song") : QStringLiteral(" songs")));
     }
 
+    QString message;
     if (!failures.empty())
-        setError(failureMessage(failures));
+        message = failureMessage(failures);
     else if (imported.empty())
-        setError(QStringLiteral("No song files there. ") + brandName() +
-                 QStringLiteral(" reads ChordPro files (.cho, .chopro, .chordpro, .crd, .pro) and text files (.txt)."));
+        message = QStringLiteral("No song files there. ") + brandName() +
+                  QStringLiteral(" reads ChordPro files (.cho, .chopro, .chordpro, .crd, .pro) and text files (.txt).");
+    // A walk cut short must not pass for a whole folder imported.
+    if (stoppedEarly) {
+        if (message.isEmpty())
+            message = QStringLiteral("Imported ") + QString::number(imported.size()) +
+                      (imported.size() == 1 ? QStringLiteral(" song.") : QStringLiteral(" songs."));
+        message += QLatin1Char(' ') + folderLimitMessage();
+    }
+    if (!message.isEmpty()) setError(message);
     return static_cast<int>(imported.size());
 }
 

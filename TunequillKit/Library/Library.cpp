@@ -2,6 +2,8 @@
 
 #include "TunequillKit/Song/ChordProParser.h"
 
+#include <unordered_set>
+
 namespace TunequillKit {
 
 Song StoredSong::song() const { return ChordProParser::parse(source); }
@@ -11,6 +13,31 @@ Songbook::Songbook(Uuid id, std::string name, BookKind kind, std::vector<SongEnt
     : id(id), name(std::move(name)), kind(kind), entries(std::move(entries)), subtitle(std::move(subtitle)),
       settings(settings ? *settings : BookSettings::forKind(kind))
 {
+}
+
+namespace {
+
+template <typename Item>
+std::size_t renewRepeatedIDs(std::vector<Item>& items)
+{
+    std::unordered_set<Uuid> seen;
+    std::size_t renewed = 0;
+    for (Item& item : items) {
+        if (seen.insert(item.id).second) continue;
+        do item.id = Uuid::random();
+        while (!seen.insert(item.id).second);
+        ++renewed;
+    }
+    return renewed;
+}
+
+} // namespace
+
+std::size_t Library::renewDuplicateIDs()
+{
+    std::size_t renewed = renewRepeatedIDs(songs) + renewRepeatedIDs(books);
+    for (Songbook& book : books) renewed += renewRepeatedIDs(book.entries);
+    return renewed;
 }
 
 } // namespace TunequillKit

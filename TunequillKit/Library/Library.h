@@ -73,6 +73,13 @@ struct Library {
     static Library decode(std::string_view json);
     // Pretty-printed UTF-8 with sorted keys; absent file names and capos are left out.
     std::string encode() const;
+
+    // A file edited by hand or merged by another tool can repeat an id, and
+    // everything finds songs, books and entries by id. Gives each song and
+    // book whose id an earlier one already has a new random id, and each entry
+    // whose id repeats within its book; entries keep pointing at the first
+    // song with their song id. Returns how many ids were replaced.
+    std::size_t renewDuplicateIDs();
 };
 
 } // namespace TunequillKit

@@ -4,6 +4,7 @@
 #include "Fakes.h"
 
 #include "TunequillKit/Layout/Fonts.h"
+#include "tests/FileSizeLimit.h"
 
 #include <nlohmann/json.hpp>
 
@@ -135,6 +136,61 @@ TEST_F(ModelTest, AFailedSaveSaysWhyAndKeepsTheLibrary)
     EXPECT_GT(m.error()->size(), QStringLiteral("Couldn’t save your song library: ").size());
     EXPECT_FALSE(m.library().songs.empty());
     EXPECT_FALSE(m.saveLibrary());
+}
+
+TEST_F(ModelTest, ASaveThatFailsPartWayKeepsTheOldFileAndGivesTheReason)
+{
+    AppModel& m = make();
+    const std::string before = readFile(libraryPath());
+    m.changeLibrary([](Library& library) { library.songs.push_back(storedSong("Long", std::string(200000, 'x'))); });
+    {
+        FileSizeLimit limit(100000);
+        clock->advance(AppModel::saveDelay);
+    }
+    EXPECT_EQ(readFile(libraryPath()), before);
+    EXPECT_EQ(m.error(), QStringLiteral("Couldn’t save your song library: File too large"));
+    std::vector<std::string> names;
+    for (const auto& item : fs::directory_iterator(libraryPath().parent_path()))
+        names.push_back(item.path().filename().string());
+    EXPECT_EQ(names, std::vector<std::string>{"library.json"}) << "no temporary file left behind";
+}
+
+TEST_F(ModelTest, RepeatedIdsAreRenewedOnLoadAndWrittenByTheNextSave)
+{
+    Library stored;
+    stored.songs = {storedSong("First"), storedSong("Second")};
+    stored.songs[1].id = stored.songs[0].id;
+    const SongEntry entry = entryFor(stored.songs[0]);
+    stored.books = {Songbook(Uuid::random(), "One", BookKind::book, {entry, entry}),
+                    Songbook(Uuid::random(), "Two", BookKind::setList, {entryFor(stored.songs[0])})};
+    stored.books[1].id = stored.books[0].id;
+    writeFile(libraryPath(), stored.encode());
+
+    AppModel& m = make();
+    const Library& library = m.library();
+    ASSERT_EQ(library.songs.size(), 2u);
+    EXPECT_EQ(library.songs[0].id, stored.songs[0].id) << "the first keeps its id";
+    EXPECT_NE(library.songs[1].id, library.songs[0].id);
+    EXPECT_EQ(m.song(library.songs[0].id)->title, "First");
+    EXPECT_EQ(m.song(library.songs[1].id)->title, "Second");
+    EXPECT_NE(library.books[1].id, library.books[0].id);
+    EXPECT_NE(library.books[0].entries[1].id, library.books[0].entries[0].id);
+    for (const Songbook& book : library.books)
+        for (const SongEntry& e : book.entries) EXPECT_EQ(e.songID, library.songs[0].id) << "entries keep the first";
+    m.setSelection(SidebarItem::book(library.books[1].id));
+    EXPECT_EQ(m.selectedBook()->name, "Two");
+
+    m.updateSource(library.songs[1].id, "{title: Second, edited}\n");
+    EXPECT_EQ(m.song(library.songs[0].id)->title, "First");
+    m.deleteSong(library.songs[1].id);
+    ASSERT_EQ(library.songs.size(), 1u);
+    EXPECT_EQ(library.songs[0].id, stored.songs[0].id);
+    EXPECT_EQ(library.books[0].entries.size(), 2u);
+
+    clock->advance(AppModel::saveDelay);
+    const Library saved = Library::decode(readFile(libraryPath()));
+    EXPECT_EQ(saved.songs, library.songs);
+    EXPECT_EQ(saved.books, library.books);
 }
 
 TEST_F(ModelTest, EveryWriteOfTheLibraryNotifiesAndSchedulesEvenWhenEqual)
