@@ -28,7 +28,7 @@ int main(int argc, char** argv)
     FolmiraApp::SingleInstance instance;
     if (instance.claim(files) == FolmiraApp::SingleInstance::Role::handedOver) return 0;
 
-    // Also catches SIGTERM and SIGINT, which then quit like "Quit Folmira".
+    // Also catches SIGTERM, SIGINT and SIGHUP, which then quit like "Quit Folmira".
     FolmiraApp::Application folmira;
     folmira.acceptHandOvers(instance);
     folmira.start(files);

@@ -1,12 +1,12 @@
 #include "FolmiraApp/Model/Output.h"
 
 #include "FolmiraKit/Model/Folmira.h"
+#include "Platform/FileWrite.h"
 
 #include <QMarginsF>
 #include <QPageSize>
 #include <QPainter>
 #include <QPrinter>
-#include <QSaveFile>
 
 #include <poppler-qt6.h>
 
@@ -44,18 +44,11 @@ void savePDF(Panels& panels, const std::vector<std::uint8_t>& data, const QStrin
     const auto url = panels.chooseFileToSave(pdfFileName(suggestedName), message);
     if (!url) return;
 
-    QSaveFile file(QString::fromStdString(url->string()));
-    bool written = file.open(QIODevice::WriteOnly);
-    if (written) {
-        const auto size = static_cast<qint64>(data.size());
-        written = file.write(reinterpret_cast<const char*>(data.data()), size) == size;
-    }
-    // commit() renames the finished file over the old one; until then the old one stays.
-    if (written) written = file.commit();
-    else file.cancelWriting();
-    if (!written) {
+    try {
+        Platform::writeFileAtomically(*url, data);
+    } catch (const Platform::FileWriteError& failure) {
         const auto name = QString::fromStdString(url->filename().string());
-        panels.alert(QStringLiteral("The document “%1” couldn’t be saved.").arg(name), file.errorString());
+        panels.alert(QStringLiteral("The document “%1” couldn’t be saved.").arg(name), QString::fromUtf8(failure.what()));
     }
 }
 

@@ -16,7 +16,7 @@ namespace {
 int readEnd = -1;
 int writeEnd = -1;
 
-constexpr std::array<int, 2> caught{SIGTERM, SIGINT};
+constexpr std::array<int, 3> caught{SIGTERM, SIGINT, SIGHUP};
 
 extern "C" void onSignal(int signal)
 {
@@ -27,13 +27,26 @@ extern "C" void onSignal(int signal)
     errno = saved;
 }
 
-void setHandler(void (*handler)(int))
+// The actions before ours, given back when the catcher goes.
+std::array<struct sigaction, caught.size()> previous{};
+
+void catchSignals()
 {
     struct sigaction action {};
-    action.sa_handler = handler;
+    action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    for (int signal : caught) sigaction(signal, &action, nullptr);
+    for (std::size_t i = 0; i < caught.size(); ++i) {
+        sigaction(caught[i], nullptr, &previous[i]);
+        // Started with nohup: a closed terminal is meant to leave it running.
+        if (caught[i] == SIGHUP && previous[i].sa_handler == SIG_IGN) continue;
+        sigaction(caught[i], &action, nullptr);
+    }
+}
+
+void restoreSignals()
+{
+    for (std::size_t i = 0; i < caught.size(); ++i) sigaction(caught[i], &previous[i], nullptr);
 }
 
 } // namespace
@@ -49,13 +62,13 @@ QuitSignals::QuitSignals(std::function<void()> quit, QObject* parent)
     writeEnd = ends[1];
     notifier_ = std::make_unique<QSocketNotifier>(readEnd, QSocketNotifier::Read);
     connect(notifier_.get(), &QSocketNotifier::activated, this, &QuitSignals::received);
-    setHandler(onSignal);
+    catchSignals();
 }
 
 QuitSignals::~QuitSignals()
 {
     if (!notifier_) return;
-    setHandler(SIG_DFL);
+    restoreSignals();
     notifier_.reset();
     ::close(readEnd);
     ::close(writeEnd);

@@ -4,8 +4,8 @@
 // defaults), the main window with its menu bar, the help and Settings windows
 // (at most one of each), the files handed over on the command line or by a
 // later `folmira`, and the updater started once after launch. The
-// application quits when its last window closes, on Quit, and on SIGTERM or
-// SIGINT; on the way out the songbook library is written.
+// application quits when its last window closes, on Quit, and on SIGTERM,
+// SIGINT or SIGHUP; on the way out the songbook library is written.
 
 #include "FolmiraApp/Model/AppModel.h"
 #include "FolmiraApp/Model/Commands.h"

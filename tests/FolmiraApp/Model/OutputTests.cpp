@@ -3,6 +3,7 @@
 #include "../Fakes.h"
 
 #include "FolmiraApp/Model/Output.h"
+#include "tests/FileSizeLimit.h"
 
 #include <poppler-qt6.h>
 
@@ -81,6 +82,18 @@ TEST_F(SaveTest, AFailedWriteAlertsAndLeavesTheOldFile)
         EXPECT_EQ(readFile(c.old), "old") << c.what;
     }
     std::filesystem::permissions(path("locked"), std::filesystem::perms::owner_all);
+
+    // A write that fails half way (a full disk, a quota) keeps the old copy.
+    const auto pdf = letterPdf(3);
+    FakePanels fake;
+    fake.saveAnswer = path("locked/copy.pdf");
+    {
+        FileSizeLimit limit(pdf.size() / 2);
+        savePDF(fake, pdf, "copy.pdf", "m");
+    }
+    EXPECT_EQ(fake.alerts, QStringList{"The document “copy.pdf” couldn’t be saved. | File too large"});
+    EXPECT_EQ(readFile(path("locked/copy.pdf")), "old");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(path("locked")), {}), 1) << "no temporary file left";
 }
 
 TEST_F(SaveTest, ACopyThatIsNotAPdfIsNeverSaved)

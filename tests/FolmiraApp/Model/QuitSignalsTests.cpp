@@ -1,4 +1,4 @@
-// SIGTERM and SIGINT end the program through its event loop: in this process
+// SIGTERM, SIGINT and SIGHUP end the program through its event loop: in this process
 // with a quit of the test's own, and in a running Folmira, whose changed
 // songbook library must be on disk when it has gone.
 
@@ -22,8 +22,16 @@ namespace {
 
 using FolmiraApp::QuitSignals;
 
+// A test run started under nohup ignores SIGHUP, and so would a program it
+// starts; the catcher rightly leaves an ignored SIGHUP alone.
+void hangUpByDefault()
+{
+    std::signal(SIGHUP, SIG_DFL);
+}
+
 TEST(QuitSignalsTest, EachSignalQuitsOnTheEventLoop)
 {
+    hangUpByDefault();
     int quits = 0;
     QuitSignals catcher([&] { ++quits; });
     // Without the handler the signal would end this test program.
@@ -35,6 +43,24 @@ TEST(QuitSignalsTest, EachSignalQuitsOnTheEventLoop)
     EXPECT_TRUE(QTest::qWaitFor([&] { return quits == 1; }));
     ASSERT_EQ(::raise(SIGINT), 0);
     EXPECT_TRUE(QTest::qWaitFor([&] { return quits == 2; }));
+    ASSERT_EQ(::raise(SIGHUP), 0);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return quits == 3; }));
+}
+
+TEST(QuitSignalsTest, AnIgnoredHangUpStaysIgnored)
+{
+    std::signal(SIGHUP, SIG_IGN);
+    {
+        QuitSignals catcher([] {});
+        ASSERT_TRUE(catcher.active());
+        struct sigaction action {};
+        sigaction(SIGHUP, nullptr, &action);
+        EXPECT_EQ(action.sa_handler, SIG_IGN) << "started with nohup";
+    }
+    struct sigaction action {};
+    sigaction(SIGHUP, nullptr, &action);
+    EXPECT_EQ(action.sa_handler, SIG_IGN);
+    hangUpByDefault();
 }
 
 std::string readAll(const QString& path)
@@ -47,7 +73,8 @@ std::string readAll(const QString& path)
 // and its own save would come only 0.6 s later.
 TEST(QuitSignalsTest, ARunningFolmiraWritesItsLibraryWhenSignalled)
 {
-    for (int signal : {SIGTERM, SIGINT}) {
+    hangUpByDefault();
+    for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
         SCOPED_TRACE(signal);
         QTemporaryDir home;
         ASSERT_TRUE(home.isValid());
@@ -74,7 +101,7 @@ TEST(QuitSignalsTest, ARunningFolmiraWritesItsLibraryWhenSignalled)
         const QString library = home.filePath("data/Folmira/Songbooks/library.json");
         ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(library); }, 20000));
         if (signal == SIGTERM) folmira.terminate();
-        else ::kill(static_cast<pid_t>(folmira.processId()), SIGINT);
+        else ::kill(static_cast<pid_t>(folmira.processId()), signal);
         ASSERT_TRUE(folmira.waitForFinished(20000));
         EXPECT_EQ(folmira.exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(folmira.exitCode(), 0);
