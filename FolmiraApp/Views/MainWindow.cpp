@@ -98,6 +98,10 @@ void MainWindow::showMode()
     modes_->setCurrentWidget(songbook ? songbook_ : document_);
     documentBar_->setVisible(!songbook);
     if (songbookBar_) songbookBar_->setVisible(songbook);
+    // Songbook mode starts at its list, never in a song's text, where a Tab would be typed.
+    QWidget* focus = focusWidget();
+    if (songbook && isVisible() && !(focus && songbook_->isAncestorOf(focus) && focus->isVisible()))
+        songbook_->setFocus(Qt::OtherFocusReason);
     refreshTitle();
 }
 

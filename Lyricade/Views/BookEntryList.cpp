@@ -1,10 +1,14 @@
 #include "Lyricade/Views/BookEntryList.h"
 
 #include "Lyricade/AppModel.h"
+#include "Lyricade/Views/BookEntryRow.h"
 #include "Lyricade/Views/EntryAccessible.h"
+#include "Lyricade/Views/MenuKey.h"
 #include "Lyricade/Views/SongDrops.h"
 
+#include <QContextMenuEvent>
 #include <QDrag>
+#include <QMenu>
 #include <QDropEvent>
 #include <QKeyEvent>
 #include <QMimeData>
@@ -19,6 +23,7 @@ const QString rowsType = QStringLiteral("application/x-lyricade-entry-rows");
 BookEntryList::BookEntryList(AppModel& model, QWidget* parent) : QListWidget(parent), model_(model)
 {
     installEntryAccessibility();
+    installMenuKey();
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     setDragEnabled(true);
     setAcceptDrops(true);
@@ -62,6 +67,14 @@ void BookEntryList::keyPressEvent(QKeyEvent* event)
         return;
     }
     QListWidget::keyPressEvent(event);
+}
+
+void BookEntryList::contextMenuEvent(QContextMenuEvent* event)
+{
+    QListWidgetItem* item = event->reason() == QContextMenuEvent::Keyboard ? currentItem() : itemAt(event->pos());
+    auto* row = item ? qobject_cast<EntryRow*>(itemWidget(item)) : nullptr;
+    if (!row) return QListWidget::contextMenuEvent(event);
+    row->contextMenu()->exec(viewport()->mapToGlobal(visualItemRect(item).center()));
 }
 
 void BookEntryList::startDrag(Qt::DropActions)

@@ -35,6 +35,8 @@ protected:
     // The rows' own drag type, so the list draws where a moved row will land.
     QStringList mimeTypes() const override;
     void keyPressEvent(QKeyEvent* event) override;
+    // From the keyboard (Menu, Shift+F10): the current row's own menu.
+    void contextMenuEvent(QContextMenuEvent* event) override;
     void startDrag(Qt::DropActions supportedActions) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;

@@ -1,6 +1,7 @@
 #include "Lyricade/Views/SidebarView.h"
 
 #include "Lyricade/AppModel.h"
+#include "Lyricade/Views/MenuKey.h"
 #include "Lyricade/Views/SidebarList.h"
 #include "Lyricade/Views/SongWording.h"
 #include "Lyricade/Views/SymbolIcons.h"
@@ -39,6 +40,7 @@ QTreeWidgetItem* row(QTreeWidgetItem* section, const QString& name, const QIcon&
 
 SidebarView::SidebarView(AppModel& model, QWidget* parent) : QWidget(parent), model_(model)
 {
+    installMenuKey();
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);

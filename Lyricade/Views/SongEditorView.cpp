@@ -9,6 +9,7 @@
 
 #include <QFontDatabase>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QSplitter>
@@ -89,6 +90,7 @@ QWidget* SongEditorView::editorColumn()
     editor_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     editor_->document()->setDocumentMargin(6);
     editor_->setAccessibleName(QStringLiteral("Song text"));
+    editor_->installEventFilter(this);
     stack->addWidget(editor_, 1);
 
     warningsDivider_ = DetailParts::divider(column);
@@ -118,6 +120,22 @@ QWidget* SongEditorView::previewColumn()
     pages_ = new PreviewPages(QStringLiteral("Printed page preview"), column);
     stack->addWidget(pages_, 1);
     return column;
+}
+
+bool SongEditorView::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched != editor_ || event->type() != QEvent::KeyPress) return QWidget::eventFilter(watched, event);
+    auto* key = static_cast<QKeyEvent*>(event);
+    const bool tab = key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab;
+    if (!tab || !(key->modifiers() & Qt::ControlModifier)) return false;
+    const bool forward = key->key() == Qt::Key_Tab && !(key->modifiers() & Qt::ShiftModifier);
+    QWidget* next = editor_;
+    do {
+        next = forward ? next->nextInFocusChain() : next->previousInFocusChain();
+    } while (next != editor_ && !(next->window() == window() && next->isVisible() && next->isEnabled() &&
+                                  (next->focusPolicy() & Qt::TabFocus) && !next->focusProxy()));
+    next->setFocus(forward ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+    return true;
 }
 
 void SongEditorView::loadSelected()

@@ -47,6 +47,10 @@ public:
     PreviewPages* pages() const { return pages_; }
     QSplitter* splitter() const { return split_; }
 
+protected:
+    // Tab types a tab in the song; Ctrl+Tab and Ctrl+Shift+Tab leave it.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     QWidget* editorColumn();
     QWidget* previewColumn();

@@ -3,6 +3,7 @@
 #include "Lyricade/AppModel.h"
 #include "Lyricade/Views/EmptyStateOverlay.h"
 #include "Lyricade/Views/FontRoles.h"
+#include "Lyricade/Views/MenuKey.h"
 #include "Lyricade/Views/SongListRows.h"
 #include "Lyricade/Views/SongWording.h"
 
@@ -41,6 +42,7 @@ QString keyOf(const Song* song)
 
 SongListView::SongListView(AppModel& model, QWidget* parent) : QWidget(parent), model_(model)
 {
+    installMenuKey();
     setWindowTitle(QStringLiteral("All Songs"));
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);

@@ -2,6 +2,7 @@
 
 #include "Lyricade/AppModel.h"
 #include "Lyricade/Views/AddSongsSheet.h"
+#include "Lyricade/Views/BookEntryList.h"
 #include "Lyricade/Views/BookView.h"
 #include "Lyricade/Views/DetailParts.h"
 #include "Lyricade/Views/InspectorView.h"
@@ -9,6 +10,7 @@
 #include "Lyricade/Views/PreviewArea.h"
 #include "Lyricade/Views/SidebarView.h"
 #include "Lyricade/Views/SongEditorView.h"
+#include "Lyricade/Views/SongListRows.h"
 #include "Lyricade/Views/SongListView.h"
 #include "Lyricade/Views/SymbolIcons.h"
 
@@ -153,7 +155,13 @@ void SongRootView::refreshToolBar()
 void SongRootView::refreshColumns()
 {
     const bool book = model_.selectedBook().has_value();
+    QWidget* focus = window()->focusWidget();
+    const bool focusInContent = focus && content_->isAncestorOf(focus);
+    const bool focusInDetail = focus && detail_ && detail_->isAncestorOf(focus);
     content_->setCurrentWidget(book ? static_cast<QWidget*>(bookView_) : songList_);
+    // The pane takes the focus at its list; so does a focus left on a page or detail view that went away.
+    setFocusProxy(book ? static_cast<QWidget*>(bookView_->list()) : songList_->list());
+    if (focusInContent && !content_->currentWidget()->isAncestorOf(focus)) setFocus(Qt::OtherFocusReason);
     const Detail kind = book ? Detail::book : model_.selectedSong() ? Detail::song : Detail::none;
     if (detailMade_ && kind == detailKind_) return;
     // A new detail view for each kind, as if it appeared anew: the editor
@@ -161,6 +169,7 @@ void SongRootView::refreshColumns()
     if (detail_) {
         detailHolder_->removeWidget(detail_);
         detail_->deleteLater();
+        if (focusInDetail) setFocus(Qt::OtherFocusReason);
     }
     detailKind_ = kind;
     detailMade_ = true;

@@ -8,6 +8,7 @@
 #include "Lyricade/Views/SongEditorKey.h"
 #include "Lyricade/Views/SongEditorView.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QSignalSpy>
@@ -190,6 +191,31 @@ TEST_F(SongEditorTest, TheStepperWrapsAndASongLoadResetsIt)
     model->setSelectedSongID(song(1).id);
     EXPECT_EQ(model->editorTranspose(), 0);
     EXPECT_EQ(e.keyStepper()->text(), "Key F (as written)");
+}
+
+TEST_F(SongEditorTest, TabIsTypedButCtrlTabLeavesTheSongEitherWay)
+{
+    songs();
+    auto& e = editor();
+    e.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&e));
+    const std::string before = song(0).source;
+    e.editor()->setFocus();
+    QTest::keyClick(e.editor(), Qt::Key_Tab, Qt::ControlModifier);
+    QWidget* after = QApplication::focusWidget();
+    EXPECT_NE(after, e.editor());
+    EXPECT_TRUE(after && (after->focusPolicy() & Qt::TabFocus));
+    EXPECT_EQ(song(0).source, before);
+
+    e.editor()->setFocus();
+    QTest::keyClick(e.editor(), Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(QApplication::focusWidget(), e.helpButton()) << "back to the control before the text";
+    EXPECT_EQ(song(0).source, before);
+
+    e.editor()->setFocus();
+    QTest::keyClick(e.editor(), Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), e.editor());
+    EXPECT_NE(song(0).source.find('\t'), std::string::npos) << "a plain Tab is typed";
 }
 
 TEST_F(SongEditorTest, TheHelpButtonTogglesTheQuickReference)

@@ -7,9 +7,13 @@
 #include "Lyricade/Views/SongListRows.h"
 #include "Lyricade/Views/SongListView.h"
 
+#include <QApplication>
 #include <QLabel>
+#include <QMenu>
+#include <QTimer>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTest>
 
 namespace LyricadeTest {
 namespace {
@@ -146,6 +150,31 @@ TEST_F(SongListTest, RowMenuAddsToBooksAndAsksBeforeDeleting)
     ASSERT_TRUE(model->pendingDelete().has_value());
     EXPECT_EQ(model->pendingDelete()->id, one.id);
     EXPECT_EQ(model->library().songs.size(), 1u) << "only the confirmation deletes";
+}
+
+TEST_F(SongListTest, ShiftF10OpensTheCurrentSongsMenuAsTheMenuKeyDoes)
+{
+    StoredSong one = storedSong("One"), two = storedSong("Two");
+    build(libraryOf({one, two}));
+    view->list()->setFocus();
+    view->list()->setCurrentRow(1);
+    QStringList opened;
+    QPoint where;
+    QTimer::singleShot(0, view.get(), [&] {
+        if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+            opened = texts(*menu);
+            where = menu->pos();
+            menu->close();
+        }
+    });
+    QTest::keyClick(view->list(), Qt::Key_F10, Qt::ShiftModifier);
+    EXPECT_EQ(opened, (QStringList{"Add to", "-", "Delete Song…"}));
+    const QRect current = view->list()->visualItemRect(view->list()->item(1));
+    EXPECT_EQ(where, view->list()->viewport()->mapToGlobal(current.center())) << "at the current song";
+
+    opened.clear();
+    QTest::keyClick(view->list(), Qt::Key_F10); // F10 alone is the desktop's, not a menu here
+    EXPECT_TRUE(opened.isEmpty());
 }
 
 } // namespace
