@@ -95,13 +95,14 @@ void MainWindow::showMode()
         modes_->addWidget(songbook_);
         connect(songbook_, &QWidget::windowTitleChanged, this, &MainWindow::refreshTitle);
     }
+    QWidget* focus = focusWidget();
+    const bool focusInSongbook = focus && songbook_ && songbook_->isAncestorOf(focus);
     modes_->setCurrentWidget(songbook ? songbook_ : document_);
     documentBar_->setVisible(!songbook);
     if (songbookBar_) songbookBar_->setVisible(songbook);
-    // Songbook mode starts at its list, never in a song's text, where a Tab would be typed.
-    QWidget* focus = focusWidget();
-    if (songbook && isVisible() && !(focus && songbook_->isAncestorOf(focus) && focus->isVisible()))
-        songbook_->setFocus(Qt::OtherFocusReason);
+    // Songbook mode starts at its list (the pane passes the focus on), never
+    // in a song's text, where a Tab would be typed.
+    if (songbook && isVisible() && !focusInSongbook) songbook_->setFocus(Qt::OtherFocusReason);
     refreshTitle();
 }
 

@@ -45,6 +45,8 @@ SettingsPanel::SettingsPanel(AppModel& model, QWidget* parent) : QScrollArea(par
 {
     setWidgetResizable(true);
     setFrameShape(QFrame::NoFrame);
+    // Its controls take the focus and scroll themselves into view; the area needs none.
+    setFocusPolicy(Qt::NoFocus);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     auto* form = new QWidget(this);
     auto* sections = new QVBoxLayout(form);

@@ -55,6 +55,8 @@ InspectorView::InspectorView(AppModel& model, QWidget* parent) : QScrollArea(par
 {
     setWidgetResizable(true);
     setFrameShape(QFrame::NoFrame);
+    // Its controls take the focus and scroll themselves into view; the area needs none.
+    setFocusPolicy(Qt::NoFocus);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     form_ = new QWidget(this);
     auto* column = new QVBoxLayout(form_);

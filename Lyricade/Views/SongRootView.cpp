@@ -133,6 +133,14 @@ void SongRootView::buildToolBar()
     connect(printSettings_, &QAction::triggered, this, [this] { model_.setShowInspector(!model_.showInspector()); });
 }
 
+void SongRootView::focusList()
+{
+    if (model_.selectedBook())
+        bookView_->list()->setFocus(Qt::OtherFocusReason);
+    else
+        songList_->list()->setFocus(Qt::OtherFocusReason);
+}
+
 QWidget* SongRootView::content() const
 {
     return content_->currentWidget();
@@ -159,9 +167,8 @@ void SongRootView::refreshColumns()
     const bool focusInContent = focus && content_->isAncestorOf(focus);
     const bool focusInDetail = focus && detail_ && detail_->isAncestorOf(focus);
     content_->setCurrentWidget(book ? static_cast<QWidget*>(bookView_) : songList_);
-    // The pane takes the focus at its list; so does a focus left on a page or detail view that went away.
-    setFocusProxy(book ? static_cast<QWidget*>(bookView_->list()) : songList_->list());
-    if (focusInContent && !content_->currentWidget()->isAncestorOf(focus)) setFocus(Qt::OtherFocusReason);
+    // A focus left on a page or detail view that went away comes to the list.
+    if (focusInContent && !content_->currentWidget()->isAncestorOf(focus)) focusList();
     const Detail kind = book ? Detail::book : model_.selectedSong() ? Detail::song : Detail::none;
     if (detailMade_ && kind == detailKind_) return;
     // A new detail view for each kind, as if it appeared anew: the editor
@@ -169,7 +176,7 @@ void SongRootView::refreshColumns()
     if (detail_) {
         detailHolder_->removeWidget(detail_);
         detail_->deleteLater();
-        if (focusInDetail) setFocus(Qt::OtherFocusReason);
+        if (focusInDetail) focusList();
     }
     detailKind_ = kind;
     detailMade_ = true;

@@ -51,6 +51,8 @@ public:
 
     SidebarView* sidebar() const { return sidebar_; }
     QWidget* content() const;
+    // The song list, or the selected book's entries.
+    void focusList();
     Detail detailKind() const { return detailKind_; }
     QWidget* detail() const { return detail_; }
     InspectorView* inspector() const { return inspector_; }

@@ -14,9 +14,13 @@ SongbookPane::SongbookPane(SongController& controller, std::shared_ptr<QSettings
     column->setContentsMargins(0, 0, 0, 0);
     root_ = new SongRootView(controller.model(), std::move(defaults), this);
     column->addWidget(root_);
-    setFocusProxy(root_); // the song list, or the book's entries
     setWindowTitle(root_->windowTitle());
     connect(root_, &QWidget::windowTitleChanged, this, &QWidget::setWindowTitle);
+}
+
+void SongbookPane::focusInEvent(QFocusEvent*)
+{
+    root_->focusList();
 }
 
 } // namespace Lyricade

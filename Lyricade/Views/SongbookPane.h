@@ -27,6 +27,10 @@ public:
     SongController& controller() const { return controller_; }
     SongRootView* root() const { return root_; }
 
+protected:
+    // Given the focus (the mode switch does), the pane hands it to its list.
+    void focusInEvent(QFocusEvent* event) override;
+
 private:
     SongController& controller_;
     SongRootView* root_;

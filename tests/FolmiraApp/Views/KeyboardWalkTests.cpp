@@ -1,0 +1,117 @@
+// The main window walked with Tab alone, as a keyboard and screen-reader user
+// meets it: in both modes every enabled control is reached, each with a name
+// to read out, and a Tab never lands as text in a song.
+
+#include "../Fakes.h"
+
+#include "FolmiraApp/Views/Application.h"
+#include "FolmiraApp/Views/MainWindow.h"
+#include "Lyricade/SongController.h"
+
+#include <QAccessible>
+#include <QApplication>
+#include <QPlainTextEdit>
+
+#include <set>
+
+namespace FolmiraAppTest {
+namespace {
+
+class KeyboardWalkTest : public ModelTest {
+protected:
+    void TearDown() override
+    {
+        engine->releaseAll();
+        app.reset();
+        ModelTest::TearDown();
+    }
+
+    void launch()
+    {
+        defaults->setValue("welcomeSeen", true);
+        app = std::make_unique<Application>(services());
+        app->start({});
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&app->window()));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return app->model().songsStarted(); }));
+    }
+
+    static bool shown(const QWidget* widget)
+    {
+        return widget->isVisible() && widget->isEnabled() && !widget->visibleRegion().isEmpty();
+    }
+
+    // What Tab ought to reach: every shown, enabled control that takes focus from Tab.
+    std::set<QWidget*> tabStops() const
+    {
+        std::set<QWidget*> stops;
+        for (QWidget* widget : app->window().findChildren<QWidget*>())
+            if ((widget->focusPolicy() & Qt::TabFocus) && !widget->focusProxy() && shown(widget)) stops.insert(widget);
+        return stops;
+    }
+
+    static QString nameOf(QWidget* widget)
+    {
+        QAccessibleInterface* reads = QAccessible::queryAccessibleInterface(widget);
+        return reads ? reads->text(QAccessible::Name).trimmed() : QString();
+    }
+
+    static std::string describe(QWidget* widget)
+    {
+        return QStringLiteral("%1 %2 \"%3\"")
+            .arg(QString::fromLatin1(widget->metaObject()->className()), widget->objectName(), nameOf(widget))
+            .toStdString();
+    }
+
+    // Tab from the window's first control until the focus comes round again.
+    void walk(const char* where)
+    {
+        SCOPED_TRACE(where);
+        QWidget& window = app->window();
+        QWidget* start = window.focusWidget();
+        ASSERT_NE(start, nullptr) << "the focus is on a control";
+        std::set<QWidget*> reached;
+        auto* editor = window.findChild<QPlainTextEdit*>();
+        const QString text = editor ? editor->toPlainText() : QString();
+        QWidget* at = start;
+        for (int step = 0; step < 200; ++step) {
+            reached.insert(at);
+            EXPECT_FALSE(nameOf(at).isEmpty()) << "no name: " << describe(at);
+            // In a song Tab is typed, as in any text editor; Ctrl+Tab goes on.
+            const bool inSong = at == editor;
+            QTest::keyClick(at, Qt::Key_Tab, inSong ? Qt::ControlModifier : Qt::NoModifier);
+            at = QApplication::focusWidget();
+            ASSERT_NE(at, nullptr) << "the focus went nowhere";
+            ASSERT_TRUE(window.isAncestorOf(at)) << "left the window for " << describe(at);
+            if (at == start) break;
+        }
+        EXPECT_EQ(at, start) << "the walk comes round";
+        for (QWidget* stop : tabStops()) EXPECT_TRUE(reached.count(stop)) << "not reached: " << describe(stop);
+        if (editor) EXPECT_EQ(editor->toPlainText(), text) << "nothing typed into the song";
+    }
+
+    std::unique_ptr<Application> app;
+};
+
+TEST_F(KeyboardWalkTest, TabReachesEveryNamedControlInBothModes)
+{
+    launch();
+    walk("Document mode");
+
+    QTest::keyClick(app->window().focusWidget(), Qt::Key_2, Qt::AltModifier);
+    ASSERT_EQ(app->model().kind(), DocKind::songbook);
+    QWidget* focus = QApplication::focusWidget();
+    ASSERT_NE(focus, nullptr);
+    EXPECT_EQ(nameOf(focus), "Songs") << "Songbook mode starts at the song list: " << describe(focus);
+    walk("Songbook mode, no song chosen");
+
+    auto& songs = app->model().songs();
+    songs.model().setSelectedSongID(songs.library().songs.front().id);
+    walk("Songbook mode, a song open");
+
+    songs.selectBookKind(false);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return songs.hasOutput(); }, 10000));
+    walk("Songbook mode, a songbook open");
+}
+
+} // namespace
+} // namespace FolmiraAppTest
