@@ -2,6 +2,7 @@
 // blank, the first piece of a segment carrying its chord) and the atoms into
 // words; words are placed one at a time so that a chord inside a word never
 // lets the word break, and a wrapped word moves to the wrap indent whole.
+// Only a word wider than the whole line is broken.
 
 #include "Platform/Text.h"
 #include "TunequillKit/Layout/Typesetter.h"
@@ -26,10 +27,14 @@ std::string_view dropTrailingBlanks(std::string_view text)
     return end == std::string_view::npos ? std::string_view{} : text.substr(0, end + 1);
 }
 
-// A placed run with its measured width, kept while its word may still move.
+// A placed run with its measured width, kept while its word may still move;
+// `atom` tells which atom of the word it comes from (a chord and its syllable
+// share one).
 struct Placed {
     Run run;
     double width = 0;
+    bool chord = false;
+    std::size_t atom = 0;
 };
 
 } // namespace
@@ -80,13 +85,64 @@ std::vector<Row> Typesetter::lyricRows(const std::vector<Segment>& segments, con
     std::vector<Run> line;
     double pen = 0;
     double chordEnd = -std::numeric_limits<double>::infinity();
+
+    // A word wider than the line even at the line's start: its atoms go on
+    // while they fit, one that does not starts the next line, and a syllable
+    // wider than a whole line is cut between characters (text past the edge
+    // would be cut off the page). Continuation lines start at the wrap indent;
+    // gives how far the rest of the word moved.
+    auto breakWord = [&](std::vector<Placed>& placed) {
+        constexpr double infinity = std::numeric_limits<double>::infinity();
+        double shift = 0;
+        for (std::size_t i = 0; i < placed.size();) {
+            std::size_t end = i;
+            double left = infinity, right = -infinity;
+            for (; end < placed.size() && placed[end].atom == placed[i].atom; ++end) {
+                left = std::min(left, placed[end].run.x + shift);
+                right = std::max(right, placed[end].run.x + shift + placed[end].width);
+            }
+            if (right > available && !line.empty()) {
+                rows.push_back(Row{rowHeight, std::move(line), {}, 0});
+                line.clear();
+                shift += sizes_.wrapIndent - left;
+            }
+            for (; i < end; ++i) {
+                Run run = std::move(placed[i].run);
+                run.x += shift;
+                if (!placed[i].chord && run.x + placed[i].width > available) {
+                    const std::string text = std::move(run.text);
+                    const auto characters = Platform::Text::characters(text);
+                    const double room = available - std::max(run.x, sizes_.wrapIndent);
+                    std::size_t at = 0;
+                    if (characters.size() > 1 && measure(characters.front(), textFont) <= room) {
+                        for (std::size_t n; at + (n = fitting(characters, at, textFont, available - run.x)) <
+                                            characters.size();
+                             at += n) {
+                            const std::string_view piece = stretch(characters, at, n);
+                            Run head = run;
+                            head.text = std::string(piece);
+                            line.push_back(std::move(head));
+                            rows.push_back(Row{rowHeight, std::move(line), {}, 0});
+                            line.clear();
+                            shift += sizes_.wrapIndent - (run.x + measure(piece, textFont));
+                            run.x = sizes_.wrapIndent;
+                        }
+                    }
+                    run.text = at > 0 ? std::string(stretch(characters, at, characters.size() - at)) : text;
+                }
+                line.push_back(std::move(run));
+            }
+        }
+        return shift;
+    };
     for (std::vector<Atom>& word : words) {
         std::vector<Placed> placed;
-        for (Atom& atom : word) {
+        for (std::size_t a = 0; a < word.size(); ++a) {
+            Atom& atom = word[a];
             if (atom.chord && !atom.chord->empty()) {
                 double x = std::max(pen, chordEnd);
                 double w = measure(*atom.chord, chordFont);
-                placed.push_back({Run{std::move(*atom.chord), x, chordBaseline, chordFont, chordInk}, w});
+                placed.push_back({Run{std::move(*atom.chord), x, chordBaseline, chordFont, chordInk}, w, true, a});
                 pen = std::max(pen, x);
                 chordEnd = x + w + sizes_.chordGap;
             }
@@ -94,7 +150,7 @@ std::vector<Row> Typesetter::lyricRows(const std::vector<Segment>& segments, con
             if (!allWhitespace(atom.text)) {
                 std::string_view shown = dropTrailingBlanks(atom.text);
                 double w = shown.size() == atom.text.size() ? advance : measure(shown, textFont);
-                placed.push_back({Run{std::string(shown), pen, lyricBaseline, textFont, Ink::text}, w});
+                placed.push_back({Run{std::string(shown), pen, lyricBaseline, textFont, Ink::text}, w, false, a});
             }
             pen += advance;
         }
@@ -114,6 +170,13 @@ std::vector<Row> Typesetter::lyricRows(const std::vector<Segment>& segments, con
             for (Placed& p : placed) p.run.x += shift;
             pen += shift;
             chordEnd += shift;
+            right += shift;
+        }
+        if (right > available) {
+            double shift = breakWord(placed);
+            pen += shift;
+            chordEnd += shift;
+            continue;
         }
         for (Placed& p : placed) line.push_back(std::move(p.run));
     }

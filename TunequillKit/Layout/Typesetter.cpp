@@ -265,11 +265,57 @@ std::vector<Row> Typesetter::tabRows(const std::vector<std::string>& lines, doub
     return rows;
 }
 
+namespace {
+
+// The largest count from 1 to `available` for which `fits` holds, 1 when none
+// does. `fits` must hold for every count below one it holds for: galloping,
+// then bisection, tries about as many counts as the answer's logarithm.
+template <typename Fits>
+std::size_t longestFitting(std::size_t available, Fits fits)
+{
+    std::size_t good = 1, bad = available + 1;
+    for (std::size_t step = 1; good < available;) {
+        std::size_t tried = std::min(good + step, available);
+        if (!fits(tried)) {
+            bad = tried;
+            break;
+        }
+        good = tried;
+        step *= 2;
+    }
+    while (bad - good > 1 && bad <= available) {
+        std::size_t mid = good + (bad - good) / 2;
+        (fits(mid) ? good : bad) = mid;
+    }
+    return good;
+}
+
+} // namespace
+
+std::string_view Typesetter::stretch(const std::vector<std::string_view>& characters, std::size_t from,
+                                     std::size_t count)
+{
+    const std::string_view last = characters[from + count - 1];
+    return {characters[from].data(), static_cast<std::size_t>(last.data() + last.size() - characters[from].data())};
+}
+
+// Galloping keeps a long word's cost near one measurement of each line's
+// text, however long the rest of the word is.
+std::size_t Typesetter::fitting(const std::vector<std::string_view>& characters, std::size_t from,
+                                const FontSpec& font, double room) const
+{
+    return longestFitting(characters.size() - from, [&](std::size_t count) {
+        return measure(stretch(characters, from, count), font) <= room;
+    });
+}
+
 // Greedy: a line takes words while line + " " + word still fits. A line's
 // width only grows with each word it takes, so the first word that does not
 // fit is found by galloping and bisection over the number of words: the same
 // lines as trying word by word, without measuring a growing line once per
-// word (quadratic in a long text on a very wide frame).
+// word (quadratic in a long text on a very wide frame). Text past the edge
+// would be cut off the page, so a word wider than a line is broken between
+// characters; the piece left over goes on as the next line's first word.
 std::vector<std::string> Typesetter::wrap(std::string_view text, const FontSpec& font, double limit) const
 {
     std::vector<std::string_view> words;
@@ -291,22 +337,20 @@ std::vector<std::string> Typesetter::wrap(std::string_view text, const FontSpec&
             }
             return line;
         };
-        auto fits = [&](std::size_t count) { return measure(joined(count), font) <= limit; };
-        const std::size_t available = words.size() - first;
-        std::size_t good = 1; // the first word of a line is taken unmeasured
-        std::size_t bad = available + 1;
-        for (std::size_t step = 1; good < available;) {
-            std::size_t tried = std::min(good + step, available);
-            if (!fits(tried)) {
-                bad = tried;
-                break;
+        // The first word of a line is taken unmeasured.
+        const std::size_t good =
+            longestFitting(words.size() - first, [&](std::size_t count) { return measure(joined(count), font) <= limit; });
+        if (good == 1 && measure(words[first], font) > limit) {
+            const auto characters = Platform::Text::characters(words[first]);
+            if (characters.size() > 1 && measure(characters.front(), font) <= limit) {
+                std::size_t at = 0;
+                for (std::size_t n; at + (n = fitting(characters, at, font, limit)) < characters.size(); at += n)
+                    lines.emplace_back(stretch(characters, at, n));
+                if (at > 0) {
+                    words[first] = stretch(characters, at, characters.size() - at);
+                    continue;
+                }
             }
-            good = tried;
-            step *= 2;
-        }
-        while (bad - good > 1 && bad <= available) {
-            std::size_t mid = good + (bad - good) / 2;
-            (fits(mid) ? good : bad) = mid;
         }
         lines.push_back(joined(good));
         first += good;

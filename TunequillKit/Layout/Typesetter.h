@@ -49,7 +49,9 @@ public:
     // always at least one row. Rows have indent 0.
     std::vector<Row> lyricRows(const std::vector<Segment>& segments, const ChordStyle& style, bool bold,
                                double width) const;
-    // Greedy word wrap at blanks; a word wider than `width` stands alone, unbroken.
+    // Greedy word wrap at blanks. A word wider than `width` is broken between
+    // characters over as many lines as it needs, its last piece starting the
+    // next line; where not even its first character fits, it stays whole.
     std::vector<std::string> wrap(std::string_view text, const FontSpec& font, double width) const;
 
 private:
@@ -57,6 +59,13 @@ private:
     bool serif_ = false;
 
     double measure(std::string_view text, const FontSpec& font) const { return measurer->width(text, font); }
+    // How many of `characters` (grapheme clusters of one text), from `from`
+    // on, fit `room` set together; at least one.
+    std::size_t fitting(const std::vector<std::string_view>& characters, std::size_t from, const FontSpec& font,
+                        double room) const;
+    // The text of `count` of `characters` from `from` on.
+    static std::string_view stretch(const std::vector<std::string_view>& characters, std::size_t from,
+                                    std::size_t count);
     Block header(const PreparedSong& song) const;
     std::optional<Row> labelRow(const std::optional<std::string>& label, double indent, bool evenEmpty) const;
     Block sectionBlock(const Section& section, const ChordStyle& style) const;

@@ -1,4 +1,5 @@
 #include "FakeMeasurer.h"
+#include "Platform/Text.h"
 #include "TunequillKit/Layout/Typesetter.h"
 #include "TunequillKit/Song/ChordProParser.h"
 
@@ -112,11 +113,37 @@ TEST(Typesetter, WrappedWordsStartAtTheWrapIndentWhole)
     EXPECT_EQ(rows[1].runs[1].x, 22 + 27); // still over its syllable
     EXPECT_EQ(rows[1].runs[2].x, 22 + 27);
 
-    // A word wider than the column stays whole on its line.
+}
+
+// Text past the column's edge would be cut off the page: a word wider than the
+// whole line is broken, at a chord first, else between characters.
+TEST(Typesetter, AWordWiderThanTheLineBreaksOverAsManyLinesAsItNeeds)
+{
+    // 38 points from the wrap indent to the edge hold four letters.
     std::vector<Row> wide = lyrics(setter(), "a supercalifragilistic b", 60);
-    ASSERT_EQ(wide.size(), 3u);
-    EXPECT_EQ(wide[1].text(), "supercalifragilistic");
-    EXPECT_EQ(wide[1].runs[0].x, 22);
+    std::vector<std::string> texts;
+    for (const Row& row : wide) texts.push_back(row.text());
+    EXPECT_EQ(texts, (std::vector<std::string>{"a", "supe", "rcal", "ifra", "gili", "stic", "b"}));
+    for (std::size_t i = 1; i < wide.size(); ++i) EXPECT_EQ(wide[i].runs.at(0).x, 22) << i;
+
+    // The atom after the chord starts the next line, its chord over it.
+    std::vector<Row> chorded = lyrics(setter(), "[C]abc[G]defghijk", 60);
+    ASSERT_EQ(chorded.size(), 3u);
+    EXPECT_EQ(chorded[0].text(), "C abc");
+    ASSERT_EQ(chorded[1].runs.size(), 2u);
+    EXPECT_EQ(chorded[1].runs[0].text, "G");
+    EXPECT_EQ(chorded[1].runs[1].text, "defg");
+    EXPECT_EQ(chorded[1].runs[0].x, 22);
+    EXPECT_EQ(chorded[1].runs[1].x, 22);
+    EXPECT_EQ(chorded[2].text(), "hijk");
+    EXPECT_EQ(chorded[2].runs[0].x, 22);
+    for (const auto& rows : {wide, chorded})
+        for (const Row& row : rows)
+            for (const TunequillKit::Run& run : row.runs)
+                EXPECT_LE(run.x + 0.5 * run.font.size * Platform::Text::characterCount(run.text), 60) << run.text;
+
+    // Where not even one letter fits beside the wrap indent, nothing is cut.
+    EXPECT_EQ(lyrics(setter(), "a supercalifragilistic", 30).at(1).text(), "supercalifragilistic");
 }
 
 TEST(Typesetter, HeaderRows)
@@ -264,9 +291,17 @@ TEST(Typesetter, BreaksAndWrap)
     EXPECT_TRUE(t.wrap("", f, 100).empty());
     EXPECT_TRUE(t.wrap("    ", f, 100).empty());
     EXPECT_EQ(t.wrap("  aa   bb cc ", f, 35), (std::vector<std::string>{"aa bb", "cc"}));
-    EXPECT_EQ(t.wrap("a verylongword b", f, 20), (std::vector<std::string>{"a", "verylongword", "b"}));
+    // A word wider than the width breaks between characters (clusters kept
+    // whole), its last piece going on with the next words; where not even its
+    // first character fits, it stays whole.
+    EXPECT_EQ(t.wrap("a verylongword b", f, 20), (std::vector<std::string>{"a", "very", "long", "word", "b"}));
+    EXPECT_EQ(t.wrap("abcdefg hi", f, 25), (std::vector<std::string>{"abcde", "fg hi"}));
+    EXPECT_EQ(t.wrap("e\u0301e\u0301e\u0301e\u0301e\u0301", f, 10),
+              (std::vector<std::string>{"e\u0301e\u0301", "e\u0301e\u0301", "e\u0301"}));
+    EXPECT_EQ(t.wrap("ab cdef", f, 4), (std::vector<std::string>{"ab", "cdef"}));
 
-    // The same lines as trying word by word, at every width.
+    // The same lines as trying word by word, and cutting a word that cannot
+    // fit a line alone, at every width.
     const std::string text = "a bb ccc dddd e ff ggggggggg hh i jjjj kk l mmmmmm n oo ppp q";
     for (double width = 0; width <= 200; width += 2.5) {
         std::vector<std::string> expected;
@@ -278,9 +313,15 @@ TEST(Typesetter, BreaksAndWrap)
             } else if (5.0 * static_cast<double>(line.size() + 1 + word.size()) <= width) { // ASCII
                 line += ' ';
                 line += word;
+                continue;
             } else {
                 expected.push_back(line);
                 line = word;
+            }
+            const std::size_t perLine = static_cast<std::size_t>(width / 5);
+            while (perLine > 0 && 5.0 * static_cast<double>(line.size()) > width) {
+                expected.push_back(line.substr(0, perLine));
+                line.erase(0, perLine);
             }
         }
         expected.push_back(line);
@@ -301,4 +342,9 @@ TEST(Typesetter, BreaksAndWrap)
     for (int i = 0; i < 4000; ++i) many += "word ";
     EXPECT_EQ(Typesetter(BookSettings(), counting, 1e9).wrap(many, f, 1e9).size(), 1u);
     EXPECT_LT(counting->characters, 40 * many.size());
+    // Nor is a very long word measured over its whole rest once per line.
+    counting->characters = 0;
+    const std::string word(20000, 'w');
+    EXPECT_EQ(Typesetter(BookSettings(), counting, 100).wrap(word, f, 100).size(), 1000u);
+    EXPECT_LT(counting->characters, 20 * word.size());
 }

@@ -268,3 +268,36 @@ TEST(Renderer, HostileSizesNeitherHangNorSpoilLaterPdfs)
     ASSERT_EQ(pageCount(pdf), static_cast<int>(layout.pages.size()));
     EXPECT_NE(open(pdf).page(1)->text().text.find("Sing a"), std::string::npos);
 }
+
+// A file name for a title, an address in a comment, a long lyric word: each
+// breaks over lines inside the margins instead of running off the page, and
+// none of its letters is lost.
+TEST(Renderer, WordsWiderThanTheColumnStayInsideTheMargins)
+{
+    const std::string title = "Songbook_Export_From_The_Office_Computer_2019_final_final_version.chopro";
+    const std::string subtitle = "Arranged_for_the_Saturday_morning_singers_by_the_music_committee";
+    const std::string address = "https://example.org/songs/public-domain/collections/amazing-grace/verse-four.html";
+    const std::string word = "Hallelujahallelujahallelujahallelujahallelujahallelujah";
+    const std::string source = "{title: " + title + "}\n{subtitle: " + subtitle + "}\n{c: " + address +
+                               "}\n[G]Sing " + word + " now\n{soc}\nAnd " + word + "\n{eoc}\n";
+    BookSettings settings;
+    settings.fontSize = 24;
+    const BookLayout layout = lay(settings, songs({source.c_str()}));
+    const Platform::PdfDocument pdf = open(Renderer::pdf(layout, settings, "Camp"));
+    std::string all;
+    for (int index = 0; index < pdf.pageCount(); ++index) {
+        const auto page = pdf.page(index);
+        ASSERT_TRUE(page);
+        const double right = page->mediaBox().width - settings.margin;
+        const Platform::PdfPageText text = page->text();
+        const auto characters = Platform::Text::scalars(text.text);
+        for (std::size_t i = 0; i < text.boxes.size(); ++i)
+            if (text.boxes[i])
+                EXPECT_LE(text.boxes[i]->x + text.boxes[i]->width, right + 0.5)
+                    << "page " << index + 1 << ", character " << Platform::Text::fromScalars({&characters[i], 1});
+        for (char c : text.text)
+            if (c != ' ' && c != '\n') all += c;
+    }
+    for (const std::string& expected : {title, subtitle, address, word + "now", "And" + word})
+        EXPECT_NE(all.find(expected), std::string::npos) << expected;
+}
