@@ -14,6 +14,10 @@
 
 namespace PdfView {
 
+namespace {
+constexpr double focusRingWidth = 3;
+} // namespace
+
 PdfPagesView::PdfPagesView(const QString& label, QWidget* parent) : QAbstractScrollArea(parent)
 {
     setAccessibleName(label);
@@ -167,15 +171,49 @@ bool PdfPagesView::viewportEvent(QEvent* event)
     return QAbstractScrollArea::viewportEvent(event);
 }
 
+QPointF PdfPagesView::keyboardAnchor() const
+{
+    const double middle = viewport()->height() / 2.0;
+    double left = 0;
+    const int page = strip_.pageAt(verticalScrollBar()->value() + middle);
+    if (page >= 0) left = strip_.pages[page].left() - horizontalScrollBar()->value();
+    return {std::clamp(left, 0.0, static_cast<double>(viewport()->width())), middle};
+}
+
 void PdfPagesView::keyPressEvent(QKeyEvent* event)
 {
     const int key = event->key();
+    // As the desktop's document viewers: no Ctrl here, which belongs to the text size.
+    if (!(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) && !sizes_.empty()) {
+        if (key == Qt::Key_Plus || key == Qt::Key_Equal || key == Qt::Key_Minus) {
+            zoomBy(key == Qt::Key_Minus ? 1 / wheelStep : wheelStep, keyboardAnchor());
+            event->accept();
+            return;
+        }
+        if (key == Qt::Key_0) {
+            resetZoom();
+            event->accept();
+            return;
+        }
+    }
     if ((key == Qt::Key_Home || key == Qt::Key_End) && !strip_.pages.empty()) {
         goToPage(key == Qt::Key_Home ? 0 : static_cast<int>(strip_.pages.size()) - 1);
         event->accept();
         return;
     }
     QAbstractScrollArea::keyPressEvent(event);
+}
+
+void PdfPagesView::focusInEvent(QFocusEvent* event)
+{
+    QAbstractScrollArea::focusInEvent(event);
+    viewport()->update();
+}
+
+void PdfPagesView::focusOutEvent(QFocusEvent* event)
+{
+    QAbstractScrollArea::focusOutEvent(event);
+    viewport()->update();
 }
 
 void PdfPagesView::paintEvent(QPaintEvent*)
@@ -188,6 +226,12 @@ void PdfPagesView::paintEvent(QPaintEvent*)
         if (page.bottom() < visible.top() || page.right() < visible.left() || page.left() > visible.right()) continue;
         if (page.top() > visible.bottom()) break;
         paintPage(painter, index, ratio);
+    }
+    if (hasFocus()) {
+        painter.setPen(QPen(palette().color(QPalette::Highlight), focusRingWidth));
+        painter.setBrush(Qt::NoBrush);
+        const double half = focusRingWidth / 2.0;
+        painter.drawRect(QRectF(viewport()->rect()).adjusted(half, half, -half, -half));
     }
 }
 

@@ -7,8 +7,11 @@
 //
 // Ctrl + wheel and a pinch zoom between fit-to-width and 400 %, keeping the
 // spot under the pointer in place; the zoom stays when a new copy of the same
-// file replaces the document, until resetZoom(). Home and End go to the first
-// and last page; Page Up/Down and the arrows scroll.
+// file replaces the document, until resetZoom(). From the keyboard, "+" (or
+// "=") zooms in and "-" out, keeping the left edge of the text in view, and
+// "0" fits the width again. Home and End go to the first and last page;
+// Page Up/Down and the arrows scroll. The focus shows as a ring inside the
+// view.
 
 #include "PdfView/Pdf.h"
 #include "PdfView/Widgets/PageImageCache.h"
@@ -56,10 +59,15 @@ protected:
     void scrollContentsBy(int dx, int dy) override;
     void wheelEvent(QWheelEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 
 private:
     void relayout();
     double fitScale() const;
+    // Where a zoom from the keyboard holds still: the left edge of the page in
+    // view (or of the view, when scrolled past it), half way down.
+    QPointF keyboardAnchor() const;
     QPointF scrollOffset() const;
     void paintPage(QPainter& painter, int index, double ratio);
 

@@ -280,6 +280,51 @@ TEST_F(PdfPagesViewTest, HomeAndEndGoToTheFirstAndLastPage)
     EXPECT_GT(view.verticalScrollBar()->value(), paged);
 }
 
+TEST_F(PdfPagesViewTest, PlusMinusAndZeroZoomFromTheKeyboardKeepingTheLeftEdgeOfTheText)
+{
+    view.setDocument(PdfView::pdfFromData(letterPdf(3)));
+    view.goToPage(1);
+    const double fit = view.scale();
+    const auto pageLeft = [&] { return view.strip().pages[1].left() - view.horizontalScrollBar()->value(); };
+    const double leftAtFit = pageLeft();
+    for (auto [key, mods] : {std::pair{Qt::Key_Plus, Qt::ShiftModifier}, std::pair{Qt::Key_Equal, Qt::NoModifier},
+                             std::pair{Qt::Key_Plus, Qt::KeypadModifier}}) {
+        const double before = view.scale();
+        QTest::keyClick(&view, key, mods);
+        EXPECT_NEAR(view.scale(), before * PdfView::PdfPagesView::wheelStep, 1e-9);
+        EXPECT_NEAR(pageLeft(), leftAtFit, 1.5) << "the start of the lines stays in view";
+    }
+    EXPECT_EQ(view.currentPage(), 1);
+    QTest::keyClick(&view, Qt::Key_Minus);
+    EXPECT_NEAR(view.scale(), fit * std::pow(PdfView::PdfPagesView::wheelStep, 2), 1e-9);
+
+    // Scrolled sideways past the page's edge, the view's own left edge holds still.
+    view.horizontalScrollBar()->setValue(view.horizontalScrollBar()->maximum());
+    const auto spot = view.strip().anchorAt(QPointF(view.horizontalScrollBar()->value(), view.verticalScrollBar()->value() + 150));
+    QTest::keyClick(&view, Qt::Key_Plus, Qt::ShiftModifier);
+    const QPointF now = view.strip().contentPoint(spot) - QPointF(view.horizontalScrollBar()->value(), view.verticalScrollBar()->value());
+    EXPECT_NEAR(now.x(), 0, 1.5);
+
+    QTest::keyClick(&view, Qt::Key_0);
+    EXPECT_TRUE(view.fitsWidth());
+    QTest::keyClick(&view, Qt::Key_Equal, Qt::ControlModifier); // the application's Bigger Text, not a zoom
+    EXPECT_TRUE(view.fitsWidth());
+}
+
+TEST_F(PdfPagesViewTest, TheFocusShowsAsARingInsideTheView)
+{
+    view.setDocument(PdfView::pdfFromData(letterPdf(1)));
+    view.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&view));
+    const auto corner = [&] { return QColor(view.viewport()->grab().toImage().pixel(1, 150)); };
+    view.clearFocus();
+    const QColor without = corner();
+    view.setFocus();
+    ASSERT_TRUE(view.hasFocus());
+    EXPECT_EQ(corner(), view.palette().color(QPalette::Highlight));
+    EXPECT_NE(without, corner());
+}
+
 TEST_F(PdfPagesViewTest, PaintingDrawsOnlyTheTilesInView)
 {
     view.setDocument(PdfView::pdfFromData(letterPdf(8)));
