@@ -4,13 +4,16 @@
 #include "FolmiraApp/Model/Wording.h"
 #include "FolmiraApp/Views/Icons.h"
 #include "FolmiraApp/Views/PaneParts.h"
+#include "FolmiraApp/Views/ToolBarFocus.h"
 
+#include <QApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
+#include <QShortcut>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -60,8 +63,11 @@ EmptyStateView::EmptyStateView(AppModel& model, QWidget* parent) : QWidget(paren
     choose_->setDefault(true);
     choose_->setAutoDefault(true);
     // A default button answers Return only inside a dialog; in the main window
-    // the key is bound to it here, and only while the empty state is shown.
-    choose_->setShortcut(QKeySequence(Qt::Key_Return));
+    // the key is bound here, and only while the empty state is shown. A
+    // focused button takes it first.
+    auto* enter = new QShortcut(this);
+    enter->setKeys({QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)});
+    connect(enter, &QShortcut::activated, this, &EmptyStateView::returnPressed);
     choose_->setMinimumHeight(34);
     connect(choose_, &QPushButton::clicked, &model_, &AppModel::chooseDocument);
     auto* samplesButton = new QToolButton(this);
@@ -87,6 +93,7 @@ EmptyStateView::EmptyStateView(AppModel& model, QWidget* parent) : QWidget(paren
     linkPalette.setColor(QPalette::ButtonText, linkPalette.color(QPalette::Link));
     songbook->setPalette(linkPalette);
     connect(songbook, &QPushButton::clicked, &model_, [this] { model_.setKind(DocKind::songbook); });
+    ringWhenFocused(songbook); // a flat button shows no focus of its own
     column->addWidget(songbook, 0, Qt::AlignHCenter);
 
     error_ = new QLabel(this);
@@ -102,6 +109,17 @@ EmptyStateView::EmptyStateView(AppModel& model, QWidget* parent) : QWidget(paren
 
     connect(&model_, &AppModel::errorChanged, this, &EmptyStateView::refreshError);
     refreshError();
+}
+
+void EmptyStateView::returnPressed()
+{
+    auto* button = qobject_cast<QAbstractButton*>(QApplication::focusWidget());
+    if (!button || button == choose_ || !button->isVisible()) return choose_->click();
+    auto* popUp = qobject_cast<QToolButton*>(button);
+    if (popUp && popUp->menu())
+        popUp->showMenu();
+    else
+        button->click();
 }
 
 void EmptyStateView::fillSamples()

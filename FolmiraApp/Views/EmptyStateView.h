@@ -36,6 +36,7 @@ protected:
 private:
     void refreshError();
     void fillSamples();
+    void returnPressed();
 
     AppModel& model_;
     bool targeted_ = false;

@@ -5,6 +5,7 @@
 #include "FolmiraApp/Views/HelpTopics.h"
 #include "FolmiraApp/Views/Icons.h"
 #include "FolmiraApp/Views/TextStyles.h"
+#include "FolmiraApp/Views/ToolBarFocus.h"
 #include "FolmiraKit/FolmiraKit.h"
 
 #include <QDesktopServices>
@@ -66,6 +67,8 @@ HelpWindow::HelpWindow(AppModel& model, QWidget* parent) : QWidget(parent, Qt::W
     pageArea_->setFrameShape(QFrame::NoFrame);
     pageArea_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     pageArea_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    pageArea_->setAccessibleName(QStringLiteral("Help page"));
+    ringWhenFocused(pageArea_); // a Tab stop, for scrolling a long page
     layout->addWidget(pageArea_, 1);
 
     showPage();

@@ -4,6 +4,7 @@
 #include "FolmiraApp/Model/QtText.h"
 #include "FolmiraApp/Views/Icons.h"
 #include "FolmiraApp/Views/TextStyles.h"
+#include "FolmiraApp/Views/ToolBarFocus.h"
 #include "FolmiraKit/FolmiraKit.h"
 
 #include <QFontDatabase>
@@ -152,6 +153,9 @@ QWidget* SettingsWindow::makeFontLicenseTab()
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // A Tab stop, for scrolling the long licence from the keyboard.
+    scroll->setAccessibleName(QStringLiteral("Font License"));
+    ringWhenFocused(scroll);
 
     auto* content = new QWidget;
     auto* stack = stackIn(content, 20, 10);

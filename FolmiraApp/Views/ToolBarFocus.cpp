@@ -33,6 +33,45 @@ void FocusRingStyle::drawPrimitive(PrimitiveElement element, const QStyleOption*
 
 namespace {
 
+// Drawn above the control, seen through, hidden from pointer and screen reader alike.
+class RingOverlay : public QWidget {
+public:
+    explicit RingOverlay(QWidget* control) : QWidget(control)
+    {
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        setAttribute(Qt::WA_NoSystemBackground);
+        setFocusPolicy(Qt::NoFocus);
+        hide();
+        control->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        auto* control = static_cast<QWidget*>(watched);
+        switch (event->type()) {
+        case QEvent::FocusIn:
+        case QEvent::Resize:
+            setGeometry(control->rect());
+            setVisible(control->hasFocus());
+            raise();
+            break;
+        case QEvent::FocusOut: hide(); break;
+        default: break;
+        }
+        return false;
+    }
+
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(QPen(palette().color(QPalette::Highlight), FocusRingStyle::ringWidth));
+        const double inset = FocusRingStyle::ringWidth / 2.0;
+        painter.drawRoundedRect(QRectF(rect()).adjusted(inset, inset, -inset, -inset), 4, 4);
+    }
+};
+
 QString nameFor(QToolButton* button)
 {
     if (const QAction* action = button->defaultAction()) {
@@ -43,6 +82,11 @@ QString nameFor(QToolButton* button)
 }
 
 } // namespace
+
+void ringWhenFocused(QWidget* widget)
+{
+    new RingOverlay(widget);
+}
 
 void makeKeyboardReachable(QToolBar* toolBar)
 {

@@ -29,4 +29,8 @@ public:
 // tooltip) where it has no name. Call again after adding controls.
 void makeKeyboardReachable(QToolBar* toolBar);
 
+// For a control that its style draws no focus for (a flat link, a scroll
+// area): the same ring, drawn over its edge while it has the focus.
+void ringWhenFocused(QWidget* widget);
+
 } // namespace FolmiraApp

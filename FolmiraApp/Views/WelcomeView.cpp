@@ -8,6 +8,7 @@
 
 #include <QCloseEvent>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
@@ -88,6 +89,15 @@ void ModeCard::changeEvent(QEvent* event)
 {
     QAbstractButton::changeEvent(event);
     if (event->type() == QEvent::PaletteChange) paintSymbol();
+}
+
+void ModeCard::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        click();
+        return;
+    }
+    QAbstractButton::keyPressEvent(event);
 }
 
 QString ModeCard::title() const

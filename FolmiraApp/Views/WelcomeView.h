@@ -35,6 +35,8 @@ public:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void changeEvent(QEvent* event) override;
+    // Return chooses a focused card, as Space does, before the sheet's default button.
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void paintSymbol();

@@ -110,6 +110,26 @@ TEST_F(DocumentViewTest, ReturnChoosesADocumentInTheEmptyStateOnly)
     EXPECT_EQ(panels->openMessages.size(), 1);
 }
 
+TEST_F(DocumentViewTest, ReturnPressesTheFocusedButtonAndTheLinkShowsItsFocus)
+{
+    auto& w = window();
+    w.show();
+    w.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    QPushButton* link = nullptr;
+    for (auto* b : w.findChildren<QPushButton*>())
+        if (b->text().endsWith("Switch to Songbook")) link = b;
+    ASSERT_NE(link, nullptr);
+    const auto edgeColour = [&] { return QColor(link->grab().toImage().pixel(link->width() / 2, 1)); };
+    const QColor unfocused = edgeColour();
+    link->setFocus(Qt::TabFocusReason);
+    EXPECT_EQ(edgeColour(), link->palette().color(QPalette::Highlight));
+    EXPECT_NE(edgeColour(), unfocused);
+    QTest::keyClick(link, Qt::Key_Return);
+    EXPECT_EQ(model->kind(), DocKind::songbook) << "the focused link, not the file chooser";
+    EXPECT_TRUE(panels->openMessages.isEmpty());
+}
+
 TEST_F(DocumentViewTest, EmptyStateSamplesAndSongbookLink)
 {
     std::filesystem::create_directory(path("Samples"));

@@ -77,7 +77,7 @@ TEST_F(WelcomeViewTest, TheCardSymbolsAreInTheAccentColour)
 
 TEST_F(WelcomeViewTest, EachChoiceEndsTheSheetAndMarksItSeen)
 {
-    enum class Press { documentCard, songbookCard, close, escape };
+    enum class Press { documentCard, songbookCard, close, escape, returnOnSongbookCard };
     const struct {
         Press press;
         DocKind before;
@@ -89,6 +89,7 @@ TEST_F(WelcomeViewTest, EachChoiceEndsTheSheetAndMarksItSeen)
         {Press::close, DocKind::songbook, DocKind::songbook},
         {Press::escape, DocKind::songbook, DocKind::songbook},
         {Press::escape, DocKind::document, DocKind::document},
+        {Press::returnOnSongbookCard, DocKind::document, DocKind::songbook},
     };
     for (const auto& c : cases) {
         defaults->remove("welcomeSeen");
@@ -100,6 +101,10 @@ TEST_F(WelcomeViewTest, EachChoiceEndsTheSheetAndMarksItSeen)
         case Press::songbookCard: QTest::mouseClick(sheet->songbookCard(), Qt::LeftButton); break;
         case Press::close: sheet->closeButton()->click(); break;
         case Press::escape: QTest::keyClick(sheet.get(), Qt::Key_Escape); break;
+        case Press::returnOnSongbookCard:
+            sheet->songbookCard()->setFocus();
+            QTest::keyClick(sheet->songbookCard(), Qt::Key_Return);
+            break;
         }
         EXPECT_EQ(model->kind(), c.after);
         EXPECT_FALSE(model->showWelcome());
