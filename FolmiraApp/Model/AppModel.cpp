@@ -242,8 +242,9 @@ void AppModel::exportPDF()
 
 void AppModel::printCopy()
 {
-    if (!preview_ || !services_.panels) return;
-    printPDF(*services_.panels, preview_, suggestedName(), false);
+    // The preview is always shown from the result's bytes, which are what prints.
+    if (!preview_ || !result_ || !services_.panels) return;
+    printPDF(*services_.panels, services_.defaults.get(), preview_, result_->pdf, suggestedName(), false);
 }
 
 } // namespace FolmiraApp

@@ -7,6 +7,8 @@
 #include <QPageSize>
 #include <QPainter>
 #include <QPrinter>
+#include <QPrinterInfo>
+#include <QSettings>
 
 #include <poppler-qt6.h>
 
@@ -75,35 +77,55 @@ void applyPlan(QPrinter& printer, const PrintPlan& plan, const QString& jobTitle
     printer.setDocName(jobTitle);
 }
 
-void PrintChoices::keepFrom(const QPrinter& printer, bool forcedDuplex)
+void startFromLastPrinter(QPrinter& printer, const QSettings* defaults)
 {
-    copies = printer.copyCount();
-    collate = printer.collateCopies();
-    colorMode = printer.colorMode();
-    if (!forcedDuplex) duplex = printer.duplex();
-    if (printer.outputFormat() == QPrinter::NativeFormat) printerName = printer.printerName();
+    const QString last = defaults ? defaults->value(QString::fromLatin1(lastPrinterKey)).toString() : QString();
+    // A printer since removed would leave the panel on no printer at all.
+    if (!last.isEmpty() && QPrinterInfo::availablePrinterNames().contains(last)) printer.setPrinterName(last);
+    // Every print begins at the printer's own settings, not at the last job's.
+    const QPrinterInfo info(printer);
+    printer.setCopyCount(1);
+    printer.setCollateCopies(true);
+    printer.setPrintRange(QPrinter::AllPages);
+    if (!info.isNull()) {
+        printer.setDuplex(info.defaultDuplexMode());
+        printer.setColorMode(info.defaultColorMode());
+    }
 }
 
-void PrintChoices::applyTo(QPrinter& printer) const
+Platform::PrintJob::Sides sidesFor(QPrinter::DuplexMode duplex, QPageLayout::Orientation orientation)
 {
-    // Choosing the printer resets the others to its defaults, so it goes first.
-    if (!printerName.isEmpty()) printer.setPrinterName(printerName);
-    printer.setCopyCount(copies);
-    printer.setCollateCopies(collate);
-    printer.setColorMode(colorMode);
-    printer.setDuplex(duplex);
+    using Platform::PrintJob::Sides;
+    switch (duplex) {
+    case QPrinter::DuplexNone: return Sides::oneSided;
+    case QPrinter::DuplexLongSide: return Sides::twoSidedLongEdge;
+    case QPrinter::DuplexShortSide: return Sides::twoSidedShortEdge;
+    // "Auto" binds on the long edge of the page as it is read.
+    case QPrinter::DuplexAuto:
+        return orientation == QPageLayout::Landscape ? Sides::twoSidedShortEdge : Sides::twoSidedLongEdge;
+    }
+    return Sides::oneSided;
 }
 
-PrintChoices& sessionPrintChoices()
+Platform::PrintJob::Choices jobChoices(const QPrinter& printer, const PrintPlan& plan, QSizeF firstPage)
 {
-    static PrintChoices choices;
+    Platform::PrintJob::Choices choices;
+    choices.copies = printer.copyCount();
+    choices.collate = printer.collateCopies();
+    if (printer.printRange() == QPrinter::PageRange) {
+        for (const auto& range : printer.pageRanges().toRangeList()) choices.pages.push_back({range.from, range.to});
+    }
+    choices.sides = sidesFor(printer.duplex(), plan.orientation);
+    choices.grey = printer.colorMode() == QPrinter::GrayScale;
+    choices.firstPage = {firstPage.width(), firstPage.height()};
+    choices.booklet = plan.duplex;
     return choices;
 }
 
-void drawPages(QPrinter& printer, Poppler::Document& document, const PrintPlan& plan)
+bool drawPages(QPrinter& printer, Poppler::Document& document, const PrintPlan& plan)
 {
     const int count = document.numPages();
-    if (count <= 0) return;
+    if (count <= 0) return true;
     int first = 0;
     int last = count - 1;
     if (printer.printRange() == QPrinter::PageRange && printer.fromPage() > 0) {
@@ -112,7 +134,7 @@ void drawPages(QPrinter& printer, Poppler::Document& document, const PrintPlan& 
     }
 
     QPainter painter;
-    if (!painter.begin(&printer)) return;
+    if (!painter.begin(&printer)) return false;
     // Poppler draws vectors only through its QPainter backend; the views use
     // the raster one, so switch for the job and back.
     const auto backend = document.renderBackend();
@@ -143,20 +165,61 @@ void drawPages(QPrinter& printer, Poppler::Document& document, const PrintPlan& 
         page->renderToPainter(&painter, dpi, dpi, 0, 0, -1, -1, rotation);
         painter.restore();
     }
-    painter.end();
+    const bool ended = painter.end();
     document.setRenderBackend(backend);
+    return ended;
 }
 
-void printPDF(Panels& panels, const PdfView::PdfDocumentPtr& document, const QString& jobTitle, bool duplex)
+namespace {
+
+// Printing to a file keeps the copy as it is: its own bytes, cut to the
+// chosen pages.
+void writeToFile(Panels& panels, const QString& fileName, const std::vector<std::uint8_t>& pdf,
+                 const std::vector<Platform::PrintJob::PageRange>& pages)
+{
+    const std::filesystem::path target = fileName.toStdString();
+    const auto name = QString::fromStdString(target.filename().string());
+    const auto cut = pages.empty() ? pdf : Platform::PrintJob::pagesOf(pdf, pages);
+    if (cut.empty()) {
+        panels.alert(QStringLiteral("The document “%1” couldn’t be saved.").arg(name),
+                     QStringLiteral("None of the chosen pages are in the document."));
+        return;
+    }
+    try {
+        Platform::writeFileAtomically(target, cut);
+    } catch (const Platform::FileWriteError& error) {
+        panels.alert(QStringLiteral("The document “%1” couldn’t be saved.").arg(name), QString::fromUtf8(error.what()));
+    }
+}
+
+} // namespace
+
+void printPDF(Panels& panels, QSettings* defaults, const PdfView::PdfDocumentPtr& document,
+              const std::vector<std::uint8_t>& pdf, const QString& jobTitle, bool duplex)
 {
     if (PdfView::pageCount(document) == 0) return;
-    const auto plan = planPrint(PdfView::pageSize(document, 0), duplex);
+    const QSizeF firstPage = PdfView::pageSize(document, 0);
+    const auto plan = planPrint(firstPage, duplex);
     QPrinter printer(QPrinter::HighResolution);
-    sessionPrintChoices().applyTo(printer);
+    startFromLastPrinter(printer, defaults);
     applyPlan(printer, plan, jobTitle);
     if (!panels.confirmPrint(printer)) return;
-    sessionPrintChoices().keepFrom(printer, plan.duplex);
-    drawPages(printer, *document, plan);
+    const auto choices = jobChoices(printer, plan, firstPage);
+
+    if (printer.outputFormat() != QPrinter::NativeFormat || !printer.outputFileName().isEmpty()) {
+        writeToFile(panels, printer.outputFileName(), pdf, choices.pages);
+        return;
+    }
+    if (defaults) defaults->setValue(QString::fromLatin1(lastPrinterKey), printer.printerName());
+    try {
+        Platform::PrintJob::send(printer.printerName().toStdString(), jobTitle.toStdString(), pdf,
+                                 Platform::PrintJob::options(choices));
+        return;
+    } catch (const Platform::PrintJob::PrintError&) {
+        // Not a queue the print system takes jobs for: Qt's own way still may.
+    }
+    if (!drawPages(printer, *document, plan))
+        panels.alert(QStringLiteral("The document “%1” couldn’t be printed.").arg(jobTitle), QString());
 }
 
 } // namespace FolmiraApp

@@ -6,10 +6,13 @@
 
 #include "FolmiraApp/Model/Panels.h"
 #include "PdfView/Pdf.h"
+#include "Platform/PrintJob.h"
 
 #include <QPageLayout>
 #include <QPrinter>
 #include <QSizeF>
+
+class QSettings;
 
 #include <cstdint>
 #include <vector>
@@ -44,33 +47,31 @@ PrintPlan planPrint(QSizeF firstPage, bool duplex);
 // duplex mode, job title.
 void applyPlan(QPrinter& printer, const PrintPlan& plan, const QString& jobTitle);
 
-// What the user chose in the print panel that the next print of the session
-// starts from: the printer, copies, collation, colour and (for jobs that do
-// not ask for a binding of their own) two-sided printing.
-struct PrintChoices {
-    QString printerName; // empty: the system's default printer
-    int copies = 1;
-    bool collate = true;
-    QPrinter::ColorMode colorMode = QPrinter::Color;
-    QPrinter::DuplexMode duplex = QPrinter::DuplexNone;
+// The defaults key of the printer chosen last.
+inline constexpr char lastPrinterKey[] = "printer";
 
-    // The choices in `printer` after its panel; `forcedDuplex` leaves the kept
-    // duplex as it was, since the job chose it, not the user. Printing to a
-    // file keeps the printer chosen before.
-    void keepFrom(const QPrinter& printer, bool forcedDuplex);
-    // Sets them on a new printer, before the job's own plan.
-    void applyTo(QPrinter& printer) const;
-};
+// The printer a print starts from: the one chosen last (kept in `defaults`)
+// while it is still there, else the system's default; copies, sides and
+// colour at that printer's own defaults.
+void startFromLastPrinter(QPrinter& printer, const QSettings* defaults);
 
-// The choices of this session's last print; the first print starts from the
-// system's defaults.
-PrintChoices& sessionPrintChoices();
+// The sides a duplex mode prints on, for a job of `orientation`.
+Platform::PrintJob::Sides sidesFor(QPrinter::DuplexMode duplex, QPageLayout::Orientation orientation);
 
-// Draws the document's pages in the printer's chosen range as vectors.
-void drawPages(QPrinter& printer, Poppler::Document& document, const PrintPlan& plan);
+// What the user chose in the print panel, as the print system's job choices
+// for a document whose first page is `firstPage` (points).
+Platform::PrintJob::Choices jobChoices(const QPrinter& printer, const PrintPlan& plan, QSizeF firstPage);
 
-// The whole print job: nothing for a document without pages; the print panel,
-// starting from the session's last choices; then the pages.
-void printPDF(Panels& panels, const PdfView::PdfDocumentPtr& document, const QString& jobTitle, bool duplex);
+// Draws the document's pages in the printer's chosen range as vectors: the
+// way to a printer queue the print system cannot take the PDF itself to.
+// False when the printer could not be started.
+bool drawPages(QPrinter& printer, Poppler::Document& document, const PrintPlan& plan);
+
+// The whole print job of the PDF `pdf`, shown as `document`: nothing for a
+// document without pages; the print panel on the first page's paper, starting
+// from the last printer; then the PDF itself to the printer, or its chosen
+// pages written to the chosen file. The chosen printer is kept in `defaults`.
+void printPDF(Panels& panels, QSettings* defaults, const PdfView::PdfDocumentPtr& document,
+              const std::vector<std::uint8_t>& pdf, const QString& jobTitle, bool duplex);
 
 } // namespace FolmiraApp

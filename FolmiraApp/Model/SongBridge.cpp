@@ -39,7 +39,8 @@ SongHost AppModel::makeSongHost()
     };
     host.print = [model = QPointer<AppModel>(this)](const Lyricade::SongPrintJob& job) {
         if (!model || !model->services_.panels) return;
-        if (auto document = PdfView::pdfFromData(job.pdf)) printPDF(*model->services_.panels, document, job.title, job.booklet);
+        if (auto document = PdfView::pdfFromData(job.pdf))
+            printPDF(*model->services_.panels, model->services_.defaults.get(), document, job.pdf, job.title, job.booklet);
     };
     host.presets = &AppModel::presetSizes;
     host.setHighContrast = [model = QPointer<AppModel>(this)](bool on) {

@@ -22,6 +22,7 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QPointer>
+#include <QSettings>
 #include <QToolBar>
 #include <QWidgetAction>
 
@@ -68,8 +69,12 @@ Application::Application(AppServices services)
     // Before any songbook controller exists: the name its messages and PDFs carry.
     Lyricade::SongController::configure(qstr(FolmiraKit::Brand::name));
     FolmiraKit::LargePrintFont::registerBundledFonts();
+    // The panels keep their folders beside the model's own defaults.
+    if (!services.defaults)
+        services.defaults = std::make_shared<QSettings>(QStringLiteral("Folmira"), QStringLiteral("Folmira"));
     if (!services.panels) {
         panels_ = std::make_shared<QtPanels>();
+        panels_->setDefaults(services.defaults);
         services.panels = panels_;
     }
     defaults_ = services.defaults;
@@ -86,10 +91,6 @@ Application::Application(AppServices services)
         *model_, [this](QWidget* parent, QToolBar* toolBar) { return makeSongbookPane(parent, toolBar); });
     if (panels_) {
         panels_->setWindow(window_.get());
-        panels_->setCurrentFile([model = QPointer<AppModel>(model_.get())]() -> std::optional<std::filesystem::path> {
-            if (!model) return std::nullopt;
-            return model->fileURL();
-        });
     }
     if (songPanels) songPanels->setWindow(window_.get());
     menuBar_ = new MenuBar(*model_, windowCommands(), window_.get());

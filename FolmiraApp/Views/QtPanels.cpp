@@ -7,30 +7,46 @@
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QSettings>
 #include <QStandardPaths>
 
 namespace FolmiraApp {
 
-QString dialogFolder(const QString& documents, const std::optional<std::filesystem::path>& currentFile)
+QString dialogFolder(const QString& last, const QString& documents)
 {
-    if (!documents.isEmpty() && QFileInfo(documents).isDir()) return documents;
-    if (currentFile) {
-        const QFileInfo file(QString::fromStdString(currentFile->string()));
-        if (file.dir().exists()) return file.absolutePath();
-    }
+    for (const QString& folder : {last, documents})
+        if (!folder.isEmpty() && QFileInfo(folder).isDir()) return folder;
     return QDir::homePath();
 }
 
-QString QtPanels::startFolder() const
+QString folderKey(FileDialog dialog)
 {
-    return dialogFolder(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation),
-                        currentFile_ ? currentFile_() : std::nullopt);
+    switch (dialog) {
+    case FileDialog::open: return QStringLiteral("openFolder");
+    case FileDialog::save: return QStringLiteral("saveFolder");
+    case FileDialog::printToFile: return QStringLiteral("printFolder");
+    }
+    return {};
+}
+
+QString QtPanels::startFolder(FileDialog dialog) const
+{
+    const QString last = defaults_ ? defaults_->value(folderKey(dialog)).toString() : QString();
+    return dialogFolder(last, QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
+}
+
+void QtPanels::usedFolder(FileDialog dialog, const std::filesystem::path& file)
+{
+    if (!defaults_ || file.empty()) return;
+    defaults_->setValue(folderKey(dialog), QFileInfo(QString::fromStdString(file.string())).absolutePath());
 }
 
 std::optional<std::filesystem::path> QtPanels::chooseFileToOpen(const QString& message,
                                                                 const QStringList& nameFilters)
 {
-    return openOne(message, nameFilters, startFolder());
+    auto url = openOne(message, nameFilters, startFolder(FileDialog::open));
+    if (url) usedFolder(FileDialog::open, *url);
+    return url;
 }
 
 std::optional<std::filesystem::path> QtPanels::chooseFileToOpenIn(const QString& message,
@@ -39,7 +55,7 @@ std::optional<std::filesystem::path> QtPanels::chooseFileToOpenIn(const QString&
 {
     // A folder that is not there would leave the dialog in the working folder.
     const QString start = QString::fromStdString(folder.string());
-    return openOne(message, nameFilters, QFileInfo(start).isDir() ? start : startFolder());
+    return openOne(message, nameFilters, QFileInfo(start).isDir() ? start : startFolder(FileDialog::open));
 }
 
 std::optional<std::filesystem::path> QtPanels::openOne(const QString& message, const QStringList& nameFilters,
@@ -61,10 +77,12 @@ std::optional<std::filesystem::path> QtPanels::chooseFileToSave(const QString& n
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setNameFilter(QStringLiteral("PDF (*.pdf)"));
     dialog.setDefaultSuffix(QStringLiteral("pdf"));
-    dialog.setDirectory(startFolder());
+    dialog.setDirectory(startFolder(FileDialog::save));
     dialog.selectFile(name);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-    return std::filesystem::path(dialog.selectedFiles().front().toStdString());
+    std::filesystem::path url = dialog.selectedFiles().front().toStdString();
+    usedFolder(FileDialog::save, url);
+    return url;
 }
 
 void QtPanels::alert(const QString& text, const QString& detail)
@@ -89,12 +107,15 @@ bool QtPanels::confirmPrint(QPrinter& printer)
     QPrintDialog dialog(&printer, window_);
     dialog.setOption(QAbstractPrintDialog::PrintPageRange, true);
     // Qt's dialog offers printing to a file in the working folder; offer it
-    // where a saved copy would go, under the job's name.
+    // where the last printed copy went, under the job's name.
     if (printer.outputFileName().isEmpty()) {
         if (auto* fileName = dialog.findChild<QLineEdit*>(QStringLiteral("filename")))
-            fileName->setText(QDir(startFolder()).filePath(printer.docName()));
+            fileName->setText(QDir(startFolder(FileDialog::printToFile)).filePath(printer.docName()));
     }
-    return dialog.exec() == QDialog::Accepted;
+    if (dialog.exec() != QDialog::Accepted) return false;
+    if (printer.outputFormat() != QPrinter::NativeFormat || !printer.outputFileName().isEmpty())
+        usedFolder(FileDialog::printToFile, printer.outputFileName().toStdString());
+    return true;
 }
 
 } // namespace FolmiraApp

@@ -8,24 +8,30 @@
 #include <QPointer>
 #include <QWidget>
 
-#include <functional>
+#include <memory>
+
+class QSettings;
 
 namespace FolmiraApp {
 
-// Where the file dialogs start: the Documents folder when it exists, else the
-// folder of the file being worked on, else the home folder, never the
-// folder the program happened to be started from.
-QString dialogFolder(const QString& documents, const std::optional<std::filesystem::path>& currentFile);
+// Where a file dialog starts: the folder it was last used in while that is
+// still there, else the Documents folder when it exists, else the home
+// folder; never the folder the program happened to be started from.
+QString dialogFolder(const QString& last, const QString& documents);
+
+// The file dialogs that each start where they were last used.
+enum class FileDialog { open, save, printToFile };
+
+// The defaults key of the folder `dialog` was last used in.
+QString folderKey(FileDialog dialog);
 
 class QtPanels final : public Panels {
 public:
-    using CurrentFile = std::function<std::optional<std::filesystem::path>()>;
-
     // Dialogs are modal over `window` (a weak hold; none when it is gone).
     explicit QtPanels(QWidget* window = nullptr) : window_(window) {}
     void setWindow(QWidget* window) { window_ = window; }
-    // The file being worked on, asked each time a dialog opens.
-    void setCurrentFile(CurrentFile currentFile) { currentFile_ = std::move(currentFile); }
+    // Where the folders each dialog was last used in are kept (none: not kept).
+    void setDefaults(std::shared_ptr<QSettings> defaults) { defaults_ = std::move(defaults); }
 
     std::optional<std::filesystem::path> chooseFileToOpen(const QString& message,
                                                           const QStringList& nameFilters) override;
@@ -37,13 +43,14 @@ public:
     bool confirmPrint(QPrinter& printer) override;
 
 private:
-    QString startFolder() const;
+    QString startFolder(FileDialog dialog) const;
+    void usedFolder(FileDialog dialog, const std::filesystem::path& file);
     std::optional<std::filesystem::path> openOne(const QString& message, const QStringList& nameFilters,
                                                  const QString& folder);
     void message(QMessageBox::Icon icon, const QString& text, const QString& detail);
 
     QPointer<QWidget> window_;
-    CurrentFile currentFile_;
+    std::shared_ptr<QSettings> defaults_;
 };
 
 } // namespace FolmiraApp

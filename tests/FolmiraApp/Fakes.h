@@ -262,8 +262,10 @@ public:
         printedCopies = printer.copyCount();
         printedColor = printer.colorMode();
         printedCollate = printer.collateCopies();
+        printedPrinter = printer.printerName();
         ++printPanels;
         if (choose) choose(printer);
+        if (printOnPrinter) return true;
         if (!printTo) return false;
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(QString::fromStdString(printTo->string()));
@@ -282,7 +284,10 @@ public:
     int printedCopies = 0;
     QPrinter::ColorMode printedColor = QPrinter::Color;
     bool printedCollate = false;
+    QString printedPrinter;
     int printPanels = 0;
+    // Print on the printer the panel holds rather than to `printTo`.
+    bool printOnPrinter = false;
     // What the user does in the print panel before answering.
     std::function<void(QPrinter&)> choose;
 };

@@ -5,6 +5,8 @@
 #include "FolmiraApp/Model/Output.h"
 #include "tests/FileSizeLimit.h"
 
+#include <QPageRanges>
+
 #include <poppler-qt6.h>
 
 #include <unistd.h>
@@ -139,55 +141,50 @@ TEST(PrintPlanTest, PaperFromTheFirstPage)
     }
 }
 
-class PrintTest : public ModelTest {
-protected:
-    void SetUp() override
-    {
-        ModelTest::SetUp();
-        sessionPrintChoices() = {};
-    }
-    void TearDown() override
-    {
-        sessionPrintChoices() = {};
-        ModelTest::TearDown();
-    }
-};
+class PrintTest : public ModelTest {};
 
-TEST_F(PrintTest, ALandscapePageGoesOnPortraitPaperWithoutMarginsOrDuplex)
+TEST_F(PrintTest, ALandscapeCopyPrintedToAFileIsThePdfItself)
 {
-    auto document = PdfView::pdfFromData(makePdf({{792, 612}, {792, 612}, {792, 612}}));
+    const auto pdf = makePdf({{792, 612}, {792, 612}, {792, 612}});
+    auto document = PdfView::pdfFromData(pdf);
     panels->printTo = path("printed.pdf");
-    printPDF(*panels, document, "Minutes (large print).pdf", false);
+    printPDF(*panels, defaults.get(), document, pdf, "Minutes (large print).pdf", false);
     ASSERT_EQ(panels->printPanels, 1);
+    // The panel opens on the copy's own paper, turned, without margins.
     const auto& layout = panels->printedLayout;
     EXPECT_EQ(layout.pageSize().size(QPageSize::Point), QSizeF(612, 792));
     EXPECT_EQ(layout.orientation(), QPageLayout::Landscape);
     EXPECT_EQ(layout.margins(QPageLayout::Point), QMarginsF(0, 0, 0, 0));
     EXPECT_EQ(panels->printedDuplex, QPrinter::DuplexNone);
     EXPECT_EQ(panels->printedTitle, "Minutes (large print).pdf");
-
-    auto printed = Poppler::Document::load(QString::fromStdString(path("printed.pdf").string()));
-    ASSERT_TRUE(printed);
-    EXPECT_EQ(printed->numPages(), 3);
-    const QSizeF size = printed->page(0)->pageSizeF();
-    EXPECT_NEAR(size.width(), 792, 1);
-    EXPECT_NEAR(size.height(), 612, 1);
-    // Unscaled and unturned: the ink lands where it was on the page.
-    const QRect inked = inkBox(*document->page(2));
-    EXPECT_FALSE(inked.isEmpty());
-    const QRect printedInk = inkBox(*printed->page(2));
-    EXPECT_NEAR(printedInk.left(), inked.left(), 2);
-    EXPECT_NEAR(printedInk.top(), inked.top(), 2);
-    EXPECT_NEAR(printedInk.width(), inked.width(), 3);
+    EXPECT_EQ(readFile(path("printed.pdf")), std::string(pdf.begin(), pdf.end()));
+    EXPECT_TRUE(panels->alerts.isEmpty());
+    // A file is no printer to come back to.
+    EXPECT_FALSE(defaults->contains(lastPrinterKey));
 }
 
-TEST_F(PrintTest, DuplexJobsFitAndTurnEachPage)
+TEST_F(PrintTest, AFailedWriteToAFileAlerts)
 {
-    // Qt keeps a duplex request only for a printer that can print two-sided,
-    // so the request itself is the plan's (see PrintPlanTest); here the pages.
+    const auto pdf = letterPdf(2);
+    std::filesystem::create_directories(path("folder.pdf"));
+    panels->printTo = path("folder.pdf");
+    printPDF(*panels, defaults.get(), PdfView::pdfFromData(pdf), pdf, "Two", false);
+    ASSERT_EQ(panels->alerts.size(), 1);
+    EXPECT_TRUE(panels->alerts[0].startsWith("The document “folder.pdf” couldn’t be saved.")) << panels->alerts[0].toStdString();
+    EXPECT_TRUE(std::filesystem::is_directory(path("folder.pdf")));
+}
+
+TEST_F(PrintTest, TheFallbackFitsAndTurnsBookletPages)
+{
+    // Where the print system can't take the PDF, Qt draws it: booklet pages
+    // are fitted and turned onto the paper.
     auto document = PdfView::pdfFromData(makePdf({{792, 612}, {300, 400}}));
-    panels->printTo = path("booklet.pdf");
-    printPDF(*panels, document, "Book", true);
+    const auto plan = planPrint(PdfView::pageSize(document, 0), true);
+    QPrinter printer(QPrinter::HighResolution);
+    applyPlan(printer, plan, "Book");
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(QString::fromStdString(path("booklet.pdf").string()));
+    ASSERT_TRUE(drawPages(printer, *document, plan));
     auto printed = Poppler::Document::load(QString::fromStdString(path("booklet.pdf").string()));
     ASSERT_TRUE(printed);
     ASSERT_EQ(printed->numPages(), 2);
@@ -203,7 +200,7 @@ TEST_F(PrintTest, DuplexJobsFitAndTurnEachPage)
 
 TEST_F(PrintTest, NothingToPrintShowsNoPanel)
 {
-    printPDF(*panels, nullptr, "x", false);
+    printPDF(*panels, defaults.get(), nullptr, {}, "x", false);
     EXPECT_EQ(panels->printPanels, 0);
     auto& m = make();
     m.printCopy();
@@ -215,48 +212,75 @@ TEST_F(PrintTest, NothingToPrintShowsNoPanel)
     EXPECT_EQ(panels->printedLayout.orientation(), QPageLayout::Portrait);
 }
 
-TEST_F(PrintTest, TheNextPrintStartsFromTheChoicesOfTheLastOne)
+TEST_F(PrintTest, EveryPrintStartsFromThePrintersOwnSettings)
 {
-    auto document = PdfView::pdfFromData(letterPdf(2));
+    const auto pdf = letterPdf(2);
+    auto document = PdfView::pdfFromData(pdf);
     panels->printTo = path("first.pdf");
     panels->choose = [](QPrinter& printer) {
         printer.setCopyCount(3);
         printer.setCollateCopies(false);
         printer.setColorMode(QPrinter::GrayScale);
+        printer.setPrintRange(QPrinter::PageRange);
+        printer.setPageRanges(QPageRanges());
+        printer.setFromTo(2, 2);
     };
-    printPDF(*panels, document, "One", false);
+    printPDF(*panels, defaults.get(), document, pdf, "One", false);
     ASSERT_EQ(panels->printPanels, 1);
-    EXPECT_EQ(panels->printedCopies, 1);
-    EXPECT_EQ(panels->printedColor, QPrinter::Color);
-
-    // A cancelled panel keeps nothing of what was changed in it.
-    panels->printTo.reset();
-    panels->choose = [](QPrinter& printer) { printer.setCopyCount(7); };
-    printPDF(*panels, document, "Two", false);
-    EXPECT_EQ(panels->printedCopies, 3);
-    EXPECT_FALSE(panels->printedCollate);
-    EXPECT_EQ(panels->printedColor, QPrinter::GrayScale);
+    const int firstCopies = panels->printedCopies;
+    const auto firstColor = panels->printedColor;
 
     panels->choose = nullptr;
-    printPDF(*panels, document, "Three", true);
-    EXPECT_EQ(panels->printedCopies, 3);
-    EXPECT_EQ(panels->printedColor, QPrinter::GrayScale);
-    EXPECT_EQ(panels->printedTitle, "Three");
+    printPDF(*panels, defaults.get(), document, pdf, "Two", true);
+    EXPECT_EQ(panels->printedCopies, firstCopies);
+    EXPECT_EQ(panels->printedCopies, 1);
+    EXPECT_TRUE(panels->printedCollate);
+    EXPECT_EQ(panels->printedColor, firstColor);
+    EXPECT_EQ(panels->printedTitle, "Two");
 }
 
-TEST(PrintChoicesTest, AJobsOwnDuplexIsNotTheUsersChoice)
+TEST(JobChoicesTest, WhatThePanelHoldsIsWhatTheJobAsks)
 {
     QPrinter printer;
-    PrintChoices choices;
-    choices.duplex = QPrinter::DuplexLongSide;
-    choices.printerName = "Office";
-    printer.setOutputFormat(QPrinter::PdfFormat);
-    choices.keepFrom(printer, true);
-    EXPECT_EQ(choices.duplex, QPrinter::DuplexLongSide);
-    // Printing to a file is no printer to come back to.
-    EXPECT_EQ(choices.printerName, "Office");
-    choices.keepFrom(printer, false);
-    EXPECT_EQ(choices.duplex, printer.duplex());
+    printer.setCopyCount(2);
+    printer.setCollateCopies(false);
+    printer.setPrintRange(QPrinter::PageRange);
+    QPageRanges ranges;
+    ranges.addRange(3, 5);
+    ranges.addRange(8, 8);
+    printer.setPageRanges(ranges);
+    printer.setColorMode(QPrinter::GrayScale);
+    const auto choices = jobChoices(printer, planPrint({792, 612}, true), {792, 612});
+    EXPECT_EQ(choices.copies, 2);
+    EXPECT_FALSE(choices.collate);
+    EXPECT_EQ(choices.pages, (std::vector<Platform::PrintJob::PageRange>{{3, 5}, {8, 8}}));
+    EXPECT_TRUE(choices.grey);
+    EXPECT_TRUE(choices.booklet);
+    EXPECT_EQ(choices.firstPage, (Platform::Size{792, 612}));
+
+    // "All pages" sends no range, whatever range the panel held before.
+    printer.setPrintRange(QPrinter::AllPages);
+    printer.setColorMode(QPrinter::Color);
+    const auto all = jobChoices(printer, planPrint({612, 792}, false), {612, 792});
+    EXPECT_TRUE(all.pages.empty());
+    EXPECT_FALSE(all.grey);
+    EXPECT_FALSE(all.booklet);
+}
+
+TEST(JobChoicesTest, SidesFromTheDuplexMode)
+{
+    using Platform::PrintJob::Sides;
+    struct Case {
+        QPrinter::DuplexMode duplex;
+        QPageLayout::Orientation orientation;
+        Sides sides;
+    };
+    const Case cases[] = {{QPrinter::DuplexNone, QPageLayout::Portrait, Sides::oneSided},
+                          {QPrinter::DuplexLongSide, QPageLayout::Landscape, Sides::twoSidedLongEdge},
+                          {QPrinter::DuplexShortSide, QPageLayout::Portrait, Sides::twoSidedShortEdge},
+                          {QPrinter::DuplexAuto, QPageLayout::Portrait, Sides::twoSidedLongEdge},
+                          {QPrinter::DuplexAuto, QPageLayout::Landscape, Sides::twoSidedShortEdge}};
+    for (const auto& c : cases) EXPECT_EQ(sidesFor(c.duplex, c.orientation), c.sides) << int(c.duplex);
 }
 
 } // namespace

@@ -113,21 +113,15 @@ TEST_F(SongBridgeTest, TheHooksReachTheApplicationsSaveAndPrint)
     EXPECT_EQ(panels->saveNames, QStringList{"Campfire.pdf"});
     EXPECT_EQ(panels->saveMessages, QStringList{"Save the songbook as a PDF."});
 
-    // Booklet sheets are fitted to the paper; ordinary pages print as they are.
+    // Printed to a file, booklet sheets and pages alike are the job's own PDF.
     const auto pages = makePdf({{612, 792}, {306, 396}});
-    const auto inkOfSecondPage = [&](bool booklet) {
+    for (const bool booklet : {true, false}) {
         panels->printTo = path(booklet ? "booklet.pdf" : "pages.pdf");
         host.print({pages, booklet ? "Campfire booklet" : "Campfire", booklet});
-        auto printed = Poppler::Document::load(QString::fromStdString(panels->printTo->string()));
-        return printed && printed->numPages() == 2 ? inkBox(*printed->page(1)) : QRect();
-    };
-    const QRect fitted = inkOfSecondPage(true);
-    EXPECT_EQ(panels->printedTitle, "Campfire booklet");
-    const QRect asIs = inkOfSecondPage(false);
-    EXPECT_EQ(panels->printedTitle, "Campfire");
+        EXPECT_EQ(panels->printedTitle, booklet ? "Campfire booklet" : "Campfire");
+        EXPECT_EQ(readFile(*panels->printTo), std::string(pages.begin(), pages.end()));
+    }
     ASSERT_EQ(panels->printPanels, 2);
-    ASSERT_FALSE(asIs.isEmpty());
-    EXPECT_GT(fitted.height(), asIs.height() * 3 / 2);
 
     host.print({{'n', 'o', 'p', 'e'}, "Not a PDF", false});
     EXPECT_EQ(panels->printPanels, 2) << "bytes that are no PDF are dropped";

@@ -6,6 +6,8 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFileDialog>
+#include <QSettings>
 #include <QLineEdit>
 #include <QStandardPaths>
 #include <QTimer>
@@ -13,49 +15,100 @@
 namespace FolmiraAppTest {
 namespace {
 
-TEST(DialogFolderTest, DocumentsElseTheFilesFolderElseHome)
+TEST(DialogFolderTest, LastUsedElseDocumentsElseHome)
 {
     QTemporaryDir root;
     ASSERT_TRUE(root.isValid());
     QDir(root.path()).mkpath("Documents");
     QDir(root.path()).mkpath("Letters");
     const QString documents = root.filePath("Documents");
+    const QString letters = root.filePath("Letters");
     const QString missing = root.filePath("Missing");
-    const std::filesystem::path letter = root.filePath("Letters/Minutes.docx").toStdString();
-    const std::filesystem::path lost = root.filePath("Gone/Minutes.docx").toStdString();
     struct Case {
-        QString documents;
-        std::optional<std::filesystem::path> file;
-        QString folder;
+        QString last, documents, folder;
     };
     const Case cases[] = {
-        {documents, letter, documents},
-        {missing, letter, root.filePath("Letters")},
-        {QString(), letter, root.filePath("Letters")},
-        {missing, std::nullopt, QDir::homePath()},
-        {missing, lost, QDir::homePath()},
+        {letters, documents, letters},
+        {missing, documents, documents},
+        {QString(), documents, documents},
+        {missing, missing, QDir::homePath()},
+        {QString(), QString(), QDir::homePath()},
     };
-    for (const auto& c : cases) EXPECT_EQ(dialogFolder(c.documents, c.file), c.folder) << c.folder.toStdString();
+    for (const auto& c : cases) EXPECT_EQ(dialogFolder(c.last, c.documents), c.folder) << c.folder.toStdString();
 }
 
-TEST(QtPanelsTest, PrintingToAFileStartsWhereASavedCopyWould)
-{
+class QtPanelsTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(root.isValid());
+        QDir(root.path()).mkpath("Letters");
+        QDir(root.path()).mkpath("Printed");
+    }
+    // The panels of a new run of the program, over the same defaults file.
+    std::unique_ptr<QtPanels> panels()
+    {
+        auto made = std::make_unique<QtPanels>();
+        made->setDefaults(std::make_shared<QSettings>(root.filePath("Folmira.conf"), QSettings::IniFormat));
+        return made;
+    }
+    // Runs `answer` on the modal dialog once it shows.
+    template <typename Answer> static void whenShown(Answer answer)
+    {
+        QTimer::singleShot(0, [answer] {
+            auto* dialog = QApplication::activeModalWidget();
+            ASSERT_TRUE(dialog);
+            answer(dialog);
+        });
+    }
     QTemporaryDir root;
-    const std::filesystem::path original = root.filePath("Minutes.docx").toStdString();
-    QtPanels panels;
-    panels.setCurrentFile([&] { return std::optional(original); });
-    QPrinter printer;
-    printer.setDocName("Minutes (large print).pdf");
-    QString offered;
-    QTimer::singleShot(0, [&] {
-        auto* dialog = QApplication::activeModalWidget();
-        ASSERT_TRUE(dialog);
-        if (auto* field = dialog->findChild<QLineEdit*>("filename")) offered = field->text();
+};
+
+TEST_F(QtPanelsTest, EachFileDialogOpensWhereItWasLastUsedAfterARestart)
+{
+    const QString letters = root.filePath("Letters");
+    writeFile(std::filesystem::path(letters.toStdString()) / "Minutes.txt", "x");
+    whenShown([&](QWidget* dialog) {
+        auto* files = qobject_cast<QFileDialog*>(dialog);
+        files->setDirectory(letters);
+        files->selectFile("Minutes.txt");
+        QMetaObject::invokeMethod(files, "accept");
+    });
+    ASSERT_TRUE(panels()->chooseFileToOpen("Open", {"Text (*.txt)"}));
+
+    QString openStart, saveStart;
+    whenShown([&](QWidget* dialog) {
+        openStart = qobject_cast<QFileDialog*>(dialog)->directory().absolutePath();
         dialog->close();
     });
-    EXPECT_FALSE(panels.confirmPrint(printer));
-    const QString folder = dialogFolder(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation), original);
-    EXPECT_EQ(offered, QDir(folder).filePath("Minutes (large print).pdf"));
+    EXPECT_FALSE(panels()->chooseFileToOpen("Open", {"Text (*.txt)"}));
+    EXPECT_EQ(openStart, letters);
+    // The save panel has a place of its own.
+    whenShown([&](QWidget* dialog) {
+        saveStart = qobject_cast<QFileDialog*>(dialog)->directory().absolutePath();
+        dialog->close();
+    });
+    EXPECT_FALSE(panels()->chooseFileToSave("Minutes (large print).pdf", "Save"));
+    EXPECT_NE(saveStart, letters);
+}
+
+TEST_F(QtPanelsTest, PrintingToAFileStartsWhereTheLastPrintedCopyWent)
+{
+    for (const bool kept : {false, true}) {
+        auto panels = this->panels();
+        const QString printed = root.filePath("Printed");
+        if (kept) QSettings(root.filePath("Folmira.conf"), QSettings::IniFormat).setValue(folderKey(FileDialog::printToFile), printed);
+        QPrinter printer;
+        printer.setDocName("Minutes (large print).pdf");
+        QString offered;
+        whenShown([&](QWidget* dialog) {
+            if (auto* field = dialog->findChild<QLineEdit*>("filename")) offered = field->text();
+            dialog->close();
+        });
+        EXPECT_FALSE(panels->confirmPrint(printer));
+        const QString folder = kept ? printed : dialogFolder(QString(), QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
+        EXPECT_EQ(offered, QDir(folder).filePath("Minutes (large print).pdf"));
+    }
 }
 
 } // namespace
