@@ -175,8 +175,9 @@ private:
         return cupsLastError() <= IPP_STATUS_OK_CONFLICTING;
     }
 
-    // A PDF printer with two papers, A4 its default.
-    static constexpr const char* ppd = R"(*PPD-Adobe: "4.3"
+    // A PDF printer with two papers, A4 its default; the filter makes the
+    // copies, so they show in the file.
+    static constexpr const char* ppd = R"ppd(*PPD-Adobe: "4.3"
 *FormatVersion: "4.3"
 *FileVersion: "1.0"
 *LanguageVersion: English
@@ -195,6 +196,7 @@ private:
 *Throughput: "1"
 *TTRasterizer: Type42
 *cupsFilter2: "application/vnd.cups-pdf application/pdf 0 -"
+*cupsManualCopies: True
 *OpenUI *PageSize/Media Size: PickOne
 *OrderDependency: 10 AnySetup *PageSize
 *DefaultPageSize: A4
@@ -213,7 +215,7 @@ private:
 *DefaultPaperDimension: A4
 *PaperDimension A4/A4: "595 842"
 *PaperDimension Letter/US Letter: "612 792"
-)";
+)ppd";
 
     QTemporaryDir folder_;
     std::string socket_;
