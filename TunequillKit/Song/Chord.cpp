@@ -1,9 +1,9 @@
 #include "TunequillKit/Song/Chord.h"
 
-#include "Platform/Regex.h"
 #include "Platform/Text.h"
 
 #include <array>
+#include <vector>
 
 namespace TunequillKit {
 namespace {
@@ -145,11 +145,36 @@ std::string Key::name(Accidentals accidentals) const
 
 // --- Chord ---
 
-const Platform::Regex& Chord::qualityPattern()
+bool Chord::isQuality(std::string_view text)
 {
-    static const Platform::Regex pattern(
-        "^(maj|min|mi|ma|m|M|dim|aug|sus|add|no|omit|alt|ø|°|\\+|-|Δ|[0-9]|\\(|\\)|#|b|♯|♭|,|/(?=[0-9]))*$");
-    return pattern;
+    // The quality must be a run of these pieces, end to end. Chord names are
+    // parsed for every chord of every song drawn, so this is a walk over the
+    // positions the pieces can reach rather than a regular expression.
+    static constexpr std::string_view pieces[] = {"maj", "min", "mi", "ma", "m", "M", "dim", "aug", "sus", "add",
+                                                  "no", "omit", "alt", "ø", "°", "+", "-", "Δ", "(", ")", "#",
+                                                  "b", "♯", "♭", ","};
+    constexpr std::size_t longest = 64; // bytes; longer qualities take the slow path below
+    std::array<bool, longest + 1> small{};
+    std::vector<bool> large;
+    const bool fits = text.size() <= longest;
+    if (!fits) large.assign(text.size() + 1, false);
+    auto reached = [&](std::size_t i) -> bool { return fits ? small[i] : large[i]; };
+    auto reach = [&](std::size_t i) {
+        if (fits) small[i] = true;
+        else large[i] = true;
+    };
+    reach(0);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (!reached(i)) continue;
+        const std::string_view rest = text.substr(i);
+        const char c = rest[0];
+        if (c >= '0' && c <= '9') reach(i + 1);
+        // A slash only when a digit follows ("6/9"); a slash bass is taken off before.
+        if (c == '/' && rest.size() > 1 && rest[1] >= '0' && rest[1] <= '9') reach(i + 1);
+        for (std::string_view piece : pieces)
+            if (rest.starts_with(piece)) reach(i + piece.size());
+    }
+    return reached(text.size());
 }
 
 std::optional<Chord> Chord::parse(std::string_view text)
@@ -167,7 +192,7 @@ std::optional<Chord> Chord::parse(std::string_view text)
             quality = rest.substr(0, slash);
         }
     }
-    if (!quality.empty() && !qualityPattern().wholeMatch(quality)) return std::nullopt;
+    if (!isQuality(quality)) return std::nullopt;
     return Chord{root->note, std::string(quality), bass};
 }
 

@@ -15,9 +15,6 @@
 #include <string>
 #include <string_view>
 
-namespace Platform {
-class Regex;
-}
 
 namespace TunequillKit {
 
@@ -88,8 +85,10 @@ struct Chord {
     // A chord symbol such as "F#m7b5" or "G/B" (spaces and tabs around it are
     // dropped); none for "N.C.", "x", "C/G7", "C / G", a lower-case "c"….
     static std::optional<Chord> parse(std::string_view text);
-    // The shared, once-compiled pattern every quality must match in full.
-    static const Platform::Regex& qualityPattern();
+    // Whether `text` (the part between the root and a slash bass) is made end
+    // to end of the quality pieces: maj min mi ma m M dim aug sus add no omit
+    // alt ø ° + - Δ ( ) # b ♯ ♭ , digits, and "/" before a digit. Empty is.
+    static bool isQuality(std::string_view text);
 
     // Quality beginning "m" but not "maj", or beginning "-".
     bool isMinor() const;

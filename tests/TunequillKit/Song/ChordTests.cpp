@@ -1,9 +1,13 @@
 #include "TunequillKit/Song/Chord.h"
 
+#include "Platform/Regex.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <limits>
+#include <random>
+#include <string>
 
 using namespace TunequillKit;
 
@@ -109,6 +113,32 @@ TEST(Chord, ParsesTheChordGrammar)
     for (const char* text : {"C/G7", "N.C.", "x", "C/H2", "C / G", "c", "", "Cx", "Chorus", "G/",
                              "C/E/G" /* the last slash decides, and "/E" is no quality */})
         EXPECT_FALSE(Chord::parse(text)) << text;
+}
+
+// Qualities are read by a walk over their pieces; the grammar itself is the
+// regular expression below, so generated strings must get the same answer.
+TEST(Chord, QualityWalkAgreesWithTheGrammar)
+{
+    const Platform::Regex grammar(
+        "^(maj|min|mi|ma|m|M|dim|aug|sus|add|no|omit|alt|ø|°|\\+|-|Δ|[0-9]|\\(|\\)|#|b|♯|♭|,|/(?=[0-9]))*$");
+    // Pieces, their fragments and near misses, so that cut-off and run-on pieces occur.
+    const std::string_view parts[] = {"maj", "min", "mi", "ma", "m", "M", "dim", "di", "aug", "au", "sus", "su",
+                                      "add", "ad", "no", "omit", "om", "alt", "al", "ø", "°", "+", "-", "Δ",
+                                      "7", "13", "(", ")", "#", "b", "♯", "♭", ",", "/", "/9", "x", "j", " ",
+                                      "\xCC\x81", "ª"};
+    std::mt19937 random(7);
+    std::uniform_int_distribution<std::size_t> pick(0, std::size(parts) - 1), length(0, 6);
+    int accepted = 0;
+    for (int i = 0; i < 20000; ++i) {
+        std::string quality;
+        for (std::size_t n = length(random); n > 0; --n) quality += parts[pick(random)];
+        const bool expected = grammar.wholeMatch(quality).has_value();
+        accepted += expected;
+        ASSERT_EQ(Chord::isQuality(quality), expected) << quality;
+    }
+    EXPECT_GT(accepted, 1000); // both answers were exercised
+    EXPECT_TRUE(Chord::isQuality(std::string(200, '7') + "sus"));
+    EXPECT_FALSE(Chord::isQuality(std::string(200, '7') + "/"));
 }
 
 TEST(Chord, KnowsMinorQualities)
