@@ -58,7 +58,8 @@ BookLayout BookLayouter::layout(const std::vector<PreparedSong>& songs) const
     if (settings.tableOfContents) contentsCount = static_cast<int>(paginate(contentsRows(songs, placeholder)).size());
 
     Flow flow(g, settings.fontSize, serif(), setListCount + contentsCount + 1);
-    flow.songPages(songs, Typesetter(settings, measurer, g.columnWidth), settings.flow, settings.spreads);
+    flow.songPages(songs, Typesetter(settings, measurer, g.columnWidth), cache.get(), settings.flow, settings.spreads);
+    if (cache) cache->finishLayout();
 
     BookLayout out;
     out.pageSize = g.page;

@@ -2,11 +2,13 @@
 
 // Paginates a book: the set-list and contents pages at the front, the songs
 // flowed into columns and pages, the index at the back. Decides every page and
-// column break; draws nothing. Pure: each call works on fresh values.
+// column break; draws nothing. Pure, apart from the typeset cache it may be
+// given, which only ever hands back what the typesetter would make.
 
 #include "TunequillKit/Layout/BookLayout.h"
 #include "TunequillKit/Layout/PreparedSong.h"
 #include "TunequillKit/Layout/TextMeasurer.h"
+#include "TunequillKit/Layout/TypesetCache.h"
 #include "TunequillKit/Layout/Typesetter.h"
 #include "TunequillKit/Library/BookSettings.h"
 
@@ -38,11 +40,14 @@ public:
     std::shared_ptr<const TextMeasurer> measurer;
     std::string bookTitle;
     std::string subtitle;
+    // Songs' blocks kept from earlier layouts; none typesets every song afresh.
+    std::shared_ptr<TypesetCache> cache;
 
     BookLayouter(BookSettings settings, std::shared_ptr<const TextMeasurer> measurer, std::string bookTitle,
                  std::string subtitle);
 
-    // The whole book; never fails. Song indices everywhere are places in `songs`.
+    // The whole book. Song indices everywhere are places in `songs`. Throws
+    // only Cancelled, once the calling thread's cancel flag is set.
     BookLayout layout(const std::vector<PreparedSong>& songs) const;
 
     Geometry geometry() const;

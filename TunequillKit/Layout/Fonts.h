@@ -14,9 +14,9 @@
 namespace TunequillKit::Fonts {
 
 // The sans faces chosen by the user (regular, bold, italic, bold italic); used
-// only when it holds exactly four names. Set by the controller before a layout,
-// on the thread that lays out and renders; not guarded.
-inline std::optional<std::vector<std::string>> sansFaces;
+// only when it holds exactly four names. One per thread: the controller sets it
+// on the thread that lays out and renders, before it does.
+inline thread_local std::optional<std::vector<std::string>> sansFaces;
 
 // The PostScript name for a spec: mono wins over serif, serif over sans.
 std::string name(const FontSpec& spec);

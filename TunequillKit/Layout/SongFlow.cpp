@@ -1,5 +1,7 @@
 #include "TunequillKit/Layout/SongFlow.h"
 
+#include "TunequillKit/Layout/Cancel.h"
+
 #include <algorithm>
 
 namespace TunequillKit {
@@ -38,13 +40,16 @@ BookLayouter::Flow BookLayouter::Flow::trialCopy() const
 BookLayouter::Flow BookLayouter::Flow::fresh() const { return Flow(*geometry, fontSize, serif, 1); }
 
 void BookLayouter::Flow::songPages(const std::vector<PreparedSong>& songs, const Typesetter& typesetter,
-                                   TunequillKit::Flow mode, bool spreads)
+                                   TypesetCache* cache, TunequillKit::Flow mode, bool spreads)
 {
     const double top = geometry->top();
     for (std::size_t i = 0; i < songs.size(); ++i) {
         const int index = static_cast<int>(i);
         const std::string title = songs[i].song.displayTitle();
-        const std::vector<Block> blocks = typesetter.blocks(songs[i]);
+        checkCancelled();
+        const TypesetCache::Blocks kept = cache ? cache->blocks(typesetter, songs[i]) : nullptr;
+        const std::vector<Block> made = kept ? std::vector<Block>{} : typesetter.blocks(songs[i]);
+        const std::vector<Block>& blocks = kept ? *kept : made;
         if (mode == TunequillKit::Flow::flowing) {
             if (pageCount() == 0) {
                 newPage();

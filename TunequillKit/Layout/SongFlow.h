@@ -30,9 +30,9 @@ struct BookLayouter::Flow {
     Flow(const BookLayouter::Geometry& geometry, double fontSize, bool serif, int firstNumber);
 
     int pageCount() const { return dropped + static_cast<int>(pages.size()); }
-    // Flows the songs, each typeset by `typesetter`.
-    void songPages(const std::vector<PreparedSong>& songs, const Typesetter& typesetter, TunequillKit::Flow mode,
-                   bool spreads);
+    // Flows the songs, each typeset by `typesetter` (through `cache` when given).
+    void songPages(const std::vector<PreparedSong>& songs, const Typesetter& typesetter, TypesetCache* cache,
+                   TunequillKit::Flow mode, bool spreads);
 
     void newPage();
     void advance();

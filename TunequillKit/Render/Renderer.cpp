@@ -1,6 +1,7 @@
 #include "TunequillKit/Render/Renderer.h"
 
 #include "Platform/TextLayout.h"
+#include "TunequillKit/Layout/Cancel.h"
 #include "TunequillKit/Layout/Fonts.h"
 #include "TunequillKit/Layout/TextMeasurer.h"
 
@@ -182,6 +183,7 @@ Platform::Bytes pdf(const BookLayout& layout, const BookSettings& settings, cons
     if (!canvas.ok()) return {};
     ShapedTexts shaped;
     for (const LaidPage& page : layout.pages) {
+        checkCancelled();
         canvas.beginPage(layout.pageSize);
         draw(page, layout.pageSize, settings, canvas, shaped);
         shaped.trim();

@@ -40,6 +40,7 @@ struct Palette {
 
 // The PDF of all pages, titled `title`, created by KitBrand::name; empty bytes
 // when the PDF cannot be written. A layout without pages gives a PDF without pages.
+// Throws only Cancelled, between pages, once the calling thread's cancel flag is set.
 Platform::Bytes pdf(const BookLayout& layout, const BookSettings& settings, const std::string& title);
 
 // Draws one page into a canvas whose page of `size` is already begun. Reads
