@@ -20,6 +20,7 @@ AppModel::AppModel(SongHost host, bool persist, std::optional<Library> library, 
       host_(std::move(host)),
       persist_(persist),
       scheduler_(services.scheduler ? std::move(services.scheduler) : qtScheduler()),
+      worker_(services.worker ? std::move(services.worker) : threadWorker()),
       panels_(std::move(services.panels)),
       announcer_(services.announcer ? std::move(services.announcer) : qtAnnouncer()),
       libraryFile_((services.dataFolder ? *services.dataFolder : LibraryFile::defaultDataFolder()) /
@@ -28,7 +29,10 @@ AppModel::AppModel(SongHost host, bool persist, std::optional<Library> library, 
     load(std::move(library));
 }
 
-AppModel::~AppModel() = default;
+AppModel::~AppModel()
+{
+    cancelPreview();
+}
 
 void AppModel::load(std::optional<Library> given)
 {

@@ -4,17 +4,20 @@
 // and book selections, the search text, the preview and the sheet flags. It
 // loads the library when it is made, writes it 0.6 s after the last change
 // and refreshes the preview when the library, the selection or a preview
-// setting changes. Main thread only.
+// setting changes. Main thread only; previews and book PDFs are made by its
+// worker.
 //
 // Each observable field has its own change signal, sent only when a write
 // changes the value, with one exception: every write of `library`, even of an
 // equal value, notifies, schedules a save and a delayed preview refresh.
 
+#include "Lyricade/BookMaker.h"
 #include "Lyricade/Host.h"
 #include "Lyricade/Panels.h"
 #include "PdfView/Pdf.h"
 #include "Lyricade/Scheduler.h"
 #include "Lyricade/Selection.h"
+#include "Platform/Cancel.h"
 #include "TunequillKit/Library/Library.h"
 #include "TunequillKit/Render/BookletMaker.h"
 #include "TunequillKit/Song/Song.h"
@@ -43,6 +46,7 @@ struct ModelServices {
     std::optional<std::filesystem::path> dataFolder; // LibraryFile::defaultDataFolder()
     std::shared_ptr<SongPanels> panels;              // none: the open panel offers nothing
     std::shared_ptr<Announcer> announcer;            // the accessibility announcement
+    std::shared_ptr<Worker> worker;                  // a thread of its own (threadWorker)
 };
 
 class AppModel : public QObject {
@@ -62,13 +66,7 @@ public:
         std::shared_ptr<const TunequillKit::Song> song;
     };
 
-    // A rendered book: no PDF when there is nothing to show; `pages` counts
-    // pages, or sheet sides for booklets.
-    struct BookRender {
-        std::optional<Platform::Bytes> pdf;
-        int pages = 0;
-        std::vector<std::string> warnings;
-    };
+    using BookRender = Lyricade::BookRender;
 
     // What export and print hand on: the PDF and the name it goes under.
     struct BookOutput {
@@ -109,6 +107,8 @@ public:
     // where Qt has no announcement event.
     const QString& statusText() const { return statusText_; }
     bool previewPending() const { return previewTask_ && previewTask_->pending(); }
+    // A preview is being made on the worker; the fields still show the last one.
+    bool previewRendering() const;
     bool savePending() const { return saveTask_ && saveTask_->pending(); }
 
     // --- Setters ---
@@ -151,14 +151,18 @@ public:
 
     // --- Preview and output ---
     // A refresh now (posted, never inside this call) or after 0.18 s,
-    // replacing the one asked for before.
+    // replacing the one asked for before and cancelling the one being made.
     void schedulePreview(bool immediate);
-    // The selected book; else, while All Songs is selected, the selected song
-    // alone; else nothing.
+    // Starts making the preview of the selected book; else, while All Songs
+    // is selected, of the selected song alone. With nothing to show the
+    // preview is cleared at once; else its fields change when the worker is
+    // done, unless a newer request came first.
     void refreshPreview();
+    // Made on the worker; waits for it.
     BookRender renderBook(const TunequillKit::Songbook& book, bool booklet);
-    // The selected book, else the selected song; none when there is nothing
-    // (an empty book sets `error`).
+    // The selected book, else the selected song, rendered afresh on the
+    // worker (waits for it); none when there is nothing (an empty book sets
+    // `error`).
     std::optional<BookOutput> bookPDF(bool booklet);
     void exportBook(bool booklet);
     // Without a flag: booklet sheets when a book is selected and the preview
@@ -254,9 +258,13 @@ private:
     void load(std::optional<Library> given);
     void libraryDidChange();
     void setPreview(PdfView::PdfDocumentPtr pdf, int pages, QStringList warnings);
-    // One song laid out alone with the preview settings: its PDF and page count.
-    std::pair<Platform::Bytes, int> renderSong(const TunequillKit::Song& song);
     TunequillKit::BookSettings previewSettings() const;
+    // One song alone with the preview settings and the editor's transposition.
+    BookRequest songRequest(std::shared_ptr<const TunequillKit::Song> song) const;
+    BookRequest bookRequest(const TunequillKit::Songbook& book, bool booklet) const;
+    BookRender renderOnWorker(const BookRequest& request);
+    // Cancels the preview being made and drops whatever it would bring.
+    void cancelPreview();
 
     // The fields, in the order the songbook side documents them.
     const SongHost host_;
@@ -284,6 +292,10 @@ private:
     TaskHandle saveTask_;
 
     std::shared_ptr<Scheduler> scheduler_;
+    std::shared_ptr<Worker> worker_;
+    std::shared_ptr<BookMaker> maker_ = std::make_shared<BookMaker>();
+    std::shared_ptr<Platform::CancelFlag> previewCancel_; // of the preview being made
+    std::uint64_t previewGeneration_ = 0;                 // moved on by every request; older results are dropped
     std::shared_ptr<SongPanels> panels_;
     std::shared_ptr<Announcer> announcer_;
     QString statusText_;

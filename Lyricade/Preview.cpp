@@ -1,29 +1,27 @@
-// The preview and the PDFs that leave the songbook side. Layout and rendering
-// run here, on the main thread, inside the preview task: a song book renders in
-// a fraction of a second and the engine keeps no state between calls.
+// The preview and the PDFs that leave the songbook side. What a render needs
+// is taken from the model on the main thread as values (a BookRequest); the
+// worker lays the book out, draws and imposes it, and opens the preview
+// document, so the window keeps answering while a big book renders.
+//
+// Each preview carries a generation number and a cancel flag. Asking for a new
+// preview cancels the one in flight and moves the generation on, so a preview
+// that finishes after a newer request is dropped: the model keeps showing the
+// last finished document until the newer one is ready, and its page count and
+// warnings change together with it. Export and print render afresh on the same
+// worker and wait for it; they never reuse the preview's document.
 
 #include "Lyricade/AppModel.h"
 #include "Lyricade/SongGlue.h"
-#include "TunequillKit/Layout/BookLayouter.h"
+#include "TunequillKit/Layout/Cancel.h"
 #include "TunequillKit/Layout/Fonts.h"
-#include "TunequillKit/Layout/PreparedSong.h"
-#include "TunequillKit/Render/BookletMaker.h"
-#include "TunequillKit/Render/Renderer.h"
 
 #include <QPointer>
-
-#include <algorithm>
-#include <cmath>
 
 namespace Lyricade {
 
 using namespace TunequillKit;
 
 namespace {
-
-// Booklet pages shrunk below this are reported; rounding in the page and
-// sheet sizes keeps A4 pages on their own sheet at 0.999992.
-constexpr double shrinkThreshold = 0.999;
 
 QString untitled(const Song& song)
 {
@@ -38,22 +36,23 @@ QStringList toQt(const std::vector<std::string>& texts)
     return out;
 }
 
-std::optional<std::string> shrinkWarning(PageSize pageSize, Platform::Size sheet)
-{
-    const Platform::Size page = size(pageSize);
-    const double scale = std::min(0.5 * sheet.width / page.width, sheet.height / page.height);
-    if (scale >= shrinkThreshold) return std::nullopt;
-    return "Pages are shrunk to " + std::to_string(std::lround(scale * 100)) + "% to fit two on a sheet.";
-}
-
 } // namespace
 
 void AppModel::schedulePreview(bool immediate)
 {
+    // Whatever is being made now no longer shows the model's state.
+    cancelPreview();
     previewTask_ = scheduler_->after(immediate ? Milliseconds(0) : previewDelay,
                                      [model = QPointer<AppModel>(this)] {
                                          if (model) model->refreshPreview();
                                      });
+}
+
+void AppModel::cancelPreview()
+{
+    if (previewCancel_) previewCancel_->cancel();
+    previewCancel_.reset();
+    ++previewGeneration_;
 }
 
 BookSettings AppModel::previewSettings() const
@@ -66,33 +65,77 @@ BookSettings AppModel::previewSettings() const
     return SongGlue::effective(settings, style_.highContrast);
 }
 
-std::pair<Platform::Bytes, int> AppModel::renderSong(const Song& song)
+BookRequest AppModel::songRequest(std::shared_ptr<const Song> song) const
 {
-    const BookSettings settings = previewSettings();
-    const std::string title = untitled(song).toStdString();
-    PreparedSong prepared(song, editorTranspose_, std::nullopt, Accidentals::automatic, false);
-    BookLayouter layouter(settings, systemMeasurer(), title, "");
-    BookLayout layout = layouter.layout({prepared});
-    return {Renderer::pdf(layout, settings, title), static_cast<int>(layout.pages.size())};
+    BookRequest request;
+    request.settings = previewSettings();
+    request.title = untitled(*song).toStdString();
+    request.faces = style_.faces;
+    request.single = true;
+    request.sheet = bookletSheet_;
+    request.entries.push_back({std::move(song), editorTranspose_, std::nullopt});
+    return request;
+}
+
+BookRequest AppModel::bookRequest(const Songbook& book, bool booklet) const
+{
+    BookRequest request;
+    request.settings = SongGlue::effective(book.settings, style_.highContrast);
+    request.accidentals = request.settings.accidentals;
+    request.nashville = request.settings.nashville;
+    request.title = book.name;
+    request.subtitle = book.subtitle;
+    request.faces = style_.faces;
+    request.booklet = booklet;
+    request.sheet = bookletSheet_;
+    request.entries.reserve(book.entries.size());
+    for (const SongEntry& entry : book.entries)
+        if (auto parsed = song(entry.songID)) request.entries.push_back({std::move(parsed), entry.transpose, entry.capo});
+    return request;
 }
 
 void AppModel::refreshPreview()
 {
     Fonts::sansFaces = style_.faces;
+    std::optional<BookRequest> request;
     if (auto book = selectedBook()) {
-        BookRender rendered = renderBook(*book, previewMode_ == PreviewMode::booklet);
-        setPreview(rendered.pdf ? PdfView::pdfFromData(*rendered.pdf) : nullptr, rendered.pages, toQt(rendered.warnings));
+        request = bookRequest(*book, previewMode_ == PreviewMode::booklet);
+    } else if (auto stored = selectedSong(); stored && selection_ && selection_->isAllSongs()) {
+        if (auto parsed = song(stored->id)) request = songRequest(std::move(parsed));
+    }
+    cancelPreview();
+    if (!request || request->entries.empty()) {
+        setPreview(nullptr, 0, {});
         return;
     }
-    const bool allSongs = selection_ && selection_->isAllSongs();
-    if (auto stored = selectedSong(); allSongs && stored) {
-        if (auto parsed = song(stored->id)) {
-            auto [data, pages] = renderSong(*parsed);
-            setPreview(PdfView::pdfFromData(data), pages, toQt(parsed->warnings));
-            return;
+
+    auto cancel = std::make_shared<Platform::CancelFlag>();
+    previewCancel_ = cancel;
+    worker_->post([maker = maker_, request = std::move(*request), cancel, model = QPointer<AppModel>(this),
+                   generation = previewGeneration_]() -> Worker::Finish {
+        if (cancel->cancelled()) return {};
+        BookRender rendered;
+        PdfView::PdfDocumentPtr document;
+        try {
+            Platform::CancelScope scope(cancel.get());
+            rendered = maker->render(request);
+            checkCancelled();
+            if (rendered.pdf) document = PdfView::pdfFromData(*rendered.pdf);
+        } catch (const Cancelled&) {
+            return {};
         }
-    }
-    setPreview(nullptr, 0, {});
+        return [model, generation, document, pages = rendered.pages, warnings = toQt(rendered.warnings)] {
+            if (model && model->previewGeneration_ == generation) {
+                model->previewCancel_.reset();
+                model->setPreview(document, pages, warnings);
+            }
+        };
+    });
+}
+
+bool AppModel::previewRendering() const
+{
+    return previewCancel_ != nullptr;
 }
 
 void AppModel::setPreview(PdfView::PdfDocumentPtr pdf, int pages, QStringList warnings)
@@ -105,35 +148,17 @@ void AppModel::setPreview(PdfView::PdfDocumentPtr pdf, int pages, QStringList wa
     assign(previewWarnings_, warnings, &AppModel::previewWarningsChanged);
 }
 
-AppModel::BookRender AppModel::renderBook(const Songbook& book, bool booklet)
+BookRender AppModel::renderBook(const Songbook& book, bool booklet)
 {
-    Fonts::sansFaces = style_.faces;
-    const BookSettings settings = SongGlue::effective(book.settings, style_.highContrast);
-    std::vector<PreparedSong> prepared;
-    prepared.reserve(book.entries.size());
-    for (const SongEntry& entry : book.entries)
-        if (auto parsed = song(entry.songID))
-            prepared.emplace_back(*parsed, entry.transpose, entry.capo, settings.accidentals, settings.nashville);
-    if (prepared.empty()) return {};
+    return renderOnWorker(bookRequest(book, booklet));
+}
 
-    BookLayouter layouter(settings, systemMeasurer(), book.name, book.subtitle);
-    const BookLayout layout = layouter.layout(prepared);
-    BookRender out;
-    out.pdf = Renderer::pdf(layout, settings, book.name);
-    out.pages = static_cast<int>(layout.pages.size());
-    out.warnings = layout.warnings;
-    std::sort(out.warnings.begin(), out.warnings.end());
-    out.warnings.erase(std::unique(out.warnings.begin(), out.warnings.end()), out.warnings.end());
-    if (!booklet) return out;
-
-    const Platform::Size sheet = BookletMaker::size(bookletSheet_, settings.pageSize);
-    if (auto warning = shrinkWarning(settings.pageSize, sheet)) out.warnings.push_back(*warning);
-    Platform::Bytes sheets = BookletMaker::pdf(*out.pdf, sheet, BookletOptions{});
-    // The maker gives nothing for bytes it cannot open as a PDF.
-    if (sheets.empty()) return {std::nullopt, 0, out.warnings};
-    out.pdf = std::move(sheets);
-    out.pages = 2 * ((out.pages + 3) / 4);
-    return out;
+BookRender AppModel::renderOnWorker(const BookRequest& request)
+{
+    if (request.entries.empty()) return {};
+    BookRender rendered;
+    worker_->wait([&] { rendered = maker_->render(request); });
+    return rendered;
 }
 
 std::optional<AppModel::BookOutput> AppModel::bookPDF(bool booklet)
@@ -152,14 +177,13 @@ std::optional<AppModel::BookOutput> AppModel::bookPDF(bool booklet)
     if (!stored) return std::nullopt;
     auto parsed = song(stored->id);
     if (!parsed) return std::nullopt;
-    Fonts::sansFaces = style_.faces;
-    Platform::Bytes data = renderSong(*parsed).first;
-    if (booklet) {
-        // A single song that cannot be imposed is handed on as plain pages.
-        Platform::Bytes sheets = BookletMaker::pdf(data, BookletMaker::size(bookletSheet_, style_.page), BookletOptions{});
-        if (!sheets.empty()) data = std::move(sheets);
-    }
-    return BookOutput{std::move(data), untitled(*parsed)};
+    const QString name = untitled(*parsed);
+    BookRequest request = songRequest(std::move(parsed));
+    request.booklet = booklet;
+    // The sheet follows the style's page size, which the preview settings carry.
+    BookRender rendered = renderOnWorker(request);
+    if (!rendered.pdf) return std::nullopt;
+    return BookOutput{std::move(*rendered.pdf), name};
 }
 
 void AppModel::exportBook(bool booklet)

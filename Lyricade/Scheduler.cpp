@@ -1,6 +1,12 @@
 #include "Lyricade/Scheduler.h"
 
+#include <QCoreApplication>
+#include <QThreadPool>
 #include <QTimer>
+#include <QtConcurrent/QtConcurrentRun>
+
+#include <exception>
+#include <future>
 
 namespace Lyricade {
 
@@ -44,7 +50,51 @@ public:
     }
 };
 
+class ThreadWorker final : public Worker {
+public:
+    ThreadWorker()
+    {
+        // One thread: jobs share the render caches and run in order.
+        pool_.setMaxThreadCount(1);
+        pool_.setExpiryTimeout(-1);
+    }
+    ~ThreadWorker() override { pool_.waitForDone(); }
+
+    void post(Job job) override
+    {
+        (void)QtConcurrent::run(&pool_, [job = std::move(job)] {
+            Finish finish = job();
+            if (finish) QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(finish), Qt::QueuedConnection);
+        });
+    }
+
+    void wait(std::function<void()> work) override
+    {
+        // A promise rather than QFuture::waitForFinished, which may take a job
+        // that has not started yet and run it here, beside the worker's own.
+        auto done = std::make_shared<std::promise<void>>();
+        std::future<void> finished = done->get_future();
+        (void)QtConcurrent::run(&pool_, [done, work = std::move(work)] {
+            try {
+                work();
+                done->set_value();
+            } catch (...) {
+                done->set_exception(std::current_exception());
+            }
+        });
+        finished.get();
+    }
+
+private:
+    QThreadPool pool_;
+};
+
 } // namespace
+
+std::shared_ptr<Worker> threadWorker()
+{
+    return std::make_shared<ThreadWorker>();
+}
 
 std::shared_ptr<Scheduler> qtScheduler()
 {

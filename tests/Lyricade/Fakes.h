@@ -85,6 +85,43 @@ private:
     }
 };
 
+// A worker that does each job in place, at once: the model's previews then
+// arrive inside the scheduler's task, as if rendering were instantaneous.
+class InlineWorker final : public Worker {
+public:
+    void post(Job job) override
+    {
+        if (Finish finish = job()) finish();
+    }
+    void wait(std::function<void()> work) override { work(); }
+};
+
+// A worker held at a gate: jobs wait until the test runs them, and their
+// results until it delivers them, so "while a preview is being made" is a
+// state a test can stand in.
+class GatedWorker final : public Worker {
+public:
+    void post(Job job) override { jobs.push_back(std::move(job)); }
+    void wait(std::function<void()> work) override { work(); }
+
+    // Runs the oldest job not yet run, keeping what it hands back.
+    void runNext()
+    {
+        ASSERT_LT(ran, jobs.size());
+        results.push_back(jobs[ran++]());
+    }
+    // Hands the result of job `index` to the main thread.
+    void deliver(std::size_t index)
+    {
+        ASSERT_LT(index, results.size());
+        if (results[index]) results[index]();
+    }
+
+    std::vector<Job> jobs;
+    std::vector<Finish> results;
+    std::size_t ran = 0;
+};
+
 // An open panel that answers as told and remembers what it was asked.
 struct FakePanels final : SongPanels {
     std::optional<std::vector<std::filesystem::path>> chooseSongFiles(const QString& message, const QString& prompt,
@@ -187,7 +224,7 @@ protected:
 
     ModelServices services() const
     {
-        return ModelServices{clock, dataFolder(), panels, announcer};
+        return ModelServices{clock, dataFolder(), panels, announcer, worker};
     }
 
     std::filesystem::path dataFolder() const { return std::filesystem::path(folder.path().toStdString()) / "data"; }
@@ -197,6 +234,7 @@ protected:
     std::shared_ptr<ManualScheduler> clock = std::make_shared<ManualScheduler>();
     std::shared_ptr<FakePanels> panels = std::make_shared<FakePanels>();
     std::shared_ptr<FakeAnnouncer> announcer = std::make_shared<FakeAnnouncer>();
+    std::shared_ptr<Worker> worker = std::make_shared<InlineWorker>();
     RecordingHost recorder;
     std::unique_ptr<AppModel> model;
 };

@@ -256,5 +256,79 @@ TEST_F(PreviewTest, HighContrastPrintsBoldChorusesAndBlackChords)
     EXPECT_EQ(strong, direct(contrast));
 }
 
+// A preview still being made when the book changes again never replaces the
+// newer one: a job cancelled before it ran brings nothing, and one that
+// finished after a newer request is dropped. Until the newer preview is
+// ready the last finished document stays, with its own page count.
+TEST_F(PreviewTest, AChangeWhileAPreviewIsMadeLeavesTheNewerPreview)
+{
+    auto gate = std::make_shared<GatedWorker>();
+    worker = gate;
+    AppModel& m = bookModel(bookLibrary(2));
+    auto addSong = [&] {
+        m.changeLibrary([](Library& library) {
+            library.songs.push_back(storedSong("Added " + std::to_string(library.songs.size())));
+            library.books.front().entries.push_back(entryFor(library.songs.back()));
+        });
+        clock->advance(AppModel::previewDelay);
+    };
+    auto expectShown = [&](int pages, const char* when) {
+        ASSERT_TRUE(m.previewPDF()) << when;
+        EXPECT_EQ(m.previewPages(), pages) << when;
+        EXPECT_EQ(m.previewPDF()->numPages(), pages) << when;
+    };
+
+    gate->runNext();
+    gate->deliver(gate->ran - 1);
+    expectShown(2, "first preview");
+    const PdfView::PdfDocumentPtr first = m.previewPDF();
+
+    addSong(); // three songs: being made…
+    EXPECT_TRUE(m.previewRendering());
+    addSong(); // …four songs asked for before it ran
+    gate->runNext();
+    EXPECT_FALSE(gate->results.back()) << "the overtaken job stops before it renders";
+    gate->deliver(gate->ran - 1);
+    EXPECT_EQ(m.previewPDF(), first) << "the last finished preview stays";
+
+    gate->runNext(); // four songs, finished…
+    ASSERT_TRUE(gate->results.back());
+    addSong(); // …but five asked for before it reached the main thread
+    gate->deliver(gate->ran - 1);
+    EXPECT_EQ(m.previewPDF(), first);
+    expectShown(2, "an overtaken result is dropped");
+
+    gate->runNext();
+    gate->deliver(gate->ran - 1);
+    expectShown(5, "the newest");
+    EXPECT_FALSE(m.previewRendering());
+}
+
+// Blocks kept from the preview make the same PDF as a model that never
+// rendered, after an edit that moves pages, contents and index.
+TEST_F(PreviewTest, ABookFromKeptBlocksIsTheBookMadeFromNothing)
+{
+    Library library = bookLibrary(12);
+    Songbook& book = library.books.front();
+    book.settings.tableOfContents = true;
+    book.settings.index = true;
+    book.settings.flow = Flow::flowing;
+    for (std::size_t i = 0; i < library.songs.size(); ++i)
+        library.songs[i].source += "{start_of_chorus}\n[Am]Round and [F]round " + std::to_string(i) + "\n{end_of_chorus}\n";
+    AppModel& warm = bookModel(library);
+    ASSERT_TRUE(warm.previewPDF());
+    warm.updateSource(library.songs[4].id, "{title: A Changed Song}\n[C]Longer now,\n[G]much longer\n[D]than it was\n");
+    clock->advance(AppModel::previewDelay);
+
+    AppModel cold(recorder.host(), false, warm.library(), services());
+    cold.setSelection(SidebarItem::book(book.id));
+    for (bool booklet : {false, true}) {
+        auto kept = warm.bookPDF(booklet);
+        auto fresh = cold.bookPDF(booklet);
+        ASSERT_TRUE(kept && fresh);
+        EXPECT_EQ(undated(kept->pdf), undated(fresh->pdf)) << (booklet ? "booklet" : "pages");
+    }
+}
+
 } // namespace
 } // namespace LyricadeTest

@@ -4,9 +4,16 @@
 #include "Lyricade/Scheduler.h"
 
 #include <QCoreApplication>
+#include <QEventLoop>
+#include <QThread>
+#include <QTimer>
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <atomic>
+#include <stdexcept>
+#include <vector>
 
 namespace LyricadeTest {
 namespace {
@@ -49,6 +56,43 @@ TEST(QtSchedulerTest, WorkMayReplaceItsOwnTask)
     EXPECT_TRUE(QTest::qWaitFor([&] { return runs == 3; }, 1000));
     QTest::qWait(20);
     EXPECT_EQ(runs, 3);
+}
+
+} // namespace
+} // namespace LyricadeTest
+
+namespace LyricadeTest {
+namespace {
+
+// The product's worker: jobs run in order on a thread other than the main
+// one, their results come back on the main thread, and a wait rethrows.
+TEST(ThreadWorkerTest, RunsJobsInOrderOffTheMainThreadAndFinishesOnIt)
+{
+    auto worker = threadWorker();
+    QThread* const main = QThread::currentThread();
+    std::vector<int> order;       // touched by the worker only, one job at a time
+    std::vector<int> finished;    // touched on the main thread only
+    std::atomic<bool> offMain{true};
+    QEventLoop loop;
+    for (int i = 0; i < 3; ++i)
+        worker->post([&, i]() -> Worker::Finish {
+            if (QThread::currentThread() == main) offMain = false;
+            order.push_back(i);
+            return [&, i] {
+                EXPECT_EQ(QThread::currentThread(), main);
+                finished.push_back(i);
+                if (finished.size() == 3) loop.quit();
+            };
+        });
+    QTimer::singleShot(10000, &loop, &QEventLoop::quit); // a guard, not a wait: the jobs end the loop
+    loop.exec();
+    EXPECT_TRUE(offMain);
+    EXPECT_EQ(finished, (std::vector<int>{0, 1, 2}));
+
+    int value = 0;
+    worker->wait([&] { value = static_cast<int>(order.size()); });
+    EXPECT_EQ(value, 3) << "a wait runs after the jobs posted before it";
+    EXPECT_THROW(worker->wait([] { throw std::runtime_error("no"); }), std::runtime_error);
 }
 
 } // namespace
