@@ -150,6 +150,7 @@ void DocumentView::refreshToolBar()
 {
     if (!preset_) return;
     preset_->setText(presetTitle(model_.settings()));
+    preset_->setAccessibleName(preset_->text()); // "Custom" read as it shows
     print_->setEnabled(model_.preview() != nullptr);
     export_->setEnabled(model_.result() != nullptr);
 }

@@ -5,6 +5,7 @@
 #include "FolmiraApp/Views/Icons.h"
 #include "FolmiraApp/Views/PaneParts.h"
 #include "FolmiraApp/Views/ToolBarFocus.h"
+#include "Lyricade/Views/Decoration.h"
 
 #include <QApplication>
 #include <QHBoxLayout>
@@ -27,7 +28,7 @@ EmptyStateView::EmptyStateView(AppModel& model, QWidget* parent) : QWidget(paren
     column->setSpacing(22);
     column->addStretch(1);
 
-    auto* symbol = new QLabel(this);
+    auto* symbol = new Lyricade::Decoration(this);
     symbol->setPixmap(themeIcon("format-text-bold", QStyle::SP_FileDialogDetailedView).pixmap(64, 64));
     symbol->setAlignment(Qt::AlignCenter);
     column->addWidget(symbol);

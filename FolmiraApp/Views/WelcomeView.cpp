@@ -5,6 +5,7 @@
 #include "FolmiraApp/Views/Icons.h"
 #include "FolmiraApp/Views/TextStyles.h"
 #include "FolmiraKit/FolmiraKit.h"
+#include "Lyricade/Views/Decoration.h"
 
 #include <QCloseEvent>
 #include <QHBoxLayout>
@@ -30,11 +31,9 @@ constexpr int cardSymbolSize = 28;
 
 QLabel* decoration(const QPixmap& pixmap, QWidget* parent)
 {
-    auto* label = new QLabel(parent);
+    auto* label = new Lyricade::Decoration(parent); // not announced
     label->setPixmap(pixmap);
     label->setAlignment(Qt::AlignCenter);
-    label->setAttribute(Qt::WA_TransparentForMouseEvents);
-    label->setAccessibleName(QString()); // not announced
     return label;
 }
 

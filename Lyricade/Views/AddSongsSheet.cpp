@@ -127,6 +127,7 @@ void AddSongsSheet::rebuild()
     rebuilding_ = true;
     const auto book = model_.selectedBook();
     title_->setText(QStringLiteral("Add songs to “%1”").arg(book ? QString::fromStdString(book->name) : QString()));
+    setAccessibleName(title_->text()); // the sheet is read by its title
     std::set<Uuid> inBook;
     if (book)
         for (const SongEntry& entry : book->entries) inBook.insert(entry.songID);

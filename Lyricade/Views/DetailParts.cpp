@@ -1,5 +1,6 @@
 #include "Lyricade/Views/DetailParts.h"
 
+#include "Lyricade/Views/Decoration.h"
 #include "Lyricade/Views/FontRoles.h"
 
 #include <QApplication>
@@ -64,7 +65,7 @@ NoContentView::NoContentView(const QIcon& icon, const QString& title, const QStr
     auto* column = new QVBoxLayout(this);
     column->setSpacing(8);
     column->addStretch(1);
-    auto* picture = new QLabel(this);
+    auto* picture = new Decoration(this);
     picture->setPixmap(icon.pixmap(48, 48));
     picture->setAlignment(Qt::AlignHCenter);
     FontRole::makeSecondary(picture);

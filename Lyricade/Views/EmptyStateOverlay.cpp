@@ -1,5 +1,6 @@
 #include "Lyricade/Views/EmptyStateOverlay.h"
 
+#include "Lyricade/Views/Decoration.h"
 #include "Lyricade/Views/FontRoles.h"
 
 #include <QAbstractScrollArea>
@@ -15,7 +16,7 @@ EmptyStateOverlay::EmptyStateOverlay(QAbstractScrollArea* over) : QWidget(over->
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(16, 16, 16, 16);
     column->setSpacing(8);
-    symbol_ = new QLabel(this);
+    symbol_ = new Decoration(this);
     symbol_->setAlignment(Qt::AlignCenter);
     title_ = new QLabel(this);
     title_->setAlignment(Qt::AlignCenter);
@@ -40,6 +41,20 @@ void EmptyStateOverlay::setContent(Symbol symbol, const QString& title, const QS
     setAccessibleName(title);
     setAccessibleDescription(description);
     place();
+    describeList();
+}
+
+void EmptyStateOverlay::describeList()
+{
+    list_->setAccessibleDescription(isVisibleTo(list_) ? title_->text() + QStringLiteral(". ") + description_->text()
+                                                        : QString());
+}
+
+bool EmptyStateOverlay::event(QEvent* event)
+{
+    const bool handled = QWidget::event(event);
+    if (event->type() == QEvent::ShowToParent || event->type() == QEvent::HideToParent) describeList();
+    return handled;
 }
 
 QPushButton* EmptyStateOverlay::addButton(const QString& text)

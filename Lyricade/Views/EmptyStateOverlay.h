@@ -33,8 +33,12 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    bool event(QEvent* event) override;
 
 private:
+    // The list's own cells are all a screen reader sees of it: the empty
+    // state is read as the list's description while it shows.
+    void describeList();
     void place();
 
     QAbstractScrollArea* list_;

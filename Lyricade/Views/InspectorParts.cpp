@@ -1,5 +1,7 @@
 #include "Lyricade/Views/InspectorParts.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QGroupBox>
@@ -117,8 +119,55 @@ QButtonGroup* segments(const QString& caption, const QStringList& options, QGrou
 
 namespace Lyricade {
 
+namespace {
+
+// The slider's value in points (18.5, not its position 185), its spoken text
+// the wording the view gives it as its description.
+class PointSliderAccessible : public QAccessibleWidget, public QAccessibleValueInterface {
+public:
+    explicit PointSliderAccessible(QWidget* widget) : QAccessibleWidget(widget, QAccessible::Slider) {}
+
+    void* interface_cast(QAccessible::InterfaceType type) override
+    {
+        if (type == QAccessible::ValueInterface) return static_cast<QAccessibleValueInterface*>(this);
+        return QAccessibleWidget::interface_cast(type);
+    }
+
+    QString text(QAccessible::Text kind) const override
+    {
+        if (kind == QAccessible::Value) return slider()->accessibleDescription();
+        return QAccessibleWidget::text(kind);
+    }
+
+    QVariant currentValue() const override { return slider()->points(); }
+    void setCurrentValue(const QVariant& value) override
+    {
+        slider()->setValue(static_cast<int>(std::lround(value.toDouble())) * PointSlider::steps);
+    }
+    QVariant maximumValue() const override { return slider()->maximum() / double(PointSlider::steps); }
+    QVariant minimumValue() const override { return slider()->minimum() / double(PointSlider::steps); }
+    QVariant minimumStepSize() const override { return 1.0; }
+
+private:
+    PointSlider* slider() const { return static_cast<PointSlider*>(widget()); }
+};
+
+QAccessibleInterface* pointSliderFactory(const QString& className, QObject* object)
+{
+    if (className == QLatin1String("Lyricade::PointSlider") && object && object->isWidgetType())
+        return new PointSliderAccessible(static_cast<QWidget*>(object));
+    return nullptr;
+}
+
+} // namespace
+
 PointSlider::PointSlider(double lowest, double highest, QWidget* parent) : QSlider(Qt::Horizontal, parent)
 {
+    static const bool readable = [] {
+        QAccessible::installFactory(pointSliderFactory);
+        return true;
+    }();
+    (void)readable;
     setRange(static_cast<int>(lowest * steps), static_cast<int>(highest * steps));
     setSingleStep(steps);
     setPageStep(steps);

@@ -327,6 +327,8 @@ TEST_F(DocumentViewTest, PresetLabelFollowsTheSettings)
     EXPECT_EQ(v.presetButton()->text(), "Large print 18 pt");
     v.biggerAction()->trigger();
     EXPECT_EQ(v.presetButton()->text(), "Custom");
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(v.presetButton())->text(QAccessible::Name), "Custom")
+        << "read as it shows";
     v.smallerAction()->trigger();
     EXPECT_EQ(v.presetButton()->text(), "Large print 18 pt");
     v.presetButton()->menu()->actions()[3]->trigger();

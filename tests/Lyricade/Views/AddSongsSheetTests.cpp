@@ -5,6 +5,7 @@
 
 #include "Lyricade/Views/AddSongsSheet.h"
 
+#include <QAccessible>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -62,6 +63,7 @@ TEST_F(AddSongsTest, OffersTheLibraryByTitleAndMarksSongsInTheBook)
     EXPECT_EQ(sheet->size(), QSize(460, 460));
     EXPECT_EQ(sheet->windowModality(), Qt::WindowModal);
     EXPECT_EQ(sheet->titleLabel()->text(), "Add songs to “Camp”");
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(sheet.get())->text(QAccessible::Name), "Add songs to “Camp”");
     EXPECT_EQ(sheet->searchField()->placeholderText(), "Search");
     EXPECT_EQ(shown(), (QStringList{"Aspen", "Birch", "Cedar", "Down by the riverside", "Plain", "River Song",
                                     "Song 2", "Song 10"}));

@@ -6,6 +6,7 @@
 #include "Lyricade/Views/BookEntryList.h"
 #include "Lyricade/Views/BookEntryRow.h"
 #include "Lyricade/Views/BookView.h"
+#include "Lyricade/Views/Decoration.h"
 #include "Lyricade/Views/EmptyStateOverlay.h"
 
 #include <QAccessible>
@@ -89,6 +90,13 @@ TEST_F(BookViewTest, EmptyBookShowsTheEmptyStateAndBothButtonsOpenTheSheet)
     EXPECT_EQ(view->emptyState()->description(),
               "Add songs from your library, drag them here from All Songs, or drop song files here.");
     EXPECT_EQ(view->emptyState()->button()->text(), "Add Songs…");
+    // Read out with the list; its symbol is passed by.
+    QAccessibleInterface* listReads = QAccessible::queryAccessibleInterface(view->list());
+    EXPECT_EQ(listReads->text(QAccessible::Description),
+              "No songs yet. Add songs from your library, drag them here from All Songs, or drop song files here.");
+    const auto pictures = view->emptyState()->findChildren<Decoration*>();
+    ASSERT_EQ(pictures.size(), 1);
+    EXPECT_TRUE(QAccessible::queryAccessibleInterface(pictures.front())->state().invisible);
     EXPECT_EQ(view->footerLabel()->text(), "0 songs");
     view->emptyState()->button()->click();
     EXPECT_TRUE(model->addSongsShown());
@@ -98,6 +106,7 @@ TEST_F(BookViewTest, EmptyBookShowsTheEmptyStateAndBothButtonsOpenTheSheet)
 
     model->addSongs({songs[0].id}, book().id);
     EXPECT_FALSE(view->emptyState()->isVisible());
+    EXPECT_EQ(listReads->text(QAccessible::Description), "");
 }
 
 TEST_F(BookViewTest, FooterCountsEntriesAndPreviewSides)

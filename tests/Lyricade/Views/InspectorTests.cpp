@@ -8,6 +8,7 @@
 #include "Lyricade/Views/InspectorPresets.h"
 #include "Lyricade/Views/InspectorView.h"
 
+#include <QAccessible>
 #include <QAbstractButton>
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -119,6 +120,10 @@ TEST_F(InspectorTest, AFractionalSizeIsShownAsItIsAndNeverWrittenBack)
     EXPECT_EQ(v.sizeText()->text(), "18 pt");
     EXPECT_EQ(v.sizeSlider()->points(), 18.5);
     EXPECT_EQ(v.sizeSlider()->accessibleDescription(), "18 points");
+    QAccessibleInterface* slider = QAccessible::queryAccessibleInterface(v.sizeSlider());
+    EXPECT_EQ(slider->valueInterface()->currentValue().toDouble(), 18.5) << "points, not the slider's position";
+    EXPECT_EQ(slider->valueInterface()->maximumValue().toDouble(), 28);
+    EXPECT_EQ(slider->text(QAccessible::Value), "18 points");
     EXPECT_EQ(items(v.presetPicker()), QStringList({"Large Print", "Extra Large", "18 pt"}));
     EXPECT_EQ(v.presetPicker()->currentIndex(), 2);
     // Other edits redraw the form; the size stays 18.5 until it is edited.

@@ -7,6 +7,7 @@
 #include "Lyricade/Views/SongListRows.h"
 #include "Lyricade/Views/SongListView.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QLabel>
 #include <QMenu>
@@ -69,6 +70,9 @@ TEST_F(SongListTest, SearchMatchesTitleArtistsAndFirstLine)
     type("zzz");
     EXPECT_EQ(view->emptyState()->title(), "No matches");
     EXPECT_EQ(view->emptyState()->description(), "Try another word.");
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(view->list())->text(QAccessible::Description),
+              "No matches. Try another word.")
+        << "read with the list";
     EXPECT_EQ(view->countLabel()->text(), "3 songs") << "the bar counts the whole library";
     model->newSong();
     EXPECT_EQ(view->searchField()->text(), "") << "a new song clears the search";
