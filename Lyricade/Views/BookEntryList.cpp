@@ -3,6 +3,7 @@
 #include "Lyricade/AppModel.h"
 #include "Lyricade/Views/BookEntryRow.h"
 #include "Lyricade/Views/EntryAccessible.h"
+#include "Lyricade/Views/FontRoles.h"
 #include "Lyricade/Views/MenuKey.h"
 #include "Lyricade/Views/SongDrops.h"
 
@@ -12,6 +13,7 @@
 #include <QDropEvent>
 #include <QKeyEvent>
 #include <QMimeData>
+#include <QResizeEvent>
 
 namespace Lyricade {
 
@@ -32,6 +34,16 @@ BookEntryList::BookEntryList(AppModel& model, QWidget* parent) : QListWidget(par
     setDropIndicatorShown(true);
     setFrameShape(QFrame::NoFrame);
     setAccessibleName(QStringLiteral("Songs in this book"));
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    FontRole::makeSelectionReadable(this);
+}
+
+void BookEntryList::selectionChanged(const QItemSelection& selected, const QItemSelection& deselected)
+{
+    QListWidget::selectionChanged(selected, deselected);
+    // The rows are widgets over the list: they draw their texts themselves.
+    for (int i = 0; i < count(); ++i)
+        if (auto* row = qobject_cast<EntryRow*>(itemWidget(item(i)))) row->setSelected(item(i)->isSelected());
 }
 
 std::set<TunequillKit::Uuid> BookEntryList::selectedEntries() const
@@ -93,6 +105,13 @@ bool BookEntryList::takes(const QDropEvent* event) const
     const QMimeData* data = event->mimeData();
     if (data->hasFormat(rowsType)) return event->source() == this;
     return mayDropFiles(*data) || mayDropSongs(*data);
+}
+
+void BookEntryList::resizeEvent(QResizeEvent* event)
+{
+    QListWidget::resizeEvent(event);
+    // Rows span the list: they follow its width as it gives way in a small window.
+    if (event->size().width() != event->oldSize().width()) scheduleDelayedItemsLayout();
 }
 
 void BookEntryList::dragEnterEvent(QDragEnterEvent* event)

@@ -37,7 +37,9 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     // From the keyboard (Menu, Shift+F10): the current row's own menu.
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void selectionChanged(const QItemSelection& selected, const QItemSelection& deselected) override;
     void startDrag(Qt::DropActions supportedActions) override;
+    void resizeEvent(QResizeEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;

@@ -2,6 +2,7 @@
 
 #include "Lyricade/AppModel.h"
 #include "Lyricade/Views/EntryAccessible.h"
+#include "Lyricade/Views/DetailParts.h"
 #include "Lyricade/Views/FontRoles.h"
 #include "Lyricade/Views/SongWording.h"
 
@@ -68,15 +69,14 @@ EntryRow::EntryRow(AppModel& model, int number, const SongEntry& entry, QWidget*
 
     auto* texts = new QVBoxLayout;
     texts->setSpacing(1);
-    title_ = new QLabel(song ? songTitle(song.get()) : QStringLiteral("Missing song"), this);
+    // Long texts end in "…"; the labels' accessible names stay whole.
+    title_ = new ElidingLabel(song ? songTitle(song.get()) : QStringLiteral("Missing song"), this);
     title_->setMinimumWidth(40);
-    title_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     texts->addWidget(title_);
     if (song)
         if (auto named = artistOrSubtitle(*song)) {
-            detail_ = new QLabel(*named, this);
+            detail_ = new ElidingLabel(*named, this);
             detail_->setFont(FontRole::font(this, FontRole::caption));
-            detail_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
             FontRole::makeSecondary(detail_);
             texts->addWidget(detail_);
         }
@@ -156,6 +156,27 @@ bool EntryRow::eventFilter(QObject* watched, QEvent* event)
         }
     }
     return QWidget::eventFilter(watched, event);
+}
+
+void EntryRow::setSelected(bool selected)
+{
+    if (selected == selected_) return;
+    selected_ = selected;
+    const QPalette own = parentWidget() ? parentWidget()->palette() : palette();
+    for (QWidget* part : std::initializer_list<QWidget*>{number_, title_, detail_, key_, capo_}) {
+        if (!part) continue;
+        QPalette palette = part->palette();
+        for (auto group : {QPalette::Active, QPalette::Inactive}) {
+            // The selection's own text colour, dimmed text included, so all of it reads on the selection.
+            const QColor ink = selected ? own.color(group, QPalette::HighlightedText)
+                               : (part == number_ || part == detail_) ? FontRole::secondary(this)
+                                                                      : own.color(group, QPalette::WindowText);
+            palette.setColor(group, QPalette::WindowText, ink);
+            palette.setColor(group, QPalette::Text, ink);
+            palette.setColor(group, QPalette::ButtonText, ink);
+        }
+        part->setPalette(palette);
+    }
 }
 
 QMenu* EntryRow::keyMenu() const { return key_ ? key_->menu() : nullptr; }

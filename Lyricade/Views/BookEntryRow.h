@@ -42,6 +42,9 @@ public:
     QString spokenText() const;
     // Whether Tab stops at the key and capo menus.
     void setTabStops(bool on);
+    // Draws the row's texts in the selection's colours, or back in their own.
+    void setSelected(bool selected);
+    bool selected() const { return selected_; }
 
     // "Edit Song", then "Remove from Book".
     std::unique_ptr<QMenu> contextMenu();
@@ -62,6 +65,7 @@ private:
 
     AppModel& model_;
     const TunequillKit::SongEntry entry_;
+    bool selected_ = false;
     QLabel* number_;
     QLabel* title_;
     QLabel* detail_ = nullptr;

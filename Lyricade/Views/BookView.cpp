@@ -3,6 +3,7 @@
 #include "Lyricade/AppModel.h"
 #include "Lyricade/Views/BookEntryList.h"
 #include "Lyricade/Views/BookEntryRow.h"
+#include "Lyricade/Views/ColumnFit.h"
 #include "Lyricade/Views/EmptyStateOverlay.h"
 #include "Lyricade/Views/FontRoles.h"
 #include "Lyricade/Views/SongWording.h"
@@ -46,7 +47,10 @@ QLineEdit* plainField(QWidget* parent)
 // Sets the text only when it differs, so typing keeps its cursor.
 void showText(QLineEdit* field, const QString& text)
 {
-    if (field->text() != text) field->setText(text);
+    if (field->text() == text) return;
+    field->setText(text);
+    // A long name shows from its start, not its end.
+    field->setCursorPosition(0);
 }
 
 } // namespace
@@ -80,15 +84,18 @@ BookView::BookView(AppModel& model, QWidget* parent) : QWidget(parent), model_(m
     connect(empty_->addButton(QStringLiteral("Add Songs…")), &QPushButton::clicked, this, &BookView::openAddSongs);
     column->addWidget(divider(content_));
 
-    auto* footer = new QHBoxLayout;
+    // The count under the button in a narrow column.
+    auto* footerBar = new QWidget(content_);
+    auto* footer = new QBoxLayout(QBoxLayout::LeftToRight, footerBar);
     footer->setContentsMargins(10, 10, 10, 10);
-    addSongs_ = new QPushButton(QStringLiteral("Add Songs…"), content_);
-    footer_ = new QLabel(content_);
+    addSongs_ = new QPushButton(QStringLiteral("Add Songs…"), footerBar);
+    footer_ = new QLabel(footerBar);
     FontRole::makeSecondary(footer_);
-    footer->addWidget(addSongs_);
+    footer->addWidget(addSongs_, 0, Qt::AlignLeft);
     footer->addStretch(1);
-    footer->addWidget(footer_);
-    column->addLayout(footer);
+    footer->addWidget(footer_, 0, Qt::AlignLeft);
+    new RowFit(footerBar, footer);
+    column->addWidget(footerBar);
 
     connect(name_, &QLineEdit::textEdited, this, [this](const QString& text) { edit(true, text); });
     connect(subtitle_, &QLineEdit::textEdited, this, [this](const QString& text) { edit(false, text); });
@@ -175,7 +182,8 @@ void BookView::refreshRows(const Songbook& book)
         auto* item = new QListWidgetItem(list_);
         item->setData(BookEntryList::entryRole, QString::fromStdString(entry.id.toString()));
         auto* row = new EntryRow(model_, number++, entry);
-        item->setSizeHint(row->sizeHint());
+        // Only a height: the row spans the list and its texts end in "…" where it is narrow.
+        item->setSizeHint(QSize(0, row->sizeHint().height()));
         item->setData(Qt::AccessibleTextRole, row->spokenText());
         list_->setItemWidget(item, row);
     }

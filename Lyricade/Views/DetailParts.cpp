@@ -7,6 +7,9 @@
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPainter>
+#include <QScrollBar>
+#include <QStyleOption>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -58,6 +61,99 @@ QWidget* iconLabel(const QIcon& icon, const QString& text, QWidget* parent)
 } // namespace Lyricade::DetailParts
 
 namespace Lyricade {
+
+LineList::LineList(int visibleLines, QWidget* parent) : QScrollArea(parent), visibleLines_(visibleLines)
+{
+    setFrameShape(QFrame::NoFrame);
+    setWidgetResizable(true);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    lines_ = new QWidget(this);
+    lines_->setAutoFillBackground(false);
+    column_ = new QVBoxLayout(lines_);
+    column_->setContentsMargins(0, 0, 0, 0);
+    column_->setSpacing(4);
+    setWidget(lines_);
+    viewport()->setAutoFillBackground(false);
+    fitHeight();
+}
+
+void LineList::setLines(const QIcon& icon, const QStringList& texts, const QFont& font, const QColor& ink)
+{
+    while (auto* item = column_->takeAt(0)) {
+        delete item->widget();
+        delete item;
+    }
+    for (const QString& text : texts) {
+        auto* line = DetailParts::iconLabel(icon, text, lines_);
+        line->setFont(font);
+        if (ink.isValid()) {
+            QPalette palette = line->palette();
+            palette.setColor(QPalette::WindowText, ink);
+            line->setPalette(palette);
+        }
+        column_->addWidget(line);
+    }
+    lineHeight_ = QFontMetrics(font).lineSpacing();
+    verticalScrollBar()->setValue(0);
+    fitHeight();
+}
+
+QStringList LineList::texts() const
+{
+    QStringList out;
+    for (int i = 0; i < column_->count(); ++i)
+        if (auto* text = column_->itemAt(i)->widget()->findChild<QLabel*>(QStringLiteral("text"))) out << text->text();
+    return out;
+}
+
+int LineList::count() const { return column_->count(); }
+
+void LineList::setHeightLimit(int pixels)
+{
+    if (pixels == heightLimit_) return;
+    heightLimit_ = pixels;
+    fitHeight();
+}
+
+void LineList::resizeEvent(QResizeEvent* event)
+{
+    QScrollArea::resizeEvent(event);
+    // Wrapped lines take more height in a narrower column.
+    fitHeight();
+}
+
+void LineList::fitHeight()
+{
+    const int width = std::max(1, viewport()->width());
+    const int whole = column_->count() == 0 ? 0 : lines_->heightForWidth(width);
+    int most = visibleLines_ * lineHeight_ + (visibleLines_ - 1) * column_->spacing();
+    if (heightLimit_ >= 0) most = std::min(most, std::max(lineHeight_, heightLimit_));
+    const int height = std::min(whole, most);
+    if (this->height() != height || minimumHeight() != height) setFixedHeight(height);
+}
+
+ElidingLabel::ElidingLabel(const QString& text, QWidget* parent) : QLabel(text, parent)
+{
+    setTextFormat(Qt::PlainText);
+    setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+}
+
+QSize ElidingLabel::minimumSizeHint() const
+{
+    return {0, QLabel::minimumSizeHint().height()};
+}
+
+void ElidingLabel::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    QStyleOption option;
+    option.initFrom(this);
+    const QRect area = contentsRect();
+    const QString shown = fontMetrics().elidedText(text(), Qt::ElideRight, area.width());
+    style()->drawItemText(&painter, area, static_cast<int>(alignment()), option.palette, isEnabled(), shown,
+                          foregroundRole());
+}
 
 NoContentView::NoContentView(const QIcon& icon, const QString& title, const QString& description, QWidget* parent)
     : QWidget(parent)

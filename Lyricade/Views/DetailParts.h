@@ -5,11 +5,13 @@
 
 #include <QFont>
 #include <QIcon>
+#include <QLabel>
+#include <QScrollArea>
 #include <QStyle>
 #include <QWidget>
 
 class QFrame;
-class QLabel;
+class QVBoxLayout;
 
 namespace Lyricade::DetailParts {
 
@@ -27,6 +29,47 @@ QWidget* iconLabel(const QIcon& icon, const QString& text, QWidget* parent);
 } // namespace Lyricade::DetailParts
 
 namespace Lyricade {
+
+// Lines of an icon and a wrapping text, one under another, as tall as they
+// need up to a number of text lines; the rest scrolls.
+class LineList : public QScrollArea {
+    Q_OBJECT
+
+public:
+    explicit LineList(int visibleLines, QWidget* parent = nullptr);
+
+    // Replaces the lines; `ink` colours their text when given.
+    void setLines(const QIcon& icon, const QStringList& texts, const QFont& font, const QColor& ink = QColor());
+    QStringList texts() const;
+    int count() const;
+    // A further bound on the height, in pixels (none when negative).
+    void setHeightLimit(int pixels);
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void fitHeight();
+
+    int visibleLines_;
+    int heightLimit_ = -1;
+    int lineHeight_ = 0;
+    QWidget* lines_;
+    QVBoxLayout* column_;
+};
+
+// A one-line label that ends a text too long for it with "…"; its text and
+// accessible name stay whole.
+class ElidingLabel : public QLabel {
+    Q_OBJECT
+
+public:
+    explicit ElidingLabel(const QString& text, QWidget* parent = nullptr);
+    QSize minimumSizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+};
 
 // "Nothing here" in the middle of a pane: an icon, a title and a description.
 class NoContentView : public QWidget {

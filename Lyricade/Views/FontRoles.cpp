@@ -3,6 +3,8 @@
 #include <QPalette>
 #include <QWidget>
 
+#include <cmath>
+
 namespace Lyricade::FontRole {
 
 QFont font(const QWidget* widget, double factor, QFont::Weight weight)
@@ -35,6 +37,44 @@ void makeSecondary(QWidget* widget)
     palette.setColor(QPalette::WindowText, dim);
     palette.setColor(QPalette::Text, dim);
     widget->setPalette(palette);
+}
+
+namespace {
+
+double luminance(const QColor& colour)
+{
+    auto linear = [](double c) { return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4); };
+    const QColor rgb = colour.toRgb();
+    return 0.2126 * linear(rgb.redF()) + 0.7152 * linear(rgb.greenF()) + 0.0722 * linear(rgb.blueF());
+}
+
+} // namespace
+
+double contrast(const QColor& a, const QColor& b)
+{
+    const double la = luminance(a);
+    const double lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+QPalette readableSelection(QPalette palette)
+{
+    constexpr double least = 4.5;
+    for (auto group : {QPalette::Active, QPalette::Inactive}) {
+        const QColor text = palette.color(group, QPalette::HighlightedText);
+        QColor fill = palette.color(group, QPalette::Highlight);
+        // Away from the text: darker under light text, lighter under dark text.
+        const bool lightText = luminance(text) > 0.5;
+        for (int step = 0; step < 40 && contrast(text, fill) < least; ++step)
+            fill = lightText ? fill.darker(106) : fill.lighter(106);
+        palette.setColor(group, QPalette::Highlight, fill);
+    }
+    return palette;
+}
+
+void makeSelectionReadable(QWidget* list)
+{
+    list->setPalette(readableSelection(list->palette()));
 }
 
 } // namespace Lyricade::FontRole

@@ -6,6 +6,7 @@
 
 #include <QColor>
 #include <QFont>
+#include <QPalette>
 
 class QWidget;
 
@@ -24,5 +25,15 @@ QColor secondary(const QWidget* widget);
 
 // Gives a label (or any widget drawing WindowText/Text) the secondary colour.
 void makeSecondary(QWidget* widget);
+
+// The contrast ratio of two colours, 1 to 21 (WCAG's measure).
+double contrast(const QColor& a, const QColor& b);
+
+// The palette with its selection colour deepened where needed, so the
+// highlighted text on it reads at 4.5 : 1 at least, in every colour group.
+QPalette readableSelection(QPalette palette);
+
+// Gives a list's selected rows readable text (see readableSelection).
+void makeSelectionReadable(QWidget* list);
 
 } // namespace Lyricade::FontRole

@@ -57,7 +57,8 @@ InspectorView::InspectorView(AppModel& model, QWidget* parent) : QScrollArea(par
     setFrameShape(QFrame::NoFrame);
     // Its controls take the focus and scroll themselves into view; the area needs none.
     setFocusPolicy(Qt::NoFocus);
-    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // Large fonts in a narrow column: the form scrolls across rather than cutting its controls.
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     form_ = new QWidget(this);
     auto* column = new QVBoxLayout(form_);
     column->setSpacing(12);

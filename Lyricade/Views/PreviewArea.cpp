@@ -1,6 +1,7 @@
 #include "Lyricade/Views/PreviewArea.h"
 
 #include "Lyricade/AppModel.h"
+#include "Lyricade/Views/ColumnFit.h"
 #include "Lyricade/Views/DetailParts.h"
 #include "Lyricade/Views/FontRoles.h"
 #include "Lyricade/Views/PreviewPages.h"
@@ -59,25 +60,35 @@ PreviewArea::PreviewArea(AppModel& model, std::shared_ptr<QSettings> defaults, Q
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
 
-    auto* bar = new QHBoxLayout;
-    bar->setContentsMargins(14, 8, 14, 8);
-    bar->setSpacing(12);
+    bar_ = new QBoxLayout(QBoxLayout::LeftToRight);
+    bar_->setContentsMargins(14, 8, 14, 8);
+    bar_->setSpacing(12);
     mode_ = new QButtonGroup(this);
-    auto* picker = segments(mode_, this);
-    picker->setAccessibleName(QStringLiteral("Preview"));
-    picker->setToolTip(QStringLiteral("Pages as they read, or booklet sheets as they print (Ctrl+Shift+B)"));
-    bar->addWidget(picker);
-    sheetLabel_ = new QLabel(QStringLiteral("Sheet"), this);
-    sheet_ = new QComboBox(this);
+    picker_ = segments(mode_, this);
+    picker_->setAccessibleName(QStringLiteral("Preview"));
+    picker_->setToolTip(QStringLiteral("Pages as they read, or booklet sheets as they print (Ctrl+Shift+B)"));
+    bar_->addWidget(picker_, 0, Qt::AlignLeft);
+    options_ = new QWidget(this);
+    auto* options = new QBoxLayout(QBoxLayout::LeftToRight, options_);
+    options->setContentsMargins(0, 0, 0, 0);
+    options->setSpacing(12);
+    sheetLabel_ = new QLabel(QStringLiteral("Sheet"), options_);
+    sheet_ = new QComboBox(options_);
     sheet_->setAccessibleName(QStringLiteral("Sheet"));
+    // As wide as its longest choice, which changes with the book's page size.
+    sheet_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     sheetLabel_->setBuddy(sheet_);
-    bar->addWidget(sheetLabel_);
-    bar->addWidget(sheet_);
-    facingToggle_ = new QCheckBox(QStringLiteral("Facing pages"), this);
+    options->addWidget(sheetLabel_);
+    options->addWidget(sheet_);
+    facingToggle_ = new QCheckBox(QStringLiteral("Facing pages"), options_);
     facingToggle_->setToolTip(QStringLiteral("Show left and right pages side by side, as the printed book opens"));
-    bar->addWidget(facingToggle_);
-    bar->addStretch(1);
-    column->addLayout(bar);
+    options->addWidget(facingToggle_);
+    bar_->addWidget(options_);
+    bar_->addStretch(1);
+    column->addLayout(bar_);
+    barFit_ = new RowFit(this, bar_);
+    // Narrower still, "Sheet" stands over its picker, which gets the whole width.
+    new RowFit(options_, options);
     column->addWidget(DetailParts::divider(this));
 
     stack_ = new QStackedWidget(this);
@@ -91,8 +102,14 @@ PreviewArea::PreviewArea(AppModel& model, std::shared_ptr<QSettings> defaults, Q
     column->addWidget(DetailParts::divider(this));
 
     footer_ = new QWidget(this);
-    footerLines_ = new QVBoxLayout(footer_);
-    footerLines_->setSpacing(4);
+    auto* footer = new QVBoxLayout(footer_);
+    footer->setContentsMargins(14, 8, 14, 8);
+    footer->setSpacing(4);
+    instruction_ = DetailParts::iconLabel(DetailParts::themeIcon("object-flip-horizontal", QStyle::SP_ArrowRight),
+                                          bookletInstruction(), footer_);
+    footer->addWidget(instruction_);
+    warnings_ = new LineList(warningLines, footer_);
+    footer->addWidget(warnings_);
     column->addWidget(footer_);
 
     connect(mode_, &QButtonGroup::idClicked, this,
@@ -138,6 +155,7 @@ void PreviewArea::refreshBar()
 
     const auto book = model_.selectedBook();
     const bool sheets = booklet && book;
+    // Shown or hidden under a hidden parent alike, so sizes are right before the first show.
     sheetLabel_->setVisible(sheets);
     sheet_->setVisible(sheets);
     facingToggle_->setVisible(!sheets);
@@ -150,6 +168,7 @@ void PreviewArea::refreshBar()
     }
     const QSignalBlocker quiet(facingToggle_);
     facingToggle_->setChecked(facing());
+    barFit_->refit();
 }
 
 void PreviewArea::refreshPreview()
@@ -164,36 +183,39 @@ void PreviewArea::refreshPreview()
 
 void PreviewArea::refreshFooter()
 {
-    while (auto* item = footerLines_->takeAt(0)) {
-        delete item->widget();
-        delete item;
-    }
     const QFont callout = FontRole::font(this, FontRole::callout);
-    if (model_.previewMode() == PreviewMode::booklet) {
-        auto* line = DetailParts::iconLabel(DetailParts::themeIcon("object-flip-horizontal", QStyle::SP_ArrowRight),
-                                            bookletInstruction(), footer_);
-        line->setFont(callout);
-        footerLines_->addWidget(line);
-    }
-    for (const QString& warning : model_.previewWarnings()) {
-        auto* line = DetailParts::iconLabel(DetailParts::themeIcon("dialog-information", QStyle::SP_MessageBoxInformation),
-                                            warning, footer_);
-        line->setFont(callout);
-        FontRole::makeSecondary(line);
-        footerLines_->addWidget(line);
-    }
-    const bool any = footerLines_->count() > 0;
-    footerLines_->setContentsMargins(14, any ? 8 : 0, 14, any ? 8 : 0);
-    footer_->setVisible(any);
+    const bool booklet = model_.previewMode() == PreviewMode::booklet;
+    instruction_->setFont(callout);
+    instruction_->setVisible(booklet);
+    warnings_->setLines(DetailParts::themeIcon("dialog-information", QStyle::SP_MessageBoxInformation),
+                        model_.previewWarnings(), callout, FontRole::secondary(this));
+    warnings_->setVisible(!model_.previewWarnings().isEmpty());
+    footer_->setVisible(booklet || !model_.previewWarnings().isEmpty());
+    fitFooter();
 }
 
 QStringList PreviewArea::footerLines() const
 {
     QStringList lines;
-    for (int i = 0; i < footerLines_->count(); ++i)
-        if (auto* text = footerLines_->itemAt(i)->widget()->findChild<QLabel*>(QStringLiteral("text")))
-            lines << text->text();
-    return lines;
+    if (!instruction_->isHidden()) lines << bookletInstruction();
+    return lines + warnings_->texts();
+}
+
+void PreviewArea::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    fitFooter();
+}
+
+void PreviewArea::fitFooter()
+{
+    if (footer_->isHidden()) return;
+    const QMargins margins = footer_->layout()->contentsMargins();
+    int above = bar_->sizeHint().height() + margins.top() + margins.bottom() + 2;
+    if (!instruction_->isHidden())
+        above += instruction_->heightForWidth(std::max(1, footer_->width() - margins.left() - margins.right())) +
+                 footer_->layout()->spacing();
+    warnings_->setHeightLimit(height() / 2 - above);
 }
 
 } // namespace Lyricade

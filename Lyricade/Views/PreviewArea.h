@@ -12,6 +12,7 @@
 
 #include <memory>
 
+class QBoxLayout;
 class QButtonGroup;
 class QCheckBox;
 class QComboBox;
@@ -23,8 +24,10 @@ class QVBoxLayout;
 namespace Lyricade {
 
 class AppModel;
+class LineList;
 class NoContentView;
 class PreviewPages;
+class RowFit;
 
 class PreviewArea : public QWidget {
     Q_OBJECT
@@ -47,8 +50,16 @@ public:
     // The footer's lines as shown, top to bottom.
     QStringList footerLines() const;
     QWidget* footer() const { return footer_; }
+    LineList* warningList() const { return warnings_; }
+
+    static constexpr int warningLines = 4; // shown at once; the rest scrolls
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
+    // The page view keeps at least half the height; the warnings give way.
+    void fitFooter();
     void refreshBar();
     void refreshPreview();
     void refreshFooter();
@@ -62,8 +73,13 @@ private:
     QStackedWidget* stack_;
     PreviewPages* pages_;
     NoContentView* empty_;
+    QBoxLayout* bar_;
+    RowFit* barFit_;
+    QWidget* picker_;
+    QWidget* options_;
     QWidget* footer_;
-    QVBoxLayout* footerLines_;
+    QWidget* instruction_;
+    LineList* warnings_;
 };
 
 } // namespace Lyricade

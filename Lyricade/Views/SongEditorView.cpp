@@ -1,6 +1,7 @@
 #include "Lyricade/Views/SongEditorView.h"
 
 #include "Lyricade/AppModel.h"
+#include "Lyricade/Views/ColumnFit.h"
 #include "Lyricade/Views/DetailParts.h"
 #include "Lyricade/Views/FontRoles.h"
 #include "Lyricade/Views/PreviewPages.h"
@@ -13,6 +14,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QSplitter>
+#include <QApplication>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -35,8 +37,13 @@ SongEditorView::SongEditorView(AppModel& model, QWidget* parent) : QWidget(paren
     whole->setContentsMargins(0, 0, 0, 0);
     split_ = new QSplitter(Qt::Horizontal, this);
     split_->setChildrenCollapsible(false);
-    split_->addWidget(editorColumn());
-    split_->addWidget(previewColumn());
+    auto* fit = new ColumnFit(split_);
+    QWidget* editing = editorColumn();
+    QWidget* previewing = previewColumn();
+    split_->addWidget(editing);
+    split_->addWidget(previewing);
+    fit->setMinimum(editing, editorMinimum);
+    fit->setMinimum(previewing, previewMinimum);
     split_->setStretchFactor(1, 1);
     split_->setSizes({420, 480});
     whole->addWidget(split_);
@@ -53,10 +60,14 @@ SongEditorView::SongEditorView(AppModel& model, QWidget* parent) : QWidget(paren
     refreshPreview();
 }
 
+int SongEditorView::minimumWidth()
+{
+    return editorMinimum + previewMinimum + QApplication::style()->pixelMetric(QStyle::PM_SplitterWidth);
+}
+
 QWidget* SongEditorView::editorColumn()
 {
     auto* column = new QWidget(this);
-    column->setMinimumWidth(320);
     auto* stack = new QVBoxLayout(column);
     stack->setContentsMargins(0, 0, 0, 0);
     stack->setSpacing(0);
@@ -65,13 +76,11 @@ QWidget* SongEditorView::editorColumn()
     auto* titles = new QVBoxLayout;
     titles->setSpacing(1);
     titles->addWidget(DetailParts::headline(QStringLiteral("ChordPro"), column));
-    source_ = new QLabel(column);
-    source_->setTextFormat(Qt::PlainText);
+    source_ = new ElidingLabel(QString(), column);
     source_->setFont(FontRole::font(column, FontRole::caption));
     FontRole::makeSecondary(source_);
     titles->addWidget(source_);
-    header->addLayout(titles);
-    header->addStretch(1);
+    header->addLayout(titles, 1);
     helpButton_ = new QToolButton(column);
     helpButton_->setIcon(DetailParts::themeIcon("help-about", QStyle::SP_TitleBarContextHelpButton));
     helpButton_->setAutoRaise(true);
@@ -95,18 +104,19 @@ QWidget* SongEditorView::editorColumn()
 
     warningsDivider_ = DetailParts::divider(column);
     stack->addWidget(warningsDivider_);
-    warnings_ = new QWidget(column);
-    warningLines_ = new QVBoxLayout(warnings_);
-    warningLines_->setContentsMargins(10, 10, 10, 10);
-    warningLines_->setSpacing(4);
-    stack->addWidget(warnings_);
+    // Four lines at most, so the text keeps its room; the rest scrolls.
+    warningsBox_ = new QWidget(column);
+    auto* box = new QVBoxLayout(warningsBox_);
+    box->setContentsMargins(10, 10, 10, 10);
+    warnings_ = new LineList(maxWarnings, warningsBox_);
+    box->addWidget(warnings_);
+    stack->addWidget(warningsBox_);
     return column;
 }
 
 QWidget* SongEditorView::previewColumn()
 {
     auto* column = new QWidget(this);
-    column->setMinimumWidth(340);
     auto* stack = new QVBoxLayout(column);
     stack->setContentsMargins(0, 0, 0, 0);
     stack->setSpacing(0);
@@ -177,32 +187,16 @@ void SongEditorView::refreshSourceLine()
 
 void SongEditorView::refreshWarnings()
 {
-    while (auto* item = warningLines_->takeAt(0)) {
-        delete item->widget();
-        delete item;
-    }
     const QStringList& all = model_.previewWarnings();
-    const QIcon icon = DetailParts::themeIcon("dialog-warning", QStyle::SP_MessageBoxWarning);
-    const QFont callout = FontRole::font(this, FontRole::callout);
-    for (qsizetype i = 0; i < std::min<qsizetype>(all.size(), maxWarnings); ++i) {
-        auto* line = DetailParts::iconLabel(icon, all[i], warnings_);
-        line->setFont(callout);
-        QPalette orange = line->palette();
-        orange.setColor(QPalette::WindowText, QColor(0xc8, 0x5a, 0x00));
-        line->setPalette(orange);
-        warningLines_->addWidget(line);
-    }
+    warnings_->setLines(DetailParts::themeIcon("dialog-warning", QStyle::SP_MessageBoxWarning), all.mid(0, maxWarnings),
+                        FontRole::font(this, FontRole::callout), QColor(0xc8, 0x5a, 0x00));
     warningsDivider_->setVisible(!all.isEmpty());
-    warnings_->setVisible(!all.isEmpty());
+    warningsBox_->setVisible(!all.isEmpty());
 }
 
 QStringList SongEditorView::shownWarnings() const
 {
-    QStringList lines;
-    for (int i = 0; i < warningLines_->count(); ++i)
-        if (auto* text = warningLines_->itemAt(i)->widget()->findChild<QLabel*>(QStringLiteral("text")))
-            lines << text->text();
-    return lines;
+    return warnings_->texts();
 }
 
 void SongEditorView::refreshPreview()

@@ -24,7 +24,9 @@ class QVBoxLayout;
 namespace Lyricade {
 
 class AppModel;
+class ColumnFit;
 class KeyStepper;
+class LineList;
 class PreviewPages;
 class QuickReferencePopup;
 
@@ -33,6 +35,10 @@ class SongEditorView : public QWidget {
 
 public:
     static constexpr int maxWarnings = 4; // the rest are not shown
+    static constexpr int editorMinimum = 320;
+    static constexpr int previewMinimum = 340;
+    // Both columns at their minimums with the handle between them.
+    static int minimumWidth();
 
     explicit SongEditorView(AppModel& model, QWidget* parent = nullptr);
 
@@ -69,8 +75,8 @@ private:
     QuickReferencePopup* help_ = nullptr;
     QPlainTextEdit* editor_ = nullptr;
     QWidget* warningsDivider_ = nullptr;
-    QWidget* warnings_ = nullptr;
-    QVBoxLayout* warningLines_ = nullptr;
+    QWidget* warningsBox_ = nullptr;
+    LineList* warnings_ = nullptr;
     KeyStepper* keys_ = nullptr;
     PreviewPages* pages_ = nullptr;
 };

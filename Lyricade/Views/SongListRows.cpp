@@ -8,6 +8,7 @@
 #include <QDrag>
 #include <QDropEvent>
 #include <QMimeData>
+#include <QResizeEvent>
 #include <QPainter>
 
 namespace Lyricade {
@@ -22,6 +23,8 @@ SongListWidget::SongListWidget(AppModel& model, QWidget* parent) : QListWidget(p
     setDragDropMode(QAbstractItemView::DragDrop);
     setItemDelegate(new SongRowDelegate(this));
     setUniformItemSizes(true);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    FontRole::makeSelectionReadable(this);
     setFrameShape(QFrame::NoFrame);
     setAccessibleName(QStringLiteral("Songs"));
 }
@@ -41,6 +44,13 @@ void SongListWidget::startDrag(Qt::DropActions)
     auto* drag = new QDrag(this);
     drag->setMimeData(data);
     drag->exec(Qt::CopyAction, Qt::CopyAction);
+}
+
+void SongListWidget::resizeEvent(QResizeEvent* event)
+{
+    QListWidget::resizeEvent(event);
+    // Rows span the list: they follow its width as it gives way in a small window.
+    if (event->size().width() != event->oldSize().width()) scheduleDelayedItemsLayout();
 }
 
 void SongListWidget::dragEnterEvent(QDragEnterEvent* event) { dragMoveEvent(event); }
@@ -104,12 +114,13 @@ void SongRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
     painter->restore();
 }
 
-QSize SongRowDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const
+QSize SongRowDelegate::sizeHint(const QStyleOptionViewItem&, const QModelIndex&) const
 {
     const auto* view = qobject_cast<const QWidget*>(parent());
     const int height = QFontMetrics(FontRole::font(view, FontRole::headline, QFont::Bold)).height() + 2 +
                        QFontMetrics(FontRole::font(view, FontRole::callout)).height() + 8 + 4;
-    return {option.rect.width() > 0 ? option.rect.width() : 200, height};
+    // No width of its own: a row spans the list, and its texts end in "…" where it is narrow.
+    return {0, height};
 }
 
 } // namespace Lyricade

@@ -27,6 +27,7 @@ public:
 
 protected:
     void startDrag(Qt::DropActions supportedActions) override;
+    void resizeEvent(QResizeEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;

@@ -1,6 +1,7 @@
 #include "Lyricade/Views/SongListView.h"
 
 #include "Lyricade/AppModel.h"
+#include "Lyricade/Views/ColumnFit.h"
 #include "Lyricade/Views/EmptyStateOverlay.h"
 #include "Lyricade/Views/FontRoles.h"
 #include "Lyricade/Views/MenuKey.h"
@@ -64,16 +65,20 @@ SongListView::SongListView(AppModel& model, QWidget* parent) : QWidget(parent), 
     auto* bar = new QWidget(this);
     bar->setAutoFillBackground(true);
     bar->setBackgroundRole(QPalette::Window);
-    auto* barRow = new QHBoxLayout(bar);
+    // The count over the buttons in a narrow column.
+    auto* barRow = new QBoxLayout(QBoxLayout::LeftToRight, bar);
     barRow->setContentsMargins(10, 10, 10, 10);
     count_ = new QLabel(bar);
     FontRole::makeSecondary(count_);
+    auto* buttons = new QHBoxLayout;
     newSong_ = new QPushButton(QStringLiteral("New Song"), bar);
     import_ = new QPushButton(QStringLiteral("Import…"), bar);
+    buttons->addStretch(1);
+    buttons->addWidget(newSong_);
+    buttons->addWidget(import_);
     barRow->addWidget(count_);
-    barRow->addStretch(1);
-    barRow->addWidget(newSong_);
-    barRow->addWidget(import_);
+    barRow->addLayout(buttons, 1);
+    new RowFit(bar, barRow);
     column->addWidget(bar);
 
     connect(search_, &QLineEdit::textChanged, &model_, [this](const QString& text) { model_.setSearch(text); });

@@ -4,6 +4,7 @@
 #include "Lyricade/Views/AddSongsSheet.h"
 #include "Lyricade/Views/BookEntryList.h"
 #include "Lyricade/Views/BookView.h"
+#include "Lyricade/Views/ColumnFit.h"
 #include "Lyricade/Views/DetailParts.h"
 #include "Lyricade/Views/InspectorView.h"
 #include "Lyricade/Views/LicensingSheet.h"
@@ -34,12 +35,7 @@ struct ColumnWidth {
 constexpr ColumnWidth sidebarWidth{200, 230, 320};
 constexpr ColumnWidth contentWidth{300, 360, 520};
 constexpr ColumnWidth inspectorWidth{260, 290, 360};
-
-void limit(QWidget* column, ColumnWidth width)
-{
-    column->setMinimumWidth(width.minimum);
-    column->setMaximumWidth(width.maximum);
-}
+constexpr int previewMinimum = 340;
 
 } // namespace
 
@@ -54,22 +50,26 @@ SongRootView::SongRootView(AppModel& model, std::shared_ptr<QSettings> defaults,
 
     split_ = new QSplitter(Qt::Horizontal, this);
     split_->setChildrenCollapsible(false);
+    fit_ = new ColumnFit(split_);
     sidebar_ = new SidebarView(model_, split_);
-    limit(sidebar_, sidebarWidth);
+    sidebar_->setMaximumWidth(sidebarWidth.maximum);
     content_ = new QStackedWidget(split_);
-    limit(content_, contentWidth);
+    content_->setMaximumWidth(contentWidth.maximum);
     songList_ = new SongListView(model_, content_);
     bookView_ = new BookView(model_, content_);
     content_->addWidget(songList_);
     content_->addWidget(bookView_);
     detailHolder_ = new QStackedWidget(split_);
-    detailHolder_->setMinimumWidth(340);
     inspector_ = new InspectorView(model_, split_);
-    limit(inspector_, inspectorWidth);
+    inspector_->setMaximumWidth(inspectorWidth.maximum);
     split_->addWidget(sidebar_);
     split_->addWidget(content_);
     split_->addWidget(detailHolder_);
     split_->addWidget(inspector_);
+    fit_->setMinimum(sidebar_, sidebarWidth.minimum);
+    fit_->setMinimum(content_, contentWidth.minimum);
+    fit_->setMinimum(detailHolder_, previewMinimum);
+    fit_->setMinimum(inspector_, inspectorWidth.minimum);
     split_->setStretchFactor(2, 1);
     split_->setSizes({sidebarWidth.ideal, contentWidth.ideal, 600, inspectorWidth.ideal});
     column->addWidget(split_, 1);
@@ -192,6 +192,8 @@ void SongRootView::refreshColumns()
     }
     detailHolder_->addWidget(detail_);
     detailHolder_->setCurrentWidget(detail_);
+    // The editor's two columns stand in the detail column side by side.
+    fit_->setMinimum(detailHolder_, kind == Detail::song ? SongEditorView::minimumWidth() : previewMinimum);
 }
 
 void SongRootView::refreshInspector()

@@ -27,6 +27,7 @@ namespace Lyricade {
 class AddSongsSheet;
 class AppModel;
 class BookView;
+class ColumnFit;
 class InspectorView;
 class LicensingSheet;
 class SidebarView;
@@ -87,6 +88,7 @@ private:
     QAction* export_ = nullptr;
     QAction* printSettings_ = nullptr;
     QSplitter* split_;
+    ColumnFit* fit_;
     SidebarView* sidebar_;
     QStackedWidget* content_;
     SongListView* songList_;

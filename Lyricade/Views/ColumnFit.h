@@ -1,0 +1,56 @@
+#pragma once
+
+// The minimum widths of a splitter's columns, kept while they fit together
+// in the splitter; in a narrower splitter (the window at its smallest, or
+// large fonts) every column gives way in proportion, so no column is pushed
+// over another or out of the window. Hidden columns take no room.
+
+#include <QObject>
+
+#include <map>
+
+class QBoxLayout;
+class QSplitter;
+class QWidget;
+
+namespace Lyricade {
+
+class ColumnFit : public QObject {
+    Q_OBJECT
+
+public:
+    explicit ColumnFit(QSplitter* splitter);
+
+    // The column's minimum where there is room for it; 0 lets it shrink freely.
+    void setMinimum(QWidget* column, int width);
+    int statedMinimum(QWidget* column) const;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void refit();
+
+    QSplitter* splitter_;
+    std::map<QWidget*, int> stated_;
+};
+
+// A row of a widget's layout that stands its items one under another while
+// they do not fit side by side in the widget's width.
+class RowFit : public QObject {
+    Q_OBJECT
+
+public:
+    RowFit(QWidget* owner, QBoxLayout* row);
+    // Lays the row out for the owner's width now (after items were shown or hidden).
+    void refit();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QWidget* owner_;
+    QBoxLayout* row_;
+};
+
+} // namespace Lyricade
