@@ -132,15 +132,20 @@ QMenu* MainWindow::createPopupMenu()
     return nullptr;
 }
 
-void MainWindow::fitToScreen()
+QRect MainWindow::freeArea() const
 {
-    const QRect area = screen() ? screen()->availableGeometry() : QRect();
-    QSize available = area.size();
+    QRect area = screen() ? screen()->availableGeometry() : QRect();
     // At a fractional scale the free area's logical size is rounded and may
     // be a device pixel larger than the screen.
     const double ratio = screen() ? screen()->devicePixelRatio() : 1;
-    if (ratio != std::floor(ratio)) available -= QSize(1, 1);
-    const Sizes sizes = sizesFor(available);
+    if (!area.isEmpty() && ratio != std::floor(ratio)) area.setSize(area.size() - QSize(1, 1));
+    return area;
+}
+
+void MainWindow::fitToScreen()
+{
+    const QRect area = freeArea();
+    const Sizes sizes = sizesFor(area.size());
     setMinimumSize(sizes.minimum);
     resize(sizes.preferred);
     // Centred in the free area, so no edge starts off the screen.
@@ -149,6 +154,14 @@ void MainWindow::fitToScreen()
 
 bool MainWindow::event(QEvent* event)
 {
+    // The window manager frames the window after it is shown: the first
+    // move or resize with a frame around it is when the frame can be measured.
+    const auto type = event->type();
+    if (framePending_ && (type == QEvent::Move || type == QEvent::Resize || type == QEvent::WindowActivate) &&
+        frameGeometry().size() != geometry().size()) {
+        framePending_ = false;
+        QTimer::singleShot(0, this, &MainWindow::keepFrameOnScreen);
+    }
     if (event->type() == QEvent::Paint && !paintedOnce_) {
         paintedOnce_ = true;
         // The children paint in the same pass; a queued call comes after it.
@@ -171,16 +184,22 @@ void MainWindow::showEvent(QShowEvent* event)
     shownOnce_ = true;
     // A window that never paints (minimised, on another workspace) goes on too.
     QTimer::singleShot(500, this, &MainWindow::reportFirstPaint);
-    keepFrameOnScreen();
+    // Until the window manager has framed the window its frame reads as none.
+    framePending_ = true;
+    QTimer::singleShot(frameWait, this, [this] {
+        if (!framePending_) return;
+        framePending_ = false;
+        keepFrameOnScreen();
+    });
     // The sheet needs its window on the screen first.
     showWelcomeWhenAsked();
 }
 
 void MainWindow::keepFrameOnScreen()
 {
-    // The frame's size is known only once the window is shown; the sizes
-    // above left no room for it.
-    const QRect area = screen() ? screen()->availableGeometry() : QRect();
+    // The frame's size is known only once the window manager has framed the
+    // window; the sizes above left no room for it.
+    const QRect area = freeArea();
     if (area.isEmpty()) return;
     const QRect frame = frameGeometry();
     const QSize border = frame.size() - geometry().size();

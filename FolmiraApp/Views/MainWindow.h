@@ -78,6 +78,8 @@ private:
     void showMode();
     void showWelcomeWhenAsked();
     void refreshTitle();
+    // The screen's free area in whole logical pixels that all lie on the screen.
+    QRect freeArea() const;
     void fitToScreen();
     void keepFrameOnScreen();
 
@@ -96,6 +98,9 @@ private:
     bool paintedOnce_ = false;
     bool paintReported_ = false;
     bool shownOnce_ = false;
+    bool framePending_ = false;
+    // How long to wait for a window manager's frame before fitting without one.
+    static constexpr int frameWait = 1500;
 };
 
 } // namespace FolmiraApp
