@@ -5,6 +5,7 @@
 #include "FolmiraApp/Model/QuitSignals.h"
 #include "FolmiraApp/Model/SingleInstance.h"
 #include "FolmiraApp/Model/Updater.h"
+#include "FolmiraApp/Views/AppIcon.h"
 #include "FolmiraApp/Views/HelpWindow.h"
 #include "FolmiraApp/Views/MainWindow.h"
 #include "FolmiraApp/Views/MenuBar.h"
@@ -100,6 +101,8 @@ Application::Application(AppServices services)
     // or made with the sample songs), but only once the window is on the
     // screen: its first paint need not wait for it.
     connect(window_.get(), &MainWindow::firstPainted, model_.get(), [model = model_.get()] { model->songs(); });
+    // Every other window (alerts, panels) carries the icon too; decoded once the window is up.
+    connect(window_.get(), &MainWindow::firstPainted, this, [] { QApplication::setWindowIcon(applicationIcon()); });
     connect(window_.get(), &MainWindow::helpWanted, this, [this] { helpWindow().present(); });
     connect(window_.get(), &MainWindow::importWanted, model_.get(), &AppModel::importTunequillLibrary);
     // Also on the way out of a quit that closed no window (Quit, SIGTERM).
@@ -121,7 +124,7 @@ WindowCommands Application::windowCommands()
     WindowCommands commands;
     commands.about = [this] { showAbout(); };
     commands.checkForUpdates = [] { Updater::shared().checkForUpdates(); };
-    commands.settings = [this] { settingsWindow().present(); };
+    commands.settings = [this] { settingsWindow().present(window_.get()); };
     commands.quit = [] { QCoreApplication::quit(); };
     return commands;
 }

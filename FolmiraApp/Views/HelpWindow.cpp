@@ -2,6 +2,7 @@
 
 #include "FolmiraApp/Model/AppModel.h"
 #include "FolmiraApp/Model/QtText.h"
+#include "FolmiraApp/Views/AppIcon.h"
 #include "FolmiraApp/Views/HelpTopics.h"
 #include "FolmiraApp/Views/Icons.h"
 #include "FolmiraApp/Views/TextStyles.h"
@@ -44,6 +45,7 @@ HelpWindow::HelpWindow(AppModel& model, QWidget* parent) : QWidget(parent, Qt::W
 {
     setObjectName(QStringLiteral("help"));
     setWindowTitle(QStringLiteral("%1 Help").arg(qstr(FolmiraKit::Brand::name)));
+    setWindowIcon(applicationIcon());
     setMinimumSize(minimumWindowSize);
     resize(defaultWindowSize);
 

@@ -154,20 +154,21 @@ void MainWindow::fitToScreen()
 
 bool MainWindow::event(QEvent* event)
 {
+    const bool handled = QMainWindow::event(event);
     // The window manager frames the window after it is shown: the first
     // move or resize with a frame around it is when the frame can be measured.
     const auto type = event->type();
     if (framePending_ && (type == QEvent::Move || type == QEvent::Resize || type == QEvent::WindowActivate) &&
         frameGeometry().size() != geometry().size()) {
         framePending_ = false;
-        QTimer::singleShot(0, this, &MainWindow::keepFrameOnScreen);
+        keepFrameOnScreen();
     }
-    if (event->type() == QEvent::Paint && !paintedOnce_) {
+    if (type == QEvent::Paint && !paintedOnce_) {
         paintedOnce_ = true;
         // The children paint in the same pass; a queued call comes after it.
         QTimer::singleShot(0, this, &MainWindow::reportFirstPaint);
     }
-    return QMainWindow::event(event);
+    return handled;
 }
 
 void MainWindow::reportFirstPaint()
@@ -185,7 +186,8 @@ void MainWindow::showEvent(QShowEvent* event)
     // A window that never paints (minimised, on another workspace) goes on too.
     QTimer::singleShot(500, this, &MainWindow::reportFirstPaint);
     // Until the window manager has framed the window its frame reads as none.
-    framePending_ = true;
+    framePending_ = frameGeometry().size() == geometry().size();
+    if (!framePending_) keepFrameOnScreen();
     QTimer::singleShot(frameWait, this, [this] {
         if (!framePending_) return;
         framePending_ = false;

@@ -2,6 +2,7 @@
 
 #include "FolmiraApp/Model/AppModel.h"
 #include "FolmiraApp/Model/QtText.h"
+#include "FolmiraApp/Views/AppIcon.h"
 #include "FolmiraApp/Views/Icons.h"
 #include "FolmiraApp/Views/TextStyles.h"
 #include "FolmiraApp/Views/ToolBarFocus.h"
@@ -11,11 +12,14 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollArea>
 #include <QSettings>
 #include <QShortcut>
 #include <QTabWidget>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace FolmiraApp {
 
@@ -48,6 +52,7 @@ SettingsWindow::SettingsWindow(AppModel& model, std::shared_ptr<QSettings> defau
 {
     setObjectName(QStringLiteral("settings"));
     setWindowTitle(QStringLiteral("%1 Settings").arg(productName()));
+    setWindowIcon(applicationIcon());
     setFixedSize(windowSize);
 
     auto* layout = new QVBoxLayout(this);
@@ -79,8 +84,18 @@ int SettingsWindow::tabIndex(const QString& id)
     return std::max<int>(0, static_cast<int>(tabIds().indexOf(id)));
 }
 
-void SettingsWindow::present()
+void SettingsWindow::present(const QWidget* over)
 {
+    if (!isVisible() && over) {
+        const QRect area = over->screen() ? over->screen()->availableGeometry() : QRect();
+        QRect placed(QPoint(0, 0), frameGeometry().size());
+        placed.moveCenter(over->frameGeometry().center());
+        if (!area.isEmpty()) {
+            placed.moveLeft(std::clamp(placed.left(), area.left(), std::max(area.left(), area.right() + 1 - placed.width())));
+            placed.moveTop(std::clamp(placed.top(), area.top(), std::max(area.top(), area.bottom() + 1 - placed.height())));
+        }
+        move(placed.topLeft());
+    }
     show();
     raise();
     activateWindow();

@@ -38,8 +38,9 @@ public:
     QPushButton* importButton() const { return import_; }
     QPushButton* helpButton() const { return help_; }
 
-    // Shows the window, or brings it to the front when it is open.
-    void present();
+    // Shows the window, or brings it to the front when it is open. A window
+    // that opens stands centred over `over` (when given), inside its screen.
+    void present(const QWidget* over = nullptr);
 
 signals:
     // "Import Tunequill Library…": the interactive import of the earlier

@@ -175,6 +175,7 @@ TEST_F(HelpWindowTest, OnlyTheFirstPageOffersTheOnlineHelpPage)
 TEST_F(HelpWindowTest, KeepsItsSizesAndALeadingPageColumnOf680)
 {
     EXPECT_EQ(window().size(), QSize(860, 600));
+    EXPECT_TRUE(window().windowIcon().availableSizes().contains(QSize(48, 48))) << "the application's icon";
     EXPECT_EQ(window().minimumSize(), QSize(780, 500));
     window().resize(1400, 700);
     window().show();

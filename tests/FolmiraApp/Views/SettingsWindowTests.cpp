@@ -117,5 +117,25 @@ TEST_F(SettingsWindowTest, WithoutALicenceFileOnlyTheHeadlineAndNoticeRemain)
     EXPECT_EQ(texts[0], "Atkinson Hyperlegible");
 }
 
+TEST_F(SettingsWindowTest, OpensCentredOverTheWindowItIsOpenedFromWithTheApplicationsIcon)
+{
+    QWidget main;
+    main.setGeometry(60, 40, 700, 540); // within the test screen
+    main.show();
+    auto window = open();
+    EXPECT_TRUE(window->windowIcon().availableSizes().contains(QSize(48, 48)));
+    window->present(&main);
+    // Its own frame is not known before it first shows: off by half of it at most.
+    const QPoint offset = window->frameGeometry().center() - main.frameGeometry().center();
+    const QSize frame = window->frameGeometry().size() - window->size();
+    EXPECT_LE(std::abs(offset.x()), frame.width()) << offset.x();
+    EXPECT_LE(std::abs(offset.y()), frame.height()) << offset.y();
+
+    // Open already: it stays where the user put it.
+    window->move(10, 10);
+    window->present(&main);
+    EXPECT_EQ(window->pos(), QPoint(10, 10));
+}
+
 } // namespace
 } // namespace FolmiraAppTest

@@ -8,6 +8,7 @@
 #include "Lyricade/Views/BookView.h"
 #include "Lyricade/Views/Decoration.h"
 #include "Lyricade/Views/EmptyStateOverlay.h"
+#include "Lyricade/Views/FontRoles.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -238,6 +239,61 @@ TEST_F(BookViewTest, DropsAppendSongsAndImportFiles)
     EXPECT_EQ(titles().back(), "5 Fresh") << "imported into the library and this book";
     auto nothing = files({std::filesystem::path(folder.path().toStdString()) / "none.cho"});
     EXPECT_FALSE(drop(view->list(), top, *nothing));
+}
+
+TEST_F(BookViewTest, SelectedRowsDrawAllTheirTextInTheSelectionsTextColour)
+{
+    songs = {storedSong("Amazing Grace", "{artist: John Newton}\n{key: G}\n[G]Amazing\n"), storedSong("Two")};
+    Songbook book(Uuid::random(), "Camp", BookKind::book);
+    for (const auto& song : songs) book.entries.push_back(entryFor(song));
+    make(false, libraryOf(songs, {book}));
+    model->setSelection(SidebarItem::book(book.id));
+    view = std::make_unique<BookView>(*model);
+    view->resize(380, 520);
+    view->show();
+
+    const QPalette list = view->list()->palette();
+    EXPECT_GE(FontRole::contrast(list.color(QPalette::HighlightedText), list.color(QPalette::Highlight)), 4.5);
+    EntryRow* row = view->row(0);
+    ASSERT_TRUE(row && row->detailLabel() && row->keyButton());
+    const QColor dim = row->numberLabel()->palette().color(QPalette::WindowText);
+    EXPECT_NE(dim, list.color(QPalette::HighlightedText));
+
+    model->setSelectedEntryIDs({book.entries[0].id});
+    row = view->row(0);
+    for (QWidget* part : std::initializer_list<QWidget*>{row->numberLabel(), row->titleLabel(), row->detailLabel()})
+        EXPECT_EQ(part->palette().color(QPalette::WindowText), list.color(QPalette::HighlightedText));
+    EXPECT_EQ(row->keyButton()->palette().color(QPalette::ButtonText), list.color(QPalette::HighlightedText));
+    EXPECT_NE(view->row(1)->numberLabel()->palette().color(QPalette::WindowText), list.color(QPalette::HighlightedText));
+
+    model->setSelectedEntryIDs({});
+    EXPECT_EQ(view->row(0)->numberLabel()->palette().color(QPalette::WindowText), dim);
+}
+
+TEST_F(BookViewTest, ANarrowListShortensLongTextsButKeepsThemWholeForScreenReaders)
+{
+    const std::string title = "A very long title that cannot fit in a narrow column of the window at all";
+    songs = {storedSong(title, "{artist: A band whose name is also much too long for the row}\n{key: G}\n[G]La\n")};
+    Songbook book(Uuid::random(), "Camp", BookKind::book);
+    book.entries.push_back(entryFor(songs[0]));
+    make(false, libraryOf(songs, {book}));
+    model->setSelection(SidebarItem::book(book.id));
+    view = std::make_unique<BookView>(*model);
+    view->resize(260, 400);
+    view->show();
+    view->resize(230, 400); // narrower after the first layout, as a column giving way
+    QTest::qWait(20);
+    QApplication::processEvents();
+
+    EntryRow* row = view->row(0);
+    const QRect viewport = view->list()->viewport()->rect();
+    EXPECT_TRUE(viewport.contains(QRect(row->capoButton()->mapTo(view->list()->viewport(), QPoint()),
+                                        row->capoButton()->size())));
+    EXPECT_EQ(row->titleLabel()->text().toStdString(), title);
+    auto* spoken = QAccessible::queryAccessibleInterface(row->titleLabel());
+    ASSERT_TRUE(spoken);
+    EXPECT_EQ(spoken->text(QAccessible::Name).toStdString(), title);
+    EXPECT_LT(row->titleLabel()->width(), row->titleLabel()->fontMetrics().horizontalAdvance(row->titleLabel()->text()));
 }
 
 } // namespace

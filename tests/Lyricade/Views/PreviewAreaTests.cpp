@@ -11,6 +11,7 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QScrollBar>
 
 namespace LyricadeTest {
 namespace {
@@ -177,6 +178,35 @@ TEST_F(PreviewAreaTest, ChoosingASheetSetsItAndItsWarningJoinsTheFooter)
     ASSERT_EQ(a.footerLines().size(), 2);
     EXPECT_TRUE(a.footerLines()[1].startsWith("Pages are shrunk to ")) << a.footerLines()[1].toStdString();
     EXPECT_EQ(a.sheetPicker()->currentIndex(), 1);
+}
+
+TEST_F(PreviewAreaTest, ManyWarningsShowFourLinesAndScrollWhileThePagesKeepHalfTheHeight)
+{
+    // Every song has a verse longer than a page, so each adds a warning.
+    std::string verse = "{start_of_verse}\n";
+    for (int i = 0; i < 80; ++i) verse += "[G]Line " + std::to_string(i) + " of a verse that will not end\n";
+    verse += "{end_of_verse}\n";
+    Library library;
+    Songbook book(Uuid::random(), "Long", BookKind::book);
+    for (int i = 0; i < 12; ++i) {
+        library.songs.push_back(storedSong("Long " + std::to_string(i), verse));
+        book.entries.push_back(entryFor(library.songs.back()));
+    }
+    library.books.push_back(book);
+    bookModel(library);
+    ASSERT_GE(model->previewWarnings().size(), 12);
+
+    for (const QSize size : {QSize(900, 700), QSize(320, 420)}) {
+        auto& a = area();
+        a.resize(size);
+        QApplication::processEvents();
+        LineList* list = a.warningList();
+        const int line = QFontMetrics(a.font()).lineSpacing();
+        EXPECT_LE(list->height(), PreviewArea::warningLines * line * 1.2) << size.width();
+        EXPECT_GT(list->verticalScrollBar()->maximum(), 0) << "the rest scrolls";
+        EXPECT_GE(a.pages()->height(), a.height() / 2) << size.width();
+        EXPECT_EQ(list->texts(), model->previewWarnings());
+    }
 }
 
 } // namespace
