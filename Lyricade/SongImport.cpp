@@ -49,11 +49,20 @@ std::optional<StoredSong> readSong(const fs::path& url)
 
     std::ifstream in(url, std::ios::binary);
     if (!in) return std::nullopt;
-    // Read one byte past the limit, in case the file grew since it was measured.
-    Platform::Bytes bytes(AppModel::importSizeLimit);
+    // A buffer of the measured size; a file that grew since it was measured is
+    // read on in pieces, up to the limit.
+    Platform::Bytes bytes(static_cast<std::size_t>(size));
     in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     if (in.bad()) return std::nullopt;
     bytes.resize(static_cast<std::size_t>(in.gcount()));
+    constexpr std::size_t piece = 64 * 1024;
+    while (bytes.size() < AppModel::importSizeLimit && in.peek() != std::ifstream::traits_type::eof()) {
+        const std::size_t had = bytes.size();
+        bytes.resize(had + piece);
+        in.read(reinterpret_cast<char*>(bytes.data() + had), static_cast<std::streamsize>(piece));
+        if (in.bad()) return std::nullopt;
+        bytes.resize(had + static_cast<std::size_t>(in.gcount()));
+    }
     if (bytes.size() >= AppModel::importSizeLimit) return std::nullopt;
 
     auto text = SongFile::decode(bytes);
