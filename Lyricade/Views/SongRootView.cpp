@@ -16,6 +16,8 @@
 #include "Lyricade/Views/SymbolIcons.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSettings>
@@ -86,6 +88,7 @@ SongRootView::SongRootView(AppModel& model, std::shared_ptr<QSettings> defaults,
         refreshToolBar();
         refreshInspector();
     });
+    connect(&model_, &AppModel::libraryChanged, this, &SongRootView::noticeWhatWasMade);
     connect(&model_, &AppModel::selectedSongIDChanged, this, &SongRootView::refreshColumns);
     connect(&model_, &AppModel::previewPDFChanged, this, &SongRootView::refreshToolBar);
     connect(&model_, &AppModel::showInspectorChanged, this, &SongRootView::refreshInspector);
@@ -93,6 +96,8 @@ SongRootView::SongRootView(AppModel& model, std::shared_ptr<QSettings> defaults,
     connect(&model_, &AppModel::pendingDeleteChanged, this, &SongRootView::presentDelete);
     connect(&model_, &AppModel::addSongsShownChanged, this, &SongRootView::presentAddSongs);
     connect(&model_, &AppModel::licensingShownChanged, this, &SongRootView::presentLicensing);
+    for (const auto& book : model_.library().books) knownBooks_.insert(book.id);
+    knownSongs_ = model_.library().songs.size();
     refreshColumns();
     refreshTitle();
     refreshToolBar();
@@ -131,6 +136,35 @@ void SongRootView::buildToolBar()
     // Always pages: booklet export is the application's menu command.
     connect(export_, &QAction::triggered, this, [this] { model_.exportBook(false); });
     connect(printSettings_, &QAction::triggered, this, [this] { model_.setShowInspector(!model_.showInspector()); });
+}
+
+void SongRootView::noticeWhatWasMade()
+{
+    const auto& library = model_.library();
+    std::optional<TunequillKit::Uuid> newBook;
+    std::set<TunequillKit::Uuid> books;
+    for (const auto& book : library.books) {
+        books.insert(book.id);
+        if (!knownBooks_.count(book.id)) newBook = book.id;
+    }
+    const bool newSongs = library.songs.size() > knownSongs_;
+    knownBooks_ = std::move(books);
+    knownSongs_ = library.songs.size();
+    if (!newBook && !newSongs) return;
+    // The model selects what it made right after this change.
+    QMetaObject::invokeMethod(this, [this, newBook] { focusWhatWasMade(newBook); }, Qt::QueuedConnection);
+}
+
+void SongRootView::focusWhatWasMade(std::optional<TunequillKit::Uuid> newBook)
+{
+    if (!isVisible() || QApplication::activeModalWidget()) return;
+    const auto book = model_.selectedBook();
+    if (newBook && book && book->id == *newBook) {
+        bookView_->nameField()->setFocus(Qt::OtherFocusReason);
+        bookView_->nameField()->selectAll();
+        return;
+    }
+    focusList();
 }
 
 void SongRootView::focusList()

@@ -12,8 +12,11 @@
 
 #include <QWidget>
 
+#include "TunequillKit/Library/Identity.h"
+
 #include <memory>
 #include <optional>
+#include <set>
 
 class QAction;
 class QMessageBox;
@@ -79,6 +82,11 @@ private:
     void presentDelete();
     void presentAddSongs();
     void presentLicensing();
+    // After a new song, songbook, set list or import: the focus goes to what
+    // was made once the model has selected it (a new book's name field, else
+    // the list holding the new rows).
+    void noticeWhatWasMade();
+    void focusWhatWasMade(std::optional<TunequillKit::Uuid> newBook);
 
     AppModel& model_;
     std::shared_ptr<QSettings> defaults_;
@@ -102,6 +110,8 @@ private:
     QMessageBox* deleteDialog_ = nullptr;
     AddSongsSheet* addSongs_ = nullptr;
     LicensingSheet* licensing_ = nullptr;
+    std::set<TunequillKit::Uuid> knownBooks_;
+    std::size_t knownSongs_ = 0;
 };
 
 } // namespace Lyricade

@@ -11,14 +11,21 @@
 #include "Lyricade/Views/InspectorView.h"
 #include "Lyricade/Views/LicensingSheet.h"
 #include "Lyricade/Views/PreviewArea.h"
+#include "Lyricade/Views/SidebarView.h"
 #include "Lyricade/Views/SongEditorView.h"
+#include "Lyricade/Views/SongListRows.h"
 #include "Lyricade/Views/SongListView.h"
 #include "Lyricade/Views/SongRootView.h"
 #include "Lyricade/Views/SongbookPane.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTest>
 #include <QToolBar>
 
 namespace LyricadeTest {
@@ -67,6 +74,37 @@ TEST_F(SongRootTest, TheLibraryWithoutASongShowsTheListAndNoSongSelected)
 
     model->setSelectedSongID(model->library().songs.front().id);
     EXPECT_TRUE(qobject_cast<SongEditorView*>(r.detail()));
+}
+
+TEST_F(SongRootTest, TheFocusGoesToWhatWasJustMade)
+{
+    make(false, bookLibrary(2));
+    auto& r = root();
+    r.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&r));
+    r.sidebar()->setFocus(); // where the Add menu is
+
+    model->newBook(BookKind::setList);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return qobject_cast<QLineEdit*>(QApplication::focusWidget()); }));
+    auto* name = static_cast<QLineEdit*>(QApplication::focusWidget());
+    EXPECT_EQ(name->text(), "New Set List");
+    EXPECT_EQ(name->selectedText(), "New Set List") << "typing renames it";
+
+    model->newSong();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return qobject_cast<QListWidget*>(QApplication::focusWidget()); }));
+    auto* list = static_cast<QListWidget*>(QApplication::focusWidget());
+    EXPECT_EQ(static_cast<QListWidget*>(qobject_cast<SongListView*>(r.content())->list()), list)
+        << "the song list, not the text of the song";
+    EXPECT_EQ(list->currentItem()->text(), list->selectedItems().value(0)->text()) << "at the new song's row";
+
+    // Typing in a song changes the library but makes nothing: the focus stays.
+    auto* editor = r.detail()->findChild<QPlainTextEdit*>();
+    ASSERT_NE(editor, nullptr);
+    QCoreApplication::processEvents();
+    editor->setFocus();
+    QTest::keyClicks(editor, "la");
+    QCoreApplication::processEvents();
+    EXPECT_EQ(QApplication::focusWidget(), editor);
 }
 
 TEST_F(SongRootTest, ABookShowsItsViewPreviewTitleAndInspectorWhenWanted)
