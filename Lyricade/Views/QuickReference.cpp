@@ -6,6 +6,7 @@
 #include <QFontDatabase>
 #include <QLabel>
 #include <QScreen>
+#include <QShortcut>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -67,12 +68,16 @@ QStringList CheatSheet::texts() const
     return all;
 }
 
-QuickReferencePopup::QuickReferencePopup(QWidget* parent) : QFrame(parent, Qt::Popup)
+QuickReferencePopup::QuickReferencePopup(QWidget* parent)
+    : QFrame(parent, Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
 {
+    // A popup would hold the pointer and keyboard without ever being a
+    // window that assistive technologies see.
     setFrameShape(QFrame::StyledPanel);
-    // A click on the help button while the card is up only closes it.
-    setAttribute(Qt::WA_NoMouseReplay);
+    setWindowTitle(QStringLiteral("ChordPro quick reference"));
     setAccessibleName(QStringLiteral("ChordPro quick reference"));
+    setFocusPolicy(Qt::StrongFocus);
+    new QShortcut(QKeySequence(Qt::Key_Escape), this, this, &QWidget::close);
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
     sheet_ = new CheatSheet(this);
@@ -90,6 +95,9 @@ void QuickReferencePopup::showBelow(QWidget* anchor)
     }
     move(at);
     show();
+    raise();
+    activateWindow();
+    setFocus(Qt::OtherFocusReason);
 }
 
 void QuickReferencePopup::hideEvent(QHideEvent* event)

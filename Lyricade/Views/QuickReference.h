@@ -30,7 +30,8 @@ public:
     QStringList texts() const;
 };
 
-// The card in a popup window that closes on a click outside it or on Escape.
+// The card in a small window of its own over the editor's: it takes the
+// focus when shown, so a screen reader reads it, and closes on Escape.
 class QuickReferencePopup : public QFrame {
     Q_OBJECT
 

@@ -8,6 +8,7 @@
 #include "Lyricade/Views/SongEditorKey.h"
 #include "Lyricade/Views/SongEditorView.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -231,7 +232,17 @@ TEST_F(SongEditorTest, TheHelpButtonTogglesTheQuickReference)
     e.quickReference()->close();
     EXPECT_FALSE(e.quickReference());
     e.helpButton()->click();
-    EXPECT_TRUE(e.quickReference());
+    ASSERT_TRUE(e.quickReference());
+
+    // A window of its own that takes the focus, named for a screen reader, closed by Escape.
+    QWidget* card = e.quickReference();
+    EXPECT_TRUE(card->isWindow());
+    EXPECT_NE(card->windowType(), Qt::Popup);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(card));
+    EXPECT_EQ(QApplication::focusWidget(), card);
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(card)->text(QAccessible::Name), "ChordPro quick reference");
+    QTest::keyClick(card, Qt::Key_Escape);
+    EXPECT_FALSE(e.quickReference());
 }
 
 TEST(CheatSheetCard, ElevenRowsInOrderBetweenTitleAndFooterAtAFixedWidth)
