@@ -249,6 +249,13 @@ void TextLayout::drawLine(int index, double x, double baselineY, _cairo* context
     pango_cairo_show_layout_line(context, impl_->lines[i]);
 }
 
+int TextLayout::unknownGlyphs() const
+{
+    int count = 0;
+    for (PangoLayout* slice : impl_->slices) count += pango_layout_get_unknown_glyphs_count(slice);
+    return count;
+}
+
 double TextLayout::lineWidth(const AttributedText& text)
 {
     // Slice by slice, like a layout, so that long text cannot overflow Pango's units.

@@ -85,6 +85,10 @@ public:
     // The typographic width of `text` set as one line, without wrapping.
     static double lineWidth(const AttributedText& text);
 
+    // How many characters no installed face has: Pango draws each as a box
+    // of hex digits.
+    int unknownGlyphs() const;
+
 private:
     friend class GlyphBatch;
     struct Impl;

@@ -154,3 +154,10 @@ TEST(TextLayout, BreaksAndMeasuresTextLongerThanPangoCanCountAtOnce)
     EXPECT_EQ(TextLayout(plain(crlf), 400, {}).lines().size(), 4001u);
     EXPECT_NEAR(TextLayout::lineWidth(plain(text)), 3400 * widthOf(std::string(pangram) + " ") + widthOf("End."), 1.0);
 }
+
+TEST(TextLayout, CountsTheCharactersNoFaceHas)
+{
+    // Plane 16's private use: no installed face draws it.
+    EXPECT_EQ(TextLayout(plain("Plain words"), 200, {}).unknownGlyphs(), 0);
+    EXPECT_EQ(TextLayout(plain("A \U0010FFFD and \U0010FFFC"), 200, {}).unknownGlyphs(), 2);
+}

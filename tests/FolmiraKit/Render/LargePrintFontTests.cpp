@@ -1,4 +1,5 @@
 #include "FolmiraKit/Render/LargePrintFont.h"
+#include "Platform/TextLayout.h"
 
 #include <gtest/gtest.h>
 
@@ -104,4 +105,17 @@ TEST(LargePrintFont, ReadsTheLicenceAfreshEachTime)
         EXPECT_EQ(LargePrintFont::atkinsonLicense(), "");
     }
     EXPECT_FALSE(LargePrintFont::atkinsonLicense().empty());
+}
+
+// Names and words in scripts the typefaces lack are drawn from the system's
+// fallback faces, not as boxes of hex digits, whichever typeface and style.
+TEST(LargePrintFont, OtherScriptsAndEmojiFindAFace)
+{
+    const std::string line = "മലയാളം 中文名字 עברית 😀";
+    for (const LargePrintFont& font : LargePrintFont::allCases)
+        for (int style = 0; style < 4; ++style) {
+            Platform::AttributedText text;
+            text.append(line, font.font(24, (style & 1) != 0, (style & 2) != 0));
+            EXPECT_EQ(Platform::TextLayout(text, 500, {}).unknownGlyphs(), 0) << toString(font) << " " << style;
+        }
 }

@@ -5,6 +5,7 @@
 #include "Platform/Images.h"
 #include "Platform/PdfDocument.h"
 #include "TunequillKit/Layout/BookLayouter.h"
+#include "TunequillKit/Layout/Fonts.h"
 #include "TunequillKit/Render/Renderer.h"
 #include "TunequillKit/Song/ChordProParser.h"
 
@@ -208,4 +209,19 @@ TEST(RendererDrawing, LeadersStillShowOneRoundDotPerStep)
                 }
         EXPECT_NEAR(rows, diameter, 3) << "dot " << i << " is round, not a dash";
     }
+}
+
+// Names and words in scripts Latin faces lack are drawn from the system's
+// fallback faces, not as boxes of hex digits, in every face a book uses.
+TEST(RendererDrawing, OtherScriptsAndEmojiFindAFace)
+{
+    const std::string line = "മലയാളം 中文歌词 עברית 😀";
+    Renderer::ShapedTexts shaped;
+    for (int kind = 0; kind < 3; ++kind)
+        for (int style = 0; style < 4; ++style) {
+            const FontSpec font{18, (style & 1) != 0, (style & 2) != 0, kind == 2, kind == 1};
+            const Platform::TextLayout* layout = shaped.line(line, font);
+            ASSERT_TRUE(layout);
+            EXPECT_EQ(layout->unknownGlyphs(), 0) << Fonts::name(font);
+        }
 }
