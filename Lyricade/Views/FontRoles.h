@@ -30,7 +30,8 @@ void makeSecondary(QWidget* widget);
 double contrast(const QColor& a, const QColor& b);
 
 // The palette with its selection colour deepened where needed, so the
-// highlighted text on it reads at 4.5 : 1 at least, in every colour group.
+// highlighted text on it reads at 4.5 : 1 at least (5 : 1 on the flat
+// colour, for styles that shade it), in the active and inactive groups.
 QPalette readableSelection(QPalette palette);
 
 // Gives a list's selected rows readable text (see readableSelection).

@@ -83,6 +83,7 @@ PreviewArea::PreviewArea(AppModel& model, std::shared_ptr<QSettings> defaults, Q
     facingToggle_ = new QCheckBox(QStringLiteral("Facing pages"), options_);
     facingToggle_->setToolTip(QStringLiteral("Show left and right pages side by side, as the printed book opens"));
     options->addWidget(facingToggle_);
+    options->addStretch(1);
     bar_->addWidget(options_);
     bar_->addStretch(1);
     column->addLayout(bar_);

@@ -25,6 +25,7 @@ SidebarList::SidebarList(AppModel& model, QWidget* parent) : QTreeWidget(parent)
     setDropIndicatorShown(false);
     setDragDropMode(QAbstractItemView::DropOnly);
     setItemDelegate(new SidebarDelegate(this));
+    FontRole::makeSelectionReadable(this);
     setFrameShape(QFrame::NoFrame);
     setAccessibleName(QStringLiteral("Sidebar"));
 }
