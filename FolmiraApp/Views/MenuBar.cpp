@@ -125,9 +125,10 @@ void MenuBar::addRows(QMenu& menu, CommandGroup group)
         }
         QAction* action = menu.addAction(command.label(model_));
         QList<QKeySequence> shortcuts{command.shortcut};
-        // Ctrl and "+" (Shift and "=" on most keyboards, or the keypad's) read as bigger too.
-        if (command.shortcut == QKeySequence(Qt::CTRL | Qt::Key_Equal))
-            shortcuts << QKeySequence(Qt::CTRL | Qt::Key_Plus) << QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Equal);
+        // Ctrl and "+" read as bigger too: Shift and "=" on most keyboards (X11
+        // hands that over as Ctrl++; a Ctrl+Shift+= of its own would make the
+        // key ambiguous), and the keypad's "+".
+        if (command.shortcut == QKeySequence(Qt::CTRL | Qt::Key_Equal)) shortcuts << QKeySequence(Qt::CTRL | Qt::Key_Plus);
         action->setShortcuts(command.shortcut.isEmpty() ? QList<QKeySequence>{} : shortcuts);
         action->setCheckable(command.isToggle());
         connect(action, &QAction::triggered, this, [this, &command](bool checked) { command.run(model_, checked); });

