@@ -8,6 +8,7 @@
 #include "FolmiraApp/Views/TextStyles.h"
 #include "FolmiraApp/Views/ToolBarFocus.h"
 #include "FolmiraKit/FolmiraKit.h"
+#include "Lyricade/Views/Decoration.h"
 
 #include <QDesktopServices>
 #include <QFrame>
@@ -176,7 +177,7 @@ void HelpWindow::showPage()
     stack->setSpacing(pageSpacing);
 
     auto* heading = new QHBoxLayout;
-    auto* icon = new QLabel(column_);
+    auto* icon = new Lyricade::Decoration(column_); // the title says it
     icon->setPixmap(topicIcon(topic).pixmap(headingIconSize, headingIconSize));
     heading->addWidget(icon);
     auto* titleLabel = TextStyle::wrapping(title(topic), column_);
