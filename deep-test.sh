@@ -38,7 +38,8 @@ fuzz_one() {
   local target=$1 work="build-fuzz/work/$1" log="build-fuzz/work/$1.log"
   mkdir -p "$work"
   # New inputs go to the work folder; the committed corpus is only read.
-  if build-fuzz/fuzz-"$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+  # Inputs up to 64 KB, so that cost growing faster than the input shows.
+  if build-fuzz/fuzz-"$target" -max_total_time="$seconds" -max_len=65536 -timeout=10 -rss_limit_mb=2048 \
        -artifact_prefix="build-fuzz/work/$target-" "$work" "fuzz/corpus/$target" >"$log" 2>&1; then
     echo "fuzz-$target: $(grep -E '^Done [0-9]+ runs' "$log" | tail -n 1)"
   else

@@ -44,7 +44,13 @@ BookRender BookMaker::render(const BookRequest& request)
     layouter.cache = cache_;
     const BookLayout layout = layouter.layout(prepared);
     BookRender out;
-    out.pdf = Renderer::pdf(layout, request.settings, request.title);
+    try {
+        out.pdf = Renderer::pdf(layout, request.settings, request.title);
+    } catch (const Renderer::PdfFailure& failure) {
+        out.failure = failure.what();
+        out.warnings.push_back(out.failure);
+        return out;
+    }
     out.pages = static_cast<int>(layout.pages.size());
     if (request.single) {
         out.warnings = request.entries.front().song->warnings;

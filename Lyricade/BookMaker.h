@@ -49,6 +49,7 @@ struct BookRender {
     std::optional<Platform::Bytes> pdf;
     int pages = 0;
     std::vector<std::string> warnings;
+    std::string failure; // why there is no PDF, when it could not be written (also the last warning)
 };
 
 class BookMaker {

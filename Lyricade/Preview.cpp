@@ -170,7 +170,10 @@ std::optional<AppModel::BookOutput> AppModel::bookPDF(bool booklet)
             return std::nullopt;
         }
         BookRender rendered = renderBook(*book, booklet);
-        if (!rendered.pdf) return std::nullopt;
+        if (!rendered.pdf) {
+            if (!rendered.failure.empty()) setError(QString::fromStdString(rendered.failure));
+            return std::nullopt;
+        }
         return BookOutput{std::move(*rendered.pdf), QString::fromStdString(book->name)};
     }
     auto stored = selectedSong();
@@ -182,7 +185,10 @@ std::optional<AppModel::BookOutput> AppModel::bookPDF(bool booklet)
     request.booklet = booklet;
     // The sheet follows the style's page size, which the preview settings carry.
     BookRender rendered = renderOnWorker(request);
-    if (!rendered.pdf) return std::nullopt;
+    if (!rendered.pdf) {
+        if (!rendered.failure.empty()) setError(QString::fromStdString(rendered.failure));
+        return std::nullopt;
+    }
     return BookOutput{std::move(*rendered.pdf), name};
 }
 

@@ -11,6 +11,7 @@
 #include "Platform/PdfWriter.h"
 
 #include "Platform/QpdfHandle.h"
+#include "Platform/Text.h"
 #include "Platform/TextLayout.h"
 
 #include <cairo-pdf.h>
@@ -28,9 +29,16 @@ namespace {
 cairo_status_t appendToBytes(void* closure, const unsigned char* data, unsigned int length)
 {
     auto* out = static_cast<Bytes*>(closure);
-    out->insert(out->end(), data, data + length);
+    // Nothing may be thrown through Cairo's C code.
+    try {
+        out->insert(out->end(), data, data + length);
+    } catch (const std::exception&) {
+        return CAIRO_STATUS_NO_MEMORY;
+    }
     return CAIRO_STATUS_SUCCESS;
 }
+
+thread_local const std::string* forcedFailure = nullptr;
 
 const cairo_user_data_key_t imageKey{};
 
@@ -61,6 +69,7 @@ struct PdfWriter::Impl {
     Bytes bytes;
     std::string title;
     std::string creator;
+    std::string failure; // set by fail()
     cairo_surface_t* surface = nullptr;
     cairo_t* cr = nullptr;
     double pageHeight = 792;
@@ -71,7 +80,7 @@ struct PdfWriter::Impl {
 
     bool good() const
     {
-        return !finished && surface && cairo_surface_status(surface) == CAIRO_STATUS_SUCCESS && cr
+        return !finished && failure.empty() && surface && cairo_surface_status(surface) == CAIRO_STATUS_SUCCESS && cr
             && cairo_status(cr) == CAIRO_STATUS_SUCCESS;
     }
     double flip(double y) const { return pageHeight - y; }
@@ -96,14 +105,32 @@ PdfWriter::PdfWriter(const std::string& title, const std::string& creator) : imp
     impl_->creator = creator;
     impl_->surface = cairo_pdf_surface_create_for_stream(appendToBytes, &impl_->bytes, 612, 792);
     if (cairo_surface_status(impl_->surface) != CAIRO_STATUS_SUCCESS) return;
-    cairo_pdf_surface_set_metadata(impl_->surface, CAIRO_PDF_METADATA_TITLE, title.c_str());
-    cairo_pdf_surface_set_metadata(impl_->surface, CAIRO_PDF_METADATA_CREATOR, creator.c_str());
+    // Cairo fails the whole document on a title it cannot encode.
+    cairo_pdf_surface_set_metadata(impl_->surface, CAIRO_PDF_METADATA_TITLE, Text::drawable(title).c_str());
+    cairo_pdf_surface_set_metadata(impl_->surface, CAIRO_PDF_METADATA_CREATOR, Text::drawable(creator).c_str());
     impl_->cr = cairo_create(impl_->surface);
+    if (forcedFailure) impl_->failure = *forcedFailure;
 }
+
+PdfWriter::ForcedFailure::ForcedFailure(std::string reason) : reason_(std::move(reason)), outer_(forcedFailure)
+{
+    forcedFailure = &reason_;
+}
+
+PdfWriter::ForcedFailure::~ForcedFailure() { forcedFailure = outer_; }
 
 PdfWriter::~PdfWriter() = default;
 
 bool PdfWriter::ok() const { return impl_->good(); }
+
+std::string PdfWriter::failure() const
+{
+    if (!impl_->failure.empty()) return impl_->failure;
+    cairo_status_t status = CAIRO_STATUS_SUCCESS;
+    if (impl_->surface) status = cairo_surface_status(impl_->surface);
+    if (status == CAIRO_STATUS_SUCCESS && impl_->cr) status = cairo_status(impl_->cr);
+    return status == CAIRO_STATUS_SUCCESS ? std::string() : cairo_status_to_string(status);
+}
 
 void PdfWriter::beginPage(Size size)
 {
@@ -272,7 +299,11 @@ Bytes PdfWriter::finish()
     bool failed = cairo_surface_status(impl_->surface) != CAIRO_STATUS_SUCCESS;
     impl_->finished = true;
     if (failed) return {};
-    if (!impl_->anyPage) return pagelessDocument(impl_->title, impl_->creator);
+    if (!impl_->anyPage) {
+        Bytes pageless = pagelessDocument(impl_->title, impl_->creator);
+        if (pageless.empty()) impl_->failure = "a document without pages could not be written";
+        return pageless;
+    }
     return std::move(impl_->bytes);
 }
 

@@ -40,6 +40,23 @@ public:
     // False once Cairo has failed; every later call then does nothing and
     // finish() gives empty bytes.
     bool ok() const;
+    // Why writing failed, in Cairo's words ("out of memory"); empty while it
+    // has not.
+    std::string failure() const;
+
+    // For tests: while one lives, every writer made on this thread fails from
+    // the start with `reason`, as if Cairo had.
+    class ForcedFailure {
+    public:
+        explicit ForcedFailure(std::string reason);
+        ~ForcedFailure();
+        ForcedFailure(const ForcedFailure&) = delete;
+        ForcedFailure& operator=(const ForcedFailure&) = delete;
+
+    private:
+        std::string reason_;
+        const std::string* outer_;
+    };
 
     // Starts a page of `size` points (ending the page before, if any).
     void beginPage(Size size);

@@ -513,3 +513,36 @@ std::optional<std::string> decodeNamed(const std::uint8_t* data, std::size_t siz
 }
 
 } // namespace Platform::Text
+
+namespace Platform::Text {
+
+bool isNoncharacter(char32_t c) { return (c >= 0xFDD0 && c <= 0xFDEF) || (c & 0xFFFE) == 0xFFFE; }
+
+std::string drawable(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    appendDrawable(out, text);
+    return out;
+}
+
+void appendDrawable(std::string& out, std::string_view text)
+{
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());
+    const auto length = static_cast<std::int32_t>(std::min<std::size_t>(text.size(), INT32_MAX));
+    std::int32_t at = 0;
+    while (at < length) {
+        std::int32_t start = at;
+        // Runs of plain ASCII are copied as they stand.
+        while (at < length && bytes[at] < 0x80 && bytes[at] != 0) ++at;
+        out.append(text.data() + start, static_cast<std::size_t>(at - start));
+        if (at >= length) break;
+        start = at;
+        UChar32 c = 0;
+        U8_NEXT(bytes, at, length, c);
+        if (c <= 0 || isNoncharacter(static_cast<char32_t>(c))) out += "\uFFFD";
+        else out.append(text.data() + start, static_cast<std::size_t>(at - start));
+    }
+}
+
+} // namespace Platform::Text

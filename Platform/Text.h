@@ -110,5 +110,16 @@ std::string decodeLatin1(const std::uint8_t* data, std::size_t size);
 // Any encoding ICU knows by name (a code page); none when unknown or invalid.
 std::optional<std::string> decodeNamed(const std::uint8_t* data, std::size_t size, const char* encoding);
 
+// --- Text for drawing ---
+
+// True for the scalars Cairo refuses to write into a PDF although they are
+// valid UTF-8: the noncharacters U+FDD0–U+FDEF and every scalar ending in
+// FFFE or FFFF.
+bool isNoncharacter(char32_t c);
+// `text` as Pango and Cairo take it: valid UTF-8 without NUL bytes or
+// noncharacters, each bad sequence, NUL and noncharacter replaced by U+FFFD.
+std::string drawable(std::string_view text);
+void appendDrawable(std::string& out, std::string_view text);
+
 } // namespace Text
 } // namespace Platform

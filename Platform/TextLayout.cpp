@@ -10,6 +10,8 @@
 
 #include "Platform/TextLayout.h"
 
+#include "Platform/Text.h"
+
 #include <cairo.h>
 #include <pango/pangocairo.h>
 #include <pango/pangofc-fontmap.h>
@@ -166,15 +168,10 @@ void AttributedText::append(std::string_view text, const Font& font)
 {
     if (text.empty()) return;
     std::size_t start = text_.size();
-    // Pango refuses invalid UTF-8 with a warning; mend it here, piece by piece,
-    // so that the spans' offsets stay true.
-    if (g_utf8_validate(text.data(), static_cast<gssize>(text.size()), nullptr)) {
-        text_.append(text);
-    } else {
-        gchar* valid = g_utf8_make_valid(text.data(), static_cast<gssize>(text.size()));
-        text_.append(valid);
-        g_free(valid);
-    }
+    // Pango refuses invalid UTF-8 with a warning, and Cairo refuses the whole
+    // text operation (and with it the PDF) for one noncharacter: mend both
+    // here, piece by piece, so that the spans' offsets stay true.
+    Text::appendDrawable(text_, text);
     spans_.push_back(Span{start, text_.size(), font});
 }
 

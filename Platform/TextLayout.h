@@ -25,8 +25,9 @@ struct _cairo;
 
 namespace Platform {
 
-// UTF-8 text with a font for every byte range appended. Invalid UTF-8 is
-// appended with U+FFFD in place of each bad sequence.
+// UTF-8 text with a font for every byte range appended. Text is appended as
+// Text::drawable makes it: U+FFFD in place of each bad sequence, NUL byte and
+// noncharacter.
 class AttributedText {
 public:
     struct Span {

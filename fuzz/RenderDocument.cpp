@@ -18,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         auto document = FolmiraKit::Folmira::readBytes(FuzzInput::bytes(data + 1, size - 1),
                                                        kinds[choice % kinds.size()], "Fuzz", std::nullopt, false);
         auto result = FolmiraKit::Folmira::render(document, settings);
-        if (result.pageCount < 1) __builtin_trap();
+        if (result.pageCount < 1 || result.pdf.empty()) __builtin_trap();
     } catch (const FolmiraKit::ConversionError&) {
     }
     return 0;

@@ -27,6 +27,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     BookLayouter layouter(book.settings, systemMeasurer(), book.name, book.subtitle);
     BookLayout layout = layouter.layout(songs);
-    Renderer::pdf(layout, book.settings, book.name);
+    // A PDF that could not be written is a fault, never an empty one.
+    try {
+        if (Renderer::pdf(layout, book.settings, book.name).empty()) __builtin_trap();
+    } catch (const Renderer::PdfFailure&) {
+        __builtin_trap();
+    }
     return 0;
 }

@@ -286,9 +286,63 @@ Blocks plainTextBlocks(const std::vector<Lines>& groups, bool keepBreaks)
     return blocks;
 }
 
+namespace {
+
+// The groups of `text`, made line by line: only non-blank lines are kept, so a
+// file of blank lines costs nothing per line.
+std::vector<Lines> textGroups(std::string_view text)
+{
+    std::vector<Lines> groups;
+    Lines current;
+    auto add = [&](std::string_view line) {
+        std::size_t end = line.find_last_not_of(" \t");
+        if (end == std::string_view::npos) {
+            if (!current.empty()) groups.push_back(std::move(current));
+            current = Lines();
+        } else {
+            current.emplace_back(line.substr(0, end + 1));
+        }
+    };
+    std::size_t start = 0;
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        char c = text[at];
+        if (c != '\n' && c != '\r' && c != '\f') continue;
+        add(text.substr(start, at - start));
+        if (c == '\r' && at + 1 < text.size() && text[at + 1] == '\n') ++at;
+        start = at + 1;
+    }
+    add(text.substr(start));
+    if (!current.empty()) groups.push_back(std::move(current));
+    return groups;
+}
+
+// False when the text holds nothing but control characters (NUL, the other
+// C0 codes, DEL) and white space: nothing that could be made large.
+bool hasText(std::string_view text)
+{
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        auto byte = static_cast<unsigned char>(text[at]);
+        if (byte < 0x80) {
+            if (byte > 0x20 && byte != 0x7F) return true;
+            continue;
+        }
+        std::string_view rest = text.substr(at);
+        auto c = Text::firstScalar(rest.substr(0, std::min<std::size_t>(4, rest.size())));
+        if (c && !Text::isWhitespaceScalar(*c) && !(*c >= 0x80 && *c <= 0x9F)) return true;
+        while (at + 1 < text.size() && (static_cast<unsigned char>(text[at + 1]) & 0xC0) == 0x80) ++at;
+    }
+    return false;
+}
+
+} // namespace
+
 BigDocument readPlainText(const std::vector<std::uint8_t>& data, const std::string& title)
 {
-    std::vector<Lines> groups = lineGroups(splitTextLines(decodeText(data)));
+    std::vector<Lines> groups;
+    {
+        const std::string text = decodeText(data);
+        if (hasText(text)) groups = textGroups(text);
+    }
     if (groups.empty()) throw ConversionError(ConversionError::Reason::empty, emptyFileMessage);
 
     int candidates = 0, passing = 0;

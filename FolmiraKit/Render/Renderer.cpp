@@ -38,6 +38,14 @@ std::vector<ConversionNote> notesOf(const Layout& layout, int overBudget)
     return notes;
 }
 
+// What the user reads when no PDF came out of a render.
+ConversionNote failureNote(const std::string& reason)
+{
+    return ConversionNote(ConversionNote::Kind::warning,
+                          "The large-print PDF could not be written (" + (reason.empty() ? "unknown error" : reason) +
+                              "), so there is nothing to show, save or print.");
+}
+
 void drawOp(Platform::PdfWriter& writer, const Op& op, PictureCache& pictures)
 {
     std::visit(
@@ -60,10 +68,13 @@ void drawOp(Platform::PdfWriter& writer, const Op& op, PictureCache& pictures)
 }
 
 std::vector<std::uint8_t> drawPages(const std::vector<Page>& pages, const Layout& layout, const std::string& title,
-                                    PictureCache& pictures)
+                                    PictureCache& pictures, std::string* failure = nullptr)
 {
     Platform::PdfWriter writer(title + " (large print)", std::string(Brand::name));
-    if (!writer.ok()) return {};
+    if (!writer.ok()) {
+        if (failure) *failure = writer.failure();
+        return {};
+    }
     const auto& settings = layout.settings;
     Platform::Font numberFont = settings.font.font(settings.fontSize, settings.highContrast, false);
     const std::size_t total = pages.size();
@@ -81,7 +92,9 @@ std::vector<std::uint8_t> drawPages(const std::vector<Page>& pages, const Layout
         writer.endPage();
         pictures.pageDone(n - 1, writer);
     }
-    return writer.finish();
+    auto bytes = writer.finish();
+    if (failure && bytes.empty()) *failure = writer.failure();
+    return bytes;
 }
 
 } // namespace
@@ -109,9 +122,11 @@ RenderResult render(const BigDocument& document, const LargePrintSettings& setti
 
     PictureCache pictures(pages);
     RenderResult result;
-    result.pdf = drawPages(pages, layout, document.title, pictures);
+    std::string failure;
+    result.pdf = drawPages(pages, layout, document.title, pictures, &failure);
     result.pageCount = static_cast<int>(pages.size());
     result.notes = notesOf(layout, choice.leftOut + pictures.leftOut());
+    if (result.pdf.empty()) result.notes.push_back(failureNote(failure));
     return result;
 }
 

@@ -21,9 +21,14 @@ inline constexpr std::size_t markerBytes = 256;
 // Word's based-on chains are a few styles long; a style's merge stops after
 // this many.
 inline constexpr int styleChain = 64;
-// Word tables have at most 63 columns: a cell spans at most this many, and a
-// row keeps at most this many cells, so padding rows stays proportional.
+// Word tables have at most 63 columns: a cell spans at most this many, so a
+// declared span adds a bounded number of empty cells however wide the row.
 inline constexpr std::int64_t tableColumns = 64;
+// Short rows are padded with empty cells to the widest row only while the
+// table then holds at most this many cells: one wide row over many short
+// ones must not multiply into billions. Rows past it stay short; no cell
+// with text is ever dropped.
+inline constexpr std::size_t paddedCells = 1'000'000;
 // The bytes of all pictures one read hands to the document, each use counted:
 // a small part that inflates to a large one, shown many times, would
 // otherwise cost its size again for every use (and inference copies the

@@ -62,14 +62,12 @@ void table(Element tbl, Context& context)
     for (Element tr : trs) {
         Block::Row row;
         for (Element tc : elements(tr, "tc")) {
-            if (std::ssize(row) >= Limits::tableColumns) break;
             Element tcPr = element(tc, "tcPr");
             Element vMerge = element(tcPr, "vMerge");
             auto merge = attribute(vMerge, "val");
             bool continuation = vMerge && (!merge || *merge == "continue");
             row.push_back(continuation ? Block::Cell{} : cellRuns(tc, context));
-            for (std::int64_t extra = span(tcPr) - 1; extra > 0 && std::ssize(row) < Limits::tableColumns; --extra)
-                row.emplace_back();
+            for (std::int64_t extra = span(tcPr) - 1; extra > 0; --extra) row.emplace_back();
         }
         bool empty = std::all_of(row.begin(), row.end(), [](const Block::Cell& cell) { return cell.empty(); });
         if (!empty) rows.push_back(std::move(row));
@@ -79,7 +77,8 @@ void table(Element tbl, Context& context)
     const bool header = markedHeader || (rows.size() > 1 && allBold(rows.front()));
     std::size_t width = 0;
     for (const auto& row : rows) width = std::max(width, row.size());
-    for (auto& row : rows) row.resize(width);
+    if (width <= Limits::paddedCells / rows.size())
+        for (auto& row : rows) row.resize(width);
 
     if (width == 1) {
         for (auto& row : rows) {

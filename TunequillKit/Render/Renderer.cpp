@@ -180,7 +180,12 @@ void draw(const LaidPage& page, Platform::Size size, const BookSettings& setting
 Platform::Bytes pdf(const BookLayout& layout, const BookSettings& settings, const std::string& title)
 {
     Platform::PdfWriter canvas(title, KitBrand::name);
-    if (!canvas.ok()) return {};
+    auto failed = [&] {
+        std::string reason = canvas.failure();
+        return PdfFailure("The songbook’s PDF could not be written (" + (reason.empty() ? "unknown error" : reason) +
+                          ").");
+    };
+    if (!canvas.ok()) throw failed();
     ShapedTexts shaped;
     for (const LaidPage& page : layout.pages) {
         checkCancelled();
@@ -189,7 +194,9 @@ Platform::Bytes pdf(const BookLayout& layout, const BookSettings& settings, cons
         shaped.trim();
         canvas.endPage();
     }
-    return canvas.finish();
+    Platform::Bytes bytes = canvas.finish();
+    if (bytes.empty()) throw failed();
+    return bytes;
 }
 
 } // namespace TunequillKit::Renderer

@@ -10,6 +10,7 @@
 #include "TunequillKit/Library/BookSettings.h"
 #include "TunequillKit/Render/ShapedTexts.h"
 
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -38,9 +39,16 @@ struct Palette {
     bool operator==(const Palette&) const = default;
 };
 
-// The PDF of all pages, titled `title`, created by KitBrand::name; empty bytes
-// when the PDF cannot be written. A layout without pages gives a PDF without pages.
-// Throws only Cancelled, between pages, once the calling thread's cancel flag is set.
+// A songbook PDF that could not be written; what() is the sentence to show.
+class PdfFailure : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// The PDF of all pages, titled `title`, created by KitBrand::name. A layout
+// without pages gives a PDF without pages. Throws PdfFailure, with Cairo's
+// reason, when the PDF cannot be written: never empty bytes. Throws Cancelled,
+// between pages, once the calling thread's cancel flag is set.
 Platform::Bytes pdf(const BookLayout& layout, const BookSettings& settings, const std::string& title);
 
 // Draws one page into a canvas whose page of `size` is already begun. Reads

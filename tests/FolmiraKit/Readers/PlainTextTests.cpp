@@ -138,3 +138,20 @@ TEST(PlainTextQuotes, MarksGo)
     EXPECT_EQ(read("Intro.\n\n> This wrapped quote is a long line of prose past the limit\n> and it goes on.")[1],
               P("This wrapped quote is a long line of prose past the limit and it goes on."));
 }
+
+TEST(PlainTextEmpty, ControlsAndWhiteSpaceAloneAreRefused)
+{
+    const std::string nothing[] = {std::string(4096, '\0'), std::string("\0\x01\x1F \t\n\x7F\r\n\x0B", 11),
+                                   "\xC2\xA0\n\xE2\x80\x83  ", std::string(100'000, '\n')};
+    for (const std::string& text : nothing) {
+        try {
+            read(text);
+            ADD_FAILURE() << "read " << text.size() << " bytes of nothing";
+        } catch (const ConversionError& refusal) {
+            EXPECT_EQ(refusal.reason, ConversionError::Reason::empty);
+            EXPECT_STREQ(refusal.what(), "This file is empty: there’s no text to make large.");
+        }
+    }
+    // One visible character among them is text.
+    EXPECT_EQ(read(std::string("\0\0x\0", 4)), (Blocks{H(1, std::string("\0\0x\0", 4))}));
+}

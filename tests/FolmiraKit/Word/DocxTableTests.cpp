@@ -89,9 +89,24 @@ TEST(DocxTable, HostileSpansAreCapped)
     EXPECT_LT(std::chrono::steady_clock::now() - start, HangGuard::limit(std::chrono::milliseconds(10)));
     const auto& table = onlyTable(walk);
     ASSERT_EQ(table.rows.size(), 2u);
-    EXPECT_EQ(table.rows[0].size(), 64u);
-    EXPECT_EQ(table.rows[1].size(), 64u);
+    // The span adds 63 empty cells at most; the cell after it is kept.
+    EXPECT_EQ(table.rows[0].size(), 65u);
+    EXPECT_EQ(table.rows[1].size(), 65u);
     EXPECT_EQ(table.rows[0].front(), c("a"));
+    EXPECT_EQ(table.rows[0].back(), c("b"));
+}
+
+TEST(DocxTable, EveryCellOfAWideRowIsKept)
+{
+    std::string cells, others;
+    for (int i = 0; i < 100; ++i) cells += textCell("c" + std::to_string(i));
+    for (int i = 0; i < 3; ++i) others += textCell("o" + std::to_string(i));
+    Walk walk{Package(tbl(row(cells) + row(others)))};
+    const auto& table = onlyTable(walk);
+    ASSERT_EQ(table.rows.size(), 2u);
+    ASSERT_EQ(table.rows[0].size(), 100u);
+    for (int i = 0; i < 100; ++i) EXPECT_EQ(table.rows[0][static_cast<std::size_t>(i)], c(("c" + std::to_string(i)).c_str()));
+    EXPECT_EQ(table.rows[1].size(), 100u); // padded to the widest row
 }
 
 TEST(DocxTable, CellsJoinTheirParagraphs)

@@ -301,3 +301,30 @@ TEST(Renderer, WordsWiderThanTheColumnStayInsideTheMargins)
     for (const std::string& expected : {title, subtitle, address, word + "now", "And" + word})
         EXPECT_NE(all.find(expected), std::string::npos) << expected;
 }
+
+TEST(RendererBadText, ANoncharacterInASongStillGivesTheBook)
+{
+    BookSettings settings;
+    // U+FDD0 and U+FFFF in a title, a lyric and a chord.
+    auto list = songs({"{title: Bad \xEF\xB7\x90 song}\n[G\xEF\xBF\xBF]Sing \xEF\xBF\xBF along\n",
+                       "{title: Good song}\nLa la\n"});
+    Platform::Bytes pdf = Renderer::pdf(lay(settings, list), settings, "Camp \xEF\xBF\xBE");
+    auto document = open(pdf);
+    std::string text;
+    for (int i = 0; i < document.pageCount(); ++i)
+        if (auto page = document.page(i)) text += page->text().text;
+    EXPECT_NE(text.find("along"), std::string::npos) << text;
+    EXPECT_NE(text.find("Good song"), std::string::npos) << text;
+}
+
+TEST(RendererBadText, AWriterThatFailsThrowsItsReason)
+{
+    BookSettings settings;
+    Platform::PdfWriter::ForcedFailure forced("out of memory");
+    try {
+        Renderer::pdf(lay(settings, songs({"{title: One}\nLa\n"})), settings, "Camp");
+        ADD_FAILURE() << "no failure";
+    } catch (const Renderer::PdfFailure& failure) {
+        EXPECT_STREQ(failure.what(), "The songbook’s PDF could not be written (out of memory).");
+    }
+}
