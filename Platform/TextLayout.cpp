@@ -91,12 +91,49 @@ bool opensParagraph(const std::string& text, std::size_t at)
     return before == '\n' || before == '\r' || (at >= 3 && text.compare(at - 3, 3, "\u2029") == 0);
 }
 
+// Pango breaks a line inside a run with no break opportunity (a long
+// address, a row of "#", a word of a million letters) by shaping what is left
+// of the run again for every line, so such a run costs the square of its
+// length. A slice therefore ends this many bytes into the first run without a
+// space, at a grapheme boundary: the run is shaped in pieces of bounded
+// length, one slice each, at the cost of ordinary text.
+constexpr std::size_t unbrokenBytes = 128;
+
+bool isBreakingSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+// The end of bytes [from, to) of `text`, or less: unbrokenBytes into its first
+// run without a space, at the last grapheme boundary before that point (past
+// the run's start).
+std::size_t beforeLongRun(const std::string& text, std::size_t from, std::size_t to)
+{
+    std::size_t runStart = from;
+    for (std::size_t at = from; at < to; ++at) {
+        if (isBreakingSpace(text[at])) {
+            runStart = at + 1;
+            continue;
+        }
+        if (at - runStart < unbrokenBytes) continue;
+        std::size_t windowStart = at - unbrokenBytes / 4;
+        while (windowStart > runStart && isContinuationByte(text[windowStart])) --windowStart;
+        std::size_t cut = 0, offset = 0;
+        for (std::string_view character : Text::characters(std::string_view(text).substr(windowStart, at - windowStart))) {
+            if (offset > 0) cut = windowStart + offset;
+            offset += character.size();
+        }
+        // Without a boundary in the window (one cluster of many marks), the
+        // slice keeps its length.
+        return cut > runStart ? cut : to;
+    }
+    return to;
+}
+
 // Where the slice from `from` ends: at most sliceBytes on and never inside a
 // UTF-8 sequence; when `continuing` a paragraph, right after its end, so that
-// such a slice holds lines of that paragraph only.
+// such a slice holds lines of that paragraph only; a bounded way into a long
+// run without spaces (see unbrokenBytes).
 std::size_t sliceEnd(const std::string& text, std::size_t from, bool continuing)
 {
-    std::size_t to = std::min(text.size(), from + sliceBytes);
+    std::size_t to = beforeLongRun(text, from, std::min(text.size(), from + sliceBytes));
     if (continuing) {
         for (std::size_t at = from; at < to; ++at) {
             if (opensParagraph(text, at + 1) && !(text[at] == '\r' && at + 1 < text.size() && text[at + 1] == '\n')) {

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <unordered_map>
 
 namespace TunequillKit {
 
@@ -50,6 +51,18 @@ std::vector<Block> Typesetter::blocks(const PreparedSong& prepared) const
     const double fs = sizes_.font;
     std::vector<Block> out;
     out.push_back(header(prepared));
+    // Which chorus a recall prints: the last one in the whole song with the
+    // recall's label (or the last of all, for a recall without one), which may
+    // come after the recall; else the last chorus before it. Found once per
+    // song, so that each recall is a look-up.
+    const Section* lastOfAll = nullptr;
+    std::unordered_map<std::string, const Section*> lastByLabel;
+    for (const Section& section : song.sections) {
+        if (section.kind != SectionKind::chorus) continue;
+        lastOfAll = &section;
+        if (section.label) lastByLabel[*section.label] = &section;
+    }
+    std::unordered_map<const Section*, Block> repeated; // a chorus typeset once however often it is recalled
     const Section* lastChorus = nullptr;
     for (const Section& section : song.sections) {
         switch (section.kind) {
@@ -69,7 +82,21 @@ std::vector<Block> Typesetter::blocks(const PreparedSong& prepared) const
             out.push_back(std::move(block));
             break;
         }
-        case SectionKind::chorusRecall: out.push_back(recall(song, section, lastChorus, prepared.style)); break;
+        case SectionKind::chorusRecall: {
+            const Section* found = lastOfAll;
+            if (section.label) {
+                auto labelled = lastByLabel.find(*section.label);
+                found = labelled != lastByLabel.end() ? labelled->second : lastChorus;
+            }
+            if (settings.repeatChorus && found) {
+                auto [block, made] = repeated.try_emplace(found);
+                if (made) block->second = sectionBlock(*found, prepared.style);
+                out.push_back(block->second);
+            } else {
+                out.push_back(recall(section, found));
+            }
+            break;
+        }
         case SectionKind::pageBreak: out.push_back(emptyBlock(BlockKind::pageBreak)); break;
         case SectionKind::columnBreak: out.push_back(emptyBlock(BlockKind::columnBreak)); break;
         }
@@ -178,17 +205,8 @@ Block Typesetter::tabBlock(const Section& section) const
     return block;
 }
 
-Block Typesetter::recall(const Song& song, const Section& recall, const Section* lastChorus,
-                         const ChordStyle& style) const
+Block Typesetter::recall(const Section& recall, const Section* found) const
 {
-    // The chorus may come after the recall, so the whole song is searched from its end.
-    const Section* found = nullptr;
-    for (auto it = song.sections.rbegin(); it != song.sections.rend() && !found; ++it)
-        if (it->kind == SectionKind::chorus && (!recall.label || it->label == recall.label)) found = &*it;
-    if (!found) found = lastChorus;
-
-    if (settings.repeatChorus && found) return sectionBlock(*found, style);
-
     std::string text = "Chorus";
     if (recall.label && !recall.label->empty())
         text = *recall.label;

@@ -70,7 +70,8 @@ private:
     std::optional<Row> labelRow(const std::optional<std::string>& label, double indent, bool evenEmpty) const;
     Block sectionBlock(const Section& section, const ChordStyle& style) const;
     Block tabBlock(const Section& section) const;
-    Block recall(const Song& song, const Section& recall, const Section* lastChorus, const ChordStyle& style) const;
+    // The cue of a chorus recall that prints `found` (none: no chorus to print).
+    Block recall(const Section& recall, const Section* found) const;
     Block diagrams(const std::vector<ChordDefinition>& definitions) const;
     std::vector<Row> commentRows(const std::string& text, CommentStyle style, double width) const;
     std::vector<Row> tabRows(const std::vector<std::string>& lines, double width) const;
