@@ -13,6 +13,7 @@
 #include <poppler-qt6.h>
 
 #include <algorithm>
+#include <cmath>
 
 namespace FolmiraApp {
 
@@ -66,9 +67,25 @@ PrintPlan planPrint(QSizeF firstPage, bool duplex)
     return plan;
 }
 
+namespace {
+
+// The printer's own paper of that size when it has one, so that its
+// properties in the print panel can show it.
+QPageSize paperFor(const QPrinter& printer, QSizeF points)
+{
+    const QPrinterInfo info(printer);
+    for (const QPageSize& paper : info.supportedPageSizes()) {
+        const QSizeF size = paper.size(QPageSize::Point);
+        if (std::abs(size.width() - points.width()) < 1 && std::abs(size.height() - points.height()) < 1) return paper;
+    }
+    return QPageSize(points, QPageSize::Point);
+}
+
+} // namespace
+
 void applyPlan(QPrinter& printer, const PrintPlan& plan, const QString& jobTitle)
 {
-    printer.setPageSize(QPageSize(plan.paper, QPageSize::Point));
+    printer.setPageSize(paperFor(printer, plan.paper));
     printer.setPageOrientation(plan.orientation);
     printer.setFullPage(true);
     printer.setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Point);

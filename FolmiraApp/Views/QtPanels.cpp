@@ -1,14 +1,20 @@
 #include "FolmiraApp/Views/QtPanels.h"
 
+#include <QChildEvent>
+#include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPrintDialog>
+#include <QPageSize>
 #include <QPrinter>
+#include <QSet>
 #include <QSettings>
 #include <QStandardPaths>
+
+#include <cmath>
 
 namespace FolmiraApp {
 
@@ -102,10 +108,52 @@ void QtPanels::message(QMessageBox::Icon icon, const QString& text, const QStrin
     box.exec();
 }
 
+namespace {
+
+// Qt's printer properties show the printer's default paper, not the one the
+// job was set up with: each time they open (they are made anew for every
+// printer chosen), the printer's paper of the job's size is chosen in them.
+class PaperKeeper final : public QObject {
+public:
+    PaperKeeper(QSizeF paper, QObject* dialog) : QObject(dialog), paper_(paper) { dialog->installEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        // A child is announced while it is still being made, before it is
+        // known to be a dialog: every one is watched until it shows.
+        if (event->type() == QEvent::ChildAdded && watched == parent()) {
+            static_cast<QChildEvent*>(event)->child()->installEventFilter(this);
+        } else if (event->type() == QEvent::Show && !chosen_.contains(watched)) {
+            chosen_.insert(watched);
+            if (auto* sizes = watched->findChild<QComboBox*>(QStringLiteral("pageSizeCombo"))) choose(*sizes);
+        }
+        return false;
+    }
+
+private:
+    void choose(QComboBox& sizes) const
+    {
+        for (int index = 0; index < sizes.count(); ++index) {
+            const QSizeF size = sizes.itemData(index).value<QPageSize>().size(QPageSize::Point);
+            if (std::abs(size.width() - paper_.width()) < 1 && std::abs(size.height() - paper_.height()) < 1) {
+                sizes.setCurrentIndex(index);
+                return;
+            }
+        }
+    }
+
+    QSizeF paper_;
+    QSet<QObject*> chosen_;
+};
+
+} // namespace
+
 bool QtPanels::confirmPrint(QPrinter& printer)
 {
     QPrintDialog dialog(&printer, window_);
     dialog.setOption(QAbstractPrintDialog::PrintPageRange, true);
+    new PaperKeeper(printer.pageLayout().pageSize().size(QPageSize::Point), &dialog);
     // Qt's dialog offers printing to a file in the working folder; offer it
     // where the last printed copy went, under the job's name.
     if (printer.outputFileName().isEmpty()) {

@@ -128,6 +128,8 @@ TEST_F(PrintServerTest, ThePrinterIsKeptAndItsOwnSettingsComeBack)
     model->printCopy();
     EXPECT_EQ(panels->printedPrinter, PrintServer::queue);
     EXPECT_EQ(panels->printedCopies, 1);
+    // The panel opens on the copy's paper, not the printer's A4.
+    EXPECT_EQ(panels->printedLayout.pageSize().size(QPageSize::Point), QSizeF(612, 792));
 }
 
 } // namespace

@@ -1,10 +1,15 @@
 // Where the file dialogs start.
 
 #include "../Fakes.h"
+#include "../PrintServer.h"
+
+#include "FolmiraApp/Model/Output.h"
 
 #include "FolmiraApp/Views/QtPanels.h"
 
 #include <QApplication>
+#include <QComboBox>
+#include <QPushButton>
 #include <QDir>
 #include <QFileDialog>
 #include <QSettings>
@@ -109,6 +114,31 @@ TEST_F(QtPanelsTest, PrintingToAFileStartsWhereTheLastPrintedCopyWent)
         const QString folder = kept ? printed : dialogFolder(QString(), QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
         EXPECT_EQ(offered, QDir(folder).filePath("Minutes (large print).pdf"));
     }
+}
+
+TEST_F(QtPanelsTest, ThePrintersPropertiesOpenOnTheCopysPaper)
+{
+    PrintServer server;
+    if (!server.ready()) GTEST_SKIP() << "no print server of the test's own: " << server.whyNot();
+    QtPanels panels;
+    QPrinter printer;
+    printer.setPrinterName(PrintServer::queue);
+    applyPlan(printer, planPrint({612, 792}, false), "Minutes (large print).pdf");
+    QString paper;
+    whenShown([&](QWidget* dialog) {
+        auto* properties = dialog->findChild<QPushButton*>("properties");
+        ASSERT_TRUE(properties);
+        // The printer's own default is A4.
+        QTimer::singleShot(0, [&, dialog] {
+            auto* shown = QApplication::activeModalWidget();
+            if (auto* sizes = shown->findChild<QComboBox*>("pageSizeCombo")) paper = sizes->currentText();
+            shown->close();
+            dialog->close();
+        });
+        properties->click();
+    });
+    EXPECT_FALSE(panels.confirmPrint(printer));
+    EXPECT_EQ(paper, "US Letter");
 }
 
 } // namespace
