@@ -291,10 +291,11 @@ TEST(Renderer, WordsWiderThanTheColumnStayInsideTheMargins)
         const double right = page->mediaBox().width - settings.margin;
         const Platform::PdfPageText text = page->text();
         const auto characters = Platform::Text::scalars(text.text);
-        for (std::size_t i = 0; i < text.boxes.size(); ++i)
-            if (text.boxes[i])
-                EXPECT_LE(text.boxes[i]->x + text.boxes[i]->width, right + 0.5)
-                    << "page " << index + 1 << ", character " << Platform::Text::fromScalars({&characters[i], 1});
+        for (std::size_t i = 0; i < text.boxes.size(); ++i) {
+            if (!text.boxes[i]) continue;
+            EXPECT_LE(text.boxes[i]->x + text.boxes[i]->width, right + 0.5)
+                << "page " << index + 1 << ", character " << Platform::Text::fromScalars({&characters[i], 1});
+        }
         for (char c : text.text)
             if (c != ' ' && c != '\n') all += c;
     }
