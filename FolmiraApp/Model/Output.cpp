@@ -228,15 +228,17 @@ void printPDF(Panels& panels, QSettings* defaults, const PdfView::PdfDocumentPtr
         return;
     }
     if (defaults) defaults->setValue(QString::fromLatin1(lastPrinterKey), printer.printerName());
+    QString reason;
     try {
         Platform::PrintJob::send(printer.printerName().toStdString(), jobTitle.toStdString(), pdf,
                                  Platform::PrintJob::options(choices));
         return;
-    } catch (const Platform::PrintJob::PrintError&) {
+    } catch (const Platform::PrintJob::PrintError& error) {
         // Not a queue the print system takes jobs for: Qt's own way still may.
+        reason = QString::fromUtf8(error.what());
     }
     if (!drawPages(printer, *document, plan))
-        panels.alert(QStringLiteral("The document “%1” couldn’t be printed.").arg(jobTitle), QString());
+        panels.alert(QStringLiteral("The document “%1” couldn’t be printed.").arg(jobTitle), reason);
 }
 
 } // namespace FolmiraApp
