@@ -11,7 +11,8 @@
 // Pango is not thread-safe: every thread lays out with a font map and context
 // of its own, which all the layouts it makes share. A TextLayout is used
 // (drawn, destroyed) on the thread that made it, or on another one once that
-// thread has ended: never on two threads at once.
+// thread has ended or while it waits for that one (synchronised through a
+// lock): never on two threads at once.
 
 #include "Platform/Fonts.h"
 

@@ -30,16 +30,31 @@ Layout::Layout(const LargePrintSettings& clampedSettings)
 
 void Layout::newPage()
 {
-    pages_.push_back(std::move(ops_));
+    deliver(std::move(ops_));
     ops_.clear();
     cursor_ = top;
     fresh_ = true;
 }
 
+void Layout::deliver(Page&& page)
+{
+    ++pageCount_;
+    if (!sink_) pages_.push_back(std::move(page));
+    else if (ahead_) pending_.push_back(std::move(page)); // helpers may be shaping
+    else sink_(std::move(page));
+}
+
+void Layout::flushPages()
+{
+    for (Page& page : pending_) sink_(std::move(page));
+    pending_.clear();
+}
+
 std::vector<Page> Layout::finish()
 {
     ahead_.reset(); // every helper is done with its Pango before the pages are drawn
-    if (!(ops_.empty() && !pages_.empty())) pages_.push_back(std::move(ops_));
+    if (sink_) flushPages();
+    if (!(ops_.empty() && pageCount_ > 0)) deliver(std::move(ops_));
     ops_.clear();
     return std::move(pages_);
 }

@@ -17,7 +17,9 @@
 #include "FolmiraKit/Render/RenderOp.h"
 #include "Platform/TextLayout.h"
 
+#include <functional>
 #include <memory>
+#include <unordered_map>
 #include <optional>
 #include <vector>
 
@@ -48,8 +50,22 @@ public:
     void shapeAhead(std::vector<const Block*> blocks, int threads = 0);
     // Lays out one block; `next` is the block after it, or null for the last.
     void add(const Block& block, const Block* next);
-    // Closes the current page and gives every page, in order (at least one).
+    // Closes the current page and gives every page, in order (at least one),
+    // or none when the pages went to a sink.
     std::vector<Page> finish();
+
+    // Hands every finished page to `sink`, in order, instead of keeping it, so
+    // that a render holds a few pages at a time. Pages are handed over on this
+    // thread while no helper is shaping (they hold the helpers' text), so they
+    // may come a little after they are finished; the last ones during finish().
+    // Set before the first add.
+    using PageSink = std::function<void(Page&&)>;
+    void setPageSink(PageSink sink) { sink_ = std::move(sink); }
+    // The pages finished so far, handed over or not.
+    int pageCount() const { return pageCount_; }
+
+    // The size a picture of `pixels` is drawn at, wherever it lands.
+    Platform::Size pictureSize(const Picture& picture, Platform::ImageInfo pixels) const;
 
     // Geometry, in points, fixed by the settings.
     const LargePrintSettings settings; // clamped
@@ -117,6 +133,10 @@ private:
 
     // Page handling.
     void newPage();
+    // Hands the finished page on (to the sink, the pages held for it, or pages_).
+    void deliver(Page&& page);
+    // Hands the pages held for the sink over; only while no helper shapes.
+    void flushPages();
     // Deals the lines of `flow` out to frames, as many pages as they need,
     // keeping `keep` points of room below them on the same page.
     void flowText(double keep, const Flow& flow);
@@ -134,7 +154,16 @@ private:
     void tableAsList(const std::vector<Flow>& rows);
 
     std::vector<Page> pages_;
+    PageSink sink_;
+    std::vector<Page> pending_; // finished, not yet handed to the sink
+    int pageCount_ = 0;
     std::vector<Op> ops_;
+    // Each distinct picture's bytes once, with its pixel size (none: undecodable).
+    struct KnownPicture {
+        std::shared_ptr<const Platform::Bytes> data;
+        std::optional<Platform::ImageInfo> pixels;
+    };
+    std::unordered_multimap<std::size_t, KnownPicture> pictures_; // by hash of the bytes
     double cursor_;
     bool fresh_ = true;
     int droppedImages_ = 0;

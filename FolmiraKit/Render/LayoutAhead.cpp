@@ -6,12 +6,18 @@
 // block gives the same lines on any thread, so the pages are the same
 // whatever the thread count.
 //
+// Blocks are shaped a chunk at a time (about chunkText of text): helpers
+// claim blocks of the open chunk only, and the next chunk opens once the
+// layout's thread has placed the last block of this one.
+//
 // Each helper is a thread of its own for this layout, so its Pango (one font
-// map and context per thread) serves this layout alone. Once the helpers have
-// ended, their layouts are only ever used on the layout's thread, one thread
-// at a time as Pango requires; until then the layout's thread reads only their
-// line metrics and releases none of them (spent results are kept until the
-// helpers are joined).
+// map and context per thread) serves this layout alone. Pango objects are
+// used by one thread at a time: while a chunk is being shaped, the layout's
+// thread reads only the helpers' line metrics and releases none of their
+// layouts. Between chunks every helper waits, its work handed over under the
+// lock, and the layout's thread draws the finished pages and releases the
+// chunk's text; after the helpers have ended, their layouts belong to the
+// layout's thread alone.
 
 #include "FolmiraKit/Render/Layout.h"
 
@@ -33,6 +39,10 @@ std::atomic<int> chosenThreads{0};
 // A helper starts with a Pango of its own, which costs about as much as
 // shaping a few thousand characters: each is given at least this much text.
 constexpr std::size_t textPerHelper = 16 * 1024;
+// Helpers shape at most this much text ahead of the page being filled: the
+// pages it fills are handed on once it is placed, so that a render holds a
+// bounded amount of laid-out text, whatever the document's length.
+constexpr std::size_t chunkText = 256 * 1024;
 
 std::size_t textSize(const std::vector<const Block*>& blocks)
 {
@@ -53,9 +63,9 @@ void setShapingThreads(int threads) { chosenThreads.store(std::max(0, threads));
 
 class Layout::Ahead {
 public:
-    Ahead(const Layout& layout, std::vector<const Block*> blocks, int helpers)
-        : blocks_(std::move(blocks)), slots_(blocks_.size())
+    Ahead(const Layout& layout, std::vector<const Block*> blocks, int helpers) : blocks_(std::move(blocks))
     {
+        openChunk();
         try {
             for (int i = 0; i < helpers; ++i) helpers_.emplace_back([this, &layout] { help(layout); });
         } catch (const std::system_error&) {
@@ -65,7 +75,11 @@ public:
 
     ~Ahead()
     {
-        stop_.store(true);
+        {
+            std::lock_guard lock(mutex_);
+            stop_ = true;
+        }
+        open_.notify_all();
         for (std::thread& helper : helpers_) helper.join();
     }
 
@@ -73,29 +87,42 @@ public:
     Ahead& operator=(const Ahead&) = delete;
 
     // The shaped block when `block` is the next of the blocks, else nothing.
-    std::optional<Shaped> take(const Block& block, Shaper& own)
+    // Before the first block of a new chunk, every helper has finished with
+    // the chunk before (each waits for the next chunk to open), so `betweenChunks`
+    // may use and release their text; then its results are released and the
+    // next chunk opens.
+    template <typename BetweenChunks>
+    std::optional<Shaped> take(const Block& block, Shaper& own, BetweenChunks betweenChunks)
     {
         if (placed_ >= blocks_.size() || &block != blocks_[placed_]) return std::nullopt;
+        if (placed_ == chunkEnd_) {
+            betweenChunks();
+            spent_.clear();
+            {
+                std::lock_guard lock(mutex_);
+                openChunk();
+            }
+            open_.notify_all();
+        }
         const std::size_t at = placed_++;
         std::unique_lock lock(mutex_);
-        while (!slots_[at].done) {
-            lock.unlock();
-            const std::size_t claimed = next_.fetch_add(1);
-            if (claimed < blocks_.size()) {
+        while (!slot(at).done) {
+            if (next_ < chunkEnd_) {
+                const std::size_t claimed = next_++;
+                lock.unlock();
                 shapeInto(claimed, own);
                 lock.lock();
                 continue;
             }
-            lock.lock();
-            ready_.wait(lock, [&] { return slots_[at].done; });
+            ready_.wait(lock, [&] { return slot(at).done; });
         }
-        Slot slot = std::move(slots_[at]);
+        Slot taken = std::move(slot(at));
         lock.unlock();
-        if (slot.failure) std::rethrow_exception(slot.failure);
-        return std::move(slot.shaped);
+        if (taken.failure) std::rethrow_exception(taken.failure);
+        return std::move(taken.shaped);
     }
 
-    // Holds a placed block's text until the helpers are gone (see above).
+    // Holds a placed block's text until the helpers are done with its chunk (see above).
     void keep(Shaped&& shaped) { spent_.push_back(std::move(shaped)); }
 
 private:
@@ -105,39 +132,60 @@ private:
         std::exception_ptr failure;
     };
 
+    // The slots of the next blocks, about chunkText bytes of text (under mutex_).
+    void openChunk()
+    {
+        chunkStart_ = chunkEnd_;
+        std::size_t bytes = 0;
+        while (chunkEnd_ < blocks_.size() && (chunkEnd_ == chunkStart_ || bytes < chunkText))
+            bytes += blocks_[chunkEnd_++]->plainText().size();
+        slots_.clear();
+        slots_.resize(chunkEnd_ - chunkStart_);
+        next_ = chunkStart_;
+    }
+
+    Slot& slot(std::size_t at) { return slots_[at - chunkStart_]; }
+
     void help(const Layout& layout)
     {
         Shaper shaper(layout);
-        while (!stop_.load()) {
-            const std::size_t claimed = next_.fetch_add(1);
-            if (claimed >= blocks_.size()) break;
+        std::unique_lock lock(mutex_);
+        while (true) {
+            open_.wait(lock, [&] { return stop_ || next_ < chunkEnd_; });
+            if (stop_) break;
+            const std::size_t claimed = next_++;
+            lock.unlock();
             shapeInto(claimed, shaper);
+            lock.lock();
         }
     }
 
     void shapeInto(std::size_t at, Shaper& shaper)
     {
-        Slot slot;
+        Slot made;
         try {
-            slot.shaped = shaper.shape(*blocks_[at]);
+            made.shaped = shaper.shape(*blocks_[at]);
         } catch (...) {
-            slot.failure = std::current_exception();
+            made.failure = std::current_exception();
         }
-        slot.done = true;
+        made.done = true;
         {
             std::lock_guard lock(mutex_);
-            slots_[at] = std::move(slot);
+            slot(at) = std::move(made);
         }
         ready_.notify_all();
     }
 
     const std::vector<const Block*> blocks_;
-    std::vector<Slot> slots_;       // guarded by mutex_
-    std::atomic<std::size_t> next_{0}; // the next block to shape
-    std::size_t placed_ = 0;        // the next block to place (the layout's thread only)
-    std::atomic<bool> stop_{false};
+    std::vector<Slot> slots_;     // the chunk's blocks; guarded by mutex_
+    std::size_t chunkStart_ = 0;  // guarded by mutex_
+    std::size_t chunkEnd_ = 0;    // guarded by mutex_; the layout's thread reads it unlocked (only it writes)
+    std::size_t next_ = 0;        // the next block to shape; guarded by mutex_
+    std::size_t placed_ = 0;      // the next block to place (the layout's thread only)
+    bool stop_ = false;           // guarded by mutex_
     std::mutex mutex_;
-    std::condition_variable ready_;
+    std::condition_variable ready_; // a slot is done
+    std::condition_variable open_;  // a chunk opened, or the helpers are to stop
     std::vector<Shaped> spent_;
     std::vector<std::thread> helpers_; // last: joined before anything above goes
 };
@@ -174,7 +222,7 @@ void Layout::spend(Shaped&& shaped)
 Layout::Shaped Layout::shaped(const Block& block)
 {
     if (ahead_) {
-        if (auto shaped = ahead_->take(block, *shaper_)) return std::move(*shaped);
+        if (auto shaped = ahead_->take(block, *shaper_, [this] { flushPages(); })) return std::move(*shaped);
     }
     return shaper_->shape(block);
 }

@@ -5,6 +5,8 @@
 #include "FolmiraKit/Render/Layout.h"
 
 #include <algorithm>
+#include <functional>
+#include <string_view>
 
 namespace FolmiraKit::Renderer {
 
@@ -69,13 +71,10 @@ void Layout::table(const Block::Table& table, const Shaped& shaped)
     cursor_ -= 0.6 * size;
 }
 
-void Layout::picture(const Picture& picture)
+Platform::Size Layout::pictureSize(const Picture& picture, Platform::ImageInfo pixels) const
 {
-    // The header decides; the pixels are decoded only when the page is drawn.
-    auto pixels = Platform::imageInfo(picture.data);
-    if (!pixels) return; // undecodable pictures are skipped without a word
-    double w = picture.width > 0 ? picture.width : pixels->width * 0.5;
-    double h = picture.height > 0 ? picture.height : pixels->height * 0.5;
+    double w = picture.width > 0 ? picture.width : pixels.width * 0.5;
+    double h = picture.height > 0 ? picture.height : pixels.height * 0.5;
     // Pictures grow with the type, by its ratio to 11 points, within the column.
     double dw = std::min(width, std::max(1.0, size / 11) * w);
     double dh = h * dw / std::max(1.0, w);
@@ -84,9 +83,26 @@ void Layout::picture(const Picture& picture)
         dw = w * most / std::max(1.0, h);
         dh = most;
     }
+    return {dw, dh};
+}
+
+void Layout::picture(const Picture& picture)
+{
+    // The header decides; the pixels are decoded only when the page is drawn.
+    // A picture shown many times is sized, and its bytes held, once.
+    const auto hash = std::hash<std::string_view>{}(
+        std::string_view(reinterpret_cast<const char*>(picture.data.data()), picture.data.size()));
+    auto [first, last] = pictures_.equal_range(hash);
+    auto known = std::find_if(first, last, [&](const auto& entry) { return *entry.second.data == picture.data; });
+    if (known == last)
+        known = pictures_.emplace(hash, KnownPicture{std::make_shared<const Platform::Bytes>(picture.data),
+                                                     Platform::imageInfo(picture.data)});
+    const auto& pixels = known->second.pixels;
+    if (!pixels) return; // undecodable pictures are skipped without a word
+    auto [dw, dh] = pictureSize(picture, *pixels);
     if (!fresh_ && cursor_ - bottom < dh) newPage();
     Platform::Rect rect{left, cursor_ - dh, dw, dh};
-    ops_.emplace_back(Op::Image{std::make_shared<const Platform::Bytes>(picture.data), rect});
+    ops_.emplace_back(Op::Image{known->second.data, rect});
     if (settings.highContrast) ops_.emplace_back(Op::Box{rect, 1.5});
     fresh_ = false;
     cursor_ -= dh;

@@ -55,28 +55,36 @@ Platform::ImageInfo PictureCache::decodedSize(Platform::ImageInfo own, Platform:
     return {side(own.width, drawn.width), side(own.height, drawn.height)};
 }
 
+PictureCache::PictureCache(std::int64_t heldBudget) : heldBudget_(heldBudget) {}
+
 PictureCache::PictureCache(const std::vector<Page>& pages, std::int64_t heldBudget) : heldBudget_(heldBudget)
 {
-    DistinctBytes distinct;
-    for (std::size_t p = 0; p < pages.size(); ++p)
-        for (const Op& op : pages[p]) {
-            const auto* image = op.as<Op::Image>();
-            if (!image) continue;
-            auto [index, isNew] = distinct.add(*image->data);
-            if (isNew) entries_.push_back(Entry{image->data.get(), {}, p, std::nullopt, false, false, 0});
-            Entry& entry = entries_[index];
-            entry.drawn.width = std::max(entry.drawn.width, std::abs(image->rect.width));
-            entry.drawn.height = std::max(entry.drawn.height, std::abs(image->rect.height));
-            entry.lastPage = p;
-            byData_.emplace(image->data.get(), index);
-        }
+    for (const Page& page : pages)
+        for (const Op& op : page)
+            if (const auto* image = op.as<Op::Image>()) {
+                plan(*image->data, {image->rect.width, image->rect.height});
+                byData_.emplace(image->data.get(), entryOf(*image->data, {}));
+            }
 }
+
+std::size_t PictureCache::entryOf(const Platform::Bytes& data, Platform::Size drawn)
+{
+    auto [index, isNew] = distinct_.add(data);
+    if (isNew) entries_.push_back(Entry{&data, {}, 0, std::nullopt, false, false, 0});
+    Entry& entry = entries_[index];
+    entry.drawn.width = std::max(entry.drawn.width, std::abs(drawn.width));
+    entry.drawn.height = std::max(entry.drawn.height, std::abs(drawn.height));
+    return index;
+}
+
+void PictureCache::plan(const Platform::Bytes& data, Platform::Size drawn) { ++entries_[entryOf(data, drawn)].uses; }
 
 std::optional<Platform::Image> PictureCache::image(const Op::Image& op)
 {
     auto found = byData_.find(op.data.get());
-    if (found == byData_.end()) return std::nullopt;
+    if (found == byData_.end()) found = byData_.emplace(op.data.get(), entryOf(*op.data, {op.rect.width, op.rect.height})).first;
     Entry& entry = entries_[found->second];
+    if (entry.uses > 0) --entry.uses;
     if (entry.image) return entry.image;
     if (entry.counted) ++leftOut_;
     if (entry.failed) return std::nullopt;
@@ -97,18 +105,21 @@ std::optional<Platform::Image> PictureCache::image(const Op::Image& op)
     entry.failed = false;
     entry.pixels = pixels;
     held_ += pixels;
+    heldEntries_.push_back(found->second);
     peakHeld_ = std::max(peakHeld_, held_);
     return entry.image;
 }
 
-void PictureCache::pageDone(std::size_t index, Platform::PdfWriter& writer)
+void PictureCache::pageDone(Platform::PdfWriter& writer)
 {
-    for (Entry& entry : entries_) {
-        if (entry.lastPage != index || !entry.image) continue;
+    std::erase_if(heldEntries_, [&](std::size_t index) {
+        Entry& entry = entries_[index];
+        if (entry.uses > 0 || !entry.image) return false;
         writer.release(*entry.image);
         entry.image.reset();
         held_ -= entry.pixels;
-    }
+        return true;
+    });
 }
 
 } // namespace FolmiraKit::Renderer

@@ -44,19 +44,40 @@ struct PictureChoice {
 PictureChoice affordablePictures(const Blocks& blocks,
                                  std::int64_t budget = PictureLimits::decodedPixels);
 
-// The decoded pictures of one PDF being written. Built from the finished
-// pages, so it knows for each distinct picture the largest rectangle it is
-// drawn in and the last page that draws it.
+// Groups equal byte strings: the index of the first equal one seen, or a new
+// index for bytes not seen before. The bytes added must outlive it.
+class DistinctBytes {
+public:
+    // The index of `data`'s content and whether it was new.
+    std::pair<std::size_t, bool> add(const Platform::Bytes& data);
+
+private:
+    std::unordered_multimap<std::size_t, std::pair<const Platform::Bytes*, std::size_t>> seen_;
+    std::size_t count_ = 0;
+};
+
+// The decoded pictures of one PDF being written. Told beforehand of every use
+// (plan), so it knows for each distinct picture the largest rectangle it is
+// drawn in and when it is drawn for the last time; pages may then be written
+// as they are laid out.
 class PictureCache {
 public:
+    explicit PictureCache(std::int64_t heldBudget = PictureLimits::heldPixels);
+    // Planned from finished pages.
     explicit PictureCache(const std::vector<Page>& pages, std::int64_t heldBudget = PictureLimits::heldPixels);
+
+    // One use of `data` (which must outlive the cache) drawn at `drawn` points.
+    void plan(const Platform::Bytes& data, Platform::Size drawn);
 
     // The picture of `op`, decoded on its first use at 300 dpi of the largest
     // rectangle it is drawn in (never above its own size). None when it cannot
     // be decoded, or it would overrun the held budget (counted in leftOut).
+    // Counts as one of the planned uses.
     std::optional<Platform::Image> image(const Op::Image& op);
-    // Lets go of the pictures that page `index` was the last to draw.
-    void pageDone(std::size_t index, Platform::PdfWriter& writer);
+    // Lets go of the pictures whose last planned use is drawn (call once the
+    // page that drew them is ended).
+    void pageDone(Platform::PdfWriter& writer);
+    void pageDone(std::size_t index, Platform::PdfWriter& writer) { (void)index, pageDone(writer); }
 
     int decodes() const { return decodes_; }
     int leftOut() const { return leftOut_; }
@@ -70,32 +91,23 @@ private:
     struct Entry {
         const Platform::Bytes* data;
         Platform::Size drawn; // the largest width and height it is drawn at
-        std::size_t lastPage = 0;
+        int uses = 0;         // planned uses not drawn yet
         std::optional<Platform::Image> image;
         bool failed = false;
         bool counted = false; // left out by the budget
         std::int64_t pixels = 0;
     };
+    std::size_t entryOf(const Platform::Bytes& data, Platform::Size drawn);
 
+    DistinctBytes distinct_;
     std::vector<Entry> entries_;
     std::unordered_map<const Platform::Bytes*, std::size_t> byData_;
+    std::vector<std::size_t> heldEntries_; // entries whose image is decoded
     std::int64_t heldBudget_;
     std::int64_t held_ = 0;
     std::int64_t peakHeld_ = 0;
     int decodes_ = 0;
     int leftOut_ = 0;
-};
-
-// Groups equal byte strings: the index of the first equal one seen, or a new
-// index for bytes not seen before.
-class DistinctBytes {
-public:
-    // The index of `data`'s content and whether it was new.
-    std::pair<std::size_t, bool> add(const Platform::Bytes& data);
-
-private:
-    std::unordered_multimap<std::size_t, std::pair<const Platform::Bytes*, std::size_t>> seen_;
-    std::size_t count_ = 0;
 };
 
 } // namespace FolmiraKit::Renderer

@@ -67,34 +67,92 @@ void drawOp(Platform::PdfWriter& writer, const Op& op, PictureCache& pictures)
         op.value());
 }
 
-std::vector<std::uint8_t> drawPages(const std::vector<Page>& pages, const Layout& layout, const std::string& title,
-                                    PictureCache& pictures, std::string* failure = nullptr)
-{
-    Platform::PdfWriter writer(title + " (large print)", std::string(Brand::name));
-    if (!writer.ok()) {
-        if (failure) *failure = writer.failure();
-        return {};
+// Writes pages into one PDF as they come: each page's drawing goes out as
+// soon as it is done, so only the PDF's bytes grow with the document.
+class PageWriter {
+public:
+    PageWriter(const Layout& layout, const std::string& title, PictureCache& pictures)
+        : writer_(title + " (large print)", std::string(Brand::name)), layout_(layout), pictures_(pictures),
+          numberFont_(layout.settings.font.font(layout.settings.fontSize, layout.settings.highContrast, false))
+    {
     }
-    const auto& settings = layout.settings;
-    Platform::Font numberFont = settings.font.font(settings.fontSize, settings.highContrast, false);
-    const std::size_t total = pages.size();
-    for (std::size_t n = 1; n <= total; ++n) {
+
+    // Page `number` of `total` (the number line is drawn only when page
+    // numbers are on).
+    void write(const Page& page, int number, int total)
+    {
         checkCancelled();
-        writer.beginPage(layout.page);
-        for (const Op& op : pages[n - 1]) drawOp(writer, op, pictures);
-        if (settings.pageNumbers) {
+        writer_.beginPage(layout_.page);
+        for (const Op& op : page) drawOp(writer_, op, pictures_);
+        if (layout_.settings.pageNumbers) {
             Platform::AttributedText label;
-            label.append("Page " + std::to_string(n) + " of " + std::to_string(total), numberFont);
-            Platform::TextLayout line(label, layout.page.width, {});
+            label.append("Page " + std::to_string(number) + " of " + std::to_string(total), numberFont_);
+            Platform::TextLayout line(label, layout_.page.width, {});
             double w = line.lines().front().width;
-            writer.drawTextLine(line, 0, {(layout.page.width - w) / 2, 0.75 * layout.margin});
+            writer_.drawTextLine(line, 0, {(layout_.page.width - w) / 2, 0.75 * layout_.margin});
         }
-        writer.endPage();
-        pictures.pageDone(n - 1, writer);
+        writer_.endPage();
+        pictures_.pageDone(writer_);
     }
-    auto bytes = writer.finish();
-    if (failure && bytes.empty()) *failure = writer.failure();
-    return bytes;
+
+    // The PDF's bytes; empty, with `failure` saying why, when it could not be written.
+    std::vector<std::uint8_t> finish(std::string& failure)
+    {
+        auto bytes = writer_.finish();
+        if (bytes.empty()) failure = writer_.failure();
+        return bytes;
+    }
+
+private:
+    Platform::PdfWriter writer_;
+    const Layout& layout_;
+    PictureCache& pictures_;
+    Platform::Font numberFont_;
+};
+
+// The outcome of a render whose pages are all written.
+RenderResult result(const Layout& layout, PageWriter& writer, const PictureCache& pictures, int leftOut, int pages)
+{
+    RenderResult out;
+    std::string failure;
+    out.pdf = writer.finish(failure);
+    out.pageCount = pages;
+    out.notes = notesOf(layout, leftOut + pictures.leftOut());
+    if (out.pdf.empty()) out.notes.push_back(failureNote(failure));
+    return out;
+}
+
+// A document's pages up to this many are laid out once and held until their
+// count is known for the page numbers; a longer document is laid out twice,
+// once to count its pages and once to write them as they are made, so that
+// its render holds a few pages at a time instead of all of them.
+constexpr int heldPages = 64;
+
+// Lays out `blocks` in `layout`, each page going to `sink`.
+void layOut(Layout& layout, const std::vector<const Block*>& blocks, Layout::PageSink sink)
+{
+    layout.setPageSink(std::move(sink));
+    layout.shapeAhead(blocks);
+    for (std::size_t i = 0; i < blocks.size(); ++i) {
+        checkCancelled();
+        layout.add(*blocks[i], i + 1 < blocks.size() ? blocks[i + 1] : nullptr);
+    }
+    layout.finish();
+}
+
+// Every use of a picture that the layout of `blocks` will draw.
+void planPictures(const Layout& layout, const std::vector<const Block*>& blocks, PictureCache& pictures)
+{
+    if (!layout.settings.keepImages) return;
+    DistinctBytes distinct;
+    std::vector<std::optional<Platform::ImageInfo>> sizes;
+    for (const Block* block : blocks) {
+        const auto* image = block->as<Block::Image>();
+        if (!image) continue;
+        auto [index, isNew] = distinct.add(image->picture.data);
+        if (isNew) sizes.push_back(Platform::imageInfo(image->picture.data));
+        if (const auto& pixels = sizes[index]) pictures.plan(image->picture.data, layout.pictureSize(image->picture, *pixels));
+    }
 }
 
 } // namespace
@@ -102,32 +160,50 @@ std::vector<std::uint8_t> drawPages(const std::vector<Page>& pages, const Layout
 std::vector<std::uint8_t> drawPDF(const std::vector<Page>& pages, const Layout& layout, const std::string& title)
 {
     PictureCache pictures(pages);
-    return drawPages(pages, layout, title, pictures);
+    PageWriter writer(layout, title, pictures);
+    const int total = static_cast<int>(pages.size());
+    for (int n = 1; n <= total; ++n) writer.write(pages[static_cast<std::size_t>(n - 1)], n, total);
+    std::string failure;
+    return writer.finish(failure);
 }
 
 RenderResult render(const BigDocument& document, const LargePrintSettings& settings)
 {
-    Layout layout(settings.clamped());
+    const LargePrintSettings clamped = settings.clamped();
     // With pictures off the layout drops and counts them all itself.
-    PictureChoice choice = layout.settings.keepImages ? affordablePictures(document.blocks) : PictureChoice{};
-    if (!layout.settings.keepImages)
+    PictureChoice choice = clamped.keepImages ? affordablePictures(document.blocks) : PictureChoice{};
+    if (!clamped.keepImages)
         for (const Block& block : document.blocks) choice.blocks.push_back(&block);
     const auto& blocks = choice.blocks;
-    layout.shapeAhead(blocks);
-    for (std::size_t i = 0; i < blocks.size(); ++i) {
-        checkCancelled();
-        layout.add(*blocks[i], i + 1 < blocks.size() ? blocks[i + 1] : nullptr);
-    }
-    std::vector<Page> pages = layout.finish();
 
-    PictureCache pictures(pages);
-    RenderResult result;
-    std::string failure;
-    result.pdf = drawPages(pages, layout, document.title, pictures, &failure);
-    result.pageCount = static_cast<int>(pages.size());
-    result.notes = notesOf(layout, choice.leftOut + pictures.leftOut());
-    if (result.pdf.empty()) result.notes.push_back(failureNote(failure));
-    return result;
+    // The page count first, when the pages are numbered and there are too many to hold.
+    int total = 0;
+    std::vector<Page> held;
+    if (clamped.pageNumbers) {
+        Layout counting(clamped);
+        bool tooMany = false;
+        layOut(counting, blocks, [&](Page&& page) {
+            if (tooMany) return;
+            if (held.size() < static_cast<std::size_t>(heldPages)) held.push_back(std::move(page));
+            else tooMany = true, held.clear();
+        });
+        total = counting.pageCount();
+        if (!tooMany) {
+            PictureCache pictures(held);
+            PageWriter writer(counting, document.title, pictures);
+            for (int n = 1; n <= total; ++n) writer.write(held[static_cast<std::size_t>(n - 1)], n, total);
+            held.clear();
+            return result(counting, writer, pictures, choice.leftOut, total);
+        }
+    }
+
+    Layout layout(clamped);
+    PictureCache pictures;
+    planPictures(layout, blocks, pictures);
+    PageWriter writer(layout, document.title, pictures);
+    int number = 0;
+    layOut(layout, blocks, [&](Page&& page) { writer.write(page, ++number, total); });
+    return result(layout, writer, pictures, choice.leftOut, layout.pageCount());
 }
 
 } // namespace Renderer

@@ -29,7 +29,10 @@ namespace Renderer {
 // never throws, unless the calling thread's cancel flag is set (Cancelled).
 // Each distinct picture is decoded once, at 300 dpi of its drawn size at
 // most, and embedded once; pictures past the budgets of Render/Pictures.h are
-// left out and counted in the picture note.
+// left out and counted in the picture note. Pages are written as they are
+// laid out, so the render holds a few pages at a time (a long document with
+// page numbers is laid out twice: first to count its pages). When the PDF
+// cannot be written, `pdf` is empty and a warning note says why.
 RenderResult render(const BigDocument& document, const LargePrintSettings& settings);
 
 // Paints finished pages into PDF bytes (empty when writing failed).
