@@ -6,6 +6,7 @@
 #include "Platform/Text.h"
 
 #include <fstream>
+#include <unordered_map>
 
 namespace FolmiraKit {
 
@@ -18,6 +19,10 @@ namespace {
 // A picture larger than this is not read: no real document needs more, and a
 // path naming a device or a huge file must not fill memory.
 constexpr std::uintmax_t maxPictureBytes = 50u * 1024 * 1024;
+// The bytes of all pictures one read hands to the document, each use counted:
+// a picture shown a thousand times is copied into every use. Uses past it are
+// left out.
+constexpr std::uintmax_t maxDocumentPictureBytes = 192u * 1024 * 1024;
 // Short rows are padded with empty cells only up to this many cells in all: a
 // header of a million pipes over many rows must not multiply into billions.
 constexpr std::size_t maxPaddedCells = 1'000'000;
@@ -295,11 +300,19 @@ private:
     void addPicture(std::string alt, std::string_view path)
     {
         if (folder_) {
-            if (auto data = pictureBytes(*folder_, path)) {
-                if (auto info = Platform::imageInfo(*data)) {
-                    blocks.push_back(Block::image(Picture{std::move(*data), info->width, info->height, std::move(alt)}));
-                    return;
-                }
+            // Each path is read and sized once, however often it is shown.
+            auto [known, isNew] = pictures_.try_emplace(std::string(path));
+            if (isNew) {
+                if (auto data = pictureBytes(*folder_, path))
+                    if (auto info = Platform::imageInfo(*data))
+                        known->second = Picture{std::move(*data), info->width, info->height, ""};
+            }
+            if (known->second && known->second->data.size() <= maxDocumentPictureBytes - documentPictureBytes_) {
+                documentPictureBytes_ += known->second->data.size();
+                Picture picture = *known->second;
+                picture.alt = std::move(alt);
+                blocks.push_back(Block::image(std::move(picture)));
+                return;
             }
         }
         ++picturesLeftOut;
@@ -332,6 +345,8 @@ private:
     const Lines& lines_;
     const std::set<std::string>& references_;
     const std::optional<fs::path>& folder_;
+    std::unordered_map<std::string, std::optional<Picture>> pictures_; // by path as written; none: not a picture
+    std::uintmax_t documentPictureBytes_ = 0;
     const bool keepLineBreaks_;
     Lines pending_;
 };

@@ -126,24 +126,25 @@ inline std::string stripsPdf(int pages, int strips, bool words = true)
     return pdf;
 }
 
-#ifdef FOLMIRA_PROBE
 // What reading and rendering one file in a child process cost.
 struct Cost {
     std::string output; // the probe's lines
     double cpuSeconds = 0;
     double wallSeconds = 0;
     long peakMegabytes = 0;
+    long peakKilobytes = 0;
     int status = -1;
 };
 
-inline Cost probe(const std::filesystem::path& file)
+// Runs `programPath` on `file` in a child process.
+inline Cost probeWith(const std::string& programPath, const std::filesystem::path& file)
 {
     Cost cost;
     auto outPath = std::filesystem::temp_directory_path() / ("probe-" + std::to_string(getpid()) + ".txt");
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    std::string program = FOLMIRA_PROBE, argument = file.string();
+    std::string program = programPath, argument = file.string();
     char* argv[] = {program.data(), argument.data(), nullptr};
     pid_t child = 0;
     auto start = std::chrono::steady_clock::now();
@@ -157,11 +158,16 @@ inline Cost probe(const std::filesystem::path& file)
     cost.cpuSeconds = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
                       static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
     cost.peakMegabytes = usage.ru_maxrss / 1024;
+    cost.peakKilobytes = usage.ru_maxrss;
     std::ifstream in(outPath);
     cost.output.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     std::filesystem::remove(outPath);
     return cost;
 }
+
+#ifdef FOLMIRA_PROBE
+// What reading and rendering one document in a child process cost.
+inline Cost probe(const std::filesystem::path& file) { return probeWith(FOLMIRA_PROBE, file); }
 #endif
 
 } // namespace HostileFiles

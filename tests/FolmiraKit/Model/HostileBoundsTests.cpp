@@ -139,3 +139,79 @@ TEST_F(HostileBounds, MoreStripsAndPagesStayBounded)
 }
 
 } // namespace
+
+// Long documents, text with nowhere to break and pictures shown over and over:
+// cost follows the text and the PDF, not the pages held or the uses repeated.
+// The sanitized build runs them on inputs a quarter the size (they are the
+// suite's heaviest; `ctest -E HostileCost` leaves them out).
+class HostileCost : public HostileBounds {
+protected:
+    static constexpr std::size_t scale = HangGuard::sanitized ? 4 : 1;
+    // CPU seconds: a few, for work that took one to three here (and ten times
+    // that before such text was shaped in pieces).
+    static constexpr double cpuLimit = 6.0 * (HangGuard::sanitized ? 2 : 1);
+
+    static std::string paragraphs(std::size_t bytes)
+    {
+        std::string text = "Title\n\n";
+        const char* words[] = {"reading", "large", "print", "makes", "every", "page", "kinder", "to", "eyes"};
+        for (std::size_t i = 0; text.size() < bytes; ++i) {
+            text += words[i % 9];
+            text += (i % 97 == 96) ? ".\n\n" : " ";
+        }
+        return text;
+    }
+    static std::pair<long, long> pagesAndBytes(const std::string& output)
+    {
+        long pages = 0, bytes = 0;
+        std::sscanf(output.c_str(), "document %ld %ld", &pages, &bytes);
+        return {pages, bytes};
+    }
+};
+
+TEST_F(HostileCost, PeakMemoryGrowsOnlyWithThePdf)
+{
+    // About 250 and 1,000 pages: laid out and held, the second would need some
+    // 50 MB more for the pages' drawing alone.
+    const std::size_t small = 320'000 / scale, large = 1'280'000 / scale;
+    write(folder() / "small.txt", paragraphs(small));
+    write(folder() / "large.txt", paragraphs(large));
+    const Cost a = expectBounded(folder() / "small.txt");
+    const Cost b = expectBounded(folder() / "large.txt");
+    auto [pagesA, pdfA] = pagesAndBytes(a.output);
+    auto [pagesB, pdfB] = pagesAndBytes(b.output);
+    EXPECT_GE(pagesB, 3 * pagesA) << a.output << b.output;
+    // The PDF, the text read (decoded and in blocks) and room for noise.
+    const long allowedKilobytes = (pdfB - pdfA) / 1024 + 4 * static_cast<long>(large - small) / 1024 + 16 * 1024;
+    EXPECT_LE(b.peakKilobytes - a.peakKilobytes, allowedKilobytes)
+        << a.peakKilobytes << " KB for " << pagesA << " pages, " << b.peakKilobytes << " KB for " << pagesB;
+}
+
+TEST_F(HostileCost, TextWithNowhereToBreakCostsWhatTextCosts)
+{
+    std::string word;
+    for (std::size_t i = 0; i < 1'000'000 / scale; ++i) word += static_cast<char>('a' + i % 26);
+    write(folder() / "word.txt", "Title\n\n" + word);
+    write(folder() / "hashes.md", "# Hashes\n\n" + std::string(1'000'000 / scale, '#'));
+    for (const char* name : {"word.txt", "hashes.md"}) {
+        Cost cost = probe(folder() / name);
+        if (cost.cpuSeconds >= cpuLimit) cost = probe(folder() / name);
+        EXPECT_EQ(cost.output.rfind("document ", 0), 0u) << name << cost.output;
+        EXPECT_LT(cost.cpuSeconds, cpuLimit) << name;
+        EXPECT_LT(cost.peakMegabytes, memoryLimit) << name;
+    }
+}
+
+TEST_F(HostileCost, APictureShownAThousandTimesIsReadAndDecodedOnce)
+{
+    write(folder() / "one.png", solidPng(1200, 900, {90, 120, 150}));
+    std::string many = "# Many\n\n";
+    for (int i = 0; i < 1000; ++i) many += "![one](one.png)\n\n";
+    write(folder() / "many.md", many);
+    Cost cost = probe(folder() / "many.md");
+    if (cost.cpuSeconds >= cpuLimit) cost = probe(folder() / "many.md");
+    EXPECT_EQ(cost.output.rfind("document 1000 ", 0), 0u) << cost.output;
+    EXPECT_EQ(cost.output.find("left out"), std::string::npos) << cost.output;
+    EXPECT_LT(cost.cpuSeconds, cpuLimit);
+    EXPECT_LT(cost.peakMegabytes, memoryLimit);
+}
