@@ -44,8 +44,12 @@ BookRender BookMaker::render(const BookRequest& request)
     layouter.cache = cache_;
     const BookLayout layout = layouter.layout(prepared);
     BookRender out;
+    if (!shaped_ || shapedOn_ != std::this_thread::get_id()) {
+        shaped_.emplace();
+        shapedOn_ = std::this_thread::get_id();
+    }
     try {
-        out.pdf = Renderer::pdf(layout, request.settings, request.title);
+        out.pdf = Renderer::pdf(layout, request.settings, request.title, *shaped_);
     } catch (const Renderer::PdfFailure& failure) {
         out.failure = failure.what();
         out.warnings.push_back(out.failure);

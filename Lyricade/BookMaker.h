@@ -11,6 +11,7 @@
 #include "TunequillKit/Layout/TypesetCache.h"
 #include "TunequillKit/Library/BookSettings.h"
 #include "TunequillKit/Render/BookletMaker.h"
+#include "TunequillKit/Render/ShapedTexts.h"
 #include "TunequillKit/Song/Song.h"
 
 #include <cstdint>
@@ -18,6 +19,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace Lyricade {
@@ -65,6 +67,9 @@ public:
 private:
     std::mutex mutex_;
     std::shared_ptr<TunequillKit::TypesetCache> cache_ = std::make_shared<TunequillKit::TypesetCache>();
+    // Shaped texts belong to the thread whose Pango context made them.
+    std::optional<TunequillKit::Renderer::ShapedTexts> shaped_;
+    std::thread::id shapedOn_;
 };
 
 } // namespace Lyricade

@@ -179,6 +179,13 @@ void draw(const LaidPage& page, Platform::Size size, const BookSettings& setting
 
 Platform::Bytes pdf(const BookLayout& layout, const BookSettings& settings, const std::string& title)
 {
+    ShapedTexts shaped;
+    return pdf(layout, settings, title, shaped);
+}
+
+Platform::Bytes pdf(const BookLayout& layout, const BookSettings& settings, const std::string& title,
+                    ShapedTexts& shaped)
+{
     Platform::PdfWriter canvas(title, KitBrand::name);
     auto failed = [&] {
         std::string reason = canvas.failure();
@@ -186,7 +193,6 @@ Platform::Bytes pdf(const BookLayout& layout, const BookSettings& settings, cons
                           ").");
     };
     if (!canvas.ok()) throw failed();
-    ShapedTexts shaped;
     for (const LaidPage& page : layout.pages) {
         checkCancelled();
         canvas.beginPage(layout.pageSize);

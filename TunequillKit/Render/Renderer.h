@@ -50,6 +50,10 @@ public:
 // reason, when the PDF cannot be written: never empty bytes. Throws Cancelled,
 // between pages, once the calling thread's cancel flag is set.
 Platform::Bytes pdf(const BookLayout& layout, const BookSettings& settings, const std::string& title);
+// The same, shaping texts through `shaped`, which may be kept from an earlier
+// render on this thread: a book drawn again after an edit shapes only new texts.
+Platform::Bytes pdf(const BookLayout& layout, const BookSettings& settings, const std::string& title,
+                    ShapedTexts& shaped);
 
 // Draws one page into a canvas whose page of `size` is already begun. Reads
 // the page's number, rows, bars and showNumber. Texts are shaped through
