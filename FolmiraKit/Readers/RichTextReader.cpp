@@ -211,7 +211,9 @@ BigDocument readRichText(const std::vector<std::uint8_t>& data, const std::strin
                               "This file couldn’t be read as " + kind + ". It may be damaged.");
     }
     Walker walker;
-    Blocks blocks = Inference::blocks(walker.walk(document));
+    std::vector<Piece> pieces = walker.walk(document);
+    document = RT::Document(); // its text now lives in the pieces; the blocks are made from those
+    Blocks blocks = Inference::blocks(std::move(pieces));
     if (blocks.empty()) throw ConversionError(ConversionError::Reason::empty, emptyFileMessage);
     std::vector<ConversionNote> notes;
     if (walker.picturesLeftOut > 0) notes.push_back(picturesLeftOutNote(walker.picturesLeftOut));
