@@ -59,7 +59,7 @@ std::vector<Page> Layout::finish()
     return std::move(pages_);
 }
 
-void Layout::flowText(double keep, const Flow& flow)
+void Layout::flowText(double keep, const Flow& flow, bool continuing)
 {
     if (!flow.layout) return;
     const double lh = flow.lineHeight;
@@ -67,7 +67,7 @@ void Layout::flowText(double keep, const Flow& flow)
     const auto& lines = flow.layout->lines();
     const int total = static_cast<int>(lines.size());
 
-    if (!fresh_) {
+    if (!fresh_ && !continuing) {
         double h = total * lh;
         double room = cursor_ - bottom;
         if ((keep == 0 && room < std::min(h, 2 * lh)) || (keep > 0 && room < keep + h)) newPage();

@@ -20,6 +20,7 @@
 #include <functional>
 #include <memory>
 #include <unordered_map>
+#include <unordered_set>
 #include <optional>
 #include <vector>
 
@@ -63,6 +64,12 @@ public:
     void setPageSink(PageSink sink) { sink_ = std::move(sink); }
     // The pages finished so far, handed over or not.
     int pageCount() const { return pageCount_; }
+
+    // Paragraph blocks that go on from the block before them, pieces of one
+    // paragraph too long to lay out at once (see Renderer::render): no space
+    // between them, and no page break before one while a line fits. The
+    // pointers are kept; set before the first add.
+    void setContinuations(std::unordered_set<const Block*> continuations) { continuations_ = std::move(continuations); }
 
     // The size a picture of `pixels` is drawn at, wherever it lands.
     Platform::Size pictureSize(const Picture& picture, Platform::ImageInfo pixels) const;
@@ -139,11 +146,13 @@ private:
     void flushPages();
     // Deals the lines of `flow` out to frames, as many pages as they need,
     // keeping `keep` points of room below them on the same page.
-    void flowText(double keep, const Flow& flow);
+    // `continuing` text goes on from the text above it: it breaks a page only
+    // where no line fits.
+    void flowText(double keep, const Flow& flow, bool continuing = false);
 
     // Blocks.
     void heading(const Block::Heading& heading, const Shaped& shaped, const Block* next);
-    void paragraph(const Shaped& shaped);
+    void paragraph(const Shaped& shaped, bool continuing, bool continued);
     void listItem(const Shaped& shaped, const Block* next);
     void table(const Block::Table& table, const Shaped& shaped);
     void picture(const Picture& picture);
@@ -154,6 +163,7 @@ private:
     void tableAsList(const std::vector<Flow>& rows);
 
     std::vector<Page> pages_;
+    std::unordered_set<const Block*> continuations_;
     PageSink sink_;
     std::vector<Page> pending_; // finished, not yet handed to the sink
     int pageCount_ = 0;

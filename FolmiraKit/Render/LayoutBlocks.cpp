@@ -17,7 +17,8 @@ void Layout::add(const Block& block, const Block* next)
         [&](const auto& value) {
             using Case = std::decay_t<decltype(value)>;
             if constexpr (std::is_same_v<Case, Block::Heading>) heading(value, text, next);
-            else if constexpr (std::is_same_v<Case, Block::Paragraph>) paragraph(text);
+            else if constexpr (std::is_same_v<Case, Block::Paragraph>)
+                paragraph(text, continuations_.count(&block) > 0, next && continuations_.count(next) > 0);
             else if constexpr (std::is_same_v<Case, Block::ListItem>) listItem(text, next);
             else if constexpr (std::is_same_v<Case, Block::Table>) table(value, text);
             else if constexpr (std::is_same_v<Case, Block::Image>) {
@@ -47,10 +48,10 @@ void Layout::heading(const Block::Heading& heading, const Shaped& shaped, const 
     cursor_ -= 0.35 * size;
 }
 
-void Layout::paragraph(const Shaped& shaped)
+void Layout::paragraph(const Shaped& shaped, bool continuing, bool continued)
 {
-    flowText(0, shaped.flows.front());
-    cursor_ -= 0.6 * size;
+    flowText(0, shaped.flows.front(), continuing);
+    if (!continued) cursor_ -= 0.6 * size;
 }
 
 void Layout::listItem(const Shaped& shaped, const Block* next)

@@ -3,8 +3,11 @@
 #include "FolmiraKit/Model/Folmira.h"
 #include "FolmiraKit/Render/Pictures.h"
 #include "Platform/PdfWriter.h"
+#include "Platform/Text.h"
 
 #include <cmath>
+#include <deque>
+#include <unordered_set>
 
 namespace FolmiraKit {
 namespace Renderer {
@@ -129,8 +132,10 @@ RenderResult result(const Layout& layout, PageWriter& writer, const PictureCache
 constexpr int heldPages = 64;
 
 // Lays out `blocks` in `layout`, each page going to `sink`.
-void layOut(Layout& layout, const std::vector<const Block*>& blocks, Layout::PageSink sink)
+void layOut(Layout& layout, const std::vector<const Block*>& blocks, const std::unordered_set<const Block*>& continuations,
+            Layout::PageSink sink)
 {
+    layout.setContinuations(continuations);
     layout.setPageSink(std::move(sink));
     layout.shapeAhead(blocks);
     for (std::size_t i = 0; i < blocks.size(); ++i) {
@@ -138,6 +143,78 @@ void layOut(Layout& layout, const std::vector<const Block*>& blocks, Layout::Pag
         layout.add(*blocks[i], i + 1 < blocks.size() ? blocks[i + 1] : nullptr);
     }
     layout.finish();
+}
+
+// A paragraph is broken into lines whole, and its lines are held until its
+// last page is written: one of many megabytes (a text file without a blank
+// line) is laid out in pieces of about this many bytes instead, cut after a
+// space (or, in a run without one, at a grapheme boundary), each piece going
+// on from the one before. Only the line at each cut ends early.
+constexpr std::size_t paragraphPiece = 64 * 1024;
+
+// Where to cut `text` near `at`: after the first space in the next 4 KB, else
+// at the last grapheme boundary before `at`.
+std::size_t cutNear(const std::string& text, std::size_t at)
+{
+    std::size_t space = text.find(' ', at);
+    if (space != std::string::npos && space - at < 4096) return space + 1;
+    std::size_t window = at > 64 ? at - 64 : 0;
+    while (window > 0 && (static_cast<unsigned char>(text[window]) & 0xC0) == 0x80) --window;
+    std::size_t cut = at, offset = 0;
+    bool first = true;
+    for (std::string_view character : Platform::Text::characters(std::string_view(text).substr(window, at - window))) {
+        if (!first) cut = window + offset;
+        first = false;
+        offset += character.size();
+    }
+    return cut > 0 ? cut : at;
+}
+
+// `blocks` with every paragraph longer than paragraphPiece cut into pieces,
+// made in `pieces`; `continuations` gets every piece but the first.
+std::vector<const Block*> cutLongParagraphs(const std::vector<const Block*>& blocks, std::deque<Block>& pieces,
+                                            std::unordered_set<const Block*>& continuations)
+{
+    std::vector<const Block*> out;
+    out.reserve(blocks.size());
+    for (const Block* block : blocks) {
+        const auto* paragraph = block->as<Block::Paragraph>();
+        std::size_t bytes = 0;
+        if (paragraph)
+            for (const Run& run : paragraph->runs) bytes += run.text.size();
+        if (bytes <= paragraphPiece) {
+            out.push_back(block);
+            continue;
+        }
+        Runs piece;
+        std::size_t filled = 0;
+        bool first = true;
+        auto close = [&] {
+            pieces.push_back(Block::paragraph(std::move(piece), paragraph->lineBreaks));
+            if (!first) continuations.insert(&pieces.back());
+            out.push_back(&pieces.back());
+            piece = Runs();
+            filled = 0;
+            first = false;
+        };
+        for (const Run& run : paragraph->runs) {
+            if (filled >= paragraphPiece) close();
+            std::size_t from = 0;
+            while (run.text.size() - from > paragraphPiece - filled) {
+                std::size_t cut = cutNear(run.text, from + (paragraphPiece - filled));
+                if (cut <= from || cut >= run.text.size()) break;
+                piece.emplace_back(run.text.substr(from, cut - from), run.bold, run.italic);
+                close();
+                from = cut;
+            }
+            if (from < run.text.size()) {
+                piece.emplace_back(run.text.substr(from), run.bold, run.italic);
+                filled += run.text.size() - from;
+            }
+        }
+        if (!piece.empty()) close();
+    }
+    return out;
 }
 
 // Every use of a picture that the layout of `blocks` will draw.
@@ -174,7 +251,9 @@ RenderResult render(const BigDocument& document, const LargePrintSettings& setti
     PictureChoice choice = clamped.keepImages ? affordablePictures(document.blocks) : PictureChoice{};
     if (!clamped.keepImages)
         for (const Block& block : document.blocks) choice.blocks.push_back(&block);
-    const auto& blocks = choice.blocks;
+    std::deque<Block> pieces;
+    std::unordered_set<const Block*> continuations;
+    const auto blocks = cutLongParagraphs(choice.blocks, pieces, continuations);
 
     // The page count first, when the pages are numbered and there are too many to hold.
     int total = 0;
@@ -182,7 +261,7 @@ RenderResult render(const BigDocument& document, const LargePrintSettings& setti
     if (clamped.pageNumbers) {
         Layout counting(clamped);
         bool tooMany = false;
-        layOut(counting, blocks, [&](Page&& page) {
+        layOut(counting, blocks, continuations, [&](Page&& page) {
             if (tooMany) return;
             if (held.size() < static_cast<std::size_t>(heldPages)) held.push_back(std::move(page));
             else tooMany = true, held.clear();
@@ -202,7 +281,7 @@ RenderResult render(const BigDocument& document, const LargePrintSettings& setti
     planPictures(layout, blocks, pictures);
     PageWriter writer(layout, document.title, pictures);
     int number = 0;
-    layOut(layout, blocks, [&](Page&& page) { writer.write(page, ++number, total); });
+    layOut(layout, blocks, continuations, [&](Page&& page) { writer.write(page, ++number, total); });
     return result(layout, writer, pictures, choice.leftOut, layout.pageCount());
 }
 

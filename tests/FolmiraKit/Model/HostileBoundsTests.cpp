@@ -215,3 +215,25 @@ TEST_F(HostileCost, APictureShownAThousandTimesIsReadAndDecodedOnce)
     EXPECT_LT(cost.cpuSeconds, cpuLimit);
     EXPECT_LT(cost.peakMegabytes, memoryLimit);
 }
+
+TEST_F(HostileCost, AParagraphOfMegabytesIsLaidOutInPieces)
+{
+    // One paragraph of 1 MB (a text file without a blank line): laid out whole,
+    // its lines alone took some 40 MB more than the same text in paragraphs.
+    std::string one = paragraphs(1'000'000 / scale);
+    std::string split = one;
+    for (char& c : one)
+        if (c == '\n') c = ' ';
+    one.replace(0, 7, "Title\n\n");
+    write(folder() / "one.txt", one);
+    write(folder() / "split.txt", split);
+    const Cost a = probe(folder() / "split.txt");
+    const Cost b = probe(folder() / "one.txt");
+    auto [pagesA, pdfA] = pagesAndBytes(a.output);
+    auto [pagesB, pdfB] = pagesAndBytes(b.output);
+    EXPECT_LT(b.cpuSeconds, cpuLimit);
+    // Without the space between paragraphs it takes fewer pages, all its words kept.
+    EXPECT_GT(pagesB, pagesA * 3 / 4) << a.output << b.output;
+    EXPECT_LE(b.peakKilobytes, a.peakKilobytes + (pdfB > pdfA ? pdfB - pdfA : 0) / 1024 + 16 * 1024)
+        << a.peakKilobytes << " KB in paragraphs, " << b.peakKilobytes << " KB as one";
+}
