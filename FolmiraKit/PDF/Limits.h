@@ -3,6 +3,7 @@
 // Bounds that keep a hostile PDF from costing unbounded time or memory. Each
 // is far above what a real document reaches.
 
+#include <cstddef>
 #include <cstdint>
 
 namespace FolmiraKit::PDFLimits {
@@ -17,6 +18,11 @@ inline constexpr int pictureRectangles = 10'000;
 // Saved graphics states on the picture scan's stack: PDF itself allows 28
 // nested "q"; a stream that goes deeper ends its page's scan.
 inline constexpr int graphicsStates = 10'000;
+// Decoded content of one page whose text is read: Poppler parses some
+// 150 MB a second, and a real page needs well under a megabyte. A page past
+// it (a small file whose content inflates to gigabytes) is read as holding
+// no text.
+inline constexpr std::size_t textContentBytes = 32u << 20;
 // Regions rendered into pictures on one page.
 inline constexpr int renders = 200;
 // Pixels painted while cutting pictures out of one document's pages (a region

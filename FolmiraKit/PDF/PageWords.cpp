@@ -8,7 +8,9 @@
 
 #include "FolmiraKit/PDF/LineTools.h"
 
+#include "FolmiraKit/PDF/Limits.h"
 #include "Platform/Cancel.h"
+#include "Platform/PdfContent.h"
 #include "Platform/Text.h"
 
 #include <algorithm>
@@ -292,6 +294,7 @@ namespace {
 
 PageText readPageText(const Platform::PdfPage& page)
 {
+    if (!Platform::PdfContent::contentWithin(page, PDFLimits::textContentBytes)) return PageText{};
     Platform::PdfPageText text = page.text();
     PageText read{pageWords(text, page.mediaBox()), {}};
     read.lines = read.words.untrusted ? linesFromText(text, page.mediaBox()) : linesFromWords(read.words.words);

@@ -237,3 +237,47 @@ TEST_F(HostileCost, AParagraphOfMegabytesIsLaidOutInPieces)
     EXPECT_LE(b.peakKilobytes, a.peakKilobytes + (pdfB > pdfA ? pdfB - pdfA : 0) / 1024 + 16 * 1024)
         << a.peakKilobytes << " KB in paragraphs, " << b.peakKilobytes << " KB as one";
 }
+
+TEST_F(HostileCost, APageThatInflatesToHalfAGigabyteIsNotRead)
+{
+    // 512 MB of zeros as a page's content, deflated to half a megabyte.
+    Bytes zeros(1 << 20), deflated, buffer(1 << 16);
+    z_stream z{};
+    deflateInit(&z, 1);
+    for (int i = 0; i < 512; ++i) {
+        z.next_in = zeros.data();
+        z.avail_in = static_cast<uInt>(zeros.size());
+        int flush = i == 511 ? Z_FINISH : Z_NO_FLUSH;
+        do {
+            z.next_out = buffer.data();
+            z.avail_out = static_cast<uInt>(buffer.size());
+            deflate(&z, flush);
+            deflated.insert(deflated.end(), buffer.data(), buffer.data() + (buffer.size() - z.avail_out));
+        } while (z.avail_out == 0);
+    }
+    deflateEnd(&z);
+    std::string stream(deflated.begin(), deflated.end());
+    std::vector<std::string> objects = {
+        "<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 4 0 R /Resources << >> >>",
+        "<< /Length " + std::to_string(stream.size()) + " /Filter /FlateDecode >>\nstream\n" + stream + "\nendstream"};
+    std::string pdf = "%PDF-1.4\n";
+    std::vector<std::size_t> offsets;
+    for (std::size_t i = 0; i < objects.size(); ++i) {
+        offsets.push_back(pdf.size());
+        pdf += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
+    }
+    std::size_t xref = pdf.size();
+    pdf += "xref\n0 5\n0000000000 65535 f \n";
+    for (std::size_t offset : offsets) {
+        char line[24];
+        std::snprintf(line, sizeof line, "%010zu 00000 n \n", offset);
+        pdf += line;
+    }
+    pdf += "trailer\n<< /Size 5 /Root 1 0 R >>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
+    write(folder() / "bomb.pdf", pdf);
+    // Parsing it all for text took three seconds.
+    const Cost cost = expectBounded(folder() / "bomb.pdf");
+    EXPECT_EQ(cost.output.substr(0, 20), "refused noTextLayer\n") << cost.output;
+    EXPECT_LT(cost.cpuSeconds, 1.0 * HangGuard::slowdown);
+}
