@@ -220,10 +220,22 @@ void AppModel::applyRender(const std::shared_ptr<const BigDocument>& document, c
                            std::shared_ptr<const RenderResult> result)
 {
     if (!document_ || !(document_ == document || *document_ == *document) || !(settings_ == settings)) return;
+    setRendering(false);
+    if (result->pdf.empty()) {
+        // No PDF could be written: say why where the copy would be, rather
+        // than a page count over nothing to show, save or print.
+        const auto& notes = result->notes;
+        setResult(nullptr);
+        setPreview(nullptr);
+        setError(!notes.empty() && notes.back().kind == FolmiraKit::ConversionNote::Kind::warning
+                     ? QString::fromStdString(notes.back().message)
+                     : qstr(FolmiraKit::Brand::name) + QStringLiteral(" couldn’t make the large-print PDF."));
+        return;
+    }
+    setError(std::nullopt);
     auto preview = PdfView::pdfFromData(result->pdf);
     setResult(std::move(result));
     setPreview(std::move(preview));
-    setRendering(false);
 }
 
 std::shared_ptr<FolmiraKit::CancelFlag> AppModel::replace(std::shared_ptr<FolmiraKit::CancelFlag>& flag)

@@ -165,6 +165,10 @@ public:
         }
         result.pageCount = static_cast<int>(settings.fontSize);
         result.notes = document.notes;
+        if (noPdf) {
+            result.pdf.clear();
+            result.notes.emplace_back(FolmiraKit::ConversionNote::Kind::warning, "The PDF could not be written.");
+        }
         ++rendersDone;
         return result;
     }
@@ -218,6 +222,7 @@ public:
     std::atomic<int> rendersRunning{0};
     std::atomic<int> maxRendersRunning{0};
     std::atomic<bool> notPdf{false};
+    std::atomic<bool> noPdf{false}; // renders end with no PDF and a warning saying so
 
 private:
     std::mutex mutex_;

@@ -278,6 +278,26 @@ TEST_F(PipelineTest, RenderBytesThatAreNotAPdfGiveAResultWithoutPreview)
     EXPECT_FALSE(m.rendering());
 }
 
+TEST_F(PipelineTest, ARenderWithNoPdfIsAnErrorUntilARenderMakesOne)
+{
+    auto& m = make();
+    engine->noPdf = true;
+    m.open(file("A.txt"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m.error().has_value(); }));
+    EXPECT_EQ(*m.error(), "The PDF could not be written.");
+    EXPECT_FALSE(m.result());
+    EXPECT_FALSE(m.preview());
+    EXPECT_FALSE(m.rendering());
+
+    engine->noPdf = false;
+    auto settings = m.settings();
+    settings.fontSize = 20;
+    m.setSettings(settings);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m.preview() != nullptr; }));
+    EXPECT_FALSE(m.error().has_value());
+    EXPECT_EQ(m.result()->pageCount, 20);
+}
+
 TEST_F(PipelineTest, ReopeningTheSameFileReadsAgain)
 {
     auto& m = make();
