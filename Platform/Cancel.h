@@ -6,6 +6,7 @@
 // when it says so. Setting and reading a flag are safe from any thread.
 
 #include <atomic>
+#include <stdexcept>
 
 namespace Platform {
 
@@ -37,5 +38,17 @@ const CancelFlag* currentCancelFlag();
 
 // Whether the calling thread's flag is set.
 bool cancelRequested();
+
+// Thrown out of long work once the calling thread's flag is set.
+class Cancelled : public std::runtime_error {
+public:
+    Cancelled() : std::runtime_error("The work was cancelled.") {}
+};
+
+// Throws Cancelled when the calling thread's flag is set; called between steps.
+inline void checkCancelled()
+{
+    if (cancelRequested()) throw Cancelled();
+}
 
 } // namespace Platform

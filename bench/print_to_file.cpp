@@ -9,6 +9,7 @@
 #include "PdfView/Pdf.h"
 #include "Platform/FileWrite.h"
 #include "Platform/PrintJob.h"
+#include "bench/Support/BenchText.h"
 
 #include <benchmark/benchmark.h>
 
@@ -24,16 +25,6 @@ using namespace FolmiraKit;
 
 namespace {
 
-std::string sentence(int seed, int words)
-{
-    static const char* const pool[] = {"the",    "garden", "opens",  "early", "on",     "Saturday", "bring",
-                                       "gloves", "and",    "water",  "for",   "planting", "beans",  "along",
-                                       "south",  "fence",  "before", "noon",  "please", "reader"};
-    std::string out;
-    for (int i = 0; i < words; ++i) out += std::string(i ? " " : "") + pool[(seed * 7 + i * 13) % 20];
-    return out + ".";
-}
-
 // About 100 pages at the default settings.
 const Platform::Bytes& copyOf100Pages()
 {
@@ -42,10 +33,10 @@ const Platform::Bytes& copyOf100Pages()
         doc.title = "Benchmark";
         for (int chapter = 0; chapter < 70; ++chapter) {
             doc.blocks.push_back(Block::heading(1, {Run("Chapter " + std::to_string(chapter + 1))}));
-            for (int p = 0; p < 3; ++p) doc.blocks.push_back(Block::paragraph({Run(sentence(chapter + p, 70))}));
+            for (int p = 0; p < 3; ++p) doc.blocks.push_back(Block::paragraph({Run(BenchText::sentence(chapter + p, 70))}));
             doc.blocks.push_back(Block::heading(2, {Run("Things to bring")}));
             for (int i = 0; i < 4; ++i)
-                doc.blocks.push_back(Block::listItem("•", i % 2, {Run(sentence(chapter + i, 12))}));
+                doc.blocks.push_back(Block::listItem("•", i % 2, {Run(BenchText::sentence(chapter + i, 12))}));
         }
         return Renderer::render(doc, LargePrintSettings()).pdf;
     }();

@@ -8,12 +8,9 @@
 // most 1).
 
 #include "FolmiraKit/Render/Renderer.h"
-#include "Platform/Fonts.h"
+#include "bench/Support/BenchText.h"
 
 #include <benchmark/benchmark.h>
-#include <cairo-pdf.h>
-#include <pango/pangocairo.h>
-#include <pango/pangofc-fontmap.h>
 
 #include <chrono>
 #include <string>
@@ -21,16 +18,6 @@
 using namespace FolmiraKit;
 
 namespace {
-
-std::string sentence(int seed, int words)
-{
-    static const char* const pool[] = {"the",    "garden", "opens",  "early", "on",     "Saturday", "bring",
-                                       "gloves", "and",    "water",  "for",   "planting", "beans",  "along",
-                                       "south",  "fence",  "before", "noon",  "please", "reader"};
-    std::string out;
-    for (int i = 0; i < words; ++i) out += std::string(i ? " " : "") + pool[(seed * 7 + i * 13) % 20];
-    return out + ".";
-}
 
 // Chapters of a heading, three paragraphs of `words` words, a second heading
 // and a list of four items; with `extras`, a bold sentence closes every
@@ -42,16 +29,16 @@ BigDocument book(const char* title, int chapters, int words, bool extras)
     for (int chapter = 0; chapter < chapters; ++chapter) {
         doc.blocks.push_back(Block::heading(1, {Run("Chapter " + std::to_string(chapter + 1))}));
         for (int p = 0; p < 3; ++p) {
-            Runs runs{Run(sentence(chapter + p, words))};
-            if (extras) runs.emplace_back(" " + sentence(p, 8), true);
+            Runs runs{Run(BenchText::sentence(chapter + p, words))};
+            if (extras) runs.emplace_back(" " + BenchText::sentence(p, 8), true);
             doc.blocks.push_back(Block::paragraph(runs));
         }
         doc.blocks.push_back(Block::heading(2, {Run("Things to bring")}));
-        for (int i = 0; i < 4; ++i) doc.blocks.push_back(Block::listItem("•", i % 2, {Run(sentence(chapter + i, 12))}));
+        for (int i = 0; i < 4; ++i) doc.blocks.push_back(Block::listItem("•", i % 2, {Run(BenchText::sentence(chapter + i, 12))}));
         if (extras && chapter % 5 == 0) {
             std::vector<Block::Row> rows{{Block::Cell{Run("Item")}, Block::Cell{Run("When")}}};
             for (int r = 0; r < 4; ++r)
-                rows.push_back({Block::Cell{Run(sentence(r, 3))}, Block::Cell{Run(sentence(r + chapter, 5))}});
+                rows.push_back({Block::Cell{Run(BenchText::sentence(r, 3))}, Block::Cell{Run(BenchText::sentence(r + chapter, 5))}});
             doc.blocks.push_back(Block::table(rows, true));
         }
     }
@@ -138,50 +125,13 @@ void BM_RerenderLongCopy(benchmark::State& state)
 }
 BENCHMARK(BM_RerenderLongCopy)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
 
-cairo_status_t discard(void*, const unsigned char*, unsigned int) { return CAIRO_STATUS_SUCCESS; }
-
 // Every block's text in one face, broken at the column width and drawn line
 // under line, a new page when the column is full: the floor under any layout.
 void BM_BarePangoCairo(benchmark::State& state)
 {
     const auto& doc = bookOf100Pages();
     int pages = 0;
-    for (auto _ : state) {
-        PangoFontMap* map = pango_cairo_font_map_new_for_font_type(CAIRO_FONT_TYPE_FT);
-        pango_fc_font_map_set_config(PANGO_FC_FONT_MAP(map), static_cast<FcConfig*>(Platform::Fonts::configuration()));
-        pango_cairo_font_map_set_resolution(PANGO_CAIRO_FONT_MAP(map), 72);
-        PangoContext* context = pango_font_map_create_context(map);
-        PangoFontDescription* font = pango_font_description_from_string("Atkinson Hyperlegible");
-        pango_font_description_set_absolute_size(font, 18 * PANGO_SCALE);
-        cairo_surface_t* surface = cairo_pdf_surface_create_for_stream(discard, nullptr, 612, 792);
-        cairo_t* cr = cairo_create(surface);
-        double y = 54;
-        pages = 1;
-        for (const auto& block : doc.blocks) {
-            std::string text = block.plainText();
-            PangoLayout* layout = pango_layout_new(context);
-            pango_layout_set_font_description(layout, font);
-            pango_layout_set_width(layout, 504 * PANGO_SCALE);
-            pango_layout_set_text(layout, text.data(), static_cast<int>(text.size()));
-            for (int i = 0; i < pango_layout_get_line_count(layout); ++i) {
-                if (y + 25.2 > 709.2) {
-                    cairo_show_page(cr);
-                    y = 54;
-                    ++pages;
-                }
-                y += 25.2;
-                cairo_move_to(cr, 54, y);
-                pango_cairo_show_layout_line(cr, pango_layout_get_line_readonly(layout, i));
-            }
-            g_object_unref(layout);
-        }
-        cairo_destroy(cr);
-        cairo_surface_finish(surface);
-        cairo_surface_destroy(surface);
-        pango_font_description_free(font);
-        g_object_unref(context);
-        g_object_unref(map);
-    }
+    for (auto _ : state) pages = BenchText::barePangoCairo(doc);
     state.counters["pages"] = pages;
     state.counters["time/page"] =
         benchmark::Counter(pages, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);

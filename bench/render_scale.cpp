@@ -9,11 +9,8 @@
 //   render_scale QUICK      1 and 8 MB only
 
 #include "FolmiraKit/Render/Renderer.h"
-#include "Platform/Fonts.h"
+#include "bench/Support/BenchText.h"
 
-#include <cairo-pdf.h>
-#include <pango/pangocairo.h>
-#include <pango/pangofc-fontmap.h>
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -64,48 +61,6 @@ BigDocument oneWord(std::size_t bytes)
     return BigDocument{"Word", BigDocument::Source::text, {Block::paragraph({Run(word)})}, {}};
 }
 
-cairo_status_t discard(void*, const unsigned char*, unsigned int) { return CAIRO_STATUS_SUCCESS; }
-
-// Every block's text broken at the column width and drawn line under line.
-int barePangoCairo(const BigDocument& doc)
-{
-    PangoFontMap* map = pango_cairo_font_map_new_for_font_type(CAIRO_FONT_TYPE_FT);
-    pango_fc_font_map_set_config(PANGO_FC_FONT_MAP(map), static_cast<FcConfig*>(Platform::Fonts::configuration()));
-    pango_cairo_font_map_set_resolution(PANGO_CAIRO_FONT_MAP(map), 72);
-    PangoContext* context = pango_font_map_create_context(map);
-    PangoFontDescription* font = pango_font_description_from_string("Atkinson Hyperlegible");
-    pango_font_description_set_absolute_size(font, 18 * PANGO_SCALE);
-    cairo_surface_t* surface = cairo_pdf_surface_create_for_stream(discard, nullptr, 612, 792);
-    cairo_t* cr = cairo_create(surface);
-    double y = 54;
-    int pages = 1;
-    for (const auto& block : doc.blocks) {
-        std::string text = block.plainText();
-        PangoLayout* layout = pango_layout_new(context);
-        pango_layout_set_font_description(layout, font);
-        pango_layout_set_width(layout, 504 * PANGO_SCALE);
-        pango_layout_set_text(layout, text.data(), static_cast<int>(text.size()));
-        for (int i = 0; i < pango_layout_get_line_count(layout); ++i) {
-            if (y + 25.2 > 709.2) {
-                cairo_show_page(cr);
-                y = 54;
-                ++pages;
-            }
-            y += 25.2;
-            cairo_move_to(cr, 54, y);
-            pango_cairo_show_layout_line(cr, pango_layout_get_line_readonly(layout, i));
-        }
-        g_object_unref(layout);
-    }
-    cairo_destroy(cr);
-    cairo_surface_finish(surface);
-    cairo_surface_destroy(surface);
-    pango_font_description_free(font);
-    g_object_unref(context);
-    g_object_unref(map);
-    return pages;
-}
-
 // In the child: makes the document, runs one measurement, prints
 // "<pages> <seconds> <pdf bytes>".
 int child(const std::string& what, std::size_t bytes)
@@ -115,7 +70,7 @@ int child(const std::string& what, std::size_t bytes)
     int pages = 0;
     std::size_t pdf = 0;
     if (what == "floor") {
-        pages = barePangoCairo(doc);
+        pages = BenchText::barePangoCairo(doc);
     } else {
         RenderResult result = Renderer::render(doc, LargePrintSettings());
         pages = result.pageCount;
