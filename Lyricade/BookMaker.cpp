@@ -74,7 +74,7 @@ BookRender BookMaker::render(const BookRequest& request)
         // The maker gives nothing for bytes it cannot open as a PDF: a book
         // then has no output, a single song is handed on as plain pages.
         if (request.single) return out;
-        return {std::nullopt, 0, out.warnings};
+        return {std::nullopt, 0, out.warnings, {}};
     }
     out.pdf = std::move(sheets);
     out.pages = 2 * ((out.pages + 3) / 4);

@@ -6,8 +6,7 @@
 // has been seen, under the offscreen platform unless QT_QPA_PLATFORM names
 // another. For an X server, as on a desktop, with a session bus (without one
 // Qt starts dbus-launch in every sample):
-//   dbus-run-session -- xvfb-run -a -s "-screen 0 1600x1000x24" \
-//       env QT_QPA_PLATFORM=xcb startup
+//   dbus-run-session -- xvfb-run -a -s "-screen 0 1600x1000x24" env QT_QPA_PLATFORM=xcb startup
 // where every side also pays for connecting to the server. Two figures each:
 // - "whole": from spawning to the line the process writes once its window has
 //   painted, paying for loading its libraries as well;

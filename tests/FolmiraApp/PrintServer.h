@@ -137,7 +137,7 @@ DefaultAuthType None
     bool jobCompleted(int count, std::chrono::seconds timeout = std::chrono::seconds(60)) const
     {
         std::optional<ipp_jstate_t> state;
-        QTest::qWaitFor(
+        (void)QTest::qWaitFor(
             [&] {
                 cups_job_t* jobs = nullptr;
                 const int n = cupsGetJobs2(CUPS_HTTP_DEFAULT, &jobs, queue, 0, CUPS_WHICHJOBS_ALL);

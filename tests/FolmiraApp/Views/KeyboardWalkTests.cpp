@@ -86,7 +86,9 @@ protected:
         }
         EXPECT_EQ(at, start) << "the walk comes round";
         for (QWidget* stop : tabStops()) EXPECT_TRUE(reached.count(stop)) << "not reached: " << describe(stop);
-        if (editor) EXPECT_EQ(editor->toPlainText(), text) << "nothing typed into the song";
+        if (editor) {
+            EXPECT_EQ(editor->toPlainText(), text) << "nothing typed into the song";
+        }
     }
 
     std::unique_ptr<Application> app;
