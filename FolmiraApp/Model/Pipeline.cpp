@@ -204,10 +204,12 @@ void AppModel::render()
             return;
         } catch (...) {
             // The renderer does not throw by contract; should memory run out,
-            // an empty result (no preview, nothing to save) beats a spinner
-            // that never stops.
+            // an empty result that says so (no preview, nothing to save) beats
+            // a spinner that never stops.
             auto empty = std::make_shared<RenderResult>();
             empty->notes = document->notes;
+            empty->notes.emplace_back(FolmiraKit::ConversionNote::Kind::warning,
+                                      std::string(FolmiraKit::Brand::name) + " couldn’t make the large-print PDF.");
             result = std::move(empty);
         }
         QMetaObject::invokeMethod(
@@ -220,22 +222,22 @@ void AppModel::applyRender(const std::shared_ptr<const BigDocument>& document, c
                            std::shared_ptr<const RenderResult> result)
 {
     if (!document_ || !(document_ == document || *document_ == *document) || !(settings_ == settings)) return;
-    setRendering(false);
     if (result->pdf.empty()) {
-        // No PDF could be written: say why where the copy would be, rather
-        // than a page count over nothing to show, save or print.
+        // No PDF could be written: say why (the last note) where the copy
+        // would be, rather than a page count over nothing to show or save.
         const auto& notes = result->notes;
         setResult(nullptr);
         setPreview(nullptr);
-        setError(!notes.empty() && notes.back().kind == FolmiraKit::ConversionNote::Kind::warning
-                     ? QString::fromStdString(notes.back().message)
-                     : qstr(FolmiraKit::Brand::name) + QStringLiteral(" couldn’t make the large-print PDF."));
+        setError(!notes.empty() ? QString::fromStdString(notes.back().message)
+                                : qstr(FolmiraKit::Brand::name) + QStringLiteral(" couldn’t make the large-print PDF."));
+        setRendering(false);
         return;
     }
     setError(std::nullopt);
     auto preview = PdfView::pdfFromData(result->pdf);
     setResult(std::move(result));
     setPreview(std::move(preview));
+    setRendering(false);
 }
 
 std::shared_ptr<FolmiraKit::CancelFlag> AppModel::replace(std::shared_ptr<FolmiraKit::CancelFlag>& flag)
