@@ -21,23 +21,35 @@ std::string decodeText(const std::vector<std::uint8_t>& data)
     return Text::decodeUtf8Lossy(data);
 }
 
-Lines splitTextLines(std::string_view text)
+namespace {
+
+// Calls `line` with each line of `text` (ended by CR LF, CR, LF or form feed),
+// trailing spaces and tabs taken off.
+template <typename Each>
+void forEachLine(std::string_view text, Each&& line)
 {
-    Lines lines;
-    lines.reserve(text.size() / 40 + 1);
-    auto add = [&](std::string_view line) {
-        std::size_t end = line.find_last_not_of(" \t");
-        lines.emplace_back(line.substr(0, end == std::string_view::npos ? 0 : end + 1));
+    auto trimmed = [](std::string_view part) {
+        std::size_t end = part.find_last_not_of(" \t");
+        return part.substr(0, end == std::string_view::npos ? 0 : end + 1);
     };
     std::size_t start = 0;
     for (std::size_t at = 0; at < text.size(); ++at) {
         char c = text[at];
         if (c != '\n' && c != '\r' && c != '\f') continue;
-        add(text.substr(start, at - start));
+        line(trimmed(text.substr(start, at - start)));
         if (c == '\r' && at + 1 < text.size() && text[at + 1] == '\n') ++at;
         start = at + 1;
     }
-    add(text.substr(start));
+    line(trimmed(text.substr(start)));
+}
+
+} // namespace
+
+Lines splitTextLines(std::string_view text)
+{
+    Lines lines;
+    lines.reserve(text.size() / 40 + 1);
+    forEachLine(text, [&](std::string_view line) { lines.emplace_back(line); });
     return lines;
 }
 
@@ -294,24 +306,14 @@ std::vector<Lines> textGroups(std::string_view text)
 {
     std::vector<Lines> groups;
     Lines current;
-    auto add = [&](std::string_view line) {
-        std::size_t end = line.find_last_not_of(" \t");
-        if (end == std::string_view::npos) {
-            if (!current.empty()) groups.push_back(std::move(current));
+    forEachLine(text, [&](std::string_view line) {
+        if (!line.empty()) {
+            current.emplace_back(line);
+        } else if (!current.empty()) {
+            groups.push_back(std::move(current));
             current = Lines();
-        } else {
-            current.emplace_back(line.substr(0, end + 1));
         }
-    };
-    std::size_t start = 0;
-    for (std::size_t at = 0; at < text.size(); ++at) {
-        char c = text[at];
-        if (c != '\n' && c != '\r' && c != '\f') continue;
-        add(text.substr(start, at - start));
-        if (c == '\r' && at + 1 < text.size() && text[at + 1] == '\n') ++at;
-        start = at + 1;
-    }
-    add(text.substr(start));
+    });
     if (!current.empty()) groups.push_back(std::move(current));
     return groups;
 }
