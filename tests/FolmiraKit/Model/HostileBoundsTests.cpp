@@ -185,9 +185,10 @@ TEST_F(HostileCost, PeakMemoryGrowsOnlyWithThePdf)
     // The PDF, the text read (decoded and in blocks) and room for noise.
     const long allowedKilobytes = (pdfB - pdfA) / 1024 + 4 * static_cast<long>(large - small) / 1024 + 16 * 1024;
     // The sanitizer's quarantine of freed memory grows the peak with what is freed.
-    if (!HangGuard::sanitized)
+    if (!HangGuard::sanitized) {
         EXPECT_LE(b.peakKilobytes - a.peakKilobytes, allowedKilobytes)
-        << a.peakKilobytes << " KB for " << pagesA << " pages, " << b.peakKilobytes << " KB for " << pagesB;
+            << a.peakKilobytes << " KB for " << pagesA << " pages, " << b.peakKilobytes << " KB for " << pagesB;
+    }
 }
 
 TEST_F(HostileCost, TextWithNowhereToBreakCostsWhatTextCosts)
@@ -237,9 +238,10 @@ TEST_F(HostileCost, AParagraphOfMegabytesIsLaidOutInPieces)
     EXPECT_LT(b.cpuSeconds, cpuLimit);
     // Without the space between paragraphs it takes fewer pages, all its words kept.
     EXPECT_GT(pagesB, pagesA * 3 / 4) << a.output << b.output;
-    if (!HangGuard::sanitized) // its quarantine of freed memory grows the peak with what is freed
+    if (!HangGuard::sanitized) { // its quarantine of freed memory grows the peak with what is freed
         EXPECT_LE(b.peakKilobytes, a.peakKilobytes + (pdfB > pdfA ? pdfB - pdfA : 0) / 1024 + 16 * 1024)
-        << a.peakKilobytes << " KB in paragraphs, " << b.peakKilobytes << " KB as one";
+            << a.peakKilobytes << " KB in paragraphs, " << b.peakKilobytes << " KB as one";
+    }
 }
 
 TEST_F(HostileCost, APageThatInflatesToHalfAGigabyteIsNotRead)
@@ -265,21 +267,7 @@ TEST_F(HostileCost, APageThatInflatesToHalfAGigabyteIsNotRead)
         "<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
         "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 4 0 R /Resources << >> >>",
         "<< /Length " + std::to_string(stream.size()) + " /Filter /FlateDecode >>\nstream\n" + stream + "\nendstream"};
-    std::string pdf = "%PDF-1.4\n";
-    std::vector<std::size_t> offsets;
-    for (std::size_t i = 0; i < objects.size(); ++i) {
-        offsets.push_back(pdf.size());
-        pdf += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
-    }
-    std::size_t xref = pdf.size();
-    pdf += "xref\n0 5\n0000000000 65535 f \n";
-    for (std::size_t offset : offsets) {
-        char line[24];
-        std::snprintf(line, sizeof line, "%010zu 00000 n \n", offset);
-        pdf += line;
-    }
-    pdf += "trailer\n<< /Size 5 /Root 1 0 R >>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
-    write(folder() / "bomb.pdf", pdf);
+    write(folder() / "bomb.pdf", pdfOfObjects(objects));
     // Parsing it all for text took three seconds.
     const Cost cost = expectBounded(folder() / "bomb.pdf");
     EXPECT_EQ(cost.output.substr(0, 20), "refused noTextLayer\n") << cost.output;
