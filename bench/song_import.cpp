@@ -5,6 +5,7 @@
 // chordii", aim at most 1); always also with reading and decoding the same
 // bytes alone ("x read").
 
+#include "bench/Support/IdleScheduler.h"
 #include "Lyricade/AppModel.h"
 #include "SongbookSample.h"
 #include "TunequillKit/Song/SongFile.h"
@@ -66,23 +67,10 @@ class Silent final : public Lyricade::Announcer {
     void announce(const QString&) override {}
 };
 
-class Idle final : public Lyricade::Scheduler {
-    class Never final : public Lyricade::PendingTask {
-        void cancel() override {}
-        bool pending() const override { return false; }
-    };
-
-public:
-    Lyricade::TaskHandle after(Lyricade::Milliseconds, std::function<void()>) override
-    {
-        return std::make_unique<Never>();
-    }
-};
-
 double importSeconds()
 {
     Lyricade::ModelServices services;
-    services.scheduler = std::make_shared<Idle>(); // no preview, no save: the import alone
+    services.scheduler = std::make_shared<IdleScheduler>(); // no preview, no save: the import alone
     services.announcer = std::make_shared<Silent>();
     services.dataFolder = folder().path() / "data";
     Lyricade::AppModel model(Lyricade::SongHost::silent(), false, TunequillKit::Library{}, services);

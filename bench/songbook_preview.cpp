@@ -15,6 +15,7 @@
 // booklet sheets, made in place, against the bare engine (layout and PDF of
 // already parsed songs, no typeset blocks kept) in the same run ("x engine").
 
+#include "bench/Support/IdleScheduler.h"
 #include "Lyricade/AppModel.h"
 #include "SongbookSample.h"
 #include "TunequillKit/Layout/BookLayouter.h"
@@ -189,20 +190,6 @@ public:
     void wait(std::function<void()> work) override { work(); }
 };
 
-// A scheduler whose work never runs: the benchmark refreshes by hand.
-class Idle final : public Lyricade::Scheduler {
-    class Never final : public Lyricade::PendingTask {
-        void cancel() override {}
-        bool pending() const override { return false; }
-    };
-
-public:
-    Lyricade::TaskHandle after(Lyricade::Milliseconds, std::function<void()>) override
-    {
-        return std::make_unique<Never>();
-    }
-};
-
 // Seconds per book for the engine alone: layout, PDF and (for booklets) imposition.
 double engineSeconds(const Library& library, bool booklet)
 {
@@ -226,7 +213,7 @@ void refresh(benchmark::State& state, bool booklet)
 {
     const Library library = library200();
     Lyricade::ModelServices services;
-    services.scheduler = std::make_shared<Idle>();
+    services.scheduler = std::make_shared<IdleScheduler>();
     services.worker = std::make_shared<InPlace>();
     Lyricade::AppModel model(Lyricade::SongHost::silent(), false, library, services);
     model.setSelection(Lyricade::SidebarItem::book(library.books.front().id));
