@@ -2,12 +2,19 @@
 // DTD or entity loading, no substitution of declared entities and its default
 // depth and size limits. Declared entities then stay as reference nodes,
 // which text() skips, so a billion-laughs part costs no more than its bytes.
+//
+// Some generators write characters XML forbids (control characters, U+FFFE,
+// references such as "&#xFFFF;") or bytes that are not UTF-8. libxml2 then
+// refuses the whole part, so before parsing, a UTF-8 document has each of them
+// replaced with U+FFFD, as the plain-text reader reads bad bytes.
 
 #include "Platform/Xml.h"
 
 #include <libxml/parser.h>
 #include <libxml/tree.h>
+#include <unicode/utf8.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstddef>
 #include <mutex>
@@ -47,6 +54,136 @@ void initialize()
     // The handler is per thread in libxml2.
     xmlSetGenericErrorFunc(nullptr, silent);
 }
+
+constexpr std::string_view replacement = "\xEF\xBF\xBD"; // U+FFFD
+
+// XML 1.0's characters: tab, line feed, carriage return and U+0020 up, less
+// the surrogates, U+FFFE and U+FFFF.
+bool isXmlChar(std::uint32_t c)
+{
+    if (c < 0x20) return c == 0x9 || c == 0xA || c == 0xD;
+    if (c >= 0xD800 && c <= 0xDFFF) return false;
+    return c != 0xFFFE && c != 0xFFFF && c <= 0x10FFFF;
+}
+
+bool equalsIgnoringCase(std::string_view a, std::string_view b)
+{
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                      [](char x, char y) { return (x | 0x20) == (y | 0x20); });
+}
+
+// UTF-8 as the parser will read it: no UTF-16 or UCS-4 start, and an XML
+// declaration, if any, that names UTF-8 or no encoding. Others are parsed as
+// they are.
+bool isUtf8Document(std::string_view text)
+{
+    if (!text.empty() && (text[0] == '\0' || text[0] == '\xFE' || text[0] == '\xFF')) return false;
+    if (text.size() > 1 && text[1] == '\0') return false;
+    if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
+    if (!text.starts_with("<?xml")) return true;
+    std::string_view declaration = text.substr(0, text.find("?>"));
+    std::size_t at = declaration.find("encoding");
+    if (at == std::string_view::npos) return true;
+    std::size_t open = declaration.find_first_of("\"'", at);
+    if (open == std::string_view::npos) return true; // malformed: the parser says so
+    std::size_t close = declaration.find(declaration[open], open + 1);
+    std::string_view name = declaration.substr(open + 1, close == std::string_view::npos ? 0 : close - open - 1);
+    return equalsIgnoringCase(name, "utf-8") || equalsIgnoringCase(name, "utf8");
+}
+
+// One pass over a UTF-8 document that copies it only from the first
+// replacement on. Character references are replaced in markup and text, not
+// in comments, CDATA sections or processing instructions, where they are
+// literal text.
+class Repair {
+public:
+    Repair(std::string_view in, std::size_t limit) : in_(in), limit_(limit) {}
+
+    // The repaired bytes; the input itself when nothing was replaced; none
+    // when the copy would pass `limit` bytes.
+    std::optional<std::string_view> run()
+    {
+        enum class Section { markup, comment, cdata, instruction } section = Section::markup;
+        std::size_t i = 0;
+        while (i < in_.size()) {
+            const auto byte = static_cast<unsigned char>(in_[i]);
+            if (byte >= 0x80 || byte < 0x20) {
+                i = scalar(i);
+            } else if (section == Section::markup) {
+                if (at(i, "<!--")) section = Section::comment, i += 4;
+                else if (at(i, "<![CDATA[")) section = Section::cdata, i += 9;
+                else if (at(i, "<?")) section = Section::instruction, i += 2;
+                else i = byte == '&' ? reference(i) : i + 1;
+            } else if ((section == Section::comment && at(i, "-->")) || (section == Section::cdata && at(i, "]]>"))) {
+                section = Section::markup, i += 3;
+            } else if (section == Section::instruction && at(i, "?>")) {
+                section = Section::markup, i += 2;
+            } else {
+                ++i;
+            }
+            if (out_.size() > limit_) return std::nullopt;
+        }
+        if (!changed_) return in_;
+        out_.append(in_.substr(done_));
+        if (out_.size() > limit_) return std::nullopt;
+        return std::string_view(out_);
+    }
+
+private:
+    bool at(std::size_t i, std::string_view s) const { return in_.substr(i, s.size()) == s; }
+
+    void replace(std::size_t from, std::size_t to)
+    {
+        out_.append(in_.substr(done_, from - done_));
+        out_.append(replacement);
+        done_ = to;
+        changed_ = true;
+    }
+
+    // A control character or a non-ASCII sequence at i; returns where the next starts.
+    std::size_t scalar(std::size_t i)
+    {
+        auto j = static_cast<std::int32_t>(i);
+        UChar32 c = 0;
+        U8_NEXT(reinterpret_cast<const std::uint8_t*>(in_.data()), j, static_cast<std::int32_t>(in_.size()), c);
+        if (c < 0 || !isXmlChar(static_cast<std::uint32_t>(c))) replace(i, static_cast<std::size_t>(j));
+        return static_cast<std::size_t>(j);
+    }
+
+    // At an "&": a well-formed character reference to a forbidden character
+    // is replaced whole. Anything else goes on at the next byte.
+    std::size_t reference(std::size_t i)
+    {
+        if (!at(i, "&#")) return i + 1;
+        std::size_t j = i + 2;
+        const bool hex = j < in_.size() && in_[j] == 'x';
+        j += hex;
+        const std::size_t digits = j;
+        std::uint32_t value = 0;
+        for (; j < in_.size(); ++j) {
+            int digit = hexDigit(in_[j]);
+            if (digit < 0 || (!hex && digit > 9)) break;
+            value = std::min<std::uint32_t>(value * (hex ? 16 : 10) + static_cast<std::uint32_t>(digit), 0x110000);
+        }
+        if (j == digits || j >= in_.size() || in_[j] != ';' || isXmlChar(value)) return i + 1;
+        replace(i, j + 1);
+        return j + 1;
+    }
+
+    static int hexDigit(char c)
+    {
+        if (c >= '0' && c <= '9') return c - '0';
+        if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+        if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+        return -1;
+    }
+
+    std::string_view in_;
+    std::size_t limit_;
+    std::string out_;
+    std::size_t done_ = 0; // input copied or replaced up to here
+    bool changed_ = false;
+};
 
 } // namespace
 
@@ -135,9 +272,17 @@ std::optional<Document> Document::parse(std::span<const std::uint8_t> bytes)
     std::size_t markup = 0;
     for (std::uint8_t byte : bytes) markup += (byte == '<') | (byte == '=');
     if (2 * bytes.size() + 260 * markup > maxTreeBytes) return std::nullopt;
+    std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    // A repaired copy stays within the same estimate (a replacement adds no markup).
+    Repair repair(text, std::min<std::size_t>((maxTreeBytes - 260 * markup) / 2, INT_MAX));
+    if (isUtf8Document(text)) {
+        auto repaired = repair.run();
+        if (!repaired) return std::nullopt;
+        text = *repaired;
+    }
     initialize();
     const int options = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_NOCDATA;
-    xmlDoc* doc = xmlReadMemory(reinterpret_cast<const char*>(bytes.data()), static_cast<int>(bytes.size()), nullptr, nullptr, options);
+    xmlDoc* doc = xmlReadMemory(text.data(), static_cast<int>(text.size()), nullptr, nullptr, options);
     auto impl = std::make_unique<Impl>();
     impl->doc.reset(doc);
     if (!doc || !xmlDocGetRootElement(doc)) return std::nullopt;

@@ -77,6 +77,9 @@ class Document {
 public:
     // None when the bytes aren't well-formed XML (within libxml2's limits),
     // would make a tree larger than `maxTreeBytes`, or have no root element.
+    // In a UTF-8 document, characters XML forbids (raw, or as character
+    // references outside comments, CDATA and processing instructions) and
+    // bytes that are not UTF-8 are read as U+FFFD rather than failing it.
     static std::optional<Document> parse(std::span<const std::uint8_t> bytes);
 
     Element root() const;

@@ -163,8 +163,9 @@ std::optional<Bytes> readEntry(std::string_view path, Context& context)
     return ZipReader::extract(*entry, context.zip);
 }
 
-// An oversized main part is a damaged or hostile package, not a missing part.
-std::optional<Platform::Xml::Document> part(std::string_view path, Context& context, bool refuseOversized)
+// A main part that is there but can't be unpacked or parsed is a damaged
+// document, not a missing one.
+std::optional<Platform::Xml::Document> part(std::string_view path, Context& context, bool refuseDamaged)
 {
     const ZipReader::Entry* entry = findEntry(path, context);
     if (!entry) return std::nullopt;
@@ -172,10 +173,12 @@ std::optional<Platform::Xml::Document> part(std::string_view path, Context& cont
     try {
         bytes = ZipReader::extract(*entry, context.zip);
     } catch (const ZipReader::Failure& failure) {
-        if (refuseOversized && entry->size > ZipReader::maxEntrySize) throw ConversionError(Reason::damaged, failure.message);
+        if (refuseDamaged) throw ConversionError(Reason::damaged, failure.message);
         return std::nullopt;
     }
-    return Platform::Xml::Document::parse(*bytes);
+    auto document = Platform::Xml::Document::parse(*bytes);
+    if (!document && refuseDamaged) throw ConversionError(Reason::damaged, ZipReader::damaged(*entry).message);
+    return document;
 }
 
 void loadRelationships(Context& context)

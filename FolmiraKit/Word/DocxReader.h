@@ -92,7 +92,8 @@ public:
 // --- Entry ---
 
 // Reads a .docx file's bytes. Throws ConversionError (unsupported for an older
-// Word file, damaged for no ZIP or no main part, empty for no text).
+// Word file, damaged for no ZIP or a missing or damaged main part, empty for
+// no text).
 BigDocument read(const Bytes& data, const std::string& title);
 
 // --- XML access (elements by local name; attributes in the WordprocessingML
@@ -123,9 +124,9 @@ std::optional<int> outlineHeading(Element pPr);
 // or none when there is no such entry. Throws ZipReader::Failure.
 std::optional<Bytes> readEntry(std::string_view path, Context& context);
 // A part of the package parsed, or none when it is missing, damaged or not XML.
-// With `refuseOversized`, a part larger than the ZIP reader unpacks throws
-// ConversionError (damaged) with the ZIP reader's sentence for it.
-std::optional<Platform::Xml::Document> part(std::string_view path, Context& context, bool refuseOversized = false);
+// With `refuseDamaged`, a part that is there but can't be unpacked or parsed
+// throws ConversionError (damaged) with the ZIP reader's sentence for it.
+std::optional<Platform::Xml::Document> part(std::string_view path, Context& context, bool refuseDamaged = false);
 
 // --- Package ---
 

@@ -67,7 +67,6 @@ std::string quoted(const Entry& entry, std::string_view rest)
     return "\u201C" + entry.path + "\u201D" + std::string(rest);
 }
 
-Failure damaged(const Entry& entry) { return Failure(quoted(entry, " is damaged.")); }
 Failure unchecked(const Entry& entry) { return Failure(quoted(entry, " didn\u2019t check out (the file may be damaged).")); }
 
 std::string decodeName(ByteView name, std::uint16_t flags)
@@ -109,6 +108,11 @@ const Entry* find(std::string_view path, const std::vector<Entry>& list)
 }
 
 } // namespace
+
+Failure damaged(const Entry& entry)
+{
+    return Failure(quoted(entry, " is damaged."));
+}
 
 std::uint32_t checksum(ByteView data, std::uint32_t running)
 {

@@ -35,6 +35,9 @@ public:
     std::string message;
 };
 
+// The failure for an entry whose content is damaged: "“{path}” is damaged.".
+Failure damaged(const Entry& entry);
+
 // The largest entry, after decompression, that will be extracted (256 MiB).
 inline constexpr std::uint64_t maxEntrySize = 0x10000000;
 

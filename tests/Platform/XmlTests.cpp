@@ -78,6 +78,38 @@ TEST(Xml, RefusesWhatIsNotWellFormed)
         EXPECT_FALSE(parse(text)) << text;
 }
 
+TEST(Xml, ForbiddenCharactersAreReadAsReplacementCharacters)
+{
+    const std::string fffd = "\uFFFD";
+    struct Case {
+        std::string xml;
+        std::string text;
+    };
+    const std::vector<Case> cases = {
+        {"<a>x\x01y\x1Fz</a>", "x" + fffd + "y" + fffd + "z"},
+        {"<a>x\xEF\xBF\xBEy\xEF\xBF\xBF</a>", "x" + fffd + "y" + fffd},        // raw U+FFFE, U+FFFF
+        {"<a>&#xFFFF;&#1;&#0;&#xD800;&#1114112;&#x0000000000000000001;</a>", fffd + fffd + fffd + fffd + fffd + fffd},
+        {"<a>&#x41;&#9;&#xFFFD;&#x10FFFF;</a>", "A\t\uFFFD\U0010FFFF"},          // allowed references stay
+        {"<a>x\xC3(\xED\xA0\x80y</a>", "x" + fffd + "(" + fffd + fffd + fffd + "y"}, // not UTF-8
+        {"<a><![CDATA[&#1;]]><!-- &#1; --><?pi &#1;?>&#1;</a>", "&#1;" + fffd},    // literal in CDATA
+        {"<?xml version=\"1.0\" encoding=\"UTF-8\"?><a>\x02</a>", fffd},
+        {"<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><a>caf\xE9</a>", "caf\u00E9"},
+    };
+    for (const auto& c : cases) {
+        auto doc = parse(c.xml);
+        ASSERT_TRUE(doc) << c.xml;
+        EXPECT_EQ(doc->root().text(), c.text) << c.xml;
+    }
+
+    auto attribute = parse("<a v=\"&#x1;\x01\"/>");
+    ASSERT_TRUE(attribute);
+    EXPECT_EQ(attribute->root().plainAttribute("v"), fffd + fffd);
+
+    // What is wrong with the markup itself still fails.
+    for (const char* text : {"<a>&#x;</a>", "<a>&#12</a>", "<a\x01>x</a>", "<a>\x01"})
+        EXPECT_FALSE(parse(text)) << text;
+}
+
 TEST(Xml, HostileDocumentsStayCheap)
 {
     // Billion laughs: declared entities are never expanded.

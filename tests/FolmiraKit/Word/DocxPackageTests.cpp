@@ -43,13 +43,15 @@ TEST(DocxReader, Refusals)
     ZipTest::Archive noMain;
     noMain.add("word/styles.xml", "<w:styles/>");
     EXPECT_EQ(refusal(noMain.build()), std::make_pair(Reason::damaged, noDocument));
+    // A main part that is there but broken is damaged, not missing.
     ZipTest::Archive notXml;
     notXml.add("word/document.xml", "<w:document><w:body>");
-    EXPECT_EQ(refusal(notXml.build()), std::make_pair(Reason::damaged, noDocument));
+    EXPECT_EQ(refusal(notXml.build()), std::make_pair(Reason::damaged, std::string("\u201Cword/document.xml\u201D is damaged.")));
     ZipTest::Archive badCrc;
     badCrc.add("word/document.xml", DocxTest::document(p("x")), true);
     badCrc.files[0].crc32 = 1;
-    EXPECT_EQ(refusal(badCrc.build()), std::make_pair(Reason::damaged, noDocument));
+    EXPECT_EQ(refusal(badCrc.build()),
+              std::make_pair(Reason::damaged, std::string("\u201Cword/document.xml\u201D didn\u2019t check out (the file may be damaged).")));
 
     EXPECT_EQ(refusal(Package{""}.build()), std::make_pair(Reason::empty, emptyWord));
     EXPECT_EQ(refusal(Package{p("   ") + "<w:p/><w:sectPr/>"}.build()), std::make_pair(Reason::empty, emptyWord));
@@ -72,6 +74,21 @@ TEST(DocxReader, AnOversizedMainPartIsRefusedInTheZipReadersWords)
     bigStyles.add("word/styles.xml", DocxTest::styles(""), true);
     bigStyles.files[1].size = static_cast<std::uint32_t>(ZipReader::maxEntrySize + 1);
     EXPECT_EQ(DocxReader::read(bigStyles.build(), "t").blocks.size(), 1u);
+}
+
+TEST(DocxReader, CharactersXmlForbidsAreReadAsReplacementCharacters)
+{
+    // As some generators write them: a raw U+FFFE, a raw 0x01, a reference to U+FFFF.
+    const Package package{p("a\xEF\xBF\xBE" "b") + p("c\x01" "d") + p("e&#xFFFF;f")};
+    BigDocument doc = DocxReader::read(package.build(), "t");
+    EXPECT_EQ(doc.blocks, (Blocks{Block::paragraph({FolmiraKit::Run("a\uFFFDb")}), Block::paragraph({FolmiraKit::Run("c\uFFFDd")}),
+                                  Block::paragraph({FolmiraKit::Run("e\uFFFDf")})}));
+
+    // The same in the styles part: its style still applies.
+    const Package styled = Package{p("Title\x01", R"(<w:pStyle w:val="H"/>)")}.part(
+        "word/styles.xml", DocxTest::styles(R"(<w:style w:type="paragraph" w:styleId="N"><w:name w:val="Note&#x2;"/></w:style>)"
+                                            R"(<w:style w:type="paragraph" w:styleId="H"><w:name w:val="heading 2"/></w:style>)"));
+    EXPECT_EQ(DocxReader::read(styled.build(), "t").blocks, (Blocks{Block::heading(2, {FolmiraKit::Run("Title\uFFFD")})}));
 }
 
 TEST(DocxReader, ReadsThroughTheEntry)
