@@ -80,7 +80,8 @@ public:
     std::unordered_map<std::string, std::size_t> entryIndex;
     std::unordered_map<std::string, std::size_t> foldedEntryIndex;
     std::vector<Inference::Piece> pieces;
-    int droppedPictures = 0;
+    int droppedPictures = 0; // pictures that can't be drawn
+    int cellPictures = 0;    // drawable pictures inside table cells, which keep only text
     int textBoxes = 0;
     int footnotes = 0;
     bool headerFooter = false;

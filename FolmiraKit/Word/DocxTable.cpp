@@ -15,7 +15,8 @@ namespace {
 // The runs of a cell's paragraphs, one space between paragraphs. Paragraphs
 // of text boxes come through their anchor's paragraph, so they are not
 // gathered again here, nor are the copies Word keeps under mc:Fallback.
-// A cell holds text only: its pictures are counted as left out.
+// A cell holds text only: the pictures its paragraphs place are counted as
+// left out of the table (those that can't be drawn were counted as such).
 Block::Cell cellRuns(Element tc, Context& context)
 {
     Runs collected;
@@ -27,7 +28,10 @@ Block::Cell cellRuns(Element tc, Context& context)
             auto* styled = std::get_if<StyledParagraph>(&piece.value);
             if (!styled) {
                 const auto* block = std::get_if<Block>(&piece.value);
-                if (block && block->as<Block::Image>()) ++context.droppedPictures;
+                if (const auto* image = block ? block->as<Block::Image>() : nullptr) {
+                    ++context.cellPictures;
+                    context.pictureBytes -= image->picture.data.size(); // not handed to the document
+                }
                 continue;
             }
             if (!collected.empty()) collected.emplace_back(" ", false, false);

@@ -164,7 +164,7 @@ TEST(DocxTable, PicturesInCellsAreLeftOutButCounted)
     EXPECT_EQ(walk.ctx->droppedPictures, 1);
 }
 
-TEST(DocxTable, DrawablePicturesInCellsAreCountedAndNoted)
+TEST(DocxTable, DrawablePicturesInCellsAreNotedAsLeftOutOfTheTable)
 {
     const std::string drawing = R"(<w:drawing><a:blip r:embed="r1"/></w:drawing>)";
     Package package(tbl(row(cell("<w:p><w:r><w:t>Logo</w:t>" + drawing + "</w:r></w:p>") +
@@ -174,11 +174,25 @@ TEST(DocxTable, DrawablePicturesInCellsAreCountedAndNoted)
         .part("word/media/logo.png", DocxTest::png(8, 8));
     Walk walk(package);
     EXPECT_EQ(onlyTable(walk).rows[0], (Block::Row{c("Logo"), c("Two")}));
-    EXPECT_EQ(walk.ctx->droppedPictures, 3);
+    EXPECT_EQ(walk.ctx->droppedPictures, 0); // a PNG can be drawn
+    EXPECT_EQ(walk.ctx->cellPictures, 3);
+    EXPECT_EQ(walk.ctx->pictureBytes, 0u);   // none of them reached the document
 
     BigDocument document = DocxReader::read(package.build(), "t");
     ASSERT_EQ(document.notes.size(), 1u);
-    EXPECT_EQ(document.notes[0].message,
-              "3 pictures in a format Folmira can\u2019t draw (such as WMF or EMF drawings) were left out.");
+    EXPECT_EQ(document.notes[0].kind, ConversionNote::Kind::warning);
+    EXPECT_EQ(document.notes[0].message, "3 pictures inside tables were left out: Folmira keeps only the text of table cells.");
+
+    // One PNG in a cell beside an EMF one: each note tells its own truth.
+    Package mixed(tbl(row(cell("<w:p><w:r><w:t>a</w:t>" + drawing + R"(<w:drawing><a:blip r:embed="r2"/></w:drawing></w:r></w:p>)") +
+                          textCell("b"))));
+    mixed.part("word/_rels/document.xml.rels", DocxTest::relationships({{"r1", "media/logo.png"}, {"r2", "media/x.emf"}}))
+        .part("word/media/logo.png", DocxTest::png(8, 8))
+        .part("word/media/x.emf", "not a picture");
+    std::vector<std::string> messages;
+    for (const auto& note : DocxReader::read(mixed.build(), "t").notes) messages.push_back(note.message);
+    EXPECT_EQ(messages, (std::vector<std::string>{
+                            "1 picture in a format Folmira can\u2019t draw (such as WMF or EMF drawings) was left out.",
+                            "1 picture inside a table was left out: Folmira keeps only the text of table cells."}));
 }
 
