@@ -76,27 +76,27 @@ std::optional<std::string> percentDecoded(std::string_view path)
     return out;
 }
 
-// The picture's bytes, read only from a regular file inside the document's
-// folder. The path is appended to the folder as written, so an absolute path
-// does not replace it.
+// The picture's bytes, read from the file the path names relative to the
+// document's folder, as written: "../" leaves the folder, as a docs/ folder's
+// pictures one level up do. The path is appended to the folder, so an
+// absolute path does not replace it. Only a regular file within the size cap
+// is read: a FIFO would block the read and a device could fill memory.
 std::optional<std::vector<std::uint8_t>> pictureBytes(const fs::path& folder, std::string_view path)
 {
     if (Text::contains(path, "://")) return std::nullopt;
     auto decoded = percentDecoded(path);
     if (!decoded) return std::nullopt;
-    std::error_code error;
     // An empty folder is the current one, not the root the joined path would start at.
-    fs::path root = fs::weakly_canonical(folder.empty() ? fs::path(".") : folder, error);
-    if (error) return std::nullopt;
-    fs::path file = fs::weakly_canonical(fs::path(root.string() + "/" + *decoded), error);
-    if (error) return std::nullopt;
-    auto [end, _] = std::mismatch(root.begin(), root.end(), file.begin(), file.end());
-    if (end != root.end()) return std::nullopt;
-    if (!fs::is_regular_file(file, error) || fs::file_size(file, error) > maxPictureBytes || error) return std::nullopt;
+    const fs::path file((folder.empty() ? std::string(".") : folder.string()) + "/" + *decoded);
+    std::error_code error;
+    if (!fs::is_regular_file(file, error)) return std::nullopt;
+    const std::uintmax_t size = fs::file_size(file, error);
+    if (error || size > maxPictureBytes) return std::nullopt;
     std::ifstream in(file, std::ios::binary);
     if (!in) return std::nullopt;
-    std::vector<std::uint8_t> data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) return std::nullopt;
+    std::vector<std::uint8_t> data(static_cast<std::size_t>(size));
+    in.read(reinterpret_cast<char*>(data.data()), static_cast<std::streamsize>(size));
+    if (in.bad() || static_cast<std::uintmax_t>(in.gcount()) != size) return std::nullopt;
     return data;
 }
 

@@ -17,8 +17,8 @@
 
 namespace FolmiraKit {
 
-// Reads a Markdown file. `folder` holds the document; pictures are loaded only
-// from inside it. With `keepLineBreaks` a paragraph keeps the line breaks of
+// Reads a Markdown file. `folder` holds the document; pictures are loaded from
+// files named relative to it, as written ("../" included), never from the web. With `keepLineBreaks` a paragraph keeps the line breaks of
 // its source. Throws ConversionError (empty) when nothing is left to show.
 BigDocument readMarkdown(const std::vector<std::uint8_t>& data, const std::string& title,
                          const std::optional<std::filesystem::path>& folder, bool keepLineBreaks = false);

@@ -9,6 +9,8 @@
 #include <chrono>
 #include <fstream>
 
+#include <sys/stat.h>
+
 using namespace FolmiraKit;
 namespace fs = std::filesystem;
 
@@ -129,7 +131,7 @@ TEST(MarkdownInline, EmphasisCodeLinksAndEntities)
     for (const auto& c : cases) EXPECT_EQ(markdownInline(c.text), c.runs) << c.text;
 }
 
-TEST_F(MarkdownFiles, PicturesBesideTheDocumentOnly)
+TEST_F(MarkdownFiles, PicturesFromFilesNamedRelativeToTheDocument)
 {
     BigDocument doc = readDoc("![Map](map%20one.png \"A title\")", dir_ / "doc");
     ASSERT_EQ(doc.blocks.size(), 1u);
@@ -141,15 +143,29 @@ TEST_F(MarkdownFiles, PicturesBesideTheDocumentOnly)
     EXPECT_EQ(image->picture.data, png_);
     EXPECT_TRUE(doc.notes.empty());
 
-    // Web addresses, missing files, paths out of the folder, absolute paths,
-    // devices and NUL bytes all count as left out.
-    BigDocument out = readDoc("![Map](http://x/map.png)\n![](missing.png)\n![](../outside.png)\n"
-                              "![](" + (dir_ / "outside.png").string() + ")\n![](/dev/zero)\n![](a%00b.png)\n![](%zz)",
+    // One folder up, as a docs/ folder's pictures are: followed as written.
+    BigDocument up = readDoc("![The parts](../outside.png)\n![Again](../doc/../outside.png)", dir_ / "doc");
+    ASSERT_EQ(up.blocks.size(), 2u);
+    for (const Block& block : up.blocks) {
+        const auto* picture = block.as<Block::Image>();
+        ASSERT_TRUE(picture);
+        EXPECT_EQ(picture->picture.data, png_);
+        EXPECT_EQ(picture->picture.width, 30);
+    }
+    EXPECT_EQ(up.blocks[0].as<Block::Image>()->picture.alt, "The parts");
+    EXPECT_TRUE(up.notes.empty());
+
+    // Web addresses, missing files, absolute paths (appended to the folder),
+    // devices, FIFOs, folders and NUL bytes all count as left out.
+    ASSERT_EQ(::mkfifo((dir_ / "pipe.png").c_str(), 0600), 0);
+    BigDocument out = readDoc("![Map](http://x/map.png)\n![](missing.png)\n![](../missing.png)\n"
+                              "![](" + (dir_ / "outside.png").string() + ")\n![](/dev/zero)\n![](../../../../../../../../dev/zero)\n"
+                              "![](../pipe.png)\n![](..)\n![](a%00b.png)\n![](%zz)",
                               dir_ / "doc");
     EXPECT_EQ(out.blocks, (Blocks{Block::paragraph({R("[Picture: Map]", false, true)})}));
     ASSERT_EQ(out.notes.size(), 1u);
     EXPECT_EQ(out.notes[0].kind, ConversionNote::Kind::warning);
-    EXPECT_EQ(out.notes[0].message, "7 pictures in this Markdown file weren’t included: Folmira reads only the file "
+    EXPECT_EQ(out.notes[0].message, "10 pictures in this Markdown file weren’t included: Folmira reads only the file "
                                     "you open and doesn’t download pictures from the web.");
 
     // An empty folder (a document named without a directory) is the current one.
