@@ -45,9 +45,34 @@ struct FirstPass {
     std::vector<std::optional<Rect>> cropBoxes;   // none for a page that could not be fetched
     long long wordCount = 0;
     long long unreadable = 0;
-    std::vector<int> scanPages; // 1-based
+    std::vector<int> scanPages;     // 1-based
+    std::vector<int> tooLargePages; // 1-based: content past the bound, text not read
     int untrustedPages = 0;
 };
+
+// "Page 2" or "Pages 2, 5".
+std::string pageNumbers(const std::vector<int>& numbers)
+{
+    std::string list;
+    for (int n : numbers) list += (list.empty() ? "" : ", ") + std::to_string(n);
+    return (numbers.size() == 1 ? "Page " : "Pages ") + list;
+}
+
+// The text may well be on the pages too large to read, so they, not a missing
+// text layer, are the reason; the file itself is sound.
+[[noreturn]] void refuseTooLarge(const FirstPass& pass, int pageCount, const std::string& title)
+{
+    const std::vector<int>& pages = pass.tooLargePages;
+    std::string why;
+    if (static_cast<int>(pages.size()) == pageCount)
+        why = pageCount == 1 ? "its page is too large to read" : "every one of its pages is too large to read";
+    else
+        why = Text::lowercased(pageNumbers(pages)) + (pages.size() == 1 ? " is" : " are") +
+              " too large to read, and the other pages hold no text";
+    std::string file = title.empty() ? "this PDF" : "“" + title + "”";
+    throw ConversionError(Reason::unsupported, "Folmira can’t read the text of " + file + ": " + why +
+                                                   ". Try the original Word or text file instead.");
+}
 
 void readPage(const Platform::PdfPage& page, int number, PageText read, FirstPass& pass)
 {
@@ -88,8 +113,9 @@ void readPage(const Platform::PdfPage& page, int number, PageText read, FirstPas
 }
 
 // The refusals that need every page read.
-void refuseUnreadable(const FirstPass& pass, int pageCount)
+void refuseUnreadable(const FirstPass& pass, int pageCount, const std::string& title)
 {
+    if (pass.wordCount == 0 && !pass.tooLargePages.empty()) refuseTooLarge(pass, pageCount, title);
     if (pass.wordCount == 0 || static_cast<int>(pass.scanPages.size()) == pageCount)
         throw ConversionError(Reason::noTextLayer, scanMessage);
     if (pass.unreadable == 0) return;
@@ -181,10 +207,15 @@ struct Assembly {
 std::string scanNote(const std::vector<int>& scanPages)
 {
     bool one = scanPages.size() == 1;
-    std::string numbers;
-    for (int n : scanPages) numbers += (numbers.empty() ? "" : ", ") + std::to_string(n);
-    return std::string(one ? "Page " : "Pages ") + numbers + (one ? " is a picture" : " are pictures") +
+    return pageNumbers(scanPages) + (one ? " is a picture" : " are pictures") +
            " of text (a scan) with nothing Folmira can read, so " + (one ? "it was" : "they were") + " left out.";
+}
+
+std::string tooLargeNote(const std::vector<int>& pages)
+{
+    bool one = pages.size() == 1;
+    return pageNumbers(pages) + (one ? " was left out: its text is" : " were left out: their text is") +
+           " too large for Folmira to read.";
 }
 
 std::string picturesNote(int count)
@@ -240,9 +271,10 @@ BigDocument read(const std::vector<std::uint8_t>& data, const std::string& title
         auto& text = texts[static_cast<std::size_t>(i)];
         auto page = text ? document.page(i) : std::nullopt;
         pass.cropBoxes.push_back(page ? std::optional<Rect>(page->cropBox()) : std::nullopt);
-        if (page) readPage(*page, i + 1, std::move(*text), pass);
+        if (page && text->tooLarge) pass.tooLargePages.push_back(i + 1);
+        else if (page) readPage(*page, i + 1, std::move(*text), pass);
     }
-    refuseUnreadable(pass, pageCount);
+    refuseUnreadable(pass, pageCount, title);
     PictureScan::RenderBudget budget(PDFLimits::renderedPixels);
     const int picturesLeftOut = PictureScan::renderPictures(document, pass.pages, budget);
 
@@ -253,6 +285,8 @@ BigDocument read(const std::vector<std::uint8_t>& data, const std::string& title
                            "Left out " + std::to_string(removed) + " repeated page header, footer and page-number line" +
                                (removed == 1 ? "" : "s") + "; Folmira adds its own page numbers.");
     if (!pass.scanPages.empty()) notes.emplace_back(ConversionNote::Kind::warning, scanNote(pass.scanPages));
+    if (!pass.tooLargePages.empty())
+        notes.emplace_back(ConversionNote::Kind::warning, tooLargeNote(pass.tooLargePages));
 
     Assembly assembly;
     for (int i = 0; i < pageCount; ++i)

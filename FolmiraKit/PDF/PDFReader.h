@@ -13,8 +13,10 @@ namespace FolmiraKit::PDFReader {
 
 // Reads the bytes of a PDF. The document has the given title and source pdf.
 // Throws ConversionError: damaged (not a PDF), locked (a password, or copying
-// turned off), empty (no pages, or nothing left to make large) and
-// noTextLayer (a scan, or fonts that don't say which letters they draw).
+// turned off), empty (no pages, or nothing left to make large),
+// noTextLayer (a scan, or fonts that don't say which letters they draw) and
+// unsupported (no words but on pages too large to read). A page too large to
+// read is otherwise left out with a note, as a scan page is.
 BigDocument read(const std::vector<std::uint8_t>& data, const std::string& title);
 
 // The same, with the pages' text read on `threads` threads (1 to 4) rather

@@ -294,7 +294,11 @@ namespace {
 
 PageText readPageText(const Platform::PdfPage& page)
 {
-    if (!Platform::PdfContent::contentWithin(page, PDFLimits::textContentBytes)) return PageText{};
+    if (!Platform::PdfContent::contentWithin(page, PDFLimits::textContentBytes)) {
+        PageText skipped;
+        skipped.tooLarge = true;
+        return skipped;
+    }
     Platform::PdfPageText text = page.text();
     PageText read{pageWords(text, page.mediaBox()), {}};
     read.lines = read.words.untrusted ? linesFromText(text, page.mediaBox()) : linesFromWords(read.words.words);
@@ -308,7 +312,8 @@ PageText readPageText(const Platform::PdfPage& page)
 // own over the same bytes. Pages are claimed from a shared counter, so the
 // threads stay busy whatever each page costs, and every result goes to its
 // page's slot; nothing a thread reads depends on which thread reads it.
-std::vector<std::optional<PageText>> readPageTexts(const Platform::PdfDocument& document, int threads)
+std::vector<std::optional<PageText>> readPageTexts(const Platform::PdfDocument& document, int threads,
+                                                   const ThreadStarter& start)
 {
     const int pageCount = document.pageCount();
     std::vector<std::optional<PageText>> pages(static_cast<std::size_t>(std::max(0, pageCount)));
@@ -332,11 +337,21 @@ std::vector<std::optional<PageText>> readPageTexts(const Platform::PdfDocument& 
     const int helpers = std::clamp(std::min(threads, pageCount) - 1, 0, 3);
     std::vector<std::exception_ptr> errors(static_cast<std::size_t>(helpers) + 1);
     std::vector<std::thread> running;
-    for (int t = 0; t < helpers; ++t)
-        running.emplace_back([&, t] {
+    running.reserve(static_cast<std::size_t>(helpers));
+    for (int t = 0; t < helpers; ++t) {
+        auto helper = [&, t] {
             // A helper that can't open its own document leaves its share to the others.
             if (auto own = document.reopened()) work(*own, errors[static_cast<std::size_t>(t) + 1]);
-        });
+        };
+        // Out of threads (a process limit, a busy system): pages are claimed
+        // one at a time, so the threads already running, this one at least,
+        // read the rest.
+        try {
+            running.push_back(start ? start(helper) : std::thread(helper));
+        } catch (...) { // std::system_error, or no memory for the thread's state
+            break;
+        }
+    }
     work(document, errors[0]);
     for (std::thread& t : running) t.join();
     for (const std::exception_ptr& error : errors)

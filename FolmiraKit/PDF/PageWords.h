@@ -9,9 +9,11 @@
 #include "Platform/Geometry.h"
 #include "Platform/PdfDocument.h"
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 namespace FolmiraKit::PDFReader {
@@ -59,16 +61,24 @@ Line makeLine(std::vector<Word> words);
 // What the first pass reads of one page before its pictures: its words and
 // lines, from the word positions, or from the text when those can't be trusted.
 struct PageText {
-    PageWords words; // as pageWords found them, untrusted ones included
-    Lines lines;     // linesFromWords, or linesFromText on an untrusted page
+    PageWords words;       // as pageWords found them, untrusted ones included
+    Lines lines;           // linesFromWords, or linesFromText on an untrusted page
+    bool tooLarge = false; // its content decodes past the bound, so its text was not read
 };
+
+// Starts a thread running the given work, as std::thread's constructor does;
+// throws std::system_error when the system won't start one.
+using ThreadStarter = std::function<std::thread(std::function<void()>)>;
 
 // The text of every page of `document`, in page order; none for a page that
 // can't be fetched. Up to `threads` threads (at most 4) read at once, each with its own
 // document over the same bytes, taking pages in order; the result does not
-// depend on their number. Per-document decisions (pictures, budgets) are left
-// to the caller, which meets the pages in order.
-std::vector<std::optional<PageText>> readPageTexts(const Platform::PdfDocument& document, int threads);
+// depend on their number. Helpers are started with `start` (std::thread when
+// empty); when one can't be started the read goes on with those that run, down
+// to the calling thread alone. Per-document decisions (pictures, budgets) are
+// left to the caller, which meets the pages in order.
+std::vector<std::optional<PageText>> readPageTexts(const Platform::PdfDocument& document, int threads,
+                                                   const ThreadStarter& start = {});
 
 // The threads a document is read with: min(cores, 4).
 int readingThreads();

@@ -13,12 +13,14 @@
 #include <unistd.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 extern char** environ;
@@ -130,6 +132,55 @@ inline std::string stripsPdf(int pages, int strips, bool words = true)
         kids += std::to_string(objects.size()) + " 0 R ";
     }
     objects[1] = "<< /Type /Pages /Kids [" + kids + "] /Count " + std::to_string(pages) + " >>";
+    return pdfOfObjects(objects);
+}
+
+// `head` and then `padding` spaces, deflated a megabyte at a time: a stream
+// that inflates to far more than it holds.
+inline std::string deflatedPadded(const std::string& head, std::size_t padding)
+{
+    Bytes spaces(1 << 20, ' '), buffer(1 << 16);
+    std::string out;
+    z_stream z{};
+    deflateInit(&z, 1);
+    auto feed = [&](const std::uint8_t* data, std::size_t size, int flush) {
+        z.next_in = const_cast<std::uint8_t*>(data);
+        z.avail_in = static_cast<uInt>(size);
+        do {
+            z.next_out = buffer.data();
+            z.avail_out = static_cast<uInt>(buffer.size());
+            deflate(&z, flush);
+            out.append(reinterpret_cast<const char*>(buffer.data()), buffer.size() - z.avail_out);
+        } while (z.avail_out == 0);
+    };
+    feed(reinterpret_cast<const std::uint8_t*>(head.data()), head.size(), Z_NO_FLUSH);
+    for (std::size_t left = padding; left > 0;) {
+        std::size_t take = std::min(left, spaces.size());
+        left -= take;
+        feed(spaces.data(), take, Z_NO_FLUSH);
+    }
+    feed(nullptr, 0, Z_FINISH);
+    deflateEnd(&z);
+    return out;
+}
+
+// A PDF of Letter pages, one per entry: its line of Helvetica text near the
+// top, the content padded with that many spaces after it (a dense map or
+// drawing inflates as far, and so does a bomb).
+inline std::string paddedTextPdf(const std::vector<std::pair<std::string, std::size_t>>& pages)
+{
+    std::vector<std::string> objects = {"<< /Type /Catalog /Pages 2 0 R >>", "",
+                                        "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>"};
+    std::string kids;
+    for (const auto& [line, padding] : pages) {
+        std::string content = deflatedPadded("BT /F1 12 Tf 72 700 Td (" + line + ") Tj ET\n", padding);
+        objects.push_back("<< /Length " + std::to_string(content.size()) + " /Filter /FlateDecode >>\nstream\n" +
+                          content + "\nendstream");
+        objects.push_back("<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents " +
+                          std::to_string(objects.size()) + " 0 R /Resources << /Font << /F1 3 0 R >> >> >>");
+        kids += std::to_string(objects.size()) + " 0 R ";
+    }
+    objects[1] = "<< /Type /Pages /Kids [" + kids + "] /Count " + std::to_string(pages.size()) + " >>";
     return pdfOfObjects(objects);
 }
 

@@ -1,5 +1,7 @@
 #include "FolmiraKit/Model/Folmira.h"
+#include "FolmiraKit/PDF/Limits.h"
 #include "FolmiraKit/PDF/PDFReader.h"
+#include "tests/FolmiraKit/HostileFiles.h"
 #include "tests/Platform/PdfFixtures.h"
 
 #include <gtest/gtest.h>
@@ -139,6 +141,54 @@ TEST(PdfReader, RefusesADocumentWhoseEveryLineRepeats)
         builder.page(text({"Quarterly figures", "Company confidential"}, 72, 760) + text({"Printed 2024"}, 72, 40),
                      resources(builder));
     expectRefusal(builder.write(), Reason::empty, "There’s no text in this PDF to make large.");
+}
+
+namespace {
+
+// Content that inflates a megabyte past what a page's text is read from.
+constexpr std::size_t pastTheBound = PDFLimits::textContentBytes + (1u << 20);
+
+Platform::Bytes paddedPdf(const std::vector<std::pair<std::string, std::size_t>>& pages)
+{
+    std::string pdf = HostileFiles::paddedTextPdf(pages);
+    return {pdf.begin(), pdf.end()};
+}
+
+} // namespace
+
+TEST(PdfReader, LeavesOutPagesTooLargeToReadWithANote)
+{
+    BigDocument document =
+        readPdf(paddedPdf({{"Apples grow on the first page.", 0}, {"Pears hide on the second page.", pastTheBound},
+                           {"Plums ripen on the third page.", 0}}));
+    std::string all = document.plainText();
+    EXPECT_NE(all.find("Apples grow on the first page."), std::string::npos) << all;
+    EXPECT_NE(all.find("Plums ripen on the third page."), std::string::npos) << all;
+    EXPECT_EQ(all.find("Pears"), std::string::npos) << all;
+    EXPECT_EQ(document.notes, (std::vector<ConversionNote>{{ConversionNote::Kind::warning,
+                                                            "Page 2 was left out: its text is too large for "
+                                                            "Folmira to read."}}));
+
+    BigDocument two = readPdf(paddedPdf({{"Apples grow here.", pastTheBound}, {"Pears grow here.", 0},
+                                         {"Plums grow here.", pastTheBound}}));
+    EXPECT_EQ(two.plainText(), "Pears grow here.");
+    ASSERT_EQ(two.notes.size(), 1u);
+    EXPECT_EQ(two.notes[0].message, "Pages 1, 3 were left out: their text is too large for Folmira to read.");
+}
+
+TEST(PdfReader, RefusesAPdfWithWordsOnlyOnPagesTooLargeToRead)
+{
+    // Not as a scan: the words are there, and another reader may show them.
+    expectRefusal(paddedPdf({{"Apples grow here.", pastTheBound}, {"Pears grow here.", pastTheBound}}),
+                  Reason::unsupported,
+                  "Folmira can’t read the text of “Sample”: every one of its pages is too large to read. Try the "
+                  "original Word or text file instead.");
+    expectRefusal(paddedPdf({{"Apples grow here.", pastTheBound}}), Reason::unsupported,
+                  "Folmira can’t read the text of “Sample”: its page is too large to read. Try the original Word or "
+                  "text file instead.");
+    expectRefusal(paddedPdf({{"", 0}, {"Pears grow here.", pastTheBound}}), Reason::unsupported,
+                  "Folmira can’t read the text of “Sample”: page 2 is too large to read, and the other pages hold no "
+                  "text. Try the original Word or text file instead.");
 }
 
 TEST(PdfReader, LeavesOutScannedPagesWithANote)

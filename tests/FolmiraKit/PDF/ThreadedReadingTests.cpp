@@ -7,10 +7,16 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <system_error>
 
 using namespace FolmiraKit;
 
@@ -104,23 +110,56 @@ std::vector<Sample> samples()
     return out;
 }
 
+using PageTexts = std::vector<std::optional<PDFReader::PageText>>;
+
+void expectEqualTexts(const PageTexts& one, const PageTexts& many, const std::string& name)
+{
+    ASSERT_EQ(many.size(), one.size()) << name;
+    for (std::size_t i = 0; i < one.size(); ++i) {
+        ASSERT_EQ(one[i].has_value(), many[i].has_value()) << name << " page " << i;
+        if (!one[i]) continue;
+        EXPECT_EQ(one[i]->words.words, many[i]->words.words) << name << " page " << i;
+        EXPECT_EQ(one[i]->words.untrusted, many[i]->words.untrusted) << name << " page " << i;
+        EXPECT_EQ(one[i]->lines, many[i]->lines) << name << " page " << i;
+    }
+}
+
 void expectSameTexts(const std::vector<std::uint8_t>& bytes, const std::string& name)
 {
     auto opened = Platform::PdfDocument::open(bytes);
     ASSERT_TRUE(opened.document) << name;
     auto one = PDFReader::readPageTexts(*opened.document, 1);
     ASSERT_EQ(static_cast<int>(one.size()), opened.document->pageCount()) << name;
-    for (int threads : {2, 3, 4, 16}) {
-        auto many = PDFReader::readPageTexts(*opened.document, threads);
-        ASSERT_EQ(many.size(), one.size()) << name << " on " << threads;
-        for (std::size_t i = 0; i < one.size(); ++i) {
-            ASSERT_EQ(one[i].has_value(), many[i].has_value()) << name << " page " << i;
-            if (!one[i]) continue;
-            EXPECT_EQ(one[i]->words.words, many[i]->words.words) << name << " page " << i << " on " << threads;
-            EXPECT_EQ(one[i]->words.untrusted, many[i]->words.untrusted) << name << " page " << i;
-            EXPECT_EQ(one[i]->lines, many[i]->lines) << name << " page " << i << " on " << threads;
+    for (int threads : {2, 3, 4, 16})
+        expectEqualTexts(one, PDFReader::readPageTexts(*opened.document, threads),
+                         name + " on " + std::to_string(threads));
+}
+
+// What a child process that may start no thread made of `bytes` on four threads.
+enum ChildOutcome { same = 0, different = 1, threw = 2, cannotDropRoot = 3, limitIgnored = 4, crashed = 5 };
+
+ChildOutcome readWithoutThreads(const std::vector<std::uint8_t>& bytes, const BigDocument& expected)
+{
+    pid_t child = fork();
+    if (child == 0) {
+        // Root is never held to the limit: the child becomes nobody first.
+        rlimit none{0, 0};
+        if (setrlimit(RLIMIT_NPROC, &none) != 0) _exit(limitIgnored);
+        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(cannotDropRoot);
+        try {
+            std::thread([] {}).join();
+            _exit(limitIgnored);
+        } catch (const std::system_error&) {
+        }
+        try {
+            _exit(PDFReader::read(bytes, "mixed", 4) == expected ? same : different);
+        } catch (...) {
+            _exit(threw);
         }
     }
+    int status = 0;
+    waitpid(child, &status, 0);
+    return WIFEXITED(status) ? static_cast<ChildOutcome>(WEXITSTATUS(status)) : crashed;
 }
 
 } // namespace
@@ -168,4 +207,30 @@ TEST(ThreadedReading, AGroffManualPageReadsTheSameOnFourThreads)
     BigDocument one = PDFReader::read(bytes, "orchard", 1);
     EXPECT_EQ(PDFReader::read(bytes, "orchard", 4), one);
     EXPECT_NE(one.plainText().find("Full sun or shade."), std::string::npos);
+}
+
+TEST(ThreadedReading, GoesOnWithTheThreadsThatStart)
+{
+    auto bytes = mixedPdf();
+    auto opened = Platform::PdfDocument::open(bytes);
+    ASSERT_TRUE(opened.document);
+    const PageTexts one = PDFReader::readPageTexts(*opened.document, 1);
+
+    // No helper starts: the calling thread reads every page. One starts, the
+    // next doesn't: the two of them share the pages.
+    for (int started : {0, 1, 2}) {
+        std::atomic<int> asked{0};
+        PDFReader::ThreadStarter start = [&](std::function<void()> work) {
+            if (asked++ == started) throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+            return std::thread(std::move(work));
+        };
+        expectEqualTexts(one, PDFReader::readPageTexts(*opened.document, 4, start),
+                         std::to_string(started) + " helpers started");
+        EXPECT_EQ(asked.load(), started + 1);
+    }
+
+    // The same under a process that may start no thread at all.
+    ChildOutcome outcome = readWithoutThreads(bytes, PDFReader::read(bytes, "mixed", 1));
+    if (outcome == cannotDropRoot || outcome == limitIgnored) GTEST_SKIP() << "the thread limit can't be set here";
+    EXPECT_EQ(outcome, same) << "0 same, 1 different, 2 threw, 5 crashed";
 }
