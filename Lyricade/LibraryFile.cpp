@@ -67,6 +67,9 @@ std::optional<Platform::Bytes> readBytes(const fs::path& path)
 
 std::optional<TunequillKit::Library> read(const fs::path& path)
 {
+    // Read once per start, before this run saves anything: what a save left
+    // then is no save of this run.
+    Platform::removeAbandonedTemporaries(path);
     auto bytes = readBytes(path);
     if (!bytes) return std::nullopt;
     try {

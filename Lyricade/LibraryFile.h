@@ -28,7 +28,8 @@ bool exists(const std::filesystem::path& path);
 
 // The library in the file, with repeated ids renewed (the next save writes
 // them); none when it cannot be read (absent, not a regular file, unreadable)
-// or decoded.
+// or decoded. First removes the partial files that saves ended half-way (a
+// crash, a kill) left beside it; nothing else in its folder is touched.
 std::optional<TunequillKit::Library> read(const std::filesystem::path& path);
 
 // A regular file's bytes; none for anything else (a FIFO or device would block

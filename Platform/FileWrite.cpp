@@ -4,13 +4,14 @@
 // the error of its last flush and still put an empty file in place, which is
 // exactly what a full disk must never do to the user's data.
 
-#include <atomic>
+#include <algorithm>
 #include <cerrno>
 #include <random>
 #include <string>
 #include <system_error>
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -22,14 +23,40 @@ namespace {
     throw FileWriteError(std::generic_category().message(error));
 }
 
+// The temporary's name: a fixed prefix and suffix around random letters, the
+// same short length for every target, so a target name of the file system's
+// full length still leaves room for it.
+constexpr std::string_view temporaryPrefix = ".folmira-";
+constexpr std::string_view temporarySuffix = ".tmp";
+constexpr std::size_t temporaryRandomLength = 12;
+constexpr std::string_view temporaryAlphabet = "0123456789abcdefghijklmnopqrstuvwxyz";
+
+std::string temporaryName()
+{
+    thread_local std::mt19937_64 random{std::random_device{}()};
+    std::string name(temporaryPrefix);
+    std::uniform_int_distribution<std::size_t> pick(0, temporaryAlphabet.size() - 1);
+    for (std::size_t i = 0; i < temporaryRandomLength; ++i) name += temporaryAlphabet[pick(random)];
+    name += temporarySuffix;
+    return name;
+}
+
 // Closes the descriptor and removes the temporary file unless released.
+// The file stays locked until then, through a second descriptor that outlives
+// the checked close: a clean-up run elsewhere leaves it alone meanwhile.
 class TemporaryFile {
 public:
-    TemporaryFile(int fd, std::filesystem::path path) : fd_(fd), path_(std::move(path)) {}
+    TemporaryFile(int fd, std::filesystem::path path)
+        : fd_(fd), lock_(::fcntl(fd, F_DUPFD_CLOEXEC, 0)), path_(std::move(path))
+    {
+        // A file system without locks only loses the clean-up's protection.
+        if (lock_ >= 0) ::flock(lock_, LOCK_EX | LOCK_NB);
+    }
     ~TemporaryFile()
     {
-        if (fd_ >= 0) ::close(fd_);
         if (!path_.empty()) ::unlink(path_.c_str());
+        if (fd_ >= 0) ::close(fd_);
+        if (lock_ >= 0) ::close(lock_);
     }
     TemporaryFile(const TemporaryFile&) = delete;
     TemporaryFile& operator=(const TemporaryFile&) = delete;
@@ -48,33 +75,70 @@ public:
 
 private:
     int fd_;
+    int lock_;
     std::filesystem::path path_;
 };
 
-// A symbolic link is followed so the file it names is replaced, not the link.
+// A symbolic link is followed, link after link, to the file it names, which
+// is then written whether or not it exists: a dangling link is kept and its
+// file made, never swapped for a file of its own.
 std::filesystem::path resolvedTarget(const std::filesystem::path& target)
 {
-    std::error_code ec;
-    if (!std::filesystem::is_symlink(target, ec)) return target;
-    auto resolved = std::filesystem::weakly_canonical(target, ec);
-    return ec ? target : resolved;
+    constexpr int maximumLinks = 40; // the kernel's own limit (ELOOP)
+    std::filesystem::path path = target;
+    for (int links = 0; links <= maximumLinks; ++links) {
+        std::error_code ec;
+        if (!std::filesystem::is_symlink(path, ec)) return path;
+        const auto named = std::filesystem::read_symlink(path, ec);
+        if (ec) fail(ec.value());
+        path = named.is_absolute() ? named : path.parent_path() / named;
+    }
+    fail(ELOOP);
 }
 
 TemporaryFile createTemporaryBeside(const std::filesystem::path& target)
 {
-    static std::atomic<std::uint64_t> counter{0};
-    thread_local std::mt19937_64 random{std::random_device{}()};
     const auto folder = target.parent_path().empty() ? std::filesystem::path(".") : target.parent_path();
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const auto name = "." + target.filename().string() + "." + std::to_string(::getpid()) + "-"
-            + std::to_string(counter.fetch_add(1)) + "-" + std::to_string(random() % 1000000) + ".tmp";
-        auto path = folder / name;
+        auto path = folder / temporaryName();
         // 0666 lets the umask decide, as for any new file the user makes.
         const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0) return TemporaryFile(fd, std::move(path));
         if (errno != EEXIST && errno != EINTR) fail(errno);
     }
     fail(EEXIST);
+}
+
+bool allDigits(std::string_view text)
+{
+    return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// Earlier versions named a temporary "." + the target's name + ".<pid>-<count>-<random>.tmp".
+bool isFormerTemporaryName(std::string_view name, std::string_view targetName)
+{
+    const std::string head = "." + std::string(targetName) + ".";
+    if (name.size() <= head.size() + temporarySuffix.size()) return false;
+    if (!name.starts_with(head) || !name.ends_with(temporarySuffix)) return false;
+    std::string_view numbers = name.substr(head.size(), name.size() - head.size() - temporarySuffix.size());
+    for (int part = 0; part < 3; ++part) {
+        const auto dash = numbers.find('-');
+        if ((dash == std::string_view::npos) != (part == 2)) return false;
+        if (!allDigits(numbers.substr(0, dash))) return false;
+        numbers = dash == std::string_view::npos ? std::string_view() : numbers.substr(dash + 1);
+    }
+    return true;
+}
+
+// Removes `path` unless a running write holds its lock.
+bool removeUnlessHeld(const std::filesystem::path& path)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return false;
+    const bool free = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+    const bool removed = free && ::unlink(path.c_str()) == 0;
+    ::close(fd);
+    return removed;
 }
 
 void writeAll(int fd, const std::uint8_t* data, std::size_t size)
@@ -124,6 +188,31 @@ void writeFileAtomically(const std::filesystem::path& target, std::span<const st
 void writeFileAtomically(const std::filesystem::path& target, std::string_view bytes)
 {
     writeFileAtomically(target, std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
+}
+
+bool isTemporaryName(std::string_view fileName)
+{
+    if (fileName.size() != temporaryPrefix.size() + temporaryRandomLength + temporarySuffix.size()) return false;
+    if (!fileName.starts_with(temporaryPrefix) || !fileName.ends_with(temporarySuffix)) return false;
+    const auto letters = fileName.substr(temporaryPrefix.size(), temporaryRandomLength);
+    return letters.find_first_not_of(temporaryAlphabet) == std::string_view::npos;
+}
+
+std::size_t removeAbandonedTemporaries(const std::filesystem::path& target)
+{
+    const auto folder = target.parent_path().empty() ? std::filesystem::path(".") : target.parent_path();
+    const std::string targetName = target.filename().string();
+    std::error_code ec;
+    std::filesystem::directory_iterator entries(folder, ec);
+    if (ec) return 0;
+    std::size_t removed = 0;
+    for (; entries != std::filesystem::directory_iterator(); entries.increment(ec)) {
+        const std::string name = entries->path().filename().string();
+        if (!isTemporaryName(name) && !isFormerTemporaryName(name, targetName)) continue;
+        if (entries->symlink_status(ec).type() != std::filesystem::file_type::regular) continue;
+        if (removeUnlessHeld(entries->path())) ++removed;
+    }
+    return removed;
 }
 
 } // namespace Platform

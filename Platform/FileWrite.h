@@ -5,6 +5,7 @@
 // then does a rename put the new file in the target's place, so a reader sees
 // either the old file or the whole new one, never a part.
 
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <span>
@@ -20,12 +21,25 @@ class FileWriteError : public std::runtime_error {
 
 // Replaces `target` with `bytes`: writes a temporary file in the same folder,
 // syncs it, renames it over the target and syncs the folder. A target that is
-// a symbolic link has the file it names replaced; an existing file keeps its
-// permissions, a new one gets the usual 0666 less the umask. Throws
-// FileWriteError when anything fails; the temporary file is removed then and
-// the old file stays byte for byte. Only when the final folder sync fails is
-// the new file already in place: the rename may then not survive a crash.
+// a symbolic link (or a chain of them) has the file it names written, also
+// when that file does not exist yet; the link stays. An existing file keeps
+// its permissions, a new one gets the usual 0666 less the umask. The
+// temporary file's name has a fixed length of its own, so any name the file
+// system accepts can be written. Throws FileWriteError when anything fails;
+// the temporary file is removed then and the old file stays byte for byte.
+// Only when the final folder sync fails is the new file already in place:
+// the rename may then not survive a crash.
 void writeFileAtomically(const std::filesystem::path& target, std::span<const std::uint8_t> bytes);
 void writeFileAtomically(const std::filesystem::path& target, std::string_view bytes);
+
+// True when `fileName` (a name, no folder) is one the writer gives its temporary files.
+bool isTemporaryName(std::string_view fileName);
+
+// Removes the temporary files that interrupted writes (a crash, a kill, a
+// power cut) left in `target`'s folder: the writer's own names, and the names
+// earlier versions gave temporaries of `target`. A temporary that a running
+// write still holds is kept; nothing else is touched. Returns how many were
+// removed; a folder that can't be listed removes none.
+std::size_t removeAbandonedTemporaries(const std::filesystem::path& target);
 
 } // namespace Platform

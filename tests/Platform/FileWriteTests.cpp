@@ -1,5 +1,6 @@
 #include "Platform/FileWrite.h"
 #include "tests/FileSizeLimit.h"
+#include "tests/InterruptedWrite.h"
 
 #include <gtest/gtest.h>
 
@@ -10,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -17,6 +20,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using Platform::FileWriteError;
+using Platform::removeAbandonedTemporaries;
 using Platform::writeFileAtomically;
 
 class FileWriteTest : public testing::Test {
@@ -102,6 +106,90 @@ TEST_F(FileWriteTest, FailureLeavesOldFileAndGivesSystemReason)
         }
     }
     EXPECT_EQ(names(), (std::vector<std::string>{"a folder", "book.pdf"}));
+}
+
+TEST_F(FileWriteTest, EveryNameTheFileSystemTakesIsWritten)
+{
+    std::string cjk;
+    for (int i = 0; i < 82; ++i) cjk += "\u540d"; // three bytes each
+    for (const std::string& name : {std::string(250, 'a'), std::string(255, 'b'), cjk + ".pdf"}) {
+        ASSERT_LE(name.size(), 255u);
+        const auto target = folder / name;
+        EXPECT_NO_THROW(writeFileAtomically(target, std::string_view("pages"))) << name.size() << " bytes";
+        EXPECT_EQ(contents(target), "pages");
+        EXPECT_NO_THROW(writeFileAtomically(target, std::string_view("again")));
+        EXPECT_EQ(contents(target), "again");
+    }
+    EXPECT_EQ(names().size(), 3u);
+}
+
+TEST_F(FileWriteTest, ADanglingLinkHasTheFileItNamesWritten)
+{
+    // One link and a chain of two, both naming a file that is not there yet.
+    fs::create_symlink("named.json", folder / "link.json");
+    fs::create_symlink("middle.json", folder / "chain.json");
+    fs::create_symlink(folder / "end.json", folder / "middle.json");
+    writeFileAtomically(folder / "link.json", std::string_view("through the link"));
+    writeFileAtomically(folder / "chain.json", std::string_view("through the chain"));
+    EXPECT_EQ(fs::read_symlink(folder / "link.json"), "named.json");
+    EXPECT_EQ(contents(folder / "named.json"), "through the link");
+    EXPECT_TRUE(fs::is_symlink(folder / "chain.json"));
+    EXPECT_TRUE(fs::is_symlink(folder / "middle.json"));
+    EXPECT_EQ(contents(folder / "end.json"), "through the chain");
+
+    // A file that can't be made is refused with the reason; the link stays.
+    fs::create_symlink("gone/x.json", folder / "nowhere.json");
+    fs::create_symlink("loop-b.json", folder / "loop-a.json");
+    fs::create_symlink("loop-a.json", folder / "loop-b.json");
+    struct Case {
+        const char* name;
+        int error;
+    };
+    for (const auto& [name, error] : {Case{"nowhere.json", ENOENT}, Case{"loop-a.json", ELOOP}}) {
+        try {
+            writeFileAtomically(folder / name, std::string_view("data"));
+            ADD_FAILURE() << name << " was written";
+        } catch (const FileWriteError& e) {
+            EXPECT_STREQ(e.what(), std::strerror(error)) << name;
+        }
+        EXPECT_TRUE(fs::is_symlink(folder / name)) << name;
+    }
+    EXPECT_EQ(names(), (std::vector<std::string>{"chain.json", "end.json", "link.json", "loop-a.json", "loop-b.json",
+                                                 "middle.json", "named.json", "nowhere.json"}));
+}
+
+TEST_F(FileWriteTest, AbandonedTemporariesGoAndNothingElse)
+{
+    const auto target = folder / "library.json";
+    writeFileAtomically(target, std::string_view("whole"));
+    const auto before = names();
+    // One leftover whose write still runs (its lock held here), then one abandoned.
+    ASSERT_TRUE(interruptedWrite(target));
+    auto afterFirst = names();
+    ASSERT_EQ(afterFirst.size(), 2u);
+    const std::string held = afterFirst[0] == "library.json" ? afterFirst[1] : afterFirst[0];
+    const int lock = ::open((folder / held).c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(lock, 0);
+    ASSERT_EQ(::flock(lock, LOCK_EX | LOCK_NB), 0);
+    ASSERT_TRUE(interruptedWrite(target));
+    ASSERT_EQ(names().size(), 3u);
+
+    // What earlier versions left, and names that only look alike.
+    const std::vector<std::string> kept = {".book.pdf.1-2-3.tmp", ".library.json.tmp", ".library.json.1-2.tmp",
+                                           "library.json.bak", "notes.tmp", ".folmira-.tmp"};
+    for (const auto& name : kept) std::ofstream(folder / name) << "mine";
+    std::ofstream(folder / ".library.json.4242-0-123456.tmp") << "partial";
+
+    EXPECT_EQ(removeAbandonedTemporaries(target), 2u);
+    auto expected = kept;
+    expected.insert(expected.end(), {"library.json", held});
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(names(), expected);
+    EXPECT_EQ(contents(target), "whole");
+
+    ::close(lock);
+    EXPECT_EQ(removeAbandonedTemporaries(target), 1u);
+    EXPECT_EQ(names().size(), kept.size() + before.size());
 }
 
 } // namespace
