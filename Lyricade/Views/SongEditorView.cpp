@@ -16,7 +16,11 @@
 #include <QSplitter>
 #include <QApplication>
 #include <QToolButton>
+#include <QTextDocument>
 #include <QVBoxLayout>
+
+#include <algorithm>
+#include <utility>
 
 namespace Lyricade {
 
@@ -48,6 +52,8 @@ SongEditorView::SongEditorView(AppModel& model, QWidget* parent) : QWidget(paren
     split_->setSizes({420, 480});
     whole->addWidget(split_);
 
+    connect(editor_->document(), &QTextDocument::contentsChange, this,
+            [this](int position, int, int) { changedFrom_ = std::min<qsizetype>(changedFrom_, position); });
     connect(editor_, &QPlainTextEdit::textChanged, this, &SongEditorView::textEdited);
     connect(&model_, &AppModel::selectedSongIDChanged, this, &SongEditorView::loadSelected);
     connect(&model_, &AppModel::selectedSongIDChanged, this, &SongEditorView::refreshSourceLine);
@@ -99,6 +105,8 @@ QWidget* SongEditorView::editorColumn()
     editor_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     editor_->document()->setDocumentMargin(6);
     editor_->setAccessibleName(QStringLiteral("Song text"));
+    editor_->setAccessibleDescription(
+        QStringLiteral("Tab types a tab. Ctrl+Tab moves to the next control, Ctrl+Shift+Tab to the previous one."));
     editor_->installEventFilter(this);
     stack->addWidget(editor_, 1);
 
@@ -136,6 +144,11 @@ bool SongEditorView::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched != editor_ || event->type() != QEvent::KeyPress) return QWidget::eventFilter(watched, event);
     auto* key = static_cast<QKeyEvent*>(event);
+    if (key->matches(QKeySequence::InsertLineSeparator)) {
+        // The document would keep a line separator, which no song reads as a line end.
+        editor_->insertPlainText(QStringLiteral("\n"));
+        return true;
+    }
     const bool tab = key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab;
     if (!tab || !(key->modifiers() & Qt::ControlModifier)) return false;
     const bool forward = key->key() == Qt::Key_Tab && !(key->modifiers() & Qt::ShiftModifier);
@@ -150,11 +163,15 @@ bool SongEditorView::eventFilter(QObject* watched, QEvent* event)
 
 void SongEditorView::loadSelected()
 {
-    // The id first: the text change that follows belongs to this song, and
-    // writing a song's own text back changes nothing.
+    // Showing a song is no edit of it: the library is written only when the
+    // user changes the text, and then only where it was changed.
     loadedID_ = model_.selectedSongID();
     const auto song = model_.selectedSong();
-    editor_->setPlainText(song ? QString::fromStdString(song->source) : QString());
+    text_ = SongEditorText(song ? QString::fromStdString(song->source) : QString());
+    loading_ = true;
+    editor_->setPlainText(text_.source());
+    loading_ = false;
+    changedFrom_ = SongEditorText::anywhere;
     if (model_.editorTranspose() != 0)
         model_.setEditorTranspose(0);
     else
@@ -163,7 +180,10 @@ void SongEditorView::loadSelected()
 
 void SongEditorView::textEdited()
 {
-    if (loadedID_) model_.updateSource(*loadedID_, editor_->toPlainText().toStdString());
+    if (loading_) return;
+    const qsizetype from = std::exchange(changedFrom_, SongEditorText::anywhere);
+    if (text_.edited(editor_->document()->toRawText(), from) && loadedID_)
+        model_.updateSource(*loadedID_, text_.source().toStdString());
 }
 
 void SongEditorView::toggleHelp()

@@ -10,6 +10,7 @@
 #ifndef Q_MOC_RUN
 #include "TunequillKit/Library/Identity.h"
 #endif
+#include "Lyricade/Views/SongEditorText.h"
 
 #include <QWidget>
 
@@ -55,6 +56,7 @@ public:
 
 protected:
     // Tab types a tab in the song; Ctrl+Tab and Ctrl+Shift+Tab leave it.
+    // Shift+Return types a line break like Return.
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -69,6 +71,9 @@ private:
 
     AppModel& model_;
     std::optional<TunequillKit::Uuid> loadedID_;
+    SongEditorText text_;   // the loaded song's text with the edits made here
+    bool loading_ = false;  // the editor is being given a song's text: no edit
+    qsizetype changedFrom_ = SongEditorText::anywhere; // where the document's pending change starts
     QSplitter* split_;
     QLabel* source_ = nullptr;
     QToolButton* helpButton_ = nullptr;

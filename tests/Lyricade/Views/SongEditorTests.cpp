@@ -1,12 +1,15 @@
 // The song editor: loading a song, every keystroke stored at once with one
-// file write after the pause, undo, warnings, the source line, the key text
+// file write after the pause, the stored text kept as it was but for what
+// was typed, undo, warnings, the source line, the key text
 // and stepper, and the quick reference.
 
 #include "DetailFixtures.h"
 
 #include "Lyricade/Views/QuickReference.h"
 #include "Lyricade/Views/SongEditorKey.h"
+#include "Lyricade/Views/SongEditorText.h"
 #include "Lyricade/Views/SongEditorView.h"
+#include "Lyricade/Views/SongRootView.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -14,6 +17,8 @@
 #include <QPlainTextEdit>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextDocument>
 #include <QToolButton>
 
 #include <filesystem>
@@ -70,6 +75,61 @@ TEST_F(SongEditorTest, LoadingShowsTheSourceWithoutWritingAndSchedulesOnePreview
     QTest::keyClicks(e.editor(), "x");
     EXPECT_EQ(song(1).source, e.editor()->toPlainText().toStdString()) << "the edit goes to the new song";
     EXPECT_EQ(song(0).source, "{title: Grace}\n{key: G}\n[G]Amazing [C]grace\n");
+}
+
+// Songs written on other systems: CR LF and CR line ends, no-break and other
+// Unicode spaces, tabs. Looking at them in Songbook mode writes nothing; an
+// edit changes the stored text only where the user typed, and a line break
+// typed in is the song's own line end.
+TEST_F(SongEditorTest, SongsStayAsStoredAndAnEditChangesOnlyWhatWasTyped)
+{
+    Library library;
+    library.songs.push_back(storedSong("", "{title: Grace}\r\n[G]Amazing\u00a0grace,\thow [C]sweet\r\n\r\n"));
+    library.songs.push_back(storedSong("", "{title: Old Mac}\r[F]Old\u2003line\u00a0ends\r"));
+    library.songs.push_back(storedSong("", "{title: Mixed}\r\n\n[C]one\u2028two\u2029three\n"));
+    writeFile(libraryPath(), library.encode());
+    const std::string stored = readFile(libraryPath());
+    make(true);
+    QSignalSpy libraryChanges(model.get(), &AppModel::libraryChanged);
+    SongRootView root(*model, defaults());
+    root.resize(1360, 860);
+    root.show();
+    settle();
+    SongEditorView* e = root.findChild<SongEditorView*>();
+    ASSERT_TRUE(e);
+    for (const StoredSong& each : library.songs) {
+        model->setSelectedSongID(each.id);
+        settle();
+        EXPECT_EQ(e->editor()->document()->toRawText(), SongEditorText::shownText(QString::fromStdString(each.source)));
+    }
+    EXPECT_EQ(libraryChanges.count(), 0);
+    EXPECT_FALSE(model->savePending());
+    clock->advance(AppModel::saveDelay * 2);
+    EXPECT_EQ(readFile(libraryPath()), stored) << "byte for byte";
+
+    // Typed at a place in the first song, then taken back.
+    model->setSelectedSongID(library.songs[0].id);
+    const std::string source = library.songs[0].source;
+    QTextCursor at = e->editor()->document()->find(QStringLiteral("Amazing"));
+    at.clearSelection();
+    e->editor()->setTextCursor(at);
+    const std::size_t place = source.find("Amazing") + 7;
+    QTest::keyClicks(e->editor(), "!");
+    EXPECT_EQ(song(0).source, std::string(source).insert(place, "!"));
+    QTest::keyClick(e->editor(), Qt::Key_Return);
+    EXPECT_EQ(song(0).source, std::string(source).insert(place, "!\r\n"));
+    QTest::keyClick(e->editor(), Qt::Key_Return, Qt::ShiftModifier);
+    EXPECT_EQ(song(0).source, std::string(source).insert(place, "!\r\n\r\n"));
+    for (int i = 0; i < 3; ++i) QTest::keyClick(e->editor(), Qt::Key_Backspace);
+    EXPECT_EQ(song(0).source, source);
+
+    // Of two line ends in a row, the one the user deleted goes.
+    model->setSelectedSongID(library.songs[2].id);
+    const std::string mixed = library.songs[2].source;
+    e->editor()->setTextCursor(QTextCursor(e->editor()->document()->findBlockByNumber(1)));
+    QTest::keyClick(e->editor(), Qt::Key_Backspace);
+    EXPECT_EQ(song(2).source, std::string(mixed).erase(mixed.find("\r\n"), 2));
+    EXPECT_EQ(song(1).source, library.songs[1].source);
 }
 
 TEST_F(SongEditorTest, EachKeystrokeIsStoredAtOnceAndTheFileIsWrittenOnceAfterThePause)
@@ -216,6 +276,8 @@ TEST_F(SongEditorTest, TabIsTypedButCtrlTabLeavesTheSongEitherWay)
     e.editor()->setFocus();
     QTest::keyClick(e.editor(), Qt::Key_Tab);
     EXPECT_EQ(QApplication::focusWidget(), e.editor());
+    const QString description = QAccessible::queryAccessibleInterface(e.editor())->text(QAccessible::Description);
+    EXPECT_TRUE(description.contains("Ctrl+Tab") && description.contains("Ctrl+Shift+Tab")) << description.toStdString();
     EXPECT_NE(song(0).source.find('\t'), std::string::npos) << "a plain Tab is typed";
 }
 
