@@ -9,12 +9,33 @@ namespace PdfView {
 
 namespace {
 
-PdfDocumentPtr usable(std::unique_ptr<Poppler::Document> document)
+// The deleter carries the source, so that any holder of the document can
+// find it again (std::get_deleter) without another type for the document.
+struct WithSource {
+    std::shared_ptr<const PdfSource> source;
+    void operator()(Poppler::Document* document) const { delete document; }
+};
+
+std::unique_ptr<Poppler::Document> prepared(std::unique_ptr<Poppler::Document> document)
 {
     if (!document || document->isLocked()) return nullptr;
     document->setRenderHint(Poppler::Document::Antialiasing, true);
     document->setRenderHint(Poppler::Document::TextAntialiasing, true);
-    return PdfDocumentPtr(std::move(document));
+    return document;
+}
+
+std::unique_ptr<Poppler::Document> opened(const PdfSource& source)
+{
+    if (!source.bytes.isEmpty()) return prepared(Poppler::Document::loadFromData(source.bytes));
+    return prepared(Poppler::Document::load(QString::fromStdString(source.file.string())));
+}
+
+PdfDocumentPtr usable(PdfSource source)
+{
+    auto shared = std::make_shared<const PdfSource>(std::move(source));
+    auto document = opened(*shared);
+    if (!document) return nullptr;
+    return PdfDocumentPtr(document.release(), WithSource{std::move(shared)});
 }
 
 } // namespace
@@ -29,14 +50,25 @@ PdfDocumentPtr pdfFromData(const std::vector<std::uint8_t>& data)
 {
     if (!looksLikePdf(data)) return nullptr;
     QByteArray bytes(reinterpret_cast<const char*>(data.data()), static_cast<qsizetype>(data.size()));
-    return usable(Poppler::Document::loadFromData(bytes));
+    return usable(PdfSource{{}, std::move(bytes)});
 }
 
 PdfDocumentPtr pdfFromFile(const std::filesystem::path& url)
 {
     std::error_code error;
     if (!std::filesystem::is_regular_file(url, error)) return nullptr;
-    return usable(Poppler::Document::load(QString::fromStdString(url.string())));
+    return usable(PdfSource{url, {}});
+}
+
+std::shared_ptr<const PdfSource> sourceOf(const PdfDocumentPtr& document)
+{
+    const auto* deleter = std::get_deleter<WithSource>(document);
+    return deleter ? deleter->source : nullptr;
+}
+
+std::unique_ptr<Poppler::Document> openCopy(const PdfSource& source)
+{
+    return opened(source);
 }
 
 int pageCount(const PdfDocumentPtr& document)

@@ -28,6 +28,21 @@ bool looksLikePdf(const std::vector<std::uint8_t>& data);
 PdfDocumentPtr pdfFromData(const std::vector<std::uint8_t>& data);
 PdfDocumentPtr pdfFromFile(const std::filesystem::path& url);
 
+// Where a document was opened from, kept with it so that another thread can
+// open a copy of its own: one Poppler document must never draw on two
+// threads at once. Exactly one of the two is set.
+struct PdfSource {
+    std::filesystem::path file;
+    QByteArray bytes;
+};
+
+// The source of a document made by pdfFromData or pdfFromFile; null for none.
+std::shared_ptr<const PdfSource> sourceOf(const PdfDocumentPtr& document);
+
+// A fresh document from `source` for the calling thread alone, with the same
+// render hints; null when it no longer opens (the file gone or changed).
+std::unique_ptr<Poppler::Document> openCopy(const PdfSource& source);
+
 // Number of pages; 0 for a null document.
 int pageCount(const PdfDocumentPtr& document);
 

@@ -106,8 +106,9 @@ public:
     // True while a read or render still runs in the background, even one whose
     // outcome will be dropped.
     bool hasRunningWork() const;
-    // Cancels every read and render and waits at most `milliseconds` for them
-    // to stop; true when none runs any more.
+    // Cancels every read and render, and the windows' page drawings, and
+    // waits at most `milliseconds` for them to stop; true when none runs any
+    // more.
     bool stopWork(int milliseconds);
     // Writes pending defaults to disk now.
     void syncDefaults();

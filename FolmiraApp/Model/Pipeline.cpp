@@ -12,6 +12,7 @@
 #include "FolmiraApp/Model/AppModel.h"
 
 #include "FolmiraApp/Model/QtText.h"
+#include "PdfView/Drawing.h"
 #include "Platform/Text.h"
 
 #include <QDeadlineTimer>
@@ -254,7 +255,8 @@ bool AppModel::stopWork(int milliseconds)
     renderCancel_->cancel();
     QDeadlineTimer deadline(milliseconds);
     return readers_->waitForDone(static_cast<int>(deadline.remainingTime())) &&
-           renderers_->waitForDone(static_cast<int>(deadline.remainingTime()));
+           renderers_->waitForDone(static_cast<int>(deadline.remainingTime())) &&
+           PdfView::stopDrawing(static_cast<int>(deadline.remainingTime()));
 }
 
 void AppModel::closeDocument()

@@ -1,7 +1,5 @@
 #include "PdfView/Widgets/PageImageCache.h"
 
-#include <poppler-qt6.h>
-
 #include <algorithm>
 #include <cmath>
 
@@ -21,7 +19,19 @@ QSize PageImageCache::pagePixels(int index, int pixelWidth) const
     return {pixelWidth, std::max(1, static_cast<int>(std::lround(points.height() * pixelWidth / points.width())))};
 }
 
-QImage PageImageCache::tile(int index, int pixelWidth, QPoint tile, double pixelRatio)
+QRect PageImageCache::tileArea(int index, int pixelWidth, QPoint tile) const
+{
+    const QSize whole = pagePixels(index, pixelWidth);
+    return QRect(tile * tileSize, QSize(tileSize, tileSize)).intersected(QRect(QPoint(), whole));
+}
+
+double PageImageCache::dotsPerInch(int index, int pixelWidth) const
+{
+    const QSizeF points = pageSize(document_, index);
+    return points.isEmpty() ? 72.0 : 72.0 * pixelWidth / points.width();
+}
+
+QImage PageImageCache::find(int index, int pixelWidth, QPoint tile, double pixelRatio)
 {
     for (auto it = entries_.begin(); it != entries_.end(); ++it) {
         if (it->index != index || it->pixelWidth != pixelWidth || it->tile != tile) continue;
@@ -29,15 +39,12 @@ QImage PageImageCache::tile(int index, int pixelWidth, QPoint tile, double pixel
         entries_.front().image.setDevicePixelRatio(pixelRatio);
         return entries_.front().image;
     }
-    const QSize whole = pagePixels(index, pixelWidth);
-    const QRect area = QRect(tile * tileSize, QSize(tileSize, tileSize)).intersected(QRect(QPoint(), whole));
-    if (area.isEmpty()) return {};
-    auto page = document_->page(index);
-    if (!page) return {};
-    const double dpi = 72.0 * pixelWidth / pageSize(document_, index).width();
-    QImage image = page->renderToImage(dpi, dpi, area.x(), area.y(), area.width(), area.height());
-    if (image.isNull()) return {};
-    image.setDevicePixelRatio(pixelRatio);
+    return {};
+}
+
+void PageImageCache::insert(int index, int pixelWidth, QPoint tile, const QImage& image)
+{
+    if (image.isNull()) return;
     entries_.push_front({index, pixelWidth, tile, image});
     bytes_ += image.sizeInBytes();
     // The newest tile always stays, whatever its size.
@@ -45,7 +52,6 @@ QImage PageImageCache::tile(int index, int pixelWidth, QPoint tile, double pixel
         bytes_ -= entries_.back().image.sizeInBytes();
         entries_.pop_back();
     }
-    return image;
 }
 
 } // namespace PdfView

@@ -7,16 +7,13 @@
 #include <QPainter>
 #include <QPinchGesture>
 #include <QScrollBar>
+#include <QStyleOptionFocusRect>
 #include <QWheelEvent>
 
 #include <algorithm>
 #include <cmath>
 
 namespace PdfView {
-
-namespace {
-constexpr double focusRingWidth = 3;
-} // namespace
 
 PdfPagesView::PdfPagesView(const QString& label, QWidget* parent) : QAbstractScrollArea(parent)
 {
@@ -32,14 +29,21 @@ PdfPagesView::PdfPagesView(const QString& label, QWidget* parent) : QAbstractScr
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     verticalScrollBar()->setSingleStep(24);
     horizontalScrollBar()->setSingleStep(24);
+    connect(&renderer_, &PageRenderer::tileReady, this, &PdfPagesView::tileDrawn);
 }
 
 void PdfPagesView::setDocument(const PdfDocumentPtr& document)
 {
     if (document == document_) return;
-    const int keep = current_;
+    int keep = current_;
+    if (anotherFile_ && document) {
+        anotherFile_ = false;
+        keep = 0;
+        zoom_ = 0;
+    }
     document_ = document;
     cache_.reset(document_);
+    renderer_.setDocument(document_);
     sizes_.clear();
     const int count = pageCount(document_);
     sizes_.reserve(count);
@@ -109,10 +113,18 @@ void PdfPagesView::resetZoom()
     viewport()->update();
 }
 
+void PdfPagesView::expectAnotherFile()
+{
+    anotherFile_ = true;
+}
+
 void PdfPagesView::relayout()
 {
     const double width = std::max(1, viewport()->width());
+    const double before = strip_.scale;
     strip_ = PageStrip::make(sizes_, width, facing_, zoom_);
+    // Tiles asked for at the old scale would come too late to be of use.
+    if (strip_.scale != before) renderer_.forgetRequests();
     // Rounding can leave a fitted strip a hair wider than the view: no scroll
     // bar for that.
     const int height = static_cast<int>(std::ceil(strip_.content.height() - 0.01));
@@ -228,10 +240,12 @@ void PdfPagesView::paintEvent(QPaintEvent*)
         paintPage(painter, index, ratio);
     }
     if (hasFocus()) {
-        painter.setPen(QPen(palette().color(QPalette::Highlight), focusRingWidth));
-        painter.setBrush(Qt::NoBrush);
-        const double half = focusRingWidth / 2.0;
-        painter.drawRect(QRectF(viewport()->rect()).adjusted(half, half, -half, -half));
+        // The application's style draws the ring, in a colour that stands out on the background.
+        QStyleOptionFocusRect ring;
+        ring.initFrom(this);
+        ring.rect = viewport()->rect();
+        ring.backgroundColor = viewport()->palette().color(viewport()->backgroundRole());
+        style()->drawPrimitive(QStyle::PE_FrameFocusRect, &ring, &painter, this);
     }
 }
 
@@ -258,9 +272,24 @@ void PdfPagesView::paintPage(QPainter& painter, int index, double ratio)
     const int lastRow = static_cast<int>(std::ceil(inPage.bottom()) - 1) / tile;
     for (int row = firstRow; row <= lastRow; ++row)
         for (int column = firstColumn; column <= lastColumn; ++column) {
-            const QImage image = cache_.tile(index, pixelWidth, QPoint(column, row), ratio);
-            if (!image.isNull()) painter.drawImage(origin + QPointF(column * tile, row * tile) / ratio, image);
+            const QPoint at(column, row);
+            const QImage image = cache_.find(index, pixelWidth, at, ratio);
+            if (!image.isNull()) {
+                painter.drawImage(origin + QPointF(column * tile, row * tile) / ratio, image);
+                continue;
+            }
+            // Blank paper until the drawing arrives.
+            const QRect area = cache_.tileArea(index, pixelWidth, at);
+            if (!area.isEmpty())
+                renderer_.request({index, pixelWidth, at, area, cache_.dotsPerInch(index, pixelWidth)});
         }
+}
+
+void PdfPagesView::tileDrawn(const TileRequest& request, const QImage& image)
+{
+    if (image.isNull()) return;
+    cache_.insert(request.index, request.pixelWidth, request.tile, image);
+    viewport()->update();
 }
 
 } // namespace PdfView

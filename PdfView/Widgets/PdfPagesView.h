@@ -3,7 +3,10 @@
 // The product's one PDF viewer: the pages one under the other (or facing
 // pairs, the first page alone on the right), scaled to the width of the view.
 // A new document keeps the reader on the same page number, clamped to its
-// last page; the same document object changes nothing.
+// last page, unless it is another file (expectAnotherFile): that one opens
+// at its first page, fitted to the width. The same document object changes
+// nothing. Pages are drawn off the main thread (PageRenderer): a page shows
+// blank until its drawing arrives, and the window never waits for one.
 //
 // Ctrl + wheel and a pinch zoom between fit-to-width and 400 %, keeping the
 // spot under the pointer in place; the zoom stays when a new copy of the same
@@ -15,6 +18,7 @@
 
 #include "PdfView/Pdf.h"
 #include "PdfView/Widgets/PageImageCache.h"
+#include "PdfView/Widgets/PageRenderer.h"
 #include "PdfView/Widgets/PageStrip.h"
 
 #include <QAbstractScrollArea>
@@ -48,9 +52,13 @@ public:
     void zoomBy(double factor, QPointF at);
     // Back to fit-to-width, as for a newly opened file.
     void resetZoom();
+    // The next document shown is another file, not a new copy of this one:
+    // it opens at its first page, fitted to the width.
+    void expectAnotherFile();
 
     const PageStrip& strip() const { return strip_; }
     const PageImageCache& cache() const { return cache_; }
+    PageRenderer& renderer() { return renderer_; }
 
 protected:
     bool viewportEvent(QEvent* event) override;
@@ -70,15 +78,18 @@ private:
     QPointF keyboardAnchor() const;
     QPointF scrollOffset() const;
     void paintPage(QPainter& painter, int index, double ratio);
+    void tileDrawn(const TileRequest& request, const QImage& image);
 
     PdfDocumentPtr document_;
     bool facing_ = false;
     int current_ = 0;
     bool scrollingToPage_ = false;
     double zoom_ = 0; // pixels per point chosen by the reader; 0 fits the width
+    bool anotherFile_ = false; // the next document starts at its first page
     std::vector<QSizeF> sizes_; // points
     PageStrip strip_;
     PageImageCache cache_;
+    PageRenderer renderer_;
 };
 
 } // namespace PdfView

@@ -2,10 +2,15 @@
 
 #include "../Fakes.h"
 
+#include "PdfView/Drawing.h"
 #include "PdfView/Widgets/PdfPagesView.h"
 #include "FolmiraApp/Views/TextPane.h"
+#include "Lyricade/Views/FocusRing.h"
+#include "Lyricade/Views/FontRoles.h"
 
 #include <QScrollBar>
+#include <QThreadPool>
+#include <QTimer>
 #include <QNativeGestureEvent>
 #include <QPointingDevice>
 #include <QWheelEvent>
@@ -94,31 +99,94 @@ TEST(PageStripTest, AnAnchorComesBackToTheSameSpotAtAnyScale)
     EXPECT_EQ(PdfView::PageStrip().anchorAt({5, 5}).page, -1);
 }
 
-TEST(PageImageCacheTest, TilesAreDrawnAtThePixelRatioWithinTheBudget)
+TEST(PageImageCacheTest, TilesAreCutAtThePageAndKeptWithinTheBudget)
 {
     // Each tile of 512 × 512 pixels holds a MiB: a budget of three keeps three.
     PdfView::PageImageCache cache(3 * 512 * 512 * 4);
     cache.reset(PdfView::pdfFromData(letterPdf(2)));
     EXPECT_EQ(cache.pagePixels(0, 1224), QSize(1224, 1584));
     EXPECT_TRUE(cache.pagePixels(5, 1224).isEmpty());
+    EXPECT_DOUBLE_EQ(cache.dotsPerInch(0, 1224), 144);
 
-    const QImage corner = cache.tile(0, 1224, {0, 0}, 2.0);
-    EXPECT_EQ(corner.size(), QSize(512, 512));
-    EXPECT_EQ(corner.devicePixelRatio(), 2.0);
+    EXPECT_EQ(cache.tileArea(0, 1224, {0, 0}), QRect(0, 0, 512, 512));
     // The last column and row are cut at the page's edge.
-    EXPECT_EQ(cache.tile(0, 1224, {2, 3}, 2.0).size(), QSize(1224 - 1024, 1584 - 1536));
-    EXPECT_TRUE(cache.tile(0, 1224, {3, 0}, 2.0).isNull());
+    EXPECT_EQ(cache.tileArea(0, 1224, {2, 3}), QRect(1024, 1536, 1224 - 1024, 1584 - 1536));
+    EXPECT_TRUE(cache.tileArea(0, 1224, {3, 0}).isEmpty());
+
+    EXPECT_TRUE(cache.find(0, 1224, {0, 0}, 2.0).isNull());
+    QImage tile(512, 512, QImage::Format_ARGB32);
+    tile.fill(Qt::white);
+    cache.insert(0, 1224, {0, 0}, tile);
+    const QImage found = cache.find(0, 1224, {0, 0}, 2.0);
+    EXPECT_EQ(found.size(), QSize(512, 512));
+    EXPECT_EQ(found.devicePixelRatio(), 2.0);
+    EXPECT_TRUE(cache.find(0, 1000, {0, 0}, 2.0).isNull()) << "another scale is another drawing";
     for (int row = 0; row < 3; ++row)
-        for (int column = 0; column < 2; ++column) cache.tile(1, 1224, {column, row}, 2.0);
+        for (int column = 0; column < 2; ++column) cache.insert(1, 1224, {column, row}, tile);
     EXPECT_LE(cache.bytes(), 3 * 512 * 512 * 4);
     EXPECT_EQ(cache.count(), 3u);
+    EXPECT_TRUE(cache.find(0, 1224, {0, 0}, 2.0).isNull()) << "the least recently used went first";
+}
 
-    // A tile is the same drawing as the whole page at that width.
+// A drawing that waits until the test lets it go, then paints the tile one
+// colour: red for two-page documents, blue for others.
+struct HeldDrawing {
+    Gate gate;
+    std::atomic<int> calls{0};
+    std::atomic<int> toldToStop{0};
+
+    // No worker is left inside the drawing once the test is over.
+    ~HeldDrawing()
+    {
+        gate.release();
+        PdfView::drawingWorkers().waitForDone();
+    }
+
+    PdfView::PageRenderer::Draw draw()
+    {
+        return [this](Poppler::Document& document, const PdfView::TileRequest& request, const std::atomic<bool>& stop) {
+            ++calls;
+            gate.wait();
+            if (stop.load()) ++toldToStop;
+            QImage image(request.area.size(), QImage::Format_ARGB32);
+            image.fill(document.numPages() == 2 ? Qt::red : Qt::blue);
+            return image;
+        };
+    }
+};
+
+TEST(PageRendererTest, ATileIsTheSameDrawingAsTheWholePageAndComesBackOnTheMainThread)
+{
     auto document = PdfView::pdfFromData(letterPdf(1));
-    cache.reset(document);
+    PdfView::PageRenderer renderer;
+    renderer.setDocument(document);
+    std::vector<QImage> ready;
+    QObject::connect(&renderer, &PdfView::PageRenderer::tileReady,
+                     [&](const PdfView::TileRequest&, const QImage& image) { ready.push_back(image); });
+    const PdfView::TileRequest request{0, 1224, {0, 0}, QRect(0, 0, 512, 512), 144};
+    EXPECT_TRUE(renderer.request(request));
+    EXPECT_FALSE(renderer.request(request)) << "asked once while on its way";
+    EXPECT_EQ(renderer.waiting(), 1u);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !ready.empty(); }, 10000));
+    EXPECT_EQ(renderer.waiting(), 0u);
+    const QImage tile = ready.front().convertToFormat(QImage::Format_ARGB32);
     const QImage whole = document->page(0)->renderToImage(144, 144).convertToFormat(QImage::Format_ARGB32);
-    const QImage tile = cache.tile(0, 1224, {0, 0}, 2.0).convertToFormat(QImage::Format_ARGB32);
     EXPECT_EQ(tile, whole.copy(0, 0, 512, 512));
+    EXPECT_FALSE(PdfView::PageRenderer().request(request)) << "nothing to draw without a document";
+}
+
+TEST(PageRendererTest, QuittingWaitsNoLongerThanItsLimitForADrawingThatCannotStop)
+{
+    HeldDrawing held;
+    PdfView::PageRenderer renderer;
+    renderer.setDraw(held.draw());
+    renderer.setDocument(PdfView::pdfFromData(letterPdf(1)));
+    renderer.request({0, 612, {0, 0}, QRect(0, 0, 512, 512), 72});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return held.calls == 1; }));
+    EXPECT_FALSE(PdfView::stopDrawing(50));
+    held.gate.release();
+    EXPECT_TRUE(PdfView::stopDrawing(10000));
+    EXPECT_FALSE(PdfView::drawingStopped()) << "drawing may start again";
 }
 
 class PdfPagesViewTest : public testing::Test {
@@ -313,6 +381,9 @@ TEST_F(PdfPagesViewTest, PlusMinusAndZeroZoomFromTheKeyboardKeepingTheLeftEdgeOf
 
 TEST_F(PdfPagesViewTest, TheFocusShowsAsARingInsideTheView)
 {
+    // The application's style draws it, as for every other control.
+    static Lyricade::FocusRing::Style ringStyle;
+    view.setStyle(&ringStyle);
     view.setDocument(PdfView::pdfFromData(letterPdf(1)));
     view.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&view));
@@ -321,8 +392,9 @@ TEST_F(PdfPagesViewTest, TheFocusShowsAsARingInsideTheView)
     const QColor without = corner();
     view.setFocus();
     ASSERT_TRUE(view.hasFocus());
-    EXPECT_EQ(corner(), view.palette().color(QPalette::Highlight));
-    EXPECT_NE(without, corner());
+    const QColor background = view.viewport()->palette().color(view.viewport()->backgroundRole());
+    EXPECT_EQ(corner(), Lyricade::FocusRing::colour(view.palette(), background));
+    EXPECT_GE(Lyricade::FontRole::contrast(corner(), without), 3.0);
 }
 
 TEST_F(PdfPagesViewTest, PaintingDrawsOnlyTheTilesInView)
@@ -330,12 +402,77 @@ TEST_F(PdfPagesViewTest, PaintingDrawsOnlyTheTilesInView)
     view.setDocument(PdfView::pdfFromData(letterPdf(8)));
     view.zoomBy(100, {0, 0});
     ASSERT_DOUBLE_EQ(view.scale(), PdfView::PdfPagesView::maxScale);
+    view.viewport()->grab();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view.renderer().waiting() == 0 && view.cache().count() > 0; }, 10000));
     const QImage shown = view.viewport()->grab().toImage();
     // 400 × 300 pixels of a page 2448 pixels wide: a tile or two, not pages.
     EXPECT_GE(view.cache().count(), 1u);
     EXPECT_LE(view.cache().count(), 4u);
     // The page is drawn (white paper), not left to the background.
     EXPECT_EQ(QColor(shown.pixel(shown.width() / 2, shown.height() / 2)), QColor(Qt::white));
+}
+
+TEST_F(PdfPagesViewTest, ASlowPageLeavesTheWindowWorkingAndArrivesWhenDrawn)
+{
+    HeldDrawing held;
+    view.renderer().setDraw(held.draw());
+    view.setDocument(PdfView::pdfFromData(letterPdf(3)));
+    const auto middle = [&] {
+        const QImage shown = view.viewport()->grab().toImage();
+        return QColor(shown.pixel(shown.width() / 2, shown.height() / 2));
+    };
+    EXPECT_EQ(middle(), QColor(Qt::white)) << "blank paper while the page is drawn";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return held.calls > 0; }));
+    bool ticked = false;
+    QTimer::singleShot(0, &view, [&] { ticked = true; });
+    EXPECT_TRUE(QTest::qWaitFor([&] { return ticked; })) << "the event loop runs meanwhile";
+    QTest::keyClick(&view, Qt::Key_End);
+    EXPECT_EQ(view.currentPage(), 2) << "and the keys act";
+    QTest::keyClick(&view, Qt::Key_Home);
+    EXPECT_EQ(view.currentPage(), 0);
+    EXPECT_GT(view.renderer().waiting(), 0u);
+
+    held.gate.release();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view.renderer().waiting() == 0; }, 10000));
+    EXPECT_EQ(middle(), QColor(Qt::blue)) << "the drawing shows once it arrives";
+}
+
+TEST_F(PdfPagesViewTest, DrawingsForAnEarlierDocumentOrScaleAreDropped)
+{
+    HeldDrawing held;
+    view.renderer().setDraw(held.draw());
+    std::vector<QColor> arrived;
+    QObject::connect(&view.renderer(), &PdfView::PageRenderer::tileReady,
+                     [&](const PdfView::TileRequest&, const QImage& image) { arrived.push_back(image.pixel(0, 0)); });
+    view.setDocument(PdfView::pdfFromData(letterPdf(2))); // drawn red
+    view.viewport()->grab();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return held.calls > 0; }));
+    view.zoomBy(2, {0, 0});
+    view.viewport()->grab();
+    view.setDocument(PdfView::pdfFromData(letterPdf(3))); // drawn blue
+    view.viewport()->grab();
+    held.gate.release();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view.renderer().waiting() == 0 && !arrived.empty(); }, 10000));
+    for (const auto& colour : arrived) EXPECT_EQ(colour, QColor(Qt::blue));
+    EXPECT_GT(held.toldToStop.load(), 0) << "the drawing under way was told to stop";
+    const QImage shown = view.viewport()->grab().toImage();
+    EXPECT_EQ(QColor(shown.pixel(shown.width() / 2, shown.height() / 2)), QColor(Qt::blue));
+}
+
+TEST_F(PdfPagesViewTest, AnotherFileOpensAtItsFirstPageFittedToTheWidth)
+{
+    view.setDocument(PdfView::pdfFromData(letterPdf(6)));
+    view.goToPage(4);
+    view.zoomBy(2, {10, 10});
+    view.expectAnotherFile();
+    view.setDocument(nullptr); // a pane lets the old file go first
+    view.setDocument(PdfView::pdfFromData(letterPdf(6)));
+    EXPECT_EQ(view.currentPage(), 0);
+    EXPECT_TRUE(view.fitsWidth());
+    // Its next copy keeps the page again.
+    view.goToPage(3);
+    view.setDocument(PdfView::pdfFromData(letterPdf(6)));
+    EXPECT_EQ(view.currentPage(), 3);
 }
 
 TEST(TextPaneTest, ReadOnlySelectableAndReplacedOnlyWhenDifferent)

@@ -1,0 +1,21 @@
+#pragma once
+
+// The worker threads that draw PDF pages for the windows, shared by every
+// page view, and the switch that stops them when the program quits.
+
+class QThreadPool;
+
+namespace PdfView {
+
+QThreadPool& drawingWorkers();
+
+// True while stopDrawing waits: every drawing is to stop where it can.
+bool drawingStopped();
+
+// Drops the drawings not yet started, tells the running ones to stop, and
+// waits at most `milliseconds` for them; true when none runs any more (and
+// drawing may start again). A drawing that cannot be interrupted is not
+// waited for past the limit.
+bool stopDrawing(int milliseconds);
+
+} // namespace PdfView

@@ -1,0 +1,81 @@
+#pragma once
+
+// Page tiles for PdfPagesView drawn on worker threads, so that no page,
+// however costly to draw, holds up the window: the view shows a blank page
+// until its tiles arrive. Poppler documents must not draw on two threads at
+// once, so each worker opens a copy of its own from the document's source and
+// keeps it for the next tile. Finished tiles come back as queued calls on the
+// main thread. A new document or scale forgets what was asked before: those
+// tiles are dropped on arrival, queued ones are never drawn, and one being
+// drawn is told to stop wherever Poppler checks. The workers are the shared
+// ones of PdfView/Drawing.h, which quitting stops.
+
+#include "PdfView/Pdf.h"
+
+#include <QImage>
+#include <QObject>
+#include <QPoint>
+#include <QRect>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <set>
+#include <tuple>
+
+namespace PdfView {
+
+struct TileRequest {
+    int index = 0;      // page
+    int pixelWidth = 0; // the whole page's width in device pixels
+    QPoint tile;        // column and row
+    QRect area;         // the tile's device pixels within the page
+    double dpi = 72;
+
+    auto key() const { return std::tuple(index, pixelWidth, tile.x(), tile.y()); }
+};
+
+class PageRenderer : public QObject {
+    Q_OBJECT
+
+public:
+    // Draws a tile from the worker's own copy of the document; `stop` turns
+    // true once nobody waits for the tile any more.
+    using Draw = std::function<QImage(Poppler::Document&, const TileRequest&, const std::atomic<bool>& stop)>;
+
+    explicit PageRenderer(QObject* parent = nullptr);
+    // Never waits for a drawing under way: its tile is simply not delivered.
+    ~PageRenderer() override;
+
+    // The document the next requests draw from; forgets every earlier request.
+    void setDocument(const PdfDocumentPtr& document);
+    // Forgets the requests made so far (the scale changed, say).
+    void forgetRequests();
+
+    // Asks for a tile; false when it is already on its way, or could not be
+    // drawn for this document (so a failing page is not asked for forever).
+    bool request(const TileRequest& request);
+    // Tiles asked for and not delivered yet.
+    std::size_t waiting() const { return waiting_.size(); }
+
+    // Replaces the drawing with Poppler (for tests: a slow or failing page).
+    void setDraw(Draw draw);
+
+signals:
+    // A tile of the current document and scale; a null image when it could
+    // not be drawn.
+    void tileReady(const PdfView::TileRequest& request, const QImage& image);
+
+private:
+    struct Channel;
+    void deliver(const TileRequest& request, const QImage& image);
+
+    std::shared_ptr<Channel> channel_;
+    std::shared_ptr<std::atomic<bool>> stop_; // of the requests made since the last forget
+    std::shared_ptr<const PdfSource> source_;
+    Draw draw_;
+    std::set<std::tuple<int, int, int, int>> waiting_;
+    std::set<std::tuple<int, int, int, int>> failed_;
+};
+
+} // namespace PdfView
