@@ -7,6 +7,7 @@
 
 #include <QPointer>
 
+#include <unordered_set>
 #include <utility>
 
 namespace Lyricade {
@@ -21,6 +22,7 @@ AppModel::AppModel(SongHost host, bool persist, std::optional<Library> library, 
       persist_(persist),
       scheduler_(services.scheduler ? std::move(services.scheduler) : qtScheduler()),
       worker_(services.worker ? std::move(services.worker) : threadWorker()),
+      maker_(services.maker ? std::move(services.maker) : std::make_shared<BookMaker>()),
       panels_(std::move(services.panels)),
       announcer_(services.announcer ? std::move(services.announcer) : qtAnnouncer()),
       libraryFile_((services.dataFolder ? *services.dataFolder : LibraryFile::defaultDataFolder()) /
@@ -70,6 +72,7 @@ void AppModel::changeLibrary(const std::function<void(Library&)>& change)
 
 void AppModel::libraryDidChange()
 {
+    forgetRemovedSongs();
     emit libraryChanged();
     scheduleSave();
     schedulePreview(false);
@@ -191,6 +194,15 @@ std::shared_ptr<const Song> AppModel::song(const Uuid& id) const
         return song;
     }
     return nullptr;
+}
+
+void AppModel::forgetRemovedSongs()
+{
+    if (parsed_.empty()) return;
+    std::unordered_set<Uuid> kept;
+    kept.reserve(library_.songs.size());
+    for (const StoredSong& stored : library_.songs) kept.insert(stored.id);
+    std::erase_if(parsed_, [&](const auto& entry) { return !kept.count(entry.first); });
 }
 
 std::optional<std::size_t> AppModel::selectedBookIndex() const

@@ -47,6 +47,7 @@ struct ModelServices {
     std::shared_ptr<SongPanels> panels;              // none: the open panel offers nothing
     std::shared_ptr<Announcer> announcer;            // the accessibility announcement
     std::shared_ptr<Worker> worker;                  // a thread of its own (threadWorker)
+    std::shared_ptr<BookMaker> maker;                // the songbook PDFs (a BookMaker)
 };
 
 class AppModel : public QObject {
@@ -141,7 +142,8 @@ public:
     void scheduleSave();
 
     // The parsed song of the library song with this id, from the parse cache
-    // while its source is unchanged; none when no song has the id.
+    // while its source is unchanged; none when no song has the id. A song
+    // leaves the cache when it leaves the library.
     std::shared_ptr<const TunequillKit::Song> song(const Uuid& id) const;
 
     // --- Lookups ---
@@ -257,6 +259,9 @@ private:
 
     void load(std::optional<Library> given);
     void libraryDidChange();
+    // Drops the parse-cache entries of songs no longer in the library; the
+    // others stay parsed.
+    void forgetRemovedSongs();
     void setPreview(PdfView::PdfDocumentPtr pdf, int pages, QStringList warnings);
     TunequillKit::BookSettings previewSettings() const;
     // One song alone with the preview settings and the editor's transposition.
@@ -293,7 +298,7 @@ private:
 
     std::shared_ptr<Scheduler> scheduler_;
     std::shared_ptr<Worker> worker_;
-    std::shared_ptr<BookMaker> maker_ = std::make_shared<BookMaker>();
+    std::shared_ptr<BookMaker> maker_;
     std::shared_ptr<Platform::CancelFlag> previewCancel_; // of the preview being made
     std::uint64_t previewGeneration_ = 0;                 // moved on by every request; older results are dropped
     std::shared_ptr<SongPanels> panels_;

@@ -56,9 +56,12 @@ struct BookRender {
 
 class BookMaker {
 public:
-    // Any thread; one call at a time runs, others wait. Throws only
-    // TunequillKit::Cancelled, once the calling thread's cancel flag is set.
-    BookRender render(const BookRequest& request);
+    virtual ~BookMaker() = default;
+
+    // Any thread; one call at a time runs, others wait. Throws
+    // TunequillKit::Cancelled once the calling thread's cancel flag is set;
+    // anything else it throws is a fault its callers report.
+    virtual BookRender render(const BookRequest& request);
 
     // Songs whose blocks are kept, and typesettings done so far.
     std::size_t keptSongs();

@@ -17,6 +17,10 @@
 
 #include <QPointer>
 
+#include <exception>
+#include <iostream>
+#include <new>
+
 namespace Lyricade {
 
 using namespace TunequillKit;
@@ -26,6 +30,25 @@ namespace {
 QString untitled(const Song& song)
 {
     return song.title.empty() ? QStringLiteral("Untitled song") : QString::fromStdString(song.title);
+}
+
+// Why a render failed, for the preview's warnings and the error alert; the
+// same words go to standard error.
+std::string failureReason(const char* what, std::exception_ptr failure)
+{
+    std::string reason;
+    try {
+        std::rethrow_exception(failure);
+    } catch (const std::bad_alloc&) {
+        reason = "there is not enough memory.";
+    } catch (const std::exception& e) {
+        reason = e.what();
+    } catch (...) {
+        reason = "an unexpected error.";
+    }
+    const std::string said = std::string(what) + " could not be made: " + reason;
+    std::cerr << said << std::endl;
+    return said;
 }
 
 QStringList toQt(const std::vector<std::string>& texts)
@@ -123,6 +146,12 @@ void AppModel::refreshPreview()
             if (rendered.pdf) document = PdfView::pdfFromData(*rendered.pdf);
         } catch (const Cancelled&) {
             return {};
+        } catch (...) {
+            // No preview then, but a reason in its warnings, and the
+            // rendering state ends as with any finished preview.
+            rendered = BookRender{};
+            rendered.warnings.push_back(failureReason("The preview", std::current_exception()));
+            document.reset();
         }
         return [model, generation, document, pages = rendered.pages, warnings = toQt(rendered.warnings)] {
             if (model && model->previewGeneration_ == generation) {
@@ -157,7 +186,12 @@ BookRender AppModel::renderOnWorker(const BookRequest& request)
 {
     if (request.entries.empty()) return {};
     BookRender rendered;
-    worker_->wait([&] { rendered = maker_->render(request); });
+    try {
+        worker_->wait([&] { rendered = maker_->render(request); });
+    } catch (...) {
+        rendered = BookRender{};
+        rendered.failure = failureReason("The PDF", std::current_exception());
+    }
     return rendered;
 }
 

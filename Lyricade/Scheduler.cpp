@@ -7,6 +7,7 @@
 
 #include <exception>
 #include <future>
+#include <iostream>
 
 namespace Lyricade {
 
@@ -63,7 +64,15 @@ public:
     void post(Job job) override
     {
         (void)QtConcurrent::run(&pool_, [job = std::move(job)] {
-            Finish finish = job();
+            Finish finish;
+            try {
+                finish = job();
+            } catch (const std::exception& e) {
+                // Nobody keeps the future: said here, or it would vanish.
+                std::cerr << "A background job failed: " << e.what() << std::endl;
+            } catch (...) {
+                std::cerr << "A background job failed." << std::endl;
+            }
             if (finish) QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(finish), Qt::QueuedConnection);
         });
     }

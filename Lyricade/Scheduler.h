@@ -46,7 +46,8 @@ public:
 
     virtual ~Worker() = default;
     // Runs `job` on the worker after the jobs posted before it, then its
-    // Finish on the main thread.
+    // Finish on the main thread. A job reports its own failures; what one
+    // throws all the same is written to standard error.
     virtual void post(Job job) = 0;
     // Runs `work` on the worker after the jobs posted before it and waits for
     // it to end; what it throws is thrown here.

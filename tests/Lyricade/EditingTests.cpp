@@ -282,5 +282,33 @@ TEST_F(EditingTest, DeletingASongTakesItOutOfEveryBook)
     EXPECT_FALSE(m.selectedSongID());
 }
 
+// The parse cache holds the songs of the library and no others, however
+// many come and go, and the songs that stay are not parsed again.
+TEST_F(EditingTest, SongsThatLeaveTheLibraryLeaveTheParseCache)
+{
+    AppModel& m = withBook(5);
+    std::vector<std::shared_ptr<const Song>> kept;
+    for (const StoredSong& stored : m.library().songs) kept.push_back(m.song(stored.id));
+    ASSERT_EQ(m.parsed().size(), 5u);
+
+    for (int i = 0; i < 300; ++i) {
+        StoredSong added = storedSong("Passing " + std::to_string(i));
+        m.changeLibrary([&](Library& library) { library.songs.push_back(added); });
+        ASSERT_TRUE(m.song(added.id));
+        m.deleteSong(added.id);
+    }
+    EXPECT_EQ(m.parsed().size(), 5u);
+    for (std::size_t i = 0; i < kept.size(); ++i)
+        EXPECT_EQ(m.song(m.library().songs[i].id), kept[i]) << "song " << i + 1 << " still parsed once";
+
+    // A library set whole drops the entries of the songs it no longer holds.
+    Library fewer = m.library();
+    const Uuid gone = fewer.songs.front().id;
+    fewer.songs.erase(fewer.songs.begin());
+    m.setLibrary(fewer);
+    EXPECT_EQ(m.parsed().size(), 4u);
+    EXPECT_FALSE(m.parsed().count(gone));
+}
+
 } // namespace
 } // namespace LyricadeTest

@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <exception>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -122,6 +123,17 @@ public:
     std::size_t ran = 0;
 };
 
+// A book maker that throws what it is told to, as a fault deep in the engine
+// would, and renders as usual otherwise.
+struct FailingMaker final : BookMaker {
+    BookRender render(const BookRequest& request) override
+    {
+        if (failure) std::rethrow_exception(failure);
+        return BookMaker::render(request);
+    }
+    std::exception_ptr failure;
+};
+
 // An open panel that answers as told and remembers what it was asked.
 struct FakePanels final : SongPanels {
     std::optional<std::vector<std::filesystem::path>> chooseSongFiles(const QString& message, const QString& prompt,
@@ -224,7 +236,7 @@ protected:
 
     ModelServices services() const
     {
-        return ModelServices{clock, dataFolder(), panels, announcer, worker};
+        return ModelServices{clock, dataFolder(), panels, announcer, worker, maker};
     }
 
     std::filesystem::path dataFolder() const { return std::filesystem::path(folder.path().toStdString()) / "data"; }
@@ -235,6 +247,7 @@ protected:
     std::shared_ptr<FakePanels> panels = std::make_shared<FakePanels>();
     std::shared_ptr<FakeAnnouncer> announcer = std::make_shared<FakeAnnouncer>();
     std::shared_ptr<Worker> worker = std::make_shared<InlineWorker>();
+    std::shared_ptr<BookMaker> maker; // none: a real one
     RecordingHost recorder;
     std::unique_ptr<AppModel> model;
 };

@@ -9,7 +9,9 @@
 
 #include <poppler-qt6.h>
 
+#include <iostream>
 #include <regex>
+#include <sstream>
 
 namespace LyricadeTest {
 namespace {
@@ -336,6 +338,63 @@ TEST_F(PreviewTest, ABookFromKeptBlocksIsTheBookMadeFromNothing)
         ASSERT_TRUE(kept && fresh);
         EXPECT_EQ(unstamped(kept->pdf), unstamped(fresh->pdf)) << (booklet ? "booklet" : "pages");
     }
+}
+
+// A render that throws something other than a cancellation is a fault: the
+// preview says why in its warnings, with no document and no rendering state
+// left on, export and print report it, and both go on once the fault is gone.
+TEST_F(PreviewTest, ARenderThatThrowsSaysWhyAndEndsTheRendering)
+{
+    auto failing = std::make_shared<FailingMaker>();
+    maker = failing;
+    auto gate = std::make_shared<GatedWorker>();
+    worker = gate;
+    AppModel& m = bookModel(bookLibrary(2));
+    gate->runNext();
+    gate->deliver(gate->ran - 1);
+    ASSERT_TRUE(m.previewPDF());
+
+    const struct {
+        std::exception_ptr thrown;
+        const char* reason;
+    } cases[] = {
+        {std::make_exception_ptr(std::runtime_error("The font cache is damaged.")), "The font cache is damaged."},
+        {std::make_exception_ptr(std::bad_alloc()), "there is not enough memory."},
+        {std::make_exception_ptr(42), "an unexpected error."},
+    };
+    for (const auto& c : cases) {
+        failing->failure = c.thrown;
+        m.schedulePreview(true);
+        clock->runDue();
+        ASSERT_TRUE(m.previewRendering()) << c.reason;
+        std::ostringstream said;
+        std::streambuf* const stderrBuffer = std::cerr.rdbuf(said.rdbuf());
+        gate->runNext();
+        std::cerr.rdbuf(stderrBuffer);
+        gate->deliver(gate->ran - 1);
+        const QString expected = QStringLiteral("The preview could not be made: ") + QString::fromUtf8(c.reason);
+        EXPECT_EQ(m.previewWarnings(), QStringList{expected});
+        EXPECT_NE(said.str().find(expected.toStdString()), std::string::npos) << said.str();
+        EXPECT_FALSE(m.previewRendering()) << c.reason;
+        EXPECT_FALSE(m.previewPDF());
+        EXPECT_EQ(m.previewPages(), 0);
+
+        m.exportBook(false);
+        EXPECT_TRUE(recorder.saved.empty());
+        ASSERT_TRUE(m.error());
+        EXPECT_EQ(*m.error(), QStringLiteral("The PDF could not be made: ") + QString::fromUtf8(c.reason));
+        m.setError(std::nullopt);
+    }
+
+    failing->failure = nullptr;
+    m.schedulePreview(true);
+    clock->runDue();
+    gate->runNext();
+    gate->deliver(gate->ran - 1);
+    EXPECT_TRUE(m.previewPDF());
+    EXPECT_TRUE(m.previewWarnings().isEmpty());
+    m.exportBook(false);
+    EXPECT_EQ(recorder.saved.size(), 1u);
 }
 
 } // namespace

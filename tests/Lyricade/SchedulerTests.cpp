@@ -12,6 +12,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <iostream>
+#include <sstream>
 #include <stdexcept>
 #include <vector>
 
@@ -93,6 +95,29 @@ TEST(ThreadWorkerTest, RunsJobsInOrderOffTheMainThreadAndFinishesOnIt)
     worker->wait([&] { value = static_cast<int>(order.size()); });
     EXPECT_EQ(value, 3) << "a wait runs after the jobs posted before it";
     EXPECT_THROW(worker->wait([] { throw std::runtime_error("no"); }), std::runtime_error);
+}
+
+// A job that throws all the same is said on standard error, not dropped
+// without a word, and the jobs after it run and finish.
+TEST(ThreadWorkerTest, AJobThatThrowsIsSaidAndTheNextOneRuns)
+{
+    auto worker = threadWorker();
+    std::ostringstream said;
+    std::streambuf* const stderrBuffer = std::cerr.rdbuf(said.rdbuf());
+    worker->post([]() -> Worker::Finish { throw std::runtime_error("The cache is damaged."); });
+    bool finished = false;
+    QEventLoop loop;
+    worker->post([&]() -> Worker::Finish {
+        return [&] {
+            finished = true;
+            loop.quit();
+        };
+    });
+    QTimer::singleShot(10000, &loop, &QEventLoop::quit); // a guard, not a wait
+    loop.exec();
+    std::cerr.rdbuf(stderrBuffer);
+    EXPECT_TRUE(finished);
+    EXPECT_NE(said.str().find("The cache is damaged."), std::string::npos) << said.str();
 }
 
 } // namespace
