@@ -118,6 +118,7 @@ void AppModel::setReading(bool reading)
 
 void AppModel::setError(std::optional<QString> error)
 {
+    errorFromRender_ = false; // the render's failure branch marks its own
     if (change(error_, std::move(error))) emit errorChanged();
 }
 

@@ -203,6 +203,7 @@ private:
     std::shared_ptr<const FolmiraKit::BigDocument> document_;
     bool reading_ = false;
     std::optional<QString> error_;
+    bool errorFromRender_ = false; // error_ says why the last render made no PDF
     PdfView::PdfDocumentPtr originalPDF_;
     std::optional<StyledText> originalText_;
     FolmiraKit::LargePrintSettings settings_;

@@ -231,10 +231,13 @@ void AppModel::applyRender(const std::shared_ptr<const BigDocument>& document, c
         setPreview(nullptr);
         setError(!notes.empty() ? QString::fromStdString(notes.back().message)
                                 : qstr(FolmiraKit::Brand::name) + QStringLiteral(" couldn’t make the large-print PDF."));
+        errorFromRender_ = true;
         setRendering(false);
         return;
     }
-    setError(std::nullopt);
+    // A render mends only its own failure: a refusal of another file, shown
+    // over this document, stays until a file is opened or closed.
+    if (errorFromRender_) setError(std::nullopt);
     auto preview = PdfView::pdfFromData(result->pdf);
     setResult(std::move(result));
     setPreview(std::move(preview));

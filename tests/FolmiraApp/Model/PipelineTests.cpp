@@ -298,6 +298,21 @@ TEST_F(PipelineTest, ARenderWithNoPdfIsAnErrorUntilARenderMakesOne)
     EXPECT_EQ(m.result()->pageCount, 20);
 }
 
+TEST_F(PipelineTest, ARefusalShownOverAnOpenDocumentStaysThroughItsReRender)
+{
+    auto& m = make();
+    openAndSettle(file("Letter.txt"));
+    m.open(file("Photo.png"));
+    ASSERT_EQ(m.error(), refusalOfPng);
+    const int renders = engine->renders();
+    auto settings = m.settings();
+    settings.fontSize = 22;
+    m.setSettings(settings);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m.result() && m.result()->pageCount == 22 && !m.rendering(); }));
+    EXPECT_EQ(engine->renders(), renders + 1);
+    EXPECT_EQ(m.error(), refusalOfPng);
+}
+
 TEST_F(PipelineTest, ReopeningTheSameFileReadsAgain)
 {
     auto& m = make();
