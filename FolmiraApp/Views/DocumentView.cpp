@@ -10,6 +10,8 @@
 #include "FolmiraApp/Views/SettingsPanel.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QPushButton>
 #include <QDragEnterEvent>
 #include <QMenu>
 #include <QMimeData>
@@ -75,8 +77,19 @@ QString DocumentView::title() const
 
 void DocumentView::refreshArea()
 {
+    const QWidget* focus = QApplication::focusWidget();
+    const auto within = [focus](const QWidget* part) { return part && (focus == part || part->isAncestorOf(focus)); };
+    const bool fromEmpty = !focus || within(empty_);
+    const bool fromPanes = focus && within(panes_);
     if (model_.fileURL()) buildPanes();
-    area_->setCurrentWidget(model_.fileURL() ? static_cast<QWidget*>(panes_) : empty_);
+    QWidget* next = model_.fileURL() ? static_cast<QWidget*>(panes_) : empty_;
+    if (area_->currentWidget() == next) return;
+    area_->setCurrentWidget(next);
+    // The focus was on what just went: it goes to a named place that a
+    // keyboard user expects (the copy; the button that opens another), not
+    // to whatever Qt picks next, such as the panes' unnamed splitter.
+    if (next == panes_ && fromEmpty) largePrint_->takeFocus();
+    else if (next == empty_ && fromPanes) empty_->chooseButton()->setFocus(Qt::OtherFocusReason);
 }
 
 void DocumentView::buildPanes()

@@ -128,6 +128,8 @@ RefusalView::RefusalView(QWidget* parent) : QWidget(parent)
     column->addLayout(centredRow(message_));
     column->addStretch(1);
     setAccessibleName(title->text());
+    // Takes the focus where the copy would be, so the refusal is read out.
+    setFocusPolicy(Qt::StrongFocus);
 }
 
 void RefusalView::setMessage(const QString& message)
@@ -148,6 +150,8 @@ StatusBar::StatusBar(AppModel& model, QWidget* parent) : QWidget(parent), model_
     icon_->setPixmap(themeIcon("dialog-information", QStyle::SP_MessageBoxInformation).pixmap(16, 16));
     label_ = new QLabel(this);
     setTextColor(label_, secondary(this));
+    // Reached by Tab (only while it shows), so the count is read out too.
+    label_->setFocusPolicy(Qt::StrongFocus);
     row->addWidget(icon_);
     row->addWidget(label_);
     // Keeps its height when empty, like a bar that is always there.
@@ -165,6 +169,7 @@ void StatusBar::refresh()
     icon_->setVisible(!text.isEmpty());
     label_->setVisible(!text.isEmpty());
     setAccessibleName(text);
+    label_->setAccessibleName(text);
 }
 
 void StatusBar::paintEvent(QPaintEvent* event)

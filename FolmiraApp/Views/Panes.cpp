@@ -7,6 +7,7 @@
 #include "PdfView/Widgets/PdfPagesView.h"
 #include "FolmiraApp/Views/TextPane.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QProgressBar>
 #include <QStackedWidget>
@@ -63,6 +64,8 @@ QWidget* progressView(QWidget* parent)
     column->addWidget(label);
     column->addStretch(1);
     view->setAccessibleName(label->text());
+    // Reachable while the copy is being made, so the focus has a named place.
+    view->setFocusPolicy(Qt::StrongFocus);
     return view;
 }
 
@@ -84,8 +87,8 @@ OriginalPane::OriginalPane(AppModel& model, QWidget* parent) : QWidget(parent), 
     column->addWidget(stack_, 1);
 
     connect(&model_, &AppModel::fileNameChanged, this, &OriginalPane::refresh);
-    // Another file starts at fit-to-width; a re-render of this one keeps the zoom.
-    connect(&model_, &AppModel::fileURLChanged, pdf_, &PdfView::PdfPagesView::resetZoom);
+    // Another file starts at its first page, fitted to the width.
+    connect(&model_, &AppModel::fileURLChanged, pdf_, &PdfView::PdfPagesView::expectAnotherFile);
     connect(&model_, &AppModel::originalPDFChanged, this, &OriginalPane::refresh);
     connect(&model_, &AppModel::originalTextChanged, this, &OriginalPane::refresh);
     refresh();
@@ -133,7 +136,9 @@ LargePrintPane::LargePrintPane(AppModel& model, QWidget* parent) : QWidget(paren
     updating_->setFixedSize(48, 8);
     updating_->setAccessibleName(QStringLiteral("Updating the preview"));
 
-    connect(&model_, &AppModel::fileURLChanged, pdf_, &PdfView::PdfPagesView::resetZoom);
+    // A new copy of the same file keeps the page and the zoom; another file's
+    // first copy starts at its first page, fitted to the width.
+    connect(&model_, &AppModel::fileURLChanged, pdf_, &PdfView::PdfPagesView::expectAnotherFile);
     for (auto signal : {&AppModel::errorChanged, &AppModel::previewChanged, &AppModel::renderingChanged})
         connect(&model_, signal, this, &LargePrintPane::refresh);
     for (auto signal : {&AppModel::resultChanged, &AppModel::settingsChanged, &AppModel::readingChanged})
@@ -147,8 +152,15 @@ QWidget* LargePrintPane::shown() const
     return stack_->currentWidget();
 }
 
+void LargePrintPane::takeFocus()
+{
+    shown()->setFocus(Qt::OtherFocusReason);
+}
+
 void LargePrintPane::refresh()
 {
+    const QWidget* focus = QApplication::focusWidget();
+    const bool focusHere = focus && (focus == stack_ || stack_->isAncestorOf(focus));
     // A refusal wins over a preview still held from before.
     if (const auto& error = model_.error()) {
         refusal_->setMessage(*error);
@@ -160,6 +172,9 @@ void LargePrintPane::refresh()
         stack_->setCurrentWidget(progress_);
     }
     if (!model_.preview()) pdf_->setDocument(nullptr);
+    // The content the focus was on has gone: its successor takes the focus,
+    // rather than whatever Qt would pick next.
+    if (focusHere && shown() != focus) takeFocus();
     updating_->setVisible(model_.rendering() && model_.preview());
     placeUpdating();
 }

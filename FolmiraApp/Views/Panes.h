@@ -57,6 +57,10 @@ public:
     QWidget* progress() const { return progress_; }
     // The small indicator over a preview while it is being redone.
     QProgressBar* updating() const { return updating_; }
+    // Puts the focus on the copy's place: the preview, the refusal or the
+    // progress, each named for screen readers. While the focus is there it
+    // moves on with the content, as a render or refusal replaces it.
+    void takeFocus();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;

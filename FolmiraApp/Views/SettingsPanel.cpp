@@ -203,6 +203,10 @@ void SettingsPanel::refreshNotes()
         auto* text = new QLabel(qstr(note.message), notesSection_);
         text->setObjectName(QStringLiteral("note"));
         text->setWordWrap(true);
+        // Each note is a stop of the Tab order, read out whole when reached.
+        text->setFocusPolicy(Qt::StrongFocus);
+        text->setAccessibleName(text->text());
+        text->setAccessibleDescription(warning ? QStringLiteral("Warning") : QStringLiteral("Note"));
         row->addWidget(icon, 0, Qt::AlignTop);
         row->addWidget(text, 1);
         auto* holder = new QWidget(notesSection_);

@@ -437,6 +437,51 @@ TEST_F(DocumentViewTest, AReRenderKeepsTheZoomAndAnotherFileFitsTheWidth)
     EXPECT_TRUE(preview->fitsWidth());
 }
 
+TEST_F(DocumentViewTest, AnotherFileOpensAtItsFirstPageInBothPanes)
+{
+    const auto pdf = letterPdf(8);
+    const std::string_view bytes(reinterpret_cast<const char*>(pdf.data()), pdf.size());
+    auto* preview = shownPreview(8);
+    openAndSettle(file("First.pdf", bytes));
+    auto* original = view().originalPane()->pdfView();
+    ASSERT_EQ(view().originalPane()->shown(), original);
+    original->goToPage(5);
+    preview->goToPage(5);
+
+    openAndSettle(file("Second.pdf", bytes));
+    EXPECT_EQ(original->currentPage(), 0);
+    EXPECT_EQ(preview->currentPage(), 0);
+    EXPECT_EQ(preview->document(), model->preview());
+}
+
+TEST_F(DocumentViewTest, OpeningFromTheEmptyStatePutsTheFocusOnTheNamedCopy)
+{
+    make();
+    ASSERT_TRUE(showActive(window()));
+    view().emptyState()->chooseButton()->setFocus();
+    const auto nameOfFocus = [] {
+        QAccessibleInterface* reads = QAccessible::queryAccessibleInterface(QApplication::focusWidget());
+        return reads ? reads->text(QAccessible::Name) : QString();
+    };
+    auto gate = engine->holdRead("a.txt", false);
+    model->open(file("a.txt"));
+    auto* copy = view().largePrintPane();
+    EXPECT_EQ(QApplication::focusWidget(), copy->progress());
+    EXPECT_EQ(nameOfFocus(), "Making it large…");
+
+    // The focus moves on with the copy's content.
+    gate->release();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return model->preview() && !model->rendering(); }));
+    EXPECT_EQ(QApplication::focusWidget(), copy->preview());
+    EXPECT_EQ(nameOfFocus(), "Large-print preview");
+    model->open(file("Photo.png"));
+    EXPECT_EQ(QApplication::focusWidget(), copy->refusal());
+    EXPECT_EQ(nameOfFocus(), "Folmira can’t make this one large");
+
+    model->closeDocument();
+    EXPECT_EQ(QApplication::focusWidget(), view().emptyState()->chooseButton());
+}
+
 // The toolbar's controls in their order: open, the mode picker's selected
 // segment (the arrow keys move between its segments, as in a radio group),
 // presets, smaller, bigger, print, export, settings.

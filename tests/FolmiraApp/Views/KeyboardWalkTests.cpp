@@ -69,7 +69,8 @@ protected:
         QWidget& window = app->window();
         QWidget* start = window.focusWidget();
         ASSERT_NE(start, nullptr) << "the focus is on a control";
-        std::set<QWidget*> reached;
+        std::set<QWidget*>& reached = reached_;
+        reached.clear();
         auto* editor = window.findChild<QPlainTextEdit*>();
         const QString text = editor ? editor->toPlainText() : QString();
         QWidget* at = start;
@@ -91,7 +92,16 @@ protected:
         }
     }
 
+    // What the last walk reached, read out.
+    QStringList namesReached() const
+    {
+        QStringList names;
+        for (QWidget* widget : reached_) names << nameOf(widget);
+        return names;
+    }
+
     std::unique_ptr<Application> app;
+    std::set<QWidget*> reached_;
 };
 
 TEST_F(KeyboardWalkTest, TabReachesEveryNamedControlInBothModes)
@@ -113,6 +123,22 @@ TEST_F(KeyboardWalkTest, TabReachesEveryNamedControlInBothModes)
     songs.selectBookKind(false);
     ASSERT_TRUE(QTest::qWaitFor([&] { return songs.hasOutput(); }, 10000));
     walk("Songbook mode, a songbook open");
+}
+
+TEST_F(KeyboardWalkTest, WithADocumentOpenTabReachesItsNotesAndReadsThem)
+{
+    launch();
+    app->model().open(file("Letter.txt"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return app->model().preview() && !app->model().rendering(); }));
+    ASSERT_EQ(app->model().notes().size(), 1u);
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        auto* note = app->window().findChild<QWidget*>(QStringLiteral("note"));
+        return note && note->isVisible();
+    }));
+    walk("Document mode, a document open");
+    const QStringList names = namesReached();
+    EXPECT_TRUE(names.contains("Read by the fake.")) << "the note under What changed";
+    EXPECT_TRUE(names.contains("1 note in Settings")) << "the count in the status bar";
 }
 
 } // namespace
