@@ -15,6 +15,7 @@
 #include <unicode/utf8.h>
 
 #include <algorithm>
+#include <array>
 #include <climits>
 #include <cstddef>
 #include <mutex>
@@ -104,11 +105,26 @@ public:
     std::optional<std::string_view> run()
     {
         enum class Section { markup, comment, cdata, instruction } section = Section::markup;
+        static const auto special = [] {
+            // The bytes that may need a look: all others are copied as they are.
+            std::array<bool, 256> table{};
+            for (int b = 0; b < 256; ++b) table[b] = (b < 0x20 && b != '\t' && b != '\n' && b != '\r') || b >= 0x80;
+            for (unsigned char b : std::string_view("<&-]?")) table[b] = true;
+            return table;
+        }();
+        const std::size_t n = in_.size();
         std::size_t i = 0;
-        while (i < in_.size()) {
+        while (i < n) {
+            while (i < n && !special[static_cast<unsigned char>(in_[i])]) ++i;
+            if (i == n) break;
+            if (std::size_t length = wellFormedLength(i)) {
+                i += length;
+                continue;
+            }
             const auto byte = static_cast<unsigned char>(in_[i]);
             if (byte >= 0x80 || byte < 0x20) {
                 i = scalar(i);
+                if (out_.size() > limit_) return std::nullopt;
             } else if (section == Section::markup) {
                 if (at(i, "<!--")) section = Section::comment, i += 4;
                 else if (at(i, "<![CDATA[")) section = Section::cdata, i += 9;
@@ -121,7 +137,6 @@ public:
             } else {
                 ++i;
             }
-            if (out_.size() > limit_) return std::nullopt;
         }
         if (!changed_) return in_;
         out_.append(in_.substr(done_));
@@ -138,6 +153,20 @@ private:
         out_.append(replacement);
         done_ = to;
         changed_ = true;
+    }
+
+    // The length of the two- or three-byte sequence at i when it is well
+    // formed and not U+FFFE or U+FFFF; 0 for anything that needs a closer look.
+    // Most non-ASCII text is made of these, so it is passed over here.
+    std::size_t wellFormedLength(std::size_t i) const
+    {
+        const auto at = [&](std::size_t k) { return k < in_.size() ? static_cast<unsigned char>(in_[k]) : 0u; };
+        const auto trail = [](unsigned b) { return (b & 0xC0) == 0x80; };
+        const unsigned lead = at(i);
+        if (lead >= 0xC2 && lead <= 0xDF) return trail(at(i + 1)) ? 2 : 0;
+        // E0 and ED bound their second byte, EF's last two may be BF BE or BF BF.
+        if (lead >= 0xE1 && lead <= 0xEE && lead != 0xED) return trail(at(i + 1)) && trail(at(i + 2)) ? 3 : 0;
+        return 0;
     }
 
     // A control character or a non-ASCII sequence at i; returns where the next starts.

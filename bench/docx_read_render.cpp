@@ -2,7 +2,8 @@
 // with headings, numbered lists, tables and pictures), and reads and renders
 // them to large print. The time per page must stay flat: both are linear in
 // the document's size. Reading is also timed beside its floor, unzipping the
-// main part and parsing its XML ("x_floor").
+// main part and parsing its XML ("x_floor"); a document whose every word holds
+// characters XML forbids is read beside the same text written as U+FFFD.
 
 #include "FolmiraKit/Model/Folmira.h"
 #include "FolmiraKit/Render/Renderer.h"
@@ -28,20 +29,26 @@ std::string run(const std::string& text, const char* rPr = "")
     return std::string("<w:r><w:rPr>") + rPr + "</w:rPr><w:t xml:space=\"preserve\">" + text + "</w:t></w:r>";
 }
 
-std::string paragraph(int page, int k)
+// How each word ends: with a space; with characters XML forbids (a raw control
+// character and a reference to U+FFFF), as some generators write them; or with
+// the two U+FFFD they are read as, written directly.
+enum class Words { plain, forbidden, replaced };
+
+std::string paragraph(int page, int k, Words kind)
 {
+    const char* end = kind == Words::forbidden ? "\x01&#xFFFF; " : kind == Words::replaced ? "\uFFFD\uFFFD " : " ";
     std::string words;
-    for (int i = 0; i < 20; ++i) words += "word" + std::to_string((page * 31 + k * 7 + i) % 97) + " ";
+    for (int i = 0; i < 20; ++i) words += "word" + std::to_string((page * 31 + k * 7 + i) % 97) + end;
     return "<w:p>" + run(words) + run("bold words ", "<w:b/>") + run(words, "<w:i/>") + run(words) + "</w:p>";
 }
 
 // A .docx of `pages` pages.
-std::vector<std::uint8_t> document(int pages)
+std::vector<std::uint8_t> document(int pages, Words kind = Words::plain)
 {
     std::string body;
     for (int page = 0; page < pages; ++page) {
         body += R"(<w:p><w:pPr><w:pStyle w:val="Heading1"/></w:pPr>)" + run("Chapter " + std::to_string(page + 1)) + "</w:p>";
-        for (int k = 0; k < 4; ++k) body += paragraph(page, k);
+        for (int k = 0; k < 4; ++k) body += paragraph(page, k, kind);
         for (int k = 0; k < 3; ++k)
             body += R"(<w:p><w:pPr><w:numPr><w:ilvl w:val="0"/><w:numId w:val="1"/></w:numPr></w:pPr>)" + run("List item " + std::to_string(k)) + "</w:p>";
         if (page % 5 == 0) {
@@ -102,6 +109,30 @@ void readDocx(benchmark::State& state)
     state.counters["x_floor"] = floorSeconds > 0 ? readSeconds / floorSeconds : 0;
 }
 
+// Every word holds characters XML forbids, which are replaced before parsing,
+// timed beside the same text with U+FFFD written in their place
+// ("x_written_as_fffd"): the replacing pass should cost little.
+void readDocxWithForbiddenCharacters(benchmark::State& state)
+{
+    using Clock = std::chrono::steady_clock;
+    const auto forbidden = document(static_cast<int>(state.range(0)), Words::forbidden);
+    const auto replaced = document(static_cast<int>(state.range(0)), Words::replaced);
+    double forbiddenSeconds = 0, replacedSeconds = 0;
+    for (auto _ : state) {
+        const auto start = Clock::now();
+        auto doc = FolmiraKit::Folmira::readBytes(forbidden, "docx", "Bench", std::nullopt, false);
+        benchmark::DoNotOptimize(doc.blocks.data());
+        const auto read = Clock::now();
+        auto same = FolmiraKit::Folmira::readBytes(replaced, "docx", "Bench", std::nullopt, false);
+        benchmark::DoNotOptimize(same.blocks.data());
+        forbiddenSeconds += std::chrono::duration<double>(read - start).count();
+        replacedSeconds += std::chrono::duration<double>(Clock::now() - read).count();
+        state.SetIterationTime(std::chrono::duration<double>(read - start).count());
+    }
+    state.counters["pages"] = static_cast<double>(state.range(0));
+    state.counters["x_written_as_fffd"] = replacedSeconds > 0 ? forbiddenSeconds / replacedSeconds : 0;
+}
+
 void readAndRenderDocx(benchmark::State& state)
 {
     const auto bytes = document(static_cast<int>(state.range(0)));
@@ -120,5 +151,6 @@ void readAndRenderDocx(benchmark::State& state)
 
 BENCHMARK(readAndRenderDocx)->Arg(50)->Arg(100)->Arg(200)->Unit(benchmark::kMillisecond)->Complexity(benchmark::oN);
 BENCHMARK(readDocx)->UseManualTime()->Arg(25)->Arg(50)->Arg(100)->Arg(200)->Unit(benchmark::kMillisecond)->Complexity(benchmark::oN);
+BENCHMARK(readDocxWithForbiddenCharacters)->UseManualTime()->Arg(200)->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

@@ -91,6 +91,8 @@ TEST(Xml, ForbiddenCharactersAreReadAsReplacementCharacters)
         {"<a>&#xFFFF;&#1;&#0;&#xD800;&#1114112;&#x0000000000000000001;</a>", fffd + fffd + fffd + fffd + fffd + fffd},
         {"<a>&#x41;&#9;&#xFFFD;&#x10FFFF;</a>", "A\t\uFFFD\U0010FFFF"},          // allowed references stay
         {"<a>x\xC3(\xED\xA0\x80y</a>", "x" + fffd + "(" + fffd + fffd + fffd + "y"}, // not UTF-8
+        {"<a>\xE4\xB8</a>", fffd},                                                  // cut short
+        {"<a>\u00E9\u6F22\uE000\uFF01\uFEFF\U0001F600\uFDD0</a>", "\u00E9\u6F22\uE000\uFF01\uFEFF\U0001F600\uFDD0"},
         {"<a><![CDATA[&#1;]]><!-- &#1; --><?pi &#1;?>&#1;</a>", "&#1;" + fffd},    // literal in CDATA
         {"<?xml version=\"1.0\" encoding=\"UTF-8\"?><a>\x02</a>", fffd},
         {"<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><a>caf\xE9</a>", "caf\u00E9"},
