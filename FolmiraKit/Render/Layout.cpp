@@ -24,6 +24,7 @@ Layout::Layout(const LargePrintSettings& clampedSettings)
       top(page.height - margin),
       bottom(margin + (clampedSettings.pageNumbers ? 1.6 * size : 0)),
       cursor_(top),
+      plans_(std::make_shared<TablePlans>()),
       shaper_(std::make_unique<Shaper>(*this))
 {
 }
@@ -93,7 +94,9 @@ void Layout::flowText(double keep, const Flow& flow, bool continuing)
             frame.origins.push_back({x, slotTop - lh + lines[static_cast<std::size_t>(start + k)].descent});
         }
         const auto& last = lines[static_cast<std::size_t>(start + count - 1)];
-        cursor_ = frame.origins.back().y - std::max(last.descent, 0.2 * lh);
+        // A part continued by another ends where its next line would start.
+        if (flow.continued) cursor_ -= count * lh;
+        else cursor_ = frame.origins.back().y - std::max(last.descent, 0.2 * lh);
         ops_.emplace_back(std::move(frame));
         fresh_ = false;
         start += count;

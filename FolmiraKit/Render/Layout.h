@@ -17,8 +17,10 @@
 #include "FolmiraKit/Render/RenderOp.h"
 #include "Platform/TextLayout.h"
 
+#include <condition_variable>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <unordered_map>
 #include <unordered_set>
 #include <optional>
@@ -48,7 +50,7 @@ public:
     void shapeAhead(const Blocks& blocks, int threads = 0);
     // The same for a chosen few of a document's blocks (the pointers are kept;
     // the blocks must outlive finish()).
-    void shapeAhead(std::vector<const Block*> blocks, int threads = 0);
+    void shapeAhead(const std::vector<const Block*>& blocks, int threads = 0);
     // Lays out one block; `next` is the block after it, or null for the last.
     void add(const Block& block, const Block* next);
     // Closes the current page and gives every page, in order (at least one),
@@ -106,35 +108,71 @@ public:
         double indent = 0;                                  // from the column's left edge
         double measure = 0;                                 // the width its lines were broken at
         bool separated = false; // a listed table row with rows after it: a short rule follows
+        // Parts of one listed row: a part goes on from the part before it, as
+        // its next line would, and is continued by the part after it.
+        bool continuing = false;
+        bool continued = false;
     };
-    // A table planned as a grid: column widths, and per row the cells' lines
-    // (null for a cell without text) and the row's height.
+    // How a whole table is laid out, decided once before any of it is placed:
+    // listed row by row, or a grid with these column widths and row heights.
+    struct TablePlan {
+        bool listed = false;
+        bool header = false;         // a grid's row 0 is a header, repeated on every page the table reaches
+        std::vector<double> columns; // none: a table without cells, drawn as nothing
+        std::vector<double> heights; // per row
+    };
+    // Plans made once per table and shared by every thread shaping its pieces,
+    // and by the layouts of one render (a render may lay out twice). Thread-safe.
+    class TablePlans;
+    // Hands the layout plans to share (set before shapeAhead and the first add).
+    void setTablePlans(std::shared_ptr<TablePlans> plans);
+
+    // A table is shaped and placed in pieces of rows, each shaped on any
+    // thread and let go once placed, so that a table costs what its text does;
+    // any other block is one piece.
+    struct Piece {
+        const Block* block = nullptr;
+        std::size_t first = 0; // rows [first, end) of a table
+        std::size_t end = 0;
+        // Cells [from, to) of each row: a row of much text comes in parts
+        // (which only a listed table lays out apart).
+        std::size_t from = 0;
+        std::size_t to = static_cast<std::size_t>(-1);
+        bool operator==(const Piece&) const = default;
+    };
+
+    // Rows [first, ...) of a table planned as a grid: the cells' lines (null for
+    // a cell without text), and the header row's for repeating it at the top
+    // of a page.
     struct Grid {
-        struct Row {
-            std::vector<std::shared_ptr<const Platform::TextLayout>> cells;
-            double height = 0;
-        };
-        std::vector<double> columns;
-        std::vector<Row> rows;
-        bool header = false; // row 0 is a header, repeated on every page the table reaches
+        using Cells = std::vector<std::shared_ptr<const Platform::TextLayout>>;
+        std::shared_ptr<const TablePlan> plan;
+        std::size_t first = 0;
+        std::vector<Cells> rows;
+        Cells header; // the header row's cells (a grid with a header only)
     };
     // All a block needs of text, shaped.
     struct Shaped {
         std::vector<Flow> flows;   // heading, paragraph, list item: one; listed table: one per row with text
-        std::optional<Grid> grid;  // a table that fits as a grid
-        bool listed = false;       // a table listed row by row
+        std::optional<Grid> grid;  // rows of a table that fits as a grid
+        bool listed = false;       // rows of a table listed row by row
     };
 
     class Shaper; // shapes blocks on one thread (LayoutShaper.h)
 
 private:
+    // The pieces `block` is shaped in, in order.
+    static std::vector<Piece> piecesOf(const Block& block);
+    // The bytes of text of a piece.
+    static std::size_t textBytes(const Piece& piece);
+
     class Ahead; // blocks being shaped on helper threads (LayoutAhead.cpp)
     struct EndAhead {
         void operator()(Ahead* ahead) const; // stops and joins the helpers
     };
 
-    // The block shaped ahead, or shaped now when it was not.
-    Shaped shaped(const Block& block);
+    // The piece shaped ahead, or shaped now when it was not.
+    Shaped shaped(const Piece& piece);
     // Lets go of a placed block's text (later when helpers may still be shaping).
     void spend(Shaped&& shaped);
 
@@ -154,7 +192,7 @@ private:
     void heading(const Block::Heading& heading, const Shaped& shaped, const Block* next);
     void paragraph(const Shaped& shaped, bool continuing, bool continued);
     void listItem(const Shaped& shaped, const Block* next);
-    void table(const Block::Table& table, const Shaped& shaped);
+    void table(const Block& block);
     void picture(const Picture& picture);
     void rule();
 
@@ -178,8 +216,22 @@ private:
     bool fresh_ = true;
     int droppedImages_ = 0;
     int listedTables_ = 0;
+    std::shared_ptr<TablePlans> plans_;
     std::unique_ptr<Shaper> shaper_; // this thread's
     std::unique_ptr<Ahead, EndAhead> ahead_;
+};
+
+// Each table's plan, made by the first thread that asks for it while any
+// other asking waits.
+class Layout::TablePlans {
+public:
+    using Make = std::function<TablePlan()>;
+    std::shared_ptr<const TablePlan> get(const Block::Table& table, const Make& make);
+
+private:
+    std::mutex mutex_;
+    std::condition_variable made_;
+    std::unordered_map<const Block::Table*, std::shared_ptr<const TablePlan>> plans_; // null while being made
 };
 
 } // namespace FolmiraKit::Renderer

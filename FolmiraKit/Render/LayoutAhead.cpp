@@ -1,14 +1,15 @@
 // Shaping blocks ahead of placing them, on helper threads.
 //
-// Helpers take blocks in document order from a shared counter and put each
-// result in the block's own slot; the layout's thread places the slots in
-// order, shaping blocks itself while the one it needs is not ready. Shaping a
-// block gives the same lines on any thread, so the pages are the same
+// Blocks are shaped in pieces (a table a few rows at a time, any other block
+// whole). Helpers take pieces in document order from a shared counter and put
+// each result in the piece's own slot; the layout's thread places the slots in
+// order, shaping pieces itself while the one it needs is not ready. Shaping a
+// piece gives the same lines on any thread, so the pages are the same
 // whatever the thread count.
 //
-// Blocks are shaped a chunk at a time (about chunkText of text): helpers
-// claim blocks of the open chunk only, and the next chunk opens once the
-// layout's thread has placed the last block of this one.
+// Pieces are shaped a chunk at a time (about chunkText of text): helpers
+// claim pieces of the open chunk only, and the next chunk opens once the
+// layout's thread has placed the last piece of this one.
 //
 // Each helper is a thread of its own for this layout, so its Pango (one font
 // map and context per thread) serves this layout alone. Pango objects are
@@ -44,13 +45,6 @@ constexpr std::size_t textPerHelper = 16 * 1024;
 // bounded amount of laid-out text, whatever the document's length.
 constexpr std::size_t chunkText = 256 * 1024;
 
-std::size_t textSize(const std::vector<const Block*>& blocks)
-{
-    std::size_t bytes = 0;
-    for (const Block* block : blocks) bytes += block->plainText().size();
-    return bytes;
-}
-
 } // namespace
 
 int shapingThreads()
@@ -63,7 +57,7 @@ void setShapingThreads(int threads) { chosenThreads.store(std::max(0, threads));
 
 class Layout::Ahead {
 public:
-    Ahead(const Layout& layout, std::vector<const Block*> blocks, int helpers) : blocks_(std::move(blocks))
+    Ahead(const Layout& layout, std::vector<Piece> pieces, int helpers) : pieces_(std::move(pieces))
     {
         openChunk();
         try {
@@ -86,15 +80,15 @@ public:
     Ahead(const Ahead&) = delete;
     Ahead& operator=(const Ahead&) = delete;
 
-    // The shaped block when `block` is the next of the blocks, else nothing.
-    // Before the first block of a new chunk, every helper has finished with
+    // The shaped piece when `piece` is the next of the pieces, else nothing.
+    // Before the first piece of a new chunk, every helper has finished with
     // the chunk before (each waits for the next chunk to open), so `betweenChunks`
     // may use and release their text; then its results are released and the
     // next chunk opens.
     template <typename BetweenChunks>
-    std::optional<Shaped> take(const Block& block, Shaper& own, BetweenChunks betweenChunks)
+    std::optional<Shaped> take(const Piece& piece, Shaper& own, BetweenChunks betweenChunks)
     {
-        if (placed_ >= blocks_.size() || &block != blocks_[placed_]) return std::nullopt;
+        if (placed_ >= pieces_.size() || !(piece == pieces_[placed_])) return std::nullopt;
         if (placed_ == chunkEnd_) {
             betweenChunks();
             spent_.clear();
@@ -132,13 +126,13 @@ private:
         std::exception_ptr failure;
     };
 
-    // The slots of the next blocks, about chunkText bytes of text (under mutex_).
+    // The slots of the next pieces, about chunkText bytes of text (under mutex_).
     void openChunk()
     {
         chunkStart_ = chunkEnd_;
         std::size_t bytes = 0;
-        while (chunkEnd_ < blocks_.size() && (chunkEnd_ == chunkStart_ || bytes < chunkText))
-            bytes += blocks_[chunkEnd_++]->plainText().size();
+        while (chunkEnd_ < pieces_.size() && (chunkEnd_ == chunkStart_ || bytes < chunkText))
+            bytes += textBytes(pieces_[chunkEnd_++]);
         slots_.clear();
         slots_.resize(chunkEnd_ - chunkStart_);
         next_ = chunkStart_;
@@ -164,7 +158,7 @@ private:
     {
         Slot made;
         try {
-            made.shaped = shaper.shape(*blocks_[at]);
+            made.shaped = shaper.shape(pieces_[at]);
         } catch (...) {
             made.failure = std::current_exception();
         }
@@ -176,12 +170,12 @@ private:
         ready_.notify_all();
     }
 
-    const std::vector<const Block*> blocks_;
-    std::vector<Slot> slots_;     // the chunk's blocks; guarded by mutex_
+    const std::vector<Piece> pieces_;
+    std::vector<Slot> slots_;     // the chunk's pieces; guarded by mutex_
     std::size_t chunkStart_ = 0;  // guarded by mutex_
     std::size_t chunkEnd_ = 0;    // guarded by mutex_; the layout's thread reads it unlocked (only it writes)
-    std::size_t next_ = 0;        // the next block to shape; guarded by mutex_
-    std::size_t placed_ = 0;      // the next block to place (the layout's thread only)
+    std::size_t next_ = 0;        // the next piece to shape; guarded by mutex_
+    std::size_t placed_ = 0;      // the next piece to place (the layout's thread only)
     bool stop_ = false;           // guarded by mutex_
     std::mutex mutex_;
     std::condition_variable ready_; // a slot is done
@@ -202,16 +196,23 @@ void Layout::shapeAhead(const Blocks& blocks, int threads)
     shapeAhead(std::move(chosen), threads);
 }
 
-void Layout::shapeAhead(std::vector<const Block*> blocks, int threads)
+void Layout::shapeAhead(const std::vector<const Block*>& blocks, int threads)
 {
     ahead_.reset();
+    std::vector<Piece> pieces;
+    std::size_t bytes = 0;
+    for (const Block* block : blocks)
+        for (const Piece& piece : piecesOf(*block)) {
+            pieces.push_back(piece);
+            bytes += textBytes(piece);
+        }
     // Unless a count was chosen, no more helpers than the text is worth.
     const bool chosen = threads > 0 || chosenThreads.load() > 0;
     if (threads <= 0) threads = shapingThreads();
     std::size_t helpers = static_cast<std::size_t>(std::max(0, threads - 1));
-    helpers = std::min(helpers, blocks.size() - std::min<std::size_t>(blocks.size(), 1)); // one block: no helper
-    if (!chosen) helpers = std::min(helpers, textSize(blocks) / textPerHelper);
-    if (helpers > 0) ahead_.reset(new Ahead(*this, std::move(blocks), static_cast<int>(helpers)));
+    helpers = std::min(helpers, pieces.size() - std::min<std::size_t>(pieces.size(), 1)); // one piece: no helper
+    if (!chosen) helpers = std::min(helpers, bytes / textPerHelper);
+    if (helpers > 0) ahead_.reset(new Ahead(*this, std::move(pieces), static_cast<int>(helpers)));
 }
 
 void Layout::spend(Shaped&& shaped)
@@ -219,12 +220,12 @@ void Layout::spend(Shaped&& shaped)
     if (ahead_) ahead_->keep(std::move(shaped));
 }
 
-Layout::Shaped Layout::shaped(const Block& block)
+Layout::Shaped Layout::shaped(const Piece& piece)
 {
     if (ahead_) {
-        if (auto shaped = ahead_->take(block, *shaper_, [this] { flushPages(); })) return std::move(*shaped);
+        if (auto shaped = ahead_->take(piece, *shaper_, [this] { flushPages(); })) return std::move(*shaped);
     }
-    return shaper_->shape(block);
+    return shaper_->shape(piece);
 }
 
 } // namespace FolmiraKit::Renderer

@@ -12,7 +12,8 @@ namespace FolmiraKit::Renderer {
 
 void Layout::add(const Block& block, const Block* next)
 {
-    Shaped text = shaped(block);
+    if (block.as<Block::Table>()) return table(block);
+    Shaped text = shaped(Piece{&block, 0, 0});
     std::visit(
         [&](const auto& value) {
             using Case = std::decay_t<decltype(value)>;
@@ -20,7 +21,6 @@ void Layout::add(const Block& block, const Block* next)
             else if constexpr (std::is_same_v<Case, Block::Paragraph>)
                 paragraph(text, continuations_.count(&block) > 0, next && continuations_.count(next) > 0);
             else if constexpr (std::is_same_v<Case, Block::ListItem>) listItem(text, next);
-            else if constexpr (std::is_same_v<Case, Block::Table>) table(value, text);
             else if constexpr (std::is_same_v<Case, Block::Image>) {
                 if (!settings.keepImages) {
                     ++droppedImages_;
@@ -28,7 +28,7 @@ void Layout::add(const Block& block, const Block* next)
                 }
                 picture(value.picture);
                 cursor_ -= 0.6 * size;
-            } else rule();
+            } else if constexpr (std::is_same_v<Case, Block::Rule>) rule();
         },
         block.value());
     spend(std::move(text));
@@ -60,15 +60,18 @@ void Layout::listItem(const Shaped& shaped, const Block* next)
     cursor_ -= (next && next->as<Block::ListItem>() ? settings.listSpacing : 0.6) * size;
 }
 
-void Layout::table(const Block::Table& table, const Shaped& shaped)
+void Layout::table(const Block& block)
 {
-    if (table.rows.empty()) return;
-    if (shaped.grid) {
-        tableGrid(*shaped.grid);
-    } else {
-        tableAsList(shaped.flows);
-        ++listedTables_;
+    if (block.as<Block::Table>()->rows.empty()) return;
+    bool listed = false;
+    for (const Piece& piece : piecesOf(block)) {
+        Shaped rows = shaped(piece);
+        listed = rows.listed;
+        if (rows.grid) tableGrid(*rows.grid);
+        else tableAsList(rows.flows);
+        spend(std::move(rows));
     }
+    if (listed) ++listedTables_;
     cursor_ -= 0.6 * size;
 }
 

@@ -57,6 +57,9 @@ double Layout::Shaper::measureLine(double typeSize, const std::string& text, boo
     auto key = std::make_tuple(typeSize, bold, text);
     auto it = widths_.find(key);
     if (it == widths_.end()) {
+        // Repeats are near (markers, a table's words): a table of many
+        // different words must not keep them all.
+        if (widths_.size() >= 4096) widths_.clear();
         Platform::AttributedText line;
         line.append(text, font(typeSize, bold, false));
         it = widths_.emplace(std::move(key), Platform::TextLayout::lineWidth(line)).first;
@@ -78,7 +81,7 @@ Layout::Flow Layout::Shaper::flow(double indent, const Paragraph& paragraph) con
     return out;
 }
 
-Layout::Shaped Layout::Shaper::shape(const Block& block)
+Layout::Shaped Layout::Shaper::shape(const Piece& piece)
 {
     return std::visit(
         [&](const auto& value) {
@@ -86,10 +89,10 @@ Layout::Shaped Layout::Shaper::shape(const Block& block)
             if constexpr (std::is_same_v<Case, Block::Heading>) return heading(value);
             else if constexpr (std::is_same_v<Case, Block::Paragraph>) return paragraph(value);
             else if constexpr (std::is_same_v<Case, Block::ListItem>) return listItem(value);
-            else if constexpr (std::is_same_v<Case, Block::Table>) return table(value);
+            else if constexpr (std::is_same_v<Case, Block::Table>) return table(value, piece);
             else return Shaped{}; // pictures and rules have no text
         },
-        block.value());
+        piece.block->value());
 }
 
 Layout::Shaped Layout::Shaper::heading(const Block::Heading& heading)
@@ -122,18 +125,6 @@ Layout::Shaped Layout::Shaper::listItem(const Block::ListItem& item)
     appendRuns(text, {Run(item.marker + "\t", true)}, size, true, false);
     appendRuns(text, item.runs, size, settings_.highContrast, settings_.keepLineBreaks);
     return Shaped{{flow(0, text)}, std::nullopt, false};
-}
-
-Layout::Shaped Layout::Shaper::table(const Block::Table& table)
-{
-    Shaped shaped;
-    if (table.rows.empty()) return shaped;
-    if (settings_.tables != LargePrintSettings::TableMode::list) shaped.grid = tableGrid(table.rows, table.header);
-    if (!shaped.grid) {
-        shaped.flows = tableAsList(table.rows, table.header);
-        shaped.listed = true;
-    }
-    return shaped;
 }
 
 } // namespace FolmiraKit::Renderer

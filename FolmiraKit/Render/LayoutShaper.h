@@ -20,7 +20,7 @@ public:
     // Reads the geometry of `layout`, which must outlive the shaper.
     explicit Shaper(const Layout& layout);
 
-    Shaped shape(const Block& block);
+    Shaped shape(const Piece& piece);
 
     // Text without the control characters (C0, DEL, C1) that Pango would draw
     // as hex boxes (tab kept); line feeds become line separators when
@@ -42,11 +42,22 @@ private:
     Shaped heading(const Block::Heading& heading);
     Shaped paragraph(const Block::Paragraph& paragraph);
     Shaped listItem(const Block::ListItem& item);
-    Shaped table(const Block::Table& table);
 
-    // Tables (LayoutTable.cpp): the grid, or nothing when it cannot fit.
-    std::optional<Grid> tableGrid(const std::vector<Block::Row>& rows, bool header);
-    std::vector<Flow> tableAsList(const std::vector<Block::Row>& rows, bool header);
+    // Tables (LayoutTable.cpp), a piece of rows at a time.
+    Shaped table(const Block::Table& table, const Piece& piece);
+    // The whole table's plan: a grid when it fits, else listed.
+    TablePlan planTable(const std::vector<Block::Row>& rows, bool header);
+    // Column widths from the widest word and whole text of each column (none
+    // for a table without cells); nothing when even the widest words cannot
+    // fit. `whole` gets every cell's whole width, row by row.
+    std::optional<std::vector<double>> tableColumns(const std::vector<Block::Row>& rows, bool header,
+                                                    std::vector<double>& whole);
+    // The height of a grid row's text at the column widths; `whole` holds its
+    // cells' whole widths.
+    double rowTextHeight(const Block::Row& row, bool headerRow, const std::vector<double>& columns, const double* whole);
+    // A cell's lines at its column width (null without text).
+    std::shared_ptr<const Platform::TextLayout> cellText(const Block::Cell& cell, bool headerRow, double column);
+    std::vector<Flow> tableAsList(const std::vector<Block::Row>& rows, bool header, const Piece& piece);
 
     const Layout& layout_;
     const LargePrintSettings& settings_;

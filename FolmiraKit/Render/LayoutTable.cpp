@@ -1,10 +1,12 @@
 // Tables: a ruled grid when it fits, otherwise one paragraph per row.
 //
-// The grid is planned in full while the table is shaped (column widths from
-// the widest word and the whole text of each column, row heights from the cell
-// text laid out at those widths), before anything is placed, so that a table
-// that does not fit is listed instead from the same cursor. Cell text is laid
-// out once, while planning, and the same lines are drawn.
+// A table is planned whole before any of it is placed (column widths from the
+// widest word and the whole text of each column, row heights from the cell
+// text at those widths), so that a table that does not fit is listed instead
+// from the same cursor. The plan holds numbers only: the cell text itself is
+// laid out a piece of rows at a time, on any shaping thread, and each piece is
+// let go once placed, so that a long table holds no more text at once than
+// the same cells as paragraphs would.
 
 #include "FolmiraKit/Render/LayoutShaper.h"
 
@@ -15,6 +17,13 @@
 
 namespace FolmiraKit::Renderer {
 namespace {
+
+// A table is cut into pieces of at most this many rows or, once reached,
+// this much text.
+constexpr std::size_t pieceRows = 256;
+constexpr std::size_t pieceBytes = 16 * 1024;
+// Text this short is laid out in one slice (see Platform::TextLayout).
+constexpr std::size_t oneSliceBytes = 128;
 
 // The pieces of `text` between white space, empty pieces dropped.
 std::vector<std::string> wordsOf(const std::string& text)
@@ -33,91 +42,277 @@ std::vector<std::string> wordsOf(const std::string& text)
     return words;
 }
 
+std::size_t cellBytes(const Block::Cell& cell)
+{
+    std::size_t bytes = 0;
+    for (const Run& run : cell) bytes += run.text.size();
+    return bytes;
+}
+
+// The text of a table's cells as a listed row shows it, in bytes: each cell
+// with its column's name (a grid shows less).
+class TableBytes {
+public:
+    explicit TableBytes(const Block::Table& table) : table_(table)
+    {
+        if (table.header && !table.rows.empty())
+            for (const Block::Cell& cell : table.rows[0]) names_.push_back(cellBytes(cell) + 2);
+    }
+    std::size_t cell(std::size_t r, std::size_t c) const
+    {
+        std::size_t bytes = cellBytes(table_.rows[r][c]);
+        return bytes + (r > 0 && bytes > 0 && c < names_.size() ? names_[c] : 0);
+    }
+    std::size_t cells(std::size_t r, std::size_t from, std::size_t to) const
+    {
+        std::size_t bytes = 0;
+        for (std::size_t c = from; c < std::min(to, table_.rows[r].size()); ++c) bytes += cell(r, c);
+        return bytes;
+    }
+
+private:
+    const Block::Table& table_;
+    std::vector<std::size_t> names_;
+};
+
+// True when `text` holds nothing that breaks a line or moves to a tab stop.
+bool flat(const std::string& text)
+{
+    return text.find_first_of("\n\t") == std::string::npos && text.find("\u2028") == std::string::npos &&
+           text.find("\u2029") == std::string::npos;
+}
+
 } // namespace
 
-std::optional<Layout::Grid> Layout::Shaper::tableGrid(const std::vector<Block::Row>& rows, bool header)
+std::vector<Layout::Piece> Layout::piecesOf(const Block& block)
+{
+    const auto* table = block.as<Block::Table>();
+    if (!table) return {Piece{&block, 0, 0}};
+    const TableBytes bytesOf(*table);
+    const auto& rows = table->rows;
+    std::vector<Piece> pieces;
+    std::size_t first = 0, bytes = 0;
+    auto close = [&](std::size_t end) {
+        if (end > first) pieces.push_back(Piece{&block, first, end});
+        first = end;
+        bytes = 0;
+    };
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+        const std::size_t row = bytesOf.cells(r, 0, rows[r].size());
+        if (row > pieceBytes) {
+            // A row of much text comes in parts of some cells each.
+            close(r);
+            std::size_t from = 0, part = 0;
+            for (std::size_t c = 0; c < rows[r].size(); ++c) {
+                part += bytesOf.cell(r, c);
+                if (part < pieceBytes && c + 1 < rows[r].size()) continue;
+                pieces.push_back(Piece{&block, r, r + 1, from, c + 1});
+                from = c + 1;
+                part = 0;
+            }
+            first = r + 1;
+            continue;
+        }
+        bytes += row;
+        if (r + 1 - first >= pieceRows || bytes >= pieceBytes) close(r + 1);
+    }
+    close(rows.size());
+    return pieces;
+}
+
+std::size_t Layout::textBytes(const Piece& piece)
+{
+    const auto* table = piece.block->as<Block::Table>();
+    if (!table) return piece.block->plainText().size();
+    const TableBytes bytesOf(*table);
+    std::size_t bytes = 0;
+    for (std::size_t r = piece.first; r < piece.end; ++r) bytes += bytesOf.cells(r, piece.from, piece.to);
+    return bytes;
+}
+
+void Layout::setTablePlans(std::shared_ptr<TablePlans> plans)
+{
+    if (plans) plans_ = std::move(plans);
+}
+
+std::shared_ptr<const Layout::TablePlan> Layout::TablePlans::get(const Block::Table& table, const Make& make)
+{
+    std::unique_lock lock(mutex_);
+    if (!plans_.try_emplace(&table).second) {
+        made_.wait(lock, [&] { return plans_.count(&table) == 0 || plans_.at(&table) != nullptr; });
+        if (auto found = plans_.find(&table); found != plans_.end()) return found->second;
+        plans_.emplace(&table, nullptr); // the thread that was making it failed: make it here
+    }
+    lock.unlock();
+    std::shared_ptr<const TablePlan> plan;
+    try {
+        plan = std::make_shared<const TablePlan>(make());
+    } catch (...) {
+        lock.lock();
+        plans_.erase(&table);
+        made_.notify_all();
+        throw;
+    }
+    lock.lock();
+    plans_[&table] = plan;
+    made_.notify_all();
+    return plan;
+}
+
+Layout::Shaped Layout::Shaper::table(const Block::Table& table, const Piece& piece)
+{
+    Shaped shaped;
+    auto plan = layout_.plans_->get(table, [&] { return planTable(table.rows, table.header); });
+    if (plan->listed) {
+        shaped.flows = tableAsList(table.rows, table.header, piece);
+        shaped.listed = true;
+        return shaped;
+    }
+    // A grid row comes whole with its first part.
+    const std::size_t first = piece.first, end = piece.from > 0 ? first : piece.end;
+    Grid grid{plan, first, {}, {}};
+    auto cellsOf = [&](const Block::Row& row, bool headerRow) {
+        Grid::Cells cells(plan->columns.size());
+        for (std::size_t c = 0; c < row.size() && c < cells.size(); ++c) cells[c] = cellText(row[c], headerRow, plan->columns[c]);
+        return cells;
+    };
+    for (std::size_t r = first; r < end && !plan->columns.empty(); ++r)
+        grid.rows.push_back(cellsOf(table.rows[r], plan->header && r == 0));
+    if (plan->header && !grid.rows.empty()) grid.header = first == 0 ? grid.rows.front() : cellsOf(table.rows[0], true);
+    shaped.grid = std::move(grid);
+    return shaped;
+}
+
+Layout::TablePlan Layout::Shaper::planTable(const std::vector<Block::Row>& rows, bool header)
+{
+    TablePlan plan;
+    if (settings_.tables == LargePrintSettings::TableMode::list) return TablePlan{true, false, {}, {}};
+    std::vector<double> whole;
+    auto columns = tableColumns(rows, header, whole);
+    if (!columns) return TablePlan{true, false, {}, {}};
+    if (columns->empty()) return plan; // no cells at all: nothing to draw
+    plan.header = header;
+    plan.columns = std::move(*columns);
+
+    const double p = 0.35 * layout_.size;
+    const double area = layout_.top - layout_.bottom;
+    plan.heights.reserve(rows.size());
+    std::size_t at = 0; // rows[r]'s first cell in `whole`
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+        double height = rowTextHeight(rows[r], header && r == 0, plan.columns, whole.data() + at) + 2 * p;
+        at += rows[r].size();
+        // No row may need most of a page.
+        if (height >= 0.9 * area) return TablePlan{true, false, {}, {}};
+        plan.heights.push_back(height);
+    }
+    // A header repeated above a body row must fit a page together with it.
+    if (header) {
+        for (std::size_t r = 1; r < rows.size(); ++r)
+            if (plan.heights[0] + plan.heights[r] > area) return TablePlan{true, false, {}, {}};
+    }
+    return plan;
+}
+
+std::optional<std::vector<double>> Layout::Shaper::tableColumns(const std::vector<Block::Row>& rows, bool header,
+                                                                std::vector<double>& whole)
 {
     std::size_t n = 0;
     for (const auto& row : rows) n = std::max(n, row.size());
-    Grid grid;
-    if (n < 1) return grid;
+    if (n < 1) return std::vector<double>{};
     const double size = layout_.size, width = layout_.width;
     const double p = 0.35 * size;
-    const double lh = settings_.lineSpacing * size;
-    grid.header = header && !rows.empty();
+    // Every column holds a cell, so is at least 2p + 1 wide: a table of too many
+    // columns is listed unmeasured.
+    if (static_cast<double>(n) * (2 * p + 1) > width) return std::nullopt;
 
     // Column widths: at least the widest word, at most the widest whole text.
     std::vector<double> least(n, 2 * p), most(n, 2 * p);
+    double leastSum = static_cast<double>(n) * 2 * p; // only grows: once over the width, it stays over
     for (std::size_t r = 0; r < rows.size(); ++r) {
-        bool bold = grid.header && r == 0;
+        bool bold = header && r == 0;
         for (std::size_t c = 0; c < rows[r].size(); ++c) {
             std::string text = cleanText(plain(rows[r][c]), false);
+            double all = text.empty() ? 0 : measureLine(size, text, bold);
+            whole.push_back(all);
             double longest = 0;
-            for (const auto& word : wordsOf(text)) longest = std::max(longest, measureLine(size, word, bold));
-            least[c] = std::max(least[c], longest + 2 * p + 1);
-            most[c] = std::max(most[c], measureLine(size, text, bold) + 2 * p + 1);
+            auto words = wordsOf(text);
+            if (words.size() == 1 && words[0].size() == text.size()) longest = all;
+            else
+                for (const auto& word : words) longest = std::max(longest, measureLine(size, word, bold));
+            double wider = std::max(least[c], longest + 2 * p + 1);
+            leastSum += wider - least[c];
+            least[c] = wider;
+            most[c] = std::max(most[c], all + 2 * p + 1);
+            if (leastSum > width + 1e-6) return std::nullopt;
         }
     }
-    double leastSum = std::accumulate(least.begin(), least.end(), 0.0);
+    leastSum = std::accumulate(least.begin(), least.end(), 0.0);
     if (leastSum > width) return std::nullopt;
     double mostSum = std::accumulate(most.begin(), most.end(), 0.0);
-    grid.columns.resize(n);
+    std::vector<double> columns(n);
     if (mostSum <= width) {
-        for (std::size_t c = 0; c < n; ++c) grid.columns[c] = most[c] + most[c] / mostSum * (width - mostSum);
+        for (std::size_t c = 0; c < n; ++c) columns[c] = most[c] + most[c] / mostSum * (width - mostSum);
     } else {
         double spread = 0;
         for (std::size_t c = 0; c < n; ++c) spread += most[c] - least[c];
         for (std::size_t c = 0; c < n; ++c)
-            grid.columns[c] = least[c] + (most[c] - least[c]) * (width - leastSum) / std::max(1.0, spread);
+            columns[c] = least[c] + (most[c] - least[c]) * (width - leastSum) / std::max(1.0, spread);
     }
+    return columns;
+}
 
-    // Cell text at those widths, and the row heights it needs.
-    grid.rows.resize(rows.size());
-    const double area = layout_.top - layout_.bottom;
-    for (std::size_t r = 0; r < rows.size(); ++r) {
-        bool headerRow = grid.header && r == 0;
-        double tallest = lh;
-        grid.rows[r].cells.resize(n);
-        for (std::size_t c = 0; c < rows[r].size(); ++c) {
-            if (rows[r][c].empty()) continue;
-            Paragraph text = paragraphStyle(size, 0, 0);
-            appendRuns(text, rows[r][c], size, headerRow || settings_.highContrast, settings_.keepLineBreaks);
-            if (text.text.empty()) continue;
-            auto cell = std::make_shared<const Platform::TextLayout>(text.text, grid.columns[c] - 2 * p, text.format);
-            tallest = std::max(tallest, static_cast<double>(cell->lines().size()) * lh);
-            grid.rows[r].cells[c] = std::move(cell);
-        }
-        grid.rows[r].height = tallest + 2 * p;
-        // No row may need most of a page.
-        if (grid.rows[r].height >= 0.9 * area) return std::nullopt;
+double Layout::Shaper::rowTextHeight(const Block::Row& row, bool headerRow, const std::vector<double>& columns,
+                                     const double* whole)
+{
+    const double p = 0.35 * layout_.size;
+    const double lh = settings_.lineSpacing * layout_.size;
+    const bool bold = headerRow || settings_.highContrast;
+    double tallest = lh;
+    for (std::size_t c = 0; c < row.size(); ++c) {
+        const Block::Cell& cell = row[c];
+        if (cell.empty()) continue;
+        // A cell of one run in the face its column was measured in, whose whole
+        // text fits the column, is one line: its text needs no break. Only
+        // other cells are laid out here (and again when their piece is shaped).
+        if (cell.size() == 1 && !cell[0].italic && (!cell[0].bold || bold) && flat(cell[0].text) &&
+            cell[0].text.size() <= oneSliceBytes && whole[c] <= columns[c] - 2 * p - 0.01)
+            continue;
+        if (auto text = cellText(cell, headerRow, columns[c]))
+            tallest = std::max(tallest, static_cast<double>(text->lines().size()) * lh);
     }
-    // A header repeated above a body row must fit a page together with it.
-    if (grid.header) {
-        for (std::size_t r = 1; r < rows.size(); ++r)
-            if (grid.rows[0].height + grid.rows[r].height > area) return std::nullopt;
-    }
-    return grid;
+    return tallest;
+}
+
+std::shared_ptr<const Platform::TextLayout> Layout::Shaper::cellText(const Block::Cell& cell, bool headerRow, double column)
+{
+    if (cell.empty()) return nullptr;
+    const double size = layout_.size;
+    Paragraph text = paragraphStyle(size, 0, 0);
+    appendRuns(text, cell, size, headerRow || settings_.highContrast, settings_.keepLineBreaks);
+    if (text.text.empty()) return nullptr;
+    return std::make_shared<const Platform::TextLayout>(text.text, column - 2 * 0.35 * size, text.format);
 }
 
 void Layout::tableGrid(const Grid& grid)
 {
-    const std::size_t n = grid.columns.size();
-    const std::size_t count = grid.rows.size();
+    const TablePlan& plan = *grid.plan;
+    const std::size_t n = plan.columns.size();
+    const std::size_t count = plan.heights.size();
     if (n < 1) return;
     const double p = 0.35 * size;
     const double lh = settings.lineSpacing * size;
 
-    auto drawRow = [&](std::size_t r) {
-        bool headerRow = grid.header && r == 0;
-        double rh = grid.rows[r].height;
+    auto drawRow = [&](std::size_t r, const Grid::Cells& cells) {
+        bool headerRow = plan.header && r == 0;
+        double rh = plan.heights[r];
         double rowBottom = cursor_ - rh;
         if (headerRow && !settings.highContrast) ops_.emplace_back(Op::Fill{{left, rowBottom, width, rh}, 0.9});
         double border = settings.highContrast ? (headerRow ? 3.0 : 2.5) : 1.0;
         double x = left;
         for (std::size_t c = 0; c < n; ++c) {
-            const double column = grid.columns[c];
+            const double column = plan.columns[c];
             ops_.emplace_back(Op::Box{{x, rowBottom, column, rh}, border});
-            if (const auto& layout = grid.rows[r].cells[c]) {
+            if (const auto& layout = cells[c]) {
                 Op::Text frame{layout, 0, static_cast<int>(layout->lines().size()),
                                {x + p, rowBottom + p, column - 2 * p, rh - 2 * p}, {}};
                 for (std::size_t k = 0; k < layout->lines().size(); ++k)
@@ -130,35 +325,37 @@ void Layout::tableGrid(const Grid& grid)
         fresh_ = false;
     };
 
-    for (std::size_t r = 0; r < count; ++r) {
-        double rh = grid.rows[r].height;
+    for (std::size_t i = 0; i < grid.rows.size(); ++i) {
+        const std::size_t r = grid.first + i;
+        double rh = plan.heights[r];
         if (cursor_ - rh < bottom) {
             newPage();
-            if (grid.header && r > 0) drawRow(0);
-            drawRow(r);
+            if (plan.header && r > 0) drawRow(0, grid.header);
+            drawRow(r, grid.rows[i]);
             continue;
         }
         // A header row does not end a page alone, unless the page is fresh.
-        if (grid.header && r == 0 && count >= 2 && cursor_ - (rh + grid.rows[1].height) < bottom && !fresh_) {
-            newPage();
-        }
-        drawRow(r);
+        if (plan.header && r == 0 && count >= 2 && cursor_ - (rh + plan.heights[1]) < bottom && !fresh_) newPage();
+        drawRow(r, grid.rows[i]);
     }
 }
 
-std::vector<Layout::Flow> Layout::Shaper::tableAsList(const std::vector<Block::Row>& rows, bool header)
+std::vector<Layout::Flow> Layout::Shaper::tableAsList(const std::vector<Block::Row>& rows, bool header,
+                                                      const Piece& piece)
 {
     std::vector<Flow> flows;
     std::vector<std::string> names;
-    std::size_t first = 0;
+    std::size_t first = piece.first;
     if (header) {
         for (const auto& cell : rows.front()) names.push_back(plain(cell));
-        first = 1;
+        first = std::max<std::size_t>(first, 1);
     }
-    for (std::size_t r = first; r < rows.size(); ++r) {
+    auto anyText = [](auto from, auto to) { return std::any_of(from, to, [](const auto& cell) { return !cell.empty(); }); };
+    for (std::size_t r = first; r < piece.end; ++r) {
         Runs runs;
         const auto& row = rows[r];
-        for (std::size_t c = 0; c < row.size(); ++c) {
+        const std::size_t from = std::min(piece.from, row.size()), to = std::min(piece.to, row.size());
+        for (std::size_t c = from; c < to; ++c) {
             const Block::Cell& cell = row[c];
             if (cell.empty()) continue; // names still go by position
             if (!runs.empty()) runs.emplace_back("\n");
@@ -175,8 +372,12 @@ std::vector<Layout::Flow> Layout::Shaper::tableAsList(const std::vector<Block::R
         if (runs.empty()) continue;
         Paragraph text = paragraphStyle(layout_.size, 0, 0);
         appendRuns(text, runs, layout_.size, settings_.highContrast, true);
-        flows.push_back(flow(0, text));
-        flows.back().separated = r + 1 < rows.size();
+        Flow& made = flows.emplace_back(flow(0, text));
+        // A part of a row: the line break between two parts is where one ends
+        // and the next goes on.
+        made.continuing = anyText(row.begin(), row.begin() + static_cast<std::ptrdiff_t>(from));
+        made.continued = anyText(row.begin() + static_cast<std::ptrdiff_t>(to), row.end());
+        made.separated = !made.continued && r + 1 < rows.size();
     }
     return flows;
 }
@@ -184,7 +385,7 @@ std::vector<Layout::Flow> Layout::Shaper::tableAsList(const std::vector<Block::R
 void Layout::tableAsList(const std::vector<Flow>& rows)
 {
     for (const Flow& row : rows) {
-        flowText(0, row);
+        flowText(0, row, row.continuing);
         if (row.separated) {
             cursor_ -= 0.4 * size;
             if (cursor_ - bottom > size)

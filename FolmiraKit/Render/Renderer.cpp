@@ -133,11 +133,13 @@ RenderResult result(const Layout& layout, PageWriter& writer, const PictureCache
 // and a second layout would cost them half as much time again.
 constexpr int heldPages = 400;
 
-// Lays out `blocks` in `layout`, each page going to `sink`.
+// Lays out `blocks` in `layout`, each page going to `sink`; `plans` are the
+// render's table plans, made once for both its layouts.
 void layOut(Layout& layout, const std::vector<const Block*>& blocks, const std::unordered_set<const Block*>& continuations,
-            Layout::PageSink sink)
+            const std::shared_ptr<Layout::TablePlans>& plans, Layout::PageSink sink)
 {
     layout.setContinuations(continuations);
+    layout.setTablePlans(plans);
     layout.setPageSink(std::move(sink));
     layout.shapeAhead(blocks);
     for (std::size_t i = 0; i < blocks.size(); ++i) {
@@ -256,6 +258,7 @@ RenderResult render(const BigDocument& document, const LargePrintSettings& setti
     std::deque<Block> pieces;
     std::unordered_set<const Block*> continuations;
     const auto blocks = cutLongParagraphs(choice.blocks, pieces, continuations);
+    auto plans = std::make_shared<Layout::TablePlans>();
 
     // The page count first, when the pages are numbered and there are too many to hold.
     int total = 0;
@@ -263,7 +266,7 @@ RenderResult render(const BigDocument& document, const LargePrintSettings& setti
     if (clamped.pageNumbers) {
         Layout counting(clamped);
         bool tooMany = false;
-        layOut(counting, blocks, continuations, [&](Page&& page) {
+        layOut(counting, blocks, continuations, plans, [&](Page&& page) {
             if (tooMany) return;
             if (held.size() < static_cast<std::size_t>(heldPages)) held.push_back(std::move(page));
             else tooMany = true, held.clear();
@@ -283,7 +286,7 @@ RenderResult render(const BigDocument& document, const LargePrintSettings& setti
     planPictures(layout, blocks, pictures);
     PageWriter writer(layout, document.title, pictures);
     int number = 0;
-    layOut(layout, blocks, continuations, [&](Page&& page) { writer.write(page, ++number, total); });
+    layOut(layout, blocks, continuations, plans, [&](Page&& page) { writer.write(page, ++number, total); });
     return result(layout, writer, pictures, choice.leftOut, layout.pageCount());
 }
 

@@ -1,0 +1,109 @@
+// Tables long or wide enough to be laid out in pieces: the pages read as one
+// table, whichever thread shaped which piece.
+
+#include "tests/FolmiraKit/Render/RenderTestSupport.h"
+
+#include <gtest/gtest.h>
+
+using namespace RenderTest;
+using Settings = LargePrintSettings;
+
+namespace {
+
+Block::Cell cell(const std::string& text) { return Block::Cell{FolmiraKit::Run(text)}; }
+
+// Every page of `blocks`, laid out with `threads` shaping threads.
+std::vector<Page> pagesOf(const Blocks& blocks, int threads, const Settings& settings = Settings())
+{
+    Layout layout(settings);
+    layout.shapeAhead(blocks, threads);
+    addAll(layout, blocks);
+    return layout.finish();
+}
+
+// The lines of every frame, in order.
+std::vector<std::string> linesOf(const std::vector<Page>& pages)
+{
+    std::vector<std::string> out;
+    for (const Page& page : pages)
+        for (const Op::Text* frame : texts(page))
+            for (int k = 0; k < frame->lineCount; ++k) {
+                const auto& line = frame->layout->lines()[static_cast<std::size_t>(frame->firstLine + k)];
+                std::string text = frame->layout->text().substr(line.start, line.length);
+                if (text.size() >= 3 && text.compare(text.size() - 3, 3, "\u2028") == 0) text.resize(text.size() - 3);
+                out.push_back(text);
+            }
+    return out;
+}
+
+} // namespace
+
+TEST(LayoutLongTable, ATallGridRepeatsItsHeaderOnEveryPageItReaches)
+{
+    std::vector<Block::Row> rows = {{cell("Name"), cell("Seat")}};
+    for (int i = 0; i < 1500; ++i) rows.push_back({cell("Guest " + std::to_string(i)), cell(std::to_string(i % 40))});
+    const Blocks blocks = {para("Before."), Block::table(rows, true), para("After.")};
+
+    const auto pages = pagesOf(blocks, 4);
+    EXPECT_EQ(pagesOf(blocks, 1), pages);
+    ASSERT_GT(pages.size(), 10u);
+    std::vector<std::string> guests;
+    for (std::size_t p = 0; p < pages.size(); ++p) {
+        const auto frames = texts(pages[p]);
+        for (const Op::Text* frame : frames)
+            if (frame->layout->text().rfind("Guest ", 0) == 0) guests.push_back(frame->layout->text());
+        if (p == 0 || p + 1 == pages.size()) continue;
+        // Every page the table goes on to opens with the header row on grey.
+        ASSERT_FALSE(frames.empty());
+        EXPECT_EQ(frames[0]->layout->text(), "Name");
+        const Op::Fill* fill = pages[p].front().as<Op::Fill>();
+        ASSERT_NE(fill, nullptr);
+        EXPECT_DOUBLE_EQ(fill->rect.maxY(), 738);
+    }
+    ASSERT_EQ(guests.size(), 1500u);
+    for (int i = 0; i < 1500; ++i) EXPECT_EQ(guests[static_cast<std::size_t>(i)], "Guest " + std::to_string(i));
+}
+
+TEST(LayoutLongTable, AVeryWideRowIsListedLineUnderLineWithoutABreak)
+{
+    // Thousands of columns: far too wide for a grid, and each listed row far
+    // longer than one piece of text.
+    const int columns = 3000;
+    std::vector<Block::Row> rows(3);
+    for (int c = 0; c < columns; ++c) {
+        rows[0].push_back(cell("n" + std::to_string(c)));
+        rows[1].push_back(cell("v" + std::to_string(c)));
+        rows[2].push_back(cell("w" + std::to_string(c)));
+    }
+    const Blocks blocks = {Block::table(rows, true)};
+    // A wide pitch, so that the room left under a line's descent is not the
+    // room to the next line.
+    Settings settings;
+    settings.lineSpacing = 2.0;
+    const auto pages = pagesOf(blocks, 4, settings);
+    EXPECT_EQ(pagesOf(blocks, 1, settings), pages);
+
+    const auto lines = linesOf(pages);
+    ASSERT_EQ(lines.size(), 2u * columns);
+    for (int c = 0; c < columns; ++c) {
+        EXPECT_EQ(lines[static_cast<std::size_t>(c)], "n" + std::to_string(c) + ": v" + std::to_string(c));
+        EXPECT_EQ(lines[static_cast<std::size_t>(columns + c)], "n" + std::to_string(c) + ": w" + std::to_string(c));
+    }
+    // Within a row, every line is one pitch below the line before it, page by page.
+    const double pitch = 2.0 * 18;
+    int separators = 0;
+    for (const Page& page : pages) {
+        std::vector<double> slots;
+        for (const Op& op : page) {
+            if (op.as<Op::Line>()) ++separators;
+            if (const auto* frame = op.as<Op::Text>())
+                for (int k = 0; k < frame->lineCount; ++k) {
+                    const auto& line = frame->layout->lines()[static_cast<std::size_t>(frame->firstLine + k)];
+                    if (frame->layout->text().compare(line.start, 4, "n0: ") == 0) slots.clear(); // a new row
+                    slots.push_back(frame->origins[static_cast<std::size_t>(k)].y - line.descent);
+                    if (slots.size() > 1) { EXPECT_NEAR(slots[slots.size() - 2] - slots.back(), pitch, 1e-6); }
+                }
+        }
+    }
+    EXPECT_EQ(separators, 1); // between the two rows only
+}
