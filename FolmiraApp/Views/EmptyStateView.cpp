@@ -99,6 +99,7 @@ EmptyStateView::EmptyStateView(AppModel& model, QWidget* parent) : QWidget(paren
 
     error_ = new QLabel(this);
     error_->setObjectName(QStringLiteral("emptyStateError"));
+    error_->setTextFormat(Qt::PlainText); // names the file
     error_->setWordWrap(true);
     error_->setAlignment(Qt::AlignCenter);
     error_->setMaximumWidth(520);

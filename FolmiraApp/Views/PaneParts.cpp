@@ -50,6 +50,7 @@ QHBoxLayout* centredRow(QWidget* widget)
 
 ElidedLabel::ElidedLabel(QWidget* parent) : QLabel(parent)
 {
+    setTextFormat(Qt::PlainText); // a file name is shown as written
     setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
 }
 
@@ -120,6 +121,7 @@ RefusalView::RefusalView(QWidget* parent) : QWidget(parent)
 
     message_ = new QLabel(this);
     message_->setObjectName(QStringLiteral("refusalMessage"));
+    message_->setTextFormat(Qt::PlainText); // names the file
     message_->setFont(scaledFont(this, 1.3, QFont::Normal));
     message_->setWordWrap(true);
     message_->setAlignment(Qt::AlignCenter);

@@ -1,5 +1,7 @@
 #include "FolmiraApp/Views/QtPanels.h"
 
+#include "Lyricade/Panels/DialogTexts.h"
+
 #include <QChildEvent>
 #include <QComboBox>
 #include <QDir>
@@ -79,6 +81,9 @@ std::optional<std::filesystem::path> QtPanels::openOne(const QString& message, c
 std::optional<std::filesystem::path> QtPanels::chooseFileToSave(const QString& name, const QString& message)
 {
     QFileDialog dialog(window_, message);
+    // Qt's own dialog, so the message (a booklet's folding instructions) stands whole inside it.
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    Lyricade::placeMessage(dialog, message);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setNameFilter(QStringLiteral("PDF (*.pdf)"));
@@ -103,8 +108,9 @@ void QtPanels::inform(const QString& text, const QString& detail)
 
 void QtPanels::message(QMessageBox::Icon icon, const QString& text, const QString& detail)
 {
-    QMessageBox box(icon, QString(), text, QMessageBox::Ok, window_);
-    if (!detail.isEmpty()) box.setInformativeText(detail);
+    QMessageBox box(icon, QString(), QString(), QMessageBox::Ok, window_);
+    // Names and reasons are shown as written, never as markup.
+    Lyricade::setPlainTexts(box, text, detail);
     box.exec();
 }
 

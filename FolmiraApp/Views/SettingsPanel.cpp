@@ -202,6 +202,7 @@ void SettingsPanel::refreshNotes()
         icon->setAlignment(Qt::AlignTop);
         auto* text = new QLabel(qstr(note.message), notesSection_);
         text->setObjectName(QStringLiteral("note"));
+        text->setTextFormat(Qt::PlainText); // notes quote the document's own names
         text->setWordWrap(true);
         // Each note is a stop of the Tab order, read out whole when reached.
         text->setFocusPolicy(Qt::StrongFocus);

@@ -1,5 +1,7 @@
 #include "FolmiraApp/Views/UpdaterAlerts.h"
 
+#include "Lyricade/Panels/DialogTexts.h"
+
 #include <QApplication>
 #include <QMainWindow>
 #include <QMessageBox>
@@ -32,8 +34,9 @@ QWidget* frontWindow()
 
 std::unique_ptr<QMessageBox> makeBox(const QString& title, const QString& text, QWidget* parent)
 {
-    auto box = std::make_unique<QMessageBox>(QMessageBox::Information, QString(), title, QMessageBox::NoButton, parent);
-    box->setInformativeText(text);
+    auto box = std::make_unique<QMessageBox>(QMessageBox::Information, QString(), QString(), QMessageBox::NoButton, parent);
+    // The feed's words are shown as written, never as markup.
+    Lyricade::setPlainTexts(*box, title, text);
     return box;
 }
 

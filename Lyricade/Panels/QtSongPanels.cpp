@@ -1,12 +1,11 @@
 #include "Lyricade/Panels/QtSongPanels.h"
 
+#include "Lyricade/Panels/DialogTexts.h"
+
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QGridLayout>
-#include <QLabel>
 
 #include <algorithm>
-#include <vector>
 
 namespace Lyricade {
 
@@ -31,32 +30,6 @@ public:
     }
 };
 
-// Puts the message inside the dialog, above everything else: a window
-// manager may cut a long window title short or not show it at all.
-void showMessage(QFileDialog& dialog, const QString& message)
-{
-    auto* grid = qobject_cast<QGridLayout*>(dialog.layout());
-    if (!grid) return;
-    struct Placed {
-        QLayoutItem* item;
-        int row, column, rows, columns;
-    };
-    std::vector<Placed> placed;
-    int columns = 1;
-    while (grid->count() > 0) {
-        Placed p{};
-        grid->getItemPosition(0, &p.row, &p.column, &p.rows, &p.columns);
-        p.item = grid->takeAt(0);
-        columns = std::max(columns, p.column + p.columns);
-        placed.push_back(p);
-    }
-    for (const Placed& p : placed) grid->addItem(p.item, p.row + 1, p.column, p.rows, p.columns);
-    auto* label = new QLabel(message, &dialog);
-    label->setObjectName(QStringLiteral("message"));
-    label->setWordWrap(true);
-    grid->addWidget(label, 0, 0, 1, columns);
-}
-
 } // namespace
 
 std::optional<std::vector<std::filesystem::path>> QtSongPanels::chooseSongFiles(const QString& message,
@@ -65,7 +38,7 @@ std::optional<std::vector<std::filesystem::path>> QtSongPanels::chooseSongFiles(
 {
     FilesAndFolders dialog(parent_, message);
     dialog.setOption(QFileDialog::DontUseNativeDialog); // the native dialogs cannot choose both
-    showMessage(dialog, message);
+    placeMessage(dialog, message);
     dialog.setFileMode(QFileDialog::ExistingFiles);
     dialog.setNameFilters(nameFilters);
     dialog.setLabelText(QFileDialog::Accept, prompt);

@@ -85,6 +85,7 @@ AddSongsSheet::AddSongsSheet(AppModel& model, QWidget* parent) : QDialog(parent)
     column->setSpacing(10);
 
     title_ = new QLabel(this);
+    title_->setTextFormat(Qt::PlainText); // names the book
     title_->setFont(FontRole::font(this, FontRole::headline, QFont::Bold));
     search_ = new QLineEdit(this);
     search_->setPlaceholderText(QStringLiteral("Search"));

@@ -51,6 +51,7 @@ QWidget* iconLabel(const QIcon& icon, const QString& text, QWidget* parent)
     picture->setAlignment(Qt::AlignTop);
     auto* words = new QLabel(text, row);
     words->setObjectName(QStringLiteral("text"));
+    words->setTextFormat(Qt::PlainText); // warnings quote the song's own words
     words->setWordWrap(true);
     words->setTextInteractionFlags(Qt::TextSelectableByMouse);
     layout->addWidget(picture, 0, Qt::AlignTop);

@@ -19,10 +19,12 @@ EmptyStateOverlay::EmptyStateOverlay(QAbstractScrollArea* over) : QWidget(over->
     symbol_ = new Decoration(this);
     symbol_->setAlignment(Qt::AlignCenter);
     title_ = new QLabel(this);
+    title_->setTextFormat(Qt::PlainText); // may quote the search
     title_->setAlignment(Qt::AlignCenter);
     title_->setWordWrap(true);
     title_->setFont(FontRole::font(this, FontRole::title2, QFont::Bold));
     description_ = new QLabel(this);
+    description_->setTextFormat(Qt::PlainText);
     description_->setAlignment(Qt::AlignCenter);
     description_->setWordWrap(true);
     FontRole::makeSecondary(description_);

@@ -158,7 +158,8 @@ std::unique_ptr<QMenu> SongListView::songMenu(const StoredSong& song)
     const Uuid songID = song.id;
     for (const Songbook& book : model_.library().books) {
         const Uuid bookID = book.id;
-        addTo->addAction(QString::fromStdString(book.name), &model_,
+        // "&&": an ampersand in a book's name is shown, not taken for a shortcut key.
+        addTo->addAction(QString::fromStdString(book.name).replace(u'&', QStringLiteral("&&")), &model_,
                          [this, songID, bookID] { model_.addSongs({songID}, bookID); });
     }
     addTo->setEnabled(!model_.library().books.empty());

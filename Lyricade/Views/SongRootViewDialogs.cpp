@@ -3,6 +3,7 @@
 // model field asks for it; closing it, however, writes the field back.
 
 #include "Lyricade/AppModel.h"
+#include "Lyricade/Panels/DialogTexts.h"
 #include "Lyricade/Views/AddSongsSheet.h"
 #include "Lyricade/Views/LicensingSheet.h"
 #include "Lyricade/Views/SongRootView.h"
@@ -58,7 +59,6 @@ void SongRootView::presentError()
         errorAlert_ = windowModalBox(this);
         errorAlert_->setIcon(QMessageBox::Warning);
         errorAlert_->setWindowTitle(QStringLiteral("Something went wrong"));
-        errorAlert_->setText(QStringLiteral("Something went wrong"));
         errorAlert_->setStandardButtons(QMessageBox::Ok);
         connect(errorAlert_, &QDialog::finished, this, [this] {
             errorAlert_ = nullptr;
@@ -66,8 +66,8 @@ void SongRootView::presentError()
         });
         errorAlert_->open();
     }
-    // Shown as the model words it.
-    errorAlert_->setInformativeText(*error);
+    // Shown as the model words it: file names in it are never read as markup.
+    setPlainTexts(*errorAlert_, QStringLiteral("Something went wrong"), *error);
 }
 
 void SongRootView::presentDelete()
@@ -94,8 +94,7 @@ void SongRootView::presentDelete()
         deleteDialog_->open();
     }
     deleteDialog_->setWindowTitle(deleteTitle());
-    deleteDialog_->setText(deleteTitle());
-    deleteDialog_->setInformativeText(deleteMessage());
+    setPlainTexts(*deleteDialog_, deleteTitle(), deleteMessage());
 }
 
 void SongRootView::presentAddSongs()

@@ -7,7 +7,11 @@
 
 #include "FolmiraApp/Views/QtPanels.h"
 
+#include <QAccessible>
 #include <QApplication>
+#include <QLabel>
+#include <QMessageBox>
+#include <QScreen>
 #include <QComboBox>
 #include <QPushButton>
 #include <QDir>
@@ -95,6 +99,46 @@ TEST_F(QtPanelsTest, EachFileDialogOpensWhereItWasLastUsedAfterARestart)
     });
     EXPECT_FALSE(panels()->chooseFileToSave("Minutes (large print).pdf", "Save"));
     EXPECT_NE(saveStart, letters);
+}
+
+TEST_F(QtPanelsTest, TheSaveDialogShowsItsMessageWholeInside)
+{
+    const QString folding = "Print two-sided, flipping on the short edge, then fold the stack in half and staple on "
+                            "the fold.";
+    QString shown;
+    bool fits = false;
+    whenShown([&](QWidget* dialog) {
+        if (auto* label = dialog->findChild<QLabel*>("message"); label && label->isVisible()) {
+            shown = QAccessible::queryAccessibleInterface(label)->text(QAccessible::Name);
+            // Wrapped within the dialog, not cut off at its edge.
+            fits = label->geometry().right() <= dialog->width() &&
+                   label->height() >= label->heightForWidth(label->width());
+        }
+        dialog->close();
+    });
+    EXPECT_FALSE(panels()->chooseFileToSave("Hymns – booklet.pdf", folding));
+    EXPECT_EQ(shown, folding);
+    EXPECT_TRUE(fits);
+}
+
+TEST_F(QtPanelsTest, AnAlertShowsNamesAsWrittenAndStaysWithinTheScreen)
+{
+    // A name of 240 letters with no space, as a file system takes it.
+    const QString name = "<b>" + QString(240, 'n') + "</b>.pdf";
+    const QString text = QString("The document “%1” couldn’t be saved.").arg(name);
+    QStringList shown;
+    QRect box, screen;
+    whenShown([&](QWidget* dialog) {
+        for (auto* label : dialog->findChildren<QLabel*>())
+            shown << QAccessible::queryAccessibleInterface(label)->text(QAccessible::Name).remove(QChar(0x200B));
+        box = dialog->frameGeometry();
+        screen = dialog->screen()->availableGeometry();
+        dialog->close();
+    });
+    panels()->alert(text, "File name too long");
+    EXPECT_TRUE(shown.contains(text)) << shown.join(" | ").toStdString();
+    EXPECT_TRUE(shown.contains("File name too long"));
+    EXPECT_LE(box.width(), screen.width());
 }
 
 TEST_F(QtPanelsTest, PrintingToAFileStartsWhereTheLastPrintedCopyWent)

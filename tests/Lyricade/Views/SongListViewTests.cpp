@@ -149,6 +149,10 @@ TEST_F(SongListTest, RowMenuAddsToBooksAndAsksBeforeDeleting)
     action(*addTo, "New Set List")->trigger();
     action(*addTo, "New Set List")->trigger();
     EXPECT_EQ(model->library().books[1].entries.size(), 2u) << "a song may stand twice";
+    model->changeLibrary([](Library& library) { library.books[0].name = "Rock & Roll"; });
+    menu = view->songMenu(one);
+    EXPECT_EQ(menu->actions().front()->menu()->actions().front()->iconText(), "Rock & Roll")
+        << "an ampersand is shown, not taken for a shortcut key";
 
     action(*menu, "Delete Song…")->trigger();
     ASSERT_TRUE(model->pendingDelete().has_value());

@@ -18,8 +18,10 @@
 #include "Lyricade/Views/SongRootView.h"
 #include "Lyricade/Views/SongbookPane.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
@@ -238,6 +240,42 @@ TEST_F(SongRootTest, TheDeleteDialogNamesTheSongAndItsBooks)
     button(r.deleteDialog(), "Delete Song")->click();
     EXPECT_EQ(model->library().songs.size(), 2u);
     EXPECT_TRUE(model->library().books[0].entries.empty()) << "its entries leave every book";
+}
+
+// What a box's labels show, as a screen reader reads them: text taken for
+// markup loses its tags there as on the screen.
+QString shownTexts(QWidget* box)
+{
+    QStringList texts;
+    for (auto* label : box->findChildren<QLabel*>())
+        if (auto* read = QAccessible::queryAccessibleInterface(label)) texts << read->text(QAccessible::Name);
+    return texts.join('\n').remove(QChar(0x200B));
+}
+
+TEST_F(SongRootTest, NamesInTheAlertAndTheDeleteDialogAreShownAsWritten)
+{
+    Library library;
+    library.songs.push_back(storedSong("<b>x</b>"));
+    Songbook book(Uuid::random(), "<i>Tour</i> & more", BookKind::book);
+    book.entries.push_back(entryFor(library.songs[0]));
+    library.books.push_back(book);
+    make(false, library);
+    auto& r = root();
+
+    model->setPendingDelete(model->library().songs[0]);
+    ASSERT_TRUE(r.deleteDialog());
+    const QString dialog = shownTexts(r.deleteDialog());
+    EXPECT_TRUE(dialog.contains("Delete “<b>x</b>”?")) << dialog.toStdString();
+    EXPECT_TRUE(dialog.contains("taken out of <i>Tour</i> & more.")) << dialog.toStdString();
+    button(r.deleteDialog(), "Cancel")->click();
+
+    // A file the import can't read is named in the alert as it is named on disk.
+    const auto file = std::filesystem::path(folder.path().toStdString()) / "<b>a<i>.cho";
+    writeFile(file, "\x81\x81");
+    model->importFiles({file});
+    ASSERT_TRUE(r.errorAlert());
+    const QString alert = shownTexts(r.errorAlert());
+    EXPECT_TRUE(alert.contains("Couldn’t read <b>a<i>.cho.")) << alert.toStdString();
 }
 
 TEST_F(SongRootTest, SheetsComeAndGoWithTheirFlags)
