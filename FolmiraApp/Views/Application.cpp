@@ -1,5 +1,6 @@
 #include "FolmiraApp/Views/Application.h"
 
+#include "FolmiraApp/Model/CheckedSettings.h"
 #include "FolmiraApp/Model/OpenedFiles.h"
 #include "FolmiraApp/Model/QtText.h"
 #include "FolmiraApp/Model/QuitSignals.h"
@@ -24,6 +25,7 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QSettings>
+#include <QTimer>
 #include <QToolBar>
 #include <QWidgetAction>
 
@@ -48,6 +50,16 @@ private:
     QPointer<QWidget> window_;
 };
 
+// The alert waits for the event loop to be free: the write that failed runs inside it.
+void alertWhenSettingsFail(CheckedSettings& defaults, const std::shared_ptr<Panels>& panels)
+{
+    defaults.onFailure([weak = std::weak_ptr<Panels>(panels)](const QString& text, const QString& detail) {
+        QTimer::singleShot(0, qApp, [weak, text, detail] {
+            if (const auto panels = weak.lock()) panels->alert(text, detail);
+        });
+    });
+}
+
 } // namespace
 
 void Application::identifyProcess()
@@ -71,14 +83,15 @@ Application::Application(AppServices services)
     Lyricade::SongController::configure(qstr(FolmiraKit::Brand::name));
     FolmiraKit::LargePrintFont::registerBundledFonts();
     // The panels keep their folders beside the model's own defaults.
-    if (!services.defaults)
-        services.defaults = std::make_shared<QSettings>(QStringLiteral("Folmira"), QStringLiteral("Folmira"));
+    std::shared_ptr<CheckedSettings> checkedDefaults;
+    if (!services.defaults) services.defaults = checkedDefaults = std::make_shared<CheckedSettings>();
     if (!services.panels) {
         panels_ = std::make_shared<QtPanels>();
         panels_->setDefaults(services.defaults);
         services.panels = panels_;
     }
     defaults_ = services.defaults;
+    if (checkedDefaults) alertWhenSettingsFail(*checkedDefaults, services.panels);
     if (!services.samplesFolder) services.samplesFolder = Platform::Resources::path("Samples");
     std::shared_ptr<WindowSongPanels> songPanels;
     if (!services.songServices.panels) {

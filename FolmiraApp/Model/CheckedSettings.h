@@ -1,0 +1,49 @@
+#pragma once
+
+// The user's defaults file (~/.config/Folmira/Folmira.conf, QSettings' INI
+// text) with its writes checked. QSettings writes the file from the event
+// loop through a temporary file that replaces the old one; here a write that
+// fails part way (a full disk) leaves the old file whole, where QSettings'
+// own writer would put the cut-short copy in its place, and the failure is
+// said: on standard error, and once a session to whoever asked to hear of it.
+// Without that a changed setting (the mode, a text size) is lost at quit
+// without a word.
+
+#include <QSettings>
+#include <QString>
+
+#include <functional>
+
+namespace FolmiraApp {
+
+class CheckedSettings final : public QSettings {
+public:
+    // The headline and the detail of the one report.
+    using Report = std::function<void(const QString& text, const QString& detail)>;
+
+    // The application's own file, as QSettings("Folmira", "Folmira").
+    CheckedSettings();
+    // A file of its own (tests).
+    explicit CheckedSettings(const QString& fileName);
+    // Writes what is still pending; a failure then goes to standard error only.
+    ~CheckedSettings() override;
+
+    // Called at the first failed write of this session, from the event loop.
+    void onFailure(Report report) { report_ = std::move(report); }
+
+    // Writes the pending changes now; false once a write of this session has
+    // failed (QSettings keeps its first error).
+    bool save();
+
+protected:
+    bool event(QEvent* event) override;
+
+private:
+    // After a write: reports a failure the first time; `tell` false reports on standard error only.
+    bool checked(bool tell);
+
+    Report report_;
+    bool failed_ = false;
+};
+
+} // namespace FolmiraApp
