@@ -19,6 +19,7 @@ int main(int argc, char** argv)
     app.emplace(argc, argv);
     fonts.applicationMade();
     FolmiraApp::Application::identifyProcess();
+    FolmiraApp::Application::applyLook();
     QCoreApplication::setApplicationVersion(QStringLiteral(FOLMIRA_VERSION));
 
     QStringList files = QCoreApplication::arguments();

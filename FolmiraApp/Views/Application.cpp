@@ -15,6 +15,8 @@
 #include "FolmiraApp/Views/UpdaterAlerts.h"
 #include "FolmiraKit/FolmiraKit.h"
 #include "Lyricade/Panels/QtSongPanels.h"
+#include "Lyricade/Views/FocusRing.h"
+#include "Lyricade/Views/FontRoles.h"
 #include "Lyricade/Views/SongRootView.h"
 #include "Lyricade/Views/SongbookPane.h"
 #include "MacMenuBaseline/Localization.h"
@@ -72,6 +74,13 @@ void Application::identifyProcess()
     QApplication::setQuitOnLastWindowClosed(true);
     // Folmira is shown in English only, so the baseline's menu texts are too.
     MacMenuBaseline::Localization::setApplicationLanguages({QStringLiteral("en")});
+}
+
+void Application::applyLook()
+{
+    QApplication::setStyle(new Lyricade::FocusRing::Style);
+    // After the style, which brings its own palette.
+    QApplication::setPalette(Lyricade::FontRole::readablePalette(QApplication::palette()));
 }
 
 Application::Application(AppServices services)

@@ -40,6 +40,11 @@ public:
     // and quitting with the last window.
     static void identifyProcess();
 
+    // The look of every window, before the first is made: the desktop's
+    // style with a focus ring that people with low vision can follow, and
+    // its palette with every text colour readable on its surface.
+    static void applyLook();
+
     // Creates the model with persistence on and the main window at its
     // default size with its menu bar, and keeps the model in the shared slot.
     // `services` fills in what the model is not given here (tests).

@@ -6,6 +6,7 @@
 #include "FolmiraApp/Views/PaneParts.h"
 #include "FolmiraApp/Views/ToolBarFocus.h"
 #include "Lyricade/Views/Decoration.h"
+#include "Lyricade/Views/FontRoles.h"
 
 #include <QApplication>
 #include <QHBoxLayout>
@@ -51,9 +52,7 @@ EmptyStateView::EmptyStateView(AppModel& model, QWidget* parent) : QWidget(paren
     kinds->setAlignment(Qt::AlignCenter);
     kinds->setWordWrap(true);
     auto palette = kinds->palette();
-    QColor secondary = palette.color(QPalette::WindowText);
-    secondary.setAlphaF(0.6);
-    palette.setColor(QPalette::WindowText, secondary);
+    palette.setColor(QPalette::WindowText, Lyricade::FontRole::secondary(this));
     kinds->setPalette(palette);
     column->addWidget(kinds);
 
@@ -104,7 +103,7 @@ EmptyStateView::EmptyStateView(AppModel& model, QWidget* parent) : QWidget(paren
     error_->setAlignment(Qt::AlignCenter);
     error_->setMaximumWidth(520);
     auto errorPalette = error_->palette();
-    errorPalette.setColor(QPalette::WindowText, QColor(0xd0, 0x20, 0x20));
+    errorPalette.setColor(QPalette::WindowText, Lyricade::FontRole::error(this));
     error_->setPalette(errorPalette);
     column->addLayout(centredRow(error_));
     column->addStretch(1);

@@ -1,5 +1,7 @@
 #include "FolmiraApp/Views/LabeledSlider.h"
 
+#include "Lyricade/Views/FontRoles.h"
+
 #include <QAccessible>
 #include <QAccessibleWidget>
 #include <QFontDatabase>
@@ -101,9 +103,7 @@ LabeledSlider::LabeledSlider(const SliderWording& wording, std::function<void(do
     digits.setPointSizeF(font().pointSizeF());
     value_->setFont(digits);
     auto palette = value_->palette();
-    QColor secondary = palette.color(QPalette::WindowText);
-    secondary.setAlphaF(0.6);
-    palette.setColor(QPalette::WindowText, secondary);
+    palette.setColor(QPalette::WindowText, Lyricade::FontRole::secondary(this));
     value_->setPalette(palette);
     row->addWidget(value_);
     column->addLayout(row);

@@ -3,6 +3,7 @@
 #include "FolmiraApp/Model/AppModel.h"
 #include "FolmiraApp/Model/Wording.h"
 #include "FolmiraApp/Views/Icons.h"
+#include "Lyricade/Views/FontRoles.h"
 
 #include <QFrame>
 #include <QHBoxLayout>
@@ -15,9 +16,7 @@ namespace {
 
 QColor secondary(const QWidget* widget)
 {
-    QColor color = widget->palette().color(QPalette::WindowText);
-    color.setAlphaF(0.6);
-    return color;
+    return Lyricade::FontRole::secondary(widget);
 }
 
 void setTextColor(QWidget* widget, const QColor& color)

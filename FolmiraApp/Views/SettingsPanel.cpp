@@ -5,6 +5,7 @@
 #include "FolmiraApp/Model/Wording.h"
 #include "FolmiraApp/Views/Icons.h"
 #include "FolmiraApp/Views/LabeledSlider.h"
+#include "Lyricade/Views/FontRoles.h"
 #include "Lyricade/Views/InspectorParts.h"
 #include "PdfView/Widgets/WheelGuard.h"
 
@@ -34,9 +35,7 @@ QGroupBox* section(const QString& title, QWidget* parent, QVBoxLayout* into)
 
 QColor secondaryText(const QWidget* widget)
 {
-    QColor color = widget->palette().color(QPalette::WindowText);
-    color.setAlphaF(0.6);
-    return color;
+    return Lyricade::FontRole::secondary(widget);
 }
 
 } // namespace

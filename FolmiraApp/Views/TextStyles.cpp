@@ -1,5 +1,7 @@
 #include "FolmiraApp/Views/TextStyles.h"
 
+#include "Lyricade/Views/FontRoles.h"
+
 #include <QLabel>
 
 namespace FolmiraApp::TextStyle {
@@ -23,11 +25,7 @@ QLabel* wrapping(const QString& text, QWidget* parent)
 
 void makeSecondary(QLabel* label)
 {
-    auto palette = label->palette();
-    QColor color = palette.color(QPalette::WindowText);
-    color.setAlphaF(0.6);
-    palette.setColor(QPalette::WindowText, color);
-    label->setPalette(palette);
+    Lyricade::FontRole::makeSecondary(label);
 }
 
 } // namespace FolmiraApp::TextStyle

@@ -24,7 +24,7 @@ QFont font(const QWidget* widget, double factor, QFont::Weight weight = QFont::N
 // A plain-text label that wraps at word boundaries.
 QLabel* wrapping(const QString& text, QWidget* parent = nullptr);
 
-// Draws the label's text in the secondary colour (the text colour, lighter).
+// Draws the label's text in the secondary colour (dimmer, still readable).
 void makeSecondary(QLabel* label);
 
 } // namespace FolmiraApp::TextStyle

@@ -6,6 +6,7 @@
 #include "FolmiraApp/Views/TextStyles.h"
 #include "FolmiraKit/FolmiraKit.h"
 #include "Lyricade/Views/Decoration.h"
+#include "Lyricade/Views/FocusRing.h"
 
 #include <QCloseEvent>
 #include <QHBoxLayout>
@@ -114,14 +115,12 @@ void ModeCard::paintEvent(QPaintEvent*)
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     QColor fill = palette().color(QPalette::WindowText);
-    fill.setAlphaF(isDown() ? 0.14 : (underMouse() ? 0.09 : 0.05));
+    // Light enough in every state for the secondary text on it to stay readable.
+    fill.setAlphaF(isDown() ? 0.10 : (underMouse() ? 0.075 : 0.05));
     QPainterPath shape;
     shape.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), cardRadius, cardRadius);
     painter.fillPath(shape, fill);
-    if (hasFocus()) {
-        painter.setPen(QPen(palette().color(QPalette::Highlight), 2));
-        painter.drawPath(shape);
-    }
+    if (hasFocus()) Lyricade::FocusRing::draw(painter, rect(), Lyricade::FocusRing::colour(palette()), cardRadius);
 }
 
 WelcomeView::WelcomeView(AppModel& model, QWidget* parent) : QDialog(parent), model_(model)

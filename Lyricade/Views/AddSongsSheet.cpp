@@ -44,7 +44,7 @@ public:
         const QFont captionFont = FontRole::font(view, FontRole::caption);
         const int captionWidth = caption.isEmpty() ? 0 : QFontMetrics(captionFont).horizontalAdvance(caption) + 10;
         const int titleRoom = std::max(20, textRect.width() - placeWidth - captionWidth);
-        row.text = option.fontMetrics.elidedText(title, Qt::ElideRight, titleRoom);
+        row.text = option.fontMetrics.elidedText(title, Qt::ElideMiddle, titleRoom);
         style->drawControl(QStyle::CE_ItemViewItem, &row, painter, view);
 
         const bool selected = option.state & QStyle::State_Selected;
@@ -58,8 +58,7 @@ public:
         }
         if (place > 0) {
             painter->setFont(option.font);
-            painter->setPen(selected ? option.palette.color(QPalette::HighlightedText)
-                                     : option.palette.color(QPalette::Highlight));
+            painter->setPen(selected ? option.palette.color(QPalette::HighlightedText) : FontRole::accent(view));
             painter->drawText(QRect(textRect.right() - placeWidth, textRect.top(), placeWidth, textRect.height()),
                               Qt::AlignRight | Qt::AlignVCenter, placeText);
         }
@@ -92,6 +91,7 @@ AddSongsSheet::AddSongsSheet(AppModel& model, QWidget* parent) : QDialog(parent)
     search_->setAccessibleName(QStringLiteral("Search"));
     search_->setClearButtonEnabled(true);
     list_ = new QListWidget(this);
+    list_->setTextElideMode(Qt::ElideMiddle);
     list_->setMinimumHeight(280);
     list_->setItemDelegate(new PickDelegate(list_));
     list_->setAccessibleName(QStringLiteral("Songs"));

@@ -69,7 +69,8 @@ EntryRow::EntryRow(AppModel& model, int number, const SongEntry& entry, QWidget*
 
     auto* texts = new QVBoxLayout;
     texts->setSpacing(1);
-    // Long texts end in "…"; the labels' accessible names stay whole.
+    // Long texts lose their middle to "…", keeping the ends that tell names
+    // apart; the labels' accessible names stay whole.
     title_ = new ElidingLabel(song ? songTitle(song.get()) : QStringLiteral("Missing song"), this);
     title_->setMinimumWidth(40);
     texts->addWidget(title_);
@@ -174,6 +175,12 @@ void EntryRow::setSelected(bool selected)
             palette.setColor(group, QPalette::WindowText, ink);
             palette.setColor(group, QPalette::Text, ink);
             palette.setColor(group, QPalette::ButtonText, ink);
+            // A pressed or hovered pop-up is shaded from its button colour: on
+            // the selection, from the selection's own, under the same light text.
+            if (part == key_ || part == capo_)
+                for (auto surface : {QPalette::Button, QPalette::Window})
+                    palette.setColor(group, surface,
+                                     own.color(group, selected ? QPalette::Highlight : surface));
         }
         part->setPalette(palette);
     }

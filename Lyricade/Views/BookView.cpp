@@ -182,7 +182,7 @@ void BookView::refreshRows(const Songbook& book)
         auto* item = new QListWidgetItem(list_);
         item->setData(BookEntryList::entryRole, QString::fromStdString(entry.id.toString()));
         auto* row = new EntryRow(model_, number++, entry);
-        // Only a height: the row spans the list and its texts end in "…" where it is narrow.
+        // Only a height: the row spans the list and its texts are cut in the middle where it is narrow.
         item->setSizeHint(QSize(0, row->sizeHint().height()));
         item->setData(Qt::AccessibleTextRole, row->spokenText());
         list_->setItemWidget(item, row);

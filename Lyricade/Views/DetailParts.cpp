@@ -145,15 +145,18 @@ QSize ElidingLabel::minimumSizeHint() const
     return {0, QLabel::minimumSizeHint().height()};
 }
 
+QString ElidingLabel::shownText() const
+{
+    return fontMetrics().elidedText(text(), Qt::ElideMiddle, contentsRect().width());
+}
+
 void ElidingLabel::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     QStyleOption option;
     option.initFrom(this);
-    const QRect area = contentsRect();
-    const QString shown = fontMetrics().elidedText(text(), Qt::ElideRight, area.width());
-    style()->drawItemText(&painter, area, static_cast<int>(alignment()), option.palette, isEnabled(), shown,
-                          foregroundRole());
+    style()->drawItemText(&painter, contentsRect(), static_cast<int>(alignment()), option.palette, isEnabled(),
+                          shownText(), foregroundRole());
 }
 
 NoContentView::NoContentView(const QIcon& icon, const QString& title, const QString& description, QWidget* parent)

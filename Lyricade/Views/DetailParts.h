@@ -58,14 +58,17 @@ private:
     QVBoxLayout* column_;
 };
 
-// A one-line label that ends a text too long for it with "…"; its text and
-// accessible name stay whole.
+// A one-line label that cuts a text too long for it in the middle, with "…",
+// keeping its start and its distinguishing end; its text and accessible name
+// stay whole.
 class ElidingLabel : public QLabel {
     Q_OBJECT
 
 public:
     explicit ElidingLabel(const QString& text, QWidget* parent = nullptr);
     QSize minimumSizeHint() const override;
+    // The text as it is drawn at the label's present width.
+    QString shownText() const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;

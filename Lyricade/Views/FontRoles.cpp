@@ -4,8 +4,30 @@
 #include <QWidget>
 
 #include <cmath>
+#include <vector>
 
 namespace Lyricade::FontRole {
+
+namespace {
+
+double luminance(const QColor& colour)
+{
+    auto linear = [](double c) { return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4); };
+    const QColor rgb = colour.toRgb();
+    return 0.2126 * linear(rgb.redF()) + 0.7152 * linear(rgb.greenF()) + 0.0722 * linear(rgb.blueF());
+}
+
+// `ink` as it shows over the opaque `background`.
+QColor over(const QColor& ink, const QColor& background)
+{
+    const QColor a = ink.toRgb();
+    const QColor b = background.toRgb();
+    const double k = a.alphaF();
+    return QColor::fromRgbF(a.redF() * k + b.redF() * (1 - k), a.greenF() * k + b.greenF() * (1 - k),
+                            a.blueF() * k + b.blueF() * (1 - k));
+}
+
+} // namespace
 
 QFont font(const QWidget* widget, double factor, QFont::Weight weight)
 {
@@ -25,9 +47,38 @@ QColor secondary(const QWidget* widget)
     const QColor text = palette.color(QPalette::WindowText);
     const QColor base = palette.color(QPalette::Window);
     const double keep = 0.62;
-    return QColor::fromRgbF(text.redF() * keep + base.redF() * (1 - keep),
-                            text.greenF() * keep + base.greenF() * (1 - keep),
-                            text.blueF() * keep + base.blueF() * (1 - keep));
+    const QColor blend = QColor::fromRgbF(text.redF() * keep + base.redF() * (1 - keep),
+                                          text.greenF() * keep + base.greenF() * (1 - keep),
+                                          text.blueF() * keep + base.blueF() * (1 - keep));
+    // Lists draw it on their base colour, labels on the window's.
+    return standOut(blend, {base, palette.color(QPalette::Base)}, smallText);
+}
+
+namespace {
+
+QColor readableInk(const QWidget* widget, const QColor& ink, QPalette::ColorRole surface)
+{
+    const QPalette palette = widget ? widget->palette() : QPalette();
+    return standOut(ink, {palette.color(surface), palette.color(QPalette::Window), palette.color(QPalette::Base)},
+                    smallText);
+}
+
+} // namespace
+
+QColor warning(const QWidget* widget)
+{
+    return readableInk(widget, QColor(0xc8, 0x5a, 0x00), QPalette::Window);
+}
+
+QColor error(const QWidget* widget)
+{
+    return readableInk(widget, QColor(0xd0, 0x20, 0x20), QPalette::Window);
+}
+
+QColor accent(const QWidget* widget)
+{
+    const QPalette palette = widget ? widget->palette() : QPalette();
+    return readableInk(widget, palette.color(QPalette::Highlight), QPalette::Base);
 }
 
 void makeSecondary(QWidget* widget)
@@ -39,22 +90,37 @@ void makeSecondary(QWidget* widget)
     widget->setPalette(palette);
 }
 
-namespace {
-
-double luminance(const QColor& colour)
-{
-    auto linear = [](double c) { return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4); };
-    const QColor rgb = colour.toRgb();
-    return 0.2126 * linear(rgb.redF()) + 0.7152 * linear(rgb.greenF()) + 0.0722 * linear(rgb.blueF());
-}
-
-} // namespace
 
 double contrast(const QColor& a, const QColor& b)
 {
-    const double la = luminance(a);
+    // A see-through colour counts as what it shows over the other.
+    const double la = luminance(over(a, b));
     const double lb = luminance(b);
     return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+QColor standOut(QColor ink, const std::vector<QColor>& backgrounds, double least)
+{
+    auto enough = [&](const QColor& c) {
+        for (const QColor& b : backgrounds)
+            if (contrast(c, b) < least) return false;
+        return true;
+    };
+    if (backgrounds.empty() || enough(ink)) return ink;
+    ink = over(ink, backgrounds.front());
+    // Dark ink on a light first background, light ink on a dark one: the
+    // middle in contrast terms lies at a luminance of about 0.18.
+    const bool darken = luminance(backgrounds.front()) > 0.18;
+    const QColor pole = darken ? QColor(Qt::black) : QColor(Qt::white);
+    const QColor from = ink.toRgb();
+    for (int step = 1; step <= 25; ++step) {
+        const double t = step / 25.0;
+        const QColor mixed = QColor::fromRgbF(from.redF() + (pole.redF() - from.redF()) * t,
+                                              from.greenF() + (pole.greenF() - from.greenF()) * t,
+                                              from.blueF() + (pole.blueF() - from.blueF()) * t);
+        if (enough(mixed)) return mixed;
+    }
+    return pole;
 }
 
 QPalette readableSelection(QPalette palette)
@@ -70,6 +136,28 @@ QPalette readableSelection(QPalette palette)
         for (int step = 0; step < 40 && contrast(text, fill) < least; ++step)
             fill = lightText ? fill.darker(106) : fill.lighter(106);
         palette.setColor(group, QPalette::Highlight, fill);
+    }
+    return palette;
+}
+
+QPalette readablePalette(QPalette palette)
+{
+    constexpr double least = 4.5;
+    palette = readableSelection(palette);
+    for (auto group : {QPalette::Active, QPalette::Inactive}) {
+        auto fit = [&](QPalette::ColorRole text, std::initializer_list<QPalette::ColorRole> surfaces) {
+            std::vector<QColor> under;
+            for (auto surface : surfaces) under.push_back(palette.color(group, surface));
+            palette.setColor(group, text, standOut(palette.color(group, text), under, least));
+        };
+        fit(QPalette::WindowText, {QPalette::Window});
+        fit(QPalette::Text, {QPalette::Base, QPalette::AlternateBase});
+        fit(QPalette::ButtonText, {QPalette::Button});
+        // Some fields show their placeholder straight on the window.
+        fit(QPalette::PlaceholderText, {QPalette::Base, QPalette::Window});
+        fit(QPalette::ToolTipText, {QPalette::ToolTipBase});
+        fit(QPalette::Link, {QPalette::Base, QPalette::Window});
+        fit(QPalette::LinkVisited, {QPalette::Base, QPalette::Window});
     }
     return palette;
 }

@@ -8,6 +8,8 @@
 #include <QFont>
 #include <QPalette>
 
+#include <vector>
+
 class QWidget;
 
 namespace Lyricade::FontRole {
@@ -20,14 +22,35 @@ inline constexpr double caption = 0.85;
 // The widget's font scaled by `factor`, with the given weight.
 QFont font(const QWidget* widget, double factor, QFont::Weight weight = QFont::Normal);
 
-// The widget's text colour, dimmed, for secondary text.
+// Text colours of small texts keep this ratio to their background (4.5 : 1
+// is the least; thin glyphs at caption sizes render lighter than their pen).
+inline constexpr double smallText = 6.0;
+
+// The widget's text colour, dimmed, for secondary text: halfway toward the
+// background, but never under `smallText` against it.
 QColor secondary(const QWidget* widget);
+
+// The colours of warnings, errors and accented text (the highlight used as
+// ink), taken deep or light enough to read at `smallText` on the widget's
+// window colour (accent: its base colour, as lists and fields use).
+QColor warning(const QWidget* widget);
+QColor error(const QWidget* widget);
+QColor accent(const QWidget* widget);
 
 // Gives a label (or any widget drawing WindowText/Text) the secondary colour.
 void makeSecondary(QWidget* widget);
 
 // The contrast ratio of two colours, 1 to 21 (WCAG's measure).
 double contrast(const QColor& a, const QColor& b);
+
+// `ink` moved toward black or white (away from the first background) until
+// it reaches `least` against each of them; as it is when it already does.
+QColor standOut(QColor ink, const std::vector<QColor>& backgrounds, double least);
+
+// The palette with every text role readable on the surface it is drawn on
+// (window and base texts, buttons, placeholders, links, tooltips and the
+// selection), in the active and inactive groups; disabled texts are left.
+QPalette readablePalette(QPalette palette);
 
 // The palette with its selection colour deepened where needed, so the
 // highlighted text on it reads at 4.5 : 1 at least (5 : 1 on the flat

@@ -55,17 +55,20 @@ QVBoxLayout* rows(QGroupBox* section)
 
 QComboBox* picker(const QString& caption, QGroupBox* section, const QString& help)
 {
-    auto* row = new QHBoxLayout;
+    // The caption stands above the box, which gets the column's whole width:
+    // beside it, long choices ("US Letter (8.5 × 11 in)") were cut at large fonts.
+    auto* row = new QVBoxLayout;
+    row->setSpacing(2);
     auto* label = new QLabel(caption, section);
     auto* combo = new QComboBox(section);
     combo->setAccessibleName(caption);
     combo->setToolTip(help);
-    // Long choices shorten rather than widen the column.
-    combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    combo->setMinimumContentsLength(8);
+    // Never narrower than its longest choice: in a column too narrow for it,
+    // the form scrolls across rather than cutting the choice.
+    combo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     label->setBuddy(combo);
     row->addWidget(label);
-    row->addWidget(combo, 1);
+    row->addWidget(combo);
     rows(section)->addLayout(row);
     return combo;
 }

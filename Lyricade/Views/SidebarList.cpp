@@ -25,6 +25,8 @@ SidebarList::SidebarList(AppModel& model, QWidget* parent) : QTreeWidget(parent)
     setDropIndicatorShown(false);
     setDragDropMode(QAbstractItemView::DropOnly);
     setItemDelegate(new SidebarDelegate(this));
+    // Book names that differ only at their ends stay apart when cut.
+    setTextElideMode(Qt::ElideMiddle);
     FontRole::makeSelectionReadable(this);
     setFrameShape(QFrame::NoFrame);
     setAccessibleName(QStringLiteral("Sidebar"));
@@ -123,6 +125,8 @@ void SidebarDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
         const QStyle* style = view ? view->style() : QApplication::style();
         style->drawControl(QStyle::CE_ItemViewItem, &background, painter, view);
         row.rect.setRight(row.rect.right() - badgeWidth - 8);
+        // The focus ring went around the whole row with the background.
+        row.state &= ~QStyle::State_HasFocus;
     }
     QStyledItemDelegate::paint(painter, row, index);
     if (badge <= 0) return;
@@ -133,8 +137,10 @@ void SidebarDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
     painter->save();
     painter->setRenderHint(QPainter::Antialiasing);
     painter->setPen(Qt::NoPen);
-    QColor fill = selected ? option.palette.color(QPalette::HighlightedText) : FontRole::secondary(view);
+    // On the selection a deeper pill, so its light figure stays readable.
+    QColor fill = FontRole::secondary(view);
     fill.setAlphaF(0.22);
+    if (selected) fill = option.palette.color(QPalette::Highlight).darker(150);
     painter->setBrush(fill);
     painter->drawRoundedRect(pill, pill.height() / 2.0, pill.height() / 2.0);
     painter->setPen(selected ? option.palette.color(QPalette::HighlightedText) : FontRole::secondary(view));

@@ -209,7 +209,7 @@ void SongEditorView::refreshWarnings()
 {
     const QStringList& all = model_.previewWarnings();
     warnings_->setLines(DetailParts::themeIcon("dialog-warning", QStyle::SP_MessageBoxWarning), all.mid(0, maxWarnings),
-                        FontRole::font(this, FontRole::callout), QColor(0xc8, 0x5a, 0x00));
+                        FontRole::font(this, FontRole::callout), FontRole::warning(this));
     warningsDivider_->setVisible(!all.isEmpty());
     warningsBox_->setVisible(!all.isEmpty());
 }

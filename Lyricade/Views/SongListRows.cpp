@@ -96,7 +96,7 @@ void SongRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
     if (!key.isEmpty()) {
         keyWidth = QFontMetrics(keyFont).horizontalAdvance(key) + 8;
         painter->setFont(keyFont);
-        painter->setPen(selected ? text : option.palette.color(QPalette::Highlight));
+        painter->setPen(selected ? text : FontRole::accent(view));
         painter->drawText(QRect(area.right() - keyWidth, area.top(), keyWidth, titleHeight),
                           Qt::AlignRight | Qt::AlignVCenter, key);
     }
@@ -104,13 +104,13 @@ void SongRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
     painter->setPen(text);
     const QRect titleRect(area.left(), area.top(), area.width() - keyWidth, titleHeight);
     painter->drawText(titleRect, Qt::AlignLeft | Qt::AlignVCenter,
-                      QFontMetrics(headline).elidedText(index.data().toString(), Qt::ElideRight, titleRect.width()));
+                      QFontMetrics(headline).elidedText(index.data().toString(), Qt::ElideMiddle, titleRect.width()));
     painter->setFont(callout);
     painter->setPen(dim);
     const QRect detailRect(area.left(), area.top() + titleHeight + 2, area.width(), QFontMetrics(callout).height());
     painter->drawText(detailRect, Qt::AlignLeft | Qt::AlignVCenter,
                       QFontMetrics(callout).elidedText(index.data(SongListWidget::detailRole).toString(),
-                                                       Qt::ElideRight, detailRect.width()));
+                                                       Qt::ElideMiddle, detailRect.width()));
     painter->restore();
 }
 
@@ -119,7 +119,8 @@ QSize SongRowDelegate::sizeHint(const QStyleOptionViewItem&, const QModelIndex&)
     const auto* view = qobject_cast<const QWidget*>(parent());
     const int height = QFontMetrics(FontRole::font(view, FontRole::headline, QFont::Bold)).height() + 2 +
                        QFontMetrics(FontRole::font(view, FontRole::callout)).height() + 8 + 4;
-    // No width of its own: a row spans the list, and its texts end in "…" where it is narrow.
+    // No width of its own: a row spans the list, and its texts lose their
+    // middle to "…" where it is narrow, keeping the ends that tell names apart.
     return {0, height};
 }
 

@@ -12,6 +12,7 @@
 #include "PdfView/Widgets/PdfPagesView.h"
 #include "FolmiraApp/Views/SettingsPanel.h"
 #include "FolmiraApp/Views/TextPane.h"
+#include "Lyricade/Views/FocusRing.h"
 
 #include <QAccessible>
 #include <QAction>
@@ -123,7 +124,7 @@ TEST_F(DocumentViewTest, ReturnPressesTheFocusedButtonAndTheLinkShowsItsFocus)
     const auto edgeColour = [&] { return QColor(link->grab().toImage().pixel(link->width() / 2, 1)); };
     const QColor unfocused = edgeColour();
     link->setFocus(Qt::TabFocusReason);
-    EXPECT_EQ(edgeColour(), link->palette().color(QPalette::Highlight));
+    EXPECT_EQ(edgeColour().rgb(), Lyricade::FocusRing::colour(link->palette()).rgb());
     EXPECT_NE(edgeColour(), unfocused);
     QTest::keyClick(link, Qt::Key_Return);
     EXPECT_EQ(model->kind(), DocKind::songbook) << "the focused link, not the file chooser";
@@ -532,7 +533,7 @@ TEST_F(DocumentViewTest, AFocusedToolbarControlShowsAWideRing)
     ASSERT_EQ(plain.size(), ringed.size());
 
     // Across the middle row from the left edge, the longest run of pixels the ring changed.
-    const QColor ring = smaller->palette().color(QPalette::Highlight);
+    const QColor ring = Lyricade::FocusRing::colour(smaller->palette());
     const auto near = [&](QRgb pixel) {
         const QColor c(pixel);
         return std::abs(c.red() - ring.red()) + std::abs(c.green() - ring.green()) +

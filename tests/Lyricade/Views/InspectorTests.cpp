@@ -205,6 +205,32 @@ TEST_F(InspectorTest, SectionsLabelsAndTheLicensingLink)
     EXPECT_FALSE(v.form()->isVisible()) << "no book, no form";
 }
 
+TEST_F(InspectorTest, PickersShowTheirLongestChoiceWholeAtLargeFontsAndTheLeastWidth)
+{
+    bookModel(bookLibrary(2));
+    // The desktop's fonts at 144 dpi, as they are when the window is made.
+    struct LargeFonts {
+        const QFont usual = QApplication::font();
+        LargeFonts()
+        {
+            QFont large = usual;
+            large.setPointSizeF(usual.pointSizeF() * 1.5);
+            QApplication::setFont(large);
+        }
+        ~LargeFonts() { QApplication::setFont(usual); }
+    } large;
+    auto& v = inspector();
+    v.resize(260, 600);
+    QApplication::processEvents();
+    for (QComboBox* combo : {v.pageSizePicker(), v.typefacePicker(), v.spellingPicker(), v.flowPicker()}) {
+        int longest = 0;
+        for (const QString& text : items(combo)) longest = std::max(longest, combo->fontMetrics().horizontalAdvance(text));
+        SCOPED_TRACE(combo->accessibleName().toStdString());
+        EXPECT_GE(combo->sizeHint().width(), longest);
+        EXPECT_GE(combo->width(), combo->sizeHint().width());
+    }
+}
+
 TEST_F(InspectorTest, TheWheelScrollsPastAnUnfocusedPicker)
 {
     bookModel(bookLibrary(2));

@@ -1,0 +1,58 @@
+#pragma once
+
+// The focus ring both halves of the application draw: `width` pixels along a
+// control's edge, in the highlight colour taken deep (or light) enough to
+// stand out at 3 : 1 from the control's surroundings and its own frame, so
+// that people who follow the focus by eye find it. `Style` draws it for every
+// standard control; custom-painted controls call `draw`.
+
+#include <QColor>
+#include <QProxyStyle>
+
+class QPainter;
+class QPalette;
+class QRectF;
+
+namespace Lyricade::FocusRing {
+
+inline constexpr int width = 2;
+
+// The ring's colour over `background` (the window's colour when invalid),
+// also clear of the frames the style draws in a darker shade of it.
+QColor colour(const QPalette& palette, const QColor& background = QColor());
+
+// The ring along the inside of `around`, with rounded corners.
+void draw(QPainter& painter, const QRectF& around, const QColor& colour, double radius = 4);
+
+// The application-wide style: the desktop's style beneath, with the ring
+// drawn around focused buttons, check boxes, radio buttons, sliders, combo
+// boxes, fields, spin boxes, list rows and tool buttons, and around text
+// editors through an overlay.
+class Style : public QProxyStyle {
+    Q_OBJECT
+
+public:
+    using QProxyStyle::QProxyStyle;
+    void drawPrimitive(PrimitiveElement element, const QStyleOption* option, QPainter* painter,
+                       const QWidget* widget) const override;
+    void drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
+                     const QWidget* widget) const override;
+    void drawComplexControl(ComplexControl control, const QStyleOptionComplex* option, QPainter* painter,
+                            const QWidget* widget) const override;
+    // Check boxes, radio buttons and sliders keep a margin for the ring, so
+    // that it runs clear of their indicator and handle; list rows grow by it.
+    QSize sizeFromContents(ContentsType type, const QStyleOption* option, const QSize& size,
+                           const QWidget* widget) const override;
+    QRect subElementRect(SubElement element, const QStyleOption* option, const QWidget* widget) const override;
+    QRect subControlRect(ComplexControl control, const QStyleOptionComplex* option, SubControl part,
+                         const QWidget* widget) const override;
+    void polish(QWidget* widget) override;
+    using QProxyStyle::polish;
+};
+
+// For a control whose style draws no focus (a flat link, a scroll area, a
+// text editor): the ring, drawn over its edge while it has the focus. Once
+// per widget; later calls do nothing.
+void ringWhenFocused(QWidget* widget);
+
+} // namespace Lyricade::FocusRing

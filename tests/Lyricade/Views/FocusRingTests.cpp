@@ -1,0 +1,201 @@
+// The focus ring as a user sees it: each kind of control drawn focused and
+// not, and the pixels that changed between the two at 3 : 1 or more must form
+// a ring at least two pixels thick around the control, in the desktop's usual
+// palette and in a high-contrast one.
+
+#include "Lyricade/Views/FocusRing.h"
+#include "Lyricade/Views/FontRoles.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSlider>
+#include <QSpinBox>
+#include <QStyleFactory>
+#include <QTest>
+#include <QToolButton>
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace {
+
+using Lyricade::FocusRing::Style;
+
+// Where the two images differ at `least` or more.
+std::vector<std::vector<bool>> changed(const QImage& before, const QImage& after, double least = 3.0)
+{
+    std::vector<std::vector<bool>> mask(before.height(), std::vector<bool>(before.width()));
+    for (int y = 0; y < before.height(); ++y)
+        for (int x = 0; x < before.width(); ++x)
+            mask[y][x] = Lyricade::FontRole::contrast(before.pixelColor(x, y), after.pixelColor(x, y)) >= least;
+    return mask;
+}
+
+// The box of the changed pixels, and whether every line across it, corners
+// aside, starts and ends with `thickness` changed pixels: a closed ring.
+struct Ring {
+    QRect box;
+    bool closed = false;
+};
+
+Ring ringIn(const std::vector<std::vector<bool>>& mask, int thickness = Lyricade::FocusRing::width)
+{
+    Ring ring;
+    for (int y = 0; y < static_cast<int>(mask.size()); ++y)
+        for (int x = 0; x < static_cast<int>(mask[y].size()); ++x)
+            if (mask[y][x]) ring.box |= QRect(x, y, 1, 1);
+    if (ring.box.width() < 16 || ring.box.height() < 12) return ring;
+    const int corner = 6;
+    auto at = [&](int x, int y) { return bool(mask[y][x]); };
+    ring.closed = true;
+    for (int y = ring.box.top() + corner; y <= ring.box.bottom() - corner; ++y)
+        for (int d = 0; d < thickness; ++d)
+            ring.closed = ring.closed && at(ring.box.left() + d, y) && at(ring.box.right() - d, y);
+    for (int x = ring.box.left() + corner; x <= ring.box.right() - corner; ++x)
+        for (int d = 0; d < thickness; ++d)
+            ring.closed = ring.closed && at(x, ring.box.top() + d) && at(x, ring.box.bottom() - d);
+    return ring;
+}
+
+QPalette highContrast()
+{
+    QPalette p;
+    for (auto role : {QPalette::Window, QPalette::Base, QPalette::Button, QPalette::AlternateBase})
+        p.setColor(role, Qt::black);
+    for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText, QPalette::BrightText})
+        p.setColor(role, Qt::white);
+    p.setColor(QPalette::Highlight, QColor(0x1a, 0xeb, 0xff));
+    p.setColor(QPalette::HighlightedText, Qt::black);
+    p.setColor(QPalette::Light, QColor(0x60, 0x60, 0x60));
+    p.setColor(QPalette::Mid, QColor(0x40, 0x40, 0x40));
+    p.setColor(QPalette::Dark, QColor(0x30, 0x30, 0x30));
+    return p;
+}
+
+struct Kind {
+    const char* name;
+    std::function<QWidget*(QWidget*)> make;
+};
+
+const std::vector<Kind>& kinds()
+{
+    static const std::vector<Kind> all{
+        {"push button", [](QWidget* p) { return new QPushButton(QStringLiteral("Print…"), p); }},
+        {"check box", [](QWidget* p) { return new QCheckBox(QStringLiteral("Pictures"), p); }},
+        {"radio button", [](QWidget* p) { return new QRadioButton(QStringLiteral("Chorus"), p); }},
+        {"slider", [](QWidget* p) { return new QSlider(Qt::Horizontal, p); }},
+        {"combo box",
+         [](QWidget* p) {
+             auto* c = new QComboBox(p);
+             c->addItems({QStringLiteral("US Letter (8.5 × 11 in)"), QStringLiteral("A4 (210 × 297 mm)")});
+             return c;
+         }},
+        {"field", [](QWidget* p) { return new QLineEdit(QStringLiteral("Amazing Grace"), p); }},
+        {"spin box", [](QWidget* p) { return new QSpinBox(p); }},
+        {"text editor", [](QWidget* p) { return new QPlainTextEdit(QStringLiteral("[G]Amazing grace"), p); }},
+        {"tool button",
+         [](QWidget* p) {
+             auto* b = new QToolButton(p);
+             b->setText(QStringLiteral("Key"));
+             b->setAutoRaise(true);
+             return b;
+         }},
+    };
+    return all;
+}
+
+class FocusRingTest : public ::testing::Test {
+protected:
+    // The control in a window of its own with room around it, shown and active.
+    QWidget* place(const Kind& kind, const QPalette& palette)
+    {
+        window_ = std::make_unique<QWidget>();
+        window_->setPalette(palette);
+        auto* row = new QHBoxLayout(window_.get());
+        row->setContentsMargins(12, 12, 12, 12);
+        QWidget* control = kind.make(window_.get());
+        row->addWidget(control);
+        QList<QWidget*> parts = control->findChildren<QWidget*>();
+        parts << control;
+        for (QWidget* part : parts) part->setStyle(&style_);
+        control->setMinimumWidth(160);
+        window_->show();
+        window_->activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(window_.get()));
+        return control;
+    }
+
+    // The window around `area` drawn without the focus, then with it on `control`.
+    std::pair<QImage, QImage> views(QWidget* control, const QRect& area)
+    {
+        control->clearFocus();
+        QApplication::processEvents();
+        const QImage before = window_->grab(area).toImage();
+        control->setFocus(Qt::TabFocusReason);
+        QApplication::processEvents();
+        EXPECT_TRUE(control->hasFocus());
+        return {before, window_->grab(area).toImage()};
+    }
+
+    Style style_{QStyleFactory::create(QStringLiteral("Fusion"))};
+    std::unique_ptr<QWidget> window_;
+};
+
+TEST_F(FocusRingTest, EveryControlKindShowsARingTwoPixelsThickAroundIt)
+{
+    const QPalette usual = Lyricade::FontRole::readablePalette(style_.standardPalette());
+    for (const QPalette& palette : {usual, highContrast()}) {
+        for (const Kind& kind : kinds()) {
+            SCOPED_TRACE(kind.name);
+            QWidget* control = place(kind, palette);
+            const QRect area = control->geometry().adjusted(-6, -6, 6, 6);
+            const auto [before, after] = views(control, area);
+            const Ring ring = ringIn(changed(before, after));
+            EXPECT_TRUE(ring.closed);
+            // Around the control, not a mark inside it.
+            EXPECT_GE(ring.box.width(), control->width() - 2);
+            EXPECT_GE(ring.box.height(), control->height() - 2);
+        }
+    }
+}
+
+TEST_F(FocusRingTest, TheCurrentRowOfAListIsRinged)
+{
+    for (const QPalette& palette : {style_.standardPalette(), highContrast()}) {
+        const Kind list{"list", [](QWidget* p) {
+                            auto* l = new QListWidget(p);
+                            l->addItems({QStringLiteral("Amazing Grace"), QStringLiteral("Be Thou My Vision"),
+                                         QStringLiteral("Come Thou Fount")});
+                            return l;
+                        }};
+        auto* view = static_cast<QListWidget*>(place(list, palette));
+        view->setCurrentRow(1, QItemSelectionModel::NoUpdate);
+        const QRect row = view->visualItemRect(view->item(1));
+        const QRect area(view->viewport()->mapTo(window_.get(), row.topLeft()), row.size());
+        const auto [before, after] = views(view, area);
+        const Ring ring = ringIn(changed(before, after));
+        EXPECT_TRUE(ring.closed);
+        EXPECT_GE(ring.box.width(), row.width() - 2);
+    }
+}
+
+TEST(FocusRingColour, StandsOutFromTheSurfaceAndItsFramesAndFromASelection)
+{
+    const QPalette usual = QStyleFactory::create(QStringLiteral("Fusion"))->standardPalette();
+    for (const QPalette& palette : {usual, highContrast()}) {
+        const QColor ring = Lyricade::FocusRing::colour(palette);
+        for (auto role : {QPalette::Window, QPalette::Button, QPalette::Base})
+            EXPECT_GE(Lyricade::FontRole::contrast(ring, palette.color(role)), 3.0) << role;
+        EXPECT_GE(Lyricade::FontRole::contrast(ring, palette.color(QPalette::Window).darker(140)), 3.0);
+        const QColor selection = palette.color(QPalette::Highlight);
+        EXPECT_GE(Lyricade::FontRole::contrast(Lyricade::FocusRing::colour(palette, selection), selection), 3.0);
+    }
+}
+
+} // namespace

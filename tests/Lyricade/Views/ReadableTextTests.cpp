@@ -1,0 +1,106 @@
+// Texts that read: every text colour of the palette on the surface it is
+// drawn on, the views' own colours (secondary, warning, error, accent) at
+// 4.5 : 1 or more in the usual and a high-contrast palette, and names cut in
+// the middle so that their ends still tell them apart.
+
+#include "Lyricade/Views/DetailParts.h"
+#include "Lyricade/Views/FontRoles.h"
+
+#include <QStyle>
+#include <QStyleFactory>
+#include <QWidget>
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+using Lyricade::FontRole::contrast;
+
+constexpr double least = 4.5;
+
+QPalette fusion()
+{
+    const std::unique_ptr<QStyle> style(QStyleFactory::create(QStringLiteral("Fusion")));
+    return style->standardPalette();
+}
+
+// A dark high-contrast desktop palette whose dimmer roles fall short.
+QPalette highContrast()
+{
+    QPalette p;
+    for (auto role : {QPalette::Window, QPalette::Base, QPalette::Button, QPalette::AlternateBase})
+        p.setColor(role, Qt::black);
+    for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText}) p.setColor(role, Qt::white);
+    p.setColor(QPalette::PlaceholderText, QColor(0x55, 0x55, 0x55));
+    p.setColor(QPalette::Highlight, QColor(0x1a, 0xeb, 0xff));
+    p.setColor(QPalette::HighlightedText, QColor(0x40, 0x40, 0x40));
+    p.setColor(QPalette::Link, QColor(0x00, 0x00, 0xcc));
+    p.setColor(QPalette::LinkVisited, QColor(0x55, 0x1a, 0x8b));
+    p.setColor(QPalette::ToolTipBase, QColor(0x20, 0x20, 0x20));
+    p.setColor(QPalette::ToolTipText, QColor(0x60, 0x60, 0x60));
+    return p;
+}
+
+struct Pair {
+    QPalette::ColorRole text, surface;
+};
+
+const Pair pairs[] = {
+    {QPalette::WindowText, QPalette::Window},    {QPalette::Text, QPalette::Base},
+    {QPalette::Text, QPalette::AlternateBase},   {QPalette::ButtonText, QPalette::Button},
+    {QPalette::PlaceholderText, QPalette::Base}, {QPalette::PlaceholderText, QPalette::Window},
+    {QPalette::ToolTipText, QPalette::ToolTipBase}, {QPalette::HighlightedText, QPalette::Highlight},
+    {QPalette::Link, QPalette::Base},            {QPalette::Link, QPalette::Window},
+    {QPalette::LinkVisited, QPalette::Base},
+};
+
+TEST(ReadablePalette, EveryTextRoleReadsOnItsSurfaceInBothPalettes)
+{
+    for (const QPalette& given : {fusion(), highContrast()}) {
+        const QPalette palette = Lyricade::FontRole::readablePalette(given);
+        for (auto group : {QPalette::Active, QPalette::Inactive})
+            for (const Pair& pair : pairs)
+                EXPECT_GE(contrast(palette.color(group, pair.text), palette.color(group, pair.surface)), least)
+                    << "group " << group << ", text role " << pair.text << " on " << pair.surface;
+    }
+}
+
+TEST(ReadablePalette, KeepsColoursThatAlreadyRead)
+{
+    const QPalette given = fusion();
+    const QPalette palette = Lyricade::FontRole::readablePalette(given);
+    for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText, QPalette::Window, QPalette::Base})
+        EXPECT_EQ(palette.color(role), given.color(role)) << role;
+}
+
+TEST(ViewColours, SecondaryWarningErrorAndAccentReadInBothPalettes)
+{
+    for (const QPalette& given : {fusion(), highContrast()}) {
+        QWidget widget;
+        widget.setPalette(Lyricade::FontRole::readablePalette(given));
+        const QPalette& p = widget.palette();
+        const QColor secondary = Lyricade::FontRole::secondary(&widget);
+        for (const QColor& ink : {secondary, Lyricade::FontRole::warning(&widget), Lyricade::FontRole::error(&widget),
+                                  Lyricade::FontRole::accent(&widget)})
+            for (auto surface : {QPalette::Window, QPalette::Base})
+                EXPECT_GE(contrast(ink, p.color(surface)), least) << ink.name().toStdString() << " on " << surface;
+        // Still a step back from the text itself.
+        EXPECT_LT(contrast(secondary, p.color(QPalette::Window)),
+                  contrast(p.color(QPalette::WindowText), p.color(QPalette::Window)));
+    }
+}
+
+TEST(ElidedNames, KeepTheirDistinguishingEnds)
+{
+    const QString stem = QStringLiteral("it-is-a-wonderful-time-chords-and-lyrics-");
+    Lyricade::ElidingLabel first(stem + QStringLiteral("version-1"));
+    Lyricade::ElidingLabel second(stem + QStringLiteral("version-2"));
+    for (auto* label : {&first, &second}) label->resize(label->fontMetrics().horizontalAdvance(stem) / 2, 20);
+    EXPECT_TRUE(first.shownText().contains(QChar(0x2026)));
+    EXPECT_TRUE(first.shownText().endsWith(QStringLiteral("1")));
+    EXPECT_TRUE(second.shownText().endsWith(QStringLiteral("2")));
+    EXPECT_TRUE(first.shownText().startsWith(QStringLiteral("it-")));
+}
+
+} // namespace
