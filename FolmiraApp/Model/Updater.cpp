@@ -1,6 +1,7 @@
 #include "FolmiraApp/Model/Updater.h"
 
 #include "FolmiraApp/Model/Appcast.h"
+#include "FolmiraApp/Model/CheckedSettings.h"
 #include "FolmiraApp/Model/QtText.h"
 #include "FolmiraKit/FolmiraKit.h"
 
@@ -41,7 +42,8 @@ Updater& Updater::shared()
         config.feedURL = QUrl(QStringLiteral(FOLMIRA_UPDATE_FEED));
         config.appName = qstr(FolmiraKit::Brand::name);
         config.appVersion = builtInVersion();
-        config.defaults = std::make_shared<QSettings>();
+        // Checked like the application's own: a cut-short write would lose every setting in the file.
+        config.defaults = std::make_shared<CheckedSettings>();
         return new Updater(std::move(config), nullptr); // kept for the life of the process
     }();
     return *updater;
