@@ -209,7 +209,10 @@ void AttributedText::append(std::string_view text, const Font& font)
     // text operation (and with it the PDF) for one noncharacter: mend both
     // here, piece by piece, so that the spans' offsets stay true.
     Text::appendDrawable(text_, text);
-    spans_.push_back(Span{start, text_.size(), font});
+    // Text in the font before it widens that span: text of many short runs
+    // (a listed table row) keeps a span per change of font only.
+    if (!spans_.empty() && spans_.back().end == start && spans_.back().font == font) spans_.back().end = text_.size();
+    else spans_.push_back(Span{start, text_.size(), font});
 }
 
 TextLayout::TextLayout(const AttributedText& text, double width, const ParagraphFormat& format)

@@ -26,7 +26,8 @@ struct _cairo;
 
 namespace Platform {
 
-// UTF-8 text with a font for every byte range appended. Text is appended as
+// UTF-8 text with a font for every byte range appended (neighbouring ranges in
+// one font make one span). Text is appended as
 // Text::drawable makes it: U+FFFD in place of each bad sequence, NUL byte and
 // noncharacter.
 class AttributedText {

@@ -17,6 +17,7 @@
 #include "FolmiraKit/Render/RenderOp.h"
 #include "Platform/TextLayout.h"
 
+#include <atomic>
 #include <condition_variable>
 #include <functional>
 #include <memory>
@@ -66,6 +67,10 @@ public:
     void setPageSink(PageSink sink) { sink_ = std::move(sink); }
     // The pages finished so far, handed over or not.
     int pageCount() const { return pageCount_; }
+    // From now on the pages are only counted, never drawn: the cells of a
+    // table's grid are left unshaped (its rows keep their planned heights), so
+    // the pages come out as many, without that text. Any thread may call it.
+    void onlyCount() { counting_ = true; }
 
     // Paragraph blocks that go on from the block before them, pieces of one
     // paragraph too long to lay out at once (see Renderer::render): no space
@@ -156,6 +161,7 @@ public:
         std::vector<Flow> flows;   // heading, paragraph, list item: one; listed table: one per row with text
         std::optional<Grid> grid;  // rows of a table that fits as a grid
         bool listed = false;       // rows of a table listed row by row
+        int helper = -1;           // the helper thread that shaped it (-1: the layout's own)
     };
 
     class Shaper; // shapes blocks on one thread (LayoutShaper.h)
@@ -217,6 +223,7 @@ private:
     int droppedImages_ = 0;
     int listedTables_ = 0;
     std::shared_ptr<TablePlans> plans_;
+    std::atomic<bool> counting_{false};
     std::unique_ptr<Shaper> shaper_; // this thread's
     std::unique_ptr<Ahead, EndAhead> ahead_;
 };

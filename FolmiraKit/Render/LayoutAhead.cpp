@@ -16,9 +16,11 @@
 // used by one thread at a time: while a chunk is being shaped, the layout's
 // thread reads only the helpers' line metrics and releases none of their
 // layouts. Between chunks every helper waits, its work handed over under the
-// lock, and the layout's thread draws the finished pages and releases the
-// chunk's text; after the helpers have ended, their layouts belong to the
-// layout's thread alone.
+// lock, and the layout's thread draws the finished pages; then each helper
+// releases the text it shaped for that chunk, on its own thread, while the
+// next chunk is placed, and is done with it before pages are drawn again.
+// After the helpers have ended, their layouts belong to the layout's thread
+// alone.
 
 #include "FolmiraKit/Render/Layout.h"
 
@@ -61,7 +63,8 @@ public:
     {
         openChunk();
         try {
-            for (int i = 0; i < helpers; ++i) helpers_.emplace_back([this, &layout] { help(layout); });
+            spentBy_.resize(static_cast<std::size_t>(helpers));
+            for (int i = 0; i < helpers; ++i) helpers_.emplace_back([this, &layout, i] { help(layout, i); });
         } catch (const std::system_error&) {
             // No more threads to be had: the ones running and this one do all the work.
         }
@@ -90,8 +93,21 @@ public:
     {
         if (placed_ >= pieces_.size() || !(piece == pieces_[placed_])) return std::nullopt;
         if (placed_ == chunkEnd_) {
+            {
+                std::unique_lock lock(mutex_);
+                released_.wait(lock, [&] { return releasing_ == 0; });
+            }
             betweenChunks();
-            spent_.clear();
+            {
+                std::lock_guard lock(mutex_);
+                for (Shaped& shaped : spent_) {
+                    if (shaped.helper < 0) continue;
+                    auto& theirs = spentBy_[static_cast<std::size_t>(shaped.helper)];
+                    if (theirs.empty()) ++releasing_;
+                    theirs.push_back(std::move(shaped));
+                }
+            }
+            spent_.clear(); // this thread's own
             {
                 std::lock_guard lock(mutex_);
                 openChunk();
@@ -140,25 +156,38 @@ private:
 
     Slot& slot(std::size_t at) { return slots_[at - chunkStart_]; }
 
-    void help(const Layout& layout)
+    void help(const Layout& layout, int index)
     {
         Shaper shaper(layout);
+        auto& spent = spentBy_[static_cast<std::size_t>(index)];
         std::unique_lock lock(mutex_);
         while (true) {
-            open_.wait(lock, [&] { return stop_ || next_ < chunkEnd_; });
+            open_.wait(lock, [&] { return stop_ || next_ < chunkEnd_ || !spent.empty(); });
+            if (!spent.empty()) {
+                // Its own text of the chunk before, released on its own thread.
+                std::vector<Shaped> releasing = std::move(spent);
+                spent.clear();
+                lock.unlock();
+                releasing.clear();
+                lock.lock();
+                --releasing_;
+                released_.notify_all();
+                continue;
+            }
             if (stop_) break;
             const std::size_t claimed = next_++;
             lock.unlock();
-            shapeInto(claimed, shaper);
+            shapeInto(claimed, shaper, index);
             lock.lock();
         }
     }
 
-    void shapeInto(std::size_t at, Shaper& shaper)
+    void shapeInto(std::size_t at, Shaper& shaper, int helper = -1)
     {
         Slot made;
         try {
             made.shaped = shaper.shape(pieces_[at]);
+            made.shaped.helper = helper;
         } catch (...) {
             made.failure = std::current_exception();
         }
@@ -179,8 +208,11 @@ private:
     bool stop_ = false;           // guarded by mutex_
     std::mutex mutex_;
     std::condition_variable ready_; // a slot is done
-    std::condition_variable open_;  // a chunk opened, or the helpers are to stop
-    std::vector<Shaped> spent_;
+    std::condition_variable open_;  // a chunk opened, text to release, or the helpers are to stop
+    std::condition_variable released_; // a helper released its text
+    std::vector<Shaped> spent_;     // placed, of this chunk (the layout's thread only)
+    std::vector<std::vector<Shaped>> spentBy_; // per helper, its text to release; guarded by mutex_
+    int releasing_ = 0;             // helpers with text to release; guarded by mutex_
     std::vector<std::thread> helpers_; // last: joined before anything above goes
 };
 

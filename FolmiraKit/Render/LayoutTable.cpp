@@ -173,6 +173,7 @@ Layout::Shaped Layout::Shaper::table(const Block::Table& table, const Piece& pie
     Grid grid{plan, first, {}, {}};
     auto cellsOf = [&](const Block::Row& row, bool headerRow) {
         Grid::Cells cells(plan->columns.size());
+        if (layout_.counting_) return cells;
         for (std::size_t c = 0; c < row.size() && c < cells.size(); ++c) cells[c] = cellText(row[c], headerRow, plan->columns[c]);
         return cells;
     };

@@ -269,7 +269,7 @@ RenderResult render(const BigDocument& document, const LargePrintSettings& setti
         layOut(counting, blocks, continuations, plans, [&](Page&& page) {
             if (tooMany) return;
             if (held.size() < static_cast<std::size_t>(heldPages)) held.push_back(std::move(page));
-            else tooMany = true, held.clear();
+            else tooMany = true, held.clear(), counting.onlyCount();
         });
         total = counting.pageCount();
         if (!tooMany) {

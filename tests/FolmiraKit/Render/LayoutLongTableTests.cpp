@@ -62,6 +62,16 @@ TEST(LayoutLongTable, ATallGridRepeatsItsHeaderOnEveryPageItReaches)
     }
     ASSERT_EQ(guests.size(), 1500u);
     for (int i = 0; i < 1500; ++i) EXPECT_EQ(guests[static_cast<std::size_t>(i)], "Guest " + std::to_string(i));
+
+    // Only counted, the same table leaves its cells unshaped and makes as many pages.
+    Layout counted{Settings()};
+    counted.onlyCount();
+    counted.shapeAhead(blocks, 4);
+    addAll(counted, blocks);
+    const auto counts = counted.finish();
+    ASSERT_EQ(counts.size(), pages.size());
+    EXPECT_EQ(texts(counts[1]).size(), 0u);
+    EXPECT_EQ(counts[1].size(), pages[1].size() - texts(pages[1]).size());
 }
 
 TEST(LayoutLongTable, AVeryWideRowIsListedLineUnderLineWithoutABreak)
