@@ -109,6 +109,15 @@ TemporaryFile createTemporaryBeside(const std::filesystem::path& target)
     fail(EEXIST);
 }
 
+// A name the writer gives its temporary files.
+bool isTemporaryName(std::string_view fileName)
+{
+    if (fileName.size() != temporaryPrefix.size() + temporaryRandomLength + temporarySuffix.size()) return false;
+    if (!fileName.starts_with(temporaryPrefix) || !fileName.ends_with(temporarySuffix)) return false;
+    const auto letters = fileName.substr(temporaryPrefix.size(), temporaryRandomLength);
+    return letters.find_first_not_of(temporaryAlphabet) == std::string_view::npos;
+}
+
 bool allDigits(std::string_view text)
 {
     return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
@@ -188,14 +197,6 @@ void writeFileAtomically(const std::filesystem::path& target, std::span<const st
 void writeFileAtomically(const std::filesystem::path& target, std::string_view bytes)
 {
     writeFileAtomically(target, std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
-}
-
-bool isTemporaryName(std::string_view fileName)
-{
-    if (fileName.size() != temporaryPrefix.size() + temporaryRandomLength + temporarySuffix.size()) return false;
-    if (!fileName.starts_with(temporaryPrefix) || !fileName.ends_with(temporarySuffix)) return false;
-    const auto letters = fileName.substr(temporaryPrefix.size(), temporaryRandomLength);
-    return letters.find_first_not_of(temporaryAlphabet) == std::string_view::npos;
 }
 
 std::size_t removeAbandonedTemporaries(const std::filesystem::path& target)

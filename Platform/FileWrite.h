@@ -32,9 +32,6 @@ class FileWriteError : public std::runtime_error {
 void writeFileAtomically(const std::filesystem::path& target, std::span<const std::uint8_t> bytes);
 void writeFileAtomically(const std::filesystem::path& target, std::string_view bytes);
 
-// True when `fileName` (a name, no folder) is one the writer gives its temporary files.
-bool isTemporaryName(std::string_view fileName);
-
 // Removes the temporary files that interrupted writes (a crash, a kill, a
 // power cut) left in `target`'s folder: the writer's own names, and the names
 // earlier versions gave temporaries of `target`. A temporary that a running
