@@ -128,9 +128,13 @@ TEST_F(QtPanelsTest, AnAlertShowsNamesAsWrittenAndStaysWithinTheScreen)
     const QString text = QString("The document “%1” couldn’t be saved.").arg(name);
     QStringList shown;
     QRect box, screen;
+    bool whole = true;
     whenShown([&](QWidget* dialog) {
-        for (auto* label : dialog->findChildren<QLabel*>())
+        for (auto* label : dialog->findChildren<QLabel*>()) {
             shown << QAccessible::queryAccessibleInterface(label)->text(QAccessible::Name).remove(QChar(0x200B));
+            // Wrapped, not cut off at the label's edge.
+            whole = whole && label->minimumSizeHint().width() <= label->width();
+        }
         box = dialog->frameGeometry();
         screen = dialog->screen()->availableGeometry();
         dialog->close();
@@ -139,6 +143,7 @@ TEST_F(QtPanelsTest, AnAlertShowsNamesAsWrittenAndStaysWithinTheScreen)
     EXPECT_TRUE(shown.contains(text)) << shown.join(" | ").toStdString();
     EXPECT_TRUE(shown.contains("File name too long"));
     EXPECT_LE(box.width(), screen.width());
+    EXPECT_TRUE(whole);
 }
 
 TEST_F(QtPanelsTest, PrintingToAFileStartsWhereTheLastPrintedCopyWent)
