@@ -3,6 +3,7 @@
 #include "FolmiraApp/Model/AppModel.h"
 #include "FolmiraApp/Model/Wording.h"
 #include "FolmiraApp/Views/Icons.h"
+#include "Lyricade/Views/FocusRing.h"
 #include "Lyricade/Views/FontRoles.h"
 
 #include <QFrame>
@@ -131,6 +132,7 @@ RefusalView::RefusalView(QWidget* parent) : QWidget(parent)
     setAccessibleName(title->text());
     // Takes the focus where the copy would be, so the refusal is read out.
     setFocusPolicy(Qt::StrongFocus);
+    Lyricade::FocusRing::ringWhenFocused(this);
 }
 
 void RefusalView::setMessage(const QString& message)
@@ -153,6 +155,7 @@ StatusBar::StatusBar(AppModel& model, QWidget* parent) : QWidget(parent), model_
     setTextColor(label_, secondary(this));
     // Reached by Tab (only while it shows), so the count is read out too.
     label_->setFocusPolicy(Qt::StrongFocus);
+    Lyricade::FocusRing::ringWhenFocused(label_);
     row->addWidget(icon_);
     row->addWidget(label_);
     // Keeps its height when empty, like a bar that is always there.

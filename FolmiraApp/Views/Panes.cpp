@@ -6,6 +6,7 @@
 #include "FolmiraApp/Views/PaneParts.h"
 #include "PdfView/Widgets/PdfPagesView.h"
 #include "FolmiraApp/Views/TextPane.h"
+#include "Lyricade/Views/FocusRing.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -66,6 +67,7 @@ QWidget* progressView(QWidget* parent)
     view->setAccessibleName(label->text());
     // Reachable while the copy is being made, so the focus has a named place.
     view->setFocusPolicy(Qt::StrongFocus);
+    Lyricade::FocusRing::ringWhenFocused(view);
     return view;
 }
 

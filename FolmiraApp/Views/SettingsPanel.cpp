@@ -5,6 +5,7 @@
 #include "FolmiraApp/Model/Wording.h"
 #include "FolmiraApp/Views/Icons.h"
 #include "FolmiraApp/Views/LabeledSlider.h"
+#include "Lyricade/Views/FocusRing.h"
 #include "Lyricade/Views/FontRoles.h"
 #include "Lyricade/Views/InspectorParts.h"
 #include "PdfView/Widgets/WheelGuard.h"
@@ -205,6 +206,7 @@ void SettingsPanel::refreshNotes()
         text->setWordWrap(true);
         // Each note is a stop of the Tab order, read out whole when reached.
         text->setFocusPolicy(Qt::StrongFocus);
+        Lyricade::FocusRing::ringWhenFocused(text);
         text->setAccessibleName(text->text());
         text->setAccessibleDescription(warning ? QStringLiteral("Warning") : QStringLiteral("Note"));
         row->addWidget(icon, 0, Qt::AlignTop);

@@ -1,6 +1,7 @@
 #include "Lyricade/Views/BookEntryRow.h"
 
 #include "Lyricade/AppModel.h"
+#include "Lyricade/Views/DesktopAccessible.h"
 #include "Lyricade/Views/EntryAccessible.h"
 #include "Lyricade/Views/DetailParts.h"
 #include "Lyricade/Views/FontRoles.h"
@@ -34,7 +35,7 @@ EntryPopUp* popUp(QWidget* parent, const QString& accessibleName, const QString&
     button->setToolTip(tip);
     button->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     button->setFocusPolicy(Qt::NoFocus); // until the row is the current one
-    button->setMenu(new QMenu(button));
+    button->setMenu(popupMenuFor(button));
     return button;
 }
 

@@ -139,6 +139,16 @@ TEST_F(KeyboardWalkTest, WithADocumentOpenTabReachesItsNotesAndReadsThem)
     const QStringList names = namesReached();
     EXPECT_TRUE(names.contains("Read by the fake.")) << "the note under What changed";
     EXPECT_TRUE(names.contains("1 note in Settings")) << "the count in the status bar";
+
+    // The focus shows on them, as on every control.
+    for (QWidget* widget : reached_) {
+        if (nameOf(widget) != "Read by the fake." && nameOf(widget) != "1 note in Settings") continue;
+        app->window().setFocus();
+        const QImage plain = widget->grab().toImage();
+        widget->setFocus();
+        ASSERT_TRUE(widget->hasFocus());
+        EXPECT_NE(widget->grab().toImage(), plain) << describe(widget);
+    }
 }
 
 } // namespace
