@@ -15,6 +15,7 @@
 #include "FolmiraApp/Views/UpdaterAlerts.h"
 #include "FolmiraKit/FolmiraKit.h"
 #include "Lyricade/Panels/QtSongPanels.h"
+#include "Lyricade/Views/DesktopAccessible.h"
 #include "Lyricade/Views/FocusRing.h"
 #include "Lyricade/Views/FontRoles.h"
 #include "Lyricade/Views/SongRootView.h"
@@ -74,6 +75,8 @@ void Application::identifyProcess()
     QApplication::setQuitOnLastWindowClosed(true);
     // Folmira is shown in English only, so the baseline's menu texts are too.
     MacMenuBaseline::Localization::setApplicationLanguages({QStringLiteral("en")});
+    // Before the first window: popup menus, windows and combo boxes as screen readers expect them.
+    Lyricade::installDesktopAccessible();
 }
 
 void Application::applyLook()

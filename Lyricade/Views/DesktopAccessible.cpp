@@ -1,0 +1,168 @@
+#include "Lyricade/Views/DesktopAccessible.h"
+
+#include <QAbstractItemView>
+#include <QAccessible>
+#include <QAccessibleObject>
+#include <QAccessibleWidget>
+#include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMenu>
+
+namespace Lyricade {
+
+namespace {
+
+// Qt lists only the windows that are not popups under the application, so a
+// menu that no menu bar or menu leads to is found by nobody walking the tree.
+// Here the menus that pop up on their own follow the windows while shown.
+// Their own parent is the application, as they have no parent widget.
+class ApplicationAccessible : public QAccessibleApplication {
+public:
+    int childCount() const override { return QAccessibleApplication::childCount() + int(popups().size()); }
+
+    QAccessibleInterface* child(int index) const override
+    {
+        const int windows = QAccessibleApplication::childCount();
+        if (index < windows) return QAccessibleApplication::child(index);
+        const QList<QMenu*> menus = popups();
+        index -= windows;
+        return index < menus.size() ? QAccessible::queryAccessibleInterface(menus.at(index)) : nullptr;
+    }
+
+    int indexOfChild(const QAccessibleInterface* child) const override
+    {
+        if (!child) return -1;
+        if (const int window = QAccessibleApplication::indexOfChild(child); window >= 0) return window;
+        const int menu = int(popups().indexOf(qobject_cast<QMenu*>(child->object())));
+        return menu < 0 ? -1 : QAccessibleApplication::childCount() + menu;
+    }
+
+private:
+    static QList<QMenu*> popups()
+    {
+        QList<QMenu*> shown;
+        for (QWidget* window : QApplication::topLevelWidgets())
+            if (auto* menu = qobject_cast<QMenu*>(window); menu && !menu->parentWidget() && menu->isVisible())
+                shown << menu;
+        return shown;
+    }
+};
+
+// A window of a plain widget reads as a window while it is one.
+class WindowAccessible : public QAccessibleWidget {
+public:
+    explicit WindowAccessible(QWidget* widget) : QAccessibleWidget(widget, QAccessible::Window) {}
+
+    QAccessible::Role role() const override { return widget()->isWindow() ? QAccessible::Window : QAccessible::Client; }
+};
+
+bool isPlainWindow(const QWidget* widget)
+{
+    const Qt::WindowType type = widget->windowType();
+    return widget->isWindow() && (type == Qt::Window || type == Qt::Dialog || type == Qt::Tool);
+}
+
+// As Qt's own combo box, but named by its name or label: on Linux Qt names it
+// by its current text and leaves the label to a relation, so the tree and
+// many readers say the value twice and never what is chosen.
+class ComboAccessible : public QAccessibleWidget {
+public:
+    explicit ComboAccessible(QWidget* widget) : QAccessibleWidget(widget, QAccessible::ComboBox) {}
+
+    int childCount() const override { return combo()->isEditable() ? 2 : 1; }
+
+    QAccessibleInterface* child(int index) const override
+    {
+        if (index == 0) return QAccessible::queryAccessibleInterface(combo()->view());
+        if (index == 1 && combo()->isEditable()) return QAccessible::queryAccessibleInterface(combo()->lineEdit());
+        return nullptr;
+    }
+
+    int indexOfChild(const QAccessibleInterface* child) const override
+    {
+        if (!child) return -1;
+        if (child->object() == combo()->view()) return 0;
+        if (combo()->isEditable() && child->object() == combo()->lineEdit()) return 1;
+        return -1;
+    }
+
+    QAccessibleInterface* childAt(int x, int y) const override
+    {
+        if (!combo()->isEditable()) return nullptr;
+        const QLineEdit* edit = combo()->lineEdit();
+        return QRect(edit->mapToGlobal(QPoint()), edit->size()).contains(x, y) ? child(1) : nullptr;
+    }
+
+    // An editable combo box is its line edit's focus proxy: the edit is what has the focus.
+    QAccessibleInterface* focusChild() const override { return combo()->isEditable() ? child(1) : nullptr; }
+
+    QString text(QAccessible::Text kind) const override
+    {
+        const QString value = combo()->isEditable() ? combo()->lineEdit()->text() : combo()->currentText();
+        if (kind == QAccessible::Value) return value;
+        const QString text = QAccessibleWidget::text(kind);
+        // Unnamed and unlabelled, it is known by what it shows.
+        return kind == QAccessible::Name && text.isEmpty() ? value : text;
+    }
+
+    QStringList actionNames() const override { return {showMenuAction(), pressAction()}; }
+
+    QString localizedActionDescription(const QString& action) const override
+    {
+        if (action == showMenuAction() || action == pressAction()) return QStringLiteral("Open the list of choices");
+        return QString();
+    }
+
+    void doAction(const QString& action) override
+    {
+        if (action != showMenuAction() && action != pressAction()) return;
+        if (combo()->view()->isVisible())
+            combo()->hidePopup();
+        else
+            combo()->showPopup();
+    }
+
+    QStringList keyBindingsForAction(const QString&) const override { return {}; }
+
+private:
+    QComboBox* combo() const { return static_cast<QComboBox*>(widget()); }
+};
+
+QAccessibleInterface* desktopFactory(const QString& className, QObject* object)
+{
+    if (!object) return nullptr;
+    if (object == QCoreApplication::instance()) return new ApplicationAccessible;
+    if (!object->isWidgetType()) return nullptr;
+    auto* widget = static_cast<QWidget*>(object);
+    if (className == QLatin1String("QComboBox")) return new ComboAccessible(widget);
+    // Reached only by classes with no interface of their own nearer to them.
+    if ((className == QLatin1String("QWidget") || className == QLatin1String("QFrame")) && isPlainWindow(widget))
+        return new WindowAccessible(widget);
+    return nullptr;
+}
+
+} // namespace
+
+void installDesktopAccessible()
+{
+    static bool installed = false;
+    if (installed || !qApp) return;
+    installed = true;
+    QAccessible::installFactory(desktopFactory);
+    // The application's interface may have been made before: it is made
+    // again, now through the factory.
+    QAccessibleInterface* made = QAccessible::queryAccessibleInterface(qApp);
+    if (made && !dynamic_cast<ApplicationAccessible*>(made))
+        QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(made));
+}
+
+QMenu* popupMenuFor(QWidget* owner)
+{
+    auto* menu = new QMenu;
+    // Later: the owner may go while its menu is still closing.
+    QObject::connect(owner, &QObject::destroyed, menu, &QObject::deleteLater);
+    return menu;
+}
+
+} // namespace Lyricade

@@ -1,0 +1,96 @@
+// What a screen reader is told of the application's windows and pickers:
+// Help, Settings and the quick reference are windows named by their titles,
+// and a combo box is named by its label with its choice as its value.
+
+#include "../Fakes.h"
+
+#include "FolmiraApp/Views/HelpWindow.h"
+#include "FolmiraApp/Views/SettingsPanel.h"
+#include "FolmiraApp/Views/SettingsWindow.h"
+#include "Lyricade/Views/DesktopAccessible.h"
+#include "Lyricade/Views/QuickReference.h"
+
+#include <QAccessible>
+#include <QAbstractItemView>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QVBoxLayout>
+
+namespace FolmiraAppTest {
+namespace {
+
+class AccessibleTreeTest : public ModelTest {
+protected:
+    void SetUp() override
+    {
+        ModelTest::SetUp();
+        Lyricade::installDesktopAccessible();
+    }
+
+    static QAccessibleInterface* read(QObject* object) { return QAccessible::queryAccessibleInterface(object); }
+};
+
+TEST_F(AccessibleTreeTest, HelpSettingsAndTheQuickReferenceAreWindowsNamedByTheirTitles)
+{
+    make(false);
+    HelpWindow help(*model);
+    SettingsWindow settings(*model, defaults);
+    QWidget editor;
+    Lyricade::QuickReferencePopup reference(&editor);
+    for (QWidget* window : std::initializer_list<QWidget*>{&help, &settings, &reference}) {
+        SCOPED_TRACE(window->windowTitle().toStdString());
+        window->show();
+        EXPECT_EQ(read(window)->role(), QAccessible::Window);
+        EXPECT_EQ(read(window)->text(QAccessible::Name), window->windowTitle());
+        EXPECT_GE(read(qApp)->indexOfChild(read(window)), 0) << "reached from the application";
+    }
+    EXPECT_EQ(read(&help)->text(QAccessible::Name), "Folmira Help");
+    EXPECT_EQ(read(&settings)->text(QAccessible::Name), "Folmira Settings");
+    EXPECT_EQ(read(&reference)->text(QAccessible::Name), "ChordPro quick reference");
+
+    // A plain widget inside a window is no window.
+    EXPECT_NE(read(help.pageColumn())->role(), QAccessible::Window);
+}
+
+TEST_F(AccessibleTreeTest, ComboBoxesAreNamedByTheirLabelsAndValuedByTheirChoice)
+{
+    SettingsPanel panel(make(false));
+    struct Case {
+        QComboBox* combo;
+        const char* name;
+    };
+    for (const Case& c : {Case{panel.presetPicker(), "Preset"}, Case{panel.fontPicker(), "Font"},
+                          Case{panel.paperPicker(), "Paper"}, Case{panel.tablesPicker(), "Tables"}}) {
+        SCOPED_TRACE(c.name);
+        ASSERT_GT(c.combo->count(), 1);
+        c.combo->setCurrentIndex(1);
+        EXPECT_EQ(read(c.combo)->role(), QAccessible::ComboBox);
+        EXPECT_EQ(read(c.combo)->text(QAccessible::Name), c.name);
+        EXPECT_EQ(read(c.combo)->text(QAccessible::Value), c.combo->itemText(1));
+        EXPECT_EQ(read(c.combo)->child(0)->object(), static_cast<QObject*>(c.combo->view())) << "its list of choices";
+    }
+
+    // Labelled only by a label beside it, or by nothing at all.
+    QWidget form;
+    auto* column = new QVBoxLayout(&form);
+    auto* label = new QLabel(QStringLiteral("Margins"), &form);
+    auto* labelled = new QComboBox(&form);
+    auto* bare = new QComboBox(&form);
+    for (QComboBox* combo : {labelled, bare}) {
+        combo->addItems({QStringLiteral("Narrow"), QStringLiteral("Wide")});
+        column->addWidget(combo);
+    }
+    label->setBuddy(labelled);
+    EXPECT_EQ(read(labelled)->text(QAccessible::Name), "Margins");
+    EXPECT_EQ(read(bare)->text(QAccessible::Name), "Narrow");
+
+    labelled->setEditable(true);
+    labelled->lineEdit()->setText(QStringLiteral("Very wide"));
+    EXPECT_EQ(read(labelled)->text(QAccessible::Value), "Very wide");
+    EXPECT_EQ(read(labelled)->childCount(), 2);
+    EXPECT_EQ(read(labelled)->indexOfChild(read(labelled->lineEdit())), 1);
+}
+
+} // namespace
+} // namespace FolmiraAppTest
