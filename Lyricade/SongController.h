@@ -60,6 +60,9 @@ public:
     bool twoColumns() const;
     bool onePerPage() const;
     bool nashville() const;
+    // Whether move(offset) has an entry to move: the one it moves is selected
+    // and has a neighbour `offset` places away.
+    bool canMove(int offset) const;
     std::optional<double> lyricSize() const;
     std::optional<TunequillKit::Songbook> selectedBook() const { return model_->selectedBook(); }
     Library library() const { return model_->library(); }

@@ -11,6 +11,7 @@
 #include <QDrag>
 #include <QMenu>
 #include <QDropEvent>
+#include <QFocusEvent>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QResizeEvent>
@@ -79,6 +80,16 @@ void BookEntryList::keyPressEvent(QKeyEvent* event)
         return;
     }
     QListWidget::keyPressEvent(event);
+}
+
+void BookEntryList::focusInEvent(QFocusEvent* event)
+{
+    QListWidget::focusInEvent(event);
+    const Qt::FocusReason reason = event->reason();
+    const bool byKeyboard = reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason || reason == Qt::ShortcutFocusReason;
+    if (!byKeyboard || !selectionModel()->selectedRows().isEmpty()) return;
+    // The base class has made the first row current, when there was none.
+    if (currentIndex().isValid()) selectionModel()->select(currentIndex(), QItemSelectionModel::ClearAndSelect);
 }
 
 void BookEntryList::contextMenuEvent(QContextMenuEvent* event)

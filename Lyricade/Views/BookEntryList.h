@@ -35,6 +35,9 @@ protected:
     // The rows' own drag type, so the list draws where a moved row will land.
     QStringList mimeTypes() const override;
     void keyPressEvent(QKeyEvent* event) override;
+    // Reached by Tab with nothing selected, the row shown focused is
+    // selected too, as desktop lists do, so the commands act on it.
+    void focusInEvent(QFocusEvent* event) override;
     // From the keyboard (Menu, Shift+F10): the current row's own menu.
     void contextMenuEvent(QContextMenuEvent* event) override;
     void selectionChanged(const QItemSelection& selected, const QItemSelection& deselected) override;

@@ -73,6 +73,26 @@ TEST_F(SongMenusTest, WithoutASelectedBookOnlyTransposingIsOffered)
         EXPECT_FALSE(item(menus->bookMenu(), toggle)->isChecked()) << toggle;
 }
 
+TEST_F(SongMenusTest, MovesAreOfferedOnlyForASelectedSongThatCanGoThatWay)
+{
+    build(true);
+    controller->selectBookKind(false);
+    const auto entries = controller->selectedBook()->entries;
+    ASSERT_GE(entries.size(), 3u);
+    QAction* up = item(menus->songMenu(), "Move Up in Book");
+    QAction* down = item(menus->songMenu(), "Move Down in Book");
+    struct Case {
+        std::set<Uuid> selected;
+        bool up, down;
+    };
+    for (const Case& c : {Case{{}, false, false}, Case{{entries.front().id}, false, true},
+                          Case{{entries[1].id}, true, true}, Case{{entries.back().id}, true, false}}) {
+        controller->model().setSelectedEntryIDs(c.selected);
+        EXPECT_EQ(up->isEnabled(), c.up) << c.selected.size();
+        EXPECT_EQ(down->isEnabled(), c.down) << c.selected.size();
+    }
+}
+
 TEST_F(SongMenusTest, TheTogglesShowAndSetTheSelectedBooksSettings)
 {
     build(true);

@@ -271,9 +271,13 @@ TEST_F(MenuBarTest, ItemsAreEnabledByTheModeAndWhatThereIsToActOn)
                            {"Add Songs to Book…", false}});
     expectEnabled("Book", {{"Two Columns", false}, {"Show Booklet", false}});
 
-    songbookWithBook();
+    auto& book = songbookWithBook();
     expectEnabled("File", {{"Export PDF…", true}, {"Export Booklet…", true}, {"Print…", true}});
-    expectEnabled("Song", {{"Move Up in Book", true}, {"Move Down in Book", true}, {"Add Songs to Book…", true}});
+    // The moves need a selected song in the book.
+    book.model().setSelectedEntryIDs({});
+    expectEnabled("Song", {{"Move Up in Book", false}, {"Move Down in Book", false}, {"Add Songs to Book…", true}});
+    book.model().setSelectedEntryIDs({book.selectedBook()->entries.at(1).id});
+    expectEnabled("Song", {{"Move Up in Book", true}, {"Move Down in Book", true}});
     expectEnabled("Book", {{"Two Columns", true}, {"One Song per Page", true}, {"Show Booklet", true}});
 }
 

@@ -156,6 +156,29 @@ TEST_F(BookViewTest, RowsStandPerEntryAndShareTheSelection)
     EXPECT_EQ(view->list()->destination({5, view->list()->viewport()->height() - 2}), 3);
 }
 
+TEST_F(BookViewTest, TabbingIntoTheListSelectsTheRowShownFocusedSoMovesActOnIt)
+{
+    build(BookKind::book, 3);
+    view->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(view.get()));
+    const Uuid first = book().entries[0].id;
+    ASSERT_TRUE(model->selectedEntryIDs().empty());
+    view->subtitleField()->setFocus();
+    QTest::keyClick(view->subtitleField(), Qt::Key_Tab);
+    ASSERT_EQ(QApplication::focusWidget(), view->list());
+    ASSERT_EQ(view->list()->currentRow(), 0);
+    EXPECT_TRUE(view->list()->item(0)->isSelected());
+    EXPECT_EQ(model->selectedEntryIDs(), std::set<Uuid>{first});
+    model->moveEntries(1); // Move Down in Book
+    EXPECT_EQ(book().entries[1].id, first);
+
+    // Coming back to a list that has a selection leaves it as it is.
+    model->setSelectedEntryIDs({book().entries[2].id});
+    view->subtitleField()->setFocus();
+    QTest::keyClick(view->subtitleField(), Qt::Key_Tab);
+    EXPECT_EQ(model->selectedEntryIDs(), std::set<Uuid>{book().entries[2].id});
+}
+
 TEST_F(BookViewTest, TheCurrentRowsKeyAndCapoMenusAreTabStopsThatReadTheirValues)
 {
     songs = {storedSong("Grace", "{key: Bb}\n{capo: 2}\n[Bb]Words\n"), storedSong("Plain", "Words\n")};
@@ -298,3 +321,18 @@ TEST_F(BookViewTest, ANarrowListShortensLongTextsButKeepsThemWholeForScreenReade
 
 } // namespace
 } // namespace LyricadeTest
+#include "Lyricade/Views/FocusRing.h"
+namespace LyricadeTest { namespace {
+TEST_F(BookViewTest, ScratchRing)
+{
+    build(BookKind::setList, 4);
+    view->activateWindow();
+    QTest::qWaitForWindowActive(view.get());
+    view->list()->setFocus(Qt::TabFocusReason);
+    view->list()->setCurrentRow(1);
+    QApplication::processEvents();
+    auto* r = view->row(1);
+    fprintf(stderr, "autofill=%d parent=%s gp=%s focus=%d\n", r->autoFillBackground(), r->parentWidget()->metaObject()->className(), r->parentWidget()->parentWidget()->metaObject()->className(), view->list()->hasFocus());
+    view->list()->grab().save("/tmp/ring/list.png"); r->grab().save("/tmp/ring/row.png"); fprintf(stderr, "geom %d %d %d %d colour %s\n", r->x(), r->y(), r->width(), r->height(), Lyricade::FocusRing::colour(r->palette(), r->palette().color(QPalette::Highlight)).name().toStdString().c_str());
+}
+}}
