@@ -148,13 +148,13 @@ QStringList shortcutPage()
     return {
         QStringLiteral("Both modes: Ctrl+O open or import · Ctrl+E export · Ctrl+P print · Ctrl+= and Ctrl+− bigger "
                        "and smaller · Ctrl+1–Ctrl+4 presets · Ctrl+Shift+H high contrast · Ctrl+Alt+I settings · "
-                       "Alt+1 Document · Alt+2 Songbook · Ctrl+? Help"),
+                       "Alt+1 Document · Alt+2 Songbook · Ctrl+? or F1 Help"),
         QStringLiteral("Documents: Ctrl+Shift+W close the document."),
         QStringLiteral("Songbooks: Ctrl+N new song · Ctrl+Shift+N new songbook · Ctrl+Alt+Shift+N new set list · "
                        "Ctrl+Shift+E export booklet · Alt+Shift+↑ Alt+Shift+↓ transpose · Ctrl+Shift+↑ Ctrl+Shift+↓ move "
                        "a song · Ctrl+Shift+A add songs · Ctrl+Shift+1 one song per page · Ctrl+Shift+2 two columns · "
                        "Ctrl+Alt+N Nashville numbers · Ctrl+Shift+B pages or booklet · Delete removes a song from the "
-                       "book."),
+                       "book · Tab types a tab in the song editor; Ctrl+Tab and Ctrl+Shift+Tab leave it."),
     };
 }
 

@@ -216,7 +216,11 @@ void HelpWindow::present()
 
 void HelpWindow::openOnlineHelp()
 {
-    QDesktopServices::openUrl(QUrl(qstr(FolmiraKit::Brand::helpURL())));
+    const QUrl page(qstr(FolmiraKit::Brand::helpURL()));
+    if (QDesktopServices::openUrl(page) || !model_.panels()) return;
+    model_.panels()->alert(QStringLiteral("The online help page didn’t open"),
+                           QStringLiteral("No web browser opened it. You can open %1 in a web browser yourself.")
+                               .arg(page.toString()));
 }
 
 QString HelpWindow::pageTitle() const

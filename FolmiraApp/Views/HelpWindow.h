@@ -33,8 +33,9 @@ public:
     // Shows the window, or brings it to the front when it is open.
     void present();
 
-    // Opens the product's online help page in the desktop's browser.
-    static void openOnlineHelp();
+    // Opens the product's online help page in the desktop's browser; when no
+    // browser takes it, an alert says so and gives the address.
+    void openOnlineHelp();
 
     QTreeWidget* sidebar() const { return sidebar_; }
     QScrollArea* pageArea() const { return pageArea_; }

@@ -46,7 +46,10 @@ MenuBar::MenuBar(AppModel& model, const WindowCommands& window, QWidget* parent)
                                          model_.kind() == DocKind::songbook, *this);
     // As the Help menu's item: the sheet belongs to Songbook mode's view.
     songMenus_->setShowSongbook([&model] { model.setKind(DocKind::songbook); });
-    baseline.addHelpMenu(*this);
+    QMenu* help = baseline.addHelpMenu(*this);
+    // F1 is the Linux desktops' key for help, beside the baseline's Ctrl+?.
+    QAction* helpItem = help->actions().constFirst();
+    helpItem->setShortcuts({helpItem->shortcut(), QKeySequence(Qt::Key_F1)});
 
     for (auto signal : {&AppModel::kindChanged, &AppModel::fileURLChanged, &AppModel::resultChanged,
                         &AppModel::previewChanged, &AppModel::showInspectorChanged, &AppModel::settingsChanged})

@@ -8,6 +8,7 @@
 #include "FolmiraApp/Views/HelpTopics.h"
 #include "FolmiraApp/Views/HelpWindow.h"
 
+#include <QDesktopServices>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -84,6 +85,8 @@ TEST(HelpTopics, QuotedSentencesKeepTheirWordsWithLinuxKeys)
     EXPECT_TRUE(paragraphs(HelpTopic::start).at(1).endsWith("Not sure yet? Help › Try a Sample."));
     EXPECT_TRUE(paragraphs(HelpTopic::keys).at(0).contains(QStringLiteral("Ctrl+= and Ctrl+\u2212 bigger and smaller")));
     EXPECT_EQ(paragraphs(HelpTopic::keys).at(1), "Documents: Ctrl+Shift+W close the document.");
+    EXPECT_TRUE(paragraphs(HelpTopic::keys).at(0).endsWith("Ctrl+? or F1 Help"));
+    EXPECT_TRUE(paragraphs(HelpTopic::keys).at(2).contains("Ctrl+Tab and Ctrl+Shift+Tab leave it"));
     EXPECT_TRUE(paragraphs(HelpTopic::transpose).at(0).endsWith("(“Key of B♭ · Capo 3 (G shapes)”)."));
     EXPECT_TRUE(paragraphs(HelpTopic::reads).at(2).contains("select in a PDF viewer."));
 }
@@ -163,6 +166,7 @@ TEST_F(HelpWindowTest, OnlyTheFirstPageOffersTheOnlineHelpPage)
     EXPECT_EQ(window().onlineHelpButton()->text(), "Open the Online Help Page");
     window().onlineHelpButton()->click();
     EXPECT_EQ(catcher.opened, QList<QUrl>{QUrl(qstr(FolmiraKit::Brand::helpURL()))});
+    EXPECT_TRUE(panels->alerts.isEmpty()) << "opened, nothing to say";
 
     for (auto topic : allHelpTopics) {
         if (topic == HelpTopic::start) continue;
@@ -170,6 +174,24 @@ TEST_F(HelpWindowTest, OnlyTheFirstPageOffersTheOnlineHelpPage)
         EXPECT_EQ(window().onlineHelpButton(), nullptr) << toString(topic);
         EXPECT_TRUE(window().pageColumn()->findChildren<QPushButton*>().isEmpty());
     }
+}
+
+// Hands web addresses to a handler that cannot take them, as when no browser is set up.
+class NoBrowser : public QObject {
+public:
+    NoBrowser() { QDesktopServices::setUrlHandler(QStringLiteral("https"), this, "missing"); }
+    ~NoBrowser() override { QDesktopServices::unsetUrlHandler(QStringLiteral("https")); }
+};
+
+TEST_F(HelpWindowTest, AnOnlineHelpPageNoBrowserOpensGetsAnAlertWithItsAddress)
+{
+    NoBrowser none;
+    const QString address = QUrl(qstr(FolmiraKit::Brand::helpURL())).toString();
+    ASSERT_TRUE(address.startsWith("https:"));
+    window().onlineHelpButton()->click();
+    ASSERT_EQ(panels->alerts.size(), 1);
+    EXPECT_TRUE(panels->alerts.front().startsWith("The online help page didn’t open")) << panels->alerts.front().toStdString();
+    EXPECT_TRUE(panels->alerts.front().contains(address));
 }
 
 TEST_F(HelpWindowTest, KeepsItsSizesAndALeadingPageColumnOf680)

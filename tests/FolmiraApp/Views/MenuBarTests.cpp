@@ -443,6 +443,25 @@ TEST_F(MenuBarTest, TheHelpMenuAsksForPagesTheWelcomeAndTheSongbooksSheet)
     EXPECT_EQ(model->fileURL(), path("Samples/Recipe.card.txt"));
 }
 
+TEST_F(MenuBarTest, F1OpensHelpBesideCtrlQuestionMarkInEveryWindow)
+{
+    build();
+    QAction* help = item("Help", "Folmira Help");
+    EXPECT_EQ(help->shortcuts(), (QList<QKeySequence>{keys(Qt::CTRL | Qt::Key_Question), keys(Qt::Key_F1)}));
+    QTest::keyClick(focusInAPane(), Qt::Key_F1);
+    EXPECT_EQ(model->helpRequest(), 1);
+    EXPECT_EQ(model->helpPage(), HelpTopic::start);
+
+    model->setHelpPage(HelpTopic::keys);
+    QWidget other; // another of Folmira's windows, as Help or Settings
+    other.show();
+    other.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+    QTest::keyClick(&other, Qt::Key_F1);
+    EXPECT_EQ(model->helpRequest(), 2);
+    EXPECT_EQ(model->helpPage(), HelpTopic::start);
+}
+
 TEST_F(MenuBarTest, TheApplicationMenuReachesTheWindowsCommands)
 {
     build();
