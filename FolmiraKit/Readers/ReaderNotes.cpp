@@ -12,4 +12,11 @@ ConversionNote picturesLeftOutNote(int count)
                               (count == 1 ? "was" : "were") + " left out.");
 }
 
+ConversionNote cellPicturesLeftOutNote(int count)
+{
+    return ConversionNote(ConversionNote::Kind::warning,
+                          std::to_string(count) + (count == 1 ? " picture inside a table was" : " pictures inside tables were") +
+                              " left out: Folmira keeps only the text of table cells.");
+}
+
 } // namespace FolmiraKit

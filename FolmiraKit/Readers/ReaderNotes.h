@@ -6,8 +6,12 @@
 
 namespace FolmiraKit {
 
-// The warning for `count` (at least 1) pictures of a Word or RTF file that
-// could not be placed: in a format that can't be drawn, or inside a table cell.
+// The warning for `count` (at least 1) pictures of a Word or RTF file in a
+// format that can't be drawn.
 ConversionNote picturesLeftOutNote(int count);
+
+// The warning for `count` (at least 1) pictures inside table cells, which keep
+// only their text whatever the pictures' format.
+ConversionNote cellPicturesLeftOutNote(int count);
 
 } // namespace FolmiraKit

@@ -188,7 +188,7 @@ private:
     }
 
 public:
-    int picturesLeftOut = 0;
+    int picturesLeftOut = 0;  // all of them inside table cells
 
 private:
     std::vector<Piece> pieces_;
@@ -216,7 +216,7 @@ BigDocument readRichText(const std::vector<std::uint8_t>& data, const std::strin
     Blocks blocks = Inference::blocks(std::move(pieces));
     if (blocks.empty()) throw ConversionError(ConversionError::Reason::empty, emptyFileMessage);
     std::vector<ConversionNote> notes;
-    if (walker.picturesLeftOut > 0) notes.push_back(picturesLeftOutNote(walker.picturesLeftOut));
+    if (walker.picturesLeftOut > 0) notes.push_back(cellPicturesLeftOutNote(walker.picturesLeftOut));
     return BigDocument{title, BigDocument::Source::rtf, std::move(blocks), std::move(notes)};
 }
 

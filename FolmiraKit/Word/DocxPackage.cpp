@@ -30,9 +30,7 @@ std::vector<ConversionNote> notes(const Context& context)
     std::vector<ConversionNote> out;
     using Kind = ConversionNote::Kind;
     if (context.droppedPictures > 0) out.push_back(picturesLeftOutNote(context.droppedPictures));
-    if (int n = context.cellPictures; n > 0)
-        out.emplace_back(Kind::warning, std::to_string(n) + (n == 1 ? " picture inside a table was" : " pictures inside tables were") +
-                                            " left out: Folmira keeps only the text of table cells.");
+    if (context.cellPictures > 0) out.push_back(cellPicturesLeftOutNote(context.cellPictures));
     if (context.textBoxes > 0)
         out.emplace_back(Kind::info, "Text in text boxes was placed after the paragraph it was anchored to.");
     if (int n = context.footnotes; n > 0)

@@ -257,11 +257,12 @@ TEST(RichTextReader, PicturesKeepTheirPlace)
     BigDocument inCell = read(word("\\trowd\\cellx2000\\cellx4000\\pard\\intbl In" + pictureRtf() + " cell\\cell " +
                                    pictureRtf() + "\\cell\\row"));
     EXPECT_EQ(inCell.blocks, (Blocks{table({{"In cell", ""}}, false)}));
-    // Pictures a cell cannot hold are counted in the note, not dropped unseen.
+    // Pictures a cell cannot hold are counted in the note, not dropped unseen,
+    // and the note doesn't call a PNG a format that can't be drawn.
     ASSERT_EQ(inCell.notes.size(), 1u);
     EXPECT_EQ(inCell.notes[0].kind, ConversionNote::Kind::warning);
     EXPECT_EQ(inCell.notes[0].message,
-              "2 pictures in a format Folmira can\u2019t draw (such as WMF or EMF drawings) were left out.");
+              "2 pictures inside tables were left out: Folmira keeps only the text of table cells.");
     // A picture its bytes cannot size is dropped without a note.
     BigDocument broken = read(word("Text{\\pict\\pngblip 00112233}\\par"));
     EXPECT_EQ(broken.blocks, (Blocks{before}));
