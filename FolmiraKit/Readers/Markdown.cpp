@@ -257,9 +257,10 @@ private:
         for (auto& row : cells) {
             if (pad) row.resize(columns);
             Block::Row converted;
-            converted.reserve(columns);
+            converted.reserve(row.size()); // unpadded, a short row stays short
             for (const auto& cell : row) converted.push_back(inlineRuns(cell));
             rows.push_back(std::move(converted));
+            std::vector<std::string>().swap(row); // the raw text goes as its runs come
         }
         blocks.push_back(Block::table(std::move(rows), true));
         return j;
