@@ -317,10 +317,10 @@ namespace Platform {
 // Pango's own drawing of a line (pango_cairo_show_layout_line) walks its runs
 // left to right, each at the end of the one before, and shows every glyph at
 // the run's start plus the advances before it and its own offset, with the
-// run's text cut into clusters. The batch does the same, keeping one glyph
-// list per Cairo face across lines, and leaves to Pango what it would draw
-// otherwise: unknown glyphs (hex boxes), empty glyphs, right-to-left runs and
-// shifted runs.
+// run's text cut into clusters, leaving out empty glyphs (a line separator's)
+// but keeping their text. The batch does the same, keeping one glyph list per
+// Cairo face across lines, and leaves to Pango what it would draw otherwise:
+// unknown glyphs (hex boxes), right-to-left runs and shifted runs.
 struct GlyphBatch::Impl {
     struct Face {
         std::string text;
@@ -344,7 +344,7 @@ struct GlyphBatch::Impl {
                 return false;
             for (int g = 0; g < run->glyphs->num_glyphs; ++g) {
                 PangoGlyph glyph = run->glyphs->glyphs[g].glyph;
-                if (glyph == PANGO_GLYPH_EMPTY || (glyph & PANGO_GLYPH_UNKNOWN_FLAG)) return false;
+                if (glyph != PANGO_GLYPH_EMPTY && (glyph & PANGO_GLYPH_UNKNOWN_FLAG)) return false;
             }
         }
         return true;
@@ -359,14 +359,18 @@ struct GlyphBatch::Impl {
         int advance = 0;
         for (int g = 0; g < run->glyphs->num_glyphs; ++g) {
             const PangoGlyphInfo& info = run->glyphs->glyphs[g];
-            face.glyphs.push_back({info.glyph, x + fromPango(advance + info.geometry.x_offset),
-                                   y + fromPango(info.geometry.y_offset)});
+            if (info.glyph != PANGO_GLYPH_EMPTY)
+                face.glyphs.push_back({info.glyph, x + fromPango(advance + info.geometry.x_offset),
+                                       y + fromPango(info.geometry.y_offset)});
             advance += info.geometry.width;
         }
         PangoGlyphItemIter cluster;
         for (gboolean more = pango_glyph_item_iter_init_start(&cluster, run, text); more;
              more = pango_glyph_item_iter_next_cluster(&cluster)) {
-            face.clusters.push_back({cluster.end_index - cluster.start_index, cluster.end_glyph - cluster.start_glyph});
+            int shown = 0;
+            for (int g = cluster.start_glyph; g < cluster.end_glyph; ++g)
+                shown += run->glyphs->glyphs[g].glyph != PANGO_GLYPH_EMPTY ? 1 : 0;
+            face.clusters.push_back({cluster.end_index - cluster.start_index, shown});
             face.text.append(text + cluster.start_index, static_cast<std::size_t>(cluster.end_index - cluster.start_index));
         }
     }
