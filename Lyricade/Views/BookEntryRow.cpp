@@ -4,13 +4,16 @@
 #include "Lyricade/Views/DesktopAccessible.h"
 #include "Lyricade/Views/EntryAccessible.h"
 #include "Lyricade/Views/DetailParts.h"
+#include "Lyricade/Views/FocusRing.h"
 #include "Lyricade/Views/FontRoles.h"
 #include "Lyricade/Views/SongWording.h"
 
+#include <QAbstractItemView>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
+#include <QPainter>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -143,8 +146,21 @@ QString EntryRow::spokenText() const
 
 void EntryRow::setTabStops(bool on)
 {
+    current_ = on;
+    update();
     for (QToolButton* button : {key_, capo_})
         if (button) button->setFocusPolicy(on ? Qt::StrongFocus : Qt::NoFocus);
+}
+
+void EntryRow::paintEvent(QPaintEvent*)
+{
+    // The row covers its item, so the list's focus ring on it is drawn here.
+    const QWidget* viewport = parentWidget();
+    const auto* list = viewport ? qobject_cast<const QAbstractItemView*>(viewport->parentWidget()) : nullptr;
+    if (!current_ || !list || !list->hasFocus()) return;
+    QPainter painter(this);
+    const QColor under = palette().color(selected_ ? QPalette::Highlight : QPalette::Base);
+    FocusRing::draw(painter, rect(), FocusRing::colour(palette(), under), 3);
 }
 
 bool EntryRow::eventFilter(QObject* watched, QEvent* event)

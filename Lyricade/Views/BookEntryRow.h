@@ -40,7 +40,8 @@ public:
 
     // The row as a screen reader names it: "1, Amazing Grace, Key B♭, No capo".
     QString spokenText() const;
-    // Whether Tab stops at the key and capo menus.
+    // Whether Tab stops at the key and capo menus: on for the list's current
+    // row, which also shows the list's focus ring while the list has the focus.
     void setTabStops(bool on);
     // Draws the row's texts in the selection's colours, or back in their own.
     void setSelected(bool selected);
@@ -56,6 +57,7 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     void buildKeyMenu(const TunequillKit::Song& song, TunequillKit::Accidentals accidentals);
@@ -66,6 +68,7 @@ private:
     AppModel& model_;
     const TunequillKit::SongEntry entry_;
     bool selected_ = false;
+    bool current_ = false;
     QLabel* number_;
     QLabel* title_;
     QLabel* detail_ = nullptr;

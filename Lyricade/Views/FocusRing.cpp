@@ -103,17 +103,17 @@ protected:
 
 QColor colour(const QPalette& palette, const QColor& background)
 {
-    const QColor under = background.isValid() ? background : palette.color(QPalette::Window);
-    // On a selection the highlight would vanish: its text colour stands out there.
-    const QColor highlight = palette.color(QPalette::Highlight);
-    const QColor start = FontRole::contrast(highlight, under) < 1.5 ? palette.color(QPalette::HighlightedText) : highlight;
-    // The style's frames are a darker shade of the surface; the ring may cross them.
-    std::vector<QColor> against{under, under.darker(140)};
-    if (!background.isValid()) {
+    // Also clear of the window and the lists around it: on a selected row the
+    // ring must show against the selection and the rows beside it alike.
+    std::vector<QColor> against{palette.color(QPalette::Window), palette.color(QPalette::Base)};
+    if (background.isValid()) {
+        against.insert(against.begin(), background);
+    } else {
+        // The style's frames are a darker shade of the surface; the ring may cross them.
+        against.push_back(palette.color(QPalette::Window).darker(140));
         against.push_back(palette.color(QPalette::Button));
-        against.push_back(palette.color(QPalette::Base));
     }
-    return FontRole::standOut(start, against, least);
+    return FontRole::standOut(palette.color(QPalette::Highlight), against, least);
 }
 
 void draw(QPainter& painter, const QRectF& around, const QColor& colour, double radius)

@@ -17,8 +17,9 @@ namespace Lyricade::FocusRing {
 
 inline constexpr int width = 2;
 
-// The ring's colour over `background` (the window's colour when invalid),
-// also clear of the frames the style draws in a darker shade of it.
+// The ring's colour over `background` (a selection, say) and the window and
+// base colours around it; with no background, also clear of the button
+// colour and of the frames the style draws in a darker shade of the window.
 QColor colour(const QPalette& palette, const QColor& background = QColor());
 
 // The ring along the inside of `around`, with rounded corners.

@@ -101,26 +101,30 @@ double contrast(const QColor& a, const QColor& b)
 
 QColor standOut(QColor ink, const std::vector<QColor>& backgrounds, double least)
 {
-    auto enough = [&](const QColor& c) {
-        for (const QColor& b : backgrounds)
-            if (contrast(c, b) < least) return false;
-        return true;
+    // The least contrast with any background.
+    auto worst = [&](const QColor& c) {
+        double lowest = 21;
+        for (const QColor& b : backgrounds) lowest = std::min(lowest, contrast(c, b));
+        return lowest;
     };
-    if (backgrounds.empty() || enough(ink)) return ink;
-    ink = over(ink, backgrounds.front());
-    // Dark ink on a light first background, light ink on a dark one: the
-    // middle in contrast terms lies at a luminance of about 0.18.
-    const bool darken = luminance(backgrounds.front()) > 0.18;
-    const QColor pole = darken ? QColor(Qt::black) : QColor(Qt::white);
-    const QColor from = ink.toRgb();
-    for (int step = 1; step <= 25; ++step) {
-        const double t = step / 25.0;
-        const QColor mixed = QColor::fromRgbF(from.redF() + (pole.redF() - from.redF()) * t,
-                                              from.greenF() + (pole.greenF() - from.greenF()) * t,
-                                              from.blueF() + (pole.blueF() - from.blueF()) * t);
-        if (enough(mixed)) return mixed;
+    if (backgrounds.empty() || worst(ink) >= least) return ink;
+    const QColor from = over(ink, backgrounds.front()).toRgb();
+    // Dark ink on a light first background, light ink on a dark one (the middle
+    // in contrast terms lies at a luminance of about 0.18); the other way when
+    // that fails, as between a light selection and a dark window.
+    const bool darkFirst = luminance(backgrounds.front()) > 0.18;
+    QColor best = from;
+    for (const QColor& pole : {QColor(darkFirst ? Qt::black : Qt::white), QColor(darkFirst ? Qt::white : Qt::black)}) {
+        for (int step = 1; step <= 25; ++step) {
+            const double t = step / 25.0;
+            const QColor mixed = QColor::fromRgbF(from.redF() + (pole.redF() - from.redF()) * t,
+                                                  from.greenF() + (pole.greenF() - from.greenF()) * t,
+                                                  from.blueF() + (pole.blueF() - from.blueF()) * t);
+            if (worst(mixed) >= least) return mixed;
+            if (worst(mixed) > worst(best)) best = mixed;
+        }
     }
-    return pole;
+    return best;
 }
 
 QPalette readableSelection(QPalette palette)

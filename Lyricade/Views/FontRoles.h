@@ -43,8 +43,9 @@ void makeSecondary(QWidget* widget);
 // The contrast ratio of two colours, 1 to 21 (WCAG's measure).
 double contrast(const QColor& a, const QColor& b);
 
-// `ink` moved toward black or white (away from the first background) until
-// it reaches `least` against each of them; as it is when it already does.
+// `ink` moved toward black or white (away from the first background first)
+// until it reaches `least` against each of them; as it is when it already
+// does; the mix that comes nearest when none does.
 QColor standOut(QColor ink, const std::vector<QColor>& backgrounds, double least);
 
 // The palette with every text role readable on the surface it is drawn on

@@ -319,20 +319,28 @@ TEST_F(BookViewTest, ANarrowListShortensLongTextsButKeepsThemWholeForScreenReade
     EXPECT_LT(row->titleLabel()->width(), row->titleLabel()->fontMetrics().horizontalAdvance(row->titleLabel()->text()));
 }
 
-} // namespace
-} // namespace LyricadeTest
-#include "Lyricade/Views/FocusRing.h"
-namespace LyricadeTest { namespace {
-TEST_F(BookViewTest, ScratchRing)
+TEST_F(BookViewTest, TheFocusedListsCurrentRowShowsARingAroundTheRow)
 {
     build(BookKind::setList, 4);
     view->activateWindow();
-    QTest::qWaitForWindowActive(view.get());
-    view->list()->setFocus(Qt::TabFocusReason);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(view.get()));
     view->list()->setCurrentRow(1);
-    QApplication::processEvents();
-    auto* r = view->row(1);
-    fprintf(stderr, "autofill=%d parent=%s gp=%s focus=%d\n", r->autoFillBackground(), r->parentWidget()->metaObject()->className(), r->parentWidget()->parentWidget()->metaObject()->className(), view->list()->hasFocus());
-    view->list()->grab().save("/tmp/ring/list.png"); r->grab().save("/tmp/ring/row.png"); fprintf(stderr, "geom %d %d %d %d colour %s\n", r->x(), r->y(), r->width(), r->height(), Lyricade::FocusRing::colour(r->palette(), r->palette().color(QPalette::Highlight)).name().toStdString().c_str());
+    const QRect row = view->list()->visualItemRect(view->list()->item(1));
+    const auto shot = [&] {
+        QApplication::processEvents();
+        return view->list()->viewport()->grab(row).toImage();
+    };
+    view->setFocus();
+    const QImage before = shot();
+    view->list()->setFocus(Qt::TabFocusReason);
+    const QImage after = shot();
+    // Two pixels deep at the middle of each long edge, clear of the selection it lies on.
+    const int x = row.width() / 2;
+    for (int y : {0, 1, row.height() - 2, row.height() - 1})
+        EXPECT_GE(FontRole::contrast(before.pixelColor(x, y), after.pixelColor(x, y)), 3.0) << y;
+    for (int d : {0, 1})
+        EXPECT_GE(FontRole::contrast(after.pixelColor(x, d), view->list()->palette().color(QPalette::Base)), 3.0);
 }
-}}
+
+} // namespace
+} // namespace LyricadeTest

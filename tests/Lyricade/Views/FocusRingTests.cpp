@@ -22,6 +22,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <memory>
 
 namespace {
 
@@ -187,14 +188,17 @@ TEST_F(FocusRingTest, TheCurrentRowOfAListIsRinged)
 
 TEST(FocusRingColour, StandsOutFromTheSurfaceAndItsFramesAndFromASelection)
 {
-    const QPalette usual = QStyleFactory::create(QStringLiteral("Fusion"))->standardPalette();
-    for (const QPalette& palette : {usual, highContrast()}) {
+    const std::unique_ptr<QStyle> fusion(QStyleFactory::create(QStringLiteral("Fusion")));
+    for (const QPalette& palette : {fusion->standardPalette(), highContrast()}) {
         const QColor ring = Lyricade::FocusRing::colour(palette);
         for (auto role : {QPalette::Window, QPalette::Button, QPalette::Base})
             EXPECT_GE(Lyricade::FontRole::contrast(ring, palette.color(role)), 3.0) << role;
         EXPECT_GE(Lyricade::FontRole::contrast(ring, palette.color(QPalette::Window).darker(140)), 3.0);
+        // On a selected row: apart from the selection and from the rows around it.
         const QColor selection = palette.color(QPalette::Highlight);
-        EXPECT_GE(Lyricade::FontRole::contrast(Lyricade::FocusRing::colour(palette, selection), selection), 3.0);
+        const QColor onSelection = Lyricade::FocusRing::colour(palette, selection);
+        for (const QColor& under : {selection, palette.color(QPalette::Base)})
+            EXPECT_GE(Lyricade::FontRole::contrast(onSelection, under), 3.0);
     }
 }
 
