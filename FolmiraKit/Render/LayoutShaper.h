@@ -52,6 +52,15 @@ private:
     // fit. `whole` gets every cell's whole width, row by row.
     std::optional<std::vector<double>> tableColumns(const std::vector<Block::Row>& rows, bool header,
                                                     std::vector<double>& whole);
+    // Measures rows [from, to): the widest word and whole text of each column
+    // into `least` and `most`, each cell's whole width into `whole`, from row
+    // `from`'s first cell. Stops once `over` is raised, and raises it once the
+    // widest words cannot fit.
+    void measureRows(const std::vector<Block::Row>& rows, bool header, std::size_t from, std::size_t to,
+                     std::vector<double>& least, std::vector<double>& most, double* whole, std::atomic<bool>& over);
+    // Column widths between the least and most each column needs, filling the
+    // column of text; nothing when the least cannot fit.
+    std::optional<std::vector<double>> columnWidths(const std::vector<double>& least, const std::vector<double>& most) const;
     // The height of a grid row's text at the column widths; `whole` holds its
     // cells' whole widths.
     double rowTextHeight(const Block::Row& row, bool headerRow, const std::vector<double>& columns, const double* whole);

@@ -15,9 +15,11 @@ Block::Cell cell(const std::string& text) { return Block::Cell{FolmiraKit::Run(t
 // Every page of `blocks`, laid out with `threads` shaping threads.
 std::vector<Page> pagesOf(const Blocks& blocks, int threads, const Settings& settings = Settings())
 {
+    Renderer::setShapingThreads(threads);
     Layout layout(settings);
     layout.shapeAhead(blocks, threads);
     addAll(layout, blocks);
+    Renderer::setShapingThreads(0);
     return layout.finish();
 }
 
@@ -40,8 +42,9 @@ std::vector<std::string> linesOf(const std::vector<Page>& pages)
 
 TEST(LayoutLongTable, ATallGridRepeatsItsHeaderOnEveryPageItReaches)
 {
+    // Long enough to be planned on several threads, too.
     std::vector<Block::Row> rows = {{cell("Name"), cell("Seat")}};
-    for (int i = 0; i < 1500; ++i) rows.push_back({cell("Guest " + std::to_string(i)), cell(std::to_string(i % 40))});
+    for (int i = 0; i < 2500; ++i) rows.push_back({cell("Guest " + std::to_string(i)), cell(std::to_string(i % 40))});
     const Blocks blocks = {para("Before."), Block::table(rows, true), para("After.")};
 
     const auto pages = pagesOf(blocks, 4);
@@ -60,8 +63,17 @@ TEST(LayoutLongTable, ATallGridRepeatsItsHeaderOnEveryPageItReaches)
         ASSERT_NE(fill, nullptr);
         EXPECT_DOUBLE_EQ(fill->rect.maxY(), 738);
     }
-    ASSERT_EQ(guests.size(), 1500u);
-    for (int i = 0; i < 1500; ++i) EXPECT_EQ(guests[static_cast<std::size_t>(i)], "Guest " + std::to_string(i));
+    ASSERT_EQ(guests.size(), 2500u);
+    for (int i = 0; i < 2500; ++i) EXPECT_EQ(guests[static_cast<std::size_t>(i)], "Guest " + std::to_string(i));
+
+    // A word too wide for any column near the end lists the whole table,
+    // whichever thread measured it.
+    rows.back() = {cell(std::string(60, 'W')), cell("x")};
+    const Blocks wide = {Block::table(rows, true)};
+    Layout listed{Settings()};
+    addAll(listed, wide);
+    EXPECT_EQ(listed.listedTables(), 1);
+    EXPECT_EQ(pagesOf(wide, 4), pagesOf(wide, 1));
 
     // Only counted, the same table leaves its cells unshaped and makes as many pages.
     Layout counted{Settings()};
