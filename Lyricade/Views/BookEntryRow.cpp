@@ -192,12 +192,15 @@ void EntryRow::setSelected(bool selected)
             palette.setColor(group, QPalette::WindowText, ink);
             palette.setColor(group, QPalette::Text, ink);
             palette.setColor(group, QPalette::ButtonText, ink);
-            // A pressed or hovered pop-up is shaded from its button colour: on
-            // the selection, from the selection's own, under the same light text.
-            if (part == key_ || part == capo_)
-                for (auto surface : {QPalette::Button, QPalette::Window})
-                    palette.setColor(group, surface,
-                                     own.color(group, selected ? QPalette::Highlight : surface));
+            // A pressed or hovered pop-up is shaded from its button colour,
+            // somewhat lighter: on the selection, from a deeper shade of the
+            // selection's own, under the same light text.
+            if (part == key_ || part == capo_) {
+                const QColor selection = own.color(group, QPalette::Highlight);
+                palette.setColor(group, QPalette::Button,
+                                 selected ? selection.darker(125) : own.color(group, QPalette::Button));
+                palette.setColor(group, QPalette::Window, selected ? selection : own.color(group, QPalette::Window));
+            }
         }
         part->setPalette(palette);
     }

@@ -4,9 +4,13 @@
 #include "ViewFixture.h"
 
 #include "Lyricade/Views/BookEntryRow.h"
+#include "Lyricade/Views/FontRoles.h"
 
 #include <QLabel>
 #include <QToolButton>
+
+#include <algorithm>
+#include <map>
 
 namespace LyricadeTest {
 namespace {
@@ -115,6 +119,31 @@ TEST_F(EntryRowTest, MissingAndKeylessSongsKeepTheCapoMenu)
     EntryRow& keyless = row(1);
     EXPECT_EQ(keyless.keyButton(), nullptr);
     EXPECT_EQ(keyless.detailLabel()->text(), "Sub");
+}
+
+TEST_F(EntryRowTest, PressedPopUpsOnASelectedRowKeepTheirTextReadable)
+{
+    const StoredSong g = storedSong("Gee", "{key: G}\n[G]Words\n");
+    build({g}, {entryFor(g)});
+    EntryRow& r = row(0);
+    r.setPalette(FontRole::readableSelection(r.palette()));
+    r.resize(360, r.sizeHint().height());
+    for (bool selected : {true, false}) {
+        r.setSelected(selected);
+        for (QToolButton* button : {r.keyButton(), r.capoButton()}) {
+            button->setDown(true);
+            // The fill is the colour most of the pressed button is drawn in.
+            const QImage shot = button->grab().toImage();
+            std::map<QRgb, int> counts;
+            for (int y = 0; y < shot.height(); ++y)
+                for (int x = 0; x < shot.width(); ++x) ++counts[shot.pixel(x, y)];
+            const auto fill = std::max_element(counts.begin(), counts.end(),
+                                               [](const auto& a, const auto& b) { return a.second < b.second; });
+            EXPECT_GE(FontRole::contrast(button->palette().color(QPalette::ButtonText), QColor(fill->first)), 4.5)
+                << button->accessibleName().toStdString() << (selected ? " selected" : "");
+            button->setDown(false);
+        }
+    }
 }
 
 TEST_F(EntryRowTest, ChoosingWritesOnlyThisEntryInOneChange)
