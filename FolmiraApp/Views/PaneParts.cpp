@@ -156,6 +156,7 @@ StatusBar::StatusBar(AppModel& model, QWidget* parent) : QWidget(parent), model_
     // Reached by Tab (only while it shows), so the count is read out too.
     label_->setFocusPolicy(Qt::StrongFocus);
     Lyricade::FocusRing::ringWhenFocused(label_);
+    label_->setContentsMargins(4, 2, 4, 2); // room for the ring around the words
     row->addWidget(icon_);
     row->addWidget(label_);
     // Keeps its height when empty, like a bar that is always there.
@@ -172,7 +173,7 @@ void StatusBar::refresh()
     label_->setText(text);
     icon_->setVisible(!text.isEmpty());
     label_->setVisible(!text.isEmpty());
-    setAccessibleName(text);
+    // Named once, on the label the focus reaches, so it is read once.
     label_->setAccessibleName(text);
 }
 

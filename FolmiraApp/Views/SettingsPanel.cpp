@@ -207,6 +207,7 @@ void SettingsPanel::refreshNotes()
         // Each note is a stop of the Tab order, read out whole when reached.
         text->setFocusPolicy(Qt::StrongFocus);
         Lyricade::FocusRing::ringWhenFocused(text);
+        text->setContentsMargins(4, 2, 4, 2); // room for the ring around the words
         text->setAccessibleName(text->text());
         text->setAccessibleDescription(warning ? QStringLiteral("Warning") : QStringLiteral("Note"));
         row->addWidget(icon, 0, Qt::AlignTop);
