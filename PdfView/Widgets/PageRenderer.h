@@ -57,6 +57,7 @@ public:
     bool request(const TileRequest& request);
     // Tiles asked for and not delivered yet.
     std::size_t waiting() const { return waiting_.size(); }
+    bool isWaiting(const TileRequest& request) const { return waiting_.count(request.key()) > 0; }
 
     // Replaces the drawing with Poppler (for tests: a slow or failing page).
     void setDraw(Draw draw);

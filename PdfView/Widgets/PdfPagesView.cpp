@@ -36,11 +36,15 @@ void PdfPagesView::setDocument(const PdfDocumentPtr& document)
 {
     if (document == document_) return;
     int keep = current_;
+    const bool sameFile = !anotherFile_ && document_ && document;
     if (anotherFile_ && document) {
         anotherFile_ = false;
         keep = 0;
         zoom_ = 0;
     }
+    // A new copy of the same file: its last drawing stays up until the new
+    // copy's pages in view have all arrived, rather than a blink of blank paper.
+    QPixmap shownBefore = sameFile ? viewport()->grab() : QPixmap();
     document_ = document;
     cache_.reset(document_);
     renderer_.setDocument(document_);
@@ -51,6 +55,7 @@ void PdfPagesView::setDocument(const PdfDocumentPtr& document)
     relayout();
     current_ = 0;
     if (count > 0) goToPage(std::min(keep, std::max(count - 1, 0)));
+    held_ = std::move(shownBefore);
     viewport()->update();
 }
 
@@ -123,6 +128,7 @@ void PdfPagesView::relayout()
     const double width = std::max(1, viewport()->width());
     const double before = strip_.scale;
     strip_ = PageStrip::make(sizes_, width, facing_, zoom_);
+    held_ = QPixmap(); // it no longer matches what the view shows
     // Tiles asked for at the old scale would come too late to be of use.
     if (strip_.scale != before) renderer_.forgetRequests();
     // Rounding can leave a fitted strip a hair wider than the view: no scroll
@@ -148,6 +154,7 @@ void PdfPagesView::scrollContentsBy(int, int)
     // The reader scrolled: the page at the top of the view is the current one.
     if (!scrollingToPage_ && !strip_.pages.empty())
         current_ = strip_.pageAt(verticalScrollBar()->value() + PageStrip::gap + 1);
+    if (!scrollingToPage_) held_ = QPixmap();
     viewport()->update();
 }
 
@@ -233,12 +240,15 @@ void PdfPagesView::paintEvent(QPaintEvent*)
     QPainter painter(viewport());
     const QRectF visible(scrollOffset(), QSizeF(viewport()->size()));
     const double ratio = devicePixelRatioF();
+    int waiting = 0;
     for (int index = 0; index < static_cast<int>(strip_.pages.size()); ++index) {
         const QRectF& page = strip_.pages[index];
         if (page.bottom() < visible.top() || page.right() < visible.left() || page.left() > visible.right()) continue;
         if (page.top() > visible.bottom()) break;
-        paintPage(painter, index, ratio);
+        waiting += paintPage(painter, index, ratio);
     }
+    if (waiting == 0) held_ = QPixmap();
+    if (!held_.isNull()) painter.drawPixmap(0, 0, held_);
     if (hasFocus()) {
         // The application's style draws the ring, in a colour that stands out on the background.
         QStyleOptionFocusRect ring;
@@ -249,7 +259,7 @@ void PdfPagesView::paintEvent(QPaintEvent*)
     }
 }
 
-void PdfPagesView::paintPage(QPainter& painter, int index, double ratio)
+int PdfPagesView::paintPage(QPainter& painter, int index, double ratio)
 {
     // The page's corner on a whole device pixel, so tiles meet without seams
     // and are drawn pixel for pixel.
@@ -263,13 +273,14 @@ void PdfPagesView::paintPage(QPainter& painter, int index, double ratio)
 
     // The tiles that cross the viewport, in device pixels from the corner.
     const QRectF shown = QRectF(QPointF(), QSizeF(viewport()->size())).intersected(page);
-    if (shown.isEmpty()) return;
+    if (shown.isEmpty()) return 0;
     const QRectF inPage((shown.topLeft() - origin) * ratio, shown.size() * ratio);
     const int tile = PageImageCache::tileSize;
     const int firstColumn = static_cast<int>(inPage.left()) / tile;
     const int lastColumn = static_cast<int>(std::ceil(inPage.right()) - 1) / tile;
     const int firstRow = static_cast<int>(inPage.top()) / tile;
     const int lastRow = static_cast<int>(std::ceil(inPage.bottom()) - 1) / tile;
+    int waiting = 0;
     for (int row = firstRow; row <= lastRow; ++row)
         for (int column = firstColumn; column <= lastColumn; ++column) {
             const QPoint at(column, row);
@@ -280,9 +291,12 @@ void PdfPagesView::paintPage(QPainter& painter, int index, double ratio)
             }
             // Blank paper until the drawing arrives.
             const QRect area = cache_.tileArea(index, pixelWidth, at);
-            if (!area.isEmpty())
-                renderer_.request({index, pixelWidth, at, area, cache_.dotsPerInch(index, pixelWidth)});
+            if (area.isEmpty()) continue;
+            const TileRequest request{index, pixelWidth, at, area, cache_.dotsPerInch(index, pixelWidth)};
+            renderer_.request(request);
+            waiting += renderer_.isWaiting(request) ? 1 : 0;
         }
+    return waiting;
 }
 
 void PdfPagesView::tileDrawn(const TileRequest& request, const QImage& image)

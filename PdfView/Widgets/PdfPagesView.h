@@ -6,7 +6,8 @@
 // last page, unless it is another file (expectAnotherFile): that one opens
 // at its first page, fitted to the width. The same document object changes
 // nothing. Pages are drawn off the main thread (PageRenderer): a page shows
-// blank until its drawing arrives, and the window never waits for one.
+// blank until its drawing arrives (a new copy of the same file shows the
+// last copy's drawing meanwhile), and the window never waits for one.
 //
 // Ctrl + wheel and a pinch zoom between fit-to-width and 400 %, keeping the
 // spot under the pointer in place; the zoom stays when a new copy of the same
@@ -22,6 +23,7 @@
 #include "PdfView/Widgets/PageStrip.h"
 
 #include <QAbstractScrollArea>
+#include <QPixmap>
 
 namespace PdfView {
 
@@ -77,7 +79,9 @@ private:
     // view (or of the view, when scrolled past it), half way down.
     QPointF keyboardAnchor() const;
     QPointF scrollOffset() const;
-    void paintPage(QPainter& painter, int index, double ratio);
+    // Paints a page with the tiles drawn so far and asks for the others;
+    // gives the number still on their way.
+    int paintPage(QPainter& painter, int index, double ratio);
     void tileDrawn(const TileRequest& request, const QImage& image);
 
     PdfDocumentPtr document_;
@@ -90,6 +94,7 @@ private:
     PageStrip strip_;
     PageImageCache cache_;
     PageRenderer renderer_;
+    QPixmap held_; // the last copy's drawing, shown until the new one's tiles arrive
 };
 
 } // namespace PdfView

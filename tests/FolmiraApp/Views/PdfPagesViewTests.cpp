@@ -128,10 +128,12 @@ TEST(PageImageCacheTest, TilesAreCutAtThePageAndKeptWithinTheBudget)
     EXPECT_TRUE(cache.find(0, 1224, {0, 0}, 2.0).isNull()) << "the least recently used went first";
 }
 
-// A drawing that waits until the test lets it go, then paints the tile one
-// colour: red for two-page documents, blue for others.
+// A drawing that waits until the test lets it go (documents of `freePages`
+// pages draw at once), then paints the tile one colour: red for two-page
+// documents, blue for others.
 struct HeldDrawing {
     Gate gate;
+    int freePages = 0;
     std::atomic<int> calls{0};
     std::atomic<int> toldToStop{0};
 
@@ -146,7 +148,7 @@ struct HeldDrawing {
     {
         return [this](Poppler::Document& document, const PdfView::TileRequest& request, const std::atomic<bool>& stop) {
             ++calls;
-            gate.wait();
+            if (document.numPages() != freePages) gate.wait();
             if (stop.load()) ++toldToStop;
             QImage image(request.area.size(), QImage::Format_ARGB32);
             image.fill(document.numPages() == 2 ? Qt::red : Qt::blue);
@@ -457,6 +459,33 @@ TEST_F(PdfPagesViewTest, DrawingsForAnEarlierDocumentOrScaleAreDropped)
     EXPECT_GT(held.toldToStop.load(), 0) << "the drawing under way was told to stop";
     const QImage shown = view.viewport()->grab().toImage();
     EXPECT_EQ(QColor(shown.pixel(shown.width() / 2, shown.height() / 2)), QColor(Qt::blue));
+}
+
+TEST_F(PdfPagesViewTest, ANewCopyShowsTheLastDrawingUntilItsOwnArrivesAnotherFileBlankPaper)
+{
+    HeldDrawing held;
+    held.freePages = 2;
+    view.renderer().setDraw(held.draw());
+    const auto middle = [&] {
+        const QImage shown = view.viewport()->grab().toImage();
+        return QColor(shown.pixel(shown.width() / 2, shown.height() / 2));
+    };
+    view.setDocument(PdfView::pdfFromData(letterPdf(2)));
+    middle();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view.renderer().waiting() == 0; }, 10000));
+    ASSERT_EQ(middle(), QColor(Qt::red));
+
+    view.setDocument(PdfView::pdfFromData(letterPdf(3))); // a re-render: drawn blue, held
+    EXPECT_EQ(middle(), QColor(Qt::red)) << "the last copy stays up";
+    held.gate.release();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view.renderer().waiting() == 0; }, 10000));
+    EXPECT_EQ(middle(), QColor(Qt::blue));
+
+    view.expectAnotherFile();
+    view.setDocument(PdfView::pdfFromData(letterPdf(2)));
+    const QImage shown = view.viewport()->grab().toImage();
+    EXPECT_NE(QColor(shown.pixel(shown.width() / 2, shown.height() / 2)), QColor(Qt::blue))
+        << "another file never shows the last one's pages";
 }
 
 TEST_F(PdfPagesViewTest, AnotherFileOpensAtItsFirstPageFittedToTheWidth)
