@@ -8,7 +8,6 @@
 #include "FolmiraApp/Views/PaneParts.h"
 #include "FolmiraApp/Views/Panes.h"
 #include "FolmiraApp/Views/SettingsPanel.h"
-#include "Lyricade/Views/DesktopAccessible.h"
 
 #include <QAction>
 #include <QApplication>
@@ -127,7 +126,7 @@ void DocumentView::addToolBarItems(QToolBar* toolBar, QWidget* middle)
     preset_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     preset_->setPopupMode(QToolButton::InstantPopup);
     preset_->setToolTip(QStringLiteral("Presets (Ctrl+1–4)"));
-    auto* presets = Lyricade::popupMenuFor(preset_);
+    auto* presets = new QMenu(preset_);
     for (const auto& preset : LargePrintPreset::all()) {
         const auto settings = preset.settings;
         presets->addAction(qstr(preset.name), &model_, [this, settings] { model_.setSettings(settings); });

@@ -6,7 +6,6 @@
 #include "FolmiraApp/Views/PaneParts.h"
 #include "FolmiraApp/Views/ToolBarFocus.h"
 #include "Lyricade/Views/Decoration.h"
-#include "Lyricade/Views/DesktopAccessible.h"
 #include "Lyricade/Views/FontRoles.h"
 
 #include <QApplication>
@@ -76,7 +75,7 @@ EmptyStateView::EmptyStateView(AppModel& model, QWidget* parent) : QWidget(paren
     samplesButton->setPopupMode(QToolButton::InstantPopup);
     samplesButton->setToolButtonStyle(Qt::ToolButtonTextOnly);
     samplesButton->setMinimumHeight(34);
-    samples_ = Lyricade::popupMenuFor(samplesButton);
+    samples_ = new QMenu(samplesButton);
     samplesButton->setMenu(samples_);
     // The folder is listed afresh each time the menu opens.
     connect(samples_, &QMenu::aboutToShow, this, &EmptyStateView::fillSamples);

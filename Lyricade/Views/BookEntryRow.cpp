@@ -1,7 +1,6 @@
 #include "Lyricade/Views/BookEntryRow.h"
 
 #include "Lyricade/AppModel.h"
-#include "Lyricade/Views/DesktopAccessible.h"
 #include "Lyricade/Views/EntryAccessible.h"
 #include "Lyricade/Views/DetailParts.h"
 #include "Lyricade/Views/FocusRing.h"
@@ -38,7 +37,7 @@ EntryPopUp* popUp(QWidget* parent, const QString& accessibleName, const QString&
     button->setToolTip(tip);
     button->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     button->setFocusPolicy(Qt::NoFocus); // until the row is the current one
-    button->setMenu(popupMenuFor(button));
+    button->setMenu(new QMenu(button));
     return button;
 }
 

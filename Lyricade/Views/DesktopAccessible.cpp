@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
 
 namespace Lyricade {
 
@@ -15,8 +16,8 @@ namespace {
 
 // Qt lists only the windows that are not popups under the application, so a
 // menu that no menu bar or menu leads to is found by nobody walking the tree.
-// Here the menus that pop up on their own follow the windows while shown.
-// Their own parent is the application, as they have no parent widget.
+// Here the menus that pop up on their own follow the windows while shown; as
+// windows, their own parent is the application already.
 class ApplicationAccessible : public QAccessibleApplication {
 public:
     int childCount() const override { return QAccessibleApplication::childCount() + int(popups().size()); }
@@ -43,9 +44,17 @@ private:
     {
         QList<QMenu*> shown;
         for (QWidget* window : QApplication::topLevelWidgets())
-            if (auto* menu = qobject_cast<QMenu*>(window); menu && !menu->parentWidget() && menu->isVisible())
+            if (auto* menu = qobject_cast<QMenu*>(window); menu && menu->isVisible() && standsAlone(*menu))
                 shown << menu;
         return shown;
+    }
+
+    // Not a menu bar's menu or a submenu: those are reached through their items.
+    static bool standsAlone(const QMenu& menu)
+    {
+        for (const QObject* holder : menu.menuAction()->associatedObjects())
+            if (qobject_cast<const QMenu*>(holder) || qobject_cast<const QMenuBar*>(holder)) return false;
+        return true;
     }
 };
 
@@ -155,14 +164,6 @@ void installDesktopAccessible()
     QAccessibleInterface* made = QAccessible::queryAccessibleInterface(qApp);
     if (made && !dynamic_cast<ApplicationAccessible*>(made))
         QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(made));
-}
-
-QMenu* popupMenuFor(QWidget* owner)
-{
-    auto* menu = new QMenu;
-    // Later: the owner may go while its menu is still closing.
-    QObject::connect(owner, &QObject::destroyed, menu, &QObject::deleteLater);
-    return menu;
 }
 
 } // namespace Lyricade

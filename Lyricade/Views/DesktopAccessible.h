@@ -2,25 +2,17 @@
 
 // How the application reads on the desktop's accessibility bus where Qt's
 // own accessibility falls short of what screen readers expect on Linux:
-// - a menu popped up on its own (a context menu, a button's menu) is a child
-//   of the application while it is shown, as the desktop's popups are, so a
-//   screen reader finds it and its items;
+// - a menu popped up on its own (a context menu, a button's menu, a text
+//   field's menu) is a child of the application while it is shown, as the
+//   desktop's popups are, so a screen reader finds it and its items;
 // - a window made of a plain widget (Help, Settings, the quick reference) is
 //   a window named by its title, not a filler;
 // - a combo box is named by its accessible name or its label, and its
 //   current text is its value; Qt names it by its value.
 // Installed once for the application, before its first window shows.
 
-class QMenu;
-class QWidget;
-
 namespace Lyricade {
 
 void installDesktopAccessible();
-
-// A menu for a button or another widget to pop up, made without a parent
-// widget so that it is a popup of the application's own (see above); it goes
-// when `owner` goes.
-QMenu* popupMenuFor(QWidget* owner);
 
 } // namespace Lyricade

@@ -1,7 +1,6 @@
 #include "Lyricade/Views/SidebarView.h"
 
 #include "Lyricade/AppModel.h"
-#include "Lyricade/Views/DesktopAccessible.h"
 #include "Lyricade/Views/MenuKey.h"
 #include "Lyricade/Views/SidebarList.h"
 #include "Lyricade/Views/SongWording.h"
@@ -70,7 +69,7 @@ void SidebarView::buildBar()
     add_->setStyleSheet(QStringLiteral("QToolButton::menu-indicator { image: none; width: 0px; }"));
     add_->setAccessibleName(QStringLiteral("Add"));
     add_->setToolTip(QStringLiteral("New song, songbook or set list, or import songs"));
-    addMenu_ = popupMenuFor(add_);
+    addMenu_ = new QMenu(add_);
     addMenu_->addAction(QStringLiteral("New Song"), &model_, [this] { model_.newSong(); });
     addMenu_->addAction(QStringLiteral("New Songbook"), &model_, [this] { model_.newBook(BookKind::book); });
     addMenu_->addAction(QStringLiteral("New Set List"), &model_, [this] { model_.newBook(BookKind::setList); });

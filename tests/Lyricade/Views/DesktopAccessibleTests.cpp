@@ -1,6 +1,6 @@
 // What a screen reader finds of the menus that pop up on their own: a book
-// row's Key menu and its context menu stand under the application's
-// accessible root while shown, with their items.
+// row's Key menu, its context menu and a text field's own menu stand under
+// the application's accessible root while shown, with their items.
 
 #include "ViewFixture.h"
 
@@ -10,6 +10,7 @@
 #include "Lyricade/Views/DesktopAccessible.h"
 
 #include <QAccessible>
+#include <QLineEdit>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
@@ -23,6 +24,7 @@ namespace {
 struct ShownMenu {
     QStringList read; // items under the root's popup menus: "-" for a separator, else "role name"
     QStringList items; // the menu's own items
+    QObject* parent = nullptr; // the accessible parent of the menu found under the root
 };
 
 class DesktopAccessibleTest : public ViewTest {
@@ -41,11 +43,13 @@ protected:
         ASSERT_TRUE(QTest::qWaitForWindowActive(view.get()));
     }
 
-    // Runs `open`, which pops a menu up and waits for it, and reads the tree while the menu is shown.
+    // Runs `open`, which pops a menu up, and reads the tree while the menu is shown.
     static ShownMenu readWhileShown(const std::function<void()>& open)
     {
         ShownMenu shown;
+        bool done = false;
         QTimer::singleShot(0, qApp, [&] {
+            done = true;
             auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
             if (!menu) return;
             shown.items = texts(*menu);
@@ -54,8 +58,8 @@ protected:
                 QAccessibleInterface* child = root->child(i);
                 if (!child || child->role() != QAccessible::PopupMenu) continue;
                 EXPECT_EQ(child->object(), menu);
-                EXPECT_EQ(root->indexOfChild(child), i) << "the way down and the way up agree";
-                EXPECT_EQ(child->parent()->object(), qApp);
+                EXPECT_EQ(root->indexOfChild(child), i);
+                shown.parent = child->parent()->object();
                 for (int j = 0; j < child->childCount(); ++j) {
                     QAccessibleInterface* item = child->child(j);
                     shown.read << (item->role() == QAccessible::Separator
@@ -66,6 +70,7 @@ protected:
             menu->close();
         });
         open();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return done; })) << "a menu that does not wait is read too";
         return shown;
     }
 
@@ -88,6 +93,7 @@ TEST_F(DesktopAccessibleTest, AButtonsMenuAndAContextMenuAreReadWithTheirItemsWh
     const ShownMenu keyMenu = readWhileShown([&] { key->showMenu(); });
     ASSERT_EQ(keyMenu.items.size(), 12);
     EXPECT_EQ(keyMenu.read, asMenuItems(keyMenu.items));
+    EXPECT_EQ(keyMenu.parent, qApp) << "the way down and the way up agree";
 
     BookEntryList* list = view->list();
     list->setFocus();
@@ -95,6 +101,15 @@ TEST_F(DesktopAccessibleTest, AButtonsMenuAndAContextMenuAreReadWithTheirItemsWh
     const ShownMenu context = readWhileShown([&] { QTest::keyClick(list, Qt::Key_F10, Qt::ShiftModifier); });
     EXPECT_EQ(context.items, (QStringList{"Edit Song", "Remove from Book"}));
     EXPECT_EQ(context.read, asMenuItems(context.items));
+    EXPECT_EQ(context.parent, qApp);
+
+    QLineEdit* field = view->nameField();
+    field->setFocus();
+    const ShownMenu fieldMenu = readWhileShown([&] { QTest::keyClick(field, Qt::Key_F10, Qt::ShiftModifier); });
+    ASSERT_FALSE(fieldMenu.items.isEmpty());
+    EXPECT_TRUE(fieldMenu.items.last().startsWith(QStringLiteral("Select All")));
+    EXPECT_EQ(fieldMenu.read.size(), fieldMenu.items.size());
+    EXPECT_EQ(fieldMenu.parent, qApp);
 
     // Closed, the menus are gone from the root again.
     QAccessibleInterface* root = QAccessible::queryAccessibleInterface(qApp);
