@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <deque>
+#include <optional>
 #include <unordered_set>
 
 namespace FolmiraKit {
@@ -55,8 +56,7 @@ void drawOp(Platform::PdfWriter& writer, const Op& op, PictureCache& pictures)
         [&](const auto& value) {
             using Case = std::decay_t<decltype(value)>;
             if constexpr (std::is_same_v<Case, Op::Text>) {
-                for (int k = 0; k < value.lineCount; ++k)
-                    writer.drawTextLine(*value.layout, value.firstLine + k, value.origins[static_cast<std::size_t>(k)]);
+                // drawn with the page's other lines (PageWriter::write)
             } else if constexpr (std::is_same_v<Case, Op::Image>) {
                 if (auto image = pictures.image(value)) writer.drawImage(*image, value.rect);
             } else if constexpr (std::is_same_v<Case, Op::Line>) {
@@ -86,14 +86,27 @@ public:
     {
         checkCancelled();
         writer_.beginPage(layout_.page);
-        for (const Op& op : page) drawOp(writer_, op, pictures_);
-        if (layout_.settings.pageNumbers) {
-            Platform::AttributedText label;
-            label.append("Page " + std::to_string(number) + " of " + std::to_string(total), numberFont_);
-            Platform::TextLayout line(label, layout_.page.width, {});
-            double w = line.lines().front().width;
-            writer_.drawTextLine(line, 0, {(layout_.page.width - w) / 2, 0.75 * layout_.margin});
+        // The page's text goes out in one text operation per face, after its
+        // rules, boxes, fills and pictures, which no text lies under.
+        std::vector<Platform::PdfWriter::PlacedLine> lines;
+        for (const Op& op : page) {
+            const auto* text = op.as<Op::Text>();
+            if (!text) {
+                drawOp(writer_, op, pictures_);
+                continue;
+            }
+            for (int k = 0; k < text->lineCount; ++k)
+                lines.push_back({text->layout.get(), text->firstLine + k, text->origins[static_cast<std::size_t>(k)]});
         }
+        std::optional<Platform::TextLayout> label;
+        if (layout_.settings.pageNumbers) {
+            Platform::AttributedText words;
+            words.append("Page " + std::to_string(number) + " of " + std::to_string(total), numberFont_);
+            label.emplace(words, layout_.page.width, Platform::ParagraphFormat{});
+            double w = label->lines().front().width;
+            lines.push_back({&*label, 0, {(layout_.page.width - w) / 2, 0.75 * layout_.margin}});
+        }
+        writer_.drawTextLines(lines, Platform::Color{});
         writer_.endPage();
         pictures_.pageDone(writer_);
     }
