@@ -24,6 +24,7 @@
 
 #include "FolmiraKit/Render/Layout.h"
 
+#include "FolmiraKit/Model/Cancel.h"
 #include "FolmiraKit/Render/LayoutShaper.h"
 
 #include <algorithm>
@@ -64,7 +65,14 @@ public:
         openChunk();
         try {
             spentBy_.resize(static_cast<std::size_t>(helpers));
-            for (int i = 0; i < helpers; ++i) helpers_.emplace_back([this, &layout, i] { help(layout, i); });
+            // Helpers give up with the layout's thread: a cancel reaches a
+            // table's plan while it is being made.
+            const CancelFlag* cancel = Platform::currentCancelFlag();
+            for (int i = 0; i < helpers; ++i)
+                helpers_.emplace_back([this, &layout, i, cancel] {
+                    Platform::CancelScope scope(cancel);
+                    help(layout, i);
+                });
         } catch (const std::system_error&) {
             // No more threads to be had: the ones running and this one do all the work.
         }

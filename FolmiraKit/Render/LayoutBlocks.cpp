@@ -4,6 +4,8 @@
 
 #include "FolmiraKit/Render/Layout.h"
 
+#include "FolmiraKit/Model/Cancel.h"
+
 #include <algorithm>
 #include <functional>
 #include <string_view>
@@ -65,6 +67,7 @@ void Layout::table(const Block& block)
     if (block.as<Block::Table>()->rows.empty()) return;
     bool listed = false;
     for (const Piece& piece : piecesOf(block)) {
+        checkCancelled(); // a table may be most of a long document
         Shaped rows = shaped(piece);
         listed = rows.listed;
         if (rows.grid) tableGrid(*rows.grid);

@@ -4,6 +4,7 @@
 // Numbers only: no text laid out here is kept. A long table is measured on
 // several threads at once, each with its own Pango.
 
+#include "FolmiraKit/Model/Cancel.h"
 #include "FolmiraKit/Render/LayoutShaper.h"
 
 #include "Platform/Text.h"
@@ -140,8 +141,9 @@ std::optional<std::vector<double>> Layout::Shaper::tableColumns(const std::vecto
         std::size_t started = 1;
         try {
             for (; started < parts; ++started)
-                helpers.emplace_back([&, k = started] {
+                helpers.emplace_back([&, k = started, cancel = Platform::currentCancelFlag()] {
                     try {
+                        Platform::CancelScope scope(cancel);
                         Shaper shaper(layout_);
                         measurePart(shaper, k);
                     } catch (...) {
@@ -175,6 +177,7 @@ void Layout::Shaper::measureRows(const std::vector<Block::Row>& rows, bool heade
     // The sum of the widest words only grows: once over the width, it stays over.
     double leastSum = std::accumulate(least.begin(), least.end(), 0.0);
     for (std::size_t r = from; r < to && !over; ++r) {
+        if ((r - from) % 256 == 0) checkCancelled();
         bool bold = header && r == 0;
         for (std::size_t c = 0; c < rows[r].size(); ++c) {
             std::string text = cleanText(plain(rows[r][c]), false);

@@ -3,7 +3,14 @@
 
 #include "tests/FolmiraKit/Render/RenderTestSupport.h"
 
+#include "FolmiraKit/Model/Folmira.h"
+#include "FolmiraKit/Render/Renderer.h"
+#include "tests/HangGuard.h"
+
 #include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
 
 using namespace RenderTest;
 using Settings = LargePrintSettings;
@@ -128,4 +135,29 @@ TEST(LayoutLongTable, AVeryWideRowIsListedLineUnderLineWithoutABreak)
         }
     }
     EXPECT_EQ(separators, 1); // between the two rows only
+}
+
+TEST(LayoutLongTable, ARenderOfOneHugeTableStopsSoonAfterItIsCancelled)
+{
+    std::vector<Block::Row> rows = {{cell("Name"), cell("Seat"), cell("Note")}};
+    for (int i = 0; i < 100'000; ++i) rows.push_back({cell("Guest " + std::to_string(i)), cell("12"), cell("none")});
+    const BigDocument doc{"Guests", BigDocument::Source::markdown, {Block::table(std::move(rows), true)}, {}};
+
+    CancelFlag flag;
+    std::chrono::steady_clock::time_point cancelledAt;
+    std::thread canceller([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        cancelledAt = std::chrono::steady_clock::now();
+        flag.cancel();
+    });
+    bool cancelled = false;
+    try {
+        Folmira::render(doc, {}, &flag);
+    } catch (const Cancelled&) {
+        cancelled = true;
+    }
+    const auto stopped = std::chrono::steady_clock::now();
+    canceller.join();
+    EXPECT_TRUE(cancelled);
+    EXPECT_LT(stopped - cancelledAt, std::chrono::milliseconds(300) * HangGuard::slowdown);
 }
