@@ -6,11 +6,12 @@
 // order (each with the block after it as a look-ahead), finished once, then
 // read for its geometry and counts.
 //
-// Each block goes through two steps. Shaping builds its text and breaks it
-// into lines (and plans a table's grid); it depends only on the settings and
-// the block, never on where the block lands, so it may run ahead on other
-// threads (shapeAhead). Placing deals the shaped lines out to pages, in order,
-// on the layout's own thread.
+// Each block goes through two steps, a table a piece of rows at a time.
+// Shaping builds its text and breaks it into lines (a table's plan made once,
+// for all its pieces); it depends only on the settings and the block, never
+// on where the block lands, so it may run ahead on other threads
+// (shapeAhead). Placing deals the shaped lines out to pages, in order, on the
+// layout's own thread.
 
 #include "FolmiraKit/Model/Block.h"
 #include "FolmiraKit/Render/LargePrintSettings.h"
