@@ -4,6 +4,7 @@
 #include "Lyricade/Views/BookEntryRow.h"
 #include "Lyricade/Views/EntryAccessible.h"
 #include "Lyricade/Views/FontRoles.h"
+#include "Lyricade/Views/ListFocus.h"
 #include "Lyricade/Views/MenuKey.h"
 #include "Lyricade/Views/SongDrops.h"
 
@@ -85,11 +86,7 @@ void BookEntryList::keyPressEvent(QKeyEvent* event)
 void BookEntryList::focusInEvent(QFocusEvent* event)
 {
     QListWidget::focusInEvent(event);
-    const Qt::FocusReason reason = event->reason();
-    const bool byKeyboard = reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason || reason == Qt::ShortcutFocusReason;
-    if (!byKeyboard || !selectionModel()->selectedRows().isEmpty()) return;
-    // The base class has made the first row current, when there was none.
-    if (currentIndex().isValid()) selectionModel()->select(currentIndex(), QItemSelectionModel::ClearAndSelect);
+    selectFocusedRow(*this, *event);
 }
 
 void BookEntryList::contextMenuEvent(QContextMenuEvent* event)

@@ -2,10 +2,12 @@
 
 #include "Lyricade/AppModel.h"
 #include "Lyricade/Views/FontRoles.h"
+#include "Lyricade/Views/ListFocus.h"
 #include "Lyricade/Views/SongDrops.h"
 
 #include <QApplication>
 #include <QDropEvent>
+#include <QFocusEvent>
 #include <QHeaderView>
 #include <QMimeData>
 #include <QPainter>
@@ -51,6 +53,12 @@ QModelIndex SidebarList::moveCursor(CursorAction action, Qt::KeyboardModifiers m
     const bool up = action == MoveUp || action == MovePrevious || action == MovePageUp || action == MoveEnd;
     while (next.isValid() && !next.data(itemRole).isValid()) next = up ? indexAbove(next) : indexBelow(next);
     return next.isValid() ? next : start;
+}
+
+void SidebarList::focusInEvent(QFocusEvent* event)
+{
+    QTreeWidget::focusInEvent(event);
+    selectFocusedRow(*this, *event);
 }
 
 bool SidebarList::accepts(const QPoint& pos, const QMimeData* data) const

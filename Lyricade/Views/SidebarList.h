@@ -31,6 +31,9 @@ public:
 protected:
     // The arrow keys step from row to row over the section headers.
     QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
+    // Reached from the keyboard with nothing selected, the focused row (not
+    // a header) is selected, as desktop lists do.
+    void focusInEvent(QFocusEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;

@@ -2,11 +2,13 @@
 
 #include "Lyricade/AppModel.h"
 #include "Lyricade/Views/FontRoles.h"
+#include "Lyricade/Views/ListFocus.h"
 #include "Lyricade/Views/SongDrops.h"
 
 #include <QApplication>
 #include <QDrag>
 #include <QDropEvent>
+#include <QFocusEvent>
 #include <QMimeData>
 #include <QResizeEvent>
 #include <QPainter>
@@ -51,6 +53,12 @@ void SongListWidget::resizeEvent(QResizeEvent* event)
     QListWidget::resizeEvent(event);
     // Rows span the list: they follow its width as it gives way in a small window.
     if (event->size().width() != event->oldSize().width()) scheduleDelayedItemsLayout();
+}
+
+void SongListWidget::focusInEvent(QFocusEvent* event)
+{
+    QListWidget::focusInEvent(event);
+    selectFocusedRow(*this, *event);
 }
 
 void SongListWidget::dragEnterEvent(QDragEnterEvent* event) { dragMoveEvent(event); }

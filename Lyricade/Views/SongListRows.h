@@ -28,6 +28,9 @@ public:
 protected:
     void startDrag(Qt::DropActions supportedActions) override;
     void resizeEvent(QResizeEvent* event) override;
+    // Reached from the keyboard with nothing selected, the focused row is
+    // selected, and so opened, as desktop lists do.
+    void focusInEvent(QFocusEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;

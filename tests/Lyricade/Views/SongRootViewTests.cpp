@@ -11,6 +11,7 @@
 #include "Lyricade/Views/InspectorView.h"
 #include "Lyricade/Views/LicensingSheet.h"
 #include "Lyricade/Views/PreviewArea.h"
+#include "Lyricade/Views/SidebarList.h"
 #include "Lyricade/Views/SidebarView.h"
 #include "Lyricade/Views/SongEditorView.h"
 #include "Lyricade/Views/SongListRows.h"
@@ -107,6 +108,48 @@ TEST_F(SongRootTest, TheFocusGoesToWhatWasJustMade)
     QTest::keyClicks(editor, "la");
     QCoreApplication::processEvents();
     EXPECT_EQ(QApplication::focusWidget(), editor);
+}
+
+TEST_F(SongRootTest, TabbingIntoTheSongListOrTheSidebarWithNothingSelectedSelectsTheFocusedRow)
+{
+    make(false, bookLibrary(3));
+    model->setSelection(SidebarItem::allSongs());
+    model->setSelectedSongID(std::nullopt);
+    auto& r = root();
+    r.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&r));
+    auto* songs = qobject_cast<SongListView*>(r.content());
+    ASSERT_TRUE(songs);
+
+    // Put there by the application, the focus selects nothing.
+    songs->list()->setFocus(Qt::OtherFocusReason);
+    EXPECT_TRUE(songs->list()->selectedItems().isEmpty());
+    EXPECT_EQ(model->selectedSongID(), std::nullopt);
+
+    songs->searchField()->setFocus();
+    QTest::keyClick(songs->searchField(), Qt::Key_Tab);
+    ASSERT_EQ(QApplication::focusWidget(), songs->list());
+    const QString first = songs->list()->item(0)->data(SongListWidget::idRole).toString();
+    EXPECT_EQ(songs->list()->selectedItems().value(0), songs->list()->currentItem());
+    ASSERT_TRUE(model->selectedSongID());
+    EXPECT_EQ(QString::fromStdString(model->selectedSongID()->toString()), first);
+    EXPECT_TRUE(qobject_cast<SongEditorView*>(r.detail())) << "the row's song opens";
+
+    // Shift+Tab back into the sidebar, where no row is selected: the first
+    // row under the headers is.
+    model->setSelection(std::nullopt);
+    SidebarList* sidebar = r.sidebar()->list();
+    ASSERT_TRUE(sidebar->selectedItems().isEmpty());
+    sidebar->setCurrentItem(nullptr);
+    sidebar->setFocus(Qt::OtherFocusReason);
+    QTest::keyClick(sidebar, Qt::Key_Tab);
+    QWidget* after = QApplication::focusWidget();
+    ASSERT_NE(after, sidebar);
+    ASSERT_TRUE(sidebar->selectedItems().isEmpty());
+    QTest::keyClick(after, Qt::Key_Backtab);
+    ASSERT_EQ(QApplication::focusWidget(), sidebar);
+    EXPECT_EQ(sidebar->selectedItems().value(0), sidebar->currentItem());
+    EXPECT_EQ(model->selection(), SidebarItem::allSongs());
 }
 
 TEST_F(SongRootTest, ABookShowsItsViewPreviewTitleAndInspectorWhenWanted)
