@@ -83,6 +83,12 @@ bool SongController::canMove(int offset) const
     return to >= 0 && to < static_cast<std::ptrdiff_t>(entries.size());
 }
 
+bool SongController::canTranspose() const
+{
+    if (model_->selection() == SidebarItem::allSongs()) return model_->selectedSong().has_value();
+    return model_->selectedBook() && !model_->selectedEntryIDs().empty();
+}
+
 void SongController::toggleBooklet()
 {
     model_->setPreviewMode(showsBooklet() ? PreviewMode::pages : PreviewMode::booklet);

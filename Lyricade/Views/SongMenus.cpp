@@ -111,7 +111,7 @@ void SongMenus::refresh()
     SongController* songs = enabled_ ? &controller() : controller_;
     // The selected book is looked up only while the host lets the menus act.
     const bool hasBook = enabled_ && songs->hasBook();
-    for (QAction* action : {transposeUp_, transposeDown_}) action->setEnabled(enabled_);
+    for (QAction* action : {transposeUp_, transposeDown_}) action->setEnabled(enabled_ && songs->canTranspose());
     for (QAction* action : {addSongs_, twoColumns_, onePerPage_, nashville_, booklet_}) action->setEnabled(hasBook);
     // Only while there is a selected song that can go that way.
     moveUp_->setEnabled(hasBook && songs->canMove(-1));

@@ -64,16 +64,23 @@ TEST_F(SongMenusTest, WithoutASelectedBookOnlyTransposingIsOffered)
 {
     build(true);
     controller->model().setSelection(SidebarItem::allSongs());
-    std::vector<QString> enabled;
-    for (QAction* action : items())
-        if (action->isEnabled()) enabled.push_back(action->text());
-    EXPECT_EQ(enabled, (std::vector<QString>{"Transpose Up a Half Step", "Transpose Down a Half Step",
-                                             "About Song Licensing…"}));
+    controller->newSong();
+    const auto enabled = [this] {
+        std::vector<QString> texts;
+        for (QAction* action : items())
+            if (action->isEnabled()) texts.push_back(action->text());
+        return texts;
+    };
+    EXPECT_EQ(enabled(), (std::vector<QString>{"Transpose Up a Half Step", "Transpose Down a Half Step",
+                                               "About Song Licensing…"}));
+    // With no song open there is nothing to transpose.
+    controller->model().setSelectedSongID(std::nullopt);
+    EXPECT_EQ(enabled(), std::vector<QString>{"About Song Licensing…"});
     for (const char* toggle : {"Two Columns", "One Song per Page", "Nashville Numbers"})
         EXPECT_FALSE(item(menus->bookMenu(), toggle)->isChecked()) << toggle;
 }
 
-TEST_F(SongMenusTest, MovesAreOfferedOnlyForASelectedSongThatCanGoThatWay)
+TEST_F(SongMenusTest, MovesAndTransposingAreOfferedOnlyForSelectedSongsTheyActOn)
 {
     build(true);
     controller->selectBookKind(false);
@@ -85,11 +92,13 @@ TEST_F(SongMenusTest, MovesAreOfferedOnlyForASelectedSongThatCanGoThatWay)
         std::set<Uuid> selected;
         bool up, down;
     };
+    QAction* transpose = item(menus->songMenu(), "Transpose Up a Half Step");
     for (const Case& c : {Case{{}, false, false}, Case{{entries.front().id}, false, true},
                           Case{{entries[1].id}, true, true}, Case{{entries.back().id}, true, false}}) {
         controller->model().setSelectedEntryIDs(c.selected);
         EXPECT_EQ(up->isEnabled(), c.up) << c.selected.size();
         EXPECT_EQ(down->isEnabled(), c.down) << c.selected.size();
+        EXPECT_EQ(transpose->isEnabled(), !c.selected.empty()) << "transposes the selected songs";
     }
 }
 

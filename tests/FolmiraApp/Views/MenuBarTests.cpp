@@ -265,8 +265,9 @@ TEST_F(MenuBarTest, ItemsAreEnabledByTheModeAndWhatThereIsToActOn)
                            {"Export Booklet…", false},
                            {"Print…", false}});
     expectEnabled("Format", {{"Page Numbers", false}, {"Pictures", false}, {"High Contrast", true}});
-    expectEnabled("Song", {{"Transpose Up a Half Step", true},
-                           {"Transpose Down a Half Step", true},
+    // Nothing selected: no song to transpose.
+    expectEnabled("Song", {{"Transpose Up a Half Step", false},
+                           {"Transpose Down a Half Step", false},
                            {"Move Up in Book", false},
                            {"Add Songs to Book…", false}});
     expectEnabled("Book", {{"Two Columns", false}, {"Show Booklet", false}});
@@ -277,7 +278,7 @@ TEST_F(MenuBarTest, ItemsAreEnabledByTheModeAndWhatThereIsToActOn)
     book.model().setSelectedEntryIDs({});
     expectEnabled("Song", {{"Move Up in Book", false}, {"Move Down in Book", false}, {"Add Songs to Book…", true}});
     book.model().setSelectedEntryIDs({book.selectedBook()->entries.at(1).id});
-    expectEnabled("Song", {{"Move Up in Book", true}, {"Move Down in Book", true}});
+    expectEnabled("Song", {{"Move Up in Book", true}, {"Move Down in Book", true}, {"Transpose Up a Half Step", true}});
     expectEnabled("Book", {{"Two Columns", true}, {"One Song per Page", true}, {"Show Booklet", true}});
 }
 
