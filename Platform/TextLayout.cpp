@@ -276,11 +276,16 @@ TextLayout::TextLayout(const AttributedText& text, double width, const Paragraph
     } while (from < text_.size());
 }
 
+TextLayout::TextLayout(std::string text, std::vector<Line> lines)
+    : impl_(std::make_unique<Impl>()), text_(std::move(text)), lines_(std::move(lines))
+{
+}
+
 TextLayout::~TextLayout() = default;
 
 void TextLayout::drawLine(int index, double x, double baselineY, _cairo* context) const
 {
-    if (index < 0 || index >= static_cast<int>(lines_.size())) return;
+    if (index < 0 || index >= static_cast<int>(impl_->lines.size())) return;
     const auto i = static_cast<std::size_t>(index);
     cairo_move_to(context, x + lines_[i].x, baselineY);
     pango_cairo_show_layout_line(context, impl_->lines[i]);
@@ -381,7 +386,7 @@ GlyphBatch::~GlyphBatch() = default;
 
 void GlyphBatch::add(const TextLayout& layout, int index, double x, double baselineY)
 {
-    if (index < 0 || index >= static_cast<int>(layout.lines_.size())) return;
+    if (index < 0 || index >= static_cast<int>(layout.impl_->lines.size())) return;
     const auto i = static_cast<std::size_t>(index);
     PangoLayoutLine* line = layout.impl_->lines[i];
     double left = x + layout.lines_[i].x;

@@ -73,6 +73,9 @@ public:
     // that does not fit a line of its own. No hyphens are added. Left aligned,
     // whatever the script's direction. Line feeds and U+2028 end lines.
     TextLayout(const AttributedText& text, double width, const ParagraphFormat& format);
+    // Lines of `text` measured elsewhere, for counting pages: such a layout
+    // draws nothing.
+    TextLayout(std::string text, std::vector<Line> lines);
     ~TextLayout();
     TextLayout(const TextLayout&) = delete;
     TextLayout& operator=(const TextLayout&) = delete;

@@ -69,6 +69,14 @@ double Layout::Shaper::measureLine(double typeSize, const std::string& text, boo
 
 Layout::Flow Layout::Shaper::flow(double indent, const Paragraph& paragraph) const
 {
+    Flow out = frame(indent, paragraph);
+    if (!paragraph.text.empty())
+        out.layout = std::make_shared<const Platform::TextLayout>(paragraph.text, out.measure, paragraph.format);
+    return out;
+}
+
+Layout::Flow Layout::Shaper::frame(double indent, const Paragraph& paragraph) const
+{
     Flow out;
     out.lineHeight = paragraph.lineHeight > 0 ? paragraph.lineHeight : 1.4 * layout_.size;
     out.indent = indent;
@@ -76,8 +84,6 @@ Layout::Flow Layout::Shaper::flow(double indent, const Paragraph& paragraph) con
     // zero or less the lines would never wrap and would run off the page.
     double innermost = std::max(paragraph.format.firstIndent, paragraph.format.headIndent);
     out.measure = std::max(layout_.width - indent, innermost + layout_.size);
-    if (!paragraph.text.empty())
-        out.layout = std::make_shared<const Platform::TextLayout>(paragraph.text, out.measure, paragraph.format);
     return out;
 }
 

@@ -11,7 +11,9 @@
 #include "FolmiraKit/Render/Layout.h"
 
 #include <map>
+#include <optional>
 #include <tuple>
+#include <unordered_map>
 
 namespace FolmiraKit::Renderer {
 
@@ -38,6 +40,29 @@ private:
     double measureLine(double typeSize, const std::string& text, bool bold);
     // The paragraph broken into lines at the column width less `indent`.
     Flow flow(double indent, const Paragraph& paragraph) const;
+    // The same flow without its lines.
+    Flow frame(double indent, const Paragraph& paragraph) const;
+
+    // Counting pages only (LayoutCounting.cpp): the lines of a listed row
+    // taken from the same lines met before, once all of them were (a listed
+    // table repeats its column names on every row), else broken into lines
+    // as flow() does and remembered.
+    Flow countedFlow(const Paragraph& paragraph);
+    std::optional<std::vector<Platform::TextLayout::Line>> countedLines(const Paragraph& paragraph, double measure);
+    // A line of a listed row: bytes [from, to) of its text.
+    struct Segment {
+        std::size_t from = 0;
+        std::size_t to = 0;
+        std::string key; // see lineKey
+    };
+    // Sets the lines of `segments` of `paragraph`, none met before, at
+    // `measure` and remembers them; false when one did not come out as lines
+    // of its own.
+    bool learnLines(const Paragraph& paragraph, const std::vector<Segment>& segments, double measure);
+    // What tells the line of bytes [from, to) of `text` from any other: its
+    // bytes and their faces; nothing for a line that may not be set the same
+    // everywhere.
+    std::optional<std::string> lineKey(const Platform::AttributedText& text, std::size_t from, std::size_t to);
 
     Shaped heading(const Block::Heading& heading);
     Shaped paragraph(const Block::Paragraph& paragraph);
@@ -72,6 +97,9 @@ private:
     const LargePrintSettings& settings_;
     std::map<std::tuple<double, bool, bool>, Platform::Font> fonts_; // looked up once per render and thread
     std::map<std::tuple<double, bool, std::string>, double> widths_;
+    // Lines of listed rows met on this thread, by lineKey.
+    std::unordered_map<std::string, std::vector<Platform::TextLayout::Line>> lines_;
+    std::vector<Platform::Font> lineFonts_; // the faces lines_ has met, by their index in its keys
 };
 
 } // namespace FolmiraKit::Renderer

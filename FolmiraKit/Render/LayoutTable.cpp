@@ -219,7 +219,7 @@ std::vector<Layout::Flow> Layout::Shaper::tableAsList(const std::vector<Block::R
         if (runs.empty()) continue;
         Paragraph text = paragraphStyle(layout_.size, 0, 0);
         appendRuns(text, runs, layout_.size, settings_.highContrast, true);
-        Flow& made = flows.emplace_back(flow(0, text));
+        Flow& made = flows.emplace_back(layout_.counting_ ? countedFlow(text) : flow(0, text));
         // A part of a row: the line break between two parts is where one ends
         // and the next goes on.
         made.continuing = anyText(row.begin(), row.begin() + static_cast<std::ptrdiff_t>(from));

@@ -137,6 +137,43 @@ TEST(LayoutLongTable, AVeryWideRowIsListedLineUnderLineWithoutABreak)
     EXPECT_EQ(separators, 1); // between the two rows only
 }
 
+TEST(LayoutLongTable, OnlyCountedAListedTableMakesTheSamePagesAsLaidOut)
+{
+    // Lines that repeat from row to row, and lines that cannot be taken from
+    // another row's: other scripts, faces, wrapped values, breaks in a cell,
+    // empty cells, a value that ends in a break.
+    std::vector<Block::Row> rows = {{cell("Name"), cell("Seat"), cell("Note"), cell("Menu")}};
+    const std::vector<std::string> notes = {"none", "Zoë Ångström", "first line\nsecond line", "",
+                                            std::string(40, 'w') + " " + std::string(50, 'x'), std::string(150, 'y'),
+                                            "ends in a break\n", "tab\there", "a few words that wrap onto a second line"};
+    for (int i = 0; i < 400; ++i) {
+        Block::Cell menu = i % 5 == 0 ? Block::Cell{FolmiraKit::Run("fish", true), FolmiraKit::Run(" or ", false, true),
+                                                    FolmiraKit::Run("meat")}
+                                      : cell(i % 3 ? "fish" : "meat");
+        rows.push_back({cell("Guest " + std::to_string(i % 7)), cell(std::to_string(i % 4)),
+                        cell(notes[static_cast<std::size_t>(i) % notes.size()]), menu});
+    }
+    const Blocks blocks = {para("Before."), Block::table(rows, true), para("After.")};
+    Settings plain;
+    plain.tables = Settings::TableMode::list;
+    Settings bold = plain;
+    bold.highContrast = true;
+    bold.lineSpacing = 1.9;
+    for (const Settings& settings : {plain, bold}) {
+        for (int threads : {1, 4}) {
+            const auto pages = pagesOf(blocks, threads, settings);
+            ASSERT_GT(pages.size(), 20u);
+            Renderer::setShapingThreads(threads);
+            Layout counted(settings);
+            counted.onlyCount();
+            counted.shapeAhead(blocks, threads);
+            addAll(counted, blocks);
+            Renderer::setShapingThreads(0);
+            EXPECT_EQ(counted.finish(), pages) << "high contrast " << settings.highContrast << ", threads " << threads;
+        }
+    }
+}
+
 TEST(LayoutLongTable, ARenderOfOneHugeTableStopsSoonAfterItIsCancelled)
 {
     std::vector<Block::Row> rows = {{cell("Name"), cell("Seat"), cell("Note")}};
