@@ -241,6 +241,9 @@ QStringList InspectorView::sectionTitles() const
 
 void InspectorView::refresh()
 {
+    // The first choice names the documents' font whether a book is shown or
+    // not, so no choice reads as nothing to a screen reader.
+    typeface_->setItemText(0, QString::fromStdString(model_.style().fontName));
     const auto book = model_.selectedBook();
     form_->setVisible(book.has_value());
     if (!book) return;
@@ -253,7 +256,6 @@ void InspectorView::refresh()
     size_->showPoints(s.fontSize);
     size_->setAccessibleDescription(QStringLiteral("%1 points").arg(static_cast<long long>(s.fontSize)));
     pageSize_->setCurrentIndex(indexOf(s.pageSize));
-    typeface_->setItemText(0, QString::fromStdString(model_.style().fontName));
     typeface_->setCurrentIndex(indexOf(s.typeface));
     boldChorus_->setChecked(s.boldChorus);
     boldChorus_->setEnabled(!contrast);

@@ -1,13 +1,16 @@
 // What a screen reader is told of the application's windows and pickers:
 // Help, Settings and the quick reference are windows named by their titles,
-// and a combo box is named by its label with its choice as its value.
+// and a combo box is named by its label with its choice as its value, each
+// of its choices by its text.
 
 #include "../Fakes.h"
 
 #include "FolmiraApp/Views/HelpWindow.h"
 #include "FolmiraApp/Views/SettingsPanel.h"
 #include "FolmiraApp/Views/SettingsWindow.h"
+#include "Lyricade/SongController.h"
 #include "Lyricade/Views/DesktopAccessible.h"
+#include "Lyricade/Views/InspectorView.h"
 #include "Lyricade/Views/QuickReference.h"
 
 #include <QAccessible>
@@ -70,6 +73,12 @@ TEST_F(AccessibleTreeTest, ComboBoxesAreNamedByTheirLabelsAndValuedByTheirChoice
         EXPECT_EQ(read(c.combo)->text(QAccessible::Value), c.combo->itemText(1));
         EXPECT_EQ(read(c.combo)->child(0)->object(), static_cast<QObject*>(c.combo->view())) << "its list of choices";
     }
+    // The songbook's first typeface, the documents' font, reads its name before any book is shown.
+    model->songs().model().setSelection(Lyricade::SidebarItem::allSongs());
+    Lyricade::InspectorView inspector(model->songs().model());
+    const QString font = QString::fromStdString(model->songs().style().fontName);
+    ASSERT_FALSE(font.isEmpty());
+    EXPECT_EQ(read(inspector.typefacePicker()->view())->child(0)->text(QAccessible::Name), font);
 
     // Labelled only by a label beside it, or by nothing at all.
     QWidget form;
