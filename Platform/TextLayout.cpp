@@ -190,6 +190,22 @@ void setTabs(PangoLayout* layout, const ParagraphFormat& format, double origin, 
     pango_tab_array_free(tabs);
 }
 
+// True for a line a GlyphBatch draws from its glyphs (see there).
+bool plainLine(PangoLayoutLine* line)
+{
+    for (GSList* node = line->runs; node; node = node->next) {
+        auto* run = static_cast<PangoGlyphItem*>(node->data);
+        if (run->item->analysis.level % 2 == 1 || run->y_offset != 0 || run->start_x_offset != 0 ||
+            run->end_x_offset != 0 || !PANGO_IS_CAIRO_FONT(run->item->analysis.font))
+            return false;
+        for (int g = 0; g < run->glyphs->num_glyphs; ++g) {
+            PangoGlyph glyph = run->glyphs->glyphs[g].glyph;
+            if (glyph != PANGO_GLYPH_EMPTY && (glyph & PANGO_GLYPH_UNKNOWN_FLAG)) return false;
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 struct TextLayout::Impl {
@@ -340,21 +356,6 @@ struct GlyphBatch::Impl {
     };
     std::vector<Fallback> fallbacks;
 
-    static bool plain(PangoLayoutLine* line)
-    {
-        for (GSList* node = line->runs; node; node = node->next) {
-            auto* run = static_cast<PangoGlyphItem*>(node->data);
-            if (run->item->analysis.level % 2 == 1 || run->y_offset != 0 || run->start_x_offset != 0 ||
-                run->end_x_offset != 0 || !PANGO_IS_CAIRO_FONT(run->item->analysis.font))
-                return false;
-            for (int g = 0; g < run->glyphs->num_glyphs; ++g) {
-                PangoGlyph glyph = run->glyphs->glyphs[g].glyph;
-                if (glyph != PANGO_GLYPH_EMPTY && (glyph & PANGO_GLYPH_UNKNOWN_FLAG)) return false;
-            }
-        }
-        return true;
-    }
-
     void addRun(PangoGlyphItem* run, const char* text, double x, double y)
     {
         cairo_scaled_font_t* font = pango_cairo_font_get_scaled_font(PANGO_CAIRO_FONT(run->item->analysis.font));
@@ -381,6 +382,12 @@ struct GlyphBatch::Impl {
     }
 };
 
+bool TextLayout::needsPango(int index) const
+{
+    if (index < 0 || index >= static_cast<int>(impl_->lines.size())) return false;
+    return !plainLine(impl_->lines[static_cast<std::size_t>(index)]);
+}
+
 GlyphBatch::GlyphBatch() : impl_(std::make_unique<Impl>()) {}
 GlyphBatch::~GlyphBatch() = default;
 
@@ -390,7 +397,7 @@ void GlyphBatch::add(const TextLayout& layout, int index, double x, double basel
     const auto i = static_cast<std::size_t>(index);
     PangoLayoutLine* line = layout.impl_->lines[i];
     double left = x + layout.lines_[i].x;
-    if (!Impl::plain(line)) {
+    if (!plainLine(line)) {
         impl_->fallbacks.push_back({line, left, baselineY});
         return;
     }

@@ -91,6 +91,11 @@ public:
     // The typographic width of `text` set as one line, without wrapping.
     static double lineWidth(const AttributedText& text);
 
+    // True when drawing line `index` takes Pango itself (a GlyphBatch leaves
+    // it to Pango): a glyph no face has, right-to-left or shifted text. Any
+    // other line is drawn from its glyphs alone, without touching Pango.
+    bool needsPango(int index) const;
+
     // How many characters no installed face has: Pango draws each as a box
     // of hex digits.
     int unknownGlyphs() const;

@@ -45,16 +45,32 @@ void Layout::deliver(Page&& page)
     else sink_(std::move(page));
 }
 
-void Layout::flushPages()
+void Layout::handOver(std::size_t count)
 {
-    for (Page& page : pending_) sink_(std::move(page));
-    pending_.clear();
+    count = std::min(count, pending_.size());
+    const auto end = pending_.begin() + static_cast<std::ptrdiff_t>(count);
+    for (auto page = pending_.begin(); page != end; ++page) sink_(std::move(*page));
+    pending_.erase(pending_.begin(), end);
+}
+
+std::size_t Layout::upToPangoDrawn() const
+{
+    auto needsPango = [](const Page& page) {
+        for (const Op& op : page)
+            if (const auto* text = op.as<Op::Text>())
+                for (int k = 0; k < text->lineCount; ++k)
+                    if (text->layout->needsPango(text->firstLine + k)) return true;
+        return false;
+    };
+    for (std::size_t n = pending_.size(); n > 0; --n)
+        if (needsPango(pending_[n - 1])) return n;
+    return 0;
 }
 
 std::vector<Page> Layout::finish()
 {
     ahead_.reset(); // every helper is done with its Pango before the pages are drawn
-    if (sink_) flushPages();
+    if (sink_) handOver(pending_.size());
     if (!(ops_.empty() && pageCount_ > 0)) deliver(std::move(ops_));
     ops_.clear();
     return std::move(pages_);

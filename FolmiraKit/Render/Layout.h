@@ -187,8 +187,14 @@ private:
     void newPage();
     // Hands the finished page on (to the sink, the pages held for it, or pages_).
     void deliver(Page&& page);
-    // Hands the pages held for the sink over; only while no helper shapes.
-    void flushPages();
+    // Hands the first `count` pages held for the sink over. A page whose
+    // text only Pango draws (see TextLayout::needsPango) only while no helper
+    // shapes: the others are drawn from their glyphs alone.
+    void handOver(std::size_t count);
+    // How many of the pages held for the sink come up to the last one whose
+    // text only Pango draws (0: none).
+    std::size_t upToPangoDrawn() const;
+    int handedPages() const { return pageCount_ - static_cast<int>(pending_.size()); }
     // Deals the lines of `flow` out to frames, as many pages as they need,
     // keeping `keep` points of room below them on the same page.
     // `continuing` text goes on from the text above it: it breaks a page only

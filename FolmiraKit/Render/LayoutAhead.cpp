@@ -13,14 +13,16 @@
 //
 // Each helper is a thread of its own for this layout, so its Pango (one font
 // map and context per thread) serves this layout alone. Pango objects are
-// used by one thread at a time: while a chunk is being shaped, the layout's
-// thread reads only the helpers' line metrics and releases none of their
-// layouts. Between chunks every helper waits, its work handed over under the
-// lock, and the layout's thread draws the finished pages; then each helper
-// releases the text it shaped for that chunk, on its own thread, while the
-// next chunk is placed, and is done with it before pages are drawn again.
-// After the helpers have ended, their layouts belong to the layout's thread
-// alone.
+// changed by one thread at a time: while a chunk is being shaped, the
+// layout's thread only reads the helpers' line metrics and glyphs, and
+// releases none of their layouts. Between chunks every helper waits, its work handed over
+// under the lock, and the layout's thread draws the finished pages whose
+// text only Pango draws (a glyph no face has, right-to-left text); then the
+// next chunk opens and the other pages are drawn from their glyphs alone
+// (see TextLayout::needsPango) while the helpers shape it. A piece's text is
+// released once the last page showing it is drawn, each helper's on its own
+// thread. After the helpers have ended, their layouts belong to the layout's
+// thread alone.
 
 #include "FolmiraKit/Render/Layout.h"
 
@@ -30,6 +32,7 @@
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
+#include <deque>
 #include <exception>
 #include <mutex>
 #include <system_error>
@@ -92,36 +95,12 @@ public:
     Ahead& operator=(const Ahead&) = delete;
 
     // The shaped piece when `piece` is the next of the pieces, else nothing.
-    // Before the first piece of a new chunk, every helper has finished with
-    // the chunk before (each waits for the next chunk to open), so `betweenChunks`
-    // may use and release their text; then its results are released and the
-    // next chunk opens.
-    template <typename BetweenChunks>
-    std::optional<Shaped> take(const Piece& piece, Shaper& own, BetweenChunks betweenChunks)
+    // Before the first piece of a new chunk, the pages made so far go to
+    // `layout`'s sink (see nextChunk).
+    std::optional<Shaped> take(const Piece& piece, Shaper& own, Layout& layout)
     {
         if (placed_ >= pieces_.size() || !(piece == pieces_[placed_])) return std::nullopt;
-        if (placed_ == chunkEnd_) {
-            {
-                std::unique_lock lock(mutex_);
-                released_.wait(lock, [&] { return releasing_ == 0; });
-            }
-            betweenChunks();
-            {
-                std::lock_guard lock(mutex_);
-                for (Shaped& shaped : spent_) {
-                    if (shaped.helper < 0) continue;
-                    auto& theirs = spentBy_[static_cast<std::size_t>(shaped.helper)];
-                    if (theirs.empty()) ++releasing_;
-                    theirs.push_back(std::move(shaped));
-                }
-            }
-            spent_.clear(); // this thread's own
-            {
-                std::lock_guard lock(mutex_);
-                openChunk();
-            }
-            open_.notify_all();
-        }
+        if (placed_ == chunkEnd_) nextChunk(layout);
         const std::size_t at = placed_++;
         std::unique_lock lock(mutex_);
         while (!slot(at).done) {
@@ -140,10 +119,58 @@ public:
         return std::move(taken.shaped);
     }
 
-    // Holds a placed block's text until the helpers are done with its chunk (see above).
-    void keep(Shaped&& shaped) { spent_.push_back(std::move(shaped)); }
+    // Holds a placed piece's text until the sink has had `until` pages, the
+    // last that shows it included (see above).
+    void keep(Shaped&& shaped, int until) { held_.push_back({until, std::move(shaped)}); }
 
 private:
+    struct Held {
+        int until = 0; // pages the sink has had before the text goes
+        Shaped text;
+    };
+
+    // Every helper has finished with the chunk just placed and waits for the
+    // next (each piece of it was taken): first the pages that only Pango
+    // draws go, then the next chunk opens, and the other pages are drawn from
+    // their glyphs while the helpers shape it; last, the text of pages drawn
+    // is released.
+    void nextChunk(Layout& layout)
+    {
+        {
+            std::unique_lock lock(mutex_);
+            released_.wait(lock, [&] { return releasing_ == 0; });
+        }
+        layout.handOver(layout.upToPangoDrawn());
+        {
+            std::lock_guard lock(mutex_);
+            openChunk();
+        }
+        open_.notify_all();
+        layout.handOver(static_cast<std::size_t>(layout.pageCount() - layout.handedPages()));
+        release(layout.handedPages());
+    }
+
+    // Releases the text held for no more than `handed` pages: each helper's
+    // on its own thread, this thread's here.
+    void release(int handed)
+    {
+        std::vector<Shaped> own;
+        {
+            std::lock_guard lock(mutex_);
+            for (; !held_.empty() && held_.front().until <= handed; held_.pop_front()) {
+                Shaped& shaped = held_.front().text;
+                if (shaped.helper < 0) {
+                    own.push_back(std::move(shaped));
+                    continue;
+                }
+                auto& theirs = spentBy_[static_cast<std::size_t>(shaped.helper)];
+                if (theirs.empty()) ++releasing_;
+                theirs.push_back(std::move(shaped));
+            }
+        }
+        open_.notify_all();
+    }
+
     struct Slot {
         bool done = false;
         Shaped shaped;
@@ -218,7 +245,7 @@ private:
     std::condition_variable ready_; // a slot is done
     std::condition_variable open_;  // a chunk opened, text to release, or the helpers are to stop
     std::condition_variable released_; // a helper released its text
-    std::vector<Shaped> spent_;     // placed, of this chunk (the layout's thread only)
+    std::deque<Held> held_;         // placed, in order (the layout's thread only)
     std::vector<std::vector<Shaped>> spentBy_; // per helper, its text to release; guarded by mutex_
     int releasing_ = 0;             // helpers with text to release; guarded by mutex_
     std::vector<std::thread> helpers_; // last: joined before anything above goes
@@ -257,13 +284,14 @@ void Layout::shapeAhead(const std::vector<const Block*>& blocks, int threads)
 
 void Layout::spend(Shaped&& shaped)
 {
-    if (ahead_) ahead_->keep(std::move(shaped));
+    // Its last lines are on the page being filled.
+    if (ahead_) ahead_->keep(std::move(shaped), pageCount_ + 1);
 }
 
 Layout::Shaped Layout::shaped(const Piece& piece)
 {
     if (ahead_) {
-        if (auto shaped = ahead_->take(piece, *shaper_, [this] { flushPages(); })) return std::move(*shaped);
+        if (auto shaped = ahead_->take(piece, *shaper_, *this)) return std::move(*shaped);
     }
     return shaper_->shape(piece);
 }

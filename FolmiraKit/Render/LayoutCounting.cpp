@@ -8,8 +8,8 @@
 // breaks at, or at the row's end. Such a line of printable ASCII, short
 // enough that no slice of a long text can cut it, is set the same
 // wherever it stands: one direction, one script, the same faces, a
-// separator on each side. So once Pango has set it as one line of one row,
-// its measure serves the same line of any row.
+// separator on each side. So once Pango has set it in one row, its lines
+// serve the same line of any row.
 
 #include "FolmiraKit/Render/LayoutShaper.h"
 

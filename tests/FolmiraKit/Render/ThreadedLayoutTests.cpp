@@ -141,6 +141,25 @@ TEST(ThreadedLayout, GivesTheSamePdfOnRealDocuments)
     }
 }
 
+TEST(ThreadedLayout, WritesALongDocumentAsItGoesAlikeOnAnyThreadCount)
+{
+    // Too many pages to hold, so they are written while later text is shaped,
+    // with lines only Pango draws (right to left, a character no face has)
+    // here and there among them.
+    Blocks blocks;
+    for (int i = 0; i < 2000; ++i) {
+        if (i % 50 == 7) blocks.push_back(para("שלום עולם, " + words(20)));
+        else if (i % 50 == 31) blocks.push_back(para("A sign no face has: \uE000 " + words(10)));
+        else blocks.push_back(para(words(40 + i % 30)));
+    }
+    const BigDocument document{"Long", BigDocument::Source::text, std::move(blocks), {}};
+    const Rendered one = renderOn(1, document, Settings());
+    ASSERT_GT(one.pages, 400);
+    const Rendered many = renderOn(4, document, Settings());
+    EXPECT_EQ(many.pages, one.pages);
+    EXPECT_TRUE(many.pdf == one.pdf) << "the PDFs differ";
+}
+
 TEST(ThreadedLayout, GivesTheSamePagesAsShapingInPlace)
 {
     BigDocument document = madeDocument();
