@@ -13,6 +13,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPainter>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
@@ -38,15 +39,40 @@ int indexOf(E value)
     return static_cast<int>(std::find(all.begin(), all.end(), value) - all.begin());
 }
 
-QLabel* sizeMark(int pointSize, QFont::Weight weight, QWidget* parent)
+// A small and a large "A" at the ends of the size slider, only drawn: a
+// label would be read as "A" twice, its text standing in for any name.
+class SizeMark : public QWidget {
+public:
+    SizeMark(int pointSize, QFont::Weight weight, QWidget* parent) : QWidget(parent)
+    {
+        QFont font = parent->font();
+        font.setPointSize(pointSize);
+        font.setWeight(weight);
+        setFont(font);
+        setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
+    }
+
+    QSize sizeHint() const override
+    {
+        const QFontMetrics metrics(font());
+        return {metrics.horizontalAdvance(mark) + 2, metrics.height()};
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        painter.setPen(palette().color(QPalette::WindowText));
+        painter.drawText(rect(), Qt::AlignCenter, mark);
+    }
+
+private:
+    static constexpr QLatin1StringView mark{"A"};
+};
+
+QWidget* sizeMark(int pointSize, QFont::Weight weight, QWidget* parent)
 {
-    auto* mark = new QLabel(QStringLiteral("A"), parent);
-    QFont font = parent->font();
-    font.setPointSize(pointSize);
-    font.setWeight(weight);
-    mark->setFont(font);
-    mark->setAccessibleName(QString());
-    return mark;
+    return new SizeMark(pointSize, weight, parent);
 }
 
 } // namespace
