@@ -39,8 +39,9 @@ int indexOf(E value)
     return static_cast<int>(std::find(all.begin(), all.end(), value) - all.begin());
 }
 
-// A small and a large "A" at the ends of the size slider, only drawn: a
-// label would be read as "A" twice, its text standing in for any name.
+// A small and a large "A" at the ends of the size slider, only drawn and
+// unnamed: a label would be read as "A" twice, its text standing in for any
+// name.
 class SizeMark : public QWidget {
 public:
     SizeMark(int pointSize, QFont::Weight weight, QWidget* parent) : QWidget(parent)
@@ -143,14 +144,18 @@ void InspectorView::buildPrint(QVBoxLayout* into)
     sizeText_->setFont(digits);
     valueRow->addWidget(sizeText_);
     group->addLayout(valueRow);
-    auto* sliderRow = new QHBoxLayout;
-    size_ = new PointSlider(BookSettings::fontSizes.lowerBound, BookSettings::fontSizes.upperBound, box);
+    // A row of its own, so that the marks are not named by the section's
+    // title, as a control straight inside a group box is.
+    auto* sliderLine = new QWidget(box);
+    auto* sliderRow = new QHBoxLayout(sliderLine);
+    sliderRow->setContentsMargins(0, 0, 0, 0);
+    size_ = new PointSlider(BookSettings::fontSizes.lowerBound, BookSettings::fontSizes.upperBound, sliderLine);
     size_->setAccessibleName(QStringLiteral("Lyrics size"));
     size_->setToolTip(QStringLiteral("Large print: 16 to 28 point lyrics (Ctrl++ / Ctrl+−)"));
-    sliderRow->addWidget(sizeMark(11, QFont::Normal, box));
+    sliderRow->addWidget(sizeMark(11, QFont::Normal, sliderLine));
     sliderRow->addWidget(size_, 1);
-    sliderRow->addWidget(sizeMark(18, QFont::DemiBold, box));
-    group->addLayout(sliderRow);
+    sliderRow->addWidget(sizeMark(18, QFont::DemiBold, sliderLine));
+    group->addWidget(sliderLine);
     rows(box)->addLayout(group);
     connect(size_, &PointSlider::pointsChosen, this,
             [this](double points) { write([points](BookSettings& s) { s.fontSize = points; }); });
