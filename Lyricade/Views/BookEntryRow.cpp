@@ -38,6 +38,8 @@ EntryPopUp* popUp(QWidget* parent, const QString& accessibleName, const QString&
     button->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     button->setFocusPolicy(Qt::NoFocus); // until the row is the current one
     button->setMenu(new QMenu(button));
+    // Read by the button's name when it opens.
+    button->menu()->setAccessibleName(accessibleName);
     return button;
 }
 
@@ -212,6 +214,7 @@ QMenu* EntryRow::capoMenu() const { return capo_->menu(); }
 std::unique_ptr<QMenu> EntryRow::contextMenu()
 {
     auto menu = std::make_unique<QMenu>();
+    menu->setAccessibleName(title_->text());
     const Uuid songID = entry_.songID;
     const Uuid entryID = entry_.id;
     AppModel* model = &model_;

@@ -70,6 +70,8 @@ void SidebarView::buildBar()
     add_->setAccessibleName(QStringLiteral("Add"));
     add_->setToolTip(QStringLiteral("New song, songbook or set list, or import songs"));
     addMenu_ = new QMenu(add_);
+    // A popup is read by its name when it opens: the button's.
+    addMenu_->setAccessibleName(add_->accessibleName());
     addMenu_->addAction(QStringLiteral("New Song"), &model_, [this] { model_.newSong(); });
     addMenu_->addAction(QStringLiteral("New Songbook"), &model_, [this] { model_.newBook(BookKind::book); });
     addMenu_->addAction(QStringLiteral("New Set List"), &model_, [this] { model_.newBook(BookKind::setList); });
@@ -151,6 +153,7 @@ std::unique_ptr<QMenu> SidebarView::bookMenu(const Uuid& book)
     const auto& books = model_.library().books;
     auto found = std::find_if(books.begin(), books.end(), [&](const Songbook& b) { return b.id == book; });
     const QString name = found == books.end() ? QString() : QString::fromStdString(found->name);
+    menu->setAccessibleName(name);
     menu->addAction(QStringLiteral("Duplicate"), &model_, [this, book] { model_.duplicateBook(book); });
     menu->addSeparator();
     menu->addAction(QStringLiteral("Delete “%1”").arg(name), &model_, [this, book] { model_.deleteBook(book); });

@@ -154,6 +154,8 @@ void SongListView::selectedByUser()
 std::unique_ptr<QMenu> SongListView::songMenu(const StoredSong& song)
 {
     auto menu = std::make_unique<QMenu>();
+    // Read by the song's title when it opens.
+    menu->setAccessibleName(songTitle(model_.song(song.id).get()));
     QMenu* addTo = menu->addMenu(QStringLiteral("Add to"));
     const Uuid songID = song.id;
     for (const Songbook& book : model_.library().books) {

@@ -84,6 +84,7 @@ TEST_F(SidebarTest, AddMenuAndBookMenuOfferTheirCommands)
     EXPECT_EQ(texts(*sidebar->addMenu()),
               (QStringList{"New Song", "New Songbook", "New Set List", "-", "Import Songs…"}));
     EXPECT_EQ(sidebar->addButton()->accessibleName(), "Add");
+    EXPECT_EQ(sidebar->addMenu()->accessibleName(), "Add") << "a popup reads its name as it opens";
     EXPECT_EQ(sidebar->licensingButton()->accessibleName(), "About song licensing");
     sidebar->licensingButton()->click();
     EXPECT_TRUE(model->licensingShown());
@@ -95,6 +96,7 @@ TEST_F(SidebarTest, AddMenuAndBookMenuOfferTheirCommands)
     const Uuid hymns = book(2).id;
     auto menu = sidebar->bookMenu(hymns);
     EXPECT_EQ(texts(*menu), (QStringList{"Duplicate", "-", "Delete “Hymns”"}));
+    EXPECT_EQ(menu->accessibleName(), "Hymns");
     action(*menu, "Duplicate")->trigger();
     EXPECT_EQ(model->library().books.back().name, "Hymns copy");
     model->setSelection(SidebarItem::book(hymns));

@@ -138,6 +138,7 @@ TEST_F(SongListTest, RowMenuAddsToBooksAndAsksBeforeDeleting)
     build(libraryOf({one}));
     auto menu = view->songMenu(one);
     EXPECT_EQ(texts(*menu), (QStringList{"Add to", "-", "Delete Song…"}));
+    EXPECT_EQ(menu->accessibleName(), "One") << "read by the song's title as it opens";
     EXPECT_FALSE(menu->actions().front()->isEnabled()) << "no books to add to";
 
     model->newBook(BookKind::book);
