@@ -46,10 +46,12 @@ std::atomic<int> chosenThreads{0};
 // A helper starts with a Pango of its own, which costs about as much as
 // shaping a few thousand characters: each is given at least this much text.
 constexpr std::size_t textPerHelper = 16 * 1024;
-// Helpers shape at most this much text ahead of the page being filled: the
+// Helpers shape about this much text ahead of the page being filled: the
 // pages it fills are handed on once it is placed, so that a render holds a
-// bounded amount of laid-out text, whatever the document's length.
-constexpr std::size_t chunkText = 256 * 1024;
+// bounded amount of laid-out text (two chunks' worth: one being shaped while
+// the pages of the one before are drawn), whatever the document's length.
+// A chunk has a piece for every thread, though, however long its pieces.
+constexpr std::size_t chunkText = 128 * 1024;
 
 } // namespace
 
@@ -63,7 +65,8 @@ void setShapingThreads(int threads) { chosenThreads.store(std::max(0, threads));
 
 class Layout::Ahead {
 public:
-    Ahead(const Layout& layout, std::vector<Piece> pieces, int helpers) : pieces_(std::move(pieces))
+    Ahead(const Layout& layout, std::vector<Piece> pieces, int helpers)
+        : pieces_(std::move(pieces)), threads_(static_cast<std::size_t>(helpers) + 1)
     {
         openChunk();
         try {
@@ -182,7 +185,7 @@ private:
     {
         chunkStart_ = chunkEnd_;
         std::size_t bytes = 0;
-        while (chunkEnd_ < pieces_.size() && (chunkEnd_ == chunkStart_ || bytes < chunkText))
+        while (chunkEnd_ < pieces_.size() && (chunkEnd_ - chunkStart_ < threads_ || bytes < chunkText))
             bytes += textBytes(pieces_[chunkEnd_++]);
         slots_.clear();
         slots_.resize(chunkEnd_ - chunkStart_);
@@ -235,6 +238,7 @@ private:
     }
 
     const std::vector<Piece> pieces_;
+    const std::size_t threads_;   // the helpers and the layout's thread
     std::vector<Slot> slots_;     // the chunk's pieces; guarded by mutex_
     std::size_t chunkStart_ = 0;  // guarded by mutex_
     std::size_t chunkEnd_ = 0;    // guarded by mutex_; the layout's thread reads it unlocked (only it writes)
