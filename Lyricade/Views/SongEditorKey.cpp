@@ -9,6 +9,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace Lyricade {
 
 using TunequillKit::Accidentals;
@@ -34,7 +36,10 @@ QToolButton* arrow(Qt::ArrowType type, const QString& name, QWidget* parent)
     button->setArrowType(type);
     button->setAccessibleName(name);
     button->setAutoRepeat(true);
-    button->setFixedSize(20, 12);
+    // Two to the height of a line, growing with the desktop's font, so
+    // large fonts bring larger targets and room inside the focus ring.
+    const int height = std::max(12, button->fontMetrics().height() * 3 / 4);
+    button->setFixedSize(height * 5 / 3, height);
     return button;
 }
 

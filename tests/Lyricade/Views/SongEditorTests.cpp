@@ -254,6 +254,21 @@ TEST_F(SongEditorTest, TheStepperWrapsAndASongLoadResetsIt)
     EXPECT_EQ(e.keyStepper()->text(), "Key F (as written)");
 }
 
+TEST_F(SongEditorTest, TheStepperArrowsGrowWithTheDesktopsFont)
+{
+    songs();
+    const QFont usual = QApplication::font();
+    const QSize before = KeyStepper(*model).upButton()->size();
+    QFont large = usual;
+    large.setPointSizeF(usual.pointSizeF() * 1.5); // the desktop at 144 dpi
+    QApplication::setFont(large);
+    KeyStepper stepper(*model);
+    QApplication::setFont(usual);
+    EXPECT_GT(stepper.upButton()->height(), before.height());
+    EXPECT_GT(stepper.upButton()->width(), before.width());
+    EXPECT_EQ(stepper.downButton()->size(), stepper.upButton()->size());
+}
+
 TEST_F(SongEditorTest, TabIsTypedButCtrlTabLeavesTheSongEitherWay)
 {
     songs();
