@@ -211,6 +211,7 @@ bool plainLine(PangoLayoutLine* line)
 struct TextLayout::Impl {
     std::vector<PangoLayout*> slices;           // owned
     std::vector<PangoLayoutLine*> lines;        // per line, owned by its slice
+    std::vector<bool> pangoDrawn;               // per line: not plainLine (found on the thread that shapes)
     ~Impl()
     {
         for (PangoLayout* slice : slices) g_object_unref(slice);
@@ -290,6 +291,7 @@ TextLayout::TextLayout(const AttributedText& text, double width, const Paragraph
         impl_->lines.insert(impl_->lines.end(), refs.begin(), refs.end());
         from = next;
     } while (from < text_.size());
+    for (PangoLayoutLine* line : impl_->lines) impl_->pangoDrawn.push_back(!plainLine(line));
 }
 
 TextLayout::TextLayout(std::string text, std::vector<Line> lines)
@@ -385,7 +387,7 @@ struct GlyphBatch::Impl {
 bool TextLayout::needsPango(int index) const
 {
     if (index < 0 || index >= static_cast<int>(impl_->lines.size())) return false;
-    return !plainLine(impl_->lines[static_cast<std::size_t>(index)]);
+    return impl_->pangoDrawn[static_cast<std::size_t>(index)];
 }
 
 GlyphBatch::GlyphBatch() : impl_(std::make_unique<Impl>()) {}
@@ -397,7 +399,7 @@ void GlyphBatch::add(const TextLayout& layout, int index, double x, double basel
     const auto i = static_cast<std::size_t>(index);
     PangoLayoutLine* line = layout.impl_->lines[i];
     double left = x + layout.lines_[i].x;
-    if (!plainLine(line)) {
+    if (layout.impl_->pangoDrawn[i]) {
         impl_->fallbacks.push_back({line, left, baselineY});
         return;
     }
