@@ -56,30 +56,42 @@ Layout::Flow Layout::Shaper::countedFlow(const Paragraph& paragraph)
 std::optional<std::vector<Platform::TextLayout::Line>> Layout::Shaper::countedLines(const Paragraph& paragraph,
                                                                                     double measure)
 {
-    const Platform::AttributedText& text = paragraph.text;
-    const std::string& all = text.text();
+    const std::string& all = paragraph.text.text();
     // A row that ends in a separator has an empty line after it.
     if (all.empty() || all.ends_with(separator)) return std::nullopt;
     if (lines_.size() >= knownLines) lines_.clear();
-    std::vector<Segment> segments, unknown;
+    std::vector<Platform::TextLayout::Line> lines;
+    std::vector<Segment> unknown;
+    if (!knownLinesOf(paragraph.text, lines, &unknown)) return std::nullopt;
+    if (unknown.empty()) return lines;
+    // Once the lines not met before are set, every line is known.
+    lines.clear();
+    if (!learnLines(paragraph, unknown, measure) || !knownLinesOf(paragraph.text, lines, nullptr)) return std::nullopt;
+    return lines;
+}
+
+bool Layout::Shaper::knownLinesOf(const Platform::AttributedText& text, std::vector<Platform::TextLayout::Line>& lines,
+                                  std::vector<Segment>* unknown)
+{
+    const std::string& all = text.text();
     std::unordered_set<std::string> fresh; // keys of `unknown`
+    std::string key;
     for (std::size_t from = 0; from < all.size();) {
         const std::size_t to = lineEnd(all, from);
-        auto key = lineKey(text, from, to);
-        if (!key) return std::nullopt;
-        if (!lines_.contains(*key) && fresh.insert(*key).second) unknown.push_back({from, to, *key});
-        segments.push_back({from, to, std::move(*key)});
+        if (!lineKey(text, from, to, key)) return false;
+        if (auto known = lines_.find(key); known != lines_.end()) {
+            for (Platform::TextLayout::Line line : known->second) {
+                line.start += from;
+                lines.push_back(line);
+            }
+        } else if (!unknown) {
+            return false;
+        } else if (fresh.insert(key).second) {
+            unknown->push_back({from, to, key});
+        }
         from = to;
     }
-    if (!unknown.empty() && !learnLines(paragraph, unknown, measure)) return std::nullopt;
-    std::vector<Platform::TextLayout::Line> lines;
-    lines.reserve(segments.size());
-    for (const Segment& segment : segments)
-        for (Platform::TextLayout::Line line : lines_.at(segment.key)) {
-            line.start += segment.from;
-            lines.push_back(line);
-        }
-    return lines;
+    return true;
 }
 
 bool Layout::Shaper::learnLines(const Paragraph& paragraph, const std::vector<Segment>& segments, double measure)
@@ -89,10 +101,11 @@ bool Layout::Shaper::learnLines(const Paragraph& paragraph, const std::vector<Se
     std::vector<std::size_t> starts;
     for (const Segment& segment : segments) {
         starts.push_back(together.text().size());
-        for (const auto& span : paragraph.text.spans()) {
-            if (span.end <= segment.from || span.start >= segment.to) continue;
-            const std::size_t from = std::max(span.start, segment.from), to = std::min(span.end, segment.to);
-            together.append(std::string_view(paragraph.text.text()).substr(from, to - from), span.font);
+        const auto& spans = paragraph.text.spans();
+        auto span = std::partition_point(spans.begin(), spans.end(), [&](const auto& s) { return s.end <= segment.from; });
+        for (; span != spans.end() && span->start < segment.to; ++span) {
+            const std::size_t from = std::max(span->start, segment.from), to = std::min(span->end, segment.to);
+            together.append(std::string_view(paragraph.text.text()).substr(from, to - from), span->font);
         }
     }
     const Platform::TextLayout layout(together, measure, paragraph.format);
@@ -112,24 +125,24 @@ bool Layout::Shaper::learnLines(const Paragraph& paragraph, const std::vector<Se
     return true;
 }
 
-std::optional<std::string> Layout::Shaper::lineKey(const Platform::AttributedText& text, std::size_t from, std::size_t to)
+bool Layout::Shaper::lineKey(const Platform::AttributedText& text, std::size_t from, std::size_t to, std::string& key)
 {
     std::string_view body = std::string_view(text.text()).substr(from, to - from);
     if (body.ends_with(separator)) body.remove_suffix(separator.size());
-    if (to - from > longestKnownLine || !printableAscii(body)) return std::nullopt;
-    std::string key;
-    key.reserve(to - from + 4);
-    for (const auto& span : text.spans()) {
-        if (span.end <= from || span.start >= to) continue;
-        auto face = std::find(lineFonts_.begin(), lineFonts_.end(), span.font);
+    if (to - from > longestKnownLine || !printableAscii(body)) return false;
+    key.clear();
+    const auto& spans = text.spans();
+    auto span = std::partition_point(spans.begin(), spans.end(), [&](const auto& s) { return s.end <= from; });
+    for (; span != spans.end() && span->start < to; ++span) {
+        auto face = std::find(lineFonts_.begin(), lineFonts_.end(), span->font);
         if (face == lineFonts_.end()) {
-            if (lineFonts_.size() >= 0x20) return std::nullopt; // a byte below any text's marks the face
-            face = lineFonts_.insert(face, span.font);
+            if (lineFonts_.size() >= 0x20) return false; // a byte below any text's marks the face
+            face = lineFonts_.insert(face, span->font);
         }
         key += static_cast<char>(face - lineFonts_.begin());
-        key.append(text.text(), std::max(span.start, from), std::min(span.end, to) - std::max(span.start, from));
+        key.append(text.text(), std::max(span->start, from), std::min(span->end, to) - std::max(span->start, from));
     }
-    return key;
+    return true;
 }
 
 } // namespace FolmiraKit::Renderer

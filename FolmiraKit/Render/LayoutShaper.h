@@ -59,10 +59,15 @@ private:
     // `measure` and remembers them; false when one did not come out as lines
     // of its own.
     bool learnLines(const Paragraph& paragraph, const std::vector<Segment>& segments, double measure);
-    // What tells the line of bytes [from, to) of `text` from any other: its
-    // bytes and their faces; nothing for a line that may not be set the same
-    // everywhere.
-    std::optional<std::string> lineKey(const Platform::AttributedText& text, std::size_t from, std::size_t to);
+    // Appends to `lines` those of every line of `text` met before; false
+    // when one was not, unless `unknown` gets those (once each), or when a
+    // line may not be set the same everywhere.
+    bool knownLinesOf(const Platform::AttributedText& text, std::vector<Platform::TextLayout::Line>& lines,
+                      std::vector<Segment>* unknown);
+    // Makes `key` what tells the line of bytes [from, to) of `text` from any
+    // other: its bytes and their faces; false for a line that may not be set
+    // the same everywhere.
+    bool lineKey(const Platform::AttributedText& text, std::size_t from, std::size_t to, std::string& key);
 
     Shaped heading(const Block::Heading& heading);
     Shaped paragraph(const Block::Paragraph& paragraph);
