@@ -239,7 +239,11 @@ TEST_F(MenuBarTest, ItemsAreEnabledByTheModeAndWhatThereIsToActOn)
                            {"Export Large-Print PDF…", false},
                            {"Export Booklet…", false},
                            {"Print Large-Print Copy…", false}});
-    expectEnabled("Format", {{"Page Numbers", true}, {"Pictures", true}, {"High Contrast", true}});
+    expectEnabled("Format", {{"Bigger Text", true},
+                             {"Large print 18 pt", true},
+                             {"Page Numbers", true},
+                             {"Pictures", true},
+                             {"High Contrast", true}});
     expectEnabled("Song", {{"Transpose Up a Half Step", false},
                            {"Transpose Down a Half Step", false},
                            {"Move Up in Book", false},
@@ -264,8 +268,13 @@ TEST_F(MenuBarTest, ItemsAreEnabledByTheModeAndWhatThereIsToActOn)
                            {"Export PDF…", false},
                            {"Export Booklet…", false},
                            {"Print…", false}});
-    expectEnabled("Format", {{"Page Numbers", false}, {"Pictures", false}, {"High Contrast", true}});
-    // Nothing selected: no song to transpose.
+    // Nothing selected: no book whose text to size, no song to transpose.
+    expectEnabled("Format", {{"Bigger Text", false},
+                             {"Smaller Text", false},
+                             {"Large print 18 pt", false},
+                             {"Page Numbers", false},
+                             {"Pictures", false},
+                             {"High Contrast", true}});
     expectEnabled("Song", {{"Transpose Up a Half Step", false},
                            {"Transpose Down a Half Step", false},
                            {"Move Up in Book", false},
@@ -280,6 +289,7 @@ TEST_F(MenuBarTest, ItemsAreEnabledByTheModeAndWhatThereIsToActOn)
     book.model().setSelectedEntryIDs({book.selectedBook()->entries.at(1).id});
     expectEnabled("Song", {{"Move Up in Book", true}, {"Move Down in Book", true}, {"Transpose Up a Half Step", true}});
     expectEnabled("Book", {{"Two Columns", true}, {"One Song per Page", true}, {"Show Booklet", true}});
+    expectEnabled("Format", {{"Bigger Text", true}, {"Smaller Text", true}, {"Large print 18 pt", true}});
 }
 
 TEST_F(MenuBarTest, NewSongFromDocumentModeSwitchesModeButOpenStaysTheDocumentPanel)
