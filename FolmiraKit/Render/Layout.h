@@ -61,16 +61,19 @@ public:
 
     // Hands every finished page to `sink`, in order, instead of keeping it, so
     // that a render holds a few pages at a time. Pages are handed over on this
-    // thread while no helper is shaping (they hold the helpers' text), so they
-    // may come a little after they are finished; the last ones during finish().
+    // thread between chunks of text shaped ahead (they hold the helpers' text;
+    // see LayoutAhead.cpp), so they may come a little after they are
+    // finished; the last ones during finish().
     // Set before the first add.
     using PageSink = std::function<void(Page&&)>;
     void setPageSink(PageSink sink) { sink_ = std::move(sink); }
     // The pages finished so far, handed over or not.
     int pageCount() const { return pageCount_; }
     // From now on the pages are only counted, never drawn: the cells of a
-    // table's grid are left unshaped (its rows keep their planned heights), so
-    // the pages come out as many, without that text. Any thread may call it.
+    // table's grid are left unshaped (its rows keep their planned heights),
+    // and the lines of a listed table are taken from the same lines met
+    // before wherever they are sure to come out alike, so the pages come out
+    // as many, without that text. Any thread may call it.
     void onlyCount() { counting_ = true; }
 
     // Paragraph blocks that go on from the block before them, pieces of one
