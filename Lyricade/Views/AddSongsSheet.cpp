@@ -1,6 +1,7 @@
 #include "Lyricade/Views/AddSongsSheet.h"
 
 #include "Lyricade/AppModel.h"
+#include "Lyricade/Views/DesktopAccessible.h"
 #include "Lyricade/Views/FontRoles.h"
 #include "Lyricade/Views/SongWording.h"
 #include "Platform/Collation.h"
@@ -89,7 +90,7 @@ AddSongsSheet::AddSongsSheet(AppModel& model, QWidget* parent) : QDialog(parent)
     search_ = new QLineEdit(this);
     search_->setPlaceholderText(QStringLiteral("Search"));
     search_->setAccessibleName(QStringLiteral("Search"));
-    search_->setClearButtonEnabled(true);
+    addNamedClearButton(*search_);
     list_ = new QListWidget(this);
     list_->setTextElideMode(Qt::ElideMiddle);
     list_->setMinimumHeight(280);

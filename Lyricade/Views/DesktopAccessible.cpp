@@ -1,6 +1,7 @@
 #include "Lyricade/Views/DesktopAccessible.h"
 
 #include <QAbstractItemView>
+#include <QAction>
 #include <QAccessible>
 #include <QAccessibleObject>
 #include <QAccessibleWidget>
@@ -164,6 +165,14 @@ void installDesktopAccessible()
     QAccessibleInterface* made = QAccessible::queryAccessibleInterface(qApp);
     if (made && !dynamic_cast<ApplicationAccessible*>(made))
         QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(made));
+}
+
+void addNamedClearButton(QLineEdit& field)
+{
+    field.setClearButtonEnabled(true);
+    // The button takes its name from the action Qt made for it.
+    if (auto* clear = field.findChild<QAction*>(QStringLiteral("_q_qlineeditclearaction")))
+        clear->setText(QStringLiteral("Clear"));
 }
 
 } // namespace Lyricade

@@ -11,8 +11,14 @@
 //   current text is its value; Qt names it by its value.
 // Installed once for the application, before its first window shows.
 
+class QLineEdit;
+
 namespace Lyricade {
 
 void installDesktopAccessible();
+
+// Gives `field` its clear button, named for screen readers: Qt's own is an
+// unnamed button.
+void addNamedClearButton(QLineEdit& field);
 
 } // namespace Lyricade

@@ -2,6 +2,7 @@
 
 #include "Lyricade/AppModel.h"
 #include "Lyricade/Views/ColumnFit.h"
+#include "Lyricade/Views/DesktopAccessible.h"
 #include "Lyricade/Views/EmptyStateOverlay.h"
 #include "Lyricade/Views/FontRoles.h"
 #include "Lyricade/Views/MenuKey.h"
@@ -52,7 +53,7 @@ SongListView::SongListView(AppModel& model, QWidget* parent) : QWidget(parent), 
     search_ = new QLineEdit(this);
     search_->setPlaceholderText(QStringLiteral("Title, artist or first line"));
     search_->setAccessibleName(QStringLiteral("Search"));
-    search_->setClearButtonEnabled(true);
+    addNamedClearButton(*search_);
     auto* searchRow = new QHBoxLayout;
     searchRow->setContentsMargins(10, 8, 10, 8);
     searchRow->addWidget(search_);

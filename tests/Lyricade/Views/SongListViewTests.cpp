@@ -15,6 +15,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QToolButton>
 
 namespace LyricadeTest {
 namespace {
@@ -68,6 +69,12 @@ TEST_F(SongListTest, SearchMatchesTitleArtistsAndFirstLine)
         EXPECT_EQ(view->emptyState()->isVisible(), c.titles.isEmpty());
     }
     type("zzz");
+    // The field's clear button, shown once there is text, reads as what it does.
+    QToolButton* clear = nullptr;
+    for (QToolButton* button : view->searchField()->findChildren<QToolButton*>())
+        if (button->isVisibleTo(view->searchField())) clear = button;
+    ASSERT_NE(clear, nullptr);
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(clear)->text(QAccessible::Name), "Clear");
     EXPECT_EQ(view->emptyState()->title(), "No matches");
     EXPECT_EQ(view->emptyState()->description(), "Try another word.");
     EXPECT_EQ(QAccessible::queryAccessibleInterface(view->list())->text(QAccessible::Description),
