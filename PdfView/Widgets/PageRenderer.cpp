@@ -8,6 +8,7 @@
 #include <poppler-qt6.h>
 
 #include <mutex>
+#include <vector>
 
 namespace PdfView {
 
@@ -28,25 +29,40 @@ QImage popplerDraw(Poppler::Document& document, const TileRequest& request, cons
                                QVariant::fromValue(reinterpret_cast<quintptr>(&stop)));
 }
 
-// The calling worker's own copy of the document `source` stands for, opened
-// on its first tile and kept while the tiles are of the same document.
-Poppler::Document* workerCopy(const std::shared_ptr<const PdfSource>& source)
-{
-    struct Copy {
-        std::weak_ptr<const PdfSource> source;
-        std::unique_ptr<Poppler::Document> document;
-    };
-    thread_local Copy copy;
-    const bool same = !copy.source.expired() && !copy.source.owner_before(source) && !source.owner_before(copy.source);
-    if (!same) {
-        copy.document.reset();
-        copy.document = openCopy(*source);
-        copy.source = source;
-    }
-    return copy.document.get();
-}
-
 } // namespace
+
+// The copies of one document that no worker is drawing with.
+class PageRenderer::Copies {
+public:
+    explicit Copies(std::shared_ptr<const PdfSource> source) : source_(std::move(source)) {}
+
+    // One no other worker uses: an idle one, else a new one (null when the
+    // source no longer opens).
+    std::unique_ptr<Poppler::Document> take()
+    {
+        {
+            std::lock_guard lock(mutex_);
+            if (!idle_.empty()) {
+                auto copy = std::move(idle_.back());
+                idle_.pop_back();
+                return copy;
+            }
+        }
+        return openCopy(*source_);
+    }
+
+    void giveBack(std::unique_ptr<Poppler::Document> copy)
+    {
+        if (!copy) return;
+        std::lock_guard lock(mutex_);
+        idle_.push_back(std::move(copy));
+    }
+
+private:
+    std::shared_ptr<const PdfSource> source_;
+    std::mutex mutex_;
+    std::vector<std::unique_ptr<Poppler::Document>> idle_; // at most one a worker
+};
 
 // What the workers hold of the renderer: it may be gone when a tile is done.
 struct PageRenderer::Channel {
@@ -74,7 +90,8 @@ void PageRenderer::setDocument(const PdfDocumentPtr& document)
 {
     forgetRequests();
     failed_.clear();
-    source_ = sourceOf(document);
+    auto source = sourceOf(document);
+    copies_ = source ? std::make_shared<Copies>(std::move(source)) : nullptr;
 }
 
 void PageRenderer::forgetRequests()
@@ -91,16 +108,18 @@ void PageRenderer::setDraw(Draw draw)
 
 bool PageRenderer::request(const TileRequest& request)
 {
-    if (!source_ || waiting_.count(request.key()) || failed_.count(request.key())) return false;
+    if (!copies_ || waiting_.count(request.key()) || failed_.count(request.key())) return false;
     waiting_.insert(request.key());
-    drawingWorkers().start([channel = channel_, stop = stop_, source = source_, draw = draw_, request] {
+    drawingWorkers().start([channel = channel_, stop = stop_, copies = copies_, draw = draw_, request] {
         if (stop->load() || drawingStopped()) return; // forgotten while queued
         QImage image;
+        auto document = copies->take();
         try {
-            if (auto* document = workerCopy(source)) image = draw(*document, request, *stop);
+            if (document) image = draw(*document, request, *stop);
         } catch (...) {
             // A page that cannot be drawn stays blank: the null image says so.
         }
+        copies->giveBack(std::move(document));
         if (stop->load()) return;
         std::lock_guard lock(channel->mutex);
         if (!channel->owner) return;

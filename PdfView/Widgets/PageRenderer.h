@@ -3,8 +3,11 @@
 // Page tiles for PdfPagesView drawn on worker threads, so that no page,
 // however costly to draw, holds up the window: the view shows a blank page
 // until its tiles arrive. Poppler documents must not draw on two threads at
-// once, so each worker opens a copy of its own from the document's source and
-// keeps it for the next tile. Finished tiles come back as queued calls on the
+// once, so a worker takes a copy of the document no other worker is using, or
+// opens one from the document's source, and hands it back for the next tile.
+// The copies go with the last tile of their document, never with a worker
+// thread, whose end may come as late as the program's exit, after Poppler's
+// own globals are gone. Finished tiles come back as queued calls on the
 // main thread. A new document or scale forgets what was asked before: those
 // tiles are dropped on arrival, queued ones are never drawn, and one being
 // drawn is told to stop wherever Poppler checks. The workers are the shared
@@ -69,11 +72,12 @@ signals:
 
 private:
     struct Channel;
+    class Copies;
     void deliver(const TileRequest& request, const QImage& image);
 
     std::shared_ptr<Channel> channel_;
     std::shared_ptr<std::atomic<bool>> stop_; // of the requests made since the last forget
-    std::shared_ptr<const PdfSource> source_;
+    std::shared_ptr<Copies> copies_;          // of the current document; none without one
     Draw draw_;
     std::set<std::tuple<int, int, int, int>> waiting_;
     std::set<std::tuple<int, int, int, int>> failed_;
