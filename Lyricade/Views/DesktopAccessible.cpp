@@ -1,7 +1,6 @@
 #include "Lyricade/Views/DesktopAccessible.h"
 
 #include <QAbstractItemView>
-#include <QAction>
 #include <QAccessible>
 #include <QAccessibleObject>
 #include <QAccessibleWidget>
@@ -10,6 +9,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QToolButton>
 
 namespace Lyricade {
 
@@ -170,9 +170,9 @@ void installDesktopAccessible()
 void addNamedClearButton(QLineEdit& field)
 {
     field.setClearButtonEnabled(true);
-    // The button takes its name from the action Qt made for it.
-    if (auto* clear = field.findChild<QAction*>(QStringLiteral("_q_qlineeditclearaction")))
-        clear->setText(QStringLiteral("Clear"));
+    // The field's only tool button is the one Qt just made for clearing it.
+    for (auto* button : field.findChildren<QToolButton*>(Qt::FindDirectChildrenOnly))
+        button->setAccessibleName(QStringLiteral("Clear"));
 }
 
 } // namespace Lyricade
