@@ -6,6 +6,7 @@
 #include "FolmiraKit/Render/Renderer.h"
 #include "Platform/PdfWriter.h"
 #include "tests/FolmiraKit/HostileFiles.h"
+#include "tests/FolmiraKit/Render/RenderTestSupport.h"
 #include "tests/HangGuard.h"
 
 #include <gtest/gtest.h>
@@ -144,23 +145,9 @@ TEST(RenderPictures, ARenderStopsSoonAfterItIsCancelled)
     set.cancel();
     EXPECT_THROW(Folmira::render(doc, {}, &set), Cancelled);
 
-    CancelFlag flag;
-    std::chrono::steady_clock::time_point cancelledAt;
-    std::thread canceller([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        cancelledAt = std::chrono::steady_clock::now();
-        flag.cancel();
-    });
-    bool cancelled = false;
-    try {
-        Folmira::render(doc, {}, &flag);
-    } catch (const Cancelled&) {
-        cancelled = true;
-    }
-    auto stopped = std::chrono::steady_clock::now();
-    canceller.join();
-    EXPECT_TRUE(cancelled);
-    EXPECT_LT(stopped - cancelledAt, std::chrono::milliseconds(200) * HangGuard::slowdown);
+    const RenderTest::CancelledRender render = RenderTest::renderCancelledAfter(doc, std::chrono::milliseconds(100));
+    EXPECT_TRUE(render.cancelled);
+    EXPECT_LT(render.lag, std::chrono::milliseconds(200) * HangGuard::slowdown);
     // Without a flag the same render finishes.
     EXPECT_EQ(Folmira::render(doc, {}).pageCount, 20);
 }

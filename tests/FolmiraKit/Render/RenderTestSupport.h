@@ -3,9 +3,13 @@
 // Documents and layouts for the renderer's tests.
 
 #include "FolmiraKit/Render/Layout.h"
+#include "FolmiraKit/Render/Renderer.h"
+#include "Platform/Cancel.h"
 #include "Platform/Images.h"
 
+#include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace RenderTest {
@@ -70,6 +74,34 @@ inline double frameBottom(const Op::Text& frame, double pitch)
 {
     const auto& last = frame.layout->lines()[static_cast<std::size_t>(frame.firstLine + frame.lineCount - 1)];
     return frame.origins.back().y - std::max(last.descent, 0.2 * pitch);
+}
+
+// Renders `doc` and cancels it `after` the start: whether the render threw
+// Cancelled, and how long it went on after the flag was set.
+struct CancelledRender {
+    bool cancelled = false;
+    std::chrono::steady_clock::duration lag{};
+};
+
+inline CancelledRender renderCancelledAfter(const BigDocument& doc, std::chrono::milliseconds after)
+{
+    CancelFlag flag;
+    std::chrono::steady_clock::time_point cancelledAt;
+    std::thread canceller([&] {
+        std::this_thread::sleep_for(after);
+        cancelledAt = std::chrono::steady_clock::now();
+        flag.cancel();
+    });
+    CancelledRender out;
+    try {
+        Folmira::render(doc, {}, &flag);
+    } catch (const Cancelled&) {
+        out.cancelled = true;
+    }
+    const auto stopped = std::chrono::steady_clock::now();
+    canceller.join();
+    out.lag = stopped - cancelledAt;
+    return out;
 }
 
 } // namespace RenderTest
