@@ -10,22 +10,15 @@
 
 #include "FolmiraKit/Render/Renderer.h"
 #include "bench/Support/BenchText.h"
-
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
+#include "bench/Support/ChildRun.h"
 
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
-#include <fstream>
 #include <iterator>
+#include <sstream>
 #include <string>
 #include <vector>
-
-extern char** environ;
 
 using namespace FolmiraKit;
 
@@ -91,22 +84,9 @@ struct Measured {
 Measured measure(const char* self, const std::string& what, std::size_t bytes)
 {
     Measured m;
-    std::string out = "/tmp/render-scale-" + std::to_string(getpid()) + ".txt";
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    std::string program = self, mode = "child", kind = what, size = std::to_string(bytes);
-    char* argv[] = {program.data(), mode.data(), kind.data(), size.data(), nullptr};
-    pid_t pid = 0;
-    if (posix_spawn(&pid, self, &actions, nullptr, argv, environ) != 0) return m;
-    posix_spawn_file_actions_destroy(&actions);
-    int status = 0;
-    rusage usage{};
-    wait4(pid, &status, 0, &usage);
-    m.peakMegabytes = static_cast<double>(usage.ru_maxrss) / 1024;
-    std::ifstream in(out);
-    in >> m.pages >> m.seconds >> m.pdfBytes;
-    std::remove(out.c_str());
+    const BenchSupport::ChildRun run = BenchSupport::runChild(self, {"child", what, std::to_string(bytes)});
+    m.peakMegabytes = run.peakMegabytes;
+    std::istringstream(run.output) >> m.pages >> m.seconds >> m.pdfBytes;
     return m;
 }
 

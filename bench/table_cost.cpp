@@ -10,22 +10,18 @@
 
 #include "FolmiraKit/Model/Folmira.h"
 #include "FolmiraKit/Render/Renderer.h"
+#include "bench/Support/ChildRun.h"
 
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
-
-extern char** environ;
 
 using namespace FolmiraKit;
 
@@ -102,23 +98,9 @@ struct Measured {
 Measured measure(const char* self, const Shape& shape, bool asTable)
 {
     Measured m;
-    std::string out = "/tmp/table-cost-" + std::to_string(getpid()) + ".txt";
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    std::string program = self, mode = "child", name = shape.name, form = asTable ? "table" : "paragraphs";
-    char* argv[] = {program.data(), mode.data(), name.data(), form.data(), nullptr};
-    pid_t pid = 0;
-    int spawned = posix_spawn(&pid, self, &actions, nullptr, argv, environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0) return m;
-    int status = 0;
-    rusage usage{};
-    wait4(pid, &status, 0, &usage);
-    m.peakMegabytes = static_cast<double>(usage.ru_maxrss) / 1024;
-    std::ifstream in(out);
-    in >> m.seconds >> m.pages >> m.pdfBytes >> m.markdownBytes;
-    std::remove(out.c_str());
+    const BenchSupport::ChildRun run = BenchSupport::runChild(self, {"child", shape.name, asTable ? "table" : "paragraphs"});
+    m.peakMegabytes = run.peakMegabytes;
+    std::istringstream(run.output) >> m.seconds >> m.pages >> m.pdfBytes >> m.markdownBytes;
     return m;
 }
 
