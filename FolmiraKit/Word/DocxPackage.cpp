@@ -164,22 +164,17 @@ std::optional<Bytes> readEntry(std::string_view path, Context& context)
     return ZipReader::extract(*entry, context.zip);
 }
 
-// A main part that is there but can't be unpacked or parsed is a damaged
-// document, not a missing one.
-std::optional<Platform::Xml::Document> part(std::string_view path, Context& context, bool refuseDamaged)
+std::optional<Platform::Xml::Document> part(std::string_view path, Context& context)
 {
     const ZipReader::Entry* entry = findEntry(path, context);
     if (!entry) return std::nullopt;
     std::optional<Bytes> bytes;
     try {
         bytes = ZipReader::extract(*entry, context.zip);
-    } catch (const ZipReader::Failure& failure) {
-        if (refuseDamaged) throw ConversionError(Reason::damaged, failure.message);
+    } catch (const ZipReader::Failure&) {
         return std::nullopt;
     }
-    auto document = Platform::Xml::Document::parse(*bytes);
-    if (!document && refuseDamaged) throw ConversionError(Reason::damaged, ZipReader::damaged(*entry).message);
-    return document;
+    return Platform::Xml::Document::parse(*bytes);
 }
 
 void loadRelationships(Context& context)
@@ -223,7 +218,8 @@ BigDocument read(const Bytes& data, const std::string& title)
         throw ConversionError(Reason::damaged, "This isn\u2019t a Word document Folmira can open (.docx files are zip "
                                                "archives, and this one isn\u2019t).");
     }
-    auto document = part("word/document.xml", context, true);
+    // Missing, damaged or not XML alike: the user is never shown a part's name.
+    auto document = part("word/document.xml", context);
     if (!document) throw ConversionError(Reason::damaged, "This Word file has no document inside it. It may be damaged.");
 
     loadStyles(context);

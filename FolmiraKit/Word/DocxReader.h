@@ -125,9 +125,7 @@ std::optional<int> outlineHeading(Element pPr);
 // or none when there is no such entry. Throws ZipReader::Failure.
 std::optional<Bytes> readEntry(std::string_view path, Context& context);
 // A part of the package parsed, or none when it is missing, damaged or not XML.
-// With `refuseDamaged`, a part that is there but can't be unpacked or parsed
-// throws ConversionError (damaged) with the ZIP reader's sentence for it.
-std::optional<Platform::Xml::Document> part(std::string_view path, Context& context, bool refuseDamaged = false);
+std::optional<Platform::Xml::Document> part(std::string_view path, Context& context);
 
 // --- Package ---
 
