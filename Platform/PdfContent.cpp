@@ -130,23 +130,6 @@ private:
 
 } // namespace
 
-bool contentWithin(const PdfPage& page, std::size_t bytes)
-{
-    auto pageObject = qpdfPageOf(page);
-    if (!pageObject) return true; // nothing qpdf can measure; Poppler's to judge
-    std::size_t left = bytes;
-    Meter meter(left);
-    try {
-        for (QPDFObjectHandle& stream : pageObject->getPageContents())
-            stream.pipeStreamData(&meter, 0, qpdf_dl_specialized, true);
-    } catch (const BudgetSpent&) {
-        return false;
-    } catch (const std::exception&) {
-        // A stream qpdf cannot decode is Poppler's to judge.
-    }
-    return true;
-}
-
 std::optional<ContentStream> ContentStream::ofPage(const PdfPage& page, std::size_t decodedBytes)
 {
     auto pageObject = qpdfPageOf(page);

@@ -71,12 +71,6 @@ public:
 // of plain text and pictures needs a few hundred kilobytes.
 inline constexpr std::size_t pageContentBytes = 8u << 20;
 
-// Whether the page's own content streams (not the forms they draw) decode to
-// at most `bytes`; decoding stops as soon as they do not, so a small file that
-// inflates to gigabytes costs only `bytes` of work. True when qpdf cannot
-// read the page or decode a stream: there is nothing it can measure.
-bool contentWithin(const PdfPage& page, std::size_t bytes);
-
 class ContentStream {
 public:
     // The content stream of a page with the page's (inherited) resources; none

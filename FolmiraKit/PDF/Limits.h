@@ -15,14 +15,25 @@ inline constexpr std::int64_t regionPixels = 40'000'000;
 inline constexpr int formInvocations = 10'000;
 // Image rectangles recorded on one page.
 inline constexpr int pictureRectangles = 10'000;
-// Saved graphics states on the picture scan's stack: PDF itself allows 28
-// nested "q"; a stream that goes deeper ends its page's scan.
+// Saved graphics states on the picture scan's stack, and nested on a page
+// whose text is read (Poppler keeps about a kilobyte for each, so a million
+// take a gigabyte): PDF itself allows 28 nested "q"; a stream that goes
+// deeper ends its page's scan, and leaves its text out.
 inline constexpr int graphicsStates = 10'000;
-// Decoded content of one page whose text is read: Poppler parses some
-// 150 MB a second, and a real page needs well under a megabyte. A page past
-// it (a small file whose content inflates to gigabytes) is read as holding
-// no text.
+// What reading one page's text may cost, counted before Poppler is asked to:
+// the page's content and every form it draws, each time it is drawn. A page
+// past any of these is left out with a note; the densest pages of real
+// manuals stay some thirty times below each. Decoded content: Poppler parses
+// some 150 MB a second, and a real page needs well under a megabyte.
 inline constexpr std::size_t textContentBytes = 32u << 20;
+// Text-showing operators, and the bytes of the strings they show (one or two
+// a glyph). Poppler's text reader slows down far more than in proportion when
+// words are strewn over each other: 10,000 operators showing 200,000 bytes
+// that way take it about a second, 15,000 showing 600,000 several minutes.
+inline constexpr std::size_t textOperators = 10'000;
+inline constexpr std::size_t shownTextBytes = 200'000;
+// Forms drawn: each costs Poppler a saved graphics state and a fresh parse.
+inline constexpr std::size_t textFormUses = 10'000;
 // Regions rendered into pictures on one page.
 inline constexpr int renders = 200;
 // Pixels painted while cutting pictures out of one document's pages (a region

@@ -10,7 +10,7 @@
 
 #include "FolmiraKit/PDF/Limits.h"
 #include "Platform/Cancel.h"
-#include "Platform/PdfContent.h"
+#include "Platform/PdfContentCost.h"
 #include "Platform/Text.h"
 
 #include <algorithm>
@@ -294,7 +294,10 @@ namespace {
 
 PageText readPageText(const Platform::PdfPage& page)
 {
-    if (!Platform::PdfContent::contentWithin(page, PDFLimits::textContentBytes)) {
+    constexpr Platform::PdfContent::TextCost limits{PDFLimits::textContentBytes, PDFLimits::textOperators,
+                                                    PDFLimits::shownTextBytes, PDFLimits::textFormUses,
+                                                    PDFLimits::graphicsStates};
+    if (!Platform::PdfContent::measureText(page, limits).within(limits)) {
         PageText skipped;
         skipped.tooLarge = true;
         return skipped;

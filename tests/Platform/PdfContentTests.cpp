@@ -1,4 +1,5 @@
 #include "Platform/PdfContent.h"
+#include "Platform/PdfContentCost.h"
 #include "tests/Platform/PdfFixtures.h"
 
 #include <gtest/gtest.h>
@@ -154,4 +155,109 @@ TEST(PdfContent, SharesOneBudgetOfDecodedBytesBetweenAPageAndItsForms)
         ContentStream::ofPage(document.page(0).value(), c.budget).value().scan(recorder);
         EXPECT_EQ(recorder.out.str(), c.seen) << "budget " << c.budget;
     }
+}
+
+namespace {
+
+constexpr TextCost unlimited{~std::size_t{0}, ~std::size_t{0}, ~std::size_t{0}, ~std::size_t{0}, ~std::size_t{0}};
+
+TextCost measureFirstPage(const Bytes& pdf, const TextCost& limits = unlimited)
+{
+    auto document = PdfDocument::open(pdf).document.value();
+    return measureText(document.page(0).value(), limits);
+}
+
+} // namespace
+
+TEST(PdfContentCost, CountsEveryFormAsOftenAsItIsDrawnNestedOnesIncluded)
+{
+    Builder builder;
+    // Inner has no resources: "Self" comes from Outer's, and draws Outer,
+    // which is being drawn already (Poppler won't draw it again), and an image.
+    QPDFObjectHandle inner = builder.form("<616263> Tj /Im Do", QPDFObjectHandle::newNull());
+    QPDFObjectHandle outer = builder.form("(xy) Tj /Inner Do /Inner Do", QPDFObjectHandle::newNull());
+    outer.getDict().replaceKey("/Resources", Builder::xobjects({{"Inner", inner}, {"Self", outer}}));
+    inner.replaceStreamData("<616263> Tj /Im Do /Self Do", QPDFObjectHandle::newNull(), QPDFObjectHandle::newNull());
+    const std::string page = "BT (a\\)b\\\\c\\101\\\n) Tj [(de) -5 (f)] TJ (g) ' 1 2 (h) \" ET /Outer Do /Outer Do";
+    builder.page(page, Builder::xobjects({{"Outer", outer}, {"Im", builder.image()}}));
+    TextCost cost = measureFirstPage(builder.write());
+    const std::size_t innerBytes = std::string("<616263> Tj /Im Do /Self Do").size();
+    const std::size_t outerBytes = std::string("(xy) Tj /Inner Do /Inner Do").size();
+    EXPECT_EQ(cost.formUses, 2u + 4u);
+    EXPECT_EQ(cost.textOperators, 4u + 2 * (1 + 2 * 1));
+    // Strings as shown: "a)b\cA" (the escaped line end adds nothing), "de" and "f", "g", "h".
+    EXPECT_EQ(cost.shownBytes, 6u + 3 + 1 + 1 + 2 * (2 + 2 * 3));
+    EXPECT_EQ(cost.bytes, page.size() + 2 * outerBytes + 4 * innerBytes);
+}
+
+TEST(PdfContentCost, CountsOnlyWhatIsDrawnAsText)
+{
+    // Comments, dictionaries, an inline image's data and strings that no text
+    // operator shows are no text; "Tj" inside a string is no operator.
+    std::string content = "% (comment) Tj\n/P << /MCID 0 >> BDC EMC (Tj Tj) pop "
+                          "BI /W 4 /H 1 /CS /G /BPC 8 ID (Tj EI BI /W 1 /H 1 /F /AHx ID 41> EI "
+                          "[(a) (b)] TJ";
+    Builder builder;
+    builder.page(content, {});
+    TextCost cost = measureFirstPage(builder.write());
+    EXPECT_EQ(cost.textOperators, 1u);
+    EXPECT_EQ(cost.shownBytes, 2u);
+    EXPECT_EQ(cost.formUses, 0u);
+}
+
+TEST(PdfContentCost, StopsAtTheFirstLimitPassed)
+{
+    // One form of 1,000 text operators drawn 10,000 times: the count stops
+    // about where the limit lies, not after ten million operators.
+    Builder builder;
+    std::string thousand;
+    for (int i = 0; i < 1000; ++i) thousand += "(w) Tj ";
+    QPDFObjectHandle form = builder.form("BT " + thousand + "ET", QPDFObjectHandle::newNull());
+    std::string draws;
+    for (int i = 0; i < 10'000; ++i) draws += "/F Do ";
+    builder.page(draws, Builder::xobjects({{"F", form}}));
+    Bytes pdf = builder.write();
+    EXPECT_EQ(measureFirstPage(pdf).textOperators, 10'000'000u);
+
+    TextCost limits = unlimited;
+    limits.textOperators = 50'000;
+    TextCost cost = measureFirstPage(pdf, limits);
+    EXPECT_FALSE(cost.within(limits));
+    EXPECT_LE(cost.textOperators, limits.textOperators + 1000);
+    EXPECT_LE(cost.formUses, 51u);
+
+    limits = unlimited;
+    limits.formUses = 300;
+    EXPECT_EQ(measureFirstPage(pdf, limits).formUses, 301u);
+
+    limits = unlimited;
+    limits.bytes = 100'000; // the page's own stream is 60,000 bytes; the form takes ~7,000 each time
+    cost = measureFirstPage(pdf, limits);
+    EXPECT_FALSE(cost.within(limits));
+    EXPECT_LE(cost.formUses, 7u);
+}
+
+TEST(PdfContentCost, CountsFormsNestedDeeperThanPopplerDrawsAsPastTheLimits)
+{
+    for (int depth : {100, 101}) {
+        Builder builder;
+        QPDFObjectHandle form = builder.form("(x) Tj", QPDFObjectHandle::newNull());
+        for (int i = 1; i < depth; ++i) form = builder.form("/N Do", Builder::xobjects({{"N", form}}));
+        builder.page("/N Do", Builder::xobjects({{"N", form}}));
+        TextCost limits = unlimited;
+        limits.formUses = 1000;
+        TextCost cost = measureFirstPage(builder.write(), limits);
+        EXPECT_EQ(cost.within(limits), depth == 100) << depth;
+        if (depth == 100) EXPECT_EQ(cost.textOperators, 1u);
+    }
+}
+
+TEST(PdfContentCost, CountsTheGraphicsStatesSavedAtOnce)
+{
+    // The page nests four deep (a "Q" without its "q" saves nothing back);
+    // the form, two deep, is drawn on a state of its own over all four.
+    Builder builder;
+    QPDFObjectHandle form = builder.form("q q Q Q q Q", QPDFObjectHandle::newNull());
+    builder.page("Q Q q q Q q q q Q Q Q Q Q /F Do", Builder::xobjects({{"F", form}}));
+    EXPECT_EQ(measureFirstPage(builder.write()).savedStates, 4u + 1 + 2);
 }

@@ -176,6 +176,80 @@ TEST(PdfReader, LeavesOutPagesTooLargeToReadWithANote)
     EXPECT_EQ(two.notes[0].message, "Pages 1, 3 were left out: their text is too large for Folmira to read.");
 }
 
+namespace {
+
+std::string repeated(const std::string& piece, std::size_t times)
+{
+    std::string content;
+    for (std::size_t i = 0; i < times; ++i) content += piece;
+    return content;
+}
+
+// A page's content: `line`, then more text operators than a page may hold.
+std::string pastTheOperatorBound(const std::string& line)
+{
+    return text({line}, 72, 700) + "BT " + repeated("() Tj ", PDFLimits::textOperators + 1) + "ET\n";
+}
+
+// Resources with the page font, a picture "Im" and form "Fm" drawing `operators` words.
+QPDFObjectHandle formResources(Builder& builder, int operators)
+{
+    std::string words = "BT /F1 10 Tf 72 400 Td " + repeated("(w) Tj ", static_cast<std::size_t>(operators)) + "ET";
+    QPDFObjectHandle r = resources(builder);
+    r.getKey("/XObject").replaceKey("/Fm", builder.form(words, QPDFObjectHandle::newNull()));
+    return r;
+}
+
+
+} // namespace
+
+TEST(PdfReader, CountsTheTextAPageDrawsThroughFormsAgainstItsBound)
+{
+    // Page 2 draws a form of a million text operators once, page 3 a form of
+    // a thousand ten thousand times: both left out with the note, read no
+    // further than the count shows them past the bound.
+    Builder builder;
+    builder.page(text({"Apples grow on the first page."}, 72, 700), resources(builder));
+    builder.page(text({"Pears hide on the second page."}, 72, 700) + "/Fm Do\n", formResources(builder, 1'000'000));
+    builder.page(text({"Quinces hide on the third page."}, 72, 700) + repeated("/Fm Do\n", 10'000), formResources(builder, 1000));
+    builder.page(text({"Plums ripen on the fourth page."}, 72, 700) + repeated("/Fm Do\n", 3), formResources(builder, 50));
+    BigDocument document = readPdf(builder.write());
+    std::string all = document.plainText();
+    EXPECT_NE(all.find("Apples grow on the first page."), std::string::npos) << all;
+    EXPECT_NE(all.find("Plums ripen on the fourth page."), std::string::npos) << all;
+    EXPECT_EQ(all.find("Pears"), std::string::npos);
+    EXPECT_EQ(all.find("Quinces"), std::string::npos);
+    EXPECT_EQ(document.notes, (std::vector<ConversionNote>{{ConversionNote::Kind::warning,
+                                                            "Pages 2, 3 were left out: their text is too large for "
+                                                            "Folmira to read."}}));
+
+    // The small file alone: a few kilobytes that would show ten million words.
+    Builder small;
+    small.page(text({"Quinces hide here."}, 72, 700) + repeated("/Fm Do\n", 10'000), formResources(small, 1000));
+    small.page(text({"Plums ripen here."}, 72, 700), resources(small));
+    Platform::Bytes pdf = small.write();
+    EXPECT_LT(pdf.size(), 8'000u);
+    BigDocument two = readPdf(pdf);
+    EXPECT_EQ(two.plainText(), "Plums ripen here.");
+    ASSERT_EQ(two.notes.size(), 1u);
+    EXPECT_EQ(two.notes[0].message, "Page 1 was left out: its text is too large for Folmira to read.");
+}
+
+TEST(PdfReader, LeavesOutPagesThatShowTooManyGlyphsOrNestTooDeep)
+{
+    // One operator showing more than the bound's bytes; states saved past
+    // the bound (Poppler copies the whole state for each).
+    Builder builder;
+    builder.page(text({"Apples grow here."}, 72, 700), resources(builder));
+    builder.page(text({std::string(PDFLimits::shownTextBytes + 1, 'x')}, 72, 500), resources(builder));
+    builder.page(repeated("q ", PDFLimits::graphicsStates + 1) + text({"Pears grow here."}, 72, 700),
+                 resources(builder));
+    BigDocument document = readPdf(builder.write());
+    EXPECT_EQ(document.plainText(), "Apples grow here.");
+    ASSERT_EQ(document.notes.size(), 1u);
+    EXPECT_EQ(document.notes[0].message, "Pages 2, 3 were left out: their text is too large for Folmira to read.");
+}
+
 TEST(PdfReader, RefusesAPdfWithWordsOnlyOnPagesTooLargeToRead)
 {
     // Not as a scan: the words are there, and another reader may show them.
