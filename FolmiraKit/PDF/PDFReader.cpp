@@ -112,10 +112,18 @@ void readPage(const Platform::PdfPage& page, int number, PageText read, FirstPas
                      [](const Line& a, const Line& b) { return a.rect.maxY() > b.rect.maxY(); });
 }
 
+// Whether any page kept holds words: a scan's few words are dropped with it.
+bool keepsWords(const FirstPass& pass)
+{
+    return std::any_of(pass.pages.begin(), pass.pages.end(), [](const Lines& page) {
+        return std::any_of(page.begin(), page.end(), [](const Line& line) { return !line.words.empty(); });
+    });
+}
+
 // The refusals that need every page read.
 void refuseUnreadable(const FirstPass& pass, int pageCount, const std::string& title)
 {
-    if (pass.wordCount == 0 && !pass.tooLargePages.empty()) refuseTooLarge(pass, pageCount, title);
+    if (!pass.tooLargePages.empty() && !keepsWords(pass)) refuseTooLarge(pass, pageCount, title);
     if (pass.wordCount == 0 || static_cast<int>(pass.scanPages.size()) == pageCount)
         throw ConversionError(Reason::noTextLayer, scanMessage);
     if (pass.unreadable == 0) return;
@@ -312,7 +320,10 @@ BigDocument read(const std::vector<std::uint8_t>& data, const std::string& title
 
     Blocks blocks = Inference::blocks(assembly.pieces);
     promoteTitle(blocks);
-    if (blocks.empty()) throw ConversionError(Reason::empty, "There’s no text in this PDF to make large.");
+    if (blocks.empty()) {
+        if (!pass.tooLargePages.empty()) refuseTooLarge(pass, pageCount, title);
+        throw ConversionError(Reason::empty, "There’s no text in this PDF to make large.");
+    }
     return BigDocument{title, BigDocument::Source::pdf, std::move(blocks), std::move(notes)};
 }
 

@@ -263,6 +263,26 @@ TEST(PdfReader, RefusesAPdfWithWordsOnlyOnPagesTooLargeToRead)
     expectRefusal(paddedPdf({{"", 0}, {"Pears grow here.", pastTheBound}}), Reason::unsupported,
                   "Folmira can’t read the text of “Sample”: page 2 is too large to read, and the other pages hold no "
                   "text. Try the original Word or text file instead.");
+
+    // Beside a scan whose few words are dropped with it, the size is still the
+    // reason, whether or not the scan holds words.
+    for (const std::string& scanWords : {std::string("Scanned by Office"), std::string()}) {
+        Builder builder;
+        builder.page(picture(0, 0, 612, 792) + text({scanWords}, 72, 30), resources(builder));
+        builder.page(pastTheOperatorBound("Pears grow here."), resources(builder));
+        expectRefusal(builder.write(), Reason::unsupported,
+                      "Folmira can’t read the text of “Sample”: page 2 is too large to read, and the other pages "
+                      "hold no text. Try the original Word or text file instead.");
+    }
+    // Beside pages whose every line repeats, the same.
+    Builder everyLine;
+    for (int i = 0; i < 2; ++i)
+        everyLine.page(text({"Quarterly figures", "Company confidential"}, 72, 760) + text({"Printed 2024"}, 72, 40),
+                      resources(everyLine));
+    everyLine.page(pastTheOperatorBound("Pears grow here."), resources(everyLine));
+    expectRefusal(everyLine.write(), Reason::unsupported,
+                  "Folmira can’t read the text of “Sample”: page 3 is too large to read, and the other pages hold no "
+                  "text. Try the original Word or text file instead.");
 }
 
 TEST(PdfReader, LeavesOutScannedPagesWithANote)
