@@ -70,25 +70,6 @@ std::optional<double> SongController::lyricSize() const
     return std::nullopt;
 }
 
-bool SongController::canMove(int offset) const
-{
-    const auto book = model_->selectedBook();
-    const auto& selected = model_->selectedEntryIDs();
-    if (!book || selected.empty()) return false;
-    // The model moves the first of the selected ids.
-    const auto& entries = book->entries;
-    const auto found = std::find_if(entries.begin(), entries.end(), [&](const SongEntry& e) { return e.id == *selected.begin(); });
-    if (found == entries.end()) return false;
-    const auto to = (found - entries.begin()) + offset;
-    return to >= 0 && to < static_cast<std::ptrdiff_t>(entries.size());
-}
-
-bool SongController::canTranspose() const
-{
-    if (model_->selection() == SidebarItem::allSongs()) return model_->selectedSong().has_value();
-    return model_->selectedBook() && !model_->selectedEntryIDs().empty();
-}
-
 void SongController::toggleBooklet()
 {
     model_->setPreviewMode(showsBooklet() ? PreviewMode::pages : PreviewMode::booklet);

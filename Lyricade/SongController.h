@@ -60,12 +60,6 @@ public:
     bool twoColumns() const;
     bool onePerPage() const;
     bool nashville() const;
-    // Whether move(offset) has an entry to move: the one it moves is selected
-    // and has a neighbour `offset` places away.
-    bool canMove(int offset) const;
-    // Whether transpose() has a song to act on: the song open in All Songs,
-    // or a selected entry of the selected book.
-    bool canTranspose() const;
     std::optional<double> lyricSize() const;
     std::optional<TunequillKit::Songbook> selectedBook() const { return model_->selectedBook(); }
     Library library() const { return model_->library(); }

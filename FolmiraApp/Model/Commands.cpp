@@ -145,19 +145,16 @@ void addFileRows(std::vector<Command>& rows)
 void addFormatRows(std::vector<Command>& rows)
 {
     const auto format = CommandGroup::format;
-    // In Songbook mode the text sizes belong to the selected book: with none
-    // selected they would do nothing, so they are offered only with one.
-    const auto hasTextToSize = [](AppModel& model) { return !isSongbook(model) || model.songs().hasBook(); };
     rows.push_back(item(format, fixed(QStringLiteral("Bigger Text")), keys(Qt::CTRL | Qt::Key_Equal),
-                        runByKind(&AppModel::biggerText, &SongController::bigger), hasTextToSize));
+                        runByKind(&AppModel::biggerText, &SongController::bigger)));
     rows.push_back(item(format, fixed(QStringLiteral("Smaller Text")), keys(Qt::CTRL | Qt::Key_Minus),
-                        runByKind(&AppModel::smallerText, &SongController::smaller), hasTextToSize));
+                        runByKind(&AppModel::smallerText, &SongController::smaller)));
     rows.push_back(separator(format));
     const auto& presets = FolmiraKit::LargePrintPreset::all();
     for (std::size_t i = 0; i < presets.size(); ++i) {
         const auto& preset = presets[i];
         rows.push_back(item(format, fixed(qstr(preset.name)), presetShortcut(i),
-                            [preset](AppModel& model, bool) { model.applyPreset(preset); }, hasTextToSize));
+                            [preset](AppModel& model, bool) { model.applyPreset(preset); }));
     }
     rows.push_back(separator(format));
     rows.push_back(settingsToggle(QStringLiteral("High Contrast"), &Settings::highContrast,

@@ -111,11 +111,12 @@ void SongMenus::refresh()
     SongController* songs = enabled_ ? &controller() : controller_;
     // The selected book is looked up only while the host lets the menus act.
     const bool hasBook = enabled_ && songs->hasBook();
-    for (QAction* action : {transposeUp_, transposeDown_}) action->setEnabled(enabled_ && songs->canTranspose());
-    for (QAction* action : {addSongs_, twoColumns_, onePerPage_, nashville_, booklet_}) action->setEnabled(hasBook);
-    // Only while there is a selected song that can go that way.
-    moveUp_->setEnabled(hasBook && songs->canMove(-1));
-    moveDown_->setEnabled(hasBook && songs->canMove(1));
+    // Transposing with no song, or moving the first entry up, changes nothing
+    // but stays offered; the lists select the row the focus reaches, so the
+    // items act on what the user sees.
+    for (QAction* action : {transposeUp_, transposeDown_}) action->setEnabled(enabled_);
+    for (QAction* action : {moveUp_, moveDown_, addSongs_, twoColumns_, onePerPage_, nashville_, booklet_})
+        action->setEnabled(hasBook);
     // Without a selected book the toggles show as off.
     twoColumns_->setChecked(songs && songs->twoColumns());
     onePerPage_->setChecked(songs && songs->onePerPage());

@@ -2,11 +2,10 @@
 
 // The songbook side's own two menus, "Song" and "Book", for a host's menu
 // bar. Their items act on the controller's model. The host's switch greys out
-// every item but "About Song Licensing…"; the items that need a book are
-// enabled only while a songbook or set list is selected, Move Up and Move
-// Down in Book only while a selected song in it can go that way, and the
-// transpose items only while there is a song to transpose. Labels, enabled
-// states and check marks follow the model as it changes.
+// every item but "About Song Licensing…"; the items that need a book (Move
+// Up and Down in Book among them) are enabled only while a songbook or set
+// list is selected, and the transpose items always. Labels, enabled states
+// and check marks follow the model as it changes.
 //
 // A host can hand over the controller as a function that starts the songbook
 // side: the menus call it only once they must show or act on its state (while

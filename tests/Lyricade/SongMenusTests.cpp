@@ -60,45 +60,58 @@ TEST_F(SongMenusTest, TheHostsSwitchGreysOutAllButLicensing)
     EXPECT_TRUE(controller->model().licensingShown());
 }
 
-TEST_F(SongMenusTest, WithoutASelectedBookOnlyTransposingIsOffered)
+TEST_F(SongMenusTest, WithoutASelectedBookOnlyTransposingIsOfferedAndChangesNothing)
 {
     build(true);
-    controller->model().setSelection(SidebarItem::allSongs());
-    controller->newSong();
     const auto enabled = [this] {
         std::vector<QString> texts;
         for (QAction* action : items())
             if (action->isEnabled()) texts.push_back(action->text());
         return texts;
     };
-    EXPECT_EQ(enabled(), (std::vector<QString>{"Transpose Up a Half Step", "Transpose Down a Half Step",
-                                               "About Song Licensing…"}));
-    // With no song open there is nothing to transpose.
+    const std::vector<QString> transposing{"Transpose Up a Half Step", "Transpose Down a Half Step",
+                                           "About Song Licensing…"};
+    controller->model().setSelection(SidebarItem::allSongs());
+    controller->newSong();
+    EXPECT_EQ(enabled(), transposing);
+    // With no song open, and with nothing selected in the sidebar, the items
+    // stay offered and change nothing.
     controller->model().setSelectedSongID(std::nullopt);
-    EXPECT_EQ(enabled(), std::vector<QString>{"About Song Licensing…"});
+    EXPECT_EQ(enabled(), transposing);
+    controller->model().setSelection(std::nullopt);
+    EXPECT_EQ(enabled(), transposing);
+    const std::string before = controller->library().encode();
+    item(menus->songMenu(), "Transpose Up a Half Step")->trigger();
+    item(menus->songMenu(), "Transpose Down a Half Step")->trigger();
+    EXPECT_EQ(controller->library().encode(), before);
     for (const char* toggle : {"Two Columns", "One Song per Page", "Nashville Numbers"})
         EXPECT_FALSE(item(menus->bookMenu(), toggle)->isChecked()) << toggle;
 }
 
-TEST_F(SongMenusTest, MovesAndTransposingAreOfferedOnlyForSelectedSongsTheyActOn)
+TEST_F(SongMenusTest, MovesAndTransposingStayOfferedInABookAndMoveNothingWhereNoEntryCanGo)
 {
     build(true);
     controller->selectBookKind(false);
     const auto entries = controller->selectedBook()->entries;
     ASSERT_GE(entries.size(), 3u);
+    const auto order = [this] {
+        std::vector<Uuid> ids;
+        const auto book = controller->selectedBook();
+        for (const auto& entry : book->entries) ids.push_back(entry.id);
+        return ids;
+    };
+    const auto original = order();
     QAction* up = item(menus->songMenu(), "Move Up in Book");
     QAction* down = item(menus->songMenu(), "Move Down in Book");
-    struct Case {
-        std::set<Uuid> selected;
-        bool up, down;
-    };
     QAction* transpose = item(menus->songMenu(), "Transpose Up a Half Step");
-    for (const Case& c : {Case{{}, false, false}, Case{{entries.front().id}, false, true},
-                          Case{{entries[1].id}, true, true}, Case{{entries.back().id}, true, false}}) {
-        controller->model().setSelectedEntryIDs(c.selected);
-        EXPECT_EQ(up->isEnabled(), c.up) << c.selected.size();
-        EXPECT_EQ(down->isEnabled(), c.down) << c.selected.size();
-        EXPECT_EQ(transpose->isEnabled(), !c.selected.empty()) << "transposes the selected songs";
+    // No entry, the first one moved up, the last one moved down: offered, and nothing moves.
+    for (const auto& [selected, move] : {std::pair{std::set<Uuid>{}, up}, std::pair{std::set<Uuid>{}, down},
+                                         std::pair{std::set<Uuid>{entries.front().id}, up},
+                                         std::pair{std::set<Uuid>{entries.back().id}, down}}) {
+        controller->model().setSelectedEntryIDs(selected);
+        for (QAction* action : {up, down, transpose}) EXPECT_TRUE(action->isEnabled()) << action->text().toStdString();
+        move->trigger();
+        EXPECT_EQ(order(), original) << move->text().toStdString() << " with " << selected.size() << " selected";
     }
 }
 

@@ -16,6 +16,8 @@
 #include <QPushButton>
 #include <QSet>
 
+#include <set>
+
 namespace FolmiraAppTest {
 namespace {
 
@@ -268,28 +270,34 @@ TEST_F(MenuBarTest, ItemsAreEnabledByTheModeAndWhatThereIsToActOn)
                            {"Export PDF…", false},
                            {"Export Booklet…", false},
                            {"Print…", false}});
-    // Nothing selected: no book whose text to size, no song to transpose.
-    expectEnabled("Format", {{"Bigger Text", false},
-                             {"Smaller Text", false},
-                             {"Large print 18 pt", false},
-                             {"Page Numbers", false},
-                             {"Pictures", false},
-                             {"High Contrast", true}});
-    expectEnabled("Song", {{"Transpose Up a Half Step", false},
-                           {"Transpose Down a Half Step", false},
+    // Nothing selected: the text sizes, the presets and transposing stay
+    // offered (with no book or song they change nothing); what needs a book does not.
+    Rule format{{"Bigger Text", true}, {"Smaller Text", true}, {"Page Numbers", false}, {"Pictures", false},
+                {"High Contrast", true}};
+    for (const auto& preset : FolmiraKit::LargePrintPreset::all()) format[QString::fromStdString(preset.name)] = true;
+    expectEnabled("Format", format);
+    expectEnabled("Song", {{"Transpose Up a Half Step", true},
+                           {"Transpose Down a Half Step", true},
                            {"Move Up in Book", false},
+                           {"Move Down in Book", false},
                            {"Add Songs to Book…", false}});
     expectEnabled("Book", {{"Two Columns", false}, {"Show Booklet", false}});
 
     auto& book = songbookWithBook();
     expectEnabled("File", {{"Export PDF…", true}, {"Export Booklet…", true}, {"Print…", true}});
-    // The moves need a selected song in the book.
-    book.model().setSelectedEntryIDs({});
-    expectEnabled("Song", {{"Move Up in Book", false}, {"Move Down in Book", false}, {"Add Songs to Book…", true}});
-    book.model().setSelectedEntryIDs({book.selectedBook()->entries.at(1).id});
-    expectEnabled("Song", {{"Move Up in Book", true}, {"Move Down in Book", true}, {"Transpose Up a Half Step", true}});
+    // In a book the moves are offered with no entry selected and at either end too.
+    const auto entries = book.selectedBook()->entries;
+    using TunequillKit::Uuid;
+    for (const std::set<Uuid>& selected : {std::set<Uuid>{}, std::set<Uuid>{entries.front().id},
+                                           std::set<Uuid>{entries.back().id}}) {
+        book.model().setSelectedEntryIDs(selected);
+        expectEnabled("Song", {{"Move Up in Book", true},
+                               {"Move Down in Book", true},
+                               {"Add Songs to Book…", true},
+                               {"Transpose Up a Half Step", true}});
+    }
     expectEnabled("Book", {{"Two Columns", true}, {"One Song per Page", true}, {"Show Booklet", true}});
-    expectEnabled("Format", {{"Bigger Text", true}, {"Smaller Text", true}, {"Large print 18 pt", true}});
+    expectEnabled("Format", format);
 }
 
 TEST_F(MenuBarTest, NewSongFromDocumentModeSwitchesModeButOpenStaysTheDocumentPanel)
