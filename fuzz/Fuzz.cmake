@@ -7,7 +7,7 @@
 # include them are built with gcc, uninstrumented, and linked in as objects.
 
 set(FOLMIRA_GCC "g++" CACHE STRING "The gcc that builds the files including qpdf")
-set(qpdf_sources PdfContent PdfDocument PdfImposer PdfWriter PrintJob QpdfHandle)
+set(qpdf_sources PdfContent PdfContentCost PdfDocument PdfImposer PdfWriter PrintJob QpdfHandle)
 
 get_target_property(qpdf_includes qpdf::libqpdf INTERFACE_INCLUDE_DIRECTORIES)
 set(gcc_flags -std=c++20 -O1 -g -fPIC -DPOINTERHOLDER_TRANSITION=4 "-I${CMAKE_SOURCE_DIR}")
