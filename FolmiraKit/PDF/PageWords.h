@@ -63,7 +63,7 @@ Line makeLine(std::vector<Word> words);
 struct PageText {
     PageWords words;       // as pageWords found them, untrusted ones included
     Lines lines;           // linesFromWords, or linesFromText on an untrusted page
-    bool tooLarge = false; // its content decodes past the bound, so its text was not read
+    bool tooLarge = false; // what it draws is past a bound of reading (PDFLimits), so its text was not read
 };
 
 // Starts a thread running the given work, as std::thread's constructor does;
