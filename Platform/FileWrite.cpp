@@ -42,8 +42,10 @@ std::string temporaryName()
 }
 
 // Closes the descriptor and removes the temporary file unless released.
-// The file stays locked until then, through a second descriptor that outlives
-// the checked close: a clean-up run elsewhere leaves it alone meanwhile.
+// The file is locked before its first byte is written and stays locked until
+// then, through a second descriptor that outlives the checked close: a
+// clean-up run elsewhere leaves it alone meanwhile, and takes no empty file,
+// which may be one made but not locked yet.
 class TemporaryFile {
 public:
     TemporaryFile(int fd, std::filesystem::path path)
@@ -79,26 +81,14 @@ private:
     std::filesystem::path path_;
 };
 
-// A symbolic link is followed, link after link, to the file it names, which
-// is then written whether or not it exists: a dangling link is kept and its
-// file made, never swapped for a file of its own.
-std::filesystem::path resolvedTarget(const std::filesystem::path& target)
+std::filesystem::path folderOf(const std::filesystem::path& path)
 {
-    constexpr int maximumLinks = 40; // the kernel's own limit (ELOOP)
-    std::filesystem::path path = target;
-    for (int links = 0; links <= maximumLinks; ++links) {
-        std::error_code ec;
-        if (!std::filesystem::is_symlink(path, ec)) return path;
-        const auto named = std::filesystem::read_symlink(path, ec);
-        if (ec) fail(ec.value());
-        path = named.is_absolute() ? named : path.parent_path() / named;
-    }
-    fail(ELOOP);
+    return path.parent_path().empty() ? std::filesystem::path(".") : path.parent_path();
 }
 
 TemporaryFile createTemporaryBeside(const std::filesystem::path& target)
 {
-    const auto folder = target.parent_path().empty() ? std::filesystem::path(".") : target.parent_path();
+    const auto folder = folderOf(target);
     for (int attempt = 0; attempt < 100; ++attempt) {
         auto path = folder / temporaryName();
         // 0666 lets the umask decide, as for any new file the user makes.
@@ -139,14 +129,38 @@ bool isFormerTemporaryName(std::string_view name, std::string_view targetName)
     return true;
 }
 
-// Removes `path` unless a running write holds its lock.
-bool removeUnlessHeld(const std::filesystem::path& path)
+// Removes `path` when it is proven abandoned: it has bytes, so its writer
+// locked it before writing them, and that lock is free now, so the writer is
+// gone. An empty file may be one whose writer has not locked it yet; it stays.
+// The lock is taken only after that test, so a writer never finds its new
+// file locked by a clean-up.
+bool removeIfAbandoned(const std::filesystem::path& path)
 {
     const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return false;
-    const bool free = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
-    const bool removed = free && ::unlink(path.c_str()) == 0;
+    struct stat opened {};
+    struct stat named {};
+    // The name must still be the file locked: a finished write has renamed it away.
+    const bool removed = ::fstat(fd, &opened) == 0 && opened.st_size > 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+                         ::lstat(path.c_str(), &named) == 0 && named.st_dev == opened.st_dev &&
+                         named.st_ino == opened.st_ino && ::unlink(path.c_str()) == 0;
     ::close(fd);
+    return removed;
+}
+
+// The abandoned temporaries of a target named `targetName` in `folder`.
+std::size_t removeAbandonedIn(const std::filesystem::path& folder, const std::string& targetName)
+{
+    std::error_code ec;
+    std::filesystem::directory_iterator entries(folder, ec);
+    if (ec) return 0;
+    std::size_t removed = 0;
+    for (; entries != std::filesystem::directory_iterator(); entries.increment(ec)) {
+        const std::string name = entries->path().filename().string();
+        if (!isTemporaryName(name) && !isFormerTemporaryName(name, targetName)) continue;
+        if (entries->symlink_status(ec).type() != std::filesystem::file_type::regular) continue;
+        if (removeIfAbandoned(entries->path())) ++removed;
+    }
     return removed;
 }
 
@@ -179,7 +193,7 @@ void syncFolder(const std::filesystem::path& folder)
 
 void writeFileAtomically(const std::filesystem::path& target, std::span<const std::uint8_t> bytes)
 {
-    const auto path = resolvedTarget(target);
+    const auto path = writtenPath(target);
     auto temporary = createTemporaryBeside(path);
 
     struct stat existing {};
@@ -199,19 +213,31 @@ void writeFileAtomically(const std::filesystem::path& target, std::string_view b
     writeFileAtomically(target, std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
 }
 
+std::filesystem::path writtenPath(const std::filesystem::path& target)
+{
+    // Followed link after link, whether or not the last one names a file:
+    // a dangling link is kept and its file made, never swapped for a file of its own.
+    constexpr int maximumLinks = 40; // the kernel's own limit (ELOOP)
+    std::filesystem::path path = target;
+    for (int links = 0; links <= maximumLinks; ++links) {
+        std::error_code ec;
+        if (!std::filesystem::is_symlink(path, ec)) return path;
+        const auto named = std::filesystem::read_symlink(path, ec);
+        if (ec) fail(ec.value());
+        path = named.is_absolute() ? named : path.parent_path() / named;
+    }
+    fail(ELOOP);
+}
+
 std::size_t removeAbandonedTemporaries(const std::filesystem::path& target)
 {
-    const auto folder = target.parent_path().empty() ? std::filesystem::path(".") : target.parent_path();
-    const std::string targetName = target.filename().string();
-    std::error_code ec;
-    std::filesystem::directory_iterator entries(folder, ec);
-    if (ec) return 0;
-    std::size_t removed = 0;
-    for (; entries != std::filesystem::directory_iterator(); entries.increment(ec)) {
-        const std::string name = entries->path().filename().string();
-        if (!isTemporaryName(name) && !isFormerTemporaryName(name, targetName)) continue;
-        if (entries->symlink_status(ec).type() != std::filesystem::file_type::regular) continue;
-        if (removeUnlessHeld(entries->path())) ++removed;
+    std::size_t removed = removeAbandonedIn(folderOf(target), target.filename().string());
+    // The writer writes beside the file a link names.
+    try {
+        const auto written = writtenPath(target);
+        if (written != target) removed += removeAbandonedIn(folderOf(written), written.filename().string());
+    } catch (const FileWriteError&) {
+        // A link loop has nowhere else to write.
     }
     return removed;
 }

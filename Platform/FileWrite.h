@@ -32,11 +32,19 @@ class FileWriteError : public std::runtime_error {
 void writeFileAtomically(const std::filesystem::path& target, std::span<const std::uint8_t> bytes);
 void writeFileAtomically(const std::filesystem::path& target, std::string_view bytes);
 
+// The file a write to `target` replaces: `target` itself, or the file that
+// the symbolic link at `target` (or a chain of them) names, whether or not it
+// exists. Throws FileWriteError when a link can't be read or links loop.
+std::filesystem::path writtenPath(const std::filesystem::path& target);
+
 // Removes the temporary files that interrupted writes (a crash, a kill, a
-// power cut) left in `target`'s folder: the writer's own names, and the names
-// earlier versions gave temporaries of `target`. A temporary that a running
-// write still holds is kept; nothing else is touched. Returns how many were
-// removed; a folder that can't be listed removes none.
+// power cut) left where writes to `target` make them: in `target`'s folder
+// and, for a link, beside the file it names. Those are the writer's own
+// names, and the names earlier versions gave temporaries of the target. Only
+// a temporary proven abandoned goes: one with bytes whose lock no write
+// holds; an empty one may be a write just begun and stays. Nothing else is
+// touched. Returns how many were removed; a folder that can't be listed
+// removes none.
 std::size_t removeAbandonedTemporaries(const std::filesystem::path& target);
 
 } // namespace Platform

@@ -5,10 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <fcntl.h>
@@ -174,22 +176,89 @@ TEST_F(FileWriteTest, AbandonedTemporariesGoAndNothingElse)
     ASSERT_TRUE(interruptedWrite(target));
     ASSERT_EQ(names().size(), 3u);
 
-    // What earlier versions left, and names that only look alike.
+    // What earlier versions left, names that only look alike, and an empty
+    // temporary, which may be a write that has not locked it yet.
     const std::vector<std::string> kept = {".book.pdf.1-2-3.tmp", ".library.json.tmp", ".library.json.1-2.tmp",
                                            "library.json.bak", "notes.tmp", ".folmira-.tmp"};
+    const std::string justMade = ".folmira-000000000000.tmp";
+    std::ofstream(folder / justMade);
     for (const auto& name : kept) std::ofstream(folder / name) << "mine";
     std::ofstream(folder / ".library.json.4242-0-123456.tmp") << "partial";
 
     EXPECT_EQ(removeAbandonedTemporaries(target), 2u);
     auto expected = kept;
-    expected.insert(expected.end(), {"library.json", held});
+    expected.insert(expected.end(), {"library.json", held, justMade});
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(names(), expected);
     EXPECT_EQ(contents(target), "whole");
 
     ::close(lock);
     EXPECT_EQ(removeAbandonedTemporaries(target), 1u);
-    EXPECT_EQ(names().size(), kept.size() + before.size());
+    EXPECT_EQ(names().size(), kept.size() + before.size() + 1);
+}
+
+TEST_F(FileWriteTest, TemporariesAreLookedForBesideTheFileALinkNames)
+{
+    // The library kept in a synced folder, reached through a link.
+    fs::create_directories(folder / "cloud");
+    fs::create_directories(folder / "data");
+    const auto link = folder / "data" / "library.json";
+    fs::create_symlink("../cloud/library.json", link);
+    writeFileAtomically(link, std::string_view("whole"));
+    ASSERT_TRUE(interruptedWrite(link));
+    ASSERT_TRUE(interruptedWrite(link));
+    ASSERT_EQ(std::distance(fs::directory_iterator(folder / "cloud"), {}), 3);
+
+    EXPECT_EQ(removeAbandonedTemporaries(link), 2u);
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder / "cloud"), {}), 1);
+    EXPECT_EQ(contents(folder / "cloud" / "library.json"), "whole");
+    EXPECT_TRUE(fs::is_symlink(link));
+
+    // A link loop names no other folder, and its own is still looked at.
+    fs::create_symlink("loop.json", folder / "data" / "loop.json");
+    std::ofstream(folder / "data" / ".loop.json.1-2-3.tmp") << "partial";
+    EXPECT_EQ(removeAbandonedTemporaries(folder / "data" / "loop.json"), 1u);
+}
+
+TEST_F(FileWriteTest, ACleanUpRunningBesideWritesNeverTakesTheirTemporaries)
+{
+    // Another instance on the same data folder cleans while this one saves:
+    // a temporary is made and locked in two steps, and a clean-up between
+    // them once made the save fail. In memory where there is room: syncs
+    // to a disk would make the thousands of writes slow.
+    std::error_code ec;
+    const fs::path shm = "/dev/shm";
+    const fs::path place = fs::is_directory(shm, ec) && ::access(shm.c_str(), W_OK) == 0
+                               ? shm / ("filewrite-race-" + std::to_string(::getpid()))
+                               : folder / "race";
+    fs::create_directories(place);
+    const auto target = place / "library.json";
+    constexpr int writes = 3000;
+    std::atomic<bool> writing = true;
+    std::atomic<int> cleanUps = 0;
+    std::thread cleaner([&] {
+        while (writing) {
+            removeAbandonedTemporaries(target);
+            ++cleanUps;
+        }
+    });
+    int failures = 0;
+    std::string lastFailure;
+    for (int i = 0; i < writes; ++i) {
+        try {
+            writeFileAtomically(target, std::to_string(i));
+        } catch (const FileWriteError& error) {
+            ++failures;
+            lastFailure = error.what();
+        }
+    }
+    writing = false;
+    cleaner.join();
+    EXPECT_EQ(failures, 0) << lastFailure;
+    EXPECT_GT(cleanUps, 0);
+    EXPECT_EQ(contents(target), std::to_string(writes - 1));
+    EXPECT_EQ(std::distance(fs::directory_iterator(place), {}), 1);
+    fs::remove_all(place);
 }
 
 } // namespace
