@@ -51,7 +51,7 @@ fs::path defaultDataFolder()
 bool exists(const fs::path& path)
 {
     std::error_code error;
-    return fs::symlink_status(path, error).type() != fs::file_type::not_found && !error;
+    return fs::status(path, error).type() != fs::file_type::not_found && !error;
 }
 
 std::optional<Platform::Bytes> readBytes(const fs::path& path)
@@ -102,14 +102,23 @@ std::optional<QString> write(const fs::path& path, const TunequillKit::Library& 
     return std::nullopt;
 }
 
-SetAside setAside(const fs::path& path)
+SetAside setAside(const fs::path& library)
 {
+    // Through a link the file it names goes aside; the link stays for the new one.
+    fs::path path;
+    try {
+        path = Platform::writtenPath(library);
+    } catch (const Platform::FileWriteError& failure) {
+        return {std::nullopt, QString::fromUtf8(failure.what())};
+    }
     const QString stamp = QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd'T'HHmmss'Z'"));
     const std::string stem = "library.unreadable-" + stamp.toStdString();
     // Two failed starts within one second must not collide.
     for (int n = 0; n < 100; ++n) {
         fs::path target = path.parent_path() / (stem + (n == 0 ? "" : "-" + std::to_string(n)) + ".json");
-        if (LibraryFile::exists(target)) continue;
+        // Not even a dangling link of that name is replaced.
+        std::error_code ignored;
+        if (fs::symlink_status(target, ignored).type() != fs::file_type::not_found) continue;
         std::error_code error;
         fs::rename(path, target, error);
         if (error) return {std::nullopt, systemMessage(error)};

@@ -23,13 +23,16 @@ std::filesystem::path userDataHome();
 // userDataHome()/Folmira.
 std::filesystem::path defaultDataFolder();
 
-// True when something (a file, a folder, a dangling link) stands at `path`.
+// True when something (a file, a folder) stands at `path`, links followed:
+// a link that names nothing (a synced folder not filled yet) is no library
+// yet, and the first save makes the file it names.
 bool exists(const std::filesystem::path& path);
 
-// The library in the file, with repeated ids renewed (the next save writes
-// them); none when it cannot be read (absent, not a regular file, unreadable)
-// or decoded. First removes the partial files that saves ended half-way (a
-// crash, a kill) left beside it; nothing else in its folder is touched.
+// The library in the file, read through a link, with repeated ids renewed
+// (the next save writes them); none when it cannot be read (absent, not a
+// regular file, unreadable) or decoded. First removes the partial files that
+// saves ended half-way (a crash, a kill) left where the writer writes: beside
+// it, or beside the file a link names; nothing else there is touched.
 std::optional<TunequillKit::Library> read(const std::filesystem::path& path);
 
 // A regular file's bytes; none for anything else (a FIFO or device would block
@@ -44,7 +47,8 @@ std::optional<QString> write(const std::filesystem::path& path, const TunequillK
 
 // Renames whatever stands at `path` to "library.unreadable-<UTC time>.json"
 // beside it, so that a library that could not be read is not overwritten.
-// Returns the new path, or the reason it could not be moved.
+// For a link, the file it names is renamed, beside that file, and the link
+// stays. Returns the new path, or the reason it could not be moved.
 struct SetAside {
     std::optional<std::filesystem::path> movedTo;
     QString failure;

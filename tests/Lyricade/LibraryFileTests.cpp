@@ -39,5 +39,27 @@ TEST_F(ModelTest, AStartRemovesWhatAnInterruptedSaveLeftAndNothingElse)
     EXPECT_EQ(readFile(songbooks / "notes.tmp"), "the user's");
 }
 
+TEST_F(ModelTest, AStartLooksForThemBesideTheFileALinkNames)
+{
+    const fs::path cloud = dataFolder().parent_path() / "cloud";
+    fs::create_directories(cloud);
+    fs::create_directories(libraryPath().parent_path());
+    fs::create_symlink(cloud / "library.json", libraryPath());
+    Library stored;
+    stored.songs.push_back(storedSong("Kept Song"));
+    writeFile(cloud / "library.json", stored.encode());
+    // Saves killed half-way through the link leave their temporaries in the synced folder.
+    ASSERT_TRUE(interruptedWrite(libraryPath()));
+    ASSERT_TRUE(interruptedWrite(libraryPath()));
+    ASSERT_EQ(namesIn(cloud).size(), 3u);
+    writeFile(cloud / "notes.tmp", "the user's");
+
+    AppModel& m = make();
+    EXPECT_EQ(m.library().songs, stored.songs);
+    EXPECT_EQ(namesIn(cloud), (std::vector<std::string>{"library.json", "notes.tmp"}));
+    EXPECT_EQ(namesIn(libraryPath().parent_path()), std::vector<std::string>{"library.json"});
+    EXPECT_TRUE(fs::is_symlink(libraryPath()));
+}
+
 } // namespace
 } // namespace LyricadeTest

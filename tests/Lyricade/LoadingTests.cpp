@@ -88,6 +88,74 @@ TEST_F(ModelTest, ADamagedLibraryShowsTheSamplesAndIsMovedAsideBeforeTheFirstSav
     EXPECT_EQ(kept, 1);
 }
 
+// The library kept in a synced folder: Songbooks/library.json is a link to
+// ../../cloud/library.json, relative, as the user made it.
+std::filesystem::path linkIntoCloud(const std::filesystem::path& libraryPath)
+{
+    const auto cloud = libraryPath.parent_path().parent_path().parent_path() / "cloud";
+    std::filesystem::create_directories(cloud);
+    std::filesystem::create_directories(libraryPath.parent_path());
+    std::filesystem::create_symlink("../../cloud/library.json", libraryPath);
+    return cloud / "library.json";
+}
+
+std::vector<std::string> setAsideIn(const fs::path& folder)
+{
+    std::vector<std::string> names;
+    for (const auto& item : fs::directory_iterator(folder))
+        if (item.path().filename().string().starts_with("library.unreadable-")) names.push_back(item.path().string());
+    return names;
+}
+
+TEST_F(ModelTest, ALinkToALibraryNotThereYetIsWrittenThroughAndKept)
+{
+    const fs::path linked = linkIntoCloud(libraryPath());
+    ASSERT_FALSE(fs::exists(linked));
+
+    // No library yet: the samples, written at once into the file the link names.
+    AppModel& m = make();
+    EXPECT_EQ(sampleTitles(m.library()), sampleTitles(Samples::library()));
+    EXPECT_FALSE(m.error());
+    ASSERT_TRUE(fs::is_symlink(libraryPath()));
+    EXPECT_EQ(fs::read_symlink(libraryPath()), "../../cloud/library.json");
+    ASSERT_TRUE(fs::is_regular_file(linked));
+    EXPECT_EQ(Library::decode(readFile(linked)).songs, m.library().songs);
+
+    // A new song goes there too, and nothing is set aside.
+    m.changeLibrary([](Library& library) { library.songs.push_back(storedSong("Made Here")); });
+    clock->advance(AppModel::saveDelay);
+    EXPECT_FALSE(m.error());
+    EXPECT_TRUE(fs::is_symlink(libraryPath()));
+    EXPECT_EQ(Library::decode(readFile(linked)).songs, m.library().songs);
+    EXPECT_TRUE(setAsideIn(libraryPath().parent_path()).empty());
+    EXPECT_TRUE(setAsideIn(linked.parent_path()).empty());
+
+    // The next start reads it through the link.
+    const auto songs = m.library().songs;
+    EXPECT_EQ(make().library().songs, songs);
+}
+
+TEST_F(ModelTest, ADamagedLibraryBehindALinkIsSetAsideBesideItAndTheLinkStays)
+{
+    const fs::path linked = linkIntoCloud(libraryPath());
+    const std::string damaged = "{\"songs\": [";
+    writeFile(linked, damaged);
+
+    AppModel& m = make();
+    EXPECT_EQ(sampleTitles(m.library()), sampleTitles(Samples::library()));
+    EXPECT_EQ(readFile(linked), damaged);
+    m.changeLibrary([](Library& library) { library.songs.pop_back(); });
+    clock->advance(AppModel::saveDelay);
+
+    EXPECT_FALSE(m.error());
+    EXPECT_TRUE(fs::is_symlink(libraryPath()));
+    const auto aside = setAsideIn(linked.parent_path());
+    ASSERT_EQ(aside.size(), 1u);
+    EXPECT_EQ(readFile(aside.front()), damaged);
+    EXPECT_EQ(Library::decode(readFile(linked)).songs, m.library().songs);
+    EXPECT_TRUE(setAsideIn(libraryPath().parent_path()).empty());
+}
+
 TEST_F(ModelTest, WithoutPersistNothingIsReadOrWritten)
 {
     Library stored;
