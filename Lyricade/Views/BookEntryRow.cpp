@@ -194,12 +194,13 @@ void EntryRow::setSelected(bool selected)
             palette.setColor(group, QPalette::Text, ink);
             palette.setColor(group, QPalette::ButtonText, ink);
             // A pressed or hovered pop-up is shaded from its button colour,
-            // somewhat lighter: on the selection, from a deeper shade of the
-            // selection's own, under the same light text.
+            // somewhat lighter or darker: on the selection, from a shade of
+            // the selection's own away from its text, with room for that.
             if (part == key_ || part == capo_) {
                 const QColor selection = own.color(group, QPalette::Highlight);
                 palette.setColor(group, QPalette::Button,
-                                 selected ? selection.darker(125) : own.color(group, QPalette::Button));
+                                 selected ? FontRole::shadeUnder(ink, selection, 125, 5.5)
+                                          : own.color(group, QPalette::Button));
                 palette.setColor(group, QPalette::Window, selected ? selection : own.color(group, QPalette::Window));
             }
         }

@@ -3,12 +3,14 @@
 #include "Lyricade/Views/FontRoles.h"
 
 #include <QAbstractButton>
+#include <QAbstractScrollArea>
 #include <QAbstractSpinBox>
 #include <QComboBox>
 #include <QEvent>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QStyleOption>
 #include <QTextEdit>
 #include <QToolButton>
@@ -53,12 +55,21 @@ bool insideOwner(const QWidget* widget)
     return qobject_cast<const QComboBox*>(parent) || qobject_cast<const QAbstractSpinBox*>(parent);
 }
 
-void drawAround(QPainter* painter, const QStyleOption* option, const QWidget* widget)
+void drawAround(QPainter* painter, const QStyleOption* option, const QWidget* widget, int thickness = width)
 {
     const QRect around = widget ? widget->rect() : option->rect;
     painter->save();
-    draw(*painter, around, colour(option->palette));
+    draw(*painter, around, colour(option->palette), 4, thickness);
     painter->restore();
+}
+
+// The default button wears a dark outline before it has the focus; its ring
+// covers that outline and `width` pixels inside it, so the focus still
+// changes a ring of `width` pixels.
+int pushButtonRing(const QStyleOption* option)
+{
+    const auto* button = qstyleoption_cast<const QStyleOptionButton*>(option);
+    return button && (button->features & QStyleOptionButton::DefaultButton) ? width + 1 : width;
 }
 
 // Drawn above the control and its viewport, seen through, hidden from the
@@ -73,11 +84,21 @@ public:
         setFocusPolicy(Qt::NoFocus);
         hide();
         control->installEventFilter(this);
+        // A scroll area raises its scroll bars over everything when it lays
+        // them out: the ring goes back above them, so it runs round the bar too.
+        if (auto* area = qobject_cast<QAbstractScrollArea*>(control))
+            for (QScrollBar* bar : {area->verticalScrollBar(), area->horizontalScrollBar()})
+                if (bar->parentWidget() != control) bar->parentWidget()->installEventFilter(this);
     }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override
     {
+        if (watched != parentWidget()) {
+            const bool restacked = event->type() == QEvent::ZOrderChange || event->type() == QEvent::Show;
+            if (restacked && isVisible()) raise();
+            return false;
+        }
         auto* control = static_cast<QWidget*>(watched);
         switch (event->type()) {
         case QEvent::FocusIn:
@@ -116,12 +137,12 @@ QColor colour(const QPalette& palette, const QColor& background)
     return FontRole::standOut(palette.color(QPalette::Highlight), against, least);
 }
 
-void draw(QPainter& painter, const QRectF& around, const QColor& colour, double radius)
+void draw(QPainter& painter, const QRectF& around, const QColor& colour, double radius, int thickness)
 {
     painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(QPen(colour, width));
+    painter.setPen(QPen(colour, thickness));
     painter.setBrush(Qt::NoBrush);
-    const double inset = width / 2.0;
+    const double inset = thickness / 2.0;
     painter.drawRoundedRect(around.adjusted(inset, inset, -inset, -inset), radius, radius);
 }
 
@@ -161,7 +182,8 @@ void Style::drawControl(ControlElement element, const QStyleOption* option, QPai
         }
     }
     QProxyStyle::drawControl(element, option, painter, widget);
-    if (element == CE_PushButton && (option->state & State_HasFocus)) drawAround(painter, option, widget);
+    if (element == CE_PushButton && (option->state & State_HasFocus))
+        drawAround(painter, option, widget, pushButtonRing(option));
 }
 
 void Style::drawComplexControl(ComplexControl control, const QStyleOptionComplex* option, QPainter* painter,

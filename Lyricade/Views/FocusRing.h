@@ -22,8 +22,9 @@ inline constexpr int width = 2;
 // colour and of the frames the style draws in a darker shade of the window.
 QColor colour(const QPalette& palette, const QColor& background = QColor());
 
-// The ring along the inside of `around`, with rounded corners.
-void draw(QPainter& painter, const QRectF& around, const QColor& colour, double radius = 4);
+// The ring along the inside of `around`, with rounded corners, `thickness`
+// pixels wide.
+void draw(QPainter& painter, const QRectF& around, const QColor& colour, double radius = 4, int thickness = width);
 
 // The application-wide style: the desktop's style beneath, with the ring
 // drawn around focused buttons, check boxes, radio buttons, sliders, combo

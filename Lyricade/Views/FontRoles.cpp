@@ -134,14 +134,20 @@ QPalette readableSelection(QPalette palette)
     constexpr double least = 5.0;
     for (auto group : {QPalette::Active, QPalette::Inactive}) {
         const QColor text = palette.color(group, QPalette::HighlightedText);
-        QColor fill = palette.color(group, QPalette::Highlight);
-        // Away from the text: darker under light text, lighter under dark text.
-        const bool lightText = luminance(text) > 0.5;
-        for (int step = 0; step < 40 && contrast(text, fill) < least; ++step)
-            fill = lightText ? fill.darker(106) : fill.lighter(106);
-        palette.setColor(group, QPalette::Highlight, fill);
+        palette.setColor(group, QPalette::Highlight,
+                         shadeUnder(text, palette.color(group, QPalette::Highlight), 100, least));
     }
     return palette;
+}
+
+QColor shadeUnder(const QColor& text, QColor fill, int factor, double least)
+{
+    // Away from the text: darker under light text, lighter under dark text.
+    const bool lightText = luminance(text) > 0.5;
+    const auto away = [lightText](const QColor& c, int by) { return lightText ? c.darker(by) : c.lighter(by); };
+    fill = away(fill, factor);
+    for (int step = 0; step < 40 && contrast(text, fill) < least; ++step) fill = away(fill, 106);
+    return fill;
 }
 
 QPalette readablePalette(QPalette palette)

@@ -48,6 +48,11 @@ double contrast(const QColor& a, const QColor& b);
 // does; the mix that comes nearest when none does.
 QColor standOut(QColor ink, const std::vector<QColor>& backgrounds, double least);
 
+// `fill` shaded away from `text` (deeper under light text, lighter under
+// dark text) by `factor` per cent, then on in small steps until `text` reads
+// on it at `least` : 1: a shade of a surface that keeps its text readable.
+QColor shadeUnder(const QColor& text, QColor fill, int factor, double least);
+
 // The palette with every text role readable on the surface it is drawn on
 // (window and base texts, buttons, placeholders, links, tooltips and the
 // selection), in the active and inactive groups; disabled texts are left.

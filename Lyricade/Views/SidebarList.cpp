@@ -11,6 +11,7 @@
 #include <QHeaderView>
 #include <QMimeData>
 #include <QPainter>
+#include <QStyleOptionFocusRect>
 
 namespace Lyricade {
 
@@ -117,43 +118,51 @@ void SidebarDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
         return;
     }
     const int badge = index.data(SidebarList::badgeRole).toInt();
+    const QStyle* style = view ? view->style() : QApplication::style();
+    // The ring is drawn last, over the whole row: the row's own drawing would cover it.
     QStyleOptionViewItem row = option;
+    row.state &= ~QStyle::State_HasFocus;
     QString badgeText;
     int badgeWidth = 0;
     if (badge > 0) {
         badgeText = QString::number(badge);
         badgeWidth = option.fontMetrics.horizontalAdvance(badgeText) + 12;
-    }
-    if (badge > 0) {
         // The highlight spans the whole row; the name is cut short before the badge.
-        QStyleOptionViewItem background = option;
+        QStyleOptionViewItem background = row;
         initStyleOption(&background, index);
         background.text.clear();
         background.icon = QIcon();
-        const QStyle* style = view ? view->style() : QApplication::style();
         style->drawControl(QStyle::CE_ItemViewItem, &background, painter, view);
         row.rect.setRight(row.rect.right() - badgeWidth - 8);
-        // The focus ring went around the whole row with the background.
-        row.state &= ~QStyle::State_HasFocus;
     }
     QStyledItemDelegate::paint(painter, row, index);
-    if (badge <= 0) return;
-    // The badge is drawn over the row's right end, inside the highlight.
-    const QRect pill(option.rect.right() - badgeWidth - 6, option.rect.center().y() - option.fontMetrics.height() / 2,
-                     badgeWidth, option.fontMetrics.height());
     const bool selected = option.state & QStyle::State_Selected;
-    painter->save();
-    painter->setRenderHint(QPainter::Antialiasing);
-    painter->setPen(Qt::NoPen);
-    // On the selection a deeper pill, so its light figure stays readable.
-    QColor fill = FontRole::secondary(view);
-    fill.setAlphaF(0.22);
-    if (selected) fill = option.palette.color(QPalette::Highlight).darker(150);
-    painter->setBrush(fill);
-    painter->drawRoundedRect(pill, pill.height() / 2.0, pill.height() / 2.0);
-    painter->setPen(selected ? option.palette.color(QPalette::HighlightedText) : FontRole::secondary(view));
-    painter->drawText(pill, Qt::AlignCenter, badgeText);
-    painter->restore();
+    if (badge > 0) {
+        // The badge is drawn over the row's right end, inside the highlight.
+        const QRect pill(option.rect.right() - badgeWidth - 6,
+                         option.rect.center().y() - option.fontMetrics.height() / 2, badgeWidth,
+                         option.fontMetrics.height());
+        painter->save();
+        painter->setRenderHint(QPainter::Antialiasing);
+        painter->setPen(Qt::NoPen);
+        // On the selection a shade of it, away from the selection's text, which it keeps.
+        const QColor figure = selected ? option.palette.color(QPalette::HighlightedText) : FontRole::secondary(view);
+        QColor fill = FontRole::secondary(view);
+        fill.setAlphaF(0.22);
+        if (selected) fill = FontRole::shadeUnder(figure, option.palette.color(QPalette::Highlight), 150, 5.0);
+        painter->setBrush(fill);
+        painter->drawRoundedRect(pill, pill.height() / 2.0, pill.height() / 2.0);
+        painter->setPen(figure);
+        painter->drawText(pill, Qt::AlignCenter, badgeText);
+        painter->restore();
+    }
+    if (option.state & QStyle::State_HasFocus) {
+        QStyleOptionFocusRect focus;
+        focus.QStyleOption::operator=(option);
+        focus.rect = option.rect;
+        focus.backgroundColor = option.palette.color(selected ? QPalette::Highlight : QPalette::Base);
+        style->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, painter, view);
+    }
 }
 
 QSize SidebarDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const

@@ -126,22 +126,33 @@ TEST_F(EntryRowTest, PressedPopUpsOnASelectedRowKeepTheirTextReadable)
     const StoredSong g = storedSong("Gee", "{key: G}\n[G]Words\n");
     build({g}, {entryFor(g)});
     EntryRow& r = row(0);
-    r.setPalette(FontRole::readableSelection(r.palette()));
-    r.resize(360, r.sizeHint().height());
-    for (bool selected : {true, false}) {
-        r.setSelected(selected);
-        for (QToolButton* button : {r.keyButton(), r.capoButton()}) {
-            button->setDown(true);
-            // The fill is the colour most of the pressed button is drawn in.
-            const QImage shot = button->grab().toImage();
-            std::map<QRgb, int> counts;
-            for (int y = 0; y < shot.height(); ++y)
-                for (int x = 0; x < shot.width(); ++x) ++counts[shot.pixel(x, y)];
-            const auto fill = std::max_element(counts.begin(), counts.end(),
-                                               [](const auto& a, const auto& b) { return a.second < b.second; });
-            EXPECT_GE(FontRole::contrast(button->palette().color(QPalette::ButtonText), QColor(fill->first)), 4.5)
-                << button->accessibleName().toStdString() << (selected ? " selected" : "");
-            button->setDown(false);
+    // The desktop's usual palette, and a dark high-contrast one with dark text
+    // on its selection, where a deeper shade of the selection fell under 4.5 : 1.
+    QPalette highContrast;
+    for (auto role : {QPalette::Window, QPalette::Base, QPalette::Button}) highContrast.setColor(role, Qt::black);
+    for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText}) highContrast.setColor(role, Qt::white);
+    highContrast.setColor(QPalette::Highlight, QColor(0x8d, 0xa0, 0x55));
+    highContrast.setColor(QPalette::HighlightedText, QColor(0x40, 0x40, 0x40));
+    for (const QPalette& palette : {r.palette(), highContrast}) {
+        r.setSelected(false);
+        r.setPalette(FontRole::readablePalette(palette));
+        r.resize(360, r.sizeHint().height());
+        for (bool selected : {true, false}) {
+            r.setSelected(selected);
+            for (QToolButton* button : {r.keyButton(), r.capoButton()}) {
+                button->setDown(true);
+                // The fill is the colour most of the pressed button is drawn in.
+                const QImage shot = button->grab().toImage();
+                std::map<QRgb, int> counts;
+                for (int y = 0; y < shot.height(); ++y)
+                    for (int x = 0; x < shot.width(); ++x) ++counts[shot.pixel(x, y)];
+                const auto fill = std::max_element(counts.begin(), counts.end(),
+                                                   [](const auto& a, const auto& b) { return a.second < b.second; });
+                EXPECT_GE(FontRole::contrast(button->palette().color(QPalette::ButtonText), QColor(fill->first)), 4.5)
+                    << button->accessibleName().toStdString() << (selected ? " selected" : "") << " on "
+                    << palette.color(QPalette::Window).name().toStdString();
+                button->setDown(false);
+            }
         }
     }
 }

@@ -5,6 +5,7 @@
 
 #include "Lyricade/Views/FocusRing.h"
 #include "Lyricade/Views/FontRoles.h"
+#include "Lyricade/Views/SidebarList.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -100,6 +101,23 @@ const std::vector<Kind>& kinds()
         {"field", [](QWidget* p) { return new QLineEdit(QStringLiteral("Amazing Grace"), p); }},
         {"spin box", [](QWidget* p) { return new QSpinBox(p); }},
         {"text editor", [](QWidget* p) { return new QPlainTextEdit(QStringLiteral("[G]Amazing grace"), p); }},
+        // Its ring runs over the scroll bar, which otherwise covers its right side.
+        {"text editor with a scroll bar",
+         [](QWidget* p) {
+             // Long enough to scroll; the lines at its edges are empty, as the ring is measured on the edge.
+             auto* e = new QPlainTextEdit(QStringLiteral("[G]Amazing grace") + QString(40, QChar(u'\n')), p);
+             e->setFrameShape(QFrame::NoFrame);
+             e->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+             e->setFixedHeight(120);
+             return e;
+         }},
+        // Its dark border is there before the focus comes: the ring must still change two pixels.
+        {"default push button",
+         [](QWidget* p) {
+             auto* b = new QPushButton(QStringLiteral("Export Large-Print PDF…"), p);
+             b->setDefault(true);
+             return b;
+         }},
         {"tool button",
          [](QWidget* p) {
              auto* b = new QToolButton(p);
@@ -168,21 +186,36 @@ TEST_F(FocusRingTest, EveryControlKindShowsARingTwoPixelsThickAroundIt)
 
 TEST_F(FocusRingTest, TheCurrentRowOfAListIsRinged)
 {
+    // A plain list, and the sidebar's rows with their count badge, selected or not.
+    const auto rows = [](QListWidget* l) {
+        l->addItems({QStringLiteral("Amazing Grace"), QStringLiteral("All Songs"), QStringLiteral("Come Thou Fount")});
+        return l;
+    };
+    const Kind plain{"list", [&](QWidget* p) { return rows(new QListWidget(p)); }};
+    const Kind sidebar{"sidebar", [&](QWidget* p) {
+                           auto* l = rows(new QListWidget(p));
+                           l->setItemDelegate(new Lyricade::SidebarDelegate(l));
+                           for (int i = 0; i < l->count(); ++i) {
+                               l->item(i)->setData(Lyricade::SidebarList::itemRole, QString());
+                               l->item(i)->setData(Lyricade::SidebarList::badgeRole, 120 + i);
+                           }
+                           return l;
+                       }};
     for (const QPalette& palette : {style_.standardPalette(), highContrast()}) {
-        const Kind list{"list", [](QWidget* p) {
-                            auto* l = new QListWidget(p);
-                            l->addItems({QStringLiteral("Amazing Grace"), QStringLiteral("Be Thou My Vision"),
-                                         QStringLiteral("Come Thou Fount")});
-                            return l;
-                        }};
-        auto* view = static_cast<QListWidget*>(place(list, palette));
-        view->setCurrentRow(1, QItemSelectionModel::NoUpdate);
-        const QRect row = view->visualItemRect(view->item(1));
-        const QRect area(view->viewport()->mapTo(window_.get(), row.topLeft()), row.size());
-        const auto [before, after] = views(view, area);
-        const Ring ring = ringIn(changed(before, after));
-        EXPECT_TRUE(ring.closed);
-        EXPECT_GE(ring.box.width(), row.width() - 2);
+        for (const Kind* kind : {&plain, &sidebar}) {
+            for (bool selected : {false, true}) {
+                SCOPED_TRACE(std::string(kind->name) + (selected ? ", selected" : ""));
+                auto* view = static_cast<QListWidget*>(place(*kind, palette));
+                view->setCurrentRow(1, selected ? QItemSelectionModel::ClearAndSelect : QItemSelectionModel::NoUpdate);
+                const QRect row = view->visualItemRect(view->item(1));
+                const QRect area(view->viewport()->mapTo(window_.get(), row.topLeft()), row.size());
+                const auto [before, after] = views(view, area);
+                const Ring ring = ringIn(changed(before, after));
+                EXPECT_TRUE(ring.closed);
+                EXPECT_GE(ring.box.width(), row.width() - 2);
+                EXPECT_GE(ring.box.height(), row.height() - 2);
+            }
+        }
     }
 }
 

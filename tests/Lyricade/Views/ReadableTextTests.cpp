@@ -5,12 +5,16 @@
 
 #include "Lyricade/Views/DetailParts.h"
 #include "Lyricade/Views/FontRoles.h"
+#include "Lyricade/Views/SidebarList.h"
 
+#include <QListWidget>
 #include <QStyle>
 #include <QStyleFactory>
 #include <QWidget>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <map>
 #include <memory>
 
 namespace {
@@ -88,6 +92,38 @@ TEST(ViewColours, SecondaryWarningErrorAndAccentReadInBothPalettes)
         // Still a step back from the text itself.
         EXPECT_LT(contrast(secondary, p.color(QPalette::Window)),
                   contrast(p.color(QPalette::WindowText), p.color(QPalette::Window)));
+    }
+}
+
+TEST(ViewColours, ACountBadgeOnASelectedSidebarRowReadsInBothPalettes)
+{
+    for (const QPalette& given : {fusion(), highContrast()}) {
+        QListWidget list;
+        list.setPalette(Lyricade::FontRole::readablePalette(given));
+        list.setItemDelegate(new Lyricade::SidebarDelegate(&list));
+        list.addItem(QStringLiteral("All Songs"));
+        list.item(0)->setData(Lyricade::SidebarList::itemRole, QString());
+        list.item(0)->setData(Lyricade::SidebarList::badgeRole, 128);
+        list.resize(240, 120);
+        list.show();
+        list.setCurrentRow(0);
+        ASSERT_TRUE(list.item(0)->isSelected());
+        // The badge stands at the row's right end: its fill is the most common
+        // colour there besides the selection's, its figure the one furthest from it.
+        const QRect row = list.visualItemRect(list.item(0));
+        const QImage shot = list.viewport()->grab(row.adjusted(row.width() - 60, 0, 0, 0)).toImage();
+        const QColor selection = list.palette().color(QPalette::Highlight);
+        std::map<QRgb, int> counts;
+        for (int y = 0; y < shot.height(); ++y)
+            for (int x = 0; x < shot.width(); ++x)
+                if (contrast(shot.pixelColor(x, y), selection) > 1.05) ++counts[shot.pixel(x, y)];
+        ASSERT_FALSE(counts.empty()) << "a badge apart from the selection";
+        const QColor fill = QColor::fromRgb(
+            std::max_element(counts.begin(), counts.end(), [](const auto& a, const auto& b) { return a.second < b.second; })
+                ->first);
+        double figure = 1;
+        for (const auto& [colour, count] : counts) figure = std::max(figure, contrast(QColor::fromRgb(colour), fill));
+        EXPECT_GE(figure, least) << "the figure on " << fill.name().toStdString();
     }
 }
 
