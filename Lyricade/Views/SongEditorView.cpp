@@ -167,9 +167,9 @@ void SongEditorView::loadSelected()
     // user changes the text, and then only where it was changed.
     loadedID_ = model_.selectedSongID();
     const auto song = model_.selectedSong();
-    text_ = SongEditorText(song ? QString::fromStdString(song->source) : QString());
+    text_ = SongEditorText(song ? song->source : std::string());
     loading_ = true;
-    editor_->setPlainText(text_.source());
+    editor_->setPlainText(text_.shown());
     loading_ = false;
     changedFrom_ = SongEditorText::anywhere;
     if (model_.editorTranspose() != 0)
@@ -182,7 +182,7 @@ void SongEditorView::textEdited()
 {
     if (loading_) return;
     const qsizetype from = std::exchange(changedFrom_, SongEditorText::anywhere);
-    if (text_.edited(editor_->document()->toRawText(), from) && loadedID_)
+    if (text_.edited(*editor_->document(), from) && loadedID_)
         model_.updateSource(*loadedID_, text_.source().toStdString());
 }
 

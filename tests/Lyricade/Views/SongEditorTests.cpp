@@ -13,8 +13,10 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QClipboard>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTextBlock>
@@ -50,6 +52,34 @@ protected:
         return *editor_;
     }
     const StoredSong& song(int index) const { return model->library().songs.at(static_cast<std::size_t>(index)); }
+    // An editor on a library of `sources`, the first selected.
+    SongEditorView& editing(const std::vector<std::string>& sources)
+    {
+        Library library;
+        for (const std::string& source : sources) library.songs.push_back(storedSong("", source));
+        editor_.reset();
+        make(false, library);
+        model->setSelectedSongID(library.songs.front().id);
+        return editor();
+    }
+    void placeCursor(int position, int anchor = -1)
+    {
+        QTextCursor cursor(editor_->editor()->document());
+        cursor.setPosition(anchor < 0 ? position : anchor);
+        cursor.setPosition(position, QTextCursor::KeepAnchor);
+        editor_->editor()->setTextCursor(cursor);
+    }
+    void undo() { QTest::keySequence(editor_->editor(), QKeySequence::Undo); }
+    void redo() { QTest::keySequence(editor_->editor(), QKeySequence::Redo); }
+    // The editor shows what the selected song holds, line for line.
+    ::testing::AssertionResult showsTheSong() const
+    {
+        const QString raw = editor_->editor()->document()->toRawText();
+        const QString stored = QString::fromStdString(model->selectedSong()->source);
+        if (raw == SongEditorText::shownText(stored)) return ::testing::AssertionSuccess();
+        return ::testing::AssertionFailure() << "the editor shows " << raw.size() << " characters, the song "
+                                             << SongEditorText::shownText(stored).size();
+    }
     void TearDown() override
     {
         editor_.reset();
@@ -130,6 +160,161 @@ TEST_F(SongEditorTest, SongsStayAsStoredAndAnEditChangesOnlyWhatWasTyped)
     QTest::keyClick(e->editor(), Qt::Key_Backspace);
     EXPECT_EQ(song(2).source, std::string(mixed).erase(mixed.find("\r\n"), 2));
     EXPECT_EQ(song(1).source, library.songs[1].source);
+}
+
+// Songs that mix CR, LF and CR LF, one starting with a CR and one with an LF.
+// A typed line break takes the form of the line end beside it, so it never
+// joins one into a CR LF and always reaches the song; undo and redo give back
+// the line ends the editor no longer knows; a lone CR and a lone LF brought
+// together by a deletion stay two line ends, and the LF comes back as soon as
+// something stands between them again.
+TEST_F(SongEditorTest, MixedLineEndsKeepEveryOtherByteThroughReturnBackspaceUndoAndRedo)
+{
+    struct Case {
+        std::string song;
+        std::string returnAfterA;       // Return at the end of A
+        std::string returnBeforeC;      // Return at the start of C
+        std::string crLfDeleted;        // Backspace at the start of C
+        std::string aDeleted;           // Backspace after A
+        std::string xInPlaceOfA;        // then x typed
+    };
+    const Case cases[] = {
+        {"\rA\nB\r\nC", "\rA\n\nB\r\nC", "\rA\nB\r\n\r\nC", "\rA\nBC", "\r\r\nB\r\nC", "\rx\nB\r\nC"},
+        {"\nA\rB\r\nC", "\nA\r\rB\r\nC", "\nA\rB\r\n\r\nC", "\nA\rBC", "\n\rB\r\nC", "\nx\rB\r\nC"},
+    };
+    for (const Case& each : cases) {
+        SCOPED_TRACE(::testing::PrintToString(each.song));
+        auto& e = editing({each.song});
+        const auto stored = [&] { return song(0).source; };
+        // Shown as ¶A¶B¶C: A ends at 2, C starts at 5.
+        placeCursor(2);
+        QTest::keyClick(e.editor(), Qt::Key_Return);
+        EXPECT_EQ(stored(), each.returnAfterA);
+        EXPECT_TRUE(showsTheSong());
+        undo();
+        EXPECT_EQ(stored(), each.song);
+        redo();
+        EXPECT_EQ(stored(), each.returnAfterA);
+        QTest::keyClick(e.editor(), Qt::Key_Backspace);
+        EXPECT_EQ(stored(), each.song);
+
+        placeCursor(5);
+        QTest::keyClick(e.editor(), Qt::Key_Return);
+        EXPECT_EQ(stored(), each.returnBeforeC);
+        undo();
+        EXPECT_EQ(stored(), each.song);
+
+        placeCursor(5);
+        QTest::keyClick(e.editor(), Qt::Key_Backspace);
+        EXPECT_EQ(stored(), each.crLfDeleted);
+        undo();
+        EXPECT_EQ(stored(), each.song) << "the CR LF comes back";
+        redo();
+        EXPECT_EQ(stored(), each.crLfDeleted);
+        undo();
+        EXPECT_EQ(stored(), each.song);
+
+        placeCursor(2);
+        QTest::keyClick(e.editor(), Qt::Key_Backspace);
+        EXPECT_EQ(stored(), each.aDeleted);
+        EXPECT_TRUE(showsTheSong()) << "the blank line is in the song";
+        QTest::keyClick(e.editor(), Qt::Key_X);
+        EXPECT_EQ(stored(), each.xInPlaceOfA);
+        undo();
+        EXPECT_EQ(stored(), each.aDeleted);
+        undo();
+        EXPECT_EQ(stored(), each.song);
+        redo();
+        EXPECT_EQ(stored(), each.aDeleted);
+        redo();
+        EXPECT_EQ(stored(), each.xInPlaceOfA);
+    }
+}
+
+// Of two line ends in a row, the one the user deleted goes, also when the
+// editor showed the same text before with the other one gone.
+TEST_F(SongEditorTest, TheDeletedLineEndGoesEvenWhereAnUndoneEditLeftTheSameText)
+{
+    auto& e = editing({"A\r\n\nB"});
+    placeCursor(3);
+    QTest::keyClick(e.editor(), Qt::Key_Backspace);
+    EXPECT_EQ(song(0).source, "A\r\nB");
+    undo();
+    EXPECT_EQ(song(0).source, "A\r\n\nB");
+    placeCursor(2);
+    QTest::keyClick(e.editor(), Qt::Key_Backspace);
+    EXPECT_EQ(song(0).source, "A\nB");
+    undo();
+    EXPECT_EQ(song(0).source, "A\r\n\nB");
+}
+
+// A byte-order mark at the start is no character of the editor's, and no
+// edit, undo or redo takes it away.
+TEST_F(SongEditorTest, ALeadingByteOrderMarkStays)
+{
+    const std::string mark = "\xEF\xBB\xBF";
+    const std::string original = mark + "{title: Marked}\r\nA\r\n";
+    auto& e = editing({original});
+    EXPECT_FALSE(e.editor()->document()->toRawText().startsWith(QChar(0xfeff)));
+    placeCursor(0);
+    QTest::keyClick(e.editor(), Qt::Key_X);
+    EXPECT_EQ(song(0).source, mark + "x{title: Marked}\r\nA\r\n");
+    e.editor()->selectAll();
+    QTest::keyClicks(e.editor(), "new");
+    EXPECT_EQ(song(0).source, mark + "new");
+    e.editor()->selectAll();
+    QTest::keyClick(e.editor(), Qt::Key_Delete);
+    EXPECT_EQ(song(0).source, mark);
+    while (e.editor()->document()->isUndoAvailable()) undo();
+    EXPECT_EQ(song(0).source, original);
+    redo();
+    EXPECT_EQ(song(0).source, mark + "x{title: Marked}\r\nA\r\n");
+}
+
+// Random typing, line breaks, deletions, replaced selections, pastes, undos
+// and redos in songs of every mix of line ends: the editor always shows what the song
+// holds, undoing everything gives the song back byte for byte, and redoing
+// everything again gives the edited song back.
+TEST_F(SongEditorTest, RandomEditsUndoneAndRedoneGiveBackEveryByte)
+{
+    const std::vector<std::string> sources = {"\rA\nB\r\nC", "\nA\rB\r\nC\r", "\r\n\n\rX\r\r\n\n\r",
+                                              "\xEF\xBB\xBF" "A\r\nB\nC\rD"};
+    auto& e = editing(sources);
+    QPlainTextEdit* text = e.editor();
+    QApplication::clipboard()->setText(QStringLiteral("p\r\nq\rr\n"));
+    for (std::size_t index = 0; index < sources.size(); ++index) {
+        for (quint32 seed = 1; seed <= 5; ++seed) {
+            SCOPED_TRACE(::testing::Message() << "song " << index << ", seed " << seed);
+            model->setSelectedSongID(std::nullopt);
+            model->setSelectedSongID(song(static_cast<int>(index)).id);
+            QRandomGenerator random(seed);
+            const auto anywhere = [&] { return static_cast<int>(random.bounded(text->document()->characterCount())); };
+            for (int step = 0; step < 60; ++step) {
+                const quint32 what = random.bounded(10);
+                if (what < 8) placeCursor(anywhere(), what >= 5 ? anywhere() : -1);
+                switch (what) {
+                case 0: QTest::keyClick(text, Qt::Key_X); break;
+                case 1: QTest::keyClick(text, Qt::Key_Return); break;
+                case 2: case 5: QTest::keyClick(text, Qt::Key_Backspace); break;
+                case 3: QTest::keyClick(text, Qt::Key_Delete); break;
+                case 4: QTest::keyClick(text, Qt::Key_Return, Qt::ShiftModifier); break;
+                case 6: QTest::keyClick(text, Qt::Key_Y); break;
+                case 7: QTest::keySequence(text, QKeySequence::Paste); break;
+                case 8: undo(); break;
+                default: redo(); break;
+                }
+                ASSERT_TRUE(showsTheSong()) << "after step " << step;
+            }
+            while (text->document()->isRedoAvailable()) redo();
+            ASSERT_TRUE(showsTheSong());
+            const std::string edited = song(static_cast<int>(index)).source;
+            while (text->document()->isUndoAvailable()) undo();
+            EXPECT_EQ(song(static_cast<int>(index)).source, sources[index]);
+            while (text->document()->isRedoAvailable()) redo();
+            EXPECT_EQ(song(static_cast<int>(index)).source, edited);
+            model->updateSource(song(static_cast<int>(index)).id, sources[index]);
+        }
+    }
 }
 
 TEST_F(SongEditorTest, EachKeystrokeIsStoredAtOnceAndTheFileIsWrittenOnceAfterThePause)
