@@ -231,9 +231,9 @@ TEST_F(SongEditorTest, MixedLineEndsKeepEveryOtherByteThroughReturnBackspaceUndo
     }
 }
 
-// Of two line ends in a row, the one the user deleted goes, also when the
-// editor showed the same text before with the other one gone.
-TEST_F(SongEditorTest, TheDeletedLineEndGoesEvenWhereAnUndoneEditLeftTheSameText)
+// Of two line ends in a row, the one the user deleted goes, also after the
+// other one was deleted and the deletion undone.
+TEST_F(SongEditorTest, OfTwoLineEndsTheDeletedOneGoesAlsoAfterAnUndo)
 {
     auto& e = editing({"A\r\n\nB"});
     placeCursor(3);
@@ -249,12 +249,17 @@ TEST_F(SongEditorTest, TheDeletedLineEndGoesEvenWhereAnUndoneEditLeftTheSameText
 }
 
 // A byte-order mark at the start is no character of the editor's, and no
-// edit, undo or redo takes it away.
+// edit, undo or redo takes it away, in the library or in its file.
 TEST_F(SongEditorTest, ALeadingByteOrderMarkStays)
 {
     const std::string mark = "\xEF\xBB\xBF";
     const std::string original = mark + "{title: Marked}\r\nA\r\n";
-    auto& e = editing({original});
+    Library library;
+    library.songs.push_back(storedSong("", original));
+    writeFile(libraryPath(), library.encode());
+    make(true);
+    model->setSelectedSongID(library.songs.front().id);
+    auto& e = editor();
     EXPECT_FALSE(e.editor()->document()->toRawText().startsWith(QChar(0xfeff)));
     placeCursor(0);
     QTest::keyClick(e.editor(), Qt::Key_X);
@@ -269,6 +274,8 @@ TEST_F(SongEditorTest, ALeadingByteOrderMarkStays)
     EXPECT_EQ(song(0).source, original);
     redo();
     EXPECT_EQ(song(0).source, mark + "x{title: Marked}\r\nA\r\n");
+    clock->advance(AppModel::saveDelay);
+    EXPECT_EQ(Library::decode(readFile(libraryPath())).songs.front().source, song(0).source);
 }
 
 // Random typing, line breaks, deletions, replaced selections, pastes, undos
