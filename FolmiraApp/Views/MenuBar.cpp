@@ -48,8 +48,8 @@ MenuBar::MenuBar(AppModel& model, const WindowCommands& window, QWidget* parent)
     songMenus_->setShowSongbook([&model] { model.setKind(DocKind::songbook); });
     QMenu* help = baseline.addHelpMenu(*this);
     // F1 is the Linux desktops' key for help, beside the baseline's Ctrl+?.
-    QAction* helpItem = help->actions().constFirst();
-    helpItem->setShortcuts({helpItem->shortcut(), QKeySequence(Qt::Key_F1)});
+    helpItem_ = help->actions().constFirst();
+    helpItem_->setShortcuts({helpItem_->shortcut(), QKeySequence(Qt::Key_F1)});
 
     for (auto signal : {&AppModel::kindChanged, &AppModel::fileURLChanged, &AppModel::resultChanged,
                         &AppModel::previewChanged, &AppModel::showInspectorChanged, &AppModel::settingsChanged})
@@ -83,8 +83,28 @@ bool MenuBar::answersTo(QKeyCombination keys) const
     return false;
 }
 
+bool MenuBar::asksForHelp(const QKeyEvent& key) const
+{
+    const Qt::KeyboardModifiers mods = key.modifiers() & ~Qt::KeypadModifier;
+    const QList<QKeySequence> keys = helpItem_->shortcuts();
+    // Ctrl+? is typed with Shift on most keyboards.
+    return keys.contains(QKeySequence(QKeyCombination(mods, Qt::Key(key.key())))) ||
+           keys.contains(QKeySequence(QKeyCombination(mods & ~Qt::ShiftModifier, Qt::Key(key.key()))));
+}
+
 bool MenuBar::eventFilter(QObject* watched, QEvent* event)
 {
+    // A sheet over the main window blocks the menu bar's shortcuts; a help key
+    // that reaches a control as a key press was taken by no shortcut. Help
+    // opens beside the sheet, which stays: only an application-modal dialog
+    // would block the help window as well.
+    if (event->type() == QEvent::KeyPress && asksForHelp(*static_cast<QKeyEvent*>(event))) {
+        const QWidget* modal = QApplication::activeModalWidget();
+        if (modal && modal->windowModality() == Qt::WindowModal) {
+            helpItem_->trigger();
+            return true;
+        }
+    }
     // A line edit claims Ctrl+E (end of line), Ctrl+A and their kin before the
     // shortcuts are tried; leaving the event unclaimed lets the menu item run.
     if (event->type() == QEvent::ShortcutOverride) {

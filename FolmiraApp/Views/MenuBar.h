@@ -6,7 +6,8 @@
 // marks are worked out again in one place whenever the model changes, so the
 // shortcuts always match what the menus show. The shortcuts answer in every
 // window of the application (Help and Settings too), and come before a text
-// field's own Emacs-style keys. Building it starts the songbook side.
+// field's own Emacs-style keys; the help keys answer over a sheet too.
+// Building it starts the songbook side.
 
 #include "FolmiraApp/Model/Commands.h"
 
@@ -14,6 +15,8 @@
 
 #include <utility>
 #include <vector>
+
+class QKeyEvent;
 
 namespace Lyricade {
 class SongMenus;
@@ -43,6 +46,7 @@ protected:
 private:
     void reachEveryWindow();
     bool answersTo(QKeyCombination keys) const;
+    bool asksForHelp(const QKeyEvent& key) const;
 
     QMenu* addMenuFor(const QString& title);
     void addRows(QMenu& menu, CommandGroup group);
@@ -54,6 +58,7 @@ private:
     // Every item with a shortcut, the Song and Book menus' and Help's included.
     std::vector<QAction*> shortcutItems_;
     Lyricade::SongMenus* songMenus_ = nullptr;
+    QAction* helpItem_ = nullptr;
 };
 
 } // namespace FolmiraApp

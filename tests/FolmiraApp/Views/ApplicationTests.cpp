@@ -13,12 +13,15 @@
 #include "FolmiraApp/Views/MenuBar.h"
 #include "FolmiraApp/Views/SettingsWindow.h"
 #include "FolmiraApp/Views/WelcomeView.h"
+#include "Lyricade/Views/AddSongsSheet.h"
+#include "Lyricade/Views/LicensingSheet.h"
 
 #include <QFile>
 #include <QMenu>
 #include <QProcess>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTreeWidget>
 #include <QTimer>
 
 #include <algorithm>
@@ -168,6 +171,47 @@ TEST_F(ApplicationTest, HelpRequestsRaiseOneHelpWindow)
     app->settingsWindow().helpButton()->click();
     EXPECT_EQ(&app->helpWindow(), help);
     EXPECT_EQ(help->pageTitle(), "Getting started");
+}
+
+TEST_F(ApplicationTest, TheHelpKeysOpenHelpOverEverySheetAndHelpTakesKeysWhileTheSheetStays)
+{
+    launch(); // a first launch: the welcome sheet is up
+    HelpWindow& help = app->helpWindow();
+    auto* welcome = app->window().findChild<WelcomeView*>();
+    ASSERT_NE(welcome, nullptr);
+    const auto helpFrom = [&](QDialog* sheet, QKeyCombination keys) {
+        help.close();
+        sheet->activateWindow(); // as a click on it would
+        ASSERT_TRUE(QTest::qWaitForWindowActive(sheet));
+        app->model().setHelpPage(HelpTopic::keys);
+        QTest::keyClick(sheet->focusWidget() ? sheet->focusWidget() : sheet, keys.key(), keys.keyboardModifiers());
+        ASSERT_TRUE(help.isVisible());
+        EXPECT_TRUE(QTest::qWaitForWindowActive(&help));
+        EXPECT_EQ(app->model().helpPage(), HelpTopic::start);
+        // The help window is not blocked by the sheet, which stays open.
+        help.sidebar()->setFocus();
+        QTest::keyClick(help.sidebar(), Qt::Key_End);
+        EXPECT_NE(app->model().helpPage(), HelpTopic::start) << "the help window took the key";
+        EXPECT_TRUE(sheet->isVisible());
+    };
+
+    helpFrom(welcome, QKeyCombination(Qt::Key_F1));
+    welcome->closeButton()->click();
+
+    auto& songs = app->model().songs();
+    app->model().setKind(DocKind::songbook);
+    songs.selectBookKind(false);
+    songs.addSongs();
+    auto* addSongs = app->window().findChild<Lyricade::AddSongsSheet*>();
+    ASSERT_NE(addSongs, nullptr);
+    helpFrom(addSongs, QKeyCombination(Qt::Key_F1));
+    helpFrom(addSongs, Qt::CTRL | Qt::Key_Question);
+    addSongs->reject();
+
+    songs.showLicensing();
+    auto* licensing = app->window().findChild<Lyricade::LicensingSheet*>();
+    ASSERT_NE(licensing, nullptr);
+    helpFrom(licensing, Qt::CTRL | Qt::SHIFT | Qt::Key_Question);
 }
 
 TEST_F(ApplicationTest, SettingsOpensTheSettingsWindowWhoseImportIsTheModels)
