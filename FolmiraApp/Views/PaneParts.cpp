@@ -6,6 +6,8 @@
 #include "Lyricade/Views/FocusRing.h"
 #include "Lyricade/Views/FontRoles.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QPainter>
@@ -33,6 +35,24 @@ QFont scaledFont(const QWidget* widget, double factor, QFont::Weight weight)
     font.setPointSizeF(font.pointSizeF() * factor);
     font.setWeight(weight);
     return font;
+}
+
+// A pane header reads as one element, its title and detail together, as a
+// sighted user takes it in at a glance; its two labels are not read apart.
+class PaneHeaderAccessible : public QAccessibleWidget {
+public:
+    explicit PaneHeaderAccessible(QWidget* widget) : QAccessibleWidget(widget, QAccessible::StaticText) {}
+
+    int childCount() const override { return 0; }
+    QAccessibleInterface* child(int) const override { return nullptr; }
+    int indexOfChild(const QAccessibleInterface*) const override { return -1; }
+};
+
+QAccessibleInterface* paneHeaderFactory(const QString& className, QObject* object)
+{
+    if (className == QLatin1String("FolmiraApp::PaneHeader") && object && object->isWidgetType())
+        return new PaneHeaderAccessible(static_cast<QWidget*>(object));
+    return nullptr;
 }
 
 } // namespace
@@ -80,6 +100,11 @@ void ElidedLabel::refit()
 
 PaneHeader::PaneHeader(const QString& title, QWidget* parent) : QWidget(parent)
 {
+    static const bool installed = [] {
+        QAccessible::installFactory(paneHeaderFactory);
+        return true;
+    }();
+    (void)installed;
     setAutoFillBackground(true);
     setBackgroundRole(QPalette::Window);
     auto* row = new QHBoxLayout(this);
@@ -97,7 +122,7 @@ PaneHeader::PaneHeader(const QString& title, QWidget* parent) : QWidget(parent)
 void PaneHeader::setDetail(const QString& detail)
 {
     detail_->setFullText(detail);
-    setAccessibleDescription(detail);
+    setAccessibleName(detail.isEmpty() ? title() : QStringLiteral("%1, %2").arg(title(), detail));
 }
 
 RefusalView::RefusalView(QWidget* parent) : QWidget(parent)

@@ -30,6 +30,8 @@ private:
     QString full_;
 };
 
+// The bar over a pane: its title, then a detail in the secondary colour.
+// Read as one element: "Large print, 3 pages · 18 pt …".
 class PaneHeader : public QWidget {
     Q_OBJECT
 

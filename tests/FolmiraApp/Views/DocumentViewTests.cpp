@@ -29,6 +29,8 @@
 #include <QToolButton>
 #include <QUrl>
 
+#include <functional>
+
 namespace FolmiraAppTest {
 namespace {
 
@@ -264,6 +266,22 @@ TEST_F(DocumentViewTest, PanesShowTheOriginalAndTheCopy)
     ASSERT_TRUE(QTest::qWaitFor([&] { return model->preview() != nullptr; }));
     EXPECT_EQ(copy->shown(), copy->preview());
     EXPECT_EQ(copy->header()->detail(), "18 pages · 18 pt Atkinson Hyperlegible");
+    // Each header is one element to a screen reader, title and detail together.
+    std::function<void(QAccessibleInterface*, QStringList&)> names = [&](QAccessibleInterface* at, QStringList& into) {
+        into << at->text(QAccessible::Name);
+        for (int i = 0; i < at->childCount(); ++i) names(at->child(i), into);
+    };
+    for (const auto& [header, read] : {std::pair{original->header(), QStringLiteral("Original, Minutes.txt")},
+                                       std::pair{copy->header(), QStringLiteral("Large print, 18 pages · 18 pt Atkinson Hyperlegible")}}) {
+        QAccessibleInterface* element = QAccessible::queryAccessibleInterface(header);
+        EXPECT_EQ(element->role(), QAccessible::StaticText);
+        EXPECT_EQ(element->text(QAccessible::Name), read);
+        QStringList reached;
+        names(QAccessible::queryAccessibleInterface(header->parentWidget()), reached);
+        EXPECT_EQ(reached.count(read), 1);
+        EXPECT_FALSE(reached.contains(header->title())) << "not read again by its parts";
+        EXPECT_FALSE(reached.contains(header->detail())) << "not read again by its parts";
+    }
 
     // A re-render over a preview: it stays, with the small indicator.
     engine->holdRenders();
