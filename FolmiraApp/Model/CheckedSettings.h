@@ -6,6 +6,8 @@
 // fails part way (a full disk) leaves the old file whole, where QSettings'
 // own writer would put the cut-short copy in its place, and the failure is
 // said: on standard error, and once a session to whoever asked to hear of it.
+// A line Qt's INI reader can't make out is skipped and every other key kept;
+// a file that can't be read at all is never written over.
 // Without that a changed setting (the mode, a text size) is lost at quit
 // without a word.
 
@@ -28,11 +30,13 @@ public:
     // Writes what is still pending; a failure then goes to standard error only.
     ~CheckedSettings() override;
 
-    // Called at the first failed write of this session, from the event loop.
-    void onFailure(Report report) { report_ = std::move(report); }
+    // Called once a session: at the first failed write, from the event loop,
+    // or here and now when the file could not be read (it is then left as it
+    // is and never written this session).
+    void onFailure(Report report);
 
     // Writes the pending changes now; false once a write of this session has
-    // failed (QSettings keeps its first error).
+    // failed (QSettings keeps its first error) or the file could not be read.
     bool save();
 
 protected:
