@@ -362,10 +362,17 @@ std::vector<std::optional<PageText>> readPageTexts(const Platform::PdfDocument& 
     return pages;
 }
 
+namespace {
+std::atomic<int> chosenReadingThreads{0};
+}
+
 int readingThreads()
 {
+    if (int chosen = chosenReadingThreads.load(); chosen > 0) return chosen;
     const unsigned cores = std::thread::hardware_concurrency();
     return static_cast<int>(std::clamp(cores, 1u, 4u));
 }
+
+void setReadingThreads(int threads) { chosenReadingThreads.store(std::clamp(threads, 0, 4)); }
 
 } // namespace FolmiraKit::PDFReader

@@ -80,7 +80,10 @@ using ThreadStarter = std::function<std::thread(std::function<void()>)>;
 std::vector<std::optional<PageText>> readPageTexts(const Platform::PdfDocument& document, int threads,
                                                    const ThreadStarter& start = {});
 
-// The threads a document is read with: min(cores, 4).
+// The threads a document is read with: min(cores, 4), unless set to a number
+// of its own (1 to 4), which is then used as it is; setting 0 goes back to the
+// default.
 int readingThreads();
+void setReadingThreads(int threads);
 
 } // namespace FolmiraKit::PDFReader

@@ -1,9 +1,12 @@
 // Reads and renders one file the way the application does and prints what
 // came of it, one line: "document <pages> <pdf bytes>" or "refused <reason>",
 // then the notes, one a line. Tests run it as a child process so that its
-// peak memory is its own.
+// peak memory is its own. It reads and renders on one thread, so that its CPU
+// time does not depend on the cores it is given.
 
 #include "FolmiraKit/FolmiraKit.h"
+#include "FolmiraKit/PDF/PageWords.h"
+#include "FolmiraKit/Render/Layout.h"
 #include "FolmiraKit/Render/Renderer.h"
 
 #include <cstdio>
@@ -16,6 +19,8 @@ int main(int argc, char** argv)
         return 2;
     }
     using namespace FolmiraKit;
+    PDFReader::setReadingThreads(1);
+    Renderer::setShapingThreads(1);
     try {
         BigDocument document = Folmira::read(argv[1], false);
         RenderResult result = Folmira::render(document, LargePrintSettings{});
