@@ -104,4 +104,19 @@ inline CancelledRender renderCancelledAfter(const BigDocument& doc, std::chrono:
     return out;
 }
 
+// How long rendering `doc` to the end took: what a cancelled render's lag is
+// held against, measured on the same machine under the same load.
+inline std::chrono::steady_clock::duration renderTime(const BigDocument& doc)
+{
+    const auto start = std::chrono::steady_clock::now();
+    Folmira::render(doc, {});
+    return std::chrono::steady_clock::now() - start;
+}
+
+// `lag` as a share of `reference`.
+inline double share(std::chrono::steady_clock::duration lag, std::chrono::steady_clock::duration reference)
+{
+    return std::chrono::duration<double>(lag).count() / std::chrono::duration<double>(reference).count();
+}
+
 } // namespace RenderTest
