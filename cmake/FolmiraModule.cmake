@@ -16,8 +16,11 @@ function(folmira_module name)
 endfunction()
 
 # One GoogleTest program per module, from every source under tests/<module>.
+# TIMED is a GoogleTest filter of its heaviest timed tests: they share one
+# ctest resource lock, so that however many tests run at once, no two of them
+# share the cores.
 function(folmira_tests name)
-  cmake_parse_arguments(T "" "" "LIBS" ${ARGN})
+  cmake_parse_arguments(T "" "TIMED" "LIBS" ${ARGN})
   file(GLOB_RECURSE sources CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/tests/${name}/*.cpp")
   if(NOT sources)
     return()
@@ -32,7 +35,13 @@ function(folmira_tests name)
   target_compile_definitions(${name}Tests PRIVATE
     FOLMIRA_TEST_DATA="${CMAKE_SOURCE_DIR}/tests/data"
     POINTERHOLDER_TRANSITION=4)
-  gtest_discover_tests(${name}Tests
-    DISCOVERY_MODE PRE_TEST
-    PROPERTIES ENVIRONMENT "FOLMIRA_RESOURCES=${FOLMIRA_BUILD_RESOURCES};QT_QPA_PLATFORM=offscreen")
+  set(environment "FOLMIRA_RESOURCES=${FOLMIRA_BUILD_RESOURCES};QT_QPA_PLATFORM=offscreen")
+  if(NOT T_TIMED)
+    gtest_discover_tests(${name}Tests DISCOVERY_MODE PRE_TEST PROPERTIES ENVIRONMENT "${environment}")
+    return()
+  endif()
+  gtest_discover_tests(${name}Tests DISCOVERY_MODE PRE_TEST TEST_FILTER "-${T_TIMED}"
+    PROPERTIES ENVIRONMENT "${environment}")
+  gtest_discover_tests(${name}Tests DISCOVERY_MODE PRE_TEST TEST_FILTER "${T_TIMED}"
+    PROPERTIES ENVIRONMENT "${environment}" RESOURCE_LOCK folmira-timed)
 endfunction()
