@@ -1,5 +1,8 @@
 // The cost of a large-print render per page, beside the bare cost of the same
-// text broken into lines by Pango and written by Cairo with no layout rules.
+// text broken into lines by Pango and written by Cairo with no layout rules
+// (the floor, on one thread). Both ratios are printed, named: the render on the
+// threads it uses here against the floor ("floor_ratio_N_threads"), and on one
+// thread against it ("floor_ratio_1_thread"), the honest one on one core.
 //
 // And re-rendering a long copy at another type size, as a settings change in
 // the document window does: the text shaped on four threads and the pages cut
@@ -52,20 +55,51 @@ const BigDocument& bookOf100Pages()
     return document;
 }
 
+template <class Work> double secondsOf(Work&& work)
+{
+    const auto start = std::chrono::steady_clock::now();
+    work();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// The render on `threads` shaping threads (0: as many as it takes here).
+int renderPages(const BigDocument& doc, int threads)
+{
+    Renderer::setShapingThreads(threads);
+    auto result = Renderer::render(doc, LargePrintSettings());
+    Renderer::setShapingThreads(0);
+    benchmark::DoNotOptimize(result.pdf.data());
+    return result.pageCount;
+}
+
+// Timed on the threads it uses here; on one thread and the floor in turn in
+// the same run.
 void BM_Render(benchmark::State& state)
 {
     const auto& doc = bookOf100Pages();
+    const int threads = Renderer::shapingThreads();
     int pages = 0;
+    double used = 0, one = 0, floor = 0;
     for (auto _ : state) {
-        auto result = Renderer::render(doc, LargePrintSettings());
-        benchmark::DoNotOptimize(result.pdf.data());
-        pages = result.pageCount;
+        const double t = secondsOf([&] { pages = renderPages(doc, 0); });
+        used += t;
+        one += secondsOf([&] { renderPages(doc, 1); });
+        floor += secondsOf([&] { BenchText::barePangoCairo(doc); });
+        state.SetIterationTime(t);
     }
+    const auto n = static_cast<double>(state.iterations());
+    const std::string many = std::to_string(threads) + (threads == 1 ? "_thread" : "_threads");
     state.counters["pages"] = pages;
+    state.counters["threads"] = threads;
     state.counters["time/page"] =
         benchmark::Counter(pages, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+    state.counters["ms_" + many] = used / n * 1000;
+    state.counters["ms_1_thread"] = one / n * 1000;
+    state.counters["floor_ms_1_thread"] = floor / n * 1000;
+    state.counters["floor_ratio_" + many] = floor > 0 ? used / floor : 0;
+    state.counters["floor_ratio_1_thread"] = floor > 0 ? one / floor : 0;
 }
-BENCHMARK(BM_Render)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Render)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 // About 300 pages at 20 pt.
 const BigDocument& longCopy()

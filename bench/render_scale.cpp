@@ -1,13 +1,16 @@
 // Render cost as documents grow: time and peak memory per page at 1, 8 and
 // 64 MB of text, beside the bare floor of the same text broken into lines by
-// Pango and written by Cairo with no layout rules; and a paragraph that is one
-// 2 MB word beside one of 2 MB of ordinary words (aim: at most 2×). Each
+// Pango and written by Cairo with no layout rules (on one thread). Two ratios
+// to the floor: the render on the threads it uses here ("ratio N thr"), and on
+// one thread ("ratio 1 thr"), the honest one on one core. And a paragraph that
+// is one 2 MB word beside one of 2 MB of ordinary words (aim: at most 2×). Each
 // measurement runs in a child process of its own, so that its peak memory
 // (getrusage) is its own. Per page, time and memory should stay flat.
 //
 //   render_scale            all of it
 //   render_scale QUICK      1 and 8 MB only
 
+#include "FolmiraKit/Render/Layout.h"
 #include "FolmiraKit/Render/Renderer.h"
 #include "bench/Support/BenchText.h"
 #include "bench/Support/ChildRun.h"
@@ -55,10 +58,11 @@ BigDocument oneWord(std::size_t bytes)
 }
 
 // In the child: makes the document, runs one measurement, prints
-// "<pages> <seconds> <pdf bytes>".
+// "<pages> <seconds> <pdf bytes>". "render1" renders on one thread.
 int child(const std::string& what, std::size_t bytes)
 {
     BigDocument doc = what == "word" ? oneWord(bytes) : paragraphs(bytes, what == "words");
+    if (what == "render1") Renderer::setShapingThreads(1);
     auto start = std::chrono::steady_clock::now();
     int pages = 0;
     std::size_t pdf = 0;
@@ -97,17 +101,21 @@ int main(int argc, char** argv)
     if (argc == 4 && std::strcmp(argv[1], "child") == 0) return child(argv[2], std::stoul(argv[3]));
     const bool quick = argc > 1 && std::strcmp(argv[1], "QUICK") == 0;
 
-    std::printf("%-6s %7s %12s %12s %7s %10s %12s %12s\n", "text", "pages", "ms/page", "floor ms/pg", "ratio",
-                "peak MB", "peak KB/pg", "PDF KB/pg");
+    const int threads = Renderer::shapingThreads();
+    std::printf("The render on %d thread%s (as here) and on 1, the floor on 1.\n", threads, threads == 1 ? "" : "s");
+    std::printf("%-6s %7s %12s %12s %12s %11s %11s %10s %12s %12s\n", "text", "pages", "ms/page", "1 thr ms/pg",
+                "floor ms/pg", "ratio N thr", "ratio 1 thr", "peak MB", "peak KB/pg", "PDF KB/pg");
     for (std::size_t megabytes : {1, 8, 64}) {
         if (quick && megabytes > 8) break;
         const std::size_t bytes = megabytes << 20;
         Measured render = measure(argv[0], "render", bytes);
+        Measured one = measure(argv[0], "render1", bytes);
         Measured floor = measure(argv[0], "floor", bytes);
         const double pages = std::max(1, render.pages);
-        std::printf("%3zu MB %7d %12.3f %12.3f %7.2f %10.1f %12.1f %12.2f\n", megabytes, render.pages,
-                    render.seconds * 1000 / pages, floor.seconds * 1000 / std::max(1, floor.pages),
-                    floor.seconds > 0 ? render.seconds / floor.seconds : 0, render.peakMegabytes,
+        auto ratio = [&](const Measured& m) { return floor.seconds > 0 ? m.seconds / floor.seconds : 0; };
+        std::printf("%3zu MB %7d %12.3f %12.3f %12.3f %11.2f %11.2f %10.1f %12.1f %12.2f\n", megabytes, render.pages,
+                    render.seconds * 1000 / pages, one.seconds * 1000 / std::max(1, one.pages),
+                    floor.seconds * 1000 / std::max(1, floor.pages), ratio(render), ratio(one), render.peakMegabytes,
                     render.peakMegabytes * 1024 / pages, render.pdfBytes / 1024 / pages);
     }
 
