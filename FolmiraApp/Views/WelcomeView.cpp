@@ -71,6 +71,10 @@ ModeCard::ModeCard(DocKind kind, const QString& title, const QString& text, QWid
 
     auto* chevron = decoration(themeIcon("go-next", QStyle::SP_ArrowRight).pixmap(16, 16), this);
     row->addWidget(chevron, 0, Qt::AlignVCenter);
+
+    // The card lies on the window, not on a button's face: its labels take the
+    // window's text colours (a button's would override the secondary text).
+    setBackgroundRole(QPalette::Window);
 }
 
 // The theme's picture of the mode, its shape kept and its colour the accent's

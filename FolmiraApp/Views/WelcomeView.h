@@ -31,6 +31,7 @@ public:
     QString text() const;
     // The mode's symbol, in the accent colour.
     QLabel* symbol() const { return symbol_; }
+    QLabel* textLabel() const { return text_; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -4,6 +4,7 @@
 #include "../Fakes.h"
 
 #include "FolmiraApp/Views/WelcomeView.h"
+#include "Lyricade/Views/FontRoles.h"
 
 #include <QMainWindow>
 #include <QLabel>
@@ -72,6 +73,31 @@ TEST_F(WelcomeViewTest, TheCardSymbolsAreInTheAccentColour)
         changed.setColor(QPalette::Highlight, QColor(200, 40, 10));
         card->setPalette(changed);
         EXPECT_EQ(inkOf(card->symbol()), QSet<QRgb>{QColor(200, 40, 10).rgba()});
+    }
+}
+
+// The title in the window's text colour, the description in the secondary one.
+TEST_F(WelcomeViewTest, TheCardDescriptionsDrawInTheSecondaryColour)
+{
+    const auto darkestInk = [](ModeCard* card, const QLabel* label) {
+        const QImage image = card->grab().toImage();
+        const QRect area = label->geometry();
+        QColor darkest = Qt::white;
+        for (int y = area.top(); y <= area.bottom(); ++y)
+            for (int x = area.left(); x <= area.right(); ++x)
+                if (qGray(image.pixel(x, y)) < qGray(darkest.rgb())) darkest = image.pixel(x, y);
+        return darkest.name();
+    };
+    for (ModeCard* card : {sheet->documentCard(), sheet->songbookCard()}) {
+        SCOPED_TRACE(card->title().toStdString());
+        const QColor secondary = Lyricade::FontRole::secondary(card);
+        ASSERT_NE(secondary, card->palette().color(QPalette::WindowText));
+        EXPECT_EQ(darkestInk(card, card->textLabel()), secondary.name());
+        QLabel* title = nullptr;
+        for (QLabel* label : card->findChildren<QLabel*>())
+            if (label->text() == card->title()) title = label;
+        ASSERT_NE(title, nullptr);
+        EXPECT_EQ(darkestInk(card, title), card->palette().color(QPalette::WindowText).name());
     }
 }
 
