@@ -193,6 +193,9 @@ void MainWindow::showEvent(QShowEvent* event)
         framePending_ = false;
         keepFrameOnScreen();
     });
+    // Started in Songbook mode, the window's first focus is the songbook,
+    // not the mode picker, where Space would switch the mode away.
+    if (model_.kind() == DocKind::songbook && songbook_) songbook_->setFocus(Qt::ActiveWindowFocusReason);
     // The sheet needs its window on the screen first.
     showWelcomeWhenAsked();
 }

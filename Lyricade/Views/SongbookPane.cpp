@@ -1,7 +1,11 @@
 #include "Lyricade/Views/SongbookPane.h"
 
 #include "Lyricade/SongController.h"
+#include "Lyricade/Views/SidebarList.h"
+#include "Lyricade/Views/SidebarView.h"
 #include "Lyricade/Views/SongRootView.h"
+
+#include <QFocusEvent>
 
 #include <QVBoxLayout>
 
@@ -18,9 +22,14 @@ SongbookPane::SongbookPane(SongController& controller, std::shared_ptr<QSettings
     connect(root_, &QWidget::windowTitleChanged, this, &QWidget::setWindowTitle);
 }
 
-void SongbookPane::focusInEvent(QFocusEvent*)
+void SongbookPane::focusInEvent(QFocusEvent* event)
 {
-    root_->focusList();
+    // The window comes up holding the pane's focus: the songbook starts at
+    // the sidebar's selected row, which says where the user is.
+    if (event->reason() == Qt::ActiveWindowFocusReason)
+        root_->sidebar()->list()->setFocus(Qt::OtherFocusReason);
+    else
+        root_->focusList();
 }
 
 } // namespace Lyricade

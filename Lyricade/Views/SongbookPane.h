@@ -28,7 +28,9 @@ public:
     SongRootView* root() const { return root_; }
 
 protected:
-    // Given the focus (the mode switch does), the pane hands it to its list.
+    // Given the focus (the mode switch does), the pane hands it to its list;
+    // given it as the window comes up (the window's first focus in Songbook
+    // mode), to the sidebar's selected row.
     void focusInEvent(QFocusEvent* event) override;
 
 private:

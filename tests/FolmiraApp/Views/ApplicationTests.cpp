@@ -15,6 +15,7 @@
 #include "FolmiraApp/Views/WelcomeView.h"
 #include "Lyricade/Views/AddSongsSheet.h"
 #include "Lyricade/Views/LicensingSheet.h"
+#include "Lyricade/Views/SidebarList.h"
 #include "tests/HangGuard.h"
 
 #include <QFile>
@@ -213,6 +214,33 @@ TEST_F(ApplicationTest, TheHelpKeysOpenHelpOverEverySheetAndHelpTakesKeysWhileTh
     auto* licensing = app->window().findChild<Lyricade::LicensingSheet*>();
     ASSERT_NE(licensing, nullptr);
     helpFrom(licensing, Qt::CTRL | Qt::SHIFT | Qt::Key_Question);
+}
+
+TEST_F(ApplicationTest, StartedInSongbookModeTheFocusIsOnTheSidebarsSelectedRow)
+{
+    defaults->setValue("docKind", "songbook");
+    for (bool firstLaunch : {false, true}) {
+        SCOPED_TRACE(firstLaunch ? "after the welcome sheet" : "no welcome sheet");
+        app.reset();
+        defaults->setValue("welcomeSeen", !firstLaunch);
+        launch();
+        if (firstLaunch) {
+            WelcomeView* welcome = app->window().welcomeSheet();
+            ASSERT_NE(welcome, nullptr);
+            welcome->closeButton()->click();
+            app->window().activateWindow();
+        }
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&app->window()));
+        auto* sidebar = app->window().findChild<Lyricade::SidebarList*>();
+        ASSERT_NE(sidebar, nullptr);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return sidebar->hasFocus(); })) << app->window().focusWidget();
+        ASSERT_NE(sidebar->currentItem(), nullptr);
+        EXPECT_TRUE(sidebar->currentItem()->isSelected()) << "the ring is on the selected row";
+        EXPECT_EQ(Lyricade::SidebarList::itemOf(sidebar->currentItem()), app->model().songs().model().selection());
+        // The first key a keyboard user presses leaves the mode alone.
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+        EXPECT_EQ(app->model().kind(), DocKind::songbook);
+    }
 }
 
 TEST_F(ApplicationTest, SettingsOpensTheSettingsWindowWhoseImportIsTheModels)
