@@ -2,6 +2,7 @@
 
 #include "Lyricade/Panels/DialogTexts.h"
 
+#include <QApplication>
 #include <QChildEvent>
 #include <QComboBox>
 #include <QDir>
@@ -108,10 +109,18 @@ void QtPanels::inform(const QString& text, const QString& detail)
 
 void QtPanels::message(QMessageBox::Icon icon, const QString& text, const QString& detail)
 {
-    QMessageBox box(icon, QString(), QString(), QMessageBox::Ok, window_);
+    // Over the window the user is in (Help's alert over Help), which comes
+    // back to the front with the focus when the alert closes: a window
+    // manager may hand both to another window of the application.
+    QPointer<QWidget> over = QApplication::activeWindow();
+    QMessageBox box(icon, QString(), QString(), QMessageBox::Ok, over ? over.data() : window_.data());
     // Names and reasons are shown as written, never as markup.
     Lyricade::setPlainTexts(box, text, detail);
     box.exec();
+    if (over && over->isVisible()) {
+        over->raise();
+        over->activateWindow();
+    }
 }
 
 namespace {

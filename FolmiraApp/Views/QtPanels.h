@@ -27,7 +27,8 @@ QString folderKey(FileDialog dialog);
 
 class QtPanels final : public Panels {
 public:
-    // Dialogs are modal over `window` (a weak hold; none when it is gone).
+    // Dialogs are modal over `window` (a weak hold; none when it is gone);
+    // alerts over the active window, else over `window`.
     explicit QtPanels(QWidget* window = nullptr) : window_(window) {}
     void setWindow(QWidget* window) { window_ = window; }
     // Where the folders each dialog was last used in are kept (none: not kept).

@@ -146,6 +146,30 @@ TEST_F(QtPanelsTest, AnAlertShowsNamesAsWrittenAndStaysWithinTheScreen)
     EXPECT_TRUE(whole);
 }
 
+// As Help's alert that no browser opened its page: over Help, which is in
+// front with the focus again once the alert closes.
+TEST_F(QtPanelsTest, AnAlertComesOverTheWindowInFrontWhichKeepsTheFocusAfterIt)
+{
+    QWidget main, help;
+    auto* button = new QPushButton("Open the Online Help Page", &help);
+    main.show();
+    help.show();
+    help.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&help));
+    button->setFocus();
+    auto made = panels();
+    made->setWindow(&main);
+    QWidget* over = nullptr;
+    whenShown([&](QWidget* dialog) {
+        over = dialog->parentWidget();
+        dialog->close();
+    });
+    made->alert("The online help page didn’t open", "No web browser opened it.");
+    EXPECT_EQ(over, &help);
+    EXPECT_TRUE(QTest::qWaitForWindowActive(&help));
+    EXPECT_TRUE(button->hasFocus());
+}
+
 TEST_F(QtPanelsTest, PrintingToAFileStartsWhereTheLastPrintedCopyWent)
 {
     for (const bool kept : {false, true}) {
