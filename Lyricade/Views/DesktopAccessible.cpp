@@ -6,6 +6,7 @@
 #include <QAccessibleWidget>
 #include <QApplication>
 #include <QComboBox>
+#include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -75,10 +76,18 @@ bool isPlainWindow(const QWidget* widget)
 
 // As Qt's own combo box, but named by its name or label: on Linux Qt names it
 // by its current text and leaves the label to a relation, so the tree and
-// many readers say the value twice and never what is chosen.
-class ComboAccessible : public QAccessibleWidget {
+// many readers say the value twice and never what is chosen. The choice is
+// still said: it is the box's value and its text, as a reader asks for a
+// combo box's shown text, and the selected item of its list.
+class ComboAccessible : public QAccessibleWidget, public QAccessibleTextInterface {
 public:
     explicit ComboAccessible(QWidget* widget) : QAccessibleWidget(widget, QAccessible::ComboBox) {}
+
+    void* interface_cast(QAccessible::InterfaceType type) override
+    {
+        if (type == QAccessible::TextInterface) return static_cast<QAccessibleTextInterface*>(this);
+        return QAccessibleWidget::interface_cast(type);
+    }
 
     int childCount() const override { return combo()->isEditable() ? 2 : 1; }
 
@@ -109,11 +118,10 @@ public:
 
     QString text(QAccessible::Text kind) const override
     {
-        const QString value = combo()->isEditable() ? combo()->lineEdit()->text() : combo()->currentText();
-        if (kind == QAccessible::Value) return value;
+        if (kind == QAccessible::Value) return shown();
         const QString text = QAccessibleWidget::text(kind);
         // Unnamed and unlabelled, it is known by what it shows.
-        return kind == QAccessible::Name && text.isEmpty() ? value : text;
+        return kind == QAccessible::Name && text.isEmpty() ? shown() : text;
     }
 
     QStringList actionNames() const override { return {showMenuAction(), pressAction()}; }
@@ -135,9 +143,55 @@ public:
 
     QStringList keyBindingsForAction(const QString&) const override { return {}; }
 
+    // The shown choice as read-only text with no caret or selection of its own.
+    QString text(int startOffset, int endOffset) const override
+    {
+        return shown().mid(startOffset, endOffset < 0 ? -1 : endOffset - startOffset);
+    }
+    int characterCount() const override { return int(shown().size()); }
+    void selection(int, int* startOffset, int* endOffset) const override { *startOffset = *endOffset = 0; }
+    int selectionCount() const override { return 0; }
+    void addSelection(int, int) override {}
+    void removeSelection(int) override {}
+    void setSelection(int, int, int) override {}
+    int cursorPosition() const override { return 0; }
+    void setCursorPosition(int) override {}
+    QRect characterRect(int) const override { return QRect(); }
+    int offsetAtPoint(const QPoint&) const override { return -1; }
+    void scrollToSubstring(int, int) override {}
+    QString attributes(int offset, int* startOffset, int* endOffset) const override
+    {
+        *startOffset = *endOffset = offset;
+        return QString();
+    }
+
 private:
     QComboBox* combo() const { return static_cast<QComboBox*>(widget()); }
+    QString shown() const { return combo()->isEditable() ? combo()->lineEdit()->text() : combo()->currentText(); }
 };
+
+// The list of a combo box selects its current choice at all times, not only
+// while it pops up, so a reader finds the choice there too; a new choice is
+// announced as the list's new selection (Qt announces it as the box's new
+// value already).
+void followChoice(QComboBox* combo)
+{
+    static const char* const following = "folmiraFollowsChoice";
+    if (combo->property(following).toBool()) return;
+    combo->setProperty(following, true);
+    const auto select = [combo] {
+        QItemSelectionModel* selection = combo->view()->selectionModel();
+        if (!selection) return;
+        const QModelIndex chosen = combo->model()->index(combo->currentIndex(), combo->modelColumn(), combo->rootModelIndex());
+        // Selected only: the list's current item reads as focused, and the box has the focus.
+        if (chosen.isValid())
+            selection->select(chosen, QItemSelectionModel::ClearAndSelect);
+        else
+            selection->clearSelection();
+    };
+    select();
+    QObject::connect(combo, &QComboBox::currentIndexChanged, combo, select);
+}
 
 QAccessibleInterface* desktopFactory(const QString& className, QObject* object)
 {
@@ -145,7 +199,10 @@ QAccessibleInterface* desktopFactory(const QString& className, QObject* object)
     if (object == QCoreApplication::instance()) return new ApplicationAccessible;
     if (!object->isWidgetType()) return nullptr;
     auto* widget = static_cast<QWidget*>(object);
-    if (className == QLatin1String("QComboBox")) return new ComboAccessible(widget);
+    if (className == QLatin1String("QComboBox")) {
+        followChoice(static_cast<QComboBox*>(widget));
+        return new ComboAccessible(widget);
+    }
     // Reached only by classes with no interface of their own nearer to them.
     if ((className == QLatin1String("QWidget") || className == QLatin1String("QFrame")) && isPlainWindow(widget))
         return new WindowAccessible(widget);

@@ -7,8 +7,9 @@
 //   desktop's popups are, so a screen reader finds it and its items;
 // - a window made of a plain widget (Help, Settings, the quick reference) is
 //   a window named by its title, not a filler;
-// - a combo box is named by its accessible name or its label, and its
-//   current text is its value; Qt names it by its value.
+// - a combo box is named by its accessible name or its label (Qt names it
+//   by its choice), and its current choice is its value, its text and the
+//   selected item of its list, so readers say both.
 // Installed once for the application, before its first window shows.
 
 class QLineEdit;

@@ -16,8 +16,10 @@
 #include <QAccessible>
 #include <QAbstractItemView>
 #include <QComboBox>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
+#include <QSignalSpy>
 #include <QVBoxLayout>
 
 namespace FolmiraAppTest {
@@ -32,6 +34,16 @@ protected:
     }
 
     static QAccessibleInterface* read(QObject* object) { return QAccessible::queryAccessibleInterface(object); }
+
+    // The names of the items a combo box's list reads as selected.
+    static QStringList selectedItems(QComboBox* combo)
+    {
+        QStringList names;
+        QAccessibleInterface* list = read(combo)->child(0);
+        for (int i = 0; i < list->childCount(); ++i)
+            if (list->child(i)->state().selected) names << list->child(i)->text(QAccessible::Name);
+        return names;
+    }
 };
 
 TEST_F(AccessibleTreeTest, HelpSettingsAndTheQuickReferenceAreWindowsNamedByTheirTitles)
@@ -73,6 +85,22 @@ TEST_F(AccessibleTreeTest, ComboBoxesAreNamedByTheirLabelsAndValuedByTheirChoice
         EXPECT_EQ(read(c.combo)->text(QAccessible::Value), c.combo->itemText(1));
         EXPECT_EQ(read(c.combo)->child(0)->object(), static_cast<QObject*>(c.combo->view())) << "its list of choices";
     }
+    // The choice is the box's text too, and the one selected item of its list,
+    // popped up or not: what a screen reader says after the label.
+    QComboBox* paper = panel.paperPicker();
+    QAccessibleTextInterface* shown = read(paper)->textInterface();
+    ASSERT_NE(shown, nullptr);
+    EXPECT_EQ(shown->text(0, shown->characterCount()), paper->currentText());
+    EXPECT_EQ(selectedItems(paper), QStringList{paper->currentText()});
+    // A new choice selects its item in the list, which the list announces to readers
+    // (with the value change the box announces itself).
+    QSignalSpy selections(paper->view()->selectionModel(), &QItemSelectionModel::selectionChanged);
+    paper->setCurrentIndex(0);
+    ASSERT_EQ(selections.count(), 1);
+    EXPECT_EQ(selections.at(0).at(0).value<QItemSelection>().indexes().value(0).row(), 0);
+    EXPECT_EQ(shown->text(0, shown->characterCount()), paper->itemText(0));
+    EXPECT_EQ(selectedItems(paper), QStringList{paper->itemText(0)});
+
     // The songbook's first typeface, the documents' font, reads its name before any book is shown.
     model->songs().model().setSelection(Lyricade::SidebarItem::allSongs());
     Lyricade::InspectorView inspector(model->songs().model());
