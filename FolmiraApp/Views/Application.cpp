@@ -16,6 +16,7 @@
 #include "FolmiraKit/FolmiraKit.h"
 #include "Lyricade/Panels/QtSongPanels.h"
 #include "Lyricade/Views/DesktopAccessible.h"
+#include "Lyricade/Views/FocusInView.h"
 #include "Lyricade/Views/FocusRing.h"
 #include "Lyricade/Views/FontRoles.h"
 #include "Lyricade/Views/SongRootView.h"
@@ -112,6 +113,8 @@ Application::Application(AppServices services)
     }
     if (!services.songServices.announcer) services.songServices.announcer = Lyricade::qtAnnouncer();
 
+    // In every window, the control that gets the focus is scrolled into view.
+    Lyricade::keepFocusInView();
     model_ = std::make_unique<AppModel>(true, services);
     window_ = std::make_unique<MainWindow>(
         *model_, [this](QWidget* parent, QToolBar* toolBar) { return makeSongbookPane(parent, toolBar); });

@@ -4,10 +4,12 @@
 
 #include "../Fakes.h"
 
+#include "FolmiraApp/Model/Engine.h"
 #include "FolmiraApp/Views/Application.h"
 #include "FolmiraApp/Views/MainWindow.h"
 #include "Lyricade/SongController.h"
 
+#include <QAbstractScrollArea>
 #include <QAccessible>
 #include <QApplication>
 #include <QPlainTextEdit>
@@ -26,10 +28,12 @@ protected:
         ModelTest::TearDown();
     }
 
-    void launch()
+    void launch(std::shared_ptr<Engine> realEngine = nullptr)
     {
         defaults->setValue("welcomeSeen", true);
-        app = std::make_unique<Application>(services());
+        AppServices given = services();
+        if (realEngine) given.engine = std::move(realEngine);
+        app = std::make_unique<Application>(given);
         app->start({});
         ASSERT_TRUE(QTest::qWaitForWindowActive(&app->window()));
         ASSERT_TRUE(QTest::qWaitFor([&] { return app->model().songsStarted(); }));
@@ -53,6 +57,26 @@ protected:
     {
         QAccessibleInterface* reads = QAccessible::queryAccessibleInterface(widget);
         return reads ? reads->text(QAccessible::Name).trimmed() : QString();
+    }
+
+    // Why `control` is not seen whole, or empty when it is: every scroll area
+    // around it shows all of it (as much as its view holds), and so does the window.
+    static QString hidden(QWidget* control)
+    {
+        constexpr int margin = 8;
+        for (QWidget* holder = control->parentWidget(); holder; holder = holder->parentWidget()) {
+            auto* area = qobject_cast<QAbstractScrollArea*>(holder->parentWidget());
+            const bool view = area && area->viewport() == holder;
+            if (!view && !holder->isWindow()) continue;
+            const QRect box(control->mapTo(holder, QPoint(0, 0)), control->size());
+            // One larger than the view fills it, short of the margin kept beside it.
+            const QSize room = box.size().boundedTo(holder->size() - QSize(margin, margin));
+            const QSize shows = (box & holder->rect()).size();
+            if (shows.width() < room.width() || shows.height() < room.height())
+                return QStringLiteral("cut by ") + (view ? area->metaObject()->className() : "the window");
+            if (holder->isWindow()) break;
+        }
+        return {};
     }
 
     static std::string describe(QWidget* widget)
@@ -83,6 +107,7 @@ protected:
             at = QApplication::focusWidget();
             ASSERT_NE(at, nullptr) << "the focus went nowhere";
             ASSERT_TRUE(window.isAncestorOf(at)) << "left the window for " << describe(at);
+            EXPECT_EQ(hidden(at).toStdString(), "") << describe(at);
             if (at == start) break;
         }
         EXPECT_EQ(at, start) << "the walk comes round";
@@ -148,6 +173,38 @@ TEST_F(KeyboardWalkTest, WithADocumentOpenTabReachesItsNotesAndReadsThem)
         widget->setFocus();
         ASSERT_TRUE(widget->hasFocus());
         EXPECT_NE(widget->grab().toImage(), plain) << describe(widget);
+    }
+}
+
+TEST_F(KeyboardWalkTest, EachTabBringsTheFocusedControlWholeIntoViewAtBothFontSizes)
+{
+    // A document with notes (pictures left out), at the desktop's font size and
+    // half again as large (as at 144 dpi), in both modes.
+    const auto document = file("Notes.md", "# Notes\n\nSome words.\n\n![Map](missing.png)\n\n"
+                                           "![Sky](https://example.org/sky.png)\n\nMore words.\n");
+    const QFont desktopFont = QApplication::font();
+    const std::shared_ptr<void> fontBack(nullptr, [desktopFont](void*) { QApplication::setFont(desktopFont); });
+    for (double scale : {1.0, 1.5}) {
+        SCOPED_TRACE(scale);
+        QFont font = desktopFont;
+        font.setPointSizeF(desktopFont.pointSizeF() * scale);
+        QApplication::setFont(font);
+        defaults->setValue("docKind", "document");
+        launch(makeFolmiraEngine());
+        // The window on a 1600 by 1000 screen, less the desktop's panel.
+        app->window().resize(QSize(1360, 860).boundedTo(QSize(1600, 940) / scale));
+        app->model().open(document);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return app->model().preview() && !app->model().rendering(); }, 20000));
+        ASSERT_FALSE(app->model().notes().empty());
+        ASSERT_TRUE(QTest::qWaitFor([&] {
+            auto* note = app->window().findChild<QWidget*>(QStringLiteral("note"));
+            return note && note->isVisible();
+        }));
+        walk("Document mode, a document with notes open");
+        QTest::keyClick(app->window().focusWidget(), Qt::Key_2, Qt::AltModifier);
+        ASSERT_EQ(app->model().kind(), DocKind::songbook);
+        walk("Songbook mode");
+        app.reset();
     }
 }
 

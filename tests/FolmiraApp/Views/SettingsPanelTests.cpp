@@ -159,10 +159,12 @@ TEST_F(SettingsPanelTest, AFocusedSliderTakesTheWheel)
     auto* slider = p.sizeSlider()->slider();
     slider->setFocus();
     ASSERT_TRUE(slider->hasFocus());
+    // Where the focus brought the panel: the wheel moves it no further.
+    const int scrolled = p.verticalScrollBar()->value();
     auto event = wheelDown(slider);
     QApplication::sendEvent(slider, &event);
     EXPECT_NE(model->settings().fontSize, 18);
-    EXPECT_EQ(p.verticalScrollBar()->value(), 0);
+    EXPECT_EQ(p.verticalScrollBar()->value(), scrolled);
 }
 
 TEST_F(SettingsPanelTest, PresetsAndCustom)
