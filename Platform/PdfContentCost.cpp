@@ -33,7 +33,7 @@ namespace Platform::PdfContent {
 bool TextCost::within(const TextCost& limits) const
 {
     return bytes <= limits.bytes && textOperators <= limits.textOperators && shownBytes <= limits.shownBytes &&
-           formUses <= limits.formUses && savedStates <= limits.savedStates;
+           formUses <= limits.formUses && savedStates <= limits.savedStates && tokens <= limits.tokens;
 }
 
 namespace {
@@ -87,11 +87,15 @@ public:
             } else if (c == '%') {
                 while (pos_ < data_.size() && at(pos_) != '\n' && at(pos_) != '\r') ++pos_;
             } else {
+                ++count_;
                 return token(c);
             }
         }
         return {};
     }
+
+    // The tokens returned so far.
+    std::size_t count() const { return count_; }
 
     // Moves past an inline image's data, its dictionary already read; `length`
     // is the data's size when it is known.
@@ -192,12 +196,14 @@ private:
 
     std::string_view data_;
     std::size_t pos_ = 0;
+    std::size_t count_ = 0;
 };
 
 // "#20" in a name stands for the byte 0x20; qpdf's dictionary keys are decoded.
-std::string decodedName(std::string_view raw)
+// Written into `name`, whose storage is reused from one name to the next.
+void decodeName(std::string_view raw, std::string& name)
 {
-    std::string name = "/";
+    name.assign("/");
     for (std::size_t i = 0; i < raw.size(); ++i) {
         int high = i + 2 < raw.size() && raw[i] == '#' ? hexValue(static_cast<unsigned char>(raw[i + 1])) : -1;
         int low = high >= 0 ? hexValue(static_cast<unsigned char>(raw[i + 2])) : -1;
@@ -208,7 +214,6 @@ std::string decodedName(std::string_view raw)
             name += raw[i];
         }
     }
-    return name;
 }
 
 std::optional<long long> integer(std::string_view text)
@@ -274,11 +279,13 @@ public:
             if (t.kind == Token::Kind::string) {
                 pendingShown_ += t.shown;
             } else if (t.kind == Token::Kind::name) {
-                lastName_ = decodedName(t.text);
+                decodeName(t.text, lastName_);
+                hasName_ = true;
             } else if (t.kind == Token::Kind::keyword && t.text != "true" && t.text != "false" && t.text != "null") {
                 operate(t.text, tokens);
             }
         }
+        out_.own.tokens += tokens.count();
     }
 
 private:
@@ -287,9 +294,9 @@ private:
         if (op == "Tj" || op == "TJ" || op == "'" || op == "\"") {
             ++out_.own.textOperators;
             out_.own.shownBytes += pendingShown_;
-        } else if (op == "Do" && lastName_) {
-            auto [entry, added] = index_.try_emplace(*lastName_, static_cast<std::uint32_t>(out_.names.size()));
-            if (added) out_.names.push_back(*lastName_);
+        } else if (op == "Do" && hasName_) {
+            auto [entry, added] = index_.try_emplace(lastName_, static_cast<std::uint32_t>(out_.names.size()));
+            if (added) out_.names.push_back(lastName_);
             out_.draws.push_back(entry->second);
         } else if (op == "BI") {
             tokens.skipImageData(inlineImageLength(tokens));
@@ -299,13 +306,14 @@ private:
             if (depth_ > 0) --depth_; // Poppler ignores a "Q" without its "q"
         }
         pendingShown_ = 0;
-        lastName_.reset();
+        hasName_ = false;
     }
 
     Lexed& out_;
     std::size_t pendingShown_ = 0;
     std::size_t depth_ = 0;
-    std::optional<std::string> lastName_;
+    std::string lastName_; // the last name operand, when hasName_
+    bool hasName_ = false;
     std::unordered_map<std::string, std::uint32_t> index_;
 };
 
@@ -378,6 +386,7 @@ private:
         cost_.bytes += own.bytes;
         cost_.textOperators += own.textOperators;
         cost_.shownBytes += own.shownBytes;
+        cost_.tokens += own.tokens;
         cost_.savedStates = std::max(cost_.savedStates, states + own.savedStates);
         return cost_.within(limits_);
     }

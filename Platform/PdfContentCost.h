@@ -21,6 +21,10 @@ struct TextCost {
     // being drawn): Poppler keeps a copy of the whole state for each. Counted
     // as if every form were drawn where its drawer's nesting is deepest.
     std::size_t savedStates = 0;
+    // Operands and operators: Poppler makes an object of each, and its parse
+    // of a page of small tokens runs at a few megabytes a second, where white
+    // space or a long string costs next to nothing.
+    std::size_t tokens = 0;
     bool operator==(const TextCost&) const = default;
 
     // Whether no count is past its limit.

@@ -23,8 +23,9 @@ inline constexpr int graphicsStates = 10'000;
 // What reading one page's text may cost, counted before Poppler is asked to:
 // the page's content and every form it draws, each time it is drawn. A page
 // past any of these is left out with a note; the densest pages of real
-// manuals stay some thirty times below each. Decoded content: Poppler parses
-// some 150 MB a second, and a real page needs well under a megabyte.
+// manuals stay some thirty times below each. Decoded content: a real page
+// needs well under a megabyte; white space, which Poppler passes over at
+// some 150 MB a second, counts here and not among the tokens below.
 inline constexpr std::size_t textContentBytes = 32u << 20;
 // Text-showing operators, and the bytes of the strings they show (one or two
 // a glyph). Poppler's text reader slows down far more than in proportion when
@@ -34,6 +35,11 @@ inline constexpr std::size_t textOperators = 10'000;
 inline constexpr std::size_t shownTextBytes = 200'000;
 // Forms drawn: each costs Poppler a saved graphics state and a fresh parse.
 inline constexpr std::size_t textFormUses = 10'000;
+// Operands and operators: Poppler reads some 1 to 8 million a second (the
+// fewest when operands pile up with no operator to take them), and keeps
+// every path segment of a drawing in hand (two million tokens of short lines
+// take it 130 MB).
+inline constexpr std::size_t textTokens = 2'000'000;
 // Regions rendered into pictures on one page.
 inline constexpr int renders = 200;
 // Pixels painted while cutting pictures out of one document's pages (a region

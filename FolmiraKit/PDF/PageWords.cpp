@@ -296,7 +296,7 @@ PageText readPageText(const Platform::PdfPage& page)
 {
     constexpr Platform::PdfContent::TextCost limits{PDFLimits::textContentBytes, PDFLimits::textOperators,
                                                     PDFLimits::shownTextBytes, PDFLimits::textFormUses,
-                                                    PDFLimits::graphicsStates};
+                                                    PDFLimits::graphicsStates, PDFLimits::textTokens};
     if (!Platform::PdfContent::measureText(page, limits).within(limits)) {
         PageText skipped;
         skipped.tooLarge = true;

@@ -159,7 +159,8 @@ TEST(PdfContent, SharesOneBudgetOfDecodedBytesBetweenAPageAndItsForms)
 
 namespace {
 
-constexpr TextCost unlimited{~std::size_t{0}, ~std::size_t{0}, ~std::size_t{0}, ~std::size_t{0}, ~std::size_t{0}};
+constexpr TextCost unlimited{~std::size_t{0}, ~std::size_t{0}, ~std::size_t{0},
+                              ~std::size_t{0}, ~std::size_t{0}, ~std::size_t{0}};
 
 TextCost measureFirstPage(const Bytes& pdf, const TextCost& limits = unlimited)
 {
@@ -203,6 +204,11 @@ TEST(PdfContentCost, CountsOnlyWhatIsDrawnAsText)
     EXPECT_EQ(cost.textOperators, 1u);
     EXPECT_EQ(cost.shownBytes, 2u);
     EXPECT_EQ(cost.formUses, 0u);
+
+    // Every operand and operator is a token; white space and comments are none.
+    Builder tokens;
+    tokens.page("q 1 0 0 1 5 5 cm Q % a comment\n  (a b) Tj [(c) -5 (d)] TJ", {});
+    EXPECT_EQ(measureFirstPage(tokens.write()).tokens, 11u + 6);
 }
 
 TEST(PdfContentCost, StopsAtTheFirstLimitPassed)
@@ -229,6 +235,12 @@ TEST(PdfContentCost, StopsAtTheFirstLimitPassed)
     limits = unlimited;
     limits.formUses = 300;
     EXPECT_EQ(measureFirstPage(pdf, limits).formUses, 301u);
+
+    limits = unlimited;
+    limits.tokens = 100'000; // the page's own stream holds 20,000; the form 2,002
+    cost = measureFirstPage(pdf, limits);
+    EXPECT_FALSE(cost.within(limits));
+    EXPECT_EQ(cost.formUses, 40u);
 
     limits = unlimited;
     limits.bytes = 100'000; // the page's own stream is 60,000 bytes; the form takes ~7,000 each time

@@ -235,19 +235,22 @@ TEST(PdfReader, CountsTheTextAPageDrawsThroughFormsAgainstItsBound)
     EXPECT_EQ(two.notes[0].message, "Page 1 was left out: its text is too large for Folmira to read.");
 }
 
-TEST(PdfReader, LeavesOutPagesThatShowTooManyGlyphsOrNestTooDeep)
+TEST(PdfReader, LeavesOutPagesPastAnyBoundOfWhatTheyDraw)
 {
     // One operator showing more than the bound's bytes; states saved past
-    // the bound (Poppler copies the whole state for each).
+    // the bound (Poppler copies the whole state for each); a drawing of more
+    // tokens than the bound, each line a path Poppler keeps.
     Builder builder;
     builder.page(text({"Apples grow here."}, 72, 700), resources(builder));
     builder.page(text({std::string(PDFLimits::shownTextBytes + 1, 'x')}, 72, 500), resources(builder));
     builder.page(repeated("q ", PDFLimits::graphicsStates + 1) + text({"Pears grow here."}, 72, 700),
                  resources(builder));
+    builder.page(text({"Plums grow here."}, 72, 700) + repeated("0 0 m 1 1 l ", PDFLimits::textTokens / 6 + 1),
+                 resources(builder));
     BigDocument document = readPdf(builder.write());
     EXPECT_EQ(document.plainText(), "Apples grow here.");
     ASSERT_EQ(document.notes.size(), 1u);
-    EXPECT_EQ(document.notes[0].message, "Pages 2, 3 were left out: their text is too large for Folmira to read.");
+    EXPECT_EQ(document.notes[0].message, "Pages 2, 3, 4 were left out: their text is too large for Folmira to read.");
 }
 
 TEST(PdfReader, RefusesAPdfWithWordsOnlyOnPagesTooLargeToRead)
