@@ -35,13 +35,15 @@ function(folmira_tests name)
   target_compile_definitions(${name}Tests PRIVATE
     FOLMIRA_TEST_DATA="${CMAKE_SOURCE_DIR}/tests/data"
     POINTERHOLDER_TRANSITION=4)
-  set(environment "FOLMIRA_RESOURCES=${FOLMIRA_BUILD_RESOURCES};QT_QPA_PLATFORM=offscreen")
+  # One value a property: the discovered tests' properties are written out as
+  # a flat list, where a list value would be split into names and values.
+  set(environment ENVIRONMENT "FOLMIRA_RESOURCES=${FOLMIRA_BUILD_RESOURCES}"
+    ENVIRONMENT_MODIFICATION "QT_QPA_PLATFORM=set:offscreen")
   if(NOT T_TIMED)
-    gtest_discover_tests(${name}Tests DISCOVERY_MODE PRE_TEST PROPERTIES ENVIRONMENT "${environment}")
+    gtest_discover_tests(${name}Tests DISCOVERY_MODE PRE_TEST PROPERTIES ${environment})
     return()
   endif()
-  gtest_discover_tests(${name}Tests DISCOVERY_MODE PRE_TEST TEST_FILTER "-${T_TIMED}"
-    PROPERTIES ENVIRONMENT "${environment}")
+  gtest_discover_tests(${name}Tests DISCOVERY_MODE PRE_TEST TEST_FILTER "-${T_TIMED}" PROPERTIES ${environment})
   gtest_discover_tests(${name}Tests DISCOVERY_MODE PRE_TEST TEST_FILTER "${T_TIMED}"
-    PROPERTIES ENVIRONMENT "${environment}" RESOURCE_LOCK folmira-timed)
+    PROPERTIES ${environment} RESOURCE_LOCK folmira-timed)
 endfunction()

@@ -234,7 +234,7 @@ TEST_F(HostileCost, APictureShownAThousandTimesIsReadAndDecodedOnce)
     std::string many = "# Many\n\n";
     for (int i = 0; i < 1000; ++i) many += "![one](one.png)\n\n";
     write(folder() / "many.md", many);
-    write(folder() / "text.txt", paragraphs(1'400'000));
+    write(folder() / "text.txt", paragraphs(1'500'000));
     const auto [cost, text] = expectBounded(folder() / "many.md", folder() / "text.txt", 0.5);
     EXPECT_GE(pagesAndBytes(text.output).first, 1000) << text.output;
     EXPECT_EQ(cost.output.rfind("document 1000 ", 0), 0u) << cost.output;
