@@ -3,6 +3,7 @@
 // Test doubles for the model's engine and dialogs, a model fixture over a
 // QSettings file in a temporary folder, and PDFs made with Qt's PDF writer.
 
+#include "tests/HangGuardQt.h"
 #include "FolmiraApp/Model/AppModel.h"
 
 #include <QBuffer>
@@ -370,7 +371,7 @@ protected:
     void openAndSettle(const std::filesystem::path& url)
     {
         model->open(url);
-        ASSERT_TRUE(QTest::qWaitFor([&] { return model->preview() && !model->reading() && !model->rendering(); }));
+        ASSERT_TRUE(HangGuard::waitFor([&] { return model->preview() && !model->reading() && !model->rendering(); }));
     }
 
     QTemporaryDir folder;

@@ -6,6 +6,7 @@
 // default paper is A4, and the server's pdftopdf filter applies the job's
 // options, so what arrives in the file is what a printer would be sent.
 
+#include "tests/HangGuardQt.h"
 #include <cups/cups.h>
 
 #include <QDir>
@@ -110,7 +111,7 @@ DefaultAuthType None
         // Every libcups call of this thread (Qt's printer list, the job) goes here.
         setenv("CUPS_SERVER", socket_.c_str(), 1);
         cupsSetServer(socket_.c_str());
-        if (!QTest::qWaitFor([&] { return addQueue(); }, 20000)) {
+        if (!HangGuard::waitFor([&] { return addQueue(); }, 20000)) {
             why_ = "cupsd did not take the queue: " + std::string(cupsLastErrorString()) + " (see " + log + ")";
             return;
         }
@@ -137,7 +138,7 @@ DefaultAuthType None
     bool jobCompleted(int count, std::chrono::seconds timeout = std::chrono::seconds(60)) const
     {
         std::optional<ipp_jstate_t> state;
-        (void)QTest::qWaitFor(
+        (void)HangGuard::waitFor(
             [&] {
                 cups_job_t* jobs = nullptr;
                 const int n = cupsGetJobs2(CUPS_HTTP_DEFAULT, &jobs, queue, 0, CUPS_WHICHJOBS_ALL);

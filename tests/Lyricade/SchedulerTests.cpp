@@ -1,6 +1,7 @@
 // The product's timers: posted work never runs inside the call, a dropped
 // handle cancels, and work may replace its own task while it runs.
 
+#include "tests/HangGuardQt.h"
 #include "Lyricade/Scheduler.h"
 
 #include <QCoreApplication>
@@ -29,7 +30,7 @@ TEST(QtSchedulerTest, ImmediateWorkWaitsForTheEventLoop)
     TaskHandle task = scheduler->after(Milliseconds(0), [&] { ++runs; });
     EXPECT_EQ(runs, 0);
     EXPECT_TRUE(task->pending());
-    EXPECT_TRUE(QTest::qWaitFor([&] { return runs == 1; }, 1000));
+    EXPECT_TRUE(HangGuard::waitFor([&] { return runs == 1; }, 1000));
     EXPECT_FALSE(task->pending());
 }
 
@@ -55,7 +56,7 @@ TEST(QtSchedulerTest, WorkMayReplaceItsOwnTask)
         if (++runs < 3) slot = scheduler->after(Milliseconds(1), again);
     };
     slot = scheduler->after(Milliseconds(1), again);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return runs == 3; }, 1000));
+    EXPECT_TRUE(HangGuard::waitFor([&] { return runs == 3; }, 1000));
     QTest::qWait(20);
     EXPECT_EQ(runs, 3);
 }

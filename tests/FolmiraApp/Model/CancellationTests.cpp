@@ -1,6 +1,7 @@
 // The real engine on a hostile document: a render replaced by a newer one
 // stops at once, and quitting while it runs does not wait for it.
 
+#include "tests/HangGuardQt.h"
 #include "../Fakes.h"
 #include "tests/HangGuard.h"
 
@@ -68,17 +69,17 @@ protected:
 TEST_F(Cancellation, ARenderReplacedByANewerOneStopsAtOnce)
 {
     model->open(path("render-2.md"));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return engine->started == 1; }, 20000));
+    ASSERT_TRUE(HangGuard::waitFor([&] { return engine->started == 1; }, 20000));
     QTest::qWait(100);
     auto settings = model->settings();
     settings.fontSize = 24;
     const auto changed = Clock::now();
     model->setSettings(settings);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return engine->cancelledAt != 0; }, 5000));
+    ASSERT_TRUE(HangGuard::waitFor([&] { return engine->cancelledAt != 0; }, 5000));
     const auto stopped = Clock::time_point(Clock::duration(engine->cancelledAt.load()));
     // The newer render is the one that shows; the older went on for a small
     // share of what the newer took whole.
-    ASSERT_TRUE(QTest::qWaitFor([&] { return model->result() && !model->rendering(); }, 20000));
+    ASSERT_TRUE(HangGuard::waitFor([&] { return model->result() && !model->rendering(); }, 20000));
     EXPECT_EQ(engine->started, 2);
     EXPECT_EQ(model->settings().fontSize, 24);
     const double lag = std::chrono::duration<double>(stopped - changed).count();
@@ -89,7 +90,7 @@ TEST_F(Cancellation, ARenderReplacedByANewerOneStopsAtOnce)
 TEST_F(Cancellation, QuittingDuringAHostileRenderDoesNotWaitForIt)
 {
     model->open(path("render-2.md"));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return engine->started == 1; }, 20000));
+    ASSERT_TRUE(HangGuard::waitFor([&] { return engine->started == 1; }, 20000));
     QTest::qWait(100);
     const auto start = Clock::now();
     EXPECT_TRUE(model->stopWork(static_cast<int>(HangGuard::limit(std::chrono::milliseconds(500)).count())));

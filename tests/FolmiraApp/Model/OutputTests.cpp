@@ -1,5 +1,6 @@
 // The copy's name, saving it, and printing it.
 
+#include "tests/HangGuardQt.h"
 #include "../Fakes.h"
 
 #include "FolmiraApp/Model/Output.h"
@@ -111,7 +112,7 @@ TEST_F(SaveTest, ACopyThatIsNotAPdfIsNeverSaved)
     auto& m = make();
     engine->notPdf = true;
     m.open(file("a.txt"));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return m.result() != nullptr; }));
+    ASSERT_TRUE(HangGuard::waitFor([&] { return m.result() != nullptr; }));
     panels->saveAnswer = path("copy.pdf");
     m.exportPDF();
     m.printCopy();

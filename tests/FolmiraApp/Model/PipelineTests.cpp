@@ -2,6 +2,7 @@
 // threads, the debounce, and the stale checks (the fake engine holds reads and
 // renders back to force the orders).
 
+#include "tests/HangGuardQt.h"
 #include "../Fakes.h"
 
 #include <QSignalSpy>
@@ -23,7 +24,7 @@ TEST_F(PipelineTest, OpeningReadsThenRendersAtOnce)
     EXPECT_EQ(m.fileURL(), url);
     EXPECT_EQ(m.fileName(), "Minutes.txt");
     EXPECT_TRUE(m.reading());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return m.preview() != nullptr; }));
+    ASSERT_TRUE(HangGuard::waitFor([&] { return m.preview() != nullptr; }));
     EXPECT_FALSE(m.reading());
     EXPECT_FALSE(m.rendering());
     EXPECT_FALSE(m.renderPending());
@@ -53,7 +54,7 @@ TEST_F(PipelineTest, KindsAreCheckedByExtensionWithoutCase)
     m.open(file("X.DOCX"));
     EXPECT_FALSE(m.error());
     EXPECT_EQ(m.fileName(), "X.DOCX");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return engine->reads() == 2; }));
+    ASSERT_TRUE(HangGuard::waitFor([&] { return engine->reads() == 2; }));
     EXPECT_EQ(engine->readCalls.back().first.filename(), "X.DOCX");
 }
 
@@ -65,7 +66,7 @@ TEST_F(PipelineTest, AnOldWordFileIsOpenedAndRefusedByTheEngine)
     EXPECT_EQ(m.fileName(), "old.doc");
     EXPECT_FALSE(m.originalText());
     EXPECT_FALSE(m.originalPDF());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return m.error().has_value(); }));
+    ASSERT_TRUE(HangGuard::waitFor([&] { return m.error().has_value(); }));
     EXPECT_EQ(*m.error(), "Old Word files (.doc) can’t be read.");
     EXPECT_FALSE(m.document());
     EXPECT_FALSE(m.result());
@@ -78,7 +79,7 @@ TEST_F(PipelineTest, AnyOtherReadFailureBecomesARefusalWithItsDescription)
     auto& m = make();
     openAndSettle(file("Notes.txt"));
     m.open(file("Crash.txt"));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !m.reading(); }));
+    ASSERT_TRUE(HangGuard::waitFor([&] { return !m.reading(); }));
     EXPECT_EQ(m.error(), QString("The disk went away."));
     EXPECT_FALSE(m.document());
     EXPECT_FALSE(m.preview());
@@ -147,11 +148,11 @@ TEST_F(PipelineTest, FiveQuickSettingsChangesRenderOnceAfterTheLast)
         EXPECT_TRUE(m.renderPending());
         if (i < 5) QTest::qWait(20);
     }
-    ASSERT_TRUE(QTest::qWaitFor([&] { return engine->renders() == 2; }));
+    ASSERT_TRUE(HangGuard::waitFor([&] { return engine->renders() == 2; }));
     QTest::qWait(300);
     EXPECT_EQ(engine->renders(), 2);
     EXPECT_GE(engine->renderTimes.back() - last, std::chrono::milliseconds(AppModel::renderDelayMs));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !m.rendering(); }));
+    ASSERT_TRUE(HangGuard::waitFor([&] { return !m.rendering(); }));
     EXPECT_EQ(m.result()->pageCount, 23);
     EXPECT_FALSE(m.renderPending());
 }
@@ -165,7 +166,7 @@ TEST_F(PipelineTest, KeepingLineBreaksReadsAgainAndRendersAtOnce)
     m.setSettings(s);
     EXPECT_FALSE(m.renderPending());
     EXPECT_TRUE(m.reading());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return m.document()->title == "Hymn.txt kept" && !m.rendering(); }));
+    ASSERT_TRUE(HangGuard::waitFor([&] { return m.document()->title == "Hymn.txt kept" && !m.rendering(); }));
     QTest::qWait(AppModel::renderDelayMs + 150);
     EXPECT_EQ(engine->reads(), 2);
     EXPECT_TRUE(engine->readCalls.back().second);
@@ -180,10 +181,10 @@ TEST_F(PipelineTest, AnOlderReadWithTheOtherFlagNeverShows)
     auto s = m.settings();
     s.keepLineBreaks = true;
     m.setSettings(s); // held
-    ASSERT_TRUE(QTest::qWaitFor([&] { return engine->reads() == 2; }));
+    ASSERT_TRUE(HangGuard::waitFor([&] { return engine->reads() == 2; }));
     s.keepLineBreaks = false;
     m.setSettings(s); // finishes first
-    ASSERT_TRUE(QTest::qWaitFor([&] { return engine->readsDone == 2 && !m.reading() && !m.rendering(); }));
+    ASSERT_TRUE(HangGuard::waitFor([&] { return engine->readsDone == 2 && !m.reading() && !m.rendering(); }));
     // The replaced read was cancelled rather than left to finish.
     EXPECT_EQ(engine->readsCancelled, 1);
     held->release();
@@ -199,16 +200,16 @@ TEST_F(PipelineTest, OpeningBWhileAIsReadDropsA)
     auto holdA = engine->holdRead("A.txt", false);
     auto holdB = engine->holdRead("B.txt", false);
     m.open(file("A.txt"));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return engine->reads() == 1; }));
+    ASSERT_TRUE(HangGuard::waitFor([&] { return engine->reads() == 1; }));
     m.open(file("B.txt"));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return engine->readsCancelled == 1; }));
+    ASSERT_TRUE(HangGuard::waitFor([&] { return engine->readsCancelled == 1; }));
     holdA->release();
     QTest::qWait(50);
     EXPECT_EQ(engine->readsDone, 0);
     EXPECT_FALSE(m.document());
     EXPECT_TRUE(m.reading());
     holdB->release();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return m.preview() != nullptr; }));
+    ASSERT_TRUE(HangGuard::waitFor([&] { return m.preview() != nullptr; }));
     EXPECT_EQ(m.document()->title, "B.txt joined");
     EXPECT_FALSE(m.reading());
     EXPECT_EQ(engine->renders(), 1);
@@ -219,10 +220,10 @@ TEST_F(PipelineTest, ClosingDropsLateReadsAndRenders)
     auto& m = make();
     auto read = engine->holdRead("A.txt", false);
     m.open(file("A.txt"));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return engine->reads() == 1; }));
+    ASSERT_TRUE(HangGuard::waitFor([&] { return engine->reads() == 1; }));
     m.closeDocument();
     // Closing cancels the read: it stops instead of running on.
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !m.hasRunningWork(); }, 200));
+    ASSERT_TRUE(HangGuard::waitFor([&] { return !m.hasRunningWork(); }, 200));
     EXPECT_EQ(engine->readsCancelled, 1);
     read->release();
     QTest::qWait(50);
@@ -232,9 +233,9 @@ TEST_F(PipelineTest, ClosingDropsLateReadsAndRenders)
 
     auto render = engine->holdRenders();
     m.open(file("B.txt"));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return engine->renders() == 1; }));
+    ASSERT_TRUE(HangGuard::waitFor([&] { return engine->renders() == 1; }));
     m.closeDocument();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return engine->rendersCancelled == 1; }, 200));
+    ASSERT_TRUE(HangGuard::waitFor([&] { return engine->rendersCancelled == 1; }, 200));
     render->release();
     QTest::qWait(50);
     EXPECT_EQ(engine->rendersDone, 0);
@@ -243,7 +244,7 @@ TEST_F(PipelineTest, ClosingDropsLateReadsAndRenders)
     EXPECT_FALSE(m.rendering());
     EXPECT_FALSE(m.reading());
     EXPECT_EQ(m.fileName(), "");
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !m.hasRunningWork(); }));
+    EXPECT_TRUE(HangGuard::waitFor([&] { return !m.hasRunningWork(); }));
 }
 
 TEST_F(PipelineTest, ASettingsChangeDuringARenderDropsItsResult)
@@ -251,17 +252,17 @@ TEST_F(PipelineTest, ASettingsChangeDuringARenderDropsItsResult)
     auto& m = make();
     auto render = engine->holdRenders();
     m.open(file("A.txt"));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return engine->renders() == 1; }));
+    ASSERT_TRUE(HangGuard::waitFor([&] { return engine->renders() == 1; }));
     auto s = m.settings();
     s.fontSize = 26;
     m.setSettings(s);
     // The running render is cancelled at once; the debounced one starts on
     // the same render thread once it has stopped.
-    ASSERT_TRUE(QTest::qWaitFor([&] { return engine->rendersCancelled == 1; }, 200));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return engine->renders() == 2; }));
+    ASSERT_TRUE(HangGuard::waitFor([&] { return engine->rendersCancelled == 1; }, 200));
+    ASSERT_TRUE(HangGuard::waitFor([&] { return engine->renders() == 2; }));
     QSignalSpy results(&m, &AppModel::resultChanged);
     render->release();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return engine->rendersDone == 1 && !m.rendering(); }));
+    ASSERT_TRUE(HangGuard::waitFor([&] { return engine->rendersDone == 1 && !m.rendering(); }));
     QTest::qWait(50);
     EXPECT_EQ(results.count(), 1);
     EXPECT_EQ(m.result()->pageCount, 26);
@@ -273,7 +274,7 @@ TEST_F(PipelineTest, RenderBytesThatAreNotAPdfGiveAResultWithoutPreview)
     auto& m = make();
     engine->notPdf = true;
     m.open(file("A.txt"));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return m.result() != nullptr; }));
+    ASSERT_TRUE(HangGuard::waitFor([&] { return m.result() != nullptr; }));
     EXPECT_FALSE(m.preview());
     EXPECT_FALSE(m.rendering());
 }
@@ -283,7 +284,7 @@ TEST_F(PipelineTest, ARenderWithNoPdfIsAnErrorUntilARenderMakesOne)
     auto& m = make();
     engine->noPdf = true;
     m.open(file("A.txt"));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return m.error().has_value(); }));
+    ASSERT_TRUE(HangGuard::waitFor([&] { return m.error().has_value(); }));
     EXPECT_EQ(*m.error(), "The PDF could not be written.");
     EXPECT_FALSE(m.result());
     EXPECT_FALSE(m.preview());
@@ -293,7 +294,7 @@ TEST_F(PipelineTest, ARenderWithNoPdfIsAnErrorUntilARenderMakesOne)
     auto settings = m.settings();
     settings.fontSize = 20;
     m.setSettings(settings);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return m.preview() != nullptr; }));
+    ASSERT_TRUE(HangGuard::waitFor([&] { return m.preview() != nullptr; }));
     EXPECT_FALSE(m.error().has_value());
     EXPECT_EQ(m.result()->pageCount, 20);
 }
@@ -308,7 +309,7 @@ TEST_F(PipelineTest, ARefusalShownOverAnOpenDocumentStaysThroughItsReRender)
     auto settings = m.settings();
     settings.fontSize = 22;
     m.setSettings(settings);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return m.result() && m.result()->pageCount == 22 && !m.rendering(); }));
+    ASSERT_TRUE(HangGuard::waitFor([&] { return m.result() && m.result()->pageCount == 22 && !m.rendering(); }));
     EXPECT_EQ(engine->renders(), renders + 1);
     EXPECT_EQ(m.error(), refusalOfPng);
 }
@@ -321,7 +322,7 @@ TEST_F(PipelineTest, ReopeningTheSameFileReadsAgain)
     QSignalSpy urls(&m, &AppModel::fileURLChanged);
     m.open(url);
     EXPECT_EQ(urls.count(), 0);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return engine->reads() == 2; }));
+    ASSERT_TRUE(HangGuard::waitFor([&] { return engine->reads() == 2; }));
 }
 
 TEST_F(PipelineTest, SampleNamesAreSortedPlainlyWithoutHiddenFiles)

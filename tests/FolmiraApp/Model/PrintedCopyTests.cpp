@@ -1,6 +1,7 @@
 // A real large-print copy printed: to a file, and through a print server of
 // the test's own to a queue, reading back what arrives.
 
+#include "tests/HangGuardQt.h"
 #include "../Fakes.h"
 #include "../PrintServer.h"
 
@@ -39,7 +40,7 @@ protected:
         for (int i = 1; i <= 80; ++i)
             text += "Paragraph " + std::to_string(i) + " of the minutes, in words a reader can find.\n\n";
         model->open(file("Minutes.txt", text));
-        ASSERT_TRUE(QTest::qWaitFor([&] { return model->preview() && !model->reading() && !model->rendering(); },
+        ASSERT_TRUE(HangGuard::waitFor([&] { return model->preview() && !model->reading() && !model->rendering(); },
                                     20000));
         exported = path("export.pdf");
         const auto& pdf = model->result()->pdf;
@@ -122,7 +123,7 @@ TEST_F(PrintServerTest, ThePrinterIsKeptAndItsOwnSettingsComeBack)
     services.defaults = std::make_shared<QSettings>(folder.filePath("Folmira.conf"), QSettings::IniFormat);
     model = std::make_unique<AppModel>(true, services);
     model->open(file("Minutes.txt"));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return model->preview() && !model->reading() && !model->rendering(); }, 20000));
+    ASSERT_TRUE(HangGuard::waitFor([&] { return model->preview() && !model->reading() && !model->rendering(); }, 20000));
     panels->printOnPrinter = false;
     panels->choose = nullptr;
     model->printCopy();

@@ -2,6 +2,7 @@
 // with a quit of the test's own, and in a running Folmira, whose changed
 // songbook library must be on disk when it has gone.
 
+#include "tests/HangGuardQt.h"
 #include "FolmiraApp/Model/QuitSignals.h"
 
 #include <QDir>
@@ -40,11 +41,11 @@ TEST(QuitSignalsTest, EachSignalQuitsOnTheEventLoop)
 
     ASSERT_EQ(::raise(SIGTERM), 0);
     EXPECT_EQ(quits, 0) << "nothing runs inside the handler";
-    EXPECT_TRUE(QTest::qWaitFor([&] { return quits == 1; }));
+    EXPECT_TRUE(HangGuard::waitFor([&] { return quits == 1; }));
     ASSERT_EQ(::raise(SIGINT), 0);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return quits == 2; }));
+    EXPECT_TRUE(HangGuard::waitFor([&] { return quits == 2; }));
     ASSERT_EQ(::raise(SIGHUP), 0);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return quits == 3; }));
+    EXPECT_TRUE(HangGuard::waitFor([&] { return quits == 3; }));
 }
 
 TEST(QuitSignalsTest, AnIgnoredHangUpStaysIgnored)
@@ -99,7 +100,7 @@ TEST(QuitSignalsTest, ARunningFolmiraWritesItsLibraryWhenSignalled)
 
         // The library file appears when the songbook side starts, before the import.
         const QString library = home.filePath("data/Folmira/Songbooks/library.json");
-        ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(library); }, 20000));
+        ASSERT_TRUE(HangGuard::waitFor([&] { return QFile::exists(library); }, 20000));
         if (signal == SIGTERM) folmira.terminate();
         else ::kill(static_cast<pid_t>(folmira.processId()), signal);
         ASSERT_TRUE(folmira.waitForFinished(20000));

@@ -1,6 +1,7 @@
 // The model on the real engine: every sample document reads and renders, and
 // a size change shows in the preview quickly.
 
+#include "tests/HangGuardQt.h"
 #include "../Fakes.h"
 #include "tests/HangGuard.h"
 
@@ -29,7 +30,7 @@ TEST_F(RealEngineTest, EverySampleBecomesALargePrintCopy)
     for (const auto& name : names) {
         model->openSample(name);
         EXPECT_TRUE(model->originalText() || model->originalPDF()) << name.toStdString();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return !model->reading() && !model->rendering(); }, 20000));
+        ASSERT_TRUE(HangGuard::waitFor([&] { return !model->reading() && !model->rendering(); }, 20000));
         EXPECT_FALSE(model->error()) << name.toStdString() << ": " << model->error().value_or("").toStdString();
         ASSERT_TRUE(model->preview()) << name.toStdString();
         EXPECT_EQ(PdfView::pageCount(model->preview()), model->result()->pageCount);
@@ -39,11 +40,11 @@ TEST_F(RealEngineTest, EverySampleBecomesALargePrintCopy)
 TEST_F(RealEngineTest, ABiggerSizeShowsSoon)
 {
     model->openSample("Invitation.docx");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return model->preview() && !model->rendering(); }, 20000));
+    ASSERT_TRUE(HangGuard::waitFor([&] { return model->preview() && !model->rendering(); }, 20000));
     const auto before = model->preview();
     const auto start = Clock::now();
     model->biggerText();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return model->preview() != before; }, 5000));
+    ASSERT_TRUE(HangGuard::waitFor([&] { return model->preview() != before; }, 5000));
     // The debounce plus one render of a small document.
     EXPECT_LT(Clock::now() - start, HangGuard::limit(std::chrono::milliseconds(250)));
 }

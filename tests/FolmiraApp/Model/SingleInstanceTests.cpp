@@ -2,6 +2,7 @@
 // ends; a socket left by a crashed run is taken over. The hand-over between
 // two processes runs this test program a second time as the later instance.
 
+#include "tests/HangGuardQt.h"
 #include "FolmiraApp/Model/SingleInstance.h"
 
 #include <QCoreApplication>
@@ -43,14 +44,14 @@ TEST_F(SingleInstanceTest, ALaterInstanceHandsItsFilesToTheFirst)
     SingleInstance second(socket());
     EXPECT_EQ(second.claim({"Hymns/amazing.cho", "/srv/letters/menu.pdf"}), Role::handedOver);
     EXPECT_FALSE(second.listening());
-    ASSERT_TRUE(received.wait(5000));
+    ASSERT_TRUE(received.wait(HangGuard::scaled(5000)));
     EXPECT_EQ(received.front().front().toStringList(),
               (QStringList{QDir::current().absoluteFilePath("Hymns/amazing.cho"), "/srv/letters/menu.pdf"}));
 
     // Started again with no files: the first still hears of it, to come forward.
     SingleInstance third(socket());
     EXPECT_EQ(third.claim({}), Role::handedOver);
-    ASSERT_TRUE(received.wait(5000));
+    ASSERT_TRUE(received.wait(HangGuard::scaled(5000)));
     EXPECT_TRUE(received.back().front().toStringList().isEmpty());
 }
 
@@ -100,7 +101,7 @@ TEST_F(SingleInstanceTest, ASecondProcessHandsOverAndEndsWithStatusZero)
     second.setWorkingDirectory(runtime.path());
     second.start(QCoreApplication::applicationFilePath(),
                  {"--gtest_filter=SecondInstance.HandsOverItsArguments", "--", "Songs/a.chopro", "notes.txt"});
-    ASSERT_TRUE(received.wait(10000)) << second.readAllStandardError().toStdString();
+    ASSERT_TRUE(received.wait(HangGuard::scaled(10000))) << second.readAllStandardError().toStdString();
     ASSERT_TRUE(second.waitForFinished(10000));
     EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(second.exitCode(), 0) << second.readAllStandardOutput().toStdString();

@@ -2,6 +2,7 @@
 // first use, the look it is handed, the hooks it calls back on, the
 // mode-dependent questions and the import of the earlier library.
 
+#include "tests/HangGuardQt.h"
 #include "../Fakes.h"
 
 #include "Lyricade/SongGlue.h"
@@ -31,7 +32,7 @@ protected:
     {
         auto& songs = model->songs();
         songs.selectBookKind(false);
-        EXPECT_TRUE(QTest::qWaitFor([&] { return songs.hasOutput(); }, 10000));
+        EXPECT_TRUE(HangGuard::waitFor([&] { return songs.hasOutput(); }, 10000));
         return songs;
     }
 
@@ -168,14 +169,14 @@ TEST_F(SongBridgeTest, OutputIsAskedOfTheModeShown)
     // A render whose bytes do not open as a PDF can be exported, not printed.
     engine->notPdf = true;
     model->open(file("Letter.txt"));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return model->result() != nullptr; }));
+    ASSERT_TRUE(HangGuard::waitFor([&] { return model->result() != nullptr; }));
     EXPECT_TRUE(model->hasOutput());
     EXPECT_FALSE(model->hasPrintableOutput());
 
     model->setKind(DocKind::songbook);
     auto& songs = model->songs();
     songs.model().setSelection(std::nullopt);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !songs.hasOutput(); }));
+    ASSERT_TRUE(HangGuard::waitFor([&] { return !songs.hasOutput(); }));
     EXPECT_FALSE(model->hasOutput()) << "the document's result does not count in Songbook mode";
     EXPECT_FALSE(model->hasPrintableOutput());
     songsWithBook();

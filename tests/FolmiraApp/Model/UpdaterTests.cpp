@@ -2,6 +2,7 @@
 // probe's answer is read, the feed read after it, one check at a time, the
 // offer of a newer version, and the daily schedule.
 
+#include "tests/HangGuardQt.h"
 #include "../Views/UrlCatcher.h"
 
 #include "FolmiraApp/Model/Appcast.h"
@@ -111,7 +112,7 @@ protected:
     {
         QSignalSpy finished(updater.get(), &Updater::checkFinished);
         updater->checkForUpdates();
-        ASSERT_TRUE(finished.size() == 1 || finished.wait(5000));
+        ASSERT_TRUE(finished.size() == 1 || finished.wait(HangGuard::scaled(5000)));
     }
     QString onlyAlert() const { return ui->alerts.size() == 1 ? ui->alerts.front().title : QString("(none)"); }
 
@@ -188,7 +189,7 @@ TEST_F(UpdaterTest, TwoQuickClicksMakeOneProbe)
     updater->checkForUpdates();
     EXPECT_TRUE(updater->checking());
     updater->checkForUpdates();
-    ASSERT_TRUE(finished.wait(5000));
+    ASSERT_TRUE(finished.wait(HangGuard::scaled(5000)));
     QTest::qWait(50);
     EXPECT_EQ(server.heads, 1);
     EXPECT_EQ(ui->alerts.size(), 1u);
@@ -256,7 +257,7 @@ TEST_F(UpdaterTest, TheScheduleRunsAtMostOnceADayAndSpeaksOnlyOfNewerVersions)
     make(server.url());
     QSignalSpy finished(updater.get(), &Updater::checkFinished);
     updater->startSchedule();
-    ASSERT_TRUE(finished.wait(5000));
+    ASSERT_TRUE(finished.wait(HangGuard::scaled(5000)));
     EXPECT_EQ(server.heads, 0);
     EXPECT_EQ(server.gets, 1);
     EXPECT_TRUE(ui->alerts.empty()); // up to date: nothing said

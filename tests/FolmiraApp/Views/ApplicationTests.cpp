@@ -3,6 +3,7 @@
 // kind, files handed over by a later folmira (in process, and between two
 // real processes), and the song library written on the way out.
 
+#include "tests/HangGuardQt.h"
 #include "../Fakes.h"
 
 #include "FolmiraApp/Model/SingleInstance.h"
@@ -86,7 +87,7 @@ TEST_F(ApplicationTest, TheMainWindowCarriesTheMenusAndTheSongbookSideRunsFromLa
     EXPECT_EQ(app->window().menuBar(), &app->menuBar());
     // In Document mode too, though only once the window has painted.
     ASSERT_EQ(app->model().kind(), DocKind::document);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return app->model().songsStarted(); }));
+    EXPECT_TRUE(HangGuard::waitFor([&] { return app->model().songsStarted(); }));
     EXPECT_EQ(Application::sharedModel(), &app->model());
     EXPECT_TRUE(std::filesystem::exists(path("data") / "Songbooks" / "library.json"));
 }
@@ -233,7 +234,7 @@ TEST_F(ApplicationTest, StartedInSongbookModeTheFocusIsOnTheSidebarsSelectedRow)
         ASSERT_TRUE(QTest::qWaitForWindowActive(&app->window()));
         auto* sidebar = app->window().findChild<Lyricade::SidebarList*>();
         ASSERT_NE(sidebar, nullptr);
-        ASSERT_TRUE(QTest::qWaitFor([&] { return sidebar->hasFocus(); })) << app->window().focusWidget();
+        ASSERT_TRUE(HangGuard::waitFor([&] { return sidebar->hasFocus(); })) << app->window().focusWidget();
         ASSERT_NE(sidebar->currentItem(), nullptr);
         EXPECT_TRUE(sidebar->currentItem()->isSelected()) << "the ring is on the selected row";
         EXPECT_EQ(Lyricade::SidebarList::itemOf(sidebar->currentItem()), app->model().songs().model().selection());
@@ -339,7 +340,7 @@ protected:
         a.acceptHandOvers(*running);
         a.window().showMinimized();
         handOver({filePath("Bulletin.pdf")});
-        ASSERT_TRUE(QTest::qWaitFor([&] { return a.model().fileName() == "Bulletin.pdf"; }, 5000));
+        ASSERT_TRUE(HangGuard::waitFor([&] { return a.model().fileName() == "Bulletin.pdf"; }, 5000));
     }
     void handOver(const QStringList& files)
     {
@@ -358,7 +359,7 @@ TEST_F(HandOverTest, TheWindowComesForwardAndOpensTheFiles)
 
     // A song file for the other mode switches the mode first.
     handOver({filePath("Hymn.chopro", sparrow)});
-    ASSERT_TRUE(QTest::qWaitFor([&] { return songsHolding("Sparrow Hymn") == 1; }, 5000));
+    ASSERT_TRUE(HangGuard::waitFor([&] { return songsHolding("Sparrow Hymn") == 1; }, 5000));
     EXPECT_EQ(a.model().kind(), DocKind::songbook);
     EXPECT_EQ(a.window().currentContent(), a.window().songbookPane());
 }
@@ -369,7 +370,7 @@ TEST_F(HandOverTest, TheWelcomeSheetStaysOnTop)
     ASSERT_NE(a.window().welcomeSheet(), nullptr);
     handOverFrom(a);
     ASSERT_NE(a.window().welcomeSheet(), nullptr);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == a.window().welcomeSheet(); }, 2000));
+    EXPECT_TRUE(HangGuard::waitFor([&] { return QApplication::activeWindow() == a.window().welcomeSheet(); }, 2000));
 }
 
 TEST_F(ApplicationTest, ClosingTheWindowWritesAChangedLibrary)
@@ -447,18 +448,18 @@ TEST_F(TwoProcessesTest, ALaterFolmiraHandsItsFilesToTheRunningOne)
     first.setProcessEnvironment(environment);
     first.start(FOLMIRA_PROGRAM, {});
     ASSERT_TRUE(first.waitForStarted(10000));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(root.filePath("run/folmira.socket")); }, 10000))
+    ASSERT_TRUE(HangGuard::waitFor([&] { return QFile::exists(root.filePath("run/folmira.socket")); }, 10000))
         << first.readAllStandardError().toStdString();
 
     writeFile(root.filePath("Hymn.CHO").toStdString(), sparrow);
     EXPECT_EQ(runSecond({"Hymn.CHO"}), 0);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return storedKind() == "songbook"; }, 10000));
+    EXPECT_TRUE(HangGuard::waitFor([&] { return storedKind() == "songbook"; }, 10000));
     // Imported into the running one's library, saved after its usual delay.
-    EXPECT_TRUE(QTest::qWaitFor([&] { return library().find("Sparrow Hymn") != std::string::npos; }, 10000));
+    EXPECT_TRUE(HangGuard::waitFor([&] { return library().find("Sparrow Hymn") != std::string::npos; }, 10000));
 
     writeFile(root.filePath("Notes.txt").toStdString(), "Bring chairs.\n");
     EXPECT_EQ(runSecond({"Notes.txt"}), 0);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return storedKind() == "document"; }, 10000));
+    EXPECT_TRUE(HangGuard::waitFor([&] { return storedKind() == "document"; }, 10000));
     EXPECT_EQ(first.state(), QProcess::Running) << "the first one keeps running";
 
     // Quitting as the desktop asks, the one Folmira ends cleanly.

@@ -1,6 +1,7 @@
 // The document window: its empty state, panes, status bar, toolbar, drops,
 // sizes and title.
 
+#include "tests/HangGuardQt.h"
 #include "../Fakes.h"
 
 #include "FolmiraApp/Views/DocumentView.h"
@@ -106,7 +107,7 @@ TEST_F(DocumentViewTest, ReturnChoosesADocumentInTheEmptyStateOnly)
     w.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
     QTest::keyClick(&w, Qt::Key_Return);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return panels->openMessages.size() == 1; }));
+    EXPECT_TRUE(HangGuard::waitFor([&] { return panels->openMessages.size() == 1; }));
     openAndSettle(file("Minutes.txt"));
     QTest::keyClick(&w, Qt::Key_Return);
     QTest::qWait(300);
@@ -197,7 +198,7 @@ TEST_F(DocumentViewTest, DragsOverTheDocumentSideOnly)
     QDropEvent drop(onEmpty, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(&v, &drop);
     EXPECT_FALSE(v.dropTargeted());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return model->fileURL().has_value(); }));
+    ASSERT_TRUE(HangGuard::waitFor([&] { return model->fileURL().has_value(); }));
     EXPECT_EQ(model->fileName(), "Drop.txt");
 }
 
@@ -209,7 +210,7 @@ TEST_F(DocumentViewTest, OnlyTheFirstDroppedFileOpens)
                            QUrl::fromLocalFile(QString::fromStdString(file("Three.txt").string()))};
     EXPECT_FALSE(view().dropFiles({}));
     EXPECT_TRUE(view().dropFiles(urls));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return model->preview() != nullptr; }));
+    ASSERT_TRUE(HangGuard::waitFor([&] { return model->preview() != nullptr; }));
     EXPECT_EQ(engine->reads(), 1);
     EXPECT_EQ(model->fileName(), "One.txt");
     // Not a local file: answered, nothing opened.
@@ -263,7 +264,7 @@ TEST_F(DocumentViewTest, PanesShowTheOriginalAndTheCopy)
     EXPECT_TRUE(labels(copy->progress()).contains("Making it large…"));
     EXPECT_TRUE(copy->updating()->isHidden());
     engine->releaseAll();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return model->preview() != nullptr; }));
+    ASSERT_TRUE(HangGuard::waitFor([&] { return model->preview() != nullptr; }));
     EXPECT_EQ(copy->shown(), copy->preview());
     EXPECT_EQ(copy->header()->detail(), "18 pages · 18 pt Atkinson Hyperlegible");
     // Each header is one element to a screen reader, title and detail together.
@@ -286,12 +287,12 @@ TEST_F(DocumentViewTest, PanesShowTheOriginalAndTheCopy)
     // A re-render over a preview: it stays, with the small indicator.
     engine->holdRenders();
     model->biggerText();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return model->rendering(); }));
+    ASSERT_TRUE(HangGuard::waitFor([&] { return model->rendering(); }));
     EXPECT_EQ(copy->shown(), copy->preview());
     EXPECT_FALSE(copy->updating()->isHidden());
     EXPECT_EQ(copy->updating()->accessibleName(), "Updating the preview");
     engine->releaseAll();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !model->rendering(); }));
+    ASSERT_TRUE(HangGuard::waitFor([&] { return !model->rendering(); }));
     EXPECT_TRUE(copy->updating()->isHidden());
 }
 
@@ -301,7 +302,7 @@ TEST_F(DocumentViewTest, ARefusalWinsOverAnEarlierPreview)
     openAndSettle(file("a.txt"));
     model->open(file("old.doc"));
     auto* copy = view().largePrintPane();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return model->error().has_value(); }));
+    ASSERT_TRUE(HangGuard::waitFor([&] { return model->error().has_value(); }));
     EXPECT_EQ(copy->shown(), copy->refusal());
     EXPECT_TRUE(labels(copy->refusal()).contains("Folmira can’t make this one large"));
     EXPECT_EQ(copy->refusal()->message(), "Old Word files (.doc) can’t be read.");
@@ -365,14 +366,14 @@ TEST_F(DocumentViewTest, PrintNeedsAPreviewAndExportAResult)
     EXPECT_FALSE(v.inspector()->exportButton()->isEnabled());
     engine->notPdf = true;
     model->open(file("a.txt"));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return model->result() != nullptr; }));
+    ASSERT_TRUE(HangGuard::waitFor([&] { return model->result() != nullptr; }));
     EXPECT_FALSE(v.printAction()->isEnabled());
     EXPECT_TRUE(v.exportAction()->isEnabled());
     EXPECT_FALSE(v.inspector()->printButton()->isEnabled());
     EXPECT_TRUE(v.inspector()->exportButton()->isEnabled());
     engine->notPdf = false;
     model->biggerText();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return model->preview() != nullptr; }));
+    ASSERT_TRUE(HangGuard::waitFor([&] { return model->preview() != nullptr; }));
     EXPECT_TRUE(v.printAction()->isEnabled());
     EXPECT_TRUE(v.inspector()->printButton()->isEnabled());
 }
@@ -390,7 +391,7 @@ TEST_F(DocumentViewTest, SizesAndTitle)
     EXPECT_TRUE(area.contains(w.frameGeometry()));
     EXPECT_TRUE(area.contains(QRect(w.pos(), w.minimumSize())));
     // The icon comes once the window has painted.
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !w.windowIcon().isNull(); }));
+    ASSERT_TRUE(HangGuard::waitFor([&] { return !w.windowIcon().isNull(); }));
     EXPECT_TRUE(w.windowIcon().availableSizes().contains(QSize(48, 48)));
     EXPECT_TRUE(w.windowIcon().availableSizes().contains(QSize(512, 512)));
     EXPECT_EQ(view().inspector()->minimumWidth(), 290);
@@ -436,7 +437,7 @@ TEST_F(DocumentViewTest, AReRenderKeepsThePageInView)
     preview->goToPage(4);
     engine->setPdf(letterPdf(4));
     model->biggerText();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return PdfView::pageCount(preview->document()) == 4; }));
+    ASSERT_TRUE(HangGuard::waitFor([&] { return PdfView::pageCount(preview->document()) == 4; }));
     EXPECT_EQ(preview->document(), model->preview());
     EXPECT_EQ(preview->currentPage(), 3);
 }
@@ -449,7 +450,7 @@ TEST_F(DocumentViewTest, AReRenderKeepsTheZoomAndAnotherFileFitsTheWidth)
     ASSERT_FALSE(preview->fitsWidth());
     const auto first = preview->document();
     model->biggerText();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return preview->document() != first && preview->document(); }));
+    ASSERT_TRUE(HangGuard::waitFor([&] { return preview->document() != first && preview->document(); }));
     EXPECT_DOUBLE_EQ(preview->scale(), zoomed);
 
     openAndSettle(file("b.txt"));
@@ -490,7 +491,7 @@ TEST_F(DocumentViewTest, OpeningFromTheEmptyStatePutsTheFocusOnTheNamedCopy)
 
     // The focus moves on with the copy's content.
     gate->release();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return model->preview() && !model->rendering(); }));
+    ASSERT_TRUE(HangGuard::waitFor([&] { return model->preview() && !model->rendering(); }));
     EXPECT_EQ(QApplication::focusWidget(), copy->preview());
     EXPECT_EQ(nameOfFocus(), "Large-print preview");
     model->open(file("Photo.png"));

@@ -1,6 +1,7 @@
 // The help window: its sections and pages, the sidebar bound to the model's
 // page, the online help button, and its sizes.
 
+#include "tests/HangGuardQt.h"
 #include "../Fakes.h"
 #include "UrlCatcher.h"
 
@@ -136,7 +137,7 @@ TEST_F(HelpWindowTest, ChoosingARowSetsTheModelsPageOnlyWhenItDiffers)
 
     window().sidebar()->clearSelection();
     EXPECT_EQ(model->helpPage(), HelpTopic::books);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return row(HelpTopic::books)->isSelected(); }));
+    ASSERT_TRUE(HangGuard::waitFor([&] { return row(HelpTopic::books)->isSelected(); }));
     EXPECT_EQ(changes.size(), 1);
 }
 

@@ -2,6 +2,7 @@
 // meets it: in both modes every enabled control is reached, each with a name
 // to read out, and a Tab never lands as text in a song.
 
+#include "tests/HangGuardQt.h"
 #include "../Fakes.h"
 
 #include "FolmiraApp/Model/Engine.h"
@@ -36,7 +37,7 @@ protected:
         app = std::make_unique<Application>(given);
         app->start({});
         ASSERT_TRUE(QTest::qWaitForWindowActive(&app->window()));
-        ASSERT_TRUE(QTest::qWaitFor([&] { return app->model().songsStarted(); }));
+        ASSERT_TRUE(HangGuard::waitFor([&] { return app->model().songsStarted(); }));
     }
 
     static bool shown(const QWidget* widget)
@@ -146,7 +147,7 @@ TEST_F(KeyboardWalkTest, TabReachesEveryNamedControlInBothModes)
     walk("Songbook mode, a song open");
 
     songs.selectBookKind(false);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return songs.hasOutput(); }, 10000));
+    ASSERT_TRUE(HangGuard::waitFor([&] { return songs.hasOutput(); }, 10000));
     walk("Songbook mode, a songbook open");
 }
 
@@ -154,9 +155,9 @@ TEST_F(KeyboardWalkTest, WithADocumentOpenTabReachesItsNotesAndReadsThem)
 {
     launch();
     app->model().open(file("Letter.txt"));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return app->model().preview() && !app->model().rendering(); }));
+    ASSERT_TRUE(HangGuard::waitFor([&] { return app->model().preview() && !app->model().rendering(); }));
     ASSERT_EQ(app->model().notes().size(), 1u);
-    ASSERT_TRUE(QTest::qWaitFor([&] {
+    ASSERT_TRUE(HangGuard::waitFor([&] {
         auto* note = app->window().findChild<QWidget*>(QStringLiteral("note"));
         return note && note->isVisible();
     }));
@@ -194,9 +195,9 @@ TEST_F(KeyboardWalkTest, EachTabBringsTheFocusedControlWholeIntoViewAtBothFontSi
         // The window on a 1600 by 1000 screen, less the desktop's panel.
         app->window().resize(QSize(1360, 860).boundedTo(QSize(1600, 940) / scale));
         app->model().open(document);
-        ASSERT_TRUE(QTest::qWaitFor([&] { return app->model().preview() && !app->model().rendering(); }, 20000));
+        ASSERT_TRUE(HangGuard::waitFor([&] { return app->model().preview() && !app->model().rendering(); }, 20000));
         ASSERT_FALSE(app->model().notes().empty());
-        ASSERT_TRUE(QTest::qWaitFor([&] {
+        ASSERT_TRUE(HangGuard::waitFor([&] {
             auto* note = app->window().findChild<QWidget*>(QStringLiteral("note"));
             return note && note->isVisible();
         }));

@@ -2,6 +2,7 @@
 // the title, the welcome sheet on a first launch only, help requests, and the
 // word it sends once its first paint is over.
 
+#include "tests/HangGuardQt.h"
 #include "../Fakes.h"
 
 #include "FolmiraApp/Views/DocumentView.h"
@@ -144,7 +145,7 @@ TEST_F(MainWindowTest, ThePickerStaysAtTheCentreInBothModes)
     w.show();
     // Wider than the test screen, as on an ordinary desktop.
     w.resize(MainWindow::defaultWindowSize);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return w.width() == MainWindow::defaultWindowSize.width(); }));
+    ASSERT_TRUE(HangGuard::waitFor([&] { return w.width() == MainWindow::defaultWindowSize.width(); }));
     QTest::qWait(50);
     EXPECT_LE(std::abs(offCentre()), 1);
     model->setKind(DocKind::songbook);
@@ -163,7 +164,7 @@ TEST_F(MainWindowTest, TheWelcomeSheetComesOnAFirstLaunchOnly)
     EXPECT_TRUE(first.welcomeSheet()->isVisible());
     EXPECT_EQ(first.welcomeSheet()->parentWidget(), &first);
     first.welcomeSheet()->closeButton()->click();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return first.welcomeSheet() == nullptr; }));
+    ASSERT_TRUE(HangGuard::waitFor([&] { return first.welcomeSheet() == nullptr; }));
 
     // The next launch.
     window.reset();
@@ -193,7 +194,7 @@ TEST_F(MainWindowTest, AFirstLaunchInSongbookModeShowsTheSheetOverThePane)
     ASSERT_NE(w.welcomeSheet(), nullptr);
     QSignalSpy imports(&w, &MainWindow::importWanted);
     w.welcomeSheet()->importButton()->click();
-    ASSERT_TRUE(imports.wait(1000));
+    ASSERT_TRUE(imports.wait(HangGuard::scaled(1000)));
     EXPECT_EQ(model->kind(), DocKind::songbook);
 }
 
@@ -218,7 +219,7 @@ TEST_F(MainWindowTest, TheFirstPaintIsReportedOnceAndTheIconFollows)
     QSignalSpy painted(&w, &MainWindow::firstPainted);
     EXPECT_TRUE(w.windowIcon().isNull());
     w.show();
-    ASSERT_TRUE(painted.wait(2000));
+    ASSERT_TRUE(painted.wait(HangGuard::scaled(2000)));
     EXPECT_FALSE(w.windowIcon().isNull());
     w.repaint();
     QTest::qWait(700); // past the fallback for a window that never paints
@@ -237,7 +238,7 @@ TEST_F(MainWindowTest, AWindowThatNeverPaintsReportsAnyway)
     QElapsedTimer clock;
     clock.start();
     w.show();
-    ASSERT_TRUE(painted.wait(3000));
+    ASSERT_TRUE(painted.wait(HangGuard::scaled(3000)));
     EXPECT_GE(clock.elapsed(), 450);
     EXPECT_FALSE(w.windowIcon().isNull());
     w.removeEventFilter(&noPaint);

@@ -2,6 +2,7 @@
 // and shortcuts, the enabling rules, check marks and labels that follow the
 // model, and the commands reached by their keys with the focus in a pane.
 
+#include "tests/HangGuardQt.h"
 #include "../Fakes.h"
 
 #include "FolmiraApp/Views/MainWindow.h"
@@ -118,7 +119,7 @@ protected:
         model->setKind(DocKind::songbook);
         auto& songs = model->songs();
         songs.selectBookKind(false);
-        EXPECT_TRUE(QTest::qWaitFor([&] { return songs.hasOutput(); }, 10000));
+        EXPECT_TRUE(HangGuard::waitFor([&] { return songs.hasOutput(); }, 10000));
         return songs;
     }
 
@@ -264,7 +265,7 @@ TEST_F(MenuBarTest, ItemsAreEnabledByTheModeAndWhatThereIsToActOn)
     model->setKind(DocKind::songbook);
     auto& songs = model->songs();
     songs.model().setSelection(std::nullopt);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !songs.hasOutput(); }));
+    ASSERT_TRUE(HangGuard::waitFor([&] { return !songs.hasOutput(); }));
     expectEnabled("File", {{"Import Songs…", true},
                            {"Close Document", false},
                            {"Export PDF…", false},
@@ -497,10 +498,10 @@ TEST_F(MenuBarTest, AltAndTheUnderlinedLetterOpensAMenu)
     build();
     focusInAPane();
     QTest::keyClick(window.get(), Qt::Key_F, Qt::AltModifier);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return menu("File").isVisible(); }));
+    EXPECT_TRUE(HangGuard::waitFor([&] { return menu("File").isVisible(); }));
     menu("File").close();
     QTest::keyClick(window.get(), Qt::Key_O, Qt::AltModifier);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return menu("Format").isVisible(); }));
+    EXPECT_TRUE(HangGuard::waitFor([&] { return menu("Format").isVisible(); }));
     menu("Format").close();
 }
 

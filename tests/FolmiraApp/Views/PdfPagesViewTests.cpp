@@ -1,5 +1,6 @@
 // The PDF viewer: where pages go, and which page stays in view.
 
+#include "tests/HangGuardQt.h"
 #include "../Fakes.h"
 
 #include "PdfView/Drawing.h"
@@ -169,7 +170,7 @@ TEST(PageRendererTest, ATileIsTheSameDrawingAsTheWholePageAndComesBackOnTheMainT
     EXPECT_TRUE(renderer.request(request));
     EXPECT_FALSE(renderer.request(request)) << "asked once while on its way";
     EXPECT_EQ(renderer.waiting(), 1u);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !ready.empty(); }, 10000));
+    ASSERT_TRUE(HangGuard::waitFor([&] { return !ready.empty(); }, 10000));
     EXPECT_EQ(renderer.waiting(), 0u);
     const QImage tile = ready.front().convertToFormat(QImage::Format_ARGB32);
     const QImage whole = document->page(0)->renderToImage(144, 144).convertToFormat(QImage::Format_ARGB32);
@@ -184,7 +185,7 @@ TEST(PageRendererTest, QuittingWaitsNoLongerThanItsLimitForADrawingThatCannotSto
     renderer.setDraw(held.draw());
     renderer.setDocument(PdfView::pdfFromData(letterPdf(1)));
     renderer.request({0, 612, {0, 0}, QRect(0, 0, 512, 512), 72});
-    ASSERT_TRUE(QTest::qWaitFor([&] { return held.calls == 1; }));
+    ASSERT_TRUE(HangGuard::waitFor([&] { return held.calls == 1; }));
     EXPECT_FALSE(PdfView::stopDrawing(50));
     held.gate.release();
     EXPECT_TRUE(PdfView::stopDrawing(10000));
@@ -405,7 +406,7 @@ TEST_F(PdfPagesViewTest, PaintingDrawsOnlyTheTilesInView)
     view.zoomBy(100, {0, 0});
     ASSERT_DOUBLE_EQ(view.scale(), PdfView::PdfPagesView::maxScale);
     view.viewport()->grab();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return view.renderer().waiting() == 0 && view.cache().count() > 0; }, 10000));
+    ASSERT_TRUE(HangGuard::waitFor([&] { return view.renderer().waiting() == 0 && view.cache().count() > 0; }, 10000));
     const QImage shown = view.viewport()->grab().toImage();
     // 400 × 300 pixels of a page 2448 pixels wide: a tile or two, not pages.
     EXPECT_GE(view.cache().count(), 1u);
@@ -424,10 +425,10 @@ TEST_F(PdfPagesViewTest, ASlowPageLeavesTheWindowWorkingAndArrivesWhenDrawn)
         return QColor(shown.pixel(shown.width() / 2, shown.height() / 2));
     };
     EXPECT_EQ(middle(), QColor(Qt::white)) << "blank paper while the page is drawn";
-    ASSERT_TRUE(QTest::qWaitFor([&] { return held.calls > 0; }));
+    ASSERT_TRUE(HangGuard::waitFor([&] { return held.calls > 0; }));
     bool ticked = false;
     QTimer::singleShot(0, &view, [&] { ticked = true; });
-    EXPECT_TRUE(QTest::qWaitFor([&] { return ticked; })) << "the event loop runs meanwhile";
+    EXPECT_TRUE(HangGuard::waitFor([&] { return ticked; })) << "the event loop runs meanwhile";
     QTest::keyClick(&view, Qt::Key_End);
     EXPECT_EQ(view.currentPage(), 2) << "and the keys act";
     QTest::keyClick(&view, Qt::Key_Home);
@@ -435,7 +436,7 @@ TEST_F(PdfPagesViewTest, ASlowPageLeavesTheWindowWorkingAndArrivesWhenDrawn)
     EXPECT_GT(view.renderer().waiting(), 0u);
 
     held.gate.release();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return view.renderer().waiting() == 0; }, 10000));
+    ASSERT_TRUE(HangGuard::waitFor([&] { return view.renderer().waiting() == 0; }, 10000));
     EXPECT_EQ(middle(), QColor(Qt::blue)) << "the drawing shows once it arrives";
 }
 
@@ -448,13 +449,13 @@ TEST_F(PdfPagesViewTest, DrawingsForAnEarlierDocumentOrScaleAreDropped)
                      [&](const PdfView::TileRequest&, const QImage& image) { arrived.push_back(image.pixel(0, 0)); });
     view.setDocument(PdfView::pdfFromData(letterPdf(2))); // drawn red
     view.viewport()->grab();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return held.calls > 0; }));
+    ASSERT_TRUE(HangGuard::waitFor([&] { return held.calls > 0; }));
     view.zoomBy(2, {0, 0});
     view.viewport()->grab();
     view.setDocument(PdfView::pdfFromData(letterPdf(3))); // drawn blue
     view.viewport()->grab();
     held.gate.release();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return view.renderer().waiting() == 0 && !arrived.empty(); }, 10000));
+    ASSERT_TRUE(HangGuard::waitFor([&] { return view.renderer().waiting() == 0 && !arrived.empty(); }, 10000));
     for (const auto& colour : arrived) EXPECT_EQ(colour, QColor(Qt::blue));
     EXPECT_GT(held.toldToStop.load(), 0) << "the drawing under way was told to stop";
     const QImage shown = view.viewport()->grab().toImage();
@@ -472,13 +473,13 @@ TEST_F(PdfPagesViewTest, ANewCopyShowsTheLastDrawingUntilItsOwnArrivesAnotherFil
     };
     view.setDocument(PdfView::pdfFromData(letterPdf(2)));
     middle();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return view.renderer().waiting() == 0; }, 10000));
+    ASSERT_TRUE(HangGuard::waitFor([&] { return view.renderer().waiting() == 0; }, 10000));
     ASSERT_EQ(middle(), QColor(Qt::red));
 
     view.setDocument(PdfView::pdfFromData(letterPdf(3))); // a re-render: drawn blue, held
     EXPECT_EQ(middle(), QColor(Qt::red)) << "the last copy stays up";
     held.gate.release();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return view.renderer().waiting() == 0; }, 10000));
+    ASSERT_TRUE(HangGuard::waitFor([&] { return view.renderer().waiting() == 0; }, 10000));
     EXPECT_EQ(middle(), QColor(Qt::blue));
 
     view.expectAnotherFile();

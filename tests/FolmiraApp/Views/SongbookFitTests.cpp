@@ -3,6 +3,7 @@
 // covering each other, and every control is on the window or inside a
 // scroll area that can scroll to it.
 
+#include "tests/HangGuardQt.h"
 #include "../Fakes.h"
 
 #include "FolmiraApp/Views/Application.h"
@@ -169,14 +170,14 @@ TEST_P(SongbookFitTest, ABookWithItsPrintSettingsFits)
     fillLibrary();
     songs().setSelection(Lyricade::SidebarItem::book(songs().library().books.front().id));
     songs().setShowInspector(true);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return songs().previewPDF() != nullptr; }));
+    ASSERT_TRUE(HangGuard::waitFor([&] { return songs().previewPDF() != nullptr; }));
     settle();
     EXPECT_EQ(misfits(), "");
 
     // The sheet that shrinks pages adds a warning under the folding instruction.
     songs().setPreviewMode(Lyricade::PreviewMode::booklet);
     songs().setBookletSheet(Lyricade::AppModel::Sheet::letter);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !songs().previewWarnings().isEmpty(); }));
+    ASSERT_TRUE(HangGuard::waitFor([&] { return !songs().previewWarnings().isEmpty(); }));
     settle();
     EXPECT_EQ(misfits(), "") << "booklet";
 }
@@ -186,7 +187,7 @@ TEST_P(SongbookFitTest, ASongInTheEditorFits)
     fillLibrary();
     songs().setSelection(Lyricade::SidebarItem::allSongs());
     songs().setSelectedSongID(songs().library().songs.front().id);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return songs().previewPDF() != nullptr; }));
+    ASSERT_TRUE(HangGuard::waitFor([&] { return songs().previewPDF() != nullptr; }));
     settle();
     EXPECT_EQ(root().detailKind(), Lyricade::SongRootView::Detail::song);
     EXPECT_EQ(misfits(), "");

@@ -1,6 +1,7 @@
 // The welcome sheet: its texts, what each choice does to the model, and that
 // nothing but its own buttons and Escape ends it.
 
+#include "tests/HangGuardQt.h"
 #include "../Fakes.h"
 
 #include "FolmiraApp/Views/WelcomeView.h"
@@ -148,7 +149,7 @@ TEST_F(WelcomeViewTest, ImportClosesTheSheetFirstAndAsksLater)
     sheet->importButton()->click();
     EXPECT_TRUE(imports.isEmpty()); // not from inside the click
     EXPECT_FALSE(model->showWelcome());
-    ASSERT_TRUE(imports.wait(1000));
+    ASSERT_TRUE(imports.wait(HangGuard::scaled(1000)));
     EXPECT_TRUE(closedWhenAsked);
     EXPECT_EQ(model->kind(), DocKind::document);
 }

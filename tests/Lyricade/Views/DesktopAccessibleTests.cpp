@@ -2,6 +2,7 @@
 // row's Key menu, its context menu and a text field's own menu stand under
 // the application's accessible root while shown, with their items.
 
+#include "tests/HangGuardQt.h"
 #include "ViewFixture.h"
 
 #include "Lyricade/Views/BookEntryList.h"
@@ -70,7 +71,7 @@ protected:
             menu->close();
         });
         open();
-        EXPECT_TRUE(QTest::qWaitFor([&] { return done; })) << "a menu that does not wait is read too";
+        EXPECT_TRUE(HangGuard::waitFor([&] { return done; })) << "a menu that does not wait is read too";
         return shown;
     }
 

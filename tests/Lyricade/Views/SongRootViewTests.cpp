@@ -2,6 +2,7 @@
 // title, toolbar, the error alert, the delete confirmation and the sheets;
 // and the pane the main window hosts.
 
+#include "tests/HangGuardQt.h"
 #include "DetailFixtures.h"
 
 #include "Lyricade/SongController.h"
@@ -88,13 +89,13 @@ TEST_F(SongRootTest, TheFocusGoesToWhatWasJustMade)
     r.sidebar()->setFocus(); // where the Add menu is
 
     model->newBook(BookKind::setList);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return qobject_cast<QLineEdit*>(QApplication::focusWidget()); }));
+    ASSERT_TRUE(HangGuard::waitFor([&] { return qobject_cast<QLineEdit*>(QApplication::focusWidget()); }));
     auto* name = static_cast<QLineEdit*>(QApplication::focusWidget());
     EXPECT_EQ(name->text(), "New Set List");
     EXPECT_EQ(name->selectedText(), "New Set List") << "typing renames it";
 
     model->newSong();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return qobject_cast<QListWidget*>(QApplication::focusWidget()); }));
+    ASSERT_TRUE(HangGuard::waitFor([&] { return qobject_cast<QListWidget*>(QApplication::focusWidget()); }));
     auto* list = static_cast<QListWidget*>(QApplication::focusWidget());
     EXPECT_EQ(static_cast<QListWidget*>(qobject_cast<SongListView*>(r.content())->list()), list)
         << "the song list, not the text of the song";
