@@ -260,7 +260,9 @@ TEST(PdfContentCost, CountsFormsNestedDeeperThanPopplerDrawsAsPastTheLimits)
         limits.formUses = 1000;
         TextCost cost = measureFirstPage(builder.write(), limits);
         EXPECT_EQ(cost.within(limits), depth == 100) << depth;
-        if (depth == 100) EXPECT_EQ(cost.textOperators, 1u);
+        if (depth == 100) {
+            EXPECT_EQ(cost.textOperators, 1u);
+        }
     }
 }
 
