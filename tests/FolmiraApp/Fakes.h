@@ -3,8 +3,8 @@
 // Test doubles for the model's engine and dialogs, a model fixture over a
 // QSettings file in a temporary folder, and PDFs made with Qt's PDF writer.
 
-#include "tests/HangGuardQt.h"
 #include "FolmiraApp/Model/AppModel.h"
+#include "tests/HangGuardQt.h"
 
 #include <QBuffer>
 #include <QPageSize>

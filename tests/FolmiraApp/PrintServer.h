@@ -7,6 +7,7 @@
 // options, so what arrives in the file is what a printer would be sent.
 
 #include "tests/HangGuardQt.h"
+
 #include <cups/cups.h>
 
 #include <QDir>

@@ -1,8 +1,8 @@
 // The product's timers: posted work never runs inside the call, a dropped
 // handle cancels, and work may replace its own task while it runs.
 
-#include "tests/HangGuardQt.h"
 #include "Lyricade/Scheduler.h"
+#include "tests/HangGuardQt.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>

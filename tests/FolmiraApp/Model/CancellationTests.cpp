@@ -1,9 +1,9 @@
 // The real engine on a hostile document: a render replaced by a newer one
 // stops at once, and quitting while it runs does not wait for it.
 
-#include "tests/HangGuardQt.h"
 #include "../Fakes.h"
 #include "tests/HangGuard.h"
+#include "tests/HangGuardQt.h"
 
 #include <fstream>
 

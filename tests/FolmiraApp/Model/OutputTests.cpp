@@ -1,10 +1,10 @@
 // The copy's name, saving it, and printing it.
 
-#include "tests/HangGuardQt.h"
 #include "../Fakes.h"
 
 #include "FolmiraApp/Model/Output.h"
 #include "tests/FileSizeLimit.h"
+#include "tests/HangGuardQt.h"
 
 #include <QPageRanges>
 

@@ -2,8 +2,8 @@
 // threads, the debounce, and the stale checks (the fake engine holds reads and
 // renders back to force the orders).
 
-#include "tests/HangGuardQt.h"
 #include "../Fakes.h"
+#include "tests/HangGuardQt.h"
 
 #include <QSignalSpy>
 

@@ -1,11 +1,11 @@
 // A real large-print copy printed: to a file, and through a print server of
 // the test's own to a queue, reading back what arrives.
 
-#include "tests/HangGuardQt.h"
 #include "../Fakes.h"
 #include "../PrintServer.h"
 
 #include "FolmiraApp/Model/Output.h"
+#include "tests/HangGuardQt.h"
 
 #include <QProcess>
 

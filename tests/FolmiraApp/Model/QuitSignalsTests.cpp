@@ -2,8 +2,8 @@
 // with a quit of the test's own, and in a running Folmira, whose changed
 // songbook library must be on disk when it has gone.
 
-#include "tests/HangGuardQt.h"
 #include "FolmiraApp/Model/QuitSignals.h"
+#include "tests/HangGuardQt.h"
 
 #include <QDir>
 #include <QFile>

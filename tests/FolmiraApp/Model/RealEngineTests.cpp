@@ -1,9 +1,9 @@
 // The model on the real engine: every sample document reads and renders, and
 // a size change shows in the preview quickly.
 
-#include "tests/HangGuardQt.h"
 #include "../Fakes.h"
 #include "tests/HangGuard.h"
+#include "tests/HangGuardQt.h"
 
 namespace FolmiraAppTest {
 namespace {

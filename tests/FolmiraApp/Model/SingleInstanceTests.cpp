@@ -2,8 +2,8 @@
 // ends; a socket left by a crashed run is taken over. The hand-over between
 // two processes runs this test program a second time as the later instance.
 
-#include "tests/HangGuardQt.h"
 #include "FolmiraApp/Model/SingleInstance.h"
+#include "tests/HangGuardQt.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -2,11 +2,11 @@
 // first use, the look it is handed, the hooks it calls back on, the
 // mode-dependent questions and the import of the earlier library.
 
-#include "tests/HangGuardQt.h"
 #include "../Fakes.h"
 
 #include "Lyricade/SongGlue.h"
 #include "TunequillKit/Library/Library.h"
+#include "tests/HangGuardQt.h"
 
 namespace FolmiraAppTest {
 namespace {

@@ -2,11 +2,11 @@
 // probe's answer is read, the feed read after it, one check at a time, the
 // offer of a newer version, and the daily schedule.
 
-#include "tests/HangGuardQt.h"
 #include "../Views/UrlCatcher.h"
 
 #include "FolmiraApp/Model/Appcast.h"
 #include "FolmiraApp/Model/Updater.h"
+#include "tests/HangGuardQt.h"
 
 #include <QSettings>
 #include <QSignalSpy>

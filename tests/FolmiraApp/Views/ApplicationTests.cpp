@@ -3,7 +3,6 @@
 // kind, files handed over by a later folmira (in process, and between two
 // real processes), and the song library written on the way out.
 
-#include "tests/HangGuardQt.h"
 #include "../Fakes.h"
 
 #include "FolmiraApp/Model/SingleInstance.h"
@@ -18,6 +17,7 @@
 #include "Lyricade/Views/LicensingSheet.h"
 #include "Lyricade/Views/SidebarList.h"
 #include "tests/HangGuard.h"
+#include "tests/HangGuardQt.h"
 
 #include <QFile>
 #include <QMenu>

@@ -1,7 +1,6 @@
 // The document window: its empty state, panes, status bar, toolbar, drops,
 // sizes and title.
 
-#include "tests/HangGuardQt.h"
 #include "../Fakes.h"
 
 #include "FolmiraApp/Views/DocumentView.h"
@@ -14,6 +13,7 @@
 #include "FolmiraApp/Views/SettingsPanel.h"
 #include "FolmiraApp/Views/TextPane.h"
 #include "Lyricade/Views/FocusRing.h"
+#include "tests/HangGuardQt.h"
 
 #include <QAccessible>
 #include <QAction>

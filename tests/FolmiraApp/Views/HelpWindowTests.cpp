@@ -1,13 +1,13 @@
 // The help window: its sections and pages, the sidebar bound to the model's
 // page, the online help button, and its sizes.
 
-#include "tests/HangGuardQt.h"
 #include "../Fakes.h"
 #include "UrlCatcher.h"
 
 #include "FolmiraApp/Model/QtText.h"
 #include "FolmiraApp/Views/HelpTopics.h"
 #include "FolmiraApp/Views/HelpWindow.h"
+#include "tests/HangGuardQt.h"
 
 #include <QDesktopServices>
 #include <QPushButton>

@@ -2,13 +2,13 @@
 // meets it: in both modes every enabled control is reached, each with a name
 // to read out, and a Tab never lands as text in a song.
 
-#include "tests/HangGuardQt.h"
 #include "../Fakes.h"
 
 #include "FolmiraApp/Model/Engine.h"
 #include "FolmiraApp/Views/Application.h"
 #include "FolmiraApp/Views/MainWindow.h"
 #include "Lyricade/SongController.h"
+#include "tests/HangGuardQt.h"
 
 #include <QAbstractScrollArea>
 #include <QAccessible>

@@ -2,13 +2,13 @@
 // the title, the welcome sheet on a first launch only, help requests, and the
 // word it sends once its first paint is over.
 
-#include "tests/HangGuardQt.h"
 #include "../Fakes.h"
 
 #include "FolmiraApp/Views/DocumentView.h"
 #include "FolmiraApp/Views/MainWindow.h"
 #include "FolmiraApp/Views/ModePicker.h"
 #include "FolmiraApp/Views/WelcomeView.h"
+#include "tests/HangGuardQt.h"
 
 #include <QAccessible>
 #include <QElapsedTimer>

@@ -2,7 +2,6 @@
 // and shortcuts, the enabling rules, check marks and labels that follow the
 // model, and the commands reached by their keys with the focus in a pane.
 
-#include "tests/HangGuardQt.h"
 #include "../Fakes.h"
 
 #include "FolmiraApp/Views/MainWindow.h"
@@ -10,6 +9,7 @@
 #include "Lyricade/Views/LicensingSheet.h"
 #include "Lyricade/Views/SongRootView.h"
 #include "Lyricade/Views/SongbookPane.h"
+#include "tests/HangGuardQt.h"
 
 #include <QComboBox>
 #include <QLineEdit>

@@ -1,6 +1,5 @@
 // The PDF viewer: where pages go, and which page stays in view.
 
-#include "tests/HangGuardQt.h"
 #include "../Fakes.h"
 
 #include "PdfView/Drawing.h"
@@ -8,6 +7,7 @@
 #include "FolmiraApp/Views/TextPane.h"
 #include "Lyricade/Views/FocusRing.h"
 #include "Lyricade/Views/FontRoles.h"
+#include "tests/HangGuardQt.h"
 
 #include <QScrollBar>
 #include <QThreadPool>

@@ -3,7 +3,6 @@
 // covering each other, and every control is on the window or inside a
 // scroll area that can scroll to it.
 
-#include "tests/HangGuardQt.h"
 #include "../Fakes.h"
 
 #include "FolmiraApp/Views/Application.h"
@@ -12,6 +11,7 @@
 #include "Lyricade/SongController.h"
 #include "Lyricade/Views/SongRootView.h"
 #include "Lyricade/Views/SongbookPane.h"
+#include "tests/HangGuardQt.h"
 
 #include <QAbstractButton>
 #include <QAbstractSlider>

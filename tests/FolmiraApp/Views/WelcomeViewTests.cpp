@@ -1,11 +1,11 @@
 // The welcome sheet: its texts, what each choice does to the model, and that
 // nothing but its own buttons and Escape ends it.
 
-#include "tests/HangGuardQt.h"
 #include "../Fakes.h"
 
 #include "FolmiraApp/Views/WelcomeView.h"
 #include "Lyricade/Views/FontRoles.h"
+#include "tests/HangGuardQt.h"
 
 #include <QMainWindow>
 #include <QLabel>

@@ -2,13 +2,13 @@
 // row's Key menu, its context menu and a text field's own menu stand under
 // the application's accessible root while shown, with their items.
 
-#include "tests/HangGuardQt.h"
 #include "ViewFixture.h"
 
 #include "Lyricade/Views/BookEntryList.h"
 #include "Lyricade/Views/BookEntryRow.h"
 #include "Lyricade/Views/BookView.h"
 #include "Lyricade/Views/DesktopAccessible.h"
+#include "tests/HangGuardQt.h"
 
 #include <QAccessible>
 #include <QLineEdit>

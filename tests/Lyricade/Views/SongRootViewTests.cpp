@@ -2,7 +2,6 @@
 // title, toolbar, the error alert, the delete confirmation and the sheets;
 // and the pane the main window hosts.
 
-#include "tests/HangGuardQt.h"
 #include "DetailFixtures.h"
 
 #include "Lyricade/SongController.h"
@@ -19,6 +18,7 @@
 #include "Lyricade/Views/SongListView.h"
 #include "Lyricade/Views/SongRootView.h"
 #include "Lyricade/Views/SongbookPane.h"
+#include "tests/HangGuardQt.h"
 
 #include <QAccessible>
 #include <QAction>
