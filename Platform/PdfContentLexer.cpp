@@ -1,0 +1,272 @@
+#include "Platform/PdfContentLexer.h"
+
+#include <algorithm>
+#include <charconv>
+#include <map>
+#include <optional>
+
+namespace Platform::PdfContent {
+
+namespace {
+
+bool isWhite(unsigned char c) { return c == 0 || c == 9 || c == 10 || c == 12 || c == 13 || c == 32; }
+
+bool isDelimiter(unsigned char c)
+{
+    return c == '(' || c == ')' || c == '<' || c == '>' || c == '[' || c == ']' || c == '{' || c == '}' ||
+           c == '/' || c == '%';
+}
+
+bool isRegular(unsigned char c) { return !isWhite(c) && !isDelimiter(c); }
+
+int hexValue(unsigned char c)
+{
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+} // namespace
+
+struct Token {
+    enum class Kind { end, string, name, number, keyword, arrayOpen, arrayClose, other };
+    Kind kind = Kind::end;
+    std::string_view text; // a name without its "/", a number, a keyword
+    std::size_t shown = 0; // a string's bytes once its escapes are read
+};
+
+class Tokens {
+public:
+    explicit Tokens(std::string_view data) : data_(data) {}
+
+    Token next()
+    {
+        while (pos_ < data_.size()) {
+            unsigned char c = at(pos_);
+            if (isWhite(c)) {
+                ++pos_;
+            } else if (c == '%') {
+                while (pos_ < data_.size() && at(pos_) != '\n' && at(pos_) != '\r') ++pos_;
+            } else {
+                ++count_;
+                return token(c);
+            }
+        }
+        return {};
+    }
+
+    // The tokens returned so far.
+    std::size_t count() const { return count_; }
+
+    // Moves past an inline image's data, its dictionary already read; `length`
+    // is the data's size when it is known.
+    void skipImageData(std::optional<std::size_t> length)
+    {
+        if (pos_ < data_.size() && isWhite(at(pos_))) ++pos_; // the one white-space byte after ID
+        if (length) {
+            // Poppler reads exactly the data and then looks for the next "EI", however placed.
+            pos_ = std::min(data_.size(), pos_ + *length);
+            std::size_t ei = data_.find("EI", pos_);
+            pos_ = ei == std::string_view::npos ? data_.size() : ei + 2;
+            return;
+        }
+        // Compressed data may hold the two letters anywhere; an "EI" standing
+        // as a word of its own is the end.
+        for (std::size_t ei = data_.find("EI", pos_); ei != std::string_view::npos; ei = data_.find("EI", ei + 1)) {
+            bool before = ei == 0 || isWhite(at(ei - 1));
+            bool after = ei + 2 >= data_.size() || !isRegular(at(ei + 2));
+            if (before && after) {
+                pos_ = ei + 2;
+                return;
+            }
+        }
+        pos_ = data_.size();
+    }
+
+private:
+    unsigned char at(std::size_t i) const { return static_cast<unsigned char>(data_[i]); }
+
+    Token token(unsigned char c)
+    {
+        std::size_t start = pos_;
+        switch (c) {
+        case '(': return literalString();
+        case '<':
+            if (pos_ + 1 < data_.size() && at(pos_ + 1) == '<') {
+                pos_ += 2;
+                return {Token::Kind::other, {}, 0};
+            }
+            return hexString();
+        case '>':
+            pos_ += pos_ + 1 < data_.size() && at(pos_ + 1) == '>' ? 2 : 1;
+            return {Token::Kind::other, {}, 0};
+        case '[': ++pos_; return {Token::Kind::arrayOpen, {}, 0};
+        case ']': ++pos_; return {Token::Kind::arrayClose, {}, 0};
+        case '/':
+            ++pos_;
+            while (pos_ < data_.size() && isRegular(at(pos_))) ++pos_;
+            return {Token::Kind::name, data_.substr(start + 1, pos_ - start - 1), 0};
+        default:
+            if (!isRegular(c)) { // ")", "{", "}": nothing to count
+                ++pos_;
+                return {Token::Kind::other, {}, 0};
+            }
+            while (pos_ < data_.size() && isRegular(at(pos_))) ++pos_;
+            std::string_view text = data_.substr(start, pos_ - start);
+            bool number = (c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.';
+            return {number ? Token::Kind::number : Token::Kind::keyword, text, 0};
+        }
+    }
+
+    Token literalString()
+    {
+        ++pos_;
+        std::size_t shown = 0;
+        int depth = 1;
+        while (pos_ < data_.size()) {
+            unsigned char c = at(pos_++);
+            if (c == '\\') {
+                if (pos_ >= data_.size()) break;
+                unsigned char e = at(pos_++);
+                if (e >= '0' && e <= '7') {
+                    for (int i = 0; i < 2 && pos_ < data_.size() && at(pos_) >= '0' && at(pos_) <= '7'; ++i) ++pos_;
+                } else if (e == '\r') {
+                    if (pos_ < data_.size() && at(pos_) == '\n') ++pos_;
+                    continue; // a line continued: no byte
+                } else if (e == '\n') {
+                    continue;
+                }
+                ++shown;
+                continue;
+            }
+            if (c == '(') ++depth;
+            if (c == ')' && --depth == 0) break;
+            ++shown;
+        }
+        return {Token::Kind::string, {}, shown};
+    }
+
+    Token hexString()
+    {
+        ++pos_;
+        std::size_t digits = 0;
+        while (pos_ < data_.size() && at(pos_) != '>') digits += hexValue(at(pos_++)) >= 0 ? 1 : 0;
+        if (pos_ < data_.size()) ++pos_;
+        return {Token::Kind::string, {}, (digits + 1) / 2};
+    }
+
+    std::string_view data_;
+    std::size_t pos_ = 0;
+    std::size_t count_ = 0;
+};
+
+namespace {
+
+// "#20" in a name stands for the byte 0x20; qpdf's dictionary keys are decoded.
+// Written into `name`, whose storage is reused from one name to the next.
+void decodeName(std::string_view raw, std::string& name)
+{
+    name.clear();
+    name += '/';
+    for (std::size_t i = 0; i < raw.size(); ++i) {
+        int high = i + 2 < raw.size() && raw[i] == '#' ? hexValue(static_cast<unsigned char>(raw[i + 1])) : -1;
+        int low = high >= 0 ? hexValue(static_cast<unsigned char>(raw[i + 2])) : -1;
+        if (low >= 0) {
+            name += static_cast<char>(high * 16 + low);
+            i += 2;
+        } else {
+            name += raw[i];
+        }
+    }
+}
+
+std::optional<long long> integer(std::string_view text)
+{
+    long long value = 0;
+    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+    return value;
+}
+
+// Reads an inline image's dictionary up to "ID" and gives the size of its
+// data when Poppler would read a known number of bytes: no filter, a device
+// colour space, and width, height and bits per component that are numbers.
+std::optional<std::size_t> inlineImageLength(Tokens& tokens)
+{
+    std::map<std::string, std::string, std::less<>> values;
+    std::string key;
+    bool plain = true; // no array or other compound value
+    for (Token t = tokens.next(); t.kind != Token::Kind::end; t = tokens.next()) {
+        if (t.kind == Token::Kind::keyword && t.text == "ID") break;
+        if (t.kind == Token::Kind::name && key.empty()) {
+            key = std::string(t.text);
+            continue;
+        }
+        if (t.kind == Token::Kind::arrayOpen || t.kind == Token::Kind::string || t.kind == Token::Kind::other)
+            plain = false;
+        if (!key.empty()) values[key] = std::string(t.text);
+        key.clear();
+    }
+    auto value = [&](std::string_view shortKey, std::string_view longKey) -> std::string {
+        auto found = values.find(shortKey);
+        if (found == values.end()) found = values.find(longKey);
+        return found == values.end() ? std::string() : found->second;
+    };
+    if (!plain || !value("F", "Filter").empty()) return std::nullopt;
+    auto width = integer(value("W", "Width")), height = integer(value("H", "Height"));
+    long long components = 0, bits = 0;
+    if (value("IM", "ImageMask") == "true") {
+        components = 1, bits = 1;
+    } else {
+        std::string space = value("CS", "ColorSpace");
+        components = space == "G" || space == "DeviceGray" ? 1 : space == "RGB" || space == "DeviceRGB" ? 3 :
+                     space == "CMYK" || space == "DeviceCMYK" ? 4 : 0;
+        bits = integer(value("BPC", "BitsPerComponent")).value_or(0);
+    }
+    if (!width || !height || *width <= 0 || *height <= 0 || components == 0 || bits <= 0 || bits > 16 ||
+        *width > (1LL << 24) || *height > (1LL << 24))
+        return std::nullopt;
+    return static_cast<std::size_t>(*height * ((*width * components * bits + 7) / 8));
+}
+
+} // namespace
+
+void Lexer::lex(std::string_view data)
+{
+    out_.own.bytes += data.size();
+    Tokens tokens(data);
+    for (Token t = tokens.next(); t.kind != Token::Kind::end; t = tokens.next()) {
+        if (t.kind == Token::Kind::string) {
+            pendingShown_ += t.shown;
+        } else if (t.kind == Token::Kind::name) {
+            decodeName(t.text, lastName_);
+            hasName_ = true;
+        } else if (t.kind == Token::Kind::keyword && t.text != "true" && t.text != "false" && t.text != "null") {
+            operate(t.text, tokens);
+        }
+    }
+    out_.own.tokens += tokens.count();
+}
+
+void Lexer::operate(std::string_view op, Tokens& tokens)
+{
+    if (op == "Tj" || op == "TJ" || op == "'" || op == "\"") {
+        ++out_.own.textOperators;
+        out_.own.shownBytes += pendingShown_;
+    } else if (op == "Do" && hasName_) {
+        auto [entry, added] = index_.try_emplace(lastName_, static_cast<std::uint32_t>(out_.names.size()));
+        if (added) out_.names.push_back(lastName_);
+        out_.draws.push_back(entry->second);
+    } else if (op == "BI") {
+        tokens.skipImageData(inlineImageLength(tokens));
+    } else if (op == "q") {
+        out_.own.savedStates = std::max(out_.own.savedStates, ++depth_);
+    } else if (op == "Q") {
+        if (depth_ > 0) --depth_; // Poppler ignores a "Q" without its "q"
+    }
+    pendingShown_ = 0;
+    hasName_ = false;
+}
+
+} // namespace Platform::PdfContent

@@ -1,0 +1,49 @@
+#pragma once
+
+// The tokens of a page's or a form's content stream, counted for what reading
+// its text would cost: a small tokenizer of our own over the decoded bytes,
+// far cheaper than a full content parser, which makes an object of every token.
+// It knows nothing of the document: the forms a stream draws are only named.
+
+#include "Platform/PdfContentCost.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace Platform::PdfContent {
+
+// One stream's own counts (its formUses stay 0; savedStates is its deepest
+// "q" nesting) and the XObjects it draws.
+struct Lexed {
+    TextCost own;
+    std::vector<std::string> names;   // distinct names drawn with Do
+    std::vector<std::uint32_t> draws; // indexes into names, in drawing order
+};
+
+
+class Tokens;
+
+// Counts the tokens of one content, which may come in several streams:
+// operands carry over from one of a page's streams to the next.
+class Lexer {
+public:
+    explicit Lexer(Lexed& out) : out_(out) {}
+
+    void lex(std::string_view data);
+
+private:
+    void operate(std::string_view op, Tokens& tokens);
+
+    Lexed& out_;
+    std::size_t pendingShown_ = 0;
+    std::size_t depth_ = 0;
+    std::string lastName_; // the last name operand, when hasName_
+    bool hasName_ = false;
+    std::unordered_map<std::string, std::uint32_t> index_;
+};
+
+} // namespace Platform::PdfContent

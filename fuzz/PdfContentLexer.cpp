@@ -1,0 +1,24 @@
+// The content-stream counter on its own: every byte of a hostile page or form
+// goes through it before Poppler sees the page. The input is lexed as two
+// streams of one page, split where its first byte says, since operands carry
+// over from one stream to the next.
+
+#include "Platform/PdfContentLexer.h"
+#include "fuzz/FuzzInput.h"
+
+#include <cstdlib>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    const std::string_view text = FuzzInput::text(data, size);
+    const std::size_t split = size == 0 ? 0 : data[0] % (size + 1);
+    Platform::PdfContent::Lexed lexed;
+    Platform::PdfContent::Lexer lexer(lexed);
+    lexer.lex(text.substr(0, split));
+    lexer.lex(text.substr(split));
+    // Every draw names a form the stream named; the bytes are all counted.
+    for (std::uint32_t index : lexed.draws)
+        if (index >= lexed.names.size()) std::abort();
+    if (lexed.own.bytes != size || lexed.own.tokens > size) std::abort();
+    return 0;
+}
