@@ -74,6 +74,20 @@ bool isPlainWindow(const QWidget* widget)
     return widget->isWindow() && (type == Qt::Window || type == Qt::Dialog || type == Qt::Tool);
 }
 
+// The list of a combo box selects its current choice at all times, not only
+// while it pops up, so a reader finds the choice there too.
+void selectChoice(QComboBox* combo)
+{
+    QItemSelectionModel* selection = combo->view()->selectionModel();
+    if (!selection) return;
+    const QModelIndex chosen = combo->model()->index(combo->currentIndex(), combo->modelColumn(), combo->rootModelIndex());
+    // Selected only: the list's current item reads as focused, and the box has the focus.
+    if (!chosen.isValid())
+        selection->clearSelection();
+    else if (!selection->isSelected(chosen) || selection->selectedIndexes().size() != 1)
+        selection->select(chosen, QItemSelectionModel::ClearAndSelect);
+}
+
 // As Qt's own combo box, but named by its name or label: on Linux Qt names it
 // by its current text and leaves the label to a relation, so the tree and
 // many readers say the value twice and never what is chosen. The choice is
@@ -93,7 +107,10 @@ public:
 
     QAccessibleInterface* child(int index) const override
     {
-        if (index == 0) return QAccessible::queryAccessibleInterface(combo()->view());
+        if (index == 0) {
+            selectChoice(combo());
+            return QAccessible::queryAccessibleInterface(combo()->view());
+        }
         if (index == 1 && combo()->isEditable()) return QAccessible::queryAccessibleInterface(combo()->lineEdit());
         return nullptr;
     }
@@ -170,27 +187,16 @@ private:
     QString shown() const { return combo()->isEditable() ? combo()->lineEdit()->text() : combo()->currentText(); }
 };
 
-// The list of a combo box selects its current choice at all times, not only
-// while it pops up, so a reader finds the choice there too; a new choice is
-// announced as the list's new selection (Qt announces it as the box's new
-// value already).
+// A new choice is announced as the list's new selection (Qt announces it as
+// the box's new value already). A choice made with the box's signals blocked,
+// or a list filled anew, is put right when a reader next asks for the list.
 void followChoice(QComboBox* combo)
 {
     static const char* const following = "folmiraFollowsChoice";
     if (combo->property(following).toBool()) return;
     combo->setProperty(following, true);
-    const auto select = [combo] {
-        QItemSelectionModel* selection = combo->view()->selectionModel();
-        if (!selection) return;
-        const QModelIndex chosen = combo->model()->index(combo->currentIndex(), combo->modelColumn(), combo->rootModelIndex());
-        // Selected only: the list's current item reads as focused, and the box has the focus.
-        if (chosen.isValid())
-            selection->select(chosen, QItemSelectionModel::ClearAndSelect);
-        else
-            selection->clearSelection();
-    };
-    select();
-    QObject::connect(combo, &QComboBox::currentIndexChanged, combo, select);
+    selectChoice(combo);
+    QObject::connect(combo, &QComboBox::currentIndexChanged, combo, [combo] { selectChoice(combo); });
 }
 
 QAccessibleInterface* desktopFactory(const QString& className, QObject* object)

@@ -100,6 +100,16 @@ TEST_F(AccessibleTreeTest, ComboBoxesAreNamedByTheirLabelsAndValuedByTheirChoice
     EXPECT_EQ(selections.at(0).at(0).value<QItemSelection>().indexes().value(0).row(), 0);
     EXPECT_EQ(shown->text(0, shown->characterCount()), paper->itemText(0));
     EXPECT_EQ(selectedItems(paper), QStringList{paper->itemText(0)});
+    // Settings changed elsewhere (a preset from the toolbar) set the boxes with
+    // their signals blocked, and the preset list is filled anew: the lists still
+    // select what the boxes show.
+    auto settings = model->settings();
+    settings.paper = FolmiraKit::LargePrintSettings::Paper::a4;
+    settings.fontSize += 2;
+    model->setSettings(settings);
+    ASSERT_NE(paper->currentIndex(), 0);
+    EXPECT_EQ(selectedItems(paper), QStringList{paper->currentText()});
+    EXPECT_EQ(selectedItems(panel.presetPicker()), QStringList{panel.presetPicker()->currentText()});
 
     // The songbook's first typeface, the documents' font, reads its name before any book is shown.
     model->songs().model().setSelection(Lyricade::SidebarItem::allSongs());
