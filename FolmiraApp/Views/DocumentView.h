@@ -74,6 +74,7 @@ protected:
 private:
     void refreshArea();
     void buildPanes();
+    void orderTabs();
     void refreshToolBar();
     void setDropTargeted(bool targeted);
     bool overDocumentSide(const QPoint& position) const;

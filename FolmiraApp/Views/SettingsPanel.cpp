@@ -191,6 +191,9 @@ void SettingsPanel::refreshNotes()
         delete item;
     }
     const auto notes = model_.notes();
+    // Made last, the notes would be the window's last Tab stops: they are
+    // read after the settings they follow, before Export.
+    QWidget* before = listSpacing_->slider();
     for (const auto& note : notes) {
         auto* row = new QHBoxLayout;
         row->setSpacing(8);
@@ -216,6 +219,8 @@ void SettingsPanel::refreshNotes()
         holder->setLayout(row);
         row->setContentsMargins(0, 0, 0, 0);
         notesList_->addWidget(holder);
+        QWidget::setTabOrder(before, text);
+        before = text;
     }
     notesSection_->setVisible(!notes.empty());
 }

@@ -6,15 +6,24 @@
 
 #include "FolmiraApp/Model/Engine.h"
 #include "FolmiraApp/Views/Application.h"
+#include "FolmiraApp/Views/DocumentView.h"
 #include "FolmiraApp/Views/MainWindow.h"
+#include "FolmiraApp/Views/PaneParts.h"
+#include "FolmiraApp/Views/SettingsPanel.h"
 #include "Lyricade/SongController.h"
+#include "Lyricade/Views/BookView.h"
+#include "Lyricade/Views/InspectorView.h"
+#include "Lyricade/Views/SongRootView.h"
 #include "tests/HangGuardQt.h"
 
 #include <QAbstractScrollArea>
 #include <QAccessible>
 #include <QApplication>
 #include <QPlainTextEdit>
+#include <QScrollArea>
+#include <QSplitter>
 
+#include <algorithm>
 #include <set>
 
 namespace FolmiraAppTest {
@@ -96,11 +105,13 @@ protected:
         ASSERT_NE(start, nullptr) << "the focus is on a control";
         std::set<QWidget*>& reached = reached_;
         reached.clear();
+        order_.clear();
         auto* editor = window.findChild<QPlainTextEdit*>();
         const QString text = editor ? editor->toPlainText() : QString();
         QWidget* at = start;
         for (int step = 0; step < 200; ++step) {
             reached.insert(at);
+            order_.push_back(at);
             EXPECT_FALSE(nameOf(at).isEmpty()) << "no name: " << describe(at);
             // In a song Tab is typed, as in any text editor; Ctrl+Tab goes on.
             const bool inSong = at == editor;
@@ -126,8 +137,35 @@ protected:
         return names;
     }
 
+    // The last walk's stops inside `regions`, from where the first region is
+    // entered, each as its region and, in the settings `panel`, its height there:
+    // read in the order they stand, these rise.
+    std::vector<std::pair<std::size_t, int>> readingOrder(const std::vector<QWidget*>& regions,
+                                                          const QScrollArea* panel) const
+    {
+        std::vector<std::pair<std::size_t, int>> keys;
+        for (QWidget* stop : order_)
+            for (std::size_t r = 0; r < regions.size(); ++r)
+                if (regions[r]->isAncestorOf(stop))
+                    keys.emplace_back(r, panel->isAncestorOf(stop) ? stop->mapTo(panel->widget(), QPoint()).y() : 0);
+        for (std::size_t i = 0; i < keys.size(); ++i)
+            if (keys[i].first == 0 && keys[(i + keys.size() - 1) % keys.size()].first != 0) {
+                std::rotate(keys.begin(), keys.begin() + long(i), keys.end());
+                break;
+            }
+        return keys;
+    }
+
+    QStringList namesInOrder() const
+    {
+        QStringList names;
+        for (QWidget* widget : order_) names << nameOf(widget);
+        return names;
+    }
+
     std::unique_ptr<Application> app;
     std::set<QWidget*> reached_;
+    std::vector<QWidget*> order_; // the last walk's stops, in Tab order
 };
 
 TEST_F(KeyboardWalkTest, TabReachesEveryNamedControlInBothModes)
@@ -175,6 +213,39 @@ TEST_F(KeyboardWalkTest, WithADocumentOpenTabReachesItsNotesAndReadsThem)
         ASSERT_TRUE(widget->hasFocus());
         EXPECT_NE(widget->grab().toImage(), plain) << describe(widget);
     }
+}
+
+TEST_F(KeyboardWalkTest, TabReadsEachWindowInTheOrderItStands)
+{
+    // Songbook mode with a book: the book, its preview, then the print settings
+    // from top to bottom. Document mode: the document, the settings from top to
+    // bottom with the note after the settings it follows, then the status bar.
+    launch();
+    QTest::keyClick(app->window().focusWidget(), Qt::Key_2, Qt::AltModifier);
+    auto& songs = app->model().songs();
+    songs.selectBookKind(false);
+    ASSERT_TRUE(HangGuard::waitFor([&] { return songs.hasOutput(); }, 10000));
+    walk("Songbook mode, a songbook open");
+    auto* root = app->window().findChild<Lyricade::SongRootView*>();
+    ASSERT_NE(root, nullptr);
+    auto keys = readingOrder({root->findChild<Lyricade::BookView*>(), root->detail(), root->inspector()},
+                             root->inspector());
+    EXPECT_TRUE(std::is_sorted(keys.begin(), keys.end())) << namesInOrder().join(" | ").toStdString();
+    EXPECT_EQ(keys.back().first, 2u) << "each column reached";
+
+    QTest::keyClick(app->window().focusWidget(), Qt::Key_1, Qt::AltModifier);
+    app->model().open(file("Letter.txt"));
+    QWidget* note = nullptr;
+    ASSERT_TRUE(HangGuard::waitFor([&] {
+        note = app->window().findChild<QWidget*>(QStringLiteral("note"));
+        return note && note->isVisible() && app->model().preview() && !app->model().rendering();
+    }));
+    walk("Document mode, a document open");
+    DocumentView* document = app->window().documentView();
+    keys = readingOrder({document->panes(), document->inspector(), document->statusBar()}, document->inspector());
+    EXPECT_TRUE(std::is_sorted(keys.begin(), keys.end())) << namesInOrder().join(" | ").toStdString();
+    EXPECT_EQ(keys.back().first, 2u) << "each part reached";
+    EXPECT_TRUE(reached_.count(note));
 }
 
 TEST_F(KeyboardWalkTest, EachTabBringsTheFocusedControlWholeIntoViewAtBothFontSizes)
