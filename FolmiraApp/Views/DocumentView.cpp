@@ -133,10 +133,10 @@ void DocumentView::addToolBarItems(QToolBar* toolBar, QWidget* middle)
     }
     toolBar->addWidget(middle);
 
-    preset_ = new QToolButton(toolBar);
+    preset_ = new Lyricade::ChoiceButton(toolBar);
     preset_->setIcon(themeIcon("preferences-desktop-font", QStyle::SP_FileDialogDetailedView));
     preset_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    preset_->setPopupMode(QToolButton::InstantPopup);
+    preset_->setAccessibleName(QStringLiteral("Presets"));
     preset_->setToolTip(QStringLiteral("Presets (Ctrl+1–4)"));
     auto* presets = new QMenu(preset_);
     for (const auto& preset : LargePrintPreset::all()) {
@@ -174,8 +174,7 @@ void DocumentView::addToolBarItems(QToolBar* toolBar, QWidget* middle)
 void DocumentView::refreshToolBar()
 {
     if (!preset_) return;
-    preset_->setText(presetTitle(model_.settings()));
-    preset_->setAccessibleName(preset_->text()); // "Custom" read as it shows
+    preset_->setChoice(presetTitle(model_.settings()));
     print_->setEnabled(model_.preview() != nullptr);
     export_->setEnabled(model_.result() != nullptr);
 }

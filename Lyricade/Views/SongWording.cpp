@@ -25,6 +25,19 @@ QString prettyName(const std::string& name)
     return QString::fromStdString(TunequillKit::Accidental::pretty(name));
 }
 
+QString spokenKeyName(const std::string& name)
+{
+    if (name.empty()) return QString();
+    QString spoken(QChar::fromLatin1(name.front()));
+    std::string_view rest = std::string_view(name).substr(1);
+    if (rest.starts_with('b') || rest.starts_with('#')) {
+        spoken += rest.front() == 'b' ? QStringLiteral(" flat") : QStringLiteral(" sharp");
+        rest.remove_prefix(1);
+    }
+    if (rest == "m") return spoken + QStringLiteral(" minor");
+    return rest.empty() ? spoken : spoken + QString::fromStdString(std::string(rest));
+}
+
 std::optional<TunequillKit::Key> soundingKey(const TunequillKit::Song& song, std::int64_t transpose)
 {
     auto key = song.effectiveKey();

@@ -26,6 +26,10 @@ std::optional<QString> artistOrSubtitle(const TunequillKit::Song& song);
 // A key or chord name with ♯ and ♭ signs.
 QString prettyName(const std::string& name);
 
+// A key name ("Bb", "F#m") as a speech synthesiser should say it: "B flat",
+// "F sharp minor". The signs and a lone "b" are read as letters otherwise.
+QString spokenKeyName(const std::string& name);
+
 // The key that sounds: the song's key (else its first chord's) raised by its
 // own capo and `transpose` half steps; none without key and chords.
 std::optional<TunequillKit::Key> soundingKey(const TunequillKit::Song& song, std::int64_t transpose);

@@ -6,11 +6,13 @@
 #include "Lyricade/Views/BookEntryRow.h"
 #include "Lyricade/Views/FontRoles.h"
 
+#include <QAccessible>
 #include <QLabel>
 #include <QToolButton>
 
 #include <algorithm>
 #include <map>
+#include <tuple>
 
 namespace LyricadeTest {
 namespace {
@@ -70,6 +72,40 @@ TEST_F(EntryRowTest, KeyMenuOffersTwelveKeysAroundTheWrittenOne)
         EXPECT_EQ(r.keyButton()->text(), "G");
         EXPECT_EQ(r.keyButton()->accessibleName(), "Key");
         EXPECT_EQ(r.keyButton()->toolTip(), "Key");
+    }
+}
+
+TEST_F(EntryRowTest, KeyAndCapoReadAsChoicesWithTheirAccidentalsInWords)
+{
+    // The screen keeps the signs; a screen reader hears words ("Bb" is read "B B").
+    struct Case {
+        const char* song;
+        Accidentals accidentals;
+        QString shown;
+        QString spoken;
+        QString capo;
+    };
+    const Case cases[] = {
+        {"{key: Bb}\n[Bb]Words\n", Accidentals::automatic, "B♭", "B flat", "No capo"},
+        {"{key: F#m}\n{capo: 3}\n[F#m]Words\n", Accidentals::sharps, "Am", "A minor", "Capo 3"},
+        {"{key: F#m}\n[F#m]Words\n", Accidentals::sharps, "F♯m", "F sharp minor", "No capo"},
+        {"{key: Ebm}\n[Ebm]Words\n", Accidentals::flats, "E♭m", "E flat minor", "No capo"},
+        {"{key: G}\n[G]Words\n", Accidentals::automatic, "G", "G", "No capo"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.song);
+        const StoredSong song = storedSong("Tune", c.song);
+        build({song}, {entryFor(song)}, c.accidentals);
+        EntryRow& r = row();
+        EXPECT_EQ(r.keyButton()->text(), c.shown);
+        for (const auto& [button, name, value] :
+             {std::tuple{r.keyButton(), "Key", c.spoken}, std::tuple{r.capoButton(), "Capo", c.capo}}) {
+            QAccessibleInterface* reads = QAccessible::queryAccessibleInterface(button);
+            EXPECT_EQ(reads->role(), QAccessible::ComboBox);
+            EXPECT_EQ(reads->text(QAccessible::Name), name);
+            EXPECT_EQ(reads->text(QAccessible::Value), value);
+        }
+        EXPECT_EQ(r.accessibleName(), "1, Tune, Key " + c.spoken + ", " + c.capo);
     }
 }
 

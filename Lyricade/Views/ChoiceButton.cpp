@@ -1,0 +1,95 @@
+#include "Lyricade/Views/ChoiceButton.h"
+
+#include "Lyricade/Views/DesktopAccessible.h"
+
+#include <QAccessible>
+#include <QAccessibleWidget>
+#include <QMenu>
+
+namespace Lyricade {
+
+namespace {
+
+// Read as a combo box, as the desktop's own pop-up buttons are: AT-SPI
+// carries a button's value nowhere but in its name or description, while a
+// combo box's shown text is its value to every reader.
+class ChoiceAccessible : public QAccessibleWidget, public ShownTextAccessible {
+public:
+    explicit ChoiceAccessible(QWidget* widget) : QAccessibleWidget(widget, QAccessible::ComboBox) {}
+
+    void* interface_cast(QAccessible::InterfaceType type) override
+    {
+        if (type == QAccessible::TextInterface) return static_cast<ShownTextAccessible*>(this);
+        return QAccessibleWidget::interface_cast(type);
+    }
+
+    QString text(QAccessible::Text kind) const override
+    {
+        if (kind == QAccessible::Value) return spoken();
+        const QString text = QAccessibleWidget::text(kind);
+        // A tip that only repeats the name is not read twice.
+        if (kind == QAccessible::Description && text == QAccessibleWidget::text(QAccessible::Name)) return QString();
+        return kind == QAccessible::Name && text.isEmpty() ? spoken() : text;
+    }
+
+    QAccessible::State state() const override
+    {
+        QAccessible::State state = QAccessibleWidget::state();
+        state.hasPopup = true;
+        state.expanded = button()->menu() && button()->menu()->isVisible();
+        state.collapsed = !state.expanded;
+        return state;
+    }
+
+    QStringList actionNames() const override { return {showMenuAction(), pressAction()}; }
+
+    QString localizedActionDescription(const QString& action) const override
+    {
+        if (action == showMenuAction() || action == pressAction()) return QStringLiteral("Open the list of choices");
+        return QString();
+    }
+
+    void doAction(const QString& action) override
+    {
+        if (action == showMenuAction() || action == pressAction()) button()->showMenu();
+    }
+
+    QStringList keyBindingsForAction(const QString&) const override { return {}; }
+
+private:
+    ChoiceButton* button() const { return static_cast<ChoiceButton*>(widget()); }
+    QString spoken() const { return button()->spokenChoice(); }
+    QString shownText() const override { return spoken(); }
+};
+
+QAccessibleInterface* choiceFactory(const QString& className, QObject* object)
+{
+    if (className != QLatin1String("Lyricade::ChoiceButton") || !object || !object->isWidgetType()) return nullptr;
+    return new ChoiceAccessible(static_cast<QWidget*>(object));
+}
+
+} // namespace
+
+ChoiceButton::ChoiceButton(QWidget* parent) : QToolButton(parent)
+{
+    static const bool installed = [] {
+        QAccessible::installFactory(choiceFactory);
+        return true;
+    }();
+    (void)installed;
+    setPopupMode(QToolButton::InstantPopup);
+}
+
+void ChoiceButton::setChoice(const QString& shown, const QString& spoken)
+{
+    setText(shown);
+    const QString said = spoken.isEmpty() ? shown : spoken;
+    if (said == spoken_) return;
+    spoken_ = said;
+    // Announced as a combo box's new value: one name change and one selection
+    // change on the bus.
+    QAccessibleValueChangeEvent changed(this, spoken_);
+    QAccessible::updateAccessibility(&changed);
+}
+
+} // namespace Lyricade
