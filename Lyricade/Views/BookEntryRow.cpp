@@ -42,10 +42,11 @@ EntryPopUp* popUp(QWidget* parent, const QString& accessibleName, const QString&
     return button;
 }
 
-// One menu item, checked when it is the current choice.
+// One menu item, checked when it is the current choice, read with its key names in words.
 void addChoice(QMenu* menu, const QString& text, bool current, std::function<void()> choose)
 {
     QAction* action = menu->addAction(text);
+    ChoiceButton::speak(*action, spokenKeys(text));
     action->setCheckable(true);
     action->setChecked(current);
     QObject::connect(action, &QAction::triggered, menu, [choose = std::move(choose)] { choose(); });
@@ -108,7 +109,7 @@ void EntryRow::buildKeyMenu(const Song& song, Accidentals accidentals)
     key_ = popUp(this, QStringLiteral("Key"), QStringLiteral("Key"));
     const auto sounding = soundingKey(song, entry_.transpose);
     const std::string plain = sounding->name(accidentals);
-    key_->setChoice(prettyName(plain), spokenKeyName(plain));
+    key_->setChoice(prettyName(plain), spokenKeys(prettyName(plain)));
     key_->setFont(FontRole::font(this, FontRole::callout, QFont::DemiBold));
     for (int t = lowestShift; t <= highestShift; ++t) {
         QString text = prettyName(soundingKey(song, t)->name(accidentals));

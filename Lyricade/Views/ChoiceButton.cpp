@@ -5,6 +5,7 @@
 #include <QAccessible>
 #include <QAccessibleWidget>
 #include <QMenu>
+#include <QPointer>
 
 namespace Lyricade {
 
@@ -62,9 +63,72 @@ private:
     QString shownText() const override { return spoken(); }
 };
 
+const char* const spokenProperty = "folmiraSpoken";
+
+// A menu item read by its words: Qt's own reads the item's text, signs and all.
+class SpokenItemAccessible : public QAccessibleInterface, public QAccessibleActionInterface {
+public:
+    SpokenItemAccessible(QMenu* menu, QAction* item) : menu_(menu), item_(item) {}
+
+    bool isValid() const override { return menu_ && item_; }
+    QObject* object() const override { return item_; }
+    QWindow* window() const override { return menu_->windowHandle(); }
+    QAccessibleInterface* parent() const override { return QAccessible::queryAccessibleInterface(menu_); }
+    QAccessibleInterface* child(int) const override { return nullptr; }
+    int childCount() const override { return 0; }
+    int indexOfChild(const QAccessibleInterface*) const override { return -1; }
+    QAccessibleInterface* childAt(int, int) const override { return nullptr; }
+    QString text(QAccessible::Text kind) const override
+    {
+        return kind == QAccessible::Name ? item_->property(spokenProperty).toString() : QString();
+    }
+    void setText(QAccessible::Text, const QString&) override {}
+    QAccessible::Role role() const override { return QAccessible::MenuItem; }
+
+    QRect rect() const override
+    {
+        const QRect box = menu_->actionGeometry(item_);
+        return QRect(menu_->mapToGlobal(box.topLeft()), box.size());
+    }
+
+    QAccessible::State state() const override
+    {
+        QAccessible::State state;
+        state.focusable = true;
+        state.focused = menu_->activeAction() == item_;
+        state.disabled = !item_->isEnabled();
+        state.invisible = !item_->isVisible() || !menu_->isVisible();
+        state.checkable = item_->isCheckable();
+        state.checked = item_->isChecked();
+        return state;
+    }
+
+    void* interface_cast(QAccessible::InterfaceType type) override
+    {
+        return type == QAccessible::ActionInterface ? static_cast<QAccessibleActionInterface*>(this) : nullptr;
+    }
+    QStringList actionNames() const override { return {pressAction()}; }
+    void doAction(const QString& action) override
+    {
+        if (action == pressAction() && item_->isEnabled()) item_->trigger();
+    }
+    QStringList keyBindingsForAction(const QString&) const override { return {}; }
+
+private:
+    QPointer<QMenu> menu_;
+    QPointer<QAction> item_;
+};
+
 QAccessibleInterface* choiceFactory(const QString& className, QObject* object)
 {
-    if (className != QLatin1String("Lyricade::ChoiceButton") || !object || !object->isWidgetType()) return nullptr;
+    if (!object) return nullptr;
+    if (className == QLatin1String("QAction") && object->property(spokenProperty).isValid()) {
+        auto* item = static_cast<QAction*>(object);
+        for (QObject* holder : item->associatedObjects())
+            if (auto* menu = qobject_cast<QMenu*>(holder)) return new SpokenItemAccessible(menu, item);
+        return nullptr;
+    }
+    if (className != QLatin1String("Lyricade::ChoiceButton") || !object->isWidgetType()) return nullptr;
     return new ChoiceAccessible(static_cast<QWidget*>(object));
 }
 
@@ -78,6 +142,11 @@ ChoiceButton::ChoiceButton(QWidget* parent) : QToolButton(parent)
     }();
     (void)installed;
     setPopupMode(QToolButton::InstantPopup);
+}
+
+void ChoiceButton::speak(QAction& item, const QString& spoken)
+{
+    item.setProperty(spokenProperty, spoken);
 }
 
 void ChoiceButton::setChoice(const QString& shown, const QString& spoken)

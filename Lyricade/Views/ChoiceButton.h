@@ -4,7 +4,8 @@
 // button: the toolbar's presets, a book entry's key and capo). Screen readers
 // meet it as a combo box: named by its accessible name, what it says, and
 // valued by the choice, in words where the screen shows signs ("B flat" for
-// "B♭"), so a reader says "Key, B flat" and never the choice as the name.
+// "B♭"), so a reader says "Key, B flat" and never the choice as the name;
+// the choices in its menu are read in words too.
 
 #include <QToolButton>
 
@@ -21,6 +22,10 @@ public:
     void setChoice(const QString& shown, const QString& spoken = QString());
     // The choice as a screen reader says it.
     const QString& spokenChoice() const { return spoken_; }
+
+    // Reads `item`, a choice in a menu, as `spoken` where its text shows signs.
+    // Given before the menu is first read.
+    static void speak(QAction& item, const QString& spoken);
 
 private:
     QString spoken_;

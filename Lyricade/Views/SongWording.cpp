@@ -1,5 +1,7 @@
 #include "Lyricade/Views/SongWording.h"
 
+#include <QRegularExpression>
+
 namespace Lyricade {
 
 QString songCountText(int count)
@@ -25,17 +27,21 @@ QString prettyName(const std::string& name)
     return QString::fromStdString(TunequillKit::Accidental::pretty(name));
 }
 
-QString spokenKeyName(const std::string& name)
+QString spokenKeys(const QString& shown)
 {
-    if (name.empty()) return QString();
-    QString spoken(QChar::fromLatin1(name.front()));
-    std::string_view rest = std::string_view(name).substr(1);
-    if (rest.starts_with('b') || rest.starts_with('#')) {
-        spoken += rest.front() == 'b' ? QStringLiteral(" flat") : QStringLiteral(" sharp");
-        rest.remove_prefix(1);
+    // A note letter standing alone, with its sign and minor "m" if any.
+    static const QRegularExpression key(QStringLiteral("\\b([A-G])([♯♭]?)(m?)(?=[\\s(),]|$)"));
+    QString spoken;
+    qsizetype from = 0;
+    for (auto match = key.globalMatch(shown); match.hasNext();) {
+        const auto found = match.next();
+        spoken += shown.mid(from, found.capturedStart() - from) + found.captured(1);
+        if (!found.captured(2).isEmpty())
+            spoken += found.captured(2) == QStringLiteral("♯") ? QStringLiteral(" sharp") : QStringLiteral(" flat");
+        if (!found.captured(3).isEmpty()) spoken += QStringLiteral(" minor");
+        from = found.capturedEnd();
     }
-    if (rest == "m") return spoken + QStringLiteral(" minor");
-    return rest.empty() ? spoken : spoken + QString::fromStdString(std::string(rest));
+    return spoken + shown.mid(from);
 }
 
 std::optional<TunequillKit::Key> soundingKey(const TunequillKit::Song& song, std::int64_t transpose)

@@ -5,6 +5,7 @@
 
 #include "Lyricade/Views/BookEntryRow.h"
 #include "Lyricade/Views/FontRoles.h"
+#include "Lyricade/Views/SongWording.h"
 
 #include <QAccessible>
 #include <QLabel>
@@ -107,6 +108,11 @@ TEST_F(EntryRowTest, KeyAndCapoReadAsChoicesWithTheirAccidentalsInWords)
         }
         EXPECT_EQ(r.accessibleName(), "1, Tune, Key " + c.spoken + ", " + c.capo);
     }
+    // Key names among words; other words stay as they are.
+    for (const auto& [shown, spoken] : std::initializer_list<std::pair<QString, QString>>{
+             {"Key E♭ (-2)", "Key E flat (-2)"}, {"A♭m (+1)", "A flat minor (+1)"}, {"Key Cm (+3)", "Key C minor (+3)"},
+             {"As written (capo 2)", "As written (capo 2)"}, {"Bm, G", "B minor, G"}})
+        EXPECT_EQ(spokenKeys(shown), spoken);
 }
 
 TEST_F(EntryRowTest, LabelsSoundWithCapoAndStoredTransposition)
