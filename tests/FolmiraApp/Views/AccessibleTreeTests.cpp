@@ -142,34 +142,22 @@ TEST_F(AccessibleTreeTest, ComboBoxesAreNamedByTheirLabelsAndValuedByTheirChoice
 TEST_F(AccessibleTreeTest, AChangeOfSettingsMovesThePresetChoiceOnceOrNotAtAll)
 {
     // Qt announces every move of a box's choice to screen readers, as it
-    // signals it: a font change once from the preset box (to "Custom" or back)
-    // or not at all, never once per refill.
+    // signals it: a font change moves the preset box once (to "Custom" or
+    // back) or not at all, never once per refill.
     SettingsPanel panel(make(false));
     QComboBox* presets = panel.presetPicker();
     const auto preset = FolmiraKit::LargePrintPreset::all().front().settings;
-    const auto otherFont = [](FolmiraKit::LargePrintSettings& s) {
-        const auto& fonts = FolmiraKit::LargePrintFont::allCases;
-        s.font = fonts.at((std::find(fonts.begin(), fonts.end(), s.font) - fonts.begin() + 1) % fonts.size());
-    };
-    struct Case {
-        const char* change;
-        std::function<void(FolmiraKit::LargePrintSettings&)> edit;
-        int moves;
-    };
-    const Case cases[] = {
-        {"a font off the preset", otherFont, 1},
-        {"another font", otherFont, 0},
-        {"the preset again", [&](auto& s) { s = preset; }, 1},
-    };
+    const auto& fonts = FolmiraKit::LargePrintFont::allCases;
+    ASSERT_EQ(preset.font, fonts.at(0));
     model->setSettings(preset);
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.change);
+    for (const auto& [font, moves] : {std::pair{1, 1}, {2, 0}, {0, 1}}) {
+        SCOPED_TRACE(font);
         QSignalSpy moved(presets, &QComboBox::currentIndexChanged);
         QSignalSpy removed(presets->model(), &QAbstractItemModel::rowsRemoved);
         auto settings = model->settings();
-        c.edit(settings);
+        settings.font = fonts.at(font);
         model->setSettings(settings);
-        EXPECT_EQ(moved.count(), c.moves);
+        EXPECT_EQ(moved.count(), moves);
         EXPECT_LE(removed.count(), 1) << "only Custom comes and goes";
         EXPECT_EQ(selectedItems(presets), QStringList{presets->currentText()});
     }
