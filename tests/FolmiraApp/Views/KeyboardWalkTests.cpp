@@ -20,7 +20,6 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QPlainTextEdit>
-#include <QScrollArea>
 #include <QSplitter>
 
 #include <algorithm>
@@ -137,13 +136,12 @@ protected:
         return names;
     }
 
-    // The last walk's stops inside `regions`, from where the first region is
-    // entered, each as its region and, in the settings `panel`, its height there:
-    // read in the order they stand, these rise.
-    std::vector<std::pair<std::size_t, int>> readingOrder(const std::vector<QWidget*>& regions,
-                                                          const QScrollArea* panel) const
+    // Tab reads the last walk's stops inside `regions` region after region,
+    // from where the first is entered, and those in the settings `panel` from
+    // top to bottom, as they stand.
+    void expectReadingOrder(const std::vector<QWidget*>& regions, const QScrollArea* panel) const
     {
-        std::vector<std::pair<std::size_t, int>> keys;
+        std::vector<std::pair<std::size_t, int>> keys; // region, and height in the panel
         for (QWidget* stop : order_)
             for (std::size_t r = 0; r < regions.size(); ++r)
                 if (regions[r]->isAncestorOf(stop))
@@ -153,7 +151,8 @@ protected:
                 std::rotate(keys.begin(), keys.begin() + long(i), keys.end());
                 break;
             }
-        return keys;
+        EXPECT_TRUE(std::is_sorted(keys.begin(), keys.end())) << namesReached().join(" | ").toStdString();
+        EXPECT_EQ(keys.back().first, regions.size() - 1) << "each part reached";
     }
 
     std::unique_ptr<Application> app;
@@ -180,6 +179,10 @@ TEST_F(KeyboardWalkTest, TabReachesEveryNamedControlInBothModes)
     songs.selectBookKind(false);
     ASSERT_TRUE(HangGuard::waitFor([&] { return songs.hasOutput(); }, 10000));
     walk("Songbook mode, a songbook open");
+    // The book, its preview, then the print settings.
+    auto* root = app->window().findChild<Lyricade::SongRootView*>();
+    ASSERT_NE(root, nullptr);
+    expectReadingOrder({root->findChild<Lyricade::BookView*>(), root->detail(), root->inspector()}, root->inspector());
 }
 
 TEST_F(KeyboardWalkTest, WithADocumentOpenTabReachesItsNotesAndReadsThem)
@@ -193,6 +196,9 @@ TEST_F(KeyboardWalkTest, WithADocumentOpenTabReachesItsNotesAndReadsThem)
         return note && note->isVisible();
     }));
     walk("Document mode, a document open");
+    // The document, the settings with the note after those it follows, then the status bar.
+    DocumentView* document = app->window().documentView();
+    expectReadingOrder({document->panes(), document->inspector(), document->statusBar()}, document->inspector());
     const QStringList names = namesReached();
     EXPECT_TRUE(names.contains("Read by the fake.")) << "the note under What changed";
     EXPECT_TRUE(names.contains("1 note in Settings")) << "the count in the status bar";
@@ -206,39 +212,6 @@ TEST_F(KeyboardWalkTest, WithADocumentOpenTabReachesItsNotesAndReadsThem)
         ASSERT_TRUE(widget->hasFocus());
         EXPECT_NE(widget->grab().toImage(), plain) << describe(widget);
     }
-}
-
-TEST_F(KeyboardWalkTest, TabReadsEachWindowInTheOrderItStands)
-{
-    // Songbook mode with a book: the book, its preview, then the print settings
-    // from top to bottom. Document mode: the document, the settings from top to
-    // bottom with the note after the settings it follows, then the status bar.
-    launch();
-    QTest::keyClick(app->window().focusWidget(), Qt::Key_2, Qt::AltModifier);
-    auto& songs = app->model().songs();
-    songs.selectBookKind(false);
-    ASSERT_TRUE(HangGuard::waitFor([&] { return songs.hasOutput(); }, 10000));
-    walk("Songbook mode, a songbook open");
-    auto* root = app->window().findChild<Lyricade::SongRootView*>();
-    ASSERT_NE(root, nullptr);
-    auto keys = readingOrder({root->findChild<Lyricade::BookView*>(), root->detail(), root->inspector()},
-                             root->inspector());
-    EXPECT_TRUE(std::is_sorted(keys.begin(), keys.end())) << namesReached().join(" | ").toStdString();
-    EXPECT_EQ(keys.back().first, 2u) << "each column reached";
-
-    QTest::keyClick(app->window().focusWidget(), Qt::Key_1, Qt::AltModifier);
-    app->model().open(file("Letter.txt"));
-    QWidget* note = nullptr;
-    ASSERT_TRUE(HangGuard::waitFor([&] {
-        note = app->window().findChild<QWidget*>(QStringLiteral("note"));
-        return note && note->isVisible() && app->model().preview() && !app->model().rendering();
-    }));
-    walk("Document mode, a document open");
-    DocumentView* document = app->window().documentView();
-    keys = readingOrder({document->panes(), document->inspector(), document->statusBar()}, document->inspector());
-    EXPECT_TRUE(std::is_sorted(keys.begin(), keys.end())) << namesReached().join(" | ").toStdString();
-    EXPECT_EQ(keys.back().first, 2u) << "each part reached";
-    EXPECT_TRUE(reached_.count(note));
 }
 
 TEST_F(KeyboardWalkTest, EachTabBringsTheFocusedControlWholeIntoViewAtBothFontSizes)
