@@ -151,14 +151,17 @@ void ChoiceButton::speak(QAction& item, const QString& spoken)
 
 void ChoiceButton::setChoice(const QString& shown, const QString& spoken)
 {
-    setText(shown);
     const QString said = spoken.isEmpty() ? shown : spoken;
-    if (said == spoken_) return;
+    const bool newWords = said != spoken_, newText = shown != text();
     spoken_ = said;
-    // Announced as a combo box's new value: one name change and one selection
-    // change on the bus.
-    QAccessibleValueChangeEvent changed(this, spoken_);
-    QAccessible::updateAccessibility(&changed);
+    // Qt announces a new text as a change of name, which readers take for a
+    // combo box's new choice: one announcement, made here only when the words
+    // change under the same text.
+    setText(shown);
+    if (newWords && !newText) {
+        QAccessibleEvent changed(this, QAccessible::NameChanged);
+        QAccessible::updateAccessibility(&changed);
+    }
 }
 
 } // namespace Lyricade
