@@ -28,6 +28,14 @@ std::filesystem::path defaultDataFolder();
 // yet, and the first save makes the file it names.
 bool exists(const std::filesystem::path& path);
 
+// Why the library can't be kept at `path`: something other than a regular
+// file stands there or at the end of its link (a folder, a named pipe, a
+// device), which reading would block on or a save would rename and replace.
+// The sentence names the path and says what is there; none for a regular
+// file, for nothing at all and for a link that names nothing yet. Looks
+// with stat only: nothing is opened.
+std::optional<QString> refusal(const std::filesystem::path& path);
+
 // The library in the file, read through a link, with repeated ids renewed
 // (the next save writes them); none when it cannot be read (absent, not a
 // regular file, unreadable) or decoded. First removes the partial files that
