@@ -159,7 +159,7 @@ TEST_F(QtPanelsTest, AnAlertComesOverTheWindowInFrontWhichKeepsTheFocusAfterIt)
     main.show();
     help.show();
     help.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&help));
+    ASSERT_TRUE(HangGuard::windowActive(&help));
     button->setFocus();
     auto made = panels();
     made->setWindow(&main);
@@ -170,7 +170,7 @@ TEST_F(QtPanelsTest, AnAlertComesOverTheWindowInFrontWhichKeepsTheFocusAfterIt)
     });
     made->alert("The online help page didn’t open", "No web browser opened it.");
     EXPECT_EQ(over, &help);
-    EXPECT_TRUE(QTest::qWaitForWindowActive(&help));
+    EXPECT_TRUE(HangGuard::windowActive(&help));
     EXPECT_TRUE(button->hasFocus());
 }
 
