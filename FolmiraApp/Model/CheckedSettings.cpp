@@ -59,6 +59,7 @@ bool wasUnread(const QString& path)
     return files.unread.contains(path);
 }
 
+// The reason the last write of the file failed; none after one that worked.
 void noteWriteFailure(const QString& path, const QString& reason)
 {
     FileTroubles& files = troubles();
@@ -94,12 +95,14 @@ bool writeSettings(QIODevice& device, const QSettings::SettingsMap& map)
     const QByteArray bytes = IniText::write(map);
     auto* file = qobject_cast<QFileDevice*>(&device);
     errno = 0;
-    if (device.write(bytes) == bytes.size() && (!file || file->flush())) return true;
+    const bool written = device.write(bytes) == bytes.size() && (!file || file->flush());
     // A write cut short (a size limit, a full disk) leaves Qt without a
     // reason of its own; the system's is the one its last write gave.
     const int error = errno;
-    noteWriteFailure(path, error ? QString::fromLocal8Bit(std::strerror(error)) : device.errorString());
-    return false;
+    noteWriteFailure(path, written ? QString()
+                           : error ? QString::fromLocal8Bit(std::strerror(error))
+                                   : device.errorString());
+    return written;
 }
 
 QSettings::Format checkedFormat()
