@@ -46,7 +46,9 @@ void AppModel::load(std::optional<Library> given)
         // Never read, renamed or written over: it may be a folder of the user's.
         library_ = Samples::library();
         refused_ = true;
-        setError(*why);
+        setError(QStringLiteral("Your song library couldn’t be opened: ") + *why +
+                 QStringLiteral(" Nothing there has been changed, and changes you make to your songs now won’t be "
+                                "saved. Move it out of the way, then open Folmira again."));
     } else if (auto stored = LibraryFile::read(libraryFile_)) {
         library_ = std::move(*stored);
     } else {

@@ -80,11 +80,8 @@ std::optional<QString> refusal(const fs::path& path)
     const auto kind = kindName(type);
     if (!kind) return std::nullopt;
     const QString name = QString::fromStdString(path.string());
-    return (link ? QStringLiteral("Your song library couldn’t be opened: “%1” is a link to %2, not to a file.")
-                 : QStringLiteral("Your song library couldn’t be opened: “%1” is %2, not a file."))
-               .arg(name, *kind) +
-           QStringLiteral(" Nothing there has been changed, and changes you make to your songs now won’t be saved. "
-                          "Move it out of the way, then open Folmira again.");
+    return (link ? QStringLiteral("“%1” is a link to %2, not to a file.") : QStringLiteral("“%1” is %2, not a file."))
+        .arg(name, *kind);
 }
 
 std::optional<Platform::Bytes> readBytes(const fs::path& path)
@@ -144,6 +141,8 @@ SetAside setAside(const fs::path& library)
     } catch (const Platform::FileWriteError& failure) {
         return {std::nullopt, QString::fromUtf8(failure.what())};
     }
+    // Only a file is ever moved: a folder or a pipe there is the user's own.
+    if (auto why = refusal(path)) return {std::nullopt, *why};
     const QString stamp = QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd'T'HHmmss'Z'"));
     const std::string stem = "library.unreadable-" + stamp.toStdString();
     // Two failed starts within one second must not collide.

@@ -202,6 +202,22 @@ TEST_F(ModelTest, ALibraryThatIsNoFileIsRefusedAndLeftAsItIs)
     }
 }
 
+// Only a file is moved aside, even when a folder took the damaged file's place since the start.
+TEST_F(ModelTest, AFolderThatTookADamagedLibrarysPlaceIsNotSetAside)
+{
+    writeFile(libraryPath(), "{\"songs\": [");
+    AppModel& m = make();
+    fs::remove(libraryPath());
+    writeFile(libraryPath() / "Song.cho", "{title: Mine}");
+    m.changeLibrary([](Library& library) { library.songs.pop_back(); });
+    clock->advance(AppModel::saveDelay);
+
+    ASSERT_TRUE(m.error());
+    EXPECT_TRUE(m.error()->contains("is a folder, not a file.")) << m.error()->toStdString();
+    EXPECT_EQ(readFile(libraryPath() / "Song.cho"), "{title: Mine}");
+    EXPECT_TRUE(setAsideIn(libraryPath().parent_path()).empty());
+}
+
 TEST_F(ModelTest, WithoutPersistNothingIsReadOrWritten)
 {
     Library stored;
