@@ -53,7 +53,7 @@ std::optional<Platform::Bytes> readBytes(const std::filesystem::path& path);
 // Returns the system's reason for a failure, none on success.
 std::optional<QString> write(const std::filesystem::path& path, const TunequillKit::Library& library);
 
-// Renames whatever stands at `path` to "library.unreadable-<UTC time>.json"
+// Renames the file at `path` to "library.unreadable-<UTC time>.json"
 // beside it, so that a library that could not be read is not overwritten.
 // For a link, the file it names is renamed, beside that file, and the link
 // stays. Anything but a regular file stays where it is. Returns the new
