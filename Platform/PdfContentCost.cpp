@@ -12,11 +12,16 @@
 #include <qpdf/QPDFObjectHandle.hh>
 #include <qpdf/QPDFPageObjectHelper.hh>
 
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFExc.hh>
+
 #include <algorithm>
+#include <charconv>
 #include <cstdint>
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -29,8 +34,9 @@ namespace Platform::PdfContent {
 
 bool TextCost::within(const TextCost& limits) const
 {
-    return bytes <= limits.bytes && textOperators <= limits.textOperators && shownBytes <= limits.shownBytes &&
-           formUses <= limits.formUses && savedStates <= limits.savedStates && tokens <= limits.tokens;
+    return unknown.empty() && bytes <= limits.bytes && textOperators <= limits.textOperators &&
+           shownBytes <= limits.shownBytes && formUses <= limits.formUses && savedStates <= limits.savedStates &&
+           tokens <= limits.tokens;
 }
 
 namespace {
@@ -56,19 +62,101 @@ private:
     std::size_t cap_;
 };
 
-// The decoded bytes of `stream`, none when they would pass `cap`. What qpdf
-// decoded before it met damage stands.
-std::optional<std::string> decoded(QPDFObjectHandle stream, std::size_t cap)
+enum class Decoding { whole, spent, failed };
+
+// Gathers the decoded bytes of `stream` into `out`: `spent` when they would
+// pass `cap`, `failed` when qpdf can't decode all of them (Poppler may read
+// more, or other bytes, than qpdf could).
+Decoding decode(QPDFObjectHandle stream, std::size_t cap, std::string& out)
 {
     Gather gather(cap);
     try {
-        stream.pipeStreamData(&gather, 0, qpdf_dl_specialized, true);
+        bool filtered = false;
+        bool whole = stream.pipeStreamData(&gather, &filtered, 0, qpdf_dl_specialized, true, false);
+        out = std::move(gather.bytes);
+        return whole && filtered ? Decoding::whole : Decoding::failed;
     } catch (const BudgetSpent&) {
-        return std::nullopt;
+        return Decoding::spent;
     } catch (const std::exception&) {
+        return Decoding::failed;
     }
-    return std::move(gather.bytes);
 }
+
+// The number of the object a qpdf warning names ("object 12 0"), or 0.
+int objectNamed(const QPDFExc& warning)
+{
+    const std::string& object = warning.getObject();
+    int number = 0;
+    if (object.rfind("object ", 0) != 0) return 0;
+    std::from_chars(object.data() + 7, object.data() + object.size(), number);
+    return number;
+}
+
+// Where qpdf's reading of a document parts from Poppler's. qpdf notes as a
+// warning each repair it makes, as it reads each object; a dictionary with a
+// key written twice is one (qpdf keeps the last value, Poppler may keep the
+// first). The warnings that matter are drained and put back, with a note of
+// the page tree's verdict, so every later page's count finds them again.
+class Readings {
+public:
+    explicit Readings(QPDF& qpdf) : qpdf_(qpdf)
+    {
+        for (QPDFExc& warning : qpdf_.getWarnings()) {
+            const std::string& what = warning.getMessageDetail();
+            if (warning.getObject() == noteObject) {
+                if (what == treeAgreesNote || what == treeDisagreesNote) treeAgrees_ = what == treeAgreesNote;
+                manyRepeats_ = manyRepeats_ || what == manyRepeatsNote;
+            } else if (what.rfind("dictionary has duplicated key", 0) == 0) {
+                if (int number = objectNamed(warning)) repeats_.insert(number);
+            }
+        }
+        if (repeats_.size() > keptRepeats) manyRepeats_ = true;
+        if (!treeAgrees_) treeAgrees_ = pagesAreDictionaries();
+        note(*treeAgrees_ ? treeAgreesNote : treeDisagreesNote);
+        if (manyRepeats_) {
+            note(manyRepeatsNote);
+        } else {
+            for (int number : repeats_)
+                qpdf_.warn(QPDFExc(qpdf_e_damaged_pdf, "", "object " + std::to_string(number) + " 0", 0,
+                                   "dictionary has duplicated key"));
+        }
+    }
+
+    // Whether qpdf's pages are Poppler's: Poppler passes over a kid of the
+    // page tree that is no dictionary, where qpdf keeps it as a page.
+    bool treeAgrees() const { return *treeAgrees_; }
+
+    // Whether any of `objects` writes a key twice in a dictionary.
+    bool repeatsKeys(const std::set<int>& objects) const
+    {
+        if (manyRepeats_) return true;
+        for (int number : repeats_)
+            if (objects.count(number)) return true;
+        return false;
+    }
+
+private:
+    static constexpr const char* noteObject = "Folmira's reading";
+    static constexpr const char* treeAgreesNote = "the page trees agree";
+    static constexpr const char* treeDisagreesNote = "the page trees disagree";
+    static constexpr const char* manyRepeatsNote = "many dictionaries repeat keys";
+    // Beyond this many objects, the whole document counts as repeating keys:
+    // each page's count walks the list.
+    static constexpr std::size_t keptRepeats = 256;
+
+    bool pagesAreDictionaries()
+    {
+        const auto& pages = qpdf_.getAllPages();
+        return std::all_of(pages.begin(), pages.end(), [](QPDFObjectHandle page) { return page.isDictionary(); });
+    }
+
+    void note(const char* what) { qpdf_.warn(QPDFExc(qpdf_e_damaged_pdf, "", noteObject, 0, what)); }
+
+    QPDF& qpdf_;
+    std::optional<bool> treeAgrees_;
+    bool manyRepeats_ = false;
+    std::set<int> repeats_;
+};
 
 class Walk {
 public:
@@ -77,20 +165,28 @@ public:
     TextCost page(QPDFPageObjectHelper page)
     {
         try {
+            consultPageAndParents(page.getObjectHandle());
             resources_.push_back(page.getAttribute("/Resources", false));
+            consult(resources_.back());
             Lexed own;
             Lexer lexer(own);
             for (QPDFObjectHandle& stream : page.getPageContents()) {
-                auto bytes = decoded(stream, limits_.bytes - own.own.bytes);
-                if (!bytes) return spentBytes();
-                lexer.lex(*bytes);
+                consult(stream);
+                std::string bytes;
+                Decoding decoding = decode(stream, limits_.bytes - own.own.bytes, bytes);
+                if (decoding == Decoding::spent) return spentBytes();
+                if (decoding == Decoding::failed) return unknown("qpdf can't decode the page's content");
+                lexer.lex(bytes);
             }
             if (add(own.own, 0)) drawFormsOf(own, 0);
         } catch (const std::exception&) {
-            // What could be read is counted; Poppler meets the same damage.
+            return unknown("qpdf can't read the page");
         }
         return cost_;
     }
+
+    // The objects whose dictionaries the count relied on, by number.
+    const std::set<int>& consulted() const { return consulted_; }
 
 private:
     static std::size_t past(std::size_t limit) { return limit == SIZE_MAX ? limit : limit + 1; }
@@ -101,28 +197,51 @@ private:
         return cost_;
     }
 
+    TextCost unknown(std::string_view why)
+    {
+        if (cost_.unknown.empty()) cost_.unknown = why;
+        return cost_;
+    }
+
+    void consult(QPDFObjectHandle object)
+    {
+        if (object.isIndirect()) consulted_.insert(object.getObjectID());
+    }
+
+    // The page and the page-tree nodes it may inherit its resources from.
+    void consultPageAndParents(QPDFObjectHandle node)
+    {
+        for (int level = 0; level < 64 && node.isDictionary(); ++level) {
+            if (node.isIndirect() && !consulted_.insert(node.getObjectID()).second) break;
+            node = node.getKey("/Parent");
+        }
+    }
+
     // Adds a stream's own counts, drawn with `states` graphics states saved already.
     bool add(const TextCost& own, std::size_t states)
     {
-        cost_.bytes += own.bytes;
+        cost_.bytes = saturatingSum(cost_.bytes, own.bytes);
         cost_.textOperators += own.textOperators;
         cost_.shownBytes += own.shownBytes;
         cost_.tokens += own.tokens;
         cost_.savedStates = std::max(cost_.savedStates, states + own.savedStates);
+        if (cost_.unknown.empty()) cost_.unknown = own.unknown;
         return cost_.within(limits_);
     }
 
     // The form `name` draws from the innermost resources that name it; none
     // for another kind of XObject, or when qpdf can't read it (Poppler skips it too).
-    std::optional<QPDFObjectHandle> formNamed(const std::string& name) const
+    std::optional<QPDFObjectHandle> formNamed(const std::string& name)
     {
         try {
             for (auto level = resources_.rbegin(); level != resources_.rend(); ++level) {
                 QPDFObjectHandle resources = *level;
                 if (!resources.isDictionary()) continue;
                 QPDFObjectHandle xobjects = resources.getKey("/XObject");
+                consult(xobjects);
                 if (!xobjects.isDictionary() || !xobjects.hasKey(name)) continue;
                 QPDFObjectHandle object = xobjects.getKey(name);
+                consult(object);
                 if (object.isStream() && object.getDict().getKey("/Subtype").isNameAndEquals("/Form")) return object;
                 return std::nullopt;
             }
@@ -162,13 +281,15 @@ private:
 
         auto& known = lexed_[id];
         if (!known) {
-            auto bytes = decoded(form, limits_.bytes - cost_.bytes);
-            if (!bytes) {
-                spentBytes();
+            std::string bytes;
+            Decoding decoding = decode(form, limits_.bytes - cost_.bytes, bytes);
+            if (decoding != Decoding::whole) {
+                if (decoding == Decoding::spent) spentBytes();
+                else unknown("qpdf can't decode a form's content");
                 return false;
             }
             auto lexed = std::make_shared<Lexed>();
-            Lexer(*lexed).lex(*bytes);
+            Lexer(*lexed).lex(bytes);
             known = std::move(lexed);
         }
         std::shared_ptr<const Lexed> stream = known;
@@ -177,6 +298,7 @@ private:
         QPDFObjectHandle resources = QPDFObjectHandle::newNull();
         try {
             resources = form.getDict().getKey("/Resources");
+            consult(resources);
         } catch (const std::exception&) {
         }
         path_.push_back(id);
@@ -192,15 +314,33 @@ private:
     std::map<QPDFObjGen, std::shared_ptr<const Lexed>> lexed_;
     std::vector<QPDFObjGen> path_;            // the forms being drawn, outermost first
     std::vector<QPDFObjectHandle> resources_; // the page's, then those of each form in path_
+    std::set<int> consulted_;
 };
+
+TextCost unknownCost(std::string_view why)
+{
+    TextCost cost;
+    cost.unknown = why;
+    return cost;
+}
 
 } // namespace
 
 TextCost measureText(const PdfPage& page, const TextCost& limits)
 {
     auto pageObject = qpdfPageOf(page);
-    if (!pageObject) return {};
-    return Walk(limits).page(*pageObject);
+    if (!pageObject) return unknownCost("qpdf can't read the page");
+    Walk walk(limits);
+    TextCost cost = walk.page(*pageObject);
+    if (!cost.within(limits)) return cost;
+    try {
+        Readings readings(pageObject->getObjectHandle().getQPDF());
+        if (!readings.treeAgrees()) return unknownCost("qpdf's page tree isn't Poppler's");
+        if (readings.repeatsKeys(walk.consulted())) return unknownCost("a dictionary repeats a key");
+    } catch (const std::exception&) {
+        return unknownCost("qpdf can't read the document");
+    }
+    return cost;
 }
 
 } // namespace Platform::PdfContent

@@ -9,6 +9,7 @@
 #include "Platform/PdfDocument.h"
 
 #include <cstddef>
+#include <string_view>
 
 namespace Platform::PdfContent {
 
@@ -25,9 +26,13 @@ struct TextCost {
     // of a page of small tokens runs at a few megabytes a second, where white
     // space or a long string costs next to nothing.
     std::size_t tokens = 0;
+    // Set when the page holds something whose cost can't be told, or that qpdf
+    // and Poppler would read differently, so the counts may miss Poppler's
+    // work: why, in a few words. Such a page is never within the limits.
+    std::string_view unknown = {};
     bool operator==(const TextCost&) const = default;
 
-    // Whether no count is past its limit.
+    // Whether the page was measured and no count is past its limit.
     bool within(const TextCost& limits) const;
 };
 
@@ -35,8 +40,9 @@ struct TextCost {
 // `limits` (so the result is within them or past them in one count, never
 // worth more work than the limits). Like Poppler, a form is not drawn again
 // inside itself; forms nested more than 100 deep, which Poppler won't draw,
-// count as past the limits. Content qpdf cannot decode counts as far as it
-// was decoded; a page qpdf cannot read at all costs nothing.
+// count as past the limits. A page qpdf cannot read, content it cannot
+// decode, and a page tree or dictionary the two libraries read differently
+// make the cost unknown.
 TextCost measureText(const PdfPage& page, const TextCost& limits);
 
 } // namespace Platform::PdfContent

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <map>
 #include <optional>
 
@@ -60,8 +61,10 @@ public:
     std::size_t count() const { return count_; }
 
     // Moves past an inline image's data, its dictionary already read; `length`
-    // is the data's size when it is known.
-    void skipImageData(std::optional<std::size_t> length)
+    // is the data's size when it is known. Returns false when the data's end
+    // can't be told: Poppler reads a filtered image through its filter and then
+    // takes the first "EI" it meets, so an "EI" within the data may end it there.
+    bool skipImageData(std::optional<std::size_t> length)
     {
         if (pos_ < data_.size() && isWhite(at(pos_))) ++pos_; // the one white-space byte after ID
         if (length) {
@@ -69,19 +72,21 @@ public:
             pos_ = std::min(data_.size(), pos_ + *length);
             std::size_t ei = data_.find("EI", pos_);
             pos_ = ei == std::string_view::npos ? data_.size() : ei + 2;
-            return;
+            return true;
         }
         // Compressed data may hold the two letters anywhere; an "EI" standing
-        // as a word of its own is the end.
-        for (std::size_t ei = data_.find("EI", pos_); ei != std::string_view::npos; ei = data_.find("EI", ei + 1)) {
+        // as a word of its own is the end, and the only one if the end is sure.
+        const std::size_t first = data_.find("EI", pos_);
+        for (std::size_t ei = first; ei != std::string_view::npos; ei = data_.find("EI", ei + 1)) {
             bool before = ei == 0 || isWhite(at(ei - 1));
             bool after = ei + 2 >= data_.size() || !isRegular(at(ei + 2));
             if (before && after) {
                 pos_ = ei + 2;
-                return;
+                return ei == first;
             }
         }
         pos_ = data_.size();
+        return first == std::string_view::npos;
     }
 
 private:
@@ -95,12 +100,14 @@ private:
         case '<':
             if (pos_ + 1 < data_.size() && at(pos_ + 1) == '<') {
                 pos_ += 2;
-                return {Token::Kind::other, {}, 0};
+                return {Token::Kind::other, data_.substr(start, 2), 0};
             }
             return hexString();
-        case '>':
-            pos_ += pos_ + 1 < data_.size() && at(pos_ + 1) == '>' ? 2 : 1;
-            return {Token::Kind::other, {}, 0};
+        case '>': {
+            std::size_t length = pos_ + 1 < data_.size() && at(pos_ + 1) == '>' ? 2 : 1;
+            pos_ += length;
+            return {Token::Kind::other, data_.substr(start, length), 0};
+        }
         case '[': ++pos_; return {Token::Kind::arrayOpen, {}, 0};
         case ']': ++pos_; return {Token::Kind::arrayClose, {}, 0};
         case '/':
@@ -165,20 +172,24 @@ namespace {
 
 // "#20" in a name stands for the byte 0x20; qpdf's dictionary keys are decoded.
 // Written into `name`, whose storage is reused from one name to the next.
-void decodeName(std::string_view raw, std::string& name)
+// Returns false when the name holds a NUL, where Poppler ends it and qpdf does not.
+bool decodeName(std::string_view raw, std::string& name)
 {
     name.clear();
     name += '/';
+    bool whole = true;
     for (std::size_t i = 0; i < raw.size(); ++i) {
         int high = i + 2 < raw.size() && raw[i] == '#' ? hexValue(static_cast<unsigned char>(raw[i + 1])) : -1;
         int low = high >= 0 ? hexValue(static_cast<unsigned char>(raw[i + 2])) : -1;
         if (low >= 0) {
             name += static_cast<char>(high * 16 + low);
+            whole = whole && (high > 0 || low > 0);
             i += 2;
         } else {
             name += raw[i];
         }
     }
+    return whole;
 }
 
 std::optional<long long> integer(std::string_view text)
@@ -189,45 +200,69 @@ std::optional<long long> integer(std::string_view text)
     return value;
 }
 
-// Reads an inline image's dictionary up to "ID" and gives the size of its
-// data when Poppler would read a known number of bytes: no filter, a device
-// colour space, and width, height and bits per component that are numbers.
-std::optional<std::size_t> inlineImageLength(Tokens& tokens)
+struct InlineImage {
+    std::optional<std::size_t> length; // of its data as written, when it can be told
+    std::size_t claimed = 0;           // decoded bytes its dictionary claims, which Poppler reads
+};
+
+// An inline image's dictionary up to "ID": each key's value, or for an array
+// "[" and its first item ("[I" for an indexed colour space).
+std::map<std::string, std::string, std::less<>> inlineImageDictionary(Tokens& tokens)
 {
     std::map<std::string, std::string, std::less<>> values;
     std::string key;
-    bool plain = true; // no array or other compound value
+    int depth = 0; // within an array or dictionary value
     for (Token t = tokens.next(); t.kind != Token::Kind::end; t = tokens.next()) {
-        if (t.kind == Token::Kind::keyword && t.text == "ID") break;
-        if (t.kind == Token::Kind::name && key.empty()) {
-            key = std::string(t.text);
+        bool opens = t.kind == Token::Kind::arrayOpen || t.text == "<<";
+        bool closes = t.kind == Token::Kind::arrayClose || t.text == ">>";
+        if (depth == 0) {
+            if (t.kind == Token::Kind::keyword && t.text == "ID") break;
+            if (key.empty()) {
+                if (t.kind == Token::Kind::name) key = std::string(t.text);
+                continue;
+            }
+            values[key] = t.kind == Token::Kind::arrayOpen ? "[" : std::string(t.text);
+            if (opens) depth = 1;
+            else key.clear();
             continue;
         }
-        if (t.kind == Token::Kind::arrayOpen || t.kind == Token::Kind::string || t.kind == Token::Kind::other)
-            plain = false;
-        if (!key.empty()) values[key] = std::string(t.text);
-        key.clear();
+        if (values[key] == "[" && t.kind == Token::Kind::name) values[key] += t.text;
+        depth += opens ? 1 : closes ? -1 : 0;
+        if (depth == 0) key.clear();
     }
+    return values;
+}
+
+// Reads an inline image's dictionary up to "ID". Its data's length is known
+// when Poppler reads it as written: no filter, a device or indexed colour
+// space, and width, height and bits per component that are numbers.
+InlineImage inlineImage(Tokens& tokens)
+{
+    const auto values = inlineImageDictionary(tokens);
     auto value = [&](std::string_view shortKey, std::string_view longKey) -> std::string {
         auto found = values.find(shortKey);
         if (found == values.end()) found = values.find(longKey);
         return found == values.end() ? std::string() : found->second;
     };
-    if (!plain || !value("F", "Filter").empty()) return std::nullopt;
     auto width = integer(value("W", "Width")), height = integer(value("H", "Height"));
     long long components = 0, bits = 0;
     if (value("IM", "ImageMask") == "true") {
         components = 1, bits = 1;
     } else {
         std::string space = value("CS", "ColorSpace");
-        components = space == "G" || space == "DeviceGray" ? 1 : space == "RGB" || space == "DeviceRGB" ? 3 :
+        components = space == "G" || space == "DeviceGray" || space == "[I" || space == "[Indexed" ? 1 :
+                     space == "RGB" || space == "DeviceRGB" ? 3 :
                      space == "CMYK" || space == "DeviceCMYK" ? 4 : 0;
         bits = integer(value("BPC", "BitsPerComponent")).value_or(0);
     }
-    if (!width || !height || *width <= 0 || *height <= 0 || components == 0 || bits <= 0 || bits > 16 ||
-        *width > (1LL << 24) || *height > (1LL << 24))
-        return std::nullopt;
-    return static_cast<std::size_t>(*height * ((*width * components * bits + 7) / 8));
+    if (!width || !height || *width <= 0 || *height <= 0 || bits <= 0 || bits > 16) return {};
+    // A colour space from the page's resources has at least one component.
+    const long double row = std::floor((static_cast<long double>(*width) * std::max(components, 1LL) * bits + 7) / 8);
+    const long double claimed = std::min<long double>(static_cast<long double>(*height) * row, 1e18L);
+
+    InlineImage image{std::nullopt, static_cast<std::size_t>(claimed)};
+    if (value("F", "Filter").empty() && components > 0) image.length = image.claimed;
+    return image;
 }
 
 } // namespace
@@ -240,13 +275,18 @@ void Lexer::lex(std::string_view data)
         if (t.kind == Token::Kind::string) {
             pendingShown_ += t.shown;
         } else if (t.kind == Token::Kind::name) {
-            decodeName(t.text, lastName_);
+            if (!decodeName(t.text, lastName_)) unknown("a name holds a NUL byte");
             hasName_ = true;
         } else if (t.kind == Token::Kind::keyword && t.text != "true" && t.text != "false" && t.text != "null") {
             operate(t.text, tokens);
         }
     }
     out_.own.tokens += tokens.count();
+}
+
+void Lexer::unknown(std::string_view why)
+{
+    if (out_.own.unknown.empty()) out_.own.unknown = why;
 }
 
 void Lexer::operate(std::string_view op, Tokens& tokens)
@@ -259,7 +299,9 @@ void Lexer::operate(std::string_view op, Tokens& tokens)
         if (added) out_.names.push_back(lastName_);
         out_.draws.push_back(entry->second);
     } else if (op == "BI") {
-        tokens.skipImageData(inlineImageLength(tokens));
+        InlineImage image = inlineImage(tokens);
+        out_.own.bytes = saturatingSum(out_.own.bytes, image.claimed);
+        if (!tokens.skipImageData(image.length)) unknown("an inline image's end can't be told");
     } else if (op == "q") {
         out_.own.savedStates = std::max(out_.own.savedStates, ++depth_);
     } else if (op == "Q") {

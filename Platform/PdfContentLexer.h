@@ -17,13 +17,17 @@
 namespace Platform::PdfContent {
 
 // One stream's own counts (its formUses stay 0; savedStates is its deepest
-// "q" nesting) and the XObjects it draws.
+// "q" nesting; bytes add the decoded size every inline image claims, which
+// Poppler reads through) and the XObjects it draws.
 struct Lexed {
     TextCost own;
     std::vector<std::string> names;   // distinct names drawn with Do
     std::vector<std::uint32_t> draws; // indexes into names, in drawing order
 };
 
+
+// a + b, or the largest size when that overflows: claimed sizes can be anything.
+inline std::size_t saturatingSum(std::size_t a, std::size_t b) { return a > SIZE_MAX - b ? SIZE_MAX : a + b; }
 
 class Tokens;
 
@@ -37,6 +41,7 @@ public:
 
 private:
     void operate(std::string_view op, Tokens& tokens);
+    void unknown(std::string_view why);
 
     Lexed& out_;
     std::size_t pendingShown_ = 0;

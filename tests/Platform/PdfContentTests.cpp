@@ -275,3 +275,133 @@ TEST(PdfContentCost, CountsTheGraphicsStatesSavedAtOnce)
     builder.page("Q Q q q Q q q q Q Q Q Q Q /F Do", Builder::xobjects({{"F", form}}));
     EXPECT_EQ(measureFirstPage(builder.write()).savedStates, 4u + 1 + 2);
 }
+
+namespace {
+
+// A PDF written out by hand, for what qpdf's writer would repair: objects 1…n
+// in order (1 the catalog), with a cross-reference table.
+Bytes rawPdf(const std::vector<std::string>& objects)
+{
+    std::string out = "%PDF-1.4\n";
+    std::vector<std::size_t> offsets;
+    for (std::size_t i = 0; i < objects.size(); ++i) {
+        offsets.push_back(out.size());
+        out += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
+    }
+    const std::size_t xref = out.size();
+    out += "xref\n0 " + std::to_string(objects.size() + 1) + "\n0000000000 65535 f \n";
+    for (std::size_t offset : offsets) {
+        std::string digits = std::to_string(offset);
+        out += std::string(10 - digits.size(), '0') + digits + " 00000 n \n";
+    }
+    out += "trailer\n<< /Size " + std::to_string(objects.size() + 1) + " /Root 1 0 R >>\nstartxref\n" +
+           std::to_string(xref) + "\n%%EOF\n";
+    return Bytes(out.begin(), out.end());
+}
+
+std::string streamObject(const std::string& data, const std::string& dictionary = "")
+{
+    return "<< /Length " + std::to_string(data.size()) + " " + dictionary + " >>\nstream\n" + data + "\nendstream";
+}
+
+// One page (object 3) drawing `content` with `resources`; objects 5 on are `more`.
+Bytes rawPage(const std::string& content, const std::string& resources, const std::vector<std::string>& more = {},
+              const std::string& contentDictionary = "")
+{
+    std::vector<std::string> objects{"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+                                     "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 200] /Contents 4 0 R "
+                                     "/Resources " + resources + " >>",
+                                     streamObject(content, contentDictionary)};
+    objects.insert(objects.end(), more.begin(), more.end());
+    return rawPdf(objects);
+}
+
+const std::string formObject = streamObject("(x) Tj", "/Type /XObject /Subtype /Form /BBox [0 0 9 9]");
+
+} // namespace
+
+TEST(PdfContentCost, CallsWhatItCannotMeasureUnknownAndMeasuresItsOrdinaryKin)
+{
+    struct Case {
+        const char* what;
+        Bytes pdf;
+        std::string_view unknown; // why, or empty when measured
+        std::size_t textOperators; // when measured
+    };
+    const std::string forms = "<< /XObject << /F 5 0 R /G 6 0 R >> >>";
+    const Case cases[] = {
+        {"an inline image with an EI in its filtered data",
+         rawPage("BI /W 4 /H 1 /CS /G /BPC 8 /F /AHx ID 41EI42> EI (x) Tj", "<< >>"),
+         "an inline image's end can't be told", 0},
+        {"a filtered inline image", rawPage("BI /W 4 /H 1 /CS /G /BPC 8 /F /AHx ID 41424344> EI (x) Tj", "<< >>"),
+         "", 1},
+        {"an indexed inline image with a decode array, whose data is EI",
+         rawPage("BI /W 2 /H 1 /CS [/I /RGB 1 <000000FFFFFF>] /BPC 8 /D [1 0] ID EI EI (x) Tj", "<< >>"), "", 1},
+        {"a name holding a NUL", rawPage("/F#00x Do", forms, {formObject, formObject}), "a name holds a NUL byte", 0},
+        {"a name holding an escaped space", rawPage("/F#20x Do /F Do", forms, {formObject, formObject}), "", 1},
+        {"resources naming a form twice", rawPage("/F Do", "<< /XObject << /F 5 0 R /F 6 0 R >> >>",
+                                                  {formObject, formObject}), "a dictionary repeats a key", 0},
+        {"a form's own resources naming a form twice",
+         rawPage("/F Do", forms,
+                 {streamObject("/G Do", "/Subtype /Form /BBox [0 0 9 9] "
+                                        "/Resources << /XObject << /G 6 0 R /G 6 0 R >> >>"),
+                  formObject}),
+         "a dictionary repeats a key", 0},
+        {"resources naming two forms", rawPage("/F Do /G Do", forms, {formObject, formObject}), "", 2},
+        {"content qpdf can't inflate", rawPage("not deflated", "<< >>", {}, "/Filter /FlateDecode"),
+         "qpdf can't decode the page's content", 0},
+        {"content under a filter qpdf won't decode", rawPage("(x) Tj", "<< >>", {}, "/Filter /JBIG2Decode"),
+         "qpdf can't decode the page's content", 0},
+        {"a form qpdf can't inflate",
+         rawPage("/F Do", forms, {streamObject("(x) Tj", "/Subtype /Form /BBox [0 0 9 9] /Filter /FlateDecode"),
+                                  formObject}),
+         "qpdf can't decode a form's content", 0},
+        {"hex-encoded content", rawPage("28782920546a>", "<< >>", {}, "/Filter /AHx"), "", 1},
+    };
+    for (const Case& c : cases) {
+        TextCost cost = measureFirstPage(c.pdf);
+        EXPECT_EQ(cost.unknown, c.unknown) << c.what;
+        EXPECT_EQ(cost.within(unlimited), c.unknown.empty()) << c.what;
+        if (c.unknown.empty()) {
+            EXPECT_EQ(cost.textOperators, c.textOperators) << c.what;
+        }
+    }
+}
+
+TEST(PdfContentCost, CallsEveryPageUnknownWhenQpdfsPageTreeIsNotPopplers)
+{
+    // Poppler passes over the kid that is no dictionary, so its first page
+    // is qpdf's second; with the kid left out both read the same two pages.
+    for (const std::string kids : {"7 0 R 3 0 R 5 0 R", "3 0 R 5 0 R"}) {
+        const std::string page = "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 200] /Contents ";
+        Bytes pdf = rawPdf({"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [" + kids + "] /Count 2 >>",
+                            page + "4 0 R >>", streamObject("(a) Tj"), page + "6 0 R >>",
+                            streamObject("(b) Tj (b) Tj"), "42"});
+        auto document = PdfDocument::open(pdf).document.value();
+        ASSERT_EQ(document.pageCount(), 2);
+        const bool disagree = kids.size() > 11;
+        for (int index : {0, 1, 0}) {
+            TextCost cost = measureText(document.page(index).value(), unlimited);
+            EXPECT_EQ(!cost.unknown.empty(), disagree) << kids << " page " << index;
+            if (!disagree) {
+                EXPECT_EQ(cost.textOperators, std::size_t(index + 1)) << kids;
+            }
+        }
+    }
+}
+
+TEST(PdfContentCost, CountsTheBytesAnInlineImageClaims)
+{
+    // Poppler reads all the pixels an image claims, whatever its data holds.
+    struct Case {
+        const char* image;
+        double claimed;
+    };
+    for (const Case& c : {Case{"/W 46000 /H 46000 /CS /RGB /BPC 8", 46000.0 * 46000 * 3},
+                          Case{"/W 46000 /H 46000 /IM true", 46000.0 * 5750},
+                          Case{"/W 10 /H 3 /CS /Named /BPC 4", 3 * 5}}) {
+        const std::string content = std::string("BI ") + c.image + " /F /AHx ID 00> EI";
+        TextCost cost = measureFirstPage(rawPage(content, "<< >>"));
+        EXPECT_EQ(cost.bytes, content.size() + static_cast<std::size_t>(c.claimed)) << c.image;
+    }
+}
