@@ -134,6 +134,24 @@ TEST(RenderPictures, PicturesPastTheHeldBudgetAreLeftOutAtEveryUse)
     EXPECT_EQ(cache.decodes(), 1);
 }
 
+TEST(RenderPictures, PicturesHeldAtOnceStayWithinAQuarterGigabyte)
+{
+    // Three distinct 5,000-pixel squares, each drawn on both pages, so none can
+    // go before the second: all three would hold 300 MB. The cache's own
+    // budget keeps what it holds at once (four bytes a pixel) within 256 MB.
+    std::vector<std::shared_ptr<const Platform::Bytes>> pictures;
+    for (std::uint8_t shade : {10, 20, 30})
+        pictures.push_back(std::make_shared<const Platform::Bytes>(HostileFiles::solidPng(5000, 5000, {shade, 0, 0})));
+    const Platform::Rect drawn{0, 0, 1200, 1200}; // 5,000 pixels at 300 dpi
+    Renderer::Page page = pageOf({{pictures[0], drawn}, {pictures[1], drawn}, {pictures[2], drawn}});
+    std::vector<Renderer::Page> pages = {page, page};
+    PictureCache cache(pages);
+    for (const auto& op : page) cache.image(*op.as<Renderer::Op::Image>());
+    EXPECT_GT(cache.decodes(), 0);
+    EXPECT_GT(cache.leftOut(), 0);
+    EXPECT_LE(cache.peakHeldPixels() * 4, std::int64_t{256} << 20);
+}
+
 TEST(RenderPictures, ARenderStopsSoonAfterItIsCancelled)
 {
     auto big = HostileFiles::solidPng(10'000, 10'000);
