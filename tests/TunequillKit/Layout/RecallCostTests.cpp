@@ -7,9 +7,11 @@
 
 #include <gtest/gtest.h>
 
-TEST(HostileCost, FiftyThousandChorusRecallsAreLookUps)
+TEST(HostileCost, ChorusRecallsByTheHundredThousandAreLookUps)
 {
-    const int recalls = HangGuard::sanitized ? 12'500 : 50'000;
+    // Enough that a search from the song's end at every recall lands over
+    // three times past the bound (27 times the comments' cost at 150,000).
+    const int recalls = HangGuard::sanitized ? 37'500 : 150'000;
     const std::string head = "{title: Recalls}\n{soc: Refrain}\n[G]Sing a[C]long\n{eoc}\n{soc}\n[D]All to[G]gether\n{eoc}\n";
     std::string song = head, comments = head;
     for (int i = 0; i < recalls; ++i) {
@@ -21,8 +23,8 @@ TEST(HostileCost, FiftyThousandChorusRecallsAreLookUps)
     const auto reference = folder / ("comments-" + std::to_string(getpid()) + ".cho");
     HostileFiles::write(file, song);
     HostileFiles::write(reference, comments);
-    // Searched from the song's end at every recall, it took ten times as long.
-    const double bound = HangGuard::ratio(1.5);
+    // Looked up, they cost about 2.3 times what the comments cost.
+    const double bound = HangGuard::ratio(2.5);
     const HostileFiles::Beside beside = HostileFiles::probeBeside(FOLMIRA_SONGBOOK_PROBE, file, reference, bound);
     std::filesystem::remove(file);
     std::filesystem::remove(reference);
