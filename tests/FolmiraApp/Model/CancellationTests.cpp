@@ -78,13 +78,13 @@ TEST_F(Cancellation, ARenderReplacedByANewerOneStopsAtOnce)
     ASSERT_TRUE(HangGuard::waitFor([&] { return engine->cancelledAt != 0; }, 5000));
     const auto stopped = Clock::time_point(Clock::duration(engine->cancelledAt.load()));
     // The newer render is the one that shows; the older went on for a small
-    // share of what the newer took whole.
+    // share of what the newer took whole: at most 3 % under a full load of tests.
     ASSERT_TRUE(HangGuard::waitFor([&] { return model->result() && !model->rendering(); }, 20000));
     EXPECT_EQ(engine->started, 2);
     EXPECT_EQ(model->settings().fontSize, 24);
     const double lag = std::chrono::duration<double>(stopped - changed).count();
     const double whole = std::chrono::duration<double>(Clock::duration(engine->finishedIn.load())).count();
-    EXPECT_LT(lag, HangGuard::ratio(0.1) * whole) << lag << " s to stop, " << whole << " s for the newer render";
+    EXPECT_LT(lag, HangGuard::ratio(0.03) * whole) << lag << " s to stop, " << whole << " s for the newer render";
 }
 
 TEST_F(Cancellation, QuittingDuringAHostileRenderDoesNotWaitForIt)
@@ -97,13 +97,14 @@ TEST_F(Cancellation, QuittingDuringAHostileRenderDoesNotWaitForIt)
     const double stopping = std::chrono::duration<double>(Clock::now() - start).count();
     EXPECT_FALSE(model->hasRunningWork());
     model.reset();
-    // A small share of what the render takes whole.
+    // A small share of what the render takes whole: at most 4 % under a full
+    // load of tests.
     const auto real = makeFolmiraEngine();
     const BigDocument document = real->read(path("render-2.md"), false, nullptr);
     const auto whole = Clock::now();
     real->render(document, LargePrintSettings{}, nullptr);
     const double rendering = std::chrono::duration<double>(Clock::now() - whole).count();
-    EXPECT_LT(stopping, HangGuard::ratio(0.1) * rendering) << stopping << " s to stop, " << rendering << " s to render";
+    EXPECT_LT(stopping, HangGuard::ratio(0.04) * rendering) << stopping << " s to stop, " << rendering << " s to render";
 }
 
 } // namespace

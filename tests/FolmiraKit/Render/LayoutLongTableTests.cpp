@@ -183,9 +183,10 @@ TEST(LayoutLongTable, ARenderOfOneHugeTableStopsSoonAfterItIsCancelled)
     };
     const CancelledRender render = renderCancelledAfter(guests(100'000), std::chrono::milliseconds(100));
     EXPECT_TRUE(render.cancelled);
-    // It goes on for a small share of the time a tenth of the table takes whole.
+    // It goes on for a small share of the time a tenth of the table takes
+    // whole: at most 6 % of it under a full load of tests.
     const auto tenth = renderTime(guests(10'000));
-    EXPECT_LT(share(render.lag, tenth), HangGuard::ratio(0.1))
+    EXPECT_LT(share(render.lag, tenth), HangGuard::ratio(0.06))
         << std::chrono::duration<double>(render.lag).count() << " s after the cancel, "
         << std::chrono::duration<double>(tenth).count() << " s for a tenth of the table";
 }

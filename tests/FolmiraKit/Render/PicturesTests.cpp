@@ -166,11 +166,11 @@ TEST(RenderPictures, ARenderStopsSoonAfterItIsCancelled)
     const RenderTest::CancelledRender render = RenderTest::renderCancelledAfter(doc, std::chrono::milliseconds(100));
     EXPECT_TRUE(render.cancelled);
     // Without a flag the same render finishes; cancelled, it went on for a
-    // small share of that.
+    // small share of that: at most 4.5 % under a full load of tests.
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(Folmira::render(doc, {}).pageCount, 20);
     const auto whole = std::chrono::steady_clock::now() - start;
-    EXPECT_LT(RenderTest::share(render.lag, whole), HangGuard::ratio(0.05))
+    EXPECT_LT(RenderTest::share(render.lag, whole), HangGuard::ratio(0.045))
         << std::chrono::duration<double>(render.lag).count() << " s after the cancel, "
         << std::chrono::duration<double>(whole).count() << " s for the whole render";
 }
