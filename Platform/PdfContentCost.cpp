@@ -64,9 +64,21 @@ private:
 
 enum class Decoding { whole, spent, failed };
 
+// Whether `stream` is deflated and no more: damaged, it ends where the damage
+// begins for qpdf and Poppler alike.
+bool onlyDeflated(QPDFObjectHandle stream)
+{
+    QPDFObjectHandle dict = stream.getDict();
+    QPDFObjectHandle filter = dict.getKey("/Filter");
+    if (filter.isArray() && filter.getArrayNItems() == 1) filter = filter.getArrayItem(0);
+    QPDFObjectHandle parameters = dict.getKey("/DecodeParms");
+    return (filter.isNameAndEquals("/FlateDecode") || filter.isNameAndEquals("/Fl")) && parameters.isNull();
+}
+
 // Gathers the decoded bytes of `stream` into `out`: `spent` when they would
-// pass `cap`, `failed` when qpdf can't decode all of them (Poppler may read
-// more, or other bytes, than qpdf could).
+// pass `cap`, `failed` when qpdf can't decode all of them, as Poppler may read
+// more, or other bytes, than qpdf could (a predictor one refuses and the
+// other passes over). What was inflated before damage stands.
 Decoding decode(QPDFObjectHandle stream, std::size_t cap, std::string& out)
 {
     Gather gather(cap);
@@ -74,11 +86,12 @@ Decoding decode(QPDFObjectHandle stream, std::size_t cap, std::string& out)
         bool filtered = false;
         bool whole = stream.pipeStreamData(&gather, &filtered, 0, qpdf_dl_specialized, true, false);
         out = std::move(gather.bytes);
-        return whole && filtered ? Decoding::whole : Decoding::failed;
+        return filtered && (whole || onlyDeflated(stream)) ? Decoding::whole : Decoding::failed;
     } catch (const BudgetSpent&) {
         return Decoding::spent;
     } catch (const std::exception&) {
-        return Decoding::failed;
+        out = std::move(gather.bytes);
+        return onlyDeflated(stream) ? Decoding::whole : Decoding::failed;
     }
 }
 
@@ -229,21 +242,33 @@ private:
         return cost_.within(limits_);
     }
 
-    // The form `name` draws from the innermost resources that name it; none
-    // for another kind of XObject, or when qpdf can't read it (Poppler skips it too).
-    std::optional<QPDFObjectHandle> formNamed(const std::string& name)
+    // The stream a resource used by `name` stands for, from the innermost
+    // resources that name it: a form XObject, the group of a graphics state's
+    // soft mask, a shading's stream. None for anything else, or when qpdf
+    // can't read it (Poppler skips it too).
+    std::optional<QPDFObjectHandle> streamUsed(const std::string& name, Use kind)
     {
+        const char* category = kind == Use::xobject       ? "/XObject"
+                               : kind == Use::graphicsState ? "/ExtGState"
+                                                            : "/Shading";
         try {
             for (auto level = resources_.rbegin(); level != resources_.rend(); ++level) {
                 QPDFObjectHandle resources = *level;
                 if (!resources.isDictionary()) continue;
-                QPDFObjectHandle xobjects = resources.getKey("/XObject");
-                consult(xobjects);
-                if (!xobjects.isDictionary() || !xobjects.hasKey(name)) continue;
-                QPDFObjectHandle object = xobjects.getKey(name);
+                QPDFObjectHandle named = resources.getKey(category);
+                consult(named);
+                if (!named.isDictionary() || !named.hasKey(name)) continue;
+                QPDFObjectHandle object = named.getKey(name);
                 consult(object);
-                if (object.isStream() && object.getDict().getKey("/Subtype").isNameAndEquals("/Form")) return object;
-                return std::nullopt;
+                if (kind == Use::graphicsState && object.isDictionary()) {
+                    object = object.getKey("/SMask");
+                    consult(object);
+                    object = object.isDictionary() ? object.getKey("/G") : QPDFObjectHandle::newNull();
+                }
+                if (!object.isStream()) return std::nullopt;
+                if (kind == Use::xobject && !object.getDict().getKey("/Subtype").isNameAndEquals("/Form"))
+                    return std::nullopt;
+                return object;
             }
         } catch (const std::exception&) {
         }
@@ -256,16 +281,36 @@ private:
     {
         // Poppler saves one more state for each form it draws.
         const std::size_t formStates = states + stream.own.savedStates + 1;
-        std::vector<std::optional<QPDFObjectHandle>> forms(stream.names.size()); // looked up once per use
+        std::vector<std::optional<QPDFObjectHandle>> used(stream.names.size()); // looked up once per stream
         std::vector<bool> looked(stream.names.size(), false);
         for (std::uint32_t index : stream.draws) {
             if (!looked[index]) {
                 looked[index] = true;
-                forms[index] = formNamed(stream.names[index]);
+                used[index] = streamUsed(stream.names[index], stream.kinds[index]);
             }
-            if (forms[index] && !draw(*forms[index], formStates)) return false;
+            if (!used[index]) continue;
+            // Poppler draws a mask's group at each "gs" that sets it, as a form.
+            bool within = stream.kinds[index] == Use::shading ? shade(*used[index]) : draw(*used[index], formStates);
+            if (!within) return false;
         }
         return true;
+    }
+
+    // A shading costs its decoded data each time it is drawn.
+    bool shade(QPDFObjectHandle shading)
+    {
+        auto [size, added] = shadingBytes_.try_emplace(shading.getObjGen(), 0);
+        if (added) {
+            consult(shading);
+            std::string bytes;
+            Decoding decoding = decode(shading, limits_.bytes - cost_.bytes, bytes);
+            if (decoding == Decoding::spent) spentBytes();
+            if (decoding == Decoding::failed) unknown("qpdf can't decode a shading");
+            if (decoding != Decoding::whole) return false;
+            size->second = bytes.size();
+        }
+        cost_.bytes = saturatingSum(cost_.bytes, size->second);
+        return cost_.within(limits_);
     }
 
     bool draw(QPDFObjectHandle form, std::size_t states)
@@ -312,6 +357,7 @@ private:
     const TextCost& limits_;
     TextCost cost_;
     std::map<QPDFObjGen, std::shared_ptr<const Lexed>> lexed_;
+    std::map<QPDFObjGen, std::size_t> shadingBytes_;
     std::vector<QPDFObjGen> path_;            // the forms being drawn, outermost first
     std::vector<QPDFObjectHandle> resources_; // the page's, then those of each form in path_
     std::set<int> consulted_;

@@ -289,15 +289,25 @@ void Lexer::unknown(std::string_view why)
     if (out_.own.unknown.empty()) out_.own.unknown = why;
 }
 
+void Lexer::use(Use kind)
+{
+    key_.assign(1, static_cast<char>(kind));
+    key_ += lastName_;
+    auto [entry, added] = index_.try_emplace(key_, static_cast<std::uint32_t>(out_.names.size()));
+    if (added) {
+        out_.names.push_back(lastName_);
+        out_.kinds.push_back(kind);
+    }
+    out_.draws.push_back(entry->second);
+}
+
 void Lexer::operate(std::string_view op, Tokens& tokens)
 {
     if (op == "Tj" || op == "TJ" || op == "'" || op == "\"") {
         ++out_.own.textOperators;
         out_.own.shownBytes += pendingShown_;
-    } else if (op == "Do" && hasName_) {
-        auto [entry, added] = index_.try_emplace(lastName_, static_cast<std::uint32_t>(out_.names.size()));
-        if (added) out_.names.push_back(lastName_);
-        out_.draws.push_back(entry->second);
+    } else if (hasName_ && (op == "Do" || op == "gs" || op == "sh")) {
+        use(op == "Do" ? Use::xobject : op == "gs" ? Use::graphicsState : Use::shading);
     } else if (op == "BI") {
         InlineImage image = inlineImage(tokens);
         out_.own.bytes = saturatingSum(out_.own.bytes, image.claimed);

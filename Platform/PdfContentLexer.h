@@ -16,13 +16,19 @@
 
 namespace Platform::PdfContent {
 
+// A resource a stream uses by name, that may draw more: an XObject ("Do"),
+// a graphics state whose soft mask is a group Poppler draws ("gs"), a
+// shading ("sh").
+enum class Use : std::uint8_t { xobject, graphicsState, shading };
+
 // One stream's own counts (its formUses stay 0; savedStates is its deepest
 // "q" nesting; bytes add the decoded size every inline image claims, which
-// Poppler reads through) and the XObjects it draws.
+// Poppler reads through) and the resources it uses.
 struct Lexed {
     TextCost own;
-    std::vector<std::string> names;   // distinct names drawn with Do
-    std::vector<std::uint32_t> draws; // indexes into names, in drawing order
+    std::vector<std::string> names;   // distinct resources used, by name
+    std::vector<Use> kinds;           // of each of names
+    std::vector<std::uint32_t> draws; // indexes into names, in order of use
 };
 
 
@@ -42,13 +48,15 @@ public:
 private:
     void operate(std::string_view op, Tokens& tokens);
     void unknown(std::string_view why);
+    void use(Use kind);
 
     Lexed& out_;
     std::size_t pendingShown_ = 0;
     std::size_t depth_ = 0;
     std::string lastName_; // the last name operand, when hasName_
     bool hasName_ = false;
-    std::unordered_map<std::string, std::uint32_t> index_;
+    std::unordered_map<std::string, std::uint32_t> index_; // by kind and name
+    std::string key_;
 };
 
 } // namespace Platform::PdfContent

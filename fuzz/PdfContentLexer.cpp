@@ -18,6 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     lexer.lex(text.substr(split));
     // Every draw names a form the stream named; the bytes are all counted
     // (inline images add what they claim).
+    if (lexed.kinds.size() != lexed.names.size()) std::abort();
     for (std::uint32_t index : lexed.draws)
         if (index >= lexed.names.size()) std::abort();
     if (lexed.own.bytes < size || lexed.own.tokens > size) std::abort();

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <sstream>
+#include <zlib.h>
 
 using namespace Platform;
 using namespace Platform::PdfContent;
@@ -316,6 +317,15 @@ Bytes rawPage(const std::string& content, const std::string& resources, const st
     return rawPdf(objects);
 }
 
+std::string deflated(const std::string& data)
+{
+    std::string out(compressBound(data.size()), '\0');
+    uLongf size = out.size();
+    compress(reinterpret_cast<Bytef*>(out.data()), &size, reinterpret_cast<const Bytef*>(data.data()), data.size());
+    out.resize(size);
+    return out;
+}
+
 const std::string formObject = streamObject("(x) Tj", "/Type /XObject /Subtype /Form /BBox [0 0 9 9]");
 
 } // namespace
@@ -348,12 +358,15 @@ TEST(PdfContentCost, CallsWhatItCannotMeasureUnknownAndMeasuresItsOrdinaryKin)
                   formObject}),
          "a dictionary repeats a key", 0},
         {"resources naming two forms", rawPage("/F Do /G Do", forms, {formObject, formObject}), "", 2},
-        {"content qpdf can't inflate", rawPage("not deflated", "<< >>", {}, "/Filter /FlateDecode"),
+        {"content under a predictor qpdf refuses and Poppler passes over",
+         rawPage(deflated("\x07(x) \x07Tj  "), "<< >>", {}, "/Filter /Fl /DecodeParms << /Predictor 3 /Columns 4 >>"),
          "qpdf can't decode the page's content", 0},
+        {"damaged deflated content, which both read up to the damage",
+         rawPage(deflated("(x) Tj ").substr(0, 8), "<< >>", {}, "/Filter /FlateDecode"), "", 0},
         {"content under a filter qpdf won't decode", rawPage("(x) Tj", "<< >>", {}, "/Filter /JBIG2Decode"),
          "qpdf can't decode the page's content", 0},
-        {"a form qpdf can't inflate",
-         rawPage("/F Do", forms, {streamObject("(x) Tj", "/Subtype /Form /BBox [0 0 9 9] /Filter /FlateDecode"),
+        {"a form under a filter qpdf won't decode",
+         rawPage("/F Do", forms, {streamObject("(x) Tj", "/Subtype /Form /BBox [0 0 9 9] /Filter /JBIG2Decode"),
                                   formObject}),
          "qpdf can't decode a form's content", 0},
         {"hex-encoded content", rawPage("28782920546a>", "<< >>", {}, "/Filter /AHx"), "", 1},
@@ -404,4 +417,22 @@ TEST(PdfContentCost, CountsTheBytesAnInlineImageClaims)
         TextCost cost = measureFirstPage(rawPage(content, "<< >>"));
         EXPECT_EQ(cost.bytes, content.size() + static_cast<std::size_t>(c.claimed)) << c.image;
     }
+}
+
+TEST(PdfContentCost, CountsAMaskGroupAtEachGsAndAShadingAtEachSh)
+{
+    // Poppler draws a soft mask's group each time "gs" sets it, and works
+    // through a shading's data each time "sh" paints it.
+    const std::string content = "/S gs /Plain gs /S gs /Sh sh /Sh sh /Sh sh /Flat sh";
+    const std::string group = "(x) Tj", data = "0123456789";
+    Bytes pdf = rawPage(content,
+                        "<< /ExtGState << /S << /SMask << /S /Luminosity /G 5 0 R >> >> /Plain << /CA 0.5 >> >> "
+                        "/Shading << /Sh 6 0 R /Flat << /ShadingType 2 >> >> >>",
+                        {streamObject(group, "/Subtype /Form /BBox [0 0 9 9] /Group << /S /Transparency >>"),
+                         streamObject(data, "/ShadingType 4 /ColorSpace /DeviceGray")});
+    TextCost cost = measureFirstPage(pdf);
+    EXPECT_EQ(cost.unknown, "");
+    EXPECT_EQ(cost.formUses, 2u);
+    EXPECT_EQ(cost.textOperators, 2u);
+    EXPECT_EQ(cost.bytes, content.size() + 2 * group.size() + 3 * data.size());
 }
