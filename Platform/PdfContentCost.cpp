@@ -296,7 +296,9 @@ private:
         return true;
     }
 
-    // A shading costs its decoded data each time it is drawn.
+    // A shading costs its decoded data each time it is drawn, as bytes and as
+    // tokens: Poppler cuts a mesh into pieces by the colours of its vertices,
+    // and a vertex of a few bytes may cost it far more than a token of content.
     bool shade(QPDFObjectHandle shading)
     {
         auto [size, added] = shadingBytes_.try_emplace(shading.getObjGen(), 0);
@@ -310,6 +312,7 @@ private:
             size->second = bytes.size();
         }
         cost_.bytes = saturatingSum(cost_.bytes, size->second);
+        cost_.tokens = saturatingSum(cost_.tokens, size->second);
         return cost_.within(limits_);
     }
 

@@ -435,4 +435,6 @@ TEST(PdfContentCost, CountsAMaskGroupAtEachGsAndAShadingAtEachSh)
     EXPECT_EQ(cost.formUses, 2u);
     EXPECT_EQ(cost.textOperators, 2u);
     EXPECT_EQ(cost.bytes, content.size() + 2 * group.size() + 3 * data.size());
+    EXPECT_GE(cost.tokens, 3 * data.size());
+    EXPECT_LT(cost.tokens, 3 * data.size() + content.size());
 }
