@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <sstream>
 #include <zlib.h>
 
@@ -280,23 +281,19 @@ TEST(PdfContentCost, CountsTheGraphicsStatesSavedAtOnce)
 namespace {
 
 // A PDF written out by hand, for what qpdf's writer would repair: objects 1…n
-// in order (1 the catalog), with a cross-reference table.
+// (1 the catalog) and their cross-reference table.
 Bytes rawPdf(const std::vector<std::string>& objects)
 {
-    std::string out = "%PDF-1.4\n";
-    std::vector<std::size_t> offsets;
+    std::string out = "%PDF-1.4\n", xref = "xref\n0 " + std::to_string(objects.size() + 1) + "\n0000000000 65535 f \n";
     for (std::size_t i = 0; i < objects.size(); ++i) {
-        offsets.push_back(out.size());
+        char entry[24];
+        std::snprintf(entry, sizeof entry, "%010zu 00000 n \n", out.size());
+        xref += entry;
         out += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
     }
-    const std::size_t xref = out.size();
-    out += "xref\n0 " + std::to_string(objects.size() + 1) + "\n0000000000 65535 f \n";
-    for (std::size_t offset : offsets) {
-        std::string digits = std::to_string(offset);
-        out += std::string(10 - digits.size(), '0') + digits + " 00000 n \n";
-    }
-    out += "trailer\n<< /Size " + std::to_string(objects.size() + 1) + " /Root 1 0 R >>\nstartxref\n" +
-           std::to_string(xref) + "\n%%EOF\n";
+    const std::string at = std::to_string(out.size());
+    out += xref + "trailer\n<< /Size " + std::to_string(objects.size() + 1) + " /Root 1 0 R >>\n";
+    out += "startxref\n" + at + "\n";
     return Bytes(out.begin(), out.end());
 }
 
@@ -305,16 +302,16 @@ std::string streamObject(const std::string& data, const std::string& dictionary 
     return "<< /Length " + std::to_string(data.size()) + " " + dictionary + " >>\nstream\n" + data + "\nendstream";
 }
 
+const std::string pageObject = "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 200] /Contents ";
+
 // One page (object 3) drawing `content` with `resources`; objects 5 on are `more`.
-Bytes rawPage(const std::string& content, const std::string& resources, const std::vector<std::string>& more = {},
+Bytes rawPage(const std::string& content, const std::string& resources, std::vector<std::string> more = {},
               const std::string& contentDictionary = "")
 {
-    std::vector<std::string> objects{"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
-                                     "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 200] /Contents 4 0 R "
-                                     "/Resources " + resources + " >>",
-                                     streamObject(content, contentDictionary)};
-    objects.insert(objects.end(), more.begin(), more.end());
-    return rawPdf(objects);
+    more.insert(more.begin(), {"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+                               pageObject + "4 0 R /Resources " + resources + " >>",
+                               streamObject(content, contentDictionary)});
+    return rawPdf(more);
 }
 
 std::string deflated(const std::string& data)
@@ -326,7 +323,7 @@ std::string deflated(const std::string& data)
     return out;
 }
 
-const std::string formObject = streamObject("(x) Tj", "/Type /XObject /Subtype /Form /BBox [0 0 9 9]");
+const std::string formObject = streamObject("(x) Tj", "/Subtype /Form /BBox [0 0 9 9]");
 
 } // namespace
 
@@ -335,10 +332,11 @@ TEST(PdfContentCost, CallsWhatItCannotMeasureUnknownAndMeasuresItsOrdinaryKin)
     struct Case {
         const char* what;
         Bytes pdf;
-        std::string_view unknown; // why, or empty when measured
+        std::string_view unknown;  // why, or empty when measured
         std::size_t textOperators; // when measured
     };
     const std::string forms = "<< /XObject << /F 5 0 R /G 6 0 R >> >>";
+    const std::string twice = "<< /XObject << /G 6 0 R /G 6 0 R >> >>";
     const Case cases[] = {
         {"an inline image with an EI in its filtered data",
          rawPage("BI /W 4 /H 1 /CS /G /BPC 8 /F /AHx ID 41EI42> EI (x) Tj", "<< >>"),
@@ -349,27 +347,19 @@ TEST(PdfContentCost, CallsWhatItCannotMeasureUnknownAndMeasuresItsOrdinaryKin)
          rawPage("BI /W 2 /H 1 /CS [/I /RGB 1 <000000FFFFFF>] /BPC 8 /D [1 0] ID EI EI (x) Tj", "<< >>"), "", 1},
         {"a name holding a NUL", rawPage("/F#00x Do", forms, {formObject, formObject}), "a name holds a NUL byte", 0},
         {"a name holding an escaped space", rawPage("/F#20x Do /F Do", forms, {formObject, formObject}), "", 1},
-        {"resources naming a form twice", rawPage("/F Do", "<< /XObject << /F 5 0 R /F 6 0 R >> >>",
-                                                  {formObject, formObject}), "a dictionary repeats a key", 0},
-        {"a form's own resources naming a form twice",
-         rawPage("/F Do", forms,
-                 {streamObject("/G Do", "/Subtype /Form /BBox [0 0 9 9] "
-                                        "/Resources << /XObject << /G 6 0 R /G 6 0 R >> >>"),
-                  formObject}),
+        {"resources naming a form twice", rawPage("/G Do", twice, {formObject, formObject}),
          "a dictionary repeats a key", 0},
-        {"resources naming two forms", rawPage("/F Do /G Do", forms, {formObject, formObject}), "", 2},
+        {"a form's resources naming a form twice",
+         rawPage("/F Do", forms, {streamObject("/G Do", "/Subtype /Form /Resources " + twice), formObject}),
+         "a dictionary repeats a key", 0},
         {"content under a predictor qpdf refuses and Poppler passes over",
          rawPage(deflated("\x07(x) \x07Tj  "), "<< >>", {}, "/Filter /Fl /DecodeParms << /Predictor 3 /Columns 4 >>"),
          "qpdf can't decode the page's content", 0},
         {"damaged deflated content, which both read up to the damage",
          rawPage(deflated("(x) Tj ").substr(0, 8), "<< >>", {}, "/Filter /FlateDecode"), "", 0},
-        {"content under a filter qpdf won't decode", rawPage("(x) Tj", "<< >>", {}, "/Filter /JBIG2Decode"),
-         "qpdf can't decode the page's content", 0},
         {"a form under a filter qpdf won't decode",
-         rawPage("/F Do", forms, {streamObject("(x) Tj", "/Subtype /Form /BBox [0 0 9 9] /Filter /JBIG2Decode"),
-                                  formObject}),
+         rawPage("/F Do", forms, {streamObject("(x) Tj", "/Subtype /Form /Filter /JBIG2Decode"), formObject}),
          "qpdf can't decode a form's content", 0},
-        {"hex-encoded content", rawPage("28782920546a>", "<< >>", {}, "/Filter /AHx"), "", 1},
     };
     for (const Case& c : cases) {
         TextCost cost = measureFirstPage(c.pdf);
@@ -383,39 +373,29 @@ TEST(PdfContentCost, CallsWhatItCannotMeasureUnknownAndMeasuresItsOrdinaryKin)
 
 TEST(PdfContentCost, CallsEveryPageUnknownWhenQpdfsPageTreeIsNotPopplers)
 {
-    // Poppler passes over the kid that is no dictionary, so its first page
-    // is qpdf's second; with the kid left out both read the same two pages.
+    // Poppler passes over the kid that is no dictionary, so its first page is
+    // qpdf's second; without that kid both read the same two pages.
     for (const std::string kids : {"7 0 R 3 0 R 5 0 R", "3 0 R 5 0 R"}) {
-        const std::string page = "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 200] /Contents ";
-        Bytes pdf = rawPdf({"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [" + kids + "] /Count 2 >>",
-                            page + "4 0 R >>", streamObject("(a) Tj"), page + "6 0 R >>",
-                            streamObject("(b) Tj (b) Tj"), "42"});
-        auto document = PdfDocument::open(pdf).document.value();
-        ASSERT_EQ(document.pageCount(), 2);
+        auto document = PdfDocument::open(rawPdf({"<< /Type /Catalog /Pages 2 0 R >>",
+                                                  "<< /Type /Pages /Kids [" + kids + "] /Count 2 >>",
+                                                  pageObject + "4 0 R >>", streamObject("(a) Tj"),
+                                                  pageObject + "6 0 R >>", streamObject("(b) Tj (b) Tj"), "42"}))
+                            .document.value();
         const bool disagree = kids.size() > 11;
         for (int index : {0, 1, 0}) {
             TextCost cost = measureText(document.page(index).value(), unlimited);
-            EXPECT_EQ(!cost.unknown.empty(), disagree) << kids << " page " << index;
-            if (!disagree) {
-                EXPECT_EQ(cost.textOperators, std::size_t(index + 1)) << kids;
-            }
+            EXPECT_EQ(cost.within(unlimited), !disagree) << kids << " page " << index;
+            EXPECT_EQ(cost.textOperators, disagree ? 0u : std::size_t(index + 1)) << kids;
         }
     }
 }
 
-TEST(PdfContentCost, CountsTheBytesAnInlineImageClaims)
+TEST(PdfContentCost, CountsTheBytesAnInlineImageClaimsAsReadByPoppler)
 {
-    // Poppler reads all the pixels an image claims, whatever its data holds.
-    struct Case {
-        const char* image;
-        double claimed;
-    };
-    for (const Case& c : {Case{"/W 46000 /H 46000 /CS /RGB /BPC 8", 46000.0 * 46000 * 3},
-                          Case{"/W 46000 /H 46000 /IM true", 46000.0 * 5750},
-                          Case{"/W 10 /H 3 /CS /Named /BPC 4", 3 * 5}}) {
-        const std::string content = std::string("BI ") + c.image + " /F /AHx ID 00> EI";
-        TextCost cost = measureFirstPage(rawPage(content, "<< >>"));
-        EXPECT_EQ(cost.bytes, content.size() + static_cast<std::size_t>(c.claimed)) << c.image;
+    for (const auto& [image, claimed] : {std::pair{"/W 46000 /H 46000 /CS /RGB /BPC 8", 46000.0 * 46000 * 3},
+                                         std::pair{"/W 10 /H 3 /CS /Named /BPC 4", 3.0 * 5}}) {
+        const std::string content = std::string("BI ") + image + " /F /AHx ID 00> EI";
+        EXPECT_EQ(measureFirstPage(rawPage(content, "<< >>")).bytes, content.size() + std::size_t(claimed)) << image;
     }
 }
 
@@ -428,7 +408,7 @@ TEST(PdfContentCost, CountsAMaskGroupAtEachGsAndAShadingAtEachSh)
     Bytes pdf = rawPage(content,
                         "<< /ExtGState << /S << /SMask << /S /Luminosity /G 5 0 R >> >> /Plain << /CA 0.5 >> >> "
                         "/Shading << /Sh 6 0 R /Flat << /ShadingType 2 >> >> >>",
-                        {streamObject(group, "/Subtype /Form /BBox [0 0 9 9] /Group << /S /Transparency >>"),
+                        {streamObject(group, "/Subtype /Form /Group << /S /Transparency >>"),
                          streamObject(data, "/ShadingType 4 /ColorSpace /DeviceGray")});
     TextCost cost = measureFirstPage(pdf);
     EXPECT_EQ(cost.unknown, "");
