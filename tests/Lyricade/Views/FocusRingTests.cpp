@@ -6,7 +6,9 @@
 #include "Lyricade/Views/FocusRing.h"
 #include "Lyricade/Views/FontRoles.h"
 #include "Lyricade/Views/SidebarList.h"
+#include "tests/Lyricade/Views/PixelMeasures.h"
 
+#include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QHBoxLayout>
@@ -18,6 +20,7 @@
 #include <QSlider>
 #include <QSpinBox>
 #include <QStyleFactory>
+#include <QStyleOptionSlider>
 #include <QTest>
 #include <QToolButton>
 #include <gtest/gtest.h>
@@ -65,20 +68,7 @@ Ring ringIn(const std::vector<std::vector<bool>>& mask, int thickness = Lyricade
     return ring;
 }
 
-QPalette highContrast()
-{
-    QPalette p;
-    for (auto role : {QPalette::Window, QPalette::Base, QPalette::Button, QPalette::AlternateBase})
-        p.setColor(role, Qt::black);
-    for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText, QPalette::BrightText})
-        p.setColor(role, Qt::white);
-    p.setColor(QPalette::Highlight, QColor(0x1a, 0xeb, 0xff));
-    p.setColor(QPalette::HighlightedText, Qt::black);
-    p.setColor(QPalette::Light, QColor(0x60, 0x60, 0x60));
-    p.setColor(QPalette::Mid, QColor(0x40, 0x40, 0x40));
-    p.setColor(QPalette::Dark, QColor(0x30, 0x30, 0x30));
-    return p;
-}
+using PixelMeasures::highContrast;
 
 struct Kind {
     const char* name;
@@ -184,6 +174,133 @@ TEST_F(FocusRingTest, EveryControlKindShowsARingTwoPixelsThickAroundIt)
     }
 }
 
+// Controls whose parts the style lays out, opened up to ask where they are.
+struct Check : QCheckBox {
+    using QCheckBox::QCheckBox;
+    using QCheckBox::initStyleOption;
+};
+struct Radio : QRadioButton {
+    using QRadioButton::QRadioButton;
+    using QRadioButton::initStyleOption;
+};
+struct Slider : QSlider {
+    using QSlider::QSlider;
+    using QSlider::initStyleOption;
+};
+
+// The boxes whose edges must show, with the sides that border the
+// surroundings, in the control's coordinates.
+using Edges = std::vector<std::pair<QRect, Qt::Edges>>;
+constexpr Qt::Edges allSides = Qt::LeftEdge | Qt::RightEdge | Qt::TopEdge | Qt::BottomEdge;
+
+template <typename Button>
+QRect indicator(QWidget* control, QStyle::SubElement element)
+{
+    auto* button = static_cast<Button*>(control);
+    QStyleOptionButton option;
+    button->initStyleOption(&option);
+    return button->style()->subElementRect(element, &option, button);
+}
+
+Edges sliderEdges(QWidget* control)
+{
+    auto* slider = static_cast<Slider*>(control);
+    QStyleOptionSlider option;
+    slider->initStyleOption(&option);
+    const QRect groove = slider->style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderGroove, slider);
+    const QRect handle = slider->style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, slider);
+    // The handle's leading side meets the highlight that fills the groove up to it: where that ends shows it.
+    return {{handle, Qt::RightEdge | Qt::TopEdge | Qt::BottomEdge},
+            {QRect(QPoint(groove.left(), groove.top()), QPoint(handle.left() - 1, groove.bottom())),
+             Qt::LeftEdge | Qt::TopEdge | Qt::BottomEdge},
+            {QRect(QPoint(handle.right() + 1, groove.top()), groove.bottomRight()),
+             Qt::RightEdge | Qt::TopEdge | Qt::BottomEdge}};
+}
+
+// A row of checkable buttons, one of them on: the toolbar's mode picker and
+// the inspector's choices.
+QWidget* segments(QWidget* parent)
+{
+    auto* box = new QWidget(parent);
+    auto* row = new QHBoxLayout(box);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(0);
+    auto* group = new QButtonGroup(box);
+    for (const char* text : {"Document", "Songbook"}) {
+        auto* segment = new QToolButton(box);
+        segment->setText(QString::fromLatin1(text));
+        segment->setCheckable(true);
+        group->addButton(segment);
+        row->addWidget(segment);
+    }
+    group->buttons().front()->setChecked(true);
+    return box;
+}
+
+TEST_F(FocusRingTest, EveryControlsEdgeAndStateShowAtThreeToOneInEveryPalette)
+{
+    const struct {
+        const char* name;
+        std::function<QWidget*(QWidget*)> make;
+        std::function<Edges(QWidget*)> edges;
+        // The part that shows the control's state, toggled by `flip`.
+        std::function<QRect(QWidget*)> state;
+        std::function<void(QWidget*)> flip;
+    } cases[] = {
+        {"check box", [](QWidget* p) { return new Check(QStringLiteral("High contrast"), p); },
+         [](QWidget* c) { return Edges{{indicator<Check>(c, QStyle::SE_CheckBoxIndicator), allSides}}; },
+         [](QWidget* c) { return indicator<Check>(c, QStyle::SE_CheckBoxIndicator); },
+         [](QWidget* c) { static_cast<QCheckBox*>(c)->toggle(); }},
+        {"radio button", [](QWidget* p) { return new Radio(QStringLiteral("Chorus"), p); },
+         [](QWidget* c) { return Edges{{indicator<Radio>(c, QStyle::SE_RadioButtonIndicator), allSides}}; },
+         [](QWidget* c) { return indicator<Radio>(c, QStyle::SE_RadioButtonIndicator); },
+         [](QWidget* c) { static_cast<QRadioButton*>(c)->toggle(); }},
+        {"slider",
+         [](QWidget* p) {
+             auto* s = new Slider(Qt::Horizontal, p);
+             s->setValue(50);
+             return s;
+         },
+         sliderEdges, nullptr, nullptr},
+        {"field", [](QWidget* p) { return new QLineEdit(p); },
+         [](QWidget* c) { return Edges{{c->rect(), allSides}}; }, nullptr, nullptr},
+        {"segments", segments,
+         [](QWidget* c) {
+             Edges edges;
+             for (auto* segment : c->findChildren<QToolButton*>()) edges.push_back({segment->geometry(), allSides});
+             return edges;
+         },
+         [](QWidget* c) { return c->findChildren<QToolButton*>().front()->geometry(); },
+         [](QWidget* c) { c->findChildren<QToolButton*>().back()->click(); }},
+    };
+    const std::vector<std::pair<const char*, QPalette>> palettes{
+        {"light", Lyricade::FontRole::readablePalette(style_.standardPalette())},
+        {"dark", PixelMeasures::dark()},
+        {"high contrast", highContrast()}};
+    for (const auto& [paletteName, palette] : palettes) {
+        for (const auto& c : cases) {
+            SCOPED_TRACE(std::string(c.name) + " in the " + paletteName + " palette");
+            QWidget* control = place({c.name, c.make}, palette);
+            // The ring would lie where the edges are measured against.
+            if (QWidget* focused = QApplication::focusWidget()) focused->clearFocus();
+            const auto shot = [&] { return window_->grab().toImage(); };
+            const QPoint at = control->mapTo(window_.get(), QPoint(0, 0));
+            const QImage drawn = shot();
+            for (const auto& [box, sides] : c.edges(control))
+                EXPECT_GE(PixelMeasures::edgeContrast(drawn, box.translated(at), sides), 3.0) << "sides " << sides;
+            if (!c.flip) continue;
+            const QRect state = c.state(control).translated(at);
+            c.flip(control);
+            const QImage flipped = shot();
+            int changed = 0;
+            for (int y = state.top(); y <= state.bottom(); ++y)
+                for (int x = state.left(); x <= state.right(); ++x)
+                    changed += Lyricade::FontRole::contrast(drawn.pixelColor(x, y), flipped.pixelColor(x, y)) >= 3.0;
+            EXPECT_GE(changed, state.width() * state.height() / 10) << "the state shows";
+        }
+    }
+}
+
 TEST_F(FocusRingTest, TheCurrentRowOfAListIsRinged)
 {
     // A plain list, and the sidebar's rows with their count badge, selected or not.
@@ -222,11 +339,11 @@ TEST_F(FocusRingTest, TheCurrentRowOfAListIsRinged)
 TEST(FocusRingColour, StandsOutFromTheSurfaceAndItsFramesAndFromASelection)
 {
     const std::unique_ptr<QStyle> fusion(QStyleFactory::create(QStringLiteral("Fusion")));
-    for (const QPalette& palette : {fusion->standardPalette(), highContrast()}) {
+    for (const QPalette& palette : {fusion->standardPalette(), PixelMeasures::dark(), highContrast()}) {
         const QColor ring = Lyricade::FocusRing::colour(palette);
         for (auto role : {QPalette::Window, QPalette::Button, QPalette::Base})
             EXPECT_GE(Lyricade::FontRole::contrast(ring, palette.color(role)), 3.0) << role;
-        EXPECT_GE(Lyricade::FontRole::contrast(ring, palette.color(QPalette::Window).darker(140)), 3.0);
+        EXPECT_GE(Lyricade::FontRole::contrast(ring, Lyricade::FocusRing::edge(palette)), 3.0);
         // On a selected row: apart from the selection and from the rows around it.
         const QColor selection = palette.color(QPalette::Highlight);
         const QColor onSelection = Lyricade::FocusRing::colour(palette, selection);
