@@ -33,7 +33,7 @@ constexpr int room = width + 1;
 
 // The corners of a ring around a whole control: small, so that the ring
 // keeps to the control's edge even on a small icon button.
-constexpr double aroundRadius = 2;
+constexpr double aroundRadius = 1;
 
 template <typename Option>
 Option inset(const Option* option)
@@ -65,12 +65,12 @@ bool insideOwner(const QWidget* widget)
     return qobject_cast<const QComboBox*>(parent) || qobject_cast<const QAbstractSpinBox*>(parent);
 }
 
-void drawAround(QPainter* painter, const QStyleOption* option, const QWidget* widget, int thickness = width,
+void drawAround(QPainter* painter, const QStyleOption* option, const QWidget* widget, int inset = 0,
                 const QColor& under = QColor())
 {
-    const QRect around = widget ? widget->rect() : option->rect;
+    const QRect around = (widget ? widget->rect() : option->rect).adjusted(inset, inset, -inset, -inset);
     painter->save();
-    draw(*painter, around, colour(option->palette, under), aroundRadius, thickness);
+    draw(*painter, around, colour(option->palette, under), aroundRadius);
     painter->restore();
 }
 
@@ -149,13 +149,13 @@ bool checkable(const QWidget* widget)
     return button && button->isCheckable();
 }
 
-// The default button wears a dark outline before it has the focus; its ring
-// covers that outline and `width` pixels inside it, so the focus still
-// changes a ring of `width` pixels.
-int pushButtonRing(const QStyleOption* option)
+// The default button wears a dark outline before it has the focus, which no
+// ring colour can both stand out from and keep 3 : 1 on a light window: its
+// ring runs just inside that outline, which stays.
+int pushButtonRingInset(const QStyleOption* option)
 {
     const auto* button = qstyleoption_cast<const QStyleOptionButton*>(option);
-    return button && (button->features & QStyleOptionButton::DefaultButton) ? width + 1 : width;
+    return button && (button->features & QStyleOptionButton::DefaultButton) ? 1 : 0;
 }
 
 // Drawn above the control and its viewport, seen through, hidden from the
@@ -202,7 +202,7 @@ protected:
     void paintEvent(QPaintEvent*) override
     {
         QPainter painter(this);
-        draw(painter, rect(), colour(palette()));
+        draw(painter, rect(), colour(palette()), aroundRadius);
     }
 };
 
@@ -214,7 +214,13 @@ QColor edge(const QPalette& palette, const std::vector<QColor>& backgrounds, con
         return std::all_of(backgrounds.begin(), backgrounds.end(),
                            [&](const QColor& under) { return FontRole::contrast(colour, under) >= edgeLeast; });
     };
-    const QColor from = preferred.toRgb();
+    // A see-through shade counts as what it shows over the first background.
+    const QColor under = backgrounds.empty() ? QColor(Qt::white) : backgrounds.front().toRgb();
+    const double alpha = preferred.alphaF();
+    const QColor shade = preferred.toRgb();
+    const QColor from = QColor::fromRgbF(shade.redF() * alpha + under.redF() * (1 - alpha),
+                                         shade.greenF() * alpha + under.greenF() * (1 - alpha),
+                                         shade.blueF() * alpha + under.blueF() * (1 - alpha));
     const QColor text = palette.color(QPalette::WindowText).toRgb();
     constexpr int steps = 20;
     for (int step = 0; step <= steps; ++step) {
@@ -247,7 +253,10 @@ QColor colour(const QPalette& palette, const QColor& background)
 {
     // Also clear of the window and the lists around it: on a selected row the
     // ring must show against the selection and the rows beside it alike.
-    std::vector<QColor> against{palette.color(QPalette::Window), palette.color(QPalette::Base)};
+    // A see-through base (a field drawn as plain text) shows the window.
+    const QColor window = palette.color(QPalette::Window);
+    const QColor base = palette.color(QPalette::Base);
+    std::vector<QColor> against{window, base.alpha() == 255 ? base : window};
     if (background.isValid()) {
         against.insert(against.begin(), background);
     } else {
@@ -318,7 +327,7 @@ void Style::drawControl(ControlElement element, const QStyleOption* option, QPai
     }
     QProxyStyle::drawControl(element, option, painter, widget);
     if (element == CE_PushButton && (option->state & State_HasFocus))
-        drawAround(painter, option, widget, pushButtonRing(option));
+        drawAround(painter, option, widget, pushButtonRingInset(option));
 }
 
 void Style::drawComplexControl(ComplexControl control, const QStyleOptionComplex* option, QPainter* painter,
@@ -330,7 +339,7 @@ void Style::drawComplexControl(ComplexControl control, const QStyleOptionComplex
         plain.state &= ~State_HasFocus;
         const QColor under = checkable(widget) ? drawSegment(painter, plain) : QColor();
         QProxyStyle::drawComplexControl(control, &plain, painter, widget);
-        if (tool->state & State_HasFocus) drawAround(painter, option, widget, width, under);
+        if (tool->state & State_HasFocus) drawAround(painter, option, widget, 0, under);
         return;
     }
     if (const auto* slider = qstyleoption_cast<const QStyleOptionSlider*>(option); slider && control == CC_Slider) {

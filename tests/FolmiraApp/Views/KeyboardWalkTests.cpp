@@ -9,12 +9,15 @@
 #include "FolmiraApp/Views/MainWindow.h"
 #include "Lyricade/SongController.h"
 #include "tests/HangGuardQt.h"
+#include "tests/Lyricade/Views/PixelMeasures.h"
 
+#include <QAbstractItemView>
 #include <QAbstractScrollArea>
 #include <QAccessible>
 #include <QApplication>
 #include <QPlainTextEdit>
 
+#include <functional>
 #include <set>
 
 namespace FolmiraAppTest {
@@ -101,6 +104,7 @@ protected:
         QWidget* at = start;
         for (int step = 0; step < 200; ++step) {
             reached.insert(at);
+            if (atEachStop_) atEachStop_(at);
             EXPECT_FALSE(nameOf(at).isEmpty()) << "no name: " << describe(at);
             // In a song Tab is typed, as in any text editor; Ctrl+Tab goes on.
             const bool inSong = at == editor;
@@ -126,8 +130,45 @@ protected:
         return names;
     }
 
+    // Where the focus ring of `control` runs, in the window: around the
+    // current row of a list, around the view of a page preview, else around
+    // the whole control.
+    QRect ringBox(QWidget* control) const
+    {
+        QRect box = control->rect();
+        auto* area = qobject_cast<QAbstractScrollArea*>(control);
+        if (area && !qobject_cast<QPlainTextEdit*>(control)) {
+            const QRect view(area->viewport()->mapTo(control, QPoint(0, 0)), area->viewport()->size());
+            auto* list = qobject_cast<QAbstractItemView*>(control);
+            box = list && list->currentIndex().isValid() ? view & list->visualRect(list->currentIndex()).translated(view.topLeft())
+                                                         : view;
+        }
+        return box.translated(control->mapTo(&app->window(), QPoint(0, 0)));
+    }
+
+    // The share of a two-pixel ring the focus on `control` changes at 3 : 1,
+    // where the control shows.
+    double ringShare(QWidget* control)
+    {
+        QWidget& window = app->window();
+        QApplication::processEvents();
+        // Where no holder around it cuts it off.
+        QRect seen(control->mapTo(&window, QPoint(0, 0)), control->size());
+        for (QWidget* holder = control->parentWidget(); holder != &window; holder = holder->parentWidget())
+            seen &= QRect(holder->mapTo(&window, QPoint(0, 0)), holder->size());
+        const QRect box = ringBox(control);
+        const QImage focused = window.grab().toImage();
+        control->clearFocus();
+        QApplication::processEvents();
+        const QImage plain = window.grab().toImage();
+        control->setFocus(Qt::TabFocusReason);
+        QApplication::processEvents();
+        return PixelMeasures::ringShare(plain, focused, box, QRegion(seen));
+    }
+
     std::unique_ptr<Application> app;
     std::set<QWidget*> reached_;
+    std::function<void(QWidget*)> atEachStop_;
 };
 
 TEST_F(KeyboardWalkTest, TabReachesEveryNamedControlInBothModes)
@@ -205,6 +246,45 @@ TEST_F(KeyboardWalkTest, EachTabBringsTheFocusedControlWholeIntoViewAtBothFontSi
         QTest::keyClick(app->window().focusWidget(), Qt::Key_2, Qt::AltModifier);
         ASSERT_EQ(app->model().kind(), DocKind::songbook);
         walk("Songbook mode");
+        app.reset();
+    }
+}
+
+TEST_F(KeyboardWalkTest, EveryTabStopShowsAWholeRingAtBothFontSizes)
+{
+    // At the desktop's font size and half again as large, in both modes, with a
+    // document, a song and a songbook open (its print settings shown).
+    atEachStop_ = [&](QWidget* at) { EXPECT_GE(ringShare(at), 0.95) << describe(at); };
+    const QFont desktopFont = QApplication::font();
+    const QPalette desktopPalette = QApplication::palette();
+    const QString desktopStyle = QApplication::style()->name();
+    const std::shared_ptr<void> lookBack(nullptr, [=](void*) {
+        QApplication::setFont(desktopFont);
+        QApplication::setStyle(desktopStyle);
+        QApplication::setPalette(desktopPalette);
+    });
+    Application::applyLook(); // the style that draws the rings, as the program starts with
+    for (double scale : {1.0, 1.5}) {
+        SCOPED_TRACE(scale);
+        QFont font = desktopFont;
+        font.setPointSizeF(desktopFont.pointSizeF() * scale);
+        QApplication::setFont(font);
+        defaults->setValue("docKind", "document");
+        launch();
+        // Its opening size: at 144 dpi the fonts grow, the window and the screen stay.
+        app->window().resize(1360, 860);
+        app->model().open(file("Letter.txt"));
+        ASSERT_TRUE(HangGuard::waitFor([&] { return app->model().preview() && !app->model().rendering(); }));
+        walk("Document mode, a document open");
+        QTest::keyClick(app->window().focusWidget(), Qt::Key_2, Qt::AltModifier);
+        auto& songs = app->model().songs();
+        songs.model().setSelectedSongID(songs.library().songs.front().id);
+        walk("Songbook mode, a song open");
+        songs.setShowInspector(true);
+        songs.selectBookKind(false);
+        ASSERT_TRUE(HangGuard::waitFor([&] { return songs.hasOutput(); }, 10000));
+        walk("Songbook mode, a songbook open");
+        engine->releaseAll();
         app.reset();
     }
 }

@@ -9,6 +9,7 @@
 
 #include <QImage>
 #include <QPalette>
+#include <QRegion>
 
 #include <algorithm>
 
@@ -43,21 +44,26 @@ inline QPalette dark()
     return Lyricade::FontRole::readablePalette(p);
 }
 
-// The share of the `width`-pixel band along the inside of `box` whose pixels
-// differ at 3 : 1 or more between the two images: 1 for a whole ring.
-inline double ringShare(const QImage& before, const QImage& after, const QRect& box)
+// How much of a `width`-pixel ring around `box` the focus draws: the pixels
+// within twice that of the edge that differ at 3 : 1 or more between the two
+// images, as a share of the ring's pixels (a ring may lie a pixel inside a
+// control's own outline), capped at 1. Only pixels in `seen` count, when
+// given: a control partly covered or scrolled away shows its ring only where
+// it shows itself.
+inline double ringShare(const QImage& before, const QImage& after, const QRect& box, const QRegion& seen = {})
 {
-    const int band = Lyricade::FocusRing::width;
+    const int ring = Lyricade::FocusRing::width;
     int inRing = 0, changed = 0;
     for (int y = box.top(); y <= box.bottom(); ++y) {
         for (int x = box.left(); x <= box.right(); ++x) {
+            if (!seen.isEmpty() && !seen.contains(QPoint(x, y))) continue;
             const int fromEdge = std::min({x - box.left(), box.right() - x, y - box.top(), box.bottom() - y});
-            if (fromEdge >= band) continue;
-            ++inRing;
-            if (Lyricade::FontRole::contrast(before.pixelColor(x, y), after.pixelColor(x, y)) >= 3.0) ++changed;
+            if (fromEdge >= 2 * ring) continue;
+            inRing += fromEdge < ring;
+            changed += Lyricade::FontRole::contrast(before.pixelColor(x, y), after.pixelColor(x, y)) >= 3.0;
         }
     }
-    return inRing ? double(changed) / inRing : 0;
+    return inRing ? std::min(1.0, double(changed) / inRing) : 0;
 }
 
 // How far the edge of `box` stands out: at the middle of each of the given
