@@ -3,6 +3,7 @@
 #include "Lyricade/Views/FontRoles.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QAbstractScrollArea>
 #include <QAbstractSpinBox>
 #include <QComboBox>
@@ -22,18 +23,18 @@ namespace Lyricade::FocusRing {
 
 namespace {
 
-// The ring's least contrast with what lies under and around it.
-constexpr double least = 3.0;
-
-// An edge's: a little over 3 : 1, as a smoothed curve's pixels fall a shade short of its colour.
-constexpr double edgeLeast = 3.2;
+// The least contrast of a ring or an edge with what lies under and around
+// it: a little over 3 : 1, as the smoothed pixels at a corner or along a
+// curve fall a shade short of the colour drawn.
+constexpr double least = 3.2;
 
 // The margin kept around controls whose ring would cross their own drawing.
 constexpr int room = width + 1;
 
-// The corners of a ring around a whole control: small, so that the ring
-// keeps to the control's edge even on a small icon button.
-constexpr double aroundRadius = 1;
+// The corners of a ring around a whole control, and of a segment: square,
+// so that the ring keeps to the control's edge even at the corners of a
+// small icon button.
+constexpr double aroundRadius = 0;
 
 template <typename Option>
 Option inset(const Option* option)
@@ -130,7 +131,7 @@ QColor drawSegment(QPainter* painter, QStyleOptionToolButton& option)
     // A filled segment's fill is its edge: the ring on it then stands out from one colour.
     painter->setPen(QPen(on ? fill : edge(option.palette), 1));
     painter->setBrush(on ? QBrush(fill) : QBrush(Qt::NoBrush));
-    painter->drawPath(roundedInside(option.rect, 0.5, 3));
+    painter->drawPath(roundedInside(option.rect, 0.5, aroundRadius));
     painter->restore();
     if (on) {
         const QColor text = FontRole::standOut(option.palette.color(QPalette::HighlightedText), {fill}, 4.5);
@@ -212,7 +213,7 @@ QColor edge(const QPalette& palette, const std::vector<QColor>& backgrounds, con
 {
     const auto stands = [&](const QColor& colour) {
         return std::all_of(backgrounds.begin(), backgrounds.end(),
-                           [&](const QColor& under) { return FontRole::contrast(colour, under) >= edgeLeast; });
+                           [&](const QColor& under) { return FontRole::contrast(colour, under) >= least; });
     };
     // A see-through shade counts as what it shows over the first background.
     const QColor under = backgrounds.empty() ? QColor(Qt::white) : backgrounds.front().toRgb();
@@ -233,7 +234,7 @@ QColor edge(const QPalette& palette, const std::vector<QColor>& backgrounds, con
         if (stands(mixed)) return mixed;
     }
     // Text that does not stand out from its own window: the nearest colour that does.
-    return FontRole::standOut(text, backgrounds, edgeLeast);
+    return FontRole::standOut(text, backgrounds, least);
 }
 
 QColor edge(const QPalette& palette)
@@ -306,11 +307,18 @@ void Style::drawPrimitive(PrimitiveElement element, const QStyleOption* option, 
     if (qobject_cast<const QAbstractButton*>(widget) && !qobject_cast<const QToolButton*>(widget)) return;
     QColor under;
     if (const auto* focus = qstyleoption_cast<const QStyleOptionFocusRect*>(option)) under = focus->backgroundColor;
+    QColor ring = colour(option->palette, under);
+    // A view of pages draws its ring over them as well as over its own background: clear of white paper too.
+    if (qobject_cast<const QAbstractScrollArea*>(widget) && !qobject_cast<const QAbstractItemView*>(widget)) {
+        std::vector<QColor> against{QColor(Qt::white), option->palette.color(QPalette::Window)};
+        if (under.isValid()) against.push_back(under);
+        ring = FontRole::standOut(ring, against, least);
+    }
     // A tool button's ring runs along its edge, clear of the icon and label.
     const bool tool = qobject_cast<const QToolButton*>(widget);
     const QRectF around = tool ? QRectF(widget->rect()) : QRectF(option->rect);
     painter->save();
-    draw(*painter, around, colour(option->palette, under), tool ? aroundRadius : 3);
+    draw(*painter, around, ring, aroundRadius);
     painter->restore();
 }
 

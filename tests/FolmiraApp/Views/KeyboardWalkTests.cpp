@@ -252,8 +252,9 @@ TEST_F(KeyboardWalkTest, EachTabBringsTheFocusedControlWholeIntoViewAtBothFontSi
 
 TEST_F(KeyboardWalkTest, EveryTabStopShowsAWholeRingAtBothFontSizes)
 {
-    // At the desktop's font size and half again as large, in both modes, with a
-    // document, a song and a songbook open (its print settings shown).
+    // At the desktop's font size and half again as large, and on a
+    // high-contrast palette, in both modes, with a document, a song and a
+    // songbook open (its print settings shown).
     atEachStop_ = [&](QWidget* at) { EXPECT_GE(ringShare(at), 0.95) << describe(at); };
     const QFont desktopFont = QApplication::font();
     const QPalette desktopPalette = QApplication::palette();
@@ -264,11 +265,18 @@ TEST_F(KeyboardWalkTest, EveryTabStopShowsAWholeRingAtBothFontSizes)
         QApplication::setPalette(desktopPalette);
     });
     Application::applyLook(); // the style that draws the rings, as the program starts with
-    for (double scale : {1.0, 1.5}) {
-        SCOPED_TRACE(scale);
+    const QPalette usual = QApplication::palette();
+    const struct {
+        double scale;
+        QPalette palette;
+    } looks[] = {{1.0, usual}, {1.5, usual}, {1.0, Lyricade::FontRole::readablePalette(PixelMeasures::highContrast())}};
+    for (const auto& look : looks) {
+        SCOPED_TRACE(look.scale);
+        SCOPED_TRACE(look.palette.color(QPalette::Window).name().toStdString());
         QFont font = desktopFont;
-        font.setPointSizeF(desktopFont.pointSizeF() * scale);
+        font.setPointSizeF(desktopFont.pointSizeF() * look.scale);
         QApplication::setFont(font);
+        QApplication::setPalette(look.palette);
         defaults->setValue("docKind", "document");
         launch();
         // Its opening size: at 144 dpi the fonts grow, the window and the screen stay.
