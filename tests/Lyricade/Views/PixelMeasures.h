@@ -2,7 +2,7 @@
 
 // What a user sees of a control, measured on its rendered pixels: the
 // palettes the contrast tests draw in, the share of a focus ring that shows,
-// and how far a control's edge stands out from what lies around it.
+// and the strongest contrast a part of one shows against its background.
 
 #include "Lyricade/Views/FocusRing.h"
 #include "Lyricade/Views/FontRoles.h"
@@ -66,32 +66,14 @@ inline double ringShare(const QImage& before, const QImage& after, const QRect& 
     return inRing ? std::min(1.0, double(changed) / inRing) : 0;
 }
 
-// How far the edge of `box` stands out: at the middle of each of the given
-// sides, the strongest contrast of a pixel within five of the edge (inside
-// or on it, as styles draw a part a little within its box) with the pixel
-// three outside it; the weakest side counts.
-inline double edgeContrast(const QImage& shot, const QRect& box, Qt::Edges sides = Qt::Edges(0xf))
+// The strongest contrast of a pixel in `part` with `background`.
+inline double strongest(const QImage& shot, const QRect& part, const QColor& background)
 {
-    double weakest = 21;
-    const QPoint middle = box.center();
-    const struct {
-        Qt::Edge side;
-        QPoint edge, inward;
-    } all[] = {
-        {Qt::LeftEdge, {box.left(), middle.y()}, {1, 0}},
-        {Qt::RightEdge, {box.right(), middle.y()}, {-1, 0}},
-        {Qt::TopEdge, {middle.x(), box.top()}, {0, 1}},
-        {Qt::BottomEdge, {middle.x(), box.bottom()}, {0, -1}},
-    };
-    for (const auto& s : all) {
-        if (!(sides & s.side)) continue;
-        const QColor outside = shot.pixelColor(s.edge - 3 * s.inward);
-        double strongest = 1;
-        for (int d = -1; d < 6; ++d)
-            strongest = std::max(strongest, Lyricade::FontRole::contrast(shot.pixelColor(s.edge + d * s.inward), outside));
-        weakest = std::min(weakest, strongest);
-    }
-    return weakest;
+    double most = 1;
+    for (int y = part.top(); y <= part.bottom(); ++y)
+        for (int x = part.left(); x <= part.right(); ++x)
+            most = std::max(most, Lyricade::FontRole::contrast(shot.pixelColor(x, y), background));
+    return most;
 }
 
 } // namespace PixelMeasures
