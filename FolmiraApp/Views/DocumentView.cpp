@@ -8,6 +8,7 @@
 #include "FolmiraApp/Views/PaneParts.h"
 #include "FolmiraApp/Views/Panes.h"
 #include "FolmiraApp/Views/SettingsPanel.h"
+#include "Lyricade/Views/TabOrder.h"
 
 #include <QAction>
 #include <QApplication>
@@ -63,6 +64,7 @@ DocumentView::DocumentView(AppModel& model, QWidget* parent) : QWidget(parent), 
             [this] { inspector_->setVisible(model_.showInspector()); });
     inspector_->setVisible(model_.showInspector());
     refreshArea();
+    orderTabs();
 }
 
 QWidget* DocumentView::documentArea() const
@@ -107,6 +109,16 @@ void DocumentView::buildPanes()
     panes_->addWidget(largePrint_);
     panes_->setSizes({10000, 10000});
     area_->addWidget(panes_);
+    orderTabs();
+}
+
+void DocumentView::orderTabs()
+{
+    // Tab reads the window as it stands: the document area, the settings
+    // beside it from top to bottom, then the status bar. Parts made later
+    // (the panes) would otherwise come last, and the status bar, made before
+    // the settings, first.
+    Lyricade::orderTabs({area_, inspector_, status_});
 }
 
 void DocumentView::addToolBarItems(QToolBar* toolBar, QWidget* middle)
@@ -121,10 +133,10 @@ void DocumentView::addToolBarItems(QToolBar* toolBar, QWidget* middle)
     }
     toolBar->addWidget(middle);
 
-    preset_ = new QToolButton(toolBar);
+    preset_ = new Lyricade::ChoiceButton(toolBar);
     preset_->setIcon(themeIcon("preferences-desktop-font", QStyle::SP_FileDialogDetailedView));
     preset_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    preset_->setPopupMode(QToolButton::InstantPopup);
+    preset_->setAccessibleName(QStringLiteral("Presets"));
     preset_->setToolTip(QStringLiteral("Presets (Ctrl+1–4)"));
     auto* presets = new QMenu(preset_);
     for (const auto& preset : LargePrintPreset::all()) {
@@ -162,8 +174,7 @@ void DocumentView::addToolBarItems(QToolBar* toolBar, QWidget* middle)
 void DocumentView::refreshToolBar()
 {
     if (!preset_) return;
-    preset_->setText(presetTitle(model_.settings()));
-    preset_->setAccessibleName(preset_->text()); // "Custom" read as it shows
+    preset_->setChoice(presetTitle(model_.settings()));
     print_->setEnabled(model_.preview() != nullptr);
     export_->setEnabled(model_.result() != nullptr);
 }

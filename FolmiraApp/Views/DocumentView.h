@@ -4,6 +4,8 @@
 // the status bar, the settings inspector, the drop target, the toolbar items
 // and the window title.
 
+#include "Lyricade/Views/ChoiceButton.h"
+
 #include <QWidget>
 
 class QAction;
@@ -74,6 +76,7 @@ protected:
 private:
     void refreshArea();
     void buildPanes();
+    void orderTabs();
     void refreshToolBar();
     void setDropTargeted(bool targeted);
     bool overDocumentSide(const QPoint& position) const;
@@ -90,7 +93,7 @@ private:
     SettingsPanel* inspector_;
 
     QAction* open_ = nullptr;
-    QToolButton* preset_ = nullptr;
+    Lyricade::ChoiceButton* preset_ = nullptr;
     QAction* smaller_ = nullptr;
     QAction* bigger_ = nullptr;
     QAction* print_ = nullptr;

@@ -63,6 +63,7 @@ SettingsPanel::SettingsPanel(AppModel& model, QWidget* parent) : QScrollArea(par
     palette.setColor(QPalette::WindowText, secondaryText(this));
     presetDetail_->setPalette(palette);
     InspectorParts::rows(presetBox)->addWidget(presetDetail_);
+    for (const auto& preset : LargePrintPreset::all()) preset_->addItem(qstr(preset.name), qstr(preset.id));
     connect(preset_, &QComboBox::activated, this, [this](int row) {
         const auto id = preset_->itemData(row).toString().toStdString();
         for (const auto& preset : LargePrintPreset::all())
@@ -155,20 +156,12 @@ void SettingsPanel::edit(const std::function<void(LargePrintSettings&)>& change)
 void SettingsPanel::refreshSettings()
 {
     const auto& s = model_.settings();
-    const QSignalBlocker b1(preset_), b2(font_), b3(highContrast_), b4(paper_), b5(pageNumbers_), b6(pictures_),
-        b7(tables_), b8(lineBreaks_);
+    // The preset box writes only when the user activates a choice, so it is
+    // left unblocked: its list follows its choice at once.
+    const QSignalBlocker b2(font_), b3(highContrast_), b4(paper_), b5(pageNumbers_), b6(pictures_), b7(tables_),
+        b8(lineBreaks_);
 
-    preset_->clear();
-    for (const auto& preset : LargePrintPreset::all()) preset_->addItem(qstr(preset.name), qstr(preset.id));
-    const auto* match = matchingPreset(s);
-    if (match) {
-        preset_->setCurrentIndex(preset_->findData(qstr(match->id)));
-        presetDetail_->setText(qstr(match->detail));
-    } else {
-        preset_->addItem(QStringLiteral("Custom"), QStringLiteral("custom"));
-        preset_->setCurrentIndex(preset_->count() - 1);
-    }
-    presetDetail_->setVisible(match != nullptr);
+    refreshPreset(matchingPreset(s));
 
     font_->setCurrentIndex(font_->findData(qstr(s.font.id())));
     size_->display(s.fontSize);
@@ -183,6 +176,21 @@ void SettingsPanel::refreshSettings()
     listSpacing_->display(s.listSpacing);
 }
 
+void SettingsPanel::refreshPreset(const LargePrintPreset* match)
+{
+    // Qt announces each move of the box's choice to screen readers, so the
+    // presets stay, "Custom" comes and goes at the end, and the choice moves
+    // only when it changes: one announcement, or none, per change of settings.
+    static const QString custom = QStringLiteral("custom");
+    const int customRow = preset_->findData(custom);
+    if (!match && customRow < 0) preset_->addItem(QStringLiteral("Custom"), custom);
+    const int row = match ? preset_->findData(qstr(match->id)) : preset_->findData(custom);
+    if (preset_->currentIndex() != row) preset_->setCurrentIndex(row);
+    if (match && customRow >= 0) preset_->removeItem(customRow);
+    if (match) presetDetail_->setText(qstr(match->detail));
+    presetDetail_->setVisible(match != nullptr);
+}
+
 void SettingsPanel::refreshNotes()
 {
     while (auto* item = notesList_->takeAt(0)) {
@@ -191,6 +199,9 @@ void SettingsPanel::refreshNotes()
         delete item;
     }
     const auto notes = model_.notes();
+    // Made last, the notes would be the window's last Tab stops: they are
+    // read after the settings they follow, before Export.
+    QWidget* before = listSpacing_->slider();
     for (const auto& note : notes) {
         auto* row = new QHBoxLayout;
         row->setSpacing(8);
@@ -216,6 +227,8 @@ void SettingsPanel::refreshNotes()
         holder->setLayout(row);
         row->setContentsMargins(0, 0, 0, 0);
         notesList_->addWidget(holder);
+        QWidget::setTabOrder(before, text);
+        before = text;
     }
     notesSection_->setVisible(!notes.empty());
 }

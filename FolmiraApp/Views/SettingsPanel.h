@@ -51,6 +51,7 @@ public:
 
 private:
     void refreshSettings();
+    void refreshPreset(const FolmiraKit::LargePrintPreset* match);
     void refreshNotes();
     void refreshButtons();
     void edit(const std::function<void(FolmiraKit::LargePrintSettings&)>& change);

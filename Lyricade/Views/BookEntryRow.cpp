@@ -31,7 +31,6 @@ EntryPopUp* popUp(QWidget* parent, const QString& accessibleName, const QString&
 {
     auto* button = new EntryPopUp(parent);
     button->setAutoRaise(true);
-    button->setPopupMode(QToolButton::InstantPopup);
     button->setToolButtonStyle(Qt::ToolButtonTextOnly);
     button->setAccessibleName(accessibleName);
     button->setToolTip(tip);
@@ -43,10 +42,11 @@ EntryPopUp* popUp(QWidget* parent, const QString& accessibleName, const QString&
     return button;
 }
 
-// One menu item, checked when it is the current choice.
+// One menu item, checked when it is the current choice, read with its key names in words.
 void addChoice(QMenu* menu, const QString& text, bool current, std::function<void()> choose)
 {
     QAction* action = menu->addAction(text);
+    ChoiceButton::speak(*action, spokenKeys(text));
     action->setCheckable(true);
     action->setChecked(current);
     QObject::connect(action, &QAction::triggered, menu, [choose = std::move(choose)] { choose(); });
@@ -109,9 +109,8 @@ void EntryRow::buildKeyMenu(const Song& song, Accidentals accidentals)
     key_ = popUp(this, QStringLiteral("Key"), QStringLiteral("Key"));
     const auto sounding = soundingKey(song, entry_.transpose);
     const std::string plain = sounding->name(accidentals);
-    key_->setText(prettyName(plain));
+    key_->setChoice(prettyName(plain), spokenKeys(prettyName(plain)));
     key_->setFont(FontRole::font(this, FontRole::callout, QFont::DemiBold));
-    key_->value = QString::fromStdString(plain);
     for (int t = lowestShift; t <= highestShift; ++t) {
         QString text = prettyName(soundingKey(song, t)->name(accidentals));
         if (t == 0)
@@ -126,8 +125,7 @@ void EntryRow::buildCapoMenu(const Song* song)
 {
     capo_ = popUp(this, QStringLiteral("Capo"), QStringLiteral("Capo: the chords are printed as the shapes you play with it"));
     const std::int64_t written = song ? song->capo : 0;
-    capo_->setText(capoText(entry_.capo.value_or(written)));
-    capo_->value = capo_->text();
+    capo_->setChoice(capoText(entry_.capo.value_or(written)));
     capo_->setFont(FontRole::font(this, FontRole::callout));
     QMenu* menu = capo_->menu();
     const QString asWritten = QStringLiteral("As written") +
@@ -141,7 +139,7 @@ void EntryRow::buildCapoMenu(const Song* song)
 QString EntryRow::spokenText() const
 {
     QString text = number_->text() + QStringLiteral(", ") + title_->text();
-    if (key_) text += QStringLiteral(", Key ") + key_->text();
+    if (key_) text += QStringLiteral(", Key ") + key_->spokenChoice();
     return text + QStringLiteral(", ") + capo_->text();
 }
 

@@ -38,7 +38,8 @@ public:
     QMenu* keyMenu() const;                          // null without a song key
     QMenu* capoMenu() const;
 
-    // The row as a screen reader names it: "1, Amazing Grace, Key B♭, No capo".
+    // The row as a screen reader names it: "1, Amazing Grace, Key B flat, No capo",
+    // the key in words.
     QString spokenText() const;
     // Whether Tab stops at the key and capo menus: on for the list's current
     // row, which also shows the list's focus ring while the list has the focus.

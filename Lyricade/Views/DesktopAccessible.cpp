@@ -93,13 +93,13 @@ void selectChoice(QComboBox* combo)
 // many readers say the value twice and never what is chosen. The choice is
 // still said: it is the box's value and its text, as a reader asks for a
 // combo box's shown text, and the selected item of its list.
-class ComboAccessible : public QAccessibleWidget, public QAccessibleTextInterface {
+class ComboAccessible : public QAccessibleWidget, public ShownTextAccessible {
 public:
     explicit ComboAccessible(QWidget* widget) : QAccessibleWidget(widget, QAccessible::ComboBox) {}
 
     void* interface_cast(QAccessible::InterfaceType type) override
     {
-        if (type == QAccessible::TextInterface) return static_cast<QAccessibleTextInterface*>(this);
+        if (type == QAccessible::TextInterface) return static_cast<ShownTextAccessible*>(this);
         return QAccessibleWidget::interface_cast(type);
     }
 
@@ -160,30 +160,9 @@ public:
 
     QStringList keyBindingsForAction(const QString&) const override { return {}; }
 
-    // The shown choice as read-only text with no caret or selection of its own.
-    QString text(int startOffset, int endOffset) const override
-    {
-        return shown().mid(startOffset, endOffset < 0 ? -1 : endOffset - startOffset);
-    }
-    int characterCount() const override { return int(shown().size()); }
-    void selection(int, int* startOffset, int* endOffset) const override { *startOffset = *endOffset = 0; }
-    int selectionCount() const override { return 0; }
-    void addSelection(int, int) override {}
-    void removeSelection(int) override {}
-    void setSelection(int, int, int) override {}
-    int cursorPosition() const override { return 0; }
-    void setCursorPosition(int) override {}
-    QRect characterRect(int) const override { return QRect(); }
-    int offsetAtPoint(const QPoint&) const override { return -1; }
-    void scrollToSubstring(int, int) override {}
-    QString attributes(int offset, int* startOffset, int* endOffset) const override
-    {
-        *startOffset = *endOffset = offset;
-        return QString();
-    }
-
 private:
     QComboBox* combo() const { return static_cast<QComboBox*>(widget()); }
+    QString shownText() const override { return shown(); }
     QString shown() const { return combo()->isEditable() ? combo()->lineEdit()->text() : combo()->currentText(); }
 };
 

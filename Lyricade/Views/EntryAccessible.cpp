@@ -6,7 +6,6 @@
 #include <QAccessible>
 #include <QAccessibleWidget>
 #include <QPainter>
-#include <QToolButton>
 
 namespace Lyricade {
 
@@ -74,39 +73,12 @@ private:
     }
 };
 
-class PopUpAccessible : public QAccessibleWidget {
-public:
-    explicit PopUpAccessible(QWidget* widget) : QAccessibleWidget(widget, QAccessible::ButtonMenu) {}
-
-    QString text(QAccessible::Text kind) const override
-    {
-        // The description too: it is what AT-SPI carries of a button's value.
-        if (kind == QAccessible::Value || kind == QAccessible::Description)
-            return static_cast<EntryPopUp*>(widget())->value;
-        return QAccessibleWidget::text(kind);
-    }
-
-    QStringList actionNames() const override
-    {
-        return QStringList{showMenuAction()} + QAccessibleWidget::actionNames();
-    }
-
-    void doAction(const QString& name) override
-    {
-        if (name == showMenuAction() || name == pressAction())
-            static_cast<QToolButton*>(widget())->showMenu();
-        else
-            QAccessibleWidget::doAction(name);
-    }
-};
-
 QAccessibleInterface* entryFactory(const QString& className, QObject* object)
 {
     if (!object || !object->isWidgetType()) return nullptr;
     auto* widget = static_cast<QWidget*>(object);
     if (className == QLatin1String("Lyricade::BookEntryList")) return new EntryListAccessible(widget);
     if (className == QLatin1String("Lyricade::EntryRow")) return new EntryRowAccessible(widget);
-    if (className == QLatin1String("Lyricade::EntryPopUp")) return new PopUpAccessible(widget);
     return nullptr;
 }
 
@@ -114,7 +86,7 @@ QAccessibleInterface* entryFactory(const QString& className, QObject* object)
 
 void EntryPopUp::paintEvent(QPaintEvent* event)
 {
-    QToolButton::paintEvent(event);
+    ChoiceButton::paintEvent(event);
     if (!hasFocus()) return;
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);

@@ -4,22 +4,20 @@
 // widgets standing on the list, which a list's own accessible cells know
 // nothing of: here the list's children are the rows themselves, each a list
 // item named by its place, title, key and capo, holding its key and capo
-// menus, whose values are the plain key name and capo wording.
+// menus, which read as choice buttons.
 
-#include <QToolButton>
+#include "Lyricade/Views/ChoiceButton.h"
 
 namespace Lyricade {
 
 void installEntryAccessibility();
 
-// A row's key or capo menu button, whose value is what it shows in plain words.
-class EntryPopUp : public QToolButton {
+// A row's key or capo menu button.
+class EntryPopUp : public ChoiceButton {
     Q_OBJECT
 
 public:
-    using QToolButton::QToolButton;
-
-    QString value;
+    using ChoiceButton::ChoiceButton;
 
 protected:
     // A ring in the colour of its text, seen on a selected row as on a plain one.

@@ -3,6 +3,7 @@
 #include "Lyricade/AppModel.h"
 #include "Lyricade/Views/DetailParts.h"
 #include "Lyricade/Views/FontRoles.h"
+#include "Lyricade/Views/SongWording.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -85,7 +86,7 @@ void KeyStepper::refresh()
     const QString text = keyText(key, model_.editorTranspose());
     key_->setText(text);
     // What a screen reader says for the stepper's value.
-    stepper_->setAccessibleDescription(text);
+    stepper_->setAccessibleDescription(spokenKeys(text));
 }
 
 } // namespace Lyricade

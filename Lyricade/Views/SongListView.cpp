@@ -109,7 +109,7 @@ void SongListView::rebuild()
         item->setData(SongListWidget::keyRole, key);
         item->setData(SongListWidget::detailRole, detail);
         QStringList spoken{title};
-        for (const QString& part : {key, detail})
+        for (const QString& part : {spokenKeys(key), detail})
             if (!part.isEmpty()) spoken << part;
         item->setData(Qt::AccessibleTextRole, spoken.join(QStringLiteral(", ")));
     }

@@ -9,6 +9,7 @@
 #include "Lyricade/Views/InspectorView.h"
 #include "Lyricade/Views/LicensingSheet.h"
 #include "Lyricade/Views/PreviewArea.h"
+#include "Lyricade/Views/TabOrder.h"
 #include "Lyricade/Views/SidebarView.h"
 #include "Lyricade/Views/SongEditorView.h"
 #include "Lyricade/Views/SongListRows.h"
@@ -226,6 +227,8 @@ void SongRootView::refreshColumns()
     }
     detailHolder_->addWidget(detail_);
     detailHolder_->setCurrentWidget(detail_);
+    // Made after the inspector, the detail view is still read before it, as it stands.
+    orderTabs({content_, detailHolder_, inspector_});
     // The editor's two columns stand in the detail column side by side.
     fit_->setMinimum(detailHolder_, kind == Detail::song ? SongEditorView::minimumWidth() : previewMinimum);
 }

@@ -1,5 +1,7 @@
 #include "Lyricade/Views/SongWording.h"
 
+#include <QRegularExpression>
+
 namespace Lyricade {
 
 QString songCountText(int count)
@@ -23,6 +25,23 @@ std::optional<QString> artistOrSubtitle(const TunequillKit::Song& song)
 QString prettyName(const std::string& name)
 {
     return QString::fromStdString(TunequillKit::Accidental::pretty(name));
+}
+
+QString spokenKeys(const QString& shown)
+{
+    // A note letter standing alone, with its sign and minor "m" if any.
+    static const QRegularExpression key(QStringLiteral("\\b([A-G])([♯♭]?)(m?)(?=[\\s(),]|$)"));
+    QString spoken;
+    qsizetype from = 0;
+    for (auto match = key.globalMatch(shown); match.hasNext();) {
+        const auto found = match.next();
+        spoken += shown.mid(from, found.capturedStart() - from) + found.captured(1);
+        if (!found.captured(2).isEmpty())
+            spoken += found.captured(2) == QStringLiteral("♯") ? QStringLiteral(" sharp") : QStringLiteral(" flat");
+        if (!found.captured(3).isEmpty()) spoken += QStringLiteral(" minor");
+        from = found.capturedEnd();
+    }
+    return spoken + shown.mid(from);
 }
 
 std::optional<TunequillKit::Key> soundingKey(const TunequillKit::Song& song, std::int64_t transpose)

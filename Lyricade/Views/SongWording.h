@@ -26,6 +26,11 @@ std::optional<QString> artistOrSubtitle(const TunequillKit::Song& song);
 // A key or chord name with ♯ and ♭ signs.
 QString prettyName(const std::string& name);
 
+// A text of key names as shown ("B♭", "Key F♯m (+2)") as a speech synthesiser
+// should say it: "B flat", "Key F sharp minor (+2)". For texts of key names
+// and plain words only: a title's "Em" would be read "E minor".
+QString spokenKeys(const QString& shown);
+
 // The key that sounds: the song's key (else its first chord's) raised by its
 // own capo and `transpose` half steps; none without key and chords.
 std::optional<TunequillKit::Key> soundingKey(const TunequillKit::Song& song, std::int64_t transpose);

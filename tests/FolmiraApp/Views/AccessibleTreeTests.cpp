@@ -139,5 +139,29 @@ TEST_F(AccessibleTreeTest, ComboBoxesAreNamedByTheirLabelsAndValuedByTheirChoice
     EXPECT_EQ(read(labelled)->indexOfChild(read(labelled->lineEdit())), 1);
 }
 
+TEST_F(AccessibleTreeTest, AChangeOfSettingsMovesThePresetChoiceOnceOrNotAtAll)
+{
+    // Qt announces every move of a box's choice to screen readers, as it
+    // signals it: a font change moves the preset box once (to "Custom" or
+    // back) or not at all, never once per refill.
+    SettingsPanel panel(make(false));
+    QComboBox* presets = panel.presetPicker();
+    const auto preset = FolmiraKit::LargePrintPreset::all().front().settings;
+    const auto& fonts = FolmiraKit::LargePrintFont::allCases;
+    ASSERT_EQ(preset.font, fonts.at(0));
+    model->setSettings(preset);
+    for (const auto& [font, moves] : {std::pair{1, 1}, {2, 0}, {0, 1}}) {
+        SCOPED_TRACE(font);
+        QSignalSpy moved(presets, &QComboBox::currentIndexChanged);
+        QSignalSpy removed(presets->model(), &QAbstractItemModel::rowsRemoved);
+        auto settings = model->settings();
+        settings.font = fonts.at(font);
+        model->setSettings(settings);
+        EXPECT_EQ(moved.count(), moves);
+        EXPECT_LE(removed.count(), 1) << "only Custom comes and goes";
+        EXPECT_EQ(selectedItems(presets), QStringList{presets->currentText()});
+    }
+}
+
 } // namespace
 } // namespace FolmiraAppTest

@@ -6,8 +6,14 @@
 
 #include "FolmiraApp/Model/Engine.h"
 #include "FolmiraApp/Views/Application.h"
+#include "FolmiraApp/Views/DocumentView.h"
 #include "FolmiraApp/Views/MainWindow.h"
+#include "FolmiraApp/Views/PaneParts.h"
+#include "FolmiraApp/Views/SettingsPanel.h"
 #include "Lyricade/SongController.h"
+#include "Lyricade/Views/BookView.h"
+#include "Lyricade/Views/InspectorView.h"
+#include "Lyricade/Views/SongRootView.h"
 #include "tests/HangGuardQt.h"
 #include "tests/Lyricade/Views/PixelMeasures.h"
 
@@ -16,7 +22,9 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QPlainTextEdit>
+#include <QSplitter>
 
+#include <algorithm>
 #include <functional>
 #include <set>
 
@@ -99,12 +107,14 @@ protected:
         ASSERT_NE(start, nullptr) << "the focus is on a control";
         std::set<QWidget*>& reached = reached_;
         reached.clear();
+        order_.clear();
         auto* editor = window.findChild<QPlainTextEdit*>();
         const QString text = editor ? editor->toPlainText() : QString();
         QWidget* at = start;
         for (int step = 0; step < 200; ++step) {
             reached.insert(at);
             if (atEachStop_) atEachStop_(at);
+            order_.push_back(at);
             EXPECT_FALSE(nameOf(at).isEmpty()) << "no name: " << describe(at);
             // In a song Tab is typed, as in any text editor; Ctrl+Tab goes on.
             const bool inSong = at == editor;
@@ -122,11 +132,11 @@ protected:
         }
     }
 
-    // What the last walk reached, read out.
+    // What the last walk reached, read out in Tab order.
     QStringList namesReached() const
     {
         QStringList names;
-        for (QWidget* widget : reached_) names << nameOf(widget);
+        for (QWidget* widget : order_) names << nameOf(widget);
         return names;
     }
 
@@ -154,9 +164,29 @@ protected:
         return PixelMeasures::ringShare(plain, focused, box.translated(at), QRegion(seen));
     }
 
+    // Tab reads the last walk's stops inside `regions` region after region,
+    // from where the first is entered, and those in the settings `panel` from
+    // top to bottom, as they stand.
+    void expectReadingOrder(const std::vector<QWidget*>& regions, const QScrollArea* panel) const
+    {
+        std::vector<std::pair<std::size_t, int>> keys; // region, and height in the panel
+        for (QWidget* stop : order_)
+            for (std::size_t r = 0; r < regions.size(); ++r)
+                if (regions[r]->isAncestorOf(stop))
+                    keys.emplace_back(r, panel->isAncestorOf(stop) ? stop->mapTo(panel->widget(), QPoint()).y() : 0);
+        for (std::size_t i = 0; i < keys.size(); ++i)
+            if (keys[i].first == 0 && keys[(i + keys.size() - 1) % keys.size()].first != 0) {
+                std::rotate(keys.begin(), keys.begin() + long(i), keys.end());
+                break;
+            }
+        EXPECT_TRUE(std::is_sorted(keys.begin(), keys.end())) << namesReached().join(" | ").toStdString();
+        EXPECT_EQ(keys.back().first, regions.size() - 1) << "each part reached";
+    }
+
     std::unique_ptr<Application> app;
     std::set<QWidget*> reached_;
     std::function<void(QWidget*)> atEachStop_;
+    std::vector<QWidget*> order_; // the last walk's stops, in Tab order
 };
 
 TEST_F(KeyboardWalkTest, TabReachesEveryNamedControlInBothModes)
@@ -178,6 +208,10 @@ TEST_F(KeyboardWalkTest, TabReachesEveryNamedControlInBothModes)
     songs.selectBookKind(false);
     ASSERT_TRUE(HangGuard::waitFor([&] { return songs.hasOutput(); }, 10000));
     walk("Songbook mode, a songbook open");
+    // The book, its preview, then the print settings.
+    auto* root = app->window().findChild<Lyricade::SongRootView*>();
+    ASSERT_NE(root, nullptr);
+    expectReadingOrder({root->findChild<Lyricade::BookView*>(), root->detail(), root->inspector()}, root->inspector());
 }
 
 TEST_F(KeyboardWalkTest, WithADocumentOpenTabReachesItsNotesAndReadsThem)
@@ -191,6 +225,9 @@ TEST_F(KeyboardWalkTest, WithADocumentOpenTabReachesItsNotesAndReadsThem)
         return note && note->isVisible();
     }));
     walk("Document mode, a document open");
+    // The document, the settings with the note after those it follows, then the status bar.
+    DocumentView* document = app->window().documentView();
+    expectReadingOrder({document->panes(), document->inspector(), document->statusBar()}, document->inspector());
     const QStringList names = namesReached();
     EXPECT_TRUE(names.contains("Read by the fake.")) << "the note under What changed";
     EXPECT_TRUE(names.contains("1 note in Settings")) << "the count in the status bar";

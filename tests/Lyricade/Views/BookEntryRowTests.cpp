@@ -5,12 +5,15 @@
 
 #include "Lyricade/Views/BookEntryRow.h"
 #include "Lyricade/Views/FontRoles.h"
+#include "Lyricade/Views/SongWording.h"
 
+#include <QAccessible>
 #include <QLabel>
 #include <QToolButton>
 
 #include <algorithm>
 #include <map>
+#include <tuple>
 
 namespace LyricadeTest {
 namespace {
@@ -71,6 +74,41 @@ TEST_F(EntryRowTest, KeyMenuOffersTwelveKeysAroundTheWrittenOne)
         EXPECT_EQ(r.keyButton()->accessibleName(), "Key");
         EXPECT_EQ(r.keyButton()->toolTip(), "Key");
     }
+}
+
+TEST_F(EntryRowTest, KeyAndCapoReadAsChoicesWithTheirAccidentalsInWords)
+{
+    // The screen keeps the signs; a screen reader hears words ("Bb" is read "B B").
+    struct Case {
+        const char* song;
+        QString shown, spoken, capo;
+    };
+    const Case cases[] = {
+        {"{key: Bb}\n[Bb]Words\n", "B♭", "B flat", "No capo"},
+        {"{key: F#m}\n{capo: 3}\n[F#m]Words\n", "Am", "A minor", "Capo 3"},
+        {"{key: F#m}\n[F#m]Words\n", "F♯m", "F sharp minor", "No capo"},
+        {"{key: G}\n[G]Words\n", "G", "G", "No capo"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.song);
+        const StoredSong song = storedSong("Tune", c.song);
+        build({song}, {entryFor(song)});
+        EntryRow& r = row();
+        EXPECT_EQ(r.keyButton()->text(), c.shown);
+        for (const auto& [button, name, value] :
+             {std::tuple{r.keyButton(), "Key", c.spoken}, std::tuple{r.capoButton(), "Capo", c.capo}}) {
+            QAccessibleInterface* reads = QAccessible::queryAccessibleInterface(button);
+            EXPECT_EQ(reads->role(), QAccessible::ComboBox);
+            EXPECT_EQ(reads->text(QAccessible::Name), name);
+            EXPECT_EQ(reads->text(QAccessible::Value), value);
+        }
+        EXPECT_EQ(r.accessibleName(), "1, Tune, Key " + c.spoken + ", " + c.capo);
+    }
+    // Key names among words; other words stay as they are.
+    for (const auto& [shown, spoken] : std::initializer_list<std::pair<QString, QString>>{
+             {"Key E♭ (-2)", "Key E flat (-2)"}, {"A♭m (+1)", "A flat minor (+1)"}, {"Key Cm (+3)", "Key C minor (+3)"},
+             {"As written (capo 2)", "As written (capo 2)"}, {"Bm, G", "B minor, G"}})
+        EXPECT_EQ(spokenKeys(shown), spoken);
 }
 
 TEST_F(EntryRowTest, LabelsSoundWithCapoAndStoredTransposition)
