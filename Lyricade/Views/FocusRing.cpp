@@ -216,12 +216,12 @@ QColor edge(const QPalette& palette, const std::vector<QColor>& backgrounds, con
                            [&](const QColor& under) { return FontRole::contrast(colour, under) >= least; });
     };
     // A see-through shade counts as what it shows over the first background.
-    const QColor under = backgrounds.empty() ? QColor(Qt::white) : backgrounds.front().toRgb();
+    const QColor first = backgrounds.empty() ? QColor(Qt::white) : backgrounds.front().toRgb();
     const double alpha = preferred.alphaF();
     const QColor shade = preferred.toRgb();
-    const QColor from = QColor::fromRgbF(shade.redF() * alpha + under.redF() * (1 - alpha),
-                                         shade.greenF() * alpha + under.greenF() * (1 - alpha),
-                                         shade.blueF() * alpha + under.blueF() * (1 - alpha));
+    const QColor from = QColor::fromRgbF(shade.redF() * alpha + first.redF() * (1 - alpha),
+                                         shade.greenF() * alpha + first.greenF() * (1 - alpha),
+                                         shade.blueF() * alpha + first.blueF() * (1 - alpha));
     const QColor text = palette.color(QPalette::WindowText).toRgb();
     constexpr int steps = 20;
     for (int step = 0; step <= steps; ++step) {

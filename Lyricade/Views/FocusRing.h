@@ -21,7 +21,7 @@ inline constexpr int width = 2;
 
 // The ring's colour over `background` (a selection, say) and the window and
 // base colours around it; with no background, also clear of the button
-// colour and of the frames the style draws in a darker shade of the window.
+// colour and of the edges the style draws (see `edge`).
 QColor colour(const QPalette& palette, const QColor& background = QColor());
 
 // The colour of a control's edge (a box's outline, a field's border, a
