@@ -42,6 +42,13 @@ void AppModel::load(std::optional<Library> given)
         library_ = std::move(*given);
     } else if (!persist_) {
         library_ = Samples::library();
+    } else if (auto why = LibraryFile::refusal(libraryFile_)) {
+        // Never read, renamed or written over: it may be a folder of the user's.
+        library_ = Samples::library();
+        refused_ = true;
+        setError(QStringLiteral("Your song library couldn’t be opened: ") + *why +
+                 QStringLiteral(" Nothing there has been changed, and changes you make to your songs now won’t be "
+                                "saved. Move it out of the way, then open Folmira again."));
     } else if (auto stored = LibraryFile::read(libraryFile_)) {
         library_ = std::move(*stored);
     } else {
@@ -158,6 +165,7 @@ void AppModel::applyStyle(const SongStyle& style)
 bool AppModel::saveLibrary()
 {
     if (!persist_) return true;
+    if (refused_) return false;
     std::optional<QString> failure;
     if (unreadableOnDisk_ && LibraryFile::exists(libraryFile_)) {
         // Writing over it would lose whatever songs it still holds.

@@ -137,6 +137,8 @@ public:
     // Writes the library now (nothing without `persist`). A failure becomes
     // `error` and false is returned. A file that could not be read at start
     // is first moved aside, so the user's songs in it are not overwritten.
+    // When something other than a regular file stood there (a folder, a
+    // named pipe), nothing is written this session and false is returned.
     bool saveLibrary();
     // A save 0.6 s from now, replacing the one asked for before.
     void scheduleSave();
@@ -306,6 +308,7 @@ private:
     QString statusText_;
     std::filesystem::path libraryFile_;
     bool unreadableOnDisk_ = false; // the file at start could not be read: move it aside before writing
+    bool refused_ = false;          // no regular file at the path at start: nothing is written this session
 };
 
 } // namespace Lyricade

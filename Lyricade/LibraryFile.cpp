@@ -33,6 +33,21 @@ QString systemMessage(const std::error_code& error)
     return QString::fromStdString(error.message());
 }
 
+// What stands there, as a sentence says it; none for a regular file.
+std::optional<QString> kindName(fs::file_type type)
+{
+    switch (type) {
+    case fs::file_type::regular:
+    case fs::file_type::not_found: return std::nullopt;
+    case fs::file_type::directory: return QStringLiteral("a folder");
+    case fs::file_type::fifo: return QStringLiteral("a named pipe");
+    case fs::file_type::block:
+    case fs::file_type::character: return QStringLiteral("a device");
+    case fs::file_type::socket: return QStringLiteral("a socket");
+    default: return QStringLiteral("something other than a file");
+    }
+}
+
 } // namespace
 
 fs::path userDataHome()
@@ -52,6 +67,21 @@ bool exists(const fs::path& path)
 {
     std::error_code error;
     return fs::status(path, error).type() != fs::file_type::not_found && !error;
+}
+
+std::optional<QString> refusal(const fs::path& path)
+{
+    std::error_code ignored;
+    const bool link = fs::symlink_status(path, ignored).type() == fs::file_type::symlink;
+    std::error_code error;
+    const fs::file_type type = fs::status(path, error).type();
+    // A link that loops or can't be followed is left to the read and the save.
+    if (error && type != fs::file_type::not_found) return std::nullopt;
+    const auto kind = kindName(type);
+    if (!kind) return std::nullopt;
+    const QString name = QString::fromStdString(path.string());
+    return (link ? QStringLiteral("“%1” is a link to %2, not to a file.") : QStringLiteral("“%1” is %2, not a file."))
+        .arg(name, *kind);
 }
 
 std::optional<Platform::Bytes> readBytes(const fs::path& path)
@@ -111,6 +141,8 @@ SetAside setAside(const fs::path& library)
     } catch (const Platform::FileWriteError& failure) {
         return {std::nullopt, QString::fromUtf8(failure.what())};
     }
+    // Only a file is ever moved: a folder or a pipe there is the user's own.
+    if (auto why = refusal(path)) return {std::nullopt, *why};
     const QString stamp = QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd'T'HHmmss'Z'"));
     const std::string stem = "library.unreadable-" + stamp.toStdString();
     // Two failed starts within one second must not collide.

@@ -28,6 +28,14 @@ std::filesystem::path defaultDataFolder();
 // yet, and the first save makes the file it names.
 bool exists(const std::filesystem::path& path);
 
+// Why the library can't be kept at `path`: something other than a regular
+// file stands there or at the end of its link (a folder, a named pipe, a
+// device), which reading would block on or a save would rename and replace.
+// One sentence naming the path and what is there ("“…” is a folder, not a
+// file."); none for a regular file, for nothing at all and for a link that
+// names nothing yet. Looks with stat only: nothing is opened.
+std::optional<QString> refusal(const std::filesystem::path& path);
+
 // The library in the file, read through a link, with repeated ids renewed
 // (the next save writes them); none when it cannot be read (absent, not a
 // regular file, unreadable) or decoded. First removes the partial files that
@@ -45,10 +53,11 @@ std::optional<Platform::Bytes> readBytes(const std::filesystem::path& path);
 // Returns the system's reason for a failure, none on success.
 std::optional<QString> write(const std::filesystem::path& path, const TunequillKit::Library& library);
 
-// Renames whatever stands at `path` to "library.unreadable-<UTC time>.json"
+// Renames the file at `path` to "library.unreadable-<UTC time>.json"
 // beside it, so that a library that could not be read is not overwritten.
 // For a link, the file it names is renamed, beside that file, and the link
-// stays. Returns the new path, or the reason it could not be moved.
+// stays. Anything but a regular file stays where it is. Returns the new
+// path, or the reason it could not be moved.
 struct SetAside {
     std::optional<std::filesystem::path> movedTo;
     QString failure;

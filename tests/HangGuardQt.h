@@ -24,4 +24,15 @@ template <class Predicate> bool waitFor(Predicate&& done, int milliseconds = 500
     return QTest::qWaitFor(std::forward<Predicate>(done), scaled(milliseconds));
 }
 
+// QTest::qWaitForWindowActive and qWaitForWindowExposed (a QWidget or a
+// QWindow) with Qt's five seconds scaled.
+template <class Window> bool windowActive(Window* window, int milliseconds = 5000)
+{
+    return QTest::qWaitForWindowActive(window, scaled(milliseconds));
+}
+template <class Window> bool windowExposed(Window* window, int milliseconds = 5000)
+{
+    return QTest::qWaitForWindowExposed(window, scaled(milliseconds));
+}
+
 } // namespace HangGuard

@@ -1,14 +1,16 @@
 #include "FolmiraApp/Model/CheckedSettings.h"
 
+#include "FolmiraApp/Model/IniText.h"
+
 #include <QEvent>
-#include <QFile>
 #include <QFileDevice>
+#include <QHash>
 #include <QMutex>
 #include <QSet>
-#include <QTemporaryDir>
 
+#include <cerrno>
 #include <cstdio>
-#include <optional>
+#include <cstring>
 
 namespace FolmiraApp {
 
@@ -18,41 +20,22 @@ namespace {
 // that checks its write. QSettings' INI writer never hears that the last
 // buffered bytes did not reach the disk (a full disk, a size limit): the
 // temporary file, cut short, then replaces the whole old one. Here the write
-// is flushed and checked before QSettings may put it in place. Qt offers its
-// INI reader and writer only on files, so they run on a scratch copy.
+// is flushed and checked before QSettings may put it in place. The text is
+// read and made in memory, so no scratch file is needed.
 
-// The keys of INI text, read by Qt's own INI reader, which skips a line it
-// can't make out (a hand-edited line without "=") and keeps every other key.
-// None when the scratch copy can't be made or read (a full or missing TMPDIR):
-// then nothing at all is known of the file. `clean` tells whether no line
-// was skipped.
-std::optional<QSettings::SettingsMap> iniMap(const QByteArray& bytes, bool* clean = nullptr)
-{
-    QTemporaryDir scratch;
-    QFile file(scratch.filePath(QStringLiteral("settings.ini")));
-    const bool written = scratch.isValid() && file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() &&
-                         file.flush();
-    file.close();
-    if (!written) return std::nullopt;
-    const QSettings ini(file.fileName(), QSettings::IniFormat);
-    if (ini.status() == QSettings::AccessError) return std::nullopt;
-    QSettings::SettingsMap map;
-    for (const QString& key : ini.allKeys()) map.insert(key, ini.value(key));
-    if (clean) *clean = ini.status() == QSettings::NoError;
-    return map;
-}
-
-// The files whose reading failed in this session. QSettings then knows none
-// of their keys, so a write would put only this session's keys in their
-// place: they are not written again until the program starts anew.
-struct UnreadFiles {
+// What went wrong with a file in this session. A file whose reading failed
+// is not written again until the program starts anew: QSettings then knows
+// none of its keys, so a write would put only this session's keys in their
+// place. A failed write keeps the system's reason for the report.
+struct FileTroubles {
     QMutex mutex;
-    QSet<QString> paths;
+    QSet<QString> unread;
+    QHash<QString, QString> writeFailures;
 };
 
-UnreadFiles& unreadFiles()
+FileTroubles& troubles()
 {
-    static UnreadFiles files;
+    static FileTroubles files;
     return files;
 }
 
@@ -64,66 +47,62 @@ QString fileNameOf(const QIODevice& device)
 
 void markUnread(const QString& path)
 {
-    UnreadFiles& files = unreadFiles();
+    FileTroubles& files = troubles();
     const QMutexLocker lock(&files.mutex);
-    files.paths.insert(path);
+    files.unread.insert(path);
 }
 
 bool wasUnread(const QString& path)
 {
-    UnreadFiles& files = unreadFiles();
+    FileTroubles& files = troubles();
     const QMutexLocker lock(&files.mutex);
-    return files.paths.contains(path);
+    return files.unread.contains(path);
 }
 
-// A value read back from INI text is the one written when it reads the same:
-// a Boolean comes back as the text "true".
-bool sameValue(const QVariant& written, const QVariant& read)
+// The reason the last write of the file failed; none after one that worked.
+void noteWriteFailure(const QString& path, const QString& reason)
 {
-    return written == read || written.toString() == read.toString();
+    FileTroubles& files = troubles();
+    const QMutexLocker lock(&files.mutex);
+    files.writeFailures.insert(path, reason);
 }
 
-// The settings in INI text, or none when the scratch copy can't be written.
-std::optional<QByteArray> iniBytes(const QSettings::SettingsMap& map)
+QString writeFailure(const QString& path)
 {
-    QTemporaryDir scratch;
-    if (!scratch.isValid()) return std::nullopt;
-    const QString path = scratch.filePath(QStringLiteral("settings.ini"));
-    {
-        QSettings ini(path, QSettings::IniFormat);
-        for (auto item = map.begin(); item != map.end(); ++item) ini.setValue(item.key(), item.value());
-        ini.sync();
-        if (ini.status() != QSettings::NoError) return std::nullopt;
-    }
-    QFile file(path);
-    if (!map.isEmpty() && !file.open(QIODevice::ReadOnly)) return std::nullopt;
-    QByteArray bytes = file.readAll();
-    // The scratch copy is written the same unchecked way: read it back.
-    bool clean = false;
-    const auto back = iniMap(bytes, &clean);
-    if (!back || !clean || back->keys() != map.keys()) return std::nullopt;
-    for (auto item = map.begin(); item != map.end(); ++item)
-        if (!sameValue(item.value(), back->value(item.key()))) return std::nullopt;
-    return bytes;
+    FileTroubles& files = troubles();
+    const QMutexLocker lock(&files.mutex);
+    return files.writeFailures.value(path);
 }
 
 bool readSettings(QIODevice& device, QSettings::SettingsMap& map)
 {
     const QByteArray bytes = device.readAll();
     const auto* file = qobject_cast<const QFileDevice*>(&device);
-    auto read = file && file->error() != QFileDevice::NoError ? std::nullopt : iniMap(bytes);
-    if (!read) markUnread(fileNameOf(device));
-    map = read ? std::move(*read) : QSettings::SettingsMap();
-    return read.has_value();
+    if (file && file->error() != QFileDevice::NoError) {
+        markUnread(fileNameOf(device));
+        map.clear();
+        return false;
+    }
+    map = IniText::read(bytes);
+    return true;
 }
 
 bool writeSettings(QIODevice& device, const QSettings::SettingsMap& map)
 {
-    if (wasUnread(fileNameOf(device))) return false;
-    const auto bytes = iniBytes(map);
-    if (!bytes || device.write(*bytes) != bytes->size()) return false;
+    const QString path = fileNameOf(device);
+    if (wasUnread(path)) return false;
+    // A hand-edited key that would not read back as itself is left out; every other key is written.
+    const QByteArray bytes = IniText::write(map);
     auto* file = qobject_cast<QFileDevice*>(&device);
-    return !file || file->flush();
+    errno = 0;
+    const bool written = device.write(bytes) == bytes.size() && (!file || file->flush());
+    // A write cut short (a size limit, a full disk) leaves Qt without a
+    // reason of its own; the system's is the one its last write gave.
+    const int error = errno;
+    noteWriteFailure(path, written ? QString()
+                           : error ? QString::fromLocal8Bit(std::strerror(error))
+                                   : device.errorString());
+    return written;
 }
 
 QSettings::Format checkedFormat()
@@ -183,16 +162,22 @@ bool CheckedSettings::checked(bool tell)
     if (failed_) return false;
     failed_ = true;
     const QByteArray local = path.toLocal8Bit();
+    const QString reason = writeFailure(path);
     if (unread)
         std::fprintf(stderr, "folmira: the settings could not be read from %s; it is left as it is\n", local.constData());
     else
-        std::fprintf(stderr, "folmira: the settings could not be written to %s\n", local.constData());
+        std::fprintf(stderr, "folmira: the settings could not be written to %s%s%s\n", local.constData(),
+                     reason.isEmpty() ? "" : ": ", reason.toLocal8Bit().constData());
     if (!tell || !report_) return false;
     if (unread)
         report_(QStringLiteral("Your settings couldn’t be read."),
                 QStringLiteral("The file “%1” couldn’t be read, so it is left as it is. Settings you change now are "
                                "lost when you quit.")
                     .arg(path));
+    else if (!reason.isEmpty())
+        report_(QStringLiteral("Your settings couldn’t be saved."),
+                QStringLiteral("The file “%1” couldn’t be written: %2. Settings you change now are lost when you quit.")
+                    .arg(path, reason));
     else
         report_(QStringLiteral("Your settings couldn’t be saved."),
                 QStringLiteral("The file “%1” couldn’t be written: the disk may be full, or its folder may not let "

@@ -6,8 +6,11 @@
 // fails part way (a full disk) leaves the old file whole, where QSettings'
 // own writer would put the cut-short copy in its place, and the failure is
 // said: on standard error, and once a session to whoever asked to hear of it.
-// A line Qt's INI reader can't make out is skipped and every other key kept;
-// a file that can't be read at all is never written over.
+// The text is read and made in memory, as Qt's INI reader and writer do on
+// files, so a full temporary folder costs nothing. A line Qt's reader can't
+// make out is skipped and every other key kept; a hand-edited key that would
+// not read back as itself is left out of the write, so it stops no save; a
+// file that can't be read at all is never written over.
 // Without that a changed setting (the mode, a text size) is lost at quit
 // without a word.
 

@@ -1,6 +1,7 @@
 #include "FolmiraApp/Views/QtPanels.h"
 
 #include "Lyricade/Panels/DialogTexts.h"
+#include "Lyricade/Panels/ModalDialog.h"
 
 #include <QApplication>
 #include <QChildEvent>
@@ -70,29 +71,29 @@ std::optional<std::filesystem::path> QtPanels::chooseFileToOpenIn(const QString&
 std::optional<std::filesystem::path> QtPanels::openOne(const QString& message, const QStringList& nameFilters,
                                                        const QString& folder)
 {
-    QFileDialog dialog(window_, message);
-    dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setNameFilters(nameFilters);
-    dialog.setDirectory(folder);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-    return std::filesystem::path(dialog.selectedFiles().front().toStdString());
+    Lyricade::ModalDialog<QFileDialog> dialog(window_, message);
+    dialog->setFileMode(QFileDialog::ExistingFile);
+    dialog->setAcceptMode(QFileDialog::AcceptOpen);
+    dialog->setNameFilters(nameFilters);
+    dialog->setDirectory(folder);
+    if (dialog.exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty()) return std::nullopt;
+    return std::filesystem::path(dialog->selectedFiles().front().toStdString());
 }
 
 std::optional<std::filesystem::path> QtPanels::chooseFileToSave(const QString& name, const QString& message)
 {
-    QFileDialog dialog(window_, message);
+    Lyricade::ModalDialog<QFileDialog> dialog(window_, message);
     // Qt's own dialog, so the message (a booklet's folding instructions) stands whole inside it.
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
-    Lyricade::placeMessage(dialog, message);
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setNameFilter(QStringLiteral("PDF (*.pdf)"));
-    dialog.setDefaultSuffix(QStringLiteral("pdf"));
-    dialog.setDirectory(startFolder(FileDialog::save));
-    dialog.selectFile(name);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-    std::filesystem::path url = dialog.selectedFiles().front().toStdString();
+    dialog->setOption(QFileDialog::DontUseNativeDialog);
+    Lyricade::placeMessage(*dialog, message);
+    dialog->setAcceptMode(QFileDialog::AcceptSave);
+    dialog->setFileMode(QFileDialog::AnyFile);
+    dialog->setNameFilter(QStringLiteral("PDF (*.pdf)"));
+    dialog->setDefaultSuffix(QStringLiteral("pdf"));
+    dialog->setDirectory(startFolder(FileDialog::save));
+    dialog->selectFile(name);
+    if (dialog.exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty()) return std::nullopt;
+    std::filesystem::path url = dialog->selectedFiles().front().toStdString();
     usedFolder(FileDialog::save, url);
     return url;
 }
@@ -113,9 +114,10 @@ void QtPanels::message(QMessageBox::Icon icon, const QString& text, const QStrin
     // back to the front with the focus when the alert closes: a window
     // manager may hand both to another window of the application.
     QPointer<QWidget> over = QApplication::activeWindow();
-    QMessageBox box(icon, QString(), QString(), QMessageBox::Ok, over ? over.data() : window_.data());
+    Lyricade::ModalDialog<QMessageBox> box(icon, QString(), QString(), QMessageBox::Ok,
+                                           over ? over.data() : window_.data());
     // Names and reasons are shown as written, never as markup.
-    Lyricade::setPlainTexts(box, text, detail);
+    Lyricade::setPlainTexts(*box, text, detail);
     box.exec();
     if (over && over->isVisible()) {
         over->raise();
@@ -166,13 +168,13 @@ private:
 
 bool QtPanels::confirmPrint(QPrinter& printer)
 {
-    QPrintDialog dialog(&printer, window_);
-    dialog.setOption(QAbstractPrintDialog::PrintPageRange, true);
-    new PaperKeeper(printer.pageLayout().pageSize().size(QPageSize::Point), &dialog);
+    Lyricade::ModalDialog<QPrintDialog> dialog(&printer, window_);
+    dialog->setOption(QAbstractPrintDialog::PrintPageRange, true);
+    new PaperKeeper(printer.pageLayout().pageSize().size(QPageSize::Point), dialog.get());
     // Qt's dialog offers printing to a file in the working folder; offer it
     // where the last printed copy went, under the job's name.
     if (printer.outputFileName().isEmpty()) {
-        if (auto* fileName = dialog.findChild<QLineEdit*>(QStringLiteral("filename")))
+        if (auto* fileName = dialog->findChild<QLineEdit*>(QStringLiteral("filename")))
             fileName->setText(QDir(startFolder(FileDialog::printToFile)).filePath(printer.docName()));
     }
     if (dialog.exec() != QDialog::Accepted) return false;

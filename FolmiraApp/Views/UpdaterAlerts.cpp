@@ -1,13 +1,12 @@
 #include "FolmiraApp/Views/UpdaterAlerts.h"
 
 #include "Lyricade/Panels/DialogTexts.h"
+#include "Lyricade/Panels/ModalDialog.h"
 
 #include <QApplication>
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QPushButton>
-
-#include <memory>
 
 namespace FolmiraApp {
 
@@ -32,31 +31,32 @@ QWidget* frontWindow()
     return window;
 }
 
-std::unique_ptr<QMessageBox> makeBox(const QString& title, const QString& text, QWidget* parent)
+using Box = Lyricade::ModalDialog<QMessageBox>;
+
+void setTexts(Box& box, const QString& title, const QString& text)
 {
-    auto box = std::make_unique<QMessageBox>(QMessageBox::Information, QString(), QString(), QMessageBox::NoButton, parent);
     // The feed's words are shown as written, never as markup.
     Lyricade::setPlainTexts(*box, title, text);
-    return box;
 }
 
 } // namespace
 
 void UpdaterAlerts::presentAlert(const QString& title, const QString& text)
 {
-    const auto box = makeBox(title, text, frontWindow());
-    box->addButton(QMessageBox::Ok);
-    box->exec();
+    Box box(QMessageBox::Information, QString(), QString(), QMessageBox::Ok, frontWindow());
+    setTexts(box, title, text);
+    box.exec();
 }
 
 bool UpdaterAlerts::offerUpdate(const QString& title, const QString& text)
 {
-    const auto box = makeBox(title, text, QApplication::activeWindow());
+    Box box(QMessageBox::Information, QString(), QString(), QMessageBox::NoButton, QApplication::activeWindow());
+    setTexts(box, title, text);
     QPushButton* open = box->addButton(QStringLiteral("Open Download Page"), QMessageBox::AcceptRole);
     box->addButton(QStringLiteral("Not Now"), QMessageBox::RejectRole);
     box->setDefaultButton(open);
-    box->exec();
-    return box->clickedButton() == open;
+    box.exec();
+    return box && box->clickedButton() == open;
 }
 
 } // namespace FolmiraApp

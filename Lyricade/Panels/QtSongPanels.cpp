@@ -1,6 +1,7 @@
 #include "Lyricade/Panels/QtSongPanels.h"
 
 #include "Lyricade/Panels/DialogTexts.h"
+#include "Lyricade/Panels/ModalDialog.h"
 
 #include <QFileDialog>
 #include <QFileInfo>
@@ -36,16 +37,16 @@ std::optional<std::vector<std::filesystem::path>> QtSongPanels::chooseSongFiles(
                                                                                 const QString& prompt,
                                                                                 const QStringList& nameFilters)
 {
-    FilesAndFolders dialog(parent_, message);
-    dialog.setOption(QFileDialog::DontUseNativeDialog); // the native dialogs cannot choose both
-    placeMessage(dialog, message);
-    dialog.setFileMode(QFileDialog::ExistingFiles);
-    dialog.setNameFilters(nameFilters);
-    dialog.setLabelText(QFileDialog::Accept, prompt);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    ModalDialog<FilesAndFolders> dialog(parent_, message);
+    dialog->setOption(QFileDialog::DontUseNativeDialog); // the native dialogs cannot choose both
+    placeMessage(*dialog, message);
+    dialog->setFileMode(QFileDialog::ExistingFiles);
+    dialog->setNameFilters(nameFilters);
+    dialog->setLabelText(QFileDialog::Accept, prompt);
+    dialog->setAcceptMode(QFileDialog::AcceptOpen);
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
     std::vector<std::filesystem::path> out;
-    for (const QString& path : dialog.selectedFiles()) out.emplace_back(path.toStdString());
+    for (const QString& path : dialog->selectedFiles()) out.emplace_back(path.toStdString());
     return out;
 }
 

@@ -5,7 +5,8 @@
 
 #include "Lyricade/Panels.h"
 
-class QWidget;
+#include <QPointer>
+#include <QWidget>
 
 namespace Lyricade {
 
@@ -17,7 +18,7 @@ public:
                                                                       const QStringList& nameFilters) override;
 
 private:
-    QWidget* parent_;
+    QPointer<QWidget> parent_; // the dialogs' parent, while it lives
 };
 
 } // namespace Lyricade

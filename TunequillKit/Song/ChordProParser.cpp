@@ -232,6 +232,10 @@ void Reader::handle(const Directive& d)
 
 Song parse(std::string_view text)
 {
+    // A byte-order mark some editors put first is kept in the stored source
+    // but is no character of the song: it would hide a first directive.
+    constexpr std::string_view byteOrderMark = "\uFEFF";
+    if (text.starts_with(byteOrderMark)) text.remove_prefix(byteOrderMark.size());
     Reader reader;
     SongText::forEachLine(text, [&](std::string_view line) { reader.read(line); });
     return reader.finish();

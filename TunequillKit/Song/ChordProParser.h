@@ -13,7 +13,8 @@
 
 namespace TunequillKit::ChordProParser {
 
-// The whole song. Thread-safe; keeps no state between calls.
+// The whole song; a leading byte-order mark is skipped. Thread-safe; keeps no
+// state between calls.
 Song parse(std::string_view text);
 
 // One lyric line split at its chord brackets: "One [G]two" gives

@@ -8,6 +8,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include <sys/stat.h>
+
 namespace LyricadeTest {
 namespace {
 
@@ -153,6 +155,66 @@ TEST_F(ModelTest, ADamagedLibraryBehindALinkIsSetAsideBesideItAndTheLinkStays)
     ASSERT_EQ(aside.size(), 1u);
     EXPECT_EQ(readFile(aside.front()), damaged);
     EXPECT_EQ(Library::decode(readFile(linked)).songs, m.library().songs);
+    EXPECT_TRUE(setAsideIn(libraryPath().parent_path()).empty());
+}
+
+// library.json made by hand as a link to the user's music folder, or to a
+// named pipe, or as either itself: never read, renamed or written over.
+TEST_F(ModelTest, ALibraryThatIsNoFileIsRefusedAndLeftAsItIs)
+{
+    struct Case {
+        const char* name;
+        bool link, folder;
+        const char* says;
+    };
+    const Case cases[] = {
+        {"link to folder", true, true, "is a link to a folder, not to a file."},
+        {"link to pipe", true, false, "is a link to a named pipe, not to a file."},
+        {"folder", false, true, "is a folder, not a file."},
+        {"pipe", false, false, "is a named pipe, not a file."},
+    };
+    for (const Case& c : cases) {
+        fs::remove_all(dataFolder());
+        fs::create_directories(libraryPath().parent_path());
+        const fs::path target = c.link ? dataFolder() / "Music" : libraryPath();
+        if (c.folder) writeFile(target / "Song.cho", "{title: Mine}");
+        else ASSERT_EQ(mkfifo(target.c_str(), 0600), 0) << c.name;
+        if (c.link) fs::create_symlink(target, libraryPath());
+
+        AppModel& m = make();
+        EXPECT_EQ(sampleTitles(m.library()), sampleTitles(Samples::library())) << c.name;
+        ASSERT_TRUE(m.error()) << c.name;
+        EXPECT_TRUE(m.error()->contains(QString::fromStdString(libraryPath().string()) + "” " + c.says))
+            << m.error()->toStdString();
+        m.setError(std::nullopt);
+        m.changeLibrary([](Library& library) { library.songs.pop_back(); });
+        clock->advance(AppModel::saveDelay);
+        EXPECT_FALSE(m.saveLibrary()) << c.name;
+        EXPECT_FALSE(m.error()) << "said once: " << c.name;
+
+        EXPECT_EQ(fs::is_symlink(libraryPath()), c.link) << c.name;
+        if (c.folder) {
+            EXPECT_EQ(readFile(target / "Song.cho"), "{title: Mine}") << c.name;
+        }
+        EXPECT_EQ(fs::status(target).type(), c.folder ? fs::file_type::directory : fs::file_type::fifo) << c.name;
+        EXPECT_TRUE(setAsideIn(libraryPath().parent_path()).empty()) << c.name;
+        EXPECT_TRUE(setAsideIn(dataFolder()).empty()) << c.name;
+    }
+}
+
+// Only a file is moved aside, even when a folder took the damaged file's place since the start.
+TEST_F(ModelTest, AFolderThatTookADamagedLibrarysPlaceIsNotSetAside)
+{
+    writeFile(libraryPath(), "{\"songs\": [");
+    AppModel& m = make();
+    fs::remove(libraryPath());
+    writeFile(libraryPath() / "Song.cho", "{title: Mine}");
+    m.changeLibrary([](Library& library) { library.songs.pop_back(); });
+    clock->advance(AppModel::saveDelay);
+
+    ASSERT_TRUE(m.error());
+    EXPECT_TRUE(m.error()->contains("is a folder, not a file.")) << m.error()->toStdString();
+    EXPECT_EQ(readFile(libraryPath() / "Song.cho"), "{title: Mine}");
     EXPECT_TRUE(setAsideIn(libraryPath().parent_path()).empty());
 }
 

@@ -2,6 +2,7 @@
 // readers.
 
 #include "MacMenuBaseline/CloseGuard.h"
+#include "tests/HangGuardQt.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -46,7 +47,7 @@ protected:
     {
         w.show();
         w.activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+        ASSERT_TRUE(HangGuard::windowActive(&w));
     }
 
     CloseGuard guard;

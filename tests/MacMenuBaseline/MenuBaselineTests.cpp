@@ -1,6 +1,7 @@
 // The Close Window item and the Help menu built into a real menu bar.
 
 #include "MacMenuBaseline/MenuBaseline.h"
+#include "tests/HangGuardQt.h"
 
 #include <QAction>
 #include <QApplication>
@@ -104,7 +105,7 @@ TEST(CloseWindowAction, PerformClosesTheActiveWindowOnly)
     other.show();
     active.show();
     active.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&active));
+    ASSERT_TRUE(HangGuard::windowActive(&active));
     CloseWindowAction::perform().run();
     EXPECT_FALSE(active.isVisible());
     EXPECT_TRUE(other.isVisible());

@@ -22,7 +22,7 @@ QString pdfText(const std::filesystem::path& pdf, int first = 1, int last = 0)
     arguments << QString::fromStdString(pdf.string()) << "-";
     QProcess process;
     process.start("pdftotext", arguments);
-    if (!process.waitForFinished(30000) || process.exitCode() != 0) return "(pdftotext failed)";
+    if (!process.waitForFinished(HangGuard::scaled(30000)) || process.exitCode() != 0) return "(pdftotext failed)";
     return QString::fromUtf8(process.readAllStandardOutput());
 }
 

@@ -96,14 +96,14 @@ TEST(QuitSignalsTest, ARunningFolmiraWritesItsLibraryWhenSignalled)
         folmira.setProcessEnvironment(environment);
         folmira.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         folmira.start(QStringLiteral(FOLMIRA_PROGRAM), {song});
-        ASSERT_TRUE(folmira.waitForStarted(10000));
+        ASSERT_TRUE(folmira.waitForStarted(HangGuard::scaled(10000)));
 
         // The library file appears when the songbook side starts, before the import.
         const QString library = home.filePath("data/Folmira/Songbooks/library.json");
         ASSERT_TRUE(HangGuard::waitFor([&] { return QFile::exists(library); }, 20000));
         if (signal == SIGTERM) folmira.terminate();
         else ::kill(static_cast<pid_t>(folmira.processId()), signal);
-        ASSERT_TRUE(folmira.waitForFinished(20000));
+        ASSERT_TRUE(folmira.waitForFinished(HangGuard::scaled(20000)));
         EXPECT_EQ(folmira.exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(folmira.exitCode(), 0);
         const std::string written = readAll(library);

@@ -102,7 +102,7 @@ TEST_F(SingleInstanceTest, ASecondProcessHandsOverAndEndsWithStatusZero)
     second.start(QCoreApplication::applicationFilePath(),
                  {"--gtest_filter=SecondInstance.HandsOverItsArguments", "--", "Songs/a.chopro", "notes.txt"});
     ASSERT_TRUE(received.wait(HangGuard::scaled(10000))) << second.readAllStandardError().toStdString();
-    ASSERT_TRUE(second.waitForFinished(10000));
+    ASSERT_TRUE(second.waitForFinished(HangGuard::scaled(10000)));
     EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(second.exitCode(), 0) << second.readAllStandardOutput().toStdString();
     EXPECT_EQ(received.front().front().toStringList(),

@@ -121,9 +121,9 @@ TEST_F(ApplicationTest, HelpItemsOpenTheHelpWindowAtTheirPage)
 TEST_F(ApplicationTest, TheShortcutsAnswerInEveryWindowAndCloseWindowClosesTheOneInFront)
 {
     relaunch();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&app->window()));
+    ASSERT_TRUE(HangGuard::windowActive(&app->window()));
     const auto typeInto = [](QWidget* window, QKeyCombination keys) {
-        EXPECT_TRUE(QTest::qWaitForWindowActive(window));
+        EXPECT_TRUE(HangGuard::windowActive(window));
         QWidget* target = window->focusWidget() ? window->focusWidget() : window;
         QTest::keyClick(target, keys.key(), keys.keyboardModifiers());
     };
@@ -185,11 +185,11 @@ TEST_F(ApplicationTest, TheHelpKeysOpenHelpOverEverySheetAndHelpTakesKeysWhileTh
     const auto helpFrom = [&](QDialog* sheet, QKeyCombination keys) {
         help.close();
         sheet->activateWindow(); // as a click on it would
-        ASSERT_TRUE(QTest::qWaitForWindowActive(sheet));
+        ASSERT_TRUE(HangGuard::windowActive(sheet));
         app->model().setHelpPage(HelpTopic::keys);
         QTest::keyClick(sheet->focusWidget() ? sheet->focusWidget() : sheet, keys.key(), keys.keyboardModifiers());
         ASSERT_TRUE(help.isVisible());
-        EXPECT_TRUE(QTest::qWaitForWindowActive(&help));
+        EXPECT_TRUE(HangGuard::windowActive(&help));
         EXPECT_EQ(app->model().helpPage(), HelpTopic::start);
         // The help window is not blocked by the sheet, which stays open.
         help.sidebar()->setFocus();
@@ -231,7 +231,7 @@ TEST_F(ApplicationTest, StartedInSongbookModeTheFocusIsOnTheSidebarsSelectedRow)
             welcome->closeButton()->click();
             app->window().activateWindow();
         }
-        ASSERT_TRUE(QTest::qWaitForWindowActive(&app->window()));
+        ASSERT_TRUE(HangGuard::windowActive(&app->window()));
         auto* sidebar = app->window().findChild<Lyricade::SidebarList*>();
         ASSERT_NE(sidebar, nullptr);
         ASSERT_TRUE(HangGuard::waitFor([&] { return sidebar->hasFocus(); })) << app->window().focusWidget();
@@ -415,7 +415,7 @@ protected:
     {
         if (first.state() != QProcess::NotRunning) {
             first.kill();
-            first.waitForFinished(5000);
+            first.waitForFinished(HangGuard::scaled(5000));
         }
     }
 
@@ -430,9 +430,9 @@ protected:
         second.setProcessEnvironment(environment);
         second.setWorkingDirectory(root.path());
         second.start(FOLMIRA_PROGRAM, files);
-        if (!second.waitForFinished(10000)) {
+        if (!second.waitForFinished(HangGuard::scaled(10000))) {
             second.kill();
-            second.waitForFinished();
+            second.waitForFinished(HangGuard::scaled(30000));
             return -1;
         }
         return second.exitStatus() == QProcess::NormalExit ? second.exitCode() : -2;
@@ -447,7 +447,7 @@ TEST_F(TwoProcessesTest, ALaterFolmiraHandsItsFilesToTheRunningOne)
 {
     first.setProcessEnvironment(environment);
     first.start(FOLMIRA_PROGRAM, {});
-    ASSERT_TRUE(first.waitForStarted(10000));
+    ASSERT_TRUE(first.waitForStarted(HangGuard::scaled(10000)));
     ASSERT_TRUE(HangGuard::waitFor([&] { return QFile::exists(root.filePath("run/folmira.socket")); }, 10000))
         << first.readAllStandardError().toStdString();
 
@@ -464,7 +464,7 @@ TEST_F(TwoProcessesTest, ALaterFolmiraHandsItsFilesToTheRunningOne)
 
     // Quitting as the desktop asks, the one Folmira ends cleanly.
     first.terminate();
-    ASSERT_TRUE(first.waitForFinished(10000));
+    ASSERT_TRUE(first.waitForFinished(HangGuard::scaled(10000)));
     EXPECT_EQ(first.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(first.exitCode(), 0);
 }

@@ -63,7 +63,7 @@ protected:
     {
         w.show();
         w.activateWindow();
-        return QTest::qWaitForWindowActive(&w);
+        return HangGuard::windowActive(&w);
     }
 
     void TearDown() override
@@ -105,7 +105,7 @@ TEST_F(DocumentViewTest, ReturnChoosesADocumentInTheEmptyStateOnly)
     auto& w = window();
     w.show();
     w.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    ASSERT_TRUE(HangGuard::windowActive(&w));
     QTest::keyClick(&w, Qt::Key_Return);
     EXPECT_TRUE(HangGuard::waitFor([&] { return panels->openMessages.size() == 1; }));
     openAndSettle(file("Minutes.txt"));
@@ -119,7 +119,7 @@ TEST_F(DocumentViewTest, ReturnPressesTheFocusedButtonAndTheLinkShowsItsFocus)
     auto& w = window();
     w.show();
     w.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    ASSERT_TRUE(HangGuard::windowActive(&w));
     QPushButton* link = nullptr;
     for (auto* b : w.findChildren<QPushButton*>())
         if (b->text().endsWith("Switch to Songbook")) link = b;

@@ -202,7 +202,7 @@ TEST_F(HelpWindowTest, KeepsItsSizesAndALeadingPageColumnOf680)
     EXPECT_EQ(window().minimumSize(), QSize(780, 500));
     window().resize(1400, 700);
     window().show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window()));
+    ASSERT_TRUE(HangGuard::windowExposed(&window()));
     EXPECT_EQ(window().sidebar()->width(), 260);
     EXPECT_EQ(window().pageColumn()->width(), 680);
     EXPECT_EQ(window().pageColumn()->x(), 0);

@@ -47,7 +47,7 @@ protected:
         if (realEngine) given.engine = std::move(realEngine);
         app = std::make_unique<Application>(given);
         app->start({});
-        ASSERT_TRUE(QTest::qWaitForWindowActive(&app->window()));
+        ASSERT_TRUE(HangGuard::windowActive(&app->window()));
         ASSERT_TRUE(HangGuard::waitFor([&] { return app->model().songsStarted(); }));
     }
 

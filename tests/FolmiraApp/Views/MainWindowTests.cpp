@@ -50,7 +50,7 @@ protected:
     {
         window->show();
         window->activateWindow();
-        return QTest::qWaitForWindowActive(window.get());
+        return HangGuard::windowActive(window.get());
     }
 
     // The picker's centre in window coordinates, against the window's own.

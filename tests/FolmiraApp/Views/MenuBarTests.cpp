@@ -106,7 +106,7 @@ protected:
     {
         window->show();
         window->activateWindow();
-        EXPECT_TRUE(QTest::qWaitForWindowActive(window.get()));
+        EXPECT_TRUE(HangGuard::windowActive(window.get()));
         auto* pane = window->findChild<QComboBox*>();
         EXPECT_NE(pane, nullptr);
         pane->setFocus();
@@ -476,7 +476,7 @@ TEST_F(MenuBarTest, F1OpensHelpBesideCtrlQuestionMarkInEveryWindow)
     QWidget other; // another of Folmira's windows, as Help or Settings
     other.show();
     other.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+    ASSERT_TRUE(HangGuard::windowActive(&other));
     QTest::keyClick(&other, Qt::Key_F1);
     EXPECT_EQ(model->helpRequest(), 2);
     EXPECT_EQ(model->helpPage(), HelpTopic::start);

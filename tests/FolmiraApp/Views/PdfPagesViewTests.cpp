@@ -389,7 +389,7 @@ TEST_F(PdfPagesViewTest, TheFocusShowsAsARingInsideTheView)
     view.setStyle(&ringStyle);
     view.setDocument(PdfView::pdfFromData(letterPdf(1)));
     view.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&view));
+    ASSERT_TRUE(HangGuard::windowActive(&view));
     const auto corner = [&] { return QColor(view.viewport()->grab().toImage().pixel(1, 150)); };
     view.clearFocus();
     const QColor without = corner();

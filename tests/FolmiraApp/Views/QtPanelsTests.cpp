@@ -6,10 +6,14 @@
 #include "FolmiraApp/Model/Output.h"
 
 #include "FolmiraApp/Views/QtPanels.h"
+#include "FolmiraApp/Views/UpdaterAlerts.h"
+#include "Lyricade/Panels/QtSongPanels.h"
+#include "tests/HangGuardQt.h"
 
 #include <QAccessible>
 #include <QApplication>
 #include <QLabel>
+#include <QMainWindow>
 #include <QMessageBox>
 #include <QScreen>
 #include <QComboBox>
@@ -155,7 +159,7 @@ TEST_F(QtPanelsTest, AnAlertComesOverTheWindowInFrontWhichKeepsTheFocusAfterIt)
     main.show();
     help.show();
     help.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&help));
+    ASSERT_TRUE(HangGuard::windowActive(&help));
     button->setFocus();
     auto made = panels();
     made->setWindow(&main);
@@ -166,8 +170,39 @@ TEST_F(QtPanelsTest, AnAlertComesOverTheWindowInFrontWhichKeepsTheFocusAfterIt)
     });
     made->alert("The online help page didn’t open", "No web browser opened it.");
     EXPECT_EQ(over, &help);
-    EXPECT_TRUE(QTest::qWaitForWindowActive(&help));
+    EXPECT_TRUE(HangGuard::windowActive(&help));
     EXPECT_TRUE(button->hasFocus());
+}
+
+// Help or a sheet may be closed and deleted while an alert or a dialog over it
+// runs: the dialog goes with it, once, and the question counts as cancelled.
+TEST_F(QtPanelsTest, ADialogWhoseWindowIsDeletedUnderItGoesWithItOnce)
+{
+    QPrinter printer;
+    const std::pair<const char*, std::function<bool(QWidget*)>> cases[] = {
+        {"alert", [&](QWidget* window) { return QtPanels(window).alert("Gone", "Its window closed."), false; }},
+        {"open", [&](QWidget* window) { return QtPanels(window).chooseFileToOpen("Open", {"*"}).has_value(); }},
+        {"save", [&](QWidget* window) { return QtPanels(window).chooseFileToSave("x.pdf", "Save").has_value(); }},
+        {"print", [&](QWidget* window) { return QtPanels(window).confirmPrint(printer); }},
+        {"songs", [](QWidget* window) { return Lyricade::QtSongPanels(window).chooseSongFiles("Add", "Add", {}).has_value(); }},
+        {"update", [](QWidget*) { return UpdaterAlerts().offerUpdate("Folmira 2.0 is out", "Get it?"); }},
+    };
+    for (const auto& [name, ask] : cases) {
+        auto* window = new QMainWindow;
+        window->show();
+        window->activateWindow();
+        ASSERT_TRUE(HangGuard::windowActive(window)) << name;
+        QPointer<QWidget> dialog;
+        bool overIt = false;
+        QTimer::singleShot(0, [&] {
+            dialog = QApplication::activeModalWidget();
+            overIt = dialog && dialog->parentWidget() == window;
+            delete window;
+        });
+        EXPECT_FALSE(ask(window)) << name;
+        EXPECT_TRUE(overIt) << name;
+        EXPECT_TRUE(dialog.isNull()) << name;
+    }
 }
 
 TEST_F(QtPanelsTest, PrintingToAFileStartsWhereTheLastPrintedCopyWent)

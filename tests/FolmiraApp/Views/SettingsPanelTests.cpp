@@ -5,6 +5,7 @@
 
 #include "FolmiraApp/Views/LabeledSlider.h"
 #include "FolmiraApp/Views/SettingsPanel.h"
+#include "tests/HangGuardQt.h"
 
 #include <QAccessible>
 #include <QCheckBox>
@@ -155,7 +156,7 @@ TEST_F(SettingsPanelTest, AFocusedSliderTakesTheWheel)
     p.resize(300, 240);
     p.show();
     p.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&p));
+    ASSERT_TRUE(HangGuard::windowActive(&p));
     auto* slider = p.sizeSlider()->slider();
     slider->setFocus();
     ASSERT_TRUE(slider->hasFocus());

@@ -109,7 +109,7 @@ TEST_F(WelcomeViewTest, TheCardsEdgesAndRingsShowOnEveryPalette)
 {
     const QPalette light = Lyricade::FontRole::readablePalette(QApplication::style()->standardPalette());
     sheet->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(sheet.get()));
+    ASSERT_TRUE(HangGuard::windowActive(sheet.get()));
     for (const QPalette& palette : {light, PixelMeasures::dark(), PixelMeasures::highContrast()}) {
         sheet->setPalette(palette);
         for (ModeCard* card : {sheet->documentCard(), sheet->songbookCard()}) {

@@ -9,6 +9,7 @@
 #include "Lyricade/Views/Decoration.h"
 #include "Lyricade/Views/EmptyStateOverlay.h"
 #include "Lyricade/Views/FontRoles.h"
+#include "tests/HangGuardQt.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -160,7 +161,7 @@ TEST_F(BookViewTest, TabbingIntoTheListSelectsTheRowShownFocusedSoMovesActOnIt)
 {
     build(BookKind::book, 3);
     view->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(view.get()));
+    ASSERT_TRUE(HangGuard::windowActive(view.get()));
     const Uuid first = book().entries[0].id;
     ASSERT_TRUE(model->selectedEntryIDs().empty());
     view->subtitleField()->setFocus();
@@ -188,7 +189,7 @@ TEST_F(BookViewTest, TheCurrentRowsKeyAndCapoMenusAreTabStopsThatReadTheirValues
     view = std::make_unique<BookView>(*model);
     view->show();
     view->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(view.get()));
+    ASSERT_TRUE(HangGuard::windowActive(view.get()));
     BookEntryList* list = view->list();
 
     QAccessibleInterface* listReads = QAccessible::queryAccessibleInterface(list);
@@ -325,7 +326,7 @@ TEST_F(BookViewTest, TheFocusedListsCurrentRowShowsARingAroundTheRow)
 {
     build(BookKind::setList, 4);
     view->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(view.get()));
+    ASSERT_TRUE(HangGuard::windowActive(view.get()));
     view->list()->setCurrentRow(1);
     const QRect row = view->list()->visualItemRect(view->list()->item(1));
     const auto shot = [&] {

@@ -43,7 +43,7 @@ protected:
         view = std::make_unique<BookView>(*model);
         view->show();
         view->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(view.get()));
+        ASSERT_TRUE(HangGuard::windowActive(view.get()));
     }
 
     // Runs `open`, which pops a menu up, and reads the tree while the menu is shown.

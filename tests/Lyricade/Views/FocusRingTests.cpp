@@ -6,6 +6,7 @@
 #include "Lyricade/Views/FocusRing.h"
 #include "Lyricade/Views/FontRoles.h"
 #include "Lyricade/Views/SidebarList.h"
+#include "tests/HangGuardQt.h"
 #include "tests/Lyricade/Views/PixelMeasures.h"
 
 #include <QCheckBox>
@@ -135,7 +136,7 @@ protected:
         control->setMinimumWidth(160);
         window_->show();
         window_->activateWindow();
-        EXPECT_TRUE(QTest::qWaitForWindowActive(window_.get()));
+        EXPECT_TRUE(HangGuard::windowActive(window_.get()));
         return control;
     }
 

@@ -10,6 +10,7 @@
 #include "Lyricade/Views/SongEditorText.h"
 #include "Lyricade/Views/SongEditorView.h"
 #include "Lyricade/Views/SongRootView.h"
+#include "tests/HangGuardQt.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -466,7 +467,7 @@ TEST_F(SongEditorTest, TabIsTypedButCtrlTabLeavesTheSongEitherWay)
     songs();
     auto& e = editor();
     e.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&e));
+    ASSERT_TRUE(HangGuard::windowActive(&e));
     const std::string before = song(0).source;
     e.editor()->setFocus();
     QTest::keyClick(e.editor(), Qt::Key_Tab, Qt::ControlModifier);
@@ -507,7 +508,7 @@ TEST_F(SongEditorTest, TheHelpButtonTogglesTheQuickReference)
     QWidget* card = e.quickReference();
     EXPECT_TRUE(card->isWindow());
     EXPECT_NE(card->windowType(), Qt::Popup);
-    ASSERT_TRUE(QTest::qWaitForWindowActive(card));
+    ASSERT_TRUE(HangGuard::windowActive(card));
     EXPECT_EQ(QApplication::focusWidget(), card);
     EXPECT_EQ(QAccessible::queryAccessibleInterface(card)->text(QAccessible::Name), "ChordPro quick reference");
     QTest::keyClick(card, Qt::Key_Escape);

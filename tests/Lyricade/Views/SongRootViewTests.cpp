@@ -85,7 +85,7 @@ TEST_F(SongRootTest, TheFocusGoesToWhatWasJustMade)
     make(false, bookLibrary(2));
     auto& r = root();
     r.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&r));
+    ASSERT_TRUE(HangGuard::windowActive(&r));
     r.sidebar()->setFocus(); // where the Add menu is
 
     model->newBook(BookKind::setList);
@@ -118,7 +118,7 @@ TEST_F(SongRootTest, TabbingIntoTheSongListOrTheSidebarWithNothingSelectedSelect
     model->setSelectedSongID(std::nullopt);
     auto& r = root();
     r.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&r));
+    ASSERT_TRUE(HangGuard::windowActive(&r));
     auto* songs = qobject_cast<SongListView*>(r.content());
     ASSERT_TRUE(songs);
 

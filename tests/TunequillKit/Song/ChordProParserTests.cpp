@@ -25,6 +25,15 @@ TEST(ChordProParser, EmptyTextGivesAnEmptySong)
     EXPECT_EQ(parse("\n\n\r\n"), Song{});
 }
 
+TEST(ChordProParser, ALeadingByteOrderMarkIsNoPartOfTheFirstLine)
+{
+    for (std::string_view text : {"{title: Amazing}\nWords", "{soc}\nla\n{eoc}", "# note\nWords", "Words\r\nmore"}) {
+        const Song plain = parse(text);
+        EXPECT_EQ(parse("\uFEFF" + std::string(text)), plain) << text;
+        EXPECT_FALSE(plain.sections.empty() && plain.title.empty()) << text;
+    }
+}
+
 TEST(ChordProParser, ParagraphsOfPlainLyricsBecomeUnlabelledVerses)
 {
     Song song = parse("one\r\ntwo\r\rthree\n\n\nfour\n");

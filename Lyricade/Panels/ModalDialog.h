@@ -1,0 +1,41 @@
+#pragma once
+
+// A dialog run modally over a window that may go while it runs. Its parent
+// (Help, a sheet, the active window) can be closed and deleted from the
+// dialog's own event loop, and Qt then deletes the dialog with it: a dialog
+// on the stack would be destroyed a second time on return. Here it lives on
+// the heap behind a guarded pointer, and whoever deletes it first is the
+// only one.
+
+#include <QDialog>
+#include <QPointer>
+
+#include <utility>
+
+namespace Lyricade {
+
+template <typename Dialog>
+class ModalDialog {
+public:
+    // Makes the dialog as `new Dialog(args…)`.
+    template <typename... Args>
+    explicit ModalDialog(Args&&... args) : dialog_(new Dialog(std::forward<Args>(args)...))
+    {
+    }
+    ~ModalDialog() { delete dialog_.data(); }
+    ModalDialog(const ModalDialog&) = delete;
+    ModalDialog& operator=(const ModalDialog&) = delete;
+
+    // Runs the dialog; Rejected when it went with its parent meanwhile.
+    int exec() { return dialog_ ? dialog_->exec() : QDialog::Rejected; }
+    // False once the dialog is gone: then nothing more may be asked of it.
+    explicit operator bool() const { return !dialog_.isNull(); }
+    Dialog* operator->() const { return dialog_.data(); }
+    Dialog& operator*() const { return *dialog_; }
+    Dialog* get() const { return dialog_.data(); }
+
+private:
+    QPointer<Dialog> dialog_;
+};
+
+} // namespace Lyricade
