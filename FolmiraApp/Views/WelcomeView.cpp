@@ -27,6 +27,8 @@ constexpr int padding = 26;
 constexpr int spacing = 14;
 constexpr int cardPadding = 12;
 constexpr int cardRadius = 12;
+// The ring's corners are tighter than the card's, so that it keeps to the card's edge there too.
+constexpr int cardRingRadius = 6;
 constexpr int cardIconWidth = 40;
 constexpr int cardSymbolSize = 28;
 
@@ -124,7 +126,10 @@ void ModeCard::paintEvent(QPaintEvent*)
     QPainterPath shape;
     shape.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), cardRadius, cardRadius);
     painter.fillPath(shape, fill);
-    if (hasFocus()) Lyricade::FocusRing::draw(painter, rect(), Lyricade::FocusRing::colour(palette()), cardRadius);
+    // The fill alone hardly parts from the window: the edge shows where the card is.
+    painter.setPen(QPen(Lyricade::FocusRing::edge(palette()), 1));
+    painter.drawPath(shape);
+    if (hasFocus()) Lyricade::FocusRing::draw(painter, rect(), Lyricade::FocusRing::colour(palette()), cardRingRadius);
 }
 
 WelcomeView::WelcomeView(AppModel& model, QWidget* parent) : QDialog(parent), model_(model)

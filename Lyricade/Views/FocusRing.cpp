@@ -3,27 +3,38 @@
 #include "Lyricade/Views/FontRoles.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QAbstractScrollArea>
 #include <QAbstractSpinBox>
 #include <QComboBox>
 #include <QEvent>
 #include <QLineEdit>
 #include <QPainter>
+#include <QPainterPath>
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QStyleOption>
 #include <QTextEdit>
 #include <QToolButton>
 
+#include <algorithm>
+
 namespace Lyricade::FocusRing {
 
 namespace {
 
-// The ring's least contrast with what lies under and around it.
-constexpr double least = 3.0;
+// The least contrast of a ring or an edge with what lies under and around
+// it: a little over 3 : 1, as the smoothed pixels at a corner or along a
+// curve fall a shade short of the colour drawn.
+constexpr double least = 3.2;
 
 // The margin kept around controls whose ring would cross their own drawing.
 constexpr int room = width + 1;
+
+// The corners of a ring around a whole control, and of a segment: square,
+// so that the ring keeps to the control's edge even at the corners of a
+// small icon button.
+constexpr double aroundRadius = 0;
 
 template <typename Option>
 Option inset(const Option* option)
@@ -55,21 +66,97 @@ bool insideOwner(const QWidget* widget)
     return qobject_cast<const QComboBox*>(parent) || qobject_cast<const QAbstractSpinBox*>(parent);
 }
 
-void drawAround(QPainter* painter, const QStyleOption* option, const QWidget* widget, int thickness = width)
+void drawAround(QPainter* painter, const QStyleOption* option, const QWidget* widget, int inset = 0,
+                const QColor& under = QColor())
 {
-    const QRect around = widget ? widget->rect() : option->rect;
+    const QRect around = (widget ? widget->rect() : option->rect).adjusted(inset, inset, -inset, -inset);
     painter->save();
-    draw(*painter, around, colour(option->palette), 4, thickness);
+    draw(*painter, around, colour(option->palette, under), aroundRadius);
     painter->restore();
 }
 
-// The default button wears a dark outline before it has the focus; its ring
-// covers that outline and `width` pixels inside it, so the focus still
-// changes a ring of `width` pixels.
-int pushButtonRing(const QStyleOption* option)
+// The outline the style beneath drew along `shape`, drawn again in the edge
+// colour: its own shade of the window vanishes on a dark or black one.
+void redrawEdge(QPainter* painter, const QStyleOption* option, const QPainterPath& shape, double thickness = 1)
+{
+    painter->save();
+    painter->setRenderHint(QPainter::Antialiasing);
+    painter->setPen(QPen(edge(option->palette), thickness));
+    painter->setBrush(Qt::NoBrush);
+    painter->drawPath(shape);
+    painter->restore();
+}
+
+// A one-pixel line along the inside of `box`, on the pixel centres.
+QRectF lineInside(const QRect& box, double by = 0.5)
+{
+    return QRectF(box).adjusted(by, by, -by, -by);
+}
+
+QPainterPath roundedInside(const QRect& box, double by, double radius)
+{
+    QPainterPath shape;
+    shape.addRoundedRect(lineInside(box, by), radius, radius);
+    return shape;
+}
+
+// The slider's groove where the value does not fill it and its handle,
+// outlined as the style beneath draws them (one pixel in, rounded).
+void redrawSliderEdges(QPainter* painter, const QStyleOptionSlider& slider, const QRect& groove, const QRect& handle)
+{
+    QRegion open(groove);
+    open -= QRegion(handle);
+    if (slider.orientation == Qt::Horizontal) {
+        // The highlight that fills the groove up to the handle carries its own outline.
+        const QRect filled = slider.upsideDown ? QRect(handle.topLeft(), groove.bottomRight())
+                                               : QRect(groove.topLeft(), handle.bottomRight());
+        open -= QRegion(filled);
+    }
+    painter->save();
+    painter->setClipRegion(open, Qt::IntersectClip);
+    redrawEdge(painter, &slider, roundedInside(groove, 1.5, 1));
+    painter->restore();
+    redrawEdge(painter, &slider, roundedInside(handle, 1.5, 2));
+}
+
+// A checkable tool button is a segment of a choice: an outlined box, filled
+// with the selection colour while it is on, its label in the selection's
+// text colour. Returns the fill under the label, if any.
+QColor drawSegment(QPainter* painter, QStyleOptionToolButton& option)
+{
+    const bool on = option.state & QStyle::State_On;
+    const QColor fill = on ? onFill(option.palette) : QColor();
+    painter->save();
+    painter->setRenderHint(QPainter::Antialiasing);
+    // A filled segment's fill is its edge: the ring on it then stands out from one colour.
+    painter->setPen(QPen(on ? fill : edge(option.palette), 1));
+    painter->setBrush(on ? QBrush(fill) : QBrush(Qt::NoBrush));
+    painter->drawPath(roundedInside(option.rect, 0.5, aroundRadius));
+    painter->restore();
+    if (on) {
+        const QColor text = FontRole::standOut(option.palette.color(QPalette::HighlightedText), {fill}, 4.5);
+        option.palette.setColor(QPalette::ButtonText, text);
+        option.palette.setColor(QPalette::WindowText, text);
+    }
+    // The style beneath draws only the label: no panel of its own over the segment's.
+    option.state &= ~(QStyle::State_On | QStyle::State_Sunken | QStyle::State_Raised | QStyle::State_MouseOver);
+    option.state |= QStyle::State_AutoRaise;
+    return fill;
+}
+
+bool checkable(const QWidget* widget)
+{
+    const auto* button = qobject_cast<const QAbstractButton*>(widget);
+    return button && button->isCheckable();
+}
+
+// The default button wears a dark outline before it has the focus, which no
+// ring colour can both stand out from and keep 3 : 1 on a light window: its
+// ring runs just inside that outline, which stays.
+int pushButtonRingInset(const QStyleOption* option)
 {
     const auto* button = qstyleoption_cast<const QStyleOptionButton*>(option);
-    return button && (button->features & QStyleOptionButton::DefaultButton) ? width + 1 : width;
+    return button && (button->features & QStyleOptionButton::DefaultButton) ? 1 : 0;
 }
 
 // Drawn above the control and its viewport, seen through, hidden from the
@@ -116,22 +203,66 @@ protected:
     void paintEvent(QPaintEvent*) override
     {
         QPainter painter(this);
-        draw(painter, rect(), colour(palette()));
+        draw(painter, rect(), colour(palette()), aroundRadius);
     }
 };
 
 } // namespace
 
+QColor edge(const QPalette& palette, const std::vector<QColor>& backgrounds, const QColor& preferred)
+{
+    const auto stands = [&](const QColor& colour) {
+        return std::all_of(backgrounds.begin(), backgrounds.end(),
+                           [&](const QColor& under) { return FontRole::contrast(colour, under) >= least; });
+    };
+    // A see-through shade counts as what it shows over the first background.
+    const QColor first = backgrounds.empty() ? QColor(Qt::white) : backgrounds.front().toRgb();
+    const double alpha = preferred.alphaF();
+    const QColor shade = preferred.toRgb();
+    const QColor from = QColor::fromRgbF(shade.redF() * alpha + first.redF() * (1 - alpha),
+                                         shade.greenF() * alpha + first.greenF() * (1 - alpha),
+                                         shade.blueF() * alpha + first.blueF() * (1 - alpha));
+    const QColor text = palette.color(QPalette::WindowText).toRgb();
+    constexpr int steps = 20;
+    for (int step = 0; step <= steps; ++step) {
+        const double t = double(step) / steps;
+        // Measured as the screen shows it, in whole steps of each channel.
+        const QColor mixed = QColor::fromRgbF(from.redF() + (text.redF() - from.redF()) * t,
+                                              from.greenF() + (text.greenF() - from.greenF()) * t,
+                                              from.blueF() + (text.blueF() - from.blueF()) * t)
+                                 .rgb();
+        if (stands(mixed)) return mixed;
+    }
+    // Text that does not stand out from its own window: the nearest colour that does.
+    return FontRole::standOut(text, backgrounds, least);
+}
+
+QColor edge(const QPalette& palette)
+{
+    // Grooves are shaded a little either side of the button colour.
+    const QColor window = palette.color(QPalette::Window);
+    const QColor button = palette.color(QPalette::Button);
+    return edge(palette, {window, button.darker(112), button.lighter(112)}, window.darker(140));
+}
+
+QColor onFill(const QPalette& palette)
+{
+    return edge(palette, {palette.color(QPalette::Window)}, palette.color(QPalette::Highlight));
+}
+
 QColor colour(const QPalette& palette, const QColor& background)
 {
     // Also clear of the window and the lists around it: on a selected row the
     // ring must show against the selection and the rows beside it alike.
-    std::vector<QColor> against{palette.color(QPalette::Window), palette.color(QPalette::Base)};
+    // A see-through base (a field drawn as plain text) shows the window.
+    const QColor window = palette.color(QPalette::Window);
+    const QColor base = palette.color(QPalette::Base);
+    std::vector<QColor> against{window, base.alpha() == 255 ? base : window};
     if (background.isValid()) {
         against.insert(against.begin(), background);
     } else {
-        // The style's frames are a darker shade of the surface; the ring may cross them.
-        against.push_back(palette.color(QPalette::Window).darker(140));
+        // The ring may cross a field's border or a segment's outline.
+        against.push_back(edge(palette));
         against.push_back(palette.color(QPalette::Button));
     }
     return FontRole::standOut(palette.color(QPalette::Highlight), against, least);
@@ -154,6 +285,20 @@ void Style::drawPrimitive(PrimitiveElement element, const QStyleOption* option, 
         if ((option->state & State_HasFocus) && !insideOwner(widget)) drawAround(painter, option, widget);
         return;
     }
+    if (element == PE_IndicatorCheckBox || element == PE_IndicatorRadioButton || element == PE_FrameLineEdit) {
+        QProxyStyle::drawPrimitive(element, option, painter, widget);
+        QPainterPath shape;
+        // A circle's line is smoothed over two pixels at its sides: half as wide again, it still fills one.
+        const double thickness = element == PE_IndicatorRadioButton ? 1.5 : 1;
+        if (element == PE_IndicatorCheckBox)
+            shape.addRect(lineInside(option->rect));
+        else if (element == PE_IndicatorRadioButton)
+            shape.addEllipse(lineInside(option->rect, thickness / 2));
+        else
+            shape = roundedInside(option->rect, 0.5, 2);
+        redrawEdge(painter, option, shape, thickness);
+        return;
+    }
     if (element != PE_FrameFocusRect) {
         QProxyStyle::drawPrimitive(element, option, painter, widget);
         return;
@@ -162,11 +307,18 @@ void Style::drawPrimitive(PrimitiveElement element, const QStyleOption* option, 
     if (qobject_cast<const QAbstractButton*>(widget) && !qobject_cast<const QToolButton*>(widget)) return;
     QColor under;
     if (const auto* focus = qstyleoption_cast<const QStyleOptionFocusRect*>(option)) under = focus->backgroundColor;
-    // A tool button's ring runs along its edge, clear of the icon and label drawn over it.
+    QColor ring = colour(option->palette, under);
+    // A view of pages draws its ring over them as well as over its own background: clear of white paper too.
+    if (qobject_cast<const QAbstractScrollArea*>(widget) && !qobject_cast<const QAbstractItemView*>(widget)) {
+        std::vector<QColor> against{QColor(Qt::white), option->palette.color(QPalette::Window)};
+        if (under.isValid()) against.push_back(under);
+        ring = FontRole::standOut(ring, against, least);
+    }
+    // A tool button's ring runs along its edge, clear of the icon and label.
     const bool tool = qobject_cast<const QToolButton*>(widget);
-    QRectF around = tool ? QRectF(widget->rect()).adjusted(1, 1, -1, -1) : QRectF(option->rect);
+    const QRectF around = tool ? QRectF(widget->rect()) : QRectF(option->rect);
     painter->save();
-    draw(*painter, around, colour(option->palette, under), tool ? 4 : 3);
+    draw(*painter, around, ring, aroundRadius);
     painter->restore();
 }
 
@@ -183,15 +335,26 @@ void Style::drawControl(ControlElement element, const QStyleOption* option, QPai
     }
     QProxyStyle::drawControl(element, option, painter, widget);
     if (element == CE_PushButton && (option->state & State_HasFocus))
-        drawAround(painter, option, widget, pushButtonRing(option));
+        drawAround(painter, option, widget, pushButtonRingInset(option));
 }
 
 void Style::drawComplexControl(ComplexControl control, const QStyleOptionComplex* option, QPainter* painter,
                                const QWidget* widget) const
 {
+    if (const auto* tool = qstyleoption_cast<const QStyleOptionToolButton*>(option); tool && control == CC_ToolButton) {
+        // The ring goes on last, over the icon and label, which would cover it on a small button.
+        QStyleOptionToolButton plain = *tool;
+        plain.state &= ~State_HasFocus;
+        const QColor under = checkable(widget) ? drawSegment(painter, plain) : QColor();
+        QProxyStyle::drawComplexControl(control, &plain, painter, widget);
+        if (tool->state & State_HasFocus) drawAround(painter, option, widget, 0, under);
+        return;
+    }
     if (const auto* slider = qstyleoption_cast<const QStyleOptionSlider*>(option); slider && control == CC_Slider) {
         const QStyleOptionSlider within = inset(slider);
         QProxyStyle::drawComplexControl(control, &within, painter, widget);
+        redrawSliderEdges(painter, within, QProxyStyle::subControlRect(control, &within, SC_SliderGroove, widget),
+                          QProxyStyle::subControlRect(control, &within, SC_SliderHandle, widget));
     } else {
         QProxyStyle::drawComplexControl(control, option, painter, widget);
     }

@@ -9,6 +9,8 @@
 #include <QColor>
 #include <QProxyStyle>
 
+#include <vector>
+
 class QPainter;
 class QPalette;
 class QRectF;
@@ -19,8 +21,20 @@ inline constexpr int width = 2;
 
 // The ring's colour over `background` (a selection, say) and the window and
 // base colours around it; with no background, also clear of the button
-// colour and of the frames the style draws in a darker shade of the window.
+// colour and of the edges the style draws (see `edge`).
 QColor colour(const QPalette& palette, const QColor& background = QColor());
+
+// The colour of a control's edge (a box's outline, a field's border, a
+// slider's groove and handle, a card) drawn on `backgrounds`: `preferred`,
+// the style's own shade, where it stands 3 : 1 from them, else that shade
+// mixed toward the palette's text colour until it does. With no arguments
+// but the palette: the style's outline on the window and on a groove.
+QColor edge(const QPalette& palette, const std::vector<QColor>& backgrounds, const QColor& preferred);
+QColor edge(const QPalette& palette);
+
+// The fill of a control that is on (a chosen segment): the selection colour,
+// held 3 : 1 from the window around it.
+QColor onFill(const QPalette& palette);
 
 // The ring along the inside of `around`, with rounded corners, `thickness`
 // pixels wide.
@@ -29,7 +43,9 @@ void draw(QPainter& painter, const QRectF& around, const QColor& colour, double 
 // The application-wide style: the desktop's style beneath, with the ring
 // drawn around focused buttons, check boxes, radio buttons, sliders, combo
 // boxes, fields, spin boxes, list rows and tool buttons, and around text
-// editors through an overlay.
+// editors through an overlay; the edges of check boxes, radio buttons,
+// fields, sliders and segments drawn again in `edge` colours, and a chosen
+// segment filled, so that each shows on any palette.
 class Style : public QProxyStyle {
     Q_OBJECT
 

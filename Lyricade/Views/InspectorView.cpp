@@ -2,6 +2,7 @@
 
 #include "Lyricade/AppModel.h"
 #include "Lyricade/Views/DetailParts.h"
+#include "Lyricade/Views/FocusRing.h"
 #include "Lyricade/Views/FontRoles.h"
 #include "Lyricade/Views/InspectorParts.h"
 #include "Lyricade/Views/InspectorPresets.h"
@@ -240,6 +241,7 @@ void InspectorView::buildLicensing(QVBoxLayout* into)
     licensing_->setFlat(true);
     licensing_->setCursor(Qt::PointingHandCursor);
     licensing_->setStyleSheet(QStringLiteral("QPushButton { color: palette(link); text-align: left; border: none; }"));
+    FocusRing::ringWhenFocused(licensing_); // its style sheet draws it, with no ring of its own
     connect(licensing_, &QPushButton::clicked, this, [this] { model_.setLicensingShown(true); });
     rows(box)->addWidget(licensing_, 0, Qt::AlignLeft);
     auto* note = new QLabel(QStringLiteral("Lyrics belong to their writers and publishers. Churches and groups usually "

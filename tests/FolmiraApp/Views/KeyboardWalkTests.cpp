@@ -15,7 +15,9 @@
 #include "Lyricade/Views/InspectorView.h"
 #include "Lyricade/Views/SongRootView.h"
 #include "tests/HangGuardQt.h"
+#include "tests/Lyricade/Views/PixelMeasures.h"
 
+#include <QAbstractItemView>
 #include <QAbstractScrollArea>
 #include <QAccessible>
 #include <QApplication>
@@ -23,6 +25,7 @@
 #include <QSplitter>
 
 #include <algorithm>
+#include <functional>
 #include <set>
 
 namespace FolmiraAppTest {
@@ -110,6 +113,7 @@ protected:
         QWidget* at = start;
         for (int step = 0; step < 200; ++step) {
             reached.insert(at);
+            if (atEachStop_) atEachStop_(at);
             order_.push_back(at);
             EXPECT_FALSE(nameOf(at).isEmpty()) << "no name: " << describe(at);
             // In a song Tab is typed, as in any text editor; Ctrl+Tab goes on.
@@ -136,6 +140,30 @@ protected:
         return names;
     }
 
+    // The share of a two-pixel ring the focus on `control` changes at 3 : 1,
+    // where no holder cuts the control off: around a list's current row, a
+    // view's pages, else the whole control.
+    double ringShare(QWidget* control)
+    {
+        QWidget& window = app->window();
+        QApplication::processEvents();
+        const QPoint at = control->mapTo(&window, QPoint());
+        QRect box = control->rect(), seen(at, control->size());
+        if (auto* area = qobject_cast<QAbstractScrollArea*>(control); area && !qobject_cast<QPlainTextEdit*>(control)) {
+            box = QRect(area->viewport()->mapTo(control, QPoint()), area->viewport()->size());
+            auto* list = qobject_cast<QAbstractItemView*>(control);
+            if (list && list->currentIndex().isValid()) box &= list->visualRect(list->currentIndex()).translated(box.topLeft());
+        }
+        for (QWidget* holder = control->parentWidget(); holder != &window; holder = holder->parentWidget())
+            seen &= QRect(holder->mapTo(&window, QPoint()), holder->size());
+        const QImage focused = window.grab().toImage();
+        control->clearFocus();
+        QApplication::processEvents();
+        const QImage plain = window.grab().toImage();
+        control->setFocus(Qt::TabFocusReason);
+        return PixelMeasures::ringShare(plain, focused, box.translated(at), QRegion(seen));
+    }
+
     // Tab reads the last walk's stops inside `regions` region after region,
     // from where the first is entered, and those in the settings `panel` from
     // top to bottom, as they stand.
@@ -157,6 +185,7 @@ protected:
 
     std::unique_ptr<Application> app;
     std::set<QWidget*> reached_;
+    std::function<void(QWidget*)> atEachStop_;
     std::vector<QWidget*> order_; // the last walk's stops, in Tab order
 };
 
@@ -242,6 +271,52 @@ TEST_F(KeyboardWalkTest, EachTabBringsTheFocusedControlWholeIntoViewAtBothFontSi
         QTest::keyClick(app->window().focusWidget(), Qt::Key_2, Qt::AltModifier);
         ASSERT_EQ(app->model().kind(), DocKind::songbook);
         walk("Songbook mode");
+        app.reset();
+    }
+}
+
+TEST_F(KeyboardWalkTest, EveryTabStopShowsAWholeRingAtBothFontSizes)
+{
+    // At the desktop's font size and half again as large, and on a
+    // high-contrast palette, in both modes, with a document, a song and a
+    // songbook open (its print settings shown).
+    atEachStop_ = [&](QWidget* at) { EXPECT_GE(ringShare(at), 0.95) << describe(at); };
+    const QFont desktopFont = QApplication::font();
+    const QPalette desktopPalette = QApplication::palette();
+    const std::shared_ptr<void> lookBack(nullptr, [=, style = QApplication::style()->name()](void*) {
+        QApplication::setStyle(style);
+        QApplication::setFont(desktopFont);
+        QApplication::setPalette(desktopPalette);
+    });
+    Application::applyLook(); // the style that draws the rings, as the program starts with
+    const struct {
+        double scale;
+        QPalette palette;
+    } looks[] = {{1.0, QApplication::palette()},
+                 {1.5, QApplication::palette()},
+                 {1.0, Lyricade::FontRole::readablePalette(PixelMeasures::highContrast())}};
+    for (const auto& look : looks) {
+        SCOPED_TRACE(look.palette.color(QPalette::Window).name().toStdString() + " at " + std::to_string(look.scale));
+        QFont font = desktopFont;
+        font.setPointSizeF(desktopFont.pointSizeF() * look.scale);
+        QApplication::setFont(font);
+        QApplication::setPalette(look.palette);
+        defaults->setValue("docKind", "document");
+        launch();
+        // Its opening size: at 144 dpi the fonts grow, the window and the screen stay.
+        app->window().resize(1360, 860);
+        app->model().open(file("Letter.txt"));
+        ASSERT_TRUE(HangGuard::waitFor([&] { return app->model().preview() && !app->model().rendering(); }));
+        walk("Document mode, a document open");
+        QTest::keyClick(app->window().focusWidget(), Qt::Key_2, Qt::AltModifier);
+        auto& songs = app->model().songs();
+        songs.model().setSelectedSongID(songs.library().songs.front().id);
+        walk("Songbook mode, a song open");
+        songs.setShowInspector(true);
+        songs.selectBookKind(false);
+        ASSERT_TRUE(HangGuard::waitFor([&] { return songs.hasOutput(); }, 10000));
+        walk("Songbook mode, a songbook open");
+        engine->releaseAll();
         app.reset();
     }
 }

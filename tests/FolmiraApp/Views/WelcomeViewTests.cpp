@@ -6,6 +6,7 @@
 #include "FolmiraApp/Views/WelcomeView.h"
 #include "Lyricade/Views/FontRoles.h"
 #include "tests/HangGuardQt.h"
+#include "tests/Lyricade/Views/PixelMeasures.h"
 
 #include <QMainWindow>
 #include <QLabel>
@@ -99,6 +100,28 @@ TEST_F(WelcomeViewTest, TheCardDescriptionsDrawInTheSecondaryColour)
             if (label->text() == card->title()) title = label;
         ASSERT_NE(title, nullptr);
         EXPECT_EQ(darkestInk(card, title), card->palette().color(QPalette::WindowText).name());
+    }
+}
+
+// A card's edge parts it from the window, and its ring shows whole, on a
+// light, a dark and a high-contrast palette alike.
+TEST_F(WelcomeViewTest, TheCardsEdgesAndRingsShowOnEveryPalette)
+{
+    const QPalette light = Lyricade::FontRole::readablePalette(QApplication::style()->standardPalette());
+    sheet->activateWindow();
+    ASSERT_TRUE(HangGuard::windowActive(sheet.get()));
+    for (const QPalette& palette : {light, PixelMeasures::dark(), PixelMeasures::highContrast()}) {
+        sheet->setPalette(palette);
+        for (ModeCard* card : {sheet->documentCard(), sheet->songbookCard()}) {
+            SCOPED_TRACE(card->title().toStdString() + " on " + palette.color(QPalette::Window).name().toStdString());
+            if (QWidget* focused = QApplication::focusWidget()) focused->clearFocus();
+            const QImage before = sheet->grab().toImage();
+            const QRect side(card->x(), card->geometry().center().y() - 4, 2, 8); // its left edge, clear of words
+            EXPECT_GE(PixelMeasures::strongest(before, side, palette.color(QPalette::Window)), 3.0);
+            card->setFocus(Qt::TabFocusReason);
+            ASSERT_TRUE(card->hasFocus());
+            EXPECT_GE(PixelMeasures::ringShare(before, sheet->grab().toImage(), card->geometry()), 0.95);
+        }
     }
 }
 

@@ -7,6 +7,7 @@
 #include "Lyricade/Views/FontRoles.h"
 #include "Lyricade/Views/SidebarList.h"
 #include "tests/HangGuardQt.h"
+#include "tests/Lyricade/Views/PixelMeasures.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -23,6 +24,7 @@
 #include <QToolButton>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 
@@ -66,20 +68,7 @@ Ring ringIn(const std::vector<std::vector<bool>>& mask, int thickness = Lyricade
     return ring;
 }
 
-QPalette highContrast()
-{
-    QPalette p;
-    for (auto role : {QPalette::Window, QPalette::Base, QPalette::Button, QPalette::AlternateBase})
-        p.setColor(role, Qt::black);
-    for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText, QPalette::BrightText})
-        p.setColor(role, Qt::white);
-    p.setColor(QPalette::Highlight, QColor(0x1a, 0xeb, 0xff));
-    p.setColor(QPalette::HighlightedText, Qt::black);
-    p.setColor(QPalette::Light, QColor(0x60, 0x60, 0x60));
-    p.setColor(QPalette::Mid, QColor(0x40, 0x40, 0x40));
-    p.setColor(QPalette::Dark, QColor(0x30, 0x30, 0x30));
-    return p;
-}
+using PixelMeasures::highContrast;
 
 struct Kind {
     const char* name;
@@ -185,6 +174,53 @@ TEST_F(FocusRingTest, EveryControlKindShowsARingTwoPixelsThickAroundIt)
     }
 }
 
+// Controls with no words, so that all they draw is their edges and state:
+// the strongest contrast with the window in a part of each (a box, a field's
+// border, a segment, a slider's handle above its groove and the groove alone
+// beyond it), and that a change of state draws a mark at 3 : 1.
+TEST_F(FocusRingTest, EveryControlsEdgeAndStateShowAtThreeToOneInEveryPalette)
+{
+    const auto segment = [](QWidget* p) {
+        auto* b = new QToolButton(p);
+        b->setCheckable(true);
+        return b;
+    };
+    const auto slider = [](QWidget* p) { return new QSlider(Qt::Horizontal, p); };
+    const struct {
+        const char* name;
+        std::function<QWidget*(QWidget*)> make;
+        QRectF part; // in fractions of the control
+        bool flips;
+    } cases[] = {
+        {"check box", [](QWidget* p) { return new QCheckBox(p); }, {0, 0, 1, 1}, true},
+        {"radio button", [](QWidget* p) { return new QRadioButton(p); }, {0, 0, 1, 1}, true},
+        {"segment", segment, {0, 0, 1, 1}, true},
+        {"field", [](QWidget* p) { return new QLineEdit(p); }, {0, 0, 1, 1}, false},
+        {"slider's handle", slider, {0, 0, 0.1, 0.3}, false},
+        {"slider's groove", slider, {0.3, 0, 0.7, 1}, false},
+    };
+    for (const QPalette& palette : {Lyricade::FontRole::readablePalette(style_.standardPalette()),
+                                    PixelMeasures::dark(), highContrast()}) {
+        for (const auto& c : cases) {
+            SCOPED_TRACE(std::string(c.name) + " on " + palette.color(QPalette::Window).name().toStdString());
+            QWidget* control = place({c.name, c.make}, palette);
+            if (QWidget* focused = QApplication::focusWidget()) focused->clearFocus();
+            const QSizeF size = control->size();
+            const QRect part = QRectF(c.part.x() * size.width(), c.part.y() * size.height(), c.part.width() * size.width(),
+                                      c.part.height() * size.height())
+                                   .toRect();
+            const QImage drawn = control->grab().toImage();
+            EXPECT_GE(PixelMeasures::strongest(drawn, part, palette.color(QPalette::Window)), 3.0);
+            if (!c.flips) continue;
+            static_cast<QAbstractButton*>(control)->toggle();
+            const auto mask = changed(drawn, control->grab().toImage());
+            int marked = 0;
+            for (const auto& row : mask) marked += static_cast<int>(std::count(row.begin(), row.end(), true));
+            EXPECT_GE(marked, control->height()) << "a mark as long as the box is tall, at least";
+        }
+    }
+}
+
 TEST_F(FocusRingTest, TheCurrentRowOfAListIsRinged)
 {
     // A plain list, and the sidebar's rows with their count badge, selected or not.
@@ -223,11 +259,11 @@ TEST_F(FocusRingTest, TheCurrentRowOfAListIsRinged)
 TEST(FocusRingColour, StandsOutFromTheSurfaceAndItsFramesAndFromASelection)
 {
     const std::unique_ptr<QStyle> fusion(QStyleFactory::create(QStringLiteral("Fusion")));
-    for (const QPalette& palette : {fusion->standardPalette(), highContrast()}) {
+    for (const QPalette& palette : {fusion->standardPalette(), PixelMeasures::dark(), highContrast()}) {
         const QColor ring = Lyricade::FocusRing::colour(palette);
         for (auto role : {QPalette::Window, QPalette::Button, QPalette::Base})
             EXPECT_GE(Lyricade::FontRole::contrast(ring, palette.color(role)), 3.0) << role;
-        EXPECT_GE(Lyricade::FontRole::contrast(ring, palette.color(QPalette::Window).darker(140)), 3.0);
+        EXPECT_GE(Lyricade::FontRole::contrast(ring, Lyricade::FocusRing::edge(palette)), 3.0);
         // On a selected row: apart from the selection and from the rows around it.
         const QColor selection = palette.color(QPalette::Highlight);
         const QColor onSelection = Lyricade::FocusRing::colour(palette, selection);

@@ -1,0 +1,79 @@
+#pragma once
+
+// What a user sees of a control, measured on its rendered pixels: the
+// palettes the contrast tests draw in, the share of a focus ring that shows,
+// and the strongest contrast a part of one shows against its background.
+
+#include "Lyricade/Views/FocusRing.h"
+#include "Lyricade/Views/FontRoles.h"
+
+#include <QImage>
+#include <QPalette>
+#include <QRegion>
+
+#include <algorithm>
+
+namespace PixelMeasures {
+
+// White text on black, as the desktops' high-contrast themes give it.
+inline QPalette highContrast()
+{
+    QPalette p;
+    for (auto role : {QPalette::Window, QPalette::Base, QPalette::Button, QPalette::AlternateBase})
+        p.setColor(role, Qt::black);
+    for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText, QPalette::BrightText})
+        p.setColor(role, Qt::white);
+    p.setColor(QPalette::Highlight, QColor(0x1a, 0xeb, 0xff));
+    p.setColor(QPalette::HighlightedText, Qt::black);
+    p.setColor(QPalette::Light, QColor(0x60, 0x60, 0x60));
+    p.setColor(QPalette::Mid, QColor(0x40, 0x40, 0x40));
+    p.setColor(QPalette::Dark, QColor(0x30, 0x30, 0x30));
+    return p;
+}
+
+// A dark desktop theme: light grey text on charcoal.
+inline QPalette dark()
+{
+    QPalette p(QColor(0x31, 0x36, 0x3b), QColor(0x2a, 0x2e, 0x32));
+    p.setColor(QPalette::Base, QColor(0x1b, 0x1e, 0x20));
+    p.setColor(QPalette::AlternateBase, QColor(0x23, 0x26, 0x29));
+    for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+        p.setColor(role, QColor(0xfc, 0xfc, 0xfc));
+    p.setColor(QPalette::Highlight, QColor(0x3d, 0xae, 0xe9));
+    p.setColor(QPalette::HighlightedText, QColor(0xfc, 0xfc, 0xfc));
+    return Lyricade::FontRole::readablePalette(p);
+}
+
+// How much of a `width`-pixel ring around `box` the focus draws: the pixels
+// within twice that of the edge that differ at 3 : 1 or more between the two
+// images, as a share of the ring's pixels (a ring may lie a pixel inside a
+// control's own outline), capped at 1. Only pixels in `seen` count, when
+// given: a control partly covered or scrolled away shows its ring only where
+// it shows itself.
+inline double ringShare(const QImage& before, const QImage& after, const QRect& box, const QRegion& seen = {})
+{
+    const int ring = Lyricade::FocusRing::width;
+    int inRing = 0, changed = 0;
+    for (int y = box.top(); y <= box.bottom(); ++y) {
+        for (int x = box.left(); x <= box.right(); ++x) {
+            if (!seen.isEmpty() && !seen.contains(QPoint(x, y))) continue;
+            const int fromEdge = std::min({x - box.left(), box.right() - x, y - box.top(), box.bottom() - y});
+            if (fromEdge >= 2 * ring) continue;
+            inRing += fromEdge < ring;
+            changed += Lyricade::FontRole::contrast(before.pixelColor(x, y), after.pixelColor(x, y)) >= 3.0;
+        }
+    }
+    return inRing ? std::min(1.0, double(changed) / inRing) : 0;
+}
+
+// The strongest contrast of a pixel in `part` with `background`.
+inline double strongest(const QImage& shot, const QRect& part, const QColor& background)
+{
+    double most = 1;
+    for (int y = part.top(); y <= part.bottom(); ++y)
+        for (int x = part.left(); x <= part.right(); ++x)
+            most = std::max(most, Lyricade::FontRole::contrast(shot.pixelColor(x, y), background));
+    return most;
+}
+
+} // namespace PixelMeasures
