@@ -25,10 +25,15 @@ double PageStrip::fitScale(const std::vector<QSizeF>& sizes, double width, bool 
 
 PageStrip PageStrip::make(const std::vector<QSizeF>& sizes, double width, bool facing, double scale)
 {
+    return place(sizes, width, facing, std::max(scale, fitScale(sizes, width, facing)));
+}
+
+PageStrip PageStrip::place(const std::vector<QSizeF>& sizes, double width, bool facing, double scale)
+{
     PageStrip strip;
     if (sizes.empty()) return strip;
     const double widest = widestPage(sizes);
-    strip.scale = std::max(scale, fitScale(sizes, width, facing));
+    strip.scale = std::max(scale, minScale);
 
     // Facing rows: page 0 alone on the right, then 1|2, 3|4, …
     const double columnWidth = widest * strip.scale;

@@ -33,6 +33,8 @@ struct PageStrip {
     // `sizes` in points; `width` is the viewport's width in pixels. `scale`
     // (pixels per point) is the fit-to-width scale when 0 or below it.
     static PageStrip make(const std::vector<QSizeF>& sizes, double width, bool facing, double scale = 0);
+    // The pages at `scale` itself, centred in `width` when narrower.
+    static PageStrip place(const std::vector<QSizeF>& sizes, double width, bool facing, double scale);
 
     // The page at content height `y`: the last page whose top is at or above
     // it (the first page above the first top); -1 without pages.

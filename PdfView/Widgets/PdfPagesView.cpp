@@ -15,6 +15,17 @@
 
 namespace PdfView {
 
+namespace {
+
+// Whole pixels for a length of the strip. Rounding can leave a fitted strip
+// a hair wider than the view: no scroll bar for that.
+int pixels(double length)
+{
+    return static_cast<int>(std::ceil(length - 0.01));
+}
+
+} // namespace
+
 PdfPagesView::PdfPagesView(const QString& label, QWidget* parent) : QAbstractScrollArea(parent)
 {
     setAccessibleName(label);
@@ -83,9 +94,31 @@ void PdfPagesView::goToPage(int index)
     viewport()->update();
 }
 
+int PdfPagesView::barExtent(const QScrollBar& bar)
+{
+    // A transient bar is drawn over the pages and takes no room from them.
+    if (bar.style()->styleHint(QStyle::SH_ScrollBar_Transient, nullptr, &bar)) return 0;
+    return bar.orientation() == Qt::Vertical ? bar.sizeHint().width() : bar.sizeHint().height();
+}
+
+double PdfPagesView::fitWidth() const
+{
+    // The whole width when the pages fitted to it need no vertical scroll
+    // bar, else the width the bar leaves. Both come from the room without
+    // bars, never from the viewport's width of the moment: were the fit to
+    // follow the bar, a page that needs it only at the wider fit would show
+    // and hide it for ever.
+    const QSize room = maximumViewportSize();
+    const double whole = std::max(1, room.width());
+    const int bar = barExtent(*verticalScrollBar());
+    if (bar == 0 || sizes_.empty()) return whole;
+    const PageStrip wide = PageStrip::make(sizes_, whole, facing_);
+    return pixels(wide.content.height()) <= room.height() ? whole : std::max(1.0, whole - bar);
+}
+
 double PdfPagesView::fitScale() const
 {
-    return PageStrip::fitScale(sizes_, std::max(1, viewport()->width()), facing_);
+    return PageStrip::fitScale(sizes_, fitWidth(), facing_);
 }
 
 QPointF PdfPagesView::scrollOffset() const
@@ -125,20 +158,29 @@ void PdfPagesView::expectAnotherFile()
 
 void PdfPagesView::relayout()
 {
-    const double width = std::max(1, viewport()->width());
     const double before = strip_.scale;
-    strip_ = PageStrip::make(sizes_, width, facing_, zoom_);
+    const double scale = std::max(zoom_, fitScale());
+    // The bars the pages at this scale need, and so the viewport they will
+    // have once Qt has shown or hidden them: the strip is laid out for that
+    // viewport at once, and the bars' ranges agree with it.
+    const QSize room = maximumViewportSize();
+    const PageStrip natural = PageStrip::place(sizes_, 0, facing_, scale);
+    const int across = pixels(natural.content.width()), down = pixels(natural.content.height());
+    const int acrossBar = barExtent(*horizontalScrollBar()), downBar = barExtent(*verticalScrollBar());
+    bool sideways = across > room.width();
+    const bool upright = down > room.height() - (sideways ? acrossBar : 0);
+    if (upright) sideways = across > room.width() - downBar;
+    const QSize view(std::max(1, room.width() - (upright ? downBar : 0)),
+                     std::max(1, room.height() - (sideways ? acrossBar : 0)));
+
+    strip_ = PageStrip::place(sizes_, view.width(), facing_, scale);
     held_ = QPixmap(); // it no longer matches what the view shows
     // Tiles asked for at the old scale would come too late to be of use.
     if (strip_.scale != before) renderer_.forgetRequests();
-    // Rounding can leave a fitted strip a hair wider than the view: no scroll
-    // bar for that.
-    const int height = static_cast<int>(std::ceil(strip_.content.height() - 0.01));
-    const int contentWidth = static_cast<int>(std::ceil(strip_.content.width() - 0.01));
-    verticalScrollBar()->setPageStep(viewport()->height());
-    verticalScrollBar()->setRange(0, std::max(0, height - viewport()->height()));
-    horizontalScrollBar()->setPageStep(viewport()->width());
-    horizontalScrollBar()->setRange(0, std::max(0, contentWidth - viewport()->width()));
+    verticalScrollBar()->setPageStep(view.height());
+    verticalScrollBar()->setRange(0, std::max(0, pixels(strip_.content.height()) - view.height()));
+    horizontalScrollBar()->setPageStep(view.width());
+    horizontalScrollBar()->setRange(0, std::max(0, pixels(strip_.content.width()) - view.width()));
 }
 
 void PdfPagesView::resizeEvent(QResizeEvent* event)

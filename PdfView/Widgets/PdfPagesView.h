@@ -1,7 +1,9 @@
 #pragma once
 
 // The product's one PDF viewer: the pages one under the other (or facing
-// pairs, the first page alone on the right), scaled to the width of the view.
+// pairs, the first page alone on the right), scaled to the width of the view
+// (less a vertical scroll bar's, unless they fit the view's height at the
+// whole width), so showing the bar never changes the fit.
 // A new document keeps the reader on the same page number, clamped to its
 // last page, unless it is another file (expectAnotherFile): that one opens
 // at its first page, fitted to the width. The same document object changes
@@ -24,6 +26,8 @@
 
 #include <QAbstractScrollArea>
 #include <QPixmap>
+
+class QScrollBar;
 
 namespace PdfView {
 
@@ -74,7 +78,11 @@ protected:
 
 private:
     void relayout();
+    // The width the pages fit when not zoomed (pixels), and their scale there.
+    double fitWidth() const;
     double fitScale() const;
+    // The room a scroll bar takes from the viewport.
+    static int barExtent(const QScrollBar& bar);
     // Where a zoom from the keyboard holds still: the left edge of the page in
     // view (or of the view, when scrolled past it), half way down.
     QPointF keyboardAnchor() const;

@@ -2,7 +2,9 @@
 // sizes and title.
 
 #include "../Fakes.h"
+#include "ScrollChurn.h"
 
+#include "FolmiraApp/Model/Engine.h"
 #include "FolmiraApp/Views/DocumentView.h"
 #include "FolmiraApp/Views/EmptyStateView.h"
 #include "FolmiraApp/Views/MainWindow.h"
@@ -25,6 +27,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QToolBar>
 #include <QToolButton>
@@ -449,6 +452,46 @@ TEST_F(DocumentViewTest, AReRenderKeepsThePageInView)
     ASSERT_TRUE(HangGuard::waitFor([&] { return PdfView::pageCount(preview->document()) == 4; }));
     EXPECT_EQ(preview->document(), model->preview());
     EXPECT_EQ(preview->currentPage(), 3);
+}
+
+TEST_F(DocumentViewTest, ThePreviewSettlesOnEveryPaperAndWindowSize)
+{
+    // A short copy, a table and two pictures left out, made by the real engine.
+    AppServices given = services();
+    given.engine = makeFolmiraEngine();
+    model = std::make_unique<AppModel>(true, given);
+    window().show();
+    openAndSettle(file("Notes.md", "# Notes\n\nSome words.\n\n| Day | Place |\n|---|---|\n| Monday | Lake |\n\n"
+                                   "![a](missing.png)\n\n![b](https://example.com/b.png)\n\nThe end.\n"));
+    auto* preview = view().largePrintPane()->preview();
+    using Paper = FolmiraKit::LargePrintSettings::Paper;
+    // Letter, the default, last: each paper a change.
+    for (Paper paper : {Paper::a4, Paper::legal, Paper::halfLetter, Paper::letter}) {
+        const auto shown = preview->document();
+        auto settings = model->settings();
+        settings.paper = paper;
+        model->setSettings(settings);
+        ASSERT_TRUE(HangGuard::waitFor([&] { return preview->document() != shown && !model->rendering(); }, 20000));
+        // From the smallest window up, in steps finer than a scroll bar's width.
+        std::vector<QSize> sizes;
+        for (int width : {MainWindow::minimumWindowSize.width(), 1200, 1360})
+            for (int height = MainWindow::minimumWindowSize.height(); height <= 900; height += 6)
+                sizes.emplace_back(width, height);
+        for (QSize size : sizes) {
+            SCOPED_TRACE(QStringLiteral("paper %1, window %2 × %3")
+                             .arg(static_cast<int>(paper))
+                             .arg(size.width())
+                             .arg(size.height())
+                             .toStdString());
+            window().resize(size);
+            ScrollChurn::turns();
+            ScrollChurn churn(*preview);
+            ScrollChurn::turns();
+            EXPECT_EQ(churn.flips, 0);
+            EXPECT_EQ(churn.resizes, 0);
+            EXPECT_EQ(preview->verticalScrollBar()->isVisible(), preview->verticalScrollBar()->maximum() > 0);
+        }
+    }
 }
 
 TEST_F(DocumentViewTest, AReRenderKeepsTheZoomAndAnotherFileFitsTheWidth)
