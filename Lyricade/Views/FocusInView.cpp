@@ -3,6 +3,7 @@
 #include "Lyricade/Views/FocusRing.h"
 
 #include <QApplication>
+#include <QFocusEvent>
 #include <QScrollArea>
 #include <QScrollBar>
 
@@ -35,6 +36,22 @@ void scrollTo(QScrollArea& area, const QWidget& control)
     down->setValue(reach(down->value(), view.height(), box.top(), box.bottom() + 1));
 }
 
+// Brings each control that takes the focus into view, unless a mouse press
+// gave it: that one is in view where the press landed, and scrolling before
+// the release would move the control out from under it.
+class FocusScroller : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::FocusIn && static_cast<QFocusEvent*>(event)->reason() != Qt::MouseFocusReason)
+            if (auto* control = qobject_cast<QWidget*>(watched)) scrollIntoView(*control);
+        return false;
+    }
+};
+
 } // namespace
 
 void scrollIntoView(QWidget& control)
@@ -49,9 +66,7 @@ void keepFocusInView()
     static bool installed = false;
     if (installed || !qApp) return;
     installed = true;
-    QObject::connect(qApp, &QApplication::focusChanged, qApp, [](QWidget*, QWidget* now) {
-        if (now) scrollIntoView(*now);
-    });
+    qApp->installEventFilter(new FocusScroller(qApp));
 }
 
 } // namespace Lyricade

@@ -5,6 +5,7 @@
 
 #include "FolmiraApp/Views/LabeledSlider.h"
 #include "FolmiraApp/Views/SettingsPanel.h"
+#include "Lyricade/Views/FocusInView.h"
 #include "tests/HangGuardQt.h"
 
 #include <QAccessible>
@@ -15,6 +16,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalSpy>
+#include <QStyleOptionButton>
 #include <QWheelEvent>
 
 namespace FolmiraAppTest {
@@ -166,6 +168,50 @@ TEST_F(SettingsPanelTest, AFocusedSliderTakesTheWheel)
     QApplication::sendEvent(slider, &event);
     EXPECT_NE(model->settings().fontSize, 18);
     EXPECT_EQ(p.verticalScrollBar()->value(), scrolled);
+}
+
+TEST_F(SettingsPanelTest, KeyboardFocusScrollsAControlWholeIntoViewAndAClickActsWhereItLands)
+{
+    Lyricade::keepFocusInView();
+    auto& p = panel();
+    p.resize(300, 240);
+    p.show();
+    p.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&p));
+    QCheckBox* box = p.pageNumbersToggle();
+    auto* bar = p.verticalScrollBar();
+    QStyleOptionButton option;
+    option.initFrom(box);
+    const int x = box->style()->subElementRect(QStyle::SE_CheckBoxIndicator, &option, box).center().x();
+    const int middle = box->mapTo(p.widget(), QPoint(0, box->height() / 2)).y();
+    // The view's edge across the middle of the box; a press lands just inside the half that shows.
+    struct Cut {
+        const char* hidden;
+        int value;
+        int pressAt;
+    };
+    const Cut cuts[] = {{"lower half", middle - p.viewport()->height(), box->height() / 2 - 2},
+                        {"upper half", middle, box->height() / 2 + 2}};
+    for (const auto& cut : cuts) {
+        SCOPED_TRACE(cut.hidden);
+        for (Qt::FocusReason reason : {Qt::TabFocusReason, Qt::BacktabFocusReason, Qt::ShortcutFocusReason,
+                                       Qt::OtherFocusReason}) {
+            p.fontPicker()->setFocus();
+            bar->setValue(cut.value);
+            box->setFocus(reason);
+            EXPECT_TRUE(p.viewport()->rect().contains(QRect(box->mapTo(p.viewport(), QPoint()), box->size())))
+                << "focus reason " << reason;
+        }
+        p.fontPicker()->setFocus();
+        bar->setValue(cut.value);
+        const bool checked = box->isChecked();
+        const QPoint pointer = box->mapToGlobal(QPoint(x, cut.pressAt));
+        QTest::mousePress(box, Qt::LeftButton, {}, box->mapFromGlobal(pointer));
+        EXPECT_TRUE(box->hasFocus());
+        EXPECT_EQ(bar->value(), cut.value) << "the box stays under the pointer";
+        QTest::mouseRelease(box, Qt::LeftButton, {}, box->mapFromGlobal(pointer));
+        EXPECT_NE(box->isChecked(), checked) << "the click acts";
+    }
 }
 
 TEST_F(SettingsPanelTest, PresetsAndCustom)
