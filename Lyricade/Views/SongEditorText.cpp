@@ -100,8 +100,15 @@ QString SongEditorText::typedLineEnd(qsizetype start, qsizetype end) const
     return QStringLiteral("\n");
 }
 
-void SongEditorText::make(const Change& change)
+QString SongEditorText::sourceText(qsizetype shownStart, qsizetype shownEnd) const
 {
+    const qsizetype start = sourceIndex(shownStart);
+    return source_.mid(start, sourceIndex(shownEnd) - start);
+}
+
+QString SongEditorText::typedSource(const Change& change, const QString& carried) const
+{
+    if (!carried.isEmpty() && shownText(carried) == change.typed) return carried;
     QString typed;
     typed.reserve(change.typed.size());
     QString lineEnd;
@@ -113,6 +120,20 @@ void SongEditorText::make(const Change& change)
         if (lineEnd.isEmpty()) lineEnd = typedLineEnd(change.start, change.end);
         typed += lineEnd;
     }
+    return typed;
+}
+
+void SongEditorText::pad(qsizetype at, std::vector<qsizetype>& padding)
+{
+    source_.insert(at, u'\r');
+    auto later = std::upper_bound(padding.begin(), padding.end(), at - 1);
+    for (auto it = later; it != padding.end(); ++it) ++*it;
+    padding.insert(later, at);
+}
+
+void SongEditorText::make(const Change& change, const QString& carried)
+{
+    const QString typed = typedSource(change, carried);
     source_.replace(change.start, change.end - change.start, typed);
 
     // Padding CRs move with the text; one without a lone CR before it goes.
@@ -129,16 +150,15 @@ void SongEditorText::make(const Change& change)
             ++removed;
         }
     }
-    // A deletion between a lone CR and a lone LF would leave them one line
-    // end, a line fewer than the editor shows: while they touch, a CR before
-    // the LF keeps them two.
-    const qsizetype seam = change.start + typed.size();
-    if (typed.isEmpty() && seam > 0 && seam < source_.size() && source_[seam - 1] == u'\r' && source_[seam] == u'\n') {
-        source_.insert(seam, u'\r');
-        auto later = std::upper_bound(padding.begin(), padding.end(), seam - 1);
-        for (auto it = later; it != padding.end(); ++it) ++*it;
-        padding.insert(later, seam);
-    }
+    // A deletion between a lone CR and a lone LF, or moved text that ends in
+    // one beside the other, would leave them one line end, a line fewer than
+    // the editor shows: while they touch, a CR before the LF keeps them two.
+    // The later seam first, so the earlier one's place holds.
+    const auto joins = [this](qsizetype seam) {
+        return seam > 0 && seam < source_.size() && source_[seam - 1] == u'\r' && source_[seam] == u'\n';
+    };
+    if (joins(change.start + typed.size())) pad(change.start + typed.size(), padding);
+    if (!typed.isEmpty() && joins(change.start)) pad(change.start, padding);
     padding_ = std::move(padding);
 }
 
@@ -147,9 +167,28 @@ void SongEditorText::undoTo(std::size_t count)
     for (; steps_.size() > count; steps_.pop_back()) {
         const Step& step = steps_.back();
         source_.replace(step.at, step.inserted.size(), step.removed);
+        undone_.push_back(step);
     }
     padding_ = steps_.empty() ? std::vector<qsizetype>() : steps_.back().padding;
     shown_ = shownText(source_);
+}
+
+bool SongEditorText::redone(std::size_t commands, const QString& raw)
+{
+    // Made again from the steps rather than from the document, whose redo
+    // would retype the line ends of text it took out and put back (a move).
+    if (commands <= steps_.size() || commands - steps_.size() > undone_.size()) return false;
+    const auto count = static_cast<std::ptrdiff_t>(commands - steps_.size());
+    QString again = source_;
+    for (auto step = undone_.rbegin(); step != undone_.rbegin() + count; ++step)
+        again.replace(step->at, step->removed.size(), step->inserted);
+    if (shownText(again) != raw) return false;
+    source_ = std::move(again);
+    shown_ = raw;
+    steps_.insert(steps_.end(), undone_.rbegin(), undone_.rbegin() + count);
+    undone_.erase(undone_.end() - count, undone_.end());
+    padding_ = steps_.back().padding;
+    return true;
 }
 
 void SongEditorText::record(const QString& before, bool ownCommand)
@@ -177,18 +216,19 @@ void SongEditorText::record(const QString& before, bool ownCommand)
     last.padding = padding_;
 }
 
-bool SongEditorText::edited(const QTextDocument& document, qsizetype from)
+bool SongEditorText::edited(const QTextDocument& document, const Edit& edit)
 {
     const QString start = source_;
     const auto commands = static_cast<std::size_t>(document.availableUndoSteps());
     // An undo: the steps give back what the document can't tell, the line ends it took out.
     if (commands < steps_.size()) undoTo(commands);
     const QString raw = document.toRawText();
-    if (raw != shown_) {
-        // A new edit, a redo (made again as it was made first), or a keystroke
-        // the document added to its last command.
+    if (!(!edit.newCommand && redone(commands, raw)) && raw != shown_) {
+        // A new edit, or a keystroke the document added to its last command:
+        // nothing undone can be redone after it.
+        undone_.clear();
         const QString before = source_;
-        make(changeTo(raw, from));
+        make(changeTo(raw, edit.from), edit.carried);
         // From the stored text, so the next comparison is with what the song holds.
         shown_ = shownText(source_);
         record(before, commands > steps_.size());

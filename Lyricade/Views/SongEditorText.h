@@ -41,12 +41,23 @@ public:
     // character as stored.
     static QString shownText(const QString& source);
 
-    // Takes the document after an edit, an undo or a redo that changed
-    // nothing before `from` (the document's own report; it picks which of two
-    // equal line breaks was meant). A line break typed in becomes the line
-    // end beside it, else the one that ends its line, else the nearest
-    // before; LF in a song of one line. True when the stored text changed.
-    bool edited(const QTextDocument& document, qsizetype from = anywhere);
+    // The stored text the document shows as [shownStart, shownEnd).
+    QString sourceText(qsizetype shownStart, qsizetype shownEnd) const;
+
+    // What the document said of a change besides its text.
+    struct Edit {
+        qsizetype from = anywhere; // nothing before it changed; picks which of two equal line breaks was meant
+        bool newCommand = false;   // the document added an undo command: an edit, no redo
+        QString carried;           // the stored form of text the edit moved within the song
+    };
+
+    // Takes the document after an edit, an undo or a redo. A line break
+    // typed in becomes the line end beside it, else the one that ends its
+    // line, else the nearest before; LF in a song of one line. An edit that
+    // puts in what `carried` shows puts in `carried` itself, line ends and
+    // all. A redo makes its steps again byte for byte. True when the stored
+    // text changed.
+    bool edited(const QTextDocument& document, const Edit& edit);
 
 private:
     // One undo command's edit of the stored text: at `at`, `removed` became
@@ -68,12 +79,20 @@ private:
     // Where the character at `shownIndex` of the shown text starts in the source.
     qsizetype sourceIndex(qsizetype shownIndex) const;
     Change changeTo(const QString& raw, qsizetype from) const;
+    // What a change puts into the source: `carried` when it is what the
+    // change shows, else the typed text with each break a line end.
+    QString typedSource(const Change& change, const QString& carried) const;
     // Makes `change` in the source and keeps its padding in step.
-    void make(const Change& change);
+    void make(const Change& change, const QString& carried);
+    // Puts a padding CR at `at`, between a lone CR and a lone LF.
+    void pad(qsizetype at, std::vector<qsizetype>& padding);
     // The line end a break typed in place of [start, end) of the source becomes.
     QString typedLineEnd(qsizetype start, qsizetype end) const;
     // Takes the source back to the document's undo command `count`.
     void undoTo(std::size_t count);
+    // Makes the steps undone last again up to the document's undo command
+    // `commands`, when its `raw` text is theirs (a redo); false otherwise.
+    bool redone(std::size_t commands, const QString& raw);
     // Records the edit from `before` to source_, as a command of its own or
     // as part of the last one.
     void record(const QString& before, bool ownCommand);
@@ -82,6 +101,7 @@ private:
     QString shown_;                   // shownText(source_)
     std::vector<qsizetype> padding_;  // CRs put in to keep a lone CR and a lone LF apart (see make), ascending
     std::vector<Step> steps_;         // one per undo command of the document's, oldest first
+    std::vector<Step> undone_;        // one per redo command of the document's, the next redo last
 };
 
 } // namespace Lyricade

@@ -8,6 +8,7 @@
 #include "Lyricade/Views/QuickReference.h"
 #include "Lyricade/Views/SongEditorKey.h"
 
+#include <QDropEvent>
 #include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -17,6 +18,7 @@
 #include <QApplication>
 #include <QToolButton>
 #include <QTextDocument>
+#include <QTextDocumentFragment>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -53,7 +55,9 @@ SongEditorView::SongEditorView(AppModel& model, QWidget* parent) : QWidget(paren
     whole->addWidget(split_);
 
     connect(editor_->document(), &QTextDocument::contentsChange, this,
-            [this](int position, int, int) { changedFrom_ = std::min<qsizetype>(changedFrom_, position); });
+            [this](int position, int, int) { pending_.from = std::min<qsizetype>(pending_.from, position); });
+    // Comes before the change's text, and never for an undo or a redo.
+    connect(editor_->document(), &QTextDocument::undoCommandAdded, this, [this] { pending_.newCommand = true; });
     connect(editor_, &QPlainTextEdit::textChanged, this, &SongEditorView::textEdited);
     connect(&model_, &AppModel::selectedSongIDChanged, this, &SongEditorView::loadSelected);
     connect(&model_, &AppModel::selectedSongIDChanged, this, &SongEditorView::refreshSourceLine);
@@ -108,6 +112,7 @@ QWidget* SongEditorView::editorColumn()
     editor_->setAccessibleDescription(
         QStringLiteral("Tab types a tab. Ctrl+Tab moves to the next control, Ctrl+Shift+Tab to the previous one."));
     editor_->installEventFilter(this);
+    editor_->viewport()->installEventFilter(this);
     stack->addWidget(editor_, 1);
 
     warningsDivider_ = DetailParts::divider(column);
@@ -142,6 +147,8 @@ QWidget* SongEditorView::previewColumn()
 
 bool SongEditorView::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == editor_->viewport() && event->type() == QEvent::Drop)
+        return dropped(*static_cast<QDropEvent*>(event));
     if (watched != editor_ || event->type() != QEvent::KeyPress) return QWidget::eventFilter(watched, event);
     auto* key = static_cast<QKeyEvent*>(event);
     if (key->matches(QKeySequence::InsertLineSeparator)) {
@@ -161,6 +168,43 @@ bool SongEditorView::eventFilter(QObject* watched, QEvent* event)
     return true;
 }
 
+bool SongEditorView::dropped(QDropEvent& drop)
+{
+    // Qt moves a selection by taking out the text and putting its plain form
+    // back, every line end retyped; a drop from elsewhere is Qt's to paste.
+    if (drop.source() != editor_->viewport() || drop.dropAction() != Qt::MoveAction || editor_->isReadOnly())
+        return false;
+    const int to = editor_->cursorForPosition(drop.position().toPoint()).position();
+    // The drag's insertion mark goes, as after any drop.
+    QDragLeaveEvent leave;
+    QApplication::sendEvent(editor_->viewport(), &leave);
+    moveSelection(to);
+    drop.setDropAction(Qt::MoveAction);
+    drop.accept();
+    return true;
+}
+
+void SongEditorView::moveSelection(int to)
+{
+    QTextCursor cursor = editor_->textCursor();
+    const int start = cursor.selectionStart(), end = cursor.selectionEnd();
+    if (!cursor.hasSelection() || (to >= start && to <= end)) return;
+    const QTextDocumentFragment moved = cursor.selection();
+    // Two edits in one undo command: each is told to the stored text apart,
+    // so the text put back is the text taken out.
+    const QString carried = text_.sourceText(start, end);
+    cursor.beginEditBlock();
+    cursor.removeSelectedText();
+    cursor.endEditBlock();
+    cursor.setPosition(to > end ? to - (end - start) : to);
+    pending_.carried = carried;
+    cursor.joinPreviousEditBlock();
+    cursor.insertFragment(moved);
+    cursor.endEditBlock();
+    pending_.carried.clear();
+    editor_->setTextCursor(cursor);
+}
+
 void SongEditorView::loadSelected()
 {
     // Showing a song is no edit of it: the library is written only when the
@@ -171,7 +215,7 @@ void SongEditorView::loadSelected()
     loading_ = true;
     editor_->setPlainText(text_.shown());
     loading_ = false;
-    changedFrom_ = SongEditorText::anywhere;
+    pending_ = {};
     if (model_.editorTranspose() != 0)
         model_.setEditorTranspose(0);
     else
@@ -181,8 +225,8 @@ void SongEditorView::loadSelected()
 void SongEditorView::textEdited()
 {
     if (loading_) return;
-    const qsizetype from = std::exchange(changedFrom_, SongEditorText::anywhere);
-    if (text_.edited(*editor_->document(), from) && loadedID_)
+    const SongEditorText::Edit edit = std::exchange(pending_, {});
+    if (text_.edited(*editor_->document(), edit) && loadedID_)
         model_.updateSource(*loadedID_, text_.source().toStdString());
 }
 

@@ -16,6 +16,7 @@
 
 #include <optional>
 
+class QDropEvent;
 class QLabel;
 class QPlainTextEdit;
 class QSplitter;
@@ -54,12 +55,19 @@ public:
     PreviewPages* pages() const { return pages_; }
     QSplitter* splitter() const { return split_; }
 
+    // Moves the editor's selection to `to` (a place in the text before the
+    // move), as dragging it there does: one undo step, the moved text as the
+    // song stores it. A place within the selection moves nothing.
+    void moveSelection(int to);
+
 protected:
     // Tab types a tab in the song; Ctrl+Tab and Ctrl+Shift+Tab leave it.
-    // Shift+Return types a line break like Return.
+    // Shift+Return types a line break like Return. A drag of the editor's
+    // own selection moves it (moveSelection).
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    bool dropped(QDropEvent& drop);
     QWidget* editorColumn();
     QWidget* previewColumn();
     void loadSelected();
@@ -73,7 +81,7 @@ private:
     std::optional<TunequillKit::Uuid> loadedID_;
     SongEditorText text_;   // the loaded song's text with the edits made here
     bool loading_ = false;  // the editor is being given a song's text: no edit
-    qsizetype changedFrom_ = SongEditorText::anywhere; // where the document's pending change starts
+    SongEditorText::Edit pending_; // what the document said of its change on the way
     QSplitter* split_;
     QLabel* source_ = nullptr;
     QToolButton* helpButton_ = nullptr;

@@ -232,6 +232,43 @@ TEST_F(SongEditorTest, MixedLineEndsKeepEveryOtherByteThroughReturnBackspaceUndo
     }
 }
 
+// A selection dragged elsewhere in the song takes its own line ends along
+// and changes no other byte, through undo and redo.
+TEST_F(SongEditorTest, AMovedSelectionKeepsItsLineEndsThroughUndoAndRedo)
+{
+    const std::string mixed = "Word one\r\nline two\rline three\nline four\r\nend";
+    struct Case {
+        std::string source;
+        int start, end, to; // in the editor's text, before the move
+        std::string moved;
+    };
+    const Case cases[] = {
+        {mixed, 0, 4, 42, " one\r\nline two\rline three\nline four\r\nendWord"},
+        {mixed, 14, 29, 0, "two\rline three\nWord one\r\nline line four\r\nend"},
+        {mixed, 5, 18, 39, "Word line three\nline four\r\none\r\nline two\rend"},
+        // Moved after a lone CR, a lone LF is kept apart from it as the editor shows.
+        {"A\rB\nC", 3, 5, 2, "A\r\r\nCB"},
+    };
+    for (const Case& each : cases) {
+        SCOPED_TRACE(::testing::PrintToString(each.moved));
+        auto& e = editing({each.source});
+        placeCursor(each.end, each.start);
+        e.moveSelection(each.to);
+        EXPECT_EQ(song(0).source, each.moved);
+        EXPECT_TRUE(showsTheSong());
+        undo();
+        EXPECT_EQ(song(0).source, each.source) << "one undo step";
+        redo();
+        EXPECT_EQ(song(0).source, each.moved);
+        undo();
+        EXPECT_EQ(song(0).source, each.source);
+    }
+    // Onto itself nothing moves.
+    placeCursor(4, 0);
+    editor().moveSelection(2);
+    EXPECT_FALSE(editor().editor()->document()->isUndoAvailable());
+}
+
 // Of two line ends in a row, the one the user deleted goes, also after the
 // other one was deleted and the deletion undone.
 TEST_F(SongEditorTest, OfTwoLineEndsTheDeletedOneGoesAlsoAfterAnUndo)
