@@ -1,7 +1,6 @@
 // The PDF viewer: where pages go, and which page stays in view.
 
 #include "../Fakes.h"
-#include "ScrollChurn.h"
 
 #include "PdfView/Drawing.h"
 #include "PdfView/Widgets/PdfPagesView.h"
@@ -333,40 +332,6 @@ TEST_F(PdfPagesViewTest, AFittedStripNeverScrollsSideways)
     for (int width = 300; width < 720; width += 7) {
         view.resize(width, 300);
         EXPECT_EQ(view.horizontalScrollBar()->maximum(), 0) << width;
-    }
-}
-
-TEST_F(PdfPagesViewTest, EveryPaperSettlesAtOnceWhereItsPageJustFillsTheView)
-{
-    // Heights round the one where the fitted page just fills the view, with
-    // and without room for a vertical scroll bar.
-    const QSizeF papers[] = {{612, 792}, {595, 842}, {612, 1008}, {396, 612}};
-    const int bar = view.verticalScrollBar()->sizeHint().width();
-    for (const QSizeF& paper : papers) {
-        const auto document = PdfView::pdfFromData(makePdf({paper}));
-        for (int width : {400, 521, 760}) {
-            const double filled = paper.height() * PdfView::PageStrip::fitScale({paper}, width, false);
-            for (int height = static_cast<int>(filled) - bar; height <= filled + 2 * bar; height += 2) {
-                SCOPED_TRACE(QStringLiteral("%1 × %2 view, page %3 × %4")
-                                 .arg(width)
-                                 .arg(height)
-                                 .arg(paper.width())
-                                 .arg(paper.height())
-                                 .toStdString());
-                view.resize(width, height);
-                view.setDocument(document);
-                ScrollChurn::turns();
-                ScrollChurn churn(view);
-                ScrollChurn::turns();
-                EXPECT_EQ(churn.flips, 0);
-                EXPECT_EQ(churn.resizes, 0);
-                auto* down = view.verticalScrollBar();
-                EXPECT_EQ(down->isVisible(), down->maximum() > 0);
-                EXPECT_EQ(view.horizontalScrollBar()->maximum(), 0) << "a fitted page never scrolls sideways";
-                EXPECT_NEAR(view.strip().pages[0].center().x(), view.viewport()->width() / 2.0, 1) << "centred";
-                view.setDocument(nullptr);
-            }
-        }
     }
 }
 
