@@ -36,9 +36,17 @@ void scrollTo(QScrollArea& area, const QWidget& control)
     down->setValue(reach(down->value(), view.height(), box.top(), box.bottom() + 1));
 }
 
-// Brings each control that takes the focus into view, unless a mouse press
-// gave it: that one is in view where the press landed, and scrolling before
-// the release would move the control out from under it.
+// The focus the keyboard or the application moves. Not a mouse press's: the
+// control is in view where the press landed, and scrolling before the
+// release would move it out from under the pointer. Nor the window's
+// activation (often by a click too), a popup's or a menu's closing, which
+// give the focus back where the reader left it.
+bool movedFocus(Qt::FocusReason reason)
+{
+    return reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason || reason == Qt::ShortcutFocusReason ||
+           reason == Qt::OtherFocusReason;
+}
+
 class FocusScroller : public QObject {
 public:
     using QObject::QObject;
@@ -46,7 +54,7 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override
     {
-        if (event->type() == QEvent::FocusIn && static_cast<QFocusEvent*>(event)->reason() != Qt::MouseFocusReason)
+        if (event->type() == QEvent::FocusIn && movedFocus(static_cast<QFocusEvent*>(event)->reason()))
             if (auto* control = qobject_cast<QWidget*>(watched)) scrollIntoView(*control);
         return false;
     }

@@ -4,8 +4,9 @@
 // focus, each scroll area around it scrolls until the whole control (its
 // focus ring included) is in view, whether the focus came by Tab from
 // outside the area, by a shortcut or from the application itself. Qt does
-// this only for Tab within one scroll area. A click is left alone: what it
-// pressed stays under the pointer until the release.
+// this only for Tab within one scroll area. A click is left alone (what it
+// pressed stays under the pointer until the release), and so is the focus a
+// window, popup or menu gives back on closing or on being activated.
 
 class QWidget;
 

@@ -182,10 +182,19 @@ TEST_F(SettingsPanelTest, KeyboardFocusScrollsAControlWholeIntoViewAndAClickActs
     // The view's edge across the middle of the box, which shows its upper or lower half.
     for (auto [scrolled, pressAt] : {std::pair(middle - p.viewport()->height(), box->height() / 2 - 2),
                                      std::pair(middle, box->height() / 2 + 2)}) {
-        p.fontPicker()->setFocus();
-        p.verticalScrollBar()->setValue(scrolled);
-        box->setFocus(Qt::TabFocusReason);
-        EXPECT_TRUE(p.viewport()->rect().contains(QRect(box->mapTo(p.viewport(), QPoint()), box->size())));
+        // The keyboard and the application bring it whole into view; a window or popup giving the focus back doesn't.
+        const std::pair<Qt::FocusReason, bool> reasons[] = {{Qt::TabFocusReason, true},
+                                                            {Qt::ShortcutFocusReason, true},
+                                                            {Qt::OtherFocusReason, true},
+                                                            {Qt::ActiveWindowFocusReason, false},
+                                                            {Qt::PopupFocusReason, false}};
+        for (auto [reason, scrolls] : reasons) {
+            p.fontPicker()->setFocus();
+            p.verticalScrollBar()->setValue(scrolled);
+            box->setFocus(reason);
+            EXPECT_EQ(p.viewport()->rect().contains(QRect(box->mapTo(p.viewport(), QPoint()), box->size())), scrolls)
+                << "focus reason " << reason;
+        }
         p.fontPicker()->setFocus();
         p.verticalScrollBar()->setValue(scrolled);
         const bool checked = box->isChecked();
