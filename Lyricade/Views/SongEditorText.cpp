@@ -223,7 +223,8 @@ bool SongEditorText::edited(const QTextDocument& document, const Edit& edit)
     // An undo: the steps give back what the document can't tell, the line ends it took out.
     if (commands < steps_.size()) undoTo(commands);
     const QString raw = document.toRawText();
-    if (!(!edit.newCommand && redone(commands, raw)) && raw != shown_) {
+    const bool redo = !edit.newCommand && redone(commands, raw);
+    if (!redo && raw != shown_) {
         // A new edit, or a keystroke the document added to its last command:
         // nothing undone can be redone after it.
         undone_.clear();

@@ -11,7 +11,8 @@
 //
 // An undo puts back breaks whose line ends the document doesn't know, so the
 // edits are kept as a history that follows the document's own: one step per
-// undo command, and an undo takes the stored text back through its steps.
+// undo command, and an undo takes the stored text back through its steps, a
+// redo forward again through the same steps.
 
 #include <QString>
 
