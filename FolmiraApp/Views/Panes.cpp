@@ -71,6 +71,12 @@ QWidget* progressView(QWidget* parent)
     return view;
 }
 
+// Until the reader says which pages it left out, none.
+std::vector<int> leftOutPagesOf(const FolmiraKit::BigDocument&)
+{
+    return {};
+}
+
 } // namespace
 
 OriginalPane::OriginalPane(AppModel& model, QWidget* parent) : QWidget(parent), model_(model)
@@ -91,9 +97,21 @@ OriginalPane::OriginalPane(AppModel& model, QWidget* parent) : QWidget(parent), 
     connect(&model_, &AppModel::fileNameChanged, this, &OriginalPane::refresh);
     // Another file starts at its first page, fitted to the width.
     connect(&model_, &AppModel::fileURLChanged, pdf_, &PdfView::PdfPagesView::expectAnotherFile);
+    // The read document still held is the last file's until this one's arrives.
+    connect(&model_, &AppModel::fileURLChanged, this, [this] { pdf_->setLeftOutPages({}); });
+    connect(&model_, &AppModel::documentChanged, this, &OriginalPane::refreshLeftOut);
     connect(&model_, &AppModel::originalPDFChanged, this, &OriginalPane::refresh);
     connect(&model_, &AppModel::originalTextChanged, this, &OriginalPane::refresh);
     refresh();
+    refreshLeftOut();
+}
+
+void OriginalPane::refreshLeftOut()
+{
+    std::set<int> pages;
+    if (const auto& document = model_.document())
+        for (int number : leftOutPagesOf(*document)) pages.insert(number - 1);
+    pdf_->setLeftOutPages(std::move(pages));
 }
 
 QWidget* OriginalPane::shown() const

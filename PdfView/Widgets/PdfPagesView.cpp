@@ -1,5 +1,7 @@
 #include "PdfView/Widgets/PdfPagesView.h"
 
+#include "PdfView/Widgets/LeftOutPage.h"
+
 #include <QGestureEvent>
 #include <QKeyEvent>
 #include <QNativeGestureEvent>
@@ -66,6 +68,15 @@ void PdfPagesView::setFacingPages(bool facing)
     const int keep = current_;
     relayout();
     if (!sizes_.empty()) goToPage(keep);
+    viewport()->update();
+}
+
+void PdfPagesView::setLeftOutPages(std::set<int> pages)
+{
+    if (pages == leftOut_) return;
+    leftOut_ = std::move(pages);
+    // A page now left out may be drawing: stop it; the others are asked for again.
+    renderer_.forgetRequests();
     viewport()->update();
 }
 
@@ -269,10 +280,14 @@ int PdfPagesView::paintPage(QPainter& painter, int index, double ratio)
     const QSize pixels = cache_.pagePixels(index, pixelWidth);
     const QRectF page(origin, QSizeF(pixels) / ratio);
     painter.fillRect(page.translated(1, 2), QColor(0, 0, 0, 40)); // a faint shadow parts the pages
+    const QRectF shown = QRectF(QPointF(), QSizeF(viewport()->size())).intersected(page);
+    if (leftOut_.count(index)) {
+        paintLeftOutPage(painter, page, shown, index + 1, palette(), font());
+        return 0;
+    }
     painter.fillRect(page, Qt::white);
 
     // The tiles that cross the viewport, in device pixels from the corner.
-    const QRectF shown = QRectF(QPointF(), QSizeF(viewport()->size())).intersected(page);
     if (shown.isEmpty()) return 0;
     const QRectF inPage((shown.topLeft() - origin) * ratio, shown.size() * ratio);
     const int tile = PageImageCache::tileSize;

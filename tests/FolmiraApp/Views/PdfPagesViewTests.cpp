@@ -3,6 +3,7 @@
 #include "../Fakes.h"
 
 #include "PdfView/Drawing.h"
+#include "PdfView/Widgets/LeftOutPage.h"
 #include "PdfView/Widgets/PdfPagesView.h"
 #include "FolmiraApp/Views/TextPane.h"
 #include "Lyricade/Views/FocusRing.h"
@@ -137,6 +138,7 @@ struct HeldDrawing {
     int freePages = 0;
     std::atomic<int> calls{0};
     std::atomic<int> toldToStop{0};
+    std::atomic<unsigned> pagesAsked{0}; // a bit per page index
 
     // No worker is left inside the drawing once the test is over.
     ~HeldDrawing()
@@ -149,6 +151,7 @@ struct HeldDrawing {
     {
         return [this](Poppler::Document& document, const PdfView::TileRequest& request, const std::atomic<bool>& stop) {
             ++calls;
+            pagesAsked |= 1u << request.index;
             if (document.numPages() != freePages) gate.wait();
             if (stop.load()) ++toldToStop;
             QImage image(request.area.size(), QImage::Format_ARGB32);
@@ -438,6 +441,46 @@ TEST_F(PdfPagesViewTest, ASlowPageLeavesTheWindowWorkingAndArrivesWhenDrawn)
     held.gate.release();
     ASSERT_TRUE(HangGuard::waitFor([&] { return view.renderer().waiting() == 0; }, 10000));
     EXPECT_EQ(middle(), QColor(Qt::blue)) << "the drawing shows once it arrives";
+}
+
+TEST_F(PdfPagesViewTest, ALeftOutPageShowsItsNoteInThePalettesColoursAndIsNeverDrawn)
+{
+    HeldDrawing held;
+    held.freePages = 3;
+    view.renderer().setDraw(held.draw());
+    view.resize(400, 1100); // the first two pages in full
+    QPalette highContrast;
+    highContrast.setColor(QPalette::Base, Qt::black);
+    highContrast.setColor(QPalette::Text, Qt::yellow);
+    for (const QPalette& palette : {QPalette(), highContrast}) {
+        view.setPalette(palette);
+        view.setDocument(PdfView::pdfFromData(letterPdf(3)));
+        view.setLeftOutPages({1});
+        view.viewport()->grab();
+        ASSERT_TRUE(HangGuard::waitFor([&] { return view.renderer().waiting() == 0; }, 10000));
+        const QImage shown = view.viewport()->grab().toImage();
+        const auto count = [&](int page, QColor colour) {
+            const QRect area = view.strip().pages[page].toAlignedRect().intersected(shown.rect());
+            int found = 0;
+            for (int y = area.top(); y <= area.bottom(); ++y)
+                for (int x = area.left(); x <= area.right(); ++x) found += QColor(shown.pixel(x, y)) == colour;
+            return std::pair(found, area.width() * area.height());
+        };
+        const auto [drawn, first] = count(0, Qt::blue);
+        EXPECT_GT(drawn, first * 9 / 10) << "the other pages are drawn";
+        EXPECT_EQ(count(1, Qt::blue).first, 0);
+        const auto [paper, second] = count(1, palette.color(QPalette::Base));
+        EXPECT_GT(paper, second / 2);
+        EXPECT_GT(count(1, palette.color(QPalette::Text)).first, 100) << "the note is written";
+        EXPECT_EQ(held.pagesAsked & 2u, 0u) << "the left-out page is never asked for";
+        view.setLeftOutPages({});
+        view.viewport()->grab();
+        ASSERT_TRUE(HangGuard::waitFor([&] { return view.renderer().waiting() == 0; }, 10000));
+        EXPECT_NE(held.pagesAsked & 2u, 0u) << "a page no longer left out is drawn";
+        held.pagesAsked = 0;
+        view.setDocument(nullptr);
+    }
+    EXPECT_EQ(PdfView::leftOutNote(12), "Page 12 was left out: its text is too large for Folmira to read.");
 }
 
 TEST_F(PdfPagesViewTest, DrawingsForAnEarlierDocumentOrScaleAreDropped)
