@@ -90,6 +90,7 @@ void PageRenderer::setDocument(const PdfDocumentPtr& document)
 {
     forgetRequests();
     failed_.clear();
+    overLimit_.clear();
     auto source = sourceOf(document);
     copies_ = source ? std::make_shared<Copies>(std::move(source)) : nullptr;
 }
@@ -108,14 +109,18 @@ void PageRenderer::setDraw(Draw draw)
 
 bool PageRenderer::request(const TileRequest& request)
 {
-    if (!copies_ || waiting_.count(request.key()) || failed_.count(request.key())) return false;
+    if (!copies_ || waiting_.count(request.key()) || failed_.count(request.key()) || isOverLimit(request.index))
+        return false;
     waiting_.insert(request.key());
     drawingWorkers().start([channel = channel_, stop = stop_, copies = copies_, draw = draw_, request] {
         if (stop->load() || drawingStopped()) return; // forgotten while queued
         QImage image;
+        bool overLimit = false;
         auto document = copies->take();
         try {
             if (document) image = draw(*document, request, *stop);
+        } catch (const DrawingOverLimit&) {
+            overLimit = true;
         } catch (...) {
             // A page that cannot be drawn stays blank: the null image says so.
         }
@@ -125,18 +130,19 @@ bool PageRenderer::request(const TileRequest& request)
         if (!channel->owner) return;
         QMetaObject::invokeMethod(
             channel->owner,
-            [owner = channel->owner, stop, request, image] {
+            [owner = channel->owner, stop, request, image, overLimit] {
                 // Forgotten after it was sent: the view has moved on.
-                if (!stop->load()) owner->deliver(request, image);
+                if (!stop->load()) owner->deliver(request, image, overLimit);
             },
             Qt::QueuedConnection);
     });
     return true;
 }
 
-void PageRenderer::deliver(const TileRequest& request, const QImage& image)
+void PageRenderer::deliver(const TileRequest& request, const QImage& image, bool overLimit)
 {
     waiting_.erase(request.key());
+    if (overLimit && overLimit_.insert(request.index).second) emit pageOverLimit(request.index);
     if (image.isNull()) failed_.insert(request.key());
     emit tileReady(request, image);
 }

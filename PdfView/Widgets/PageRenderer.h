@@ -21,6 +21,7 @@
 #include <QRect>
 
 #include <atomic>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <set>
@@ -36,6 +37,12 @@ struct TileRequest {
     double dpi = 72;
 
     auto key() const { return std::tuple(index, pixelWidth, tile.x(), tile.y()); }
+};
+
+// Thrown by a drawing that went past its limits of time or memory: the page
+// is not asked for again for this document.
+struct DrawingOverLimit : std::exception {
+    const char* what() const noexcept override { return "the page's drawing went past its limits"; }
 };
 
 class PageRenderer : public QObject {
@@ -61,6 +68,9 @@ public:
     // Tiles asked for and not delivered yet.
     std::size_t waiting() const { return waiting_.size(); }
     bool isWaiting(const TileRequest& request) const { return waiting_.count(request.key()) > 0; }
+    // A page of this document whose drawing went past its limits: never asked
+    // for again, at any scale.
+    bool isOverLimit(int index) const { return overLimit_.count(index) > 0; }
 
     // Replaces the drawing with Poppler (for tests: a slow or failing page).
     void setDraw(Draw draw);
@@ -69,11 +79,13 @@ signals:
     // A tile of the current document and scale; a null image when it could
     // not be drawn.
     void tileReady(const PdfView::TileRequest& request, const QImage& image);
+    // A page went past its limits (isOverLimit holds from now on).
+    void pageOverLimit(int index);
 
 private:
     struct Channel;
     class Copies;
-    void deliver(const TileRequest& request, const QImage& image);
+    void deliver(const TileRequest& request, const QImage& image, bool overLimit);
 
     std::shared_ptr<Channel> channel_;
     std::shared_ptr<std::atomic<bool>> stop_; // of the requests made since the last forget
@@ -81,6 +93,7 @@ private:
     Draw draw_;
     std::set<std::tuple<int, int, int, int>> waiting_;
     std::set<std::tuple<int, int, int, int>> failed_;
+    std::set<int> overLimit_;
 };
 
 } // namespace PdfView

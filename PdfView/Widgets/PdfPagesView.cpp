@@ -32,6 +32,7 @@ PdfPagesView::PdfPagesView(const QString& label, QWidget* parent) : QAbstractScr
     verticalScrollBar()->setSingleStep(24);
     horizontalScrollBar()->setSingleStep(24);
     connect(&renderer_, &PageRenderer::tileReady, this, &PdfPagesView::tileDrawn);
+    connect(&renderer_, &PageRenderer::pageOverLimit, viewport(), qOverload<>(&QWidget::update));
 }
 
 void PdfPagesView::setDocument(const PdfDocumentPtr& document)
@@ -281,7 +282,7 @@ int PdfPagesView::paintPage(QPainter& painter, int index, double ratio)
     const QRectF page(origin, QSizeF(pixels) / ratio);
     painter.fillRect(page.translated(1, 2), QColor(0, 0, 0, 40)); // a faint shadow parts the pages
     const QRectF shown = QRectF(QPointF(), QSizeF(viewport()->size())).intersected(page);
-    if (leftOut_.count(index)) {
+    if (leftOut_.count(index) || renderer_.isOverLimit(index)) {
         paintLeftOutPage(painter, page, shown, index + 1, palette(), font());
         return 0;
     }

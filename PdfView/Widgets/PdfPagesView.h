@@ -17,8 +17,9 @@
 // Page Up/Down and the arrows scroll. The focus shows as a ring inside the
 // view.
 //
-// A page left out (setLeftOutPages) is never drawn: it keeps its size and
-// shows the note saying so, in the palette's colours.
+// A page left out (setLeftOutPages), or whose drawing went past its limits,
+// is not drawn: it keeps its size and shows the note saying so, in the
+// palette's colours.
 
 #include "PdfView/Pdf.h"
 #include "PdfView/Widgets/PageImageCache.h"

@@ -19,6 +19,8 @@
 
 #include <poppler-qt6.h>
 
+#include <array>
+
 namespace FolmiraAppTest {
 namespace {
 
@@ -138,7 +140,8 @@ struct HeldDrawing {
     int freePages = 0;
     std::atomic<int> calls{0};
     std::atomic<int> toldToStop{0};
-    std::atomic<unsigned> pagesAsked{0}; // a bit per page index
+    std::array<std::atomic<int>, 8> asked{}; // calls for each page
+    int overLimitPage = -1;                  // its drawing goes past the limits
 
     // No worker is left inside the drawing once the test is over.
     ~HeldDrawing()
@@ -151,9 +154,10 @@ struct HeldDrawing {
     {
         return [this](Poppler::Document& document, const PdfView::TileRequest& request, const std::atomic<bool>& stop) {
             ++calls;
-            pagesAsked |= 1u << request.index;
+            ++asked[request.index % asked.size()];
             if (document.numPages() != freePages) gate.wait();
             if (stop.load()) ++toldToStop;
+            if (request.index == overLimitPage) throw PdfView::DrawingOverLimit();
             QImage image(request.area.size(), QImage::Format_ARGB32);
             image.fill(document.numPages() == 2 ? Qt::red : Qt::blue);
             return image;
@@ -443,22 +447,31 @@ TEST_F(PdfPagesViewTest, ASlowPageLeavesTheWindowWorkingAndArrivesWhenDrawn)
     EXPECT_EQ(middle(), QColor(Qt::blue)) << "the drawing shows once it arrives";
 }
 
-TEST_F(PdfPagesViewTest, ALeftOutPageShowsItsNoteInThePalettesColoursAndIsNeverDrawn)
+TEST_F(PdfPagesViewTest, APageLeftOutOrOverItsLimitsShowsItsNoteInThePalettesColours)
 {
-    HeldDrawing held;
-    held.freePages = 3;
-    view.renderer().setDraw(held.draw());
     view.resize(400, 1100); // the first two pages in full
     QPalette highContrast;
     highContrast.setColor(QPalette::Base, Qt::black);
     highContrast.setColor(QPalette::Text, Qt::yellow);
-    for (const QPalette& palette : {QPalette(), highContrast}) {
+    struct Case {
+        QPalette palette;
+        bool byTheReader; // else its drawing goes past the limits
+    };
+    for (const auto& [palette, byTheReader] : {Case{QPalette(), true}, Case{highContrast, false}}) {
+        HeldDrawing held;
+        held.freePages = 3;
+        held.overLimitPage = byTheReader ? -1 : 1;
+        view.renderer().setDraw(held.draw());
         view.setPalette(palette);
         view.setDocument(PdfView::pdfFromData(letterPdf(3)));
-        view.setLeftOutPages({1});
-        view.viewport()->grab();
-        ASSERT_TRUE(HangGuard::waitFor([&] { return view.renderer().waiting() == 0; }, 10000));
-        const QImage shown = view.viewport()->grab().toImage();
+        view.setLeftOutPages(byTheReader ? std::set<int>{1} : std::set<int>{});
+        const auto settle = [&] {
+            view.viewport()->grab();
+            EXPECT_TRUE(HangGuard::waitFor([&] { return view.renderer().waiting() == 0; }, 10000));
+            return view.viewport()->grab().toImage();
+        };
+        settle();
+        const QImage shown = settle();
         const auto count = [&](int page, QColor colour) {
             const QRect area = view.strip().pages[page].toAlignedRect().intersected(shown.rect());
             int found = 0;
@@ -472,12 +485,13 @@ TEST_F(PdfPagesViewTest, ALeftOutPageShowsItsNoteInThePalettesColoursAndIsNeverD
         const auto [paper, second] = count(1, palette.color(QPalette::Base));
         EXPECT_GT(paper, second / 2);
         EXPECT_GT(count(1, palette.color(QPalette::Text)).first, 100) << "the note is written";
-        EXPECT_EQ(held.pagesAsked & 2u, 0u) << "the left-out page is never asked for";
-        view.setLeftOutPages({});
-        view.viewport()->grab();
-        ASSERT_TRUE(HangGuard::waitFor([&] { return view.renderer().waiting() == 0; }, 10000));
-        EXPECT_NE(held.pagesAsked & 2u, 0u) << "a page no longer left out is drawn";
-        held.pagesAsked = 0;
+        EXPECT_EQ(view.renderer().isOverLimit(1), !byTheReader);
+        EXPECT_EQ(held.asked[1], byTheReader ? 0 : 1) << "a page left out is never asked for, one over its limits once";
+        if (byTheReader) {
+            view.setLeftOutPages({});
+            settle();
+            EXPECT_GT(held.asked[1], 0) << "a page no longer left out is drawn";
+        }
         view.setDocument(nullptr);
     }
     EXPECT_EQ(PdfView::leftOutNote(12), "Page 12 was left out: its text is too large for Folmira to read.");
