@@ -127,13 +127,14 @@ std::optional<QPDFPageObjectHelper> qpdfPageOf(const PdfPage& page)
 PdfDocument::Opened PdfDocument::open(const Bytes& data)
 {
     if (data.empty()) return {};
-    return openBytes(std::make_shared<const Bytes>(data));
+    return openShared(std::make_shared<const Bytes>(data));
 }
 
-std::optional<PdfDocument> PdfDocument::reopened() const { return openBytes(impl_->bytes).document; }
+std::optional<PdfDocument> PdfDocument::reopened() const { return openShared(impl_->bytes).document; }
 
-PdfDocument::Opened PdfDocument::openBytes(std::shared_ptr<const Bytes> bytes)
+PdfDocument::Opened PdfDocument::openShared(std::shared_ptr<const Bytes> bytes)
 {
+    if (!bytes || bytes->empty()) return {};
     Opened opened;
     auto impl = std::make_shared<Impl>();
     impl->bytes = std::move(bytes);

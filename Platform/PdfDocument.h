@@ -57,6 +57,8 @@ public:
 
     // The bytes are copied; the caller's buffer may go away.
     static Opened open(const Bytes& data);
+    // The same over bytes already shared, which are not copied.
+    static Opened openShared(std::shared_ptr<const Bytes> data);
 
     // Another document over the same bytes (not copied again), with Poppler
     // and qpdf state of its own, for another thread to read; none when it
@@ -73,7 +75,6 @@ public:
 
 private:
     explicit PdfDocument(std::shared_ptr<Impl> impl) : impl_(std::move(impl)) {}
-    static Opened openBytes(std::shared_ptr<const Bytes> bytes);
     std::shared_ptr<Impl> impl_;
 };
 

@@ -1,0 +1,156 @@
+// The worker's side. Limits: the address space is capped once, before the
+// document is opened, at what the process already maps plus the page budget,
+// so Poppler's allocations past it fail (glib and Poppler then abort, C++
+// throws bad_alloc: either way the worker ends). CPU time is capped per
+// request with ITIMER_PROF, re-armed before each one: its signal's default
+// action ends the process, wherever Poppler is at, word merging included.
+
+#include "Platform/PdfWorker.h"
+
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <new>
+#include <string>
+
+namespace Platform {
+
+namespace {
+
+constexpr int socketFd = 3;
+constexpr int inputFd = 4;
+
+enum Exit { done = 0, usage = 2, noInput = 3, outOfMemory = 4, failed = 5, unknownRequest = 6 };
+
+void armCpu(long milliseconds)
+{
+    itimerval timer{};
+    timer.it_value.tv_sec = milliseconds / 1000;
+    timer.it_value.tv_usec = (milliseconds % 1000) * 1000;
+    setitimer(ITIMER_PROF, &timer, nullptr);
+}
+
+// The process's virtual size now, in bytes; 0 when it can't be told.
+std::int64_t virtualSize()
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmSize:", 0) == 0) return std::atoll(line.c_str() + 7) * 1024;
+    return 0;
+}
+
+void capAddressSpace(std::int64_t pageBytes)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    (void)pageBytes; // the sanitizer reserves terabytes of address space up front
+#else
+    std::int64_t base = virtualSize();
+    if (base <= 0 || pageBytes <= 0) return;
+    rlimit limit{static_cast<rlim_t>(base + pageBytes), static_cast<rlim_t>(base + pageBytes)};
+    setrlimit(RLIMIT_AS, &limit);
+#endif
+}
+
+std::shared_ptr<const Bytes> readInput()
+{
+    struct stat info{};
+    if (fstat(inputFd, &info) != 0 || info.st_size <= 0) return nullptr;
+    auto bytes = std::make_shared<Bytes>(static_cast<std::size_t>(info.st_size));
+    std::size_t done = 0;
+    while (done < bytes->size()) {
+        ssize_t n = pread(inputFd, bytes->data() + done, bytes->size() - done, static_cast<off_t>(done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return nullptr;
+        done += static_cast<std::size_t>(n);
+    }
+    close(inputFd);
+    return bytes;
+}
+
+bool readAll(void* into, std::size_t size)
+{
+    auto* p = static_cast<std::uint8_t*>(into);
+    while (size > 0) {
+        ssize_t n = read(socketFd, p, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        p += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool writeAll(const Bytes& data)
+{
+    std::size_t done = 0;
+    while (done < data.size()) {
+        ssize_t n = send(socketFd, data.data() + done, data.size() - done, MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+int serve(const PdfDocument::Opened& document, std::span<const PdfWorkerRequest> handlers, long cpuMilliseconds)
+{
+    while (true) {
+        std::uint8_t header[4];
+        if (!readAll(header, 4)) return done; // the client went away
+        std::uint32_t length = WireReader(header, 4).u32();
+        if (length == 0) return usage;
+        Bytes message(length);
+        if (!readAll(message.data(), length)) return done;
+        const PdfWorkerRequest* handler = nullptr;
+        for (const PdfWorkerRequest& h : handlers)
+            if (h.tag == message[0]) handler = &h;
+        if (!handler || !handler->handle) return unknownRequest;
+
+        WireReader request(message.data() + 1, message.size() - 1);
+        armCpu(cpuMilliseconds);
+        Bytes reply = handler->handle(document, request);
+        armCpu(0);
+        WireWriter frame;
+        frame.u32(static_cast<std::uint32_t>(reply.size()));
+        Bytes out = frame.take();
+        out.insert(out.end(), reply.begin(), reply.end());
+        if (!writeAll(out)) return done;
+    }
+}
+
+} // namespace
+
+int servePdfWorker(int argc, char** argv, std::span<const PdfWorkerRequest> handlers)
+{
+    long cpuMilliseconds = 0;
+    std::int64_t memoryBytes = 0;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        if (std::strcmp(argv[i], "--cpu-ms") == 0) cpuMilliseconds = std::atol(argv[i + 1]);
+        else if (std::strcmp(argv[i], "--memory") == 0) memoryBytes = std::atoll(argv[i + 1]);
+        else return usage;
+    }
+    if (cpuMilliseconds <= 0) return usage;
+    try {
+        auto bytes = readInput();
+        if (!bytes) return noInput;
+        capAddressSpace(memoryBytes);
+        armCpu(cpuMilliseconds);
+        PdfDocument::Opened document = PdfDocument::openShared(std::move(bytes));
+        armCpu(0);
+        return serve(document, handlers, cpuMilliseconds);
+    } catch (const std::bad_alloc&) {
+        return outOfMemory;
+    } catch (...) {
+        return failed;
+    }
+}
+
+} // namespace Platform
