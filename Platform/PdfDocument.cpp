@@ -312,4 +312,26 @@ std::optional<Bitmap> PdfPage::render(const Rect& region, double scale, std::int
     return bitmap;
 }
 
+std::optional<Bitmap> PdfPage::renderShown(int x, int y, int width, int height, double scale) const
+{
+    if (width <= 0 || height <= 0 || width > 32767 || height > 32767 || !std::isfinite(scale) || scale <= 0)
+        return std::nullopt;
+    Bitmap bitmap;
+    bitmap.width = width;
+    bitmap.height = height;
+    bitmap.pixels.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0);
+    std::unique_ptr<cairo_surface_t, CairoSurfaceDeleter> surface(cairo_image_surface_create_for_data(
+        reinterpret_cast<unsigned char*>(bitmap.pixels.data()), CAIRO_FORMAT_ARGB32, width, height, width * 4));
+    if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS) return std::nullopt;
+    std::unique_ptr<cairo_t, CairoDeleter> cr(cairo_create(surface.get()));
+    cairo_set_source_rgb(cr.get(), 1, 1, 1);
+    cairo_paint(cr.get());
+    cairo_translate(cr.get(), -x, -y);
+    cairo_scale(cr.get(), scale, scale);
+    poppler_page_render(impl_->page.get(), cr.get());
+    cairo_surface_flush(surface.get());
+    if (cairo_status(cr.get()) != CAIRO_STATUS_SUCCESS) return std::nullopt;
+    return bitmap;
+}
+
 } // namespace Platform

@@ -100,6 +100,11 @@ public:
     // per point, on opaque white, unrotated: pixel row 0 is the region's top.
     // None when the bitmap would be empty or hold `maxPixels` or more pixels.
     std::optional<Bitmap> render(const Rect& region, double scale, std::int64_t maxPixels) const;
+    // The page as a viewer shows it (its /Rotate applied, annotations drawn)
+    // at `scale` pixels per point: the `width` × `height` pixels whose top-left
+    // is pixel (`x`, `y`) of the whole page so drawn, on opaque white. None
+    // when the size is empty or past Cairo's largest surface.
+    std::optional<Bitmap> renderShown(int x, int y, int width, int height, double scale) const;
 
     // The Poppler and qpdf objects behind the page, for the Platform layer's own use.
     struct Impl;

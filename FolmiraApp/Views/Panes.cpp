@@ -71,12 +71,6 @@ QWidget* progressView(QWidget* parent)
     return view;
 }
 
-// Until the reader says which pages it left out, none.
-std::vector<int> leftOutPagesOf(const FolmiraKit::BigDocument&)
-{
-    return {};
-}
-
 } // namespace
 
 OriginalPane::OriginalPane(AppModel& model, QWidget* parent) : QWidget(parent), model_(model)
@@ -87,6 +81,9 @@ OriginalPane::OriginalPane(AppModel& model, QWidget* parent) : QWidget(parent), 
     column->addWidget(makeDivider(this));
     stack_ = new QStackedWidget(this);
     pdf_ = new PdfView::PdfPagesView(QStringLiteral("Original document"), stack_);
+    // The user's file may hold a page that would take the window's memory or
+    // a core for minutes: its pages are drawn in workers, under limits.
+    pdf_->renderer().drawInWorkers({});
     text_ = new TextPane(stack_);
     none_ = noPreviewView(stack_);
     stack_->addWidget(pdf_);
@@ -110,7 +107,7 @@ void OriginalPane::refreshLeftOut()
 {
     std::set<int> pages;
     if (const auto& document = model_.document())
-        for (int number : leftOutPagesOf(*document)) pages.insert(number - 1);
+        for (int number : document->leftOutPages) pages.insert(number - 1);
     pdf_->setLeftOutPages(std::move(pages));
 }
 

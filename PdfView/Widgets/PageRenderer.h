@@ -8,12 +8,19 @@
 // The copies go with the last tile of their document, never with a worker
 // thread, whose end may come as late as the program's exit, after Poppler's
 // own globals are gone. Finished tiles come back as queued calls on the
-// main thread. A new document or scale forgets what was asked before: those
-// tiles are dropped on arrival, queued ones are never drawn, and one being
-// drawn is told to stop wherever Poppler checks. The workers are the shared
+// main thread. A new document or scale forgets what was asked before, as a
+// page leaving the view forgets its own: those tiles are dropped on arrival,
+// queued ones are never drawn, and one being drawn is told to stop wherever
+// Poppler checks. The workers are the shared
 // ones of PdfView/Drawing.h, which quitting stops.
+//
+// A document from outside (the user's own PDF) can be drawn in worker
+// processes instead (drawInWorkers): each tile under limits of time and
+// memory, a page past them shown as left out and never asked for again.
 
 #include "PdfView/Pdf.h"
+#include "Platform/Cancel.h"
+#include "Platform/PdfWorker.h"
 
 #include <QImage>
 #include <QObject>
@@ -23,7 +30,9 @@
 #include <atomic>
 #include <exception>
 #include <functional>
+#include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <tuple>
 
@@ -45,13 +54,22 @@ struct DrawingOverLimit : std::exception {
     const char* what() const noexcept override { return "the page's drawing went past its limits"; }
 };
 
+// How the tiles of one document are drawn, shared by the threads drawing them.
+class TileDrawing {
+public:
+    virtual ~TileDrawing() = default;
+    // The tile's pixels; a null image when the page cannot be drawn. Throws
+    // DrawingOverLimit. `stop` is set once nobody waits for the tile.
+    virtual QImage draw(const TileRequest& request, const Platform::CancelFlag& stop) = 0;
+};
+
 class PageRenderer : public QObject {
     Q_OBJECT
 
 public:
     // Draws a tile from the worker's own copy of the document; `stop` turns
     // true once nobody waits for the tile any more.
-    using Draw = std::function<QImage(Poppler::Document&, const TileRequest&, const std::atomic<bool>& stop)>;
+    using Draw = std::function<QImage(Poppler::Document&, const TileRequest&, const Platform::CancelFlag& stop)>;
 
     explicit PageRenderer(QObject* parent = nullptr);
     // Never waits for a drawing under way: its tile is simply not delivered.
@@ -61,6 +79,9 @@ public:
     void setDocument(const PdfDocumentPtr& document);
     // Forgets the requests made so far (the scale changed, say).
     void forgetRequests();
+    // Forgets the requests for pages outside `first` to `last`: they left the
+    // view, and their drawings under way stop.
+    void forgetPagesOutside(int first, int last);
 
     // Asks for a tile; false when it is already on its way, or could not be
     // drawn for this document (so a failing page is not asked for forever).
@@ -74,6 +95,11 @@ public:
 
     // Replaces the drawing with Poppler (for tests: a slow or failing page).
     void setDraw(Draw draw);
+    // Draws the documents set from now on in worker processes under `limits`,
+    // rather than with Poppler on this process's threads.
+    void drawInWorkers(Platform::PdfWorkerLimits limits) { workerLimits_ = limits; }
+    // The drawing of the current document (none without one).
+    const std::shared_ptr<TileDrawing>& drawing() const { return drawing_; }
 
 signals:
     // A tile of the current document and scale; a null image when it could
@@ -84,14 +110,13 @@ signals:
 
 private:
     struct Channel;
-    class Copies;
     void deliver(const TileRequest& request, const QImage& image, bool overLimit);
 
     std::shared_ptr<Channel> channel_;
-    std::shared_ptr<std::atomic<bool>> stop_; // of the requests made since the last forget
-    std::shared_ptr<Copies> copies_;          // of the current document; none without one
+    std::shared_ptr<TileDrawing> drawing_; // of the current document; none without one
     Draw draw_;
-    std::set<std::tuple<int, int, int, int>> waiting_;
+    std::optional<Platform::PdfWorkerLimits> workerLimits_;
+    std::map<std::tuple<int, int, int, int>, std::shared_ptr<Platform::CancelFlag>> waiting_; // each one's stop
     std::set<std::tuple<int, int, int, int>> failed_;
     std::set<int> overLimit_;
 };

@@ -253,12 +253,17 @@ void PdfPagesView::paintEvent(QPaintEvent*)
     const QRectF visible(scrollOffset(), QSizeF(viewport()->size()));
     const double ratio = devicePixelRatioF();
     int waiting = 0;
+    int first = -1, last = -1;
     for (int index = 0; index < static_cast<int>(strip_.pages.size()); ++index) {
         const QRectF& page = strip_.pages[index];
         if (page.bottom() < visible.top() || page.right() < visible.left() || page.left() > visible.right()) continue;
         if (page.top() > visible.bottom()) break;
+        if (first < 0) first = index;
+        last = index;
         waiting += paintPage(painter, index, ratio);
     }
+    // A page scrolled out of view is no longer drawn for.
+    renderer_.forgetPagesOutside(first, last);
     if (waiting == 0) held_ = QPixmap();
     if (!held_.isNull()) painter.drawPixmap(0, 0, held_);
     if (hasFocus()) {
