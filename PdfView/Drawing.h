@@ -3,6 +3,10 @@
 // The worker threads that draw PDF pages for the windows, shared by every
 // page view, and the switch that stops them when the program quits.
 
+#include "Platform/Cancel.h"
+
+#include <memory>
+
 class QThreadPool;
 
 namespace PdfView {
@@ -11,6 +15,10 @@ QThreadPool& drawingWorkers();
 
 // True while stopDrawing waits: every drawing is to stop where it can.
 bool drawingStopped();
+
+// Makes `stop` a flag that stopDrawing sets, for a drawing that waits on
+// something Poppler's own checks do not reach (a worker process).
+void stopWithDrawing(const std::shared_ptr<Platform::CancelFlag>& stop);
 
 // Drops the drawings not yet started, tells the running ones to stop, and
 // waits at most `milliseconds` for them; true when none runs any more (and

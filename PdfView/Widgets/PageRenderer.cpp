@@ -148,6 +148,7 @@ bool PageRenderer::request(const TileRequest& request)
         return false;
     auto stop = std::make_shared<Platform::CancelFlag>();
     waiting_.emplace(request.key(), stop);
+    stopWithDrawing(stop);
     drawingWorkers().start([channel = channel_, stop, drawing = drawing_, request] {
         if (stop->cancelled() || drawingStopped()) return; // forgotten while queued
         QImage image;

@@ -251,6 +251,20 @@ TEST(PageRendererTest, QuittingWaitsNoLongerThanItsLimitForADrawingThatCannotSto
     EXPECT_FALSE(PdfView::drawingStopped()) << "drawing may start again";
 }
 
+TEST(PageRendererTest, QuittingEndsADrawingInAWorkerAtOnce)
+{
+    std::atomic<pid_t> worker{0};
+    Platform::PdfWorker::setBeforeSend([&](pid_t pid, std::uint8_t) { worker = pid; });
+    PdfView::PageRenderer renderer;
+    renderer.drawInWorkers({60, std::int64_t{500} << 20});
+    renderer.setDocument(PdfView::pdfFromData(pdfWithHeavyPage(1, 0, 20000))); // seconds to draw
+    renderer.request({0, 612, {0, 0}, QRect(0, 0, 512, 512), 72});
+    ASSERT_TRUE(HangGuard::waitFor([&] { return worker != 0; }));
+    EXPECT_TRUE(PdfView::stopDrawing(HangGuard::scaled(1000)));
+    EXPECT_NE(kill(worker, 0), 0) << "its memory is given back";
+    Platform::PdfWorker::setBeforeSend(nullptr);
+}
+
 class PdfPagesViewTest : public testing::Test {
 protected:
     PdfPagesViewTest() : view("Large-print preview")
