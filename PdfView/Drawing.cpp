@@ -1,5 +1,6 @@
 #include "PdfView/Drawing.h"
 
+#include <QDeadlineTimer>
 #include <QThreadPool>
 
 #include <algorithm>
@@ -19,6 +20,13 @@ std::vector<std::weak_ptr<Platform::CancelFlag>> flags; // of drawings that may 
 QThreadPool& drawingWorkers()
 {
     static QThreadPool pool;
+    return pool;
+}
+
+QThreadPool& processDrawingWorkers()
+{
+    static QThreadPool pool;
+    pool.setMaxThreadCount(drawingProcesses);
     return pool;
 }
 
@@ -43,8 +51,12 @@ bool stopDrawing(int milliseconds)
             if (auto live = flag.lock()) live->cancel();
         flags.clear();
     }
-    drawingWorkers().clear();
-    const bool stopped = drawingWorkers().waitForDone(milliseconds);
+    QDeadlineTimer deadline(milliseconds);
+    bool stopped = true;
+    for (QThreadPool* pool : {&drawingWorkers(), &processDrawingWorkers()}) {
+        pool->clear();
+        stopped = pool->waitForDone(static_cast<int>(deadline.remainingTime())) && stopped;
+    }
     if (stopped) stopping.store(false);
     return stopped;
 }

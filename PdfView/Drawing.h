@@ -1,7 +1,8 @@
 #pragma once
 
-// The worker threads that draw PDF pages for the windows, shared by every
-// page view, and the switch that stops them when the program quits.
+// The worker threads that draw PDF pages for the windows (or wait for worker
+// processes drawing them), shared by every page view, and the switch that
+// stops them when the program quits.
 
 #include "Platform/Cancel.h"
 
@@ -12,6 +13,12 @@ class QThreadPool;
 namespace PdfView {
 
 QThreadPool& drawingWorkers();
+
+// The threads that wait for tiles drawn in worker processes: one a process,
+// so that a document runs at most this many processes and a slow page in one
+// never holds up the threads drawing in this process.
+constexpr int drawingProcesses = 2;
+QThreadPool& processDrawingWorkers();
 
 // True while stopDrawing waits: every drawing is to stop where it can.
 bool drawingStopped();

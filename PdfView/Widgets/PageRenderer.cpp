@@ -149,7 +149,8 @@ bool PageRenderer::request(const TileRequest& request)
     auto stop = std::make_shared<Platform::CancelFlag>();
     waiting_.emplace(request.key(), stop);
     stopWithDrawing(stop);
-    drawingWorkers().start([channel = channel_, stop, drawing = drawing_, request] {
+    QThreadPool& threads = workerLimits_ ? processDrawingWorkers() : drawingWorkers();
+    threads.start([channel = channel_, stop, drawing = drawing_, request] {
         if (stop->cancelled() || drawingStopped()) return; // forgotten while queued
         QImage image;
         bool overLimit = false;

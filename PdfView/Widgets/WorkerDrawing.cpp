@@ -2,16 +2,12 @@
 
 #include "Platform/PdfWorkerTile.h"
 
-#include <chrono>
 #include <fstream>
 #include <iterator>
 
 namespace PdfView {
 
 namespace {
-
-// How often a thread waiting for a free worker looks at its stop flag.
-constexpr auto stopPoll = std::chrono::milliseconds(10);
 
 Platform::Bytes bytesOf(const PdfSource& source)
 {
@@ -43,8 +39,7 @@ WorkerDrawing::~WorkerDrawing() = default; // each worker is ended and reaped wi
 QImage WorkerDrawing::draw(const TileRequest& request, const Platform::CancelFlag& stop)
 {
     if (!input()) return fallback_ ? fallback_->draw(request, stop) : QImage();
-    Worker worker = take(stop);
-    if (!worker) return {};
+    Worker worker = take();
     const Platform::PdfWorkerTile::Request tile{request.index, request.dpi / 72.0, request.area.x(),
                                                  request.area.y(), request.area.width(), request.area.height()};
     const auto reply = worker->request(Platform::PdfWorkerTile::tag, Platform::PdfWorkerTile::encode(tile), &stop);
@@ -64,30 +59,20 @@ QImage WorkerDrawing::draw(const TileRequest& request, const Platform::CancelFla
     return fallback_ ? fallback_->draw(request, stop) : QImage();
 }
 
-WorkerDrawing::Worker WorkerDrawing::take(const Platform::CancelFlag& stop)
+WorkerDrawing::Worker WorkerDrawing::take()
 {
     auto bytes = input();
-    std::unique_lock lock(mutex_);
-    while (idle_.empty() && started_ >= maxWorkers) {
-        if (stop.cancelled()) return nullptr;
-        freed_.wait_for(lock, stopPoll);
-    }
-    if (!idle_.empty()) {
-        Worker worker = std::move(idle_.back());
-        idle_.pop_back();
-        return worker;
-    }
-    ++started_;
-    return std::make_unique<Platform::PdfWorker>(std::move(bytes), limits_);
+    std::lock_guard lock(mutex_);
+    if (idle_.empty()) return std::make_unique<Platform::PdfWorker>(std::move(bytes), limits_);
+    Worker worker = std::move(idle_.back());
+    idle_.pop_back();
+    return worker;
 }
 
 void WorkerDrawing::giveBack(Worker worker)
 {
-    {
-        std::lock_guard lock(mutex_);
-        idle_.push_back(std::move(worker));
-    }
-    freed_.notify_one();
+    std::lock_guard lock(mutex_);
+    idle_.push_back(std::move(worker));
 }
 
 std::shared_ptr<const Platform::PdfWorkerInput> WorkerDrawing::input()

@@ -4,16 +4,16 @@
 // page can take the window's memory or a core for long: each tile is drawn
 // under the worker's limits of CPU time and memory, and a worker past them
 // is ended, giving its memory back, the page reported over its limits. A tile
-// nobody waits for any more ends its worker at once. At most `maxWorkers`
-// run for one document; they end with the drawing (another document, or the
-// view gone), after the last tile under way. Where no worker can be started
+// nobody waits for any more ends its worker at once. Tiles are asked for on
+// the threads of processDrawingWorkers, one a worker at most; the workers end
+// with the drawing (another document, or the view gone), after the last tile
+// under way. Where no worker can be started
 // (the program missing from the installation) tiles are drawn by `fallback`,
 // as they were before workers, rather than left blank.
 
 #include "PdfView/Widgets/PageRenderer.h"
 #include "Platform/PdfWorker.h"
 
-#include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -22,8 +22,6 @@ namespace PdfView {
 
 class WorkerDrawing final : public TileDrawing {
 public:
-    static constexpr int maxWorkers = 2;
-
     WorkerDrawing(std::shared_ptr<const PdfSource> source, Platform::PdfWorkerLimits limits,
                   std::shared_ptr<TileDrawing> fallback);
     ~WorkerDrawing() override;
@@ -33,9 +31,8 @@ public:
 
 private:
     using Worker = std::unique_ptr<Platform::PdfWorker>;
-    // A worker no other thread uses, once one is free; null when `stop` is
-    // set meanwhile.
-    Worker take(const Platform::CancelFlag& stop);
+    // A worker no other thread uses: an idle one, else a new one.
+    Worker take();
     void giveBack(Worker worker);
     // The document's bytes for the workers; null when they cannot be had.
     std::shared_ptr<const Platform::PdfWorkerInput> input();
@@ -44,11 +41,9 @@ private:
     Platform::PdfWorkerLimits limits_;
     std::shared_ptr<TileDrawing> fallback_;
     std::mutex mutex_;
-    std::condition_variable freed_;
     std::shared_ptr<const Platform::PdfWorkerInput> input_;
     bool noInput_ = false;
-    std::vector<Worker> idle_;
-    int started_ = 0; // workers made, idle or drawing
+    std::vector<Worker> idle_; // at most one a thread
 };
 
 } // namespace PdfView
