@@ -125,16 +125,12 @@ std::optional<Process> spawn()
 
 // Idle workers of this process. A child made by fork() shares the parent's
 // sockets to them, so it never touches them: only their owner uses them.
+// The pool lives as long as the process (reaper threads may still fill it
+// while the process exits); an idle worker ends by itself when the process
+// is gone and its socket closes.
 class IdleWorkers {
 public:
     static constexpr std::size_t kept = 4;
-
-    ~IdleWorkers()
-    {
-        std::lock_guard lock(mutex_);
-        if (getpid() != owner_) return;
-        for (Process& p : idle_) kill(p);
-    }
 
     std::optional<Process> take()
     {
@@ -160,8 +156,8 @@ private:
 
 IdleWorkers& idleWorkers()
 {
-    static IdleWorkers workers;
-    return workers;
+    static IdleWorkers* workers = new IdleWorkers;
+    return *workers;
 }
 
 // The document's memory file and the limits, as the worker's first message.
