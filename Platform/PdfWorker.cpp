@@ -2,8 +2,13 @@
 // socket pair (a socket, not a pipe, so that writing to a worker that died
 // returns EPIPE with MSG_NOSIGNAL instead of raising SIGPIPE in the app).
 // Every descriptor is made close-on-exec, so a worker inherits only its
-// socket (as fd 3) and the document (fd 4), whatever other threads open
-// meanwhile; a worker that is done with is killed and reaped at once.
+// socket (as fd 3), whatever other threads open meanwhile; the document's
+// memory file and the limits are its first message, the file passed over the
+// socket. A worker that is done with is killed and reaped at once.
+//
+// Starting a worker costs some 10 ms of loading libraries, as much as reading
+// a short document: so a few started workers wait idle, without a document,
+// for the next read, and each worker ended is replaced by an idle one.
 
 #include "Platform/PdfWorker.h"
 
@@ -18,9 +23,12 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <mutex>
 #include <string>
 #include <system_error>
+#include <thread>
+#include <vector>
 
 extern char** environ;
 
@@ -54,6 +62,127 @@ PdfWorker::BeforeSend& beforeSendHook()
 bool executable(const std::filesystem::path& path)
 {
     return !path.empty() && access(path.c_str(), X_OK) == 0;
+}
+
+struct Process {
+    pid_t pid = 0;
+    int socket = -1;
+};
+
+void kill(Process& process)
+{
+    if (process.socket >= 0) close(process.socket);
+    if (process.pid > 0) {
+        ::kill(process.pid, SIGKILL);
+        while (waitpid(process.pid, nullptr, 0) < 0 && errno == EINTR) {
+        }
+    }
+    process = {};
+}
+
+// A worker process with no document yet; none when it can't be started.
+std::optional<Process> spawn()
+{
+    auto path = PdfWorker::location();
+    if (!executable(path)) return std::nullopt;
+    int pair[2];
+    if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair) != 0) return std::nullopt;
+    int theirs = movedHigh(pair[1]);
+    int ours = movedHigh(pair[0]);
+    if (theirs < 0 || ours < 0) {
+        if (theirs >= 0) close(theirs);
+        if (ours >= 0) close(ours);
+        return std::nullopt;
+    }
+
+    posix_spawn_file_actions_t files;
+    posix_spawn_file_actions_init(&files);
+    posix_spawn_file_actions_adddup2(&files, theirs, 3);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    // The app may ignore SIGPIPE or block signals; the worker must die of its limits.
+    sigset_t defaults, none;
+    sigemptyset(&defaults);
+    for (int signal : {SIGPIPE, SIGPROF, SIGXCPU, SIGSEGV, SIGTERM}) sigaddset(&defaults, signal);
+    sigemptyset(&none);
+    posix_spawnattr_setsigdefault(&attributes, &defaults);
+    posix_spawnattr_setsigmask(&attributes, &none);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+
+    std::string program = path.string();
+    char* argv[] = {program.data(), nullptr};
+    pid_t pid = 0;
+    int failed = posix_spawn(&pid, program.c_str(), &files, &attributes, argv, environ);
+    posix_spawn_file_actions_destroy(&files);
+    posix_spawnattr_destroy(&attributes);
+    close(theirs);
+    if (failed != 0) {
+        close(ours);
+        return std::nullopt;
+    }
+    return Process{pid, ours};
+}
+
+// Idle workers of this process. A child made by fork() shares the parent's
+// sockets to them, so it never touches them: only their owner uses them.
+// The pool lives as long as the process (reaper threads may still fill it
+// while the process exits); an idle worker ends by itself when the process
+// is gone and its socket closes.
+class IdleWorkers {
+public:
+    static constexpr std::size_t kept = 4;
+
+    std::optional<Process> take()
+    {
+        std::lock_guard lock(mutex_);
+        if (getpid() != owner_ || idle_.empty()) return std::nullopt;
+        Process p = idle_.back();
+        idle_.pop_back();
+        return p;
+    }
+
+    void replenish()
+    {
+        std::lock_guard lock(mutex_);
+        if (getpid() != owner_ || idle_.size() >= kept) return;
+        if (auto p = spawn()) idle_.push_back(*p);
+    }
+
+private:
+    std::mutex mutex_;
+    pid_t owner_ = getpid();
+    std::vector<Process> idle_;
+};
+
+IdleWorkers& idleWorkers()
+{
+    static IdleWorkers* workers = new IdleWorkers;
+    return *workers;
+}
+
+// The document's memory file and the limits, as the worker's first message.
+bool sendDocument(const Process& process, int documentFd, const PdfWorkerLimits& limits)
+{
+    WireWriter message;
+    message.i64(static_cast<std::int64_t>(limits.cpuSeconds * 1000 + 0.5));
+    message.i64(limits.memoryBytes);
+    Bytes bytes = message.take();
+    iovec part{bytes.data(), bytes.size()};
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))] = {};
+    msghdr header{};
+    header.msg_iov = &part;
+    header.msg_iovlen = 1;
+    header.msg_control = control;
+    header.msg_controllen = sizeof control;
+    cmsghdr* fdPart = CMSG_FIRSTHDR(&header);
+    fdPart->cmsg_level = SOL_SOCKET;
+    fdPart->cmsg_type = SCM_RIGHTS;
+    fdPart->cmsg_len = CMSG_LEN(sizeof(int));
+    std::memcpy(CMSG_DATA(fdPart), &documentFd, sizeof(int));
+    ssize_t sent;
+    do sent = sendmsg(process.socket, &header, MSG_NOSIGNAL);
+    while (sent < 0 && errno == EINTR);
+    return sent == static_cast<ssize_t>(bytes.size());
 }
 
 } // namespace
@@ -114,59 +243,42 @@ void PdfWorker::setBeforeSend(BeforeSend hook)
 bool PdfWorker::start()
 {
     if (pid_ != 0) return true;
-    auto path = location();
-    if (!executable(path) || !input_) return false;
-    int pair[2];
-    if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair) != 0) return false;
-    int theirs = movedHigh(pair[1]);
-    if (theirs < 0) {
-        close(pair[0]);
-        return false;
+    if (!input_) return false;
+    // An idle worker may have died meanwhile; then a fresh one is started.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        auto process = attempt == 0 ? idleWorkers().take() : spawn();
+        if (!process) continue;
+        if (!sendDocument(*process, input_->fd(), limits_)) {
+            kill(*process);
+            continue;
+        }
+        pid_ = process->pid;
+        socket_ = process->socket;
+        return true;
     }
-
-    posix_spawn_file_actions_t files;
-    posix_spawn_file_actions_init(&files);
-    posix_spawn_file_actions_adddup2(&files, theirs, 3);
-    posix_spawn_file_actions_adddup2(&files, input_->fd(), 4);
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    // The app may ignore SIGPIPE or block signals; the worker must die of its limits.
-    sigset_t defaults, none;
-    sigemptyset(&defaults);
-    for (int signal : {SIGPIPE, SIGPROF, SIGXCPU, SIGSEGV, SIGTERM}) sigaddset(&defaults, signal);
-    sigemptyset(&none);
-    posix_spawnattr_setsigdefault(&attributes, &defaults);
-    posix_spawnattr_setsigmask(&attributes, &none);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
-
-    std::string program = path.string();
-    std::string cpu = std::to_string(static_cast<long long>(limits_.cpuSeconds * 1000 + 0.5));
-    std::string memory = std::to_string(limits_.memoryBytes);
-    char* argv[] = {program.data(), const_cast<char*>("--cpu-ms"), cpu.data(), const_cast<char*>("--memory"),
-                    memory.data(), nullptr};
-    pid_t pid = 0;
-    int failed = posix_spawn(&pid, program.c_str(), &files, &attributes, argv, environ);
-    posix_spawn_file_actions_destroy(&files);
-    posix_spawnattr_destroy(&attributes);
-    close(theirs);
-    if (failed != 0) {
-        close(pair[0]);
-        return false;
-    }
-    pid_ = pid;
-    socket_ = movedHigh(pair[0]);
-    return true;
+    return false;
 }
 
 void PdfWorker::end()
 {
+    if (pid_ == 0 && socket_ < 0) return;
     if (socket_ >= 0) close(socket_);
-    socket_ = -1;
-    if (pid_ == 0) return;
-    kill(pid_, SIGKILL);
-    while (waitpid(pid_, nullptr, 0) < 0 && errno == EINTR) {
-    }
+    if (pid_ > 0) ::kill(pid_, SIGKILL);
+    // The kernel frees the worker's memory as it dies; waiting for that, and
+    // starting an idle worker in its place, is left to a thread of its own.
+    auto reap = [pid = pid_] {
+        if (pid > 0)
+            while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+            }
+        idleWorkers().replenish();
+    };
     pid_ = 0;
+    socket_ = -1;
+    try {
+        std::thread(reap).detach();
+    } catch (const std::system_error&) {
+        reap(); // no thread to be had: here and now
+    }
 }
 
 bool PdfWorker::sendAll(const Bytes& frame)

@@ -32,8 +32,8 @@ struct PdfWorkerLimits {
     bool operator==(const PdfWorkerLimits&) const = default;
 };
 
-// A document's bytes in a memory file that every worker inherits: written
-// once, read by each worker without another copy through a pipe.
+// A document's bytes in a memory file handed to every worker: written once,
+// read by each worker without another copy through a pipe.
 class PdfWorkerInput {
 public:
     // Throws std::system_error when the system gives no memory file.
@@ -104,9 +104,9 @@ struct PdfWorkerRequest {
     Bytes (*handle)(const PdfDocument::Opened& document, WireReader& request) = nullptr;
 };
 
-// The worker program's main: reads the document from the inherited memory
-// file, sets its limits, opens the document and answers requests with
-// `handlers` until the client goes away. Returns the exit status.
-int servePdfWorker(int argc, char** argv, std::span<const PdfWorkerRequest> handlers);
+// The worker program's main: waits for the document's memory file and its
+// limits on fd 3, sets the limits, opens the document and answers requests
+// with `handlers` until the client goes away. Returns the exit status.
+int servePdfWorker(std::span<const PdfWorkerRequest> handlers);
 
 } // namespace Platform

@@ -18,6 +18,7 @@
 #include <cstring>
 #include <fstream>
 #include <new>
+#include <optional>
 #include <string>
 
 namespace Platform {
@@ -25,7 +26,6 @@ namespace Platform {
 namespace {
 
 constexpr int socketFd = 3;
-constexpr int inputFd = 4;
 
 enum Exit { done = 0, usage = 2, noInput = 3, outOfMemory = 4, failed = 5, unknownRequest = 6 };
 
@@ -59,20 +59,57 @@ void capAddressSpace(std::int64_t pageBytes)
 #endif
 }
 
-std::shared_ptr<const Bytes> readInput()
+std::shared_ptr<const Bytes> readInput(int fd)
 {
     struct stat info{};
-    if (fstat(inputFd, &info) != 0 || info.st_size <= 0) return nullptr;
+    if (fstat(fd, &info) != 0 || info.st_size <= 0) return nullptr;
     auto bytes = std::make_shared<Bytes>(static_cast<std::size_t>(info.st_size));
     std::size_t done = 0;
     while (done < bytes->size()) {
-        ssize_t n = pread(inputFd, bytes->data() + done, bytes->size() - done, static_cast<off_t>(done));
+        ssize_t n = pread(fd, bytes->data() + done, bytes->size() - done, static_cast<off_t>(done));
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return nullptr;
         done += static_cast<std::size_t>(n);
     }
-    close(inputFd);
     return bytes;
+}
+
+// The first message: the limits, with the document's memory file attached.
+struct Document {
+    int fd = -1;
+    long cpuMilliseconds = 0;
+    std::int64_t memoryBytes = 0;
+};
+
+std::optional<Document> receiveDocument()
+{
+    std::uint8_t limits[16];
+    iovec part{limits, sizeof limits};
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))] = {};
+    msghdr header{};
+    header.msg_iov = &part;
+    header.msg_iovlen = 1;
+    header.msg_control = control;
+    header.msg_controllen = sizeof control;
+    ssize_t n;
+    do n = recvmsg(socketFd, &header, MSG_CMSG_CLOEXEC);
+    while (n < 0 && errno == EINTR);
+    if (n <= 0) return std::nullopt;
+    Document document;
+    for (cmsghdr* c = CMSG_FIRSTHDR(&header); c; c = CMSG_NXTHDR(&header, c))
+        if (c->cmsg_level == SOL_SOCKET && c->cmsg_type == SCM_RIGHTS) std::memcpy(&document.fd, CMSG_DATA(c), sizeof(int));
+    std::size_t got = static_cast<std::size_t>(n);
+    while (got < sizeof limits) {
+        ssize_t more = read(socketFd, limits + got, sizeof limits - got);
+        if (more < 0 && errno == EINTR) continue;
+        if (more <= 0) return std::nullopt;
+        got += static_cast<std::size_t>(more);
+    }
+    WireReader reader(limits, sizeof limits);
+    document.cpuMilliseconds = static_cast<long>(reader.i64());
+    document.memoryBytes = reader.i64();
+    if (document.fd < 0) return std::nullopt;
+    return document;
 }
 
 bool readAll(void* into, std::size_t size)
@@ -128,24 +165,21 @@ int serve(const PdfDocument::Opened& document, std::span<const PdfWorkerRequest>
 
 } // namespace
 
-int servePdfWorker(int argc, char** argv, std::span<const PdfWorkerRequest> handlers)
+int servePdfWorker(std::span<const PdfWorkerRequest> handlers)
 {
-    long cpuMilliseconds = 0;
-    std::int64_t memoryBytes = 0;
-    for (int i = 1; i + 1 < argc; i += 2) {
-        if (std::strcmp(argv[i], "--cpu-ms") == 0) cpuMilliseconds = std::atol(argv[i + 1]);
-        else if (std::strcmp(argv[i], "--memory") == 0) memoryBytes = std::atoll(argv[i + 1]);
-        else return usage;
-    }
-    if (cpuMilliseconds <= 0) return usage;
     try {
-        auto bytes = readInput();
+        // Waiting here, idle, until a read needs a worker.
+        auto received = receiveDocument();
+        if (!received) return done;
+        if (received->cpuMilliseconds <= 0) return usage;
+        auto bytes = readInput(received->fd);
+        close(received->fd);
         if (!bytes) return noInput;
-        capAddressSpace(memoryBytes);
-        armCpu(cpuMilliseconds);
+        capAddressSpace(received->memoryBytes);
+        armCpu(received->cpuMilliseconds);
         PdfDocument::Opened document = PdfDocument::openShared(std::move(bytes));
         armCpu(0);
-        return serve(document, handlers, cpuMilliseconds);
+        return serve(document, handlers, received->cpuMilliseconds);
     } catch (const std::bad_alloc&) {
         return outOfMemory;
     } catch (...) {
