@@ -261,7 +261,7 @@ TEST(PageRendererTest, QuittingEndsADrawingInAWorkerAtOnce)
     renderer.request({0, 612, {0, 0}, QRect(0, 0, 512, 512), 72});
     ASSERT_TRUE(HangGuard::waitFor([&] { return worker != 0; }));
     EXPECT_TRUE(PdfView::stopDrawing(HangGuard::scaled(1000)));
-    EXPECT_NE(kill(worker, 0), 0) << "its memory is given back";
+    EXPECT_TRUE(HangGuard::waitFor([&] { return kill(worker, 0) != 0; }, 1000)) << "its memory is given back";
     Platform::PdfWorker::setBeforeSend(nullptr);
 }
 
@@ -571,15 +571,12 @@ TEST_F(PdfPagesViewTest, InWorkersAPageOverItsLimitsOrOutOfViewEndsItsWorkerAndT
         std::lock_guard lock(mutex);
         if (std::find(started.begin(), started.end(), pid) == started.end()) started.push_back(pid);
     });
+    const auto alive = [](pid_t pid) { return kill(pid, 0) == 0; };
     const auto running = [&] {
         std::lock_guard lock(mutex);
-        std::set<pid_t> alive;
-        for (pid_t pid : started)
-            if (kill(pid, 0) == 0) alive.insert(pid);
-        return alive;
-    };
-    const auto anyGone = [&](const std::set<pid_t>& pids) {
-        return std::any_of(pids.begin(), pids.end(), [](pid_t pid) { return kill(pid, 0) != 0; });
+        std::set<pid_t> pids;
+        std::ranges::copy_if(started, std::inserter(pids, pids.end()), alive);
+        return pids;
     };
     view.resize(400, 1100); // the first two pages in full
     const auto heavy = pdfWithHeavyPage(6, 1, 20000); // seconds of CPU on page 2
@@ -609,19 +606,24 @@ TEST_F(PdfPagesViewTest, InWorkersAPageOverItsLimitsOrOutOfViewEndsItsWorkerAndT
     // Limits that let page 2 draw for long: scrolled out of view, its worker ends at once.
     view.renderer().drawInWorkers({60, std::int64_t{500} << 20});
     view.setDocument(PdfView::pdfFromData(heavy));
+    {
+        std::lock_guard lock(mutex);
+        started.clear(); // the first document's workers are ending meanwhile
+    }
     ASSERT_TRUE(settle(1)) << "all but page 2 drawn";
     const auto drawing = running();
     EXPECT_FALSE(drawing.empty());
     view.goToPage(5);
     view.viewport()->grab();
-    EXPECT_TRUE(HangGuard::waitFor([&] { return anyGone(drawing); }, 1000));
+    EXPECT_TRUE(HangGuard::waitFor([&] { return !std::ranges::all_of(drawing, alive); }, 1000));
 
     // Another document ends every worker of this one.
     ASSERT_TRUE(settle(0));
     const auto idle = running();
     EXPECT_FALSE(idle.empty());
     view.setDocument(PdfView::pdfFromData(letterPdf(1)));
-    EXPECT_TRUE(HangGuard::waitFor([&] { return running().empty(); }, 1000));
+    // (The new document's own workers start as the view paints meanwhile.)
+    EXPECT_TRUE(HangGuard::waitFor([&] { return std::ranges::none_of(idle, alive); }, 1000));
     Platform::PdfWorker::setBeforeSend(nullptr);
 }
 
