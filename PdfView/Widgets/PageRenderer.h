@@ -11,12 +11,13 @@
 // main thread. A new document or scale forgets what was asked before, as a
 // page leaving the view forgets its own: those tiles are dropped on arrival,
 // queued ones are never drawn, and one being drawn is told to stop wherever
-// Poppler checks. The workers are the shared
-// ones of PdfView/Drawing.h, which quitting stops.
+// Poppler checks. The workers are the shared ones of PdfView/Drawing.h, which
+// quitting stops.
 //
 // A document from outside (the user's own PDF) can be drawn in worker
 // processes instead (drawInWorkers): each tile under limits of time and
-// memory, a page past them shown as left out and never asked for again.
+// memory, a page past them shown as left out and never asked for again; the
+// threads then only wait for the processes (processDrawingWorkers).
 
 #include "PdfView/Pdf.h"
 #include "Platform/Cancel.h"
@@ -27,7 +28,6 @@
 #include <QPoint>
 #include <QRect>
 
-#include <atomic>
 #include <exception>
 #include <functional>
 #include <map>
@@ -67,8 +67,8 @@ class PageRenderer : public QObject {
     Q_OBJECT
 
 public:
-    // Draws a tile from the worker's own copy of the document; `stop` turns
-    // true once nobody waits for the tile any more.
+    // Draws a tile from the thread's own copy of the document; `stop` is set
+    // once nobody waits for the tile any more.
     using Draw = std::function<QImage(Poppler::Document&, const TileRequest&, const Platform::CancelFlag& stop)>;
 
     explicit PageRenderer(QObject* parent = nullptr);
