@@ -27,8 +27,8 @@
 namespace Platform {
 
 struct PdfWorkerLimits {
-    double cpuSeconds = 2;                         // CPU time of one request
-    std::int64_t memoryBytes = std::int64_t{500} << 20; // address space beyond the worker's own at its start
+    double cpuSeconds = 2;                              // CPU time of one request
+    std::int64_t memoryBytes = std::int64_t{500} << 20; // address space beyond what the worker maps at its start
     bool operator==(const PdfWorkerLimits&) const = default;
 };
 

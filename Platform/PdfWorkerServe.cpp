@@ -59,6 +59,24 @@ void capAddressSpace(std::int64_t pageBytes)
 #endif
 }
 
+// A page of text read while the worker waits idle: Poppler's and qpdf's
+// one-time set-up (tables of glyph names and encodings, the built-in font
+// metrics) is then done before a document arrives, not while it is read.
+void warmUp()
+{
+    static const char pdf[] = "%PDF-1.4\n"
+                              "1 0 obj << /Type /Catalog /Pages 2 0 R >> endobj\n"
+                              "2 0 obj << /Type /Pages /Kids [3 0 R] /Count 1 >> endobj\n"
+                              "3 0 obj << /Type /Page /Parent 2 0 R /MediaBox [0 0 200 200] /Contents 4 0 R "
+                              "/Resources << /Font << /F1 << /Type /Font /Subtype /Type1 /BaseFont /Helvetica >> >> >> >> "
+                              "endobj\n"
+                              "4 0 obj << /Length 36 >> stream\nBT /F1 12 Tf 20 100 Td (Warm) Tj ET\nendstream endobj\n"
+                              "trailer << /Root 1 0 R >>\n%%EOF\n";
+    auto opened = PdfDocument::open(Bytes(pdf, pdf + sizeof pdf - 1));
+    if (!opened.document) return;
+    if (auto page = opened.document->page(0)) page->text();
+}
+
 std::shared_ptr<const Bytes> readInput(int fd)
 {
     struct stat info{};
@@ -168,6 +186,7 @@ int serve(const PdfDocument::Opened& document, std::span<const PdfWorkerRequest>
 int servePdfWorker(std::span<const PdfWorkerRequest> handlers)
 {
     try {
+        warmUp();
         // Waiting here, idle, until a read needs a worker.
         auto received = receiveDocument();
         if (!received) return done;

@@ -5,6 +5,7 @@
 #include "FolmiraKit/PDF/PageSource.h"
 
 #include "FolmiraKit/Model/Cancel.h"
+#include "FolmiraKit/PDF/Limits.h"
 
 #include <algorithm>
 #include <atomic>
@@ -34,7 +35,8 @@ PageReading tooLargeReading()
 }
 
 std::mutex limitsMutex;
-Platform::PdfWorkerLimits chosenLimits;
+constexpr Platform::PdfWorkerLimits defaultLimits{PDFLimits::pageCpuSeconds, PDFLimits::pageMemoryBytes};
+Platform::PdfWorkerLimits chosenLimits = defaultLimits;
 
 } // namespace
 
@@ -185,9 +187,8 @@ Platform::PdfWorkerLimits pageLimits()
 void setPageLimits(double cpuSeconds, std::int64_t memoryBytes)
 {
     std::lock_guard lock(limitsMutex);
-    Platform::PdfWorkerLimits defaults;
-    chosenLimits.cpuSeconds = cpuSeconds > 0 ? cpuSeconds : defaults.cpuSeconds;
-    chosenLimits.memoryBytes = memoryBytes > 0 ? memoryBytes : defaults.memoryBytes;
+    chosenLimits.cpuSeconds = cpuSeconds > 0 ? cpuSeconds : defaultLimits.cpuSeconds;
+    chosenLimits.memoryBytes = memoryBytes > 0 ? memoryBytes : defaultLimits.memoryBytes;
 }
 
 } // namespace FolmiraKit::PDFReader

@@ -61,9 +61,9 @@ private:
 int readingThreads();
 void setReadingThreads(int threads);
 
-// The limits of one page's reading in a worker: 2 s of CPU and 500 MB,
-// unless set otherwise (tests make them small); zero or less in a field goes
-// back to its default.
+// The limits of one page's reading in a worker: PDFLimits' 2 s of CPU and
+// 500 MB, unless set otherwise (tests make them small); zero or less in a
+// field goes back to its default.
 Platform::PdfWorkerLimits pageLimits();
 void setPageLimits(double cpuSeconds, std::int64_t memoryBytes);
 
