@@ -127,13 +127,14 @@ std::optional<QPDFPageObjectHelper> qpdfPageOf(const PdfPage& page)
 PdfDocument::Opened PdfDocument::open(const Bytes& data)
 {
     if (data.empty()) return {};
-    return openBytes(std::make_shared<const Bytes>(data));
+    return openShared(std::make_shared<const Bytes>(data));
 }
 
-std::optional<PdfDocument> PdfDocument::reopened() const { return openBytes(impl_->bytes).document; }
+std::optional<PdfDocument> PdfDocument::reopened() const { return openShared(impl_->bytes).document; }
 
-PdfDocument::Opened PdfDocument::openBytes(std::shared_ptr<const Bytes> bytes)
+PdfDocument::Opened PdfDocument::openShared(std::shared_ptr<const Bytes> bytes)
 {
+    if (!bytes || bytes->empty()) return {};
     Opened opened;
     auto impl = std::make_shared<Impl>();
     impl->bytes = std::move(bytes);
@@ -306,6 +307,28 @@ std::optional<Bitmap> PdfPage::render(const Rect& region, double scale, std::int
     cairo_set_matrix(cr.get(), &matrix);
     // Printing without annotation flags draws the page's own contents only.
     poppler_page_render_for_printing_with_options(impl_->page.get(), cr.get(), POPPLER_PRINT_DOCUMENT);
+    cairo_surface_flush(surface.get());
+    if (cairo_status(cr.get()) != CAIRO_STATUS_SUCCESS) return std::nullopt;
+    return bitmap;
+}
+
+std::optional<Bitmap> PdfPage::renderShown(int x, int y, int width, int height, double scale) const
+{
+    if (width <= 0 || height <= 0 || width > 32767 || height > 32767 || !std::isfinite(scale) || scale <= 0)
+        return std::nullopt;
+    Bitmap bitmap;
+    bitmap.width = width;
+    bitmap.height = height;
+    bitmap.pixels.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0);
+    std::unique_ptr<cairo_surface_t, CairoSurfaceDeleter> surface(cairo_image_surface_create_for_data(
+        reinterpret_cast<unsigned char*>(bitmap.pixels.data()), CAIRO_FORMAT_ARGB32, width, height, width * 4));
+    if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS) return std::nullopt;
+    std::unique_ptr<cairo_t, CairoDeleter> cr(cairo_create(surface.get()));
+    cairo_set_source_rgb(cr.get(), 1, 1, 1);
+    cairo_paint(cr.get());
+    cairo_translate(cr.get(), -x, -y);
+    cairo_scale(cr.get(), scale, scale);
+    poppler_page_render(impl_->page.get(), cr.get());
     cairo_surface_flush(surface.get());
     if (cairo_status(cr.get()) != CAIRO_STATUS_SUCCESS) return std::nullopt;
     return bitmap;

@@ -57,6 +57,8 @@ public:
 
     // The bytes are copied; the caller's buffer may go away.
     static Opened open(const Bytes& data);
+    // The same over bytes already shared, which are not copied.
+    static Opened openShared(std::shared_ptr<const Bytes> data);
 
     // Another document over the same bytes (not copied again), with Poppler
     // and qpdf state of its own, for another thread to read; none when it
@@ -73,7 +75,6 @@ public:
 
 private:
     explicit PdfDocument(std::shared_ptr<Impl> impl) : impl_(std::move(impl)) {}
-    static Opened openBytes(std::shared_ptr<const Bytes> bytes);
     std::shared_ptr<Impl> impl_;
 };
 
@@ -99,6 +100,11 @@ public:
     // per point, on opaque white, unrotated: pixel row 0 is the region's top.
     // None when the bitmap would be empty or hold `maxPixels` or more pixels.
     std::optional<Bitmap> render(const Rect& region, double scale, std::int64_t maxPixels) const;
+    // The page as a viewer shows it (its /Rotate applied, annotations drawn)
+    // at `scale` pixels per point: the `width` × `height` pixels whose top-left
+    // is pixel (`x`, `y`) of the whole page so drawn, on opaque white. None
+    // when the size is empty or past Cairo's largest surface.
+    std::optional<Bitmap> renderShown(int x, int y, int width, int height, double scale) const;
 
     // The Poppler and qpdf objects behind the page, for the Platform layer's own use.
     struct Impl;

@@ -1,6 +1,6 @@
 // Reading a long text PDF, timed against poppler's pdftotext on the same file
 // in the same run. Both pay for Poppler's text extraction, which the reader
-// spreads over several threads; its own work (words, lines, columns, tables,
+// spreads over several worker processes; its own work (words, lines, columns, tables,
 // paragraphs, inference) should stay cheap beside it. pdftotext's figure
 // includes starting its process. Two samples: a manual drawn with Cairo, and
 // a long manual page set by groff (bash's when installed, else a generated

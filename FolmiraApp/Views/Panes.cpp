@@ -81,6 +81,9 @@ OriginalPane::OriginalPane(AppModel& model, QWidget* parent) : QWidget(parent), 
     column->addWidget(makeDivider(this));
     stack_ = new QStackedWidget(this);
     pdf_ = new PdfView::PdfPagesView(QStringLiteral("Original document"), stack_);
+    // The user's file may hold a page that would take the window's memory or
+    // a core for minutes: its pages are drawn in workers, under limits.
+    pdf_->renderer().drawInWorkers({});
     text_ = new TextPane(stack_);
     none_ = noPreviewView(stack_);
     stack_->addWidget(pdf_);
@@ -91,9 +94,21 @@ OriginalPane::OriginalPane(AppModel& model, QWidget* parent) : QWidget(parent), 
     connect(&model_, &AppModel::fileNameChanged, this, &OriginalPane::refresh);
     // Another file starts at its first page, fitted to the width.
     connect(&model_, &AppModel::fileURLChanged, pdf_, &PdfView::PdfPagesView::expectAnotherFile);
+    // The read document still held is the last file's until this one's arrives.
+    connect(&model_, &AppModel::fileURLChanged, this, [this] { pdf_->setLeftOutPages({}); });
+    connect(&model_, &AppModel::documentChanged, this, &OriginalPane::refreshLeftOut);
     connect(&model_, &AppModel::originalPDFChanged, this, &OriginalPane::refresh);
     connect(&model_, &AppModel::originalTextChanged, this, &OriginalPane::refresh);
     refresh();
+    refreshLeftOut();
+}
+
+void OriginalPane::refreshLeftOut()
+{
+    std::set<int> pages;
+    if (const auto& document = model_.document())
+        for (int number : document->leftOutPages) pages.insert(number - 1);
+    pdf_->setLeftOutPages(std::move(pages));
 }
 
 QWidget* OriginalPane::shown() const

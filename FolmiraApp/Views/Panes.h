@@ -35,6 +35,8 @@ public:
 
 private:
     void refresh();
+    // The pages the read left out, shown as such rather than drawn.
+    void refreshLeftOut();
 
     AppModel& model_;
     PaneHeader* header_;

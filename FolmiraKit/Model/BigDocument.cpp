@@ -10,7 +10,7 @@ namespace FolmiraKit {
 bool BigDocument::operator==(const BigDocument& other) const
 {
     return source == other.source && blocks == other.blocks && notes == other.notes &&
-           Platform::Text::canonicallyEqual(title, other.title);
+           leftOutPages == other.leftOutPages && Platform::Text::canonicallyEqual(title, other.title);
 }
 
 bool ConversionNote::operator==(const ConversionNote& other) const

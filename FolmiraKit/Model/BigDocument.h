@@ -20,6 +20,9 @@ struct BigDocument {
     Source source = Source::text;
     Blocks blocks;
     std::vector<ConversionNote> notes; // in the order they were made
+    // 1-based numbers of the pages of a PDF left out as too large to read,
+    // ascending; the window shows those pages' places without drawing them.
+    std::vector<int> leftOutPages = {};
 
     // Every block's plain text, joined with "\n" (a rule gives an empty line).
     std::string plainText() const;

@@ -40,6 +40,12 @@ inline constexpr std::size_t textFormUses = 10'000;
 // every path segment of a drawing in hand (two million tokens of short lines
 // take it 130 MB).
 inline constexpr std::size_t textTokens = 2'000'000;
+// What one page's reading (its text, its picture scan, its pictures'
+// rendering) may cost its worker process, whatever the page holds: CPU time,
+// and address space beyond what the worker maps before it opens the document.
+// The busiest pages of real manuals take under 5 ms and 4 MB.
+inline constexpr double pageCpuSeconds = 2;
+inline constexpr std::int64_t pageMemoryBytes = std::int64_t{500} << 20;
 // Regions rendered into pictures on one page.
 inline constexpr int renders = 200;
 // Pixels painted while cutting pictures out of one document's pages (a region

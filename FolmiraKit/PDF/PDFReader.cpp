@@ -11,10 +11,10 @@
 #include "FolmiraKit/PDF/Columns.h"
 #include "FolmiraKit/PDF/Limits.h"
 #include "FolmiraKit/PDF/LineTools.h"
+#include "FolmiraKit/PDF/PageSource.h"
 #include "FolmiraKit/PDF/Paragraphs.h"
 #include "FolmiraKit/PDF/PictureScan.h"
 #include "FolmiraKit/Readers/Inference.h"
-#include "Platform/PdfDocument.h"
 #include "Platform/Text.h"
 
 #include <algorithm>
@@ -74,10 +74,10 @@ std::string pageNumbers(const std::vector<int>& numbers)
                                                    ". Try the original Word or text file instead.");
 }
 
-void readPage(const Platform::PdfPage& page, int number, PageText read, FirstPass& pass)
+void readPage(PageReading reading, const Rect& crop, int number, FirstPass& pass)
 {
     Lines& lines = pass.pages.back();
-    Rect crop = page.cropBox();
+    PageText& read = reading.text;
     PageWords& found = read.words;
     if (found.untrusted) found.words.clear();
     pass.wordCount += static_cast<long long>(found.words.size());
@@ -90,7 +90,7 @@ void readPage(const Platform::PdfPage& page, int number, PageText read, FirstPas
     }
 
     // Pictures are rendered later, and only those kept (PictureScan::renderPictures).
-    std::vector<Rect> pictures = PictureScan::regions(page);
+    const std::vector<Rect>& pictures = reading.pictures;
     if (!found.untrusted && found.words.size() < 5) {
         double pageArea = crop.width * crop.height;
         bool scan = std::any_of(pictures.begin(), pictures.end(),
@@ -247,44 +247,62 @@ void promoteTitle(Blocks& blocks)
     blocks.front() = Block::heading(1, first->runs);
 }
 
-} // namespace
-
-BigDocument read(const std::vector<std::uint8_t>& data, const std::string& title)
+// The pages whose rendering failed are left out as too large, as if their
+// reading had failed: the worker that drew them went past a limit.
+void leaveOut(const std::vector<int>& failedPages, FirstPass& pass)
 {
-    return read(data, title, readingThreads());
+    for (int index : failedPages) {
+        pass.pages[static_cast<std::size_t>(index)].clear();
+        pass.tooLargePages.push_back(index + 1);
+    }
+    std::sort(pass.tooLargePages.begin(), pass.tooLargePages.end());
 }
+
+} // namespace
 
 BigDocument read(const std::vector<std::uint8_t>& data, const std::string& title, int threads)
 {
-    auto opened = Platform::PdfDocument::open(data);
-    if (!opened.document) {
-        if (opened.failure == Platform::PdfDocument::OpenFailure::locked)
+    checkCancelled();
+    PageSource source(data, threads);
+    DocumentOpening opening = source.open();
+    if (opening.state != DocumentOpening::State::opened) {
+        if (opening.state == DocumentOpening::State::locked)
             throw ConversionError(Reason::locked, "This PDF is locked with a password. Open it in a PDF viewer, type "
                                                   "the password, print it to a PDF file, and drop that copy in.");
         throw ConversionError(Reason::damaged, "This PDF couldn’t be opened. It may be damaged.");
     }
-    const Platform::PdfDocument& document = *opened.document;
-    int pageCount = document.pageCount();
+    int pageCount = static_cast<int>(opening.cropBoxes.size());
     if (pageCount < 1) throw ConversionError(Reason::empty, "This PDF has no pages.");
-    if (!document.allowsCopying())
+    if (!opening.allowsCopying)
         throw ConversionError(Reason::locked, "This PDF’s author turned off copying its text, so Folmira won’t "
                                               "re-flow it. Ask for an unlocked copy or the original document.");
 
-    // The pages' text on several threads; then pictures and scans page by page, in order.
-    std::vector<std::optional<PageText>> texts = readPageTexts(document, threads);
+    // The pages read by several workers; then pictures and scans page by page, in order.
+    std::vector<PageReading> readings = source.readPages(pageCount);
     FirstPass pass;
+    std::vector<std::vector<Rect>> drawn(static_cast<std::size_t>(pageCount));
     for (int i = 0; i < pageCount; ++i) {
         checkCancelled();
         pass.pages.emplace_back();
-        auto& text = texts[static_cast<std::size_t>(i)];
-        auto page = text ? document.page(i) : std::nullopt;
-        pass.cropBoxes.push_back(page ? std::optional<Rect>(page->cropBox()) : std::nullopt);
-        if (page && text->tooLarge) pass.tooLargePages.push_back(i + 1);
-        else if (page) readPage(*page, i + 1, std::move(*text), pass);
+        PageReading& reading = readings[static_cast<std::size_t>(i)];
+        const auto& crop = opening.cropBoxes[static_cast<std::size_t>(i)];
+        bool fetched = reading.fetched && crop;
+        pass.cropBoxes.push_back(fetched ? crop : std::nullopt);
+        if (!fetched) continue;
+        if (reading.text.tooLarge) {
+            pass.tooLargePages.push_back(i + 1);
+            continue;
+        }
+        drawn[static_cast<std::size_t>(i)] = std::move(reading.drawn);
+        readPage(std::move(reading), *crop, i + 1, pass);
     }
     refuseUnreadable(pass, pageCount, title);
     PictureScan::RenderBudget budget(PDFLimits::renderedPixels);
-    const int picturesLeftOut = PictureScan::renderPictures(document, pass.pages, budget);
+    auto rendered = PictureScan::renderPictures(pass.pages, drawn, budget, [&](int index, const std::vector<Rect>& regions) {
+        return source.render(index, regions);
+    });
+    leaveOut(rendered.failedPages, pass);
+    const int picturesLeftOut = rendered.overBudget;
 
     std::vector<ConversionNote> notes;
     int removed = removeRepeatedLines(pass.pages, pass.cropBoxes);
@@ -324,7 +342,12 @@ BigDocument read(const std::vector<std::uint8_t>& data, const std::string& title
         if (!pass.tooLargePages.empty()) refuseTooLarge(pass, pageCount, title);
         throw ConversionError(Reason::empty, "There’s no text in this PDF to make large.");
     }
-    return BigDocument{title, BigDocument::Source::pdf, std::move(blocks), std::move(notes)};
+    return BigDocument{title, BigDocument::Source::pdf, std::move(blocks), std::move(notes), pass.tooLargePages};
+}
+
+BigDocument read(const std::vector<std::uint8_t>& data, const std::string& title)
+{
+    return read(data, title, readingThreads());
 }
 
 } // namespace FolmiraKit::PDFReader

@@ -16,11 +16,13 @@ namespace FolmiraKit::PDFReader {
 // turned off), empty (no pages, or nothing left to make large),
 // noTextLayer (a scan, or fonts that don't say which letters they draw) and
 // unsupported (no words but on pages too large to read). A page too large to
-// read is otherwise left out with a note, as a scan page is.
+// read (past a bound of its content, or past its worker's limits of time and
+// memory) is otherwise left out with a note, as a scan page is, and listed in
+// the document's leftOutPages.
 BigDocument read(const std::vector<std::uint8_t>& data, const std::string& title);
 
-// The same, with the pages' text read on `threads` threads (1 to 4) rather
-// than min(cores, 4); the document is the same whatever their number.
+// The same, with the pages read by `threads` workers (1 to 4) rather than
+// min(cores, 4); the document is the same whatever their number.
 BigDocument read(const std::vector<std::uint8_t>& data, const std::string& title, int threads);
 
 } // namespace FolmiraKit::PDFReader

@@ -8,19 +8,13 @@
 
 #include "FolmiraKit/PDF/LineTools.h"
 
-#include "FolmiraKit/PDF/Limits.h"
-#include "Platform/Cancel.h"
-#include "Platform/PdfContentCost.h"
 #include "Platform/Text.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cctype>
 #include <cmath>
-#include <exception>
 #include <initializer_list>
 #include <string_view>
-#include <thread>
 
 namespace FolmiraKit::PDFReader {
 
@@ -285,94 +279,5 @@ Lines linesFromText(const Platform::PdfPageText& page, const Rect& mediaBox)
     }
     return lines;
 }
-
-} // namespace FolmiraKit::PDFReader
-
-namespace FolmiraKit::PDFReader {
-
-namespace {
-
-PageText readPageText(const Platform::PdfPage& page)
-{
-    constexpr Platform::PdfContent::TextCost limits{PDFLimits::textContentBytes, PDFLimits::textOperators,
-                                                    PDFLimits::shownTextBytes, PDFLimits::textFormUses,
-                                                    PDFLimits::graphicsStates, PDFLimits::textTokens};
-    if (!Platform::PdfContent::measureText(page, limits).within(limits)) {
-        PageText skipped;
-        skipped.tooLarge = true;
-        return skipped;
-    }
-    Platform::PdfPageText text = page.text();
-    PageText read{pageWords(text, page.mediaBox()), {}};
-    read.lines = read.words.untrusted ? linesFromText(text, page.mediaBox()) : linesFromWords(read.words.words);
-    return read;
-}
-
-} // namespace
-
-// Poppler's text extraction is most of a read and works page by page, but a
-// Poppler document is for one thread at a time: each extra thread opens its
-// own over the same bytes. Pages are claimed from a shared counter, so the
-// threads stay busy whatever each page costs, and every result goes to its
-// page's slot; nothing a thread reads depends on which thread reads it.
-std::vector<std::optional<PageText>> readPageTexts(const Platform::PdfDocument& document, int threads,
-                                                   const ThreadStarter& start)
-{
-    const int pageCount = document.pageCount();
-    std::vector<std::optional<PageText>> pages(static_cast<std::size_t>(std::max(0, pageCount)));
-    std::atomic<int> next{0};
-    std::atomic<bool> failed{false};
-    // The caller's cancel flag stops the helpers too; the caller notices it
-    // when this returns.
-    const Platform::CancelFlag* cancel = Platform::currentCancelFlag();
-    auto stopped = [&] { return failed || (cancel && cancel->cancelled()); };
-
-    auto work = [&](const Platform::PdfDocument& own, std::exception_ptr& error) {
-        try {
-            for (int i = next++; i < pageCount && !stopped(); i = next++)
-                if (auto page = own.page(i)) pages[static_cast<std::size_t>(i)] = readPageText(*page);
-        } catch (...) {
-            error = std::current_exception();
-            failed = true;
-        }
-    };
-
-    const int helpers = std::clamp(std::min(threads, pageCount) - 1, 0, 3);
-    std::vector<std::exception_ptr> errors(static_cast<std::size_t>(helpers) + 1);
-    std::vector<std::thread> running;
-    running.reserve(static_cast<std::size_t>(helpers));
-    for (int t = 0; t < helpers; ++t) {
-        auto helper = [&, t] {
-            // A helper that can't open its own document leaves its share to the others.
-            if (auto own = document.reopened()) work(*own, errors[static_cast<std::size_t>(t) + 1]);
-        };
-        // Out of threads (a process limit, a busy system): pages are claimed
-        // one at a time, so the threads already running, this one at least,
-        // read the rest.
-        try {
-            running.push_back(start ? start(helper) : std::thread(helper));
-        } catch (...) { // std::system_error, or no memory for the thread's state
-            break;
-        }
-    }
-    work(document, errors[0]);
-    for (std::thread& t : running) t.join();
-    for (const std::exception_ptr& error : errors)
-        if (error) std::rethrow_exception(error);
-    return pages;
-}
-
-namespace {
-std::atomic<int> chosenReadingThreads{0};
-}
-
-int readingThreads()
-{
-    if (int chosen = chosenReadingThreads.load(); chosen > 0) return chosen;
-    const unsigned cores = std::thread::hardware_concurrency();
-    return static_cast<int>(std::clamp(cores, 1u, 4u));
-}
-
-void setReadingThreads(int threads) { chosenReadingThreads.store(std::clamp(threads, 0, 4)); }
 
 } // namespace FolmiraKit::PDFReader

@@ -9,11 +9,9 @@
 #include "Platform/Geometry.h"
 #include "Platform/PdfDocument.h"
 
-#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <thread>
 #include <vector>
 
 namespace FolmiraKit::PDFReader {
@@ -65,25 +63,5 @@ struct PageText {
     Lines lines;           // linesFromWords, or linesFromText on an untrusted page
     bool tooLarge = false; // what it draws is past a bound of reading (PDFLimits), so its text was not read
 };
-
-// Starts a thread running the given work, as std::thread's constructor does;
-// throws std::system_error when the system won't start one.
-using ThreadStarter = std::function<std::thread(std::function<void()>)>;
-
-// The text of every page of `document`, in page order; none for a page that
-// can't be fetched. Up to `threads` threads (at most 4) read at once, each with its own
-// document over the same bytes, taking pages in order; the result does not
-// depend on their number. Helpers are started with `start` (std::thread when
-// empty); when one can't be started the read goes on with those that run, down
-// to the calling thread alone. Per-document decisions (pictures, budgets) are
-// left to the caller, which meets the pages in order.
-std::vector<std::optional<PageText>> readPageTexts(const Platform::PdfDocument& document, int threads,
-                                                   const ThreadStarter& start = {});
-
-// The threads a document is read with: min(cores, 4), unless set to a number
-// of its own (1 to 4), which is then used as it is; setting 0 goes back to the
-// default.
-int readingThreads();
-void setReadingThreads(int threads);
 
 } // namespace FolmiraKit::PDFReader

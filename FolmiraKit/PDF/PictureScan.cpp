@@ -124,9 +124,13 @@ std::vector<Rect> scanPage(const Platform::PdfPage& page)
 
 std::vector<Rect> regions(const Platform::PdfPage& page)
 {
+    return regions(scanPage(page), page.cropBox());
+}
+
+std::vector<Rect> regions(const std::vector<Rect>& drawn, const Rect& bounds)
+{
     std::vector<Rect> found;
-    Rect bounds = page.cropBox();
-    for (const Rect& rect : scanPage(page)) {
+    for (const Rect& rect : drawn) {
         Rect r = rect.intersection(bounds);
         if (r.isEmpty()) continue;
         if (r.width < 24 || r.height < 24) continue;
@@ -169,30 +173,44 @@ Picture unrendered(const Rect& region)
     return Picture{{}, region.width, region.height, ""};
 }
 
-int renderPictures(const Platform::PdfDocument& document, std::vector<PDFReader::Lines>& pages, RenderBudget& budget)
+RenderedPictures renderPictures(std::vector<PDFReader::Lines>& pages, const std::vector<std::vector<Rect>>& drawn,
+                                RenderBudget& budget, const RegionRenderer& render)
 {
     auto waiting = [](const PDFReader::Line& line) { return line.picture && line.picture->data.empty(); };
-    int overBudget = 0;
+    RenderedPictures result;
     for (std::size_t i = 0; i < pages.size(); ++i) {
         PDFReader::Lines& lines = pages[i];
         if (std::none_of(lines.begin(), lines.end(), waiting)) continue;
-        auto page = document.page(static_cast<int>(i));
-        std::vector<Rect> drawn = page ? scanPage(*page) : std::vector<Rect>{};
+        static const std::vector<Rect> none;
+        const std::vector<Rect>& images = i < drawn.size() ? drawn[i] : none;
+        // The budget is spent in the page's order; then the page's regions are rendered at once.
+        std::vector<Rect> regions;
         std::erase_if(lines, [&](PDFReader::Line& line) {
             if (!waiting(line)) return false;
             checkCancelled();
-            if (!page) return true;
-            if (!budget.spend(renderCost(line.rect, drawn))) {
-                ++overBudget;
+            if (!budget.spend(renderCost(line.rect, images))) {
+                ++result.overBudget;
                 return true;
             }
-            auto data = renderRegion(line.rect, *page);
-            if (!data) return true;
-            line.picture->data = std::move(*data);
+            regions.push_back(line.rect);
+            return false;
+        });
+        if (regions.empty()) continue;
+        auto rendered = render(static_cast<int>(i), regions);
+        if (!rendered || rendered->size() != regions.size()) {
+            result.failedPages.push_back(static_cast<int>(i));
+            continue;
+        }
+        std::size_t next = 0;
+        std::erase_if(lines, [&](PDFReader::Line& line) {
+            if (!waiting(line)) return false;
+            auto& png = (*rendered)[next++];
+            if (!png) return true;
+            line.picture->data = std::move(*png);
             return false;
         });
     }
-    return overBudget;
+    return result;
 }
 
 std::vector<Found> find(const Platform::PdfPage& page)

@@ -15,6 +15,7 @@
 #include "Platform/PdfContent.h"
 #include "Platform/PdfDocument.h"
 
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -65,6 +66,8 @@ std::vector<Rect> scanPage(const Platform::PdfPage& page);
 // crop box, at least 24 points on each side, small enough to render (under
 // 40,000,000 pixels), not within 2 points of an earlier one; at most 200.
 std::vector<Rect> regions(const Platform::PdfPage& page);
+// The same from the page's image rectangles (scanPage) and its crop box.
+std::vector<Rect> regions(const std::vector<Rect>& drawn, const Rect& cropBox);
 
 // The painted pixels that rendering `region` costs: its own, plus those of
 // every image of `drawn` (the page's image rectangles) that falls into it.
@@ -87,11 +90,24 @@ private:
 // size in points.
 Picture unrendered(const Rect& region);
 
-// Renders the unrendered pictures among `pages` (one array of lines per page
-// of `document`, in page order) within `budget`; pictures past it, or whose
-// region cannot be rendered, lose their line. Returns how many went for the
-// budget. Checks for a cancel before every picture.
-int renderPictures(const Platform::PdfDocument& document, std::vector<PDFReader::Lines>& pages, RenderBudget& budget);
+// Renders the regions of page `index` (0-based), one PNG each, none for a
+// region that can't be rendered; none at all when the page's rendering
+// failed as a whole (past a limit of its worker).
+using RegionRenderer = std::function<std::optional<std::vector<std::optional<std::vector<std::uint8_t>>>>(
+    int index, const std::vector<Rect>& regions)>;
+
+struct RenderedPictures {
+    int overBudget = 0;           // pictures left out for the budget
+    std::vector<int> failedPages; // 0-based pages whose rendering failed as a whole, ascending
+};
+
+// Renders the unrendered pictures among `pages` (one array of lines per page,
+// in page order; `drawn` the image rectangles of each, for the cost) within
+// `budget`; pictures past it, or whose region cannot be rendered, lose their
+// line. A failed page keeps its lines unrendered, for the caller to drop.
+// Checks for a cancel before every picture.
+RenderedPictures renderPictures(std::vector<PDFReader::Lines>& pages, const std::vector<std::vector<Rect>>& drawn,
+                                RenderBudget& budget, const RegionRenderer& render);
 
 // The page's pictures in drawing order: every region rendered.
 std::vector<Found> find(const Platform::PdfPage& page);

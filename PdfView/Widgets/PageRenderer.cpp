@@ -1,6 +1,7 @@
 #include "PdfView/Widgets/PageRenderer.h"
 
 #include "PdfView/Drawing.h"
+#include "PdfView/Widgets/WorkerDrawing.h"
 
 #include <QThreadPool>
 #include <QVariant>
@@ -16,10 +17,10 @@ namespace {
 
 bool shouldStop(const QVariant& payload)
 {
-    return drawingStopped() || reinterpret_cast<const std::atomic<bool>*>(payload.value<quintptr>())->load();
+    return drawingStopped() || reinterpret_cast<const Platform::CancelFlag*>(payload.value<quintptr>())->cancelled();
 }
 
-QImage popplerDraw(Poppler::Document& document, const TileRequest& request, const std::atomic<bool>& stop)
+QImage popplerDraw(Poppler::Document& document, const TileRequest& request, const Platform::CancelFlag& stop)
 {
     const auto page = document.page(request.index);
     if (!page) return {};
@@ -29,13 +30,31 @@ QImage popplerDraw(Poppler::Document& document, const TileRequest& request, cons
                                QVariant::fromValue(reinterpret_cast<quintptr>(&stop)));
 }
 
-} // namespace
-
-// The copies of one document that no worker is drawing with.
-class PageRenderer::Copies {
+// Drawing with Poppler on the calling thread, from copies of one document that
+// no other thread is drawing with.
+class CopiesDrawing final : public TileDrawing {
 public:
-    explicit Copies(std::shared_ptr<const PdfSource> source) : source_(std::move(source)) {}
+    CopiesDrawing(std::shared_ptr<const PdfSource> source, PageRenderer::Draw draw)
+        : source_(std::move(source)), draw_(std::move(draw))
+    {
+    }
 
+    QImage draw(const TileRequest& request, const Platform::CancelFlag& stop) override
+    {
+        auto document = take();
+        if (!document) return {};
+        QImage image;
+        try {
+            image = draw_(*document, request, stop);
+        } catch (...) {
+            giveBack(std::move(document));
+            throw;
+        }
+        giveBack(std::move(document));
+        return image;
+    }
+
+private:
     // One no other worker uses: an idle one, else a new one (null when the
     // source no longer opens).
     std::unique_ptr<Poppler::Document> take()
@@ -53,16 +72,17 @@ public:
 
     void giveBack(std::unique_ptr<Poppler::Document> copy)
     {
-        if (!copy) return;
         std::lock_guard lock(mutex_);
         idle_.push_back(std::move(copy));
     }
 
-private:
     std::shared_ptr<const PdfSource> source_;
+    PageRenderer::Draw draw_;
     std::mutex mutex_;
     std::vector<std::unique_ptr<Poppler::Document>> idle_; // at most one a worker
 };
+
+} // namespace
 
 // What the workers hold of the renderer: it may be gone when a tile is done.
 struct PageRenderer::Channel {
@@ -71,15 +91,14 @@ struct PageRenderer::Channel {
 };
 
 PageRenderer::PageRenderer(QObject* parent)
-    : QObject(parent), channel_(std::make_shared<Channel>()), stop_(std::make_shared<std::atomic<bool>>(false)),
-      draw_(popplerDraw)
+    : QObject(parent), channel_(std::make_shared<Channel>()), draw_(popplerDraw)
 {
     channel_->owner = this;
 }
 
 PageRenderer::~PageRenderer()
 {
-    stop_->store(true);
+    forgetRequests();
     // Once this returns no worker posts to this object any more; what was
     // posted before goes with the object.
     std::lock_guard lock(channel_->mutex);
@@ -90,15 +109,32 @@ void PageRenderer::setDocument(const PdfDocumentPtr& document)
 {
     forgetRequests();
     failed_.clear();
+    overLimit_.clear();
+    drawing_ = nullptr;
     auto source = sourceOf(document);
-    copies_ = source ? std::make_shared<Copies>(std::move(source)) : nullptr;
+    if (!source) return;
+    auto copies = std::make_shared<CopiesDrawing>(source, draw_);
+    if (workerLimits_) drawing_ = std::make_shared<WorkerDrawing>(std::move(source), *workerLimits_, std::move(copies));
+    else drawing_ = std::move(copies);
 }
 
 void PageRenderer::forgetRequests()
 {
-    stop_->store(true);
-    stop_ = std::make_shared<std::atomic<bool>>(false);
+    for (const auto& [key, stop] : waiting_) stop->cancel();
     waiting_.clear();
+}
+
+void PageRenderer::forgetPagesOutside(int first, int last)
+{
+    for (auto it = waiting_.begin(); it != waiting_.end();) {
+        const int index = std::get<0>(it->first);
+        if (index >= first && index <= last) {
+            ++it;
+            continue;
+        }
+        it->second->cancel();
+        it = waiting_.erase(it);
+    }
 }
 
 void PageRenderer::setDraw(Draw draw)
@@ -108,35 +144,41 @@ void PageRenderer::setDraw(Draw draw)
 
 bool PageRenderer::request(const TileRequest& request)
 {
-    if (!copies_ || waiting_.count(request.key()) || failed_.count(request.key())) return false;
-    waiting_.insert(request.key());
-    drawingWorkers().start([channel = channel_, stop = stop_, copies = copies_, draw = draw_, request] {
-        if (stop->load() || drawingStopped()) return; // forgotten while queued
+    if (!drawing_ || waiting_.count(request.key()) || failed_.count(request.key()) || isOverLimit(request.index))
+        return false;
+    auto stop = std::make_shared<Platform::CancelFlag>();
+    waiting_.emplace(request.key(), stop);
+    stopWithDrawing(stop);
+    QThreadPool& threads = workerLimits_ ? processDrawingWorkers() : drawingWorkers();
+    threads.start([channel = channel_, stop, drawing = drawing_, request] {
+        if (stop->cancelled() || drawingStopped()) return; // forgotten while queued
         QImage image;
-        auto document = copies->take();
+        bool overLimit = false;
         try {
-            if (document) image = draw(*document, request, *stop);
+            image = drawing->draw(request, *stop);
+        } catch (const DrawingOverLimit&) {
+            overLimit = true;
         } catch (...) {
             // A page that cannot be drawn stays blank: the null image says so.
         }
-        copies->giveBack(std::move(document));
-        if (stop->load()) return;
+        if (stop->cancelled()) return;
         std::lock_guard lock(channel->mutex);
         if (!channel->owner) return;
         QMetaObject::invokeMethod(
             channel->owner,
-            [owner = channel->owner, stop, request, image] {
+            [owner = channel->owner, stop, request, image, overLimit] {
                 // Forgotten after it was sent: the view has moved on.
-                if (!stop->load()) owner->deliver(request, image);
+                if (!stop->cancelled()) owner->deliver(request, image, overLimit);
             },
             Qt::QueuedConnection);
     });
     return true;
 }
 
-void PageRenderer::deliver(const TileRequest& request, const QImage& image)
+void PageRenderer::deliver(const TileRequest& request, const QImage& image, bool overLimit)
 {
     waiting_.erase(request.key());
+    if (overLimit && overLimit_.insert(request.index).second) emit pageOverLimit(request.index);
     if (image.isNull()) failed_.insert(request.key());
     emit tileReady(request, image);
 }

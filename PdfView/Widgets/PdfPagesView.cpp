@@ -1,5 +1,7 @@
 #include "PdfView/Widgets/PdfPagesView.h"
 
+#include "PdfView/Widgets/LeftOutPage.h"
+
 #include <QGestureEvent>
 #include <QKeyEvent>
 #include <QNativeGestureEvent>
@@ -41,6 +43,7 @@ PdfPagesView::PdfPagesView(const QString& label, QWidget* parent) : QAbstractScr
     verticalScrollBar()->setSingleStep(24);
     horizontalScrollBar()->setSingleStep(24);
     connect(&renderer_, &PageRenderer::tileReady, this, &PdfPagesView::tileDrawn);
+    connect(&renderer_, &PageRenderer::pageOverLimit, viewport(), qOverload<>(&QWidget::update));
 }
 
 void PdfPagesView::setDocument(const PdfDocumentPtr& document)
@@ -77,6 +80,15 @@ void PdfPagesView::setFacingPages(bool facing)
     const int keep = current_;
     relayout();
     if (!sizes_.empty()) goToPage(keep);
+    viewport()->update();
+}
+
+void PdfPagesView::setLeftOutPages(std::set<int> pages)
+{
+    if (pages == leftOut_) return;
+    leftOut_ = std::move(pages);
+    // A page now left out may be drawing: stop it; the others are asked for again.
+    renderer_.forgetRequests();
     viewport()->update();
 }
 
@@ -283,12 +295,17 @@ void PdfPagesView::paintEvent(QPaintEvent*)
     const QRectF visible(scrollOffset(), QSizeF(viewport()->size()));
     const double ratio = devicePixelRatioF();
     int waiting = 0;
+    int first = -1, last = -1;
     for (int index = 0; index < static_cast<int>(strip_.pages.size()); ++index) {
         const QRectF& page = strip_.pages[index];
         if (page.bottom() < visible.top() || page.right() < visible.left() || page.left() > visible.right()) continue;
         if (page.top() > visible.bottom()) break;
+        if (first < 0) first = index;
+        last = index;
         waiting += paintPage(painter, index, ratio);
     }
+    // A page scrolled out of view is no longer drawn for.
+    renderer_.forgetPagesOutside(first, last);
     if (waiting == 0) held_ = QPixmap();
     if (!held_.isNull()) painter.drawPixmap(0, 0, held_);
     if (hasFocus()) {
@@ -311,10 +328,14 @@ int PdfPagesView::paintPage(QPainter& painter, int index, double ratio)
     const QSize pixels = cache_.pagePixels(index, pixelWidth);
     const QRectF page(origin, QSizeF(pixels) / ratio);
     painter.fillRect(page.translated(1, 2), QColor(0, 0, 0, 40)); // a faint shadow parts the pages
+    const QRectF shown = QRectF(QPointF(), QSizeF(viewport()->size())).intersected(page);
+    if (leftOut_.count(index) || renderer_.isOverLimit(index)) {
+        paintLeftOutPage(painter, page, shown, index + 1, palette(), font());
+        return 0;
+    }
     painter.fillRect(page, Qt::white);
 
     // The tiles that cross the viewport, in device pixels from the corner.
-    const QRectF shown = QRectF(QPointF(), QSizeF(viewport()->size())).intersected(page);
     if (shown.isEmpty()) return 0;
     const QRectF inPage((shown.topLeft() - origin) * ratio, shown.size() * ratio);
     const int tile = PageImageCache::tileSize;

@@ -18,6 +18,10 @@
 // "0" fits the width again. Home and End go to the first and last page;
 // Page Up/Down and the arrows scroll. The focus shows as a ring inside the
 // view.
+//
+// A page left out (setLeftOutPages), or whose drawing went past its limits,
+// is not drawn: it keeps its size and shows the note saying so, in the
+// palette's colours.
 
 #include "PdfView/Pdf.h"
 #include "PdfView/Widgets/PageImageCache.h"
@@ -26,6 +30,8 @@
 
 #include <QAbstractScrollArea>
 #include <QPixmap>
+
+#include <set>
 
 class QScrollBar;
 
@@ -45,6 +51,11 @@ public:
 
     bool facingPages() const { return facing_; }
     void setFacingPages(bool facing);
+
+    // The pages (0-based) shown as left out rather than drawn, whatever the
+    // document; drawings of them under way are stopped.
+    const std::set<int>& leftOutPages() const { return leftOut_; }
+    void setLeftOutPages(std::set<int> pages);
 
     // The page the reader is on (0-based); 0 without pages.
     int currentPage() const { return current_; }
@@ -103,6 +114,7 @@ private:
     PageImageCache cache_;
     PageRenderer renderer_;
     QPixmap held_; // the last copy's drawing, shown until the new one's tiles arrive
+    std::set<int> leftOut_;
 };
 
 } // namespace PdfView

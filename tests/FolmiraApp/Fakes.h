@@ -116,6 +116,8 @@ class FakeEngine final : public Engine {
 public:
     FakeEngine() : pdf_(letterPdf(1)) {}
 
+    std::vector<int> leftOutPages; // of every document read from now on; set while no read runs
+
     BigDocument read(const std::filesystem::path& url, bool keepLineBreaks,
                      const FolmiraKit::CancelFlag* cancel) override
     {
@@ -139,6 +141,10 @@ public:
         document.title = url.filename().string() + (keepLineBreaks ? " kept" : " joined");
         document.blocks.push_back(FolmiraKit::Block::paragraph({FolmiraKit::Run(document.title)}));
         document.notes.emplace_back(FolmiraKit::ConversionNote::Kind::info, "Read by the fake.");
+        {
+            std::lock_guard lock(mutex_);
+            document.leftOutPages = leftOutPages;
+        }
         return document;
     }
 

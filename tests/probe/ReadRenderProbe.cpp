@@ -5,7 +5,7 @@
 // time does not depend on the cores it is given.
 
 #include "FolmiraKit/FolmiraKit.h"
-#include "FolmiraKit/PDF/PageWords.h"
+#include "FolmiraKit/PDF/PageSource.h"
 #include "FolmiraKit/Render/Layout.h"
 #include "FolmiraKit/Render/Renderer.h"
 

@@ -520,6 +520,25 @@ TEST_F(DocumentViewTest, AnotherFileOpensAtItsFirstPageInBothPanes)
     EXPECT_EQ(preview->document(), model->preview());
 }
 
+TEST_F(DocumentViewTest, TheOriginalShowsThePagesTheReadLeftOutOfItsOwnFileOnly)
+{
+    const auto pdf = letterPdf(3);
+    const std::string_view bytes(reinterpret_cast<const char*>(pdf.data()), pdf.size());
+    shownPreview(1);
+    engine->leftOutPages = {2, 3};
+    openAndSettle(file("Heavy.pdf", bytes));
+    auto* original = view().originalPane()->pdfView();
+    EXPECT_EQ(original->leftOutPages(), (std::set<int>{1, 2}));
+
+    engine->leftOutPages = {};
+    auto gate = engine->holdRead("Light.pdf", false);
+    model->open(file("Light.pdf", bytes));
+    EXPECT_TRUE(original->leftOutPages().empty()) << "the last file's read is not this one's";
+    gate->release();
+    ASSERT_TRUE(HangGuard::waitFor([&] { return !model->reading(); }));
+    EXPECT_TRUE(original->leftOutPages().empty());
+}
+
 TEST_F(DocumentViewTest, OpeningFromTheEmptyStatePutsTheFocusOnTheNamedCopy)
 {
     make();

@@ -3,12 +3,16 @@
 #include "../Fakes.h"
 
 #include "PdfView/Drawing.h"
+#include "PdfView/Widgets/LeftOutPage.h"
 #include "PdfView/Widgets/PdfPagesView.h"
 #include "FolmiraApp/Views/TextPane.h"
 #include "Lyricade/Views/FocusRing.h"
 #include "Lyricade/Views/FontRoles.h"
 #include "tests/HangGuardQt.h"
 
+#include <QBuffer>
+#include <QPainterPath>
+#include <QPdfWriter>
 #include <QScrollBar>
 #include <QThreadPool>
 #include <QTimer>
@@ -17,6 +21,11 @@
 #include <QWheelEvent>
 
 #include <poppler-qt6.h>
+
+#include <array>
+#include <mutex>
+
+#include <signal.h>
 
 namespace FolmiraAppTest {
 namespace {
@@ -137,6 +146,8 @@ struct HeldDrawing {
     int freePages = 0;
     std::atomic<int> calls{0};
     std::atomic<int> toldToStop{0};
+    std::array<std::atomic<int>, 8> asked{}; // calls for each page
+    int overLimitPage = -1;                  // its drawing goes past the limits
 
     // No worker is left inside the drawing once the test is over.
     ~HeldDrawing()
@@ -147,10 +158,12 @@ struct HeldDrawing {
 
     PdfView::PageRenderer::Draw draw()
     {
-        return [this](Poppler::Document& document, const PdfView::TileRequest& request, const std::atomic<bool>& stop) {
+        return [this](Poppler::Document& document, const PdfView::TileRequest& request, const Platform::CancelFlag& stop) {
             ++calls;
+            ++asked[request.index % asked.size()];
             if (document.numPages() != freePages) gate.wait();
-            if (stop.load()) ++toldToStop;
+            if (stop.cancelled()) ++toldToStop;
+            if (request.index == overLimitPage) throw PdfView::DrawingOverLimit();
             QImage image(request.area.size(), QImage::Format_ARGB32);
             image.fill(document.numPages() == 2 ? Qt::red : Qt::blue);
             return image;
@@ -158,24 +171,70 @@ struct HeldDrawing {
     }
 };
 
+// Letter pages of text but page `heavy`, one path of `segments` lines across
+// the page: seconds to draw, where the others take milliseconds.
+std::vector<std::uint8_t> pdfWithHeavyPage(int pages, int heavy, int segments)
+{
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    {
+        QPdfWriter writer(&buffer);
+        writer.setResolution(72);
+        writer.setPageMargins(QMarginsF(0, 0, 0, 0));
+        writer.setPageSize(QPageSize(QSizeF(612, 792), QPageSize::Point, QString(), QPageSize::ExactMatch));
+        QPainter painter(&writer);
+        for (int page = 0; page < pages; ++page) {
+            if (page > 0) writer.newPage();
+            painter.drawText(QPointF(36, 72), QStringLiteral("Page %1").arg(page + 1));
+            if (page != heavy) continue;
+            QPainterPath path;
+            std::uint32_t seed = 1;
+            const auto next = [&](int range) { return static_cast<int>((seed = seed * 1664525u + 1013904223u) >> 8) % range; };
+            for (int k = 0; k < segments; ++k) path.lineTo(next(612), next(792));
+            painter.drawPath(path);
+        }
+    }
+    const QByteArray& data = buffer.data();
+    return {data.begin(), data.end()};
+}
+
 TEST(PageRendererTest, ATileIsTheSameDrawingAsTheWholePageAndComesBackOnTheMainThread)
 {
     auto document = PdfView::pdfFromData(letterPdf(1));
-    PdfView::PageRenderer renderer;
-    renderer.setDocument(document);
-    std::vector<QImage> ready;
-    QObject::connect(&renderer, &PdfView::PageRenderer::tileReady,
-                     [&](const PdfView::TileRequest&, const QImage& image) { ready.push_back(image); });
-    const PdfView::TileRequest request{0, 1224, {0, 0}, QRect(0, 0, 512, 512), 144};
-    EXPECT_TRUE(renderer.request(request));
-    EXPECT_FALSE(renderer.request(request)) << "asked once while on its way";
-    EXPECT_EQ(renderer.waiting(), 1u);
-    ASSERT_TRUE(HangGuard::waitFor([&] { return !ready.empty(); }, 10000));
-    EXPECT_EQ(renderer.waiting(), 0u);
-    const QImage tile = ready.front().convertToFormat(QImage::Format_ARGB32);
     const QImage whole = document->page(0)->renderToImage(144, 144).convertToFormat(QImage::Format_ARGB32);
-    EXPECT_EQ(tile, whole.copy(0, 0, 512, 512));
-    EXPECT_FALSE(PdfView::PageRenderer().request(request)) << "nothing to draw without a document";
+    for (const bool inWorkers : {false, true}) {
+        PdfView::PageRenderer renderer;
+        if (inWorkers) renderer.drawInWorkers({});
+        renderer.setDocument(document);
+        std::vector<QImage> ready;
+        QObject::connect(&renderer, &PdfView::PageRenderer::tileReady,
+                         [&](const PdfView::TileRequest&, const QImage& image) { ready.push_back(image); });
+        const PdfView::TileRequest request{0, 1224, {0, 0}, QRect(0, 0, 512, 512), 144};
+        EXPECT_TRUE(renderer.request(request));
+        EXPECT_FALSE(renderer.request(request)) << "asked once while on its way";
+        EXPECT_EQ(renderer.waiting(), 1u);
+        ASSERT_TRUE(HangGuard::waitFor([&] { return !ready.empty(); }, 10000));
+        EXPECT_EQ(renderer.waiting(), 0u);
+        const QImage tile = ready.front().convertToFormat(QImage::Format_ARGB32);
+        const QImage expected = whole.copy(0, 0, 512, 512);
+        if (!inWorkers) {
+            EXPECT_EQ(tile, expected);
+            continue;
+        }
+        // Another rasterizer: the same ink, told apart only at the edges of strokes.
+        ASSERT_EQ(tile.size(), expected.size());
+        int ink = 0, apart = 0;
+        for (int y = 0; y < tile.height(); ++y)
+            for (int x = 0; x < tile.width(); ++x) {
+                const int shown = qGray(tile.pixel(x, y)), wanted = qGray(expected.pixel(x, y));
+                ink += wanted < 128;
+                apart += std::abs(shown - wanted) > 128;
+            }
+        EXPECT_GT(ink, 100);
+        EXPECT_LT(apart, ink / 10);
+    }
+    EXPECT_FALSE(PdfView::PageRenderer().request({0, 1224, {0, 0}, QRect(0, 0, 512, 512), 144}))
+        << "nothing to draw without a document";
 }
 
 TEST(PageRendererTest, QuittingWaitsNoLongerThanItsLimitForADrawingThatCannotStop)
@@ -190,6 +249,20 @@ TEST(PageRendererTest, QuittingWaitsNoLongerThanItsLimitForADrawingThatCannotSto
     held.gate.release();
     EXPECT_TRUE(PdfView::stopDrawing(10000));
     EXPECT_FALSE(PdfView::drawingStopped()) << "drawing may start again";
+}
+
+TEST(PageRendererTest, QuittingEndsADrawingInAWorkerAtOnce)
+{
+    std::atomic<pid_t> worker{0};
+    Platform::PdfWorker::setBeforeSend([&](pid_t pid, std::uint8_t) { worker = pid; });
+    PdfView::PageRenderer renderer;
+    renderer.drawInWorkers({60, std::int64_t{500} << 20});
+    renderer.setDocument(PdfView::pdfFromData(pdfWithHeavyPage(1, 0, 20000))); // seconds to draw
+    renderer.request({0, 612, {0, 0}, QRect(0, 0, 512, 512), 72});
+    ASSERT_TRUE(HangGuard::waitFor([&] { return worker != 0; }));
+    EXPECT_TRUE(PdfView::stopDrawing(HangGuard::scaled(1000)));
+    EXPECT_TRUE(HangGuard::waitFor([&] { return kill(worker, 0) != 0; }, 1000)) << "its memory is given back";
+    Platform::PdfWorker::setBeforeSend(nullptr);
 }
 
 class PdfPagesViewTest : public testing::Test {
@@ -438,6 +511,120 @@ TEST_F(PdfPagesViewTest, ASlowPageLeavesTheWindowWorkingAndArrivesWhenDrawn)
     held.gate.release();
     ASSERT_TRUE(HangGuard::waitFor([&] { return view.renderer().waiting() == 0; }, 10000));
     EXPECT_EQ(middle(), QColor(Qt::blue)) << "the drawing shows once it arrives";
+}
+
+TEST_F(PdfPagesViewTest, APageLeftOutOrOverItsLimitsShowsItsNoteInThePalettesColours)
+{
+    view.resize(400, 1100); // the first two pages in full
+    QPalette highContrast;
+    highContrast.setColor(QPalette::Base, Qt::black);
+    highContrast.setColor(QPalette::Text, Qt::yellow);
+    struct Case {
+        QPalette palette;
+        bool byTheReader; // else its drawing goes past the limits
+    };
+    for (const auto& [palette, byTheReader] : {Case{QPalette(), true}, Case{highContrast, false}}) {
+        HeldDrawing held;
+        held.freePages = 3;
+        held.overLimitPage = byTheReader ? -1 : 1;
+        view.renderer().setDraw(held.draw());
+        view.setPalette(palette);
+        view.setDocument(PdfView::pdfFromData(letterPdf(3)));
+        view.setLeftOutPages(byTheReader ? std::set<int>{1} : std::set<int>{});
+        const auto settle = [&] {
+            view.viewport()->grab();
+            EXPECT_TRUE(HangGuard::waitFor([&] { return view.renderer().waiting() == 0; }, 10000));
+            return view.viewport()->grab().toImage();
+        };
+        settle();
+        const QImage shown = settle();
+        const auto count = [&](int page, QColor colour) {
+            const QRect area = view.strip().pages[page].toAlignedRect().intersected(shown.rect());
+            int found = 0;
+            for (int y = area.top(); y <= area.bottom(); ++y)
+                for (int x = area.left(); x <= area.right(); ++x) found += QColor(shown.pixel(x, y)) == colour;
+            return std::pair(found, area.width() * area.height());
+        };
+        const auto [drawn, first] = count(0, Qt::blue);
+        EXPECT_GT(drawn, first * 9 / 10) << "the other pages are drawn";
+        EXPECT_EQ(count(1, Qt::blue).first, 0);
+        const auto [paper, second] = count(1, palette.color(QPalette::Base));
+        EXPECT_GT(paper, second / 2);
+        EXPECT_GT(count(1, palette.color(QPalette::Text)).first, 100) << "the note is written";
+        EXPECT_EQ(view.renderer().isOverLimit(1), !byTheReader);
+        EXPECT_EQ(held.asked[1], byTheReader ? 0 : 1) << "a page left out is never asked for, one over its limits once";
+        if (byTheReader) {
+            view.setLeftOutPages({});
+            settle();
+            EXPECT_GT(held.asked[1], 0) << "a page no longer left out is drawn";
+        }
+        view.setDocument(nullptr);
+    }
+    EXPECT_EQ(PdfView::leftOutNote(12), "Page 12 was left out: its text is too large for Folmira to read.");
+}
+
+TEST_F(PdfPagesViewTest, InWorkersAPageOverItsLimitsOrOutOfViewEndsItsWorkerAndTheDocumentItsOthers)
+{
+    std::mutex mutex;
+    std::vector<pid_t> started;
+    Platform::PdfWorker::setBeforeSend([&](pid_t pid, std::uint8_t) {
+        std::lock_guard lock(mutex);
+        if (std::find(started.begin(), started.end(), pid) == started.end()) started.push_back(pid);
+    });
+    const auto alive = [](pid_t pid) { return kill(pid, 0) == 0; };
+    const auto running = [&] {
+        std::lock_guard lock(mutex);
+        std::set<pid_t> pids;
+        std::ranges::copy_if(started, std::inserter(pids, pids.end()), alive);
+        return pids;
+    };
+    view.resize(400, 1100); // the first two pages in full
+    const auto heavy = pdfWithHeavyPage(6, 1, 20000); // seconds of CPU on page 2
+    const auto settle = [&](std::size_t left) {
+        view.viewport()->grab();
+        return HangGuard::waitFor([&] { return view.renderer().waiting() == left; }, 20000);
+    };
+
+    // Limits a hundredth of what page 2 needs: it shows its note, the others draw.
+    view.renderer().drawInWorkers({0.1, std::int64_t{500} << 20});
+    view.setDocument(PdfView::pdfFromData(heavy));
+    ASSERT_TRUE(settle(0));
+    ASSERT_TRUE(settle(0));
+    EXPECT_TRUE(view.renderer().isOverLimit(1));
+    EXPECT_FALSE(view.renderer().isOverLimit(0));
+    const QImage shown = view.viewport()->grab().toImage();
+    const auto count = [&](int page, auto test) {
+        const QRect area = view.strip().pages[page].toAlignedRect().intersected(shown.rect());
+        int found = 0;
+        for (int y = area.top(); y <= area.bottom(); ++y)
+            for (int x = area.left(); x <= area.right(); ++x) found += test(QColor(shown.pixel(x, y)));
+        return found;
+    };
+    EXPECT_GT(count(0, [](QColor c) { return c.lightness() < 200; }), 20) << "the first page's text is drawn";
+    EXPECT_GT(count(1, [&](QColor c) { return c == view.palette().color(QPalette::Text); }), 100) << "the note";
+
+    // Limits that let page 2 draw for long: scrolled out of view, its worker ends at once.
+    view.renderer().drawInWorkers({60, std::int64_t{500} << 20});
+    view.setDocument(PdfView::pdfFromData(heavy));
+    {
+        std::lock_guard lock(mutex);
+        started.clear(); // the first document's workers are ending meanwhile
+    }
+    ASSERT_TRUE(settle(1)) << "all but page 2 drawn";
+    const auto drawing = running();
+    EXPECT_FALSE(drawing.empty());
+    view.goToPage(5);
+    view.viewport()->grab();
+    EXPECT_TRUE(HangGuard::waitFor([&] { return !std::ranges::all_of(drawing, alive); }, 1000));
+
+    // Another document ends every worker of this one.
+    ASSERT_TRUE(settle(0));
+    const auto idle = running();
+    EXPECT_FALSE(idle.empty());
+    view.setDocument(PdfView::pdfFromData(letterPdf(1)));
+    // (The new document's own workers start as the view paints meanwhile.)
+    EXPECT_TRUE(HangGuard::waitFor([&] { return std::ranges::none_of(idle, alive); }, 1000));
+    Platform::PdfWorker::setBeforeSend(nullptr);
 }
 
 TEST_F(PdfPagesViewTest, DrawingsForAnEarlierDocumentOrScaleAreDropped)

@@ -1,14 +1,21 @@
 #include "FolmiraKit/Model/Folmira.h"
 #include "FolmiraKit/PDF/Limits.h"
 #include "FolmiraKit/PDF/PDFReader.h"
+#include "FolmiraKit/PDF/PageSource.h"
 #include "tests/FolmiraKit/HostileFiles.h"
+#include "tests/HangGuard.h"
 #include "tests/Platform/PdfFixtures.h"
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
+
+#include <atomic>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <random>
+#include <thread>
 
 using namespace FolmiraKit;
 using PdfFixtures::Builder;
@@ -461,4 +468,190 @@ TEST(PdfReader, ReadsOrRefusesDamagedCopiesOfARealPdf)
             EXPECT_FALSE(std::string(error.what()).empty());
         }
     }
+}
+
+namespace {
+
+// The workers' limits made small for a test (a hostile page then ends in a
+// fraction of a second), and their defaults back after it.
+struct SmallPageLimits {
+    explicit SmallPageLimits(double cpuSeconds = 0.15) { PDFReader::setPageLimits(cpuSeconds * HangGuard::scale(), 128 << 20); }
+    ~SmallPageLimits() { PDFReader::setPageLimits(0, 0); }
+};
+
+// A test's hook on the requests sent to workers, removed after it.
+struct BeforeSend {
+    explicit BeforeSend(Platform::PdfWorker::BeforeSend hook) { Platform::PdfWorker::setBeforeSend(std::move(hook)); }
+    ~BeforeSend() { Platform::PdfWorker::setBeforeSend({}); }
+};
+
+QPDFObjectHandle newStream(Builder& builder, const std::string& data, const std::string& dictionary)
+{
+    QPDFObjectHandle stream = builder.qpdf().newStream(data);
+    QPDFObjectHandle keys = QPDFObjectHandle::parse(dictionary);
+    for (const auto& key : keys.getKeys()) stream.getDict().replaceKey(key, keys.getKey(key));
+    return stream;
+}
+
+// Pages that cost Poppler minutes or gigabytes while the content counter
+// finds each of its counts within bounds, or can't see the cost at all.
+struct HostilePage {
+    std::string name;
+    std::function<void(Builder&)> add;
+};
+
+std::vector<HostilePage> hostilePages()
+{
+    return {
+        {"a soft mask of a thousand words set by gs ten thousand times",
+         [](Builder& b) {
+             QPDFObjectHandle r = resources(b);
+             QPDFObjectHandle group = b.form("BT /F1 10 Tf 72 400 Td " + repeated("(mask) Tj ", 1000) + "ET", r);
+             group.getDict().replaceKey("/Group", QPDFObjectHandle::parse("<< /S /Transparency /CS /DeviceGray >>"));
+             QPDFObjectHandle mask = QPDFObjectHandle::parse("<< /S /Luminosity >>");
+             mask.replaceKey("/G", group);
+             QPDFObjectHandle state = QPDFObjectHandle::parse("<< /Type /ExtGState >>");
+             state.replaceKey("/SMask", mask);
+             QPDFObjectHandle states = QPDFObjectHandle::newDictionary();
+             states.replaceKey("/GS1", state);
+             r.replaceKey("/ExtGState", states);
+             b.page(repeated("/GS1 gs ", 10'000) + text({"Masked words."}, 72, 700), r);
+         }},
+        {"an inline image of 46,000 by 46,000 pixels drawn from a form a thousand times",
+         [](Builder& b) {
+             QPDFObjectHandle r = resources(b);
+             r.getKey("/XObject").replaceKey(
+                 "/Fm", b.form("q 500 0 0 500 0 0 cm BI /W 46000 /H 46000 /CS /G /BPC 8 ID \x80 EI Q",
+                               QPDFObjectHandle::newNull()));
+             b.page(repeated("/Fm Do\n", 1000), r);
+         }},
+        {"a shading of 20,000 triangles drawn 50 times",
+         [](Builder& b) {
+             std::string mesh;
+             std::mt19937 random(5);
+             for (int vertex = 0; vertex < 60'000; ++vertex)
+                 for (int byte = 0; byte < 6; ++byte)
+                     mesh += static_cast<char>(byte == 0 ? 0 : static_cast<int>(random() & 0xFF));
+             QPDFObjectHandle shading = newStream(b, mesh,
+                                                  "<< /ShadingType 4 /ColorSpace /DeviceGray /BitsPerCoordinate 16 "
+                                                  "/BitsPerComponent 8 /BitsPerFlag 8 /Decode [0 612 0 792 0 1] >>");
+             QPDFObjectHandle r = resources(b);
+             QPDFObjectHandle shadings = QPDFObjectHandle::newDictionary();
+             shadings.replaceKey("/Sh", shading);
+             r.replaceKey("/Shading", shadings);
+             b.page(repeated("/Sh sh\n", 50) + text({"Shaded words."}, 72, 700), r);
+         }},
+        {"9,000 text operators of 20 bytes on baselines a hundredth of a point apart",
+         [](Builder& b) {
+             std::mt19937 random(9);
+             std::string content = "BT /F1 10 Tf ";
+             for (int i = 0; i < 9'000; ++i) {
+                 std::string shown;
+                 for (int c = 0; c < 20; ++c) shown += "abcdefghij "[random() % 11];
+                 content += "1 0 0 1 " + std::to_string(72 + random() % 50) + " " + std::to_string(700 - 0.01 * i) +
+                            " Tm (" + shown + ") Tj ";
+             }
+             b.page(content + "ET\n", resources(b));
+         }},
+        {"200 small pictures on a page of 300,000 path segments",
+         [](Builder& b) {
+             std::string content = repeated("10 10 m 600 780 l 600 10 l S\n", 100'000);
+             for (int i = 0; i < 200; ++i)
+                 content += picture(20 + 28 * (i % 20), 20 + 60 * (i / 20), 26, 26);
+             b.page(content, resources(b));
+         }},
+    };
+}
+
+// Three pages: words, the hostile page, words.
+Platform::Bytes between(const HostilePage& hostile)
+{
+    Builder builder;
+    builder.page(text({"Apples grow on page one."}, 72, 700), resources(builder));
+    hostile.add(builder);
+    builder.page(text({"Plums grow on page three."}, 72, 700), resources(builder));
+    return builder.write();
+}
+
+const std::vector<ConversionNote> pageTwoLeftOut{
+    {ConversionNote::Kind::warning, "Page 2 was left out: its text is too large for Folmira to read."}};
+
+} // namespace
+
+TEST(PdfReader, LeavesOutAPagePastItsWorkersLimitsAndReadsTheOthers)
+{
+    SmallPageLimits limits;
+    for (const HostilePage& hostile : hostilePages()) {
+        BigDocument document = readPdf(between(hostile));
+        EXPECT_EQ(document.plainText(), "Apples grow on page one.\nPlums grow on page three.") << hostile.name;
+        EXPECT_EQ(document.notes, pageTwoLeftOut) << hostile.name;
+        EXPECT_EQ(document.leftOutPages, std::vector<int>{2}) << hostile.name;
+    }
+}
+
+TEST(PdfReader, AWorkerThatDiesLeavesOutItsPageOrRefusesTheFileItOpens)
+{
+    Builder builder;
+    for (const char* words : {"Apples grow on page one.", "Pears grow on page two.", "Plums grow on page three."})
+        builder.page(text({words}, 72, 700), resources(builder));
+    const Platform::Bytes pdf = builder.write();
+    struct Case {
+        PDFReader::WorkerRequest request;
+        int signal;
+    };
+    for (const Case& c : {Case{PDFReader::WorkerRequest::readPage, SIGKILL}, Case{PDFReader::WorkerRequest::readPage, SIGSEGV},
+                          Case{PDFReader::WorkerRequest::open, SIGSEGV}}) {
+        // On one thread the second page read is page 2: its worker dies as it is asked.
+        int asked = 0;
+        BeforeSend hook([&](pid_t pid, std::uint8_t tag) {
+            if (tag == static_cast<std::uint8_t>(c.request) && ++asked == (c.request == PDFReader::WorkerRequest::open ? 1 : 2))
+                kill(pid, c.signal);
+        });
+        if (c.request == PDFReader::WorkerRequest::open) {
+            expectRefusal(pdf, Reason::damaged, "This PDF couldn’t be opened. It may be damaged.");
+            continue;
+        }
+        BigDocument document = PDFReader::read(pdf, "Sample", 1);
+        EXPECT_EQ(document.plainText(), "Apples grow on page one.\nPlums grow on page three.") << c.signal;
+        EXPECT_EQ(document.notes, pageTwoLeftOut) << c.signal;
+        EXPECT_EQ(document.leftOutPages, std::vector<int>{2}) << c.signal;
+    }
+}
+
+TEST(PdfReader, ACancelEndsTheWorkerAtItsPageAtOnce)
+{
+    // Limits of a minute: only the cancel can end the hostile page this soon.
+    SmallPageLimits limits(60);
+    std::atomic<pid_t> worker{0};
+    BeforeSend hook([&](pid_t pid, std::uint8_t tag) {
+        if (tag == static_cast<std::uint8_t>(PDFReader::WorkerRequest::readPage)) worker = pid;
+    });
+    Builder builder;
+    hostilePages()[3].add(builder);
+    const Platform::Bytes pdf = builder.write();
+
+    Platform::CancelFlag flag;
+    std::atomic<bool> cancelled{false};
+    std::thread reading([&] {
+        Platform::CancelScope scope(&flag);
+        try {
+            PDFReader::read(pdf, "Sample", 1);
+        } catch (const Platform::Cancelled&) {
+            cancelled = true;
+        }
+    });
+    while (worker == 0) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    auto start = std::chrono::steady_clock::now();
+    flag.cancel();
+    reading.join();
+    auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_TRUE(cancelled);
+    // The poll looks at the flag every 10 ms.
+    EXPECT_LT(took, HangGuard::limit(std::chrono::milliseconds(30)));
+    // The worker was killed: it is gone (or, being reaped, a zombie) at once.
+    auto deadline = std::chrono::steady_clock::now() + HangGuard::limit(std::chrono::milliseconds(100));
+    while (::kill(worker, 0) == 0 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_NE(::kill(worker, 0), 0);
 }

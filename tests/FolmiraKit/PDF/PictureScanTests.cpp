@@ -1,4 +1,5 @@
 #include "FolmiraKit/PDF/PictureScan.h"
+#include "FolmiraKit/PDF/PageReading.h"
 #include "Platform/Images.h"
 #include "tests/Platform/PdfFixtures.h"
 #include "tests/HangGuard.h"
@@ -247,9 +248,24 @@ TEST(PictureScan, OnlyWaitingPicturesAreRenderedWithinTheBudget)
     pages[2].front().picture->data = {1, 2, 3}; // already has its bytes
     // Each region costs 2 × 200 × 200 pixels: one fits, the second does not.
     PictureScan::RenderBudget budget(100'000);
-    EXPECT_EQ(PictureScan::renderPictures(document, pages, budget), 1);
+    std::vector<std::vector<Rect>> drawn;
+    for (int p = 0; p < 3; ++p) drawn.push_back(PictureScan::scanPage(document.page(p).value()));
+    auto failedPages = pages;
+    auto rendered = PictureScan::renderPictures(pages, drawn, budget, [&](int index, const std::vector<Rect>& regions) {
+        return std::optional(PDFReader::renderRegions(document, index, regions));
+    });
+    EXPECT_EQ(rendered.overBudget, 1);
+    EXPECT_TRUE(rendered.failedPages.empty());
     ASSERT_EQ(pages[0].size(), 1u);
     EXPECT_EQ(Platform::imageInfo(pages[0][0].picture->data), (Platform::ImageInfo{200, 200}));
     EXPECT_TRUE(pages[1].empty());
     EXPECT_EQ(pages[2][0].picture->data, (std::vector<std::uint8_t>{1, 2, 3}));
+
+    // A page whose rendering failed as a whole is named, its pictures kept unrendered.
+    PictureScan::RenderBudget ample(1'000'000);
+    auto failed = PictureScan::renderPictures(failedPages, drawn, ample, [](int, const std::vector<Rect>&) {
+        return std::optional<std::vector<std::optional<std::vector<std::uint8_t>>>>{};
+    });
+    EXPECT_EQ(failed.failedPages, (std::vector<int>{0, 1}));
+    EXPECT_TRUE(failedPages[0][0].picture->data.empty());
 }

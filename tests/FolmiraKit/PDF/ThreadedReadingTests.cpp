@@ -1,8 +1,9 @@
-// Reading a PDF's pages on several threads must give what one thread gives:
-// the same words and lines page by page, the same document in the end.
+// Reading a PDF's pages in several workers must give what reading them here
+// gives: the same words, lines and pictures page by page, the same document
+// in the end.
 
 #include "FolmiraKit/PDF/PDFReader.h"
-#include "FolmiraKit/PDF/PageWords.h"
+#include "FolmiraKit/PDF/PageSource.h"
 #include "tests/Platform/PdfFixtures.h"
 
 #include <gtest/gtest.h>
@@ -106,33 +107,53 @@ std::vector<Sample> samples()
     std::vector<Sample> out;
     for (const char* name : {"running-header", "table", "two-columns"})
         out.push_back({name, fileBytes(std::string(FOLMIRA_TEST_DATA) + "/pdf/" + name + ".pdf")});
+    out.push_back({"Bulletin", fileBytes(std::string(FOLMIRA_TEST_DATA) + "/../../Resources/Samples/Bulletin.pdf")});
     out.push_back({"mixed", mixedPdf()});
     return out;
 }
 
-using PageTexts = std::vector<std::optional<PDFReader::PageText>>;
+using PageTexts = std::vector<PDFReader::PageReading>;
 
 void expectEqualTexts(const PageTexts& one, const PageTexts& many, const std::string& name)
 {
     ASSERT_EQ(many.size(), one.size()) << name;
     for (std::size_t i = 0; i < one.size(); ++i) {
-        ASSERT_EQ(one[i].has_value(), many[i].has_value()) << name << " page " << i;
-        if (!one[i]) continue;
-        EXPECT_EQ(one[i]->words.words, many[i]->words.words) << name << " page " << i;
-        EXPECT_EQ(one[i]->words.untrusted, many[i]->words.untrusted) << name << " page " << i;
-        EXPECT_EQ(one[i]->lines, many[i]->lines) << name << " page " << i;
+        const PDFReader::PageReading& a = one[i];
+        const PDFReader::PageReading& b = many[i];
+        ASSERT_EQ(a.fetched, b.fetched) << name << " page " << i;
+        EXPECT_EQ(a.text.words.words, b.text.words.words) << name << " page " << i;
+        EXPECT_EQ(a.text.words.untrusted, b.text.words.untrusted) << name << " page " << i;
+        EXPECT_EQ(a.text.lines, b.text.lines) << name << " page " << i;
+        EXPECT_EQ(a.text.tooLarge, b.text.tooLarge) << name << " page " << i;
+        EXPECT_EQ(a.pictures, b.pictures) << name << " page " << i;
+        EXPECT_EQ(a.drawn, b.drawn) << name << " page " << i;
     }
+}
+
+// Every page read in this process, as a worker reads it.
+PageTexts readHere(const std::vector<std::uint8_t>& bytes)
+{
+    auto opened = Platform::PdfDocument::open(bytes);
+    PageTexts pages;
+    if (!opened.document) return pages;
+    for (int i = 0; i < opened.document->pageCount(); ++i) pages.push_back(PDFReader::readPage(*opened.document, i));
+    return pages;
+}
+
+PageTexts readInWorkers(const std::vector<std::uint8_t>& bytes, int threads, PDFReader::ThreadStarter start = {})
+{
+    PDFReader::PageSource source(bytes, threads, std::move(start));
+    PDFReader::DocumentOpening opening = source.open();
+    EXPECT_EQ(opening, PDFReader::openingOf(Platform::PdfDocument::open(bytes)));
+    return source.readPages(static_cast<int>(opening.cropBoxes.size()));
 }
 
 void expectSameTexts(const std::vector<std::uint8_t>& bytes, const std::string& name)
 {
-    auto opened = Platform::PdfDocument::open(bytes);
-    ASSERT_TRUE(opened.document) << name;
-    auto one = PDFReader::readPageTexts(*opened.document, 1);
-    ASSERT_EQ(static_cast<int>(one.size()), opened.document->pageCount()) << name;
-    for (int threads : {2, 3, 4, 16})
-        expectEqualTexts(one, PDFReader::readPageTexts(*opened.document, threads),
-                         name + " on " + std::to_string(threads));
+    auto one = readHere(bytes);
+    ASSERT_FALSE(one.empty()) << name;
+    for (int threads : {1, 2, 3, 4, 16})
+        expectEqualTexts(one, readInWorkers(bytes, threads), name + " on " + std::to_string(threads));
 }
 
 // What a child process that may start no thread made of `bytes` on four threads.
@@ -168,16 +189,13 @@ TEST(ThreadedReading, PagesComeBackInPageOrderWhateverTheThreads)
 {
     for (const Sample& sample : samples()) expectSameTexts(sample.bytes, sample.name);
     // Every page read, each its own: page N's first words say so.
-    auto bytes = mixedPdf();
-    auto opened = Platform::PdfDocument::open(bytes);
-    ASSERT_TRUE(opened.document);
-    auto texts = PDFReader::readPageTexts(*opened.document, 4);
+    auto texts = readInWorkers(mixedPdf(), 4);
     ASSERT_EQ(texts.size(), 11u);
     for (std::size_t i = 0; i < texts.size(); ++i) {
-        ASSERT_TRUE(texts[i]);
+        ASSERT_TRUE(texts[i].fetched);
         if (i == 6) continue; // the scan: only its header and number
         bool found = false;
-        for (const auto& line : texts[i]->lines)
+        for (const auto& line : texts[i].text.lines)
             if (line.words.size() > 2 && line.words[0].text == "Page" && line.words[1].text == std::to_string(i + 1))
                 found = true;
         EXPECT_TRUE(found) << "page " << i + 1;
@@ -212,9 +230,7 @@ TEST(ThreadedReading, AGroffManualPageReadsTheSameOnFourThreads)
 TEST(ThreadedReading, GoesOnWithTheThreadsThatStart)
 {
     auto bytes = mixedPdf();
-    auto opened = Platform::PdfDocument::open(bytes);
-    ASSERT_TRUE(opened.document);
-    const PageTexts one = PDFReader::readPageTexts(*opened.document, 1);
+    const PageTexts one = readHere(bytes);
 
     // No helper starts: the calling thread reads every page. One starts, the
     // next doesn't: the two of them share the pages.
@@ -224,7 +240,7 @@ TEST(ThreadedReading, GoesOnWithTheThreadsThatStart)
             if (asked++ == started) throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
             return std::thread(std::move(work));
         };
-        expectEqualTexts(one, PDFReader::readPageTexts(*opened.document, 4, start),
+        expectEqualTexts(one, readInWorkers(bytes, 4, start),
                          std::to_string(started) + " helpers started");
         EXPECT_EQ(asked.load(), started + 1);
     }

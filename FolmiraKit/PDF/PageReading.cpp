@@ -1,0 +1,272 @@
+#include "FolmiraKit/PDF/PageReading.h"
+
+#include "FolmiraKit/PDF/Limits.h"
+#include "FolmiraKit/PDF/PictureScan.h"
+#include "Platform/PdfContentCost.h"
+
+#include <array>
+
+namespace FolmiraKit::PDFReader {
+
+using Platform::Bytes;
+using Platform::WireReader;
+using Platform::WireWriter;
+
+namespace {
+
+PageText readPageText(const Platform::PdfPage& page)
+{
+    constexpr Platform::PdfContent::TextCost limits{PDFLimits::textContentBytes, PDFLimits::textOperators,
+                                                    PDFLimits::shownTextBytes, PDFLimits::textFormUses,
+                                                    PDFLimits::graphicsStates, PDFLimits::textTokens};
+    if (!Platform::PdfContent::measureText(page, limits).within(limits)) {
+        PageText skipped;
+        skipped.tooLarge = true;
+        return skipped;
+    }
+    Platform::PdfPageText text = page.text();
+    PageText read{pageWords(text, page.mediaBox()), {}};
+    read.lines = read.words.untrusted ? linesFromText(text, page.mediaBox()) : linesFromWords(read.words.words);
+    return read;
+}
+
+void write(WireWriter& out, const std::vector<Rect>& rects)
+{
+    out.u64(rects.size());
+    for (const Rect& r : rects) out.rect(r);
+}
+
+std::vector<Rect> readRects(WireReader& in)
+{
+    std::vector<Rect> rects(in.count(32));
+    for (Rect& r : rects) r = in.rect();
+    return rects;
+}
+
+void write(WireWriter& out, const Word& w)
+{
+    out.string(w.text);
+    out.rect(w.rect);
+    out.f64(w.size);
+    out.boolean(w.bold);
+    out.boolean(w.italic);
+}
+
+Word readWord(WireReader& in)
+{
+    Word w;
+    w.text = in.string();
+    w.rect = in.rect();
+    w.size = in.f64();
+    w.bold = in.boolean();
+    w.italic = in.boolean();
+    return w;
+}
+
+void write(WireWriter& out, const std::vector<Word>& words)
+{
+    out.u64(words.size());
+    for (const Word& w : words) write(out, w);
+}
+
+std::vector<Word> readWords(WireReader& in)
+{
+    std::vector<Word> words(in.count(8 + 32 + 8 + 2));
+    for (Word& w : words) w = readWord(in);
+    return words;
+}
+
+void write(WireWriter& out, const Line& line)
+{
+    write(out, line.words);
+    out.rect(line.rect);
+    out.boolean(line.picture.has_value());
+    if (line.picture) {
+        out.blob(line.picture->data);
+        out.f64(line.picture->width);
+        out.f64(line.picture->height);
+        out.string(line.picture->alt);
+    }
+    out.boolean(line.hardBreak);
+}
+
+Line readLine(WireReader& in)
+{
+    Line line;
+    line.words = readWords(in);
+    line.rect = in.rect();
+    if (in.boolean()) {
+        Picture p;
+        p.data = in.blob();
+        p.width = in.f64();
+        p.height = in.f64();
+        p.alt = in.string();
+        line.picture = std::move(p);
+    }
+    line.hardBreak = in.boolean();
+    return line;
+}
+
+Bytes handleOpen(const Platform::PdfDocument::Opened& opened, WireReader&)
+{
+    return encode(openingOf(opened));
+}
+
+Bytes handleReadPage(const Platform::PdfDocument::Opened& opened, WireReader& request)
+{
+    int index = request.i32();
+    return encode(opened.document ? readPage(*opened.document, index) : PageReading{});
+}
+
+Bytes handleRenderRegions(const Platform::PdfDocument::Opened& opened, WireReader& request)
+{
+    int index = request.i32();
+    std::vector<Rect> regions = readRects(request);
+    if (!opened.document) return encode(std::vector<std::optional<Bytes>>(regions.size()));
+    return encode(renderRegions(*opened.document, index, regions));
+}
+
+constexpr std::array<Platform::PdfWorkerRequest, 3> requests{{
+    {static_cast<std::uint8_t>(WorkerRequest::open), handleOpen},
+    {static_cast<std::uint8_t>(WorkerRequest::readPage), handleReadPage},
+    {static_cast<std::uint8_t>(WorkerRequest::renderRegions), handleRenderRegions},
+}};
+
+} // namespace
+
+DocumentOpening openingOf(const Platform::PdfDocument::Opened& opened)
+{
+    DocumentOpening opening;
+    if (!opened.document) {
+        bool locked = opened.failure == Platform::PdfDocument::OpenFailure::locked;
+        opening.state = locked ? DocumentOpening::State::locked : DocumentOpening::State::damaged;
+        return opening;
+    }
+    const Platform::PdfDocument& document = *opened.document;
+    opening.state = DocumentOpening::State::opened;
+    opening.allowsCopying = document.allowsCopying();
+    int pages = std::max(0, document.pageCount());
+    opening.cropBoxes.reserve(static_cast<std::size_t>(pages));
+    for (int i = 0; i < pages; ++i) {
+        auto page = document.page(i);
+        opening.cropBoxes.push_back(page ? std::optional<Rect>(page->cropBox()) : std::nullopt);
+    }
+    return opening;
+}
+
+PageReading readPage(const Platform::PdfDocument& document, int index)
+{
+    PageReading reading;
+    auto page = document.page(index);
+    if (!page) return reading;
+    reading.fetched = true;
+    reading.text = readPageText(*page);
+    if (reading.text.tooLarge) return reading;
+    std::vector<Rect> drawn = PictureScan::scanPage(*page);
+    reading.pictures = PictureScan::regions(drawn, page->cropBox());
+    if (!reading.pictures.empty()) reading.drawn = std::move(drawn);
+    return reading;
+}
+
+std::vector<std::optional<Bytes>> renderRegions(const Platform::PdfDocument& document, int index,
+                                                const std::vector<Rect>& regions)
+{
+    std::vector<std::optional<Bytes>> rendered(regions.size());
+    auto page = document.page(index);
+    if (!page) return rendered;
+    for (std::size_t i = 0; i < regions.size(); ++i) rendered[i] = PictureScan::renderRegion(regions[i], *page);
+    return rendered;
+}
+
+Bytes encode(const DocumentOpening& opening)
+{
+    WireWriter out;
+    out.u8(static_cast<std::uint8_t>(opening.state));
+    out.boolean(opening.allowsCopying);
+    out.u64(opening.cropBoxes.size());
+    for (const auto& box : opening.cropBoxes) {
+        out.boolean(box.has_value());
+        out.rect(box.value_or(Rect{}));
+    }
+    return out.take();
+}
+
+DocumentOpening decodeOpening(const Bytes& data)
+{
+    WireReader in(data);
+    DocumentOpening opening;
+    std::uint8_t state = in.u8();
+    if (state > static_cast<std::uint8_t>(DocumentOpening::State::locked)) throw WireReader::Short();
+    opening.state = static_cast<DocumentOpening::State>(state);
+    opening.allowsCopying = in.boolean();
+    opening.cropBoxes.resize(in.count(33));
+    for (auto& box : opening.cropBoxes) {
+        bool has = in.boolean();
+        Rect r = in.rect();
+        if (has) box = r;
+    }
+    return opening;
+}
+
+Bytes encode(const PageReading& reading)
+{
+    WireWriter out;
+    out.boolean(reading.fetched);
+    const PageText& text = reading.text;
+    write(out, text.words.words);
+    out.boolean(text.words.untrusted);
+    out.u64(text.lines.size());
+    for (const Line& line : text.lines) write(out, line);
+    out.boolean(text.tooLarge);
+    write(out, reading.pictures);
+    write(out, reading.drawn);
+    return out.take();
+}
+
+PageReading decodePageReading(const Bytes& data)
+{
+    WireReader in(data);
+    PageReading reading;
+    reading.fetched = in.boolean();
+    PageText& text = reading.text;
+    text.words.words = readWords(in);
+    text.words.untrusted = in.boolean();
+    text.lines.resize(in.count(8 + 32 + 2));
+    for (Line& line : text.lines) line = readLine(in);
+    text.tooLarge = in.boolean();
+    reading.pictures = readRects(in);
+    reading.drawn = readRects(in);
+    return reading;
+}
+
+Bytes encodeRegionsRequest(int index, const std::vector<Rect>& regions)
+{
+    WireWriter out;
+    out.i32(index);
+    write(out, regions);
+    return out.take();
+}
+
+Bytes encode(const std::vector<std::optional<Bytes>>& rendered)
+{
+    WireWriter out;
+    out.u64(rendered.size());
+    for (const auto& png : rendered) {
+        out.boolean(png.has_value());
+        if (png) out.blob(*png);
+    }
+    return out.take();
+}
+
+std::vector<std::optional<Bytes>> decodeRendered(const Bytes& data)
+{
+    WireReader in(data);
+    std::vector<std::optional<Bytes>> rendered(in.count(1));
+    for (auto& png : rendered)
+        if (in.boolean()) png = in.blob();
+    return rendered;
+}
+
+std::span<const Platform::PdfWorkerRequest> workerRequests() { return requests; }
+
+} // namespace FolmiraKit::PDFReader

@@ -1,0 +1,112 @@
+#pragma once
+
+// Reading a PDF page in a process of its own, under hard limits. Poppler's
+// cost on a hostile page can't be foreseen from the page's content, so it is
+// bounded where it is paid: a worker process (folmira-pdf-worker) opens the
+// document once and answers requests about its pages, each under a limit of
+// CPU time and of memory. A worker past a limit, or one that crashes, is gone;
+// the request that was running reports `ended`, and the next request starts a
+// fresh worker.
+//
+// Messages are a tag (which request) and a payload in WireFormat. The client
+// knows nothing of the requests themselves; the worker's table of handlers
+// (PdfWorkerRequest) says what each tag does.
+
+#include "Platform/Cancel.h"
+#include "Platform/PdfDocument.h"
+#include "Platform/WireFormat.h"
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <span>
+
+namespace Platform {
+
+struct PdfWorkerLimits {
+    double cpuSeconds = 2;                              // CPU time of one request
+    std::int64_t memoryBytes = std::int64_t{500} << 20; // address space beyond what the worker maps at its start
+    bool operator==(const PdfWorkerLimits&) const = default;
+};
+
+// A document's bytes in a memory file handed to every worker: written once,
+// read by each worker without another copy through a pipe.
+class PdfWorkerInput {
+public:
+    // Throws std::system_error when the system gives no memory file.
+    explicit PdfWorkerInput(const Bytes& data);
+    ~PdfWorkerInput();
+    PdfWorkerInput(const PdfWorkerInput&) = delete;
+    PdfWorkerInput& operator=(const PdfWorkerInput&) = delete;
+    int fd() const { return fd_; }
+
+private:
+    int fd_ = -1;
+};
+
+class PdfWorker {
+public:
+    enum class Status {
+        ok,          // the reply is in `payload`
+        ended,       // the worker went past a limit or crashed while at it
+        cancelled,   // the cancel flag was set; the worker was ended at once
+        unavailable, // no worker could be started (no program, no processes left)
+    };
+    struct Reply {
+        Status status = Status::unavailable;
+        Bytes payload;
+    };
+
+    PdfWorker(std::shared_ptr<const PdfWorkerInput> input, PdfWorkerLimits limits);
+    ~PdfWorker(); // ends the worker and waits for it
+    PdfWorker(const PdfWorker&) = delete;
+    PdfWorker& operator=(const PdfWorker&) = delete;
+
+    // Starts the worker now, when none runs, without waiting for it to open
+    // the document; false when it can't be started.
+    bool start();
+    // Sends a request and waits for its reply, polling `cancel` (may be null)
+    // every few milliseconds.
+    Reply request(std::uint8_t tag, const Bytes& payload, const CancelFlag* cancel);
+    // Kills the worker now, if one runs, and reaps it.
+    void end();
+    // The running worker's process id, or 0.
+    pid_t pid() const { return pid_; }
+
+    // Where the worker program is: $FOLMIRA_PDF_WORKER when set, else beside
+    // this program, else in the installation's libexec folder, else in the
+    // build tree.
+    static std::filesystem::path location();
+
+    // A test's hook, called with the worker's id just before each request is
+    // sent (to end the worker there and then); none by default.
+    using BeforeSend = std::function<void(pid_t pid, std::uint8_t tag)>;
+    static void setBeforeSend(BeforeSend hook);
+
+private:
+    bool sendAll(const Bytes& frame);
+    Reply receive(const CancelFlag* cancel);
+
+    std::shared_ptr<const PdfWorkerInput> input_;
+    PdfWorkerLimits limits_;
+    pid_t pid_ = 0;
+    int socket_ = -1;
+};
+
+// The worker's side: what one request tag does. The handler gets the document
+// as the worker opened it (it may have failed to open) and the request's
+// payload; it returns the reply's payload.
+struct PdfWorkerRequest {
+    std::uint8_t tag = 0;
+    Bytes (*handle)(const PdfDocument::Opened& document, WireReader& request) = nullptr;
+};
+
+// The worker program's main: waits for the document's memory file and its
+// limits on fd 3, sets the limits, opens the document and answers requests
+// with `handlers` until the client goes away. Returns the exit status.
+int servePdfWorker(std::span<const PdfWorkerRequest> handlers);
+
+} // namespace Platform
