@@ -23,15 +23,9 @@ class WireWriter {
 public:
     void u8(std::uint8_t v) { out_.push_back(v); }
     void boolean(bool v) { u8(v ? 1 : 0); }
-    void u32(std::uint32_t v)
-    {
-        for (int s = 0; s < 32; s += 8) out_.push_back(static_cast<std::uint8_t>(v >> s));
-    }
+    void u32(std::uint32_t v) { little(v); }
     void i32(std::int32_t v) { u32(static_cast<std::uint32_t>(v)); }
-    void u64(std::uint64_t v)
-    {
-        for (int s = 0; s < 64; s += 8) out_.push_back(static_cast<std::uint8_t>(v >> s));
-    }
+    void u64(std::uint64_t v) { little(v); }
     void i64(std::int64_t v) { u64(static_cast<std::uint64_t>(v)); }
     void f64(double v) { u64(std::bit_cast<std::uint64_t>(v)); }
     void bytes(const void* data, std::size_t size)
@@ -54,6 +48,12 @@ public:
     Bytes take() { return std::move(out_); }
 
 private:
+    template <typename T>
+    void little(T v)
+    {
+        for (std::size_t i = 0; i < sizeof v; ++i) out_.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+    }
+
     Bytes out_;
 };
 
@@ -72,9 +72,9 @@ public:
         return data_[at_++];
     }
     bool boolean() { return u8() != 0; }
-    std::uint32_t u32() { return static_cast<std::uint32_t>(little(4)); }
+    std::uint32_t u32() { return little<std::uint32_t>(); }
     std::int32_t i32() { return static_cast<std::int32_t>(u32()); }
-    std::uint64_t u64() { return little(8); }
+    std::uint64_t u64() { return little<std::uint64_t>(); }
     std::int64_t i64() { return static_cast<std::int64_t>(u64()); }
     double f64() { return std::bit_cast<double>(u64()); }
     std::string string()
@@ -115,12 +115,17 @@ private:
     {
         if (n > size_ - at_) throw Short();
     }
-    std::uint64_t little(int n)
+    template <typename T>
+    T little()
     {
-        need(static_cast<std::size_t>(n));
-        std::uint64_t v = 0;
-        for (int i = 0; i < n; ++i) v |= static_cast<std::uint64_t>(data_[at_ + static_cast<std::size_t>(i)]) << (8 * i);
-        at_ += static_cast<std::size_t>(n);
+        need(sizeof(T));
+        T v = 0;
+        if constexpr (std::endian::native == std::endian::little) {
+            std::memcpy(&v, data_ + at_, sizeof v);
+        } else {
+            for (std::size_t i = 0; i < sizeof v; ++i) v = static_cast<T>(v | (static_cast<T>(data_[at_ + i]) << (8 * i)));
+        }
+        at_ += sizeof v;
         return v;
     }
     std::size_t length() { return count(1); }

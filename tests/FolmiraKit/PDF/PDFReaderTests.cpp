@@ -11,6 +11,7 @@
 #include <signal.h>
 
 #include <atomic>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
@@ -573,6 +574,18 @@ Platform::Bytes between(const HostilePage& hostile)
     return builder.write();
 }
 
+// The document memory files this process holds open.
+int openDocumentFiles()
+{
+    int count = 0;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+        std::error_code error;
+        auto target = std::filesystem::read_symlink(entry.path(), error);
+        if (!error && target.string().find("memfd:folmira-pdf") != std::string::npos) ++count;
+    }
+    return count;
+}
+
 const std::vector<ConversionNote> pageTwoLeftOut{
     {ConversionNote::Kind::warning, "Page 2 was left out: its text is too large for Folmira to read."}};
 
@@ -616,6 +629,8 @@ TEST(PdfReader, AWorkerThatDiesLeavesOutItsPageOrRefusesTheFileItOpens)
         EXPECT_EQ(document.notes, pageTwoLeftOut) << c.signal;
         EXPECT_EQ(document.leftOutPages, std::vector<int>{2}) << c.signal;
     }
+    // Every read closed the file its workers were handed.
+    EXPECT_EQ(openDocumentFiles(), 0);
 }
 
 TEST(PdfReader, ACancelEndsTheWorkerAtItsPageAtOnce)

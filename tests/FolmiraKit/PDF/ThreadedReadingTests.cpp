@@ -4,6 +4,7 @@
 
 #include "FolmiraKit/PDF/PDFReader.h"
 #include "FolmiraKit/PDF/PageSource.h"
+#include "FolmiraKit/PDF/PictureScan.h"
 #include "tests/Platform/PdfFixtures.h"
 
 #include <gtest/gtest.h>
@@ -20,6 +21,7 @@
 #include <system_error>
 
 using namespace FolmiraKit;
+using Platform::Rect;
 
 namespace {
 
@@ -249,4 +251,41 @@ TEST(ThreadedReading, GoesOnWithTheThreadsThatStart)
     ChildOutcome outcome = readWithoutThreads(bytes, PDFReader::read(bytes, "mixed", 1));
     if (outcome == cannotDropRoot || outcome == limitIgnored) GTEST_SKIP() << "the thread limit can't be set here";
     EXPECT_EQ(outcome, same) << "0 same, 1 different, 2 threw, 5 crashed";
+}
+
+TEST(ThreadedReading, AWorkersReplyCutShortIsRefusedNotMisread)
+{
+    PDFReader::PageReading reading;
+    reading.fetched = true;
+    PDFReader::Word word{"Pear", {72, 700, 30, 12}, 12, true, false};
+    reading.text.words.words = {word};
+    reading.text.lines = {PDFReader::makeLine({word}),
+                          PDFReader::Line{{}, {50, 50, 100, 80}, PictureScan::unrendered({50, 50, 100, 80}), false}};
+    reading.pictures = {{50, 50, 100, 80}};
+    reading.drawn = {{40, 40, 120, 100}};
+    PDFReader::DocumentOpening opening{PDFReader::DocumentOpening::State::opened, true, {Rect{0, 0, 612, 792}, std::nullopt}};
+    std::vector<std::optional<Platform::Bytes>> rendered{Platform::Bytes{1, 2, 3}, std::nullopt};
+
+    struct Case {
+        std::string name;
+        Platform::Bytes encoded;
+        std::function<bool(const Platform::Bytes&)> decodesTheSame;
+    };
+    const std::vector<Case> cases{
+        {"page", PDFReader::encode(reading),
+         [&](const Platform::Bytes& b) {
+             auto back = PDFReader::decodePageReading(b);
+             return back.fetched && back.text.words.words == reading.text.words.words &&
+                    back.text.lines == reading.text.lines && back.pictures == reading.pictures && back.drawn == reading.drawn;
+         }},
+        {"opening", PDFReader::encode(opening), [&](const Platform::Bytes& b) { return PDFReader::decodeOpening(b) == opening; }},
+        {"pictures", PDFReader::encode(rendered), [&](const Platform::Bytes& b) { return PDFReader::decodeRendered(b) == rendered; }},
+    };
+    for (const Case& c : cases) {
+        EXPECT_TRUE(c.decodesTheSame(c.encoded)) << c.name;
+        for (std::size_t cut = 0; cut < c.encoded.size(); ++cut)
+            EXPECT_THROW(c.decodesTheSame(Platform::Bytes(c.encoded.begin(), c.encoded.begin() + static_cast<long>(cut))),
+                         Platform::WireReader::Short)
+                << c.name << " cut at " << cut;
+    }
 }
