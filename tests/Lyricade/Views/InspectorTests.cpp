@@ -199,8 +199,11 @@ TEST_F(InspectorTest, SectionsLabelsAndTheLicensingLink)
     EXPECT_EQ(v.setListPageToggle()->accessibleName(), "Set list page at the front");
     EXPECT_EQ(InspectorParts::captionOf(v.setListPageToggle())->text(), "Set list page at the front");
     // The small and large "A" beside the size slider are only drawn: nothing beside it is read out.
-    for (QWidget* mark : v.sizeSlider()->parentWidget()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
-        if (mark != v.sizeSlider()) EXPECT_EQ(QAccessible::queryAccessibleInterface(mark)->text(QAccessible::Name), "");
+    for (QWidget* mark : v.sizeSlider()->parentWidget()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (mark != v.sizeSlider()) {
+            EXPECT_EQ(QAccessible::queryAccessibleInterface(mark)->text(QAccessible::Name), "");
+        }
+    }
 
     v.licensingLink()->click();
     EXPECT_TRUE(model->licensingShown());
