@@ -160,6 +160,7 @@ TEST(FontsRegistration, UsesOnlyTheResourceFolderGiven)
             auto regular = Fonts::named("AtkinsonHyperlegible-Regular", 18);
             bool good = regular && regular->file == resources.path / "Fonts" / "Regular.TTF"
                 && !Fonts::named("AtkinsonHyperlegible-Bold", 18);
+            fs::remove_all(resources.path); // the child made its own: exit runs no destructor
             std::exit(good ? 0 : 1);
         },
         testing::ExitedWithCode(0), "");
@@ -169,6 +170,8 @@ TEST(FontsRegistration, UsesOnlyTheResourceFolderGiven)
         {
             setenv("FOLMIRA_RESOURCES", empty.path.c_str(), 1);
             Font font = Fonts::namedOrStandIn("AtkinsonHyperlegible-Italic", 20, false, true);
+            fs::remove_all(resources.path);
+            fs::remove_all(empty.path);
             std::exit(font.fallback && font.italic && font.weight == 400 ? 0 : 1);
         },
         testing::ExitedWithCode(0), "");
