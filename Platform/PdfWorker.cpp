@@ -281,11 +281,11 @@ void PdfWorker::end()
     }
 }
 
-bool PdfWorker::sendAll(const Bytes& frame)
+bool sendWhole(int socket, const Bytes& data)
 {
     std::size_t done = 0;
-    while (done < frame.size()) {
-        ssize_t n = send(socket_, frame.data() + done, frame.size() - done, MSG_NOSIGNAL);
+    while (done < data.size()) {
+        ssize_t n = send(socket, data.data() + done, data.size() - done, MSG_NOSIGNAL);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return false;
         done += static_cast<std::size_t>(n);
@@ -306,7 +306,7 @@ PdfWorker::Reply PdfWorker::request(std::uint8_t tag, const Bytes& payload, cons
     frame.u8(tag);
     Bytes bytes = frame.take();
     bytes.insert(bytes.end(), payload.begin(), payload.end());
-    if (!sendAll(bytes)) {
+    if (!sendWhole(socket_, bytes)) {
         end();
         return {Status::ended, {}};
     }

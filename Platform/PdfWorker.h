@@ -87,7 +87,6 @@ public:
     static void setBeforeSend(BeforeSend hook);
 
 private:
-    bool sendAll(const Bytes& frame);
     Reply receive(const CancelFlag* cancel);
 
     std::shared_ptr<const PdfWorkerInput> input_;
@@ -95,6 +94,10 @@ private:
     pid_t pid_ = 0;
     int socket_ = -1;
 };
+
+// Sends the whole of `data` on `socket`, never raising SIGPIPE; false when
+// the other end is gone. Both ends of a worker's socket write with it.
+bool sendWhole(int socket, const Bytes& data);
 
 // The worker's side: what one request tag does. The handler gets the document
 // as the worker opened it (it may have failed to open) and the request's

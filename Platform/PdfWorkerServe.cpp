@@ -143,18 +143,6 @@ bool readAll(void* into, std::size_t size)
     return true;
 }
 
-bool writeAll(const Bytes& data)
-{
-    std::size_t done = 0;
-    while (done < data.size()) {
-        ssize_t n = send(socketFd, data.data() + done, data.size() - done, MSG_NOSIGNAL);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
 int serve(const PdfDocument::Opened& document, std::span<const PdfWorkerRequest> handlers, long cpuMilliseconds)
 {
     while (true) {
@@ -177,7 +165,7 @@ int serve(const PdfDocument::Opened& document, std::span<const PdfWorkerRequest>
         frame.u32(static_cast<std::uint32_t>(reply.size()));
         Bytes out = frame.take();
         out.insert(out.end(), reply.begin(), reply.end());
-        if (!writeAll(out)) return done;
+        if (!sendWhole(socketFd, out)) return done;
     }
 }
 
