@@ -1,0 +1,182 @@
+// Opening the user's PDF in the original pane: every tile of the pages in view
+// drawn as the pane asks for them (pages 800 device pixels wide, in the pane's
+// tiles, queued on its drawing threads and delivered to the main thread),
+// drawn in worker processes under their limits, timed against the same tiles
+// drawn with Poppler-Qt in this process, as the pane drew them before (the
+// peer, taken in turn in the same run). Three stages, each its own row:
+// "cold", the first three pages of a document just set (the first tiles start
+// the workers and hand them the document); "jump", a page in the middle of
+// the document once the workers run; "warm", the first three pages again.
+// "ratio" is the workers' time over the peer's. Two samples: bash's manual
+// page set by groff, and a manual drawn with Cairo. The aim: a ratio of at
+// most 1.5 at every stage, the isolation costing the reader no more than half
+// again the wait.
+
+#include "PdfView/Drawing.h"
+#include "PdfView/Widgets/PageImageCache.h"
+#include "PdfView/Widgets/PageRenderer.h"
+#include "Platform/PdfWorker.h"
+#include "bench/Support/ManualPdfs.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QThreadPool>
+#include <QTimer>
+
+#include <chrono>
+#include <filesystem>
+#include <vector>
+
+using namespace PdfView;
+
+namespace {
+
+constexpr int pixelWidth = 800;
+constexpr int firstPages = 3;
+constexpr int giveUpMs = 120'000; // a hang stops the benchmark rather than the machine
+
+enum class Stage { cold, jump, warm };
+
+struct Pane {
+    PageRenderer renderer;
+    PageImageCache cache;
+};
+
+// Asks for every tile of `pages` and waits for them all; the number drawn, or
+// -1 when they did not all come.
+int drawPages(Pane& pane, const std::vector<int>& pages)
+{
+    QEventLoop loop;
+    int waiting = 0;
+    int drawn = 0;
+    const auto connection = QObject::connect(&pane.renderer, &PageRenderer::tileReady,
+                                             [&](const TileRequest&, const QImage& image) {
+                                                 drawn += image.isNull() ? 0 : 1;
+                                                 if (--waiting == 0) loop.quit();
+                                             });
+    for (int index : pages) {
+        const QSize pixels = pane.cache.pagePixels(index, pixelWidth);
+        const int tile = PageImageCache::tileSize;
+        for (int row = 0; row * tile < pixels.height(); ++row)
+            for (int column = 0; column * tile < pixels.width(); ++column) {
+                const QPoint at(column, row);
+                const TileRequest request{index, pixelWidth, at, pane.cache.tileArea(index, pixelWidth, at),
+                                          pane.cache.dotsPerInch(index, pixelWidth)};
+                waiting += pane.renderer.request(request) ? 1 : 0;
+            }
+    }
+    if (waiting > 0) {
+        QTimer::singleShot(giveUpMs, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    QObject::disconnect(connection);
+    return waiting == 0 ? drawn : -1;
+}
+
+template <class Work> double secondsOf(Work&& work)
+{
+    const auto start = std::chrono::steady_clock::now();
+    work();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+struct Timed {
+    double seconds = 0;
+    int tiles = 0;
+};
+
+// A new pane opening `document`, drawing in workers or in this process, with
+// `stage` timed after the stages before it.
+Timed openInPane(const PdfDocumentPtr& document, bool inWorkers, Stage stage)
+{
+    std::vector<int> first;
+    for (int index = 0; index < std::min(firstPages, pageCount(document)); ++index) first.push_back(index);
+    const std::vector<int> middle{pageCount(document) / 2};
+
+    Timed timed;
+    {
+        Pane pane;
+        if (inWorkers) pane.renderer.drawInWorkers({});
+        pane.cache.reset(document);
+        const auto cold = [&] {
+            pane.renderer.setDocument(document);
+            timed.tiles = drawPages(pane, first);
+        };
+        if (stage == Stage::cold) {
+            timed.seconds = secondsOf(cold);
+        } else {
+            cold();
+            const auto& pages = stage == Stage::jump ? middle : first;
+            timed.seconds = secondsOf([&] { timed.tiles = drawPages(pane, pages); });
+        }
+    }
+    // The workers of this pane are gone before the next one opens.
+    processDrawingWorkers().waitForDone();
+    drawingWorkers().waitForDone();
+    return timed;
+}
+
+void BM_OriginalPane(benchmark::State& state, std::filesystem::path (*sample)(), Stage stage)
+{
+    const auto path = sample();
+    const PdfDocumentPtr document = std::filesystem::exists(path) ? pdfFromFile(path) : nullptr;
+    if (!document) {
+        state.SkipWithError("no sample PDF (is groff installed?)");
+        return;
+    }
+    if (!std::filesystem::exists(Platform::PdfWorker::location())) {
+        state.SkipWithError("no folmira-pdf-worker to draw in");
+        return;
+    }
+    double workers = 0, inProcess = 0;
+    int tiles = 0;
+    bool workersFirst = true;
+    for (auto _ : state) {
+        // In turn, so that neither always finds the caches warmed by the other.
+        Timed worker, peer;
+        if (workersFirst) worker = openInPane(document, true, stage);
+        peer = openInPane(document, false, stage);
+        if (!workersFirst) worker = openInPane(document, true, stage);
+        workersFirst = !workersFirst;
+        if (worker.tiles <= 0 || worker.tiles != peer.tiles) {
+            state.SkipWithError("tiles missing from a drawing");
+            return;
+        }
+        tiles = worker.tiles;
+        workers += worker.seconds;
+        inProcess += peer.seconds;
+        state.SetIterationTime(worker.seconds);
+    }
+    const auto n = static_cast<double>(state.iterations());
+    state.counters["workers_ms"] = workers / n * 1000;
+    state.counters["in_process_ms"] = inProcess / n * 1000;
+    state.counters["ratio"] = inProcess > 0 ? workers / inProcess : 0;
+    state.counters["of_target"] = inProcess > 0 ? workers / inProcess / 1.5 : 0;
+    state.counters["tiles"] = tiles;
+}
+
+} // namespace
+
+BENCHMARK_CAPTURE(BM_OriginalPane, groff_cold, ManualPdfs::groffManual, Stage::cold)
+    ->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
+BENCHMARK_CAPTURE(BM_OriginalPane, groff_jump, ManualPdfs::groffManual, Stage::jump)
+    ->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
+BENCHMARK_CAPTURE(BM_OriginalPane, groff_warm, ManualPdfs::groffManual, Stage::warm)
+    ->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
+BENCHMARK_CAPTURE(BM_OriginalPane, cairo_cold, ManualPdfs::cairoManual, Stage::cold)
+    ->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
+BENCHMARK_CAPTURE(BM_OriginalPane, cairo_jump, ManualPdfs::cairoManual, Stage::jump)
+    ->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
+BENCHMARK_CAPTURE(BM_OriginalPane, cairo_warm, ManualPdfs::cairoManual, Stage::warm)
+    ->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
