@@ -1,6 +1,7 @@
 #include "PdfView/Drawing.h"
 
 #include <QDeadlineTimer>
+#include <QThread>
 #include <QThreadPool>
 
 #include <algorithm>
@@ -23,10 +24,15 @@ QThreadPool& drawingWorkers()
     return pool;
 }
 
+int drawingProcesses()
+{
+    return std::clamp(QThread::idealThreadCount(), 1, 4);
+}
+
 QThreadPool& processDrawingWorkers()
 {
     static QThreadPool pool;
-    pool.setMaxThreadCount(drawingProcesses);
+    pool.setMaxThreadCount(drawingProcesses());
     return pool;
 }
 

@@ -15,9 +15,10 @@ namespace PdfView {
 QThreadPool& drawingWorkers();
 
 // The threads that wait for tiles drawn in worker processes: one a process,
-// so that a document runs at most this many processes and a slow page in one
-// never holds up the threads drawing in this process.
-constexpr int drawingProcesses = 2;
+// so that a document runs at most this many processes (as many as the
+// reader's, one a core up to four) and a slow page in one never holds up the
+// threads drawing in this process.
+int drawingProcesses();
 QThreadPool& processDrawingWorkers();
 
 // True while stopDrawing waits: every drawing is to stop where it can.

@@ -64,7 +64,7 @@ std::optional<Bitmap> decode(const Bytes& data)
         Bitmap bitmap;
         bitmap.width = in.i32();
         bitmap.height = in.i32();
-        const Bytes pixels = in.blob();
+        const auto pixels = in.view();
         if (bitmap.width <= 0 || bitmap.height <= 0 || bitmap.width > largestSide || bitmap.height > largestSide ||
             pixels.size() != static_cast<std::size_t>(bitmap.width) * bitmap.height * sizeof(std::uint32_t))
             return std::nullopt;

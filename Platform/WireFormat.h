@@ -14,6 +14,7 @@
 #include <cstring>
 #include <optional>
 #include <stdexcept>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -86,10 +87,17 @@ public:
     }
     Bytes blob()
     {
+        const auto bytes = view();
+        return Bytes(bytes.begin(), bytes.end());
+    }
+    // A blob's bytes where they lie in the message, not copied: a tile's
+    // pixels are a megabyte.
+    std::span<const std::uint8_t> view()
+    {
         std::size_t n = length();
-        Bytes b(data_ + at_, data_ + at_ + n);
+        std::span<const std::uint8_t> bytes(data_ + at_, n);
         at_ += n;
-        return b;
+        return bytes;
     }
     Rect rect()
     {

@@ -1,8 +1,8 @@
 // Opening the user's PDF in the original pane: every tile of the pages in view
 // drawn as the pane asks for them (pages 800 device pixels wide, in the pane's
 // tiles, queued on its drawing threads and delivered to the main thread),
-// drawn in worker processes under their limits (two at most, each waited for
-// by a thread of its own), timed against the same tiles drawn with Poppler-Qt
+// drawn in worker processes under their limits (one a core up to four, each
+// waited for by a thread of its own), timed against the same tiles drawn with Poppler-Qt
 // in this process on the pane's threads, one a core, as the pane drew them
 // before (the peer, taken in turn in the same run). The workers draw with
 // Poppler's Cairo backend and the peer with its Splash one, so the ratio holds
