@@ -12,6 +12,8 @@
 
 #include "Platform/PdfWorker.h"
 
+#include "Platform/PdfWorkerSocket.h"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -163,17 +165,12 @@ IdleWorkers& idleWorkers()
 // The document's memory file and the limits, as the worker's first message.
 bool sendDocument(const Process& process, int documentFd, const PdfWorkerLimits& limits)
 {
-    WireWriter message;
-    message.i64(static_cast<std::int64_t>(limits.cpuSeconds * 1000 + 0.5));
-    message.i64(limits.memoryBytes);
-    Bytes bytes = message.take();
-    iovec part{bytes.data(), bytes.size()};
-    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))] = {};
-    msghdr header{};
-    header.msg_iov = &part;
-    header.msg_iovlen = 1;
-    header.msg_control = control;
-    header.msg_controllen = sizeof control;
+    WireWriter limitsMessage;
+    limitsMessage.i64(static_cast<std::int64_t>(limits.cpuSeconds * 1000 + 0.5));
+    limitsMessage.i64(limits.memoryBytes);
+    Bytes bytes = limitsMessage.take();
+    PdfWorkerSocket::OneFdMessage message(bytes.data(), bytes.size());
+    msghdr& header = message.header;
     cmsghdr* fdPart = CMSG_FIRSTHDR(&header);
     fdPart->cmsg_level = SOL_SOCKET;
     fdPart->cmsg_type = SCM_RIGHTS;
@@ -281,18 +278,6 @@ void PdfWorker::end()
     }
 }
 
-bool sendWhole(int socket, const Bytes& data)
-{
-    std::size_t done = 0;
-    while (done < data.size()) {
-        ssize_t n = send(socket, data.data() + done, data.size() - done, MSG_NOSIGNAL);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
 PdfWorker::Reply PdfWorker::request(std::uint8_t tag, const Bytes& payload, const CancelFlag* cancel)
 {
     if (cancel && cancel->cancelled()) return {Status::cancelled, {}};
@@ -306,7 +291,7 @@ PdfWorker::Reply PdfWorker::request(std::uint8_t tag, const Bytes& payload, cons
     frame.u8(tag);
     Bytes bytes = frame.take();
     bytes.insert(bytes.end(), payload.begin(), payload.end());
-    if (!sendWhole(socket_, bytes)) {
+    if (!PdfWorkerSocket::sendWhole(socket_, bytes)) {
         end();
         return {Status::ended, {}};
     }
@@ -345,5 +330,29 @@ PdfWorker::Reply PdfWorker::receive(const CancelFlag* cancel)
     end();
     return {Status::ended, {}};
 }
+
+namespace PdfWorkerSocket {
+
+bool sendWhole(int socket, const Bytes& data)
+{
+    std::size_t done = 0;
+    while (done < data.size()) {
+        ssize_t n = send(socket, data.data() + done, data.size() - done, MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+OneFdMessage::OneFdMessage(void* data, std::size_t size) : part{data, size}
+{
+    header.msg_iov = &part;
+    header.msg_iovlen = 1;
+    header.msg_control = control;
+    header.msg_controllen = sizeof control;
+}
+
+} // namespace PdfWorkerSocket
 
 } // namespace Platform

@@ -95,10 +95,6 @@ private:
     int socket_ = -1;
 };
 
-// Sends the whole of `data` on `socket`, never raising SIGPIPE; false when
-// the other end is gone. Both ends of a worker's socket write with it.
-bool sendWhole(int socket, const Bytes& data);
-
 // The worker's side: what one request tag does. The handler gets the document
 // as the worker opened it (it may have failed to open) and the request's
 // payload; it returns the reply's payload.

@@ -7,6 +7,8 @@
 
 #include "Platform/PdfWorker.h"
 
+#include "Platform/PdfWorkerSocket.h"
+
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -102,13 +104,8 @@ struct Document {
 std::optional<Document> receiveDocument()
 {
     std::uint8_t limits[16];
-    iovec part{limits, sizeof limits};
-    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))] = {};
-    msghdr header{};
-    header.msg_iov = &part;
-    header.msg_iovlen = 1;
-    header.msg_control = control;
-    header.msg_controllen = sizeof control;
+    PdfWorkerSocket::OneFdMessage message(limits, sizeof limits);
+    msghdr& header = message.header;
     ssize_t n;
     do n = recvmsg(socketFd, &header, MSG_CMSG_CLOEXEC);
     while (n < 0 && errno == EINTR);
@@ -165,7 +162,7 @@ int serve(const PdfDocument::Opened& document, std::span<const PdfWorkerRequest>
         frame.u32(static_cast<std::uint32_t>(reply.size()));
         Bytes out = frame.take();
         out.insert(out.end(), reply.begin(), reply.end());
-        if (!sendWhole(socketFd, out)) return done;
+        if (!PdfWorkerSocket::sendWhole(socketFd, out)) return done;
     }
 }
 
