@@ -176,11 +176,4 @@ BENCHMARK_CAPTURE(BM_OriginalPane, cairo_jump, ManualPdfs::cairoManual, Stage::j
 BENCHMARK_CAPTURE(BM_OriginalPane, cairo_warm, ManualPdfs::cairoManual, Stage::warm)
     ->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
 
-int main(int argc, char** argv)
-{
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+#include "bench/Support/QtBenchmarkMain.h"

@@ -156,11 +156,4 @@ void BM_Import500Files(benchmark::State& state)
 
 BENCHMARK(BM_Import500Files)->Unit(benchmark::kMillisecond)->Iterations(5);
 
-int main(int argc, char** argv)
-{
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+#include "bench/Support/QtBenchmarkMain.h"
