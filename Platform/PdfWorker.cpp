@@ -23,10 +23,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <system_error>
 #include <thread>
@@ -40,8 +42,8 @@ namespace {
 
 // How often a wait for a reply looks at the cancel flag.
 constexpr int pollMilliseconds = 10;
-// A reply larger than this is not one the worker meant to send.
-constexpr std::uint32_t largestReply = 1u << 31;
+// A reply's memory grows by at most this much per read from the socket.
+constexpr std::size_t receiveChunk = 1u << 16;
 
 // Descriptors below this could be one of the numbers a worker is given.
 constexpr int lowestKept = 10;
@@ -278,7 +280,8 @@ void PdfWorker::end()
     }
 }
 
-PdfWorker::Reply PdfWorker::request(std::uint8_t tag, const Bytes& payload, const CancelFlag* cancel)
+PdfWorker::Reply PdfWorker::request(std::uint8_t tag, const Bytes& payload, std::size_t largestReply,
+                                    const CancelFlag* cancel)
 {
     if (cancel && cancel->cancelled()) return {Status::cancelled, {}};
     if (!start()) return {Status::unavailable, {}};
@@ -295,14 +298,15 @@ PdfWorker::Reply PdfWorker::request(std::uint8_t tag, const Bytes& payload, cons
         end();
         return {Status::ended, {}};
     }
-    return receive(cancel);
+    return receive(largestReply, cancel);
 }
 
-PdfWorker::Reply PdfWorker::receive(const CancelFlag* cancel)
+PdfWorker::Reply PdfWorker::receive(std::size_t largestReply, const CancelFlag* cancel)
 {
-    Bytes buffer(4);
-    std::size_t want = 4, have = 0;
-    bool header = true;
+    std::uint8_t header[4];
+    std::size_t headerHave = 0;
+    std::optional<std::size_t> length;
+    Bytes buffer;
     while (true) {
         if (cancel && cancel->cancelled()) {
             end();
@@ -313,19 +317,36 @@ PdfWorker::Reply PdfWorker::receive(const CancelFlag* cancel)
         if (ready < 0 && errno == EINTR) continue;
         if (ready < 0) break;
         if (ready == 0) continue;
-        ssize_t n = recv(socket_, buffer.data() + have, want - have, 0);
-        if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+        std::uint8_t* into;
+        std::size_t room;
+        if (!length) {
+            into = header + headerHave;
+            room = sizeof header - headerHave;
+        } else {
+            // The claimed length is only an upper bound: memory follows the bytes that came.
+            const std::size_t have = buffer.size();
+            const std::size_t step = std::min(receiveChunk, *length - have);
+            buffer.resize(have + step);
+            into = buffer.data() + have;
+            room = step;
+        }
+        ssize_t n = recv(socket_, into, room, 0);
+        if (n < 0 && (errno == EINTR || errno == EAGAIN)) {
+            if (length) buffer.resize(buffer.size() - room);
+            continue;
+        }
         if (n <= 0) break; // the worker died: a limit, a crash
-        have += static_cast<std::size_t>(n);
-        if (have < want) continue;
-        if (!header) return {Status::ok, std::move(buffer)};
-        std::uint32_t length = WireReader(buffer).u32();
-        if (length > largestReply) break;
-        header = false;
-        buffer.assign(length, 0);
-        want = length;
-        have = 0;
-        if (length == 0) return {Status::ok, {}};
+        if (!length) {
+            headerHave += static_cast<std::size_t>(n);
+            if (headerHave < sizeof header) continue;
+            const std::uint32_t claimed = WireReader(header, sizeof header).u32();
+            if (claimed > largestReply) break;
+            length = claimed;
+            if (claimed == 0) return {Status::ok, {}};
+            continue;
+        }
+        buffer.resize(buffer.size() - room + static_cast<std::size_t>(n));
+        if (buffer.size() == *length) return {Status::ok, std::move(buffer)};
     }
     end();
     return {Status::ended, {}};

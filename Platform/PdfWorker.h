@@ -69,8 +69,11 @@ public:
     // the document; false when it can't be started.
     bool start();
     // Sends a request and waits for its reply, polling `cancel` (may be null)
-    // every few milliseconds.
-    Reply request(std::uint8_t tag, const Bytes& payload, const CancelFlag* cancel);
+    // every few milliseconds. A reply longer than `largestReply` bytes is not
+    // one the request can legitimately get: the worker is ended and the reply
+    // is `ended`. Memory for the reply grows as its bytes arrive, never from
+    // what the worker claims it will send.
+    Reply request(std::uint8_t tag, const Bytes& payload, std::size_t largestReply, const CancelFlag* cancel);
     // Kills the worker now, if one runs, and reaps it.
     void end();
     // The running worker's process id, or 0.
@@ -87,7 +90,7 @@ public:
     static void setBeforeSend(BeforeSend hook);
 
 private:
-    Reply receive(const CancelFlag* cancel);
+    Reply receive(std::size_t largestReply, const CancelFlag* cancel);
 
     std::shared_ptr<const PdfWorkerInput> input_;
     PdfWorkerLimits limits_;

@@ -7,6 +7,7 @@
 #include "Platform/Images.h"
 #include "Platform/PdfWorker.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 
@@ -17,6 +18,9 @@ constexpr std::uint8_t tag = 16;
 
 // The largest tile side asked for, in pixels: the view asks for 512.
 constexpr int largestSide = 4096;
+
+// The longest reply a tile can get: its pixels and a small header.
+constexpr std::size_t largestReply = std::size_t{largestSide} * largestSide * 4 + 64;
 
 struct Request {
     int page = 0;     // 0-based

@@ -34,6 +34,17 @@ PageReading tooLargeReading()
     return reading;
 }
 
+// The longest reply each request can legitimately get; a longer one ends its worker.
+std::size_t largestReply(WorkerRequest request)
+{
+    switch (request) {
+    case WorkerRequest::open: return std::size_t{64} << 20;
+    case WorkerRequest::readPage: return std::size_t{256} << 20;
+    case WorkerRequest::renderRegions: return std::size_t{512} << 20;
+    }
+    return 0;
+}
+
 std::mutex limitsMutex;
 constexpr Platform::PdfWorkerLimits defaultLimits{PDFLimits::pageCpuSeconds, PDFLimits::pageMemoryBytes};
 Platform::PdfWorkerLimits chosenLimits = defaultLimits;
@@ -62,7 +73,7 @@ PageSource::~PageSource() = default;
 
 PdfWorker::Reply PageSource::ask(Slot& slot, WorkerRequest request, const Bytes& payload)
 {
-    auto reply = slot.worker->request(static_cast<std::uint8_t>(request), payload, cancel_);
+    auto reply = slot.worker->request(static_cast<std::uint8_t>(request), payload, largestReply(request), cancel_);
     if (reply.status == Status::cancelled) throw Cancelled();
     return reply;
 }

@@ -42,7 +42,8 @@ QImage WorkerDrawing::draw(const TileRequest& request, const Platform::CancelFla
     Worker worker = take();
     const Platform::PdfWorkerTile::Request tile{request.index, request.dpi / 72.0, request.area.x(),
                                                  request.area.y(), request.area.width(), request.area.height()};
-    const auto reply = worker->request(Platform::PdfWorkerTile::tag, Platform::PdfWorkerTile::encode(tile), &stop);
+    const auto reply = worker->request(Platform::PdfWorkerTile::tag, Platform::PdfWorkerTile::encode(tile),
+                                       Platform::PdfWorkerTile::largestReply, &stop);
     giveBack(std::move(worker));
     switch (reply.status) {
     case Platform::PdfWorker::Status::ok: {
