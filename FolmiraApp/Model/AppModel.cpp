@@ -55,9 +55,13 @@ AppModel::AppModel(bool persist, AppServices services, QObject* parent)
     renderTimer_.setTimerType(Qt::PreciseTimer);
     renderTimer_.setInterval(renderDelayMs);
     connect(&renderTimer_, &QTimer::timeout, this, [this] {
-        emit renderPendingChanged();
+        // Rendering before the wait is told over, so the copy never reads as ready between the two.
         render();
+        emit renderPendingChanged();
     });
+    for (auto signal : {&AppModel::resultChanged, &AppModel::previewChanged, &AppModel::readingChanged,
+                        &AppModel::renderingChanged, &AppModel::renderPendingChanged})
+        connect(this, signal, this, &AppModel::copyReadyChanged);
 
     if (!persist_) return;
     auto& defaults = *services_.defaults;
@@ -235,17 +239,37 @@ QString AppModel::suggestedName() const
     return suggestedNameFor(fileName_);
 }
 
+bool AppModel::makingCopy() const
+{
+    return reading_ || rendering_ || renderTimer_.isActive();
+}
+
+bool AppModel::canExportCopy() const
+{
+    return result_ && !makingCopy();
+}
+
+bool AppModel::canPrintCopy() const
+{
+    return preview_ && result_ && !makingCopy();
+}
+
 void AppModel::exportPDF()
 {
-    if (!result_ || !services_.panels) return;
-    savePDF(*services_.panels, result_->pdf, suggestedName(), QStringLiteral("Save the large-print copy as a PDF."));
+    if (!canExportCopy() || !services_.panels) return;
+    // The panel runs an event loop in which a new copy may land and replace
+    // result_: the bytes offered are held here, with the name made for them.
+    const SharedBytes pdf(result_, &result_->pdf);
+    savePDF(*services_.panels, pdf, suggestedName(), QStringLiteral("Save the large-print copy as a PDF."));
 }
 
 void AppModel::printCopy()
 {
-    // The preview is always shown from the result's bytes, which are what prints.
-    if (!preview_ || !result_ || !services_.panels) return;
-    printPDF(*services_.panels, services_.defaults.get(), preview_, result_->pdf, suggestedName(), false);
+    // The preview is always shown from the result's bytes, which are what
+    // prints; both are held for the job, as the export holds its bytes.
+    if (!canPrintCopy() || !services_.panels) return;
+    printPDF(*services_.panels, services_.defaults.get(), preview_, SharedBytes(result_, &result_->pdf),
+             suggestedName(), false);
 }
 
 } // namespace FolmiraApp

@@ -119,6 +119,15 @@ public:
 
     // --- Output ---
     QString suggestedName() const;
+    // True while a new copy is on its way (a read, a render, or a render
+    // waiting for the settings to settle): the copy held is then not the one
+    // the window names.
+    bool makingCopy() const;
+    // Whether the copy can be saved or printed: there is one and no newer one
+    // is on its way. Every control that acts on the copy is enabled by these,
+    // and the operations check them again.
+    bool canExportCopy() const;
+    bool canPrintCopy() const;
     void exportPDF();
     void printCopy();
     Panels* panels() const { return services_.panels.get(); }
@@ -142,8 +151,7 @@ public:
     // merge into the songbook library, and the alert that tells the outcome.
     void importTunequillLibrary();
     // Something to export, something to print: the songbook's preview in
-    // Songbook mode; the render result, and a preview that opens as a PDF, in
-    // Document mode.
+    // Songbook mode; canExportCopy and canPrintCopy in Document mode.
     bool hasOutput();
     bool hasPrintableOutput();
     // Songbook mode: the selected book's lyric size from the preset's type
@@ -172,6 +180,8 @@ signals:
     void helpRequestChanged();
     void kindChanged();
     void songsStartedChanged();
+    // canExportCopy or canPrintCopy may have changed.
+    void copyReadyChanged();
 
 private:
     struct ReadOutcome;

@@ -9,6 +9,7 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QSettings>
+#include <QStringList>
 
 #include <poppler-qt6.h>
 
@@ -27,17 +28,57 @@ QString suggestedNameFor(const QString& fileName)
     return base + QStringLiteral(" (large print)") + QStringLiteral(".pdf");
 }
 
-QString pdfFileName(const QString& name)
+namespace {
+
+// Titles come from file names, book names and imported libraries. A "/"
+// would write into another folder ("../../x"), a leading dot hide the file,
+// a leading "~" send Qt's dialog to a home folder, and a double quote make
+// it read the field as a list of quoted names.
+QString plainName(const QString& title)
 {
-    return name.endsWith(QStringLiteral(".pdf"), Qt::CaseSensitive) ? name : name + QStringLiteral(".pdf");
+    QString text = title;
+    for (QChar& c : text) {
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F) c = u' ';
+        else if (c == u'"') c = u'\'';
+    }
+    QStringList parts;
+    for (const QString& part : text.split(u'/')) {
+        const QString trimmed = part.trimmed();
+        if (!trimmed.isEmpty() && trimmed != QStringLiteral(".") && trimmed != QStringLiteral("..")) parts << part;
+    }
+    QString name = parts.join(u'-').trimmed();
+    qsizetype start = 0;
+    while (start < name.size() && (name[start] == u'.' || name[start] == u'~' || name[start].isSpace())) ++start;
+    return name.mid(start);
 }
 
-void savePDF(Panels& panels, const std::vector<std::uint8_t>& data, const QString& suggestedName,
-             const QString& message)
+// `name` cut to at most `bytes` bytes of UTF-8, on a character boundary.
+QString shortened(const QString& name, qsizetype bytes)
+{
+    const QByteArray utf8 = name.toUtf8();
+    if (utf8.size() <= bytes) return name;
+    qsizetype cut = bytes;
+    while (cut > 0 && (static_cast<unsigned char>(utf8[cut]) & 0xC0) == 0x80) --cut;
+    QString kept = QString::fromUtf8(utf8.left(cut));
+    while (!kept.isEmpty() && kept.back().isSpace()) kept.chop(1);
+    return kept;
+}
+
+} // namespace
+
+QString pdfFileName(const QString& name)
+{
+    const QString extension = QStringLiteral(".pdf");
+    QString base = plainName(name.endsWith(extension, Qt::CaseSensitive) ? name.chopped(extension.size()) : name);
+    if (base.isEmpty()) base = QStringLiteral("Untitled");
+    return shortened(base, maxFileNameBytes - extension.size()) + extension;
+}
+
+void savePDF(Panels& panels, SharedBytes data, const QString& suggestedName, const QString& message)
 {
     // A copy that is not a PDF would be saved under a .pdf name and fail to
     // open later; say so now instead of writing it.
-    if (!PdfView::looksLikePdf(data)) {
+    if (!data || !PdfView::looksLikePdf(*data)) {
         panels.alert(QStringLiteral("%1 couldn’t make a PDF of this copy, so there is nothing to save.")
                          .arg(QString::fromUtf8(FolmiraKit::Brand::name.data(),
                                                 static_cast<qsizetype>(FolmiraKit::Brand::name.size()))),
@@ -48,7 +89,7 @@ void savePDF(Panels& panels, const std::vector<std::uint8_t>& data, const QStrin
     if (!url) return;
 
     try {
-        Platform::writeFileAtomically(*url, data);
+        Platform::writeFileAtomically(*url, *data);
     } catch (const Platform::FileWriteError& failure) {
         const auto name = QString::fromStdString(url->filename().string());
         panels.alert(QStringLiteral("The document “%1” couldn’t be saved.").arg(name), QString::fromUtf8(failure.what()));
@@ -211,10 +252,10 @@ void writeToFile(Panels& panels, const QString& fileName, const std::vector<std:
 
 } // namespace
 
-void printPDF(Panels& panels, QSettings* defaults, const PdfView::PdfDocumentPtr& document,
-              const std::vector<std::uint8_t>& pdf, const QString& jobTitle, bool duplex)
+void printPDF(Panels& panels, QSettings* defaults, PdfView::PdfDocumentPtr document, SharedBytes pdf,
+              const QString& jobTitle, bool duplex)
 {
-    if (PdfView::pageCount(document) == 0) return;
+    if (!pdf || PdfView::pageCount(document) == 0) return;
     const QSizeF firstPage = PdfView::pageSize(document, 0);
     const auto plan = planPrint(firstPage, duplex);
     QPrinter printer(QPrinter::HighResolution);
@@ -224,13 +265,13 @@ void printPDF(Panels& panels, QSettings* defaults, const PdfView::PdfDocumentPtr
     const auto choices = jobChoices(printer, plan, firstPage);
 
     if (printer.outputFormat() != QPrinter::NativeFormat || !printer.outputFileName().isEmpty()) {
-        writeToFile(panels, printer.outputFileName(), pdf, choices.pages);
+        writeToFile(panels, printer.outputFileName(), *pdf, choices.pages);
         return;
     }
     if (defaults) defaults->setValue(QString::fromLatin1(lastPrinterKey), printer.printerName());
     QString reason;
     try {
-        Platform::PrintJob::send(printer.printerName().toStdString(), jobTitle.toStdString(), pdf,
+        Platform::PrintJob::send(printer.printerName().toStdString(), jobTitle.toStdString(), *pdf,
                                  Platform::PrintJob::options(choices));
         return;
     } catch (const Platform::PrintJob::PrintError& error) {

@@ -15,22 +15,39 @@
 class QSettings;
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace FolmiraApp {
+
+// PDF bytes held by whoever offers them for as long as a panel is open: a
+// nested event loop may replace the model's copy meanwhile, never these.
+using SharedBytes = std::shared_ptr<const std::vector<std::uint8_t>>;
+inline SharedBytes shareBytes(std::vector<std::uint8_t> bytes)
+{
+    return std::make_shared<const std::vector<std::uint8_t>>(std::move(bytes));
+}
 
 // The file name offered for the large-print copy of `fileName`: its base (the
 // last extension removed), or "Document", with " (large print).pdf".
 QString suggestedNameFor(const QString& fileName);
 
-// The save panel's name: `name` when it ends in ".pdf" (exactly), else with ".pdf" added.
+// The longest file name, in bytes of UTF-8, that the usual file systems take.
+inline constexpr qsizetype maxFileNameBytes = 255;
+
+// The one maker of the PDF file names the panels offer (the save panel, print
+// to a file), from a title or a name already ending in ".pdf" (exactly): a
+// plain file name that accepting writes as shown, in the folder shown. Folder
+// parts, a leading dot or "~", control characters and the double quotes Qt's
+// file dialog reads as a list of names are taken out; the name is cut on a
+// character boundary to maxFileNameBytes with ".pdf"; "Untitled" when
+// nothing is left.
 QString pdfFileName(const QString& name);
 
 // Offers `data` for saving and writes it atomically where the user chooses. An
 // alert reports a failed write (the old file stays as it was) and data that is
 // not a PDF, which is never written.
-void savePDF(Panels& panels, const std::vector<std::uint8_t>& data, const QString& suggestedName,
-             const QString& message);
+void savePDF(Panels& panels, SharedBytes data, const QString& suggestedName, const QString& message);
 
 // How a job is set up from the first page's size (points): portrait-shaped
 // paper of the same size, landscape when the page is wider than tall, no
@@ -71,7 +88,9 @@ bool drawPages(QPrinter& printer, Poppler::Document& document, const PrintPlan& 
 // document without pages; the print panel on the first page's paper, starting
 // from the last printer; then the PDF itself to the printer, or its chosen
 // pages written to the chosen file. The chosen printer is kept in `defaults`.
-void printPDF(Panels& panels, QSettings* defaults, const PdfView::PdfDocumentPtr& document,
-              const std::vector<std::uint8_t>& pdf, const QString& jobTitle, bool duplex);
+// Both are held for the whole job, whatever the print panel's event loop
+// changes meanwhile.
+void printPDF(Panels& panels, QSettings* defaults, PdfView::PdfDocumentPtr document, SharedBytes pdf,
+              const QString& jobTitle, bool duplex);
 
 } // namespace FolmiraApp

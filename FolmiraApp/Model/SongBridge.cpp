@@ -35,12 +35,14 @@ SongHost AppModel::makeSongHost()
     // One weak hold per hook: a hook called after the model has gone does nothing.
     host.save = [model = QPointer<AppModel>(this)](const Platform::Bytes& pdf, const QString& fileName,
                                                    const QString& message) {
-        if (model && model->services_.panels) savePDF(*model->services_.panels, pdf, fileName, message);
+        // The panel's event loop outlives the caller's hold on the bytes: a copy of them is held instead.
+        if (model && model->services_.panels) savePDF(*model->services_.panels, shareBytes(pdf), fileName, message);
     };
     host.print = [model = QPointer<AppModel>(this)](const Lyricade::SongPrintJob& job) {
         if (!model || !model->services_.panels) return;
         if (auto document = PdfView::pdfFromData(job.pdf))
-            printPDF(*model->services_.panels, model->services_.defaults.get(), document, job.pdf, job.title, job.booklet);
+            printPDF(*model->services_.panels, model->services_.defaults.get(), std::move(document),
+                     shareBytes(job.pdf), job.title, job.booklet);
     };
     host.presets = &AppModel::presetSizes;
     host.setHighContrast = [model = QPointer<AppModel>(this)](bool on) {
@@ -98,13 +100,13 @@ void AppModel::importTunequillLibrary()
 bool AppModel::hasOutput()
 {
     if (kind_ == DocKind::songbook) return songs().hasOutput();
-    return result_ != nullptr;
+    return canExportCopy();
 }
 
 bool AppModel::hasPrintableOutput()
 {
     if (kind_ == DocKind::songbook) return songs().hasOutput();
-    return preview_ != nullptr;
+    return canPrintCopy();
 }
 
 void AppModel::applyPreset(const LargePrintPreset& preset)

@@ -166,8 +166,7 @@ void DocumentView::addToolBarItems(QToolBar* toolBar, QWidget* middle)
     connect(settings_, &QAction::triggered, &model_, [this] { model_.setShowInspector(!model_.showInspector()); });
 
     connect(&model_, &AppModel::settingsChanged, this, &DocumentView::refreshToolBar);
-    connect(&model_, &AppModel::resultChanged, this, &DocumentView::refreshToolBar);
-    connect(&model_, &AppModel::previewChanged, this, &DocumentView::refreshToolBar);
+    connect(&model_, &AppModel::copyReadyChanged, this, &DocumentView::refreshToolBar);
     refreshToolBar();
 }
 
@@ -175,8 +174,8 @@ void DocumentView::refreshToolBar()
 {
     if (!preset_) return;
     preset_->setChoice(presetTitle(model_.settings()));
-    print_->setEnabled(model_.preview() != nullptr);
-    export_->setEnabled(model_.result() != nullptr);
+    print_->setEnabled(model_.canPrintCopy());
+    export_->setEnabled(model_.canExportCopy());
 }
 
 bool DocumentView::dropFiles(const QList<QUrl>& urls)

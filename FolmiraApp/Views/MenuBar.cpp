@@ -51,8 +51,8 @@ MenuBar::MenuBar(AppModel& model, const WindowCommands& window, QWidget* parent)
     helpItem_ = help->actions().constFirst();
     helpItem_->setShortcuts({helpItem_->shortcut(), QKeySequence(Qt::Key_F1)});
 
-    for (auto signal : {&AppModel::kindChanged, &AppModel::fileURLChanged, &AppModel::resultChanged,
-                        &AppModel::previewChanged, &AppModel::showInspectorChanged, &AppModel::settingsChanged})
+    for (auto signal : {&AppModel::kindChanged, &AppModel::fileURLChanged, &AppModel::copyReadyChanged,
+                        &AppModel::showInspectorChanged, &AppModel::settingsChanged})
         connect(&model_, signal, this, &MenuBar::refresh);
     const auto watchSongs = [this] {
         connect(&model_.songs(), &Lyricade::SongController::changed, this, &MenuBar::refresh);

@@ -1,5 +1,7 @@
 #include "FolmiraApp/Views/QtPanels.h"
 
+#include "FolmiraApp/Model/Output.h"
+
 #include "Lyricade/Panels/DialogTexts.h"
 #include "Lyricade/Panels/ModalDialog.h"
 
@@ -172,10 +174,10 @@ bool QtPanels::confirmPrint(QPrinter& printer)
     dialog->setOption(QAbstractPrintDialog::PrintPageRange, true);
     new PaperKeeper(printer.pageLayout().pageSize().size(QPageSize::Point), dialog.get());
     // Qt's dialog offers printing to a file in the working folder; offer it
-    // where the last printed copy went, under the job's name.
+    // where the last printed copy went, under the job's name as a PDF's file name.
     if (printer.outputFileName().isEmpty()) {
         if (auto* fileName = dialog->findChild<QLineEdit*>(QStringLiteral("filename")))
-            fileName->setText(QDir(startFolder(FileDialog::printToFile)).filePath(printer.docName()));
+            fileName->setText(QDir(startFolder(FileDialog::printToFile)).filePath(pdfFileName(printer.docName())));
     }
     if (dialog.exec() != QDialog::Accepted) return false;
     if (printer.outputFormat() != QPrinter::NativeFormat || !printer.outputFileName().isEmpty())

@@ -139,8 +139,7 @@ SettingsPanel::SettingsPanel(AppModel& model, QWidget* parent) : QScrollArea(par
     connect(&model_, &AppModel::settingsChanged, this, &SettingsPanel::refreshSettings);
     connect(&model_, &AppModel::resultChanged, this, &SettingsPanel::refreshNotes);
     connect(&model_, &AppModel::documentChanged, this, &SettingsPanel::refreshNotes);
-    connect(&model_, &AppModel::resultChanged, this, &SettingsPanel::refreshButtons);
-    connect(&model_, &AppModel::previewChanged, this, &SettingsPanel::refreshButtons);
+    connect(&model_, &AppModel::copyReadyChanged, this, &SettingsPanel::refreshButtons);
     refreshSettings();
     refreshNotes();
     refreshButtons();
@@ -242,8 +241,8 @@ QStringList SettingsPanel::noteTexts() const
 
 void SettingsPanel::refreshButtons()
 {
-    export_->setEnabled(model_.result() != nullptr);
-    print_->setEnabled(model_.preview() != nullptr);
+    export_->setEnabled(model_.canExportCopy());
+    print_->setEnabled(model_.canPrintCopy());
 }
 
 } // namespace FolmiraApp

@@ -258,6 +258,7 @@ public:
     {
         saveNames << name;
         saveMessages << message;
+        if (whileSaving) whileSaving(); // what happens while the panel's event loop runs
         return saveAnswer;
     }
     void alert(const QString& text, const QString& detail) override { alerts << text + " | " + detail; }
@@ -290,6 +291,7 @@ public:
     QStringList openMessages, saveNames, saveMessages, alerts, informs, openFilters;
     std::vector<std::filesystem::path> openFolders;
     std::function<void()> whenInformed;
+    std::function<void()> whileSaving;
     QPageLayout printedLayout;
     QPrinter::DuplexMode printedDuplex = QPrinter::DuplexNone;
     QString printedTitle;

@@ -31,7 +31,154 @@ TEST(SuggestedNameTest, SavePanelNameEndsInPdfExactly)
     for (const auto& [offered, expected] : cases) EXPECT_EQ(pdfFileName(offered), expected);
 }
 
+TEST(SuggestedNameTest, HostileTitlesBecomePlainFileNames)
+{
+    const QString e = QStringLiteral("\u00E9"); // two bytes of UTF-8
+    const std::pair<QString, QString> cases[] = {
+        {"He said \"hi\" today (large print).pdf", "He said 'hi' today (large print).pdf"},
+        {"Songs for \"Grace\" 2024", "Songs for 'Grace' 2024.pdf"},
+        {"../../escape", "escape.pdf"},
+        {"AC/DC", "AC-DC.pdf"},
+        {"/etc/passwd", "etc-passwd.pdf"},
+        {"", "Untitled.pdf"},
+        {".pdf", "Untitled.pdf"},
+        {"..", "Untitled.pdf"},
+        {" / ", "Untitled.pdf"},
+        {".hidden", "hidden.pdf"},
+        {"~root", "root.pdf"},
+        {"Tab\there\nand a line", "Tab here and a line.pdf"},
+        {"Hymns \u2013 booklet", "Hymns \u2013 booklet.pdf"},
+        {QString(300, u'a'), QString(251, u'a') + ".pdf"},
+        // Cut on a character boundary, within 255 bytes with the extension.
+        {e.repeated(150), e.repeated(125) + ".pdf"},
+        {QString(250, u'a') + e + "b", QString(250, u'a') + ".pdf"},
+    };
+    for (const auto& [title, expected] : cases) {
+        const QString name = pdfFileName(title);
+        EXPECT_EQ(name, expected) << title.toStdString();
+        EXPECT_LE(name.toUtf8().size(), maxFileNameBytes) << title.toStdString();
+        EXPECT_FALSE(name.contains(u'/') || name.contains(u'"') || name.startsWith(u'.')) << name.toStdString();
+    }
+}
+
 class SaveTest : public ModelTest {};
+
+std::string bytesOf(const std::vector<std::uint8_t>& bytes)
+{
+    return {bytes.begin(), bytes.end()};
+}
+
+std::string fileOrNothing(const std::filesystem::path& path)
+{
+    return std::filesystem::exists(path) ? readFile(path) : std::string();
+}
+
+TEST_F(SaveTest, ExportAndPrintActOnlyOnTheCopyTheWindowNames)
+{
+    auto& m = make();
+    const auto first = letterPdf(1), second = letterPdf(2), bigger = letterPdf(3);
+    engine->setPdf(first);
+    openAndSettle(file("first.txt"));
+    engine->setPdf(second);
+    auto read = engine->holdRead("second.txt", false);
+    std::shared_ptr<Gate> render;
+    const auto settled = [&] { return HangGuard::waitFor([&] { return !m.makingCopy(); }); };
+    struct Step {
+        const char* what;
+        std::function<void()> reach;
+        std::string written; // nothing while a new copy is being made
+    };
+    const Step steps[] = {
+        {"the read started", [&] { m.open(file("second.txt")); }, {}},
+        {"the read going on", [&] { QCoreApplication::processEvents(); }, {}},
+        {"the read done, the copy being made",
+         [&] {
+             render = engine->holdRenders();
+             read->release();
+             EXPECT_TRUE(HangGuard::waitFor([&] { return !m.reading(); }));
+         },
+         {}},
+        {"the new copy made", [&] { render->release(); EXPECT_TRUE(settled()); }, bytesOf(second)},
+        {"right after Bigger",
+         [&] {
+             engine->setPdf(bigger);
+             render = engine->holdRenders();
+             m.biggerText();
+         },
+         {}},
+        {"the bigger copy being made",
+         [&] { EXPECT_TRUE(HangGuard::waitFor([&] { return m.rendering() && !m.renderPending(); })); }, {}},
+        {"the bigger copy made", [&] { render->release(); EXPECT_TRUE(settled()); }, bytesOf(bigger)},
+    };
+    panels->saveAnswer = path("out.pdf");
+    panels->printTo = path("printed.pdf");
+    for (const Step& step : steps) {
+        std::filesystem::remove(path("out.pdf"));
+        std::filesystem::remove(path("printed.pdf"));
+        const auto saves = panels->saveNames.size();
+        const int prints = panels->printPanels;
+        step.reach();
+        const bool ready = !step.written.empty();
+        EXPECT_EQ(m.hasOutput(), ready) << step.what;
+        EXPECT_EQ(m.hasPrintableOutput(), ready) << step.what;
+        m.exportPDF();
+        m.printCopy();
+        EXPECT_EQ(panels->saveNames.size() - saves, ready ? 1 : 0) << step.what;
+        EXPECT_EQ(panels->printPanels - prints, ready ? 1 : 0) << step.what;
+        // Compared whole, reported by size: the bytes themselves would flood the log.
+        const auto saved = fileOrNothing(path("out.pdf")), printed = fileOrNothing(path("printed.pdf"));
+        EXPECT_TRUE(saved == step.written) << step.what << ": " << saved.size() << " bytes saved";
+        EXPECT_TRUE(printed == step.written) << step.what << ": " << printed.size() << " bytes printed";
+        if (ready) {
+            EXPECT_EQ(panels->saveNames.back(), "second (large print).pdf") << step.what;
+        }
+    }
+    EXPECT_TRUE(panels->alerts.isEmpty()) << panels->alerts.join('\n').toStdString();
+}
+
+TEST_F(SaveTest, ACopyLandingWhileAPanelIsOpenLeavesWhatItWritesAlone)
+{
+    // The panels run event loops: a file handed over by a second start, or a
+    // settings change, lands a new copy meanwhile and lets the old one go.
+    auto& m = make();
+    const auto first = letterPdf(1), landed = letterPdf(2);
+    struct Case {
+        const char* what;
+        std::function<void()> change;
+    };
+    const Case cases[] = {{"another file opened", [&] { m.open(file("other.txt")); }},
+                          {"Bigger", [&] { m.biggerText(); }}};
+    for (const Case& c : cases) {
+        for (const bool print : {false, true}) {
+            engine->setPdf(first);
+            openAndSettle(file("first.txt"));
+            std::filesystem::remove(path("out.pdf"));
+            const auto land = [&] {
+                engine->setPdf(landed);
+                c.change();
+                EXPECT_TRUE(HangGuard::waitFor(
+                    [&] { return !m.makingCopy() && m.result() && m.result()->pdf == landed; }))
+                    << c.what;
+            };
+            if (print) {
+                panels->printTo = path("out.pdf");
+                panels->choose = [&](QPrinter&) { land(); };
+                m.printCopy();
+                panels->choose = nullptr;
+            } else {
+                panels->saveAnswer = path("out.pdf");
+                panels->whileSaving = land;
+                m.exportPDF();
+                panels->whileSaving = nullptr;
+                EXPECT_EQ(panels->saveNames.back(), "first (large print).pdf") << c.what;
+            }
+            const auto written = fileOrNothing(path("out.pdf"));
+            EXPECT_TRUE(written == bytesOf(first))
+                << c.what << (print ? ", printed: " : ", saved: ") << written.size() << " bytes";
+        }
+    }
+    EXPECT_TRUE(panels->alerts.isEmpty()) << panels->alerts.join('\n').toStdString();
+}
 
 TEST_F(SaveTest, ExportWritesTheResultUnderTheSuggestedName)
 {
@@ -52,7 +199,7 @@ TEST_F(SaveTest, ExportWritesTheResultUnderTheSuggestedName)
 TEST_F(SaveTest, CancelledPanelWritesNothing)
 {
     FakePanels fake;
-    savePDF(fake, letterPdf(1), "x.pdf", "m");
+    savePDF(fake, shareBytes(letterPdf(1)), "x.pdf", "m");
     EXPECT_EQ(fake.saveNames.size(), 1);
     EXPECT_TRUE(fake.alerts.isEmpty());
     EXPECT_FALSE(std::filesystem::exists(path("x.pdf")));
@@ -79,7 +226,7 @@ TEST_F(SaveTest, AFailedWriteAlertsAndLeavesTheOldFile)
     for (const auto& c : cases) {
         FakePanels fake;
         fake.saveAnswer = c.target;
-        savePDF(fake, letterPdf(1), "copy.pdf", "m");
+        savePDF(fake, shareBytes(letterPdf(1)), "copy.pdf", "m");
         ASSERT_EQ(fake.alerts.size(), 1) << c.what;
         EXPECT_TRUE(fake.alerts[0].startsWith("The document “")) << c.what;
         EXPECT_EQ(readFile(c.old), "old") << c.what;
@@ -92,7 +239,7 @@ TEST_F(SaveTest, AFailedWriteAlertsAndLeavesTheOldFile)
     fake.saveAnswer = path("locked/copy.pdf");
     {
         FileSizeLimit limit(pdf.size() / 2);
-        savePDF(fake, pdf, "copy.pdf", "m");
+        savePDF(fake, shareBytes(pdf), "copy.pdf", "m");
     }
     EXPECT_EQ(fake.alerts, QStringList{"The document “copy.pdf” couldn’t be saved. | File too large"});
     EXPECT_EQ(readFile(path("locked/copy.pdf")), "old");
@@ -104,7 +251,7 @@ TEST_F(SaveTest, ACopyThatIsNotAPdfIsNeverSaved)
     for (const auto& bytes : {std::vector<std::uint8_t>{}, std::vector<std::uint8_t>{'n', 'o', 'p', 'e'}}) {
         FakePanels fake;
         fake.saveAnswer = path("copy.pdf");
-        savePDF(fake, bytes, "copy.pdf", "m");
+        savePDF(fake, shareBytes(bytes), "copy.pdf", "m");
         EXPECT_EQ(fake.alerts.size(), 1);
         EXPECT_TRUE(fake.saveNames.isEmpty());
         EXPECT_FALSE(std::filesystem::exists(path("copy.pdf")));
@@ -149,7 +296,7 @@ TEST_F(PrintTest, ALandscapeCopyPrintedToAFileIsThePdfItself)
     const auto pdf = makePdf({{792, 612}, {792, 612}, {792, 612}});
     auto document = PdfView::pdfFromData(pdf);
     panels->printTo = path("printed.pdf");
-    printPDF(*panels, defaults.get(), document, pdf, "Minutes (large print).pdf", false);
+    printPDF(*panels, defaults.get(), document, shareBytes(pdf), "Minutes (large print).pdf", false);
     ASSERT_EQ(panels->printPanels, 1);
     // The panel opens on the copy's own paper, turned, without margins.
     const auto& layout = panels->printedLayout;
@@ -169,7 +316,7 @@ TEST_F(PrintTest, AFailedWriteToAFileAlerts)
     const auto pdf = letterPdf(2);
     std::filesystem::create_directories(path("folder.pdf"));
     panels->printTo = path("folder.pdf");
-    printPDF(*panels, defaults.get(), PdfView::pdfFromData(pdf), pdf, "Two", false);
+    printPDF(*panels, defaults.get(), PdfView::pdfFromData(pdf), shareBytes(pdf), "Two", false);
     ASSERT_EQ(panels->alerts.size(), 1);
     EXPECT_TRUE(panels->alerts[0].startsWith("The document “folder.pdf” couldn’t be saved.")) << panels->alerts[0].toStdString();
     EXPECT_TRUE(std::filesystem::is_directory(path("folder.pdf")));
@@ -201,7 +348,7 @@ TEST_F(PrintTest, TheFallbackFitsAndTurnsBookletPages)
 
 TEST_F(PrintTest, NothingToPrintShowsNoPanel)
 {
-    printPDF(*panels, defaults.get(), nullptr, {}, "x", false);
+    printPDF(*panels, defaults.get(), nullptr, nullptr, "x", false);
     EXPECT_EQ(panels->printPanels, 0);
     auto& m = make();
     m.printCopy();
@@ -226,13 +373,13 @@ TEST_F(PrintTest, EveryPrintStartsFromThePrintersOwnSettings)
         printer.setPageRanges(QPageRanges());
         printer.setFromTo(2, 2);
     };
-    printPDF(*panels, defaults.get(), document, pdf, "One", false);
+    printPDF(*panels, defaults.get(), document, shareBytes(pdf), "One", false);
     ASSERT_EQ(panels->printPanels, 1);
     const int firstCopies = panels->printedCopies;
     const auto firstColor = panels->printedColor;
 
     panels->choose = nullptr;
-    printPDF(*panels, defaults.get(), document, pdf, "Two", true);
+    printPDF(*panels, defaults.get(), document, shareBytes(pdf), "Two", true);
     EXPECT_EQ(panels->printedCopies, firstCopies);
     EXPECT_EQ(panels->printedCopies, 1);
     EXPECT_TRUE(panels->printedCollate);

@@ -20,6 +20,7 @@
 #include <QPushButton>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QSettings>
 #include <QLineEdit>
 #include <QStandardPaths>
@@ -221,6 +222,47 @@ TEST_F(QtPanelsTest, PrintingToAFileStartsWhereTheLastPrintedCopyWent)
         EXPECT_FALSE(panels->confirmPrint(printer));
         const QString folder = kept ? printed : dialogFolder(QString(), QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
         EXPECT_EQ(offered, QDir(folder).filePath("Minutes (large print).pdf"));
+    }
+}
+
+TEST_F(QtPanelsTest, AcceptingASuggestedNameWritesTheFileShownInTheFolderShown)
+{
+    const QString letters = root.filePath("Letters");
+    QSettings(root.filePath("Folmira.conf"), QSettings::IniFormat).setValue(folderKey(FileDialog::save), letters);
+    const QString titles[] = {"He said \"hi\" today (large print).pdf", "Songs for \"Grace\" 2024", "../../escape",
+                              "", ".hidden", "~", QString(300, u'x'), QString(150, QChar(0x00E9)), "a*b?c [d]"};
+    for (const QString& title : titles) {
+        const QString offered = pdfFileName(title);
+        QString shownName, shownFolder;
+        whenShown([&](QWidget* dialog) {
+            auto* files = qobject_cast<QFileDialog*>(dialog);
+            shownFolder = files->directory().absolutePath();
+            if (auto* field = files->findChild<QLineEdit*>("fileNameEdit")) shownName = field->text();
+            QMetaObject::invokeMethod(files, "accept"); // Return on the suggestion
+        });
+        const auto chosen = panels()->chooseFileToSave(offered, "Save");
+        ASSERT_TRUE(chosen) << title.toStdString();
+        EXPECT_EQ(shownFolder, letters) << title.toStdString();
+        EXPECT_EQ(shownName, offered) << title.toStdString();
+        EXPECT_EQ(QString::fromStdString(chosen->string()), QDir(letters).filePath(offered)) << title.toStdString();
+    }
+}
+
+TEST_F(QtPanelsTest, PrintingToAFileOffersAPdfFileName)
+{
+    const std::pair<QString, QString> cases[] = {{"Sunday Hymns", "Sunday Hymns.pdf"},
+                                                 {"notes (large print).pdf", "notes (large print).pdf"},
+                                                 {"../\"Camp\"", "'Camp'.pdf"}};
+    for (const auto& [job, name] : cases) {
+        QPrinter printer;
+        printer.setDocName(job);
+        QString offered;
+        whenShown([&](QWidget* dialog) {
+            if (auto* field = dialog->findChild<QLineEdit*>("filename")) offered = field->text();
+            dialog->close();
+        });
+        EXPECT_FALSE(panels()->confirmPrint(printer));
+        EXPECT_EQ(QFileInfo(offered).fileName(), name) << job.toStdString();
     }
 }
 
