@@ -48,6 +48,21 @@ std::optional<QString> kindName(fs::file_type type)
     }
 }
 
+// The system's reason, with the file it concerns: a reason alone ("No such
+// file or directory") says nothing of where, and a link may lead anywhere.
+QString reasonAt(const QString& reason, const fs::path& path)
+{
+    const QString name = QString::fromStdString(path.string());
+    fs::path written;
+    try {
+        written = Platform::writtenPath(path);
+    } catch (const Platform::FileWriteError&) {
+        written = path;
+    }
+    if (written == path) return QStringLiteral("%1 (“%2”)").arg(reason, name);
+    return QStringLiteral("%1 (“%2”, where the link “%3” leads)").arg(reason, QString::fromStdString(written.string()), name);
+}
+
 } // namespace
 
 fs::path userDataHome()
@@ -115,7 +130,7 @@ std::optional<QString> write(const fs::path& path, const TunequillKit::Library& 
 {
     std::error_code error;
     fs::create_directories(path.parent_path(), error);
-    if (error) return systemMessage(error);
+    if (error) return reasonAt(systemMessage(error), path);
 
     std::string json;
     try {
@@ -127,7 +142,7 @@ std::optional<QString> write(const fs::path& path, const TunequillKit::Library& 
     try {
         Platform::writeFileAtomically(path, json);
     } catch (const Platform::FileWriteError& failure) {
-        return QString::fromUtf8(failure.what());
+        return reasonAt(QString::fromUtf8(failure.what()), path);
     }
     return std::nullopt;
 }
@@ -153,7 +168,7 @@ SetAside setAside(const fs::path& library)
         if (fs::symlink_status(target, ignored).type() != fs::file_type::not_found) continue;
         std::error_code error;
         fs::rename(path, target, error);
-        if (error) return {std::nullopt, systemMessage(error)};
+        if (error) return {std::nullopt, reasonAt(systemMessage(error), path)};
         return {target, {}};
     }
     return {std::nullopt, QStringLiteral("Too many unreadable libraries are kept beside it.")};

@@ -50,7 +50,8 @@ std::optional<Platform::Bytes> readBytes(const std::filesystem::path& path);
 // Writes the library pretty-printed with sorted keys, creating its folder.
 // The new file is synced to disk before it replaces the old one, so the old
 // or the new library survives a crash or a full disk, never half of one.
-// Returns the system's reason for a failure, none on success.
+// Returns the system's reason for a failure, naming the file (and, for a
+// link, the file it leads to), none on success.
 std::optional<QString> write(const std::filesystem::path& path, const TunequillKit::Library& library);
 
 // Renames the file at `path` to "library.unreadable-<UTC time>.json"

@@ -38,47 +38,72 @@ bool hidden(const fs::path& url)
     return url.filename().string().starts_with('.');
 }
 
-// The song in one file, or none when it is no regular file, is too large, or
-// cannot be read or decoded.
-std::optional<StoredSong> readSong(const fs::path& url)
+// The song in one file, or why there is none: too large, or no regular file,
+// or one that cannot be read or decoded.
+struct ReadSong {
+    std::optional<StoredSong> song;
+    bool tooLarge = false;
+};
+
+ReadSong readSong(const fs::path& url)
 {
+    const ReadSong unreadable;
+    const ReadSong tooLarge{std::nullopt, true};
     std::error_code error;
-    if (!fs::is_regular_file(url, error)) return std::nullopt;
+    if (!fs::is_regular_file(url, error)) return unreadable;
     const std::uintmax_t size = fs::file_size(url, error);
-    if (error || size >= AppModel::importSizeLimit) return std::nullopt;
+    if (error) return unreadable;
+    if (size >= AppModel::importSizeLimit) return tooLarge;
 
     std::ifstream in(url, std::ios::binary);
-    if (!in) return std::nullopt;
+    if (!in) return unreadable;
     // A buffer of the measured size; a file that grew since it was measured is
     // read on in pieces, up to the limit.
     Platform::Bytes bytes(static_cast<std::size_t>(size));
     in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    if (in.bad()) return std::nullopt;
+    if (in.bad()) return unreadable;
     bytes.resize(static_cast<std::size_t>(in.gcount()));
     constexpr std::size_t piece = 64 * 1024;
     while (bytes.size() < AppModel::importSizeLimit && in.peek() != std::ifstream::traits_type::eof()) {
         const std::size_t had = bytes.size();
         bytes.resize(had + piece);
         in.read(reinterpret_cast<char*>(bytes.data() + had), static_cast<std::streamsize>(piece));
-        if (in.bad()) return std::nullopt;
+        if (in.bad()) return unreadable;
         bytes.resize(had + static_cast<std::size_t>(in.gcount()));
     }
-    if (bytes.size() >= AppModel::importSizeLimit) return std::nullopt;
+    // A file that grew past the limit while it was read.
+    if (bytes.size() >= AppModel::importSizeLimit) return tooLarge;
 
     auto text = SongFile::decode(bytes);
-    if (!text) return std::nullopt;
-    return StoredSong{Uuid::random(), SongFile::chordPro(*text, url.stem().string()), url.filename().string(),
-                      Date::now()};
+    if (!text) return unreadable;
+    return {StoredSong{Uuid::random(), SongFile::chordPro(*text, url.stem().string()), url.filename().string(),
+                       Date::now()}};
+}
+
+// The first five names, then how many more.
+QString nameList(const std::vector<std::string>& names)
+{
+    QStringList shown;
+    for (std::size_t i = 0; i < names.size() && i < 5; ++i) shown << QString::fromStdString(names[i]);
+    QString list = shown.join(QStringLiteral(", "));
+    if (names.size() > 5) list += QStringLiteral(" +") + QString::number(names.size() - 5);
+    return list;
 }
 
 QString failureMessage(const std::vector<std::string>& failures)
 {
-    QStringList names;
-    for (std::size_t i = 0; i < failures.size() && i < 5; ++i) names << QString::fromStdString(failures[i]);
-    QString list = names.join(QStringLiteral(", "));
-    if (failures.size() > 5) list += QStringLiteral(" +") + QString::number(failures.size() - 5);
-    return QStringLiteral("Couldn’t read ") + list + QStringLiteral(". ") + brandName() +
+    return QStringLiteral("Couldn’t read ") + nameList(failures) + QStringLiteral(". ") + brandName() +
            QStringLiteral(" reads text song files.");
+}
+
+// Song files of the right kind that are refused for their size alone: saying
+// they are not song files would send the user looking for the wrong fault.
+QString tooLargeMessage(const std::vector<std::string>& tooLarge)
+{
+    const QLocale english(QLocale::English, QLocale::UnitedStates);
+    return QStringLiteral("Too large to import: ") + nameList(tooLarge) + QStringLiteral(". ") + brandName() +
+           QStringLiteral(" imports song files smaller than ") +
+           english.toString(static_cast<double>(AppModel::importSizeLimit) / 1e6) + QStringLiteral(" MB.");
 }
 
 QString folderLimitMessage()
@@ -160,16 +185,18 @@ int AppModel::importFiles(const std::vector<fs::path>& urls)
 {
     std::vector<StoredSong> imported;
     std::vector<std::string> failures;
+    std::vector<std::string> tooLarge;
     bool stoppedEarly = false;
     for (const fs::path& url : urls) {
         bool stopped = false;
         const std::vector<fs::path> files = importFolder(url, &stopped);
         stoppedEarly = stoppedEarly || stopped;
         for (const fs::path& file : files) {
-            if (auto song = readSong(file))
-                imported.push_back(std::move(*song));
+            ReadSong read = readSong(file);
+            if (read.song)
+                imported.push_back(std::move(*read.song));
             else
-                failures.push_back(file.filename().string());
+                (read.tooLarge ? tooLarge : failures).push_back(file.filename().string());
         }
     }
 
@@ -190,9 +217,9 @@ int AppModel::importFiles(const std::vector<fs::path>& urls)
     }
 
     QString message;
-    if (!failures.empty())
-        message = failureMessage(failures);
-    else if (imported.empty())
+    if (!failures.empty()) message = failureMessage(failures);
+    if (!tooLarge.empty()) message += (message.isEmpty() ? QString() : QStringLiteral(" ")) + tooLargeMessage(tooLarge);
+    if (message.isEmpty() && imported.empty())
         message = QStringLiteral("No song files there. ") + brandName() +
                   QStringLiteral(" reads ChordPro files (.cho, .chopro, .chordpro, .crd, .pro) and text files (.txt).");
     // A walk cut short must not pass for a whole folder imported.

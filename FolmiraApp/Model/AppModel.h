@@ -94,9 +94,9 @@ public:
 
     // --- The document's road ---
     void chooseDocument();
-    // Opens a file: a kind the engine does not read (".doc" aside) is refused
-    // at once and the open document stays; otherwise the original is shown
-    // and a read starts.
+    // Opens a file: a folder, a missing file of no kind the engine reads, and
+    // a kind it does not read (".doc" aside) are refused at once and the open
+    // document stays; otherwise the original is shown and a read starts.
     void open(const std::filesystem::path& url);
     void load(const std::filesystem::path& url);
     void startReading();
@@ -185,6 +185,7 @@ signals:
 
 private:
     struct ReadOutcome;
+    static std::optional<QString> notAFile(const std::filesystem::path& url, const QString& name);
     void finishReading(const std::filesystem::path& url, bool keepLineBreaks, ReadOutcome outcome);
     void applyRender(const std::shared_ptr<const FolmiraKit::BigDocument>& document,
                      const FolmiraKit::LargePrintSettings& settings,

@@ -82,9 +82,29 @@ void AppModel::chooseDocument()
     if (url) open(*url);
 }
 
+// Why `url` can't be opened whatever its kind: a folder, or (for a name the
+// engine would refuse by kind anyway) nothing there at all. None otherwise:
+// a missing file of a kind the engine reads is refused by the read itself.
+std::optional<QString> AppModel::notAFile(const std::filesystem::path& url, const QString& name)
+{
+    std::error_code error;
+    const auto type = std::filesystem::status(url, error).type();
+    if (type == std::filesystem::file_type::directory)
+        return QStringLiteral("“%1” couldn’t be opened: it’s a folder, not a file.").arg(name);
+    if (type == std::filesystem::file_type::not_found && !sourceOf(url))
+        return QStringLiteral("“%1” couldn’t be opened: there’s no such file.").arg(name);
+    return std::nullopt;
+}
+
 void AppModel::open(const std::filesystem::path& url)
 {
-    const auto name = QString::fromStdString(url.filename().string());
+    // "Letters/" names the folder Letters.
+    const auto last = url.has_filename() ? url.filename() : url.parent_path().filename();
+    const auto name = QString::fromStdString(last.string());
+    if (auto refusal = notAFile(url, name)) {
+        setError(*refusal);
+        return;
+    }
     if (!sourceOf(url) && lowercasedExtension(url) != "doc") {
         setError(qstr(FolmiraKit::Brand::name) +
                  QStringLiteral(" reads text (.txt), Markdown (.md), RTF, Word (.docx) and PDFs with text in them. “") +

@@ -53,16 +53,33 @@ TEST_F(ImportTest, FailuresAreNamedFiveAtMost)
     }
 }
 
-TEST_F(ImportTest, FilesOfTwoMillionBytesOrMoreAreRefused)
+TEST_F(ImportTest, FilesOfTwoMillionBytesOrMoreAreRefusedAsTooLarge)
 {
     std::string body = "{title: Big}\n";
     const fs::path fits = file("fits.cho", body + std::string(1'999'999 - body.size(), 'x'));
     const fs::path over = file("over.cho", body + std::string(2'000'000 - body.size(), 'x'));
+    // A text song of 8 MB, sparse so the test writes no 8 MB.
+    const fs::path big = file("big8.txt", "Words\n");
+    fs::resize_file(big, 8'000'000);
+    const fs::path odd = file("odd.cho", undecodable);
     ASSERT_EQ(fs::file_size(fits), 1'999'999u);
-    AppModel& m = make(false, Library{});
-    EXPECT_EQ(m.importFiles({fits, over}), 1);
-    EXPECT_EQ(importedNames(), std::vector<std::string>{"fits.cho"});
-    EXPECT_EQ(m.error(), QStringLiteral("Couldn’t read over.cho. Folmira reads text song files."));
+    const QString tooLarge = " Folmira imports song files smaller than 2 MB.";
+    struct Case {
+        std::vector<fs::path> files;
+        QString error;
+    };
+    const Case cases[] = {
+        {{fits, over}, "Too large to import: over.cho." + tooLarge},
+        {{fits, big}, "Too large to import: big8.txt." + tooLarge},
+        {{fits, over, big, odd},
+         "Couldn’t read odd.cho. Folmira reads text song files. Too large to import: over.cho, big8.txt." + tooLarge},
+    };
+    for (const Case& c : cases) {
+        AppModel& m = make(false, Library{});
+        EXPECT_EQ(m.importFiles(c.files), 1);
+        EXPECT_EQ(importedNames(), std::vector<std::string>{"fits.cho"});
+        EXPECT_EQ(m.error(), c.error);
+    }
 }
 
 TEST_F(ImportTest, FoldersAreWalkedInNameOrderSkippingHiddenAndForeignFiles)

@@ -256,16 +256,40 @@ TEST_F(ModelTest, ChangesCloserThanTheDelayAreWrittenOnce)
     EXPECT_FALSE(fs::exists(libraryPath())) << "one write only";
 }
 
-TEST_F(ModelTest, AFailedSaveSaysWhyAndKeepsTheLibrary)
+TEST_F(ModelTest, AFailedSaveSaysWhyAndWhereAndKeepsTheLibrary)
 {
-    // A file where the Songbooks folder should be.
-    writeFile(dataFolder() / "Songbooks", "in the way");
-    AppModel& m = make();
-    ASSERT_TRUE(m.error());
-    EXPECT_TRUE(m.error()->startsWith(QStringLiteral("Couldn’t save your song library: "))) << m.error()->toStdString();
-    EXPECT_GT(m.error()->size(), QStringLiteral("Couldn’t save your song library: ").size());
-    EXPECT_FALSE(m.library().songs.empty());
-    EXPECT_FALSE(m.saveLibrary());
+    const fs::path missing = dataFolder() / "gone" / "library.json";
+    const QString library = QString::fromStdString(libraryPath().string());
+    struct Case {
+        const char* what;
+        std::function<void()> setUp;
+        QString reason; // empty: the system's own, whatever it is
+        QString where;
+    };
+    const Case cases[] = {
+        {"a file where the Songbooks folder should be",
+         [&] { writeFile(dataFolder() / "Songbooks", "in the way"); }, {}, " (“" + library + "”)"},
+        {"a link into a missing folder",
+         [&] {
+             fs::create_directories(libraryPath().parent_path());
+             fs::create_symlink(missing, libraryPath());
+         },
+         "No such file or directory",
+         " (“" + QString::fromStdString(missing.string()) + "”, where the link “" + library + "” leads)"},
+    };
+    const QString prefix = QStringLiteral("Couldn’t save your song library: ");
+    for (const Case& c : cases) {
+        fs::remove_all(dataFolder());
+        c.setUp();
+        AppModel& m = make();
+        ASSERT_TRUE(m.error()) << c.what;
+        const QString error = *m.error();
+        EXPECT_TRUE(error.startsWith(prefix + c.reason)) << c.what << ": " << error.toStdString();
+        EXPECT_TRUE(error.endsWith(c.where)) << c.what << ": " << error.toStdString();
+        EXPECT_GT(error.size(), (prefix + c.where).size()) << c.what << ": a reason too";
+        EXPECT_FALSE(m.library().songs.empty()) << c.what;
+        EXPECT_FALSE(m.saveLibrary()) << c.what;
+    }
 }
 
 TEST_F(ModelTest, ASaveThatFailsPartWayKeepsTheOldFileAndGivesTheReason)
@@ -278,7 +302,8 @@ TEST_F(ModelTest, ASaveThatFailsPartWayKeepsTheOldFileAndGivesTheReason)
         clock->advance(AppModel::saveDelay);
     }
     EXPECT_EQ(readFile(libraryPath()), before);
-    EXPECT_EQ(m.error(), QStringLiteral("Couldn’t save your song library: File too large"));
+    EXPECT_EQ(m.error(), QStringLiteral("Couldn’t save your song library: File too large (“%1”)")
+                             .arg(QString::fromStdString(libraryPath().string())));
     std::vector<std::string> names;
     for (const auto& item : fs::directory_iterator(libraryPath().parent_path()))
         names.push_back(item.path().filename().string());

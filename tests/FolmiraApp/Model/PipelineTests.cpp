@@ -16,6 +16,28 @@ const QString refusalOfPng =
     "Folmira reads text (.txt), Markdown (.md), RTF, Word (.docx) and PDFs with text in them. “Photo.png” isn’t "
     "one of those.";
 
+TEST_F(PipelineTest, AFolderOrAMissingFileIsRefusedForWhatItIs)
+{
+    auto& m = make();
+    openAndSettle(file("Letter.txt"));
+    std::filesystem::create_directories(path("Letters"));
+    std::filesystem::create_directories(path("Notes.txt"));
+    const std::pair<std::filesystem::path, QString> cases[] = {
+        {path("nothere"), "“nothere” couldn’t be opened: there’s no such file."},
+        {path("Old.doc"), "“Old.doc” couldn’t be opened: there’s no such file."},
+        {path("Letters"), "“Letters” couldn’t be opened: it’s a folder, not a file."},
+        {path("Letters") / "", "“Letters” couldn’t be opened: it’s a folder, not a file."},
+        {path("Notes.txt"), "“Notes.txt” couldn’t be opened: it’s a folder, not a file."},
+    };
+    for (const auto& [url, refusal] : cases) {
+        m.open(url);
+        EXPECT_EQ(m.error(), refusal) << url;
+        EXPECT_EQ(m.fileName(), "Letter.txt") << "the open document stays";
+        EXPECT_TRUE(m.preview());
+    }
+    EXPECT_EQ(engine->reads(), 1);
+}
+
 TEST_F(PipelineTest, OpeningReadsThenRendersAtOnce)
 {
     auto& m = make();

@@ -279,7 +279,7 @@ TEST_F(ApplicationTest, OneSettingsWindowThatKeepsItsTab)
 
 TEST_F(ApplicationTest, TheFirstFileDecidesTheMode)
 {
-    const struct {
+    const struct Case {
         const char* name;
         DocKind startsIn;
         QStringList files;
@@ -288,6 +288,8 @@ TEST_F(ApplicationTest, TheFirstFileDecidesTheMode)
         long sparrows = 0;    // songs imported from Hymn.cho / HYMN.CHO
         long mornings = 0;    // songs imported from Morning.txt
         bool refused = false; // the document was refused at once
+        QString why = {};     // and the words of the refusal, when they matter here
+        enum { file, folder, nothing } made = file; // what stands at the paths given
     } cases[] = {
         {"capital extension", DocKind::document, {"HYMN.CHO"}, DocKind::songbook, "", 1},
         {"song then PDF", DocKind::document, {"Hymn.cho", "Menu.pdf"}, DocKind::songbook, "", 1},
@@ -297,17 +299,27 @@ TEST_F(ApplicationTest, TheFirstFileDecidesTheMode)
         {"PDF then song", DocKind::songbook, {"Menu.pdf", "Hymn.cho"}, DocKind::document, "Menu.pdf"},
         {"unknown kind", DocKind::songbook, {"Photo.png"}, DocKind::document, "", 0, 0, true},
         {"nothing", DocKind::songbook, {}, DocKind::songbook, ""},
+        {"a missing file", DocKind::songbook, {"nothere"}, DocKind::document, "", 0, 0, true,
+         "“nothere” couldn’t be opened: there’s no such file.", Case::nothing},
+        {"a folder", DocKind::document, {"Letters"}, DocKind::document, "", 0, 0, true,
+         "“Letters” couldn’t be opened: it’s a folder, not a file.", Case::folder},
     };
     for (const auto& c : cases) {
         std::filesystem::remove_all(path("data"));
         defaults->setValue("docKind", QString::fromUtf8(toString(c.startsIn)));
         QStringList paths;
-        for (const auto& name : c.files)
-            paths << filePath(name, name.endsWith(".txt") ? chorusText : sparrow);
+        for (const auto& name : c.files) {
+            if (c.made == Case::file) paths << filePath(name, name.endsWith(".txt") ? chorusText : sparrow);
+            else paths << folder.filePath(name);
+            if (c.made == Case::folder) QDir(folder.path()).mkpath(name);
+        }
         auto& a = relaunch(paths);
         EXPECT_EQ(a.model().kind(), c.expected) << c.name;
         EXPECT_EQ(a.model().fileName(), c.opened) << c.name;
         EXPECT_EQ(a.model().error().has_value(), c.refused) << c.name;
+        if (!c.why.isEmpty()) {
+            EXPECT_EQ(a.model().error(), c.why) << c.name;
+        }
         EXPECT_EQ(songsHolding("Sparrow Hymn"), c.sparrows) << c.name;
         EXPECT_EQ(songsHolding("Morning Has Broken"), c.mornings) << c.name;
         EXPECT_EQ(a.window().currentContent(), c.expected == DocKind::document
