@@ -1,23 +1,20 @@
 #include "FolmiraApp/Model/StyledText.h"
 
-#include "Platform/Text.h"
+#include "FolmiraKit/Readers/PlainText.h"
 
 namespace FolmiraApp {
 
 StyledText decodedOriginal(const std::vector<std::uint8_t>& bytes)
 {
-    namespace Text = Platform::Text;
-    // A byte-order mark is read as the text reader reads it, so a UTF-16 file
-    // shows its text here as it does in the copy.
-    std::optional<std::string> text;
-    if (Text::startsWithBytes(bytes, {0xFF, 0xFE}) || Text::startsWithBytes(bytes, {0xFE, 0xFF}))
-        text = Text::decodeUtf16(bytes);
-    else if (Text::startsWithBytes(bytes, {0xEF, 0xBB, 0xBF}))
-        text = Text::decodeUtf8(bytes.data() + 3, bytes.size() - 3);
-    if (!text) text = Text::decodeUtf8(bytes);
-    if (!text) text = Text::decodeWindows1252(bytes);
+    // Decoded as the text reader decodes it, to the last fallback (UTF-8 with
+    // each bad sequence replaced), so the pane shows the text the copy was
+    // made from: a file that is no text at all shows its replacement
+    // characters, not a blank pane.
     StyledText original;
-    if (text) original.content = QString::fromStdString(*text);
+    original.content = QString::fromStdString(FolmiraKit::decodeText(bytes));
+    // A NUL has no place in text handed on as a C string (the accessibility
+    // bus ends the text there); it shows as the copy shows it.
+    original.content.replace(QChar(0), QChar::ReplacementCharacter);
     return original;
 }
 

@@ -33,9 +33,10 @@ inline constexpr std::size_t maxOriginalParagraph = 200'000;
 // returns and paragraph separators) is longer than maxOriginalParagraph.
 bool paragraphsFitThePane(const QString& text);
 
-// A text or Markdown file's bytes as shown: UTF-16 or UTF-8 after a
-// byte-order mark, else UTF-8, else Windows-1252, else nothing at all (the
-// five bytes Windows-1252 leaves undefined).
+// A text or Markdown file's bytes as shown: decoded as the text reader
+// decodes them (UTF-8 or UTF-16 after a byte-order mark, else UTF-8, else
+// Windows-1252, else UTF-8 with every bad sequence replaced), NULs shown as
+// U+FFFD.
 StyledText decodedOriginal(const std::vector<std::uint8_t>& bytes);
 
 } // namespace FolmiraApp

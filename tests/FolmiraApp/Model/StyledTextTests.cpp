@@ -34,9 +34,12 @@ TEST(DecodedOriginalTest, ByteOrderMarksAndFallbacks)
         {"UTF-8 with a mark", {0xEF, 0xBB, 0xBF, 'h', 'i'}, QStringLiteral("hi")},
         {"UTF-8", {'C', 'a', 'f', 0xC3, 0xA9}, QStringLiteral("Caf\u00E9")},
         {"Windows-1252", {'C', 'a', 'f', 0xE9}, QStringLiteral("Caf\u00E9")},
-        {"undefined in Windows-1252", {'a', 0x81}, QString()},
-        // A mark followed by an odd byte count is not UTF-16: the other decodings apply.
-        {"broken UTF-16", {0xFF, 0xFE, 'a'}, QStringLiteral("\u00FF\u00FEa")},
+        // Neither UTF-8 nor Windows-1252: UTF-8 with the bad bytes replaced,
+        // as the copy reads it, not a blank pane.
+        {"undefined in Windows-1252", {'a', 0x81}, QStringLiteral("a\uFFFD")},
+        {"binary with a NUL", {0x00, 'a', 0x8D, 0xC3}, QStringLiteral("\uFFFDa\uFFFD\uFFFD")},
+        // A mark followed by an odd byte count is not UTF-16: read as UTF-8, repaired.
+        {"broken UTF-16", {0xFF, 0xFE, 'a'}, QStringLiteral("\uFFFD\uFFFDa")},
     };
     for (const Case& c : cases) {
         const auto original = decodedOriginal(c.bytes);
