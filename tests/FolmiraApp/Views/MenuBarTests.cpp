@@ -301,6 +301,41 @@ TEST_F(MenuBarTest, ItemsAreEnabledByTheModeAndWhatThereIsToActOn)
     expectEnabled("Format", format);
 }
 
+TEST_F(MenuBarTest, WhileANewCopyIsMadeEveryControlForTheCopyIsOff)
+{
+    build();
+    // The menu's items, the toolbar's buttons and the settings panel's buttons.
+    std::vector<QAction*> actions{item("File", "Export Large-Print PDF…"), item("File", "Print Large-Print Copy…")};
+    std::vector<QPushButton*> buttons;
+    for (QAction* action : window->findChildren<QAction*>())
+        if (action->text() == "Export PDF" || action->text() == "Print") actions.push_back(action);
+    for (QPushButton* button : window->findChildren<QPushButton*>())
+        if (button->text() == "Export Large-Print PDF…" || button->text() == "Print…") buttons.push_back(button);
+    ASSERT_EQ(actions.size(), 4u);
+    ASSERT_EQ(buttons.size(), 2u);
+    const auto expectEnabled = [&](bool enabled, const char* when) {
+        for (QAction* action : actions) EXPECT_EQ(action->isEnabled(), enabled) << when << ": " << action->text().toStdString();
+        for (QPushButton* button : buttons) EXPECT_EQ(button->isEnabled(), enabled) << when << ": " << button->text().toStdString();
+    };
+
+    openAndSettle(file("First.txt"));
+    expectEnabled(true, "a copy made");
+    auto read = engine->holdRead("Second.txt", false);
+    model->open(file("Second.txt"));
+    expectEnabled(false, "another file being read");
+    auto render = engine->holdRenders();
+    read->release();
+    ASSERT_TRUE(HangGuard::waitFor([&] { return !model->reading(); }));
+    expectEnabled(false, "its copy being made");
+    render->release();
+    ASSERT_TRUE(HangGuard::waitFor([&] { return !model->makingCopy(); }));
+    expectEnabled(true, "its copy made");
+    item("Format", "Bigger Text")->trigger();
+    expectEnabled(false, "right after Bigger");
+    ASSERT_TRUE(HangGuard::waitFor([&] { return !model->makingCopy(); }));
+    expectEnabled(true, "the bigger copy made");
+}
+
 TEST_F(MenuBarTest, NewSongFromDocumentModeSwitchesModeButOpenStaysTheDocumentPanel)
 {
     build();
