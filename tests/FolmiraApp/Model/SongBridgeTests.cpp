@@ -134,6 +134,36 @@ TEST_F(SongBridgeTest, TheHooksReachTheApplicationsSaveAndPrint)
     EXPECT_FALSE(model->settings().highContrast);
 }
 
+TEST_F(SongBridgeTest, BooksAreOfferedUnderPlainFileNames)
+{
+    // Book names are the user's and arrive in imported libraries too.
+    make(false);
+    model->setKind(DocKind::songbook);
+    for (const bool setList : {false, true}) {
+        auto& songs = model->songs();
+        songs.selectBookKind(setList);
+        ASSERT_TRUE(HangGuard::waitFor([&] { return songs.hasOutput(); }, 10000));
+        const auto id = songs.selectedBook()->id;
+        const std::pair<std::string, QString> cases[] = {
+            {"Songs for \"Grace\" 2024", "Songs for 'Grace' 2024"},
+            {"../../escape", "escape"},
+            {".hidden", "hidden"},
+            {"", "Untitled"},
+        };
+        for (const auto& [name, plain] : cases) {
+            songs.model().changeLibrary([&](TunequillKit::Library& library) {
+                for (auto& book : library.books)
+                    if (book.id == id) book.name = name;
+            });
+            panels->saveNames.clear();
+            songs.exportBook(false);
+            songs.exportBook(true);
+            const QString booklet = name.empty() ? QStringLiteral("\u2013 booklet.pdf") : plain + " \u2013 booklet.pdf";
+            EXPECT_EQ(panels->saveNames, QStringList({plain + ".pdf", booklet})) << name << (setList ? " (set list)" : "");
+        }
+    }
+}
+
 TEST_F(SongBridgeTest, HooksOfAModelThatIsGoneDoNothing)
 {
     make(false);
