@@ -260,7 +260,8 @@ void AppModel::exportPDF()
     // The panel runs an event loop in which a new copy may land and replace
     // result_: the bytes offered are held here, with the name made for them.
     const SharedBytes pdf(result_, &result_->pdf);
-    savePDF(*services_.panels, pdf, suggestedName(), QStringLiteral("Save the large-print copy as a PDF."));
+    const auto panels = services_.panels;
+    savePDF(*panels, pdf, suggestedName(), QStringLiteral("Save the large-print copy as a PDF."));
 }
 
 void AppModel::printCopy()
@@ -268,8 +269,9 @@ void AppModel::printCopy()
     // The preview is always shown from the result's bytes, which are what
     // prints; both are held for the job, as the export holds its bytes.
     if (!canPrintCopy() || !services_.panels) return;
-    printPDF(*services_.panels, services_.defaults.get(), preview_, SharedBytes(result_, &result_->pdf),
-             suggestedName(), false);
+    const auto panels = services_.panels;
+    const auto defaults = services_.defaults;
+    printPDF(*panels, defaults.get(), preview_, SharedBytes(result_, &result_->pdf), suggestedName(), false);
 }
 
 } // namespace FolmiraApp

@@ -35,14 +35,18 @@ SongHost AppModel::makeSongHost()
     // One weak hold per hook: a hook called after the model has gone does nothing.
     host.save = [model = QPointer<AppModel>(this)](const Platform::Bytes& pdf, const QString& fileName,
                                                    const QString& message) {
-        // The panel's event loop outlives the caller's hold on the bytes: a copy of them is held instead.
-        if (model && model->services_.panels) savePDF(*model->services_.panels, shareBytes(pdf), fileName, message);
+        // The panel's event loop may outlast the caller's hold on the bytes
+        // and on the panels: both are held here for it.
+        if (!model || !model->services_.panels) return;
+        const auto panels = model->services_.panels;
+        savePDF(*panels, shareBytes(pdf), fileName, message);
     };
     host.print = [model = QPointer<AppModel>(this)](const Lyricade::SongPrintJob& job) {
         if (!model || !model->services_.panels) return;
+        const auto panels = model->services_.panels;
+        const auto defaults = model->services_.defaults;
         if (auto document = PdfView::pdfFromData(job.pdf))
-            printPDF(*model->services_.panels, model->services_.defaults.get(), std::move(document),
-                     shareBytes(job.pdf), job.title, job.booklet);
+            printPDF(*panels, defaults.get(), std::move(document), shareBytes(job.pdf), job.title, job.booklet);
     };
     host.presets = &AppModel::presetSizes;
     host.setHighContrast = [model = QPointer<AppModel>(this)](bool on) {
