@@ -21,7 +21,10 @@ QStringList* caught = nullptr;
 
 void catchWarnings(QtMsgType type, const QMessageLogContext&, const QString& message)
 {
-    if (caught && type != QtDebugMsg) *caught << message;
+    // The offscreen platform's own notes are not the pane's.
+    const bool platform = message.contains(QStringLiteral("propagateSizeHints")) ||
+                          message.contains(QStringLiteral("XDG_RUNTIME_DIR"));
+    if (caught && type != QtDebugMsg && type != QtInfoMsg && !platform) *caught << message;
 }
 
 Bytes noise(std::size_t size)
