@@ -185,7 +185,6 @@ signals:
 
 private:
     struct ReadOutcome;
-    static std::optional<QString> notAFile(const std::filesystem::path& url, const QString& name);
     void finishReading(const std::filesystem::path& url, bool keepLineBreaks, ReadOutcome outcome);
     void applyRender(const std::shared_ptr<const FolmiraKit::BigDocument>& document,
                      const FolmiraKit::LargePrintSettings& settings,

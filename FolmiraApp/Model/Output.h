@@ -44,9 +44,9 @@ inline constexpr qsizetype maxFileNameBytes = 255;
 // nothing is left.
 QString pdfFileName(const QString& name);
 
-// Offers `data` for saving and writes it atomically where the user chooses. An
-// alert reports a failed write (the old file stays as it was) and data that is
-// not a PDF, which is never written.
+// Offers `data` for saving under pdfFileName(suggestedName) and writes it
+// atomically where the user chooses. An alert reports a failed write (the old
+// file stays as it was) and data that is not a PDF, which is never written.
 void savePDF(Panels& panels, SharedBytes data, const QString& suggestedName, const QString& message);
 
 // How a job is set up from the first page's size (points): portrait-shaped

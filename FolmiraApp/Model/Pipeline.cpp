@@ -65,6 +65,20 @@ std::optional<std::vector<std::uint8_t>> fileBytes(const std::filesystem::path& 
     return bytes;
 }
 
+// Why `url` can't be opened whatever its kind: a folder, or (for a name the
+// engine would refuse by kind anyway) nothing there at all. None otherwise:
+// a missing file of a kind the engine reads is refused by the read itself.
+std::optional<QString> notAFile(const std::filesystem::path& url, const QString& name)
+{
+    std::error_code error;
+    const auto type = std::filesystem::status(url, error).type();
+    if (type == std::filesystem::file_type::directory)
+        return QStringLiteral("“%1” couldn’t be opened: it’s a folder, not a file.").arg(name);
+    if (type == std::filesystem::file_type::not_found && !sourceOf(url))
+        return QStringLiteral("“%1” couldn’t be opened: there’s no such file.").arg(name);
+    return std::nullopt;
+}
+
 } // namespace
 
 QStringList AppModel::openableTypes()
@@ -80,20 +94,6 @@ void AppModel::chooseDocument()
     const auto url = services_.panels->chooseFileToOpen(
         QStringLiteral("Choose a text, Markdown, RTF, Word (.docx) or PDF file to make large."), openableTypes());
     if (url) open(*url);
-}
-
-// Why `url` can't be opened whatever its kind: a folder, or (for a name the
-// engine would refuse by kind anyway) nothing there at all. None otherwise:
-// a missing file of a kind the engine reads is refused by the read itself.
-std::optional<QString> AppModel::notAFile(const std::filesystem::path& url, const QString& name)
-{
-    std::error_code error;
-    const auto type = std::filesystem::status(url, error).type();
-    if (type == std::filesystem::file_type::directory)
-        return QStringLiteral("“%1” couldn’t be opened: it’s a folder, not a file.").arg(name);
-    if (type == std::filesystem::file_type::not_found && !sourceOf(url))
-        return QStringLiteral("“%1” couldn’t be opened: there’s no such file.").arg(name);
-    return std::nullopt;
 }
 
 void AppModel::open(const std::filesystem::path& url)
