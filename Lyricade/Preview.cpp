@@ -208,7 +208,9 @@ std::optional<AppModel::BookOutput> AppModel::bookPDF(bool booklet)
             if (!rendered.failure.empty()) setError(QString::fromStdString(rendered.failure));
             return std::nullopt;
         }
-        return BookOutput{std::move(*rendered.pdf), QString::fromStdString(book->name)};
+        // A book without a name still needs one for its file and its print job.
+        const QString name = QString::fromStdString(book->name);
+        return BookOutput{std::move(*rendered.pdf), name.trimmed().isEmpty() ? QStringLiteral("Untitled") : name};
     }
     auto stored = selectedSong();
     if (!stored) return std::nullopt;
