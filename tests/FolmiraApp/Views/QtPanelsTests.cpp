@@ -230,7 +230,8 @@ TEST_F(QtPanelsTest, AcceptingASuggestedNameWritesTheFileShownInTheFolderShown)
     const QString letters = root.filePath("Letters");
     QSettings(root.filePath("Folmira.conf"), QSettings::IniFormat).setValue(folderKey(FileDialog::save), letters);
     const QString titles[] = {"He said \"hi\" today (large print).pdf", "Songs for \"Grace\" 2024", "../../escape",
-                              "", ".hidden", "~", QString(300, u'x'), QString(150, QChar(0x00E9)), "a*b?c [d]"};
+                              "", ".hidden", "~", QString(300, u'x'), QString(150, QChar(0x00E9)), "a*b?c [d]",
+                              "back\\slash", " spaced "};
     for (const QString& title : titles) {
         const QString offered = pdfFileName(title);
         QString shownName, shownFolder;
