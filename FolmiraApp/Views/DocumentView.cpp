@@ -4,6 +4,7 @@
 #include "FolmiraApp/Model/QtText.h"
 #include "FolmiraApp/Model/Wording.h"
 #include "FolmiraApp/Views/EmptyStateView.h"
+#include "FolmiraApp/Views/FocusKeeper.h"
 #include "FolmiraApp/Views/Icons.h"
 #include "FolmiraApp/Views/PaneParts.h"
 #include "FolmiraApp/Views/Panes.h"
@@ -167,6 +168,8 @@ void DocumentView::addToolBarItems(QToolBar* toolBar, QWidget* middle)
 
     connect(&model_, &AppModel::settingsChanged, this, &DocumentView::refreshToolBar);
     connect(&model_, &AppModel::copyReadyChanged, this, &DocumentView::refreshToolBar);
+    keepFocusWhileOff(toolBar->widgetForAction(print_)); // they are off while a new copy is made
+    keepFocusWhileOff(toolBar->widgetForAction(export_));
     refreshToolBar();
 }
 

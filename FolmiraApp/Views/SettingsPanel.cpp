@@ -3,6 +3,7 @@
 #include "FolmiraApp/Model/AppModel.h"
 #include "FolmiraApp/Model/QtText.h"
 #include "FolmiraApp/Model/Wording.h"
+#include "FolmiraApp/Views/FocusKeeper.h"
 #include "FolmiraApp/Views/Icons.h"
 #include "FolmiraApp/Views/LabeledSlider.h"
 #include "Lyricade/Views/FocusRing.h"
@@ -129,6 +130,8 @@ SettingsPanel::SettingsPanel(AppModel& model, QWidget* parent) : QScrollArea(par
     print_->setMinimumHeight(34);
     connect(export_, &QPushButton::clicked, &model_, &AppModel::exportPDF);
     connect(print_, &QPushButton::clicked, &model_, &AppModel::printCopy);
+    keepFocusWhileOff(export_); // they are off while a new copy is made
+    keepFocusWhileOff(print_);
     buttons->addWidget(export_);
     buttons->addWidget(print_);
     sections->addLayout(buttons);
