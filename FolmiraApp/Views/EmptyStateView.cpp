@@ -15,6 +15,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QShortcut>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -24,17 +25,29 @@ namespace FolmiraApp {
 EmptyStateView::EmptyStateView(AppModel& model, QWidget* parent) : QWidget(parent), model_(model)
 {
     setAccessibleName(QStringLiteral("Drop a document here, or choose one"));
-    auto* column = new QVBoxLayout(this);
+    // The invitation scrolls where the window is too short for it (a small
+    // screen at large fonts), so it never sets the window's least height.
+    auto* frame = new QVBoxLayout(this);
+    frame->setContentsMargins(0, 0, 0, 0);
+    auto* scroller = new QScrollArea(this);
+    scroller->setFrameShape(QFrame::NoFrame);
+    scroller->setWidgetResizable(true);
+    scroller->setFocusPolicy(Qt::NoFocus);
+    // The outline is drawn behind it.
+    scroller->viewport()->setAutoFillBackground(false);
+    auto* content = new QWidget(scroller);
+    frame->addWidget(scroller);
+    auto* column = new QVBoxLayout(content);
     column->setContentsMargins(48, 48, 48, 48);
     column->setSpacing(22);
     column->addStretch(1);
 
-    auto* symbol = new Lyricade::Decoration(this);
+    auto* symbol = new Lyricade::Decoration(content);
     symbol->setPixmap(themeIcon("format-text-bold", QStyle::SP_FileDialogDetailedView).pixmap(64, 64));
     symbol->setAlignment(Qt::AlignCenter);
     column->addWidget(symbol);
 
-    auto* title = new QLabel(QStringLiteral("Drop a document to make it large print"), this);
+    auto* title = new QLabel(QStringLiteral("Drop a document to make it large print"), content);
     QFont titleFont = font();
     titleFont.setPixelSize(30);
     titleFont.setWeight(QFont::DemiBold);
@@ -59,7 +72,7 @@ EmptyStateView::EmptyStateView(AppModel& model, QWidget* parent) : QWidget(paren
     auto* buttons = new QHBoxLayout;
     buttons->setSpacing(12);
     buttons->addStretch(1);
-    choose_ = new QPushButton(QStringLiteral("Choose a Document…"), this);
+    choose_ = new QPushButton(QStringLiteral("Choose a Document…"), content);
     choose_->setDefault(true);
     choose_->setAutoDefault(true);
     // A default button answers Return only inside a dialog; in the main window
@@ -70,7 +83,7 @@ EmptyStateView::EmptyStateView(AppModel& model, QWidget* parent) : QWidget(paren
     connect(enter, &QShortcut::activated, this, &EmptyStateView::returnPressed);
     choose_->setMinimumHeight(34);
     connect(choose_, &QPushButton::clicked, &model_, &AppModel::chooseDocument);
-    auto* samplesButton = new QToolButton(this);
+    auto* samplesButton = new QToolButton(content);
     samplesButton->setText(QStringLiteral("Try a Sample"));
     samplesButton->setPopupMode(QToolButton::InstantPopup);
     samplesButton->setToolButtonStyle(Qt::ToolButtonTextOnly);
@@ -86,7 +99,7 @@ EmptyStateView::EmptyStateView(AppModel& model, QWidget* parent) : QWidget(paren
     column->addLayout(buttons);
 
     auto* songbook = new QPushButton(themeIcon("audio-x-generic", QStyle::SP_MediaPlay),
-                                     QStringLiteral("Making a songbook from chord sheets? Switch to Songbook"), this);
+                                     QStringLiteral("Making a songbook from chord sheets? Switch to Songbook"), content);
     songbook->setFlat(true);
     songbook->setCursor(Qt::PointingHandCursor);
     auto linkPalette = songbook->palette();
@@ -96,7 +109,7 @@ EmptyStateView::EmptyStateView(AppModel& model, QWidget* parent) : QWidget(paren
     ringWhenFocused(songbook); // a flat button shows no focus of its own
     column->addWidget(songbook, 0, Qt::AlignHCenter);
 
-    error_ = new QLabel(this);
+    error_ = new QLabel(content);
     error_->setObjectName(QStringLiteral("emptyStateError"));
     error_->setTextFormat(Qt::PlainText); // names the file
     error_->setWordWrap(true);
@@ -107,6 +120,9 @@ EmptyStateView::EmptyStateView(AppModel& model, QWidget* parent) : QWidget(paren
     error_->setPalette(errorPalette);
     column->addLayout(centredRow(error_));
     column->addStretch(1);
+
+    scroller->setWidget(content);
+    content->setAutoFillBackground(false); // set by the scroll area
 
     connect(&model_, &AppModel::errorChanged, this, &EmptyStateView::refreshError);
     refreshError();
