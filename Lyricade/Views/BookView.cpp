@@ -184,6 +184,9 @@ void BookView::refreshRows(const Songbook& book)
         auto* row = new EntryRow(model_, number++, entry);
         // Only a height: the row spans the list and its texts are cut in the middle where it is narrow.
         item->setSizeHint(QSize(0, row->sizeHint().height()));
+        // Taller where its menus stand under its texts.
+        connect(row, &EntryRow::heightChanged, list_,
+                [item, row] { item->setSizeHint(QSize(0, row->sizeHint().height())); });
         item->setData(Qt::AccessibleTextRole, row->spokenText());
         list_->setItemWidget(item, row);
     }
