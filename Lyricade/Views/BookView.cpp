@@ -4,6 +4,7 @@
 #include "Lyricade/Views/BookEntryList.h"
 #include "Lyricade/Views/BookEntryRow.h"
 #include "Lyricade/Views/ColumnFit.h"
+#include "Lyricade/Views/DetailParts.h"
 #include "Lyricade/Views/EmptyStateOverlay.h"
 #include "Lyricade/Views/FontRoles.h"
 #include "Lyricade/Views/SongWording.h"
@@ -33,10 +34,11 @@ QFrame* divider(QWidget* parent)
     return line;
 }
 
-// A field drawn as plain text on the window's background until it is edited.
+// A field drawn as plain text on the window's background until it is edited;
+// a name too long for the column is shortened in the middle until then.
 QLineEdit* plainField(QWidget* parent)
 {
-    auto* field = new QLineEdit(parent);
+    auto* field = new ElidingField(parent);
     field->setFrame(false);
     QPalette palette = field->palette();
     palette.setColor(QPalette::Base, Qt::transparent);
