@@ -230,6 +230,12 @@ struct ScreenCase {
     double scale;
 };
 
+// Named in test reports by its size and scale.
+void PrintTo(const ScreenCase& c, std::ostream* out)
+{
+    *out << c.width << "x" << c.height << " at " << c.scale;
+}
+
 constexpr char fitChild[] = "FOLMIRA_FIT_CHILD";
 
 // Why `part` is not wholly inside `holder`, or empty when it is.
