@@ -22,6 +22,33 @@
 
 namespace FolmiraApp {
 
+namespace {
+
+// The invitation's content with the drop outline around it: the outline
+// scrolls with what it encloses.
+class OutlinedContent : public QWidget {
+public:
+    explicit OutlinedContent(EmptyStateView* owner, QWidget* parent) : QWidget(parent), owner_(owner) {}
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        QPen pen(owner_->outlineColor(), 3);
+        pen.setDashPattern({10.0 / 3, 8.0 / 3}); // in line widths: 10 on, 8 off
+        painter.setPen(pen);
+        // Inset by 28, the line drawn inside that edge.
+        const QRectF outline = QRectF(rect()).adjusted(29.5, 29.5, -29.5, -29.5);
+        painter.drawRoundedRect(outline, 24, 24);
+    }
+
+private:
+    EmptyStateView* owner_;
+};
+
+} // namespace
+
 EmptyStateView::EmptyStateView(AppModel& model, QWidget* parent) : QWidget(parent), model_(model)
 {
     setAccessibleName(QStringLiteral("Drop a document here, or choose one"));
@@ -33,9 +60,9 @@ EmptyStateView::EmptyStateView(AppModel& model, QWidget* parent) : QWidget(paren
     scroller->setFrameShape(QFrame::NoFrame);
     scroller->setWidgetResizable(true);
     scroller->setFocusPolicy(Qt::NoFocus);
-    // The outline is drawn behind it.
     scroller->viewport()->setAutoFillBackground(false);
-    auto* content = new QWidget(scroller);
+    auto* content = new OutlinedContent(this, scroller);
+    content_ = content;
     frame->addWidget(scroller);
     auto* column = new QVBoxLayout(content);
     column->setContentsMargins(48, 48, 48, 48);
@@ -157,7 +184,7 @@ void EmptyStateView::setTargeted(bool targeted)
 {
     if (targeted == targeted_) return;
     targeted_ = targeted;
-    update();
+    content_->update();
 }
 
 QColor EmptyStateView::outlineColor() const
@@ -166,18 +193,6 @@ QColor EmptyStateView::outlineColor() const
     QColor color = palette().color(QPalette::WindowText);
     color.setAlphaF(0.4);
     return color;
-}
-
-void EmptyStateView::paintEvent(QPaintEvent*)
-{
-    QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    QPen pen(outlineColor(), 3);
-    pen.setDashPattern({10.0 / 3, 8.0 / 3}); // in line widths: 10 on, 8 off
-    painter.setPen(pen);
-    // Inset by 28, the line drawn inside that edge.
-    const QRectF outline = QRectF(rect()).adjusted(29.5, 29.5, -29.5, -29.5);
-    painter.drawRoundedRect(outline, 24, 24);
 }
 
 } // namespace FolmiraApp
