@@ -11,6 +11,7 @@
 #include "FolmiraApp/Views/Panes.h"
 #include "PdfView/Widgets/PdfPagesView.h"
 #include "FolmiraApp/Views/SettingsPanel.h"
+#include "FolmiraApp/Views/WelcomeView.h"
 #include "FolmiraApp/Views/MainWindow.h"
 #include "Lyricade/AppModel.h"
 #include "Lyricade/SongController.h"
@@ -327,9 +328,20 @@ TEST_F(ScreenFitChild, BothModesAtTheWindowsMinimum)
     EXPECT_TRUE(root.inspector()->isVisible());
 }
 
+TEST_F(ScreenFitChild, TheWelcomeSheetFitsTheScreenAndScrollsToItsButtons)
+{
+    app->model().setShowWelcome(true);
+    WelcomeView* sheet = app->window().welcomeSheet();
+    ASSERT_NE(sheet, nullptr);
+    const QRect area = sheet->screen()->availableGeometry();
+    EXPECT_LE(sheet->height(), area.height());
+    EXPECT_LE(sheet->width(), area.width());
+    EXPECT_EQ(misfits(*sheet), "");
+}
+
 class ScreenFitTest : public testing::TestWithParam<ScreenCase> {};
 
-TEST_P(ScreenFitTest, BothModesFitAtTheWindowsMinimum)
+TEST_P(ScreenFitTest, BothModesAtTheWindowsMinimumAndTheWelcomeSheetFit)
 {
     const ScreenCase screen = GetParam();
     QTemporaryDir folder;
@@ -354,7 +366,7 @@ TEST_P(ScreenFitTest, BothModesFitAtTheWindowsMinimum)
     const QString output = QString::fromUtf8(child.readAll());
     EXPECT_EQ(child.exitCode(), 0) << output.toStdString();
     // Ran, not skipped.
-    EXPECT_TRUE(output.contains("[  PASSED  ] 1 test.")) << output.toStdString();
+    EXPECT_TRUE(output.contains("[  PASSED  ] 2 tests.")) << output.toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(Screens, ScreenFitTest,
