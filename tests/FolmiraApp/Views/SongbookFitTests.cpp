@@ -8,17 +8,16 @@
 
 #include "FolmiraApp/Views/Application.h"
 #include "FolmiraApp/Views/DocumentView.h"
+#include "FolmiraApp/Views/MainWindow.h"
 #include "FolmiraApp/Views/Panes.h"
-#include "PdfView/Widgets/PdfPagesView.h"
 #include "FolmiraApp/Views/SettingsPanel.h"
 #include "FolmiraApp/Views/WelcomeView.h"
-#include "FolmiraApp/Views/MainWindow.h"
 #include "Lyricade/AppModel.h"
 #include "Lyricade/SongController.h"
 #include "Lyricade/Views/InspectorView.h"
-#include "Lyricade/Views/PreviewArea.h"
 #include "Lyricade/Views/SongRootView.h"
 #include "Lyricade/Views/SongbookPane.h"
+#include "PdfView/Widgets/PdfPagesView.h"
 #include "tests/HangGuardQt.h"
 
 #include <QAbstractButton>
