@@ -9,6 +9,7 @@
 #include "FolmiraApp/Views/PaneParts.h"
 #include "FolmiraApp/Views/Panes.h"
 #include "FolmiraApp/Views/SettingsPanel.h"
+#include "Lyricade/Views/ColumnFit.h"
 #include "Lyricade/Views/TabOrder.h"
 
 #include <QAction>
@@ -50,10 +51,15 @@ DocumentView::DocumentView(AppModel& model, QWidget* parent) : QWidget(parent), 
     sideColumn->addWidget(status_);
 
     inspector_ = new SettingsPanel(model_, columns_);
-    inspector_->setMinimumWidth(inspectorMinWidth);
     inspector_->setMaximumWidth(inspectorMaxWidth);
     columns_->addWidget(documentSide);
     columns_->addWidget(inspector_);
+    // On a screen too small for the columns' minimums (large fonts scale the
+    // whole window), each gives way in proportion: the document side holds
+    // the two panes at their minimums, so neither runs under the settings.
+    auto* fit = new Lyricade::ColumnFit(columns_);
+    fit->setMinimum(documentSide, originalMinWidth + columns_->handleWidth() + largePrintMinWidth);
+    fit->setMinimum(inspector_, inspectorMinWidth);
     columns_->setStretchFactor(0, 1);
     columns_->setStretchFactor(1, 0);
     columns_->setSizes({10000, inspectorIdealWidth});
@@ -103,11 +109,13 @@ void DocumentView::buildPanes()
     panes_ = new QSplitter(Qt::Horizontal, area_);
     panes_->setChildrenCollapsible(false);
     original_ = new OriginalPane(model_, panes_);
-    original_->setMinimumWidth(originalMinWidth);
     largePrint_ = new LargePrintPane(model_, panes_);
-    largePrint_->setMinimumWidth(largePrintMinWidth);
     panes_->addWidget(original_);
     panes_->addWidget(largePrint_);
+    // The panes share what the document side was given, in proportion.
+    auto* fit = new Lyricade::ColumnFit(panes_);
+    fit->setMinimum(original_, originalMinWidth);
+    fit->setMinimum(largePrint_, largePrintMinWidth);
     panes_->setSizes({10000, 10000});
     area_->addWidget(panes_);
     orderTabs();

@@ -15,26 +15,66 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QShortcut>
 #include <QToolButton>
 #include <QVBoxLayout>
 
 namespace FolmiraApp {
 
+namespace {
+
+// The invitation's content with the drop outline around it: the outline
+// scrolls with what it encloses.
+class OutlinedContent : public QWidget {
+public:
+    explicit OutlinedContent(EmptyStateView* owner, QWidget* parent) : QWidget(parent), owner_(owner) {}
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        QPen pen(owner_->outlineColor(), 3);
+        pen.setDashPattern({10.0 / 3, 8.0 / 3}); // in line widths: 10 on, 8 off
+        painter.setPen(pen);
+        // Inset by 28, the line drawn inside that edge.
+        const QRectF outline = QRectF(rect()).adjusted(29.5, 29.5, -29.5, -29.5);
+        painter.drawRoundedRect(outline, 24, 24);
+    }
+
+private:
+    EmptyStateView* owner_;
+};
+
+} // namespace
+
 EmptyStateView::EmptyStateView(AppModel& model, QWidget* parent) : QWidget(parent), model_(model)
 {
     setAccessibleName(QStringLiteral("Drop a document here, or choose one"));
-    auto* column = new QVBoxLayout(this);
+    // The invitation scrolls where the window is too short for it (a small
+    // screen at large fonts), so it never sets the window's least height.
+    auto* frame = new QVBoxLayout(this);
+    frame->setContentsMargins(0, 0, 0, 0);
+    auto* scroller = new QScrollArea(this);
+    scroller->setFrameShape(QFrame::NoFrame);
+    scroller->setWidgetResizable(true);
+    scroller->setFocusPolicy(Qt::NoFocus);
+    scroller->viewport()->setAutoFillBackground(false);
+    auto* content = new OutlinedContent(this, scroller);
+    content_ = content;
+    frame->addWidget(scroller);
+    auto* column = new QVBoxLayout(content);
     column->setContentsMargins(48, 48, 48, 48);
     column->setSpacing(22);
     column->addStretch(1);
 
-    auto* symbol = new Lyricade::Decoration(this);
+    auto* symbol = new Lyricade::Decoration(content);
     symbol->setPixmap(themeIcon("format-text-bold", QStyle::SP_FileDialogDetailedView).pixmap(64, 64));
     symbol->setAlignment(Qt::AlignCenter);
     column->addWidget(symbol);
 
-    auto* title = new QLabel(QStringLiteral("Drop a document to make it large print"), this);
+    auto* title = new QLabel(QStringLiteral("Drop a document to make it large print"), content);
     QFont titleFont = font();
     titleFont.setPixelSize(30);
     titleFont.setWeight(QFont::DemiBold);
@@ -59,7 +99,7 @@ EmptyStateView::EmptyStateView(AppModel& model, QWidget* parent) : QWidget(paren
     auto* buttons = new QHBoxLayout;
     buttons->setSpacing(12);
     buttons->addStretch(1);
-    choose_ = new QPushButton(QStringLiteral("Choose a Document…"), this);
+    choose_ = new QPushButton(QStringLiteral("Choose a Document…"), content);
     choose_->setDefault(true);
     choose_->setAutoDefault(true);
     // A default button answers Return only inside a dialog; in the main window
@@ -70,7 +110,7 @@ EmptyStateView::EmptyStateView(AppModel& model, QWidget* parent) : QWidget(paren
     connect(enter, &QShortcut::activated, this, &EmptyStateView::returnPressed);
     choose_->setMinimumHeight(34);
     connect(choose_, &QPushButton::clicked, &model_, &AppModel::chooseDocument);
-    auto* samplesButton = new QToolButton(this);
+    auto* samplesButton = new QToolButton(content);
     samplesButton->setText(QStringLiteral("Try a Sample"));
     samplesButton->setPopupMode(QToolButton::InstantPopup);
     samplesButton->setToolButtonStyle(Qt::ToolButtonTextOnly);
@@ -86,7 +126,7 @@ EmptyStateView::EmptyStateView(AppModel& model, QWidget* parent) : QWidget(paren
     column->addLayout(buttons);
 
     auto* songbook = new QPushButton(themeIcon("audio-x-generic", QStyle::SP_MediaPlay),
-                                     QStringLiteral("Making a songbook from chord sheets? Switch to Songbook"), this);
+                                     QStringLiteral("Making a songbook from chord sheets? Switch to Songbook"), content);
     songbook->setFlat(true);
     songbook->setCursor(Qt::PointingHandCursor);
     auto linkPalette = songbook->palette();
@@ -96,7 +136,7 @@ EmptyStateView::EmptyStateView(AppModel& model, QWidget* parent) : QWidget(paren
     ringWhenFocused(songbook); // a flat button shows no focus of its own
     column->addWidget(songbook, 0, Qt::AlignHCenter);
 
-    error_ = new QLabel(this);
+    error_ = new QLabel(content);
     error_->setObjectName(QStringLiteral("emptyStateError"));
     error_->setTextFormat(Qt::PlainText); // names the file
     error_->setWordWrap(true);
@@ -107,6 +147,9 @@ EmptyStateView::EmptyStateView(AppModel& model, QWidget* parent) : QWidget(paren
     error_->setPalette(errorPalette);
     column->addLayout(centredRow(error_));
     column->addStretch(1);
+
+    scroller->setWidget(content);
+    content->setAutoFillBackground(false); // set by the scroll area
 
     connect(&model_, &AppModel::errorChanged, this, &EmptyStateView::refreshError);
     refreshError();
@@ -141,7 +184,7 @@ void EmptyStateView::setTargeted(bool targeted)
 {
     if (targeted == targeted_) return;
     targeted_ = targeted;
-    update();
+    content_->update();
 }
 
 QColor EmptyStateView::outlineColor() const
@@ -150,18 +193,6 @@ QColor EmptyStateView::outlineColor() const
     QColor color = palette().color(QPalette::WindowText);
     color.setAlphaF(0.4);
     return color;
-}
-
-void EmptyStateView::paintEvent(QPaintEvent*)
-{
-    QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    QPen pen(outlineColor(), 3);
-    pen.setDashPattern({10.0 / 3, 8.0 / 3}); // in line widths: 10 on, 8 off
-    painter.setPen(pen);
-    // Inset by 28, the line drawn inside that edge.
-    const QRectF outline = QRectF(rect()).adjusted(29.5, 29.5, -29.5, -29.5);
-    painter.drawRoundedRect(outline, 24, 24);
 }
 
 } // namespace FolmiraApp

@@ -30,9 +30,6 @@ public:
     QMenu* samplesMenu() const { return samples_; }
     QLabel* errorLabel() const { return error_; }
 
-protected:
-    void paintEvent(QPaintEvent* event) override;
-
 private:
     void refreshError();
     void fillSamples();
@@ -43,6 +40,7 @@ private:
     QPushButton* choose_;
     QMenu* samples_;
     QLabel* error_;
+    QWidget* content_; // the scrolled invitation, which draws the outline
 };
 
 } // namespace FolmiraApp

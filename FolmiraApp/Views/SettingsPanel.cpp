@@ -48,7 +48,10 @@ SettingsPanel::SettingsPanel(AppModel& model, QWidget* parent) : QScrollArea(par
     setFrameShape(QFrame::NoFrame);
     // Its controls take the focus and scroll themselves into view; the area needs none.
     setFocusPolicy(Qt::NoFocus);
-    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // In a column narrower than its longest choice (a small screen at large
+    // fonts) the form scrolls across rather than cutting it, as the songbook's
+    // print settings do.
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     auto* form = new QWidget(this);
     auto* sections = new QVBoxLayout(form);
     sections->setContentsMargins(12, 12, 12, 12);

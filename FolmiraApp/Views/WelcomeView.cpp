@@ -15,6 +15,9 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QStyleOptionFocusRect>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -141,18 +144,29 @@ WelcomeView::WelcomeView(AppModel& model, QWidget* parent) : QDialog(parent), mo
     const QString name = qstr(FolmiraKit::Brand::name);
     setWindowTitle(QStringLiteral("Welcome to %1").arg(name));
 
-    auto* stack = new QVBoxLayout(this);
+    // The sheet scrolls where the screen is too short for it (a small screen at
+    // large fonts); elsewhere it is exactly as tall as its texts.
+    auto* frame = new QVBoxLayout(this);
+    frame->setContentsMargins(0, 0, 0, 0);
+    scroller_ = new QScrollArea(this);
+    scroller_->setFrameShape(QFrame::NoFrame);
+    scroller_->setWidgetResizable(true);
+    scroller_->setFocusPolicy(Qt::NoFocus);
+    scroller_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    content_ = new QWidget(scroller_);
+    frame->addWidget(scroller_);
+    auto* stack = new QVBoxLayout(content_);
     stack->setContentsMargins(padding, padding, padding, padding);
     stack->setSpacing(spacing);
 
-    title_ = TextStyle::wrapping(QStringLiteral("Welcome to %1").arg(name), this);
+    title_ = TextStyle::wrapping(QStringLiteral("Welcome to %1").arg(name), content_);
     title_->setFont(TextStyle::font(this, TextStyle::largeTitle, QFont::Bold));
     stack->addWidget(title_);
     introduction_ = TextStyle::wrapping(
         QStringLiteral("Clean large print you can read without glasses: documents re-flowed in a big, clear typeface, "
                        "and songbooks with the chords above the words. Pick one to start; you can switch any time at "
                        "the top of the window."),
-        this);
+        content_);
     introduction_->setFont(TextStyle::font(this, TextStyle::title3));
     stack->addWidget(introduction_);
 
@@ -160,24 +174,26 @@ WelcomeView::WelcomeView(AppModel& model, QWidget* parent) : QDialog(parent), mo
                              QStringLiteral("A recipe, bulletin, letter, menu or instructions sheet (Word, RTF, text, "
                                             "Markdown, or a PDF with text) made large: 14 to 32 point, one column, "
                                             "black on white."),
-                             this);
+                             content_);
     songbook_ = new ModeCard(DocKind::songbook, QStringLiteral("Songbook"),
                              QStringLiteral("Chord sheets (ChordPro or chords-over-lyrics text) into large-print "
                                             "songbooks and set lists: any key, capo, contents and index, booklets."),
-                             this);
+                             content_);
     stack->addWidget(document_);
     stack->addWidget(songbook_);
 
     auto* footer = new QHBoxLayout;
-    import_ = new QPushButton(QStringLiteral("Import Tunequill Library…"), this);
+    import_ = new QPushButton(QStringLiteral("Import Tunequill Library…"), content_);
     import_->setToolTip(QStringLiteral("Used Tunequill? Bring its songs, songbooks and set lists into Songbook mode"));
     import_->setAutoDefault(false);
-    close_ = new QPushButton(QStringLiteral("Close"), this);
+    close_ = new QPushButton(QStringLiteral("Close"), content_);
     close_->setAutoDefault(false);
     footer->addWidget(import_);
     footer->addStretch(1);
     footer->addWidget(close_);
     stack->addLayout(footer);
+
+    scroller_->setWidget(content_);
 
     connect(document_, &QAbstractButton::clicked, this, [this] { finish(DocKind::document); });
     connect(songbook_, &QAbstractButton::clicked, this, [this] { finish(DocKind::songbook); });
@@ -189,8 +205,30 @@ WelcomeView::WelcomeView(AppModel& model, QWidget* parent) : QDialog(parent), mo
     });
     connect(&model_, &AppModel::showWelcomeChanged, this, &WelcomeView::followModel);
 
-    // Exactly the sheet's width; the height follows the wrapped texts.
-    setFixedSize(sheetWidth, heightForWidth(sheetWidth));
+    fitToScreen();
+}
+
+void WelcomeView::fitToScreen()
+{
+    // Exactly the sheet's width; the height follows the wrapped texts, up to
+    // the screen's free height less a frame like the window's own (a title
+    // bar's height while the window manager has not framed the window yet).
+    const int full = content_->heightForWidth(sheetWidth);
+    const QWidget* owner = parentWidget() ? parentWidget()->window() : nullptr;
+    const int border = std::max(owner ? owner->frameGeometry().height() - owner->geometry().height() : 0,
+                                style()->pixelMetric(QStyle::PM_TitleBarHeight));
+    const QScreen* shownOn = owner ? owner->screen() : screen();
+    const int room = shownOn ? shownOn->availableGeometry().height() - border : full;
+    if (full <= room) return setFixedSize(sheetWidth, full);
+    // Scrolled, the texts keep their width beside the scroll bar.
+    setFixedSize(sheetWidth + scroller_->verticalScrollBar()->sizeHint().width(), std::max(room, 0));
+}
+
+void WelcomeView::showEvent(QShowEvent* event)
+{
+    // The parent's frame is known by now.
+    fitToScreen();
+    QDialog::showEvent(event);
 }
 
 QString WelcomeView::title() const

@@ -14,6 +14,7 @@
 
 class QLabel;
 class QPushButton;
+class QScrollArea;
 
 namespace FolmiraApp {
 
@@ -72,11 +73,13 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     void reject() override; // Escape: the same as Close
 
 private:
     void finish(std::optional<DocKind> kind);
     void followModel();
+    void fitToScreen();
 
     AppModel& model_;
     QLabel* title_;
@@ -85,6 +88,8 @@ private:
     ModeCard* songbook_;
     QPushButton* import_;
     QPushButton* close_;
+    QScrollArea* scroller_;
+    QWidget* content_; // what scrolls: the texts, the cards and the buttons
     bool ending_ = false;
 };
 

@@ -62,39 +62,43 @@ EntryRow::EntryRow(AppModel& model, int number, const SongEntry& entry, QWidget*
     const auto book = model_.selectedBook();
     const Accidentals accidentals = (book ? book->settings : BookSettings()).accidentals;
 
-    auto* row = new QHBoxLayout(this);
-    row->setContentsMargins(6, 2, 6, 2);
-    row->setSpacing(8);
+    row_ = new QHBoxLayout(this);
+    row_->setContentsMargins(6, 2, 6, 2);
+    row_->setSpacing(8);
     number_ = new QLabel(QString::number(number), this);
     number_->setFont(FontRole::font(this, FontRole::callout));
     number_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     number_->setFixedWidth(22);
     FontRole::makeSecondary(number_);
-    row->addWidget(number_);
+    row_->addWidget(number_);
 
-    auto* texts = new QVBoxLayout;
-    texts->setSpacing(1);
+    texts_ = new QVBoxLayout;
+    texts_->setSpacing(1);
     // Long texts lose their middle to "…", keeping the ends that tell names
     // apart; the labels' accessible names stay whole.
     title_ = new ElidingLabel(song ? songTitle(song.get()) : QStringLiteral("Missing song"), this);
     title_->setMinimumWidth(40);
-    texts->addWidget(title_);
+    texts_->addWidget(title_);
     if (song)
         if (auto named = artistOrSubtitle(*song)) {
             detail_ = new ElidingLabel(*named, this);
             detail_->setFont(FontRole::font(this, FontRole::caption));
             FontRole::makeSecondary(detail_);
-            texts->addWidget(detail_);
+            texts_->addWidget(detail_);
         }
-    row->addLayout(texts, 1);
-    row->addSpacing(4);
+    row_->addLayout(texts_, 1);
 
+    choices_ = new QHBoxLayout;
+    choices_->setSpacing(8);
+    choices_->addSpacing(4);
     if (song && song->effectiveKey()) {
         buildKeyMenu(*song, accidentals);
-        row->addWidget(key_);
+        choices_->addWidget(key_);
     }
     buildCapoMenu(song.get());
-    row->addWidget(capo_);
+    choices_->addWidget(capo_);
+    row_->addLayout(choices_);
+    besideWidth_ = row_->minimumSize().width();
     for (QToolButton* button : {key_, capo_})
         if (button) button->installEventFilter(this);
     setAccessibleName(spokenText());
@@ -102,6 +106,30 @@ EntryRow::EntryRow(AppModel& model, int number, const SongEntry& entry, QWidget*
     setContextMenuPolicy(Qt::CustomContextMenu);
     connect(this, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& pos) { contextMenu()->exec(mapToGlobal(pos)); });
+}
+
+void EntryRow::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    placeChoices();
+}
+
+void EntryRow::placeChoices()
+{
+    const bool under = width() < besideWidth_;
+    if (under == choicesUnder_) return;
+    choicesUnder_ = under;
+    // Under the texts they start where the texts start, in the same order.
+    if (under) {
+        row_->removeItem(choices_);
+        choices_->addStretch(1);
+        texts_->addLayout(choices_);
+    } else {
+        texts_->removeItem(choices_);
+        delete choices_->takeAt(choices_->count() - 1);
+        row_->addLayout(choices_);
+    }
+    emit heightChanged();
 }
 
 void EntryRow::buildKeyMenu(const Song& song, Accidentals accidentals)

@@ -14,9 +14,11 @@
 
 #include <memory>
 
+class QHBoxLayout;
 class QLabel;
 class QMenu;
 class QToolButton;
+class QVBoxLayout;
 
 namespace Lyricade {
 
@@ -56,15 +58,25 @@ public:
     static constexpr int highestShift = 6;
     static constexpr int highestCapo = 9;
 
+    // Whether the key and capo menus stand under the texts, as they do where
+    // the row is too narrow for them beside (a small screen at large fonts).
+    bool choicesUnder() const { return choicesUnder_; }
+
+signals:
+    // The row's height changed with the place of its menus.
+    void heightChanged();
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void buildKeyMenu(const TunequillKit::Song& song, TunequillKit::Accidentals accidentals);
     void buildCapoMenu(const TunequillKit::Song* song);
     // Writes one field of this entry in the selected book, in one library change.
     void change(const std::function<void(TunequillKit::SongEntry&)>& edit);
+    void placeChoices();
 
     AppModel& model_;
     const TunequillKit::SongEntry entry_;
@@ -75,6 +87,11 @@ private:
     QLabel* detail_ = nullptr;
     EntryPopUp* key_ = nullptr;
     EntryPopUp* capo_;
+    QHBoxLayout* row_;
+    QVBoxLayout* texts_;
+    QHBoxLayout* choices_;
+    int besideWidth_ = 0; // the row's least width with the menus beside the texts
+    bool choicesUnder_ = false;
 };
 
 // "No capo" for 0, else "Capo N".

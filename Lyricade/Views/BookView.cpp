@@ -4,6 +4,7 @@
 #include "Lyricade/Views/BookEntryList.h"
 #include "Lyricade/Views/BookEntryRow.h"
 #include "Lyricade/Views/ColumnFit.h"
+#include "Lyricade/Views/DetailParts.h"
 #include "Lyricade/Views/EmptyStateOverlay.h"
 #include "Lyricade/Views/FontRoles.h"
 #include "Lyricade/Views/SongWording.h"
@@ -33,10 +34,11 @@ QFrame* divider(QWidget* parent)
     return line;
 }
 
-// A field drawn as plain text on the window's background until it is edited.
+// A field drawn as plain text on the window's background until it is edited;
+// a name too long for the column is shortened in the middle until then.
 QLineEdit* plainField(QWidget* parent)
 {
-    auto* field = new QLineEdit(parent);
+    auto* field = new ElidingField(parent);
     field->setFrame(false);
     QPalette palette = field->palette();
     palette.setColor(QPalette::Base, Qt::transparent);
@@ -184,6 +186,9 @@ void BookView::refreshRows(const Songbook& book)
         auto* row = new EntryRow(model_, number++, entry);
         // Only a height: the row spans the list and its texts are cut in the middle where it is narrow.
         item->setSizeHint(QSize(0, row->sizeHint().height()));
+        // Taller where its menus stand under its texts.
+        connect(row, &EntryRow::heightChanged, list_,
+                [item, row] { item->setSizeHint(QSize(0, row->sizeHint().height())); });
         item->setData(Qt::AccessibleTextRole, row->spokenText());
         list_->setItemWidget(item, row);
     }

@@ -159,6 +159,48 @@ void ElidingLabel::paintEvent(QPaintEvent*)
                           shownText(), foregroundRole());
 }
 
+ElidingField::ElidingField(QWidget* parent) : QLineEdit(parent) {}
+
+QRect ElidingField::textArea() const
+{
+    QStyleOptionFrame option;
+    initStyleOption(&option);
+    // QLineEdit keeps two pixels beside its text.
+    return style()->subElementRect(QStyle::SE_LineEditContents, &option, this)
+        .marginsRemoved(textMargins())
+        .adjusted(2, 0, -2, 0);
+}
+
+QString ElidingField::shownText() const
+{
+    if (hasFocus()) return text();
+    return fontMetrics().elidedText(text(), Qt::ElideMiddle, std::max(0, textArea().width()));
+}
+
+void ElidingField::paintEvent(QPaintEvent* event)
+{
+    const QString shown = shownText();
+    if (shown == text() || echoMode() != Normal) return QLineEdit::paintEvent(event);
+    QPainter painter(this);
+    QStyleOptionFrame option;
+    initStyleOption(&option);
+    style()->drawPrimitive(QStyle::PE_PanelLineEdit, &option, &painter, this);
+    painter.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::Text));
+    painter.drawText(textArea(), static_cast<int>(QStyle::visualAlignment(layoutDirection(), alignment())), shown);
+}
+
+void ElidingField::focusInEvent(QFocusEvent* event)
+{
+    QLineEdit::focusInEvent(event);
+    update(); // whole while it is edited
+}
+
+void ElidingField::focusOutEvent(QFocusEvent* event)
+{
+    QLineEdit::focusOutEvent(event);
+    update();
+}
+
 NoContentView::NoContentView(const QIcon& icon, const QString& title, const QString& description, QWidget* parent)
     : QWidget(parent)
 {

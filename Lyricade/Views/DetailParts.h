@@ -6,6 +6,7 @@
 #include <QFont>
 #include <QIcon>
 #include <QLabel>
+#include <QLineEdit>
 #include <QScrollArea>
 #include <QStyle>
 #include <QWidget>
@@ -72,6 +73,26 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+};
+
+// A one-line field that, while it is not being edited, shows a text too long
+// for it cut in the middle, as ElidingLabel does; its text, and so what
+// screen readers read, stays whole, and editing shows it whole.
+class ElidingField : public QLineEdit {
+    Q_OBJECT
+
+public:
+    explicit ElidingField(QWidget* parent = nullptr);
+    // The text as it is drawn now.
+    QString shownText() const;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+
+private:
+    QRect textArea() const;
 };
 
 // "Nothing here" in the middle of a pane: an icon, a title and a description.

@@ -1,27 +1,41 @@
-// The songbook screen in the smallest main window, with the desktop's font
-// and with one half again as large: the columns stand side by side without
-// covering each other, and every control is on the window or inside a
-// scroll area that can scroll to it.
+// The window at its smallest: the songbook screen in the smallest main window,
+// with the desktop's font and with one half again as large, and both modes on
+// common screens at the desktop's font scales. The columns stand side by side
+// without covering each other, and every control is on the window or inside
+// a scroll area that can scroll to it.
 
 #include "../Fakes.h"
 
 #include "FolmiraApp/Views/Application.h"
+#include "FolmiraApp/Views/DocumentView.h"
 #include "FolmiraApp/Views/MainWindow.h"
+#include "FolmiraApp/Views/Panes.h"
+#include "FolmiraApp/Views/SettingsPanel.h"
+#include "FolmiraApp/Views/WelcomeView.h"
 #include "Lyricade/AppModel.h"
 #include "Lyricade/SongController.h"
+#include "Lyricade/Views/InspectorView.h"
 #include "Lyricade/Views/SongRootView.h"
 #include "Lyricade/Views/SongbookPane.h"
+#include "PdfView/Widgets/PdfPagesView.h"
 #include "tests/HangGuardQt.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QAbstractSlider>
 #include <QAbstractSpinBox>
 #include <QComboBox>
+#include <QLayout>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QProcess>
+#include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSplitter>
+#include <QTemporaryDir>
+
+#include <limits>
 
 namespace FolmiraAppTest {
 namespace {
@@ -58,8 +72,12 @@ QString unreachable(const QWidget* control, const QWidget* window)
             const auto range = [scroller](const QScrollBar* bar) {
                 return bar->isVisibleTo(scroller) ? bar->maximum() : 0;
             };
-            const QRect reach(-across->value(), -down->value(), outer->width() + range(across),
-                              outer->height() + range(down));
+            QRect reach(-across->value(), -down->value(), outer->width() + range(across),
+                        outer->height() + range(down));
+            // A list that scrolls by rows counts its range in rows: it scrolls to any of them.
+            auto* rows = qobject_cast<const QAbstractItemView*>(scroller);
+            if (rows && rows->verticalScrollMode() == QAbstractItemView::ScrollPerItem && range(down) > 0)
+                reach.setBottom(std::numeric_limits<int>::max() / 2);
             if (!reach.contains(box)) return QStringLiteral("beyond the scroll range of ") + scroller->metaObject()->className();
             // Scrolled into view, it lies where the viewport is.
             box = QRect(QPoint(0, 0), box.size().boundedTo(outer->size()));
@@ -70,6 +88,57 @@ QString unreachable(const QWidget* control, const QWidget* window)
         if (outer == window) break;
     }
     return {};
+}
+
+// Long titles and artists, odd directives (warnings), one book with all of them.
+void fillLibrary(Lyricade::AppModel& songs)
+{
+    Library library;
+    Songbook book(Uuid::random(), "A songbook for the Saturday evening campfire by the lake", TunequillKit::BookKind::book);
+    for (int i = 1; i <= 8; ++i) {
+        library.songs.push_back(StoredSong{Uuid::random(),
+                                           "{title: The very long title of song number " + std::to_string(i) +
+                                               " that goes on}\n{artist: The Long Named Band of Players " +
+                                               std::to_string(i) + "}\n{key: G}\n{nonsense: x}\n[G]Words [C]here\n",
+                                           std::nullopt, TunequillKit::Date{0}});
+        book.entries.push_back(SongEntry{Uuid::random(), library.songs.back().id, 0, std::nullopt});
+    }
+    library.books.push_back(book);
+    songs.setLibrary(library);
+}
+
+// Every failure of the two rules, one line each.
+std::string misfits(QWidget& window)
+{
+    QStringList found;
+    for (auto* splitter : window.findChildren<QSplitter*>()) {
+        if (!splitter->isVisibleTo(&window)) continue;
+        QList<QWidget*> columns;
+        for (int i = 0; i < splitter->count(); ++i)
+            if (splitter->widget(i)->isVisibleTo(&window)) columns << splitter->widget(i);
+        for (int i = 0; i + 1 < columns.size(); ++i)
+            if (columns[i]->geometry().intersects(columns[i + 1]->geometry()) ||
+                columns[i + 1]->geometry().right() >= splitter->width() + 1)
+                found << QStringLiteral("columns %1 and %2 overlap").arg(columns[i]->metaObject()->className(),
+                                                                        columns[i + 1]->metaObject()->className());
+    }
+    for (auto* w : window.findChildren<QWidget*>()) {
+        if (!isControl(w) || !w->isVisibleTo(&window) || w->window() != &window) continue;
+        // A scroll bar belongs to its area, which is checked itself.
+        if (qobject_cast<QScrollBar*>(w)) continue;
+        QString why = unreachable(w, &window);
+        // Squeezed below its smallest size, its text or frame is cut (a fixed size is chosen).
+        const QSize least = w->minimumSizeHint();
+        if (why.isEmpty() && w->minimumSize() != w->maximumSize() &&
+            (w->width() < least.width() || w->height() < least.height()))
+            why = QStringLiteral("squeezed to %1x%2").arg(w->width()).arg(w->height());
+        if (!why.isEmpty())
+            found << QStringLiteral("%1 \"%2\" %3").arg(w->metaObject()->className(),
+                                                      w->accessibleName().isEmpty() ? w->property("text").toString()
+                                                                                    : w->accessibleName(),
+                                                      why);
+    }
+    return found.join('\n').toStdString();
 }
 
 class SongbookFitTest : public ModelTest, public testing::WithParamInterface<double> {
@@ -103,22 +172,7 @@ protected:
         return *static_cast<Lyricade::SongbookPane*>(window().songbookPane())->root();
     }
 
-    // Long titles and artists, odd directives (warnings), one book with all of them.
-    void fillLibrary()
-    {
-        Library library;
-        Songbook book(Uuid::random(), "A songbook for the Saturday evening campfire by the lake", TunequillKit::BookKind::book);
-        for (int i = 1; i <= 8; ++i) {
-            library.songs.push_back(StoredSong{Uuid::random(),
-                                               "{title: The very long title of song number " + std::to_string(i) +
-                                                   " that goes on}\n{artist: The Long Named Band of Players " +
-                                                   std::to_string(i) + "}\n{key: G}\n{nonsense: x}\n[G]Words [C]here\n",
-                                               std::nullopt, TunequillKit::Date{0}});
-            book.entries.push_back(SongEntry{Uuid::random(), library.songs.back().id, 0, std::nullopt});
-        }
-        library.books.push_back(book);
-        songs().setLibrary(library);
-    }
+    void fillLibrary() { FolmiraAppTest::fillLibrary(songs()); }
 
     // Lists lay their rows out again a moment after a resize.
     void settle()
@@ -127,39 +181,7 @@ protected:
         QApplication::processEvents();
     }
 
-    // Every failure of the two rules, one line each.
-    std::string misfits()
-    {
-        QStringList found;
-        for (auto* splitter : window().findChildren<QSplitter*>()) {
-            if (!splitter->isVisibleTo(&window())) continue;
-            QList<QWidget*> columns;
-            for (int i = 0; i < splitter->count(); ++i)
-                if (splitter->widget(i)->isVisibleTo(&window())) columns << splitter->widget(i);
-            for (int i = 0; i + 1 < columns.size(); ++i)
-                if (columns[i]->geometry().intersects(columns[i + 1]->geometry()) ||
-                    columns[i + 1]->geometry().right() >= splitter->width() + 1)
-                    found << QStringLiteral("columns %1 and %2 overlap").arg(columns[i]->metaObject()->className(),
-                                                                            columns[i + 1]->metaObject()->className());
-        }
-        for (auto* w : window().findChildren<QWidget*>()) {
-            if (!isControl(w) || !w->isVisibleTo(&window()) || w->window() != &window()) continue;
-            // A scroll bar belongs to its area, which is checked itself.
-            if (qobject_cast<QScrollBar*>(w)) continue;
-            QString why = unreachable(w, &window());
-            // Squeezed below its smallest size, its text or frame is cut (a fixed size is chosen).
-            const QSize least = w->minimumSizeHint();
-            if (why.isEmpty() && w->minimumSize() != w->maximumSize() &&
-                (w->width() < least.width() || w->height() < least.height()))
-                why = QStringLiteral("squeezed to %1x%2").arg(w->width()).arg(w->height());
-            if (!why.isEmpty())
-                found << QStringLiteral("%1 \"%2\" %3").arg(w->metaObject()->className(),
-                                                          w->accessibleName().isEmpty() ? w->property("text").toString()
-                                                                                        : w->accessibleName(),
-                                                          why);
-        }
-        return found.join('\n').toStdString();
-    }
+    std::string misfits() { return FolmiraAppTest::misfits(window()); }
 
     QFont desktopFont;
     std::unique_ptr<Application> app;
@@ -196,6 +218,166 @@ TEST_P(SongbookFitTest, ASongInTheEditorFits)
 INSTANTIATE_TEST_SUITE_P(Fonts, SongbookFitTest, testing::Values(1.0, 1.5),
                          [](const testing::TestParamInfo<double>& info) {
                              return info.param == 1.0 ? std::string("DesktopFont") : std::string("LargerFont");
+                         });
+
+// A desktop's font scale (its font resolution, QT_FONT_DPI) scales the whole
+// window, so a 1366 × 768 screen at 150 % holds 911 × 512 of the window's
+// pixels. A process has one screen and one scale: each pair is checked in a
+// child process of these tests, started with its own screen.
+struct ScreenCase {
+    int width;
+    int height;
+    double scale;
+};
+
+// Named in test reports by its size and scale.
+void PrintTo(const ScreenCase& c, std::ostream* out)
+{
+    *out << c.width << "x" << c.height << " at " << c.scale;
+}
+
+constexpr char fitChild[] = "FOLMIRA_FIT_CHILD";
+
+// Why `part` is not wholly inside `holder`, or empty when it is.
+QString outside(const QWidget* part, const QWidget* holder, const char* what)
+{
+    const QRect box(part->mapTo(holder, QPoint(0, 0)), part->size());
+    if (QRect(QPoint(0, 0), holder->size()).contains(box)) return {};
+    return QStringLiteral("%1 at %2,%3 %4x%5 outside its %6x%7")
+        .arg(what)
+        .arg(box.x())
+        .arg(box.y())
+        .arg(box.width())
+        .arg(box.height())
+        .arg(holder->width())
+        .arg(holder->height());
+}
+
+class ScreenFitChild : public ModelTest {
+protected:
+    void SetUp() override
+    {
+        if (qEnvironmentVariableIsEmpty(fitChild)) GTEST_SKIP() << "run by ScreenFitTest on a screen of its own";
+        ModelTest::SetUp();
+        defaults->setValue("welcomeSeen", true);
+        app = std::make_unique<Application>(services());
+        app->start({});
+    }
+    void TearDown() override
+    {
+        engine->releaseAll();
+        app.reset();
+        ModelTest::TearDown();
+    }
+
+    // The window's minimum fits the screen, and at that size the content
+    // needs no more room than the window has.
+    std::string atTheMinimum()
+    {
+        MainWindow& w = app->window();
+        const QRect area = w.screen()->availableGeometry();
+        const QSize outer = w.minimumSize() + w.frameGeometry().size() - w.size();
+        QStringList found;
+        if (outer.width() > area.width() || outer.height() > area.height())
+            found << QStringLiteral("minimum %1x%2 on %3x%4")
+                         .arg(w.minimumWidth())
+                         .arg(w.minimumHeight())
+                         .arg(area.width())
+                         .arg(area.height());
+        w.resize(w.minimumSize());
+        QTest::qWait(250); // lists lay their rows out again a moment after a resize
+        QApplication::processEvents();
+        const QSize needed = w.layout()->totalMinimumSize();
+        if (needed.width() > w.width() || needed.height() > w.height())
+            found << QStringLiteral("content needs %1x%2 in %3x%4")
+                         .arg(needed.width())
+                         .arg(needed.height())
+                         .arg(w.width())
+                         .arg(w.height());
+        const std::string rest = misfits(w);
+        if (!rest.empty()) found << QString::fromStdString(rest);
+        return found.join('\n').toStdString();
+    }
+
+    std::unique_ptr<Application> app;
+};
+
+TEST_F(ScreenFitChild, BothModesAtTheWindowsMinimum)
+{
+    MainWindow& w = app->window();
+    engine->setPdf(letterPdf(3));
+    app->model().open(file("A recipe with a long name for the header to shorten.txt"));
+    ASSERT_TRUE(HangGuard::waitFor([&] { return app->model().preview() && !app->model().rendering(); }));
+    EXPECT_EQ(atTheMinimum(), "") << "Document mode";
+    DocumentView* document = w.documentView();
+    EXPECT_EQ(outside(document->largePrintPane()->preview(), document->largePrintPane(), "preview"), "");
+    EXPECT_EQ(outside(document->largePrintPane(), document->panes(), "large-print pane"), "");
+    EXPECT_EQ(outside(document->inspector()->viewport(), document->inspector(), "settings"), "");
+
+    app->model().setKind(DocKind::songbook);
+    auto& songs = app->model().songs().model();
+    fillLibrary(songs);
+    songs.setSelection(Lyricade::SidebarItem::book(songs.library().books.front().id));
+    songs.setShowInspector(true);
+    ASSERT_TRUE(HangGuard::waitFor([&] { return songs.previewPDF() != nullptr; }));
+    EXPECT_EQ(atTheMinimum(), "") << "Songbook mode";
+    auto& root = *static_cast<Lyricade::SongbookPane*>(w.songbookPane())->root();
+    EXPECT_EQ(outside(root.detail(), root.splitter(), "preview"), "");
+    EXPECT_EQ(outside(root.inspector(), root.splitter(), "print settings"), "");
+    EXPECT_TRUE(root.inspector()->isVisible());
+}
+
+TEST_F(ScreenFitChild, TheWelcomeSheetFitsTheScreenAndScrollsToItsButtons)
+{
+    app->model().setShowWelcome(true);
+    WelcomeView* sheet = app->window().welcomeSheet();
+    ASSERT_NE(sheet, nullptr);
+    const QRect area = sheet->screen()->availableGeometry();
+    EXPECT_LE(sheet->height(), area.height());
+    EXPECT_LE(sheet->width(), area.width());
+    EXPECT_EQ(misfits(*sheet), "");
+}
+
+class ScreenFitTest : public testing::TestWithParam<ScreenCase> {};
+
+TEST_P(ScreenFitTest, BothModesAtTheWindowsMinimumAndTheWelcomeSheetFit)
+{
+    const ScreenCase screen = GetParam();
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    QFile config(folder.filePath("screen.json"));
+    ASSERT_TRUE(config.open(QIODevice::WriteOnly));
+    config.write(QStringLiteral(R"({"screens":[{"name":"fit","x":0,"y":0,"width":%1,"height":%2,)"
+                                R"("logicalDpi":96,"logicalBaseDpi":96}]})")
+                     .arg(screen.width)
+                     .arg(screen.height)
+                     .toUtf8());
+    config.close();
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("QT_QPA_PLATFORM", "offscreen:configfile=" + config.fileName());
+    environment.insert("QT_FONT_DPI", QString::number(qRound(96 * screen.scale)));
+    environment.insert(fitChild, "1");
+    QProcess child;
+    child.setProcessEnvironment(environment);
+    child.setProcessChannelMode(QProcess::MergedChannels);
+    child.start(QCoreApplication::applicationFilePath(), {"--gtest_filter=ScreenFitChild.*"});
+    ASSERT_TRUE(child.waitForFinished(120'000));
+    const QString output = QString::fromUtf8(child.readAll());
+    EXPECT_EQ(child.exitCode(), 0) << output.toStdString();
+    // Ran, not skipped.
+    EXPECT_TRUE(output.contains("[  PASSED  ] 2 tests.")) << output.toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(Screens, ScreenFitTest,
+                         testing::Values(ScreenCase{1280, 800, 1}, ScreenCase{1280, 800, 1.25},
+                                         ScreenCase{1280, 800, 1.5}, ScreenCase{1280, 800, 2},
+                                         ScreenCase{1366, 768, 1}, ScreenCase{1366, 768, 1.25},
+                                         ScreenCase{1366, 768, 1.5}, ScreenCase{1366, 768, 2},
+                                         ScreenCase{1920, 1080, 1}, ScreenCase{1920, 1080, 1.25},
+                                         ScreenCase{1920, 1080, 1.5}, ScreenCase{1920, 1080, 2}),
+                         [](const testing::TestParamInfo<ScreenCase>& info) {
+                             return std::to_string(info.param.width) + "x" + std::to_string(info.param.height) +
+                                    "at" + std::to_string(qRound(info.param.scale * 100));
                          });
 
 } // namespace

@@ -7,6 +7,7 @@
 #include "Lyricade/Views/BookEntryRow.h"
 #include "Lyricade/Views/BookView.h"
 #include "Lyricade/Views/Decoration.h"
+#include "Lyricade/Views/DetailParts.h"
 #include "Lyricade/Views/EmptyStateOverlay.h"
 #include "Lyricade/Views/FontRoles.h"
 #include "tests/HangGuardQt.h"
@@ -320,6 +321,45 @@ TEST_F(BookViewTest, ANarrowListShortensLongTextsButKeepsThemWholeForScreenReade
     ASSERT_TRUE(spoken);
     EXPECT_EQ(spoken->text(QAccessible::Name).toStdString(), title);
     EXPECT_LT(row->titleLabel()->width(), row->titleLabel()->fontMetrics().horizontalAdvance(row->titleLabel()->text()));
+}
+
+TEST_F(BookViewTest, ANarrowColumnShortensTheNameUntilEditedAndStandsTheMenusUnderTheTitle)
+{
+    const QString name = "A songbook for the Saturday evening campfire by the lake";
+    songs = {storedSong("Amazing Grace", "{key: G}\n[G]La\n")};
+    Songbook book(Uuid::random(), name.toStdString(), BookKind::book);
+    book.entries.push_back(entryFor(songs[0]));
+    make(false, libraryOf(songs, {book}));
+    model->setSelection(SidebarItem::book(book.id));
+    view = std::make_unique<BookView>(*model);
+    view->show();
+    auto* field = static_cast<ElidingField*>(view->nameField());
+    view->list()->setFocus(); // the name is not being edited
+    const struct {
+        int width;
+        bool nameWhole;
+        bool menusUnder;
+    } cases[] = {{900, true, false}, {260, false, false}, {130, false, true}, {900, true, false}};
+    for (const auto& c : cases) {
+        view->resize(c.width, 400);
+        QTest::qWait(20); // the list lays its rows out a moment later
+        QApplication::processEvents();
+        EntryRow* row = view->row(0);
+        EXPECT_EQ(field->shownText() == name, c.nameWhole) << c.width;
+        EXPECT_EQ(field->text(), name);
+        EXPECT_EQ(row->choicesUnder(), c.menusUnder) << c.width;
+        // Beside or under, the menus lie inside the row, whose item is tall enough for it.
+        for (QToolButton* menu : {row->keyButton(), row->capoButton()})
+            EXPECT_TRUE(row->rect().contains(QRect(menu->mapTo(row, QPoint()), menu->size()))) << c.width;
+        EXPECT_GE(view->list()->visualItemRect(view->list()->item(0)).height(), row->minimumSizeHint().height())
+            << c.width;
+    }
+    // Edited, the name is shown whole, at any width.
+    view->resize(130, 400);
+    view->activateWindow();
+    field->setFocus();
+    ASSERT_TRUE(HangGuard::waitFor([&] { return field->hasFocus(); }));
+    EXPECT_EQ(field->shownText(), name);
 }
 
 TEST_F(BookViewTest, TheFocusedListsCurrentRowShowsARingAroundTheRow)
