@@ -1,13 +1,16 @@
 // The PDF viewer: where pages go, and which page stays in view.
 
 #include "../Fakes.h"
+#include "../WorkerProgram.h"
 
 #include "PdfView/Drawing.h"
+#include "PdfView/OutsidePdf.h"
 #include "PdfView/Widgets/LeftOutPage.h"
 #include "PdfView/Widgets/PdfPagesView.h"
 #include "FolmiraApp/Views/TextPane.h"
 #include "Lyricade/Views/FocusRing.h"
 #include "Lyricade/Views/FontRoles.h"
+#include "Platform/PdfWorkerPages.h"
 #include "tests/HangGuardQt.h"
 
 #include <QBuffer>
@@ -22,7 +25,12 @@
 
 #include <poppler-qt6.h>
 
+#include <QTemporaryDir>
+
 #include <array>
+#include <cmath>
+#include <fstream>
+#include <limits>
 #include <mutex>
 
 #include <signal.h>
@@ -113,7 +121,7 @@ TEST(PageImageCacheTest, TilesAreCutAtThePageAndKeptWithinTheBudget)
 {
     // Each tile of 512 × 512 pixels holds a MiB: a budget of three keeps three.
     PdfView::PageImageCache cache(3 * 512 * 512 * 4);
-    cache.reset(PdfView::pdfFromData(letterPdf(2)));
+    cache.reset(std::vector<QSizeF>(2, QSizeF(612, 792)));
     EXPECT_EQ(cache.pagePixels(0, 1224), QSize(1224, 1584));
     EXPECT_TRUE(cache.pagePixels(5, 1224).isEmpty());
     EXPECT_DOUBLE_EQ(cache.dotsPerInch(0, 1224), 144);
@@ -202,10 +210,12 @@ TEST(PageRendererTest, ATileIsTheSameDrawingAsTheWholePageAndComesBackOnTheMainT
 {
     auto document = PdfView::pdfFromData(letterPdf(1));
     const QImage whole = document->page(0)->renderToImage(144, 144).convertToFormat(QImage::Format_ARGB32);
+    const auto outside = PdfView::openOutside(letterPdf(1), {}, nullptr);
+    ASSERT_TRUE(outside);
     for (const bool inWorkers : {false, true}) {
         PdfView::PageRenderer renderer;
-        if (inWorkers) renderer.drawInWorkers({});
-        renderer.setDocument(document);
+        if (inWorkers) renderer.setOutsideDocument(outside);
+        else renderer.setDocument(document);
         std::vector<QImage> ready;
         QObject::connect(&renderer, &PdfView::PageRenderer::tileReady,
                          [&](const PdfView::TileRequest&, const QImage& image) { ready.push_back(image); });
@@ -256,13 +266,209 @@ TEST(PageRendererTest, QuittingEndsADrawingInAWorkerAtOnce)
     std::atomic<pid_t> worker{0};
     Platform::PdfWorker::setBeforeSend([&](pid_t pid, std::uint8_t) { worker = pid; });
     PdfView::PageRenderer renderer;
-    renderer.drawInWorkers({60, std::int64_t{500} << 20});
-    renderer.setDocument(PdfView::pdfFromData(pdfWithHeavyPage(1, 0, 20000))); // seconds to draw
+    renderer.setWorkerLimits({60, std::int64_t{500} << 20});
+    renderer.setOutsideDocument(PdfView::openOutside(pdfWithHeavyPage(1, 0, 20000), {}, nullptr)); // seconds to draw
     renderer.request({0, 612, {0, 0}, QRect(0, 0, 512, 512), 72});
     ASSERT_TRUE(HangGuard::waitFor([&] { return worker != 0; }));
     EXPECT_TRUE(PdfView::stopDrawing(HangGuard::scaled(1000)));
     EXPECT_TRUE(HangGuard::waitFor([&] { return kill(worker, 0) != 0; }, 1000)) << "its memory is given back";
     Platform::PdfWorker::setBeforeSend(nullptr);
+}
+
+// A page of a PDF written by hand: its media box, its crop box (none: the
+// media box) and its /Rotate.
+struct BoxedPage {
+    QRectF media;
+    std::optional<QRectF> crop;
+    int rotate = 0;
+};
+
+std::vector<std::uint8_t> boxedPdf(const std::vector<BoxedPage>& pages)
+{
+    const auto box = [](const QRectF& r) {
+        return QStringLiteral("[%1 %2 %3 %4]").arg(r.left()).arg(r.top()).arg(r.right()).arg(r.bottom()).toStdString();
+    };
+    std::vector<std::string> objects{"<< /Type /Catalog /Pages 2 0 R >>", ""};
+    std::string kids;
+    for (const auto& page : pages) {
+        kids += std::to_string(objects.size() + 1) + " 0 R ";
+        std::string object = "<< /Type /Page /Parent 2 0 R /MediaBox " + box(page.media);
+        if (page.crop) object += " /CropBox " + box(*page.crop);
+        objects.push_back(object + " /Rotate " + std::to_string(page.rotate) + " >>");
+    }
+    objects[1] = "<< /Type /Pages /Kids [" + kids + "] /Count " + std::to_string(pages.size()) + " >>";
+    std::string pdf = "%PDF-1.4\n";
+    std::vector<std::size_t> offsets;
+    for (std::size_t i = 0; i < objects.size(); ++i) {
+        offsets.push_back(pdf.size());
+        pdf += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
+    }
+    const std::size_t xref = pdf.size();
+    pdf += "xref\n0 " + std::to_string(objects.size() + 1) + "\n0000000000 65535 f \n";
+    for (std::size_t offset : offsets) pdf += QStringLiteral("%1 00000 n \n").arg(offset, 10, 10, QChar('0')).toStdString();
+    pdf += "trailer << /Size " + std::to_string(objects.size() + 1) + " /Root 1 0 R >>\nstartxref\n" +
+           std::to_string(xref) + "\n%%EOF\n";
+    return {pdf.begin(), pdf.end()};
+}
+
+TEST(OutsidePdfTest, AWorkerTellsThePagesAsPopplerLaysThemOutAndTheViewIsLaidOutFromThem)
+{
+    const std::vector<BoxedPage> pages{
+        {QRectF(0, 0, 612, 792), std::nullopt, 0},
+        {QRectF(0, 0, 595, 842), std::nullopt, 90},
+        {QRectF(0, 0, 400, 300), QRectF(50, 40, 200, 150), 270}, // the crop box decides
+        {QRectF(10, 20, 500, 250), std::nullopt, 180},
+        {QRectF(0, 0, 300, 200), std::nullopt, -90},
+        {QRectF(0, 0, 300, 200), QRectF(-100, -100, 1000, 1000), 450}, // a crop past the media box
+    };
+    const auto bytes = boxedPdf(pages);
+    const auto poppler = Poppler::Document::loadFromData(QByteArray(reinterpret_cast<const char*>(bytes.data()),
+                                                                    static_cast<qsizetype>(bytes.size())));
+    ASSERT_TRUE(poppler);
+    ASSERT_EQ(poppler->numPages(), static_cast<int>(pages.size()));
+
+    const auto openedHere = PdfView::popplerDocumentsOpened();
+    const auto outside = PdfView::openOutside(bytes, {}, nullptr);
+    ASSERT_TRUE(outside);
+    ASSERT_EQ(outside->sizes.size(), pages.size());
+    for (int index = 0; index < poppler->numPages(); ++index) {
+        const QSizeF wanted = poppler->page(index)->pageSizeF();
+        EXPECT_NEAR(outside->sizes[index].width(), wanted.width(), 1e-6) << index;
+        EXPECT_NEAR(outside->sizes[index].height(), wanted.height(), 1e-6) << index;
+    }
+
+    PdfView::PdfPagesView view("Original document");
+    view.resize(400, 600);
+    view.show();
+    view.setOutsideDocument(outside);
+    EXPECT_FALSE(view.document());
+    ASSERT_EQ(view.strip().pages.size(), pages.size());
+    for (std::size_t index = 0; index < pages.size(); ++index)
+        EXPECT_NEAR(view.strip().pages[index].width() / view.strip().pages[index].height(),
+                    outside->sizes[index].width() / outside->sizes[index].height(), 1e-9)
+            << index;
+    view.viewport()->grab();
+    ASSERT_TRUE(HangGuard::waitFor([&] { return view.renderer().waiting() == 0 && view.cache().count() > 0; }, 10000));
+    EXPECT_EQ(PdfView::popplerDocumentsOpened(), openedHere) << "opened, laid out and drawn without Poppler here";
+}
+
+TEST(OutsidePdfTest, ASizesReplyThatMakesNoSenseIsRefused)
+{
+    using Platform::PdfWorkerPages::largestCount;
+    using Platform::PdfWorkerPages::largestSide;
+    const double nan = std::numeric_limits<double>::quiet_NaN(), infinity = std::numeric_limits<double>::infinity();
+    const auto reply = [](std::uint64_t count, const std::vector<double>& sides) {
+        Platform::WireWriter out;
+        out.boolean(true);
+        out.u64(count);
+        for (double side : sides) out.f64(side);
+        return out.take();
+    };
+    const auto good = reply(2, {612, 792, 0, 0});
+    auto cut = good;
+    cut.pop_back();
+    auto longer = good;
+    longer.push_back(0);
+    struct Case {
+        const char* name;
+        Platform::Bytes bytes;
+    };
+    const Case refused[] = {
+        {"empty", {}},
+        {"not opened", Platform::PdfWorkerPages::encode(std::nullopt)},
+        {"not a number", reply(1, {nan, 792})},
+        {"infinite", reply(1, {612, infinity})},
+        {"negative", reply(1, {-612, 792})},
+        {"empty one way only", reply(1, {612, 0})},
+        {"past the largest side", reply(1, {largestSide * 2, 792})},
+        {"a hair of a side", reply(1, {1e-300, 792})},
+        {"a count with no sizes behind it", reply(std::uint64_t{1} << 40, {})},
+        {"more pages than a reply may list", reply(largestCount + 1, {})},
+        {"cut", cut},
+        {"longer than its count", longer},
+    };
+    for (const auto& [name, bytes] : refused) EXPECT_FALSE(Platform::PdfWorkerPages::decode(bytes)) << name;
+    const auto sizes = Platform::PdfWorkerPages::decode(good);
+    ASSERT_TRUE(sizes);
+    EXPECT_EQ(*sizes, (Platform::PdfWorkerPages::Sizes{{612, 792}, {0, 0}})) << "a page not fetched is 0 × 0";
+}
+
+// A worker program that takes the document and the request, answers with the
+// bytes of `reply` (a header and what follows) and ends.
+class LyingWorker {
+public:
+    LyingWorker()
+    {
+        script_ = folder_.filePath("lying-worker").toStdString();
+        std::ofstream(script_) << "#!/bin/sh\nhead -c 16 <&3 >/dev/null || exit 0\nhead -c 5 <&3 >/dev/null || exit 0\n"
+                                  "cat '" << replyPath() << "' >&3\n";
+        std::filesystem::permissions(script_, std::filesystem::perms::owner_all);
+    }
+    const std::string& script() const { return script_; }
+    void answer(const Platform::Bytes& reply) const
+    {
+        std::ofstream(replyPath(), std::ios::binary).write(reinterpret_cast<const char*>(reply.data()),
+                                                           static_cast<std::streamsize>(reply.size()));
+    }
+
+private:
+    std::string replyPath() const { return folder_.filePath("reply").toStdString(); }
+    QTemporaryDir folder_;
+    std::string script_;
+};
+
+Platform::Bytes framed(std::uint32_t claimed, const Platform::Bytes& payload)
+{
+    Platform::WireWriter out;
+    out.u32(claimed);
+    Platform::Bytes bytes = out.take();
+    bytes.insert(bytes.end(), payload.begin(), payload.end());
+    return bytes;
+}
+
+TEST(OutsidePdfTest, AWorkerThatLiesOrIsMissingOpensNothingAndNothingIsDrawnHere)
+{
+    const auto document = letterPdf(2);
+    const auto outside = PdfView::openOutside(document, {}, nullptr);
+    ASSERT_TRUE(outside);
+    const auto openedHere = PdfView::popplerDocumentsOpened();
+    {
+        LyingWorker liar;
+        WorkerProgram program(liar.script());
+        Platform::WireWriter nan;
+        nan.boolean(true);
+        nan.u64(1);
+        nan.f64(std::nan(""));
+        nan.f64(792);
+        const Platform::Bytes garbage(40, 0xA5);
+        struct Case {
+            const char* name;
+            Platform::Bytes reply;
+        };
+        const Case lies[] = {
+            {"two gigabytes claimed", framed(0x80000000u, {})},
+            {"not a number", framed(static_cast<std::uint32_t>(nan.data().size()), nan.data())},
+            {"garbage", framed(static_cast<std::uint32_t>(garbage.size()), garbage)},
+            {"cut", framed(1000, garbage)},
+        };
+        for (const auto& [name, reply] : lies) {
+            liar.answer(reply);
+            EXPECT_FALSE(PdfView::openOutside(document, {}, nullptr)) << name;
+        }
+    }
+    WorkerProgram missing("/nonexistent/folmira-pdf-worker");
+    EXPECT_FALSE(PdfView::openOutside(document, {}, nullptr));
+    // A document opened before the program went: its tiles are not drawn, here or anywhere.
+    PdfView::PageRenderer renderer;
+    renderer.setOutsideDocument(outside);
+    std::vector<QImage> ready;
+    QObject::connect(&renderer, &PdfView::PageRenderer::tileReady,
+                     [&](const PdfView::TileRequest&, const QImage& image) { ready.push_back(image); });
+    ASSERT_TRUE(renderer.request({0, 612, {0, 0}, QRect(0, 0, 512, 512), 72}));
+    ASSERT_TRUE(HangGuard::waitFor([&] { return !ready.empty(); }, 10000));
+    EXPECT_TRUE(ready.front().isNull());
+    EXPECT_FALSE(renderer.isOverLimit(0));
+    EXPECT_EQ(PdfView::popplerDocumentsOpened(), openedHere);
 }
 
 class PdfPagesViewTest : public testing::Test {
@@ -579,15 +785,16 @@ TEST_F(PdfPagesViewTest, InWorkersAPageOverItsLimitsOrOutOfViewEndsItsWorkerAndT
         return pids;
     };
     view.resize(400, 1100); // the first two pages in full
-    const auto heavy = pdfWithHeavyPage(6, 1, 20000); // seconds of CPU on page 2
+    const auto heavy = PdfView::openOutside(pdfWithHeavyPage(6, 1, 20000), {}, nullptr); // seconds of CPU on page 2
+    ASSERT_TRUE(heavy);
     const auto settle = [&](std::size_t left) {
         view.viewport()->grab();
         return HangGuard::waitFor([&] { return view.renderer().waiting() == left; }, 20000);
     };
 
     // Limits a hundredth of what page 2 needs: it shows its note, the others draw.
-    view.renderer().drawInWorkers({0.1, std::int64_t{500} << 20});
-    view.setDocument(PdfView::pdfFromData(heavy));
+    view.renderer().setWorkerLimits({0.1, std::int64_t{500} << 20});
+    view.setOutsideDocument(heavy);
     ASSERT_TRUE(settle(0));
     ASSERT_TRUE(settle(0));
     EXPECT_TRUE(view.renderer().isOverLimit(1));
@@ -604,8 +811,9 @@ TEST_F(PdfPagesViewTest, InWorkersAPageOverItsLimitsOrOutOfViewEndsItsWorkerAndT
     EXPECT_GT(count(1, [&](QColor c) { return c == view.palette().color(QPalette::Text); }), 100) << "the note";
 
     // Limits that let page 2 draw for long: scrolled out of view, its worker ends at once.
-    view.renderer().drawInWorkers({60, std::int64_t{500} << 20});
-    view.setDocument(PdfView::pdfFromData(heavy));
+    view.renderer().setWorkerLimits({60, std::int64_t{500} << 20});
+    view.setOutsideDocument(nullptr);
+    view.setOutsideDocument(heavy);
     {
         std::lock_guard lock(mutex);
         started.clear(); // the first document's workers are ending meanwhile
