@@ -400,7 +400,9 @@ public:
     LyingWorker()
     {
         script_ = folder_.filePath("lying-worker").toStdString();
-        std::ofstream(script_) << "#!/bin/sh\nhead -c 16 <&3 >/dev/null || exit 0\nhead -c 5 <&3 >/dev/null || exit 0\n"
+        // The request's length, then the request; the first message is 16 bytes.
+        std::ofstream(script_) << "#!/bin/sh\nhead -c 16 <&3 >/dev/null || exit 0\n"
+                                  "length=$(head -c 4 <&3 | od -An -tu4)\nhead -c $length <&3 >/dev/null\n"
                                   "cat '" << replyPath() << "' >&3\n";
         std::filesystem::permissions(script_, std::filesystem::perms::owner_all);
     }
@@ -456,18 +458,35 @@ TEST(OutsidePdfTest, AWorkerThatLiesOrIsMissingOpensNothingAndNothingIsDrawnHere
             EXPECT_FALSE(PdfView::openOutside(document, {}, nullptr)) << name;
         }
     }
+    // A document opened before the program went (or another took its place):
+    // a tile is drawn only from a worker's pixels of the size asked for.
+    const auto drawnTile = [&] {
+        PdfView::PageRenderer renderer;
+        renderer.setOutsideDocument(outside);
+        std::vector<QImage> ready;
+        QObject::connect(&renderer, &PdfView::PageRenderer::tileReady,
+                         [&](const PdfView::TileRequest&, const QImage& image) { ready.push_back(image); });
+        EXPECT_TRUE(renderer.request({0, 612, {0, 0}, QRect(0, 0, 512, 512), 72}));
+        EXPECT_TRUE(HangGuard::waitFor([&] { return !ready.empty(); }, 10000));
+        EXPECT_FALSE(renderer.isOverLimit(0));
+        return ready.empty() ? QImage() : ready.front();
+    };
+    ASSERT_FALSE(drawnTile().isNull()) << "the real worker draws it";
+    {
+        LyingWorker liar;
+        WorkerProgram program(liar.script());
+        Platform::WireWriter tile;
+        tile.boolean(true);
+        tile.i32(4);
+        tile.i32(4);
+        const std::vector<std::uint32_t> pixels(16, 0xff000000u);
+        tile.bytes(pixels.data(), pixels.size() * 4);
+        liar.answer(framed(static_cast<std::uint32_t>(tile.data().size()), tile.data()));
+        EXPECT_TRUE(drawnTile().isNull()) << "4 × 4 pixels for a tile of 512 × 512";
+    }
     WorkerProgram missing("/nonexistent/folmira-pdf-worker");
     EXPECT_FALSE(PdfView::openOutside(document, {}, nullptr));
-    // A document opened before the program went: its tiles are not drawn, here or anywhere.
-    PdfView::PageRenderer renderer;
-    renderer.setOutsideDocument(outside);
-    std::vector<QImage> ready;
-    QObject::connect(&renderer, &PdfView::PageRenderer::tileReady,
-                     [&](const PdfView::TileRequest&, const QImage& image) { ready.push_back(image); });
-    ASSERT_TRUE(renderer.request({0, 612, {0, 0}, QRect(0, 0, 512, 512), 72}));
-    ASSERT_TRUE(HangGuard::waitFor([&] { return !ready.empty(); }, 10000));
-    EXPECT_TRUE(ready.front().isNull());
-    EXPECT_FALSE(renderer.isOverLimit(0));
+    EXPECT_TRUE(drawnTile().isNull());
     EXPECT_EQ(PdfView::popplerDocumentsOpened(), openedHere);
 }
 
