@@ -9,7 +9,9 @@
 // at its first page, fitted to the width. The same document object changes
 // nothing. Pages are drawn off the main thread (PageRenderer): a page shows
 // blank until its drawing arrives (a new copy of the same file shows the
-// last copy's drawing meanwhile), and the window never waits for one.
+// last copy's drawing meanwhile), and the window never waits for one. The
+// user's own file (setOutsideDocument) is never parsed here: it is laid out
+// from the page sizes a worker told, and drawn in workers.
 //
 // Ctrl + wheel and a pinch zoom between fit-to-width and 400 %, keeping the
 // spot under the pointer in place; the zoom stays when a new copy of the same
