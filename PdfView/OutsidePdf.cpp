@@ -3,6 +3,7 @@
 #include "Platform/PdfWorkerPages.h"
 
 #include <fstream>
+#include <optional>
 
 namespace PdfView {
 

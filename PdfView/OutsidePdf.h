@@ -12,6 +12,7 @@
 
 #include <QSizeF>
 
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <vector>
