@@ -4,6 +4,7 @@
 #include "../Fakes.h"
 #include "../WorkerProgram.h"
 
+#include "FolmiraApp/Views/Panes.h"
 #include "PdfView/OutsidePdf.h"
 #include "PdfView/Widgets/PdfPagesView.h"
 #include "Platform/PdfWorkerPages.h"
@@ -234,6 +235,33 @@ TEST(OutsidePdfTest, AWorkerThatLiesOrIsMissingOpensNothingAndNothingIsDrawnHere
     EXPECT_FALSE(PdfView::openOutside(document, {}, nullptr));
     EXPECT_TRUE(drawnTile().isNull());
     EXPECT_EQ(PdfView::popplerDocumentsOpened(), openedHere);
+}
+
+
+using OriginalPaneTest = ModelTest;
+
+TEST_F(OriginalPaneTest, APdfHoldsThePagesPlaceWhileAWorkerOpensItAndNoPreviewWhenNoneCan)
+{
+    auto& m = make();
+    FolmiraApp::OriginalPane pane(m);
+    const auto pdf = letterPdf(3);
+    const std::string bytes(reinterpret_cast<const char*>(pdf.data()), pdf.size());
+    auto held = engine->holdRead("Three.pdf", false);
+    m.open(file("Three.pdf", bytes));
+    EXPECT_EQ(pane.shown(), pane.pdfView()) << "no “No preview” while it opens";
+    EXPECT_TRUE(pane.pdfView()->strip().pages.empty());
+    ASSERT_TRUE(HangGuard::waitFor([&] { return !m.openingOriginalPDF(); }));
+    EXPECT_EQ(pane.shown(), pane.pdfView());
+    EXPECT_EQ(pane.pdfView()->outsideDocument(), m.originalPDF());
+    EXPECT_EQ(pane.pdfView()->strip().pages.size(), 3u);
+
+    WorkerProgram missing("/nonexistent/folmira-pdf-worker");
+    auto unread = engine->holdRead("Unhelped.pdf", false);
+    m.open(file("Unhelped.pdf", bytes));
+    ASSERT_TRUE(HangGuard::waitFor([&] { return !m.openingOriginalPDF(); }));
+    EXPECT_EQ(pane.shown(), pane.noPreview());
+    EXPECT_FALSE(pane.pdfView()->outsideDocument()) << "the last file's pages are let go";
+    engine->releaseAll();
 }
 
 } // namespace
