@@ -3,11 +3,14 @@
 #include <poppler-qt6.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 
 namespace PdfView {
 
 namespace {
+
+std::atomic<std::size_t> openings{0};
 
 // The deleter carries the source, so that any holder of the document can
 // find it again (std::get_deleter) without another type for the document.
@@ -26,6 +29,7 @@ std::unique_ptr<Poppler::Document> prepared(std::unique_ptr<Poppler::Document> d
 
 std::unique_ptr<Poppler::Document> opened(const PdfSource& source)
 {
+    ++openings;
     if (!source.bytes.isEmpty()) return prepared(Poppler::Document::loadFromData(source.bytes));
     return prepared(Poppler::Document::load(QString::fromStdString(source.file.string())));
 }
@@ -81,6 +85,11 @@ QSizeF pageSize(const PdfDocumentPtr& document, int index)
     if (index < 0 || index >= pageCount(document)) return {};
     auto page = document->page(index);
     return page ? page->pageSizeF() : QSizeF();
+}
+
+std::size_t popplerDocumentsOpened()
+{
+    return openings.load();
 }
 
 } // namespace PdfView

@@ -1,8 +1,10 @@
 #pragma once
 
-// PDF documents as the window shows and prints them: Poppler's Qt documents,
-// shared by the model and the views. Two holders of one object are "the same
-// document"; a new render always makes a new object.
+// Our own PDF documents (the large-print copy, made in memory) as the window
+// shows and prints them: Poppler's Qt documents, shared by the model and the
+// views. Two holders of one object are "the same document"; a new render
+// always makes a new object. The user's own PDFs are never opened this way
+// (OutsidePdf.h).
 
 #include <QByteArray>
 #include <QSizeF>
@@ -46,8 +48,12 @@ std::unique_ptr<Poppler::Document> openCopy(const PdfSource& source);
 // Number of pages; 0 for a null document.
 int pageCount(const PdfDocumentPtr& document);
 
-// A page's size in points as laid out (media box, rotation applied); empty for
+// A page's size in points as laid out (crop box, rotation applied); empty for
 // an index outside the document.
 QSizeF pageSize(const PdfDocumentPtr& document, int index);
+
+// How many Poppler documents this process has opened so far: a test's check
+// that the user's files never are.
+std::size_t popplerDocumentsOpened();
 
 } // namespace PdfView

@@ -13,9 +13,13 @@
 // again. "ratio" is the workers' time over the peer's. Two samples: bash's
 // manual page set by groff, and a manual drawn with Cairo. The aim: a ratio
 // of at most 1.5 at every stage ("of_target" at most 1), the isolation costing
-// the reader no more than half again the wait.
+// the reader no more than half again the wait. The pane lays the pages out
+// from their sizes as a worker's opening tells them, before any tile is asked
+// for: that opening is untimed in the stages, as the peer's own opening with
+// Poppler-Qt is, and timed in rows of its own ("opening").
 
 #include "PdfView/Drawing.h"
+#include "PdfView/OutsidePdf.h"
 #include "PdfView/Widgets/PageImageCache.h"
 #include "PdfView/Widgets/PageRenderer.h"
 #include "Platform/PdfWorker.h"
@@ -25,6 +29,7 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QThread>
 #include <QThreadPool>
 #include <QTimer>
 
@@ -79,6 +84,13 @@ int drawPages(Pane& pane, const std::vector<int>& pages)
     return waiting == 0 ? drawn : -1;
 }
 
+// Lets a worker just ended be replaced by an idle one (a few tens of
+// milliseconds of starting a program), so that no start runs in a timing.
+void settle()
+{
+    QThread::msleep(100);
+}
+
 template <class Work> double secondsOf(Work&& work)
 {
     const auto start = std::chrono::steady_clock::now();
@@ -91,21 +103,29 @@ struct Timed {
     int tiles = 0;
 };
 
-// A new pane opening `document`, drawing in workers or in this process, with
+// A sample as each side opens it: for the workers as a worker told its
+// sizes, for the peer with Poppler-Qt here.
+struct Sample {
+    OutsidePdfPtr outside;
+    PdfDocumentPtr poppler;
+};
+
+// A new pane opening the sample, drawing in workers or in this process, with
 // `stage` timed after the stages before it.
-Timed openInPane(const PdfDocumentPtr& document, bool inWorkers, Stage stage)
+Timed openInPane(const Sample& sample, bool inWorkers, Stage stage)
 {
+    const std::vector<QSizeF>& sizes = sample.outside->sizes;
     std::vector<int> first;
-    for (int index = 0; index < std::min(firstPages, pageCount(document)); ++index) first.push_back(index);
-    const std::vector<int> middle{pageCount(document) / 2};
+    for (int index = 0; index < std::min(firstPages, static_cast<int>(sizes.size())); ++index) first.push_back(index);
+    const std::vector<int> middle{static_cast<int>(sizes.size()) / 2};
 
     Timed timed;
     {
         Pane pane;
-        if (inWorkers) pane.renderer.drawInWorkers({});
-        pane.cache.reset(document);
+        pane.cache.reset(sizes);
         const auto cold = [&] {
-            pane.renderer.setDocument(document);
+            if (inWorkers) pane.renderer.setOutsideDocument(sample.outside);
+            else pane.renderer.setDocument(sample.poppler);
             timed.tiles = drawPages(pane, first);
         };
         if (stage == Stage::cold) {
@@ -125,8 +145,7 @@ Timed openInPane(const PdfDocumentPtr& document, bool inWorkers, Stage stage)
 void BM_OriginalPane(benchmark::State& state, std::filesystem::path (*sample)(), Stage stage)
 {
     const auto path = sample();
-    const PdfDocumentPtr document = std::filesystem::exists(path) ? pdfFromFile(path) : nullptr;
-    if (!document) {
+    if (!std::filesystem::exists(path)) {
         state.SkipWithError("no sample PDF (is groff installed?)");
         return;
     }
@@ -134,15 +153,22 @@ void BM_OriginalPane(benchmark::State& state, std::filesystem::path (*sample)(),
         state.SkipWithError("no folmira-pdf-worker to draw in");
         return;
     }
+    Sample opened{openOutside(path, {}, nullptr), pdfFromFile(path)};
+    if (!opened.outside || !opened.poppler || opened.outside->sizes.size() != std::size_t(pageCount(opened.poppler))) {
+        state.SkipWithError("the sample does not open alike in a worker and here");
+        return;
+    }
+    // The worker that opened it is replaced by an idle one before the timing starts.
+    settle();
     double workers = 0, inProcess = 0;
     int tiles = 0;
     bool workersFirst = true;
     for (auto _ : state) {
         // In turn, so that neither always finds the caches warmed by the other.
         Timed worker, peer;
-        if (workersFirst) worker = openInPane(document, true, stage);
-        peer = openInPane(document, false, stage);
-        if (!workersFirst) worker = openInPane(document, true, stage);
+        if (workersFirst) worker = openInPane(opened, true, stage);
+        peer = openInPane(opened, false, stage);
+        if (!workersFirst) worker = openInPane(opened, true, stage);
         workersFirst = !workersFirst;
         if (worker.tiles <= 0 || worker.tiles != peer.tiles) {
             state.SkipWithError("tiles missing from a drawing");
@@ -161,8 +187,34 @@ void BM_OriginalPane(benchmark::State& state, std::filesystem::path (*sample)(),
     state.counters["tiles"] = tiles;
 }
 
+// A worker's opening of the sample, its pages' sizes told.
+void BM_OriginalPaneOpening(benchmark::State& state, std::filesystem::path (*sample)())
+{
+    const auto path = sample();
+    if (!std::filesystem::exists(path) || !std::filesystem::exists(Platform::PdfWorker::location())) {
+        state.SkipWithError("no sample PDF, or no folmira-pdf-worker");
+        return;
+    }
+    std::size_t pages = 0;
+    for (auto _ : state) {
+        OutsidePdfPtr opened;
+        state.SetIterationTime(secondsOf([&] { opened = openOutside(path, {}, nullptr); }));
+        if (!opened) {
+            state.SkipWithError("a worker could not open the sample");
+            return;
+        }
+        pages = opened->sizes.size();
+        settle();
+    }
+    state.counters["pages"] = static_cast<double>(pages);
+}
+
 } // namespace
 
+BENCHMARK_CAPTURE(BM_OriginalPaneOpening, groff, ManualPdfs::groffManual)
+    ->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
+BENCHMARK_CAPTURE(BM_OriginalPaneOpening, cairo, ManualPdfs::cairoManual)
+    ->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
 BENCHMARK_CAPTURE(BM_OriginalPane, groff_cold, ManualPdfs::groffManual, Stage::cold)
     ->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
 BENCHMARK_CAPTURE(BM_OriginalPane, groff_jump, ManualPdfs::groffManual, Stage::jump)

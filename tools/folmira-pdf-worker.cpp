@@ -4,6 +4,7 @@
 // limit of CPU time or memory.
 
 #include "FolmiraKit/PDF/PageReading.h"
+#include "Platform/PdfWorkerPages.h"
 #include "Platform/PdfWorkerTile.h"
 
 #include <vector>
@@ -13,5 +14,6 @@ int main()
     const auto reading = FolmiraKit::PDFReader::workerRequests();
     std::vector<Platform::PdfWorkerRequest> handlers(reading.begin(), reading.end());
     handlers.push_back(Platform::PdfWorkerTile::handler);
+    handlers.push_back(Platform::PdfWorkerPages::handler);
     return Platform::servePdfWorker(handlers);
 }

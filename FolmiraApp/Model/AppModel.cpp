@@ -80,6 +80,7 @@ AppModel::~AppModel()
     renderTimer_.stop();
     readCancel_->cancel();
     renderCancel_->cancel();
+    originalCancel_->cancel();
     readers_->waitForDone();
     renderers_->waitForDone();
     // The songbook side goes first, while the model its hooks point to is whole.
@@ -126,9 +127,10 @@ void AppModel::setError(std::optional<QString> error)
     if (change(error_, std::move(error))) emit errorChanged();
 }
 
-void AppModel::setOriginalPDF(PdfView::PdfDocumentPtr document)
+void AppModel::setOriginalPDF(PdfView::OutsidePdfPtr document, bool opening)
 {
-    if (change(originalPDF_, std::move(document))) emit originalPDFChanged();
+    const bool changed = change(originalPDF_, std::move(document));
+    if (change(openingOriginalPDF_, opening) || changed) emit originalPDFChanged();
 }
 
 void AppModel::setOriginalText(std::optional<StyledText> text)

@@ -11,6 +11,7 @@
 #include "FolmiraApp/Model/Engine.h"
 #include "FolmiraApp/Model/Kinds.h"
 #include "FolmiraApp/Model/Panels.h"
+#include "PdfView/OutsidePdf.h"
 #include "PdfView/Pdf.h"
 #include "FolmiraApp/Model/StyledText.h"
 #include "FolmiraKit/FolmiraKit.h"
@@ -61,7 +62,11 @@ public:
     const std::shared_ptr<const FolmiraKit::BigDocument>& document() const { return document_; }
     bool reading() const { return reading_; }
     const std::optional<QString>& error() const { return error_; }
-    const PdfView::PdfDocumentPtr& originalPDF() const { return originalPDF_; }
+    // The original PDF as a worker opened it: this process never parses it.
+    const PdfView::OutsidePdfPtr& originalPDF() const { return originalPDF_; }
+    // True while a worker opens the original PDF (its pane keeps the place for
+    // the pages); originalPDFChanged tells when this changes too.
+    bool openingOriginalPDF() const { return openingOriginalPDF_; }
     const std::optional<StyledText>& originalText() const { return originalText_; }
     const FolmiraKit::LargePrintSettings& settings() const { return settings_; }
     const std::shared_ptr<const FolmiraKit::RenderResult>& result() const { return result_; }
@@ -196,7 +201,9 @@ private:
     void setDocument(std::shared_ptr<const FolmiraKit::BigDocument> document);
     void setReading(bool reading);
     void setError(std::optional<QString> error);
-    void setOriginalPDF(PdfView::PdfDocumentPtr document);
+    void setOriginalPDF(PdfView::OutsidePdfPtr document, bool opening = false);
+    // Has a worker open the PDF at `url` off the main thread, for the original.
+    void openOriginalPDF(const std::filesystem::path& url);
     void setOriginalText(std::optional<StyledText> text);
     void setResult(std::shared_ptr<const FolmiraKit::RenderResult> result);
     void setPreview(PdfView::PdfDocumentPtr document);
@@ -214,7 +221,8 @@ private:
     bool reading_ = false;
     std::optional<QString> error_;
     bool errorFromRender_ = false; // error_ says why the last render made no PDF
-    PdfView::PdfDocumentPtr originalPDF_;
+    PdfView::OutsidePdfPtr originalPDF_;
+    bool openingOriginalPDF_ = false;
     std::optional<StyledText> originalText_;
     FolmiraKit::LargePrintSettings settings_;
     std::shared_ptr<const FolmiraKit::RenderResult> result_;
@@ -237,6 +245,8 @@ private:
     std::unique_ptr<QThreadPool> renderers_;
     std::shared_ptr<FolmiraKit::CancelFlag> readCancel_;   // of the newest read
     std::shared_ptr<FolmiraKit::CancelFlag> renderCancel_; // of the newest render
+    // Of the newest opening of an original PDF.
+    std::shared_ptr<FolmiraKit::CancelFlag> originalCancel_ = std::make_shared<FolmiraKit::CancelFlag>();
 };
 
 } // namespace FolmiraApp

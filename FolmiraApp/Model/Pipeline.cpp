@@ -120,6 +120,7 @@ void AppModel::open(const std::filesystem::path& url)
 
 void AppModel::load(const std::filesystem::path& url)
 {
+    originalCancel_->cancel();
     setOriginalPDF(nullptr);
     setOriginalText(std::nullopt);
     const auto source = sourceOf(url);
@@ -140,9 +141,28 @@ void AppModel::load(const std::filesystem::path& url)
         break;
     }
     case BigDocument::Source::pdf:
-        setOriginalPDF(PdfView::pdfFromFile(url));
+        openOriginalPDF(url);
         break;
     }
+}
+
+void AppModel::openOriginalPDF(const std::filesystem::path& url)
+{
+    // The user's file may be made to take the window's memory or a core for
+    // long: a worker opens it, under its limits, and this thread goes on.
+    setOriginalPDF(nullptr, true);
+    auto cancel = replace(originalCancel_);
+    (void)QtConcurrent::run(readers_.get(), [this, url, cancel] {
+        auto pdf = PdfView::openOutside(url, {}, cancel.get());
+        if (cancel->cancelled()) return;
+        QMetaObject::invokeMethod(
+            this,
+            [this, cancel, pdf = std::move(pdf)] {
+                // Another file was opened, or the document closed, meanwhile.
+                if (!cancel->cancelled()) setOriginalPDF(pdf);
+            },
+            Qt::QueuedConnection);
+    });
 }
 
 void AppModel::startReading()
@@ -276,6 +296,7 @@ bool AppModel::stopWork(int milliseconds)
     cancelRenderTask();
     readCancel_->cancel();
     renderCancel_->cancel();
+    originalCancel_->cancel();
     QDeadlineTimer deadline(milliseconds);
     return readers_->waitForDone(static_cast<int>(deadline.remainingTime())) &&
            renderers_->waitForDone(static_cast<int>(deadline.remainingTime())) &&
@@ -287,6 +308,7 @@ void AppModel::closeDocument()
     cancelRenderTask();
     readCancel_->cancel();
     renderCancel_->cancel();
+    originalCancel_->cancel();
     // The outcomes still on their way will be dropped, so nothing is being
     // read or rendered for the window any more.
     setReading(false);

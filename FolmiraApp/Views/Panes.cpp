@@ -80,10 +80,9 @@ OriginalPane::OriginalPane(AppModel& model, QWidget* parent) : QWidget(parent), 
     column->addWidget(header_);
     column->addWidget(makeDivider(this));
     stack_ = new QStackedWidget(this);
-    pdf_ = new PdfView::PdfPagesView(QStringLiteral("Original document"), stack_);
     // The user's file may hold a page that would take the window's memory or
     // a core for minutes: its pages are drawn in workers, under limits.
-    pdf_->renderer().drawInWorkers({});
+    pdf_ = new PdfView::PdfPagesView(QStringLiteral("Original document"), stack_);
     text_ = new TextPane(stack_);
     none_ = noPreviewView(stack_);
     stack_->addWidget(pdf_);
@@ -119,8 +118,9 @@ QWidget* OriginalPane::shown() const
 void OriginalPane::refresh()
 {
     header_->setDetail(model_.fileName());
-    if (const auto& pdf = model_.originalPDF()) {
-        pdf_->setDocument(pdf);
+    if (model_.originalPDF() || model_.openingOriginalPDF()) {
+        // While a worker opens the file, the pages' place stays empty.
+        pdf_->setOutsideDocument(model_.originalPDF());
         stack_->setCurrentWidget(pdf_);
     } else if (const auto& text = model_.originalText()) {
         text_->setText(*text);
@@ -129,7 +129,7 @@ void OriginalPane::refresh()
         stack_->setCurrentWidget(none_);
     }
     // A view left behind lets its document go.
-    if (!model_.originalPDF()) pdf_->setDocument(nullptr);
+    if (!model_.originalPDF()) pdf_->setOutsideDocument(nullptr);
 }
 
 LargePrintPane::LargePrintPane(AppModel& model, QWidget* parent) : QWidget(parent), model_(model)

@@ -5,18 +5,26 @@
 
 namespace PdfView {
 
-void PageImageCache::reset(const PdfDocumentPtr& document)
+void PageImageCache::reset(std::vector<QSizeF> sizes)
 {
-    document_ = document;
+    sizes_ = std::move(sizes);
     entries_.clear();
     bytes_ = 0;
 }
 
+QSizeF PageImageCache::pageSize(int index) const
+{
+    return index >= 0 && static_cast<std::size_t>(index) < sizes_.size() ? sizes_[static_cast<std::size_t>(index)]
+                                                                           : QSizeF();
+}
+
 QSize PageImageCache::pagePixels(int index, int pixelWidth) const
 {
-    const QSizeF points = pageSize(document_, index);
+    const QSizeF points = pageSize(index);
     if (points.isEmpty() || pixelWidth <= 0) return {};
-    return {pixelWidth, std::max(1, static_cast<int>(std::lround(points.height() * pixelWidth / points.width())))};
+    // A page far taller than wide is cut where pixel counts would overflow.
+    const double height = std::clamp(points.height() * pixelWidth / points.width(), 1.0, double{1 << 30});
+    return {pixelWidth, static_cast<int>(std::lround(height))};
 }
 
 QRect PageImageCache::tileArea(int index, int pixelWidth, QPoint tile) const
@@ -27,7 +35,7 @@ QRect PageImageCache::tileArea(int index, int pixelWidth, QPoint tile) const
 
 double PageImageCache::dotsPerInch(int index, int pixelWidth) const
 {
-    const QSizeF points = pageSize(document_, index);
+    const QSizeF points = pageSize(index);
     return points.isEmpty() ? 72.0 : 72.0 * pixelWidth / points.width();
 }
 

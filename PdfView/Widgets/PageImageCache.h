@@ -7,13 +7,13 @@
 // than the window shows. The tiles last used are kept within a fixed memory
 // budget and all dropped when the document changes.
 
-#include "PdfView/Pdf.h"
-
 #include <QImage>
 #include <QPoint>
 #include <QSize>
+#include <QSizeF>
 
 #include <list>
+#include <vector>
 
 namespace PdfView {
 
@@ -24,8 +24,9 @@ public:
 
     explicit PageImageCache(qsizetype budgetBytes = defaultBudget) : budget_(budgetBytes) {}
 
-    // Forgets every tile; the next requests draw for `document`.
-    void reset(const PdfDocumentPtr& document);
+    // Forgets every tile; the next requests draw for a document whose pages
+    // have `sizes` (points, as laid out).
+    void reset(std::vector<QSizeF> sizes);
 
     // Page `index` drawn `pixelWidth` device pixels wide: its whole size in
     // device pixels (empty for a page that does not exist).
@@ -53,7 +54,10 @@ private:
         QPoint tile;
         QImage image;
     };
-    PdfDocumentPtr document_;
+    // The size of page `index`; empty outside the document.
+    QSizeF pageSize(int index) const;
+
+    std::vector<QSizeF> sizes_;
     std::list<Entry> entries_; // most recently used first
     qsizetype budget_;
     qsizetype bytes_ = 0;

@@ -105,17 +105,27 @@ PageRenderer::~PageRenderer()
     channel_->owner = nullptr;
 }
 
-void PageRenderer::setDocument(const PdfDocumentPtr& document)
+void PageRenderer::startOver()
 {
     forgetRequests();
     failed_.clear();
     overLimit_.clear();
     drawing_ = nullptr;
-    auto source = sourceOf(document);
-    if (!source) return;
-    auto copies = std::make_shared<CopiesDrawing>(source, draw_);
-    if (workerLimits_) drawing_ = std::make_shared<WorkerDrawing>(std::move(source), *workerLimits_, std::move(copies));
-    else drawing_ = std::move(copies);
+    inWorkers_ = false;
+}
+
+void PageRenderer::setDocument(const PdfDocumentPtr& document)
+{
+    startOver();
+    if (auto source = sourceOf(document)) drawing_ = std::make_shared<CopiesDrawing>(std::move(source), draw_);
+}
+
+void PageRenderer::setOutsideDocument(const OutsidePdfPtr& document)
+{
+    startOver();
+    if (!document || !document->input) return;
+    drawing_ = std::make_shared<WorkerDrawing>(document->input, workerLimits_);
+    inWorkers_ = true;
 }
 
 void PageRenderer::forgetRequests()
@@ -149,7 +159,7 @@ bool PageRenderer::request(const TileRequest& request)
     auto stop = std::make_shared<Platform::CancelFlag>();
     waiting_.emplace(request.key(), stop);
     stopWithDrawing(stop);
-    QThreadPool& threads = workerLimits_ ? processDrawingWorkers() : drawingWorkers();
+    QThreadPool& threads = inWorkers_ ? processDrawingWorkers() : drawingWorkers();
     threads.start([channel = channel_, stop, drawing = drawing_, request] {
         if (stop->cancelled() || drawingStopped()) return; // forgotten while queued
         QImage image;

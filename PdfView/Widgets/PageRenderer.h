@@ -14,11 +14,12 @@
 // Poppler checks. The workers are the shared ones of PdfView/Drawing.h, which
 // quitting stops.
 //
-// A document from outside (the user's own PDF) can be drawn in worker
-// processes instead (drawInWorkers): each tile under limits of time and
+// A document from outside (the user's own PDF, setOutsideDocument) is drawn
+// in worker processes instead, never here: each tile under limits of time and
 // memory, a page past them shown as left out and never asked for again; the
 // threads then only wait for the processes (processDrawingWorkers).
 
+#include "PdfView/OutsidePdf.h"
 #include "PdfView/Pdf.h"
 #include "Platform/Cancel.h"
 #include "Platform/PdfWorker.h"
@@ -32,7 +33,6 @@
 #include <functional>
 #include <map>
 #include <memory>
-#include <optional>
 #include <set>
 #include <tuple>
 
@@ -77,6 +77,8 @@ public:
 
     // The document the next requests draw from; forgets every earlier request.
     void setDocument(const PdfDocumentPtr& document);
+    // The same for a document from outside, drawn in worker processes.
+    void setOutsideDocument(const OutsidePdfPtr& document);
     // Forgets the requests made so far (the scale changed, say).
     void forgetRequests();
     // Forgets the requests for pages outside `first` to `last`: they left the
@@ -95,9 +97,9 @@ public:
 
     // Replaces the drawing with Poppler (for tests: a slow or failing page).
     void setDraw(Draw draw);
-    // Draws the documents set from now on in worker processes under `limits`,
-    // rather than with Poppler on this process's threads.
-    void drawInWorkers(Platform::PdfWorkerLimits limits) { workerLimits_ = limits; }
+    // The limits the workers drawing documents from outside set from now on
+    // work under (the workers' own by default).
+    void setWorkerLimits(Platform::PdfWorkerLimits limits) { workerLimits_ = limits; }
     // The drawing of the current document (none without one).
     const std::shared_ptr<TileDrawing>& drawing() const { return drawing_; }
 
@@ -113,9 +115,12 @@ private:
     void deliver(const TileRequest& request, const QImage& image, bool overLimit);
 
     std::shared_ptr<Channel> channel_;
+    void startOver();
+
     std::shared_ptr<TileDrawing> drawing_; // of the current document; none without one
+    bool inWorkers_ = false;               // drawing_ draws in worker processes
     Draw draw_;
-    std::optional<Platform::PdfWorkerLimits> workerLimits_;
+    Platform::PdfWorkerLimits workerLimits_;
     std::map<std::tuple<int, int, int, int>, std::shared_ptr<Platform::CancelFlag>> waiting_; // each one's stop
     std::set<std::tuple<int, int, int, int>> failed_;
     std::set<int> overLimit_;

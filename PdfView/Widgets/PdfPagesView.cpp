@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace PdfView {
 
@@ -21,9 +22,17 @@ namespace {
 
 // Whole pixels for a length of the strip. Rounding can leave a fitted strip
 // a hair wider than the view: no scroll bar for that.
+// A scroll position or length in whole pixels: a strip of a great many pages
+// is cut where the scroll bars' range ends.
+int clamped(double pixels)
+{
+    constexpr double most = std::numeric_limits<int>::max() / 2;
+    return static_cast<int>(std::clamp(pixels, -most, most));
+}
+
 int pixels(double length)
 {
-    return static_cast<int>(std::ceil(length - 0.01));
+    return clamped(std::ceil(length - 0.01));
 }
 
 } // namespace
@@ -48,10 +57,31 @@ PdfPagesView::PdfPagesView(const QString& label, QWidget* parent) : QAbstractScr
 
 void PdfPagesView::setDocument(const PdfDocumentPtr& document)
 {
-    if (document == document_) return;
+    if (document == document_ && !outside_) return;
+    std::vector<QSizeF> sizes(static_cast<std::size_t>(pageCount(document)));
+    for (std::size_t index = 0; index < sizes.size(); ++index) sizes[index] = pageSize(document, static_cast<int>(index));
+    replaceDocument(document != nullptr, std::move(sizes), [&] {
+        document_ = document;
+        outside_ = nullptr;
+        renderer_.setDocument(document_);
+    });
+}
+
+void PdfPagesView::setOutsideDocument(const OutsidePdfPtr& document)
+{
+    if (document == outside_ && !document_) return;
+    replaceDocument(document != nullptr, document ? document->sizes : std::vector<QSizeF>(), [&] {
+        outside_ = document;
+        document_ = nullptr;
+        renderer_.setOutsideDocument(outside_);
+    });
+}
+
+void PdfPagesView::replaceDocument(bool any, std::vector<QSizeF> sizes, const std::function<void()>& swap)
+{
     int keep = current_;
-    const bool sameFile = !anotherFile_ && document_ && document;
-    if (anotherFile_ && document) {
+    const bool sameFile = !anotherFile_ && (document_ || outside_) && any;
+    if (anotherFile_ && any) {
         anotherFile_ = false;
         keep = 0;
         zoom_ = 0;
@@ -59,16 +89,13 @@ void PdfPagesView::setDocument(const PdfDocumentPtr& document)
     // A new copy of the same file: its last drawing stays up until the new
     // copy's pages in view have all arrived, rather than a blink of blank paper.
     QPixmap shownBefore = sameFile ? viewport()->grab() : QPixmap();
-    document_ = document;
-    cache_.reset(document_);
-    renderer_.setDocument(document_);
-    sizes_.clear();
-    const int count = pageCount(document_);
-    sizes_.reserve(count);
-    for (int index = 0; index < count; ++index) sizes_.push_back(pageSize(document_, index));
+    swap();
+    sizes_ = std::move(sizes);
+    cache_.reset(sizes_);
     relayout();
     current_ = 0;
-    if (count > 0) goToPage(std::min(keep, std::max(count - 1, 0)));
+    const int count = static_cast<int>(sizes_.size());
+    if (count > 0) goToPage(std::min(keep, count - 1));
     held_ = std::move(shownBefore);
     viewport()->update();
 }
@@ -100,7 +127,7 @@ void PdfPagesView::goToPage(int index)
     }
     index = std::clamp(index, 0, static_cast<int>(strip_.pages.size()) - 1);
     scrollingToPage_ = true;
-    verticalScrollBar()->setValue(static_cast<int>(std::floor(strip_.pages[index].top() - PageStrip::gap)));
+    verticalScrollBar()->setValue(clamped(std::floor(strip_.pages[index].top() - PageStrip::gap)));
     scrollingToPage_ = false;
     current_ = index;
     viewport()->update();
@@ -148,8 +175,8 @@ void PdfPagesView::zoomBy(double factor, QPointF at)
     zoom_ = wanted <= fit * 1.001 ? 0 : wanted;
     relayout();
     const QPointF target = strip_.contentPoint(anchor) - at;
-    horizontalScrollBar()->setValue(static_cast<int>(std::lround(target.x())));
-    verticalScrollBar()->setValue(static_cast<int>(std::lround(target.y())));
+    horizontalScrollBar()->setValue(clamped(std::round(target.x())));
+    verticalScrollBar()->setValue(clamped(std::round(target.y())));
     viewport()->update();
 }
 

@@ -9,7 +9,9 @@
 // at its first page, fitted to the width. The same document object changes
 // nothing. Pages are drawn off the main thread (PageRenderer): a page shows
 // blank until its drawing arrives (a new copy of the same file shows the
-// last copy's drawing meanwhile), and the window never waits for one.
+// last copy's drawing meanwhile), and the window never waits for one. The
+// user's own file (setOutsideDocument) is never parsed here: it is laid out
+// from the page sizes a worker told, and drawn in workers.
 //
 // Ctrl + wheel and a pinch zoom between fit-to-width and 400 %, keeping the
 // spot under the pointer in place; the zoom stays when a new copy of the same
@@ -23,6 +25,7 @@
 // is not drawn: it keeps its size and shows the note saying so, in the
 // palette's colours.
 
+#include "PdfView/OutsidePdf.h"
 #include "PdfView/Pdf.h"
 #include "PdfView/Widgets/PageImageCache.h"
 #include "PdfView/Widgets/PageRenderer.h"
@@ -31,6 +34,7 @@
 #include <QAbstractScrollArea>
 #include <QPixmap>
 
+#include <functional>
 #include <set>
 
 class QScrollBar;
@@ -46,8 +50,14 @@ public:
 
     explicit PdfPagesView(const QString& label, QWidget* parent = nullptr);
 
+    // Our own document (the large-print copy), drawn with Poppler here.
     const PdfDocumentPtr& document() const { return document_; }
     void setDocument(const PdfDocumentPtr& document);
+    // A document from outside (the user's file): laid out from the sizes a
+    // worker told and drawn in worker processes. Either document replaces
+    // the other.
+    const OutsidePdfPtr& outsideDocument() const { return outside_; }
+    void setOutsideDocument(const OutsidePdfPtr& document);
 
     bool facingPages() const { return facing_; }
     void setFacingPages(bool facing);
@@ -88,6 +98,9 @@ protected:
     void focusOutEvent(QFocusEvent* event) override;
 
 private:
+    // Shows the document that `swap` puts in place, with pages of `sizes`;
+    // `any` when it is a document and not none.
+    void replaceDocument(bool any, std::vector<QSizeF> sizes, const std::function<void()>& swap);
     void relayout();
     // The width the pages fit when not zoomed (pixels), and their scale there.
     double fitWidth() const;
@@ -104,6 +117,7 @@ private:
     void tileDrawn(const TileRequest& request, const QImage& image);
 
     PdfDocumentPtr document_;
+    OutsidePdfPtr outside_;
     bool facing_ = false;
     int current_ = 0;
     bool scrollingToPage_ = false;

@@ -379,7 +379,9 @@ protected:
     void openAndSettle(const std::filesystem::path& url)
     {
         model->open(url);
-        ASSERT_TRUE(HangGuard::waitFor([&] { return model->preview() && !model->reading() && !model->rendering(); }));
+        ASSERT_TRUE(HangGuard::waitFor([&] {
+            return model->preview() && !model->reading() && !model->rendering() && !model->openingOriginalPDF();
+        }));
     }
 
     QTemporaryDir folder;

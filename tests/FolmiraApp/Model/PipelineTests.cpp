@@ -3,6 +3,7 @@
 // renders back to force the orders).
 
 #include "../Fakes.h"
+#include "../WorkerProgram.h"
 #include "tests/HangGuardQt.h"
 
 #include <QSignalSpy>
@@ -107,6 +108,43 @@ TEST_F(PipelineTest, AnyOtherReadFailureBecomesARefusalWithItsDescription)
     EXPECT_FALSE(m.preview());
 }
 
+TEST_F(PipelineTest, AnOriginalPdfIsSizedByAWorkerAndNeverOpenedHere)
+{
+    auto& m = make();
+    const auto bytes = [](const std::vector<std::uint8_t>& pdf) {
+        return std::string(reinterpret_cast<const char*>(pdf.data()), pdf.size());
+    };
+    // Reads held back: no large-print copy is opened meanwhile either.
+    const std::vector<QSizeF> sizes{{612, 792}, {595, 842}, {792, 612}};
+    auto held = engine->holdRead("Sizes.pdf", false);
+    const auto openedHere = PdfView::popplerDocumentsOpened();
+    m.open(file("Sizes.pdf", bytes(makePdf(sizes))));
+    ASSERT_TRUE(HangGuard::waitFor([&] { return !m.openingOriginalPDF(); }));
+    ASSERT_TRUE(m.originalPDF());
+    EXPECT_EQ(m.originalPDF()->sizes, sizes);
+    EXPECT_EQ(PdfView::popplerDocumentsOpened(), openedHere);
+
+    // A text opened while a PDF is being opened: the PDF's opening is dropped.
+    auto late = engine->holdRead("Late.pdf", false);
+    m.open(file("Late.pdf", bytes(letterPdf(2))));
+    m.open(file("Plain.txt", "Plain"));
+    EXPECT_FALSE(m.openingOriginalPDF());
+    // (Its copy is made and opened here: our own PDF.)
+    ASSERT_TRUE(HangGuard::waitFor([&] { return m.preview() && !m.reading() && !m.rendering(); }));
+    EXPECT_FALSE(m.originalPDF());
+    EXPECT_TRUE(m.originalText());
+
+    // No helper to open it: no original, and no Poppler here instead.
+    WorkerProgram missing("/nonexistent/folmira-pdf-worker");
+    const auto openedBefore = PdfView::popplerDocumentsOpened();
+    auto unread = engine->holdRead("Unhelped.pdf", false);
+    m.open(file("Unhelped.pdf", bytes(letterPdf(2))));
+    ASSERT_TRUE(HangGuard::waitFor([&] { return !m.openingOriginalPDF(); }));
+    EXPECT_FALSE(m.originalPDF());
+    EXPECT_EQ(PdfView::popplerDocumentsOpened(), openedBefore);
+    engine->releaseAll();
+}
+
 TEST_F(PipelineTest, OriginalsByKind)
 {
     auto& m = make();
@@ -128,12 +166,17 @@ TEST_F(PipelineTest, OriginalsByKind)
     ASSERT_TRUE(m.originalText());
     EXPECT_EQ(m.originalText()->format, StyledText::Format::html);
 
+    // A PDF is opened by a worker, off this thread.
     const auto pdf = letterPdf(2);
     m.open(file("Flyer.pdf", std::string_view(reinterpret_cast<const char*>(pdf.data()), pdf.size())));
     EXPECT_FALSE(m.originalText());
-    EXPECT_EQ(PdfView::pageCount(m.originalPDF()), 2);
+    EXPECT_TRUE(m.openingOriginalPDF());
+    ASSERT_TRUE(HangGuard::waitFor([&] { return !m.openingOriginalPDF(); }));
+    ASSERT_TRUE(m.originalPDF());
+    EXPECT_EQ(m.originalPDF()->sizes.size(), 2u);
 
     m.open(file("Broken.pdf", "%PDF-1.4 nothing more"));
+    ASSERT_TRUE(HangGuard::waitFor([&] { return !m.openingOriginalPDF(); }));
     EXPECT_FALSE(m.originalPDF());
     EXPECT_FALSE(m.originalText());
 

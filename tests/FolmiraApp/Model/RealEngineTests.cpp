@@ -29,8 +29,9 @@ TEST_F(RealEngineTest, EverySampleBecomesALargePrintCopy)
     ASSERT_GE(names.size(), 4);
     for (const auto& name : names) {
         model->openSample(name);
+        ASSERT_TRUE(HangGuard::waitFor(
+            [&] { return !model->reading() && !model->rendering() && !model->openingOriginalPDF(); }, 20000));
         EXPECT_TRUE(model->originalText() || model->originalPDF()) << name.toStdString();
-        ASSERT_TRUE(HangGuard::waitFor([&] { return !model->reading() && !model->rendering(); }, 20000));
         EXPECT_FALSE(model->error()) << name.toStdString() << ": " << model->error().value_or("").toStdString();
         ASSERT_TRUE(model->preview()) << name.toStdString();
         EXPECT_EQ(PdfView::pageCount(model->preview()), model->result()->pageCount);

@@ -3,6 +3,7 @@
 #include "../Fakes.h"
 
 #include "PdfView/Drawing.h"
+#include "PdfView/OutsidePdf.h"
 #include "PdfView/Widgets/LeftOutPage.h"
 #include "PdfView/Widgets/PdfPagesView.h"
 #include "FolmiraApp/Views/TextPane.h"
@@ -113,7 +114,7 @@ TEST(PageImageCacheTest, TilesAreCutAtThePageAndKeptWithinTheBudget)
 {
     // Each tile of 512 × 512 pixels holds a MiB: a budget of three keeps three.
     PdfView::PageImageCache cache(3 * 512 * 512 * 4);
-    cache.reset(PdfView::pdfFromData(letterPdf(2)));
+    cache.reset(std::vector<QSizeF>(2, QSizeF(612, 792)));
     EXPECT_EQ(cache.pagePixels(0, 1224), QSize(1224, 1584));
     EXPECT_TRUE(cache.pagePixels(5, 1224).isEmpty());
     EXPECT_DOUBLE_EQ(cache.dotsPerInch(0, 1224), 144);
@@ -202,10 +203,12 @@ TEST(PageRendererTest, ATileIsTheSameDrawingAsTheWholePageAndComesBackOnTheMainT
 {
     auto document = PdfView::pdfFromData(letterPdf(1));
     const QImage whole = document->page(0)->renderToImage(144, 144).convertToFormat(QImage::Format_ARGB32);
+    const auto outside = PdfView::openOutside(letterPdf(1), {}, nullptr);
+    ASSERT_TRUE(outside);
     for (const bool inWorkers : {false, true}) {
         PdfView::PageRenderer renderer;
-        if (inWorkers) renderer.drawInWorkers({});
-        renderer.setDocument(document);
+        if (inWorkers) renderer.setOutsideDocument(outside);
+        else renderer.setDocument(document);
         std::vector<QImage> ready;
         QObject::connect(&renderer, &PdfView::PageRenderer::tileReady,
                          [&](const PdfView::TileRequest&, const QImage& image) { ready.push_back(image); });
@@ -256,8 +259,8 @@ TEST(PageRendererTest, QuittingEndsADrawingInAWorkerAtOnce)
     std::atomic<pid_t> worker{0};
     Platform::PdfWorker::setBeforeSend([&](pid_t pid, std::uint8_t) { worker = pid; });
     PdfView::PageRenderer renderer;
-    renderer.drawInWorkers({60, std::int64_t{500} << 20});
-    renderer.setDocument(PdfView::pdfFromData(pdfWithHeavyPage(1, 0, 20000))); // seconds to draw
+    renderer.setWorkerLimits({60, std::int64_t{500} << 20});
+    renderer.setOutsideDocument(PdfView::openOutside(pdfWithHeavyPage(1, 0, 20000), {}, nullptr)); // seconds to draw
     renderer.request({0, 612, {0, 0}, QRect(0, 0, 512, 512), 72});
     ASSERT_TRUE(HangGuard::waitFor([&] { return worker != 0; }));
     EXPECT_TRUE(PdfView::stopDrawing(HangGuard::scaled(1000)));
@@ -579,15 +582,16 @@ TEST_F(PdfPagesViewTest, InWorkersAPageOverItsLimitsOrOutOfViewEndsItsWorkerAndT
         return pids;
     };
     view.resize(400, 1100); // the first two pages in full
-    const auto heavy = pdfWithHeavyPage(6, 1, 20000); // seconds of CPU on page 2
+    const auto heavy = PdfView::openOutside(pdfWithHeavyPage(6, 1, 20000), {}, nullptr); // seconds of CPU on page 2
+    ASSERT_TRUE(heavy);
     const auto settle = [&](std::size_t left) {
         view.viewport()->grab();
         return HangGuard::waitFor([&] { return view.renderer().waiting() == left; }, 20000);
     };
 
     // Limits a hundredth of what page 2 needs: it shows its note, the others draw.
-    view.renderer().drawInWorkers({0.1, std::int64_t{500} << 20});
-    view.setDocument(PdfView::pdfFromData(heavy));
+    view.renderer().setWorkerLimits({0.1, std::int64_t{500} << 20});
+    view.setOutsideDocument(heavy);
     ASSERT_TRUE(settle(0));
     ASSERT_TRUE(settle(0));
     EXPECT_TRUE(view.renderer().isOverLimit(1));
@@ -604,8 +608,9 @@ TEST_F(PdfPagesViewTest, InWorkersAPageOverItsLimitsOrOutOfViewEndsItsWorkerAndT
     EXPECT_GT(count(1, [&](QColor c) { return c == view.palette().color(QPalette::Text); }), 100) << "the note";
 
     // Limits that let page 2 draw for long: scrolled out of view, its worker ends at once.
-    view.renderer().drawInWorkers({60, std::int64_t{500} << 20});
-    view.setDocument(PdfView::pdfFromData(heavy));
+    view.renderer().setWorkerLimits({60, std::int64_t{500} << 20});
+    view.setOutsideDocument(nullptr);
+    view.setOutsideDocument(heavy);
     {
         std::lock_guard lock(mutex);
         started.clear(); // the first document's workers are ending meanwhile

@@ -1,0 +1,59 @@
+#include "PdfView/OutsidePdf.h"
+
+#include "Platform/PdfWorkerPages.h"
+
+#include <fstream>
+#include <optional>
+
+namespace PdfView {
+
+namespace {
+
+// The whole file, read into memory sized once; none when it can't be read or
+// is past the largest opened.
+std::optional<Platform::Bytes> fileBytes(const std::filesystem::path& file)
+{
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(file, error)) return std::nullopt;
+    const auto size = std::filesystem::file_size(file, error);
+    if (error || size == 0 || size > largestOutsideFile) return std::nullopt;
+    std::ifstream in(file, std::ios::binary);
+    Platform::Bytes bytes(static_cast<std::size_t>(size));
+    if (!in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(size))) return std::nullopt;
+    return bytes;
+}
+
+} // namespace
+
+OutsidePdfPtr openOutside(const std::filesystem::path& file, const Platform::PdfWorkerLimits& limits,
+                          const Platform::CancelFlag* cancel)
+{
+    const auto bytes = fileBytes(file);
+    return bytes ? openOutside(*bytes, limits, cancel) : nullptr;
+}
+
+OutsidePdfPtr openOutside(const Platform::Bytes& bytes, const Platform::PdfWorkerLimits& limits,
+                          const Platform::CancelFlag* cancel)
+{
+    if (bytes.empty() || (cancel && cancel->cancelled())) return nullptr;
+    auto pdf = std::make_shared<OutsidePdf>();
+    try {
+        pdf->input = std::make_shared<const Platform::PdfWorkerInput>(bytes);
+    } catch (const std::exception&) {
+        return nullptr;
+    }
+    std::optional<Platform::PdfWorkerPages::Sizes> sizes;
+    {
+        Platform::PdfWorker worker(pdf->input, limits);
+        const auto reply = worker.request(Platform::PdfWorkerPages::tag, {}, Platform::PdfWorkerPages::largestReply,
+                                          cancel);
+        if (reply.status != Platform::PdfWorker::Status::ok) return nullptr;
+        sizes = Platform::PdfWorkerPages::decode(reply.payload);
+    }
+    if (!sizes) return nullptr;
+    pdf->sizes.reserve(sizes->size());
+    for (const auto& size : *sizes) pdf->sizes.emplace_back(size.width, size.height);
+    return pdf;
+}
+
+} // namespace PdfView

@@ -1,0 +1,268 @@
+// The user's PDF in the original pane: opened, sized and drawn only by
+// workers, whose replies are checked as any input from outside.
+
+#include "../Fakes.h"
+#include "../WorkerProgram.h"
+
+#include "FolmiraApp/Views/Panes.h"
+#include "PdfView/OutsidePdf.h"
+#include "PdfView/Widgets/PdfPagesView.h"
+#include "Platform/PdfWorkerPages.h"
+#include "tests/HangGuardQt.h"
+
+#include <QTemporaryDir>
+
+#include <poppler-qt6.h>
+
+#include <cmath>
+#include <fstream>
+#include <limits>
+#include <optional>
+
+namespace FolmiraAppTest {
+namespace {
+
+// A page of a PDF written by hand: its media box, its crop box (none: the
+// media box) and its /Rotate.
+struct BoxedPage {
+    QRectF media;
+    std::optional<QRectF> crop;
+    int rotate = 0;
+};
+
+std::vector<std::uint8_t> boxedPdf(const std::vector<BoxedPage>& pages)
+{
+    const auto box = [](const QRectF& r) {
+        return QStringLiteral("[%1 %2 %3 %4]").arg(r.left()).arg(r.top()).arg(r.right()).arg(r.bottom()).toStdString();
+    };
+    std::vector<std::string> objects{"<< /Type /Catalog /Pages 2 0 R >>", ""};
+    std::string kids;
+    for (const auto& page : pages) {
+        kids += std::to_string(objects.size() + 1) + " 0 R ";
+        std::string object = "<< /Type /Page /Parent 2 0 R /MediaBox " + box(page.media);
+        if (page.crop) object += " /CropBox " + box(*page.crop);
+        objects.push_back(object + " /Rotate " + std::to_string(page.rotate) + " >>");
+    }
+    objects[1] = "<< /Type /Pages /Kids [" + kids + "] /Count " + std::to_string(pages.size()) + " >>";
+    std::string pdf = "%PDF-1.4\n";
+    std::vector<std::size_t> offsets;
+    for (std::size_t i = 0; i < objects.size(); ++i) {
+        offsets.push_back(pdf.size());
+        pdf += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
+    }
+    const std::size_t xref = pdf.size();
+    pdf += "xref\n0 " + std::to_string(objects.size() + 1) + "\n0000000000 65535 f \n";
+    for (std::size_t offset : offsets) pdf += QStringLiteral("%1 00000 n \n").arg(offset, 10, 10, QChar('0')).toStdString();
+    pdf += "trailer << /Size " + std::to_string(objects.size() + 1) + " /Root 1 0 R >>\nstartxref\n" +
+           std::to_string(xref) + "\n%%EOF\n";
+    return {pdf.begin(), pdf.end()};
+}
+
+TEST(OutsidePdfTest, AWorkerTellsThePagesAsPopplerLaysThemOutAndTheViewIsLaidOutFromThem)
+{
+    const std::vector<BoxedPage> pages{
+        {QRectF(0, 0, 612, 792), std::nullopt, 0},
+        {QRectF(0, 0, 595, 842), std::nullopt, 90},
+        {QRectF(0, 0, 400, 300), QRectF(50, 40, 200, 150), 270}, // the crop box decides
+        {QRectF(10, 20, 500, 250), std::nullopt, 180},
+        {QRectF(0, 0, 300, 200), std::nullopt, -90},
+        {QRectF(0, 0, 300, 200), QRectF(-100, -100, 1000, 1000), 450}, // a crop past the media box
+    };
+    const auto bytes = boxedPdf(pages);
+    const auto poppler = Poppler::Document::loadFromData(QByteArray(reinterpret_cast<const char*>(bytes.data()),
+                                                                    static_cast<qsizetype>(bytes.size())));
+    ASSERT_TRUE(poppler);
+    ASSERT_EQ(poppler->numPages(), static_cast<int>(pages.size()));
+
+    const auto openedHere = PdfView::popplerDocumentsOpened();
+    const auto outside = PdfView::openOutside(bytes, {}, nullptr);
+    ASSERT_TRUE(outside);
+    ASSERT_EQ(outside->sizes.size(), pages.size());
+    for (int index = 0; index < poppler->numPages(); ++index) {
+        const QSizeF wanted = poppler->page(index)->pageSizeF();
+        EXPECT_NEAR(outside->sizes[index].width(), wanted.width(), 1e-6) << index;
+        EXPECT_NEAR(outside->sizes[index].height(), wanted.height(), 1e-6) << index;
+    }
+
+    PdfView::PdfPagesView view("Original document");
+    view.resize(400, 600);
+    view.show();
+    view.setOutsideDocument(outside);
+    EXPECT_FALSE(view.document());
+    ASSERT_EQ(view.strip().pages.size(), pages.size());
+    for (std::size_t index = 0; index < pages.size(); ++index)
+        EXPECT_NEAR(view.strip().pages[index].width() / view.strip().pages[index].height(),
+                    outside->sizes[index].width() / outside->sizes[index].height(), 1e-9)
+            << index;
+    view.viewport()->grab();
+    ASSERT_TRUE(HangGuard::waitFor([&] { return view.renderer().waiting() == 0 && view.cache().count() > 0; }, 10000));
+    EXPECT_EQ(PdfView::popplerDocumentsOpened(), openedHere) << "opened, laid out and drawn without Poppler here";
+}
+
+TEST(OutsidePdfTest, ASizesReplyThatMakesNoSenseIsRefused)
+{
+    using Platform::PdfWorkerPages::largestCount;
+    using Platform::PdfWorkerPages::largestSide;
+    const double nan = std::numeric_limits<double>::quiet_NaN(), infinity = std::numeric_limits<double>::infinity();
+    const auto reply = [](std::uint64_t count, const std::vector<double>& sides) {
+        Platform::WireWriter out;
+        out.boolean(true);
+        out.u64(count);
+        for (double side : sides) out.f64(side);
+        return out.take();
+    };
+    const auto good = reply(2, {612, 792, 0, 0});
+    auto cut = good;
+    cut.pop_back();
+    auto longer = good;
+    longer.push_back(0);
+    struct Case {
+        const char* name;
+        Platform::Bytes bytes;
+    };
+    const Case refused[] = {
+        {"empty", {}},
+        {"not opened", Platform::PdfWorkerPages::encode(std::nullopt)},
+        {"not a number", reply(1, {nan, 792})},
+        {"infinite", reply(1, {612, infinity})},
+        {"negative", reply(1, {-612, 792})},
+        {"empty one way only", reply(1, {612, 0})},
+        {"past the largest side", reply(1, {largestSide * 2, 792})},
+        {"a hair of a side", reply(1, {1e-300, 792})},
+        {"a count with no sizes behind it", reply(std::uint64_t{1} << 40, {})},
+        {"more pages than a reply may list", reply(largestCount + 1, {})},
+        {"cut", cut},
+        {"longer than its count", longer},
+    };
+    for (const auto& [name, bytes] : refused) EXPECT_FALSE(Platform::PdfWorkerPages::decode(bytes)) << name;
+    const auto sizes = Platform::PdfWorkerPages::decode(good);
+    ASSERT_TRUE(sizes);
+    EXPECT_EQ(*sizes, (Platform::PdfWorkerPages::Sizes{{612, 792}, {0, 0}})) << "a page not fetched is 0 × 0";
+}
+
+// A worker program that takes the document and the request, answers with the
+// bytes of `reply` (a header and what follows) and ends.
+class LyingWorker {
+public:
+    LyingWorker()
+    {
+        script_ = folder_.filePath("lying-worker").toStdString();
+        // The request's length, then the request; the first message is 16 bytes.
+        std::ofstream(script_) << "#!/bin/sh\nhead -c 16 <&3 >/dev/null || exit 0\n"
+                                  "length=$(head -c 4 <&3 | od -An -tu4)\nhead -c $length <&3 >/dev/null\n"
+                                  "cat '" << replyPath() << "' >&3\n";
+        std::filesystem::permissions(script_, std::filesystem::perms::owner_all);
+    }
+    const std::string& script() const { return script_; }
+    void answer(const Platform::Bytes& reply) const
+    {
+        std::ofstream(replyPath(), std::ios::binary).write(reinterpret_cast<const char*>(reply.data()),
+                                                           static_cast<std::streamsize>(reply.size()));
+    }
+
+private:
+    std::string replyPath() const { return folder_.filePath("reply").toStdString(); }
+    QTemporaryDir folder_;
+    std::string script_;
+};
+
+Platform::Bytes framed(std::uint32_t claimed, const Platform::Bytes& payload)
+{
+    Platform::WireWriter out;
+    out.u32(claimed);
+    Platform::Bytes bytes = out.take();
+    bytes.insert(bytes.end(), payload.begin(), payload.end());
+    return bytes;
+}
+
+TEST(OutsidePdfTest, AWorkerThatLiesOrIsMissingOpensNothingAndNothingIsDrawnHere)
+{
+    const auto document = letterPdf(2);
+    const auto outside = PdfView::openOutside(document, {}, nullptr);
+    ASSERT_TRUE(outside);
+    const auto openedHere = PdfView::popplerDocumentsOpened();
+    {
+        LyingWorker liar;
+        WorkerProgram program(liar.script());
+        Platform::WireWriter nan;
+        nan.boolean(true);
+        nan.u64(1);
+        nan.f64(std::nan(""));
+        nan.f64(792);
+        const Platform::Bytes garbage(40, 0xA5);
+        struct Case {
+            const char* name;
+            Platform::Bytes reply;
+        };
+        const Case lies[] = {
+            {"two gigabytes claimed", framed(0x80000000u, {})},
+            {"not a number", framed(static_cast<std::uint32_t>(nan.data().size()), nan.data())},
+            {"garbage", framed(static_cast<std::uint32_t>(garbage.size()), garbage)},
+            {"cut", framed(1000, garbage)},
+        };
+        for (const auto& [name, reply] : lies) {
+            liar.answer(reply);
+            EXPECT_FALSE(PdfView::openOutside(document, {}, nullptr)) << name;
+        }
+    }
+    // A document opened before the program went (or another took its place):
+    // a tile is drawn only from a worker's pixels of the size asked for.
+    const auto drawnTile = [&] {
+        PdfView::PageRenderer renderer;
+        renderer.setOutsideDocument(outside);
+        std::vector<QImage> ready;
+        QObject::connect(&renderer, &PdfView::PageRenderer::tileReady,
+                         [&](const PdfView::TileRequest&, const QImage& image) { ready.push_back(image); });
+        EXPECT_TRUE(renderer.request({0, 612, {0, 0}, QRect(0, 0, 512, 512), 72}));
+        EXPECT_TRUE(HangGuard::waitFor([&] { return !ready.empty(); }, 10000));
+        EXPECT_FALSE(renderer.isOverLimit(0));
+        return ready.empty() ? QImage() : ready.front();
+    };
+    ASSERT_FALSE(drawnTile().isNull()) << "the real worker draws it";
+    {
+        LyingWorker liar;
+        WorkerProgram program(liar.script());
+        Platform::WireWriter tile;
+        tile.boolean(true);
+        tile.i32(4);
+        tile.i32(4);
+        const std::vector<std::uint32_t> pixels(16, 0xff000000u);
+        tile.bytes(pixels.data(), pixels.size() * 4);
+        liar.answer(framed(static_cast<std::uint32_t>(tile.data().size()), tile.data()));
+        EXPECT_TRUE(drawnTile().isNull()) << "4 × 4 pixels for a tile of 512 × 512";
+    }
+    WorkerProgram missing("/nonexistent/folmira-pdf-worker");
+    EXPECT_FALSE(PdfView::openOutside(document, {}, nullptr));
+    EXPECT_TRUE(drawnTile().isNull());
+    EXPECT_EQ(PdfView::popplerDocumentsOpened(), openedHere);
+}
+
+
+using OriginalPaneTest = ModelTest;
+
+TEST_F(OriginalPaneTest, APdfHoldsThePagesPlaceWhileAWorkerOpensItAndNoPreviewWhenNoneCan)
+{
+    auto& m = make();
+    FolmiraApp::OriginalPane pane(m);
+    const auto pdf = letterPdf(3);
+    const std::string bytes(reinterpret_cast<const char*>(pdf.data()), pdf.size());
+    auto held = engine->holdRead("Three.pdf", false);
+    m.open(file("Three.pdf", bytes));
+    EXPECT_EQ(pane.shown(), pane.pdfView()) << "no “No preview” while it opens";
+    EXPECT_TRUE(pane.pdfView()->strip().pages.empty());
+    ASSERT_TRUE(HangGuard::waitFor([&] { return !m.openingOriginalPDF(); }));
+    EXPECT_EQ(pane.shown(), pane.pdfView());
+    EXPECT_EQ(pane.pdfView()->outsideDocument(), m.originalPDF());
+    EXPECT_EQ(pane.pdfView()->strip().pages.size(), 3u);
+
+    WorkerProgram missing("/nonexistent/folmira-pdf-worker");
+    auto unread = engine->holdRead("Unhelped.pdf", false);
+    m.open(file("Unhelped.pdf", bytes));
+    ASSERT_TRUE(HangGuard::waitFor([&] { return !m.openingOriginalPDF(); }));
+    EXPECT_EQ(pane.shown(), pane.noPreview());
+    EXPECT_FALSE(pane.pdfView()->outsideDocument()) << "the last file's pages are let go";
+    engine->releaseAll();
+}
+
+} // namespace
+} // namespace FolmiraAppTest
