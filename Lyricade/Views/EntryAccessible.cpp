@@ -2,6 +2,7 @@
 
 #include "Lyricade/Views/BookEntryList.h"
 #include "Lyricade/Views/BookEntryRow.h"
+#include "Lyricade/Views/FocusRing.h"
 
 #include <QAccessible>
 #include <QAccessibleWidget>
@@ -89,9 +90,10 @@ void EntryPopUp::paintEvent(QPaintEvent* event)
     ChoiceButton::paintEvent(event);
     if (!hasFocus()) return;
     QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(QPen(palette().color(foregroundRole()), 2));
-    painter.drawRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), 3, 3);
+    // Square, over the style's ring: on so small a button rounded corners
+    // leave a tenth of the ring in the style's colour, which a selected row's
+    // fill swallows.
+    FocusRing::draw(painter, rect(), palette().color(foregroundRole()), 0);
 }
 
 void installEntryAccessibility()
