@@ -39,6 +39,8 @@ public:
         state.hasPopup = true;
         state.expanded = button()->menu() && button()->menu()->isVisible();
         state.collapsed = !state.expanded;
+        // While its menu is open, the menu's current item holds the focus.
+        if (state.expanded) state.focused = false;
         return state;
     }
 

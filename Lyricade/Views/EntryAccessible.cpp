@@ -18,6 +18,14 @@ public:
 
     int childCount() const override { return list()->count(); }
 
+    QAccessible::State state() const override
+    {
+        QAccessible::State state = QAccessibleWidget::state();
+        // The current row holds the focus, not the list around it too.
+        if (list()->currentItem() && list()->itemWidget(list()->currentItem())) state.focused = false;
+        return state;
+    }
+
     QAccessibleInterface* child(int index) const override
     {
         QWidget* row = list()->itemWidget(list()->item(index));

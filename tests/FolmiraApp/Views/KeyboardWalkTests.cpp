@@ -12,6 +12,8 @@
 #include "FolmiraApp/Views/SettingsPanel.h"
 #include "Lyricade/SongController.h"
 #include "Lyricade/Views/BookView.h"
+#include "Lyricade/Views/DesktopAccessible.h"
+#include "Lyricade/Views/EntryAccessible.h"
 #include "Lyricade/Views/InspectorView.h"
 #include "Lyricade/Views/SongRootView.h"
 #include "tests/HangGuardQt.h"
@@ -21,9 +23,11 @@
 #include <QAbstractScrollArea>
 #include <QAccessible>
 #include <QApplication>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSplitter>
+#include <QTimer>
 
 #include <algorithm>
 #include <functional>
@@ -43,6 +47,8 @@ protected:
 
     void launch(std::shared_ptr<Engine> realEngine = nullptr)
     {
+        // As the program does before its first window.
+        Lyricade::installDesktopAccessible();
         defaults->setValue("welcomeSeen", true);
         AppServices given = services();
         if (realEngine) given.engine = std::move(realEngine);
@@ -70,6 +76,33 @@ protected:
     {
         QAccessibleInterface* reads = QAccessible::queryAccessibleInterface(widget);
         return reads ? reads->text(QAccessible::Name).trimmed() : QString();
+    }
+
+    // Every object on the accessibility bus that reads as focused, from the
+    // application down: its windows and the menus popped up on their own.
+    static std::vector<QAccessibleInterface*> focusedObjects()
+    {
+        std::vector<QAccessibleInterface*> found;
+        std::function<void(QAccessibleInterface*, int)> visit = [&](QAccessibleInterface* at, int depth) {
+            if (!at || depth > 60) return;
+            if (at->state().focused) found.push_back(at);
+            for (int i = 0; i < at->childCount(); ++i) visit(at->child(i), depth + 1);
+        };
+        visit(QAccessible::queryAccessibleInterface(qApp), 0);
+        return found;
+    }
+
+    // Exactly one object reads as focused: `focus` itself, or a child of it
+    // (a view's current row, an open menu's current item).
+    static void expectOneFocused(QObject* focus)
+    {
+        const auto focused = focusedObjects();
+        QStringList names;
+        for (QAccessibleInterface* each : focused) names << each->text(QAccessible::Name);
+        ASSERT_EQ(focused.size(), 1u) << names.join(" | ").toStdString();
+        QAccessibleInterface* one = focused.front();
+        const bool isFocus = one->object() == focus || (one->parent() && one->parent()->object() == focus);
+        EXPECT_TRUE(isFocus) << names.join(" | ").toStdString();
     }
 
     // Why `control` is not seen whole, or empty when it is: every scroll area
@@ -195,6 +228,8 @@ protected:
 
 TEST_F(KeyboardWalkTest, TabReachesEveryNamedControlInBothModes)
 {
+    // One focus on the bus at each stop: no view's current row beside it.
+    atEachStop_ = [](QWidget* at) { expectOneFocused(at); };
     launch();
     walk("Document mode");
 
@@ -216,6 +251,28 @@ TEST_F(KeyboardWalkTest, TabReachesEveryNamedControlInBothModes)
     auto* root = app->window().findChild<Lyricade::SongRootView*>();
     ASSERT_NE(root, nullptr);
     expectReadingOrder({root->findChild<Lyricade::BookView*>(), root->detail(), root->inspector()}, root->inspector());
+
+    // An open menu's current item holds the focus, and the button it drops from lets go of it.
+    Lyricade::EntryPopUp* key = nullptr;
+    for (auto* popUp : root->findChildren<Lyricade::EntryPopUp*>())
+        if (popUp->accessibleName() == "Key" && popUp->focusPolicy() != Qt::NoFocus) key = popUp;
+    ASSERT_NE(key, nullptr) << "the current entry's Key";
+    key->setFocus(Qt::TabFocusReason);
+    QMenu* menu = key->menu();
+    QStringList chosen;
+    QTimer::singleShot(0, menu, [&] {
+        for (Qt::Key step : {Qt::Key_Up, Qt::Key_Up, Qt::Key_Down}) {
+            QTest::keyClick(menu, step);
+            ASSERT_NE(menu->activeAction(), nullptr);
+            expectOneFocused(menu);
+            chosen << focusedObjects().front()->text(QAccessible::Name);
+        }
+        menu->close();
+    });
+    key->showMenu();
+    EXPECT_EQ(chosen.size(), 3);
+    EXPECT_NE(chosen.value(0), chosen.value(1)) << "the focus follows the arrows";
+    EXPECT_EQ(chosen.value(0), chosen.value(2));
 }
 
 TEST_F(KeyboardWalkTest, WithADocumentOpenTabReachesItsNotesAndReadsThem)
