@@ -234,6 +234,16 @@ void installDesktopAccessible()
         QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(made));
 }
 
+void setSpokenName(QWidget& widget, const QString& name)
+{
+    if (widget.accessibleName() != name) widget.setAccessibleName(name);
+}
+
+void setSpokenDescription(QWidget& widget, const QString& description)
+{
+    if (widget.accessibleDescription() != description) widget.setAccessibleDescription(description);
+}
+
 void addNamedClearButton(QLineEdit& field)
 {
     field.setClearButtonEnabled(true);
