@@ -277,6 +277,7 @@ TEST_F(KeyboardWalkTest, TabReachesEveryNamedControlInBothModes)
 
 TEST_F(KeyboardWalkTest, WithADocumentOpenTabReachesItsNotesAndReadsThem)
 {
+    atEachStop_ = [](QWidget* at) { expectOneFocused(at); };
     launch();
     app->model().open(file("Letter.txt"));
     ASSERT_TRUE(HangGuard::waitFor([&] { return app->model().preview() && !app->model().rendering(); }));
