@@ -308,7 +308,8 @@ QColor colour(const QPalette& palette, const QColor& background)
 void draw(QPainter& painter, const QRectF& around, const QColor& colour, double radius, int thickness)
 {
     painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(QPen(colour, thickness));
+    // Mitred: a bevelled square corner leaves its outermost pixel half drawn.
+    painter.setPen(QPen(colour, thickness, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
     painter.setBrush(Qt::NoBrush);
     const double inset = thickness / 2.0;
     painter.drawRoundedRect(around.adjusted(inset, inset, -inset, -inset), radius, radius);
