@@ -35,10 +35,14 @@ public:
         return state;
     }
 
-    QStringList actionNames() const override { return {pressAction()}; }
+    // Pressed, or given the focus by an assistive tool (the chosen segment only).
+    QStringList actionNames() const override { return QStringList{pressAction()} + QAccessibleWidget::actionNames(); }
     void doAction(const QString& action) override
     {
-        if (action == pressAction()) button()->click();
+        if (action == pressAction())
+            button()->click();
+        else
+            QAccessibleWidget::doAction(action);
     }
     QStringList keyBindingsForAction(const QString&) const override { return {}; }
 

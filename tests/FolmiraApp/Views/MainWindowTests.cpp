@@ -85,6 +85,9 @@ TEST_F(MainWindowTest, ThePickerNamesBothModesAndTheirKeys)
         EXPECT_EQ(reads->parent()->object(), picker);
         EXPECT_TRUE(reads->state().checkable);
         EXPECT_EQ(reads->state().checked, kind == DocKind::document);
+        // An assistive tool may focus the one Tab stop.
+        const QStringList actions = reads->actionInterface()->actionNames();
+        EXPECT_EQ(actions.contains(QAccessibleActionInterface::setFocusAction()), kind == DocKind::document);
     }
     EXPECT_EQ(picker->toolTip(),
               "A document in large print, or a large-print songbook from chord sheets (Alt+1 / Alt+2)");
