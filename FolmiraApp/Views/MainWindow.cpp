@@ -97,12 +97,18 @@ void MainWindow::showMode()
     }
     QWidget* focus = focusWidget();
     const bool focusInSongbook = focus && songbook_ && songbook_->isAncestorOf(focus);
+    // The arrows on the picker change the mode: the focus stays on the picker.
+    const bool focusInPicker = focus && (documentPicker_->isAncestorOf(focus) ||
+                                         (songbookPicker_ && songbookPicker_->isAncestorOf(focus)));
     modes_->setCurrentWidget(songbook ? songbook_ : document_);
     documentBar_->setVisible(!songbook);
     if (songbookBar_) songbookBar_->setVisible(songbook);
     // Songbook mode starts at its list (the pane passes the focus on), never
     // in a song's text, where a Tab would be typed.
-    if (songbook && isVisible() && !focusInSongbook) songbook_->setFocus(Qt::OtherFocusReason);
+    if (focusInPicker)
+        modePicker()->segment(model_.kind())->setFocus(Qt::TabFocusReason);
+    else if (songbook && isVisible() && !focusInSongbook)
+        songbook_->setFocus(Qt::OtherFocusReason);
     refreshTitle();
 }
 

@@ -3,7 +3,9 @@
 // The mode picker at the centre of the main window's toolbar: two segments,
 // "Document" and "Songbook", bound both ways to the model's kind. It holds no
 // state of its own; the View menu's Alt+1 and Alt+2 set the same
-// field, so the picker has no shortcut itself.
+// field, so the picker has no shortcut itself. It is one choice: a named
+// group of two radio buttons to screen readers, one Tab stop (the chosen
+// segment), the arrow keys moving the choice.
 
 #include "FolmiraApp/Model/Kinds.h"
 
@@ -25,6 +27,9 @@ public:
     static QString toolTipText();
     QToolButton* segment(DocKind kind) const;
     DocKind selected() const;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void followModel();

@@ -3,6 +3,7 @@
 #include "FolmiraApp/Model/AppModel.h"
 #include "FolmiraApp/Model/Wording.h"
 #include "FolmiraApp/Views/Icons.h"
+#include "Lyricade/Views/DesktopAccessible.h"
 #include "Lyricade/Views/FocusRing.h"
 #include "Lyricade/Views/FontRoles.h"
 
@@ -78,7 +79,7 @@ void ElidedLabel::setFullText(const QString& text)
 {
     if (text == full_) return;
     full_ = text;
-    setAccessibleName(text);
+    Lyricade::setSpokenName(*this, text);
     refit();
 }
 
@@ -122,7 +123,7 @@ PaneHeader::PaneHeader(const QString& title, QWidget* parent) : QWidget(parent)
 void PaneHeader::setDetail(const QString& detail)
 {
     detail_->setFullText(detail);
-    setAccessibleName(detail.isEmpty() ? title() : QStringLiteral("%1, %2").arg(title(), detail));
+    Lyricade::setSpokenName(*this, detail.isEmpty() ? title() : QStringLiteral("%1, %2").arg(title(), detail));
 }
 
 RefusalView::RefusalView(QWidget* parent) : QWidget(parent)
@@ -163,7 +164,7 @@ RefusalView::RefusalView(QWidget* parent) : QWidget(parent)
 void RefusalView::setMessage(const QString& message)
 {
     message_->setText(message);
-    setAccessibleDescription(message);
+    Lyricade::setSpokenDescription(*this, message);
 }
 
 StatusBar::StatusBar(AppModel& model, QWidget* parent) : QWidget(parent), model_(model)
@@ -199,7 +200,7 @@ void StatusBar::refresh()
     icon_->setVisible(!text.isEmpty());
     label_->setVisible(!text.isEmpty());
     // Named once, on the label the focus reaches, so it is read once.
-    label_->setAccessibleName(text);
+    Lyricade::setSpokenName(*label_, text);
 }
 
 void StatusBar::paintEvent(QPaintEvent* event)

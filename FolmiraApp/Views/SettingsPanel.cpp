@@ -198,12 +198,25 @@ void SettingsPanel::refreshPreset(const LargePrintPreset* match)
 
 void SettingsPanel::refreshNotes()
 {
+    const auto notes = model_.notes();
+    const auto kindWord = [](const auto& note) {
+        return note.kind == FolmiraKit::ConversionNote::Kind::warning ? QStringLiteral("Warning") : QStringLiteral("Note");
+    };
+    // The same notes again (the same document in a new look): the rows stay,
+    // so a screen reader hears nothing new.
+    QStringList shown, wanted;
+    for (auto* label : notesSection_->findChildren<QLabel*>(QStringLiteral("note")))
+        shown << label->accessibleDescription() + u'\n' + label->text();
+    for (const auto& note : notes) wanted << kindWord(note) + u'\n' + qstr(note.message);
+    if (shown == wanted) {
+        notesSection_->setVisible(!notes.empty());
+        return;
+    }
     while (auto* item = notesList_->takeAt(0)) {
         delete item->widget();
         delete item->layout();
         delete item;
     }
-    const auto notes = model_.notes();
     // Made last, the notes would be the window's last Tab stops: they are
     // read after the settings they follow, before Export.
     QWidget* before = listSpacing_->slider();
@@ -225,7 +238,7 @@ void SettingsPanel::refreshNotes()
         Lyricade::FocusRing::ringWhenFocused(text);
         text->setContentsMargins(4, 2, 4, 2); // room for the ring around the words
         text->setAccessibleName(text->text());
-        text->setAccessibleDescription(warning ? QStringLiteral("Warning") : QStringLiteral("Note"));
+        text->setAccessibleDescription(kindWord(note));
         row->addWidget(icon, 0, Qt::AlignTop);
         row->addWidget(text, 1);
         auto* holder = new QWidget(notesSection_);

@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QButtonGroup>
 #include <QStyleFactory>
 #include <QToolBar>
 #include <QToolButton>
@@ -37,7 +38,9 @@ void makeKeyboardReachable(QToolBar* toolBar)
         if (auto* button = qobject_cast<QToolButton*>(widget)) buttons << button;
         else if (widget) buttons = widget->findChildren<QToolButton*>();
         for (QToolButton* button : buttons) {
-            button->setFocusPolicy(Qt::TabFocus);
+            // One choice of several (the picker's segments) is one Tab stop, which its owner keeps.
+            const bool oneChoice = button->group() && button->group()->exclusive();
+            if (!oneChoice) button->setFocusPolicy(Qt::TabFocus);
             if (style != QApplication::style()) button->setStyle(style);
             if (button->accessibleName().isEmpty()) button->setAccessibleName(nameFor(button));
             if (previous) QWidget::setTabOrder(previous, button);

@@ -39,20 +39,29 @@ public:
         state.hasPopup = true;
         state.expanded = button()->menu() && button()->menu()->isVisible();
         state.collapsed = !state.expanded;
+        // While its menu is open, the menu's current item holds the focus.
+        if (state.expanded) state.focused = false;
         return state;
     }
 
-    QStringList actionNames() const override { return {showMenuAction(), pressAction()}; }
+    // Opened, or given the focus by an assistive tool.
+    QStringList actionNames() const override
+    {
+        return QStringList{showMenuAction(), pressAction()} + QAccessibleWidget::actionNames();
+    }
 
     QString localizedActionDescription(const QString& action) const override
     {
         if (action == showMenuAction() || action == pressAction()) return QStringLiteral("Open the list of choices");
-        return QString();
+        return QAccessibleWidget::localizedActionDescription(action);
     }
 
     void doAction(const QString& action) override
     {
-        if (action == showMenuAction() || action == pressAction()) button()->showMenu();
+        if (action == showMenuAction() || action == pressAction())
+            button()->showMenu();
+        else
+            QAccessibleWidget::doAction(action);
     }
 
     QStringList keyBindingsForAction(const QString&) const override { return {}; }

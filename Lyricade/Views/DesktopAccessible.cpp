@@ -1,6 +1,9 @@
 #include "Lyricade/Views/DesktopAccessible.h"
 
+#include "Lyricade/Views/OneFocusAccessible.h"
+
 #include <QAbstractItemView>
+#include <QAbstractScrollArea>
 #include <QAccessible>
 #include <QAccessibleObject>
 #include <QAccessibleWidget>
@@ -67,6 +70,26 @@ public:
 
     QAccessible::Role role() const override { return widget()->isWindow() ? QAccessible::Window : QAccessible::Client; }
 };
+
+// A scroll area's viewport passes the focus on to its area, which Qt reads
+// as the viewport having it too: the area alone holds it.
+class ViewportAccessible : public QAccessibleWidget {
+public:
+    explicit ViewportAccessible(QWidget* widget) : QAccessibleWidget(widget, QAccessible::Client) {}
+
+    QAccessible::State state() const override
+    {
+        QAccessible::State state = QAccessibleWidget::state();
+        state.focused = false;
+        return state;
+    }
+};
+
+bool isViewport(const QWidget* widget)
+{
+    const auto* area = qobject_cast<const QAbstractScrollArea*>(widget->parentWidget());
+    return area && area->viewport() == widget && widget->focusProxy();
+}
 
 bool isPlainWindow(const QWidget* widget)
 {
@@ -191,6 +214,7 @@ QAccessibleInterface* desktopFactory(const QString& className, QObject* object)
     // Reached only by classes with no interface of their own nearer to them.
     if ((className == QLatin1String("QWidget") || className == QLatin1String("QFrame")) && isPlainWindow(widget))
         return new WindowAccessible(widget);
+    if (className == QLatin1String("QWidget") && isViewport(widget)) return new ViewportAccessible(widget);
     return nullptr;
 }
 
@@ -202,11 +226,22 @@ void installDesktopAccessible()
     if (installed || !qApp) return;
     installed = true;
     QAccessible::installFactory(desktopFactory);
+    installOneFocusAccessible();
     // The application's interface may have been made before: it is made
     // again, now through the factory.
     QAccessibleInterface* made = QAccessible::queryAccessibleInterface(qApp);
     if (made && !dynamic_cast<ApplicationAccessible*>(made))
         QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(made));
+}
+
+void setSpokenName(QWidget& widget, const QString& name)
+{
+    if (widget.accessibleName() != name) widget.setAccessibleName(name);
+}
+
+void setSpokenDescription(QWidget& widget, const QString& description)
+{
+    if (widget.accessibleDescription() != description) widget.setAccessibleDescription(description);
 }
 
 void addNamedClearButton(QLineEdit& field)

@@ -15,6 +15,7 @@
 #include <QAccessible>
 
 class QLineEdit;
+class QWidget;
 
 namespace Lyricade {
 
@@ -48,6 +49,12 @@ protected:
 };
 
 void installDesktopAccessible();
+
+// Names or describes `widget` for screen readers when the words differ from
+// those it has: Qt announces every call as a change, even of the same words,
+// and a view refreshed on each change of settings would repeat itself.
+void setSpokenName(QWidget& widget, const QString& name);
+void setSpokenDescription(QWidget& widget, const QString& description);
 
 // Gives `field` its clear button, named for screen readers: Qt's own is an
 // unnamed button.

@@ -2,6 +2,7 @@
 
 #include "Lyricade/Views/BookEntryList.h"
 #include "Lyricade/Views/BookEntryRow.h"
+#include "Lyricade/Views/FocusRing.h"
 
 #include <QAccessible>
 #include <QAccessibleWidget>
@@ -16,6 +17,14 @@ public:
     explicit EntryListAccessible(QWidget* widget) : QAccessibleWidget(widget, QAccessible::List) {}
 
     int childCount() const override { return list()->count(); }
+
+    QAccessible::State state() const override
+    {
+        QAccessible::State state = QAccessibleWidget::state();
+        // The current row holds the focus, not the list around it too.
+        if (list()->currentItem() && list()->itemWidget(list()->currentItem())) state.focused = false;
+        return state;
+    }
 
     QAccessibleInterface* child(int index) const override
     {
@@ -89,9 +98,10 @@ void EntryPopUp::paintEvent(QPaintEvent* event)
     ChoiceButton::paintEvent(event);
     if (!hasFocus()) return;
     QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(QPen(palette().color(foregroundRole()), 2));
-    painter.drawRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), 3, 3);
+    // Square, over the style's ring: on so small a button rounded corners
+    // leave a tenth of the ring in the style's colour, which a selected row's
+    // fill swallows.
+    FocusRing::draw(painter, rect(), palette().color(foregroundRole()), 0);
 }
 
 void installEntryAccessibility()

@@ -245,6 +245,43 @@ QColor edge(const QPalette& palette)
     return edge(palette, {window, button.darker(112), button.lighter(112)}, window.darker(140));
 }
 
+QColor overPages(const QPalette& palette, const QColor& backdrop)
+{
+    const QColor window = palette.color(QPalette::Window);
+    const std::vector<QColor> drawnOn{backdrop, window};
+    const std::vector<QColor> all{backdrop, window, QColor(Qt::white)};
+    const auto worst = [](const QColor& c, const std::vector<QColor>& against) {
+        double lowest = 21;
+        for (const QColor& under : against) lowest = std::min(lowest, FontRole::contrast(c, under));
+        return lowest;
+    };
+    const QColor start = colour(palette, backdrop).toRgb();
+    if (worst(start, all) >= least) return start;
+    // The ring is square and on whole pixels, so nothing smooths it: 3 : 1
+    // itself will do. The least contrast with all three rises and then falls
+    // as the colour is taken toward either pole: its best is searched for.
+    QColor best = start;
+    for (const QColor& pole : {QColor(Qt::white), QColor(Qt::black)}) {
+        const auto at = [&](double t) {
+            return QColor::fromRgbF(start.redF() + (pole.redF() - start.redF()) * t,
+                                    start.greenF() + (pole.greenF() - start.greenF()) * t,
+                                    start.blueF() + (pole.blueF() - start.blueF()) * t)
+                .rgb();
+        };
+        double low = 0, high = 1;
+        for (int step = 0; step < 40; ++step) {
+            const double a = low + (high - low) / 3, b = high - (high - low) / 3;
+            if (worst(QColor(at(a)), all) < worst(QColor(at(b)), all))
+                low = a;
+            else
+                high = b;
+        }
+        if (const QColor found(at((low + high) / 2)); worst(found, all) > worst(best, all)) best = found;
+    }
+    if (worst(best, all) >= 3.0) return best;
+    return FontRole::standOut(start, drawnOn, least);
+}
+
 QColor onFill(const QPalette& palette)
 {
     return edge(palette, {palette.color(QPalette::Window)}, palette.color(QPalette::Highlight));
@@ -271,7 +308,8 @@ QColor colour(const QPalette& palette, const QColor& background)
 void draw(QPainter& painter, const QRectF& around, const QColor& colour, double radius, int thickness)
 {
     painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(QPen(colour, thickness));
+    // Mitred: a bevelled square corner leaves its outermost pixel half drawn.
+    painter.setPen(QPen(colour, thickness, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
     painter.setBrush(Qt::NoBrush);
     const double inset = thickness / 2.0;
     painter.drawRoundedRect(around.adjusted(inset, inset, -inset, -inset), radius, radius);
@@ -308,12 +346,8 @@ void Style::drawPrimitive(PrimitiveElement element, const QStyleOption* option, 
     QColor under;
     if (const auto* focus = qstyleoption_cast<const QStyleOptionFocusRect*>(option)) under = focus->backgroundColor;
     QColor ring = colour(option->palette, under);
-    // A view of pages draws its ring over them as well as over its own background: clear of white paper too.
-    if (qobject_cast<const QAbstractScrollArea*>(widget) && !qobject_cast<const QAbstractItemView*>(widget)) {
-        std::vector<QColor> against{QColor(Qt::white), option->palette.color(QPalette::Window)};
-        if (under.isValid()) against.push_back(under);
-        ring = FontRole::standOut(ring, against, least);
-    }
+    if (qobject_cast<const QAbstractScrollArea*>(widget) && !qobject_cast<const QAbstractItemView*>(widget))
+        ring = overPages(option->palette, under.isValid() ? under : option->palette.color(QPalette::Window));
     // A tool button's ring runs along its edge, clear of the icon and label.
     const bool tool = qobject_cast<const QToolButton*>(widget);
     const QRectF around = tool ? QRectF(widget->rect()) : QRectF(option->rect);

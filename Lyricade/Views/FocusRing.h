@@ -32,6 +32,12 @@ QColor colour(const QPalette& palette, const QColor& background = QColor());
 QColor edge(const QPalette& palette, const std::vector<QColor>& backgrounds, const QColor& preferred);
 QColor edge(const QPalette& palette);
 
+// The ring of a view of pages over `backdrop`, the view's own background:
+// 3 : 1 from it and from the window, which it is drawn on, and from white
+// paper too where one colour can stand out from all three; else the paper
+// that passes under the ring's ends gives way.
+QColor overPages(const QPalette& palette, const QColor& backdrop);
+
 // The fill of a control that is on (a chosen segment): the selection colour,
 // held 3 : 1 from the window around it.
 QColor onFill(const QPalette& palette);

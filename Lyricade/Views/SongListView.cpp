@@ -17,6 +17,8 @@
 #include <QStringList>
 #include <QVBoxLayout>
 
+#include <set>
+
 namespace Lyricade {
 
 using namespace TunequillKit;
@@ -98,20 +100,25 @@ void SongListView::rebuild()
 {
     rebuilding_ = true;
     if (search_->text() != model_.search()) search_->setText(model_.search());
-    list_->clear();
-    for (const StoredSong& stored : model_.filteredSongs()) {
-        const auto song = model_.song(stored.id);
-        const QString title = songTitle(song.get());
-        const QString key = keyOf(song.get());
-        const QString detail = detailOf(stored, song.get());
-        auto* item = new QListWidgetItem(title, list_);
-        item->setData(SongListWidget::idRole, QString::fromStdString(stored.id.toString()));
-        item->setData(SongListWidget::keyRole, key);
-        item->setData(SongListWidget::detailRole, detail);
-        QStringList spoken{title};
-        for (const QString& part : {spokenKeys(key), detail})
-            if (!part.isEmpty()) spoken << part;
-        item->setData(Qt::AccessibleTextRole, spoken.join(QStringLiteral(", ")));
+    // Row by row, not all anew: the rows that stay keep their place for
+    // screen readers holding them, and a removal reads as one.
+    const std::vector<StoredSong> songs = model_.filteredSongs();
+    std::set<QString> wanted;
+    for (const StoredSong& stored : songs) wanted.insert(QString::fromStdString(stored.id.toString()));
+    for (int row = list_->count() - 1; row >= 0; --row)
+        if (!wanted.count(list_->item(row)->data(SongListWidget::idRole).toString())) delete list_->takeItem(row);
+    for (int row = 0; row < int(songs.size()); ++row) {
+        const QString id = QString::fromStdString(songs[row].id.toString());
+        QListWidgetItem* item = list_->item(row);
+        if (!item || item->data(SongListWidget::idRole).toString() != id) {
+            // Moved (a new title), or new.
+            item = nullptr;
+            for (int later = row + 1; later < list_->count() && !item; ++later)
+                if (list_->item(later)->data(SongListWidget::idRole).toString() == id) item = list_->takeItem(later);
+            if (!item) item = new QListWidgetItem;
+            list_->insertItem(row, item);
+        }
+        fill(*item, songs[row]);
     }
     count_->setText(songCountText(static_cast<int>(model_.library().songs.size())));
     // The raw text decides, so a search of spaces over an empty library reads "No matches".
@@ -123,6 +130,23 @@ void SongListView::rebuild()
     empty_->setVisible(list_->count() == 0);
     rebuilding_ = false;
     showSelection();
+}
+
+void SongListView::fill(QListWidgetItem& item, const StoredSong& stored) const
+{
+    // Setting what a row holds already changes nothing, and announces nothing.
+    const auto song = model_.song(stored.id);
+    const QString title = songTitle(song.get());
+    const QString key = keyOf(song.get());
+    const QString detail = detailOf(stored, song.get());
+    item.setData(Qt::DisplayRole, title);
+    item.setData(SongListWidget::idRole, QString::fromStdString(stored.id.toString()));
+    item.setData(SongListWidget::keyRole, key);
+    item.setData(SongListWidget::detailRole, detail);
+    QStringList spoken{title};
+    for (const QString& part : {spokenKeys(key), detail})
+        if (!part.isEmpty()) spoken << part;
+    item.setData(Qt::AccessibleTextRole, spoken.join(QStringLiteral(", ")));
 }
 
 void SongListView::showSelection()

@@ -11,6 +11,7 @@
 
 class QLabel;
 class QLineEdit;
+class QListWidgetItem;
 class QMenu;
 class QPushButton;
 
@@ -42,6 +43,7 @@ public:
 
 private:
     void rebuild();
+    void fill(QListWidgetItem& item, const TunequillKit::StoredSong& stored) const;
     void showSelection();
     void selectedByUser();
     void openMenu(const QPoint& pos);

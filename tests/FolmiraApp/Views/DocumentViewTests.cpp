@@ -2,8 +2,10 @@
 // sizes and title.
 
 #include "../Fakes.h"
+#include "AccessibleEvents.h"
 
 #include "FolmiraApp/Model/Engine.h"
+#include "FolmiraApp/Model/QtText.h"
 #include "FolmiraApp/Views/DocumentView.h"
 #include "FolmiraApp/Views/EmptyStateView.h"
 #include "FolmiraApp/Views/MainWindow.h"
@@ -19,6 +21,7 @@
 #include <QAccessible>
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QDragEnterEvent>
 #include <QMimeData>
 #include <QLabel>
@@ -34,6 +37,7 @@
 #include <QUrl>
 
 #include <functional>
+#include <map>
 
 namespace FolmiraAppTest {
 namespace {
@@ -322,6 +326,52 @@ TEST_F(DocumentViewTest, StatusBarCountsTheNotesOfAnOpenFile)
     EXPECT_EQ(view().statusBar()->text(), "1 note in Settings");
     model->closeDocument();
     EXPECT_EQ(view().statusBar()->text(), "");
+}
+
+TEST_F(DocumentViewTest, AFontChangeIsAnnouncedOnceAndWhatItLeavesAloneIsNot)
+{
+    // A copy with two pictures left out, by the real engine: a note, a count
+    // of notes and a header line, the note and the count the same in every font.
+    AppServices given = services();
+    given.engine = makeFolmiraEngine();
+    model = std::make_unique<AppModel>(true, given);
+    window().show();
+    openAndSettle(file("Notes.md", "# Notes\n\n![a](missing.png)\n\n![b](https://example.com/b.png)\n\nThe end.\n"));
+    ASSERT_EQ(model->notes().size(), 1u);
+    const QString note = qstr(model->notes().front().message), count = view().statusBar()->text();
+    QComboBox* fonts = view().inspector()->fontPicker();
+    PaneHeader* header = view().largePrintPane()->header();
+    for (const QString font : {"Verdana", "Arial"}) {
+        SCOPED_TRACE(font.toStdString());
+        AccessibleEvents heard;
+        QSignalSpy rendered(model.get(), &AppModel::resultChanged);
+        fonts->setCurrentIndex(fonts->findText(font));
+        emit fonts->activated(fonts->currentIndex()); // as a choice in its list is
+        ASSERT_TRUE(HangGuard::waitFor([&] { return !rendered.isEmpty() && !model->rendering() && model->preview(); }));
+        QCoreApplication::processEvents();
+        // Nothing is said twice of one object.
+        std::map<std::tuple<int, QAccessible::Id, QString>, int> said;
+        for (const auto& event : heard.events()) ++said[{int(event.type), event.about, event.text}];
+        for (const auto& [event, times] : said)
+            EXPECT_EQ(times, 1) << "event " << std::hex << std::get<0>(event) << ": " << std::get<2>(event).toStdString();
+        const QString headerName = QAccessible::queryAccessibleInterface(header)->text(QAccessible::Name);
+        ASSERT_TRUE(headerName.contains(font)) << headerName.toStdString();
+        const struct {
+            QAccessible::Event type;
+            QString text;
+            int times;
+        } expected[] = {
+            {QAccessible::NameChanged, headerName, 1},       // the copy's new look
+            {QAccessible::NameChanged, note, 0},             // the same note
+            {QAccessible::DescriptionChanged, "Warning", 0},
+            {QAccessible::DescriptionChanged, "Note", 0},
+            {QAccessible::NameChanged, count, 0},            // the same count
+            {QAccessible::ObjectShow, "What changed", 0},    // shown all along
+            {QAccessible::ObjectShow, note, 0},
+        };
+        for (const auto& row : expected)
+            EXPECT_EQ(heard.count(row.type, row.text), row.times) << std::hex << row.type << ": " << row.text.toStdString();
+    }
 }
 
 TEST_F(DocumentViewTest, ToolbarItemsLabelsAndTooltips)

@@ -12,6 +12,8 @@
 #include "FolmiraApp/Views/SettingsPanel.h"
 #include "Lyricade/SongController.h"
 #include "Lyricade/Views/BookView.h"
+#include "Lyricade/Views/DesktopAccessible.h"
+#include "Lyricade/Views/EntryAccessible.h"
 #include "Lyricade/Views/InspectorView.h"
 #include "Lyricade/Views/SongRootView.h"
 #include "tests/HangGuardQt.h"
@@ -21,11 +23,15 @@
 #include <QAbstractScrollArea>
 #include <QAccessible>
 #include <QApplication>
+#include <QMenu>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QSplitter>
+#include <QTimer>
 
 #include <algorithm>
 #include <functional>
+#include <map>
 #include <set>
 
 namespace FolmiraAppTest {
@@ -42,6 +48,8 @@ protected:
 
     void launch(std::shared_ptr<Engine> realEngine = nullptr)
     {
+        // As the program does before its first window.
+        Lyricade::installDesktopAccessible();
         defaults->setValue("welcomeSeen", true);
         AppServices given = services();
         if (realEngine) given.engine = std::move(realEngine);
@@ -69,6 +77,33 @@ protected:
     {
         QAccessibleInterface* reads = QAccessible::queryAccessibleInterface(widget);
         return reads ? reads->text(QAccessible::Name).trimmed() : QString();
+    }
+
+    // Every object on the accessibility bus that reads as focused, from the
+    // application down: its windows and the menus popped up on their own.
+    static std::vector<QAccessibleInterface*> focusedObjects()
+    {
+        std::vector<QAccessibleInterface*> found;
+        std::function<void(QAccessibleInterface*, int)> visit = [&](QAccessibleInterface* at, int depth) {
+            if (!at || depth > 60) return;
+            if (at->state().focused) found.push_back(at);
+            for (int i = 0; i < at->childCount(); ++i) visit(at->child(i), depth + 1);
+        };
+        visit(QAccessible::queryAccessibleInterface(qApp), 0);
+        return found;
+    }
+
+    // Exactly one object reads as focused: `focus` itself, or a child of it
+    // (a view's current row, an open menu's current item).
+    static void expectOneFocused(QObject* focus)
+    {
+        const auto focused = focusedObjects();
+        QStringList names;
+        for (QAccessibleInterface* each : focused) names << each->text(QAccessible::Name);
+        ASSERT_EQ(focused.size(), 1u) << names.join(" | ").toStdString();
+        QAccessibleInterface* one = focused.front();
+        const bool isFocus = one->object() == focus || (one->parent() && one->parent()->object() == focus);
+        EXPECT_TRUE(isFocus) << names.join(" | ").toStdString();
     }
 
     // Why `control` is not seen whole, or empty when it is: every scroll area
@@ -140,9 +175,11 @@ protected:
         return names;
     }
 
-    // The share of a two-pixel ring the focus on `control` changes at 3 : 1,
-    // where no holder cuts the control off: around a list's current row, a
-    // view's pages, else the whole control.
+    // The share of the outer two pixels the focus on `control` changes at
+    // 3 : 1, where no holder cuts the control off: around a list's current
+    // row, a view's pages, else the whole control. The default button keeps
+    // its dark outline, which no ring colour stands out from on a light
+    // window: its ring is the two pixels inside that.
     double ringShare(QWidget* control)
     {
         QWidget& window = app->window();
@@ -154,6 +191,7 @@ protected:
             auto* list = qobject_cast<QAbstractItemView*>(control);
             if (list && list->currentIndex().isValid()) box &= list->visualRect(list->currentIndex()).translated(box.topLeft());
         }
+        if (auto* button = qobject_cast<QPushButton*>(control); button && button->isDefault()) box.adjust(1, 1, -1, -1);
         for (QWidget* holder = control->parentWidget(); holder != &window; holder = holder->parentWidget())
             seen &= QRect(holder->mapTo(&window, QPoint()), holder->size());
         const QImage focused = window.grab().toImage();
@@ -161,7 +199,7 @@ protected:
         QApplication::processEvents();
         const QImage plain = window.grab().toImage();
         control->setFocus(Qt::TabFocusReason);
-        return PixelMeasures::ringShare(plain, focused, box.translated(at), QRegion(seen));
+        return PixelMeasures::ringShare(plain, focused, box.translated(at), QRegion(seen), Lyricade::FocusRing::width);
     }
 
     // Tab reads the last walk's stops inside `regions` region after region,
@@ -191,6 +229,8 @@ protected:
 
 TEST_F(KeyboardWalkTest, TabReachesEveryNamedControlInBothModes)
 {
+    // One focus on the bus at each stop: no view's current row beside it.
+    atEachStop_ = [](QWidget* at) { expectOneFocused(at); };
     launch();
     walk("Document mode");
 
@@ -212,10 +252,33 @@ TEST_F(KeyboardWalkTest, TabReachesEveryNamedControlInBothModes)
     auto* root = app->window().findChild<Lyricade::SongRootView*>();
     ASSERT_NE(root, nullptr);
     expectReadingOrder({root->findChild<Lyricade::BookView*>(), root->detail(), root->inspector()}, root->inspector());
+
+    // An open menu's current item holds the focus, and the button it drops from lets go of it.
+    Lyricade::EntryPopUp* key = nullptr;
+    for (auto* popUp : root->findChildren<Lyricade::EntryPopUp*>())
+        if (popUp->accessibleName() == "Key" && popUp->focusPolicy() != Qt::NoFocus) key = popUp;
+    ASSERT_NE(key, nullptr) << "the current entry's Key";
+    key->setFocus(Qt::TabFocusReason);
+    QMenu* menu = key->menu();
+    QStringList chosen;
+    QTimer::singleShot(0, menu, [&] {
+        for (Qt::Key step : {Qt::Key_Up, Qt::Key_Up, Qt::Key_Down}) {
+            QTest::keyClick(menu, step);
+            ASSERT_NE(menu->activeAction(), nullptr);
+            expectOneFocused(menu);
+            chosen << focusedObjects().front()->text(QAccessible::Name);
+        }
+        menu->close();
+    });
+    key->showMenu();
+    EXPECT_EQ(chosen.size(), 3);
+    EXPECT_NE(chosen.value(0), chosen.value(1)) << "the focus follows the arrows";
+    EXPECT_EQ(chosen.value(0), chosen.value(2));
 }
 
 TEST_F(KeyboardWalkTest, WithADocumentOpenTabReachesItsNotesAndReadsThem)
 {
+    atEachStop_ = [](QWidget* at) { expectOneFocused(at); };
     launch();
     app->model().open(file("Letter.txt"));
     ASSERT_TRUE(HangGuard::waitFor([&] { return app->model().preview() && !app->model().rendering(); }));
@@ -277,10 +340,19 @@ TEST_F(KeyboardWalkTest, EachTabBringsTheFocusedControlWholeIntoViewAtBothFontSi
 
 TEST_F(KeyboardWalkTest, EveryTabStopShowsAWholeRingAtBothFontSizes)
 {
-    // At the desktop's font size and half again as large, and on a
-    // high-contrast palette, in both modes, with a document, a song and a
-    // songbook open (its print settings shown).
-    atEachStop_ = [&](QWidget* at) { EXPECT_GE(ringShare(at), 0.95) << describe(at); };
+    // At the desktop's font size and half again as large, and on dark and
+    // high-contrast palettes, in both modes, with a document, a song and a
+    // songbook open (its print settings shown, the small pop-ups of a book's
+    // current entry reached).
+    std::map<QString, double> least; // the least share each stop showed in a look
+    atEachStop_ = [&](QWidget* at) {
+        const double share = ringShare(at);
+        EXPECT_GE(share, 0.95) << describe(at) << " " << at->width() << "x" << at->height();
+        const auto [kept, first] = least.emplace(nameOf(at), share);
+        if (!first) kept->second = std::min(kept->second, share);
+    };
+    // The smallest controls, where a ring drawn inside leaves least: each one reached and ringed.
+    const QString smallControls[] = {"Key", "Capo", "Add", "About song licensing", "Columns: One", "Pages", "Songbook"};
     const QFont desktopFont = QApplication::font();
     const QPalette desktopPalette = QApplication::palette();
     const std::shared_ptr<void> lookBack(nullptr, [=, style = QApplication::style()->name()](void*) {
@@ -294,9 +366,12 @@ TEST_F(KeyboardWalkTest, EveryTabStopShowsAWholeRingAtBothFontSizes)
         QPalette palette;
     } looks[] = {{1.0, QApplication::palette()},
                  {1.5, QApplication::palette()},
-                 {1.0, Lyricade::FontRole::readablePalette(PixelMeasures::highContrast())}};
+                 {1.0, Lyricade::FontRole::readablePalette(PixelMeasures::highContrast())},
+                 {1.0, PixelMeasures::dark()},
+                 {1.5, PixelMeasures::dark()}};
     for (const auto& look : looks) {
         SCOPED_TRACE(look.palette.color(QPalette::Window).name().toStdString() + " at " + std::to_string(look.scale));
+        least.clear();
         QFont font = desktopFont;
         font.setPointSizeF(desktopFont.pointSizeF() * look.scale);
         QApplication::setFont(font);
@@ -316,6 +391,10 @@ TEST_F(KeyboardWalkTest, EveryTabStopShowsAWholeRingAtBothFontSizes)
         songs.selectBookKind(false);
         ASSERT_TRUE(HangGuard::waitFor([&] { return songs.hasOutput(); }, 10000));
         walk("Songbook mode, a songbook open");
+        for (const QString& name : smallControls) {
+            ASSERT_TRUE(least.count(name)) << "not reached: " << name.toStdString();
+            EXPECT_GE(least[name], 0.95) << name.toStdString();
+        }
         engine->releaseAll();
         app.reset();
     }

@@ -77,6 +77,18 @@ TEST_F(MainWindowTest, ThePickerNamesBothModesAndTheirKeys)
         EXPECT_TRUE(picker->segment(kind)->toolTip().isEmpty()) << "the picker's own tooltip shows over it";
     }
     EXPECT_EQ(QAccessible::queryAccessibleInterface(picker)->text(QAccessible::Name), "What to make");
+    // One choice of two: a named group of radio buttons, the chosen one checked.
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(picker)->role(), QAccessible::Grouping);
+    for (DocKind kind : allDocKinds) {
+        QAccessibleInterface* reads = QAccessible::queryAccessibleInterface(picker->segment(kind));
+        EXPECT_EQ(reads->role(), QAccessible::RadioButton);
+        EXPECT_EQ(reads->parent()->object(), picker);
+        EXPECT_TRUE(reads->state().checkable);
+        EXPECT_EQ(reads->state().checked, kind == DocKind::document);
+        // An assistive tool may focus the one Tab stop.
+        const QStringList actions = reads->actionInterface()->actionNames();
+        EXPECT_EQ(actions.contains(QAccessibleActionInterface::setFocusAction()), kind == DocKind::document);
+    }
     EXPECT_EQ(picker->toolTip(),
               "A document in large print, or a large-print songbook from chord sheets (Alt+1 / Alt+2)");
 }
@@ -92,11 +104,24 @@ TEST_F(MainWindowTest, ThePickerAndTheModelFollowEachOther)
     // The menu's way: the model changes, the picker shows it.
     model->setKind(DocKind::document);
     EXPECT_EQ(w.modePicker()->selected(), DocKind::document);
-    // The keyboard's way: the arrows move between the segments.
-    QToolButton* document = w.modePicker()->segment(DocKind::document);
-    document->setFocus(Qt::TabFocusReason);
-    QTest::keyClick(document, Qt::Key_Right);
-    EXPECT_EQ(model->kind(), DocKind::songbook);
+    // The keyboard's way: Tab reaches the chosen segment alone, the arrows move the choice and the focus.
+    w.modePicker()->segment(DocKind::document)->setFocus(Qt::TabFocusReason);
+    const struct {
+        Qt::Key key;
+        DocKind chosen;
+    } steps[] = {{Qt::Key_Right, DocKind::songbook}, {Qt::Key_Left, DocKind::document}, {Qt::Key_Up, DocKind::songbook},
+                 {Qt::Key_Down, DocKind::document}, {Qt::Key_Space, DocKind::document}};
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.key);
+        QTest::keyClick(QApplication::focusWidget(), step.key);
+        EXPECT_EQ(model->kind(), step.chosen);
+        // Each mode's toolbar has a picker of its own: the one shown.
+        ModePicker* picker = w.modePicker();
+        EXPECT_EQ(picker->selected(), step.chosen);
+        EXPECT_EQ(QApplication::focusWidget(), picker->segment(step.chosen));
+        for (DocKind kind : allDocKinds)
+            EXPECT_EQ(bool(picker->segment(kind)->focusPolicy() & Qt::TabFocus), kind == step.chosen);
+    }
 }
 
 TEST_F(MainWindowTest, EachModeShowsItsContentAndTheSongbookIsMadeOnFirstUse)

@@ -272,4 +272,25 @@ TEST(FocusRingColour, StandsOutFromTheSurfaceAndItsFramesAndFromASelection)
     }
 }
 
+TEST(FocusRingColour, AViewOfPagesRingStandsOutFromItsBackdropAndFromPaperWhereAColourCan)
+{
+    const std::unique_ptr<QStyle> fusion(QStyleFactory::create(QStringLiteral("Fusion")));
+    QPalette slate = PixelMeasures::dark(); // a dark theme whose backdrop is a mid slate
+    slate.setColor(QPalette::Mid, QColor(0x41, 0x48, 0x4e));
+    const struct {
+        QPalette palette;
+        bool paperToo;
+    } rows[] = {{fusion->standardPalette(), true}, {highContrast(), true}, {PixelMeasures::dark(), false}, {slate, false}};
+    for (const auto& row : rows) {
+        const QColor backdrop = row.palette.color(QPalette::Mid);
+        SCOPED_TRACE(backdrop.name().toStdString());
+        const QColor ring = Lyricade::FocusRing::overPages(row.palette, backdrop);
+        EXPECT_GE(Lyricade::FontRole::contrast(ring, backdrop), 3.0);
+        EXPECT_GE(Lyricade::FontRole::contrast(ring, row.palette.color(QPalette::Window)), 3.0);
+        if (row.paperToo) {
+            EXPECT_GE(Lyricade::FontRole::contrast(ring, Qt::white), 3.0);
+        }
+    }
+}
+
 } // namespace

@@ -45,12 +45,13 @@ inline QPalette dark()
 }
 
 // How much of a `width`-pixel ring around `box` the focus draws: the pixels
-// within twice that of the edge that differ at 3 : 1 or more between the two
-// images, as a share of the ring's pixels (a ring may lie a pixel inside a
-// control's own outline), capped at 1. Only pixels in `seen` count, when
-// given: a control partly covered or scrolled away shows its ring only where
-// it shows itself.
-inline double ringShare(const QImage& before, const QImage& after, const QRect& box, const QRegion& seen = {})
+// within `band` of the edge (by default twice the ring's width, as a ring may
+// lie a pixel inside a control's own outline) that differ at 3 : 1 or more
+// between the two images, as a share of the ring's pixels, capped at 1. Only
+// pixels in `seen` count, when given: a control partly covered or scrolled
+// away shows its ring only where it shows itself.
+inline double ringShare(const QImage& before, const QImage& after, const QRect& box, const QRegion& seen = {},
+                        int band = 2 * Lyricade::FocusRing::width)
 {
     const int ring = Lyricade::FocusRing::width;
     int inRing = 0, changed = 0;
@@ -58,7 +59,7 @@ inline double ringShare(const QImage& before, const QImage& after, const QRect& 
         for (int x = box.left(); x <= box.right(); ++x) {
             if (!seen.isEmpty() && !seen.contains(QPoint(x, y))) continue;
             const int fromEdge = std::min({x - box.left(), box.right() - x, y - box.top(), box.bottom() - y});
-            if (fromEdge >= 2 * ring) continue;
+            if (fromEdge >= std::max(band, ring)) continue;
             inRing += fromEdge < ring;
             changed += Lyricade::FontRole::contrast(before.pixelColor(x, y), after.pixelColor(x, y)) >= 3.0;
         }

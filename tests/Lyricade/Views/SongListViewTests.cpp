@@ -3,6 +3,7 @@
 
 #include "ViewFixture.h"
 
+#include "Lyricade/Views/DesktopAccessible.h"
 #include "Lyricade/Views/EmptyStateOverlay.h"
 #include "Lyricade/Views/SongListRows.h"
 #include "Lyricade/Views/SongListView.h"
@@ -167,6 +168,61 @@ TEST_F(SongListTest, RowMenuAddsToBooksAndAsksBeforeDeleting)
     ASSERT_TRUE(model->pendingDelete().has_value());
     EXPECT_EQ(model->pendingDelete()->id, one.id);
     EXPECT_EQ(model->library().songs.size(), 1u) << "only the confirmation deletes";
+}
+
+// Qt's warnings while a test runs, one of which is a row asked for that is not there.
+struct Warnings {
+    Warnings()
+    {
+        heard = this;
+        before = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
+            if (type == QtWarningMsg) heard->texts << text;
+        });
+    }
+    ~Warnings()
+    {
+        qInstallMessageHandler(before);
+        heard = nullptr;
+    }
+
+    static inline Warnings* heard = nullptr;
+    QtMessageHandler before;
+    QStringList texts;
+};
+
+TEST_F(SongListTest, DeletingFromALongLibraryTakesOutOneRowForReadersHoldingTheRows)
+{
+    installDesktopAccessible();
+    constexpr int count = 1510;
+    std::vector<StoredSong> songs;
+    for (int i = 0; i < count; ++i) songs.push_back(storedSong("Song " + std::to_string(10000 + i)));
+    const struct {
+        int deleted;
+        int selected;
+    } rows[] = {{700, count - 1}, {count - 2, count - 2}, {0, 5}, {count - 1, count - 1}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.deleted);
+        build(libraryOf(songs));
+        Warnings warnings;
+        QAccessibleInterface* list = QAccessible::queryAccessibleInterface(view->list());
+        ASSERT_EQ(list->childCount(), count);
+        // A reader holds the rows it has read: the deleted one and those around it.
+        const int after = std::min(row.deleted + 1, count - 1);
+        QAccessibleInterface* held = list->child(after);
+        const QString heldName = held->text(QAccessible::Name);
+        model->setSelectedSongID(songs[std::size_t(row.selected)].id);
+        model->deleteSong(songs[std::size_t(row.deleted)].id);
+        QApplication::processEvents();
+        EXPECT_EQ(list->childCount(), count - 1);
+        // The rows after it stay the same rows, one place up.
+        if (after != row.deleted) {
+            EXPECT_TRUE(held->isValid());
+            EXPECT_EQ(held->text(QAccessible::Name), heldName);
+            EXPECT_EQ(list->indexOfChild(held), after - 1);
+        }
+        for (int i = 0; i < list->childCount(); ++i) ASSERT_NE(list->child(i), nullptr) << i;
+        EXPECT_TRUE(warnings.texts.filter("Invalid index").isEmpty()) << warnings.texts.join("\n").toStdString();
+    }
 }
 
 TEST_F(SongListTest, ShiftF10OpensTheCurrentSongsMenuAsTheMenuKeyDoes)
