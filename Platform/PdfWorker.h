@@ -28,15 +28,16 @@ namespace Platform {
 
 struct PdfWorkerLimits {
     double cpuSeconds = 2;                              // CPU time of one request
-    std::int64_t memoryBytes = std::int64_t{500} << 20; // address space beyond what the worker maps at its start
+    std::int64_t memoryBytes = std::int64_t{500} << 20; // address space of one request beyond what its worker maps
     bool operator==(const PdfWorkerLimits&) const = default;
 };
 
-// A document's bytes in a memory file handed to every worker: written once,
-// read by each worker without another copy through a pipe.
+// A document's bytes in a memory file handed to every worker: written once and
+// sealed against writing, shrinking and growing, then mapped read only by each
+// worker, so the bytes are in memory once however many workers read them.
 class PdfWorkerInput {
 public:
-    // Throws std::system_error when the system gives no memory file.
+    // Throws std::system_error when the system gives no sealed memory file.
     explicit PdfWorkerInput(const Bytes& data);
     ~PdfWorkerInput();
     PdfWorkerInput(const PdfWorkerInput&) = delete;
@@ -58,6 +59,11 @@ public:
     struct Reply {
         Status status = Status::unavailable;
         Bytes payload;
+        // When `ended`: the worker went past a limit (CPU time, memory, the
+        // wall-clock bound), rather than crashing or sending a damaged reply.
+        bool pastLimit = false;
+        // When `ok`: the CPU time the request took in the worker.
+        double cpuSeconds = 0;
     };
 
     PdfWorker(std::shared_ptr<const PdfWorkerInput> input, PdfWorkerLimits limits);
@@ -72,16 +78,22 @@ public:
     // every few milliseconds. A reply longer than `largestReply` bytes is not
     // one the request can legitimately get: the worker is ended and the reply
     // is `ended`. Memory for the reply grows as its bytes arrive, never from
-    // what the worker claims it will send.
-    Reply request(std::uint8_t tag, const Bytes& payload, std::size_t largestReply, const CancelFlag* cancel);
+    // what the worker claims it will send. The request may take `cpuSeconds`
+    // of CPU time (the limits' when 0 or less) and a few times that of wall
+    // time; its memory is its share of one budget for all workers of this
+    // process, and a request that runs out of its share is tried once more
+    // with the whole of its limit, alone.
+    Reply request(std::uint8_t tag, const Bytes& payload, std::size_t largestReply, const CancelFlag* cancel,
+                  double cpuSeconds = 0);
     // Kills the worker now, if one runs, and reaps it.
     void end();
     // The running worker's process id, or 0.
     pid_t pid() const { return pid_; }
 
     // Where the worker program is: $FOLMIRA_PDF_WORKER when set, else beside
-    // this program, else in the installation's libexec folder, else in the
-    // build tree.
+    // this program, else in the installation's libexec folder; the build
+    // tree's only for a program that runs from the build tree. Empty when
+    // there is none.
     static std::filesystem::path location();
 
     // A test's hook, called with the worker's id just before each request is
@@ -90,12 +102,17 @@ public:
     static void setBeforeSend(BeforeSend hook);
 
 private:
-    Reply receive(std::size_t largestReply, const CancelFlag* cancel);
+    struct Attempt;
+    Reply attempt(const Attempt& what, const CancelFlag* cancel);
+    Reply receive(std::size_t largestReply, double wallSeconds, const CancelFlag* cancel);
+    Reply ended(bool damaged);
 
     std::shared_ptr<const PdfWorkerInput> input_;
     PdfWorkerLimits limits_;
     pid_t pid_ = 0;
     int socket_ = -1;
+    bool opening_ = false;    // the worker is opening the document: its first request waits for that too
+    bool pastMemory_ = false; // the last request ended past its memory
 };
 
 // The worker's side: what one request tag does. The handler gets the document
@@ -106,9 +123,11 @@ struct PdfWorkerRequest {
     Bytes (*handle)(const PdfDocument::Opened& document, WireReader& request) = nullptr;
 };
 
-// The worker program's main: waits for the document's memory file and its
-// limits on fd 3, sets the limits, opens the document and answers requests
-// with `handlers` until the client goes away. Returns the exit status.
+// The worker program's main: closes every descriptor but the standard streams
+// and its socket (fd 3), ends with the process that started it, waits for the
+// document's memory file and its limits on fd 3, opens the document under them
+// and answers requests with `handlers`, each under its own limits, until the
+// client goes away. Returns the exit status.
 int servePdfWorker(std::span<const PdfWorkerRequest> handlers);
 
 } // namespace Platform

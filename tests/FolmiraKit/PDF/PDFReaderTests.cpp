@@ -614,11 +614,11 @@ TEST(PdfReader, AWorkerThatDiesLeavesOutItsPageOrRefusesTheFileItOpens)
     };
     for (const Case& c : {Case{PDFReader::WorkerRequest::readPage, SIGKILL}, Case{PDFReader::WorkerRequest::readPage, SIGSEGV},
                           Case{PDFReader::WorkerRequest::open, SIGSEGV}}) {
-        // On one thread the second page read is page 2: its worker dies as it is asked.
+        // On one thread the second page read is page 2: its worker (its process group) dies as it is asked.
         int asked = 0;
         BeforeSend hook([&](pid_t pid, std::uint8_t tag) {
             if (tag == static_cast<std::uint8_t>(c.request) && ++asked == (c.request == PDFReader::WorkerRequest::open ? 1 : 2))
-                kill(pid, c.signal);
+                kill(-pid, c.signal);
         });
         if (c.request == PDFReader::WorkerRequest::open) {
             expectRefusal(pdf, Reason::damaged, "This PDF couldn’t be opened. It may be damaged.");
