@@ -290,6 +290,7 @@ PdfWorker::Reply PdfWorker::ended(bool damaged)
     const Outcome outcome = pid > 0 ? reaped(pid) : Outcome::crashed;
     pastMemory_ = !damaged && outcome == Outcome::pastMemory;
     replenishLater();
+    if (!damaged && outcome == Outcome::notAWorker) return {Status::unavailable, {}};
     Reply reply{Status::ended, {}};
     reply.pastLimit = !damaged && outcome != Outcome::crashed;
     return reply;

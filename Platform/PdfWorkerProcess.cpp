@@ -92,7 +92,7 @@ std::optional<Process> spawnHere()
         close(ours);
         return std::nullopt;
     }
-    return Process{pid, ours};
+    return Process{pid, ours, program};
 }
 
 // The thread workers are started from. It lives as long as the process, so
@@ -165,10 +165,15 @@ public:
     std::optional<Process> take()
     {
         std::lock_guard lock(mutex_);
-        if (getpid() != owner_ || idle_.empty()) return std::nullopt;
-        Process p = idle_.back();
-        idle_.pop_back();
-        return p;
+        if (getpid() != owner_) return std::nullopt;
+        const std::string program = PdfWorker::location().string();
+        while (!idle_.empty()) {
+            Process p = idle_.back();
+            idle_.pop_back();
+            if (p.program == program) return p;
+            PdfWorkerProcess::kill(p); // started before another program was named
+        }
+        return std::nullopt;
     }
 
     void replenish()

@@ -11,12 +11,14 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 
 namespace Platform::PdfWorkerProcess {
 
 struct Process {
     pid_t pid = 0;
     int socket = -1;
+    std::string program; // the worker program it runs
 };
 
 // A worker with no document yet, started with only its socket (as fd 3) and
@@ -25,8 +27,8 @@ struct Process {
 // when the thread that started it does (its parent-death signal).
 std::optional<Process> spawn();
 
-// An idle worker, when one waits; and another started in the place of one
-// taken or ended.
+// An idle worker of the program that PdfWorker::location() names now, when
+// one waits; and another started in the place of one taken or ended.
 std::optional<Process> takeIdle();
 void replenishIdle();
 

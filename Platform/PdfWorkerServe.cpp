@@ -306,6 +306,7 @@ Outcome outcomeOf(int status)
         }
     }
     if (WIFEXITED(status) && WEXITSTATUS(status) == outOfMemory) return Outcome::pastMemory;
+    if (WIFEXITED(status) && (WEXITSTATUS(status) == 1 || WEXITSTATUS(status) > grown)) return Outcome::notAWorker;
     return Outcome::crashed;
 }
 

@@ -21,8 +21,10 @@ namespace Platform::PdfWorkerSocket {
 inline constexpr std::size_t requestHeader = 4 + 1 + 4 + 8;
 inline constexpr std::size_t replyHeader = 4 + 1 + 4;
 
-// How a request ended in the worker.
-enum class Outcome : std::uint8_t { ok = 0, pastCpu = 1, pastMemory = 2, crashed = 3 };
+// How a request ended in the worker. The last is never sent: a process that
+// exits with a status no worker uses (a missing library, /bin/false) is not
+// a worker at all.
+enum class Outcome : std::uint8_t { ok = 0, pastCpu = 1, pastMemory = 2, crashed = 3, notAWorker = 4 };
 
 // The worker's exit statuses.
 enum Exit { done = 0, usage = 2, noInput = 3, outOfMemory = 4, failed = 5, unknownRequest = 6, grown = 7 };
