@@ -51,8 +51,8 @@ constexpr int pollMilliseconds = 10;
 // A reply's memory grows by at most this much per read from the socket.
 constexpr std::size_t receiveChunk = 1u << 16;
 // A request's wall-clock bound: this many times its CPU time, and this much more.
-constexpr double wallPerCpu = 4;
-constexpr double wallSlackSeconds = 1;
+constexpr double wallPerCpu = 3;
+constexpr double wallSlackSeconds = 0.5;
 
 std::mutex hookMutex;
 PdfWorker::BeforeSend& beforeSendHook()
@@ -273,8 +273,8 @@ PdfWorker::Reply PdfWorker::attempt(const Attempt& what, const CancelFlag* cance
     Bytes bytes = frame.take();
     bytes.insert(bytes.end(), what.payload.begin(), what.payload.end());
     if (!PdfWorkerSocket::sendWhole(socket_, bytes)) return ended(false);
-    // A worker still opening the document spends that time before this request's.
-    const double cpu = what.cpuSeconds + (opening_ ? limits_.cpuSeconds : 0);
+    // A worker's first request waits for it to open the document, within the same limits.
+    const double cpu = what.cpuSeconds * (opening_ ? 2 : 1);
     opening_ = false;
     return receive(what.largestReply, wallPerCpu * cpu + wallSlackSeconds, cancel);
 }

@@ -1,6 +1,7 @@
 // The worker's side. The worker maps the document's sealed memory file read
 // only (its bytes are shared by every worker, not copied into each) and opens
-// it once, under a cap of address space and of CPU time. Each request is then
+// it once, at its first request, under that request's cap of address space
+// and of CPU time. Each request is then
 // answered by a child forked from the opened worker: before every request the
 // child caps its address space at what it maps plus the request's share, and
 // its CPU time with ITIMER_PROF, whose signal's default action ends it
@@ -278,8 +279,19 @@ int servePdfWorker(std::span<const PdfWorkerRequest> handlers)
         auto mapping = mapInput(received->fd);
         close(received->fd);
         if (!mapping) return noInput;
-        capAddressSpace(received->memoryBytes);
-        armCpu(received->cpuMilliseconds);
+        // The document is opened when the first request comes, under that
+        // request's limits: its memory is then the request's share of the
+        // app's budget, and a worker started ahead that is never asked never
+        // opens it at all.
+        std::uint8_t first[requestHeader];
+        ssize_t peeked;
+        do peeked = recv(socketFd, first, sizeof first, MSG_PEEK | MSG_WAITALL);
+        while (peeked < 0 && errno == EINTR);
+        if (peeked != static_cast<ssize_t>(sizeof first)) return done;
+        WireReader limits(first + 5, sizeof first - 5);
+        const long cpuMilliseconds = limits.u32();
+        capAddressSpace(limits.i64());
+        armCpu(cpuMilliseconds > 0 ? cpuMilliseconds : received->cpuMilliseconds);
         PdfDocument::Opened document =
             PdfDocument::openMapped(mapping, static_cast<const std::uint8_t*>(mapping->at), mapping->size);
         armCpu(0);

@@ -25,9 +25,9 @@ using ThreadStarter = std::function<std::thread(std::function<void()>)>;
 
 class PageSource {
 public:
-    // Starts `threads` workers (1 to 4) on a copy of `data` at once, so that
-    // they open the document while the first is asked about it. Cancels with
-    // the calling thread's cancel flag.
+    // Starts `threads` workers (1 to 4) on a copy of `data` at once (each
+    // opens the document at its first request, under that request's limits).
+    // Cancels with the calling thread's cancel flag.
     PageSource(const Platform::Bytes& data, int threads, ThreadStarter start = {});
     ~PageSource();
     PageSource(const PageSource&) = delete;
