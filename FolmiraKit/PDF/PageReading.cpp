@@ -127,8 +127,14 @@ Line readLine(WireReader& in)
     Line line;
     line.words = readWords(in);
     line.rect = saneRect(in);
-    // A page's lines are its words': its pictures come as regions, apart.
-    if (in.boolean()) throw WireReader::Short();
+    if (in.boolean()) {
+        Picture p;
+        p.data = in.blob();
+        p.width = sane(in.f64());
+        p.height = sane(in.f64());
+        p.alt = in.string();
+        line.picture = std::move(p);
+    }
     line.hardBreak = in.boolean();
     return line;
 }

@@ -16,10 +16,13 @@
 #include <unistd.h>
 #include <zlib.h>
 
+#include <cmath>
 #include <filesystem>
+#include <functional>
 
 using namespace FolmiraKit;
 using PdfFixtures::Builder;
+using Platform::Rect;
 using Reason = ConversionError::Reason;
 
 namespace {
@@ -250,4 +253,48 @@ TEST(PdfWorkerBoundary, APageWhoseCostTheCounterCantTellIsReadWhole)
     EXPECT_EQ(document.plainText(), "Apples grow on page one. Pears grow below them.");
     EXPECT_TRUE(document.notes.empty());
     EXPECT_TRUE(document.leftOutPages.empty());
+}
+
+TEST(PdfWorkerBoundary, AReplyWithANumberNoPageHasIsDamaged)
+{
+    const PDFReader::Word word{"Pear", {72, 700, 30, 12}, 12, false, false};
+    struct Case {
+        std::string name;
+        std::function<void(PDFReader::PageReading&)> spoil;
+    };
+    const double nan = std::nan(""), infinite = HUGE_VAL;
+    const std::vector<Case> cases{
+        {"sound", [](PDFReader::PageReading&) {}},
+        {"a NaN wide word", [&](auto& r) { r.text.words.words[0].rect.width = nan; }},
+        {"an infinite font size", [&](auto& r) { r.text.words.words[0].size = infinite; }},
+        {"a negative font size", [&](auto& r) { r.text.words.words[0].size = -1; }},
+        {"a word far past any page", [&](auto& r) { r.text.words.words[0].rect.x = 1e300; }},
+        {"a line of negative height", [&](auto& r) { r.text.lines[0].rect.height = -5; }},
+        {"a word not in UTF-8", [&](auto& r) { r.text.words.words[0].text = "\xFF\xFE"; }},
+        {"an empty word", [&](auto& r) { r.text.words.words[0].text.clear(); }},
+        {"a picture region of NaN", [&](auto& r) { r.pictures = {{nan, 0, 10, 10}}; }},
+        {"more picture regions than a page renders",
+         [&](auto& r) { r.pictures.assign(PDFLimits::renders + 1, Rect{0, 0, 30, 30}); }},
+    };
+    for (const Case& c : cases) {
+        PDFReader::PageReading reading;
+        reading.fetched = true;
+        reading.text.words.words = {word};
+        reading.text.lines = {PDFReader::makeLine({word})};
+        c.spoil(reading);
+        const Platform::Bytes encoded = PDFReader::encode(reading);
+        if (c.name == "sound") {
+            EXPECT_EQ(PDFReader::decodePageReading(encoded).text.words.words, reading.text.words.words);
+            Platform::Bytes longer = encoded;
+            longer.push_back(0);
+            EXPECT_THROW(PDFReader::decodePageReading(longer), Platform::WireReader::Short) << "a byte too many";
+            continue;
+        }
+        EXPECT_THROW(PDFReader::decodePageReading(encoded), Platform::WireReader::Short) << c.name;
+    }
+    // An opening's page whose box is no box is not read; the others are.
+    PDFReader::DocumentOpening opening{PDFReader::DocumentOpening::State::opened, true,
+                                       {Rect{0, 0, 612, 792}, Rect{0, 0, nan, 792}, Rect{0, 0, 612, -1}}};
+    const auto back = PDFReader::decodeOpening(PDFReader::encode(opening));
+    EXPECT_EQ(back.cropBoxes, (std::vector<std::optional<Rect>>{Rect{0, 0, 612, 792}, std::nullopt, std::nullopt}));
 }
