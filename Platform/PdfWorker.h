@@ -3,10 +3,11 @@
 // Reading a PDF page in a process of its own, under hard limits. Poppler's
 // cost on a hostile page can't be foreseen from the page's content, so it is
 // bounded where it is paid: a worker process (folmira-pdf-worker) opens the
-// document once and answers requests about its pages, each under a limit of
-// CPU time and of memory. A worker past a limit, or one that crashes, is gone;
-// the request that was running reports `ended`, and the next request starts a
-// fresh worker.
+// document once and answers requests about its pages, each in a child forked
+// from it under a limit of CPU time, of memory and of wall-clock time. A
+// request past a limit, or whose child crashes, reports `ended`, and the next
+// request is answered by a fresh child of the same opened worker; a worker
+// that dies as a whole, or sends a damaged reply, is replaced by a new one.
 //
 // Messages are a tag (which request) and a payload in WireFormat. The client
 // knows nothing of the requests themselves; the worker's table of handlers
