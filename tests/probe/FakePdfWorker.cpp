@@ -11,6 +11,8 @@
 //   sleep      waits, using no CPU time, instead of answering
 //   write      tries to change the document (write, shrink, grow, map for
 //              writing) and answers with one byte per try: 1 when it worked
+//   spent      the opening is sound; a page with a picture comes back
+//              saying it took a minute of CPU time (fresh: a millisecond)
 //   echo       (or any other name) answers with the document's first 64
 //              bytes as it sees them
 // It never closes what it inherited, so that the tests see what the app lets
@@ -61,12 +63,12 @@ int receiveDocument()
     return fd;
 }
 
-void send(const Bytes& payload, std::uint32_t claimed)
+void send(const Bytes& payload, std::uint32_t claimed, std::uint32_t cpuMilliseconds = 1)
 {
     WireWriter header;
     header.u32(claimed);
     header.u8(0);
-    header.u32(1);
+    header.u32(cpuMilliseconds);
     PdfWorkerSocket::sendWhole(socketFd, header.data());
     PdfWorkerSocket::sendWhole(socketFd, payload);
 }
@@ -90,6 +92,20 @@ Bytes reading(bool nan)
     page.fetched = true;
     page.text.words.words = {word};
     page.text.lines = {Reader::makeLine({word})};
+    return Reader::encode(page);
+}
+
+Bytes pictured()
+{
+    Reader::PageReading page;
+    page.fetched = true;
+    for (const char* text : {"A", "page", "with", "a", "picture", "below."}) {
+        Reader::Word word{text, {72, 700, 30, 12}, 12};
+        page.text.words.words.push_back(word);
+    }
+    page.text.lines = {Reader::makeLine(page.text.words.words)};
+    page.pictures = {{72, 300, 200, 200}};
+    page.drawn = page.pictures;
     return Reader::encode(page);
 }
 
@@ -126,6 +142,10 @@ int main(int, char** argv)
         } else if (mode == "nan" || mode == "infinite") {
             Bytes reply = open ? opening(1) : reading(mode == "nan");
             send(reply, static_cast<std::uint32_t>(reply.size()));
+        } else if (mode == "spent" || mode == "fresh") {
+            const bool reading = request[0] == static_cast<std::uint8_t>(Reader::WorkerRequest::readPage);
+            Bytes reply = open ? opening(1) : reading ? pictured() : Reader::encode(std::vector<std::optional<Bytes>>(1));
+            send(reply, static_cast<std::uint32_t>(reply.size()), reading && mode == "spent" ? 60'000 : 1);
         } else if (mode == "count") {
             Bytes reply = opening(3);
             reply.resize(reply.size() - 33); // one crop box short of the count

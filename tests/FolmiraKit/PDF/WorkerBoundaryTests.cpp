@@ -17,6 +17,7 @@
 #include <zlib.h>
 
 #include <cmath>
+#include <atomic>
 #include <filesystem>
 #include <functional>
 
@@ -166,6 +167,23 @@ TEST(PdfWorkerBoundary, AWorkerHoldsNoDescriptorOfTheApp)
     }
     close(fd);
     std::filesystem::remove(file);
+}
+
+TEST(PdfWorkerBoundary, APagesPicturesHaveWhatItsReadingLeftOfItsCpuTime)
+{
+    const Platform::Bytes pdf = onePage(caption("Apples grow on page one."));
+    PageLimits limits(2, 0);
+    for (const auto& [mode, renders] : {std::pair{"spent", 0}, std::pair{"fresh", 1}}) {
+        WorkerProgram program(fake(mode));
+        std::atomic<int> asked{0};
+        Platform::PdfWorker::setBeforeSend([&](pid_t, std::uint8_t tag) {
+            if (tag == static_cast<std::uint8_t>(PDFReader::WorkerRequest::renderRegions)) ++asked;
+        });
+        BigDocument document = PDFReader::read(pdf, "Sample", 1);
+        Platform::PdfWorker::setBeforeSend({});
+        EXPECT_EQ(asked.load(), renders) << mode;
+        EXPECT_EQ(document.plainText(), "A page with a picture below.") << mode;
+    }
 }
 
 TEST(PdfWorkerBoundary, APageThatPassesOnlyItsMemoryLimitIsLeftOut)
