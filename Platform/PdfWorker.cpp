@@ -243,8 +243,10 @@ PdfWorker::Reply PdfWorker::request(std::uint8_t tag, const Bytes& payload, std:
     const double cpu = cpuSeconds > 0 ? std::min(cpuSeconds, limits_.cpuSeconds) : limits_.cpuSeconds;
     const std::int64_t share = std::min(limits_.memoryBytes, MemoryBudget::shareBytes);
     Reply reply = attempt({tag, payload, largestReply, cpu, share, false}, cancel);
-    if (reply.status == Status::ended && pastMemory_ && share < limits_.memoryBytes) {
-        // Its share of the budget was too little: the whole of its limit, alone.
+    if (reply.status == Status::ended && mayNeedMore_ && share < limits_.memoryBytes) {
+        // Its share of the budget may have been too little: the whole of its
+        // limit, alone. An allocation that fails may end Poppler as a crash
+        // as well as an abort, so only a request past its CPU time is not tried again.
         const std::int64_t whole = std::min(limits_.memoryBytes, MemoryBudget::wholeBytes);
         reply = attempt({tag, payload, largestReply, cpu, whole, true}, cancel);
     }
@@ -253,7 +255,7 @@ PdfWorker::Reply PdfWorker::request(std::uint8_t tag, const Bytes& payload, std:
 
 PdfWorker::Reply PdfWorker::attempt(const Attempt& what, const CancelFlag* cancel)
 {
-    pastMemory_ = false;
+    mayNeedMore_ = false;
     if (cancel && cancel->cancelled()) return {Status::cancelled, {}};
     if (!start()) return {Status::unavailable, {}};
     if (!MemoryBudget::take(what.memoryBytes, what.alone, cancel)) return {Status::cancelled, {}};
@@ -288,7 +290,7 @@ PdfWorker::Reply PdfWorker::ended(bool damaged)
     // A worker whose reply is damaged is alive: how it ends says nothing.
     if (damaged) PdfWorkerProcess::killGroup(pid);
     const Outcome outcome = pid > 0 ? reaped(pid) : Outcome::crashed;
-    pastMemory_ = !damaged && outcome == Outcome::pastMemory;
+    mayNeedMore_ = !damaged && (outcome == Outcome::pastMemory || outcome == Outcome::crashed);
     replenishLater();
     if (!damaged && outcome == Outcome::notAWorker) return {Status::unavailable, {}};
     Reply reply{Status::ended, {}};
@@ -352,7 +354,8 @@ PdfWorker::Reply PdfWorker::receive(std::size_t largestReply, double wallSeconds
             if (outcome != static_cast<std::uint8_t>(Outcome::ok)) {
                 // The request's child died; the worker, with its document opened, stays.
                 if (claimed != 0) return ended(true);
-                pastMemory_ = outcome == static_cast<std::uint8_t>(Outcome::pastMemory);
+                mayNeedMore_ = outcome == static_cast<std::uint8_t>(Outcome::pastMemory) ||
+                               outcome == static_cast<std::uint8_t>(Outcome::crashed);
                 Reply reply{Status::ended, {}};
                 reply.pastLimit = outcome != static_cast<std::uint8_t>(Outcome::crashed);
                 return reply;

@@ -113,7 +113,7 @@ private:
     pid_t pid_ = 0;
     int socket_ = -1;
     bool opening_ = false;    // the worker is opening the document: its first request waits for that too
-    bool pastMemory_ = false; // the last request ended past its memory
+    bool mayNeedMore_ = false; // the last request ended past its memory, or crashed
 };
 
 // The worker's side: what one request tag does. The handler gets the document
