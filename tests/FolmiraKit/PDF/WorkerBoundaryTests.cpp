@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <signal.h>
 #include <unistd.h>
 #include <zlib.h>
 
@@ -315,4 +316,32 @@ TEST(PdfWorkerBoundary, AReplyWithANumberNoPageHasIsDamaged)
                                        {Rect{0, 0, 612, 792}, Rect{0, 0, nan, 792}, Rect{0, 0, 612, -1}}};
     const auto back = PDFReader::decodeOpening(PDFReader::encode(opening));
     EXPECT_EQ(back.cropBoxes, (std::vector<std::optional<Rect>>{Rect{0, 0, 612, 792}, std::nullopt, std::nullopt}));
+}
+
+TEST(PdfWorkerBoundary, ACrashOnAShareOfMemoryIsTriedAgainAloneAPassedLimitIsNot)
+{
+    Builder builder;
+    for (const char* words : {"Apples grow on page one.", "Pears grow on page two.", "Plums grow on page three."})
+        builder.page(caption(words), fonts());
+    const Platform::Bytes pdf = builder.write();
+    struct Case {
+        int signal;
+        std::string text;
+        std::vector<int> leftOut;
+        int pageRequests;
+    };
+    // The default limit is more than a request's share: a crash may have been a failed allocation.
+    PageLimits limits(0, 0);
+    for (const Case& c : {Case{SIGSEGV, "Apples grow on page one.\nPears grow on page two.\nPlums grow on page three.", {}, 4},
+                          Case{SIGKILL, "Apples grow on page one.\nPlums grow on page three.", {2}, 3}}) {
+        int asked = 0;
+        Platform::PdfWorker::setBeforeSend([&](pid_t pid, std::uint8_t tag) {
+            if (tag == static_cast<std::uint8_t>(PDFReader::WorkerRequest::readPage) && ++asked == 2) kill(-pid, c.signal);
+        });
+        BigDocument document = PDFReader::read(pdf, "Sample", 1);
+        Platform::PdfWorker::setBeforeSend({});
+        EXPECT_EQ(document.plainText(), c.text) << c.signal;
+        EXPECT_EQ(document.leftOutPages, c.leftOut) << c.signal;
+        EXPECT_EQ(asked, c.pageRequests) << c.signal;
+    }
 }
