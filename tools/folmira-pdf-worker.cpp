@@ -1,7 +1,7 @@
 // The PDF reading worker: started by Folmira (PdfWorker), handed a document
-// in a memory file; answers the reader's requests about its pages, and the
-// page view's requests for tiles, until Folmira closes its end, or ends on a
-// limit of CPU time or memory.
+// in a sealed memory file; answers the reader's requests about its pages, and
+// the page view's requests for tiles, each in a child of its own under limits
+// of CPU time and memory, until Folmira closes its end or is gone.
 
 #include "FolmiraKit/PDF/PageReading.h"
 #include "Platform/PdfWorkerTile.h"
