@@ -4,9 +4,54 @@
 // of CPU time and memory, until Folmira closes its end or is gone.
 
 #include "FolmiraKit/PDF/PageReading.h"
+#include "Platform/PdfWorkerProcess.h"
+#include "Platform/PdfWorkerSocket.h"
 #include "Platform/PdfWorkerTile.h"
 
+#include <unistd.h>
+
+#include <cstddef>
 #include <vector>
+
+// An allocation that the request's cap of address space refuses, and that a
+// larger share of the app's budget could have granted, ends the request as
+// past its memory. Left to the libraries, such a failure is often passed
+// over: Poppler and Cairo then draw a picture blank, or a page in part, and
+// the reader keeps it as if it were whole. A request whose memory is cut
+// short is instead tried again with its whole limit, or left out with its
+// note. An allocation larger than the whole budget is one no limit would
+// grant (a hostile size field): the libraries' own handling stands.
+extern "C" {
+void* __libc_malloc(std::size_t size);
+void* __libc_calloc(std::size_t count, std::size_t size);
+void* __libc_realloc(void* old, std::size_t size);
+}
+
+namespace {
+
+void* granted(void* memory, std::size_t size)
+{
+    constexpr auto whole = static_cast<std::size_t>(Platform::PdfWorkerProcess::MemoryBudget::wholeBytes);
+    if (!memory && size > 0 && size <= whole) _exit(Platform::PdfWorkerSocket::outOfMemory);
+    return memory;
+}
+
+} // namespace
+
+extern "C" {
+
+void* malloc(std::size_t size) noexcept { return granted(__libc_malloc(size), size); }
+
+void* calloc(std::size_t count, std::size_t size) noexcept
+{
+    std::size_t total = 0;
+    if (__builtin_mul_overflow(count, size, &total)) return __libc_calloc(count, size);
+    return granted(__libc_calloc(count, size), total);
+}
+
+void* realloc(void* old, std::size_t size) noexcept { return granted(__libc_realloc(old, size), size); }
+
+} // extern "C"
 
 int main()
 {
