@@ -21,6 +21,7 @@
 #include <atomic>
 #include <filesystem>
 #include <functional>
+#include <random>
 
 using namespace FolmiraKit;
 using PdfFixtures::Builder;
@@ -224,31 +225,49 @@ TEST(PdfWorkerBoundary, APageThatPassesOnlyItsMemoryLimitIsLeftOut)
 
 TEST(PdfWorkerBoundary, APicturePastItsLimitLeavesItsPagesTextRead)
 {
-    // A 2,000 × 2,000 grey picture drawn forty times over: cheap to find,
-    // some 160 million pixels to decode when its region is cut out.
-    Platform::Bytes zeros(2'000 * 2'000, 0);
-    uLongf size = compressBound(zeros.size());
-    std::string packed(size, '\0');
-    ASSERT_EQ(compress2(reinterpret_cast<Bytef*>(packed.data()), &size, zeros.data(), zeros.size(), 1), Z_OK);
-    packed.resize(size);
-    Builder builder;
-    QPDFObjectHandle image = builder.image(1, 1);
-    image.replaceStreamData(packed, QPDFObjectHandle::newName("/FlateDecode"), QPDFObjectHandle::newNull());
-    for (const char* key : {"/Width", "/Height"}) image.getDict().replaceKey(key, QPDFObjectHandle::newInteger(2'000));
-    image.getDict().replaceKey("/ColorSpace", QPDFObjectHandle::newName("/DeviceGray"));
-    QPDFObjectHandle resources = Builder::xobjects({{"Im", image}});
-    resources.replaceKey("/Font", fonts().getKey("/Font"));
-    builder.page(caption("A caption above the picture.", 720) + timesOver("q 300 0 0 300 72 380 cm /Im Do Q\n", 40),
-                 resources);
-    const Platform::Bytes pdf = builder.write();
-
+    struct Case {
+        std::string name;
+        int side;
+        Platform::Bytes data; // flate-compressed unless `packed`
+        bool packed;
+        int draws;
+    };
+    std::mt19937 random(3);
+    Platform::Bytes junk(200'000);
+    for (auto& b : junk) b = static_cast<std::uint8_t>(random());
+    const std::vector<Case> cases{
+        // Cheap to find, some 160 million pixels to decode when its region is cut out.
+        {"2,000 × 2,000 grey drawn forty times", 2'000, Platform::Bytes(2'000 * 2'000, 0), false, 40},
+        // Its drawing asks for more memory than a share of the workers' budget,
+        // which Poppler would pass over and draw blank.
+        {"20,000 × 20,000 of junk data", 20'000, junk, true, 1},
+    };
     PageLimits limits(0.05 * HangGuard::scale(), 0);
-    BigDocument document = PDFReader::read(pdf, "Sample", 1);
-    EXPECT_EQ(document.plainText(), "A caption above the picture.");
-    EXPECT_EQ(document.notes, (std::vector<ConversionNote>{{ConversionNote::Kind::warning,
-                                                             "1 picture was left out: cutting it out of the PDF’s "
-                                                             "pages would take too much time and memory."}}));
-    EXPECT_TRUE(document.leftOutPages.empty());
+    for (const Case& c : cases) {
+        std::string packed(reinterpret_cast<const char*>(c.data.data()), c.data.size());
+        if (!c.packed) {
+            uLongf size = compressBound(c.data.size());
+            packed.assign(size, '\0');
+            ASSERT_EQ(compress2(reinterpret_cast<Bytef*>(packed.data()), &size, c.data.data(), c.data.size(), 1), Z_OK);
+            packed.resize(size);
+        }
+        Builder builder;
+        QPDFObjectHandle image = builder.image(1, 1);
+        image.replaceStreamData(packed, QPDFObjectHandle::newName("/FlateDecode"), QPDFObjectHandle::newNull());
+        for (const char* key : {"/Width", "/Height"}) image.getDict().replaceKey(key, QPDFObjectHandle::newInteger(c.side));
+        if (!c.packed) image.getDict().replaceKey("/ColorSpace", QPDFObjectHandle::newName("/DeviceGray"));
+        QPDFObjectHandle resources = Builder::xobjects({{"Im", image}});
+        resources.replaceKey("/Font", fonts().getKey("/Font"));
+        builder.page(caption("A caption above the picture.", 720) + timesOver("q 300 0 0 300 72 380 cm /Im Do Q\n", c.draws),
+                     resources);
+        BigDocument document = PDFReader::read(builder.write(), "Sample", 1);
+        EXPECT_EQ(document.plainText(), "A caption above the picture.") << c.name;
+        EXPECT_EQ(document.notes, (std::vector<ConversionNote>{{ConversionNote::Kind::warning,
+                                                                 "1 picture was left out: cutting it out of the PDF’s "
+                                                                 "pages would take too much time and memory."}}))
+            << c.name;
+        EXPECT_TRUE(document.leftOutPages.empty()) << c.name;
+    }
 }
 
 TEST(PdfWorkerBoundary, APageWhoseCostTheCounterCantTellIsReadWhole)
