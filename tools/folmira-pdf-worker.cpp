@@ -21,6 +21,15 @@
 // short is instead tried again with its whole limit, or left out with its
 // note. An allocation larger than the whole budget is one no limit would
 // grant (a hostile size field): the libraries' own handling stands.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define FOLMIRA_SANITIZED_ALLOCATOR 1 // the sanitizers' allocators stand in for malloc
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer) || __has_feature(memory_sanitizer)
+#define FOLMIRA_SANITIZED_ALLOCATOR 1
+#endif
+#endif
+
+#ifndef FOLMIRA_SANITIZED_ALLOCATOR
 extern "C" {
 void* __libc_malloc(std::size_t size);
 void* __libc_calloc(std::size_t count, std::size_t size);
@@ -52,6 +61,7 @@ void* calloc(std::size_t count, std::size_t size) noexcept
 void* realloc(void* old, std::size_t size) noexcept { return granted(__libc_realloc(old, size), size); }
 
 } // extern "C"
+#endif
 
 int main()
 {

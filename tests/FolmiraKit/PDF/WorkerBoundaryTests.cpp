@@ -190,6 +190,8 @@ TEST(PdfWorkerBoundary, APagesPicturesHaveWhatItsReadingLeftOfItsCpuTime)
 
 TEST(PdfWorkerBoundary, APageThatPassesOnlyItsMemoryLimitIsLeftOut)
 {
+    if (HangGuard::sanitized || HangGuard::threadSanitized)
+        GTEST_SKIP() << "a sanitized worker caps no address space and keeps the sanitizer's allocator";
     // A path of 320,000 short pieces never painted: Poppler keeps each in
     // hand, some 120 megabytes, in a fraction of a second.
     std::string path;
@@ -225,6 +227,8 @@ TEST(PdfWorkerBoundary, APageThatPassesOnlyItsMemoryLimitIsLeftOut)
 
 TEST(PdfWorkerBoundary, APicturePastItsLimitLeavesItsPagesTextRead)
 {
+    if (HangGuard::sanitized || HangGuard::threadSanitized)
+        GTEST_SKIP() << "a sanitized worker caps no address space and keeps the sanitizer's allocator";
     struct Case {
         std::string name;
         int side;
