@@ -36,12 +36,21 @@ struct WorkerProgram {
     ~WorkerProgram() { unsetenv("FOLMIRA_PDF_WORKER"); }
 };
 
-// The fake worker misbehaving in `mode`: a link of that name to it.
+// The fake worker misbehaving in `mode`: a link of that name to it, in a
+// folder that goes with the test program.
 std::string fake(const std::string& mode)
 {
-    const auto folder = std::filesystem::temp_directory_path() / ("folmira-fake-workers-" + std::to_string(getpid()));
-    std::filesystem::create_directories(folder);
-    const auto link = folder / mode;
+    static const struct Folder {
+        std::filesystem::path path =
+            std::filesystem::temp_directory_path() / ("folmira-fake-workers-" + std::to_string(getpid()));
+        ~Folder()
+        {
+            std::error_code error;
+            std::filesystem::remove_all(path, error);
+        }
+    } folder;
+    std::filesystem::create_directories(folder.path);
+    const auto link = folder.path / mode;
     std::error_code error;
     std::filesystem::create_symlink(FOLMIRA_FAKE_PDF_WORKER, link, error);
     return link.string();
