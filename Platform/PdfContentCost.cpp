@@ -34,9 +34,13 @@ namespace Platform::PdfContent {
 
 bool TextCost::within(const TextCost& limits) const
 {
-    return unknown.empty() && bytes <= limits.bytes && textOperators <= limits.textOperators &&
-           shownBytes <= limits.shownBytes && formUses <= limits.formUses && savedStates <= limits.savedStates &&
-           tokens <= limits.tokens;
+    return unknown.empty() && !past(limits);
+}
+
+bool TextCost::past(const TextCost& limits) const
+{
+    return bytes > limits.bytes || textOperators > limits.textOperators || shownBytes > limits.shownBytes ||
+           formUses > limits.formUses || savedStates > limits.savedStates || tokens > limits.tokens;
 }
 
 namespace {

@@ -34,6 +34,9 @@ struct TextCost {
 
     // Whether the page was measured and no count is past its limit.
     bool within(const TextCost& limits) const;
+    // Whether a count measured is past its limit: only such a page is surely
+    // too costly; one whose cost is unknown may well not be.
+    bool past(const TextCost& limits) const;
 };
 
 // Counts what `page` draws, stopping as soon as a count passes its limit in

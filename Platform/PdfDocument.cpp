@@ -103,7 +103,9 @@ int normalizedRotation(long long value)
 } // namespace
 
 struct PdfDocument::Impl {
-    std::shared_ptr<const Bytes> bytes;
+    std::shared_ptr<const void> owner; // keeps `data` alive
+    const std::uint8_t* data = nullptr;
+    std::size_t size = 0;
     GObjectPtr<PopplerDocument> poppler;
     QpdfPtr qpdf; // none when qpdf cannot read what Poppler could
     std::vector<QPDFPageObjectHelper> qpdfPages;
@@ -130,16 +132,29 @@ PdfDocument::Opened PdfDocument::open(const Bytes& data)
     return openShared(std::make_shared<const Bytes>(data));
 }
 
-std::optional<PdfDocument> PdfDocument::reopened() const { return openShared(impl_->bytes).document; }
+std::optional<PdfDocument> PdfDocument::reopened() const
+{
+    return openMapped(impl_->owner, impl_->data, impl_->size).document;
+}
 
 PdfDocument::Opened PdfDocument::openShared(std::shared_ptr<const Bytes> bytes)
 {
     if (!bytes || bytes->empty()) return {};
+    const std::uint8_t* data = bytes->data();
+    const std::size_t size = bytes->size();
+    return openMapped(std::move(bytes), data, size);
+}
+
+PdfDocument::Opened PdfDocument::openMapped(std::shared_ptr<const void> owner, const std::uint8_t* data, std::size_t size)
+{
+    if (!owner || !data || size == 0) return {};
     Opened opened;
     auto impl = std::make_shared<Impl>();
-    impl->bytes = std::move(bytes);
+    impl->owner = std::move(owner);
+    impl->data = data;
+    impl->size = size;
 
-    std::unique_ptr<GBytes, void (*)(GBytes*)> gbytes(g_bytes_new_static(impl->bytes->data(), impl->bytes->size()),
+    std::unique_ptr<GBytes, void (*)(GBytes*)> gbytes(g_bytes_new_static(impl->data, impl->size),
                                                       g_bytes_unref);
     GError* error = nullptr;
     impl->poppler.reset(poppler_document_new_from_bytes(gbytes.get(), nullptr, &error));
@@ -153,8 +168,7 @@ PdfDocument::Opened PdfDocument::openShared(std::shared_ptr<const Bytes> bytes)
     try {
         QpdfPtr qpdf = makeQpdf();
         qpdf->setSuppressWarnings(true);
-        qpdf->processMemoryFile("document.pdf", reinterpret_cast<const char*>(impl->bytes->data()),
-                                impl->bytes->size());
+        qpdf->processMemoryFile("document.pdf", reinterpret_cast<const char*>(impl->data), impl->size);
         impl->qpdfPages = QPDFPageDocumentHelper(*qpdf).getAllPages();
         impl->qpdf = std::move(qpdf);
     } catch (const std::exception&) {

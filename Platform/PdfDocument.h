@@ -13,6 +13,8 @@
 #include "Platform/Images.h"
 #include "Platform/Text.h"
 
+#include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -59,6 +61,9 @@ public:
     static Opened open(const Bytes& data);
     // The same over bytes already shared, which are not copied.
     static Opened openShared(std::shared_ptr<const Bytes> data);
+    // The same over `size` bytes at `data` that `owner` keeps alive (a
+    // read-only mapping of a memory file, which is then never copied).
+    static Opened openMapped(std::shared_ptr<const void> owner, const std::uint8_t* data, std::size_t size);
 
     // Another document over the same bytes (not copied again), with Poppler
     // and qpdf state of its own, for another thread to read; none when it

@@ -1,10 +1,14 @@
 // The client's side of a worker: one process at a time, spoken to over a
 // socket pair (a socket, not a pipe, so that writing to a worker that died
 // returns EPIPE with MSG_NOSIGNAL instead of raising SIGPIPE in the app).
-// Every descriptor is made close-on-exec, so a worker inherits only its
-// socket (as fd 3), whatever other threads open meanwhile; the document's
-// memory file and the limits are its first message, the file passed over the
-// socket. A worker that is done with is killed and reaped at once.
+// The document's sealed memory file and the limits of opening it are a
+// worker's first message, the file passed over the socket. A worker that is
+// done with is killed and reaped at once.
+//
+// Everything a worker sends is untrusted: a reply's length is checked against
+// the longest its request can get and its memory grows only as bytes arrive;
+// a reply that is cut off, or a worker that sends nothing for longer than the
+// request's wall-clock bound, ends the worker.
 //
 // Starting a worker costs some 10 ms of loading libraries, as much as reading
 // a short document: so a few started workers wait idle, without a document,
@@ -12,19 +16,21 @@
 
 #include "Platform/PdfWorker.h"
 
+#include "Platform/PdfWorkerProcess.h"
 #include "Platform/PdfWorkerSocket.h"
 
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/mman.h>
 #include <sys/socket.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -32,29 +38,21 @@
 #include <string>
 #include <system_error>
 #include <thread>
-#include <vector>
-
-extern char** environ;
 
 namespace Platform {
 
 namespace {
 
+using PdfWorkerSocket::Outcome;
+namespace MemoryBudget = PdfWorkerProcess::MemoryBudget;
+
 // How often a wait for a reply looks at the cancel flag.
 constexpr int pollMilliseconds = 10;
 // A reply's memory grows by at most this much per read from the socket.
 constexpr std::size_t receiveChunk = 1u << 16;
-
-// Descriptors below this could be one of the numbers a worker is given.
-constexpr int lowestKept = 10;
-
-int movedHigh(int fd)
-{
-    if (fd < 0 || fd >= lowestKept) return fd;
-    int high = fcntl(fd, F_DUPFD_CLOEXEC, lowestKept);
-    close(fd);
-    return high;
-}
+// A request's wall-clock bound: this many times its CPU time, and this much more.
+constexpr double wallPerCpu = 3;
+constexpr double wallSlackSeconds = 0.5;
 
 std::mutex hookMutex;
 PdfWorker::BeforeSend& beforeSendHook()
@@ -68,107 +66,16 @@ bool executable(const std::filesystem::path& path)
     return !path.empty() && access(path.c_str(), X_OK) == 0;
 }
 
-struct Process {
-    pid_t pid = 0;
-    int socket = -1;
-};
-
-void kill(Process& process)
+long milliseconds(double seconds)
 {
-    if (process.socket >= 0) close(process.socket);
-    if (process.pid > 0) {
-        ::kill(process.pid, SIGKILL);
-        while (waitpid(process.pid, nullptr, 0) < 0 && errno == EINTR) {
-        }
-    }
-    process = {};
+    return static_cast<long>(std::clamp(seconds, 0.001, 3600.0) * 1000 + 0.5);
 }
 
-// A worker process with no document yet; none when it can't be started.
-std::optional<Process> spawn()
-{
-    auto path = PdfWorker::location();
-    if (!executable(path)) return std::nullopt;
-    int pair[2];
-    if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair) != 0) return std::nullopt;
-    int theirs = movedHigh(pair[1]);
-    int ours = movedHigh(pair[0]);
-    if (theirs < 0 || ours < 0) {
-        if (theirs >= 0) close(theirs);
-        if (ours >= 0) close(ours);
-        return std::nullopt;
-    }
-
-    posix_spawn_file_actions_t files;
-    posix_spawn_file_actions_init(&files);
-    posix_spawn_file_actions_adddup2(&files, theirs, 3);
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    // The app may ignore SIGPIPE or block signals; the worker must die of its limits.
-    sigset_t defaults, none;
-    sigemptyset(&defaults);
-    for (int signal : {SIGPIPE, SIGPROF, SIGXCPU, SIGSEGV, SIGTERM}) sigaddset(&defaults, signal);
-    sigemptyset(&none);
-    posix_spawnattr_setsigdefault(&attributes, &defaults);
-    posix_spawnattr_setsigmask(&attributes, &none);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
-
-    std::string program = path.string();
-    char* argv[] = {program.data(), nullptr};
-    pid_t pid = 0;
-    int failed = posix_spawn(&pid, program.c_str(), &files, &attributes, argv, environ);
-    posix_spawn_file_actions_destroy(&files);
-    posix_spawnattr_destroy(&attributes);
-    close(theirs);
-    if (failed != 0) {
-        close(ours);
-        return std::nullopt;
-    }
-    return Process{pid, ours};
-}
-
-// Idle workers of this process. A child made by fork() shares the parent's
-// sockets to them, so it never touches them: only their owner uses them.
-// The pool lives as long as the process (reaper threads may still fill it
-// while the process exits); an idle worker ends by itself when the process
-// is gone and its socket closes.
-class IdleWorkers {
-public:
-    static constexpr std::size_t kept = 4;
-
-    std::optional<Process> take()
-    {
-        std::lock_guard lock(mutex_);
-        if (getpid() != owner_ || idle_.empty()) return std::nullopt;
-        Process p = idle_.back();
-        idle_.pop_back();
-        return p;
-    }
-
-    void replenish()
-    {
-        std::lock_guard lock(mutex_);
-        if (getpid() != owner_ || idle_.size() >= kept) return;
-        if (auto p = spawn()) idle_.push_back(*p);
-    }
-
-private:
-    std::mutex mutex_;
-    pid_t owner_ = getpid();
-    std::vector<Process> idle_;
-};
-
-IdleWorkers& idleWorkers()
-{
-    static IdleWorkers* workers = new IdleWorkers;
-    return *workers;
-}
-
-// The document's memory file and the limits, as the worker's first message.
-bool sendDocument(const Process& process, int documentFd, const PdfWorkerLimits& limits)
+// The document's memory file and the limits of opening it, as the worker's first message.
+bool sendDocument(const PdfWorkerProcess::Process& process, int documentFd, const PdfWorkerLimits& limits)
 {
     WireWriter limitsMessage;
-    limitsMessage.i64(static_cast<std::int64_t>(limits.cpuSeconds * 1000 + 0.5));
+    limitsMessage.i64(milliseconds(limits.cpuSeconds));
     limitsMessage.i64(limits.memoryBytes);
     Bytes bytes = limitsMessage.take();
     PdfWorkerSocket::OneFdMessage message(bytes.data(), bytes.size());
@@ -184,23 +91,71 @@ bool sendDocument(const Process& process, int documentFd, const PdfWorkerLimits&
     return sent == static_cast<ssize_t>(bytes.size());
 }
 
+// How the worker `pid`, whose socket has closed, ended: it is given a moment
+// to finish exiting, then killed.
+Outcome reaped(pid_t pid)
+{
+    int pidfd = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
+    if (pidfd >= 0) {
+        pollfd exited{pidfd, POLLIN, 0};
+        while (poll(&exited, 1, 100) < 0 && errno == EINTR) {
+        }
+        close(pidfd);
+    }
+    int status = 0;
+    pid_t done;
+    while ((done = waitpid(pid, &status, WNOHANG)) < 0 && errno == EINTR) {
+    }
+    if (done == pid) return PdfWorkerSocket::outcomeOf(status);
+    PdfWorkerProcess::killGroup(pid);
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    return Outcome::crashed;
+}
+
+// Reaps `pid` (when not 0) and starts an idle worker in its place, on a
+// thread of its own: the kernel frees a killed worker's memory as it dies.
+void replenishLater(pid_t pid = 0)
+{
+    auto reap = [pid] {
+        if (pid > 0)
+            while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+            }
+        PdfWorkerProcess::replenishIdle();
+    };
+    try {
+        std::thread(reap).detach();
+    } catch (const std::system_error&) {
+        reap(); // no thread to be had: here and now
+    }
+}
+
 } // namespace
 
 PdfWorkerInput::PdfWorkerInput(const Bytes& data)
 {
-    fd_ = movedHigh(memfd_create("folmira-pdf", MFD_CLOEXEC));
+    int fd = memfd_create("folmira-pdf", MFD_CLOEXEC | MFD_ALLOW_SEALING);
+    if (fd >= 0 && fd < 10) {
+        int high = fcntl(fd, F_DUPFD_CLOEXEC, 10);
+        close(fd);
+        fd = high;
+    }
+    fd_ = fd;
     if (fd_ < 0) throw std::system_error(errno, std::generic_category(), "memfd_create");
+    auto fail = [this](const char* what) {
+        int error = errno;
+        close(fd_);
+        throw std::system_error(error, std::generic_category(), what);
+    };
     std::size_t done = 0;
     while (done < data.size()) {
         ssize_t n = write(fd_, data.data() + done, data.size() - done);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            int error = errno;
-            close(fd_);
-            throw std::system_error(error, std::generic_category(), "write");
-        }
+        if (n <= 0) fail("write");
         done += static_cast<std::size_t>(n);
     }
+    // No worker may change the bytes another reads.
+    if (fcntl(fd_, F_ADD_SEALS, F_SEAL_WRITE | F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_SEAL) != 0) fail("F_ADD_SEALS");
 }
 
 PdfWorkerInput::~PdfWorkerInput()
@@ -221,16 +176,17 @@ std::filesystem::path PdfWorker::location()
     if (const char* chosen = std::getenv("FOLMIRA_PDF_WORKER"); chosen && *chosen) return chosen;
     std::error_code error;
     auto self = std::filesystem::read_symlink("/proc/self/exe", error);
-    if (!error) {
-        auto dir = self.parent_path();
-        for (const auto& candidate : {dir / name, dir.parent_path() / "libexec" / "folmira" / name})
-            if (executable(candidate)) return candidate;
-    }
+    if (error) return {};
+    auto dir = self.parent_path();
+    for (const auto& candidate : {dir / name, dir.parent_path() / "libexec" / "folmira" / name})
+        if (executable(candidate)) return candidate;
 #ifdef FOLMIRA_PDF_WORKER_BUILD_PATH
-    return FOLMIRA_PDF_WORKER_BUILD_PATH;
-#else
-    return {};
+    // Only a program of the build tree (a test, a benchmark) uses the build tree's worker.
+    const std::filesystem::path built = FOLMIRA_PDF_WORKER_BUILD_PATH;
+    const std::string tree = built.parent_path().string() + "/";
+    if (self.string().rfind(tree, 0) == 0) return built;
 #endif
+    return {};
 }
 
 void PdfWorker::setBeforeSend(BeforeSend hook)
@@ -245,14 +201,15 @@ bool PdfWorker::start()
     if (!input_) return false;
     // An idle worker may have died meanwhile; then a fresh one is started.
     for (int attempt = 0; attempt < 2; ++attempt) {
-        auto process = attempt == 0 ? idleWorkers().take() : spawn();
+        auto process = attempt == 0 ? PdfWorkerProcess::takeIdle() : PdfWorkerProcess::spawn();
         if (!process) continue;
         if (!sendDocument(*process, input_->fd(), limits_)) {
-            kill(*process);
+            PdfWorkerProcess::kill(*process);
             continue;
         }
         pid_ = process->pid;
         socket_ = process->socket;
+        opening_ = true;
         return true;
     }
     return false;
@@ -262,60 +219,109 @@ void PdfWorker::end()
 {
     if (pid_ == 0 && socket_ < 0) return;
     if (socket_ >= 0) close(socket_);
-    if (pid_ > 0) ::kill(pid_, SIGKILL);
+    PdfWorkerProcess::killGroup(pid_);
     // The kernel frees the worker's memory as it dies; waiting for that, and
     // starting an idle worker in its place, is left to a thread of its own.
-    auto reap = [pid = pid_] {
-        if (pid > 0)
-            while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
-            }
-        idleWorkers().replenish();
-    };
+    const pid_t pid = pid_;
     pid_ = 0;
     socket_ = -1;
-    try {
-        std::thread(reap).detach();
-    } catch (const std::system_error&) {
-        reap(); // no thread to be had: here and now
-    }
+    replenishLater(pid);
 }
+
+struct PdfWorker::Attempt {
+    std::uint8_t tag;
+    const Bytes& payload;
+    std::size_t largestReply;
+    double cpuSeconds;
+    std::int64_t memoryBytes;
+    bool alone;
+};
 
 PdfWorker::Reply PdfWorker::request(std::uint8_t tag, const Bytes& payload, std::size_t largestReply,
-                                    const CancelFlag* cancel)
+                                    const CancelFlag* cancel, double cpuSeconds)
 {
-    if (cancel && cancel->cancelled()) return {Status::cancelled, {}};
-    if (!start()) return {Status::unavailable, {}};
-    {
-        std::lock_guard lock(hookMutex);
-        if (beforeSendHook()) beforeSendHook()(pid_, tag);
+    const double cpu = cpuSeconds > 0 ? std::min(cpuSeconds, limits_.cpuSeconds) : limits_.cpuSeconds;
+    const std::int64_t share = std::min(limits_.memoryBytes, MemoryBudget::shareBytes);
+    Reply reply = attempt({tag, payload, largestReply, cpu, share, false}, cancel);
+    if (reply.status == Status::ended && mayNeedMore_ && share < limits_.memoryBytes) {
+        // Its share of the budget may have been too little: the whole of its
+        // limit, alone. An allocation that fails may end Poppler as a crash
+        // as well as an abort, so only a request past its CPU time is not tried again.
+        const std::int64_t whole = std::min(limits_.memoryBytes, MemoryBudget::wholeBytes);
+        reply = attempt({tag, payload, largestReply, cpu, whole, true}, cancel);
     }
-    WireWriter frame;
-    frame.u32(static_cast<std::uint32_t>(payload.size() + 1));
-    frame.u8(tag);
-    Bytes bytes = frame.take();
-    bytes.insert(bytes.end(), payload.begin(), payload.end());
-    if (!PdfWorkerSocket::sendWhole(socket_, bytes)) {
-        end();
-        return {Status::ended, {}};
-    }
-    return receive(largestReply, cancel);
+    return reply;
 }
 
-PdfWorker::Reply PdfWorker::receive(std::size_t largestReply, const CancelFlag* cancel)
+PdfWorker::Reply PdfWorker::attempt(const Attempt& what, const CancelFlag* cancel)
 {
-    std::uint8_t header[4];
+    mayNeedMore_ = false;
+    if (cancel && cancel->cancelled()) return {Status::cancelled, {}};
+    if (!start()) return {Status::unavailable, {}};
+    if (!MemoryBudget::take(what.memoryBytes, what.alone, cancel)) return {Status::cancelled, {}};
+    struct Held {
+        std::int64_t bytes;
+        ~Held() { MemoryBudget::give(bytes); }
+    } held{what.memoryBytes};
+    {
+        std::lock_guard lock(hookMutex);
+        if (beforeSendHook()) beforeSendHook()(pid_, what.tag);
+    }
+    WireWriter frame;
+    frame.u32(static_cast<std::uint32_t>(PdfWorkerSocket::requestHeader - 4 + what.payload.size()));
+    frame.u8(what.tag);
+    frame.u32(static_cast<std::uint32_t>(milliseconds(what.cpuSeconds)));
+    frame.i64(what.memoryBytes);
+    Bytes bytes = frame.take();
+    bytes.insert(bytes.end(), what.payload.begin(), what.payload.end());
+    if (!PdfWorkerSocket::sendWhole(socket_, bytes)) return ended(false);
+    // A worker's first request waits for it to open the document, within the same limits.
+    const double cpu = what.cpuSeconds * (opening_ ? 2 : 1);
+    opening_ = false;
+    return receive(what.largestReply, wallPerCpu * cpu + wallSlackSeconds, cancel);
+}
+
+PdfWorker::Reply PdfWorker::ended(bool damaged)
+{
+    const pid_t pid = pid_;
+    if (socket_ >= 0) close(socket_);
+    socket_ = -1;
+    pid_ = 0;
+    // A worker whose reply is damaged is alive: how it ends says nothing.
+    if (damaged) PdfWorkerProcess::killGroup(pid);
+    const Outcome outcome = pid > 0 ? reaped(pid) : Outcome::crashed;
+    mayNeedMore_ = !damaged && (outcome == Outcome::pastMemory || outcome == Outcome::crashed);
+    replenishLater();
+    if (!damaged && outcome == Outcome::notAWorker) return {Status::unavailable, {}};
+    Reply reply{Status::ended, {}};
+    reply.pastLimit = !damaged && outcome != Outcome::crashed;
+    return reply;
+}
+
+PdfWorker::Reply PdfWorker::receive(std::size_t largestReply, double wallSeconds, const CancelFlag* cancel)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(wallSeconds);
+    std::uint8_t header[PdfWorkerSocket::replyHeader];
     std::size_t headerHave = 0;
     std::optional<std::size_t> length;
+    double spent = 0;
     Bytes buffer;
     while (true) {
         if (cancel && cancel->cancelled()) {
             end();
             return {Status::cancelled, {}};
         }
+        if (std::chrono::steady_clock::now() >= deadline) {
+            // Waiting without spending CPU time: the wall-clock bound ends it.
+            end();
+            Reply reply{Status::ended, {}};
+            reply.pastLimit = true;
+            return reply;
+        }
         pollfd watched{socket_, POLLIN, 0};
         int ready = poll(&watched, 1, pollMilliseconds);
         if (ready < 0 && errno == EINTR) continue;
-        if (ready < 0) break;
+        if (ready < 0) return ended(true);
         if (ready == 0) continue;
         std::uint8_t* into;
         std::size_t room;
@@ -335,30 +341,46 @@ PdfWorker::Reply PdfWorker::receive(std::size_t largestReply, const CancelFlag* 
             if (length) buffer.resize(buffer.size() - room);
             continue;
         }
-        if (n <= 0) break; // the worker died: a limit, a crash
+        // The worker died: of a limit or a crash, before a reply began, or cut its reply off.
+        if (n <= 0) return ended(length.has_value() || headerHave > 0);
         if (!length) {
             headerHave += static_cast<std::size_t>(n);
             if (headerHave < sizeof header) continue;
-            const std::uint32_t claimed = WireReader(header, sizeof header).u32();
-            if (claimed > largestReply) break;
+            WireReader reader(header, sizeof header);
+            const std::uint32_t claimed = reader.u32();
+            const std::uint8_t outcome = reader.u8();
+            spent = reader.u32() / 1000.0;
+            if (claimed > largestReply || outcome > static_cast<std::uint8_t>(Outcome::crashed)) return ended(true);
+            if (outcome != static_cast<std::uint8_t>(Outcome::ok)) {
+                // The request's child died; the worker, with its document opened, stays.
+                if (claimed != 0) return ended(true);
+                mayNeedMore_ = outcome == static_cast<std::uint8_t>(Outcome::pastMemory) ||
+                               outcome == static_cast<std::uint8_t>(Outcome::crashed);
+                Reply reply{Status::ended, {}};
+                reply.pastLimit = outcome != static_cast<std::uint8_t>(Outcome::crashed);
+                return reply;
+            }
             length = claimed;
-            if (claimed == 0) return {Status::ok, {}};
-            continue;
+            buffer.reserve(std::min<std::size_t>(claimed, receiveChunk));
+            if (claimed != 0) continue;
+        } else {
+            buffer.resize(buffer.size() - room + static_cast<std::size_t>(n));
         }
-        buffer.resize(buffer.size() - room + static_cast<std::size_t>(n));
-        if (buffer.size() == *length) return {Status::ok, std::move(buffer)};
+        if (buffer.size() == *length) {
+            Reply reply{Status::ok, std::move(buffer)};
+            reply.cpuSeconds = spent;
+            return reply;
+        }
     }
-    end();
-    return {Status::ended, {}};
 }
 
 namespace PdfWorkerSocket {
 
-bool sendWhole(int socket, const Bytes& data)
+bool sendWhole(int socket, const std::uint8_t* data, std::size_t size)
 {
     std::size_t done = 0;
-    while (done < data.size()) {
-        ssize_t n = send(socket, data.data() + done, data.size() - done, MSG_NOSIGNAL);
+    while (done < size) {
+        ssize_t n = send(socket, data + done, size - done, MSG_NOSIGNAL);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return false;
         done += static_cast<std::size_t>(n);

@@ -3,10 +3,11 @@
 // Reading a PDF page in a process of its own, under hard limits. Poppler's
 // cost on a hostile page can't be foreseen from the page's content, so it is
 // bounded where it is paid: a worker process (folmira-pdf-worker) opens the
-// document once and answers requests about its pages, each under a limit of
-// CPU time and of memory. A worker past a limit, or one that crashes, is gone;
-// the request that was running reports `ended`, and the next request starts a
-// fresh worker.
+// document once and answers requests about its pages, each in a child forked
+// from it under a limit of CPU time, of memory and of wall-clock time. A
+// request past a limit, or whose child crashes, reports `ended`, and the next
+// request is answered by a fresh child of the same opened worker; a worker
+// that dies as a whole, or sends a damaged reply, is replaced by a new one.
 //
 // Messages are a tag (which request) and a payload in WireFormat. The client
 // knows nothing of the requests themselves; the worker's table of handlers
@@ -28,15 +29,16 @@ namespace Platform {
 
 struct PdfWorkerLimits {
     double cpuSeconds = 2;                              // CPU time of one request
-    std::int64_t memoryBytes = std::int64_t{500} << 20; // address space beyond what the worker maps at its start
+    std::int64_t memoryBytes = std::int64_t{500} << 20; // address space of one request beyond what its worker maps
     bool operator==(const PdfWorkerLimits&) const = default;
 };
 
-// A document's bytes in a memory file handed to every worker: written once,
-// read by each worker without another copy through a pipe.
+// A document's bytes in a memory file handed to every worker: written once and
+// sealed against writing, shrinking and growing, then mapped read only by each
+// worker, so the bytes are in memory once however many workers read them.
 class PdfWorkerInput {
 public:
-    // Throws std::system_error when the system gives no memory file.
+    // Throws std::system_error when the system gives no sealed memory file.
     explicit PdfWorkerInput(const Bytes& data);
     ~PdfWorkerInput();
     PdfWorkerInput(const PdfWorkerInput&) = delete;
@@ -58,6 +60,11 @@ public:
     struct Reply {
         Status status = Status::unavailable;
         Bytes payload;
+        // When `ended`: the worker went past a limit (CPU time, memory, the
+        // wall-clock bound), rather than crashing or sending a damaged reply.
+        bool pastLimit = false;
+        // When `ok`: the CPU time the request took in the worker.
+        double cpuSeconds = 0;
     };
 
     PdfWorker(std::shared_ptr<const PdfWorkerInput> input, PdfWorkerLimits limits);
@@ -72,16 +79,22 @@ public:
     // every few milliseconds. A reply longer than `largestReply` bytes is not
     // one the request can legitimately get: the worker is ended and the reply
     // is `ended`. Memory for the reply grows as its bytes arrive, never from
-    // what the worker claims it will send.
-    Reply request(std::uint8_t tag, const Bytes& payload, std::size_t largestReply, const CancelFlag* cancel);
+    // what the worker claims it will send. The request may take `cpuSeconds`
+    // of CPU time (the limits' when 0 or less) and a few times that of wall
+    // time; its memory is its share of one budget for all workers of this
+    // process, and a request that runs out of its share is tried once more
+    // with the whole of its limit, alone.
+    Reply request(std::uint8_t tag, const Bytes& payload, std::size_t largestReply, const CancelFlag* cancel,
+                  double cpuSeconds = 0);
     // Kills the worker now, if one runs, and reaps it.
     void end();
     // The running worker's process id, or 0.
     pid_t pid() const { return pid_; }
 
     // Where the worker program is: $FOLMIRA_PDF_WORKER when set, else beside
-    // this program, else in the installation's libexec folder, else in the
-    // build tree.
+    // this program, else in the installation's libexec folder; the build
+    // tree's only for a program that runs from the build tree. Empty when
+    // there is none.
     static std::filesystem::path location();
 
     // A test's hook, called with the worker's id just before each request is
@@ -90,12 +103,17 @@ public:
     static void setBeforeSend(BeforeSend hook);
 
 private:
-    Reply receive(std::size_t largestReply, const CancelFlag* cancel);
+    struct Attempt;
+    Reply attempt(const Attempt& what, const CancelFlag* cancel);
+    Reply receive(std::size_t largestReply, double wallSeconds, const CancelFlag* cancel);
+    Reply ended(bool damaged);
 
     std::shared_ptr<const PdfWorkerInput> input_;
     PdfWorkerLimits limits_;
     pid_t pid_ = 0;
     int socket_ = -1;
+    bool opening_ = false;    // the worker is opening the document: its first request waits for that too
+    bool mayNeedMore_ = false; // the last request ended past its memory, or crashed
 };
 
 // The worker's side: what one request tag does. The handler gets the document
@@ -106,9 +124,11 @@ struct PdfWorkerRequest {
     Bytes (*handle)(const PdfDocument::Opened& document, WireReader& request) = nullptr;
 };
 
-// The worker program's main: waits for the document's memory file and its
-// limits on fd 3, sets the limits, opens the document and answers requests
-// with `handlers` until the client goes away. Returns the exit status.
+// The worker program's main: closes every descriptor but the standard streams
+// and its socket (fd 3), ends with the process that started it, waits for the
+// document's memory file and its limits on fd 3, opens the document under them
+// and answers requests with `handlers`, each under its own limits, until the
+// client goes away. Returns the exit status.
 int servePdfWorker(std::span<const PdfWorkerRequest> handlers);
 
 } // namespace Platform

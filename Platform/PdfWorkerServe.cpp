@@ -1,24 +1,35 @@
-// The worker's side. Limits: the address space is capped once, before the
-// document is opened, at what the process already maps plus the page budget,
-// so Poppler's allocations past it fail (glib and Poppler then abort, C++
-// throws bad_alloc: either way the worker ends). CPU time is capped per
-// request with ITIMER_PROF, re-armed before each one: its signal's default
-// action ends the process, wherever Poppler is at, word merging included.
+// The worker's side. The worker maps the document's sealed memory file read
+// only (its bytes are shared by every worker, not copied into each) and opens
+// it once, at its first request, under that request's cap of address space
+// and of CPU time. Each request is then
+// answered by a child forked from the opened worker: before every request the
+// child caps its address space at what it maps plus the request's share, and
+// its CPU time with ITIMER_PROF, whose signal's default action ends it
+// wherever Poppler is at. A child that dies of a limit, or crashes, leaves the
+// opened worker as it was: the worker says so in the request's reply and
+// forks a fresh child, so a page left out costs no second opening of a long
+// document. A child that has grown (Poppler's caches) is replaced likewise.
 
 #include "Platform/PdfWorker.h"
 
 #include "Platform/PdfWorkerSocket.h"
 
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/mman.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/time.h>
+#include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <new>
 #include <optional>
 #include <string>
@@ -27,9 +38,13 @@ namespace Platform {
 
 namespace {
 
-constexpr int socketFd = 3;
+using PdfWorkerSocket::Outcome;
+using namespace PdfWorkerSocket; // Exit
 
-enum Exit { done = 0, usage = 2, noInput = 3, outOfMemory = 4, failed = 5, unknownRequest = 6 };
+constexpr int socketFd = 3;
+// A child whose address space has grown this much past what it had when
+// forked is replaced after its reply.
+constexpr std::int64_t grownBytes = std::int64_t{64} << 20;
 
 void armCpu(long milliseconds)
 {
@@ -39,24 +54,38 @@ void armCpu(long milliseconds)
     setitimer(ITIMER_PROF, &timer, nullptr);
 }
 
-// The process's virtual size now, in bytes; 0 when it can't be told.
-std::int64_t virtualSize()
+long cpuMillisecondsNow()
 {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("VmSize:", 0) == 0) return std::atoll(line.c_str() + 7) * 1024;
-    return 0;
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return static_cast<long>(now.tv_sec * 1000 + now.tv_nsec / 1'000'000);
 }
 
-void capAddressSpace(std::int64_t pageBytes)
+// The process's virtual size now, in bytes; 0 when it can't be told. Read
+// before and after every request: one short read, no allocation.
+std::int64_t virtualSize()
+{
+    int fd = open("/proc/self/statm", O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return 0;
+    char text[64];
+    ssize_t n = read(fd, text, sizeof text - 1);
+    close(fd);
+    if (n <= 0) return 0;
+    text[n] = '\0';
+    return std::atoll(text) * static_cast<std::int64_t>(sysconf(_SC_PAGESIZE));
+}
+
+// Caps the address space at what is mapped now plus `bytes`; the hard limit
+// stays open so that a child can set its own cap above its parent's.
+void capAddressSpace(std::int64_t bytes)
 {
 #if defined(__SANITIZE_ADDRESS__)
-    (void)pageBytes; // the sanitizer reserves terabytes of address space up front
+    (void)bytes; // the sanitizer reserves terabytes of address space up front
 #else
     std::int64_t base = virtualSize();
-    if (base <= 0 || pageBytes <= 0) return;
-    rlimit limit{static_cast<rlim_t>(base + pageBytes), static_cast<rlim_t>(base + pageBytes)};
+    rlimit limit{};
+    getrlimit(RLIMIT_AS, &limit);
+    limit.rlim_cur = base > 0 && bytes > 0 ? static_cast<rlim_t>(base + bytes) : limit.rlim_max;
     setrlimit(RLIMIT_AS, &limit);
 #endif
 }
@@ -79,53 +108,34 @@ void warmUp()
     if (auto page = opened.document->page(0)) page->text();
 }
 
-std::shared_ptr<const Bytes> readInput(int fd)
+// The document's memory file mapped read only: sealed by the client, so no
+// worker can change the bytes another reads.
+struct Mapping {
+    void* at = MAP_FAILED;
+    std::size_t size = 0;
+    ~Mapping()
+    {
+        if (at != MAP_FAILED) munmap(at, size);
+    }
+};
+
+std::shared_ptr<const Mapping> mapInput(int fd)
 {
     struct stat info{};
     if (fstat(fd, &info) != 0 || info.st_size <= 0) return nullptr;
-    auto bytes = std::make_shared<Bytes>(static_cast<std::size_t>(info.st_size));
-    std::size_t done = 0;
-    while (done < bytes->size()) {
-        ssize_t n = pread(fd, bytes->data() + done, bytes->size() - done, static_cast<off_t>(done));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return nullptr;
-        done += static_cast<std::size_t>(n);
-    }
-    return bytes;
+    auto mapping = std::make_shared<Mapping>();
+    mapping->size = static_cast<std::size_t>(info.st_size);
+    mapping->at = mmap(nullptr, mapping->size, PROT_READ, MAP_SHARED, fd, 0);
+    if (mapping->at == MAP_FAILED) return nullptr;
+    return mapping;
 }
 
-// The first message: the limits, with the document's memory file attached.
+// The first message: the limits of opening, with the document's memory file attached.
 struct Document {
     int fd = -1;
     long cpuMilliseconds = 0;
     std::int64_t memoryBytes = 0;
 };
-
-std::optional<Document> receiveDocument()
-{
-    std::uint8_t limits[16];
-    PdfWorkerSocket::OneFdMessage message(limits, sizeof limits);
-    msghdr& header = message.header;
-    ssize_t n;
-    do n = recvmsg(socketFd, &header, MSG_CMSG_CLOEXEC);
-    while (n < 0 && errno == EINTR);
-    if (n <= 0) return std::nullopt;
-    Document document;
-    for (cmsghdr* c = CMSG_FIRSTHDR(&header); c; c = CMSG_NXTHDR(&header, c))
-        if (c->cmsg_level == SOL_SOCKET && c->cmsg_type == SCM_RIGHTS) std::memcpy(&document.fd, CMSG_DATA(c), sizeof(int));
-    std::size_t got = static_cast<std::size_t>(n);
-    while (got < sizeof limits) {
-        ssize_t more = read(socketFd, limits + got, sizeof limits - got);
-        if (more < 0 && errno == EINTR) continue;
-        if (more <= 0) return std::nullopt;
-        got += static_cast<std::size_t>(more);
-    }
-    WireReader reader(limits, sizeof limits);
-    document.cpuMilliseconds = static_cast<long>(reader.i64());
-    document.memoryBytes = reader.i64();
-    if (document.fd < 0) return std::nullopt;
-    return document;
-}
 
 bool readAll(void* into, std::size_t size)
 {
@@ -140,29 +150,117 @@ bool readAll(void* into, std::size_t size)
     return true;
 }
 
-int serve(const PdfDocument::Opened& document, std::span<const PdfWorkerRequest> handlers, long cpuMilliseconds)
+std::optional<Document> receiveDocument()
 {
+    std::uint8_t limits[16];
+    PdfWorkerSocket::OneFdMessage message(limits, sizeof limits);
+    msghdr& header = message.header;
+    ssize_t n;
+    do n = recvmsg(socketFd, &header, MSG_CMSG_CLOEXEC);
+    while (n < 0 && errno == EINTR);
+    if (n <= 0) return std::nullopt;
+    Document document;
+    for (cmsghdr* c = CMSG_FIRSTHDR(&header); c; c = CMSG_NXTHDR(&header, c))
+        if (c->cmsg_level == SOL_SOCKET && c->cmsg_type == SCM_RIGHTS) std::memcpy(&document.fd, CMSG_DATA(c), sizeof(int));
+    if (static_cast<std::size_t>(n) < sizeof limits && !readAll(limits + n, sizeof limits - static_cast<std::size_t>(n)))
+        return std::nullopt;
+    WireReader reader(limits, sizeof limits);
+    document.cpuMilliseconds = static_cast<long>(reader.i64());
+    document.memoryBytes = reader.i64();
+    if (document.fd < 0) return std::nullopt;
+    return document;
+}
+
+// Where a child is in its request, in memory shared with the worker: a child
+// that dies while handling gets its reply from the worker; one that dies while
+// sending has left the socket mid-frame, and the worker can only end.
+enum Phase : int { waiting = 0, handling = 1, sending = 2 };
+
+bool sendReply(Outcome outcome, long cpuMilliseconds, const Bytes& payload)
+{
+    WireWriter header;
+    header.u32(static_cast<std::uint32_t>(payload.size()));
+    header.u8(static_cast<std::uint8_t>(outcome));
+    header.u32(static_cast<std::uint32_t>(std::max(0L, cpuMilliseconds)));
+    return PdfWorkerSocket::sendWhole(socketFd, header.data()) &&
+           PdfWorkerSocket::sendWhole(socketFd, payload.data(), payload.size());
+}
+
+// The child's loop: requests until the client goes away or the child has grown.
+int serveChild(const PdfDocument::Opened& document, std::span<const PdfWorkerRequest> handlers,
+               std::atomic<int>& phase, pid_t worker)
+{
+    const std::int64_t forkedSize = virtualSize();
     while (true) {
-        std::uint8_t header[4];
-        if (!readAll(header, 4)) return done; // the client went away
-        std::uint32_t length = WireReader(header, 4).u32();
-        if (length == 0) return usage;
-        Bytes message(length);
-        if (!readAll(message.data(), length)) return done;
+        std::uint8_t length[4];
+        if (!readAll(length, 4)) return done; // the client went away
+        const std::uint32_t size = WireReader(length, 4).u32();
+        if (size < requestHeader - 4) return usage;
+        Bytes message(size);
+        if (!readAll(message.data(), size)) return done;
+        WireReader request(message);
+        const std::uint8_t tag = request.u8();
+        const long cpuMilliseconds = request.u32();
+        const std::int64_t memoryBytes = request.i64();
         const PdfWorkerRequest* handler = nullptr;
         for (const PdfWorkerRequest& h : handlers)
-            if (h.tag == message[0]) handler = &h;
-        if (!handler || !handler->handle) return unknownRequest;
+            if (h.tag == tag) handler = &h;
+        if (!handler || !handler->handle || cpuMilliseconds <= 0) return unknownRequest;
 
-        WireReader request(message.data() + 1, message.size() - 1);
+        WireReader payload(message.data() + (requestHeader - 4), size - (requestHeader - 4));
+        phase = handling;
+        capAddressSpace(memoryBytes);
+        const long start = cpuMillisecondsNow();
         armCpu(cpuMilliseconds);
-        Bytes reply = handler->handle(document, request);
+        Bytes reply = handler->handle(document, payload);
         armCpu(0);
-        WireWriter frame;
-        frame.u32(static_cast<std::uint32_t>(reply.size()));
-        Bytes out = frame.take();
-        out.insert(out.end(), reply.begin(), reply.end());
-        if (!PdfWorkerSocket::sendWhole(socketFd, out)) return done;
+        // A worker ended while this child was at it (a wall-clock bound, a
+        // cancel) ends its request too, though its death signal may still be on its way.
+        if (getppid() != worker) return done;
+        phase = sending;
+        if (!sendReply(Outcome::ok, cpuMillisecondsNow() - start, reply)) return done;
+        phase = waiting;
+        if (forkedSize > 0 && virtualSize() > forkedSize + grownBytes) return grown;
+    }
+}
+
+int childMain(const PdfDocument::Opened& document, std::span<const PdfWorkerRequest> handlers,
+              std::atomic<int>& phase, pid_t worker)
+{
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (getppid() != worker) return done; // the worker died as this child was made
+    try {
+        return serveChild(document, handlers, phase, worker);
+    } catch (const std::bad_alloc&) {
+        return outOfMemory;
+    } catch (...) {
+        return failed;
+    }
+}
+
+// Forks children to answer requests, one at a time, until the client goes away.
+int serve(const PdfDocument::Opened& document, std::span<const PdfWorkerRequest> handlers)
+{
+    void* shared = mmap(nullptr, sizeof(std::atomic<int>), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+    if (shared == MAP_FAILED) return failed;
+    auto& phase = *new (shared) std::atomic<int>(waiting);
+    const pid_t worker = getpid();
+    while (true) {
+        phase = waiting;
+        pid_t child = fork();
+        if (child < 0) return failed;
+        if (child == 0) _exit(childMain(document, handlers, phase, worker));
+        int status = 0;
+        while (waitpid(child, &status, 0) < 0)
+            if (errno != EINTR) return failed;
+        if (WIFEXITED(status) && WEXITSTATUS(status) == grown) continue;
+        if (phase == handling) {
+            // The request the child was at gets its answer here; the next, a fresh child.
+            if (!sendReply(PdfWorkerSocket::outcomeOf(status), 0, {})) return done;
+            continue;
+        }
+        if (phase == sending) return failed;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : failed;
     }
 }
 
@@ -170,25 +268,64 @@ int serve(const PdfDocument::Opened& document, std::span<const PdfWorkerRequest>
 
 int servePdfWorker(std::span<const PdfWorkerRequest> handlers)
 {
+    // Only the standard streams and the socket: nothing the app held open.
+    close_range(socketFd + 1, ~0U, 0);
+    // A worker dies with the app, also when the app was gone before this line.
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (const char* parent = std::getenv("FOLMIRA_PDF_WORKER_PARENT"); parent && std::atoll(parent) != getppid())
+        return done;
     try {
         warmUp();
         // Waiting here, idle, until a read needs a worker.
         auto received = receiveDocument();
         if (!received) return done;
         if (received->cpuMilliseconds <= 0) return usage;
-        auto bytes = readInput(received->fd);
+        auto mapping = mapInput(received->fd);
         close(received->fd);
-        if (!bytes) return noInput;
-        capAddressSpace(received->memoryBytes);
-        armCpu(received->cpuMilliseconds);
-        PdfDocument::Opened document = PdfDocument::openShared(std::move(bytes));
+        if (!mapping) return noInput;
+        // The document is opened when the first request comes, under that
+        // request's limits: its memory is then the request's share of the
+        // app's budget, and a worker started ahead that is never asked never
+        // opens it at all.
+        std::uint8_t first[requestHeader];
+        ssize_t peeked;
+        do peeked = recv(socketFd, first, sizeof first, MSG_PEEK | MSG_WAITALL);
+        while (peeked < 0 && errno == EINTR);
+        if (peeked != static_cast<ssize_t>(sizeof first)) return done;
+        WireReader limits(first + 5, sizeof first - 5);
+        const long cpuMilliseconds = limits.u32();
+        capAddressSpace(limits.i64());
+        armCpu(cpuMilliseconds > 0 ? cpuMilliseconds : received->cpuMilliseconds);
+        PdfDocument::Opened document =
+            PdfDocument::openMapped(mapping, static_cast<const std::uint8_t*>(mapping->at), mapping->size);
         armCpu(0);
-        return serve(document, handlers, received->cpuMilliseconds);
+        capAddressSpace(0);
+        return serve(document, handlers);
     } catch (const std::bad_alloc&) {
         return outOfMemory;
     } catch (...) {
         return failed;
     }
 }
+
+namespace PdfWorkerSocket {
+
+Outcome outcomeOf(int status)
+{
+    if (WIFSIGNALED(status)) {
+        switch (WTERMSIG(status)) {
+        case SIGPROF:
+        case SIGXCPU:
+        case SIGKILL: return Outcome::pastCpu;
+        case SIGABRT: return Outcome::pastMemory;
+        default: return Outcome::crashed;
+        }
+    }
+    if (WIFEXITED(status) && WEXITSTATUS(status) == outOfMemory) return Outcome::pastMemory;
+    if (WIFEXITED(status) && (WEXITSTATUS(status) == 1 || WEXITSTATUS(status) > grown)) return Outcome::notAWorker;
+    return Outcome::crashed;
+}
+
+} // namespace PdfWorkerSocket
 
 } // namespace Platform

@@ -1,20 +1,44 @@
 #pragma once
 
-// What both ends of a PDF worker's socket share: sending a whole message, and
-// a message that carries one file descriptor beside its bytes (the document's
-// memory file, with the limits).
+// What both ends of a PDF worker's socket share: the frames of requests and
+// replies, how a worker's end is told apart (a limit or a crash), sending a
+// whole message, and a message that carries one file descriptor beside its
+// bytes (the document's memory file, with the limits).
+//
+// A request: u32 length of what follows, u8 tag, u32 CPU milliseconds and u64
+// bytes of address space it may spend, then its payload. A reply: u32 length
+// of its payload, u8 outcome, u32 CPU milliseconds spent, then the payload.
 
 #include "Platform/Text.h" // Bytes
 
 #include <sys/socket.h>
 
 #include <cstddef>
+#include <cstdint>
 
 namespace Platform::PdfWorkerSocket {
 
+inline constexpr std::size_t requestHeader = 4 + 1 + 4 + 8;
+inline constexpr std::size_t replyHeader = 4 + 1 + 4;
+
+// How a request ended in the worker. The last is never sent: a process that
+// exits with a status no worker uses (a missing library, /bin/false) is not
+// a worker at all.
+enum class Outcome : std::uint8_t { ok = 0, pastCpu = 1, pastMemory = 2, crashed = 3, notAWorker = 4 };
+
+// The worker's exit statuses.
+enum Exit { done = 0, usage = 2, noInput = 3, outOfMemory = 4, failed = 5, unknownRequest = 6, grown = 7 };
+
+// How a process that ended with wait status `status` ended: past a limit of
+// CPU time (its timer's signal, or SIGKILL, which only a wall-clock bound or
+// the kernel's memory killer send), past its memory (out of memory: C++
+// throws and the worker exits so, glib and Poppler abort), else crashed.
+Outcome outcomeOf(int status);
+
 // Sends the whole of `data` on `socket`, never raising SIGPIPE; false when
 // the other end is gone.
-bool sendWhole(int socket, const Bytes& data);
+bool sendWhole(int socket, const std::uint8_t* data, std::size_t size);
+inline bool sendWhole(int socket, const Bytes& data) { return sendWhole(socket, data.data(), data.size()); }
 
 // A message header over `size` bytes at `data`, with room for one descriptor.
 struct OneFdMessage {

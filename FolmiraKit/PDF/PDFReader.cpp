@@ -58,6 +58,11 @@ std::string pageNumbers(const std::vector<int>& numbers)
     return (numbers.size() == 1 ? "Page " : "Pages ") + list;
 }
 
+std::string theFile(const std::string& title)
+{
+    return title.empty() ? "this PDF" : "“" + title + "”";
+}
+
 // The text may well be on the pages too large to read, so they, not a missing
 // text layer, are the reason; the file itself is sound.
 [[noreturn]] void refuseTooLarge(const FirstPass& pass, int pageCount, const std::string& title)
@@ -69,8 +74,7 @@ std::string pageNumbers(const std::vector<int>& numbers)
     else
         why = Text::lowercased(pageNumbers(pages)) + (pages.size() == 1 ? " is" : " are") +
               " too large to read, and the other pages hold no text";
-    std::string file = title.empty() ? "this PDF" : "“" + title + "”";
-    throw ConversionError(Reason::unsupported, "Folmira can’t read the text of " + file + ": " + why +
+    throw ConversionError(Reason::unsupported, "Folmira can’t read the text of " + theFile(title) + ": " + why +
                                                    ". Try the original Word or text file instead.");
 }
 
@@ -247,16 +251,19 @@ void promoteTitle(Blocks& blocks)
     blocks.front() = Block::heading(1, first->runs);
 }
 
-// The pages whose rendering failed are left out as too large, as if their
-// reading had failed: the worker that drew them went past a limit.
-void leaveOut(const std::vector<int>& failedPages, FirstPass& pass)
+// The pictures of the pages whose rendering failed (its worker went past a
+// limit) are left out; the text already read of those pages stays. Returns
+// how many pictures that leaves out.
+int leaveOutPictures(const std::vector<int>& failedPages, FirstPass& pass)
 {
-    for (int index : failedPages) {
-        pass.pages[static_cast<std::size_t>(index)].clear();
-        pass.tooLargePages.push_back(index + 1);
-    }
-    std::sort(pass.tooLargePages.begin(), pass.tooLargePages.end());
+    int count = 0;
+    for (int index : failedPages)
+        count += static_cast<int>(std::erase_if(pass.pages[static_cast<std::size_t>(index)], [](const Line& line) {
+            return line.picture && line.picture->data.empty();
+        }));
+    return count;
 }
+
 
 } // namespace
 
@@ -269,6 +276,14 @@ BigDocument read(const std::vector<std::uint8_t>& data, const std::string& title
         if (opening.state == DocumentOpening::State::locked)
             throw ConversionError(Reason::locked, "This PDF is locked with a password. Open it in a PDF viewer, type "
                                                   "the password, print it to a PDF file, and drop that copy in.");
+        if (opening.state == DocumentOpening::State::tooLarge)
+            throw ConversionError(Reason::unsupported, "Folmira can’t read the text of " + theFile(title) +
+                                                           ": it is too large to read. Try the original Word or text "
+                                                           "file instead.");
+        if (opening.state == DocumentOpening::State::noHelper)
+            throw ConversionError(Reason::unsupported, "Folmira can’t read PDFs: its PDF helper program "
+                                                       "(folmira-pdf-worker) is missing or couldn’t be started. "
+                                                       "Reinstalling Folmira should bring it back.");
         throw ConversionError(Reason::damaged, "This PDF couldn’t be opened. It may be damaged.");
     }
     int pageCount = static_cast<int>(opening.cropBoxes.size());
@@ -301,8 +316,7 @@ BigDocument read(const std::vector<std::uint8_t>& data, const std::string& title
     auto rendered = PictureScan::renderPictures(pass.pages, drawn, budget, [&](int index, const std::vector<Rect>& regions) {
         return source.render(index, regions);
     });
-    leaveOut(rendered.failedPages, pass);
-    const int picturesLeftOut = rendered.overBudget;
+    const int picturesLeftOut = rendered.overBudget + leaveOutPictures(rendered.failedPages, pass);
 
     std::vector<ConversionNote> notes;
     int removed = removeRepeatedLines(pass.pages, pass.cropBoxes);

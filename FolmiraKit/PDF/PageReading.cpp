@@ -4,7 +4,10 @@
 #include "FolmiraKit/PDF/PictureScan.h"
 #include "Platform/PdfContentCost.h"
 
+#include "Platform/Text.h"
+
 #include <array>
+#include <cmath>
 
 namespace FolmiraKit::PDFReader {
 
@@ -19,7 +22,9 @@ PageText readPageText(const Platform::PdfPage& page)
     constexpr Platform::PdfContent::TextCost limits{PDFLimits::textContentBytes, PDFLimits::textOperators,
                                                     PDFLimits::shownTextBytes, PDFLimits::textFormUses,
                                                     PDFLimits::graphicsStates, PDFLimits::textTokens};
-    if (!Platform::PdfContent::measureText(page, limits).within(limits)) {
+    // The counter only filters out what it measured past a bound; where it
+    // can't tell, the worker's limits on Poppler's own work decide.
+    if (Platform::PdfContent::measureText(page, limits).past(limits)) {
         PageText skipped;
         skipped.tooLarge = true;
         return skipped;
@@ -30,16 +35,42 @@ PageText readPageText(const Platform::PdfPage& page)
     return read;
 }
 
+// A reply is read as untrusted input: a number that is not finite, or past
+// any page's size, or text that is not UTF-8, makes it damaged.
+double sane(double v)
+{
+    if (!std::isfinite(v) || std::fabs(v) > 1e15) throw WireReader::Short();
+    return v;
+}
+
+Rect saneRect(WireReader& in)
+{
+    Rect r = in.rect();
+    sane(r.x);
+    sane(r.y);
+    if (sane(r.width) < 0 || sane(r.height) < 0) throw WireReader::Short();
+    return r;
+}
+
+std::string saneText(WireReader& in)
+{
+    std::string text = in.string();
+    if (text.empty() || !Platform::Text::decodeUtf8(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()))
+        throw WireReader::Short();
+    return text;
+}
+
 void write(WireWriter& out, const std::vector<Rect>& rects)
 {
     out.u64(rects.size());
     for (const Rect& r : rects) out.rect(r);
 }
 
-std::vector<Rect> readRects(WireReader& in)
+std::vector<Rect> readRects(WireReader& in, std::size_t most)
 {
     std::vector<Rect> rects(in.count(32));
-    for (Rect& r : rects) r = in.rect();
+    if (rects.size() > most) throw WireReader::Short();
+    for (Rect& r : rects) r = saneRect(in);
     return rects;
 }
 
@@ -55,9 +86,10 @@ void write(WireWriter& out, const Word& w)
 Word readWord(WireReader& in)
 {
     Word w;
-    w.text = in.string();
-    w.rect = in.rect();
-    w.size = in.f64();
+    w.text = saneText(in);
+    w.rect = saneRect(in);
+    w.size = sane(in.f64());
+    if (w.size < 0) throw WireReader::Short();
     w.bold = in.boolean();
     w.italic = in.boolean();
     return w;
@@ -94,12 +126,12 @@ Line readLine(WireReader& in)
 {
     Line line;
     line.words = readWords(in);
-    line.rect = in.rect();
+    line.rect = saneRect(in);
     if (in.boolean()) {
         Picture p;
         p.data = in.blob();
-        p.width = in.f64();
-        p.height = in.f64();
+        p.width = sane(in.f64());
+        p.height = sane(in.f64());
         p.alt = in.string();
         line.picture = std::move(p);
     }
@@ -121,7 +153,7 @@ Bytes handleReadPage(const Platform::PdfDocument::Opened& opened, WireReader& re
 Bytes handleRenderRegions(const Platform::PdfDocument::Opened& opened, WireReader& request)
 {
     int index = request.i32();
-    std::vector<Rect> regions = readRects(request);
+    std::vector<Rect> regions = readRects(request, PDFLimits::renders);
     if (!opened.document) return encode(std::vector<std::optional<Bytes>>(regions.size()));
     return encode(renderRegions(*opened.document, index, regions));
 }
@@ -203,8 +235,11 @@ DocumentOpening decodeOpening(const Bytes& data)
     for (auto& box : opening.cropBoxes) {
         bool has = in.boolean();
         Rect r = in.rect();
-        if (has) box = r;
+        // A box no page can have: that page is not read.
+        bool finite = std::isfinite(r.x) && std::isfinite(r.y) && std::isfinite(r.width) && std::isfinite(r.height);
+        if (has && finite && r.width >= 0 && r.height >= 0) box = r;
     }
+    if (!in.atEnd()) throw WireReader::Short();
     return opening;
 }
 
@@ -234,8 +269,9 @@ PageReading decodePageReading(const Bytes& data)
     text.lines.resize(in.count(8 + 32 + 2));
     for (Line& line : text.lines) line = readLine(in);
     text.tooLarge = in.boolean();
-    reading.pictures = readRects(in);
-    reading.drawn = readRects(in);
+    reading.pictures = readRects(in, PDFLimits::renders);
+    reading.drawn = readRects(in, PDFLimits::pictureRectangles);
+    if (!in.atEnd()) throw WireReader::Short();
     return reading;
 }
 
@@ -264,6 +300,7 @@ std::vector<std::optional<Bytes>> decodeRendered(const Bytes& data)
     std::vector<std::optional<Bytes>> rendered(in.count(1));
     for (auto& png : rendered)
         if (in.boolean()) png = in.blob();
+    if (!in.atEnd()) throw WireReader::Short();
     return rendered;
 }
 

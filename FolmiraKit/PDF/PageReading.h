@@ -24,9 +24,11 @@ namespace FolmiraKit::PDFReader {
 enum class WorkerRequest : std::uint8_t { open = 1, readPage = 2, renderRegions = 3 };
 
 // The document as opened: what the reader refuses it for, its pages' crop
-// boxes (none for a page that can't be fetched).
+// boxes (none for a page that can't be fetched). A worker tells the first
+// three; the reader's side adds a document whose opening passed its worker's
+// limits, and one no worker could be started for.
 struct DocumentOpening {
-    enum class State : std::uint8_t { opened, damaged, locked };
+    enum class State : std::uint8_t { opened, damaged, locked, tooLarge, noHelper };
     State state = State::damaged;
     bool allowsCopying = false;
     std::vector<std::optional<Rect>> cropBoxes; // one per page

@@ -8,6 +8,9 @@
 #include "FolmiraKit/PDF/Limits.h"
 
 #include <algorithm>
+#include <cmath>
+#include <iterator>
+#include <string_view>
 #include <atomic>
 #include <exception>
 #include <mutex>
@@ -21,7 +24,6 @@ using Status = PdfWorker::Status;
 
 struct PageSource::Slot {
     std::unique_ptr<PdfWorker> worker;
-    std::optional<Platform::PdfDocument::Opened> local; // only when no worker can be started
 };
 
 namespace {
@@ -34,15 +36,42 @@ PageReading tooLargeReading()
     return reading;
 }
 
-// The longest reply each request can legitimately get; a longer one ends its worker.
-std::size_t largestReply(WorkerRequest request)
+// The longest reply each request can legitimately get; a longer one ends its
+// worker. Opening: a crop box of 33 bytes a page, for two million pages. A
+// page's reading: its words twice (alone and in its lines), some 50 bytes and
+// the text of each, for the 200,000 bytes of text a page may show, and its
+// picture rectangles; a page past that is too large whatever the counter saw.
+constexpr std::size_t largestOpening = 10 + std::size_t{33} * 2'000'000;
+constexpr std::size_t largestReading = std::size_t{32} << 20;
+
+// Rendering: each region's PNG, at most 4 bytes a pixel and a filter byte a
+// row, plus zlib's and PNG's overhead.
+std::size_t largestRendering(const std::vector<Rect>& regions)
 {
-    switch (request) {
-    case WorkerRequest::open: return std::size_t{64} << 20;
-    case WorkerRequest::readPage: return std::size_t{256} << 20;
-    case WorkerRequest::renderRegions: return std::size_t{512} << 20;
+    double bytes = 8;
+    for (const Rect& r : regions) {
+        double w = std::floor(2 * r.width), h = std::floor(2 * r.height);
+        if (w > 0 && h > 0 && w * h < static_cast<double>(PDFLimits::regionPixels))
+            bytes += 1.01 * (4 * w * h + h) + 4096;
+        bytes += 9;
     }
-    return 0;
+    return static_cast<std::size_t>(std::min(bytes, 2e9));
+}
+
+// Whether `png` is a PNG no larger than the region it was rendered from
+// (two pixels a point), read from its header before anything decodes it.
+bool fitsRegion(const Bytes& png, const Rect& region)
+{
+    static constexpr std::uint8_t signature[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    if (png.size() < 33 || !std::equal(std::begin(signature), std::end(signature), png.begin())) return false;
+    if (std::string_view(reinterpret_cast<const char*>(png.data()) + 12, 4) != "IHDR") return false;
+    auto big = [&](std::size_t at) {
+        return std::uint32_t{png[at]} << 24 | std::uint32_t{png[at + 1]} << 16 | std::uint32_t{png[at + 2]} << 8 |
+               std::uint32_t{png[at + 3]};
+    };
+    const double width = big(16), height = big(20);
+    return width >= 1 && height >= 1 && width <= std::floor(2 * region.width) &&
+           height <= std::floor(2 * region.height) && width * height < static_cast<double>(PDFLimits::regionPixels);
 }
 
 std::mutex limitsMutex;
@@ -52,18 +81,17 @@ Platform::PdfWorkerLimits chosenLimits = defaultLimits;
 } // namespace
 
 PageSource::PageSource(const Bytes& data, int threads, ThreadStarter start)
-    : data_(data), start_(std::move(start)), cancel_(Platform::currentCancelFlag())
+    : start_(std::move(start)), cancel_(Platform::currentCancelFlag()), limits_(pageLimits())
 {
     std::shared_ptr<const Platform::PdfWorkerInput> input;
     try {
         input = std::make_shared<const Platform::PdfWorkerInput>(data);
     } catch (const std::system_error&) {
-        // No memory file: no worker can read, so this process does.
+        // No memory file: no worker can read, and open() says so.
     }
-    const Platform::PdfWorkerLimits limits = pageLimits();
     for (int i = 0; i < std::clamp(threads, 1, 4); ++i) {
         auto slot = std::make_unique<Slot>();
-        slot->worker = std::make_unique<PdfWorker>(input, limits);
+        slot->worker = std::make_unique<PdfWorker>(input, limits_);
         slot->worker->start();
         slots_.push_back(std::move(slot));
     }
@@ -71,46 +99,46 @@ PageSource::PageSource(const Bytes& data, int threads, ThreadStarter start)
 
 PageSource::~PageSource() = default;
 
-PdfWorker::Reply PageSource::ask(Slot& slot, WorkerRequest request, const Bytes& payload)
+PdfWorker::Reply PageSource::ask(Slot& slot, WorkerRequest request, const Bytes& payload, std::size_t largestReply,
+                                 double cpuSeconds)
 {
-    auto reply = slot.worker->request(static_cast<std::uint8_t>(request), payload, largestReply(request), cancel_);
+    auto reply = slot.worker->request(static_cast<std::uint8_t>(request), payload, largestReply, cancel_, cpuSeconds);
     if (reply.status == Status::cancelled) throw Cancelled();
     return reply;
-}
-
-const Platform::PdfDocument::Opened& PageSource::local(Slot& slot)
-{
-    if (!slot.local) slot.local = Platform::PdfDocument::open(data_);
-    return *slot.local;
 }
 
 DocumentOpening PageSource::open()
 {
     Slot& slot = *slots_.front();
-    auto reply = ask(slot, WorkerRequest::open, {});
-    if (reply.status == Status::unavailable) return openingOf(local(slot));
+    auto reply = ask(slot, WorkerRequest::open, {}, largestOpening);
+    DocumentOpening opening;
+    if (reply.status == Status::unavailable) opening.state = DocumentOpening::State::noHelper;
+    if (reply.status == Status::ended && reply.pastLimit) opening.state = DocumentOpening::State::tooLarge;
     if (reply.status == Status::ok) {
         try {
-            return decodeOpening(reply.payload);
+            opening = decodeOpening(reply.payload);
         } catch (const Platform::WireReader::Short&) {
+            slot.worker->end(); // a damaged reply: the document is, as far as can be told
+            return DocumentOpening{};
         }
     }
-    return DocumentOpening{}; // the worker died opening it: damaged
+    cpuSpent_.assign(opening.cropBoxes.size(), 0);
+    return opening;
 }
 
 PageReading PageSource::readOne(Slot& slot, int index)
 {
     Platform::WireWriter request;
     request.i32(index);
-    auto reply = ask(slot, WorkerRequest::readPage, request.data());
-    if (reply.status == Status::unavailable) {
-        const auto& opened = local(slot);
-        return opened.document ? readPage(*opened.document, index) : PageReading{};
-    }
+    auto reply = ask(slot, WorkerRequest::readPage, request.data(), largestReading);
     if (reply.status == Status::ok) {
         try {
-            return decodePageReading(reply.payload);
+            PageReading reading = decodePageReading(reply.payload);
+            if (static_cast<std::size_t>(index) < cpuSpent_.size())
+                cpuSpent_[static_cast<std::size_t>(index)] = reply.cpuSeconds;
+            return reading;
         } catch (const Platform::WireReader::Short&) {
+            slot.worker->end(); // a damaged reply: as if the worker died on the page
         }
     }
     return tooLargeReading();
@@ -160,20 +188,24 @@ std::vector<PageReading> PageSource::readPages(int pageCount)
 
 std::optional<std::vector<std::optional<Bytes>>> PageSource::render(int index, const std::vector<Rect>& regions)
 {
+    // A page's pictures share its CPU time with its reading.
+    const double spent = static_cast<std::size_t>(index) < cpuSpent_.size() ? cpuSpent_[static_cast<std::size_t>(index)] : 0;
+    const double left = limits_.cpuSeconds - spent;
+    if (left < 0.001) return std::nullopt;
     Slot& slot = *slots_.front();
-    auto reply = ask(slot, WorkerRequest::renderRegions, encodeRegionsRequest(index, regions));
-    if (reply.status == Status::unavailable) {
-        const auto& opened = local(slot);
-        if (!opened.document) return std::nullopt;
-        return renderRegions(*opened.document, index, regions);
+    auto reply = ask(slot, WorkerRequest::renderRegions, encodeRegionsRequest(index, regions),
+                     largestRendering(regions), left);
+    if (reply.status != Status::ok) return std::nullopt;
+    try {
+        auto rendered = decodeRendered(reply.payload);
+        if (rendered.size() != regions.size()) throw Platform::WireReader::Short();
+        for (std::size_t i = 0; i < regions.size(); ++i)
+            if (rendered[i] && !fitsRegion(*rendered[i], regions[i])) throw Platform::WireReader::Short();
+        return rendered;
+    } catch (const Platform::WireReader::Short&) {
+        slot.worker->end();
+        return std::nullopt;
     }
-    if (reply.status == Status::ok) {
-        try {
-            return decodeRendered(reply.payload);
-        } catch (const Platform::WireReader::Short&) {
-        }
-    }
-    return std::nullopt;
 }
 
 namespace {

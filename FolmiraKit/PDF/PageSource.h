@@ -2,10 +2,10 @@
 
 // Where the reader's pages come from: worker processes (PdfWorker) that open
 // the document and read its pages under limits of CPU time and memory per
-// page, several at once. A page whose worker passes a limit or crashes comes
-// back too large to read, and a fresh worker takes the next page. When no
-// worker can be started at all (the program is missing, no processes are
-// left), the same reading is done in this process.
+// page, several at once. A page whose worker passes a limit, crashes or sends
+// a damaged reply comes back too large to read; the next page is read as if
+// nothing happened. Pages are never read in this process: when no worker can
+// be started, the document can't be read.
 
 #include "FolmiraKit/PDF/PageReading.h"
 #include "Platform/Cancel.h"
@@ -25,35 +25,39 @@ using ThreadStarter = std::function<std::thread(std::function<void()>)>;
 
 class PageSource {
 public:
-    // Starts `threads` workers (1 to 4) on a copy of `data` at once, so that
-    // they open the document while the first is asked about it. Cancels with
-    // the calling thread's cancel flag.
+    // Starts `threads` workers (1 to 4) on a copy of `data` at once (each
+    // opens the document at its first request, under that request's limits).
+    // Cancels with the calling thread's cancel flag.
     PageSource(const Platform::Bytes& data, int threads, ThreadStarter start = {});
     ~PageSource();
     PageSource(const PageSource&) = delete;
     PageSource& operator=(const PageSource&) = delete;
 
-    // The document as opened; damaged when its worker ended opening it.
-    // Throws Cancelled.
+    // The document as opened: damaged when its worker crashed opening it or
+    // sent a damaged reply, too large when it went past a limit, no helper
+    // when no worker could be started. Throws Cancelled.
     DocumentOpening open();
     // Every page in page order, taken from a shared counter by as many threads
     // as there are workers (helpers are started with `start`, std::thread when
     // empty; when one can't be started the others read its share). A page
     // whose worker ended comes back fetched and too large. Throws Cancelled.
     std::vector<PageReading> readPages(int pageCount);
-    // PNGs of `regions` of page `index`; none when its worker ended. Throws Cancelled.
+    // PNGs of `regions` of page `index`, within what is left of the page's CPU
+    // time after its reading; none when its worker ended or sent a picture
+    // larger than its region. Throws Cancelled.
     std::optional<std::vector<std::optional<Platform::Bytes>>> render(int index, const std::vector<Rect>& regions);
 
 private:
     struct Slot;
-    Platform::PdfWorker::Reply ask(Slot& slot, WorkerRequest request, const Platform::Bytes& payload);
-    const Platform::PdfDocument::Opened& local(Slot& slot);
+    Platform::PdfWorker::Reply ask(Slot& slot, WorkerRequest request, const Platform::Bytes& payload,
+                                   std::size_t largestReply, double cpuSeconds = 0);
     PageReading readOne(Slot& slot, int index);
 
-    const Platform::Bytes& data_;
     ThreadStarter start_;
     const Platform::CancelFlag* cancel_;
+    Platform::PdfWorkerLimits limits_;
     std::vector<std::unique_ptr<Slot>> slots_;
+    std::vector<double> cpuSpent_; // by page: what its reading took of its CPU time
 };
 
 // The threads (and workers) a document is read with: min(cores, 4), unless

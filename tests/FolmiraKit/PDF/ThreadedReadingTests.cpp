@@ -158,8 +158,8 @@ void expectSameTexts(const std::vector<std::uint8_t>& bytes, const std::string& 
         expectEqualTexts(one, readInWorkers(bytes, threads), name + " on " + std::to_string(threads));
 }
 
-// What a child process that may start no thread made of `bytes` on four threads.
-enum ChildOutcome { same = 0, different = 1, threw = 2, cannotDropRoot = 3, limitIgnored = 4, crashed = 5 };
+// What a child process that may start no thread (nor process) made of `bytes` on four threads.
+enum ChildOutcome { same = 0, different = 1, threw = 2, cannotDropRoot = 3, limitIgnored = 4, crashed = 5, noHelper = 6 };
 
 ChildOutcome readWithoutThreads(const std::vector<std::uint8_t>& bytes, const BigDocument& expected)
 {
@@ -176,6 +176,8 @@ ChildOutcome readWithoutThreads(const std::vector<std::uint8_t>& bytes, const Bi
         }
         try {
             _exit(PDFReader::read(bytes, "mixed", 4) == expected ? same : different);
+        } catch (const ConversionError& error) {
+            _exit(std::string_view(error.what()).find("PDF helper") != std::string_view::npos ? noHelper : threw);
         } catch (...) {
             _exit(threw);
         }
@@ -247,10 +249,11 @@ TEST(ThreadedReading, GoesOnWithTheThreadsThatStart)
         EXPECT_EQ(asked.load(), started + 1);
     }
 
-    // The same under a process that may start no thread at all.
+    // A process that may start no thread, nor so a worker, refuses the PDF
+    // for its missing helper: pages are never read without a worker's limits.
     ChildOutcome outcome = readWithoutThreads(bytes, PDFReader::read(bytes, "mixed", 1));
     if (outcome == cannotDropRoot || outcome == limitIgnored) GTEST_SKIP() << "the thread limit can't be set here";
-    EXPECT_EQ(outcome, same) << "0 same, 1 different, 2 threw, 5 crashed";
+    EXPECT_EQ(outcome, noHelper) << "0 same, 1 different, 2 threw, 5 crashed, 6 no helper";
 }
 
 TEST(ThreadedReading, AWorkersReplyCutShortIsRefusedNotMisread)

@@ -1,0 +1,275 @@
+#include "Platform/PdfWorkerProcess.h"
+
+#include "Platform/PdfWorker.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+extern char** environ;
+
+namespace Platform::PdfWorkerProcess {
+
+namespace {
+
+// Descriptors below this could be one of the numbers a worker is given.
+constexpr int lowestKept = 10;
+
+int movedHigh(int fd)
+{
+    if (fd < 0 || fd >= lowestKept) return fd;
+    int high = fcntl(fd, F_DUPFD_CLOEXEC, lowestKept);
+    close(fd);
+    return high;
+}
+
+bool executable(const std::string& path)
+{
+    return !path.empty() && access(path.c_str(), X_OK) == 0;
+}
+
+std::optional<Process> spawnHere()
+{
+    const std::string program = PdfWorker::location().string();
+    if (!executable(program)) return std::nullopt;
+    int pair[2];
+    if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair) != 0) return std::nullopt;
+    int theirs = movedHigh(pair[1]);
+    int ours = movedHigh(pair[0]);
+    if (theirs < 0 || ours < 0) {
+        if (theirs >= 0) close(theirs);
+        if (ours >= 0) close(ours);
+        return std::nullopt;
+    }
+
+    posix_spawn_file_actions_t files;
+    posix_spawn_file_actions_init(&files);
+    posix_spawn_file_actions_adddup2(&files, theirs, 3);
+    // Whatever this process holds open without close-on-exec stays here.
+    posix_spawn_file_actions_addclosefrom_np(&files, 4);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    // The app may ignore SIGPIPE or block signals; the worker must die of its limits.
+    sigset_t defaults, none;
+    sigemptyset(&defaults);
+    for (int signal : {SIGPIPE, SIGPROF, SIGXCPU, SIGSEGV, SIGTERM, SIGABRT}) sigaddset(&defaults, signal);
+    sigemptyset(&none);
+    posix_spawnattr_setsigdefault(&attributes, &defaults);
+    posix_spawnattr_setsigmask(&attributes, &none);
+    // A group of its own: the worker and the child answering its request end together.
+    posix_spawnattr_setpgroup(&attributes, 0);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETPGROUP);
+
+    // The worker ends if this process is gone before it sets its parent-death signal.
+    std::string parent = "FOLMIRA_PDF_WORKER_PARENT=" + std::to_string(getpid());
+    std::vector<char*> environment;
+    for (char** e = environ; e && *e; ++e)
+        if (std::string_view(*e).rfind("FOLMIRA_PDF_WORKER_PARENT=", 0) != 0) environment.push_back(*e);
+    environment.push_back(parent.data());
+    environment.push_back(nullptr);
+
+    std::string name = program;
+    char* argv[] = {name.data(), nullptr};
+    pid_t pid = 0;
+    int failed = posix_spawn(&pid, program.c_str(), &files, &attributes, argv, environment.data());
+    posix_spawn_file_actions_destroy(&files);
+    posix_spawnattr_destroy(&attributes);
+    close(theirs);
+    if (failed != 0) {
+        close(ours);
+        return std::nullopt;
+    }
+    return Process{pid, ours, program};
+}
+
+// The thread workers are started from. It lives as long as the process, so
+// that no worker sees its starter end (a reaper thread, a reading thread).
+class Starter {
+public:
+    std::optional<Process> spawn()
+    {
+        std::unique_lock lock(mutex_);
+        if (getpid() != owner_) return spawnHere(); // a forked child: no starter thread here
+        if (!running_) {
+            try {
+                std::thread([this] { run(); }).detach();
+                running_ = true;
+            } catch (const std::system_error&) {
+                return std::nullopt;
+            }
+        }
+        auto job = std::make_shared<Job>();
+        jobs_.push_back(job);
+        wake_.notify_all();
+        done_.wait(lock, [&] { return job->done; });
+        return job->process;
+    }
+
+private:
+    struct Job {
+        bool done = false;
+        std::optional<Process> process;
+    };
+
+    void run()
+    {
+        std::unique_lock lock(mutex_);
+        while (true) {
+            wake_.wait(lock, [&] { return !jobs_.empty(); });
+            auto job = jobs_.front();
+            jobs_.pop_front();
+            lock.unlock();
+            auto process = spawnHere();
+            lock.lock();
+            job->process = process;
+            job->done = true;
+            done_.notify_all();
+        }
+    }
+
+    std::mutex mutex_;
+    std::condition_variable wake_, done_;
+    std::deque<std::shared_ptr<Job>> jobs_;
+    bool running_ = false;
+    pid_t owner_ = getpid();
+};
+
+Starter& starter()
+{
+    static Starter* one = new Starter; // never destroyed: its thread may outlive main
+    return *one;
+}
+
+// Idle workers of this process. A child made by fork() shares the parent's
+// sockets to them, so it never touches them: only their owner uses them.
+// The pool lives as long as the process (reaper threads may still fill it
+// while the process exits); an idle worker ends by itself when the process
+// is gone and its socket closes.
+class IdleWorkers {
+public:
+    static constexpr std::size_t kept = 4;
+
+    std::optional<Process> take()
+    {
+        std::lock_guard lock(mutex_);
+        if (getpid() != owner_) return std::nullopt;
+        const std::string program = PdfWorker::location().string();
+        while (!idle_.empty()) {
+            Process p = idle_.back();
+            idle_.pop_back();
+            if (p.program == program) return p;
+            PdfWorkerProcess::kill(p); // started before another program was named
+        }
+        return std::nullopt;
+    }
+
+    void replenish()
+    {
+        std::lock_guard lock(mutex_);
+        if (getpid() != owner_ || idle_.size() >= kept) return;
+        if (auto p = PdfWorkerProcess::spawn()) idle_.push_back(*p);
+    }
+
+private:
+    std::mutex mutex_;
+    pid_t owner_ = getpid();
+    std::vector<Process> idle_;
+};
+
+IdleWorkers& idleWorkers()
+{
+    static IdleWorkers* workers = new IdleWorkers;
+    return *workers;
+}
+
+struct Budget {
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::int64_t held = 0;
+    int aloneWaiting = 0;
+};
+
+Budget& budget()
+{
+    static Budget* one = new Budget;
+    return *one;
+}
+
+} // namespace
+
+std::optional<Process> spawn() { return starter().spawn(); }
+
+void killGroup(pid_t pid)
+{
+    if (pid <= 0) return;
+    if (::kill(-pid, SIGKILL) != 0) ::kill(pid, SIGKILL);
+}
+
+std::optional<Process> takeIdle() { return idleWorkers().take(); }
+
+void replenishIdle() { idleWorkers().replenish(); }
+
+void kill(Process& process)
+{
+    if (process.socket >= 0) close(process.socket);
+    if (process.pid > 0) {
+        killGroup(process.pid);
+        while (waitpid(process.pid, nullptr, 0) < 0 && errno == EINTR) {
+        }
+    }
+    process = {};
+}
+
+namespace MemoryBudget {
+
+bool take(std::int64_t bytes, bool alone, const CancelFlag* cancel)
+{
+    Budget& b = budget();
+    std::unique_lock lock(b.mutex);
+    if (alone) ++b.aloneWaiting;
+    // A request tried alone goes first: the shares wait for it.
+    auto free = [&] { return alone ? b.held == 0 : b.aloneWaiting == 0 && b.held + bytes <= wholeBytes; };
+    while (!free()) {
+        if (cancel && cancel->cancelled()) {
+            if (alone) --b.aloneWaiting;
+            b.changed.notify_all();
+            return false;
+        }
+        b.changed.wait_for(lock, std::chrono::milliseconds(10));
+    }
+    if (alone) --b.aloneWaiting;
+    b.held += bytes;
+    return true;
+}
+
+void give(std::int64_t bytes)
+{
+    Budget& b = budget();
+    std::lock_guard lock(b.mutex);
+    b.held -= bytes;
+    b.changed.notify_all();
+}
+
+std::int64_t held()
+{
+    Budget& b = budget();
+    std::lock_guard lock(b.mutex);
+    return b.held;
+}
+
+} // namespace MemoryBudget
+
+} // namespace Platform::PdfWorkerProcess

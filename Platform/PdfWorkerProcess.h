@@ -1,0 +1,55 @@
+#pragma once
+
+// The client's process-wide parts of its PDF workers: starting a worker
+// process, the idle started workers waiting for a document, and the one
+// memory budget that every worker of this process takes its requests' shares
+// from. Internal to PdfWorker.
+
+#include "Platform/Cancel.h"
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace Platform::PdfWorkerProcess {
+
+struct Process {
+    pid_t pid = 0;
+    int socket = -1;
+    std::string program; // the worker program it runs
+};
+
+// A worker with no document yet, started with only its socket (as fd 3) and
+// the standard streams; none when it can't be started. Workers are started
+// from one thread that lives as long as the process, since a worker ends
+// when the thread that started it does (its parent-death signal).
+std::optional<Process> spawn();
+
+// An idle worker of the program that PdfWorker::location() names now, when
+// one waits; and another started in the place of one taken or ended.
+std::optional<Process> takeIdle();
+void replenishIdle();
+
+// Kills the worker `pid` and the child answering its request (its process group).
+void killGroup(pid_t pid);
+// Kills the worker and reaps it now.
+void kill(Process& process);
+
+// The address space that the requests of all workers of this process may
+// take at once, beyond what each worker maps: an ordinary request takes a
+// share (a quarter), one tried alone takes the whole, waiting until no other
+// holds any. The shares and the whole are capped by the request's own limit.
+namespace MemoryBudget {
+inline constexpr std::int64_t wholeBytes = std::int64_t{448} << 20;
+inline constexpr std::int64_t shareBytes = wholeBytes / 4;
+// Takes `bytes` (alone: the whole budget free first), waiting as long as it
+// takes; false when `cancel` was set meanwhile.
+bool take(std::int64_t bytes, bool alone, const CancelFlag* cancel);
+void give(std::int64_t bytes);
+// What the requests of this process hold now.
+std::int64_t held();
+} // namespace MemoryBudget
+
+} // namespace Platform::PdfWorkerProcess

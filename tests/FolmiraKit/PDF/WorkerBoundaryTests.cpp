@@ -1,0 +1,379 @@
+// The reader's side of the PDF worker boundary: a worker's replies are
+// untrusted, the document it is handed can't be changed, it inherits nothing
+// of the app, and a limit leaves out only what went past it.
+
+#include "FolmiraKit/PDF/Limits.h"
+#include "FolmiraKit/PDF/PDFReader.h"
+#include "FolmiraKit/PDF/PageSource.h"
+#include "Platform/PdfContentCost.h"
+#include "tests/FolmiraKit/HostileFiles.h"
+#include "tests/HangGuard.h"
+#include "tests/Platform/PdfFixtures.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <cmath>
+#include <atomic>
+#include <filesystem>
+#include <functional>
+#include <random>
+
+using namespace FolmiraKit;
+using PdfFixtures::Builder;
+using Platform::Rect;
+using Reason = ConversionError::Reason;
+
+namespace {
+
+// Names the worker program for a test, and the default back after it.
+struct WorkerProgram {
+    explicit WorkerProgram(const std::string& program) { setenv("FOLMIRA_PDF_WORKER", program.c_str(), 1); }
+    ~WorkerProgram() { unsetenv("FOLMIRA_PDF_WORKER"); }
+};
+
+// The fake worker misbehaving in `mode`: a link of that name to it, in a
+// folder that goes with the test program.
+std::string fake(const std::string& mode)
+{
+    static const struct Folder {
+        std::filesystem::path path =
+            std::filesystem::temp_directory_path() / ("folmira-fake-workers-" + std::to_string(getpid()));
+        ~Folder()
+        {
+            std::error_code error;
+            std::filesystem::remove_all(path, error);
+        }
+    } folder;
+    std::filesystem::create_directories(folder.path);
+    const auto link = folder.path / mode;
+    std::error_code error;
+    std::filesystem::create_symlink(FOLMIRA_FAKE_PDF_WORKER, link, error);
+    return link.string();
+}
+
+struct PageLimits {
+    PageLimits(double cpuSeconds, std::int64_t memoryBytes) { PDFReader::setPageLimits(cpuSeconds, memoryBytes); }
+    ~PageLimits() { PDFReader::setPageLimits(0, 0); }
+};
+
+QPDFObjectHandle fonts()
+{
+    return QPDFObjectHandle::parse("<< /Font << /F1 << /Type /Font /Subtype /Type1 /BaseFont /Helvetica >> >> >>");
+}
+
+std::string caption(const std::string& words, int y = 700)
+{
+    return "BT /F1 12 Tf 72 " + std::to_string(y) + " Td (" + words + ") Tj ET\n";
+}
+
+std::string timesOver(const std::string& piece, int times)
+{
+    std::string out;
+    for (int i = 0; i < times; ++i) out += piece;
+    return out;
+}
+
+Platform::Bytes onePage(const std::string& content)
+{
+    Builder builder;
+    builder.page(content, fonts());
+    return builder.write();
+}
+
+std::string refusal(const Platform::Bytes& pdf)
+{
+    try {
+        PDFReader::read(pdf, "Sample", 1);
+    } catch (const ConversionError& error) {
+        return error.what();
+    }
+    return "read";
+}
+
+const std::string damaged = "This PDF couldn’t be opened. It may be damaged.";
+const std::string pageTooLarge =
+    "Folmira can’t read the text of “Sample”: its page is too large to read. Try the original Word or text file "
+    "instead.";
+
+// The targets of the descriptors process `pid` holds.
+std::vector<std::string> descriptors(pid_t pid)
+{
+    std::vector<std::string> targets;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/fd")) {
+        std::error_code error;
+        targets.push_back(std::filesystem::read_symlink(entry.path(), error).string());
+    }
+    return targets;
+}
+
+} // namespace
+
+TEST(PdfWorkerBoundary, AMisbehavingWorkerCostsItsPageOrTheFileNeverTheApp)
+{
+    const Platform::Bytes pdf = onePage(caption("Apples grow on page one."));
+    const std::string tooLarge =
+        "Folmira can’t read the text of “Sample”: it is too large to read. Try the original Word or text file instead.";
+    struct Case {
+        std::string mode;
+        std::string refusal;
+    };
+    PageLimits limits(0.1 * HangGuard::scale(), 128 << 20);
+    for (const Case& c : {Case{"oversized", damaged}, Case{"garbage", damaged}, Case{"cut", damaged},
+                          Case{"count", damaged}, Case{"nan", pageTooLarge}, Case{"infinite", pageTooLarge},
+                          Case{"sleep", tooLarge}}) {
+        WorkerProgram program(fake(c.mode));
+        EXPECT_EQ(refusal(pdf), c.refusal) << c.mode;
+    }
+}
+
+TEST(PdfWorkerBoundary, WithNoHelperAPdfIsRefusedAndNeverReadInTheApp)
+{
+    const Platform::Bytes pdf = onePage(caption("Apples grow on page one."));
+    const std::string noHelper = "Folmira can’t read PDFs: its PDF helper program (folmira-pdf-worker) is missing or "
+                                 "couldn’t be started. Reinstalling Folmira should bring it back.";
+    for (const char* program : {"/nonexistent/folmira-pdf-worker", "/bin/false"}) {
+        WorkerProgram missing(program);
+        EXPECT_EQ(refusal(pdf), noHelper) << program;
+    }
+    EXPECT_EQ(refusal(pdf), "read") << "the helper back";
+}
+
+TEST(PdfWorkerBoundary, NoWorkerCanChangeTheDocumentAnotherReads)
+{
+    const Platform::Bytes pdf = onePage(caption("Apples grow on page one."));
+    auto input = std::make_shared<const Platform::PdfWorkerInput>(pdf);
+    {
+        WorkerProgram program(fake("write"));
+        Platform::PdfWorker worker(input, {1, 64 << 20});
+        auto reply = worker.request(1, {}, 16, nullptr);
+        ASSERT_EQ(reply.status, Platform::PdfWorker::Status::ok);
+        EXPECT_EQ(reply.payload, Platform::Bytes(4, 0)) << "write, shrink, grow, map for writing: all refused";
+    }
+    WorkerProgram program(fake("echo"));
+    Platform::PdfWorker worker(input, {1, 64 << 20});
+    auto reply = worker.request(1, {}, 64, nullptr);
+    ASSERT_EQ(reply.status, Platform::PdfWorker::Status::ok);
+    EXPECT_EQ(reply.payload, Platform::Bytes(pdf.begin(), pdf.begin() + 64));
+}
+
+TEST(PdfWorkerBoundary, AWorkerHoldsNoDescriptorOfTheApp)
+{
+    const auto file = std::filesystem::temp_directory_path() / ("folmira-fd-" + std::to_string(getpid()));
+    int fd = open(file.c_str(), O_CREAT | O_RDWR, 0600); // no O_CLOEXEC
+    ASSERT_GE(fd, 0);
+    auto input = std::make_shared<const Platform::PdfWorkerInput>(onePage(caption("Apples.")));
+    // A link of its own: no idle worker started before the file was opened stands in.
+    for (const std::string& program : {fake("descriptors"), Platform::PdfWorker::location().string()}) {
+        WorkerProgram chosen(program);
+        Platform::PdfWorker worker(input, {1, 64 << 20});
+        ASSERT_EQ(worker.request(1, {}, 1 << 20, nullptr).status, Platform::PdfWorker::Status::ok) << program;
+        const auto held = descriptors(worker.pid());
+        EXPECT_EQ(std::count(held.begin(), held.end(), file.string()), 0) << program;
+        EXPECT_LE(held.size(), 5u) << program; // the standard streams, the socket, the document
+    }
+    close(fd);
+    std::filesystem::remove(file);
+}
+
+TEST(PdfWorkerBoundary, APagesPicturesHaveWhatItsReadingLeftOfItsCpuTime)
+{
+    const Platform::Bytes pdf = onePage(caption("Apples grow on page one."));
+    PageLimits limits(2, 0);
+    for (const auto& [mode, renders] : {std::pair{"spent", 0}, std::pair{"fresh", 1}}) {
+        WorkerProgram program(fake(mode));
+        std::atomic<int> asked{0};
+        Platform::PdfWorker::setBeforeSend([&](pid_t, std::uint8_t tag) {
+            if (tag == static_cast<std::uint8_t>(PDFReader::WorkerRequest::renderRegions)) ++asked;
+        });
+        BigDocument document = PDFReader::read(pdf, "Sample", 1);
+        Platform::PdfWorker::setBeforeSend({});
+        EXPECT_EQ(asked.load(), renders) << mode;
+        EXPECT_EQ(document.plainText(), "A page with a picture below.") << mode;
+    }
+}
+
+TEST(PdfWorkerBoundary, APageThatPassesOnlyItsMemoryLimitIsLeftOut)
+{
+    if (HangGuard::sanitized || HangGuard::threadSanitized)
+        GTEST_SKIP() << "a sanitized worker caps no address space and keeps the sanitizer's allocator";
+    // A path of 320,000 short pieces never painted: Poppler keeps each in
+    // hand, some 120 megabytes, in a fraction of a second.
+    std::string path;
+    for (int i = 0; i < 320'000; ++i)
+        path += std::to_string(i % 600) + " " + std::to_string(i % 700) + " m " + std::to_string(i % 500) + " " +
+                std::to_string(i % 300) + " l\n";
+    Builder builder;
+    builder.page(caption("Apples grow on page one."), fonts());
+    builder.page(caption("Pears grow on page two.") + path + "n\n", fonts());
+    const Platform::Bytes pdf = builder.write();
+    // The counter finds the page within its bounds: only the memory limit leaves it out.
+    auto opened = Platform::PdfDocument::open(pdf);
+    ASSERT_TRUE(opened.document);
+    constexpr Platform::PdfContent::TextCost bounds{PDFLimits::textContentBytes, PDFLimits::textOperators,
+                                                    PDFLimits::shownTextBytes, PDFLimits::textFormUses,
+                                                    PDFLimits::graphicsStates, PDFLimits::textTokens};
+    EXPECT_TRUE(Platform::PdfContent::measureText(*opened.document->page(1), bounds).within(bounds));
+
+    struct Case {
+        std::int64_t memoryBytes;
+        std::string text;
+        std::vector<int> leftOut;
+    };
+    // Its share of the workers' budget is too little for it; the whole of its default limit is enough.
+    for (const Case& c : {Case{48 << 20, "Apples grow on page one.", {2}},
+                          Case{0, "Apples grow on page one.\nPears grow on page two.", {}}}) {
+        PageLimits limits(60, c.memoryBytes);
+        BigDocument document = PDFReader::read(pdf, "Sample", 1);
+        EXPECT_EQ(document.plainText(), c.text) << c.memoryBytes;
+        EXPECT_EQ(document.leftOutPages, c.leftOut) << c.memoryBytes;
+    }
+}
+
+TEST(PdfWorkerBoundary, APicturePastItsLimitLeavesItsPagesTextRead)
+{
+    if (HangGuard::sanitized || HangGuard::threadSanitized)
+        GTEST_SKIP() << "a sanitized worker caps no address space and keeps the sanitizer's allocator";
+    struct Case {
+        std::string name;
+        int side;
+        Platform::Bytes data; // flate-compressed unless `packed`
+        bool packed;
+        int draws;
+    };
+    std::mt19937 random(3);
+    Platform::Bytes junk(200'000);
+    for (auto& b : junk) b = static_cast<std::uint8_t>(random());
+    const std::vector<Case> cases{
+        // Cheap to find, some 160 million pixels to decode when its region is cut out.
+        {"2,000 × 2,000 grey drawn forty times", 2'000, Platform::Bytes(2'000 * 2'000, 0), false, 40},
+        // Its drawing asks for more memory than a share of the workers' budget,
+        // which Poppler would pass over and draw blank.
+        {"20,000 × 20,000 of junk data", 20'000, junk, true, 1},
+    };
+    PageLimits limits(0.05 * HangGuard::scale(), 0);
+    for (const Case& c : cases) {
+        std::string packed(reinterpret_cast<const char*>(c.data.data()), c.data.size());
+        if (!c.packed) {
+            uLongf size = compressBound(c.data.size());
+            packed.assign(size, '\0');
+            ASSERT_EQ(compress2(reinterpret_cast<Bytef*>(packed.data()), &size, c.data.data(), c.data.size(), 1), Z_OK);
+            packed.resize(size);
+        }
+        Builder builder;
+        QPDFObjectHandle image = builder.image(1, 1);
+        image.replaceStreamData(packed, QPDFObjectHandle::newName("/FlateDecode"), QPDFObjectHandle::newNull());
+        for (const char* key : {"/Width", "/Height"}) image.getDict().replaceKey(key, QPDFObjectHandle::newInteger(c.side));
+        if (!c.packed) image.getDict().replaceKey("/ColorSpace", QPDFObjectHandle::newName("/DeviceGray"));
+        QPDFObjectHandle resources = Builder::xobjects({{"Im", image}});
+        resources.replaceKey("/Font", fonts().getKey("/Font"));
+        builder.page(caption("A caption above the picture.", 720) + timesOver("q 300 0 0 300 72 380 cm /Im Do Q\n", c.draws),
+                     resources);
+        BigDocument document = PDFReader::read(builder.write(), "Sample", 1);
+        EXPECT_EQ(document.plainText(), "A caption above the picture.") << c.name;
+        EXPECT_EQ(document.notes, (std::vector<ConversionNote>{{ConversionNote::Kind::warning,
+                                                                 "1 picture was left out: cutting it out of the PDF’s "
+                                                                 "pages would take too much time and memory."}}))
+            << c.name;
+        EXPECT_TRUE(document.leftOutPages.empty()) << c.name;
+    }
+}
+
+TEST(PdfWorkerBoundary, APageWhoseCostTheCounterCantTellIsReadWhole)
+{
+    // As ghostscript writes small pictures: filtered inline images, here one
+    // whose ASCII85 data holds the letters EI before its end.
+    const std::string picture = "q 40 0 0 40 72 600 cm BI /W 2 /H 2 /CS /G /BPC 8 /F /A85 ID !!\"EI~> EI Q\n";
+    Builder builder;
+    builder.page(caption("Apples grow on page one.") + picture + caption("Pears grow below them.", 560), fonts());
+    const Platform::Bytes pdf = builder.write();
+    auto opened = Platform::PdfDocument::open(pdf);
+    ASSERT_TRUE(opened.document);
+    constexpr Platform::PdfContent::TextCost bounds{PDFLimits::textContentBytes, PDFLimits::textOperators,
+                                                    PDFLimits::shownTextBytes, PDFLimits::textFormUses,
+                                                    PDFLimits::graphicsStates, PDFLimits::textTokens};
+    auto cost = Platform::PdfContent::measureText(*opened.document->page(0), bounds);
+    EXPECT_FALSE(cost.unknown.empty()) << "the counter can't tell where the picture ends";
+    EXPECT_FALSE(cost.past(bounds));
+
+    BigDocument document = PDFReader::read(pdf, "Sample", 1);
+    EXPECT_EQ(document.plainText(), "Apples grow on page one. Pears grow below them.");
+    EXPECT_TRUE(document.notes.empty());
+    EXPECT_TRUE(document.leftOutPages.empty());
+}
+
+TEST(PdfWorkerBoundary, AReplyWithANumberNoPageHasIsDamaged)
+{
+    const PDFReader::Word word{"Pear", {72, 700, 30, 12}, 12, false, false};
+    struct Case {
+        std::string name;
+        std::function<void(PDFReader::PageReading&)> spoil;
+    };
+    const double nan = std::nan(""), infinite = HUGE_VAL;
+    const std::vector<Case> cases{
+        {"sound", [](PDFReader::PageReading&) {}},
+        {"a NaN wide word", [&](auto& r) { r.text.words.words[0].rect.width = nan; }},
+        {"an infinite font size", [&](auto& r) { r.text.words.words[0].size = infinite; }},
+        {"a negative font size", [&](auto& r) { r.text.words.words[0].size = -1; }},
+        {"a word far past any page", [&](auto& r) { r.text.words.words[0].rect.x = 1e300; }},
+        {"a line of negative height", [&](auto& r) { r.text.lines[0].rect.height = -5; }},
+        {"a word not in UTF-8", [&](auto& r) { r.text.words.words[0].text = "\xFF\xFE"; }},
+        {"an empty word", [&](auto& r) { r.text.words.words[0].text.clear(); }},
+        {"a picture region of NaN", [&](auto& r) { r.pictures = {{nan, 0, 10, 10}}; }},
+        {"more picture regions than a page renders",
+         [&](auto& r) { r.pictures.assign(PDFLimits::renders + 1, Rect{0, 0, 30, 30}); }},
+    };
+    for (const Case& c : cases) {
+        PDFReader::PageReading reading;
+        reading.fetched = true;
+        reading.text.words.words = {word};
+        reading.text.lines = {PDFReader::makeLine({word})};
+        c.spoil(reading);
+        const Platform::Bytes encoded = PDFReader::encode(reading);
+        if (c.name == "sound") {
+            EXPECT_EQ(PDFReader::decodePageReading(encoded).text.words.words, reading.text.words.words);
+            Platform::Bytes longer = encoded;
+            longer.push_back(0);
+            EXPECT_THROW(PDFReader::decodePageReading(longer), Platform::WireReader::Short) << "a byte too many";
+            continue;
+        }
+        EXPECT_THROW(PDFReader::decodePageReading(encoded), Platform::WireReader::Short) << c.name;
+    }
+    // An opening's page whose box is no box is not read; the others are.
+    PDFReader::DocumentOpening opening{PDFReader::DocumentOpening::State::opened, true,
+                                       {Rect{0, 0, 612, 792}, Rect{0, 0, nan, 792}, Rect{0, 0, 612, -1}}};
+    const auto back = PDFReader::decodeOpening(PDFReader::encode(opening));
+    EXPECT_EQ(back.cropBoxes, (std::vector<std::optional<Rect>>{Rect{0, 0, 612, 792}, std::nullopt, std::nullopt}));
+}
+
+TEST(PdfWorkerBoundary, ACrashOnAShareOfMemoryIsTriedAgainAloneAPassedLimitIsNot)
+{
+    Builder builder;
+    for (const char* words : {"Apples grow on page one.", "Pears grow on page two.", "Plums grow on page three."})
+        builder.page(caption(words), fonts());
+    const Platform::Bytes pdf = builder.write();
+    struct Case {
+        int signal;
+        std::string text;
+        std::vector<int> leftOut;
+        int pageRequests;
+    };
+    // The default limit is more than a request's share: a crash may have been a failed allocation.
+    PageLimits limits(0, 0);
+    for (const Case& c : {Case{SIGSEGV, "Apples grow on page one.\nPears grow on page two.\nPlums grow on page three.", {}, 4},
+                          Case{SIGKILL, "Apples grow on page one.\nPlums grow on page three.", {2}, 3}}) {
+        int asked = 0;
+        Platform::PdfWorker::setBeforeSend([&](pid_t pid, std::uint8_t tag) {
+            if (tag == static_cast<std::uint8_t>(PDFReader::WorkerRequest::readPage) && ++asked == 2) kill(-pid, c.signal);
+        });
+        BigDocument document = PDFReader::read(pdf, "Sample", 1);
+        Platform::PdfWorker::setBeforeSend({});
+        EXPECT_EQ(document.plainText(), c.text) << c.signal;
+        EXPECT_EQ(document.leftOutPages, c.leftOut) << c.signal;
+        EXPECT_EQ(asked, c.pageRequests) << c.signal;
+    }
+}

@@ -1,0 +1,167 @@
+// A PDF worker that misbehaves on purpose, for the tests of the reader's side
+// of the worker boundary. Started in place of folmira-pdf-worker (named by
+// FOLMIRA_PDF_WORKER) through a link named for how it misbehaves, so that idle
+// workers started for one way are never taken for another:
+//   oversized  every reply's header claims 2 GiB, and nothing follows
+//   garbage    every reply is a megabyte of random bytes under a sound header
+//   nan        the opening is sound (one page); a page's word is NaN wide
+//   infinite   the opening is sound; a page's word has an infinite font size
+//   count      the opening claims more pages than its reply holds
+//   cut        every reply stops a few bytes into what its header claims
+//   sleep      waits, using no CPU time, instead of answering
+//   write      tries to change the document (write, shrink, grow, map for
+//              writing) and answers with one byte per try: 1 when it worked
+//   spent      the opening is sound; a page with a picture comes back
+//              saying it took a minute of CPU time (fresh: a millisecond)
+//   echo       (or any other name) answers with the document's first 64
+//              bytes as it sees them
+// It never closes what it inherited, so that the tests see what the app lets
+// through to a worker.
+
+#include "FolmiraKit/PDF/PageReading.h"
+#include "Platform/PdfWorkerSocket.h"
+#include "Platform/WireFormat.h"
+
+#include <sys/mman.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <random>
+#include <string>
+
+using namespace Platform;
+namespace Reader = FolmiraKit::PDFReader;
+
+namespace {
+
+constexpr int socketFd = 3;
+
+bool readAll(void* into, std::size_t size)
+{
+    auto* p = static_cast<std::uint8_t*>(into);
+    while (size > 0) {
+        ssize_t n = read(socketFd, p, size);
+        if (n <= 0) return false;
+        p += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+int receiveDocument()
+{
+    std::uint8_t limits[16];
+    PdfWorkerSocket::OneFdMessage message(limits, sizeof limits);
+    if (recvmsg(socketFd, &message.header, 0) <= 0) return -1;
+    int fd = -1;
+    for (cmsghdr* c = CMSG_FIRSTHDR(&message.header); c; c = CMSG_NXTHDR(&message.header, c))
+        if (c->cmsg_type == SCM_RIGHTS) std::memcpy(&fd, CMSG_DATA(c), sizeof fd);
+    return fd;
+}
+
+void send(const Bytes& payload, std::uint32_t claimed, std::uint32_t cpuMilliseconds = 1)
+{
+    WireWriter header;
+    header.u32(claimed);
+    header.u8(0);
+    header.u32(cpuMilliseconds);
+    PdfWorkerSocket::sendWhole(socketFd, header.data());
+    PdfWorkerSocket::sendWhole(socketFd, payload);
+}
+
+Bytes tries(int fd)
+{
+    Bytes worked;
+    worked.push_back(pwrite(fd, "%XXX", 4, 0) == 4);
+    worked.push_back(ftruncate(fd, 4) == 0);
+    worked.push_back(ftruncate(fd, 1 << 20) == 0);
+    void* map = mmap(nullptr, 4096, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+    worked.push_back(map != MAP_FAILED);
+    if (map != MAP_FAILED) std::memcpy(map, "%YYY", 4);
+    return worked;
+}
+
+Bytes reading(bool nan)
+{
+    Reader::Word word{"Apples", {72, 700, nan ? std::nan("") : 40.0, 12}, nan ? 12.0 : INFINITY};
+    Reader::PageReading page;
+    page.fetched = true;
+    page.text.words.words = {word};
+    page.text.lines = {Reader::makeLine({word})};
+    return Reader::encode(page);
+}
+
+Bytes pictured()
+{
+    Reader::PageReading page;
+    page.fetched = true;
+    for (const char* text : {"A", "page", "with", "a", "picture", "below."}) {
+        Reader::Word word{text, {72, 700, 30, 12}, 12};
+        page.text.words.words.push_back(word);
+    }
+    page.text.lines = {Reader::makeLine(page.text.words.words)};
+    page.pictures = {{72, 300, 200, 200}};
+    page.drawn = page.pictures;
+    return Reader::encode(page);
+}
+
+Bytes opening(int pages)
+{
+    Reader::DocumentOpening open;
+    open.state = Reader::DocumentOpening::State::opened;
+    open.allowsCopying = true;
+    open.cropBoxes.assign(static_cast<std::size_t>(pages), Rect{0, 0, 612, 792});
+    return Reader::encode(open);
+}
+
+} // namespace
+
+int main(int, char** argv)
+{
+    const std::string mode = std::filesystem::path(argv[0]).filename().string();
+    const int document = receiveDocument();
+    if (document < 0) return 0;
+    std::mt19937 random(7);
+    while (true) {
+        std::uint8_t length[4];
+        if (!readAll(length, 4)) return 0;
+        Bytes request(WireReader(length, 4).u32());
+        if (!readAll(request.data(), request.size())) return 0;
+        const bool open = request[0] == static_cast<std::uint8_t>(Reader::WorkerRequest::open);
+        if (mode == "oversized") {
+            send({}, 0x7FFFFFFF);
+            pause();
+        } else if (mode == "garbage") {
+            Bytes junk(1 << 20);
+            for (auto& b : junk) b = static_cast<std::uint8_t>(random());
+            send(junk, static_cast<std::uint32_t>(junk.size()));
+        } else if (mode == "nan" || mode == "infinite") {
+            Bytes reply = open ? opening(1) : reading(mode == "nan");
+            send(reply, static_cast<std::uint32_t>(reply.size()));
+        } else if (mode == "spent" || mode == "fresh") {
+            const bool reading = request[0] == static_cast<std::uint8_t>(Reader::WorkerRequest::readPage);
+            Bytes reply = open ? opening(1) : reading ? pictured() : Reader::encode(std::vector<std::optional<Bytes>>(1));
+            send(reply, static_cast<std::uint32_t>(reply.size()), reading && mode == "spent" ? 60'000 : 1);
+        } else if (mode == "count") {
+            Bytes reply = opening(3);
+            reply.resize(reply.size() - 33); // one crop box short of the count
+            send(reply, static_cast<std::uint32_t>(reply.size()));
+        } else if (mode == "cut") {
+            send(Bytes(10, 0), 1000);
+            return 0;
+        } else if (mode == "sleep") {
+            pause();
+        } else if (mode == "write") {
+            Bytes reply = tries(document);
+            send(reply, static_cast<std::uint32_t>(reply.size()));
+        } else {
+            Bytes first(64);
+            first.resize(static_cast<std::size_t>(std::max<ssize_t>(0, pread(document, first.data(), 64, 0))));
+            send(first, static_cast<std::uint32_t>(first.size()));
+        }
+    }
+}
