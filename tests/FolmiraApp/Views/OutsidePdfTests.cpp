@@ -8,6 +8,7 @@
 #include "PdfView/OutsidePdf.h"
 #include "PdfView/Widgets/PdfPagesView.h"
 #include "Platform/PdfWorkerPages.h"
+#include "Platform/PdfWorkerSocket.h"
 #include "tests/HangGuardQt.h"
 
 #include <QTemporaryDir>
@@ -166,10 +167,14 @@ private:
     std::string script_;
 };
 
+// A reply as workers frame it: the payload's length, the request's outcome
+// (answered) and the CPU time it took.
 Platform::Bytes framed(std::uint32_t claimed, const Platform::Bytes& payload)
 {
     Platform::WireWriter out;
     out.u32(claimed);
+    out.u8(static_cast<std::uint8_t>(Platform::PdfWorkerSocket::Outcome::ok));
+    out.u32(1);
     Platform::Bytes bytes = out.take();
     bytes.insert(bytes.end(), payload.begin(), payload.end());
     return bytes;
