@@ -38,7 +38,7 @@ OutsidePdfPtr openOutside(const Platform::Bytes& bytes, const Platform::PdfWorke
     if (bytes.empty() || (cancel && cancel->cancelled())) return nullptr;
     auto pdf = std::make_shared<OutsidePdf>();
     try {
-        pdf->input = std::make_shared<const Platform::PdfWorkerInput>(bytes);
+        pdf->input = Platform::PdfWorkerInput::of(bytes);
     } catch (const std::exception&) {
         return nullptr;
     }

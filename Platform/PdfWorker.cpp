@@ -38,6 +38,7 @@
 #include <string>
 #include <system_error>
 #include <thread>
+#include <vector>
 
 namespace Platform {
 
@@ -141,6 +142,7 @@ PdfWorkerInput::PdfWorkerInput(const Bytes& data)
         fd = high;
     }
     fd_ = fd;
+    size_ = data.size();
     if (fd_ < 0) throw std::system_error(errno, std::generic_category(), "memfd_create");
     auto fail = [this](const char* what) {
         int error = errno;
@@ -161,6 +163,45 @@ PdfWorkerInput::PdfWorkerInput(const Bytes& data)
 PdfWorkerInput::~PdfWorkerInput()
 {
     if (fd_ >= 0) close(fd_);
+}
+
+namespace {
+
+std::mutex inputsMutex;
+
+std::vector<std::weak_ptr<const PdfWorkerInput>>& inputsInUse()
+{
+    static auto* inputs = new std::vector<std::weak_ptr<const PdfWorkerInput>>;
+    return *inputs;
+}
+
+// Whether the sealed file of `input` holds exactly `data`; mapped for the
+// comparison only, so its pages are read where they already are.
+bool holds(const PdfWorkerInput& input, const Bytes& data)
+{
+    if (input.size() != data.size()) return false;
+    if (data.empty()) return true;
+    void* at = mmap(nullptr, data.size(), PROT_READ, MAP_SHARED, input.fd(), 0);
+    if (at == MAP_FAILED) return false;
+    const bool same = std::memcmp(at, data.data(), data.size()) == 0;
+    munmap(at, data.size());
+    return same;
+}
+
+} // namespace
+
+std::shared_ptr<const PdfWorkerInput> PdfWorkerInput::of(const Bytes& data)
+{
+    // Held while a new file is written, so that a second caller with the same
+    // bytes finds it rather than writing its own.
+    std::lock_guard lock(inputsMutex);
+    auto& inputs = inputsInUse();
+    std::erase_if(inputs, [](const auto& input) { return input.expired(); });
+    for (const auto& weak : inputs)
+        if (auto input = weak.lock(); input && holds(*input, data)) return input;
+    auto input = std::make_shared<const PdfWorkerInput>(data);
+    inputs.push_back(input);
+    return input;
 }
 
 PdfWorker::PdfWorker(std::shared_ptr<const PdfWorkerInput> input, PdfWorkerLimits limits)

@@ -44,9 +44,17 @@ public:
     PdfWorkerInput(const PdfWorkerInput&) = delete;
     PdfWorkerInput& operator=(const PdfWorkerInput&) = delete;
     int fd() const { return fd_; }
+    std::size_t size() const { return size_; }
+
+    // The input of `data`: the one still in use that holds the same bytes
+    // (the window's original and the reader open one file at once), else a
+    // new one; so a document is in memory once for all its workers. Throws as
+    // the constructor does.
+    static std::shared_ptr<const PdfWorkerInput> of(const Bytes& data);
 
 private:
     int fd_ = -1;
+    std::size_t size_ = 0;
 };
 
 class PdfWorker {

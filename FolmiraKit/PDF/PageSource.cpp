@@ -85,7 +85,7 @@ PageSource::PageSource(const Bytes& data, int threads, ThreadStarter start)
 {
     std::shared_ptr<const Platform::PdfWorkerInput> input;
     try {
-        input = std::make_shared<const Platform::PdfWorkerInput>(data);
+        input = Platform::PdfWorkerInput::of(data);
     } catch (const std::system_error&) {
         // No memory file: no worker can read, and open() says so.
     }

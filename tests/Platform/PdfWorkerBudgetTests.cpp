@@ -1,6 +1,7 @@
 // The one memory budget that the requests of every PDF worker of a process
 // take their address space from.
 
+#include "Platform/PdfWorker.h"
 #include "Platform/PdfWorkerProcess.h"
 
 #include <gtest/gtest.h>
@@ -36,4 +37,22 @@ TEST(PdfWorkerBudget, SharesStopAtTheWholeAndARequestAloneWaitsForAllOfThem)
     EXPECT_EQ(MemoryBudget::held(), MemoryBudget::wholeBytes);
     MemoryBudget::give(MemoryBudget::wholeBytes);
     EXPECT_EQ(MemoryBudget::held(), 0);
+}
+
+TEST(PdfWorkerBudget, ADocumentsBytesAreInOneInputForAllWhoReadIt)
+{
+    const Platform::Bytes bytes(100'000, 'a');
+    Platform::Bytes other = bytes;
+    other.back() = 'b'; // same size, one byte apart
+    auto first = Platform::PdfWorkerInput::of(bytes);
+    auto again = Platform::PdfWorkerInput::of(bytes);
+    EXPECT_EQ(first, again) << "the reader and the original pane share one memory file";
+    EXPECT_EQ(first->size(), bytes.size());
+    EXPECT_NE(Platform::PdfWorkerInput::of(other), first);
+    first.reset();
+    again.reset();
+    // None in use: a new file.
+    auto fresh = Platform::PdfWorkerInput::of(bytes);
+    EXPECT_EQ(fresh->size(), bytes.size());
+    EXPECT_EQ(Platform::PdfWorkerInput::of(bytes), fresh);
 }
