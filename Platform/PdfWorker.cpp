@@ -30,6 +30,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -112,6 +113,24 @@ Outcome reaped(pid_t pid)
     while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
     return Outcome::crashed;
+}
+
+// The anonymous memory (heap, not the shared document nor libraries) that
+// process `pid` has resident, in bytes; 0 when it can't be told.
+std::int64_t anonymousBytes(pid_t pid)
+{
+    const std::string path = "/proc/" + std::to_string(pid) + "/status";
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return 0;
+    char text[4096];
+    ssize_t n = read(fd, text, sizeof text - 1);
+    close(fd);
+    if (n <= 0) return 0;
+    text[n] = '\0';
+    const char* line = std::strstr(text, "RssAnon:");
+    long long kilobytes = 0;
+    if (!line || std::sscanf(line + 8, "%lld", &kilobytes) != 1) return 0;
+    return kilobytes * 1024;
 }
 
 // Reaps `pid` (when not 0) and starts an idle worker in its place, on a
@@ -256,8 +275,20 @@ bool PdfWorker::start()
     return false;
 }
 
+int PdfWorker::workersLikeThisFitting(int wanted) const
+{
+    return MemoryBudget::workersFitting(opened_, opened_, wanted);
+}
+
+void PdfWorker::forgetOpened()
+{
+    PdfWorkerProcess::MemoryBudget::releaseOpened(opened_);
+    opened_ = 0;
+}
+
 void PdfWorker::end()
 {
+    forgetOpened();
     if (pid_ == 0 && socket_ < 0) return;
     if (socket_ >= 0) close(socket_);
     PdfWorkerProcess::killGroup(pid_);
@@ -315,15 +346,24 @@ PdfWorker::Reply PdfWorker::attempt(const Attempt& what, const CancelFlag* cance
     frame.i64(what.memoryBytes);
     Bytes bytes = frame.take();
     bytes.insert(bytes.end(), what.payload.begin(), what.payload.end());
+    const bool opening = opening_;
+    const std::int64_t before = opening ? anonymousBytes(pid_) : 0;
     if (!PdfWorkerSocket::sendWhole(socket_, bytes)) return ended(false);
     // A worker's first request waits for it to open the document, within the same limits.
-    const double cpu = what.cpuSeconds * (opening_ ? 2 : 1);
+    const double cpu = what.cpuSeconds * (opening ? 2 : 1);
     opening_ = false;
-    return receive(what.largestReply, wallPerCpu * cpu + wallSlackSeconds, cancel);
+    Reply reply = receive(what.largestReply, wallPerCpu * cpu + wallSlackSeconds, cancel);
+    if (opening && pid_ != 0) {
+        // What the opened worker keeps, read by the system, not told by the worker.
+        opened_ = std::max<std::int64_t>(0, anonymousBytes(pid_) - before);
+        MemoryBudget::holdOpened(opened_);
+    }
+    return reply;
 }
 
 PdfWorker::Reply PdfWorker::ended(bool damaged)
 {
+    forgetOpened();
     const pid_t pid = pid_;
     if (socket_ >= 0) close(socket_);
     socket_ = -1;

@@ -96,6 +96,11 @@ public:
                   double cpuSeconds = 0);
     // Kills the worker now, if one runs, and reaps it.
     void end();
+    // How many workers like this one (keeping what its opened document takes
+    // between requests) fit in the memory budget beside what the other
+    // workers of this process keep open: 1 to `wanted`. A long document is
+    // then read and drawn by fewer workers rather than opened by each.
+    int workersLikeThisFitting(int wanted) const;
     // The running worker's process id, or 0.
     pid_t pid() const { return pid_; }
 
@@ -122,6 +127,8 @@ private:
     int socket_ = -1;
     bool opening_ = false;    // the worker is opening the document: its first request waits for that too
     bool mayNeedMore_ = false; // the last request ended past its memory, or crashed
+    std::int64_t opened_ = 0;  // what opening the document took in the worker (held in the budget's ledger)
+    void forgetOpened();
 };
 
 // The worker's side: what one request tag does. The handler gets the document

@@ -9,6 +9,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
@@ -268,6 +270,30 @@ std::int64_t held()
     Budget& b = budget();
     std::lock_guard lock(b.mutex);
     return b.held;
+}
+
+namespace {
+
+std::atomic<std::int64_t> openedHeld{0};
+
+// What an ordinary document keeps open (a few megabytes) is within what a
+// worker's share leaves unused; only a long document's counts.
+std::int64_t counted(std::int64_t opened)
+{
+    constexpr std::int64_t unnoticed = std::int64_t{32} << 20;
+    return std::max<std::int64_t>(0, opened - unnoticed);
+}
+
+} // namespace
+
+void holdOpened(std::int64_t bytes) { openedHeld += counted(bytes); }
+
+void releaseOpened(std::int64_t bytes) { openedHeld -= counted(bytes); }
+
+int workersFitting(std::int64_t opened, std::int64_t own, int wanted)
+{
+    const std::int64_t room = wholeBytes - std::max<std::int64_t>(0, openedHeld.load() - counted(own));
+    return static_cast<int>(std::clamp<std::int64_t>(room / (counted(opened) + shareBytes), 1, std::max(1, wanted)));
 }
 
 } // namespace MemoryBudget

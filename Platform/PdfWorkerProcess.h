@@ -50,6 +50,16 @@ bool take(std::int64_t bytes, bool alone, const CancelFlag* cancel);
 void give(std::int64_t bytes);
 // What the requests of this process hold now.
 std::int64_t held();
+
+// What opened documents keep in the workers of this process between their
+// requests. Never waited on (a worker keeping its document open would then
+// wait for itself): it only says how many workers a reading or a view runs.
+void holdOpened(std::int64_t bytes);
+void releaseOpened(std::int64_t bytes);
+// How many workers, each keeping `opened` bytes, fit in the budget beside
+// what other workers keep open now (`own` of that held by the caller's own
+// workers) with a share each for their requests: at least 1, at most `wanted`.
+int workersFitting(std::int64_t opened, std::int64_t own, int wanted);
 } // namespace MemoryBudget
 
 } // namespace Platform::PdfWorkerProcess

@@ -162,7 +162,10 @@ std::vector<PageReading> PageSource::readPages(int pageCount)
         }
     };
 
-    const int helpers = std::clamp(std::min(static_cast<int>(slots_.size()), pageCount) - 1, 0, 3);
+    // A document that takes each worker much memory to keep open (tens of
+    // thousands of pages) is read by as many workers as the budget holds.
+    const int fitting = slots_.front()->worker->workersLikeThisFitting(static_cast<int>(slots_.size()));
+    const int helpers = std::clamp(std::min(fitting, pageCount) - 1, 0, 3);
     std::vector<std::exception_ptr> errors(static_cast<std::size_t>(helpers) + 1);
     std::vector<std::thread> running;
     running.reserve(static_cast<std::size_t>(helpers));

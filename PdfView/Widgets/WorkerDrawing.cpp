@@ -2,6 +2,8 @@
 
 #include "Platform/PdfWorkerTile.h"
 
+#include <chrono>
+
 namespace PdfView {
 
 namespace {
@@ -35,7 +37,7 @@ QImage WorkerDrawing::draw(const TileRequest& request, const Platform::CancelFla
     if (!input_ || area.isEmpty() || area.width() > Platform::PdfWorkerTile::largestSide ||
         area.height() > Platform::PdfWorkerTile::largestSide)
         return {};
-    Worker worker = take();
+    Worker worker = take(stop);
     const Platform::PdfWorkerTile::Request tile{request.index, request.dpi / 72.0, area.x(), area.y(), area.width(),
                                                  area.height()};
     const auto reply = worker->request(Platform::PdfWorkerTile::tag, Platform::PdfWorkerTile::encode(tile),
@@ -53,10 +55,18 @@ QImage WorkerDrawing::draw(const TileRequest& request, const Platform::CancelFla
     return {};
 }
 
-WorkerDrawing::Worker WorkerDrawing::take()
+WorkerDrawing::Worker WorkerDrawing::take(const Platform::CancelFlag& stop)
 {
-    std::lock_guard lock(mutex_);
-    if (idle_.empty()) return std::make_unique<Platform::PdfWorker>(input_, limits_);
+    std::unique_lock lock(mutex_);
+    // A document that takes each worker much memory to keep open is drawn
+    // by as many workers as the budget holds: the others wait their turn, and
+    // until the first worker has opened it, how many that is is not known.
+    while (idle_.empty() && made_ >= (opened_ ? fitting_ : 1) && !stop.cancelled())
+        givenBack_.wait_for(lock, std::chrono::milliseconds(10));
+    if (idle_.empty()) { // a worker that is never started when `stop` is set
+        ++made_;
+        return std::make_unique<Platform::PdfWorker>(input_, limits_);
+    }
     Worker worker = std::move(idle_.back());
     idle_.pop_back();
     return worker;
@@ -65,7 +75,10 @@ WorkerDrawing::Worker WorkerDrawing::take()
 void WorkerDrawing::giveBack(Worker worker)
 {
     std::lock_guard lock(mutex_);
+    fitting_ = std::min(fitting_, worker->workersLikeThisFitting(fitting_));
+    opened_ = true;
     idle_.push_back(std::move(worker));
+    givenBack_.notify_one();
 }
 
 } // namespace PdfView

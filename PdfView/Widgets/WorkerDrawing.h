@@ -17,6 +17,7 @@
 #include "PdfView/Widgets/PageRenderer.h"
 #include "Platform/PdfWorker.h"
 
+#include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -33,14 +34,20 @@ public:
 
 private:
     using Worker = std::unique_ptr<Platform::PdfWorker>;
-    // A worker no other thread uses: an idle one, else a new one.
-    Worker take();
+    // A worker no other thread uses: an idle one, else a new one while the
+    // memory budget holds another, else the next given back (or none once
+    // `stop` is set).
+    Worker take(const Platform::CancelFlag& stop);
     void giveBack(Worker worker);
 
     std::shared_ptr<const Platform::PdfWorkerInput> input_;
     Platform::PdfWorkerLimits limits_;
     std::mutex mutex_;
+    std::condition_variable givenBack_;
     std::vector<Worker> idle_; // at most one a thread
+    int made_ = 0;             // workers made, idle or at work
+    int fitting_ = 4;          // workers the budget holds, as far as the opened ones tell
+    bool opened_ = false;      // a worker has answered, so what opening takes is known
 };
 
 } // namespace PdfView
