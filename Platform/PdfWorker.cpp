@@ -120,13 +120,8 @@ Outcome reaped(pid_t pid)
 std::int64_t anonymousBytes(pid_t pid)
 {
     const std::string path = "/proc/" + std::to_string(pid) + "/status";
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return 0;
     char text[4096];
-    ssize_t n = read(fd, text, sizeof text - 1);
-    close(fd);
-    if (n <= 0) return 0;
-    text[n] = '\0';
+    if (!PdfWorkerSocket::readSmallFile(path.c_str(), text, sizeof text)) return 0;
     const char* line = std::strstr(text, "RssAnon:");
     long long kilobytes = 0;
     if (!line || std::sscanf(line + 8, "%lld", &kilobytes) != 1) return 0;
@@ -456,6 +451,19 @@ PdfWorker::Reply PdfWorker::receive(std::size_t largestReply, double wallSeconds
 }
 
 namespace PdfWorkerSocket {
+
+bool readSmallFile(const char* path, char* into, std::size_t size)
+{
+    int fd = open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0 || size == 0) return false;
+    ssize_t n;
+    do n = read(fd, into, size - 1);
+    while (n < 0 && errno == EINTR);
+    close(fd);
+    if (n <= 0) return false;
+    into[n] = '\0';
+    return true;
+}
 
 bool sendWhole(int socket, const std::uint8_t* data, std::size_t size)
 {

@@ -65,13 +65,8 @@ long cpuMillisecondsNow()
 // before and after every request: one short read, no allocation.
 std::int64_t virtualSize()
 {
-    int fd = open("/proc/self/statm", O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return 0;
     char text[64];
-    ssize_t n = read(fd, text, sizeof text - 1);
-    close(fd);
-    if (n <= 0) return 0;
-    text[n] = '\0';
+    if (!PdfWorkerSocket::readSmallFile("/proc/self/statm", text, sizeof text)) return 0;
     return std::atoll(text) * static_cast<std::int64_t>(sysconf(_SC_PAGESIZE));
 }
 

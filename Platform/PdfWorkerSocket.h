@@ -35,6 +35,11 @@ enum Exit { done = 0, usage = 2, noInput = 3, outOfMemory = 4, failed = 5, unkno
 // throws and the worker exits so, glib and Poppler abort), else crashed.
 Outcome outcomeOf(int status);
 
+// The start of a small system file (under /proc) as text, in `into`, with a
+// NUL after what was read; false when it can't be read. No allocation: the
+// worker reads its size this way between requests.
+bool readSmallFile(const char* path, char* into, std::size_t size);
+
 // Sends the whole of `data` on `socket`, never raising SIGPIPE; false when
 // the other end is gone.
 bool sendWhole(int socket, const std::uint8_t* data, std::size_t size);
