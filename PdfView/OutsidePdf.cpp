@@ -42,18 +42,24 @@ OutsidePdfPtr openOutside(const Platform::Bytes& bytes, const Platform::PdfWorke
     } catch (const std::exception&) {
         return nullptr;
     }
-    std::optional<Platform::PdfWorkerPages::Sizes> sizes;
-    {
-        Platform::PdfWorker worker(pdf->input, limits);
-        const auto reply = worker.request(Platform::PdfWorkerPages::tag, {}, Platform::PdfWorkerPages::largestReply,
-                                          cancel);
-        if (reply.status != Platform::PdfWorker::Status::ok) return nullptr;
-        sizes = Platform::PdfWorkerPages::decode(reply.payload);
-    }
+    auto worker = std::make_unique<Platform::PdfWorker>(pdf->input, limits);
+    const auto reply =
+        worker->request(Platform::PdfWorkerPages::tag, {}, Platform::PdfWorkerPages::largestReply, cancel);
+    if (reply.status != Platform::PdfWorker::Status::ok) return nullptr;
+    const auto sizes = Platform::PdfWorkerPages::decode(reply.payload);
     if (!sizes) return nullptr;
+    pdf->opened->limits = limits;
+    pdf->opened->worker = std::move(worker);
     pdf->sizes.reserve(sizes->size());
     for (const auto& size : *sizes) pdf->sizes.emplace_back(size.width, size.height);
     return pdf;
+}
+
+std::unique_ptr<Platform::PdfWorker> OutsidePdf::takeOpenedWorker(const Platform::PdfWorkerLimits& limits) const
+{
+    std::lock_guard lock(opened->mutex);
+    if (!opened->worker || opened->limits != limits) return nullptr;
+    return std::move(opened->worker);
 }
 
 } // namespace PdfView

@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 namespace PdfView {
@@ -25,6 +26,18 @@ struct OutsidePdf {
     // Each page's size in points as laid out (crop box, rotation applied);
     // empty for a page that cannot be fetched.
     std::vector<QSizeF> sizes;
+
+    // The worker that opened the file to tell the sizes, kept with its
+    // document open for the first drawing under the same limits, so that the
+    // pane's first tiles cost no second opening of the file.
+    struct OpenedWorker {
+        std::mutex mutex;
+        Platform::PdfWorkerLimits limits;
+        std::unique_ptr<Platform::PdfWorker> worker;
+    };
+    std::shared_ptr<OpenedWorker> opened = std::make_shared<OpenedWorker>();
+    // That worker, once, when it was opened under `limits`; else null.
+    std::unique_ptr<Platform::PdfWorker> takeOpenedWorker(const Platform::PdfWorkerLimits& limits) const;
 };
 
 using OutsidePdfPtr = std::shared_ptr<const OutsidePdf>;

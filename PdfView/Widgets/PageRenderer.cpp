@@ -124,7 +124,7 @@ void PageRenderer::setOutsideDocument(const OutsidePdfPtr& document)
 {
     startOver();
     if (!document || !document->input) return;
-    drawing_ = std::make_shared<WorkerDrawing>(document->input, workerLimits_);
+    drawing_ = std::make_shared<WorkerDrawing>(*document, workerLimits_);
     inWorkers_ = true;
 }
 

@@ -24,9 +24,16 @@ QImage imageOf(const Platform::Bytes& reply, QSize asked)
 
 } // namespace
 
-WorkerDrawing::WorkerDrawing(std::shared_ptr<const Platform::PdfWorkerInput> input, Platform::PdfWorkerLimits limits)
-    : input_(std::move(input)), limits_(limits)
+WorkerDrawing::WorkerDrawing(const OutsidePdf& document, Platform::PdfWorkerLimits limits)
+    : input_(document.input), limits_(limits)
 {
+    if (Worker opened = document.takeOpenedWorker(limits)) {
+        // It has opened the document: how many more the budget holds is known.
+        fitting_ = opened->workersLikeThisFitting(fitting_);
+        opened_ = true;
+        made_ = 1;
+        idle_.push_back(std::move(opened));
+    }
 }
 
 WorkerDrawing::~WorkerDrawing() = default; // each worker is ended and reaped with its object

@@ -26,7 +26,9 @@ namespace PdfView {
 
 class WorkerDrawing final : public TileDrawing {
 public:
-    WorkerDrawing(std::shared_ptr<const Platform::PdfWorkerInput> input, Platform::PdfWorkerLimits limits);
+    // Draws with the worker that opened `document` to tell its sizes first,
+    // when it was opened under these limits.
+    WorkerDrawing(const OutsidePdf& document, Platform::PdfWorkerLimits limits);
     ~WorkerDrawing() override;
 
     // Throws DrawingOverLimit when the worker went past its limits or crashed.

@@ -98,6 +98,7 @@ TEST(OutsidePdfTest, AWorkerTellsThePagesAsPopplerLaysThemOutAndTheViewIsLaidOut
     view.viewport()->grab();
     ASSERT_TRUE(HangGuard::waitFor([&] { return view.renderer().waiting() == 0 && view.cache().count() > 0; }, 10000));
     EXPECT_EQ(PdfView::popplerDocumentsOpened(), openedHere) << "opened, laid out and drawn without Poppler here";
+    EXPECT_FALSE(outside->takeOpenedWorker({})) << "the view drew with the worker that told the sizes";
 }
 
 TEST(OutsidePdfTest, ASizesReplyThatMakesNoSenseIsRefused)
@@ -178,6 +179,18 @@ Platform::Bytes framed(std::uint32_t claimed, const Platform::Bytes& payload)
     Platform::Bytes bytes = out.take();
     bytes.insert(bytes.end(), payload.begin(), payload.end());
     return bytes;
+}
+
+TEST(OutsidePdfTest, TheWorkerThatToldTheSizesIsKeptOpenForTheFirstDrawingUnderItsLimits)
+{
+    const auto bytes = letterPdf(2);
+    const auto outside = PdfView::openOutside(bytes, {}, nullptr);
+    ASSERT_TRUE(outside);
+    EXPECT_FALSE(outside->takeOpenedWorker({1, 64 << 20})) << "other limits: not this worker";
+    const auto kept = outside->takeOpenedWorker({});
+    ASSERT_TRUE(kept);
+    EXPECT_NE(kept->pid(), 0) << "still running, its document open";
+    EXPECT_FALSE(outside->takeOpenedWorker({})) << "taken once";
 }
 
 TEST(OutsidePdfTest, AWorkerThatLiesOrIsMissingOpensNothingAndNothingIsDrawnHere)
