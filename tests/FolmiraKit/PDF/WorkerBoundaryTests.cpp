@@ -113,6 +113,11 @@ std::vector<std::string> descriptors(pid_t pid)
 
 } // namespace
 
+// The reader's bounds of one page's text, as its content counter applies them.
+constexpr Platform::PdfContent::TextCost readerBounds{PDFLimits::textContentBytes, PDFLimits::textOperators,
+                                                      PDFLimits::shownTextBytes, PDFLimits::textFormUses,
+                                                      PDFLimits::graphicsStates, PDFLimits::textTokens};
+
 TEST(PdfWorkerBoundary, AMisbehavingWorkerCostsItsPageOrTheFileNeverTheApp)
 {
     const Platform::Bytes pdf = onePage(caption("Apples grow on page one."));
@@ -214,10 +219,7 @@ TEST(PdfWorkerBoundary, APageThatPassesOnlyItsMemoryLimitIsLeftOut)
     // The counter finds the page within its bounds: only the memory limit leaves it out.
     auto opened = Platform::PdfDocument::open(pdf);
     ASSERT_TRUE(opened.document);
-    constexpr Platform::PdfContent::TextCost bounds{PDFLimits::textContentBytes, PDFLimits::textOperators,
-                                                    PDFLimits::shownTextBytes, PDFLimits::textFormUses,
-                                                    PDFLimits::graphicsStates, PDFLimits::textTokens};
-    EXPECT_TRUE(Platform::PdfContent::measureText(*opened.document->page(1), bounds).within(bounds));
+    EXPECT_TRUE(Platform::PdfContent::measureText(*opened.document->page(1), readerBounds).within(readerBounds));
 
     struct Case {
         std::int64_t memoryBytes;
@@ -293,12 +295,9 @@ TEST(PdfWorkerBoundary, APageWhoseCostTheCounterCantTellIsReadWhole)
     const Platform::Bytes pdf = builder.write();
     auto opened = Platform::PdfDocument::open(pdf);
     ASSERT_TRUE(opened.document);
-    constexpr Platform::PdfContent::TextCost bounds{PDFLimits::textContentBytes, PDFLimits::textOperators,
-                                                    PDFLimits::shownTextBytes, PDFLimits::textFormUses,
-                                                    PDFLimits::graphicsStates, PDFLimits::textTokens};
-    auto cost = Platform::PdfContent::measureText(*opened.document->page(0), bounds);
+    auto cost = Platform::PdfContent::measureText(*opened.document->page(0), readerBounds);
     EXPECT_FALSE(cost.unknown.empty()) << "the counter can't tell where the picture ends";
-    EXPECT_FALSE(cost.past(bounds));
+    EXPECT_FALSE(cost.past(readerBounds));
 
     BigDocument document = PDFReader::read(pdf, "Sample", 1);
     EXPECT_EQ(document.plainText(), "Apples grow on page one. Pears grow below them.");
