@@ -12,8 +12,11 @@
 #include <qpdf/QPDFObjectHandle.hh>
 #include <qpdf/QPDFPageObjectHelper.hh>
 
+#include <qpdf/Buffer.hh>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFExc.hh>
+#include <qpdf/QPDFPageDocumentHelper.hh>
+#include <qpdf/QPDFWriter.hh>
 
 #include <algorithm>
 #include <charconv>
@@ -40,7 +43,7 @@ bool TextCost::within(const TextCost& limits) const
 bool TextCost::past(const TextCost& limits) const
 {
     return bytes > limits.bytes || textOperators > limits.textOperators || shownBytes > limits.shownBytes ||
-           formUses > limits.formUses || savedStates > limits.savedStates || tokens > limits.tokens;
+           formUses > limits.formUses || savedStates > limits.savedStates || tokens - drawingTokens > limits.tokens;
 }
 
 namespace {
@@ -195,6 +198,8 @@ public:
                 if (decoding == Decoding::failed) return unknown("qpdf can't decode the page's content");
                 lexer.lex(bytes);
             }
+            // Only the page's own drawing can be left out of reading its text.
+            cost_.drawingTokens = own.own.drawingTokens;
             if (add(own.own, 0)) drawFormsOf(own, 0);
         } catch (const std::exception&) {
             return unknown("qpdf can't read the page");
@@ -394,6 +399,47 @@ TextCost measureText(const PdfPage& page, const TextCost& limits)
         return unknownCost("qpdf can't read the document");
     }
     return cost;
+}
+
+std::optional<Bytes> withoutDrawing(const PdfPage& page, std::size_t maxBytes)
+{
+    auto pageObject = qpdfPageOf(page);
+    if (!pageObject) return std::nullopt;
+    try {
+        std::string content;
+        for (QPDFObjectHandle& stream : pageObject->getPageContents()) {
+            std::string bytes;
+            if (decode(stream, maxBytes - std::min(maxBytes, content.size()), bytes) != Decoding::whole)
+                return std::nullopt;
+            content += bytes;
+            content += '\n'; // a page's streams are read as one, split between tokens
+        }
+        // The page with what it inherits written out and no link to its tree,
+        // copied into a document of its own (fonts and forms come along).
+        QPDFObjectHandle source = pageObject->getObjectHandle();
+        QPDF& from = source.getQPDF();
+        QPDFObjectHandle alone = source.shallowCopy();
+        for (const char* key : {"/MediaBox", "/CropBox", "/Rotate", "/Resources"}) {
+            QPDFObjectHandle value = pageObject->getAttribute(key, false);
+            if (!value.isNull()) alone.replaceKey(key, value);
+        }
+        for (const char* key : {"/Parent", "/Annots", "/Contents", "/Thumb", "/B", "/StructParents"})
+            alone.removeKey(key);
+        QPDFObjectHandle held = from.makeIndirectObject(alone);
+        QPDF out;
+        out.emptyPDF();
+        QPDFObjectHandle copy = out.copyForeignObject(held);
+        from.replaceObject(held.getObjGen(), QPDFObjectHandle::newNull()); // the source keeps nothing of it
+        copy.replaceKey("/Contents", out.newStream(PdfContent::withoutDrawing(content)));
+        QPDFPageDocumentHelper(out).addPage(QPDFPageObjectHelper(copy), false);
+        QPDFWriter writer(out);
+        writer.setOutputMemory();
+        writer.write();
+        auto buffer = std::unique_ptr<Buffer>(writer.getBuffer());
+        return Bytes(buffer->getBuffer(), buffer->getBuffer() + buffer->getSize());
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
 }
 
 } // namespace Platform::PdfContent

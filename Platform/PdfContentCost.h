@@ -9,6 +9,7 @@
 #include "Platform/PdfDocument.h"
 
 #include <cstddef>
+#include <optional>
 #include <string_view>
 
 namespace Platform::PdfContent {
@@ -26,6 +27,10 @@ struct TextCost {
     // of a page of small tokens runs at a few megabytes a second, where white
     // space or a long string costs next to nothing.
     std::size_t tokens = 0;
+    // Of the page's own tokens, those that build, clip or paint paths
+    // (operators and their operands): reading the page's text without its
+    // drawing (withoutDrawing) passes them by, so they count toward no limit.
+    std::size_t drawingTokens = 0;
     // Set when the page holds something whose cost can't be told, or that qpdf
     // and Poppler would read differently, so the counts may miss Poppler's
     // work: why, in a few words. Such a page is never within the limits.
@@ -37,6 +42,9 @@ struct TextCost {
     // Whether a count measured is past its limit: only such a page is surely
     // too costly; one whose cost is unknown may well not be.
     bool past(const TextCost& limits) const;
+    // Whether the page's text is to be read without its drawing: its tokens
+    // are past their limit only with the drawing's.
+    bool drawingTooLarge(const TextCost& limits) const { return tokens > limits.tokens; }
 };
 
 // Counts what `page` draws, stopping as soon as a count passes its limit in
@@ -47,5 +55,11 @@ struct TextCost {
 // decode, and a page tree or dictionary the two libraries read differently
 // make the cost unknown.
 TextCost measureText(const PdfPage& page, const TextCost& limits);
+
+// The page alone, as a PDF of one page (its boxes, rotation and resources)
+// whose content builds and paints no paths: its text as Poppler reads it,
+// without the cost of a drawing of millions of lines. None when qpdf can't
+// read the page, or decode all of its content within `maxBytes`.
+std::optional<Bytes> withoutDrawing(const PdfPage& page, std::size_t maxBytes);
 
 } // namespace Platform::PdfContent

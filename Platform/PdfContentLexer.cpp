@@ -59,6 +59,8 @@ public:
 
     // The tokens returned so far.
     std::size_t count() const { return count_; }
+    // Where the next token is looked for.
+    std::size_t position() const { return pos_; }
 
     // Moves past an inline image's data, its dictionary already read; `length`
     // is the data's size when it is known. Returns false when the data's end
@@ -236,6 +238,11 @@ std::map<std::string, std::string, std::less<>> inlineImageDictionary(Tokens& to
 // Reads an inline image's dictionary up to "ID". Its data's length is known
 // when Poppler reads it as written: no filter, a device or indexed colour
 // space, and width, height and bits per component that are numbers.
+bool isOperator(const Token& t)
+{
+    return t.kind == Token::Kind::keyword && t.text != "true" && t.text != "false" && t.text != "null";
+}
+
 InlineImage inlineImage(Tokens& tokens)
 {
     const auto values = inlineImageDictionary(tokens);
@@ -271,16 +278,22 @@ void Lexer::lex(std::string_view data)
 {
     out_.own.bytes += data.size();
     Tokens tokens(data);
+    std::size_t counted = 0;
     for (Token t = tokens.next(); t.kind != Token::Kind::end; t = tokens.next()) {
         if (t.kind == Token::Kind::string) {
             pendingShown_ += t.shown;
         } else if (t.kind == Token::Kind::name) {
             if (!decodeName(t.text, lastName_)) unknown("a name holds a NUL byte");
             hasName_ = true;
-        } else if (t.kind == Token::Kind::keyword && t.text != "true" && t.text != "false" && t.text != "null") {
+        } else if (isOperator(t)) {
+            operands_ += tokens.count() - counted;
+            counted = tokens.count();
+            if (drawsPath(t.text)) out_.own.drawingTokens += operands_;
+            operands_ = 0;
             operate(t.text, tokens);
         }
     }
+    operands_ += tokens.count() - counted;
     out_.own.tokens += tokens.count();
 }
 
@@ -319,6 +332,30 @@ void Lexer::operate(std::string_view op, Tokens& tokens)
     }
     pendingShown_ = 0;
     hasName_ = false;
+}
+
+bool drawsPath(std::string_view op)
+{
+    static constexpr std::string_view ops[] = {"m", "l",  "c", "v",  "y", "h",  "re", "S", "s", "f",
+                                               "F", "f*", "B", "B*", "b", "b*", "n",  "W", "W*"};
+    return std::find(std::begin(ops), std::end(ops), op) != std::end(ops);
+}
+
+std::string withoutDrawing(std::string_view content)
+{
+    std::string kept;
+    Tokens tokens(content);
+    std::size_t start = 0; // where the operands of the next operator begin
+    for (Token t = tokens.next(); t.kind != Token::Kind::end; t = tokens.next()) {
+        if (!isOperator(t)) continue;
+        if (t.text == "BI") tokens.skipImageData(inlineImage(tokens).length);
+        const std::size_t end = tokens.position();
+        if (drawsPath(t.text)) kept += ' '; // what stood on either side must not join
+        else kept.append(content.substr(start, end - start));
+        start = end;
+    }
+    kept.append(content.substr(start));
+    return kept;
 }
 
 } // namespace Platform::PdfContent

@@ -47,6 +47,7 @@ public:
 
 private:
     void operate(std::string_view op, Tokens& tokens);
+    std::size_t operands_ = 0; // tokens since the last operator, carried from stream to stream
     void unknown(std::string_view why);
     void use(Use kind);
 
@@ -58,5 +59,12 @@ private:
     std::unordered_map<std::string, std::uint32_t> index_; // by kind and name
     std::string key_;
 };
+
+// Whether `op` builds, clips or paints a path: what reading text passes over.
+bool drawsPath(std::string_view op);
+
+// `content` without the operators that build, clip or paint paths, nor their
+// operands: what reading its text needs, with its drawing left out.
+std::string withoutDrawing(std::string_view content);
 
 } // namespace Platform::PdfContent

@@ -50,8 +50,26 @@ inline constexpr std::int64_t pageMemoryBytes = std::int64_t{500} << 20;
 inline constexpr int renders = 200;
 // Pixels painted while cutting pictures out of one document's pages (a region
 // costs its own pixels and those of every image drawn into it): about a
-// second of rendering.
+// second of rendering. Only regions costing more than paperPixels are counted:
+// a picture on a sheet of paper is bounded by its page's limits alone, so a
+// long brochure keeps every photo, while pages far larger than paper share
+// this one budget.
 inline constexpr std::int64_t renderedPixels = 100'000'000;
+// An A3 sheet at 2 pixels per point with an image drawn over it: 8 million.
+inline constexpr std::int64_t paperPixels = 8'100'000;
+// Bytes of PNG the pictures of one document may hold in the app; a picture
+// past them is left out. A photo cut out of a page is some 2 MB.
+inline constexpr std::size_t heldPictureBytes = std::size_t{400} << 20;
+// Pages an opened document may have: the reader holds some 300 bytes for
+// each before it reads a word.
+inline constexpr std::size_t documentPages = 500'000;
+// What one page's reading may take in the app once decoded (its words, its
+// lines with their words again, its rectangles): the densest real pages take
+// some 200 KB, a reply of empty lines 3.4 times its own size.
+inline constexpr std::size_t readingBytes = std::size_t{8} << 20;
+// What the decoded readings of one document's pages may hold in the app at
+// once; a page past it is left out as too large.
+inline constexpr std::size_t heldReadingBytes = std::size_t{512} << 20;
 // Candidate gutter positions tried on one page (one every 2 points across 40 %
 // of the text's width): text wider than 5,000 points is no page anyone reads.
 inline constexpr int gutterCandidates = 1'000;

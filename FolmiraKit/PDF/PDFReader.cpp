@@ -312,10 +312,11 @@ BigDocument read(const std::vector<std::uint8_t>& data, const std::string& title
         readPage(std::move(reading), *crop, i + 1, pass);
     }
     refuseUnreadable(pass, pageCount, title);
-    PictureScan::RenderBudget budget(PDFLimits::renderedPixels);
-    auto rendered = PictureScan::renderPictures(pass.pages, drawn, budget, [&](int index, const std::vector<Rect>& regions) {
-        return source.render(index, regions);
-    });
+    PictureScan::RenderBudget budget(PDFLimits::renderedPixels, PDFLimits::heldPictureBytes);
+    auto rendered = PictureScan::renderPictures(
+        pass.pages, drawn, budget,
+        [&](int index, const std::vector<Rect>& regions) { return source.render(index, regions); },
+        PDFLimits::paperPixels);
     const int picturesLeftOut = rendered.overBudget + leaveOutPictures(rendered.failedPages, pass);
 
     std::vector<ConversionNote> notes;

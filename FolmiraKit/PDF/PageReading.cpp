@@ -17,22 +17,50 @@ using Platform::WireWriter;
 
 namespace {
 
+// What a reply takes in this process once decoded, counted before each part
+// is made: a reply whose decoding would take more than `bytes` is damaged,
+// however few bytes it came in (an empty line of 42 bytes decodes to 144).
+class Footprint {
+public:
+    explicit Footprint(std::size_t bytes) : left_(bytes) {}
+    void take(std::size_t count, std::size_t each)
+    {
+        if (each != 0 && count > left_ / each) throw WireReader::Short();
+        left_ -= count * each;
+    }
+    std::size_t left() const { return left_; }
+
+private:
+    std::size_t left_;
+};
+
+PageText textOf(const Platform::PdfPageText& text, const Rect& mediaBox)
+{
+    PageText read{pageWords(text, mediaBox), {}};
+    read.lines = read.words.untrusted ? linesFromText(text, mediaBox) : linesFromWords(read.words.words);
+    return read;
+}
+
 PageText readPageText(const Platform::PdfPage& page)
 {
     constexpr Platform::PdfContent::TextCost limits{PDFLimits::textContentBytes, PDFLimits::textOperators,
                                                     PDFLimits::shownTextBytes, PDFLimits::textFormUses,
                                                     PDFLimits::graphicsStates, PDFLimits::textTokens};
+    PageText skipped;
+    skipped.tooLarge = true;
     // The counter only filters out what it measured past a bound; where it
     // can't tell, the worker's limits on Poppler's own work decide.
-    if (Platform::PdfContent::measureText(page, limits).past(limits)) {
-        PageText skipped;
-        skipped.tooLarge = true;
-        return skipped;
+    const Platform::PdfContent::TextCost cost = Platform::PdfContent::measureText(page, limits);
+    if (cost.past(limits)) return skipped;
+    if (cost.drawingTooLarge(limits)) {
+        // A drawing of millions of lines beside the text: the text is read
+        // from the page without it.
+        auto alone = Platform::PdfContent::withoutDrawing(page, PDFLimits::textContentBytes);
+        auto opened = alone ? Platform::PdfDocument::open(*alone) : Platform::PdfDocument::Opened{};
+        auto copy = opened.document ? opened.document->page(0) : std::nullopt;
+        return copy ? textOf(copy->text(), page.mediaBox()) : skipped;
     }
-    Platform::PdfPageText text = page.text();
-    PageText read{pageWords(text, page.mediaBox()), {}};
-    read.lines = read.words.untrusted ? linesFromText(text, page.mediaBox()) : linesFromWords(read.words.words);
-    return read;
+    return textOf(page.text(), page.mediaBox());
 }
 
 // A reply is read as untrusted input: a number that is not finite, or past
@@ -52,9 +80,10 @@ Rect saneRect(WireReader& in)
     return r;
 }
 
-std::string saneText(WireReader& in)
+std::string saneText(WireReader& in, Footprint& footprint)
 {
     std::string text = in.string();
+    footprint.take(text.size(), 1);
     if (text.empty() || !Platform::Text::decodeUtf8(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()))
         throw WireReader::Short();
     return text;
@@ -66,10 +95,12 @@ void write(WireWriter& out, const std::vector<Rect>& rects)
     for (const Rect& r : rects) out.rect(r);
 }
 
-std::vector<Rect> readRects(WireReader& in, std::size_t most)
+std::vector<Rect> readRects(WireReader& in, std::size_t most, Footprint& footprint)
 {
-    std::vector<Rect> rects(in.count(32));
-    if (rects.size() > most) throw WireReader::Short();
+    const std::size_t count = in.count(32);
+    if (count > most) throw WireReader::Short();
+    footprint.take(count, sizeof(Rect));
+    std::vector<Rect> rects(count);
     for (Rect& r : rects) r = saneRect(in);
     return rects;
 }
@@ -83,10 +114,10 @@ void write(WireWriter& out, const Word& w)
     out.boolean(w.italic);
 }
 
-Word readWord(WireReader& in)
+Word readWord(WireReader& in, Footprint& footprint)
 {
     Word w;
-    w.text = saneText(in);
+    w.text = saneText(in, footprint);
     w.rect = saneRect(in);
     w.size = sane(in.f64());
     if (w.size < 0) throw WireReader::Short();
@@ -101,10 +132,12 @@ void write(WireWriter& out, const std::vector<Word>& words)
     for (const Word& w : words) write(out, w);
 }
 
-std::vector<Word> readWords(WireReader& in)
+std::vector<Word> readWords(WireReader& in, Footprint& footprint)
 {
-    std::vector<Word> words(in.count(8 + 32 + 8 + 2));
-    for (Word& w : words) w = readWord(in);
+    const std::size_t count = in.count(8 + 32 + 8 + 2);
+    footprint.take(count, sizeof(Word));
+    std::vector<Word> words(count);
+    for (Word& w : words) w = readWord(in, footprint);
     return words;
 }
 
@@ -122,10 +155,10 @@ void write(WireWriter& out, const Line& line)
     out.boolean(line.hardBreak);
 }
 
-Line readLine(WireReader& in)
+Line readLine(WireReader& in, Footprint& footprint)
 {
     Line line;
-    line.words = readWords(in);
+    line.words = readWords(in, footprint);
     line.rect = saneRect(in);
     if (in.boolean()) {
         Picture p;
@@ -133,6 +166,7 @@ Line readLine(WireReader& in)
         p.width = sane(in.f64());
         p.height = sane(in.f64());
         p.alt = in.string();
+        footprint.take(p.data.size() + p.alt.size(), 1);
         line.picture = std::move(p);
     }
     line.hardBreak = in.boolean();
@@ -153,7 +187,8 @@ Bytes handleReadPage(const Platform::PdfDocument::Opened& opened, WireReader& re
 Bytes handleRenderRegions(const Platform::PdfDocument::Opened& opened, WireReader& request)
 {
     int index = request.i32();
-    std::vector<Rect> regions = readRects(request, PDFLimits::renders);
+    Footprint footprint(PDFLimits::renders * sizeof(Rect));
+    std::vector<Rect> regions = readRects(request, PDFLimits::renders, footprint);
     if (!opened.document) return encode(std::vector<std::optional<Bytes>>(regions.size()));
     return encode(renderRegions(*opened.document, index, regions));
 }
@@ -178,6 +213,10 @@ DocumentOpening openingOf(const Platform::PdfDocument::Opened& opened)
     opening.state = DocumentOpening::State::opened;
     opening.allowsCopying = document.allowsCopying();
     int pages = std::max(0, document.pageCount());
+    if (static_cast<std::size_t>(pages) > PDFLimits::documentPages) {
+        opening.state = DocumentOpening::State::tooLarge;
+        return opening;
+    }
     opening.cropBoxes.reserve(static_cast<std::size_t>(pages));
     for (int i = 0; i < pages; ++i) {
         auto page = document.page(i);
@@ -228,10 +267,13 @@ DocumentOpening decodeOpening(const Bytes& data)
     WireReader in(data);
     DocumentOpening opening;
     std::uint8_t state = in.u8();
-    if (state > static_cast<std::uint8_t>(DocumentOpening::State::locked)) throw WireReader::Short();
+    if (state > static_cast<std::uint8_t>(DocumentOpening::State::tooLarge)) throw WireReader::Short();
     opening.state = static_cast<DocumentOpening::State>(state);
     opening.allowsCopying = in.boolean();
-    opening.cropBoxes.resize(in.count(33));
+    const std::size_t pages = in.count(33);
+    // More pages than any document read: refused before anything is held for them.
+    if (pages > PDFLimits::documentPages) return DocumentOpening{DocumentOpening::State::tooLarge, false, {}};
+    opening.cropBoxes.resize(pages);
     for (auto& box : opening.cropBoxes) {
         bool has = in.boolean();
         Rect r = in.rect();
@@ -258,21 +300,41 @@ Bytes encode(const PageReading& reading)
     return out.take();
 }
 
-PageReading decodePageReading(const Bytes& data)
+PageReading decodePageReading(const Bytes& data, HeldReadings* held)
 {
     WireReader in(data);
+    Footprint footprint(PDFLimits::readingBytes);
     PageReading reading;
     reading.fetched = in.boolean();
     PageText& text = reading.text;
-    text.words.words = readWords(in);
+    text.words.words = readWords(in, footprint);
     text.words.untrusted = in.boolean();
-    text.lines.resize(in.count(8 + 32 + 2));
-    for (Line& line : text.lines) line = readLine(in);
+    const std::size_t lines = in.count(8 + 32 + 2);
+    footprint.take(lines, sizeof(Line));
+    text.lines.resize(lines);
+    for (Line& line : text.lines) line = readLine(in, footprint);
     text.tooLarge = in.boolean();
-    reading.pictures = readRects(in, PDFLimits::renders);
-    reading.drawn = readRects(in, PDFLimits::pictureRectangles);
+    reading.pictures = readRects(in, PDFLimits::renders, footprint);
+    reading.drawn = readRects(in, PDFLimits::pictureRectangles, footprint);
     if (!in.atEnd()) throw WireReader::Short();
+    if (held && !held->take(PDFLimits::readingBytes - footprint.left())) {
+        PageReading left;
+        left.fetched = true;
+        left.text.tooLarge = true;
+        return left;
+    }
     return reading;
+}
+
+HeldReadings::HeldReadings(std::size_t bytes) : left_(bytes) {}
+
+bool HeldReadings::take(std::size_t bytes)
+{
+    std::size_t left = left_.load();
+    do {
+        if (bytes > left) return false;
+    } while (!left_.compare_exchange_weak(left, left - bytes));
+    return true;
 }
 
 Bytes encodeRegionsRequest(int index, const std::vector<Rect>& regions)

@@ -14,6 +14,8 @@
 #include "Platform/PdfDocument.h"
 #include "Platform/PdfWorker.h"
 
+#include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -25,8 +27,9 @@ enum class WorkerRequest : std::uint8_t { open = 1, readPage = 2, renderRegions 
 
 // The document as opened: what the reader refuses it for, its pages' crop
 // boxes (none for a page that can't be fetched). A worker tells the first
-// three; the reader's side adds a document whose opening passed its worker's
-// limits, and one no worker could be started for.
+// four (too large: more pages than PDFLimits::documentPages); the reader's
+// side adds a document whose opening passed its worker's limits, and one no
+// worker could be started for.
 struct DocumentOpening {
     enum class State : std::uint8_t { opened, damaged, locked, tooLarge, noHelper };
     State state = State::damaged;
@@ -43,6 +46,18 @@ struct PageReading {
     std::vector<Rect> drawn;     // the page's image rectangles, when it has picture regions
 };
 
+// What the decoded readings of one document may hold in the app at once,
+// taken page by page as replies are decoded by any of the reading threads.
+class HeldReadings {
+public:
+    explicit HeldReadings(std::size_t bytes);
+    // Takes `bytes` when they are left; false (and nothing taken) otherwise.
+    bool take(std::size_t bytes);
+
+private:
+    std::atomic<std::size_t> left_;
+};
+
 DocumentOpening openingOf(const Platform::PdfDocument::Opened& opened);
 // Page `index` read here: its text (unless the content counter finds it past
 // PDFLimits) and its picture regions.
@@ -55,7 +70,10 @@ std::vector<std::optional<Platform::Bytes>> renderRegions(const Platform::PdfDoc
 Platform::Bytes encode(const DocumentOpening& opening);
 DocumentOpening decodeOpening(const Platform::Bytes& data);
 Platform::Bytes encode(const PageReading& reading);
-PageReading decodePageReading(const Platform::Bytes& data);
+// A reading that would take more than PDFLimits::readingBytes once decoded is
+// damaged; one that fits its page but not what is left of `held` comes back
+// too large, its page left out.
+PageReading decodePageReading(const Platform::Bytes& data, HeldReadings* held = nullptr);
 Platform::Bytes encodeRegionsRequest(int index, const std::vector<Rect>& regions);
 Platform::Bytes encode(const std::vector<std::optional<Platform::Bytes>>& rendered);
 std::vector<std::optional<Platform::Bytes>> decodeRendered(const Platform::Bytes& data);

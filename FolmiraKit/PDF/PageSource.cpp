@@ -133,7 +133,7 @@ PageReading PageSource::readOne(Slot& slot, int index)
     auto reply = ask(slot, WorkerRequest::readPage, request.data(), largestReading);
     if (reply.status == Status::ok) {
         try {
-            PageReading reading = decodePageReading(reply.payload);
+            PageReading reading = decodePageReading(reply.payload, &held_);
             if (static_cast<std::size_t>(index) < cpuSpent_.size())
                 cpuSpent_[static_cast<std::size_t>(index)] = reply.cpuSeconds;
             return reading;

@@ -7,6 +7,7 @@
 // nothing happened. Pages are never read in this process: when no worker can
 // be started, the document can't be read.
 
+#include "FolmiraKit/PDF/Limits.h"
 #include "FolmiraKit/PDF/PageReading.h"
 #include "Platform/Cancel.h"
 #include "Platform/PdfWorker.h"
@@ -58,6 +59,7 @@ private:
     Platform::PdfWorkerLimits limits_;
     std::vector<std::unique_ptr<Slot>> slots_;
     std::vector<double> cpuSpent_; // by page: what its reading took of its CPU time
+    HeldReadings held_{PDFLimits::heldReadingBytes};
 };
 
 // The threads (and workers) a document is read with: min(cores, 4), unless

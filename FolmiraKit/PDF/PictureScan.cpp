@@ -158,7 +158,7 @@ std::int64_t renderCost(const Rect& region, const std::vector<Rect>& drawn)
     return static_cast<std::int64_t>(std::min(4 * area, 9e18));
 }
 
-RenderBudget::RenderBudget(std::int64_t pixels) : left_(pixels) {}
+RenderBudget::RenderBudget(std::int64_t pixels, std::size_t heldBytes) : left_(pixels), bytesLeft_(heldBytes) {}
 
 bool RenderBudget::spend(std::int64_t cost)
 {
@@ -168,13 +168,20 @@ bool RenderBudget::spend(std::int64_t cost)
     return true;
 }
 
+bool RenderBudget::hold(std::size_t bytes)
+{
+    if (bytes > bytesLeft_) return false;
+    bytesLeft_ -= bytes;
+    return true;
+}
+
 Picture unrendered(const Rect& region)
 {
     return Picture{{}, region.width, region.height, ""};
 }
 
 RenderedPictures renderPictures(std::vector<PDFReader::Lines>& pages, const std::vector<std::vector<Rect>>& drawn,
-                                RenderBudget& budget, const RegionRenderer& render)
+                                RenderBudget& budget, const RegionRenderer& render, std::int64_t paperPixels)
 {
     auto waiting = [](const PDFReader::Line& line) { return line.picture && line.picture->data.empty(); };
     RenderedPictures result;
@@ -188,7 +195,8 @@ RenderedPictures renderPictures(std::vector<PDFReader::Lines>& pages, const std:
         std::erase_if(lines, [&](PDFReader::Line& line) {
             if (!waiting(line)) return false;
             checkCancelled();
-            if (!budget.spend(renderCost(line.rect, images))) {
+            const std::int64_t cost = renderCost(line.rect, images);
+            if (cost > paperPixels && !budget.spend(cost)) {
                 ++result.overBudget;
                 return true;
             }
@@ -206,6 +214,10 @@ RenderedPictures renderPictures(std::vector<PDFReader::Lines>& pages, const std:
             if (!waiting(line)) return false;
             auto& png = (*rendered)[next++];
             if (!png) return true;
+            if (!budget.hold(png->size())) {
+                ++result.overBudget;
+                return true;
+            }
             line.picture->data = std::move(*png);
             return false;
         });

@@ -6,7 +6,8 @@
 //
 // Finding regions reads the content stream only; rendering one costs pixels.
 // The reader decides scan pages and pictures under text from the regions and
-// renders only the pictures it keeps, under one budget of painted pixels per
+// renders only the pictures it keeps: each page's within its worker's
+// limits, and those larger than paper under one budget of painted pixels per
 // document, so a small file of huge overlapping pictures stays cheap.
 
 #include "FolmiraKit/Model/Block.h"
@@ -15,6 +16,7 @@
 #include "Platform/PdfContent.h"
 #include "Platform/PdfDocument.h"
 
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <vector>
@@ -73,17 +75,21 @@ std::vector<Rect> regions(const std::vector<Rect>& drawn, const Rect& cropBox);
 // every image of `drawn` (the page's image rectangles) that falls into it.
 std::int64_t renderCost(const Rect& region, const std::vector<Rect>& drawn);
 
-// Painted pixels one document may spend on cutting pictures out of its pages.
+// What one document may spend on cutting pictures out of its pages: painted
+// pixels, and the bytes of the PNGs it holds.
 class RenderBudget {
 public:
-    explicit RenderBudget(std::int64_t pixels);
+    explicit RenderBudget(std::int64_t pixels, std::size_t heldBytes = SIZE_MAX);
     // Takes `cost` when it is left; false (and nothing taken) otherwise.
     bool spend(std::int64_t cost);
+    // Takes `bytes` of a PNG kept when they are left; false (and nothing taken) otherwise.
+    bool hold(std::size_t bytes);
     std::int64_t spent() const { return spent_; }
 
 private:
     std::int64_t left_;
     std::int64_t spent_ = 0;
+    std::size_t bytesLeft_;
 };
 
 // A picture line's picture before it is rendered: no bytes yet, the region's
@@ -103,11 +109,11 @@ struct RenderedPictures {
 
 // Renders the unrendered pictures among `pages` (one array of lines per page,
 // in page order; `drawn` the image rectangles of each, for the cost) within
-// `budget`; pictures past it, or whose region cannot be rendered, lose their
-// line. A failed page keeps its lines unrendered, for the caller to drop.
+// `budget`, whose pixels only regions costing more than `paperPixels` spend;
+// pictures past it, or whose region cannot be rendered, lose their line. A failed page keeps its lines unrendered, for the caller to drop.
 // Checks for a cancel before every picture.
 RenderedPictures renderPictures(std::vector<PDFReader::Lines>& pages, const std::vector<std::vector<Rect>>& drawn,
-                                RenderBudget& budget, const RegionRenderer& render);
+                                RenderBudget& budget, const RegionRenderer& render, std::int64_t paperPixels = 0);
 
 // The page's pictures in drawing order: every region rendered.
 std::vector<Found> find(const Platform::PdfPage& page);

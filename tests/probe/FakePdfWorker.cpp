@@ -13,11 +13,17 @@
 //              writing) and answers with one byte per try: 1 when it worked
 //   spent      the opening is sound; a page with a picture comes back
 //              saying it took a minute of CPU time (fresh: a millisecond)
+//   amplify    the opening is sound (20 pages); each page's reading is as many
+//              empty lines as a reply may carry: a 32 MB reply that decodes
+//              to 3.4 times its size
+//   fitting    the same with as many empty lines as a reading may decode to
+//              (PDFLimits::readingBytes)
 //   echo       (or any other name) answers with the document's first 64
 //              bytes as it sees them
 // It never closes what it inherited, so that the tests see what the app lets
 // through to a worker.
 
+#include "FolmiraKit/PDF/Limits.h"
 #include "FolmiraKit/PDF/PageReading.h"
 #include "Platform/PdfWorkerSocket.h"
 #include "Platform/WireFormat.h"
@@ -109,6 +115,17 @@ Bytes pictured()
     return Reader::encode(page);
 }
 
+// A page's reading of empty lines: `wire` bytes of them, or those that decode to `decoded` bytes.
+Bytes emptyLines(std::size_t wire, std::size_t decoded)
+{
+    Reader::PageReading page;
+    page.fetched = true;
+    const std::size_t lineBytes = 8 + 32 + 2; // no words, a rectangle, no picture, no break
+    page.text.lines.assign(std::min((wire - 64) / lineBytes, decoded / sizeof(Reader::Line)),
+                           Reader::Line{{}, {72, 700, 10, 10}, std::nullopt, false});
+    return Reader::encode(page);
+}
+
 Bytes opening(int pages)
 {
     Reader::DocumentOpening open;
@@ -146,6 +163,10 @@ int main(int, char** argv)
             const bool reading = request[0] == static_cast<std::uint8_t>(Reader::WorkerRequest::readPage);
             Bytes reply = open ? opening(1) : reading ? pictured() : Reader::encode(std::vector<std::optional<Bytes>>(1));
             send(reply, static_cast<std::uint32_t>(reply.size()), reading && mode == "spent" ? 60'000 : 1);
+        } else if (mode == "amplify" || mode == "fitting") {
+            const std::size_t wire = std::size_t{32} << 20;
+            Bytes reply = open ? opening(20) : emptyLines(wire, mode == "amplify" ? SIZE_MAX : FolmiraKit::PDFLimits::readingBytes);
+            send(reply, static_cast<std::uint32_t>(reply.size()));
         } else if (mode == "count") {
             Bytes reply = opening(3);
             reply.resize(reply.size() - 33); // one crop box short of the count

@@ -1,0 +1,225 @@
+// Long PDFs whose every page holds something heavy beside its text, read as
+// the app reads them, with the memory of the whole process tree (this
+// process and its PDF workers) sampled as it runs:
+// - a photo report: pages of a caption above a 2,400 × 1,800 JPEG photo;
+// - plots: pages of a heading, a drawing of a million line segments and a footer.
+// Prints what was kept of each page (pictures, headings), the seconds and the
+// tree's peak memory (and what the bench held before reading, the PDF it
+// made among it). The time is set beside pdftotext's on the same file
+// (which reads only the text, not the pictures).
+
+#include "FolmiraKit/Model/Folmira.h"
+#include "tests/Platform/PdfFixtures.h"
+
+#include <benchmark/benchmark.h>
+#include <gdk-pixbuf/gdk-pixbuf.h>
+
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+namespace {
+
+using PdfFixtures::Builder;
+namespace fs = std::filesystem;
+
+// A photo-like picture: soft gradients, shapes and grain, which JPEG keeps at
+// about what a camera's photo takes.
+Platform::Bytes photoJpeg(int seed)
+{
+    const int width = 2400, height = 1800;
+    GdkPixbuf* pixbuf = gdk_pixbuf_new(GDK_COLORSPACE_RGB, FALSE, 8, width, height);
+    guchar* pixels = gdk_pixbuf_get_pixels(pixbuf);
+    const int stride = gdk_pixbuf_get_rowstride(pixbuf);
+    std::uint32_t noise = 2463534242u + static_cast<std::uint32_t>(seed);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            noise ^= noise << 13, noise ^= noise >> 17, noise ^= noise << 5;
+            const double wave = std::sin((x + seed * 37) / 90.0) * std::cos(y / 70.0);
+            guchar* p = pixels + y * stride + x * 3;
+            p[0] = static_cast<guchar>(std::clamp(120 + 80 * wave + (noise & 7), 0.0, 255.0));
+            p[1] = static_cast<guchar>(std::clamp(90 + y / 20.0 + ((noise >> 8) & 7), 0.0, 255.0));
+            p[2] = static_cast<guchar>(std::clamp(60 + x / 30.0 + ((noise >> 16) & 7), 0.0, 255.0));
+        }
+    gchar* buffer = nullptr;
+    gsize size = 0;
+    gdk_pixbuf_save_to_buffer(pixbuf, &buffer, &size, "jpeg", nullptr, "quality", "85", nullptr);
+    Platform::Bytes jpeg(buffer, buffer + size);
+    g_free(buffer);
+    g_object_unref(pixbuf);
+    return jpeg;
+}
+
+QPDFObjectHandle fonts()
+{
+    return QPDFObjectHandle::parse("<< /Font << /F1 << /Type /Font /Subtype /Type1 /BaseFont /Helvetica >> >> >>");
+}
+
+std::string line(const std::string& words, int y, int size = 12)
+{
+    return "BT /F1 " + std::to_string(size) + " Tf 72 " + std::to_string(y) + " Td (" + words + ") Tj ET\n";
+}
+
+Platform::Bytes photoReport(int pages)
+{
+    Builder builder;
+    for (int p = 0; p < pages; ++p) {
+        const Platform::Bytes jpeg = photoJpeg(p % 8);
+        QPDFObjectHandle photo = builder.qpdf().newStream();
+        photo.replaceStreamData(std::string(jpeg.begin(), jpeg.end()), QPDFObjectHandle::newName("/DCTDecode"),
+                                QPDFObjectHandle::newNull());
+        auto dict = photo.getDict();
+        dict.replaceKey("/Type", QPDFObjectHandle::newName("/XObject"));
+        dict.replaceKey("/Subtype", QPDFObjectHandle::newName("/Image"));
+        dict.replaceKey("/Width", QPDFObjectHandle::newInteger(2400));
+        dict.replaceKey("/Height", QPDFObjectHandle::newInteger(1800));
+        dict.replaceKey("/ColorSpace", QPDFObjectHandle::newName("/DeviceRGB"));
+        dict.replaceKey("/BitsPerComponent", QPDFObjectHandle::newInteger(8));
+        QPDFObjectHandle resources = fonts();
+        resources.replaceKey("/XObject", QPDFObjectHandle::parse("<< >>"));
+        resources.getKey("/XObject").replaceKey("/Photo", photo);
+        builder.page(line("Photo " + std::to_string(p + 1) + ": the harbour at dawn, seen from the old pier.", 740) +
+                         "q 540 0 0 405 36 300 cm /Photo Do Q\n",
+                     resources);
+    }
+    return builder.write();
+}
+
+// One stroked polyline of `segments` pieces a page, a plot's dense line.
+Platform::Bytes plots(int pages, int segments)
+{
+    Builder builder;
+    std::string drawing = "q 0.1 w 72 100 m\n";
+    for (int i = 0; i < segments; ++i) {
+        drawing += std::to_string(72 + (i * 7) % 460) + "." + std::to_string(i % 10) + " " +
+                   std::to_string(100 + (i * 13) % 560) + " l\n";
+        if (i % 10'000 == 9'999) drawing += "S 72 100 m\n";
+    }
+    drawing += "S Q\n";
+    for (int p = 0; p < pages; ++p)
+        builder.page(line("Section " + std::to_string(p + 1) + " plot", 740, 18) + drawing +
+                         line("Measured on the coast; page " + std::to_string(p + 1) + ".", 60),
+                     fonts());
+    return builder.write();
+}
+
+// The memory of this process and every descendant, in kilobytes: each one's
+// proportional share, so the document mapped by every worker counts once.
+long treeKilobytes(int pid)
+{
+    long total = 0;
+    std::ifstream status("/proc/" + std::to_string(pid) + "/smaps_rollup");
+    for (std::string field; status >> field;)
+        if (field == "Pss:") {
+            status >> total;
+            break;
+        }
+    std::error_code error;
+    for (const auto& task : fs::directory_iterator("/proc/" + std::to_string(pid) + "/task", error)) {
+        std::ifstream children(task.path() / "children");
+        for (int child; children >> child;) total += treeKilobytes(child);
+    }
+    return total;
+}
+
+struct Reading {
+    double seconds = 0, pdftotextSeconds = 0;
+    long peakMegabytes = 0;
+    long beforeMegabytes = 0; // the bench's own, holding the PDF it made
+    FolmiraKit::BigDocument document;
+    std::string refusal;
+};
+
+Reading readSampled(const fs::path& path)
+{
+    Reading reading;
+    std::atomic<bool> done{false};
+    std::atomic<long> peak{0};
+    const long before = treeKilobytes(getpid());
+    std::thread sampler([&] {
+        while (!done) {
+            peak = std::max(peak.load(), treeKilobytes(getpid()));
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+    });
+    auto start = std::chrono::steady_clock::now();
+    try {
+        reading.document = FolmiraKit::Folmira::read(path, false);
+    } catch (const FolmiraKit::ConversionError& error) {
+        reading.refusal = error.what();
+    }
+    reading.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    done = true;
+    sampler.join();
+    reading.peakMegabytes = peak / 1024;
+    reading.beforeMegabytes = before / 1024;
+    start = std::chrono::steady_clock::now();
+    std::string command = "pdftotext -q '" + path.string() + "' /dev/null";
+    if (std::system(command.c_str()) == 0)
+        reading.pdftotextSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    return reading;
+}
+
+fs::path written(const std::string& name, const Platform::Bytes& pdf)
+{
+    fs::path path = fs::temp_directory_path() / name;
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(pdf.data()),
+                                                static_cast<std::streamsize>(pdf.size()));
+    return path;
+}
+
+void report(benchmark::State& state, const Reading& reading, const char* kept, double count, double of)
+{
+    if (!reading.refusal.empty()) state.SkipWithError(reading.refusal.c_str());
+    state.counters[kept] = count;
+    state.counters["of"] = of;
+    state.counters["seconds"] = reading.seconds;
+    state.counters["pdftotext_s"] = reading.pdftotextSeconds;
+    state.counters["tree_peak_MB"] = static_cast<double>(reading.peakMegabytes);
+    state.counters["bench_MB"] = static_cast<double>(reading.beforeMegabytes);
+}
+
+void BM_PhotoReport(benchmark::State& state)
+{
+    const int pages = static_cast<int>(state.range(0));
+    const fs::path path = written("folmira-bench-photos.pdf", photoReport(pages));
+    Reading reading;
+    for (auto _ : state) {
+        reading = readSampled(path);
+        state.SetIterationTime(reading.seconds);
+    }
+    const auto& blocks = reading.document.blocks;
+    auto pictures = std::count_if(blocks.begin(), blocks.end(), [](const FolmiraKit::Block& b) { return b.as<FolmiraKit::Block::Image>() != nullptr; });
+    report(state, reading, "pictures", static_cast<double>(pictures), pages);
+    state.counters["pdf_MB"] = static_cast<double>(fs::file_size(path)) / (1 << 20);
+    fs::remove(path);
+}
+
+void BM_Plots(benchmark::State& state)
+{
+    const int pages = static_cast<int>(state.range(0));
+    const fs::path path = written("folmira-bench-plots.pdf", plots(pages, 1'000'000));
+    Reading reading;
+    for (auto _ : state) {
+        reading = readSampled(path);
+        state.SetIterationTime(reading.seconds);
+    }
+    const std::string text = reading.document.plainText();
+    int headings = 0;
+    for (int p = 1; p <= pages; ++p)
+        headings += text.find("Section " + std::to_string(p) + " plot") != std::string::npos;
+    report(state, reading, "headings", headings, pages);
+    fs::remove(path);
+}
+
+} // namespace
+
+BENCHMARK(BM_PhotoReport)->Arg(200)->UseManualTime()->Unit(benchmark::kSecond)->Iterations(1);
+BENCHMARK(BM_Plots)->Arg(40)->UseManualTime()->Unit(benchmark::kSecond)->Iterations(1);
+
+BENCHMARK_MAIN();
