@@ -287,10 +287,10 @@ void Lexer::lex(std::string_view data)
             hasName_ = true;
         } else if (isOperator(t)) {
             operands_ += tokens.count() - counted;
-            counted = tokens.count();
             if (drawsPath(t.text)) out_.own.drawingTokens += operands_;
             operands_ = 0;
             operate(t.text, tokens);
+            counted = tokens.count(); // an inline image's dictionary is no operand
         }
     }
     operands_ += tokens.count() - counted;

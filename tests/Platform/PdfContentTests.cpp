@@ -1,5 +1,6 @@
 #include "Platform/PdfContent.h"
 #include "Platform/PdfContentCost.h"
+#include "Platform/PdfContentLexer.h"
 #include "tests/Platform/PdfFixtures.h"
 
 #include <gtest/gtest.h>
@@ -417,4 +418,99 @@ TEST(PdfContentCost, CountsAMaskGroupAtEachGsAndAShadingAtEachSh)
     EXPECT_EQ(cost.bytes, content.size() + 2 * group.size() + 3 * data.size());
     EXPECT_GE(cost.tokens, 3 * data.size());
     EXPECT_LT(cost.tokens, 3 * data.size() + content.size());
+}
+
+TEST(PdfContentCost, CountsThePagesDrawingApartAndLeavesItOutOfItsText)
+{
+    struct Case {
+        std::string content;
+        std::size_t drawingTokens;
+        std::string kept; // withoutDrawing's content, white space collapsed
+    };
+    const Case cases[] = {
+        {"0 0 m 10 10 l S", 7, ""},
+        {"BT /F1 12 Tf (a) Tj ET 1 2 3 4 re f*", 6, "BT /F1 12 Tf (a) Tj ET"},
+        // A clip with its path, inside a saved state; the operators that set how lines are drawn stay.
+        {"q 2 w 0 0 m 5 5 l W n (m l) Tj Q", 8, "q 2 w (m l) Tj Q"},
+        // An inline image whose data spells operators; operands without an operator at the end.
+        {"BI /W 1 /H 1 /CS /G /BPC 8 ID m EI 1 1 l 7", 3, "BI /W 1 /H 1 /CS /G /BPC 8 ID m EI 7"},
+        // Tokens with no space between: none may join once a path goes from between them.
+        {"BT/F1 9 Tf ET[0 0 100 100]0 d 1 1 m(x)Tj", 3, "BT/F1 9 Tf ET[0 0 100 100]0 d (x)Tj"},
+        {"1 2 3 4 5 6 c 1 2 3 4 v 1 2 3 4 y h s F B B* b b*", 24, ""},
+    };
+    auto collapsed = [](const std::string& text) {
+        std::istringstream words(text);
+        std::string out;
+        for (std::string word; words >> word;) out += (out.empty() ? "" : " ") + word;
+        return out;
+    };
+    for (const Case& c : cases) {
+        Builder builder;
+        builder.page(c.content, {});
+        TextCost cost = measureFirstPage(builder.write());
+        EXPECT_EQ(cost.drawingTokens, c.drawingTokens) << c.content;
+        EXPECT_EQ(collapsed(withoutDrawing(c.content)), c.kept) << c.content;
+        // What is left draws no path, and shows what the whole showed.
+        Builder left;
+        left.page(withoutDrawing(c.content), {});
+        TextCost leftCost = measureFirstPage(left.write());
+        EXPECT_EQ(leftCost.drawingTokens, 0u) << c.content;
+        EXPECT_EQ(leftCost.shownBytes, cost.shownBytes) << c.content;
+    }
+}
+
+TEST(PdfContentCost, APagesTextIsReadAsWellWithoutItsDrawing)
+{
+    QPDFObjectHandle fonts =
+        QPDFObjectHandle::parse("<< /Font << /F1 << /Type /Font /Subtype /Type1 /BaseFont /Helvetica >> >> >>");
+    std::string drawing = "q 0.1 w 72 100 m\n";
+    for (int i = 0; i < 2'000; ++i) drawing += std::to_string(72 + i % 400) + " " + std::to_string(100 + i % 500) + " l\n";
+    drawing += "S Q\n";
+    const std::string heading = "BT /F1 18 Tf 72 740 Td (Section one plot) Tj ET\n";
+    const std::string footer = "BT /F1 10 Tf 72 60 Td (Measured on the coast) Tj ET\n";
+    TextCost limits = unlimited;
+    limits.tokens = 1'000;
+
+    struct Case {
+        const char* name;
+        bool inForm;           // the drawing is a form's, which the page draws
+        std::optional<Rect> crop;
+        bool past;             // the text's own cost is past the limits
+    };
+    for (const Case& c : {Case{"drawn on the page", false, std::nullopt, false},
+                          Case{"drawn on a cropped page", false, Rect{36, 36, 500, 720}, false},
+                          Case{"drawn in a form", true, std::nullopt, true}}) {
+        Builder builder;
+        QPDFObjectHandle resources = fonts;
+        std::string content = heading + drawing + footer;
+        if (c.inForm) {
+            resources = Builder::xobjects({{"Plot", builder.form(drawing, QPDFObjectHandle::newNull())}});
+            resources.replaceKey("/Font", fonts.getKey("/Font"));
+            content = heading + "/Plot Do\n" + footer;
+        }
+        // The page's resources are inherited from its tree, as many writers leave them.
+        builder.page(content, QPDFObjectHandle::newNull(), {0, 0, 612, 792}, c.crop);
+        QPDFObjectHandle page = QPDFPageDocumentHelper(builder.qpdf()).getAllPages().at(0).getObjectHandle();
+        page.removeKey("/Resources");
+        page.getKey("/Parent").replaceKey("/Resources", resources);
+        auto document = PdfDocument::open(builder.write()).document.value();
+        const PdfPage original = document.page(0).value();
+
+        TextCost cost = measureText(original, limits);
+        EXPECT_EQ(cost.past(limits), c.past) << c.name;
+        EXPECT_TRUE(cost.drawingTooLarge(limits)) << c.name;
+        EXPECT_EQ(cost.drawingTokens, c.inForm ? 0u : 6'004u) << c.name;
+        if (c.past) continue;
+
+        auto alone = withoutDrawing(original, 1 << 20);
+        ASSERT_TRUE(alone) << c.name;
+        auto copy = PdfDocument::open(*alone).document.value().page(0).value();
+        EXPECT_EQ(copy.cropBox(), original.cropBox()) << c.name;
+        const PdfPageText text = original.text(), kept = copy.text();
+        EXPECT_EQ(kept.text, text.text) << c.name;
+        EXPECT_EQ(kept.boxes, text.boxes) << c.name;
+        EXPECT_LT(alone->size(), 4'000u) << c.name; // the drawing went, the fonts came along
+        // Nothing that can't be decoded within the bytes allowed.
+        EXPECT_FALSE(withoutDrawing(original, 100)) << c.name;
+    }
 }

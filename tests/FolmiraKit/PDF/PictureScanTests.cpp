@@ -1,4 +1,5 @@
 #include "FolmiraKit/PDF/PictureScan.h"
+#include "FolmiraKit/PDF/PDFReader.h"
 #include "FolmiraKit/PDF/PageReading.h"
 #include "Platform/Images.h"
 #include "tests/Platform/PdfFixtures.h"
@@ -268,4 +269,66 @@ TEST(PictureScan, OnlyWaitingPicturesAreRenderedWithinTheBudget)
     });
     EXPECT_EQ(failed.failedPages, (std::vector<int>{0, 1}));
     EXPECT_TRUE(failedPages[0][0].picture->data.empty());
+}
+
+TEST(PictureScan, PicturesOnPaperAreKeptAcrossManyPagesWithinTheBytesHeld)
+{
+    // Thirty pages, each one picture of 100 × 100 points: a region that costs
+    // 2 × 200 × 200 pixels, and a PNG of 1,000 bytes.
+    const Rect r{50, 50, 100, 100};
+    const std::int64_t cost = 80'000;
+    struct Case {
+        const char* name;
+        std::int64_t pixels, paperPixels;
+        std::size_t heldBytes;
+        int kept;
+        std::int64_t spent;
+    };
+    const Case cases[] = {
+        {"pictures on paper spend no pixels", 1, cost, SIZE_MAX, 30, 0},
+        {"larger than paper, they share the pixels", 10 * cost, cost - 1, SIZE_MAX, 10, 10 * cost},
+        {"their PNGs within the bytes held", 1, cost, 12'500, 12, 0},
+        {"both at once", 10 * cost, cost - 1, 5'000, 5, 10 * cost},
+    };
+    for (const Case& c : cases) {
+        std::vector<PDFReader::Lines> pages(30);
+        for (auto& lines : pages) lines.push_back(PDFReader::Line{{}, r, PictureScan::unrendered(r), false});
+        std::vector<std::vector<Rect>> drawn(30, {r});
+        PictureScan::RenderBudget budget(c.pixels, c.heldBytes);
+        auto result = PictureScan::renderPictures(
+            pages, drawn, budget,
+            [](int, const std::vector<Rect>& regions) {
+                return std::optional(std::vector<std::optional<std::vector<std::uint8_t>>>(
+                    regions.size(), std::vector<std::uint8_t>(1000, 7)));
+            },
+            c.paperPixels);
+        const int kept = static_cast<int>(std::count_if(pages.begin(), pages.end(), [](const auto& lines) {
+            return lines.size() == 1 && lines[0].picture->data.size() == 1000;
+        }));
+        EXPECT_EQ(kept, c.kept) << c.name;
+        EXPECT_EQ(result.overBudget, 30 - c.kept) << c.name;
+        EXPECT_EQ(budget.spent(), c.spent) << c.name;
+    }
+}
+
+TEST(PictureScan, ALongDocumentKeepsThePictureOfEveryPage)
+{
+    // Seventy pages of a caption above a photo 540 × 405 points: cutting them
+    // out paints some 120 million pixels in all, each page's well within its own limits.
+    const int pages = 70;
+    Builder builder;
+    QPDFObjectHandle resources = Builder::xobjects({{"Photo", builder.image(24, 18)}});
+    resources.replaceKey("/Font", QPDFObjectHandle::parse("<< /F1 << /Type /Font /Subtype /Type1 /BaseFont /Helvetica >> >>"));
+    for (int p = 1; p <= pages; ++p)
+        builder.page("BT /F1 12 Tf 72 740 Td (Photo " + std::to_string(p) + " of the harbour at dawn.) Tj ET\n" +
+                         "q 540 0 0 405 36 300 cm /Photo Do Q\n",
+                     resources);
+    BigDocument document = PDFReader::read(builder.write(), "Photos", 2);
+    const auto& blocks = document.blocks;
+    const long pictures = std::count_if(blocks.begin(), blocks.end(), [](const Block& b) {
+        const auto* image = b.as<Block::Image>();
+        return image && Platform::imageInfo(image->picture.data) == Platform::ImageInfo{1080, 810};
+    });
+    EXPECT_EQ(pictures, pages);
+    EXPECT_TRUE(document.notes.empty()) << document.notes.front().message;
 }

@@ -20,10 +20,13 @@
 #include <cmath>
 #include <atomic>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <random>
 
 using namespace FolmiraKit;
+using HostileFiles::Cost;
+using HostileFiles::probe;
 using PdfFixtures::Builder;
 using Platform::Rect;
 using Reason = ConversionError::Reason;
@@ -375,4 +378,136 @@ TEST(PdfWorkerBoundary, ACrashOnAShareOfMemoryIsTriedAgainAloneAPassedLimitIsNot
         EXPECT_EQ(document.leftOutPages, c.leftOut) << c.signal;
         EXPECT_EQ(asked, c.pageRequests) << c.signal;
     }
+}
+
+TEST(PdfWorkerBoundary, TextBesideADrawingOfMillionsOfTokensIsKept)
+{
+    // A dense plot: one stroked line of 700,000 pieces, 2.1 million tokens,
+    // past the bound on what reading a page's text may cost when counted whole.
+    std::string plot = "q 0.1 w 72 100 m\n";
+    for (int i = 0; i < 700'000; ++i)
+        plot += std::to_string(72 + (i * 7) % 460) + " " + std::to_string(100 + (i * 13) % 560) + " l\n";
+    plot += "S Q\n";
+    struct Case {
+        const char* name;
+        bool inForm; // a drawing in a form is read with the page's text, and counted whole
+        std::string text;
+        std::vector<int> leftOut;
+    };
+    const Case cases[] = {
+        {"drawn on the pages", false,
+         "Section 1 plot Measured on the coast.\nSection 2 plot Measured on the coast.\nSection 3 plot Measured on "
+         "the coast.\nAn ordinary last page.",
+         {}},
+        {"drawn in a form", true, "An ordinary last page.", {1, 2, 3}},
+    };
+    for (const Case& c : cases) {
+        Builder builder;
+        QPDFObjectHandle resources = fonts();
+        QPDFObjectHandle drawing = builder.qpdf().newStream(plot);
+        if (c.inForm) {
+            resources.replaceKey("/XObject", Builder::xobjects({{"Plot", builder.form(plot, QPDFObjectHandle::newNull())}})
+                                                 .getKey("/XObject"));
+            drawing = builder.qpdf().newStream("/Plot Do\n");
+        }
+        // Three pages share the drawing: each its own heading and footer around it.
+        for (int p = 1; p <= 3; ++p) {
+            builder.page("", resources);
+            QPDFObjectHandle page = QPDFPageDocumentHelper(builder.qpdf()).getAllPages().back().getObjectHandle();
+            QPDFObjectHandle contents = QPDFObjectHandle::newArray();
+            contents.appendItem(builder.qpdf().newStream(caption("Section " + std::to_string(p) + " plot", 740)));
+            contents.appendItem(drawing);
+            contents.appendItem(builder.qpdf().newStream(caption("Measured on the coast.", 60)));
+            page.replaceKey("/Contents", contents);
+        }
+        builder.page(caption("An ordinary last page."), fonts());
+        BigDocument document = PDFReader::read(builder.write(), "Sample", 2);
+        EXPECT_EQ(document.plainText(), c.text) << c.name;
+        EXPECT_EQ(document.leftOutPages, c.leftOut) << c.name;
+    }
+}
+
+TEST(PdfWorkerBoundary, AReplyIsBoundedByWhatItDecodesTo)
+{
+    using PDFReader::Line;
+    using PDFReader::PageReading;
+    using PDFReader::Word;
+    const Word word{"Pear", {72, 700, 30, 12}, 12, false, false};
+    const std::size_t emptyLines = PDFLimits::readingBytes / sizeof(Line);
+    struct Case {
+        std::string name;
+        std::function<void(PageReading&)> fill;
+        bool damaged;
+    };
+    const std::vector<Case> cases{
+        {"as many empty lines as a reading may hold", [&](PageReading& r) { r.text.lines.resize(emptyLines); }, false},
+        {"one empty line more", [&](PageReading& r) { r.text.lines.resize(emptyLines + 1); }, true},
+        {"words that fit", [&](PageReading& r) { r.text.words.words.assign(1000, word); }, false},
+        {"as many words as an empty line more",
+         [&](PageReading& r) {
+             r.text.lines.resize(emptyLines / 2);
+             r.text.words.words.assign((emptyLines / 2 + 1) * sizeof(Line) / sizeof(Word) + 1, word);
+         },
+         true},
+        {"words of long text",
+         [&](PageReading& r) {
+             r.text.words.words.assign(8, word);
+             for (Word& w : r.text.words.words) w.text.assign(PDFLimits::readingBytes / 8, 'a');
+         },
+         true},
+    };
+    for (const Case& c : cases) {
+        PageReading reading;
+        reading.fetched = true;
+        c.fill(reading);
+        const Platform::Bytes encoded = PDFReader::encode(reading);
+        // Within the bytes a reply may carry, whatever it decodes to.
+        EXPECT_LT(encoded.size(), std::size_t{32} << 20) << c.name;
+        if (c.damaged) {
+            EXPECT_THROW(PDFReader::decodePageReading(encoded), Platform::WireReader::Short) << c.name;
+            continue;
+        }
+        EXPECT_EQ(PDFReader::decodePageReading(encoded).text.lines.size(), reading.text.lines.size()) << c.name;
+        // What the document may hold: the first fits, the second is past it and leaves its page out.
+        PDFReader::HeldReadings held(PDFLimits::readingBytes + PDFLimits::readingBytes / 2);
+        EXPECT_FALSE(PDFReader::decodePageReading(encoded, &held).text.tooLarge) << c.name;
+        const PageReading second = PDFReader::decodePageReading(encoded, &held);
+        EXPECT_EQ(second.text.tooLarge, c.name != "words that fit") << c.name;
+        EXPECT_TRUE(second.fetched) << c.name;
+    }
+
+    // An opening of more pages than any document read is too large, told
+    // from its count before anything is held for its pages.
+    for (std::size_t pages : {std::size_t{3}, PDFLimits::documentPages + 1}) {
+        PDFReader::DocumentOpening opening{PDFReader::DocumentOpening::State::opened, true, {}};
+        opening.cropBoxes.assign(pages, Rect{0, 0, 612, 792});
+        const auto back = PDFReader::decodeOpening(PDFReader::encode(opening));
+        EXPECT_EQ(back.state, pages > 3 ? PDFReader::DocumentOpening::State::tooLarge
+                                        : PDFReader::DocumentOpening::State::opened);
+        EXPECT_EQ(back.cropBoxes.size(), pages > 3 ? 0u : 3u);
+    }
+}
+
+TEST(PdfWorkerBoundary, AWorkersLawfulRepliesCostTheAppNoMoreThanTheyMayDecodeTo)
+{
+    if (HangGuard::sanitized || HangGuard::threadSanitized)
+        GTEST_SKIP() << "the sanitizer's allocator keeps what is freed";
+    const auto file = std::filesystem::temp_directory_path() / ("amplified-" + std::to_string(getpid()) + ".pdf");
+    const Platform::Bytes pdf = onePage(caption("Apples grow on page one."));
+    std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(pdf.data()),
+                                                static_cast<std::streamsize>(pdf.size()));
+    struct Case {
+        std::string mode;
+        std::string output; // the probe's first line
+    };
+    // Twenty pages of 32 MB replies, each of empty lines: as many as fit the
+    // reply (3.4 times its size decoded), or as many as fit a reading decoded.
+    for (const Case& c : {Case{"amplify", "refused unsupported"}, Case{"fitting", "refused noTextLayer"}}) {
+        WorkerProgram program(fake(c.mode));
+        const Cost cost = probe(file);
+        EXPECT_EQ(cost.output.substr(0, cost.output.find('\n')), c.output) << c.mode << ": " << cost.output;
+        // Twenty readings held of at most 8 MB, and the process's own.
+        EXPECT_LT(cost.peakMegabytes, 300) << c.mode;
+    }
+    std::filesystem::remove(file);
 }
