@@ -38,7 +38,8 @@ inline constexpr std::size_t textFormUses = 10'000;
 // Operands and operators: Poppler reads some 1 to 8 million a second (the
 // fewest when operands pile up with no operator to take them), and keeps
 // every path segment of a drawing in hand (two million tokens of short lines
-// take it 130 MB).
+// take it 130 MB). A page whose own drawing takes it past this has its text
+// read from a copy without the drawing, so only the tokens left count.
 inline constexpr std::size_t textTokens = 2'000'000;
 // What one page's reading (its text, its picture scan, its pictures'
 // rendering) may cost its worker process, whatever the page holds: CPU time,

@@ -41,26 +41,22 @@ PageText textOf(const Platform::PdfPageText& text, const Rect& mediaBox)
     return read;
 }
 
-PageText readPageText(const Platform::PdfPage& page)
+// The page whose text and pictures are read: the page itself, or, when only
+// its drawing is past the bounds of reading, a copy of it without the
+// drawing. None when it is too large to read.
+std::optional<Platform::PdfPage> pageToRead(const Platform::PdfPage& page)
 {
     constexpr Platform::PdfContent::TextCost limits{PDFLimits::textContentBytes, PDFLimits::textOperators,
                                                     PDFLimits::shownTextBytes, PDFLimits::textFormUses,
                                                     PDFLimits::graphicsStates, PDFLimits::textTokens};
-    PageText skipped;
-    skipped.tooLarge = true;
     // The counter only filters out what it measured past a bound; where it
     // can't tell, the worker's limits on Poppler's own work decide.
     const Platform::PdfContent::TextCost cost = Platform::PdfContent::measureText(page, limits);
-    if (cost.past(limits)) return skipped;
-    if (cost.drawingTooLarge(limits)) {
-        // A drawing of millions of lines beside the text: the text is read
-        // from the page without it.
-        auto alone = Platform::PdfContent::withoutDrawing(page, PDFLimits::textContentBytes);
-        auto opened = alone ? Platform::PdfDocument::open(*alone) : Platform::PdfDocument::Opened{};
-        auto copy = opened.document ? opened.document->page(0) : std::nullopt;
-        return copy ? textOf(copy->text(), page.mediaBox()) : skipped;
-    }
-    return textOf(page.text(), page.mediaBox());
+    if (cost.past(limits)) return std::nullopt;
+    if (!cost.drawingTooLarge(limits)) return page;
+    auto alone = Platform::PdfContent::withoutDrawing(page, PDFLimits::textContentBytes);
+    auto opened = alone ? Platform::PdfDocument::open(*alone) : Platform::PdfDocument::Opened{};
+    return opened.document ? opened.document->page(0) : std::nullopt;
 }
 
 // A reply is read as untrusted input: a number that is not finite, or past
@@ -231,9 +227,14 @@ PageReading readPage(const Platform::PdfDocument& document, int index)
     auto page = document.page(index);
     if (!page) return reading;
     reading.fetched = true;
-    reading.text = readPageText(*page);
-    if (reading.text.tooLarge) return reading;
-    std::vector<Rect> drawn = PictureScan::scanPage(*page);
+    auto read = pageToRead(*page);
+    if (!read) {
+        reading.text.tooLarge = true;
+        return reading;
+    }
+    reading.text = textOf(read->text(), page->mediaBox());
+    // Where the page draws its pictures; rendering them draws the page itself.
+    std::vector<Rect> drawn = PictureScan::scanPage(*read);
     reading.pictures = PictureScan::regions(drawn, page->cropBox());
     if (!reading.pictures.empty()) reading.drawn = std::move(drawn);
     return reading;
