@@ -196,6 +196,10 @@ void BM_PhotoReport(benchmark::State& state)
     const auto& blocks = reading.document.blocks;
     auto pictures = std::count_if(blocks.begin(), blocks.end(), [](const FolmiraKit::Block& b) { return b.as<FolmiraKit::Block::Image>() != nullptr; });
     report(state, reading, "pictures", static_cast<double>(pictures), pages);
+    double held = 0;
+    for (const auto& block : blocks)
+        if (const auto* image = block.as<FolmiraKit::Block::Image>()) held += static_cast<double>(image->picture.data.size());
+    state.counters["pictures_MB"] = held / (1 << 20);
     state.counters["pdf_MB"] = static_cast<double>(fs::file_size(path)) / (1 << 20);
     fs::remove(path);
 }

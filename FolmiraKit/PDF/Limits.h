@@ -65,12 +65,12 @@ inline constexpr std::size_t heldPictureBytes = std::size_t{400} << 20;
 // each before it reads a word.
 inline constexpr std::size_t documentPages = 500'000;
 // What one page's reading may take in the app once decoded (its words, its
-// lines with their words again, its rectangles): the densest real pages take
-// some 200 KB, a reply of empty lines 3.4 times its own size.
+// lines with their words again, its rectangles): dense pages of real manuals
+// take some 110 KB, a reply of empty lines 3.4 times its own size.
 inline constexpr std::size_t readingBytes = std::size_t{8} << 20;
 // What the decoded readings of one document's pages may hold in the app at
-// once; a page past it is left out as too large.
-inline constexpr std::size_t heldReadingBytes = std::size_t{512} << 20;
+// once, some 9,000 dense pages; a page past it is left out as too large.
+inline constexpr std::size_t heldReadingBytes = std::size_t{1} << 30;
 // Candidate gutter positions tried on one page (one every 2 points across 40 %
 // of the text's width): text wider than 5,000 points is no page anyone reads.
 inline constexpr int gutterCandidates = 1'000;
