@@ -22,5 +22,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (std::uint32_t index : lexed.draws)
         if (index >= lexed.names.size()) std::abort();
     if (lexed.own.bytes < size || lexed.own.tokens > size) std::abort();
+    if (lexed.own.drawingTokens > lexed.own.tokens) std::abort();
+
+    // The content without its drawing draws no path and shows what the whole showed.
+    Platform::PdfContent::Lexed whole, kept;
+    Platform::PdfContent::Lexer(whole).lex(text);
+    Platform::PdfContent::Lexer(kept).lex(Platform::PdfContent::withoutDrawing(text));
+    if (kept.own.drawingTokens != 0 || kept.own.textOperators != whole.own.textOperators ||
+        kept.own.shownBytes != whole.own.shownBytes || kept.own.tokens + whole.own.drawingTokens != whole.own.tokens)
+        std::abort();
     return 0;
 }
