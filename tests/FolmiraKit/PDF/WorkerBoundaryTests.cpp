@@ -401,6 +401,8 @@ TEST(PdfWorkerBoundary, TextBesideADrawingOfMillionsOfTokensIsKept)
          {}},
         {"drawn in a form", true, "An ordinary last page.", {1, 2, 3}},
     };
+    // The default CPU time of a page, on a machine as slow as a sanitized build.
+    PageLimits limits(PDFLimits::pageCpuSeconds * HangGuard::scale(), 0);
     for (const Case& c : cases) {
         Builder builder;
         QPDFObjectHandle resources = fonts();
