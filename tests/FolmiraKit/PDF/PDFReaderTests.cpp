@@ -248,8 +248,9 @@ TEST(PdfReader, CountsTheTextAPageDrawsThroughFormsAgainstItsBound)
 TEST(PdfReader, LeavesOutPagesPastAnyBoundOfWhatTheyDraw)
 {
     // One operator showing more than the bound's bytes; states saved past
-    // the bound (Poppler copies the whole state for each); a drawing of more
-    // tokens than the bound, each line a path Poppler keeps.
+    // the bound (Poppler copies the whole state for each); more tokens than
+    // the bound that are no drawing. A drawing of as many tokens, each line a
+    // path Poppler would keep, is left out of reading its page's text instead.
     Builder builder;
     builder.page(text({"Apples grow here."}, 72, 700), resources(builder));
     builder.page(text({std::string(PDFLimits::shownTextBytes + 1, 'x')}, 72, 500), resources(builder));
@@ -257,10 +258,12 @@ TEST(PdfReader, LeavesOutPagesPastAnyBoundOfWhatTheyDraw)
                  resources(builder));
     builder.page(text({"Plums grow here."}, 72, 700) + repeated("0 0 m 1 1 l ", PDFLimits::textTokens / 6 + 1),
                  resources(builder));
+    builder.page(text({"Figs grow here."}, 72, 700) + repeated("0 g ", PDFLimits::textTokens / 2 + 1),
+                 resources(builder));
     BigDocument document = readPdf(builder.write());
-    EXPECT_EQ(document.plainText(), "Apples grow here.");
+    EXPECT_EQ(document.plainText(), "Apples grow here.\nPlums grow here.");
     ASSERT_EQ(document.notes.size(), 1u);
-    EXPECT_EQ(document.notes[0].message, "Pages 2, 3, 4 were left out: their text is too large for Folmira to read.");
+    EXPECT_EQ(document.notes[0].message, "Pages 2, 3, 5 were left out: their text is too large for Folmira to read.");
 }
 
 TEST(PdfReader, RefusesAPdfWithWordsOnlyOnPagesTooLargeToRead)
