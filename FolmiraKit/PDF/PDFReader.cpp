@@ -315,8 +315,8 @@ BigDocument read(const std::vector<std::uint8_t>& data, const std::string& title
     PictureScan::RenderBudget budget(PDFLimits::renderedPixels, PDFLimits::heldPictureBytes);
     auto rendered = PictureScan::renderPictures(
         pass.pages, drawn, budget,
-        [&](int index, const std::vector<Rect>& regions) { return source.render(index, regions); },
-        PDFLimits::paperPixels);
+        [&](int worker, int index, const std::vector<Rect>& regions) { return source.render(index, regions, worker); },
+        PDFLimits::paperPixels, source.renderers());
     const int picturesLeftOut = rendered.overBudget + leaveOutPictures(rendered.failedPages, pass);
 
     std::vector<ConversionNote> notes;

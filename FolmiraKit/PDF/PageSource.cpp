@@ -182,6 +182,7 @@ std::vector<PageReading> PageSource::readPages(int pageCount)
     }
     // Workers no thread will use are ended now rather than at the end.
     for (std::size_t s = running.size() + 1; s < slots_.size(); ++s) slots_[s]->worker->end();
+    renderers_ = static_cast<int>(running.size()) + 1;
     work(*slots_.front(), errors[0]);
     for (std::thread& t : running) t.join();
     for (const std::exception_ptr& error : errors)
@@ -189,13 +190,14 @@ std::vector<PageReading> PageSource::readPages(int pageCount)
     return pages;
 }
 
-std::optional<std::vector<std::optional<Bytes>>> PageSource::render(int index, const std::vector<Rect>& regions)
+std::optional<std::vector<std::optional<Bytes>>> PageSource::render(int index, const std::vector<Rect>& regions,
+                                                                      int worker)
 {
     // A page's pictures share its CPU time with its reading.
     const double spent = static_cast<std::size_t>(index) < cpuSpent_.size() ? cpuSpent_[static_cast<std::size_t>(index)] : 0;
     const double left = limits_.cpuSeconds - spent;
     if (left < 0.001) return std::nullopt;
-    Slot& slot = *slots_.front();
+    Slot& slot = *slots_[static_cast<std::size_t>(std::clamp(worker, 0, renderers_ - 1))];
     auto reply = ask(slot, WorkerRequest::renderRegions, encodeRegionsRequest(index, regions),
                      largestRendering(regions), left);
     if (reply.status != Status::ok) return std::nullopt;

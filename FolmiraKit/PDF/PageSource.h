@@ -43,10 +43,14 @@ public:
     // empty; when one can't be started the others read its share). A page
     // whose worker ended comes back fetched and too large. Throws Cancelled.
     std::vector<PageReading> readPages(int pageCount);
-    // PNGs of `regions` of page `index`, within what is left of the page's CPU
-    // time after its reading; none when its worker ended or sent a picture
-    // larger than its region. Throws Cancelled.
-    std::optional<std::vector<std::optional<Platform::Bytes>>> render(int index, const std::vector<Rect>& regions);
+    // PNGs of `regions` of page `index` drawn by worker `worker` (0 to
+    // renderers() - 1; calls for different workers may run at once), within
+    // what is left of the page's CPU time after its reading; none when its
+    // worker ended or sent a picture larger than its region. Throws Cancelled.
+    std::optional<std::vector<std::optional<Platform::Bytes>>> render(int index, const std::vector<Rect>& regions,
+                                                                      int worker = 0);
+    // The workers that read the pages, and so may render their pictures.
+    int renderers() const { return renderers_; }
 
 private:
     struct Slot;
@@ -60,6 +64,7 @@ private:
     std::vector<std::unique_ptr<Slot>> slots_;
     std::vector<double> cpuSpent_; // by page: what its reading took of its CPU time
     HeldReadings held_{PDFLimits::heldReadingBytes};
+    int renderers_ = 1;
 };
 
 // The threads (and workers) a document is read with: min(cores, 4), unless

@@ -5,7 +5,11 @@
 #include "Platform/Images.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <exception>
+#include <system_error>
+#include <thread>
 
 namespace FolmiraKit::PictureScan {
 
@@ -180,17 +184,64 @@ Picture unrendered(const Rect& region)
     return Picture{{}, region.width, region.height, ""};
 }
 
-RenderedPictures renderPictures(std::vector<PDFReader::Lines>& pages, const std::vector<std::vector<Rect>>& drawn,
-                                RenderBudget& budget, const RegionRenderer& render, std::int64_t paperPixels)
+namespace {
+
+bool waiting(const PDFReader::Line& line)
 {
-    auto waiting = [](const PDFReader::Line& line) { return line.picture && line.picture->data.empty(); };
+    return line.picture && line.picture->data.empty();
+}
+
+// One page's regions to render, and what came of them.
+struct PageRender {
+    std::size_t page;
+    std::vector<Rect> regions;
+    std::optional<std::vector<std::optional<std::vector<std::uint8_t>>>> rendered;
+};
+
+// Renders `jobs` on up to `workers` threads at once, worker w on thread w;
+// the first error any of them meets is thrown once all have stopped.
+void renderAll(std::vector<PageRender>& jobs, int workers, const RegionRenderer& render)
+{
+    std::atomic<std::size_t> next{0};
+    std::atomic<bool> failed{false};
+    std::vector<std::exception_ptr> errors(static_cast<std::size_t>(std::max(workers, 1)));
+    auto work = [&](int worker) {
+        try {
+            for (std::size_t j = next++; j < jobs.size() && !failed; j = next++)
+                jobs[j].rendered = render(worker, static_cast<int>(jobs[j].page), jobs[j].regions);
+        } catch (...) {
+            errors[static_cast<std::size_t>(worker)] = std::current_exception();
+            failed = true;
+        }
+    };
+    std::vector<std::thread> helpers;
+    for (int w = 1; w < workers && static_cast<std::size_t>(w) < jobs.size(); ++w) {
+        try {
+            helpers.emplace_back(work, w);
+        } catch (const std::system_error&) {
+            break; // out of threads: those running render the rest
+        }
+    }
+    work(0);
+    for (std::thread& t : helpers) t.join();
+    for (const std::exception_ptr& error : errors)
+        if (error) std::rethrow_exception(error);
+}
+
+} // namespace
+
+RenderedPictures renderPictures(std::vector<PDFReader::Lines>& pages, const std::vector<std::vector<Rect>>& drawn,
+                                RenderBudget& budget, const RegionRenderer& render, std::int64_t paperPixels,
+                                int workers)
+{
     RenderedPictures result;
+    // The pixels are spent in the pages' order, before anything is rendered.
+    std::vector<PageRender> jobs;
     for (std::size_t i = 0; i < pages.size(); ++i) {
         PDFReader::Lines& lines = pages[i];
         if (std::none_of(lines.begin(), lines.end(), waiting)) continue;
         static const std::vector<Rect> none;
         const std::vector<Rect>& images = i < drawn.size() ? drawn[i] : none;
-        // The budget is spent in the page's order; then the page's regions are rendered at once.
         std::vector<Rect> regions;
         std::erase_if(lines, [&](PDFReader::Line& line) {
             if (!waiting(line)) return false;
@@ -203,24 +254,36 @@ RenderedPictures renderPictures(std::vector<PDFReader::Lines>& pages, const std:
             regions.push_back(line.rect);
             return false;
         });
-        if (regions.empty()) continue;
-        auto rendered = render(static_cast<int>(i), regions);
-        if (!rendered || rendered->size() != regions.size()) {
-            result.failedPages.push_back(static_cast<int>(i));
-            continue;
-        }
-        std::size_t next = 0;
-        std::erase_if(lines, [&](PDFReader::Line& line) {
-            if (!waiting(line)) return false;
-            auto& png = (*rendered)[next++];
-            if (!png) return true;
-            if (!budget.hold(png->size())) {
-                ++result.overBudget;
-                return true;
+        if (!regions.empty()) jobs.push_back(PageRender{i, std::move(regions), std::nullopt});
+    }
+    // A few pages at a time on every worker; their PNGs are kept in the pages'
+    // order, so the bytes held leave out the same pictures whichever renders first.
+    const std::size_t batch = 4 * static_cast<std::size_t>(std::max(workers, 1));
+    for (std::size_t first = 0; first < jobs.size(); first += batch) {
+        checkCancelled();
+        std::vector<PageRender> some(std::make_move_iterator(jobs.begin() + static_cast<std::ptrdiff_t>(first)),
+                                     std::make_move_iterator(jobs.begin() + static_cast<std::ptrdiff_t>(
+                                                                               std::min(first + batch, jobs.size()))));
+        renderAll(some, workers, render);
+        for (PageRender& job : some) {
+            auto& rendered = job.rendered;
+            if (!rendered || rendered->size() != job.regions.size()) {
+                result.failedPages.push_back(static_cast<int>(job.page));
+                continue;
             }
-            line.picture->data = std::move(*png);
-            return false;
-        });
+            std::size_t next = 0;
+            std::erase_if(pages[job.page], [&](PDFReader::Line& line) {
+                if (!waiting(line)) return false;
+                auto& png = (*rendered)[next++];
+                if (!png) return true;
+                if (!budget.hold(png->size())) {
+                    ++result.overBudget;
+                    return true;
+                }
+                line.picture->data = std::move(*png);
+                return false;
+            });
+        }
     }
     return result;
 }

@@ -96,11 +96,12 @@ private:
 // size in points.
 Picture unrendered(const Rect& region);
 
-// Renders the regions of page `index` (0-based), one PNG each, none for a
-// region that can't be rendered; none at all when the page's rendering
-// failed as a whole (past a limit of its worker).
+// Renders the regions of page `index` (0-based) on worker `worker`, one PNG
+// each, none for a region that can't be rendered; none at all when the page's
+// rendering failed as a whole (past a limit of its worker). Called for
+// different workers at once.
 using RegionRenderer = std::function<std::optional<std::vector<std::optional<std::vector<std::uint8_t>>>>(
-    int index, const std::vector<Rect>& regions)>;
+    int worker, int index, const std::vector<Rect>& regions)>;
 
 struct RenderedPictures {
     int overBudget = 0;           // pictures left out for the budget
@@ -110,10 +111,13 @@ struct RenderedPictures {
 // Renders the unrendered pictures among `pages` (one array of lines per page,
 // in page order; `drawn` the image rectangles of each, for the cost) within
 // `budget`, whose pixels only regions costing more than `paperPixels` spend;
-// pictures past it, or whose region cannot be rendered, lose their line. A failed page keeps its lines unrendered, for the caller to drop.
-// Checks for a cancel before every picture.
+// pictures past it, or whose region cannot be rendered, lose their line. The
+// pages are rendered by `workers` workers (0 to workers - 1) at once, and
+// what is kept does not depend on their number. A failed page keeps its lines
+// unrendered, for the caller to drop. Checks for a cancel before every picture.
 RenderedPictures renderPictures(std::vector<PDFReader::Lines>& pages, const std::vector<std::vector<Rect>>& drawn,
-                                RenderBudget& budget, const RegionRenderer& render, std::int64_t paperPixels = 0);
+                                RenderBudget& budget, const RegionRenderer& render, std::int64_t paperPixels = 0,
+                                int workers = 1);
 
 // The page's pictures in drawing order: every region rendered.
 std::vector<Found> find(const Platform::PdfPage& page);

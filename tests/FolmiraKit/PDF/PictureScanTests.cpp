@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+
 using namespace FolmiraKit;
 using PdfFixtures::Builder;
 using Platform::PdfDocument;
@@ -252,7 +254,7 @@ TEST(PictureScan, OnlyWaitingPicturesAreRenderedWithinTheBudget)
     std::vector<std::vector<Rect>> drawn;
     for (int p = 0; p < 3; ++p) drawn.push_back(PictureScan::scanPage(document.page(p).value()));
     auto failedPages = pages;
-    auto rendered = PictureScan::renderPictures(pages, drawn, budget, [&](int index, const std::vector<Rect>& regions) {
+    auto rendered = PictureScan::renderPictures(pages, drawn, budget, [&](int, int index, const std::vector<Rect>& regions) {
         return std::optional(PDFReader::renderRegions(document, index, regions));
     });
     EXPECT_EQ(rendered.overBudget, 1);
@@ -264,7 +266,7 @@ TEST(PictureScan, OnlyWaitingPicturesAreRenderedWithinTheBudget)
 
     // A page whose rendering failed as a whole is named, its pictures kept unrendered.
     PictureScan::RenderBudget ample(1'000'000);
-    auto failed = PictureScan::renderPictures(failedPages, drawn, ample, [](int, const std::vector<Rect>&) {
+    auto failed = PictureScan::renderPictures(failedPages, drawn, ample, [](int, int, const std::vector<Rect>&) {
         return std::optional<std::vector<std::optional<std::vector<std::uint8_t>>>>{};
     });
     EXPECT_EQ(failed.failedPages, (std::vector<int>{0, 1}));
@@ -290,25 +292,32 @@ TEST(PictureScan, PicturesOnPaperAreKeptAcrossManyPagesWithinTheBytesHeld)
         {"their PNGs within the bytes held", 1, cost, 12'500, 12, 0},
         {"both at once", 10 * cost, cost - 1, 5'000, 5, 10 * cost},
     };
-    for (const Case& c : cases) {
-        std::vector<PDFReader::Lines> pages(30);
-        for (auto& lines : pages) lines.push_back(PDFReader::Line{{}, r, PictureScan::unrendered(r), false});
-        std::vector<std::vector<Rect>> drawn(30, {r});
-        PictureScan::RenderBudget budget(c.pixels, c.heldBytes);
-        auto result = PictureScan::renderPictures(
-            pages, drawn, budget,
-            [](int, const std::vector<Rect>& regions) {
-                return std::optional(std::vector<std::optional<std::vector<std::uint8_t>>>(
-                    regions.size(), std::vector<std::uint8_t>(1000, 7)));
-            },
-            c.paperPixels);
-        const int kept = static_cast<int>(std::count_if(pages.begin(), pages.end(), [](const auto& lines) {
-            return lines.size() == 1 && lines[0].picture->data.size() == 1000;
-        }));
-        EXPECT_EQ(kept, c.kept) << c.name;
-        EXPECT_EQ(result.overBudget, 30 - c.kept) << c.name;
-        EXPECT_EQ(budget.spent(), c.spent) << c.name;
-    }
+    // Rendered by one worker or by three at once, the same pictures are kept.
+    for (const Case& c : cases)
+        for (int workers : {1, 3}) {
+            std::vector<PDFReader::Lines> pages(30);
+            for (auto& lines : pages) lines.push_back(PDFReader::Line{{}, r, PictureScan::unrendered(r), false});
+            std::vector<std::vector<Rect>> drawn(30, {r});
+            PictureScan::RenderBudget budget(c.pixels, c.heldBytes);
+            std::atomic<int> outside{0};
+            auto result = PictureScan::renderPictures(
+                pages, drawn, budget,
+                [&](int worker, int, const std::vector<Rect>& regions) {
+                    if (worker < 0 || worker >= workers) ++outside;
+                    return std::optional(std::vector<std::optional<std::vector<std::uint8_t>>>(
+                        regions.size(), std::vector<std::uint8_t>(1000, 7)));
+                },
+                c.paperPixels, workers);
+            const int kept = static_cast<int>(std::count_if(pages.begin(), pages.end(), [](const auto& lines) {
+                return lines.size() == 1 && lines[0].picture->data.size() == 1000;
+            }));
+            EXPECT_EQ(kept, c.kept) << c.name << ", " << workers;
+            EXPECT_EQ(result.overBudget, 30 - c.kept) << c.name << ", " << workers;
+            EXPECT_EQ(budget.spent(), c.spent) << c.name << ", " << workers;
+            EXPECT_EQ(outside, 0) << c.name << ", " << workers;
+            // The pictures kept are the first pages'.
+            for (int p = 0; p < 30; ++p) EXPECT_EQ(pages[static_cast<std::size_t>(p)].size(), p < c.kept ? 1u : 0u);
+        }
 }
 
 TEST(PictureScan, ALongDocumentKeepsThePictureOfEveryPage)
