@@ -329,9 +329,13 @@ BigDocument read(const std::vector<std::uint8_t>& data, const std::string& title
     if (!pass.tooLargePages.empty())
         notes.emplace_back(ConversionNote::Kind::warning, tooLargeNote(pass.tooLargePages));
 
+    // Each page's lines go once its pieces are made: its pictures are held once, not twice.
     Assembly assembly;
-    for (int i = 0; i < pageCount; ++i)
-        if (checkCancelled(), pass.cropBoxes[static_cast<std::size_t>(i)]) assembly.addPage(pass.pages[static_cast<std::size_t>(i)]);
+    for (std::size_t i = 0; i < static_cast<std::size_t>(pageCount); ++i) {
+        checkCancelled();
+        if (pass.cropBoxes[i]) assembly.addPage(pass.pages[i]);
+        Lines().swap(pass.pages[i]);
+    }
 
     if (assembly.twoColumnPages >= 1)
         notes.emplace_back(ConversionNote::Kind::info,
@@ -351,7 +355,7 @@ BigDocument read(const std::vector<std::uint8_t>& data, const std::string& title
 
     if (picturesLeftOut >= 1) notes.emplace_back(ConversionNote::Kind::warning, picturesNote(picturesLeftOut));
 
-    Blocks blocks = Inference::blocks(assembly.pieces);
+    Blocks blocks = Inference::blocks(std::move(assembly.pieces));
     promoteTitle(blocks);
     if (blocks.empty()) {
         if (!pass.tooLargePages.empty()) refuseTooLarge(pass, pageCount, title);

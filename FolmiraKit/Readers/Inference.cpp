@@ -121,7 +121,7 @@ Blocks classify(const std::vector<StyledParagraph>& paragraphs)
     return blocks;
 }
 
-Blocks blocks(const std::vector<Piece>& pieces)
+Blocks blocks(std::vector<Piece> pieces)
 {
     std::vector<StyledParagraph> paragraphs;
     std::vector<bool> kept(pieces.size(), false);
@@ -138,8 +138,8 @@ Blocks blocks(const std::vector<Piece>& pieces)
     out.reserve(pieces.size());
     std::size_t next = 0;
     for (std::size_t i = 0; i < pieces.size(); ++i) {
-        if (const auto* block = std::get_if<Block>(&pieces[i].value))
-            out.push_back(*block);
+        if (auto* block = std::get_if<Block>(&pieces[i].value))
+            out.push_back(std::move(*block));
         else if (kept[i])
             out.push_back(std::move(classified[next++]));
     }

@@ -42,9 +42,10 @@ struct Piece {
     static Piece block(Block b) { return Piece{std::move(b)}; }
 };
 
-// The document's blocks: ready blocks in their places, paragraphs classified,
-// paragraphs with nothing left after tidying dropped.
-Blocks blocks(const std::vector<Piece>& pieces);
+// The document's blocks: ready blocks in their places (moved, pictures and
+// all, not copied), paragraphs classified, paragraphs with nothing left after
+// tidying dropped.
+Blocks blocks(std::vector<Piece> pieces);
 
 // One block per paragraph, in order. The paragraphs' tidied runs must not be empty.
 Blocks classify(const std::vector<StyledParagraph>& paragraphs);

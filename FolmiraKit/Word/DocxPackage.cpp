@@ -235,7 +235,7 @@ BigDocument read(const Bytes& data, const std::string& title)
 
     auto documentNotes = notes(context);
     context.pictureParts.clear(); // the pieces hold their own copies
-    Blocks blocks = Inference::blocks(context.pieces);
+    Blocks blocks = Inference::blocks(std::move(context.pieces));
     if (blocks.empty()) throw ConversionError(Reason::empty, "This Word file is empty: there\u2019s no text to make large.");
     return BigDocument{title, BigDocument::Source::word, std::move(blocks), std::move(documentNotes)};
 }
