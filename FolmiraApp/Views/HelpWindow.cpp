@@ -9,7 +9,9 @@
 #include "FolmiraApp/Views/ToolBarFocus.h"
 #include "FolmiraKit/FolmiraKit.h"
 #include "Lyricade/Views/Decoration.h"
+#include "Lyricade/Views/ScreenFit.h"
 
+#include <QApplication>
 #include <QDesktopServices>
 #include <QFrame>
 #include <QHBoxLayout>
@@ -209,6 +211,7 @@ void HelpWindow::showPage()
 
 void HelpWindow::present()
 {
+    if (!isVisible()) Lyricade::fitOnScreen(*this, QApplication::activeWindow());
     show();
     raise();
     activateWindow();

@@ -8,13 +8,20 @@
 
 #include "FolmiraApp/Views/Application.h"
 #include "FolmiraApp/Views/DocumentView.h"
+#include "FolmiraApp/Views/HelpWindow.h"
 #include "FolmiraApp/Views/MainWindow.h"
+#include "FolmiraApp/Views/MenuBar.h"
 #include "FolmiraApp/Views/Panes.h"
 #include "FolmiraApp/Views/SettingsPanel.h"
+#include "FolmiraApp/Views/SettingsWindow.h"
 #include "FolmiraApp/Views/WelcomeView.h"
 #include "Lyricade/AppModel.h"
 #include "Lyricade/SongController.h"
+#include "Lyricade/Views/AddSongsSheet.h"
 #include "Lyricade/Views/InspectorView.h"
+#include "Lyricade/Views/LicensingSheet.h"
+#include "Lyricade/Views/QuickReference.h"
+#include "Lyricade/Views/SongEditorView.h"
 #include "Lyricade/Views/SongRootView.h"
 #include "Lyricade/Views/SongbookPane.h"
 #include "PdfView/Widgets/PdfPagesView.h"
@@ -34,6 +41,7 @@
 #include <QScrollBar>
 #include <QSplitter>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <limits>
 
@@ -338,6 +346,84 @@ TEST_F(ScreenFitChild, TheWelcomeSheetFitsTheScreenAndScrollsToItsButtons)
     EXPECT_EQ(misfits(*sheet), "");
 }
 
+// Why `window` does not lie within the screen's free area with every control
+// on it or scrollable to, or empty when it does.
+std::string offTheScreen(QWidget& window, const char* what)
+{
+    QApplication::processEvents();
+    const QRect area = window.screen()->availableGeometry();
+    QStringList found;
+    if (!window.isVisible()) found << QStringLiteral("not shown");
+    if (!area.contains(window.frameGeometry()))
+        found << QStringLiteral("at %1,%2 %3x%4 beyond %5x%6")
+                     .arg(window.frameGeometry().x())
+                     .arg(window.frameGeometry().y())
+                     .arg(window.frameGeometry().width())
+                     .arg(window.frameGeometry().height())
+                     .arg(area.width())
+                     .arg(area.height());
+    const std::string rest = misfits(window);
+    if (!rest.empty()) found << QString::fromStdString(rest);
+    return found.isEmpty() ? std::string() : what + (": " + found.join('\n').toStdString());
+}
+
+TEST_F(ScreenFitChild, EveryWindowAndSheetLiesOnTheScreen)
+{
+    MainWindow& w = app->window();
+    for (HelpTopic topic : {HelpTopic::start, HelpTopic::keys}) {
+        app->model().setHelpPage(topic);
+        app->helpWindow().present();
+        EXPECT_EQ(offTheScreen(app->helpWindow(), "Help"), "") << int(topic);
+    }
+    app->helpWindow().close();
+
+    app->settingsWindow().present(&w);
+    EXPECT_EQ(offTheScreen(app->settingsWindow(), "Settings"), "");
+    app->settingsWindow().close();
+
+    // About and the updater's alerts are modal message boxes: looked at once shown.
+    std::string about = "not shown";
+    QTimer::singleShot(0, [&] {
+        if (QWidget* box = QApplication::activeModalWidget()) {
+            about = offTheScreen(*box, "About");
+            box->close();
+        }
+    });
+    for (QAction* item : app->menuBar().findChildren<QAction*>())
+        if (item->text().startsWith("About")) item->trigger();
+    EXPECT_EQ(about, "");
+
+    app->model().setKind(DocKind::songbook);
+    auto& songs = app->model().songs().model();
+    fillLibrary(songs);
+    songs.setSelection(Lyricade::SidebarItem::book(songs.library().books.front().id));
+    auto& root = *static_cast<Lyricade::SongbookPane*>(w.songbookPane())->root();
+    songs.setAddSongsShown(true);
+    ASSERT_TRUE(HangGuard::waitFor([&] { return root.addSongsSheet() && root.addSongsSheet()->isVisible(); }));
+    EXPECT_EQ(offTheScreen(*root.addSongsSheet(), "Add Songs"), "");
+    songs.setAddSongsShown(false);
+    songs.setLicensingShown(true);
+    ASSERT_TRUE(HangGuard::waitFor([&] { return root.licensingSheet() && root.licensingSheet()->isVisible(); }));
+    EXPECT_EQ(offTheScreen(*root.licensingSheet(), "Song licensing"), "");
+    songs.setLicensingShown(false);
+
+    songs.setSelection(Lyricade::SidebarItem::allSongs());
+    songs.setSelectedSongID(songs.library().songs.front().id);
+    Lyricade::SongEditorView* editor = nullptr;
+    ASSERT_TRUE(HangGuard::waitFor([&] {
+        for (auto* shown : w.findChildren<Lyricade::SongEditorView*>())
+            if (shown->isVisible()) editor = shown;
+        return editor != nullptr;
+    }));
+    QAbstractButton* opener = nullptr;
+    for (auto* button : editor->findChildren<QAbstractButton*>())
+        if (button->accessibleName() == "ChordPro quick reference") opener = button;
+    ASSERT_NE(opener, nullptr);
+    opener->click();
+    ASSERT_TRUE(HangGuard::waitFor([&] { return editor->quickReference() && editor->quickReference()->isVisible(); }));
+    EXPECT_EQ(offTheScreen(*editor->quickReference(), "quick reference"), "");
+}
+
 class ScreenFitTest : public testing::TestWithParam<ScreenCase> {};
 
 TEST_P(ScreenFitTest, BothModesAtTheWindowsMinimumAndTheWelcomeSheetFit)
@@ -365,7 +451,7 @@ TEST_P(ScreenFitTest, BothModesAtTheWindowsMinimumAndTheWelcomeSheetFit)
     const QString output = QString::fromUtf8(child.readAll());
     EXPECT_EQ(child.exitCode(), 0) << output.toStdString();
     // Ran, not skipped.
-    EXPECT_TRUE(output.contains("[  PASSED  ] 2 tests.")) << output.toStdString();
+    EXPECT_TRUE(output.contains("[  PASSED  ] 3 tests.")) << output.toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(Screens, ScreenFitTest,
