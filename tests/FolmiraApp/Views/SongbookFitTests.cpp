@@ -11,6 +11,7 @@
 #include "FolmiraApp/Views/HelpWindow.h"
 #include "FolmiraApp/Views/MainWindow.h"
 #include "FolmiraApp/Views/MenuBar.h"
+#include "FolmiraApp/Views/PaneParts.h"
 #include "FolmiraApp/Views/Panes.h"
 #include "FolmiraApp/Views/SettingsPanel.h"
 #include "FolmiraApp/Views/SettingsWindow.h"
@@ -18,6 +19,7 @@
 #include "Lyricade/AppModel.h"
 #include "Lyricade/SongController.h"
 #include "Lyricade/Views/AddSongsSheet.h"
+#include "Lyricade/Views/DetailParts.h"
 #include "Lyricade/Views/InspectorView.h"
 #include "Lyricade/Views/LicensingSheet.h"
 #include "Lyricade/Views/QuickReference.h"
@@ -31,7 +33,10 @@
 #include <QAbstractItemView>
 #include <QAbstractSlider>
 #include <QAbstractSpinBox>
+#include <QAccessible>
 #include <QComboBox>
+#include <QHelpEvent>
+#include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -42,6 +47,7 @@
 #include <QSplitter>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QToolTip>
 
 #include <limits>
 
@@ -261,6 +267,42 @@ QString outside(const QWidget* part, const QWidget* holder, const char* what)
         .arg(holder->height());
 }
 
+// The tooltip `widget` shows when the pointer rests on it.
+QString tooltipShown(QWidget* widget)
+{
+    QHelpEvent rest(QEvent::ToolTip, widget->rect().center(), widget->mapToGlobal(widget->rect().center()));
+    QApplication::sendEvent(widget, &rest);
+    const QString shown = QToolTip::isVisible() ? QToolTip::text() : QString();
+    QToolTip::hideText();
+    return shown;
+}
+
+// Every label on `window` whose words are cut: a one-line label narrower than
+// its text, or one drawn shortened (an eliding label, a pane header's
+// detail) without its whole text both in its tooltip and on the
+// accessibility bus.
+std::string cutLabels(QWidget& window)
+{
+    QStringList found;
+    for (auto* label : window.findChildren<QLabel*>()) {
+        if (!label->isVisibleTo(&window) || label->text().isEmpty() || label->textFormat() == Qt::RichText) continue;
+        QString shown = label->text(), whole = shown;
+        if (auto* eliding = qobject_cast<Lyricade::ElidingLabel*>(label)) shown = eliding->shownText();
+        if (auto* elided = dynamic_cast<ElidedLabel*>(label)) whole = elided->fullText();
+        if (shown != whole) {
+            const QString spoken = QAccessible::queryAccessibleInterface(label)->text(QAccessible::Name);
+            if (tooltipShown(label) != whole || spoken != whole)
+                found << QStringLiteral("“%1” shows as “%2” in %3, its tooltip and name not whole")
+                             .arg(whole, shown)
+                             .arg(label->width());
+        } else if (!label->wordWrap() && label->pixmap().isNull() &&
+                   label->fontMetrics().horizontalAdvance(shown) > label->contentsRect().width()) {
+            found << QStringLiteral("“%1” cut at %2").arg(whole).arg(label->width());
+        }
+    }
+    return found.join('\n').toStdString();
+}
+
 class ScreenFitChild : public ModelTest {
 protected:
     void SetUp() override
@@ -317,6 +359,7 @@ TEST_F(ScreenFitChild, BothModesAtTheWindowsMinimum)
     app->model().open(file("A recipe with a long name for the header to shorten.txt"));
     ASSERT_TRUE(HangGuard::waitFor([&] { return app->model().preview() && !app->model().rendering(); }));
     EXPECT_EQ(atTheMinimum(), "") << "Document mode";
+    EXPECT_EQ(cutLabels(w), "") << "Document mode";
     DocumentView* document = w.documentView();
     EXPECT_EQ(outside(document->largePrintPane()->preview(), document->largePrintPane(), "preview"), "");
     EXPECT_EQ(outside(document->largePrintPane(), document->panes(), "large-print pane"), "");
@@ -329,6 +372,7 @@ TEST_F(ScreenFitChild, BothModesAtTheWindowsMinimum)
     songs.setShowInspector(true);
     ASSERT_TRUE(HangGuard::waitFor([&] { return songs.previewPDF() != nullptr; }));
     EXPECT_EQ(atTheMinimum(), "") << "Songbook mode";
+    EXPECT_EQ(cutLabels(w), "") << "Songbook mode";
     auto& root = *static_cast<Lyricade::SongbookPane*>(w.songbookPane())->root();
     EXPECT_EQ(outside(root.detail(), root.splitter(), "preview"), "");
     EXPECT_EQ(outside(root.inspector(), root.splitter(), "print settings"), "");
