@@ -13,6 +13,7 @@
 #include "FolmiraApp/Views/MenuBar.h"
 #include "FolmiraApp/Views/PaneParts.h"
 #include "FolmiraApp/Views/Panes.h"
+#include "FolmiraApp/Views/QtPanels.h"
 #include "FolmiraApp/Views/SettingsPanel.h"
 #include "FolmiraApp/Views/SettingsWindow.h"
 #include "FolmiraApp/Views/WelcomeView.h"
@@ -40,6 +41,7 @@
 #include <QLayout>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPrinter>
 #include <QProcess>
 #include <QScreen>
 #include <QScrollArea>
@@ -425,17 +427,31 @@ TEST_F(ScreenFitChild, EveryWindowAndSheetLiesOnTheScreen)
     EXPECT_EQ(offTheScreen(app->settingsWindow(), "Settings"), "");
     app->settingsWindow().close();
 
-    // About and the updater's alerts are modal message boxes: looked at once shown.
-    std::string about = "not shown";
-    QTimer::singleShot(0, [&] {
-        if (QWidget* box = QApplication::activeModalWidget()) {
-            about = offTheScreen(*box, "About");
-            box->close();
-        }
-    });
-    for (QAction* item : app->menuBar().findChildren<QAction*>())
-        if (item->text().startsWith("About")) item->trigger();
-    EXPECT_EQ(about, "");
+    // About, the updater's alerts and the panels are modal: looked at once shown.
+    const auto modal = [](const char* what, const std::function<void()>& open) {
+        std::string found = std::string(what) + ": not shown";
+        QTimer::singleShot(50, [&] {
+            if (QWidget* dialog = QApplication::activeModalWidget()) {
+                found = offTheScreen(*dialog, what);
+                dialog->close();
+            }
+        });
+        open();
+        return found;
+    };
+    EXPECT_EQ(modal("About",
+                    [&] {
+                        for (QAction* item : app->menuBar().findChildren<QAction*>())
+                            if (item->text().startsWith("About")) item->trigger();
+                    }),
+              "");
+    QtPanels panels(&w);
+    EXPECT_EQ(modal("Export", [&] { panels.chooseFileToSave("Minutes (large print).pdf", "Save the large-print copy as a PDF."); }), "");
+    EXPECT_EQ(modal("Open", [&] { panels.chooseFileToOpen("Choose a file to make large.", {"Text (*.txt)"}); }), "");
+    QPrinter printer;
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    EXPECT_EQ(modal("Print", [&] { panels.confirmPrint(printer); }), "");
+    EXPECT_EQ(modal("an alert", [&] { panels.alert("The document couldn’t be saved.", "The disk is full."); }), "");
 
     app->model().setKind(DocKind::songbook);
     auto& songs = app->model().songs().model();
