@@ -30,16 +30,27 @@ QString suggestedNameFor(const QString& fileName)
 
 namespace {
 
+// Embeddings, overrides and isolates: "evil\u202Egpj.pdf" shows in a file
+// manager as a picture's name read backwards.
+bool isBidiControl(QChar c)
+{
+    const char16_t u = c.unicode();
+    return (u >= 0x202A && u <= 0x202E) || (u >= 0x2066 && u <= 0x2069);
+}
+
 // Titles come from file names, book names and imported libraries. A "/"
 // would write into another folder ("../../x"), a leading dot hide the file,
 // a leading "~" send Qt's dialog to a home folder, and a double quote make
 // it read the field as a list of quoted names.
 QString plainName(const QString& title)
 {
-    QString text = title;
-    for (QChar& c : text) {
+    QString text;
+    text.reserve(title.size());
+    for (QChar c : title) {
+        if (isBidiControl(c)) continue;
         if (c.unicode() < 0x20 || c.unicode() == 0x7F) c = u' ';
         else if (c == u'"') c = u'\'';
+        text += c;
     }
     QStringList parts;
     for (const QString& part : text.split(u'/')) {
@@ -69,9 +80,18 @@ QString shortened(const QString& name, qsizetype bytes)
 QString pdfFileName(const QString& name)
 {
     const QString extension = QStringLiteral(".pdf");
-    QString base = plainName(name.endsWith(extension, Qt::CaseSensitive) ? name.chopped(extension.size()) : name);
+    QString title = name.endsWith(extension, Qt::CaseSensitive) ? name.chopped(extension.size()) : name;
+    // The label the copy's kind adds stays whole: a long title is cut instead.
+    QString label;
+    for (const QString& known : {QStringLiteral(" (large print)"), QStringLiteral(" – booklet")})
+        if (title.endsWith(known)) {
+            label = known;
+            title.chop(known.size());
+            break;
+        }
+    QString base = plainName(title);
     if (base.isEmpty()) base = QStringLiteral("Untitled");
-    return shortened(base, maxFileNameBytes - extension.size()) + extension;
+    return shortened(base, maxFileNameBytes - extension.size() - label.toUtf8().size()) + label + extension;
 }
 
 void savePDF(Panels& panels, SharedBytes data, const QString& suggestedName, const QString& message)

@@ -38,10 +38,11 @@ inline constexpr qsizetype maxFileNameBytes = 255;
 // The one maker of the PDF file names the panels offer (the save panel, print
 // to a file), from a title or a name already ending in ".pdf" (exactly): a
 // plain file name that accepting writes as shown, in the folder shown. Folder
-// parts, a leading dot or "~", control characters and the double quotes Qt's
-// file dialog reads as a list of names are taken out; the name is cut on a
-// character boundary to maxFileNameBytes with ".pdf"; "Untitled" when
-// nothing is left.
+// parts, a leading dot or "~", control characters, bidirectional controls and
+// the double quotes Qt's file dialog reads as a list of names are taken out;
+// the title is cut on a character boundary to fit maxFileNameBytes, keeping a
+// " (large print)" or " – booklet" label and ".pdf" whole; "Untitled" when
+// nothing of the title is left.
 QString pdfFileName(const QString& name);
 
 // Offers `data` for saving under pdfFileName(suggestedName) and writes it

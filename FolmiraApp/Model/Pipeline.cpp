@@ -65,16 +65,16 @@ std::optional<std::vector<std::uint8_t>> fileBytes(const std::filesystem::path& 
     return bytes;
 }
 
-// Why `url` can't be opened whatever its kind: a folder, or (for a name the
-// engine would refuse by kind anyway) nothing there at all. None otherwise:
-// a missing file of a kind the engine reads is refused by the read itself.
+// Why `url` can't be opened whatever its kind: a folder, or nothing there at
+// all. Said before the kind is judged, so a missing "x.docx" is missing, not
+// a file the read could make nothing of.
 std::optional<QString> notAFile(const std::filesystem::path& url, const QString& name)
 {
     std::error_code error;
     const auto type = std::filesystem::status(url, error).type();
     if (type == std::filesystem::file_type::directory)
         return QStringLiteral("“%1” couldn’t be opened: it’s a folder, not a file.").arg(name);
-    if (type == std::filesystem::file_type::not_found && !sourceOf(url))
+    if (type == std::filesystem::file_type::not_found)
         return QStringLiteral("“%1” couldn’t be opened: there’s no such file.").arg(name);
     return std::nullopt;
 }

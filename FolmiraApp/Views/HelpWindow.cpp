@@ -9,7 +9,9 @@
 #include "FolmiraApp/Views/ToolBarFocus.h"
 #include "FolmiraKit/FolmiraKit.h"
 #include "Lyricade/Views/Decoration.h"
+#include "Lyricade/Views/ScreenFit.h"
 
+#include <QApplication>
 #include <QDesktopServices>
 #include <QFrame>
 #include <QHBoxLayout>
@@ -34,6 +36,7 @@ constexpr int topicRole = Qt::UserRole;
 constexpr int pagePadding = 24;
 constexpr int pageSpacing = 14;
 constexpr int headingIconSize = 28;
+const QString closingHint = QStringLiteral("Press Esc to close Help.");
 
 QIcon topicIcon(HelpTopic topic)
 {
@@ -54,11 +57,23 @@ HelpWindow::HelpWindow(AppModel& model, QWidget* parent) : QWidget(parent, Qt::W
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
 
-    sidebar_ = new QTreeWidget(this);
-    sidebar_->setFixedWidth(sidebarWidth);
+    // The topics, and under them how to leave: a window manager's close
+    // button is not where a reader with a magnifier looks.
+    auto* side = new QWidget(this);
+    side->setFixedWidth(sidebarWidth);
+    auto* sideColumn = new QVBoxLayout(side);
+    sideColumn->setContentsMargins(0, 0, 0, 0);
+    sidebar_ = new QTreeWidget(side);
     sidebar_->setAccessibleName(QStringLiteral("Help topics"));
     buildSidebar();
-    layout->addWidget(sidebar_);
+    sideColumn->addWidget(sidebar_, 1);
+    auto* closing = TextStyle::wrapping(closingHint, side);
+    closing->setObjectName(QStringLiteral("closingHint"));
+    closing->setContentsMargins(10, 6, 10, 8);
+    TextStyle::makeSecondary(closing);
+    sideColumn->addWidget(closing);
+    layout->addWidget(side);
+    setAccessibleDescription(closingHint);
 
     auto* divider = new QFrame(this);
     divider->setFrameShape(QFrame::VLine);
@@ -209,6 +224,7 @@ void HelpWindow::showPage()
 
 void HelpWindow::present()
 {
+    if (!isVisible()) Lyricade::fitOnScreen(*this, QApplication::activeWindow());
     show();
     raise();
     activateWindow();

@@ -96,8 +96,9 @@ LabeledSlider::LabeledSlider(const SliderWording& wording, std::function<void(do
     column->setSpacing(4);
     auto* row = new QHBoxLayout;
     const QString title = QString::fromUtf8(wording_.title);
-    row->addWidget(new QLabel(title, this));
-    row->addStretch(1);
+    auto* caption = new QLabel(title, this);
+    caption->setWordWrap(true); // the title wraps before the value is cut
+    row->addWidget(caption, 1);
     value_ = new QLabel(this);
     QFont digits = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     digits.setPointSizeF(font().pointSizeF());

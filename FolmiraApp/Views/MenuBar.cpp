@@ -9,6 +9,8 @@
 #include <QFileInfo>
 #include <QKeyEvent>
 
+#include <functional>
+
 namespace FolmiraApp {
 
 namespace {
@@ -63,6 +65,28 @@ MenuBar::MenuBar(AppModel& model, const WindowCommands& window, QWidget* parent)
     refresh();
 }
 
+namespace {
+
+// Hears the application's events for the bar. An object of its own: QMenuBar
+// puts itself among the application's filters while Alt is down and takes
+// itself off after, and with it the bar's own filter, so that after the first
+// Alt a text field's claim on Ctrl+E went unanswered.
+class KeysFilter final : public QObject {
+public:
+    KeysFilter(std::function<bool(QObject*, QEvent*)> filter, QObject* parent)
+        : QObject(parent), filter_(std::move(filter))
+    {
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override { return filter_(watched, event); }
+
+private:
+    std::function<bool(QObject*, QEvent*)> filter_;
+};
+
+} // namespace
+
 void MenuBar::reachEveryWindow()
 {
     for (QMenu* menu : findChildren<QMenu*>())
@@ -72,7 +96,8 @@ void MenuBar::reachEveryWindow()
             action->setShortcutContext(Qt::ApplicationShortcut);
             shortcutItems_.push_back(action);
         }
-    qApp->installEventFilter(this);
+    qApp->installEventFilter(
+        new KeysFilter([this](QObject*, QEvent* event) { return filterKeys(event); }, this));
 }
 
 bool MenuBar::answersTo(QKeyCombination keys) const
@@ -92,7 +117,7 @@ bool MenuBar::asksForHelp(const QKeyEvent& key) const
            keys.contains(QKeySequence(QKeyCombination(mods & ~Qt::ShiftModifier, Qt::Key(key.key()))));
 }
 
-bool MenuBar::eventFilter(QObject* watched, QEvent* event)
+bool MenuBar::filterKeys(QEvent* event)
 {
     // A sheet over the main window blocks the menu bar's shortcuts; a help key
     // that reaches a control as a key press was taken by no shortcut. Help
@@ -115,7 +140,7 @@ bool MenuBar::eventFilter(QObject* watched, QEvent* event)
             return true;
         }
     }
-    return QMenuBar::eventFilter(watched, event);
+    return false;
 }
 
 MenuBar::~MenuBar() = default;

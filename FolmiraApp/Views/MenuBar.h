@@ -40,11 +40,10 @@ public:
     // Labels, enabled states and check marks from the model now.
     void refresh();
 
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
 private:
     void reachEveryWindow();
+    // The application's key events, before any control takes them.
+    bool filterKeys(QEvent* event);
     bool answersTo(QKeyCombination keys) const;
     bool asksForHelp(const QKeyEvent& key) const;
 

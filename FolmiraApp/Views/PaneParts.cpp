@@ -72,6 +72,9 @@ QHBoxLayout* centredRow(QWidget* widget)
 ElidedLabel::ElidedLabel(QWidget* parent) : QLabel(parent)
 {
     setTextFormat(Qt::PlainText); // a file name is shown as written
+    // Words wrap onto another line before any is cut; only a word longer
+    // than the whole width (a long file name) is shortened.
+    setWordWrap(true);
     setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
 }
 
@@ -96,7 +99,13 @@ void ElidedLabel::resizeEvent(QResizeEvent* event)
 
 void ElidedLabel::refit()
 {
-    setText(fontMetrics().elidedText(full_, Qt::ElideMiddle, std::max(0, width())));
+    const QFontMetrics metrics = fontMetrics();
+    int widest = 0;
+    for (const QString& word : full_.split(u' ', Qt::SkipEmptyParts))
+        widest = std::max(widest, metrics.horizontalAdvance(word));
+    const bool cut = widest > width();
+    setText(cut ? metrics.elidedText(full_, Qt::ElideMiddle, std::max(0, width())) : full_);
+    setToolTip(cut ? full_ : QString());
 }
 
 PaneHeader::PaneHeader(const QString& title, QWidget* parent) : QWidget(parent)

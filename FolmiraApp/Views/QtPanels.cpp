@@ -4,6 +4,7 @@
 
 #include "Lyricade/Panels/DialogTexts.h"
 #include "Lyricade/Panels/ModalDialog.h"
+#include "Lyricade/Views/ScreenFit.h"
 
 #include <QApplication>
 #include <QChildEvent>
@@ -70,6 +71,14 @@ std::optional<std::filesystem::path> QtPanels::chooseFileToOpenIn(const QString&
     return openOne(message, nameFilters, QFileInfo(start).isDir() ? start : startFolder(FileDialog::open));
 }
 
+void QtPanels::fitted(QDialog& dialog) const
+{
+    // At its own size, then within the screen: at large fonts on a small
+    // screen Qt's dialogs are taller than the screen.
+    dialog.adjustSize();
+    Lyricade::fitOnScreen(dialog, window_);
+}
+
 std::optional<std::filesystem::path> QtPanels::openOne(const QString& message, const QStringList& nameFilters,
                                                        const QString& folder)
 {
@@ -78,6 +87,7 @@ std::optional<std::filesystem::path> QtPanels::openOne(const QString& message, c
     dialog->setAcceptMode(QFileDialog::AcceptOpen);
     dialog->setNameFilters(nameFilters);
     dialog->setDirectory(folder);
+    fitted(*dialog);
     if (dialog.exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty()) return std::nullopt;
     return std::filesystem::path(dialog->selectedFiles().front().toStdString());
 }
@@ -94,6 +104,7 @@ std::optional<std::filesystem::path> QtPanels::chooseFileToSave(const QString& n
     dialog->setDefaultSuffix(QStringLiteral("pdf"));
     dialog->setDirectory(startFolder(FileDialog::save));
     dialog->selectFile(name);
+    fitted(*dialog);
     if (dialog.exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty()) return std::nullopt;
     std::filesystem::path url = dialog->selectedFiles().front().toStdString();
     usedFolder(FileDialog::save, url);
@@ -179,6 +190,7 @@ bool QtPanels::confirmPrint(QPrinter& printer)
         if (auto* fileName = dialog->findChild<QLineEdit*>(QStringLiteral("filename")))
             fileName->setText(QDir(startFolder(FileDialog::printToFile)).filePath(pdfFileName(printer.docName())));
     }
+    fitted(*dialog);
     if (dialog.exec() != QDialog::Accepted) return false;
     if (printer.outputFormat() != QPrinter::NativeFormat || !printer.outputFileName().isEmpty())
         usedFolder(FileDialog::printToFile, printer.outputFileName().toStdString());

@@ -4,6 +4,7 @@
 
 #include "FolmiraApp/Model/Panels.h"
 
+#include <QDialog>
 #include <QMessageBox>
 #include <QPointer>
 #include <QWidget>
@@ -49,6 +50,7 @@ private:
     std::optional<std::filesystem::path> openOne(const QString& message, const QStringList& nameFilters,
                                                  const QString& folder);
     void message(QMessageBox::Icon icon, const QString& text, const QString& detail);
+    void fitted(QDialog& dialog) const;
 
     QPointer<QWidget> window_;
     std::shared_ptr<QSettings> defaults_;

@@ -1,5 +1,7 @@
 #include "FolmiraApp/Views/SettingsWindow.h"
 
+#include "Lyricade/Views/ScreenFit.h"
+
 #include "FolmiraApp/Model/AppModel.h"
 #include "FolmiraApp/Model/QtText.h"
 #include "FolmiraApp/Views/AppIcon.h"
@@ -7,6 +9,7 @@
 #include "FolmiraApp/Views/TextStyles.h"
 #include "FolmiraApp/Views/ToolBarFocus.h"
 #include "FolmiraKit/FolmiraKit.h"
+#include "Lyricade/Views/ScreenFit.h"
 
 #include <QFontDatabase>
 #include <QGroupBox>
@@ -45,6 +48,18 @@ QLabel* secondary(const QString& text, QWidget* parent)
     return label;
 }
 
+// `tab` in a scroll area of its own: a small screen at large fonts has less
+// room than the window's size.
+QScrollArea* scrolling(QWidget* tab)
+{
+    auto* scroll = new QScrollArea;
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->setWidget(tab);
+    return scroll;
+}
+
 } // namespace
 
 SettingsWindow::SettingsWindow(AppModel& model, std::shared_ptr<QSettings> defaults, QWidget* parent)
@@ -58,9 +73,9 @@ SettingsWindow::SettingsWindow(AppModel& model, std::shared_ptr<QSettings> defau
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     tabs_ = new QTabWidget(this);
-    tabs_->addTab(makeGeneralTab(), themeIcon("preferences-system", QStyle::SP_FileDialogDetailedView),
+    tabs_->addTab(scrolling(makeGeneralTab()), themeIcon("preferences-system", QStyle::SP_FileDialogDetailedView),
                   QStringLiteral("General"));
-    tabs_->addTab(makePrivacyTab(), themeIcon("security-high", QStyle::SP_MessageBoxInformation),
+    tabs_->addTab(scrolling(makePrivacyTab()), themeIcon("security-high", QStyle::SP_MessageBoxInformation),
                   QStringLiteral("Privacy"));
     tabs_->addTab(makeFontLicenseTab(), themeIcon("preferences-desktop-font", QStyle::SP_FileIcon),
                   QStringLiteral("Font License"));
@@ -86,16 +101,7 @@ int SettingsWindow::tabIndex(const QString& id)
 
 void SettingsWindow::present(const QWidget* over)
 {
-    if (!isVisible() && over) {
-        const QRect area = over->screen() ? over->screen()->availableGeometry() : QRect();
-        QRect placed(QPoint(0, 0), frameGeometry().size());
-        placed.moveCenter(over->frameGeometry().center());
-        if (!area.isEmpty()) {
-            placed.moveLeft(std::clamp(placed.left(), area.left(), std::max(area.left(), area.right() + 1 - placed.width())));
-            placed.moveTop(std::clamp(placed.top(), area.top(), std::max(area.top(), area.bottom() + 1 - placed.height())));
-        }
-        move(placed.topLeft());
-    }
+    if (!isVisible()) Lyricade::fitOnScreen(*this, over);
     show();
     raise();
     activateWindow();

@@ -2,10 +2,35 @@
 
 #include <QFontDatabase>
 
+#include <cstdio>
+
 namespace FolmiraApp {
+
+namespace {
+
+QtMessageHandler passedOn = nullptr;
+
+void dropShapingNotes(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    // Qt notes each font it falls back through that lacks a script's shaping
+    // tables: a file that is no text, read as text, touches every script and
+    // fills standard error with a note per font and script, none of them a fault.
+    if (type == QtWarningMsg && message.trimmed().startsWith(QStringLiteral("OpenType support missing for"))) return;
+    if (passedOn) passedOn(type, context, message);
+    else fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, message)));
+}
+
+} // namespace
+
+void quietShapingNotes()
+{
+    const QtMessageHandler previous = qInstallMessageHandler(dropShapingNotes);
+    if (previous != dropShapingNotes) passedOn = previous;
+}
 
 TextPane::TextPane(QWidget* parent) : QTextEdit(parent)
 {
+    quietShapingNotes();
     setReadOnly(true);
     setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     setFrameShape(QFrame::NoFrame);

@@ -1,5 +1,7 @@
 #include "Lyricade/Views/AddSongsSheet.h"
 
+#include "Lyricade/Views/ScreenFit.h"
+
 #include "Lyricade/AppModel.h"
 #include "Lyricade/Views/DesktopAccessible.h"
 #include "Lyricade/Views/FontRoles.h"
@@ -93,7 +95,7 @@ AddSongsSheet::AddSongsSheet(AppModel& model, QWidget* parent) : QDialog(parent)
     addNamedClearButton(*search_);
     list_ = new QListWidget(this);
     list_->setTextElideMode(Qt::ElideMiddle);
-    list_->setMinimumHeight(280);
+    list_->setMinimumHeight(list_->fontMetrics().height() * 4); // the sheet gives it the rest
     list_->setItemDelegate(new PickDelegate(list_));
     list_->setAccessibleName(QStringLiteral("Songs"));
     column->addWidget(title_);
@@ -200,6 +202,12 @@ void AddSongsSheet::add()
     if (picked_.empty()) return;
     if (auto book = model_.selectedBook()) model_.addSongs(picked_, book->id);
     accept();
+}
+
+void AddSongsSheet::showEvent(QShowEvent* event)
+{
+    fitOnScreen(*this, parentWidget());
+    QDialog::showEvent(event);
 }
 
 void AddSongsSheet::done(int result)

@@ -41,6 +41,7 @@ public:
     const std::vector<TunequillKit::Uuid>& picked() const { return picked_; }
 
     void done(int result) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void rebuild();

@@ -6,10 +6,12 @@
 #include <QApplication>
 #include <QFrame>
 #include <QHBoxLayout>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QScrollBar>
 #include <QStyleOption>
+#include <QToolTip>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -148,6 +150,16 @@ QSize ElidingLabel::minimumSizeHint() const
 QString ElidingLabel::shownText() const
 {
     return fontMetrics().elidedText(text(), Qt::ElideMiddle, contentsRect().width());
+}
+
+bool ElidingLabel::event(QEvent* event)
+{
+    // Shortened, its whole text is its tooltip; screen readers have it whole already.
+    if (event->type() == QEvent::ToolTip && toolTip().isEmpty() && shownText() != text()) {
+        QToolTip::showText(static_cast<QHelpEvent*>(event)->globalPos(), text(), this);
+        return true;
+    }
+    return QLabel::event(event);
 }
 
 void ElidingLabel::paintEvent(QPaintEvent*)

@@ -72,6 +72,7 @@ public:
     QString shownText() const;
 
 protected:
+    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 };
 

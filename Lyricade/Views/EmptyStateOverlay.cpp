@@ -95,9 +95,20 @@ void EmptyStateOverlay::place()
 {
     const QRect area = list_->viewport()->rect();
     const int width = std::min(area.width(), 380);
-    const int height = std::min(area.height(), layout()->heightForWidth(width) > 0 ? layout()->heightForWidth(width)
-                                                                                  : sizeHint().height());
-    setGeometry(QRect(area.center().x() - width / 2, area.center().y() - height / 2, width, height));
+    const auto needed = [&] {
+        const int forWidth = layout()->heightForWidth(width);
+        return forWidth > 0 ? forWidth : sizeHint().height();
+    };
+    // Short of room (large fonts, a low window), the symbol goes before any
+    // words do; words that still don't fit start at the top, not above it,
+    // and the whole text is a tooltip.
+    symbol_->setVisible(true);
+    if (needed() > area.height()) symbol_->setVisible(false);
+    const int full = needed();
+    const int height = std::min(area.height(), full);
+    const int top = full > area.height() ? area.top() : area.center().y() - height / 2;
+    setToolTip(full > area.height() ? title_->text() + QStringLiteral("\n") + description_->text() : QString());
+    setGeometry(QRect(area.center().x() - width / 2, top, width, height));
 }
 
 } // namespace Lyricade

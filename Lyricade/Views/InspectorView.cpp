@@ -136,8 +136,9 @@ void InspectorView::buildPrint(QVBoxLayout* into)
     auto* group = new QVBoxLayout;
     group->setSpacing(4);
     auto* valueRow = new QHBoxLayout;
-    valueRow->addWidget(new QLabel(QStringLiteral("Lyrics size"), box));
-    valueRow->addStretch(1);
+    auto* sizeTitle = new QLabel(QStringLiteral("Lyrics size"), box);
+    sizeTitle->setWordWrap(true); // the title wraps before the value is cut
+    valueRow->addWidget(sizeTitle, 1);
     sizeText_ = new QLabel(box);
     QFont digits = sizeText_->font();
     digits.setStyleHint(QFont::Monospace);

@@ -3,10 +3,12 @@
 #include "Lyricade/Host.h"
 #include "Lyricade/Views/DetailParts.h"
 #include "Lyricade/Views/FontRoles.h"
+#include "Lyricade/Views/ScreenFit.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QVBoxLayout>
 
 namespace Lyricade {
@@ -27,14 +29,23 @@ LicensingSheet::LicensingSheet(QWidget* parent) : QDialog(parent)
 {
     setWindowTitle(QStringLiteral("Song licensing"));
     setFixedWidth(sheetWidth);
-    auto* column = new QVBoxLayout(this);
-    column->setContentsMargins(22, 22, 22, 22);
+    // The words scroll above the button where the screen is too short for them.
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 22);
+    outer->setSpacing(14);
+    scroll_ = new QScrollArea(this);
+    scroll_->setWidgetResizable(true);
+    scroll_->setFrameShape(QFrame::NoFrame);
+    scroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    auto* words = new QWidget(scroll_);
+    auto* column = new QVBoxLayout(words);
+    column->setContentsMargins(22, 22, 22, 0);
     column->setSpacing(14);
 
     auto* title = new QHBoxLayout;
     title->setSpacing(8);
-    auto* mark = new QLabel(QStringLiteral("©"), this);
-    auto* heading = new QLabel(QStringLiteral("Song licensing"), this);
+    auto* mark = new QLabel(QStringLiteral("©"), words);
+    auto* heading = new QLabel(QStringLiteral("Song licensing"), words);
     const QFont big = FontRole::font(this, FontRole::title2, QFont::DemiBold);
     mark->setFont(big);
     heading->setFont(big);
@@ -50,28 +61,34 @@ LicensingSheet::LicensingSheet(QWidget* parent) : QDialog(parent)
                            brand +
                            QStringLiteral(" only lays out the songs you bring; its sample songs are in the public "
                                           "domain."),
-                       this);
+                       words);
     second_ = paragraph(brand + QStringLiteral(" doesn’t download lyrics, and nothing you print is reported anywhere. "
                                                "Keeping track of what your group may print is up to you."),
-                        this);
+                        words);
     FontRole::makeSecondary(second_);
     column->addWidget(first_);
     column->addWidget(second_);
+    scroll_->setWidget(words);
+    outer->addWidget(scroll_, 1);
 
     auto* buttons = new QHBoxLayout;
+    buttons->setContentsMargins(22, 0, 22, 0);
     buttons->addStretch(1);
     ok_ = new QPushButton(QStringLiteral("OK"), this);
     ok_->setDefault(true);
     ok_->setAutoDefault(true);
     connect(ok_, &QPushButton::clicked, this, &QDialog::accept);
     buttons->addWidget(ok_);
-    column->addLayout(buttons);
+    outer->addLayout(buttons);
 }
 
 void LicensingSheet::showEvent(QShowEvent* event)
 {
-    // As tall as the wrapped paragraphs need at the fixed width.
-    setFixedHeight(layout()->totalHeightForWidth(sheetWidth));
+    // As tall as the wrapped paragraphs need at the fixed width, when the screen has the room.
+    const QMargins outer = layout()->contentsMargins();
+    setFixedHeight(scroll_->widget()->layout()->totalHeightForWidth(sheetWidth) + layout()->spacing() +
+                   ok_->sizeHint().height() + outer.top() + outer.bottom());
+    fitOnScreen(*this, parentWidget());
     QDialog::showEvent(event);
 }
 

@@ -8,6 +8,7 @@
 
 class QLabel;
 class QPushButton;
+class QScrollArea;
 
 namespace Lyricade {
 
@@ -29,6 +30,7 @@ private:
     QLabel* first_;
     QLabel* second_;
     QPushButton* ok_;
+    QScrollArea* scroll_;
 };
 
 } // namespace Lyricade

@@ -1,10 +1,14 @@
 #include "Lyricade/Views/QuickReference.h"
 
+#include "Lyricade/Views/ScreenFit.h"
+
 #include "Lyricade/Views/DetailParts.h"
 #include "Lyricade/Views/FontRoles.h"
 
 #include <QFontDatabase>
 #include <QLabel>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QScreen>
 #include <QShortcut>
 #include <QVBoxLayout>
@@ -80,20 +84,27 @@ QuickReferencePopup::QuickReferencePopup(QWidget* parent)
     new QShortcut(QKeySequence(Qt::Key_Escape), this, this, &QWidget::close);
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
-    sheet_ = new CheatSheet(this);
-    column->addWidget(sheet_);
+    // The card scrolls only where the screen is shorter than it.
+    scroll_ = new QScrollArea(this);
+    scroll_->setFrameShape(QFrame::NoFrame);
+    scroll_->setWidgetResizable(true);
+    scroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    sheet_ = new CheatSheet(scroll_);
+    scroll_->setWidget(sheet_);
+    column->addWidget(scroll_);
 }
 
 void QuickReferencePopup::showBelow(QWidget* anchor)
 {
-    adjustSize();
-    QPoint at = anchor->mapToGlobal(QPoint(anchor->width() / 2 - width() / 2, anchor->height() + 4));
-    if (const QScreen* screen = anchor->screen()) {
-        const QRect room = screen->availableGeometry();
-        at.setX(std::clamp(at.x(), room.left(), std::max(room.left(), room.right() - width())));
-        at.setY(std::clamp(at.y(), room.top(), std::max(room.top(), room.bottom() - height())));
+    const QSize whole = QSize(CheatSheet::cardWidth, sheet_->heightForWidth(CheatSheet::cardWidth)) +
+                        QSize(2 * frameWidth(), 2 * frameWidth());
+    resize(whole);
+    move(anchor->mapToGlobal(QPoint(anchor->width() / 2 - width() / 2, anchor->height() + 4)));
+    fitOnScreen(*this);
+    if (height() < whole.height()) { // room beside the words for the scroll bar
+        resize(whole.width() + scroll_->verticalScrollBar()->sizeHint().width(), height());
+        fitOnScreen(*this);
     }
-    move(at);
     show();
     raise();
     activateWindow();

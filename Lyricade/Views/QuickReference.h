@@ -8,6 +8,8 @@
 
 #include <array>
 
+class QScrollArea;
+
 namespace Lyricade {
 
 struct QuickReferenceRow {
@@ -49,6 +51,7 @@ protected:
     void hideEvent(QHideEvent* event) override;
 
 private:
+    QScrollArea* scroll_;
     CheatSheet* sheet_;
 };
 

@@ -28,8 +28,10 @@ SidebarList::SidebarList(AppModel& model, QWidget* parent) : QTreeWidget(parent)
     setDropIndicatorShown(false);
     setDragDropMode(QAbstractItemView::DropOnly);
     setItemDelegate(new SidebarDelegate(this));
-    // Book names that differ only at their ends stay apart when cut.
-    setTextElideMode(Qt::ElideMiddle);
+    // Long names wrap onto a second line rather than lose their middle at
+    // large fonts; a word too long for the row breaks where it must.
+    setWordWrap(true);
+    setTextElideMode(Qt::ElideNone);
     FontRole::makeSelectionReadable(this);
     setFrameShape(QFrame::NoFrame);
     setAccessibleName(QStringLiteral("Sidebar"));
@@ -167,7 +169,12 @@ void SidebarDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
 
 QSize SidebarDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const
 {
-    QSize size = QStyledItemDelegate::sizeHint(option, index);
+    // Measured at the width the name is drawn in: the row less its badge.
+    QStyleOptionViewItem name = option;
+    const int badge = index.data(SidebarList::badgeRole).toInt();
+    if (badge > 0 && name.rect.width() > 0)
+        name.rect.setRight(name.rect.right() - option.fontMetrics.horizontalAdvance(QString::number(badge)) - 20);
+    QSize size = QStyledItemDelegate::sizeHint(name, index);
     const bool header = !index.data(SidebarList::itemRole).isValid();
     size.setHeight(std::max(size.height(), option.fontMetrics.height()) + (header ? 14 : 8));
     return size;

@@ -53,6 +53,9 @@ KeyStepper::KeyStepper(AppModel& model, QWidget* parent) : QWidget(parent), mode
     row->setSpacing(6);
     key_ = new QLabel(this);
     key_->setTextFormat(Qt::PlainText);
+    // In a narrow column "(as written)" goes under "Key G" rather than off the edge.
+    key_->setWordWrap(true);
+    key_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     FontRole::makeSecondary(key_);
     // Up over down, as a stepper stands.
     stepper_ = new QWidget(this);

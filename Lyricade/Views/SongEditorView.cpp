@@ -134,6 +134,7 @@ QWidget* SongEditorView::previewColumn()
     stack->setContentsMargins(0, 0, 0, 0);
     stack->setSpacing(0);
     auto* header = headerRow();
+    header->setSpacing(12); // "Preview" and the key never run together
     header->addWidget(DetailParts::headline(QStringLiteral("Preview"), column));
     header->addStretch(1);
     keys_ = new KeyStepper(model_, column);

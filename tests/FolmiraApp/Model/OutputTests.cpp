@@ -33,7 +33,8 @@ TEST(SuggestedNameTest, SavePanelNameEndsInPdfExactly)
 
 TEST(SuggestedNameTest, HostileTitlesBecomePlainFileNames)
 {
-    const QString e = QStringLiteral("\u00E9"); // two bytes of UTF-8
+    const QString e = QStringLiteral("\u00E9");  // two bytes of UTF-8
+    const QString jp = QStringLiteral("\u65E5"); // three
     const std::pair<QString, QString> cases[] = {
         {"He said \"hi\" today (large print).pdf", "He said 'hi' today (large print).pdf"},
         {"Songs for \"Grace\" 2024", "Songs for 'Grace' 2024.pdf"},
@@ -52,6 +53,18 @@ TEST(SuggestedNameTest, HostileTitlesBecomePlainFileNames)
         // Cut on a character boundary, within 255 bytes with the extension.
         {e.repeated(150), e.repeated(125) + ".pdf"},
         {QString(250, u'a') + e + "b", QString(250, u'a') + ".pdf"},
+        // A name that is all extension keeps its label.
+        {suggestedNameFor("..txt"), "Untitled (large print).pdf"},
+        {suggestedNameFor("~.md"), "Untitled (large print).pdf"},
+        // Bidirectional controls would show the name reversed.
+        {"evil\u202Egpj (large print).pdf", "evilgpj (large print).pdf"},
+        {"\u202A\u202B\u202C\u202D\u2066a\u2067\u2068\u2069b", "ab.pdf"},
+        {"\u202E", "Untitled.pdf"},
+        // A long title is cut; the label and the extension stay whole.
+        {e.repeated(200) + " (large print).pdf", e.repeated(118) + " (large print).pdf"},
+        {suggestedNameFor(e.repeated(200) + "x.txt"), e.repeated(118) + " (large print).pdf"},
+        {jp.repeated(100) + " \u2013 booklet", jp.repeated(79) + " \u2013 booklet.pdf"},
+        {QString(300, u'a') + " (large print)", QString(237, u'a') + " (large print).pdf"},
     };
     for (const auto& [title, expected] : cases) {
         const QString name = pdfFileName(title);

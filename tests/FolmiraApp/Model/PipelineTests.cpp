@@ -26,6 +26,11 @@ TEST_F(PipelineTest, AFolderOrAMissingFileIsRefusedForWhatItIs)
     const std::pair<std::filesystem::path, QString> cases[] = {
         {path("nothere"), "“nothere” couldn’t be opened: there’s no such file."},
         {path("Old.doc"), "“Old.doc” couldn’t be opened: there’s no such file."},
+        {path("missing.docx"), "“missing.docx” couldn’t be opened: there’s no such file."},
+        {path("missing.pdf"), "“missing.pdf” couldn’t be opened: there’s no such file."},
+        {path("missing.md"), "“missing.md” couldn’t be opened: there’s no such file."},
+        {path("missing.txt"), "“missing.txt” couldn’t be opened: there’s no such file."},
+        {path("missing.rtf"), "“missing.rtf” couldn’t be opened: there’s no such file."},
         {path("Letters"), "“Letters” couldn’t be opened: it’s a folder, not a file."},
         {path("Letters") / "", "“Letters” couldn’t be opened: it’s a folder, not a file."},
         {path("Notes.txt"), "“Notes.txt” couldn’t be opened: it’s a folder, not a file."},

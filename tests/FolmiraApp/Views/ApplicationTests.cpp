@@ -19,6 +19,7 @@
 #include "tests/HangGuard.h"
 #include "tests/HangGuardQt.h"
 
+#include <QLabel>
 #include <QFile>
 #include <QMenu>
 #include <QProcess>
@@ -143,6 +144,12 @@ TEST_F(ApplicationTest, TheShortcutsAnswerInEveryWindowAndCloseWindowClosesTheOn
 
     app->model().requestHelp(HelpTopic::keys);
     ASSERT_TRUE(help.isVisible());
+    // Help says, on the screen and to a screen reader, which key closes it.
+    auto* closing = help.findChild<QLabel*>("closingHint");
+    ASSERT_NE(closing, nullptr);
+    EXPECT_TRUE(closing->isVisible());
+    EXPECT_EQ(closing->text(), "Press Esc to close Help.");
+    EXPECT_EQ(help.accessibleDescription(), closing->text());
     typeInto(&help, Qt::Key_Escape);
     EXPECT_FALSE(help.isVisible());
 

@@ -6,7 +6,9 @@
 
 #include "FolmiraApp/Views/MainWindow.h"
 #include "FolmiraApp/Views/MenuBar.h"
+#include "Lyricade/Views/BookView.h"
 #include "Lyricade/Views/LicensingSheet.h"
+#include "Lyricade/Views/SongListView.h"
 #include "Lyricade/Views/SongRootView.h"
 #include "Lyricade/Views/SongbookPane.h"
 #include "tests/HangGuardQt.h"
@@ -393,6 +395,39 @@ TEST_F(MenuBarTest, BiggerTextAnswersToEveryPlusAndShortcutsBeatATextFieldsOwnKe
     EXPECT_TRUE(field->claimed.isEmpty());
     QTest::keyClick(field, Qt::Key_K, Qt::ControlModifier);
     EXPECT_EQ(field->claimed, QList<int>{Qt::Key_K}) << "a key no item answers to stays the field's";
+}
+
+TEST_F(MenuBarTest, ExportAnswersFromTheSongbooksOwnTextFields)
+{
+    build(false, [&](QWidget* parent, QToolBar*) { return new Lyricade::SongbookPane(model->songs(), defaults, parent); });
+    focusInAPane();
+    auto& songs = songbookWithBook();
+    auto* book = window->findChild<Lyricade::BookView*>();
+    ASSERT_NE(book, nullptr);
+    // As after any use of Alt (the mode switch, Alt+2): QMenuBar's own Alt
+    // handling ends by taking the bar off the application's event filters.
+    qApp->removeEventFilter(bar);
+    const auto exportFrom = [&](QLineEdit* field, const char* what) {
+        ASSERT_NE(field, nullptr) << what;
+        ASSERT_TRUE(HangGuard::waitFor([&] { return field->isVisible(); })) << what;
+        field->setFocus();
+        ASSERT_TRUE(HangGuard::waitFor([&] { return field->hasFocus(); })) << what;
+        const auto before = panels->saveNames.size();
+        QTest::keyClick(field, Qt::Key_E, Qt::ControlModifier);
+        EXPECT_EQ(panels->saveNames.size(), before + 1) << what;
+    };
+    // A field that claims Ctrl+E for itself, as X11's line edits do.
+    auto* claiming = new ClaimingField(book);
+    claiming->show();
+    exportFrom(claiming, "a field claiming the key");
+    EXPECT_TRUE(claiming->claimed.isEmpty());
+    exportFrom(book->nameField(), "the book's title");
+    exportFrom(book->subtitleField(), "the book's subtitle");
+    songs.model().setSelection(Lyricade::SidebarItem::allSongs());
+    songs.model().setSelectedSongID(songs.model().library().songs.front().id);
+    auto* list = window->findChild<Lyricade::SongListView*>();
+    ASSERT_NE(list, nullptr);
+    exportFrom(list->searchField(), "the search field");
 }
 
 TEST_F(MenuBarTest, HighContrastFlipsInBothModesAndTheCheckMarkFollows)

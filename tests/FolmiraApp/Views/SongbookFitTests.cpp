@@ -8,13 +8,23 @@
 
 #include "FolmiraApp/Views/Application.h"
 #include "FolmiraApp/Views/DocumentView.h"
+#include "FolmiraApp/Views/HelpWindow.h"
 #include "FolmiraApp/Views/MainWindow.h"
+#include "FolmiraApp/Views/MenuBar.h"
+#include "FolmiraApp/Views/PaneParts.h"
 #include "FolmiraApp/Views/Panes.h"
+#include "FolmiraApp/Views/QtPanels.h"
 #include "FolmiraApp/Views/SettingsPanel.h"
+#include "FolmiraApp/Views/SettingsWindow.h"
 #include "FolmiraApp/Views/WelcomeView.h"
 #include "Lyricade/AppModel.h"
 #include "Lyricade/SongController.h"
+#include "Lyricade/Views/AddSongsSheet.h"
+#include "Lyricade/Views/DetailParts.h"
 #include "Lyricade/Views/InspectorView.h"
+#include "Lyricade/Views/LicensingSheet.h"
+#include "Lyricade/Views/QuickReference.h"
+#include "Lyricade/Views/SongEditorView.h"
 #include "Lyricade/Views/SongRootView.h"
 #include "Lyricade/Views/SongbookPane.h"
 #include "PdfView/Widgets/PdfPagesView.h"
@@ -24,16 +34,22 @@
 #include <QAbstractItemView>
 #include <QAbstractSlider>
 #include <QAbstractSpinBox>
+#include <QAccessible>
 #include <QComboBox>
+#include <QHelpEvent>
+#include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPrinter>
 #include <QProcess>
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSplitter>
 #include <QTemporaryDir>
+#include <QTimer>
+#include <QToolTip>
 
 #include <limits>
 
@@ -253,6 +269,42 @@ QString outside(const QWidget* part, const QWidget* holder, const char* what)
         .arg(holder->height());
 }
 
+// The tooltip `widget` shows when the pointer rests on it.
+QString tooltipShown(QWidget* widget)
+{
+    QHelpEvent rest(QEvent::ToolTip, widget->rect().center(), widget->mapToGlobal(widget->rect().center()));
+    QApplication::sendEvent(widget, &rest);
+    const QString shown = QToolTip::isVisible() ? QToolTip::text() : QString();
+    QToolTip::hideText();
+    return shown;
+}
+
+// Every label on `window` whose words are cut: a one-line label narrower than
+// its text, or one drawn shortened (an eliding label, a pane header's
+// detail) without its whole text both in its tooltip and on the
+// accessibility bus.
+std::string cutLabels(QWidget& window)
+{
+    QStringList found;
+    for (auto* label : window.findChildren<QLabel*>()) {
+        if (!label->isVisibleTo(&window) || label->text().isEmpty() || label->textFormat() == Qt::RichText) continue;
+        QString shown = label->text(), whole = shown;
+        if (auto* eliding = qobject_cast<Lyricade::ElidingLabel*>(label)) shown = eliding->shownText();
+        if (auto* elided = dynamic_cast<ElidedLabel*>(label)) whole = elided->fullText();
+        if (shown != whole) {
+            const QString spoken = QAccessible::queryAccessibleInterface(label)->text(QAccessible::Name);
+            if (tooltipShown(label) != whole || spoken != whole)
+                found << QStringLiteral("“%1” shows as “%2” in %3, its tooltip and name not whole")
+                             .arg(whole, shown)
+                             .arg(label->width());
+        } else if (!label->wordWrap() && label->pixmap().isNull() &&
+                   label->fontMetrics().horizontalAdvance(shown) > label->contentsRect().width()) {
+            found << QStringLiteral("“%1” cut at %2").arg(whole).arg(label->width());
+        }
+    }
+    return found.join('\n').toStdString();
+}
+
 class ScreenFitChild : public ModelTest {
 protected:
     void SetUp() override
@@ -309,6 +361,7 @@ TEST_F(ScreenFitChild, BothModesAtTheWindowsMinimum)
     app->model().open(file("A recipe with a long name for the header to shorten.txt"));
     ASSERT_TRUE(HangGuard::waitFor([&] { return app->model().preview() && !app->model().rendering(); }));
     EXPECT_EQ(atTheMinimum(), "") << "Document mode";
+    EXPECT_EQ(cutLabels(w), "") << "Document mode";
     DocumentView* document = w.documentView();
     EXPECT_EQ(outside(document->largePrintPane()->preview(), document->largePrintPane(), "preview"), "");
     EXPECT_EQ(outside(document->largePrintPane(), document->panes(), "large-print pane"), "");
@@ -321,6 +374,7 @@ TEST_F(ScreenFitChild, BothModesAtTheWindowsMinimum)
     songs.setShowInspector(true);
     ASSERT_TRUE(HangGuard::waitFor([&] { return songs.previewPDF() != nullptr; }));
     EXPECT_EQ(atTheMinimum(), "") << "Songbook mode";
+    EXPECT_EQ(cutLabels(w), "") << "Songbook mode";
     auto& root = *static_cast<Lyricade::SongbookPane*>(w.songbookPane())->root();
     EXPECT_EQ(outside(root.detail(), root.splitter(), "preview"), "");
     EXPECT_EQ(outside(root.inspector(), root.splitter(), "print settings"), "");
@@ -336,6 +390,98 @@ TEST_F(ScreenFitChild, TheWelcomeSheetFitsTheScreenAndScrollsToItsButtons)
     EXPECT_LE(sheet->height(), area.height());
     EXPECT_LE(sheet->width(), area.width());
     EXPECT_EQ(misfits(*sheet), "");
+}
+
+// Why `window` does not lie within the screen's free area with every control
+// on it or scrollable to, or empty when it does.
+std::string offTheScreen(QWidget& window, const char* what)
+{
+    QApplication::processEvents();
+    const QRect area = window.screen()->availableGeometry();
+    QStringList found;
+    if (!window.isVisible()) found << QStringLiteral("not shown");
+    if (!area.contains(window.frameGeometry()))
+        found << QStringLiteral("at %1,%2 %3x%4 beyond %5x%6")
+                     .arg(window.frameGeometry().x())
+                     .arg(window.frameGeometry().y())
+                     .arg(window.frameGeometry().width())
+                     .arg(window.frameGeometry().height())
+                     .arg(area.width())
+                     .arg(area.height());
+    const std::string rest = misfits(window);
+    if (!rest.empty()) found << QString::fromStdString(rest);
+    return found.isEmpty() ? std::string() : what + (": " + found.join('\n').toStdString());
+}
+
+TEST_F(ScreenFitChild, EveryWindowAndSheetLiesOnTheScreen)
+{
+    MainWindow& w = app->window();
+    for (HelpTopic topic : {HelpTopic::start, HelpTopic::keys}) {
+        app->model().setHelpPage(topic);
+        app->helpWindow().present();
+        EXPECT_EQ(offTheScreen(app->helpWindow(), "Help"), "") << int(topic);
+    }
+    app->helpWindow().close();
+
+    app->settingsWindow().present(&w);
+    EXPECT_EQ(offTheScreen(app->settingsWindow(), "Settings"), "");
+    app->settingsWindow().close();
+
+    // About, the updater's alerts and the panels are modal: looked at once shown.
+    const auto modal = [](const char* what, const std::function<void()>& open) {
+        std::string found = std::string(what) + ": not shown";
+        QTimer::singleShot(50, [&] {
+            if (QWidget* dialog = QApplication::activeModalWidget()) {
+                found = offTheScreen(*dialog, what);
+                dialog->close();
+            }
+        });
+        open();
+        return found;
+    };
+    EXPECT_EQ(modal("About",
+                    [&] {
+                        for (QAction* item : app->menuBar().findChildren<QAction*>())
+                            if (item->text().startsWith("About")) item->trigger();
+                    }),
+              "");
+    QtPanels panels(&w);
+    EXPECT_EQ(modal("Export", [&] { panels.chooseFileToSave("Minutes (large print).pdf", "Save the large-print copy as a PDF."); }), "");
+    EXPECT_EQ(modal("Open", [&] { panels.chooseFileToOpen("Choose a file to make large.", {"Text (*.txt)"}); }), "");
+    QPrinter printer;
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    EXPECT_EQ(modal("Print", [&] { panels.confirmPrint(printer); }), "");
+    EXPECT_EQ(modal("an alert", [&] { panels.alert("The document couldn’t be saved.", "The disk is full."); }), "");
+
+    app->model().setKind(DocKind::songbook);
+    auto& songs = app->model().songs().model();
+    fillLibrary(songs);
+    songs.setSelection(Lyricade::SidebarItem::book(songs.library().books.front().id));
+    auto& root = *static_cast<Lyricade::SongbookPane*>(w.songbookPane())->root();
+    songs.setAddSongsShown(true);
+    ASSERT_TRUE(HangGuard::waitFor([&] { return root.addSongsSheet() && root.addSongsSheet()->isVisible(); }));
+    EXPECT_EQ(offTheScreen(*root.addSongsSheet(), "Add Songs"), "");
+    songs.setAddSongsShown(false);
+    songs.setLicensingShown(true);
+    ASSERT_TRUE(HangGuard::waitFor([&] { return root.licensingSheet() && root.licensingSheet()->isVisible(); }));
+    EXPECT_EQ(offTheScreen(*root.licensingSheet(), "Song licensing"), "");
+    songs.setLicensingShown(false);
+
+    songs.setSelection(Lyricade::SidebarItem::allSongs());
+    songs.setSelectedSongID(songs.library().songs.front().id);
+    Lyricade::SongEditorView* editor = nullptr;
+    ASSERT_TRUE(HangGuard::waitFor([&] {
+        for (auto* shown : w.findChildren<Lyricade::SongEditorView*>())
+            if (shown->isVisible()) editor = shown;
+        return editor != nullptr;
+    }));
+    QAbstractButton* opener = nullptr;
+    for (auto* button : editor->findChildren<QAbstractButton*>())
+        if (button->accessibleName() == "ChordPro quick reference") opener = button;
+    ASSERT_NE(opener, nullptr);
+    opener->click();
+    ASSERT_TRUE(HangGuard::waitFor([&] { return editor->quickReference() && editor->quickReference()->isVisible(); }));
+    EXPECT_EQ(offTheScreen(*editor->quickReference(), "quick reference"), "");
 }
 
 class ScreenFitTest : public testing::TestWithParam<ScreenCase> {};
@@ -365,7 +511,7 @@ TEST_P(ScreenFitTest, BothModesAtTheWindowsMinimumAndTheWelcomeSheetFit)
     const QString output = QString::fromUtf8(child.readAll());
     EXPECT_EQ(child.exitCode(), 0) << output.toStdString();
     // Ran, not skipped.
-    EXPECT_TRUE(output.contains("[  PASSED  ] 2 tests.")) << output.toStdString();
+    EXPECT_TRUE(output.contains("[  PASSED  ] 3 tests.")) << output.toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(Screens, ScreenFitTest,
