@@ -1,6 +1,7 @@
 #include "Lyricade/Views/InspectorView.h"
 
 #include "Lyricade/AppModel.h"
+#include "Lyricade/Views/DesktopAccessible.h"
 #include "Lyricade/Views/DetailParts.h"
 #include "Lyricade/Views/FocusRing.h"
 #include "Lyricade/Views/FontRoles.h"
@@ -307,7 +308,7 @@ void InspectorView::refresh()
                                        ? QStringLiteral("Set list page")
                                        : QStringLiteral("Set list page at the front");
     setListPageCaption_->setText(setListCaption);
-    setListPage_->setAccessibleName(setListCaption);
+    setSpokenName(*setListPage_, setListCaption);
     setListPage_->setChecked(s.setListPage);
     contents_->setChecked(s.tableOfContents);
     index_->setChecked(s.index);
