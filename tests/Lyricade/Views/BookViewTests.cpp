@@ -225,12 +225,36 @@ TEST_F(BookViewTest, TheCurrentRowsKeyAndCapoMenusAreTabStopsThatReadTheirValues
     QTest::keyClick(capo, Qt::Key_Tab);
     EXPECT_FALSE(view->row(1)->isAncestorOf(QApplication::focusWidget())) << "other rows' menus are no Tab stops";
 
-    // Return opens the capo menu; a choice rebuilds the rows and the focus stays on the new row's capo menu.
+    // Down opens the key menu on the current key, checked and focused, as a combo box's list opens;
+    // Down again goes to the key after it.
+    key->setFocus();
+    QStringList focusedItems;
+    const auto readFocused = [&](QMenu* open) {
+        for (int i = 0; i < QAccessible::queryAccessibleInterface(open)->childCount(); ++i) {
+            QAccessibleInterface* item = QAccessible::queryAccessibleInterface(open)->child(i);
+            if (item->state().focused)
+                focusedItems << item->text(QAccessible::Name) + (item->state().checked ? " checked" : "");
+        }
+    };
+    QMenu* keys = view->row(0)->keyMenu();
+    QTimer::singleShot(0, keys, [&] {
+        readFocused(keys);
+        QTest::keyClick(keys, Qt::Key_Down);
+        readFocused(keys);
+        keys->close();
+    });
+    QTest::keyClick(key, Qt::Key_Down);
+    EXPECT_EQ(focusedItems, QStringList({"C (as written) checked", "D flat (+1)"}));
+
+    // Return opens the capo menu; a choice shows in the row and the focus stays on its capo menu.
     capo->setFocus();
     QMenu* menu = view->row(0)->capoMenu();
     bool opened = false;
     QTimer::singleShot(0, menu, [&] {
         opened = menu->isVisible();
+        focusedItems.clear();
+        readFocused(menu);
+        EXPECT_EQ(focusedItems, QStringList{"As written (capo 2) checked"});
         menu->close();
         menu->actions().at(2 + 4)->trigger(); // "Capo 4"
     });
