@@ -5,6 +5,7 @@
 #include "Lyricade/Views/DetailParts.h"
 #include "Lyricade/Views/FontRoles.h"
 #include "Lyricade/Views/PreviewPages.h"
+#include "Lyricade/Views/SegmentedChoice.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -30,23 +31,6 @@ QString bookletInstruction()
                           "staple on the fold.");
 }
 
-// Two buttons side by side, exactly one checked: Qt's nearest to a segmented control.
-QWidget* segments(QButtonGroup* group, QWidget* parent)
-{
-    auto* box = new QWidget(parent);
-    auto* row = new QHBoxLayout(box);
-    row->setContentsMargins(0, 0, 0, 0);
-    row->setSpacing(0);
-    for (PreviewMode mode : allCases<PreviewMode>) {
-        auto* button = new QToolButton(box);
-        button->setText(title(mode));
-        button->setCheckable(true);
-        button->setAutoRaise(false);
-        group->addButton(button, static_cast<int>(mode));
-        row->addWidget(button);
-    }
-    return box;
-}
 
 } // namespace
 
@@ -63,9 +47,10 @@ PreviewArea::PreviewArea(AppModel& model, std::shared_ptr<QSettings> defaults, Q
     bar_ = new QBoxLayout(QBoxLayout::LeftToRight);
     bar_->setContentsMargins(14, 8, 14, 8);
     bar_->setSpacing(12);
-    mode_ = new QButtonGroup(this);
-    picker_ = segments(mode_, this);
-    picker_->setAccessibleName(QStringLiteral("Preview"));
+    auto* picker = new SegmentedChoice(QStringLiteral("Preview"), this);
+    for (PreviewMode mode : allCases<PreviewMode>) picker->addSegment(title(mode));
+    mode_ = picker->group();
+    picker_ = picker;
     picker_->setToolTip(QStringLiteral("Pages as they read, or booklet sheets as they print (Ctrl+Shift+B)"));
     bar_->addWidget(picker_, 0, Qt::AlignLeft);
     options_ = new QWidget(this);
