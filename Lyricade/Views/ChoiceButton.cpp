@@ -1,6 +1,7 @@
 #include "Lyricade/Views/ChoiceButton.h"
 
 #include "Lyricade/Views/DesktopAccessible.h"
+#include "Lyricade/Views/MenuKey.h"
 
 #include <QAccessible>
 #include <QAccessibleWidget>
@@ -158,18 +159,7 @@ ChoiceButton::ChoiceButton(QWidget* parent) : QToolButton(parent)
 void ChoiceButton::setChoices(QMenu* menu)
 {
     setMenu(menu);
-    menu->installEventFilter(this);
-}
-
-bool ChoiceButton::eventFilter(QObject* watched, QEvent* event)
-{
-    if (event->type() == QEvent::Show && watched == menu())
-        for (QAction* item : menu()->actions())
-            if (item->isChecked()) {
-                menu()->setActiveAction(item);
-                break;
-            }
-    return QToolButton::eventFilter(watched, event);
+    openOnCurrentItem(*menu);
 }
 
 void ChoiceButton::speak(QAction& item, const QString& spoken)

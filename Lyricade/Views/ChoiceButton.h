@@ -36,7 +36,6 @@ public:
     static void speak(QAction& item, const QString& spoken);
 
 protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
     // The choice is drawn as the button's text without being its text, which
     // Qt would announce as a new name on each change.
     void initStyleOption(QStyleOptionToolButton* option) const override;

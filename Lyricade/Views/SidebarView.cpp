@@ -78,6 +78,7 @@ void SidebarView::buildBar()
     addMenu_->addSeparator();
     addMenu_->addAction(QStringLiteral("Import Songs…"), &model_, [this] { model_.chooseSongFiles(); });
     add_->setMenu(addMenu_);
+    openOnCurrentItem(*addMenu_);
 
     licensing_ = new QToolButton(bar);
     licensing_->setIcon(symbolIcon(Symbol::cCircle, this));
