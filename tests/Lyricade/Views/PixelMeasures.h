@@ -31,6 +31,22 @@ inline QPalette highContrast()
     return p;
 }
 
+// Black text on white, the other high-contrast theme of the desktops.
+inline QPalette highContrastLight()
+{
+    QPalette p;
+    for (auto role : {QPalette::Window, QPalette::Base, QPalette::Button, QPalette::AlternateBase})
+        p.setColor(role, Qt::white);
+    for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText, QPalette::BrightText})
+        p.setColor(role, Qt::black);
+    p.setColor(QPalette::Highlight, QColor(0x00, 0x00, 0x9c));
+    p.setColor(QPalette::HighlightedText, Qt::white);
+    p.setColor(QPalette::Light, QColor(0xc0, 0xc0, 0xc0));
+    p.setColor(QPalette::Mid, QColor(0x80, 0x80, 0x80));
+    p.setColor(QPalette::Dark, QColor(0x40, 0x40, 0x40));
+    return p;
+}
+
 // A dark desktop theme: light grey text on charcoal.
 inline QPalette dark()
 {
