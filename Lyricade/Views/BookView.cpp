@@ -242,7 +242,9 @@ void BookView::followCurrentRow()
 void BookView::refreshFooter()
 {
     const auto book = model_.selectedBook();
-    const int entries = book ? static_cast<int>(book->entries.size()) : 0;
+    // Hidden with no book, where a new count would still be announced; shown again, it is brought up to date.
+    if (!book) return;
+    const int entries = static_cast<int>(book->entries.size());
     footer_->setText(footerText(entries, model_.previewPages(), model_.previewMode() == PreviewMode::booklet));
 }
 

@@ -242,6 +242,23 @@ TEST_F(AccessibleTreeTest, AKeyOrCapoPickedFromTheKeyboardIsTheOnlyThingSaid)
         EXPECT_EQ(read(focused)->text(QAccessible::Value), c.value);
         EXPECT_EQ(heard.count(QAccessible::NameChanged, c.rowName), 1) << "the row's new name";
     }
+
+    // A song chosen under All Songs: the book's footer and empty state, hidden, say nothing of it.
+    songs.setSelection(Lyricade::SidebarItem::allSongs());
+    QApplication::processEvents();
+    AccessibleEvents heard;
+    songs.setSelectedSongID(library.songs.back().id);
+    ASSERT_TRUE(HangGuard::waitFor([&] { return songs.previewPages() > 0; }));
+    QApplication::processEvents();
+    for (const auto& event : heard.events()) {
+        QAccessibleInterface* about = QAccessible::accessibleInterface(event.about);
+        QObject* object = about ? about->object() : nullptr;
+        const bool says = event.type == QAccessible::NameChanged || event.type == QAccessible::DescriptionChanged ||
+                          event.type == QAccessible::ValueChanged;
+        if (object && object->isWidgetType() && says)
+            EXPECT_TRUE(static_cast<QWidget*>(object)->isVisible())
+                << "hidden, yet heard: " << std::hex << event.type << " " << event.text.toStdString();
+    }
 }
 
 } // namespace
