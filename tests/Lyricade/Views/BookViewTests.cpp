@@ -67,6 +67,9 @@ TEST_F(BookViewTest, HeaderFieldsFollowTheKindAndRenameTheBook)
         EXPECT_EQ(view->nameField()->accessibleName(), c.nameLabel);
         EXPECT_EQ(view->subtitleField()->placeholderText(), c.placeholder);
         EXPECT_EQ(view->subtitleField()->accessibleName(), c.subtitleLabel);
+        // Dimmer than the name, yet read as small text is on the window it stands on.
+        const QColor window = view->palette().color(QPalette::Window);
+        EXPECT_GE(FontRole::contrast(view->subtitleField()->palette().color(QPalette::Text), window), 4.5);
     }
     QSignalSpy changes(model.get(), &AppModel::libraryChanged);
     view->nameField()->setFocus();
