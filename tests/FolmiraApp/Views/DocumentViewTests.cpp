@@ -439,6 +439,21 @@ TEST_F(DocumentViewTest, PresetLabelFollowsTheSettings)
     EXPECT_EQ(shown(), "Hymn sheet / lyrics");
     EXPECT_EQ(reads->text(QAccessible::Name), "Presets");
     EXPECT_TRUE(model->settings().keepLineBreaks);
+
+    // Down and Alt+Down open its list from the keyboard, as a combo box's, where
+    // the toolbar would move the focus on to the next button.
+    window().show();
+    for (const Qt::KeyboardModifiers modifiers : {Qt::KeyboardModifiers(Qt::NoModifier), Qt::KeyboardModifiers(Qt::AltModifier)}) {
+        v.presetButton()->setFocus();
+        bool opened = false;
+        QTimer::singleShot(0, v.presetButton()->menu(), [&] {
+            opened = v.presetButton()->menu()->isVisible();
+            v.presetButton()->menu()->close();
+        });
+        QTest::keyClick(v.presetButton(), Qt::Key_Down, modifiers);
+        EXPECT_TRUE(opened) << modifiers;
+        EXPECT_EQ(window().focusWidget(), v.presetButton()) << "not moved on to Smaller";
+    }
 }
 
 TEST_F(DocumentViewTest, PrintNeedsAPreviewAndExportAResult)
