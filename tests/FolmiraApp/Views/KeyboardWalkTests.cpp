@@ -453,8 +453,10 @@ TEST_F(KeyboardWalkTest, EveryTabStopShowsAWholeRingAtBothFontSizes)
     // current entry reached).
     std::map<QString, double> least; // the least share each stop showed in a look
     atEachStop_ = [&](QWidget* at) {
+        // The rings reach 0.977 of their two pixels or more: a ring cut
+        // short at a corner or a side falls below.
         const double share = ringShare(at);
-        EXPECT_GE(share, 0.95) << describe(at) << " " << at->width() << "x" << at->height();
+        EXPECT_GE(share, 0.97) << describe(at) << " " << at->width() << "x" << at->height();
         const auto [kept, first] = least.emplace(nameOf(at), share);
         if (!first) kept->second = std::min(kept->second, share);
     };
@@ -500,7 +502,7 @@ TEST_F(KeyboardWalkTest, EveryTabStopShowsAWholeRingAtBothFontSizes)
         walk("Songbook mode, a songbook open");
         for (const QString& name : smallControls) {
             ASSERT_TRUE(least.count(name)) << "not reached: " << name.toStdString();
-            EXPECT_GE(least[name], 0.95) << name.toStdString();
+            EXPECT_GE(least[name], 0.97) << name.toStdString();
         }
         engine->releaseAll();
         app.reset();
