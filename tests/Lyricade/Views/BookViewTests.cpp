@@ -336,8 +336,7 @@ TEST_F(BookViewTest, ANarrowListShortensLongTextsButKeepsThemWholeForScreenReade
     view->resize(260, 400);
     view->show();
     view->resize(230, 400); // narrower after the first layout, as a column giving way
-    QTest::qWait(20);
-    QApplication::processEvents();
+    ASSERT_TRUE(HangGuard::settled(view.get()));
 
     EntryRow* row = view->row(0);
     const QRect viewport = view->list()->viewport()->rect();
@@ -369,8 +368,7 @@ TEST_F(BookViewTest, ANarrowColumnShortensTheNameUntilEditedAndStandsTheMenusUnd
     } cases[] = {{900, true, false}, {260, false, false}, {130, false, true}, {900, true, false}};
     for (const auto& c : cases) {
         view->resize(c.width, 400);
-        QTest::qWait(20); // the list lays its rows out a moment later
-        QApplication::processEvents();
+        ASSERT_TRUE(HangGuard::settled(view.get())) << "the list lays its rows out after the resize";
         EntryRow* row = view->row(0);
         EXPECT_EQ(field->shownText() == name, c.nameWhole) << c.width;
         EXPECT_EQ(field->text(), name);
