@@ -259,6 +259,14 @@ TEST_F(AccessibleTreeTest, AKeyOrCapoPickedFromTheKeyboardIsTheOnlyThingSaid)
             EXPECT_TRUE(static_cast<QWidget*>(object)->isVisible())
                 << "hidden, yet heard: " << std::hex << event.type << " " << event.text.toStdString();
     }
+
+    // A song added to the book from the song list: the sidebar's count changes where it stands, and the
+    // focus, in the song list, is not announced anywhere else.
+    heard.clear();
+    songs.addSongs({library.songs.front().id}, book.id);
+    QApplication::processEvents();
+    EXPECT_EQ(heard.count(QAccessible::Focus, "All Songs"), 0);
+    for (const auto& event : heard.events()) EXPECT_NE(event.type, QAccessible::Focus) << event.text.toStdString();
 }
 
 } // namespace
