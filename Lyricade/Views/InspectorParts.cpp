@@ -99,6 +99,18 @@ QLabel* captionOf(QWidget* control)
     return nullptr;
 }
 
+void showChoices(QComboBox* combo, const QStringList& choices, int current)
+{
+    const QSignalBlocker quiet(combo);
+    QStringList now;
+    for (int i = 0; i < combo->count(); ++i) now << combo->itemText(i);
+    if (now != choices) {
+        combo->clear();
+        combo->addItems(choices);
+    }
+    if (combo->currentIndex() != current) combo->setCurrentIndex(current);
+}
+
 QButtonGroup* segments(const QString& caption, const QStringList& options, QGroupBox* section)
 {
     auto* row = new QHBoxLayout;

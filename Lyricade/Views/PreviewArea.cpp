@@ -2,8 +2,10 @@
 
 #include "Lyricade/AppModel.h"
 #include "Lyricade/Views/ColumnFit.h"
+#include "Lyricade/Views/DesktopAccessible.h"
 #include "Lyricade/Views/DetailParts.h"
 #include "Lyricade/Views/FontRoles.h"
+#include "Lyricade/Views/InspectorParts.h"
 #include "Lyricade/Views/PreviewPages.h"
 #include "Lyricade/Views/SegmentedChoice.h"
 
@@ -146,11 +148,10 @@ void PreviewArea::refreshBar()
     sheet_->setVisible(sheets);
     facingToggle_->setVisible(!sheets);
     if (sheets) {
-        const QSignalBlocker quiet(sheet_);
-        sheet_->clear();
+        QStringList titles;
         for (Sheet sheet : allCases<Sheet>)
-            sheet_->addItem(QString::fromStdString(TunequillKit::BookletMaker::title(sheet, book->settings.pageSize)));
-        sheet_->setCurrentIndex(static_cast<int>(model_.bookletSheet()));
+            titles << QString::fromStdString(TunequillKit::BookletMaker::title(sheet, book->settings.pageSize));
+        InspectorParts::showChoices(sheet_, titles, static_cast<int>(model_.bookletSheet()));
     }
     const QSignalBlocker quiet(facingToggle_);
     facingToggle_->setChecked(facing());
@@ -160,7 +161,7 @@ void PreviewArea::refreshBar()
 void PreviewArea::refreshPreview()
 {
     const bool booklet = model_.previewMode() == PreviewMode::booklet;
-    pages_->setAccessibleName(booklet ? QStringLiteral("Booklet sheets preview") : QStringLiteral("Book pages preview"));
+    setSpokenName(*pages_, booklet ? QStringLiteral("Booklet sheets preview") : QStringLiteral("Book pages preview"));
     const auto& pdf = model_.previewPDF();
     stack_->setCurrentWidget(pdf ? static_cast<QWidget*>(pages_) : empty_);
     // Nothing is handed on too, so a preview that comes back opens at its first page.

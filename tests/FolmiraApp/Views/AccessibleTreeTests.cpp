@@ -188,6 +188,7 @@ TEST_F(AccessibleTreeTest, AKeyOrCapoPickedFromTheKeyboardIsTheOnlyThingSaid)
     library.books.push_back(book);
     songs.setLibrary(library);
     songs.setSelection(Lyricade::SidebarItem::book(book.id));
+    songs.setShowInspector(true);
     Lyricade::SongRootView root(songs, defaults);
     root.resize(1200, 700);
     root.show();
@@ -235,6 +236,8 @@ TEST_F(AccessibleTreeTest, AKeyOrCapoPickedFromTheKeyboardIsTheOnlyThingSaid)
                 ADD_FAILURE() << "same name again: " << event.text.toStdString();
             }
             if (event.type == QAccessible::ValueChanged && event.about == QAccessible::uniqueId(read(focused))) ++values;
+            else if (event.type == QAccessible::ValueChanged)
+                ADD_FAILURE() << "a value that did not change, announced: " << event.text.toStdString();
         }
         EXPECT_EQ(focusMoves, 0);
         EXPECT_EQ(sameNames, 0);
