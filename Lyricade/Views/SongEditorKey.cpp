@@ -1,6 +1,7 @@
 #include "Lyricade/Views/SongEditorKey.h"
 
 #include "Lyricade/AppModel.h"
+#include "Lyricade/Views/DesktopAccessible.h"
 #include "Lyricade/Views/DetailParts.h"
 #include "Lyricade/Views/FontRoles.h"
 #include "Lyricade/Views/SongWording.h"
@@ -88,7 +89,7 @@ void KeyStepper::refresh()
     const QString text = keyText(key, model_.editorTranspose());
     key_->setText(text);
     // What a screen reader says for the stepper's value.
-    stepper_->setAccessibleDescription(spokenKeys(text));
+    setSpokenDescription(*stepper_, spokenKeys(text));
 }
 
 } // namespace Lyricade
