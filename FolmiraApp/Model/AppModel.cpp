@@ -260,18 +260,23 @@ bool AppModel::canPrintCopy() const
 
 void AppModel::finishWaiting()
 {
-    if (waiting_ == Waiting::nothing || makingCopy()) return;
-    const Waiting waited = std::exchange(waiting_, Waiting::nothing);
+    if ((!exportWaits_ && !printWaits_) || makingCopy()) return;
+    const bool save = std::exchange(exportWaits_, false), print = std::exchange(printWaits_, false);
     // Run after the change that made the copy has been told everywhere.
     QMetaObject::invokeMethod(
-        this, [this, waited] { waited == Waiting::exportCopy ? exportPDF() : printCopy(); }, Qt::QueuedConnection);
+        this,
+        [this, save, print] {
+            if (save) exportPDF();
+            if (print) printCopy();
+        },
+        Qt::QueuedConnection);
 }
 
 void AppModel::exportPDF()
 {
     if (!canExportCopy() || !services_.panels) return;
     if (makingCopy()) {
-        waiting_ = Waiting::exportCopy;
+        exportWaits_ = true;
         return;
     }
     // The panel runs an event loop in which a new copy may land and replace
@@ -287,7 +292,7 @@ void AppModel::printCopy()
     // prints; both are held for the job, as the export holds its bytes.
     if (!canPrintCopy() || !services_.panels) return;
     if (makingCopy()) {
-        waiting_ = Waiting::printCopy;
+        printWaits_ = true;
         return;
     }
     const auto panels = services_.panels;

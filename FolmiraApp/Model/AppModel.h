@@ -233,8 +233,9 @@ private:
     FolmiraKit::LargePrintSettings settings_;
     std::shared_ptr<const FolmiraKit::RenderResult> result_;
     std::optional<std::filesystem::path> resultFile_; // the file result_ was made from
-    enum class Waiting { nothing, exportCopy, printCopy };
-    Waiting waiting_ = Waiting::nothing; // asked for while a newer copy was being made
+    // Asked for while a newer copy was being made.
+    bool exportWaits_ = false;
+    bool printWaits_ = false;
     PdfView::PdfDocumentPtr preview_;
     bool rendering_ = false;
     QTimer renderTimer_; // the pending debounced render; restarted, never queued

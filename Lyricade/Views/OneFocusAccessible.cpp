@@ -51,30 +51,43 @@ private:
     QAccessible::Id inner_;
 };
 
-// One row (or cell) of a view, focused only while the view holds the focus.
-class RowAccessible : public Forwarding {
+// A child of a view or menu whose interface wraps Qt's: Qt's own child read
+// through (its children too: a menu item's menu), its parent the wrapper.
+class ChildAccessible : public Forwarding {
 public:
-    RowAccessible(QAbstractItemView* view, QAccessible::Id inner) : Forwarding(inner), view_(view) {}
+    ChildAccessible(QWidget* holder, QAccessible::Id inner) : Forwarding(inner), holder_(holder) {}
 
     QObject* object() const override { return nullptr; }
     QAccessibleInterface* parent() const override
     {
-        return view_ ? QAccessible::queryAccessibleInterface(view_.data()) : nullptr;
+        return holder_ ? QAccessible::queryAccessibleInterface(holder_.data()) : nullptr;
     }
-    QAccessibleInterface* child(int) const override { return nullptr; }
-    int childCount() const override { return 0; }
-    int indexOfChild(const QAccessibleInterface*) const override { return -1; }
-    QAccessibleInterface* childAt(int, int) const override { return nullptr; }
+    QAccessibleInterface* child(int index) const override { return inner() ? inner()->child(index) : nullptr; }
+    int childCount() const override { return inner() ? inner()->childCount() : 0; }
+    int indexOfChild(const QAccessibleInterface* child) const override
+    {
+        return inner() ? inner()->indexOfChild(child) : -1;
+    }
+    QAccessibleInterface* childAt(int x, int y) const override { return inner() ? inner()->childAt(x, y) : nullptr; }
+
+protected:
+    QWidget* holder() const { return holder_; }
+
+private:
+    QPointer<QWidget> holder_;
+};
+
+// One row (or cell) of a view, focused only while the view holds the focus.
+class RowAccessible : public ChildAccessible {
+public:
+    using ChildAccessible::ChildAccessible;
 
     QAccessible::State state() const override
     {
         QAccessible::State state = Forwarding::state();
-        state.focused = state.focused && holdsTheFocus(view_);
+        state.focused = state.focused && holdsTheFocus(qobject_cast<const QAbstractItemView*>(holder()));
         return state;
     }
-
-private:
-    QPointer<QAbstractItemView> view_;
 };
 
 // A widget read by Qt's own interface for it, which it owns: its children as
@@ -154,23 +167,9 @@ bool opensCurrentMenu(const QAction* item)
 }
 
 // An item of a menu or menu bar: the item whose menu is open leaves the focus to that menu's current item.
-class MenuItemAccessible : public Forwarding {
+class MenuItemAccessible : public ChildAccessible {
 public:
-    MenuItemAccessible(QWidget* holder, QAccessible::Id inner) : Forwarding(inner), holder_(holder) {}
-
-    QObject* object() const override { return nullptr; }
-    QAccessibleInterface* parent() const override
-    {
-        return holder_ ? QAccessible::queryAccessibleInterface(holder_.data()) : nullptr;
-    }
-    // The menu it drops, as Qt's item holds it.
-    QAccessibleInterface* child(int index) const override { return inner() ? inner()->child(index) : nullptr; }
-    int childCount() const override { return inner() ? inner()->childCount() : 0; }
-    int indexOfChild(const QAccessibleInterface* child) const override
-    {
-        return inner() ? inner()->indexOfChild(child) : -1;
-    }
-    QAccessibleInterface* childAt(int x, int y) const override { return inner() ? inner()->childAt(x, y) : nullptr; }
+    using ChildAccessible::ChildAccessible;
 
     QAccessible::State state() const override
     {
@@ -179,9 +178,6 @@ public:
             state.focused = false;
         return state;
     }
-
-private:
-    QPointer<QWidget> holder_;
 };
 
 // An open menu leaves the focus to its current item, and a menu bar to the
