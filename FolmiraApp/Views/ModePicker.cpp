@@ -6,7 +6,6 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QHBoxLayout>
-#include <QKeyEvent>
 #include <QKeySequence>
 #include <QToolButton>
 
@@ -43,7 +42,6 @@ ModePicker::ModePicker(AppModel& model, QWidget* parent)
         segment->setObjectName(QString::fromUtf8(toString(kind)));
         segment->setIcon(modeIcon(kind));
         segment->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-        segment->installEventFilter(this);
     }
     connect(segments_, &QButtonGroup::idClicked, this,
             [this](int id) { model_.setKind(static_cast<DocKind>(id)); });
@@ -69,28 +67,8 @@ DocKind ModePicker::selected() const
 
 void ModePicker::followModel()
 {
-    QToolButton* chosen = segment(model_.kind());
-    const bool focusHere = isAncestorOf(QApplication::focusWidget());
-    chosen->setChecked(true);
-    // One choice, one Tab stop: the chosen segment; the arrows move the choice.
-    for (QAbstractButton* each : segments_->buttons())
-        each->setFocusPolicy(each == chosen ? Qt::StrongFocus : Qt::NoFocus);
-    if (focusHere) chosen->setFocus(Qt::OtherFocusReason);
-}
-
-bool ModePicker::eventFilter(QObject* watched, QEvent* event)
-{
-    if (event->type() != QEvent::KeyPress) return SegmentedChoice::eventFilter(watched, event);
-    const int key = static_cast<QKeyEvent*>(event)->key();
-    int step = 0;
-    if (key == Qt::Key_Left || key == Qt::Key_Up) step = -1;
-    if (key == Qt::Key_Right || key == Qt::Key_Down) step = 1;
-    if (step == 0) return SegmentedChoice::eventFilter(watched, event);
-    // Round from the last segment to the first, as radio buttons go.
-    const int count = int(allDocKinds.size());
-    const int at = (static_cast<int>(model_.kind()) + step + count) % count;
-    model_.setKind(static_cast<DocKind>(at));
-    return true;
+    // One choice, one Tab stop: the chosen segment, which keeps the focus the picker had.
+    segment(model_.kind())->setChecked(true);
 }
 
 CentredSlot::CentredSlot(QWidget* content, QWidget* parent) : QWidget(parent), content_(content)

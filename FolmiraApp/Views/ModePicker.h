@@ -27,9 +27,6 @@ public:
     QToolButton* segment(DocKind kind) const;
     DocKind selected() const;
 
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
 private:
     void followModel();
 

@@ -2,8 +2,10 @@
 
 #include <QAccessible>
 #include <QAccessibleWidget>
+#include <QApplication>
 #include <QButtonGroup>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QToolButton>
 
 namespace Lyricade {
@@ -66,6 +68,9 @@ SegmentedChoice::SegmentedChoice(const QString& name, QWidget* parent) : QWidget
     row->setSpacing(0);
     group_ = new QButtonGroup(this);
     group_->setExclusive(true);
+    connect(group_, &QButtonGroup::idToggled, this, [this](int, bool checked) {
+        if (checked) followChoice();
+    });
 }
 
 QToolButton* SegmentedChoice::addSegment(const QString& text)
@@ -76,7 +81,32 @@ QToolButton* SegmentedChoice::addSegment(const QString& text)
     segment->setCheckable(true);
     group_->addButton(segment, group_->buttons().size());
     layout()->addWidget(segment);
+    segment->installEventFilter(this);
+    followChoice();
     return segment;
+}
+
+void SegmentedChoice::followChoice()
+{
+    QAbstractButton* chosen = group_->checkedButton();
+    const bool focusHere = isAncestorOf(QApplication::focusWidget());
+    // With none chosen yet, the first stands for the choice.
+    if (!chosen && !group_->buttons().isEmpty()) chosen = group_->buttons().front();
+    for (QAbstractButton* each : group_->buttons()) each->setFocusPolicy(each == chosen ? Qt::StrongFocus : Qt::NoFocus);
+    if (focusHere && chosen) chosen->setFocus(Qt::OtherFocusReason);
+}
+
+bool SegmentedChoice::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() != QEvent::KeyPress) return QWidget::eventFilter(watched, event);
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    const int step = key == Qt::Key_Left || key == Qt::Key_Up ? -1 : key == Qt::Key_Right || key == Qt::Key_Down ? 1 : 0;
+    const QList<QAbstractButton*> segments = group_->buttons();
+    const int at = int(segments.indexOf(qobject_cast<QAbstractButton*>(watched)));
+    if (step == 0 || at < 0) return QWidget::eventFilter(watched, event);
+    // Round from the last segment to the first, as radio buttons go.
+    segments.at((at + step + int(segments.size())) % int(segments.size()))->click();
+    return true;
 }
 
 } // namespace Lyricade

@@ -3,7 +3,8 @@
 // Buttons side by side, exactly one checked: Qt's nearest to a segmented
 // control. Screen readers meet it as the desktop's segmented controls: a
 // group named by its accessible name, of radio buttons named by their texts
-// (Qt reads a checkable tool button as a check box).
+// (Qt reads a checkable tool button as a check box); and works as one: one
+// Tab stop, the chosen segment, with the arrow keys moving the choice.
 
 #include <QWidget>
 
@@ -22,7 +23,13 @@ public:
     QToolButton* addSegment(const QString& text);
     QButtonGroup* group() const { return group_; }
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
+    // The chosen segment alone takes the focus, and keeps it where a segment had it.
+    void followChoice();
+
     QButtonGroup* group_;
 };
 

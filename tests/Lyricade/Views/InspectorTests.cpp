@@ -18,6 +18,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalSpy>
+#include <QTest>
 #include <QWheelEvent>
 
 #include <functional>
@@ -240,7 +241,19 @@ TEST_F(InspectorTest, SegmentedChoicesReadAsNamedGroupsOfRadioButtons)
             EXPECT_EQ(holder->text(QAccessible::Name), c.group);
         }
         EXPECT_EQ(names, c.names);
+        // One Tab stop, the chosen segment; the arrows move the choice, round from the last to the first.
+        QAbstractButton* chosen = c.choice->button(c.checked);
+        for (QAbstractButton* each : c.choice->buttons())
+            EXPECT_EQ(each->focusPolicy() == Qt::NoFocus, each != chosen);
+        const int next = (c.checked + 1) % 2;
+        QTest::keyClick(chosen, Qt::Key_Right);
+        EXPECT_EQ(c.choice->checkedId(), next);
+        EXPECT_NE(c.choice->button(next)->focusPolicy(), Qt::NoFocus);
+        EXPECT_EQ(chosen->focusPolicy(), Qt::NoFocus);
+        QTest::keyClick(c.choice->button(next), Qt::Key_Down);
+        EXPECT_EQ(c.choice->checkedId(), c.checked);
     }
+    EXPECT_EQ(book().settings.columns, 2) << "the arrows choose as a click does";
 }
 
 TEST_F(InspectorTest, PickersShowTheirLongestChoiceWholeAtLargeFontsAndTheLeastWidth)
