@@ -5,10 +5,13 @@
 
 #include "tests/HangGuard.h"
 
+#include <QApplication>
 #include <QTest>
+#include <QWidget>
 
 #include <cmath>
 #include <utility>
+#include <vector>
 
 namespace HangGuard {
 
@@ -33,6 +36,28 @@ template <class Window> bool windowActive(Window* window, int milliseconds = 500
 template <class Window> bool windowExposed(Window* window, int milliseconds = 5000)
 {
     return QTest::qWaitForWindowExposed(window, scaled(milliseconds));
+}
+
+// Waits until a turn of the event loop moves or resizes nothing in `window`:
+// layouts and item views lay out on posted events and zero timers after a
+// resize, and a row grown by one pass asks for another.
+inline bool settled(QWidget* window, int milliseconds = 5000)
+{
+    const auto places = [window] {
+        std::vector<QRect> all{window->geometry()};
+        for (const QWidget* each : window->findChildren<QWidget*>()) all.push_back(each->geometry());
+        return all;
+    };
+    auto before = places();
+    return waitFor(
+        [&] {
+            QApplication::processEvents();
+            auto now = places();
+            const bool still = now == before;
+            before = std::move(now);
+            return still;
+        },
+        milliseconds);
 }
 
 } // namespace HangGuard

@@ -62,6 +62,7 @@ AppModel::AppModel(bool persist, AppServices services, QObject* parent)
     for (auto signal : {&AppModel::resultChanged, &AppModel::previewChanged, &AppModel::readingChanged,
                         &AppModel::renderingChanged, &AppModel::renderPendingChanged})
         connect(this, signal, this, &AppModel::copyReadyChanged);
+    connect(this, &AppModel::copyReadyChanged, this, &AppModel::finishWaiting);
 
     if (!persist_) return;
     auto& defaults = *services_.defaults;
@@ -142,6 +143,7 @@ void AppModel::setResult(std::shared_ptr<const FolmiraKit::RenderResult> result)
 {
     // A render result has no equality: every write tells.
     result_ = std::move(result);
+    resultFile_ = result_ ? fileURL_ : std::nullopt;
     emit resultChanged();
 }
 
@@ -248,17 +250,35 @@ bool AppModel::makingCopy() const
 
 bool AppModel::canExportCopy() const
 {
-    return result_ && !makingCopy();
+    return result_ && resultFile_ == fileURL_;
 }
 
 bool AppModel::canPrintCopy() const
 {
-    return preview_ && result_ && !makingCopy();
+    return preview_ && canExportCopy();
+}
+
+void AppModel::finishWaiting()
+{
+    if ((!exportWaits_ && !printWaits_) || makingCopy()) return;
+    const bool save = std::exchange(exportWaits_, false), print = std::exchange(printWaits_, false);
+    // Run after the change that made the copy has been told everywhere.
+    QMetaObject::invokeMethod(
+        this,
+        [this, save, print] {
+            if (save) exportPDF();
+            if (print) printCopy();
+        },
+        Qt::QueuedConnection);
 }
 
 void AppModel::exportPDF()
 {
     if (!canExportCopy() || !services_.panels) return;
+    if (makingCopy()) {
+        exportWaits_ = true;
+        return;
+    }
     // The panel runs an event loop in which a new copy may land and replace
     // result_: the bytes offered are held here, with the name made for them.
     const SharedBytes pdf(result_, &result_->pdf);
@@ -271,6 +291,10 @@ void AppModel::printCopy()
     // The preview is always shown from the result's bytes, which are what
     // prints; both are held for the job, as the export holds its bytes.
     if (!canPrintCopy() || !services_.panels) return;
+    if (makingCopy()) {
+        printWaits_ = true;
+        return;
+    }
     const auto panels = services_.panels;
     const auto defaults = services_.defaults;
     printPDF(*panels, defaults.get(), preview_, SharedBytes(result_, &result_->pdf), suggestedName(), false);

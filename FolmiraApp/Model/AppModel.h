@@ -128,11 +128,15 @@ public:
     // waiting for the settings to settle): the copy held is then not the one
     // the window names.
     bool makingCopy() const;
-    // Whether the copy can be saved or printed: there is one and no newer one
-    // is on its way. Every control that acts on the copy is enabled by these,
-    // and the operations check them again.
+    // Whether the copy can be saved or printed: there is one, made from the
+    // file the window names. Every control that acts on the copy is enabled
+    // by these, and stays on while new settings make a newer copy (no
+    // flicker on each change); the operations check them again.
     bool canExportCopy() const;
     bool canPrintCopy() const;
+    // Saving or printing asked for while a newer copy is on its way waits
+    // for it, and is dropped if none comes (the read or the render failed):
+    // only the copy the window names is ever written.
     void exportPDF();
     void printCopy();
     Panels* panels() const { return services_.panels.get(); }
@@ -195,6 +199,8 @@ private:
                      const FolmiraKit::LargePrintSettings& settings,
                      std::shared_ptr<const FolmiraKit::RenderResult> result);
     void settingsObserver(const FolmiraKit::LargePrintSettings& old);
+    // Saves or prints what waited for the newer copy, once it is made.
+    void finishWaiting();
 
     void setFileURL(std::optional<std::filesystem::path> url);
     void setFileName(const QString& name);
@@ -226,6 +232,10 @@ private:
     std::optional<StyledText> originalText_;
     FolmiraKit::LargePrintSettings settings_;
     std::shared_ptr<const FolmiraKit::RenderResult> result_;
+    std::optional<std::filesystem::path> resultFile_; // the file result_ was made from
+    // Asked for while a newer copy was being made.
+    bool exportWaits_ = false;
+    bool printWaits_ = false;
     PdfView::PdfDocumentPtr preview_;
     bool rendering_ = false;
     QTimer renderTimer_; // the pending debounced render; restarted, never queued

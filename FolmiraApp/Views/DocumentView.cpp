@@ -152,7 +152,7 @@ void DocumentView::addToolBarItems(QToolBar* toolBar, QWidget* middle)
         const auto settings = preset.settings;
         presets->addAction(qstr(preset.name), &model_, [this, settings] { model_.setSettings(settings); });
     }
-    preset_->setMenu(presets);
+    preset_->setChoices(presets);
     toolBar->addWidget(preset_);
 
     smaller_ = toolBar->addAction(themeIcon("zoom-out", QStyle::SP_ArrowDown), QStringLiteral("Smaller"));

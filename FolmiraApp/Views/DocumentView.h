@@ -57,7 +57,7 @@ public:
     QWidget* documentArea() const;
 
     QAction* openAction() const { return open_; }
-    QToolButton* presetButton() const { return preset_; }
+    Lyricade::ChoiceButton* presetButton() const { return preset_; }
     QAction* smallerAction() const { return smaller_; }
     QAction* biggerAction() const { return bigger_; }
     QAction* printAction() const { return print_; }

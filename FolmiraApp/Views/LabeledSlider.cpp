@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 
 #include <cmath>
+#include <utility>
 
 namespace FolmiraApp {
 
@@ -81,7 +82,9 @@ void SpokenSlider::setSpoken(const QString& spoken)
     if (spoken == spoken_) return;
     spoken_ = spoken;
     setAccessibleDescription(spoken);
-    if (QAccessible::isActive()) {
+    // Qt announces a move of the slider itself; new words at the same place are announced here.
+    const bool moved = std::exchange(spokenAt_, value()) != value();
+    if (!moved && QAccessible::isActive()) {
         QAccessibleValueChangeEvent event(this, settingValue());
         QAccessible::updateAccessibility(&event);
     }

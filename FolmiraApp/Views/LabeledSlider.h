@@ -32,6 +32,7 @@ public:
 
 private:
     QString spoken_;
+    int spokenAt_ = -1; // the position the words were last given for
     const SliderWording* wording_ = nullptr;
 };
 

@@ -3,12 +3,9 @@
 #include "FolmiraApp/Model/AppModel.h"
 #include "FolmiraApp/Views/Icons.h"
 
-#include <QAccessible>
-#include <QAccessibleWidget>
 #include <QApplication>
 #include <QButtonGroup>
 #include <QHBoxLayout>
-#include <QKeyEvent>
 #include <QKeySequence>
 #include <QToolButton>
 
@@ -17,53 +14,6 @@
 namespace FolmiraApp {
 
 namespace {
-
-// A segment reads as one of a group of radio buttons, as the desktop's
-// segmented controls do: Qt reads a checkable tool button as a check box.
-class SegmentAccessible : public QAccessibleWidget {
-public:
-    explicit SegmentAccessible(QWidget* widget) : QAccessibleWidget(widget, QAccessible::RadioButton)
-    {
-        addControllingSignal(QStringLiteral("clicked(bool)"));
-    }
-
-    QAccessible::State state() const override
-    {
-        QAccessible::State state = QAccessibleWidget::state();
-        state.checkable = true;
-        state.checked = button()->isChecked();
-        return state;
-    }
-
-    // Pressed, or given the focus by an assistive tool (the chosen segment only).
-    QStringList actionNames() const override { return QStringList{pressAction()} + QAccessibleWidget::actionNames(); }
-    void doAction(const QString& action) override
-    {
-        if (action == pressAction())
-            button()->click();
-        else
-            QAccessibleWidget::doAction(action);
-    }
-    QStringList keyBindingsForAction(const QString&) const override { return {}; }
-
-private:
-    QToolButton* button() const { return static_cast<QToolButton*>(widget()); }
-};
-
-class PickerAccessible : public QAccessibleWidget {
-public:
-    explicit PickerAccessible(QWidget* widget) : QAccessibleWidget(widget, QAccessible::Grouping) {}
-};
-
-QAccessibleInterface* pickerFactory(const QString& className, QObject* object)
-{
-    if (!object || !object->isWidgetType()) return nullptr;
-    auto* widget = static_cast<QWidget*>(object);
-    if (className == QLatin1String("FolmiraApp::ModePicker")) return new PickerAccessible(widget);
-    if (className == QLatin1String("QToolButton") && qobject_cast<ModePicker*>(widget->parentWidget()))
-        return new SegmentAccessible(widget);
-    return nullptr;
-}
 
 QString label(DocKind kind)
 {
@@ -77,35 +27,21 @@ QString keys(int digit)
 
 } // namespace
 
-ModePicker::ModePicker(AppModel& model, QWidget* parent) : QWidget(parent), model_(model)
+ModePicker::ModePicker(AppModel& model, QWidget* parent)
+    : Lyricade::SegmentedChoice(QStringLiteral("What to make"), parent), model_(model)
 {
-    static const bool installed = [] {
-        QAccessible::installFactory(pickerFactory);
-        return true;
-    }();
-    (void)installed;
     setObjectName(QStringLiteral("modePicker"));
-    setAccessibleName(QStringLiteral("What to make"));
     // The segments carry no tooltip of their own, so hovering either shows this one.
     setToolTip(toolTipText());
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
 
-    auto* row = new QHBoxLayout(this);
-    row->setContentsMargins(0, 0, 0, 0);
-    row->setSpacing(0);
-    segments_ = new QButtonGroup(this);
-    segments_->setExclusive(true);
+    segments_ = group();
     for (DocKind kind : allDocKinds) {
-        auto* segment = new QToolButton(this);
+        // In the kinds' order, so each segment's id is its kind.
+        QToolButton* segment = addSegment(label(kind));
         segment->setObjectName(QString::fromUtf8(toString(kind)));
-        segment->setText(label(kind));
-        segment->setAccessibleName(label(kind));
         segment->setIcon(modeIcon(kind));
         segment->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-        segment->setCheckable(true);
-        segment->installEventFilter(this);
-        segments_->addButton(segment, static_cast<int>(kind));
-        row->addWidget(segment);
     }
     connect(segments_, &QButtonGroup::idClicked, this,
             [this](int id) { model_.setKind(static_cast<DocKind>(id)); });
@@ -131,28 +67,8 @@ DocKind ModePicker::selected() const
 
 void ModePicker::followModel()
 {
-    QToolButton* chosen = segment(model_.kind());
-    const bool focusHere = isAncestorOf(QApplication::focusWidget());
-    chosen->setChecked(true);
-    // One choice, one Tab stop: the chosen segment; the arrows move the choice.
-    for (QAbstractButton* each : segments_->buttons())
-        each->setFocusPolicy(each == chosen ? Qt::StrongFocus : Qt::NoFocus);
-    if (focusHere) chosen->setFocus(Qt::OtherFocusReason);
-}
-
-bool ModePicker::eventFilter(QObject* watched, QEvent* event)
-{
-    if (event->type() != QEvent::KeyPress) return QWidget::eventFilter(watched, event);
-    const int key = static_cast<QKeyEvent*>(event)->key();
-    int step = 0;
-    if (key == Qt::Key_Left || key == Qt::Key_Up) step = -1;
-    if (key == Qt::Key_Right || key == Qt::Key_Down) step = 1;
-    if (step == 0) return QWidget::eventFilter(watched, event);
-    // Round from the last segment to the first, as radio buttons go.
-    const int count = int(allDocKinds.size());
-    const int at = (static_cast<int>(model_.kind()) + step + count) % count;
-    model_.setKind(static_cast<DocKind>(at));
-    return true;
+    // One choice, one Tab stop: the chosen segment, which keeps the focus the picker had.
+    segment(model_.kind())->setChecked(true);
 }
 
 CentredSlot::CentredSlot(QWidget* content, QWidget* parent) : QWidget(parent), content_(content)

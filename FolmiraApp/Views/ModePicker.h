@@ -8,8 +8,7 @@
 // segment), the arrow keys moving the choice.
 
 #include "FolmiraApp/Model/Kinds.h"
-
-#include <QWidget>
+#include "Lyricade/Views/SegmentedChoice.h"
 
 class QButtonGroup;
 class QToolButton;
@@ -18,7 +17,7 @@ namespace FolmiraApp {
 
 class AppModel;
 
-class ModePicker : public QWidget {
+class ModePicker : public Lyricade::SegmentedChoice {
     Q_OBJECT
 
 public:
@@ -27,9 +26,6 @@ public:
     static QString toolTipText();
     QToolButton* segment(DocKind kind) const;
     DocKind selected() const;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void followModel();

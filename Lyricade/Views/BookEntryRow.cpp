@@ -2,6 +2,7 @@
 
 #include "Lyricade/AppModel.h"
 #include "Lyricade/Views/EntryAccessible.h"
+#include "Lyricade/Views/DesktopAccessible.h"
 #include "Lyricade/Views/DetailParts.h"
 #include "Lyricade/Views/FocusRing.h"
 #include "Lyricade/Views/FontRoles.h"
@@ -36,19 +37,18 @@ EntryPopUp* popUp(QWidget* parent, const QString& accessibleName, const QString&
     button->setToolTip(tip);
     button->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     button->setFocusPolicy(Qt::NoFocus); // until the row is the current one
-    button->setMenu(new QMenu(button));
+    button->setChoices(new QMenu(button));
     // Read by the button's name when it opens.
     button->menu()->setAccessibleName(accessibleName);
     return button;
 }
 
-// One menu item, checked when it is the current choice, read with its key names in words.
-void addChoice(QMenu* menu, const QString& text, bool current, std::function<void()> choose)
+// One menu item, checked while it is the current choice, read with its key names in words.
+void addChoice(QMenu* menu, const QString& text, std::function<void()> choose)
 {
     QAction* action = menu->addAction(text);
     ChoiceButton::speak(*action, spokenKeys(text));
     action->setCheckable(true);
-    action->setChecked(current);
     QObject::connect(action, &QAction::triggered, menu, [choose = std::move(choose)] { choose(); });
 }
 
@@ -97,6 +97,7 @@ EntryRow::EntryRow(AppModel& model, int number, const SongEntry& entry, QWidget*
     }
     buildCapoMenu(song.get());
     choices_->addWidget(capo_);
+    showChoices();
     row_->addLayout(choices_);
     besideWidth_ = row_->minimumSize().width();
     for (QToolButton* button : {key_, capo_})
@@ -135,9 +136,6 @@ void EntryRow::placeChoices()
 void EntryRow::buildKeyMenu(const Song& song, Accidentals accidentals)
 {
     key_ = popUp(this, QStringLiteral("Key"), QStringLiteral("Key"));
-    const auto sounding = soundingKey(song, entry_.transpose);
-    const std::string plain = sounding->name(accidentals);
-    key_->setChoice(prettyName(plain), spokenKeys(prettyName(plain)));
     key_->setFont(FontRole::font(this, FontRole::callout, QFont::DemiBold));
     for (int t = lowestShift; t <= highestShift; ++t) {
         QString text = prettyName(soundingKey(song, t)->name(accidentals));
@@ -145,7 +143,7 @@ void EntryRow::buildKeyMenu(const Song& song, Accidentals accidentals)
             text += QStringLiteral(" (as written)");
         else
             text += QStringLiteral(" (%1%2)").arg(t > 0 ? QStringLiteral("+") : QString()).arg(t);
-        addChoice(key_->menu(), text, entry_.transpose == t, [this, t] { change([t](SongEntry& e) { e.transpose = t; }); });
+        addChoice(key_->menu(), text, [this, t] { change([t](SongEntry& e) { e.transpose = t; }); });
     }
 }
 
@@ -153,22 +151,46 @@ void EntryRow::buildCapoMenu(const Song* song)
 {
     capo_ = popUp(this, QStringLiteral("Capo"), QStringLiteral("Capo: the chords are printed as the shapes you play with it"));
     const std::int64_t written = song ? song->capo : 0;
-    capo_->setChoice(capoText(entry_.capo.value_or(written)));
     capo_->setFont(FontRole::font(this, FontRole::callout));
     QMenu* menu = capo_->menu();
     const QString asWritten = QStringLiteral("As written") +
                               (written > 0 ? QStringLiteral(" (capo %1)").arg(written) : QStringLiteral(" (no capo)"));
-    addChoice(menu, asWritten, !entry_.capo, [this] { change([](SongEntry& e) { e.capo.reset(); }); });
+    addChoice(menu, asWritten, [this] { change([](SongEntry& e) { e.capo.reset(); }); });
     menu->addSeparator();
     for (int n = 0; n <= highestCapo; ++n)
-        addChoice(menu, capoText(n), entry_.capo == n, [this, n] { change([n](SongEntry& e) { e.capo = n; }); });
+        addChoice(menu, capoText(n), [this, n] { change([n](SongEntry& e) { e.capo = n; }); });
+}
+
+void EntryRow::setEntry(const SongEntry& entry)
+{
+    entry_ = entry;
+    showChoices();
+    setSpokenName(*this, spokenText());
+}
+
+void EntryRow::showChoices()
+{
+    const auto song = model_.song(entry_.songID);
+    if (key_ && song) {
+        const auto book = model_.selectedBook();
+        const std::string plain =
+            soundingKey(*song, entry_.transpose)->name((book ? book->settings : BookSettings()).accidentals);
+        key_->setChoice(prettyName(plain), spokenKeys(prettyName(plain)));
+        const QList<QAction*> keys = key_->menu()->actions();
+        for (int i = 0; i < keys.size(); ++i) keys[i]->setChecked(entry_.transpose == lowestShift + i);
+    }
+    capo_->setChoice(capoText(entry_.capo.value_or(song ? song->capo : 0)));
+    // "As written", a line, then 0 … highestCapo.
+    const QList<QAction*> capos = capo_->menu()->actions();
+    for (int i = 0; i < capos.size(); ++i)
+        capos[i]->setChecked(i == 0 ? !entry_.capo : entry_.capo == i - 2);
 }
 
 QString EntryRow::spokenText() const
 {
     QString text = number_->text() + QStringLiteral(", ") + title_->text();
     if (key_) text += QStringLiteral(", Key ") + key_->spokenChoice();
-    return text + QStringLiteral(", ") + capo_->text();
+    return text + QStringLiteral(", ") + capo_->shownChoice();
 }
 
 void EntryRow::setTabStops(bool on)

@@ -3,7 +3,7 @@
 // One entry of a songbook or set list: its place, the song's title and first
 // artist, and two pop-up menus that set the key it is printed in and the capo
 // its chord shapes assume, for this entry only. Choices go straight into the
-// model's library; the book view then builds its rows again. The menus are
+// model's library; the book view then shows them in this row. The menus are
 // Tab stops on the current row only (Space or Return opens them), so Tab
 // leaves a long book in two steps.
 
@@ -32,11 +32,13 @@ public:
     EntryRow(AppModel& model, int number, const TunequillKit::SongEntry& entry, QWidget* parent = nullptr);
 
     const TunequillKit::SongEntry& entry() const { return entry_; }
+    // Shows the entry's new key and capo, in place: the same entry of the same song.
+    void setEntry(const TunequillKit::SongEntry& entry);
     QLabel* numberLabel() const { return number_; }
     QLabel* titleLabel() const { return title_; }
     QLabel* detailLabel() const { return detail_; }  // null when the song names no artist or subtitle
-    QToolButton* keyButton() const { return key_; }  // null without a song key
-    QToolButton* capoButton() const { return capo_; }
+    ChoiceButton* keyButton() const { return key_; } // null without a song key
+    ChoiceButton* capoButton() const { return capo_; }
     QMenu* keyMenu() const;                          // null without a song key
     QMenu* capoMenu() const;
 
@@ -74,12 +76,14 @@ protected:
 private:
     void buildKeyMenu(const TunequillKit::Song& song, TunequillKit::Accidentals accidentals);
     void buildCapoMenu(const TunequillKit::Song* song);
+    // The key and capo of the entry on the buttons, checked in their menus.
+    void showChoices();
     // Writes one field of this entry in the selected book, in one library change.
     void change(const std::function<void(TunequillKit::SongEntry&)>& edit);
     void placeChoices();
 
     AppModel& model_;
-    const TunequillKit::SongEntry entry_;
+    TunequillKit::SongEntry entry_;
     bool selected_ = false;
     bool current_ = false;
     QLabel* number_;

@@ -4,6 +4,7 @@
 #include "Lyricade/Views/BookEntryList.h"
 #include "Lyricade/Views/BookEntryRow.h"
 #include "Lyricade/Views/ColumnFit.h"
+#include "Lyricade/Views/DesktopAccessible.h"
 #include "Lyricade/Views/DetailParts.h"
 #include "Lyricade/Views/EmptyStateOverlay.h"
 #include "Lyricade/Views/FontRoles.h"
@@ -144,10 +145,10 @@ void BookView::refresh()
     const bool isBook = book->kind == BookKind::book;
     showText(name_, QString::fromStdString(book->name));
     showText(subtitle_, QString::fromStdString(book->subtitle));
-    name_->setAccessibleName(isBook ? QStringLiteral("Songbook name") : QStringLiteral("Set list name"));
+    setSpokenName(*name_, isBook ? QStringLiteral("Songbook name") : QStringLiteral("Set list name"));
     subtitle_->setPlaceholderText(isBook ? QStringLiteral("Subtitle (optional)")
                                          : QStringLiteral("Date or occasion (optional)"));
-    subtitle_->setAccessibleName(isBook ? QStringLiteral("Subtitle") : QStringLiteral("Date or occasion"));
+    setSpokenName(*subtitle_, isBook ? QStringLiteral("Subtitle") : QStringLiteral("Date or occasion"));
     refreshRows(*book);
     empty_->setContent(isBook ? Symbol::bookClosed : Symbol::listNumber, QStringLiteral("No songs yet"),
                        QStringLiteral("Add songs from your library, drag them here from All Songs, or drop song "
@@ -166,8 +167,18 @@ void BookView::refreshRows(const Songbook& book)
     }
     // Typing in the header changes the library too; the rows stay unless what they show changed.
     if (rows_ == state) return;
+    if (rows_ && sameEntries(*rows_, state)) {
+        // A key or capo chosen: those rows show it in place, where the focus stays.
+        for (std::size_t i = 0; i < state.entries.size(); ++i)
+            if (EntryRow* now = row(static_cast<int>(i)); now && !(now->entry() == state.entries[i])) {
+                now->setEntry(state.entries[i]);
+                list_->item(static_cast<int>(i))->setData(Qt::AccessibleTextRole, now->spokenText());
+            }
+        rows_ = std::move(state);
+        return;
+    }
     rows_ = std::move(state);
-    // A choice from a row's menu builds the rows again: the focus stays on that menu of the new row.
+    // Other changes build the rows again: the focus stays on the same menu of the new row.
     std::optional<Uuid> focusedEntry;
     bool keyFocused = false;
     for (int i = 0; i < list_->count(); ++i)
@@ -203,6 +214,15 @@ void BookView::refreshRows(const Songbook& book)
         }
 }
 
+bool BookView::sameEntries(const RowsState& was, const RowsState& now)
+{
+    if (was.sources != now.sources || was.accidentals != now.accidentals || was.entries.size() != now.entries.size())
+        return false;
+    for (std::size_t i = 0; i < was.entries.size(); ++i)
+        if (was.entries[i].id != now.entries[i].id || was.entries[i].songID != now.entries[i].songID) return false;
+    return true;
+}
+
 void BookView::followCurrentRow()
 {
     QListWidgetItem* current = list_->currentItem();
@@ -222,7 +242,9 @@ void BookView::followCurrentRow()
 void BookView::refreshFooter()
 {
     const auto book = model_.selectedBook();
-    const int entries = book ? static_cast<int>(book->entries.size()) : 0;
+    // Hidden with no book, where a new count would still be announced; shown again, it is brought up to date.
+    if (!book) return;
+    const int entries = static_cast<int>(book->entries.size());
     footer_->setText(footerText(entries, model_.previewPages(), model_.previewMode() == PreviewMode::booklet));
 }
 

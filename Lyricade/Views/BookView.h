@@ -61,6 +61,8 @@ private:
         TunequillKit::Accidentals accidentals{};
         bool operator==(const RowsState&) const = default;
     };
+    // The same entries of the same songs, shown alike but for their keys and capos.
+    static bool sameEntries(const RowsState& was, const RowsState& now);
 
     AppModel& model_;
     QWidget* content_;

@@ -1,11 +1,14 @@
 #include "Lyricade/Views/ChoiceButton.h"
 
 #include "Lyricade/Views/DesktopAccessible.h"
+#include "Lyricade/Views/MenuKey.h"
 
 #include <QAccessible>
 #include <QAccessibleWidget>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QPointer>
+#include <QStyleOptionToolButton>
 
 namespace Lyricade {
 
@@ -153,6 +156,12 @@ ChoiceButton::ChoiceButton(QWidget* parent) : QToolButton(parent)
     setPopupMode(QToolButton::InstantPopup);
 }
 
+void ChoiceButton::setChoices(QMenu* menu)
+{
+    setMenu(menu);
+    openOnCurrentItem(*menu);
+}
+
 void ChoiceButton::speak(QAction& item, const QString& spoken)
 {
     item.setProperty(spokenProperty, spoken);
@@ -161,16 +170,49 @@ void ChoiceButton::speak(QAction& item, const QString& spoken)
 void ChoiceButton::setChoice(const QString& shown, const QString& spoken)
 {
     const QString said = spoken.isEmpty() ? shown : spoken;
-    const bool newWords = said != spoken_, newText = shown != text();
-    spoken_ = said;
-    // Qt announces a new text as a change of name, which readers take for a
-    // combo box's new choice: one announcement, made here only when the words
-    // change under the same text.
-    setText(shown);
-    if (newWords && !newText) {
-        QAccessibleEvent changed(this, QAccessible::NameChanged);
-        QAccessible::updateAccessibility(&changed);
+    if (shown != shown_) {
+        shown_ = shown;
+        updateGeometry();
+        update();
     }
+    if (said == spoken_) return;
+    spoken_ = said;
+    QAccessibleValueChangeEvent changed(this, said);
+    QAccessible::updateAccessibility(&changed);
+}
+
+void ChoiceButton::initStyleOption(QStyleOptionToolButton* option) const
+{
+    QToolButton::initStyleOption(option);
+    option->text = shown_;
+}
+
+QSize ChoiceButton::sizeHint() const
+{
+    // As a tool button sizes its text, with the choice for the text.
+    ensurePolished();
+    QStyleOptionToolButton option;
+    initStyleOption(&option);
+    const QFontMetrics metrics = fontMetrics();
+    QSize size = metrics.size(Qt::TextShowMnemonic, shown_);
+    size.rwidth() += metrics.horizontalAdvance(QLatin1Char(' ')) * 2;
+    if (option.toolButtonStyle != Qt::ToolButtonTextOnly) {
+        size.rwidth() += option.iconSize.width() + 4;
+        size.setHeight(std::max(size.height(), option.iconSize.height()));
+    }
+    option.rect.setSize(size);
+    return style()->sizeFromContents(QStyle::CT_ToolButton, &option, size, this);
+}
+
+void ChoiceButton::keyPressEvent(QKeyEvent* event)
+{
+    const bool down = event->key() == Qt::Key_Down &&
+                      (event->modifiers() & ~Qt::KeypadModifier & ~Qt::AltModifier) == Qt::NoModifier;
+    if (down && menu()) {
+        showMenu();
+        return;
+    }
+    QToolButton::keyPressEvent(event);
 }
 
 } // namespace Lyricade

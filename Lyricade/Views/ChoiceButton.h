@@ -18,16 +18,32 @@ public:
     explicit ChoiceButton(QWidget* parent = nullptr);
 
     // Shows `shown`, read as `spoken` (as shown when empty). A new choice is
-    // announced once; the same choice again is not.
+    // announced once, as a combo box announces it (a change of value); the
+    // same choice again is not.
     void setChoice(const QString& shown, const QString& spoken = QString());
-    // The choice as a screen reader says it.
+    // The choice as the button shows it, and as a screen reader says it.
+    const QString& shownChoice() const { return shown_; }
     const QString& spokenChoice() const { return spoken_; }
+
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override { return sizeHint(); }
+
+    // Sets the menu of choices, which opens on the checked one, focused.
+    void setChoices(QMenu* menu);
 
     // Reads `item`, a choice in a menu, as `spoken` where its text shows signs.
     // Given before the menu is first read.
     static void speak(QAction& item, const QString& spoken);
 
+protected:
+    // The choice is drawn as the button's text without being its text, which
+    // Qt would announce as a new name on each change.
+    void initStyleOption(QStyleOptionToolButton* option) const override;
+    // Down or Alt+Down opens the menu on its current choice, as a combo box's list opens.
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
+    QString shown_;
     QString spoken_;
 };
 

@@ -1,6 +1,7 @@
 #include "Lyricade/Views/EmptyStateOverlay.h"
 
 #include "Lyricade/Views/Decoration.h"
+#include "Lyricade/Views/DesktopAccessible.h"
 #include "Lyricade/Views/FontRoles.h"
 
 #include <QAbstractScrollArea>
@@ -40,16 +41,16 @@ void EmptyStateOverlay::setContent(Symbol symbol, const QString& title, const QS
     symbol_->setPixmap(symbolIcon(symbol, description_, 40).pixmap(40, 40));
     title_->setText(title);
     description_->setText(description);
-    setAccessibleName(title);
-    setAccessibleDescription(description);
+    setSpokenName(*this, title);
+    setSpokenDescription(*this, description);
     place();
     describeList();
 }
 
 void EmptyStateOverlay::describeList()
 {
-    list_->setAccessibleDescription(isVisibleTo(list_) ? title_->text() + QStringLiteral(". ") + description_->text()
-                                                        : QString());
+    setSpokenDescription(*list_, isVisibleTo(list_) ? title_->text() + QStringLiteral(". ") + description_->text()
+                                                    : QString());
 }
 
 bool EmptyStateOverlay::event(QEvent* event)

@@ -50,8 +50,9 @@ QColor secondary(const QWidget* widget)
     const QColor blend = QColor::fromRgbF(text.redF() * keep + base.redF() * (1 - keep),
                                           text.greenF() * keep + base.greenF() * (1 - keep),
                                           text.blueF() * keep + base.blueF() * (1 - keep));
-    // Lists draw it on their base colour, labels on the window's.
-    return standOut(blend, {base, palette.color(QPalette::Base)}, smallText);
+    // Lists draw it on their base colour, labels on the window's; a see-through
+    // base (a field drawn as plain text) shows the window.
+    return standOut(blend, {base, over(palette.color(QPalette::Base), base)}, smallText);
 }
 
 namespace {

@@ -1,5 +1,7 @@
 #include "Lyricade/Views/InspectorParts.h"
 
+#include "Lyricade/Views/SegmentedChoice.h"
+
 #include <QAccessible>
 #include <QAccessibleWidget>
 #include <QButtonGroup>
@@ -97,25 +99,28 @@ QLabel* captionOf(QWidget* control)
     return nullptr;
 }
 
+void showChoices(QComboBox* combo, const QStringList& choices, int current)
+{
+    const QSignalBlocker quiet(combo);
+    QStringList now;
+    for (int i = 0; i < combo->count(); ++i) now << combo->itemText(i);
+    if (now != choices) {
+        combo->clear();
+        combo->addItems(choices);
+    }
+    if (combo->currentIndex() != current) combo->setCurrentIndex(current);
+}
+
 QButtonGroup* segments(const QString& caption, const QStringList& options, QGroupBox* section)
 {
     auto* row = new QHBoxLayout;
     row->addWidget(new QLabel(caption, section));
     row->addStretch(1);
-    auto* group = new QButtonGroup(section);
-    auto* buttons = new QHBoxLayout;
-    buttons->setSpacing(0);
-    for (int id = 0; id < options.size(); ++id) {
-        auto* button = new QToolButton(section);
-        button->setText(options[id]);
-        button->setCheckable(true);
-        button->setAccessibleName(caption + QStringLiteral(": ") + options[id]);
-        group->addButton(button, id);
-        buttons->addWidget(button);
-    }
-    row->addLayout(buttons);
+    auto* choice = new SegmentedChoice(caption, section);
+    for (const QString& option : options) choice->addSegment(option);
+    row->addWidget(choice);
     rows(section)->addLayout(row);
-    return group;
+    return choice->group();
 }
 
 } // namespace Lyricade::InspectorParts

@@ -28,6 +28,11 @@ QComboBox* picker(const QString& caption, QGroupBox* section, const QString& hel
 // A check box row whose caption wraps; a click on the caption toggles it too.
 QCheckBox* toggle(const QString& caption, QGroupBox* section, const QString& help = {});
 
+// Gives `combo` these choices, `current` chosen, with its signals blocked: the
+// list is filled anew only when its choices differ, since each refill moves
+// the choice, which screen readers hear as a new value every time.
+void showChoices(QComboBox* combo, const QStringList& choices, int current);
+
 // The caption a picker or toggle row shows for `control`; null for none.
 QLabel* captionOf(QWidget* control);
 

@@ -1,6 +1,7 @@
 #include "Lyricade/Views/InspectorView.h"
 
 #include "Lyricade/AppModel.h"
+#include "Lyricade/Views/DesktopAccessible.h"
 #include "Lyricade/Views/DetailParts.h"
 #include "Lyricade/Views/FocusRing.h"
 #include "Lyricade/Views/FontRoles.h"
@@ -288,7 +289,7 @@ void InspectorView::refresh()
     highContrast_->setChecked(contrast);
     sizeText_->setText(pointsText(s.fontSize));
     size_->showPoints(s.fontSize);
-    size_->setAccessibleDescription(QStringLiteral("%1 points").arg(static_cast<long long>(s.fontSize)));
+    setSpokenDescription(*size_, QStringLiteral("%1 points").arg(static_cast<long long>(s.fontSize)));
     pageSize_->setCurrentIndex(indexOf(s.pageSize));
     typeface_->setCurrentIndex(indexOf(s.typeface));
     boldChorus_->setChecked(s.boldChorus);
@@ -308,7 +309,7 @@ void InspectorView::refresh()
                                        ? QStringLiteral("Set list page")
                                        : QStringLiteral("Set list page at the front");
     setListPageCaption_->setText(setListCaption);
-    setListPage_->setAccessibleName(setListCaption);
+    setSpokenName(*setListPage_, setListCaption);
     setListPage_->setChecked(s.setListPage);
     contents_->setChecked(s.tableOfContents);
     index_->setChecked(s.index);
@@ -319,14 +320,13 @@ void InspectorView::refreshPresets(double fontSize)
 {
     const auto offered = model_.host().presets ? model_.host().presets() : std::vector<SongHost::Preset>{};
     presets_ = presetOptions(offered, fontSize);
-    const QSignalBlocker quiet(preset_);
-    preset_->clear();
+    QStringList labels;
     int current = -1;
     for (std::size_t i = 0; i < presets_.size(); ++i) {
-        preset_->addItem(presets_[i].label);
+        labels << presets_[i].label;
         if (current < 0 && presets_[i].value == fontSize) current = static_cast<int>(i);
     }
-    preset_->setCurrentIndex(current);
+    showChoices(preset_, labels, current);
     const bool shown = !presets_.empty();
     preset_->setVisible(shown);
     captionOf(preset_)->setVisible(shown);

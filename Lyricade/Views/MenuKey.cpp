@@ -4,10 +4,34 @@
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QKeyEvent>
+#include <QMenu>
 
 namespace Lyricade {
 
 namespace {
+
+class CurrentItemFilter : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        auto* menu = qobject_cast<QMenu*>(watched);
+        if (event->type() != QEvent::Show || !menu || menu->activeAction()) return false;
+        QAction* first = nullptr;
+        for (QAction* item : menu->actions()) {
+            if (item->isSeparator() || !item->isEnabled() || !item->isVisible()) continue;
+            if (item->isChecked()) {
+                first = item;
+                break;
+            }
+            if (!first) first = item;
+        }
+        if (first) menu->setActiveAction(first);
+        return false;
+    }
+};
 
 class MenuKeyFilter : public QObject {
 public:
@@ -46,6 +70,11 @@ void installMenuKey()
     if (filter || !qApp) return;
     filter = new MenuKeyFilter(qApp);
     qApp->installEventFilter(filter);
+}
+
+void openOnCurrentItem(QMenu& menu)
+{
+    menu.installEventFilter(new CurrentItemFilter(&menu));
 }
 
 } // namespace Lyricade

@@ -5,8 +5,10 @@
 #include <QHash>
 #include <QListView>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPointer>
 #include <QTableView>
+#include <QToolButton>
 #include <QTreeView>
 
 namespace Lyricade {
@@ -49,30 +51,43 @@ private:
     QAccessible::Id inner_;
 };
 
-// One row (or cell) of a view, focused only while the view holds the focus.
-class RowAccessible : public Forwarding {
+// A child of a view or menu whose interface wraps Qt's: Qt's own child read
+// through (its children too: a menu item's menu), its parent the wrapper.
+class ChildAccessible : public Forwarding {
 public:
-    RowAccessible(QAbstractItemView* view, QAccessible::Id inner) : Forwarding(inner), view_(view) {}
+    ChildAccessible(QWidget* holder, QAccessible::Id inner) : Forwarding(inner), holder_(holder) {}
 
     QObject* object() const override { return nullptr; }
     QAccessibleInterface* parent() const override
     {
-        return view_ ? QAccessible::queryAccessibleInterface(view_.data()) : nullptr;
+        return holder_ ? QAccessible::queryAccessibleInterface(holder_.data()) : nullptr;
     }
-    QAccessibleInterface* child(int) const override { return nullptr; }
-    int childCount() const override { return 0; }
-    int indexOfChild(const QAccessibleInterface*) const override { return -1; }
-    QAccessibleInterface* childAt(int, int) const override { return nullptr; }
+    QAccessibleInterface* child(int index) const override { return inner() ? inner()->child(index) : nullptr; }
+    int childCount() const override { return inner() ? inner()->childCount() : 0; }
+    int indexOfChild(const QAccessibleInterface* child) const override
+    {
+        return inner() ? inner()->indexOfChild(child) : -1;
+    }
+    QAccessibleInterface* childAt(int x, int y) const override { return inner() ? inner()->childAt(x, y) : nullptr; }
+
+protected:
+    QWidget* holder() const { return holder_; }
+
+private:
+    QPointer<QWidget> holder_;
+};
+
+// One row (or cell) of a view, focused only while the view holds the focus.
+class RowAccessible : public ChildAccessible {
+public:
+    using ChildAccessible::ChildAccessible;
 
     QAccessible::State state() const override
     {
         QAccessible::State state = Forwarding::state();
-        state.focused = state.focused && holdsTheFocus(view_);
+        state.focused = state.focused && holdsTheFocus(qobject_cast<const QAbstractItemView*>(holder()));
         return state;
     }
-
-private:
-    QPointer<QAbstractItemView> view_;
 };
 
 // A widget read by Qt's own interface for it, which it owns: its children as
@@ -83,6 +98,8 @@ public:
 
     ~Wrapping() override
     {
+        for (QAccessible::Id child : std::as_const(children_))
+            if (QAccessible::accessibleInterface(child)) QAccessible::deleteAccessibleInterface(child);
         if (QAccessible::accessibleInterface(innerId())) QAccessible::deleteAccessibleInterface(innerId());
     }
 
@@ -106,32 +123,161 @@ public:
 protected:
     virtual QAccessibleInterface* wrap(QAccessibleInterface* child) const { return child; }
 
+    // The one wrapper of Qt's `child`, made by `make` from its id the first time.
+    template <typename Make>
+    QAccessibleInterface* wrapOnce(QAccessibleInterface* child, Make make) const
+    {
+        if (!child) return child;
+        const QAccessible::Id childId = QAccessible::uniqueId(child);
+        if (const auto made = children_.constFind(childId); made != children_.constEnd())
+            if (QAccessibleInterface* wrapper = QAccessible::accessibleInterface(made.value())) return wrapper;
+        forgetReleasedChildren();
+        QAccessibleInterface* wrapper = make(childId);
+        children_.insert(childId, QAccessible::registerAccessibleInterface(wrapper));
+        return wrapper;
+    }
+
 private:
+    // Qt lets go of its children when a model changes; their wrappers go too,
+    // now and then, so the table grows with the children read, not with time.
+    void forgetReleasedChildren() const
+    {
+        if (children_.size() < 2 * keptAfterLastSweep_ + 64) return;
+        for (auto child = children_.begin(); child != children_.end();) {
+            if (QAccessible::accessibleInterface(child.key())) {
+                ++child;
+                continue;
+            }
+            if (QAccessible::accessibleInterface(child.value())) QAccessible::deleteAccessibleInterface(child.value());
+            child = children_.erase(child);
+        }
+        keptAfterLastSweep_ = children_.size();
+    }
+
     QPointer<QObject> object_;
+    mutable QHash<QAccessible::Id, QAccessible::Id> children_; // Qt's child → its wrapper
+    mutable qsizetype keptAfterLastSweep_ = 0;
 };
 
-// An open menu leaves the focus to its current item.
-class MenuAccessible : public Wrapping {
+// Whether `item` drops a menu that is open with an item of its own current.
+bool opensCurrentMenu(const QAction* item)
+{
+    const QMenu* menu = item ? item->menu() : nullptr;
+    return menu && menu->isVisible() && menu->activeAction();
+}
+
+// An item of a menu or menu bar: the item whose menu is open leaves the focus to that menu's current item.
+class MenuItemAccessible : public ChildAccessible {
 public:
-    MenuAccessible(QMenu* menu, QAccessible::Id inner) : Wrapping(menu, inner) {}
+    using ChildAccessible::ChildAccessible;
 
     QAccessible::State state() const override
     {
-        QAccessible::State state = Wrapping::state();
-        const auto* menu = static_cast<const QMenu*>(object());
-        if (menu && menu->activeAction()) state.focused = false;
+        QAccessible::State state = Forwarding::state();
+        if (state.focused && opensCurrentMenu(qobject_cast<QAction*>(inner() ? inner()->object() : nullptr)))
+            state.focused = false;
         return state;
     }
 };
 
-class ViewAccessible : public Wrapping {
+// An open menu leaves the focus to its current item, and a menu bar to the
+// current item of the menu it opened.
+class MenuAccessible : public Wrapping {
+public:
+    MenuAccessible(QWidget* menu, QAccessible::Id inner) : Wrapping(menu, inner) {}
+
+    int indexOfChild(const QAccessibleInterface* child) const override
+    {
+        // Qt's own menu knows its own items only.
+        if (const auto* item = dynamic_cast<const MenuItemAccessible*>(child)) child = item->inner();
+        return Wrapping::indexOfChild(child);
+    }
+
+    QAccessible::State state() const override
+    {
+        QAccessible::State state = Wrapping::state();
+        const auto* holder = static_cast<const QWidget*>(object());
+        if (const auto* menu = qobject_cast<const QMenu*>(holder); menu && menu->activeAction()) state.focused = false;
+        if (holder && qobject_cast<const QMenuBar*>(holder))
+            for (const QAction* item : holder->actions())
+                if (opensCurrentMenu(item)) state.focused = false;
+        return state;
+    }
+
+protected:
+    QAccessibleInterface* wrap(QAccessibleInterface* item) const override
+    {
+        auto* holder = static_cast<QWidget*>(object());
+        if (!holder) return item;
+        return wrapOnce(item, [holder](QAccessible::Id id) { return new MenuItemAccessible(holder, id); });
+    }
+};
+
+// The view's table (which the desktop bridge also asks for the selection)
+// hands out the same row wrappers as its children do.
+// A tool button lets go of the focus to the current item of its open menu.
+// Its tip, read as its description where it has none, is not read when it
+// only repeats the name (an icon's button is named and tipped alike).
+class ToolButtonAccessible : public Wrapping {
+public:
+    ToolButtonAccessible(QToolButton* button, QAccessible::Id inner) : Wrapping(button, inner) {}
+
+    QString text(QAccessible::Text kind) const override
+    {
+        const QString text = Wrapping::text(kind);
+        return kind == QAccessible::Description && text == Wrapping::text(QAccessible::Name) ? QString() : text;
+    }
+
+    QAccessible::State state() const override
+    {
+        QAccessible::State state = Wrapping::state();
+        const auto* button = static_cast<const QToolButton*>(object());
+        if (button && button->menu() && opensCurrentMenu(button->menu()->menuAction())) state.focused = false;
+        return state;
+    }
+};
+
+class ViewAccessible : public Wrapping, public QAccessibleTableInterface {
 public:
     ViewAccessible(QAbstractItemView* view, QAccessible::Id inner) : Wrapping(view, inner), view_(view) {}
 
-    ~ViewAccessible() override
+    void* interface_cast(QAccessible::InterfaceType type) override
     {
-        for (QAccessible::Id row : std::as_const(rows_))
-            if (QAccessible::accessibleInterface(row)) QAccessible::deleteAccessibleInterface(row);
+        if (type == QAccessible::TableInterface)
+            return table() ? static_cast<QAccessibleTableInterface*>(this) : nullptr;
+        return Wrapping::interface_cast(type);
+    }
+
+    QAccessibleInterface* caption() const override { return table() ? table()->caption() : nullptr; }
+    QAccessibleInterface* summary() const override { return table() ? table()->summary() : nullptr; }
+    QAccessibleInterface* cellAt(int row, int column) const override
+    {
+        return wrap(table() ? table()->cellAt(row, column) : nullptr);
+    }
+    int selectedCellCount() const override { return table() ? table()->selectedCellCount() : 0; }
+    QList<QAccessibleInterface*> selectedCells() const override
+    {
+        QList<QAccessibleInterface*> cells = table() ? table()->selectedCells() : QList<QAccessibleInterface*>();
+        for (QAccessibleInterface*& cell : cells) cell = wrap(cell);
+        return cells;
+    }
+    QString columnDescription(int column) const override { return table() ? table()->columnDescription(column) : QString(); }
+    QString rowDescription(int row) const override { return table() ? table()->rowDescription(row) : QString(); }
+    int selectedColumnCount() const override { return table() ? table()->selectedColumnCount() : 0; }
+    int selectedRowCount() const override { return table() ? table()->selectedRowCount() : 0; }
+    int columnCount() const override { return table() ? table()->columnCount() : 0; }
+    int rowCount() const override { return table() ? table()->rowCount() : 0; }
+    QList<int> selectedColumns() const override { return table() ? table()->selectedColumns() : QList<int>(); }
+    QList<int> selectedRows() const override { return table() ? table()->selectedRows() : QList<int>(); }
+    bool isColumnSelected(int column) const override { return table() && table()->isColumnSelected(column); }
+    bool isRowSelected(int row) const override { return table() && table()->isRowSelected(row); }
+    bool selectRow(int row) override { return table() && table()->selectRow(row); }
+    bool selectColumn(int column) override { return table() && table()->selectColumn(column); }
+    bool unselectRow(int row) override { return table() && table()->unselectRow(row); }
+    bool unselectColumn(int column) override { return table() && table()->unselectColumn(column); }
+    void modelChange(QAccessibleTableModelChangeEvent* event) override
+    {
+        if (table()) table()->modelChange(event);
     }
 
     int indexOfChild(const QAccessibleInterface* child) const override
@@ -150,37 +296,16 @@ public:
     }
 
 protected:
+    QAccessibleTableInterface* table() const { return inner() ? inner()->tableInterface() : nullptr; }
+
     QAccessibleInterface* wrap(QAccessibleInterface* row) const override
     {
-        if (!row || !view_) return row;
-        const QAccessible::Id rowId = QAccessible::uniqueId(row);
-        if (const auto made = rows_.constFind(rowId); made != rows_.constEnd())
-            if (QAccessibleInterface* wrapper = QAccessible::accessibleInterface(made.value())) return wrapper;
-        forgetReleasedRows();
-        auto* wrapper = new RowAccessible(view_, rowId);
-        rows_.insert(rowId, QAccessible::registerAccessibleInterface(wrapper));
-        return wrapper;
-    }
-
-    // Qt lets go of its rows when the model changes; their wrappers go too,
-    // now and then, so the table grows with the rows read, not with time.
-    void forgetReleasedRows() const
-    {
-        if (rows_.size() < 2 * keptAfterLastSweep_ + 64) return;
-        for (auto row = rows_.begin(); row != rows_.end();) {
-            if (QAccessible::accessibleInterface(row.key())) {
-                ++row;
-                continue;
-            }
-            if (QAccessible::accessibleInterface(row.value())) QAccessible::deleteAccessibleInterface(row.value());
-            row = rows_.erase(row);
-        }
-        keptAfterLastSweep_ = rows_.size();
+        if (!view_) return row;
+        QAbstractItemView* view = view_;
+        return wrapOnce(row, [view](QAccessible::Id id) { return new RowAccessible(view, id); });
     }
 
     QPointer<QAbstractItemView> view_;
-    mutable QHash<QAccessible::Id, QAccessible::Id> rows_; // Qt's row → its wrapper
-    mutable qsizetype keptAfterLastSweep_ = 0;
 };
 
 bool isItemView(QObject* object)
@@ -194,14 +319,16 @@ QAccessibleInterface* oneFocusFactory(const QString& className, QObject* object)
 {
     // Asked once per object, for its own class, the first in line.
     if (makingQtsOwn || !object || className != QLatin1String(object->metaObject()->className())) return nullptr;
-    const bool view = isItemView(object), menu = qobject_cast<QMenu*>(object);
-    if (!view && !menu) return nullptr;
+    const bool view = isItemView(object), menu = qobject_cast<QMenu*>(object) || qobject_cast<QMenuBar*>(object);
+    const bool button = className == QLatin1String("QToolButton");
+    if (!view && !menu && !button) return nullptr;
     makingQtsOwn = true;
     QAccessibleInterface* own = QAccessible::queryAccessibleInterface(object);
     makingQtsOwn = false;
     if (!own) return nullptr;
     const QAccessible::Id ownId = QAccessible::uniqueId(own);
-    if (menu) return new MenuAccessible(static_cast<QMenu*>(object), ownId);
+    if (menu) return new MenuAccessible(static_cast<QWidget*>(object), ownId);
+    if (button) return new ToolButtonAccessible(static_cast<QToolButton*>(object), ownId);
     return new ViewAccessible(static_cast<QAbstractItemView*>(object), ownId);
 }
 

@@ -7,11 +7,13 @@
 // objects at once (the sidebar's chosen row at every Tab stop). Here a view's
 // current item is focused only while its view has the focus and is shown, the
 // view then leaving the focused state to that item, and an open menu leaves
-// it to its current item.
+// it to its current item: the menu bar, or the menu, and the item whose menu
+// it is let go of it.
 //
 // Qt's own interfaces stay underneath (their rows, items, model changes and
-// table queries): the view's or menu's interface wraps Qt's, and a view hands
-// out one wrapper per row, each reading as its row does but for that state.
+// table queries): the view's or menu's interface wraps Qt's, and hands out one
+// wrapper per row or item, each reading as its own does but for that state,
+// from its children and from its table (a view's cells and selected cells).
 
 namespace Lyricade {
 

@@ -2,9 +2,12 @@
 
 #include "Lyricade/AppModel.h"
 #include "Lyricade/Views/ColumnFit.h"
+#include "Lyricade/Views/DesktopAccessible.h"
 #include "Lyricade/Views/DetailParts.h"
 #include "Lyricade/Views/FontRoles.h"
+#include "Lyricade/Views/InspectorParts.h"
 #include "Lyricade/Views/PreviewPages.h"
+#include "Lyricade/Views/SegmentedChoice.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -30,23 +33,6 @@ QString bookletInstruction()
                           "staple on the fold.");
 }
 
-// Two buttons side by side, exactly one checked: Qt's nearest to a segmented control.
-QWidget* segments(QButtonGroup* group, QWidget* parent)
-{
-    auto* box = new QWidget(parent);
-    auto* row = new QHBoxLayout(box);
-    row->setContentsMargins(0, 0, 0, 0);
-    row->setSpacing(0);
-    for (PreviewMode mode : allCases<PreviewMode>) {
-        auto* button = new QToolButton(box);
-        button->setText(title(mode));
-        button->setCheckable(true);
-        button->setAutoRaise(false);
-        group->addButton(button, static_cast<int>(mode));
-        row->addWidget(button);
-    }
-    return box;
-}
 
 } // namespace
 
@@ -63,9 +49,10 @@ PreviewArea::PreviewArea(AppModel& model, std::shared_ptr<QSettings> defaults, Q
     bar_ = new QBoxLayout(QBoxLayout::LeftToRight);
     bar_->setContentsMargins(14, 8, 14, 8);
     bar_->setSpacing(12);
-    mode_ = new QButtonGroup(this);
-    picker_ = segments(mode_, this);
-    picker_->setAccessibleName(QStringLiteral("Preview"));
+    auto* picker = new SegmentedChoice(QStringLiteral("Preview"), this);
+    for (PreviewMode mode : allCases<PreviewMode>) picker->addSegment(title(mode));
+    mode_ = picker->group();
+    picker_ = picker;
     picker_->setToolTip(QStringLiteral("Pages as they read, or booklet sheets as they print (Ctrl+Shift+B)"));
     bar_->addWidget(picker_, 0, Qt::AlignLeft);
     options_ = new QWidget(this);
@@ -161,11 +148,10 @@ void PreviewArea::refreshBar()
     sheet_->setVisible(sheets);
     facingToggle_->setVisible(!sheets);
     if (sheets) {
-        const QSignalBlocker quiet(sheet_);
-        sheet_->clear();
+        QStringList titles;
         for (Sheet sheet : allCases<Sheet>)
-            sheet_->addItem(QString::fromStdString(TunequillKit::BookletMaker::title(sheet, book->settings.pageSize)));
-        sheet_->setCurrentIndex(static_cast<int>(model_.bookletSheet()));
+            titles << QString::fromStdString(TunequillKit::BookletMaker::title(sheet, book->settings.pageSize));
+        InspectorParts::showChoices(sheet_, titles, static_cast<int>(model_.bookletSheet()));
     }
     const QSignalBlocker quiet(facingToggle_);
     facingToggle_->setChecked(facing());
@@ -175,7 +161,7 @@ void PreviewArea::refreshBar()
 void PreviewArea::refreshPreview()
 {
     const bool booklet = model_.previewMode() == PreviewMode::booklet;
-    pages_->setAccessibleName(booklet ? QStringLiteral("Booklet sheets preview") : QStringLiteral("Book pages preview"));
+    setSpokenName(*pages_, booklet ? QStringLiteral("Booklet sheets preview") : QStringLiteral("Book pages preview"));
     const auto& pdf = model_.previewPDF();
     stack_->setCurrentWidget(pdf ? static_cast<QWidget*>(pages_) : empty_);
     // Nothing is handed on too, so a preview that comes back opens at its first page.

@@ -78,6 +78,7 @@ void SidebarView::buildBar()
     addMenu_->addSeparator();
     addMenu_->addAction(QStringLiteral("Import Songs…"), &model_, [this] { model_.chooseSongFiles(); });
     add_->setMenu(addMenu_);
+    openOnCurrentItem(*addMenu_);
 
     licensing_ = new QToolButton(bar);
     licensing_->setIcon(symbolIcon(Symbol::cCircle, this));
@@ -94,6 +95,8 @@ void SidebarView::buildBar()
 
 void SidebarView::rebuild()
 {
+    // A current row made again is announced as a move of the focus.
+    if (refreshRows()) return;
     rebuilding_ = true;
     list_->clear();
     const Library& library = model_.library();
@@ -113,6 +116,37 @@ void SidebarView::rebuild()
     list_->expandAll();
     rebuilding_ = false;
     showSelection();
+}
+
+bool SidebarView::refreshRows()
+{
+    if (list_->topLevelItemCount() != 3 || list_->topLevelItem(0)->childCount() != 1) return false;
+    const auto& books = model_.library().books;
+    std::size_t next = 0;
+    for (int section = 1; section <= 2; ++section) {
+        const BookKind kind = section == 1 ? BookKind::book : BookKind::setList;
+        QTreeWidgetItem* header = list_->topLevelItem(section);
+        int i = 0;
+        for (const Songbook& book : books) {
+            if (book.kind != kind) continue;
+            if (i >= header->childCount() ||
+                header->child(i++)->data(0, SidebarList::itemRole).toString() != QString::fromStdString(book.id.toString()))
+                return false;
+            ++next;
+        }
+        if (i != header->childCount()) return false;
+    }
+    if (next != books.size()) return false;
+    list_->topLevelItem(0)->child(0)->setData(0, SidebarList::badgeRole, static_cast<int>(model_.library().songs.size()));
+    for (const Songbook& book : books) {
+        QTreeWidgetItem* r = rowFor(SidebarItem::book(book.id));
+        const int count = static_cast<int>(book.entries.size());
+        const QString name = QString::fromStdString(book.name);
+        r->setText(0, name);
+        r->setData(0, SidebarList::badgeRole, count);
+        r->setData(0, Qt::AccessibleTextRole, name + QStringLiteral(", ") + songCountText(count));
+    }
+    return true;
 }
 
 QTreeWidgetItem* SidebarView::rowFor(const SidebarItem& item) const

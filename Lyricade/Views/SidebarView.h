@@ -41,6 +41,9 @@ public:
 private:
     void buildBar();
     void rebuild();
+    // Shows new names and counts in the rows standing, where they are the
+    // same books in the same order; false otherwise.
+    bool refreshRows();
     void showSelection();
     void selectedByUser();
     void openMenu(const QPoint& pos);

@@ -1,9 +1,11 @@
 #include "Lyricade/Views/SongEditorKey.h"
 
 #include "Lyricade/AppModel.h"
+#include "Lyricade/Views/DesktopAccessible.h"
 #include "Lyricade/Views/DetailParts.h"
 #include "Lyricade/Views/FontRoles.h"
 #include "Lyricade/Views/SongWording.h"
+#include "Lyricade/Views/SymbolIcons.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -31,16 +33,17 @@ QString keyText(const std::optional<Key>& key, int transpose)
 
 namespace {
 
-QToolButton* arrow(Qt::ArrowType type, const QString& name, QWidget* parent)
+// Drawn in the palette's text colour: the style's own arrows are a dimmer shade.
+QToolButton* arrow(Symbol symbol, const QString& name, QWidget* parent)
 {
     auto* button = new QToolButton(parent);
-    button->setArrowType(type);
     button->setAccessibleName(name);
     button->setAutoRepeat(true);
     // Two to the height of a line, growing with the desktop's font, so
     // large fonts bring larger targets and room inside the focus ring.
     const int height = std::max(12, button->fontMetrics().height() * 3 / 4);
     button->setFixedSize(height * 5 / 3, height);
+    showSymbol(*button, symbol, std::max(8, height - 4));
     return button;
 }
 
@@ -62,8 +65,8 @@ KeyStepper::KeyStepper(AppModel& model, QWidget* parent) : QWidget(parent), mode
     auto* arrows = new QVBoxLayout(stepper_);
     arrows->setContentsMargins(0, 0, 0, 0);
     arrows->setSpacing(0);
-    up_ = arrow(Qt::UpArrow, QStringLiteral("Transpose up"), stepper_);
-    down_ = arrow(Qt::DownArrow, QStringLiteral("Transpose down"), stepper_);
+    up_ = arrow(Symbol::arrowUp, QStringLiteral("Transpose up"), stepper_);
+    down_ = arrow(Symbol::arrowDown, QStringLiteral("Transpose down"), stepper_);
     arrows->addWidget(up_);
     arrows->addWidget(down_);
     stepper_->setAccessibleName(QStringLiteral("Transpose"));
@@ -89,7 +92,7 @@ void KeyStepper::refresh()
     const QString text = keyText(key, model_.editorTranspose());
     key_->setText(text);
     // What a screen reader says for the stepper's value.
-    stepper_->setAccessibleDescription(spokenKeys(text));
+    setSpokenDescription(*stepper_, spokenKeys(text));
 }
 
 } // namespace Lyricade

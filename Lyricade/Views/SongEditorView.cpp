@@ -7,6 +7,7 @@
 #include "Lyricade/Views/PreviewPages.h"
 #include "Lyricade/Views/QuickReference.h"
 #include "Lyricade/Views/SongEditorKey.h"
+#include "Lyricade/Views/SymbolIcons.h"
 
 #include <QDropEvent>
 #include <QFontDatabase>
@@ -92,7 +93,8 @@ QWidget* SongEditorView::editorColumn()
     titles->addWidget(source_);
     header->addLayout(titles, 1);
     helpButton_ = new QToolButton(column);
-    helpButton_->setIcon(DetailParts::themeIcon("help-about", QStyle::SP_TitleBarContextHelpButton));
+    // Drawn in the palette's text colour: themes' help icons may vanish on their own dark or high-contrast palettes.
+    showSymbol(*helpButton_, Symbol::question);
     helpButton_->setAutoRaise(true);
     helpButton_->setAccessibleName(QStringLiteral("ChordPro quick reference"));
     helpButton_->setToolTip(QStringLiteral("ChordPro quick reference"));

@@ -1,5 +1,7 @@
 #include "Lyricade/Views/SymbolIcons.h"
 
+#include <QAbstractButton>
+#include <QEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPalette>
@@ -74,8 +76,50 @@ void draw(QPainter& p, Symbol symbol, double s, const QColor& ink)
         p.drawPath(c);
         break;
     }
+    case Symbol::question: {
+        p.setPen(pen);
+        p.setBrush(Qt::NoBrush);
+        p.drawEllipse(QRectF(s * 0.08, s * 0.08, s * 0.84, s * 0.84));
+        QFont mark;
+        mark.setPixelSize(std::max(6, static_cast<int>(s * 0.62)));
+        mark.setBold(true);
+        p.setFont(mark);
+        p.drawText(QRectF(0, 0, s, s), Qt::AlignCenter, QStringLiteral("?"));
+        break;
+    }
+    case Symbol::arrowUp:
+    case Symbol::arrowDown: {
+        p.setPen(Qt::NoPen);
+        p.setBrush(ink);
+        const bool up = symbol == Symbol::arrowUp;
+        const double tip = up ? 0.22 : 0.78, base = up ? 0.72 : 0.28;
+        p.drawPolygon(QPolygonF({QPointF(s * 0.15, s * base), QPointF(s * 0.85, s * base), QPointF(s * 0.5, s * tip)}));
+        break;
+    }
     }
 }
+
+// Draws a button's symbol again in its new colours.
+class SymbolKeeper : public QObject {
+public:
+    SymbolKeeper(QAbstractButton& button, Symbol symbol, int size) : QObject(&button), symbol_(symbol), size_(size)
+    {
+        button.installEventFilter(this);
+        draw(button);
+    }
+
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::PaletteChange) draw(*static_cast<QAbstractButton*>(watched));
+        return false;
+    }
+
+private:
+    void draw(QAbstractButton& button) const { button.setIcon(symbolIcon(symbol_, &button, size_)); }
+
+    Symbol symbol_;
+    int size_;
+};
 
 } // namespace
 
@@ -98,6 +142,12 @@ QIcon symbolIcon(Symbol symbol, const QWidget* widget, int size)
         icon.addPixmap(pixmap, mode);
     }
     return icon;
+}
+
+void showSymbol(QAbstractButton& button, Symbol symbol, int size)
+{
+    button.setIconSize(QSize(size, size));
+    new SymbolKeeper(button, symbol, size);
 }
 
 } // namespace Lyricade

@@ -4,6 +4,7 @@
 // of its choices by its text.
 
 #include "../Fakes.h"
+#include "AccessibleEvents.h"
 
 #include "FolmiraApp/Views/HelpWindow.h"
 #include "FolmiraApp/Views/SettingsPanel.h"
@@ -11,7 +12,12 @@
 #include "Lyricade/SongController.h"
 #include "Lyricade/Views/DesktopAccessible.h"
 #include "Lyricade/Views/InspectorView.h"
+#include "Lyricade/Views/BookEntryList.h"
+#include "Lyricade/Views/BookEntryRow.h"
+#include "Lyricade/Views/BookView.h"
 #include "Lyricade/Views/QuickReference.h"
+#include "Lyricade/Views/SongRootView.h"
+#include "tests/HangGuardQt.h"
 
 #include <QAccessible>
 #include <QAbstractItemView>
@@ -19,7 +25,10 @@
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QSignalSpy>
+#include <QTest>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 namespace FolmiraAppTest {
@@ -161,6 +170,106 @@ TEST_F(AccessibleTreeTest, AChangeOfSettingsMovesThePresetChoiceOnceOrNotAtAll)
         EXPECT_LE(removed.count(), 1) << "only Custom comes and goes";
         EXPECT_EQ(selectedItems(presets), QStringList{presets->currentText()});
     }
+}
+
+TEST_F(AccessibleTreeTest, AKeyOrCapoPickedFromTheKeyboardIsTheOnlyThingSaid)
+{
+    // A book of five songs in the songbook window; the first row's key menu has the focus.
+    make(false);
+    Lyricade::AppModel& songs = model->songs().model();
+    TunequillKit::Library library;
+    TunequillKit::Songbook book(TunequillKit::Uuid::random(), "Sunday Hymns", TunequillKit::BookKind::book);
+    for (const char* title : {"Amazing Grace", "Be Thou", "Come Thou", "Day by Day", "Every Day"}) {
+        library.songs.push_back(TunequillKit::StoredSong{TunequillKit::Uuid::random(),
+                                                         std::string("{title: ") + title + "}\n{key: G}\n[G]Words\n",
+                                                         std::nullopt, TunequillKit::Date{0}});
+        book.entries.push_back(TunequillKit::SongEntry{TunequillKit::Uuid::random(), library.songs.back().id, 0, std::nullopt});
+    }
+    library.books.push_back(book);
+    songs.setLibrary(library);
+    songs.setSelection(Lyricade::SidebarItem::book(book.id));
+    songs.setShowInspector(true);
+    Lyricade::SongRootView root(songs, defaults);
+    root.resize(1200, 700);
+    root.show();
+    root.activateWindow();
+    ASSERT_TRUE(HangGuard::windowActive(&root));
+    Lyricade::BookView* bookView = root.findChild<Lyricade::BookView*>();
+    ASSERT_NE(bookView, nullptr);
+    bookView->list()->setFocus();
+    bookView->list()->setCurrentRow(0);
+    Lyricade::EntryRow* row = bookView->row(0);
+
+    struct Case {
+        QToolButton* button;
+        int item;
+        QString value, rowName;
+    };
+    const Case cases[] = {
+        {row->keyButton(), 7, "A", "1, Amazing Grace, Key A, No capo"},
+        {row->capoButton(), 2 + 3, "Capo 3", "1, Amazing Grace, Key A, Capo 3"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.button->accessibleName().toStdString());
+        c.button->setFocus();
+        ASSERT_TRUE(HangGuard::waitFor([&] { return c.button->hasFocus(); }));
+        // The names of everything before the choice, by object.
+        std::map<QAccessible::Id, QString> before;
+        for (QWidget* each : root.findChildren<QWidget*>()) {
+            QAccessibleInterface* reads = read(each);
+            if (reads) before[QAccessible::uniqueId(reads)] = reads->text(QAccessible::Name);
+        }
+        QWidget* focused = QApplication::focusWidget();
+        AccessibleEvents heard;
+        c.button->menu()->actions().at(c.item)->trigger();
+        QApplication::processEvents();
+        EXPECT_EQ(QApplication::focusWidget(), focused) << "the focus stays on the menu's button";
+        EXPECT_EQ(bookView->row(0), row) << "the row changed in place";
+        int focusMoves = 0, sameNames = 0, values = 0;
+        for (const auto& event : heard.events()) {
+            if (event.type == QAccessible::Focus) {
+                ++focusMoves;
+                ADD_FAILURE() << "focus: " << event.text.toStdString();
+            }
+            if (event.type == QAccessible::NameChanged && before.count(event.about) && before[event.about] == event.text) {
+                ++sameNames;
+                ADD_FAILURE() << "same name again: " << event.text.toStdString();
+            }
+            if (event.type == QAccessible::ValueChanged && event.about == QAccessible::uniqueId(read(focused))) ++values;
+            else if (event.type == QAccessible::ValueChanged)
+                ADD_FAILURE() << "a value that did not change, announced: " << event.text.toStdString();
+        }
+        EXPECT_EQ(focusMoves, 0);
+        EXPECT_EQ(sameNames, 0);
+        EXPECT_EQ(values, 1) << "the new choice, once";
+        EXPECT_EQ(read(focused)->text(QAccessible::Value), c.value);
+        EXPECT_EQ(heard.count(QAccessible::NameChanged, c.rowName), 1) << "the row's new name";
+    }
+
+    // A song chosen under All Songs: the book's footer and empty state, hidden, say nothing of it.
+    songs.setSelection(Lyricade::SidebarItem::allSongs());
+    QApplication::processEvents();
+    AccessibleEvents heard;
+    songs.setSelectedSongID(library.songs.back().id);
+    ASSERT_TRUE(HangGuard::waitFor([&] { return songs.previewPages() > 0; }));
+    QApplication::processEvents();
+    for (const auto& event : heard.events()) {
+        QAccessibleInterface* about = QAccessible::accessibleInterface(event.about);
+        QObject* object = about ? about->object() : nullptr;
+        const bool says = event.type == QAccessible::NameChanged || event.type == QAccessible::DescriptionChanged ||
+                          event.type == QAccessible::ValueChanged;
+        if (object && object->isWidgetType() && says)
+            EXPECT_TRUE(static_cast<QWidget*>(object)->isVisible())
+                << "hidden, yet heard: " << std::hex << event.type << " " << event.text.toStdString();
+    }
+
+    // A song added to the book from the song list: the sidebar's count changes where it stands, and the
+    // focus, in the song list, is not announced anywhere else.
+    heard.clear();
+    songs.addSongs({library.songs.front().id}, book.id);
+    QApplication::processEvents();
+    EXPECT_EQ(heard.count(QAccessible::Focus, "All Songs"), 0);
+    for (const auto& event : heard.events()) EXPECT_NE(event.type, QAccessible::Focus) << event.text.toStdString();
 }
 
 } // namespace

@@ -15,6 +15,9 @@
 #include "Lyricade/Views/DesktopAccessible.h"
 #include "Lyricade/Views/EntryAccessible.h"
 #include "Lyricade/Views/InspectorView.h"
+#include "Lyricade/Views/SidebarView.h"
+#include "Lyricade/Views/SongListRows.h"
+#include "Lyricade/Views/SongListView.h"
 #include "Lyricade/Views/SongRootView.h"
 #include "tests/HangGuardQt.h"
 #include "tests/Lyricade/Views/PixelMeasures.h"
@@ -23,11 +26,15 @@
 #include <QAbstractScrollArea>
 #include <QAccessible>
 #include <QApplication>
+#include <QDir>
+#include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSplitter>
 #include <QTimer>
+#include <QToolButton>
 
 #include <algorithm>
 #include <functional>
@@ -276,6 +283,106 @@ TEST_F(KeyboardWalkTest, TabReachesEveryNamedControlInBothModes)
     EXPECT_EQ(chosen.value(0), chosen.value(2));
 }
 
+TEST_F(KeyboardWalkTest, AnOpenMenuLeavesTheFocusToItsCurrentItemAlone)
+{
+    QDir().mkpath(QString::fromStdString(path("Samples").string()));
+    file("Samples/Letter.txt");
+    launch();
+    MainWindow& window = app->window();
+    QTest::keyClick(window.focusWidget(), Qt::Key_2, Qt::AltModifier);
+    ASSERT_EQ(app->model().kind(), DocKind::songbook);
+    const auto menuTitled = [&](const QString& title) {
+        for (QAction* top : window.menuBar()->actions())
+            if (top->text().remove('&') == title) return top->menu();
+        return static_cast<QMenu*>(nullptr);
+    };
+    // The one focused object, which must be the open menu's current item.
+    const auto focusedItem = [&](QMenu* open) {
+        const auto focused = focusedObjects();
+        QStringList names;
+        for (QAccessibleInterface* each : focused) names << each->text(QAccessible::Name);
+        EXPECT_EQ(focused.size(), 1u) << names.join(" | ").toStdString();
+        EXPECT_NE(open->activeAction(), nullptr);
+        if (focused.size() != 1 || !open->activeAction()) return QString();
+        EXPECT_EQ(focused.front()->parent()->object(), open) << names.join(" | ").toStdString();
+        return focused.front()->text(QAccessible::Name);
+    };
+
+    // A menu of the menu bar, opened with Alt and its letter, then moved in with Down.
+    QMenu* file = menuTitled("File");
+    ASSERT_NE(file, nullptr);
+    QTest::keyClick(window.focusWidget(), Qt::Key_F, Qt::AltModifier);
+    ASSERT_TRUE(HangGuard::waitFor([&] { return file->isVisible() && file->activeAction(); }));
+    const QString first = focusedItem(file);
+    EXPECT_EQ(first, file->activeAction()->text().remove('&'));
+    QTest::keyClick(file, Qt::Key_Down);
+    EXPECT_NE(focusedItem(file), first);
+    QTest::keyClick(file, Qt::Key_Escape);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+
+    // A submenu opened with Right.
+    QMenu* help = menuTitled("Help");
+    ASSERT_NE(help, nullptr);
+    QTest::keyClick(window.focusWidget(), Qt::Key_H, Qt::AltModifier);
+    ASSERT_TRUE(HangGuard::waitFor([&] { return help->isVisible(); }));
+    QMenu* samples = nullptr;
+    for (QAction* item : help->actions())
+        if (item->menu()) {
+            help->setActiveAction(item);
+            samples = item->menu();
+        }
+    ASSERT_NE(samples, nullptr);
+    QTest::keyClick(help, Qt::Key_Right);
+    ASSERT_TRUE(HangGuard::waitFor([&] { return samples->isVisible() && samples->activeAction(); }));
+    EXPECT_EQ(focusedItem(samples), "Letter");
+    samples->close();
+    help->close();
+
+    // The sidebar's Add menu, opened from its button with Space.
+    auto* root = window.findChild<Lyricade::SongRootView*>();
+    ASSERT_NE(root, nullptr);
+    QToolButton* add = root->sidebar()->addButton();
+    add->setFocus(Qt::TabFocusReason);
+    QString firstAdd;
+    QTimer::singleShot(0, add->menu(), [&] {
+        firstAdd = focusedItem(add->menu());
+        add->menu()->close();
+    });
+    QTest::keyClick(add, Qt::Key_Space);
+    EXPECT_EQ(firstAdd, "New Song");
+}
+
+TEST_F(KeyboardWalkTest, AViewsTableReadsItsCurrentRowFocusedOnlyWhileTheViewHasTheFocus)
+{
+    // The desktop bridge reads a list's cells and selection through its table.
+    launch();
+    QTest::keyClick(app->window().focusWidget(), Qt::Key_2, Qt::AltModifier);
+    auto& songs = app->model().songs();
+    ASSERT_GE(songs.library().songs.size(), 2u);
+    auto* list = app->window().findChild<Lyricade::SongListView*>();
+    ASSERT_NE(list, nullptr);
+    list->list()->setFocus(Qt::TabFocusReason);
+    list->list()->setCurrentRow(1);
+    QAccessibleTableInterface* table = QAccessible::queryAccessibleInterface(list->list())->tableInterface();
+    ASSERT_NE(table, nullptr);
+    ASSERT_EQ(table->selectedCellCount(), 1);
+    const struct {
+        QWidget* focus;
+        bool rowFocused;
+    } cases[] = {{list->searchField(), false}, {list->list(), true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(describe(c.focus));
+        c.focus->setFocus(Qt::TabFocusReason);
+        ASSERT_TRUE(HangGuard::waitFor([&] { return c.focus->hasFocus(); }));
+        EXPECT_EQ(table->cellAt(1, 0)->state().focused, c.rowFocused);
+        const auto selected = table->selectedCells();
+        ASSERT_EQ(selected.size(), 1);
+        EXPECT_EQ(selected.front()->state().focused, c.rowFocused);
+        EXPECT_EQ(selected.front(), table->cellAt(1, 0)) << "one object for the row, however it is reached";
+        expectOneFocused(c.focus);
+    }
+}
+
 TEST_F(KeyboardWalkTest, WithADocumentOpenTabReachesItsNotesAndReadsThem)
 {
     atEachStop_ = [](QWidget* at) { expectOneFocused(at); };
@@ -346,13 +453,15 @@ TEST_F(KeyboardWalkTest, EveryTabStopShowsAWholeRingAtBothFontSizes)
     // current entry reached).
     std::map<QString, double> least; // the least share each stop showed in a look
     atEachStop_ = [&](QWidget* at) {
+        // The rings reach 0.977 of their two pixels or more: a ring cut
+        // short at a corner or a side falls below.
         const double share = ringShare(at);
-        EXPECT_GE(share, 0.95) << describe(at) << " " << at->width() << "x" << at->height();
+        EXPECT_GE(share, 0.97) << describe(at) << " " << at->width() << "x" << at->height();
         const auto [kept, first] = least.emplace(nameOf(at), share);
         if (!first) kept->second = std::min(kept->second, share);
     };
     // The smallest controls, where a ring drawn inside leaves least: each one reached and ringed.
-    const QString smallControls[] = {"Key", "Capo", "Add", "About song licensing", "Columns: One", "Pages", "Songbook"};
+    const QString smallControls[] = {"Key", "Capo", "Add", "About song licensing", "One", "Pages", "Songbook"};
     const QFont desktopFont = QApplication::font();
     const QPalette desktopPalette = QApplication::palette();
     const std::shared_ptr<void> lookBack(nullptr, [=, style = QApplication::style()->name()](void*) {
@@ -393,7 +502,7 @@ TEST_F(KeyboardWalkTest, EveryTabStopShowsAWholeRingAtBothFontSizes)
         walk("Songbook mode, a songbook open");
         for (const QString& name : smallControls) {
             ASSERT_TRUE(least.count(name)) << "not reached: " << name.toStdString();
-            EXPECT_GE(least[name], 0.95) << name.toStdString();
+            EXPECT_GE(least[name], 0.97) << name.toStdString();
         }
         engine->releaseAll();
         app.reset();

@@ -303,7 +303,7 @@ TEST_F(MenuBarTest, ItemsAreEnabledByTheModeAndWhatThereIsToActOn)
     expectEnabled("Format", format);
 }
 
-TEST_F(MenuBarTest, WhileANewCopyIsMadeEveryControlForTheCopyIsOff)
+TEST_F(MenuBarTest, EveryControlForTheCopyActsOnlyOnTheCopyOfTheFileNamed)
 {
     build();
     // The menu's items, the toolbar's buttons and the settings panel's buttons.
@@ -332,10 +332,37 @@ TEST_F(MenuBarTest, WhileANewCopyIsMadeEveryControlForTheCopyIsOff)
     render->release();
     ASSERT_TRUE(HangGuard::waitFor([&] { return !model->makingCopy(); }));
     expectEnabled(true, "its copy made");
+
+    // New settings for the same file leave them on, without a flicker on each
+    // change; an export asked for meanwhile waits for the bigger copy.
+    const auto before = model->result();
+    auto bigger = engine->holdRenders();
     item("Format", "Bigger Text")->trigger();
-    expectEnabled(false, "right after Bigger");
-    ASSERT_TRUE(HangGuard::waitFor([&] { return !model->makingCopy(); }));
+    expectEnabled(true, "right after Bigger");
+    ASSERT_TRUE(HangGuard::waitFor([&] { return model->rendering(); }));
+    expectEnabled(true, "the bigger copy being made");
+    std::shared_ptr<const FolmiraKit::RenderResult> offered;
+    panels->whileSaving = [&] { offered = model->result(); };
+    item("File", "Export Large-Print PDF…")->trigger();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(panels->saveNames.isEmpty()) << "no copy offered before the bigger one is made";
+    bigger->release();
+    ASSERT_TRUE(HangGuard::waitFor([&] { return !panels->saveNames.isEmpty(); }));
+    ASSERT_NE(offered, nullptr);
+    EXPECT_NE(offered, before);
+    EXPECT_EQ(offered->pageCount, static_cast<int>(model->settings().fontSize)) << "the bigger copy";
     expectEnabled(true, "the bigger copy made");
+
+    // A failed read of another file drops what waited for its copy.
+    panels->saveNames.clear();
+    auto failing = engine->holdRead("Broken.doc", false);
+    model->open(file("Broken.doc"));
+    item("File", "Export Large-Print PDF…")->trigger();
+    failing->release();
+    ASSERT_TRUE(HangGuard::waitFor([&] { return !model->reading(); }));
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(panels->saveNames.isEmpty());
+    expectEnabled(false, "no copy of the file named");
 }
 
 TEST_F(MenuBarTest, NewSongFromDocumentModeSwitchesModeButOpenStaysTheDocumentPanel)

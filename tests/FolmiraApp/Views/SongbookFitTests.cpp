@@ -190,12 +190,8 @@ protected:
 
     void fillLibrary() { FolmiraAppTest::fillLibrary(songs()); }
 
-    // Lists lay their rows out again a moment after a resize.
-    void settle()
-    {
-        QTest::qWait(250);
-        QApplication::processEvents();
-    }
+    // Lists lay their rows out again after a resize.
+    void settle() { ASSERT_TRUE(HangGuard::settled(&window())); }
 
     std::string misfits() { return FolmiraAppTest::misfits(window()); }
 
@@ -337,8 +333,8 @@ protected:
                          .arg(area.width())
                          .arg(area.height());
         w.resize(w.minimumSize());
-        QTest::qWait(250); // lists lay their rows out again a moment after a resize
-        QApplication::processEvents();
+        // Lists lay their rows out again after a resize.
+        if (!HangGuard::settled(&w)) found << QStringLiteral("never settled");
         const QSize needed = w.layout()->totalMinimumSize();
         if (needed.width() > w.width() || needed.height() > w.height())
             found << QStringLiteral("content needs %1x%2 in %3x%4")

@@ -67,6 +67,9 @@ TEST_F(BookViewTest, HeaderFieldsFollowTheKindAndRenameTheBook)
         EXPECT_EQ(view->nameField()->accessibleName(), c.nameLabel);
         EXPECT_EQ(view->subtitleField()->placeholderText(), c.placeholder);
         EXPECT_EQ(view->subtitleField()->accessibleName(), c.subtitleLabel);
+        // Dimmer than the name, yet read as small text is on the window it stands on.
+        const QColor window = view->palette().color(QPalette::Window);
+        EXPECT_GE(FontRole::contrast(view->subtitleField()->palette().color(QPalette::Text), window), 4.5);
     }
     QSignalSpy changes(model.get(), &AppModel::libraryChanged);
     view->nameField()->setFocus();
@@ -225,12 +228,36 @@ TEST_F(BookViewTest, TheCurrentRowsKeyAndCapoMenusAreTabStopsThatReadTheirValues
     QTest::keyClick(capo, Qt::Key_Tab);
     EXPECT_FALSE(view->row(1)->isAncestorOf(QApplication::focusWidget())) << "other rows' menus are no Tab stops";
 
-    // Return opens the capo menu; a choice rebuilds the rows and the focus stays on the new row's capo menu.
+    // Down opens the key menu on the current key, checked and focused, as a combo box's list opens;
+    // Down again goes to the key after it.
+    key->setFocus();
+    QStringList focusedItems;
+    const auto readFocused = [&](QMenu* open) {
+        for (int i = 0; i < QAccessible::queryAccessibleInterface(open)->childCount(); ++i) {
+            QAccessibleInterface* item = QAccessible::queryAccessibleInterface(open)->child(i);
+            if (item->state().focused)
+                focusedItems << item->text(QAccessible::Name) + (item->state().checked ? " checked" : "");
+        }
+    };
+    QMenu* keys = view->row(0)->keyMenu();
+    QTimer::singleShot(0, keys, [&] {
+        readFocused(keys);
+        QTest::keyClick(keys, Qt::Key_Down);
+        readFocused(keys);
+        keys->close();
+    });
+    QTest::keyClick(key, Qt::Key_Down);
+    EXPECT_EQ(focusedItems, QStringList({"C (as written) checked", "D flat (+1)"}));
+
+    // Return opens the capo menu; a choice shows in the row and the focus stays on its capo menu.
     capo->setFocus();
     QMenu* menu = view->row(0)->capoMenu();
     bool opened = false;
     QTimer::singleShot(0, menu, [&] {
         opened = menu->isVisible();
+        focusedItems.clear();
+        readFocused(menu);
+        EXPECT_EQ(focusedItems, QStringList{"As written (capo 2) checked"});
         menu->close();
         menu->actions().at(2 + 4)->trigger(); // "Capo 4"
     });
@@ -309,8 +336,7 @@ TEST_F(BookViewTest, ANarrowListShortensLongTextsButKeepsThemWholeForScreenReade
     view->resize(260, 400);
     view->show();
     view->resize(230, 400); // narrower after the first layout, as a column giving way
-    QTest::qWait(20);
-    QApplication::processEvents();
+    ASSERT_TRUE(HangGuard::settled(view.get()));
 
     EntryRow* row = view->row(0);
     const QRect viewport = view->list()->viewport()->rect();
@@ -342,8 +368,7 @@ TEST_F(BookViewTest, ANarrowColumnShortensTheNameUntilEditedAndStandsTheMenusUnd
     } cases[] = {{900, true, false}, {260, false, false}, {130, false, true}, {900, true, false}};
     for (const auto& c : cases) {
         view->resize(c.width, 400);
-        QTest::qWait(20); // the list lays its rows out a moment later
-        QApplication::processEvents();
+        ASSERT_TRUE(HangGuard::settled(view.get())) << "the list lays its rows out after the resize";
         EntryRow* row = view->row(0);
         EXPECT_EQ(field->shownText() == name, c.nameWhole) << c.width;
         EXPECT_EQ(field->text(), name);

@@ -13,6 +13,7 @@
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QLineEdit>
+#include <QPainter>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -253,6 +254,24 @@ TEST_F(FocusRingTest, TheCurrentRowOfAListIsRinged)
                 EXPECT_GE(ring.box.height(), row.height() - 2);
             }
         }
+    }
+}
+
+TEST(FocusRingColour, ASquareRingIsAsStrongInItsCornersAsAlongItsSides)
+{
+    // A bevelled corner leaves the ring's outermost corner pixels half drawn,
+    // a notch in the ring at each corner of a small square control.
+    for (const QSize size : {QSize(40, 24), QSize(17, 13)}) {
+        QImage image(size, QImage::Format_ARGB32);
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        Lyricade::FocusRing::draw(painter, QRectF(QPointF(0, 0), size), Qt::black, 0);
+        painter.end();
+        const QColor side = image.pixelColor(size.width() / 2, 0);
+        ASSERT_EQ(side, QColor(Qt::black));
+        for (const QPoint corner : {QPoint(0, 0), QPoint(size.width() - 1, 0), QPoint(0, size.height() - 1),
+                                    QPoint(size.width() - 1, size.height() - 1)})
+            EXPECT_EQ(image.pixelColor(corner), side) << corner.x() << "," << corner.y() << " of " << size.width();
     }
 }
 

@@ -7,6 +7,7 @@
 #include "Lyricade/Views/InspectorParts.h"
 #include "Lyricade/Views/InspectorPresets.h"
 #include "Lyricade/Views/InspectorView.h"
+#include "Lyricade/Views/PreviewArea.h"
 
 #include <QAccessible>
 #include <QAbstractButton>
@@ -17,6 +18,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalSpy>
+#include <QTest>
 #include <QWheelEvent>
 
 #include <functional>
@@ -209,6 +211,49 @@ TEST_F(InspectorTest, SectionsLabelsAndTheLicensingLink)
     EXPECT_TRUE(model->licensingShown());
     model->setSelection(SidebarItem::allSongs());
     EXPECT_FALSE(v.form()->isVisible()) << "no book, no form";
+}
+
+TEST_F(InspectorTest, SegmentedChoicesReadAsNamedGroupsOfRadioButtons)
+{
+    // Qt reads a checkable tool button as a check box, in no group.
+    bookModel(bookLibrary(2, PageSize::letter));
+    auto& v = inspector();
+    PreviewArea preview(*model, defaults());
+    v.columnsPicker()->button(1)->click();
+    const struct {
+        QButtonGroup* choice;
+        QString group;
+        QStringList names;
+        int checked;
+    } cases[] = {{v.columnsPicker(), "Columns", {"One", "Two"}, 1},
+                 {preview.modePicker(), "Preview", {"Pages", "Booklet"}, 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.group.toStdString());
+        QStringList names;
+        for (int id = 0; id < c.choice->buttons().size(); ++id) {
+            QAccessibleInterface* segment = QAccessible::queryAccessibleInterface(c.choice->button(id));
+            EXPECT_EQ(segment->role(), QAccessible::RadioButton);
+            EXPECT_EQ(segment->state().checked, id == c.checked);
+            names << segment->text(QAccessible::Name);
+            QAccessibleInterface* holder = segment->parent();
+            ASSERT_NE(holder, nullptr);
+            EXPECT_EQ(holder->role(), QAccessible::Grouping);
+            EXPECT_EQ(holder->text(QAccessible::Name), c.group);
+        }
+        EXPECT_EQ(names, c.names);
+        // One Tab stop, the chosen segment; the arrows move the choice, round from the last to the first.
+        QAbstractButton* chosen = c.choice->button(c.checked);
+        for (QAbstractButton* each : c.choice->buttons())
+            EXPECT_EQ(each->focusPolicy() == Qt::NoFocus, each != chosen);
+        const int next = (c.checked + 1) % 2;
+        QTest::keyClick(chosen, Qt::Key_Right);
+        EXPECT_EQ(c.choice->checkedId(), next);
+        EXPECT_NE(c.choice->button(next)->focusPolicy(), Qt::NoFocus);
+        EXPECT_EQ(chosen->focusPolicy(), Qt::NoFocus);
+        QTest::keyClick(c.choice->button(next), Qt::Key_Down);
+        EXPECT_EQ(c.choice->checkedId(), c.checked);
+    }
+    EXPECT_EQ(book().settings.columns, 2) << "the arrows choose as a click does";
 }
 
 TEST_F(InspectorTest, PickersShowTheirLongestChoiceWholeAtLargeFontsAndTheLeastWidth)

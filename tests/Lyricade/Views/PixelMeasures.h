@@ -15,19 +15,33 @@
 
 namespace PixelMeasures {
 
-// White text on black, as the desktops' high-contrast themes give it.
-inline QPalette highContrast()
+// Text in `ink` on `ground` everywhere, as the desktops' high-contrast themes give it.
+inline QPalette highContrast(const QColor& ground, const QColor& ink, const QColor& highlight, const QColor& frames)
 {
     QPalette p;
     for (auto role : {QPalette::Window, QPalette::Base, QPalette::Button, QPalette::AlternateBase})
-        p.setColor(role, Qt::black);
+        p.setColor(role, ground);
     for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText, QPalette::BrightText})
-        p.setColor(role, Qt::white);
-    p.setColor(QPalette::Highlight, QColor(0x1a, 0xeb, 0xff));
-    p.setColor(QPalette::HighlightedText, Qt::black);
-    p.setColor(QPalette::Light, QColor(0x60, 0x60, 0x60));
-    p.setColor(QPalette::Mid, QColor(0x40, 0x40, 0x40));
-    p.setColor(QPalette::Dark, QColor(0x30, 0x30, 0x30));
+        p.setColor(role, ink);
+    p.setColor(QPalette::Highlight, highlight);
+    p.setColor(QPalette::HighlightedText, ground);
+    p.setColor(QPalette::Light, frames.lighter(150));
+    p.setColor(QPalette::Mid, frames);
+    p.setColor(QPalette::Dark, frames.darker(133));
+    return p;
+}
+
+// White text on black.
+inline QPalette highContrast()
+{
+    return highContrast(Qt::black, Qt::white, QColor(0x1a, 0xeb, 0xff), QColor(0x40, 0x40, 0x40));
+}
+
+// Black text on white.
+inline QPalette highContrastLight()
+{
+    QPalette p = highContrast(Qt::white, Qt::black, QColor(0x00, 0x00, 0x9c), QColor(0x80, 0x80, 0x80));
+    p.setColor(QPalette::HighlightedText, Qt::white);
     return p;
 }
 

@@ -5,11 +5,14 @@
 
 #include "DetailFixtures.h"
 
+#include "Lyricade/Views/DesktopAccessible.h"
+#include "Lyricade/Views/FontRoles.h"
 #include "Lyricade/Views/QuickReference.h"
 #include "Lyricade/Views/SongEditorKey.h"
 #include "Lyricade/Views/SongEditorText.h"
 #include "Lyricade/Views/SongEditorView.h"
 #include "Lyricade/Views/SongRootView.h"
+#include "PixelMeasures.h"
 #include "tests/HangGuardQt.h"
 
 #include <QAccessible>
@@ -18,6 +21,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QRandomGenerator>
+#include <QStyleFactory>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTextBlock>
@@ -567,6 +571,31 @@ TEST(CheatSheetCard, ElevenRowsInOrderBetweenTitleAndFooterAtAFixedWidth)
     EXPECT_EQ(texts[22], "break here");
     EXPECT_EQ(card.width(), 440);
     EXPECT_EQ(card.height(), card.sizeHint().height()) << "as tall as its content";
+}
+
+TEST_F(SongEditorTest, TheQuickReferenceButtonAndTheTransposeArrowsShowOnEveryPalette)
+{
+    // Icons drawn in the palette's text colour, at 3 : 1 or more on the window
+    // behind them, whatever the theme, and drawn again when it changes.
+    installDesktopAccessible();
+    songs();
+    auto& view = editor();
+    std::unique_ptr<QStyle> fusion(QStyleFactory::create(QStringLiteral("Fusion")));
+    const QPalette palettes[] = {FontRole::readablePalette(fusion->standardPalette()), PixelMeasures::dark(),
+                                 PixelMeasures::highContrast(), PixelMeasures::highContrastLight()};
+    for (const QPalette& palette : palettes) {
+        view.setPalette(palette);
+        for (QToolButton* button : {view.helpButton(), view.keyStepper()->upButton(), view.keyStepper()->downButton()}) {
+            SCOPED_TRACE(button->accessibleName().toStdString() + " on " +
+                         palette.color(QPalette::Window).name().toStdString());
+            const QImage shot = button->grab().toImage();
+            EXPECT_GE(PixelMeasures::strongest(shot, shot.rect(), palette.color(QPalette::Window)), 3.0);
+        }
+    }
+    // Named by its name alone: its tip repeats it.
+    QAccessibleInterface* help = QAccessible::queryAccessibleInterface(view.helpButton());
+    EXPECT_EQ(help->text(QAccessible::Name), "ChordPro quick reference");
+    EXPECT_EQ(help->text(QAccessible::Description), "");
 }
 
 } // namespace
