@@ -4,6 +4,7 @@
 #include <QEvent>
 #include <QSplitter>
 
+#include <algorithm>
 #include <cmath>
 
 namespace Lyricade {
@@ -24,9 +25,9 @@ ColumnFit::ColumnFit(QSplitter* splitter) : QObject(splitter), splitter_(splitte
     splitter_->installEventFilter(this);
 }
 
-void ColumnFit::setMinimum(QWidget* column, int width)
+void ColumnFit::setMinimum(QWidget* column, int width, int firm)
 {
-    stated_[column] = width;
+    stated_[column] = {width, std::clamp(firm, 0, width)};
     column->installEventFilter(this);
     refit();
 }
@@ -34,7 +35,7 @@ void ColumnFit::setMinimum(QWidget* column, int width)
 int ColumnFit::statedMinimum(QWidget* column) const
 {
     const auto found = stated_.find(column);
-    return found == stated_.end() ? 0 : found->second;
+    return found == stated_.end() ? 0 : found->second.width;
 }
 
 bool ColumnFit::eventFilter(QObject* watched, QEvent* event)
@@ -49,18 +50,25 @@ bool ColumnFit::eventFilter(QObject* watched, QEvent* event)
 void ColumnFit::refit()
 {
     int stated = 0;
+    int firm = 0;
     int visible = 0;
     for (const auto& [column, width] : stated_)
         if (!column->isHidden()) {
-            stated += width;
+            stated += width.width;
+            firm += width.firm;
             ++visible;
         }
     // Before the first layout the splitter's width says nothing yet.
     if (splitter_->width() <= 0 || visible == 0) return;
     const int room = splitter_->width() - splitter_->handleWidth() * (visible - 1);
-    const double keep = share(room, stated);
+    // The firm parts stay whole while the rest keeps three quarters of its
+    // minimums (below that the lists' own controls are squeezed), the rest
+    // giving way in proportion; in less room every column gives way alike.
+    const bool firmFits = room - firm >= 0.75 * (stated - firm);
+    const double keep = firmFits ? share(room - firm, stated - firm) : share(room, stated);
     for (const auto& [column, width] : stated_) {
-        const int minimum = static_cast<int>(std::floor(width * keep));
+        const int kept = firmFits ? width.firm : 0;
+        const int minimum = kept + static_cast<int>(std::floor((width.width - kept) * keep));
         if (column->minimumWidth() != minimum) column->setMinimumWidth(minimum);
     }
 }

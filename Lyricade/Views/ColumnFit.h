@@ -3,7 +3,10 @@
 // The minimum widths of a splitter's columns, kept while they fit together
 // in the splitter; in a narrower splitter (the window at its smallest, or
 // large fonts) every column gives way in proportion, so no column is pushed
-// over another or out of the window. Hidden columns take no room.
+// over another or out of the window. A column's firm part (a form whose
+// values can't be cut) gives way only where the others would have to give
+// up more than a quarter of theirs to keep it.
+// Hidden columns take no room.
 
 #include <QObject>
 
@@ -21,8 +24,9 @@ class ColumnFit : public QObject {
 public:
     explicit ColumnFit(QSplitter* splitter);
 
-    // The column's minimum where there is room for it; 0 lets it shrink freely.
-    void setMinimum(QWidget* column, int width);
+    // The column's minimum where there is room for it; 0 lets it shrink
+    // freely. The first `firm` pixels of it give way last.
+    void setMinimum(QWidget* column, int width, int firm = 0);
     int statedMinimum(QWidget* column) const;
 
 protected:
@@ -32,7 +36,10 @@ private:
     void refit();
 
     QSplitter* splitter_;
-    std::map<QWidget*, int> stated_;
+    struct Stated {
+        int width = 0, firm = 0;
+    };
+    std::map<QWidget*, Stated> stated_;
 };
 
 // A row of a widget's layout that stands its items one under another while

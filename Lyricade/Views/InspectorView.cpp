@@ -12,11 +12,13 @@
 #include <QAbstractButton>
 #include <QButtonGroup>
 #include <QComboBox>
+#include <QEvent>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
@@ -99,6 +101,7 @@ InspectorView::InspectorView(AppModel& model, QWidget* parent) : QScrollArea(par
     buildLicensing(column);
     column->addStretch(1);
     setWidget(form_);
+    form_->installEventFilter(this);
     PdfView::WheelGuard::install(this);
 
     connect(&model_, &AppModel::selectionChanged, this, &InspectorView::refresh);
@@ -108,6 +111,25 @@ InspectorView::InspectorView(AppModel& model, QWidget* parent) : QScrollArea(par
 }
 
 InspectorView::~InspectorView() = default;
+
+int InspectorView::neededWidth() const
+{
+    return form_->sizeHint().width() + verticalScrollBar()->sizeHint().width() + 2 * frameWidth();
+}
+
+bool InspectorView::eventFilter(QObject* watched, QEvent* event)
+{
+    // The form's width is known once its fonts are set and its choices filled:
+    // it says so by asking for a new layout.
+    if (watched == form_ && (event->type() == QEvent::LayoutRequest || event->type() == QEvent::Show)) {
+        const int needed = neededWidth();
+        if (needed != neededWidth_) {
+            neededWidth_ = needed;
+            emit neededWidthChanged();
+        }
+    }
+    return QScrollArea::eventFilter(watched, event);
+}
 
 void InspectorView::buildLargePrint(QVBoxLayout* into)
 {

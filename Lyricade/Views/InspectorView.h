@@ -39,6 +39,14 @@ public:
     // The form; hidden while no book is selected.
     QWidget* form() const { return form_; }
     QStringList sectionTitles() const;
+    // The width the form needs beside its scroll bar: its widest picker shows
+    // its longest choice whole, and its captions wrap within it.
+    int neededWidth() const;
+
+signals:
+    void neededWidthChanged();
+
+public:
 
     QComboBox* presetPicker() const { return preset_; }
     QCheckBox* highContrastToggle() const { return highContrast_; }
@@ -61,6 +69,9 @@ public:
     QCheckBox* pageNumbersToggle() const { return pageNumbers_; }
     QPushButton* licensingLink() const { return licensing_; }
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void buildLargePrint(QVBoxLayout* into);
     void buildPrint(QVBoxLayout* into);
@@ -76,6 +87,7 @@ private:
 
     AppModel& model_;
     QWidget* form_;
+    int neededWidth_ = 0;
     std::vector<QGroupBox*> sections_;
     std::vector<PresetOption> presets_;
     QWidget* presetRow_ = nullptr;

@@ -27,6 +27,8 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace Lyricade {
 
 namespace {
@@ -64,7 +66,6 @@ SongRootView::SongRootView(AppModel& model, std::shared_ptr<QSettings> defaults,
     content_->addWidget(bookView_);
     detailHolder_ = new QStackedWidget(split_);
     inspector_ = new InspectorView(model_, split_);
-    inspector_->setMaximumWidth(inspectorWidth.maximum);
     split_->addWidget(sidebar_);
     split_->addWidget(content_);
     split_->addWidget(detailHolder_);
@@ -72,7 +73,8 @@ SongRootView::SongRootView(AppModel& model, std::shared_ptr<QSettings> defaults,
     fit_->setMinimum(sidebar_, sidebarWidth.minimum);
     fit_->setMinimum(content_, contentWidth.minimum);
     fit_->setMinimum(detailHolder_, previewMinimum);
-    fit_->setMinimum(inspector_, inspectorWidth.minimum);
+    fitInspector();
+    connect(inspector_, &InspectorView::neededWidthChanged, this, &SongRootView::fitInspector);
     split_->setStretchFactor(2, 1);
     split_->setSizes({sidebarWidth.ideal, contentWidth.ideal, 600, inspectorWidth.ideal});
     column->addWidget(split_, 1);
@@ -231,6 +233,16 @@ void SongRootView::refreshColumns()
     orderTabs({content_, detailHolder_, inspector_});
     // The editor's two columns stand in the detail column side by side.
     fit_->setMinimum(detailHolder_, kind == Detail::song ? SongEditorView::minimumWidth() : previewMinimum);
+}
+
+void SongRootView::fitInspector()
+{
+    // In a narrow window the other columns give way before the settings'
+    // own width, so no caption or value is cut at the column's edge or
+    // reached only by scrolling across.
+    const int needed = inspector_->neededWidth();
+    inspector_->setMaximumWidth(std::max(inspectorWidth.maximum, needed));
+    fit_->setMinimum(inspector_, std::max(inspectorWidth.minimum, needed), needed);
 }
 
 void SongRootView::refreshInspector()

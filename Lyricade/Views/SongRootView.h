@@ -77,6 +77,7 @@ private:
     void refreshTitle();
     void refreshToolBar();
     void refreshColumns();
+    void fitInspector();
     void refreshInspector();
     void presentError();
     void presentDelete();

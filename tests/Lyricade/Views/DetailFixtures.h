@@ -7,6 +7,7 @@
 #include "../Fakes.h"
 
 #include <QApplication>
+#include <QFont>
 #include <QSettings>
 
 #include <memory>
@@ -39,6 +40,18 @@ protected:
     const Songbook& book() const { return model->library().books.front(); }
 
     std::shared_ptr<QSettings> defaults_;
+};
+
+// The desktop's fonts at `scale` times their size (1.5: 144 dpi) while it lives.
+struct LargeFonts {
+    const QFont usual = QApplication::font();
+    explicit LargeFonts(double scale = 1.5)
+    {
+        QFont large = usual;
+        large.setPointSizeF(usual.pointSizeF() * scale);
+        QApplication::setFont(large);
+    }
+    ~LargeFonts() { QApplication::setFont(usual); }
 };
 
 } // namespace LyricadeTest

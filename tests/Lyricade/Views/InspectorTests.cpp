@@ -259,17 +259,7 @@ TEST_F(InspectorTest, SegmentedChoicesReadAsNamedGroupsOfRadioButtons)
 TEST_F(InspectorTest, PickersShowTheirLongestChoiceWholeAtLargeFontsAndTheLeastWidth)
 {
     bookModel(bookLibrary(2));
-    // The desktop's fonts at 144 dpi, as they are when the window is made.
-    struct LargeFonts {
-        const QFont usual = QApplication::font();
-        LargeFonts()
-        {
-            QFont large = usual;
-            large.setPointSizeF(usual.pointSizeF() * 1.5);
-            QApplication::setFont(large);
-        }
-        ~LargeFonts() { QApplication::setFont(usual); }
-    } large;
+    const LargeFonts large; // as they are when the window is made
     auto& v = inspector();
     v.resize(260, 600);
     QApplication::processEvents();

@@ -29,6 +29,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTest>
 #include <QToolBar>
 
@@ -179,6 +180,32 @@ TEST_F(SongRootTest, ABookShowsItsViewPreviewTitleAndInspectorWhenWanted)
     model->changeLibrary([](Library& l) { l.books.clear(); });
     EXPECT_EQ(r.windowTitle(), brandName()) << "a selection naming no book counts as none";
     EXPECT_TRUE(qobject_cast<SongListView*>(r.content()));
+}
+
+TEST_F(SongRootTest, ThePrintSettingsKeepTheirWidthWhileTheOtherColumnsCanGiveWay)
+{
+    bookModel(bookLibrary(2));
+    model->setShowInspector(true);
+    const LargeFonts large;
+    auto& r = root();
+    auto* inspector = static_cast<InspectorView*>(r.inspector());
+    r.setMinimumSize(1, 1); // as in the main window, which the screen bounds
+    // A window with room for the settings beside three quarters of the other
+    // columns (150 % fonts on a 1366-pixel screen, and wider): the
+    // settings whole, no scrolling across. At 200 % there is no room for
+    // every column's words, and all give way alike rather than squeeze the
+    // book's own pop-ups.
+    const struct {
+        int width;
+        bool whole;
+    } cases[] = {{1360, true}, {1100, true}, {700, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.width);
+        r.resize(c.width, 700);
+        ASSERT_TRUE(HangGuard::settled(&r));
+        EXPECT_EQ(inspector->horizontalScrollBar()->isVisible(), !c.whole);
+        if (!c.whole) EXPECT_LT(inspector->width(), inspector->neededWidth());
+    }
 }
 
 TEST_F(SongRootTest, ToolbarTextsTipsAndOutput)
