@@ -47,24 +47,29 @@ namespace {
 // it up. One face for each file, index and setting that cairo reads from a
 // pattern into a font face: one cairo font face each, as cairo would make
 // it, so the PDF embeds the same fonts.
+struct OwnFace {
+    FT_Face face = nullptr; // null for a file that would not open
+    cairo_font_face_t* cairo = nullptr;
+};
+
 struct OwnFaces {
     std::mutex mutex;
     FT_Library library = nullptr;
-    std::map<std::string, FT_Face> byKey; // null for a file that would not open
+    std::map<std::string, OwnFace> byKey;
 };
 
 // Opens `file`'s face `index` and makes cairo's font face for it with the
-// settings of `pattern`, which gets the face; null when the file will not open.
-FT_Face openFace(OwnFaces& faces, const char* file, int index, FcPattern* pattern)
+// settings of `pattern`, which gets the face; none when the file will not open.
+OwnFace openFace(OwnFaces& faces, const char* file, int index, FcPattern* pattern)
 {
     if (!faces.library && FT_Init_FreeType(&faces.library) != 0) faces.library = nullptr;
-    FT_Face face = nullptr;
-    if (!faces.library || FT_New_Face(faces.library, file, index, &face) != 0) return nullptr;
-    FcPatternAddFTFace(pattern, FC_FT_FACE, face);
-    cairo_font_face_t* made = cairo_ft_font_face_create_for_pattern(pattern); // kept: see above
-    if (cairo_font_face_status(made) == CAIRO_STATUS_SUCCESS) return face;
+    OwnFace made;
+    if (!faces.library || FT_New_Face(faces.library, file, index, &made.face) != 0) return {};
+    FcPatternAddFTFace(pattern, FC_FT_FACE, made.face);
+    made.cairo = cairo_ft_font_face_create_for_pattern(pattern);
+    if (cairo_font_face_status(made.cairo) == CAIRO_STATUS_SUCCESS) return made;
     FcPatternDel(pattern, FC_FT_FACE);
-    return nullptr; // the face stays: cairo may hold it
+    return {}; // the face stays: cairo may hold it
 }
 
 // `pattern` with the face of its file added; null when the file will not
@@ -91,10 +96,10 @@ FcPattern* withOwnFace(const FcPattern* pattern)
 
     FcPattern* own = FcPatternDuplicate(pattern);
     std::lock_guard lock(faces->mutex);
-    auto [known, added] = faces->byKey.try_emplace(reinterpret_cast<const char*>(key.get()), nullptr);
+    auto [known, added] = faces->byKey.try_emplace(reinterpret_cast<const char*>(key.get()));
     if (added) known->second = openFace(*faces, reinterpret_cast<const char*>(file), index, own);
-    else if (known->second) FcPatternAddFTFace(own, FC_FT_FACE, known->second);
-    if (known->second) return own;
+    else if (known->second.face) FcPatternAddFTFace(own, FC_FT_FACE, known->second.face);
+    if (known->second.face) return own;
     FcPatternDestroy(own);
     return nullptr;
 }
