@@ -104,9 +104,11 @@ FcPattern* withOwnFace(const FcPattern* pattern)
     return nullptr;
 }
 
-// Pango makes each font with the pattern its map keeps for the font; the
-// font takes a copy with our face instead, so that the map still finds the
-// font by that pattern.
+// Pango offers no say in the fonts a map makes, so the class of its cairo
+// fonts is given one more construction step, for every such font in the
+// process. A font is made with the pattern its map keeps to find it again;
+// the font takes a copy with our face instead and leaves the map's own as it
+// was (changed, it would no longer match, and the font would be made again).
 void (*pangoFontConstructed)(GObject*) = nullptr;
 
 void constructFont(GObject* object)
