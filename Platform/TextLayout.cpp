@@ -1,7 +1,8 @@
 // Lines through Pango. Each thread owns a font map bound to the process's
 // fontconfig configuration (Fonts::configuration) and one context on it, set to
 // 72 dpi with unhinted metrics and unrounded glyph positions, so widths and
-// heights come out in fractional points like the PDF that is drawn.
+// heights come out in fractional points like the PDF that is drawn. The font
+// files under all those maps are opened once for the process (see withOwnFace).
 //
 // First-line and head indents map onto Pango's hanging indent: the Pango layout
 // starts at the first-line indent, and later lines are pushed in by the
@@ -12,16 +13,124 @@
 
 #include "Platform/Text.h"
 
+#include <cairo-ft.h>
 #include <cairo.h>
+#include <fontconfig/fcfreetype.h>
 #include <pango/pangocairo.h>
 #include <pango/pangofc-fontmap.h>
 
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <memory>
+#include <mutex>
+
+// Exported by pangocairo, though its headers leave it out: the class of the
+// fonts our maps make (see giveFontsOwnFaces).
+extern "C" GType pango_cairo_fc_font_get_type();
 
 namespace Platform {
 namespace {
+
+// Cairo shares a font file's FreeType face between all threads, but keeps no
+// more than ten files open in the process: opening an eleventh closes one
+// that no thread held at the instant it looked, without taking that face's
+// lock, so a thread that had just taken it goes on with a freed face (and
+// two threads opening files at once change FreeType's list of faces
+// together). Text of many scripts needs far more than ten files at once.
+//
+// So every Pango font is given a face of the process's own (FC_FT_FACE in
+// its pattern): opened here once, under a lock, and kept, which cairo then
+// only locks, one face at a time, and never opens or closes. Cairo's font
+// face for it is made here too, under the same lock, and kept, so that no
+// thread changes cairo's list of font faces of a face while another looks
+// it up. One face for each file, index and setting that cairo reads from a
+// pattern into a font face: one cairo font face each, as cairo would make
+// it, so the PDF embeds the same fonts.
+struct OwnFace {
+    FT_Face face = nullptr; // null for a file that would not open
+    cairo_font_face_t* cairo = nullptr;
+};
+
+struct OwnFaces {
+    std::mutex mutex;
+    FT_Library library = nullptr;
+    std::map<std::string, OwnFace> byKey;
+};
+
+// Opens `file`'s face `index` and makes cairo's font face for it with the
+// settings of `pattern`, which gets the face; none when the file will not open.
+OwnFace openFace(OwnFaces& faces, const char* file, int index, FcPattern* pattern)
+{
+    if (!faces.library && FT_Init_FreeType(&faces.library) != 0) faces.library = nullptr;
+    OwnFace made;
+    if (!faces.library || FT_New_Face(faces.library, file, index, &made.face) != 0) return {};
+    FcPatternAddFTFace(pattern, FC_FT_FACE, made.face);
+    made.cairo = cairo_ft_font_face_create_for_pattern(pattern);
+    if (cairo_font_face_status(made.cairo) == CAIRO_STATUS_SUCCESS) return made;
+    FcPatternDel(pattern, FC_FT_FACE);
+    return {}; // the face stays: cairo may hold it
+}
+
+// `pattern` with the face of its file added; null when the file will not
+// open (cairo then opens it, or fails to, as before).
+FcPattern* withOwnFace(const FcPattern* pattern)
+{
+    static OwnFaces* const faces = new OwnFaces; // for the process: cairo holds its faces to the end
+
+    FcChar8* file = nullptr;
+    FT_Face face = nullptr;
+    if (FcPatternGetString(pattern, FC_FILE, 0, &file) != FcResultMatch ||
+        FcPatternGetFTFace(pattern, FC_FT_FACE, 0, &face) == FcResultMatch)
+        return nullptr;
+    int index = 0;
+    FcPatternGetInteger(pattern, FC_INDEX, 0, &index);
+    std::unique_ptr<FcObjectSet, decltype(&FcObjectSetDestroy)> read(
+        FcObjectSetBuild(FC_FILE, FC_INDEX, FC_EMBEDDED_BITMAP, FC_ANTIALIAS, FC_HINTING, FC_RGBA, FC_LCD_FILTER,
+                         FC_HINT_STYLE, FC_AUTOHINT, FC_VERTICAL_LAYOUT, FC_EMBOLDEN, FC_FONT_VARIATIONS, nullptr),
+        FcObjectSetDestroy);
+    std::unique_ptr<FcPattern, decltype(&FcPatternDestroy)> settings(
+        FcPatternFilter(const_cast<FcPattern*>(pattern), read.get()), FcPatternDestroy);
+    std::unique_ptr<FcChar8, decltype(&FcStrFree)> key(FcNameUnparse(settings.get()), FcStrFree);
+    if (!key) return nullptr;
+
+    FcPattern* own = FcPatternDuplicate(pattern);
+    std::lock_guard lock(faces->mutex);
+    auto [known, added] = faces->byKey.try_emplace(reinterpret_cast<const char*>(key.get()));
+    if (added) known->second = openFace(*faces, reinterpret_cast<const char*>(file), index, own);
+    else if (known->second.face) FcPatternAddFTFace(own, FC_FT_FACE, known->second.face);
+    if (known->second.face) return own;
+    FcPatternDestroy(own);
+    return nullptr;
+}
+
+// Pango offers no say in the fonts a map makes, so the class of its cairo
+// fonts is given one more construction step, for every such font in the
+// process. A font is made with the pattern its map keeps to find it again;
+// the font takes a copy with our face instead and leaves the map's own as it
+// was (changed, it would no longer match, and the font would be made again).
+void (*pangoFontConstructed)(GObject*) = nullptr;
+
+void constructFont(GObject* object)
+{
+    if (pangoFontConstructed) pangoFontConstructed(object);
+    auto* font = reinterpret_cast<PangoFcFont*>(object);
+    if (!font->font_pattern) return;
+    if (FcPattern* own = withOwnFace(font->font_pattern)) {
+        FcPatternDestroy(font->font_pattern);
+        font->font_pattern = own;
+    }
+}
+
+void giveFontsOwnFaces()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        auto* fonts = G_OBJECT_CLASS(g_type_class_ref(pango_cairo_fc_font_get_type()));
+        pangoFontConstructed = fonts->constructed;
+        fonts->constructed = constructFont;
+    });
+}
 
 struct ThreadPango {
     PangoFontMap* map = nullptr;
@@ -29,6 +138,7 @@ struct ThreadPango {
 
     ThreadPango()
     {
+        giveFontsOwnFaces();
         map = pango_cairo_font_map_new_for_font_type(CAIRO_FONT_TYPE_FT);
         pango_fc_font_map_set_config(PANGO_FC_FONT_MAP(map), static_cast<FcConfig*>(Fonts::configuration()));
         pango_cairo_font_map_set_resolution(PANGO_CAIRO_FONT_MAP(map), 72);

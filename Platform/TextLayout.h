@@ -9,7 +9,8 @@
 // fixed pitch of its own choosing.
 //
 // Pango is not thread-safe: every thread lays out with a font map and context
-// of its own, which all the layouts it makes share. A TextLayout is used
+// of its own, which all the layouts it makes share. The font files under them
+// are opened once for the process and shared in a way Cairo keeps safe. A TextLayout is used
 // (drawn, destroyed) on the thread that made it, or on another one once that
 // thread has ended or while it waits for that one (synchronised through a
 // lock): never on two threads at once.

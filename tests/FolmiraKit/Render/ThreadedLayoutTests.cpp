@@ -2,6 +2,7 @@
 // (apart from its creation date), whatever the document and the settings.
 
 #include "FolmiraKit/Model/Folmira.h"
+#include "FolmiraKit/Readers/PlainText.h"
 #include "FolmiraKit/Render/Renderer.h"
 #include "Platform/Resources.h"
 #include "tests/FolmiraKit/Render/RenderTestSupport.h"
@@ -9,7 +10,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <random>
 #include <set>
+#include <thread>
 
 using namespace RenderTest;
 using Settings = LargePrintSettings;
@@ -109,6 +112,33 @@ BigDocument madeDocument()
         blocks.push_back(heading(3, "")); // a heading without text
     }
     return BigDocument{"Made", BigDocument::Source::text, std::move(blocks), {}};
+}
+
+// A binary file's bytes, as a text file that is not one gives them.
+std::vector<std::uint8_t> randomBytes(unsigned seed, std::size_t count)
+{
+    std::mt19937 engine(seed);
+    std::vector<std::uint8_t> bytes(count);
+    for (auto& byte : bytes) byte = static_cast<std::uint8_t>(engine());
+    return bytes;
+}
+
+// UTF-8 text whose lines mix words of twelve scripts: Cyrillic, Hebrew,
+// Arabic, Devanagari, Thai, CJK, Hangul, emoji, Greek, Georgian, Ethiopic
+// and Tibetan, each drawn from a font file of its own.
+std::vector<std::uint8_t> manyScripts(unsigned seed, std::size_t count)
+{
+    static const char* const words[] = {
+        "привет", "книга", "שלום", "ספר", "مرحبا", "كتاب", "नमस्ते", "किताब", "สวัสดี", "หนังสือ", "你好",
+        "汉字", "안녕하세요", "단어", "😀", "📚", "👍🏽", "γειά", "βιβλίο", "გამარჯობა", "წიგნი", "ሰላም",
+        "መጽሐፍ", "བཀྲ་ཤིས་", "དཔེ་ཆ"};
+    std::mt19937 engine(seed);
+    std::string text;
+    while (text.size() < count) {
+        text += words[engine() % std::size(words)];
+        text += engine() % 12 ? " " : "\n\n";
+    }
+    return {text.begin(), text.end()};
 }
 
 } // namespace
@@ -229,4 +259,37 @@ TEST(ThreadedLayout, LaysOutAVeryLongParagraphAmongOthersAlike)
         for (const auto* frame : texts(page)) lastPage += frameText(*frame) + "\n";
     EXPECT_NE(lastPage.find("the very end."), std::string::npos) << lastPage;
     EXPECT_NE(lastPage.find("After it."), std::string::npos) << lastPage;
+}
+
+TEST(ThreadedLayout, LaysOutManyScriptsInSeveralRendersAtOnceAlike)
+{
+    // Text needing many font files at once (far more than the ten files
+    // Cairo keeps open), shaped by the helpers of three renders at the same
+    // time, round after round: every render ends with the PDF it makes on
+    // one thread.
+    const std::vector<BigDocument> documents = {readPlainText(randomBytes(1, 48 * 1024), "Random"),
+                                                readPlainText(manyScripts(2, 48 * 1024), "Scripts"),
+                                                readPlainText(randomBytes(3, 48 * 1024), "Random again")};
+    std::vector<Rendered> one;
+    for (const BigDocument& document : documents) one.push_back(renderOn(1, document, Settings()));
+    Threads helpers(4);
+    for (int round = 0; round < 4; ++round) {
+        SCOPED_TRACE(round);
+        std::vector<Rendered> many(documents.size());
+        {
+            std::vector<std::thread> renders;
+            for (std::size_t i = 0; i < documents.size(); ++i)
+                renders.emplace_back([&, i] {
+                    auto result = Renderer::render(documents[i], Settings());
+                    many[i] = {withoutDate(result.pdf), result.pageCount};
+                });
+            for (std::thread& render : renders) render.join();
+        }
+        for (std::size_t i = 0; i < documents.size(); ++i) {
+            SCOPED_TRACE(documents[i].title);
+            EXPECT_GT(many[i].pages, 5);
+            EXPECT_EQ(many[i].pages, one[i].pages);
+            EXPECT_TRUE(many[i].pdf == one[i].pdf) << "the PDFs differ";
+        }
+    }
 }

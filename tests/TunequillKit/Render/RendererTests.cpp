@@ -8,6 +8,9 @@
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFObjectHandle.hh>
 
+#include <random>
+#include <thread>
+
 using namespace TunequillKit;
 
 namespace {
@@ -327,5 +330,48 @@ TEST(RendererBadText, AWriterThatFailsThrowsItsReason)
         ADD_FAILURE() << "no failure";
     } catch (const Renderer::PdfFailure& failure) {
         EXPECT_STREQ(failure.what(), "The songbook’s PDF could not be written (out of memory).");
+    }
+}
+
+TEST(RendererBadText, SongsOfManyScriptsAndStrayBytesSetOnSeveralThreadsAtOnceAlike)
+{
+    // Lyrics of twelve scripts, or of bytes of any kind, need many font
+    // files at once; four books laid out and drawn at the same time, round
+    // after round, each give the PDF they give alone.
+    static const char* const words[] = {
+        "привет", "שלום", "مرحبا", "नमस्ते", "สวัสดี", "你好", "안녕하세요", "😀", "👍🏽", "γειά", "გამარჯობა", "ሰላም", "བཀྲ་ཤིས་"};
+    std::vector<std::string> sources;
+    for (unsigned book = 0; book < 4; ++book) {
+        std::mt19937 engine(book);
+        std::string source = "{title: Book " + std::to_string(book) + "}\n";
+        for (int line = 0; line < 200; ++line) {
+            for (int word = 0; word < 6; ++word) {
+                source += "[C]";
+                for (int byte = 0; book % 2 && byte < 6; ++byte)
+                    if (char c = static_cast<char>(engine()); c != '\0' && c != '\n' && c != '{' && c != '[') source += c;
+                if (book % 2 == 0) source += words[engine() % std::size(words)];
+                source += ' ';
+            }
+            source += line % 8 == 7 ? "\n\n" : "\n";
+        }
+        sources.push_back(std::move(source));
+    }
+    auto made = [](const std::string& source) {
+        BookSettings settings;
+        Platform::Bytes pdf = Renderer::pdf(lay(settings, songs({source.c_str()})), settings, "Camp");
+        std::string bytes(pdf.begin(), pdf.end());
+        if (auto at = bytes.find("/CreationDate ("); at != std::string::npos) bytes.erase(at, bytes.find(')', at) - at);
+        return bytes;
+    };
+    std::vector<std::vector<std::string>> rounds(6, std::vector<std::string>(sources.size()));
+    for (auto& together : rounds) {
+        std::vector<std::thread> books;
+        for (std::size_t i = 0; i < sources.size(); ++i) books.emplace_back([&, i] { together[i] = made(sources[i]); });
+        for (std::thread& book : books) book.join();
+    }
+    for (std::size_t i = 0; i < sources.size(); ++i) {
+        const std::string alone = made(sources[i]);
+        EXPECT_GT(alone.size(), 10'000u);
+        for (const auto& together : rounds) EXPECT_TRUE(together[i] == alone) << "book " << i << ": the PDFs differ";
     }
 }
