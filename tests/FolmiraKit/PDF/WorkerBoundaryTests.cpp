@@ -130,7 +130,9 @@ TEST(PdfWorkerBoundary, AMisbehavingWorkerCostsItsPageOrTheFileNeverTheApp)
     PageLimits limits(0.1 * HangGuard::scale(), 128 << 20);
     for (const Case& c : {Case{"oversized", damaged}, Case{"garbage", damaged}, Case{"cut", damaged},
                           Case{"count", damaged}, Case{"nan", pageTooLarge}, Case{"infinite", pageTooLarge},
-                          Case{"sleep", tooLarge}}) {
+                          Case{"sleep", tooLarge},
+                          // A reply is refused unless it answers the request asked, and only after it was asked.
+                          Case{"wrong-id", damaged}, Case{"early", pageTooLarge}}) {
         WorkerProgram program(fake(c.mode));
         EXPECT_EQ(refusal(pdf), c.refusal) << c.mode;
     }
@@ -141,9 +143,18 @@ TEST(PdfWorkerBoundary, WithNoHelperAPdfIsRefusedAndNeverReadInTheApp)
     const Platform::Bytes pdf = onePage(caption("Apples grow on page one."));
     const std::string noHelper = "Folmira can’t read PDFs: its PDF helper program (folmira-pdf-worker) is missing or "
                                  "couldn’t be started. Reinstalling Folmira should bring it back.";
-    for (const char* program : {"/nonexistent/folmira-pdf-worker", "/bin/false"}) {
+    // A helper that fails before it has said it started, or that speaks
+    // another build's protocol, is named whatever the document: asked once,
+    // never tried again with more memory.
+    for (const std::string& program : {std::string("/nonexistent/folmira-pdf-worker"), std::string("/bin/false"),
+                                       std::string("/bin/true"), fake("segv"), fake("abort"), fake("killed"),
+                                       fake("other-version"), fake("unknown-request")}) {
         WorkerProgram missing(program);
+        std::atomic<int> asked{0};
+        Platform::PdfWorker::setBeforeSend([&](pid_t, std::uint8_t) { ++asked; });
         EXPECT_EQ(refusal(pdf), noHelper) << program;
+        Platform::PdfWorker::setBeforeSend({});
+        EXPECT_LE(asked.load(), 1) << program;
     }
     EXPECT_EQ(refusal(pdf), "read") << "the helper back";
 }
@@ -363,8 +374,10 @@ TEST(PdfWorkerBoundary, ACrashOnAShareOfMemoryIsTriedAgainAloneAPassedLimitIsNot
     };
     // The default limit is more than a request's share: a crash may have been a failed allocation.
     PageLimits limits(0, 0);
-    for (const Case& c : {Case{SIGSEGV, "Apples grow on page one.\nPears grow on page two.\nPlums grow on page three.", {}, 4},
-                          Case{SIGKILL, "Apples grow on page one.\nPlums grow on page three.", {2}, 3}}) {
+    const std::string whole = "Apples grow on page one.\nPears grow on page two.\nPlums grow on page three.";
+    // SIGKILL is no limit's own signal (the kernel's memory killer sends it too): tried again, as a crash.
+    for (const Case& c : {Case{SIGSEGV, whole, {}, 4}, Case{SIGKILL, whole, {}, 4},
+                          Case{SIGPROF, "Apples grow on page one.\nPlums grow on page three.", {2}, 3}}) {
         int asked = 0;
         Platform::PdfWorker::setBeforeSend([&](pid_t pid, std::uint8_t tag) {
             if (tag == static_cast<std::uint8_t>(PDFReader::WorkerRequest::readPage) && ++asked == 2) kill(-pid, c.signal);
