@@ -21,6 +21,7 @@
 #include <atomic>
 #include <filesystem>
 #include <functional>
+#include <future>
 #include <random>
 
 using namespace FolmiraKit;
@@ -157,6 +158,25 @@ TEST(PdfWorkerBoundary, WithNoHelperAPdfIsRefusedAndNeverReadInTheApp)
         EXPECT_LE(asked.load(), 1) << program;
     }
     EXPECT_EQ(refusal(pdf), "read") << "the helper back";
+}
+
+TEST(PdfWorkerBoundary, AWorkerThatNeverAnswersIsEndedByTheWallClockWithinSeconds)
+{
+    // A worker asleep spends no CPU time: only the wall-clock bound ends it.
+    WorkerProgram program(fake("sleep"));
+    auto input = std::make_shared<const Platform::PdfWorkerInput>(onePage(caption("Apples.")));
+    Platform::PdfWorker worker(input, {0.1, 64 << 20});
+    std::atomic<pid_t> asked{0};
+    Platform::PdfWorker::setBeforeSend([&](pid_t pid, std::uint8_t) { asked = pid; });
+    auto reply = std::async(std::launch::async, [&] { return worker.request(1, {}, 16, nullptr); });
+    // Its bound is about a second; a hang guard's past that fails here, not at ctest's timeout.
+    const bool ended = reply.wait_for(HangGuard::limit(std::chrono::milliseconds(300))) == std::future_status::ready;
+    if (!ended && asked != 0) kill(-asked, SIGKILL);
+    Platform::PdfWorker::setBeforeSend({});
+    const auto answer = reply.get();
+    EXPECT_TRUE(ended) << "the wall-clock bound did not end the worker";
+    EXPECT_EQ(answer.status, Platform::PdfWorker::Status::ended);
+    EXPECT_TRUE(answer.pastLimit);
 }
 
 TEST(PdfWorkerBoundary, NoWorkerCanChangeTheDocumentAnotherReads)
