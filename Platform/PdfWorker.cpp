@@ -343,6 +343,10 @@ PdfWorker::Reply PdfWorker::attempt(const Attempt& what, const CancelFlag* cance
     // A worker's first request waits for it to open the document, under the opening's limits.
     const bool opening = opening_;
     const PdfWorkerLimits open = openingLimits();
+    if (!greeted_) {
+        if (auto refused = awaitHello(wallPerCpu * open.cpuSeconds + wallSlackSeconds, cancel)) return *refused;
+        greeted_ = true;
+    }
     const std::int64_t memory = opening ? std::max(what.memoryBytes, open.memoryBytes) : what.memoryBytes;
     if (!MemoryBudget::take(memory, what.alone, cancel)) return {Status::cancelled, {}};
     struct Held {
@@ -361,10 +365,6 @@ PdfWorker::Reply PdfWorker::attempt(const Attempt& what, const CancelFlag* cance
     frame.i64(memory);
     Bytes bytes = frame.take();
     bytes.insert(bytes.end(), what.payload.begin(), what.payload.end());
-    if (!greeted_) {
-        if (auto refused = awaitHello(wallPerCpu * open.cpuSeconds + wallSlackSeconds, cancel)) return *refused;
-        greeted_ = true;
-    }
     // Nothing may come unasked: a reply sent ahead would be taken for this request's.
     std::uint8_t unasked;
     if (recv(socket_, &unasked, 1, MSG_PEEK | MSG_DONTWAIT) > 0) return ended(true);

@@ -98,7 +98,7 @@ void BM_ReadLongPdf(benchmark::State& state)
         std::thread watcher([&] {
             while (reading) {
                 peak = std::max(peak, treeBytes(getpid()));
-                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+                std::this_thread::sleep_for(std::chrono::milliseconds(250));
             }
         });
         const auto start = std::chrono::steady_clock::now();
