@@ -436,6 +436,7 @@ PdfWorker::Reply PdfWorker::receive(std::size_t largestReply, double wallSeconds
     std::size_t headerHave = 0;
     std::optional<std::size_t> length;
     double spent = 0;
+    std::uint32_t answeredBy = 0;
     Bytes buffer;
     while (true) {
         if (cancel && cancel->cancelled()) {
@@ -482,6 +483,7 @@ PdfWorker::Reply PdfWorker::receive(std::size_t largestReply, double wallSeconds
             const std::uint32_t id = reader.u32();
             const std::uint8_t outcome = reader.u8();
             spent = reader.u32() / 1000.0;
+            answeredBy = reader.u32();
             // A reply to another request than the one asked, past its length, or of no outcome: damaged.
             if (id != lastId_ || claimed > largestReply || outcome > static_cast<std::uint8_t>(Outcome::crashed))
                 return ended(true);
@@ -503,6 +505,7 @@ PdfWorker::Reply PdfWorker::receive(std::size_t largestReply, double wallSeconds
         if (buffer.size() == *length) {
             Reply reply{Status::ok, std::move(buffer)};
             reply.cpuSeconds = spent;
+            reply.child = answeredBy;
             return reply;
         }
     }

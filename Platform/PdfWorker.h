@@ -75,8 +75,10 @@ public:
         // When `ended`: the worker went past a limit (CPU time, memory, the
         // wall-clock bound), rather than crashing or sending a damaged reply.
         bool pastLimit = false;
-        // When `ok`: the CPU time the request took in the worker.
+        // When `ok`: the CPU time the request took in the worker, and which
+        // of the worker's children answered it (1 for the first it forked).
         double cpuSeconds = 0;
+        std::uint32_t child = 0;
     };
 
     PdfWorker(std::shared_ptr<const PdfWorkerInput> input, PdfWorkerLimits limits);

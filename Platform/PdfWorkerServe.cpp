@@ -217,15 +217,17 @@ struct Shared {
     std::atomic<int> phase{waiting};
     std::atomic<std::uint32_t> id{0};
     std::atomic<long> cpuMilliseconds{0};
+    std::atomic<std::uint32_t> children{0}; // forked so far
 };
 
-bool sendReply(std::uint32_t id, Outcome outcome, long cpuMilliseconds, const Bytes& payload)
+bool sendReply(const Shared& shared, Outcome outcome, long cpuMilliseconds, const Bytes& payload)
 {
     WireWriter header;
     header.u32(static_cast<std::uint32_t>(payload.size()));
-    header.u32(id);
+    header.u32(shared.id);
     header.u8(static_cast<std::uint8_t>(outcome));
     header.u32(static_cast<std::uint32_t>(std::max(0L, cpuMilliseconds)));
+    header.u32(shared.children);
     return PdfWorkerSocket::sendWhole(socketFd, header.data()) &&
            PdfWorkerSocket::sendWhole(socketFd, payload.data(), payload.size());
 }
@@ -265,7 +267,7 @@ int serveChild(const PdfDocument::Opened& document, std::span<const PdfWorkerReq
         // cancel) ends its request too, though its death signal may still be on its way.
         if (getppid() != worker) return done;
         shared.phase = sending;
-        if (!sendReply(id, Outcome::ok, cpuMillisecondsNow() - start, reply)) return done;
+        if (!sendReply(shared, Outcome::ok, cpuMillisecondsNow() - start, reply)) return done;
         shared.phase = waiting;
         if (growth.grown()) return grown;
     }
@@ -301,6 +303,7 @@ int serve(const PdfDocument::Opened& document, std::span<const PdfWorkerRequest>
     const pid_t worker = getpid();
     while (true) {
         shared.phase = waiting;
+        ++shared.children;
         pid_t child = fork();
         if (child < 0) return failed;
         if (child == 0) _exit(childMain(document, handlers, shared, worker));
@@ -312,7 +315,7 @@ int serve(const PdfDocument::Opened& document, std::span<const PdfWorkerRequest>
         if (shared.phase == handling) {
             // The request the child was at gets its answer here; the next, a fresh child.
             const bool spent = cpuMillisecondsOf(usage) >= shared.cpuMilliseconds;
-            if (!sendReply(shared.id, PdfWorkerSocket::outcomeOf(status, spent), 0, {})) return done;
+            if (!sendReply(shared, PdfWorkerSocket::outcomeOf(status, spent), 0, {})) return done;
             continue;
         }
         if (shared.phase == sending) return failed;

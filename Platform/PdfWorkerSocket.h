@@ -11,7 +11,8 @@
 // A request: u32 length of what follows, u32 id, u8 tag, u32 CPU milliseconds
 // and u64 bytes of address space it may spend, then its payload. A reply: u32
 // length of its payload, u32 the id of the request it answers, u8 outcome,
-// u32 CPU milliseconds spent, then the payload.
+// u32 CPU milliseconds spent, u32 which of the worker's children answered
+// (the count of children it has forked), then the payload.
 
 #include "Platform/Text.h" // Bytes
 
@@ -26,7 +27,7 @@ inline constexpr std::uint32_t helloMagic = 0x46504457; // "FPDW"
 inline constexpr std::uint32_t version = 2;
 inline constexpr std::size_t helloSize = 4 + 4;
 inline constexpr std::size_t requestHeader = 4 + 4 + 1 + 4 + 8;
-inline constexpr std::size_t replyHeader = 4 + 4 + 1 + 4;
+inline constexpr std::size_t replyHeader = 4 + 4 + 1 + 4 + 4;
 
 // The hello a worker of this build sends.
 Bytes hello();

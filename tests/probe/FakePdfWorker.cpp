@@ -78,6 +78,7 @@ void send(const Bytes& payload, std::uint32_t claimed, std::uint32_t cpuMillisec
     header.u32(id);
     header.u8(0);
     header.u32(cpuMilliseconds);
+    header.u32(1); // its one "child": itself
     PdfWorkerSocket::sendWhole(socketFd, header.data());
     PdfWorkerSocket::sendWhole(socketFd, payload);
 }

@@ -178,12 +178,13 @@ private:
 
 // A reply as workers frame it, but for the request's id (the lying worker puts
 // it after the length): the payload's length, the request's outcome
-// (answered) and the CPU time it took.
+// (answered), the CPU time it took and the child that answered.
 Platform::Bytes framed(std::uint32_t claimed, const Platform::Bytes& payload)
 {
     Platform::WireWriter out;
     out.u32(claimed);
     out.u8(static_cast<std::uint8_t>(Platform::PdfWorkerSocket::Outcome::ok));
+    out.u32(1);
     out.u32(1);
     Platform::Bytes bytes = out.take();
     bytes.insert(bytes.end(), payload.begin(), payload.end());

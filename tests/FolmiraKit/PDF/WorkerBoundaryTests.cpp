@@ -23,6 +23,7 @@
 #include <functional>
 #include <future>
 #include <random>
+#include <set>
 
 using namespace FolmiraKit;
 using PdfFixtures::Builder;
@@ -177,6 +178,38 @@ TEST(PdfWorkerBoundary, AWorkerThatNeverAnswersIsEndedByTheWallClockWithinSecond
     EXPECT_TRUE(ended) << "the wall-clock bound did not end the worker";
     EXPECT_EQ(answer.status, Platform::PdfWorker::Status::ended);
     EXPECT_TRUE(answer.pastLimit);
+}
+
+TEST(PdfWorkerBoundary, ALongDocumentIsOpenedOnceAndItsPagesReadByAChildOrTwo)
+{
+    // The page tree is loaded once, in the opened worker, and every child
+    // shares it: no child grows by loading it again and is replaced, so the
+    // children forked (and the openings) do not grow with the pages.
+    const Platform::PdfWorkerLimits limits{2, std::int64_t{500} << 20};
+    for (int pages : {10, 3'000}) {
+        Builder builder;
+        for (int i = 0; i < pages; ++i) builder.page(caption("Line " + std::to_string(i + 1) + " of a long document."), fonts());
+        Platform::PdfWorker worker(std::make_shared<const Platform::PdfWorkerInput>(builder.write()), limits);
+        std::set<pid_t> workers;
+        Platform::PdfWorker::setBeforeSend([&](pid_t pid, std::uint8_t) { workers.insert(pid); });
+        auto opening = worker.request(static_cast<std::uint8_t>(PDFReader::WorkerRequest::open), {}, 1 << 30, nullptr);
+        ASSERT_EQ(opening.status, Platform::PdfWorker::Status::ok) << pages;
+        std::uint32_t children = opening.child;
+        int read = 0;
+        for (int i = 0; i < pages; ++i) {
+            Platform::WireWriter index;
+            index.i32(i);
+            auto reply = worker.request(static_cast<std::uint8_t>(PDFReader::WorkerRequest::readPage), index.data(),
+                                        32 << 20, nullptr);
+            if (reply.status != Platform::PdfWorker::Status::ok) continue;
+            read += PDFReader::decodePageReading(reply.payload).text.words.words.size() == 6;
+            children = std::max(children, reply.child);
+        }
+        Platform::PdfWorker::setBeforeSend({});
+        EXPECT_EQ(read, pages);
+        EXPECT_EQ(workers.size(), 1u) << pages << " pages: one opening";
+        EXPECT_LE(children, 2u) << pages << " pages";
+    }
 }
 
 TEST(PdfWorkerBoundary, NoWorkerCanChangeTheDocumentAnotherReads)
