@@ -33,8 +33,9 @@ inline constexpr std::size_t replyHeader = 4 + 4 + 1 + 4 + 4;
 Bytes hello();
 
 // How a request ended in the worker. The last is never sent: a process that
-// exits with a status no worker uses (a missing library, /bin/false) is not
-// a worker at all.
+// exits with a status no worker uses (a missing library, /bin/false), or as
+// a worker does on a request it does not know (one of another build), is not
+// a working worker at all.
 enum class Outcome : std::uint8_t { ok = 0, pastCpu = 1, pastMemory = 2, crashed = 3, notAWorker = 4 };
 
 // The worker's exit statuses.
