@@ -23,6 +23,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/mman.h>
+#include <sys/random.h>
 #include <sys/socket.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -66,6 +67,16 @@ PdfWorker::BeforeSend& beforeSendHook()
 {
     static PdfWorker::BeforeSend hook;
     return hook;
+}
+
+// A request's id: drawn at random, so that a worker can't send the answer to
+// a request before it was asked (the id of the last one tells nothing of
+// the next); the one after `last` when the system gives no random bytes.
+std::uint32_t requestId(std::uint32_t last)
+{
+    std::uint32_t id = 0;
+    if (getrandom(&id, sizeof id, 0) != static_cast<ssize_t>(sizeof id) || id == last) id = last + 1;
+    return id;
 }
 
 bool executable(const std::filesystem::path& path)
@@ -359,7 +370,8 @@ PdfWorker::Reply PdfWorker::attempt(const Attempt& what, const CancelFlag* cance
     }
     WireWriter frame;
     frame.u32(static_cast<std::uint32_t>(PdfWorkerSocket::requestHeader - 4 + what.payload.size()));
-    frame.u32(++lastId_);
+    lastId_ = requestId(lastId_);
+    frame.u32(lastId_);
     frame.u8(what.tag);
     frame.u32(static_cast<std::uint32_t>(milliseconds(what.cpuSeconds)));
     frame.i64(memory);

@@ -137,7 +137,7 @@ private:
     int socket_ = -1;
     bool opening_ = false;    // the worker is opening the document: its first request waits for that too
     bool greeted_ = false;    // the worker said hello, as a worker of this build
-    std::uint32_t lastId_ = 0; // the id of the last request sent
+    std::uint32_t lastId_ = 0; // the id of the last request sent (random)
     bool mayNeedMore_ = false; // the last request ended past its memory, or crashed
     std::int64_t opened_ = 0;  // what opening the document took in the worker (held in the budget's ledger)
     void forgetOpened();

@@ -155,7 +155,8 @@ int main(int, char** argv)
             return PdfWorkerSocket::unknownRequest; // as a worker of another build would
         } else if (mode == "wrong-id" || mode == "early") {
             // "wrong-id" answers every request as if it were another; "early"
-            // answers its opening, then the next request's page ahead of it.
+            // answers its opening, then the next request's page ahead of it,
+            // guessing its id as the one after.
             Bytes reply = opening(1);
             send(reply, static_cast<std::uint32_t>(reply.size()), 1, mode == "wrong-id" ? requestId + 1 : requestId);
             if (mode == "early") {
