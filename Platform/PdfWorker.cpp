@@ -23,6 +23,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/mman.h>
+#include <sys/random.h>
 #include <sys/socket.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -55,12 +56,27 @@ constexpr std::size_t receiveChunk = 1u << 16;
 // A request's wall-clock bound: this many times its CPU time, and this much more.
 constexpr double wallPerCpu = 3;
 constexpr double wallSlackSeconds = 0.5;
+// Opening a document costs in proportion to its size (the cross-reference,
+// the page tree of every page): beside a request's limits, this much CPU time
+// and memory for each megabyte of it.
+constexpr double openingCpuPerMegabyte = 0.15;
+constexpr std::int64_t openingBytesPerByte = 24;
 
 std::mutex hookMutex;
 PdfWorker::BeforeSend& beforeSendHook()
 {
     static PdfWorker::BeforeSend hook;
     return hook;
+}
+
+// A request's id: drawn at random, so that a worker can't send the answer to
+// a request before it was asked (the id of the last one tells nothing of
+// the next); the one after `last` when the system gives no random bytes.
+std::uint32_t requestId(std::uint32_t last)
+{
+    std::uint32_t id = 0;
+    if (getrandom(&id, sizeof id, 0) != static_cast<ssize_t>(sizeof id) || id == last) id = last + 1;
+    return id;
 }
 
 bool executable(const std::filesystem::path& path)
@@ -250,6 +266,15 @@ void PdfWorker::setBeforeSend(BeforeSend hook)
     beforeSendHook() = std::move(hook);
 }
 
+PdfWorkerLimits PdfWorker::openingLimits() const
+{
+    const double size = input_ ? static_cast<double>(input_->size()) : 0;
+    const std::int64_t share = std::min(limits_.memoryBytes, MemoryBudget::shareBytes);
+    return {limits_.cpuSeconds + openingCpuPerMegabyte * size / (1 << 20),
+            std::min({limits_.memoryBytes, MemoryBudget::wholeBytes,
+                      share + openingBytesPerByte * static_cast<std::int64_t>(size)})};
+}
+
 bool PdfWorker::start()
 {
     if (pid_ != 0) return true;
@@ -258,13 +283,14 @@ bool PdfWorker::start()
     for (int attempt = 0; attempt < 2; ++attempt) {
         auto process = attempt == 0 ? PdfWorkerProcess::takeIdle() : PdfWorkerProcess::spawn();
         if (!process) continue;
-        if (!sendDocument(*process, input_->fd(), limits_)) {
+        if (!sendDocument(*process, input_->fd(), openingLimits())) {
             PdfWorkerProcess::kill(*process);
             continue;
         }
         pid_ = process->pid;
         socket_ = process->socket;
         opening_ = true;
+        greeted_ = false;
         return true;
     }
     return false;
@@ -325,27 +351,38 @@ PdfWorker::Reply PdfWorker::attempt(const Attempt& what, const CancelFlag* cance
     mayNeedMore_ = false;
     if (cancel && cancel->cancelled()) return {Status::cancelled, {}};
     if (!start()) return {Status::unavailable, {}};
-    if (!MemoryBudget::take(what.memoryBytes, what.alone, cancel)) return {Status::cancelled, {}};
+    // A worker's first request waits for it to open the document, under the opening's limits.
+    const bool opening = opening_;
+    const PdfWorkerLimits open = openingLimits();
+    if (!greeted_) {
+        if (auto refused = awaitHello(wallPerCpu * open.cpuSeconds + wallSlackSeconds, cancel)) return *refused;
+        greeted_ = true;
+    }
+    const std::int64_t memory = opening ? std::max(what.memoryBytes, open.memoryBytes) : what.memoryBytes;
+    if (!MemoryBudget::take(memory, what.alone, cancel)) return {Status::cancelled, {}};
     struct Held {
         std::int64_t bytes;
         ~Held() { MemoryBudget::give(bytes); }
-    } held{what.memoryBytes};
+    } held{memory};
     {
         std::lock_guard lock(hookMutex);
         if (beforeSendHook()) beforeSendHook()(pid_, what.tag);
     }
     WireWriter frame;
     frame.u32(static_cast<std::uint32_t>(PdfWorkerSocket::requestHeader - 4 + what.payload.size()));
+    lastId_ = requestId(lastId_);
+    frame.u32(lastId_);
     frame.u8(what.tag);
     frame.u32(static_cast<std::uint32_t>(milliseconds(what.cpuSeconds)));
-    frame.i64(what.memoryBytes);
+    frame.i64(memory);
     Bytes bytes = frame.take();
     bytes.insert(bytes.end(), what.payload.begin(), what.payload.end());
-    const bool opening = opening_;
+    // Nothing may come unasked: a reply sent ahead would be taken for this request's.
+    std::uint8_t unasked;
+    if (recv(socket_, &unasked, 1, MSG_PEEK | MSG_DONTWAIT) > 0) return ended(true);
     const std::int64_t before = opening ? anonymousBytes(pid_) : 0;
     if (!PdfWorkerSocket::sendWhole(socket_, bytes)) return ended(false);
-    // A worker's first request waits for it to open the document, within the same limits.
-    const double cpu = what.cpuSeconds * (opening ? 2 : 1);
+    const double cpu = what.cpuSeconds + (opening ? open.cpuSeconds : 0);
     opening_ = false;
     Reply reply = receive(what.largestReply, wallPerCpu * cpu + wallSlackSeconds, cancel);
     if (opening && pid_ != 0) {
@@ -374,6 +411,36 @@ PdfWorker::Reply PdfWorker::ended(bool damaged)
     return reply;
 }
 
+std::optional<PdfWorker::Reply> PdfWorker::awaitHello(double wallSeconds, const CancelFlag* cancel)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(wallSeconds);
+    std::uint8_t hello[PdfWorkerSocket::helloSize];
+    std::size_t have = 0;
+    while (have < sizeof hello) {
+        if (cancel && cancel->cancelled()) {
+            end();
+            return Reply{Status::cancelled, {}};
+        }
+        pollfd watched{socket_, POLLIN, 0};
+        const int ready = poll(&watched, 1, pollMilliseconds);
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready == 0 && std::chrono::steady_clock::now() < deadline) continue;
+        const ssize_t n = ready > 0 ? recv(socket_, hello + have, sizeof hello - have, 0) : 0;
+        if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+        // Gone, or silent, before it was started: the helper's fault, whatever the document.
+        if (n <= 0) {
+            end();
+            return Reply{Status::unavailable, {}};
+        }
+        have += static_cast<std::size_t>(n);
+    }
+    if (Bytes(hello, hello + sizeof hello) != PdfWorkerSocket::hello()) {
+        end(); // a helper of another build
+        return Reply{Status::unavailable, {}};
+    }
+    return std::nullopt;
+}
+
 PdfWorker::Reply PdfWorker::receive(std::size_t largestReply, double wallSeconds, const CancelFlag* cancel)
 {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(wallSeconds);
@@ -381,6 +448,7 @@ PdfWorker::Reply PdfWorker::receive(std::size_t largestReply, double wallSeconds
     std::size_t headerHave = 0;
     std::optional<std::size_t> length;
     double spent = 0;
+    std::uint32_t answeredBy = 0;
     Bytes buffer;
     while (true) {
         if (cancel && cancel->cancelled()) {
@@ -424,9 +492,13 @@ PdfWorker::Reply PdfWorker::receive(std::size_t largestReply, double wallSeconds
             if (headerHave < sizeof header) continue;
             WireReader reader(header, sizeof header);
             const std::uint32_t claimed = reader.u32();
+            const std::uint32_t id = reader.u32();
             const std::uint8_t outcome = reader.u8();
             spent = reader.u32() / 1000.0;
-            if (claimed > largestReply || outcome > static_cast<std::uint8_t>(Outcome::crashed)) return ended(true);
+            answeredBy = reader.u32();
+            // A reply to another request than the one asked, past its length, or of no outcome: damaged.
+            if (id != lastId_ || claimed > largestReply || outcome > static_cast<std::uint8_t>(Outcome::crashed))
+                return ended(true);
             if (outcome != static_cast<std::uint8_t>(Outcome::ok)) {
                 // The request's child died; the worker, with its document opened, stays.
                 if (claimed != 0) return ended(true);
@@ -445,6 +517,7 @@ PdfWorker::Reply PdfWorker::receive(std::size_t largestReply, double wallSeconds
         if (buffer.size() == *length) {
             Reply reply{Status::ok, std::move(buffer)};
             reply.cpuSeconds = spent;
+            reply.child = answeredBy;
             return reply;
         }
     }

@@ -9,9 +9,11 @@
 // request is answered by a fresh child of the same opened worker; a worker
 // that dies as a whole, or sends a damaged reply, is replaced by a new one.
 //
-// Messages are a tag (which request) and a payload in WireFormat. The client
-// knows nothing of the requests themselves; the worker's table of handlers
-// (PdfWorkerRequest) says what each tag does.
+// Messages are a tag (which request) and a payload in WireFormat; every reply
+// carries the id of the request it answers, and a worker says hello with its
+// version once started. The client knows nothing of the requests
+// themselves; the worker's table of handlers (PdfWorkerRequest) says what
+// each tag does.
 
 #include "Platform/Cancel.h"
 #include "Platform/PdfDocument.h"
@@ -23,6 +25,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 
 namespace Platform {
@@ -63,7 +66,8 @@ public:
         ok,          // the reply is in `payload`
         ended,       // the worker went past a limit or crashed while at it
         cancelled,   // the cancel flag was set; the worker was ended at once
-        unavailable, // no worker could be started (no program, no processes left)
+        unavailable, // no working worker: none could be started (no program, no processes left),
+                     // or it died before its hello, is of another build, or did not understand a request
     };
     struct Reply {
         Status status = Status::unavailable;
@@ -71,8 +75,10 @@ public:
         // When `ended`: the worker went past a limit (CPU time, memory, the
         // wall-clock bound), rather than crashing or sending a damaged reply.
         bool pastLimit = false;
-        // When `ok`: the CPU time the request took in the worker.
+        // When `ok`: the CPU time the request took in the worker, and which
+        // of the worker's children answered it (1 for the first it forked).
         double cpuSeconds = 0;
+        std::uint32_t child = 0;
     };
 
     PdfWorker(std::shared_ptr<const PdfWorkerInput> input, PdfWorkerLimits limits);
@@ -119,13 +125,19 @@ private:
     struct Attempt;
     Reply attempt(const Attempt& what, const CancelFlag* cancel);
     Reply receive(std::size_t largestReply, double wallSeconds, const CancelFlag* cancel);
+    // Waits for a started worker's hello; none when it came, as this build's.
+    std::optional<Reply> awaitHello(double wallSeconds, const CancelFlag* cancel);
     Reply ended(bool damaged);
+    // The limits of opening the document: a request's, and more for a larger document.
+    PdfWorkerLimits openingLimits() const;
 
     std::shared_ptr<const PdfWorkerInput> input_;
     PdfWorkerLimits limits_;
     pid_t pid_ = 0;
     int socket_ = -1;
     bool opening_ = false;    // the worker is opening the document: its first request waits for that too
+    bool greeted_ = false;    // the worker said hello, as a worker of this build
+    std::uint32_t lastId_ = 0; // the id of the last request sent (random)
     bool mayNeedMore_ = false; // the last request ended past its memory, or crashed
     std::int64_t opened_ = 0;  // what opening the document took in the worker (held in the budget's ledger)
     void forgetOpened();

@@ -202,6 +202,7 @@ struct Budget {
     std::condition_variable changed;
     std::int64_t held = 0;
     int aloneWaiting = 0;
+    int waiting = 0;
 };
 
 Budget& budget()
@@ -244,14 +245,17 @@ bool take(std::int64_t bytes, bool alone, const CancelFlag* cancel)
     if (alone) ++b.aloneWaiting;
     // A request tried alone goes first: the shares wait for it.
     auto free = [&] { return alone ? b.held == 0 : b.aloneWaiting == 0 && b.held + bytes <= wholeBytes; };
+    ++b.waiting;
     while (!free()) {
         if (cancel && cancel->cancelled()) {
             if (alone) --b.aloneWaiting;
+            --b.waiting;
             b.changed.notify_all();
             return false;
         }
         b.changed.wait_for(lock, std::chrono::milliseconds(10));
     }
+    --b.waiting;
     if (alone) --b.aloneWaiting;
     b.held += bytes;
     return true;
@@ -285,6 +289,13 @@ std::int64_t counted(std::int64_t opened)
 }
 
 } // namespace
+
+int waiting()
+{
+    Budget& b = budget();
+    std::lock_guard lock(b.mutex);
+    return b.waiting;
+}
 
 void holdOpened(std::int64_t bytes) { openedHeld += counted(bytes); }
 

@@ -48,8 +48,9 @@ inline constexpr std::int64_t shareBytes = wholeBytes / 4;
 // takes; false when `cancel` was set meanwhile.
 bool take(std::int64_t bytes, bool alone, const CancelFlag* cancel);
 void give(std::int64_t bytes);
-// What the requests of this process hold now.
+// What the requests of this process hold now, and how many wait to take theirs.
 std::int64_t held();
+int waiting();
 
 // What opened documents keep in the workers of this process between their
 // requests. Never waited on (a worker keeping its document open would then

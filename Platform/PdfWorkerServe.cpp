@@ -1,14 +1,16 @@
-// The worker's side. The worker maps the document's sealed memory file read
-// only (its bytes are shared by every worker, not copied into each) and opens
-// it once, at its first request, under that request's cap of address space
-// and of CPU time. Each request is then
+// The worker's side. Once started, the worker says hello (its version); then
+// it maps the document's sealed memory file read only (its bytes are shared
+// by every worker, not copied into each) and opens it once, at its first
+// request, under the opening's limits, loading there what every page needs
+// (the page tree). Each request is then
 // answered by a child forked from the opened worker: before every request the
 // child caps its address space at what it maps plus the request's share, and
 // its CPU time with ITIMER_PROF, whose signal's default action ends it
 // wherever Poppler is at. A child that dies of a limit, or crashes, leaves the
 // opened worker as it was: the worker says so in the request's reply and
 // forks a fresh child, so a page left out costs no second opening of a long
-// document. A child that has grown (Poppler's caches) is replaced likewise.
+// document. A child that owns much memory of its own (Poppler's caches) is
+// replaced likewise. Every reply carries the id of the request it answers.
 
 #include "Platform/PdfWorker.h"
 
@@ -42,8 +44,8 @@ using PdfWorkerSocket::Outcome;
 using namespace PdfWorkerSocket; // Exit
 
 constexpr int socketFd = 3;
-// A child whose address space has grown this much past what it had when
-// forked is replaced after its reply.
+// A child that owns this much more memory than when it was forked (Poppler's
+// caches, pages of the worker it wrote to) is replaced after its reply.
 constexpr std::int64_t grownBytes = std::int64_t{64} << 20;
 
 void armCpu(long milliseconds)
@@ -69,6 +71,45 @@ std::int64_t virtualSize()
     if (!PdfWorkerSocket::readSmallFile("/proc/self/statm", text, sizeof text)) return 0;
     return std::atoll(text) * static_cast<std::int64_t>(sysconf(_SC_PAGESIZE));
 }
+
+// The memory this process owns alone, in bytes: what it wrote since it was
+// forked, not what it shares with the worker it was forked from, nor the
+// address space it maps. -1 when it can't be told.
+std::int64_t ownedSize()
+{
+    char text[1024];
+    if (!PdfWorkerSocket::readSmallFile("/proc/self/smaps_rollup", text, sizeof text)) return -1;
+    const char* line = std::strstr(text, "Private_Dirty:");
+    return line ? std::atoll(line + 14) * std::int64_t{1024} : -1;
+}
+
+// Whether a child has grown past `grownBytes` of memory of its own. Telling
+// that (ownedSize) costs a walk of the child's pages, some milliseconds in a
+// long document's worker, so it is told only once the child has faulted in
+// that many pages since the last time: a page it makes its own, new or
+// copied from the worker on writing, is one fault at least.
+class Growth {
+public:
+    bool grown()
+    {
+        const long faults = pageFaults();
+        if ((faults - faultsChecked_) * pageSize_ <= grownBytes) return false;
+        faultsChecked_ = faults;
+        const std::int64_t owned = ownedSize();
+        return forked_ >= 0 && owned > forked_ + grownBytes;
+    }
+
+private:
+    static long pageFaults()
+    {
+        rusage usage{};
+        getrusage(RUSAGE_SELF, &usage);
+        return usage.ru_minflt + usage.ru_majflt;
+    }
+    std::int64_t forked_ = ownedSize();
+    long faultsChecked_ = pageFaults();
+    std::int64_t pageSize_ = sysconf(_SC_PAGESIZE);
+};
 
 // Caps the address space at what is mapped now plus `bytes`; the hard limit
 // stays open so that a child can set its own cap above its parent's.
@@ -167,25 +208,35 @@ std::optional<Document> receiveDocument()
 }
 
 // Where a child is in its request, in memory shared with the worker: a child
-// that dies while handling gets its reply from the worker; one that dies while
-// sending has left the socket mid-frame, and the worker can only end.
+// that dies while handling gets its reply from the worker, tied to the
+// request it was at and told past its CPU time only when it spent it; one
+// that dies while sending has left the socket mid-frame, and the worker can
+// only end.
 enum Phase : int { waiting = 0, handling = 1, sending = 2 };
+struct Shared {
+    std::atomic<int> phase{waiting};
+    std::atomic<std::uint32_t> id{0};
+    std::atomic<long> cpuMilliseconds{0};
+    std::atomic<std::uint32_t> children{0}; // forked so far
+};
 
-bool sendReply(Outcome outcome, long cpuMilliseconds, const Bytes& payload)
+bool sendReply(const Shared& shared, Outcome outcome, long cpuMilliseconds, const Bytes& payload)
 {
     WireWriter header;
     header.u32(static_cast<std::uint32_t>(payload.size()));
+    header.u32(shared.id);
     header.u8(static_cast<std::uint8_t>(outcome));
     header.u32(static_cast<std::uint32_t>(std::max(0L, cpuMilliseconds)));
+    header.u32(shared.children);
     return PdfWorkerSocket::sendWhole(socketFd, header.data()) &&
            PdfWorkerSocket::sendWhole(socketFd, payload.data(), payload.size());
 }
 
 // The child's loop: requests until the client goes away or the child has grown.
-int serveChild(const PdfDocument::Opened& document, std::span<const PdfWorkerRequest> handlers,
-               std::atomic<int>& phase, pid_t worker)
+int serveChild(const PdfDocument::Opened& document, std::span<const PdfWorkerRequest> handlers, Shared& shared,
+               pid_t worker)
 {
-    const std::int64_t forkedSize = virtualSize();
+    Growth growth;
     while (true) {
         std::uint8_t length[4];
         if (!readAll(length, 4)) return done; // the client went away
@@ -194,6 +245,7 @@ int serveChild(const PdfDocument::Opened& document, std::span<const PdfWorkerReq
         Bytes message(size);
         if (!readAll(message.data(), size)) return done;
         WireReader request(message);
+        const std::uint32_t id = request.u32();
         const std::uint8_t tag = request.u8();
         const long cpuMilliseconds = request.u32();
         const std::int64_t memoryBytes = request.i64();
@@ -203,7 +255,9 @@ int serveChild(const PdfDocument::Opened& document, std::span<const PdfWorkerReq
         if (!handler || !handler->handle || cpuMilliseconds <= 0) return unknownRequest;
 
         WireReader payload(message.data() + (requestHeader - 4), size - (requestHeader - 4));
-        phase = handling;
+        shared.id = id;
+        shared.cpuMilliseconds = cpuMilliseconds;
+        shared.phase = handling;
         capAddressSpace(memoryBytes);
         const long start = cpuMillisecondsNow();
         armCpu(cpuMilliseconds);
@@ -212,20 +266,20 @@ int serveChild(const PdfDocument::Opened& document, std::span<const PdfWorkerReq
         // A worker ended while this child was at it (a wall-clock bound, a
         // cancel) ends its request too, though its death signal may still be on its way.
         if (getppid() != worker) return done;
-        phase = sending;
-        if (!sendReply(Outcome::ok, cpuMillisecondsNow() - start, reply)) return done;
-        phase = waiting;
-        if (forkedSize > 0 && virtualSize() > forkedSize + grownBytes) return grown;
+        shared.phase = sending;
+        if (!sendReply(shared, Outcome::ok, cpuMillisecondsNow() - start, reply)) return done;
+        shared.phase = waiting;
+        if (growth.grown()) return grown;
     }
 }
 
-int childMain(const PdfDocument::Opened& document, std::span<const PdfWorkerRequest> handlers,
-              std::atomic<int>& phase, pid_t worker)
+int childMain(const PdfDocument::Opened& document, std::span<const PdfWorkerRequest> handlers, Shared& shared,
+              pid_t worker)
 {
     prctl(PR_SET_PDEATHSIG, SIGKILL);
     if (getppid() != worker) return done; // the worker died as this child was made
     try {
-        return serveChild(document, handlers, phase, worker);
+        return serveChild(document, handlers, shared, worker);
     } catch (const std::bad_alloc&) {
         return outOfMemory;
     } catch (...) {
@@ -233,28 +287,38 @@ int childMain(const PdfDocument::Opened& document, std::span<const PdfWorkerRequ
     }
 }
 
+// The CPU time a process reaped with `usage` spent, in milliseconds.
+long cpuMillisecondsOf(const rusage& usage)
+{
+    return static_cast<long>((usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000 +
+                             (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000);
+}
+
 // Forks children to answer requests, one at a time, until the client goes away.
 int serve(const PdfDocument::Opened& document, std::span<const PdfWorkerRequest> handlers)
 {
-    void* shared = mmap(nullptr, sizeof(std::atomic<int>), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
-    if (shared == MAP_FAILED) return failed;
-    auto& phase = *new (shared) std::atomic<int>(waiting);
+    void* memory = mmap(nullptr, sizeof(Shared), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+    if (memory == MAP_FAILED) return failed;
+    auto& shared = *new (memory) Shared;
     const pid_t worker = getpid();
     while (true) {
-        phase = waiting;
+        shared.phase = waiting;
+        ++shared.children;
         pid_t child = fork();
         if (child < 0) return failed;
-        if (child == 0) _exit(childMain(document, handlers, phase, worker));
+        if (child == 0) _exit(childMain(document, handlers, shared, worker));
         int status = 0;
-        while (waitpid(child, &status, 0) < 0)
+        rusage usage{};
+        while (wait4(child, &status, 0, &usage) < 0)
             if (errno != EINTR) return failed;
         if (WIFEXITED(status) && WEXITSTATUS(status) == grown) continue;
-        if (phase == handling) {
+        if (shared.phase == handling) {
             // The request the child was at gets its answer here; the next, a fresh child.
-            if (!sendReply(PdfWorkerSocket::outcomeOf(status), 0, {})) return done;
+            const bool spent = cpuMillisecondsOf(usage) >= shared.cpuMilliseconds;
+            if (!sendReply(shared, PdfWorkerSocket::outcomeOf(status, spent), 0, {})) return done;
             continue;
         }
-        if (phase == sending) return failed;
+        if (shared.phase == sending) return failed;
         return WIFEXITED(status) ? WEXITSTATUS(status) : failed;
     }
 }
@@ -271,6 +335,8 @@ int servePdfWorker(std::span<const PdfWorkerRequest> handlers)
         return done;
     try {
         warmUp();
+        // Started: the client may now tell this worker from one that died at start.
+        if (!PdfWorkerSocket::sendWhole(socketFd, PdfWorkerSocket::hello())) return done;
         // Waiting here, idle, until a read needs a worker.
         auto received = receiveDocument();
         if (!received) return done;
@@ -278,21 +344,25 @@ int servePdfWorker(std::span<const PdfWorkerRequest> handlers)
         auto mapping = mapInput(received->fd);
         close(received->fd);
         if (!mapping) return noInput;
-        // The document is opened when the first request comes, under that
-        // request's limits: its memory is then the request's share of the
-        // app's budget, and a worker started ahead that is never asked never
-        // opens it at all.
+        // The document is opened when the first request comes, under the
+        // opening's CPU time and that request's memory (which the client sized
+        // for the opening too): a worker started ahead that is never asked
+        // never opens it at all.
         std::uint8_t first[requestHeader];
         ssize_t peeked;
         do peeked = recv(socketFd, first, sizeof first, MSG_PEEK | MSG_WAITALL);
         while (peeked < 0 && errno == EINTR);
         if (peeked != static_cast<ssize_t>(sizeof first)) return done;
-        WireReader limits(first + 5, sizeof first - 5);
-        const long cpuMilliseconds = limits.u32();
+        WireReader limits(first + 13, sizeof first - 13);
         capAddressSpace(limits.i64());
-        armCpu(cpuMilliseconds > 0 ? cpuMilliseconds : received->cpuMilliseconds);
+        armCpu(received->cpuMilliseconds);
         PdfDocument::Opened document =
             PdfDocument::openMapped(mapping, static_cast<const std::uint8_t*>(mapping->at), mapping->size);
+        // What every page needs (the page tree down to the last page, the
+        // cross-reference entries on the way) is loaded here, once, so that
+        // every child forked from now on shares it rather than loading it again.
+        if (document.document && document.document->pageCount() > 0)
+            document.document->page(document.document->pageCount() - 1);
         armCpu(0);
         capAddressSpace(0);
         return serve(document, handlers);
@@ -305,19 +375,29 @@ int servePdfWorker(std::span<const PdfWorkerRequest> handlers)
 
 namespace PdfWorkerSocket {
 
-Outcome outcomeOf(int status)
+Bytes hello()
+{
+    WireWriter out;
+    out.u32(helloMagic);
+    out.u32(version);
+    return out.take();
+}
+
+Outcome outcomeOf(int status, bool spentItsCpu)
 {
     if (WIFSIGNALED(status)) {
         switch (WTERMSIG(status)) {
         case SIGPROF:
-        case SIGXCPU:
-        case SIGKILL: return Outcome::pastCpu;
+        case SIGXCPU: return Outcome::pastCpu;
+        case SIGKILL: return spentItsCpu ? Outcome::pastCpu : Outcome::crashed;
         case SIGABRT: return Outcome::pastMemory;
         default: return Outcome::crashed;
         }
     }
     if (WIFEXITED(status) && WEXITSTATUS(status) == outOfMemory) return Outcome::pastMemory;
-    if (WIFEXITED(status) && (WEXITSTATUS(status) == 1 || WEXITSTATUS(status) > grown)) return Outcome::notAWorker;
+    if (WIFEXITED(status) && (WEXITSTATUS(status) == 1 || WEXITSTATUS(status) == usage ||
+                              WEXITSTATUS(status) == unknownRequest || WEXITSTATUS(status) > grown))
+        return Outcome::notAWorker;
     return Outcome::crashed;
 }
 

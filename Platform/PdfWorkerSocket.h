@@ -5,9 +5,14 @@
 // whole message, and a message that carries one file descriptor beside its
 // bytes (the document's memory file, with the limits).
 //
-// A request: u32 length of what follows, u8 tag, u32 CPU milliseconds and u64
-// bytes of address space it may spend, then its payload. A reply: u32 length
-// of its payload, u8 outcome, u32 CPU milliseconds spent, then the payload.
+// A worker's first words, once started and before any request: a hello of
+// u32 `helloMagic` and u32 `version`. A process that ends before it says so
+// is no working worker; one that says another version is of another build.
+// A request: u32 length of what follows, u32 id, u8 tag, u32 CPU milliseconds
+// and u64 bytes of address space it may spend, then its payload. A reply: u32
+// length of its payload, u32 the id of the request it answers, u8 outcome,
+// u32 CPU milliseconds spent, u32 which of the worker's children answered
+// (the count of children it has forked), then the payload.
 
 #include "Platform/Text.h" // Bytes
 
@@ -18,22 +23,31 @@
 
 namespace Platform::PdfWorkerSocket {
 
-inline constexpr std::size_t requestHeader = 4 + 1 + 4 + 8;
-inline constexpr std::size_t replyHeader = 4 + 1 + 4;
+inline constexpr std::uint32_t helloMagic = 0x46504457; // "FPDW"
+inline constexpr std::uint32_t version = 2;
+inline constexpr std::size_t helloSize = 4 + 4;
+inline constexpr std::size_t requestHeader = 4 + 4 + 1 + 4 + 8;
+inline constexpr std::size_t replyHeader = 4 + 4 + 1 + 4 + 4;
+
+// The hello a worker of this build sends.
+Bytes hello();
 
 // How a request ended in the worker. The last is never sent: a process that
-// exits with a status no worker uses (a missing library, /bin/false) is not
-// a worker at all.
+// exits with a status no worker uses (a missing library, /bin/false), or as
+// a worker does on a request it does not know (one of another build), is not
+// a working worker at all.
 enum class Outcome : std::uint8_t { ok = 0, pastCpu = 1, pastMemory = 2, crashed = 3, notAWorker = 4 };
 
 // The worker's exit statuses.
 enum Exit { done = 0, usage = 2, noInput = 3, outOfMemory = 4, failed = 5, unknownRequest = 6, grown = 7 };
 
 // How a process that ended with wait status `status` ended: past a limit of
-// CPU time (its timer's signal, or SIGKILL, which only a wall-clock bound or
-// the kernel's memory killer send), past its memory (out of memory: C++
-// throws and the worker exits so, glib and Poppler abort), else crashed.
-Outcome outcomeOf(int status);
+// CPU time (its timer's signal; SIGKILL only when `spentItsCpu`, since the
+// kernel's memory killer and other processes send it too), past its memory
+// (out of memory: C++ throws and the worker exits so, glib and Poppler
+// abort), not a worker (a status no worker exits with, or a request it did
+// not understand: a broken or mismatched helper), else crashed.
+Outcome outcomeOf(int status, bool spentItsCpu = false);
 
 // The start of a small system file (under /proc) as text, in `into`, with a
 // NUL after what was read; false when it can't be read. No allocation: the

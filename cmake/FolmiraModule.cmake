@@ -18,9 +18,11 @@ endfunction()
 # One GoogleTest program per module, from every source under tests/<module>.
 # TIMED is a GoogleTest filter of its heaviest timed tests: they share one
 # ctest resource lock, so that however many tests run at once, no two of them
-# share the cores.
+# share the cores. WORKERS is a filter of the tests that wait on PDF worker
+# processes: they get a ctest timeout of their own, so that a worker that
+# hangs fails its test in a couple of minutes, not at ctest's default.
 function(folmira_tests name)
-  cmake_parse_arguments(T "" "TIMED" "LIBS" ${ARGN})
+  cmake_parse_arguments(T "" "TIMED;WORKERS" "LIBS" ${ARGN})
   file(GLOB_RECURSE sources CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/tests/${name}/*.cpp")
   if(NOT sources)
     return()
@@ -39,11 +41,24 @@ function(folmira_tests name)
   # a flat list, where a list value would be split into names and values.
   set(environment ENVIRONMENT "FOLMIRA_RESOURCES=${FOLMIRA_BUILD_RESOURCES}"
     ENVIRONMENT_MODIFICATION "QT_QPA_PLATFORM=set:offscreen")
-  if(NOT T_TIMED)
+  set(others "")
+  foreach(filter IN ITEMS "${T_TIMED}" "${T_WORKERS}")
+    if(filter)
+      string(APPEND others ":${filter}")
+    endif()
+  endforeach()
+  if(others)
+    string(SUBSTRING "${others}" 1 -1 others)
+    gtest_discover_tests(${name}Tests DISCOVERY_MODE PRE_TEST TEST_FILTER "-${others}" PROPERTIES ${environment})
+  else()
     gtest_discover_tests(${name}Tests DISCOVERY_MODE PRE_TEST PROPERTIES ${environment})
-    return()
   endif()
-  gtest_discover_tests(${name}Tests DISCOVERY_MODE PRE_TEST TEST_FILTER "-${T_TIMED}" PROPERTIES ${environment})
-  gtest_discover_tests(${name}Tests DISCOVERY_MODE PRE_TEST TEST_FILTER "${T_TIMED}"
-    PROPERTIES ${environment} RESOURCE_LOCK folmira-timed)
+  if(T_TIMED)
+    gtest_discover_tests(${name}Tests DISCOVERY_MODE PRE_TEST TEST_FILTER "${T_TIMED}"
+      PROPERTIES ${environment} RESOURCE_LOCK folmira-timed)
+  endif()
+  if(T_WORKERS)
+    gtest_discover_tests(${name}Tests DISCOVERY_MODE PRE_TEST TEST_FILTER "${T_WORKERS}"
+      PROPERTIES ${environment} TIMEOUT 120)
+  endif()
 endfunction()

@@ -4,9 +4,12 @@
 #include "Platform/PdfWorker.h"
 #include "Platform/PdfWorkerProcess.h"
 
+#include "tests/HangGuard.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <thread>
 
 using namespace Platform::PdfWorkerProcess;
@@ -24,18 +27,32 @@ TEST(PdfWorkerBudget, SharesStopAtTheWholeAndARequestAloneWaitsForAllOfThem)
     EXPECT_TRUE(MemoryBudget::take(MemoryBudget::shareBytes, false, &cancelled)) << "room again";
 
     // A request alone gets the budget only once every share is back, and
-    // shares asked for meanwhile wait for it.
-    std::atomic<bool> alone{false};
-    std::thread waiting([&] {
-        alone = MemoryBudget::take(MemoryBudget::wholeBytes, true, nullptr);
-    });
+    // shares asked for meanwhile wait for it. Each is seen waiting in the
+    // budget before the next step, so that none passes by not having run yet.
+    const auto seenWaiting = [](int count) {
+        const auto deadline = std::chrono::steady_clock::now() + HangGuard::limit(std::chrono::milliseconds(100));
+        while (MemoryBudget::waiting() != count && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        return MemoryBudget::waiting() == count;
+    };
+    std::atomic<bool> alone{false}, share{false};
+    std::thread waiting([&] { alone = MemoryBudget::take(MemoryBudget::wholeBytes, true, nullptr); });
+    ASSERT_TRUE(seenWaiting(1)) << "the request alone waits for the four shares held";
     for (int i = 0; i < 3; ++i) MemoryBudget::give(MemoryBudget::shareBytes);
+    std::thread behind([&] { share = MemoryBudget::take(MemoryBudget::shareBytes, false, nullptr); });
+    ASSERT_TRUE(seenWaiting(2)) << "a share waits behind the request alone, though there is room for it";
     EXPECT_FALSE(alone.load());
+    EXPECT_EQ(MemoryBudget::held(), MemoryBudget::shareBytes);
     MemoryBudget::give(MemoryBudget::shareBytes);
     waiting.join();
     EXPECT_TRUE(alone.load());
     EXPECT_EQ(MemoryBudget::held(), MemoryBudget::wholeBytes);
+    EXPECT_TRUE(seenWaiting(1)) << "the share waits while the request alone runs";
+    EXPECT_FALSE(share.load());
     MemoryBudget::give(MemoryBudget::wholeBytes);
+    behind.join();
+    EXPECT_TRUE(share.load());
+    MemoryBudget::give(MemoryBudget::shareBytes);
     EXPECT_EQ(MemoryBudget::held(), 0);
 }
 

@@ -2,6 +2,11 @@
 // of the worker boundary. Started in place of folmira-pdf-worker (named by
 // FOLMIRA_PDF_WORKER) through a link named for how it misbehaves, so that idle
 // workers started for one way are never taken for another:
+//   segv, abort, killed  dies so at start, before its hello
+//   other-version  says hello as a worker of another build
+//   unknown-request  exits as a worker does on a request it doesn't know
+//   wrong-id   answers its opening as if it were another request
+//   early      answers its opening, and the next request ahead of it
 //   oversized  every reply's header claims 2 GiB, and nothing follows
 //   garbage    every reply is a megabyte of random bytes under a sound header
 //   nan        the opening is sound (one page); a page's word is NaN wide
@@ -32,6 +37,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -69,12 +75,16 @@ int receiveDocument()
     return fd;
 }
 
-void send(const Bytes& payload, std::uint32_t claimed, std::uint32_t cpuMilliseconds = 1)
+std::uint32_t requestId = 0; // of the request being answered
+
+void send(const Bytes& payload, std::uint32_t claimed, std::uint32_t cpuMilliseconds = 1, std::uint32_t id = requestId)
 {
     WireWriter header;
     header.u32(claimed);
+    header.u32(id);
     header.u8(0);
     header.u32(cpuMilliseconds);
+    header.u32(1); // its one "child": itself
     PdfWorkerSocket::sendWhole(socketFd, header.data());
     PdfWorkerSocket::sendWhole(socketFd, payload);
 }
@@ -140,6 +150,13 @@ Bytes opening(int pages)
 int main(int, char** argv)
 {
     const std::string mode = std::filesystem::path(argv[0]).filename().string();
+    // Dying at start, before its hello: a broken installation, not the document.
+    if (mode == "segv") raise(SIGSEGV);
+    if (mode == "abort") abort();
+    if (mode == "killed") raise(SIGKILL);
+    Bytes hello = PdfWorkerSocket::hello();
+    if (mode == "other-version") hello.back() ^= 0x7F;
+    PdfWorkerSocket::sendWhole(socketFd, hello);
     const int document = receiveDocument();
     if (document < 0) return 0;
     std::mt19937 random(7);
@@ -148,8 +165,22 @@ int main(int, char** argv)
         if (!readAll(length, 4)) return 0;
         Bytes request(WireReader(length, 4).u32());
         if (!readAll(request.data(), request.size())) return 0;
+        requestId = WireReader(request).u32();
+        request.erase(request.begin(), request.begin() + 4);
         const bool open = request[0] == static_cast<std::uint8_t>(Reader::WorkerRequest::open);
-        if (mode == "oversized") {
+        if (mode == "unknown-request") {
+            return PdfWorkerSocket::unknownRequest; // as a worker of another build would
+        } else if (mode == "wrong-id" || mode == "early") {
+            // "wrong-id" answers every request as if it were another; "early"
+            // answers its opening, then the next request's page ahead of it,
+            // guessing its id as the one after.
+            Bytes reply = opening(1);
+            send(reply, static_cast<std::uint32_t>(reply.size()), 1, mode == "wrong-id" ? requestId + 1 : requestId);
+            if (mode == "early") {
+                Bytes page = pictured();
+                send(page, static_cast<std::uint32_t>(page.size()), 1, requestId + 1);
+            }
+        } else if (mode == "oversized") {
             send({}, 0x7FFFFFFF);
             pause();
         } else if (mode == "garbage") {

@@ -149,10 +149,16 @@ public:
     LyingWorker()
     {
         script_ = folder_.filePath("lying-worker").toStdString();
-        // The request's length, then the request; the first message is 16 bytes.
-        std::ofstream(script_) << "#!/bin/sh\nhead -c 16 <&3 >/dev/null || exit 0\n"
-                                  "length=$(head -c 4 <&3 | od -An -tu4)\nhead -c $length <&3 >/dev/null\n"
-                                  "cat '" << replyPath() << "' >&3\n";
+        const Platform::Bytes hello = Platform::PdfWorkerSocket::hello();
+        std::ofstream(helloPath(), std::ios::binary).write(reinterpret_cast<const char*>(hello.data()),
+                                                           static_cast<std::streamsize>(hello.size()));
+        // A worker's hello; the first message (16 bytes); the request's length,
+        // its id and the rest; then the reply, with the request's id in its place.
+        std::ofstream(script_) << "#!/bin/sh\ncat '" << helloPath() << "' >&3\nhead -c 16 <&3 >/dev/null || exit 0\n"
+                                  "length=$(head -c 4 <&3 | od -An -tu4)\nhead -c 4 <&3 >'" << idPath() << "'\n"
+                                  "head -c $((length - 4)) <&3 >/dev/null\n"
+                                  "{ head -c 4 '" << replyPath() << "'; cat '" << idPath() << "'; tail -c +5 '"
+                               << replyPath() << "'; } >&3\n";
         std::filesystem::permissions(script_, std::filesystem::perms::owner_all);
     }
     const std::string& script() const { return script_; }
@@ -164,17 +170,21 @@ public:
 
 private:
     std::string replyPath() const { return folder_.filePath("reply").toStdString(); }
+    std::string helloPath() const { return folder_.filePath("hello").toStdString(); }
+    std::string idPath() const { return folder_.filePath("id").toStdString(); }
     QTemporaryDir folder_;
     std::string script_;
 };
 
-// A reply as workers frame it: the payload's length, the request's outcome
-// (answered) and the CPU time it took.
+// A reply as workers frame it, but for the request's id (the lying worker puts
+// it after the length): the payload's length, the request's outcome
+// (answered), the CPU time it took and the child that answered.
 Platform::Bytes framed(std::uint32_t claimed, const Platform::Bytes& payload)
 {
     Platform::WireWriter out;
     out.u32(claimed);
     out.u8(static_cast<std::uint8_t>(Platform::PdfWorkerSocket::Outcome::ok));
+    out.u32(1);
     out.u32(1);
     Platform::Bytes bytes = out.take();
     bytes.insert(bytes.end(), payload.begin(), payload.end());

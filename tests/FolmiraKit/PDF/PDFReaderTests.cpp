@@ -8,7 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
 
 #include <atomic>
 #include <condition_variable>
@@ -25,6 +28,39 @@ using PdfFixtures::Builder;
 using Reason = ConversionError::Reason;
 
 namespace {
+
+// The state letter of process `pid` (R, S, Z…), or 0 when it is gone.
+char stateOf(pid_t pid)
+{
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    if (!std::getline(stat, line)) return 0;
+    const auto state = line.find(") ");
+    return state != std::string::npos && state + 2 < line.size() ? line[state + 2] : 0;
+}
+
+// The children of process `pid`, of all its threads.
+std::vector<pid_t> childrenOf(pid_t pid)
+{
+    std::vector<pid_t> children;
+    std::error_code error;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/task", error)) {
+        std::ifstream list(task.path() / "children");
+        for (pid_t child; list >> child;) children.push_back(child);
+    }
+    return children;
+}
+
+// Whether process `pid` is gone, or a zombie being reaped, within a hang
+// guard's bound; one left running would stay so.
+bool endsSoon(pid_t pid)
+{
+    const auto ended = [&] { return stateOf(pid) == 0 || stateOf(pid) == 'Z'; };
+    const auto deadline = std::chrono::steady_clock::now() + HangGuard::limit(std::chrono::milliseconds(200));
+    while (!ended() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    return ended();
+}
 
 const char* scanMessage = "This PDF is a picture of the pages (a scan or a photo), with no text inside for Folmira to "
                           "re-flow. Folmira needs a PDF whose words you can select in a PDF viewer, or the original Word or "
@@ -680,17 +716,42 @@ TEST(PdfReader, ACancelEndsTheWorkerAtItsPageAtOnce)
     flag.cancel();
     reading.join();
     EXPECT_TRUE(cancelled);
-    // The worker was killed with the child at its page: gone, or a zombie
-    // being reaped; one left running would stay so.
-    const auto ended = [&] {
-        std::ifstream stat("/proc/" + std::to_string(worker) + "/stat");
-        std::string line;
-        if (!std::getline(stat, line)) return true;
-        const auto state = line.find(") ");
-        return state != std::string::npos && state + 2 < line.size() && line[state + 2] == 'Z';
-    };
-    auto deadline = std::chrono::steady_clock::now() + HangGuard::limit(std::chrono::milliseconds(2000));
-    while (!ended() && std::chrono::steady_clock::now() < deadline)
+    // The worker was killed with the child at its page.
+    EXPECT_TRUE(endsSoon(worker));
+}
+
+TEST(PdfReader, AppKilledWhileItsWorkerIsAtAPageTakesTheWorkerAndItsChildWithIt)
+{
+    Builder builder;
+    for (int i = 0; i < 3; ++i) hostilePages()[3].add(builder);
+    const auto file = std::filesystem::temp_directory_path() / ("folmira-deathsig-" + std::to_string(getpid()) + ".pdf");
+    const Platform::Bytes pdf = builder.write();
+    std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(pdf.data()),
+                                                static_cast<std::streamsize>(pdf.size()));
+    // The app: a program of its own reading the file, killed as the user's
+    // session or the kernel would, with no chance to end its workers.
+    std::string program = FOLMIRA_PROBE, argument = file.string();
+    char* argv[] = {program.data(), argument.data(), nullptr};
+    posix_spawn_file_actions_t quiet;
+    posix_spawn_file_actions_init(&quiet);
+    posix_spawn_file_actions_addopen(&quiet, 1, "/dev/null", O_WRONLY, 0);
+    pid_t app = 0;
+    ASSERT_EQ(posix_spawn(&app, program.c_str(), &quiet, nullptr, argv, environ), 0);
+    posix_spawn_file_actions_destroy(&quiet);
+    // Its workers, and the child of one of them at a page.
+    std::vector<pid_t> workers, atAPage;
+    const auto deadline = std::chrono::steady_clock::now() + HangGuard::limit(std::chrono::milliseconds(2000));
+    while (atAPage.empty() && std::chrono::steady_clock::now() < deadline) {
+        workers = childrenOf(app);
+        for (pid_t worker : workers)
+            for (pid_t child : childrenOf(worker))
+                if (stateOf(child) == 'R') atAPage.push_back(child);
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    EXPECT_TRUE(ended());
+    }
+    kill(app, SIGKILL);
+    waitpid(app, nullptr, 0);
+    std::filesystem::remove(file);
+    ASSERT_FALSE(atAPage.empty()) << "no worker was seen at a page";
+    for (pid_t pid : workers) EXPECT_TRUE(endsSoon(pid)) << "worker " << pid;
+    for (pid_t pid : atAPage) EXPECT_TRUE(endsSoon(pid)) << "its child " << pid;
 }

@@ -22,7 +22,9 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <future>
 #include <random>
+#include <set>
 
 using namespace FolmiraKit;
 using HostileFiles::Cost;
@@ -133,7 +135,9 @@ TEST(PdfWorkerBoundary, AMisbehavingWorkerCostsItsPageOrTheFileNeverTheApp)
     PageLimits limits(0.1 * HangGuard::scale(), 128 << 20);
     for (const Case& c : {Case{"oversized", damaged}, Case{"garbage", damaged}, Case{"cut", damaged},
                           Case{"count", damaged}, Case{"nan", pageTooLarge}, Case{"infinite", pageTooLarge},
-                          Case{"sleep", tooLarge}}) {
+                          Case{"sleep", tooLarge},
+                          // A reply is refused unless it answers the request asked, and only after it was asked.
+                          Case{"wrong-id", damaged}, Case{"early", pageTooLarge}}) {
         WorkerProgram program(fake(c.mode));
         EXPECT_EQ(refusal(pdf), c.refusal) << c.mode;
     }
@@ -144,11 +148,71 @@ TEST(PdfWorkerBoundary, WithNoHelperAPdfIsRefusedAndNeverReadInTheApp)
     const Platform::Bytes pdf = onePage(caption("Apples grow on page one."));
     const std::string noHelper = "Folmira can’t read PDFs: its PDF helper program (folmira-pdf-worker) is missing or "
                                  "couldn’t be started. Reinstalling Folmira should bring it back.";
-    for (const char* program : {"/nonexistent/folmira-pdf-worker", "/bin/false"}) {
+    // A helper that fails before it has said it started, or that speaks
+    // another build's protocol, is named whatever the document: asked once,
+    // never tried again with more memory.
+    for (const std::string& program : {std::string("/nonexistent/folmira-pdf-worker"), std::string("/bin/false"),
+                                       std::string("/bin/true"), fake("segv"), fake("abort"), fake("killed"),
+                                       fake("other-version"), fake("unknown-request")}) {
         WorkerProgram missing(program);
+        std::atomic<int> asked{0};
+        Platform::PdfWorker::setBeforeSend([&](pid_t, std::uint8_t) { ++asked; });
         EXPECT_EQ(refusal(pdf), noHelper) << program;
+        Platform::PdfWorker::setBeforeSend({});
+        EXPECT_LE(asked.load(), 1) << program;
     }
     EXPECT_EQ(refusal(pdf), "read") << "the helper back";
+}
+
+TEST(PdfWorkerBoundary, AWorkerThatNeverAnswersIsEndedByTheWallClockWithinSeconds)
+{
+    // A worker asleep spends no CPU time: only the wall-clock bound ends it.
+    WorkerProgram program(fake("sleep"));
+    auto input = std::make_shared<const Platform::PdfWorkerInput>(onePage(caption("Apples.")));
+    Platform::PdfWorker worker(input, {0.1, 64 << 20});
+    std::atomic<pid_t> asked{0};
+    Platform::PdfWorker::setBeforeSend([&](pid_t pid, std::uint8_t) { asked = pid; });
+    auto reply = std::async(std::launch::async, [&] { return worker.request(1, {}, 16, nullptr); });
+    // Its bound is about a second; a hang guard's past that fails here, not at ctest's timeout.
+    const bool ended = reply.wait_for(HangGuard::limit(std::chrono::milliseconds(300))) == std::future_status::ready;
+    if (!ended && asked != 0) kill(-asked, SIGKILL);
+    Platform::PdfWorker::setBeforeSend({});
+    const auto answer = reply.get();
+    EXPECT_TRUE(ended) << "the wall-clock bound did not end the worker";
+    EXPECT_EQ(answer.status, Platform::PdfWorker::Status::ended);
+    EXPECT_TRUE(answer.pastLimit);
+}
+
+TEST(PdfWorkerBoundary, ALongDocumentIsOpenedOnceAndItsPagesReadByAChildOrTwo)
+{
+    // The page tree is loaded once, in the opened worker, and every child
+    // shares it: no child grows by loading it again and is replaced, so the
+    // children forked (and the openings) do not grow with the pages.
+    const Platform::PdfWorkerLimits limits{2, std::int64_t{500} << 20};
+    for (int pages : {10, 3'000}) {
+        Builder builder;
+        for (int i = 0; i < pages; ++i) builder.page(caption("Line " + std::to_string(i + 1) + " of a long document."), fonts());
+        Platform::PdfWorker worker(std::make_shared<const Platform::PdfWorkerInput>(builder.write()), limits);
+        std::set<pid_t> workers;
+        Platform::PdfWorker::setBeforeSend([&](pid_t pid, std::uint8_t) { workers.insert(pid); });
+        auto opening = worker.request(static_cast<std::uint8_t>(PDFReader::WorkerRequest::open), {}, 1 << 30, nullptr);
+        ASSERT_EQ(opening.status, Platform::PdfWorker::Status::ok) << pages;
+        std::uint32_t children = opening.child;
+        int read = 0;
+        for (int i = 0; i < pages; ++i) {
+            Platform::WireWriter index;
+            index.i32(i);
+            auto reply = worker.request(static_cast<std::uint8_t>(PDFReader::WorkerRequest::readPage), index.data(),
+                                        32 << 20, nullptr);
+            if (reply.status != Platform::PdfWorker::Status::ok) continue;
+            read += PDFReader::decodePageReading(reply.payload).text.words.words.size() == 6;
+            children = std::max(children, reply.child);
+        }
+        Platform::PdfWorker::setBeforeSend({});
+        EXPECT_EQ(read, pages);
+        EXPECT_EQ(workers.size(), 1u) << pages << " pages: one opening";
+        EXPECT_LE(children, 2u) << pages << " pages";
+    }
 }
 
 TEST(PdfWorkerBoundary, NoWorkerCanChangeTheDocumentAnotherReads)
@@ -366,8 +430,10 @@ TEST(PdfWorkerBoundary, ACrashOnAShareOfMemoryIsTriedAgainAloneAPassedLimitIsNot
     };
     // The default limit is more than a request's share: a crash may have been a failed allocation.
     PageLimits limits(0, 0);
-    for (const Case& c : {Case{SIGSEGV, "Apples grow on page one.\nPears grow on page two.\nPlums grow on page three.", {}, 4},
-                          Case{SIGKILL, "Apples grow on page one.\nPlums grow on page three.", {2}, 3}}) {
+    const std::string whole = "Apples grow on page one.\nPears grow on page two.\nPlums grow on page three.";
+    // SIGKILL is no limit's own signal (the kernel's memory killer sends it too): tried again, as a crash.
+    for (const Case& c : {Case{SIGSEGV, whole, {}, 4}, Case{SIGKILL, whole, {}, 4},
+                          Case{SIGPROF, "Apples grow on page one.\nPlums grow on page three.", {2}, 3}}) {
         int asked = 0;
         Platform::PdfWorker::setBeforeSend([&](pid_t pid, std::uint8_t tag) {
             if (tag == static_cast<std::uint8_t>(PDFReader::WorkerRequest::readPage) && ++asked == 2) kill(-pid, c.signal);

@@ -1,0 +1,142 @@
+// Reading a very long PDF (one line of text a page) as the window reads it,
+// timed against pdftotext on the same file in the same run, with the peak
+// memory of the whole process tree (this program and its PDF workers, by
+// their proportional share, so that what they share counts once). The time
+// should grow with the pages, not faster: `ms_per_kpage` stays level across
+// the sizes, and the tree stays under its ceiling ("of_ceiling" at most 1).
+
+#include "FolmiraKit/FolmiraKit.h"
+#include "FolmiraKit/PDF/PDFReader.h"
+
+#include <benchmark/benchmark.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+constexpr double ceilingMegabytes = 700;
+
+// A PDF of `pages` pages, each one line of text, written directly: one font
+// shared by every page, the pages under one flat page tree.
+std::vector<std::uint8_t> longPdf(int pages)
+{
+    std::string out = "%PDF-1.4\n";
+    std::vector<std::size_t> offsets;
+    auto object = [&](const std::string& body) {
+        offsets.push_back(out.size());
+        out += std::to_string(offsets.size()) + " 0 obj\n" + body + "\nendobj\n";
+    };
+    object("<< /Type /Catalog /Pages 2 0 R >>");
+    std::string kids;
+    for (int p = 0; p < pages; ++p) kids += std::to_string(4 + 2 * p) + " 0 R ";
+    object("<< /Type /Pages /Count " + std::to_string(pages) + " /Kids [" + kids + "] >>");
+    object("<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>");
+    for (int p = 0; p < pages; ++p) {
+        object("<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Resources << /Font << /F1 3 0 R >> >> "
+               "/Contents " + std::to_string(5 + 2 * p) + " 0 R >>");
+        const std::string content =
+            "BT /F1 12 Tf 72 700 Td (This is line " + std::to_string(p + 1) + " of a long document.) Tj ET";
+        object("<< /Length " + std::to_string(content.size()) + " >>\nstream\n" + content + "\nendstream");
+    }
+    const std::size_t xref = out.size();
+    out += "xref\n0 " + std::to_string(offsets.size() + 1) + "\n0000000000 65535 f \n";
+    char entry[24];
+    for (std::size_t offset : offsets) {
+        std::snprintf(entry, sizeof entry, "%010zu 00000 n \n", offset);
+        out += entry;
+    }
+    out += "trailer\n<< /Size " + std::to_string(offsets.size() + 1) + " /Root 1 0 R >>\nstartxref\n" +
+           std::to_string(xref) + "\n%%EOF\n";
+    return {out.begin(), out.end()};
+}
+
+// The proportional set size of `pid` and every process below it, in bytes.
+std::int64_t treeBytes(int pid)
+{
+    std::int64_t total = 0;
+    std::ifstream rollup("/proc/" + std::to_string(pid) + "/smaps_rollup");
+    for (std::string key; rollup >> key;) {
+        std::int64_t kilobytes = 0;
+        if (key == "Pss:" && rollup >> kilobytes) total += kilobytes * 1024;
+        rollup.ignore(1 << 10, '\n');
+    }
+    std::error_code error;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/task", error)) {
+        std::ifstream children(task.path() / "children");
+        for (int child; children >> child;) total += treeBytes(child);
+    }
+    return total;
+}
+
+double seconds(std::chrono::steady_clock::time_point from, std::chrono::steady_clock::time_point to)
+{
+    return std::chrono::duration<double>(to - from).count();
+}
+
+void BM_ReadLongPdf(benchmark::State& state)
+{
+    const int pages = static_cast<int>(state.range(0));
+    const auto pdf = longPdf(pages);
+    const auto file = std::filesystem::temp_directory_path() / ("folmira-bench-long-" + std::to_string(pages) + ".pdf");
+    std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(pdf.data()),
+                                                static_cast<std::streamsize>(pdf.size()));
+    const std::string command = "pdftotext -q '" + file.string() + "' /dev/null";
+    double reader = 0, pdftotext = 0;
+    std::int64_t peak = 0;
+    std::size_t blocks = 0;
+    bool refused = false;
+    for (auto _ : state) {
+        std::atomic<bool> reading{true};
+        std::thread watcher([&] {
+            while (reading) {
+                peak = std::max(peak, treeBytes(getpid()));
+                std::this_thread::sleep_for(std::chrono::milliseconds(250));
+            }
+        });
+        const auto start = std::chrono::steady_clock::now();
+        try {
+            blocks = FolmiraKit::PDFReader::read(pdf, "Long").blocks.size();
+        } catch (const FolmiraKit::ConversionError& error) {
+            refused = true;
+            state.SetLabel(error.what());
+        }
+        const auto read = std::chrono::steady_clock::now();
+        reading = false;
+        watcher.join();
+        if (std::system(command.c_str()) != 0) state.SkipWithError("pdftotext failed");
+        const auto done = std::chrono::steady_clock::now();
+        reader += seconds(start, read);
+        pdftotext += seconds(read, done);
+        state.SetIterationTime(seconds(start, read));
+    }
+    std::filesystem::remove(file);
+    const auto n = static_cast<double>(state.iterations());
+    state.counters["reader_ms"] = reader / n * 1000;
+    state.counters["pdftotext_ms"] = pdftotext / n * 1000;
+    state.counters["ratio"] = pdftotext > 0 ? reader / pdftotext : 0;
+    state.counters["ms_per_kpage"] = reader / n * 1000 / (pages / 1000.0);
+    state.counters["tree_MB"] = static_cast<double>(peak) / (1 << 20);
+    state.counters["of_ceiling"] = static_cast<double>(peak) / (1 << 20) / ceilingMegabytes;
+    state.counters["blocks"] = static_cast<double>(blocks);
+    state.counters["refused"] = refused;
+}
+
+} // namespace
+
+BENCHMARK(BM_ReadLongPdf)
+    ->Arg(20'000)
+    ->Arg(60'000)
+    ->Arg(120'000)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
+
+BENCHMARK_MAIN();
