@@ -73,8 +73,7 @@ namespace {
 // Alt a text field's claim on Ctrl+E went unanswered.
 class KeysFilter final : public QObject {
 public:
-    KeysFilter(std::function<bool(QObject*, QEvent*)> filter, QObject* parent)
-        : QObject(parent), filter_(std::move(filter))
+    explicit KeysFilter(std::function<bool(QObject*, QEvent*)> filter) : filter_(std::move(filter))
     {
     }
 
@@ -96,8 +95,8 @@ void MenuBar::reachEveryWindow()
             action->setShortcutContext(Qt::ApplicationShortcut);
             shortcutItems_.push_back(action);
         }
-    qApp->installEventFilter(
-        new KeysFilter([this](QObject*, QEvent* event) { return filterKeys(event); }, this));
+    keys_ = std::make_unique<KeysFilter>([this](QObject*, QEvent* event) { return filterKeys(event); });
+    qApp->installEventFilter(keys_.get());
 }
 
 bool MenuBar::answersTo(QKeyCombination keys) const

@@ -14,6 +14,7 @@
 #include <QMenuBar>
 
 #include <utility>
+#include <memory>
 #include <vector>
 
 class QKeyEvent;
@@ -58,6 +59,9 @@ private:
     std::vector<QAction*> shortcutItems_;
     Lyricade::SongMenus* songMenus_ = nullptr;
     QAction* helpItem_ = nullptr;
+    // The application's filter for the bar's keys: gone with the bar's own
+    // members, before the bar is half destroyed.
+    std::unique_ptr<QObject> keys_;
 };
 
 } // namespace FolmiraApp

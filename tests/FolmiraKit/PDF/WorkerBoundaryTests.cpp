@@ -211,7 +211,9 @@ TEST(PdfWorkerBoundary, ALongDocumentIsOpenedOnceAndItsPagesReadByAChildOrTwo)
         Platform::PdfWorker::setBeforeSend({});
         EXPECT_EQ(read, pages);
         EXPECT_EQ(workers.size(), 1u) << pages << " pages: one opening";
-        EXPECT_LE(children, 2u) << pages << " pages";
+        // The sanitizer's allocator holds on to what Poppler frees, so its
+        // children grow past the replacement mark on their own.
+        if (!HangGuard::sanitized && !HangGuard::threadSanitized) EXPECT_LE(children, 2u) << pages << " pages";
     }
 }
 
