@@ -7,6 +7,7 @@
 
 #include "FolmiraKit/FolmiraKit.h"
 #include "FolmiraKit/PDF/PDFReader.h"
+#include "bench/Support/TreeMemory.h"
 
 #include <benchmark/benchmark.h>
 
@@ -58,24 +59,6 @@ std::vector<std::uint8_t> longPdf(int pages)
     return {out.begin(), out.end()};
 }
 
-// The proportional set size of `pid` and every process below it, in bytes.
-std::int64_t treeBytes(int pid)
-{
-    std::int64_t total = 0;
-    std::ifstream rollup("/proc/" + std::to_string(pid) + "/smaps_rollup");
-    for (std::string key; rollup >> key;) {
-        std::int64_t kilobytes = 0;
-        if (key == "Pss:" && rollup >> kilobytes) total += kilobytes * 1024;
-        rollup.ignore(1 << 10, '\n');
-    }
-    std::error_code error;
-    for (const auto& task : std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/task", error)) {
-        std::ifstream children(task.path() / "children");
-        for (int child; children >> child;) total += treeBytes(child);
-    }
-    return total;
-}
-
 double seconds(std::chrono::steady_clock::time_point from, std::chrono::steady_clock::time_point to)
 {
     return std::chrono::duration<double>(to - from).count();
@@ -94,23 +77,18 @@ void BM_ReadLongPdf(benchmark::State& state)
     std::size_t blocks = 0;
     bool refused = false;
     for (auto _ : state) {
-        std::atomic<bool> reading{true};
-        std::thread watcher([&] {
-            while (reading) {
-                peak = std::max(peak, treeBytes(getpid()));
-                std::this_thread::sleep_for(std::chrono::milliseconds(250));
-            }
-        });
         const auto start = std::chrono::steady_clock::now();
-        try {
-            blocks = FolmiraKit::PDFReader::read(pdf, "Long").blocks.size();
-        } catch (const FolmiraKit::ConversionError& error) {
-            refused = true;
-            state.SetLabel(error.what());
-        }
+        peak = std::max(peak, BenchSupport::treePeakBytes(
+                                  [&] {
+                                      try {
+                                          blocks = FolmiraKit::PDFReader::read(pdf, "Long").blocks.size();
+                                      } catch (const FolmiraKit::ConversionError& error) {
+                                          refused = true;
+                                          state.SetLabel(error.what());
+                                      }
+                                  },
+                                  std::chrono::milliseconds(250)));
         const auto read = std::chrono::steady_clock::now();
-        reading = false;
-        watcher.join();
         if (std::system(command.c_str()) != 0) state.SkipWithError("pdftotext failed");
         const auto done = std::chrono::steady_clock::now();
         reader += seconds(start, read);

@@ -9,6 +9,7 @@
 // (which reads only the text, not the pictures).
 
 #include "FolmiraKit/Model/Folmira.h"
+#include "bench/Support/TreeMemory.h"
 #include "tests/Platform/PdfFixtures.h"
 
 #include <benchmark/benchmark.h>
@@ -108,25 +109,6 @@ Platform::Bytes plots(int pages, int segments)
     return builder.write();
 }
 
-// The memory of this process and every descendant, in kilobytes: each one's
-// proportional share, so the document mapped by every worker counts once.
-long treeKilobytes(int pid)
-{
-    long total = 0;
-    std::ifstream status("/proc/" + std::to_string(pid) + "/smaps_rollup");
-    for (std::string field; status >> field;)
-        if (field == "Pss:") {
-            status >> total;
-            break;
-        }
-    std::error_code error;
-    for (const auto& task : fs::directory_iterator("/proc/" + std::to_string(pid) + "/task", error)) {
-        std::ifstream children(task.path() / "children");
-        for (int child; children >> child;) total += treeKilobytes(child);
-    }
-    return total;
-}
-
 struct Reading {
     double seconds = 0, pdftotextSeconds = 0;
     long peakMegabytes = 0;
@@ -138,30 +120,22 @@ struct Reading {
 Reading readSampled(const fs::path& path)
 {
     Reading reading;
-    std::atomic<bool> done{false};
-    std::atomic<long> peak{0};
-    const long before = treeKilobytes(getpid());
-    std::thread sampler([&] {
-        while (!done) {
-            peak = std::max(peak.load(), treeKilobytes(getpid()));
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    const std::int64_t before = BenchSupport::treeBytes(getpid());
+    const auto start = std::chrono::steady_clock::now();
+    const std::int64_t peak = BenchSupport::treePeakBytes([&] {
+        try {
+            reading.document = FolmiraKit::Folmira::read(path, false);
+        } catch (const FolmiraKit::ConversionError& error) {
+            reading.refusal = error.what();
         }
     });
-    auto start = std::chrono::steady_clock::now();
-    try {
-        reading.document = FolmiraKit::Folmira::read(path, false);
-    } catch (const FolmiraKit::ConversionError& error) {
-        reading.refusal = error.what();
-    }
     reading.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    done = true;
-    sampler.join();
-    reading.peakMegabytes = peak / 1024;
-    reading.beforeMegabytes = before / 1024;
-    start = std::chrono::steady_clock::now();
+    reading.peakMegabytes = static_cast<long>(peak >> 20);
+    reading.beforeMegabytes = static_cast<long>(before >> 20);
+    const auto started = std::chrono::steady_clock::now();
     std::string command = "pdftotext -q '" + path.string() + "' /dev/null";
     if (std::system(command.c_str()) == 0)
-        reading.pdftotextSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        reading.pdftotextSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     return reading;
 }
 
