@@ -163,7 +163,7 @@ struct PdfDocument::Impl {
         std::set<QPDFObjGen> nodes;
         QPDFObjectHandle root = qpdf->getRoot().getKey("/Pages");
         // qpdf's list mends a root that has a parent; so does this, by using it.
-        if (pages > 0 && !root.hasKey("/Parent") &&
+        if (pages > 0 && root.isDictionary() && !root.hasKey("/Parent") &&
             indexPages(root, index, nodes, 0, static_cast<std::size_t>(pages)) &&
             index.pages.size() == static_cast<std::size_t>(pages)) {
             qpdfPageIds = std::move(index.pages);
