@@ -31,6 +31,7 @@
 namespace Platform {
 // Defined with the document, which owns the qpdf objects.
 std::optional<QPDFPageObjectHelper> qpdfPageOf(const PdfPage& page);
+bool qpdfTreeAgrees(const PdfPage& page);
 } // namespace Platform
 
 namespace Platform::PdfContent {
@@ -115,8 +116,8 @@ int objectNamed(const QPDFExc& warning)
 // Where qpdf's reading of a document parts from Poppler's. qpdf notes as a
 // warning each repair it makes, as it reads each object; a dictionary with a
 // key written twice is one (qpdf keeps the last value, Poppler may keep the
-// first). The warnings that matter are drained and put back, with a note of
-// the page tree's verdict, so every later page's count finds them again.
+// first). The warnings that matter are drained and put back, so every later
+// page's count finds them again.
 class Readings {
 public:
     explicit Readings(QPDF& qpdf) : qpdf_(qpdf)
@@ -124,15 +125,12 @@ public:
         for (QPDFExc& warning : qpdf_.getWarnings()) {
             const std::string& what = warning.getMessageDetail();
             if (warning.getObject() == noteObject) {
-                if (what == treeAgreesNote || what == treeDisagreesNote) treeAgrees_ = what == treeAgreesNote;
                 manyRepeats_ = manyRepeats_ || what == manyRepeatsNote;
             } else if (what.rfind("dictionary has duplicated key", 0) == 0) {
                 if (int number = objectNamed(warning)) repeats_.insert(number);
             }
         }
         if (repeats_.size() > keptRepeats) manyRepeats_ = true;
-        if (!treeAgrees_) treeAgrees_ = pagesAreDictionaries();
-        note(*treeAgrees_ ? treeAgreesNote : treeDisagreesNote);
         if (manyRepeats_) {
             note(manyRepeatsNote);
         } else {
@@ -141,10 +139,6 @@ public:
                                    "dictionary has duplicated key"));
         }
     }
-
-    // Whether qpdf's pages are Poppler's: Poppler passes over a kid of the
-    // page tree that is no dictionary, where qpdf keeps it as a page.
-    bool treeAgrees() const { return *treeAgrees_; }
 
     // Whether any of `objects` writes a key twice in a dictionary.
     bool repeatsKeys(const std::set<int>& objects) const
@@ -157,23 +151,14 @@ public:
 
 private:
     static constexpr const char* noteObject = "Folmira's reading";
-    static constexpr const char* treeAgreesNote = "the page trees agree";
-    static constexpr const char* treeDisagreesNote = "the page trees disagree";
     static constexpr const char* manyRepeatsNote = "many dictionaries repeat keys";
     // Beyond this many objects, the whole document counts as repeating keys:
     // each page's count walks the list.
     static constexpr std::size_t keptRepeats = 256;
 
-    bool pagesAreDictionaries()
-    {
-        const auto& pages = qpdf_.getAllPages();
-        return std::all_of(pages.begin(), pages.end(), [](QPDFObjectHandle page) { return page.isDictionary(); });
-    }
-
     void note(const char* what) { qpdf_.warn(QPDFExc(qpdf_e_damaged_pdf, "", noteObject, 0, what)); }
 
     QPDF& qpdf_;
-    std::optional<bool> treeAgrees_;
     bool manyRepeats_ = false;
     std::set<int> repeats_;
 };
@@ -392,8 +377,8 @@ TextCost measureText(const PdfPage& page, const TextCost& limits)
     TextCost cost = walk.page(*pageObject);
     if (!cost.within(limits)) return cost;
     try {
+        if (!qpdfTreeAgrees(page)) return unknownCost("qpdf's page tree isn't Poppler's");
         Readings readings(pageObject->getObjectHandle().getQPDF());
-        if (!readings.treeAgrees()) return unknownCost("qpdf's page tree isn't Poppler's");
         if (readings.repeatsKeys(walk.consulted())) return unknownCost("a dictionary repeats a key");
     } catch (const std::exception&) {
         return unknownCost("qpdf can't read the document");

@@ -24,6 +24,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <set>
 
 namespace Platform {
 
@@ -100,6 +101,44 @@ int normalizedRotation(long long value)
     return r % 90 == 0 ? static_cast<int>(r) : 0;
 }
 
+// Page-tree nodes nested deeper than this are left to qpdf's own list of pages.
+constexpr int deepestNode = 64;
+
+// A page tree's pages, by object, in order.
+struct PageIndex {
+    std::vector<QPDFObjGen> pages;
+    bool allDictionaries = true; // of the pages looked at
+};
+
+// Indexes the pages under `node` from the tree's nodes alone where a node's
+// /Count says that its kids are all pages: a long document's pages are then
+// parsed only as they are read, by the process that reads them, where qpdf's
+// own list of pages parses every page at once. False where the tree is not
+// so plain: a loop, a kid that is no reference, too deep, past `most` pages.
+bool indexPages(QPDFObjectHandle node, PageIndex& index, std::set<QPDFObjGen>& nodes, int depth, std::size_t most)
+{
+    if (depth > deepestNode || !node.isIndirect() || !node.isDictionary() || !nodes.insert(node.getObjGen()).second)
+        return false;
+    QPDFObjectHandle kids = node.getKey("/Kids");
+    if (!kids.isArray()) return false;
+    const int count = kids.getArrayNItems();
+    QPDFObjectHandle claimed = node.getKey("/Count");
+    const bool allPages = claimed.isInteger() && claimed.getIntValue() == count;
+    for (int i = 0; i < count; ++i) {
+        QPDFObjectHandle kid = kids.getArrayItem(i);
+        if (!kid.isIndirect() || index.pages.size() >= most) return false;
+        if (allPages) {
+            index.pages.push_back(kid.getObjGen()); // checked when read
+        } else if (kid.isDictionary() && kid.hasKey("/Kids")) { // a node, as qpdf tells one
+            if (!indexPages(kid, index, nodes, depth + 1, most)) return false;
+        } else {
+            index.allDictionaries = index.allDictionaries && kid.isDictionary();
+            index.pages.push_back(kid.getObjGen());
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 struct PdfDocument::Impl {
@@ -108,22 +147,88 @@ struct PdfDocument::Impl {
     std::size_t size = 0;
     GObjectPtr<PopplerDocument> poppler;
     QpdfPtr qpdf; // none when qpdf cannot read what Poppler could
+    // Each page's object (indexPages), or, where the tree is not so plain,
+    // qpdf's own list of the pages.
+    std::vector<QPDFObjGen> qpdfPageIds;
     std::vector<QPDFPageObjectHelper> qpdfPages;
+    // Whether qpdf's pages are Poppler's: Poppler passes over a kid of the
+    // page tree that is no dictionary, where qpdf keeps it as a page. Told
+    // when first asked, and false from a kid indexed as a page that is none.
+    mutable std::optional<bool> treeAgrees;
+
+    void listPages()
+    {
+        const int pages = poppler_document_get_n_pages(poppler.get());
+        PageIndex index;
+        std::set<QPDFObjGen> nodes;
+        QPDFObjectHandle root = qpdf->getRoot().getKey("/Pages");
+        // qpdf's list mends a root that has a parent; so does this, by using it.
+        if (pages > 0 && root.isDictionary() && !root.hasKey("/Parent") &&
+            indexPages(root, index, nodes, 0, static_cast<std::size_t>(pages)) &&
+            index.pages.size() == static_cast<std::size_t>(pages)) {
+            qpdfPageIds = std::move(index.pages);
+            if (!index.allDictionaries) treeAgrees = false;
+            return;
+        }
+        qpdfPages = QPDFPageDocumentHelper(*qpdf).getAllPages();
+        treeAgrees = std::all_of(qpdfPages.begin(), qpdfPages.end(),
+                                 [](QPDFPageObjectHelper page) { return page.getObjectHandle().isDictionary(); });
+    }
+
+    std::optional<QPDFPageObjectHelper> qpdfPage(std::size_t index) const
+    {
+        if (index < qpdfPages.size()) return qpdfPages[index];
+        if (index >= qpdfPageIds.size()) return std::nullopt;
+        QPDFObjectHandle page = qpdf->getObject(qpdfPageIds[index]);
+        if (!page.isDictionary() || page.hasKey("/Kids")) {
+            treeAgrees = false; // a /Count that called a node or no dictionary a page
+            return std::nullopt;
+        }
+        // As qpdf's own list of pages has it.
+        if (!page.isDictionaryOfType("/Page")) page.replaceKey("/Type", QPDFObjectHandle::newName("/Page"));
+        return QPDFPageObjectHelper(page);
+    }
+
+    // Poppler's pages are the indexed ones where it found as many pages as
+    // were indexed, and every page indexed unseen is a dictionary: of a kid
+    // that is none, Poppler would have found one page fewer.
+    bool pageTreesAgree() const
+    {
+        if (!treeAgrees) {
+            const int pages = poppler_document_get_n_pages(poppler.get());
+            GObjectPtr<PopplerPage> last(pages > 0 ? poppler_document_get_page(poppler.get(), pages - 1) : nullptr);
+            treeAgrees = last != nullptr;
+        }
+        return *treeAgrees;
+    }
 };
 
 struct PdfPage::Impl {
     std::shared_ptr<PdfDocument::Impl> document;
+    int index = 0;
     GObjectPtr<PopplerPage> page;
-    std::optional<QPDFPageObjectHelper> qpdfPage;
-    Rect mediaBox;
     Rect cropBox;
-    int rotation = 0;
+    // From qpdf, when first asked for: a page's crop box, all an opening
+    // tells of every page, takes no qpdf at all.
+    mutable bool resolved = false;
+    mutable std::optional<QPDFPageObjectHelper> qpdfPage;
+    mutable Rect mediaBox;
+    mutable int rotation = 0;
+
+    void resolve() const;
 };
 
 // The qpdf page behind a page, for the content scanner; none without one.
 std::optional<QPDFPageObjectHelper> qpdfPageOf(const PdfPage& page)
 {
+    page.impl().resolve();
     return page.impl().qpdfPage;
+}
+
+// Whether the page's document has qpdf and Poppler read the same pages.
+bool qpdfTreeAgrees(const PdfPage& page)
+{
+    return page.impl().document->pageTreesAgree();
 }
 
 PdfDocument::Opened PdfDocument::open(const Bytes& data)
@@ -169,9 +274,10 @@ PdfDocument::Opened PdfDocument::openMapped(std::shared_ptr<const void> owner, c
         QpdfPtr qpdf = makeQpdf();
         qpdf->setSuppressWarnings(true);
         qpdf->processMemoryFile("document.pdf", reinterpret_cast<const char*>(impl->data), impl->size);
-        impl->qpdfPages = QPDFPageDocumentHelper(*qpdf).getAllPages();
         impl->qpdf = std::move(qpdf);
+        impl->listPages();
     } catch (const std::exception&) {
+        impl->qpdfPageIds.clear();
         impl->qpdfPages.clear();
     }
     opened.document = PdfDocument(std::move(impl));
@@ -200,40 +306,53 @@ std::optional<PdfPage> PdfDocument::page(int index) const
     poppler_page_get_crop_box(popplerPage.get(), &crop);
     impl->cropBox = rectFromCorners(crop.x1, crop.y1, crop.x2, crop.y2);
     if (!finite(impl->cropBox)) impl->cropBox = {};
-    impl->mediaBox = impl->cropBox;
-
-    if (static_cast<std::size_t>(index) < impl_->qpdfPages.size()) {
-        try {
-            auto& qpage = impl_->qpdfPages[static_cast<std::size_t>(index)];
-            if (auto media = qpdfBox(qpage.getMediaBox())) impl->mediaBox = *media;
-            auto rotate = qpage.getAttribute("/Rotate", false);
-            if (rotate.isNumber()) {
-                double value = rotate.getNumericValue();
-                if (std::isfinite(value) && std::abs(value) < 1e9)
-                    impl->rotation = normalizedRotation(static_cast<long long>(value));
-            }
-            impl->qpdfPage = qpage;
-        } catch (const std::exception&) {
-            impl->qpdfPage.reset();
-        }
-    }
-    // Poppler's own view of the rotation decides: its page size is turned for
-    // 90 and 270. Where qpdf disagrees, follow Poppler.
-    double w = 0, h = 0;
-    poppler_page_get_size(popplerPage.get(), &w, &h);
-    bool turned = impl->rotation == 90 || impl->rotation == 270;
-    double cw = impl->cropBox.width, ch = impl->cropBox.height;
-    if (std::abs(cw - ch) > 0.01) {
-        bool looksTurned = std::abs(w - ch) < 0.01 && std::abs(h - cw) < 0.01;
-        if (looksTurned != turned) impl->rotation = looksTurned ? 90 : 0;
-    }
+    impl->index = index;
     impl->page = std::move(popplerPage);
     return PdfPage(std::move(impl));
 }
 
-Rect PdfPage::mediaBox() const { return impl_->mediaBox; }
+void PdfPage::Impl::resolve() const
+{
+    if (resolved) return;
+    resolved = true;
+    mediaBox = cropBox;
+    try {
+        if (auto qpage = document->qpdfPage(static_cast<std::size_t>(index))) {
+            if (auto media = qpdfBox(qpage->getMediaBox())) mediaBox = *media;
+            auto rotate = qpage->getAttribute("/Rotate", false);
+            if (rotate.isNumber()) {
+                double value = rotate.getNumericValue();
+                if (std::isfinite(value) && std::abs(value) < 1e9)
+                    rotation = normalizedRotation(static_cast<long long>(value));
+            }
+            qpdfPage = *qpage;
+        }
+    } catch (const std::exception&) {
+        qpdfPage.reset();
+    }
+    // Poppler's own view of the rotation decides: its page size is turned for
+    // 90 and 270. Where qpdf disagrees, follow Poppler.
+    double w = 0, h = 0;
+    poppler_page_get_size(page.get(), &w, &h);
+    bool turned = rotation == 90 || rotation == 270;
+    double cw = cropBox.width, ch = cropBox.height;
+    if (std::abs(cw - ch) > 0.01) {
+        bool looksTurned = std::abs(w - ch) < 0.01 && std::abs(h - cw) < 0.01;
+        if (looksTurned != turned) rotation = looksTurned ? 90 : 0;
+    }
+}
+
+Rect PdfPage::mediaBox() const
+{
+    impl_->resolve();
+    return impl_->mediaBox;
+}
 Rect PdfPage::cropBox() const { return impl_->cropBox; }
-int PdfPage::rotation() const { return impl_->rotation; }
+int PdfPage::rotation() const
+{
+    impl_->resolve();
+    return impl_->rotation;
+}
 
 PdfPageText PdfPage::text() const
 {
@@ -251,7 +370,7 @@ PdfPageText PdfPage::text() const
     guint count = 0;
     if (poppler_page_get_text_layout(page, &rects, &count)) {
         std::unique_ptr<PopplerRectangle, GFreeDeleter> owned(rects);
-        DeviceSpace space(impl_->cropBox, impl_->rotation);
+        DeviceSpace space(impl_->cropBox, rotation());
         for (std::size_t i = 0; i < scalars && i < count; ++i) {
             Rect r = space.user(rects[i]);
             if (finite(r)) result.boxes[i] = r;
@@ -314,7 +433,7 @@ std::optional<Bitmap> PdfPage::render(const Rect& region, double scale, std::int
     cairo_paint(cr.get());
 
     // Device space → user space → bitmap pixels (region's top-left at the origin).
-    DeviceSpace space(impl_->cropBox, impl_->rotation);
+    DeviceSpace space(impl_->cropBox, rotation());
     cairo_matrix_t toPixels, matrix;
     cairo_matrix_init(&toPixels, scale, 0, 0, -scale, -scale * region.minX(), scale * region.maxY());
     cairo_matrix_multiply(&matrix, &space.toUser, &toPixels);

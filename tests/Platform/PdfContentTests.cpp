@@ -6,11 +6,17 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <set>
 #include <sstream>
 #include <zlib.h>
 
 using namespace Platform;
 using namespace Platform::PdfContent;
+
+namespace Platform {
+// The qpdf page behind a page, as the content scanner reads it.
+std::optional<QPDFPageObjectHelper> qpdfPageOf(const PdfPage& page);
+} // namespace Platform
 using PdfFixtures::Builder;
 
 namespace {
@@ -374,20 +380,91 @@ TEST(PdfContentCost, CallsWhatItCannotMeasureUnknownAndMeasuresItsOrdinaryKin)
 
 TEST(PdfContentCost, CallsEveryPageUnknownWhenQpdfsPageTreeIsNotPopplers)
 {
-    // Poppler passes over the kid that is no dictionary, so its first page is
-    // qpdf's second; without that kid both read the same two pages.
-    for (const std::string kids : {"7 0 R 3 0 R 5 0 R", "3 0 R 5 0 R"}) {
+    // Poppler passes over the kid that is no dictionary, or a node it has
+    // seen already, so its first page is qpdf's second; without such a kid
+    // both read the same two pages. A /Count that calls every kid a page,
+    // believed until a page is read, must not hide it.
+    struct Case {
+        std::string kids;
+        int count;
+        bool disagree;
+    };
+    for (const Case& c : {Case{"7 0 R 3 0 R 5 0 R", 2, true}, Case{"3 0 R 5 0 R", 2, false},
+                          Case{"7 0 R 3 0 R 5 0 R", 3, true}, Case{"3 0 R 5 0 R 7 0 R", 3, true},
+                          Case{"2 0 R 3 0 R 5 0 R", 3, true}, Case{"3 0 R 5 0 R 2 0 R", 3, true},
+                          Case{"3 0 R 5 0 R", 2'000'000'000, false}}) {
         auto document = PdfDocument::open(rawPdf({"<< /Type /Catalog /Pages 2 0 R >>",
-                                                  "<< /Type /Pages /Kids [" + kids + "] /Count 2 >>",
+                                                  "<< /Type /Pages /Kids [" + c.kids + "] /Count " +
+                                                      std::to_string(c.count) + " >>",
                                                   pageObject + "4 0 R >>", streamObject("(a) Tj"),
                                                   pageObject + "6 0 R >>", streamObject("(b) Tj (b) Tj"), "42"}))
                             .document.value();
-        const bool disagree = kids.size() > 11;
         for (int index : {0, 1, 0}) {
-            TextCost cost = measureText(document.page(index).value(), unlimited);
-            EXPECT_EQ(cost.within(unlimited), !disagree) << kids << " page " << index;
-            EXPECT_EQ(cost.textOperators, disagree ? 0u : std::size_t(index + 1)) << kids;
+            auto page = document.page(index);
+            if (!page) {
+                EXPECT_TRUE(c.count > 2) << c.kids << " page " << index << ": only a lying count loses pages";
+                continue;
+            }
+            TextCost cost = measureText(*page, unlimited);
+            EXPECT_EQ(cost.within(unlimited), !c.disagree) << c.kids << " page " << index;
+            EXPECT_EQ(cost.textOperators, c.disagree ? 0u : std::size_t(index + 1)) << c.kids;
         }
+    }
+}
+
+TEST(PdfContentCost, ParsesOnlyThePageTreeAndThePageItMeasures)
+{
+    // Every page repeats a key, which qpdf notes as it parses the page: what
+    // is noted tells which pages were parsed. A node whose /Count says all its
+    // kids are pages leaves them unparsed until read; one whose count can't
+    // be believed has its kids parsed at opening, and a tree Poppler counts
+    // otherwise is qpdf's own list, which parses every page.
+    constexpr int pages = 40, half = pages / 2;
+    const auto pageNumber = [](int index) { return 5 + 2 * index; };
+    const auto kids = [&](int from, int to) {
+        std::string out;
+        for (int i = from; i < to; ++i) out += std::to_string(pageNumber(i)) + " 0 R ";
+        return out;
+    };
+    struct Case {
+        const char* tree;
+        bool balanced;
+        int rootCount, firstHalfCount;
+        std::size_t parsed; // pages parsed by opening and measuring page 30
+    };
+    const Case cases[] = {
+        {"flat", false, pages, half, 1},
+        {"balanced", true, pages, half, 1},
+        {"a node whose count is not its kids'", true, pages, half + 1, half + 1},
+        {"a root whose count lies", false, pages + 5, half, pages},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> objects{"<< /Type /Catalog /Pages 2 0 R >>",
+                                         "<< /Type /Pages /Count " + std::to_string(c.rootCount) + " /Kids [" +
+                                             (c.balanced ? std::string("3 0 R 4 0 R") : kids(0, pages)) + "] >>",
+                                         "<< /Type /Pages /Parent 2 0 R /Count " + std::to_string(c.firstHalfCount) +
+                                             " /Kids [" + kids(0, half) + "] >>",
+                                         "<< /Type /Pages /Parent 2 0 R /Count " + std::to_string(half) + " /Kids [" +
+                                             kids(half, pages) + "] >>"};
+        for (int i = 0; i < pages; ++i) {
+            const int parent = !c.balanced ? 2 : i < half ? 3 : 4;
+            objects.push_back("<< /Type /Page /Parent " + std::to_string(parent) +
+                              " 0 R /MediaBox [0 0 200 200] /Rotate 0 /Rotate 0 /Contents " +
+                              std::to_string(pageNumber(i) + 1) + " 0 R >>");
+            objects.push_back(streamObject("(x) Tj"));
+        }
+        auto document = PdfDocument::open(rawPdf(objects)).document.value();
+        ASSERT_EQ(document.pageCount(), c.rootCount) << c.tree;
+        for (int index = 0; index < document.pageCount(); ++index) document.page(index); // as an opening does
+        auto page = document.page(30);
+        ASSERT_TRUE(page) << c.tree;
+        EXPECT_EQ(measureText(*page, unlimited).unknown, "a dictionary repeats a key") << c.tree;
+        std::set<std::string> parsed;
+        for (QPDFExc& warning : qpdfPageOf(*page)->getObjectHandle().getQPDF().getWarnings())
+            if (warning.getMessageDetail().rfind("dictionary has duplicated key", 0) == 0)
+                parsed.insert(warning.getObject());
+        EXPECT_EQ(parsed.size(), c.parsed) << c.tree;
+        EXPECT_EQ(parsed.count("object " + std::to_string(pageNumber(30)) + " 0"), 1u) << c.tree;
     }
 }
 
