@@ -42,24 +42,17 @@ OutsidePdfPtr openOutside(const Platform::Bytes& bytes, const Platform::PdfWorke
     } catch (const std::exception&) {
         return nullptr;
     }
-    auto worker = std::make_unique<Platform::PdfWorker>(pdf->input, limits);
+    pdf->pool = Platform::PdfWorkerPool::of(pdf->input, limits);
+    auto lease = pdf->pool->take(cancel);
+    if (!lease) return nullptr;
     const auto reply =
-        worker->request(Platform::PdfWorkerPages::tag, {}, Platform::PdfWorkerPages::largestReply, cancel);
+        lease.worker().request(Platform::PdfWorkerPages::tag, {}, Platform::PdfWorkerPages::largestReply, cancel);
     if (reply.status != Platform::PdfWorker::Status::ok) return nullptr;
     const auto sizes = Platform::PdfWorkerPages::decode(reply.payload);
     if (!sizes) return nullptr;
-    pdf->opened->limits = limits;
-    pdf->opened->worker = std::move(worker);
     pdf->sizes.reserve(sizes->size());
     for (const auto& size : *sizes) pdf->sizes.emplace_back(size.width, size.height);
     return pdf;
-}
-
-std::unique_ptr<Platform::PdfWorker> OutsidePdf::takeOpenedWorker(const Platform::PdfWorkerLimits& limits) const
-{
-    std::lock_guard lock(opened->mutex);
-    if (!opened->worker || opened->limits != limits) return nullptr;
-    return std::move(opened->worker);
 }
 
 } // namespace PdfView

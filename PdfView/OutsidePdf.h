@@ -8,14 +8,13 @@
 // memory, are Poppler documents (Pdf.h).
 
 #include "Platform/Cancel.h"
-#include "Platform/PdfWorker.h"
+#include "Platform/PdfWorkerPool.h"
 
 #include <QSizeF>
 
 #include <cstdint>
 #include <filesystem>
 #include <memory>
-#include <mutex>
 #include <vector>
 
 namespace PdfView {
@@ -27,17 +26,10 @@ struct OutsidePdf {
     // empty for a page that cannot be fetched.
     std::vector<QSizeF> sizes;
 
-    // The worker that opened the file to tell the sizes, kept with its
-    // document open for the first drawing under the same limits, so that the
-    // pane's first tiles cost no second opening of the file.
-    struct OpenedWorker {
-        std::mutex mutex;
-        Platform::PdfWorkerLimits limits;
-        std::unique_ptr<Platform::PdfWorker> worker;
-    };
-    std::shared_ptr<OpenedWorker> opened = std::make_shared<OpenedWorker>();
-    // That worker, once, when it was opened under `limits`; else null.
-    std::unique_ptr<Platform::PdfWorker> takeOpenedWorker(const Platform::PdfWorkerLimits& limits) const;
+    // The file's workers, shared with the reader while the file is shown:
+    // the one that opened it to tell the sizes stays opened, so that the
+    // pane's tiles cost no second opening of the file.
+    std::shared_ptr<Platform::PdfWorkerPool> pool;
 };
 
 using OutsidePdfPtr = std::shared_ptr<const OutsidePdf>;

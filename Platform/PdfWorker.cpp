@@ -296,11 +296,6 @@ bool PdfWorker::start()
     return false;
 }
 
-int PdfWorker::workersLikeThisFitting(int wanted) const
-{
-    return MemoryBudget::workersFitting(opened_, opened_, wanted);
-}
-
 void PdfWorker::forgetOpened()
 {
     PdfWorkerProcess::MemoryBudget::releaseOpened(opened_);
@@ -409,6 +404,132 @@ PdfWorker::Reply PdfWorker::ended(bool damaged)
     Reply reply{Status::ended, {}};
     reply.pastLimit = !damaged && outcome != Outcome::crashed;
     return reply;
+}
+
+namespace {
+
+// Whether a worker's hello comes on `socket` by the deadline, from process
+// `pid` as the kernel tells (the socket passes its sender's credentials).
+bool helloFrom(int socket, pid_t pid, std::chrono::steady_clock::time_point deadline)
+{
+    std::uint8_t hello[PdfWorkerSocket::helloSize];
+    while (true) {
+        pollfd watched{socket, POLLIN, 0};
+        const int ready = poll(&watched, 1, pollMilliseconds);
+        if (ready < 0 && errno != EINTR) return false;
+        if (ready > 0) break;
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+    }
+    iovec part{hello, sizeof hello};
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(ucred))] = {};
+    msghdr header{};
+    header.msg_iov = &part;
+    header.msg_iovlen = 1;
+    header.msg_control = control;
+    header.msg_controllen = sizeof control;
+    ssize_t n;
+    do n = recvmsg(socket, &header, MSG_WAITALL | MSG_CMSG_CLOEXEC);
+    while (n < 0 && errno == EINTR);
+    if (n != static_cast<ssize_t>(sizeof hello) || (header.msg_flags & MSG_CTRUNC)) return false;
+    const cmsghdr* c = CMSG_FIRSTHDR(&header);
+    if (!c || c->cmsg_level != SOL_SOCKET || c->cmsg_type != SCM_CREDENTIALS) return false;
+    ucred sender{};
+    std::memcpy(&sender, CMSG_DATA(c), sizeof sender);
+    return sender.pid == pid && Bytes(hello, hello + sizeof hello) == PdfWorkerSocket::hello();
+}
+
+} // namespace
+
+std::unique_ptr<PdfWorker> PdfWorker::copy(const CancelFlag* cancel)
+{
+    if (!opened() || (cancel && cancel->cancelled())) return nullptr;
+    std::uint8_t unasked;
+    if (recv(socket_, &unasked, 1, MSG_PEEK | MSG_DONTWAIT) > 0) {
+        ended(true);
+        return nullptr;
+    }
+    {
+        std::lock_guard lock(hookMutex);
+        if (beforeSendHook()) beforeSendHook()(pid_, PdfWorkerSocket::copyTag);
+    }
+    WireWriter frame;
+    frame.u32(static_cast<std::uint32_t>(PdfWorkerSocket::requestHeader - 4));
+    lastId_ = requestId(lastId_);
+    frame.u32(lastId_);
+    frame.u8(PdfWorkerSocket::copyTag);
+    frame.u32(0);
+    frame.i64(0);
+    if (!PdfWorkerSocket::sendWhole(socket_, frame.data())) {
+        ended(false);
+        return nullptr;
+    }
+    // Forking takes the worker a moment however large it is.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds(wallSlackSeconds + 2));
+    std::uint8_t header[PdfWorkerSocket::replyHeader + 4];
+    int fd = -1;
+    auto fail = [&](bool damaged) -> std::unique_ptr<PdfWorker> {
+        if (fd >= 0) close(fd);
+        if (damaged) ended(true);
+        return nullptr;
+    };
+    if (!receiveWithFd(header, PdfWorkerSocket::replyHeader, deadline, fd)) return fail(true);
+    WireReader reader(header, PdfWorkerSocket::replyHeader);
+    const std::uint32_t claimed = reader.u32();
+    const std::uint32_t id = reader.u32();
+    const std::uint8_t outcome = reader.u8();
+    if (id != lastId_) return fail(true);
+    // The worker could make no copy (no processes left): it stays as it was.
+    if (outcome == static_cast<std::uint8_t>(PdfWorkerSocket::Outcome::crashed) && claimed == 0 && fd < 0)
+        return fail(false);
+    if (outcome != static_cast<std::uint8_t>(PdfWorkerSocket::Outcome::ok) || claimed != 4 || fd < 0 ||
+        !receiveWithFd(header + PdfWorkerSocket::replyHeader, 4, deadline, fd))
+        return fail(true);
+    const auto pid = static_cast<pid_t>(WireReader(header + PdfWorkerSocket::replyHeader, 4).u32());
+    // Only a running child of this process that proves to be at the other
+    // end is taken for the copy, so ending it can never reach another process.
+    int status = 0;
+    if (pid <= 0 || pid == pid_ || waitpid(pid, &status, WNOHANG) != 0) return fail(true);
+    setpgid(pid, pid); // as the copy does itself: whichever runs first
+    if (!helloFrom(fd, pid, deadline)) return fail(true);
+    const int no = 0;
+    setsockopt(fd, SOL_SOCKET, SO_PASSCRED, &no, sizeof no);
+    auto made = std::make_unique<PdfWorker>(input_, limits_);
+    made->pid_ = pid;
+    made->socket_ = fd;
+    made->greeted_ = true;
+    return made;
+}
+
+bool PdfWorker::receiveWithFd(std::uint8_t* into, std::size_t size, std::chrono::steady_clock::time_point deadline,
+                              int& fd)
+{
+    std::size_t have = 0;
+    while (have < size) {
+        pollfd watched{socket_, POLLIN, 0};
+        const int ready = poll(&watched, 1, pollMilliseconds);
+        if (ready < 0 && errno != EINTR) return false;
+        if (ready <= 0) {
+            if (std::chrono::steady_clock::now() >= deadline) return false;
+            continue;
+        }
+        PdfWorkerSocket::OneFdMessage message(into + have, size - have);
+        const ssize_t n = recvmsg(socket_, &message.header, MSG_CMSG_CLOEXEC);
+        if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+        if (n <= 0) return false;
+        for (cmsghdr* c = CMSG_FIRSTHDR(&message.header); c; c = CMSG_NXTHDR(&message.header, c)) {
+            if (c->cmsg_level != SOL_SOCKET || c->cmsg_type != SCM_RIGHTS) continue;
+            int got = -1;
+            std::memcpy(&got, CMSG_DATA(c), sizeof got);
+            if (fd >= 0) { // one descriptor, no more
+                close(got);
+                return false;
+            }
+            fd = got;
+        }
+        if (message.header.msg_flags & MSG_CTRUNC) return false;
+        have += static_cast<std::size_t>(n);
+    }
+    return true;
 }
 
 std::optional<PdfWorker::Reply> PdfWorker::awaitHello(double wallSeconds, const CancelFlag* cancel)

@@ -21,6 +21,7 @@
 
 #include <sys/types.h>
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -100,13 +101,16 @@ public:
     // with the whole of its limit, alone.
     Reply request(std::uint8_t tag, const Bytes& payload, std::size_t largestReply, const CancelFlag* cancel,
                   double cpuSeconds = 0);
+    // A copy of this worker, its document opened: a process forked from it
+    // once it has opened the document, so what opening loaded is shared, not
+    // loaded again, but a child of this process as any worker is. Null when
+    // this worker has not opened the document, or can't make one; a worker
+    // whose answer makes no sense is ended.
+    std::unique_ptr<PdfWorker> copy(const CancelFlag* cancel);
+    // Whether the worker runs with its document opened (answered a request).
+    bool opened() const { return pid_ != 0 && greeted_ && !opening_; }
     // Kills the worker now, if one runs, and reaps it.
     void end();
-    // How many workers like this one (keeping what its opened document takes
-    // between requests) fit in the memory budget beside what the other
-    // workers of this process keep open: 1 to `wanted`. A long document is
-    // then read and drawn by fewer workers rather than opened by each.
-    int workersLikeThisFitting(int wanted) const;
     // The running worker's process id, or 0.
     pid_t pid() const { return pid_; }
 
@@ -128,6 +132,10 @@ private:
     // Waits for a started worker's hello; none when it came, as this build's.
     std::optional<Reply> awaitHello(double wallSeconds, const CancelFlag* cancel);
     Reply ended(bool damaged);
+    // Reads `size` bytes into `into` by the deadline, keeping the one
+    // descriptor that may come with them in `fd`; false when the worker
+    // closed, was silent or sent more than one.
+    bool receiveWithFd(std::uint8_t* into, std::size_t size, std::chrono::steady_clock::time_point deadline, int& fd);
     // The limits of opening the document: a request's, and more for a larger document.
     PdfWorkerLimits openingLimits() const;
 

@@ -301,10 +301,10 @@ void holdOpened(std::int64_t bytes) { openedHeld += counted(bytes); }
 
 void releaseOpened(std::int64_t bytes) { openedHeld -= counted(bytes); }
 
-int workersFitting(std::int64_t opened, std::int64_t own, int wanted)
+int workersFitting(int wanted)
 {
-    const std::int64_t room = wholeBytes - std::max<std::int64_t>(0, openedHeld.load() - counted(own));
-    return static_cast<int>(std::clamp<std::int64_t>(room / (counted(opened) + shareBytes), 1, std::max(1, wanted)));
+    const std::int64_t room = wholeBytes - std::max<std::int64_t>(0, openedHeld.load());
+    return static_cast<int>(std::clamp<std::int64_t>(room / shareBytes, 1, std::max(1, wanted)));
 }
 
 } // namespace MemoryBudget

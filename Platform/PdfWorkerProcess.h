@@ -53,14 +53,14 @@ std::int64_t held();
 int waiting();
 
 // What opened documents keep in the workers of this process between their
-// requests. Never waited on (a worker keeping its document open would then
-// wait for itself): it only says how many workers a reading or a view runs.
+// requests, each once however many copies of its worker share it. Never
+// waited on (a worker keeping its document open would then wait for itself):
+// it only says how many workers a document's pool runs.
 void holdOpened(std::int64_t bytes);
 void releaseOpened(std::int64_t bytes);
-// How many workers, each keeping `opened` bytes, fit in the budget beside
-// what other workers keep open now (`own` of that held by the caller's own
-// workers) with a share each for their requests: at least 1, at most `wanted`.
-int workersFitting(std::int64_t opened, std::int64_t own, int wanted);
+// How many workers fit in the budget beside what the opened documents keep,
+// with a share each for their requests: at least 1, at most `wanted`.
+int workersFitting(int wanted);
 } // namespace MemoryBudget
 
 } // namespace Platform::PdfWorkerProcess

@@ -23,6 +23,7 @@
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/time.h>
 #include <sys/wait.h>
 #include <time.h>
@@ -212,7 +213,7 @@ std::optional<Document> receiveDocument()
 // request it was at and told past its CPU time only when it spent it; one
 // that dies while sending has left the socket mid-frame, and the worker can
 // only end.
-enum Phase : int { waiting = 0, handling = 1, sending = 2 };
+enum Phase : int { waiting = 0, handling = 1, sending = 2, copyAsked = 3 };
 struct Shared {
     std::atomic<int> phase{waiting};
     std::atomic<std::uint32_t> id{0};
@@ -249,6 +250,12 @@ int serveChild(const PdfDocument::Opened& document, std::span<const PdfWorkerReq
         const std::uint8_t tag = request.u8();
         const long cpuMilliseconds = request.u32();
         const std::int64_t memoryBytes = request.i64();
+        if (tag == copyTag) {
+            // Made by the worker, from its state as opened, not from this child's.
+            shared.id = id;
+            shared.phase = copyAsked;
+            return Exit::copying;
+        }
         const PdfWorkerRequest* handler = nullptr;
         for (const PdfWorkerRequest& h : handlers)
             if (h.tag == tag) handler = &h;
@@ -294,6 +301,62 @@ long cpuMillisecondsOf(const rusage& usage)
                              (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000);
 }
 
+int serve(const PdfDocument::Opened& document, std::span<const PdfWorkerRequest> handlers);
+
+// A copy of this worker for the client: made as fork() makes a child, so
+// that what opening loaded is shared, not loaded again, but as a child of
+// the client (CLONE_PARENT), which reaps it and tells how it ended as it
+// does for any worker, and which it dies with; in a process group of its own
+// (the client ends it and the child answering its request together),
+// answering on a socket of its own whose other end goes to the client with
+// the reply, where it says hello first. This worker has no threads, so no lock is held as the copy is
+// made. False when the client is gone.
+bool sendCopy(const PdfDocument::Opened& document, std::span<const PdfWorkerRequest> handlers,
+              const Shared& shared)
+{
+    int pair[2];
+    if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair) != 0) return sendReply(shared, Outcome::crashed, 0, {});
+    // The copy's hello then carries its process id as the kernel tells it.
+    const int yes = 1;
+    setsockopt(pair[0], SOL_SOCKET, SO_PASSCRED, &yes, sizeof yes);
+    const pid_t client = getppid();
+    const auto copy = static_cast<pid_t>(syscall(SYS_clone, CLONE_PARENT | SIGCHLD, nullptr, nullptr, nullptr, 0));
+    if (copy == 0) {
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (getppid() != client) _exit(done);
+        setpgid(0, 0);
+        close(pair[0]);
+        if (dup2(pair[1], socketFd) != socketFd) _exit(failed); // without close-on-exec, as fd 3 was
+        close(pair[1]);
+        if (!PdfWorkerSocket::sendWhole(socketFd, PdfWorkerSocket::hello())) _exit(done);
+        _exit(serve(document, handlers));
+    }
+    close(pair[1]);
+    if (copy < 0) {
+        close(pair[0]);
+        return sendReply(shared, Outcome::crashed, 0, {});
+    }
+    WireWriter message;
+    message.u32(4);
+    message.u32(shared.id);
+    message.u8(static_cast<std::uint8_t>(Outcome::ok));
+    message.u32(0);
+    message.u32(shared.children);
+    message.u32(static_cast<std::uint32_t>(copy));
+    Bytes bytes = message.take();
+    PdfWorkerSocket::OneFdMessage sent(bytes.data(), bytes.size());
+    cmsghdr* fdPart = CMSG_FIRSTHDR(&sent.header);
+    fdPart->cmsg_level = SOL_SOCKET;
+    fdPart->cmsg_type = SCM_RIGHTS;
+    fdPart->cmsg_len = CMSG_LEN(sizeof(int));
+    std::memcpy(CMSG_DATA(fdPart), &pair[0], sizeof(int));
+    ssize_t n;
+    do n = sendmsg(socketFd, &sent.header, MSG_NOSIGNAL);
+    while (n < 0 && errno == EINTR);
+    close(pair[0]);
+    return n == static_cast<ssize_t>(bytes.size());
+}
+
 // Forks children to answer requests, one at a time, until the client goes away.
 int serve(const PdfDocument::Opened& document, std::span<const PdfWorkerRequest> handlers)
 {
@@ -312,6 +375,10 @@ int serve(const PdfDocument::Opened& document, std::span<const PdfWorkerRequest>
         while (wait4(child, &status, 0, &usage) < 0)
             if (errno != EINTR) return failed;
         if (WIFEXITED(status) && WEXITSTATUS(status) == grown) continue;
+        if (WIFEXITED(status) && WEXITSTATUS(status) == Exit::copying && shared.phase == copyAsked) {
+            if (!sendCopy(document, handlers, shared)) return done;
+            continue;
+        }
         if (shared.phase == handling) {
             // The request the child was at gets its answer here; the next, a fresh child.
             const bool spent = cpuMillisecondsOf(usage) >= shared.cpuMilliseconds;

@@ -13,6 +13,11 @@
 // length of its payload, u32 the id of the request it answers, u8 outcome,
 // u32 CPU milliseconds spent, u32 which of the worker's children answered
 // (the count of children it has forked), then the payload.
+//
+// A request of tag `copyTag` asks an opened worker for a copy of itself: a
+// process forked from it, its document opened, that answers on a socket of
+// its own. The reply's payload is the copy's process id; the copy's end of
+// the socket comes with the reply's first byte.
 
 #include "Platform/Text.h" // Bytes
 
@@ -24,7 +29,8 @@
 namespace Platform::PdfWorkerSocket {
 
 inline constexpr std::uint32_t helloMagic = 0x46504457; // "FPDW"
-inline constexpr std::uint32_t version = 2;
+inline constexpr std::uint32_t version = 3;
+inline constexpr std::uint8_t copyTag = 0xFF; // no handler has it
 inline constexpr std::size_t helloSize = 4 + 4;
 inline constexpr std::size_t requestHeader = 4 + 4 + 1 + 4 + 8;
 inline constexpr std::size_t replyHeader = 4 + 4 + 1 + 4 + 4;
@@ -39,7 +45,7 @@ Bytes hello();
 enum class Outcome : std::uint8_t { ok = 0, pastCpu = 1, pastMemory = 2, crashed = 3, notAWorker = 4 };
 
 // The worker's exit statuses.
-enum Exit { done = 0, usage = 2, noInput = 3, outOfMemory = 4, failed = 5, unknownRequest = 6, grown = 7 };
+enum Exit { done = 0, usage = 2, noInput = 3, outOfMemory = 4, failed = 5, unknownRequest = 6, grown = 7, copying = 8 };
 
 // How a process that ended with wait status `status` ended: past a limit of
 // CPU time (its timer's signal; SIGKILL only when `spentItsCpu`, since the

@@ -23,7 +23,7 @@ using Platform::PdfWorker;
 using Status = PdfWorker::Status;
 
 struct PageSource::Slot {
-    std::unique_ptr<PdfWorker> worker;
+    Platform::PdfWorkerPool::Lease lease;
 };
 
 namespace {
@@ -89,12 +89,8 @@ PageSource::PageSource(const Bytes& data, int threads, ThreadStarter start)
     } catch (const std::system_error&) {
         // No memory file: no worker can read, and open() says so.
     }
-    for (int i = 0; i < std::clamp(threads, 1, 4); ++i) {
-        auto slot = std::make_unique<Slot>();
-        slot->worker = std::make_unique<PdfWorker>(input, limits_);
-        slot->worker->start();
-        slots_.push_back(std::move(slot));
-    }
+    pool_ = Platform::PdfWorkerPool::of(input, limits_);
+    for (int i = 0; i < std::clamp(threads, 1, 4); ++i) slots_.push_back(std::make_unique<Slot>());
 }
 
 PageSource::~PageSource() = default;
@@ -102,14 +98,19 @@ PageSource::~PageSource() = default;
 PdfWorker::Reply PageSource::ask(Slot& slot, WorkerRequest request, const Bytes& payload, std::size_t largestReply,
                                  double cpuSeconds)
 {
-    auto reply = slot.worker->request(static_cast<std::uint8_t>(request), payload, largestReply, cancel_, cpuSeconds);
+    if (!slot.lease) slot.lease = pool_->take(cancel_);
+    if (!slot.lease) throw Cancelled();
+    auto reply =
+        slot.lease.worker().request(static_cast<std::uint8_t>(request), payload, largestReply, cancel_, cpuSeconds);
     if (reply.status == Status::cancelled) throw Cancelled();
     return reply;
 }
 
 DocumentOpening PageSource::open()
 {
-    Slot& slot = *slots_.front();
+    // The document's first worker, when it is not opened yet; given back
+    // before the pages are read, so that copies can be made of it.
+    Slot slot;
     auto reply = ask(slot, WorkerRequest::open, {}, largestOpening);
     DocumentOpening opening;
     if (reply.status == Status::unavailable) opening.state = DocumentOpening::State::noHelper;
@@ -118,7 +119,7 @@ DocumentOpening PageSource::open()
         try {
             opening = decodeOpening(reply.payload);
         } catch (const Platform::WireReader::Short&) {
-            slot.worker->end(); // a damaged reply: the document is, as far as can be told
+            slot.lease.worker().end(); // a damaged reply: the document is, as far as can be told
             return DocumentOpening{};
         }
     }
@@ -138,7 +139,7 @@ PageReading PageSource::readOne(Slot& slot, int index)
                 cpuSpent_[static_cast<std::size_t>(index)] = reply.cpuSeconds;
             return reading;
         } catch (const Platform::WireReader::Short&) {
-            slot.worker->end(); // a damaged reply: as if the worker died on the page
+            slot.lease.worker().end(); // a damaged reply: as if the worker died on the page
         }
     }
     return tooLargeReading();
@@ -162,9 +163,9 @@ std::vector<PageReading> PageSource::readPages(int pageCount)
         }
     };
 
-    // A document that takes each worker much memory to keep open (tens of
-    // thousands of pages) is read by as many workers as the budget holds.
-    const int fitting = slots_.front()->worker->workersLikeThisFitting(static_cast<int>(slots_.size()));
+    // A document that keeps much memory open (tens of thousands of pages) is
+    // read by as many workers as the budget holds beside it.
+    const int fitting = pool_->fitting(static_cast<int>(slots_.size()));
     const int helpers = std::clamp(std::min(fitting, pageCount) - 1, 0, 3);
     std::vector<std::exception_ptr> errors(static_cast<std::size_t>(helpers) + 1);
     std::vector<std::thread> running;
@@ -180,8 +181,6 @@ std::vector<PageReading> PageSource::readPages(int pageCount)
             break;
         }
     }
-    // Workers no thread will use are ended now rather than at the end.
-    for (std::size_t s = running.size() + 1; s < slots_.size(); ++s) slots_[s]->worker->end();
     renderers_ = static_cast<int>(running.size()) + 1;
     work(*slots_.front(), errors[0]);
     for (std::thread& t : running) t.join();
@@ -208,7 +207,7 @@ std::optional<std::vector<std::optional<Bytes>>> PageSource::render(int index, c
             if (rendered[i] && !fitsRegion(*rendered[i], regions[i])) throw Platform::WireReader::Short();
         return rendered;
     } catch (const Platform::WireReader::Short&) {
-        slot.worker->end();
+        slot.lease.worker().end();
         return std::nullopt;
     }
 }

@@ -1,8 +1,9 @@
 #pragma once
 
-// Where the reader's pages come from: worker processes (PdfWorker) that open
-// the document and read its pages under limits of CPU time and memory per
-// page, several at once. A page whose worker passes a limit, crashes or sends
+// Where the reader's pages come from: the document's worker processes
+// (PdfWorkerPool, shared with the window's original) that open it once and
+// read its pages under limits of CPU time and memory per page, several at
+// once. A page whose worker passes a limit, crashes or sends
 // a damaged reply comes back too large to read; the next page is read as if
 // nothing happened. Pages are never read in this process: when no worker can
 // be started, the document can't be read.
@@ -11,6 +12,7 @@
 #include "FolmiraKit/PDF/PageReading.h"
 #include "Platform/Cancel.h"
 #include "Platform/PdfWorker.h"
+#include "Platform/PdfWorkerPool.h"
 
 #include <functional>
 #include <memory>
@@ -26,9 +28,10 @@ using ThreadStarter = std::function<std::thread(std::function<void()>)>;
 
 class PageSource {
 public:
-    // Starts `threads` workers (1 to 4) on a copy of `data` at once (each
-    // opens the document at its first request, under that request's limits).
-    // Cancels with the calling thread's cancel flag.
+    // Reads with `threads` workers (1 to 4) of the pool of `data`, whose
+    // first worker is started at once (it opens the document at its first
+    // request, under that request's limits). Cancels with the calling
+    // thread's cancel flag.
     PageSource(const Platform::Bytes& data, int threads, ThreadStarter start = {});
     ~PageSource();
     PageSource(const PageSource&) = delete;
@@ -61,7 +64,8 @@ private:
     ThreadStarter start_;
     const Platform::CancelFlag* cancel_;
     Platform::PdfWorkerLimits limits_;
-    std::vector<std::unique_ptr<Slot>> slots_;
+    std::shared_ptr<Platform::PdfWorkerPool> pool_;
+    std::vector<std::unique_ptr<Slot>> slots_; // a worker taken from the pool at a slot's first request
     std::vector<double> cpuSpent_; // by page: what its reading took of its CPU time
     HeldReadings held_{PDFLimits::heldReadingBytes};
     int renderers_ = 1;

@@ -74,27 +74,30 @@ TEST(PdfWorkerBudget, ADocumentsBytesAreInOneInputForAllWhoReadIt)
     EXPECT_EQ(Platform::PdfWorkerInput::of(bytes), fresh);
 }
 
-TEST(PdfWorkerBudget, ALongDocumentIsReadByAsManyWorkersAsTheBudgetHoldsOpen)
+TEST(PdfWorkerBudget, ALongDocumentIsReadByAsManyWorkersAsTheBudgetHoldsBesideItsOpening)
 {
+    // A document's workers are copies of the one that opened it, so what
+    // opening keeps counts once, whatever the number of workers.
     constexpr std::int64_t megabyte = std::int64_t{1} << 20;
     const struct {
-        std::int64_t openElsewhere; // what other workers keep open
-        std::int64_t opened;        // what this document keeps open in each worker
+        std::int64_t openElsewhere; // what other documents keep open
+        std::int64_t opened;        // what this document keeps open
         int wanted, fitting;
     } rows[] = {
         {0, 3 * megabyte, 4, 4},     // an ordinary document: every worker
         {0, 0, 2, 2},                // never more than asked for
-        {0, 190 * megabyte, 4, 1},   // sixty thousand pages: one
-        {0, 100 * megabyte, 4, 2},
-        {4 * 5 * megabyte, 3 * megabyte, 4, 4}, // the original pane's workers on an ordinary one
-        {190 * megabyte, 3 * megabyte, 4, 2},   // the pane keeps a long one open
+        {0, 190 * megabyte, 4, 2},   // sixty thousand pages: opened once, read by two
+        {0, 100 * megabyte, 4, 3},
+        {4 * 5 * megabyte, 3 * megabyte, 4, 4}, // small documents open beside it
+        {190 * megabyte, 3 * megabyte, 4, 2},   // a long one open beside it
+        {190 * megabyte, 190 * megabyte, 4, 1},
         {2000 * megabyte, 190 * megabyte, 4, 1}, // never none
     };
     for (const auto& row : rows) {
         MemoryBudget::holdOpened(row.openElsewhere);
         MemoryBudget::holdOpened(row.opened);
-        EXPECT_EQ(MemoryBudget::workersFitting(row.opened, row.opened, row.wanted), row.fitting)
-            << row.openElsewhere / megabyte << " MB elsewhere, " << row.opened / megabyte << " MB each";
+        EXPECT_EQ(MemoryBudget::workersFitting(row.wanted), row.fitting)
+            << row.openElsewhere / megabyte << " MB elsewhere, " << row.opened / megabyte << " MB this one";
         MemoryBudget::releaseOpened(row.opened);
         MemoryBudget::releaseOpened(row.openElsewhere);
     }

@@ -5,6 +5,7 @@
 #include "../WorkerProgram.h"
 
 #include "FolmiraApp/Views/Panes.h"
+#include "FolmiraKit/PDF/PDFReader.h"
 #include "PdfView/OutsidePdf.h"
 #include "PdfView/Widgets/PdfPagesView.h"
 #include "Platform/PdfWorkerPages.h"
@@ -18,10 +19,48 @@
 #include <cmath>
 #include <fstream>
 #include <limits>
+#include <set>
+#include <mutex>
 #include <optional>
 
 namespace FolmiraAppTest {
 namespace {
+
+// The workers asked something while it lives.
+class AskedWorkers {
+public:
+    AskedWorkers()
+    {
+        Platform::PdfWorker::setBeforeSend([this](pid_t pid, std::uint8_t tag) {
+            std::lock_guard lock(mutex_);
+            if (tag == Platform::PdfWorkerSocket::copyTag) {
+                copiesAsked_ += pid == first_;
+                return;
+            }
+            if (first_ == 0) first_ = pid;
+            pids_.insert(pid);
+        });
+    }
+    ~AskedWorkers() { Platform::PdfWorker::setBeforeSend({}); }
+    // Whether the document was opened once: every worker asked is the first
+    // or a copy the first was asked for.
+    bool openedOnce() const
+    {
+        std::lock_guard lock(mutex_);
+        return pids_.size() <= 1 + copiesAsked_;
+    }
+    std::size_t count() const
+    {
+        std::lock_guard lock(mutex_);
+        return pids_.size();
+    }
+
+private:
+    mutable std::mutex mutex_;
+    pid_t first_ = 0;
+    std::size_t copiesAsked_ = 0;
+    std::set<pid_t> pids_;
+};
 
 // A page of a PDF written by hand: its media box, its crop box (none: the
 // media box) and its /Rotate.
@@ -76,6 +115,7 @@ TEST(OutsidePdfTest, AWorkerTellsThePagesAsPopplerLaysThemOutAndTheViewIsLaidOut
     ASSERT_EQ(poppler->numPages(), static_cast<int>(pages.size()));
 
     const auto openedHere = PdfView::popplerDocumentsOpened();
+    AskedWorkers asked;
     const auto outside = PdfView::openOutside(bytes, {}, nullptr);
     ASSERT_TRUE(outside);
     ASSERT_EQ(outside->sizes.size(), pages.size());
@@ -98,7 +138,7 @@ TEST(OutsidePdfTest, AWorkerTellsThePagesAsPopplerLaysThemOutAndTheViewIsLaidOut
     view.viewport()->grab();
     ASSERT_TRUE(HangGuard::waitFor([&] { return view.renderer().waiting() == 0 && view.cache().count() > 0; }, 10000));
     EXPECT_EQ(PdfView::popplerDocumentsOpened(), openedHere) << "opened, laid out and drawn without Poppler here";
-    EXPECT_FALSE(outside->takeOpenedWorker({})) << "the view drew with the worker that told the sizes";
+    EXPECT_TRUE(asked.openedOnce()) << "the view drew with copies of the worker that told the sizes";
 }
 
 TEST(OutsidePdfTest, ASizesReplyThatMakesNoSenseIsRefused)
@@ -191,16 +231,21 @@ Platform::Bytes framed(std::uint32_t claimed, const Platform::Bytes& payload)
     return bytes;
 }
 
-TEST(OutsidePdfTest, TheWorkerThatToldTheSizesIsKeptOpenForTheFirstDrawingUnderItsLimits)
+TEST(OutsidePdfTest, TheReaderAndThePaneOpenTheDocumentOnceAndReadWithCopiesOfItsWorker)
 {
-    const auto bytes = letterPdf(2);
+    const auto bytes = letterPdf(8);
+    AskedWorkers asked;
     const auto outside = PdfView::openOutside(bytes, {}, nullptr);
     ASSERT_TRUE(outside);
-    EXPECT_FALSE(outside->takeOpenedWorker({1, 64 << 20})) << "other limits: not this worker";
-    const auto kept = outside->takeOpenedWorker({});
-    ASSERT_TRUE(kept);
-    EXPECT_NE(kept->pid(), 0) << "still running, its document open";
-    EXPECT_FALSE(outside->takeOpenedWorker({})) << "taken once";
+    // The reader's workers under the pane's limits: the same pool.
+    const auto document = FolmiraKit::PDFReader::read(bytes, "Letters", 4);
+    EXPECT_FALSE(document.blocks.empty());
+    EXPECT_TRUE(asked.openedOnce()) << "opened once, by the worker that told the sizes";
+    EXPECT_GE(asked.count(), 2u) << "the pages were read by copies";
+    // Under other limits, another pool, which opens the document for itself.
+    const auto other = PdfView::openOutside(bytes, {1, 64 << 20}, nullptr);
+    ASSERT_TRUE(other);
+    EXPECT_NE(other->pool, outside->pool);
 }
 
 TEST(OutsidePdfTest, AWorkerThatLiesOrIsMissingOpensNothingAndNothingIsDrawnHere)

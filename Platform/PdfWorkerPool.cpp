@@ -1,0 +1,142 @@
+#include "Platform/PdfWorkerPool.h"
+
+#include "Platform/PdfWorkerProcess.h"
+
+#include <chrono>
+#include <string>
+
+namespace Platform {
+
+namespace {
+
+std::mutex poolsMutex;
+
+struct PoolInUse {
+    const PdfWorkerInput* input;
+    PdfWorkerLimits limits;
+    std::string program; // its workers' program: none is shared once another is named
+    std::weak_ptr<PdfWorkerPool> pool;
+};
+
+std::vector<PoolInUse>& poolsInUse()
+{
+    static auto* pools = new std::vector<PoolInUse>;
+    return *pools;
+}
+
+constexpr auto waitStep = std::chrono::milliseconds(10);
+
+} // namespace
+
+std::shared_ptr<PdfWorkerPool> PdfWorkerPool::of(std::shared_ptr<const PdfWorkerInput> input, PdfWorkerLimits limits)
+{
+    std::lock_guard lock(poolsMutex);
+    auto& pools = poolsInUse();
+    std::erase_if(pools, [](const PoolInUse& p) { return p.pool.expired(); });
+    const std::string program = PdfWorker::location().string();
+    for (const PoolInUse& p : pools)
+        if (p.input == input.get() && p.limits == limits && p.program == program)
+            if (auto pool = p.pool.lock()) return pool;
+    auto pool = std::make_shared<PdfWorkerPool>(input, limits);
+    pools.push_back({input.get(), limits, program, pool});
+    return pool;
+}
+
+PdfWorkerPool::PdfWorkerPool(std::shared_ptr<const PdfWorkerInput> input, PdfWorkerLimits limits)
+    : input_(std::move(input)), limits_(limits), opener_(std::make_unique<PdfWorker>(input_, limits_))
+{
+    opener_->start();
+}
+
+PdfWorkerPool::~PdfWorkerPool()
+{
+    idle_.clear(); // copies first: each would die with the first worker, unreaped by it
+    opener_.reset();
+}
+
+PdfWorkerPool::Lease PdfWorkerPool::take(const CancelFlag* cancel)
+{
+    std::unique_lock lock(mutex_);
+    while (!cancel || !cancel->cancelled()) {
+        Lease lease;
+        if (!idle_.empty()) {
+            lease.worker_ = std::move(idle_.back());
+            idle_.pop_back();
+        } else if (opener_ && !opener_->opened()) {
+            lease.worker_ = std::move(opener_);
+            lease.opener_ = true;
+        } else if (opener_ && made_ < fitting(4)) {
+            lease.worker_ = copyOfOpener(lock);
+        } else {
+            changed_.wait_for(lock, waitStep);
+            continue;
+        }
+        lease.pool_ = shared_from_this();
+        return lease;
+    }
+    return {};
+}
+
+std::unique_ptr<PdfWorker> PdfWorkerPool::copyOfOpener(std::unique_lock<std::mutex>& lock)
+{
+    ++made_;
+    std::unique_ptr<PdfWorker> opener = std::move(opener_);
+    lock.unlock();
+    std::unique_ptr<PdfWorker> copy = opener->copy(nullptr);
+    lock.lock();
+    opener_ = std::move(opener);
+    changed_.notify_all();
+    return copy ? std::move(copy) : std::make_unique<PdfWorker>(input_, limits_);
+}
+
+int PdfWorkerPool::fitting(int wanted) const
+{
+    return PdfWorkerProcess::MemoryBudget::workersFitting(wanted);
+}
+
+void PdfWorkerPool::giveBack(std::unique_ptr<PdfWorker> worker, bool opener)
+{
+    std::lock_guard lock(mutex_);
+    if (opener)
+        opener_ = std::move(worker);
+    else if (worker->pid() != 0)
+        idle_.push_back(std::move(worker));
+    else
+        --made_; // ended: not kept, and another may be made in its place
+    changed_.notify_all();
+}
+
+PdfWorkerPool::Lease& PdfWorkerPool::Lease::operator=(Lease&& other) noexcept
+{
+    if (this != &other) {
+        giveBack();
+        pool_ = std::move(other.pool_);
+        worker_ = std::move(other.worker_);
+        opener_ = other.opener_;
+    }
+    return *this;
+}
+
+PdfWorkerPool::Lease::~Lease() { giveBack(); }
+
+void PdfWorkerPool::Lease::giveBack()
+{
+    if (pool_ && worker_) pool_->giveBack(std::move(worker_), opener_);
+    pool_.reset();
+}
+
+PdfWorker& PdfWorkerPool::Lease::worker()
+{
+    if (worker_->pid() == 0 && !opener_ && pool_) {
+        std::unique_lock lock(pool_->mutex_);
+        pool_->changed_.wait(lock, [&] { return pool_->opener_ != nullptr; });
+        // A first worker that is not opened (it ended): this one opens the document itself.
+        if (pool_->opener_->opened()) {
+            --pool_->made_;
+            worker_ = pool_->copyOfOpener(lock);
+        }
+    }
+    return *worker_;
+}
+
+} // namespace Platform
