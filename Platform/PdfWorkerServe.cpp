@@ -47,7 +47,7 @@ using namespace PdfWorkerSocket; // Exit
 constexpr int socketFd = 3;
 // A child that owns this much more memory than when it was forked (Poppler's
 // caches, pages of the worker it wrote to) is replaced after its reply.
-constexpr std::int64_t grownBytes = std::int64_t{64} << 20;
+constexpr std::int64_t grownBytes = std::int64_t{32} << 20;
 
 void armCpu(long milliseconds)
 {

@@ -23,6 +23,9 @@
 //              to 3.4 times its size
 //   fitting    the same with as many empty lines as a reading may decode to
 //              (PDFLimits::readingBytes)
+//   copy-app, copy-child  the opening and pages are sound; asked for a
+//              copy of itself, it answers with a socket and the id of its
+//              own parent (the app), or of a child it forked itself
 //   echo       (or any other name) answers with the document's first 64
 //              bytes as it sees them
 // It never closes what it inherited, so that the tests see what the app lets
@@ -34,6 +37,7 @@
 #include "Platform/WireFormat.h"
 
 #include <sys/mman.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -101,9 +105,9 @@ Bytes tries(int fd)
     return worked;
 }
 
-Bytes reading(bool nan)
+Bytes reading(bool nan, bool infinite)
 {
-    Reader::Word word{"Apples", {72, 700, nan ? std::nan("") : 40.0, 12}, nan ? 12.0 : INFINITY};
+    Reader::Word word{"Apples", {72, 700, nan ? std::nan("") : 40.0, 12}, infinite ? INFINITY : 12.0};
     Reader::PageReading page;
     page.fetched = true;
     page.text.words.words = {word};
@@ -134,6 +138,26 @@ Bytes emptyLines(std::size_t wire, std::size_t decoded)
     page.text.lines.assign(std::min((wire - 64) / lineBytes, decoded / sizeof(Reader::Line)),
                            Reader::Line{{}, {72, 700, 10, 10}, std::nullopt, false});
     return Reader::encode(page);
+}
+
+// Answers a copy request with `socket` and `pid` as the copy's.
+void falseCopy(pid_t pid, int socket)
+{
+    WireWriter message;
+    message.u32(4);
+    message.u32(requestId);
+    message.u8(0);
+    message.u32(1);
+    message.u32(1);
+    message.u32(static_cast<std::uint32_t>(pid));
+    Bytes bytes = message.take();
+    PdfWorkerSocket::OneFdMessage sent(bytes.data(), bytes.size());
+    cmsghdr* fdPart = CMSG_FIRSTHDR(&sent.header);
+    fdPart->cmsg_level = SOL_SOCKET;
+    fdPart->cmsg_type = SCM_RIGHTS;
+    fdPart->cmsg_len = CMSG_LEN(sizeof(int));
+    std::memcpy(CMSG_DATA(fdPart), &socket, sizeof(int));
+    sendmsg(socketFd, &sent.header, 0);
 }
 
 Bytes opening(int pages)
@@ -187,8 +211,18 @@ int main(int, char** argv)
             Bytes junk(1 << 20);
             for (auto& b : junk) b = static_cast<std::uint8_t>(random());
             send(junk, static_cast<std::uint32_t>(junk.size()));
-        } else if (mode == "nan" || mode == "infinite") {
-            Bytes reply = open ? opening(1) : reading(mode == "nan");
+        } else if ((mode == "copy-app" || mode == "copy-child") && request[0] == PdfWorkerSocket::copyTag) {
+            int pair[2];
+            socketpair(AF_UNIX, SOCK_STREAM, 0, pair);
+            const pid_t pid = mode == "copy-app" ? getppid() : fork();
+            if (pid == 0) {
+                prctl(PR_SET_PDEATHSIG, SIGKILL);
+                PdfWorkerSocket::sendWhole(pair[1], PdfWorkerSocket::hello());
+                pause();
+            }
+            falseCopy(pid, pair[0]);
+        } else if (mode == "nan" || mode == "infinite" || mode == "copy-app" || mode == "copy-child") {
+            Bytes reply = open ? opening(1) : reading(mode == "nan", mode == "infinite");
             send(reply, static_cast<std::uint32_t>(reply.size()));
         } else if (mode == "spent" || mode == "fresh") {
             const bool reading = request[0] == static_cast<std::uint8_t>(Reader::WorkerRequest::readPage);

@@ -137,7 +137,10 @@ TEST(PdfWorkerBoundary, AMisbehavingWorkerCostsItsPageOrTheFileNeverTheApp)
                           Case{"count", damaged}, Case{"nan", pageTooLarge}, Case{"infinite", pageTooLarge},
                           Case{"sleep", tooLarge},
                           // A reply is refused unless it answers the request asked, and only after it was asked.
-                          Case{"wrong-id", damaged}, Case{"early", pageTooLarge}}) {
+                          Case{"wrong-id", damaged}, Case{"early", pageTooLarge},
+                          // A copy that is no child of the app's is refused (ending it would end
+                          // another process: here the app itself), and a worker of its own reads.
+                          Case{"copy-app", "read"}, Case{"copy-child", "read"}}) {
         WorkerProgram program(fake(c.mode));
         EXPECT_EQ(refusal(pdf), c.refusal) << c.mode;
     }
