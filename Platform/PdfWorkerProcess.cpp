@@ -157,12 +157,14 @@ Starter& starter()
 
 // Idle workers of this process. A child made by fork() shares the parent's
 // sockets to them, so it never touches them: only their owner uses them.
-// The pool lives as long as the process (reaper threads may still fill it
+// The set lives as long as the process (reaper threads may still fill it
 // while the process exits); an idle worker ends by itself when the process
 // is gone and its socket closes.
 class IdleWorkers {
 public:
-    static constexpr std::size_t kept = 4;
+    // A document needs one started worker (its pool's first; the others are
+    // copies of it), two documents at once two.
+    static constexpr std::size_t kept = 2;
 
     std::optional<Process> take()
     {
