@@ -6,6 +6,7 @@
 
 #include "Lyricade/SongController.h"
 #include "Lyricade/Views/AddSongsSheet.h"
+#include "Lyricade/Views/BookEntryRow.h"
 #include "Lyricade/Views/BookView.h"
 #include "Lyricade/Views/DetailParts.h"
 #include "Lyricade/Views/InspectorView.h"
@@ -186,25 +187,48 @@ TEST_F(SongRootTest, ThePrintSettingsKeepTheirWidthWhileTheOtherColumnsCanGiveWa
 {
     bookModel(bookLibrary(2));
     model->setShowInspector(true);
-    const LargeFonts large;
-    auto& r = root();
-    auto* inspector = static_cast<InspectorView*>(r.inspector());
-    r.setMinimumSize(1, 1); // as in the main window, which the screen bounds
     // A window with room for the settings beside three quarters of the other
-    // columns (150 % fonts on a 1366-pixel screen, and wider): the
-    // settings whole, no scrolling across. At 200 % there is no room for
-    // every column's words, and all give way alike rather than squeeze the
-    // book's own pop-ups.
+    // columns (150 % fonts on a 1366-pixel screen, and wider): the settings
+    // whole. Narrower (200 % on 1366- and 1280-pixel screens: windows of 683
+    // and 640 pixels at the desktop's font) they wrap and stack their rows
+    // while the other columns keep half of theirs, the book's own pop-ups
+    // unsqueezed; only narrower still all give way alike.
+    enum class Settings { whole, wrapped, scrolled };
     const struct {
+        double fonts;
         int width;
-        bool whole;
-    } cases[] = {{1360, true}, {1100, true}, {700, false}};
+        Settings settings;
+    } cases[] = {{1.5, 1360, Settings::whole},  {1.5, 1100, Settings::whole},   {1, 683, Settings::wrapped},
+                 {1, 640, Settings::wrapped},   {1.5, 720, Settings::wrapped},  {1.5, 500, Settings::scrolled}};
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.width);
+        SCOPED_TRACE(testing::Message() << c.width << " at fonts ×" << c.fonts);
+        const LargeFonts fonts(c.fonts);
+        root_.reset(); // made at these fonts, as the window is
+        auto& r = root();
+        auto* inspector = static_cast<InspectorView*>(r.inspector());
+        r.setMinimumSize(1, 1); // as in the main window, which the screen bounds
         r.resize(c.width, 700);
         ASSERT_TRUE(HangGuard::settled(&r));
-        EXPECT_EQ(inspector->horizontalScrollBar()->isVisible(), !c.whole);
-        if (!c.whole) EXPECT_LT(inspector->width(), inspector->neededWidth());
+        const int width = inspector->width();
+        EXPECT_EQ(inspector->horizontalScrollBar()->isVisible(), c.settings == Settings::scrolled);
+        switch (c.settings) {
+        case Settings::whole: EXPECT_GE(width, inspector->neededWidth()); break;
+        case Settings::wrapped:
+            EXPECT_LT(width, inspector->neededWidth());
+            EXPECT_GE(width, inspector->leastWidth());
+            EXPECT_LE(inspector->form()->width(), inspector->viewport()->width());
+            break;
+        case Settings::scrolled: EXPECT_LT(width, inspector->leastWidth()); break;
+        }
+        if (c.settings == Settings::scrolled) continue;
+        int menus = 0;
+        for (auto* row : r.content()->findChildren<EntryRow*>())
+            for (QWidget* menu : {static_cast<QWidget*>(row->keyButton()), static_cast<QWidget*>(row->capoButton())})
+                if (menu && menu->isVisibleTo(&r)) {
+                    ++menus;
+                    EXPECT_GE(menu->width(), menu->minimumSizeHint().width()) << menu->accessibleName().toStdString();
+                }
+        EXPECT_GT(menus, 0);
     }
 }
 
