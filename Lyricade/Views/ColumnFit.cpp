@@ -30,8 +30,19 @@ ColumnFit::ColumnFit(QSplitter* splitter) : QObject(splitter), splitter_(splitte
 
 void ColumnFit::setMinimum(QWidget* column, int width, int firm, int least)
 {
-    firm = std::clamp(firm, 0, width);
-    stated_[column] = {width, firm, std::clamp(least, 0, firm)};
+    Stated& stated = stated_[column];
+    stated.width = width;
+    stated.firm = std::clamp(firm, 0, width);
+    stated.least = std::clamp(least, 0, stated.firm);
+    column->installEventFilter(this);
+    refit();
+}
+
+void ColumnFit::setFloor(QWidget* column, int width)
+{
+    Stated& stated = stated_[column];
+    if (stated.floor == width) return;
+    stated.floor = width;
     column->installEventFilter(this);
     refit();
 }
@@ -63,6 +74,7 @@ void ColumnFit::refit()
     // minimums (below that the lists' own controls are squeezed); else the
     // least widths stay whole while the rest keeps half (the lists then stand
     // their controls under their texts); else every column gives way alike.
+    // A way that leaves a column less than its floor is passed over.
     const std::function<Part(const Stated&)> ways[] = {
         [](const Stated& s) { return Part{s.firm, s.width - s.firm}; },
         [](const Stated& s) { return s.least > 0 ? Part{s.least, 0} : Part{0, s.width}; },
@@ -70,6 +82,7 @@ void ColumnFit::refit()
     };
     const double enough[] = {0.75, 0.5, 0};
     for (std::size_t way = 0; way < std::size(ways); ++way) {
+        const bool last = way + 1 == std::size(ways);
         int kept = 0;
         int giving = 0;
         for (const auto& [column, width] : shown) {
@@ -77,13 +90,18 @@ void ColumnFit::refit()
             kept += part.kept;
             giving += part.giving;
         }
-        if (room - kept < enough[way] * giving && way + 1 < std::size(ways)) continue;
+        if (!last && room - kept < enough[way] * giving) continue;
         const double keep = share(room - kept, giving);
+        std::vector<std::pair<QWidget*, int>> minimums;
+        bool floorsKept = true;
         for (const auto& [column, width] : stated_) {
             const Part part = ways[way](width);
-            const int minimum = part.kept + static_cast<int>(std::floor(part.giving * keep));
-            if (column->minimumWidth() != minimum) column->setMinimumWidth(minimum);
+            minimums.emplace_back(column, part.kept + static_cast<int>(std::floor(part.giving * keep)));
+            if (!column->isHidden() && minimums.back().second < width.floor) floorsKept = false;
         }
+        if (!last && !floorsKept) continue;
+        for (const auto& [column, minimum] : minimums)
+            if (column->minimumWidth() != minimum) column->setMinimumWidth(minimum);
         return;
     }
 }

@@ -7,6 +7,8 @@
 // values can't be cut) gives way only where the others would have to give
 // up more than a quarter of theirs to keep it; then its least width (the
 // form with its rows wrapped) stays whole while the others keep half of theirs.
+// Neither is done where it would leave a column less than its floor (the
+// width below which its own controls are squeezed).
 // Hidden columns take no room.
 
 #include <QObject>
@@ -30,6 +32,8 @@ public:
     // don't fit, the column narrows to `least` (0: none) before giving way alike.
     void setMinimum(QWidget* column, int width, int firm = 0, int least = 0);
     int statedMinimum(QWidget* column) const;
+    // The width below which the column's controls are squeezed; 0: none.
+    void setFloor(QWidget* column, int width);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -39,7 +43,7 @@ private:
 
     QSplitter* splitter_;
     struct Stated {
-        int width = 0, firm = 0, least = 0;
+        int width = 0, firm = 0, least = 0, floor = 0;
     };
     // What a column keeps whole and what it gives way of, in one way of sharing.
     struct Part {

@@ -233,6 +233,8 @@ void SongRootView::refreshColumns()
     orderTabs({content_, detailHolder_, inspector_});
     // The editor's two columns stand in the detail column side by side.
     fit_->setMinimum(detailHolder_, kind == Detail::song ? SongEditorView::minimumWidth() : previewMinimum);
+    // The settings beside a book are not widened at its rows' expense.
+    fit_->setFloor(content_, book ? bookView_->leastWidth() : 0);
 }
 
 void SongRootView::fitInspector()

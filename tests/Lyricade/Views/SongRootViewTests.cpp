@@ -199,7 +199,8 @@ TEST_F(SongRootTest, ThePrintSettingsKeepTheirWidthWhileTheOtherColumnsCanGiveWa
         int width;
         Settings settings;
     } cases[] = {{1.5, 1360, Settings::whole},  {1.5, 1100, Settings::whole},   {1, 683, Settings::wrapped},
-                 {1, 640, Settings::wrapped},   {1.5, 720, Settings::wrapped},  {1.5, 500, Settings::scrolled}};
+                 {1, 640, Settings::wrapped},   {1.5, 720, Settings::wrapped},  {1.5, 640, Settings::scrolled},
+                 {1.5, 500, Settings::scrolled}};
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.width << " at fonts ×" << c.fonts);
         const LargeFonts fonts(c.fonts);
