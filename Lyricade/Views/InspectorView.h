@@ -47,6 +47,7 @@ public:
     int leastWidth() const;
 
 signals:
+    // The needed or the least width changed (fonts set, choices filled).
     void neededWidthChanged();
 
 public:
