@@ -8,6 +8,7 @@
 #include "Lyricade/Views/AddSongsSheet.h"
 #include "Lyricade/Views/BookEntryRow.h"
 #include "Lyricade/Views/BookView.h"
+#include "Lyricade/Views/ColumnFit.h"
 #include "Lyricade/Views/DetailParts.h"
 #include "Lyricade/Views/InspectorView.h"
 #include "Lyricade/Views/LicensingSheet.h"
@@ -30,9 +31,13 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSplitter>
 #include <QScrollBar>
 #include <QTest>
 #include <QToolBar>
+#include <QVBoxLayout>
+
+#include <tuple>
 
 namespace LyricadeTest {
 namespace {
@@ -409,6 +414,67 @@ TEST(SongbookPaneHost, ShowsTheControllersModelAndItsTitle)
     controller.model().setSelection(SidebarItem::book(controller.model().library().books.front().id));
     EXPECT_EQ(pane.windowTitle(), "Camp");
     EXPECT_TRUE(qobject_cast<PreviewArea*>(pane.root()->detail()));
+}
+
+// Three columns as the songbook screen states them: a list (200), a book
+// (300) whose rows need 180 (its floor), and settings that want 260, need 240
+// side by side (firm) and do with 160 wrapped (least).
+TEST(ColumnFitTest, TheSettingsWrapWhereTheOthersCanGiveWayAndNeverBelowAFloor)
+{
+    QWidget window;
+    auto* column = new QVBoxLayout(&window);
+    column->setContentsMargins(0, 0, 0, 0);
+    auto* split = new QSplitter(Qt::Horizontal, &window);
+    column->addWidget(split);
+    split->setChildrenCollapsible(false);
+    split->setHandleWidth(0);
+    auto* list = new QWidget(split);
+    auto* book = new QWidget(split);
+    auto* settings = new QWidget(split);
+    auto* fit = new ColumnFit(split);
+    fit->setMinimum(list, 200);
+    fit->setMinimum(book, 300);
+    fit->setFloor(book, 180);
+    fit->setMinimum(settings, 260, 240, 160);
+    window.setMinimumSize(1, 1); // bounded by the screen, not by its columns
+    window.show();
+    enum class Way { stated, firm, least, alike };
+    const struct {
+        int room;
+        Way way;
+    } cases[] = {{800, Way::stated}, {640, Way::firm}, {560, Way::least}, {460, Way::least},
+                 {440, Way::alike},  {300, Way::alike}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.room);
+        window.resize(c.room, 100);
+        QApplication::processEvents();
+        const int l = list->minimumWidth(), b = book->minimumWidth(), s = settings->minimumWidth();
+        EXPECT_LE(l + b + s, c.room);
+        switch (c.way) {
+        case Way::stated: EXPECT_EQ(std::tuple(l, b, s), std::tuple(200, 300, 260)); break;
+        case Way::firm:
+            EXPECT_GE(s, 240);
+            EXPECT_GE(l, 150) << "three quarters";
+            EXPECT_GE(b, 225);
+            break;
+        case Way::least:
+            EXPECT_EQ(s, 160);
+            EXPECT_GE(l, 100) << "half";
+            EXPECT_GE(b, 180);
+            break;
+        case Way::alike:
+            // Keeping the wrapped settings would leave the book less than its floor.
+            EXPECT_NEAR(l / 200.0, s / 260.0, 0.01);
+            EXPECT_NEAR(b / 300.0, s / 260.0, 0.01);
+            EXPECT_LT(s, 160);
+            break;
+        }
+    }
+    // A hidden column takes no room: the others keep what they state.
+    settings->hide();
+    window.resize(500, 100);
+    QApplication::processEvents();
+    EXPECT_EQ(std::tuple(list->minimumWidth(), book->minimumWidth()), std::tuple(200, 300));
 }
 
 } // namespace
