@@ -17,6 +17,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace Lyricade {
 
 using namespace TunequillKit;
@@ -107,6 +109,13 @@ EntryRow::EntryRow(AppModel& model, int number, const SongEntry& entry, QWidget*
     setContextMenuPolicy(Qt::CustomContextMenu);
     connect(this, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& pos) { contextMenu()->exec(mapToGlobal(pos)); });
+}
+
+int EntryRow::leastWidth() const
+{
+    const QMargins margins = row_->contentsMargins();
+    const int texts = std::max(title_->minimumWidth(), choices_->sizeHint().width());
+    return margins.left() + number_->width() + row_->spacing() + texts + margins.right();
 }
 
 void EntryRow::resizeEvent(QResizeEvent* event)

@@ -63,6 +63,8 @@ public:
     // Whether the key and capo menus stand under the texts, as they do where
     // the row is too narrow for them beside (a small screen at large fonts).
     bool choicesUnder() const { return choicesUnder_; }
+    // The least width the row does with: its menus under its texts.
+    int leastWidth() const;
 
 signals:
     // The row's height changed with the place of its menus.

@@ -20,6 +20,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace Lyricade {
 
 using namespace TunequillKit;
@@ -123,6 +125,14 @@ QString BookView::footerText(int entries, int previewPages, bool booklet)
     else
         text += previewPages == 1 ? QStringLiteral("1 page") : QStringLiteral("%1 pages").arg(previewPages);
     return text;
+}
+
+int BookView::leastWidth() const
+{
+    int rows = 0;
+    for (int i = 0; i < list_->count(); ++i)
+        if (EntryRow* each = row(i)) rows = std::max(rows, each->leastWidth());
+    return rows + 2 * list_->frameWidth() + list_->verticalScrollBar()->sizeHint().width();
 }
 
 EntryRow* BookView::row(int index) const

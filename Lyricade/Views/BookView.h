@@ -36,6 +36,9 @@ public:
     QLineEdit* subtitleField() const { return subtitle_; }
     BookEntryList* list() const { return list_; }
     EntryRow* row(int index) const;
+    // The least width the book does with: its rows' menus under their
+    // texts and not squeezed, beside the list's scroll bar.
+    int leastWidth() const;
     EmptyStateOverlay* emptyState() const { return empty_; }
     QPushButton* addSongsButton() const { return addSongs_; }
     QLabel* footerLabel() const { return footer_; }

@@ -6,6 +6,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
+#include <iterator>
+#include <vector>
 
 namespace Lyricade {
 
@@ -25,9 +28,21 @@ ColumnFit::ColumnFit(QSplitter* splitter) : QObject(splitter), splitter_(splitte
     splitter_->installEventFilter(this);
 }
 
-void ColumnFit::setMinimum(QWidget* column, int width, int firm)
+void ColumnFit::setMinimum(QWidget* column, int width, int firm, int least)
 {
-    stated_[column] = {width, std::clamp(firm, 0, width)};
+    Stated& stated = stated_[column];
+    stated.width = width;
+    stated.firm = std::clamp(firm, 0, width);
+    stated.least = std::clamp(least, 0, stated.firm);
+    column->installEventFilter(this);
+    refit();
+}
+
+void ColumnFit::setFloor(QWidget* column, int width)
+{
+    Stated& stated = stated_[column];
+    if (stated.floor == width) return;
+    stated.floor = width;
     column->installEventFilter(this);
     refit();
 }
@@ -49,31 +64,50 @@ bool ColumnFit::eventFilter(QObject* watched, QEvent* event)
 
 void ColumnFit::refit()
 {
-    int stated = 0;
-    int firm = 0;
-    int visible = 0;
-    for (const auto& [column, width] : stated_)
-        if (!column->isHidden()) {
-            stated += width.width;
-            firm += width.firm;
-            ++visible;
-        }
+    std::vector<std::pair<QWidget*, Stated>> shown;
+    for (const auto& column : stated_)
+        if (!column.first->isHidden()) shown.push_back(column);
     // Before the first layout the splitter's width says nothing yet.
-    if (splitter_->width() <= 0 || visible == 0) return;
-    const int room = splitter_->width() - splitter_->handleWidth() * (visible - 1);
+    if (splitter_->width() <= 0 || shown.empty()) return;
+    const int room = splitter_->width() - splitter_->handleWidth() * (static_cast<int>(shown.size()) - 1);
     // The firm parts stay whole while the rest keeps three quarters of its
-    // minimums (below that the lists' own controls are squeezed), the rest
-    // giving way in proportion; in less room every column gives way alike.
-    const bool firmFits = room - firm >= 0.75 * (stated - firm);
-    const double keep = firmFits ? share(room - firm, stated - firm) : share(room, stated);
-    for (const auto& [column, width] : stated_) {
-        const int kept = firmFits ? width.firm : 0;
-        const int minimum = kept + static_cast<int>(std::floor((width.width - kept) * keep));
-        if (column->minimumWidth() != minimum) column->setMinimumWidth(minimum);
+    // minimums (below that the lists' own controls are squeezed); else the
+    // least widths stay whole while the rest keeps half (the lists then stand
+    // their controls under their texts); else every column gives way alike.
+    // A way that leaves a column less than its floor is passed over.
+    const std::function<Part(const Stated&)> ways[] = {
+        [](const Stated& s) { return Part{s.firm, s.width - s.firm}; },
+        [](const Stated& s) { return s.least > 0 ? Part{s.least, 0} : Part{0, s.width}; },
+        [](const Stated& s) { return Part{0, s.width}; },
+    };
+    const double enough[] = {0.75, 0.5, 0};
+    for (std::size_t way = 0; way < std::size(ways); ++way) {
+        const bool last = way + 1 == std::size(ways);
+        int kept = 0;
+        int giving = 0;
+        for (const auto& [column, width] : shown) {
+            const Part part = ways[way](width);
+            kept += part.kept;
+            giving += part.giving;
+        }
+        if (!last && room - kept < enough[way] * giving) continue;
+        const double keep = share(room - kept, giving);
+        std::vector<std::pair<QWidget*, int>> minimums;
+        bool floorsKept = true;
+        for (const auto& [column, width] : stated_) {
+            const Part part = ways[way](width);
+            minimums.emplace_back(column, part.kept + static_cast<int>(std::floor(part.giving * keep)));
+            if (!column->isHidden() && minimums.back().second < width.floor) floorsKept = false;
+        }
+        if (!last && !floorsKept) continue;
+        for (const auto& [column, minimum] : minimums)
+            if (column->minimumWidth() != minimum) column->setMinimumWidth(minimum);
+        return;
     }
 }
 
-RowFit::RowFit(QWidget* owner, QBoxLayout* row) : QObject(owner), owner_(owner), row_(row)
+RowFit::RowFit(QWidget* owner, QBoxLayout* row, bool stackable)
+    : QObject(owner), owner_(owner), row_(row), stackable_(stackable)
 {
     owner_->installEventFilter(this);
 }
@@ -90,11 +124,18 @@ void RowFit::refit()
     const QMargins margins = row_->contentsMargins();
     int across = margins.left() + margins.right();
     int items = 0;
+    int widest = 0;
     for (int i = 0; i < row_->count(); ++i) {
         QLayoutItem* item = row_->itemAt(i);
         if (item->isEmpty() || item->spacerItem()) continue;
         across += item->sizeHint().width();
+        widest = std::max(widest, item->minimumSize().width());
         ++items;
+    }
+    if (stackable_) {
+        // Set, it stands for the layout's minimum, which side by side is the sum.
+        const int least = widest + margins.left() + margins.right();
+        if (owner_->minimumWidth() != least) owner_->setMinimumWidth(least);
     }
     across += std::max(0, items - 1) * std::max(0, row_->spacing());
     const auto direction = across <= owner_->width() ? QBoxLayout::LeftToRight : QBoxLayout::TopToBottom;

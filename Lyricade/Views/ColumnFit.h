@@ -5,7 +5,10 @@
 // large fonts) every column gives way in proportion, so no column is pushed
 // over another or out of the window. A column's firm part (a form whose
 // values can't be cut) gives way only where the others would have to give
-// up more than a quarter of theirs to keep it.
+// up more than a quarter of theirs to keep it; then its least width (the
+// form with its rows wrapped) stays whole while the others keep half of theirs.
+// Neither is done where it would leave a column less than its floor (the
+// width below which its own controls are squeezed).
 // Hidden columns take no room.
 
 #include <QObject>
@@ -25,9 +28,12 @@ public:
     explicit ColumnFit(QSplitter* splitter);
 
     // The column's minimum where there is room for it; 0 lets it shrink
-    // freely. The first `firm` pixels of it give way last.
-    void setMinimum(QWidget* column, int width, int firm = 0);
+    // freely. The first `firm` pixels of it give way last, and where those
+    // don't fit, the column narrows to `least` (0: none) before giving way alike.
+    void setMinimum(QWidget* column, int width, int firm = 0, int least = 0);
     int statedMinimum(QWidget* column) const;
+    // The width below which the column's controls are squeezed; 0: none.
+    void setFloor(QWidget* column, int width);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -37,7 +43,11 @@ private:
 
     QSplitter* splitter_;
     struct Stated {
-        int width = 0, firm = 0;
+        int width = 0, firm = 0, least = 0, floor = 0;
+    };
+    // What a column keeps whole and what it gives way of, in one way of sharing.
+    struct Part {
+        int kept = 0, giving = 0;
     };
     std::map<QWidget*, Stated> stated_;
 };
@@ -48,7 +58,9 @@ class RowFit : public QObject {
     Q_OBJECT
 
 public:
-    RowFit(QWidget* owner, QBoxLayout* row);
+    // With `stackable`, the owner asks its column for no more width than the
+    // row needs stacked, so that a narrow column stacks it rather than scroll.
+    RowFit(QWidget* owner, QBoxLayout* row, bool stackable = false);
     // Lays the row out for the owner's width now (after items were shown or hidden).
     void refit();
 
@@ -58,6 +70,7 @@ protected:
 private:
     QWidget* owner_;
     QBoxLayout* row_;
+    bool stackable_;
 };
 
 } // namespace Lyricade

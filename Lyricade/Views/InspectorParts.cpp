@@ -1,5 +1,7 @@
 #include "Lyricade/Views/InspectorParts.h"
 
+#include "Lyricade/Views/ColumnFit.h"
+#include "Lyricade/Views/FocusRing.h"
 #include "Lyricade/Views/SegmentedChoice.h"
 
 #include <QAccessible>
@@ -10,10 +12,14 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QPainter>
+#include <QPushButton>
 #include <QSignalBlocker>
+#include <QStyleOptionComboBox>
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cmath>
 
 namespace Lyricade::InspectorParts {
@@ -39,6 +45,42 @@ private:
     QCheckBox* box_;
 };
 
+// A flat button whose text, in the link colour, wraps at its spaces.
+class WrappingLink : public QPushButton {
+public:
+    WrappingLink(const QString& text, QWidget* parent) : QPushButton(text, parent)
+    {
+        setFlat(true);
+        setCursor(Qt::PointingHandCursor);
+        QSizePolicy policy(QSizePolicy::Maximum, QSizePolicy::Preferred);
+        policy.setHeightForWidth(true);
+        setSizePolicy(policy);
+    }
+
+    QSize sizeHint() const override { return around(textIn(QWIDGETSIZE_MAX)); }
+    QSize minimumSizeHint() const override { return around({textIn(1).width(), fontMetrics().height()}); }
+    int heightForWidth(int width) const override { return around(textIn(width - 2 * inset)).height(); }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        painter.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::Link));
+        painter.drawText(rect().adjusted(inset, inset, -inset, -inset),
+                         Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap, text());
+    }
+
+private:
+    // Clear of the focus ring drawn along the edge.
+    static constexpr int inset = FocusRing::width + 2;
+
+    QSize textIn(int room) const
+    {
+        return fontMetrics().boundingRect(QRect(0, 0, std::max(1, room), 0), Qt::TextWordWrap, text()).size();
+    }
+    static QSize around(QSize text) { return text + QSize(2 * inset, 2 * inset); }
+};
+
 } // namespace
 
 QGroupBox* section(const QString& title, QWidget* parent, QVBoxLayout* into, int spacing)
@@ -62,12 +104,9 @@ QComboBox* picker(const QString& caption, QGroupBox* section, const QString& hel
     auto* row = new QVBoxLayout;
     row->setSpacing(2);
     auto* label = new QLabel(caption, section);
-    auto* combo = new QComboBox(section);
+    auto* combo = new WrappingPicker(section);
     combo->setAccessibleName(caption);
     combo->setToolTip(help);
-    // Never narrower than its longest choice: in a column too narrow for it,
-    // the form scrolls across rather than cutting the choice.
-    combo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     label->setBuddy(combo);
     row->addWidget(label);
     row->addWidget(combo);
@@ -113,19 +152,97 @@ void showChoices(QComboBox* combo, const QStringList& choices, int current)
 
 QButtonGroup* segments(const QString& caption, const QStringList& options, QGroupBox* section)
 {
-    auto* row = new QHBoxLayout;
-    row->addWidget(new QLabel(caption, section));
+    auto* holder = new QWidget(section);
+    auto* row = new QHBoxLayout(holder);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->addWidget(new QLabel(caption, holder));
     row->addStretch(1);
-    auto* choice = new SegmentedChoice(caption, section);
+    auto* choice = new SegmentedChoice(caption, holder);
     for (const QString& option : options) choice->addSegment(option);
-    row->addWidget(choice);
-    rows(section)->addLayout(row);
+    // At the row's end beside its caption, at its start under it.
+    row->addWidget(choice, 0, Qt::AlignLeft);
+    rows(section)->addWidget(holder);
+    new RowFit(holder, row, true);
     return choice->group();
+}
+
+QPushButton* link(const QString& text, QGroupBox* section)
+{
+    auto* button = new WrappingLink(text, section);
+    FocusRing::ringWhenFocused(button); // drawn as text, it has no ring of its own
+    rows(section)->addWidget(button, 0, Qt::AlignLeft);
+    return button;
 }
 
 } // namespace Lyricade::InspectorParts
 
 namespace Lyricade {
+
+WrappingPicker::WrappingPicker(QWidget* parent) : QComboBox(parent)
+{
+    // As wide as its longest choice where the column has room for it.
+    setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    // Taller by the lines its choice wraps onto (a fixed height would hold one).
+    QSizePolicy policy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+    policy.setHeightForWidth(true);
+    setSizePolicy(policy);
+}
+
+int WrappingPicker::textRoom(int width) const
+{
+    QStyleOptionComboBox option;
+    initStyleOption(&option);
+    option.rect = QRect(0, 0, width, sizeHint().height());
+    // Less the label's own inset (a pixel at each end).
+    return style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, this).width() - 2;
+}
+
+QString WrappingPicker::shown(QString choice)
+{
+    bool bracketed = false;
+    for (QChar& c : choice) {
+        if (c == u'(') bracketed = true;
+        else if (c == u')') bracketed = false;
+        else if (bracketed && c == u' ') c = QChar::Nbsp;
+    }
+    return choice;
+}
+
+QSize WrappingPicker::wrapped(const QString& choice, int room) const
+{
+    return fontMetrics().boundingRect(QRect(0, 0, room, 0), Qt::TextWordWrap, shown(choice)).size();
+}
+
+QSize WrappingPicker::minimumSizeHint() const
+{
+    const QSize whole = sizeHint();
+    // Laid out one piece a line, a text is as wide as its longest word.
+    int longest = 0;
+    for (int i = 0; i < count(); ++i)
+        longest = std::max(longest, wrapped(itemText(i), 1).width());
+    const int frame = whole.width() - textRoom(whole.width());
+    return {std::min(whole.width(), longest + frame), whole.height()};
+}
+
+int WrappingPicker::heightForWidth(int width) const
+{
+    const int room = std::max(1, textRoom(width));
+    const int line = fontMetrics().lineSpacing();
+    // As tall as the choice that wraps onto the most lines, so that choosing
+    // another does not move the rows below.
+    int tallest = line;
+    for (int i = 0; i < count(); ++i) tallest = std::max(tallest, wrapped(itemText(i), room).height());
+    const int lines = std::max(1, static_cast<int>(std::lround(tallest / double(line))));
+    return sizeHint().height() + (lines - 1) * line;
+}
+
+void WrappingPicker::initStyleOption(QStyleOptionComboBox* option) const
+{
+    QComboBox::initStyleOption(option);
+    // The style hands the label's alignment to the text it draws, wrapping too.
+    option->textAlignment = Qt::Alignment::fromInt(option->textAlignment.toInt() | Qt::TextWordWrap);
+    option->currentText = shown(option->currentText);
+}
 
 namespace {
 

@@ -1,18 +1,20 @@
 #pragma once
 
 // The rows the print-settings inspector is made of: titled sections, a
-// caption beside a picker, a check box whose caption wraps in the narrow
-// column, a segmented choice, and a slider that moves in whole points but can
-// stand between them.
+// caption over a picker, a check box whose caption wraps in the narrow
+// column, a segmented choice, a link, and a slider that moves in whole points
+// but can stand between them. In a column narrower than a row, its texts wrap
+// and its parts stack rather than being cut.
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QSlider>
 #include <QWidget>
 
 class QButtonGroup;
-class QComboBox;
 class QGroupBox;
 class QLabel;
+class QPushButton;
 class QVBoxLayout;
 
 namespace Lyricade::InspectorParts {
@@ -36,12 +38,43 @@ void showChoices(QComboBox* combo, const QStringList& choices, int current);
 // The caption a picker or toggle row shows for `control`; null for none.
 QLabel* captionOf(QWidget* control);
 
-// Buttons side by side, one checked, ids 0, 1, …: a segmented control.
+// Buttons side by side, one checked, ids 0, 1, …: a segmented control,
+// under its caption where the column is too narrow for both side by side.
 QButtonGroup* segments(const QString& caption, const QStringList& options, QGroupBox* section);
+
+// A flat button drawn as a link, a row of `section`, its text wrapping in a
+// narrow column.
+QPushButton* link(const QString& text, QGroupBox* section);
 
 } // namespace Lyricade::InspectorParts
 
 namespace Lyricade {
+
+// A picker as wide as its longest choice where there is room, whose shown
+// choice wraps at its spaces in a narrower column, the box growing taller:
+// no choice is cut, and the column needs no more than the choices' longest
+// word or bracketed measure.
+class WrappingPicker : public QComboBox {
+    Q_OBJECT
+
+public:
+    explicit WrappingPicker(QWidget* parent = nullptr);
+
+    QSize minimumSizeHint() const override;
+    int heightForWidth(int width) const override;
+
+protected:
+    void initStyleOption(QStyleOptionComboBox* option) const override;
+
+private:
+    // The room the shown choice has in a box `width` pixels wide.
+    int textRoom(int width) const;
+    // A choice as drawn: what stands in brackets (a measure, 8.5 × 11 in) is
+    // not split across lines.
+    static QString shown(QString choice);
+    // The size of `choice` shown wrapped in `room` pixels.
+    QSize wrapped(const QString& choice, int room) const;
+};
 
 // A slider over a range of points that steps in whole points yet shows a
 // fractional size where it stands (18.5 sits between 18 and 19).

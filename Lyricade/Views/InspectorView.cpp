@@ -3,7 +3,6 @@
 #include "Lyricade/AppModel.h"
 #include "Lyricade/Views/DesktopAccessible.h"
 #include "Lyricade/Views/DetailParts.h"
-#include "Lyricade/Views/FocusRing.h"
 #include "Lyricade/Views/FontRoles.h"
 #include "Lyricade/Views/InspectorParts.h"
 #include "Lyricade/Views/InspectorPresets.h"
@@ -88,7 +87,7 @@ InspectorView::InspectorView(AppModel& model, QWidget* parent) : QScrollArea(par
     setFrameShape(QFrame::NoFrame);
     // Its controls take the focus and scroll themselves into view; the area needs none.
     setFocusPolicy(Qt::NoFocus);
-    // Large fonts in a narrow column: the form scrolls across rather than cutting its controls.
+    // Narrower than even its least width, the form scrolls across rather than cutting its controls.
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     form_ = new QWidget(this);
     auto* column = new QVBoxLayout(form_);
@@ -117,14 +116,21 @@ int InspectorView::neededWidth() const
     return form_->sizeHint().width() + verticalScrollBar()->sizeHint().width() + 2 * frameWidth();
 }
 
+int InspectorView::leastWidth() const
+{
+    return form_->minimumSizeHint().width() + verticalScrollBar()->sizeHint().width() + 2 * frameWidth();
+}
+
 bool InspectorView::eventFilter(QObject* watched, QEvent* event)
 {
     // The form's width is known once its fonts are set and its choices filled:
     // it says so by asking for a new layout.
     if (watched == form_ && (event->type() == QEvent::LayoutRequest || event->type() == QEvent::Show)) {
         const int needed = neededWidth();
-        if (needed != neededWidth_) {
+        const int least = leastWidth();
+        if (needed != neededWidth_ || least != leastWidth_) {
             neededWidth_ = needed;
+            leastWidth_ = least;
             emit neededWidthChanged();
         }
     }
@@ -261,13 +267,8 @@ void InspectorView::buildLicensing(QVBoxLayout* into)
 {
     auto* box = section(QString(), form_, into);
     sections_.push_back(box);
-    licensing_ = new QPushButton(QStringLiteral("About Song Licensing…"), box);
-    licensing_->setFlat(true);
-    licensing_->setCursor(Qt::PointingHandCursor);
-    licensing_->setStyleSheet(QStringLiteral("QPushButton { color: palette(link); text-align: left; border: none; }"));
-    FocusRing::ringWhenFocused(licensing_); // its style sheet draws it, with no ring of its own
+    licensing_ = link(QStringLiteral("About Song Licensing…"), box);
     connect(licensing_, &QPushButton::clicked, this, [this] { model_.setLicensingShown(true); });
-    rows(box)->addWidget(licensing_, 0, Qt::AlignLeft);
     auto* note = new QLabel(QStringLiteral("Lyrics belong to their writers and publishers. Churches and groups usually "
                                            "need a license (for example CCLI) to print copyrighted songs."),
                             box);

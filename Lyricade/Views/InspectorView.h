@@ -42,8 +42,12 @@ public:
     // The width the form needs beside its scroll bar: its widest picker shows
     // its longest choice whole, and its captions wrap within it.
     int neededWidth() const;
+    // The least width it does with, its choices and captions wrapped to their
+    // longest words and its rows stacked.
+    int leastWidth() const;
 
 signals:
+    // The needed or the least width changed (fonts set, choices filled).
     void neededWidthChanged();
 
 public:
@@ -88,6 +92,7 @@ private:
     AppModel& model_;
     QWidget* form_;
     int neededWidth_ = 0;
+    int leastWidth_ = 0;
     std::vector<QGroupBox*> sections_;
     std::vector<PresetOption> presets_;
     QWidget* presetRow_ = nullptr;

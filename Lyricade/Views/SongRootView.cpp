@@ -233,16 +233,19 @@ void SongRootView::refreshColumns()
     orderTabs({content_, detailHolder_, inspector_});
     // The editor's two columns stand in the detail column side by side.
     fit_->setMinimum(detailHolder_, kind == Detail::song ? SongEditorView::minimumWidth() : previewMinimum);
+    // The settings beside a book are not widened at its rows' expense.
+    fit_->setFloor(content_, book ? bookView_->leastWidth() : 0);
 }
 
 void SongRootView::fitInspector()
 {
     // In a narrow window the other columns give way before the settings'
-    // own width, so no caption or value is cut at the column's edge or
-    // reached only by scrolling across.
+    // own width, and in a narrower one the settings wrap their rows, so no
+    // caption or value is cut at the column's edge or reached only by
+    // scrolling across.
     const int needed = inspector_->neededWidth();
     inspector_->setMaximumWidth(std::max(inspectorWidth.maximum, needed));
-    fit_->setMinimum(inspector_, std::max(inspectorWidth.minimum, needed), needed);
+    fit_->setMinimum(inspector_, std::max(inspectorWidth.minimum, needed), needed, inspector_->leastWidth());
 }
 
 void SongRootView::refreshInspector()

@@ -145,8 +145,10 @@ std::string misfits(QWidget& window)
         QString why = unreachable(w, &window);
         // Squeezed below its smallest size, its text or frame is cut (a fixed size is chosen).
         const QSize least = w->minimumSizeHint();
+        // One whose text wraps needs the height of its lines at its width.
+        const int tall = w->hasHeightForWidth() ? w->heightForWidth(w->width()) : least.height();
         if (why.isEmpty() && w->minimumSize() != w->maximumSize() &&
-            (w->width() < least.width() || w->height() < least.height()))
+            (w->width() < least.width() || w->height() < std::max(least.height(), tall)))
             why = QStringLiteral("squeezed to %1x%2").arg(w->width()).arg(w->height());
         if (!why.isEmpty())
             found << QStringLiteral("%1 \"%2\" %3").arg(w->metaObject()->className(),
@@ -375,6 +377,9 @@ TEST_F(ScreenFitChild, BothModesAtTheWindowsMinimum)
     EXPECT_EQ(outside(root.detail(), root.splitter(), "preview"), "");
     EXPECT_EQ(outside(root.inspector(), root.splitter(), "print settings"), "");
     EXPECT_TRUE(root.inspector()->isVisible());
+    // Narrow, the settings wrap and stack their rows rather than scroll across.
+    EXPECT_FALSE(root.inspector()->horizontalScrollBar()->isVisibleTo(root.inspector()));
+    EXPECT_LE(root.inspector()->form()->width(), root.inspector()->viewport()->width());
 }
 
 TEST_F(ScreenFitChild, TheWelcomeSheetFitsTheScreenAndScrollsToItsButtons)

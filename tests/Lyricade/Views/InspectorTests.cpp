@@ -8,6 +8,7 @@
 #include "Lyricade/Views/InspectorPresets.h"
 #include "Lyricade/Views/InspectorView.h"
 #include "Lyricade/Views/PreviewArea.h"
+#include "tests/HangGuardQt.h"
 
 #include <QAccessible>
 #include <QAbstractButton>
@@ -18,6 +19,8 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalSpy>
+#include <QStyle>
+#include <QStyleOptionComboBox>
 #include <QTest>
 #include <QWheelEvent>
 
@@ -261,14 +264,36 @@ TEST_F(InspectorTest, PickersShowTheirLongestChoiceWholeAtLargeFontsAndTheLeastW
     bookModel(bookLibrary(2));
     const LargeFonts large; // as they are when the window is made
     auto& v = inspector();
-    v.resize(260, 600);
-    QApplication::processEvents();
-    for (QComboBox* combo : {v.pageSizePicker(), v.typefacePicker(), v.spellingPicker(), v.flowPicker()}) {
-        int longest = 0;
-        for (const QString& text : items(combo)) longest = std::max(longest, combo->fontMetrics().horizontalAdvance(text));
-        SCOPED_TRACE(combo->accessibleName().toStdString());
-        EXPECT_GE(combo->sizeHint().width(), longest);
-        EXPECT_GE(combo->width(), combo->sizeHint().width());
+    // With room, each picker is as wide as its longest choice, on one line;
+    // in the form's least width its choices wrap in a taller box, none cut
+    // and none scrolled to.
+    for (const bool room : {true, false}) {
+        SCOPED_TRACE(room ? "with room" : "at the least width");
+        v.resize(room ? v.neededWidth() : v.leastWidth(), 600);
+        ASSERT_TRUE(HangGuard::settled(&v));
+        EXPECT_FALSE(v.horizontalScrollBar()->isVisible());
+        for (QComboBox* combo : {v.pageSizePicker(), v.typefacePicker(), v.spellingPicker(), v.flowPicker()}) {
+            SCOPED_TRACE(combo->accessibleName().toStdString());
+            QStyleOptionComboBox option;
+            option.initFrom(combo);
+            const QRect field =
+                combo->style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, combo);
+            for (const QString& text : items(combo)) {
+                // A measure in brackets (8.5 × 11 in) is not split across lines.
+                QString unsplit = text;
+                const qsizetype open = unsplit.indexOf('(');
+                if (open >= 0) unsplit = unsplit.left(open) + unsplit.mid(open).replace(' ', QChar::Nbsp);
+                const QRect shown =
+                    combo->fontMetrics().boundingRect(QRect(0, 0, field.width(), 0), Qt::TextWordWrap, unsplit);
+                EXPECT_LE(shown.width(), field.width()) << text.toStdString();
+                EXPECT_LE(shown.height(), field.height()) << text.toStdString();
+            }
+            if (room) {
+                EXPECT_GE(combo->width(), combo->sizeHint().width());
+                EXPECT_EQ(combo->height(), combo->sizeHint().height());
+            }
+        }
+        if (!room) EXPECT_GT(v.pageSizePicker()->height(), v.pageSizePicker()->sizeHint().height()) << "wrapped";
     }
 }
 

@@ -6,7 +6,9 @@
 
 #include "Lyricade/SongController.h"
 #include "Lyricade/Views/AddSongsSheet.h"
+#include "Lyricade/Views/BookEntryRow.h"
 #include "Lyricade/Views/BookView.h"
+#include "Lyricade/Views/ColumnFit.h"
 #include "Lyricade/Views/DetailParts.h"
 #include "Lyricade/Views/InspectorView.h"
 #include "Lyricade/Views/LicensingSheet.h"
@@ -29,9 +31,13 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSplitter>
 #include <QScrollBar>
 #include <QTest>
 #include <QToolBar>
+#include <QVBoxLayout>
+
+#include <tuple>
 
 namespace LyricadeTest {
 namespace {
@@ -186,25 +192,49 @@ TEST_F(SongRootTest, ThePrintSettingsKeepTheirWidthWhileTheOtherColumnsCanGiveWa
 {
     bookModel(bookLibrary(2));
     model->setShowInspector(true);
-    const LargeFonts large;
-    auto& r = root();
-    auto* inspector = static_cast<InspectorView*>(r.inspector());
-    r.setMinimumSize(1, 1); // as in the main window, which the screen bounds
     // A window with room for the settings beside three quarters of the other
-    // columns (150 % fonts on a 1366-pixel screen, and wider): the
-    // settings whole, no scrolling across. At 200 % there is no room for
-    // every column's words, and all give way alike rather than squeeze the
-    // book's own pop-ups.
+    // columns (150 % fonts on a 1366-pixel screen, and wider): the settings
+    // whole. Narrower (200 % on 1366- and 1280-pixel screens: windows of 683
+    // and 640 pixels at the desktop's font) they wrap and stack their rows
+    // while the other columns keep half of theirs, the book's own pop-ups
+    // unsqueezed; only narrower still all give way alike.
+    enum class Settings { whole, wrapped, scrolled };
     const struct {
+        double fonts;
         int width;
-        bool whole;
-    } cases[] = {{1360, true}, {1100, true}, {700, false}};
+        Settings settings;
+    } cases[] = {{1.5, 1360, Settings::whole},  {1.5, 1100, Settings::whole},   {1, 683, Settings::wrapped},
+                 {1, 640, Settings::wrapped},   {1.5, 720, Settings::wrapped},  {1.5, 640, Settings::scrolled},
+                 {1.5, 500, Settings::scrolled}};
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.width);
+        SCOPED_TRACE(testing::Message() << c.width << " at fonts ×" << c.fonts);
+        const LargeFonts fonts(c.fonts);
+        root_.reset(); // made at these fonts, as the window is
+        auto& r = root();
+        auto* inspector = static_cast<InspectorView*>(r.inspector());
+        r.setMinimumSize(1, 1); // as in the main window, which the screen bounds
         r.resize(c.width, 700);
         ASSERT_TRUE(HangGuard::settled(&r));
-        EXPECT_EQ(inspector->horizontalScrollBar()->isVisible(), !c.whole);
-        if (!c.whole) EXPECT_LT(inspector->width(), inspector->neededWidth());
+        const int width = inspector->width();
+        EXPECT_EQ(inspector->horizontalScrollBar()->isVisible(), c.settings == Settings::scrolled);
+        switch (c.settings) {
+        case Settings::whole: EXPECT_GE(width, inspector->neededWidth()); break;
+        case Settings::wrapped:
+            EXPECT_LT(width, inspector->neededWidth());
+            EXPECT_GE(width, inspector->leastWidth());
+            EXPECT_LE(inspector->form()->width(), inspector->viewport()->width());
+            break;
+        case Settings::scrolled: EXPECT_LT(width, inspector->leastWidth()); break;
+        }
+        if (c.settings == Settings::scrolled) continue;
+        int menus = 0;
+        for (auto* row : r.content()->findChildren<EntryRow*>())
+            for (QWidget* menu : {static_cast<QWidget*>(row->keyButton()), static_cast<QWidget*>(row->capoButton())})
+                if (menu && menu->isVisibleTo(&r)) {
+                    ++menus;
+                    EXPECT_GE(menu->width(), menu->minimumSizeHint().width()) << menu->accessibleName().toStdString();
+                }
+        EXPECT_GT(menus, 0);
     }
 }
 
@@ -384,6 +414,67 @@ TEST(SongbookPaneHost, ShowsTheControllersModelAndItsTitle)
     controller.model().setSelection(SidebarItem::book(controller.model().library().books.front().id));
     EXPECT_EQ(pane.windowTitle(), "Camp");
     EXPECT_TRUE(qobject_cast<PreviewArea*>(pane.root()->detail()));
+}
+
+// Three columns as the songbook screen states them: a list (200), a book
+// (300) whose rows need 180 (its floor), and settings that want 260, need 240
+// side by side (firm) and do with 160 wrapped (least).
+TEST(ColumnFitTest, TheSettingsWrapWhereTheOthersCanGiveWayAndNeverBelowAFloor)
+{
+    QWidget window;
+    auto* column = new QVBoxLayout(&window);
+    column->setContentsMargins(0, 0, 0, 0);
+    auto* split = new QSplitter(Qt::Horizontal, &window);
+    column->addWidget(split);
+    split->setChildrenCollapsible(false);
+    split->setHandleWidth(0);
+    auto* list = new QWidget(split);
+    auto* book = new QWidget(split);
+    auto* settings = new QWidget(split);
+    auto* fit = new ColumnFit(split);
+    fit->setMinimum(list, 200);
+    fit->setMinimum(book, 300);
+    fit->setFloor(book, 180);
+    fit->setMinimum(settings, 260, 240, 160);
+    window.setMinimumSize(1, 1); // bounded by the screen, not by its columns
+    window.show();
+    enum class Way { stated, firm, least, alike };
+    const struct {
+        int room;
+        Way way;
+    } cases[] = {{800, Way::stated}, {640, Way::firm}, {560, Way::least}, {460, Way::least},
+                 {440, Way::alike},  {300, Way::alike}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.room);
+        window.resize(c.room, 100);
+        QApplication::processEvents();
+        const int l = list->minimumWidth(), b = book->minimumWidth(), s = settings->minimumWidth();
+        EXPECT_LE(l + b + s, c.room);
+        switch (c.way) {
+        case Way::stated: EXPECT_EQ(std::tuple(l, b, s), std::tuple(200, 300, 260)); break;
+        case Way::firm:
+            EXPECT_GE(s, 240);
+            EXPECT_GE(l, 150) << "three quarters";
+            EXPECT_GE(b, 225);
+            break;
+        case Way::least:
+            EXPECT_EQ(s, 160);
+            EXPECT_GE(l, 100) << "half";
+            EXPECT_GE(b, 180);
+            break;
+        case Way::alike:
+            // Keeping the wrapped settings would leave the book less than its floor.
+            EXPECT_NEAR(l / 200.0, s / 260.0, 0.01);
+            EXPECT_NEAR(b / 300.0, s / 260.0, 0.01);
+            EXPECT_LT(s, 160);
+            break;
+        }
+    }
+    // A hidden column takes no room: the others keep what they state.
+    settings->hide();
+    window.resize(500, 100);
+    QApplication::processEvents();
+    EXPECT_EQ(std::tuple(list->minimumWidth(), book->minimumWidth()), std::tuple(200, 300));
 }
 
 } // namespace
