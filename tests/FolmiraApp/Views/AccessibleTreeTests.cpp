@@ -258,9 +258,10 @@ TEST_F(AccessibleTreeTest, AKeyOrCapoPickedFromTheKeyboardIsTheOnlyThingSaid)
         QObject* object = about ? about->object() : nullptr;
         const bool says = event.type == QAccessible::NameChanged || event.type == QAccessible::DescriptionChanged ||
                           event.type == QAccessible::ValueChanged;
-        if (object && object->isWidgetType() && says)
+        if (object && object->isWidgetType() && says) {
             EXPECT_TRUE(static_cast<QWidget*>(object)->isVisible())
                 << "hidden, yet heard: " << std::hex << event.type << " " << event.text.toStdString();
+        }
     }
 
     // A song added to the book from the song list: the sidebar's count changes where it stands, and the

@@ -216,7 +216,9 @@ TEST(PdfWorkerBoundary, ALongDocumentIsOpenedOnceAndItsPagesReadByAChildOrTwo)
         EXPECT_EQ(workers.size(), 1u) << pages << " pages: one opening";
         // The sanitizer's allocator holds on to what Poppler frees, so its
         // children grow past the replacement mark on their own.
-        if (!HangGuard::sanitized && !HangGuard::threadSanitized) EXPECT_LE(children, 2u) << pages << " pages";
+        if (!HangGuard::sanitized && !HangGuard::threadSanitized) {
+            EXPECT_LE(children, 2u) << pages << " pages";
+        }
     }
 }
 

@@ -293,7 +293,9 @@ TEST_F(InspectorTest, PickersShowTheirLongestChoiceWholeAtLargeFontsAndTheLeastW
                 EXPECT_EQ(combo->height(), combo->sizeHint().height());
             }
         }
-        if (!room) EXPECT_GT(v.pageSizePicker()->height(), v.pageSizePicker()->sizeHint().height()) << "wrapped";
+        if (!room) {
+            EXPECT_GT(v.pageSizePicker()->height(), v.pageSizePicker()->sizeHint().height()) << "wrapped";
+        }
     }
 }
 
