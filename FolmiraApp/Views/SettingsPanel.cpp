@@ -58,7 +58,7 @@ SettingsPanel::SettingsPanel(AppModel& model, QWidget* parent) : QScrollArea(par
     sections->setSpacing(14);
 
     auto* presetBox = section(QStringLiteral("Preset"), form, sections);
-    preset_ = new QComboBox(presetBox);
+    preset_ = new Lyricade::WrappingPicker(presetBox); // wraps, as the other pickers do, in a narrow column
     preset_->setAccessibleName(QStringLiteral("Preset"));
     InspectorParts::rows(presetBox)->addWidget(preset_);
     presetDetail_ = new QLabel(presetBox);
@@ -125,11 +125,13 @@ SettingsPanel::SettingsPanel(AppModel& model, QWidget* parent) : QScrollArea(par
 
     auto* buttons = new QVBoxLayout;
     buttons->setSpacing(8);
-    export_ = new QPushButton(themeIcon("document-save-as", QStyle::SP_DialogSaveButton),
-                              QStringLiteral("Export Large-Print PDF…"), form);
+    // Their words wrap rather than widen the column at large fonts.
+    export_ = new Lyricade::WrappingButton(themeIcon("document-save-as", QStyle::SP_DialogSaveButton),
+                                           QStringLiteral("Export Large-Print PDF…"), form);
     export_->setMinimumHeight(34);
     export_->setDefault(true);
-    print_ = new QPushButton(themeIcon("document-print", QStyle::SP_FileDialogListView), QStringLiteral("Print…"), form);
+    print_ = new Lyricade::WrappingButton(themeIcon("document-print", QStyle::SP_FileDialogListView),
+                                          QStringLiteral("Print…"), form);
     print_->setMinimumHeight(34);
     connect(export_, &QPushButton::clicked, &model_, &AppModel::exportPDF);
     connect(print_, &QPushButton::clicked, &model_, &AppModel::printCopy);

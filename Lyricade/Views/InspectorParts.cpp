@@ -15,6 +15,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <QStyleOptionButton>
 #include <QStyleOptionComboBox>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -234,6 +235,62 @@ int WrappingPicker::heightForWidth(int width) const
     for (int i = 0; i < count(); ++i) tallest = std::max(tallest, wrapped(itemText(i), room).height());
     const int lines = std::max(1, static_cast<int>(std::lround(tallest / double(line))));
     return sizeHint().height() + (lines - 1) * line;
+}
+
+WrappingButton::WrappingButton(const QIcon& icon, const QString& text, QWidget* parent)
+    : QPushButton(icon, text, parent)
+{
+    QSizePolicy policy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+    policy.setHeightForWidth(true);
+    setSizePolicy(policy);
+}
+
+int WrappingButton::aroundText() const
+{
+    return QPushButton::sizeHint().width() - fontMetrics().horizontalAdvance(text());
+}
+
+QSize WrappingButton::wrapped(int room) const
+{
+    return fontMetrics().boundingRect(QRect(0, 0, std::max(1, room), 0), Qt::TextWordWrap, text()).size();
+}
+
+QSize WrappingButton::minimumSizeHint() const
+{
+    const QSize whole = QPushButton::sizeHint();
+    return {std::min(whole.width(), aroundText() + wrapped(1).width()), std::max(whole.height(), minimumHeight())};
+}
+
+int WrappingButton::heightForWidth(int width) const
+{
+    const int oneLine = std::max(QPushButton::sizeHint().height(), minimumHeight());
+    if (width >= QPushButton::sizeHint().width()) return oneLine;
+    const int line = fontMetrics().lineSpacing();
+    const int lines = std::max(1, static_cast<int>(std::lround(wrapped(width - aroundText()).height() / double(line))));
+    return oneLine + (lines - 1) * line;
+}
+
+void WrappingButton::paintEvent(QPaintEvent* event)
+{
+    if (width() >= QPushButton::sizeHint().width()) return QPushButton::paintEvent(event);
+    // The style draws the button without its label (its frame, its focus),
+    // then the icon and the words wrapped beside it.
+    QStyleOptionButton option;
+    initStyleOption(&option);
+    option.text.clear();
+    option.icon = {};
+    QPainter painter(this);
+    style()->drawControl(QStyle::CE_PushButton, &option, &painter, this);
+    const QRect inside = style()->subElementRect(QStyle::SE_PushButtonContents, &option, this);
+    const int gap = icon().isNull() ? 0 : iconSize().width() + 4;
+    const QSize words = wrapped(width() - aroundText());
+    const int left = inside.left() + std::max(0, (inside.width() - gap - words.width()) / 2);
+    if (!icon().isNull())
+        icon().paint(&painter, QRect(left, inside.center().y() - iconSize().height() / 2, iconSize().width(),
+                                     iconSize().height()),
+                     Qt::AlignCenter, isEnabled() ? QIcon::Normal : QIcon::Disabled);
+    style()->drawItemText(&painter, QRect(left + gap, inside.top(), words.width(), inside.height()),
+                          Qt::AlignCenter | Qt::TextWordWrap, palette(), isEnabled(), text(), QPalette::ButtonText);
 }
 
 void WrappingPicker::initStyleOption(QStyleOptionComboBox* option) const

@@ -8,13 +8,13 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QPushButton>
 #include <QSlider>
 #include <QWidget>
 
 class QButtonGroup;
 class QGroupBox;
 class QLabel;
-class QPushButton;
 class QVBoxLayout;
 
 namespace Lyricade::InspectorParts {
@@ -74,6 +74,25 @@ private:
     static QString shown(QString choice);
     // The size of `choice` shown wrapped in `room` pixels.
     QSize wrapped(const QString& choice, int room) const;
+};
+
+// A push button as wide as its text where there is room, whose words wrap
+// in a narrower column, the button growing taller: its column needs no more
+// than its icon and longest word.
+class WrappingButton : public QPushButton {
+public:
+    WrappingButton(const QIcon& icon, const QString& text, QWidget* parent = nullptr);
+
+    QSize minimumSizeHint() const override;
+    int heightForWidth(int width) const override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    // What the button needs beside its text (frame, padding, icon).
+    int aroundText() const;
+    QSize wrapped(int room) const;
 };
 
 // A slider over a range of points that steps in whole points yet shows a
