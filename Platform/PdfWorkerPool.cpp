@@ -57,24 +57,30 @@ PdfWorkerPool::~PdfWorkerPool()
 PdfWorkerPool::Lease PdfWorkerPool::take(const CancelFlag* cancel)
 {
     std::unique_lock lock(mutex_);
+    const std::uint64_t ticket = nextTicket_++;
+    queue_.push_back(ticket);
+    ++waiting_;
+    Lease lease;
     while (!cancel || !cancel->cancelled()) {
-        Lease lease;
-        if (!idle_.empty()) {
-            lease.worker_ = std::move(idle_.back());
-            idle_.pop_back();
-        } else if (opener_ && !opener_->opened()) {
-            lease.worker_ = std::move(opener_);
-            lease.opener_ = true;
-        } else if (opener_ && made_ < fitting(4)) {
-            lease.worker_ = copyOfOpener(lock);
-        } else {
-            changed_.wait_for(lock, waitStep);
-            continue;
+        if (queue_.front() == ticket) {
+            if (!idle_.empty()) {
+                lease.worker_ = std::move(idle_.back());
+                idle_.pop_back();
+            } else if (opener_ && !opener_->opened()) {
+                lease.worker_ = std::move(opener_);
+                lease.opener_ = true;
+            } else if (opener_ && made_ < fitting(4)) {
+                lease.worker_ = copyOfOpener(lock);
+            }
+            if (lease.worker_) break;
         }
-        lease.pool_ = shared_from_this();
-        return lease;
+        changed_.wait_for(lock, waitStep);
     }
-    return {};
+    std::erase(queue_, ticket);
+    --waiting_;
+    changed_.notify_all();
+    if (lease.worker_) lease.pool_ = shared_from_this();
+    return lease;
 }
 
 std::unique_ptr<PdfWorker> PdfWorkerPool::copyOfOpener(std::unique_lock<std::mutex>& lock)

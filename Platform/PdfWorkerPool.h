@@ -12,7 +12,10 @@
 #include "Platform/Cancel.h"
 #include "Platform/PdfWorker.h"
 
+#include <atomic>
 #include <condition_variable>
+#include <cstdint>
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -51,9 +54,13 @@ public:
 
     // While the document is not opened: the first worker, for the request
     // that opens it (the others wait for that one). Then an idle worker, else
-    // a new copy while the budget holds another, else the next given back.
-    // An empty lease once `cancel` (may be null) is set.
+    // a new copy while the budget holds another, else the next given back,
+    // in the order asked. An empty lease once `cancel` (may be null) is set.
     Lease take(const CancelFlag* cancel);
+    // Whether someone waits for a worker: one who holds a worker for long
+    // (a reading) gives it back between its requests, so that a view's
+    // drawing is not held up until the reading ends.
+    bool wanted() const { return waiting_.load() > 0; }
     // How many workers of this document the budget holds at once: 1 to `wanted`.
     int fitting(int wanted) const;
 
@@ -70,6 +77,9 @@ private:
     std::unique_ptr<PdfWorker> opener_; // null while in use
     std::vector<std::unique_ptr<PdfWorker>> idle_;
     int made_ = 0; // copies made and not ended, idle or at work
+    std::deque<std::uint64_t> queue_; // the tickets of those waiting, first asked first
+    std::uint64_t nextTicket_ = 0;
+    std::atomic<int> waiting_{0};
 };
 
 } // namespace Platform

@@ -98,6 +98,9 @@ PageSource::~PageSource() = default;
 PdfWorker::Reply PageSource::ask(Slot& slot, WorkerRequest request, const Bytes& payload, std::size_t largestReply,
                                  double cpuSeconds)
 {
+    // A view waiting for one of the document's workers (the original's
+    // tiles) gets this one between two pages, not once every page is read.
+    if (slot.lease && pool_->wanted()) slot.lease = {};
     if (!slot.lease) slot.lease = pool_->take(cancel_);
     if (!slot.lease) throw Cancelled();
     auto reply =

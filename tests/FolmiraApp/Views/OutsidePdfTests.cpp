@@ -6,8 +6,10 @@
 
 #include "FolmiraApp/Views/Panes.h"
 #include "FolmiraKit/PDF/PDFReader.h"
+#include "FolmiraKit/PDF/PageReading.h"
 #include "PdfView/OutsidePdf.h"
 #include "PdfView/Widgets/PdfPagesView.h"
+#include "PdfView/Widgets/WorkerDrawing.h"
 #include "Platform/PdfWorkerPages.h"
 #include "Platform/PdfWorkerSocket.h"
 #include "tests/HangGuardQt.h"
@@ -16,8 +18,10 @@
 
 #include <poppler-qt6.h>
 
+#include <atomic>
 #include <cmath>
 #include <fstream>
+#include <future>
 #include <limits>
 #include <set>
 #include <mutex>
@@ -246,6 +250,34 @@ TEST(OutsidePdfTest, TheReaderAndThePaneOpenTheDocumentOnceAndReadWithCopiesOfIt
     const auto other = PdfView::openOutside(bytes, {1, 64 << 20}, nullptr);
     ASSERT_TRUE(other);
     EXPECT_NE(other->pool, outside->pool);
+}
+
+TEST(OutsidePdfTest, TheOriginalsTilesAreDrawnWhileTheReaderHoldsEveryWorkerOfTheDocument)
+{
+    const auto bytes = letterPdf(1500);
+    const auto outside = PdfView::openOutside(bytes, {}, nullptr);
+    ASSERT_TRUE(outside);
+    std::atomic<int> pagesAsked{0};
+    Platform::PdfWorker::setBeforeSend([&](pid_t, std::uint8_t tag) {
+        pagesAsked += tag == static_cast<std::uint8_t>(FolmiraKit::PDFReader::WorkerRequest::readPage);
+    });
+    std::atomic<bool> read{false};
+    auto reading = std::async(std::launch::async, [&] {
+        const auto document = FolmiraKit::PDFReader::read(bytes, "Letters", 4);
+        read = true;
+        return document.blocks.size();
+    });
+    // Under way with as many workers as the budget holds: a tile asked for
+    // now is drawn between two of its pages, not after the last.
+    EXPECT_TRUE(HangGuard::waitFor([&] { return pagesAsked >= 20; }));
+    PdfView::WorkerDrawing drawing(*outside, {});
+    const Platform::CancelFlag stop;
+    const QImage tile = drawing.draw({0, 612, {0, 0}, QRect(0, 0, 256, 256), 72}, stop);
+    const bool drawnWhileReading = !read;
+    EXPECT_FALSE(tile.isNull());
+    EXPECT_TRUE(drawnWhileReading) << "the tile waited for the whole reading";
+    EXPECT_GT(reading.get(), 0u);
+    Platform::PdfWorker::setBeforeSend({});
 }
 
 TEST(OutsidePdfTest, AWorkerThatLiesOrIsMissingOpensNothingAndNothingIsDrawnHere)
