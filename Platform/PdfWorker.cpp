@@ -95,18 +95,7 @@ bool sendDocument(const PdfWorkerProcess::Process& process, int documentFd, cons
     WireWriter limitsMessage;
     limitsMessage.i64(milliseconds(limits.cpuSeconds));
     limitsMessage.i64(limits.memoryBytes);
-    Bytes bytes = limitsMessage.take();
-    PdfWorkerSocket::OneFdMessage message(bytes.data(), bytes.size());
-    msghdr& header = message.header;
-    cmsghdr* fdPart = CMSG_FIRSTHDR(&header);
-    fdPart->cmsg_level = SOL_SOCKET;
-    fdPart->cmsg_type = SCM_RIGHTS;
-    fdPart->cmsg_len = CMSG_LEN(sizeof(int));
-    std::memcpy(CMSG_DATA(fdPart), &documentFd, sizeof(int));
-    ssize_t sent;
-    do sent = sendmsg(process.socket, &header, MSG_NOSIGNAL);
-    while (sent < 0 && errno == EINTR);
-    return sent == static_cast<ssize_t>(bytes.size());
+    return PdfWorkerSocket::sendWithFd(process.socket, limitsMessage.data(), documentFd);
 }
 
 // How the worker `pid`, whose socket has closed, ended: it is given a moment
@@ -669,6 +658,20 @@ bool sendWhole(int socket, const std::uint8_t* data, std::size_t size)
         done += static_cast<std::size_t>(n);
     }
     return true;
+}
+
+bool sendWithFd(int socket, const Bytes& data, int fd)
+{
+    OneFdMessage message(const_cast<std::uint8_t*>(data.data()), data.size()); // only read by sendmsg
+    cmsghdr* fdPart = CMSG_FIRSTHDR(&message.header);
+    fdPart->cmsg_level = SOL_SOCKET;
+    fdPart->cmsg_type = SCM_RIGHTS;
+    fdPart->cmsg_len = CMSG_LEN(sizeof(int));
+    std::memcpy(CMSG_DATA(fdPart), &fd, sizeof(int));
+    ssize_t sent;
+    do sent = sendmsg(socket, &message.header, MSG_NOSIGNAL);
+    while (sent < 0 && errno == EINTR);
+    return sent == static_cast<ssize_t>(data.size());
 }
 
 OneFdMessage::OneFdMessage(void* data, std::size_t size) : part{data, size}

@@ -343,18 +343,9 @@ bool sendCopy(const PdfDocument::Opened& document, std::span<const PdfWorkerRequ
     message.u32(0);
     message.u32(shared.children);
     message.u32(static_cast<std::uint32_t>(copy));
-    Bytes bytes = message.take();
-    PdfWorkerSocket::OneFdMessage sent(bytes.data(), bytes.size());
-    cmsghdr* fdPart = CMSG_FIRSTHDR(&sent.header);
-    fdPart->cmsg_level = SOL_SOCKET;
-    fdPart->cmsg_type = SCM_RIGHTS;
-    fdPart->cmsg_len = CMSG_LEN(sizeof(int));
-    std::memcpy(CMSG_DATA(fdPart), &pair[0], sizeof(int));
-    ssize_t n;
-    do n = sendmsg(socketFd, &sent.header, MSG_NOSIGNAL);
-    while (n < 0 && errno == EINTR);
+    const bool sent = PdfWorkerSocket::sendWithFd(socketFd, message.data(), pair[0]);
     close(pair[0]);
-    return n == static_cast<ssize_t>(bytes.size());
+    return sent;
 }
 
 // Forks children to answer requests, one at a time, until the client goes away.

@@ -65,6 +65,10 @@ bool readSmallFile(const char* path, char* into, std::size_t size);
 bool sendWhole(int socket, const std::uint8_t* data, std::size_t size);
 inline bool sendWhole(int socket, const Bytes& data) { return sendWhole(socket, data.data(), data.size()); }
 
+// Sends `data` on `socket` in one message with descriptor `fd` attached,
+// never raising SIGPIPE; false when not all of it went.
+bool sendWithFd(int socket, const Bytes& data, int fd);
+
 // A message header over `size` bytes at `data`, with room for one descriptor.
 struct OneFdMessage {
     OneFdMessage(void* data, std::size_t size);

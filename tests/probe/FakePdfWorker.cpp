@@ -150,14 +150,7 @@ void falseCopy(pid_t pid, int socket)
     message.u32(1);
     message.u32(1);
     message.u32(static_cast<std::uint32_t>(pid));
-    Bytes bytes = message.take();
-    PdfWorkerSocket::OneFdMessage sent(bytes.data(), bytes.size());
-    cmsghdr* fdPart = CMSG_FIRSTHDR(&sent.header);
-    fdPart->cmsg_level = SOL_SOCKET;
-    fdPart->cmsg_type = SCM_RIGHTS;
-    fdPart->cmsg_len = CMSG_LEN(sizeof(int));
-    std::memcpy(CMSG_DATA(fdPart), &socket, sizeof(int));
-    sendmsg(socketFd, &sent.header, 0);
+    PdfWorkerSocket::sendWithFd(socketFd, message.data(), socket);
 }
 
 Bytes opening(int pages)
