@@ -2,6 +2,8 @@
 
 #include "Platform/PdfWorkerProcess.h"
 
+#include <unistd.h>
+
 #include <chrono>
 #include <string>
 
@@ -25,12 +27,17 @@ std::vector<PoolInUse>& poolsInUse()
 }
 
 constexpr auto waitStep = std::chrono::milliseconds(10);
+// The most workers a document runs at once: the reader's threads, one a core up to four.
+constexpr int mostWorkers = 4;
 
 } // namespace
 
 std::shared_ptr<PdfWorkerPool> PdfWorkerPool::of(std::shared_ptr<const PdfWorkerInput> input, PdfWorkerLimits limits)
 {
     std::lock_guard lock(poolsMutex);
+    // A process forked from this one (a test's) never speaks to this one's workers.
+    static const pid_t owner = getpid();
+    if (getpid() != owner) return std::make_shared<PdfWorkerPool>(input, limits);
     auto& pools = poolsInUse();
     std::erase_if(pools, [](const PoolInUse& p) { return p.pool.expired(); });
     const std::string program = PdfWorker::location().string();
@@ -48,11 +55,7 @@ PdfWorkerPool::PdfWorkerPool(std::shared_ptr<const PdfWorkerInput> input, PdfWor
     opener_->start();
 }
 
-PdfWorkerPool::~PdfWorkerPool()
-{
-    idle_.clear(); // copies first: each would die with the first worker, unreaped by it
-    opener_.reset();
-}
+PdfWorkerPool::~PdfWorkerPool() = default; // each worker is ended and reaped with its object
 
 PdfWorkerPool::Lease PdfWorkerPool::take(const CancelFlag* cancel)
 {
@@ -69,7 +72,7 @@ PdfWorkerPool::Lease PdfWorkerPool::take(const CancelFlag* cancel)
             } else if (opener_ && !opener_->opened()) {
                 lease.worker_ = std::move(opener_);
                 lease.opener_ = true;
-            } else if (opener_ && made_ < fitting(4)) {
+            } else if (opener_ && made_ < fitting(mostWorkers)) {
                 lease.worker_ = copyOfOpener(lock);
             }
             if (lease.worker_) break;

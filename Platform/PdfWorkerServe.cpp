@@ -2,15 +2,17 @@
 // it maps the document's sealed memory file read only (its bytes are shared
 // by every worker, not copied into each) and opens it once, at its first
 // request, under the opening's limits, loading there what every page needs
-// (the page tree). Each request is then
-// answered by a child forked from the opened worker: before every request the
-// child caps its address space at what it maps plus the request's share, and
-// its CPU time with ITIMER_PROF, whose signal's default action ends it
-// wherever Poppler is at. A child that dies of a limit, or crashes, leaves the
-// opened worker as it was: the worker says so in the request's reply and
-// forks a fresh child, so a page left out costs no second opening of a long
-// document. A child that owns much memory of its own (Poppler's caches) is
-// replaced likewise. Every reply carries the id of the request it answers.
+// (the page tree). Each request is then answered by a child forked from the
+// opened worker: before every request the child caps its address space at
+// what it maps plus the request's share, and its CPU time with ITIMER_PROF,
+// whose signal's default action ends it wherever Poppler is at. A child that
+// dies of a limit, or crashes, leaves the opened worker as it was: the worker
+// says so in the request's reply and forks a fresh child, so a page left out
+// costs no second opening of a long document. A child that owns much memory
+// of its own (Poppler's caches) is replaced likewise. Every reply carries the
+// id of the request it answers. Asked for a copy of itself, the opened worker
+// makes one that shares what it loaded, so that more workers read a document
+// without opening it again.
 
 #include "Platform/PdfWorker.h"
 
@@ -306,11 +308,11 @@ int serve(const PdfDocument::Opened& document, std::span<const PdfWorkerRequest>
 // A copy of this worker for the client: made as fork() makes a child, so
 // that what opening loaded is shared, not loaded again, but as a child of
 // the client (CLONE_PARENT), which reaps it and tells how it ended as it
-// does for any worker, and which it dies with; in a process group of its own
-// (the client ends it and the child answering its request together),
-// answering on a socket of its own whose other end goes to the client with
-// the reply, where it says hello first. This worker has no threads, so no lock is held as the copy is
-// made. False when the client is gone.
+// does for any worker, and which it dies with. It has a process group of its
+// own (the client ends it and the child answering its request together) and
+// a socket of its own, whose other end goes to the client with the reply,
+// where it says hello first. This worker has no threads, so no lock is held
+// as the copy is made. False when the client is gone.
 bool sendCopy(const PdfDocument::Opened& document, std::span<const PdfWorkerRequest> handlers,
               const Shared& shared)
 {
