@@ -33,6 +33,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -305,19 +306,37 @@ long cpuMillisecondsOf(const rusage& usage)
 
 int serve(const PdfDocument::Opened& document, std::span<const PdfWorkerRequest> handlers);
 
+// Whether this process runs on one thread alone, as the system tells.
+bool oneThread()
+{
+#if defined(__SANITIZE_THREAD__)
+    return false; // ThreadSanitizer's runtime can't follow a process made without fork()
+#endif
+    char text[1024];
+    if (!PdfWorkerSocket::readSmallFile("/proc/self/stat", text, sizeof text)) return false;
+    const char* afterName = std::strrchr(text, ')'); // the name may hold anything but ends at the last ')'
+    long threads = 0;
+    // After the name: state, then 16 numbers, then the count of threads.
+    const char* format = " %*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %*u %*u %*d %*d %*d %*d %ld";
+    return afterName && std::sscanf(afterName + 1, format, &threads) == 1 && threads == 1;
+}
+
 // A copy of this worker for the client: made as fork() makes a child, so
 // that what opening loaded is shared, not loaded again, but as a child of
 // the client (CLONE_PARENT), which reaps it and tells how it ended as it
 // does for any worker, and which it dies with. It has a process group of its
 // own (the client ends it and the child answering its request together) and
 // a socket of its own, whose other end goes to the client with the reply,
-// where it says hello first. This worker has no threads, so no lock is held
-// as the copy is made. False when the client is gone.
+// where it says hello first. Made without fork()'s care for other threads,
+// it is made only while this worker has none (no lock then is held that the
+// copy would find taken); else the client is told no copy was made, and
+// opens the document in a worker of its own. False when the client is gone.
 bool sendCopy(const PdfDocument::Opened& document, std::span<const PdfWorkerRequest> handlers,
               const Shared& shared)
 {
     int pair[2];
-    if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair) != 0) return sendReply(shared, Outcome::crashed, 0, {});
+    if (!oneThread() || socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair) != 0)
+        return sendReply(shared, Outcome::crashed, 0, {});
     // The copy's hello then carries its process id as the kernel tells it.
     const int yes = 1;
     setsockopt(pair[0], SOL_SOCKET, SO_PASSCRED, &yes, sizeof yes);
