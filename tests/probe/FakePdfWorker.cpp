@@ -26,6 +26,7 @@
 //   copy-app, copy-child  the opening and pages are sound; asked for a
 //              copy of itself, it answers with a socket and the id of its
 //              own parent (the app), or of a child it forked itself
+//   no-copy    the same, but it can make no copy, as a worker out of processes
 //   echo       (or any other name) answers with the document's first 64
 //              bytes as it sees them
 // It never closes what it inherited, so that the tests see what the app lets
@@ -81,12 +82,13 @@ int receiveDocument()
 
 std::uint32_t requestId = 0; // of the request being answered
 
-void send(const Bytes& payload, std::uint32_t claimed, std::uint32_t cpuMilliseconds = 1, std::uint32_t id = requestId)
+void send(const Bytes& payload, std::uint32_t claimed, std::uint32_t cpuMilliseconds = 1, std::uint32_t id = requestId,
+          PdfWorkerSocket::Outcome outcome = PdfWorkerSocket::Outcome::ok)
 {
     WireWriter header;
     header.u32(claimed);
     header.u32(id);
-    header.u8(0);
+    header.u8(static_cast<std::uint8_t>(outcome));
     header.u32(cpuMilliseconds);
     header.u32(1); // its one "child": itself
     PdfWorkerSocket::sendWhole(socketFd, header.data());
@@ -204,6 +206,8 @@ int main(int, char** argv)
             Bytes junk(1 << 20);
             for (auto& b : junk) b = static_cast<std::uint8_t>(random());
             send(junk, static_cast<std::uint32_t>(junk.size()));
+        } else if (mode == "no-copy" && request[0] == PdfWorkerSocket::copyTag) {
+            send({}, 0, 1, requestId, PdfWorkerSocket::Outcome::crashed); // as a worker out of processes
         } else if ((mode == "copy-app" || mode == "copy-child") && request[0] == PdfWorkerSocket::copyTag) {
             int pair[2];
             socketpair(AF_UNIX, SOCK_STREAM, 0, pair);
@@ -214,7 +218,8 @@ int main(int, char** argv)
                 pause();
             }
             falseCopy(pid, pair[0]);
-        } else if (mode == "nan" || mode == "infinite" || mode == "copy-app" || mode == "copy-child") {
+        } else if (mode == "nan" || mode == "infinite" || mode == "copy-app" || mode == "copy-child" ||
+                   mode == "no-copy") {
             Bytes reply = open ? opening(1) : reading(mode == "nan", mode == "infinite");
             send(reply, static_cast<std::uint32_t>(reply.size()));
         } else if (mode == "spent" || mode == "fresh") {

@@ -140,7 +140,9 @@ TEST(PdfWorkerBoundary, AMisbehavingWorkerCostsItsPageOrTheFileNeverTheApp)
                           Case{"wrong-id", damaged}, Case{"early", pageTooLarge},
                           // A copy that is no child of the app's is refused (ending it would end
                           // another process: here the app itself), and a worker of its own reads.
-                          Case{"copy-app", "read"}, Case{"copy-child", "read"}}) {
+                          Case{"copy-app", "read"}, Case{"copy-child", "read"},
+                          // One that can make no copy is no fault: a worker of its own reads.
+                          Case{"no-copy", "read"}}) {
         WorkerProgram program(fake(c.mode));
         EXPECT_EQ(refusal(pdf), c.refusal) << c.mode;
     }
