@@ -207,4 +207,11 @@ TEST(PngData, WritesPngOrRefusesAMalformedBitmap)
     auto made = Image::make(filled(5, 1, 0xFF112233));
     ASSERT_TRUE(made);
     EXPECT_EQ(imageInfo(*pngData(*made)), (ImageInfo{5, 1}));
+
+    // Without alpha where every pixel is opaque, as Cairo's writer did: the
+    // copy's PDF embeds such a picture without a mask.
+    EXPECT_EQ((*pngData(filled(2, 2, 0xFF112233)))[25], 2) << "RGB";
+    Bitmap seeThrough = filled(2, 2, 0xFF112233);
+    seeThrough.pixels[3] = 0x80000000;
+    EXPECT_EQ((*pngData(seeThrough))[25], 6) << "RGBA";
 }
