@@ -68,8 +68,9 @@ long cpuMillisecondsNow()
 }
 
 // The process's virtual size now, in bytes; 0 when it can't be told. Read
-// before and after every request: one short read, no allocation.
-std::int64_t virtualSize()
+// before every request: one short read, no allocation. (Unused where the
+// address space is not capped: under AddressSanitizer.)
+[[maybe_unused]] std::int64_t virtualSize()
 {
     char text[64];
     if (!PdfWorkerSocket::readSmallFile("/proc/self/statm", text, sizeof text)) return 0;
