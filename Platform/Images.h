@@ -45,8 +45,9 @@ struct Bitmap {
     std::vector<std::uint32_t> pixels;
 };
 
-// `bitmap` encoded as PNG (with alpha). Nothing when its size is 0, its pixel
-// count does not match, or encoding fails.
+// `bitmap` encoded as PNG, quickly rather than small (with alpha unless every
+// pixel is opaque). Nothing when its size is 0, its pixel count does not
+// match, or encoding fails.
 std::optional<Bytes> pngData(const Bitmap& bitmap);
 
 // A decoded picture ready to draw: an immutable, cheaply copied handle (copies
