@@ -3,6 +3,7 @@
 #include "Lyricade/AppModel.h"
 #include "Lyricade/Views/ColumnFit.h"
 #include "Lyricade/Views/DetailParts.h"
+#include "Lyricade/Views/FocusRing.h"
 #include "Lyricade/Views/FontRoles.h"
 #include "Lyricade/Views/PreviewPages.h"
 #include "Lyricade/Views/QuickReference.h"
@@ -28,6 +29,19 @@
 namespace Lyricade {
 
 namespace {
+
+// An editor whose text stops short of its focus ring: a line scrolled to the
+// edge would otherwise run beneath the ring and cut it.
+class RingedTextEdit : public QPlainTextEdit {
+public:
+    explicit RingedTextEdit(QWidget* parent) : QPlainTextEdit(parent)
+    {
+        const int ring = FocusRing::width;
+        setViewportMargins(ring, ring, ring, ring);
+        setBackgroundRole(QPalette::Base); // the margin looks like the page it surrounds
+        setAutoFillBackground(true);
+    }
+};
 
 QHBoxLayout* headerRow()
 {
@@ -103,7 +117,7 @@ QWidget* SongEditorView::editorColumn()
     stack->addLayout(header);
     stack->addWidget(DetailParts::divider(column));
 
-    editor_ = new QPlainTextEdit(column);
+    editor_ = new RingedTextEdit(column);
     QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     mono.setPointSize(14);
     editor_->setFont(mono);
