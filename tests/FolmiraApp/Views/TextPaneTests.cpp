@@ -81,5 +81,36 @@ TEST(TextPaneTest, WhatWasReadIsShownWholeAndReadOutWhole)
     }
 }
 
+int reachedOuter = 0;
+int passingOn = 0;
+QtMessageHandler beneathPassOn = nullptr;
+
+void countAtOuter(QtMsgType type, const QMessageLogContext&, const QString& message)
+{
+    if (type == QtWarningMsg && message == QStringLiteral("one warning")) ++reachedOuter;
+}
+
+// Passes every message on, as Qt's documentation shows; stops a loop well
+// before the stack would overflow.
+void passOn(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    if (passingOn > 8) return;
+    ++passingOn;
+    beneathPassOn(type, context, message);
+    --passingOn;
+}
+
+TEST(TextPaneTest, PanesMadeAroundAPassingOnHandlerLetAWarningThroughOnce)
+{
+    const auto previous = qInstallMessageHandler(countAtOuter);
+    FolmiraApp::TextPane first;
+    beneathPassOn = qInstallMessageHandler(passOn);
+    FolmiraApp::TextPane second;
+    reachedOuter = 0;
+    qWarning("one warning");
+    qInstallMessageHandler(previous);
+    EXPECT_EQ(reachedOuter, 1);
+}
+
 } // namespace
 } // namespace FolmiraAppTest
