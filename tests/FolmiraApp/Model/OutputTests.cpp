@@ -165,6 +165,34 @@ TEST_F(SaveTest, ExportAndPrintActOnlyOnTheCopyTheWindowNames)
     EXPECT_TRUE(panels->alerts.isEmpty()) << panels->alerts.join('\n').toStdString();
 }
 
+TEST_F(SaveTest, AnExportOrPrintWaitingForACopyThatFailsSaysWhyNothingCame)
+{
+    auto& m = make();
+    openAndSettle(file("Minutes.txt"));
+    const auto render = engine->holdRenders();
+    engine->noPdf = true;
+    m.biggerText();
+    m.exportPDF();
+    m.printCopy();
+    render->release();
+    ASSERT_TRUE(HangGuard::waitFor([&] { return panels->alerts.size() >= 2; })) << "the asks dropped without a word";
+    EXPECT_EQ(panels->alerts, (QStringList{
+                                  "The document “Minutes (large print).pdf” couldn’t be saved. | The PDF could not be written.",
+                                  "The document “Minutes (large print).pdf” couldn’t be printed. | The PDF could not be written.",
+                              }));
+    EXPECT_TRUE(panels->saveNames.isEmpty());
+    EXPECT_EQ(panels->printPanels, 0);
+    // Closed while they wait, the document asks for nothing.
+    engine->noPdf = false;
+    openAndSettle(file("Minutes.txt"));
+    engine->holdRenders();
+    m.biggerText();
+    m.exportPDF();
+    m.closeDocument();
+    QTest::qWait(50);
+    EXPECT_EQ(panels->alerts.size(), 2);
+}
+
 TEST_F(SaveTest, ACopyLandingWhileAPanelIsOpenLeavesWhatItWritesAlone)
 {
     // The panels run event loops: a file handed over by a second start, or a
