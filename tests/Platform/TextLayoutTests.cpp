@@ -169,20 +169,15 @@ TEST(TextLayout, CountsTheCharactersNoFaceHas)
 
 TEST(TextLayout, FontsGetFacesOfTheirOwnOrLayoutKeepsToOneJobAtATime)
 {
-    // Here pangocairo's font class is found and hooked.
-    EXPECT_TRUE(layoutMayUseThreads());
+    EXPECT_TRUE(layoutMayUseThreads()) << "pangocairo's font class found and hooked";
     // Where it is not, a second job waits for the first; otherwise it runs beside it.
     for (const bool may : {true, false}) {
         assumeLayoutMayUseThreads(may);
         std::optional<SoleLayout> first(std::in_place);
         std::promise<void> entered;
-        std::thread second([&] {
-            const SoleLayout beside;
-            entered.set_value();
-        });
-        auto done = entered.get_future();
+        std::thread second([&] { SoleLayout beside; entered.set_value(); });
         const auto wait = may ? HangGuard::limit(std::chrono::milliseconds(100)) : std::chrono::milliseconds(100);
-        EXPECT_EQ(done.wait_for(wait) == std::future_status::ready, may) << may;
+        EXPECT_EQ(entered.get_future().wait_for(wait) == std::future_status::ready, may);
         first.reset();
         second.join();
     }

@@ -180,9 +180,8 @@ TEST_F(SaveTest, AnExportOrPrintWaitingForACopyThatFailsSaysWhyNothingCame)
                                   "The document “Minutes (large print).pdf” couldn’t be saved. | The PDF could not be written.",
                                   "The document “Minutes (large print).pdf” couldn’t be printed. | The PDF could not be written.",
                               }));
-    EXPECT_TRUE(panels->saveNames.isEmpty());
-    EXPECT_EQ(panels->printPanels, 0);
-    // Closed while they wait, the document asks for nothing.
+    EXPECT_TRUE(panels->saveNames.isEmpty() && panels->printPanels == 0);
+    // Closed while it waits, the document asks for nothing.
     engine->noPdf = false;
     openAndSettle(file("Minutes.txt"));
     engine->holdRenders();

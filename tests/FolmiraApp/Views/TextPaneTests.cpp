@@ -81,32 +81,21 @@ TEST(TextPaneTest, WhatWasReadIsShownWholeAndReadOutWhole)
     }
 }
 
-int reachedOuter = 0;
-int passingOn = 0;
+int reachedOuter = 0, passingOn = 0;
 QtMessageHandler beneathPassOn = nullptr;
-
-void countAtOuter(QtMsgType type, const QMessageLogContext&, const QString& message)
-{
-    if (type == QtWarningMsg && message == QStringLiteral("one warning")) ++reachedOuter;
-}
-
-// Passes every message on, as Qt's documentation shows; stops a loop well
-// before the stack would overflow.
-void passOn(QtMsgType type, const QMessageLogContext& context, const QString& message)
-{
-    if (passingOn > 8) return;
-    ++passingOn;
-    beneathPassOn(type, context, message);
-    --passingOn;
-}
 
 TEST(TextPaneTest, PanesMadeAroundAPassingOnHandlerLetAWarningThroughOnce)
 {
-    const auto previous = qInstallMessageHandler(countAtOuter);
+    const auto previous = qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& message) {
+        reachedOuter += message == QStringLiteral("one warning");
+    });
     FolmiraApp::TextPane first;
-    beneathPassOn = qInstallMessageHandler(passOn);
+    // Passes every message on, as Qt's documentation shows, but stops a loop short of the stack's end.
+    beneathPassOn = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext& context, const QString& message) {
+        if (passingOn++ < 8) beneathPassOn(type, context, message);
+        --passingOn;
+    });
     FolmiraApp::TextPane second;
-    reachedOuter = 0;
     qWarning("one warning");
     qInstallMessageHandler(previous);
     EXPECT_EQ(reachedOuter, 1);
