@@ -1,5 +1,7 @@
 #include "Lyricade/Scheduler.h"
 
+#include "Platform/TextLayout.h"
+
 #include <QCoreApplication>
 #include <QThreadPool>
 #include <QTimer>
@@ -66,6 +68,7 @@ public:
         (void)QtConcurrent::run(&pool_, [job = std::move(job)] {
             Finish finish;
             try {
+                const Platform::SoleLayout sole;
                 finish = job();
             } catch (const std::exception& e) {
                 // Nobody keeps the future: said here, or it would vanish.
@@ -85,7 +88,10 @@ public:
         std::future<void> finished = done->get_future();
         (void)QtConcurrent::run(&pool_, [done, work = std::move(work)] {
             try {
-                work();
+                {
+                    const Platform::SoleLayout sole;
+                    work();
+                }
                 done->set_value();
             } catch (...) {
                 done->set_exception(std::current_exception());

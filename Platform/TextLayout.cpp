@@ -19,15 +19,15 @@
 #include <pango/pangocairo.h>
 #include <pango/pangofc-fontmap.h>
 
+#include <dlfcn.h>
+
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <iostream>
 #include <map>
 #include <memory>
 #include <mutex>
-
-// Exported by pangocairo, though its headers leave it out: the class of the
-// fonts our maps make (see giveFontsOwnFaces).
-extern "C" GType pango_cairo_fc_font_get_type();
 
 namespace Platform {
 namespace {
@@ -122,14 +122,54 @@ void constructFont(GObject* object)
     }
 }
 
+// The class of the fonts our maps make is exported by pangocairo, though its
+// headers leave it out: looked up as the program runs, so that a Pango
+// without it still starts (and lays out on one thread; see layoutMayUseThreads).
 void giveFontsOwnFaces()
 {
     static std::once_flag once;
     std::call_once(once, [] {
-        auto* fonts = G_OBJECT_CLASS(g_type_class_ref(pango_cairo_fc_font_get_type()));
+        using GetType = GType (*)();
+        const auto type = reinterpret_cast<GetType>(dlsym(RTLD_DEFAULT, "pango_cairo_fc_font_get_type"));
+        if (!type) return;
+        auto* fonts = G_OBJECT_CLASS(g_type_class_ref(type()));
         pangoFontConstructed = fonts->constructed;
         fonts->constructed = constructFont;
     });
+}
+
+PangoFontMap* newFontMap()
+{
+    giveFontsOwnFaces();
+    PangoFontMap* map = pango_cairo_font_map_new_for_font_type(CAIRO_FONT_TYPE_FT);
+    pango_fc_font_map_set_config(PANGO_FC_FONT_MAP(map), static_cast<FcConfig*>(Fonts::configuration()));
+    pango_cairo_font_map_set_resolution(PANGO_CAIRO_FONT_MAP(map), 72);
+    return map;
+}
+
+// Whether a font a map makes carries a face of our own: the hook took.
+bool fontsGetOwnFaces()
+{
+    PangoFontMap* map = newFontMap();
+    PangoContext* context = pango_font_map_create_context(map);
+    PangoFontDescription* description = pango_font_description_from_string("sans-serif 12");
+    PangoFont* font = pango_font_map_load_font(map, context, description);
+    FT_Face face = nullptr;
+    const bool own = font && PANGO_IS_FC_FONT(font) && PANGO_FC_FONT(font)->font_pattern &&
+                     FcPatternGetFTFace(PANGO_FC_FONT(font)->font_pattern, FC_FT_FACE, 0, &face) == FcResultMatch;
+    if (font) g_object_unref(font);
+    pango_font_description_free(description);
+    g_object_unref(context);
+    g_object_unref(map);
+    return own;
+}
+
+std::atomic<int> assumed{-1}; // a test's answer: -1 none, else 0 or 1
+
+std::mutex& soleLayoutMutex()
+{
+    static auto* const mutex = new std::mutex; // for the process: threads may end after main
+    return *mutex;
 }
 
 struct ThreadPango {
@@ -138,10 +178,8 @@ struct ThreadPango {
 
     ThreadPango()
     {
-        giveFontsOwnFaces();
-        map = pango_cairo_font_map_new_for_font_type(CAIRO_FONT_TYPE_FT);
-        pango_fc_font_map_set_config(PANGO_FC_FONT_MAP(map), static_cast<FcConfig*>(Fonts::configuration()));
-        pango_cairo_font_map_set_resolution(PANGO_CAIRO_FONT_MAP(map), 72);
+        layoutMayUseThreads(); // known before any thread lays out, and before this one ends
+        map = newFontMap();
         context = pango_font_map_create_context(map);
         pango_cairo_context_set_resolution(context, 72);
         cairo_font_options_t* options = cairo_font_options_create();
@@ -153,12 +191,40 @@ struct ThreadPango {
     }
     ~ThreadPango()
     {
+        const SoleLayout sole; // the fonts let go here touch cairo's faces too
         g_object_unref(context);
         g_object_unref(map);
     }
     ThreadPango(const ThreadPango&) = delete;
     ThreadPango& operator=(const ThreadPango&) = delete;
 };
+
+} // namespace
+
+bool layoutMayUseThreads()
+{
+    if (const int answer = assumed.load(); answer >= 0) return answer == 1;
+    static const bool may = [] {
+        const bool own = fontsGetOwnFaces();
+        if (!own)
+            std::cerr << "Pango's fonts could not be given faces of their own: text is laid out on one thread at a time."
+                      << std::endl;
+        return own;
+    }();
+    return may;
+}
+
+void assumeLayoutMayUseThreads(std::optional<bool> answer)
+{
+    assumed.store(answer ? static_cast<int>(*answer) : -1);
+}
+
+SoleLayout::SoleLayout()
+{
+    if (!layoutMayUseThreads()) lock_ = std::unique_lock(soleLayoutMutex());
+}
+
+namespace {
 
 PangoContext* threadContext()
 {

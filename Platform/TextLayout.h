@@ -19,6 +19,8 @@
 
 #include <cstddef>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -130,6 +132,25 @@ public:
 private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
+};
+
+// Whether several threads may lay out text at once: true once a font Pango
+// made has been seen to carry a face of the process's own (see
+// TextLayout.cpp). Checked on the first call; a failed check is said on
+// standard error, and text is then laid out by one thread at a time.
+bool layoutMayUseThreads();
+// For tests: answers as though the check had given `answer`; none: as it did.
+void assumeLayoutMayUseThreads(std::optional<bool> answer);
+
+// Held for the whole of a layout job (a render, a songbook's pages): while
+// layout may not use threads, no two jobs in the process hold it at once;
+// otherwise it holds nothing.
+class SoleLayout {
+public:
+    SoleLayout();
+
+private:
+    std::unique_lock<std::mutex> lock_;
 };
 
 } // namespace Platform

@@ -266,10 +266,23 @@ void AppModel::finishWaiting()
     QMetaObject::invokeMethod(
         this,
         [this, save, print] {
-            if (save) exportPDF();
-            if (print) printCopy();
+            if (save && !canExportCopy()) tellNoCopy(QStringLiteral("saved"));
+            else if (save) exportPDF();
+            if (print && !canPrintCopy()) tellNoCopy(QStringLiteral("printed"));
+            else if (print) printCopy();
         },
         Qt::QueuedConnection);
+}
+
+void AppModel::tellNoCopy(const QString& done)
+{
+    // The newer copy failed and the older one is gone: the window says why,
+    // and so does the alert, in place of a panel that never comes. A closed
+    // document, or another file being read, asks for nothing.
+    if (!fileURL_ || makingCopy() || !services_.panels) return;
+    services_.panels->alert(
+        QStringLiteral("The document “%1” couldn’t be %2.").arg(pdfFileName(suggestedName()), done),
+        error_.value_or(QString()));
 }
 
 void AppModel::exportPDF()

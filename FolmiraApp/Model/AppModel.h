@@ -135,8 +135,8 @@ public:
     bool canExportCopy() const;
     bool canPrintCopy() const;
     // Saving or printing asked for while a newer copy is on its way waits
-    // for it, and is dropped if none comes (the read or the render failed):
-    // only the copy the window names is ever written.
+    // for it; if none comes (the read or the render failed) an alert says
+    // why: only the copy the window names is ever written.
     void exportPDF();
     void printCopy();
     Panels* panels() const { return services_.panels.get(); }
@@ -201,6 +201,9 @@ private:
     void settingsObserver(const FolmiraKit::LargePrintSettings& old);
     // Saves or prints what waited for the newer copy, once it is made.
     void finishWaiting();
+    // Says that a save or print that waited has nothing to act on. `done` is
+    // "saved" or "printed".
+    void tellNoCopy(const QString& done);
 
     void setFileURL(std::optional<std::filesystem::path> url);
     void setFileName(const QString& name);

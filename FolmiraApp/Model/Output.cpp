@@ -30,12 +30,18 @@ QString suggestedNameFor(const QString& fileName)
 
 namespace {
 
-// Embeddings, overrides and isolates: "evil\u202Egpj.pdf" shows in a file
-// manager as a picture's name read backwards.
-bool isBidiControl(QChar c)
+// Format characters and line or paragraph separators draw nothing, or break
+// the line, yet make two names that look alike differ: bidirectional controls
+// ("evil\u202Egpj.pdf" shows in a file manager as a picture's name read
+// backwards), marks, zero-width spaces, a byte-order mark.
+bool isInvisible(char32_t c)
 {
-    const char16_t u = c.unicode();
-    return (u >= 0x202A && u <= 0x202E) || (u >= 0x2066 && u <= 0x2069);
+    switch (QChar::category(c)) {
+    case QChar::Other_Format:
+    case QChar::Separator_Line:
+    case QChar::Separator_Paragraph: return true;
+    default: return false;
+    }
 }
 
 // Titles come from file names, book names and imported libraries. A "/"
@@ -46,11 +52,12 @@ QString plainName(const QString& title)
 {
     QString text;
     text.reserve(title.size());
-    for (QChar c : title) {
-        if (isBidiControl(c)) continue;
-        if (c.unicode() < 0x20 || c.unicode() == 0x7F) c = u' ';
+    // By scalar: format characters outside the first plane (tags) go too.
+    for (char32_t c : title.toUcs4()) {
+        if (isInvisible(c)) continue;
+        if (c < 0x20 || c == 0x7F) c = u' ';
         else if (c == u'"') c = u'\'';
-        text += c;
+        text += QStringView(QChar::fromUcs4(c));
     }
     QStringList parts;
     for (const QString& part : text.split(u'/')) {

@@ -38,8 +38,9 @@ inline constexpr qsizetype maxFileNameBytes = 255;
 // The one maker of the PDF file names the panels offer (the save panel, print
 // to a file), from a title or a name already ending in ".pdf" (exactly): a
 // plain file name that accepting writes as shown, in the folder shown. Folder
-// parts, a leading dot or "~", control characters, bidirectional controls and
-// the double quotes Qt's file dialog reads as a list of names are taken out;
+// parts, a leading dot or "~", control characters, invisible ones (format
+// characters and line or paragraph separators) and the double quotes Qt's
+// file dialog reads as a list of names are taken out;
 // the title is cut on a character boundary to fit maxFileNameBytes, keeping a
 // " (large print)" or " – booklet" label and ".pdf" whole; "Untitled" when
 // nothing of the title is left.

@@ -14,6 +14,7 @@
 #include "FolmiraApp/Model/QtText.h"
 #include "PdfView/Drawing.h"
 #include "Platform/Text.h"
+#include "Platform/TextLayout.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -240,6 +241,7 @@ void AppModel::render()
         if (cancel->cancelled()) return;
         std::shared_ptr<const RenderResult> result;
         try {
+            const Platform::SoleLayout sole; // with the songbook's pages, where layout keeps to one thread
             result = std::make_shared<const RenderResult>(engine->render(*document, settings, cancel.get()));
         } catch (const FolmiraKit::Cancelled&) {
             return;

@@ -1,6 +1,7 @@
 #include "FolmiraApp/Views/StartupFonts.h"
 
 #include "FolmiraKit/FolmiraKit.h"
+#include "Platform/TextLayout.h"
 
 #include <QFontDatabase>
 #include <QStringList>
@@ -17,6 +18,9 @@ StartupFonts::StartupFonts()
             // application registers the shipped faces, which waits for this
             // configuration (a function-local static) to be built.
             FolmiraKit::LargePrintFont::registerBundledFonts();
+            // Whether text may be laid out on several threads, checked (and
+            // a failure logged) at start rather than in the first render.
+            Platform::layoutMayUseThreads();
             // The toolkit's font database locks itself; its first reader fills it.
             if (made.get()) QFontDatabase::families();
         });

@@ -24,8 +24,13 @@ void dropShapingNotes(QtMsgType type, const QMessageLogContext& context, const Q
 
 void quietShapingNotes()
 {
-    const QtMessageHandler previous = qInstallMessageHandler(dropShapingNotes);
-    if (previous != dropShapingNotes) passedOn = previous;
+    // Once only: installed again above a handler that passes messages on to
+    // ours, each would hand every message to the other without end.
+    static const bool installed = [] {
+        passedOn = qInstallMessageHandler(dropShapingNotes);
+        return true;
+    }();
+    (void)installed;
 }
 
 TextPane::TextPane(QWidget* parent) : QTextEdit(parent)

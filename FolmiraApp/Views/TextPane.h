@@ -14,7 +14,7 @@ namespace FolmiraApp {
 
 // Keeps Qt's notes on fonts without a script's shaping tables off standard
 // error, passing every other message on to the handler installed before.
-// Made by the first pane; again after the handler was replaced.
+// Installed once, by the first pane.
 void quietShapingNotes();
 
 class TextPane : public QTextEdit {

@@ -33,7 +33,8 @@ namespace FolmiraKit::Renderer {
 // The threads a render shapes its text on: min(cores, 4), fewer for a short
 // text (a thread costs a Pango of its own to start), unless set to a number of
 // its own (at least 1), which is then used as it is; setting 0 goes back to
-// the default.
+// the default. One, whatever is set, where layout may not use threads
+// (Platform::layoutMayUseThreads).
 int shapingThreads();
 void setShapingThreads(int threads);
 

@@ -28,6 +28,7 @@
 
 #include "FolmiraKit/Model/Cancel.h"
 #include "FolmiraKit/Render/LayoutShaper.h"
+#include "Platform/TextLayout.h"
 
 #include <algorithm>
 #include <atomic>
@@ -57,6 +58,8 @@ constexpr std::size_t chunkText = 128 * 1024;
 
 int shapingThreads()
 {
+    // Without fonts of their own, threads shaping at once could share a face cairo frees.
+    if (!Platform::layoutMayUseThreads()) return 1;
     if (int chosen = chosenThreads.load(); chosen > 0) return chosen;
     return static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 4u));
 }
@@ -279,7 +282,7 @@ void Layout::shapeAhead(const std::vector<const Block*>& blocks, int threads)
         }
     // Unless a count was chosen, no more helpers than the text is worth.
     const bool chosen = threads > 0 || chosenThreads.load() > 0;
-    if (threads <= 0) threads = shapingThreads();
+    if (threads <= 0 || !Platform::layoutMayUseThreads()) threads = shapingThreads();
     std::size_t helpers = static_cast<std::size_t>(std::max(0, threads - 1));
     helpers = std::min(helpers, pieces.size() - std::min<std::size_t>(pieces.size(), 1)); // one piece: no helper
     if (!chosen) helpers = std::min(helpers, bytes / textPerHelper);

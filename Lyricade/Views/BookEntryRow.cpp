@@ -101,7 +101,7 @@ EntryRow::EntryRow(AppModel& model, int number, const SongEntry& entry, QWidget*
     choices_->addWidget(capo_);
     showChoices();
     row_->addLayout(choices_);
-    besideWidth_ = row_->minimumSize().width();
+    restWidth_ = row_->minimumSize().width() - choices_->minimumSize().width();
     for (QToolButton* button : {key_, capo_})
         if (button) button->installEventFilter(this);
     setAccessibleName(spokenText());
@@ -124,9 +124,14 @@ void EntryRow::resizeEvent(QResizeEvent* event)
     placeChoices();
 }
 
+int EntryRow::besideWidth() const
+{
+    return restWidth_ + choices_->minimumSize().width();
+}
+
 void EntryRow::placeChoices()
 {
-    const bool under = width() < besideWidth_;
+    const bool under = width() < besideWidth();
     if (under == choicesUnder_) return;
     choicesUnder_ = under;
     // Under the texts they start where the texts start, in the same order.
@@ -175,6 +180,10 @@ void EntryRow::setEntry(const SongEntry& entry)
     entry_ = entry;
     showChoices();
     setSpokenName(*this, spokenText());
+    // The buttons' new texts change their widths ("G", then "C♯"): the menus
+    // may now fit beside the texts, or no longer.
+    choices_->invalidate();
+    placeChoices();
 }
 
 void EntryRow::showChoices()

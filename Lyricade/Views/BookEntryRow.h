@@ -83,6 +83,8 @@ private:
     // Writes one field of this entry in the selected book, in one library change.
     void change(const std::function<void(TunequillKit::SongEntry&)>& edit);
     void placeChoices();
+    // The row's least width with the menus beside the texts, for the menus' present texts.
+    int besideWidth() const;
 
     AppModel& model_;
     TunequillKit::SongEntry entry_;
@@ -96,7 +98,7 @@ private:
     QHBoxLayout* row_;
     QVBoxLayout* texts_;
     QHBoxLayout* choices_;
-    int besideWidth_ = 0; // the row's least width with the menus beside the texts
+    int restWidth_ = 0; // the row's least width with the menus beside the texts, less the menus'
     bool choicesUnder_ = false;
 };
 

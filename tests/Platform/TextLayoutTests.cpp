@@ -1,8 +1,13 @@
 #include "Platform/TextLayout.h"
 
+#include "tests/HangGuard.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <future>
+#include <optional>
+#include <thread>
 
 using namespace Platform;
 
@@ -160,4 +165,21 @@ TEST(TextLayout, CountsTheCharactersNoFaceHas)
     // Plane 16's private use: no installed face draws it.
     EXPECT_EQ(TextLayout(plain("Plain words"), 200, {}).unknownGlyphs(), 0);
     EXPECT_EQ(TextLayout(plain("A \U0010FFFD and \U0010FFFC"), 200, {}).unknownGlyphs(), 2);
+}
+
+TEST(TextLayout, FontsGetFacesOfTheirOwnOrLayoutKeepsToOneJobAtATime)
+{
+    EXPECT_TRUE(layoutMayUseThreads()) << "pangocairo's font class found and hooked";
+    // Where it is not, a second job waits for the first; otherwise it runs beside it.
+    for (const bool may : {true, false}) {
+        assumeLayoutMayUseThreads(may);
+        std::optional<SoleLayout> first(std::in_place);
+        std::promise<void> entered;
+        std::thread second([&] { SoleLayout beside; entered.set_value(); });
+        const auto wait = may ? HangGuard::limit(std::chrono::milliseconds(100)) : std::chrono::milliseconds(100);
+        EXPECT_EQ(entered.get_future().wait_for(wait) == std::future_status::ready, may);
+        first.reset();
+        second.join();
+    }
+    assumeLayoutMayUseThreads(std::nullopt);
 }

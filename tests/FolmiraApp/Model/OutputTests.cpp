@@ -60,6 +60,11 @@ TEST(SuggestedNameTest, HostileTitlesBecomePlainFileNames)
         {"evil\u202Egpj (large print).pdf", "evilgpj (large print).pdf"},
         {"\u202A\u202B\u202C\u202D\u2066a\u2067\u2068\u2069b", "ab.pdf"},
         {"\u202E", "Untitled.pdf"},
+        // So would other format characters and separators, or hide in a name
+        // that looks like another: marks, line breaks, zero widths, tags.
+        {suggestedNameFor("a\u200Fb\u2028c\u200Bd\u061Ce\uFEFFf.txt"), "abcdef (large print).pdf"},
+        {"\u2029x\u00AD\u200D\U000E0041y\U0001D173", "xy.pdf"},
+        {"\u200B\uFEFF.hidden", "hidden.pdf"},
         // A long title is cut; the label and the extension stay whole.
         {e.repeated(200) + " (large print).pdf", e.repeated(118) + " (large print).pdf"},
         {suggestedNameFor(e.repeated(200) + "x.txt"), e.repeated(118) + " (large print).pdf"},
@@ -158,6 +163,33 @@ TEST_F(SaveTest, ExportAndPrintActOnlyOnTheCopyTheWindowNames)
         }
     }
     EXPECT_TRUE(panels->alerts.isEmpty()) << panels->alerts.join('\n').toStdString();
+}
+
+TEST_F(SaveTest, AnExportOrPrintWaitingForACopyThatFailsSaysWhyNothingCame)
+{
+    auto& m = make();
+    openAndSettle(file("Minutes.txt"));
+    const auto render = engine->holdRenders();
+    engine->noPdf = true;
+    m.biggerText();
+    m.exportPDF();
+    m.printCopy();
+    render->release();
+    ASSERT_TRUE(HangGuard::waitFor([&] { return panels->alerts.size() >= 2; })) << "the asks dropped without a word";
+    EXPECT_EQ(panels->alerts, (QStringList{
+                                  "The document “Minutes (large print).pdf” couldn’t be saved. | The PDF could not be written.",
+                                  "The document “Minutes (large print).pdf” couldn’t be printed. | The PDF could not be written.",
+                              }));
+    EXPECT_TRUE(panels->saveNames.isEmpty() && panels->printPanels == 0);
+    // Closed while it waits, the document asks for nothing.
+    engine->noPdf = false;
+    openAndSettle(file("Minutes.txt"));
+    engine->holdRenders();
+    m.biggerText();
+    m.exportPDF();
+    m.closeDocument();
+    QTest::qWait(50);
+    EXPECT_EQ(panels->alerts.size(), 2);
 }
 
 TEST_F(SaveTest, ACopyLandingWhileAPanelIsOpenLeavesWhatItWritesAlone)

@@ -81,5 +81,25 @@ TEST(TextPaneTest, WhatWasReadIsShownWholeAndReadOutWhole)
     }
 }
 
+int reachedOuter = 0, passingOn = 0;
+QtMessageHandler beneathPassOn = nullptr;
+
+TEST(TextPaneTest, PanesMadeAroundAPassingOnHandlerLetAWarningThroughOnce)
+{
+    const auto previous = qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& message) {
+        reachedOuter += message == QStringLiteral("one warning");
+    });
+    FolmiraApp::TextPane first;
+    // Passes every message on, as Qt's documentation shows, but stops a loop short of the stack's end.
+    beneathPassOn = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext& context, const QString& message) {
+        if (passingOn++ < 8) beneathPassOn(type, context, message);
+        --passingOn;
+    });
+    FolmiraApp::TextPane second;
+    qWarning("one warning");
+    qInstallMessageHandler(previous);
+    EXPECT_EQ(reachedOuter, 1);
+}
+
 } // namespace
 } // namespace FolmiraAppTest

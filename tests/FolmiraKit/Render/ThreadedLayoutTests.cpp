@@ -5,6 +5,7 @@
 #include "FolmiraKit/Readers/PlainText.h"
 #include "FolmiraKit/Render/Renderer.h"
 #include "Platform/Resources.h"
+#include "Platform/TextLayout.h"
 #include "tests/FolmiraKit/Render/RenderTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -142,6 +143,15 @@ std::vector<std::uint8_t> manyScripts(unsigned seed, std::size_t count)
 }
 
 } // namespace
+
+TEST(ThreadedLayout, ShapesOnOneThreadWhereFontsShareTheirFaces)
+{
+    Threads chosen(4);
+    EXPECT_EQ(Renderer::shapingThreads(), 4);
+    Platform::assumeLayoutMayUseThreads(false);
+    EXPECT_EQ(Renderer::shapingThreads(), 1);
+    Platform::assumeLayoutMayUseThreads(std::nullopt);
+}
 
 TEST(ThreadedLayout, GivesTheSamePdfOnAMadeDocument)
 {

@@ -6,6 +6,7 @@
 #include "Lyricade/Views/BookEntryRow.h"
 #include "Lyricade/Views/FontRoles.h"
 #include "Lyricade/Views/SongWording.h"
+#include "tests/HangGuardQt.h"
 
 #include <QAccessible>
 #include <QLabel>
@@ -220,6 +221,34 @@ TEST_F(EntryRowTest, ChoosingWritesOnlyThisEntryInOneChange)
     model->setSelection(SidebarItem::allSongs());
     action(*unselected.keyMenu(), "A (+2)")->trigger();
     EXPECT_EQ(changes.count(), 3) << "no book selected: nothing changes";
+}
+
+TEST_F(EntryRowTest, AKeyChangedInPlacePlacesTheMenusAgainForTheirNewWidths)
+{
+    const StoredSong g = storedSong("Gee", "{key: G}\n[G]Words\n");
+    build({g}, {entryFor(g), entryFor(g, 6)});
+    // The least widths with the menus beside the title, for "G" and for "C♯".
+    const int narrow = row(0).minimumSizeHint().width();
+    ASSERT_GT(row(1).minimumSizeHint().width(), narrow);
+    const struct {
+        std::size_t from;
+        std::int64_t transpose;
+        bool under;
+    } cases[] = {{0, 6, true}, {1, 0, false}};
+    for (const auto& c : cases) {
+        QWidget holder; // no layout: the row keeps the width it is given
+        EntryRow r(*model, 1, model->library().books[0].entries[c.from], &holder);
+        r.setGeometry(0, 0, narrow, 200);
+        holder.resize(narrow, 200);
+        holder.show();
+        ASSERT_TRUE(HangGuard::settled(&holder));
+        SongEntry changed = r.entry();
+        changed.transpose = c.transpose;
+        r.setEntry(changed);
+        ASSERT_TRUE(HangGuard::settled(&holder));
+        // Under where "C♯" no longer fits beside the title, beside again where "G" does.
+        EXPECT_EQ(r.choicesUnder(), c.under) << c.transpose;
+    }
 }
 
 TEST_F(EntryRowTest, ContextMenuEditsOrRemoves)
