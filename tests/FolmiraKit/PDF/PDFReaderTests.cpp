@@ -729,14 +729,18 @@ TEST(PdfReader, AppKilledWhileItsWorkerIsAtAPageTakesTheWorkerAndItsChildWithIt)
     std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(pdf.data()),
                                                 static_cast<std::streamsize>(pdf.size()));
     // The app: a program of its own reading the file, killed as the user's
-    // session or the kernel would, with no chance to end its workers.
+    // session or the kernel would, with no chance to end its workers. Its
+    // pages get a minute of CPU time each, so that no limit of theirs ends
+    // a worker's child before the app's death must.
     std::string program = FOLMIRA_PROBE, argument = file.string();
     char* argv[] = {program.data(), argument.data(), nullptr};
     posix_spawn_file_actions_t quiet;
     posix_spawn_file_actions_init(&quiet);
     posix_spawn_file_actions_addopen(&quiet, 1, "/dev/null", O_WRONLY, 0);
     pid_t app = 0;
+    setenv("FOLMIRA_PROBE_PAGE_SECONDS", "60", 1);
     ASSERT_EQ(posix_spawn(&app, program.c_str(), &quiet, nullptr, argv, environ), 0);
+    unsetenv("FOLMIRA_PROBE_PAGE_SECONDS");
     posix_spawn_file_actions_destroy(&quiet);
     // Its workers, and the child of one of them at a page.
     std::vector<pid_t> workers, atAPage;
