@@ -258,12 +258,24 @@ int main(int, char** argv)
             // "wrong-id" answers every request as if it were another; "early"
             // answers its opening, then the next request's page ahead of it,
             // guessing its id as the one after.
-            Bytes reply = opening(1);
-            send(reply, static_cast<std::uint32_t>(reply.size()), 1, mode == "wrong-id" ? requestId + 1 : requestId);
+            // In one write: the page ahead is there once the opening's reply is read.
+            auto add = [](const Bytes& payload, std::uint32_t id) {
+                WireWriter replies;
+                replies.u32(static_cast<std::uint32_t>(payload.size()));
+                replies.u32(id);
+                replies.u8(0);
+                replies.u32(1);
+                replies.u32(1);
+                Bytes framed = replies.take();
+                framed.insert(framed.end(), payload.begin(), payload.end());
+                return framed;
+            };
+            Bytes both = add(opening(1), mode == "wrong-id" ? requestId + 1 : requestId);
             if (mode == "early") {
-                Bytes page = pictured();
-                send(page, static_cast<std::uint32_t>(page.size()), 1, requestId + 1);
+                const Bytes page = add(pictured(), requestId + 1);
+                both.insert(both.end(), page.begin(), page.end());
             }
+            PdfWorkerSocket::sendWhole(socketFd, both);
         } else if (mode == "oversized") {
             send({}, 0x7FFFFFFF);
             pause();

@@ -20,6 +20,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <map>
 #include <random>
 #include <thread>
 
@@ -742,14 +743,16 @@ TEST(PdfReader, AppKilledWhileItsWorkerIsAtAPageTakesTheWorkerAndItsChildWithIt)
     ASSERT_EQ(posix_spawn(&app, program.c_str(), &quiet, nullptr, argv, environ), 0);
     unsetenv("FOLMIRA_PROBE_PAGE_SECONDS");
     posix_spawn_file_actions_destroy(&quiet);
-    // Its workers, and the child of one of them at a page.
+    // Its workers, and the child of one of them at a page: running for ten
+    // looks in a row, not one that answers a request of a moment and ends.
     std::vector<pid_t> workers, atAPage;
+    std::map<pid_t, int> running;
     const auto deadline = std::chrono::steady_clock::now() + HangGuard::limit(std::chrono::milliseconds(2000));
     while (atAPage.empty() && std::chrono::steady_clock::now() < deadline) {
         workers = childrenOf(app);
         for (pid_t worker : workers)
             for (pid_t child : childrenOf(worker))
-                if (stateOf(child) == 'R') atAPage.push_back(child);
+                if (stateOf(child) == 'R' && ++running[child] >= 10) atAPage.push_back(child);
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     kill(app, SIGKILL);
