@@ -100,7 +100,7 @@ PageSource::PageSource(const Bytes& data, int threads, ThreadStarter start)
 PageSource::~PageSource() = default;
 
 PdfWorker::Reply PageSource::ask(Slot& slot, WorkerRequest request, const Bytes& payload, std::size_t largestReply,
-                                 double cpuSeconds)
+                                 double cpuSeconds, bool everyPage)
 {
     // A view waiting for one of the document's workers (the original's
     // tiles) gets this one between two pages, not once every page is read.
@@ -112,8 +112,9 @@ PdfWorker::Reply PageSource::ask(Slot& slot, WorkerRequest request, const Bytes&
         none.broken = true;
         return none;
     }
-    auto reply =
-        slot.lease.worker().request(static_cast<std::uint8_t>(request), payload, largestReply, cancel_, cpuSeconds);
+    const auto tag = static_cast<std::uint8_t>(request);
+    auto reply = everyPage ? slot.lease.worker().requestForEveryPage(tag, payload, largestReply, cancel_)
+                           : slot.lease.worker().request(tag, payload, largestReply, cancel_, cpuSeconds);
     if (reply.status == Status::cancelled) throw Cancelled();
     return reply;
 }
@@ -123,7 +124,7 @@ DocumentOpening PageSource::open()
     // The document's first worker, when it is not opened yet; given back
     // before the pages are read, so that copies can be made of it.
     Slot slot;
-    auto reply = ask(slot, WorkerRequest::open, {}, largestOpening);
+    auto reply = ask(slot, WorkerRequest::open, {}, largestOpening, 0, true);
     DocumentOpening opening;
     // A worker of this build answers any document with an outcome: a reply
     // that breaks the protocol or decodes to nothing is the helper's fault.

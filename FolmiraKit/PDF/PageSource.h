@@ -62,8 +62,10 @@ public:
 
 private:
     struct Slot;
+    // A request of the slot's worker; one that answers for every page (the
+    // opening) gets the time of opening the document, not a page's.
     Platform::PdfWorker::Reply ask(Slot& slot, WorkerRequest request, const Platform::Bytes& payload,
-                                   std::size_t largestReply, double cpuSeconds = 0);
+                                   std::size_t largestReply, double cpuSeconds = 0, bool everyPage = false);
     PageReading readOne(Slot& slot, int index);
     // Counts a page's reply towards the stalls in a row; throws brokenHelper() past a few.
     void countStall(const Platform::PdfWorker::Reply& reply);

@@ -252,6 +252,27 @@ TEST(OutsidePdfTest, TheReaderAndThePaneOpenTheDocumentOnceAndReadWithCopiesOfIt
     EXPECT_NE(other->pool, outside->pool);
 }
 
+TEST(OutsidePdfTest, EveryPagesSizeIsToldWithinTheOpeningsTimeNotAPages)
+{
+    // Opened by the reader first (its opening answers for every page too):
+    // the sizes are a request of their own, of a worker opened already, and
+    // answer for twenty thousand pages.
+    const int pages = 20'000;
+    const auto bytes = letterPdf(pages);
+    const Platform::PdfWorkerLimits limits{0.005, std::int64_t{500} << 20}; // far less time than the sizes take
+    auto pool = Platform::PdfWorkerPool::of(Platform::PdfWorkerInput::of(bytes), limits);
+    {
+        auto lease = pool->take(nullptr);
+        ASSERT_TRUE(lease);
+        const auto open = static_cast<std::uint8_t>(FolmiraKit::PDFReader::WorkerRequest::open);
+        ASSERT_EQ(lease.worker().requestForEveryPage(open, {}, 1 << 30, nullptr).status, Platform::PdfWorker::Status::ok);
+    }
+    const auto outside = PdfView::openOutside(bytes, limits, nullptr);
+    ASSERT_TRUE(outside);
+    EXPECT_EQ(outside->pool, pool);
+    EXPECT_EQ(outside->sizes.size(), static_cast<std::size_t>(pages));
+}
+
 TEST(OutsidePdfTest, TheOriginalsTilesAreDrawnWhileTheReaderHoldsEveryWorkerOfTheDocument)
 {
     const auto bytes = letterPdf(1500);
