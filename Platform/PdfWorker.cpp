@@ -325,23 +325,30 @@ PdfWorker::Reply PdfWorker::request(std::uint8_t tag, const Bytes& payload, std:
                                     const CancelFlag* cancel, double cpuSeconds)
 {
     const double cpu = cpuSeconds > 0 ? std::min(cpuSeconds, limits_.cpuSeconds) : limits_.cpuSeconds;
-    const std::int64_t share = std::min(limits_.memoryBytes, MemoryBudget::shareBytes);
-    Reply reply = attempt({tag, payload, largestReply, cpu, share, false}, cancel);
-    if (reply.status == Status::ended && mayNeedMore_ && share < limits_.memoryBytes) {
-        // Its share of the budget may have been too little: the whole of its
-        // limit, alone. An allocation that fails may end Poppler as a crash
-        // as well as an abort, so only a request past its CPU time is not tried again.
-        const std::int64_t whole = std::min(limits_.memoryBytes, MemoryBudget::wholeBytes);
-        reply = attempt({tag, payload, largestReply, cpu, whole, true}, cancel);
-    }
-    return reply;
+    return requestWithin({tag, payload, largestReply, cpu, std::min(limits_.memoryBytes, MemoryBudget::shareBytes), false},
+                         cancel);
 }
 
 PdfWorker::Reply PdfWorker::requestForEveryPage(std::uint8_t tag, const Bytes& payload, std::size_t largestReply,
                                                const CancelFlag* cancel)
 {
     const PdfWorkerLimits open = openingLimits();
-    return attempt({tag, payload, largestReply, open.cpuSeconds, open.memoryBytes, false}, cancel);
+    const std::int64_t share = std::min(limits_.memoryBytes, MemoryBudget::shareBytes);
+    return requestWithin({tag, payload, largestReply, open.cpuSeconds, std::max(share, open.memoryBytes), false}, cancel);
+}
+
+PdfWorker::Reply PdfWorker::requestWithin(const Attempt& what, const CancelFlag* cancel)
+{
+    Reply reply = attempt(what, cancel);
+    if (reply.status == Status::ended && mayNeedMore_ && what.memoryBytes < limits_.memoryBytes) {
+        // Its share of the budget may have been too little: the whole of its
+        // limit, alone. An allocation that fails may end Poppler as a crash
+        // as well as an abort, so only a request past its CPU time is not tried again.
+        const std::int64_t whole = std::min(limits_.memoryBytes, MemoryBudget::wholeBytes);
+        if (whole > what.memoryBytes)
+            reply = attempt({what.tag, what.payload, what.largestReply, what.cpuSeconds, whole, true}, cancel);
+    }
+    return reply;
 }
 
 PdfWorker::Reply PdfWorker::attempt(const Attempt& what, const CancelFlag* cancel)

@@ -142,6 +142,8 @@ public:
 
 private:
     struct Attempt;
+    // An attempt, and one more alone with the whole of the limit when its share may have been too little.
+    Reply requestWithin(const Attempt& what, const CancelFlag* cancel);
     Reply attempt(const Attempt& what, const CancelFlag* cancel);
     Reply receive(std::size_t largestReply, double wallSeconds, const CancelFlag* cancel);
     // Waits for a started worker's hello; none when it came, as this build's.

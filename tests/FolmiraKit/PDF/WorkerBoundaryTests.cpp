@@ -125,11 +125,16 @@ template <class Done> bool within(std::chrono::milliseconds measured, Done&& don
 Platform::PdfWorkerPool::Lease takeWithin(Platform::PdfWorkerPool& pool, std::chrono::milliseconds wait)
 {
     Platform::CancelFlag stop;
+    std::atomic<bool> taken{false};
     auto timer = std::async(std::launch::async, [&] {
-        std::this_thread::sleep_for(wait);
+        const auto deadline = std::chrono::steady_clock::now() + wait;
+        while (!taken && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
         stop.cancel();
     });
-    return pool.take(&stop);
+    auto lease = pool.take(&stop);
+    taken = true;
+    return lease;
 }
 
 // The children of this process left unreaped.
