@@ -45,8 +45,9 @@ OutsidePdfPtr openOutside(const Platform::Bytes& bytes, const Platform::PdfWorke
     pdf->pool = Platform::PdfWorkerPool::of(pdf->input, limits);
     auto lease = pdf->pool->take(cancel);
     if (!lease) return nullptr;
-    const auto reply =
-        lease.worker().request(Platform::PdfWorkerPages::tag, {}, Platform::PdfWorkerPages::largestReply, cancel);
+    // Every page's size: as much time as opening the document, not one page's.
+    const auto reply = lease.worker().requestForEveryPage(Platform::PdfWorkerPages::tag, {},
+                                                          Platform::PdfWorkerPages::largestReply, cancel);
     if (reply.status != Platform::PdfWorker::Status::ok) return nullptr;
     const auto sizes = Platform::PdfWorkerPages::decode(reply.payload);
     if (!sizes) return nullptr;

@@ -56,6 +56,8 @@ constexpr std::size_t receiveChunk = 1u << 16;
 // A request's wall-clock bound: this many times its CPU time, and this much more.
 constexpr double wallPerCpu = 3;
 constexpr double wallSlackSeconds = 0.5;
+// How long a worker may take to make a copy of itself and the copy to say hello.
+constexpr double copySeconds = wallSlackSeconds + 2;
 // Opening a document costs in proportion to its size (the cross-reference,
 // the page tree of every page): beside a request's limits, this much CPU time
 // and memory for each megabyte of it.
@@ -264,6 +266,11 @@ PdfWorkerLimits PdfWorker::openingLimits() const
                       share + openingBytesPerByte * static_cast<std::int64_t>(size)})};
 }
 
+double PdfWorker::longestRequestSeconds() const
+{
+    return 2 * (wallPerCpu * openingLimits().cpuSeconds + wallSlackSeconds) + copySeconds;
+}
+
 bool PdfWorker::start()
 {
     if (pid_ != 0) return true;
@@ -318,14 +325,28 @@ PdfWorker::Reply PdfWorker::request(std::uint8_t tag, const Bytes& payload, std:
                                     const CancelFlag* cancel, double cpuSeconds)
 {
     const double cpu = cpuSeconds > 0 ? std::min(cpuSeconds, limits_.cpuSeconds) : limits_.cpuSeconds;
+    return requestWithin({tag, payload, largestReply, cpu, std::min(limits_.memoryBytes, MemoryBudget::shareBytes), false},
+                         cancel);
+}
+
+PdfWorker::Reply PdfWorker::requestForEveryPage(std::uint8_t tag, const Bytes& payload, std::size_t largestReply,
+                                               const CancelFlag* cancel)
+{
+    const PdfWorkerLimits open = openingLimits();
     const std::int64_t share = std::min(limits_.memoryBytes, MemoryBudget::shareBytes);
-    Reply reply = attempt({tag, payload, largestReply, cpu, share, false}, cancel);
-    if (reply.status == Status::ended && mayNeedMore_ && share < limits_.memoryBytes) {
+    return requestWithin({tag, payload, largestReply, open.cpuSeconds, std::max(share, open.memoryBytes), false}, cancel);
+}
+
+PdfWorker::Reply PdfWorker::requestWithin(const Attempt& what, const CancelFlag* cancel)
+{
+    Reply reply = attempt(what, cancel);
+    if (reply.status == Status::ended && mayNeedMore_ && what.memoryBytes < limits_.memoryBytes) {
         // Its share of the budget may have been too little: the whole of its
         // limit, alone. An allocation that fails may end Poppler as a crash
         // as well as an abort, so only a request past its CPU time is not tried again.
         const std::int64_t whole = std::min(limits_.memoryBytes, MemoryBudget::wholeBytes);
-        reply = attempt({tag, payload, largestReply, cpu, whole, true}, cancel);
+        if (whole > what.memoryBytes)
+            reply = attempt({what.tag, what.payload, what.largestReply, what.cpuSeconds, whole, true}, cancel);
     }
     return reply;
 }
@@ -348,6 +369,9 @@ PdfWorker::Reply PdfWorker::attempt(const Attempt& what, const CancelFlag* cance
         std::int64_t bytes;
         ~Held() { MemoryBudget::give(bytes); }
     } held{memory};
+    // Nothing may come unasked: a reply sent ahead would be taken for this request's.
+    std::uint8_t unasked;
+    if (recv(socket_, &unasked, 1, MSG_PEEK | MSG_DONTWAIT) > 0) return ended(true);
     {
         std::lock_guard lock(hookMutex);
         if (beforeSendHook()) beforeSendHook()(pid_, what.tag);
@@ -361,9 +385,6 @@ PdfWorker::Reply PdfWorker::attempt(const Attempt& what, const CancelFlag* cance
     frame.i64(memory);
     Bytes bytes = frame.take();
     bytes.insert(bytes.end(), what.payload.begin(), what.payload.end());
-    // Nothing may come unasked: a reply sent ahead would be taken for this request's.
-    std::uint8_t unasked;
-    if (recv(socket_, &unasked, 1, MSG_PEEK | MSG_DONTWAIT) > 0) return ended(true);
     const std::int64_t before = opening ? anonymousBytes(pid_) : 0;
     if (!PdfWorkerSocket::sendWhole(socket_, bytes)) return ended(false);
     const double cpu = what.cpuSeconds + (opening ? open.cpuSeconds : 0);
@@ -392,22 +413,25 @@ PdfWorker::Reply PdfWorker::ended(bool damaged)
     if (!damaged && outcome == Outcome::notAWorker) return {Status::unavailable, {}};
     Reply reply{Status::ended, {}};
     reply.pastLimit = !damaged && outcome != Outcome::crashed;
+    reply.broken = damaged;
     return reply;
 }
 
 namespace {
 
+enum class Hello { sound, late, wrong };
+
 // Whether a worker's hello comes on `socket` by the deadline, from process
 // `pid` as the kernel tells (the socket passes its sender's credentials).
-bool helloFrom(int socket, pid_t pid, std::chrono::steady_clock::time_point deadline)
+Hello helloFrom(int socket, pid_t pid, std::chrono::steady_clock::time_point deadline)
 {
     std::uint8_t hello[PdfWorkerSocket::helloSize];
     while (true) {
         pollfd watched{socket, POLLIN, 0};
         const int ready = poll(&watched, 1, pollMilliseconds);
-        if (ready < 0 && errno != EINTR) return false;
+        if (ready < 0 && errno != EINTR) return Hello::wrong;
         if (ready > 0) break;
-        if (std::chrono::steady_clock::now() >= deadline) return false;
+        if (std::chrono::steady_clock::now() >= deadline) return Hello::late;
     }
     iovec part{hello, sizeof hello};
     alignas(cmsghdr) char control[CMSG_SPACE(sizeof(ucred))] = {};
@@ -419,12 +443,14 @@ bool helloFrom(int socket, pid_t pid, std::chrono::steady_clock::time_point dead
     ssize_t n;
     do n = recvmsg(socket, &header, MSG_WAITALL | MSG_CMSG_CLOEXEC);
     while (n < 0 && errno == EINTR);
-    if (n != static_cast<ssize_t>(sizeof hello) || (header.msg_flags & MSG_CTRUNC)) return false;
+    if (n != static_cast<ssize_t>(sizeof hello) || (header.msg_flags & MSG_CTRUNC)) return Hello::wrong;
     const cmsghdr* c = CMSG_FIRSTHDR(&header);
-    if (!c || c->cmsg_level != SOL_SOCKET || c->cmsg_type != SCM_CREDENTIALS) return false;
+    if (!c || c->cmsg_level != SOL_SOCKET || c->cmsg_type != SCM_CREDENTIALS || c->cmsg_len != CMSG_LEN(sizeof(ucred)))
+        return Hello::wrong;
     ucred sender{};
     std::memcpy(&sender, CMSG_DATA(c), sizeof sender);
-    return sender.pid == pid && Bytes(hello, hello + sizeof hello) == PdfWorkerSocket::hello();
+    return sender.pid == pid && Bytes(hello, hello + sizeof hello) == PdfWorkerSocket::hello() ? Hello::sound
+                                                                                              : Hello::wrong;
 }
 
 } // namespace
@@ -453,7 +479,7 @@ std::unique_ptr<PdfWorker> PdfWorker::copy(const CancelFlag* cancel)
         return nullptr;
     }
     // Forking takes the worker a moment however large it is.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds(wallSlackSeconds + 2));
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds(copySeconds));
     std::uint8_t header[PdfWorkerSocket::replyHeader + 4];
     int fd = -1;
     auto fail = [&](bool damaged) -> std::unique_ptr<PdfWorker> {
@@ -461,17 +487,18 @@ std::unique_ptr<PdfWorker> PdfWorker::copy(const CancelFlag* cancel)
         if (damaged) ended(true);
         return nullptr;
     };
-    if (!receiveWithFd(header, PdfWorkerSocket::replyHeader, deadline, fd)) return fail(true);
+    bool extra = false; // more descriptors came than the one expected: closed as they came
+    if (!receiveWithFd(header, PdfWorkerSocket::replyHeader, deadline, fd, extra)) return fail(true);
     WireReader reader(header, PdfWorkerSocket::replyHeader);
     const std::uint32_t claimed = reader.u32();
     const std::uint32_t id = reader.u32();
     const std::uint8_t outcome = reader.u8();
     if (id != lastId_) return fail(true);
     // The worker could make no copy (no processes left): it stays as it was.
-    if (outcome == static_cast<std::uint8_t>(PdfWorkerSocket::Outcome::crashed) && claimed == 0 && fd < 0)
+    if (outcome == static_cast<std::uint8_t>(PdfWorkerSocket::Outcome::crashed) && claimed == 0 && fd < 0 && !extra)
         return fail(false);
-    if (outcome != static_cast<std::uint8_t>(PdfWorkerSocket::Outcome::ok) || claimed != 4 || fd < 0 ||
-        !receiveWithFd(header + PdfWorkerSocket::replyHeader, 4, deadline, fd))
+    if (outcome != static_cast<std::uint8_t>(PdfWorkerSocket::Outcome::ok) || claimed != 4 ||
+        !receiveWithFd(header + PdfWorkerSocket::replyHeader, 4, deadline, fd, extra))
         return fail(true);
     const auto pid = static_cast<pid_t>(WireReader(header + PdfWorkerSocket::replyHeader, 4).u32());
     // Only a running child of this process that proves to be at the other
@@ -479,7 +506,15 @@ std::unique_ptr<PdfWorker> PdfWorker::copy(const CancelFlag* cancel)
     int status = 0;
     if (pid <= 0 || pid == pid_ || waitpid(pid, &status, WNOHANG) != 0) return fail(true);
     setpgid(pid, pid); // as the copy does itself: whichever runs first
-    if (!helloFrom(fd, pid, deadline)) return fail(true);
+    const Hello hello = fd >= 0 && !extra ? helloFrom(fd, pid, deadline) : Hello::wrong;
+    if (hello != Hello::sound) {
+        // The copy is this process's child: ended and reaped here, whatever it did.
+        PdfWorkerProcess::killGroup(pid);
+        while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+        }
+        // Late (a loaded machine) is no fault of the worker copied, which stays.
+        return fail(hello != Hello::late);
+    }
     const int no = 0;
     setsockopt(fd, SOL_SOCKET, SO_PASSCRED, &no, sizeof no);
     auto made = std::make_unique<PdfWorker>(input_, limits_);
@@ -490,7 +525,7 @@ std::unique_ptr<PdfWorker> PdfWorker::copy(const CancelFlag* cancel)
 }
 
 bool PdfWorker::receiveWithFd(std::uint8_t* into, std::size_t size, std::chrono::steady_clock::time_point deadline,
-                              int& fd)
+                              int& fd, bool& extra)
 {
     std::size_t have = 0;
     while (have < size) {
@@ -505,17 +540,24 @@ bool PdfWorker::receiveWithFd(std::uint8_t* into, std::size_t size, std::chrono:
         const ssize_t n = recvmsg(socket_, &message.header, MSG_CMSG_CLOEXEC);
         if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
         if (n <= 0) return false;
+        // Every descriptor that came is closed but the one expected: the
+        // control part has room for two, and a message may carry more than
+        // one (those past its room the kernel closes, saying so).
         for (cmsghdr* c = CMSG_FIRSTHDR(&message.header); c; c = CMSG_NXTHDR(&message.header, c)) {
-            if (c->cmsg_level != SOL_SOCKET || c->cmsg_type != SCM_RIGHTS) continue;
-            int got = -1;
-            std::memcpy(&got, CMSG_DATA(c), sizeof got);
-            if (fd >= 0) { // one descriptor, no more
-                close(got);
-                return false;
+            if (c->cmsg_level != SOL_SOCKET || c->cmsg_type != SCM_RIGHTS || c->cmsg_len < CMSG_LEN(0)) continue;
+            const std::size_t count = (c->cmsg_len - CMSG_LEN(0)) / sizeof(int);
+            for (std::size_t i = 0; i < count; ++i) {
+                int got = -1;
+                std::memcpy(&got, CMSG_DATA(c) + i * sizeof(int), sizeof got);
+                if (fd < 0 && count == 1 && !extra) {
+                    fd = got;
+                } else {
+                    close(got);
+                    extra = true;
+                }
             }
-            fd = got;
         }
-        if (message.header.msg_flags & MSG_CTRUNC) return false;
+        if (message.header.msg_flags & MSG_CTRUNC) extra = true;
         have += static_cast<std::size_t>(n);
     }
     return true;
@@ -570,6 +612,7 @@ PdfWorker::Reply PdfWorker::receive(std::size_t largestReply, double wallSeconds
             end();
             Reply reply{Status::ended, {}};
             reply.pastLimit = true;
+            reply.silent = true;
             return reply;
         }
         pollfd watched{socket_, POLLIN, 0};
@@ -586,6 +629,10 @@ PdfWorker::Reply PdfWorker::receive(std::size_t largestReply, double wallSeconds
             // The claimed length is only an upper bound: memory follows the bytes that came.
             const std::size_t have = buffer.size();
             const std::size_t step = std::min(receiveChunk, *length - have);
+            // Grown by a sixteenth, not doubled: a reply just under its cap
+            // costs little more than its own bytes.
+            if (have + step > buffer.capacity())
+                buffer.reserve(std::min(*length, std::max(have + step, buffer.capacity() + buffer.capacity() / 16)));
             buffer.resize(have + step);
             into = buffer.data() + have;
             room = step;

@@ -76,6 +76,14 @@ public:
         // When `ended`: the worker went past a limit (CPU time, memory, the
         // wall-clock bound), rather than crashing or sending a damaged reply.
         bool pastLimit = false;
+        // When `ended`: past the wall-clock bound, the worker having sent
+        // nothing (asleep, or spinning outside any request's limits).
+        bool silent = false;
+        // When `ended`: the worker broke the protocol (a reply to another
+        // request, past its length, cut short, sent unasked), which no worker
+        // of this build does whatever the document: the helper's fault. When
+        // `unavailable`: no worker could be had at all.
+        bool broken = false;
         // When `ok`: the CPU time the request took in the worker, and which
         // of the worker's children answered it (1 for the first it forked).
         double cpuSeconds = 0;
@@ -101,6 +109,10 @@ public:
     // with the whole of its limit, alone.
     Reply request(std::uint8_t tag, const Bytes& payload, std::size_t largestReply, const CancelFlag* cancel,
                   double cpuSeconds = 0);
+    // A request that answers for every page of the document (their sizes):
+    // under the limits of opening it, which grow with the document, not a page's.
+    Reply requestForEveryPage(std::uint8_t tag, const Bytes& payload, std::size_t largestReply,
+                              const CancelFlag* cancel);
     // A copy of this worker, its document opened: a process forked from it
     // once it has opened the document, so what opening loaded is shared, not
     // loaded again, but a child of this process as any worker is. Null when
@@ -113,6 +125,9 @@ public:
     void end();
     // The running worker's process id, or 0.
     pid_t pid() const { return pid_; }
+    // The longest one request may keep this worker, in seconds: an opening
+    // tried twice (its share of memory, then the whole) and a copy made.
+    double longestRequestSeconds() const;
 
     // Where the worker program is: $FOLMIRA_PDF_WORKER when set, else beside
     // this program, else in the installation's libexec folder; the build
@@ -127,15 +142,18 @@ public:
 
 private:
     struct Attempt;
+    // An attempt, and one more alone with the whole of the limit when its share may have been too little.
+    Reply requestWithin(const Attempt& what, const CancelFlag* cancel);
     Reply attempt(const Attempt& what, const CancelFlag* cancel);
     Reply receive(std::size_t largestReply, double wallSeconds, const CancelFlag* cancel);
     // Waits for a started worker's hello; none when it came, as this build's.
     std::optional<Reply> awaitHello(double wallSeconds, const CancelFlag* cancel);
     Reply ended(bool damaged);
     // Reads `size` bytes into `into` by the deadline, keeping the one
-    // descriptor that may come with them in `fd`; false when the worker
-    // closed, was silent or sent more than one.
-    bool receiveWithFd(std::uint8_t* into, std::size_t size, std::chrono::steady_clock::time_point deadline, int& fd);
+    // descriptor that may come with them in `fd`, closing any other and
+    // setting `extra` then; false when the worker closed or was silent.
+    bool receiveWithFd(std::uint8_t* into, std::size_t size, std::chrono::steady_clock::time_point deadline, int& fd,
+                       bool& extra);
     // The limits of opening the document: a request's, and more for a larger document.
     PdfWorkerLimits openingLimits() const;
 

@@ -50,7 +50,9 @@ std::shared_ptr<PdfWorkerPool> PdfWorkerPool::of(std::shared_ptr<const PdfWorker
 }
 
 PdfWorkerPool::PdfWorkerPool(std::shared_ptr<const PdfWorkerInput> input, PdfWorkerLimits limits)
-    : input_(std::move(input)), limits_(limits), opener_(std::make_unique<PdfWorker>(input_, limits_))
+    : input_(std::move(input)), limits_(limits), opener_(std::make_unique<PdfWorker>(input_, limits_)),
+      stillBound_(std::chrono::duration_cast<std::chrono::milliseconds>(
+          std::chrono::duration<double>(opener_->longestRequestSeconds())))
 {
     opener_->start();
 }
@@ -64,6 +66,8 @@ PdfWorkerPool::Lease PdfWorkerPool::take(const CancelFlag* cancel)
     queue_.push_back(ticket);
     ++waiting_;
     Lease lease;
+    std::uint64_t seen = changes_;
+    auto quietSince = std::chrono::steady_clock::now();
     while (!cancel || !cancel->cancelled()) {
         if (queue_.front() == ticket) {
             if (!idle_.empty()) {
@@ -76,6 +80,15 @@ PdfWorkerPool::Lease PdfWorkerPool::take(const CancelFlag* cancel)
                 lease.worker_ = copyOfOpener(lock);
             }
             if (lease.worker_) break;
+        }
+        // Every holder gives its worker back within one request's bound:
+        // nothing given back for longer than that, none will be.
+        const auto now = std::chrono::steady_clock::now();
+        if (changes_ != seen) {
+            seen = changes_;
+            quietSince = now;
+        } else if (now - quietSince > stillBound_) {
+            break;
         }
         changed_.wait_for(lock, waitStep);
     }
@@ -94,6 +107,7 @@ std::unique_ptr<PdfWorker> PdfWorkerPool::copyOfOpener(std::unique_lock<std::mut
     std::unique_ptr<PdfWorker> copy = opener->copy(nullptr);
     lock.lock();
     opener_ = std::move(opener);
+    ++changes_;
     changed_.notify_all();
     return copy ? std::move(copy) : std::make_unique<PdfWorker>(input_, limits_);
 }
@@ -112,6 +126,7 @@ void PdfWorkerPool::giveBack(std::unique_ptr<PdfWorker> worker, bool opener)
         idle_.push_back(std::move(worker));
     else
         --made_; // ended: not kept, and another may be made in its place
+    ++changes_;
     changed_.notify_all();
 }
 
@@ -138,9 +153,10 @@ PdfWorker& PdfWorkerPool::Lease::worker()
 {
     if (worker_->pid() == 0 && !opener_ && pool_) {
         std::unique_lock lock(pool_->mutex_);
-        pool_->changed_.wait(lock, [&] { return pool_->opener_ != nullptr; });
-        // A first worker that is not opened (it ended): this one opens the document itself.
-        if (pool_->opener_->opened()) {
+        // A first worker that is not opened (it ended), or not given back
+        // within its bound: this one opens the document itself.
+        if (pool_->changed_.wait_for(lock, pool_->stillBound_, [&] { return pool_->opener_ != nullptr; }) &&
+            pool_->opener_->opened()) {
             --pool_->made_;
             worker_ = pool_->copyOfOpener(lock);
         }

@@ -13,6 +13,7 @@
 #include "Platform/PdfWorker.h"
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -41,7 +42,9 @@ public:
         Lease& operator=(Lease&& other) noexcept;
         ~Lease();
         explicit operator bool() const { return worker_ != nullptr; }
-        // The worker; a new copy in place of one that ended (past a limit, or crashed).
+        // The worker; a new copy in place of one that ended (past a limit, or
+        // crashed), else (no opened first worker within a request's bound)
+        // one that opens the document itself.
         PdfWorker& worker();
 
     private:
@@ -55,12 +58,15 @@ public:
     // While the document is not opened: the first worker, for the request
     // that opens it (the others wait for that one). Then an idle worker, else
     // a new copy while the budget holds another, else the next given back,
-    // in the order asked. An empty lease once `cancel` (may be null) is set.
+    // in the order asked. An empty lease once `cancel` (may be null) is set,
+    // or when no worker was given back for longer than a request may take
+    // (the pool's workers held and not given back: no worker will come).
     Lease take(const CancelFlag* cancel);
     // Whether someone waits for a worker: one who holds a worker for long
     // (a reading) gives it back between its requests, so that a view's
     // drawing is not held up until the reading ends.
-    bool wanted() const { return waiting_.load() > 0; }
+    bool wanted() const { return waiting() > 0; }
+    int waiting() const { return waiting_.load(); }
     // How many workers of this document the budget holds at once: 1 to `wanted`.
     int fitting(int wanted) const;
 
@@ -80,6 +86,8 @@ private:
     std::deque<std::uint64_t> queue_; // the tickets of those waiting, first asked first
     std::uint64_t nextTicket_ = 0;
     std::atomic<int> waiting_{0};
+    std::uint64_t changes_ = 0; // workers given back, ended or made so far
+    std::chrono::milliseconds stillBound_; // the longest a wait sees no change
 };
 
 } // namespace Platform

@@ -280,10 +280,7 @@ BigDocument read(const std::vector<std::uint8_t>& data, const std::string& title
             throw ConversionError(Reason::unsupported, "Folmira can’t read the text of " + theFile(title) +
                                                            ": it is too large to read. Try the original Word or text "
                                                            "file instead.");
-        if (opening.state == DocumentOpening::State::noHelper)
-            throw ConversionError(Reason::unsupported, "Folmira can’t read PDFs: its PDF helper program "
-                                                       "(folmira-pdf-worker) is missing or couldn’t be started. "
-                                                       "Reinstalling Folmira should bring it back.");
+        if (opening.state == DocumentOpening::State::noHelper) throw brokenHelper();
         throw ConversionError(Reason::damaged, "This PDF couldn’t be opened. It may be damaged.");
     }
     int pageCount = static_cast<int>(opening.cropBoxes.size());

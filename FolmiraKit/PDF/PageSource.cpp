@@ -43,6 +43,10 @@ PageReading tooLargeReading()
 // picture rectangles; a page past that is too large whatever the counter saw.
 constexpr std::size_t largestOpening = 10 + std::size_t{33} * 2'000'000;
 constexpr std::size_t largestReading = std::size_t{32} << 20;
+// Page requests in a row whose worker sent nothing within their bound, past
+// which the helper is broken: no page of a working helper's stalls (a page
+// past its CPU time is ended by the worker, which says so).
+constexpr int stallsInARow = 3;
 
 // Rendering: each region's PNG, at most 4 bytes a pixel and a filter byte a
 // row, plus zlib's and PNG's overhead.
@@ -96,15 +100,21 @@ PageSource::PageSource(const Bytes& data, int threads, ThreadStarter start)
 PageSource::~PageSource() = default;
 
 PdfWorker::Reply PageSource::ask(Slot& slot, WorkerRequest request, const Bytes& payload, std::size_t largestReply,
-                                 double cpuSeconds)
+                                 double cpuSeconds, bool everyPage)
 {
     // A view waiting for one of the document's workers (the original's
     // tiles) gets this one between two pages, not once every page is read.
     if (slot.lease && pool_->wanted()) slot.lease = {};
     if (!slot.lease) slot.lease = pool_->take(cancel_);
-    if (!slot.lease) throw Cancelled();
-    auto reply =
-        slot.lease.worker().request(static_cast<std::uint8_t>(request), payload, largestReply, cancel_, cpuSeconds);
+    if (!slot.lease) {
+        if (cancel_ && cancel_->cancelled()) throw Cancelled();
+        PdfWorker::Reply none; // no worker to be had: the pool's are held and never given back
+        none.broken = true;
+        return none;
+    }
+    const auto tag = static_cast<std::uint8_t>(request);
+    auto reply = everyPage ? slot.lease.worker().requestForEveryPage(tag, payload, largestReply, cancel_)
+                           : slot.lease.worker().request(tag, payload, largestReply, cancel_, cpuSeconds);
     if (reply.status == Status::cancelled) throw Cancelled();
     return reply;
 }
@@ -114,16 +124,21 @@ DocumentOpening PageSource::open()
     // The document's first worker, when it is not opened yet; given back
     // before the pages are read, so that copies can be made of it.
     Slot slot;
-    auto reply = ask(slot, WorkerRequest::open, {}, largestOpening);
+    auto reply = ask(slot, WorkerRequest::open, {}, largestOpening, 0, true);
     DocumentOpening opening;
-    if (reply.status == Status::unavailable) opening.state = DocumentOpening::State::noHelper;
-    if (reply.status == Status::ended && reply.pastLimit) opening.state = DocumentOpening::State::tooLarge;
+    // A worker of this build answers any document with an outcome: a reply
+    // that breaks the protocol or decodes to nothing is the helper's fault.
+    if (reply.status == Status::unavailable || reply.broken)
+        opening.state = DocumentOpening::State::noHelper;
+    else if (reply.status == Status::ended && reply.pastLimit)
+        opening.state = DocumentOpening::State::tooLarge;
     if (reply.status == Status::ok) {
         try {
             opening = decodeOpening(reply.payload);
         } catch (const Platform::WireReader::Short&) {
-            slot.lease.worker().end(); // a damaged reply: the document is, as far as can be told
-            return DocumentOpening{};
+            slot.lease.worker().end();
+            opening = {};
+            opening.state = DocumentOpening::State::noHelper;
         }
     }
     cpuSpent_.assign(opening.cropBoxes.size(), 0);
@@ -135,6 +150,8 @@ PageReading PageSource::readOne(Slot& slot, int index)
     Platform::WireWriter request;
     request.i32(index);
     auto reply = ask(slot, WorkerRequest::readPage, request.data(), largestReading);
+    if (reply.status == Status::unavailable && reply.broken) throw brokenHelper();
+    countStall(reply);
     if (reply.status == Status::ok) {
         try {
             PageReading reading = decodePageReading(reply.payload, &held_);
@@ -146,6 +163,16 @@ PageReading PageSource::readOne(Slot& slot, int index)
         }
     }
     return tooLargeReading();
+}
+
+void PageSource::countStall(const PdfWorker::Reply& reply)
+{
+    if (!reply.silent) {
+        stalls_ = 0;
+        return;
+    }
+    // Its worker is ended already; the next request is asked of another.
+    if (++stalls_ >= stallsInARow) throw brokenHelper();
 }
 
 std::vector<PageReading> PageSource::readPages(int pageCount)
@@ -164,6 +191,8 @@ std::vector<PageReading> PageSource::readPages(int pageCount)
             error = std::current_exception();
             failed = true;
         }
+        // No more pages to ask for: the worker goes back for the other threads and views.
+        slot.lease = {};
     };
 
     // A document that keeps much memory open (tens of thousands of pages) is
@@ -213,6 +242,13 @@ std::optional<std::vector<std::optional<Bytes>>> PageSource::render(int index, c
         slot.lease.worker().end();
         return std::nullopt;
     }
+}
+
+ConversionError brokenHelper()
+{
+    return ConversionError(ConversionError::Reason::unsupported,
+                           "Folmira can’t read PDFs: its PDF helper program (folmira-pdf-worker) is missing or "
+                           "couldn’t be started. Reinstalling Folmira should bring it back.");
 }
 
 namespace {

@@ -8,12 +8,14 @@
 // nothing happened. Pages are never read in this process: when no worker can
 // be started, the document can't be read.
 
+#include "FolmiraKit/Model/Conversion.h"
 #include "FolmiraKit/PDF/Limits.h"
 #include "FolmiraKit/PDF/PageReading.h"
 #include "Platform/Cancel.h"
 #include "Platform/PdfWorker.h"
 #include "Platform/PdfWorkerPool.h"
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -44,7 +46,10 @@ public:
     // Every page in page order, taken from a shared counter by as many threads
     // as there are workers (helpers are started with `start`, std::thread when
     // empty; when one can't be started the others read its share). A page
-    // whose worker ended comes back fetched and too large. Throws Cancelled.
+    // whose worker ended comes back fetched and too large. Each thread gives
+    // its worker back once it has no more pages to ask for. Throws Cancelled;
+    // throws brokenHelper() when workers stall on page after page, or none
+    // can be had.
     std::vector<PageReading> readPages(int pageCount);
     // PNGs of `regions` of page `index` drawn by worker `worker` (0 to
     // renderers() - 1; calls for different workers may run at once), within
@@ -57,9 +62,13 @@ public:
 
 private:
     struct Slot;
+    // A request of the slot's worker; one that answers for every page (the
+    // opening) gets the time of opening the document, not a page's.
     Platform::PdfWorker::Reply ask(Slot& slot, WorkerRequest request, const Platform::Bytes& payload,
-                                   std::size_t largestReply, double cpuSeconds = 0);
+                                   std::size_t largestReply, double cpuSeconds = 0, bool everyPage = false);
     PageReading readOne(Slot& slot, int index);
+    // Counts a page's reply towards the stalls in a row; throws brokenHelper() past a few.
+    void countStall(const Platform::PdfWorker::Reply& reply);
 
     ThreadStarter start_;
     const Platform::CancelFlag* cancel_;
@@ -69,7 +78,12 @@ private:
     std::vector<double> cpuSpent_; // by page: what its reading took of its CPU time
     HeldReadings held_{PDFLimits::heldReadingBytes};
     int renderers_ = 1;
+    std::atomic<int> stalls_{0}; // page requests in a row whose worker sent nothing within their bound
 };
+
+// The refusal of a document whose helper program is missing, can't be
+// started, or breaks its protocol: the helper named, not the document.
+ConversionError brokenHelper();
 
 // The threads (and workers) a document is read with: min(cores, 4), unless
 // set to a number of its own (1 to 4); setting 0 goes back to the default.

@@ -24,9 +24,18 @@
 //   fitting    the same with as many empty lines as a reading may decode to
 //              (PDFLimits::readingBytes)
 //   copy-app, copy-child  the opening and pages are sound; asked for a
-//              copy of itself, it answers with a socket and the id of its
-//              own parent (the app), or of a child it forked itself
+//              copy of itself, it answers with a socket whose hello carries
+//              the sender's credentials, and the id of its own parent (the
+//              app; the hello is its own), or of a child it forked itself
+//              (which says the hello)
 //   no-copy    the same, but it can make no copy, as a worker out of processes
+//   pool       the opening is sound (20 pages), and so are its pages; asked
+//              for a copy, it makes one as the worker does (a child of the
+//              app's, with a socket of its own)
+//   late-copy  the same, but the copy says hello after 3 s
+//   two-fds    the same, but the copy's socket comes with a second descriptor
+//   stall, spin  the opening is sound (20 pages); a page is never answered:
+//              it waits using no CPU time, or spins; it makes no copy
 //   echo       (or any other name) answers with the document's first 64
 //              bytes as it sees them
 // It never closes what it inherited, so that the tests see what the app lets
@@ -40,7 +49,11 @@
 #include <sys/mman.h>
 #include <sys/prctl.h>
 #include <sys/socket.h>
+#include <sys/syscall.h>
 #include <unistd.h>
+
+#include <chrono>
+#include <thread>
 
 #include <csignal>
 #include <cmath>
@@ -155,6 +168,58 @@ void falseCopy(pid_t pid, int socket)
     PdfWorkerSocket::sendWithFd(socketFd, message.data(), socket);
 }
 
+// Asked for a copy of itself: one made as the worker makes it, a child of
+// the app's with a socket of its own that says hello after `delay`. Returns
+// in both: the copy goes on serving as a copy.
+void copyOfItself(std::chrono::milliseconds delay, bool twoFds)
+{
+    int pair[2];
+    socketpair(AF_UNIX, SOCK_STREAM, 0, pair);
+    const int yes = 1;
+    setsockopt(pair[0], SOL_SOCKET, SO_PASSCRED, &yes, sizeof yes);
+    const pid_t client = getppid();
+    const auto copy = static_cast<pid_t>(syscall(SYS_clone, CLONE_PARENT | SIGCHLD, nullptr, nullptr, nullptr, 0));
+    if (copy == 0) {
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (getppid() != client) _exit(0);
+        setpgid(0, 0);
+        close(pair[0]);
+        dup2(pair[1], socketFd);
+        close(pair[1]);
+        std::this_thread::sleep_for(delay);
+        PdfWorkerSocket::sendWhole(socketFd, PdfWorkerSocket::hello());
+        return;
+    }
+    close(pair[1]);
+    if (!twoFds) {
+        falseCopy(copy, pair[0]);
+    } else {
+        WireWriter message;
+        message.u32(4);
+        message.u32(requestId);
+        message.u8(0);
+        message.u32(1);
+        message.u32(1);
+        message.u32(static_cast<std::uint32_t>(copy));
+        const int fds[2] = {pair[0], dup(pair[0])};
+        iovec part{const_cast<std::uint8_t*>(message.data().data()), message.data().size()};
+        alignas(cmsghdr) char control[CMSG_SPACE(sizeof fds)] = {};
+        msghdr header{};
+        header.msg_iov = &part;
+        header.msg_iovlen = 1;
+        header.msg_control = control;
+        header.msg_controllen = sizeof control;
+        cmsghdr* c = CMSG_FIRSTHDR(&header);
+        c->cmsg_level = SOL_SOCKET;
+        c->cmsg_type = SCM_RIGHTS;
+        c->cmsg_len = CMSG_LEN(sizeof fds);
+        std::memcpy(CMSG_DATA(c), fds, sizeof fds);
+        sendmsg(socketFd, &header, MSG_NOSIGNAL);
+        close(fds[1]);
+    }
+    close(pair[0]);
+}
+
 Bytes opening(int pages)
 {
     Reader::DocumentOpening open;
@@ -193,12 +258,24 @@ int main(int, char** argv)
             // "wrong-id" answers every request as if it were another; "early"
             // answers its opening, then the next request's page ahead of it,
             // guessing its id as the one after.
-            Bytes reply = opening(1);
-            send(reply, static_cast<std::uint32_t>(reply.size()), 1, mode == "wrong-id" ? requestId + 1 : requestId);
+            // In one write: the page ahead is there once the opening's reply is read.
+            auto add = [](const Bytes& payload, std::uint32_t id) {
+                WireWriter replies;
+                replies.u32(static_cast<std::uint32_t>(payload.size()));
+                replies.u32(id);
+                replies.u8(0);
+                replies.u32(1);
+                replies.u32(1);
+                Bytes framed = replies.take();
+                framed.insert(framed.end(), payload.begin(), payload.end());
+                return framed;
+            };
+            Bytes both = add(opening(1), mode == "wrong-id" ? requestId + 1 : requestId);
             if (mode == "early") {
-                Bytes page = pictured();
-                send(page, static_cast<std::uint32_t>(page.size()), 1, requestId + 1);
+                const Bytes page = add(pictured(), requestId + 1);
+                both.insert(both.end(), page.begin(), page.end());
             }
+            PdfWorkerSocket::sendWhole(socketFd, both);
         } else if (mode == "oversized") {
             send({}, 0x7FFFFFFF);
             pause();
@@ -209,15 +286,38 @@ int main(int, char** argv)
         } else if (mode == "no-copy" && request[0] == PdfWorkerSocket::copyTag) {
             send({}, 0, 1, requestId, PdfWorkerSocket::Outcome::crashed); // as a worker out of processes
         } else if ((mode == "copy-app" || mode == "copy-child") && request[0] == PdfWorkerSocket::copyTag) {
+            // Its hello carries who sent it: only the checks of who that is refuse it.
             int pair[2];
             socketpair(AF_UNIX, SOCK_STREAM, 0, pair);
+            const int yes = 1;
+            setsockopt(pair[0], SOL_SOCKET, SO_PASSCRED, &yes, sizeof yes);
             const pid_t pid = mode == "copy-app" ? getppid() : fork();
             if (pid == 0) {
                 prctl(PR_SET_PDEATHSIG, SIGKILL);
                 PdfWorkerSocket::sendWhole(pair[1], PdfWorkerSocket::hello());
                 pause();
             }
+            if (mode == "copy-app") PdfWorkerSocket::sendWhole(pair[1], PdfWorkerSocket::hello());
             falseCopy(pid, pair[0]);
+            close(pair[0]);
+            close(pair[1]);
+        } else if ((mode == "pool" || mode == "late-copy" || mode == "two-fds") &&
+                   request[0] == PdfWorkerSocket::copyTag) {
+            copyOfItself(std::chrono::milliseconds(mode == "late-copy" ? 3000 : 0), mode == "two-fds");
+        } else if (mode == "pool" || mode == "late-copy" || mode == "two-fds") {
+            Bytes reply = open ? opening(20) : reading(false, false);
+            send(reply, static_cast<std::uint32_t>(reply.size()));
+        } else if (mode == "stall" || mode == "spin") {
+            if (open) {
+                Bytes reply = opening(20);
+                send(reply, static_cast<std::uint32_t>(reply.size()));
+            } else if (request[0] == PdfWorkerSocket::copyTag) {
+                send({}, 0, 1, requestId, PdfWorkerSocket::Outcome::crashed);
+            } else {
+                for (volatile bool spinning = mode == "spin"; spinning;) {
+                }
+                pause();
+            }
         } else if (mode == "nan" || mode == "infinite" || mode == "copy-app" || mode == "copy-child" ||
                    mode == "no-copy") {
             Bytes reply = open ? opening(1) : reading(mode == "nan", mode == "infinite");

@@ -2,7 +2,9 @@
 // came of it, one line: "document <pages> <pdf bytes>" or "refused <reason>",
 // then the notes, one a line. Tests run it as a child process so that its
 // peak memory is its own. It reads and renders on one thread, so that its CPU
-// time does not depend on the cores it is given.
+// time does not depend on the cores it is given, unless FOLMIRA_PROBE_THREADS
+// names other reading threads (0: the default); FOLMIRA_PROBE_PAGE_SECONDS
+// sets a page's CPU time.
 
 #include "FolmiraKit/FolmiraKit.h"
 #include "FolmiraKit/PDF/PageSource.h"
@@ -10,6 +12,7 @@
 #include "FolmiraKit/Render/Renderer.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <iostream>
 
 int main(int argc, char** argv)
@@ -19,7 +22,9 @@ int main(int argc, char** argv)
         return 2;
     }
     using namespace FolmiraKit;
-    PDFReader::setReadingThreads(1);
+    const char* threads = std::getenv("FOLMIRA_PROBE_THREADS");
+    PDFReader::setReadingThreads(threads ? std::atoi(threads) : 1);
+    if (const char* seconds = std::getenv("FOLMIRA_PROBE_PAGE_SECONDS")) PDFReader::setPageLimits(std::atof(seconds), 0);
     Renderer::setShapingThreads(1);
     try {
         BigDocument document = Folmira::read(argv[1], false);

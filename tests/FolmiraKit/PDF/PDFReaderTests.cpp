@@ -20,6 +20,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <map>
 #include <random>
 #include <thread>
 
@@ -729,23 +730,29 @@ TEST(PdfReader, AppKilledWhileItsWorkerIsAtAPageTakesTheWorkerAndItsChildWithIt)
     std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(pdf.data()),
                                                 static_cast<std::streamsize>(pdf.size()));
     // The app: a program of its own reading the file, killed as the user's
-    // session or the kernel would, with no chance to end its workers.
+    // session or the kernel would, with no chance to end its workers. Its
+    // pages get a minute of CPU time each, so that no limit of theirs ends
+    // a worker's child before the app's death must.
     std::string program = FOLMIRA_PROBE, argument = file.string();
     char* argv[] = {program.data(), argument.data(), nullptr};
     posix_spawn_file_actions_t quiet;
     posix_spawn_file_actions_init(&quiet);
     posix_spawn_file_actions_addopen(&quiet, 1, "/dev/null", O_WRONLY, 0);
     pid_t app = 0;
+    setenv("FOLMIRA_PROBE_PAGE_SECONDS", "60", 1);
     ASSERT_EQ(posix_spawn(&app, program.c_str(), &quiet, nullptr, argv, environ), 0);
+    unsetenv("FOLMIRA_PROBE_PAGE_SECONDS");
     posix_spawn_file_actions_destroy(&quiet);
-    // Its workers, and the child of one of them at a page.
+    // Its workers, and the child of one of them at a page: running for ten
+    // looks in a row, not one that answers a request of a moment and ends.
     std::vector<pid_t> workers, atAPage;
+    std::map<pid_t, int> running;
     const auto deadline = std::chrono::steady_clock::now() + HangGuard::limit(std::chrono::milliseconds(2000));
     while (atAPage.empty() && std::chrono::steady_clock::now() < deadline) {
         workers = childrenOf(app);
         for (pid_t worker : workers)
             for (pid_t child : childrenOf(worker))
-                if (stateOf(child) == 'R') atAPage.push_back(child);
+                if (stateOf(child) == 'R' && ++running[child] >= 10) atAPage.push_back(child);
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     kill(app, SIGKILL);

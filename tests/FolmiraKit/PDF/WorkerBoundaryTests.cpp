@@ -23,8 +23,12 @@
 #include <fstream>
 #include <functional>
 #include <future>
+#include <mutex>
+#include <map>
 #include <random>
 #include <set>
+#include <sstream>
+#include <thread>
 
 using namespace FolmiraKit;
 using HostileFiles::Cost;
@@ -105,6 +109,51 @@ const std::string pageTooLarge =
     "Folmira can’t read the text of “Sample”: its page is too large to read. Try the original Word or text file "
     "instead.";
 
+const std::string noHelper = "Folmira can’t read PDFs: its PDF helper program (folmira-pdf-worker) is missing or "
+                             "couldn’t be started. Reinstalling Folmira should bring it back.";
+
+// Waits for `done` within a hang guard's limit; whether it came.
+template <class Done> bool within(std::chrono::milliseconds measured, Done&& done)
+{
+    const auto deadline = std::chrono::steady_clock::now() + HangGuard::limit(measured);
+    while (!done() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    return done();
+}
+
+// A lease of `pool` taken within `wait`, or none.
+Platform::PdfWorkerPool::Lease takeWithin(Platform::PdfWorkerPool& pool, std::chrono::milliseconds wait)
+{
+    Platform::CancelFlag stop;
+    std::atomic<bool> taken{false};
+    auto timer = std::async(std::launch::async, [&] {
+        const auto deadline = std::chrono::steady_clock::now() + wait;
+        while (!taken && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        stop.cancel();
+    });
+    auto lease = pool.take(&stop);
+    taken = true;
+    return lease;
+}
+
+// The children of this process left unreaped.
+int zombies()
+{
+    int count = 0;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+        std::ifstream stat(entry.path() / "stat");
+        std::string line;
+        if (!std::getline(stat, line) || line.rfind(')') == std::string::npos) continue;
+        std::istringstream after(line.substr(line.rfind(')') + 1));
+        char state = 0;
+        pid_t parent = 0;
+        after >> state >> parent;
+        count += parent == getpid() && state == 'Z';
+    }
+    return count;
+}
+
 // The targets of the descriptors process `pid` holds.
 std::vector<std::string> descriptors(pid_t pid)
 {
@@ -133,18 +182,81 @@ TEST(PdfWorkerBoundary, AMisbehavingWorkerCostsItsPageOrTheFileNeverTheApp)
         std::string refusal;
     };
     PageLimits limits(0.1 * HangGuard::scale(), 128 << 20);
-    for (const Case& c : {Case{"oversized", damaged}, Case{"garbage", damaged}, Case{"cut", damaged},
-                          Case{"count", damaged}, Case{"nan", pageTooLarge}, Case{"infinite", pageTooLarge},
+    // An opening that breaks the protocol, or decodes to nothing, is the
+    // helper's fault: no worker of this build sends it, whatever the file.
+    for (const Case& c : {Case{"oversized", noHelper}, Case{"garbage", noHelper}, Case{"cut", noHelper},
+                          Case{"count", noHelper}, Case{"nan", pageTooLarge}, Case{"infinite", pageTooLarge},
                           Case{"sleep", tooLarge},
-                          // A reply is refused unless it answers the request asked, and only after it was asked.
-                          Case{"wrong-id", damaged}, Case{"early", pageTooLarge},
+                          // A reply is refused unless it answers the request asked, and only after it was
+                          // asked: a worker that sent bytes unasked is asked nothing more.
+                          Case{"wrong-id", noHelper}, Case{"early", pageTooLarge},
                           // A copy that is no child of the app's is refused (ending it would end
                           // another process: here the app itself), and a worker of its own reads.
                           Case{"copy-app", "read"}, Case{"copy-child", "read"},
                           // One that can make no copy is no fault: a worker of its own reads.
                           Case{"no-copy", "read"}}) {
         WorkerProgram program(fake(c.mode));
+        std::mutex mutex;
+        std::map<pid_t, int> asked;
+        Platform::PdfWorker::setBeforeSend([&](pid_t pid, std::uint8_t) {
+            std::lock_guard lock(mutex);
+            ++asked[pid];
+        });
         EXPECT_EQ(refusal(pdf), c.refusal) << c.mode;
+        Platform::PdfWorker::setBeforeSend({});
+        if (c.mode == "early")
+            for (const auto& [pid, requests] : asked) EXPECT_EQ(requests, 1) << "worker " << pid;
+    }
+}
+
+TEST(PdfWorkerBoundary, ACopyThatComesLateOrWithMoreThanItsSocketCostsNothing)
+{
+    auto input = std::make_shared<const Platform::PdfWorkerInput>(onePage(caption("Apples.")));
+    struct Case {
+        std::string mode;
+        int copies;
+        bool openerKept; // a late copy is no fault of the worker copied
+    };
+    for (const Case& c : {Case{"late-copy", 1, true}, Case{"two-fds", 10, false}, Case{"pool", 1, true}}) {
+        WorkerProgram program(fake(c.mode));
+        const auto before = descriptors(getpid()).size();
+        for (int i = 0; i < c.copies; ++i) {
+            Platform::PdfWorker opener(input, {1, 64 << 20});
+            ASSERT_EQ(opener.request(static_cast<std::uint8_t>(PDFReader::WorkerRequest::open), {}, 1 << 20, nullptr).status,
+                      Platform::PdfWorker::Status::ok)
+                << c.mode;
+            const auto copy = opener.copy(nullptr);
+            EXPECT_EQ(copy != nullptr, c.mode == "pool") << c.mode;
+            EXPECT_EQ(opener.pid() != 0, c.openerKept) << c.mode;
+        }
+        // Workers ended are reaped on threads of their own: soon, not at once.
+        EXPECT_TRUE(within(std::chrono::milliseconds(200), [] { return zombies() == 0; })) << c.mode;
+        // An idle worker or two started meanwhile hold a socket each; a descriptor left a copy, one more each.
+        EXPECT_LE(descriptors(getpid()).size(), before + 2) << c.mode;
+    }
+}
+
+TEST(PdfWorkerBoundary, AWorkerThatStallsOnPageAfterPageIsNamedAfterAFew)
+{
+    // Twenty pages opened, none answered: a few stalls in a row, not every
+    // page's bound in turn, and the helper is named.
+    const Platform::Bytes pdf = onePage(caption("Apples grow on page one."));
+    PageLimits limits(0.1 * HangGuard::scale(), 128 << 20);
+    for (const std::string mode : {"stall", "spin"}) {
+        WorkerProgram program(fake(mode));
+        std::atomic<int> pages{0};
+        Platform::PdfWorker::setBeforeSend([&](pid_t, std::uint8_t tag) {
+            pages += tag == static_cast<std::uint8_t>(PDFReader::WorkerRequest::readPage);
+        });
+        std::string refused = "read";
+        try {
+            PDFReader::read(pdf, "Sample", 4);
+        } catch (const ConversionError& error) {
+            refused = error.what();
+        }
+        Platform::PdfWorker::setBeforeSend({});
+        EXPECT_EQ(refused, noHelper) << mode;
+        EXPECT_LE(pages.load(), 3 + 4) << mode << ": three in a row, and those under way on the other threads";
     }
 }
 
@@ -575,16 +687,139 @@ TEST(PdfWorkerBoundary, AWorkersLawfulRepliesCostTheAppNoMoreThanTheyMayDecodeTo
                                                 static_cast<std::streamsize>(pdf.size()));
     struct Case {
         std::string mode;
+        int threads;
         std::string output; // the probe's first line
     };
     // Twenty pages of 32 MB replies, each of empty lines: as many as fit the
     // reply (3.4 times its size decoded), or as many as fit a reading decoded.
-    for (const Case& c : {Case{"amplify", "refused unsupported"}, Case{"fitting", "refused noTextLayer"}}) {
+    // On four threads the worker makes no copy (its answer to the request
+    // for one is a page's): the reading still ends, its first worker shared.
+    for (const Case& c : {Case{"amplify", 1, "refused unsupported"}, Case{"fitting", 1, "refused noTextLayer"},
+                          Case{"amplify", 4, "refused unsupported"}}) {
         WorkerProgram program(fake(c.mode));
+        setenv("FOLMIRA_PROBE_THREADS", std::to_string(c.threads).c_str(), 1);
         const Cost cost = probe(file);
+        unsetenv("FOLMIRA_PROBE_THREADS");
         EXPECT_EQ(cost.output.substr(0, cost.output.find('\n')), c.output) << c.mode << ": " << cost.output;
-        // Twenty readings held of at most 8 MB, and the process's own.
-        EXPECT_LT(cost.peakMegabytes, 300) << c.mode;
+        // Twenty readings held of at most 8 MB, and the process's own; a
+        // reply being received on each other thread.
+        EXPECT_LT(cost.peakMegabytes, 300 + 32 * (c.threads - 1)) << c.mode << " on " << c.threads;
     }
     std::filesystem::remove(file);
+}
+
+TEST(PdfWorkerPool, ServesInTurnWithinItsCopiesAndHasEachWorkerBackBetweenPages)
+{
+    using Platform::PdfWorkerPool;
+    WorkerProgram program(fake("pool")); // twenty pages, each answered; copies made as the worker makes them
+    PageLimits limits(1, 64 << 20);
+    const auto openTag = static_cast<std::uint8_t>(PDFReader::WorkerRequest::open);
+    const auto pageTag = static_cast<std::uint8_t>(PDFReader::WorkerRequest::readPage);
+    const auto aMoment = std::chrono::milliseconds(300);
+    Platform::WireWriter firstPage;
+    firstPage.i32(0);
+    struct Case {
+        std::string rule;
+        std::function<void(const Platform::Bytes& pdf, PdfWorkerPool& pool, std::vector<PdfWorkerPool::Lease>& held)> check;
+        bool holdAll; // every copy the budget holds taken by the test first, but one when false
+    };
+    const std::vector<Case> cases{
+        {"a bounded number of copies",
+         [&](const Platform::Bytes&, PdfWorkerPool& pool, std::vector<PdfWorkerPool::Lease>& held) {
+             std::set<pid_t> pids;
+             for (auto& lease : held) {
+                 EXPECT_EQ(lease.worker().request(pageTag, firstPage.data(), 1 << 20, nullptr).status,
+                           Platform::PdfWorker::Status::ok);
+                 pids.insert(lease.worker().pid());
+             }
+             EXPECT_EQ(pids.size(), held.size());
+             EXPECT_FALSE(takeWithin(pool, aMoment)) << "a copy past the budget";
+         },
+         true},
+        {"an ended copy frees its place",
+         [&](const Platform::Bytes&, PdfWorkerPool& pool, std::vector<PdfWorkerPool::Lease>& held) {
+             const pid_t ended = held.front().worker().pid();
+             held.front().worker().end();
+             held.front() = {};
+             auto another = takeWithin(pool, HangGuard::limit(aMoment));
+             ASSERT_TRUE(another);
+             EXPECT_EQ(another.worker().request(pageTag, firstPage.data(), 1 << 20, nullptr).status,
+                       Platform::PdfWorker::Status::ok);
+             EXPECT_NE(another.worker().pid(), ended);
+         },
+         true},
+        {"first come first served",
+         [&](const Platform::Bytes&, PdfWorkerPool& pool, std::vector<PdfWorkerPool::Lease>& held) {
+             std::mutex mutex;
+             std::string order;
+             auto taker = [&](char name) {
+                 return std::async(std::launch::async, [&, name] {
+                     auto lease = pool.take(nullptr);
+                     std::lock_guard lock(mutex);
+                     order += lease ? name : '-';
+                 });
+             };
+             auto first = taker('A');
+             ASSERT_TRUE(within(aMoment, [&] { return pool.waiting() == 1; }));
+             auto second = taker('B');
+             ASSERT_TRUE(within(aMoment, [&] { return pool.waiting() == 2; }));
+             held.front() = {};
+             first.get();
+             second.get();
+             EXPECT_EQ(order, "AB");
+         },
+         true},
+        {"a reading's worker is had between its pages",
+         [&](const Platform::Bytes& pdf, PdfWorkerPool& pool, std::vector<PdfWorkerPool::Lease>&) {
+             // The one copy left is the reading's; another asks for a worker at its second page.
+             PDFReader::PageSource source(pdf, 1);
+             ASSERT_EQ(source.open().state, PDFReader::DocumentOpening::State::opened);
+             std::atomic<int> pages{0}, pagesWhenHad{-1};
+             std::future<void> view;
+             Platform::PdfWorker::setBeforeSend([&](pid_t, std::uint8_t tag) {
+                 if (tag != pageTag || ++pages != 2) return;
+                 view = std::async(std::launch::async, [&] {
+                     auto lease = pool.take(nullptr);
+                     if (lease) pagesWhenHad = pages.load();
+                 });
+                 (void)within(aMoment, [&] { return pool.wanted(); });
+             });
+             EXPECT_EQ(source.readPages(20).size(), 20u);
+             Platform::PdfWorker::setBeforeSend({});
+             view.get();
+             EXPECT_EQ(pagesWhenHad.load(), 2) << "had only once the reading's pages were read";
+         },
+         false},
+        {"a reading's workers are back once its pages are read",
+         [&](const Platform::Bytes& pdf, PdfWorkerPool& pool, std::vector<PdfWorkerPool::Lease>& held) {
+             held.clear();
+             PDFReader::PageSource source(pdf, 4);
+             ASSERT_EQ(source.open().state, PDFReader::DocumentOpening::State::opened);
+             EXPECT_EQ(source.readPages(20).size(), 20u);
+             // The source still lives (its pictures are rendered next), its threads' workers given back.
+             for (int i = 0; i < pool.fitting(4); ++i) {
+                 held.push_back(takeWithin(pool, HangGuard::limit(aMoment)));
+                 EXPECT_TRUE(held.back()) << "worker " << i;
+             }
+         },
+         true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.rule);
+        // A document of its own for each: a pool of its own.
+        const Platform::Bytes pdf = onePage(caption(c.rule));
+        auto pool = PdfWorkerPool::of(Platform::PdfWorkerInput::of(pdf), PDFReader::pageLimits());
+        {
+            auto opener = pool->take(nullptr);
+            ASSERT_TRUE(opener);
+            ASSERT_EQ(opener.worker().request(openTag, {}, 1 << 20, nullptr).status, Platform::PdfWorker::Status::ok);
+        }
+        std::vector<PdfWorkerPool::Lease> held;
+        const int copies = pool->fitting(4) - (c.holdAll ? 0 : 1);
+        for (int i = 0; i < copies; ++i) {
+            held.push_back(pool->take(nullptr));
+            ASSERT_TRUE(held.back());
+        }
+        c.check(pdf, *pool, held);
+    }
 }
