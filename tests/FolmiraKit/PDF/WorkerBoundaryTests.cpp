@@ -204,8 +204,9 @@ TEST(PdfWorkerBoundary, AMisbehavingWorkerCostsItsPageOrTheFileNeverTheApp)
         });
         EXPECT_EQ(refusal(pdf), c.refusal) << c.mode;
         Platform::PdfWorker::setBeforeSend({});
-        if (c.mode == "early")
+        if (c.mode == "early") {
             for (const auto& [pid, requests] : asked) EXPECT_EQ(requests, 1) << "worker " << pid;
+        }
     }
 }
 
