@@ -68,9 +68,12 @@ inline constexpr std::size_t documentPages = 500'000;
 // lines with their words again, its rectangles): dense pages of real manuals
 // take some 110 KB, a reply of empty lines 3.4 times its own size.
 inline constexpr std::size_t readingBytes = std::size_t{8} << 20;
-// What the decoded readings of one document's pages may hold in the app at
-// once, some 9,000 dense pages; a page past it is left out as too large.
-inline constexpr std::size_t heldReadingBytes = std::size_t{1} << 30;
+// What the lines kept of one document's pages (packed, PackedLines) may hold
+// in the app between the reader's two passes; a page past it is left out as
+// too large. It bounds what a worker that lies can make the app keep: the
+// densest pages of real manuals pack into some 3 KB, so the most pages a
+// document may have (documentPages) stay within it.
+inline constexpr std::size_t heldReadingBytes = std::size_t{1536} << 20;
 // Candidate gutter positions tried on one page (one every 2 points across 40 %
 // of the text's width): text wider than 5,000 points is no page anyone reads.
 inline constexpr int gutterCandidates = 1'000;

@@ -41,11 +41,14 @@ public:
     // sent a damaged reply, too large when it went past a limit, no helper
     // when no worker could be started. Throws Cancelled.
     DocumentOpening open();
-    // Every page in page order, taken from a shared counter by as many threads
-    // as there are workers (helpers are started with `start`, std::thread when
-    // empty; when one can't be started the others read its share). A page
-    // whose worker ended comes back fetched and too large. Throws Cancelled.
-    std::vector<PageReading> readPages(int pageCount);
+    // Every page, taken from a shared counter by as many threads as there are
+    // workers (helpers are started with `start`, std::thread when empty; when
+    // one can't be started the others read its share), each handed to `take`
+    // on the thread that read it as soon as it is read: pages in no set
+    // order, several at once. A page whose worker ended comes back fetched
+    // and too large. Throws Cancelled, or what `take` throws.
+    using PageTaker = std::function<void(int index, PageReading reading)>;
+    void readPages(int pageCount, const PageTaker& take);
     // PNGs of `regions` of page `index` drawn by worker `worker` (0 to
     // renderers() - 1; calls for different workers may run at once), within
     // what is left of the page's CPU time after its reading; none when its
@@ -67,7 +70,6 @@ private:
     std::shared_ptr<Platform::PdfWorkerPool> pool_;
     std::vector<std::unique_ptr<Slot>> slots_; // a worker taken from the pool at a slot's first request
     std::vector<double> cpuSpent_; // by page: what its reading took of its CPU time
-    HeldReadings held_{PDFLimits::heldReadingBytes};
     int renderers_ = 1;
 };
 
