@@ -71,9 +71,10 @@ inline constexpr std::size_t readingBytes = std::size_t{8} << 20;
 // What the lines kept of one document's pages (packed, PackedLines) may hold
 // in the app between the reader's two passes; a page past it is left out as
 // too large. It bounds what a worker that lies can make the app keep: the
-// densest pages of real manuals pack into some 3 KB, so the most pages a
-// document may have (documentPages) stay within it.
-inline constexpr std::size_t heldReadingBytes = std::size_t{1536} << 20;
+// dense pages of manual pages set by groff pack into some 7 KB (2.4 times
+// their text), so some 300,000 of them stay within it, when the document
+// such pages make would itself take the app several gigabytes.
+inline constexpr std::size_t heldReadingBytes = std::size_t{2} << 30;
 // Candidate gutter positions tried on one page (one every 2 points across 40 %
 // of the text's width): text wider than 5,000 points is no page anyone reads.
 inline constexpr int gutterCandidates = 1'000;

@@ -46,6 +46,10 @@ std::string pages(int count)
     return count == 1 ? "1 page" : std::to_string(count) + " pages";
 }
 
+// Documents of this many pages or more have their pages' lines deflated:
+// below it, what the lines hold is small beside what reading them takes.
+constexpr std::size_t deflatedPages = 1'000;
+
 // What the first pass keeps of one page until the second.
 struct KeptPage {
     enum class State : std::uint8_t { unfetched, tooLarge, scan, read };
@@ -159,7 +163,7 @@ void keepPage(PageReading reading, std::size_t index, FirstPass& pass)
     std::stable_sort(lines.begin(), lines.end(),
                      [](const Line& a, const Line& b) { return a.rect.maxY() > b.rect.maxY(); });
 
-    kept.lines = PackedLines(lines);
+    kept.lines = PackedLines(lines, pass.pages.size() >= deflatedPages);
     // Past what the document may hold: left out, as a page too large to read is.
     if (!pass.held.take(kept.lines.bytes())) {
         kept = KeptPage{};

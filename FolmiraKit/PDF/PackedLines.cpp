@@ -175,34 +175,79 @@ Line readLine(Reader& in)
 
 } // namespace
 
-PackedLines::PackedLines(const Lines& lines)
+namespace {
+
+// One deflate and one inflate stream a thread, reset for each page: setting
+// one up costs more than packing a page.
+struct Deflater {
+    z_stream stream{};
+    bool ready = deflateInit(&stream, Z_BEST_SPEED) == Z_OK;
+    ~Deflater()
+    {
+        if (ready) deflateEnd(&stream);
+    }
+};
+
+struct Inflater {
+    z_stream stream{};
+    bool ready = inflateInit(&stream) == Z_OK;
+    ~Inflater()
+    {
+        if (ready) inflateEnd(&stream);
+    }
+};
+
+Lines readLines(const Bytes& data)
+{
+    Reader in(data);
+    Lines lines(in.count());
+    for (Line& line : lines) line = readLine(in);
+    return lines;
+}
+
+} // namespace
+
+PackedLines::PackedLines(const Lines& lines, bool deflate)
 {
     if (lines.empty()) return;
     Writer out;
     out.count(lines.size());
     for (const Line& line : lines) write(out, line);
-    const Bytes& plain = out.data();
+    Bytes& plain = out.data();
+    if (!deflate) {
+        data_ = std::move(plain);
+        data_.shrink_to_fit();
+        return;
+    }
     size_ = plain.size();
-    uLongf packed = compressBound(static_cast<uLong>(plain.size()));
-    data_.resize(packed);
-    // zlib fails here only when it can't get its own memory.
-    if (compress2(data_.data(), &packed, plain.data(), static_cast<uLong>(plain.size()), Z_BEST_SPEED) != Z_OK)
-        throw std::bad_alloc();
-    data_.resize(packed);
+    thread_local Deflater deflater;
+    z_stream& z = deflater.stream;
+    // zlib fails only when it can't get its own memory.
+    if (!deflater.ready || deflateReset(&z) != Z_OK) throw std::bad_alloc();
+    data_.resize(deflateBound(&z, static_cast<uLong>(plain.size())));
+    z.next_in = plain.data();
+    z.avail_in = static_cast<uInt>(plain.size());
+    z.next_out = data_.data();
+    z.avail_out = static_cast<uInt>(data_.size());
+    if (::deflate(&z, Z_FINISH) != Z_STREAM_END) throw std::bad_alloc();
+    data_.resize(z.total_out);
     data_.shrink_to_fit();
 }
 
 Lines PackedLines::unpacked() const
 {
     if (data_.empty()) return {};
+    if (size_ == 0) return readLines(data_);
     Bytes plain(size_);
-    uLongf size = static_cast<uLongf>(size_);
-    if (uncompress(plain.data(), &size, data_.data(), static_cast<uLong>(data_.size())) != Z_OK || size != size_)
-        throw std::bad_alloc();
-    Reader in(plain);
-    Lines lines(in.count());
-    for (Line& line : lines) line = readLine(in);
-    return lines;
+    thread_local Inflater inflater;
+    z_stream& z = inflater.stream;
+    if (!inflater.ready || inflateReset(&z) != Z_OK) throw std::bad_alloc();
+    z.next_in = const_cast<Bytes::value_type*>(data_.data());
+    z.avail_in = static_cast<uInt>(data_.size());
+    z.next_out = plain.data();
+    z.avail_out = static_cast<uInt>(plain.size());
+    if (inflate(&z, Z_FINISH) != Z_STREAM_END || z.total_out != size_) throw std::bad_alloc();
+    return readLines(plain);
 }
 
 } // namespace FolmiraKit::PDFReader

@@ -266,7 +266,7 @@ TEST(ThreadedReading, PagesAreHeldPackedInLessThanTwiceTheirText)
     std::size_t packed = 0, text = 0, decoded = 0, lines = 0;
     for (const PDFReader::PageReading& page : readHere(prosePdf(120))) {
         const PDFReader::Lines& read = page.text.lines;
-        const PDFReader::PackedLines held(read);
+        const PDFReader::PackedLines held(read, true);
         EXPECT_EQ(held.unpacked(), read);
         packed += held.bytes();
         lines += read.size();
@@ -298,12 +298,13 @@ TEST(ThreadedReading, PackedLinesComeBackExactly)
         {"a picture line", {Line{{}, {72, 300, 200, 150}, Picture{{1, 2, 3}, 200, 150, "a pear"}, false}}},
         {"a negative zero and a lone word", {Line{{Word{"x", {-0.0, 0, 1, 1}, 0, false, false}}, {-0.0, 0, 1, 1}, std::nullopt, false}}},
     };
-    for (const Case& c : cases) {
-        const PDFReader::Lines back = PDFReader::PackedLines(c.lines).unpacked();
-        EXPECT_EQ(back, c.lines) << c.name;
-        for (std::size_t i = 0; i < back.size() && i < c.lines.size(); ++i)
-            EXPECT_EQ(std::signbit(back[i].rect.x), std::signbit(c.lines[i].rect.x)) << c.name;
-    }
+    for (const Case& c : cases)
+        for (bool deflate : {false, true}) {
+            const PDFReader::Lines back = PDFReader::PackedLines(c.lines, deflate).unpacked();
+            EXPECT_EQ(back, c.lines) << c.name << (deflate ? ", deflated" : "");
+            for (std::size_t i = 0; i < back.size() && i < c.lines.size(); ++i)
+                EXPECT_EQ(std::signbit(back[i].rect.x), std::signbit(c.lines[i].rect.x)) << c.name;
+        }
 }
 
 TEST(ThreadedReading, GoesOnWithTheThreadsThatStart)
