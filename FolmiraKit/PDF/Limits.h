@@ -58,9 +58,14 @@ inline constexpr int renders = 200;
 inline constexpr std::int64_t renderedPixels = 100'000'000;
 // An A3 sheet at 2 pixels per point with an image drawn over it: 8 million.
 inline constexpr std::int64_t paperPixels = 8'100'000;
-// Bytes of PNG the pictures of one document may hold in the app; a picture
-// past them is left out. A photo cut out of a page is some 2 MB.
+// Bytes of PNG the pictures of one document may hold in the app's memory,
+// when no file of pictures can be made; a picture past them is left out. A
+// photo cut out of a page is some 0.5 to 1 MB.
 inline constexpr std::size_t heldPictureBytes = std::size_t{400} << 20;
+// The same, set aside in a file of pictures (PictureFile), whose pages are
+// in memory only while a picture is drawn: several thousand photos, and a
+// bound on the disk a worker that lies can fill.
+inline constexpr std::size_t filedPictureBytes = std::size_t{4} << 30;
 // Pages an opened document may have: the reader holds some 300 bytes for
 // each before it reads a word.
 inline constexpr std::size_t documentPages = 500'000;

@@ -408,11 +408,15 @@ BigDocument read(const std::vector<std::uint8_t>& data, const std::string& title
     checkCancelled();
     addUp(pass);
     refuseUnreadable(pass, pageCount, title);
-    PictureScan::RenderBudget budget(PDFLimits::renderedPixels, PDFLimits::heldPictureBytes);
+    // The pictures kept go to a file of their own, so that a long photo
+    // report keeps them all without holding them in memory.
+    const auto pictureFile = PictureFile::make();
+    PictureScan::RenderBudget budget(PDFLimits::renderedPixels,
+                                     pictureFile ? PDFLimits::filedPictureBytes : PDFLimits::heldPictureBytes);
     auto rendered = PictureScan::renderPictures(
         pass.pictures, pass.drawn, budget,
         [&](int worker, int index, const std::vector<Rect>& regions) { return source.render(index, regions, worker); },
-        PDFLimits::paperPixels, source.renderers());
+        PDFLimits::paperPixels, source.renderers(), pictureFile.get());
     std::vector<std::vector<Rect>>().swap(pass.drawn);
     const int picturesLeftOut = rendered.overBudget + leaveOutPictures(rendered.failedPages, pass);
 

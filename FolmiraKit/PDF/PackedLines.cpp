@@ -149,7 +149,7 @@ Line readLine(Reader& in)
     if (flags & picture) {
         Picture p;
         std::string data = in.text();
-        p.data.assign(data.begin(), data.end());
+        p.data = Bytes(data.begin(), data.end());
         p.width = in.f64();
         p.height = in.f64();
         p.alt = in.text();

@@ -78,7 +78,7 @@ TEST(PictureScan, CutsOutThePictureAsAPngAtTwicePointSize)
     EXPECT_EQ(found[0].picture.width, 200);
     EXPECT_EQ(found[0].picture.height, 100);
     EXPECT_EQ(found[0].picture.alt, "");
-    auto info = Platform::imageInfo(found[0].picture.data);
+    auto info = Platform::imageInfo(*found[0].picture.data.bytes());
     ASSERT_TRUE(info);
     EXPECT_EQ(info->width, 400);
     EXPECT_EQ(info->height, 200);
@@ -260,7 +260,7 @@ TEST(PictureScan, OnlyWaitingPicturesAreRenderedWithinTheBudget)
     EXPECT_EQ(rendered.overBudget, 1);
     EXPECT_TRUE(rendered.failedPages.empty());
     ASSERT_EQ(pages[0].size(), 1u);
-    EXPECT_EQ(Platform::imageInfo(pages[0][0].picture->data), (Platform::ImageInfo{200, 200}));
+    EXPECT_EQ(Platform::imageInfo(*pages[0][0].picture->data.bytes()), (Platform::ImageInfo{200, 200}));
     EXPECT_TRUE(pages[1].empty());
     EXPECT_EQ(pages[2][0].picture->data, (std::vector<std::uint8_t>{1, 2, 3}));
 
@@ -336,7 +336,7 @@ TEST(PictureScan, ALongDocumentKeepsThePictureOfEveryPage)
     const auto& blocks = document.blocks;
     const long pictures = std::count_if(blocks.begin(), blocks.end(), [](const Block& b) {
         const auto* image = b.as<Block::Image>();
-        return image && Platform::imageInfo(image->picture.data) == Platform::ImageInfo{1080, 810};
+        return image && Platform::imageInfo(*image->picture.data.bytes()) == Platform::ImageInfo{1080, 810};
     });
     EXPECT_EQ(pictures, pages);
     EXPECT_TRUE(document.notes.empty()) << document.notes.front().message;
