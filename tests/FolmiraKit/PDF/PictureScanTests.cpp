@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <fstream>
+#include <sstream>
 
 using namespace FolmiraKit;
 using PdfFixtures::Builder;
@@ -207,6 +209,28 @@ TEST(PictureScan, FindsNothingOnAPageOfTextAndVectorArt)
     EXPECT_TRUE(PictureScan::find(document.page(0).value()).empty());
 }
 
+namespace {
+
+// Whether `address` lies in this process's mapping of a file.
+bool inFileMapping(const void* address)
+{
+    std::ifstream maps("/proc/self/maps");
+    const auto at = reinterpret_cast<std::uintptr_t>(address);
+    for (std::string line; std::getline(maps, line);) {
+        std::istringstream fields(line);
+        std::string range, perms, offset, device;
+        unsigned long inode = 0;
+        fields >> range >> perms >> offset >> device >> inode;
+        const auto dash = range.find('-');
+        const auto start = std::stoull(range.substr(0, dash), nullptr, 16);
+        const auto end = std::stoull(range.substr(dash + 1), nullptr, 16);
+        if (at >= start && at < end) return inode != 0;
+    }
+    return false;
+}
+
+} // namespace
+
 TEST(PictureScan, RegionsComeFromTheContentStreamAlone)
 {
     auto builder = pageDrawing({"200 0 0 100 50 300", "20 0 0 20 0 0", "5000 0 0 2000 0 0", "100 0 0 50 60 310"},
@@ -340,4 +364,10 @@ TEST(PictureScan, ALongDocumentKeepsThePictureOfEveryPage)
     });
     EXPECT_EQ(pictures, pages);
     EXPECT_TRUE(document.notes.empty()) << document.notes.front().message;
+    // Their bytes are mapped from a file, none held in the app's memory.
+    std::size_t inMemory = 0;
+    for (const Block& block : blocks)
+        if (const auto* image = block.as<Block::Image>(); image && !inFileMapping(image->picture.data.data()))
+            inMemory += image->picture.data.size();
+    EXPECT_EQ(inMemory, 0u);
 }
