@@ -96,12 +96,16 @@ int removeRepeatedLines(std::vector<Lines>& pages, const std::vector<std::option
 void removeLines(Lines& lines, const std::vector<std::size_t>& indices)
 {
     if (indices.empty()) return;
-    std::size_t next = 0, i = 0;
-    std::erase_if(lines, [&](const Line&) {
-        bool drop = next < indices.size() && indices[next] == i++;
-        if (drop) ++next;
-        return drop;
-    });
+    std::size_t next = 0, to = 0;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (next < indices.size() && indices[next] == i) {
+            ++next;
+            continue;
+        }
+        if (to != i) lines[to] = std::move(lines[i]);
+        ++to;
+    }
+    lines.resize(to);
 }
 
 namespace {

@@ -362,15 +362,17 @@ Lines keptLines(FirstPass& pass, std::size_t index, const std::vector<std::size_
     removeLines(lines, removed);
     Lines& pictures = pass.pictures[index];
     auto rendered = pictures.begin();
-    // Rendering keeps the pictures' order and drops some; regions never share a rectangle.
-    std::erase_if(lines, [&](Line& line) {
-        if (!line.picture) return false;
-        if (rendered == pictures.end() || !(rendered->rect == line.rect)) return true;
-        line.picture = std::move(rendered->picture);
-        ++rendered;
-        return false;
-    });
-    return lines;
+    Lines kept;
+    kept.reserve(lines.size());
+    for (Line& line : lines) {
+        // Rendering keeps the pictures' order and drops some; regions never share a rectangle.
+        if (line.picture) {
+            if (rendered == pictures.end() || !(rendered->rect == line.rect)) continue;
+            line.picture = std::move(rendered++->picture);
+        }
+        kept.push_back(std::move(line));
+    }
+    return kept;
 }
 
 } // namespace
