@@ -160,7 +160,7 @@ QString blockHtml(const FolmiraKit::Block& block)
     if (block.as<Block::Rule>()) return QStringLiteral("<hr>");
     if (const auto* image = block.as<Block::Image>()) {
         const auto& picture = image->picture;
-        return QStringLiteral("<p>") + pictureHtml(picture.data, picture.width, picture.height, picture.alt) +
+        return QStringLiteral("<p>") + pictureHtml(*picture.data.bytes(), picture.width, picture.height, picture.alt) +
                QStringLiteral("</p>");
     }
     return {};

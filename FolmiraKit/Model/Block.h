@@ -3,6 +3,7 @@
 // One unit of a document's flow: a heading, paragraph, list item, table,
 // picture or rule.
 
+#include "FolmiraKit/Model/PictureData.h"
 #include "FolmiraKit/Model/Run.h"
 
 #include <cstdint>
@@ -15,7 +16,7 @@ namespace FolmiraKit {
 
 // An image the document shows, sized for display in points (1/72 inch).
 struct Picture {
-    std::vector<std::uint8_t> data; // the encoded image as read (PNG when cut out of a PDF page)
+    PictureData data; // the encoded image as read (PNG when cut out of a PDF page)
     double width = 0;
     double height = 0;
     std::string alt; // empty when the source gives none

@@ -31,7 +31,7 @@ std::string repeatKey(const Line& line)
 
 namespace {
 
-bool isPageNumber(const std::string& key)
+bool isPageNumber(std::string_view key)
 {
     // The whole key is a page number: "#", "- # -", "#/#", "# of #", "page # of #".
     static const Platform::Regex whole(R"(^(page\s*)?[-–—]?\s*#+\s*[-–—]?(\s*(of|/)\s*#+)?$)");
@@ -42,43 +42,70 @@ bool isPageNumber(const std::string& key)
 
 } // namespace
 
+std::vector<BandLine> bandLines(const Lines& page, const std::optional<Rect>& cropBox)
+{
+    std::vector<BandLine> band;
+    auto bounds = pageBand(page, cropBox);
+    if (!bounds) return band;
+    for (std::size_t i = 0; i < page.size(); ++i)
+        if (isInBand(page[i], *bounds)) band.push_back(BandLine{i, repeatKey(page[i])});
+    return band;
+}
+
+std::vector<std::vector<std::size_t>> repeatedLines(const std::vector<std::vector<BandLine>>& bands,
+                                                    long long pagesWithLines)
+{
+    // Of each key, the pages it was met on (a page counted once) and the last of them.
+    struct Seen {
+        std::size_t pages = 0;
+        std::size_t last = 0;
+    };
+    std::unordered_map<std::string_view, Seen> seen;
+    for (std::size_t p = 0; p < bands.size(); ++p)
+        for (const BandLine& line : bands[p]) {
+            Seen& key = seen[line.key];
+            if (key.pages == 0 || key.last != p) ++key.pages;
+            key.last = p;
+        }
+    auto threshold = static_cast<std::size_t>(std::max(2.0, std::ceil(0.5 * static_cast<double>(pagesWithLines))));
+
+    std::vector<std::vector<std::size_t>> removed(bands.size());
+    for (std::size_t p = 0; p < bands.size(); ++p)
+        for (const BandLine& line : bands[p])
+            if (isPageNumber(line.key) || (pagesWithLines >= 2 && seen[line.key].pages >= threshold))
+                removed[p].push_back(line.index);
+    return removed;
+}
+
 int removeRepeatedLines(std::vector<Lines>& pages, const std::vector<std::optional<Rect>>& cropBoxes)
 {
     // The bands are judged on the pages as they were before anything goes.
-    std::vector<std::optional<PageBand>> bands;
-    for (std::size_t p = 0; p < pages.size(); ++p) bands.push_back(pageBand(static_cast<int>(p), cropBoxes, pages));
-    std::vector<std::vector<std::string>> keys(pages.size());
-    std::unordered_map<std::string, std::vector<std::size_t>> pagesOfKey;
-    for (std::size_t p = 0; p < pages.size(); ++p) {
-        if (!bands[p]) continue;
-        keys[p].resize(pages[p].size());
-        for (std::size_t i = 0; i < pages[p].size(); ++i) {
-            if (!isInBand(pages[p][i], *bands[p])) continue;
-            keys[p][i] = repeatKey(pages[p][i]);
-            auto& seen = pagesOfKey[keys[p][i]];
-            if (seen.empty() || seen.back() != p) seen.push_back(p);
-        }
-    }
+    std::vector<std::vector<BandLine>> bands;
+    for (std::size_t p = 0; p < pages.size(); ++p)
+        bands.push_back(bandLines(pages[p], p < cropBoxes.size() ? cropBoxes[p] : std::nullopt));
     long long withLines = std::count_if(pages.begin(), pages.end(), [](const Lines& l) { return !l.empty(); });
-    auto threshold = static_cast<std::size_t>(std::max(2.0, std::ceil(0.5 * static_cast<double>(withLines))));
-
-    int removed = 0;
+    int count = 0;
+    auto removed = repeatedLines(bands, withLines);
     for (std::size_t p = 0; p < pages.size(); ++p) {
-        if (!bands[p]) continue;
-        Lines kept;
-        for (std::size_t i = 0; i < pages[p].size(); ++i) {
-            Line& line = pages[p][i];
-            bool drop = false;
-            if (isInBand(line, *bands[p])) {
-                const std::string& key = keys[p][i];
-                drop = isPageNumber(key) || (withLines >= 2 && pagesOfKey[key].size() >= threshold);
-            }
-            if (drop) ++removed;
-            else kept.push_back(std::move(line));
-        }
-        pages[p] = std::move(kept);
+        count += static_cast<int>(removed[p].size());
+        removeLines(pages[p], removed[p]);
     }
-    return removed;
+    return count;
+}
+
+void removeLines(Lines& lines, const std::vector<std::size_t>& indices)
+{
+    if (indices.empty()) return;
+    std::size_t next = 0, to = 0;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (next < indices.size() && indices[next] == i) {
+            ++next;
+            continue;
+        }
+        if (to != i) lines[to] = std::move(lines[i]);
+        ++to;
+    }
+    lines.resize(to);
 }
 
 namespace {

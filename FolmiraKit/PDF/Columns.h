@@ -23,6 +23,25 @@ struct Flow {
 // The key under which lines repeat: the text lower-cased, digit runs as "#".
 std::string repeatKey(const Line& line);
 
+// A line of a page's header or footer band (isInBand): its index among the
+// page's lines, and its key.
+struct BandLine {
+    std::size_t index = 0;
+    std::string key;
+};
+
+// The band lines of one page, top to bottom; none when it has no crop box or
+// fewer than 3 text lines.
+std::vector<BandLine> bandLines(const Lines& page, const std::optional<Rect>& cropBox);
+
+// Of each page's band lines, the indices (ascending) of those that are page
+// numbers or repeat on enough of the `pagesWithLines` pages that have any line.
+std::vector<std::vector<std::size_t>> repeatedLines(const std::vector<std::vector<BandLine>>& bands,
+                                                    long long pagesWithLines);
+
+// Removes the lines at `indices` (ascending) from `lines`.
+void removeLines(Lines& lines, const std::vector<std::size_t>& indices);
+
 // Removes, from the header and footer bands of each page, lines that are page
 // numbers or that repeat on enough pages. `cropBoxes` has one entry per page
 // (none when the page could not be fetched). Returns the number removed.

@@ -58,9 +58,14 @@ inline constexpr int renders = 200;
 inline constexpr std::int64_t renderedPixels = 100'000'000;
 // An A3 sheet at 2 pixels per point with an image drawn over it: 8 million.
 inline constexpr std::int64_t paperPixels = 8'100'000;
-// Bytes of PNG the pictures of one document may hold in the app; a picture
-// past them is left out. A photo cut out of a page is some 2 MB.
+// Bytes of PNG the pictures of one document may hold in the app's memory,
+// when no file of pictures can be made; a picture past them is left out. A
+// photo cut out of a page is some 0.5 to 1 MB.
 inline constexpr std::size_t heldPictureBytes = std::size_t{400} << 20;
+// The same, set aside in a file of pictures (PictureFile), whose pages are
+// in memory only while a picture is drawn: several thousand photos, and a
+// bound on the disk a worker that lies can fill.
+inline constexpr std::size_t filedPictureBytes = std::size_t{4} << 30;
 // Pages an opened document may have: the reader holds some 300 bytes for
 // each before it reads a word.
 inline constexpr std::size_t documentPages = 500'000;
@@ -68,9 +73,13 @@ inline constexpr std::size_t documentPages = 500'000;
 // lines with their words again, its rectangles): dense pages of real manuals
 // take some 110 KB, a reply of empty lines 3.4 times its own size.
 inline constexpr std::size_t readingBytes = std::size_t{8} << 20;
-// What the decoded readings of one document's pages may hold in the app at
-// once, some 9,000 dense pages; a page past it is left out as too large.
-inline constexpr std::size_t heldReadingBytes = std::size_t{1} << 30;
+// What the lines kept of one document's pages (packed, PackedLines) may hold
+// in the app between the reader's two passes; a page past it is left out as
+// too large. It bounds what a worker that lies can make the app keep: the
+// dense pages of manual pages set by groff pack into some 7 KB (2.4 times
+// their text), so some 300,000 of them stay within it, when the document
+// such pages make would itself take the app several gigabytes.
+inline constexpr std::size_t heldReadingBytes = std::size_t{2} << 30;
 // Candidate gutter positions tried on one page (one every 2 points across 40 %
 // of the text's width): text wider than 5,000 points is no page anyone reads.
 inline constexpr int gutterCandidates = 1'000;

@@ -95,18 +95,24 @@ Lines splitAtGaps(const Line& line)
     return lines;
 }
 
+std::optional<PageBand> pageBand(const Lines& page, const std::optional<Rect>& cropBox)
+{
+    if (!cropBox) return std::nullopt;
+    std::vector<double> ys;
+    for (const Line& line : page)
+        if (!line.picture) ys.push_back(line.rect.midY());
+    if (ys.size() < 3) return std::nullopt;
+    std::sort(ys.begin(), ys.end(), std::greater<>());
+    return PageBand{ys[1], ys[ys.size() - 2], *cropBox};
+}
+
 std::optional<PageBand> pageBand(int pageIndex, const std::vector<std::optional<Rect>>& cropBoxes,
                                  const std::vector<Lines>& pages)
 {
     if (pageIndex < 0 || static_cast<std::size_t>(pageIndex) >= pages.size() ||
-        static_cast<std::size_t>(pageIndex) >= cropBoxes.size() || !cropBoxes[static_cast<std::size_t>(pageIndex)])
+        static_cast<std::size_t>(pageIndex) >= cropBoxes.size())
         return std::nullopt;
-    std::vector<double> ys;
-    for (const Line& line : pages[static_cast<std::size_t>(pageIndex)])
-        if (!line.picture) ys.push_back(line.rect.midY());
-    if (ys.size() < 3) return std::nullopt;
-    std::sort(ys.begin(), ys.end(), std::greater<>());
-    return PageBand{ys[1], ys[ys.size() - 2], *cropBoxes[static_cast<std::size_t>(pageIndex)]};
+    return pageBand(pages[static_cast<std::size_t>(pageIndex)], cropBoxes[static_cast<std::size_t>(pageIndex)]);
 }
 
 bool isInBand(const Line& line, const PageBand& band)

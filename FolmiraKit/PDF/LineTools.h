@@ -42,6 +42,8 @@ struct PageBand {
 // None when the page has no crop box or fewer than 3 text lines: then no line is in a band.
 std::optional<PageBand> pageBand(int pageIndex, const std::vector<std::optional<Rect>>& cropBoxes,
                                  const std::vector<Lines>& pages);
+// The same for one page's lines and its crop box.
+std::optional<PageBand> pageBand(const Lines& page, const std::optional<Rect>& cropBox);
 bool isInBand(const Line& line, const PageBand& band);
 
 // The scalars of `text` that say a font did not tell which letter it draws:

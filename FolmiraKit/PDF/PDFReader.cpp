@@ -1,9 +1,14 @@
 // The reader runs in two passes. The first reads every page's words, lines
 // and pictures and decides which pages are scans; it must be complete before
 // the refusals and before repeated header and footer lines are removed, which
-// compares lines across all pages. The second cuts each page into flows and
-// their items, builds paragraphs, and joins a paragraph that runs on across a
-// column or page break. Inference then decides headings and lists.
+// compares lines across all pages. Each page is cut down as it arrives, on the
+// thread that read it, to what the rest needs of it: its counts, its lines
+// packed (PackedLines), its header and footer band lines' keys and its
+// pictures waiting to be rendered; so what the reader holds follows the text
+// kept, not what the words took to read. The second pass unpacks one page at
+// a time, cuts it into flows and their items, builds paragraphs, and joins a
+// paragraph that runs on across a column or page break. Inference then
+// decides headings and lists.
 
 #include "FolmiraKit/PDF/PDFReader.h"
 
@@ -11,6 +16,7 @@
 #include "FolmiraKit/PDF/Columns.h"
 #include "FolmiraKit/PDF/Limits.h"
 #include "FolmiraKit/PDF/LineTools.h"
+#include "FolmiraKit/PDF/PackedLines.h"
 #include "FolmiraKit/PDF/PageSource.h"
 #include "FolmiraKit/PDF/Paragraphs.h"
 #include "FolmiraKit/PDF/PictureScan.h"
@@ -40,9 +46,33 @@ std::string pages(int count)
     return count == 1 ? "1 page" : std::to_string(count) + " pages";
 }
 
+// Documents of this many pages or more have their pages' lines deflated:
+// below it, what the lines hold is small beside what reading them takes.
+constexpr std::size_t deflatedPages = 1'000;
+
+// What the first pass keeps of one page until the second.
+struct KeptPage {
+    enum class State : std::uint8_t { unfetched, tooLarge, scan, read };
+    State state = State::unfetched;
+    bool untrusted = false;
+    bool hasText = false;    // a line with words is kept
+    long long words = 0;     // counted for the document's word count
+    long long unreadable = 0;
+    PackedLines lines;       // top to bottom, pictures as unrendered picture lines
+};
+
 struct FirstPass {
-    std::vector<Lines> pages;                     // one per page, top to bottom
+    explicit FirstPass(const std::vector<std::optional<Rect>>& crops)
+        : pages(crops.size()), cropBoxes(crops), pictures(crops.size()), drawn(crops.size()), bands(crops.size())
+    {
+    }
+    std::vector<KeptPage> pages;
     std::vector<std::optional<Rect>> cropBoxes;   // none for a page that could not be fetched
+    std::vector<Lines> pictures;                  // each page's picture lines, to be rendered
+    std::vector<std::vector<Rect>> drawn;         // image rectangles of the pages with pictures
+    std::vector<std::vector<BandLine>> bands;     // for the repeated-lines pass
+    HeldReadings held{PDFLimits::heldReadingBytes}; // counts the packed lines
+    // Added up once every page is read.
     long long wordCount = 0;
     long long unreadable = 0;
     std::vector<int> scanPages;     // 1-based
@@ -50,11 +80,20 @@ struct FirstPass {
     int untrustedPages = 0;
 };
 
-// "Page 2" or "Pages 2, 5".
+// "Page 2", "Pages 2, 5" or "Pages 2, 5–9, 12": a run of three pages or more
+// as a range, so that a long document's list stays short.
 std::string pageNumbers(const std::vector<int>& numbers)
 {
     std::string list;
-    for (int n : numbers) list += (list.empty() ? "" : ", ") + std::to_string(n);
+    for (std::size_t i = 0; i < numbers.size(); ++i) {
+        std::size_t last = i;
+        while (last + 1 < numbers.size() && numbers[last + 1] == numbers[last] + 1) ++last;
+        list += (list.empty() ? "" : ", ") + std::to_string(numbers[i]);
+        if (last >= i + 2) {
+            list += "–" + std::to_string(numbers[last]);
+            i = last;
+        }
+    }
     return (numbers.size() == 1 ? "Page " : "Pages ") + list;
 }
 
@@ -78,30 +117,39 @@ std::string theFile(const std::string& title)
                                                    ". Try the original Word or text file instead.");
 }
 
-void readPage(PageReading reading, const Rect& crop, int number, FirstPass& pass)
+// Page `index` cut down to what the first pass keeps of it. Runs on the
+// thread that read it, and touches only that page's entries.
+void keepPage(PageReading reading, std::size_t index, FirstPass& pass)
 {
-    Lines& lines = pass.pages.back();
+    KeptPage& kept = pass.pages[index];
+    std::optional<Rect>& crop = pass.cropBoxes[index];
+    if (!reading.fetched || !crop) {
+        crop.reset();
+        return;
+    }
+    if (reading.text.tooLarge) {
+        kept.state = KeptPage::State::tooLarge;
+        return;
+    }
     PageText& read = reading.text;
     PageWords& found = read.words;
+    kept.untrusted = found.untrusted;
     if (found.untrusted) found.words.clear();
-    pass.wordCount += static_cast<long long>(found.words.size());
-    for (const Word& w : found.words) pass.unreadable += static_cast<long long>(glyphCheck(w.text).size());
+    kept.words = static_cast<long long>(found.words.size());
+    for (const Word& w : found.words) kept.unreadable += static_cast<long long>(glyphCheck(w.text).size());
 
-    lines = std::move(read.lines);
-    if (found.untrusted) {
-        for (const Line& line : lines) pass.wordCount += static_cast<long long>(line.words.size());
-        ++pass.untrustedPages;
-    }
+    Lines lines = std::move(read.lines);
+    if (found.untrusted)
+        for (const Line& line : lines) kept.words += static_cast<long long>(line.words.size());
 
     // Pictures are rendered later, and only those kept (PictureScan::renderPictures).
     const std::vector<Rect>& pictures = reading.pictures;
     if (!found.untrusted && found.words.size() < 5) {
-        double pageArea = crop.width * crop.height;
+        double pageArea = crop->width * crop->height;
         bool scan = std::any_of(pictures.begin(), pictures.end(),
                                 [&](const Rect& r) { return r.width * r.height > 0.3 * pageArea; });
         if (scan) {
-            pass.scanPages.push_back(number);
-            lines.clear();
+            kept.state = KeptPage::State::scan;
             return;
         }
     }
@@ -114,14 +162,41 @@ void readPage(PageReading reading, const Rect& crop, int number, FirstPass& pass
     }
     std::stable_sort(lines.begin(), lines.end(),
                      [](const Line& a, const Line& b) { return a.rect.maxY() > b.rect.maxY(); });
+
+    kept.lines = PackedLines(lines, pass.pages.size() >= deflatedPages);
+    // Past what the document may hold: left out, as a page too large to read is.
+    if (!pass.held.take(kept.lines.bytes())) {
+        kept = KeptPage{};
+        kept.state = KeptPage::State::tooLarge;
+        return;
+    }
+    kept.state = KeptPage::State::read;
+    kept.hasText = std::any_of(lines.begin(), lines.end(), [](const Line& line) { return !line.words.empty(); });
+    pass.bands[index] = bandLines(lines, crop);
+    for (Line& line : lines)
+        if (line.picture) pass.pictures[index].push_back(std::move(line));
+    if (!pass.pictures[index].empty()) pass.drawn[index] = std::move(reading.drawn);
+}
+
+// The totals of the pages kept, in page order.
+void addUp(FirstPass& pass)
+{
+    for (std::size_t i = 0; i < pass.pages.size(); ++i) {
+        const KeptPage& page = pass.pages[i];
+        const int number = static_cast<int>(i) + 1;
+        if (page.state == KeptPage::State::tooLarge) pass.tooLargePages.push_back(number);
+        if (page.state == KeptPage::State::unfetched || page.state == KeptPage::State::tooLarge) continue;
+        pass.wordCount += page.words;
+        pass.unreadable += page.unreadable;
+        if (page.untrusted) ++pass.untrustedPages;
+        if (page.state == KeptPage::State::scan) pass.scanPages.push_back(number);
+    }
 }
 
 // Whether any page kept holds words: a scan's few words are dropped with it.
 bool keepsWords(const FirstPass& pass)
 {
-    return std::any_of(pass.pages.begin(), pass.pages.end(), [](const Lines& page) {
-        return std::any_of(page.begin(), page.end(), [](const Line& line) { return !line.words.empty(); });
-    });
+    return std::any_of(pass.pages.begin(), pass.pages.end(), [](const KeptPage& page) { return page.hasText; });
 }
 
 // The refusals that need every page read.
@@ -132,8 +207,9 @@ void refuseUnreadable(const FirstPass& pass, int pageCount, const std::string& t
         throw ConversionError(Reason::noTextLayer, scanMessage);
     if (pass.unreadable == 0) return;
     long long characters = 0;
-    for (const Lines& page : pass.pages)
-        for (const Line& line : page) characters += countCharacters(lineText(line));
+    for (const KeptPage& page : pass.pages)
+        if (page.hasText)
+            for (const Line& line : page.lines.unpacked()) characters += countCharacters(lineText(line));
     if (characters >= 1 && characters < 3 * pass.unreadable)
         throw ConversionError(Reason::noTextLayer, "The text inside this PDF can’t be read: its fonts don’t say "
                                                    "which letters they draw. Try the original Word or text file "
@@ -258,12 +334,46 @@ int leaveOutPictures(const std::vector<int>& failedPages, FirstPass& pass)
 {
     int count = 0;
     for (int index : failedPages)
-        count += static_cast<int>(std::erase_if(pass.pages[static_cast<std::size_t>(index)], [](const Line& line) {
-            return line.picture && line.picture->data.empty();
-        }));
+        count += static_cast<int>(std::erase_if(pass.pictures[static_cast<std::size_t>(index)],
+                                                [](const Line& line) { return line.picture->data.empty(); }));
     return count;
 }
 
+// Removes the repeated lines the band lines name; returns how many.
+int removeRepeated(FirstPass& pass, std::vector<std::vector<std::size_t>>& removed)
+{
+    // A page with lines: text, or a picture left after rendering.
+    long long withLines = 0;
+    for (std::size_t i = 0; i < pass.pages.size(); ++i)
+        withLines += pass.pages[i].hasText || !pass.pictures[i].empty();
+    removed = repeatedLines(pass.bands, withLines);
+    std::vector<std::vector<BandLine>>().swap(pass.bands);
+    int count = 0;
+    for (const auto& page : removed) count += static_cast<int>(page.size());
+    return count;
+}
+
+// Page `index`'s lines as the second pass reads them: unpacked, its repeated
+// lines (`removed`, indices among the packed lines) taken out, and each
+// picture line given its rendered picture or dropped with it.
+Lines keptLines(FirstPass& pass, std::size_t index, const std::vector<std::size_t>& removed)
+{
+    Lines lines = pass.pages[index].lines.unpacked();
+    removeLines(lines, removed);
+    Lines& pictures = pass.pictures[index];
+    auto rendered = pictures.begin();
+    Lines kept;
+    kept.reserve(lines.size());
+    for (Line& line : lines) {
+        // Rendering keeps the pictures' order and drops some; regions never share a rectangle.
+        if (line.picture) {
+            if (rendered == pictures.end() || !(rendered->rect == line.rect)) continue;
+            line.picture = std::move(rendered++->picture);
+        }
+        kept.push_back(std::move(line));
+    }
+    return kept;
+}
 
 } // namespace
 
@@ -289,35 +399,29 @@ BigDocument read(const std::vector<std::uint8_t>& data, const std::string& title
         throw ConversionError(Reason::locked, "This PDF’s author turned off copying its text, so Folmira won’t "
                                               "re-flow it. Ask for an unlocked copy or the original document.");
 
-    // The pages read by several workers; then pictures and scans page by page, in order.
-    std::vector<PageReading> readings = source.readPages(pageCount);
-    FirstPass pass;
-    std::vector<std::vector<Rect>> drawn(static_cast<std::size_t>(pageCount));
-    for (int i = 0; i < pageCount; ++i) {
-        checkCancelled();
-        pass.pages.emplace_back();
-        PageReading& reading = readings[static_cast<std::size_t>(i)];
-        const auto& crop = opening.cropBoxes[static_cast<std::size_t>(i)];
-        bool fetched = reading.fetched && crop;
-        pass.cropBoxes.push_back(fetched ? crop : std::nullopt);
-        if (!fetched) continue;
-        if (reading.text.tooLarge) {
-            pass.tooLargePages.push_back(i + 1);
-            continue;
-        }
-        drawn[static_cast<std::size_t>(i)] = std::move(reading.drawn);
-        readPage(std::move(reading), *crop, i + 1, pass);
-    }
+    // The pages read by several workers, each cut down as it arrives.
+    FirstPass pass(opening.cropBoxes);
+    source.readPages(pageCount, [&](int index, PageReading reading) {
+        keepPage(std::move(reading), static_cast<std::size_t>(index), pass);
+    });
+    checkCancelled();
+    addUp(pass);
     refuseUnreadable(pass, pageCount, title);
-    PictureScan::RenderBudget budget(PDFLimits::renderedPixels, PDFLimits::heldPictureBytes);
+    // The pictures kept go to a file of their own, so that a long photo
+    // report keeps them all without holding them in memory.
+    const auto pictureFile = PictureFile::make();
+    PictureScan::RenderBudget budget(PDFLimits::renderedPixels,
+                                     pictureFile ? PDFLimits::filedPictureBytes : PDFLimits::heldPictureBytes);
     auto rendered = PictureScan::renderPictures(
-        pass.pages, drawn, budget,
+        pass.pictures, pass.drawn, budget,
         [&](int worker, int index, const std::vector<Rect>& regions) { return source.render(index, regions, worker); },
-        PDFLimits::paperPixels, source.renderers());
+        PDFLimits::paperPixels, source.renderers(), pictureFile.get());
+    std::vector<std::vector<Rect>>().swap(pass.drawn);
     const int picturesLeftOut = rendered.overBudget + leaveOutPictures(rendered.failedPages, pass);
 
     std::vector<ConversionNote> notes;
-    int removed = removeRepeatedLines(pass.pages, pass.cropBoxes);
+    std::vector<std::vector<std::size_t>> repeated;
+    int removed = removeRepeated(pass, repeated);
     if (removed >= 1)
         notes.emplace_back(ConversionNote::Kind::info,
                            "Left out " + std::to_string(removed) + " repeated page header, footer and page-number line" +
@@ -326,12 +430,14 @@ BigDocument read(const std::vector<std::uint8_t>& data, const std::string& title
     if (!pass.tooLargePages.empty())
         notes.emplace_back(ConversionNote::Kind::warning, tooLargeNote(pass.tooLargePages));
 
-    // Each page's lines go once its pieces are made: its pictures are held once, not twice.
+    // Each page is unpacked in turn and let go once its pieces are made: its
+    // pictures are held once, not twice.
     Assembly assembly;
     for (std::size_t i = 0; i < static_cast<std::size_t>(pageCount); ++i) {
         checkCancelled();
-        if (pass.cropBoxes[i]) assembly.addPage(pass.pages[i]);
-        Lines().swap(pass.pages[i]);
+        if (pass.cropBoxes[i]) assembly.addPage(keptLines(pass, i, repeated[i]));
+        pass.pages[i].lines = {};
+        Lines().swap(pass.pictures[i]);
     }
 
     if (assembly.twoColumnPages >= 1)

@@ -143,7 +143,7 @@ void write(WireWriter& out, const Line& line)
     out.rect(line.rect);
     out.boolean(line.picture.has_value());
     if (line.picture) {
-        out.blob(line.picture->data);
+        out.blob(*line.picture->data.bytes());
         out.f64(line.picture->width);
         out.f64(line.picture->height);
         out.string(line.picture->alt);

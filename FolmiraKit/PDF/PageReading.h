@@ -46,8 +46,8 @@ struct PageReading {
     std::vector<Rect> drawn;     // the page's image rectangles, when it has picture regions
 };
 
-// What the decoded readings of one document may hold in the app at once,
-// taken page by page as replies are decoded by any of the reading threads.
+// What the readings of one document may hold in the app, taken page by page
+// by any of the reading threads: the reader counts what it keeps of each page.
 class HeldReadings {
 public:
     explicit HeldReadings(std::size_t bytes);
@@ -71,8 +71,8 @@ Platform::Bytes encode(const DocumentOpening& opening);
 DocumentOpening decodeOpening(const Platform::Bytes& data);
 Platform::Bytes encode(const PageReading& reading);
 // A reading that would take more than PDFLimits::readingBytes once decoded is
-// damaged; one that fits its page but not what is left of `held` comes back
-// too large, its page left out.
+// damaged; one that fits its page but not what is left of `held`, when given,
+// comes back too large, its page left out.
 PageReading decodePageReading(const Platform::Bytes& data, HeldReadings* held = nullptr);
 Platform::Bytes encodeRegionsRequest(int index, const std::vector<Rect>& regions);
 Platform::Bytes encode(const std::vector<std::optional<Platform::Bytes>>& rendered);

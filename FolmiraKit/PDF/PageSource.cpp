@@ -154,7 +154,7 @@ PageReading PageSource::readOne(Slot& slot, int index)
     countStall(reply);
     if (reply.status == Status::ok) {
         try {
-            PageReading reading = decodePageReading(reply.payload, &held_);
+            PageReading reading = decodePageReading(reply.payload);
             if (static_cast<std::size_t>(index) < cpuSpent_.size())
                 cpuSpent_[static_cast<std::size_t>(index)] = reply.cpuSeconds;
             return reading;
@@ -175,9 +175,8 @@ void PageSource::countStall(const PdfWorker::Reply& reply)
     if (++stalls_ >= stallsInARow) throw brokenHelper();
 }
 
-std::vector<PageReading> PageSource::readPages(int pageCount)
+void PageSource::readPages(int pageCount, const PageTaker& take)
 {
-    std::vector<PageReading> pages(static_cast<std::size_t>(std::max(0, pageCount)));
     std::atomic<int> next{0};
     std::atomic<bool> failed{false};
 
@@ -185,7 +184,7 @@ std::vector<PageReading> PageSource::readPages(int pageCount)
         try {
             for (int i = next++; i < pageCount && !failed; i = next++) {
                 if (cancel_ && cancel_->cancelled()) throw Cancelled();
-                pages[static_cast<std::size_t>(i)] = readOne(slot, i);
+                take(i, readOne(slot, i));
             }
         } catch (...) {
             error = std::current_exception();
@@ -218,7 +217,6 @@ std::vector<PageReading> PageSource::readPages(int pageCount)
     for (std::thread& t : running) t.join();
     for (const std::exception_ptr& error : errors)
         if (error) std::rethrow_exception(error);
-    return pages;
 }
 
 std::optional<std::vector<std::optional<Bytes>>> PageSource::render(int index, const std::vector<Rect>& regions,

@@ -43,14 +43,16 @@ public:
     // sent a damaged reply, too large when it went past a limit, no helper
     // when no worker could be started. Throws Cancelled.
     DocumentOpening open();
-    // Every page in page order, taken from a shared counter by as many threads
-    // as there are workers (helpers are started with `start`, std::thread when
-    // empty; when one can't be started the others read its share). A page
-    // whose worker ended comes back fetched and too large. Each thread gives
-    // its worker back once it has no more pages to ask for. Throws Cancelled;
-    // throws brokenHelper() when workers stall on page after page, or none
-    // can be had.
-    std::vector<PageReading> readPages(int pageCount);
+    // Every page, taken from a shared counter by as many threads as there are
+    // workers (helpers are started with `start`, std::thread when empty; when
+    // one can't be started the others read its share), each handed to `take`
+    // on the thread that read it as soon as it is read: pages in no set
+    // order, several at once. A page whose worker ended comes back fetched
+    // and too large. Each thread gives its worker back once it has no more
+    // pages to ask for. Throws Cancelled, or what `take` throws; throws
+    // brokenHelper() when workers stall on page after page, or none can be had.
+    using PageTaker = std::function<void(int index, PageReading reading)>;
+    void readPages(int pageCount, const PageTaker& take);
     // PNGs of `regions` of page `index` drawn by worker `worker` (0 to
     // renderers() - 1; calls for different workers may run at once), within
     // what is left of the page's CPU time after its reading; none when its
@@ -76,7 +78,6 @@ private:
     std::shared_ptr<Platform::PdfWorkerPool> pool_;
     std::vector<std::unique_ptr<Slot>> slots_; // a worker taken from the pool at a slot's first request
     std::vector<double> cpuSpent_; // by page: what its reading took of its CPU time
-    HeldReadings held_{PDFLimits::heldReadingBytes};
     int renderers_ = 1;
     std::atomic<int> stalls_{0}; // page requests in a row whose worker sent nothing within their bound
 };

@@ -232,7 +232,7 @@ void renderAll(std::vector<PageRender>& jobs, int workers, const RegionRenderer&
 
 RenderedPictures renderPictures(std::vector<PDFReader::Lines>& pages, const std::vector<std::vector<Rect>>& drawn,
                                 RenderBudget& budget, const RegionRenderer& render, std::int64_t paperPixels,
-                                int workers)
+                                int workers, PictureFile* file)
 {
     RenderedPictures result;
     // The pixels are spent in the pages' order, before anything is rendered.
@@ -280,7 +280,7 @@ RenderedPictures renderPictures(std::vector<PDFReader::Lines>& pages, const std:
                     ++result.overBudget;
                     return true;
                 }
-                line.picture->data = std::move(*png);
+                line.picture->data = file ? file->keep(std::move(*png)) : PictureData(std::move(*png));
                 return false;
             });
         }

@@ -114,10 +114,11 @@ struct RenderedPictures {
 // pictures past it, or whose region cannot be rendered, lose their line. The
 // pages are rendered by `workers` workers (0 to workers - 1) at once, and
 // what is kept does not depend on their number. A failed page keeps its lines
-// unrendered, for the caller to drop. Checks for a cancel before every picture.
+// unrendered, for the caller to drop. The PNGs kept are set aside in `file`
+// as they come, when there is one. Checks for a cancel before every picture.
 RenderedPictures renderPictures(std::vector<PDFReader::Lines>& pages, const std::vector<std::vector<Rect>>& drawn,
                                 RenderBudget& budget, const RegionRenderer& render, std::int64_t paperPixels = 0,
-                                int workers = 1);
+                                int workers = 1, PictureFile* file = nullptr);
 
 // The page's pictures in drawing order: every region rendered.
 std::vector<Found> find(const Platform::PdfPage& page);

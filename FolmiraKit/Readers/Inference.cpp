@@ -80,7 +80,7 @@ double bodySize(const std::vector<StyledParagraph>& paragraphs)
     return body;
 }
 
-Blocks classify(const std::vector<StyledParagraph>& paragraphs)
+Blocks classify(std::vector<StyledParagraph> paragraphs)
 {
     const double body = bodySize(paragraphs);
     const std::vector<double> sizes = headingSizes(paragraphs, body);
@@ -92,8 +92,8 @@ Blocks classify(const std::vector<StyledParagraph>& paragraphs)
 
     Blocks blocks;
     blocks.reserve(paragraphs.size());
-    for (const auto& p : paragraphs) {
-        Runs runs = tidied(p.runs);
+    for (auto& p : paragraphs) {
+        Runs runs = tidied(std::move(p.runs));
         if (p.headingLevel) {
             blocks.push_back(Block::heading(std::clamp(*p.headingLevel, 1, 3), withoutBold(std::move(runs))));
             continue;
@@ -128,11 +128,12 @@ Blocks blocks(std::vector<Piece> pieces)
     for (std::size_t i = 0; i < pieces.size(); ++i) {
         const auto* p = std::get_if<StyledParagraph>(&pieces[i].value);
         if (p && !tidied(p->runs).empty()) {
-            paragraphs.push_back(*p);
+            paragraphs.push_back(std::move(*p));
             kept[i] = true;
         }
     }
-    Blocks classified = classify(paragraphs);
+    // Moved in, so that a long document is not held twice over.
+    Blocks classified = classify(std::move(paragraphs));
 
     Blocks out;
     out.reserve(pieces.size());

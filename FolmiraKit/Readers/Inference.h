@@ -48,7 +48,7 @@ struct Piece {
 Blocks blocks(std::vector<Piece> pieces);
 
 // One block per paragraph, in order. The paragraphs' tidied runs must not be empty.
-Blocks classify(const std::vector<StyledParagraph>& paragraphs);
+Blocks classify(std::vector<StyledParagraph> paragraphs);
 
 // The size carrying the most characters (rounded to half points; ties take the
 // smaller); 0 when no paragraph has a size.

@@ -225,7 +225,7 @@ private:
     std::vector<Op> ops_;
     // Each distinct picture's bytes once, with its pixel size (none: undecodable).
     struct KnownPicture {
-        std::shared_ptr<const Platform::Bytes> data;
+        PictureData data;
         std::optional<Platform::ImageInfo> pixels;
     };
     std::unordered_multimap<std::size_t, KnownPicture> pictures_; // by hash of the bytes

@@ -100,10 +100,9 @@ void Layout::picture(const Picture& picture)
     const auto hash = std::hash<std::string_view>{}(
         std::string_view(reinterpret_cast<const char*>(picture.data.data()), picture.data.size()));
     auto [first, last] = pictures_.equal_range(hash);
-    auto known = std::find_if(first, last, [&](const auto& entry) { return *entry.second.data == picture.data; });
+    auto known = std::find_if(first, last, [&](const auto& entry) { return entry.second.data == picture.data; });
     if (known == last)
-        known = pictures_.emplace(hash, KnownPicture{std::make_shared<const Platform::Bytes>(picture.data),
-                                                     Platform::imageInfo(picture.data)});
+        known = pictures_.emplace(hash, KnownPicture{picture.data, Platform::imageInfo(*picture.data.bytes())});
     const auto& pixels = known->second.pixels;
     if (!pixels) return; // undecodable pictures are skipped without a word
     auto [dw, dh] = pictureSize(picture, *pixels);

@@ -9,14 +9,14 @@
 
 namespace FolmiraKit::Renderer {
 
-std::pair<std::size_t, bool> DistinctBytes::add(const Platform::Bytes& data)
+std::pair<std::size_t, bool> DistinctBytes::add(std::span<const std::uint8_t> data)
 {
     auto hash = std::hash<std::string_view>{}(
         std::string_view(reinterpret_cast<const char*>(data.data()), data.size()));
     auto [first, last] = seen_.equal_range(hash);
     for (auto it = first; it != last; ++it)
-        if (it->second.first == &data || *it->second.first == data) return {it->second.second, false};
-    seen_.emplace(hash, std::make_pair(&data, count_));
+        if (std::ranges::equal(it->second.first, data)) return {it->second.second, false};
+    seen_.emplace(hash, std::make_pair(data, count_));
     return {count_++, true};
 }
 
@@ -31,9 +31,9 @@ PictureChoice affordablePictures(const Blocks& blocks, std::int64_t budget)
             choice.blocks.push_back(&block);
             continue;
         }
-        auto [index, isNew] = distinct.add(image->picture.data);
+        auto [index, isNew] = distinct.add(image->picture.data.view());
         if (isNew) {
-            auto own = Platform::imageInfo(image->picture.data);
+            auto own = Platform::imageInfo(*image->picture.data.bytes());
             std::int64_t cost = own ? static_cast<std::int64_t>(own->width) * static_cast<std::int64_t>(own->height) : 0;
             bool fits = choice.chargedPixels + cost <= budget;
             if (fits) choice.chargedPixels += cost;
@@ -62,34 +62,36 @@ PictureCache::PictureCache(const std::vector<Page>& pages, std::int64_t heldBudg
     for (const Page& page : pages)
         for (const Op& op : page)
             if (const auto* image = op.as<Op::Image>()) {
-                plan(*image->data, {image->rect.width, image->rect.height});
-                byData_.emplace(image->data.get(), entryOf(*image->data, {}));
+                plan(image->data, {image->rect.width, image->rect.height});
+                byData_.emplace(image->data.data(), entryOf(image->data, {}));
             }
 }
 
-std::size_t PictureCache::entryOf(const Platform::Bytes& data, Platform::Size drawn)
+std::size_t PictureCache::entryOf(const PictureData& data, Platform::Size drawn)
 {
-    auto [index, isNew] = distinct_.add(data);
-    if (isNew) entries_.push_back(Entry{&data, {}, 0, std::nullopt, false, false, 0});
+    auto [index, isNew] = distinct_.add(data.view());
+    if (isNew) entries_.push_back(Entry{data, {}, 0, std::nullopt, false, false, 0});
     Entry& entry = entries_[index];
     entry.drawn.width = std::max(entry.drawn.width, std::abs(drawn.width));
     entry.drawn.height = std::max(entry.drawn.height, std::abs(drawn.height));
     return index;
 }
 
-void PictureCache::plan(const Platform::Bytes& data, Platform::Size drawn) { ++entries_[entryOf(data, drawn)].uses; }
+void PictureCache::plan(const PictureData& data, Platform::Size drawn) { ++entries_[entryOf(data, drawn)].uses; }
 
 std::optional<Platform::Image> PictureCache::image(const Op::Image& op)
 {
-    auto found = byData_.find(op.data.get());
-    if (found == byData_.end()) found = byData_.emplace(op.data.get(), entryOf(*op.data, {op.rect.width, op.rect.height})).first;
+    auto found = byData_.find(op.data.data());
+    if (found == byData_.end()) found = byData_.emplace(op.data.data(), entryOf(op.data, {op.rect.width, op.rect.height})).first;
     Entry& entry = entries_[found->second];
     if (entry.uses > 0) --entry.uses;
     if (entry.image) return entry.image;
     if (entry.counted) ++leftOut_;
     if (entry.failed) return std::nullopt;
     entry.failed = true; // until it is decoded
-    auto own = Platform::imageInfo(*entry.data);
+    // A picture mapped from a file is read in for as long as it is decoded.
+    const auto bytes = entry.data.bytes();
+    auto own = Platform::imageInfo(*bytes);
     if (!own) return std::nullopt;
     auto size = decodedSize(*own, entry.drawn);
     std::int64_t pixels = static_cast<std::int64_t>(size.width) * static_cast<std::int64_t>(size.height);
@@ -99,7 +101,7 @@ std::optional<Platform::Image> PictureCache::image(const Op::Image& op)
         return std::nullopt;
     }
     ++decodes_;
-    entry.image = Platform::Image::decodeAt(*entry.data, static_cast<int>(size.width), static_cast<int>(size.height));
+    entry.image = Platform::Image::decodeAt(*bytes, static_cast<int>(size.width), static_cast<int>(size.height));
     checkCancelled(); // a decode cut short by a cancel looks like a failed one
     if (!entry.image) return std::nullopt;
     entry.failed = false;

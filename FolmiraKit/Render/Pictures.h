@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
@@ -49,10 +50,10 @@ PictureChoice affordablePictures(const Blocks& blocks,
 class DistinctBytes {
 public:
     // The index of `data`'s content and whether it was new.
-    std::pair<std::size_t, bool> add(const Platform::Bytes& data);
+    std::pair<std::size_t, bool> add(std::span<const std::uint8_t> data);
 
 private:
-    std::unordered_multimap<std::size_t, std::pair<const Platform::Bytes*, std::size_t>> seen_;
+    std::unordered_multimap<std::size_t, std::pair<std::span<const std::uint8_t>, std::size_t>> seen_;
     std::size_t count_ = 0;
 };
 
@@ -66,8 +67,8 @@ public:
     // Planned from finished pages.
     explicit PictureCache(const std::vector<Page>& pages, std::int64_t heldBudget = PictureLimits::heldPixels);
 
-    // One use of `data` (which must outlive the cache) drawn at `drawn` points.
-    void plan(const Platform::Bytes& data, Platform::Size drawn);
+    // One use of `data` drawn at `drawn` points.
+    void plan(const PictureData& data, Platform::Size drawn);
 
     // The picture of `op`, decoded on its first use at 300 dpi of the largest
     // rectangle it is drawn in (never above its own size). None when it cannot
@@ -89,7 +90,7 @@ public:
 
 private:
     struct Entry {
-        const Platform::Bytes* data;
+        PictureData data;
         Platform::Size drawn; // the largest width and height it is drawn at
         int uses = 0;         // planned uses not drawn yet
         std::optional<Platform::Image> image;
@@ -97,11 +98,11 @@ private:
         bool counted = false; // left out by the budget
         std::int64_t pixels = 0;
     };
-    std::size_t entryOf(const Platform::Bytes& data, Platform::Size drawn);
+    std::size_t entryOf(const PictureData& data, Platform::Size drawn);
 
     DistinctBytes distinct_;
     std::vector<Entry> entries_;
-    std::unordered_map<const Platform::Bytes*, std::size_t> byData_;
+    std::unordered_map<const std::uint8_t*, std::size_t> byData_; // by where the bytes are
     std::vector<std::size_t> heldEntries_; // entries whose image is decoded
     std::int64_t heldBudget_;
     std::int64_t held_ = 0;

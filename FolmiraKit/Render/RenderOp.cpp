@@ -19,7 +19,7 @@ bool Op::Text::operator==(const Text& other) const
 
 bool Op::Image::operator==(const Image& other) const
 {
-    return rect == other.rect && (data == other.data || *data == *other.data);
+    return rect == other.rect && data == other.data;
 }
 
 } // namespace FolmiraKit::Renderer

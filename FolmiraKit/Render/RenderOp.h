@@ -4,6 +4,7 @@
 // origin at the bottom-left corner, y growing upwards. Everything is drawn in
 // black except a fill's grey.
 
+#include "FolmiraKit/Model/PictureData.h"
 #include "Platform/Geometry.h"
 #include "Platform/Images.h"
 #include "Platform/TextLayout.h"
@@ -34,7 +35,7 @@ public:
     // page is drawn, so that a document of many large photographs never holds
     // more than one of them decoded.
     struct Image {
-        std::shared_ptr<const Platform::Bytes> data; // never null
+        PictureData data;
         Platform::Rect rect;
         bool operator==(const Image& other) const;
     };

@@ -243,8 +243,8 @@ void planPictures(const Layout& layout, const std::vector<const Block*>& blocks,
     for (const Block* block : blocks) {
         const auto* image = block->as<Block::Image>();
         if (!image) continue;
-        auto [index, isNew] = distinct.add(image->picture.data);
-        if (isNew) sizes.push_back(Platform::imageInfo(image->picture.data));
+        auto [index, isNew] = distinct.add(image->picture.data.view());
+        if (isNew) sizes.push_back(Platform::imageInfo(*image->picture.data.bytes()));
         if (const auto& pixels = sizes[index]) pictures.plan(image->picture.data, layout.pictureSize(image->picture, *pixels));
     }
 }

@@ -100,6 +100,31 @@ TEST(Equality, DocumentsNotesAndPictures)
     EXPECT_EQ(Block::rule(), Block::rule());
 }
 
+TEST(Equality, PictureBytesInMemoryOrInAFile)
+{
+    // Copies share their bytes; what is moved from is left empty; bytes
+    // compare by content wherever they are held.
+    PictureData held(std::vector<std::uint8_t>(5000, 7));
+    PictureData copy = held;
+    EXPECT_EQ(copy.data(), held.data());
+    PictureData moved = std::move(copy);
+    EXPECT_TRUE(copy.empty());
+    EXPECT_EQ(moved.data(), held.data());
+
+    auto file = PictureFile::make();
+    ASSERT_TRUE(file) << "no temporary file";
+    PictureData first = file->keep({1, 2, 3});
+    PictureData second = file->keep(std::vector<std::uint8_t>(5000, 7));
+    EXPECT_EQ(first, PictureData({1, 2, 3}));
+    EXPECT_EQ(second, held);
+    EXPECT_NE(second.data(), held.data());
+    EXPECT_EQ(*second.bytes(), std::vector<std::uint8_t>(5000, 7));
+    EXPECT_NE(first, second);
+    file.reset(); // the pictures outlive the file they were set aside in
+    EXPECT_EQ(second, held);
+    EXPECT_EQ(first.size(), 3u);
+}
+
 TEST(Enums, StringFormsRoundTrip)
 {
     EXPECT_EQ(fromString<BigDocument::Source>("word"), BigDocument::Source::word);

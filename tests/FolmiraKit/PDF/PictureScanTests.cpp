@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <fstream>
+#include <sstream>
 
 using namespace FolmiraKit;
 using PdfFixtures::Builder;
@@ -78,7 +80,7 @@ TEST(PictureScan, CutsOutThePictureAsAPngAtTwicePointSize)
     EXPECT_EQ(found[0].picture.width, 200);
     EXPECT_EQ(found[0].picture.height, 100);
     EXPECT_EQ(found[0].picture.alt, "");
-    auto info = Platform::imageInfo(found[0].picture.data);
+    auto info = Platform::imageInfo(*found[0].picture.data.bytes());
     ASSERT_TRUE(info);
     EXPECT_EQ(info->width, 400);
     EXPECT_EQ(info->height, 200);
@@ -207,6 +209,28 @@ TEST(PictureScan, FindsNothingOnAPageOfTextAndVectorArt)
     EXPECT_TRUE(PictureScan::find(document.page(0).value()).empty());
 }
 
+namespace {
+
+// Whether `address` lies in this process's mapping of a file.
+bool inFileMapping(const void* address)
+{
+    std::ifstream maps("/proc/self/maps");
+    const auto at = reinterpret_cast<std::uintptr_t>(address);
+    for (std::string line; std::getline(maps, line);) {
+        std::istringstream fields(line);
+        std::string range, perms, offset, device;
+        unsigned long inode = 0;
+        fields >> range >> perms >> offset >> device >> inode;
+        const auto dash = range.find('-');
+        const auto start = std::stoull(range.substr(0, dash), nullptr, 16);
+        const auto end = std::stoull(range.substr(dash + 1), nullptr, 16);
+        if (at >= start && at < end) return inode != 0;
+    }
+    return false;
+}
+
+} // namespace
+
 TEST(PictureScan, RegionsComeFromTheContentStreamAlone)
 {
     auto builder = pageDrawing({"200 0 0 100 50 300", "20 0 0 20 0 0", "5000 0 0 2000 0 0", "100 0 0 50 60 310"},
@@ -260,7 +284,7 @@ TEST(PictureScan, OnlyWaitingPicturesAreRenderedWithinTheBudget)
     EXPECT_EQ(rendered.overBudget, 1);
     EXPECT_TRUE(rendered.failedPages.empty());
     ASSERT_EQ(pages[0].size(), 1u);
-    EXPECT_EQ(Platform::imageInfo(pages[0][0].picture->data), (Platform::ImageInfo{200, 200}));
+    EXPECT_EQ(Platform::imageInfo(*pages[0][0].picture->data.bytes()), (Platform::ImageInfo{200, 200}));
     EXPECT_TRUE(pages[1].empty());
     EXPECT_EQ(pages[2][0].picture->data, (std::vector<std::uint8_t>{1, 2, 3}));
 
@@ -336,8 +360,14 @@ TEST(PictureScan, ALongDocumentKeepsThePictureOfEveryPage)
     const auto& blocks = document.blocks;
     const long pictures = std::count_if(blocks.begin(), blocks.end(), [](const Block& b) {
         const auto* image = b.as<Block::Image>();
-        return image && Platform::imageInfo(image->picture.data) == Platform::ImageInfo{1080, 810};
+        return image && Platform::imageInfo(*image->picture.data.bytes()) == Platform::ImageInfo{1080, 810};
     });
     EXPECT_EQ(pictures, pages);
     EXPECT_TRUE(document.notes.empty()) << document.notes.front().message;
+    // Their bytes are mapped from a file, none held in the app's memory.
+    std::size_t inMemory = 0;
+    for (const Block& block : blocks)
+        if (const auto* image = block.as<Block::Image>(); image && !inFileMapping(image->picture.data.data()))
+            inMemory += image->picture.data.size();
+    EXPECT_EQ(inMemory, 0u);
 }

@@ -2,7 +2,9 @@
 // gives: the same words, lines and pictures page by page, the same document
 // in the end.
 
+#include "FolmiraKit/PDF/LineTools.h"
 #include "FolmiraKit/PDF/PDFReader.h"
+#include "FolmiraKit/PDF/PackedLines.h"
 #include "FolmiraKit/PDF/PageSource.h"
 #include "FolmiraKit/PDF/PictureScan.h"
 #include "tests/Platform/PdfFixtures.h"
@@ -14,9 +16,12 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <random>
+#include <mutex>
 #include <sstream>
 #include <system_error>
 
@@ -147,7 +152,14 @@ PageTexts readInWorkers(const std::vector<std::uint8_t>& bytes, int threads, PDF
     PDFReader::PageSource source(bytes, threads, std::move(start));
     PDFReader::DocumentOpening opening = source.open();
     EXPECT_EQ(opening, PDFReader::openingOf(Platform::PdfDocument::open(bytes)));
-    return source.readPages(static_cast<int>(opening.cropBoxes.size()));
+    PageTexts pages(opening.cropBoxes.size());
+    std::mutex handed;
+    source.readPages(static_cast<int>(pages.size()), [&](int index, PDFReader::PageReading reading) {
+        std::lock_guard lock(handed);
+        EXPECT_FALSE(pages[static_cast<std::size_t>(index)].fetched) << "page " << index << " handed twice";
+        pages[static_cast<std::size_t>(index)] = std::move(reading);
+    });
+    return pages;
 }
 
 void expectSameTexts(const std::vector<std::uint8_t>& bytes, const std::string& name)
@@ -229,6 +241,70 @@ TEST(ThreadedReading, AGroffManualPageReadsTheSameOnFourThreads)
     BigDocument one = PDFReader::read(bytes, "orchard", 1);
     EXPECT_EQ(PDFReader::read(bytes, "orchard", 4), one);
     EXPECT_NE(one.plainText().find("Full sun or shade."), std::string::npos);
+}
+
+// Pages of prose, 46 lines of varied words a page, as a long report sets them.
+std::vector<std::uint8_t> prosePdf(int pages)
+{
+    return PdfFixtures::cairoPdf(pages, [](cairo_t* cr, int page) {
+        static const char* words[] = {"harvest", "the", "orchard", "river", "of", "morning", "a", "quietly",
+                                      "lantern", "and", "pruning", "meadow", "to", "bridge", "kept", "apples",
+                                      "in", "winter", "steady", "village", "was", "careful", "light", "rows"};
+        std::mt19937 random(static_cast<unsigned>(page));
+        for (int line = 0; line < 46; ++line) {
+            std::string text;
+            while (text.size() < 78) text += std::string(text.empty() ? "" : " ") + words[random() % std::size(words)];
+            PdfFixtures::showText(cr, 72, 60 + 15 * line, text, 11, "Liberation Serif");
+        }
+    });
+}
+
+TEST(ThreadedReading, PagesAreHeldPackedInLessThanTwiceTheirText)
+{
+    // What the reader holds of each page between its passes, counted against
+    // the text the page keeps and against the lines it packs.
+    std::size_t packed = 0, text = 0, decoded = 0, lines = 0;
+    for (const PDFReader::PageReading& page : readHere(prosePdf(120))) {
+        const PDFReader::Lines& read = page.text.lines;
+        const PDFReader::PackedLines held(read, true);
+        EXPECT_EQ(held.unpacked(), read);
+        packed += held.bytes();
+        lines += read.size();
+        for (const PDFReader::Line& line : read) {
+            text += PDFReader::lineText(line).size();
+            decoded += sizeof(PDFReader::Line) + line.words.size() * sizeof(PDFReader::Word);
+        }
+    }
+    ASSERT_EQ(lines, 120u * 46);
+    EXPECT_LT(packed, 2 * text) << "packed " << packed << " of " << text << " bytes of text";
+    EXPECT_LT(packed * 8, decoded) << "packed " << packed << " of " << decoded << " bytes decoded";
+}
+
+TEST(ThreadedReading, PackedLinesComeBackExactly)
+{
+    using PDFReader::Line;
+    using PDFReader::Word;
+    const Word apple{"apple", {72, 700, 30, 12}, 12, true, false};
+    const Word pear{"pear", {104.5, 700, 22.25, 12}, 12, false, true};
+    const Word raised{"²", {127, 706.125, 4, 7}, 7.5, false, false};
+    struct Case {
+        const char* name;
+        PDFReader::Lines lines;
+    };
+    const Case cases[] = {
+        {"no lines", {}},
+        {"words as makeLine sets them", {PDFReader::makeLine({apple, pear, raised})}},
+        {"a rect of its own (a page read line by line)", {Line{{apple}, {72, 650, 400, 14}, std::nullopt, true}}},
+        {"a picture line", {Line{{}, {72, 300, 200, 150}, Picture{{1, 2, 3}, 200, 150, "a pear"}, false}}},
+        {"a negative zero and a lone word", {Line{{Word{"x", {-0.0, 0, 1, 1}, 0, false, false}}, {-0.0, 0, 1, 1}, std::nullopt, false}}},
+    };
+    for (const Case& c : cases)
+        for (bool deflate : {false, true}) {
+            const PDFReader::Lines back = PDFReader::PackedLines(c.lines, deflate).unpacked();
+            EXPECT_EQ(back, c.lines) << c.name << (deflate ? ", deflated" : "");
+            for (std::size_t i = 0; i < back.size() && i < c.lines.size(); ++i)
+                EXPECT_EQ(std::signbit(back[i].rect.x), std::signbit(c.lines[i].rect.x)) << c.name;
+        }
 }
 
 TEST(ThreadedReading, GoesOnWithTheThreadsThatStart)

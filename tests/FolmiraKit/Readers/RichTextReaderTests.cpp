@@ -310,7 +310,7 @@ TEST(RichTextReader, ReadsADocumentSavedByLibreOffice)
     const Picture* picture = &document.blocks[11].as<Block::Image>()->picture;
     EXPECT_DOUBLE_EQ(picture->width, 60);
     EXPECT_DOUBLE_EQ(picture->height, 45);
-    EXPECT_EQ(Platform::imageInfo(picture->data), (Platform::ImageInfo{8, 6}));
+    EXPECT_EQ(Platform::imageInfo(*picture->data.bytes()), (Platform::ImageInfo{8, 6}));
     EXPECT_EQ(document.blocks[12], Block::paragraph({R("The end.")}));
 }
 

@@ -36,7 +36,7 @@ int imageObjects(const Platform::Bytes& pdf)
     return count;
 }
 
-Renderer::Page pageOf(std::initializer_list<std::pair<std::shared_ptr<const Platform::Bytes>, Platform::Rect>> uses)
+Renderer::Page pageOf(std::initializer_list<std::pair<PictureData, Platform::Rect>> uses)
 {
     Renderer::Page page;
     for (const auto& [data, rect] : uses) page.emplace_back(Renderer::Op::Image{data, rect});
@@ -61,9 +61,9 @@ TEST(RenderPictures, TwoDistinctPicturesShownTenTimesEachAreEmbeddedTwice)
 
 TEST(RenderPictures, EachDistinctPictureIsDecodedOnceAtPrintSize)
 {
-    auto big = std::make_shared<const Platform::Bytes>(HostileFiles::solidPng(3000, 2000));
-    auto copy = std::make_shared<const Platform::Bytes>(*big); // equal bytes, another buffer
-    auto small = std::make_shared<const Platform::Bytes>(HostileFiles::solidPng(20, 20));
+    PictureData big(HostileFiles::solidPng(3000, 2000));
+    PictureData copy(Platform::Bytes(big.begin(), big.end())); // equal bytes, another buffer
+    PictureData small(HostileFiles::solidPng(20, 20));
     std::vector<Renderer::Page> pages = {pageOf({{big, {0, 0, 72, 36}}, {small, {0, 0, 500, 500}}}),
                                          pageOf({{copy, {0, 0, 144, 96}}})};
     PictureCache cache(pages);
@@ -117,8 +117,8 @@ TEST(RenderPictures, TheDecodeBudgetChargesEachDistinctPictureOnce)
 
 TEST(RenderPictures, PicturesPastTheHeldBudgetAreLeftOutAtEveryUse)
 {
-    auto a = std::make_shared<const Platform::Bytes>(HostileFiles::solidPng(100, 100, {1, 1, 1}));
-    auto b = std::make_shared<const Platform::Bytes>(HostileFiles::solidPng(100, 100, {2, 2, 2}));
+    PictureData a(HostileFiles::solidPng(100, 100, {1, 1, 1}));
+    PictureData b(HostileFiles::solidPng(100, 100, {2, 2, 2}));
     std::vector<Renderer::Page> pages = {pageOf({{a, {0, 0, 72, 72}}, {b, {0, 0, 72, 72}}}),
                                          pageOf({{a, {0, 0, 72, 72}}, {b, {0, 0, 72, 72}}})};
     PictureCache cache(pages, 15'000);
@@ -139,9 +139,8 @@ TEST(RenderPictures, PicturesHeldAtOnceStayWithinAQuarterGigabyte)
     // Three distinct 5,000-pixel squares, each drawn on both pages, so none can
     // go before the second: all three would hold 300 MB. The cache's own
     // budget keeps what it holds at once (four bytes a pixel) within 256 MB.
-    std::vector<std::shared_ptr<const Platform::Bytes>> pictures;
-    for (std::uint8_t shade : {10, 20, 30})
-        pictures.push_back(std::make_shared<const Platform::Bytes>(HostileFiles::solidPng(5000, 5000, {shade, 0, 0})));
+    std::vector<PictureData> pictures;
+    for (std::uint8_t shade : {10, 20, 30}) pictures.emplace_back(HostileFiles::solidPng(5000, 5000, {shade, 0, 0}));
     const Platform::Rect drawn{0, 0, 1200, 1200}; // 5,000 pixels at 300 dpi
     Renderer::Page page = pageOf({{pictures[0], drawn}, {pictures[1], drawn}, {pictures[2], drawn}});
     std::vector<Renderer::Page> pages = {page, page};
