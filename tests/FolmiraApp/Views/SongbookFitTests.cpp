@@ -518,7 +518,8 @@ TEST_P(ScreenFitTest, BothModesAtTheWindowsMinimumAndTheWelcomeSheetFit)
 }
 
 INSTANTIATE_TEST_SUITE_P(Screens, ScreenFitTest,
-                         testing::Values(ScreenCase{1280, 800, 1}, ScreenCase{1280, 800, 1.25},
+                         testing::Values(ScreenCase{1024, 768, 1}, ScreenCase{1024, 768, 1.5},
+                                         ScreenCase{1024, 768, 2}, ScreenCase{1280, 800, 1}, ScreenCase{1280, 800, 1.25},
                                          ScreenCase{1280, 800, 1.5}, ScreenCase{1280, 800, 2},
                                          ScreenCase{1366, 768, 1}, ScreenCase{1366, 768, 1.25},
                                          ScreenCase{1366, 768, 1.5}, ScreenCase{1366, 768, 2},
