@@ -4,6 +4,7 @@
 #include "Lyricade/Views/FontRoles.h"
 #include "Lyricade/Views/ListFocus.h"
 #include "Lyricade/Views/SongDrops.h"
+#include "Lyricade/Views/TitleLines.h"
 
 #include <QApplication>
 #include <QDropEvent>
@@ -28,10 +29,12 @@ SidebarList::SidebarList(AppModel& model, QWidget* parent) : QTreeWidget(parent)
     setDropIndicatorShown(false);
     setDragDropMode(QAbstractItemView::DropOnly);
     setItemDelegate(new SidebarDelegate(this));
-    // Long names wrap onto a second line rather than lose their middle at
-    // large fonts; a word too long for the row breaks where it must.
+    // Long names wrap (the delegate lays them out): the one column is the
+    // list's width, never wider, so nothing scrolls across.
     setWordWrap(true);
-    setTextElideMode(Qt::ElideNone);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    header()->setMinimumSectionSize(1);
+    header()->setStretchLastSection(false);
     FontRole::makeSelectionReadable(this);
     setFrameShape(QFrame::NoFrame);
     setAccessibleName(QStringLiteral("Sidebar"));
@@ -71,6 +74,17 @@ bool SidebarList::accepts(const QPoint& pos, const QMimeData* data) const
     return item->isAllSongs() ? mayDropFiles(*data) : mayDropSongs(*data);
 }
 
+bool SidebarList::viewportEvent(QEvent* event)
+{
+    // The column is exactly as wide as the list shows (a hidden header does
+    // not stretch it), and the names wrap to it: their rows are measured again.
+    if (event->type() == QEvent::Resize && columnWidth(0) != viewport()->width()) {
+        setColumnWidth(0, viewport()->width());
+        scheduleDelayedItemsLayout();
+    }
+    return QTreeWidget::viewportEvent(event);
+}
+
 void SidebarList::dragEnterEvent(QDragEnterEvent* event)
 {
     // Entering may happen over a header; whether a row takes it is asked while moving.
@@ -108,6 +122,29 @@ void SidebarList::dropEvent(QDropEvent* event)
     event->setAccepted(accepted);
 }
 
+namespace {
+
+// Names of up to three lines; a longer one is cut at its end.
+constexpr int nameLines = 3;
+
+int badgeWidthOf(const QStyleOptionViewItem& option, int badge)
+{
+    return option.fontMetrics.horizontalAdvance(QString::number(badge)) + 12;
+}
+
+// Where a row's name goes: beside its icon, short of its badge.
+QRect nameArea(const QStyleOptionViewItem& row, const QStyle* style, const QWidget* view)
+{
+    QStyleOptionViewItem name = row;
+    const int badge = row.index.data(SidebarList::badgeRole).toInt();
+    if (badge > 0) name.rect.setRight(name.rect.right() - badgeWidthOf(row, badge) - 8);
+    // Inside the margin the style keeps beside an item's text.
+    const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) + 1;
+    return style->subElementRect(QStyle::SE_ItemViewItemText, &name, view).adjusted(margin, 0, -margin, 0);
+}
+
+} // namespace
+
 void SidebarDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
 {
     const auto* view = qobject_cast<const QWidget*>(parent());
@@ -123,24 +160,26 @@ void SidebarDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
     const QStyle* style = view ? view->style() : QApplication::style();
     // The ring is drawn last, over the whole row: the row's own drawing would cover it.
     QStyleOptionViewItem row = option;
+    initStyleOption(&row, index);
     row.state &= ~QStyle::State_HasFocus;
-    QString badgeText;
-    int badgeWidth = 0;
-    if (badge > 0) {
-        badgeText = QString::number(badge);
-        badgeWidth = option.fontMetrics.horizontalAdvance(badgeText) + 12;
-        // The highlight spans the whole row; the name is cut short before the badge.
-        QStyleOptionViewItem background = row;
-        initStyleOption(&background, index);
-        background.text.clear();
-        background.icon = QIcon();
-        style->drawControl(QStyle::CE_ItemViewItem, &background, painter, view);
-        row.rect.setRight(row.rect.right() - badgeWidth - 8);
-    }
-    QStyledItemDelegate::paint(painter, row, index);
+    const QString name = row.text;
+    // The highlight and the icon span the row; the name is laid out apart, clear of the badge.
+    row.text.clear();
+    style->drawControl(QStyle::CE_ItemViewItem, &row, painter, view);
+    row.text = name;
+    const QRect room = nameArea(row, style, view);
+    const int tall = titleHeight(name, row.font, room.width(), nameLines);
+    painter->save();
+    painter->setPen(option.palette.color(option.state & QStyle::State_Enabled ? QPalette::Normal : QPalette::Disabled,
+                                         option.state & QStyle::State_Selected ? QPalette::HighlightedText
+                                                                               : QPalette::Text));
+    drawTitle(*painter, QRect(room.left(), room.center().y() - tall / 2, room.width(), tall), name, row.font, nameLines);
+    painter->restore();
     const bool selected = option.state & QStyle::State_Selected;
     if (badge > 0) {
         // The badge is drawn over the row's right end, inside the highlight.
+        const QString badgeText = QString::number(badge);
+        const int badgeWidth = badgeWidthOf(option, badge);
         const QRect pill(option.rect.right() - badgeWidth - 6,
                          option.rect.center().y() - option.fontMetrics.height() / 2, badgeWidth,
                          option.fontMetrics.height());
@@ -169,13 +208,21 @@ void SidebarDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
 
 QSize SidebarDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const
 {
-    // Measured at the width the name is drawn in: the row less its badge.
-    QStyleOptionViewItem name = option;
-    const int badge = index.data(SidebarList::badgeRole).toInt();
-    if (badge > 0 && name.rect.width() > 0)
-        name.rect.setRight(name.rect.right() - option.fontMetrics.horizontalAdvance(QString::number(badge)) - 20);
-    QSize size = QStyledItemDelegate::sizeHint(name, index);
+    const auto* view = qobject_cast<const QWidget*>(parent());
     const bool header = !index.data(SidebarList::itemRole).isValid();
+    QSize size = QStyledItemDelegate::sizeHint(option, index);
+    const auto* tree = qobject_cast<const QTreeView*>(view);
+    if (!header && tree) {
+        // As tall as the name's lines at the width it is drawn in: the
+        // column's, less the indentation of a book's row.
+        QStyleOptionViewItem row = option;
+        initStyleOption(&row, index);
+        row.rect.setWidth(tree->columnWidth(0) - (index.parent().isValid() ? tree->indentation() : 0));
+        const QRect room = nameArea(row, view ? view->style() : QApplication::style(), view);
+        size.setHeight(std::max(option.decorationSize.height(), titleHeight(row.text, row.font, room.width(), nameLines)));
+        // Never wider than the column: the name wraps instead.
+        size.setWidth(row.rect.width());
+    }
     size.setHeight(std::max(size.height(), option.fontMetrics.height()) + (header ? 14 : 8));
     return size;
 }

@@ -34,6 +34,7 @@ protected:
     // Reached from the keyboard with nothing selected, the focused row (not
     // a header) is selected, as desktop lists do.
     void focusInEvent(QFocusEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
