@@ -4,7 +4,6 @@
 #include "Lyricade/Views/FontRoles.h"
 #include "Lyricade/Views/ListFocus.h"
 #include "Lyricade/Views/SongDrops.h"
-#include "Lyricade/Views/TitleLines.h"
 
 #include <QApplication>
 #include <QDropEvent>
@@ -28,13 +27,8 @@ SidebarList::SidebarList(AppModel& model, QWidget* parent) : QTreeWidget(parent)
     viewport()->setAcceptDrops(true);
     setDropIndicatorShown(false);
     setDragDropMode(QAbstractItemView::DropOnly);
+    // Long names wrap, in a column as wide as the list: nothing scrolls across.
     setItemDelegate(new SidebarDelegate(this));
-    // Long names wrap (the delegate lays them out): the one column is the
-    // list's width, never wider, so nothing scrolls across.
-    setWordWrap(true);
-    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    header()->setMinimumSectionSize(1);
-    header()->setStretchLastSection(false);
     FontRole::makeSelectionReadable(this);
     setFrameShape(QFrame::NoFrame);
     setAccessibleName(QStringLiteral("Sidebar"));
@@ -72,17 +66,6 @@ bool SidebarList::accepts(const QPoint& pos, const QMimeData* data) const
     const auto item = itemOf(itemAt(pos));
     if (!item || !data) return false;
     return item->isAllSongs() ? mayDropFiles(*data) : mayDropSongs(*data);
-}
-
-bool SidebarList::viewportEvent(QEvent* event)
-{
-    // The column is exactly as wide as the list shows (a hidden header does
-    // not stretch it), and the names wrap to it: their rows are measured again.
-    if (event->type() == QEvent::Resize && columnWidth(0) != viewport()->width()) {
-        setColumnWidth(0, viewport()->width());
-        scheduleDelayedItemsLayout();
-    }
-    return QTreeWidget::viewportEvent(event);
 }
 
 void SidebarList::dragEnterEvent(QDragEnterEvent* event)
@@ -132,18 +115,15 @@ int badgeWidthOf(const QStyleOptionViewItem& option, int badge)
     return option.fontMetrics.horizontalAdvance(QString::number(badge)) + 12;
 }
 
-// Where a row's name goes: beside its icon, short of its badge.
-QRect nameArea(const QStyleOptionViewItem& row, const QStyle* style, const QWidget* view)
-{
-    QStyleOptionViewItem name = row;
-    const int badge = row.index.data(SidebarList::badgeRole).toInt();
-    if (badge > 0) name.rect.setRight(name.rect.right() - badgeWidthOf(row, badge) - 8);
-    // Inside the margin the style keeps beside an item's text.
-    const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) + 1;
-    return style->subElementRect(QStyle::SE_ItemViewItemText, &name, view).adjusted(margin, 0, -margin, 0);
-}
-
 } // namespace
+
+SidebarDelegate::SidebarDelegate(QAbstractItemView* view) : TitleDelegate(view, nameLines) {}
+
+int SidebarDelegate::trailingRoom(const QStyleOptionViewItem& option, const QModelIndex& index) const
+{
+    const int badge = index.data(SidebarList::badgeRole).toInt();
+    return badge > 0 ? badgeWidthOf(option, badge) + 8 : 0;
+}
 
 void SidebarDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
 {
@@ -158,23 +138,7 @@ void SidebarDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
     }
     const int badge = index.data(SidebarList::badgeRole).toInt();
     const QStyle* style = view ? view->style() : QApplication::style();
-    // The ring is drawn last, over the whole row: the row's own drawing would cover it.
-    QStyleOptionViewItem row = option;
-    initStyleOption(&row, index);
-    row.state &= ~QStyle::State_HasFocus;
-    const QString name = row.text;
-    // The highlight and the icon span the row; the name is laid out apart, clear of the badge.
-    row.text.clear();
-    style->drawControl(QStyle::CE_ItemViewItem, &row, painter, view);
-    row.text = name;
-    const QRect room = nameArea(row, style, view);
-    const int tall = titleHeight(name, row.font, room.width(), nameLines);
-    painter->save();
-    painter->setPen(option.palette.color(option.state & QStyle::State_Enabled ? QPalette::Normal : QPalette::Disabled,
-                                         option.state & QStyle::State_Selected ? QPalette::HighlightedText
-                                                                               : QPalette::Text));
-    drawTitle(*painter, QRect(room.left(), room.center().y() - tall / 2, room.width(), tall), name, row.font, nameLines);
-    painter->restore();
+    paintRow(painter, option, index);
     const bool selected = option.state & QStyle::State_Selected;
     if (badge > 0) {
         // The badge is drawn over the row's right end, inside the highlight.
@@ -197,6 +161,7 @@ void SidebarDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
         painter->drawText(pill, Qt::AlignCenter, badgeText);
         painter->restore();
     }
+    // The ring is drawn last, over the whole row: the row's own drawing would cover it.
     if (option.state & QStyle::State_HasFocus) {
         QStyleOptionFocusRect focus;
         focus.QStyleOption::operator=(option);
@@ -208,21 +173,8 @@ void SidebarDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
 
 QSize SidebarDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const
 {
-    const auto* view = qobject_cast<const QWidget*>(parent());
     const bool header = !index.data(SidebarList::itemRole).isValid();
-    QSize size = QStyledItemDelegate::sizeHint(option, index);
-    const auto* tree = qobject_cast<const QTreeView*>(view);
-    if (!header && tree) {
-        // As tall as the name's lines at the width it is drawn in: the
-        // column's, less the indentation of a book's row.
-        QStyleOptionViewItem row = option;
-        initStyleOption(&row, index);
-        row.rect.setWidth(tree->columnWidth(0) - (index.parent().isValid() ? tree->indentation() : 0));
-        const QRect room = nameArea(row, view ? view->style() : QApplication::style(), view);
-        size.setHeight(std::max(option.decorationSize.height(), titleHeight(row.text, row.font, room.width(), nameLines)));
-        // Never wider than the column: the name wraps instead.
-        size.setWidth(row.rect.width());
-    }
+    QSize size = header ? QStyledItemDelegate::sizeHint(option, index) : TitleDelegate::sizeHint(option, index);
     size.setHeight(std::max(size.height(), option.fontMetrics.height()) + (header ? 14 : 8));
     return size;
 }

@@ -8,6 +8,7 @@
 #include <QTreeWidget>
 
 #include "Lyricade/Selection.h"
+#include "Lyricade/Views/TitleLines.h"
 
 #include <optional>
 
@@ -34,7 +35,6 @@ protected:
     // Reached from the keyboard with nothing selected, the focused row (not
     // a header) is selected, as desktop lists do.
     void focusInEvent(QFocusEvent* event) override;
-    bool viewportEvent(QEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
@@ -46,12 +46,16 @@ private:
     AppModel& model_;
 };
 
-// Draws section headers as small dimmed captions and rows with a count badge.
-class SidebarDelegate : public QStyledItemDelegate {
+// Draws section headers as small dimmed captions and rows with a count
+// badge, their names wrapped clear of it.
+class SidebarDelegate : public TitleDelegate {
 public:
-    using QStyledItemDelegate::QStyledItemDelegate;
+    explicit SidebarDelegate(QAbstractItemView* view);
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+
+protected:
+    int trailingRoom(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 };
 
 } // namespace Lyricade
