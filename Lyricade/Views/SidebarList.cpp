@@ -107,8 +107,8 @@ void SidebarList::dropEvent(QDropEvent* event)
 
 namespace {
 
-// Names of up to three lines; a longer one is cut at its end.
-constexpr int nameLines = 3;
+// Names of up to two lines; a longer one is cut at its end.
+constexpr int nameLines = 2;
 
 int badgeWidthOf(const QStyleOptionViewItem& option, int badge)
 {

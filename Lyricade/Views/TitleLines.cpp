@@ -18,18 +18,19 @@ QStringList titleLines(const QString& text, const QFont& font, int width, int ma
     const QFontMetrics metrics(font);
     QTextLayout layout(text, font);
     QTextOption option;
-    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    option.setWrapMode(QTextOption::WordWrap);
     layout.setTextOption(option);
     QStringList lines;
     layout.beginLayout();
     for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
         line.setLineWidth(std::max(width, 1));
-        if (lines.size() + 1 == maxLines) {
-            // The last line the row has room for takes the rest, cut at its end.
-            lines << metrics.elidedText(text.mid(line.textStart()).simplified(), Qt::ElideRight, width);
-            break;
-        }
-        lines << text.mid(line.textStart(), line.textLength()).trimmed();
+        // The last line the row has room for takes the rest; a word wider
+        // than a line stands alone on it. Either is cut at its end.
+        const bool last = lines.size() + 1 == maxLines;
+        const QString words = last ? text.mid(line.textStart()).simplified()
+                                   : text.mid(line.textStart(), line.textLength()).trimmed();
+        lines << metrics.elidedText(words, Qt::ElideRight, width);
+        if (last) break;
     }
     layout.endLayout();
     if (lines.isEmpty()) lines << QString();
@@ -99,10 +100,25 @@ QRect TitleDelegate::titleArea(const QStyleOptionViewItem& row) const
     return style->subElementRect(QStyle::SE_ItemViewItemText, &title, view_).adjusted(margin, 0, -margin, 0);
 }
 
+void TitleDelegate::fitRow(QStyleOptionViewItem& row) const
+{
+    if (!(row.features & QStyleOptionViewItem::HasDecoration)) return;
+    // Too narrow for the title's longest word beside it, the icon (a
+    // picture only) gives its room to the words.
+    int widest = 0;
+    const QFontMetrics metrics(row.font);
+    for (const QString& word : row.text.split(QLatin1Char(' '), Qt::SkipEmptyParts))
+        widest = std::max(widest, metrics.horizontalAdvance(word));
+    if (titleArea(row).width() >= widest) return;
+    row.icon = QIcon();
+    row.features &= ~QStyleOptionViewItem::HasDecoration;
+}
+
 void TitleDelegate::paintRow(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
 {
     QStyleOptionViewItem row = option;
     initStyleOption(&row, index);
+    fitRow(row);
     row.state &= ~QStyle::State_HasFocus;
     const QString title = row.text;
     // The highlight and the icon span the row; the title is laid out apart.
@@ -146,6 +162,7 @@ QSize TitleDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIn
         width = tree_->columnWidth(0) - depth * tree_->indentation();
     }
     row.rect = QRect(0, 0, width, size.height());
+    fitRow(row);
     const int oneLine = QFontMetrics(row.font).lineSpacing();
     const int tall = titleHeight(row.text, row.font, titleArea(row).width(), maxLines_);
     // One line is what the style measured; more lines add to it.

@@ -1,10 +1,9 @@
 #pragma once
 
 // A title in a narrow row at large fonts: wrapped at its spaces onto as many
-// lines as the row may grow to, a word too wide for a line broken where it
-// must, and only what is left past the last line cut at its end with an
-// ellipsis. Never shortened in the middle, where a reader scanning a list
-// sees fragments.
+// lines as the row may grow to; what is left past the last line, and a word
+// too wide for a line, is cut at its end with an ellipsis. Never shortened
+// in the middle, where a reader scanning a list sees fragments.
 
 #include <QFont>
 #include <QRect>
@@ -51,6 +50,7 @@ protected:
 
 private:
     QRect titleArea(const QStyleOptionViewItem& row) const;
+    void fitRow(QStyleOptionViewItem& row) const;
 
     QAbstractItemView* view_;
     QTreeView* tree_; // the view, when it is a tree
