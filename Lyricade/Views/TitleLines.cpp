@@ -1,6 +1,5 @@
 #include "Lyricade/Views/TitleLines.h"
 
-#include <QApplication>
 #include <QEvent>
 #include <QFontMetrics>
 #include <QHeaderView>
