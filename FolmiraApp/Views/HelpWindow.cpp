@@ -11,6 +11,8 @@
 #include "Lyricade/Views/Decoration.h"
 #include "Lyricade/Views/ScreenFit.h"
 
+#include "Lyricade/Views/TitleLines.h"
+
 #include <QApplication>
 #include <QDesktopServices>
 #include <QFrame>
@@ -132,6 +134,8 @@ void HelpWindow::buildSidebar()
     sidebar_->setItemsExpandable(false);
     sidebar_->setSelectionMode(QAbstractItemView::SingleSelection);
     sidebar_->setIconSize(QSize(18, 18));
+    // Long topic titles wrap in the narrow column rather than lose their end.
+    sidebar_->setItemDelegate(new Lyricade::TitleDelegate(sidebar_, 3));
     for (auto section : allHelpSections) {
         auto* heading = new QTreeWidgetItem(sidebar_, {title(section)});
         heading->setFlags(Qt::ItemIsEnabled); // a heading, not a page

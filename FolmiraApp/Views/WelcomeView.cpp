@@ -7,6 +7,7 @@
 #include "FolmiraKit/FolmiraKit.h"
 #include "Lyricade/Views/Decoration.h"
 #include "Lyricade/Views/FocusRing.h"
+#include "Lyricade/Views/ScreenFit.h"
 
 #include <QCloseEvent>
 #include <QHBoxLayout>
@@ -144,10 +145,12 @@ WelcomeView::WelcomeView(AppModel& model, QWidget* parent) : QDialog(parent), mo
     const QString name = qstr(FolmiraKit::Brand::name);
     setWindowTitle(QStringLiteral("Welcome to %1").arg(name));
 
-    // The sheet scrolls where the screen is too short for it (a small screen at
-    // large fonts); elsewhere it is exactly as tall as its texts.
+    // The texts and cards scroll where the screen is too short for them (a
+    // small screen at large fonts), above the buttons, which stay in view;
+    // elsewhere the sheet is exactly as tall as its texts.
     auto* frame = new QVBoxLayout(this);
     frame->setContentsMargins(0, 0, 0, 0);
+    frame->setSpacing(spacing);
     scroller_ = new QScrollArea(this);
     scroller_->setFrameShape(QFrame::NoFrame);
     scroller_->setWidgetResizable(true);
@@ -156,7 +159,7 @@ WelcomeView::WelcomeView(AppModel& model, QWidget* parent) : QDialog(parent), mo
     content_ = new QWidget(scroller_);
     frame->addWidget(scroller_);
     auto* stack = new QVBoxLayout(content_);
-    stack->setContentsMargins(padding, padding, padding, padding);
+    stack->setContentsMargins(padding, padding, padding, 0);
     stack->setSpacing(spacing);
 
     title_ = TextStyle::wrapping(QStringLiteral("Welcome to %1").arg(name), content_);
@@ -182,18 +185,20 @@ WelcomeView::WelcomeView(AppModel& model, QWidget* parent) : QDialog(parent), mo
     stack->addWidget(document_);
     stack->addWidget(songbook_);
 
-    auto* footer = new QHBoxLayout;
-    import_ = new QPushButton(QStringLiteral("Import Tunequill Library…"), content_);
+    footer_ = new QWidget(this);
+    auto* footer = new QHBoxLayout(footer_);
+    footer->setContentsMargins(padding, 0, padding, padding);
+    import_ = new QPushButton(QStringLiteral("Import Tunequill Library…"), footer_);
     import_->setToolTip(QStringLiteral("Used Tunequill? Bring its songs, songbooks and set lists into Songbook mode"));
     import_->setAutoDefault(false);
-    close_ = new QPushButton(QStringLiteral("Close"), content_);
+    close_ = new QPushButton(QStringLiteral("Close"), footer_);
     close_->setAutoDefault(false);
     footer->addWidget(import_);
     footer->addStretch(1);
     footer->addWidget(close_);
-    stack->addLayout(footer);
 
     scroller_->setWidget(content_);
+    frame->addWidget(footer_);
 
     connect(document_, &QAbstractButton::clicked, this, [this] { finish(DocKind::document); });
     connect(songbook_, &QAbstractButton::clicked, this, [this] { finish(DocKind::songbook); });
@@ -210,18 +215,18 @@ WelcomeView::WelcomeView(AppModel& model, QWidget* parent) : QDialog(parent), mo
 
 void WelcomeView::fitToScreen()
 {
-    // Exactly the sheet's width; the height follows the wrapped texts, up to
-    // the screen's free height less a frame like the window's own (a title
-    // bar's height while the window manager has not framed the window yet).
-    const int full = content_->heightForWidth(sheetWidth);
+    // The sheet's width where the screen has it, else the screen's (a small
+    // screen at large fonts), the texts wrapped to it; the height follows the
+    // texts, up to the screen's free height, and the sheet scrolls below that.
     const QWidget* owner = parentWidget() ? parentWidget()->window() : nullptr;
-    const int border = std::max(owner ? owner->frameGeometry().height() - owner->geometry().height() : 0,
-                                style()->pixelMetric(QStyle::PM_TitleBarHeight));
-    const QScreen* shownOn = owner ? owner->screen() : screen();
-    const int room = shownOn ? shownOn->availableGeometry().height() - border : full;
-    if (full <= room) return setFixedSize(sheetWidth, full);
-    // Scrolled, the texts keep their width beside the scroll bar.
-    setFixedSize(sheetWidth + scroller_->verticalScrollBar()->sizeHint().width(), std::max(room, 0));
+    const QSize room = Lyricade::roomOnScreen(*this, owner);
+    const int width = std::min(sheetWidth, room.width());
+    const int full = content_->heightForWidth(width) + spacing + footer_->sizeHint().height();
+    if (full <= room.height()) setFixedSize(width, full);
+    // Scrolled, the texts keep their width beside the scroll bar where there is room.
+    else setFixedSize(std::min(sheetWidth + scroller_->verticalScrollBar()->sizeHint().width(), room.width()),
+                      room.height());
+    Lyricade::fitOnScreen(*this, owner);
 }
 
 void WelcomeView::showEvent(QShowEvent* event)

@@ -89,7 +89,8 @@ private:
     QPushButton* import_;
     QPushButton* close_;
     QScrollArea* scroller_;
-    QWidget* content_; // what scrolls: the texts, the cards and the buttons
+    QWidget* content_; // what scrolls: the texts and the cards
+    QWidget* footer_;  // the buttons, always in view
     bool ending_ = false;
 };
 

@@ -76,10 +76,13 @@ EntryRow::EntryRow(AppModel& model, int number, const SongEntry& entry, QWidget*
 
     texts_ = new QVBoxLayout;
     texts_->setSpacing(1);
-    // Long texts lose their middle to "…", keeping the ends that tell names
-    // apart; the labels' accessible names stay whole.
-    title_ = new ElidingLabel(song ? songTitle(song.get()) : QStringLiteral("Missing song"), this);
-    title_->setMinimumWidth(40);
+    // A long title wraps onto a second line and the row grows, and past that
+    // is cut at its end; the detail line loses its middle, keeping the ends
+    // that tell names apart. The labels' accessible names stay whole.
+    auto* title = new ElidingLabel(song ? songTitle(song.get()) : QStringLiteral("Missing song"), this, 2);
+    title->setMinimumWidth(40);
+    connect(title, &ElidingLabel::linesChanged, this, &EntryRow::heightChanged);
+    title_ = title;
     texts_->addWidget(title_);
     if (song)
         if (auto named = artistOrSubtitle(*song)) {

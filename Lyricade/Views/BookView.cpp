@@ -38,7 +38,7 @@ QFrame* divider(QWidget* parent)
 }
 
 // A field drawn as plain text on the window's background until it is edited;
-// a name too long for the column is shortened in the middle until then.
+// a name too long for the column is cut at its end until then.
 QLineEdit* plainField(QWidget* parent)
 {
     auto* field = new ElidingField(parent);
@@ -205,11 +205,15 @@ void BookView::refreshRows(const Songbook& book)
         auto* item = new QListWidgetItem(list_);
         item->setData(BookEntryList::entryRole, QString::fromStdString(entry.id.toString()));
         auto* row = new EntryRow(model_, number++, entry);
-        // Only a height: the row spans the list and its texts are cut in the middle where it is narrow.
+        // Only a height: the row spans the list, its title wrapping where it is narrow.
         item->setSizeHint(QSize(0, row->sizeHint().height()));
-        // Taller where its menus stand under its texts.
-        connect(row, &EntryRow::heightChanged, list_,
-                [item, row] { item->setSizeHint(QSize(0, row->sizeHint().height())); });
+        // Taller where its menus stand under its texts or its title takes two
+        // lines; the list lays its rows out again once the row has changed.
+        connect(row, &EntryRow::heightChanged, list_, [this, item, row] {
+            row->layout()->activate(); // its parts' new heights reach its own size now
+            item->setSizeHint(QSize(0, row->sizeHint().height()));
+            QMetaObject::invokeMethod(list_, &QAbstractItemView::doItemsLayout, Qt::QueuedConnection);
+        });
         item->setData(Qt::AccessibleTextRole, row->spokenText());
         list_->setItemWidget(item, row);
     }

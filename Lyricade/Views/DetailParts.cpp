@@ -2,6 +2,7 @@
 
 #include "Lyricade/Views/Decoration.h"
 #include "Lyricade/Views/FontRoles.h"
+#include "Lyricade/Views/TitleLines.h"
 
 #include <QApplication>
 #include <QFrame>
@@ -136,20 +137,33 @@ void LineList::fitHeight()
     if (this->height() != height || minimumHeight() != height) setFixedHeight(height);
 }
 
-ElidingLabel::ElidingLabel(const QString& text, QWidget* parent) : QLabel(text, parent)
+ElidingLabel::ElidingLabel(const QString& text, QWidget* parent, int lines) : QLabel(text, parent), lines_(lines)
 {
     setTextFormat(Qt::PlainText);
     setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
 }
 
+QStringList ElidingLabel::shownLines() const
+{
+    if (lines_ == 1) return {fontMetrics().elidedText(text(), Qt::ElideMiddle, contentsRect().width())};
+    return titleLines(text(), font(), contentsRect().width(), lines_);
+}
+
+QSize ElidingLabel::sizeHint() const
+{
+    const QSize one = QLabel::sizeHint();
+    if (lines_ == 1) return one;
+    return {one.width(), one.height() + (std::max(linesShown_, 1) - 1) * fontMetrics().lineSpacing()};
+}
+
 QSize ElidingLabel::minimumSizeHint() const
 {
-    return {0, QLabel::minimumSizeHint().height()};
+    return {0, sizeHint().height()};
 }
 
 QString ElidingLabel::shownText() const
 {
-    return fontMetrics().elidedText(text(), Qt::ElideMiddle, contentsRect().width());
+    return shownLines().join(QLatin1Char(' '));
 }
 
 bool ElidingLabel::event(QEvent* event)
@@ -162,13 +176,29 @@ bool ElidingLabel::event(QEvent* event)
     return QLabel::event(event);
 }
 
+void ElidingLabel::resizeEvent(QResizeEvent* event)
+{
+    QLabel::resizeEvent(event);
+    if (lines_ == 1) return;
+    const int shown = static_cast<int>(shownLines().size());
+    if (shown == linesShown_) return;
+    linesShown_ = shown;
+    updateGeometry();
+    emit linesChanged();
+}
+
 void ElidingLabel::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
-    QStyleOption option;
-    option.initFrom(this);
-    style()->drawItemText(&painter, contentsRect(), static_cast<int>(alignment()), option.palette, isEnabled(),
-                          shownText(), foregroundRole());
+    painter.setPen(palette().color(isEnabled() ? QPalette::Normal : QPalette::Disabled, foregroundRole()));
+    const QRect area = contentsRect();
+    const QStringList lines = shownLines();
+    const int tall = static_cast<int>(lines.size()) * fontMetrics().lineSpacing();
+    const int top = alignment() & Qt::AlignTop      ? area.top()
+                    : alignment() & Qt::AlignBottom ? area.bottom() + 1 - tall
+                                                    : area.top() + (area.height() - tall) / 2;
+    drawLines(painter, QRect(area.left(), top, area.width(), tall), lines, font(),
+              QStyle::visualAlignment(layoutDirection(), alignment()) & Qt::AlignHorizontal_Mask);
 }
 
 ElidingField::ElidingField(QWidget* parent) : QLineEdit(parent) {}
@@ -186,7 +216,7 @@ QRect ElidingField::textArea() const
 QString ElidingField::shownText() const
 {
     if (hasFocus()) return text();
-    return fontMetrics().elidedText(text(), Qt::ElideMiddle, std::max(0, textArea().width()));
+    return fontMetrics().elidedText(text(), Qt::ElideRight, std::max(0, textArea().width()));
 }
 
 void ElidingField::paintEvent(QPaintEvent* event)

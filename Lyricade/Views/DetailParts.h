@@ -59,25 +59,40 @@ private:
     QVBoxLayout* column_;
 };
 
-// A one-line label that cuts a text too long for it in the middle, with "…",
-// keeping its start and its distinguishing end; its text and accessible name
-// stay whole.
+// A label that cuts a text too long for it with "…". On one line (a file
+// name, a detail) it cuts the middle, keeping the start and the end that
+// tell names apart; a title given more lines wraps onto them and only what
+// is left past the last is cut, at its end, so that a reader scanning a list
+// sees no fragments. Its text and accessible name stay whole.
 class ElidingLabel : public QLabel {
     Q_OBJECT
 
 public:
-    explicit ElidingLabel(const QString& text, QWidget* parent = nullptr);
+    explicit ElidingLabel(const QString& text, QWidget* parent = nullptr, int lines = 1);
+    // As tall as the lines the text takes at the label's present width.
+    QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
-    // The text as it is drawn at the label's present width.
+    // The text as it is drawn at the label's present width, its lines joined by spaces.
     QString shownText() const;
+
+signals:
+    // The text took more or fewer lines at a new width.
+    void linesChanged();
 
 protected:
     bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    QStringList shownLines() const;
+
+    int lines_;
+    int linesShown_ = 1;
 };
 
 // A one-line field that, while it is not being edited, shows a text too long
-// for it cut in the middle, as ElidingLabel does; its text, and so what
+// for it cut at its end, as ElidingLabel does; its text, and so what
 // screen readers read, stays whole, and editing shows it whole.
 class ElidingField : public QLineEdit {
     Q_OBJECT

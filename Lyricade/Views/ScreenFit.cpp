@@ -8,17 +8,38 @@
 
 namespace Lyricade {
 
+namespace {
+
+const QScreen* screenOf(const QWidget& window, const QWidget* over)
+{
+    return over && over->screen() ? over->screen() : window.screen();
+}
+
+// The window's frame, or a fair guess of it before the window manager frames it.
+QSize borderOf(const QWidget& window)
+{
+    const QSize frame = window.frameGeometry().size() - window.geometry().size();
+    if (window.isVisible() && !frame.isEmpty()) return frame;
+    return frame.expandedTo(QSize(8, window.style()->pixelMetric(QStyle::PM_TitleBarHeight) + 4));
+}
+
+} // namespace
+
+QSize roomOnScreen(const QWidget& window, const QWidget* over)
+{
+    const QScreen* screen = screenOf(window, over);
+    if (!screen) return QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    return (screen->availableGeometry().size() - borderOf(window)).expandedTo(QSize(1, 1));
+}
+
 void fitOnScreen(QWidget& window, const QWidget* over)
 {
-    const QScreen* screen = over && over->screen() ? over->screen() : window.screen();
+    const QScreen* screen = screenOf(window, over);
     if (!screen) return;
     const QRect area = screen->availableGeometry();
-    // Before the window manager frames it, a title bar and thin borders are a fair guess.
     const QSize frame = window.frameGeometry().size() - window.geometry().size();
-    QSize border = frame;
-    if (!window.isVisible() || frame.isEmpty())
-        border = frame.expandedTo(QSize(8, window.style()->pixelMetric(QStyle::PM_TitleBarHeight) + 4));
-    const QSize room = (area.size() - border).expandedTo(QSize(1, 1));
+    const QSize border = borderOf(window);
+    const QSize room = roomOnScreen(window, over);
     window.setMinimumSize(window.minimumSize().boundedTo(room));
     window.resize(window.size().boundedTo(room));
 

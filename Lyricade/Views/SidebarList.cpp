@@ -27,11 +27,8 @@ SidebarList::SidebarList(AppModel& model, QWidget* parent) : QTreeWidget(parent)
     viewport()->setAcceptDrops(true);
     setDropIndicatorShown(false);
     setDragDropMode(QAbstractItemView::DropOnly);
+    // Long names wrap, in a column as wide as the list: nothing scrolls across.
     setItemDelegate(new SidebarDelegate(this));
-    // Long names wrap onto a second line rather than lose their middle at
-    // large fonts; a word too long for the row breaks where it must.
-    setWordWrap(true);
-    setTextElideMode(Qt::ElideNone);
     FontRole::makeSelectionReadable(this);
     setFrameShape(QFrame::NoFrame);
     setAccessibleName(QStringLiteral("Sidebar"));
@@ -108,6 +105,26 @@ void SidebarList::dropEvent(QDropEvent* event)
     event->setAccepted(accepted);
 }
 
+namespace {
+
+// Names of up to two lines; a longer one is cut at its end.
+constexpr int nameLines = 2;
+
+int badgeWidthOf(const QStyleOptionViewItem& option, int badge)
+{
+    return option.fontMetrics.horizontalAdvance(QString::number(badge)) + 12;
+}
+
+} // namespace
+
+SidebarDelegate::SidebarDelegate(QAbstractItemView* view) : TitleDelegate(view, nameLines) {}
+
+int SidebarDelegate::trailingRoom(const QStyleOptionViewItem& option, const QModelIndex& index) const
+{
+    const int badge = index.data(SidebarList::badgeRole).toInt();
+    return badge > 0 ? badgeWidthOf(option, badge) + 8 : 0;
+}
+
 void SidebarDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
 {
     const auto* view = qobject_cast<const QWidget*>(parent());
@@ -121,26 +138,12 @@ void SidebarDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
     }
     const int badge = index.data(SidebarList::badgeRole).toInt();
     const QStyle* style = view ? view->style() : QApplication::style();
-    // The ring is drawn last, over the whole row: the row's own drawing would cover it.
-    QStyleOptionViewItem row = option;
-    row.state &= ~QStyle::State_HasFocus;
-    QString badgeText;
-    int badgeWidth = 0;
-    if (badge > 0) {
-        badgeText = QString::number(badge);
-        badgeWidth = option.fontMetrics.horizontalAdvance(badgeText) + 12;
-        // The highlight spans the whole row; the name is cut short before the badge.
-        QStyleOptionViewItem background = row;
-        initStyleOption(&background, index);
-        background.text.clear();
-        background.icon = QIcon();
-        style->drawControl(QStyle::CE_ItemViewItem, &background, painter, view);
-        row.rect.setRight(row.rect.right() - badgeWidth - 8);
-    }
-    QStyledItemDelegate::paint(painter, row, index);
+    paintRow(painter, option, index);
     const bool selected = option.state & QStyle::State_Selected;
     if (badge > 0) {
         // The badge is drawn over the row's right end, inside the highlight.
+        const QString badgeText = QString::number(badge);
+        const int badgeWidth = badgeWidthOf(option, badge);
         const QRect pill(option.rect.right() - badgeWidth - 6,
                          option.rect.center().y() - option.fontMetrics.height() / 2, badgeWidth,
                          option.fontMetrics.height());
@@ -158,6 +161,7 @@ void SidebarDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
         painter->drawText(pill, Qt::AlignCenter, badgeText);
         painter->restore();
     }
+    // The ring is drawn last, over the whole row: the row's own drawing would cover it.
     if (option.state & QStyle::State_HasFocus) {
         QStyleOptionFocusRect focus;
         focus.QStyleOption::operator=(option);
@@ -169,13 +173,8 @@ void SidebarDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
 
 QSize SidebarDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const
 {
-    // Measured at the width the name is drawn in: the row less its badge.
-    QStyleOptionViewItem name = option;
-    const int badge = index.data(SidebarList::badgeRole).toInt();
-    if (badge > 0 && name.rect.width() > 0)
-        name.rect.setRight(name.rect.right() - option.fontMetrics.horizontalAdvance(QString::number(badge)) - 20);
-    QSize size = QStyledItemDelegate::sizeHint(name, index);
     const bool header = !index.data(SidebarList::itemRole).isValid();
+    QSize size = header ? QStyledItemDelegate::sizeHint(option, index) : TitleDelegate::sizeHint(option, index);
     size.setHeight(std::max(size.height(), option.fontMetrics.height()) + (header ? 14 : 8));
     return size;
 }

@@ -8,6 +8,7 @@
 #include <QTreeWidget>
 
 #include "Lyricade/Selection.h"
+#include "Lyricade/Views/TitleLines.h"
 
 #include <optional>
 
@@ -45,12 +46,16 @@ private:
     AppModel& model_;
 };
 
-// Draws section headers as small dimmed captions and rows with a count badge.
-class SidebarDelegate : public QStyledItemDelegate {
+// Draws section headers as small dimmed captions and rows with a count
+// badge, their names wrapped clear of it.
+class SidebarDelegate : public TitleDelegate {
 public:
-    using QStyledItemDelegate::QStyledItemDelegate;
+    explicit SidebarDelegate(QAbstractItemView* view);
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+
+protected:
+    int trailingRoom(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 };
 
 } // namespace Lyricade

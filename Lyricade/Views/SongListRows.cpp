@@ -4,6 +4,7 @@
 #include "Lyricade/Views/FontRoles.h"
 #include "Lyricade/Views/ListFocus.h"
 #include "Lyricade/Views/SongDrops.h"
+#include "Lyricade/Views/TitleLines.h"
 
 #include <QApplication>
 #include <QDrag>
@@ -24,7 +25,6 @@ SongListWidget::SongListWidget(AppModel& model, QWidget* parent) : QListWidget(p
     setDropIndicatorShown(false);
     setDragDropMode(QAbstractItemView::DragDrop);
     setItemDelegate(new SongRowDelegate(this));
-    setUniformItemSizes(true);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     FontRole::makeSelectionReadable(this);
     setFrameShape(QFrame::NoFrame);
@@ -51,7 +51,8 @@ void SongListWidget::startDrag(Qt::DropActions)
 void SongListWidget::resizeEvent(QResizeEvent* event)
 {
     QListWidget::resizeEvent(event);
-    // Rows span the list: they follow its width as it gives way in a small window.
+    // Rows span the list and their titles wrap to it: they follow its width
+    // as it gives way in a small window.
     if (event->size().width() != event->oldSize().width()) scheduleDelayedItemsLayout();
 }
 
@@ -80,6 +81,25 @@ void SongListWidget::dropEvent(QDropEvent* event)
     event->setAccepted(accepted);
 }
 
+namespace {
+
+// Titles wrap onto a second line; what is left past it is cut at its end.
+// The detail line loses its middle, keeping the ends that tell names apart.
+constexpr int mostTitleLines = 2;
+constexpr int sideMargin = 10;
+
+QFont titleFont(const QWidget* view) { return FontRole::font(view, FontRole::headline, QFont::Bold); }
+QFont keyFont(const QWidget* view) { return FontRole::font(view, FontRole::callout, QFont::DemiBold); }
+
+// The key's room at the row's right end; none without a key.
+int keyWidthOf(const QWidget* view, const QModelIndex& index)
+{
+    const QString key = index.data(SongListWidget::keyRole).toString();
+    return key.isEmpty() ? 0 : QFontMetrics(keyFont(view)).horizontalAdvance(key) + 8;
+}
+
+} // namespace
+
 void SongRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
 {
     const auto* view = qobject_cast<const QWidget*>(parent());
@@ -92,43 +112,41 @@ void SongRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
     const bool selected = option.state & QStyle::State_Selected;
     const QColor text = option.palette.color(selected ? QPalette::HighlightedText : QPalette::Text);
     const QColor dim = selected ? text : FontRole::secondary(view);
-    const QRect area = option.rect.adjusted(10, 4, -10, -4);
-    const QFont headline = FontRole::font(view, FontRole::headline, QFont::Bold);
+    const QRect area = option.rect.adjusted(sideMargin, 4, -sideMargin, -4);
+    const QFont headline = titleFont(view);
     const QFont callout = FontRole::font(view, FontRole::callout);
-    const QFont keyFont = FontRole::font(view, FontRole::callout, QFont::DemiBold);
-    const int titleHeight = QFontMetrics(headline).height();
+    const int lineHeight = QFontMetrics(headline).height();
 
     painter->save();
     const QString key = index.data(SongListWidget::keyRole).toString();
-    int keyWidth = 0;
+    const int keyWidth = keyWidthOf(view, index);
     if (!key.isEmpty()) {
-        keyWidth = QFontMetrics(keyFont).horizontalAdvance(key) + 8;
-        painter->setFont(keyFont);
+        painter->setFont(keyFont(view));
         painter->setPen(selected ? text : FontRole::accent(view));
-        painter->drawText(QRect(area.right() - keyWidth, area.top(), keyWidth, titleHeight),
+        painter->drawText(QRect(area.right() - keyWidth, area.top(), keyWidth, lineHeight),
                           Qt::AlignRight | Qt::AlignVCenter, key);
     }
-    painter->setFont(headline);
     painter->setPen(text);
-    const QRect titleRect(area.left(), area.top(), area.width() - keyWidth, titleHeight);
-    painter->drawText(titleRect, Qt::AlignLeft | Qt::AlignVCenter,
-                      QFontMetrics(headline).elidedText(index.data().toString(), Qt::ElideMiddle, titleRect.width()));
+    const QString title = index.data().toString();
+    const int titleWidth = area.width() - keyWidth;
+    const int tall = titleHeight(title, headline, titleWidth, mostTitleLines);
+    drawTitle(*painter, QRect(area.left(), area.top(), titleWidth, tall), title, headline, mostTitleLines);
     painter->setFont(callout);
     painter->setPen(dim);
-    const QRect detailRect(area.left(), area.top() + titleHeight + 2, area.width(), QFontMetrics(callout).height());
+    const QRect detailRect(area.left(), area.top() + tall + 2, area.width(), QFontMetrics(callout).height());
     painter->drawText(detailRect, Qt::AlignLeft | Qt::AlignVCenter,
                       QFontMetrics(callout).elidedText(index.data(SongListWidget::detailRole).toString(),
                                                        Qt::ElideMiddle, detailRect.width()));
     painter->restore();
 }
 
-QSize SongRowDelegate::sizeHint(const QStyleOptionViewItem&, const QModelIndex&) const
+QSize SongRowDelegate::sizeHint(const QStyleOptionViewItem&, const QModelIndex& index) const
 {
-    const auto* view = qobject_cast<const QWidget*>(parent());
-    const int height = QFontMetrics(FontRole::font(view, FontRole::headline, QFont::Bold)).height() + 2 +
-                       QFontMetrics(FontRole::font(view, FontRole::callout)).height() + 8 + 4;
-    // No width of its own: a row spans the list, and its texts lose their
-    // middle to "…" where it is narrow, keeping the ends that tell names apart.
+    const auto* list = qobject_cast<const QAbstractItemView*>(parent());
+    // No width of its own: a row spans the list, and its title wraps to it.
+    const int titleWidth = (list ? list->viewport()->width() : 0) - 2 * sideMargin - keyWidthOf(list, index);
+    const int height = titleHeight(index.data().toString(), titleFont(list), titleWidth, mostTitleLines) + 2 +
+                       QFontMetrics(FontRole::font(list, FontRole::callout)).height() + 8 + 4;
     return {0, height};
 }
 

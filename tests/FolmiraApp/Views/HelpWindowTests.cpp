@@ -110,6 +110,25 @@ TEST_F(HelpWindowTest, TheSidebarHasThreeSectionsOfTopicRows)
     EXPECT_EQ(window().windowTitle(), "Folmira Help");
 }
 
+// At large fonts a long topic title takes a second line in the fixed-width
+// column rather than losing its end; nothing scrolls across.
+TEST_F(HelpWindowTest, LongTopicTitlesWrapAtLargeFonts)
+{
+    QTreeWidget* sidebar = window().sidebar();
+    window().show();
+    for (double scale : {0.6, 2.0}) {
+        SCOPED_TRACE(scale);
+        QFont font = QApplication::font();
+        font.setPointSizeF(font.pointSizeF() * scale);
+        sidebar->setFont(font);
+        ASSERT_TRUE(HangGuard::settled(&window()));
+        EXPECT_EQ(sidebar->columnWidth(0), sidebar->viewport()->width());
+        const int longTitle = sidebar->visualItemRect(row(HelpTopic::transpose)).height();
+        const int shortTitle = sidebar->visualItemRect(row(HelpTopic::licensing)).height();
+        EXPECT_EQ(longTitle > shortTitle, scale > 1) << longTitle << " " << shortTitle;
+    }
+}
+
 TEST_F(HelpWindowTest, ThePageFollowsTheModelAndTheSidebarFollowsThePage)
 {
     EXPECT_EQ(window().pageTitle(), "Getting started");

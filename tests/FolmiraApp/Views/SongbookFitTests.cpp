@@ -43,6 +43,7 @@
 #include <QPlainTextEdit>
 #include <QPrinter>
 #include <QProcess>
+#include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -242,6 +243,10 @@ struct ScreenCase {
     int width;
     int height;
     double scale;
+    // Only the welcome sheet is checked: at 200 % on a 1024-pixel screen the
+    // window's print settings still scroll sideways and the book's Capo menus
+    // are squeezed.
+    bool sheetOnly = false;
 };
 
 // Named in test reports by its size and scale.
@@ -390,9 +395,16 @@ TEST_F(ScreenFitChild, TheWelcomeSheetFitsTheScreenAndScrollsToItsButtons)
     WelcomeView* sheet = app->window().welcomeSheet();
     ASSERT_NE(sheet, nullptr);
     const QRect area = sheet->screen()->availableGeometry();
+    // Its own least size too: a window manager keeps to it, past the screen's edge.
+    EXPECT_LE(sheet->minimumHeight(), area.height());
+    EXPECT_LE(sheet->minimumWidth(), area.width());
     EXPECT_LE(sheet->height(), area.height());
     EXPECT_LE(sheet->width(), area.width());
+    EXPECT_TRUE(area.contains(sheet->geometry()));
     EXPECT_EQ(misfits(*sheet), "");
+    // Its buttons stay in view however far its texts scroll.
+    EXPECT_EQ(outside(sheet->closeButton(), sheet, "Close"), "");
+    EXPECT_EQ(outside(sheet->importButton(), sheet, "Import"), "");
 }
 
 // Why `window` does not lie within the screen's free area with every control
@@ -435,6 +447,8 @@ TEST_F(ScreenFitChild, EveryWindowAndSheetLiesOnTheScreen)
         std::string found = std::string(what) + ": not shown";
         QTimer::singleShot(50, [&] {
             if (QWidget* dialog = QApplication::activeModalWidget()) {
+                // A file panel fills its pickers as its folder loads: looked at once laid out.
+                HangGuard::settled(dialog);
                 found = offTheScreen(*dialog, what);
                 dialog->close();
             }
@@ -509,16 +523,18 @@ TEST_P(ScreenFitTest, BothModesAtTheWindowsMinimumAndTheWelcomeSheetFit)
     QProcess child;
     child.setProcessEnvironment(environment);
     child.setProcessChannelMode(QProcess::MergedChannels);
-    child.start(QCoreApplication::applicationFilePath(), {"--gtest_filter=ScreenFitChild.*"});
+    child.start(QCoreApplication::applicationFilePath(),
+                {screen.sheetOnly ? "--gtest_filter=ScreenFitChild.TheWelcomeSheet*" : "--gtest_filter=ScreenFitChild.*"});
     ASSERT_TRUE(child.waitForFinished(120'000));
     const QString output = QString::fromUtf8(child.readAll());
     EXPECT_EQ(child.exitCode(), 0) << output.toStdString();
     // Ran, not skipped.
-    EXPECT_TRUE(output.contains("[  PASSED  ] 3 tests.")) << output.toStdString();
+    EXPECT_TRUE(output.contains(screen.sheetOnly ? "[  PASSED  ] 1 test." : "[  PASSED  ] 3 tests.")) << output.toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(Screens, ScreenFitTest,
-                         testing::Values(ScreenCase{1280, 800, 1}, ScreenCase{1280, 800, 1.25},
+                         testing::Values(ScreenCase{1024, 768, 1}, ScreenCase{1024, 768, 1.5},
+                                         ScreenCase{1024, 768, 2, true}, ScreenCase{1280, 800, 1}, ScreenCase{1280, 800, 1.25},
                                          ScreenCase{1280, 800, 1.5}, ScreenCase{1280, 800, 2},
                                          ScreenCase{1366, 768, 1}, ScreenCase{1366, 768, 1.25},
                                          ScreenCase{1366, 768, 1.5}, ScreenCase{1366, 768, 2},

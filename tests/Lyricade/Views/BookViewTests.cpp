@@ -324,7 +324,7 @@ TEST_F(BookViewTest, SelectedRowsDrawAllTheirTextInTheSelectionsTextColour)
     EXPECT_EQ(view->row(0)->numberLabel()->palette().color(QPalette::WindowText), dim);
 }
 
-TEST_F(BookViewTest, ANarrowListShortensLongTextsButKeepsThemWholeForScreenReaders)
+TEST_F(BookViewTest, ANarrowListWrapsAndShortensLongTextsButKeepsThemWholeForScreenReaders)
 {
     const std::string title = "A very long title that cannot fit in a narrow column of the window at all";
     songs = {storedSong(title, "{artist: A band whose name is also much too long for the row}\n{key: G}\n[G]La\n")};
@@ -347,6 +347,15 @@ TEST_F(BookViewTest, ANarrowListShortensLongTextsButKeepsThemWholeForScreenReade
     ASSERT_TRUE(spoken);
     EXPECT_EQ(spoken->text(QAccessible::Name).toStdString(), title);
     EXPECT_LT(row->titleLabel()->width(), row->titleLabel()->fontMetrics().horizontalAdvance(row->titleLabel()->text()));
+    // The title takes a second line, the row growing for it, and only then is cut, at its end.
+    auto* label = static_cast<ElidingLabel*>(row->titleLabel());
+    const QString shown = label->shownText();
+    EXPECT_TRUE(shown.startsWith("A very long title")) << shown.toStdString();
+    EXPECT_TRUE(shown.endsWith(QChar(0x2026))) << shown.toStdString();
+    EXPECT_GT(shown.size(), label->fontMetrics().elidedText(label->text(), Qt::ElideRight, label->width()).size());
+    EXPECT_GE(label->height(), 2 * label->fontMetrics().lineSpacing());
+    EXPECT_TRUE(row->rect().contains(label->geometry()));
+    EXPECT_GE(view->list()->visualItemRect(view->list()->item(0)).height(), row->minimumSizeHint().height());
 }
 
 TEST_F(BookViewTest, ANarrowColumnShortensTheNameUntilEditedAndStandsTheMenusUnderTheTitle)

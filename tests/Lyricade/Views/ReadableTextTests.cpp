@@ -6,7 +6,9 @@
 #include "Lyricade/Views/DetailParts.h"
 #include "Lyricade/Views/FontRoles.h"
 #include "Lyricade/Views/SidebarList.h"
+#include "Lyricade/Views/TitleLines.h"
 
+#include <QApplication>
 #include <QListWidget>
 #include <QStyle>
 #include <QStyleFactory>
@@ -137,6 +139,39 @@ TEST(ElidedNames, KeepTheirDistinguishingEnds)
     EXPECT_TRUE(first.shownText().endsWith(QStringLiteral("1")));
     EXPECT_TRUE(second.shownText().endsWith(QStringLiteral("2")));
     EXPECT_TRUE(first.shownText().startsWith(QStringLiteral("it-")));
+}
+
+// Titles wrap at their spaces; a word wider than a line, and what is left
+// past the last line, is cut at its end.
+TEST(TitleLines, WrapAtSpacesAndCutOnlyTheEnd)
+{
+    const QFont font = QApplication::font();
+    const QFontMetrics metrics(font);
+    const QString ellipsis(QChar(0x2026));
+    // A pixel over the rounded width, for the fractional advances of the layout.
+    const auto widthOf = [&](const QString& text) { return metrics.horizontalAdvance(text) + 1; };
+    const struct {
+        QString text;
+        QString line; // the line's width: that of this text
+        int maxLines;
+        QStringList lines;
+    } cases[] = {
+        {"Down in the Valley", "Down in the Valley", 2, {"Down in the Valley"}},
+        {"Down in the Valley", "Down in the", 2, {"Down in the", "Valley"}},
+        {"Holy, Holy, Holy", "Holy, Holy,", 1, {metrics.elidedText("Holy, Holy, Holy", Qt::ElideRight, widthOf("Holy, Holy,"))}},
+        {"Campfire Night", "Camp", 3, {metrics.elidedText("Campfire", Qt::ElideRight, widthOf("Camp")), "Night"}},
+        {"Shall We Gather at the River", "Shall We", 2,
+         {"Shall We", metrics.elidedText("Gather at the River", Qt::ElideRight, widthOf("Shall We"))}},
+        {"Swing Low, Sweet Chariot", "Swing Low,", 0, {"Swing Low,", "Sweet", "Chariot"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text.toStdString() + " in " + c.line.toStdString());
+        const QStringList lines = Lyricade::titleLines(c.text, font, widthOf(c.line), c.maxLines);
+        EXPECT_EQ(lines, c.lines);
+        for (const QString& line : lines) EXPECT_FALSE(line.contains(ellipsis) && !line.endsWith(ellipsis)) << "never cut in the middle";
+        EXPECT_EQ(Lyricade::titleHeight(c.text, font, widthOf(c.line), c.maxLines),
+                  lines.size() * metrics.lineSpacing());
+    }
 }
 
 } // namespace

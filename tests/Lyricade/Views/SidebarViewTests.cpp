@@ -2,10 +2,13 @@
 
 #include "ViewFixture.h"
 
+#include "tests/HangGuardQt.h"
+
 #include "Lyricade/Views/SidebarList.h"
 #include "Lyricade/Views/SidebarView.h"
 #include "Lyricade/Views/SongWording.h"
 
+#include <QScrollBar>
 #include <QToolButton>
 
 namespace LyricadeTest {
@@ -63,6 +66,27 @@ TEST_F(SidebarTest, SectionsListBooksByKindInLibraryOrder)
     EXPECT_EQ(list->topLevelItem(1)->childCount(), 3) << "a new book appears at the end of its section";
     EXPECT_EQ(list->currentItem()->text(0), "New Songbook 3");
     EXPECT_TRUE(list->currentItem()->isSelected());
+}
+
+// Narrow, as at large fonts on a small screen: no sideways scrolling, and a
+// long name wraps clear of its badge, its row growing for its lines.
+TEST_F(SidebarTest, NamesWrapInANarrowSidebarClearOfTheirBadges)
+{
+    Library library = model->library();
+    library.books[2].name = "Hymns for the campfire by the lake"; // with a badge of 1
+    model->setLibrary(library);
+    QTreeWidget* list = sidebar->list();
+    for (int width : {600, 130, 600}) {
+        SCOPED_TRACE(width);
+        sidebar->resize(width, 500);
+        ASSERT_TRUE(HangGuard::settled(sidebar.get()));
+        EXPECT_EQ(list->columnWidth(0), list->viewport()->width());
+        EXPECT_EQ(list->horizontalScrollBar()->maximum(), 0);
+        const QRect hymns = list->visualItemRect(rowOf(book(2)));
+        const QRect camp = list->visualItemRect(rowOf(book(0)));
+        EXPECT_LE(hymns.right(), list->viewport()->width());
+        EXPECT_EQ(hymns.height() >= camp.height() + list->fontMetrics().lineSpacing(), width < 600) << hymns.height();
+    }
 }
 
 TEST_F(SidebarTest, RowsAndModelShareTheSelection)

@@ -3,6 +3,8 @@
 
 #include "ViewFixture.h"
 
+#include "tests/HangGuardQt.h"
+
 #include "Lyricade/Views/DesktopAccessible.h"
 #include "Lyricade/Views/EmptyStateOverlay.h"
 #include "Lyricade/Views/SongListRows.h"
@@ -101,6 +103,23 @@ TEST_F(SongListTest, RowsShowTitleKeyAndOneDetail)
     EXPECT_EQ(view->list()->item(0)->data(Qt::AccessibleTextRole).toString(), "A, F sharp minor, Ann")
         << "the key in words, as speech should say it";
     EXPECT_EQ(view->countLabel()->text(), "5 songs");
+}
+
+// In a narrow list a long title takes a second line, its row growing,
+// rather than losing its middle; the key keeps its place.
+TEST_F(SongListTest, LongTitlesWrapInANarrowList)
+{
+    build(libraryOf({storedSong("Down in the Valley where the river runs", "{key: C}\n[C]Words\n"),
+                     storedSong("Joy", "{key: G}\n[G]Words\n")}));
+    QListWidget* list = view->list();
+    for (int width : {900, 200, 900}) {
+        SCOPED_TRACE(width);
+        view->resize(width, 500);
+        ASSERT_TRUE(HangGuard::settled(view.get()));
+        const int longRow = list->visualItemRect(list->item(0)).height();
+        const int shortRow = list->visualItemRect(list->item(1)).height();
+        EXPECT_EQ(longRow >= shortRow + list->fontMetrics().lineSpacing(), width < 900) << longRow << " " << shortRow;
+    }
 }
 
 TEST_F(SongListTest, EmptyLibraryInvitesImports)

@@ -1,0 +1,60 @@
+#pragma once
+
+// A title in a narrow row at large fonts: wrapped at its spaces onto as many
+// lines as the row may grow to; what is left past the last line, and a word
+// too wide for a line, is cut at its end with an ellipsis. Never shortened
+// in the middle, where a reader scanning a list sees fragments.
+
+#include <QFont>
+#include <QRect>
+#include <QStringList>
+#include <QStyledItemDelegate>
+
+class QPainter;
+class QAbstractItemView;
+class QTreeView;
+
+namespace Lyricade {
+
+// The lines of `text` in `font` at `width` pixels, at most `maxLines` (0: as
+// many as it needs).
+QStringList titleLines(const QString& text, const QFont& font, int width, int maxLines);
+
+// The height of those lines.
+int titleHeight(const QString& text, const QFont& font, int width, int maxLines);
+
+// Draws `lines`, one under another from the top of `area`, in the painter's pen.
+void drawLines(QPainter& painter, const QRect& area, const QStringList& lines, const QFont& font,
+               Qt::Alignment alignment = Qt::AlignLeft);
+
+// Draws the title's lines from the top of `area`, in the painter's pen.
+void drawTitle(QPainter& painter, const QRect& area, const QString& text, const QFont& font, int maxLines,
+               Qt::Alignment alignment = Qt::AlignLeft);
+
+// Draws a list's or a one-column tree's rows with their titles wrapped onto
+// up to `maxLines` lines, each row as tall as its lines; keeps a tree's
+// column exactly as wide as the tree shows (nothing scrolls across) and
+// measures the rows again when that width changes.
+class TitleDelegate : public QStyledItemDelegate {
+public:
+    TitleDelegate(QAbstractItemView* view, int maxLines);
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    // Room kept free at a row's trailing end (for a badge); none by default.
+    virtual int trailingRoom(const QStyleOptionViewItem& option, const QModelIndex& index) const;
+    // The row's highlight, icon and title, without its focus ring.
+    void paintRow(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const;
+
+private:
+    QRect titleArea(const QStyleOptionViewItem& row) const;
+    void fitRow(QStyleOptionViewItem& row) const;
+
+    QAbstractItemView* view_;
+    QTreeView* tree_; // the view, when it is a tree
+    int maxLines_;
+};
+
+} // namespace Lyricade
