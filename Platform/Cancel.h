@@ -12,11 +12,19 @@ namespace Platform {
 
 class CancelFlag {
 public:
+    CancelFlag() = default;
+    // A flag that is also set while `outer` (may be null) is: part of some
+    // work stopped on its own, or with the whole.
+    explicit CancelFlag(const CancelFlag* outer) : outer_(outer) {}
     void cancel() noexcept { cancelled_.store(true, std::memory_order_relaxed); }
-    bool cancelled() const noexcept { return cancelled_.load(std::memory_order_relaxed); }
+    bool cancelled() const noexcept
+    {
+        return cancelled_.load(std::memory_order_relaxed) || (outer_ && outer_->cancelled());
+    }
 
 private:
     std::atomic<bool> cancelled_{false};
+    const CancelFlag* outer_ = nullptr;
 };
 
 // Makes `flag` (may be null) the calling thread's flag until the scope ends,

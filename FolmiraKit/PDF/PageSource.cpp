@@ -105,7 +105,7 @@ PdfWorker::Reply PageSource::ask(Slot& slot, WorkerRequest request, const Bytes&
     // A view waiting for one of the document's workers (the original's
     // tiles) gets this one between two pages, not once every page is read.
     if (slot.lease && pool_->wanted()) slot.lease = {};
-    if (!slot.lease) slot.lease = pool_->take(cancel_);
+    if (!slot.lease) slot.lease = pool_->take(&reading_);
     if (!slot.lease) {
         if (cancel_ && cancel_->cancelled()) throw Cancelled();
         PdfWorker::Reply none; // no worker to be had: the pool's are held and never given back
@@ -113,9 +113,12 @@ PdfWorker::Reply PageSource::ask(Slot& slot, WorkerRequest request, const Bytes&
         return none;
     }
     const auto tag = static_cast<std::uint8_t>(request);
-    auto reply = everyPage ? slot.lease.worker().requestForEveryPage(tag, payload, largestReply, cancel_)
-                           : slot.lease.worker().request(tag, payload, largestReply, cancel_, cpuSeconds);
-    if (reply.status == Status::cancelled) throw Cancelled();
+    auto reply = everyPage ? slot.lease.worker().requestForEveryPage(tag, payload, largestReply, &reading_)
+                           : slot.lease.worker().request(tag, payload, largestReply, &reading_, cpuSeconds);
+    if (reply.status == Status::cancelled) {
+        if (cancel_ && cancel_->cancelled()) throw Cancelled();
+        throw brokenHelper(); // stopped by another thread that found the helper broken
+    }
     return reply;
 }
 
@@ -172,7 +175,9 @@ void PageSource::countStall(const PdfWorker::Reply& reply)
         return;
     }
     // Its worker is ended already; the next request is asked of another.
-    if (++stalls_ >= stallsInARow) throw brokenHelper();
+    if (++stalls_ < stallsInARow) return;
+    reading_.cancel();
+    throw brokenHelper();
 }
 
 void PageSource::readPages(int pageCount, const PageTaker& take)

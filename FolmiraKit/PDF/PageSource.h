@@ -74,6 +74,9 @@ private:
 
     ThreadStarter start_;
     const Platform::CancelFlag* cancel_;
+    // Set with cancel_, or once the helper proves broken: the requests still
+    // under way on other threads end then, not at their own bounds.
+    Platform::CancelFlag reading_{cancel_};
     Platform::PdfWorkerLimits limits_;
     std::shared_ptr<Platform::PdfWorkerPool> pool_;
     std::vector<std::unique_ptr<Slot>> slots_; // a worker taken from the pool at a slot's first request
