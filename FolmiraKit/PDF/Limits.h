@@ -80,6 +80,17 @@ inline constexpr std::size_t readingBytes = std::size_t{8} << 20;
 // their text), so some 300,000 of them stay within it, when the document
 // such pages make would itself take the app several gigabytes.
 inline constexpr std::size_t heldReadingBytes = std::size_t{2} << 30;
+// Below that, a document holds at most this much and this much a page: a
+// worker that lies about a few pages costs the app little, while the densest
+// real pages, some 15 KB packed, stay far within it.
+inline constexpr std::size_t heldReadingBase = std::size_t{64} << 20;
+inline constexpr std::size_t heldReadingPerPage = std::size_t{32} << 10;
+// What the lines kept of a document of `pages` pages may hold.
+constexpr std::size_t heldReadingsFor(std::size_t pages)
+{
+    return pages < (heldReadingBytes - heldReadingBase) / heldReadingPerPage ? heldReadingBase + heldReadingPerPage * pages
+                                                                             : heldReadingBytes;
+}
 // Candidate gutter positions tried on one page (one every 2 points across 40 %
 // of the text's width): text wider than 5,000 points is no page anyone reads.
 inline constexpr int gutterCandidates = 1'000;

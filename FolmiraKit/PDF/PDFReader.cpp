@@ -63,7 +63,8 @@ struct KeptPage {
 
 struct FirstPass {
     explicit FirstPass(const std::vector<std::optional<Rect>>& crops)
-        : pages(crops.size()), cropBoxes(crops), pictures(crops.size()), drawn(crops.size()), bands(crops.size())
+        : pages(crops.size()), cropBoxes(crops), pictures(crops.size()), drawn(crops.size()), bands(crops.size()),
+          held(PDFLimits::heldReadingsFor(crops.size()))
     {
     }
     std::vector<KeptPage> pages;
@@ -71,7 +72,7 @@ struct FirstPass {
     std::vector<Lines> pictures;                  // each page's picture lines, to be rendered
     std::vector<std::vector<Rect>> drawn;         // image rectangles of the pages with pictures
     std::vector<std::vector<BandLine>> bands;     // for the repeated-lines pass
-    HeldReadings held{PDFLimits::heldReadingBytes}; // counts the packed lines
+    HeldReadings held; // counts the packed lines
     // Added up once every page is read.
     long long wordCount = 0;
     long long unreadable = 0;
@@ -139,6 +140,8 @@ void keepPage(PageReading reading, std::size_t index, FirstPass& pass)
     for (const Word& w : found.words) kept.unreadable += static_cast<long long>(glyphCheck(w.text).size());
 
     Lines lines = std::move(read.lines);
+    // A line is made of words: one without (sent by a worker that lies) says nothing.
+    std::erase_if(lines, [](const Line& line) { return line.words.empty(); });
     if (found.untrusted)
         for (const Line& line : lines) kept.words += static_cast<long long>(line.words.size());
 
