@@ -3,6 +3,7 @@
 // to read out, and a Tab never lands as text in a song.
 
 #include "../Fakes.h"
+#include "AccessibleEvents.h"
 
 #include "FolmiraApp/Model/Engine.h"
 #include "FolmiraApp/Views/Application.h"
@@ -27,6 +28,7 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QDir>
+#include <QFileDialog>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -410,6 +412,45 @@ TEST_F(KeyboardWalkTest, WithADocumentOpenTabReachesItsNotesAndReadsThem)
         widget->setFocus();
         ASSERT_TRUE(widget->hasFocus());
         EXPECT_NE(widget->grab().toImage(), plain) << describe(widget);
+    }
+}
+
+// With a screen reader listening, a document chosen in the open panel (its
+// path typed, as a keyboard user does) leaves the window with the keyboard:
+// the focus is on a control that shows, and each Tab moves it, heard.
+TEST_F(KeyboardWalkTest, AfterTheOpenPanelTheWindowHasTheKeyboardAndTabMovesTheFocus)
+{
+    const auto recipe = file("Recipe.md", "# Pancakes\n\nFlour, eggs and milk.\n");
+    panels.reset(); // Qt's own open panel
+    AccessibleEvents heard;
+    launch();
+    MainWindow& window = app->window();
+    bool chosen = false;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        dialog->setDirectory(QString::fromStdString(recipe.parent_path().string()));
+        dialog->selectFile("Recipe.md");
+        QMetaObject::invokeMethod(dialog, "accept");
+        chosen = true;
+    });
+    app->model().chooseDocument();
+    ASSERT_TRUE(chosen);
+    ASSERT_TRUE(HangGuard::waitFor([&] { return app->model().preview() && !app->model().rendering(); }));
+    ASSERT_TRUE(HangGuard::waitFor([&] { return QApplication::activeWindow() == &window; }));
+    QApplication::processEvents();
+    QWidget* focus = QApplication::focusWidget();
+    ASSERT_NE(focus, nullptr);
+    EXPECT_TRUE(focus->isVisible()) << describe(focus);
+    expectOneFocused(focus);
+    std::set<QWidget*> visited{focus};
+    for (int tab = 0; tab < 3; ++tab) {
+        heard.clear();
+        QTest::keyClick(window.windowHandle(), Qt::Key_Tab);
+        QWidget* now = QApplication::focusWidget();
+        ASSERT_NE(now, nullptr);
+        EXPECT_TRUE(visited.insert(now).second) << "Tab moved the focus on: " << describe(now);
+        EXPECT_EQ(heard.count(QAccessible::Focus, nameOf(now)), 1) << describe(now);
     }
 }
 
