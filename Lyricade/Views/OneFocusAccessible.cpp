@@ -7,6 +7,8 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPointer>
+#include <QTabBar>
+#include <QTabWidget>
 #include <QTableView>
 #include <QToolButton>
 #include <QTreeView>
@@ -308,6 +310,50 @@ protected:
     QPointer<QAbstractItemView> view_;
 };
 
+// A tab of a tab bar, focused only while its bar holds the focus: Qt reads
+// the current tab as focused at all times, even in a closed window.
+class TabAccessible : public ChildAccessible {
+public:
+    using ChildAccessible::ChildAccessible;
+
+    QAccessible::State state() const override
+    {
+        QAccessible::State state = Forwarding::state();
+        const QWidget* bar = holder();
+        state.focused = state.focused && bar && bar->hasFocus() && bar->isVisible();
+        return state;
+    }
+};
+
+// A tab bar leaves the focus to its current tab; a tab widget, which only
+// passes the focus on to its bar, holds none itself.
+class TabsAccessible : public Wrapping {
+public:
+    TabsAccessible(QWidget* tabs, QAccessible::Id inner) : Wrapping(tabs, inner) {}
+
+    int indexOfChild(const QAccessibleInterface* child) const override
+    {
+        if (const auto* tab = dynamic_cast<const TabAccessible*>(child)) child = tab->inner();
+        return Wrapping::indexOfChild(child);
+    }
+
+    QAccessible::State state() const override
+    {
+        QAccessible::State state = Wrapping::state();
+        const auto* bar = qobject_cast<const QTabBar*>(object());
+        if (!bar || bar->currentIndex() >= 0) state.focused = false;
+        return state;
+    }
+
+protected:
+    QAccessibleInterface* wrap(QAccessibleInterface* tab) const override
+    {
+        auto* bar = qobject_cast<QTabBar*>(object());
+        if (!bar) return tab;
+        return wrapOnce(tab, [bar](QAccessible::Id id) { return new TabAccessible(bar, id); });
+    }
+};
+
 bool isItemView(QObject* object)
 {
     // A book's entry list reads through rows of its own.
@@ -321,7 +367,8 @@ QAccessibleInterface* oneFocusFactory(const QString& className, QObject* object)
     if (makingQtsOwn || !object || className != QLatin1String(object->metaObject()->className())) return nullptr;
     const bool view = isItemView(object), menu = qobject_cast<QMenu*>(object) || qobject_cast<QMenuBar*>(object);
     const bool button = className == QLatin1String("QToolButton");
-    if (!view && !menu && !button) return nullptr;
+    const bool tabs = className == QLatin1String("QTabBar") || className == QLatin1String("QTabWidget");
+    if (!view && !menu && !button && !tabs) return nullptr;
     makingQtsOwn = true;
     QAccessibleInterface* own = QAccessible::queryAccessibleInterface(object);
     makingQtsOwn = false;
@@ -329,6 +376,7 @@ QAccessibleInterface* oneFocusFactory(const QString& className, QObject* object)
     const QAccessible::Id ownId = QAccessible::uniqueId(own);
     if (menu) return new MenuAccessible(static_cast<QWidget*>(object), ownId);
     if (button) return new ToolButtonAccessible(static_cast<QToolButton*>(object), ownId);
+    if (tabs) return new TabsAccessible(static_cast<QWidget*>(object), ownId);
     return new ViewAccessible(static_cast<QAbstractItemView*>(object), ownId);
 }
 

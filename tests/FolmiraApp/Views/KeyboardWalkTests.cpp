@@ -35,6 +35,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSplitter>
+#include <QTabBar>
 #include <QTimer>
 #include <QToolButton>
 
@@ -451,6 +452,42 @@ TEST_F(KeyboardWalkTest, AfterTheOpenPanelTheWindowHasTheKeyboardAndTabMovesTheF
         ASSERT_NE(now, nullptr);
         EXPECT_TRUE(visited.insert(now).second) << "Tab moved the focus on: " << describe(now);
         EXPECT_EQ(heard.count(QAccessible::Focus, nameOf(now)), 1) << describe(now);
+    }
+}
+
+// Settings read with one focused object at every Tab stop, whichever page is
+// shown, and leave none behind once closed: a hidden page's tab is not focused.
+TEST_F(KeyboardWalkTest, SettingsHoldOneFocusedObjectAndLeaveNoneBehindWhenClosed)
+{
+    launch();
+    QAction* open = nullptr;
+    for (QAction* action : app->window().menuBar()->findChildren<QAction*>())
+        if (action->shortcut() == QKeySequence(Qt::CTRL | Qt::Key_Comma)) open = action;
+    ASSERT_NE(open, nullptr);
+    for (const QString& page : {"General", "Privacy", "Font License"}) {
+        SCOPED_TRACE(page.toStdString());
+        open->trigger();
+        QWidget* settings = nullptr;
+        ASSERT_TRUE(HangGuard::waitFor([&] {
+            settings = QApplication::activeWindow();
+            return settings && settings->objectName() == "settings";
+        }));
+        auto* tabs = settings->findChild<QTabBar*>();
+        ASSERT_NE(tabs, nullptr);
+        for (int i = 0; i < tabs->count(); ++i)
+            if (tabs->tabText(i) == page) tabs->setCurrentIndex(i);
+        tabs->setFocus(Qt::TabFocusReason);
+        for (int stop = 0; stop < 4; ++stop) {
+            expectOneFocused(QApplication::focusWidget());
+            EXPECT_FALSE(nameOf(QApplication::focusWidget()).isEmpty()) << describe(QApplication::focusWidget());
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        }
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        ASSERT_TRUE(HangGuard::waitFor([&] { return !settings->isVisible(); }));
+        for (QAccessibleInterface* focused : focusedObjects())
+            EXPECT_FALSE(settings->isAncestorOf(qobject_cast<QWidget*>(focused->object())) ||
+                         (focused->parent() && focused->parent()->object() == tabs))
+                << "focused after closing: " << focused->text(QAccessible::Name).toStdString();
     }
 }
 
