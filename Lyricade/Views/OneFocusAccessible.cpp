@@ -2,6 +2,7 @@
 
 #include <QAbstractItemView>
 #include <QAccessible>
+#include <QApplication>
 #include <QHash>
 #include <QListView>
 #include <QMenu>
@@ -20,9 +21,16 @@ namespace {
 // Set while Qt's own interface for a view is made: this factory then stands aside.
 bool makingQtsOwn = false;
 
+// A menu popped up over the focus, with an item current: that item is focused.
+bool menuHoldsTheFocus()
+{
+    const auto* menu = qobject_cast<const QMenu*>(QApplication::activePopupWidget());
+    return menu && menu->activeAction();
+}
+
 bool holdsTheFocus(const QAbstractItemView* view)
 {
-    return view && view->hasFocus() && view->isVisible();
+    return view && view->hasFocus() && view->isVisible() && !menuHoldsTheFocus();
 }
 
 // Takes `inner`'s word for everything, by its id, so a row Qt has let go of
@@ -293,7 +301,7 @@ public:
     {
         QAccessible::State state = Wrapping::state();
         // The current row holds the focus, not the view around it too.
-        if (holdsTheFocus(view_) && view_->currentIndex().isValid()) state.focused = false;
+        if ((holdsTheFocus(view_) && view_->currentIndex().isValid()) || menuHoldsTheFocus()) state.focused = false;
         return state;
     }
 

@@ -203,8 +203,11 @@ void SongListView::openMenu(const QPoint& pos)
     if (!at) return;
     const QString id = at->data(SongListWidget::idRole).toString();
     for (const StoredSong& stored : model_.library().songs)
-        if (QString::fromStdString(stored.id.toString()) == id)
-            return void(songMenu(stored)->exec(list_->viewport()->mapToGlobal(where)));
+        if (QString::fromStdString(stored.id.toString()) == id) {
+            const auto menu = songMenu(stored);
+            openOnCurrentItem(*menu);
+            return void(menu->exec(list_->viewport()->mapToGlobal(where)));
+        }
 }
 
 } // namespace Lyricade

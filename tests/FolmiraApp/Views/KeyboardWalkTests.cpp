@@ -30,6 +30,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
@@ -353,6 +354,31 @@ TEST_F(KeyboardWalkTest, AnOpenMenuLeavesTheFocusToItsCurrentItemAlone)
     });
     QTest::keyClick(add, Qt::Key_Space);
     EXPECT_EQ(firstAdd, "New Song");
+}
+
+TEST_F(KeyboardWalkTest, AContextMenuOpensOnItsFirstItemAndEscapeTellsOfTheRowAgain)
+{
+    launch();
+    QTest::keyClick(app->window().focusWidget(), Qt::Key_2, Qt::AltModifier);
+    ASSERT_EQ(app->model().kind(), DocKind::songbook);
+    // A song's context menu, from the keyboard: its first item is current,
+    // and Escape tells of the row the keyboard is back on.
+    QListWidget* songs = app->window().findChild<Lyricade::SongListView*>()->list();
+    songs->setFocus(Qt::TabFocusReason);
+    songs->setCurrentRow(0);
+    const QString row = QAccessible::queryAccessibleInterface(songs)->focusChild()->text(QAccessible::Name);
+    AccessibleEvents heard;
+    QStringList focusedInMenu; // the menu's focused items, and whatever else reads as focused
+    QTimer::singleShot(0, [&] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        for (QAccessibleInterface* each : focusedObjects())
+            focusedInMenu << (each->parent()->object() == menu ? "" : "outside: ") + each->text(QAccessible::Name);
+        heard.clear();
+        if (menu) QTest::keyClick(menu, Qt::Key_Escape);
+    });
+    QTest::keyClick(songs, Qt::Key_F10, Qt::ShiftModifier);
+    EXPECT_EQ(focusedInMenu, QStringList{"Add to"});
+    EXPECT_TRUE(HangGuard::waitFor([&] { return heard.count(QAccessible::Focus, row) > 0; })) << row.toStdString();
 }
 
 TEST_F(KeyboardWalkTest, AViewsTableReadsItsCurrentRowFocusedOnlyWhileTheViewHasTheFocus)
