@@ -163,9 +163,11 @@ void BookView::refresh()
                                          : QStringLiteral("Date or occasion (optional)"));
     setSpokenName(*subtitle_, isBook ? QStringLiteral("Subtitle") : QStringLiteral("Date or occasion"));
     refreshRows(*book);
-    empty_->setContent(isBook ? Symbol::bookClosed : Symbol::listNumber, QStringLiteral("No songs yet"),
-                       QStringLiteral("Add songs from your library, drag them here from All Songs, or drop song "
-                                      "files here."));
+    // Worded only while shown: a hidden overlay would still be heard.
+    if (book->entries.empty())
+        empty_->setContent(isBook ? Symbol::bookClosed : Symbol::listNumber, QStringLiteral("No songs yet"),
+                           QStringLiteral("Add songs from your library, drag them here from All Songs, or drop song "
+                                          "files here."));
     empty_->setVisible(book->entries.empty());
     refreshFooter();
 }

@@ -95,7 +95,10 @@ public:
     QAccessible::State state() const override
     {
         QAccessible::State state = Forwarding::state();
-        state.focused = state.focused && holdsTheFocus(qobject_cast<const QAbstractItemView*>(holder()));
+        const auto* view = qobject_cast<const QAbstractItemView*>(holder());
+        state.focused = state.focused && holdsTheFocus(view);
+        // Qt reads a row as shown by its place in the view, even while the view is hidden.
+        if (!view || !view->isVisible()) state.invisible = true;
         return state;
     }
 };

@@ -16,6 +16,8 @@
 #include "Lyricade/Views/BookEntryRow.h"
 #include "Lyricade/Views/BookView.h"
 #include "Lyricade/Views/QuickReference.h"
+#include "Lyricade/Views/SongListRows.h"
+#include "Lyricade/Views/SongListView.h"
 #include "Lyricade/Views/SongRootView.h"
 #include "tests/HangGuardQt.h"
 
@@ -25,6 +27,7 @@
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QSignalSpy>
 #include <QTest>
@@ -340,6 +343,13 @@ TEST_F(AccessibleTreeTest, ARowMovedOrRemovedChangesTheBookInPlace)
         EXPECT_EQ(list->currentRow(), c.current);
         EXPECT_TRUE(list->currentItem() && list->currentItem()->isSelected());
     }
+
+    // The All Songs list, hidden behind the book, shows none of its rows to a reader.
+    QListWidget* allSongs = root.findChild<Lyricade::SongListView*>()->list();
+    ASSERT_FALSE(allSongs->isVisible());
+    QAccessibleInterface* hiddenList = read(allSongs);
+    ASSERT_GT(hiddenList->childCount(), 0);
+    for (int i = 0; i < hiddenList->childCount(); ++i) EXPECT_TRUE(hiddenList->child(i)->state().invisible) << i;
 }
 
 } // namespace
