@@ -9,6 +9,7 @@
 #include <QAccessibleWidget>
 #include <QApplication>
 #include <QComboBox>
+#include <QFocusEvent>
 #include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QMenu>
@@ -214,6 +215,13 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override
     {
+        // A window given the keyboard back (a dialog over it closed) tells of
+        // its list, where the keyboard is on the current row: that row is said.
+        if (event->type() == QEvent::FocusIn && static_cast<QFocusEvent*>(event)->reason() == Qt::ActiveWindowFocusReason)
+            if (auto* view = qobject_cast<QAbstractItemView*>(watched))
+                QTimer::singleShot(0, view, [view] {
+                    if (view->hasFocus() && view->currentIndex().isValid()) announceFocus(*view);
+                });
         const bool shown = event->type() == QEvent::Show, hidden = event->type() == QEvent::Hide;
         auto* menu = shown || hidden ? qobject_cast<QMenu*>(watched) : nullptr;
         if (!menu || !standsAlone(*menu)) return false;
