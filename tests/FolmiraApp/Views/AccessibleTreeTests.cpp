@@ -16,6 +16,7 @@
 #include "Lyricade/Views/BookEntryRow.h"
 #include "Lyricade/Views/BookView.h"
 #include "Lyricade/Views/QuickReference.h"
+#include "Lyricade/Views/SongEditorKey.h"
 #include "Lyricade/Views/SongListRows.h"
 #include "Lyricade/Views/SongListView.h"
 #include "Lyricade/Views/SongRootView.h"
@@ -350,6 +351,31 @@ TEST_F(AccessibleTreeTest, ARowMovedOrRemovedChangesTheBookInPlace)
     QAccessibleInterface* hiddenList = read(allSongs);
     ASSERT_GT(hiddenList->childCount(), 0);
     for (int i = 0; i < hiddenList->childCount(); ++i) EXPECT_TRUE(hiddenList->child(i)->state().invisible) << i;
+}
+
+// Each press of a Transpose arrow reads out the new key on the arrow pressed.
+TEST_F(AccessibleTreeTest, ATransposeArrowSaysTheNewKey)
+{
+    make(false);
+    Lyricade::AppModel& songs = model->songs().model();
+    TunequillKit::Library library;
+    library.songs.push_back(TunequillKit::StoredSong{TunequillKit::Uuid::random(), "{title: Hymn}\n{key: G}\n[G]Words\n",
+                                                     std::nullopt, TunequillKit::Date{0}});
+    songs.setLibrary(library);
+    songs.setSelectedSongID(library.songs.front().id);
+    Lyricade::KeyStepper stepper(songs);
+    stepper.show();
+    for (QToolButton* arrow : {stepper.upButton(), stepper.downButton()}) {
+        SCOPED_TRACE(arrow->accessibleName().toStdString());
+        arrow->setFocus();
+        const QString before = read(arrow)->text(QAccessible::Description);
+        AccessibleEvents heard;
+        arrow->click();
+        const QString now = read(arrow)->text(QAccessible::Description);
+        EXPECT_NE(now, before);
+        EXPECT_TRUE(now.startsWith("Key ")) << now.toStdString();
+        EXPECT_EQ(heard.count(QAccessible::DescriptionChanged, now), 3) << "the stepper and both arrows";
+    }
 }
 
 } // namespace
