@@ -336,8 +336,9 @@ public:
     }
 };
 
-// A tab bar leaves the focus to its current tab; a tab widget, which only
-// passes the focus on to its bar, holds none itself.
+// A tab bar leaves the focus to its current tab; a tab widget or a dialog's
+// button box, which only pass the focus on (to the bar, to a button), hold
+// none themselves.
 class TabsAccessible : public Wrapping {
 public:
     TabsAccessible(QWidget* tabs, QAccessible::Id inner) : Wrapping(tabs, inner) {}
@@ -378,7 +379,8 @@ QAccessibleInterface* oneFocusFactory(const QString& className, QObject* object)
     if (makingQtsOwn || !object || className != QLatin1String(object->metaObject()->className())) return nullptr;
     const bool view = isItemView(object), menu = qobject_cast<QMenu*>(object) || qobject_cast<QMenuBar*>(object);
     const bool button = className == QLatin1String("QToolButton");
-    const bool tabs = className == QLatin1String("QTabBar") || className == QLatin1String("QTabWidget");
+    const bool tabs = className == QLatin1String("QTabBar") || className == QLatin1String("QTabWidget") ||
+                      className == QLatin1String("QDialogButtonBox");
     if (!view && !menu && !button && !tabs) return nullptr;
     makingQtsOwn = true;
     QAccessibleInterface* own = QAccessible::queryAccessibleInterface(object);

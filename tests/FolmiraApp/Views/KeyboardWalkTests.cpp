@@ -613,5 +613,29 @@ TEST_F(KeyboardWalkTest, EveryTabStopShowsAWholeRingAtBothFontSizes)
     }
 }
 
+// The delete confirmation reads with one focused object, the button Tab is on.
+TEST_F(KeyboardWalkTest, TheDeleteConfirmationHoldsOneFocusedObject)
+{
+    launch();
+    QTest::keyClick(app->window().focusWidget(), Qt::Key_2, Qt::AltModifier);
+    auto& songs = app->model().songs().model();
+    songs.setPendingDelete(songs.library().songs.front());
+    QWidget* box = nullptr;
+    ASSERT_TRUE(HangGuard::waitFor([&] {
+        box = QApplication::activeModalWidget();
+        return box && box->isAncestorOf(QApplication::focusWidget());
+    }));
+    QStringList stops;
+    for (int stop = 0; stop < 3; ++stop) {
+        QWidget* focus = QApplication::focusWidget();
+        ASSERT_TRUE(focus && box->isAncestorOf(focus)) << stop;
+        stops << nameOf(focus);
+        expectOneFocused(focus);
+        QTest::keyClick(focus, Qt::Key_Tab);
+    }
+    EXPECT_TRUE(stops.contains("Delete Song")) << stops.join(" | ").toStdString();
+    box->close();
+}
+
 } // namespace
 } // namespace FolmiraAppTest
