@@ -9,6 +9,7 @@
 #include "FolmiraApp/Views/Application.h"
 #include "FolmiraApp/Views/DocumentView.h"
 #include "FolmiraApp/Views/MainWindow.h"
+#include "FolmiraApp/Views/ModePicker.h"
 #include "FolmiraApp/Views/PaneParts.h"
 #include "FolmiraApp/Views/SettingsPanel.h"
 #include "Lyricade/SongController.h"
@@ -635,6 +636,39 @@ TEST_F(KeyboardWalkTest, TheDeleteConfirmationHoldsOneFocusedObject)
     }
     EXPECT_TRUE(stops.contains("Delete Song")) << stops.join(" | ").toStdString();
     box->close();
+}
+
+// An arrow on the mode picker tells of the segment the focus lands on alone:
+// nothing of the mode going away, hidden as it goes, is said on the way.
+TEST_F(KeyboardWalkTest, AnArrowOnTheModePickerSaysOnlyTheNewSegment)
+{
+    launch();
+    MainWindow& window = app->window();
+    QTest::keyClick(window.focusWidget(), Qt::Key_2, Qt::AltModifier);
+    QTest::keyClick(window.focusWidget(), Qt::Key_1, Qt::AltModifier);
+    ASSERT_EQ(app->model().kind(), DocKind::document);
+    const struct {
+        DocKind from;
+        Qt::Key key;
+        DocKind to;
+        QString said;
+    } cases[] = {{DocKind::document, Qt::Key_Right, DocKind::songbook, "Songbook"},
+                 {DocKind::songbook, Qt::Key_Left, DocKind::document, "Document"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.said.toStdString());
+        window.modePicker()->segment(c.from)->setFocus(Qt::TabFocusReason);
+        AccessibleEvents heard;
+        QTest::keyClick(QApplication::focusWidget(), c.key);
+        ASSERT_EQ(app->model().kind(), c.to);
+        EXPECT_EQ(QApplication::focusWidget(), window.modePicker()->segment(c.to));
+        int focusMoves = 0;
+        for (const auto& event : heard.events())
+            if (event.type == QAccessible::Focus) {
+                ++focusMoves;
+                EXPECT_EQ(event.text.toStdString(), c.said.toStdString());
+            }
+        EXPECT_GE(focusMoves, 1);
+    }
 }
 
 } // namespace
