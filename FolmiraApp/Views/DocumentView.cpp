@@ -95,7 +95,8 @@ void DocumentView::refreshArea()
     if (area_->currentWidget() == next) return;
     // Let go first of a control that is about to hide, which Qt would hand
     // the focus on from (to Preset) before it reaches its place below.
-    if (QWidget* leaving = QApplication::focusWidget(); leaving && within(area_->currentWidget())) leaving->clearFocus();
+    if (QWidget* leaving = QApplication::focusWidget(); leaving && within(area_->currentWidget()))
+        leaving->clearFocus();
     area_->setCurrentWidget(next);
     // The focus was on what just went: it goes to a named place that a
     // keyboard user expects (the copy; the button that opens another), not

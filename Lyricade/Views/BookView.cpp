@@ -240,7 +240,8 @@ bool BookView::moveRowsInPlace(const RowsState& was, const RowsState& now)
     // of their new places alone, not of a whole new list.
     if (was.accidentals != now.accidentals || now.entries.size() > was.entries.size()) return false;
     std::map<Uuid, std::pair<SongEntry, std::string>> before;
-    for (std::size_t i = 0; i < was.entries.size(); ++i) before.emplace(was.entries[i].id, std::pair(was.entries[i], was.sources[i]));
+    for (std::size_t i = 0; i < was.entries.size(); ++i)
+        before.emplace(was.entries[i].id, std::pair(was.entries[i], was.sources[i]));
     std::set<Uuid> kept;
     for (std::size_t i = 0; i < now.entries.size(); ++i) {
         const auto found = before.find(now.entries[i].id);

@@ -217,7 +217,9 @@ protected:
     {
         // A window given the keyboard back (a dialog over it closed) tells of
         // its list, where the keyboard is on the current row: that row is said.
-        if (event->type() == QEvent::FocusIn && static_cast<QFocusEvent*>(event)->reason() == Qt::ActiveWindowFocusReason)
+        const bool activated = event->type() == QEvent::FocusIn &&
+                               static_cast<QFocusEvent*>(event)->reason() == Qt::ActiveWindowFocusReason;
+        if (activated)
             if (auto* view = qobject_cast<QAbstractItemView*>(watched))
                 QTimer::singleShot(0, view, [view] {
                     if (view->hasFocus() && view->currentIndex().isValid()) announceFocus(*view);

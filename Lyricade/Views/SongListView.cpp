@@ -107,7 +107,9 @@ void SongListView::rebuild()
     for (const StoredSong& stored : songs) wanted.insert(QString::fromStdString(stored.id.toString()));
     // The chosen song deleted: the focus goes straight to the first song,
     // which the model chooses in its place, not through the row after it.
-    const auto kept = [&](int row) { return wanted.count(list_->item(row)->data(SongListWidget::idRole).toString()) > 0; };
+    const auto kept = [&](int row) {
+        return wanted.count(list_->item(row)->data(SongListWidget::idRole).toString()) > 0;
+    };
     if (const int current = list_->currentRow(); current >= 0 && !kept(current))
         for (int row = 0; row < list_->count(); ++row)
             if (kept(row)) {

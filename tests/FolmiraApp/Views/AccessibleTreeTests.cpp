@@ -317,7 +317,8 @@ TEST_F(AccessibleTreeTest, ARowMovedOrRemovedChangesTheBookInPlace)
         int renumbered, current;
     };
     const Case cases[] = {
-        {"moved up", [&] { songs.moveEntries(-1); }, {"Amazing Grace", "Come Thou", "Be Thou", "Day by Day", "Every Day"}, 2, 1},
+        {"moved up", [&] { songs.moveEntries(-1); },
+         {"Amazing Grace", "Come Thou", "Be Thou", "Day by Day", "Every Day"}, 2, 1},
         {"removed", [&] { QTest::keyClick(list, Qt::Key_Delete); }, // the row moved up, now second
          {"Amazing Grace", "Be Thou", "Day by Day", "Every Day"}, 2, 1},
     };
