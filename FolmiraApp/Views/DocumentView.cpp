@@ -93,6 +93,10 @@ void DocumentView::refreshArea()
     if (model_.fileURL()) buildPanes();
     QWidget* next = model_.fileURL() ? static_cast<QWidget*>(panes_) : empty_;
     if (area_->currentWidget() == next) return;
+    // Let go first of a control that is about to hide, which Qt would hand
+    // the focus on from (to Preset) before it reaches its place below.
+    if (QWidget* leaving = QApplication::focusWidget(); leaving && within(area_->currentWidget()))
+        leaving->clearFocus();
     area_->setCurrentWidget(next);
     // The focus was on what just went: it goes to a named place that a
     // keyboard user expects (the copy; the button that opens another), not

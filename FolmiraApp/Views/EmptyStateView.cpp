@@ -7,6 +7,7 @@
 #include "FolmiraApp/Views/ToolBarFocus.h"
 #include "Lyricade/Views/Decoration.h"
 #include "Lyricade/Views/FontRoles.h"
+#include "Lyricade/Views/MenuKey.h"
 
 #include <QApplication>
 #include <QHBoxLayout>
@@ -117,6 +118,7 @@ EmptyStateView::EmptyStateView(AppModel& model, QWidget* parent) : QWidget(paren
     samplesButton->setMinimumHeight(34);
     samples_ = new QMenu(samplesButton);
     samplesButton->setMenu(samples_);
+    Lyricade::openOnCurrentItem(*samples_);
     // The folder is listed afresh each time the menu opens.
     connect(samples_, &QMenu::aboutToShow, this, &EmptyStateView::fillSamples);
     fillSamples();

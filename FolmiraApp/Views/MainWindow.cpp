@@ -100,6 +100,10 @@ void MainWindow::showMode()
     // The arrows on the picker change the mode: the focus stays on the picker.
     const bool focusInPicker = focus && (documentPicker_->isAncestorOf(focus) ||
                                          (songbookPicker_ && songbookPicker_->isAncestorOf(focus)));
+    // The picker's segment goes with its toolbar: it lets go of the focus
+    // first, which Qt would otherwise hand on to a control of the mode that
+    // goes, or one hidden, before the other picker takes it.
+    if (focusInPicker) focus->clearFocus();
     modes_->setCurrentWidget(songbook ? songbook_ : document_);
     documentBar_->setVisible(!songbook);
     if (songbookBar_) songbookBar_->setVisible(songbook);

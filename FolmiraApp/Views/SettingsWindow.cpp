@@ -49,10 +49,12 @@ QLabel* secondary(const QString& text, QWidget* parent)
 }
 
 // `tab` in a scroll area of its own: a small screen at large fonts has less
-// room than the window's size.
+// room than the window's size. The area is no Tab stop: its controls are
+// scrolled to as they take the focus.
 QScrollArea* scrolling(QWidget* tab)
 {
     auto* scroll = new QScrollArea;
+    scroll->setFocusPolicy(Qt::NoFocus);
     scroll->setWidgetResizable(true);
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);

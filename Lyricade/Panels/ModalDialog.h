@@ -14,6 +14,15 @@
 
 namespace Lyricade {
 
+// Gives `window` the keyboard back after a panel over it has closed, on a
+// control that is showing. The window manager's answer to the panel's
+// closing may come after work it set off (a document opened, hiding the
+// control that had the focus) or be taken by Qt for the panel's, leaving no
+// window active in Qt's eyes while the desktop has this one focused: Tab and
+// every other key would then go nowhere. For a moment after the panel, the
+// window is activated again whenever Qt finds itself without an active one.
+void giveFocusBack(QWidget* window);
+
 template <typename Dialog>
 class ModalDialog {
 public:
@@ -26,8 +35,16 @@ public:
     ModalDialog(const ModalDialog&) = delete;
     ModalDialog& operator=(const ModalDialog&) = delete;
 
-    // Runs the dialog; Rejected when it went with its parent meanwhile.
-    int exec() { return dialog_ ? dialog_->exec() : QDialog::Rejected; }
+    // Runs the dialog; Rejected when it went with its parent meanwhile. The
+    // window it was over has the keyboard again once it has closed.
+    int exec()
+    {
+        if (!dialog_) return QDialog::Rejected;
+        QPointer<QWidget> over = dialog_->parentWidget() ? dialog_->parentWidget()->window() : nullptr;
+        const int result = dialog_->exec();
+        giveFocusBack(over);
+        return result;
+    }
     // False once the dialog is gone: then nothing more may be asked of it.
     explicit operator bool() const { return !dialog_.isNull(); }
     Dialog* operator->() const { return dialog_.data(); }

@@ -94,7 +94,9 @@ void BookEntryList::contextMenuEvent(QContextMenuEvent* event)
     QListWidgetItem* item = event->reason() == QContextMenuEvent::Keyboard ? currentItem() : itemAt(event->pos());
     auto* row = item ? qobject_cast<EntryRow*>(itemWidget(item)) : nullptr;
     if (!row) return QListWidget::contextMenuEvent(event);
-    row->contextMenu()->exec(viewport()->mapToGlobal(visualItemRect(item).center()));
+    const auto menu = row->contextMenu();
+    openOnCurrentItem(*menu);
+    menu->exec(viewport()->mapToGlobal(visualItemRect(item).center()));
 }
 
 void BookEntryList::startDrag(Qt::DropActions)

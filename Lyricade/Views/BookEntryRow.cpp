@@ -71,7 +71,7 @@ EntryRow::EntryRow(AppModel& model, int number, const SongEntry& entry, QWidget*
     number_->setFont(FontRole::font(this, FontRole::callout));
     number_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     number_->setFixedWidth(22);
-    FontRole::makeSecondary(number_);
+    FontRole::makeSecondary(number_, FontRole::smallDigits);
     row_->addWidget(number_);
 
     texts_ = new QVBoxLayout;
@@ -257,7 +257,8 @@ void EntryRow::setSelected(bool selected)
         for (auto group : {QPalette::Active, QPalette::Inactive}) {
             // The selection's own text colour, dimmed text included, so all of it reads on the selection.
             const QColor ink = selected ? own.color(group, QPalette::HighlightedText)
-                               : (part == number_ || part == detail_) ? FontRole::secondary(this)
+                               : part == number_ ? FontRole::secondary(this, FontRole::smallDigits)
+                               : part == detail_ ? FontRole::secondary(this)
                                                                       : own.color(group, QPalette::WindowText);
             palette.setColor(group, QPalette::WindowText, ink);
             palette.setColor(group, QPalette::Text, ink);

@@ -17,10 +17,13 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <map>
+#include <set>
 
 namespace Lyricade {
 
@@ -160,9 +163,11 @@ void BookView::refresh()
                                          : QStringLiteral("Date or occasion (optional)"));
     setSpokenName(*subtitle_, isBook ? QStringLiteral("Subtitle") : QStringLiteral("Date or occasion"));
     refreshRows(*book);
-    empty_->setContent(isBook ? Symbol::bookClosed : Symbol::listNumber, QStringLiteral("No songs yet"),
-                       QStringLiteral("Add songs from your library, drag them here from All Songs, or drop song "
-                                      "files here."));
+    // Worded only while shown: a hidden overlay would still be heard.
+    if (book->entries.empty())
+        empty_->setContent(isBook ? Symbol::bookClosed : Symbol::listNumber, QStringLiteral("No songs yet"),
+                           QStringLiteral("Add songs from your library, drag them here from All Songs, or drop song "
+                                          "files here."));
     empty_->setVisible(book->entries.empty());
     refreshFooter();
 }
@@ -184,6 +189,10 @@ void BookView::refreshRows(const Songbook& book)
                 now->setEntry(state.entries[i]);
                 list_->item(static_cast<int>(i))->setData(Qt::AccessibleTextRole, now->spokenText());
             }
+        rows_ = std::move(state);
+        return;
+    }
+    if (rows_ && moveRowsInPlace(*rows_, state)) {
         rows_ = std::move(state);
         return;
     }
@@ -226,6 +235,65 @@ void BookView::refreshRows(const Songbook& book)
             QToolButton* button = keyFocused && now->keyButton() ? now->keyButton() : now->capoButton();
             button->setFocus(Qt::OtherFocusReason);
         }
+}
+
+bool BookView::moveRowsInPlace(const RowsState& was, const RowsState& now)
+{
+    // Only entries taken out or reordered, each shown as before: a row that
+    // stays keeps its widgets, so a reader hears of the rows that moved and
+    // of their new places alone, not of a whole new list.
+    if (was.accidentals != now.accidentals || now.entries.size() > was.entries.size()) return false;
+    std::map<Uuid, std::pair<SongEntry, std::string>> before;
+    for (std::size_t i = 0; i < was.entries.size(); ++i)
+        before.emplace(was.entries[i].id, std::pair(was.entries[i], was.sources[i]));
+    std::set<Uuid> kept;
+    for (std::size_t i = 0; i < now.entries.size(); ++i) {
+        const auto found = before.find(now.entries[i].id);
+        if (found == before.end() || !(found->second.first == now.entries[i]) || found->second.second != now.sources[i])
+            return false;
+        kept.insert(now.entries[i].id);
+    }
+    // A current row taken out hands its place to the row after it (the one
+    // before, at the end) before it goes, so the focus moves once, and there.
+    const bool hadFocus = list_->hasFocus();
+    if (const int current = list_->currentRow(); current >= 0 && !kept.count(entryAt(current))) {
+        int next = current;
+        while (next < list_->count() && !kept.count(entryAt(next))) ++next;
+        while (next >= list_->count() || (next >= 0 && !kept.count(entryAt(next)))) --next;
+        if (next >= 0) list_->setCurrentRow(next, QItemSelectionModel::NoUpdate);
+    }
+    rebuilding_ = true;
+    for (int i = list_->count() - 1; i >= 0; --i)
+        if (!kept.count(entryAt(i))) delete list_->takeItem(i);
+    for (int i = 0; i < int(now.entries.size()); ++i) {
+        int at = i;
+        while (at < list_->count() && entryAt(at) != now.entries[std::size_t(i)].id) ++at;
+        if (at != i && !list_->model()->moveRow(QModelIndex(), at, QModelIndex(), i)) {
+            rebuilding_ = false;
+            return false;
+        }
+    }
+    for (int i = 0; i < list_->count(); ++i)
+        if (EntryRow* each = row(i); each && each->numberLabel()->text() != QString::number(i + 1)) {
+            each->numberLabel()->setText(QString::number(i + 1));
+            list_->item(i)->setData(Qt::AccessibleTextRole, each->spokenText());
+        }
+    rebuilding_ = false;
+    showSelection();
+    // With the removed rows' selection gone, the row in their place is chosen, so the commands act on it
+    // (once the model has taken the removed rows out of its selection too).
+    if (hadFocus)
+        QTimer::singleShot(0, list_, [list = list_] {
+            if (list->hasFocus() && list->currentIndex().isValid() && list->selectedItems().isEmpty())
+                list->selectionModel()->select(list->currentIndex(), QItemSelectionModel::ClearAndSelect);
+        });
+    return true;
+}
+
+Uuid BookView::entryAt(int index) const
+{
+    const auto id = Uuid::fromString(list_->item(index)->data(BookEntryList::entryRole).toString().toStdString());
+    return id ? *id : Uuid();
 }
 
 bool BookView::sameEntries(const RowsState& was, const RowsState& now)

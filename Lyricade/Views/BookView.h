@@ -66,6 +66,10 @@ private:
     };
     // The same entries of the same songs, shown alike but for their keys and capos.
     static bool sameEntries(const RowsState& was, const RowsState& now);
+    // Brings the rows from `was` to `now` by taking rows out and moving
+    // others, where that is all that changed; false when it is not.
+    bool moveRowsInPlace(const RowsState& was, const RowsState& now);
+    TunequillKit::Uuid entryAt(int index) const;
 
     AppModel& model_;
     QWidget* content_;

@@ -9,15 +9,27 @@
 #include <QAccessibleWidget>
 #include <QApplication>
 #include <QComboBox>
+#include <QFocusEvent>
 #include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPointer>
+#include <QTimer>
 #include <QToolButton>
 
 namespace Lyricade {
 
 namespace {
+
+// Not a menu bar's menu or a submenu: those are reached through their items,
+// and closing them leaves the user in the menus.
+bool standsAlone(const QMenu& menu)
+{
+    for (const QObject* holder : menu.menuAction()->associatedObjects())
+        if (qobject_cast<const QMenu*>(holder) || qobject_cast<const QMenuBar*>(holder)) return false;
+    return true;
+}
 
 // Qt lists only the windows that are not popups under the application, so a
 // menu that no menu bar or menu leads to is found by nobody walking the tree.
@@ -52,14 +64,6 @@ private:
             if (auto* menu = qobject_cast<QMenu*>(window); menu && menu->isVisible() && standsAlone(*menu))
                 shown << menu;
         return shown;
-    }
-
-    // Not a menu bar's menu or a submenu: those are reached through their items.
-    static bool standsAlone(const QMenu& menu)
-    {
-        for (const QObject* holder : menu.menuAction()->associatedObjects())
-            if (qobject_cast<const QMenu*>(holder) || qobject_cast<const QMenuBar*>(holder)) return false;
-        return true;
     }
 };
 
@@ -201,6 +205,50 @@ void followChoice(QComboBox* combo)
     QObject::connect(combo, &QComboBox::currentIndexChanged, combo, [combo] { selectChoice(combo); });
 }
 
+// A menu that closes without moving the focus (Escape, or a choice that
+// changes nothing) leaves a reader on its last item: Qt says nothing of the
+// control the keyboard is back on, which is then said again, as focused.
+class FocusAfterMenus : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        // A window given the keyboard back (a dialog over it closed) tells of
+        // its list, where the keyboard is on the current row: that row is said.
+        const bool activated = event->type() == QEvent::FocusIn &&
+                               static_cast<QFocusEvent*>(event)->reason() == Qt::ActiveWindowFocusReason;
+        if (activated)
+            if (auto* view = qobject_cast<QAbstractItemView*>(watched))
+                QTimer::singleShot(0, view, [view] {
+                    if (view->hasFocus() && view->currentIndex().isValid()) announceFocus(*view);
+                });
+        const bool shown = event->type() == QEvent::Show, hidden = event->type() == QEvent::Hide;
+        auto* menu = shown || hidden ? qobject_cast<QMenu*>(watched) : nullptr;
+        if (!menu || !standsAlone(*menu)) return false;
+        if (shown) {
+            menu->setProperty(focusProperty, QVariant::fromValue(QPointer<QWidget>(QApplication::focusWidget())));
+        } else {
+            const QPointer<QWidget> before = menu->property(focusProperty).value<QPointer<QWidget>>();
+            // Once the menu's choice has run: one that moved the focus was heard already.
+            // (The menu may be gone by then: a context menu is deleted once it returns.)
+            QTimer::singleShot(0, qApp, [before] {
+                // (No focus at all: the platform gave the window no activation back.)
+                const QWidget* focus = QApplication::focusWidget();
+                if (!before || (focus && focus != before) || before->window()->focusWidget() != before ||
+                    !before->isVisible() || QApplication::activePopupWidget() || QApplication::activeModalWidget())
+                    return;
+                announceFocus(*before);
+            });
+        }
+        return false;
+    }
+
+private:
+    static constexpr const char* focusProperty = "folmiraFocusBeforeMenu";
+};
+
 QAccessibleInterface* desktopFactory(const QString& className, QObject* object)
 {
     if (!object) return nullptr;
@@ -227,11 +275,23 @@ void installDesktopAccessible()
     installed = true;
     QAccessible::installFactory(desktopFactory);
     installOneFocusAccessible();
+    qApp->installEventFilter(new FocusAfterMenus(qApp));
     // The application's interface may have been made before: it is made
     // again, now through the factory.
     QAccessibleInterface* made = QAccessible::queryAccessibleInterface(qApp);
     if (made && !dynamic_cast<ApplicationAccessible*>(made))
         QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(made));
+}
+
+void announceFocus(QWidget& widget)
+{
+    if (!QAccessible::isActive()) return;
+    QAccessibleInterface* reads = QAccessible::queryAccessibleInterface(&widget);
+    if (!reads) return;
+    // A list's current row, not the list around it.
+    QAccessibleInterface* focus = reads->focusChild();
+    QAccessibleEvent event(focus && focus != reads ? focus : reads, QAccessible::Focus);
+    QAccessible::updateAccessibility(&event);
 }
 
 void setSpokenName(QWidget& widget, const QString& name)

@@ -50,6 +50,10 @@ protected:
 
 void installDesktopAccessible();
 
+// Tells a screen reader that `widget` (a list: its current row) has the focus,
+// as it had before something that drew the reader away.
+void announceFocus(QWidget& widget);
+
 // Names or describes `widget` for screen readers when the words differ from
 // those it has: Qt announces every call as a change, even of the same words,
 // and a view refreshed on each change of settings would repeat itself.

@@ -39,8 +39,9 @@ EmptyStateOverlay::EmptyStateOverlay(QAbstractScrollArea* over) : QWidget(over->
 void EmptyStateOverlay::setContent(Symbol symbol, const QString& title, const QString& description)
 {
     symbol_->setPixmap(symbolIcon(symbol, description_, 40).pixmap(40, 40));
-    title_->setText(title);
-    description_->setText(description);
+    // Qt announces every text set, hidden or not, the same words too.
+    if (title_->text() != title) title_->setText(title);
+    if (description_->text() != description) description_->setText(description);
     setSpokenName(*this, title);
     setSpokenDescription(*this, description);
     place();

@@ -40,7 +40,7 @@ QFont font(const QWidget* widget, double factor, QFont::Weight weight)
     return f;
 }
 
-QColor secondary(const QWidget* widget)
+QColor secondary(const QWidget* widget, double least)
 {
     // Blended rather than transparent, so the colour is the same over any background.
     const QPalette palette = widget ? widget->palette() : QPalette();
@@ -52,7 +52,7 @@ QColor secondary(const QWidget* widget)
                                           text.blueF() * keep + base.blueF() * (1 - keep));
     // Lists draw it on their base colour, labels on the window's; a see-through
     // base (a field drawn as plain text) shows the window.
-    return standOut(blend, {base, over(palette.color(QPalette::Base), base)}, smallText);
+    return standOut(blend, {base, over(palette.color(QPalette::Base), base)}, least);
 }
 
 namespace {
@@ -82,10 +82,10 @@ QColor accent(const QWidget* widget)
     return readableInk(widget, palette.color(QPalette::Highlight), QPalette::Base);
 }
 
-void makeSecondary(QWidget* widget)
+void makeSecondary(QWidget* widget, double least)
 {
     QPalette palette = widget->palette();
-    const QColor dim = secondary(widget);
+    const QColor dim = secondary(widget, least);
     palette.setColor(QPalette::WindowText, dim);
     palette.setColor(QPalette::Text, dim);
     widget->setPalette(palette);

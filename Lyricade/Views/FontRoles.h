@@ -25,10 +25,13 @@ QFont font(const QWidget* widget, double factor, QFont::Weight weight = QFont::N
 // Text colours of small texts keep this ratio to their background (4.5 : 1
 // is the least; thin glyphs at caption sizes render lighter than their pen).
 inline constexpr double smallText = 6.0;
+// Lone digits (a book's row numbers) are thinner still: too few strokes
+// reach their pen's full colour for the ratio above to hold once drawn.
+inline constexpr double smallDigits = 7.5;
 
 // The widget's text colour, dimmed, for secondary text: halfway toward the
-// background, but never under `smallText` against it.
-QColor secondary(const QWidget* widget);
+// background, but never under `least` against it.
+QColor secondary(const QWidget* widget, double least = smallText);
 
 // The colours of warnings, errors and accented text (the highlight used as
 // ink), taken deep or light enough to read at `smallText` on the widget's
@@ -38,7 +41,7 @@ QColor error(const QWidget* widget);
 QColor accent(const QWidget* widget);
 
 // Gives a label (or any widget drawing WindowText/Text) the secondary colour.
-void makeSecondary(QWidget* widget);
+void makeSecondary(QWidget* widget, double least = smallText);
 
 // The contrast ratio of two colours, 1 to 21 (WCAG's measure).
 double contrast(const QColor& a, const QColor& b);

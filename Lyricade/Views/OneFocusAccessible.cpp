@@ -2,11 +2,14 @@
 
 #include <QAbstractItemView>
 #include <QAccessible>
+#include <QApplication>
 #include <QHash>
 #include <QListView>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPointer>
+#include <QTabBar>
+#include <QTabWidget>
 #include <QTableView>
 #include <QToolButton>
 #include <QTreeView>
@@ -18,9 +21,16 @@ namespace {
 // Set while Qt's own interface for a view is made: this factory then stands aside.
 bool makingQtsOwn = false;
 
+// A menu popped up over the focus, with an item current: that item is focused.
+bool menuHoldsTheFocus()
+{
+    const auto* menu = qobject_cast<const QMenu*>(QApplication::activePopupWidget());
+    return menu && menu->activeAction();
+}
+
 bool holdsTheFocus(const QAbstractItemView* view)
 {
-    return view && view->hasFocus() && view->isVisible();
+    return view && view->hasFocus() && view->isVisible() && !menuHoldsTheFocus();
 }
 
 // Takes `inner`'s word for everything, by its id, so a row Qt has let go of
@@ -85,7 +95,10 @@ public:
     QAccessible::State state() const override
     {
         QAccessible::State state = Forwarding::state();
-        state.focused = state.focused && holdsTheFocus(qobject_cast<const QAbstractItemView*>(holder()));
+        const auto* view = qobject_cast<const QAbstractItemView*>(holder());
+        state.focused = state.focused && holdsTheFocus(view);
+        // Qt reads a row as shown by its place in the view, even while the view is hidden.
+        if (!view || !view->isVisible()) state.invisible = true;
         return state;
     }
 };
@@ -291,7 +304,7 @@ public:
     {
         QAccessible::State state = Wrapping::state();
         // The current row holds the focus, not the view around it too.
-        if (holdsTheFocus(view_) && view_->currentIndex().isValid()) state.focused = false;
+        if ((holdsTheFocus(view_) && view_->currentIndex().isValid()) || menuHoldsTheFocus()) state.focused = false;
         return state;
     }
 
@@ -308,6 +321,51 @@ protected:
     QPointer<QAbstractItemView> view_;
 };
 
+// A tab of a tab bar, focused only while its bar holds the focus: Qt reads
+// the current tab as focused at all times, even in a closed window.
+class TabAccessible : public ChildAccessible {
+public:
+    using ChildAccessible::ChildAccessible;
+
+    QAccessible::State state() const override
+    {
+        QAccessible::State state = Forwarding::state();
+        const QWidget* bar = holder();
+        state.focused = state.focused && bar && bar->hasFocus() && bar->isVisible();
+        return state;
+    }
+};
+
+// A tab bar leaves the focus to its current tab; a tab widget or a dialog's
+// button box, which only pass the focus on (to the bar, to a button), hold
+// none themselves.
+class TabsAccessible : public Wrapping {
+public:
+    TabsAccessible(QWidget* tabs, QAccessible::Id inner) : Wrapping(tabs, inner) {}
+
+    int indexOfChild(const QAccessibleInterface* child) const override
+    {
+        if (const auto* tab = dynamic_cast<const TabAccessible*>(child)) child = tab->inner();
+        return Wrapping::indexOfChild(child);
+    }
+
+    QAccessible::State state() const override
+    {
+        QAccessible::State state = Wrapping::state();
+        const auto* bar = qobject_cast<const QTabBar*>(object());
+        if (!bar || bar->currentIndex() >= 0) state.focused = false;
+        return state;
+    }
+
+protected:
+    QAccessibleInterface* wrap(QAccessibleInterface* tab) const override
+    {
+        auto* bar = qobject_cast<QTabBar*>(object());
+        if (!bar) return tab;
+        return wrapOnce(tab, [bar](QAccessible::Id id) { return new TabAccessible(bar, id); });
+    }
+};
+
 bool isItemView(QObject* object)
 {
     // A book's entry list reads through rows of its own.
@@ -321,7 +379,9 @@ QAccessibleInterface* oneFocusFactory(const QString& className, QObject* object)
     if (makingQtsOwn || !object || className != QLatin1String(object->metaObject()->className())) return nullptr;
     const bool view = isItemView(object), menu = qobject_cast<QMenu*>(object) || qobject_cast<QMenuBar*>(object);
     const bool button = className == QLatin1String("QToolButton");
-    if (!view && !menu && !button) return nullptr;
+    const bool tabs = className == QLatin1String("QTabBar") || className == QLatin1String("QTabWidget") ||
+                      className == QLatin1String("QDialogButtonBox");
+    if (!view && !menu && !button && !tabs) return nullptr;
     makingQtsOwn = true;
     QAccessibleInterface* own = QAccessible::queryAccessibleInterface(object);
     makingQtsOwn = false;
@@ -329,6 +389,7 @@ QAccessibleInterface* oneFocusFactory(const QString& className, QObject* object)
     const QAccessible::Id ownId = QAccessible::uniqueId(own);
     if (menu) return new MenuAccessible(static_cast<QWidget*>(object), ownId);
     if (button) return new ToolButtonAccessible(static_cast<QToolButton*>(object), ownId);
+    if (tabs) return new TabsAccessible(static_cast<QWidget*>(object), ownId);
     return new ViewAccessible(static_cast<QAbstractItemView*>(object), ownId);
 }
 

@@ -80,7 +80,6 @@ QuickReferencePopup::QuickReferencePopup(QWidget* parent)
     setFrameShape(QFrame::StyledPanel);
     setWindowTitle(QStringLiteral("ChordPro quick reference"));
     setAccessibleName(QStringLiteral("ChordPro quick reference"));
-    setFocusPolicy(Qt::StrongFocus);
     new QShortcut(QKeySequence(Qt::Key_Escape), this, this, &QWidget::close);
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
@@ -89,6 +88,8 @@ QuickReferencePopup::QuickReferencePopup(QWidget* parent)
     scroll_->setFrameShape(QFrame::NoFrame);
     scroll_->setWidgetResizable(true);
     scroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // The card is the window's one Tab stop, named by its title; its arrows scroll it.
+    scroll_->setAccessibleName(QStringLiteral("ChordPro in a nutshell"));
     sheet_ = new CheatSheet(scroll_);
     scroll_->setWidget(sheet_);
     column->addWidget(scroll_);
@@ -108,7 +109,7 @@ void QuickReferencePopup::showBelow(QWidget* anchor)
     show();
     raise();
     activateWindow();
-    setFocus(Qt::OtherFocusReason);
+    scroll_->setFocus(Qt::OtherFocusReason);
 }
 
 void QuickReferencePopup::hideEvent(QHideEvent* event)

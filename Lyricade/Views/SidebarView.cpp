@@ -201,7 +201,9 @@ void SidebarView::openMenu(const QPoint& pos)
     const auto item = SidebarList::itemOf(at);
     if (!item || item->isAllSongs()) return;
     const QPoint global = list_->viewport()->mapToGlobal(at == list_->itemAt(pos) ? pos : list_->visualItemRect(at).center());
-    bookMenu(*item->bookID())->exec(global);
+    const auto menu = bookMenu(*item->bookID());
+    openOnCurrentItem(*menu);
+    menu->exec(global);
 }
 
 } // namespace Lyricade

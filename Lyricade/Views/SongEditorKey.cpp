@@ -91,8 +91,10 @@ void KeyStepper::refresh()
         if (const auto parsed = model_.song(song->id)) key = parsed->effectiveKey();
     const QString text = keyText(key, model_.editorTranspose());
     key_->setText(text);
-    // What a screen reader says for the stepper's value.
-    setSpokenDescription(*stepper_, spokenKeys(text));
+    // What a screen reader says for the stepper's value; on the arrows too,
+    // where a change is read out to whoever just pressed one.
+    for (QWidget* part : {stepper_, static_cast<QWidget*>(up_), static_cast<QWidget*>(down_)})
+        setSpokenDescription(*part, spokenKeys(text));
 }
 
 } // namespace Lyricade

@@ -105,8 +105,19 @@ void SongListView::rebuild()
     const std::vector<StoredSong> songs = model_.filteredSongs();
     std::set<QString> wanted;
     for (const StoredSong& stored : songs) wanted.insert(QString::fromStdString(stored.id.toString()));
+    // The chosen song deleted: the focus goes straight to the first song,
+    // which the model chooses in its place, not through the row after it.
+    const auto kept = [&](int row) {
+        return wanted.count(list_->item(row)->data(SongListWidget::idRole).toString()) > 0;
+    };
+    if (const int current = list_->currentRow(); current >= 0 && !kept(current))
+        for (int row = 0; row < list_->count(); ++row)
+            if (kept(row)) {
+                list_->setCurrentRow(row, QItemSelectionModel::NoUpdate);
+                break;
+            }
     for (int row = list_->count() - 1; row >= 0; --row)
-        if (!wanted.count(list_->item(row)->data(SongListWidget::idRole).toString())) delete list_->takeItem(row);
+        if (!kept(row)) delete list_->takeItem(row);
     for (int row = 0; row < int(songs.size()); ++row) {
         const QString id = QString::fromStdString(songs[row].id.toString());
         QListWidgetItem* item = list_->item(row);
@@ -203,8 +214,11 @@ void SongListView::openMenu(const QPoint& pos)
     if (!at) return;
     const QString id = at->data(SongListWidget::idRole).toString();
     for (const StoredSong& stored : model_.library().songs)
-        if (QString::fromStdString(stored.id.toString()) == id)
-            return void(songMenu(stored)->exec(list_->viewport()->mapToGlobal(where)));
+        if (QString::fromStdString(stored.id.toString()) == id) {
+            const auto menu = songMenu(stored);
+            openOnCurrentItem(*menu);
+            return void(menu->exec(list_->viewport()->mapToGlobal(where)));
+        }
 }
 
 } // namespace Lyricade

@@ -16,6 +16,9 @@
 #include "Lyricade/Views/BookEntryRow.h"
 #include "Lyricade/Views/BookView.h"
 #include "Lyricade/Views/QuickReference.h"
+#include "Lyricade/Views/SongEditorKey.h"
+#include "Lyricade/Views/SongListRows.h"
+#include "Lyricade/Views/SongListView.h"
 #include "Lyricade/Views/SongRootView.h"
 #include "tests/HangGuardQt.h"
 
@@ -25,11 +28,16 @@
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QSignalSpy>
 #include <QTest>
 #include <QToolButton>
 #include <QVBoxLayout>
+
+#include <functional>
+#include <map>
+#include <set>
 
 namespace FolmiraAppTest {
 namespace {
@@ -271,6 +279,104 @@ TEST_F(AccessibleTreeTest, AKeyOrCapoPickedFromTheKeyboardIsTheOnlyThingSaid)
     QApplication::processEvents();
     EXPECT_EQ(heard.count(QAccessible::Focus, "All Songs"), 0);
     for (const auto& event : heard.events()) EXPECT_NE(event.type, QAccessible::Focus) << event.text.toStdString();
+}
+
+// A row moved up or taken out of a book changes the list in place: the rows
+// that stay keep their widgets, and a reader hears of the new numbers alone
+// (a number and a row's name for each row renumbered), with the focus, after
+// a removal, on the row that took the removed one's place.
+TEST_F(AccessibleTreeTest, ARowMovedOrRemovedChangesTheBookInPlace)
+{
+    make(false);
+    Lyricade::AppModel& songs = model->songs().model();
+    TunequillKit::Library library;
+    TunequillKit::Songbook book(TunequillKit::Uuid::random(), "Sunday Hymns", TunequillKit::BookKind::book);
+    for (const char* title : {"Amazing Grace", "Be Thou", "Come Thou", "Day by Day", "Every Day"}) {
+        library.songs.push_back(TunequillKit::StoredSong{TunequillKit::Uuid::random(),
+                                                         std::string("{title: ") + title + "}\n[G]Words\n",
+                                                         std::nullopt, TunequillKit::Date{0}});
+        book.entries.push_back(TunequillKit::SongEntry{TunequillKit::Uuid::random(), library.songs.back().id, 0, std::nullopt});
+    }
+    library.books.push_back(book);
+    songs.setLibrary(library);
+    songs.setSelection(Lyricade::SidebarItem::book(book.id));
+    Lyricade::SongRootView root(songs, defaults);
+    root.resize(1200, 700);
+    root.show();
+    root.activateWindow();
+    ASSERT_TRUE(HangGuard::windowActive(&root));
+    Lyricade::BookView* bookView = root.findChild<Lyricade::BookView*>();
+    Lyricade::BookEntryList* list = bookView->list();
+    list->setFocus();
+    list->setCurrentRow(2);
+
+    struct Case {
+        const char* what;
+        std::function<void()> change;
+        QStringList titles;
+        int renumbered, current;
+    };
+    const Case cases[] = {
+        {"moved up", [&] { songs.moveEntries(-1); },
+         {"Amazing Grace", "Come Thou", "Be Thou", "Day by Day", "Every Day"}, 2, 1},
+        {"removed", [&] { QTest::keyClick(list, Qt::Key_Delete); }, // the row moved up, now second
+         {"Amazing Grace", "Be Thou", "Day by Day", "Every Day"}, 2, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::set<Lyricade::EntryRow*> before;
+        for (int i = 0; i < list->count(); ++i) before.insert(bookView->row(i));
+        AccessibleEvents heard;
+        c.change();
+        QApplication::processEvents();
+        QStringList titles;
+        for (int i = 0; i < list->count(); ++i) {
+            titles << bookView->row(i)->titleLabel()->text();
+            EXPECT_TRUE(before.count(bookView->row(i))) << "a row made anew: " << i;
+            EXPECT_EQ(bookView->row(i)->numberLabel()->text(), QString::number(i + 1));
+        }
+        EXPECT_EQ(titles, c.titles);
+        std::map<QAccessible::Event, int> kinds;
+        for (const auto& event : heard.events()) ++kinds[event.type];
+        EXPECT_EQ(kinds[QAccessible::ObjectCreated], 0);
+        EXPECT_LE(kinds[QAccessible::NameChanged], 2 * c.renumbered);
+        EXPECT_LE(kinds[QAccessible::Focus], 1);
+        EXPECT_TRUE(list->hasFocus());
+        EXPECT_EQ(list->currentRow(), c.current);
+        EXPECT_TRUE(list->currentItem() && list->currentItem()->isSelected());
+    }
+
+    // The All Songs list, hidden behind the book, shows none of its rows to a reader.
+    QListWidget* allSongs = root.findChild<Lyricade::SongListView*>()->list();
+    ASSERT_FALSE(allSongs->isVisible());
+    QAccessibleInterface* hiddenList = read(allSongs);
+    ASSERT_GT(hiddenList->childCount(), 0);
+    for (int i = 0; i < hiddenList->childCount(); ++i) EXPECT_TRUE(hiddenList->child(i)->state().invisible) << i;
+}
+
+// Each press of a Transpose arrow reads out the new key on the arrow pressed.
+TEST_F(AccessibleTreeTest, ATransposeArrowSaysTheNewKey)
+{
+    make(false);
+    Lyricade::AppModel& songs = model->songs().model();
+    TunequillKit::Library library;
+    library.songs.push_back(TunequillKit::StoredSong{TunequillKit::Uuid::random(), "{title: Hymn}\n{key: G}\n[G]Words\n",
+                                                     std::nullopt, TunequillKit::Date{0}});
+    songs.setLibrary(library);
+    songs.setSelectedSongID(library.songs.front().id);
+    Lyricade::KeyStepper stepper(songs);
+    stepper.show();
+    for (QToolButton* arrow : {stepper.upButton(), stepper.downButton()}) {
+        SCOPED_TRACE(arrow->accessibleName().toStdString());
+        arrow->setFocus();
+        const QString before = read(arrow)->text(QAccessible::Description);
+        AccessibleEvents heard;
+        arrow->click();
+        const QString now = read(arrow)->text(QAccessible::Description);
+        EXPECT_NE(now, before);
+        EXPECT_TRUE(now.startsWith("Key ")) << now.toStdString();
+        EXPECT_EQ(heard.count(QAccessible::DescriptionChanged, now), 3) << "the stepper and both arrows";
+    }
 }
 
 } // namespace

@@ -3,11 +3,13 @@
 // to read out, and a Tab never lands as text in a song.
 
 #include "../Fakes.h"
+#include "AccessibleEvents.h"
 
 #include "FolmiraApp/Model/Engine.h"
 #include "FolmiraApp/Views/Application.h"
 #include "FolmiraApp/Views/DocumentView.h"
 #include "FolmiraApp/Views/MainWindow.h"
+#include "FolmiraApp/Views/ModePicker.h"
 #include "FolmiraApp/Views/PaneParts.h"
 #include "FolmiraApp/Views/SettingsPanel.h"
 #include "Lyricade/SongController.h"
@@ -27,12 +29,15 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QDir>
+#include <QFileDialog>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSplitter>
+#include <QTabBar>
 #include <QTimer>
 #include <QToolButton>
 
@@ -352,6 +357,31 @@ TEST_F(KeyboardWalkTest, AnOpenMenuLeavesTheFocusToItsCurrentItemAlone)
     EXPECT_EQ(firstAdd, "New Song");
 }
 
+TEST_F(KeyboardWalkTest, AContextMenuOpensOnItsFirstItemAndEscapeTellsOfTheRowAgain)
+{
+    launch();
+    QTest::keyClick(app->window().focusWidget(), Qt::Key_2, Qt::AltModifier);
+    ASSERT_EQ(app->model().kind(), DocKind::songbook);
+    // A song's context menu, from the keyboard: its first item is current,
+    // and Escape tells of the row the keyboard is back on.
+    QListWidget* songs = app->window().findChild<Lyricade::SongListView*>()->list();
+    songs->setFocus(Qt::TabFocusReason);
+    songs->setCurrentRow(0);
+    const QString row = QAccessible::queryAccessibleInterface(songs)->focusChild()->text(QAccessible::Name);
+    AccessibleEvents heard;
+    QStringList focusedInMenu; // the menu's focused items, and whatever else reads as focused
+    QTimer::singleShot(0, [&] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        for (QAccessibleInterface* each : focusedObjects())
+            focusedInMenu << (each->parent()->object() == menu ? "" : "outside: ") + each->text(QAccessible::Name);
+        heard.clear();
+        if (menu) QTest::keyClick(menu, Qt::Key_Escape);
+    });
+    QTest::keyClick(songs, Qt::Key_F10, Qt::ShiftModifier);
+    EXPECT_EQ(focusedInMenu, QStringList{"Add to"});
+    EXPECT_TRUE(HangGuard::waitFor([&] { return heard.count(QAccessible::Focus, row) > 0; })) << row.toStdString();
+}
+
 TEST_F(KeyboardWalkTest, AViewsTableReadsItsCurrentRowFocusedOnlyWhileTheViewHasTheFocus)
 {
     // The desktop bridge reads a list's cells and selection through its table.
@@ -410,6 +440,81 @@ TEST_F(KeyboardWalkTest, WithADocumentOpenTabReachesItsNotesAndReadsThem)
         widget->setFocus();
         ASSERT_TRUE(widget->hasFocus());
         EXPECT_NE(widget->grab().toImage(), plain) << describe(widget);
+    }
+}
+
+// With a screen reader listening, a document chosen in the open panel (its
+// path typed, as a keyboard user does) leaves the window with the keyboard:
+// the focus is on a control that shows, and each Tab moves it, heard.
+TEST_F(KeyboardWalkTest, AfterTheOpenPanelTheWindowHasTheKeyboardAndTabMovesTheFocus)
+{
+    const auto recipe = file("Recipe.md", "# Pancakes\n\nFlour, eggs and milk.\n");
+    panels.reset(); // Qt's own open panel
+    AccessibleEvents heard;
+    launch();
+    MainWindow& window = app->window();
+    bool chosen = false;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        dialog->setDirectory(QString::fromStdString(recipe.parent_path().string()));
+        dialog->selectFile("Recipe.md");
+        QMetaObject::invokeMethod(dialog, "accept");
+        chosen = true;
+    });
+    app->model().chooseDocument();
+    ASSERT_TRUE(chosen);
+    ASSERT_TRUE(HangGuard::waitFor([&] { return app->model().preview() && !app->model().rendering(); }));
+    ASSERT_TRUE(HangGuard::waitFor([&] { return QApplication::activeWindow() == &window; }));
+    QApplication::processEvents();
+    QWidget* focus = QApplication::focusWidget();
+    ASSERT_NE(focus, nullptr);
+    EXPECT_TRUE(focus->isVisible()) << describe(focus);
+    expectOneFocused(focus);
+    std::set<QWidget*> visited{focus};
+    for (int tab = 0; tab < 3; ++tab) {
+        heard.clear();
+        QTest::keyClick(window.windowHandle(), Qt::Key_Tab);
+        QWidget* now = QApplication::focusWidget();
+        ASSERT_NE(now, nullptr);
+        EXPECT_TRUE(visited.insert(now).second) << "Tab moved the focus on: " << describe(now);
+        EXPECT_EQ(heard.count(QAccessible::Focus, nameOf(now)), 1) << describe(now);
+    }
+}
+
+// Settings read with one focused object at every Tab stop, whichever page is
+// shown, and leave none behind once closed: a hidden page's tab is not focused.
+TEST_F(KeyboardWalkTest, SettingsHoldOneFocusedObjectAndLeaveNoneBehindWhenClosed)
+{
+    launch();
+    QAction* open = nullptr;
+    for (QAction* action : app->window().menuBar()->findChildren<QAction*>())
+        if (action->shortcut() == QKeySequence(Qt::CTRL | Qt::Key_Comma)) open = action;
+    ASSERT_NE(open, nullptr);
+    for (const QString& page : {"General", "Privacy", "Font License"}) {
+        SCOPED_TRACE(page.toStdString());
+        open->trigger();
+        QWidget* settings = nullptr;
+        ASSERT_TRUE(HangGuard::waitFor([&] {
+            settings = QApplication::activeWindow();
+            return settings && settings->objectName() == "settings";
+        }));
+        auto* tabs = settings->findChild<QTabBar*>();
+        ASSERT_NE(tabs, nullptr);
+        for (int i = 0; i < tabs->count(); ++i)
+            if (tabs->tabText(i) == page) tabs->setCurrentIndex(i);
+        tabs->setFocus(Qt::TabFocusReason);
+        for (int stop = 0; stop < 4; ++stop) {
+            expectOneFocused(QApplication::focusWidget());
+            EXPECT_FALSE(nameOf(QApplication::focusWidget()).isEmpty()) << describe(QApplication::focusWidget());
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        }
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        ASSERT_TRUE(HangGuard::waitFor([&] { return !settings->isVisible(); }));
+        for (QAccessibleInterface* focused : focusedObjects())
+            EXPECT_FALSE(settings->isAncestorOf(qobject_cast<QWidget*>(focused->object())) ||
+                         (focused->parent() && focused->parent()->object() == tabs))
+                << "focused after closing: " << focused->text(QAccessible::Name).toStdString();
     }
 }
 
@@ -506,6 +611,63 @@ TEST_F(KeyboardWalkTest, EveryTabStopShowsAWholeRingAtBothFontSizes)
         }
         engine->releaseAll();
         app.reset();
+    }
+}
+
+// The delete confirmation reads with one focused object, the button Tab is on.
+TEST_F(KeyboardWalkTest, TheDeleteConfirmationHoldsOneFocusedObject)
+{
+    launch();
+    QTest::keyClick(app->window().focusWidget(), Qt::Key_2, Qt::AltModifier);
+    auto& songs = app->model().songs().model();
+    songs.setPendingDelete(songs.library().songs.front());
+    QWidget* box = nullptr;
+    ASSERT_TRUE(HangGuard::waitFor([&] {
+        box = QApplication::activeModalWidget();
+        return box && box->isAncestorOf(QApplication::focusWidget());
+    }));
+    QStringList stops;
+    for (int stop = 0; stop < 3; ++stop) {
+        QWidget* focus = QApplication::focusWidget();
+        ASSERT_TRUE(focus && box->isAncestorOf(focus)) << stop;
+        stops << nameOf(focus);
+        expectOneFocused(focus);
+        QTest::keyClick(focus, Qt::Key_Tab);
+    }
+    EXPECT_TRUE(stops.contains("Delete Song")) << stops.join(" | ").toStdString();
+    box->close();
+}
+
+// An arrow on the mode picker tells of the segment the focus lands on alone:
+// nothing of the mode going away, hidden as it goes, is said on the way.
+TEST_F(KeyboardWalkTest, AnArrowOnTheModePickerSaysOnlyTheNewSegment)
+{
+    launch();
+    MainWindow& window = app->window();
+    QTest::keyClick(window.focusWidget(), Qt::Key_2, Qt::AltModifier);
+    QTest::keyClick(window.focusWidget(), Qt::Key_1, Qt::AltModifier);
+    ASSERT_EQ(app->model().kind(), DocKind::document);
+    const struct {
+        DocKind from;
+        Qt::Key key;
+        DocKind to;
+        QString said;
+    } cases[] = {{DocKind::document, Qt::Key_Right, DocKind::songbook, "Songbook"},
+                 {DocKind::songbook, Qt::Key_Left, DocKind::document, "Document"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.said.toStdString());
+        window.modePicker()->segment(c.from)->setFocus(Qt::TabFocusReason);
+        AccessibleEvents heard;
+        QTest::keyClick(QApplication::focusWidget(), c.key);
+        ASSERT_EQ(app->model().kind(), c.to);
+        EXPECT_EQ(QApplication::focusWidget(), window.modePicker()->segment(c.to));
+        int focusMoves = 0;
+        for (const auto& event : heard.events())
+            if (event.type == QAccessible::Focus) {
+                ++focusMoves;
+                EXPECT_EQ(event.text.toStdString(), c.said.toStdString());
+            }
+        EXPECT_GE(focusMoves, 1);
     }
 }
 

@@ -549,9 +549,12 @@ TEST_F(SongEditorTest, TheHelpButtonTogglesTheQuickReference)
     EXPECT_TRUE(card->isWindow());
     EXPECT_NE(card->windowType(), Qt::Popup);
     ASSERT_TRUE(HangGuard::windowActive(card));
-    EXPECT_EQ(QApplication::focusWidget(), card);
+    // The focus on its card, which scrolls from the keyboard and reads by its title: no unnamed stop.
+    QWidget* focus = QApplication::focusWidget();
+    ASSERT_TRUE(focus && card->isAncestorOf(focus));
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(focus)->text(QAccessible::Name), "ChordPro in a nutshell");
     EXPECT_EQ(QAccessible::queryAccessibleInterface(card)->text(QAccessible::Name), "ChordPro quick reference");
-    QTest::keyClick(card, Qt::Key_Escape);
+    QTest::keyClick(focus, Qt::Key_Escape);
     EXPECT_FALSE(e.quickReference());
 }
 
