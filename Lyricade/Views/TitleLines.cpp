@@ -71,17 +71,20 @@ TitleDelegate::TitleDelegate(QAbstractItemView* view, int maxLines)
         tree_->header()->setMinimumSectionSize(1);
         tree_->header()->setStretchLastSection(false);
     }
-    view->viewport()->installEventFilter(this);
+    viewport_ = view->viewport();
+    viewport_->installEventFilter(this);
 }
 
 bool TitleDelegate::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == view_->viewport() && event->type() == QEvent::Resize) {
+    // The viewport is no editor of this delegate's: only its size matters here.
+    if (watched != viewport_) return QStyledItemDelegate::eventFilter(watched, event);
+    if (event->type() == QEvent::Resize) {
         if (tree_) tree_->setColumnWidth(0, view_->viewport()->width());
         // The titles wrap to the new width: their rows are measured again.
         QMetaObject::invokeMethod(view_, &QAbstractItemView::doItemsLayout, Qt::QueuedConnection);
     }
-    return QStyledItemDelegate::eventFilter(watched, event);
+    return false;
 }
 
 int TitleDelegate::trailingRoom(const QStyleOptionViewItem&, const QModelIndex&) const

@@ -54,6 +54,7 @@ private:
 
     QAbstractItemView* view_;
     QTreeView* tree_; // the view, when it is a tree
+    QObject* viewport_; // watched for its size; compared, never called: it outlives the view's own destructor
     int maxLines_;
 };
 

@@ -491,7 +491,7 @@ TEST_F(KeyboardWalkTest, SettingsHoldOneFocusedObjectAndLeaveNoneBehindWhenClose
     for (QAction* action : app->window().menuBar()->findChildren<QAction*>())
         if (action->shortcut() == QKeySequence(Qt::CTRL | Qt::Key_Comma)) open = action;
     ASSERT_NE(open, nullptr);
-    for (const QString& page : {"General", "Privacy", "Font License"}) {
+    for (const QString& page : QStringList{"General", "Privacy", "Font License"}) {
         SCOPED_TRACE(page.toStdString());
         open->trigger();
         QWidget* settings = nullptr;
