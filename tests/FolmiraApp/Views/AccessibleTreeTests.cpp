@@ -61,6 +61,25 @@ protected:
             if (list->child(i)->state().selected) names << list->child(i)->text(QAccessible::Name);
         return names;
     }
+
+    // A book of five songs ("Amazing Grace" to "Every Day", `chords` after
+    // each title), open in the songbook window's model.
+    static TunequillKit::Songbook openBookOfFive(Lyricade::AppModel& songs, const std::string& chords)
+    {
+        TunequillKit::Library library;
+        TunequillKit::Songbook book(TunequillKit::Uuid::random(), "Sunday Hymns", TunequillKit::BookKind::book);
+        for (const char* title : {"Amazing Grace", "Be Thou", "Come Thou", "Day by Day", "Every Day"}) {
+            library.songs.push_back(TunequillKit::StoredSong{TunequillKit::Uuid::random(),
+                                                             std::string("{title: ") + title + "}\n" + chords,
+                                                             std::nullopt, TunequillKit::Date{0}});
+            book.entries.push_back(
+                TunequillKit::SongEntry{TunequillKit::Uuid::random(), library.songs.back().id, 0, std::nullopt});
+        }
+        library.books.push_back(book);
+        songs.setLibrary(library);
+        songs.setSelection(Lyricade::SidebarItem::book(book.id));
+        return book;
+    }
 };
 
 TEST_F(AccessibleTreeTest, HelpSettingsAndTheQuickReferenceAreWindowsNamedByTheirTitles)
@@ -185,17 +204,7 @@ TEST_F(AccessibleTreeTest, AKeyOrCapoPickedFromTheKeyboardIsTheOnlyThingSaid)
     // A book of five songs in the songbook window; the first row's key menu has the focus.
     make(false);
     Lyricade::AppModel& songs = model->songs().model();
-    TunequillKit::Library library;
-    TunequillKit::Songbook book(TunequillKit::Uuid::random(), "Sunday Hymns", TunequillKit::BookKind::book);
-    for (const char* title : {"Amazing Grace", "Be Thou", "Come Thou", "Day by Day", "Every Day"}) {
-        library.songs.push_back(TunequillKit::StoredSong{TunequillKit::Uuid::random(),
-                                                         std::string("{title: ") + title + "}\n{key: G}\n[G]Words\n",
-                                                         std::nullopt, TunequillKit::Date{0}});
-        book.entries.push_back(TunequillKit::SongEntry{TunequillKit::Uuid::random(), library.songs.back().id, 0, std::nullopt});
-    }
-    library.books.push_back(book);
-    songs.setLibrary(library);
-    songs.setSelection(Lyricade::SidebarItem::book(book.id));
+    const TunequillKit::Songbook book = openBookOfFive(songs, "{key: G}\n[G]Words\n");
     songs.setShowInspector(true);
     Lyricade::SongRootView root(songs, defaults);
     root.resize(1200, 700);
@@ -258,7 +267,7 @@ TEST_F(AccessibleTreeTest, AKeyOrCapoPickedFromTheKeyboardIsTheOnlyThingSaid)
     songs.setSelection(Lyricade::SidebarItem::allSongs());
     QApplication::processEvents();
     AccessibleEvents heard;
-    songs.setSelectedSongID(library.songs.back().id);
+    songs.setSelectedSongID(songs.library().songs.back().id);
     ASSERT_TRUE(HangGuard::waitFor([&] { return songs.previewPages() > 0; }));
     QApplication::processEvents();
     for (const auto& event : heard.events()) {
@@ -275,7 +284,7 @@ TEST_F(AccessibleTreeTest, AKeyOrCapoPickedFromTheKeyboardIsTheOnlyThingSaid)
     // A song added to the book from the song list: the sidebar's count changes where it stands, and the
     // focus, in the song list, is not announced anywhere else.
     heard.clear();
-    songs.addSongs({library.songs.front().id}, book.id);
+    songs.addSongs({songs.library().songs.front().id}, book.id);
     QApplication::processEvents();
     EXPECT_EQ(heard.count(QAccessible::Focus, "All Songs"), 0);
     for (const auto& event : heard.events()) EXPECT_NE(event.type, QAccessible::Focus) << event.text.toStdString();
@@ -289,17 +298,7 @@ TEST_F(AccessibleTreeTest, ARowMovedOrRemovedChangesTheBookInPlace)
 {
     make(false);
     Lyricade::AppModel& songs = model->songs().model();
-    TunequillKit::Library library;
-    TunequillKit::Songbook book(TunequillKit::Uuid::random(), "Sunday Hymns", TunequillKit::BookKind::book);
-    for (const char* title : {"Amazing Grace", "Be Thou", "Come Thou", "Day by Day", "Every Day"}) {
-        library.songs.push_back(TunequillKit::StoredSong{TunequillKit::Uuid::random(),
-                                                         std::string("{title: ") + title + "}\n[G]Words\n",
-                                                         std::nullopt, TunequillKit::Date{0}});
-        book.entries.push_back(TunequillKit::SongEntry{TunequillKit::Uuid::random(), library.songs.back().id, 0, std::nullopt});
-    }
-    library.books.push_back(book);
-    songs.setLibrary(library);
-    songs.setSelection(Lyricade::SidebarItem::book(book.id));
+    const TunequillKit::Songbook book = openBookOfFive(songs, "[G]Words\n");
     Lyricade::SongRootView root(songs, defaults);
     root.resize(1200, 700);
     root.show();
