@@ -25,6 +25,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <sstream>
 #include <iterator>
@@ -75,6 +76,29 @@ double seconds(std::chrono::steady_clock::time_point from, std::chrono::steady_c
     return std::chrono::duration<double>(to - from).count();
 }
 
+struct Totals {
+    double reader = 0;    // seconds, every iteration's
+    double pdftotext = 0; // seconds, pdftotext on the same file after each
+};
+
+// Each iteration runs `read`, then pdftotext on `file`; the iteration's time is the reader's.
+Totals readBesidePdftotext(benchmark::State& state, const std::filesystem::path& file, const std::function<void()>& read)
+{
+    const std::string command = "pdftotext -q '" + file.string() + "' /dev/null";
+    Totals totals;
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        read();
+        const auto readDone = std::chrono::steady_clock::now();
+        if (std::system(command.c_str()) != 0) state.SkipWithError("pdftotext failed");
+        const auto done = std::chrono::steady_clock::now();
+        totals.reader += seconds(start, readDone);
+        totals.pdftotext += seconds(readDone, done);
+        state.SetIterationTime(seconds(start, readDone));
+    }
+    return totals;
+}
+
 // The file at `path`, whole.
 std::vector<std::uint8_t> fileBytes(const std::filesystem::path& path)
 {
@@ -103,14 +127,11 @@ void BM_ReadLongPdf(benchmark::State& state)
         std::filesystem::remove(loose);
         pdf = fileBytes(file);
     }
-    const std::string command = "pdftotext -q '" + file.string() + "' /dev/null";
-    double reader = 0, pdftotext = 0;
     std::int64_t peak = 0;
     std::size_t blocks = 0;
     bool refused = false;
     malloc_trim(0); // what an earlier case freed is not counted in this one
-    for (auto _ : state) {
-        const auto start = std::chrono::steady_clock::now();
+    const auto [reader, pdftotext] = readBesidePdftotext(state, file, [&] {
         peak = std::max(peak, BenchSupport::treePeakBytes(
                                   [&] {
                                       try {
@@ -121,13 +142,7 @@ void BM_ReadLongPdf(benchmark::State& state)
                                       }
                                   },
                                   std::chrono::milliseconds(250)));
-        const auto read = std::chrono::steady_clock::now();
-        if (std::system(command.c_str()) != 0) state.SkipWithError("pdftotext failed");
-        const auto done = std::chrono::steady_clock::now();
-        reader += seconds(start, read);
-        pdftotext += seconds(read, done);
-        state.SetIterationTime(seconds(start, read));
-    }
+    });
     std::filesystem::remove(file);
     const auto n = static_cast<double>(state.iterations());
     state.counters["reader_ms"] = reader / n * 1000;
@@ -218,13 +233,10 @@ void BM_ReadManualPages(benchmark::State& state)
         return;
     }
     const auto pdf = fileBytes(file);
-    const std::string command = "pdftotext -q '" + file.string() + "' /dev/null";
-    double reader = 0, pdftotext = 0;
     Peaks peaks;
     FolmiraKit::BigDocument document;
     malloc_trim(0); // what an earlier case freed is not counted in this one
-    for (auto _ : state) {
-        const auto start = std::chrono::steady_clock::now();
+    const auto [reader, pdftotext] = readBesidePdftotext(state, file, [&] {
         peaks = peaksWhile([&] {
             try {
                 document = FolmiraKit::PDFReader::read(pdf, "Manuals");
@@ -232,13 +244,7 @@ void BM_ReadManualPages(benchmark::State& state)
                 state.SkipWithError(error.what());
             }
         });
-        const auto read = std::chrono::steady_clock::now();
-        if (std::system(command.c_str()) != 0) state.SkipWithError("pdftotext failed");
-        const auto done = std::chrono::steady_clock::now();
-        reader += seconds(start, read);
-        pdftotext += seconds(read, done);
-        state.SetIterationTime(seconds(start, read));
-    }
+    });
     std::filesystem::remove(file);
     const auto n = static_cast<double>(state.iterations());
     state.counters["reader_ms"] = reader / n * 1000;

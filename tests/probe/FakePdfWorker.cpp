@@ -155,8 +155,8 @@ Bytes emptyLines(std::size_t wire, std::size_t decoded)
     return Reader::encode(page);
 }
 
-// Answers a copy request with `socket` and `pid` as the copy's.
-void falseCopy(pid_t pid, int socket)
+// The reply to a copy request that names `pid` as the copy.
+Bytes copyReply(pid_t pid)
 {
     WireWriter message;
     message.u32(4);
@@ -165,7 +165,13 @@ void falseCopy(pid_t pid, int socket)
     message.u32(1);
     message.u32(1);
     message.u32(static_cast<std::uint32_t>(pid));
-    PdfWorkerSocket::sendWithFd(socketFd, message.data(), socket);
+    return message.take();
+}
+
+// Answers a copy request with `socket` and `pid` as the copy's.
+void falseCopy(pid_t pid, int socket)
+{
+    PdfWorkerSocket::sendWithFd(socketFd, copyReply(pid), socket);
 }
 
 // Asked for a copy of itself: one made as the worker makes it, a child of
@@ -194,15 +200,9 @@ void copyOfItself(std::chrono::milliseconds delay, bool twoFds)
     if (!twoFds) {
         falseCopy(copy, pair[0]);
     } else {
-        WireWriter message;
-        message.u32(4);
-        message.u32(requestId);
-        message.u8(0);
-        message.u32(1);
-        message.u32(1);
-        message.u32(static_cast<std::uint32_t>(copy));
+        Bytes message = copyReply(copy);
         const int fds[2] = {pair[0], dup(pair[0])};
-        iovec part{const_cast<std::uint8_t*>(message.data().data()), message.data().size()};
+        iovec part{message.data(), message.size()};
         alignas(cmsghdr) char control[CMSG_SPACE(sizeof fds)] = {};
         msghdr header{};
         header.msg_iov = &part;
