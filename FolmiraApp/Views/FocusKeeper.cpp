@@ -1,9 +1,13 @@
 #include "FolmiraApp/Views/FocusKeeper.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QEvent>
 #include <QPointer>
+#include <QTimer>
 #include <QWidget>
+
+#include <vector>
 
 namespace FolmiraApp {
 
@@ -60,7 +64,92 @@ private:
     QWidget* control_;
 };
 
+// A stand-in's focus is told when it lasts longer than a sample's copy takes
+// to come, yet short of a wait a user would sit through in silence.
+constexpr int standInWait = 800;
+constexpr const char* standInProperty = "folmiraFocusStandIn";
+
+// The focus moves held until the focus settles, oldest first.
+struct Settling {
+    std::vector<QAccessible::Id> moves;
+    QPointer<QTimer> timer;
+};
+
+Settling& settling()
+{
+    static Settling record;
+    return record;
+}
+
+void tellDesktop(QAccessibleEvent* event)
+{
+    // Qt hands an event to the desktop's bridge only while no handler is
+    // installed. (A table's change, passed on, reaches its table again: the
+    // table reads its cells' rows anew from their indexes, to the same end.)
+    const QAccessible::UpdateHandler self = QAccessible::installUpdateHandler(nullptr);
+    QAccessible::updateAccessibility(event);
+    QAccessible::installUpdateHandler(self);
+}
+
+// The widget an object is part of: a row's view, a menu item's menu.
+QWidget* widgetOf(QAccessibleInterface* reads)
+{
+    for (int depth = 0; reads && depth < 8; ++depth, reads = reads->parent())
+        if (QObject* object = reads->object(); object && object->isWidgetType()) return static_cast<QWidget*>(object);
+    return nullptr;
+}
+
+bool landedOn(QAccessibleInterface* reads)
+{
+    if (!reads || !reads->isValid()) return false;
+    const QWidget* widget = widgetOf(reads);
+    if (!widget) return true;
+    // The focus of its window, which it keeps while another window is
+    // active; a popup (a menu, a combo box's list) tells of its own current
+    // item while the focus stays in the window below.
+    const QWidget* window = widget->window();
+    return widget->isVisible() && (window->focusWidget() == widget || window->windowType() == Qt::Popup);
+}
+
+void tellSettled()
+{
+    std::vector<QAccessible::Id> moves;
+    moves.swap(settling().moves);
+    for (auto move = moves.rbegin(); move != moves.rend(); ++move) {
+        QAccessibleInterface* reads = QAccessible::accessibleInterface(*move);
+        if (!landedOn(reads)) continue;
+        QAccessibleEvent event(reads, QAccessible::Focus);
+        tellDesktop(&event);
+        return;
+    }
+}
+
+void settleFirst(QAccessibleEvent* event)
+{
+    QAccessibleInterface* reads = event->type() == QAccessible::Focus ? event->accessibleInterface() : nullptr;
+    if (!reads) return tellDesktop(event);
+    Settling& record = settling();
+    if (!record.timer) {
+        record.timer = new QTimer(qApp);
+        record.timer->setSingleShot(true);
+        QObject::connect(record.timer, &QTimer::timeout, tellSettled);
+    }
+    record.moves.push_back(QAccessible::uniqueId(reads));
+    const QWidget* widget = widgetOf(reads);
+    record.timer->start(widget && widget->property(standInProperty).toBool() ? standInWait : 0);
+}
+
 } // namespace
+
+void tellFocusOnceSettled()
+{
+    QAccessible::installUpdateHandler(settleFirst);
+}
+
+void tellFocusAfterAMoment(QWidget* standIn)
+{
+    standIn->setProperty(standInProperty, true);
+}
 
 void keepFocusWhileOff(QWidget* control)
 {

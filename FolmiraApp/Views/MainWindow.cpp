@@ -4,6 +4,7 @@
 #include "FolmiraApp/Model/QtText.h"
 #include "FolmiraApp/Views/AppIcon.h"
 #include "FolmiraApp/Views/DocumentView.h"
+#include "FolmiraApp/Views/FocusKeeper.h"
 #include "FolmiraApp/Views/ModePicker.h"
 #include "FolmiraApp/Views/ToolBarFocus.h"
 #include "FolmiraApp/Views/WelcomeView.h"
@@ -30,6 +31,8 @@ MainWindow::MainWindow(AppModel& model, SongbookFactory songbook, QWidget* paren
     : QMainWindow(parent), model_(model), makeSongbook_(std::move(songbook))
 {
     setObjectName(QStringLiteral("main"));
+    // The views below switch under the focus: screen readers hear where it lands.
+    tellFocusOnceSettled();
     // Decoding the icon's sizes (up to 512 px) would hold up the first paint;
     // the desktop takes it a moment later.
     connect(this, &MainWindow::firstPainted, this, [this] { setWindowIcon(applicationIcon()); });

@@ -6,6 +6,7 @@
 #include "FolmiraApp/Views/PaneParts.h"
 #include "PdfView/Widgets/PdfPagesView.h"
 #include "FolmiraApp/Views/TextPane.h"
+#include "FolmiraApp/Views/FocusKeeper.h"
 #include "Lyricade/Views/FocusRing.h"
 
 #include <QApplication>
@@ -68,6 +69,8 @@ QWidget* progressView(QWidget* parent)
     // Reachable while the copy is being made, so the focus has a named place.
     view->setFocusPolicy(Qt::StrongFocus);
     Lyricade::FocusRing::ringWhenFocused(view);
+    // Until the copy comes, which is often at once.
+    tellFocusAfterAMoment(view);
     return view;
 }
 

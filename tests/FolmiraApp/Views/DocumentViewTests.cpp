@@ -650,10 +650,13 @@ TEST_F(DocumentViewTest, OpeningFromTheEmptyStatePutsTheFocusOnTheNamedCopy)
         return reads ? reads->text(QAccessible::Name) : QString();
     };
     auto gate = engine->holdRead("a.txt", false);
+    AccessibleEvents heard;
     model->open(file("a.txt"));
     auto* copy = view().largePrintPane();
     EXPECT_EQ(QApplication::focusWidget(), copy->progress());
     EXPECT_EQ(nameOfFocus(), "Making it large…");
+    // Told once it is clear that the copy takes a while.
+    EXPECT_TRUE(HangGuard::waitFor([&] { return heard.count(QAccessible::Focus, "Making it large…") == 1; }));
 
     // The focus moves on with the copy's content.
     gate->release();
