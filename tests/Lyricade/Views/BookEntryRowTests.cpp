@@ -260,7 +260,8 @@ TEST_F(EntryRowTest, ContextMenuEditsOrRemoves)
     auto menu = row(1).contextMenu();
     EXPECT_EQ(texts(*menu), (QStringList{"Edit Song", "Remove from Book"}));
     EXPECT_EQ(menu->accessibleName(), "Gee") << "read by the song's title as it opens";
-    EXPECT_EQ(row(1).capoMenu()->accessibleName(), "Capo") << "as its button";
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(row(1).capoMenu())->text(QAccessible::Name), "Capo")
+        << "as its button";
     action(*menu, "Remove from Book")->trigger();
     ASSERT_EQ(model->library().books[0].entries.size(), 1u);
     EXPECT_TRUE(model->selectedEntryIDs().empty());
