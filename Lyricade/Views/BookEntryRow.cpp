@@ -188,6 +188,12 @@ void EntryRow::resizeEvent(QResizeEvent* event)
     placeChoices();
 }
 
+void EntryRow::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange) paintParts();
+}
+
 int EntryRow::besideWidth() const
 {
     return restWidth_ + choices_->minimumSize().width();

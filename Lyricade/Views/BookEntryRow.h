@@ -78,6 +78,9 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    // A new palette (the list's, once the row stands on it, or a new theme)
+    // colours the parts again: their colours are worked out from it.
+    void changeEvent(QEvent* event) override;
 
 private:
     // Shows `entry_` at place `number`, the menus where they stand.

@@ -6,10 +6,13 @@
 #include "Lyricade/Views/BookEntryRow.h"
 #include "Lyricade/Views/FontRoles.h"
 #include "Lyricade/Views/SongWording.h"
+#include "PixelMeasures.h"
 #include "tests/HangGuardQt.h"
 
 #include <QAccessible>
 #include <QLabel>
+#include <QStyle>
+#include <QStyleFactory>
 #include <QToolButton>
 
 #include <algorithm>
@@ -193,6 +196,34 @@ TEST_F(EntryRowTest, PressedPopUpsOnASelectedRowKeepTheirTextReadable)
                 button->setDown(false);
             }
         }
+    }
+}
+
+TEST_F(EntryRowTest, TheNumberReadsOnEveryPalette)
+{
+    // Lone thin digits in the secondary colour, on the list's base, as drawn:
+    // on the desktop's usual palette, a dark one, and both high-contrast ones,
+    // each given to the list after the row was made, as it stands on the list
+    // once made and as a new theme comes.
+    const StoredSong g = storedSong("Gee", "{key: G}\n[G]Words\n");
+    build({g}, {entryFor(g)});
+    std::unique_ptr<QStyle> fusion(QStyleFactory::create(QStringLiteral("Fusion")));
+    const QPalette palettes[] = {FontRole::readablePalette(fusion->standardPalette()), PixelMeasures::dark(),
+                                 PixelMeasures::highContrast(), PixelMeasures::highContrastLight()};
+    for (const QPalette& palette : palettes) {
+        SCOPED_TRACE(palette.color(QPalette::Base).name().toStdString());
+        QWidget list;
+        list.setPalette(palette);
+        list.setAutoFillBackground(true);
+        list.setBackgroundRole(QPalette::Base);
+        EntryRow& r = row(0);
+        r.setParent(&list);
+        r.resize(360, r.sizeHint().height());
+        list.resize(r.size());
+        const QImage shot = list.grab().toImage();
+        const QRect number = r.numberLabel()->geometry();
+        EXPECT_GE(PixelMeasures::strongest(shot, number, palette.color(QPalette::Base)), 4.5);
+        r.setParent(nullptr);
     }
 }
 
