@@ -329,9 +329,17 @@ TEST_F(AccessibleTreeTest, ARowMovedOrRemovedChangesTheBookInPlace)
         // The row moved up, now second; the three under it and the count change.
         {"removed", [] {}, [&] { QTest::keyClick(list, Qt::Key_Delete); },
          {"Amazing Grace", "Be Thou", "Day by Day", "Every Day"}, 3 * 2 + 1, 1, 1},
-        // Two titles (the third stays), the count, and the kind of book the fields are named by.
+        // The current row's own menu: the row under it takes its place and the focus.
+        {"removed from its menu", [] {},
+         [&] {
+             const auto menu = bookView->row(list->currentRow())->contextMenu();
+             for (QAction* item : menu->actions())
+                 if (item->text() == "Remove from Book") item->trigger();
+         },
+         {"Amazing Grace", "Day by Day", "Every Day"}, 2 * 2 + 1, 1, 1},
+        // Three titles, and the kind of book the fields are named by.
         {"switched books", [] {}, select(Lyricade::SidebarItem::book(other.id)),
-         {"Every Day", "Amazing Grace", "Day by Day"}, 2 * 2 + 1 + 2, 1, -1},
+         {"Every Day", "Amazing Grace", "Day by Day"}, 3 * 2 + 2, 1, -1},
         // From a song under All Songs, whose editor the book's preview replaces: the
         // sidebar's new row, then the book's list, which takes the song list's focus.
         {"opened again",
