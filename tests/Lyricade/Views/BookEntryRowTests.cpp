@@ -201,7 +201,8 @@ TEST_F(EntryRowTest, PressedPopUpsOnASelectedRowKeepTheirTextReadable)
 
 TEST_F(EntryRowTest, TheNumberReadsOnEveryPalette)
 {
-    // Lone thin digits in the secondary colour, on the list's base, as drawn:
+    // Lone thin digits in the secondary colour, on the list's base, as drawn
+    // (most of a stroke, not its darkest pixel):
     // on the desktop's usual palette, a dark one, and both high-contrast ones,
     // each given to the list after the row was made, as it stands on the list
     // once made and as a new theme comes.
@@ -222,7 +223,7 @@ TEST_F(EntryRowTest, TheNumberReadsOnEveryPalette)
         list.resize(r.size());
         const QImage shot = list.grab().toImage();
         const QRect number = r.numberLabel()->geometry();
-        EXPECT_GE(PixelMeasures::strongest(shot, number, palette.color(QPalette::Base)), 4.5);
+        EXPECT_GE(PixelMeasures::typical(shot, number, palette.color(QPalette::Base)), 4.5);
         r.setParent(nullptr);
     }
 }
