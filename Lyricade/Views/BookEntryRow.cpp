@@ -30,7 +30,8 @@ QString capoText(std::int64_t capo)
 
 namespace {
 
-EntryPopUp* popUp(QWidget* parent, const QString& accessibleName, const QString& tip)
+// `tabStop` while its row is the current one.
+EntryPopUp* popUp(QWidget* parent, const QString& accessibleName, const QString& tip, bool tabStop)
 {
     auto* button = new EntryPopUp(parent);
     button->setAutoRaise(true);
@@ -38,20 +39,29 @@ EntryPopUp* popUp(QWidget* parent, const QString& accessibleName, const QString&
     button->setAccessibleName(accessibleName);
     button->setToolTip(tip);
     button->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-    button->setFocusPolicy(Qt::NoFocus); // until the row is the current one
+    button->setFocusPolicy(tabStop ? Qt::StrongFocus : Qt::NoFocus);
     button->setChoices(new QMenu(button));
-    // Read by the button's name when it opens.
-    button->menu()->setAccessibleName(accessibleName);
+    // Read by the button's name when it opens; as its title, which a menu
+    // never shown takes silently, where an accessible name is announced.
+    button->menu()->setWindowTitle(accessibleName);
     return button;
 }
 
-// One menu item, checked while it is the current choice, read with its key names in words.
-void addChoice(QMenu* menu, const QString& text, std::function<void()> choose)
+// One menu item, checked while it is the current choice; named by nameChoice.
+QAction* addChoice(QMenu* menu, std::function<void()> choose)
 {
-    QAction* action = menu->addAction(text);
-    ChoiceButton::speak(*action, spokenKeys(text));
+    QAction* action = menu->addAction(QString());
     action->setCheckable(true);
     QObject::connect(action, &QAction::triggered, menu, [choose = std::move(choose)] { choose(); });
+    return action;
+}
+
+// Shows `text` on a menu item, read with its key names in words.
+void nameChoice(QAction& item, const QString& text)
+{
+    if (item.text() == text) return;
+    item.setText(text);
+    ChoiceButton::speak(item, spokenKeys(text));
 }
 
 } // namespace
@@ -60,18 +70,13 @@ EntryRow::EntryRow(AppModel& model, int number, const SongEntry& entry, QWidget*
     : QWidget(parent), model_(model), entry_(entry)
 {
     installEntryAccessibility();
-    const auto song = model_.song(entry_.songID);
-    const auto book = model_.selectedBook();
-    const Accidentals accidentals = (book ? book->settings : BookSettings()).accidentals;
-
     row_ = new QHBoxLayout(this);
     row_->setContentsMargins(6, 2, 6, 2);
     row_->setSpacing(8);
-    number_ = new QLabel(QString::number(number), this);
+    number_ = new QLabel(this);
     number_->setFont(FontRole::font(this, FontRole::callout));
     number_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     number_->setFixedWidth(22);
-    FontRole::makeSecondary(number_, FontRole::smallDigits);
     row_->addWidget(number_);
 
     texts_ = new QVBoxLayout;
@@ -79,39 +84,95 @@ EntryRow::EntryRow(AppModel& model, int number, const SongEntry& entry, QWidget*
     // A long title wraps onto a second line and the row grows, and past that
     // is cut at its end; the detail line loses its middle, keeping the ends
     // that tell names apart. The labels' accessible names stay whole.
-    auto* title = new ElidingLabel(song ? songTitle(song.get()) : QStringLiteral("Missing song"), this, 2);
+    auto* title = new ElidingLabel(QString(), this, 2);
     title->setMinimumWidth(40);
     connect(title, &ElidingLabel::linesChanged, this, &EntryRow::heightChanged);
     title_ = title;
     texts_->addWidget(title_);
-    if (song)
-        if (auto named = artistOrSubtitle(*song)) {
-            detail_ = new ElidingLabel(*named, this);
-            detail_->setFont(FontRole::font(this, FontRole::caption));
-            FontRole::makeSecondary(detail_);
-            texts_->addWidget(detail_);
-        }
     row_->addLayout(texts_, 1);
 
     choices_ = new QHBoxLayout;
     choices_->setSpacing(8);
     choices_->addSpacing(4);
-    if (song && song->effectiveKey()) {
-        buildKeyMenu(*song, accidentals);
-        choices_->addWidget(key_);
-    }
-    buildCapoMenu(song.get());
+    buildCapoMenu();
     choices_->addWidget(capo_);
-    showChoices();
     row_->addLayout(choices_);
+    fill(number);
     restWidth_ = row_->minimumSize().width() - choices_->minimumSize().width();
-    for (QToolButton* button : {key_, capo_})
-        if (button) button->installEventFilter(this);
-    setAccessibleName(spokenText());
 
     setContextMenuPolicy(Qt::CustomContextMenu);
     connect(this, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& pos) { contextMenu()->exec(mapToGlobal(pos)); });
+}
+
+void EntryRow::showEntry(int number, const SongEntry& entry)
+{
+    const int height = sizeHint().height();
+    entry_ = entry;
+    fill(number);
+    // The new texts change the menus' widths and the title's lines.
+    choices_->invalidate();
+    placeChoices();
+    if (sizeHint().height() != height) emit heightChanged();
+}
+
+void EntryRow::fill(int number)
+{
+    const auto song = model_.song(entry_.songID);
+    const auto book = model_.selectedBook();
+    const Accidentals accidentals = (book ? book->settings : BookSettings()).accidentals;
+    // Texts are set only where they differ: Qt announces every one set.
+    const auto showText = [](QLabel* label, const QString& text) {
+        if (label->text() != text) label->setText(text);
+    };
+    showText(number_, QString::number(number));
+    showText(title_, song ? songTitle(song.get()) : QStringLiteral("Missing song"));
+    showDetail(song ? artistOrSubtitle(*song) : std::nullopt);
+    showKeyMenu(song && song->effectiveKey() ? song.get() : nullptr, accidentals);
+    nameCapos(song.get());
+    paintParts();
+    showChoices();
+    setSpokenName(*this, spokenText());
+}
+
+void EntryRow::showDetail(const std::optional<QString>& named)
+{
+    if (!named) {
+        delete detail_;
+        detail_ = nullptr;
+        return;
+    }
+    if (detail_) {
+        if (detail_->text() != *named) detail_->setText(*named);
+        return;
+    }
+    detail_ = new ElidingLabel(*named, this);
+    detail_->setFont(FontRole::font(this, FontRole::caption));
+    texts_->insertWidget(1, detail_);
+}
+
+void EntryRow::showKeyMenu(const Song* song, Accidentals accidentals)
+{
+    if (!song) {
+        // The focus stays in the row, on its other menu.
+        if (key_ && key_->hasFocus()) capo_->setFocus(Qt::OtherFocusReason);
+        delete key_;
+        key_ = nullptr;
+        return;
+    }
+    if (!key_) {
+        buildKeyMenu();
+        choices_->insertWidget(1, key_);
+    }
+    const QList<QAction*> items = key_->menu()->actions();
+    for (int t = lowestShift; t <= highestShift; ++t) {
+        QString text = prettyName(soundingKey(*song, t)->name(accidentals));
+        if (t == 0)
+            text += QStringLiteral(" (as written)");
+        else
+            text += QStringLiteral(" (%1%2)").arg(t > 0 ? QStringLiteral("+") : QString()).arg(t);
+        nameChoice(*items.at(t - lowestShift), text);
+    }
 }
 
 int EntryRow::leastWidth() const
@@ -125,6 +186,12 @@ void EntryRow::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
     placeChoices();
+}
+
+void EntryRow::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange) paintParts();
 }
 
 int EntryRow::besideWidth() const
@@ -150,32 +217,34 @@ void EntryRow::placeChoices()
     emit heightChanged();
 }
 
-void EntryRow::buildKeyMenu(const Song& song, Accidentals accidentals)
+void EntryRow::buildKeyMenu()
 {
-    key_ = popUp(this, QStringLiteral("Key"), QStringLiteral("Key"));
+    key_ = popUp(this, QStringLiteral("Key"), QStringLiteral("Key"), current_);
     key_->setFont(FontRole::font(this, FontRole::callout, QFont::DemiBold));
-    for (int t = lowestShift; t <= highestShift; ++t) {
-        QString text = prettyName(soundingKey(song, t)->name(accidentals));
-        if (t == 0)
-            text += QStringLiteral(" (as written)");
-        else
-            text += QStringLiteral(" (%1%2)").arg(t > 0 ? QStringLiteral("+") : QString()).arg(t);
-        addChoice(key_->menu(), text, [this, t] { change([t](SongEntry& e) { e.transpose = t; }); });
-    }
+    key_->installEventFilter(this);
+    for (int t = lowestShift; t <= highestShift; ++t)
+        addChoice(key_->menu(), [this, t] { change([t](SongEntry& e) { e.transpose = t; }); });
 }
 
-void EntryRow::buildCapoMenu(const Song* song)
+void EntryRow::buildCapoMenu()
 {
-    capo_ = popUp(this, QStringLiteral("Capo"), QStringLiteral("Capo: the chords are printed as the shapes you play with it"));
-    const std::int64_t written = song ? song->capo : 0;
+    capo_ = popUp(this, QStringLiteral("Capo"), QStringLiteral("Capo: the chords are printed as the shapes you play with it"),
+                  current_);
     capo_->setFont(FontRole::font(this, FontRole::callout));
+    capo_->installEventFilter(this);
     QMenu* menu = capo_->menu();
-    const QString asWritten = QStringLiteral("As written") +
-                              (written > 0 ? QStringLiteral(" (capo %1)").arg(written) : QStringLiteral(" (no capo)"));
-    addChoice(menu, asWritten, [this] { change([](SongEntry& e) { e.capo.reset(); }); });
+    addChoice(menu, [this] { change([](SongEntry& e) { e.capo.reset(); }); });
     menu->addSeparator();
     for (int n = 0; n <= highestCapo; ++n)
-        addChoice(menu, capoText(n), [this, n] { change([n](SongEntry& e) { e.capo = n; }); });
+        nameChoice(*addChoice(menu, [this, n] { change([n](SongEntry& e) { e.capo = n; }); }), capoText(n));
+}
+
+void EntryRow::nameCapos(const Song* song)
+{
+    const std::int64_t written = song ? song->capo : 0;
+    const QString asWritten = QStringLiteral("As written") +
+                              (written > 0 ? QStringLiteral(" (capo %1)").arg(written) : QStringLiteral(" (no capo)"));
+    nameChoice(*capo_->menu()->actions().front(), asWritten);
 }
 
 void EntryRow::setEntry(const SongEntry& entry)
@@ -250,6 +319,12 @@ void EntryRow::setSelected(bool selected)
 {
     if (selected == selected_) return;
     selected_ = selected;
+    paintParts();
+}
+
+void EntryRow::paintParts()
+{
+    const bool selected = selected_;
     const QPalette own = parentWidget() ? parentWidget()->palette() : palette();
     for (QWidget* part : std::initializer_list<QWidget*>{number_, title_, detail_, key_, capo_}) {
         if (!part) continue;

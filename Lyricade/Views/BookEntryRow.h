@@ -13,6 +13,7 @@
 #include "TunequillKit/Library/Library.h"
 
 #include <memory>
+#include <optional>
 
 class QHBoxLayout;
 class QLabel;
@@ -34,6 +35,9 @@ public:
     const TunequillKit::SongEntry& entry() const { return entry_; }
     // Shows the entry's new key and capo, in place: the same entry of the same song.
     void setEntry(const TunequillKit::SongEntry& entry);
+    // Shows `entry`, of any song, at place `number`, in this row's widgets:
+    // only the texts that differ change, so a reader hears of those alone.
+    void showEntry(int number, const TunequillKit::SongEntry& entry);
     QLabel* numberLabel() const { return number_; }
     QLabel* titleLabel() const { return title_; }
     QLabel* detailLabel() const { return detail_; }  // null when the song names no artist or subtitle
@@ -74,10 +78,23 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    // A new palette (the list's, once the row stands on it, or a new theme)
+    // colours the parts again: their colours are worked out from it.
+    void changeEvent(QEvent* event) override;
 
 private:
-    void buildKeyMenu(const TunequillKit::Song& song, TunequillKit::Accidentals accidentals);
-    void buildCapoMenu(const TunequillKit::Song* song);
+    // Shows `entry_` at place `number`, the menus where they stand.
+    void fill(int number);
+    void buildKeyMenu();
+    void buildCapoMenu();
+    // The detail line, made, worded or taken away.
+    void showDetail(const std::optional<QString>& named);
+    // The key menu for `song` (which has a key), or none without one.
+    void showKeyMenu(const TunequillKit::Song* song, TunequillKit::Accidentals accidentals);
+    // The capo menu's first item, naming the song's own capo.
+    void nameCapos(const TunequillKit::Song* song);
+    // The parts' colours: the selection's, or their own.
+    void paintParts();
     // The key and capo of the entry on the buttons, checked in their menus.
     void showChoices();
     // Writes one field of this entry in the selected book, in one library change.

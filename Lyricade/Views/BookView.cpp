@@ -148,13 +148,8 @@ void BookView::refresh()
 {
     const auto book = model_.selectedBook();
     content_->setVisible(book.has_value());
-    if (!book) {
-        rows_.reset();
-        rebuilding_ = true;
-        list_->clear();
-        rebuilding_ = false;
-        return;
-    }
+    // With no book the rows stay, hidden: the next book shown is told in them.
+    if (!book) return;
     const bool isBook = book->kind == BookKind::book;
     showText(name_, QString::fromStdString(book->name));
     showText(subtitle_, QString::fromStdString(book->subtitle));
@@ -182,127 +177,93 @@ void BookView::refreshRows(const Songbook& book)
     }
     // Typing in the header changes the library too; the rows stay unless what they show changed.
     if (rows_ == state) return;
-    if (rows_ && sameEntries(*rows_, state)) {
-        // A key or capo chosen: those rows show it in place, where the focus stays.
-        for (std::size_t i = 0; i < state.entries.size(); ++i)
-            if (EntryRow* now = row(static_cast<int>(i)); now && !(now->entry() == state.entries[i])) {
-                now->setEntry(state.entries[i]);
-                list_->item(static_cast<int>(i))->setData(Qt::AccessibleTextRole, now->spokenText());
-            }
-        rows_ = std::move(state);
-        return;
-    }
-    if (rows_ && moveRowsInPlace(*rows_, state)) {
-        rows_ = std::move(state);
-        return;
-    }
+    placeRows(state.entries);
     rows_ = std::move(state);
-    // Other changes build the rows again: the focus stays on the same menu of the new row.
-    std::optional<Uuid> focusedEntry;
-    bool keyFocused = false;
-    for (int i = 0; i < list_->count(); ++i)
-        if (EntryRow* old = row(i); old && list_->window()->focusWidget() &&
-                                    old->isAncestorOf(list_->window()->focusWidget())) {
-            focusedEntry = old->entry().id;
-            keyFocused = old->keyButton() && old->keyButton()->hasFocus();
-        }
-    rebuilding_ = true;
-    const int scroll = list_->verticalScrollBar()->value();
-    list_->clear();
-    int number = 1;
-    for (const SongEntry& entry : book.entries) {
-        auto* item = new QListWidgetItem(list_);
-        item->setData(BookEntryList::entryRole, QString::fromStdString(entry.id.toString()));
-        auto* row = new EntryRow(model_, number++, entry);
-        // Only a height: the row spans the list, its title wrapping where it is narrow.
-        item->setSizeHint(QSize(0, row->sizeHint().height()));
-        // Taller where its menus stand under its texts or its title takes two
-        // lines; the list lays its rows out again once the row has changed.
-        connect(row, &EntryRow::heightChanged, list_, [this, item, row] {
-            row->layout()->activate(); // its parts' new heights reach its own size now
-            item->setSizeHint(QSize(0, row->sizeHint().height()));
-            QMetaObject::invokeMethod(list_, &QAbstractItemView::doItemsLayout, Qt::QueuedConnection);
-        });
-        item->setData(Qt::AccessibleTextRole, row->spokenText());
-        list_->setItemWidget(item, row);
-    }
-    list_->verticalScrollBar()->setValue(scroll);
-    rebuilding_ = false;
-    showSelection();
-    for (int i = 0; focusedEntry && i < list_->count(); ++i)
-        if (EntryRow* now = row(i); now->entry().id == *focusedEntry) {
-            list_->setCurrentRow(i, QItemSelectionModel::NoUpdate);
-            QToolButton* button = keyFocused && now->keyButton() ? now->keyButton() : now->capoButton();
-            button->setFocus(Qt::OtherFocusReason);
-        }
 }
 
-bool BookView::moveRowsInPlace(const RowsState& was, const RowsState& now)
+void BookView::placeRows(const std::vector<SongEntry>& entries)
 {
-    // Only entries taken out or reordered, each shown as before: a row that
-    // stays keeps its widgets, so a reader hears of the rows that moved and
-    // of their new places alone, not of a whole new list.
-    if (was.accidentals != now.accidentals || now.entries.size() > was.entries.size()) return false;
-    std::map<Uuid, std::pair<SongEntry, std::string>> before;
-    for (std::size_t i = 0; i < was.entries.size(); ++i)
-        before.emplace(was.entries[i].id, std::pair(was.entries[i], was.sources[i]));
-    std::set<Uuid> kept;
-    for (std::size_t i = 0; i < now.entries.size(); ++i) {
-        const auto found = before.find(now.entries[i].id);
-        if (found == before.end() || !(found->second.first == now.entries[i]) || found->second.second != now.sources[i])
-            return false;
-        kept.insert(now.entries[i].id);
-    }
+    // A row follows its entry wherever it moves; the rows whose entries left
+    // show the entries that came (another book's, when one is opened), and
+    // only what is left over is taken out or made. The widgets stay, so a
+    // reader hears of the texts that changed alone, not of a whole new list,
+    // and a focus inside a row stays there.
+    std::set<Uuid> staying, shown;
+    for (const SongEntry& entry : entries) staying.insert(entry.id);
+    for (int i = 0; i < list_->count(); ++i) shown.insert(entryAt(i));
+    const auto stays = [&](int index) { return staying.count(entryAt(index)) > 0; };
+    std::vector<bool> goes(std::size_t(list_->count()), false);
+    for (int i = list_->count() - 1, extra = list_->count() - int(entries.size()); i >= 0 && extra > 0; --i)
+        if (!stays(i)) {
+            goes[std::size_t(i)] = true;
+            --extra;
+        }
     // A current row taken out hands its place to the row after it (the one
     // before, at the end) before it goes, so the focus moves once, and there.
     const bool hadFocus = list_->hasFocus();
-    if (const int current = list_->currentRow(); current >= 0 && !kept.count(entryAt(current))) {
+    if (const int current = list_->currentRow(); current >= 0 && goes[std::size_t(current)]) {
         int next = current;
-        while (next < list_->count() && !kept.count(entryAt(next))) ++next;
-        while (next >= list_->count() || (next >= 0 && !kept.count(entryAt(next)))) --next;
+        while (next < list_->count() && goes[std::size_t(next)]) ++next;
+        if (next == list_->count())
+            for (next = current; next >= 0 && goes[std::size_t(next)];) --next;
         if (next >= 0) list_->setCurrentRow(next, QItemSelectionModel::NoUpdate);
     }
     rebuilding_ = true;
+    const bool removed = std::find(goes.begin(), goes.end(), true) != goes.end();
     for (int i = list_->count() - 1; i >= 0; --i)
-        if (!kept.count(entryAt(i))) delete list_->takeItem(i);
-    for (int i = 0; i < int(now.entries.size()); ++i) {
-        int at = i;
-        while (at < list_->count() && entryAt(at) != now.entries[std::size_t(i)].id) ++at;
-        if (at != i && !list_->model()->moveRow(QModelIndex(), at, QModelIndex(), i)) {
-            rebuilding_ = false;
-            return false;
+        if (goes[std::size_t(i)]) delete list_->takeItem(i);
+    for (int i = 0; i < int(entries.size()); ++i) {
+        const SongEntry& entry = entries[std::size_t(i)];
+        const bool own = shown.count(entry.id) > 0;
+        // Its own row, else the first row whose entry left.
+        int from = i;
+        while (from < list_->count() && (own ? entryAt(from) != entry.id : stays(from))) ++from;
+        if (from == list_->count()) {
+            addRow(i, entry);
+            continue;
         }
+        if (from != i) list_->model()->moveRow(QModelIndex(), from, QModelIndex(), i);
+        QListWidgetItem* item = list_->item(i);
+        item->setData(BookEntryList::entryRole, QString::fromStdString(entry.id.toString()));
+        EntryRow* each = row(i);
+        each->showEntry(i + 1, entry);
+        item->setData(Qt::AccessibleTextRole, each->spokenText());
     }
-    for (int i = 0; i < list_->count(); ++i)
-        if (EntryRow* each = row(i); each && each->numberLabel()->text() != QString::number(i + 1)) {
-            each->numberLabel()->setText(QString::number(i + 1));
-            list_->item(i)->setData(Qt::AccessibleTextRole, each->spokenText());
-        }
     rebuilding_ = false;
     showSelection();
+    followCurrentRow();
     // With the removed rows' selection gone, the row in their place is chosen, so the commands act on it
     // (once the model has taken the removed rows out of its selection too).
-    if (hadFocus)
+    if (hadFocus && removed)
         QTimer::singleShot(0, list_, [list = list_] {
             if (list->hasFocus() && list->currentIndex().isValid() && list->selectedItems().isEmpty())
                 list->selectionModel()->select(list->currentIndex(), QItemSelectionModel::ClearAndSelect);
         });
-    return true;
+}
+
+void BookView::addRow(int at, const SongEntry& entry)
+{
+    auto* item = new QListWidgetItem;
+    item->setData(BookEntryList::entryRole, QString::fromStdString(entry.id.toString()));
+    list_->insertItem(at, item);
+    auto* row = new EntryRow(model_, at + 1, entry);
+    // Only a height: the row spans the list, its title wrapping where it is narrow.
+    item->setSizeHint(QSize(0, row->sizeHint().height()));
+    // Taller where its menus stand under its texts or its title takes two
+    // lines; the list lays its rows out again once the row has changed.
+    connect(row, &EntryRow::heightChanged, list_, [this, item, row] {
+        row->layout()->activate(); // its parts' new heights reach its own size now
+        item->setSizeHint(QSize(0, row->sizeHint().height()));
+        QMetaObject::invokeMethod(list_, &QAbstractItemView::doItemsLayout, Qt::QueuedConnection);
+    });
+    item->setData(Qt::AccessibleTextRole, row->spokenText());
+    list_->setItemWidget(item, row);
 }
 
 Uuid BookView::entryAt(int index) const
 {
     const auto id = Uuid::fromString(list_->item(index)->data(BookEntryList::entryRole).toString().toStdString());
     return id ? *id : Uuid();
-}
-
-bool BookView::sameEntries(const RowsState& was, const RowsState& now)
-{
-    if (was.sources != now.sources || was.accidentals != now.accidentals || was.entries.size() != now.entries.size())
-        return false;
-    for (std::size_t i = 0; i < was.entries.size(); ++i)
-        if (was.entries[i].id != now.entries[i].id || was.entries[i].songID != now.entries[i].songID) return false;
-    return true;
 }
 
 void BookView::followCurrentRow()

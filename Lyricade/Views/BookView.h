@@ -64,11 +64,10 @@ private:
         TunequillKit::Accidentals accidentals{};
         bool operator==(const RowsState&) const = default;
     };
-    // The same entries of the same songs, shown alike but for their keys and capos.
-    static bool sameEntries(const RowsState& was, const RowsState& now);
-    // Brings the rows from `was` to `now` by taking rows out and moving
-    // others, where that is all that changed; false when it is not.
-    bool moveRowsInPlace(const RowsState& was, const RowsState& now);
+    // Brings the rows to `entries` in place (see the .cpp).
+    void placeRows(const std::vector<TunequillKit::SongEntry>& entries);
+    // A new row for `entry` at `at`.
+    void addRow(int at, const TunequillKit::SongEntry& entry);
     TunequillKit::Uuid entryAt(int index) const;
 
     AppModel& model_;

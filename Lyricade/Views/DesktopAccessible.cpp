@@ -304,6 +304,38 @@ void setSpokenDescription(QWidget& widget, const QString& description)
     if (widget.accessibleDescription() != description) widget.setAccessibleDescription(description);
 }
 
+namespace {
+
+// Holds what a widget applies when it is next shown.
+class ApplyOnShow : public QObject {
+public:
+    explicit ApplyOnShow(QWidget& widget) : QObject(&widget) { widget.installEventFilter(this); }
+
+    std::function<void()> apply;
+
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Show && apply) std::exchange(apply, {})();
+        return false;
+    }
+};
+
+} // namespace
+
+void whenShown(QWidget& widget, std::function<void()> apply)
+{
+    ApplyOnShow* pending = nullptr;
+    for (QObject* child : widget.children())
+        if (auto* each = dynamic_cast<ApplyOnShow*>(child)) pending = each;
+    if (widget.isVisible() || !widget.window()->isVisible()) {
+        if (pending) pending->apply = {};
+        apply();
+        return;
+    }
+    if (!pending) pending = new ApplyOnShow(widget);
+    pending->apply = std::move(apply);
+}
+
 void addNamedClearButton(QLineEdit& field)
 {
     field.setClearButtonEnabled(true);

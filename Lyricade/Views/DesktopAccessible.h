@@ -14,6 +14,8 @@
 
 #include <QAccessible>
 
+#include <functional>
+
 class QLineEdit;
 class QWidget;
 
@@ -59,6 +61,12 @@ void announceFocus(QWidget& widget);
 // and a view refreshed on each change of settings would repeat itself.
 void setSpokenName(QWidget& widget, const QString& name);
 void setSpokenDescription(QWidget& widget, const QString& description);
+
+// Runs `apply` (which sets words: texts, names) now while `widget` shows or
+// its window does not, else once `widget` is next shown, in place of any
+// earlier one still waiting: Qt announces every word set, a hidden widget's
+// too, and what stays hidden would be heard for nothing.
+void whenShown(QWidget& widget, std::function<void()> apply);
 
 // Gives `field` its clear button, named for screen readers: Qt's own is an
 // unnamed button.

@@ -1,5 +1,7 @@
 #include "Lyricade/Views/DetailParts.h"
 
+#include "Lyricade/Views/DesktopAccessible.h"
+
 #include "Lyricade/Views/Decoration.h"
 #include "Lyricade/Views/FontRoles.h"
 #include "Lyricade/Views/TitleLines.h"
@@ -244,7 +246,7 @@ void ElidingField::focusOutEvent(QFocusEvent* event)
 }
 
 NoContentView::NoContentView(const QIcon& icon, const QString& title, const QString& description, QWidget* parent)
-    : QWidget(parent)
+    : QWidget(parent), wording_(title, description)
 {
     auto* column = new QVBoxLayout(this);
     column->setSpacing(8);
@@ -253,10 +255,10 @@ NoContentView::NoContentView(const QIcon& icon, const QString& title, const QStr
     picture->setPixmap(icon.pixmap(48, 48));
     picture->setAlignment(Qt::AlignHCenter);
     FontRole::makeSecondary(picture);
-    title_ = new QLabel(title, this);
+    title_ = new QLabel(this);
     title_->setFont(FontRole::font(this, FontRole::title2, QFont::Bold));
     title_->setAlignment(Qt::AlignHCenter);
-    description_ = new QLabel(description, this);
+    description_ = new QLabel(this);
     description_->setAlignment(Qt::AlignHCenter);
     description_->setWordWrap(true);
     FontRole::makeSecondary(description_);
@@ -264,11 +266,16 @@ NoContentView::NoContentView(const QIcon& icon, const QString& title, const QStr
     column->addWidget(title_);
     column->addWidget(description_);
     column->addStretch(1);
-    setAccessibleName(title);
-    setAccessibleDescription(description);
+    // Worded once shown: one made behind another view may never show.
+    whenShown(*this, [this] {
+        title_->setText(wording_.first);
+        description_->setText(wording_.second);
+        setAccessibleName(wording_.first);
+        setAccessibleDescription(wording_.second);
+    });
 }
 
-QString NoContentView::title() const { return title_->text(); }
-QString NoContentView::description() const { return description_->text(); }
+QString NoContentView::title() const { return wording_.first; }
+QString NoContentView::description() const { return wording_.second; }
 
 } // namespace Lyricade

@@ -11,6 +11,8 @@
 #include <QStyle>
 #include <QWidget>
 
+#include <utility>
+
 class QFrame;
 class QVBoxLayout;
 
@@ -123,6 +125,7 @@ public:
 private:
     QLabel* title_;
     QLabel* description_;
+    std::pair<QString, QString> wording_; // title, description
 };
 
 } // namespace Lyricade

@@ -39,18 +39,21 @@ EmptyStateOverlay::EmptyStateOverlay(QAbstractScrollArea* over) : QWidget(over->
 void EmptyStateOverlay::setContent(Symbol symbol, const QString& title, const QString& description)
 {
     symbol_->setPixmap(symbolIcon(symbol, description_, 40).pixmap(40, 40));
-    // Qt announces every text set, hidden or not, the same words too.
-    if (title_->text() != title) title_->setText(title);
-    if (description_->text() != description) description_->setText(description);
-    setSpokenName(*this, title);
-    setSpokenDescription(*this, description);
-    place();
-    describeList();
+    wording_ = {title, description};
+    whenShown(*this, [this, title, description] {
+        // Qt announces every text set, the same words too.
+        if (title_->text() != title) title_->setText(title);
+        if (description_->text() != description) description_->setText(description);
+        setSpokenName(*this, title);
+        setSpokenDescription(*this, description);
+        place();
+        describeList();
+    });
 }
 
 void EmptyStateOverlay::describeList()
 {
-    setSpokenDescription(*list_, isVisibleTo(list_) ? title_->text() + QStringLiteral(". ") + description_->text()
+    setSpokenDescription(*list_, isVisibleTo(list_) ? wording_.first + QStringLiteral(". ") + wording_.second
                                                     : QString());
 }
 
@@ -77,9 +80,9 @@ QPushButton* EmptyStateOverlay::addButton(const QString& text)
     return button_;
 }
 
-QString EmptyStateOverlay::title() const { return title_->text(); }
+QString EmptyStateOverlay::title() const { return wording_.first; }
 
-QString EmptyStateOverlay::description() const { return description_->text(); }
+QString EmptyStateOverlay::description() const { return wording_.second; }
 
 bool EmptyStateOverlay::eventFilter(QObject* watched, QEvent* event)
 {
@@ -109,7 +112,7 @@ void EmptyStateOverlay::place()
     const int full = needed();
     const int height = std::min(area.height(), full);
     const int top = full > area.height() ? area.top() : area.center().y() - height / 2;
-    setToolTip(full > area.height() ? title_->text() + QStringLiteral("\n") + description_->text() : QString());
+    setToolTip(full > area.height() ? wording_.first + QStringLiteral("\n") + wording_.second : QString());
     setGeometry(QRect(area.center().x() - width / 2, top, width, height));
 }
 

@@ -9,6 +9,8 @@
 
 #include <QWidget>
 
+#include <utility>
+
 class QAbstractScrollArea;
 class QLabel;
 class QPushButton;
@@ -22,10 +24,12 @@ public:
     // An overlay of the list `over`; hidden until show() is called.
     explicit EmptyStateOverlay(QAbstractScrollArea* over);
 
+    // Worded while it shows, or once it is shown (see whenShown).
     void setContent(Symbol symbol, const QString& title, const QString& description);
     // A button under the description; null until one is asked for.
     QPushButton* addButton(const QString& text);
 
+    // The words given, shown or waiting to be.
     QString title() const;
     QString description() const;
     QPushButton* button() const { return button_; }
@@ -46,6 +50,7 @@ private:
     QLabel* title_;
     QLabel* description_;
     QPushButton* button_ = nullptr;
+    std::pair<QString, QString> wording_; // title, description
 };
 
 } // namespace Lyricade

@@ -59,9 +59,9 @@ PreviewArea::PreviewArea(AppModel& model, std::shared_ptr<QSettings> defaults, Q
     auto* options = new QBoxLayout(QBoxLayout::LeftToRight, options_);
     options->setContentsMargins(0, 0, 0, 0);
     options->setSpacing(12);
-    sheetLabel_ = new QLabel(QStringLiteral("Sheet"), options_);
+    // Named in booklet mode only (see refreshBar).
+    sheetLabel_ = new QLabel(options_);
     sheet_ = new QComboBox(options_);
-    sheet_->setAccessibleName(QStringLiteral("Sheet"));
     // As wide as its longest choice, which changes with the book's page size.
     sheet_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     sheetLabel_->setBuddy(sheet_);
@@ -80,7 +80,7 @@ PreviewArea::PreviewArea(AppModel& model, std::shared_ptr<QSettings> defaults, Q
     column->addWidget(DetailParts::divider(this));
 
     stack_ = new QStackedWidget(this);
-    pages_ = new PreviewPages(QStringLiteral("Book pages preview"), stack_);
+    pages_ = new PreviewPages(QString(), stack_); // named as it shows (see refreshPreview)
     empty_ = new NoContentView(DetailParts::themeIcon("text-x-generic", QStyle::SP_FileIcon),
                                QStringLiteral("Nothing to print yet"), QStringLiteral("Add songs to see the pages."),
                                stack_);
@@ -93,8 +93,9 @@ PreviewArea::PreviewArea(AppModel& model, std::shared_ptr<QSettings> defaults, Q
     auto* footer = new QVBoxLayout(footer_);
     footer->setContentsMargins(14, 8, 14, 8);
     footer->setSpacing(4);
+    // Worded in booklet mode only: hidden words would still be heard.
     instruction_ = DetailParts::iconLabel(DetailParts::themeIcon("object-flip-horizontal", QStyle::SP_ArrowRight),
-                                          bookletInstruction(), footer_);
+                                          QString(), footer_);
     footer->addWidget(instruction_);
     warnings_ = new LineList(warningLines, footer_);
     footer->addWidget(warnings_);
@@ -148,6 +149,10 @@ void PreviewArea::refreshBar()
     sheet_->setVisible(sheets);
     facingToggle_->setVisible(!sheets);
     if (sheets) {
+        whenShown(*sheet_, [this] {
+            if (sheetLabel_->text().isEmpty()) sheetLabel_->setText(QStringLiteral("Sheet"));
+            setSpokenName(*sheet_, QStringLiteral("Sheet"));
+        });
         QStringList titles;
         for (Sheet sheet : allCases<Sheet>)
             titles << QString::fromStdString(TunequillKit::BookletMaker::title(sheet, book->settings.pageSize));
@@ -161,7 +166,9 @@ void PreviewArea::refreshBar()
 void PreviewArea::refreshPreview()
 {
     const bool booklet = model_.previewMode() == PreviewMode::booklet;
-    setSpokenName(*pages_, booklet ? QStringLiteral("Booklet sheets preview") : QStringLiteral("Book pages preview"));
+    whenShown(*pages_, [this, booklet] {
+        setSpokenName(*pages_, booklet ? QStringLiteral("Booklet sheets preview") : QStringLiteral("Book pages preview"));
+    });
     const auto& pdf = model_.previewPDF();
     stack_->setCurrentWidget(pdf ? static_cast<QWidget*>(pages_) : empty_);
     // Nothing is handed on too, so a preview that comes back opens at its first page.
@@ -174,6 +181,12 @@ void PreviewArea::refreshFooter()
     const bool booklet = model_.previewMode() == PreviewMode::booklet;
     instruction_->setFont(callout);
     instruction_->setVisible(booklet);
+    if (booklet)
+        whenShown(*instruction_, [this, words = instruction_->findChild<QLabel*>(QStringLiteral("text"))] {
+            if (!words->text().isEmpty()) return;
+            words->setText(bookletInstruction());
+            fitFooter();
+        });
     warnings_->setLines(DetailParts::themeIcon("dialog-information", QStyle::SP_MessageBoxInformation),
                         model_.previewWarnings(), callout, FontRole::secondary(this));
     warnings_->setVisible(!model_.previewWarnings().isEmpty());

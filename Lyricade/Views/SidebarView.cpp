@@ -70,8 +70,9 @@ void SidebarView::buildBar()
     add_->setAccessibleName(QStringLiteral("Add"));
     add_->setToolTip(QStringLiteral("New song, songbook or set list, or import songs"));
     addMenu_ = new QMenu(add_);
-    // A popup is read by its name when it opens: the button's.
-    addMenu_->setAccessibleName(add_->accessibleName());
+    // A popup is read by its name when it opens: the button's, given as its
+    // title, which a menu not yet shown takes silently.
+    addMenu_->setWindowTitle(add_->accessibleName());
     addMenu_->addAction(QStringLiteral("New Song"), &model_, [this] { model_.newSong(); });
     addMenu_->addAction(QStringLiteral("New Songbook"), &model_, [this] { model_.newBook(BookKind::book); });
     addMenu_->addAction(QStringLiteral("New Set List"), &model_, [this] { model_.newBook(BookKind::setList); });

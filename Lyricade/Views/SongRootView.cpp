@@ -203,9 +203,16 @@ void SongRootView::refreshColumns()
     QWidget* focus = window()->focusWidget();
     const bool focusInContent = focus && content_->isAncestorOf(focus);
     const bool focusInDetail = focus && detail_ && detail_->isAncestorOf(focus);
-    content_->setCurrentWidget(book ? static_cast<QWidget*>(bookView_) : songList_);
-    // A focus left on a page or detail view that went away comes to the list.
-    if (focusInContent && !content_->currentWidget()->isAncestorOf(focus)) focusList();
+    QWidget* page = book ? static_cast<QWidget*>(bookView_) : songList_;
+    // A focus left on a page that goes away comes to the new page's list,
+    // shown for it first: else Qt hands it on to the next control (the
+    // editor's, about to go) as the old page hides, and a reader hears of
+    // that one on the way.
+    if (focusInContent && !page->isAncestorOf(focus)) {
+        page->show();
+        focusList();
+    }
+    content_->setCurrentWidget(page);
     const Detail kind = book ? Detail::book : model_.selectedSong() ? Detail::song : Detail::none;
     if (detailMade_ && kind == detailKind_) return;
     // A new detail view for each kind, as if it appeared anew: the editor

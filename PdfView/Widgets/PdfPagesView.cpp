@@ -39,7 +39,8 @@ int pixels(double length)
 
 PdfPagesView::PdfPagesView(const QString& label, QWidget* parent) : QAbstractScrollArea(parent)
 {
-    setAccessibleName(label);
+    // Qt announces a name given, an empty one too.
+    if (!label.isEmpty()) setAccessibleName(label);
     setFrameShape(QFrame::NoFrame);
     setFocusPolicy(Qt::StrongFocus);
     // The colour behind the pages, as a reader application shows it.

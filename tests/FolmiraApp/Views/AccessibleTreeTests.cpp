@@ -290,15 +290,21 @@ TEST_F(AccessibleTreeTest, AKeyOrCapoPickedFromTheKeyboardIsTheOnlyThingSaid)
     for (const auto& event : heard.events()) EXPECT_NE(event.type, QAccessible::Focus) << event.text.toStdString();
 }
 
-// A row moved up or taken out of a book changes the list in place: the rows
-// that stay keep their widgets, and a reader hears of the new numbers alone
-// (a number and a row's name for each row renumbered), with the focus, after
-// a removal, on the row that took the removed one's place.
+// A row moved up or taken out of a book, another book chosen, or a book
+// opened again from All Songs changes the list in place: the rows keep their
+// widgets, and a reader hears of the new numbers and titles alone (a label's
+// and a row's name for each row that changed), never of anything hidden,
+// with the focus, after a removal, on the row that took the removed one's place.
 TEST_F(AccessibleTreeTest, ARowMovedOrRemovedChangesTheBookInPlace)
 {
     make(false);
     Lyricade::AppModel& songs = model->songs().model();
     const TunequillKit::Songbook book = openBookOfFive(songs, "[G]Words\n");
+    TunequillKit::Songbook other(TunequillKit::Uuid::random(), "Campfire", TunequillKit::BookKind::setList);
+    for (int song : {4, 0, 3})
+        other.entries.push_back(
+            TunequillKit::SongEntry{TunequillKit::Uuid::random(), songs.library().songs[song].id, 0, std::nullopt});
+    songs.changeLibrary([&](TunequillKit::Library& library) { library.books.push_back(other); });
     Lyricade::SongRootView root(songs, defaults);
     root.resize(1200, 700);
     root.show();
@@ -311,35 +317,78 @@ TEST_F(AccessibleTreeTest, ARowMovedOrRemovedChangesTheBookInPlace)
 
     struct Case {
         const char* what;
-        std::function<void()> change;
+        std::function<void()> prepare, change;
         QStringList titles;
-        int renumbered, current;
+        int names, focuses, current; // current: -1 where the focus is elsewhere
+        int made = 0;                // rows made anew
     };
+    const auto select = [&](const Lyricade::SidebarItem& item) { return [&songs, item] { songs.setSelection(item); }; };
     const Case cases[] = {
-        {"moved up", [&] { songs.moveEntries(-1); },
-         {"Amazing Grace", "Come Thou", "Be Thou", "Day by Day", "Every Day"}, 2, 1},
-        {"removed", [&] { QTest::keyClick(list, Qt::Key_Delete); }, // the row moved up, now second
-         {"Amazing Grace", "Be Thou", "Day by Day", "Every Day"}, 2, 1},
+        {"moved up", [] {}, [&] { songs.moveEntries(-1); },
+         {"Amazing Grace", "Come Thou", "Be Thou", "Day by Day", "Every Day"}, 2 * 2, 1, 1},
+        // The row moved up, now second; the three under it and the count change.
+        {"removed", [] {}, [&] { QTest::keyClick(list, Qt::Key_Delete); },
+         {"Amazing Grace", "Be Thou", "Day by Day", "Every Day"}, 3 * 2 + 1, 1, 1},
+        // The current row's own menu: the row under it takes its place and the focus.
+        {"removed from its menu", [] {},
+         [&] {
+             const auto menu = bookView->row(list->currentRow())->contextMenu();
+             for (QAction* item : menu->actions())
+                 if (item->text() == "Remove from Book") item->trigger();
+         },
+         {"Amazing Grace", "Day by Day", "Every Day"}, 2 * 2 + 1, 1, 1},
+        // Three titles, and the kind of book the fields are named by.
+        {"switched books", [] {}, select(Lyricade::SidebarItem::book(other.id)),
+         {"Every Day", "Amazing Grace", "Day by Day"}, 3 * 2 + 2, 1, -1},
+        // From a song under All Songs, whose editor the book's preview replaces: the
+        // sidebar's new row, then the book's list, which takes the song list's focus.
+        {"opened again",
+         [&] {
+             songs.setSelection(Lyricade::SidebarItem::allSongs());
+             songs.setSelectedSongID(songs.library().songs.front().id);
+         },
+         select(Lyricade::SidebarItem::book(other.id)), {"Every Day", "Amazing Grace", "Day by Day"}, 0, 2, -1},
+        // A new row: its number, title, name and two buttons, and the count; its
+        // menus are named silently, hidden until opened.
+        {"added", [] {}, [&] { songs.addSongs({songs.library().songs[1].id}, other.id); },
+         {"Every Day", "Amazing Grace", "Day by Day", "Be Thou"}, 5 + 1, 0, -1, 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
+        c.prepare();
+        QApplication::processEvents();
         std::set<Lyricade::EntryRow*> before;
         for (int i = 0; i < list->count(); ++i) before.insert(bookView->row(i));
         AccessibleEvents heard;
         c.change();
         QApplication::processEvents();
         QStringList titles;
+        int made = 0;
         for (int i = 0; i < list->count(); ++i) {
             titles << bookView->row(i)->titleLabel()->text();
-            EXPECT_TRUE(before.count(bookView->row(i))) << "a row made anew: " << i;
+            made += !before.count(bookView->row(i));
             EXPECT_EQ(bookView->row(i)->numberLabel()->text(), QString::number(i + 1));
+            EXPECT_TRUE(read(bookView->row(i))->text(QAccessible::Name).startsWith(QString::number(i + 1) + ", "));
         }
         EXPECT_EQ(titles, c.titles);
+        EXPECT_EQ(made, c.made);
+        // By kind; names only the book's own (the sidebar's count and the settings change too).
         std::map<QAccessible::Event, int> kinds;
-        for (const auto& event : heard.events()) ++kinds[event.type];
+        for (const auto& event : heard.events()) {
+            QAccessibleInterface* about = QAccessible::accessibleInterface(event.about);
+            auto* widget = about ? qobject_cast<QWidget*>(about->object()) : nullptr;
+            if (event.type != QAccessible::NameChanged || (widget && bookView->isAncestorOf(widget))) ++kinds[event.type];
+            const bool says = event.type == QAccessible::NameChanged || event.type == QAccessible::DescriptionChanged ||
+                              event.type == QAccessible::ValueChanged || event.type == QAccessible::Focus;
+            if (widget && says) {
+                EXPECT_TRUE(widget->isVisible()) << "hidden, yet heard: " << std::hex << event.type << " "
+                                                 << event.text.toStdString();
+            }
+        }
         EXPECT_EQ(kinds[QAccessible::ObjectCreated], 0);
-        EXPECT_LE(kinds[QAccessible::NameChanged], 2 * c.renumbered);
-        EXPECT_LE(kinds[QAccessible::Focus], 1);
+        EXPECT_LE(kinds[QAccessible::NameChanged], c.names);
+        EXPECT_LE(kinds[QAccessible::Focus], c.focuses);
+        if (c.current < 0) continue;
         EXPECT_TRUE(list->hasFocus());
         EXPECT_EQ(list->currentRow(), c.current);
         EXPECT_TRUE(list->currentItem() && list->currentItem()->isSelected());

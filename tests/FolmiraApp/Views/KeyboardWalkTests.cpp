@@ -35,6 +35,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSplitter>
@@ -637,6 +638,36 @@ TEST_F(KeyboardWalkTest, TheDeleteConfirmationHoldsOneFocusedObject)
     }
     EXPECT_TRUE(stops.contains("Delete Song")) << stops.join(" | ").toStdString();
     box->close();
+}
+
+// Deleting a song from the keyboard: once confirmed, the focus is back on the
+// song list's row of the song now selected, heard once, never on the list
+// around it or on another song on the way.
+TEST_F(KeyboardWalkTest, ADeletedSongLeavesTheFocusOnTheSelectedRow)
+{
+    launch();
+    QTest::keyClick(app->window().focusWidget(), Qt::Key_2, Qt::AltModifier);
+    auto& songs = app->model().songs().model();
+    QListWidget* list = app->window().findChild<Lyricade::SongListView*>()->list();
+    list->setFocus();
+    songs.setSelectedSongID(songs.filteredSongs().at(1).id);
+    ASSERT_TRUE(HangGuard::waitFor([&] { return list->hasFocus() && list->currentRow() == 1; }));
+    songs.setPendingDelete(songs.filteredSongs().at(1));
+    QMessageBox* box = nullptr;
+    ASSERT_TRUE(HangGuard::waitFor([&] { return (box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())); }));
+    AccessibleEvents heard;
+    QAbstractButton* remove = nullptr;
+    for (QAbstractButton* button : box->buttons())
+        if (button->text() == "Delete Song") remove = button;
+    ASSERT_NE(remove, nullptr);
+    QTest::keyClick(remove, Qt::Key_Space);
+    ASSERT_TRUE(HangGuard::waitFor([&] { return list->hasFocus(); }));
+    QApplication::processEvents();
+    QStringList focused;
+    for (const auto& event : heard.events())
+        if (event.type == QAccessible::Focus) focused << event.text;
+    ASSERT_TRUE(list->currentItem());
+    EXPECT_EQ(focused.join(" | ").toStdString(), list->currentItem()->data(Qt::AccessibleTextRole).toString().toStdString());
 }
 
 // Each switch of what the window shows tells a screen reader of one focus

@@ -2,7 +2,8 @@
 
 // What a user sees of a control, measured on its rendered pixels: the
 // palettes the contrast tests draw in, the share of a focus ring that shows,
-// and the strongest contrast a part of one shows against its background.
+// and the strongest and the typical contrast a part of one shows against its
+// background.
 
 #include "Lyricade/Views/FocusRing.h"
 #include "Lyricade/Views/FontRoles.h"
@@ -12,6 +13,7 @@
 #include <QRegion>
 
 #include <algorithm>
+#include <vector>
 
 namespace PixelMeasures {
 
@@ -89,6 +91,22 @@ inline double strongest(const QImage& shot, const QRect& part, const QColor& bac
         for (int x = part.left(); x <= part.right(); ++x)
             most = std::max(most, Lyricade::FontRole::contrast(shot.pixelColor(x, y), background));
     return most;
+}
+
+// How a thin glyph in `part` reads on `background`: the median contrast of
+// its ink, the pixels at 1.5 : 1 or more (1 when it has none). Strokes a
+// pixel wide or less seldom reach their pen's colour, so this lies under
+// the pen's own ratio.
+inline double typical(const QImage& shot, const QRect& part, const QColor& background)
+{
+    std::vector<double> ink;
+    for (int y = part.top(); y <= part.bottom(); ++y)
+        for (int x = part.left(); x <= part.right(); ++x)
+            if (const double c = Lyricade::FontRole::contrast(shot.pixelColor(x, y), background); c >= 1.5)
+                ink.push_back(c);
+    if (ink.empty()) return 1;
+    std::nth_element(ink.begin(), ink.begin() + std::ptrdiff_t(ink.size() / 2), ink.end());
+    return ink[ink.size() / 2];
 }
 
 } // namespace PixelMeasures
