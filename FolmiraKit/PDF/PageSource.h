@@ -71,6 +71,8 @@ private:
     PageReading readOne(Slot& slot, int index);
     // Counts a page's reply towards the stalls in a row; throws brokenHelper() past a few.
     void countStall(const Platform::PdfWorker::Reply& reply);
+    // Stops the requests under way on the other threads, and throws brokenHelper().
+    [[noreturn]] void brokenNow();
 
     ThreadStarter start_;
     const Platform::CancelFlag* cancel_;
