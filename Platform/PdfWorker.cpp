@@ -199,17 +199,24 @@ public:
     Watch(pid_t pid, double ownCpuSeconds)
         : pid_(pid), ownTicks_(static_cast<long long>((ownCpuSeconds + ownSlackSeconds) * ticksPerSecond()) + 1)
     {
-        const Activity now = activityOf(pid);
-        ownTicks_ += now.ownTicks;
-        totalTicks_ = now.totalTicks;
     }
 
+    // Looks a moment after the request was sent, and every moment after:
+    // the system is not asked about the many requests answered at once.
     Verdict look()
     {
         const auto now = std::chrono::steady_clock::now();
         if (now - looked_ < lookEvery) return Verdict::working;
         looked_ = now;
         const Activity activity = activityOf(pid_);
+        if (!baseline_) {
+            // What the worker spent before this look is not counted: a spin is told a moment late, never wrongly.
+            baseline_ = true;
+            ownTicks_ += activity.ownTicks;
+            totalTicks_ = activity.totalTicks;
+            active_ = now;
+            return Verdict::working;
+        }
         if (activity.ownTicks > ownTicks_) return Verdict::spinning;
         if (!activity.known || activity.runnable || activity.totalTicks != totalTicks_) {
             totalTicks_ = activity.totalTicks;
@@ -228,7 +235,8 @@ private:
 
     pid_t pid_;
     long long ownTicks_;   // the most the worker's own CPU time may reach
-    long long totalTicks_; // its processes' CPU time when last looked at
+    long long totalTicks_ = 0; // its processes' CPU time when last looked at
+    bool baseline_ = false;    // looked at once
     std::chrono::steady_clock::time_point looked_ = std::chrono::steady_clock::now();
     std::chrono::steady_clock::time_point active_ = looked_;
 };
