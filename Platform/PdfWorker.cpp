@@ -495,7 +495,8 @@ PdfWorker::Reply PdfWorker::attempt(const Attempt& what, const CancelFlag* cance
     if (!PdfWorkerSocket::sendWhole(socket_, bytes)) return ended(false);
     const double cpu = what.cpuSeconds + (opening ? open.cpuSeconds : 0);
     opening_ = false;
-    Reply reply = receive(what.largestReply, wallPerCpu * cpu + wallSlackSeconds, opening ? open.cpuSeconds : 0, cancel);
+    Reply reply =
+        receive(what.largestReply, wallPerCpu * cpu + wallSlackSeconds, opening ? open.cpuSeconds : 0, cancel);
     if (opening && pid_ != 0) {
         // What the opened worker keeps, read by the system, not told by the worker.
         opened_ = std::max<std::int64_t>(0, anonymousBytes(pid_) - before);

@@ -160,7 +160,7 @@ Bytes ownWords(std::int32_t index)
     }
     for (int line = 0; line < 4; ++line) {
         std::vector<Reader::Word> words;
-        for (const std::string& text : {std::string("The"), name, std::string("pages"), std::string("run"), std::string("on")})
+        for (const std::string& text : {std::string("The"), name, std::string("pages"), std::string("run")})
             words.push_back({text, {72.0 + 40 * static_cast<double>(words.size()), 700.0 - 14 * line, 36, 12}, 12});
         page.text.words.words.insert(page.text.words.words.end(), words.begin(), words.end());
         page.text.lines.push_back(Reader::makeLine(words));
