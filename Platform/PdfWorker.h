@@ -68,7 +68,8 @@ public:
         ended,       // the worker went past a limit or crashed while at it
         cancelled,   // the cancel flag was set; the worker was ended at once
         unavailable, // no working worker: none could be started (no program, no processes left),
-                     // or it died before its hello, is of another build, or did not understand a request
+                     // or it died before its hello, is of another build, did not understand a request,
+                     // or spent CPU time itself past what its request lets it
     };
     struct Reply {
         Status status = Status::unavailable;
@@ -76,8 +77,8 @@ public:
         // When `ended`: the worker went past a limit (CPU time, memory, the
         // wall-clock bound), rather than crashing or sending a damaged reply.
         bool pastLimit = false;
-        // When `ended`: past the wall-clock bound, the worker having sent
-        // nothing (asleep, or spinning outside any request's limits).
+        // When `ended`: the worker sent nothing, and neither it nor its
+        // child ran for a second, or it went past the wall-clock bound.
         bool silent = false;
         // When `ended`: the worker broke the protocol (a reply to another
         // request, past its length, cut short, sent unasked), which no worker
@@ -104,9 +105,10 @@ public:
     // is `ended`. Memory for the reply grows as its bytes arrive, never from
     // what the worker claims it will send. The request may take `cpuSeconds`
     // of CPU time (the limits' when 0 or less) and a few times that of wall
-    // time; its memory is its share of one budget for all workers of this
-    // process, and a request that runs out of its share is tried once more
-    // with the whole of its limit, alone.
+    // time, but a worker that sleeps on it, or spins itself, is ended within
+    // a second or two (see Watch in the .cpp); its memory is its share of one
+    // budget for all workers of this process, and a request that runs out of
+    // its share is tried once more with the whole of its limit, alone.
     Reply request(std::uint8_t tag, const Bytes& payload, std::size_t largestReply, const CancelFlag* cancel,
                   double cpuSeconds = 0);
     // A request that answers for every page of the document (their sizes):
@@ -145,7 +147,9 @@ private:
     // An attempt, and one more alone with the whole of the limit when its share may have been too little.
     Reply requestWithin(const Attempt& what, const CancelFlag* cancel);
     Reply attempt(const Attempt& what, const CancelFlag* cancel);
-    Reply receive(std::size_t largestReply, double wallSeconds, const CancelFlag* cancel);
+    // `ownCpuSeconds`: what the worker itself may spend on the request (its
+    // opening), beside its child answering it.
+    Reply receive(std::size_t largestReply, double wallSeconds, double ownCpuSeconds, const CancelFlag* cancel);
     // Waits for a started worker's hello; none when it came, as this build's.
     std::optional<Reply> awaitHello(double wallSeconds, const CancelFlag* cancel);
     Reply ended(bool damaged);

@@ -62,10 +62,19 @@ struct KeptPage {
 };
 
 struct FirstPass {
-    explicit FirstPass(const std::vector<std::optional<Rect>>& crops)
-        : pages(crops.size()), cropBoxes(crops), pictures(crops.size()), drawn(crops.size()), bands(crops.size()),
-          held(PDFLimits::heldReadingsFor(crops.size()))
+    explicit FirstPass(std::vector<std::optional<Rect>> crops)
+        : pages(crops.size()), cropBoxes(std::move(crops)), pictures(pages.size()), drawn(pages.size()),
+          bands(pages.size()), held(PDFLimits::heldReadingsFor(pages.size()))
     {
+    }
+    // Once the pages are made into pieces, what was kept of each goes: a
+    // worker that claims many pages costs the app as much again otherwise
+    // while inference holds the pieces and the blocks made of them.
+    void letPagesGo()
+    {
+        std::vector<KeptPage>().swap(pages);
+        std::vector<std::optional<Rect>>().swap(cropBoxes);
+        std::vector<Lines>().swap(pictures);
     }
     std::vector<KeptPage> pages;
     std::vector<std::optional<Rect>> cropBoxes;   // none for a page that could not be fetched
@@ -403,7 +412,7 @@ BigDocument read(const std::vector<std::uint8_t>& data, const std::string& title
                                               "re-flow it. Ask for an unlocked copy or the original document.");
 
     // The pages read by several workers, each cut down as it arrives.
-    FirstPass pass(opening.cropBoxes);
+    FirstPass pass(std::move(opening.cropBoxes));
     source.readPages(pageCount, [&](int index, PageReading reading) {
         keepPage(std::move(reading), static_cast<std::size_t>(index), pass);
     });
@@ -442,6 +451,8 @@ BigDocument read(const std::vector<std::uint8_t>& data, const std::string& title
         pass.pages[i].lines = {};
         Lines().swap(pass.pictures[i]);
     }
+    pass.letPagesGo();
+    std::vector<std::vector<std::size_t>>().swap(repeated);
 
     if (assembly.twoColumnPages >= 1)
         notes.emplace_back(ConversionNote::Kind::info,

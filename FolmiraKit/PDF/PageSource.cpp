@@ -43,9 +43,12 @@ PageReading tooLargeReading()
 // picture rectangles; a page past that is too large whatever the counter saw.
 constexpr std::size_t largestOpening = 10 + std::size_t{33} * 2'000'000;
 constexpr std::size_t largestReading = std::size_t{32} << 20;
-// Page requests in a row whose worker sent nothing within their bound, past
-// which the helper is broken: no page of a working helper's stalls (a page
-// past its CPU time is ended by the worker, which says so).
+// Page requests in a row, on any thread, whose worker sent nothing and slept
+// or went past its bound, past which the helper is broken: no page of a
+// working helper's stalls (a page past its CPU time is ended by the worker,
+// which says so), but a machine stalled under load, or a child's rare
+// deadlock, costs a page, not the document. A sleep is told in a second, so
+// a few in a row still end the reading within seconds.
 constexpr int stallsInARow = 3;
 
 // Rendering: each region's PNG, at most 4 bytes a pixel and a filter byte a
@@ -153,7 +156,7 @@ PageReading PageSource::readOne(Slot& slot, int index)
     Platform::WireWriter request;
     request.i32(index);
     auto reply = ask(slot, WorkerRequest::readPage, request.data(), largestReading);
-    if (reply.status == Status::unavailable && reply.broken) throw brokenHelper();
+    if (reply.status == Status::unavailable && reply.broken) brokenNow();
     countStall(reply);
     if (reply.status == Status::ok) {
         try {
@@ -176,6 +179,11 @@ void PageSource::countStall(const PdfWorker::Reply& reply)
     }
     // Its worker is ended already; the next request is asked of another.
     if (++stalls_ < stallsInARow) return;
+    brokenNow();
+}
+
+void PageSource::brokenNow()
+{
     reading_.cancel();
     throw brokenHelper();
 }

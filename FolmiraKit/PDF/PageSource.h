@@ -50,7 +50,8 @@ public:
     // order, several at once. A page whose worker ended comes back fetched
     // and too large. Each thread gives its worker back once it has no more
     // pages to ask for. Throws Cancelled, or what `take` throws; throws
-    // brokenHelper() when workers stall on page after page, or none can be had.
+    // brokenHelper() when workers stall on page after page, one spins outside
+    // its limits, or none can be had.
     using PageTaker = std::function<void(int index, PageReading reading)>;
     void readPages(int pageCount, const PageTaker& take);
     // PNGs of `regions` of page `index` drawn by worker `worker` (0 to
@@ -71,6 +72,8 @@ private:
     PageReading readOne(Slot& slot, int index);
     // Counts a page's reply towards the stalls in a row; throws brokenHelper() past a few.
     void countStall(const Platform::PdfWorker::Reply& reply);
+    // Stops the requests under way on the other threads, and throws brokenHelper().
+    [[noreturn]] void brokenNow();
 
     ThreadStarter start_;
     const Platform::CancelFlag* cancel_;

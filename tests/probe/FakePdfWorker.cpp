@@ -34,6 +34,9 @@
 //              app's, with a socket of its own)
 //   late-copy  the same, but the copy says hello after 3 s
 //   two-fds    the same, but the copy's socket comes with a second descriptor
+//   claim      the opening claims as many pages as a document may have
+//              (PDFLimits::documentPages), and each page is read as a sound
+//              paragraph of words of its own
 //   stall, spin  the opening is sound (20 pages); a page is never answered:
 //              it waits using no CPU time, or spins; it makes no copy
 //   echo       (or any other name) answers with the document's first 64
@@ -141,6 +144,27 @@ Bytes pictured()
     page.text.lines = {Reader::makeLine(page.text.words.words)};
     page.pictures = {{72, 300, 200, 200}};
     page.drawn = page.pictures;
+    return Reader::encode(page);
+}
+
+// Page `index` as a sound paragraph of four lines, its words spelled from
+// the index so that no line repeats from page to page.
+Bytes ownWords(std::int32_t index)
+{
+    Reader::PageReading page;
+    page.fetched = true;
+    std::string name;
+    for (auto rest = static_cast<std::uint32_t>(index);; rest /= 26) {
+        name += static_cast<char>('a' + rest % 26);
+        if (rest < 26) break;
+    }
+    for (int line = 0; line < 4; ++line) {
+        std::vector<Reader::Word> words;
+        for (const std::string& text : {std::string("The"), name, std::string("pages"), std::string("run")})
+            words.push_back({text, {72.0 + 40 * static_cast<double>(words.size()), 700.0 - 14 * line, 36, 12}, 12});
+        page.text.words.words.insert(page.text.words.words.end(), words.begin(), words.end());
+        page.text.lines.push_back(Reader::makeLine(words));
+    }
     return Reader::encode(page);
 }
 
@@ -306,6 +330,10 @@ int main(int, char** argv)
             copyOfItself(std::chrono::milliseconds(mode == "late-copy" ? 3000 : 0), mode == "two-fds");
         } else if (mode == "pool" || mode == "late-copy" || mode == "two-fds") {
             Bytes reply = open ? opening(20) : reading(false, false);
+            send(reply, static_cast<std::uint32_t>(reply.size()));
+        } else if (mode == "claim") {
+            Bytes reply = open ? opening(static_cast<int>(FolmiraKit::PDFLimits::documentPages))
+                               : ownWords(WireReader(request.data() + PdfWorkerSocket::requestHeader - 4, 4).i32());
             send(reply, static_cast<std::uint32_t>(reply.size()));
         } else if (mode == "stall" || mode == "spin") {
             if (open) {

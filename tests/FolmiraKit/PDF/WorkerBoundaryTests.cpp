@@ -6,6 +6,7 @@
 #include "FolmiraKit/PDF/PDFReader.h"
 #include "FolmiraKit/PDF/PageSource.h"
 #include "Platform/PdfContentCost.h"
+#include "Platform/PdfWorkerProcess.h"
 #include "tests/FolmiraKit/HostileFiles.h"
 #include "tests/HangGuard.h"
 #include "tests/Platform/PdfFixtures.h"
@@ -240,24 +241,39 @@ TEST(PdfWorkerBoundary, ACopyThatComesLateOrWithMoreThanItsSocketCostsNothing)
 TEST(PdfWorkerBoundary, AWorkerThatStallsOnPageAfterPageIsNamedAfterAFew)
 {
     // Twenty pages opened, none answered: a few stalls in a row, not every
-    // page's bound in turn, and the helper is named.
+    // page's bound in turn, and the helper is named. Under a page's own
+    // bounds (6.5 s of wall-clock time, 12.5 s for a worker that opens the
+    // document first) a worker asleep is told in a second and one spinning
+    // itself once past its opening's CPU time, where three bounds in a row
+    // took 37 s on one thread.
     const Platform::Bytes pdf = onePage(caption("Apples grow on page one."));
-    PageLimits limits(0.1 * HangGuard::scale(), 128 << 20);
-    for (const std::string mode : {"stall", "spin"}) {
-        WorkerProgram program(fake(mode));
+    struct Case {
+        std::string mode;
+        int threads;
+        double cpuSeconds; // a page's; its bound is three times that and half a second
+    };
+    for (const Case& c : {Case{"stall", 4, 0.1 * HangGuard::scale()}, Case{"spin", 4, 0.1 * HangGuard::scale()},
+                          Case{"stall", 1, PDFLimits::pageCpuSeconds}, Case{"spin", 1, PDFLimits::pageCpuSeconds},
+                          Case{"stall", 4, PDFLimits::pageCpuSeconds}, Case{"spin", 4, PDFLimits::pageCpuSeconds}}) {
+        SCOPED_TRACE(c.mode + " on " + std::to_string(c.threads) + " with " + std::to_string(c.cpuSeconds) + " s");
+        PageLimits limits(c.cpuSeconds, 128 << 20);
+        WorkerProgram program(fake(c.mode));
         std::atomic<int> pages{0};
         Platform::PdfWorker::setBeforeSend([&](pid_t, std::uint8_t tag) {
             pages += tag == static_cast<std::uint8_t>(PDFReader::WorkerRequest::readPage);
         });
         std::string refused = "read";
+        const auto start = std::chrono::steady_clock::now();
         try {
-            PDFReader::read(pdf, "Sample", 4);
+            PDFReader::read(pdf, "Sample", c.threads);
         } catch (const ConversionError& error) {
             refused = error.what();
         }
+        const auto took = std::chrono::steady_clock::now() - start;
         Platform::PdfWorker::setBeforeSend({});
-        EXPECT_EQ(refused, noHelper) << mode;
-        EXPECT_LE(pages.load(), 3 + 4) << mode << ": three in a row, and those under way on the other threads";
+        EXPECT_EQ(refused, noHelper);
+        EXPECT_LE(pages.load(), 3 + 4) << "three in a row, and those under way on the other threads";
+        EXPECT_LT(took, HangGuard::limit(std::chrono::milliseconds(1000)));
     }
 }
 
@@ -708,6 +724,29 @@ TEST(PdfWorkerBoundary, AWorkersLawfulRepliesCostTheAppNoMoreThanTheyMayDecodeTo
         EXPECT_LT(cost.peakMegabytes, c.megabytes) << c.mode << " on " << c.threads;
     }
     std::filesystem::remove(file);
+}
+
+TEST(PdfWorkerBoundary, PagesAWorkerClaimsAreHeldWithinTheWorkersBudget)
+{
+    // What the lines kept of a document may hold, taken page by page as a
+    // reading does: a worker claiming the most pages a document may have,
+    // each as full as a page may be kept, makes the app hold no more than
+    // its workers' whole memory budget; every page of 30,000 of manual
+    // pages (7 KB each, packed) is kept.
+    struct Case {
+        std::size_t pages;
+        std::size_t pageBytes;
+        bool allKept;
+    };
+    for (const Case& c : {Case{PDFLimits::documentPages, PDFLimits::heldReadingPerPage, false},
+                          Case{30'000, 7 << 10, true}}) {
+        PDFReader::HeldReadings held(PDFLimits::heldReadingsFor(c.pages));
+        std::size_t kept = 0;
+        for (std::size_t page = 0; page < c.pages; ++page) kept += held.take(c.pageBytes);
+        EXPECT_EQ(kept == c.pages, c.allKept) << c.pages << " pages";
+        EXPECT_LE(kept * c.pageBytes, static_cast<std::size_t>(Platform::PdfWorkerProcess::MemoryBudget::wholeBytes))
+            << c.pages << " pages";
+    }
 }
 
 namespace {
