@@ -76,12 +76,10 @@ inline constexpr std::size_t readingBytes = std::size_t{8} << 20;
 // What the lines kept of one document's pages (packed, PackedLines) may hold
 // in the app between the reader's two passes; a page past it is left out as
 // too large. It bounds what a worker that lies about its pages can make the
-// app keep to what one document's workers may take at once (the whole of
-// their memory budget, PdfWorkerProcess::MemoryBudget): the dense pages of
-// manual pages set by groff pack into some 7 KB (2.4 times their text), so
-// 30,000 of them take half of it, when the document such pages make takes
-// the app some 700 MB itself.
-inline constexpr std::size_t heldReadingBytes = std::size_t{448} << 20;
+// app keep, and no real document reaches it: the dense pages of manual pages
+// set by groff pack into some 7 KB (2.4 times their text), so 140,000 of
+// them fit, when the document such pages make takes the app gigabytes itself.
+inline constexpr std::size_t heldReadingBytes = std::size_t{1} << 30;
 // Below that, a document holds at most this much and this much a page: a
 // worker that lies about a few pages costs the app little, while the densest
 // real pages, some 15 KB packed, stay far within it.
