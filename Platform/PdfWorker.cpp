@@ -16,6 +16,7 @@
 
 #include "Platform/PdfWorker.h"
 
+#include "Platform/PdfTrailer.h"
 #include "Platform/PdfWorkerProcess.h"
 #include "Platform/PdfWorkerSocket.h"
 
@@ -58,11 +59,24 @@ constexpr double wallPerCpu = 3;
 constexpr double wallSlackSeconds = 0.5;
 // How long a worker may take to make a copy of itself and the copy to say hello.
 constexpr double copySeconds = wallSlackSeconds + 2;
-// Opening a document costs in proportion to its size (the cross-reference,
-// the page tree of every page): beside a request's limits, this much CPU time
-// and memory for each megabyte of it.
-constexpr double openingCpuPerMegabyte = 0.15;
-constexpr std::int64_t openingBytesPerByte = 24;
+// Opening a document costs in proportion to the objects it parses (the
+// cross-reference, the page tree of every page): beside a request's limits,
+// this much CPU time and memory for each, some six and three times what
+// opening long documents takes.
+constexpr double openingCpuPerObject = 23e-6;
+constexpr std::int64_t openingBytesPerObject = 3840;
+// Objects are counted as the document claims them, not from its bytes: packed
+// in object streams (as qpdf and many writers save), they take a third to a
+// half of the bytes they take unpacked. The bytes count as objects of this
+// size, unpacked, where that is more: a document that claims no number, or a
+// damaged cross-reference, which both libraries mend by scanning every byte.
+constexpr std::size_t unpackedObjectBytes = 160;
+// A claim is believed up to what the bytes can hold packed, at this many
+// bytes an object at the least, and up to this many objects (several for each
+// page of the longest document read): a small file claiming a billion objects
+// buys no time nor memory.
+constexpr std::int64_t packedObjectBytes = 16;
+constexpr std::int64_t mostClaimedObjects = 2'000'000;
 
 std::mutex hookMutex;
 PdfWorker::BeforeSend& beforeSendHook()
@@ -164,6 +178,9 @@ PdfWorkerInput::PdfWorkerInput(const Bytes& data)
     }
     fd_ = fd;
     size_ = data.size();
+    const std::int64_t holdable = static_cast<std::int64_t>(size_) / packedObjectBytes;
+    objects_ = std::clamp<std::int64_t>(PdfTrailer::claimedObjects(data).value_or(0), 0,
+                                        std::min(holdable, mostClaimedObjects));
     if (fd_ < 0) throw std::system_error(errno, std::generic_category(), "memfd_create");
     auto fail = [this](const char* what) {
         int error = errno;
@@ -259,11 +276,11 @@ void PdfWorker::setBeforeSend(BeforeSend hook)
 
 PdfWorkerLimits PdfWorker::openingLimits() const
 {
-    const double size = input_ ? static_cast<double>(input_->size()) : 0;
+    const std::int64_t objects =
+        input_ ? std::max(input_->objects(), static_cast<std::int64_t>(input_->size() / unpackedObjectBytes)) : 0;
     const std::int64_t share = std::min(limits_.memoryBytes, MemoryBudget::shareBytes);
-    return {limits_.cpuSeconds + openingCpuPerMegabyte * size / (1 << 20),
-            std::min({limits_.memoryBytes, MemoryBudget::wholeBytes,
-                      share + openingBytesPerByte * static_cast<std::int64_t>(size)})};
+    return {limits_.cpuSeconds + openingCpuPerObject * static_cast<double>(objects),
+            std::min({limits_.memoryBytes, MemoryBudget::wholeBytes, share + openingBytesPerObject * objects})};
 }
 
 double PdfWorker::longestRequestSeconds() const
