@@ -233,10 +233,8 @@ bool sendReply(const Shared& shared, Outcome outcome, long cpuMilliseconds, cons
     header.u8(static_cast<std::uint8_t>(outcome));
     header.u32(static_cast<std::uint32_t>(std::max(0L, cpuMilliseconds)));
     header.u32(shared.children);
-    // In one piece, so that the client is woken once a reply, not twice.
-    Bytes frame = header.take();
-    frame.insert(frame.end(), payload.begin(), payload.end());
-    return PdfWorkerSocket::sendWhole(socketFd, frame);
+    return PdfWorkerSocket::sendWhole(socketFd, header.data()) &&
+           PdfWorkerSocket::sendWhole(socketFd, payload.data(), payload.size());
 }
 
 // The child's loop: requests until the client goes away or the child has grown.
