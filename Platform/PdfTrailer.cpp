@@ -56,8 +56,9 @@ std::optional<std::int64_t> claimedObjects(const Bytes& data)
 {
     const std::string_view file(reinterpret_cast<const char*>(data.data()), data.size());
     const std::size_t tailStart = file.size() > tailBytes ? file.size() - tailBytes : 0;
-    const std::size_t keyword = file.rfind("startxref");
-    if (keyword == std::string_view::npos || keyword < tailStart) return std::nullopt;
+    const std::size_t inTail = file.substr(tailStart).rfind("startxref");
+    if (inTail == std::string_view::npos) return std::nullopt;
+    const std::size_t keyword = tailStart + inTail;
     const auto offset = integerAt(file, keyword + 9);
     if (!offset || *offset >= static_cast<std::int64_t>(keyword)) return std::nullopt;
     const auto section = static_cast<std::size_t>(*offset);

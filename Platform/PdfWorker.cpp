@@ -61,22 +61,24 @@ constexpr double wallSlackSeconds = 0.5;
 constexpr double copySeconds = wallSlackSeconds + 2;
 // Opening a document costs in proportion to the objects it parses (the
 // cross-reference, the page tree of every page): beside a request's limits,
-// this much CPU time and memory for each, some six and three times what
-// opening long documents takes.
-constexpr double openingCpuPerObject = 23e-6;
-constexpr std::int64_t openingBytesPerObject = 3840;
-// Objects are counted as the document claims them, not from its bytes: packed
-// in object streams (as qpdf and many writers save), they take a third to a
-// half of the bytes they take unpacked. The bytes count as objects of this
-// size, unpacked, where that is more: a document that claims no number, or a
-// damaged cross-reference, which both libraries mend by scanning every byte.
-constexpr std::size_t unpackedObjectBytes = 160;
+// this much CPU time and memory for each object, some three times what the
+// costliest long documents take (manual pages joined by qpdf, 14 µs and 2.3 KB
+// an object). Objects are counted as the document claims them: packed in
+// object streams, as qpdf and many writers save, they take from half down to
+// a fifteenth of the bytes they take unpacked.
+constexpr double openingCpuPerObject = 50e-6;
+constexpr std::int64_t openingBytesPerObject = 6 << 10;
+// And never less than this much for each byte: a document that claims no
+// number, or has a damaged cross-reference, which both libraries mend by
+// scanning every byte.
+constexpr double openingCpuPerByte = 0.15 / (1 << 20);
+constexpr std::int64_t openingBytesPerByte = 24;
 // A claim is believed up to what the bytes can hold packed, at this many
-// bytes an object at the least, and up to this many objects (several for each
+// bytes an object at the least, and up to this many objects (two for each
 // page of the longest document read): a small file claiming a billion objects
 // buys no time nor memory.
 constexpr std::int64_t packedObjectBytes = 16;
-constexpr std::int64_t mostClaimedObjects = 2'000'000;
+constexpr std::int64_t mostClaimedObjects = 1'000'000;
 
 std::mutex hookMutex;
 PdfWorker::BeforeSend& beforeSendHook()
@@ -276,11 +278,13 @@ void PdfWorker::setBeforeSend(BeforeSend hook)
 
 PdfWorkerLimits PdfWorker::openingLimits() const
 {
-    const std::int64_t objects =
-        input_ ? std::max(input_->objects(), static_cast<std::int64_t>(input_->size() / unpackedObjectBytes)) : 0;
+    const std::int64_t objects = input_ ? input_->objects() : 0;
+    const auto bytes = static_cast<std::int64_t>(input_ ? input_->size() : 0);
     const std::int64_t share = std::min(limits_.memoryBytes, MemoryBudget::shareBytes);
-    return {limits_.cpuSeconds + openingCpuPerObject * static_cast<double>(objects),
-            std::min({limits_.memoryBytes, MemoryBudget::wholeBytes, share + openingBytesPerObject * objects})};
+    const double cpu = std::max(openingCpuPerObject * static_cast<double>(objects),
+                                openingCpuPerByte * static_cast<double>(bytes));
+    const std::int64_t memory = std::max(openingBytesPerObject * objects, openingBytesPerByte * bytes);
+    return {limits_.cpuSeconds + cpu, std::min({limits_.memoryBytes, MemoryBudget::wholeBytes, share + memory})};
 }
 
 double PdfWorker::longestRequestSeconds() const
