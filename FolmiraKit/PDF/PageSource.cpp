@@ -1,7 +1,6 @@
-// A worker per reading thread. Pages are claimed from a shared counter, a page
-// or a short run at a time, so the threads stay busy whatever each page costs,
-// and every result goes to its page's slot; nothing a page's reading depends
-// on which worker reads it.
+// A worker per reading thread. Pages are claimed from a shared counter, so the
+// threads stay busy whatever each page costs, and every result goes to its
+// page's slot; nothing a page's reading depends on which worker reads it.
 
 #include "FolmiraKit/PDF/PageSource.h"
 
@@ -48,11 +47,6 @@ constexpr std::size_t largestReading = std::size_t{32} << 20;
 // which the helper is broken: no page of a working helper's stalls (a page
 // past its CPU time is ended by the worker, which says so).
 constexpr int stallsInARow = 3;
-// Pages of a long document are claimed this many at a time: neighbouring
-// pages share what the worker parses for them (an object stream holds the
-// dictionaries of some hundred pages), which workers reading every fourth
-// page would each parse, and grow by, alone.
-constexpr int pagesInARun = 16;
 
 // Rendering: each region's PNG, at most 4 bytes a pixel and a filter byte a
 // row, plus zlib's and PNG's overhead.
@@ -189,17 +183,13 @@ void PageSource::countStall(const PdfWorker::Reply& reply)
 void PageSource::readPages(int pageCount, const PageTaker& take)
 {
     std::atomic<int> next{0};
-    // Short documents a page at a time, so that every worker gets some.
-    const int run = std::clamp(pageCount / (8 * static_cast<int>(slots_.size())), 1, pagesInARun);
     std::atomic<bool> failed{false};
 
     auto work = [&](Slot& slot, std::exception_ptr& error) {
         try {
-            for (int first = next.fetch_add(run); first < pageCount && !failed; first = next.fetch_add(run)) {
-                for (int i = first; i < std::min(first + run, pageCount) && !failed; ++i) {
-                    if (cancel_ && cancel_->cancelled()) throw Cancelled();
-                    take(i, readOne(slot, i));
-                }
+            for (int i = next++; i < pageCount && !failed; i = next++) {
+                if (cancel_ && cancel_->cancelled()) throw Cancelled();
+                take(i, readOne(slot, i));
             }
         } catch (...) {
             error = std::current_exception();
