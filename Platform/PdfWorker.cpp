@@ -16,6 +16,7 @@
 
 #include "Platform/PdfWorker.h"
 
+#include "Platform/PdfTrailer.h"
 #include "Platform/PdfWorkerProcess.h"
 #include "Platform/PdfWorkerSocket.h"
 
@@ -59,11 +60,26 @@ constexpr double wallPerCpu = 3;
 constexpr double wallSlackSeconds = 0.5;
 // How long a worker may take to make a copy of itself and the copy to say hello.
 constexpr double copySeconds = wallSlackSeconds + 2;
-// Opening a document costs in proportion to its size (the cross-reference,
-// the page tree of every page): beside a request's limits, this much CPU time
-// and memory for each megabyte of it.
-constexpr double openingCpuPerMegabyte = 0.15;
+// Opening a document costs in proportion to the objects it parses (the
+// cross-reference, the page tree of every page): beside a request's limits,
+// this much CPU time and memory for each object, some three times what the
+// costliest long documents take (manual pages joined by qpdf, 14 µs and 2.3 KB
+// an object). Objects are counted as the document claims them: packed in
+// object streams, as qpdf and many writers save, they take from half down to
+// a fifteenth of the bytes they take unpacked.
+constexpr double openingCpuPerObject = 50e-6;
+constexpr std::int64_t openingBytesPerObject = 6 << 10;
+// And never less than this much for each byte: a document that claims no
+// number, or has a damaged cross-reference, which both libraries mend by
+// scanning every byte.
+constexpr double openingCpuPerByte = 0.15 / (1 << 20);
 constexpr std::int64_t openingBytesPerByte = 24;
+// A claim is believed up to what the bytes can hold packed, at this many
+// bytes an object at the least, and up to this many objects (two for each
+// page of the longest document read): a small file claiming a billion objects
+// buys no time nor memory.
+constexpr std::int64_t packedObjectBytes = 16;
+constexpr std::int64_t mostClaimedObjects = 1'000'000;
 
 std::mutex hookMutex;
 PdfWorker::BeforeSend& beforeSendHook()
@@ -270,6 +286,9 @@ PdfWorkerInput::PdfWorkerInput(const Bytes& data)
     }
     fd_ = fd;
     size_ = data.size();
+    const std::int64_t holdable = static_cast<std::int64_t>(size_) / packedObjectBytes;
+    objects_ = std::clamp<std::int64_t>(PdfTrailer::claimedObjects(data).value_or(0), 0,
+                                        std::min(holdable, mostClaimedObjects));
     if (fd_ < 0) throw std::system_error(errno, std::generic_category(), "memfd_create");
     auto fail = [this](const char* what) {
         int error = errno;
@@ -365,11 +384,13 @@ void PdfWorker::setBeforeSend(BeforeSend hook)
 
 PdfWorkerLimits PdfWorker::openingLimits() const
 {
-    const double size = input_ ? static_cast<double>(input_->size()) : 0;
+    const std::int64_t objects = input_ ? input_->objects() : 0;
+    const auto bytes = static_cast<std::int64_t>(input_ ? input_->size() : 0);
     const std::int64_t share = std::min(limits_.memoryBytes, MemoryBudget::shareBytes);
-    return {limits_.cpuSeconds + openingCpuPerMegabyte * size / (1 << 20),
-            std::min({limits_.memoryBytes, MemoryBudget::wholeBytes,
-                      share + openingBytesPerByte * static_cast<std::int64_t>(size)})};
+    const double cpu = std::max(openingCpuPerObject * static_cast<double>(objects),
+                                openingCpuPerByte * static_cast<double>(bytes));
+    const std::int64_t memory = std::max(openingBytesPerObject * objects, openingBytesPerByte * bytes);
+    return {limits_.cpuSeconds + cpu, std::min({limits_.memoryBytes, MemoryBudget::wholeBytes, share + memory})};
 }
 
 double PdfWorker::longestRequestSeconds() const

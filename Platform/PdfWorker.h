@@ -49,6 +49,9 @@ public:
     PdfWorkerInput& operator=(const PdfWorkerInput&) = delete;
     int fd() const { return fd_; }
     std::size_t size() const { return size_; }
+    // The objects the document claims to have (PdfTrailer), bounded by what
+    // its bytes could hold; 0 when it claims none.
+    std::int64_t objects() const { return objects_; }
 
     // The input of `data`: the one still in use that holds the same bytes
     // (the window's original and the reader open one file at once), else a
@@ -59,6 +62,7 @@ public:
 private:
     int fd_ = -1;
     std::size_t size_ = 0;
+    std::int64_t objects_ = 0;
 };
 
 class PdfWorker {
@@ -127,6 +131,9 @@ public:
     void end();
     // The running worker's process id, or 0.
     pid_t pid() const { return pid_; }
+    // The limits of opening the document: a request's, and more for the
+    // objects that opening parses (the page tree, the cross-reference).
+    PdfWorkerLimits openingLimits() const;
     // The longest one request may keep this worker, in seconds: an opening
     // tried twice (its share of memory, then the whole) and a copy made.
     double longestRequestSeconds() const;
@@ -158,9 +165,6 @@ private:
     // setting `extra` then; false when the worker closed or was silent.
     bool receiveWithFd(std::uint8_t* into, std::size_t size, std::chrono::steady_clock::time_point deadline, int& fd,
                        bool& extra);
-    // The limits of opening the document: a request's, and more for a larger document.
-    PdfWorkerLimits openingLimits() const;
-
     std::shared_ptr<const PdfWorkerInput> input_;
     PdfWorkerLimits limits_;
     pid_t pid_ = 0;

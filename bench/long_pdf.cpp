@@ -4,15 +4,23 @@
 // their proportional share, so that what they share counts once). The time
 // should grow with the pages, not faster: `ms_per_kpage` stays level across
 // the sizes, and the tree stays under its ceiling ("of_ceiling" at most 1).
+// `workers` counts the worker processes that read pages: the memory budget
+// holds fewer of them beside a longer document's page tree.
 //
 // And long documents of real text: manual pages set by groff (`man -Tpdf`),
 // joined with qpdf until the document has the pages asked for, with the peak
 // of this program (the app's side) and of the tree beside the text kept. The
 // app should hold far less than ten times the text (`app_MB` under 300 and
 // `tree_MB` under 500 for 10,000 pages), and keep every page.
+//
+// Either kind is also read packed in object streams (`qpdf
+// --object-streams=generate`, as qpdf and many writers save): half the bytes
+// or less, as many objects to parse, and a time close to the unpacked file's.
 
 #include "FolmiraKit/FolmiraKit.h"
 #include "FolmiraKit/PDF/PDFReader.h"
+#include "FolmiraKit/PDF/PageReading.h"
+#include "Platform/PdfWorker.h"
 #include "bench/Support/TreeMemory.h"
 
 #include <malloc.h>
@@ -29,6 +37,8 @@
 #include <fstream>
 #include <sstream>
 #include <iterator>
+#include <mutex>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -99,6 +109,39 @@ Totals readBesidePdftotext(benchmark::State& state, const std::filesystem::path&
     return totals;
 }
 
+// `file` packed in object streams in its place; false when qpdf can't.
+bool pack(const std::filesystem::path& file)
+{
+    const auto loose = file.string() + ".loose";
+    std::filesystem::rename(file, loose);
+    const bool packed =
+        std::system(("qpdf --object-streams=generate '" + loose + "' '" + file.string() + "'").c_str()) == 0;
+    std::filesystem::remove(loose);
+    return packed;
+}
+
+// The worker processes sent a page to read while it lives.
+class ReadingWorkers {
+public:
+    ReadingWorkers()
+    {
+        Platform::PdfWorker::setBeforeSend([this](pid_t pid, std::uint8_t tag) {
+            std::lock_guard lock(mutex_);
+            if (tag == static_cast<std::uint8_t>(FolmiraKit::PDFReader::WorkerRequest::readPage)) pids_.insert(pid);
+        });
+    }
+    ~ReadingWorkers() { Platform::PdfWorker::setBeforeSend({}); }
+    double count()
+    {
+        std::lock_guard lock(mutex_);
+        return static_cast<double>(pids_.size());
+    }
+
+private:
+    std::mutex mutex_;
+    std::set<pid_t> pids_;
+};
+
 // The file at `path`, whole.
 std::vector<std::uint8_t> fileBytes(const std::filesystem::path& path)
 {
@@ -118,16 +161,14 @@ void BM_ReadLongPdf(benchmark::State& state)
     std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(pdf.data()),
                                                 static_cast<std::streamsize>(pdf.size()));
     if (packed) {
-        const auto loose = file.string() + ".loose";
-        std::filesystem::rename(file, loose);
-        if (std::system(("qpdf --object-streams=generate '" + loose + "' '" + file.string() + "'").c_str()) != 0) {
+        if (!pack(file)) {
             state.SkipWithError("qpdf failed");
             return;
         }
-        std::filesystem::remove(loose);
         pdf = fileBytes(file);
     }
     std::int64_t peak = 0;
+    ReadingWorkers workers;
     std::size_t blocks = 0;
     bool refused = false;
     malloc_trim(0); // what an earlier case freed is not counted in this one
@@ -152,6 +193,8 @@ void BM_ReadLongPdf(benchmark::State& state)
     state.counters["tree_MB"] = static_cast<double>(peak) / (1 << 20);
     state.counters["of_ceiling"] = static_cast<double>(peak) / (1 << 20) / ceilingMegabytes;
     state.counters["blocks"] = static_cast<double>(blocks);
+    state.counters["workers"] = workers.count();
+    state.counters["file_MB"] = static_cast<double>(pdf.size()) / (1 << 20);
     state.counters["refused"] = refused;
 }
 
@@ -223,12 +266,15 @@ bool manualPages(int pages, const std::filesystem::path& file)
     return made;
 }
 
-// Range 0: the pages (at least; whole manual pages are joined).
+// Range 0: the pages (at least; whole manual pages are joined); range 1: 1
+// when they are packed in object streams.
 void BM_ReadManualPages(benchmark::State& state)
 {
     const int pages = static_cast<int>(state.range(0));
-    const auto file = std::filesystem::temp_directory_path() / ("folmira-bench-manuals-" + std::to_string(pages) + ".pdf");
-    if (!manualPages(pages, file)) {
+    const bool packed = state.range(1) != 0;
+    const auto file = std::filesystem::temp_directory_path() /
+                      ("folmira-bench-manuals-" + std::to_string(pages) + (packed ? "-packed" : "") + ".pdf");
+    if (!manualPages(pages, file) || (packed && !pack(file))) {
         state.SkipWithError("man, groff or qpdf can't make manual pages here");
         return;
     }
@@ -249,6 +295,7 @@ void BM_ReadManualPages(benchmark::State& state)
     const auto n = static_cast<double>(state.iterations());
     state.counters["reader_ms"] = reader / n * 1000;
     state.counters["ratio"] = pdftotext > 0 ? reader / pdftotext : 0;
+    state.counters["file_MB"] = static_cast<double>(pdf.size()) / (1 << 20);
     state.counters["text_MB"] = static_cast<double>(document.plainText().size()) / (1 << 20);
     state.counters["app_MB"] = static_cast<double>(peaks.app) / (1 << 20);
     state.counters["tree_MB"] = static_cast<double>(peaks.tree) / (1 << 20);
@@ -260,8 +307,10 @@ void BM_ReadManualPages(benchmark::State& state)
 BENCHMARK(BM_ReadLongPdf)
     ->Args({20'000, 0})
     ->Args({60'000, 0})
+    ->Args({60'000, 1})
     ->Args({120'000, 0})
     ->Args({120'000, 1})
+    ->Args({200'000, 0})
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)
     ->Iterations(1);
@@ -269,8 +318,9 @@ BENCHMARK(BM_ReadLongPdf)
 // Last: what a long read leaves in this process's heap would count in the
 // one-line documents' peaks.
 BENCHMARK(BM_ReadManualPages)
-    ->Arg(10'000)
-    ->Arg(30'000)
+    ->Args({10'000, 0})
+    ->Args({10'000, 1})
+    ->Args({30'000, 0})
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)
     ->Iterations(1);

@@ -159,4 +159,18 @@ inline Bytes rotated(const Bytes& pdf, int rotate)
     return Bytes(buffer->getBuffer(), buffer->getBuffer() + buffer->getSize());
 }
 
+// A copy of a PDF with its objects packed in object streams, as qpdf and many
+// writers save them.
+inline Bytes packed(const Bytes& pdf)
+{
+    QPDF qpdf;
+    qpdf.processMemoryFile("in.pdf", reinterpret_cast<const char*>(pdf.data()), pdf.size());
+    QPDFWriter writer(qpdf);
+    writer.setOutputMemory();
+    writer.setObjectStreamMode(qpdf_o_generate);
+    writer.write();
+    auto buffer = writer.getBufferSharedPointer();
+    return Bytes(buffer->getBuffer(), buffer->getBuffer() + buffer->getSize());
+}
+
 } // namespace PdfFixtures

@@ -5,11 +5,14 @@
 #include "Platform/PdfWorkerProcess.h"
 
 #include "tests/HangGuard.h"
+#include "tests/Platform/PdfFixtures.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
+#include <regex>
+#include <string>
 #include <thread>
 
 using namespace Platform::PdfWorkerProcess;
@@ -100,5 +103,65 @@ TEST(PdfWorkerBudget, ALongDocumentIsReadByAsManyWorkersAsTheBudgetHoldsBesideIt
             << row.openElsewhere / megabyte << " MB elsewhere, " << row.opened / megabyte << " MB this one";
         MemoryBudget::releaseOpened(row.opened);
         MemoryBudget::releaseOpened(row.openElsewhere);
+    }
+}
+
+namespace {
+
+// `pdf` with the number of objects its trailer claims (its /Size) replaced by
+// `claim`, or taken out when it is empty.
+Platform::Bytes claiming(const Platform::Bytes& pdf, const std::string& claim)
+{
+    const std::string text(pdf.begin(), pdf.end());
+    const std::string changed = std::regex_replace(text, std::regex("/Size \\d+"), claim.empty() ? "" : "/Size " + claim);
+    return {changed.begin(), changed.end()};
+}
+
+} // namespace
+
+TEST(PdfWorkerBudget, AnOpeningIsBudgetedByTheObjectsItParsesNotTheBytesTheyArePackedIn)
+{
+    // Opening parses every object of the page tree however the objects are
+    // stored; packed in object streams they take half their bytes or less.
+    PdfFixtures::Builder builder;
+    const auto fonts = QPDFObjectHandle::parse("<< /Font << /F1 << /Type /Font /Subtype /Type1 /BaseFont /Helvetica >> >> >>");
+    for (int i = 0; i < 2'000; ++i) builder.page("BT /F1 12 Tf 72 700 Td (Line " + std::to_string(i + 1) + ") Tj ET", fonts);
+    const Platform::Bytes loose = builder.write();
+    const Platform::Bytes tight = PdfFixtures::packed(loose);
+    PdfFixtures::Builder single;
+    single.page("BT /F1 12 Tf 72 700 Td (Line) Tj ET", fonts);
+    const Platform::Bytes one = single.write();
+
+    const Platform::PdfWorkerLimits limits{2, std::int64_t{500} << 20};
+    // What opening `pdf` may take beyond a request's limits.
+    auto beyond = [&](const Platform::Bytes& pdf) {
+        const Platform::PdfWorker worker(std::make_shared<const Platform::PdfWorkerInput>(pdf), limits);
+        const Platform::PdfWorkerLimits open = worker.openingLimits();
+        return std::pair{open.cpuSeconds - limits.cpuSeconds, open.memoryBytes - MemoryBudget::shareBytes};
+    };
+    const auto [looseCpu, looseMemory] = beyond(loose);
+    ASSERT_GT(looseCpu, 0);
+    ASSERT_GT(looseMemory, 0);
+    ASSERT_LT(tight.size() * 2, loose.size()) << "packing halves the bytes at least";
+    const struct {
+        const char* name;
+        Platform::Bytes pdf;
+        double least, most; // of what opening the loose document may take
+    } rows[] = {
+        {"packed", tight, 0.9, 1.2},
+        // By their bytes.
+        {"packed, a cross-reference stream that claims no number", claiming(tight, ""), 0.05, 0.3},
+        {"loose, a trailer that claims no number", claiming(loose, ""), 0.3, 0.8},
+        // A claim past what the bytes can hold buys nothing.
+        {"one page claiming a billion objects", claiming(one, "1000000000"), 0, 0.02},
+        {"one page packed, claiming a billion", claiming(PdfFixtures::packed(one), "1000000000"), 0, 0.02},
+        {"packed, claiming a billion", claiming(tight, "1000000000"), 0.9, 5},
+    };
+    for (const auto& row : rows) {
+        const auto [cpu, memory] = beyond(row.pdf);
+        EXPECT_GE(cpu, row.least * looseCpu) << row.name;
+        EXPECT_LE(cpu, row.most * looseCpu) << row.name;
+        EXPECT_GE(static_cast<double>(memory), row.least * static_cast<double>(looseMemory)) << row.name;
+        EXPECT_LE(static_cast<double>(memory), row.most * static_cast<double>(looseMemory)) << row.name;
     }
 }
