@@ -112,13 +112,17 @@ const std::string pageTooLarge =
 const std::string noHelper = "Folmira can’t read PDFs: its PDF helper program (folmira-pdf-worker) is missing or "
                              "couldn’t be started. Reinstalling Folmira should bring it back.";
 
-// Waits for `done` within a hang guard's limit; whether it came.
+// Waits for `done` within a hang guard's limit; whether it came. Once seen
+// it counts, though it may pass again (a worker ended meanwhile is a zombie
+// until its own thread reaps it).
 template <class Done> bool within(std::chrono::milliseconds measured, Done&& done)
 {
     const auto deadline = std::chrono::steady_clock::now() + HangGuard::limit(measured);
-    while (!done() && std::chrono::steady_clock::now() < deadline)
+    for (;;) {
+        if (done()) return true;
+        if (std::chrono::steady_clock::now() >= deadline) return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    return done();
+    }
 }
 
 // A lease of `pool` taken within `wait`, or none.
