@@ -11,9 +11,58 @@
 #include "FolmiraKit/Render/Layout.h"
 #include "FolmiraKit/Render/Renderer.h"
 
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <iostream>
+#include <vector>
+
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+// This process's children now: the PDF workers still kept (a pool's, the
+// idle ones started ahead).
+std::vector<pid_t> children()
+{
+    std::vector<pid_t> found;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc", error)) {
+        std::ifstream stat(entry.path() / "stat");
+        std::string line;
+        if (!std::getline(stat, line) || line.rfind(')') == std::string::npos) continue;
+        char state = 0;
+        pid_t parent = 0;
+        if (std::sscanf(line.c_str() + line.rfind(')') + 1, " %c %d", &state, &parent) == 2 && parent == getpid())
+            found.push_back(std::stoi(entry.path().filename().string()));
+    }
+    return found;
+}
+
+// Ends the workers still kept and reaps them, and the children they had
+// (this process took them in when their parent ended), so that the CPU time
+// spent on the document counts in this process's every time: a worker's
+// child, which answers its requests, dies with it unreaped otherwise, its
+// time counted only when the worker happened to end it first.
+void endWorkers()
+{
+    for (int round = 0; round < 10; ++round) {
+        const std::vector<pid_t> left = children();
+        if (left.empty()) return;
+        for (pid_t child : left) {
+            kill(child, SIGKILL);
+            while (waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
+            }
+        }
+    }
+}
+
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -22,6 +71,7 @@ int main(int argc, char** argv)
         return 2;
     }
     using namespace FolmiraKit;
+    prctl(PR_SET_CHILD_SUBREAPER, 1);
     const char* threads = std::getenv("FOLMIRA_PROBE_THREADS");
     PDFReader::setReadingThreads(threads ? std::atoi(threads) : 1);
     if (const char* seconds = std::getenv("FOLMIRA_PROBE_PAGE_SECONDS")) PDFReader::setPageLimits(std::atof(seconds), 0);
@@ -34,5 +84,7 @@ int main(int argc, char** argv)
     } catch (const ConversionError& refusal) {
         std::cout << "refused " << toString(refusal.reason) << '\n' << refusal.what() << '\n';
     }
+    std::cout.flush();
+    endWorkers();
     return 0;
 }
