@@ -10,39 +10,19 @@
 #include "FolmiraKit/PDF/PageSource.h"
 #include "FolmiraKit/Render/Layout.h"
 #include "FolmiraKit/Render/Renderer.h"
+#include "tests/ChildProcesses.h"
 
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <iostream>
-#include <vector>
 
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
-
-// This process's children now: the PDF workers still kept (a pool's, the
-// idle ones started ahead).
-std::vector<pid_t> children()
-{
-    std::vector<pid_t> found;
-    std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator("/proc", error)) {
-        std::ifstream stat(entry.path() / "stat");
-        std::string line;
-        if (!std::getline(stat, line) || line.rfind(')') == std::string::npos) continue;
-        char state = 0;
-        pid_t parent = 0;
-        if (std::sscanf(line.c_str() + line.rfind(')') + 1, " %c %d", &state, &parent) == 2 && parent == getpid())
-            found.push_back(std::stoi(entry.path().filename().string()));
-    }
-    return found;
-}
 
 // Ends the workers still kept and reaps them, and the children they had
 // (this process took them in when their parent ended), so that the CPU time
@@ -52,11 +32,11 @@ std::vector<pid_t> children()
 void endWorkers()
 {
     for (int round = 0; round < 10; ++round) {
-        const std::vector<pid_t> left = children();
+        const auto left = ChildProcesses::ofThisProcess();
         if (left.empty()) return;
-        for (pid_t child : left) {
-            kill(child, SIGKILL);
-            while (waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
+        for (const ChildProcesses::Child& child : left) {
+            kill(child.pid, SIGKILL);
+            while (waitpid(child.pid, nullptr, 0) < 0 && errno == EINTR) {
             }
         }
     }

@@ -62,6 +62,15 @@ protected:
         return names;
     }
 
+    // `window` shown at a size that holds a book's rows, and active.
+    static bool shownActive(QWidget& window)
+    {
+        window.resize(1200, 700);
+        window.show();
+        window.activateWindow();
+        return HangGuard::windowActive(&window);
+    }
+
     // A book of five songs ("Amazing Grace" to "Every Day", `chords` after
     // each title), open in the songbook window's model.
     static TunequillKit::Songbook openBookOfFive(Lyricade::AppModel& songs, const std::string& chords)
@@ -207,10 +216,7 @@ TEST_F(AccessibleTreeTest, AKeyOrCapoPickedFromTheKeyboardIsTheOnlyThingSaid)
     const TunequillKit::Songbook book = openBookOfFive(songs, "{key: G}\n[G]Words\n");
     songs.setShowInspector(true);
     Lyricade::SongRootView root(songs, defaults);
-    root.resize(1200, 700);
-    root.show();
-    root.activateWindow();
-    ASSERT_TRUE(HangGuard::windowActive(&root));
+    ASSERT_TRUE(shownActive(root));
     Lyricade::BookView* bookView = root.findChild<Lyricade::BookView*>();
     ASSERT_NE(bookView, nullptr);
     bookView->list()->setFocus();
@@ -306,10 +312,7 @@ TEST_F(AccessibleTreeTest, ARowMovedOrRemovedChangesTheBookInPlace)
             TunequillKit::SongEntry{TunequillKit::Uuid::random(), songs.library().songs[song].id, 0, std::nullopt});
     songs.changeLibrary([&](TunequillKit::Library& library) { library.books.push_back(other); });
     Lyricade::SongRootView root(songs, defaults);
-    root.resize(1200, 700);
-    root.show();
-    root.activateWindow();
-    ASSERT_TRUE(HangGuard::windowActive(&root));
+    ASSERT_TRUE(shownActive(root));
     Lyricade::BookView* bookView = root.findChild<Lyricade::BookView*>();
     Lyricade::BookEntryList* list = bookView->list();
     list->setFocus();

@@ -7,6 +7,7 @@
 #include "FolmiraKit/PDF/PageSource.h"
 #include "Platform/PdfContentCost.h"
 #include "tests/FolmiraKit/HostileFiles.h"
+#include "tests/ChildProcesses.h"
 #include "tests/HangGuard.h"
 #include "tests/Platform/PdfFixtures.h"
 
@@ -145,16 +146,7 @@ Platform::PdfWorkerPool::Lease takeWithin(Platform::PdfWorkerPool& pool, std::ch
 int zombies()
 {
     int count = 0;
-    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
-        std::ifstream stat(entry.path() / "stat");
-        std::string line;
-        if (!std::getline(stat, line) || line.rfind(')') == std::string::npos) continue;
-        std::istringstream after(line.substr(line.rfind(')') + 1));
-        char state = 0;
-        pid_t parent = 0;
-        after >> state >> parent;
-        count += parent == getpid() && state == 'Z';
-    }
+    for (const ChildProcesses::Child& child : ChildProcesses::ofThisProcess()) count += child.state == 'Z';
     return count;
 }
 
