@@ -19,6 +19,7 @@
 #include <zlib.h>
 
 #include <cmath>
+#include <ctime>
 #include <atomic>
 #include <filesystem>
 #include <fstream>
