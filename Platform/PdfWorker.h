@@ -127,6 +127,8 @@ public:
     std::unique_ptr<PdfWorker> copy(const CancelFlag* cancel);
     // Whether the worker runs with its document opened (answered a request).
     bool opened() const { return pid_ != 0 && greeted_ && !opening_; }
+    // What opening the document took in this worker, shared by its copies.
+    std::int64_t openedBytes() const { return opened_; }
     // Kills the worker now, if one runs, and reaps it.
     void end();
     // The running worker's process id, or 0.

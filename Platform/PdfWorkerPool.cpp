@@ -76,7 +76,7 @@ PdfWorkerPool::Lease PdfWorkerPool::take(const CancelFlag* cancel)
             } else if (opener_ && !opener_->opened()) {
                 lease.worker_ = std::move(opener_);
                 lease.opener_ = true;
-            } else if (opener_ && made_ < fitting(mostWorkers)) {
+            } else if (opener_ && made_ < fittingLocked(mostWorkers)) {
                 lease.worker_ = copyOfOpener(lock);
             }
             if (lease.worker_) break;
@@ -112,16 +112,24 @@ std::unique_ptr<PdfWorker> PdfWorkerPool::copyOfOpener(std::unique_lock<std::mut
     return copy ? std::move(copy) : std::make_unique<PdfWorker>(input_, limits_);
 }
 
-int PdfWorkerPool::fitting(int wanted) const
+int PdfWorkerPool::fitting(int wanted)
 {
-    return PdfWorkerProcess::MemoryBudget::workersFitting(wanted);
+    std::lock_guard lock(mutex_);
+    return fittingLocked(wanted);
+}
+
+int PdfWorkerPool::fittingLocked(int wanted) const
+{
+    return PdfWorkerProcess::MemoryBudget::workersFitting(wanted, opened_);
 }
 
 void PdfWorkerPool::giveBack(std::unique_ptr<PdfWorker> worker, bool opener)
 {
     std::lock_guard lock(mutex_);
-    if (opener)
+    if (opener) {
+        opened_ = worker->openedBytes();
         opener_ = std::move(worker);
+    }
     else if (worker->pid() != 0)
         idle_.push_back(std::move(worker));
     else

@@ -7,7 +7,8 @@
 // page tree is in memory once, however many workers read it. The first
 // worker only opens and makes copies, so that a copy ended past a limit is
 // ended alone. How many workers run at once is sized from the one memory
-// budget, each opened document counted once in it.
+// budget beside what the other opened documents keep; this one's opening,
+// shared by its copies, costs the same however many read.
 
 #include "Platform/Cancel.h"
 #include "Platform/PdfWorker.h"
@@ -68,19 +69,21 @@ public:
     bool wanted() const { return waiting() > 0; }
     int waiting() const { return waiting_.load(); }
     // How many workers of this document the budget holds at once: 1 to `wanted`.
-    int fitting(int wanted) const;
+    int fitting(int wanted);
 
 private:
     // A copy of the opened first worker, waiting while it is in use; a
     // worker that opens the document on its own when no copy can be made.
     std::unique_ptr<PdfWorker> copyOfOpener(std::unique_lock<std::mutex>& lock);
     void giveBack(std::unique_ptr<PdfWorker> worker, bool opener);
+    int fittingLocked(int wanted) const;
 
     std::shared_ptr<const PdfWorkerInput> input_;
     PdfWorkerLimits limits_;
     std::mutex mutex_;
     std::condition_variable changed_;
     std::unique_ptr<PdfWorker> opener_; // null while in use
+    std::int64_t opened_ = 0;           // what the opener keeps open, once it opened
     std::vector<std::unique_ptr<PdfWorker>> idle_;
     int made_ = 0; // copies made and not ended, idle or at work
     std::deque<std::uint64_t> queue_; // the tickets of those waiting, first asked first

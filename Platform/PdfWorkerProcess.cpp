@@ -303,9 +303,9 @@ void holdOpened(std::int64_t bytes) { openedHeld += counted(bytes); }
 
 void releaseOpened(std::int64_t bytes) { openedHeld -= counted(bytes); }
 
-int workersFitting(int wanted)
+int workersFitting(int wanted, std::int64_t ownOpened)
 {
-    const std::int64_t room = wholeBytes - std::max<std::int64_t>(0, openedHeld.load());
+    const std::int64_t room = wholeBytes - std::max<std::int64_t>(0, openedHeld.load() - counted(ownOpened));
     return static_cast<int>(std::clamp<std::int64_t>(room / shareBytes, 1, std::max(1, wanted)));
 }
 

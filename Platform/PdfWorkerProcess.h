@@ -58,9 +58,12 @@ int waiting();
 // it only says how many workers a document's pool runs.
 void holdOpened(std::int64_t bytes);
 void releaseOpened(std::int64_t bytes);
-// How many workers fit in the budget beside what the opened documents keep,
-// with a share each for their requests: at least 1, at most `wanted`.
-int workersFitting(int wanted);
+// How many workers of a document that keeps `ownOpened` open fit in the
+// budget beside what the other opened documents keep, with a share each for
+// their requests: at least 1, at most `wanted`. Its own opening is not
+// counted: its workers are copies that share it, so it costs the same
+// however many read.
+int workersFitting(int wanted, std::int64_t ownOpened);
 } // namespace MemoryBudget
 
 } // namespace Platform::PdfWorkerProcess

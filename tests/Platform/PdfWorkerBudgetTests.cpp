@@ -77,29 +77,29 @@ TEST(PdfWorkerBudget, ADocumentsBytesAreInOneInputForAllWhoReadIt)
     EXPECT_EQ(Platform::PdfWorkerInput::of(bytes), fresh);
 }
 
-TEST(PdfWorkerBudget, ALongDocumentIsReadByAsManyWorkersAsTheBudgetHoldsBesideItsOpening)
+TEST(PdfWorkerBudget, ALongDocumentIsReadByAsManyWorkersAsTheBudgetHoldsBesideOtherOpenings)
 {
-    // A document's workers are copies of the one that opened it, so what
-    // opening keeps counts once, whatever the number of workers.
+    // A document's workers are copies of the one that opened it, so what its
+    // opening keeps costs the same however many read; what other documents
+    // keep open is memory beside them.
     constexpr std::int64_t megabyte = std::int64_t{1} << 20;
     const struct {
         std::int64_t openElsewhere; // what other documents keep open
         std::int64_t opened;        // what this document keeps open
         int wanted, fitting;
     } rows[] = {
-        {0, 3 * megabyte, 4, 4},     // an ordinary document: every worker
-        {0, 0, 2, 2},                // never more than asked for
-        {0, 190 * megabyte, 4, 2},   // sixty thousand pages: opened once, read by two
-        {0, 100 * megabyte, 4, 3},
+        {0, 3 * megabyte, 4, 4},   // an ordinary document: every worker
+        {0, 0, 2, 2},              // never more than asked for
+        {0, 420 * megabyte, 4, 4}, // two hundred thousand pages: opened once, read by four
         {4 * 5 * megabyte, 3 * megabyte, 4, 4}, // small documents open beside it
         {190 * megabyte, 3 * megabyte, 4, 2},   // a long one open beside it
-        {190 * megabyte, 190 * megabyte, 4, 1},
+        {190 * megabyte, 190 * megabyte, 4, 2},
         {2000 * megabyte, 190 * megabyte, 4, 1}, // never none
     };
     for (const auto& row : rows) {
         MemoryBudget::holdOpened(row.openElsewhere);
         MemoryBudget::holdOpened(row.opened);
-        EXPECT_EQ(MemoryBudget::workersFitting(row.wanted), row.fitting)
+        EXPECT_EQ(MemoryBudget::workersFitting(row.wanted, row.opened), row.fitting)
             << row.openElsewhere / megabyte << " MB elsewhere, " << row.opened / megabyte << " MB this one";
         MemoryBudget::releaseOpened(row.opened);
         MemoryBudget::releaseOpened(row.openElsewhere);

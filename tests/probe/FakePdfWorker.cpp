@@ -33,6 +33,8 @@
 //              for a copy, it makes one as the worker does (a child of the
 //              app's, with a socket of its own)
 //   late-copy  the same, but the copy says hello after 3 s
+//   long-pool  the same, but opening keeps 100 MB written, as a long
+//              document's page tree does, shared with its copies
 //   two-fds    the same, but the copy's socket comes with a second descriptor
 //   claim      the opening claims as many pages as a document may have
 //              (PDFLimits::documentPages), and each page is read as a sound
@@ -325,10 +327,12 @@ int main(int, char** argv)
             falseCopy(pid, pair[0]);
             close(pair[0]);
             close(pair[1]);
-        } else if ((mode == "pool" || mode == "late-copy" || mode == "two-fds") &&
+        } else if ((mode == "pool" || mode == "late-copy" || mode == "two-fds" || mode == "long-pool") &&
                    request[0] == PdfWorkerSocket::copyTag) {
             copyOfItself(std::chrono::milliseconds(mode == "late-copy" ? 3000 : 0), mode == "two-fds");
-        } else if (mode == "pool" || mode == "late-copy" || mode == "two-fds") {
+        } else if (mode == "pool" || mode == "late-copy" || mode == "two-fds" || mode == "long-pool") {
+            static Bytes pageTree;
+            if (open && mode == "long-pool") pageTree.assign(std::size_t{100} << 20, 1);
             Bytes reply = open ? opening(20) : reading(false, false);
             send(reply, static_cast<std::uint32_t>(reply.size()));
         } else if (mode == "claim") {

@@ -892,3 +892,29 @@ TEST(PdfWorkerPool, ServesInTurnWithinItsCopiesAndHasEachWorkerBackBetweenPages)
         c.check(pdf, *pool, held);
     }
 }
+
+TEST(PdfWorkerPool, ALongDocumentsOwnOpeningLeavesItEveryWorkerAnothersTakesItsShare)
+{
+    // Opening keeps 100 MB in the fake's first worker, shared by its copies:
+    // reading with four costs no more of it than reading with one. Another
+    // document's opening is memory beside it, and takes workers from it.
+    using Platform::PdfWorkerPool;
+    WorkerProgram program(fake("long-pool"));
+    PageLimits limits(1, 64 << 20);
+    auto opened = [](const std::string& words) {
+        const Platform::Bytes pdf = onePage(caption(words));
+        auto pool = PdfWorkerPool::of(Platform::PdfWorkerInput::of(pdf), PDFReader::pageLimits());
+        auto opener = pool->take(nullptr);
+        const auto openTag = static_cast<std::uint8_t>(PDFReader::WorkerRequest::open);
+        EXPECT_TRUE(opener && opener.worker().request(openTag, {}, 1 << 20, nullptr).status ==
+                                  Platform::PdfWorker::Status::ok);
+        return pool;
+    };
+    auto first = opened("The first long document");
+    EXPECT_EQ(first->fitting(4), 4) << "its own opening counted against it";
+    auto second = opened("The second long document");
+    EXPECT_EQ(second->fitting(4), 3) << "the first one's opening not counted beside it";
+    EXPECT_EQ(first->fitting(4), 3);
+    second.reset();
+    EXPECT_EQ(first->fitting(4), 4) << "a closed document's opening still counted";
+}
