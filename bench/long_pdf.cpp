@@ -24,6 +24,7 @@
 #include "FolmiraKit/PDF/PageReading.h"
 #include "Platform/PdfWorker.h"
 #include "bench/Support/TreeMemory.h"
+#include "tests/PlainPdf.h"
 
 #include <malloc.h>
 #include <spawn.h>
@@ -56,34 +57,9 @@ namespace {
 // shared by every page, the pages under one flat page tree.
 std::vector<std::uint8_t> longPdf(int pages)
 {
-    std::string out = "%PDF-1.4\n";
-    std::vector<std::size_t> offsets;
-    auto object = [&](const std::string& body) {
-        offsets.push_back(out.size());
-        out += std::to_string(offsets.size()) + " 0 obj\n" + body + "\nendobj\n";
-    };
-    object("<< /Type /Catalog /Pages 2 0 R >>");
-    std::string kids;
-    for (int p = 0; p < pages; ++p) kids += std::to_string(4 + 2 * p) + " 0 R ";
-    object("<< /Type /Pages /Count " + std::to_string(pages) + " /Kids [" + kids + "] >>");
-    object("<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>");
-    for (int p = 0; p < pages; ++p) {
-        object("<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Resources << /Font << /F1 3 0 R >> >> "
-               "/Contents " + std::to_string(5 + 2 * p) + " 0 R >>");
-        const std::string content =
-            "BT /F1 12 Tf 72 700 Td (This is line " + std::to_string(p + 1) + " of a long document.) Tj ET";
-        object("<< /Length " + std::to_string(content.size()) + " >>\nstream\n" + content + "\nendstream");
-    }
-    const std::size_t xref = out.size();
-    out += "xref\n0 " + std::to_string(offsets.size() + 1) + "\n0000000000 65535 f \n";
-    char entry[24];
-    for (std::size_t offset : offsets) {
-        std::snprintf(entry, sizeof entry, "%010zu 00000 n \n", offset);
-        out += entry;
-    }
-    out += "trailer\n<< /Size " + std::to_string(offsets.size() + 1) + " /Root 1 0 R >>\nstartxref\n" +
-           std::to_string(xref) + "\n%%EOF\n";
-    return {out.begin(), out.end()};
+    const std::string pdf =
+        PlainPdf::oneLinePages(pages, [](int p) { return "This is line " + std::to_string(p + 1) + " of a long document."; });
+    return {pdf.begin(), pdf.end()};
 }
 
 double seconds(std::chrono::steady_clock::time_point from, std::chrono::steady_clock::time_point to)

@@ -207,8 +207,8 @@ void PageSource::readPages(int pageCount, const PageTaker& take)
         slot.lease = {};
     };
 
-    // A document that keeps much memory open (tens of thousands of pages) is
-    // read by as many workers as the budget holds beside it.
+    // As many workers as the budget holds beside the other documents kept
+    // open (a long one's page tree takes hundreds of megabytes).
     const int fitting = pool_->fitting(static_cast<int>(slots_.size()));
     const int helpers = std::clamp(std::min(fitting, pageCount) - 1, 0, 3);
     std::vector<std::exception_ptr> errors(static_cast<std::size_t>(helpers) + 1);

@@ -5,6 +5,7 @@
 
 #include "FolmiraApp/Model/AppModel.h"
 #include "tests/HangGuardQt.h"
+#include "tests/PlainPdf.h"
 
 #include <QBuffer>
 #include <QPageSize>
@@ -107,6 +108,14 @@ inline QRect inkBox(const Poppler::Page& page)
 inline std::vector<std::uint8_t> letterPdf(int pages)
 {
     return makePdf(std::vector<QSizeF>(pages, QSizeF(612, 792)));
+}
+
+// Thousands of letter pages, "Page N" on each, written directly: Qt's writer
+// takes a 16 MB buffer a page, which costs a sanitized build minutes.
+inline std::vector<std::uint8_t> longLetterPdf(int pages)
+{
+    const std::string pdf = PlainPdf::oneLinePages(pages, [](int p) { return "Page " + std::to_string(p + 1); });
+    return {pdf.begin(), pdf.end()};
 }
 
 // An engine whose documents say which file and flag they were read with, whose

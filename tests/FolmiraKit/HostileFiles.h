@@ -5,6 +5,7 @@
 // and render a file in a child process and measure what it cost.
 
 #include "Platform/Text.h"
+#include "tests/PlainPdf.h"
 
 #include <fcntl.h>
 #include <sys/resource.h>
@@ -87,28 +88,6 @@ inline void write(const std::filesystem::path& path, const std::string& text)
     write(path, Bytes(text.begin(), text.end()));
 }
 
-// A PDF file of `objects`, numbered from 1 (the first is the catalog), with
-// its cross-reference table.
-inline std::string pdfOfObjects(const std::vector<std::string>& objects)
-{
-    std::string pdf = "%PDF-1.4\n";
-    std::vector<std::size_t> offsets;
-    for (std::size_t i = 0; i < objects.size(); ++i) {
-        offsets.push_back(pdf.size());
-        pdf += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
-    }
-    std::size_t xref = pdf.size();
-    pdf += "xref\n0 " + std::to_string(objects.size() + 1) + "\n0000000000 65535 f \n";
-    for (std::size_t offset : offsets) {
-        char line[24];
-        std::snprintf(line, sizeof line, "%010zu 00000 n \n", offset);
-        pdf += line;
-    }
-    pdf += "trailer\n<< /Size " + std::to_string(objects.size() + 1) + " /Root 1 0 R >>\nstartxref\n" +
-           std::to_string(xref) + "\n%%EOF\n";
-    return pdf;
-}
-
 // A PDF of `pages` square pages 4400 points wide, each with a line of six
 // words and `strips` strips 2000 × 4400 points, 10 points apart, that stretch
 // one 1 × 1 image. Without the words every page is a scan.
@@ -131,7 +110,7 @@ inline std::string stripsPdf(int pages, int strips, bool words = true)
         kids += std::to_string(objects.size()) + " 0 R ";
     }
     objects[1] = "<< /Type /Pages /Kids [" + kids + "] /Count " + std::to_string(pages) + " >>";
-    return pdfOfObjects(objects);
+    return PlainPdf::ofObjects(objects);
 }
 
 // `head` and then `padding` spaces, deflated a megabyte at a time: a stream
@@ -180,7 +159,7 @@ inline std::string paddedTextPdf(const std::vector<std::pair<std::string, std::s
         kids += std::to_string(objects.size()) + " 0 R ";
     }
     objects[1] = "<< /Type /Pages /Kids [" + kids + "] /Count " + std::to_string(pages.size()) + " >>";
-    return pdfOfObjects(objects);
+    return PlainPdf::ofObjects(objects);
 }
 
 // What reading and rendering one file in a child process cost.

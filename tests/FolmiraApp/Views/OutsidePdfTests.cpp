@@ -88,17 +88,7 @@ std::vector<std::uint8_t> boxedPdf(const std::vector<BoxedPage>& pages)
         objects.push_back(object + " /Rotate " + std::to_string(page.rotate) + " >>");
     }
     objects[1] = "<< /Type /Pages /Kids [" + kids + "] /Count " + std::to_string(pages.size()) + " >>";
-    std::string pdf = "%PDF-1.4\n";
-    std::vector<std::size_t> offsets;
-    for (std::size_t i = 0; i < objects.size(); ++i) {
-        offsets.push_back(pdf.size());
-        pdf += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
-    }
-    const std::size_t xref = pdf.size();
-    pdf += "xref\n0 " + std::to_string(objects.size() + 1) + "\n0000000000 65535 f \n";
-    for (std::size_t offset : offsets) pdf += QStringLiteral("%1 00000 n \n").arg(offset, 10, 10, QChar('0')).toStdString();
-    pdf += "trailer << /Size " + std::to_string(objects.size() + 1) + " /Root 1 0 R >>\nstartxref\n" +
-           std::to_string(xref) + "\n%%EOF\n";
+    const std::string pdf = PlainPdf::ofObjects(objects);
     return {pdf.begin(), pdf.end()};
 }
 
@@ -258,7 +248,7 @@ TEST(OutsidePdfTest, EveryPagesSizeIsToldWithinTheOpeningsTimeNotAPages)
     // the sizes are a request of their own, of a worker opened already, and
     // answer for twenty thousand pages.
     const int pages = 20'000;
-    const auto bytes = letterPdf(pages);
+    const auto bytes = longLetterPdf(pages);
     const Platform::PdfWorkerLimits limits{0.005, std::int64_t{500} << 20}; // far less time than the sizes take
     auto pool = Platform::PdfWorkerPool::of(Platform::PdfWorkerInput::of(bytes), limits);
     {
@@ -275,7 +265,7 @@ TEST(OutsidePdfTest, EveryPagesSizeIsToldWithinTheOpeningsTimeNotAPages)
 
 TEST(OutsidePdfTest, TheOriginalsTilesAreDrawnWhileTheReaderHoldsEveryWorkerOfTheDocument)
 {
-    const auto bytes = letterPdf(1500);
+    const auto bytes = longLetterPdf(1500);
     const auto outside = PdfView::openOutside(bytes, {}, nullptr);
     ASSERT_TRUE(outside);
     std::atomic<int> pagesAsked{0};

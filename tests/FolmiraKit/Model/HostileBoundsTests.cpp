@@ -286,7 +286,7 @@ TEST_F(HostileCost, APageThatInflatesToHalfAGigabyteIsNotRead)
         "<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
         "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 4 0 R /Resources << >> >>",
         "<< /Length " + std::to_string(stream.size()) + " /Filter /FlateDecode >>\nstream\n" + stream + "\nendstream"};
-    write(folder() / "bomb.pdf", pdfOfObjects(objects));
+    write(folder() / "bomb.pdf", PlainPdf::ofObjects(objects));
     // Parsing it all for text took twenty times what a page of words whose
     // content inflates to 16 MB takes, which is read; now a quarter of that.
     write(folder() / "dense.pdf", paddedTextPdf({{"One two three four five six", 16u << 20}}));
