@@ -106,6 +106,7 @@ std::unique_ptr<PdfWorker> PdfWorkerPool::copyOfOpener(std::unique_lock<std::mut
     lock.unlock();
     std::unique_ptr<PdfWorker> copy = opener->copy(nullptr);
     lock.lock();
+    opened_ = opener->openedBytes(); // nothing once a failed copy ended it
     opener_ = std::move(opener);
     ++changes_;
     changed_.notify_all();
@@ -129,11 +130,11 @@ void PdfWorkerPool::giveBack(std::unique_ptr<PdfWorker> worker, bool opener)
     if (opener) {
         opened_ = worker->openedBytes();
         opener_ = std::move(worker);
-    }
-    else if (worker->pid() != 0)
+    } else if (worker->pid() != 0) {
         idle_.push_back(std::move(worker));
-    else
+    } else {
         --made_; // ended: not kept, and another may be made in its place
+    }
     ++changes_;
     changed_.notify_all();
 }

@@ -3,11 +3,11 @@
 // memory of the whole process tree (this program and its PDF workers, by
 // their proportional share, so that what they share counts once). The time
 // should grow with the pages, not faster: `ms_per_kpage` stays level across
-// the sizes, and the tree holds about what pdftotext holds for the same file
-// ("memory_ratio", the tree's peak to pdftotext's), a page tree once and the
-// workers' pages beside it.
-// `workers` counts the worker processes that read pages: the memory budget
-// holds fewer of them beside a longer document's page tree.
+// the sizes. `memory_ratio` is the tree's peak to pdftotext's on the same
+// file: both hold the document's page tree, the tree once however many
+// workers share it, and the workers' pages beside it.
+// `workers` counts the worker processes that read pages: four, however long
+// the document, as its own page tree is shared by them all.
 //
 // And long documents of real text: manual pages set by groff (`man -Tpdf`),
 // joined with qpdf until the document has the pages asked for, with the peak
