@@ -135,25 +135,43 @@ std::vector<Row> Typesetter::lyricRows(const std::vector<Segment>& segments, con
         }
         return shift;
     };
+    // Syllables of one word that a chord pushes apart are joined by a hyphen,
+    // as songbooks do, with room for it; a gap too narrow to read as a space
+    // is left alone.
+    std::optional<double> hyphenWidth;
     for (std::vector<Atom>& word : words) {
         std::vector<Placed> placed;
+        bool syllableBefore = false;
         for (std::size_t a = 0; a < word.size(); ++a) {
             Atom& atom = word[a];
+            const bool visible = !allWhitespace(atom.text);
             if (atom.chord && !atom.chord->empty()) {
                 double x = std::max(pen, chordEnd);
                 double w = measure(*atom.chord, chordFont);
+                if (syllableBefore && visible && x > pen) {
+                    if (!hyphenWidth) hyphenWidth = measure("-", textFont);
+                    if (x - pen > *hyphenWidth / 3) {
+                        x = std::max(x, pen + *hyphenWidth);
+                        placed.push_back({Run{"-", pen + (x - pen - *hyphenWidth) / 2, lyricBaseline, textFont, Ink::text},
+                                          *hyphenWidth, false, a - 1});
+                    }
+                }
                 placed.push_back({Run{std::move(*atom.chord), x, chordBaseline, chordFont, chordInk}, w, true, a});
                 pen = std::max(pen, x);
                 chordEnd = x + w + sizes_.chordGap;
             }
+            syllableBefore = visible;
             double advance = measure(atom.text, textFont);
-            if (!allWhitespace(atom.text)) {
+            if (visible) {
                 std::string_view shown = dropTrailingBlanks(atom.text);
                 double w = shown.size() == atom.text.size() ? advance : measure(shown, textFont);
                 placed.push_back({Run{std::string(shown), pen, lyricBaseline, textFont, Ink::text}, w, false, a});
             }
             pen += advance;
         }
+        // Blanks alone draw nothing: they move the pen, and the next word
+        // wraps if they carried it past the edge, so no run starts beyond it.
+        if (placed.empty()) continue;
         double right = pen, left = 0;
         if (!placed.empty()) {
             right = -std::numeric_limits<double>::infinity();

@@ -2,6 +2,7 @@
 
 #include "Platform/Text.h"
 
+#include <algorithm>
 #include <array>
 #include <vector>
 
@@ -169,13 +170,28 @@ bool Chord::isQuality(std::string_view text)
         const std::string_view rest = text.substr(i);
         const char c = rest[0];
         if (c >= '0' && c <= '9') reach(i + 1);
-        // A slash only when a digit follows ("6/9"); a slash bass is taken off before.
-        if (c == '/' && rest.size() > 1 && rest[1] >= '0' && rest[1] <= '9') reach(i + 1);
+        // A slash only before a digit or an added tone ("6/9", "m7/add2"); a
+        // slash bass is taken off before.
+        if (c == '/' && ((rest.size() > 1 && rest[1] >= '0' && rest[1] <= '9') ||
+                         rest.substr(1).starts_with("add") || rest.substr(1).starts_with("sus") ||
+                         rest.substr(1).starts_with("maj")))
+            reach(i + 1);
         for (std::string_view piece : pieces)
             if (rest.starts_with(piece)) reach(i + piece.size());
     }
     return reached(text.size());
 }
+
+namespace {
+
+// A string of tablature ("E-----", "B--5--7-5") would pass as a minus chord:
+// no chord name holds two dashes in a row or more than two.
+bool isTabRun(std::string_view quality)
+{
+    return quality.find("--") != std::string_view::npos || std::count(quality.begin(), quality.end(), '-') > 2;
+}
+
+} // namespace
 
 std::optional<Chord> Chord::parse(std::string_view text)
 {
@@ -192,7 +208,7 @@ std::optional<Chord> Chord::parse(std::string_view text)
             quality = rest.substr(0, slash);
         }
     }
-    if (!isQuality(quality)) return std::nullopt;
+    if (!isQuality(quality) || isTabRun(quality)) return std::nullopt;
     return Chord{root->note, std::string(quality), bass};
 }
 

@@ -19,7 +19,9 @@ std::optional<Directive> directive(std::string_view line)
     std::string_view trimmed = trimSpacesTabs(line);
     if (trimmed.size() < 3 || trimmed.front() != '{' || trimmed.back() != '}') return std::nullopt;
     std::string_view inner = trimSpacesTabs(trimmed.substr(1, trimmed.size() - 2));
-    if (inner.empty() || !Platform::Text::isLetter(Platform::Text::firstCharacter(inner))) return std::nullopt;
+    // "{+settings…}" is another program's configuration: a directive, named with its "+".
+    std::string_view first = Platform::Text::firstCharacter(inner.starts_with('+') ? inner.substr(1) : inner);
+    if (first.empty() || !Platform::Text::isLetter(first)) return std::nullopt;
 
     std::size_t nameEnd = std::min(inner.find(':'), inner.find(' '));
     if (nameEnd == std::string_view::npos) nameEnd = inner.size();

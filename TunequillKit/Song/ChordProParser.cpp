@@ -24,6 +24,20 @@ bool isOneOf(std::string_view name, std::initializer_list<std::string_view> name
     return std::find(names.begin(), names.end(), name) != names.end();
 }
 
+// Blocks of music notation or pictures, which cannot be printed as text.
+bool holdsNotation(std::string_view kind)
+{
+    return isOneOf(kind, {"abc", "ly", "lilypond", "svg", "image", "musicxml", "mma"});
+}
+
+// The caption of an unknown block: its label="…", or a value that is no list of settings.
+std::string_view textBlockLabel(std::string_view value)
+{
+    if (value.find('=') == std::string_view::npos) return value;
+    std::size_t at = value.find("label");
+    return at == std::string_view::npos ? std::string_view{} : value;
+}
+
 class Reader {
 public:
     Song finish()
@@ -106,6 +120,7 @@ private:
     {
         close();
         block_ = kind;
+        textBlock_.reset();
         open(kind, value.empty() ? std::nullopt : std::optional<std::string>(label(value)));
     }
 
@@ -166,6 +181,7 @@ private:
     std::optional<Section> current_;
     std::optional<SectionKind> block_;
     std::optional<std::string> skipping_;
+    std::optional<std::string> textBlock_; // an unknown block printed as a verse, which its own end closes
     std::size_t lineNumber_ = 0;
     std::vector<std::optional<ChordDefinition>> definitions_; // in order, replaced ones emptied
     std::unordered_map<std::string, std::size_t> definitionAt_; // composed name → slot of the live one
@@ -217,9 +233,17 @@ void Reader::handle(const Directive& d)
     else if (isOneOf(n, {"columns", "col", "pagetype", "titles", "grid", "g", "no_grid", "ng", "new_song", "ns",
                          "diagrams", "transpose", "image"})) {
         // Layout settings of other programs: the book's own settings rule.
-    } else if (n.starts_with("start_of_")) {
+    } else if (n.starts_with("start_of_") && holdsNotation(std::string_view(n).substr(9))) {
         skipping_ = n.substr(9);
         warn("skipped a {" + n + "} block (not printed).");
+    } else if (n.starts_with("start_of_")) {
+        // Any other block ("textblock", a part of a song) holds words: printed as a verse.
+        startBlock(SectionKind::verse, textBlockLabel(v));
+        textBlock_ = n.substr(9);
+    } else if (textBlock_ && n == "end_of_" + *textBlock_) {
+        close();
+        block_.reset();
+        textBlock_.reset();
     } else if (n.starts_with("x_") || n.ends_with("font") || n.ends_with("size") || n.ends_with("colour") ||
                n.ends_with("color")) {
         // Custom extensions and font, size and colour settings.

@@ -8,8 +8,11 @@
 #include "TunequillKit/Song/PlainTextConverter.h"
 
 #include "Platform/Text.h"
+#include "TunequillKit/Song/ChordProParser.h"
 #include "TunequillKit/Song/SongText.h"
 
+#include <algorithm>
+#include <iterator>
 #include <vector>
 
 namespace TunequillKit::PlainTextConverter {
@@ -70,8 +73,11 @@ private:
     {
         auto meta = metadataLine(line);
         if (!meta) return false;
-        if (meta->name == "title") title_ = meta->value;
-        else headers_.push_back("{" + meta->name + ": " + meta->value + "}");
+        if (meta->name == "title") {
+            // No line of the file is lost: a title given again keeps the first as a subtitle.
+            if (title_ && *title_ != meta->value) headers_.push_back("{subtitle: " + *title_ + "}");
+            title_ = meta->value;
+        } else headers_.push_back("{" + meta->name + ": " + meta->value + "}");
         return true;
     }
 
@@ -141,12 +147,9 @@ private:
             output_.push_back(escape(SongText::dropTrailingSpace(line)));
             return i + 1;
         }
-        if (i + 1 < lines_.size()) {
-            std::string_view next = trimWhitespace(lines_[i + 1]);
-            if (!next.empty() && !isChordLine(next) && !headerLabel(next) && !isTabLine(next)) {
-                output_.push_back(merge(line, lines_[i + 1]));
-                return i + 2;
-            }
+        if (i + 1 < lines_.size() && isLyricBelowChords(lines_[i + 1])) {
+            output_.push_back(merge(line, lines_[i + 1]));
+            return i + 2;
         }
         output_.push_back(merge(line, ""));
         return i + 1;
@@ -184,7 +187,61 @@ private:
     std::optional<Heading> pending_;
 };
 
+// Whether a ChordPro line is kept as written: a directive, or a line that
+// already holds chords in brackets.
+bool isChordProOwn(std::string_view line)
+{
+    if (ChordProParser::directive(trimWhitespace(line))) return true;
+    for (const Segment& segment : ChordProParser::segments(line))
+        if (segment.chord) return true;
+    return false;
+}
+
+// Blocks whose lines are printed as written: tablature, grids and notation.
+bool opensVerbatimBlock(const std::string& name)
+{
+    static constexpr std::string_view lyricBlocks[] = {"start_of_verse", "start_of_chorus", "start_of_bridge",
+                                                        "sov", "soc", "sob"};
+    if (name == "sot" || name == "sog") return true;
+    return name.starts_with("start_of_") &&
+           std::find(std::begin(lyricBlocks), std::end(lyricBlocks), name) == std::end(lyricBlocks);
+}
+
 } // namespace
+
+std::optional<std::string> placeChordLines(std::string_view chordPro)
+{
+    std::vector<std::string> owned;
+    SongText::forEachLine(chordPro, [&](std::string_view line) { owned.emplace_back(line); });
+    std::vector<std::string> out;
+    out.reserve(owned.size());
+    bool verbatim = false, placed = false;
+    for (std::size_t i = 0; i < owned.size(); ++i) {
+        const std::string& line = owned[i];
+        std::string_view t = trimWhitespace(line);
+        if (auto d = ChordProParser::directive(t)) {
+            if (opensVerbatimBlock(d->name)) verbatim = true;
+            else if (d->name.starts_with("end_of_") || d->name == "eot" || d->name == "eog") verbatim = false;
+        }
+        if (verbatim || !isChordLine(t) || isChordProOwn(line)) {
+            out.push_back(line);
+            continue;
+        }
+        placed = true;
+        if (i + 1 < owned.size() && isLyricBelowChords(owned[i + 1]) && !isChordProOwn(owned[i + 1])) {
+            out.push_back(merge(expandTabs(line), expandTabs(owned[++i])));
+        } else {
+            out.push_back(merge(expandTabs(line), ""));
+        }
+    }
+    if (!placed) return std::nullopt;
+    std::string text;
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        if (i > 0) text += '\n';
+        text += out[i];
+    }
+    return text;
+}
 
 std::string convert(std::string_view text, std::string_view fallbackTitle)
 {

@@ -33,7 +33,18 @@ std::optional<std::string> headerLabel(std::string_view line);
 // allowed), a bar or repeat mark or "N.C."; and at least one is a chord.
 bool isChordLine(std::string_view line);
 
-// A line of guitar tablature such as "e|--0--3--|".
+// A line that a chord line above it is merged into: not empty, no chord
+// line, heading or tab line.
+bool isLyricBelowChords(std::string_view line);
+
+// A ChordPro text whose lines of bare chord names (outside tab and notation
+// blocks) are placed like a chords-over-lyrics sheet's: merged into the lyric
+// line below, or bracketed alone. None when it has no such line, so the text
+// is kept as it is.
+std::optional<std::string> placeChordLines(std::string_view chordPro);
+
+// A line of guitar tablature: "e|--0--3--|", or without the bar "E-----",
+// "B--5--7-5".
 bool isTabLine(std::string_view line);
 
 // The lyric with each chord of the chord line inserted in brackets at its

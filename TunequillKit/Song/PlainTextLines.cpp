@@ -26,7 +26,8 @@ const Platform::Regex& headingSuffix()
 const Platform::Regex& headerPattern()
 {
     static const Platform::Regex pattern(
-        "^(title|artist|by|words|music|words and music|author|composer|key|capo|tempo|time|bpm)\\s*[:\\-]\\s*(.+)$",
+        "^(title|artist|by|words|music|words and music|author|composer|key|capo|tempo|time|bpm)"
+        "(\\s*/\\s*(artist|author|composer|music|words))*\\s*[:\\-]\\s*(.+)$",
         Platform::Regex::CaseInsensitive);
     return pattern;
 }
@@ -108,7 +109,36 @@ bool isChordLine(std::string_view line)
     return chords > 0;
 }
 
-bool isTabLine(std::string_view line) { return tabPattern().search(trimWhitespace(line)); }
+namespace {
+
+// A string of tablature without a bar after its letter ("E-------",
+// "B--5--7-5--", "E ----|--0--|"): dashes and fret marks after the string
+// letter, at least three dashes, and dashes that run together or touch a fret.
+bool isBarlessTabLine(std::string_view t)
+{
+    static const Platform::Regex pattern("^[A-Ga-g][#b]?\\s?[-0-9hpbr/\\\\x|~^.() ]{5,}$");
+    if (!pattern.search(t) || std::count(t.begin(), t.end(), '-') < 3) return false;
+    for (std::size_t i = 1; i < t.size(); ++i) {
+        const bool dash = t[i] == '-', before = t[i - 1] == '-';
+        const bool digit = t[i] >= '0' && t[i] <= '9', digitBefore = t[i - 1] >= '0' && t[i - 1] <= '9';
+        if ((dash && (before || digitBefore)) || (before && digit)) return true;
+    }
+    return false;
+}
+
+} // namespace
+
+bool isLyricBelowChords(std::string_view line)
+{
+    std::string_view t = trimWhitespace(line);
+    return !t.empty() && !isChordLine(t) && !headerLabel(t) && !isTabLine(t);
+}
+
+bool isTabLine(std::string_view line)
+{
+    std::string_view t = trimWhitespace(line);
+    return tabPattern().search(t) || isBarlessTabLine(t);
+}
 
 std::string merge(std::string_view chordLine, std::string_view lyric)
 {
@@ -159,7 +189,9 @@ std::optional<Metadata> metadataLine(std::string_view line)
     if (auto match = headerPattern().firstMatch(t)) {
         std::string_view matched = match->text(0);
         std::size_t cut = matched.find_first_of(":-");
-        std::string key = Platform::Text::lowercased(trimWhitespace(matched.substr(0, cut)));
+        // "Author/Artist: …" is read by its first name.
+        std::string_view keys = matched.substr(0, cut);
+        std::string key = Platform::Text::lowercased(trimWhitespace(keys.substr(0, keys.find('/'))));
         std::string value(trimWhitespace(matched.substr(cut + 1)));
         if (key == "title") return Metadata{"title", value};
         if (key == "artist" || key == "by" || key == "author") return Metadata{"artist", value};

@@ -78,9 +78,12 @@ std::string SongFile::chordPro(std::string_view from, std::string_view fallbackT
     constexpr std::string_view byteOrderMark = "\uFEFF";
     if (from.starts_with(byteOrderMark)) from.remove_prefix(byteOrderMark.size());
     if (detectSongFormat(from) == SongFormat::plainText) return PlainTextConverter::convert(from, fallbackTitle);
-    if (!fallbackTitle.empty() && ChordProParser::parse(from).title.empty())
-        return "{title: " + std::string(fallbackTitle) + "}\n" + std::string(from);
-    return std::string(from);
+    // A ChordPro file may still set its chords over the lyrics as a plain sheet does.
+    std::optional<std::string> placed = PlainTextConverter::placeChordLines(from);
+    std::string text = placed ? std::move(*placed) : std::string(from);
+    if (!fallbackTitle.empty() && ChordProParser::parse(text).title.empty())
+        return "{title: " + std::string(fallbackTitle) + "}\n" + text;
+    return text;
 }
 
 } // namespace TunequillKit

@@ -81,17 +81,18 @@ TEST(Typesetter, ChordsPushLaterChordsAndTheirSyllables)
     std::vector<Row> rows = lyrics(setter(), "[Am]a[Cmaj7]b c");
     ASSERT_EQ(rows.size(), 1u);
     const std::vector<TunequillKit::Run>& runs = rows[0].runs;
-    ASSERT_EQ(runs.size(), 5u);
+    ASSERT_EQ(runs.size(), 6u);
     EXPECT_EQ(runs[0].text, "Am");
     EXPECT_EQ(runs[0].x, 0);
     EXPECT_EQ(runs[0].ink, Ink::chord);
     EXPECT_EQ(runs[1].text, "a");
-    EXPECT_EQ(runs[2].text, "Cmaj7");
-    EXPECT_EQ(runs[2].x, 15 + 7);
-    EXPECT_EQ(runs[3].text, "b");
-    EXPECT_EQ(runs[3].x, 22); // moved right with its chord, leaving a gap after "a"
-    EXPECT_EQ(runs[4].text, "c");
-    EXPECT_EQ(runs[4].x, 22 + 18); // "b " advanced the pen by two letters
+    EXPECT_EQ(runs[2].text, "-"); // joins the syllables pushed apart
+    EXPECT_EQ(runs[3].text, "Cmaj7");
+    EXPECT_EQ(runs[3].x, 15 + 7);
+    EXPECT_EQ(runs[4].text, "b");
+    EXPECT_EQ(runs[4].x, 22); // moved right with its chord, leaving a gap after "a"
+    EXPECT_EQ(runs[5].text, "c");
+    EXPECT_EQ(runs[5].x, 22 + 18); // "b " advanced the pen by two letters
 
     BookSettings plain;
     plain.chordsInColor = false;
@@ -113,6 +114,68 @@ TEST(Typesetter, WrappedWordsStartAtTheWrapIndentWhole)
     EXPECT_EQ(rows[1].runs[1].x, 22 + 27); // still over its syllable
     EXPECT_EQ(rows[1].runs[2].x, 22 + 27);
 
+}
+
+// A chord that pushes the syllables of one word apart leaves a hyphen between
+// them, with room for it; a gap too narrow to read as a space gets none.
+TEST(Typesetter, SyllablesPushedApartAreJoinedByAHyphen)
+{
+    struct Case {
+        const char* line;
+        std::optional<double> hyphenX;
+        double lastX; // of the last syllable
+    };
+    const Case cases[] = {
+        {"[Am]a[Cmaj7]b", 9 + (22 - 9 - 9) / 2.0, 22},
+        {"[Gm]ab[C]c", 18, 27}, // a 4-point gap widened to the hyphen's 9
+        {"[Am7]abc[C]d", std::nullopt, 29.5},
+        {"[Cmaj7]a [G]b", std::nullopt, 44.5}, // two words
+        {"[G]ab[C]c", std::nullopt, 18},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        std::vector<Row> rows = lyrics(setter(), c.line);
+        ASSERT_EQ(rows.size(), 1u);
+        std::optional<double> hyphenX;
+        for (const TunequillKit::Run& run : rows[0].runs)
+            if (run.text == "-") {
+                hyphenX = run.x;
+                EXPECT_EQ(run.baseline, 34);
+                EXPECT_EQ(run.ink, Ink::text);
+            }
+        EXPECT_EQ(hyphenX, c.hyphenX);
+        EXPECT_EQ(rows[0].runs.back().x, c.lastX);
+    }
+}
+
+// Blanks at a wrap are dropped: the next word starts the line at the wrap
+// indent, and nothing is drawn past the column.
+TEST(Typesetter, RunsOfBlanksWrapLikeOneBlank)
+{
+    struct Case {
+        const char* line;
+        double width;
+        std::vector<std::string> rows;
+    };
+    const Case cases[] = {
+        {"one  two  six", 64, {"one", "two", "six"}},
+        {"    ab  cd  ef", 60, {"ab", "cd", "ef"}},
+        {"[G]one  [C]two   six", 64, {"G one", "C two", "six"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        std::vector<Row> rows = lyrics(setter(), c.line, c.width);
+        std::vector<std::string> texts;
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            texts.push_back(rows[i].text());
+            if (i > 0) {
+                EXPECT_EQ(rows[i].runs.at(0).x, 22);
+            }
+            for (const TunequillKit::Run& run : rows[i].runs)
+                EXPECT_LE(run.x + fakeMeasurer()->width(run.text, run.font), c.width) << run.text;
+        }
+        EXPECT_EQ(texts, c.rows);
+    }
 }
 
 // Text past the column's edge would be cut off the page: a word wider than the

@@ -124,6 +124,9 @@ TEST(ChordProParser, WarningsNameTheLineAndQuoteTheValue)
         {"a\n\n{start_of_abc}\n{title: lost}\n", {"Line 3: skipped a {start_of_abc} block (not printed).",
                                                    "A {start_of_abc} block has no end."}},
         {"{}\n{1x}", {}},
+        {"{+settings.transcode:nashville}", {"Line 1: ignored the unknown directive {+settings.transcode}."}},
+        {"{start_of_textblock}\nShe died\n{end_of_textblock}\n{start_of_svg}\n<svg/>\n{end_of_svg}",
+         {"Line 4: skipped a {start_of_svg} block (not printed)."}},
     };
     for (const auto& c : cases) EXPECT_EQ(parse(c.text).warnings, c.warnings) << c.text;
 }
@@ -242,4 +245,28 @@ TEST(ChordProParser, LongLinesAndManyBracketsStayLinear)
     auto segments = ChordProParser::segments(spaced);
     ASSERT_EQ(segments.size(), 1u);
     EXPECT_EQ(segments[0].text, spaced.substr(0, spaced.size() - 4));
+}
+
+// Only blocks of notation or pictures are skipped: any other block holds words.
+TEST(ChordProParser, UnknownBlocksOfWordsPrintAsVerses)
+{
+    struct Case {
+        const char* text;
+        std::vector<SectionKind> kinds;
+        std::optional<std::string> label;
+    };
+    const Case cases[] = {
+        {"{start_of_textblock}\nShe died of the fever\n{end_of_textblock}\nla", {SectionKind::verse, SectionKind::verse}, {}},
+        {"{start_of_part: Coda}\nShe died of the fever", {SectionKind::verse}, "Coda"},
+        {"{start_of_textblock: flush=\"center\"}\nShe died of the fever\n{eov}", {SectionKind::verse}, {}},
+        {"{start_of_abc}\nShe died of the fever\n{end_of_abc}", {}, {}},
+        {"{+settings.transcode:nashville}\n{+config}\nShe died of the fever", {SectionKind::verse}, {}},
+    };
+    for (const auto& c : cases) {
+        Song song = parse(c.text);
+        EXPECT_EQ(kinds(song), c.kinds) << c.text;
+        if (song.sections.empty()) continue;
+        EXPECT_EQ(song.sections[0].label, c.label) << c.text;
+        EXPECT_EQ(song.sections[0].lines, std::vector<Line>{lyric(std::nullopt, "She died of the fever")}) << c.text;
+    }
 }

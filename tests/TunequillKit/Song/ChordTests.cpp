@@ -99,6 +99,7 @@ TEST(Chord, ParsesTheChordGrammar)
         {"C", 0, "", -1},          {"F#m7b5", 6, "m7b5", -1}, {"Bbmaj7", 10, "maj7", -1}, {"Dsus4", 2, "sus4", -1},
         {"A7(b9)", 9, "7(b9)", -1}, {"C6/9", 0, "6/9", -1},   {"G/B", 7, "", 11},         {"Am/G", 9, "m", 7},
         {"C/Bb", 0, "", 10},       {"C###", 2, "#", -1},      {" Em7 ", 4, "m7", -1},     {"Cø7", 0, "ø7", -1},
+        {"Cm7/add2", 0, "m7/add2", -1}, {"C-7-5", 0, "-7-5", -1},
     };
     for (const auto& c : chords) {
         auto chord = Chord::parse(c.text);
@@ -111,7 +112,8 @@ TEST(Chord, ParsesTheChordGrammar)
         }
     }
     for (const char* text : {"C/G7", "N.C.", "x", "C/H2", "C / G", "c", "", "Cx", "Chorus", "G/",
-                             "C/E/G" /* the last slash decides, and "/E" is no quality */})
+                             "C/E/G" /* the last slash decides, and "/E" is no quality */,
+                             "E-----", "B--5--5-5-5--5-8", "G-5-7-5" /* tablature, no minus chords */})
         EXPECT_FALSE(Chord::parse(text)) << text;
 }
 
@@ -120,7 +122,7 @@ TEST(Chord, ParsesTheChordGrammar)
 TEST(Chord, QualityWalkAgreesWithTheGrammar)
 {
     const Platform::Regex grammar(
-        "^(maj|min|mi|ma|m|M|dim|aug|sus|add|no|omit|alt|ø|°|\\+|-|Δ|[0-9]|\\(|\\)|#|b|♯|♭|,|/(?=[0-9]))*$");
+        "^(maj|min|mi|ma|m|M|dim|aug|sus|add|no|omit|alt|ø|°|\\+|-|Δ|[0-9]|\\(|\\)|#|b|♯|♭|,|/(?=[0-9]|add|sus|maj))*$");
     // Pieces, their fragments and near misses, so that cut-off and run-on pieces occur.
     const std::string_view parts[] = {"maj", "min", "mi", "ma", "m", "M", "dim", "di", "aug", "au", "sus", "su",
                                       "add", "ad", "no", "omit", "om", "alt", "al", "ø", "°", "+", "-", "Δ",

@@ -42,12 +42,14 @@ TEST(PlainTextConverter, ChordAndTabLines)
         {"G  D/F#  Em7  C", true}, {"| G . C . |", false}, {"N.C.", false},   {"(G) x2", true},
         {"|G  C|  D|", true},      {"Am I wrong", false},  {"   ", false},    {"G - C % (D) 4x", true},
         {"Bb / | Eb", true},       {"C\u00A0G", false},   {"A", true},      {"A man", false},
+        {"E------", false},        {"B--5--5-5-5--5-8--8-5", false}, {"Cm7/add2 G", true},
     };
     for (const auto& c : cases) EXPECT_EQ(Converter::isChordLine(c.line), c.chord) << c.line;
 
-    for (const char* line : {"e|--0--3--|", "  B |-1-1h3-|  ", "G#|--5/7--|", "d|x-x-x-x|"})
+    for (const char* line : {"e|--0--3--|", "  B |-1-1h3-|  ", "G#|--5/7--|", "d|x-x-x-x|", "e-0-0-0-0", "E------",
+                             "B--5--5-5-5--5-8--8-5", "E ----|----0---|"})
         EXPECT_TRUE(Converter::isTabLine(line)) << line;
-    for (const char* line : {"e|-0|", "e-0-0-0-0", "Every |--word--|", "H|------|"})
+    for (const char* line : {"e|-0|", "Every |--word--|", "H|------|", "G - - -", "C-7-5", "E----"})
         EXPECT_FALSE(Converter::isTabLine(line)) << line;
 }
 
@@ -71,6 +73,8 @@ TEST(PlainTextConverter, MetadataLines)
         {"  Time: 6/8 ", M{{"time", "6/8"}}},
         {"Music:", std::nullopt},
         {"Capotasto 2", std::nullopt},
+        {"Author/Artist: The Lantern Singers", M{{"artist", "The Lantern Singers"}}},
+        {"Words / Music: Jo", M{{"lyricist", "Jo"}}},
     };
     for (const auto& c : cases) {
         auto meta = Converter::metadataLine(c.line);
@@ -122,6 +126,13 @@ TEST(PlainTextConverter, ConvertsTheHeaderAndTheBody)
         {"Song\n\n\tG\n\twords\there\n", "{title: Song}\n        [G]words   here\n"},
         {"Bridge\nIntro:\n", "{title: F}\n{comment: Bridge}\n{comment: Intro}\n"},
         {"G C\nChorus\nla\n", "{title: F}\n[G]  [C]\n{start_of_chorus: Chorus}\nla\n{end_of_chorus}\n"},
+        // No header line is lost.
+        {"Author/Artist: Lantern\nTitle: Harbour\n\nG\nla\n", "{title: Harbour}\n{artist: Lantern}\n[G]la\n"},
+        {"Song\nTitle: Other\n\nla\n", "{title: Other}\n{subtitle: Song}\nla\n"},
+        // Tablature without bars stays tablature; a chord line over a tab line stays its own line.
+        {"Intro\nE-----\nB--5--\n\n    F\nE ----|--0--|\n", "{title: F}\n{comment: Intro}\n{start_of_tab}\nE-----\n"
+                                                         "B--5--\n{end_of_tab}\n\n    [F]\n{start_of_tab}\n"
+                                                         "E ----|--0--|\n{end_of_tab}\n"},
     };
     for (const auto& c : cases) EXPECT_EQ(Converter::convert(c.text, "F"), c.chordPro) << c.text;
 }

@@ -37,6 +37,25 @@ TEST(SongFile, ChordProGainsAFallbackTitleWhenItHasNone)
     EXPECT_EQ(SongFile::chordPro(*decoded, "T"), "{title: T}\n[G]x");
 }
 
+// A ChordPro file may set chord lines over its lyrics as a plain sheet does:
+// their chords are placed over the syllables; everything else stays as written.
+TEST(SongFile, ChordLinesInAChordProFileAreMergedIntoTheirLyrics)
+{
+    struct Case {
+        const char* text;
+        const char* chordPro;
+    };
+    const Case cases[] = {
+        {"{title: R}\n{soc}\nG     C\nCarry me over\n{eoc}\nD  G\n",
+         "{title: R}\n{soc}\n[G]Carry [C]me over\n{eoc}\n[D]   [G]\n"},
+        {"{title: R}\nG\nE------\n  Am\n{c: soft}\n", "{title: R}\n[G]\nE------\n  [Am]\n{c: soft}\n"},
+        {"{title: R}\r\n[G]la\r\nAm I wrong\r\n", "{title: R}\r\n[G]la\r\nAm I wrong\r\n"}, // kept byte for byte
+        {"{title: R}\n{sot}\n  G\nE|--0--|\n{eot}\n", "{title: R}\n{sot}\n  G\nE|--0--|\n{eot}\n"},
+        {"{title: R}\nG\n[C]la\n", "{title: R}\n[G]\n[C]la\n"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(SongFile::chordPro(c.text, "F"), c.chordPro) << c.text;
+}
+
 TEST(SongFile, DetectsTheFormatLineByLine)
 {
     struct Case {
