@@ -211,34 +211,38 @@ bool opensVerbatimBlock(const std::string& name)
 
 std::optional<std::string> placeChordLines(std::string_view chordPro)
 {
-    std::vector<std::string> owned;
-    SongText::forEachLine(chordPro, [&](std::string_view line) { owned.emplace_back(line); });
-    std::vector<std::string> out;
-    out.reserve(owned.size());
-    bool verbatim = false, placed = false;
-    for (std::size_t i = 0; i < owned.size(); ++i) {
-        const std::string& line = owned[i];
-        std::string_view t = trimWhitespace(line);
-        if (auto d = ChordProParser::directive(t)) {
-            if (opensVerbatimBlock(d->name)) verbatim = true;
-            else if (d->name.starts_with("end_of_") || d->name == "eot" || d->name == "eog") verbatim = false;
+    // Tells, line by line, whether a line is one of bare chord names to place.
+    struct Reader {
+        bool verbatim = false;
+        bool isChordLineToPlace(std::string_view line)
+        {
+            std::string_view t = trimWhitespace(line);
+            if (auto d = t.starts_with('{') ? ChordProParser::directive(t) : std::nullopt) {
+                if (opensVerbatimBlock(d->name)) verbatim = true;
+                else if (d->name.starts_with("end_of_") || d->name == "eot" || d->name == "eog") verbatim = false;
+            }
+            // Brackets and braces never stand in a line of chord names: most lines are done at once.
+            return !verbatim && t.find_first_of("[{") == std::string_view::npos && isChordLine(t) &&
+                   !isChordProOwn(line);
         }
-        if (verbatim || !isChordLine(t) || isChordProOwn(line)) {
-            out.push_back(line);
-            continue;
-        }
-        placed = true;
-        if (i + 1 < owned.size() && isLyricBelowChords(owned[i + 1]) && !isChordProOwn(owned[i + 1])) {
-            out.push_back(merge(expandTabs(line), expandTabs(owned[++i])));
-        } else {
-            out.push_back(merge(expandTabs(line), ""));
-        }
-    }
-    if (!placed) return std::nullopt;
+    };
+    // Most files have no such line: they are read once, and kept as they are.
+    Reader scan;
+    bool any = false;
+    SongText::forEachLine(chordPro, [&](std::string_view line) { any = scan.isChordLineToPlace(line) || any; });
+    if (!any) return std::nullopt;
+
+    std::vector<std::string> lines;
+    SongText::forEachLine(chordPro, [&](std::string_view line) { lines.emplace_back(line); });
+    Reader reader;
     std::string text;
-    for (std::size_t i = 0; i < out.size(); ++i) {
+    for (std::size_t i = 0; i < lines.size(); ++i) {
         if (i > 0) text += '\n';
-        text += out[i];
+        const std::string& line = lines[i];
+        if (!reader.isChordLineToPlace(line)) text += line;
+        else if (i + 1 < lines.size() && isLyricBelowChords(lines[i + 1]) && !isChordProOwn(lines[i + 1]))
+            text += merge(expandTabs(line), expandTabs(lines[++i]));
+        else text += merge(expandTabs(line), "");
     }
     return text;
 }

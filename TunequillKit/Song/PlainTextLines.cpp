@@ -104,7 +104,9 @@ bool isChordLine(std::string_view line)
     int chords = 0;
     for (std::string_view piece : Platform::Text::splitOmittingEmpty(line, U' ')) {
         if (isChord(trimWhitespace(piece)) || isChord(trimWhitespace(stripBarsAndParentheses(piece)))) ++chords;
-        else if (!isNonChordToken(piece) && !repeatMark().search(piece)) return false;
+        else if (!isNonChordToken(piece) && (piece.find_first_of("0123456789") == std::string_view::npos ||
+                                             !repeatMark().search(piece)))
+            return false; // a repeat mark holds a digit: most words need no pattern search
     }
     return chords > 0;
 }
