@@ -253,6 +253,9 @@ struct PdfDocument::Impl {
     // page tree that is no dictionary, where qpdf keeps it as a page. Told
     // when first asked, and false from a kid indexed as a page that is none.
     mutable std::optional<bool> treeAgrees;
+    // Whether the catalog has a form: Poppler reads form fields only then,
+    // and pages of other documents need not look for them.
+    bool hasForm = true;
 
     void listPages()
     {
@@ -372,6 +375,7 @@ PdfDocument::Opened PdfDocument::openMapped(std::shared_ptr<const void> owner, c
         QpdfPtr qpdf = makeQpdf();
         qpdf->setSuppressWarnings(true);
         qpdf->processMemoryFile("document.pdf", reinterpret_cast<const char*>(impl->data), impl->size);
+        impl->hasForm = qpdf->getRoot().hasKey("/AcroForm");
         impl->qpdf = std::move(qpdf);
         impl->listPages();
     } catch (const std::exception&) {
@@ -487,7 +491,7 @@ PdfPageText PdfPage::text() const
         result.fonts.push_back(std::move(span));
     }
     poppler_page_free_text_attributes(list);
-    addFieldValues(page, impl_->cropBox, result);
+    if (impl_->document->hasForm) addFieldValues(page, impl_->cropBox, result);
     return result;
 }
 

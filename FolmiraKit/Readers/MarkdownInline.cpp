@@ -157,16 +157,16 @@ std::optional<char32_t> numericReference(std::string_view digits)
 // HTML doesn't know stays as written. "&nbsp;" is an ordinary space, as
 // writers use it to keep words apart. What a reference gives is text, never
 // a mark.
-std::string withReferencesDecoded(std::string_view text)
+void decodeReferences(std::string& text)
 {
+    if (text.find('&') == std::string::npos) return;
     constexpr std::size_t longestName = 32; // HTML's longest reference name
     std::string out;
-    std::size_t copied = 0;
+    std::size_t copied = 0, semi = 0; // the first ";" ahead, found once for a run of "&"
     for (std::size_t amp = text.find('&'); amp != std::string_view::npos; amp = text.find('&', amp + 1)) {
-        std::size_t semi = text.find(';', amp + 1);
-        if (semi == std::string_view::npos) break;
+        if (semi <= amp && (semi = text.find(';', amp + 1)) == std::string::npos) break;
         if (semi == amp + 1 || semi - amp - 1 > longestName) continue;
-        std::string_view name = text.substr(amp + 1, semi - amp - 1);
+        std::string_view name = std::string_view(text).substr(amp + 1, semi - amp - 1);
         std::string decoded;
         if (name == "nbsp") {
             decoded = " ";
@@ -184,8 +184,9 @@ std::string withReferencesDecoded(std::string_view text)
         copied = semi + 1;
         amp = semi;
     }
+    if (copied == 0) return;
     out.append(text, copied);
-    return out;
+    text = std::move(out);
 }
 
 // A code span's text and the marks that stand for it while the rest is cleaned.
@@ -210,20 +211,19 @@ SetAside withCodeSpansSetAside(std::string_view text)
         i = text.find('`', end);
     }
     SetAside out;
-    if (runs.empty()) {
-        out.text = text;
-        return out;
-    }
+    constexpr std::string_view special = "\\`\x02";
     std::size_t i = 0;
     while (i < text.size()) {
+        const std::size_t next = std::min(text.find_first_of(special, i), text.size());
+        out.text.append(text, i, next - i);
+        if ((i = next) == text.size()) break;
         const char c = text[i];
-        if (c == '\\' && i + 1 < text.size()) {
+        if (c == '\\') {
             out.text.append(text, i, 2);
             i += 2;
             continue;
         }
-        if (c != '`') {
-            if (c != spanStart) out.text += c; // no mark may come from the text itself
+        if (c == spanStart) { // no mark may come from the text itself
             ++i;
             continue;
         }
@@ -278,7 +278,8 @@ std::string cleaned(std::string_view text, const std::set<std::string>& referenc
     out = keepingBracketText(out, "![", 0); // pictures leave their alternative text
     out = keepingBracketText(out, "[", 1);  // links leave their text
     out = withoutReferenceLinks(out, references);
-    return withReferencesDecoded(out);
+    decodeReferences(out);
+    return out;
 }
 
 class EmphasisWalk {
@@ -360,6 +361,7 @@ private:
 Runs markdownInline(std::string_view text, const std::set<std::string>& references)
 {
     if (text.empty()) return {};
+    if (text.find('`') == std::string_view::npos) return EmphasisWalk(cleaned(text, references)).run();
     SetAside aside = withCodeSpansSetAside(text);
     std::string clean = cleaned(aside.text, references);
     if (!aside.spans.empty()) clean = withCodeSpansBack(clean, aside.spans);
