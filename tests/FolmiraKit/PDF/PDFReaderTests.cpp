@@ -521,16 +521,19 @@ TEST(PdfReader, KeepsWhatFilledFormFieldsHoldWhereTheyStand)
     };
     const std::string form = " /Type /XObject /Subtype /Form /BBox [0 0 200 20] /Resources << /Font << /F1 4 0 R >> >>";
     const std::string pdf = PlainPdf::ofObjects({
-        "<< /Type /Catalog /Pages 2 0 R /AcroForm << /Fields [5 0 R 6 0 R] /DA (/F1 12 Tf 0 g) >> >>",
+        "<< /Type /Catalog /Pages 2 0 R /AcroForm << /Fields [5 0 R 6 0 R 10 0 R] /DA (/F1 12 Tf 0 g) >> >>",
         "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
         "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Resources << /Font << /F1 4 0 R >> >> "
-        "/Contents 9 0 R /Annots [5 0 R 6 0 R] >>",
+        "/Contents 9 0 R /Annots [5 0 R 6 0 R 10 0 R] >>",
         "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>",
         widget("first", "Alice", 695, 7),
         widget("last", "Bob", 665, 8),
         stream("/Tx BMC BT /F1 12 Tf 2 5 Td (Alice) Tj ET EMC", form),
         stream("/Tx BMC BT /F1 12 Tf 2 5 Td (Bob) Tj ET EMC", form),
-        stream("BT /F1 12 Tf 72 700 Td (First Name) Tj ET BT /F1 12 Tf 72 670 Td (Last Name) Tj ET", ""),
+        stream("BT /F1 12 Tf 72 700 Td (First Name) Tj ET BT /F1 12 Tf 72 670 Td (Last Name) Tj ET "
+               "BT /F1 12 Tf 72 640 Td (City) Tj ET BT /F1 12 Tf 162 640 Td (Leeds) Tj ET", ""),
+        // A field whose value the page prints itself, under its widget.
+        widget("city", "Leeds", 635, 8),
     });
     // Each value beside its label, in the order of the page.
     const std::string text = readPdf(Platform::Bytes(pdf.begin(), pdf.end())).plainText();
@@ -540,6 +543,7 @@ TEST(PdfReader, KeepsWhatFilledFormFieldsHoldWhereTheyStand)
         ASSERT_NE(found, std::string::npos) << word << " in " << text;
         at = found + 1;
     }
+    EXPECT_EQ(text.find("Leeds"), text.rfind("Leeds")) << text;
 }
 
 TEST(PdfReader, IsTheEntrysReaderForPdfFiles)
