@@ -139,6 +139,104 @@ bool indexPages(QPDFObjectHandle node, PageIndex& index, std::set<QPDFObjGen>& n
     return true;
 }
 
+// Form fields a page's text takes values from, and the characters it takes
+// of each: far past any real form, and small beside the page's own text.
+constexpr int mostFields = 500;
+constexpr int mostFieldCharacters = 1000;
+constexpr int mostChoiceItems = 1000;
+
+// What a text or choice field shows: its text, or its chosen items. Empty
+// for other fields, and for a password, which is not shown.
+std::string fieldValue(PopplerFormField* field)
+{
+    std::string value;
+    auto take = [&](gchar* text) {
+        std::unique_ptr<gchar, GFreeDeleter> owned(text);
+        if (!text || !*text) return;
+        if (!value.empty()) value += ", ";
+        value += text;
+    };
+    switch (poppler_form_field_get_field_type(field)) {
+    case POPPLER_FORM_FIELD_TEXT:
+        if (!poppler_form_field_text_is_password(field)) take(poppler_form_field_text_get_text(field));
+        break;
+    case POPPLER_FORM_FIELD_CHOICE:
+        if (poppler_form_field_choice_is_editable(field)) take(poppler_form_field_choice_get_text(field));
+        if (value.empty()) {
+            const int items = std::min(poppler_form_field_choice_get_n_items(field), mostChoiceItems);
+            for (int i = 0; i < items; ++i)
+                if (poppler_form_field_choice_is_item_selected(field, i)) take(poppler_form_field_choice_get_item(field, i));
+        }
+        break;
+    default: break;
+    }
+    return value;
+}
+
+// Whether a centre of `centres` (sorted by y) lies in `area`. The centres
+// looked at over all fields are counted in `checks`: past a bound, a field is
+// taken as not printed over, so a page of a million characters on one line
+// costs no more than that bound however many fields it has.
+bool printedIn(const Rect& area, const std::vector<Point>& centres, std::size_t& checks)
+{
+    constexpr std::size_t mostChecks = 4'000'000;
+    auto from = std::lower_bound(centres.begin(), centres.end(), area.minY(), [](Point p, double y) { return p.y < y; });
+    for (auto it = from; it != centres.end() && it->y <= area.maxY(); ++it) {
+        if (++checks > mostChecks) return false;
+        if (area.contains(*it)) return true;
+    }
+    return false;
+}
+
+// Poppler's text leaves out what a page's filled form fields show: each
+// value is added to the text as a line of its own, its characters spread
+// over the field's rectangle (in user space), so that words and lines are
+// built from it by position as from the page's own text. A field over
+// characters the page itself draws is left out: its value is printed there.
+void addFieldValues(PopplerPage* page, const Rect& crop, PdfPageText& result)
+{
+    GList* mappings = poppler_page_get_form_field_mapping(page);
+    if (!mappings) return;
+    std::vector<Point> centres; // of the page's own characters, by height
+    for (const auto& box : result.boxes)
+        if (box) centres.push_back({box->midX(), box->midY()});
+    std::sort(centres.begin(), centres.end(), [](Point a, Point b) { return a.y < b.y; });
+    std::size_t checks = 0;
+    int fields = 0;
+    for (GList* item = mappings; item && fields < mostFields; item = item->next) {
+        auto* mapping = static_cast<PopplerFormFieldMapping*>(item->data);
+        if (!mapping || !mapping->field) continue;
+        std::u32string value = Text::scalars(fieldValue(mapping->field));
+        for (char32_t& c : value)
+            if (Text::isNewlineScalar(c) || c == U'\t') c = U' ';
+        if (value.size() > static_cast<std::size_t>(mostFieldCharacters)) value.resize(mostFieldCharacters);
+        Rect area = rectFromCorners(mapping->area.x1 + crop.minX(), mapping->area.y1 + crop.minY(),
+                                    mapping->area.x2 + crop.minX(), mapping->area.y2 + crop.minY());
+        if (Text::trimWhitespace(Text::fromScalars(value)).empty() || !finite(area) || area.width <= 0 || area.height <= 0)
+            continue;
+        if (printedIn(area, centres, checks)) continue;
+        ++fields;
+        double size = poppler_form_field_get_font_size(mapping->field);
+        if (!std::isfinite(size) || size <= 0 || size > area.height) size = std::min(area.height * 0.7, 12.0);
+        const double width = std::min(size * 0.5, area.width / static_cast<double>(value.size()));
+        const double bottom = area.minY() + (area.height - size) / 2;
+        if (!result.text.empty() && result.text.back() != '\n') {
+            result.text += '\n';
+            result.boxes.emplace_back();
+        }
+        PdfFontSpan span;
+        span.begin = static_cast<int>(result.boxes.size());
+        span.end = span.begin + static_cast<int>(value.size());
+        span.name = "Helvetica";
+        span.size = size;
+        for (std::size_t i = 0; i < value.size(); ++i)
+            result.boxes.push_back(Rect{area.minX() + 2 + width * static_cast<double>(i), bottom, width, size});
+        result.text += Text::fromScalars(value);
+        result.fonts.push_back(std::move(span));
+    }
+    poppler_page_free_form_field_mapping(mappings);
+}
+
 } // namespace
 
 struct PdfDocument::Impl {
@@ -155,6 +253,9 @@ struct PdfDocument::Impl {
     // page tree that is no dictionary, where qpdf keeps it as a page. Told
     // when first asked, and false from a kid indexed as a page that is none.
     mutable std::optional<bool> treeAgrees;
+    // Whether the catalog has a form: Poppler reads form fields only then,
+    // and pages of other documents need not look for them.
+    bool hasForm = true;
 
     void listPages()
     {
@@ -274,6 +375,7 @@ PdfDocument::Opened PdfDocument::openMapped(std::shared_ptr<const void> owner, c
         QpdfPtr qpdf = makeQpdf();
         qpdf->setSuppressWarnings(true);
         qpdf->processMemoryFile("document.pdf", reinterpret_cast<const char*>(impl->data), impl->size);
+        impl->hasForm = qpdf->getRoot().hasKey("/AcroForm");
         impl->qpdf = std::move(qpdf);
         impl->listPages();
     } catch (const std::exception&) {
@@ -389,6 +491,7 @@ PdfPageText PdfPage::text() const
         result.fonts.push_back(std::move(span));
     }
     poppler_page_free_text_attributes(list);
+    if (impl_->document->hasForm) addFieldValues(page, impl_->cropBox, result);
     return result;
 }
 

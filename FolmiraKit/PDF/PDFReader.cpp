@@ -36,6 +36,8 @@ const char* scanMessage = "This PDF is a picture of the pages (a scan or a photo
                           "re-flow. Folmira needs a PDF whose words you can select in a PDF viewer, or the original "
                           "Word or text file.";
 
+const char* damagedMessage = "This PDF couldn’t be opened. It may be damaged.";
+
 bool isOneOf(std::string_view character, std::initializer_list<std::string_view> set)
 {
     return std::find(set.begin(), set.end(), character) != set.end();
@@ -214,6 +216,9 @@ bool keepsWords(const FirstPass& pass)
 // The refusals that need every page read.
 void refuseUnreadable(const FirstPass& pass, int pageCount, const std::string& title)
 {
+    // Not one page could be fetched or parsed: the file is broken, not a scan.
+    if (std::none_of(pass.cropBoxes.begin(), pass.cropBoxes.end(), [](const auto& crop) { return crop.has_value(); }))
+        throw ConversionError(Reason::damaged, damagedMessage);
     if (!pass.tooLargePages.empty() && !keepsWords(pass)) refuseTooLarge(pass, pageCount, title);
     if (pass.wordCount == 0 || static_cast<int>(pass.scanPages.size()) == pageCount)
         throw ConversionError(Reason::noTextLayer, scanMessage);
@@ -403,7 +408,7 @@ BigDocument read(const std::vector<std::uint8_t>& data, const std::string& title
                                                            ": it is too large to read. Try the original Word or text "
                                                            "file instead.");
         if (opening.state == DocumentOpening::State::noHelper) throw brokenHelper();
-        throw ConversionError(Reason::damaged, "This PDF couldn’t be opened. It may be damaged.");
+        throw ConversionError(Reason::damaged, damagedMessage);
     }
     int pageCount = static_cast<int>(opening.cropBoxes.size());
     if (pageCount < 1) throw ConversionError(Reason::empty, "This PDF has no pages.");

@@ -43,8 +43,9 @@ PageText textOf(const Platform::PdfPageText& text, const Rect& mediaBox)
 
 // The page whose text and pictures are read: the page itself, or, when only
 // its drawing is past the bounds of reading, a copy of it without the
-// drawing. None when it is too large to read.
-std::optional<Platform::PdfPage> pageToRead(const Platform::PdfPage& page)
+// drawing. None when it is too large to read. `unknown` tells whether its
+// cost could not be told (qpdf can't read the page or decode its content).
+std::optional<Platform::PdfPage> pageToRead(const Platform::PdfPage& page, bool& unknown)
 {
     constexpr Platform::PdfContent::TextCost limits{PDFLimits::textContentBytes, PDFLimits::textOperators,
                                                     PDFLimits::shownTextBytes, PDFLimits::textFormUses,
@@ -52,6 +53,7 @@ std::optional<Platform::PdfPage> pageToRead(const Platform::PdfPage& page)
     // The counter only filters out what it measured past a bound; where it
     // can't tell, the worker's limits on Poppler's own work decide.
     const Platform::PdfContent::TextCost cost = Platform::PdfContent::measureText(page, limits);
+    unknown = !cost.unknown.empty();
     if (cost.past(limits)) return std::nullopt;
     if (!cost.drawingTooLarge(limits)) return page;
     auto alone = Platform::PdfContent::withoutDrawing(page, PDFLimits::textContentBytes);
@@ -227,7 +229,8 @@ PageReading readPage(const Platform::PdfDocument& document, int index)
     auto page = document.page(index);
     if (!page) return reading;
     reading.fetched = true;
-    auto read = pageToRead(*page);
+    bool unknown = false;
+    auto read = pageToRead(*page, unknown);
     if (!read) {
         reading.text.tooLarge = true;
         return reading;
@@ -237,6 +240,9 @@ PageReading readPage(const Platform::PdfDocument& document, int index)
     std::vector<Rect> drawn = PictureScan::scanPage(*read);
     reading.pictures = PictureScan::regions(drawn, page->cropBox());
     if (!reading.pictures.empty()) reading.drawn = std::move(drawn);
+    // A page whose content can't be read, on which nothing was found, is
+    // damaged, not blank: it counts as a page that could not be fetched.
+    if (unknown && reading.text.lines.empty() && reading.pictures.empty()) reading = PageReading{};
     return reading;
 }
 

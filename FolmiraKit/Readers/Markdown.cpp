@@ -39,6 +39,22 @@ Runs withItalic(Runs runs, bool italic)
     return runs;
 }
 
+// Code is indented by this many columns.
+constexpr int codeIndent = 4;
+
+// The line without its first four columns of indentation; a tab that
+// reaches past them leaves its remaining columns as spaces.
+std::string withoutIndent(std::string_view line)
+{
+    int column = 0;
+    std::size_t at = 0;
+    while (at < line.size() && column < codeIndent && (line[at] == ' ' || line[at] == '\t')) {
+        column = line[at] == '\t' ? column + 4 - column % 4 : column + 1;
+        ++at;
+    }
+    return std::string(static_cast<std::size_t>(std::max(0, column - codeIndent)), ' ') + std::string(line.substr(at));
+}
+
 bool isSeparatorRow(std::string_view line)
 {
     static const Regex separator("^\\|?\\s*:?-{2,}:?\\s*(\\|\\s*:?-{2,}:?\\s*)*\\|?$");
@@ -187,7 +203,8 @@ private:
             flush();
             return i + 1;
         }
-        if (Text::startsWith(t, "```") || Text::startsWith(t, "~~~")) return fence(i, t.substr(0, 3));
+        if (pending_.empty() && !inList() && markdownIndent(line) >= codeIndent) return indentedCode(i);
+        if (auto marker = markdownFence(t)) return fence(i, *marker);
         if (auto h = hashHeading(t)) {
             flush();
             blocks.push_back(Block::heading(std::min(h->hashes, 3), withBold(inlineRuns(h->title), false)));
@@ -239,6 +256,28 @@ private:
         return j;
     }
 
+    // Lines indented by four columns or more, blank lines among them, with
+    // four columns taken off: kept as written, as fenced code is.
+    std::size_t indentedCode(std::size_t i)
+    {
+        std::size_t j = i, end = i;
+        for (; j < lines_.size(); ++j) {
+            const bool blank = Text::trimSpacesTabs(lines_[j]).empty();
+            if (!blank && markdownIndent(lines_[j]) < codeIndent) break;
+            if (!blank) end = j + 1;
+        }
+        std::string code;
+        for (std::size_t k = i; k < end; ++k) {
+            if (k > i) code += '\n';
+            code += withoutIndent(lines_[k]);
+        }
+        blocks.push_back(Block::paragraph({Run(std::move(code))}, true));
+        return end;
+    }
+
+    // Whether the last block is a list item that an indented line continues.
+    bool inList() const { return !blocks.empty() && blocks.back().as<Block::ListItem>(); }
+
     std::size_t table(std::size_t i, std::string_view header)
     {
         flush();
@@ -273,7 +312,7 @@ private:
         for (; j < lines_.size(); ++j) {
             std::string_view t = Text::trimSpacesTabs(lines_[j]);
             if (t.empty() || markdownListItem(lines_[j]) || Text::startsWith(t, "#") || Text::startsWith(t, ">") ||
-                Text::startsWith(t, "```"))
+                markdownFence(t) == "```")
                 break;
             item.text += ' ';
             item.text += t;
@@ -360,6 +399,26 @@ std::string leftOutNote(int n)
 }
 
 } // namespace
+
+std::optional<std::string_view> markdownFence(std::string_view trimmed)
+{
+    if (Text::startsWith(trimmed, "~~~")) return trimmed.substr(0, 3);
+    if (!Text::startsWith(trimmed, "```")) return std::nullopt;
+    std::size_t info = std::min(trimmed.find_first_not_of('`'), trimmed.size());
+    if (trimmed.find('`', info) != std::string_view::npos) return std::nullopt;
+    return trimmed.substr(0, 3);
+}
+
+int markdownIndent(std::string_view line)
+{
+    int column = 0;
+    for (char c : line) {
+        if (c == ' ') ++column;
+        else if (c == '\t') column += 4 - column % 4;
+        else break;
+    }
+    return column;
+}
 
 std::optional<MarkdownListItem> markdownListItem(std::string_view line)
 {

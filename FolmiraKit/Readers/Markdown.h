@@ -1,8 +1,9 @@
 #pragma once
 
-// A small line-oriented Markdown reader: headings, paragraphs, fenced code,
-// rules, pipe tables, pictures beside the document, lists and quotes. Inline
-// markup keeps bold and italic only; links, HTML tags and code marks go.
+// A small line-oriented Markdown reader: headings, paragraphs, fenced and
+// indented code, rules, pipe tables, pictures beside the document, lists and
+// quotes. Inline markup keeps bold and italic only; links, HTML tags and code
+// marks go, and code keeps its text as written.
 
 #include "FolmiraKit/Model/BigDocument.h"
 #include "FolmiraKit/Readers/PlainText.h"
@@ -28,7 +29,7 @@ BigDocument readMarkdown(const std::vector<std::uint8_t>& data, const std::strin
 Runs markdownInline(std::string_view text, const std::set<std::string>& references = {});
 
 // The lines the walk reads: HTML comments (also across lines) and link
-// reference definitions taken out outside code fences, with the definitions'
+// reference definitions taken out outside fenced and indented code, with the definitions'
 // keys. A comment never closed takes nothing out.
 struct MarkdownSource {
     Lines lines;
@@ -47,6 +48,14 @@ struct MarkdownListItem {
     bool operator==(const MarkdownListItem&) const = default;
 };
 std::optional<MarkdownListItem> markdownListItem(std::string_view line);
+
+// The marker of a fence that a line (trimmed of spaces and tabs) opens: its
+// first three characters, "```" or "~~~"; none when it opens none. A backtick
+// fence's info string holds no backtick ("```foo``" is text).
+std::optional<std::string_view> markdownFence(std::string_view trimmed);
+
+// The columns a line is indented by, a tab reaching the next multiple of 4.
+int markdownIndent(std::string_view line);
 
 // The raw cell texts of a table row; "\|" is a plain "|" inside a cell.
 std::vector<std::string> markdownTableCells(std::string_view line);

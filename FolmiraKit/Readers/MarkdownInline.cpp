@@ -1,13 +1,19 @@
-// Inline Markdown: HTML and links cleaned out by pattern, then one pass over
-// the characters with a bold and an italic flag. There is no look-ahead for a
-// closing "**": an unpaired one makes the rest bold, as writers expect from
-// simple editors. Positions of the next "*", "_" and backtick are found ahead
-// of the walk so the pass stays linear.
+// Inline Markdown: code spans set aside first, so that what they hold is kept
+// as written; then HTML and links cleaned out by pattern and character
+// references decoded; then one pass over the characters with a bold and an
+// italic flag, in which the code spans come back as escaped text. There is no
+// look-ahead for a closing "**": an unpaired one makes the rest bold, as
+// writers expect from simple editors. Positions of the next "*" and "_" are
+// found ahead of the walk so the pass stays linear.
 
 #include "FolmiraKit/Readers/Markdown.h"
 
+#include "FolmiraKit/Readers/HtmlEntities.h"
 #include "Platform/Regex.h"
 #include "Platform/Text.h"
+
+#include <algorithm>
+#include <map>
 
 namespace FolmiraKit {
 
@@ -116,6 +122,154 @@ std::string keepingBracketText(std::string_view text, std::string_view opener, s
     return out;
 }
 
+// The characters the emphasis walk reads as marks; text that must stay as
+// written has them escaped.
+constexpr std::string_view walkMarks = "\\`*_";
+
+void appendEscaped(std::string& out, std::string_view text)
+{
+    for (char c : text) {
+        if (walkMarks.find(c) != std::string_view::npos) out += '\\';
+        out += c;
+    }
+}
+
+// A numeric reference's digits ("#169", "#xA9") as a scalar, or none. Zero,
+// surrogates, scalars past Unicode and control characters other than white
+// space read as U+FFFD.
+std::optional<char32_t> numericReference(std::string_view digits)
+{
+    const bool hex = digits.size() > 1 && (digits[1] == 'x' || digits[1] == 'X');
+    std::string_view number = digits.substr(hex ? 2 : 1);
+    if (number.empty() || number.size() > (hex ? 6u : 7u)) return std::nullopt;
+    std::uint32_t value = 0;
+    for (char c : number) {
+        int d = c >= '0' && c <= '9' ? c - '0' : !hex ? -1 : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+        if (d < 0) return std::nullopt;
+        value = value * (hex ? 16 : 10) + static_cast<std::uint32_t>(d);
+    }
+    const bool control = value < 0x20 && value != '\t' && value != '\n' && value != '\r';
+    if (value == 0 || control || (value >= 0xD800 && value <= 0xDFFF) || value > 0x10FFFF) return U'\uFFFD';
+    return static_cast<char32_t>(value);
+}
+
+// "&copy;", "&#169;" and "&#xA9;" as the character they name; a reference
+// HTML doesn't know stays as written. "&nbsp;" is an ordinary space, as
+// writers use it to keep words apart. What a reference gives is text, never
+// a mark.
+void decodeReferences(std::string& text)
+{
+    if (text.find('&') == std::string::npos) return;
+    constexpr std::size_t longestName = 32; // HTML's longest reference name
+    std::string out;
+    std::size_t copied = 0, semi = 0; // the first ";" ahead, found once for a run of "&"
+    for (std::size_t amp = text.find('&'); amp != std::string_view::npos; amp = text.find('&', amp + 1)) {
+        if (semi <= amp && (semi = text.find(';', amp + 1)) == std::string::npos) break;
+        if (semi == amp + 1 || semi - amp - 1 > longestName) continue;
+        std::string_view name = std::string_view(text).substr(amp + 1, semi - amp - 1);
+        std::string decoded;
+        if (name == "nbsp") {
+            decoded = " ";
+        } else if (name[0] == '#') {
+            auto scalar = numericReference(name);
+            if (!scalar) continue;
+            decoded = Text::fromScalars(std::u32string(1, *scalar));
+        } else if (auto entity = htmlEntity(name)) {
+            decoded = *entity;
+        } else {
+            continue;
+        }
+        out.append(text, copied, amp - copied);
+        appendEscaped(out, decoded);
+        copied = semi + 1;
+        amp = semi;
+    }
+    if (copied == 0) return;
+    out.append(text, copied);
+    text = std::move(out);
+}
+
+// A code span's text and the marks that stand for it while the rest is cleaned.
+constexpr char spanStart = '\x02';
+constexpr char spanEnd = '\x03';
+
+struct SetAside {
+    std::string text;               // with a mark for each code span
+    std::vector<std::string> spans; // the spans' texts, by mark number
+};
+
+// Finds the code spans: a run of n backticks up to the next run of exactly n.
+// A run with no such closer is text. Inside a span nothing is escaped; line
+// ends read as spaces, and one space at both ends goes. The runs of each
+// length are listed first, so each opener finds its closer by search.
+SetAside withCodeSpansSetAside(std::string_view text)
+{
+    std::map<std::size_t, std::vector<std::size_t>> runs; // length -> starts
+    for (std::size_t i = text.find('`'); i != std::string_view::npos;) {
+        std::size_t end = std::min(text.find_first_not_of('`', i), text.size());
+        runs[end - i].push_back(i);
+        i = text.find('`', end);
+    }
+    SetAside out;
+    constexpr std::string_view special = "\\`\x02";
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const std::size_t next = std::min(text.find_first_of(special, i), text.size());
+        out.text.append(text, i, next - i);
+        if ((i = next) == text.size()) break;
+        const char c = text[i];
+        if (c == '\\') {
+            out.text.append(text, i, 2);
+            i += 2;
+            continue;
+        }
+        if (c == spanStart) { // no mark may come from the text itself
+            ++i;
+            continue;
+        }
+        std::size_t end = std::min(text.find_first_not_of('`', i), text.size());
+        const auto& starts = runs[end - i];
+        auto closer = std::lower_bound(starts.begin(), starts.end(), end);
+        if (closer == starts.end()) {
+            appendEscaped(out.text, text.substr(i, end - i));
+            i = end;
+            continue;
+        }
+        std::string code(text.substr(end, *closer - end));
+        std::replace(code.begin(), code.end(), '\n', ' ');
+        if (code.size() >= 2 && code.front() == ' ' && code.back() == ' ' && code.find_first_not_of(' ') != std::string::npos)
+            code = code.substr(1, code.size() - 2);
+        out.text += spanStart + std::to_string(out.spans.size()) + spanEnd;
+        out.spans.push_back(std::move(code));
+        i = *closer + (end - i);
+    }
+    return out;
+}
+
+// The text with each code span's mark replaced by its text, escaped so the
+// walk keeps it as written.
+std::string withCodeSpansBack(std::string_view text, const std::vector<std::string>& spans)
+{
+    std::string out;
+    std::size_t copied = 0;
+    for (std::size_t at = text.find(spanStart); at != std::string_view::npos; at = text.find(spanStart, at + 1)) {
+        out.append(text, copied, at - copied);
+        std::size_t end = text.find(spanEnd, at + 1);
+        copied = at + 1;
+        if (end == std::string_view::npos) continue;
+        std::size_t index = spans.size();
+        std::string_view digits = text.substr(at + 1, end - at - 1);
+        if (!digits.empty() && digits.size() < 10 && digits.find_first_not_of("0123456789") == std::string_view::npos)
+            index = std::stoul(std::string(digits));
+        if (index >= spans.size()) continue;
+        appendEscaped(out, spans[index]);
+        copied = end + 1;
+        at = end;
+    }
+    out.append(text, copied);
+    return out;
+}
+
 std::string cleaned(std::string_view text, const std::set<std::string>& references)
 {
     static const Platform::Regex lineBreak("<br\\s*/?>", Platform::Regex::CaseInsensitive);
@@ -124,10 +278,7 @@ std::string cleaned(std::string_view text, const std::set<std::string>& referenc
     out = keepingBracketText(out, "![", 0); // pictures leave their alternative text
     out = keepingBracketText(out, "[", 1);  // links leave their text
     out = withoutReferenceLinks(out, references);
-    Text::replaceAll(out, "&nbsp;", " ");
-    Text::replaceAll(out, "&amp;", "&");
-    Text::replaceAll(out, "&lt;", "<");
-    Text::replaceAll(out, "&gt;", ">");
+    decodeReferences(out);
     return out;
 }
 
@@ -138,11 +289,9 @@ public:
         const std::size_t n = chars_.size();
         nextStar_.assign(n + 1, n);
         nextUnderscore_.assign(n + 1, n);
-        nextTick_.assign(n + 1, n);
         for (std::size_t i = n; i-- > 0;) {
             nextStar_[i] = chars_[i] == "*" ? i : nextStar_[i + 1];
             nextUnderscore_[i] = chars_[i] == "_" ? i : nextUnderscore_[i + 1];
-            nextTick_[i] = chars_[i] == "`" ? i : nextTick_[i + 1];
         }
     }
 
@@ -157,10 +306,6 @@ public:
             if (c == "\\" && next.size() == 1 && escapable.find(next) != std::string_view::npos) {
                 buffer_ += next;
                 i += 2;
-            } else if (c == "`" && nextTick_[i + 1] < n) {
-                std::size_t close = nextTick_[i + 1];
-                for (std::size_t k = i + 1; k < close; ++k) buffer_ += chars_[k];
-                i = close + 1;
             } else if ((c == "*" || c == "_") && next == c && !isIntraWordUnderscores(i)) {
                 emit();
                 bold_ = !bold_;
@@ -204,7 +349,7 @@ private:
     }
 
     std::vector<std::string_view> chars_;
-    std::vector<std::size_t> nextStar_, nextUnderscore_, nextTick_;
+    std::vector<std::size_t> nextStar_, nextUnderscore_;
     std::string buffer_;
     Runs runs_;
     bool bold_ = false;
@@ -216,7 +361,10 @@ private:
 Runs markdownInline(std::string_view text, const std::set<std::string>& references)
 {
     if (text.empty()) return {};
-    std::string clean = cleaned(text, references);
+    if (text.find('`') == std::string_view::npos) return EmphasisWalk(cleaned(text, references)).run();
+    SetAside aside = withCodeSpansSetAside(text);
+    std::string clean = cleaned(aside.text, references);
+    if (!aside.spans.empty()) clean = withCodeSpansBack(clean, aside.spans);
     return EmphasisWalk(clean).run();
 }
 

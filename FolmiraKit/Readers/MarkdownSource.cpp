@@ -1,12 +1,15 @@
 // What the line walk must not see: HTML comments, which writers use to hide
 // metadata across many lines, and link reference definitions, whose labels
 // the inline conversion needs to turn "[text]" into its text. Both are taken
-// out before the walk, outside code fences only, in one pass over the lines.
+// out before the walk, outside fenced and indented code only, in one pass over
+// the lines.
 
 #include "FolmiraKit/Readers/Markdown.h"
 
 #include "Platform/Regex.h"
 #include "Platform/Text.h"
+
+#include <utility>
 
 namespace FolmiraKit {
 
@@ -40,15 +43,24 @@ public:
     {
         MarkdownSource source;
         std::string fence;
+        bool indentedCode = false; // the last line that is not blank is indented code
+        bool previousBlank = true;
         for (std::size_t i = 0; i < lines_.size(); ++i) {
             std::string_view t = Text::trimSpacesTabs(lines_[i]);
+            const bool afterBlank = std::exchange(previousBlank, t.empty());
             if (!fence.empty()) {
                 if (Text::startsWith(t, fence)) fence.clear();
                 source.lines.push_back(std::move(lines_[i]));
                 continue;
             }
-            if (Text::startsWith(t, "```") || Text::startsWith(t, "~~~")) {
-                fence = std::string(t.substr(0, 3));
+            if (auto marker = markdownFence(t)) {
+                fence = std::string(*marker);
+                source.lines.push_back(std::move(lines_[i]));
+                continue;
+            }
+            // Indented code starts after a blank line (or none) and holds what it says.
+            if (!t.empty()) indentedCode = markdownIndent(lines_[i]) >= 4 && (afterBlank || indentedCode);
+            if (indentedCode) {
                 source.lines.push_back(std::move(lines_[i]));
                 continue;
             }

@@ -133,8 +133,10 @@ void runContent(Element r, Context& context, const Style& paragraphStyle, Paragr
             if (type != "page" && type != "column") text += '\n';
         } else if (name == "noBreakHyphen") {
             text += '-';
-        } else if (name == "footnoteReference" || name == "endnoteReference") {
+        } else if (name == "footnoteReference") {
             ++context.footnotes;
+        } else if (name == "endnoteReference") {
+            ++context.endnotes;
         } else if (name == "drawing" || name == "pict" || name == "object") {
             drawing(c, !work.hasText && text.empty(), context, work);
         } else if (name == "AlternateContent") {

@@ -35,6 +35,11 @@ std::vector<ConversionNote> notes(const Context& context)
         out.emplace_back(Kind::info, "Text in text boxes was placed after the paragraph it was anchored to.");
     if (int n = context.footnotes; n > 0)
         out.emplace_back(Kind::warning, "Footnotes (" + std::to_string(n) + ") aren\u2019t included.");
+    if (int n = context.endnotes; n > 0)
+        out.emplace_back(Kind::warning, "Endnotes (" + std::to_string(n) + ") aren\u2019t included.");
+    if (!context.notesRead.empty())
+        out.emplace_back(Kind::info, "All of this document\u2019s text is in its " + context.notesRead +
+                                         ", so Folmira read them in its place.");
     if (context.headerFooter)
         out.emplace_back(Kind::info, "The page headers and footers were left out; Folmira adds its own page numbers.");
     return out;
@@ -189,6 +194,32 @@ void loadRelationships(Context& context)
     }
 }
 
+// A body without text: its footnotes' and endnotes' own text is read in its
+// place (the separators Word keeps among them are not notes), and they are no
+// longer left out.
+void readNotesInstead(Context& context)
+{
+    const struct {
+        const char* path;
+        const char* element;
+        const char* name;
+        int& count;
+    } kinds[] = {{"word/footnotes.xml", "footnote", "footnotes", context.footnotes},
+                 {"word/endnotes.xml", "endnote", "endnotes", context.endnotes}};
+    for (const auto& kind : kinds) {
+        auto doc = part(kind.path, context);
+        if (!doc) continue;
+        const std::size_t before = context.pieces.size();
+        for (Element note : elements(doc->root(), kind.element)) {
+            auto type = attribute(note, "type");
+            if (!type || *type == "normal") walkBody(note, context);
+        }
+        if (context.pieces.size() == before) continue;
+        kind.count = 0;
+        context.notesRead += (context.notesRead.empty() ? "" : " and ") + std::string(kind.name);
+    }
+}
+
 void walkBody(Element container, Context& context)
 {
     for (Element e : container.children()) {
@@ -232,6 +263,7 @@ BigDocument read(const Bytes& data, const std::string& title)
         }
     }
     if (Element body = element(document->root(), "body")) walkBody(body, context);
+    if (context.pieces.empty()) readNotesInstead(context);
 
     auto documentNotes = notes(context);
     context.pictureParts.clear(); // the pieces hold their own copies

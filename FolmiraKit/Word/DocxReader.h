@@ -84,6 +84,10 @@ public:
     int cellPictures = 0;    // drawable pictures inside table cells, which keep only text
     int textBoxes = 0;
     int footnotes = 0;
+    int endnotes = 0;
+    // The notes parts read in place of a body without text: "footnotes",
+    // "endnotes" or both joined with " and "; empty when none was.
+    std::string notesRead;
     bool headerFooter = false;
     // Picture parts by path; none for a part that is absent, damaged or no image.
     std::unordered_map<std::string, std::shared_ptr<const PicturePart>> pictureParts;

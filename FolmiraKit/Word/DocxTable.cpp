@@ -1,6 +1,7 @@
-// Tables: rows of cells, each cell the text of its paragraphs run together.
-// Spans are capped and rows padded to one width; a one-column table becomes
-// paragraphs, as its layout carries nothing a paragraph doesn't.
+// Tables: rows of cells, each cell the text of its paragraphs, one line each.
+// Spans are capped and rows padded to one width. A one-column table (a box
+// around text, or a column of rows) carries nothing its content doesn't: it
+// is read as the paragraphs, pictures and tables it holds.
 
 #include "FolmiraKit/Word/DocxLimits.h"
 #include "FolmiraKit/Word/DocxReader.h"
@@ -12,7 +13,7 @@
 namespace FolmiraKit::DocxReader {
 namespace {
 
-// The runs of a cell's paragraphs, one space between paragraphs. Paragraphs
+// The runs of a cell's paragraphs, a line break between paragraphs. Paragraphs
 // of text boxes come through their anchor's paragraph, so they are not
 // gathered again here, nor are the copies Word keeps under mc:Fallback.
 // A cell holds text only: the pictures its paragraphs place are counted as
@@ -34,7 +35,7 @@ Block::Cell cellRuns(Element tc, Context& context)
                 }
                 continue;
             }
-            if (!collected.empty()) collected.emplace_back(" ", false, false);
+            if (!collected.empty()) collected.emplace_back("\n", false, false);
             std::move(styled->runs.begin(), styled->runs.end(), std::back_inserter(collected));
         }
     }
@@ -45,6 +46,21 @@ std::int64_t span(Element tcPr)
 {
     auto value = integerValue(attribute(element(tcPr, "gridSpan"), "val")).value_or(1);
     return std::min(value, Limits::tableColumns);
+}
+
+// The cells a row takes, spans counted.
+std::int64_t rowWidth(Element tr)
+{
+    std::int64_t width = 0;
+    for (Element tc : elements(tr, "tc")) width += std::max<std::int64_t>(span(element(tc, "tcPr")), 1);
+    return width;
+}
+
+bool isContinuation(Element tcPr)
+{
+    Element vMerge = element(tcPr, "vMerge");
+    auto merge = attribute(vMerge, "val");
+    return vMerge && (!merge || *merge == "continue");
 }
 
 bool allBold(const Block::Row& row)
@@ -61,16 +77,19 @@ void table(Element tbl, Context& context)
     auto trs = elements(tbl, "tr");
     if (trs.empty()) return;
     const bool markedHeader = bool(element(element(trs.front(), "trPr"), "tblHeader"));
+    if (std::all_of(trs.begin(), trs.end(), [](Element tr) { return rowWidth(tr) <= 1; })) {
+        for (Element tr : trs)
+            for (Element tc : elements(tr, "tc"))
+                if (!isContinuation(element(tc, "tcPr"))) walkBody(tc, context);
+        return;
+    }
 
     std::vector<Block::Row> rows;
     for (Element tr : trs) {
         Block::Row row;
         for (Element tc : elements(tr, "tc")) {
             Element tcPr = element(tc, "tcPr");
-            Element vMerge = element(tcPr, "vMerge");
-            auto merge = attribute(vMerge, "val");
-            bool continuation = vMerge && (!merge || *merge == "continue");
-            row.push_back(continuation ? Block::Cell{} : cellRuns(tc, context));
+            row.push_back(isContinuation(tcPr) ? Block::Cell{} : cellRuns(tc, context));
             for (std::int64_t extra = span(tcPr) - 1; extra > 0; --extra) row.emplace_back();
         }
         bool empty = std::all_of(row.begin(), row.end(), [](const Block::Cell& cell) { return cell.empty(); });
@@ -84,15 +103,6 @@ void table(Element tbl, Context& context)
     if (width <= Limits::paddedCells / rows.size())
         for (auto& row : rows) row.resize(width);
 
-    if (width == 1) {
-        for (auto& row : rows) {
-            StyledParagraph styled;
-            styled.runs = std::move(row.front());
-            styled.size = context.defaultSize;
-            context.pieces.push_back(Inference::Piece::paragraph(std::move(styled)));
-        }
-        return;
-    }
     context.pieces.push_back(Inference::Piece::block(Block::table(std::move(rows), header)));
 }
 

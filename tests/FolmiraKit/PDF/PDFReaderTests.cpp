@@ -4,6 +4,7 @@
 #include "FolmiraKit/PDF/PageSource.h"
 #include "tests/FolmiraKit/HostileFiles.h"
 #include "tests/HangGuard.h"
+#include "tests/PlainPdf.h"
 #include "tests/Platform/PdfFixtures.h"
 
 #include <gtest/gtest.h>
@@ -152,6 +153,19 @@ TEST(PdfReader, RefusesWhatItCannotOpen)
 
     Builder noPages;
     expectRefusal(noPages.write(), Reason::empty, "This PDF has no pages.");
+
+    // Pages that can't be parsed: a kid of the page tree that is no page, and
+    // a page whose content does not inflate. Damaged, not a scan.
+    auto bytes = [](const std::string& pdf) { return Platform::Bytes(pdf.begin(), pdf.end()); };
+    const std::string catalog = "<< /Type /Catalog /Pages 2 0 R >>";
+    const std::string broken = "\x01\x02 not deflated";
+    for (const std::string& pdf :
+         {PlainPdf::ofObjects({catalog, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>", "(not a page)"}),
+          PlainPdf::ofObjects({catalog, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+                               "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 4 0 R >>",
+                               "<< /Length " + std::to_string(broken.size()) + " /Filter /FlateDecode >>\nstream\n" +
+                                   broken + "\nendstream"})})
+        expectRefusal(bytes(pdf), Reason::damaged, "This PDF couldn’t be opened. It may be damaged.");
 
     Builder noCopy;
     noCopy.page(text({"Protected words"}, 72, 700), resources(noCopy));
@@ -491,6 +505,45 @@ TEST(PdfReader, WritesItsNotesInOrder)
     EXPECT_EQ(document.notes[4].kind, ConversionNote::Kind::warning);
     std::string all = document.plainText();
     EXPECT_LT(all.find("left column holds these words 7"), all.find("right column has other words 0"));
+}
+
+TEST(PdfReader, KeepsWhatFilledFormFieldsHoldWhereTheyStand)
+{
+    // Two labels on the page, and beside each a text field whose value is
+    // drawn only by its widget's appearance.
+    auto widget = [](const std::string& name, const std::string& value, int y, int appearance) {
+        return "<< /Type /Annot /Subtype /Widget /FT /Tx /T (" + name + ") /V (" + value +
+               ") /DA (/F1 12 Tf 0 g) /Rect [160 " + std::to_string(y) + " 360 " + std::to_string(y + 20) +
+               "] /P 3 0 R /F 4 /AP << /N " + std::to_string(appearance) + " 0 R >> >>";
+    };
+    auto stream = [](const std::string& data, const std::string& extra) {
+        return "<< /Length " + std::to_string(data.size()) + extra + " >>\nstream\n" + data + "\nendstream";
+    };
+    const std::string form = " /Type /XObject /Subtype /Form /BBox [0 0 200 20] /Resources << /Font << /F1 4 0 R >> >>";
+    const std::string pdf = PlainPdf::ofObjects({
+        "<< /Type /Catalog /Pages 2 0 R /AcroForm << /Fields [5 0 R 6 0 R 10 0 R] /DA (/F1 12 Tf 0 g) >> >>",
+        "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Resources << /Font << /F1 4 0 R >> >> "
+        "/Contents 9 0 R /Annots [5 0 R 6 0 R 10 0 R] >>",
+        "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>",
+        widget("first", "Alice", 695, 7),
+        widget("last", "Bob", 665, 8),
+        stream("/Tx BMC BT /F1 12 Tf 2 5 Td (Alice) Tj ET EMC", form),
+        stream("/Tx BMC BT /F1 12 Tf 2 5 Td (Bob) Tj ET EMC", form),
+        stream("BT /F1 12 Tf 72 700 Td (First Name) Tj ET BT /F1 12 Tf 72 670 Td (Last Name) Tj ET "
+               "BT /F1 12 Tf 72 640 Td (City) Tj ET BT /F1 12 Tf 162 640 Td (Leeds) Tj ET", ""),
+        // A field whose value the page prints itself, under its widget.
+        widget("city", "Leeds", 635, 8),
+    });
+    // Each value beside its label, in the order of the page.
+    const std::string text = readPdf(Platform::Bytes(pdf.begin(), pdf.end())).plainText();
+    std::size_t at = 0;
+    for (const char* word : {"First Name", "Alice", "Last Name", "Bob"}) {
+        const std::size_t found = text.find(word, at);
+        ASSERT_NE(found, std::string::npos) << word << " in " << text;
+        at = found + 1;
+    }
+    EXPECT_EQ(text.find("Leeds"), text.rfind("Leeds")) << text;
 }
 
 TEST(PdfReader, IsTheEntrysReaderForPdfFiles)

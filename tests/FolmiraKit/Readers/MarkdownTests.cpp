@@ -103,6 +103,18 @@ TEST(MarkdownBlocks, QuotesBreaksAndFences)
     EXPECT_EQ(read("line one\nline two\\"), (Blocks{P("line one line two")}));
     EXPECT_EQ(read("```\na *b*\n  c\nd\n```\nafter"), (Blocks{P("a *b*\n  c\nd", true), P("after")}));
     EXPECT_EQ(read("~~~\ncode\n```\nmore"), (Blocks{P("code\n```\nmore", true)}));
+    // Backticks that close nothing are text, not a fence.
+    EXPECT_EQ(read("```foo``\nnext"), (Blocks{P("```foo`` next")}));
+}
+
+TEST(MarkdownBlocks, IndentedCodeKeepsItsText)
+{
+    EXPECT_EQ(read("Para\n\n    <a/> &copy;\n\n\t  *x*\n\nafter"),
+              (Blocks{P("Para"), P("<a/> &copy;\n\n  *x*", true), P("after")}));
+    EXPECT_EQ(read("    <!-- note -->"), (Blocks{P("<!-- note -->", true)}));
+    // An indented line goes on a paragraph or a list item, as before.
+    EXPECT_EQ(read("one\n    two"), (Blocks{P("one two")}));
+    EXPECT_EQ(read("- item\n\n    more"), (Blocks{Block::listItem("\u2022", 0, {R("item")}), P("more")}));
 }
 
 TEST(MarkdownInline, EmphasisCodeLinksAndEntities)
@@ -127,6 +139,14 @@ TEST(MarkdownInline, EmphasisCodeLinksAndEntities)
         {"unpaired ** rest", {R("unpaired "), R(" rest", true)}},
         {"lone *star", {R("lone *star")}},
         {"![alt](p.png) text", {R("alt text")}},
+        // Code spans keep what they hold as written.
+        {"images are converted to `<img>` elements", {R("images are converted to <img> elements")}},
+        {"``a ` b`` and `&copy; **x** [l](u)`", {R("a ` b and &copy; **x** [l](u)")}},
+        {"see [the `code` here](u)", {R("see the code here")}},
+        {"```foo``", {R("```foo``")}},
+        // Character references are decoded outside code, and are text.
+        {"&copy; &AElig; &#XD06; &#35; &#0; &mdash;", {R("\u00A9 \u00C6 \u0D06 # \uFFFD \u2014")}},
+        {"&ast;plain&ast; &bogus; &amp;copy;", {R("*plain* &bogus; &copy;")}},
     };
     for (const auto& c : cases) EXPECT_EQ(markdownInline(c.text), c.runs) << c.text;
 }

@@ -189,7 +189,8 @@ TEST(DocxBody, TextBoxesFollowTheirAnchorOnce)
 TEST(DocxBody, FootnoteReferencesCountAndAddNoText)
 {
     Walk walk{Package(para(run(t("a") + R"(<w:footnoteReference w:id="1"/>)") + run(R"(<w:endnoteReference w:id="1"/><w:footnoteReference w:id="2"/>)")))};
-    EXPECT_EQ(walk.ctx->footnotes, 3);
+    EXPECT_EQ(walk.ctx->footnotes, 2);
+    EXPECT_EQ(walk.ctx->endnotes, 1);
     EXPECT_EQ(plain(walk.paragraph(0).runs), "a");
 }
 

@@ -117,7 +117,8 @@ TEST(DocxReader, NotesInTheirOrder)
     std::vector<ConversionNote> expected{
         {ConversionNote::Kind::warning, "1 picture in a format Folmira can\u2019t draw (such as WMF or EMF drawings) was left out."},
         {ConversionNote::Kind::info, "Text in text boxes was placed after the paragraph it was anchored to."},
-        {ConversionNote::Kind::warning, "Footnotes (3) aren\u2019t included."},
+        {ConversionNote::Kind::warning, "Footnotes (2) aren\u2019t included."},
+        {ConversionNote::Kind::warning, "Endnotes (1) aren\u2019t included."},
         {ConversionNote::Kind::info, "The page headers and footers were left out; Folmira adds its own page numbers."},
     };
     EXPECT_EQ(doc.notes, expected);
@@ -126,8 +127,27 @@ TEST(DocxReader, NotesInTheirOrder)
     package.parts.pop_back();
     package.part("word/Header1.xml", "<w:hdr/>"); // case-sensitive prefix: no note
     auto plural = DocxReader::read(package.build(), "t");
-    ASSERT_EQ(plural.notes.size(), 3u);
+    ASSERT_EQ(plural.notes.size(), 4u);
     EXPECT_EQ(plural.notes[0].message, "2 pictures in a format Folmira can\u2019t draw (such as WMF or EMF drawings) were left out.");
+}
+
+TEST(DocxReader, NotesAreReadWhenTheyHoldAllTheText)
+{
+    const std::string reference = R"(<w:p><w:r><w:footnoteReference w:id="1"/></w:r></w:p>)";
+    const std::string footnotes = "<w:footnotes " + std::string(DocxTest::namespaces) + ">" +
+                                  R"(<w:footnote w:type="separator" w:id="-1"><w:p><w:r><w:t>----</w:t></w:r></w:p></w:footnote>)" +
+                                  R"(<w:footnote w:id="1">)" + p("Only in a note") + "</w:footnote></w:footnotes>";
+    Package package{reference};
+    package.part("word/footnotes.xml", footnotes);
+    auto doc = DocxReader::read(package.build(), "t");
+    EXPECT_EQ(doc.blocks, Blocks{Block::paragraph({FolmiraKit::Run("Only in a note")})});
+    EXPECT_EQ(doc.notes, (std::vector<ConversionNote>{{ConversionNote::Kind::info,
+                                                       "All of this document\u2019s text is in its footnotes, so "
+                                                       "Folmira read them in its place."}}));
+
+    // A body with text leaves its notes out, as before.
+    package.body = p("Body") + reference;
+    EXPECT_EQ(DocxReader::read(package.build(), "t").blocks, Blocks{Block::paragraph({FolmiraKit::Run("Body")})});
 }
 
 TEST(DocxStyles, DefaultSizeAndStyleFields)

@@ -109,16 +109,16 @@ TEST(DocxTable, EveryCellOfAWideRowIsKept)
     EXPECT_EQ(table.rows[1].size(), 100u); // padded to the widest row
 }
 
-TEST(DocxTable, CellsJoinTheirParagraphs)
+TEST(DocxTable, CellsKeepTheirParagraphsAsLines)
 {
     std::string nested = tbl(row(textCell("n1") + textCell("n2")));
     std::string rows = row(cell(DocxTest::p("a") + DocxTest::p("b")) + cell(DocxTest::p("before") + nested)) +
                        row(cell(DocxTest::p("  spaced  ") + "<w:p/>" + DocxTest::p("bold", "", "<w:b/>")) + textCell("z"));
     Walk walk{Package(tbl(rows))};
     const auto& table = onlyTable(walk);
-    EXPECT_EQ(table.rows[0][0], (Block::Cell{R("a b")}));
-    EXPECT_EQ(table.rows[0][1], (Block::Cell{R("before n1 n2")}));
-    EXPECT_EQ(table.rows[1][0], (Block::Cell{R("spaced "), R("bold", true)}));
+    EXPECT_EQ(table.rows[0][0], (Block::Cell{R("a\nb")}));
+    EXPECT_EQ(table.rows[0][1], (Block::Cell{R("before\nn1\nn2")}));
+    EXPECT_EQ(table.rows[1][0], (Block::Cell{R("spaced \n"), R("bold", true)}));
 }
 
 TEST(DocxTable, TextBoxInACellIsReadOnce)
@@ -128,7 +128,7 @@ TEST(DocxTable, TextBoxInACellIsReadOnce)
                            "</wps:txbx></w:drawing></mc:Choice><mc:Fallback><w:pict><v:textbox>" + box +
                            "</v:textbox></w:pict></mc:Fallback></mc:AlternateContent></w:r></w:p>";
     Walk walk{Package(tbl(row(cell(anchored) + textCell("b"))))};
-    EXPECT_EQ(onlyTable(walk).rows[0][0], (Block::Cell{R("anchor boxed")}));
+    EXPECT_EQ(onlyTable(walk).rows[0][0], (Block::Cell{R("anchor\nboxed")}));
     EXPECT_EQ(walk.ctx->textBoxes, 1);
 }
 
@@ -145,6 +145,23 @@ TEST(DocxTable, OneColumnTablesBecomeParagraphs)
         EXPECT_FALSE(walk.paragraph(i).list);
     }
     EXPECT_EQ(walk.paragraph(2).runs, (Runs{R("two", true)}));
+}
+
+TEST(DocxTable, OneCellBoxIsReadAsWhatItHolds)
+{
+    std::string nested = tbl(row(textCell("Left") + textCell("Right")) + row(textCell("1") + textCell("2")));
+    Walk walk{Package(DocxTest::p("Text before") + tbl(row(cell(DocxTest::p("Heading", R"(<w:outlineLvl w:val="1"/>)") +
+                                                               DocxTest::p("Table") + nested + DocxTest::p("Between")))) +
+                      DocxTest::p("Text after"))};
+    ASSERT_EQ(walk.pieces().size(), 6u);
+    EXPECT_EQ(plain(walk.paragraph(1).runs), "Heading");
+    EXPECT_EQ(walk.paragraph(1).headingLevel, 2);
+    EXPECT_EQ(plain(walk.paragraph(2).runs), "Table");
+    const auto* table = walk.block(3).as<Block::Table>();
+    ASSERT_TRUE(table);
+    EXPECT_EQ(table->rows, (std::vector<Block::Row>{{c("Left"), c("Right")}, {c("1"), c("2")}}));
+    EXPECT_EQ(plain(walk.paragraph(4).runs), "Between");
+    EXPECT_EQ(plain(walk.paragraph(5).runs), "Text after");
 }
 
 TEST(DocxTable, EmptyTablesAddNothing)
