@@ -61,11 +61,29 @@ private:
     QWidget* window_;
 };
 
+// Watches a sheet opened with open(): once it has closed, its window gets
+// the keyboard back. One per sheet, however often it is opened.
+class SheetReturn final : public QObject {
+public:
+    explicit SheetReturn(QDialog& sheet) : QObject(&sheet)
+    {
+        connect(&sheet, &QDialog::finished, this, [&sheet] {
+            if (QWidget* over = sheet.parentWidget()) giveFocusBack(over->window());
+        });
+    }
+};
+
 } // namespace
 
 void giveFocusBack(QWidget* window)
 {
     if (window) new FocusReturn(window);
+}
+
+void openSheet(QDialog& sheet)
+{
+    if (!sheet.findChild<SheetReturn*>(QString(), Qt::FindDirectChildrenOnly)) new SheetReturn(sheet);
+    sheet.open();
 }
 
 } // namespace Lyricade
