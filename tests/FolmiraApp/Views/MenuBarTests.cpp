@@ -4,6 +4,7 @@
 
 #include "../Fakes.h"
 
+#include "FolmiraApp/Views/DocumentView.h"
 #include "FolmiraApp/Views/MainWindow.h"
 #include "FolmiraApp/Views/MenuBar.h"
 #include "Lyricade/Views/BookView.h"
@@ -18,6 +19,8 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QSet>
+#include <QToolBar>
+#include <QAccessible>
 
 #include <set>
 
@@ -536,9 +539,19 @@ TEST_F(MenuBarTest, TheViewItemsSwitchModeAndToggleTheShownInspector)
     QTest::keyClick(window.get(), Qt::Key_1, Qt::AltModifier);
     EXPECT_EQ(model->kind(), DocKind::document);
     EXPECT_EQ(settings->text(), "Hide Settings");
+    // The toolbar's Settings button is a toggle, read with its state.
+    QAction* button = window->documentView()->settingsAction();
+    EXPECT_TRUE(button->isChecked());
     QTest::keyClick(window.get(), Qt::Key_I, Qt::ControlModifier | Qt::AltModifier);
     EXPECT_FALSE(model->showInspector());
     EXPECT_EQ(settings->text(), "Show Settings");
+    EXPECT_FALSE(button->isChecked());
+    button->trigger();
+    EXPECT_TRUE(model->showInspector());
+    auto* reads = QAccessible::queryAccessibleInterface(window->findChild<QToolBar*>()->widgetForAction(button));
+    ASSERT_NE(reads, nullptr);
+    EXPECT_TRUE(reads->state().checkable);
+    EXPECT_TRUE(reads->state().checked);
 }
 
 TEST_F(MenuBarTest, TheHelpMenuAsksForPagesTheWelcomeAndTheSongbooksSheet)
