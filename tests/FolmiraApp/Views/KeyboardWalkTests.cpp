@@ -395,38 +395,6 @@ TEST_F(KeyboardWalkTest, AContextMenuOpensOnItsFirstItemAndEscapeTellsOfTheRowAg
     menuOf(entries, "Edit Song", false);
 }
 
-// A window manager may activate nothing once a sheet has closed (xfwm4 as
-// a rule, here a stand-in that takes the activation away): the window the
-// sheet was over has the keyboard again all the same, its focus where it was.
-TEST_F(KeyboardWalkTest, ASheetClosedLeavesItsWindowActiveWithItsFocusWhereItWas)
-{
-    launch();
-    MainWindow& window = app->window();
-    const std::pair<const char*, std::function<void()>> sheets[] = {
-        {"welcome", [&] { app->model().setShowWelcome(true); }},
-        {"licensing",
-         [&] {
-             QTest::keyClick(QApplication::focusWidget(), Qt::Key_2, Qt::AltModifier);
-             app->model().songs().model().setLicensingShown(true);
-         }},
-    };
-    for (const auto& [what, open] : sheets) {
-        SCOPED_TRACE(what);
-        open();
-        QDialog* sheet = nullptr;
-        ASSERT_TRUE(HangGuard::waitFor([&] { return (sheet = qobject_cast<QDialog*>(QApplication::activeModalWidget())); }));
-        QWidget* focus = window.focusWidget();
-        ASSERT_NE(focus, nullptr);
-        QObject::connect(sheet, &QDialog::finished, [] {
-            QTimer::singleShot(0, [] { QApplication::setActiveWindow(nullptr); });
-        });
-        QTest::keyClick(sheet, Qt::Key_Escape);
-        ASSERT_FALSE(QApplication::activeModalWidget());
-        EXPECT_TRUE(HangGuard::windowActive(&window));
-        EXPECT_EQ(QApplication::focusWidget(), focus) << describe(QApplication::focusWidget());
-    }
-}
-
 // A book's rows are widgets standing on its list: each move to a row, by the
 // arrows, by moving its song or by deleting the one before, is heard once, as
 // a focus event on that row, never on the list around it.
