@@ -177,6 +177,11 @@ void DocumentView::addToolBarItems(QToolBar* toolBar, QWidget* middle)
                                    QStringLiteral("Settings"));
     settings_->setToolTip(QStringLiteral("Show or hide the settings (Ctrl+Alt+I)"));
     connect(settings_, &QAction::triggered, &model_, [this] { model_.setShowInspector(!model_.showInspector()); });
+    // A toggle, read with its state: pressed while the settings show.
+    settings_->setCheckable(true);
+    settings_->setChecked(model_.showInspector());
+    connect(&model_, &AppModel::showInspectorChanged, settings_,
+            [this] { settings_->setChecked(model_.showInspector()); });
 
     connect(&model_, &AppModel::settingsChanged, this, &DocumentView::refreshToolBar);
     connect(&model_, &AppModel::copyReadyChanged, this, &DocumentView::refreshToolBar);

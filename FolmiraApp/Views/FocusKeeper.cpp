@@ -105,10 +105,13 @@ bool landedOn(QAccessibleInterface* reads)
     const QWidget* widget = widgetOf(reads);
     if (!widget) return true;
     // The focus of its window, which it keeps while another window is
-    // active; a popup (a menu, a combo box's list) tells of its own current
-    // item while the focus stays in the window below.
+    // active, or a part of it (a row standing on a list); a popup (a menu, a
+    // combo box's list) tells of its own current item while the focus stays
+    // in the window below.
     const QWidget* window = widget->window();
-    return widget->isVisible() && (window->focusWidget() == widget || window->windowType() == Qt::Popup);
+    const QWidget* focus = window->focusWidget();
+    return widget->isVisible() &&
+           ((focus && (focus == widget || focus->isAncestorOf(widget))) || window->windowType() == Qt::Popup);
 }
 
 void tellSettled()

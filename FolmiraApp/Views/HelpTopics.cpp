@@ -117,7 +117,7 @@ QStringList songbookPages(HelpTopic topic)
             QStringLiteral("Each song in a book has its own key and capo menus. The key line on the page says what the "
                            "song sounds in, and with a capo which shapes are printed (“Key of B♭ · Capo 3 (G "
                            "shapes)”)."),
-            QStringLiteral("Alt+Shift+↑ and Alt+Shift+↓ move the selected songs up or down a half step. Chord spelling "
+            QStringLiteral("Alt+↑ and Alt+↓ move the selected songs up or down a half step. Chord spelling "
                            "follows the key (flats in F, B♭, E♭…), or choose sharps or flats in the print settings."),
             QStringLiteral("Nashville numbers (Ctrl+Alt+N) print 1, 4, 5, 6m… instead of chord names, for bands that "
                            "read them."),
@@ -151,7 +151,7 @@ QStringList shortcutPage()
                        "Alt+1 Document · Alt+2 Songbook · Ctrl+? or F1 Help"),
         QStringLiteral("Documents: Ctrl+Shift+W close the document."),
         QStringLiteral("Songbooks: Ctrl+N new song · Ctrl+Shift+N new songbook · Ctrl+Alt+Shift+N new set list · "
-                       "Ctrl+Shift+E export booklet · Alt+Shift+↑ Alt+Shift+↓ transpose · Ctrl+Shift+↑ Ctrl+Shift+↓ move "
+                       "Ctrl+Shift+E export booklet · Alt+↑ Alt+↓ transpose · Ctrl+Shift+↑ Ctrl+Shift+↓ move "
                        "a song · Ctrl+Shift+A add songs · Ctrl+Shift+1 one song per page · Ctrl+Shift+2 two columns · "
                        "Ctrl+Alt+N Nashville numbers · Ctrl+Shift+B pages or booklet · Delete removes a song from the "
                        "book · Tab types a tab in the song editor; Ctrl+Tab and Ctrl+Shift+Tab leave it."),

@@ -9,6 +9,7 @@
 #include "FolmiraApp/Views/ToolBarFocus.h"
 #include "FolmiraApp/Views/WelcomeView.h"
 #include "FolmiraKit/FolmiraKit.h"
+#include "Lyricade/Panels/ModalDialog.h"
 
 #include <algorithm>
 #include <cmath>
@@ -137,7 +138,7 @@ void MainWindow::showWelcomeWhenAsked()
         welcome_ = new WelcomeView(model_, this);
         connect(welcome_, &WelcomeView::importRequested, this, &MainWindow::importWanted);
     }
-    welcome_->open();
+    Lyricade::openSheet(*welcome_);
 }
 
 QMenu* MainWindow::createPopupMenu()

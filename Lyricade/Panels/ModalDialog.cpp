@@ -1,6 +1,7 @@
 #include "Lyricade/Panels/ModalDialog.h"
 
 #include <QApplication>
+#include <QEvent>
 #include <QGuiApplication>
 #include <QTimer>
 #include <QWindow>
@@ -61,11 +62,40 @@ private:
     QWidget* window_;
 };
 
+// Watches a sheet opened with open(): once it has hidden, however it was
+// closed (a sheet that ends itself may do so without finishing as a dialog),
+// its window gets the keyboard back. One per sheet, however often it opens.
+class SheetReturn final : public QObject {
+public:
+    explicit SheetReturn(QDialog& sheet) : QObject(&sheet), sheet_(sheet) { sheet.installEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched == &sheet_ && event->type() == QEvent::Hide && !event->spontaneous())
+            if (QWidget* over = sheet_.parentWidget()) giveFocusBack(over->window());
+        return false;
+    }
+
+private:
+    QDialog& sheet_;
+};
+
 } // namespace
 
 void giveFocusBack(QWidget* window)
 {
     if (window) new FocusReturn(window);
+}
+
+void openSheet(QDialog& sheet)
+{
+    static constexpr const char* watched = "folmiraSheetReturn";
+    if (!sheet.property(watched).toBool()) {
+        sheet.setProperty(watched, true);
+        new SheetReturn(sheet);
+    }
+    sheet.open();
 }
 
 } // namespace Lyricade

@@ -23,6 +23,11 @@ namespace Lyricade {
 // window is activated again whenever Qt finds itself without an active one.
 void giveFocusBack(QWidget* window);
 
+// Opens `sheet` modally over its window (QDialog::open, which returns at
+// once); each time it closes, its window has the keyboard back as after a
+// panel run with exec, the focus where it was.
+void openSheet(QDialog& sheet);
+
 template <typename Dialog>
 class ModalDialog {
 public:

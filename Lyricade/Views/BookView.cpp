@@ -201,6 +201,8 @@ void BookView::placeRows(const std::vector<SongEntry>& entries)
     // A current row taken out hands its place to the row after it (the one
     // before, at the end) before it goes, so the focus moves once, and there.
     const bool hadFocus = list_->hasFocus();
+    const QListWidgetItem* wasCurrent = list_->currentItem();
+    const int wasAt = list_->currentRow();
     if (const int current = list_->currentRow(); current >= 0 && goes[std::size_t(current)]) {
         int next = current;
         while (next < list_->count() && goes[std::size_t(next)]) ++next;
@@ -232,6 +234,10 @@ void BookView::placeRows(const std::vector<SongEntry>& entries)
     rebuilding_ = false;
     showSelection();
     followCurrentRow();
+    // The current row moved with its song: Qt tells of no move of the
+    // current row, yet the user is now on another place in the book.
+    if (hadFocus && wasCurrent && list_->currentItem() == wasCurrent && list_->currentRow() != wasAt)
+        announceFocus(*list_);
     // With the removed rows' selection gone, the row in their place is chosen, so the commands act on it
     // (once the model has taken the removed rows out of its selection too).
     if (hadFocus && removed)

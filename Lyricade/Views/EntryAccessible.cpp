@@ -3,6 +3,7 @@
 #include "Lyricade/Views/BookEntryList.h"
 #include "Lyricade/Views/BookEntryRow.h"
 #include "Lyricade/Views/FocusRing.h"
+#include "Lyricade/Views/OneFocusAccessible.h"
 
 #include <QAccessible>
 #include <QAccessibleWidget>
@@ -24,6 +25,14 @@ public:
         // The current row holds the focus, not the list around it too.
         if (list()->currentItem() && list()->itemWidget(list()->currentItem())) state.focused = false;
         return state;
+    }
+
+    // The current row while the list holds the focus: what a reader is told of.
+    QAccessibleInterface* focusChild() const override
+    {
+        QWidget* row = list()->currentItem() ? list()->itemWidget(list()->currentItem()) : nullptr;
+        return row && viewHoldsTheFocus(list()) ? QAccessible::queryAccessibleInterface(row)
+                                                : QAccessibleWidget::focusChild();
     }
 
     QAccessibleInterface* child(int index) const override
@@ -59,7 +68,7 @@ public:
         if (QListWidgetItem* item = this->item()) {
             state.selected = item->isSelected();
             state.focusable = true;
-            state.focused = list()->hasFocus() && list()->currentItem() == item;
+            state.focused = viewHoldsTheFocus(list()) && list()->currentItem() == item;
         }
         return state;
     }

@@ -28,11 +28,6 @@ bool menuHoldsTheFocus()
     return menu && menu->activeAction();
 }
 
-bool holdsTheFocus(const QAbstractItemView* view)
-{
-    return view && view->hasFocus() && view->isVisible() && !menuHoldsTheFocus();
-}
-
 // Takes `inner`'s word for everything, by its id, so a row Qt has let go of
 // (after a model change) reads as invalid rather than as freed memory.
 class Forwarding : public QAccessibleInterface {
@@ -96,7 +91,7 @@ public:
     {
         QAccessible::State state = Forwarding::state();
         const auto* view = qobject_cast<const QAbstractItemView*>(holder());
-        state.focused = state.focused && holdsTheFocus(view);
+        state.focused = state.focused && viewHoldsTheFocus(view);
         // Qt reads a row as shown by its place in the view, even while the view is hidden.
         if (!view || !view->isVisible()) state.invisible = true;
         return state;
@@ -304,7 +299,7 @@ public:
     {
         QAccessible::State state = Wrapping::state();
         // The current row holds the focus, not the view around it too.
-        if ((holdsTheFocus(view_) && view_->currentIndex().isValid()) || menuHoldsTheFocus()) state.focused = false;
+        if ((viewHoldsTheFocus(view_) && view_->currentIndex().isValid()) || menuHoldsTheFocus()) state.focused = false;
         return state;
     }
 
@@ -394,6 +389,11 @@ QAccessibleInterface* oneFocusFactory(const QString& className, QObject* object)
 }
 
 } // namespace
+
+bool viewHoldsTheFocus(const QAbstractItemView* view)
+{
+    return view && view->hasFocus() && view->isVisible() && !menuHoldsTheFocus();
+}
 
 void installOneFocusAccessible()
 {

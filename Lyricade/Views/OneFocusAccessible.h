@@ -15,7 +15,13 @@
 // wrapper per row or item, each reading as its own does but for that state,
 // from its children and from its table (a view's cells and selected cells).
 
+class QAbstractItemView;
+
 namespace Lyricade {
+
+// Whether `view`'s current item is the one focused object: the view has the
+// keyboard focus and shows, and no menu popped up over it has an item current.
+bool viewHoldsTheFocus(const QAbstractItemView* view);
 
 // Installed by installDesktopAccessible, before the first view is read.
 void installOneFocusAccessible();

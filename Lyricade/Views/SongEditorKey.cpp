@@ -70,7 +70,7 @@ KeyStepper::KeyStepper(AppModel& model, QWidget* parent) : QWidget(parent), mode
     arrows->addWidget(up_);
     arrows->addWidget(down_);
     stepper_->setAccessibleName(QStringLiteral("Transpose"));
-    stepper_->setToolTip(QStringLiteral("Transpose the preview (Alt+Shift+↑ / Alt+Shift+↓)"));
+    stepper_->setToolTip(QStringLiteral("Transpose the preview (Alt+↑ / Alt+↓)"));
     row->addWidget(key_);
     row->addWidget(stepper_);
 

@@ -66,9 +66,9 @@ SongController& SongMenus::controller()
 void SongMenus::buildSongMenu()
 {
     auto c = [this]() -> SongController& { return controller(); };
-    transposeUp_ = addItem(*song_, QStringLiteral("Transpose Up a Half Step"), Qt::ALT | Qt::SHIFT | Qt::Key_Up,
+    transposeUp_ = addItem(*song_, QStringLiteral("Transpose Up a Half Step"), Qt::ALT | Qt::Key_Up,
                            [c] { c().transpose(1); });
-    transposeDown_ = addItem(*song_, QStringLiteral("Transpose Down a Half Step"), Qt::ALT | Qt::SHIFT | Qt::Key_Down,
+    transposeDown_ = addItem(*song_, QStringLiteral("Transpose Down a Half Step"), Qt::ALT | Qt::Key_Down,
                              [c] { c().transpose(-1); });
     song_->addSeparator();
     moveUp_ = addItem(*song_, QStringLiteral("Move Up in Book"), Qt::CTRL | Qt::SHIFT | Qt::Key_Up, [c] { c().move(-1); });

@@ -4,6 +4,7 @@
 
 #include "Lyricade/AppModel.h"
 #include "Lyricade/Panels/DialogTexts.h"
+#include "Lyricade/Panels/ModalDialog.h"
 #include "Lyricade/Views/AddSongsSheet.h"
 #include "Lyricade/Views/LicensingSheet.h"
 #include "Lyricade/Views/SongRootView.h"
@@ -64,7 +65,7 @@ void SongRootView::presentError()
             errorAlert_ = nullptr;
             model_.setError(std::nullopt);
         });
-        errorAlert_->open();
+        openSheet(*errorAlert_);
     }
     // Shown as the model words it: file names in it are never read as markup.
     setPlainTexts(*errorAlert_, QStringLiteral("Something went wrong"), *error);
@@ -91,7 +92,7 @@ void SongRootView::presentDelete()
                 if (const auto pending = model_.pendingDelete()) model_.deleteSong(*pending);
             model_.setPendingDelete(std::nullopt);
         });
-        deleteDialog_->open();
+        openSheet(*deleteDialog_);
     }
     deleteDialog_->setWindowTitle(deleteTitle());
     setPlainTexts(*deleteDialog_, deleteTitle(), deleteMessage());
@@ -108,7 +109,7 @@ void SongRootView::presentAddSongs()
     addSongs_ = new AddSongsSheet(model_, this);
     addSongs_->setAttribute(Qt::WA_DeleteOnClose);
     connect(addSongs_, &QDialog::finished, this, [this] { addSongs_ = nullptr; });
-    addSongs_->open();
+    openSheet(*addSongs_);
 }
 
 void SongRootView::presentLicensing()
@@ -125,7 +126,7 @@ void SongRootView::presentLicensing()
         licensing_ = nullptr;
         model_.setLicensingShown(false);
     });
-    licensing_->open();
+    openSheet(*licensing_);
 }
 
 } // namespace Lyricade

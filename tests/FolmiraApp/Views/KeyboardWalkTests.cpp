@@ -14,6 +14,7 @@
 #include "FolmiraApp/Views/PaneParts.h"
 #include "FolmiraApp/Views/SettingsPanel.h"
 #include "Lyricade/SongController.h"
+#include "Lyricade/Views/BookEntryList.h"
 #include "Lyricade/Views/BookView.h"
 #include "Lyricade/Views/DesktopAccessible.h"
 #include "Lyricade/Views/EntryAccessible.h"
@@ -364,24 +365,104 @@ TEST_F(KeyboardWalkTest, AContextMenuOpensOnItsFirstItemAndEscapeTellsOfTheRowAg
     launch();
     QTest::keyClick(app->window().focusWidget(), Qt::Key_2, Qt::AltModifier);
     ASSERT_EQ(app->model().kind(), DocKind::songbook);
-    // A song's context menu, from the keyboard: its first item is current,
-    // and Escape tells of the row the keyboard is back on.
-    QListWidget* songs = app->window().findChild<Lyricade::SongListView*>()->list();
-    songs->setFocus(Qt::TabFocusReason);
-    songs->setCurrentRow(0);
-    const QString row = QAccessible::queryAccessibleInterface(songs)->focusChild()->text(QAccessible::Name);
-    AccessibleEvents heard;
-    QStringList focusedInMenu; // the menu's focused items, and whatever else reads as focused
-    QTimer::singleShot(0, [&] {
-        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-        for (QAccessibleInterface* each : focusedObjects())
-            focusedInMenu << (each->parent()->object() == menu ? "" : "outside: ") + each->text(QAccessible::Name);
-        heard.clear();
-        if (menu) QTest::keyClick(menu, Qt::Key_Escape);
-    });
-    QTest::keyClick(songs, Qt::Key_F10, Qt::ShiftModifier);
-    EXPECT_EQ(focusedInMenu, QStringList{"Add to"});
-    EXPECT_TRUE(HangGuard::waitFor([&] { return heard.count(QAccessible::Focus, row) > 0; })) << row.toStdString();
+    // A row's context menu, from the keyboard: its first item is current and
+    // the one focused object, and Escape tells of the row the keyboard is back on.
+    // (Offscreen, a menu without a parent leaves no window active once closed: the book's is not heard after.)
+    const auto menuOf = [&](QListWidget* list, const QString& first, bool heardAfter) {
+        app->window().activateWindow();
+        ASSERT_TRUE(HangGuard::windowActive(&app->window()));
+        list->setFocus(Qt::TabFocusReason);
+        list->setCurrentRow(0);
+        const QString row = QAccessible::queryAccessibleInterface(list)->focusChild()->text(QAccessible::Name);
+        AccessibleEvents heard;
+        QStringList focusedInMenu; // the menu's focused items, and whatever else reads as focused
+        QTimer::singleShot(0, [&] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            for (QAccessibleInterface* each : focusedObjects())
+                focusedInMenu << (each->parent()->object() == menu ? "" : "outside: ") + each->text(QAccessible::Name);
+            heard.clear();
+            if (menu) QTest::keyClick(menu, Qt::Key_Escape);
+        });
+        QTest::keyClick(list, Qt::Key_F10, Qt::ShiftModifier);
+        EXPECT_EQ(focusedInMenu, QStringList{first});
+        if (heardAfter)
+            EXPECT_TRUE(HangGuard::waitFor([&] { return heard.count(QAccessible::Focus, row) > 0; })) << row.toStdString();
+    };
+    menuOf(app->window().findChild<Lyricade::SongListView*>()->list(), "Add to", true);
+    app->model().songs().selectBookKind(false);
+    auto* entries = app->window().findChild<Lyricade::BookEntryList*>();
+    ASSERT_TRUE(HangGuard::waitFor([&] { return entries && entries->isVisible() && entries->count() > 0; }));
+    menuOf(entries, "Edit Song", false);
+}
+
+// A window manager may activate nothing once a sheet has closed (xfwm4 as
+// a rule; here a stand-in takes the activation away once the sheet's closing
+// has been handled): the window the sheet was over has the keyboard again
+// all the same, its focus where it was.
+TEST_F(KeyboardWalkTest, ASheetClosedLeavesItsWindowActiveWithItsFocusWhereItWas)
+{
+    launch();
+    MainWindow& window = app->window();
+    const std::pair<const char*, std::function<void()>> sheets[] = {
+        {"welcome", [&] { app->model().setShowWelcome(true); }},
+        {"licensing",
+         [&] {
+             QTest::keyClick(QApplication::focusWidget(), Qt::Key_2, Qt::AltModifier);
+             app->model().songs().model().setLicensingShown(true);
+         }},
+    };
+    for (const auto& [what, open] : sheets) {
+        SCOPED_TRACE(what);
+        open();
+        QDialog* sheet = nullptr;
+        ASSERT_TRUE(HangGuard::waitFor([&] { return (sheet = qobject_cast<QDialog*>(QApplication::activeModalWidget())); }));
+        QWidget* focus = window.focusWidget();
+        ASSERT_NE(focus, nullptr);
+        QTest::keyClick(sheet, Qt::Key_Escape);
+        ASSERT_FALSE(QApplication::activeModalWidget());
+        QApplication::processEvents();
+        QApplication::setActiveWindow(nullptr);
+        EXPECT_TRUE(HangGuard::waitFor([&] { return QApplication::activeWindow() == &window; }));
+        EXPECT_EQ(QApplication::focusWidget(), focus) << describe(QApplication::focusWidget());
+    }
+}
+
+// A book's rows are widgets standing on its list: each move to a row, by the
+// arrows, by moving its song or by deleting the one before, is heard once, as
+// a focus event on that row, never on the list around it.
+TEST_F(KeyboardWalkTest, EachMoveInABookIsHeardOnceOnTheRow)
+{
+    launch();
+    QTest::keyClick(app->window().focusWidget(), Qt::Key_2, Qt::AltModifier);
+    app->model().songs().selectBookKind(false);
+    auto* list = app->window().findChild<Lyricade::BookEntryList*>();
+    ASSERT_TRUE(HangGuard::waitFor([&] { return list && list->isVisible() && list->count() >= 3; }));
+    list->setFocus(Qt::TabFocusReason);
+    QApplication::processEvents();
+    ASSERT_EQ(list->currentRow(), 0);
+    const struct {
+        const char* what;
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        int row; // where the focus is then
+    } steps[] = {
+        {"down", Qt::Key_Down, {}, 1},
+        {"down again", Qt::Key_Down, {}, 2},
+        {"up", Qt::Key_Up, {}, 1},
+        {"moved up", Qt::Key_Up, Qt::ControlModifier | Qt::ShiftModifier, 0},
+        {"deleted", Qt::Key_Delete, {}, 0},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.what);
+        AccessibleEvents heard;
+        QTest::keyClick(list, step.key, step.modifiers);
+        QTest::qWait(50); // the focus settles
+        ASSERT_EQ(list->currentRow(), step.row);
+        QStringList said;
+        for (const auto& event : heard.events())
+            if (event.type == QAccessible::Focus) said << event.text;
+        EXPECT_EQ(said.join(" | ").toStdString(), nameOf(list->itemWidget(list->currentItem())).toStdString());
+    }
 }
 
 TEST_F(KeyboardWalkTest, AViewsTableReadsItsCurrentRowFocusedOnlyWhileTheViewHasTheFocus)
