@@ -198,7 +198,8 @@ bool indexPages(QPDFObjectHandle node, TreeObjects& objects, PageIndex& index, s
                 int depth, std::size_t most)
 {
     if (depth > deepestNode || !node.isIndirect() || !nodes.insert(node.getObjGen()).second) return false;
-    QPDFObjectHandle dictionary = objects.dictionary(node);
+    // The root, which qpdf has read already (the catalog names it), is its own.
+    QPDFObjectHandle dictionary = depth == 0 ? node : objects.dictionary(node);
     if (!dictionary.isDictionary()) return false;
     QPDFObjectHandle kids = dictionary.getKey("/Kids");
     if (!kids.isArray()) return false;
