@@ -140,12 +140,11 @@ private:
     std::string packedText(int stream, int number, int index)
     {
         if (stream != stream_) load(stream);
-        if (index < 0 || static_cast<std::size_t>(index) >= offsets_.size() || offsets_[static_cast<std::size_t>(index)].first != number)
+        const auto at = static_cast<std::size_t>(index);
+        if (index < 0 || at >= offsets_.size() || offsets_[at].first != number)
             throw std::runtime_error("object not in its stream");
-        const std::size_t from = offsets_[static_cast<std::size_t>(index)].second;
-        const std::size_t to = static_cast<std::size_t>(index) + 1 < offsets_.size()
-                                   ? offsets_[static_cast<std::size_t>(index) + 1].second
-                                   : text_.size();
+        const std::size_t from = offsets_[at].second;
+        const std::size_t to = at + 1 < offsets_.size() ? offsets_[at + 1].second : text_.size();
         if (from > to || to > text_.size()) throw std::runtime_error("object stream offsets out of order");
         return text_.substr(from, to - from);
     }

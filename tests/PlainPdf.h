@@ -89,8 +89,8 @@ inline std::string oneLinePagesInTree(int pages, int fanOut, const std::function
     objects[0] = "<< /Type /Catalog /Pages " + std::to_string(level[0]) + " 0 R >>";
     for (std::size_t i = 2; i < objects.size(); ++i) {
         const int number = static_cast<int>(i) + 1;
-        const std::string parent =
-            number < static_cast<int>(parents.size()) && parents[number] ? " /Parent " + std::to_string(parents[number]) + " 0 R" : "";
+        const int up = number < static_cast<int>(parents.size()) ? parents[static_cast<std::size_t>(number)] : 0;
+        const std::string parent = up ? " /Parent " + std::to_string(up) + " 0 R" : "";
         if (objects[i].empty())
             objects[i] = "<< /Type /Page" + parent + " /MediaBox [0 0 612 792] /Resources << /Font << /F1 2 0 R >> >> "
                          "/Contents " + std::to_string(number + 1) + " 0 R >>";
