@@ -23,8 +23,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <map>
 #include <set>
+#include <stdexcept>
 
 namespace Platform {
 
@@ -110,29 +113,110 @@ struct PageIndex {
     bool allDictionaries = true; // of the pages looked at
 };
 
+// The dictionaries of a page tree's nodes as the index looks at them. qpdf
+// resolves an object packed in an object stream by parsing every object of
+// that stream, and writers (qpdf among them) pack each node among the pages
+// it holds: walking the tree through qpdf would parse every page at opening,
+// some 3.5 KB of qpdf's memory a page. A packed object is parsed here alone,
+// from its stream's decoded text; the pages stay unparsed until read.
+class TreeObjects {
+public:
+    explicit TreeObjects(QPDF& qpdf) : qpdf_(qpdf) {}
+
+    // The object `ref` refers to: parsed alone where it is packed, else
+    // qpdf's own. Throws where its stream can't be read.
+    QPDFObjectHandle dictionary(QPDFObjectHandle ref)
+    {
+        if (!xref_) xref_ = qpdf_.getXRefTable(); // once, and only for a tree of nodes
+        const auto entry = xref_->find(ref.getObjGen());
+        if (entry == xref_->end() || entry->second.getType() != 2) return ref;
+        const std::string text = packedText(entry->second.getObjStreamNumber(), ref.getObjGen().getObj(),
+                                            entry->second.getObjStreamIndex());
+        return QPDFObjectHandle::parse(&qpdf_, text, "page tree object");
+    }
+
+private:
+    // The text of object `number`, the `index`-th of object stream `stream`.
+    std::string packedText(int stream, int number, int index)
+    {
+        if (stream != stream_) load(stream);
+        const auto at = static_cast<std::size_t>(index);
+        if (index < 0 || at >= offsets_.size() || offsets_[at].first != number)
+            throw std::runtime_error("object not in its stream");
+        const std::size_t from = offsets_[at].second;
+        const std::size_t to = at + 1 < offsets_.size() ? offsets_[at + 1].second : text_.size();
+        if (from > to || to > text_.size()) throw std::runtime_error("object stream offsets out of order");
+        return text_.substr(from, to - from);
+    }
+
+    // Decodes object stream `stream`: its /N pairs of object number and
+    // offset, and the objects' text after /First. The last one is kept, as a
+    // node's kids that are nodes are packed one after another.
+    void load(int stream)
+    {
+        stream_ = 0;
+        offsets_.clear();
+        QPDFObjectHandle object = qpdf_.getObject(stream, 0);
+        if (!object.isStream()) throw std::runtime_error("no object stream");
+        QPDFObjectHandle n = object.getDict().getKey("/N"), first = object.getDict().getKey("/First");
+        if (!n.isInteger() || !first.isInteger()) throw std::runtime_error("object stream without /N or /First");
+        auto data = object.getStreamData(qpdf_dl_generalized);
+        const std::string all(reinterpret_cast<const char*>(data->getBuffer()), data->getSize());
+        const long long count = n.getIntValue(), start = first.getIntValue();
+        if (count < 0 || start < 0 || static_cast<std::size_t>(start) > all.size() || count > start)
+            throw std::runtime_error("object stream header out of bounds");
+        const char* at = all.c_str();
+        const char* end = at + start;
+        for (long long i = 0; i < count; ++i) {
+            char* next = nullptr;
+            const long number = std::strtol(at, &next, 10);
+            if (next == at || next > end) throw std::runtime_error("object stream header damaged");
+            at = next;
+            const long offset = std::strtol(at, &next, 10);
+            if (next == at || next > end || offset < 0) throw std::runtime_error("object stream header damaged");
+            at = next;
+            offsets_.emplace_back(static_cast<int>(number), static_cast<std::size_t>(offset));
+        }
+        text_ = all.substr(static_cast<std::size_t>(start));
+        stream_ = stream;
+    }
+
+    QPDF& qpdf_;
+    std::optional<std::map<QPDFObjGen, QPDFXRefEntry>> xref_;
+    int stream_ = 0;
+    std::vector<std::pair<int, std::size_t>> offsets_;
+    std::string text_;
+};
+
 // Indexes the pages under `node` from the tree's nodes alone where a node's
 // /Count says that its kids are all pages: a long document's pages are then
 // parsed only as they are read, by the process that reads them, where qpdf's
 // own list of pages parses every page at once. False where the tree is not
 // so plain: a loop, a kid that is no reference, too deep, past `most` pages.
-bool indexPages(QPDFObjectHandle node, PageIndex& index, std::set<QPDFObjGen>& nodes, int depth, std::size_t most)
+bool indexPages(QPDFObjectHandle node, TreeObjects& objects, PageIndex& index, std::set<QPDFObjGen>& nodes,
+                int depth, std::size_t most)
 {
-    if (depth > deepestNode || !node.isIndirect() || !node.isDictionary() || !nodes.insert(node.getObjGen()).second)
-        return false;
-    QPDFObjectHandle kids = node.getKey("/Kids");
+    if (depth > deepestNode || !node.isIndirect() || !nodes.insert(node.getObjGen()).second) return false;
+    // The root, which qpdf has read already (the catalog names it), is its own.
+    QPDFObjectHandle dictionary = depth == 0 ? node : objects.dictionary(node);
+    if (!dictionary.isDictionary()) return false;
+    QPDFObjectHandle kids = dictionary.getKey("/Kids");
     if (!kids.isArray()) return false;
     const int count = kids.getArrayNItems();
-    QPDFObjectHandle claimed = node.getKey("/Count");
+    QPDFObjectHandle claimed = dictionary.getKey("/Count");
     const bool allPages = claimed.isInteger() && claimed.getIntValue() == count;
     for (int i = 0; i < count; ++i) {
         QPDFObjectHandle kid = kids.getArrayItem(i);
         if (!kid.isIndirect() || index.pages.size() >= most) return false;
         if (allPages) {
             index.pages.push_back(kid.getObjGen()); // checked when read
-        } else if (kid.isDictionary() && kid.hasKey("/Kids")) { // a node, as qpdf tells one
-            if (!indexPages(kid, index, nodes, depth + 1, most)) return false;
+            continue;
+        }
+        QPDFObjectHandle looked = objects.dictionary(kid);
+        if (looked.isDictionary() && looked.hasKey("/Kids")) { // a node, as qpdf tells one
+            if (!indexPages(kid, objects, index, nodes, depth + 1, most)) return false;
         } else {
-            index.allDictionaries = index.allDictionaries && kid.isDictionary();
+            index.allDictionaries = index.allDictionaries && looked.isDictionary();
             index.pages.push_back(kid.getObjGen());
         }
     }
@@ -264,9 +348,14 @@ struct PdfDocument::Impl {
         std::set<QPDFObjGen> nodes;
         QPDFObjectHandle root = qpdf->getRoot().getKey("/Pages");
         // qpdf's list mends a root that has a parent; so does this, by using it.
-        if (pages > 0 && root.isDictionary() && !root.hasKey("/Parent") &&
-            indexPages(root, index, nodes, 0, static_cast<std::size_t>(pages)) &&
-            index.pages.size() == static_cast<std::size_t>(pages)) {
+        TreeObjects objects(*qpdf);
+        bool indexed = false;
+        try {
+            indexed = pages > 0 && root.isDictionary() && !root.hasKey("/Parent") &&
+                      indexPages(root, objects, index, nodes, 0, static_cast<std::size_t>(pages));
+        } catch (const std::exception&) { // a packed node that can't be read alone: qpdf's own list reads it
+        }
+        if (indexed && index.pages.size() == static_cast<std::size_t>(pages)) {
             qpdfPageIds = std::move(index.pages);
             if (!index.allDictionaries) treeAgrees = false;
             return;

@@ -3,6 +3,7 @@
 // PDFs written as text, object by object, with their cross-reference table:
 // files of any number of pages in the time it takes to write their bytes.
 
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <string>
@@ -48,6 +49,54 @@ inline std::string oneLinePages(int pages, const std::function<std::string(int)>
         objects.push_back("<< /Length " + std::to_string(content.size()) + " >>\nstream\n" + content + "\nendstream");
     }
     objects[1] = "<< /Type /Pages /Count " + std::to_string(pages) + " /Kids [" + kids + "] >>";
+    return ofObjects(objects);
+}
+
+// The same under a balanced page tree whose nodes hold at most `fanOut` kids,
+// as the writers of long documents make it: pages first, then the nodes,
+// level by level up to the root.
+inline std::string oneLinePagesInTree(int pages, int fanOut, const std::function<std::string(int)>& line)
+{
+    std::vector<std::string> objects{"<< /Type /Catalog /Pages 0 0 R >>",
+                                     "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>"};
+    std::vector<int> level, parents(3 + 2 * static_cast<std::size_t>(pages), 0), counts;
+    for (int p = 0; p < pages; ++p) {
+        const std::string content = "BT /F1 12 Tf 72 700 Td (" + line(p) + ") Tj ET";
+        objects.push_back(""); // the page, once its parent is known
+        objects.push_back("<< /Length " + std::to_string(content.size()) + " >>\nstream\n" + content + "\nendstream");
+        level.push_back(3 + 2 * p);
+        counts.push_back(1);
+    }
+    do {
+        std::vector<int> up, upCounts;
+        for (std::size_t from = 0; from < level.size(); from += static_cast<std::size_t>(fanOut)) {
+            const int node = static_cast<int>(objects.size()) + 1;
+            std::string kids;
+            int count = 0;
+            for (std::size_t k = from; k < std::min(level.size(), from + static_cast<std::size_t>(fanOut)); ++k) {
+                kids += std::to_string(level[k]) + " 0 R ";
+                count += counts[k];
+                if (static_cast<std::size_t>(level[k]) >= parents.size()) parents.resize(level[k] + 1, 0);
+                parents[static_cast<std::size_t>(level[k])] = node;
+            }
+            objects.push_back("<< /Type /Pages /Count " + std::to_string(count) + " /Kids [" + kids + "] PARENT >>");
+            up.push_back(node);
+            upCounts.push_back(count);
+        }
+        level = up;
+        counts = upCounts;
+    } while (level.size() > 1);
+    objects[0] = "<< /Type /Catalog /Pages " + std::to_string(level[0]) + " 0 R >>";
+    for (std::size_t i = 2; i < objects.size(); ++i) {
+        const int number = static_cast<int>(i) + 1;
+        const int up = number < static_cast<int>(parents.size()) ? parents[static_cast<std::size_t>(number)] : 0;
+        const std::string parent = up ? " /Parent " + std::to_string(up) + " 0 R" : "";
+        if (objects[i].empty())
+            objects[i] = "<< /Type /Page" + parent + " /MediaBox [0 0 612 792] /Resources << /Font << /F1 2 0 R >> >> "
+                         "/Contents " + std::to_string(number + 1) + " 0 R >>";
+        else if (const auto at = objects[i].find(" PARENT"); at != std::string::npos)
+            objects[i].replace(at, 7, parent);
+    }
     return ofObjects(objects);
 }
 
