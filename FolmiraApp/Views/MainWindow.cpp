@@ -7,6 +7,7 @@
 #include "FolmiraApp/Views/FocusKeeper.h"
 #include "FolmiraApp/Views/ModePicker.h"
 #include "FolmiraApp/Views/ToolBarFocus.h"
+#include "Lyricade/Views/ToolBarLabels.h"
 #include "FolmiraApp/Views/WelcomeView.h"
 #include "FolmiraKit/FolmiraKit.h"
 
@@ -61,6 +62,7 @@ QToolBar* MainWindow::makeToolBar(const QString& name)
     bar->setMovable(false);
     bar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     bar->setIconSize(QSize(22, 22));
+    Lyricade::fitLabelsToWidth(*bar);
     return bar;
 }
 
