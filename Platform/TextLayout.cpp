@@ -369,11 +369,18 @@ void setTabs(PangoLayout* layout, const ParagraphFormat& format, double origin, 
 // True for a line a GlyphBatch draws from its glyphs (see there).
 bool plainLine(PangoLayoutLine* line)
 {
+    PangoFont* face = nullptr;
     for (GSList* node = line->runs; node; node = node->next) {
         auto* run = static_cast<PangoGlyphItem*>(node->data);
         if (run->item->analysis.level % 2 == 1 || run->y_offset != 0 || run->start_x_offset != 0 ||
             run->end_x_offset != 0 || !PANGO_IS_CAIRO_FONT(run->item->analysis.font))
             return false;
+        // A letter the face lacks, drawn from another ("♭" between "B" and
+        // "m"), splits the line's glyphs between two faces' groups: a PDF
+        // reader then finds a gap in the middle of a word and reads a space
+        // there. Such a line is drawn whole, in its order.
+        if (face && run->item->analysis.font != face) return false;
+        face = run->item->analysis.font;
         for (int g = 0; g < run->glyphs->num_glyphs; ++g) {
             PangoGlyph glyph = run->glyphs->glyphs[g].glyph;
             if (glyph != PANGO_GLYPH_EMPTY && (glyph & PANGO_GLYPH_UNKNOWN_FLAG)) return false;

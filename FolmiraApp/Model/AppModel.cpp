@@ -188,14 +188,22 @@ void AppModel::setSettings(const LargePrintSettings& settings)
     settingsObserver(old);
 }
 
+void AppModel::persistSettings()
+{
+    if (!persist_) return;
+    const auto data = encodeSettings(settings_);
+    if (!data.isEmpty()) services_.defaults->setValue(settingsKey, data);
+}
+
 void AppModel::settingsObserver(const LargePrintSettings& old)
 {
-    if (persist_) {
-        const auto data = encodeSettings(settings_);
-        if (!data.isEmpty()) services_.defaults->setValue(settingsKey, data);
+    persistSettings();
+    if (old.keepLineBreaks != settings_.keepLineBreaks) {
+        rereading_ = document_ != nullptr;
+        startReading();
+    } else {
+        scheduleRender();
     }
-    if (old.keepLineBreaks != settings_.keepLineBreaks) startReading();
-    else scheduleRender();
     if (songsStarted()) songs_->setStyle(syncSongStyle());
 }
 

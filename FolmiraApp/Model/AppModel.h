@@ -199,6 +199,11 @@ private:
                      const FolmiraKit::LargePrintSettings& settings,
                      std::shared_ptr<const FolmiraKit::RenderResult> result);
     void settingsObserver(const FolmiraKit::LargePrintSettings& old);
+    void persistSettings();
+    // A read again with the line breaks turned the other way failed: the
+    // copy shown stays, the switch goes back to what it was made with, and
+    // an alert says why.
+    void keepShownCopy(const std::filesystem::path& url, bool keepLineBreaks, const QString& refusal);
     // Saves or prints what waited for the newer copy, once it is made.
     void finishWaiting();
     // Says that a save or print that waited has nothing to act on. `done` is
@@ -227,6 +232,7 @@ private:
     std::optional<std::filesystem::path> fileURL_;
     QString fileName_;
     std::shared_ptr<const FolmiraKit::BigDocument> document_;
+    bool rereading_ = false; // the read running is of the document shown, with the other line breaks
     bool reading_ = false;
     std::optional<QString> error_;
     bool errorFromRender_ = false; // error_ says why the last render made no PDF

@@ -44,6 +44,19 @@ bool isInvisible(char32_t c)
     }
 }
 
+// The zero-width joiner and non-joiner change how the letters either side
+// of them are drawn (Persian, the scripts of India, emoji sequences): kept
+// between two letters, marks or symbols, where they belong to a word.
+bool joinsWithin(char32_t c, char32_t before, char32_t after)
+{
+    if (c != 0x200C && c != 0x200D) return false;
+    const auto wordPart = [](char32_t x) {
+        const auto category = QChar::category(x);
+        return QChar::isLetter(x) || QChar::isMark(x) || category == QChar::Symbol_Other;
+    };
+    return wordPart(before) && wordPart(after);
+}
+
 // Titles come from file names, book names and imported libraries. A "/"
 // would write into another folder ("../../x"), a leading dot hide the file,
 // a leading "~" send Qt's dialog to a home folder, and a double quote make
@@ -53,8 +66,11 @@ QString plainName(const QString& title)
     QString text;
     text.reserve(title.size());
     // By scalar: format characters outside the first plane (tags) go too.
-    for (char32_t c : title.toUcs4()) {
-        if (isInvisible(c)) continue;
+    const auto scalars = title.toUcs4();
+    for (qsizetype i = 0; i < scalars.size(); ++i) {
+        auto c = static_cast<char32_t>(scalars[i]);
+        if (isInvisible(c) && !(i > 0 && i + 1 < scalars.size() && joinsWithin(c, scalars[i - 1], scalars[i + 1])))
+            continue;
         if (c < 0x20 || c == 0x7F) c = u' ';
         else if (c == u'"') c = u'\'';
         text += QStringView(QChar::fromUcs4(c));

@@ -24,6 +24,7 @@
 #include <algorithm>
 #include <fstream>
 #include <iterator>
+#include <utility>
 
 namespace FolmiraApp {
 
@@ -115,6 +116,7 @@ void AppModel::open(const std::filesystem::path& url)
     setFileURL(url);
     setFileName(name);
     setError(std::nullopt);
+    rereading_ = false;
     load(url);
     startReading();
 }
@@ -201,16 +203,32 @@ void AppModel::finishReading(const std::filesystem::path& url, bool keepLineBrea
     // its way and this copy must not show, whichever read ends last.
     if (fileURL_ != url || settings_.keepLineBreaks != keepLineBreaks) return;
     setReading(false);
+    const bool again = std::exchange(rereading_, false);
     if (outcome.document) {
         setDocument(std::move(outcome.document));
         setError(std::nullopt);
         render();
+    } else if (again && document_) {
+        keepShownCopy(url, keepLineBreaks, outcome.refusal);
     } else {
         setDocument(nullptr);
         setResult(nullptr);
         setPreview(nullptr);
         setError(outcome.refusal);
     }
+}
+
+void AppModel::keepShownCopy(const std::filesystem::path& url, bool keepLineBreaks, const QString& refusal)
+{
+    settings_.keepLineBreaks = !keepLineBreaks;
+    persistSettings();
+    emit settingsChanged();
+    if (!services_.panels) return;
+    // The reader's own sentence names the file but not why it could not be
+    // read when the file has gone: that is said first.
+    const QString why = notAFile(url, fileName_).value_or(refusal);
+    services_.panels->alert(QStringLiteral("The line breaks couldn’t be changed."),
+                            why + QStringLiteral(" The copy shown is the one made before."));
 }
 
 void AppModel::scheduleRender()

@@ -17,9 +17,12 @@
 #include <QPainterPath>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QShortcut>
 #include <QToolButton>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace FolmiraApp {
 
@@ -39,9 +42,11 @@ protected:
         QPen pen(owner_->outlineColor(), 3);
         pen.setDashPattern({10.0 / 3, 8.0 / 3}); // in line widths: 10 on, 8 off
         painter.setPen(pen);
-        // Inset by 28, the line drawn inside that edge.
-        const QRectF outline = QRectF(rect()).adjusted(29.5, 29.5, -29.5, -29.5);
-        painter.drawRoundedRect(outline, 24, 24);
+        // Inset by 28 within the usual margins of 48, the line drawn inside
+        // that edge; nearer the edge where the margins give way.
+        const QMargins margins = layout() ? layout()->contentsMargins() : QMargins(48, 48, 48, 48);
+        const double dx = std::max(1.5, margins.left() - 18.5), dy = std::max(1.5, margins.top() - 18.5);
+        painter.drawRoundedRect(QRectF(rect()).adjusted(dx, dy, -dx, -dy), 24, 24);
     }
 
 private:
@@ -58,6 +63,9 @@ EmptyStateView::EmptyStateView(AppModel& model, QWidget* parent) : QWidget(paren
     auto* frame = new QVBoxLayout(this);
     frame->setContentsMargins(0, 0, 0, 0);
     auto* scroller = new QScrollArea(this);
+    scroller_ = scroller;
+    // Its words wrap and its buttons stack: nothing to scroll across for.
+    scroller->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroller->setFrameShape(QFrame::NoFrame);
     scroller->setWidgetResizable(true);
     scroller->setFocusPolicy(Qt::NoFocus);
@@ -66,11 +74,13 @@ EmptyStateView::EmptyStateView(AppModel& model, QWidget* parent) : QWidget(paren
     content_ = content;
     frame->addWidget(scroller);
     auto* column = new QVBoxLayout(content);
+    column_ = column;
     column->setContentsMargins(48, 48, 48, 48);
     column->setSpacing(22);
     column->addStretch(1);
 
     auto* symbol = new Lyricade::Decoration(content);
+    symbol_ = symbol;
     symbol->setPixmap(themeIcon("format-text-bold", QStyle::SP_FileDialogDetailedView).pixmap(64, 64));
     symbol->setAlignment(Qt::AlignCenter);
     column->addWidget(symbol);
@@ -97,7 +107,8 @@ EmptyStateView::EmptyStateView(AppModel& model, QWidget* parent) : QWidget(paren
     kinds->setPalette(palette);
     column->addWidget(kinds);
 
-    auto* buttons = new QHBoxLayout;
+    auto* buttons = new QBoxLayout(QBoxLayout::LeftToRight);
+    buttons_ = buttons;
     buttons->setSpacing(12);
     buttons->addStretch(1);
     choose_ = new QPushButton(QStringLiteral("Choose a Document…"), content);
@@ -129,6 +140,8 @@ EmptyStateView::EmptyStateView(AppModel& model, QWidget* parent) : QWidget(paren
 
     auto* songbook = new QPushButton(themeIcon("audio-x-generic", QStyle::SP_MediaPlay),
                                      QStringLiteral("Making a songbook from chord sheets? Switch to Songbook"), content);
+    songbook_ = songbook;
+    songbook->setAccessibleName(songbook->text()); // whole, on one line, however it is drawn
     songbook->setFlat(true);
     songbook->setCursor(Qt::PointingHandCursor);
     auto linkPalette = songbook->palette();
@@ -151,10 +164,46 @@ EmptyStateView::EmptyStateView(AppModel& model, QWidget* parent) : QWidget(paren
     column->addStretch(1);
 
     scroller->setWidget(content);
+    scroller->viewport()->installEventFilter(this);
     content->setAutoFillBackground(false); // set by the scroll area
 
     connect(&model_, &AppModel::errorChanged, this, &EmptyStateView::refreshError);
     refreshError();
+}
+
+bool EmptyStateView::eventFilter(QObject* watched, QEvent* event)
+{
+    // The room is the scroll area's viewport, once it has taken its size.
+    if (watched == scroller_->viewport() && event->type() == QEvent::Resize) fitRoom();
+    return QWidget::eventFilter(watched, event);
+}
+
+void EmptyStateView::fitRoom()
+{
+    const int line = fontMetrics().height();
+    // Less a vertical scroll bar's width, whether or not it shows now, so
+    // that its coming and going changes nothing.
+    const QWidget* room = scroller_->viewport();
+    const int width = room->width() - (scroller_->verticalScrollBar()->isVisible()
+                                           ? 0
+                                           : scroller_->verticalScrollBar()->sizeHint().width());
+    // Judged by the room and by one-line widths, never by what is shown
+    // now, so that showing less never asks for more.
+    const bool shortRoom = room->height() < 24 * line;
+    const QString sentence = songbook_->accessibleName();
+    const auto textWidth = [&](const QString& text) { return songbook_->fontMetrics().size(0, text).width(); };
+    const int oneLine = songbook_->sizeHint().width() - textWidth(songbook_->text()) + textWidth(sentence);
+    const int together = choose_->sizeHint().width() + buttons_->spacing() +
+                         buttons_->itemAt(2)->widget()->sizeHint().width();
+    const int side = std::max(oneLine, together) + 2 * 48 <= width ? 48 : 12;
+    const int upDown = shortRoom ? 12 : 48;
+    column_->setContentsMargins(side, upDown, side, upDown);
+    column_->setSpacing(shortRoom ? 10 : 22);
+    symbol_->setVisible(!shortRoom);
+    const QString shown = oneLine > width - 2 * side ? QString(sentence).replace(QStringLiteral("? "), QStringLiteral("?\n"))
+                                                     : sentence;
+    if (songbook_->text() != shown) songbook_->setText(shown);
+    buttons_->setDirection(together > width - 2 * side ? QBoxLayout::TopToBottom : QBoxLayout::LeftToRight);
 }
 
 void EmptyStateView::returnPressed()

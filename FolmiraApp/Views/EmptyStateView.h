@@ -6,7 +6,10 @@
 
 #include <QWidget>
 
+class QBoxLayout;
 class QLabel;
+class QScrollArea;
+class QVBoxLayout;
 class QMenu;
 class QPushButton;
 class QToolButton;
@@ -29,11 +32,19 @@ public:
     QPushButton* chooseButton() const { return choose_; }
     QMenu* samplesMenu() const { return samples_; }
     QLabel* errorLabel() const { return error_; }
+    QScrollArea* scroller() const { return scroller_; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void refreshError();
     void fillSamples();
     void returnPressed();
+    // Narrow or short (a small screen at large fonts), the invitation keeps
+    // every word and both start buttons in view: its buttons stack, the
+    // Songbook link takes two lines, and margins, gaps and the symbol give way.
+    void fitRoom();
 
     AppModel& model_;
     bool targeted_ = false;
@@ -41,6 +52,11 @@ private:
     QMenu* samples_;
     QLabel* error_;
     QWidget* content_; // the scrolled invitation, which draws the outline
+    QScrollArea* scroller_;
+    QVBoxLayout* column_;
+    QBoxLayout* buttons_;
+    QWidget* symbol_;
+    QPushButton* songbook_;
 };
 
 } // namespace FolmiraApp

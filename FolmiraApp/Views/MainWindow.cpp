@@ -7,6 +7,7 @@
 #include "FolmiraApp/Views/FocusKeeper.h"
 #include "FolmiraApp/Views/ModePicker.h"
 #include "FolmiraApp/Views/ToolBarFocus.h"
+#include "Lyricade/Views/ToolBarLabels.h"
 #include "FolmiraApp/Views/WelcomeView.h"
 #include "FolmiraKit/FolmiraKit.h"
 #include "Lyricade/Panels/ModalDialog.h"
@@ -62,6 +63,7 @@ QToolBar* MainWindow::makeToolBar(const QString& name)
     bar->setMovable(false);
     bar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     bar->setIconSize(QSize(22, 22));
+    Lyricade::fitLabelsToWidth(*bar);
     return bar;
 }
 

@@ -6,6 +6,7 @@
 #include "Lyricade/Views/DesktopAccessible.h"
 #include "Lyricade/Views/FontRoles.h"
 #include "Lyricade/Views/SongWording.h"
+#include "Lyricade/Views/TitleLines.h"
 #include "Platform/Collation.h"
 
 #include <QHBoxLayout>
@@ -26,44 +27,39 @@ using namespace TunequillKit;
 
 namespace {
 
-// A checkbox row: the title, "already in this book" after it, the tick's place at the right.
+// A checkbox row: the title, wrapped onto as many lines as it needs, then
+// "already in this book"; the tick's place at the right. Nothing scrolls
+// across and no title is cut in the middle.
 class PickDelegate : public QStyledItemDelegate {
 public:
-    using QStyledItemDelegate::QStyledItemDelegate;
+    explicit PickDelegate(QListWidget* list) : QStyledItemDelegate(list), list_(list) {}
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
     {
-        const auto* view = qobject_cast<const QWidget*>(parent());
-        const int place = index.data(AddSongsSheet::placeRole).toInt();
-        const QString placeText = place > 0 ? QString::number(place) : QString();
-        const int placeWidth = place > 0 ? option.fontMetrics.horizontalAdvance(placeText) + 12 : 0;
         QStyleOptionViewItem row = option;
         initStyleOption(&row, index);
-        const QString title = row.text;
-        const QStyle* style = view->style();
-        const QRect textRect = style->subElementRect(QStyle::SE_ItemViewItemText, &row, view);
-        QString caption;
-        if (index.data(AddSongsSheet::inBookRole).toBool()) caption = QStringLiteral("already in this book");
-        const QFont captionFont = FontRole::font(view, FontRole::caption);
-        const int captionWidth = caption.isEmpty() ? 0 : QFontMetrics(captionFont).horizontalAdvance(caption) + 10;
-        const int titleRoom = std::max(20, textRect.width() - placeWidth - captionWidth);
-        row.text = option.fontMetrics.elidedText(title, Qt::ElideMiddle, titleRoom);
-        style->drawControl(QStyle::CE_ItemViewItem, &row, painter, view);
+        const Parts parts = partsOf(row, index);
+        row.text.clear();
+        list_->style()->drawControl(QStyle::CE_ItemViewItem, &row, painter, list_);
 
         const bool selected = option.state & QStyle::State_Selected;
         painter->save();
-        if (!caption.isEmpty()) {
-            const int x = textRect.left() + option.fontMetrics.horizontalAdvance(row.text) + 8;
-            painter->setFont(captionFont);
-            painter->setPen(selected ? option.palette.color(QPalette::HighlightedText) : FontRole::secondary(view));
-            painter->drawText(QRect(x, textRect.top(), captionWidth, textRect.height()), Qt::AlignLeft | Qt::AlignVCenter,
-                              caption);
+        painter->setPen(option.palette.color(selected ? QPalette::HighlightedText : QPalette::Text));
+        const int step = QFontMetrics(row.font).lineSpacing();
+        const int captionStep = parts.caption.isEmpty() ? 0 : QFontMetrics(parts.captionFont).lineSpacing();
+        const int tall = static_cast<int>(parts.lines.size()) * step + captionStep;
+        const QRect area = parts.text;
+        const int top = area.top() + (area.height() - tall) / 2;
+        drawLines(*painter, QRect(area.left(), top, parts.titleWidth, tall), parts.lines, row.font);
+        if (!parts.caption.isEmpty()) {
+            painter->setPen(selected ? option.palette.color(QPalette::HighlightedText) : FontRole::secondary(list_));
+            drawLines(*painter, QRect(area.left(), top + tall - captionStep, parts.titleWidth, captionStep),
+                      {parts.caption}, parts.captionFont);
         }
-        if (place > 0) {
-            painter->setFont(option.font);
-            painter->setPen(selected ? option.palette.color(QPalette::HighlightedText) : FontRole::accent(view));
-            painter->drawText(QRect(textRect.right() - placeWidth, textRect.top(), placeWidth, textRect.height()),
-                              Qt::AlignRight | Qt::AlignVCenter, placeText);
+        if (!parts.place.isEmpty()) {
+            painter->setFont(row.font);
+            painter->setPen(selected ? option.palette.color(QPalette::HighlightedText) : FontRole::accent(list_));
+            painter->drawText(area, Qt::AlignRight | Qt::AlignVCenter, parts.place);
         }
         painter->restore();
     }
@@ -71,9 +67,45 @@ public:
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override
     {
         QSize size = QStyledItemDelegate::sizeHint(option, index);
-        size.setHeight(size.height() + 6);
+        QStyleOptionViewItem row = option;
+        initStyleOption(&row, index);
+        row.rect = QRect(0, 0, list_->viewport()->width(), size.height());
+        const Parts parts = partsOf(row, index);
+        const int step = QFontMetrics(row.font).lineSpacing();
+        int tall = static_cast<int>(parts.lines.size()) * step;
+        if (!parts.caption.isEmpty()) tall += QFontMetrics(parts.captionFont).lineSpacing();
+        // One line is what the style measured; more lines add to it.
+        size.setHeight(size.height() + 6 + std::max(0, tall - step));
+        size.setWidth(row.rect.width());
         return size;
     }
+
+private:
+    struct Parts {
+        QRect text;          // the style's room for the text
+        int titleWidth = 0;  // less the place's
+        QStringList lines;   // the title's
+        QString caption;
+        QFont captionFont;
+        QString place;
+    };
+
+    Parts partsOf(const QStyleOptionViewItem& row, const QModelIndex& index) const
+    {
+        Parts parts;
+        parts.text = list_->style()->subElementRect(QStyle::SE_ItemViewItemText, &row, list_);
+        const int place = index.data(AddSongsSheet::placeRole).toInt();
+        // The widest place a tick can show keeps the title's lines from moving as ticks come and go.
+        parts.place = place > 0 ? QString::number(place) : QString();
+        const int placeWidth = QFontMetrics(row.font).horizontalAdvance(QString::number(list_->count())) + 12;
+        parts.titleWidth = std::max(1, parts.text.width() - placeWidth);
+        parts.lines = titleLines(index.data(Qt::DisplayRole).toString(), row.font, parts.titleWidth, 0);
+        if (index.data(AddSongsSheet::inBookRole).toBool()) parts.caption = QStringLiteral("already in this book");
+        parts.captionFont = FontRole::font(list_, FontRole::caption);
+        return parts;
+    }
+
+    QListWidget* list_;
 };
 
 } // namespace
@@ -89,12 +121,16 @@ AddSongsSheet::AddSongsSheet(AppModel& model, QWidget* parent) : QDialog(parent)
     title_ = new QLabel(this);
     title_->setTextFormat(Qt::PlainText); // names the book
     title_->setFont(FontRole::font(this, FontRole::headline, QFont::Bold));
+    title_->setWordWrap(true); // a long book name goes onto more lines, never off the sheet
     search_ = new QLineEdit(this);
     search_->setPlaceholderText(QStringLiteral("Search"));
     search_->setAccessibleName(QStringLiteral("Search"));
     addNamedClearButton(*search_);
     list_ = new QListWidget(this);
-    list_->setTextElideMode(Qt::ElideMiddle);
+    list_->setWordWrap(true);
+    list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // Rows are measured again as the list's width changes their lines.
+    list_->setResizeMode(QListView::Adjust);
     list_->setMinimumHeight(list_->fontMetrics().height() * 4); // the sheet gives it the rest
     list_->setItemDelegate(new PickDelegate(list_));
     list_->setAccessibleName(QStringLiteral("Songs"));
@@ -104,6 +140,7 @@ AddSongsSheet::AddSongsSheet(AppModel& model, QWidget* parent) : QDialog(parent)
 
     auto* footer = new QHBoxLayout;
     hint_ = new QLabel(this);
+    hint_->setWordWrap(true);
     FontRole::makeSecondary(hint_);
     cancel_ = new QPushButton(QStringLiteral("Cancel"), this);
     cancel_->setAutoDefault(false);

@@ -74,7 +74,10 @@ EntryRow::EntryRow(AppModel& model, int number, const SongEntry& entry, QWidget*
     row_->setContentsMargins(6, 2, 6, 2);
     row_->setSpacing(8);
     number_ = new QLabel(this);
-    number_->setFont(FontRole::font(this, FontRole::callout));
+    // In the text's own ink and bold: a lone "1", dimmed or in a regular
+    // weight, is a hairline that anti-aliasing greys below its ink's
+    // contrast, in every common sans.
+    number_->setFont(FontRole::font(this, FontRole::callout, QFont::Bold));
     number_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     number_->setFixedWidth(22);
     row_->addWidget(number_);
@@ -82,8 +85,8 @@ EntryRow::EntryRow(AppModel& model, int number, const SongEntry& entry, QWidget*
     texts_ = new QVBoxLayout;
     texts_->setSpacing(1);
     // A long title wraps onto a second line and the row grows, and past that
-    // is cut at its end; the detail line loses its middle, keeping the ends
-    // that tell names apart. The labels' accessible names stay whole.
+    // is cut at its end; so is the detail line. The labels' accessible names
+    // stay whole.
     auto* title = new ElidingLabel(QString(), this, 2);
     title->setMinimumWidth(40);
     connect(title, &ElidingLabel::linesChanged, this, &EntryRow::heightChanged);
@@ -146,8 +149,11 @@ void EntryRow::showDetail(const std::optional<QString>& named)
         if (detail_->text() != *named) detail_->setText(*named);
         return;
     }
-    detail_ = new ElidingLabel(*named, this);
-    detail_->setFont(FontRole::font(this, FontRole::caption));
+    // The subtitle or artist wraps as the title does, cut only at its end.
+    auto* detail = new ElidingLabel(*named, this, 2);
+    detail->setFont(FontRole::font(this, FontRole::caption));
+    connect(detail, &ElidingLabel::linesChanged, this, &EntryRow::heightChanged);
+    detail_ = detail;
     texts_->insertWidget(1, detail_);
 }
 
@@ -332,7 +338,6 @@ void EntryRow::paintParts()
         for (auto group : {QPalette::Active, QPalette::Inactive}) {
             // The selection's own text colour, dimmed text included, so all of it reads on the selection.
             const QColor ink = selected ? own.color(group, QPalette::HighlightedText)
-                               : part == number_ ? FontRole::secondary(this, FontRole::smallDigits)
                                : part == detail_ ? FontRole::secondary(this)
                                                                       : own.color(group, QPalette::WindowText);
             palette.setColor(group, QPalette::WindowText, ink);

@@ -71,6 +71,8 @@ class ElidingLabel : public QLabel {
 
 public:
     explicit ElidingLabel(const QString& text, QWidget* parent = nullptr, int lines = 1);
+    // Whether its text wraps onto more lines than one.
+    bool wraps() const { return lines_ > 1; }
     // As tall as the lines the text takes at the label's present width.
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;

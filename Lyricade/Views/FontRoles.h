@@ -25,9 +25,6 @@ QFont font(const QWidget* widget, double factor, QFont::Weight weight = QFont::N
 // Text colours of small texts keep this ratio to their background (4.5 : 1
 // is the least; thin glyphs at caption sizes render lighter than their pen).
 inline constexpr double smallText = 6.0;
-// Lone digits (a book's row numbers) are thinner still: too few strokes
-// reach their pen's full colour for the ratio above to hold once drawn.
-inline constexpr double smallDigits = 7.5;
 
 // The widget's text colour, dimmed, for secondary text: halfway toward the
 // background, but never under `least` against it.

@@ -101,7 +101,8 @@ QWidget* SongEditorView::editorColumn()
     auto* titles = new QVBoxLayout;
     titles->setSpacing(1);
     titles->addWidget(DetailParts::headline(QStringLiteral("ChordPro"), column));
-    source_ = new ElidingLabel(QString(), column);
+    // The hint's instruction and the file's name wrap rather than lose their middle.
+    source_ = new ElidingLabel(QString(), column, 2);
     source_->setFont(FontRole::font(column, FontRole::caption));
     FontRole::makeSecondary(source_);
     titles->addWidget(source_);

@@ -83,9 +83,10 @@ void SongListWidget::dropEvent(QDropEvent* event)
 
 namespace {
 
-// Titles wrap onto a second line; what is left past it is cut at its end.
-// The detail line loses its middle, keeping the ends that tell names apart.
+// Titles and the detail under them (artist, first line) wrap onto a second
+// line; what is left past it is cut at its end, never in the middle.
 constexpr int mostTitleLines = 2;
+constexpr int mostDetailLines = 2;
 constexpr int sideMargin = 10;
 
 QFont titleFont(const QWidget* view) { return FontRole::font(view, FontRole::headline, QFont::Bold); }
@@ -133,10 +134,11 @@ void SongRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
     drawTitle(*painter, QRect(area.left(), area.top(), titleWidth, tall), title, headline, mostTitleLines);
     painter->setFont(callout);
     painter->setPen(dim);
-    const QRect detailRect(area.left(), area.top() + tall + 2, area.width(), QFontMetrics(callout).height());
-    painter->drawText(detailRect, Qt::AlignLeft | Qt::AlignVCenter,
-                      QFontMetrics(callout).elidedText(index.data(SongListWidget::detailRole).toString(),
-                                                       Qt::ElideMiddle, detailRect.width()));
+    const QString detail = index.data(SongListWidget::detailRole).toString();
+    drawTitle(*painter,
+              QRect(area.left(), area.top() + tall + 2, area.width(),
+                    titleHeight(detail, callout, area.width(), mostDetailLines)),
+              detail, callout, mostDetailLines);
     painter->restore();
 }
 
@@ -144,9 +146,12 @@ QSize SongRowDelegate::sizeHint(const QStyleOptionViewItem&, const QModelIndex& 
 {
     const auto* list = qobject_cast<const QAbstractItemView*>(parent());
     // No width of its own: a row spans the list, and its title wraps to it.
-    const int titleWidth = (list ? list->viewport()->width() : 0) - 2 * sideMargin - keyWidthOf(list, index);
+    const int width = (list ? list->viewport()->width() : 0) - 2 * sideMargin;
+    const int titleWidth = width - keyWidthOf(list, index);
+    const QFont callout = FontRole::font(list, FontRole::callout);
+    const int detail = titleHeight(index.data(SongListWidget::detailRole).toString(), callout, width, mostDetailLines);
     const int height = titleHeight(index.data().toString(), titleFont(list), titleWidth, mostTitleLines) + 2 +
-                       QFontMetrics(FontRole::font(list, FontRole::callout)).height() + 8 + 4;
+                       std::max(detail, QFontMetrics(callout).height()) + 8 + 4;
     return {0, height};
 }
 

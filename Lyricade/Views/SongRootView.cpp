@@ -15,6 +15,7 @@
 #include "Lyricade/Views/SongListRows.h"
 #include "Lyricade/Views/SongListView.h"
 #include "Lyricade/Views/SymbolIcons.h"
+#include "Lyricade/Views/ToolBarLabels.h"
 
 #include <QAction>
 #include <QApplication>
@@ -118,6 +119,7 @@ void SongRootView::buildToolBar()
     toolBar_ = new QToolBar(QStringLiteral("Songbook"), this);
     toolBar_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     toolBar_->setMovable(false);
+    fitLabelsToWidth(*toolBar_);
     auto* spacer = new QWidget(toolBar_);
     spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
     toolBar_->addWidget(spacer);

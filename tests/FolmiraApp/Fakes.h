@@ -146,6 +146,10 @@ public:
             throw FolmiraKit::ConversionError(FolmiraKit::ConversionError::Reason::unsupported,
                                               "Old Word files (.doc) can’t be read.");
         if (url.filename().string().starts_with("Crash")) throw std::runtime_error("The disk went away.");
+        // As the engine says it of a file that is gone.
+        if (!std::filesystem::exists(url))
+            throw FolmiraKit::ConversionError(FolmiraKit::ConversionError::Reason::damaged,
+                                              "“" + url.filename().string() + "” couldn’t be opened.");
         BigDocument document;
         document.title = url.filename().string() + (keepLineBreaks ? " kept" : " joined");
         document.blocks.push_back(FolmiraKit::Block::paragraph({FolmiraKit::Run(document.title)}));

@@ -65,6 +65,11 @@ TEST(SuggestedNameTest, HostileTitlesBecomePlainFileNames)
         {suggestedNameFor("a\u200Fb\u2028c\u200Bd\u061Ce\uFEFFf.txt"), "abcdef (large print).pdf"},
         {"\u2029x\u00AD\u200D\U000E0041y\U0001D173", "xy.pdf"},
         {"\u200B\uFEFF.hidden", "hidden.pdf"},
+        // The joiners shape Persian, Indic and emoji words: kept within one, dropped elsewhere.
+        {"\u0645\u06CC\u200C\u062E\u0648\u0627\u0647\u0645", "\u0645\u06CC\u200C\u062E\u0648\u0627\u0647\u0645.pdf"},
+        {"\u0915\u094D\u200D\u0937", "\u0915\u094D\u200D\u0937.pdf"},
+        {"\U0001F469\u200D\U0001F4BB", "\U0001F469\u200D\U0001F4BB.pdf"},
+        {"a \u200C b\u200D", "a  b.pdf"},
         // A long title is cut; the label and the extension stay whole.
         {e.repeated(200) + " (large print).pdf", e.repeated(118) + " (large print).pdf"},
         {suggestedNameFor(e.repeated(200) + "x.txt"), e.repeated(118) + " (large print).pdf"},

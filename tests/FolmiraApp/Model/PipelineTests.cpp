@@ -243,6 +243,26 @@ TEST_F(PipelineTest, KeepingLineBreaksReadsAgainAndRendersAtOnce)
     EXPECT_EQ(engine->renders(), 2);
 }
 
+TEST_F(PipelineTest, LineBreaksTurnedAfterTheFileWentKeepTheCopyAndSayWhy)
+{
+    auto& m = make();
+    const auto url = file("Gone.txt");
+    openAndSettle(url);
+    const auto shown = m.document();
+    const auto made = m.result();
+    std::filesystem::remove(url);
+    auto s = m.settings();
+    s.keepLineBreaks = true;
+    m.setSettings(s);
+    ASSERT_TRUE(HangGuard::waitFor([&] { return engine->readsDone == 2 && !m.reading(); }));
+    EXPECT_EQ(m.document(), shown);
+    EXPECT_EQ(m.result(), made);
+    EXPECT_FALSE(m.error().has_value());
+    EXPECT_FALSE(m.settings().keepLineBreaks) << "the switch says what the copy shown was made with";
+    EXPECT_EQ(panels->alerts, QStringList{"The line breaks couldn’t be changed. | “Gone.txt” couldn’t be opened: "
+                                          "there’s no such file. The copy shown is the one made before."});
+}
+
 TEST_F(PipelineTest, AnOlderReadWithTheOtherFlagNeverShows)
 {
     auto& m = make();

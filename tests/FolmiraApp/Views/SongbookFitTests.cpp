@@ -8,6 +8,7 @@
 
 #include "FolmiraApp/Views/Application.h"
 #include "FolmiraApp/Views/DocumentView.h"
+#include "FolmiraApp/Views/EmptyStateView.h"
 #include "FolmiraApp/Views/HelpWindow.h"
 #include "FolmiraApp/Views/MainWindow.h"
 #include "FolmiraApp/Views/MenuBar.h"
@@ -36,6 +37,7 @@
 #include <QAbstractSpinBox>
 #include <QAccessible>
 #include <QComboBox>
+#include <QToolBar>
 #include <QHelpEvent>
 #include <QLabel>
 #include <QLayout>
@@ -243,7 +245,7 @@ struct ScreenCase {
     int width;
     int height;
     double scale;
-    // Only the welcome sheet is checked: at 200 % on a 1024-pixel screen the
+    // Only the welcome sheet, the toolbars and the empty window are checked: at 200 % on a 1024-pixel screen the
     // window's print settings still scroll sideways and the book's Capo menus
     // are squeezed.
     bool sheetOnly = false;
@@ -301,6 +303,7 @@ std::string cutLabels(QWidget& window)
                              .arg(whole, shown)
                              .arg(label->width());
         } else if (!label->wordWrap() && label->pixmap().isNull() &&
+                   !(qobject_cast<Lyricade::ElidingLabel*>(label) && static_cast<Lyricade::ElidingLabel*>(label)->wraps()) &&
                    label->fontMetrics().horizontalAdvance(shown) > label->contentsRect().width()) {
             found << QStringLiteral("“%1” cut at %2").arg(whole).arg(label->width());
         }
@@ -405,6 +408,46 @@ TEST_F(ScreenFitChild, TheWelcomeSheetFitsTheScreenAndScrollsToItsButtons)
     // Its buttons stay in view however far its texts scroll.
     EXPECT_EQ(outside(sheet->closeButton(), sheet, "Close"), "");
     EXPECT_EQ(outside(sheet->importButton(), sheet, "Import"), "");
+}
+
+// Every action of a toolbar shows on screens 1280 pixels wide and wider,
+// none behind the "»" menu; the empty window, the first one seen, shows its
+// words and both start buttons without scrolling across.
+TEST_F(ScreenFitChild, TheToolbarsAndTheEmptyWindowShowTheirActions)
+{
+    MainWindow& w = app->window();
+    const QRect area = w.screen()->availableGeometry();
+    w.resize(area.size() - (w.frameGeometry().size() - w.size()));
+    const auto hidden = [&] {
+        QStringList found;
+        if (area.width() < 1280) return std::string();
+        for (auto* bar : w.findChildren<QToolBar*>()) {
+            if (!bar->isVisible()) continue;
+            for (QAction* action : bar->actions()) {
+                QWidget* shown = bar->widgetForAction(action);
+                if (action->isVisible() && shown && !shown->isVisible())
+                    found << bar->objectName() + ": " + (action->text().isEmpty() ? shown->accessibleName() : action->text());
+            }
+        }
+        return found.join('\n').toStdString();
+    };
+    ASSERT_TRUE(HangGuard::settled(&w));
+    EXPECT_EQ(hidden(), "") << "Document mode";
+    EmptyStateView* empty = w.documentView()->emptyState();
+    ASSERT_TRUE(empty->isVisible());
+    EXPECT_FALSE(empty->scroller()->horizontalScrollBar()->isVisible());
+    EXPECT_LE(empty->scroller()->widget()->width(), empty->scroller()->viewport()->width());
+    for (QAbstractButton* button : empty->findChildren<QAbstractButton*>())
+        if (button->text() == "Choose a Document…" || button->text() == "Try a Sample")
+            EXPECT_EQ(outside(button, empty->scroller()->viewport(), qPrintable(button->text())), "");
+    EXPECT_EQ(cutLabels(w), "");
+
+    app->model().setKind(DocKind::songbook);
+    auto& songs = app->model().songs().model();
+    fillLibrary(songs);
+    songs.setSelection(Lyricade::SidebarItem::book(songs.library().books.front().id));
+    ASSERT_TRUE(HangGuard::settled(&w));
+    EXPECT_EQ(hidden(), "") << "Songbook mode";
 }
 
 // Why `window` does not lie within the screen's free area with every control
@@ -528,12 +571,13 @@ TEST_P(ScreenFitTest, BothModesAtTheWindowsMinimumAndTheWelcomeSheetFit)
     child.setProcessEnvironment(environment);
     child.setProcessChannelMode(QProcess::MergedChannels);
     child.start(QCoreApplication::applicationFilePath(),
-                {screen.sheetOnly ? "--gtest_filter=ScreenFitChild.TheWelcomeSheet*" : "--gtest_filter=ScreenFitChild.*"});
+                {screen.sheetOnly ? "--gtest_filter=ScreenFitChild.TheWelcomeSheet*:ScreenFitChild.TheToolbars*"
+                                  : "--gtest_filter=ScreenFitChild.*"});
     ASSERT_TRUE(child.waitForFinished(120'000));
     const QString output = QString::fromUtf8(child.readAll());
     EXPECT_EQ(child.exitCode(), 0) << output.toStdString();
     // Ran, not skipped.
-    EXPECT_TRUE(output.contains(screen.sheetOnly ? "[  PASSED  ] 1 test." : "[  PASSED  ] 3 tests.")) << output.toStdString();
+    EXPECT_TRUE(output.contains(screen.sheetOnly ? "[  PASSED  ] 2 tests." : "[  PASSED  ] 4 tests.")) << output.toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(Screens, ScreenFitTest,

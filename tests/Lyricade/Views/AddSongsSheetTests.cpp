@@ -4,12 +4,15 @@
 #include "ViewFixture.h"
 
 #include "Lyricade/Views/AddSongsSheet.h"
+#include "tests/HangGuardQt.h"
 
 #include <QAccessible>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QLayout>
+#include <QScrollBar>
 #include <QTest>
 
 namespace LyricadeTest {
@@ -124,6 +127,26 @@ TEST_F(AddSongsTest, KeysTickAddAndCancel)
     EXPECT_FALSE(second.isVisible());
     EXPECT_FALSE(model->addSongsShown());
     EXPECT_EQ(bookSongs().size(), 3u) << "Escape adds nothing";
+}
+
+TEST_F(AddSongsTest, LongTitlesWrapAndNothingScrollsAcross)
+{
+    const QString longTitle = "Down in the Valley to Pray (As I Went Down in the River to Pray)";
+    const StoredSong long_ = storedSong(longTitle.toStdString());
+    Songbook book(Uuid::random(), "The Wednesday Evening Choir of the Whole Valley", BookKind::setList, {});
+    make(false, libraryOf({long_, songs[0]}, {book}));
+    model->setSelection(SidebarItem::book(book.id));
+    model->setAddSongsShown(true);
+    AddSongsSheet wide(*model);
+    wide.show();
+    ASSERT_TRUE(HangGuard::settled(&wide));
+    QListWidget* list = wide.list();
+    const auto found = list->findItems(longTitle, Qt::MatchExactly);
+    ASSERT_EQ(found.size(), 1);
+    // The long title takes more lines than a short one, whole, at its end too.
+    EXPECT_GT(list->visualItemRect(found.front()).height(), list->visualItemRect(list->item(0) == found.front() ? list->item(1) : list->item(0)).height());
+    EXPECT_EQ(list->horizontalScrollBar()->maximum(), 0);
+    EXPECT_LE(wide.layout()->minimumSize().width(), wide.width()) << "the heading wraps";
 }
 
 TEST_F(AddSongsTest, WithoutABookAddOnlyCloses)

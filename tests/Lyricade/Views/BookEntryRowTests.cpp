@@ -10,6 +10,8 @@
 #include "tests/HangGuardQt.h"
 
 #include <QAccessible>
+#include <QApplication>
+#include <QFontDatabase>
 #include <QLabel>
 #include <QStyle>
 #include <QStyleFactory>
@@ -201,31 +203,39 @@ TEST_F(EntryRowTest, PressedPopUpsOnASelectedRowKeepTheirTextReadable)
 
 TEST_F(EntryRowTest, TheNumberReadsOnEveryPalette)
 {
-    // Lone thin digits in the secondary colour, on the list's base, as drawn
-    // (most of a stroke, not its darkest pixel):
-    // on the desktop's usual palette, a dark one, and both high-contrast ones,
-    // each given to the list after the row was made, as it stands on the list
-    // once made and as a new theme comes.
+    // A lone "1", on the list's base, as drawn (most of a stroke, not its
+    // darkest pixel), in the common desktops' sans faces that are installed:
+    // on the desktop's usual palette, a dark one, and both high-contrast
+    // ones, each given to the list after the row was made, as it stands on
+    // the list once made and as a new theme comes.
     const StoredSong g = storedSong("Gee", "{key: G}\n[G]Words\n");
     build({g}, {entryFor(g)});
     std::unique_ptr<QStyle> fusion(QStyleFactory::create(QStringLiteral("Fusion")));
     const QPalette palettes[] = {FontRole::readablePalette(fusion->standardPalette()), PixelMeasures::dark(),
                                  PixelMeasures::highContrast(), PixelMeasures::highContrastLight()};
-    for (const QPalette& palette : palettes) {
-        SCOPED_TRACE(palette.color(QPalette::Base).name().toStdString());
-        QWidget list;
-        list.setPalette(palette);
-        list.setAutoFillBackground(true);
-        list.setBackgroundRole(QPalette::Base);
-        EntryRow& r = row(0);
-        r.setParent(&list);
-        r.resize(360, r.sizeHint().height());
-        list.resize(r.size());
-        const QImage shot = list.grab().toImage();
-        const QRect number = r.numberLabel()->geometry();
-        EXPECT_GE(PixelMeasures::typical(shot, number, palette.color(QPalette::Base)), 4.5);
-        r.setParent(nullptr);
+    const QFont desktop = QApplication::font();
+    for (const char* family : {"DejaVu Sans", "Liberation Sans", "Noto Sans"}) {
+        if (!QFontDatabase::hasFamily(family)) continue;
+        QFont face = desktop;
+        face.setFamilies({family});
+        QApplication::setFont(face);
+        for (const QPalette& palette : palettes) {
+            SCOPED_TRACE(std::string(family) + " on " + palette.color(QPalette::Base).name().toStdString());
+            QWidget list;
+            list.setPalette(palette);
+            list.setAutoFillBackground(true);
+            list.setBackgroundRole(QPalette::Base);
+            EntryRow& r = row(0);
+            r.setParent(&list);
+            r.resize(360, r.sizeHint().height());
+            list.resize(r.size());
+            const QImage shot = list.grab().toImage();
+            const QRect number = r.numberLabel()->geometry();
+            EXPECT_GE(PixelMeasures::typical(shot, number, palette.color(QPalette::Base)), 4.5);
+            r.setParent(nullptr);
+        }
     }
+    QApplication::setFont(desktop);
 }
 
 TEST_F(EntryRowTest, ChoosingWritesOnlyThisEntryInOneChange)
