@@ -48,23 +48,28 @@ bool executable(const std::string& path)
     return !path.empty() && access(path.c_str(), X_OK) == 0;
 }
 
-// Whether the app quits: no worker is started from then on. Held while one
-// is started, so that none slips past the quit's sweep.
-struct Quitting {
-    std::mutex mutex;
-    bool begun = false;
-};
+// Whether the app quits: no worker is started from then on. A worker whose
+// start overlapped the quit's sweep ends itself here (see spawnHere).
+std::atomic<bool> quitting{false};
 
-Quitting& quitting()
-{
-    static Quitting* one = new Quitting; // never destroyed: reading threads may start workers as the app exits
-    return *one;
-}
+std::optional<Process> startHere();
 
 std::optional<Process> spawnHere()
 {
-    std::lock_guard lock(quitting().mutex);
-    if (quitting().begun) return std::nullopt;
+    if (quitting) return std::nullopt;
+    auto process = startHere();
+    if (process && quitting) {
+        ::kill(-process->pid, SIGKILL);
+        close(process->socket);
+        while (waitpid(process->pid, nullptr, 0) < 0 && errno == EINTR) {
+        }
+        return std::nullopt;
+    }
+    return process;
+}
+
+std::optional<Process> startHere()
+{
     const std::string program = PdfWorker::location().string();
     if (!executable(program)) return std::nullopt;
     int pair[2];
@@ -123,8 +128,9 @@ class Starter {
 public:
     std::optional<Process> spawn()
     {
+        // A forked child: no starter thread here, and its lock may have been taken when the child was made.
+        if (getpid() != owner_) return spawnHere();
         std::unique_lock lock(mutex_);
-        if (getpid() != owner_) return spawnHere(); // a forked child: no starter thread here
         if (!running_) {
             try {
                 std::thread([this] { run(); }).detach();
@@ -282,8 +288,7 @@ std::vector<pid_t> groupsOfChildren(bool& anyRunning)
 
 void endAll()
 {
-    std::lock_guard lock(quitting().mutex);
-    quitting().begun = true;
+    quitting = true;
     // A copy a worker made a moment ago may have been given its group after
     // the list was read: the groups are listed again until none runs.
     for (int round = 0; round < 10; ++round) {
