@@ -7,15 +7,16 @@
 // libraries it loaded.
 //
 // Poppler, Cairo and fontconfig open fonts, Poppler's character maps,
-// iconv's modules and gdk-pixbuf's loaders lazily, while a page is read or drawn, from wherever
-// fontconfig's configuration points: its own font, cache and configuration
-// folders are read from it here, before the ruleset is in force, beside the
-// system's shared data folder (font packages link their files across it).
+// iconv's modules and gdk-pixbuf's loaders lazily, while a page is read or
+// drawn: fontconfig's configuration, fonts and caches are read where it
+// keeps them by default (and where its variables point), beside the system's
+// shared data folder (font packages link their files across it). Asking
+// fontconfig itself would load it in every worker, as long again as a
+// worker's start.
 
 #include "Platform/WorkerConfine.h"
 
 #include <fcntl.h>
-#include <fontconfig/fontconfig.h>
 #include <linux/landlock.h>
 #include <seccomp.h>
 #include <signal.h>
@@ -79,13 +80,10 @@ std::vector<std::string> readableFolders()
     addFolder(folders, home, "/.local/share/fonts");
     addFolder(folders, std::getenv("XDG_CACHE_HOME"), "/fontconfig");
     addFolder(folders, home, "/.cache/fontconfig");
-    if (FcConfig* config = FcConfigGetCurrent()) {
-        for (FcStrList* list : {FcConfigGetFontDirs(config), FcConfigGetCacheDirs(config), FcConfigGetConfigDirs(config)}) {
-            if (!list) continue;
-            while (FcChar8* folder = FcStrListNext(list)) folders.emplace_back(reinterpret_cast<const char*>(folder));
-            FcStrListDone(list);
-        }
-    }
+    addFolder(folders, std::getenv("XDG_CONFIG_HOME"), "/fontconfig");
+    addFolder(folders, home, "/.config/fontconfig");
+    addFolder(folders, std::getenv("FONTCONFIG_PATH"));
+    addFolder(folders, std::getenv("FONTCONFIG_FILE"));
     return folders;
 }
 
