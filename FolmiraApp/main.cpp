@@ -3,6 +3,7 @@
 #include "FolmiraApp/Model/SingleInstance.h"
 #include "FolmiraApp/Views/Application.h"
 #include "FolmiraApp/Views/StartupFonts.h"
+#include "Platform/WorkerConfine.h"
 
 #include <QApplication>
 
@@ -12,6 +13,8 @@
 
 int main(int argc, char** argv)
 {
+    // No other process of the user may read the documents open here, nor trace this one.
+    Platform::WorkerConfine::hideMemory();
     // Declared before the fonts' thread so that it goes after it: the thread
     // reads the toolkit's fonts while the application object lives.
     std::optional<QApplication> app;

@@ -130,10 +130,11 @@ Outcome reaped(pid_t pid)
     }
     int status = 0;
     pid_t done;
+    // Its group first, while the worker unreaped keeps the group's number its own.
+    PdfWorkerProcess::killGroup(pid);
     while ((done = waitpid(pid, &status, WNOHANG)) < 0 && errno == EINTR) {
     }
     if (done == pid) return PdfWorkerSocket::outcomeOf(status);
-    PdfWorkerProcess::killGroup(pid);
     while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
     return Outcome::crashed;

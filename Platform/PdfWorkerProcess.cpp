@@ -1,7 +1,9 @@
 #include "Platform/PdfWorkerProcess.h"
 
 #include "Platform/PdfWorker.h"
+#include "Platform/PdfWorkerSocket.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
@@ -14,6 +16,9 @@
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <deque>
 #include <functional>
 #include <mutex>
@@ -43,7 +48,27 @@ bool executable(const std::string& path)
     return !path.empty() && access(path.c_str(), X_OK) == 0;
 }
 
+// Whether the app quits: no worker is started from then on. A worker whose
+// start overlapped the quit's sweep ends itself here (see spawnHere).
+std::atomic<bool> quitting{false};
+
+std::optional<Process> startHere();
+
 std::optional<Process> spawnHere()
+{
+    if (quitting) return std::nullopt;
+    auto process = startHere();
+    if (process && quitting) {
+        ::kill(-process->pid, SIGKILL);
+        close(process->socket);
+        while (waitpid(process->pid, nullptr, 0) < 0 && errno == EINTR) {
+        }
+        return std::nullopt;
+    }
+    return process;
+}
+
+std::optional<Process> startHere()
 {
     const std::string program = PdfWorker::location().string();
     if (!executable(program)) return std::nullopt;
@@ -103,8 +128,9 @@ class Starter {
 public:
     std::optional<Process> spawn()
     {
+        // A forked child: no starter thread here, and its lock may have been taken when the child was made.
+        if (getpid() != owner_) return spawnHere();
         std::unique_lock lock(mutex_);
-        if (getpid() != owner_) return spawnHere(); // a forked child: no starter thread here
         if (!running_) {
             try {
                 std::thread([this] { run(); }).detach();
@@ -224,6 +250,53 @@ void killGroup(pid_t pid)
 }
 
 std::optional<Process> takeIdle() { return idleWorkers().take(); }
+
+namespace {
+
+// The children of this process that lead a process group of their own in its
+// session: its workers and their copies (no worker can leave its group nor
+// make another, and the client ends a worker's group before it reaps the
+// worker). A child not yet reaped keeps its number, and its group's, from
+// being given to another process.
+std::vector<pid_t> groupsOfChildren(bool& anyRunning)
+{
+    std::vector<pid_t> leaders;
+    anyRunning = false;
+    const pid_t self = getpid(), ownGroup = getpgrp(), session = getsid(0);
+    DIR* proc = opendir("/proc");
+    if (!proc) return leaders;
+    while (const dirent* entry = readdir(proc)) {
+        const pid_t pid = static_cast<pid_t>(std::atol(entry->d_name));
+        char text[1024];
+        if (pid <= 0 || !PdfWorkerSocket::readSmallFile(("/proc/" + std::to_string(pid) + "/stat").c_str(), text,
+                                                         sizeof text))
+            continue;
+        const char* afterName = std::strrchr(text, ')'); // the name may hold anything but ends at the last ')'
+        char state = 0;
+        int parent = 0, group = 0, itsSession = 0;
+        if (!afterName || std::sscanf(afterName + 1, " %c %d %d %d", &state, &parent, &group, &itsSession) != 4)
+            continue;
+        if (parent != self || group != pid || group == ownGroup || itsSession != session) continue;
+        leaders.push_back(pid);
+        anyRunning = anyRunning || state != 'Z';
+    }
+    closedir(proc);
+    return leaders;
+}
+
+} // namespace
+
+void endAll()
+{
+    quitting = true;
+    // A copy a worker made a moment ago may have been given its group after
+    // the list was read: the groups are listed again until none runs.
+    for (int round = 0; round < 10; ++round) {
+        bool anyRunning = false;
+        for (pid_t leader : groupsOfChildren(anyRunning)) ::kill(-leader, SIGKILL);
+        if (!anyRunning) return;
+    }
+}
 
 void replenishIdle() { idleWorkers().replenish(); }
 

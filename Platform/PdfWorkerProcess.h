@@ -34,6 +34,10 @@ void replenishIdle();
 
 // Kills the worker `pid` and the child answering its request (its process group).
 void killGroup(pid_t pid);
+// For the app's quit: kills every worker of this process and their copies,
+// each with its process group (whatever its own parent-death signal), and
+// starts no worker from now on.
+void endAll();
 // Kills the worker and reaps it now.
 void kill(Process& process);
 

@@ -17,8 +17,10 @@
 #include "Platform/PdfWorker.h"
 
 #include "Platform/PdfWorkerSocket.h"
+#include "Platform/WorkerConfine.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/mman.h>
 #include <sys/prctl.h>
@@ -346,11 +348,15 @@ bool sendCopy(const PdfDocument::Opened& document, std::span<const PdfWorkerRequ
     if (copy == 0) {
         prctl(PR_SET_PDEATHSIG, SIGKILL);
         if (getppid() != client) _exit(done);
-        setpgid(0, 0);
         close(pair[0]);
         if (dup2(pair[1], socketFd) != socketFd) _exit(failed); // without close-on-exec, as fd 3 was
         close(pair[1]);
         if (!PdfWorkerSocket::sendWhole(socketFd, PdfWorkerSocket::hello())) _exit(done);
+        // The client gives the copy a process group of its own (no worker may
+        // make one) before its first request: its children are forked in it.
+        pollfd asked{socketFd, POLLIN, 0};
+        while (poll(&asked, 1, -1) < 0 && errno == EINTR) {
+        }
         _exit(serve(document, handlers));
     }
     close(pair[1]);
@@ -409,12 +415,16 @@ int servePdfWorker(std::span<const PdfWorkerRequest> handlers)
 {
     // Only the standard streams and the socket: nothing the app held open.
     close_range(socketFd + 1, ~0U, 0);
+    WorkerConfine::hideMemory();
     // A worker dies with the app, also when the app was gone before this line.
     prctl(PR_SET_PDEATHSIG, SIGKILL);
     if (const char* parent = std::getenv("FOLMIRA_PDF_WORKER_PARENT"); parent && std::atoll(parent) != getppid())
         return done;
     try {
         warmUp();
+        // Before a byte of the document is read: it holds its socket, and the
+        // document comes over it already open.
+        WorkerConfine::confine();
         // Started: the client may now tell this worker from one that died at start.
         if (!PdfWorkerSocket::sendWhole(socketFd, PdfWorkerSocket::hello())) return done;
         // Waiting here, idle, until a read needs a worker.

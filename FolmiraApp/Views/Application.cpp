@@ -22,6 +22,7 @@
 #include "Lyricade/Views/SongRootView.h"
 #include "Lyricade/Views/SongbookPane.h"
 #include "MacMenuBaseline/Localization.h"
+#include "Platform/PdfWorkerProcess.h"
 #include "Platform/Resources.h"
 
 #include <QApplication>
@@ -238,6 +239,8 @@ void Application::showAbout()
 
 void Application::aboutToQuit()
 {
+    // A PDF helper may have lost its own tie to the app: none outlives it.
+    Platform::PdfWorkerProcess::endAll();
     // Pending library changes would otherwise wait for a save that never comes.
     if (model_->songsStarted()) model_->songs().writeLibrary();
 }

@@ -16,6 +16,9 @@
 //   sleep      waits, using no CPU time, instead of answering
 //   write      tries to change the document (write, shrink, grow, map for
 //              writing) and answers with one byte per try: 1 when it worked
+//   confine    confined as the real worker is, tries what it must not do
+//              (open, connect, trace, run, leave its group) and answers
+//              likewise (see confinedTries)
 //   spent      the opening is sound; a page with a picture comes back
 //              saying it took a minute of CPU time (fresh: a millisecond)
 //   amplify    the opening is sound (20 pages); each page's reading is as many
@@ -50,8 +53,14 @@
 #include "FolmiraKit/PDF/PageReading.h"
 #include "Platform/PdfWorkerSocket.h"
 #include "Platform/WireFormat.h"
+#include "Platform/WorkerConfine.h"
 
+#include <fcntl.h>
 #include <sys/mman.h>
+#include <sys/ptrace.h>
+#include <sys/uio.h>
+#include <sys/un.h>
+#include <sys/wait.h>
 #include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/syscall.h>
@@ -65,6 +74,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <random>
 #include <string>
 
@@ -122,6 +132,64 @@ Bytes tries(int fd)
     void* map = mmap(nullptr, 4096, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
     worked.push_back(map != MAP_FAILED);
     if (map != MAP_FAILED) std::memcpy(map, "%YYY", 4);
+    return worked;
+}
+
+// Whether `attempt`, made in a child of this process, worked (the child exits 0).
+bool workedInAChild(const std::function<bool()>& attempt)
+{
+    const pid_t child = fork();
+    if (child == 0) _exit(attempt() ? 0 : 1);
+    int status = 0;
+    return child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// Confined as the real worker is, what it still may do, one byte each (1
+// when it worked), in this order: read a folder of the system's shared data
+// (it must); read /etc/passwd; create a file in the temporary folder; open
+// its own /proc/self/comm for writing; make an Internet socket; connect a
+// socket; trace the app; open the app's memory; read it; run a program; start a
+// session; start a process group; make itself readable again. Then what it
+// reads of its own readability (PR_GET_DUMPABLE).
+Bytes confinedTries()
+{
+    Bytes worked;
+    auto opens = [](const std::string& path, int flags) {
+        const int fd = open(path.c_str(), flags | O_CLOEXEC, 0600);
+        if (fd >= 0) close(fd);
+        return fd >= 0;
+    };
+    const std::string created = std::filesystem::temp_directory_path() / ("folmira-confined-" + std::to_string(getpid()));
+    worked.push_back(opens("/usr/share", O_RDONLY | O_DIRECTORY));
+    worked.push_back(opens("/etc/passwd", O_RDONLY));
+    worked.push_back(opens(created, O_CREAT | O_RDWR));
+    unlink(created.c_str());
+    worked.push_back(opens("/proc/self/comm", O_WRONLY));
+    const int internet = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    worked.push_back(internet >= 0);
+    if (internet >= 0) close(internet);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strcpy(address.sun_path + 1, "folmira-confined"); // abstract: no file
+    // A socket of the pair is connected already: only a filter answers EPERM.
+    worked.push_back(connect(socketFd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 || errno != EPERM);
+    const pid_t app = getppid();
+    worked.push_back(workedInAChild([app] { return ptrace(PTRACE_SEIZE, app, nullptr, nullptr) == 0; }));
+    worked.push_back(opens("/proc/" + std::to_string(app) + "/mem", O_RDONLY));
+    worked.push_back(workedInAChild([app] {
+        char byte = 0, own = 1;
+        iovec local{&byte, 1}, remote{&own, 1}; // any address of the app's: one byte of this copy's stack
+        return process_vm_readv(app, &local, 1, &remote, 1, 0) >= 0 || errno != EPERM;
+    }));
+    worked.push_back(workedInAChild([] {
+        char* argv[] = {const_cast<char*>("true"), nullptr};
+        execve("/bin/true", argv, environ);
+        return false;
+    }));
+    worked.push_back(workedInAChild([] { return setsid() >= 0; }));
+    worked.push_back(workedInAChild([] { return setpgid(0, 0) == 0; }));
+    worked.push_back(workedInAChild([] { return prctl(PR_SET_DUMPABLE, 1, 0, 0, 0) == 0; }));
+    worked.push_back(static_cast<std::uint8_t>(prctl(PR_GET_DUMPABLE, 0, 0, 0, 0)));
     return worked;
 }
 
@@ -264,6 +332,7 @@ int main(int, char** argv)
     if (mode == "segv") raise(SIGSEGV);
     if (mode == "abort") abort();
     if (mode == "killed") raise(SIGKILL);
+    if (mode == "confine") Platform::WorkerConfine::confine();
     Bytes hello = PdfWorkerSocket::hello();
     if (mode == "other-version") hello.back() ^= 0x7F;
     PdfWorkerSocket::sendWhole(socketFd, hello);
@@ -371,6 +440,9 @@ int main(int, char** argv)
             return 0;
         } else if (mode == "sleep") {
             pause();
+        } else if (mode == "confine") {
+            Bytes reply = confinedTries();
+            send(reply, static_cast<std::uint32_t>(reply.size()));
         } else if (mode == "write") {
             Bytes reply = tries(document);
             send(reply, static_cast<std::uint32_t>(reply.size()));

@@ -6,6 +6,7 @@
 #include "FolmiraKit/PDF/PDFReader.h"
 #include "FolmiraKit/PDF/PageSource.h"
 #include "Platform/PdfContentCost.h"
+#include "Platform/PdfWorkerProcess.h"
 #include "tests/FolmiraKit/HostileFiles.h"
 #include "tests/ChildProcesses.h"
 #include "tests/HangGuard.h"
@@ -15,6 +16,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <zlib.h>
 
@@ -396,6 +398,8 @@ TEST(PdfWorkerBoundary, AWorkerHoldsNoDescriptorOfTheApp)
     auto input = std::make_shared<const Platform::PdfWorkerInput>(onePage(caption("Apples.")));
     // A link of its own: no idle worker started before the file was opened stands in.
     for (const std::string& program : {fake("descriptors"), Platform::PdfWorker::location().string()}) {
+        // The real worker's descriptors are hidden from the user's other processes: root lists them.
+        if (geteuid() != 0 && program == Platform::PdfWorker::location().string()) continue;
         WorkerProgram chosen(program);
         Platform::PdfWorker worker(input, {1, 64 << 20});
         ASSERT_EQ(worker.request(1, {}, 1 << 20, nullptr).status, Platform::PdfWorker::Status::ok) << program;
@@ -405,6 +409,61 @@ TEST(PdfWorkerBoundary, AWorkerHoldsNoDescriptorOfTheApp)
     }
     close(fd);
     std::filesystem::remove(file);
+}
+
+TEST(PdfWorkerBoundary, AConfinedWorkerOpensConnectsTracesAndRunsNothing)
+{
+    auto input = std::make_shared<const Platform::PdfWorkerInput>(onePage(caption("Apples.")));
+    WorkerProgram program(fake("confine"));
+    Platform::PdfWorker worker(input, {1, 64 << 20});
+    auto reply = worker.request(1, {}, 64, nullptr);
+    ASSERT_EQ(reply.status, Platform::PdfWorker::Status::ok);
+    // AddressSanitizer's leak check traces the worker's own threads: tracing stays open there.
+    const bool traced = HangGuard::sanitized;
+    const std::vector<std::pair<const char*, int>> tries{
+        {"read the system's shared data", 1}, {"read /etc/passwd", 0}, {"create a file", 0},
+        {"write its own /proc entry", 0}, {"make an Internet socket", 0}, {"connect a socket", 0},
+        {"trace the app", traced}, {"open the app's memory", 0}, {"read the app's memory", 0},
+        {"run a program", 0}, {"start a session", 0}, {"start a process group", 0},
+        {"make itself readable", 0}, {"readable (PR_GET_DUMPABLE)", 0}};
+    ASSERT_EQ(reply.payload.size(), tries.size());
+    for (std::size_t i = 0; i < tries.size(); ++i) EXPECT_EQ(reply.payload[i], tries[i].second) << tries[i].first;
+    if (geteuid() != 0) { // root may read any process's memory, readable or not
+        EXPECT_LT(open(("/proc/" + std::to_string(worker.pid()) + "/mem").c_str(), O_RDONLY), 0);
+    }
+    // The real worker is confined so before it reads a document.
+    WorkerProgram real(Platform::PdfWorker::location().string());
+    Platform::PdfWorker confined(input, {1, 64 << 20});
+    ASSERT_EQ(confined.request(1, {}, 1 << 20, nullptr).status, Platform::PdfWorker::Status::ok);
+    std::ifstream status("/proc/" + std::to_string(confined.pid()) + "/status");
+    std::map<std::string, std::string> fields;
+    for (std::string name, value; status >> name && std::getline(status, value);)
+        fields[name] = std::istringstream(value) >> value ? value : "";
+    EXPECT_EQ(fields["NoNewPrivs:"], "1");
+    EXPECT_EQ(fields["Seccomp:"], "2"); // a filter
+}
+
+TEST(PdfWorkerBoundary, AtQuitEveryWorkerEndsThoughItSetNoDeathSignalAndNoneStartsAfter)
+{
+    // In a child of its own: the quit stays there.
+    WorkerProgram program(fake("sleep")); // never ties itself to the app
+    const pid_t app = fork();
+    if (app == 0) {
+        auto worker = Platform::PdfWorkerProcess::spawn();
+        if (!worker) _exit(2);
+        Platform::PdfWorkerProcess::endAll();
+        int status = 0;
+        const bool ended = within(std::chrono::milliseconds(1000), [&] {
+            return waitpid(worker->pid, &status, WNOHANG) == worker->pid;
+        });
+        if (!ended || !WIFSIGNALED(status) || WTERMSIG(status) != SIGKILL) _exit(3);
+        _exit(Platform::PdfWorkerProcess::spawn() ? 4 : 0);
+    }
+    ASSERT_GT(app, 0);
+    int status = 0;
+    ASSERT_TRUE(within(std::chrono::milliseconds(2000), [&] { return waitpid(app, &status, WNOHANG) == app; }));
+    EXPECT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "2: none started, 3: the worker lived on, 4: one started after the quit";
 }
 
 TEST(PdfWorkerBoundary, APagesPicturesHaveWhatItsReadingLeftOfItsCpuTime)
