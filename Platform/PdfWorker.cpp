@@ -19,6 +19,7 @@
 #include "Platform/PdfTrailer.h"
 #include "Platform/PdfWorkerProcess.h"
 #include "Platform/PdfWorkerSocket.h"
+#include "Platform/PdfWorkerWatch.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -36,7 +37,6 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -151,111 +151,6 @@ std::int64_t anonymousBytes(pid_t pid)
     if (!line || std::sscanf(line + 8, "%lld", &kilobytes) != 1) return 0;
     return kilobytes * 1024;
 }
-
-// What a worker and its children do while a request waits, as the system tells.
-struct Activity {
-    bool known = false;       // its children could be listed
-    bool runnable = false;    // one of them runs, or waits to, or waits for the disk
-    long long ownTicks = 0;   // CPU time of the worker itself, in clock ticks
-    long long totalTicks = 0; // with its children's, living and reaped
-};
-
-// From /proc/PID/stat: the state, then the worker's own and its reaped children's CPU time.
-bool readStat(pid_t pid, char& state, long long& own, long long& reaped)
-{
-    const std::string path = "/proc/" + std::to_string(pid) + "/stat";
-    char text[1024];
-    if (!PdfWorkerSocket::readSmallFile(path.c_str(), text, sizeof text)) return false;
-    const char* afterName = std::strrchr(text, ')'); // the name may hold anything but ends at the last ')'
-    long long user = 0, system = 0, childUser = 0, childSystem = 0;
-    const char* format = " %c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %lld %lld %lld %lld";
-    if (!afterName || std::sscanf(afterName + 1, format, &state, &user, &system, &childUser, &childSystem) != 5)
-        return false;
-    own = user + system;
-    reaped = childUser + childSystem;
-    return true;
-}
-
-Activity activityOf(pid_t pid)
-{
-    Activity activity;
-    char state = 0;
-    long long reaped = 0;
-    if (!readStat(pid, state, activity.ownTicks, reaped)) return activity;
-    activity.totalTicks = activity.ownTicks + reaped;
-    auto busy = [](char s) { return s == 'R' || s == 'D'; };
-    activity.runnable = busy(state);
-    // A worker forks the child answering its requests from its main thread.
-    std::ifstream children("/proc/" + std::to_string(pid) + "/task/" + std::to_string(pid) + "/children");
-    if (!children.is_open()) return activity;
-    activity.known = true;
-    for (pid_t child; children >> child;) {
-        long long childOwn = 0, childReaped = 0;
-        if (!readStat(child, state, childOwn, childReaped)) continue;
-        activity.totalTicks += childOwn;
-        activity.runnable = activity.runnable || busy(state);
-    }
-    return activity;
-}
-
-// Watches a worker while its request waits. A worker of this build is then
-// either opening the document itself, under its opening's CPU time, or
-// waiting for the child that answers, which computes: so a worker whose own
-// CPU time goes past its opening's spins outside every limit (no worker of
-// this build can: its opening's timer would have ended it), and a worker
-// whose processes neither ran nor could run for a while is asleep. Either
-// way no answer will come, and waiting out the wall-clock bound, which is
-// meant for a page slowed by a busy machine, would only add to the wait. A
-// busy worker is given its whole bound.
-class Watch {
-public:
-    enum class Verdict { working, asleep, spinning };
-
-    // `ownCpuSeconds`: what the worker itself may spend on the request.
-    Watch(pid_t pid, double ownCpuSeconds)
-        : pid_(pid), ownTicks_(static_cast<long long>((ownCpuSeconds + ownSlackSeconds) * ticksPerSecond()) + 1)
-    {
-    }
-
-    // Looks a moment after the request was sent, and every moment after:
-    // the system is not asked about the many requests answered at once.
-    Verdict look()
-    {
-        const auto now = std::chrono::steady_clock::now();
-        if (now - looked_ < lookEvery) return Verdict::working;
-        looked_ = now;
-        const Activity activity = activityOf(pid_);
-        if (!baseline_) {
-            // What the worker spent before this look is not counted: a spin is told a moment late, never wrongly.
-            baseline_ = true;
-            ownTicks_ += activity.ownTicks;
-            totalTicks_ = activity.totalTicks;
-            active_ = now;
-            return Verdict::working;
-        }
-        if (activity.ownTicks > ownTicks_) return Verdict::spinning;
-        if (!activity.known || activity.runnable || activity.totalTicks != totalTicks_) {
-            totalTicks_ = activity.totalTicks;
-            active_ = now;
-            return Verdict::working;
-        }
-        return now - active_ >= stillFor ? Verdict::asleep : Verdict::working;
-    }
-
-private:
-    static double ticksPerSecond() { return static_cast<double>(sysconf(_SC_CLK_TCK)); }
-    // Forking a child, or a copy, of a worker that holds a long document open takes it a moment.
-    static constexpr double ownSlackSeconds = 0.5;
-    static constexpr auto lookEvery = std::chrono::milliseconds(100);
-    static constexpr auto stillFor = std::chrono::seconds(1);
-
-    pid_t pid_;
-    long long ownTicks_;   // the most the worker's own CPU time may reach
-    long long totalTicks_ = 0; // its processes' CPU time when last looked at
-    bool baseline_ = false;    // looked at once
-    std::chrono::steady_clock::time_point looked_ = std::chrono::steady_clock::now();
-    std::chrono::steady_clock::time_point active_ = looked_;
-};
 
 // Reaps `pid` (when not 0) and starts an idle worker in its place, on a
 // thread of its own: the kernel frees a killed worker's memory as it dies.
@@ -725,7 +620,7 @@ PdfWorker::Reply PdfWorker::receive(std::size_t largestReply, double wallSeconds
                                     const CancelFlag* cancel)
 {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(wallSeconds);
-    Watch watch(pid_, ownCpuSeconds);
+    PdfWorkerWatch watch(pid_, ownCpuSeconds);
     std::uint8_t header[PdfWorkerSocket::replyHeader];
     std::size_t headerHave = 0;
     std::optional<std::size_t> length;
@@ -737,14 +632,14 @@ PdfWorker::Reply PdfWorker::receive(std::size_t largestReply, double wallSeconds
             end();
             return {Status::cancelled, {}};
         }
-        const Watch::Verdict verdict = headerHave == 0 ? watch.look() : Watch::Verdict::working;
-        if (verdict == Watch::Verdict::spinning) {
+        const PdfWorkerWatch::Verdict verdict = headerHave == 0 ? watch.look() : PdfWorkerWatch::Verdict::working;
+        if (verdict == PdfWorkerWatch::Verdict::spinning) {
             end();
             Reply reply{Status::unavailable, {}};
             reply.broken = true;
             return reply;
         }
-        if (verdict == Watch::Verdict::asleep || std::chrono::steady_clock::now() >= deadline) {
+        if (verdict == PdfWorkerWatch::Verdict::asleep || std::chrono::steady_clock::now() >= deadline) {
             // Asleep, or past the wall-clock bound without a word.
             end();
             Reply reply{Status::ended, {}};

@@ -110,7 +110,7 @@ public:
     // what the worker claims it will send. The request may take `cpuSeconds`
     // of CPU time (the limits' when 0 or less) and a few times that of wall
     // time, but a worker that sleeps on it, or spins itself, is ended within
-    // a second or two (see Watch in the .cpp); its memory is its share of one
+    // a second or two (see PdfWorkerWatch); its memory is its share of one
     // budget for all workers of this process, and a request that runs out of
     // its share is tried once more with the whole of its limit, alone.
     Reply request(std::uint8_t tag, const Bytes& payload, std::size_t largestReply, const CancelFlag* cancel,
