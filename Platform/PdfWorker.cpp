@@ -80,6 +80,8 @@ constexpr std::int64_t openingBytesPerByte = 24;
 // buys no time nor memory.
 constexpr std::int64_t packedObjectBytes = 16;
 constexpr std::int64_t mostClaimedObjects = 1'000'000;
+// How much longer a late copy's hello is waited for, to end the copy it proves.
+constexpr auto lateHelloWait = std::chrono::seconds(20);
 
 std::mutex hookMutex;
 PdfWorker::BeforeSend& beforeSendHook()
@@ -101,6 +103,16 @@ std::uint32_t requestId(std::uint32_t last)
 bool executable(const std::filesystem::path& path)
 {
     return !path.empty() && access(path.c_str(), X_OK) == 0;
+}
+
+// The longest a reply of `bytes` may take to come once its first byte came:
+// a second, and more for a long one at a slow pace.
+constexpr double transferSlackSeconds = 1;
+constexpr double transferBytesPerSecond = 4 << 20;
+std::chrono::steady_clock::duration transferBound(std::size_t bytes)
+{
+    return std::chrono::duration_cast<std::chrono::steady_clock::duration>(std::chrono::duration<double>(
+        transferSlackSeconds + static_cast<double>(bytes) / transferBytesPerSecond));
 }
 
 long milliseconds(double seconds)
@@ -290,7 +302,12 @@ PdfWorkerLimits PdfWorker::openingLimits() const
 
 double PdfWorker::longestRequestSeconds() const
 {
-    return 2 * (wallPerCpu * openingLimits().cpuSeconds + wallSlackSeconds) + copySeconds;
+    // Each attempt: a new worker's hello, then its opening and the request
+    // (a request for every page takes the opening's time twice). Only the
+    // memory budget's wait is left out: its holders are bounded so.
+    const double open = openingLimits().cpuSeconds;
+    const double attempt = (wallPerCpu * open + wallSlackSeconds) + (wallPerCpu * 2 * open + wallSlackSeconds);
+    return 2 * attempt + copySeconds;
 }
 
 bool PdfWorker::start()
@@ -476,6 +493,27 @@ Hello helloFrom(int socket, pid_t pid, std::chrono::steady_clock::time_point dea
                                                                                               : Hello::wrong;
 }
 
+// A copy that had not said hello by its deadline: once its hello proves it
+// (within a while more), it is ended and reaped, on a thread of its own;
+// until then, and if it never does, its number is not signalled.
+void endOnceProven(int socket, pid_t pid)
+{
+    auto prove = [socket, pid] {
+        const auto deadline = std::chrono::steady_clock::now() + lateHelloWait;
+        if (helloFrom(socket, pid, deadline) == Hello::sound) {
+            PdfWorkerProcess::killGroup(pid);
+            while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+            }
+        }
+        close(socket);
+    };
+    try {
+        std::thread(prove).detach();
+    } catch (const std::system_error&) {
+        close(socket); // no thread to be had: the copy's number is left alone
+    }
+}
+
 } // namespace
 
 std::unique_ptr<PdfWorker> PdfWorker::copy(const CancelFlag* cancel)
@@ -524,19 +562,27 @@ std::unique_ptr<PdfWorker> PdfWorker::copy(const CancelFlag* cancel)
         !receiveWithFd(header + PdfWorkerSocket::replyHeader, 4, deadline, fd, extra))
         return fail(true);
     const auto pid = static_cast<pid_t>(WireReader(header + PdfWorkerSocket::replyHeader, 4).u32());
-    // Only a running child of this process that proves to be at the other
-    // end is taken for the copy, so ending it can never reach another process.
+    // The number is the worker's word: it may name another document's worker,
+    // which ending would end. Only a running child of this process whose
+    // hello proves it at the other end of the socket (the kernel tells the
+    // sender) is signalled, reaped or taken; any other is left alone.
     int status = 0;
-    if (pid <= 0 || pid == pid_ || waitpid(pid, &status, WNOHANG) != 0) return fail(true);
+    if (pid <= 0 || pid == pid_ || waitpid(pid, &status, WNOHANG) != 0 || fd < 0) return fail(true);
+    const Hello hello = helloFrom(fd, pid, deadline);
+    if (hello == Hello::late) {
+        // Late (a loaded machine) is no fault of the worker copied, which stays.
+        endOnceProven(fd, pid);
+        fd = -1;
+        return fail(false);
+    }
+    if (hello != Hello::sound) return fail(true);
     setpgid(pid, pid); // as the copy does itself: whichever runs first
-    const Hello hello = fd >= 0 && !extra ? helloFrom(fd, pid, deadline) : Hello::wrong;
-    if (hello != Hello::sound) {
-        // The copy is this process's child: ended and reaped here, whatever it did.
+    if (extra) {
+        // More than its socket came with it: the copy, proven this process's child, is ended and reaped here.
         PdfWorkerProcess::killGroup(pid);
         while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
         }
-        // Late (a loaded machine) is no fault of the worker copied, which stays.
-        return fail(hello != Hello::late);
+        return fail(true);
     }
     const int no = 0;
     setsockopt(fd, SOL_SOCKET, SO_PASSCRED, &no, sizeof no);
@@ -563,17 +609,17 @@ bool PdfWorker::receiveWithFd(std::uint8_t* into, std::size_t size, std::chrono:
         const ssize_t n = recvmsg(socket_, &message.header, MSG_CMSG_CLOEXEC);
         if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
         if (n <= 0) return false;
-        // Every descriptor that came is closed but the one expected: the
-        // control part has room for two, and a message may carry more than
-        // one (those past its room the kernel closes, saying so).
+        // Every descriptor that came is closed but the first: the control
+        // part has room for two, and a message may carry more than one
+        // (those past its room the kernel closes, saying so).
         for (cmsghdr* c = CMSG_FIRSTHDR(&message.header); c; c = CMSG_NXTHDR(&message.header, c)) {
             if (c->cmsg_level != SOL_SOCKET || c->cmsg_type != SCM_RIGHTS || c->cmsg_len < CMSG_LEN(0)) continue;
             const std::size_t count = (c->cmsg_len - CMSG_LEN(0)) / sizeof(int);
             for (std::size_t i = 0; i < count; ++i) {
                 int got = -1;
                 std::memcpy(&got, CMSG_DATA(c) + i * sizeof(int), sizeof got);
-                if (fd < 0 && count == 1 && !extra) {
-                    fd = got;
+                if (fd < 0) {
+                    fd = got; // the copy's socket, or the first of more: what proves the copy either way
                 } else {
                     close(got);
                     extra = true;
@@ -627,6 +673,10 @@ PdfWorker::Reply PdfWorker::receive(std::size_t largestReply, double wallSeconds
     double spent = 0;
     std::uint32_t answeredBy = 0;
     Bytes buffer;
+    // A reply is sent once its request is done: once it began, it comes
+    // whole within its transfer's bound, however slowly its bytes trickle.
+    std::optional<std::chrono::steady_clock::time_point> wholeBy;
+    std::chrono::steady_clock::time_point began;
     while (true) {
         if (cancel && cancel->cancelled()) {
             end();
@@ -636,11 +686,12 @@ PdfWorker::Reply PdfWorker::receive(std::size_t largestReply, double wallSeconds
         if (verdict == PdfWorkerWatch::Verdict::spinning) {
             end();
             Reply reply{Status::unavailable, {}};
-            reply.broken = true;
+            reply.silent = true;
             return reply;
         }
-        if (verdict == PdfWorkerWatch::Verdict::asleep || std::chrono::steady_clock::now() >= deadline) {
-            // Asleep, or past the wall-clock bound without a word.
+        const auto now = std::chrono::steady_clock::now();
+        if (verdict == PdfWorkerWatch::Verdict::asleep || now >= deadline || (wholeBy && now >= *wholeBy)) {
+            // Asleep, past the wall-clock bound without a word, or a reply begun and not finished.
             end();
             Reply reply{Status::ended, {}};
             reply.pastLimit = true;
@@ -676,6 +727,10 @@ PdfWorker::Reply PdfWorker::receive(std::size_t largestReply, double wallSeconds
         }
         // The worker died: of a limit or a crash, before a reply began, or cut its reply off.
         if (n <= 0) return ended(length.has_value() || headerHave > 0);
+        if (!wholeBy) {
+            began = std::chrono::steady_clock::now();
+            wholeBy = began + transferBound(sizeof header);
+        }
         if (!length) {
             headerHave += static_cast<std::size_t>(n);
             if (headerHave < sizeof header) continue;
@@ -698,6 +753,7 @@ PdfWorker::Reply PdfWorker::receive(std::size_t largestReply, double wallSeconds
                 return reply;
             }
             length = claimed;
+            wholeBy = began + transferBound(claimed);
             buffer.reserve(std::min<std::size_t>(claimed, receiveChunk));
             if (claimed != 0) continue;
         } else {

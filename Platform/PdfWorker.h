@@ -82,12 +82,14 @@ public:
         // wall-clock bound), rather than crashing or sending a damaged reply.
         bool pastLimit = false;
         // When `ended`: the worker sent nothing, and neither it nor its
-        // child ran for a second, or it went past the wall-clock bound.
+        // child ran for a second, or it went past the wall-clock bound, or
+        // a reply it began did not come whole within its transfer's bound.
+        // When `unavailable`: the worker spun itself past what its request
+        // lets it. Either way it stopped answering.
         bool silent = false;
         // When `ended`: the worker broke the protocol (a reply to another
         // request, past its length, cut short, sent unasked), which no worker
-        // of this build does whatever the document: the helper's fault. When
-        // `unavailable`: no worker could be had at all.
+        // of this build does whatever the document: the helper's fault.
         bool broken = false;
         // When `ok`: the CPU time the request took in the worker, and which
         // of the worker's children answered it (1 for the first it forked).
@@ -136,8 +138,9 @@ public:
     // The limits of opening the document: a request's, and more for the
     // objects that opening parses (the page tree, the cross-reference).
     PdfWorkerLimits openingLimits() const;
-    // The longest one request may keep this worker, in seconds: an opening
-    // tried twice (its share of memory, then the whole) and a copy made.
+    // The longest one request may keep this worker, in seconds, beside its
+    // wait for the memory budget: an opening tried twice (its share of
+    // memory, then the whole), each with its worker's hello, and a copy made.
     double longestRequestSeconds() const;
 
     // Where the worker program is: $FOLMIRA_PDF_WORKER when set, else beside
