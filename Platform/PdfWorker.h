@@ -125,7 +125,8 @@ public:
     // once it has opened the document, so what opening loaded is shared, not
     // loaded again, but a child of this process as any worker is. Null when
     // this worker has not opened the document, or can't make one; a worker
-    // whose answer makes no sense is ended.
+    // whose answer makes no sense is ended. The process it names is taken,
+    // signalled or reaped only once its hello proves it the copy.
     std::unique_ptr<PdfWorker> copy(const CancelFlag* cancel);
     // Whether the worker runs with its document opened (answered a request).
     bool opened() const { return pid_ != 0 && greeted_ && !opening_; }
