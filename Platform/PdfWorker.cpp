@@ -19,6 +19,7 @@
 #include "Platform/PdfTrailer.h"
 #include "Platform/PdfWorkerProcess.h"
 #include "Platform/PdfWorkerSocket.h"
+#include "Platform/PdfWorkerWatch.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -36,7 +37,6 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -80,6 +80,8 @@ constexpr std::int64_t openingBytesPerByte = 24;
 // buys no time nor memory.
 constexpr std::int64_t packedObjectBytes = 16;
 constexpr std::int64_t mostClaimedObjects = 1'000'000;
+// How much longer a late copy's hello is waited for, to end the copy it proves.
+constexpr auto lateHelloWait = std::chrono::seconds(20);
 
 std::mutex hookMutex;
 PdfWorker::BeforeSend& beforeSendHook()
@@ -101,6 +103,16 @@ std::uint32_t requestId(std::uint32_t last)
 bool executable(const std::filesystem::path& path)
 {
     return !path.empty() && access(path.c_str(), X_OK) == 0;
+}
+
+// The longest a reply of `bytes` may take to come once its first byte came:
+// a second, and more for a long one at a slow pace.
+constexpr double transferSlackSeconds = 1;
+constexpr double transferBytesPerSecond = 4 << 20;
+std::chrono::steady_clock::duration transferBound(std::size_t bytes)
+{
+    return std::chrono::duration_cast<std::chrono::steady_clock::duration>(std::chrono::duration<double>(
+        transferSlackSeconds + static_cast<double>(bytes) / transferBytesPerSecond));
 }
 
 long milliseconds(double seconds)
@@ -152,111 +164,6 @@ std::int64_t anonymousBytes(pid_t pid)
     if (!line || std::sscanf(line + 8, "%lld", &kilobytes) != 1) return 0;
     return kilobytes * 1024;
 }
-
-// What a worker and its children do while a request waits, as the system tells.
-struct Activity {
-    bool known = false;       // its children could be listed
-    bool runnable = false;    // one of them runs, or waits to, or waits for the disk
-    long long ownTicks = 0;   // CPU time of the worker itself, in clock ticks
-    long long totalTicks = 0; // with its children's, living and reaped
-};
-
-// From /proc/PID/stat: the state, then the worker's own and its reaped children's CPU time.
-bool readStat(pid_t pid, char& state, long long& own, long long& reaped)
-{
-    const std::string path = "/proc/" + std::to_string(pid) + "/stat";
-    char text[1024];
-    if (!PdfWorkerSocket::readSmallFile(path.c_str(), text, sizeof text)) return false;
-    const char* afterName = std::strrchr(text, ')'); // the name may hold anything but ends at the last ')'
-    long long user = 0, system = 0, childUser = 0, childSystem = 0;
-    const char* format = " %c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %lld %lld %lld %lld";
-    if (!afterName || std::sscanf(afterName + 1, format, &state, &user, &system, &childUser, &childSystem) != 5)
-        return false;
-    own = user + system;
-    reaped = childUser + childSystem;
-    return true;
-}
-
-Activity activityOf(pid_t pid)
-{
-    Activity activity;
-    char state = 0;
-    long long reaped = 0;
-    if (!readStat(pid, state, activity.ownTicks, reaped)) return activity;
-    activity.totalTicks = activity.ownTicks + reaped;
-    auto busy = [](char s) { return s == 'R' || s == 'D'; };
-    activity.runnable = busy(state);
-    // A worker forks the child answering its requests from its main thread.
-    std::ifstream children("/proc/" + std::to_string(pid) + "/task/" + std::to_string(pid) + "/children");
-    if (!children.is_open()) return activity;
-    activity.known = true;
-    for (pid_t child; children >> child;) {
-        long long childOwn = 0, childReaped = 0;
-        if (!readStat(child, state, childOwn, childReaped)) continue;
-        activity.totalTicks += childOwn;
-        activity.runnable = activity.runnable || busy(state);
-    }
-    return activity;
-}
-
-// Watches a worker while its request waits. A worker of this build is then
-// either opening the document itself, under its opening's CPU time, or
-// waiting for the child that answers, which computes: so a worker whose own
-// CPU time goes past its opening's spins outside every limit (no worker of
-// this build can: its opening's timer would have ended it), and a worker
-// whose processes neither ran nor could run for a while is asleep. Either
-// way no answer will come, and waiting out the wall-clock bound, which is
-// meant for a page slowed by a busy machine, would only add to the wait. A
-// busy worker is given its whole bound.
-class Watch {
-public:
-    enum class Verdict { working, asleep, spinning };
-
-    // `ownCpuSeconds`: what the worker itself may spend on the request.
-    Watch(pid_t pid, double ownCpuSeconds)
-        : pid_(pid), ownTicks_(static_cast<long long>((ownCpuSeconds + ownSlackSeconds) * ticksPerSecond()) + 1)
-    {
-    }
-
-    // Looks a moment after the request was sent, and every moment after:
-    // the system is not asked about the many requests answered at once.
-    Verdict look()
-    {
-        const auto now = std::chrono::steady_clock::now();
-        if (now - looked_ < lookEvery) return Verdict::working;
-        looked_ = now;
-        const Activity activity = activityOf(pid_);
-        if (!baseline_) {
-            // What the worker spent before this look is not counted: a spin is told a moment late, never wrongly.
-            baseline_ = true;
-            ownTicks_ += activity.ownTicks;
-            totalTicks_ = activity.totalTicks;
-            active_ = now;
-            return Verdict::working;
-        }
-        if (activity.ownTicks > ownTicks_) return Verdict::spinning;
-        if (!activity.known || activity.runnable || activity.totalTicks != totalTicks_) {
-            totalTicks_ = activity.totalTicks;
-            active_ = now;
-            return Verdict::working;
-        }
-        return now - active_ >= stillFor ? Verdict::asleep : Verdict::working;
-    }
-
-private:
-    static double ticksPerSecond() { return static_cast<double>(sysconf(_SC_CLK_TCK)); }
-    // Forking a child, or a copy, of a worker that holds a long document open takes it a moment.
-    static constexpr double ownSlackSeconds = 0.5;
-    static constexpr auto lookEvery = std::chrono::milliseconds(100);
-    static constexpr auto stillFor = std::chrono::seconds(1);
-
-    pid_t pid_;
-    long long ownTicks_;   // the most the worker's own CPU time may reach
-    long long totalTicks_ = 0; // its processes' CPU time when last looked at
-    bool baseline_ = false;    // looked at once
-    std::chrono::steady_clock::time_point looked_ = std::chrono::steady_clock::now();
-    std::chrono::steady_clock::time_point active_ = looked_;
-};
 
 // Reaps `pid` (when not 0) and starts an idle worker in its place, on a
 // thread of its own: the kernel frees a killed worker's memory as it dies.
@@ -396,7 +303,12 @@ PdfWorkerLimits PdfWorker::openingLimits() const
 
 double PdfWorker::longestRequestSeconds() const
 {
-    return 2 * (wallPerCpu * openingLimits().cpuSeconds + wallSlackSeconds) + copySeconds;
+    // Each attempt: a new worker's hello, then its opening and the request
+    // (a request for every page takes the opening's time twice). Only the
+    // memory budget's wait is left out: its holders are bounded so.
+    const double open = openingLimits().cpuSeconds;
+    const double attempt = (wallPerCpu * open + wallSlackSeconds) + (wallPerCpu * 2 * open + wallSlackSeconds);
+    return 2 * attempt + copySeconds;
 }
 
 bool PdfWorker::start()
@@ -582,6 +494,27 @@ Hello helloFrom(int socket, pid_t pid, std::chrono::steady_clock::time_point dea
                                                                                               : Hello::wrong;
 }
 
+// A copy that had not said hello by its deadline: once its hello proves it
+// (within a while more), it is ended and reaped, on a thread of its own;
+// until then, and if it never does, its number is not signalled.
+void endOnceProven(int socket, pid_t pid)
+{
+    auto prove = [socket, pid] {
+        const auto deadline = std::chrono::steady_clock::now() + lateHelloWait;
+        if (helloFrom(socket, pid, deadline) == Hello::sound) {
+            PdfWorkerProcess::killGroup(pid);
+            while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+            }
+        }
+        close(socket);
+    };
+    try {
+        std::thread(prove).detach();
+    } catch (const std::system_error&) {
+        close(socket); // no thread to be had: the copy's number is left alone
+    }
+}
+
 } // namespace
 
 std::unique_ptr<PdfWorker> PdfWorker::copy(const CancelFlag* cancel)
@@ -630,19 +563,27 @@ std::unique_ptr<PdfWorker> PdfWorker::copy(const CancelFlag* cancel)
         !receiveWithFd(header + PdfWorkerSocket::replyHeader, 4, deadline, fd, extra))
         return fail(true);
     const auto pid = static_cast<pid_t>(WireReader(header + PdfWorkerSocket::replyHeader, 4).u32());
-    // Only a running child of this process that proves to be at the other
-    // end is taken for the copy, so ending it can never reach another process.
+    // The number is the worker's word: it may name another document's worker,
+    // which ending would end. Only a running child of this process whose
+    // hello proves it at the other end of the socket (the kernel tells the
+    // sender) is signalled, reaped or taken; any other is left alone.
     int status = 0;
-    if (pid <= 0 || pid == pid_ || waitpid(pid, &status, WNOHANG) != 0) return fail(true);
+    if (pid <= 0 || pid == pid_ || waitpid(pid, &status, WNOHANG) != 0 || fd < 0) return fail(true);
+    const Hello hello = helloFrom(fd, pid, deadline);
+    if (hello == Hello::late) {
+        // Late (a loaded machine) is no fault of the worker copied, which stays.
+        endOnceProven(fd, pid);
+        fd = -1;
+        return fail(false);
+    }
+    if (hello != Hello::sound) return fail(true);
     setpgid(pid, pid); // as the copy does itself: whichever runs first
-    const Hello hello = fd >= 0 && !extra ? helloFrom(fd, pid, deadline) : Hello::wrong;
-    if (hello != Hello::sound) {
-        // The copy is this process's child: ended and reaped here, whatever it did.
+    if (extra) {
+        // More than its socket came with it: the copy, proven this process's child, is ended and reaped here.
         PdfWorkerProcess::killGroup(pid);
         while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
         }
-        // Late (a loaded machine) is no fault of the worker copied, which stays.
-        return fail(hello != Hello::late);
+        return fail(true);
     }
     const int no = 0;
     setsockopt(fd, SOL_SOCKET, SO_PASSCRED, &no, sizeof no);
@@ -669,17 +610,17 @@ bool PdfWorker::receiveWithFd(std::uint8_t* into, std::size_t size, std::chrono:
         const ssize_t n = recvmsg(socket_, &message.header, MSG_CMSG_CLOEXEC);
         if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
         if (n <= 0) return false;
-        // Every descriptor that came is closed but the one expected: the
-        // control part has room for two, and a message may carry more than
-        // one (those past its room the kernel closes, saying so).
+        // Every descriptor that came is closed but the first: the control
+        // part has room for two, and a message may carry more than one
+        // (those past its room the kernel closes, saying so).
         for (cmsghdr* c = CMSG_FIRSTHDR(&message.header); c; c = CMSG_NXTHDR(&message.header, c)) {
             if (c->cmsg_level != SOL_SOCKET || c->cmsg_type != SCM_RIGHTS || c->cmsg_len < CMSG_LEN(0)) continue;
             const std::size_t count = (c->cmsg_len - CMSG_LEN(0)) / sizeof(int);
             for (std::size_t i = 0; i < count; ++i) {
                 int got = -1;
                 std::memcpy(&got, CMSG_DATA(c) + i * sizeof(int), sizeof got);
-                if (fd < 0 && count == 1 && !extra) {
-                    fd = got;
+                if (fd < 0) {
+                    fd = got; // the copy's socket, or the first of more: what proves the copy either way
                 } else {
                     close(got);
                     extra = true;
@@ -726,27 +667,32 @@ PdfWorker::Reply PdfWorker::receive(std::size_t largestReply, double wallSeconds
                                     const CancelFlag* cancel)
 {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(wallSeconds);
-    Watch watch(pid_, ownCpuSeconds);
+    PdfWorkerWatch watch(pid_, ownCpuSeconds);
     std::uint8_t header[PdfWorkerSocket::replyHeader];
     std::size_t headerHave = 0;
     std::optional<std::size_t> length;
     double spent = 0;
     std::uint32_t answeredBy = 0;
     Bytes buffer;
+    // A reply is sent once its request is done: once it began, it comes
+    // whole within its transfer's bound, however slowly its bytes trickle.
+    std::optional<std::chrono::steady_clock::time_point> wholeBy;
+    std::chrono::steady_clock::time_point began;
     while (true) {
         if (cancel && cancel->cancelled()) {
             end();
             return {Status::cancelled, {}};
         }
-        const Watch::Verdict verdict = headerHave == 0 ? watch.look() : Watch::Verdict::working;
-        if (verdict == Watch::Verdict::spinning) {
+        const PdfWorkerWatch::Verdict verdict = headerHave == 0 ? watch.look() : PdfWorkerWatch::Verdict::working;
+        if (verdict == PdfWorkerWatch::Verdict::spinning) {
             end();
             Reply reply{Status::unavailable, {}};
-            reply.broken = true;
+            reply.silent = true;
             return reply;
         }
-        if (verdict == Watch::Verdict::asleep || std::chrono::steady_clock::now() >= deadline) {
-            // Asleep, or past the wall-clock bound without a word.
+        const auto now = std::chrono::steady_clock::now();
+        if (verdict == PdfWorkerWatch::Verdict::asleep || now >= deadline || (wholeBy && now >= *wholeBy)) {
+            // Asleep, past the wall-clock bound without a word, or a reply begun and not finished.
             end();
             Reply reply{Status::ended, {}};
             reply.pastLimit = true;
@@ -782,6 +728,10 @@ PdfWorker::Reply PdfWorker::receive(std::size_t largestReply, double wallSeconds
         }
         // The worker died: of a limit or a crash, before a reply began, or cut its reply off.
         if (n <= 0) return ended(length.has_value() || headerHave > 0);
+        if (!wholeBy) {
+            began = std::chrono::steady_clock::now();
+            wholeBy = began + transferBound(sizeof header);
+        }
         if (!length) {
             headerHave += static_cast<std::size_t>(n);
             if (headerHave < sizeof header) continue;
@@ -804,6 +754,7 @@ PdfWorker::Reply PdfWorker::receive(std::size_t largestReply, double wallSeconds
                 return reply;
             }
             length = claimed;
+            wholeBy = began + transferBound(claimed);
             buffer.reserve(std::min<std::size_t>(claimed, receiveChunk));
             if (claimed != 0) continue;
         } else {

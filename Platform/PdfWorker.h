@@ -82,12 +82,14 @@ public:
         // wall-clock bound), rather than crashing or sending a damaged reply.
         bool pastLimit = false;
         // When `ended`: the worker sent nothing, and neither it nor its
-        // child ran for a second, or it went past the wall-clock bound.
+        // child ran for a second, or it went past the wall-clock bound, or
+        // a reply it began did not come whole within its transfer's bound.
+        // When `unavailable`: the worker spun itself past what its request
+        // lets it. Either way it stopped answering.
         bool silent = false;
         // When `ended`: the worker broke the protocol (a reply to another
         // request, past its length, cut short, sent unasked), which no worker
-        // of this build does whatever the document: the helper's fault. When
-        // `unavailable`: no worker could be had at all.
+        // of this build does whatever the document: the helper's fault.
         bool broken = false;
         // When `ok`: the CPU time the request took in the worker, and which
         // of the worker's children answered it (1 for the first it forked).
@@ -110,7 +112,7 @@ public:
     // what the worker claims it will send. The request may take `cpuSeconds`
     // of CPU time (the limits' when 0 or less) and a few times that of wall
     // time, but a worker that sleeps on it, or spins itself, is ended within
-    // a second or two (see Watch in the .cpp); its memory is its share of one
+    // a second or two (see PdfWorkerWatch); its memory is its share of one
     // budget for all workers of this process, and a request that runs out of
     // its share is tried once more with the whole of its limit, alone.
     Reply request(std::uint8_t tag, const Bytes& payload, std::size_t largestReply, const CancelFlag* cancel,
@@ -123,7 +125,8 @@ public:
     // once it has opened the document, so what opening loaded is shared, not
     // loaded again, but a child of this process as any worker is. Null when
     // this worker has not opened the document, or can't make one; a worker
-    // whose answer makes no sense is ended.
+    // whose answer makes no sense is ended. The process it names is taken,
+    // signalled or reaped only once its hello proves it the copy.
     std::unique_ptr<PdfWorker> copy(const CancelFlag* cancel);
     // Whether the worker runs with its document opened (answered a request).
     bool opened() const { return pid_ != 0 && greeted_ && !opening_; }
@@ -136,8 +139,9 @@ public:
     // The limits of opening the document: a request's, and more for the
     // objects that opening parses (the page tree, the cross-reference).
     PdfWorkerLimits openingLimits() const;
-    // The longest one request may keep this worker, in seconds: an opening
-    // tried twice (its share of memory, then the whole) and a copy made.
+    // The longest one request may keep this worker, in seconds, beside its
+    // wait for the memory budget: an opening tried twice (its share of
+    // memory, then the whole), each with its worker's hello, and a copy made.
     double longestRequestSeconds() const;
 
     // Where the worker program is: $FOLMIRA_PDF_WORKER when set, else beside

@@ -81,10 +81,14 @@ PdfWorkerPool::Lease PdfWorkerPool::take(const CancelFlag* cancel)
             }
             if (lease.worker_) break;
         }
-        // Every holder gives its worker back within one request's bound:
-        // nothing given back for longer than that, none will be.
+        // Every holder gives its worker back within one request's bound,
+        // besides its wait for the memory budget, which other requests hold
+        // within theirs: nothing given back for longer than that while none
+        // waits for the budget, none will be.
         const auto now = std::chrono::steady_clock::now();
-        if (changes_ != seen) {
+        if (PdfWorkerProcess::MemoryBudget::waiting() > 0) {
+            quietSince = now;
+        } else if (changes_ != seen) {
             seen = changes_;
             quietSince = now;
         } else if (now - quietSince > stillBound_) {

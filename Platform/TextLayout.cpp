@@ -147,10 +147,12 @@ PangoFontMap* newFontMap()
     return map;
 }
 
+} // namespace
+
 // Whether a font a map makes carries a face of our own: the hook took.
-bool fontsGetOwnFaces()
+bool fontsGetOwnFaces(PangoFontMap* given)
 {
-    PangoFontMap* map = newFontMap();
+    PangoFontMap* map = given ? given : newFontMap();
     PangoContext* context = pango_font_map_create_context(map);
     PangoFontDescription* description = pango_font_description_from_string("sans-serif 12");
     PangoFont* font = pango_font_map_load_font(map, context, description);
@@ -160,9 +162,11 @@ bool fontsGetOwnFaces()
     if (font) g_object_unref(font);
     pango_font_description_free(description);
     g_object_unref(context);
-    g_object_unref(map);
+    if (!given) g_object_unref(map);
     return own;
 }
+
+namespace {
 
 std::atomic<int> assumed{-1}; // a test's answer: -1 none, else 0 or 1
 

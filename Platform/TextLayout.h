@@ -26,6 +26,7 @@
 #include <vector>
 
 struct _cairo;
+struct _PangoFontMap;
 
 namespace Platform {
 
@@ -139,6 +140,9 @@ private:
 // TextLayout.cpp). Checked on the first call; a failed check is said on
 // standard error, and text is then laid out by one thread at a time.
 bool layoutMayUseThreads();
+// That check: whether a font `map` makes carries a face of the process's own
+// (none: a map as every layout makes).
+bool fontsGetOwnFaces(_PangoFontMap* map = nullptr);
 // For tests: answers as though the check had given `answer`; none: as it did.
 void assumeLayoutMayUseThreads(std::optional<bool> answer);
 

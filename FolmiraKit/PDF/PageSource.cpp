@@ -14,6 +14,7 @@
 #include <atomic>
 #include <exception>
 #include <mutex>
+#include <string>
 #include <system_error>
 
 namespace FolmiraKit::PDFReader {
@@ -50,6 +51,14 @@ constexpr std::size_t largestReading = std::size_t{32} << 20;
 // deadlock, costs a page, not the document. A sleep is told in a second, so
 // a few in a row still end the reading within seconds.
 constexpr int stallsInARow = 3;
+
+// The helper's fault that a reply shows, if any.
+std::optional<HelperFault> faultOf(const PdfWorker::Reply& reply)
+{
+    if (reply.status == Status::unavailable) return reply.silent ? HelperFault::silent : HelperFault::missing;
+    if (reply.status == Status::ended && reply.broken) return HelperFault::broken;
+    return std::nullopt;
+}
 
 // Rendering: each region's PNG, at most 4 bytes a pixel and a filter byte a
 // row, plus zlib's and PNG's overhead.
@@ -112,7 +121,7 @@ PdfWorker::Reply PageSource::ask(Slot& slot, WorkerRequest request, const Bytes&
     if (!slot.lease) {
         if (cancel_ && cancel_->cancelled()) throw Cancelled();
         PdfWorker::Reply none; // no worker to be had: the pool's are held and never given back
-        none.broken = true;
+        none.silent = true;
         return none;
     }
     const auto tag = static_cast<std::uint8_t>(request);
@@ -120,7 +129,7 @@ PdfWorker::Reply PageSource::ask(Slot& slot, WorkerRequest request, const Bytes&
                            : slot.lease.worker().request(tag, payload, largestReply, &reading_, cpuSeconds);
     if (reply.status == Status::cancelled) {
         if (cancel_ && cancel_->cancelled()) throw Cancelled();
-        throw brokenHelper(); // stopped by another thread that found the helper broken
+        throw brokenHelper(fault_); // stopped by another thread that found the helper failing
     }
     return reply;
 }
@@ -134,17 +143,18 @@ DocumentOpening PageSource::open()
     DocumentOpening opening;
     // A worker of this build answers any document with an outcome: a reply
     // that breaks the protocol or decodes to nothing is the helper's fault.
-    if (reply.status == Status::unavailable || reply.broken)
+    if (const auto fault = faultOf(reply)) {
+        if (*fault != HelperFault::missing) throw brokenHelper(*fault);
         opening.state = DocumentOpening::State::noHelper;
-    else if (reply.status == Status::ended && reply.pastLimit)
+    } else if (reply.status == Status::ended && reply.pastLimit) {
         opening.state = DocumentOpening::State::tooLarge;
+    }
     if (reply.status == Status::ok) {
         try {
             opening = decodeOpening(reply.payload);
         } catch (const Platform::WireReader::Short&) {
             slot.lease.worker().end();
-            opening = {};
-            opening.state = DocumentOpening::State::noHelper;
+            throw brokenHelper(HelperFault::broken);
         }
     }
     cpuSpent_.assign(opening.cropBoxes.size(), 0);
@@ -156,19 +166,19 @@ PageReading PageSource::readOne(Slot& slot, int index)
     Platform::WireWriter request;
     request.i32(index);
     auto reply = ask(slot, WorkerRequest::readPage, request.data(), largestReading);
-    if (reply.status == Status::unavailable && reply.broken) brokenNow();
+    // No worker of this build breaks its protocol, whatever the page: the helper is named, not the page.
+    if (const auto fault = faultOf(reply)) brokenNow(*fault);
     countStall(reply);
-    if (reply.status == Status::ok) {
-        try {
-            PageReading reading = decodePageReading(reply.payload);
-            if (static_cast<std::size_t>(index) < cpuSpent_.size())
-                cpuSpent_[static_cast<std::size_t>(index)] = reply.cpuSeconds;
-            return reading;
-        } catch (const Platform::WireReader::Short&) {
-            slot.lease.worker().end(); // a damaged reply: as if the worker died on the page
-        }
+    if (reply.status != Status::ok) return tooLargeReading(); // past a limit, or crashed on the page
+    try {
+        PageReading reading = decodePageReading(reply.payload);
+        if (static_cast<std::size_t>(index) < cpuSpent_.size())
+            cpuSpent_[static_cast<std::size_t>(index)] = reply.cpuSeconds;
+        return reading;
+    } catch (const Platform::WireReader::Short&) {
+        slot.lease.worker().end();
+        brokenNow(HelperFault::broken);
     }
-    return tooLargeReading();
 }
 
 void PageSource::countStall(const PdfWorker::Reply& reply)
@@ -179,13 +189,14 @@ void PageSource::countStall(const PdfWorker::Reply& reply)
     }
     // Its worker is ended already; the next request is asked of another.
     if (++stalls_ < stallsInARow) return;
-    brokenNow();
+    brokenNow(HelperFault::silent);
 }
 
-void PageSource::brokenNow()
+void PageSource::brokenNow(HelperFault fault)
 {
+    fault_ = fault;
     reading_.cancel();
-    throw brokenHelper();
+    throw brokenHelper(fault);
 }
 
 void PageSource::readPages(int pageCount, const PageTaker& take)
@@ -255,11 +266,25 @@ std::optional<std::vector<std::optional<Bytes>>> PageSource::render(int index, c
     }
 }
 
-ConversionError brokenHelper()
+ConversionError brokenHelper(HelperFault fault)
 {
+    const std::string helper = "its PDF helper program (folmira-pdf-worker)";
+    switch (fault) {
+    case HelperFault::silent:
+        return ConversionError(ConversionError::Reason::unsupported,
+                               "Folmira can’t read this PDF: " + helper +
+                                   " stopped answering. Try again; if it stops again, reinstalling Folmira should "
+                                   "mend it.");
+    case HelperFault::broken:
+        return ConversionError(ConversionError::Reason::unsupported,
+                               "Folmira can’t read this PDF: " + helper +
+                                   " sent answers that make no sense. Reinstalling Folmira should mend it.");
+    case HelperFault::missing:
+        break;
+    }
     return ConversionError(ConversionError::Reason::unsupported,
-                           "Folmira can’t read PDFs: its PDF helper program (folmira-pdf-worker) is missing or "
-                           "couldn’t be started. Reinstalling Folmira should bring it back.");
+                           "Folmira can’t read PDFs: " + helper +
+                               " is missing or couldn’t be started. Reinstalling Folmira should bring it back.");
 }
 
 namespace {

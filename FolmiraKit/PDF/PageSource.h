@@ -28,6 +28,12 @@ namespace FolmiraKit::PDFReader {
 // throws std::system_error when the system won't start one.
 using ThreadStarter = std::function<std::thread(std::function<void()>)>;
 
+// How a helper failed a reading: none could be started (missing, of
+// another build), it stopped answering (slept, spun outside its limits, or
+// left a reply half sent), or it broke its protocol (a reply to another
+// request, sent unasked, cut short, or that decodes to nothing).
+enum class HelperFault { missing, silent, broken };
+
 class PageSource {
 public:
     // Reads with `threads` workers (1 to 4) of the pool of `data`, whose
@@ -39,9 +45,10 @@ public:
     PageSource(const PageSource&) = delete;
     PageSource& operator=(const PageSource&) = delete;
 
-    // The document as opened: damaged when its worker crashed opening it or
-    // sent a damaged reply, too large when it went past a limit, no helper
-    // when no worker could be started. Throws Cancelled.
+    // The document as opened: damaged when its worker crashed opening it,
+    // too large when it went past a limit, no helper when no worker could be
+    // started. Throws Cancelled, or brokenHelper() when its worker stopped
+    // answering or broke its protocol.
     DocumentOpening open();
     // Every page, taken from a shared counter by as many threads as there are
     // workers (helpers are started with `start`, std::thread when empty; when
@@ -51,7 +58,7 @@ public:
     // and too large. Each thread gives its worker back once it has no more
     // pages to ask for. Throws Cancelled, or what `take` throws; throws
     // brokenHelper() when workers stall on page after page, one spins outside
-    // its limits, or none can be had.
+    // its limits or breaks its protocol, or none can be had.
     using PageTaker = std::function<void(int index, PageReading reading)>;
     void readPages(int pageCount, const PageTaker& take);
     // PNGs of `regions` of page `index` drawn by worker `worker` (0 to
@@ -72,8 +79,8 @@ private:
     PageReading readOne(Slot& slot, int index);
     // Counts a page's reply towards the stalls in a row; throws brokenHelper() past a few.
     void countStall(const Platform::PdfWorker::Reply& reply);
-    // Stops the requests under way on the other threads, and throws brokenHelper().
-    [[noreturn]] void brokenNow();
+    // Stops the requests under way on the other threads, and throws brokenHelper(fault).
+    [[noreturn]] void brokenNow(HelperFault fault);
 
     ThreadStarter start_;
     const Platform::CancelFlag* cancel_;
@@ -86,11 +93,11 @@ private:
     std::vector<double> cpuSpent_; // by page: what its reading took of its CPU time
     int renderers_ = 1;
     std::atomic<int> stalls_{0}; // page requests in a row whose worker sent nothing within their bound
+    std::atomic<HelperFault> fault_{HelperFault::missing}; // what stopped the reading, once the helper failed
 };
 
-// The refusal of a document whose helper program is missing, can't be
-// started, or breaks its protocol: the helper named, not the document.
-ConversionError brokenHelper();
+// The refusal of a document whose helper failed it: the helper named, not the document.
+ConversionError brokenHelper(HelperFault fault = HelperFault::missing);
 
 // The threads (and workers) a document is read with: min(cores, 4), unless
 // set to a number of its own (1 to 4); setting 0 goes back to the default.

@@ -109,12 +109,22 @@ TEST(PdfWorkerBudget, ALongDocumentIsReadByAsManyWorkersAsTheBudgetHoldsBesideOt
 namespace {
 
 // `pdf` with the number of objects its trailer claims (its /Size) replaced by
-// `claim`, or taken out when it is empty.
-Platform::Bytes claiming(const Platform::Bytes& pdf, const std::string& claim)
+// `claim` under `key`, or taken out when it is empty.
+Platform::Bytes claiming(const Platform::Bytes& pdf, const std::string& claim, const std::string& key = "/Size ")
 {
     const std::string text(pdf.begin(), pdf.end());
-    const std::string changed = std::regex_replace(text, std::regex("/Size \\d+"), claim.empty() ? "" : "/Size " + claim);
+    const std::string changed = std::regex_replace(text, std::regex("/Size \\d+"), claim.empty() ? "" : key + claim);
     return {changed.begin(), changed.end()};
+}
+
+// A file of `bytes` whose trailer claims `claim` objects.
+Platform::Bytes longClaiming(std::size_t bytes, const std::string& claim)
+{
+    std::string text = "%PDF-1.4\n%" + std::string(bytes, 'x') + "\n";
+    const std::size_t xref = text.size();
+    text += "xref\n0 1\n0000000000 65535 f \ntrailer\n<< /Size " + claim + " >>\nstartxref\n" + std::to_string(xref) +
+            "\n%%EOF\n";
+    return {text.begin(), text.end()};
 }
 
 } // namespace
@@ -157,6 +167,19 @@ TEST(PdfWorkerBudget, AnOpeningIsBudgetedByTheObjectsItParsesNotTheBytesTheyAreP
         {"one page packed, claiming a billion", claiming(PdfFixtures::packed(one), "1000000000"), 0, 0.02},
         {"packed, claiming a billion", claiming(tight, "1000000000"), 0.9, 5},
     };
+    // The claim believed: only /Size's own, of a number that fits, up to a million objects.
+    const std::int64_t billion = Platform::PdfWorkerInput(claiming(loose, "1000000000")).objects();
+    ASSERT_GT(billion, 0);
+    const struct {
+        const char* name;
+        Platform::Bytes pdf;
+        std::int64_t objects;
+    } claims[] = {
+        {"a billion after another key", claiming(loose, "1000000000", "/SizeX 7 /Size "), billion},
+        {"a number of 25 digits", claiming(loose, "1000000000000000000000001"), 0},
+        {"a billion in a file that could hold more", longClaiming(std::size_t{20} << 20, "1000000000"), 1'000'000},
+    };
+    for (const auto& row : claims) EXPECT_EQ(Platform::PdfWorkerInput(row.pdf).objects(), row.objects) << row.name;
     for (const auto& row : rows) {
         const auto [cpu, memory] = beyond(row.pdf);
         EXPECT_GE(cpu, row.least * looseCpu) << row.name;

@@ -3,6 +3,7 @@
 #include "tests/HangGuard.h"
 
 #include <gtest/gtest.h>
+#include <pango/pangoft2.h>
 
 #include <cmath>
 #include <future>
@@ -170,6 +171,11 @@ TEST(TextLayout, CountsTheCharactersNoFaceHas)
 TEST(TextLayout, FontsGetFacesOfTheirOwnOrLayoutKeepsToOneJobAtATime)
 {
     EXPECT_TRUE(layoutMayUseThreads()) << "pangocairo's font class found and hooked";
+    // The check tells a hooked font from one the hook never sees (Pango's own FreeType fonts).
+    PangoFontMap* unhooked = pango_ft2_font_map_new();
+    for (const auto& [map, own] : {std::pair<PangoFontMap*, bool>{nullptr, true}, {unhooked, false}})
+        EXPECT_EQ(fontsGetOwnFaces(map), own) << (map ? "Pango's FreeType fonts" : "a layout's fonts");
+    g_object_unref(unhooked);
     // Where it is not, a second job waits for the first; otherwise it runs beside it.
     for (const bool may : {true, false}) {
         assumeLayoutMayUseThreads(may);

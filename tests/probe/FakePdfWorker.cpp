@@ -7,6 +7,7 @@
 //   unknown-request  exits as a worker does on a request it doesn't know
 //   wrong-id   answers its opening as if it were another request
 //   early      answers its opening, and the next request ahead of it
+//   page-id    answers its opening (one page), and every page as if it were another request
 //   oversized  every reply's header claims 2 GiB, and nothing follows
 //   garbage    every reply is a megabyte of random bytes under a sound header
 //   nan        the opening is sound (one page); a page's word is NaN wide
@@ -31,6 +32,8 @@
 //              the sender's credentials, and the id of its own parent (the
 //              app; the hello is its own), or of a child it forked itself
 //              (which says the hello)
+//   copy-other the same, but the copy named is another child of the app's
+//              (the pid in FOLMIRA_FAKE_OTHER_CHILD), the hello its own
 //   no-copy    the same, but it can make no copy, as a worker out of processes
 //   pool       the opening is sound (20 pages), and so are its pages; asked
 //              for a copy, it makes one as the worker does (a child of the
@@ -44,6 +47,8 @@
 //              paragraph of words of its own
 //   stall, spin  the opening is sound (20 pages); a page is never answered:
 //              it waits using no CPU time, or spins; it makes no copy
+//   half, trickle  the same, but a page's reply is sent in part and no more,
+//              or a byte every half second
 //   echo       (or any other name) answers with the document's first 64
 //              bytes as it sees them
 // It never closes what it inherited, so that the tests see what the app lets
@@ -371,6 +376,9 @@ int main(int, char** argv)
                 both.insert(both.end(), page.begin(), page.end());
             }
             PdfWorkerSocket::sendWhole(socketFd, both);
+        } else if (mode == "page-id") {
+            Bytes reply = open ? opening(1) : reading(false, false);
+            send(reply, static_cast<std::uint32_t>(reply.size()), 1, open ? requestId : requestId + 1);
         } else if (mode == "oversized") {
             send({}, 0x7FFFFFFF);
             pause();
@@ -380,6 +388,16 @@ int main(int, char** argv)
             send(junk, static_cast<std::uint32_t>(junk.size()));
         } else if (mode == "no-copy" && request[0] == PdfWorkerSocket::copyTag) {
             send({}, 0, 1, requestId, PdfWorkerSocket::Outcome::crashed); // as a worker out of processes
+        } else if (mode == "copy-other" && request[0] == PdfWorkerSocket::copyTag) {
+            int pair[2];
+            socketpair(AF_UNIX, SOCK_STREAM, 0, pair);
+            const int yes = 1;
+            setsockopt(pair[0], SOL_SOCKET, SO_PASSCRED, &yes, sizeof yes);
+            PdfWorkerSocket::sendWhole(pair[1], PdfWorkerSocket::hello());
+            const char* other = std::getenv("FOLMIRA_FAKE_OTHER_CHILD");
+            falseCopy(static_cast<pid_t>(other ? std::atoi(other) : 0), pair[0]);
+            close(pair[0]);
+            close(pair[1]);
         } else if ((mode == "copy-app" || mode == "copy-child") && request[0] == PdfWorkerSocket::copyTag) {
             // Its hello carries who sent it: only the checks of who that is refuse it.
             int pair[2];
@@ -408,19 +426,35 @@ int main(int, char** argv)
             Bytes reply = open ? opening(static_cast<int>(FolmiraKit::PDFLimits::documentPages))
                                : ownWords(WireReader(request.data() + PdfWorkerSocket::requestHeader - 4, 4).i32());
             send(reply, static_cast<std::uint32_t>(reply.size()));
-        } else if (mode == "stall" || mode == "spin") {
+        } else if (mode == "stall" || mode == "spin" || mode == "half" || mode == "trickle") {
             if (open) {
                 Bytes reply = opening(20);
                 send(reply, static_cast<std::uint32_t>(reply.size()));
             } else if (request[0] == PdfWorkerSocket::copyTag) {
                 send({}, 0, 1, requestId, PdfWorkerSocket::Outcome::crashed);
+            } else if (mode == "half") {
+                send(Bytes(10, 0), 1000);
+                pause();
+            } else if (mode == "trickle") {
+                WireWriter reply;
+                reply.u32(1000);
+                reply.u32(requestId);
+                reply.u8(0);
+                reply.u32(1);
+                reply.u32(1);
+                Bytes bytes = reply.take();
+                bytes.resize(bytes.size() + 1000);
+                for (std::uint8_t byte : bytes) {
+                    PdfWorkerSocket::sendWhole(socketFd, &byte, 1);
+                    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+                }
             } else {
                 for (volatile bool spinning = mode == "spin"; spinning;) {
                 }
                 pause();
             }
         } else if (mode == "nan" || mode == "infinite" || mode == "copy-app" || mode == "copy-child" ||
-                   mode == "no-copy") {
+                   mode == "copy-other" || mode == "no-copy") {
             Bytes reply = open ? opening(1) : reading(mode == "nan", mode == "infinite");
             send(reply, static_cast<std::uint32_t>(reply.size()));
         } else if (mode == "spent" || mode == "fresh") {

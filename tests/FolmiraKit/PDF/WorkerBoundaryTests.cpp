@@ -115,6 +115,10 @@ const std::string pageTooLarge =
 
 const std::string noHelper = "Folmira can’t read PDFs: its PDF helper program (folmira-pdf-worker) is missing or "
                              "couldn’t be started. Reinstalling Folmira should bring it back.";
+const std::string helperSilent = "Folmira can’t read this PDF: its PDF helper program (folmira-pdf-worker) stopped "
+                                 "answering. Try again; if it stops again, reinstalling Folmira should mend it.";
+const std::string helperBroken = "Folmira can’t read this PDF: its PDF helper program (folmira-pdf-worker) sent "
+                                 "answers that make no sense. Reinstalling Folmira should mend it.";
 
 // Waits for `done` within a hang guard's limit; whether it came. Once seen
 // it counts, though it may pass again (a worker ended meanwhile is a zombie
@@ -196,14 +200,15 @@ TEST(PdfWorkerBoundary, AMisbehavingWorkerCostsItsPageOrTheFileNeverTheApp)
         std::string refusal;
     };
     PageLimits limits(0.1 * HangGuard::scale(), 128 << 20);
-    // An opening that breaks the protocol, or decodes to nothing, is the
-    // helper's fault: no worker of this build sends it, whatever the file.
-    for (const Case& c : {Case{"oversized", noHelper}, Case{"garbage", noHelper}, Case{"cut", noHelper},
-                          Case{"count", noHelper}, Case{"nan", pageTooLarge}, Case{"infinite", pageTooLarge},
+    // A reply that breaks the protocol, or decodes to nothing, at the opening
+    // or on a page, is the helper's fault: no worker of this build sends it,
+    // whatever the file.
+    for (const Case& c : {Case{"oversized", helperBroken}, Case{"garbage", helperBroken}, Case{"cut", helperBroken},
+                          Case{"count", helperBroken}, Case{"nan", helperBroken}, Case{"infinite", helperBroken},
                           Case{"sleep", tooLarge},
                           // A reply is refused unless it answers the request asked, and only after it was
                           // asked: a worker that sent bytes unasked is asked nothing more.
-                          Case{"wrong-id", noHelper}, Case{"early", pageTooLarge},
+                          Case{"wrong-id", helperBroken}, Case{"early", helperBroken}, Case{"page-id", helperBroken},
                           // A copy that is no child of the app's is refused (ending it would end
                           // another process: here the app itself), and a worker of its own reads.
                           Case{"copy-app", "read"}, Case{"copy-child", "read"},
@@ -232,13 +237,22 @@ TEST(PdfWorkerBoundary, ACopyThatComesLateOrWithMoreThanItsSocketCostsNothing)
         int copies;
         bool openerKept; // a late copy is no fault of the worker copied
     };
-    for (const Case& c : {Case{"late-copy", 1, true}, Case{"two-fds", 10, false}, Case{"pool", 1, true}}) {
+    const auto openTag = static_cast<std::uint8_t>(PDFReader::WorkerRequest::open);
+    // Another document's worker: a copy naming it is refused, and it reads on.
+    std::unique_ptr<Platform::PdfWorker> other;
+    {
+        WorkerProgram program(fake("pool"));
+        other = std::make_unique<Platform::PdfWorker>(input, Platform::PdfWorkerLimits{1, 64 << 20});
+        ASSERT_EQ(other->request(openTag, {}, 1 << 20, nullptr).status, Platform::PdfWorker::Status::ok);
+    }
+    setenv("FOLMIRA_FAKE_OTHER_CHILD", std::to_string(other->pid()).c_str(), 1);
+    for (const Case& c : {Case{"late-copy", 1, true}, Case{"two-fds", 10, false}, Case{"pool", 1, true},
+                          Case{"copy-other", 1, false}}) {
         WorkerProgram program(fake(c.mode));
         const auto before = descriptors(getpid()).size();
         for (int i = 0; i < c.copies; ++i) {
             Platform::PdfWorker opener(input, {1, 64 << 20});
-            ASSERT_EQ(opener.request(static_cast<std::uint8_t>(PDFReader::WorkerRequest::open), {}, 1 << 20, nullptr).status,
-                      Platform::PdfWorker::Status::ok)
+            ASSERT_EQ(opener.request(openTag, {}, 1 << 20, nullptr).status, Platform::PdfWorker::Status::ok)
                 << c.mode;
             const auto copy = opener.copy(nullptr);
             EXPECT_EQ(copy != nullptr, c.mode == "pool") << c.mode;
@@ -248,7 +262,9 @@ TEST(PdfWorkerBoundary, ACopyThatComesLateOrWithMoreThanItsSocketCostsNothing)
         EXPECT_TRUE(within(std::chrono::milliseconds(200), [] { return zombies() == 0; })) << c.mode;
         // An idle worker or two started meanwhile hold a socket each; a descriptor left a copy, one more each.
         EXPECT_LE(descriptors(getpid()).size(), before + 2) << c.mode;
+        EXPECT_EQ(other->request(openTag, {}, 1 << 20, nullptr).status, Platform::PdfWorker::Status::ok) << c.mode;
     }
+    unsetenv("FOLMIRA_FAKE_OTHER_CHILD");
 }
 
 TEST(PdfWorkerBoundary, AWorkerThatStallsOnPageAfterPageIsNamedAfterAFew)
@@ -270,9 +286,10 @@ TEST(PdfWorkerBoundary, AWorkerThatStallsOnPageAfterPageIsNamedAfterAFew)
         int measuredMs = 1000;
     };
     const double page = PDFLimits::pageCpuSeconds;
+    // A reply begun is whole within a second or so, however slowly its bytes come.
     for (const Case& c : {Case{"stall", 4, 0.1 * HangGuard::scale()}, Case{"spin", 4, 0.1 * HangGuard::scale()},
                           Case{"stall", 1, page}, Case{"spin", 1, page, 3000}, Case{"stall", 4, page},
-                          Case{"spin", 4, page, 3000}}) {
+                          Case{"spin", 4, page, 3000}, Case{"half", 1, page}, Case{"trickle", 1, page}}) {
         SCOPED_TRACE(c.mode + " on " + std::to_string(c.threads) + " with " + std::to_string(c.cpuSeconds) + " s");
         PageLimits limits(c.cpuSeconds, 128 << 20);
         WorkerProgram program(fake(c.mode));
@@ -289,7 +306,7 @@ TEST(PdfWorkerBoundary, AWorkerThatStallsOnPageAfterPageIsNamedAfterAFew)
         }
         const auto took = std::chrono::steady_clock::now() - start;
         Platform::PdfWorker::setBeforeSend({});
-        EXPECT_EQ(refused, noHelper);
+        EXPECT_EQ(refused, helperSilent);
         EXPECT_LE(pages.load(), 3 + 4) << "three in a row, and those under way on the other threads";
         if (c.mode == "spin" && c.cpuSeconds == page && shareOfACore() < 0.6) continue;
         EXPECT_LT(took, HangGuard::limit(std::chrono::milliseconds(c.measuredMs)));
@@ -862,6 +879,23 @@ TEST(PdfWorkerPool, ServesInTurnWithinItsCopiesAndHasEachWorkerBackBetweenPages)
              }
              EXPECT_EQ(pids.size(), held.size());
              EXPECT_FALSE(takeWithin(pool, aMoment)) << "a copy past the budget";
+         },
+         true},
+        {"a wait for a worker none gives back ends",
+         [&](const Platform::Bytes&, PdfWorkerPool&, std::vector<PdfWorkerPool::Lease>&) {
+             // A pool of short requests, every worker of it held: a wait ends within their bound.
+             auto own = PdfWorkerPool::of(Platform::PdfWorkerInput::of(onePage(caption("Held whole"))), {0.05, 64 << 20});
+             std::vector<PdfWorkerPool::Lease> all;
+             all.push_back(own->take(nullptr));
+             ASSERT_EQ(all.back().worker().request(openTag, {}, 1 << 20, nullptr).status, Platform::PdfWorker::Status::ok);
+             all.clear();
+             for (int i = 0; i < own->fitting(4); ++i) all.push_back(own->take(nullptr));
+             auto waited = std::async(std::launch::async, [&] { return static_cast<bool>(own->take(nullptr)); });
+             const bool ended = waited.wait_for(HangGuard::limit(std::chrono::milliseconds(1000))) ==
+                                std::future_status::ready;
+             all.clear(); // one given back ends a wait that had no bound
+             EXPECT_TRUE(ended);
+             EXPECT_FALSE(waited.get());
          },
          true},
         {"an ended copy frees its place",
