@@ -75,8 +75,9 @@ Runs lineRuns(const std::vector<Word>& words)
     // one space apart and merging neighbours of one style is already tidy.
     bool plainWords = true;
     Runs runs;
-    for (std::size_t i = 0; i < words.size(); ++i) {
-        const Word& w = words[i];
+    std::vector<const Word*> order = readingOrder(words);
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        const Word& w = *order[i];
         plainWords = plainWords && w.text.find_first_of(" \t") == std::string::npos &&
                      w.text.find("\u00A0") == std::string::npos && hasVisibleCharacter(w.text);
         if (!runs.empty() && runs.back().bold == w.bold && runs.back().italic == w.italic) {
@@ -105,7 +106,7 @@ void joinLine(Runs& runs, Runs next)
                 run->text.pop_back();
                 break;
             }
-    } else if (!runs.empty()) {
+    } else if (!runs.empty() && !(tail.size() >= 1 && Text::joinsWithoutSpace(tail.back(), first))) {
         runs.push_back(Run(" "));
     }
     runs.insert(runs.end(), std::make_move_iterator(next.begin()), std::make_move_iterator(next.end()));
