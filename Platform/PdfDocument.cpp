@@ -147,6 +147,13 @@ bool indexPages(QPDFObjectHandle node, PageIndex& index, std::set<QPDFObjGen>& n
 // whose boxes are to be turned round.
 std::string withoutEmbeddingMarks(const char* text, std::vector<std::pair<std::size_t, std::size_t>>& reversed)
 {
+    // U+202A–U+202E are E2 80 AA–AE in UTF-8.
+    std::string_view all(text);
+    bool any = false;
+    for (std::size_t at = all.find("\xE2\x80"); at != std::string_view::npos && !any; at = all.find("\xE2\x80", at + 1))
+        any = at + 2 < all.size() && static_cast<unsigned char>(all[at + 2]) >= 0xAA &&
+              static_cast<unsigned char>(all[at + 2]) <= 0xAE;
+    if (!any) return std::string(all);
     std::string out;
     std::size_t scalar = 0;
     std::vector<std::pair<std::size_t, bool>> open; // where each embedding began, and whether right to left

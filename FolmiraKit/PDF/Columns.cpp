@@ -178,11 +178,12 @@ std::optional<double> narrowGutter(const Lines& lines, double left, double width
         std::vector<double> gaps;
         for (std::size_t i = 1; i < line.words.size(); ++i)
             gaps.push_back(line.words[i].rect.minX() - line.words[i - 1].rect.maxX());
-        const double space = median(gaps), size = bodySize(line);
+        const double space = median(gaps);
         for (std::size_t i = 0; i < line.words.size(); ++i) {
             const Rect& r = line.words[i].rect;
             mark(crossed, r.minX(), r.maxX());
-            if (i + 1 < line.words.size() && gaps[i] > 1.5 * space && gaps[i] > 0.5 * size)
+            if (i + 1 < line.words.size() && gaps[i] > 1.5 * space &&
+                gaps[i] > 0.5 * std::max(line.words[i].size, line.words[i + 1].size))
                 mark(open, r.maxX() + 1, line.words[i + 1].rect.minX() - 1);
         }
     }

@@ -109,6 +109,13 @@ std::vector<const Word*> readingOrder(const std::vector<Word>& words)
 std::string lineText(const Line& line)
 {
     std::string text;
+    if (std::none_of(line.words.begin(), line.words.end(), [](const Word& w) { return isRightToLeft(w.text); })) {
+        for (const Word& w : line.words) {
+            if (!text.empty()) text += ' ';
+            text += w.text;
+        }
+        return text;
+    }
     for (const Word* w : readingOrder(line.words)) {
         if (!text.empty()) text += ' ';
         text += w->text;
