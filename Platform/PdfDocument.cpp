@@ -321,6 +321,41 @@ void addFieldValues(PopplerPage* page, const Rect& crop, PdfPageText& result)
     poppler_page_free_form_field_mapping(mappings);
 }
 
+// Poppler's text puts each right-to-left run between embedding marks (U+202B
+// and U+202C) that have no box in its layout: every box after the first mark
+// would belong to the character before its own. The marks go; the text is in
+// logical order without them. The run's boxes come left to right, the
+// opposite of its characters: `reversed` gets the scalar ranges [begin, end)
+// whose boxes are to be turned round.
+std::string withoutEmbeddingMarks(const char* text, std::vector<std::pair<std::size_t, std::size_t>>& reversed)
+{
+    // U+202A–U+202E are E2 80 AA–AE in UTF-8.
+    std::string_view all(text);
+    bool any = false;
+    for (std::size_t at = all.find("\xE2\x80"); at != std::string_view::npos && !any; at = all.find("\xE2\x80", at + 1))
+        any = at + 2 < all.size() && static_cast<unsigned char>(all[at + 2]) >= 0xAA &&
+              static_cast<unsigned char>(all[at + 2]) <= 0xAE;
+    if (!any) return std::string(all);
+    std::string out;
+    std::size_t scalar = 0;
+    std::vector<std::pair<std::size_t, bool>> open; // where each embedding began, and whether right to left
+    for (const char* s = text; *s; s = g_utf8_next_char(s)) {
+        gunichar c = g_utf8_get_char(s);
+        if (c >= 0x202A && c <= 0x202E) {
+            if (c == 0x202C && !open.empty()) {
+                if (open.back().second && scalar > open.back().first) reversed.emplace_back(open.back().first, scalar);
+                open.pop_back();
+            } else if (c != 0x202C && open.size() < 64) {
+                open.emplace_back(scalar, c == 0x202B || c == 0x202E);
+            }
+            continue;
+        }
+        out.append(s, static_cast<std::size_t>(g_utf8_next_char(s) - s));
+        ++scalar;
+    }
+    return out;
+}
+
 } // namespace
 
 struct PdfDocument::Impl {
@@ -551,8 +586,9 @@ PdfPageText PdfPage::text() const
     PopplerPage* page = impl_->page.get();
     std::unique_ptr<char, GFreeDeleter> text(poppler_page_get_text(page));
     if (!text) return result;
-    result.text = text.get();
-    std::size_t scalars = static_cast<std::size_t>(g_utf8_strlen(text.get(), -1));
+    std::vector<std::pair<std::size_t, std::size_t>> reversed;
+    result.text = withoutEmbeddingMarks(text.get(), reversed);
+    std::size_t scalars = static_cast<std::size_t>(g_utf8_strlen(result.text.c_str(), -1));
     result.boxes.resize(scalars);
 
     // Poppler keeps the page's extracted text, so the layout and the attributes
@@ -566,6 +602,9 @@ PdfPageText PdfPage::text() const
             Rect r = space.user(rects[i]);
             if (finite(r)) result.boxes[i] = r;
         }
+        for (auto [begin, end] : reversed)
+            if (end <= scalars) std::reverse(result.boxes.begin() + static_cast<std::ptrdiff_t>(begin),
+                                             result.boxes.begin() + static_cast<std::ptrdiff_t>(end));
     }
 
     GList* list = poppler_page_get_text_attributes(page);

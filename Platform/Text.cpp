@@ -545,4 +545,26 @@ void appendDrawable(std::string& out, std::string_view text)
     }
 }
 
+bool isCJKScalar(char32_t c)
+{
+    return (c >= 0x2E80 && c <= 0x2FDF) ||   // radicals
+           (c >= 0x3000 && c <= 0x303F) ||   // CJK symbols and punctuation
+           (c >= 0x3040 && c <= 0x31BF) ||   // kana, Bopomofo
+           (c >= 0x31F0 && c <= 0x31FF) ||   // katakana extensions
+           (c >= 0x3400 && c <= 0x4DBF) ||   // Han extension A
+           (c >= 0x4E00 && c <= 0x9FFF) ||   // unified Han
+           (c >= 0xF900 && c <= 0xFAFF) ||   // compatibility Han
+           (c >= 0xFF00 && c <= 0xFFEF) ||   // full-width and half-width forms
+           (c >= 0x20000 && c <= 0x3FFFF);   // supplementary Han
+}
+
+bool joinsWithoutSpace(std::string_view last, std::string_view first)
+{
+    auto cjk = [](std::string_view character) {
+        auto scalar = firstScalar(character);
+        return scalar && isCJKScalar(*scalar);
+    };
+    return cjk(last) || cjk(first);
+}
+
 } // namespace Platform::Text

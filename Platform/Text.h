@@ -65,6 +65,12 @@ bool containsLetter(std::string_view text);
 bool isWhitespaceScalar(char32_t c);              // White_Space, line ends included
 bool isNewlineScalar(char32_t c);                 // U+000A–U+000D, U+0085, U+2028, U+2029
 bool isHorizontalWhitespaceScalar(char32_t c);    // White_Space minus the line ends
+// Han, kana, Bopomofo, CJK punctuation and full-width forms: the scripts set
+// without spaces between words (Hangul, which has spaces, is not among them).
+bool isCJKScalar(char32_t c);
+// Whether a line ending in the character `last` joins the next line, which
+// begins with `first`, without a space: when either is CJK.
+bool joinsWithoutSpace(std::string_view last, std::string_view first);
 
 // --- Case ---
 

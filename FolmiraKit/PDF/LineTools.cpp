@@ -43,12 +43,82 @@ double bodySize(const Line& line)
     return best;
 }
 
+bool isRightToLeft(std::string_view text)
+{
+    // Their scalars are U+0590–U+08FF (lead bytes 0xD6–0xE0) and U+FB1D–U+FEFF (0xEF).
+    if (std::none_of(text.begin(), text.end(), [](char b) {
+            auto byte = static_cast<unsigned char>(b);
+            return (byte >= 0xD6 && byte <= 0xE0) || byte == 0xEF;
+        }))
+        return false;
+    for (char32_t c : Text::scalars(text))
+        if ((c >= 0x0590 && c <= 0x08FF) || (c >= 0xFB1D && c <= 0xFDFF) || (c >= 0xFE70 && c <= 0xFEFF)) return true;
+    return false;
+}
+
+namespace {
+
+enum class Direction { left, right, neutral }; // a word's letters: left to right, right to left, none
+
+// Reverses each run of `order` that begins and ends with a word of `strong`
+// and holds no word of the other direction.
+void reverseRuns(std::vector<const Word*>& order, std::vector<Direction>& kinds, Direction strong)
+{
+    for (std::size_t i = 0; i < order.size();) {
+        if (kinds[i] != strong) {
+            ++i;
+            continue;
+        }
+        std::size_t end = i + 1, last = i;
+        for (; end < order.size() && (kinds[end] == strong || kinds[end] == Direction::neutral); ++end)
+            if (kinds[end] == strong) last = end;
+        std::reverse(order.begin() + static_cast<std::ptrdiff_t>(i), order.begin() + static_cast<std::ptrdiff_t>(last) + 1);
+        std::reverse(kinds.begin() + static_cast<std::ptrdiff_t>(i), kinds.begin() + static_cast<std::ptrdiff_t>(last) + 1);
+        i = last + 1;
+    }
+}
+
+} // namespace
+
+std::vector<const Word*> readingOrder(const std::vector<Word>& words)
+{
+    std::vector<const Word*> order;
+    for (const Word& w : words) order.push_back(&w);
+    if (std::none_of(words.begin(), words.end(), [](const Word& w) { return isRightToLeft(w.text); })) return order;
+    std::vector<Direction> kinds;
+    int rightToLeft = 0, leftToRight = 0;
+    for (const Word& w : words) {
+        kinds.push_back(isRightToLeft(w.text)                ? Direction::right
+                        : Platform::Text::containsLetter(w.text) ? Direction::left
+                                                                 : Direction::neutral);
+        rightToLeft += kinds.back() == Direction::right;
+        leftToRight += kinds.back() == Direction::left;
+    }
+    if (rightToLeft <= leftToRight) {
+        // A left-to-right line: its right-to-left runs are read right to left.
+        reverseRuns(order, kinds, Direction::right);
+    } else {
+        // A right-to-left line, read from its right edge: its left-to-right runs keep their order.
+        std::reverse(order.begin(), order.end());
+        std::reverse(kinds.begin(), kinds.end());
+        reverseRuns(order, kinds, Direction::left);
+    }
+    return order;
+}
+
 std::string lineText(const Line& line)
 {
     std::string text;
-    for (std::size_t i = 0; i < line.words.size(); ++i) {
-        if (i) text += ' ';
-        text += line.words[i].text;
+    if (std::none_of(line.words.begin(), line.words.end(), [](const Word& w) { return isRightToLeft(w.text); })) {
+        for (const Word& w : line.words) {
+            if (!text.empty()) text += ' ';
+            text += w.text;
+        }
+        return text;
+    }
+    for (const Word* w : readingOrder(line.words)) {
+        if (!text.empty()) text += ' ';
+        text += w->text;
     }
     return text;
 }
@@ -138,6 +208,39 @@ std::u32string glyphCheck(std::string_view text)
     for (char32_t c : Text::scalars(text))
         if ((c >= 0xE000 && c <= 0xF8FF) || c == 0xFFFD) unreadable.push_back(c);
     return unreadable;
+}
+
+bool isPrivateUse(char32_t c)
+{
+    return (c >= 0xE000 && c <= 0xF8FF) || (c >= 0xF0000 && c <= 0x10FFFF && (c & 0xFFFE) != 0xFFFE);
+}
+
+long long leaveOutPrivateUse(Lines& lines)
+{
+    long long count = 0;
+    for (Line& line : lines) {
+        if (line.picture) continue;
+        bool dropped = false;
+        for (Word& w : line.words) {
+            // Every private-use scalar starts with a byte from 0xEE up.
+            if (std::none_of(w.text.begin(), w.text.end(), [](char b) { return static_cast<unsigned char>(b) >= 0xEE; }))
+                continue;
+            std::u32string kept = Text::scalars(w.text);
+            std::size_t before = kept.size();
+            std::erase_if(kept, isPrivateUse);
+            if (kept.size() == before) continue;
+            count += static_cast<long long>(before - kept.size());
+            w.text = Text::fromScalars(kept);
+            dropped = dropped || !hasVisibleCharacter(w.text);
+        }
+        if (!dropped) continue;
+        std::erase_if(line.words, [](const Word& w) { return !hasVisibleCharacter(w.text); });
+        bool hardBreak = line.hardBreak;
+        if (!line.words.empty()) line = makeLine(std::move(line.words));
+        line.hardBreak = hardBreak;
+    }
+    std::erase_if(lines, [](const Line& line) { return !line.picture && line.words.empty(); });
+    return count;
 }
 
 bool hasVisibleCharacter(std::string_view text)

@@ -16,8 +16,14 @@ namespace FolmiraKit::PDFReader {
 // The half-point-rounded size carrying the most characters (ties: the larger); 0 without words.
 double bodySize(const Line& line);
 
-// The words' texts joined with single spaces.
+// The words' texts joined with single spaces, in reading order (readingOrder).
 std::string lineText(const Line& line);
+
+// Whether `text` holds a Hebrew or Arabic letter, a right-to-left script's.
+bool isRightToLeft(std::string_view text);
+// `words` (left to right) in reading order: a run of right-to-left words, with
+// any words without letters between them, is read right to left.
+std::vector<const Word*> readingOrder(const std::vector<Word>& words);
 
 // lineText of every line of every page, in order.
 std::vector<std::string> lineTexts(const std::vector<Lines>& pages);
@@ -49,6 +55,14 @@ bool isInBand(const Line& line, const PageBand& band);
 // The scalars of `text` that say a font did not tell which letter it draws:
 // private-use code points (U+E000–U+F8FF) and U+FFFD.
 std::u32string glyphCheck(std::string_view text);
+
+// Whether `c` is a private-use code point (U+E000–U+F8FF and planes 15 and
+// 16): a glyph a font maps there means nothing outside that font.
+bool isPrivateUse(char32_t c);
+// Takes the private-use characters out of the words of `lines`; a word left
+// empty goes, and so does a text line left without words. Returns how many
+// characters went.
+long long leaveOutPrivateUse(Lines& lines);
 
 // Characters (grapheme clusters) of `text`, and its last one: plain ASCII is
 // counted directly, anything else by Unicode's rules.

@@ -239,6 +239,7 @@ struct Assembly {
     bool open = false; // the last piece is a paragraph that may run on
     int twoColumnPages = 0;
     int tables = 0;
+    long long privateUse = 0; // characters left out: they mean nothing outside their font
 
     StyledParagraph* lastParagraph()
     {
@@ -289,8 +290,9 @@ struct Assembly {
         open = !last.empty() && !isOneOf(last[0], {".", "!", "?", ":", ";", "\"", "\u201D", "\u2019", ")"});
     }
 
-    void addPage(const Lines& lines)
+    void addPage(Lines lines)
     {
+        privateUse += leaveOutPrivateUse(lines);
         std::vector<Flow> flows = detectColumns(lines);
         if (std::any_of(flows.begin(), flows.end(), [](const Flow& f) { return f.column; })) ++twoColumnPages;
         for (Flow& flow : flows)
@@ -476,6 +478,11 @@ BigDocument read(const std::vector<std::uint8_t>& data, const std::string& title
                                " read line by line. Check columns and tables against the original.");
 
     if (picturesLeftOut >= 1) notes.emplace_back(ConversionNote::Kind::warning, picturesNote(picturesLeftOut));
+    if (assembly.privateUse >= 1)
+        notes.emplace_back(ConversionNote::Kind::info,
+                           "Left out " + std::to_string(assembly.privateUse) +
+                               (assembly.privateUse == 1 ? " symbol that has no meaning outside its font."
+                                                         : " symbols that have no meaning outside their font."));
 
     Blocks blocks = Inference::blocks(std::move(assembly.pieces));
     promoteTitle(blocks);

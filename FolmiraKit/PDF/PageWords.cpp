@@ -110,9 +110,27 @@ struct WordBuilder {
     int bold = 0;
     int italic = 0;
     int count = 0;
+    bool rightToLeft = false; // its characters run leftwards, as Hebrew and Arabic do
+    bool visualOrder = false; // a right-to-left word whose characters the text gives left to right
 
     void finish(std::vector<Word>& words)
     {
+        if (visualOrder) {
+            auto characters = Text::characters(text);
+            std::string logical;
+            for (auto c = characters.rbegin(); c != characters.rend(); ++c) logical += *c;
+            text = std::move(logical);
+        }
+        // Punctuation that the page's text gives before a right-to-left word
+        // stands at its end (its left): it is read after the word.
+        if (rightToLeft && !text.empty() && !Text::containsLetter(Text::firstCharacter(text))) {
+            std::size_t lead = 0;
+            for (std::string_view c : Text::characters(text)) {
+                if (Text::containsLetter(c)) break;
+                lead += c.size();
+            }
+            if (lead < text.size()) text = text.substr(lead) + text.substr(0, lead);
+        }
         if (open && !text.empty())
             words.push_back(Word{std::move(text), rect, size, bold * 2 > count, italic * 2 > count});
         *this = WordBuilder{};
@@ -173,16 +191,30 @@ PageWords pageWords(const Platform::PdfPageText& page, const Rect& mediaBox)
         FontStyle style{0.8 * b.height, false, false};
         if (const FontStyle* font = fonts.at(first)) style = *font;
 
-        bool joins = word.open && std::abs(b.midY() - word.rect.midY()) < 0.5 * std::min(b.height, word.rect.height) &&
-                     b.minX() - word.rect.maxX() <= 0.22 * std::max(style.size, word.size) &&
-                     word.rect.minX() <= b.maxX();
+        // A right-to-left word grows leftwards: its next character stands
+        // close before its left edge and not wholly right of its right edge.
+        bool rtl = isRightToLeft(c);
+        bool leftwards = rtl || (word.rightToLeft && !Text::containsLetter(c));
+        double near = 0.22 * std::max(style.size, word.size);
+        bool sameBand = std::abs(b.midY() - word.rect.midY()) < 0.5 * std::min(b.height, word.rect.height);
+        bool after = b.minX() - word.rect.maxX() <= near && word.rect.minX() <= b.maxX();
+        bool before = word.rect.minX() - b.maxX() <= near && b.minX() <= word.rect.maxX();
+        // Some writers' text gives a right-to-left word's letters left to
+        // right: told by the second letter standing right of the first.
+        bool visual = rtl && after && b.midX() > word.rect.midX() &&
+                      ((word.rightToLeft && (word.count == 1 || word.visualOrder)) ||
+                       (word.open && !word.rightToLeft && !Text::containsLetter(word.text)));
+        bool joins = word.open && sameBand && (leftwards ? before || visual : after);
         if (joins) {
+            word.visualOrder = word.visualOrder || visual;
+            word.rightToLeft = word.rightToLeft || rtl;
             word.text += c;
             word.rect = word.rect.united(b);
             word.size = std::max(word.size, style.size);
         } else {
             word.finish(result.words);
             word.open = true;
+            word.rightToLeft = rtl;
             word.text = std::string(c);
             word.rect = b;
             word.size = style.size;

@@ -75,8 +75,10 @@ Runs lineRuns(const std::vector<Word>& words)
     // one space apart and merging neighbours of one style is already tidy.
     bool plainWords = true;
     Runs runs;
+    bool mixed = std::any_of(words.begin(), words.end(), [](const Word& w) { return isRightToLeft(w.text); });
+    std::vector<const Word*> order = mixed ? readingOrder(words) : std::vector<const Word*>{};
     for (std::size_t i = 0; i < words.size(); ++i) {
-        const Word& w = words[i];
+        const Word& w = mixed ? *order[i] : words[i];
         plainWords = plainWords && w.text.find_first_of(" \t") == std::string::npos &&
                      w.text.find("\u00A0") == std::string::npos && hasVisibleCharacter(w.text);
         if (!runs.empty() && runs.back().bold == w.bold && runs.back().italic == w.italic) {
@@ -105,7 +107,7 @@ void joinLine(Runs& runs, Runs next)
                 run->text.pop_back();
                 break;
             }
-    } else if (!runs.empty()) {
+    } else if (!runs.empty() && !(tail.size() >= 1 && Text::joinsWithoutSpace(tail.back(), first))) {
         runs.push_back(Run(" "));
     }
     runs.insert(runs.end(), std::make_move_iterator(next.begin()), std::make_move_iterator(next.end()));

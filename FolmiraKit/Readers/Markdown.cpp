@@ -371,7 +371,9 @@ private:
             text += t;
             if (k + 1 < pending_.size()) {
                 bool kept = hardBreak || keepLineBreaks_;
-                text += kept ? '\n' : ' ';
+                std::string_view next = Text::trimSpacesTabs(pending_[k + 1]);
+                if (kept || !Text::joinsWithoutSpace(Text::lastCharacter(t), Text::firstCharacter(next)))
+                    text += kept ? '\n' : ' ';
                 lineBreaks = lineBreaks || kept;
             }
         }

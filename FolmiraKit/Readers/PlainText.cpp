@@ -210,7 +210,7 @@ std::string joinWrappedLines(const Lines& lines)
         }
         if (brokenWord) {
             result.pop_back();
-        } else {
+        } else if (!Text::joinsWithoutSpace(Text::lastCharacter(result), Text::firstCharacter(line))) {
             result += ' ';
         }
         result += line;

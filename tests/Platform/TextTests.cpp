@@ -58,6 +58,19 @@ TEST(TextClasses, LettersAndCase)
     EXPECT_EQ(Text::uppercased("stra\u00DFe"), "STRASSE");
 }
 
+TEST(TextClasses, LinesOfCJKJoinWithoutASpace)
+{
+    struct Case {
+        const char* last;
+        const char* first;
+        bool joins;
+    };
+    for (const Case& c : {Case{"。", "人", true}, Case{"a", "東", true}, Case{"の", "b", true}, Case{"カ", "ナ", true},
+                          Case{"Ａ", "x", true}, Case{"\U00020000", "x", true}, Case{"a", "b", false},
+                          Case{"모", "인", false}, Case{"é", "", false}, Case{"", "", false}})
+        EXPECT_EQ(Platform::Text::joinsWithoutSpace(c.last, c.first), c.joins) << c.last << "|" << c.first;
+}
+
 TEST(TextDecoding, StrictAndLenient)
 {
     EXPECT_EQ(Text::decodeUtf8(Bytes{'a', 0xC3, 0xA9}), "a\u00E9");

@@ -185,6 +185,42 @@ TEST(PdfColumns, KeepsTheWordsOfASegmentThatReachesAcrossTheGutter)
     EXPECT_NE(std::find(all.begin(), all.end(), "left"), all.end());
 }
 
+// A justified line of two 230-point columns of 10-point type with a 10-point
+// gutter, as a two-column article sets them: word spaces of 3.4 points.
+Line narrowGutterLine(double y, const std::string& left, const std::string& right)
+{
+    std::vector<Word> words;
+    for (auto [x, text] : {std::pair{72.0, left}, std::pair{312.0, right}})
+        for (int i = 0; i < 6; ++i)
+            words.push_back(Word{text + std::to_string(i), Rect{x + i * (35.5 + 3.4), y, 35.5, 10}, 10});
+    return makeLine(std::move(words));
+}
+
+TEST(PdfColumns, FindsAGutterAsNarrowAsTheType)
+{
+    Lines lines{line("A title over both columns", 200, 740, 14)};
+    for (int i = 0; i < 12; ++i)
+        lines.push_back(narrowGutterLine(700 - 12.0 * i, "l" + std::to_string(i) + "w", "r" + std::to_string(i) + "w"));
+    std::vector<Flow> flows = detectColumns(lines);
+    ASSERT_EQ(flows.size(), 3u);
+    EXPECT_FALSE(flows[0].column);
+    ASSERT_TRUE(flows[1].column && flows[2].column);
+    std::vector<std::string> left = flowTexts(flows[1]), right = flowTexts(flows[2]);
+    ASSERT_EQ(left.size(), 12u);
+    ASSERT_EQ(right.size(), 12u);
+    EXPECT_EQ(left[3], "l3w0 l3w1 l3w2 l3w3 l3w4 l3w5");
+    EXPECT_EQ(right[11], "r11w0 r11w1 r11w2 r11w3 r11w4 r11w5");
+
+    // The same words evenly spaced across the page leave no band open: one flow.
+    Lines even;
+    for (int i = 0; i < 12; ++i) {
+        std::vector<Word> words;
+        for (int k = 0; k < 12; ++k) words.push_back(Word{"w", Rect{72 + k * 38.9 + (i % 3) * 9, 700 - 12.0 * i, 35.5, 10}, 10});
+        even.push_back(makeLine(std::move(words)));
+    }
+    EXPECT_EQ(detectColumns(even).size(), 1u);
+}
+
 TEST(PdfColumns, EndsTheGutterSearchWhateverTheWidth)
 {
     Lines lines;

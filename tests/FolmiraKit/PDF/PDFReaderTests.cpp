@@ -196,6 +196,21 @@ TEST(PdfReader, RefusesScansAndTextThatCannotBeRead)
                   "original Word or text file instead.");
 }
 
+TEST(PdfReader, LeavesOutPrivateUseSymbolsAndCountsThem)
+{
+    for (auto [symbols, note] : {std::pair{"\uF8EB", "Left out 1 symbol that has no meaning outside its font."},
+                                 std::pair{"\uF8EB\uE000 \U000F0001", "Left out 3 symbols that have no meaning "
+                                                                        "outside their font."}}) {
+        std::string line = std::string("The sum ") + symbols + " of the two series converges quickly.";
+        auto pdf = PdfFixtures::cairoPdf(1, [&](cairo_t* cr, int) { PdfFixtures::showText(cr, 72, 100, line); });
+        BigDocument document = readPdf(pdf);
+        EXPECT_EQ(document.plainText(), "The sum of the two series converges quickly.") << symbols;
+        EXPECT_TRUE(std::any_of(document.notes.begin(), document.notes.end(),
+                                [&](const ConversionNote& n) { return n.message == note; }))
+            << symbols;
+    }
+}
+
 TEST(PdfReader, RefusesADocumentWhoseEveryLineRepeats)
 {
     Builder builder;

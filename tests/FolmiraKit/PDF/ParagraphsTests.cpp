@@ -124,7 +124,10 @@ TEST(PdfParagraphs, MendsWordsBrokenAtTheLineEnd)
     };
     for (const Case& c : {Case{"some infor-", "mation here", "some information here"},
                           Case{"a well-", "Known name", "a well- Known name"}, Case{"in 1990-", "95", "in 1990- 95"},
-                          Case{"(-", "next", "(- next"}, Case{"x \u00E9-", "t\u00E9", "x \u00E9t\u00E9"}}) {
+                          Case{"(-", "next", "(- next"}, Case{"x \u00E9-", "t\u00E9", "x \u00E9t\u00E9"},
+                          // Chinese and Japanese set no space between lines; Korean does.
+                          Case{"相待。", "人人生而自由", "相待。人人生而自由"}, Case{"and", "東京", "and東京"},
+                          Case{"すべての", "人間は", "すべての人間は"}, Case{"모든", "인간은", "모든 인간은"}}) {
         StyledParagraph p = makeParagraph({line(c.first, 72, 700), line(c.second, 72, 686)}, 1);
         EXPECT_EQ(plain(p.runs), c.joined) << c.first;
         EXPECT_FALSE(p.lineBreaks);

@@ -129,6 +129,25 @@ TEST(SamplePdfs, MakeLargePrintCopiesThatReadBackWordForWord)
     }
 }
 
+TEST(SamplePdfs, ReadRightToLeftTextBackInLogicalOrderWithTheEnglishAroundIt)
+{
+    // Large print sets these over several lines: every letter of each script
+    // comes back, the Arabic and Hebrew in the order they are written.
+    Blocks blocks;
+    for (const char* text : {"Plain English paragraph one holds the Arabic word \u062D\u0631\u064A\u0629 and goes on "
+                             "to its end three.",
+                             "\u0627\u0644\u0644\u063A\u0629 \u0627\u0644\u0639\u0631\u0628\u064A\u0629 "
+                             "\u0647\u064A \u0625\u062D\u062F\u0649 \u0627\u0644\u0644\u063A\u0627\u062A.",
+                             "\u05D4\u05E2\u05D1\u05E8\u05D9\u05EA \u05D4\u05D9\u05D0 \u05E9\u05E4\u05D4 "
+                             "\u05D5\u05E2\u05DC\u05D9\u05D4\u05DD \u05E0\u05DE\u05E0\u05D5\u05EA.",
+                             "The Hebrew word \u05E9\u05DC\u05D5\u05DD ends this page of text."})
+        blocks.push_back(Block::paragraph({FolmiraKit::Run(text)}));
+    BigDocument document{"Scripts", BigDocument::Source::text, blocks, {}};
+    RenderResult result = Folmira::render(document, LargePrintSettings{});
+    ASSERT_FALSE(result.pdf.empty());
+    EXPECT_EQ(PDFReader::read(result.pdf, "Scripts").plainText(), document.plainText());
+}
+
 TEST(SamplePdfs, CarriesAPictureIntoTheLargePrintCopy)
 {
     auto pdf = picturePdf();

@@ -101,6 +101,7 @@ TEST(MarkdownBlocks, QuotesBreaksAndFences)
     EXPECT_EQ(read(">> deep"), (Blocks{Block::paragraph({R("deep", false, true)})}));
     EXPECT_EQ(read("line one\\\nline two"), (Blocks{P("line one\nline two", true)}));
     EXPECT_EQ(read("line one\nline two\\"), (Blocks{P("line one line two")}));
+    EXPECT_EQ(read("精神相待。\n人人生而自由"), (Blocks{P("精神相待。人人生而自由")}));
     EXPECT_EQ(read("```\na *b*\n  c\nd\n```\nafter"), (Blocks{P("a *b*\n  c\nd", true), P("after")}));
     EXPECT_EQ(read("~~~\ncode\n```\nmore"), (Blocks{P("code\n```\nmore", true)}));
     // Backticks that close nothing are text, not a fence.

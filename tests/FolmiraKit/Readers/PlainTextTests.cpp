@@ -111,6 +111,8 @@ TEST(PlainTextParagraphs, JoiningAndKeptBreaks)
     EXPECT_EQ(joinWrappedLines({"well-", "Known"}), "well- Known");
     EXPECT_EQ(joinWrappedLines({"1990-", "ies"}), "1990- ies");
     EXPECT_EQ(joinWrappedLines({"  a ", " b"}), "a b");
+    EXPECT_EQ(joinWrappedLines({"以兄弟关系的精神相待。", "人人生而自由"}), "以兄弟关系的精神相待。人人生而自由");
+    EXPECT_EQ(joinWrappedLines({"全て人間は", "生まれながら"}), "全て人間は生まれながら");
 
     std::string poem = "Roses are red\nViolets are blue\nSugar is sweet\nAnd so are you";
     EXPECT_EQ(read("Intro.\n\n" + poem)[1], P(poem, true));
