@@ -220,6 +220,8 @@ TEST(PdfDocument, OpensAPackedPageTreeHoldingNoMoreThanUnpacked)
             return static_cast<double>(mallinfo2().uordblks) - before;
         };
         const double plainBytes = held(plain);
-        EXPECT_LT(held(PdfFixtures::packed(plain)), 1.5 * plainBytes) << "fan-out " << fanOut;
+        const double packedBytes = held(PdfFixtures::packed(plain));
+        // A sanitizer's own allocator leaves the C library's count at nothing.
+        if (plainBytes > 0) EXPECT_LT(packedBytes, 1.5 * plainBytes) << "fan-out " << fanOut;
     }
 }

@@ -435,8 +435,9 @@ TEST(PdfWorkerBoundary, AConfinedWorkerOpensConnectsTracesAndRunsNothing)
     Platform::PdfWorker worker(input, {1, 64 << 20});
     auto reply = worker.request(1, {}, 64, nullptr);
     ASSERT_EQ(reply.status, Platform::PdfWorker::Status::ok);
-    // AddressSanitizer's leak check traces the worker's own threads: tracing stays open there.
-    const bool traced = HangGuard::sanitized;
+    // AddressSanitizer's leak check traces the worker's own threads: the filter leaves tracing open
+    // there, and only the kernel's file rules, where it has them, refuse tracing the app.
+    const int traced = HangGuard::sanitized ? -1 : 0;
     const std::vector<std::pair<const char*, int>> tries{
         {"read the system's shared data", 1}, {"read /etc/passwd", 0}, {"create a file", 0},
         {"write its own /proc entry", 0}, {"make an Internet socket", 0}, {"connect a socket", 0},
@@ -444,7 +445,8 @@ TEST(PdfWorkerBoundary, AConfinedWorkerOpensConnectsTracesAndRunsNothing)
         {"run a program", 0}, {"start a session", 0}, {"start a process group", 0},
         {"make itself readable", 0}, {"readable (PR_GET_DUMPABLE)", 0}};
     ASSERT_EQ(reply.payload.size(), tries.size());
-    for (std::size_t i = 0; i < tries.size(); ++i) EXPECT_EQ(reply.payload[i], tries[i].second) << tries[i].first;
+    for (std::size_t i = 0; i < tries.size(); ++i)
+        if (tries[i].second >= 0) EXPECT_EQ(reply.payload[i], tries[i].second) << tries[i].first;
     if (geteuid() != 0) { // root may read any process's memory, readable or not
         EXPECT_LT(open(("/proc/" + std::to_string(worker.pid()) + "/mem").c_str(), O_RDONLY), 0);
     }
