@@ -128,7 +128,8 @@ void tellSettled()
     }
 }
 
-// Changes to what an object says or holds; of a hidden one nobody can hear.
+// Changes to what an object says or holds (a table's rows among them); of
+// a hidden one nobody can hear. A table has read its change before this.
 bool describes(QAccessible::Event type)
 {
     switch (type) {
@@ -145,6 +146,7 @@ bool describes(QAccessible::Event type)
     case QAccessible::SelectionAdd:
     case QAccessible::SelectionRemove:
     case QAccessible::SelectionWithin:
+    case QAccessible::TableModelChanged:
         return true;
     default:
         return false;
