@@ -160,12 +160,6 @@ std::vector<QPointer<QWidget>>& shownLately()
     return widgets;
 }
 
-bool amongShownLately(const QWidget* widget)
-{
-    const auto& shown = shownLately();
-    return std::find(shown.begin(), shown.end(), widget) != shown.end();
-}
-
 void tellShown()
 {
     std::vector<QPointer<QWidget>> shown;
@@ -194,7 +188,7 @@ bool showingTold(QAccessibleEvent* event)
     auto& shown = shownLately();
     if (event->type() == QAccessible::ObjectShow) {
         if (shown.empty()) QTimer::singleShot(0, qApp, tellShown);
-        if (!amongShownLately(widget)) shown.emplace_back(widget);
+        if (std::find(shown.begin(), shown.end(), widget) == shown.end()) shown.emplace_back(widget);
         return widget->isWindow();
     }
     if (widget->isWindow()) return true;
