@@ -7,6 +7,7 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <algorithm>
 #include <vector>
 
 namespace FolmiraApp {
@@ -127,9 +128,91 @@ void tellSettled()
     }
 }
 
+// Changes to what an object says or holds (a table's rows among them); of
+// a hidden one nobody can hear. A table has read its change before this.
+bool describes(QAccessible::Event type)
+{
+    switch (type) {
+    case QAccessible::NameChanged:
+    case QAccessible::DescriptionChanged:
+    case QAccessible::StateChanged:
+    case QAccessible::ValueChanged:
+    case QAccessible::TextInserted:
+    case QAccessible::TextRemoved:
+    case QAccessible::TextUpdated:
+    case QAccessible::TextCaretMoved:
+    case QAccessible::TextSelectionChanged:
+    case QAccessible::Selection:
+    case QAccessible::SelectionAdd:
+    case QAccessible::SelectionRemove:
+    case QAccessible::SelectionWithin:
+    case QAccessible::TableModelChanged:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// The widgets shown while the current event is handled, told once it is.
+std::vector<QPointer<QWidget>>& shownLately()
+{
+    static std::vector<QPointer<QWidget>> widgets;
+    return widgets;
+}
+
+void tellShown()
+{
+    std::vector<QPointer<QWidget>> shown;
+    shown.swap(shownLately());
+    const auto partOfShown = [&](const QWidget* widget) {
+        for (const QWidget* up = widget; !up->isWindow() && (up = up->parentWidget());)
+            if (std::find(shown.begin(), shown.end(), up) != shown.end()) return true;
+        return false;
+    };
+    for (const QPointer<QWidget>& widget : shown) {
+        // A window was told as it showed: the desktop reads it anew.
+        if (!widget || widget->isWindow() || !widget->isVisible() || partOfShown(widget)) continue;
+        QAccessibleEvent event(widget, QAccessible::ObjectShow);
+        tellDesktop(&event);
+    }
+}
+
+// Qt tells of every child of a container shown or hidden, children first
+// when shown; a screen reader needs only the container. Returns whether the
+// event is told (or is to be) as it stands.
+bool showingTold(QAccessibleEvent* event)
+{
+    QObject* object = event->object();
+    if (!object || !object->isWidgetType()) return true;
+    auto* widget = static_cast<QWidget*>(object);
+    auto& shown = shownLately();
+    if (event->type() == QAccessible::ObjectShow) {
+        if (shown.empty()) QTimer::singleShot(0, qApp, tellShown);
+        if (std::find(shown.begin(), shown.end(), widget) == shown.end()) shown.emplace_back(widget);
+        return widget->isWindow();
+    }
+    if (widget->isWindow()) return true;
+    // Hidden as its container hides, or before its showing was told.
+    if (const auto lately = std::find(shown.begin(), shown.end(), widget); lately != shown.end()) {
+        shown.erase(lately);
+        return false;
+    }
+    const QWidget* parent = widget->parentWidget();
+    return !parent || parent->isVisible();
+}
+
 void settleFirst(QAccessibleEvent* event)
 {
-    QAccessibleInterface* reads = event->type() == QAccessible::Focus ? event->accessibleInterface() : nullptr;
+    const QAccessible::Event type = event->type();
+    if (type == QAccessible::ObjectShow || type == QAccessible::ObjectHide) {
+        if (showingTold(event)) tellDesktop(event);
+        return;
+    }
+    if (describes(type)) {
+        const QWidget* widget = widgetOf(event->accessibleInterface());
+        if (widget && !widget->isVisible()) return;
+    }
+    QAccessibleInterface* reads = type == QAccessible::Focus ? event->accessibleInterface() : nullptr;
     if (!reads) return tellDesktop(event);
     Settling& record = settling();
     if (!record.timer) {

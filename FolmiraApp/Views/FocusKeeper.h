@@ -22,7 +22,8 @@ namespace FolmiraApp {
 // `control` takes back the focus it lost by going off; main thread only.
 void keepFocusWhileOff(QWidget* control);
 
-// Focus moves told to screen readers once settled, from now on.
+// Focus moves told to screen readers once settled, from now on; nothing
+// of hidden objects, and of a container shown or hidden only the container.
 void tellFocusOnceSettled();
 
 // `standIn` holds the focus only for a moment as a rule (a progress

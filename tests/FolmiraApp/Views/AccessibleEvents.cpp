@@ -32,7 +32,7 @@ void AccessibleEvents::keep(QAccessibleEvent& event, QAccessibleInterface& about
 {
     const bool described = event.type() == QAccessible::DescriptionChanged;
     events_.push_back({event.type(), about.text(described ? QAccessible::Description : QAccessible::Name),
-                       QAccessible::uniqueId(&about)});
+                       QAccessible::uniqueId(&about), bool(about.state().invisible)});
 }
 
 } // namespace FolmiraAppTest

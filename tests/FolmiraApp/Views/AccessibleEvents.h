@@ -6,7 +6,7 @@
 // test program stands in for the desktop's bridge: accessibility counts as
 // on, model changes reach the views' accessible tables as Qt's own bridge
 // lets them, and every event is kept as its kind and the name of what it is
-// about (a description change: the description).
+// about (a description change: the description) and whether it showed.
 
 #include <QAccessible>
 #include <QString>
@@ -26,6 +26,7 @@ public:
         QAccessible::Event type;
         QString text;
         QAccessible::Id about; // which object
+        bool hidden = false;   // the object was hidden when told of
     };
     const std::vector<Event>& events() const { return events_; }
     // How many events of `type` were about `text`.

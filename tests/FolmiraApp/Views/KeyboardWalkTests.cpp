@@ -33,6 +33,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QLabel>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
@@ -794,6 +795,42 @@ TEST_F(KeyboardWalkTest, EachSwitchTellsOfOneFocusMoveToWhereTheFocusLands)
         for (const auto& event : heard.events())
             if (event.type == QAccessible::Focus) said << event.text;
         EXPECT_EQ(said.join(" | ").toStdString(), landed.toStdString());
+    }
+}
+
+// A screen reader hears nothing of a hidden object, and of a view switched
+// in or out only the view, not each control in it as it shows or hides.
+TEST_F(KeyboardWalkTest, HiddenObjectsAreNotHeardAndASwitchIsHeardThroughItsView)
+{
+    launch();
+    auto* hidden = new QLabel(app->window().centralWidget());
+    hidden->hide();
+    const auto key = [](Qt::Key key) {
+        return [=] { QTest::keyClick(QApplication::focusWidget(), key, Qt::AltModifier); };
+    };
+    const struct {
+        const char* what;
+        std::function<void()> act;
+        std::size_t most; // events told at most
+    } cases[] = {
+        {"a hidden label's text", [&] { hidden->setText("Now and then"); }, 0},
+        {"a hidden label's name", [&] { hidden->setAccessibleName("Now"); }, 0},
+        {"a hidden label's description", [&] { hidden->setAccessibleDescription("Then"); }, 0},
+        {"Alt+2", key(Qt::Key_2), 30},
+        {"Alt+1", key(Qt::Key_1), 30},
+        {"a document opened", [&] { app->model().open(file("Letter.txt")); }, 30},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        AccessibleEvents heard;
+        c.act();
+        ASSERT_TRUE(HangGuard::waitFor([&] { return !app->model().makingCopy(); }));
+        QTest::qWait(50); // the focus settles
+        QStringList unseen;
+        for (const auto& event : heard.events())
+            if (event.hidden && event.type != QAccessible::ObjectHide) unseen << event.text;
+        EXPECT_EQ(unseen.join(" | ").toStdString(), "");
+        EXPECT_LE(heard.events().size(), c.most);
     }
 }
 
