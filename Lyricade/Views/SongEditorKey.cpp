@@ -84,6 +84,11 @@ KeyStepper::KeyStepper(AppModel& model, QWidget* parent) : QWidget(parent), mode
 
 QString KeyStepper::text() const { return key_->text(); }
 
+int KeyStepper::widthOnOneLine() const
+{
+    return key_->fontMetrics().horizontalAdvance(key_->text()) + layout()->spacing() + stepper_->sizeHint().width();
+}
+
 void KeyStepper::refresh()
 {
     std::optional<Key> key;

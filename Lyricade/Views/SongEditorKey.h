@@ -28,6 +28,8 @@ public:
     explicit KeyStepper(AppModel& model, QWidget* parent = nullptr);
 
     QString text() const;
+    // The width it takes with its text on one line.
+    int widthOnOneLine() const;
     QToolButton* upButton() const { return up_; }
     QToolButton* downButton() const { return down_; }
 

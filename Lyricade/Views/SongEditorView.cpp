@@ -152,19 +152,39 @@ QWidget* SongEditorView::previewColumn()
     stack->setSpacing(0);
     auto* header = headerRow();
     header->setSpacing(12); // "Preview" and the key never run together
-    header->addWidget(DetailParts::headline(QStringLiteral("Preview"), column));
+    previewHeadline_ = DetailParts::headline(QStringLiteral("Preview"), column);
+    header->addWidget(previewHeadline_);
     header->addStretch(1);
     keys_ = new KeyStepper(model_, column);
     header->addWidget(keys_);
     stack->addLayout(header);
+    previewing_ = column;
+    previewHeader_ = header;
+    column->installEventFilter(this);
+    connect(&model_, &AppModel::editorTransposeChanged, this, &SongEditorView::placeKey, Qt::QueuedConnection);
+    connect(&model_, &AppModel::selectedSongIDChanged, this, &SongEditorView::placeKey, Qt::QueuedConnection);
     stack->addWidget(DetailParts::divider(column));
     pages_ = new PreviewPages(QStringLiteral("Printed page preview"), column);
     stack->addWidget(pages_, 1);
     return column;
 }
 
+// The key stands beside "Preview" while its words fit there on one line;
+// else under it, where its words wrap whole rather than being cut at the left.
+void SongEditorView::placeKey()
+{
+    const QMargins margins = previewHeader_->contentsMargins();
+    const int beside = margins.left() + previewHeadline_->sizeHint().width() + previewHeader_->spacing() +
+                       keys_->widthOnOneLine() + margins.right();
+    previewHeader_->setDirection(previewing_->width() >= beside ? QBoxLayout::LeftToRight : QBoxLayout::TopToBottom);
+}
+
 bool SongEditorView::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == previewing_) {
+        if (event->type() == QEvent::Resize) placeKey();
+        return QWidget::eventFilter(watched, event);
+    }
     if (watched == editor_->viewport() && event->type() == QEvent::Drop)
         return dropped(*static_cast<QDropEvent*>(event));
     if (watched != editor_ || event->type() != QEvent::KeyPress) return QWidget::eventFilter(watched, event);

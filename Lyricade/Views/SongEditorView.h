@@ -23,6 +23,8 @@ class QSplitter;
 class QToolButton;
 class QVBoxLayout;
 
+class QBoxLayout;
+
 namespace Lyricade {
 
 class AppModel;
@@ -76,6 +78,7 @@ private:
     void refreshSourceLine();
     void refreshWarnings();
     void refreshPreview();
+    void placeKey();
 
     AppModel& model_;
     std::optional<TunequillKit::Uuid> loadedID_;
@@ -91,6 +94,9 @@ private:
     QWidget* warningsBox_ = nullptr;
     LineList* warnings_ = nullptr;
     KeyStepper* keys_ = nullptr;
+    QWidget* previewing_ = nullptr;
+    QBoxLayout* previewHeader_ = nullptr;
+    QWidget* previewHeadline_ = nullptr;
     PreviewPages* pages_ = nullptr;
 };
 
