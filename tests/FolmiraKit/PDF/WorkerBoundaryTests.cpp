@@ -261,7 +261,9 @@ TEST(PdfWorkerBoundary, ACopyThatComesLateOrWithMoreThanItsSocketCostsNothing)
         // Workers ended are reaped on threads of their own: soon, not at once.
         EXPECT_TRUE(within(std::chrono::milliseconds(200), [] { return zombies() == 0; })) << c.mode;
         // An idle worker or two started meanwhile hold a socket each; a descriptor left a copy, one more each.
-        EXPECT_LE(descriptors(getpid()).size(), before + 2) << c.mode;
+        // A late copy's socket is closed by the thread that waits for its hello: soon, not at once.
+        EXPECT_TRUE(within(std::chrono::seconds(2), [&] { return descriptors(getpid()).size() <= before + 2; }))
+            << c.mode << ": " << descriptors(getpid()).size() << " descriptors, " << before << " before";
         EXPECT_EQ(other->request(openTag, {}, 1 << 20, nullptr).status, Platform::PdfWorker::Status::ok) << c.mode;
     }
     unsetenv("FOLMIRA_FAKE_OTHER_CHILD");
