@@ -145,3 +145,53 @@ TEST(PdfFlowItems, CutsTextTablesAndPicturesInOrder)
     EXPECT_EQ(std::get<FlowItem::Picture>(withPicture[1].value).picture.width, 200);
     EXPECT_TRUE(flowItems({}, true).empty());
 }
+
+TEST(PdfTables, KeepsRowsOfPaddedCellsWholeWithMergedCellsAndCutWords)
+{
+    // Rows 24 points apart (cells padded), columns at 72, 140 and 220; the
+    // first column is as wide as "Country". Each case adds lines under two rows.
+    Lines head{row({{"Country", 72}, {"Indonesia", 140}, {"Germany", 220}}, 700),
+               row({{"Capital", 72}, {"Jakarta", 140}, {"Berlin", 220}}, 676)};
+    auto within = [](std::initializer_list<Word> words) { return makeLine(words); };
+    struct Case {
+        const char* what;
+        Lines more;
+        Grid rows; // after the two head rows
+        int taken;
+    };
+    for (const Case& c : {
+             Case{"cells closer than the type",
+                  {within({word("Population", 72, 652), word("273.879.7501", 140, 652), word("83,190,5562", 220, 652)})},
+                  {{"Population", "273.879.7501", "83,190,5562"}}, 3},
+             Case{"a cell merged across the last two columns",
+                  {row({{"Continent", 72}, {"Asia and Europe", 140}}, 652)}, {{"Continent", "Asia and Europe", ""}}, 3},
+             Case{"a word cut at the first column's edge",
+                  {row({{"Continen", 72}, {"Asia", 140}, {"Europe", 220}}, 652), line("t", 72, 640),
+                   row({{"Currency", 72}, {"Rupia", 140}, {"Euro", 220}}, 616)},
+                  {{"Continent", "Asia", "Europe"}, {"Currency", "Rupia", "Euro"}}, 5},
+             Case{"a number cut in a cell",
+                  {row({{"People", 72}, {"273", 140}, {"83,190,", 220}}, 652), line("556", 220, 640)},
+                  {{"People", "273", "83,190,556"}}, 4},
+             Case{"a row wrapping in two cells",
+                  {row({{"Populatio", 72}, {"273", 140}, {"83,190,", 220}}, 652),
+                   row({{"n", 72}, {"556", 220}}, 640)},
+                  {{"Population", "273", "83,190,556"}}, 4},
+             Case{"a label wrapped whole stays two words",
+                  {row({{"Capital", 72}, {"Jakarta", 140}, {"Berlin", 220}}, 652), line("city", 72, 640),
+                   row({{"Currency", 72}, {"Rupia", 140}, {"Euro", 220}}, 616)},
+                  {{"Capital city", "Jakarta", "Berlin"}, {"Currency", "Rupia", "Euro"}}, 5},
+             Case{"a line as widely spaced throughout is text",
+                  {within({word("Sums", 72, 652), word("both", 106, 652), word("ways", 140, 652), word("meet", 174, 652)})},
+                  {}, 2},
+         }) {
+        Lines lines = head;
+        lines.insert(lines.end(), c.more.begin(), c.more.end());
+        lines.push_back(line("The figures come from the last census of each country.", 72, 600));
+        auto table = detectTables(0, lines);
+        ASSERT_TRUE(table) << c.what;
+        Grid expected{{"Country", "Indonesia", "Germany"}, {"Capital", "Jakarta", "Berlin"}};
+        expected.insert(expected.end(), c.rows.begin(), c.rows.end());
+        EXPECT_EQ(cells(table->rows), expected) << c.what;
+        EXPECT_EQ(table->taken, c.taken) << c.what;
+    }
+}

@@ -74,6 +74,25 @@ std::vector<std::uint8_t> picturePdf()
     });
 }
 
+using Grid = std::vector<std::vector<std::string>>;
+
+const Block::Table* firstTable(const BigDocument& document)
+{
+    for (const Block& b : document.blocks)
+        if (auto table = b.as<Block::Table>()) return table;
+    return nullptr;
+}
+
+Grid cells(const Block::Table& table)
+{
+    Grid out;
+    for (const auto& row : table.rows) {
+        out.emplace_back();
+        for (const auto& cell : row) out.back().push_back(plain(cell));
+    }
+    return out;
+}
+
 } // namespace
 
 TEST(SamplePdfs, ReadsTwoColumnsLeftColumnFirst)
@@ -101,20 +120,31 @@ TEST(SamplePdfs, RebuildsATableWithItsHeaderRow)
     BigDocument document = Folmira::read(folder + "table.pdf", false);
     EXPECT_EQ(texts(document, false), sourceParagraphs("table"));
     EXPECT_EQ(document.tableCount(), 1);
-    const Block::Table* table = nullptr;
-    for (const Block& b : document.blocks)
-        if (!table) table = b.as<Block::Table>();
+    const Block::Table* table = firstTable(document);
     ASSERT_TRUE(table);
     EXPECT_TRUE(table->header);
-    std::vector<std::vector<std::string>> cells;
-    for (const auto& row : table->rows) {
-        cells.emplace_back();
-        for (const auto& cell : row) cells.back().push_back(plain(cell));
-    }
-    EXPECT_EQ(cells, (std::vector<std::vector<std::string>>{{"Plant", "Water", "Light"},
-                                                            {"Tomato", "Every day", "Full sun"},
-                                                            {"Fern", "Twice a week", "Shade"},
-                                                            {"Basil", "Every other day", "Bright window"}}));
+    EXPECT_EQ(cells(*table), (Grid{{"Plant", "Water", "Light"},
+                                   {"Tomato", "Every day", "Full sun"},
+                                   {"Fern", "Twice a week", "Shade"},
+                                   {"Basil", "Every other day", "Bright window"}}));
+}
+
+TEST(SamplePdfs, KeepsAGoogleDocsTablesRowsWithItsMergedCellAndWordsWhole)
+{
+    // Cells padded 5 pt leave gaps narrower than the type; "Continent" and
+    // "Population" are cut at the first column's edge; one cell spans two columns.
+    BigDocument document = Folmira::read(folder + "google-table.pdf", false);
+    EXPECT_EQ(document.tableCount(), 1);
+    const Block::Table* table = firstTable(document);
+    ASSERT_TRUE(table);
+    EXPECT_TRUE(table->header);
+    EXPECT_EQ(cells(*table), (Grid{{"Country", "Indonesia", "Germany"},
+                                   {"Capital", "Jakarta", "Berlin"},
+                                   {"Continent", "Asia and Europe, far apart", ""},
+                                   {"Currency", "Rupia", "EUR (€)"},
+                                   {"Population", "273.879.7501", "83,190,5562"}}));
+    EXPECT_EQ(texts(document, false), (std::vector<std::string>{"Two countries compared, side by side, in a small table.",
+                                                                "The figures come from the last census of each country."}));
 }
 
 TEST(SamplePdfs, MakeLargePrintCopiesThatReadBackWordForWord)
