@@ -580,6 +580,13 @@ int PdfPage::rotation() const
     return impl_->rotation;
 }
 
+Size PdfPage::shownSize() const
+{
+    double width = 0, height = 0;
+    poppler_page_get_size(impl_->page.get(), &width, &height);
+    return std::isfinite(width) && std::isfinite(height) ? Size{width, height} : Size{};
+}
+
 PdfPageText PdfPage::text() const
 {
     PdfPageText result;

@@ -97,6 +97,10 @@ public:
     Rect cropBox() const;
     // The page's /Rotate: 0, 90, 180 or 270.
     int rotation() const;
+    // The page's size as renderShown lays it out: the crop box, turned for
+    // a /Rotate of 90 or 270. Told by Poppler alone: unlike rotation(), it
+    // parses nothing of the page with qpdf. 0 × 0 when not finite.
+    Size shownSize() const;
 
     // The page's text, its character boxes and fonts (one extraction).
     PdfPageText text() const;

@@ -21,8 +21,11 @@ Size shownSize(const PdfDocument& document, int index)
 {
     const auto page = document.page(index);
     if (!page) return {};
-    const Rect crop = page->cropBox();
-    const Size size = page->rotation() % 180 == 0 ? Size{crop.width, crop.height} : Size{crop.height, crop.width};
+    // As Poppler draws it, from the record of the page the opening loaded:
+    // nothing more is parsed a page. (qpdf's parse of each page for its
+    // /Rotate kept more than that record, under the same memory, and put a
+    // long document past it.)
+    const Size size = page->shownSize();
     // A page whose box is no size, or one past belief, is drawn as none.
     return believable(size) ? size : Size{};
 }

@@ -16,6 +16,8 @@
 
 #include <QTemporaryDir>
 
+#include <malloc.h>
+
 #include <poppler-qt6.h>
 
 #include <atomic>
@@ -261,6 +263,32 @@ TEST(OutsidePdfTest, EveryPagesSizeIsToldWithinTheOpeningsTimeNotAPages)
     ASSERT_TRUE(outside);
     EXPECT_EQ(outside->pool, pool);
     EXPECT_EQ(outside->sizes.size(), static_cast<std::size_t>(pages));
+}
+
+TEST(OutsidePdfTest, EveryPagesSizeIsToldFromWhatTheOpeningLoadedParsingNoPageAgain)
+{
+    // The sizes are told under the memory of the opening, which loads a
+    // record of every page: a parse of each page on top (qpdf's, more than
+    // the record) put a hundred thousand pages of manual text past it, and
+    // the pane showed no preview. Counted as the heap bytes the worker's own
+    // handler keeps beyond its reply, against what the opening keeps.
+    constexpr int pages = 5000;
+    const std::string text = PlainPdf::oneLinePages(pages, [](int p) { return "Line " + std::to_string(p + 1); });
+    const auto heap = [] { return static_cast<double>(mallinfo2().uordblks); };
+    const double start = heap();
+    const auto opened = Platform::PdfDocument::open(Platform::Bytes(text.begin(), text.end()));
+    ASSERT_TRUE(opened.document && opened.document->page(pages - 1)); // as the worker opens it
+    const double opening = heap() - start;
+    Platform::WireReader none(nullptr, 0);
+    const Platform::Bytes reply = Platform::PdfWorkerPages::handler.handle(opened, none);
+    const double kept = heap() - start - opening - static_cast<double>(reply.capacity());
+    const auto sizes = Platform::PdfWorkerPages::decode(reply);
+    ASSERT_TRUE(sizes);
+    EXPECT_EQ(sizes->size(), static_cast<std::size_t>(pages));
+    // A sanitizer's own allocator leaves the C library's count at nothing.
+    if (opening > 0) {
+        EXPECT_LT(kept, opening / 3);
+    }
 }
 
 TEST(OutsidePdfTest, TheOriginalsTilesAreDrawnWhileTheReaderHoldsEveryWorkerOfTheDocument)
