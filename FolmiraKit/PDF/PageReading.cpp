@@ -240,8 +240,10 @@ PageReading readPage(const Platform::PdfDocument& document, int index)
     std::vector<Rect> drawn = PictureScan::scanPage(*read);
     reading.pictures = PictureScan::regions(drawn, page->cropBox());
     if (!reading.pictures.empty()) reading.drawn = std::move(drawn);
-    // A page whose content can't be read, on which nothing was found, is
-    // damaged, not blank: it counts as a page that could not be fetched.
+    // A page whose content can't be read, or was mended (a stream cut short,
+    // content named that isn't there, a page tree's kid that is no page), on
+    // which nothing was found, is damaged, not blank: it counts as a page
+    // that could not be fetched.
     if (unknown && reading.text.lines.empty() && reading.pictures.empty()) reading = PageReading{};
     return reading;
 }
