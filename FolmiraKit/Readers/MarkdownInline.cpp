@@ -1,7 +1,7 @@
-// Inline Markdown: code spans set aside first, so that what they hold is kept
-// as written; then HTML and links cleaned out by pattern and character
-// references decoded; then one pass over the characters with a bold and an
-// italic flag, in which the code spans come back as escaped text. There is no
+// Inline Markdown: code spans and escaped punctuation set aside first, so that
+// what they hold is kept as written; then HTML and links cleaned out and
+// character references decoded; then one pass over the characters with a bold
+// and an italic flag, in which what was set aside comes back as escaped text. There is no
 // look-ahead for a closing "**": an unpaired one makes the rest bold, as
 // writers expect from simple editors. Positions of the next "*" and "_" are
 // found ahead of the walk so the pass stays linear.
