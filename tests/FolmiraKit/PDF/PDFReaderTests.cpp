@@ -182,6 +182,8 @@ TEST(PdfReader, RefusesWhatItCannotOpen)
           page("4 0 R", stream("/Length " + std::to_string(broken.size()) + " /Filter /FlateDecode", broken)),
           // A kid of the tree that is another object: both libraries take it for a page.
           PlainPdf::ofObjects({catalog, tree, "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>"}),
+          // A tree that is a page: qpdf finds no page in it, Poppler one it draws blank.
+          PlainPdf::ofObjects({catalog, "<< /Type /Page /MediaBox [0 0 612 792] >>"}),
           page("9 0 R", "null"), page("[9 0 R 10 0 R]", "null"), page("4 0 R", "42"),
           page("4 0 R", stream("/Length " + std::to_string(cut.size()) + " /Filter /FlateDecode", cut)),
           page("4 0 R", "<< /Length 9999 >>\nstream\n")})
