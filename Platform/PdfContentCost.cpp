@@ -32,6 +32,7 @@ namespace Platform {
 // Defined with the document, which owns the qpdf objects.
 std::optional<QPDFPageObjectHelper> qpdfPageOf(const PdfPage& page);
 bool qpdfTreeAgrees(const PdfPage& page);
+bool qpdfTypedAsPage(const PdfPage& page);
 } // namespace Platform
 
 namespace Platform::PdfContent {
@@ -86,21 +87,24 @@ bool onlyDeflated(QPDFObjectHandle stream)
 // Gathers the decoded bytes of `stream` into `out`: `spent` when they would
 // pass `cap`, `failed` when qpdf can't decode all of them, as Poppler may read
 // more, or other bytes, than qpdf could (a predictor one refuses and the
-// other passes over). What was inflated before damage stands.
-Decoding decode(QPDFObjectHandle stream, std::size_t cap, std::string& out)
+// other passes over). What was inflated before damage stands; `cut`, when
+// given, tells whether the stream was cut short by it.
+Decoding decode(QPDFObjectHandle stream, std::size_t cap, std::string& out, bool* cut = nullptr)
 {
     Gather gather(cap);
+    bool whole = false, filtered = false;
     try {
-        bool filtered = false;
-        bool whole = stream.pipeStreamData(&gather, &filtered, 0, qpdf_dl_specialized, true, false);
-        out = std::move(gather.bytes);
-        return filtered && (whole || onlyDeflated(stream)) ? Decoding::whole : Decoding::failed;
+        whole = stream.pipeStreamData(&gather, &filtered, 0, qpdf_dl_specialized, true, false) && filtered;
     } catch (const BudgetSpent&) {
         return Decoding::spent;
     } catch (const std::exception&) {
-        out = std::move(gather.bytes);
-        return onlyDeflated(stream) ? Decoding::whole : Decoding::failed;
+        filtered = true;
     }
+    out = std::move(gather.bytes);
+    if (whole) return Decoding::whole;
+    if (!filtered || !onlyDeflated(stream)) return Decoding::failed;
+    if (cut) *cut = true;
+    return Decoding::whole;
 }
 
 // The number of the object a qpdf warning names ("object 12 0"), or 0.
@@ -163,6 +167,15 @@ private:
     std::set<int> repeats_;
 };
 
+// Whether a page's /Contents names content: a blank page has none, an empty
+// array or no entry; a reference to nothing, or something that is no stream,
+// is a page whose content is lost.
+bool namesContent(QPDFObjectHandle contents)
+{
+    if (contents.isArray()) return contents.getArrayNItems() > 0;
+    return contents.isIndirect() || !contents.isNull();
+}
+
 class Walk {
 public:
     explicit Walk(const TextCost& limits) : limits_(limits) {}
@@ -173,19 +186,28 @@ public:
             consultPageAndParents(page.getObjectHandle());
             resources_.push_back(page.getAttribute("/Resources", false));
             consult(resources_.back());
+            // qpdf warns of what it mends as it first reads it: here, the content streams.
+            QPDF* qpdf = page.getObjectHandle().getOwningQPDF();
+            const std::size_t warned = qpdf ? qpdf->numWarnings() : 0;
+            QPDFObjectHandle named = page.getObjectHandle().getKey("/Contents");
+            std::vector<QPDFObjectHandle> streams = page.getPageContents();
+            bool mended = streams.empty() && namesContent(named);
             Lexed own;
             Lexer lexer(own);
-            for (QPDFObjectHandle& stream : page.getPageContents()) {
+            for (QPDFObjectHandle stream : streams) {
                 consult(stream);
                 std::string bytes;
-                Decoding decoding = decode(stream, limits_.bytes - own.own.bytes, bytes);
+                Decoding decoding = decode(stream, limits_.bytes - own.own.bytes, bytes, &mended);
                 if (decoding == Decoding::spent) return spentBytes();
                 if (decoding == Decoding::failed) return unknown("qpdf can't decode the page's content");
                 lexer.lex(bytes);
             }
+            mended = mended || (qpdf && qpdf->numWarnings() > warned);
             // Only the page's own drawing can be left out of reading its text.
             cost_.drawingTokens = own.own.drawingTokens;
             if (add(own.own, 0)) drawFormsOf(own, 0);
+            // Counted all the same: the counts bound the page's reading.
+            if (mended) unknown("qpdf mended the page's content");
         } catch (const std::exception&) {
             return unknown("qpdf can't read the page");
         }
@@ -376,6 +398,10 @@ TextCost measureText(const PdfPage& page, const TextCost& limits)
     Walk walk(limits);
     TextCost cost = walk.page(*pageObject);
     if (!cost.within(limits)) return cost;
+    if (!qpdfTypedAsPage(page)) {
+        cost.unknown = "the page tree names something else as a page";
+        return cost;
+    }
     try {
         if (!qpdfTreeAgrees(page)) return unknownCost("qpdf's page tree isn't Poppler's");
         Readings readings(pageObject->getObjectHandle().getQPDF());

@@ -53,7 +53,10 @@ struct TextCost {
 // inside itself; forms nested more than 100 deep, which Poppler won't draw,
 // count as past the limits. A page qpdf cannot read, content it cannot
 // decode, and a page tree or dictionary the two libraries read differently
-// make the cost unknown.
+// make the cost unknown; so do content qpdf mended (a stream cut short or
+// whose length it had to find, a /Contents that names no stream) and an
+// object the page tree takes for a page though it says it is another, once
+// counted: their counts stand.
 TextCost measureText(const PdfPage& page, const TextCost& limits);
 
 // The page alone, as a PDF of one page (its boxes, rotation and resources)

@@ -372,6 +372,9 @@ struct PdfDocument::Impl {
     // page tree that is no dictionary, where qpdf keeps it as a page. Told
     // when first asked, and false from a kid indexed as a page that is none.
     mutable std::optional<bool> treeAgrees;
+    // The indexed pages whose object says it is something else (a font, the
+    // catalog): both libraries take it as a page, with nothing on it.
+    mutable std::set<QPDFObjGen> typedOtherwise;
     // Whether the catalog has a form: Poppler reads form fields only then,
     // and pages of other documents need not look for them.
     bool hasForm = true;
@@ -410,7 +413,10 @@ struct PdfDocument::Impl {
             return std::nullopt;
         }
         // As qpdf's own list of pages has it.
-        if (!page.isDictionaryOfType("/Page")) page.replaceKey("/Type", QPDFObjectHandle::newName("/Page"));
+        if (!page.isDictionaryOfType("/Page")) {
+            if (page.hasKey("/Type")) typedOtherwise.insert(qpdfPageIds[index]);
+            page.replaceKey("/Type", QPDFObjectHandle::newName("/Page"));
+        }
         return QPDFPageObjectHelper(page);
     }
 
@@ -454,6 +460,13 @@ std::optional<QPDFPageObjectHelper> qpdfPageOf(const PdfPage& page)
 bool qpdfTreeAgrees(const PdfPage& page)
 {
     return page.impl().document->pageTreesAgree();
+}
+
+// Whether the object the page tree names as the page says it is one, or says nothing.
+bool qpdfTypedAsPage(const PdfPage& page)
+{
+    const auto qpage = qpdfPageOf(page);
+    return qpage && !page.impl().document->typedOtherwise.count(qpage->getObjectHandle().getObjGen());
 }
 
 PdfDocument::Opened PdfDocument::open(const Bytes& data)

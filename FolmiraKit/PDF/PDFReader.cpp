@@ -151,8 +151,6 @@ void keepPage(PageReading reading, std::size_t index, FirstPass& pass)
     for (const Word& w : found.words) kept.unreadable += static_cast<long long>(glyphCheck(w.text).size());
 
     Lines lines = std::move(read.lines);
-    // A line is made of words: one without (sent by a worker that lies) says nothing.
-    std::erase_if(lines, [](const Line& line) { return line.words.empty(); });
     if (found.untrusted)
         for (const Line& line : lines) kept.words += static_cast<long long>(line.words.size());
 

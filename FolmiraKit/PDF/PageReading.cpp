@@ -153,22 +153,34 @@ void write(WireWriter& out, const Line& line)
     out.boolean(line.hardBreak);
 }
 
+// A page's line as the worker reads it: words, never a picture (its
+// pictures come as regions, rendered later).
 Line readLine(WireReader& in, Footprint& footprint)
 {
     Line line;
     line.words = readWords(in, footprint);
     line.rect = saneRect(in);
-    if (in.boolean()) {
-        Picture p;
-        p.data = in.blob();
-        p.width = sane(in.f64());
-        p.height = sane(in.f64());
-        p.alt = in.string();
-        footprint.take(p.data.size() + p.alt.size(), 1);
-        line.picture = std::move(p);
-    }
+    if (line.words.empty() || in.boolean()) throw WireReader::Short();
     line.hardBreak = in.boolean();
     return line;
+}
+
+// What no worker sends, whatever the page: content with a page not fetched
+// or too large to read; on a trusted page, lines that are not its words;
+// picture regions without the rectangles they were cut from, or these
+// without those.
+bool lawful(const PageReading& reading)
+{
+    const PageText& text = reading.text;
+    const bool content = !text.words.words.empty() || !text.lines.empty() || !reading.pictures.empty() ||
+                         !reading.drawn.empty();
+    if ((!reading.fetched || text.tooLarge) && (content || text.words.untrusted)) return false;
+    if (!reading.fetched && text.tooLarge) return false;
+    if (reading.pictures.empty() != reading.drawn.empty()) return false;
+    if (text.words.untrusted) return true;
+    std::size_t inLines = 0;
+    for (const Line& line : text.lines) inLines += line.words.size();
+    return inLines == text.words.words.size();
 }
 
 Bytes handleOpen(const Platform::PdfDocument::Opened& opened, WireReader&)
@@ -240,8 +252,10 @@ PageReading readPage(const Platform::PdfDocument& document, int index)
     std::vector<Rect> drawn = PictureScan::scanPage(*read);
     reading.pictures = PictureScan::regions(drawn, page->cropBox());
     if (!reading.pictures.empty()) reading.drawn = std::move(drawn);
-    // A page whose content can't be read, on which nothing was found, is
-    // damaged, not blank: it counts as a page that could not be fetched.
+    // A page whose content can't be read, or was mended (a stream cut short,
+    // content named that isn't there, a page tree's kid that is no page), on
+    // which nothing was found, is damaged, not blank: it counts as a page
+    // that could not be fetched.
     if (unknown && reading.text.lines.empty() && reading.pictures.empty()) reading = PageReading{};
     return reading;
 }
@@ -280,6 +294,8 @@ DocumentOpening decodeOpening(const Bytes& data)
     const std::size_t pages = in.count(33);
     // More pages than any document read: refused before anything is held for them.
     if (pages > PDFLimits::documentPages) return DocumentOpening{DocumentOpening::State::tooLarge, false, {}};
+    // Only an opened document has pages.
+    if (pages != 0 && opening.state != DocumentOpening::State::opened) throw WireReader::Short();
     opening.cropBoxes.resize(pages);
     for (auto& box : opening.cropBoxes) {
         bool has = in.boolean();
@@ -323,7 +339,7 @@ PageReading decodePageReading(const Bytes& data, HeldReadings* held)
     text.tooLarge = in.boolean();
     reading.pictures = readRects(in, PDFLimits::renders, footprint);
     reading.drawn = readRects(in, PDFLimits::pictureRectangles, footprint);
-    if (!in.atEnd()) throw WireReader::Short();
+    if (!in.atEnd() || !lawful(reading)) throw WireReader::Short();
     if (held && !held->take(PDFLimits::readingBytes - footprint.left())) {
         PageReading left;
         left.fetched = true;

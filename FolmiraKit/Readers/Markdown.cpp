@@ -139,9 +139,9 @@ struct HashHeading {
     std::string_view title;
 };
 
-// "## Title ##": the run of "#" and the title without the closing hashes, as
-// the pattern /^(#{1,6})\s+(.*?)\s*#*\s*$/ reads the line. Worked out by hand
-// from the end of the line: the pattern's lazy title retries its tail at every
+// "## Title ##": the run of "#" and the title without the closing hashes,
+// which follow a space: "## Learning C#" keeps its "#". Worked out by hand
+// from the end of the line: a pattern's lazy title retries its tail at every
 // character, which is quadratic over a long run of "#" or spaces.
 std::optional<HashHeading> hashHeading(std::string_view t)
 {
@@ -164,7 +164,9 @@ std::optional<HashHeading> hashHeading(std::string_view t)
         }
     };
     stripBack(Text::isWhitespaceScalar);
+    const std::size_t withHashes = end;
     stripBack([](char32_t c) { return c == U'#'; });
+    if (end > start && !Text::isWhitespaceScalar(scalarBefore(t, end).first)) end = withHashes;
     stripBack(Text::isWhitespaceScalar);
     std::string_view title = t.substr(start, end - start);
     // The title is made of "." characters, which match no line end.
@@ -203,8 +205,15 @@ private:
             flush();
             return i + 1;
         }
-        if (pending_.empty() && !inList() && markdownIndent(line) >= codeIndent) return indentedCode(i);
-        if (auto marker = markdownFence(t)) return fence(i, *marker);
+        if (markdownIndent(line) >= codeIndent) {
+            if (pending_.empty() && !inList()) return indentedCode(i);
+            // Indented so, a line starts nothing: it goes on the paragraph.
+            if (!pending_.empty()) {
+                pending_.push_back(line);
+                return i + 1;
+            }
+        }
+        if (markdownFence(t)) return fence(i);
         if (auto h = hashHeading(t)) {
             flush();
             blocks.push_back(Block::heading(std::min(h->hashes, 3), withBold(inlineRuns(h->title), false)));
@@ -237,14 +246,15 @@ private:
         return i + 1;
     }
 
-    std::size_t fence(std::size_t i, std::string_view marker)
+    // "```" inside "````", or "``` lang", is code, not the fence's end.
+    std::size_t fence(std::size_t i)
     {
         flush();
         std::size_t j = i + 1;
         std::string code;
         bool any = false;
         for (; j < lines_.size(); ++j) {
-            if (Text::startsWith(Text::trimSpacesTabs(lines_[j]), marker)) {
+            if (markdownClosesFence(lines_[i], lines_[j])) {
                 ++j;
                 break;
             }
@@ -312,7 +322,7 @@ private:
         for (; j < lines_.size(); ++j) {
             std::string_view t = Text::trimSpacesTabs(lines_[j]);
             if (t.empty() || markdownListItem(lines_[j]) || Text::startsWith(t, "#") || Text::startsWith(t, ">") ||
-                markdownFence(t) == "```")
+                Text::startsWith(markdownFence(t).value_or(""), "```"))
                 break;
             item.text += ' ';
             item.text += t;
@@ -404,11 +414,18 @@ std::string leftOutNote(int n)
 
 std::optional<std::string_view> markdownFence(std::string_view trimmed)
 {
-    if (Text::startsWith(trimmed, "~~~")) return trimmed.substr(0, 3);
-    if (!Text::startsWith(trimmed, "```")) return std::nullopt;
-    std::size_t info = std::min(trimmed.find_first_not_of('`'), trimmed.size());
-    if (trimmed.find('`', info) != std::string_view::npos) return std::nullopt;
-    return trimmed.substr(0, 3);
+    if (!Text::startsWith(trimmed, "~~~") && !Text::startsWith(trimmed, "```")) return std::nullopt;
+    const std::size_t run = std::min(trimmed.find_first_not_of(trimmed[0]), trimmed.size());
+    if (trimmed[0] == '`' && trimmed.find('`', run) != std::string_view::npos) return std::nullopt;
+    return trimmed.substr(0, run);
+}
+
+bool markdownClosesFence(std::string_view opening, std::string_view line)
+{
+    const std::string_view marker = markdownFence(Text::trimSpacesTabs(opening)).value_or("");
+    std::string_view t = Text::trimSpacesTabs(line);
+    return !marker.empty() && t.size() >= marker.size() && t.find_first_not_of(marker[0]) == std::string_view::npos &&
+           markdownIndent(line) < markdownIndent(opening) + codeIndent;
 }
 
 int markdownIndent(std::string_view line)

@@ -50,9 +50,13 @@ struct MarkdownListItem {
 std::optional<MarkdownListItem> markdownListItem(std::string_view line);
 
 // The marker of a fence that a line (trimmed of spaces and tabs) opens: its
-// first three characters, "```" or "~~~"; none when it opens none. A backtick
+// run of three or more "`" or "~"; none when it opens none. A backtick
 // fence's info string holds no backtick ("```foo``" is text).
 std::optional<std::string_view> markdownFence(std::string_view trimmed);
+// Whether `line` closes the fence that `opening` (a line markdownFence
+// accepts, untrimmed) opened: a run of the same character, at least as
+// long, and nothing else, indented less than code beyond the opening.
+bool markdownClosesFence(std::string_view opening, std::string_view line);
 
 // The columns a line is indented by, a tab reaching the next multiple of 4.
 int markdownIndent(std::string_view line);

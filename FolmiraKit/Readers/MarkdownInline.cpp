@@ -1,7 +1,7 @@
-// Inline Markdown: code spans set aside first, so that what they hold is kept
-// as written; then HTML and links cleaned out by pattern and character
-// references decoded; then one pass over the characters with a bold and an
-// italic flag, in which the code spans come back as escaped text. There is no
+// Inline Markdown: code spans and escaped punctuation set aside first, so that
+// what they hold is kept as written; then HTML and links cleaned out and
+// character references decoded; then one pass over the characters with a bold
+// and an italic flag, in which what was set aside comes back as escaped text. There is no
 // look-ahead for a closing "**": an unpaired one makes the rest bold, as
 // writers expect from simple editors. Positions of the next "*" and "_" are
 // found ahead of the walk so the pass stays linear.
@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <map>
+#include <unordered_map>
 
 namespace FolmiraKit {
 
@@ -25,6 +26,8 @@ namespace {
 // wants shown, not a tag.
 bool isAutolink(std::string_view inside)
 {
+    // Neither holds a space or a "<": told before a pattern reads the rest.
+    if (inside.empty() || inside.find_first_of(" \t\n<") != std::string_view::npos) return false;
     static const Platform::Regex uri("^[A-Za-z][A-Za-z0-9+.\\-]{1,31}:[^\\s<>]*$");
     static const Platform::Regex email("^[A-Za-z0-9.!#$%&'*+/=?^_`{|}~\\-]+@[A-Za-z0-9](?:[A-Za-z0-9\\-]{0,61}[A-Za-z0-9])?"
                                        "(?:\\.[A-Za-z0-9](?:[A-Za-z0-9\\-]{0,61}[A-Za-z0-9])?)*$");
@@ -40,25 +43,50 @@ void appendLiteral(std::string& out, std::string_view text)
     }
 }
 
-// Takes out every "<" + one or more characters other than ">" + ">" (an HTML
-// tag), as the pattern <[^>]+> would, in one pass: a pattern search rescans
-// to the end of the text from every "<" that has no ">" after it. An autolink
-// leaves its address. Brackets doubled around one ("<<ann@example.org>>", a
-// common way to list people) are text, as no tag starts with "<": the outer
-// pair stays, the inner is the autolink.
+bool isAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+
+// Whether what follows a "<" up to its ">" reads as HTML: a tag's name (a
+// letter, then letters, digits and "-") ended by a space, "/" or ">"; a
+// closing tag's; a comment, a declaration or an instruction ("<!", "<?").
+// "<33>", "< b >", "<m:abc>" and "<foo.bar.baz>" are text.
+bool isTag(std::string_view inside)
+{
+    if (inside[0] == '!' || inside[0] == '?') return true;
+    const bool closing = inside[0] == '/';
+    std::size_t at = closing ? 1 : 0;
+    if (at >= inside.size() || !isAsciiLetter(inside[at])) return false;
+    while (at < inside.size() && (isAsciiLetter(inside[at]) || (inside[at] >= '0' && inside[at] <= '9') || inside[at] == '-'))
+        ++at;
+    if (at == inside.size()) return true;
+    const char after = inside[at];
+    return after == ' ' || after == '\t' || after == '\n' || (!closing && after == '/');
+}
+
+// Takes out every HTML tag, from its "<" to the first ">" after it, in one
+// pass: a pattern search rescans to the end of the text from every "<" that
+// has no ">" after it. An autolink leaves its address. Brackets doubled
+// around one ("<<ann@example.org>>", a common way to list people) are text,
+// as no tag starts with "<": the outer pair stays, the inner is the autolink.
+// A run of "<" is judged once, by what follows it.
 std::string withoutTags(std::string_view text)
 {
     std::string out;
-    std::size_t copied = 0;
+    std::size_t copied = 0, gt = 0, runEnd = 0; // the first ">" ahead; where the run of "<" ends
+    bool autolink = false, tag = false;
+    std::string_view address;
     for (std::size_t lt = text.find('<'); lt != std::string_view::npos; lt = text.find('<', lt + 1)) {
-        std::size_t gt = text.find('>', lt + 1);
-        if (gt == std::string_view::npos) break; // no later "<" can close either
-        if (gt == lt + 1) continue;               // "<>" holds nothing
+        if (gt <= lt && (gt = text.find('>', lt + 1)) == std::string_view::npos) break; // none can close
+        if (gt == lt + 1) continue; // "<>" holds nothing
+        if (runEnd <= lt) {
+            runEnd = text.find_first_not_of('<', lt);
+            address = text.substr(runEnd, gt - runEnd);
+            autolink = isAutolink(address);
+            tag = !address.empty() && isTag(address);
+        }
+        if (!autolink && !tag) continue;
         out.append(text, copied, lt - copied);
-        std::string_view inside = text.substr(lt + 1, gt - lt - 1);
-        const std::size_t opened = std::min(inside.find_first_not_of('<'), inside.size());
-        if (std::string_view address = inside.substr(opened); isAutolink(address)) {
-            out.append(opened, '<');
+        if (autolink) {
+            out.append(runEnd - lt - 1, '<');
             appendLiteral(out, address);
         }
         copied = gt + 1;
@@ -99,24 +127,64 @@ std::string withoutReferenceLinks(std::string_view text, const std::set<std::str
     return out;
 }
 
+// For each "](" whose "(" is closed by its own ")" with no space between
+// (a target with balanced parentheses, "wiki/Foo_(bar)"), where that ")" is.
+// One pass with a stack of open parentheses, kept to nesting no target needs.
+std::unordered_map<std::size_t, std::size_t> balancedTargets(std::string_view text)
+{
+    constexpr std::size_t deepest = 32;
+    std::unordered_map<std::size_t, std::size_t> ends;
+    std::vector<std::size_t> open;
+    std::size_t deeper = 0; // opened past `deepest`
+    for (std::size_t i = text.find_first_of("() \t\n"); i != std::string_view::npos;
+         i = text.find_first_of("() \t\n", i + 1)) {
+        if (text[i] == '(') {
+            if (open.size() < deepest) open.push_back(i);
+            else ++deeper;
+        } else if (text[i] == ')') {
+            if (deeper > 0) {
+                --deeper;
+            } else if (!open.empty()) {
+                if (open.back() > 0 && text[open.back() - 1] == ']') ends[open.back()] = i;
+                open.pop_back();
+            }
+        } else {
+            open.clear();
+            deeper = 0;
+        }
+    }
+    return ends;
+}
+
 // Replaces every `opener` + text + "](" + target + ")" by the text, as the
 // pattern !\[([^\]]*)\]\([^)]*\) (opener "![", text may be empty) or
-// \[([^\]]+)\]\([^)]*\) (opener "[") would. The first "]" and ")" ahead are
+// \[([^\]]+)\]\([^)]*\) (opener "[") would, but that a target's balanced
+// parentheses, or its "<…>", are its own. The first "]" and ")" ahead are
 // remembered, so a long run of openers costs no rescans.
 std::string keepingBracketText(std::string_view text, std::string_view opener, std::size_t minText)
 {
     constexpr auto none = std::string_view::npos;
+    if (text.find("](") == none) return std::string(text);
+    const auto balanced = balancedTargets(text);
     std::string out;
-    std::size_t copied = 0, close = 0, paren = 0;
+    std::size_t copied = 0, close = 0, paren = 0, angle = 0; // the first "]", ")" and ">" or line end ahead
     for (std::size_t at = text.find(opener); at != none; at = text.find(opener, at + 1)) {
         std::size_t start = at + opener.size();
         if (close < start && (close = text.find(']', start)) == none) break;
         if (close - start < minText || close + 1 >= text.size() || text[close + 1] != '(') continue;
         if (paren < close + 2 && (paren = text.find(')', close + 2)) == none) break;
+        std::size_t end = paren;
+        const bool angled = close + 2 < text.size() && text[close + 2] == '<';
+        if (angled && angle != none && angle < close + 3) angle = text.find_first_of(">\n", close + 3);
+        if (angled && angle != none && text[angle] == '>' && angle + 1 < text.size() && text[angle + 1] == ')') {
+            end = angle + 1; // "<…>" holds the target, ")" and all
+        } else if (auto own = balanced.find(close + 1); own != balanced.end()) {
+            end = own->second;
+        }
         out.append(text, copied, at - copied);
         out.append(text, start, close - start);
-        copied = paren + 1;
-        at = paren;
+        copied = end + 1;
+        at = end;
     }
     out.append(text, copied);
     return out;
@@ -198,10 +266,18 @@ struct SetAside {
     std::vector<std::string> spans; // the spans' texts, by mark number
 };
 
+bool isAsciiPunctuation(char c)
+{
+    return std::string_view("!\"#$%&'()*+,-./:;<=>?@[\\]^_`{|}~").find(c) != std::string_view::npos;
+}
+
 // Finds the code spans: a run of n backticks up to the next run of exactly n.
 // A run with no such closer is text. Inside a span nothing is escaped; line
 // ends read as spaces, and one space at both ends goes. The runs of each
 // length are listed first, so each opener finds its closer by search.
+// Outside them, a punctuation character escaped with a backslash is set
+// aside as a span of its own, so that no tag, link or reference is read into
+// it ("\<br>", "\[not a link](u)", "\&copy;").
 SetAside withCodeSpansSetAside(std::string_view text)
 {
     std::map<std::size_t, std::vector<std::size_t>> runs; // length -> starts
@@ -219,7 +295,12 @@ SetAside withCodeSpansSetAside(std::string_view text)
         if ((i = next) == text.size()) break;
         const char c = text[i];
         if (c == '\\') {
-            out.text.append(text, i, 2);
+            if (i + 1 < text.size() && isAsciiPunctuation(text[i + 1])) {
+                out.text += spanStart + std::to_string(out.spans.size()) + spanEnd;
+                out.spans.emplace_back(1, text[i + 1]);
+            } else {
+                out.text.append(text, i, 2);
+            }
             i += 2;
             continue;
         }
@@ -297,13 +378,12 @@ public:
 
     Runs run()
     {
-        static constexpr std::string_view escapable = "\\`*_{}[]()#+-.!|";
         const std::size_t n = chars_.size();
         std::size_t i = 0;
         while (i < n) {
             std::string_view c = chars_[i];
             std::string_view next = at(i + 1);
-            if (c == "\\" && next.size() == 1 && escapable.find(next) != std::string_view::npos) {
+            if (c == "\\" && next.size() == 1 && walkMarks.find(next) != std::string_view::npos) {
                 buffer_ += next;
                 i += 2;
             } else if ((c == "*" || c == "_") && next == c && !isIntraWordUnderscores(i)) {
@@ -327,15 +407,18 @@ private:
     std::string_view at(std::size_t i) const { return i < chars_.size() ? chars_[i] : std::string_view(" "); }
     std::string_view before(std::size_t i) const { return i == 0 ? std::string_view(" ") : chars_[i - 1]; }
 
+    // Within a word, digits included ("var_2_x", "5_6_78"), "_" is text.
+    static bool isWordCharacter(std::string_view c) { return Text::isLetter(c) || Text::isNumber(c); }
+
     bool isIntraWordUnderscores(std::size_t i) const
     {
-        return chars_[i] == "_" && Text::isLetter(before(i)) && Text::isLetter(at(i + 2));
+        return chars_[i] == "_" && isWordCharacter(before(i)) && isWordCharacter(at(i + 2));
     }
 
     bool isLiteralMarker(std::size_t i) const
     {
         std::string_view m = chars_[i], prev = before(i), next = at(i + 1);
-        bool inWord = m == "_" && Text::isLetter(prev) && Text::isLetter(next);
+        bool inWord = m == "_" && isWordCharacter(prev) && isWordCharacter(next);
         if (italic_) return Text::isWhitespace(prev) || inWord;
         const auto& following = m == "*" ? nextStar_ : nextUnderscore_;
         return Text::isWhitespace(next) || inWord || following[i + 1] >= chars_.size();
@@ -361,7 +444,7 @@ private:
 Runs markdownInline(std::string_view text, const std::set<std::string>& references)
 {
     if (text.empty()) return {};
-    if (text.find('`') == std::string_view::npos) return EmphasisWalk(cleaned(text, references)).run();
+    if (text.find_first_of("`\\") == std::string_view::npos) return EmphasisWalk(cleaned(text, references)).run();
     SetAside aside = withCodeSpansSetAside(text);
     std::string clean = cleaned(aside.text, references);
     if (!aside.spans.empty()) clean = withCodeSpansBack(clean, aside.spans);

@@ -49,12 +49,12 @@ public:
             std::string_view t = Text::trimSpacesTabs(lines_[i]);
             const bool afterBlank = std::exchange(previousBlank, t.empty());
             if (!fence.empty()) {
-                if (Text::startsWith(t, fence)) fence.clear();
+                if (markdownClosesFence(fence, lines_[i])) fence.clear();
                 source.lines.push_back(std::move(lines_[i]));
                 continue;
             }
-            if (auto marker = markdownFence(t)) {
-                fence = std::string(*marker);
+            if (markdownFence(t)) {
+                fence = lines_[i]; // its opening line
                 source.lines.push_back(std::move(lines_[i]));
                 continue;
             }

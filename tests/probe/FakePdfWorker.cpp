@@ -26,7 +26,7 @@
 //              empty lines as a reply may carry: a 32 MB reply that decodes
 //              to 3.4 times its size
 //   fitting    the same with as many empty lines as a reading may decode to
-//              (PDFLimits::readingBytes)
+//              (PDFLimits::readingBytes); no worker sends a line without words
 //   copy-app, copy-child  the opening and pages are sound; asked for a
 //              copy of itself, it answers with a socket whose hello carries
 //              the sender's credentials, and the id of its own parent (the

@@ -12,6 +12,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <zlib.h>
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -154,18 +155,43 @@ TEST(PdfReader, RefusesWhatItCannotOpen)
     Builder noPages;
     expectRefusal(noPages.write(), Reason::empty, "This PDF has no pages.");
 
-    // Pages that can't be parsed: a kid of the page tree that is no page, and
-    // a page whose content does not inflate. Damaged, not a scan.
+    // Pages that can't be parsed, or whose content is lost, on which nothing
+    // is found: damaged, not a scan (a blank page is refused as one below).
     auto bytes = [](const std::string& pdf) { return Platform::Bytes(pdf.begin(), pdf.end()); };
     const std::string catalog = "<< /Type /Catalog /Pages 2 0 R >>";
+    const std::string tree = "<< /Type /Pages /Kids [3 0 R] /Count 1 >>";
+    auto page = [&](const std::string& contents, const std::string& stream) {
+        return PlainPdf::ofObjects({catalog, tree,
+                                    "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Resources << /Font << "
+                                    "/F1 5 0 R >> >> /Contents " + contents + " >>",
+                                    stream, "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>"});
+    };
+    auto stream = [](const std::string& dictionary, const std::string& data) {
+        return "<< " + dictionary + " >>\nstream\n" + data + "\nendstream";
+    };
     const std::string broken = "\x01\x02 not deflated";
+    const std::string shown = "BT /F1 24 Tf 72 700 Td (Apples grow on page one.) Tj ET";
+    std::string deflated(compressBound(shown.size()), '\0');
+    uLongf length = deflated.size();
+    compress(reinterpret_cast<Bytef*>(deflated.data()), &length, reinterpret_cast<const Bytef*>(shown.data()),
+             shown.size());
+    deflated.resize(length);
+    const std::string cut = deflated.substr(0, deflated.size() / 2);
     for (const std::string& pdf :
-         {PlainPdf::ofObjects({catalog, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>", "(not a page)"}),
-          PlainPdf::ofObjects({catalog, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
-                               "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 4 0 R >>",
-                               "<< /Length " + std::to_string(broken.size()) + " /Filter /FlateDecode >>\nstream\n" +
-                                   broken + "\nendstream"})})
+         {PlainPdf::ofObjects({catalog, tree, "(not a page)"}),
+          page("4 0 R", stream("/Length " + std::to_string(broken.size()) + " /Filter /FlateDecode", broken)),
+          // A kid of the tree that is another object: both libraries take it for a page.
+          PlainPdf::ofObjects({catalog, tree, "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>"}),
+          // A tree that is a page: qpdf finds no page in it, Poppler one it draws blank.
+          PlainPdf::ofObjects({catalog, "<< /Type /Page /MediaBox [0 0 612 792] >>"}),
+          page("9 0 R", "null"), page("[9 0 R 10 0 R]", "null"), page("4 0 R", "42"),
+          page("4 0 R", stream("/Length " + std::to_string(cut.size()) + " /Filter /FlateDecode", cut)),
+          page("4 0 R", "<< /Length 9999 >>\nstream\n")})
         expectRefusal(bytes(pdf), Reason::damaged, "This PDF couldn’t be opened. It may be damaged.");
+    // The same page whole reads.
+    EXPECT_EQ(readPdf(bytes(page("4 0 R", stream("/Length " + std::to_string(deflated.size()) + " /Filter /FlateDecode",
+                                                  deflated)))).plainText(),
+              "Apples grow on page one.");
 
     Builder noCopy;
     noCopy.page(text({"Protected words"}, 72, 700), resources(noCopy));

@@ -6,7 +6,6 @@
 #include "FolmiraKit/PDF/PDFReader.h"
 #include "FolmiraKit/PDF/PackedLines.h"
 #include "FolmiraKit/PDF/PageSource.h"
-#include "FolmiraKit/PDF/PictureScan.h"
 #include "tests/Platform/PdfFixtures.h"
 
 #include <gtest/gtest.h>
@@ -338,8 +337,7 @@ TEST(ThreadedReading, AWorkersReplyCutShortIsRefusedNotMisread)
     reading.fetched = true;
     PDFReader::Word word{"Pear", {72, 700, 30, 12}, 12, true, false};
     reading.text.words.words = {word};
-    reading.text.lines = {PDFReader::makeLine({word}),
-                          PDFReader::Line{{}, {50, 50, 100, 80}, PictureScan::unrendered({50, 50, 100, 80}), false}};
+    reading.text.lines = {PDFReader::makeLine({word})};
     reading.pictures = {{50, 50, 100, 80}};
     reading.drawn = {{40, 40, 120, 100}};
     PDFReader::DocumentOpening opening{PDFReader::DocumentOpening::State::opened, true, {Rect{0, 0, 612, 792}, std::nullopt}};

@@ -209,6 +209,8 @@ TEST(PdfWorkerBoundary, AMisbehavingWorkerCostsItsPageOrTheFileNeverTheApp)
                           // A reply is refused unless it answers the request asked, and only after it was
                           // asked: a worker that sent bytes unasked is asked nothing more.
                           Case{"wrong-id", helperBroken}, Case{"early", helperBroken}, Case{"page-id", helperBroken},
+                          // Nor are lines without words, which no page has.
+                          Case{"fitting", helperBroken},
                           // A copy that is no child of the app's is refused (ending it would end
                           // another process: here the app itself), and a worker of its own reads.
                           Case{"copy-app", "read"}, Case{"copy-child", "read"},
@@ -627,6 +629,13 @@ TEST(PdfWorkerBoundary, AReplyWithANumberNoPageHasIsDamaged)
         {"a picture region of NaN", [&](auto& r) { r.pictures = {{nan, 0, 10, 10}}; }},
         {"more picture regions than a page renders",
          [&](auto& r) { r.pictures.assign(PDFLimits::renders + 1, Rect{0, 0, 30, 30}); }},
+        // What no worker sends, whatever the page.
+        {"a line without words", [&](auto& r) { r.text.lines.push_back(PDFReader::Line{{}, {72, 600, 10, 10}}); }},
+        {"a line with a picture", [&](auto& r) { r.text.lines[0].picture = Picture{}; }},
+        {"a trusted page's lines holding a word it doesn't list", [&](auto& r) { r.text.words.words.clear(); }},
+        {"a page not fetched that holds words", [&](auto& r) { r.fetched = false; }},
+        {"a page too large to read that holds words", [&](auto& r) { r.text.tooLarge = true; }},
+        {"picture regions without the rectangles drawn", [&](auto& r) { r.pictures = {{72, 300, 200, 200}}; }},
     };
     for (const Case& c : cases) {
         PDFReader::PageReading reading;
@@ -649,6 +658,9 @@ TEST(PdfWorkerBoundary, AReplyWithANumberNoPageHasIsDamaged)
                                        {Rect{0, 0, 612, 792}, Rect{0, 0, nan, 792}, Rect{0, 0, 612, -1}}};
     const auto back = PDFReader::decodeOpening(PDFReader::encode(opening));
     EXPECT_EQ(back.cropBoxes, (std::vector<std::optional<Rect>>{Rect{0, 0, 612, 792}, std::nullopt, std::nullopt}));
+    // Only an opened document has pages.
+    opening.state = PDFReader::DocumentOpening::State::damaged;
+    EXPECT_THROW(PDFReader::decodeOpening(PDFReader::encode(opening)), Platform::WireReader::Short);
 }
 
 TEST(PdfWorkerBoundary, ACrashOnAShareOfMemoryIsTriedAgainAloneAPassedLimitIsNot)
@@ -736,20 +748,29 @@ TEST(PdfWorkerBoundary, AReplyIsBoundedByWhatItDecodesTo)
     using PDFReader::PageReading;
     using PDFReader::Word;
     const Word word{"Pear", {72, 700, 30, 12}, 12, false, false};
-    const std::size_t emptyLines = PDFLimits::readingBytes / sizeof(Line);
+    // A line of one word, on a page whose words are untrusted (so it needs not list them).
+    const Line line = PDFReader::makeLine({word});
+    const std::size_t lineBytes = sizeof(Line) + sizeof(Word) + word.text.size();
+    const std::size_t lines = PDFLimits::readingBytes / lineBytes;
     struct Case {
         std::string name;
         std::function<void(PageReading&)> fill;
         bool damaged;
     };
     const std::vector<Case> cases{
-        {"as many empty lines as a reading may hold", [&](PageReading& r) { r.text.lines.resize(emptyLines); }, false},
-        {"one empty line more", [&](PageReading& r) { r.text.lines.resize(emptyLines + 1); }, true},
-        {"words that fit", [&](PageReading& r) { r.text.words.words.assign(1000, word); }, false},
-        {"as many words as an empty line more",
+        {"as many lines as a reading may hold", [&](PageReading& r) { r.text.lines.assign(lines, line); }, false},
+        {"one line more", [&](PageReading& r) { r.text.lines.assign(lines + 1, line); }, true},
+        {"words that fit",
          [&](PageReading& r) {
-             r.text.lines.resize(emptyLines / 2);
-             r.text.words.words.assign((emptyLines / 2 + 1) * sizeof(Line) / sizeof(Word) + 1, word);
+             r.text.words.words.assign(1000, word);
+             r.text.lines = {PDFReader::makeLine(r.text.words.words)};
+         },
+         false},
+        {"as many words as a line more",
+         [&](PageReading& r) {
+             r.text.lines.assign(lines / 2, line);
+             r.text.words.words.assign((lines - lines / 2 + 1) * lineBytes / (sizeof(Word) + word.text.size()) + 1,
+                                      word);
          },
          true},
         {"words of long text",
@@ -763,6 +784,7 @@ TEST(PdfWorkerBoundary, AReplyIsBoundedByWhatItDecodesTo)
         PageReading reading;
         reading.fetched = true;
         c.fill(reading);
+        reading.text.words.untrusted = c.name != "words that fit";
         const Platform::Bytes encoded = PDFReader::encode(reading);
         // Within the bytes a reply may carry, whatever it decodes to.
         EXPECT_LT(encoded.size(), std::size_t{32} << 20) << c.name;
@@ -806,12 +828,13 @@ TEST(PdfWorkerBoundary, AWorkersLawfulRepliesCostTheAppNoMoreThanTheyMayDecodeTo
         int megabytes;      // the app's peak below this
     };
     // Twenty pages of 32 MB replies, each of empty lines: as many as fit the
-    // reply (3.4 times its size decoded), or as many as fit a reading decoded,
-    // which say nothing and are not kept: one reading's worth at a time.
+    // reply (3.4 times its size decoded), or as many as fit a reading decoded.
+    // No worker sends a line without words: either is the helper's fault,
+    // found at the first line or once a reading's worth is decoded.
     // On four threads the worker makes no copy (its answer to the request
     // for one is a page's): the reading still ends, its first worker shared,
     // a reply being received on each other thread.
-    for (const Case& c : {Case{"amplify", 1, "refused unsupported", 300}, Case{"fitting", 1, "refused noTextLayer", 80},
+    for (const Case& c : {Case{"amplify", 1, "refused unsupported", 300}, Case{"fitting", 1, "refused unsupported", 80},
                           Case{"amplify", 4, "refused unsupported", 396}}) {
         WorkerProgram program(fake(c.mode));
         setenv("FOLMIRA_PROBE_THREADS", std::to_string(c.threads).c_str(), 1);

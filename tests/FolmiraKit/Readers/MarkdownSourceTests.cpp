@@ -33,6 +33,8 @@ TEST(MarkdownAutolinks, AddressesStayAndTagsGo)
         {"<span class=\"x\">kept</span> text", "kept text"},
         {"a <b>bold</b> word", "a bold word"},
         {"two <not an@address> words", "two words"},
+        // Only what is shaped as HTML is a tag.
+        {"a <33> b < c > d <m:abc> <foo.bar.baz> e", "a <33> b < c > d <m:abc> <foo.bar.baz> e"},
     };
     for (const auto& c : cases) EXPECT_EQ(Block::paragraph(markdownInline(c.text)), P(c.shown)) << c.text;
 }

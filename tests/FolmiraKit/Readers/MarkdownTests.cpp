@@ -65,6 +65,10 @@ TEST(MarkdownHeadings, HashesUnderlinesAndRules)
     EXPECT_EQ(read("One\nTwo\n---"), (Blocks{P("One Two"), Block::rule()}));
     EXPECT_EQ(read("Text\n\n---"), (Blocks{P("Text"), Block::rule()}));
     EXPECT_EQ(read("* * *"), (Blocks{Block::rule()}));
+    // Closing hashes follow a space: a title's own "#" stays.
+    EXPECT_EQ(read("## Learning C#\n# foo \\#"), (Blocks{Block::heading(2, {R("Learning C#")}), Block::heading(1, {R("foo #")})}));
+    // A line indented as code starts nothing after a paragraph line.
+    EXPECT_EQ(read("Foo\n    # bar"), (Blocks{P("Foo # bar")}));
 }
 
 TEST(MarkdownTables, RowsPaddedAndPipesEscaped)
@@ -106,6 +110,12 @@ TEST(MarkdownBlocks, QuotesBreaksAndFences)
     EXPECT_EQ(read("~~~\ncode\n```\nmore"), (Blocks{P("code\n```\nmore", true)}));
     // Backticks that close nothing are text, not a fence.
     EXPECT_EQ(read("```foo``\nnext"), (Blocks{P("```foo`` next")}));
+    // A fence closes with as many of its marks or more, and nothing else.
+    EXPECT_EQ(read("````\n```\n<!-- kept -->\n```\n````\nafter"),
+              (Blocks{P("```\n<!-- kept -->\n```", true), P("after")}));
+    EXPECT_EQ(read("```\n``` aaa\n```"), (Blocks{P("``` aaa", true)}));
+    EXPECT_EQ(read("- step\n\n  ```\n  npm i\n  ```\n\nafter"),
+              (Blocks{Block::listItem("\u2022", 0, {R("step")}), P("  npm i", true), P("after")}));
 }
 
 TEST(MarkdownBlocks, IndentedCodeKeepsItsText)
@@ -148,6 +158,11 @@ TEST(MarkdownInline, EmphasisCodeLinksAndEntities)
         // Character references are decoded outside code, and are text.
         {"&copy; &AElig; &#XD06; &#35; &#0; &mdash;", {R("\u00A9 \u00C6 \u0D06 # \uFFFD \u2014")}},
         {"&ast;plain&ast; &bogus; &amp;copy;", {R("*plain* &bogus; &copy;")}},
+        // Any punctuation escaped is itself: no tag, link or reference is read into it.
+        {"\\$5 \\&copy; \\<br> \\[not a link](u) \\*x\\*", {R("$5 &copy; <br> [not a link](u) *x*")}},
+        {"var_2_x and 5_6_78", {R("var_2_x and 5_6_78")}},
+        // A target's balanced parentheses, and its "<…>", are its own.
+        {"[Foo](https://en.wikipedia.org/wiki/Foo_(bar)) and [a](<b)c>) end", {R("Foo and a end")}},
     };
     for (const auto& c : cases) EXPECT_EQ(markdownInline(c.text), c.runs) << c.text;
 }
@@ -234,7 +249,8 @@ TEST(MarkdownHostile, LongLinesReadInLinearTime)
     };
     // Openers without their closers, and a heading of hashes, are plain text.
     const std::string lines[] = {repeated("<br", 120000), repeated("![a](", 100000), std::string(400000, '['),
-                                 repeated("a<", 200000)};
+                                 repeated("a<", 200000), std::string(400000, '<') + "1>", repeated("[a](<", 80000),
+                                 repeated("<1 ", 130000) + ">"};
     const std::string hashes(400000, '#');
     for (const auto& line : lines) EXPECT_EQ(read(line), (Blocks{P(line)})) << line.substr(0, 10);
     EXPECT_EQ(read("# " + hashes + " x"), (Blocks{Block::heading(1, {R(hashes + " x")})}));
