@@ -20,18 +20,58 @@
 #include <qpdf/QPDFObjectHandle.hh>
 #include <qpdf/QPDFWriter.hh>
 
+#include <algorithm>
 #include <cmath>
 #include <map>
 
 namespace Platform {
 namespace {
 
+// The PDF as Cairo writes it: in blocks of a fixed size rather than one
+// buffer that doubles, whose every growth would hold the old bytes and twice
+// as many again at once (a long copy's hundreds of megabytes three times over).
+struct Output {
+    static constexpr std::size_t block = std::size_t{1} << 20;
+    std::vector<Bytes> blocks;
+    std::size_t size = 0;
+
+    void append(const unsigned char* data, std::size_t length)
+    {
+        while (length > 0) {
+            if (blocks.empty() || blocks.back().size() == block) blocks.emplace_back().reserve(block);
+            Bytes& last = blocks.back();
+            const std::size_t n = std::min(length, block - last.size());
+            last.insert(last.end(), data, data + n);
+            data += n, length -= n, size += n;
+        }
+    }
+    // The bytes in one buffer, each block let go as soon as it is copied, so
+    // that they are held about once, not twice, while they are joined.
+    std::size_t held() const
+    {
+        std::size_t bytes = 0;
+        for (const Bytes& b : blocks) bytes += b.capacity();
+        return bytes;
+    }
+    Bytes joined()
+    {
+        Bytes out;
+        out.reserve(size);
+        for (Bytes& b : blocks) {
+            out.insert(out.end(), b.begin(), b.end());
+            Bytes().swap(b);
+        }
+        blocks.clear();
+        size = 0;
+        return out;
+    }
+};
+
 cairo_status_t appendToBytes(void* closure, const unsigned char* data, unsigned int length)
 {
-    auto* out = static_cast<Bytes*>(closure);
     // Nothing may be thrown through Cairo's C code.
     try {
-        out->insert(out->end(), data, data + length);
+        static_cast<Output*>(closure)->append(data, length);
     } catch (const std::exception&) {
         return CAIRO_STATUS_NO_MEMORY;
     }
@@ -66,7 +106,7 @@ Bytes pagelessDocument(const std::string& title, const std::string& creator)
 } // namespace
 
 struct PdfWriter::Impl {
-    Bytes bytes;
+    Output bytes;
     std::string title;
     std::string creator;
     std::string failure; // set by fail()
@@ -122,6 +162,10 @@ PdfWriter::ForcedFailure::~ForcedFailure() { forcedFailure = outer_; }
 PdfWriter::~PdfWriter() = default;
 
 bool PdfWriter::ok() const { return impl_->good(); }
+
+std::size_t PdfWriter::heldBytes() const { return impl_->bytes.held(); }
+
+std::size_t PdfWriter::writtenBytes() const { return impl_->bytes.size; }
 
 std::string PdfWriter::failure() const
 {
@@ -304,7 +348,7 @@ Bytes PdfWriter::finish()
         if (pageless.empty()) impl_->failure = "a document without pages could not be written";
         return pageless;
     }
-    return std::move(impl_->bytes);
+    return impl_->bytes.joined();
 }
 
 } // namespace Platform

@@ -30,14 +30,14 @@ bool isBlank(const std::string& text) { return Text::trimWhitespaceAndNewlines(t
 
 bool isEndSpace(char c) { return c == ' ' || c == '\t' || c == '\n'; }
 
-void mergeSameStyle(const Runs& in, Runs& out)
+void mergeSameStyle(Runs& in, Runs& out)
 {
-    for (const auto& run : in) {
+    for (auto& run : in) {
         if (run.text.empty()) continue;
         if (!out.empty() && out.back().bold == run.bold && out.back().italic == run.italic)
             out.back().text += run.text;
         else
-            out.push_back(run);
+            out.push_back(std::move(run));
     }
 }
 

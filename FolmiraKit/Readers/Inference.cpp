@@ -126,7 +126,7 @@ Blocks blocks(std::vector<Piece> pieces)
     std::vector<StyledParagraph> paragraphs;
     std::vector<bool> kept(pieces.size(), false);
     for (std::size_t i = 0; i < pieces.size(); ++i) {
-        const auto* p = std::get_if<StyledParagraph>(&pieces[i].value);
+        auto* p = std::get_if<StyledParagraph>(&pieces[i].value);
         if (p && !tidied(p->runs).empty()) {
             paragraphs.push_back(std::move(*p));
             kept[i] = true;
