@@ -20,7 +20,12 @@
 #include <qpdf/QPDFObjectHandle.hh>
 #include <qpdf/QPDFWriter.hh>
 
+#include <sys/mman.h>
+
 #include <algorithm>
+#include <cstring>
+#include <new>
+#include <utility>
 #include <cmath>
 #include <map>
 
@@ -30,41 +35,66 @@ namespace {
 // The PDF as Cairo writes it: in blocks of a fixed size rather than one
 // buffer that doubles, whose every growth would hold the old bytes and twice
 // as many again at once (a long copy's hundreds of megabytes three times over).
-struct Output {
+// Each block is pages of its own, given back to the system as soon as it is
+// let go, so that joining the blocks holds the bytes about once, not twice.
+class Output {
+public:
     static constexpr std::size_t block = std::size_t{1} << 20;
-    std::vector<Bytes> blocks;
-    std::size_t size = 0;
 
     void append(const unsigned char* data, std::size_t length)
     {
         while (length > 0) {
-            if (blocks.empty() || blocks.back().size() == block) blocks.emplace_back().reserve(block);
-            Bytes& last = blocks.back();
-            const std::size_t n = std::min(length, block - last.size());
-            last.insert(last.end(), data, data + n);
-            data += n, length -= n, size += n;
+            if (blocks_.empty() || blocks_.back().used == block) blocks_.emplace_back();
+            Block& last = blocks_.back();
+            const std::size_t n = std::min(length, block - last.used);
+            std::memcpy(last.data + last.used, data, n);
+            last.used += n, data += n, length -= n, size_ += n;
         }
     }
-    // The bytes in one buffer, each block let go as soon as it is copied, so
-    // that they are held about once, not twice, while they are joined.
-    std::size_t held() const
-    {
-        std::size_t bytes = 0;
-        for (const Bytes& b : blocks) bytes += b.capacity();
-        return bytes;
-    }
+    std::size_t size() const { return size_; }
+    std::size_t held() const { return blocks_.size() * block; }
+    // The bytes in one buffer, each block let go as soon as it is copied.
     Bytes joined()
     {
         Bytes out;
-        out.reserve(size);
-        for (Bytes& b : blocks) {
-            out.insert(out.end(), b.begin(), b.end());
-            Bytes().swap(b);
+        out.reserve(size_);
+        for (Block& b : blocks_) {
+            out.insert(out.end(), b.data, b.data + b.used);
+            b = Block::none();
         }
-        blocks.clear();
-        size = 0;
+        blocks_.clear();
+        size_ = 0;
         return out;
     }
+
+private:
+    struct Block {
+        std::uint8_t* data = nullptr;
+        std::size_t used = 0;
+        Block()
+        {
+            void* at = mmap(nullptr, block, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+            if (at == MAP_FAILED) throw std::bad_alloc();
+            data = static_cast<std::uint8_t*>(at);
+        }
+        static Block none() { return Block(nullptr); }
+        Block(Block&& other) noexcept : data(std::exchange(other.data, nullptr)), used(other.used) {}
+        Block& operator=(Block&& other) noexcept
+        {
+            std::swap(data, other.data);
+            std::swap(used, other.used);
+            return *this;
+        }
+        ~Block()
+        {
+            if (data) munmap(data, block);
+        }
+
+    private:
+        explicit Block(std::nullptr_t) {}
+    };
+    std::vector<Block> blocks_;
+    std::size_t size_ = 0;
 };
 
 cairo_status_t appendToBytes(void* closure, const unsigned char* data, unsigned int length)
@@ -165,7 +195,7 @@ bool PdfWriter::ok() const { return impl_->good(); }
 
 std::size_t PdfWriter::heldBytes() const { return impl_->bytes.held(); }
 
-std::size_t PdfWriter::writtenBytes() const { return impl_->bytes.size; }
+std::size_t PdfWriter::writtenBytes() const { return impl_->bytes.size(); }
 
 std::string PdfWriter::failure() const
 {
