@@ -241,7 +241,8 @@ PdfWorkerInput::PdfWorkerInput(std::size_t size, const std::function<void(int fd
         if (fcntl(fd_, F_ADD_SEALS, F_SEAL_WRITE | F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_SEAL) != 0)
             throwErrno("F_ADD_SEALS");
         const std::int64_t holdable = static_cast<std::int64_t>(size_) / packedObjectBytes;
-        const auto claimed = withMapping(fd_, size_, [](std::string_view file) { return PdfTrailer::claimedObjects(file); });
+        const auto claimed =
+            withMapping(fd_, size_, [](std::string_view file) { return PdfTrailer::claimedObjects(file); });
         objects_ = std::clamp<std::int64_t>(claimed.value_or(0), 0, std::min(holdable, mostClaimedObjects));
     } catch (...) {
         close(fd_);

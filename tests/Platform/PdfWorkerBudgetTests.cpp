@@ -76,7 +76,8 @@ TEST(PdfWorkerBudget, ADocumentsBytesAreInOneInputForAllWhoReadIt)
     EXPECT_NE(Platform::PdfWorkerInput::of(other), first);
     // A file's bytes go straight to the memory file, and find the same one.
     const auto file = std::filesystem::temp_directory_path() / ("folmira-input-" + std::to_string(getpid()));
-    for (const auto& [content, shared] : {std::pair{&bytes, true}, std::pair<const Platform::Bytes*, bool>{&other, false}}) {
+    using Row = std::pair<const Platform::Bytes*, bool>; // the file's bytes; whether they are the first input's
+    for (const auto& [content, shared] : {Row{&bytes, true}, Row{&other, false}}) {
         std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(content->data()), 100'000);
         auto read = Platform::PdfWorkerInput::ofFile(file);
         EXPECT_EQ(read == first, shared);
