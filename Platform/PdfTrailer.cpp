@@ -54,7 +54,11 @@ std::optional<std::int64_t> sizeIn(std::string_view text)
 
 std::optional<std::int64_t> claimedObjects(const Bytes& data)
 {
-    const std::string_view file(reinterpret_cast<const char*>(data.data()), data.size());
+    return claimedObjects(std::string_view(reinterpret_cast<const char*>(data.data()), data.size()));
+}
+
+std::optional<std::int64_t> claimedObjects(std::string_view file)
+{
     const std::size_t tailStart = file.size() > tailBytes ? file.size() - tailBytes : 0;
     const std::size_t inTail = file.substr(tailStart).rfind("startxref");
     if (inTail == std::string_view::npos) return std::nullopt;

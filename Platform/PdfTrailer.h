@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string_view>
 
 namespace Platform::PdfTrailer {
 
@@ -17,5 +18,6 @@ namespace Platform::PdfTrailer {
 // points at (a classic table's trailer, or a cross-reference stream's
 // dictionary); none when there is no `startxref`, or no /Size where it points.
 std::optional<std::int64_t> claimedObjects(const Bytes& data);
+std::optional<std::int64_t> claimedObjects(std::string_view file);
 
 } // namespace Platform::PdfTrailer

@@ -58,8 +58,15 @@ public:
     // new one; so a document is in memory once for all its workers. Throws as
     // the constructor does.
     static std::shared_ptr<const PdfWorkerInput> of(const Bytes& data);
+    // The same for the file at `path`, copied into the memory file a block
+    // at a time, so that a long document's bytes are never held in this
+    // process as well. Throws std::system_error when the file can't be read.
+    static std::shared_ptr<const PdfWorkerInput> ofFile(const std::filesystem::path& path);
 
 private:
+    // The memory file, to be filled by `fill` with `size` bytes, then sealed.
+    PdfWorkerInput(std::size_t size, const std::function<void(int fd)>& fill);
+
     int fd_ = -1;
     std::size_t size_ = 0;
     std::int64_t objects_ = 0;

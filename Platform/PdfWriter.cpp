@@ -20,18 +20,88 @@
 #include <qpdf/QPDFObjectHandle.hh>
 #include <qpdf/QPDFWriter.hh>
 
+#include <sys/mman.h>
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+#include <utility>
 #include <cmath>
 #include <map>
 
 namespace Platform {
 namespace {
 
+// The PDF as Cairo writes it: in blocks of a fixed size rather than one
+// buffer that doubles, whose every growth would hold the old bytes and twice
+// as many again at once (a long copy's hundreds of megabytes three times over).
+// Each block is pages of its own, given back to the system as soon as it is
+// let go, so that joining the blocks holds the bytes about once, not twice.
+class Output {
+public:
+    static constexpr std::size_t block = std::size_t{1} << 20;
+
+    void append(const unsigned char* data, std::size_t length)
+    {
+        while (length > 0) {
+            if (blocks_.empty() || blocks_.back().used == block) blocks_.emplace_back();
+            Block& last = blocks_.back();
+            const std::size_t n = std::min(length, block - last.used);
+            std::memcpy(last.data + last.used, data, n);
+            last.used += n, data += n, length -= n, size_ += n;
+        }
+    }
+    std::size_t size() const { return size_; }
+    std::size_t held() const { return blocks_.size() * block; }
+    // The bytes in one buffer, each block let go as soon as it is copied.
+    Bytes joined()
+    {
+        Bytes out;
+        out.reserve(size_);
+        for (Block& b : blocks_) {
+            out.insert(out.end(), b.data, b.data + b.used);
+            b = Block::none();
+        }
+        blocks_.clear();
+        size_ = 0;
+        return out;
+    }
+
+private:
+    struct Block {
+        std::uint8_t* data = nullptr;
+        std::size_t used = 0;
+        Block()
+        {
+            void* at = mmap(nullptr, block, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+            if (at == MAP_FAILED) throw std::bad_alloc();
+            data = static_cast<std::uint8_t*>(at);
+        }
+        static Block none() { return Block(nullptr); }
+        Block(Block&& other) noexcept : data(std::exchange(other.data, nullptr)), used(other.used) {}
+        Block& operator=(Block&& other) noexcept
+        {
+            std::swap(data, other.data);
+            std::swap(used, other.used);
+            return *this;
+        }
+        ~Block()
+        {
+            if (data) munmap(data, block);
+        }
+
+    private:
+        explicit Block(std::nullptr_t) {}
+    };
+    std::vector<Block> blocks_;
+    std::size_t size_ = 0;
+};
+
 cairo_status_t appendToBytes(void* closure, const unsigned char* data, unsigned int length)
 {
-    auto* out = static_cast<Bytes*>(closure);
     // Nothing may be thrown through Cairo's C code.
     try {
-        out->insert(out->end(), data, data + length);
+        static_cast<Output*>(closure)->append(data, length);
     } catch (const std::exception&) {
         return CAIRO_STATUS_NO_MEMORY;
     }
@@ -66,7 +136,7 @@ Bytes pagelessDocument(const std::string& title, const std::string& creator)
 } // namespace
 
 struct PdfWriter::Impl {
-    Bytes bytes;
+    Output bytes;
     std::string title;
     std::string creator;
     std::string failure; // set by fail()
@@ -122,6 +192,10 @@ PdfWriter::ForcedFailure::~ForcedFailure() { forcedFailure = outer_; }
 PdfWriter::~PdfWriter() = default;
 
 bool PdfWriter::ok() const { return impl_->good(); }
+
+std::size_t PdfWriter::heldBytes() const { return impl_->bytes.held(); }
+
+std::size_t PdfWriter::writtenBytes() const { return impl_->bytes.size(); }
 
 std::string PdfWriter::failure() const
 {
@@ -304,7 +378,7 @@ Bytes PdfWriter::finish()
         if (pageless.empty()) impl_->failure = "a document without pages could not be written";
         return pageless;
     }
-    return std::move(impl_->bytes);
+    return impl_->bytes.joined();
 }
 
 } // namespace Platform

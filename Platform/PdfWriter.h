@@ -40,6 +40,10 @@ public:
     // False once Cairo has failed; every later call then does nothing and
     // finish() gives empty bytes.
     bool ok() const;
+    // The PDF written so far (Cairo writes a page's drawing at its end), and
+    // what holding it takes: about as much, however long the document.
+    std::size_t writtenBytes() const;
+    std::size_t heldBytes() const;
     // Why writing failed, in Cairo's words ("out of memory"); empty while it
     // has not.
     std::string failure() const;

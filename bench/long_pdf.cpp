@@ -299,6 +299,55 @@ void BM_ReadManualPages(benchmark::State& state)
     state.counters["pages_left_out"] = static_cast<double>(document.leftOutPages.size());
 }
 
+// The large-print copy of the manual pages, as the window makes it once they
+// are read: its time beside the reading's (`ratio`, the same run), and what
+// the app holds while it is made beyond the document itself. The copy is
+// written as it is laid out, so that grows with the copy's own bytes, once
+// (`held_ratio`, its peak over the PDF's size, near 1), not with the pages
+// held or the document again.
+void BM_CopyOfManualPages(benchmark::State& state)
+{
+    const int pages = static_cast<int>(state.range(0));
+    const auto file = std::filesystem::temp_directory_path() / ("folmira-bench-copy-" + std::to_string(pages) + ".pdf");
+    if (!manualPages(pages, file)) {
+        state.SkipWithError("man, groff or qpdf can't make manual pages here");
+        return;
+    }
+    malloc_trim(0);
+    const auto readStart = std::chrono::steady_clock::now();
+    FolmiraKit::BigDocument document;
+    try {
+        document = FolmiraKit::Folmira::read(file, false);
+    } catch (const FolmiraKit::ConversionError& error) {
+        state.SkipWithError(error.what());
+        return;
+    }
+    const double reading = seconds(readStart, std::chrono::steady_clock::now());
+    std::filesystem::remove(file);
+    FolmiraKit::RenderResult copy;
+    Peaks peaks;
+    std::int64_t before = 0;
+    double copying = 0;
+    for (auto _ : state) {
+        copy = {};
+        malloc_trim(0);
+        before = ownBytes();
+        const auto start = std::chrono::steady_clock::now();
+        peaks = peaksWhile([&] { copy = FolmiraKit::Folmira::render(document, FolmiraKit::LargePrintSettings{}); });
+        copying = seconds(start, std::chrono::steady_clock::now());
+        state.SetIterationTime(copying);
+    }
+    const double megabyte = 1 << 20;
+    state.counters["read_ms"] = reading * 1000;
+    state.counters["copy_ms"] = copying * 1000;
+    state.counters["ratio"] = reading > 0 ? copying / reading : 0;
+    state.counters["copy_pages"] = copy.pageCount;
+    state.counters["pdf_MB"] = static_cast<double>(copy.pdf.size()) / megabyte;
+    state.counters["app_MB"] = static_cast<double>(peaks.app) / megabyte;
+    state.counters["held_ratio"] =
+        copy.pdf.empty() ? 0 : static_cast<double>(peaks.app - before) / static_cast<double>(copy.pdf.size());
+}
+
 } // namespace
 
 BENCHMARK(BM_ReadLongPdf)
@@ -321,5 +370,7 @@ BENCHMARK(BM_ReadManualPages)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)
     ->Iterations(1);
+
+BENCHMARK(BM_CopyOfManualPages)->Arg(10'000)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
 
 BENCHMARK_MAIN();

@@ -56,10 +56,11 @@ BigDocument keepingLineBreaks(BigDocument document, const Bytes& data)
 // memory before any reader could refuse it.
 constexpr std::uintmax_t maxFileBytes = std::uintmax_t(1) << 30;
 
-std::optional<Bytes> readFile(const std::filesystem::path& url)
+// The size of the file at `url`; none when it is not a regular file or can't
+// be read. Only a regular file has an end: a FIFO would block the read and a
+// device such as /dev/zero would fill memory.
+std::optional<std::uintmax_t> readableSize(const std::filesystem::path& url)
 {
-    // Only a regular file has an end: a FIFO would block the read and a
-    // device such as /dev/zero would fill memory.
     std::error_code error;
     if (!std::filesystem::is_regular_file(url, error)) return std::nullopt;
     const std::uintmax_t size = std::filesystem::file_size(url, error);
@@ -67,12 +68,24 @@ std::optional<Bytes> readFile(const std::filesystem::path& url)
     if (size > maxFileBytes)
         throw ConversionError(ConversionError::Reason::unsupported,
                               "“" + url.filename().string() + "” is too large to open: Folmira reads files up to 1 GB.");
+    return size;
+}
+
+std::optional<Bytes> readFile(const std::filesystem::path& url)
+{
+    const auto size = readableSize(url);
+    if (!size) return std::nullopt;
     std::ifstream in(url, std::ios::binary);
     if (!in) return std::nullopt;
-    Bytes data(static_cast<std::size_t>(size));
-    in.read(reinterpret_cast<char*>(data.data()), static_cast<std::streamsize>(size));
-    if (in.bad() || static_cast<std::uintmax_t>(in.gcount()) != size) return std::nullopt;
+    Bytes data(static_cast<std::size_t>(*size));
+    in.read(reinterpret_cast<char*>(data.data()), static_cast<std::streamsize>(*size));
+    if (in.bad() || static_cast<std::uintmax_t>(in.gcount()) != *size) return std::nullopt;
     return data;
+}
+
+ConversionError notOpened(const std::filesystem::path& url)
+{
+    return ConversionError(ConversionError::Reason::damaged, "“" + url.filename().string() + "” couldn’t be opened.");
 }
 
 } // namespace
@@ -91,12 +104,17 @@ std::optional<Source> Folmira::source(std::string_view forExtension)
 BigDocument Folmira::read(const std::filesystem::path& url, bool keepLineBreaks, const CancelFlag* cancel)
 {
     Platform::CancelScope scope(cancel);
-    auto data = readFile(url);
-    if (!data)
-        throw ConversionError(ConversionError::Reason::damaged,
-                              "“" + url.filename().string() + "” couldn’t be opened.");
     std::string extension = url.extension().string();
     if (!extension.empty()) extension.erase(0, 1);
+    if (source(extension) == Source::pdf) {
+        // Its bytes go to the PDF workers without a stop in this process.
+        if (!readableSize(url)) throw notOpened(url);
+        BigDocument document = PDFReader::readFile(url, url.stem().string());
+        checkCancelled();
+        return document;
+    }
+    auto data = readFile(url);
+    if (!data) throw notOpened(url);
     checkCancelled();
     return readBytes(*data, extension, url.stem().string(), url.parent_path(), keepLineBreaks, cancel);
 }

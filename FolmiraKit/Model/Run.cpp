@@ -5,6 +5,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
+
 namespace FolmiraKit {
 
 namespace Text = Platform::Text;
@@ -30,14 +32,14 @@ bool isBlank(const std::string& text) { return Text::trimWhitespaceAndNewlines(t
 
 bool isEndSpace(char c) { return c == ' ' || c == '\t' || c == '\n'; }
 
-void mergeSameStyle(const Runs& in, Runs& out)
+void mergeSameStyle(Runs& in, Runs& out)
 {
-    for (const auto& run : in) {
+    for (auto& run : in) {
         if (run.text.empty()) continue;
         if (!out.empty() && out.back().bold == run.bold && out.back().italic == run.italic)
             out.back().text += run.text;
         else
-            out.push_back(run);
+            out.push_back(std::move(run));
     }
 }
 
@@ -55,11 +57,33 @@ bool hasSpaceStretch(const std::string& text)
     return false;
 }
 
+bool isEndSpaceCharacter(std::string_view c) { return c.size() == 1 && isEndSpace(c[0]); }
+
+// Whether tidying would leave `runs` as they are: the readers tidy each
+// paragraph as they make it, and inference tidies it again.
+bool isTidy(const Runs& runs)
+{
+    if (runs.empty()) return true;
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        if (runs[i].text.empty() || hasSpaceStretch(runs[i].text)) return false;
+        if (i > 0 && runs[i - 1].bold == runs[i].bold && runs[i - 1].italic == runs[i].italic) return false;
+    }
+    return !isBlank(runs.front().text) && !isBlank(runs.back().text) &&
+           !isEndSpaceCharacter(Text::firstCharacter(runs.front().text)) &&
+           !isEndSpaceCharacter(Text::lastCharacter(runs.back().text));
+}
+
 } // namespace
+
+bool hasVisibleText(const Runs& runs)
+{
+    return std::any_of(runs.begin(), runs.end(), [](const Run& run) { return !isBlank(run.text); });
+}
 
 Runs tidied(Runs runs)
 {
     static const Platform::Regex spaces("[ \\t\\u00A0]{2,}");
+    if (isTidy(runs)) return runs;
     Runs merged;
     merged.reserve(runs.size());
     mergeSameStyle(runs, merged);

@@ -33,7 +33,11 @@ std::string plain(const Runs& runs);
 // Merges neighbours of one style, collapses stretches of spaces, tabs and
 // no-break spaces, drops blank runs at both ends and trims spaces, tabs and
 // line feeds from the ends. The result is empty when every run was blank.
+// Runs that are already tidy come back as they are, without a copy.
 Runs tidied(Runs runs);
+
+// Whether any run holds more than white space: tidied(runs) is not empty.
+bool hasVisibleText(const Runs& runs);
 
 // The external form: {"text": …, "bold": …, "italic": …}; decoding requires all three.
 std::string encodeRun(const Run& run);

@@ -25,6 +25,8 @@
 
 #include <algorithm>
 
+#include <malloc.h>
+
 namespace FolmiraKit::PDFReader {
 
 namespace Text = Platform::Text;
@@ -394,10 +396,37 @@ Lines keptLines(FirstPass& pass, std::size_t index, const std::vector<std::size_
 
 } // namespace
 
+namespace {
+
+BigDocument readFrom(PageSource& source, const std::string& title);
+
+} // namespace
+
 BigDocument read(const std::vector<std::uint8_t>& data, const std::string& title, int threads)
 {
     checkCancelled();
     PageSource source(data, threads);
+    return readFrom(source, title);
+}
+
+BigDocument readFile(const std::filesystem::path& path, const std::string& title)
+{
+    checkCancelled();
+    std::shared_ptr<const Platform::PdfWorkerInput> input;
+    try {
+        input = Platform::PdfWorkerInput::ofFile(path);
+    } catch (const std::system_error&) {
+        throw ConversionError(Reason::damaged, "“" + path.filename().string() + "” couldn’t be opened.");
+    }
+    if (input->size() == 0) throw ConversionError(Reason::empty, emptyFileMessage);
+    PageSource source(std::move(input), readingThreads());
+    return readFrom(source, title);
+}
+
+namespace {
+
+BigDocument readFrom(PageSource& source, const std::string& title)
+{
     DocumentOpening opening = source.open();
     if (opening.state != DocumentOpening::State::opened) {
         if (opening.state == DocumentOpening::State::locked)
@@ -483,6 +512,10 @@ BigDocument read(const std::vector<std::uint8_t>& data, const std::string& title
                                                          : " symbols that have no meaning outside their font."));
 
     Blocks blocks = Inference::blocks(std::move(assembly.pieces));
+    // What the passes freed lies scattered among the blocks kept, in the heaps
+    // of the threads that read the pages: given back to the system, it is
+    // not held beside the document for as long as the document is shown.
+    malloc_trim(0);
     promoteTitle(blocks);
     if (blocks.empty()) {
         if (!pass.tooLargePages.empty()) refuseTooLarge(pass, pageCount, title);
@@ -490,6 +523,8 @@ BigDocument read(const std::vector<std::uint8_t>& data, const std::string& title
     }
     return BigDocument{title, BigDocument::Source::pdf, std::move(blocks), std::move(notes), pass.tooLargePages};
 }
+
+} // namespace
 
 BigDocument read(const std::vector<std::uint8_t>& data, const std::string& title)
 {

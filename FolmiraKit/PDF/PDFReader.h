@@ -6,6 +6,7 @@
 #include "FolmiraKit/Model/BigDocument.h"
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -24,5 +25,10 @@ BigDocument read(const std::vector<std::uint8_t>& data, const std::string& title
 // The same, with the pages read by `threads` workers (1 to 4) rather than
 // min(cores, 4); the document is the same whatever their number.
 BigDocument read(const std::vector<std::uint8_t>& data, const std::string& title, int threads);
+
+// The same for the PDF file at `path`, whose bytes go straight to the
+// workers' memory file: a long document is not held in this process too.
+// Throws ConversionError (damaged) when the file can't be read.
+BigDocument readFile(const std::filesystem::path& path, const std::string& title);
 
 } // namespace FolmiraKit::PDFReader

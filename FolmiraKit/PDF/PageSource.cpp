@@ -96,16 +96,28 @@ Platform::PdfWorkerLimits chosenLimits = defaultLimits;
 
 } // namespace
 
+namespace {
+
+std::shared_ptr<const Platform::PdfWorkerInput> inputOf(const Bytes& data)
+{
+    try {
+        return Platform::PdfWorkerInput::of(data);
+    } catch (const std::system_error&) {
+        return nullptr; // no memory file: no worker can read, and open() says so
+    }
+}
+
+} // namespace
+
 PageSource::PageSource(const Bytes& data, int threads, ThreadStarter start)
+    : PageSource(inputOf(data), threads, std::move(start))
+{
+}
+
+PageSource::PageSource(std::shared_ptr<const Platform::PdfWorkerInput> input, int threads, ThreadStarter start)
     : start_(std::move(start)), cancel_(Platform::currentCancelFlag()), limits_(pageLimits())
 {
-    std::shared_ptr<const Platform::PdfWorkerInput> input;
-    try {
-        input = Platform::PdfWorkerInput::of(data);
-    } catch (const std::system_error&) {
-        // No memory file: no worker can read, and open() says so.
-    }
-    pool_ = Platform::PdfWorkerPool::of(input, limits_);
+    pool_ = Platform::PdfWorkerPool::of(std::move(input), limits_);
     for (int i = 0; i < std::clamp(threads, 1, 4); ++i) slots_.push_back(std::make_unique<Slot>());
 }
 

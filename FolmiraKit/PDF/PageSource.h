@@ -41,6 +41,9 @@ public:
     // request, under that request's limits). Cancels with the calling
     // thread's cancel flag.
     PageSource(const Platform::Bytes& data, int threads, ThreadStarter start = {});
+    // The same for a document already in its workers' memory file (none:
+    // no worker can read, and open() says so).
+    PageSource(std::shared_ptr<const Platform::PdfWorkerInput> input, int threads, ThreadStarter start = {});
     ~PageSource();
     PageSource(const PageSource&) = delete;
     PageSource& operator=(const PageSource&) = delete;

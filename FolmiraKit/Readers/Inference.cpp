@@ -54,95 +54,97 @@ bool isSizeHeadingCandidate(const StyledParagraph& p, double body, std::string_v
     return body > 0 && p.size >= body * headingRatio && passesHeadingText(text, sizeHeadingLimit);
 }
 
-std::vector<double> headingSizes(const std::vector<StyledParagraph>& paragraphs, double body)
-{
-    std::vector<double> sizes;
-    for (const auto& p : paragraphs) {
-        if (!isSizeHeadingCandidate(p, body, plain(p.runs))) continue;
-        double key = halfPoint(p.size);
-        if (std::find(sizes.begin(), sizes.end(), key) == sizes.end()) sizes.push_back(key);
-    }
-    std::sort(sizes.begin(), sizes.end(), std::greater<>());
-    return sizes;
-}
-
-} // namespace
-
-double bodySize(const std::vector<StyledParagraph>& paragraphs)
-{
-    std::map<double, long long> totals;
-    for (const auto& p : paragraphs)
-        if (p.size > 0) totals[halfPoint(p.size)] += Text::characterCount(plain(p.runs));
+// What classifying a paragraph depends on in the others: the body size, the
+// heading sizes and whether bold alone makes headings. `forEach` calls its
+// argument with every paragraph to classify.
+struct Classifier {
     double body = 0;
-    long long best = -1;
-    for (const auto& [size, total] : totals) // ascending, so a tie keeps the smaller size
-        if (total > best) { best = total; body = size; }
-    return body;
-}
+    std::vector<double> sizes;
+    bool boldHeadingsAllowed = false;
+    int boldLevel = 1;
 
-Blocks classify(std::vector<StyledParagraph> paragraphs)
-{
-    const double body = bodySize(paragraphs);
-    const std::vector<double> sizes = headingSizes(paragraphs, body);
-    const long long n = static_cast<long long>(paragraphs.size());
-    const long long boldCount = std::count_if(paragraphs.begin(), paragraphs.end(),
-                                              [](const StyledParagraph& p) { return !p.list && isAllBold(p.runs); });
-    const bool boldHeadingsAllowed = boldCount * 2 < std::max<long long>(2, n);
-    const int boldLevel = std::min<int>(static_cast<int>(sizes.size()), 2) + 1;
+    template <typename ForEach>
+    explicit Classifier(ForEach&& forEach)
+    {
+        std::map<double, long long> totals;
+        long long n = 0, boldCount = 0;
+        forEach([&](const StyledParagraph& p) {
+            if (p.size > 0) totals[halfPoint(p.size)] += Text::characterCount(plain(p.runs));
+            ++n;
+            if (!p.list && isAllBold(p.runs)) ++boldCount;
+        });
+        long long best = -1;
+        for (const auto& [size, total] : totals) // ascending, so a tie keeps the smaller size
+            if (total > best) { best = total; body = size; }
+        forEach([&](const StyledParagraph& p) {
+            if (!isSizeHeadingCandidate(p, body, plain(p.runs))) return;
+            double key = halfPoint(p.size);
+            if (std::find(sizes.begin(), sizes.end(), key) == sizes.end()) sizes.push_back(key);
+        });
+        std::sort(sizes.begin(), sizes.end(), std::greater<>());
+        boldHeadingsAllowed = boldCount * 2 < std::max<long long>(2, n);
+        boldLevel = std::min<int>(static_cast<int>(sizes.size()), 2) + 1;
+    }
 
-    Blocks blocks;
-    blocks.reserve(paragraphs.size());
-    for (auto& p : paragraphs) {
+    Block classify(StyledParagraph& p) const
+    {
         Runs runs = tidied(std::move(p.runs));
-        if (p.headingLevel) {
-            blocks.push_back(Block::heading(std::clamp(*p.headingLevel, 1, 3), withoutBold(std::move(runs))));
-            continue;
-        }
-        if (p.list) {
-            blocks.push_back(Block::listItem(p.list->marker, p.list->level, std::move(runs)));
-            continue;
-        }
+        if (p.headingLevel) return Block::heading(std::clamp(*p.headingLevel, 1, 3), withoutBold(std::move(runs)));
+        if (p.list) return Block::listItem(p.list->marker, p.list->level, std::move(runs));
         std::string text = plain(runs);
         if (isSizeHeadingCandidate(p, body, text)) {
             auto at = std::find(sizes.begin(), sizes.end(), halfPoint(p.size));
             if (at != sizes.end()) {
                 int level = std::min(static_cast<int>(at - sizes.begin()) + 1, 3);
-                blocks.push_back(Block::heading(level, withoutBold(std::move(runs))));
-                continue;
+                return Block::heading(level, withoutBold(std::move(runs)));
             }
         }
         if (boldHeadingsAllowed && isAllBold(runs) && passesHeadingText(text, boldHeadingLimit) &&
-            (!Text::endsWith(text, ".") || Text::characterCount(text) <= shortBoldSentence)) {
-            blocks.push_back(Block::heading(boldLevel, withoutBold(std::move(runs))));
-            continue;
-        }
-        blocks.push_back(Block::paragraph(std::move(runs), p.lineBreaks));
+            (!Text::endsWith(text, ".") || Text::characterCount(text) <= shortBoldSentence))
+            return Block::heading(boldLevel, withoutBold(std::move(runs)));
+        return Block::paragraph(std::move(runs), p.lineBreaks);
     }
+};
+
+} // namespace
+
+double bodySize(const std::vector<StyledParagraph>& paragraphs)
+{
+    return Classifier([&](auto&& f) {
+               for (const auto& p : paragraphs) f(p);
+           }).body;
+}
+
+Blocks classify(std::vector<StyledParagraph> paragraphs)
+{
+    const Classifier classifier([&](auto&& f) {
+        for (const auto& p : paragraphs) f(p);
+    });
+    Blocks blocks;
+    blocks.reserve(paragraphs.size());
+    for (auto& p : paragraphs) blocks.push_back(classifier.classify(p));
     return blocks;
 }
 
 Blocks blocks(std::vector<Piece> pieces)
 {
-    std::vector<StyledParagraph> paragraphs;
-    std::vector<bool> kept(pieces.size(), false);
-    for (std::size_t i = 0; i < pieces.size(); ++i) {
-        const auto* p = std::get_if<StyledParagraph>(&pieces[i].value);
-        if (p && !tidied(p->runs).empty()) {
-            paragraphs.push_back(std::move(*p));
-            kept[i] = true;
-        }
-    }
-    // Moved in, so that a long document is not held twice over.
-    Blocks classified = classify(std::move(paragraphs));
-
+    // Classified where they lie, each paragraph's text moved into its block:
+    // a long document is held once, not once more for every step.
+    auto kept = [](Piece& piece) {
+        auto* p = std::get_if<StyledParagraph>(&piece.value);
+        return p && hasVisibleText(p->runs) ? p : nullptr;
+    };
+    const Classifier classifier([&](auto&& f) {
+        for (Piece& piece : pieces)
+            if (const StyledParagraph* p = kept(piece)) f(*p);
+    });
     Blocks out;
     out.reserve(pieces.size());
-    std::size_t next = 0;
-    for (std::size_t i = 0; i < pieces.size(); ++i) {
-        if (auto* block = std::get_if<Block>(&pieces[i].value))
+    for (Piece& piece : pieces) {
+        if (auto* block = std::get_if<Block>(&piece.value))
             out.push_back(std::move(*block));
-        else if (kept[i])
-            out.push_back(std::move(classified[next++]));
+        else if (StyledParagraph* p = kept(piece))
+            out.push_back(classifier.classify(*p));
     }
     return out;
 }

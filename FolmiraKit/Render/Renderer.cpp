@@ -5,6 +5,8 @@
 #include "Platform/PdfWriter.h"
 #include "Platform/Text.h"
 
+#include <malloc.h>
+
 #include <cmath>
 #include <deque>
 #include <optional>
@@ -309,6 +311,9 @@ RenderResult Folmira::render(const BigDocument& document, const LargePrintSettin
 {
     Platform::CancelScope scope(cancel);
     RenderResult result = Renderer::render(document, settings);
+    // The layout's pages and its shaping threads' heaps are freed: given back,
+    // they are not held beside the document and its copy while both are shown.
+    malloc_trim(0);
     std::vector<ConversionNote> notes = document.notes;
     notes.insert(notes.end(), result.notes.begin(), result.notes.end());
     result.notes = std::move(notes);

@@ -9,7 +9,12 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <system_error>
 #include <chrono>
 #include <regex>
 #include <string>
@@ -69,6 +74,19 @@ TEST(PdfWorkerBudget, ADocumentsBytesAreInOneInputForAllWhoReadIt)
     EXPECT_EQ(first, again) << "the reader and the original pane share one memory file";
     EXPECT_EQ(first->size(), bytes.size());
     EXPECT_NE(Platform::PdfWorkerInput::of(other), first);
+    // A file's bytes go straight to the memory file, and find the same one.
+    const auto file = std::filesystem::temp_directory_path() / ("folmira-input-" + std::to_string(getpid()));
+    using Row = std::pair<const Platform::Bytes*, bool>; // the file's bytes; whether they are the first input's
+    for (const auto& [content, shared] : {Row{&bytes, true}, Row{&other, false}}) {
+        std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(content->data()), 100'000);
+        auto read = Platform::PdfWorkerInput::ofFile(file);
+        EXPECT_EQ(read == first, shared);
+        Platform::Bytes held(read->size());
+        EXPECT_EQ(pread(read->fd(), held.data(), held.size(), 0), 100'000);
+        EXPECT_EQ(held, *content);
+    }
+    std::filesystem::remove(file);
+    EXPECT_THROW(Platform::PdfWorkerInput::ofFile(file), std::system_error);
     first.reset();
     again.reset();
     // None in use: a new file.

@@ -205,3 +205,23 @@ TEST(PdfWriter, ZeroLengthRoundDashesMakeDots)
     EXPECT_NEAR(ReadBack::greyAt(pdf, 0, {20, 53.5}), 1, 0.02); // round: 2 points tall each way
     EXPECT_NEAR(ReadBack::greyAt(pdf, 0, {40, 20}), 1, 0.02);
 }
+
+TEST(PdfWriter, HoldsAboutWhatItHasWrittenHoweverLong)
+{
+    // Pixels that don't compress: some 360 KB of PDF a page.
+    std::vector<std::uint32_t> noise(300 * 300);
+    std::uint32_t state = 1;
+    for (auto& pixel : noise) pixel = 0xFF000000 | (state = state * 1664525 + 1013904223) >> 8;
+    PdfWriter writer("t", "c");
+    for (int page = 0; page < 12; ++page) {
+        noise[0] = 0xFF000000 | static_cast<std::uint32_t>(page); // a picture of its own each page
+        writer.beginPage({300, 300});
+        writer.drawImage(*Image::make(Bitmap{300, 300, noise}), {0, 0, 300, 300});
+        writer.endPage();
+        SCOPED_TRACE(page);
+        EXPECT_LE(writer.heldBytes(), writer.writtenBytes() + (std::size_t{1} << 20));
+    }
+    const std::size_t written = writer.writtenBytes();
+    EXPECT_GT(written, std::size_t{3} << 20);
+    EXPECT_GE(writer.finish().size(), written);
+}

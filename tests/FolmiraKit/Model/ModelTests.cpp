@@ -38,7 +38,16 @@ TEST(Tidied, MergesCollapsesAndTrims)
         {"a space carrying a combining mark stays", {R(" \u0301a ")}, {R(" \u0301a")}},
         {"stretch across runs not joined", {R("a "), R(" b", true)}, {R("a "), R(" b", true)}},
     };
-    for (const auto& c : cases) EXPECT_EQ(tidied(c.in), c.out) << c.name;
+    for (const auto& c : cases) {
+        EXPECT_EQ(tidied(c.in), c.out) << c.name;
+        EXPECT_EQ(hasVisibleText(c.in), !c.out.empty()) << c.name;
+        // Tidy runs come back as they are: a reader's paragraph tidied again is not copied.
+        Runs again = c.out;
+        const FolmiraKit::Run* held = again.data();
+        Runs tidy = tidied(std::move(again));
+        EXPECT_EQ(tidy, c.out) << c.name;
+        if (!tidy.empty()) EXPECT_EQ(tidy.data(), held) << c.name;
+    }
 }
 
 TEST(Runs, CompareCanonicallyAndByStyle)

@@ -98,4 +98,20 @@ TEST(InferenceStyles, StyleLevelsListsAndPieces)
     EXPECT_EQ(blocks[2], Block::heading(1, {FolmiraKit::Run("Zero")}));
     EXPECT_EQ(blocks[3], Block::listItem("\u2022", 1, {FolmiraKit::Run("Bold item", true)}));
     EXPECT_TRUE(Inference::blocks({}).empty());
+
+    // A long document is held once: its paragraphs' text is moved into the
+    // blocks, not copied, whatever the paragraph becomes.
+    std::vector<Piece> pieces{Piece::paragraph(para("A heading that stands alone", 20)),
+                              Piece::paragraph(para(body(200), 12)), Piece::paragraph(item)};
+    std::get<StyledParagraph>(pieces[2].value).runs[0].text = "A list item long enough to be held apart";
+    std::vector<const char*> texts;
+    for (const Piece& piece : pieces) texts.push_back(std::get<StyledParagraph>(piece.value).runs[0].text.data());
+    blocks = Inference::blocks(std::move(pieces));
+    ASSERT_EQ(blocks.size(), 3u);
+    auto firstText = [](const Block& b) {
+        if (const auto* h = b.as<Block::Heading>()) return h->runs[0].text.data();
+        if (const auto* l = b.as<Block::ListItem>()) return l->runs[0].text.data();
+        return b.as<Block::Paragraph>()->runs[0].text.data();
+    };
+    for (std::size_t i = 0; i < blocks.size(); ++i) EXPECT_EQ(firstText(blocks[i]), texts[i]) << i;
 }
