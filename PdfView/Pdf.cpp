@@ -2,6 +2,8 @@
 
 #include <poppler-qt6.h>
 
+#include <QBuffer>
+
 #include <algorithm>
 #include <atomic>
 #include <cstring>
@@ -16,7 +18,8 @@ std::atomic<std::size_t> openings{0};
 // find it again (std::get_deleter) without another type for the document.
 struct WithSource {
     std::shared_ptr<const PdfSource> source;
-    void operator()(Poppler::Document* document) const { delete document; }
+    PdfCloser close;
+    void operator()(Poppler::Document* document) const { close(document); }
 };
 
 std::unique_ptr<Poppler::Document> prepared(std::unique_ptr<Poppler::Document> document)
@@ -27,11 +30,19 @@ std::unique_ptr<Poppler::Document> prepared(std::unique_ptr<Poppler::Document> d
     return document;
 }
 
-std::unique_ptr<Poppler::Document> opened(const PdfSource& source)
+// Poppler copies bytes it is given whole, for every document opened from
+// them; through a device it reads them where they lie.
+PdfCopy opened(const PdfSource& source)
 {
     ++openings;
-    if (!source.bytes.isEmpty()) return prepared(Poppler::Document::loadFromData(source.bytes));
-    return prepared(Poppler::Document::load(QString::fromStdString(source.file.string())));
+    if (!source.bytes)
+        return PdfCopy(prepared(Poppler::Document::load(QString::fromStdString(source.file.string()))).release());
+    auto buffer = std::make_shared<QBuffer>();
+    buffer->setData(QByteArray::fromRawData(reinterpret_cast<const char*>(source.bytes->data()),
+                                            static_cast<qsizetype>(source.bytes->size())));
+    if (!buffer->open(QIODevice::ReadOnly)) return nullptr;
+    auto document = prepared(Poppler::Document::load(buffer.get()));
+    return PdfCopy(document.release(), PdfCloser{std::move(buffer)});
 }
 
 PdfDocumentPtr usable(PdfSource source)
@@ -39,7 +50,8 @@ PdfDocumentPtr usable(PdfSource source)
     auto shared = std::make_shared<const PdfSource>(std::move(source));
     auto document = opened(*shared);
     if (!document) return nullptr;
-    return PdfDocumentPtr(document.release(), WithSource{std::move(shared)});
+    auto close = document.get_deleter();
+    return PdfDocumentPtr(document.release(), WithSource{std::move(shared), std::move(close)});
 }
 
 } // namespace
@@ -50,11 +62,21 @@ bool looksLikePdf(const std::vector<std::uint8_t>& data)
     return data.size() > sizeof magic - 1 && std::memcmp(data.data(), magic, sizeof magic - 1) == 0;
 }
 
+void PdfCloser::operator()(Poppler::Document* document) const
+{
+    delete document; // before the device it reads from
+}
+
+PdfDocumentPtr pdfFromData(SharedPdfBytes data)
+{
+    if (!data || !looksLikePdf(*data)) return nullptr;
+    return usable(PdfSource{{}, std::move(data)});
+}
+
 PdfDocumentPtr pdfFromData(const std::vector<std::uint8_t>& data)
 {
     if (!looksLikePdf(data)) return nullptr;
-    QByteArray bytes(reinterpret_cast<const char*>(data.data()), static_cast<qsizetype>(data.size()));
-    return usable(PdfSource{{}, std::move(bytes)});
+    return pdfFromData(std::make_shared<const std::vector<std::uint8_t>>(data));
 }
 
 PdfDocumentPtr pdfFromFile(const std::filesystem::path& url)
@@ -70,7 +92,7 @@ std::shared_ptr<const PdfSource> sourceOf(const PdfDocumentPtr& document)
     return deleter ? deleter->source : nullptr;
 }
 
-std::unique_ptr<Poppler::Document> openCopy(const PdfSource& source)
+PdfCopy openCopy(const PdfSource& source)
 {
     return opened(source);
 }

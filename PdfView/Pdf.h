@@ -6,13 +6,14 @@
 // always makes a new object. The user's own PDFs are never opened this way
 // (OutsidePdf.h).
 
-#include <QByteArray>
 #include <QSizeF>
 
 #include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <vector>
+
+class QIODevice;
 
 namespace Poppler {
 class Document;
@@ -25,8 +26,13 @@ using PdfDocumentPtr = std::shared_ptr<Poppler::Document>;
 // True when the bytes start like a PDF file ("%PDF-"); empty data never does.
 bool looksLikePdf(const std::vector<std::uint8_t>& data);
 
+using SharedPdfBytes = std::shared_ptr<const std::vector<std::uint8_t>>;
+
 // A document from bytes or from a file; null when they do not form a PDF that
-// can be shown (damaged, or locked with a password).
+// can be shown (damaged, or locked with a password). Shared bytes are read
+// where they lie, by every copy of the document: a long copy is held once,
+// not once for each thread that draws it; other bytes are copied once.
+PdfDocumentPtr pdfFromData(SharedPdfBytes data);
 PdfDocumentPtr pdfFromData(const std::vector<std::uint8_t>& data);
 PdfDocumentPtr pdfFromFile(const std::filesystem::path& url);
 
@@ -35,15 +41,22 @@ PdfDocumentPtr pdfFromFile(const std::filesystem::path& url);
 // threads at once. Exactly one of the two is set.
 struct PdfSource {
     std::filesystem::path file;
-    QByteArray bytes;
+    SharedPdfBytes bytes;
 };
+
+// Closes a document opened from bytes, then the device it read them through.
+struct PdfCloser {
+    std::shared_ptr<QIODevice> device;
+    void operator()(Poppler::Document* document) const;
+};
+using PdfCopy = std::unique_ptr<Poppler::Document, PdfCloser>;
 
 // The source of a document made by pdfFromData or pdfFromFile; null for none.
 std::shared_ptr<const PdfSource> sourceOf(const PdfDocumentPtr& document);
 
 // A fresh document from `source` for the calling thread alone, with the same
 // render hints; null when it no longer opens (the file gone or changed).
-std::unique_ptr<Poppler::Document> openCopy(const PdfSource& source);
+PdfCopy openCopy(const PdfSource& source);
 
 // Number of pages; 0 for a null document.
 int pageCount(const PdfDocumentPtr& document);

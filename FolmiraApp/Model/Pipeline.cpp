@@ -298,7 +298,8 @@ void AppModel::applyRender(const std::shared_ptr<const BigDocument>& document, c
     // A render mends only its own failure: a refusal of another file, shown
     // over this document, stays until a file is opened or closed.
     if (errorFromRender_) setError(std::nullopt);
-    auto preview = PdfView::pdfFromData(result->pdf);
+    // The preview reads the copy's bytes where the result keeps them.
+    auto preview = PdfView::pdfFromData(PdfView::SharedPdfBytes(result, &result->pdf));
     setResult(std::move(result));
     setPreview(std::move(preview));
     setRendering(false);

@@ -57,7 +57,7 @@ public:
 private:
     // One no other worker uses: an idle one, else a new one (null when the
     // source no longer opens).
-    std::unique_ptr<Poppler::Document> take()
+    PdfCopy take()
     {
         {
             std::lock_guard lock(mutex_);
@@ -70,7 +70,7 @@ private:
         return openCopy(*source_);
     }
 
-    void giveBack(std::unique_ptr<Poppler::Document> copy)
+    void giveBack(PdfCopy copy)
     {
         std::lock_guard lock(mutex_);
         idle_.push_back(std::move(copy));
@@ -79,7 +79,7 @@ private:
     std::shared_ptr<const PdfSource> source_;
     PageRenderer::Draw draw_;
     std::mutex mutex_;
-    std::vector<std::unique_ptr<Poppler::Document>> idle_; // at most one a worker
+    std::vector<PdfCopy> idle_; // at most one a worker
 };
 
 } // namespace

@@ -386,8 +386,9 @@ TEST_F(KeyboardWalkTest, AContextMenuOpensOnItsFirstItemAndEscapeTellsOfTheRowAg
         });
         QTest::keyClick(list, Qt::Key_F10, Qt::ShiftModifier);
         EXPECT_EQ(focusedInMenu, QStringList{first});
-        if (heardAfter)
+        if (heardAfter) {
             EXPECT_TRUE(HangGuard::waitFor([&] { return heard.count(QAccessible::Focus, row) > 0; })) << row.toStdString();
+        }
     };
     menuOf(app->window().findChild<Lyricade::SongListView*>()->list(), "Add to", true);
     app->model().songs().selectBookKind(false);

@@ -10,6 +10,7 @@
 #include "Lyricade/Views/FocusRing.h"
 #include "Lyricade/Views/FontRoles.h"
 #include "tests/HangGuardQt.h"
+#include "tests/PlainPdf.h"
 
 #include <QBuffer>
 #include <QPainterPath>
@@ -24,6 +25,7 @@
 #include <poppler-qt6.h>
 
 #include <array>
+#include <malloc.h>
 #include <mutex>
 
 #include <signal.h>
@@ -254,6 +256,29 @@ TEST(PageRendererTest, QuittingWaitsNoLongerThanItsLimitForADrawingThatCannotSto
     EXPECT_FALSE(PdfView::drawingStopped()) << "drawing may start again";
 }
 
+TEST(PageRendererTest, EveryThreadDrawsTheCopyFromItsOneHeldBytes)
+{
+    if (HangGuard::sanitized) GTEST_SKIP() << "the sanitizers' allocator counts no heap";
+    // A page beside 16 MB the page never uses: a long copy's weight.
+    const std::string text = PlainPdf::ofObjects(
+        {"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+         "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] >>",
+         "<< /Length 16777216 >>\nstream\n" + std::string(16 << 20, 'x') + "\nendstream"});
+    auto bytes = std::make_shared<const std::vector<std::uint8_t>>(text.begin(), text.end());
+    const auto heap = [] { return static_cast<double>(mallinfo2().uordblks); };
+    const double before = heap();
+    auto document = PdfView::pdfFromData(bytes);
+    ASSERT_TRUE(document);
+    std::vector<PdfView::PdfCopy> copies;
+    for (int i = 0; i < 4; ++i) copies.push_back(PdfView::openCopy(*PdfView::sourceOf(document)));
+    for (const auto& copy : copies) {
+        ASSERT_TRUE(copy);
+        EXPECT_FALSE(copy->page(0)->renderToImage(36, 36).isNull());
+    }
+    // Five documents, not one byte of the file copied for any of them.
+    EXPECT_LT(heap() - before, static_cast<double>(bytes->size()) / 2);
+}
+
 TEST(PageRendererTest, QuittingEndsADrawingInAWorkerAtOnce)
 {
     std::atomic<pid_t> worker{0};
@@ -321,8 +346,8 @@ TEST_F(PdfPagesViewTest, EmptyDocumentsAndNone)
     view.setDocument(nullptr);
     EXPECT_EQ(view.currentPage(), 0);
     EXPECT_TRUE(view.strip().pages.empty());
-    EXPECT_FALSE(PdfView::pdfFromData({}));
-    EXPECT_FALSE(PdfView::pdfFromData({'%', 'P', 'D', 'F', '-', '1'}));
+    EXPECT_FALSE(PdfView::pdfFromData(std::vector<std::uint8_t>{}));
+    EXPECT_FALSE(PdfView::pdfFromData(std::vector<std::uint8_t>{'%', 'P', 'D', 'F', '-', '1'}));
 }
 
 QWheelEvent wheel(QPointF at, int notches, Qt::KeyboardModifiers modifiers)

@@ -437,9 +437,11 @@ TEST_F(ScreenFitChild, TheToolbarsAndTheEmptyWindowShowTheirActions)
     ASSERT_TRUE(empty->isVisible());
     EXPECT_FALSE(empty->scroller()->horizontalScrollBar()->isVisible());
     EXPECT_LE(empty->scroller()->widget()->width(), empty->scroller()->viewport()->width());
-    for (QAbstractButton* button : empty->findChildren<QAbstractButton*>())
-        if (button->text() == "Choose a Document…" || button->text() == "Try a Sample")
+    for (QAbstractButton* button : empty->findChildren<QAbstractButton*>()) {
+        if (button->text() == "Choose a Document…" || button->text() == "Try a Sample") {
             EXPECT_EQ(outside(button, empty->scroller()->viewport(), qPrintable(button->text())), "");
+        }
+    }
     EXPECT_EQ(cutLabels(w), "");
 
     app->model().setKind(DocKind::songbook);

@@ -46,7 +46,9 @@ TEST(Tidied, MergesCollapsesAndTrims)
         const FolmiraKit::Run* held = again.data();
         Runs tidy = tidied(std::move(again));
         EXPECT_EQ(tidy, c.out) << c.name;
-        if (!tidy.empty()) EXPECT_EQ(tidy.data(), held) << c.name;
+        if (!tidy.empty()) {
+            EXPECT_EQ(tidy.data(), held) << c.name;
+        }
     }
 }
 

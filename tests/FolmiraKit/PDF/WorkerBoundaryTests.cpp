@@ -450,7 +450,9 @@ TEST(PdfWorkerBoundary, AConfinedWorkerOpensConnectsTracesAndRunsNothing)
         {"make itself readable", 0}, {"readable (PR_GET_DUMPABLE)", 0}};
     ASSERT_EQ(reply.payload.size(), tries.size());
     for (std::size_t i = 0; i < tries.size(); ++i)
-        if (tries[i].second >= 0) EXPECT_EQ(reply.payload[i], tries[i].second) << tries[i].first;
+        if (tries[i].second >= 0) {
+            EXPECT_EQ(reply.payload[i], tries[i].second) << tries[i].first;
+        }
     if (geteuid() != 0) { // root may read any process's memory, readable or not
         EXPECT_LT(open(("/proc/" + std::to_string(worker.pid()) + "/mem").c_str(), O_RDONLY), 0);
     }
@@ -630,7 +632,7 @@ TEST(PdfWorkerBoundary, AReplyWithANumberNoPageHasIsDamaged)
         {"more picture regions than a page renders",
          [&](auto& r) { r.pictures.assign(PDFLimits::renders + 1, Rect{0, 0, 30, 30}); }},
         // What no worker sends, whatever the page.
-        {"a line without words", [&](auto& r) { r.text.lines.push_back(PDFReader::Line{{}, {72, 600, 10, 10}}); }},
+        {"a line without words", [&](auto& r) { r.text.lines.push_back(PDFReader::Line{{}, {72, 600, 10, 10}, std::nullopt, false}); }},
         {"a line with a picture", [&](auto& r) { r.text.lines[0].picture = Picture{}; }},
         {"a trusted page's lines holding a word it doesn't list", [&](auto& r) { r.text.words.words.clear(); }},
         {"a page not fetched that holds words", [&](auto& r) { r.fetched = false; }},
