@@ -67,10 +67,10 @@ void PdfCloser::operator()(Poppler::Document* document) const
     delete document; // before the device it reads from
 }
 
-PdfDocumentPtr pdfFromData(SharedPdfBytes data)
+PdfDocumentPtr pdfFromData(SharedPdfBytes data, bool pagesAlike)
 {
     if (!data || !looksLikePdf(*data)) return nullptr;
-    return usable(PdfSource{{}, std::move(data)});
+    return usable(PdfSource{{}, std::move(data), pagesAlike});
 }
 
 PdfDocumentPtr pdfFromData(const std::vector<std::uint8_t>& data)
@@ -105,7 +105,8 @@ int pageCount(const PdfDocumentPtr& document)
 QSizeF pageSize(const PdfDocumentPtr& document, int index)
 {
     if (index < 0 || index >= pageCount(document)) return {};
-    auto page = document->page(index);
+    const auto source = sourceOf(document);
+    auto page = document->page(source && source->pagesAlike ? 0 : index);
     return page ? page->pageSizeF() : QSizeF();
 }
 

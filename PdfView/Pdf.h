@@ -32,7 +32,9 @@ using SharedPdfBytes = std::shared_ptr<const std::vector<std::uint8_t>>;
 // can be shown (damaged, or locked with a password). Shared bytes are read
 // where they lie, by every copy of the document: a long copy is held once,
 // not once for each thread that draws it; other bytes are copied once.
-PdfDocumentPtr pdfFromData(SharedPdfBytes data);
+// `pagesAlike` tells that every page has the first one's size (our own
+// large-print copies), so no other page is loaded to learn its size.
+PdfDocumentPtr pdfFromData(SharedPdfBytes data, bool pagesAlike = false);
 PdfDocumentPtr pdfFromData(const std::vector<std::uint8_t>& data);
 PdfDocumentPtr pdfFromFile(const std::filesystem::path& url);
 
@@ -42,6 +44,7 @@ PdfDocumentPtr pdfFromFile(const std::filesystem::path& url);
 struct PdfSource {
     std::filesystem::path file;
     SharedPdfBytes bytes;
+    bool pagesAlike = false;
 };
 
 // Closes a document opened from bytes, then the device it read them through.
@@ -62,7 +65,8 @@ PdfCopy openCopy(const PdfSource& source);
 int pageCount(const PdfDocumentPtr& document);
 
 // A page's size in points as laid out (crop box, rotation applied); empty for
-// an index outside the document.
+// an index outside the document. Poppler keeps every page it was asked for,
+// some kilobytes each: of a document whose pages are alike only the first.
 QSizeF pageSize(const PdfDocumentPtr& document, int index);
 
 // How many Poppler documents this process has opened so far: a test's check

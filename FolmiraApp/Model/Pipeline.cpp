@@ -298,8 +298,9 @@ void AppModel::applyRender(const std::shared_ptr<const BigDocument>& document, c
     // A render mends only its own failure: a refusal of another file, shown
     // over this document, stays until a file is opened or closed.
     if (errorFromRender_) setError(std::nullopt);
-    // The preview reads the copy's bytes where the result keeps them.
-    auto preview = PdfView::pdfFromData(PdfView::SharedPdfBytes(result, &result->pdf));
+    // The preview reads the copy's bytes where the result keeps them; every
+    // page of a copy has its paper's size.
+    auto preview = PdfView::pdfFromData(PdfView::SharedPdfBytes(result, &result->pdf), true);
     setResult(std::move(result));
     setPreview(std::move(preview));
     setRendering(false);

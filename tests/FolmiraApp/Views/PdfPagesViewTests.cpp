@@ -279,6 +279,25 @@ TEST(PageRendererTest, EveryThreadDrawsTheCopyFromItsOneHeldBytes)
     EXPECT_LT(heap() - before, static_cast<double>(bytes->size()) / 2);
 }
 
+TEST(PageRendererTest, ACopysPagesAreMeasuredByItsFirstAlone)
+{
+    if (HangGuard::sanitized) GTEST_SKIP() << "the sanitizers' allocator counts no heap";
+    const std::string text = PlainPdf::oneLinePages(4000, [](int i) { return "Page " + std::to_string(i + 1); });
+    auto bytes = std::make_shared<const std::vector<std::uint8_t>>(text.begin(), text.end());
+    const auto heap = [] { return static_cast<double>(mallinfo2().uordblks); };
+    double kept[2];
+    for (const bool alike : {false, true}) {
+        auto document = PdfView::pdfFromData(bytes, alike);
+        ASSERT_TRUE(document);
+        const double before = heap();
+        for (int i = 0; i < PdfView::pageCount(document); ++i)
+            ASSERT_EQ(PdfView::pageSize(document, i), QSizeF(612, 792)) << i;
+        kept[alike] = heap() - before;
+    }
+    // Poppler keeps every page it loads: the view of a long copy loads one.
+    EXPECT_LT(kept[true] * 3, kept[false]);
+}
+
 TEST(PageRendererTest, QuittingEndsADrawingInAWorkerAtOnce)
 {
     std::atomic<pid_t> worker{0};
