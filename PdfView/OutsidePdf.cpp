@@ -2,46 +2,16 @@
 
 #include "Platform/PdfWorkerPages.h"
 
-#include <fstream>
-#include <optional>
-
 namespace PdfView {
 
 namespace {
 
-// The whole file, read into memory sized once; none when it can't be read or
-// is past the largest opened.
-std::optional<Platform::Bytes> fileBytes(const std::filesystem::path& file)
+// A worker's opening of `input`, then every page's size.
+OutsidePdfPtr opened(std::shared_ptr<const Platform::PdfWorkerInput> input, const Platform::PdfWorkerLimits& limits,
+                     const Platform::CancelFlag* cancel)
 {
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(file, error)) return std::nullopt;
-    const auto size = std::filesystem::file_size(file, error);
-    if (error || size == 0 || size > largestOutsideFile) return std::nullopt;
-    std::ifstream in(file, std::ios::binary);
-    Platform::Bytes bytes(static_cast<std::size_t>(size));
-    if (!in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(size))) return std::nullopt;
-    return bytes;
-}
-
-} // namespace
-
-OutsidePdfPtr openOutside(const std::filesystem::path& file, const Platform::PdfWorkerLimits& limits,
-                          const Platform::CancelFlag* cancel)
-{
-    const auto bytes = fileBytes(file);
-    return bytes ? openOutside(*bytes, limits, cancel) : nullptr;
-}
-
-OutsidePdfPtr openOutside(const Platform::Bytes& bytes, const Platform::PdfWorkerLimits& limits,
-                          const Platform::CancelFlag* cancel)
-{
-    if (bytes.empty() || (cancel && cancel->cancelled())) return nullptr;
     auto pdf = std::make_shared<OutsidePdf>();
-    try {
-        pdf->input = Platform::PdfWorkerInput::of(bytes);
-    } catch (const std::exception&) {
-        return nullptr;
-    }
+    pdf->input = std::move(input);
     pdf->pool = Platform::PdfWorkerPool::of(pdf->input, limits);
     auto lease = pdf->pool->take(cancel);
     if (!lease) return nullptr;
@@ -54,6 +24,41 @@ OutsidePdfPtr openOutside(const Platform::Bytes& bytes, const Platform::PdfWorke
     pdf->sizes.reserve(sizes->size());
     for (const auto& size : *sizes) pdf->sizes.emplace_back(size.width, size.height);
     return pdf;
+}
+
+} // namespace
+
+// The file goes into the workers' memory file a block at a time: a long
+// document is never held whole in the window's own memory as well.
+OutsidePdfPtr openOutside(const std::filesystem::path& file, const Platform::PdfWorkerLimits& limits,
+                          const Platform::CancelFlag* cancel)
+{
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(file, error)) return nullptr;
+    const auto size = std::filesystem::file_size(file, error);
+    if (error || size == 0 || size > largestOutsideFile || (cancel && cancel->cancelled())) return nullptr;
+    std::shared_ptr<const Platform::PdfWorkerInput> input;
+    try {
+        input = Platform::PdfWorkerInput::ofFile(file);
+    } catch (const std::exception&) {
+        return nullptr;
+    }
+    // It may have grown since it was measured.
+    if (input->size() == 0 || input->size() > largestOutsideFile) return nullptr;
+    return opened(std::move(input), limits, cancel);
+}
+
+OutsidePdfPtr openOutside(const Platform::Bytes& bytes, const Platform::PdfWorkerLimits& limits,
+                          const Platform::CancelFlag* cancel)
+{
+    if (bytes.empty() || (cancel && cancel->cancelled())) return nullptr;
+    std::shared_ptr<const Platform::PdfWorkerInput> input;
+    try {
+        input = Platform::PdfWorkerInput::of(bytes);
+    } catch (const std::exception&) {
+        return nullptr;
+    }
+    return opened(std::move(input), limits, cancel);
 }
 
 } // namespace PdfView

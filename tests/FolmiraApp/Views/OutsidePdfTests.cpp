@@ -291,6 +291,35 @@ TEST(OutsidePdfTest, EveryPagesSizeIsToldFromWhatTheOpeningLoadedParsingNoPageAg
     }
 }
 
+TEST(OutsidePdfTest, AFileGoesToItsWorkersWithoutBeingHeldInTheWindow)
+{
+    // A page beside 32 MB it never uses: a long file's weight.
+    const std::string text = PlainPdf::ofObjects(
+        {"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+         "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] >>",
+         "<< /Length 33554432 >>\nstream\n" + std::string(32 << 20, 'x') + "\nendstream"});
+    QTemporaryDir folder;
+    const std::filesystem::path file = folder.filePath("long.pdf").toStdString();
+    std::ofstream(file, std::ios::binary).write(text.data(), static_cast<std::streamsize>(text.size()));
+    const auto heap = [] { // large blocks are mapped apart from the heap's arena
+        const auto info = mallinfo2();
+        return static_cast<double>(info.uordblks + info.hblkhd);
+    };
+    const double start = heap();
+    std::atomic<double> held{0};
+    // While the worker is asked for the sizes, the file is wholly read.
+    Platform::PdfWorker::setBeforeSend([&](pid_t, std::uint8_t) { held = std::max(held.load(), heap() - start); });
+    const auto outside = PdfView::openOutside(file, {}, nullptr);
+    Platform::PdfWorker::setBeforeSend({});
+    ASSERT_TRUE(outside);
+    EXPECT_EQ(outside->sizes.size(), 1u);
+    EXPECT_EQ(outside->input->size(), text.size());
+    // A sanitizer's own allocator leaves the C library's count at nothing.
+    if (!HangGuard::sanitized) {
+        EXPECT_LT(held.load(), static_cast<double>(text.size()) / 4);
+    }
+}
+
 TEST(OutsidePdfTest, TheOriginalsTilesAreDrawnWhileTheReaderHoldsEveryWorkerOfTheDocument)
 {
     const auto bytes = longLetterPdf(1500);
