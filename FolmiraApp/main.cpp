@@ -3,7 +3,7 @@
 #include "FolmiraApp/Model/SingleInstance.h"
 #include "FolmiraApp/Views/Application.h"
 #include "FolmiraApp/Views/StartupFonts.h"
-#include "Platform/WorkerConfine.h"
+#include "Platform/PdfHelper/WorkerConfine.h"
 
 #include <QApplication>
 

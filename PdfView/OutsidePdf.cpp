@@ -1,6 +1,6 @@
 #include "PdfView/OutsidePdf.h"
 
-#include "Platform/PdfWorkerPages.h"
+#include "Platform/PdfHelper/PdfWorkerPages.h"
 
 namespace PdfView {
 

@@ -8,7 +8,7 @@
 // memory, are Poppler documents (Pdf.h).
 
 #include "Platform/Cancel.h"
-#include "Platform/PdfWorkerPool.h"
+#include "Platform/PdfHelper/PdfWorkerPool.h"
 
 #include <QSizeF>
 

@@ -22,7 +22,7 @@
 #include "FolmiraKit/FolmiraKit.h"
 #include "FolmiraKit/PDF/PDFReader.h"
 #include "FolmiraKit/PDF/PageReading.h"
-#include "Platform/PdfWorker.h"
+#include "Platform/PdfHelper/PdfWorker.h"
 #include "bench/Support/TreeMemory.h"
 #include "tests/PlainPdf.h"
 

@@ -22,7 +22,7 @@
 #include "PdfView/OutsidePdf.h"
 #include "PdfView/Widgets/PageImageCache.h"
 #include "PdfView/Widgets/PageRenderer.h"
-#include "Platform/PdfWorker.h"
+#include "Platform/PdfHelper/PdfWorker.h"
 #include "bench/Support/ManualPdfs.h"
 
 #include <benchmark/benchmark.h>

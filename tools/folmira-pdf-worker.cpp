@@ -4,10 +4,10 @@
 // of CPU time and memory, until Folmira closes its end or is gone.
 
 #include "FolmiraKit/PDF/PageReading.h"
-#include "Platform/PdfWorkerPages.h"
-#include "Platform/PdfWorkerProcess.h"
-#include "Platform/PdfWorkerSocket.h"
-#include "Platform/PdfWorkerTile.h"
+#include "Platform/PdfHelper/PdfWorkerPages.h"
+#include "Platform/PdfHelper/PdfWorkerProcess.h"
+#include "Platform/PdfHelper/PdfWorkerSocket.h"
+#include "Platform/PdfHelper/PdfWorkerTile.h"
 
 #include <unistd.h>
 

@@ -22,7 +22,7 @@
 #include "Lyricade/Views/SongRootView.h"
 #include "Lyricade/Views/SongbookPane.h"
 #include "MacMenuBaseline/Localization.h"
-#include "Platform/PdfWorkerProcess.h"
+#include "Platform/PdfHelper/PdfWorkerProcess.h"
 #include "Platform/Resources.h"
 
 #include <QApplication>

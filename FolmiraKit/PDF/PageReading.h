@@ -12,7 +12,7 @@
 
 #include "FolmiraKit/PDF/PageWords.h"
 #include "Platform/PdfDocument.h"
-#include "Platform/PdfWorker.h"
+#include "Platform/PdfHelper/PdfWorker.h"
 
 #include <atomic>
 #include <cstddef>

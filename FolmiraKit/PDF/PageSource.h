@@ -12,8 +12,8 @@
 #include "FolmiraKit/PDF/Limits.h"
 #include "FolmiraKit/PDF/PageReading.h"
 #include "Platform/Cancel.h"
-#include "Platform/PdfWorker.h"
-#include "Platform/PdfWorkerPool.h"
+#include "Platform/PdfHelper/PdfWorker.h"
+#include "Platform/PdfHelper/PdfWorkerPool.h"
 
 #include <atomic>
 #include <functional>

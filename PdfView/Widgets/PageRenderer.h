@@ -22,7 +22,7 @@
 #include "PdfView/OutsidePdf.h"
 #include "PdfView/Pdf.h"
 #include "Platform/Cancel.h"
-#include "Platform/PdfWorker.h"
+#include "Platform/PdfHelper/PdfWorker.h"
 
 #include <QImage>
 #include <QObject>

@@ -1,6 +1,6 @@
 #include "PdfView/Widgets/WorkerDrawing.h"
 
-#include "Platform/PdfWorkerTile.h"
+#include "Platform/PdfHelper/PdfWorkerTile.h"
 
 #include <chrono>
 

@@ -17,7 +17,7 @@
 
 #include "PdfView/OutsidePdf.h"
 #include "PdfView/Widgets/PageRenderer.h"
-#include "Platform/PdfWorkerPool.h"
+#include "Platform/PdfHelper/PdfWorkerPool.h"
 
 #include <memory>
 

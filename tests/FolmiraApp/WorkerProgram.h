@@ -4,7 +4,7 @@
 // no worker of the last program left idle to be taken instead: each idle one
 // is taken and ended, and those started in their place run the new program.
 
-#include "Platform/PdfWorker.h"
+#include "Platform/PdfHelper/PdfWorker.h"
 
 #include <cstdlib>
 #include <memory>

@@ -1,8 +1,8 @@
 // The one memory budget that the requests of every PDF worker of a process
 // take their address space from.
 
-#include "Platform/PdfWorker.h"
-#include "Platform/PdfWorkerProcess.h"
+#include "Platform/PdfHelper/PdfWorker.h"
+#include "Platform/PdfHelper/PdfWorkerProcess.h"
 
 #include "tests/HangGuard.h"
 #include "tests/Platform/PdfFixtures.h"

@@ -56,9 +56,9 @@
 
 #include "FolmiraKit/PDF/Limits.h"
 #include "FolmiraKit/PDF/PageReading.h"
-#include "Platform/PdfWorkerSocket.h"
-#include "Platform/WireFormat.h"
-#include "Platform/WorkerConfine.h"
+#include "Platform/PdfHelper/PdfWorkerSocket.h"
+#include "Platform/PdfHelper/WireFormat.h"
+#include "Platform/PdfHelper/WorkerConfine.h"
 
 #include <fcntl.h>
 #include <sys/mman.h>

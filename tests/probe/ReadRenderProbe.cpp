@@ -1,6 +1,6 @@
 // Reads and renders one file the way the application does and prints what
 // came of it, one line: "document <pages> <pdf bytes>" or "refused <reason>",
-// then the notes, one a line. Tests run it as a child process so that its
+// then the notes, one a line; given a second path, it writes the copy there. Tests run it as a child process so that its
 // peak memory is its own. It reads and renders on one thread, so that its CPU
 // time does not depend on the cores it is given, unless FOLMIRA_PROBE_THREADS
 // names other reading threads (0: the default); FOLMIRA_PROBE_PAGE_SECONDS
@@ -16,6 +16,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <iostream>
 
 #include <sys/prctl.h>
@@ -42,12 +43,20 @@ void endWorkers()
     }
 }
 
+bool writeCopy(const char* path, const std::vector<std::uint8_t>& pdf)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(pdf.data()), static_cast<std::streamsize>(pdf.size()));
+    out.close();
+    return static_cast<bool>(out);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
-    if (argc != 2) {
-        std::cerr << "usage: read-render-probe FILE\n";
+    if (argc != 2 && argc != 3) {
+        std::cerr << "usage: read-render-probe FILE [COPY.pdf]\n";
         return 2;
     }
     using namespace FolmiraKit;
@@ -61,6 +70,12 @@ int main(int argc, char** argv)
         RenderResult result = Folmira::render(document, LargePrintSettings{});
         std::cout << "document " << result.pageCount << ' ' << result.pdf.size() << '\n';
         for (const auto& note : result.notes) std::cout << note.message << '\n';
+        if (argc == 3 && !writeCopy(argv[2], result.pdf)) {
+            std::cerr << "couldn't write the copy to " << argv[2] << '\n';
+            std::cout.flush();
+            endWorkers();
+            return 1;
+        }
     } catch (const ConversionError& refusal) {
         std::cout << "refused " << toString(refusal.reason) << '\n' << refusal.what() << '\n';
     }

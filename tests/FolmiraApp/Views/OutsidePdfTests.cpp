@@ -10,8 +10,8 @@
 #include "PdfView/OutsidePdf.h"
 #include "PdfView/Widgets/PdfPagesView.h"
 #include "PdfView/Widgets/WorkerDrawing.h"
-#include "Platform/PdfWorkerPages.h"
-#include "Platform/PdfWorkerSocket.h"
+#include "Platform/PdfHelper/PdfWorkerPages.h"
+#include "Platform/PdfHelper/PdfWorkerSocket.h"
 #include "tests/HangGuardQt.h"
 
 #include <QTemporaryDir>

@@ -6,7 +6,7 @@
 #include "FolmiraKit/PDF/PDFReader.h"
 #include "FolmiraKit/PDF/PageSource.h"
 #include "Platform/PdfContentCost.h"
-#include "Platform/PdfWorkerProcess.h"
+#include "Platform/PdfHelper/PdfWorkerProcess.h"
 #include "tests/FolmiraKit/HostileFiles.h"
 #include "tests/ChildProcesses.h"
 #include "tests/HangGuard.h"

@@ -1,4 +1,4 @@
-#include "Platform/PdfWorkerTile.h"
+#include "Platform/PdfHelper/PdfWorkerTile.h"
 
 #include <cmath>
 #include <cstring>

@@ -1,6 +1,6 @@
-#include "Platform/PdfWorkerPool.h"
+#include "Platform/PdfHelper/PdfWorkerPool.h"
 
-#include "Platform/PdfWorkerProcess.h"
+#include "Platform/PdfHelper/PdfWorkerProcess.h"
 
 #include <unistd.h>
 

@@ -10,7 +10,7 @@
 // count allows, and every size is checked.
 
 #include "Platform/Geometry.h"
-#include "Platform/PdfWorker.h"
+#include "Platform/PdfHelper/PdfWorker.h"
 
 #include <cstddef>
 #include <cstdint>

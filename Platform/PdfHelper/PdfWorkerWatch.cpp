@@ -1,8 +1,8 @@
 // What a worker and its processes spend, read from /proc as the worker runs.
 
-#include "Platform/PdfWorkerWatch.h"
+#include "Platform/PdfHelper/PdfWorkerWatch.h"
 
-#include "Platform/PdfWorkerSocket.h"
+#include "Platform/PdfHelper/PdfWorkerSocket.h"
 
 #include <unistd.h>
 

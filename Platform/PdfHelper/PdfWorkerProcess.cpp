@@ -1,7 +1,7 @@
-#include "Platform/PdfWorkerProcess.h"
+#include "Platform/PdfHelper/PdfWorkerProcess.h"
 
-#include "Platform/PdfWorker.h"
-#include "Platform/PdfWorkerSocket.h"
+#include "Platform/PdfHelper/PdfWorker.h"
+#include "Platform/PdfHelper/PdfWorkerSocket.h"
 
 #include <dirent.h>
 #include <fcntl.h>

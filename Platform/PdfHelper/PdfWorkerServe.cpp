@@ -14,10 +14,10 @@
 // makes one that shares what it loaded, so that more workers read a document
 // without opening it again.
 
-#include "Platform/PdfWorker.h"
+#include "Platform/PdfHelper/PdfWorker.h"
 
-#include "Platform/PdfWorkerSocket.h"
-#include "Platform/WorkerConfine.h"
+#include "Platform/PdfHelper/PdfWorkerSocket.h"
+#include "Platform/PdfHelper/WorkerConfine.h"
 
 #include <fcntl.h>
 #include <poll.h>

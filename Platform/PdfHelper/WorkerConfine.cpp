@@ -14,7 +14,7 @@
 // fontconfig itself would load it in every worker, as long again as a
 // worker's start.
 
-#include "Platform/WorkerConfine.h"
+#include "Platform/PdfHelper/WorkerConfine.h"
 
 #include <fcntl.h>
 #include <linux/landlock.h>

@@ -11,7 +11,7 @@
 // shared by its copies, costs the same however many read.
 
 #include "Platform/Cancel.h"
-#include "Platform/PdfWorker.h"
+#include "Platform/PdfHelper/PdfWorker.h"
 
 #include <atomic>
 #include <chrono>

@@ -14,12 +14,12 @@
 // a short document: so a few started workers wait idle, without a document,
 // for the next read, and each worker ended is replaced by an idle one.
 
-#include "Platform/PdfWorker.h"
+#include "Platform/PdfHelper/PdfWorker.h"
 
 #include "Platform/PdfTrailer.h"
-#include "Platform/PdfWorkerProcess.h"
-#include "Platform/PdfWorkerSocket.h"
-#include "Platform/PdfWorkerWatch.h"
+#include "Platform/PdfHelper/PdfWorkerProcess.h"
+#include "Platform/PdfHelper/PdfWorkerSocket.h"
+#include "Platform/PdfHelper/PdfWorkerWatch.h"
 
 #include <fcntl.h>
 #include <poll.h>

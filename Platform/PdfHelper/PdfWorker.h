@@ -17,7 +17,7 @@
 
 #include "Platform/Cancel.h"
 #include "Platform/PdfDocument.h"
-#include "Platform/WireFormat.h"
+#include "Platform/PdfHelper/WireFormat.h"
 
 #include <sys/types.h>
 

@@ -5,7 +5,7 @@
 // so that no page can take the window's memory or a core for long.
 
 #include "Platform/Images.h"
-#include "Platform/PdfWorker.h"
+#include "Platform/PdfHelper/PdfWorker.h"
 
 #include <cstddef>
 #include <cstdint>

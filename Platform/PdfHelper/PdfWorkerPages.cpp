@@ -1,4 +1,4 @@
-#include "Platform/PdfWorkerPages.h"
+#include "Platform/PdfHelper/PdfWorkerPages.h"
 
 #include <cmath>
 
