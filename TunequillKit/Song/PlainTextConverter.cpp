@@ -41,6 +41,13 @@ std::string expandTabs(std::string_view line)
 
 bool isBlank(std::string_view line) { return trimWhitespace(line).empty(); }
 
+// A string with no note on it and no name: tablature only within a staff.
+bool isBareString(std::string_view t)
+{
+    return t.starts_with('|') && t.find_first_not_of("-|") == std::string_view::npos &&
+           std::count(t.begin(), t.end(), '-') >= 4;
+}
+
 struct Heading {
     std::string kind; // "verse", "chorus" or "bridge"
     std::string label;
@@ -120,7 +127,7 @@ private:
             }
             return i + 1;
         }
-        bool chordLine = isChordLine(t);
+        std::optional<ChordLine> chordLine = readChordLine(line);
         if (auto label = headerLabel(t); label && !chordLine) {
             closeSection();
             flushPendingHeading();
@@ -131,7 +138,9 @@ private:
             pending_ = Heading{std::move(kind), std::move(*label)};
             return i + 1;
         }
-        if (isTabLine(t)) {
+        // Bar numbers over the strings belong to the staff.
+        if (isTabLine(t) || (open_ == "tab" && isBareString(t)) ||
+            (isBarNumberLine(t) && i + 1 < lines_.size() && isTabLine(lines_[i + 1]))) {
             if (open_ && *open_ != "tab") closeSection();
             if (!open_) {
                 flushPendingHeading();
@@ -147,12 +156,11 @@ private:
             output_.push_back(escape(SongText::dropTrailingSpace(line)));
             return i + 1;
         }
-        if (i + 1 < lines_.size() && isLyricBelowChords(lines_[i + 1])) {
-            output_.push_back(merge(line, lines_[i + 1]));
-            return i + 2;
-        }
-        output_.push_back(merge(line, ""));
-        return i + 1;
+        const bool lyricBelow = i + 1 < lines_.size() && isLyricBelowChords(lines_[i + 1]);
+        std::optional<std::string_view> lyric;
+        if (lyricBelow) lyric = lines_[i + 1];
+        for (std::string& out : placeChordLine(*chordLine, lyric)) output_.push_back(std::move(out));
+        return lyricBelow ? i + 2 : i + 1;
     }
 
     void closeSection()
@@ -239,12 +247,45 @@ std::optional<std::string> placeChordLines(std::string_view chordPro)
     for (std::size_t i = 0; i < lines.size(); ++i) {
         if (i > 0) text += '\n';
         const std::string& line = lines[i];
-        if (!reader.isChordLineToPlace(line)) text += line;
-        else if (i + 1 < lines.size() && isLyricBelowChords(lines[i + 1]) && !isChordProOwn(lines[i + 1]))
-            text += merge(expandTabs(line), expandTabs(lines[++i]));
-        else text += merge(expandTabs(line), "");
+        if (!reader.isChordLineToPlace(line)) {
+            text += line;
+            continue;
+        }
+        std::optional<ChordLine> chords = readChordLine(expandTabs(line));
+        std::optional<std::string> lyric;
+        if (i + 1 < lines.size() && isLyricBelowChords(lines[i + 1]) && !isChordProOwn(lines[i + 1]))
+            lyric = expandTabs(lines[++i]);
+        std::vector<std::string> placed = placeChordLine(*chords, lyric);
+        for (std::size_t k = 0; k < placed.size(); ++k) text += (k > 0 ? "\n" : "") + placed[k];
     }
     return text;
+}
+
+std::vector<std::string> placeChordLine(const ChordLine& chordLine, std::optional<std::string_view> lyric)
+{
+    // A comment's text ends at its first closing brace.
+    auto comment = [](std::string text) {
+        std::replace(text.begin(), text.end(), '{', '(');
+        std::replace(text.begin(), text.end(), '}', ')');
+        return "{comment: " + text + "}";
+    };
+    std::vector<std::string> out;
+    if (!chordLine.label.empty()) out.push_back(comment(chordLine.label));
+    // Over a lyric the marks would split its words; alone, they are the bars the chords stand in,
+    // and a label's room before them is no longer needed.
+    if (lyric) {
+        out.push_back(merge(chordLine.chords, *lyric));
+    } else {
+        std::string_view chords = chordLine.chords, marks = chordLine.marks;
+        if (!chordLine.label.empty()) {
+            const std::size_t indent = std::min(chords.find_first_not_of(' '), marks.find_first_not_of(' '));
+            chords.remove_prefix(std::min(indent, chords.size()));
+            marks.remove_prefix(std::min(indent, marks.size()));
+        }
+        out.push_back(merge(chords, marks));
+    }
+    if (!chordLine.note.empty()) out.push_back(comment(chordLine.note));
+    return out;
 }
 
 std::string convert(std::string_view text, std::string_view fallbackTitle)

@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace TunequillKit::PlainTextConverter {
 
@@ -29,9 +30,33 @@ std::string convert(std::string_view text, std::string_view fallbackTitle);
 // (also for lines longer than 40 characters).
 std::optional<std::string> headerLabel(std::string_view line);
 
-// Every space-separated piece is a chord (bars and parentheses around it
-// allowed), a bar or repeat mark or "N.C."; and at least one is a chord.
+// A line of chords as a player writes it: chords (bars and parentheses
+// around them allowed) with bars, beat slashes and repeat counts between
+// them, perhaps a label before them ("Interlude:", "Chorus -") and a note
+// after them ("(x2)", "[C7-9-5: x32322]", a few words two spaces on).
+struct ChordLine {
+    std::string chords; // the chords at their columns, everything else blanked
+    std::string marks;  // bars, slashes and other marks at their columns, the rest blanked
+    std::string label;  // as written, without a dash that only parts it from the chords
+    std::string note;   // repeat counts and the note, as written, in line order
+};
+std::optional<ChordLine> readChordLine(std::string_view line);
+
+// `readChordLine` reads the line.
 bool isChordLine(std::string_view line);
+
+// The output lines of a chord line placed over `lyric` (merged at the
+// columns, its marks left out) or alone (its marks kept as text under the
+// chords): the label as a comment before, the note as a comment after.
+std::vector<std::string> placeChordLine(const ChordLine& chordLine, std::optional<std::string_view> lyric);
+
+// A text with a chord website's marks ("[ch]G[/ch]", "[tab]…[/tab]") taken
+// out, so its chords stand at the columns the site shows them at; none when
+// the text has no such mark.
+std::optional<std::string> unwrapChordMarks(std::string_view text);
+
+// A line of bar numbers over a staff of tablature ("   1        2").
+bool isBarNumberLine(std::string_view line);
 
 // A line that a chord line above it is merged into: not empty, no chord
 // line, heading or tab line.
@@ -43,8 +68,9 @@ bool isLyricBelowChords(std::string_view line);
 // is kept as it is.
 std::optional<std::string> placeChordLines(std::string_view chordPro);
 
-// A line of guitar tablature: "e|--0--3--|", or without the bar "E-----",
-// "B--5--7-5".
+// A string of tablature: "e|--0--3--|", "|E|-5h7-|", without the bar
+// "E-----", "B--5--7-5", with anything written after the string
+// ("G|--1--5--|(repeat)", "e|-----| let ring").
 bool isTabLine(std::string_view line);
 
 // The lyric with each chord of the chord line inserted in brackets at its

@@ -9,6 +9,7 @@
 #include "TunequillKit/Song/SongText.h"
 
 #include <algorithm>
+#include <cctype>
 #include <vector>
 
 namespace TunequillKit::PlainTextConverter {
@@ -35,18 +36,6 @@ const Platform::Regex& headerPattern()
 const Platform::Regex& capoPattern()
 {
     static const Platform::Regex pattern("^capo\\s+(on\\s+)?(\\d+)", Platform::Regex::CaseInsensitive);
-    return pattern;
-}
-
-const Platform::Regex& repeatMark()
-{
-    static const Platform::Regex pattern("^\\(?[xX×]\\d+\\)?$|^\\(?\\d+[xX×]\\)?$");
-    return pattern;
-}
-
-const Platform::Regex& tabPattern()
-{
-    static const Platform::Regex pattern("^[A-Ga-g][#b]?\\s?\\|[-0-9hpbr/\\\\x|~^.() ]{4,}$");
     return pattern;
 }
 
@@ -99,30 +88,274 @@ std::optional<std::string> headerLabel(std::string_view line)
     return label;
 }
 
-bool isChordLine(std::string_view line)
+namespace {
+
+// A repeat count: "x2", "(3x)", "×4". Two digits at most: "X32010" is a
+// chord's fingering, not a count.
+const Platform::Regex& repeatCount()
 {
-    int chords = 0;
-    for (std::string_view piece : Platform::Text::splitOmittingEmpty(line, U' ')) {
-        if (isChord(trimWhitespace(piece)) || isChord(trimWhitespace(stripBarsAndParentheses(piece)))) ++chords;
-        else if (!isNonChordToken(piece) && (piece.find_first_of("0123456789") == std::string_view::npos ||
-                                             !repeatMark().search(piece)))
-            return false; // a repeat mark holds a digit: most words need no pattern search
+    static const Platform::Regex pattern("^\\(?[xX×]\\d{1,2}\\)?$|^\\(?\\d{1,2}[xX×]\\)?$");
+    return pattern;
+}
+
+bool hasDigit(std::string_view text) { return text.find_first_of("0123456789") != std::string_view::npos; }
+
+// A chord's fingering, string by string: "x32010", "022100", "0003".
+bool isFingering(std::string_view token)
+{
+    if (token.size() < 4 || token.size() > 7) return false;
+    int digits = 0;
+    for (char c : token) {
+        if (c >= '0' && c <= '9') ++digits;
+        else if (c != 'x' && c != 'X') return false;
     }
-    return chords > 0;
+    return digits >= 3;
+}
+
+// Bars, beat slashes and the like: what a chord line holds between chords.
+bool isMark(std::string_view token)
+{
+    if (isNonChordToken(token)) return true;
+    const bool bars =
+        token.find_first_not_of("|:") == std::string_view::npos && token.find('|') != std::string_view::npos;
+    return bars || token.find_first_not_of('/') == std::string_view::npos;
+}
+
+// A chord taken out of its token: where it starts in the token and its text.
+// Bars around it are left out ("F#|", "|G"), and so are parentheses unless
+// they close round it ("(G)" stays, "(G" gives "G").
+struct TokenChord {
+    std::size_t offset = 0;
+    std::string_view text;
+    bool doubtful = false; // a chord with a tail the grammar does not know: "A7-9/unk"
+};
+
+// "No chord": placed where it stands, though it is no chord.
+bool isNoChord(std::string_view token) { return token == "N.C." || token == "NC" || token == "N.C" || token == "n.c."; }
+
+std::optional<TokenChord> chordIn(std::string_view token)
+{
+    if (isNoChord(token)) return TokenChord{0, token, true};
+    std::string_view bare = token;
+    while (!bare.empty() && bare.front() == '|') bare.remove_prefix(1);
+    while (!bare.empty() && bare.back() == '|') bare.remove_suffix(1);
+    if (bare.size() >= 3 && bare.front() == '(' && bare.back() == ')' && isChord(bare.substr(1, bare.size() - 2)))
+        return TokenChord{static_cast<std::size_t>(bare.data() - token.data()), bare};
+    std::string_view inner = stripBarsAndParentheses(token);
+    if (inner.empty() || !Note::parse(inner)) return std::nullopt; // most words end here
+    const auto offset = static_cast<std::size_t>(inner.data() - token.data());
+    if (isChord(inner)) return TokenChord{offset, inner};
+    // A chord with a bass the grammar can't read ("A13/unk") is still written
+    // where a chord stands, and placed as one.
+    std::size_t slash = inner.rfind('/');
+    if (slash != std::string_view::npos && slash + 1 < inner.size() && isChord(inner.substr(0, slash))) {
+        std::string_view tail = inner.substr(slash + 1);
+        if (std::all_of(tail.begin(), tail.end(), [](char c) { return std::isalnum(static_cast<unsigned char>(c)); }))
+            return TokenChord{offset, inner, true};
+    }
+    return std::nullopt;
+}
+
+// Chords that are also words of a sentence ("A day in May", "Am I wrong"):
+// alone, they do not make a line of words a chord line.
+bool isWordToo(std::string_view chord)
+{
+    if (chord.size() >= 3 && chord.front() == '(') chord = chord.substr(1, chord.size() - 2);
+    return chord == "A" || chord == "Am" || chord == "Em";
+}
+
+// A chord that reads as nothing else: more than a letter ("Esus4", not "B").
+bool isPlainChord(std::string_view chord)
+{
+    if (chord.size() >= 3 && chord.front() == '(') chord = chord.substr(1, chord.size() - 2);
+    return chord.size() > 1 && !isWordToo(chord);
+}
+
+// Labels of a line of notes that are not chords to play ("Tuning: E A D G").
+bool labelsNoChords(std::string_view label)
+{
+    std::string lower = Platform::Text::lowercased(label);
+    for (std::string_view word : {"tuning", "key", "capo", "tempo", "time", "title", "artist", "by"})
+        if (lower.starts_with(word)) return true;
+    return false;
+}
+
+struct Token {
+    std::size_t begin; // byte offset in the line
+    std::string_view text;
+};
+
+std::vector<Token> spaceSeparated(std::string_view line)
+{
+    std::vector<Token> tokens;
+    for (std::size_t i = 0; i < line.size();) {
+        if (line[i] == ' ') {
+            ++i;
+            continue;
+        }
+        std::size_t start = i;
+        while (i < line.size() && line[i] != ' ') ++i;
+        tokens.push_back({start, line.substr(start, i - start)});
+    }
+    return tokens;
+}
+
+bool isLabelSeparator(std::string_view token) { return token == ":" || token == "-" || token == "–" || token == "—"; }
+
+// As many spaces as `text` has characters, so that columns stay.
+void blank(std::string& out, std::string_view text) { out.append(Platform::Text::characterCount(text), ' '); }
+
+// The tokens before the chords that label them: up to three words, the last
+// ending in a colon or followed by a lone colon or dash. 0 when the line
+// begins with its chords; none when it begins with words that are no label.
+std::optional<std::size_t> labelLength(const std::vector<Token>& tokens)
+{
+    std::string_view first = tokens[0].text;
+    if (chordIn(first) || isMark(first) || (hasDigit(first) && repeatCount().search(first))) return 0;
+    for (std::size_t k = 0; k < std::min<std::size_t>(3, tokens.size()); ++k) {
+        std::string_view t = tokens[k].text;
+        if ((t.size() > 1 && t.back() == ':') || (k > 0 && isLabelSeparator(t)))
+            return k + 1 < tokens.size() ? std::optional<std::size_t>(k + 1) : std::nullopt;
+        if (k > 0 && chordIn(t)) return std::nullopt; // words before the chords, and no label
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+std::optional<ChordLine> readChordLine(std::string_view line)
+{
+    const std::vector<Token> tokens = spaceSeparated(line);
+    if (tokens.empty()) return std::nullopt;
+    const std::optional<std::size_t> body = labelLength(tokens);
+    if (!body) return std::nullopt;
+
+    enum class Kind { chord, mark, note };
+    std::vector<Kind> kinds(tokens.size(), Kind::note);
+    int chords = 0;
+    bool notWord = false;   // a chord that is no word of a sentence
+    bool plain = false;     // a chord that reads as nothing else
+    bool words = false;     // a note of words, not in brackets
+    bool bracketed = false; // a note in brackets or parentheses
+    std::size_t noteWords = 0;
+    std::optional<char> closing; // the bracket that ends the note in brackets being read
+    for (std::size_t i = *body; i < tokens.size(); ++i) {
+        std::string_view t = tokens[i].text;
+        if (closing) {
+            if (t.back() == *closing) closing.reset();
+            continue;
+        }
+        if (hasDigit(t) && repeatCount().search(t)) continue; // a count goes with the note
+        if (isFingering(t)) return std::nullopt;              // a row of a chord chart
+        if (words) {
+            if (chordIn(t)) return std::nullopt; // chords among words: a line of words
+            ++noteWords;
+            continue;
+        }
+        if (auto chord = chordIn(t)) {
+            kinds[i] = Kind::chord;
+            if (!chord->doubtful) {
+                ++chords;
+                notWord = notWord || !isWordToo(chord->text);
+                plain = plain || isPlainChord(chord->text);
+            }
+        } else if (isMark(t)) {
+            kinds[i] = Kind::mark;
+        } else if (t.front() == '(' || t.front() == '[') {
+            bracketed = true;
+            const char close = t.front() == '(' ? ')' : ']';
+            if (t.size() == 1 || t.back() != close) closing = close;
+        } else {
+            // A note of words stands apart from the chords, as a player spaces it.
+            if (i == 0 || tokens[i].begin < tokens[i - 1].begin + tokens[i - 1].text.size() + 2) return std::nullopt;
+            words = true;
+            ++noteWords;
+        }
+    }
+    if (chords == 0 || (words && noteWords > 3)) return std::nullopt;
+    // Words after one chord are a sentence unless the chord is unmistakable.
+    if (chords < 2 && ((words && !plain) || ((bracketed || *body > 0) && !notWord))) return std::nullopt;
+
+    ChordLine out;
+    if (*body > 0) {
+        std::size_t end = *body;
+        if (tokens[end - 1].text != ":" && isLabelSeparator(tokens[end - 1].text)) --end;
+        const Token& last = tokens[end - 1];
+        out.label = std::string(line.substr(tokens[0].begin, last.begin + last.text.size() - tokens[0].begin));
+        if (labelsNoChords(out.label) || metadataLine(line)) return std::nullopt;
+    }
+    std::size_t at = 0;
+    for (std::size_t i = 0; i < tokens.size(); ++i) {
+        const Token& token = tokens[i];
+        out.chords.append(token.begin - at, ' ');
+        out.marks.append(token.begin - at, ' ');
+        at = token.begin + token.text.size();
+        const Kind kind = i < *body ? Kind::mark : kinds[i];
+        if (kind == Kind::chord) {
+            auto chord = chordIn(token.text);
+            out.chords.append(chord->offset, ' ');
+            out.chords += chord->text;
+            out.chords.append(token.text.size() - chord->offset - chord->text.size(), ' ');
+            blank(out.marks, token.text);
+            continue;
+        }
+        blank(out.chords, token.text);
+        if (kind == Kind::mark && i >= *body) out.marks += token.text;
+        else blank(out.marks, token.text);
+        if (kind == Kind::note) {
+            if (!out.note.empty()) out.note += ' ';
+            out.note += token.text;
+        }
+    }
+    out.chords = SongText::dropTrailingSpace(out.chords);
+    out.marks = SongText::dropTrailingSpace(out.marks);
+    return out;
+}
+
+bool isChordLine(std::string_view line) { return readChordLine(line).has_value(); }
+
+std::optional<std::string> unwrapChordMarks(std::string_view text)
+{
+    if (text.find("[ch]") == std::string_view::npos) return std::nullopt;
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        bool mark = false;
+        for (std::string_view m : {"[ch]", "[/ch]", "[tab]", "[/tab]"}) {
+            if (text.substr(i).starts_with(m)) {
+                i += m.size();
+                mark = true;
+                break;
+            }
+        }
+        if (!mark) out += text[i++];
+    }
+    return out;
+}
+
+bool isBarNumberLine(std::string_view line)
+{
+    std::string_view t = trimWhitespace(line);
+    return !t.empty() && t.find_first_not_of("0123456789 |") == std::string_view::npos && hasDigit(t);
 }
 
 namespace {
 
-// A string of tablature without a bar after its letter ("E-------",
-// "B--5--7-5--", "E ----|--0--|"): dashes and fret marks after the string
-// letter, at least three dashes, and dashes that run together or touch a fret.
-bool isBarlessTabLine(std::string_view t)
+// What a string of tablature is written with: frets, dashes, bars and the
+// marks of hammer-ons, pull-offs, bends, releases, slides, taps, vibrato,
+// mutes, ties and harmonics.
+bool isTabCharacter(char c)
 {
-    static const Platform::Regex pattern("^[A-Ga-g][#b]?\\s?[-0-9hpbr/\\\\x|~^.() ]{5,}$");
-    if (!pattern.search(t) || std::count(t.begin(), t.end(), '-') < 3) return false;
-    for (std::size_t i = 1; i < t.size(); ++i) {
-        const bool dash = t[i] == '-', before = t[i - 1] == '-';
-        const bool digit = t[i] >= '0' && t[i] <= '9', digitBefore = t[i - 1] >= '0' && t[i - 1] <= '9';
+    return (c >= '0' && c <= '9') || std::string_view("-|hpbrstvx/\\~^.()=*<>").find(c) != std::string_view::npos;
+}
+
+// Dashes that run together or touch a fret, as a string's do ("--", "5-"),
+// and not a word's ("b-b-b").
+bool hasStringRun(std::string_view body)
+{
+    for (std::size_t i = 1; i < body.size(); ++i) {
+        const bool dash = body[i] == '-', before = body[i - 1] == '-';
+        const bool digit = body[i] >= '0' && body[i] <= '9', digitBefore = body[i - 1] >= '0' && body[i - 1] <= '9';
         if ((dash && (before || digitBefore)) || (before && digit)) return true;
     }
     return false;
@@ -139,7 +372,30 @@ bool isLyricBelowChords(std::string_view line)
 bool isTabLine(std::string_view line)
 {
     std::string_view t = trimWhitespace(line);
-    return tabPattern().search(t) || isBarlessTabLine(t);
+    bool nameless = false;
+    if (!t.empty() && t.front() == '|') {
+        t.remove_prefix(1);
+        // Without a string's name, a fret tells a string from a table's rule ("|-----|-----|").
+        nameless = !t.empty() && t.front() == '-';
+        if (nameless && !hasDigit(t)) return false;
+    }
+    std::size_t at = 0;
+    if (!nameless) {
+        if (t.empty() || std::string_view("ABCDEFGabcdefg").find(t.front()) == std::string_view::npos) return false;
+        at = 1;
+        if (t.size() > 2 && (t[1] == '#' || t[1] == 'b') && std::string_view("| -").find(t[2]) != std::string_view::npos)
+            at = 2;
+        if (at < t.size() && t[at] == ' ') ++at;
+    }
+    const bool barred = !nameless && at < t.size() && t[at] == '|';
+    if (barred) ++at;
+    // The string runs up to the first space or other character; what follows is a note on it.
+    std::size_t end = at;
+    while (end < t.size() && isTabCharacter(t[end])) ++end;
+    std::string_view body = t.substr(at, end - at);
+    const auto dashes = std::count(body.begin(), body.end(), '-');
+    if (barred) return body.size() >= 4 && dashes >= 2;
+    return body.size() >= 5 && dashes >= 3 && hasStringRun(body);
 }
 
 std::string merge(std::string_view chordLine, std::string_view lyric)

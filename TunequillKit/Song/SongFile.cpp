@@ -77,6 +77,8 @@ std::string SongFile::chordPro(std::string_view from, std::string_view fallbackT
 {
     constexpr std::string_view byteOrderMark = "\uFEFF";
     if (from.starts_with(byteOrderMark)) from.remove_prefix(byteOrderMark.size());
+    const std::optional<std::string> unwrapped = PlainTextConverter::unwrapChordMarks(from);
+    if (unwrapped) from = *unwrapped;
     if (detectSongFormat(from) == SongFormat::plainText) return PlainTextConverter::convert(from, fallbackTitle);
     // A ChordPro file may still set its chords over the lyrics as a plain sheet does.
     std::optional<std::string> placed = PlainTextConverter::placeChordLines(from);
