@@ -29,7 +29,9 @@ Typesetter::Sizes Typesetter::sizesFor(double fs)
     s.chord = nearest(0.86 * fs);
     s.chordGap = nearest(0.45 * s.chord);
     s.comment = std::max(11.0, nearest(0.85 * fs));
-    s.tab = std::max(9.0, nearest(0.72 * fs));
+    // Tablature is read at the book's size like the lyrics; a staff too wide
+    // for the column is shrunk on its own (tabRows).
+    s.tab = std::max(9.0, fs);
     s.chorusIndent = nearest(0.9 * fs);
     s.chorusBarX = nearest(0.25 * fs);
     s.wrapIndent = nearest(1.2 * fs);

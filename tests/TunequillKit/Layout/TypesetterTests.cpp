@@ -37,16 +37,17 @@ std::vector<BlockKind> kinds(const std::vector<Block>& blocks)
 TEST(Typesetter, SizesFollowTheFontSize)
 {
     Typesetter::Sizes at18 = Typesetter::sizesFor(18);
-    EXPECT_EQ(at18, (Typesetter::Sizes{18, 26, 13, 12, 15, 7, 15, 13, 16, 5, 22, 50, 16, 14}));
+    EXPECT_EQ(at18, (Typesetter::Sizes{18, 26, 13, 12, 15, 7, 15, 18, 16, 5, 22, 50, 16, 14}));
     Typesetter::Sizes at16 = Typesetter::sizesFor(16);
     EXPECT_EQ(at16.subtitle, 12);
     EXPECT_EQ(at16.label, 11);
-    EXPECT_EQ(at16.tab, 12);
+    EXPECT_EQ(at16.tab, 16);
     // The floors only bind below the book's range.
     Typesetter::Sizes at10 = Typesetter::sizesFor(10);
     EXPECT_EQ(at10.subtitle, 11);
     EXPECT_EQ(at10.label, 10);
-    EXPECT_EQ(at10.tab, 9);
+    EXPECT_EQ(at10.tab, 10);
+    EXPECT_EQ(Typesetter::sizesFor(8).tab, 9);
     EXPECT_EQ(at10.diagramNameSize, 10);
 }
 
@@ -253,7 +254,7 @@ TEST(Typesetter, CommentRows)
 
 TEST(Typesetter, TabsShrinkToFitInTenths)
 {
-    // 40 characters at 13 pt are 260 wide; in 100 points the size becomes 5 → floor 6.
+    // 40 characters at 18 pt are 360 wide; in 100 points the size becomes 5 → floor 6.
     std::string tab(40, '-');
     std::vector<Block> narrow = setter(100).blocks(prepare(("{sot}\n" + tab + "\n\n" + tab + "\n{eot}").c_str()));
     const Block& block = narrow.at(1);
@@ -263,12 +264,17 @@ TEST(Typesetter, TabsShrinkToFitInTenths)
     EXPECT_EQ(block.rows[0].height, 8);
     EXPECT_TRUE(block.rows[1].runs.empty());
 
-    // In 200 points: 13 × 200 / 260 = 10, height exactly 12.
+    // In 200 points: 18 × 200 / 360 = 10, height exactly 12.
     std::vector<Block> wider = setter(200).blocks(prepare(("{sot}\n" + tab + "\n{eot}").c_str()));
     EXPECT_EQ(wider[1].rows[0].runs[0].font.size, 10);
     EXPECT_EQ(wider[1].rows[0].height, 12);
-    // 13 × 210 / 260 = 10.5
+    // 18 × 210 / 360 = 10.5
     EXPECT_EQ(setter(210).blocks(prepare(("{sot}\n" + tab + "\n{eot}").c_str()))[1].rows[0].runs[0].font.size, 10.5);
+    // A staff that fits is set at the lyric size, whatever another staff of the song needs.
+    std::vector<Block> two = setter(200).blocks(prepare(("{sot}\ne|--0--|\n{eot}\n{sot}\n" + tab + "\n{eot}").c_str()));
+    EXPECT_EQ(two.at(1).rows[0].runs[0].font.size, 18);
+    EXPECT_EQ(two.at(1).rows[0].height, 22);
+    EXPECT_EQ(two.at(2).rows[0].runs[0].font.size, 10);
 }
 
 TEST(Typesetter, ChorusRecalls)
