@@ -138,9 +138,7 @@ private:
             pending_ = Heading{std::move(kind), std::move(*label)};
             return i + 1;
         }
-        // Bar numbers over the strings belong to the staff.
-        if (isTabLine(t) || (open_ == "tab" && isBareString(t)) ||
-            (isBarNumberLine(t) && i + 1 < lines_.size() && isTabLine(lines_[i + 1]))) {
+        if (isTabLine(t) || (open_ == "tab" && isBareString(t)) || startsStaff(i)) {
             if (open_ && *open_ != "tab") closeSection();
             if (!open_) {
                 flushPendingHeading();
@@ -156,11 +154,17 @@ private:
             output_.push_back(escape(SongText::dropTrailingSpace(line)));
             return i + 1;
         }
-        const bool lyricBelow = i + 1 < lines_.size() && isLyricBelowChords(lines_[i + 1]);
+        const bool lyricBelow = i + 1 < lines_.size() && isLyricBelowChords(lines_[i + 1]) && !startsStaff(i + 1);
         std::optional<std::string_view> lyric;
         if (lyricBelow) lyric = lines_[i + 1];
         for (std::string& out : placeChordLine(*chordLine, lyric)) output_.push_back(std::move(out));
         return lyricBelow ? i + 2 : i + 1;
+    }
+
+    // Bar numbers over the strings belong to the staff.
+    bool startsStaff(std::size_t i) const
+    {
+        return isBarNumberLine(lines_[i]) && i + 1 < lines_.size() && isTabLine(lines_[i + 1]);
     }
 
     void closeSection()

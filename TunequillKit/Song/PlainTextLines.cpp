@@ -49,10 +49,10 @@ std::string asciiDigits(std::string_view text)
     return digits;
 }
 
-// A piece with bars and parentheses removed from both ends.
+// A piece with bars, repeat signs and parentheses removed from both ends.
 std::string_view stripBarsAndParentheses(std::string_view piece)
 {
-    auto isFrame = [](char c) { return c == '(' || c == ')' || c == '|'; };
+    auto isFrame = [](char c) { return c == '(' || c == ')' || c == '|' || c == ':'; };
     while (!piece.empty() && isFrame(piece.front())) piece.remove_prefix(1);
     while (!piece.empty() && isFrame(piece.back())) piece.remove_suffix(1);
     return piece;
@@ -136,9 +136,10 @@ bool isNoChord(std::string_view token) { return token == "N.C." || token == "NC"
 std::optional<TokenChord> chordIn(std::string_view token)
 {
     if (isNoChord(token)) return TokenChord{0, token, true};
+    auto isBar = [](char c) { return c == '|' || c == ':'; };
     std::string_view bare = token;
-    while (!bare.empty() && bare.front() == '|') bare.remove_prefix(1);
-    while (!bare.empty() && bare.back() == '|') bare.remove_suffix(1);
+    while (!bare.empty() && isBar(bare.front())) bare.remove_prefix(1);
+    while (!bare.empty() && isBar(bare.back())) bare.remove_suffix(1);
     if (bare.size() >= 3 && bare.front() == '(' && bare.back() == ')' && isChord(bare.substr(1, bare.size() - 2)))
         return TokenChord{static_cast<std::size_t>(bare.data() - token.data()), bare};
     std::string_view inner = stripBarsAndParentheses(token);
@@ -296,7 +297,12 @@ std::optional<ChordLine> readChordLine(std::string_view line)
             out.chords.append(chord->offset, ' ');
             out.chords += chord->text;
             out.chords.append(token.text.size() - chord->offset - chord->text.size(), ' ');
-            blank(out.marks, token.text);
+            // Bars written onto a chord ("F#|", "|:D") stay bars.
+            for (std::size_t k = 0; k < token.text.size(); ++k) {
+                const char c = token.text[k];
+                const bool inChord = k >= chord->offset && k < chord->offset + chord->text.size();
+                out.marks += !inChord && (c == '|' || c == ':') ? c : ' ';
+            }
             continue;
         }
         blank(out.chords, token.text);

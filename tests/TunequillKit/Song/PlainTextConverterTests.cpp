@@ -1,7 +1,13 @@
+#include "TunequillKit/Song/Chord.h"
 #include "TunequillKit/Song/ChordProParser.h"
 #include "TunequillKit/Song/PlainTextConverter.h"
+#include "TunequillKit/Song/SongFile.h"
 
 #include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 
 using namespace TunequillKit;
 namespace Converter = TunequillKit::PlainTextConverter;
@@ -43,14 +49,62 @@ TEST(PlainTextConverter, ChordAndTabLines)
         {"|G  C|  D|", true},      {"Am I wrong", false},  {"   ", false},    {"G - C % (D) 4x", true},
         {"Bb / | Eb", true},       {"C\u00A0G", false},   {"A", true},      {"A man", false},
         {"E------", false},        {"B--5--5-5-5--5-8--8-5", false}, {"Cm7/add2 G", true},
+        // A label before the chords, a note after them, a few words two spaces on.
+        {"Interlude: A#m7 Asus4/A#  A#m7", true}, {"Chorus -  A  D  E7", true}, {"Refrain :  F  G", true},
+        {"F Am Gm7 C7 [C7-9-5: x32322]", true},   {"G  D  (x2)", true},        {"Dm  F  (let ring)", true},
+        {"Esus4  unknown", true},                 {"Esus4  A7-9/unk  A13/unk", true},
+        {"Esus4 unknown", false},                 {"G  C  one two three four", false},
+        // Sentences with a chord-like word, and lines of notes that are no chords to play.
+        {"A day in May", false},  {"A  man came walking", false}, {"C  is for cookie", false},
+        {"Note: A new day", false}, {"Intro:", false},           {"Tuning: E A D G", false},
+        {"Key: G  D", false},      {"(B)  a list item", false},   {"Intro: A", false},
+        {"G   C  then F", false},
+        // Fingerings are no chords and no repeat counts.
+        {"C  x32010", false},      {"G      320003", false},      {"A7  X02020  D", false}, {"E  022100", false},
     };
     for (const auto& c : cases) EXPECT_EQ(Converter::isChordLine(c.line), c.chord) << c.line;
 
     for (const char* line : {"e|--0--3--|", "  B |-1-1h3-|  ", "G#|--5/7--|", "d|x-x-x-x|", "e-0-0-0-0", "E------",
                              "B--5--5-5-5--5-8--8-5", "E ----|----0---|"})
         EXPECT_TRUE(Converter::isTabLine(line)) << line;
-    for (const char* line : {"e|-0|", "Every |--word--|", "H|------|", "G - - -", "C-7-5", "E----"})
+    // A note after the string, a tie, a leading bar, techniques, other instruments' strings.
+    for (const char* line : {"G|--1-------5-----|(repeat)", "e|-----| do not use e string", "B|--13=14--|",
+                             "|e|--0--2--|", "|--0--2--|", "g|--2h4--2p0--|", "E|--5b7r5--7s9~~--|", "Bb|-0-0-x-x-|",
+                             "A|--0--|", "e-----3-----  let ring"})
+        EXPECT_TRUE(Converter::isTabLine(line)) << line;
+    for (const char* line : {"e|-0|", "Every |--word--|", "H|------|", "G - - -", "C-7-5", "E----", "G 3-5-7",
+                             "|-----|-----|", "B-b-b-baby", "A--men", "| G | C |", "e|-0| a note"})
         EXPECT_FALSE(Converter::isTabLine(line)) << line;
+}
+
+TEST(PlainTextConverter, ChordLinesKeepTheirLabelAndNote)
+{
+    struct Case {
+        const char* line;
+        const char* chords;
+        const char* marks;
+        const char* label;
+        const char* note;
+    };
+    const Case cases[] = {
+        {"Interlude: A#m7 Asus4/A#  A#m7", "           A#m7 Asus4/A#  A#m7", "", "Interlude:", ""},
+        {"Chorus -  A  D", "          A  D", "", "Chorus", ""},
+        {"Ref.: C G Ami (2x)", "      C G Ami", "", "Ref.:", "(2x)"},
+        {"| G  F#|  x3", "  G  F#", "|      |", "", "x3"},
+        {"F Am [C7-9-5: x32322]", "F Am", "", "", "[C7-9-5: x32322]"},
+        {"(G)  |:D  C:|  N.C.", "(G)    D  C    N.C.", "     |:    :|", "", ""},
+        {"Esus4  A7-9/unk  unknown", "Esus4  A7-9/unk", "", "", "unknown"},
+        {"G / / / | C", "G         C", "  / / / |", "", ""},
+        {"x2  G  C  (repeat)", "    G  C", "", "", "x2 (repeat)"},
+    };
+    for (const auto& c : cases) {
+        auto read = Converter::readChordLine(c.line);
+        ASSERT_TRUE(read) << c.line;
+        EXPECT_EQ(read->chords, c.chords) << c.line;
+        EXPECT_EQ(read->marks, c.marks) << c.line;
+        EXPECT_EQ(read->label, c.label) << c.line;
+        EXPECT_EQ(read->note, c.note) << c.line;
+    }
 }
 
 TEST(PlainTextConverter, MetadataLines)
@@ -133,6 +187,18 @@ TEST(PlainTextConverter, ConvertsTheHeaderAndTheBody)
         {"Intro\nE-----\nB--5--\n\n    F\nE ----|--0--|\n", "{title: F}\n{comment: Intro}\n{start_of_tab}\nE-----\n"
                                                          "B--5--\n{end_of_tab}\n\n    [F]\n{start_of_tab}\n"
                                                          "E ----|--0--|\n{end_of_tab}\n"},
+        // Strings with notes after them, a tie and bar numbers stay one staff, the chord line over it its own line.
+        {"    G\n  1      2\ne|--0--|--3--| let ring\nB|--1=2--|(repeat)\n|--------|\nla\n",
+         "{title: F}\n    [G]\n{start_of_tab}\n  1      2\ne|--0--|--3--| let ring\nB|--1=2--|(repeat)\n"
+         "|--------|\n{end_of_tab}\nla\n"},
+        {"1 2\nla\n|--------|\n", "{title: F}\n1 2\nla\n|--------|\n"},
+        // A label and a note are comments round the chords; bars and counts are no chords.
+        {"Intro: G  C\n", "{title: F}\n{comment: Intro:}\n[G]   [C]\n"},
+        {"Verse 1\nG  D  (x2)\nla la la\n", "{title: F}\n{start_of_verse: Verse 1}\n[G]la [D]la la\n{comment: (x2)}\n"
+                                              "{end_of_verse}\n"},
+        {"|: G  | C  :| x2\nla la la la\n", "{title: F}\nla [G]la la[C] la\n{comment: x2}\n"},
+        {"| G  | C  |\n\nla\n", "{title: F}\n| [G]   | [C]   |\n\nla\n"},
+        {"Outro -  D  A/C#  (ritard.)\n", "{title: F}\n{comment: Outro}\n[D]   [A/C#]\n{comment: (ritard.)}\n"},
     };
     for (const auto& c : cases) EXPECT_EQ(Converter::convert(c.text, "F"), c.chordPro) << c.text;
 }
@@ -151,4 +217,48 @@ TEST(PlainTextConverter, ConvertedTextParsesAsIntended)
     EXPECT_EQ(song.firstLine(), "Words over here");
     EXPECT_EQ(song.sections[0].lines[1], Line::lyrics({Segment{std::nullopt, "[not a chord]"}}));
     EXPECT_TRUE(song.warnings.empty());
+}
+
+// Sheets written as players write them (banjo, bass, seven-string and
+// ukulele tab, chord charts, labels and notes in several languages, a chord
+// website's marks, prose with chord-like words): every string of tab is tab,
+// every chord placed is a chord, and prose keeps no chord.
+TEST(PlainTextConverter, SheetsOfManyHandsConvert)
+{
+    int sheets = 0, placed = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(FOLMIRA_SONG_SHEETS)) {
+        std::ifstream in(entry.path(), std::ios::binary);
+        std::stringstream source;
+        source << in.rdbuf();
+        Song song = ChordProParser::parse(SongFile::chordPro(source.str(), ""));
+        const std::string name = entry.path().filename().string();
+        std::vector<std::string> tabs;
+        for (const Section& section : song.sections)
+            for (const Line& line : section.lines) {
+                if (auto tab = line.as<Line::Tab>()) tabs.push_back(tab->text);
+                auto lyrics = line.as<Line::Lyrics>();
+                if (!lyrics) continue;
+                std::string text;
+                for (const Segment& segment : lyrics->segments) {
+                    text += segment.text;
+                    if (!segment.chord) continue;
+                    std::string chord = *segment.chord;
+                    if (chord.size() > 2 && chord.front() == '(') chord = chord.substr(1, chord.size() - 2);
+                    EXPECT_TRUE(Chord::parse(chord)) << name << ": [" << *segment.chord << "] in " << text;
+                    EXPECT_NE(name, "prose-lines.txt") << text;
+                    ++placed;
+                }
+                EXPECT_LT(std::count(text.begin(), text.end(), '-'), 4) << name << ": a string as lyrics: " << text;
+            }
+        // Every line of the sheet written with a string's dashes is a line of its tab.
+        std::istringstream lines(source.str());
+        for (std::string line; std::getline(lines, line);) {
+            if (line.find("--") != std::string::npos) {
+                EXPECT_NE(std::find(tabs.begin(), tabs.end(), line), tabs.end()) << name << ": " << line;
+            }
+        }
+        ++sheets;
+    }
+    EXPECT_GE(sheets, 10);
+    EXPECT_GE(placed, 100);
 }

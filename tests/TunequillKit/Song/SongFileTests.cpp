@@ -52,6 +52,11 @@ TEST(SongFile, ChordLinesInAChordProFileAreMergedIntoTheirLyrics)
         {"{title: R}\r\n[G]la\r\nAm I wrong\r\n", "{title: R}\r\n[G]la\r\nAm I wrong\r\n"}, // kept byte for byte
         {"{title: R}\n{sot}\n  G\nE|--0--|\n{eot}\n", "{title: R}\n{sot}\n  G\nE|--0--|\n{eot}\n"},
         {"{title: R}\nG\n[C]la\n", "{title: R}\n[G]\n[C]la\n"},
+        {"{title: R}\nInterlude: A#m7  D\n", "{title: R}\n{comment: Interlude:}\n[A#m7]      [D]\n"},
+        {"{title: R}\nG  C  (x2)\nla la\n", "{title: R}\n[G]la [C]la\n{comment: (x2)}\n"},
+        // A chord website's marks are taken out; its chords stand where the site shows them.
+        {"[ch]G[/ch]    [ch]Bmaj7[/ch]\nsome words here\n", "{title: F}\n[G]some [Bmaj7]words here\n"},
+        {"{title: R}\n[tab][ch]D[/ch]  [ch]A7[/ch]\nla la la[/tab]\n", "{title: R}\n[D]la [A7]la la\n"},
     };
     for (const auto& c : cases) EXPECT_EQ(SongFile::chordPro(c.text, "F"), c.chordPro) << c.text;
 }
