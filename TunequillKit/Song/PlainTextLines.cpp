@@ -215,9 +215,9 @@ std::optional<std::size_t> labelLength(const std::vector<Token>& tokens)
     if (chordIn(first) || isMark(first) || (hasDigit(first) && repeatCount().search(first))) return 0;
     for (std::size_t k = 0; k < std::min<std::size_t>(3, tokens.size()); ++k) {
         std::string_view t = tokens[k].text;
+        if (k > 0 && chordIn(t)) return std::nullopt; // words before the chords, and no label
         if ((t.size() > 1 && t.back() == ':') || (k > 0 && isLabelSeparator(t)))
             return k + 1 < tokens.size() ? std::optional<std::size_t>(k + 1) : std::nullopt;
-        if (k > 0 && chordIn(t)) return std::nullopt; // words before the chords, and no label
     }
     return std::nullopt;
 }

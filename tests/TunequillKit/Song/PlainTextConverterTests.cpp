@@ -61,6 +61,7 @@ TEST(PlainTextConverter, ChordAndTabLines)
         {"G   C  then F", false},
         // Fingerings are no chords and no repeat counts.
         {"C  x32010", false},      {"G      320003", false},      {"A7  X02020  D", false}, {"E  022100", false},
+        {"Am7  x02010", false},    {"Cmaj7  x32000", false},      {"Take C: G  D", false},  {"||: G  C :||", true},
     };
     for (const auto& c : cases) EXPECT_EQ(Converter::isChordLine(c.line), c.chord) << c.line;
 
@@ -96,6 +97,7 @@ TEST(PlainTextConverter, ChordLinesKeepTheirLabelAndNote)
         {"Esus4  A7-9/unk  unknown", "Esus4  A7-9/unk", "", "", "unknown"},
         {"G / / / | C", "G         C", "  / / / |", "", ""},
         {"x2  G  C  (repeat)", "    G  C", "", "", "x2 (repeat)"},
+        {"||: G  C :||", "    G  C", "||:      :||", "", ""},
     };
     for (const auto& c : cases) {
         auto read = Converter::readChordLine(c.line);
