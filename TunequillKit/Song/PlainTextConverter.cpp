@@ -129,13 +129,7 @@ private:
         }
         std::optional<ChordLine> chordLine = readChordLine(line);
         if (auto label = headerLabel(t); label && !chordLine) {
-            closeSection();
-            flushPendingHeading();
-            std::string lower = Platform::Text::lowercased(*label);
-            std::string kind = lower.starts_with("chorus") || lower.starts_with("refrain") ? "chorus"
-                               : lower.starts_with("bridge")                                ? "bridge"
-                                                                                            : "verse";
-            pending_ = Heading{std::move(kind), std::move(*label)};
+            startHeading(std::move(*label));
             return i + 1;
         }
         if (isTabLine(t) || (open_ == "tab" && isBareString(t)) || startsStaff(i)) {
@@ -149,16 +143,34 @@ private:
             return i + 1;
         }
         if (open_ == "tab") closeSection();
-        if (pending_) openPendingSection();
         if (!chordLine) {
+            if (pending_) openPendingSection();
             output_.push_back(escape(SongText::dropTrailingSpace(line)));
             return i + 1;
         }
         const bool lyricBelow = i + 1 < lines_.size() && isLyricBelowChords(lines_[i + 1]) && !startsStaff(i + 1);
+        // "Chorus - A D E7" over a line of the chorus heads the chorus; alone, its label is a remark.
+        if (auto heading = lyricBelow && !chordLine->label.empty() ? headerLabel(chordLine->label) : std::nullopt) {
+            startHeading(std::move(*heading));
+            chordLine->label.clear();
+        }
+        if (pending_) openPendingSection();
         std::optional<std::string_view> lyric;
         if (lyricBelow) lyric = lines_[i + 1];
         for (std::string& out : placeChordLine(*chordLine, lyric)) output_.push_back(std::move(out));
         return lyricBelow ? i + 2 : i + 1;
+    }
+
+    // A heading ends the open section and waits for its first line.
+    void startHeading(std::string label)
+    {
+        closeSection();
+        flushPendingHeading();
+        std::string lower = Platform::Text::lowercased(label);
+        std::string kind = lower.starts_with("chorus") || lower.starts_with("refrain") ? "chorus"
+                           : lower.starts_with("bridge")                                ? "bridge"
+                                                                                        : "verse";
+        pending_ = Heading{std::move(kind), std::move(label)};
     }
 
     // Bar numbers over the strings belong to the staff.

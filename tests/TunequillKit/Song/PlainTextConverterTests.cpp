@@ -200,6 +200,8 @@ TEST(PlainTextConverter, ConvertsTheHeaderAndTheBody)
                                               "{end_of_verse}\n"},
         {"|: G  | C  :| x2\nla la la la\n", "{title: F}\nla [G]la la[C] la\n{comment: x2}\n"},
         {"| G  | C  |\n\nla\n", "{title: F}\n| [G]   | [C]   |\n\nla\n"},
+        {"Verse 2\nChorus -  D  A\nla la la\n", "{title: F}\n{comment: Verse 2}\n{start_of_chorus: Chorus}\n"
+                                                   "la la la  [D]   [A]\n{end_of_chorus}\n"},
         {"Outro -  D  A/C#  (ritard.)\n", "{title: F}\n{comment: Outro}\n[D]   [A/C#]\n{comment: (ritard.)}\n"},
     };
     for (const auto& c : cases) EXPECT_EQ(Converter::convert(c.text, "F"), c.chordPro) << c.text;
