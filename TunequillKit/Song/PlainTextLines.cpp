@@ -175,9 +175,10 @@ bool isPlainChord(std::string_view chord)
 // Labels of a line of notes that are not chords to play ("Tuning: E A D G").
 bool labelsNoChords(std::string_view label)
 {
-    std::string lower = Platform::Text::lowercased(label);
-    for (std::string_view word : {"tuning", "key", "capo", "tempo", "time", "title", "artist", "by"})
-        if (lower.starts_with(word)) return true;
+    std::string lower = Platform::Text::lowercased(trimWhitespace(label.substr(0, label.find(':'))));
+    if (lower.starts_with("tuning")) return true; // "Tuning (drop D):" too
+    for (std::string_view word : {"key", "capo", "tempo", "time", "title", "artist", "by"})
+        if (lower == word) return true;
     return false;
 }
 
@@ -391,7 +392,7 @@ bool isTabLine(std::string_view line)
         at = 1;
         if (t.size() > 2 && (t[1] == '#' || t[1] == 'b') && std::string_view("| -").find(t[2]) != std::string_view::npos)
             at = 2;
-        if (at < t.size() && t[at] == ' ') ++at;
+        if (at < t.size() && (t[at] == ' ' || t[at] == ':')) ++at;
     }
     const bool barred = !nameless && at < t.size() && t[at] == '|';
     if (barred) ++at;

@@ -58,7 +58,7 @@ TEST(PlainTextConverter, ChordAndTabLines)
         {"A day in May", false},  {"A  man came walking", false}, {"C  is for cookie", false},
         {"Note: A new day", false}, {"Intro:", false},           {"Tuning: E A D G", false},
         {"Key: G  D", false},      {"(B)  a list item", false},   {"Intro: A", false},
-        {"G   C  then F", false},
+        {"G   C  then F", false},  {"By the river: G  C", true},  {"Tuning:  D  A  D  G  A  D", false},
         // Fingerings are no chords and no repeat counts.
         {"C  x32010", false},      {"G      320003", false},      {"A7  X02020  D", false}, {"E  022100", false},
         {"Am7  x02010", false},    {"Cmaj7  x32000", false},      {"Take C: G  D", false},  {"||: G  C :||", true},
@@ -71,7 +71,7 @@ TEST(PlainTextConverter, ChordAndTabLines)
     // A note after the string, a tie, a leading bar, techniques, other instruments' strings.
     for (const char* line : {"G|--1-------5-----|(repeat)", "e|-----| do not use e string", "B|--13=14--|",
                              "|e|--0--2--|", "|--0--2--|", "g|--2h4--2p0--|", "E|--5b7r5--7s9~~--|", "Bb|-0-0-x-x-|",
-                             "A|--0--|", "e-----3-----  let ring"})
+                             "A|--0--|", "e-----3-----  let ring", "e:--0--2--"})
         EXPECT_TRUE(Converter::isTabLine(line)) << line;
     for (const char* line : {"e|-0|", "Every |--word--|", "H|------|", "G - - -", "C-7-5", "E----", "G 3-5-7",
                              "|-----|-----|", "B-b-b-baby", "A--men", "| G | C |", "e|-0| a note"})
