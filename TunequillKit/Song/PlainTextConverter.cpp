@@ -235,41 +235,76 @@ bool opensVerbatimBlock(const std::string& name)
 
 std::optional<std::string> placeChordLines(std::string_view chordPro)
 {
-    // Tells, line by line, whether a line is one of bare chord names to place.
+    // Tells, line by line, what a line outside tab and lyric blocks is.
     struct Reader {
         bool verbatim = false;
-        bool isChordLineToPlace(std::string_view line)
+        bool lyricBlock = false;
+        enum class Kind { other, chords, tab };
+        Kind read(std::string_view line)
         {
             std::string_view t = trimWhitespace(line);
             if (auto d = t.starts_with('{') ? ChordProParser::directive(t) : std::nullopt) {
                 if (opensVerbatimBlock(d->name)) verbatim = true;
-                else if (d->name.starts_with("end_of_") || d->name == "eot" || d->name == "eog") verbatim = false;
+                else if (d->name.starts_with("start_of_") || d->name == "sov" || d->name == "soc" || d->name == "sob")
+                    lyricBlock = true;
+                else if (d->name.starts_with("end_of_") || d->name == "eot" || d->name == "eog" ||
+                         d->name == "eov" || d->name == "eoc" || d->name == "eob")
+                    verbatim = lyricBlock = false;
+                return Kind::other;
             }
+            if (verbatim) return Kind::other;
             // Brackets and braces never stand in a line of chord names: most lines are done at once.
-            return !verbatim && t.find_first_of("[{") == std::string_view::npos && isChordLine(t) &&
-                   !isChordProOwn(line);
+            if (t.find_first_of("[{") != std::string_view::npos) return Kind::other;
+            if (!lyricBlock && (isTabLine(t) || isBarNumberLine(t))) return Kind::tab;
+            return isChordLine(t) && !isChordProOwn(line) ? Kind::chords : Kind::other;
         }
     };
+    using Kind = Reader::Kind;
     // Most files have no such line: they are read once, and kept as they are.
     Reader scan;
     bool any = false;
-    SongText::forEachLine(chordPro, [&](std::string_view line) { any = scan.isChordLineToPlace(line) || any; });
+    int strings = 0; // strings of tablature in a row
+    SongText::forEachLine(chordPro, [&](std::string_view line) {
+        Kind kind = scan.read(line);
+        strings = kind == Kind::tab && isTabLine(line) ? strings + 1 : 0;
+        any = any || kind == Kind::chords || strings >= 2;
+    });
     if (!any) return std::nullopt;
 
     std::vector<std::string> lines;
     SongText::forEachLine(chordPro, [&](std::string_view line) { lines.emplace_back(line); });
+    // A staff: a run of two strings or more, bar numbers over it, outside any block.
+    auto staffLength = [&](std::size_t i) {
+        std::size_t end = i, count = 0;
+        if (end < lines.size() && isBarNumberLine(lines[end])) ++end;
+        for (; end < lines.size() && isTabLine(lines[end]); ++end) ++count;
+        return count >= 2 ? end - i : 0;
+    };
+
     Reader reader;
     std::string text;
     for (std::size_t i = 0; i < lines.size(); ++i) {
         if (i > 0) text += '\n';
         const std::string& line = lines[i];
-        if (!reader.isChordLineToPlace(line)) {
+        const Kind kind = reader.read(line);
+        if (kind == Kind::tab) {
+            // Tablature outside a tab block is set as one, in the fixed pitch its columns need.
+            if (std::size_t length = staffLength(i); length > 0) {
+                text += "{start_of_tab}";
+                for (std::size_t end = i + length; i < end; ++i) text += '\n' + lines[i];
+                text += "\n{end_of_tab}";
+                --i;
+                continue;
+            }
+        }
+        if (kind != Kind::chords) {
             text += line;
             continue;
         }
         std::optional<ChordLine> chords = readChordLine(expandTabs(line));
         std::optional<std::string> lyric;
-        if (i + 1 < lines.size() && isLyricBelowChords(lines[i + 1]) && !isChordProOwn(lines[i + 1]))
+        if (i + 1 < lines.size() && isLyricBelowChords(lines[i + 1]) && !isChordProOwn(lines[i + 1]) &&
+            staffLength(i + 1) == 0)
             lyric = expandTabs(lines[++i]);
         std::vector<std::string> placed = placeChordLine(*chords, lyric);
         for (std::size_t k = 0; k < placed.size(); ++k) text += (k > 0 ? "\n" : "") + placed[k];
