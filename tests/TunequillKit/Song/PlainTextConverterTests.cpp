@@ -200,6 +200,10 @@ TEST(PlainTextConverter, ConvertsTheHeaderAndTheBody)
                                               "{end_of_verse}\n"},
         {"|: G  | C  :| x2\nla la la la\n", "{title: F}\nla [G]la la[C] la\n{comment: x2}\n"},
         {"| G  | C  |\n\nla\n", "{title: F}\n| [G]   | [C]   |\n\nla\n"},
+        {"F Am Gm7 C7-9-5 F [C7-9-5: x32322]\nOh the night is long\n",
+         "{title: F}\n[F]Oh[Am] th[Gm7]e ni[C7-9-5]ght is [F]long\n{comment: [C7-9-5: x32322]}\n"},
+        {"Esus4  A7-9/unk  A13/unk\nWalking on the edge of town\n",
+         "{title: F}\n[Esus4]Walking[A7-9/unk] on the ed[A13/unk]ge of town\n"},
         {"Verse 2\nChorus -  D  A\nla la la\n", "{title: F}\n{comment: Verse 2}\n{start_of_chorus: Chorus}\n"
                                                    "la la la  [D]   [A]\n{end_of_chorus}\n"},
         {"Outro -  D  A/C#  (ritard.)\n", "{title: F}\n{comment: Outro}\n[D]   [A/C#]\n{comment: (ritard.)}\n"},
