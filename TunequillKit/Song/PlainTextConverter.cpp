@@ -238,24 +238,28 @@ std::optional<std::string> placeChordLines(std::string_view chordPro)
     // Tells, line by line, what a line outside tab and lyric blocks is.
     struct Reader {
         bool verbatim = false;
-        bool lyricBlock = false;
+        std::string_view lyricBlock; // "verse", "chorus" or "bridge" while such a block is open
         enum class Kind { other, chords, tab };
         Kind read(std::string_view line)
         {
             std::string_view t = trimWhitespace(line);
             if (auto d = t.starts_with('{') ? ChordProParser::directive(t) : std::nullopt) {
-                if (opensVerbatimBlock(d->name)) verbatim = true;
-                else if (d->name.starts_with("start_of_") || d->name == "sov" || d->name == "soc" || d->name == "sob")
-                    lyricBlock = true;
-                else if (d->name.starts_with("end_of_") || d->name == "eot" || d->name == "eog" ||
-                         d->name == "eov" || d->name == "eoc" || d->name == "eob")
-                    verbatim = lyricBlock = false;
+                const std::string& name = d->name;
+                if (opensVerbatimBlock(name)) verbatim = true;
+                else if (name == "start_of_verse" || name == "sov") lyricBlock = "verse";
+                else if (name == "start_of_chorus" || name == "soc") lyricBlock = "chorus";
+                else if (name == "start_of_bridge" || name == "sob") lyricBlock = "bridge";
+                else if (name.starts_with("end_of_") || name == "eot" || name == "eog" || name == "eov" ||
+                         name == "eoc" || name == "eob") {
+                    verbatim = false;
+                    lyricBlock = {};
+                }
                 return Kind::other;
             }
             if (verbatim) return Kind::other;
             // Brackets and braces never stand in a line of chord names: most lines are done at once.
             if (t.find_first_of("[{") != std::string_view::npos) return Kind::other;
-            if (!lyricBlock && (isTabLine(t) || isBarNumberLine(t))) return Kind::tab;
+            if (isTabLine(t) || isBarNumberLine(t)) return Kind::tab;
             return isChordLine(t) && !isChordProOwn(line) ? Kind::chords : Kind::other;
         }
     };
@@ -289,10 +293,14 @@ std::optional<std::string> placeChordLines(std::string_view chordPro)
         const Kind kind = reader.read(line);
         if (kind == Kind::tab) {
             // Tablature outside a tab block is set as one, in the fixed pitch its columns need.
+            // Within a verse or chorus, the block is parted round it and goes on after it.
             if (std::size_t length = staffLength(i); length > 0) {
+                const std::string stem(reader.lyricBlock);
+                if (!stem.empty()) text += "{end_of_" + stem + "}\n";
                 text += "{start_of_tab}";
                 for (std::size_t end = i + length; i < end; ++i) text += '\n' + lines[i];
                 text += "\n{end_of_tab}";
+                if (!stem.empty()) text += "\n{start_of_" + stem + "}";
                 --i;
                 continue;
             }

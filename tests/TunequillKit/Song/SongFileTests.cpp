@@ -52,11 +52,13 @@ TEST(SongFile, ChordLinesInAChordProFileAreMergedIntoTheirLyrics)
         {"{title: R}\r\n[G]la\r\nAm I wrong\r\n", "{title: R}\r\n[G]la\r\nAm I wrong\r\n"}, // kept byte for byte
         {"{title: R}\n{sot}\n  G\nE|--0--|\n{eot}\n", "{title: R}\n{sot}\n  G\nE|--0--|\n{eot}\n"},
         {"{title: R}\nG\n[C]la\n", "{title: R}\n[G]\n[C]la\n"},
-        // Strings of tablature outside any block are set as a tab block; within a verse they stay.
+        // Strings of tablature outside a tab block are set as one; a verse round them goes on after them.
         {"{title: R}\n  G\n 1\ne|--0--| let ring\nB|--1=3--|\nla\n",
          "{title: R}\n  [G]\n{start_of_tab}\n 1\ne|--0--| let ring\nB|--1=3--|\n{end_of_tab}\nla\n"},
         {"{title: R}\nE|--0--|\nA|--2--|\n", "{title: R}\n{start_of_tab}\nE|--0--|\nA|--2--|\n{end_of_tab}\n"},
-        {"{title: R}\n{sov}\ne|--0--|\nB|--1--|\n{eov}\n", "{title: R}\n{sov}\ne|--0--|\nB|--1--|\n{eov}\n"},
+        {"{title: R}\n{sov: V}\n[G]la\ne|--0--|\nB|--1--|\nla\n{eov}\n",
+         "{title: R}\n{sov: V}\n[G]la\n{end_of_verse}\n{start_of_tab}\ne|--0--|\nB|--1--|\n{end_of_tab}\n"
+         "{start_of_verse}\nla\n{eov}\n"},
         {"{title: R}\nInterlude: A#m7  D\n", "{title: R}\n{comment: Interlude:}\n[A#m7]      [D]\n"},
         {"{title: R}\nG  C  (x2)\nla la\n", "{title: R}\n[G]la [C]la\n{comment: (x2)}\n"},
         // A chord website's marks are taken out; its chords stand where the site shows them.
