@@ -42,7 +42,9 @@ struct ChordLine {
 };
 std::optional<ChordLine> readChordLine(std::string_view line);
 
-// `readChordLine` reads the line.
+// Whether `readChordLine` reads the line as one. A sentence with one
+// chord-like word ("A day in May") and a chord chart's fingerings ("C  x32010")
+// are not.
 bool isChordLine(std::string_view line);
 
 // The output lines of a chord line placed over `lyric` (merged at the
@@ -64,8 +66,9 @@ bool isLyricBelowChords(std::string_view line);
 
 // A ChordPro text whose lines of bare chord names (outside tab and notation
 // blocks) are placed like a chords-over-lyrics sheet's: merged into the lyric
-// line below, or bracketed alone. None when it has no such line, so the text
-// is kept as it is.
+// line below, or bracketed alone; and whose strings of tablature outside a
+// tab block are set in one. None when it has neither, so the text is kept as
+// it is.
 std::optional<std::string> placeChordLines(std::string_view chordPro);
 
 // A string of tablature: "e|--0--3--|", "|E|-5h7-|", without the bar
