@@ -197,7 +197,16 @@ std::vector<Token> spaceSeparated(std::string_view line)
         }
         std::size_t start = i;
         while (i < line.size() && line[i] != ' ') ++i;
-        tokens.push_back({start, line.substr(start, i - start)});
+        std::string_view token = line.substr(start, i - start);
+        // A count written onto its chord ("D(x2)") is two tokens.
+        std::size_t open = token.back() == ')' ? token.rfind('(') : std::string_view::npos;
+        if (open != std::string_view::npos && open > 0 && repeatCount().search(token.substr(open)) &&
+            chordIn(token.substr(0, open))) {
+            tokens.push_back({start, token.substr(0, open)});
+            tokens.push_back({start + open, token.substr(open)});
+        } else {
+            tokens.push_back({start, token});
+        }
     }
     return tokens;
 }

@@ -98,6 +98,7 @@ TEST(PlainTextConverter, ChordLinesKeepTheirLabelAndNote)
         {"G / / / | C", "G         C", "  / / / |", "", ""},
         {"x2  G  C  (repeat)", "    G  C", "", "", "x2 (repeat)"},
         {"||: G  C :||", "    G  C", "||:      :||", "", ""},
+        {"G  D(x2)", "G  D", "", "", "(x2)"},
     };
     for (const auto& c : cases) {
         auto read = Converter::readChordLine(c.line);
