@@ -235,7 +235,7 @@ bool opensVerbatimBlock(const std::string& name)
 
 std::optional<std::string> placeChordLines(std::string_view chordPro)
 {
-    // Tells, line by line, what a line outside tab and lyric blocks is.
+    // Tells, line by line, what a line outside tab blocks is: a chord line, a string of tab or else.
     struct Reader {
         bool verbatim = false;
         std::string_view lyricBlock; // "verse", "chorus" or "bridge" while such a block is open
@@ -277,7 +277,7 @@ std::optional<std::string> placeChordLines(std::string_view chordPro)
 
     std::vector<std::string> lines;
     SongText::forEachLine(chordPro, [&](std::string_view line) { lines.emplace_back(line); });
-    // A staff: a run of two strings or more, bar numbers over it, outside any block.
+    // A staff: a run of two strings or more, bar numbers over it, outside a tab block.
     auto staffLength = [&](std::size_t i) {
         std::size_t end = i, count = 0;
         if (end < lines.size() && isBarNumberLine(lines[end])) ++end;
