@@ -99,8 +99,8 @@ TEST(Typesetter, ChordsPushLaterChordsAndTheirSyllables)
     BookSettings plain;
     plain.chordsInColor = false;
     EXPECT_EQ(lyrics(setter(400, plain), "[Bb]la")[0].runs[0].ink, Ink::text);
-    // Re-spelled by the style (sharps here), then printed with the signs.
-    EXPECT_EQ(lyrics(setter(), "[Bb]la")[0].runs[0].text, "A\u266F");
+    // As written when nothing moves it, printed with the signs.
+    EXPECT_EQ(lyrics(setter(), "[Bb]la")[0].runs[0].text, "B\u266D");
 }
 
 TEST(Typesetter, WrappedWordsStartAtTheWrapIndentWhole)
@@ -130,6 +130,14 @@ TEST(Typesetter, SyllablesPushedApartAreJoinedByAHyphen)
     const Case cases[] = {
         {"[Am]a[Cmaj7]b", 11, 22},        {"[Gm]ab[C]c", 18, 27}, // a 4-point gap widened to the hyphen's 9
         {"[Am7]abc[C]d", {}, 29.5},       {"[Cmaj7]a [G]b", {}, 44.5}, // two words
+        // Cmaj7 and its gap take 44.5, pushing what follows it there.
+        {"[Cmaj7]ž[Ami]ít", 22.25, 44.5}, {"[D]lo[G][Cmaj7]ve", 20.75, 32.5}, // past a chord without a syllable
+        // Never before punctuation, nor beside a hyphen the writer put in the word.
+        {"[Gmaj7]řádi[Ami],", {}, 44.5},  {"[Cmaj7]lov-[G7]in", {}, 44.5},  {"[Cmaj7]lov[G7]-in", {}, 44.5},
+        {"[Dmaj7]I-y[A]i-yi-[E]yi'm", {}, 89.5}, {"[Fmaj7]a\u2011b[C]c", {}, 44.5},
+        {"[Fmaj7]ú\u2010b[C]c", {}, 44.5},
+        {"[Emaj7]¿[Am]Dónde", {}, 44.5},  {"[Gmaj7]l\u2019[C]amour", {}, 44.5}, {"[Cmaj7]«[F]Adieu»", {}, 44.5},
+        {"[Cmaj7]Hal[G7]lo!", 31.25, 44.5}, {"[Amaj7]noc[D]y", 31.25, 44.5},
     };
     for (const Case& c : cases) {
         const std::vector<TunequillKit::Run> runs = lyrics(setter(), c.line).at(0).runs;
