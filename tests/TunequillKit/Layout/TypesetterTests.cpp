@@ -259,6 +259,37 @@ TEST(Typesetter, CommentRows)
     EXPECT_EQ(comments.rows[3].marks.size(), 1u);
 }
 
+// A remark of chords moves with the song's chords; a remark of words stays.
+TEST(Typesetter, CommentsOfChordsMoveWithTheChords)
+{
+    struct Case {
+        const char* text;
+        ChordStyle style;
+        const char* expected;
+    };
+    const ChordStyle up2{2, false, {}}, down1Flats{-1, true, {}}, germanUp2{2, true, {}, 0, false, true};
+    const Case cases[] = {
+        {"Intro: G#m7 | E | B", down1Flats, "Intro: Gm7 | E\u266D | B\u266D"},
+        {"Am G (x2)", up2, "Bm A (x2)"},
+        {"Verse two chords: C  F/A", up2, "Verse two chords: D  G/B"},
+        {"|: (Em) D :| x3", up2, "|: (F\u266Fm) E :| x3"},
+        {"Es As B", germanUp2, "F B C"},
+        {"Play A softly", up2, "Play A softly"},
+        {"A cappella", up2, "A cappella"},
+        {"Intro:", up2, "Intro:"},
+        {"x2", up2, "x2"},
+        {"Capo two then G", up2, "Capo two then G"},
+        {"Sing it slowly, then: G", up2, "Sing it slowly, then: G"}, // a sentence, no label
+        {"G#m7 E", ChordStyle{}, "G#m7 E"},
+        {"G#m7 E", ChordStyle{12, true, {}}, "G#m7 E"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(Typesetter::chordLine(c.text, c.style), c.expected) << c.text;
+    // Both ways a remark is printed: on its own and inside a verse.
+    std::vector<Block> blocks = setter().blocks(prepare("{key: C}\n{c: Intro: C G}\n{sov}\n[C]la\n{c: Tag: F}\n{eov}", 2));
+    EXPECT_EQ(blocks.at(1).rows.at(0).text(), "Intro: D A");
+    EXPECT_EQ(blocks.at(2).rows.back().text(), "Tag: G");
+}
+
 TEST(Typesetter, TabsShrinkToFitInTenths)
 {
     // 40 characters at 13 pt are 260 wide; in 100 points the size becomes 5 → floor 6.
