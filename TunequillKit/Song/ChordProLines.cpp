@@ -89,17 +89,22 @@ bool isMutedString(std::string_view piece)
     return piece == "x" || piece == "X" || piece == "-1" || piece == "N" || piece == "-";
 }
 
+// A name, then fret values only.
+bool holdsFretsOnly(const std::vector<std::string_view>& pieces)
+{
+    if (pieces.size() < 2) return false;
+    for (std::size_t i = 1; i < pieces.size(); ++i)
+        if (!isMutedString(pieces[i]) && !SongText::decimal(pieces[i])) return false;
+    return true;
+}
+
 } // namespace
 
 bool isShortDefinition(std::string_view value)
 {
     std::string spaced(value);
     std::replace(spaced.begin(), spaced.end(), ':', ' ');
-    auto pieces = Platform::Text::splitOmittingEmpty(spaced, U' ');
-    if (pieces.size() < 2) return false;
-    for (std::size_t i = 1; i < pieces.size(); ++i)
-        if (!isMutedString(pieces[i]) && !SongText::decimal(pieces[i])) return false;
-    return true;
+    return holdsFretsOnly(Platform::Text::splitOmittingEmpty(spaced, U' '));
 }
 
 std::optional<ChordDefinition> definition(std::string_view value)
@@ -115,7 +120,7 @@ std::optional<ChordDefinition> definition(std::string_view value)
     // The short form without keywords, "D 1 x x 0 2 3 2": the base fret, then
     // one fret per string (six for a guitar), then as many fingers if given.
     const std::size_t values = pieces.size() - 1;
-    const bool short_ = isShortDefinition(value) && (values == 7 || values == 13);
+    const bool short_ = (values == 7 || values == 13) && holdsFretsOnly(pieces);
     for (std::size_t i = 1; i < pieces.size(); ++i) {
         if (short_) state = i == 1 ? State::base : i <= 7 ? State::frets : State::fingers;
         std::string_view piece = pieces[i];
