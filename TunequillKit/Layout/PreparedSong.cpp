@@ -28,14 +28,22 @@ bool allNumeric(std::string_view text)
 }
 
 // A song whose chords use H, or a German name such as Es or Fis, names its
-// notes the German way, so its B is B♭.
-bool namesNotesTheGermanWay(const std::vector<std::string>& chords)
+// notes the German way, so its B is B♭. So does a song in a flat key (F, Dm,
+// B♭…) that writes B and never B♭ or A♯: there B is the key's own B♭, as
+// Czech and German songbooks write it.
+bool namesNotesTheGermanWay(const std::vector<std::string>& chords, const std::optional<Key>& key)
 {
+    bool plainB = false, flatB = false;
     for (const std::string& text : chords)
         if (auto written = Chord::parseWritten(text)) {
-            if (written->root.german || (written->bass && written->bass->german)) return true;
+            for (const std::optional<Note::Read>& read : {std::optional<Note::Read>(written->root), written->bass}) {
+                if (!read) continue;
+                if (read->german) return true;
+                plainB = plainB || (read->note.pitch == 11 && read->accidentals == 0);
+                flatB = flatB || read->note.pitch == 10;
+            }
         }
-    return false;
+    return plainB && !flatB && key && key->prefersFlats();
 }
 
 // The key of the first chord that reads, as Song::effectiveKey takes it, with
@@ -81,7 +89,7 @@ PreparedSong::PreparedSong(Song song_, std::int64_t transpose, std::optional<std
     style.shift = chordShift(transpose, song.capo, capo);
 
     const std::vector<std::string> chords = song.chordTokens();
-    style.german = namesNotesTheGermanWay(chords);
+    style.german = namesNotesTheGermanWay(chords, song.effectiveKey());
     std::optional<Key> written = song.key ? song.key : firstChordKey(chords, style.german);
     std::optional<Key> shapes;
     if (written) {

@@ -95,7 +95,7 @@ std::optional<Note::Read> Note::parse(std::string_view prefix, bool german)
     case 'F': letter = 5; break;
     case 'G': letter = 7; break;
     case 'A': letter = 9; break;
-    case 'B': letter = german ? 10 : 11; break;
+    case 'B': letter = 11; break;
     case 'H': letter = 11; break;
     default: return std::nullopt;
     }
@@ -109,6 +109,9 @@ std::optional<Note::Read> Note::parse(std::string_view prefix, bool german)
         else break;
         at += length;
     }
+    // A German B is B♭ itself; "Bb" stays B♭ there too, as nobody writes the
+    // German name of A that way.
+    if (german && prefix[0] == 'B' && accidentals == 0) letter = 10;
     return Read{Note(letter + accidentals), at, accidentals, prefix[0] == 'H'};
 }
 

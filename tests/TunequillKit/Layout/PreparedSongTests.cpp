@@ -107,6 +107,13 @@ TEST(PreparedSong, ChordsAsWrittenUnmovedAndInTheTargetKeysSpellingMoved)
         {"{key: Es}\n[Es]a [As]b [B7]c [Cm]d", 2, Accidentals::automatic, "F B C7 Dm"},
         {"[Es]a [B7]b", -1, Accidentals::automatic, "D A7"},
         {"[Fis]a [Cis7]b [H]c", 1, Accidentals::automatic, "G D7 C"},
+        // B in a flat key with no B♭ beside it is the Czech B♭; beside a B♭, or in a sharp key, it is B.
+        {"{key: Dmi}\n[Dmi]a [B]b [C/B]c", 2, Accidentals::automatic, "Emi C D/C"},
+        {"{key: F}\n[F]a [Bb]b [B]c", 2, Accidentals::automatic, "G C C#"},
+        {"{key: F}\n[F]a [A#]b [B]c", 2, Accidentals::automatic, "G C C#"},
+        {"{key: G}\n[G]a [B]b [C]c", 2, Accidentals::automatic, "A C# D"},
+        {"{key: Db}\n[Db]a [Cb]b", 2, Accidentals::automatic, "Eb Db"},
+        {"[H7]a [Bb]b [B]c", 1, Accidentals::automatic, "C7 H H"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.source);

@@ -45,7 +45,8 @@ TEST(Note, ReadsLetterAndUpToTwoAccidentals)
     for (const char* text : {"", "c", "X", " C", "C\u0301"}) EXPECT_FALSE(Note::parse(text)) << text;
     // German and Czech names: B is B♭ where the song says so, H always B.
     EXPECT_EQ(Note::parse("B", true)->note.pitch, 10);
-    EXPECT_EQ(Note::parse("Bb", true)->note.pitch, 9);
+    EXPECT_EQ(Note::parse("Bb", true)->note.pitch, 10);
+    EXPECT_EQ(Note::parse("B#", true)->note.pitch, 0);
     EXPECT_EQ(Note::parse("H", true)->note.pitch, 11);
     EXPECT_EQ(Note::parseGerman("Fismi")->length, 3u);
     EXPECT_EQ(Note::parseGerman("As")->note.pitch, 8);
