@@ -137,7 +137,8 @@ TEST(Typesetter, SyllablesPushedApartAreJoinedByAHyphen)
         {"[Dmaj7]I-y[A]i-yi-[E]yi'm", {}, 89.5}, {"[Fmaj7]a\u2011b[C]c", {}, 44.5},
         {"[Fmaj7]ú\u2010b[C]c", {}, 44.5},
         {"[Emaj7]¿[Am]Dónde", {}, 44.5},  {"[Gmaj7]l\u2019[C]amour", {}, 44.5}, {"[Cmaj7]«[F]Adieu»", {}, 44.5},
-        {"[Cmaj7]Hal[G7]lo!", 31.25, 44.5}, {"[Amaj7]noc[D]y", 31.25, 44.5},
+        {"[Cmaj7]Hal[G7]lo!", 31.25, 44.5}, {"[Amaj7]noc[D]y", 31.25, 44.5}, {"[Dmaj7]Grü[A]ße", 31.25, 44.5},
+        {"[Emaj7]¡[Am]Ven", {}, 44.5},
     };
     for (const Case& c : cases) {
         const std::vector<TunequillKit::Run> runs = lyrics(setter(), c.line).at(0).runs;
