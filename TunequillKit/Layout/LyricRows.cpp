@@ -27,6 +27,24 @@ std::string_view dropTrailingBlanks(std::string_view text)
     return end == std::string_view::npos ? std::string_view{} : text.substr(0, end + 1);
 }
 
+// Hyphens and dashes a writer puts inside a word ("lov-in", "I-yi-yi"): a word
+// holding one already shows where its parts join.
+bool holdsHyphen(const std::vector<Typesetter::Atom>& word)
+{
+    for (const Typesetter::Atom& atom : word)
+        for (std::string_view dash : {"-", "\u2010", "\u2011", "\u2013", "\u2014"})
+            if (atom.text.find(dash) != std::string::npos) return true;
+    return false;
+}
+
+// Two parts of one word meet letter to letter; a part that ends or begins
+// with punctuation (",", "’", "«", "¿", a digit) is no syllable to join.
+bool joinsAsSyllables(std::string_view before, std::string_view after)
+{
+    return Platform::Text::isLetter(Platform::Text::lastCharacter(dropTrailingBlanks(before))) &&
+           Platform::Text::isLetter(Platform::Text::firstCharacter(after));
+}
+
 // A placed run with its measured width, kept while its word may still move;
 // `atom` tells which atom of the word it comes from (a chord and its syllable
 // share one).
@@ -137,30 +155,33 @@ std::vector<Row> Typesetter::lyricRows(const std::vector<Segment>& segments, con
     };
     // Syllables of one word that a chord pushes apart are joined by a hyphen,
     // as songbooks do, with room for it; a gap too narrow to read as a space
-    // is left alone.
+    // is left alone, and so are parts that meet at punctuation or in a word
+    // whose writer put hyphens in it already.
     std::optional<double> hyphenWidth;
     for (std::vector<Atom>& word : words) {
         std::vector<Placed> placed;
-        bool syllableBefore = false;
+        std::optional<std::size_t> syllableBefore; // the last atom of the word with text to show
+        std::optional<bool> hyphenated;
         for (std::size_t a = 0; a < word.size(); ++a) {
             Atom& atom = word[a];
             const bool visible = !allWhitespace(atom.text);
             if (atom.chord && !atom.chord->empty()) {
                 double x = std::max(pen, chordEnd);
                 double w = measure(*atom.chord, chordFont);
-                if (syllableBefore && visible && x > pen) {
+                if (syllableBefore && visible && x > pen && joinsAsSyllables(word[*syllableBefore].text, atom.text) &&
+                    !(hyphenated ? *hyphenated : *(hyphenated = holdsHyphen(word)))) {
                     if (!hyphenWidth) hyphenWidth = measure("-", textFont);
                     if (x - pen > *hyphenWidth / 3) {
                         x = std::max(x, pen + *hyphenWidth);
                         placed.push_back({Run{"-", pen + (x - pen - *hyphenWidth) / 2, lyricBaseline, textFont, Ink::text},
-                                          *hyphenWidth, false, a - 1});
+                                          *hyphenWidth, false, *syllableBefore});
                     }
                 }
                 placed.push_back({Run{std::move(*atom.chord), x, chordBaseline, chordFont, chordInk}, w, true, a});
                 pen = std::max(pen, x);
                 chordEnd = x + w + sizes_.chordGap;
             }
-            syllableBefore = visible;
+            if (visible) syllableBefore = a;
             double advance = measure(atom.text, textFont);
             if (visible) {
                 std::string_view shown = dropTrailingBlanks(atom.text);
