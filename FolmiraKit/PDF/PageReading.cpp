@@ -266,8 +266,7 @@ std::vector<std::optional<Bytes>> renderRegions(const Platform::PdfDocument& doc
     std::vector<std::optional<Bytes>> rendered(regions.size());
     auto page = document.page(index);
     if (!page) return rendered;
-    for (std::size_t i = 0; i < regions.size(); ++i) rendered[i] = PictureScan::renderRegion(regions[i], *page);
-    return rendered;
+    return PictureScan::cutRegions(*page, regions);
 }
 
 Bytes encode(const DocumentOpening& opening)
