@@ -26,7 +26,7 @@ namespace Platform {
 struct PdfFontSpan {
     int begin = 0;
     int end = 0;
-    std::string name; // as the PDF names it, a subset tag ("ABCDEF+") included
+    std::string name; // as the PDF names it, without a subset tag ("ABCDEF+"); "Default" when it has none
     double size = 0;  // the size the glyphs are drawn at, in points
     bool operator==(const PdfFontSpan&) const = default;
 };
@@ -102,8 +102,14 @@ public:
     // parses nothing of the page with qpdf. 0 × 0 when not finite.
     Size shownSize() const;
 
-    // The page's text, its character boxes and fonts (one extraction).
+    // The page's text, its character boxes and fonts, in one walk over
+    // Poppler's words.
     PdfPageText text() const;
+    // The same through poppler-glib's text, layout and attributes (three
+    // walks): where the one walk can't reach Poppler's page.
+    PdfPageText textFromGlib() const;
+    // Whether text() reaches Poppler's page and reads it in one walk.
+    bool readsTextInOneWalk() const;
 
     // The page's contents (no annotations) inside `region` at `scale` pixels
     // per point, on opaque white, unrotated: pixel row 0 is the region's top.
