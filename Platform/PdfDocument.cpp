@@ -26,6 +26,7 @@
 #include <qpdf/QPDFPageObjectHelper.hh>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -721,6 +722,22 @@ bool mayRunLeftwards(Unicode c)
 
 // The font's name as poppler-glib gives it: without a subset tag
 // (capitals then "+"), "Default" for a font without one.
+// The quarter turns counter-clockwise that make the page's text read left to
+// right: those of the direction (Poppler's, in its turned device space) that
+// more than half of its characters run in, seen in the unrotated page.
+int readingTurns(const std::array<std::size_t, 4>& characters, const cairo_matrix_t& toUser)
+{
+    const std::size_t total = characters[0] + characters[1] + characters[2] + characters[3];
+    const auto most = std::max_element(characters.begin(), characters.end());
+    if (total == 0 || *most * 2 <= total) return 0;
+    // Device space runs y down: direction 1 reads down the screen, 3 up.
+    constexpr double along[4][2] = {{1, 0}, {0, 1}, {-1, 0}, {0, -1}};
+    double dx = along[most - characters.begin()][0], dy = along[most - characters.begin()][1];
+    cairo_matrix_transform_distance(&toUser, &dx, &dy);
+    if (std::abs(dx) >= std::abs(dy)) return dx > 0 ? 0 : 2;
+    return dy < 0 ? 1 : 3; // reading down the page turns counter-clockwise once, reading up three times
+}
+
 std::string fontNameOf(const TextWord* word, int i)
 {
     const GooString* font = word->getFontName(i);
@@ -763,6 +780,7 @@ PdfPageText PdfPage::text() const
     const TextWord* previous = nullptr;
     int previousIndex = 0, offset = 0;
     double x2 = 0, y2 = 0; // the last word's bottom-right corner: where its line ends
+    std::array<std::size_t, 4> directions{}; // characters by the direction they run in
     char utf8Bytes[8];
     for (int i = 0; i < selection.count; ++i) {
         const auto& words = *selection.lines[i];
@@ -771,6 +789,7 @@ PdfPageText PdfPage::text() const
             const TextWord* word = chosen->getWord();
             for (int k = chosen->getBegin(); k < chosen->getEnd(); ++k) {
                 const Unicode c = word->getChar(k)[0];
+                ++directions[static_cast<std::size_t>(word->getRotation() & 3)];
                 rightToLeft = rightToLeft || mayRunLeftwards(c);
                 result.text.append(utf8Bytes, static_cast<std::size_t>(utf8->mapUnicode(c, utf8Bytes, sizeof utf8Bytes)));
                 PopplerRectangle r{};
@@ -820,7 +839,23 @@ PdfPageText PdfPage::text() const
         if (end <= scalars) std::reverse(result.boxes.begin() + static_cast<std::ptrdiff_t>(begin),
                                          result.boxes.begin() + static_cast<std::ptrdiff_t>(end));
     if (impl_->document->hasForm) addFieldValues(glibPage, impl_->cropBox, result);
+    result.quarterTurns = readingTurns(directions, space.toUser);
+    if (result.quarterTurns != 0)
+        for (auto& box : result.boxes)
+            if (box) box = turnedRect(*box, impl_->cropBox, result.quarterTurns);
     return result;
+}
+
+Rect turnedRect(const Rect& rect, const Rect& frame, int quarterTurns)
+{
+    const double u = rect.minX() - frame.minX(), v = rect.minY() - frame.minY();
+    const double x0 = frame.minX(), y0 = frame.minY();
+    switch (quarterTurns & 3) {
+    case 1: return {x0 + frame.height - v - rect.height, y0 + u, rect.height, rect.width};
+    case 2: return {x0 + frame.width - u - rect.width, y0 + frame.height - v - rect.height, rect.width, rect.height};
+    case 3: return {x0 + v, y0 + frame.width - u - rect.width, rect.height, rect.width};
+    default: return rect;
+    }
 }
 
 std::string separatedText(const PdfPageText& page)

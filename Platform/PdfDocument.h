@@ -41,7 +41,17 @@ struct PdfPageText {
     std::vector<std::optional<Rect>> boxes;
     // The fonts of `text`, in order; scalars outside every span have no font.
     std::vector<PdfFontSpan> fonts;
+    // Most of the page's text runs along another side of the page (a table
+    // set sideways, vertical writing): the boxes are then given turned this
+    // many quarter turns counter-clockwise (turnedRect about the crop box),
+    // so that the text reads left to right, lines top to bottom. 0 otherwise.
+    int quarterTurns = 0;
 };
+
+// `rect` (page space) in the frame of `frame` turned `quarterTurns` quarter
+// turns counter-clockwise, the turned frame's bottom-left corner where the
+// frame's was: a frame of 0 × 0 to 600 × 800 turned once is 0 × 0 to 800 × 600.
+Rect turnedRect(const Rect& rect, const Rect& frame, int quarterTurns);
 
 // The page's text as words: `text` with a space put between two neighbouring
 // characters that stand apart on the page (a wide gap, a step back, another

@@ -158,6 +158,25 @@ TEST(PdfDocument, OneWalkReadsTheCharactersBoxesAndFontsOfPopplerGlibsThreeWalks
     }
 }
 
+TEST(PdfDocument, TurnsARectangleWithItsFrame)
+{
+    const Rect frame{100, 50, 600, 800}, rect{110, 70, 30, 40};
+    struct Case {
+        int quarterTurns;
+        Rect turned;
+    };
+    for (const Case& c : {Case{0, rect}, Case{1, {100 + 800 - 20 - 40, 50 + 10, 40, 30}},
+                          Case{2, {100 + 600 - 10 - 30, 50 + 800 - 20 - 40, 30, 40}},
+                          Case{3, {100 + 20, 50 + 600 - 10 - 30, 40, 30}}}) {
+        EXPECT_EQ(turnedRect(rect, frame, c.quarterTurns), c.turned) << c.quarterTurns;
+        // The frame itself turns into the box the turned rectangles stand in.
+        const Rect box = turnedRect(frame, frame, c.quarterTurns);
+        EXPECT_EQ(box.minX(), frame.minX());
+        EXPECT_EQ(box.minY(), frame.minY());
+        EXPECT_EQ(box.width, c.quarterTurns % 2 ? frame.height : frame.width);
+    }
+}
+
 TEST(PdfDocument, TakesThePageRotationOutOfTheBoxes)
 {
     Bytes original = helloPage();
