@@ -450,3 +450,22 @@ TEST(PictureScan, ALongDocumentKeepsThePictureOfEveryPage)
             inMemory += image->picture.data.size();
     EXPECT_EQ(inMemory, 0u);
 }
+
+TEST(PictureScan, StoredPhotosComeThroughTheReaderAsStored)
+{
+    // Through the workers and the app's check of what they send: a JPEG
+    // shown whole is kept byte for byte, on every page that shows it.
+    Builder builder;
+    const auto& jpeg = ImagesSamples::smallJpeg();
+    QPDFObjectHandle resources = Builder::xobjects({{"Photo", storedJpeg(builder, jpeg, "/DeviceRGB")}});
+    resources.replaceKey("/Font", QPDFObjectHandle::parse("<< /F1 << /Type /Font /Subtype /Type1 /BaseFont /Helvetica >> >>"));
+    for (const std::string size : {"480 0 0 200", "240 0 0 100"})
+        builder.page("BT /F1 12 Tf 72 740 Td (The harbour at dawn.) Tj ET\nq " + size + " 36 300 cm /Photo Do Q\n", resources);
+    BigDocument document = PDFReader::read(builder.write(), "Photos", 2);
+    std::vector<Platform::Bytes> pictures;
+    for (const Block& block : document.blocks)
+        if (const auto* image = block.as<Block::Image>()) pictures.push_back(*image->picture.data.bytes());
+    ASSERT_EQ(pictures.size(), 2u);
+    EXPECT_EQ(pictures[0], jpeg);
+    EXPECT_EQ(pictures[1], jpeg);
+}
