@@ -328,10 +328,10 @@ std::size_t sliceEnd(const std::string& text, std::size_t from, bool continuing)
 }
 
 // A Pango layout over bytes [from, to) of `text` with their fonts, no width yet.
-PangoLayout* newLayout(const AttributedText& text, std::size_t from, std::size_t to)
+PangoLayout* newLayout(const AttributedText& text, std::size_t from, std::size_t to, bool followDirection = false)
 {
     PangoLayout* layout = pango_layout_new(threadContext());
-    pango_layout_set_auto_dir(layout, FALSE);
+    pango_layout_set_auto_dir(layout, followDirection ? TRUE : FALSE);
     pango_layout_set_alignment(layout, PANGO_ALIGN_LEFT);
     pango_layout_set_wrap(layout, PANGO_WRAP_WORD_CHAR);
     pango_layout_set_text(layout, text.text().data() + from, static_cast<int>(to - from));
@@ -444,7 +444,7 @@ TextLayout::TextLayout(const AttributedText& text, double width, const Paragraph
         const bool opening = opensParagraph(text_, from);
         const double origin = opening ? first : head;
         const std::size_t to = sliceEnd(text_, from, !opening);
-        PangoLayout* layout = newLayout(text, from, to);
+        PangoLayout* layout = newLayout(text, from, to, format.followDirection);
         impl_->slices.push_back(layout);
         pango_layout_set_width(layout, toPango(std::max(1.0, width - origin)));
         if (opening) pango_layout_set_indent(layout, -toPango(head - first));
@@ -463,10 +463,16 @@ TextLayout::TextLayout(const AttributedText& text, double width, const Paragraph
             out.length = static_cast<std::size_t>(line->length);
             // Left aligned, so a line starts at the first-line indent (the first
             // line of each paragraph) or the head indent; take the exact value
-            // rather than Pango's, which is rounded to its units.
-            double x = origin + fromPango(logical.x);
-            out.x = std::abs(x - head) < std::abs(x - first) ? head : first;
+            // rather than Pango's, which is rounded to its units. A right-to-left
+            // line ends at that indent from the right edge.
             out.width = fromPango(logical.width);
+            out.rightToLeft = line->resolved_dir == PANGO_DIRECTION_RTL;
+            if (out.rightToLeft) {
+                out.x = width - (opening && line->is_paragraph_start ? first : head) - out.width;
+            } else {
+                double x = origin + fromPango(logical.x);
+                out.x = std::abs(x - head) < std::abs(x - first) ? head : first;
+            }
             out.ascent = fromPango(baseline - logical.y);
             out.descent = fromPango(logical.y + logical.height - baseline);
             lines.push_back(out);
