@@ -80,21 +80,39 @@ void reverseRuns(std::vector<const Word*>& order, std::vector<Direction>& kinds,
 
 } // namespace
 
+namespace {
+
+Direction directionOf(const Word& w)
+{
+    return isRightToLeft(w.text)                      ? Direction::right
+           : Platform::Text::containsLetter(w.text) ? Direction::left
+                                                      : Direction::neutral;
+}
+
+// More right-to-left words than left-to-right ones: a tie reads left to right.
+bool mostlyRightToLeft(const std::vector<Direction>& kinds)
+{
+    auto count = [&](Direction d) { return std::count(kinds.begin(), kinds.end(), d); };
+    return count(Direction::right) > count(Direction::left);
+}
+
+} // namespace
+
+bool readsRightToLeft(const std::vector<Word>& words)
+{
+    std::vector<Direction> kinds;
+    for (const Word& w : words) kinds.push_back(directionOf(w));
+    return mostlyRightToLeft(kinds);
+}
+
 std::vector<const Word*> readingOrder(const std::vector<Word>& words)
 {
     std::vector<const Word*> order;
     for (const Word& w : words) order.push_back(&w);
     if (std::none_of(words.begin(), words.end(), [](const Word& w) { return isRightToLeft(w.text); })) return order;
     std::vector<Direction> kinds;
-    int rightToLeft = 0, leftToRight = 0;
-    for (const Word& w : words) {
-        kinds.push_back(isRightToLeft(w.text)                ? Direction::right
-                        : Platform::Text::containsLetter(w.text) ? Direction::left
-                                                                 : Direction::neutral);
-        rightToLeft += kinds.back() == Direction::right;
-        leftToRight += kinds.back() == Direction::left;
-    }
-    if (rightToLeft <= leftToRight) {
+    for (const Word& w : words) kinds.push_back(directionOf(w));
+    if (!mostlyRightToLeft(kinds)) {
         // A left-to-right line: its right-to-left runs are read right to left.
         reverseRuns(order, kinds, Direction::right);
     } else {
@@ -104,6 +122,51 @@ std::vector<const Word*> readingOrder(const std::vector<Word>& words)
         reverseRuns(order, kinds, Direction::left);
     }
     return order;
+}
+
+Line mirrored(const Line& line, double axis)
+{
+    if (line.picture) return line;
+    std::vector<Word> words = line.words;
+    for (Word& w : words) {
+        w.rect.x = axis - w.rect.maxX();
+        w.rect.width = std::abs(w.rect.width);
+    }
+    Line out = makeLine(std::move(words));
+    out.hardBreak = line.hardBreak;
+    return out;
+}
+
+void attachClosingMarks(Line& line)
+{
+    if (line.picture || line.words.size() < 2 || !readsRightToLeft(line.words)) return;
+    auto isMarks = [](const Word& w) {
+        for (std::string_view c : Text::characters(w.text))
+            if (Text::isAlphanumeric(c)) return false;
+        return true;
+    };
+    std::vector<Word> kept;
+    for (std::size_t i = 0; i < line.words.size(); ++i) {
+        Word& w = line.words[i];
+        if (i + 1 < line.words.size() && isMarks(w)) {
+            Word& next = line.words[i + 1];
+            double gap = next.rect.minX() - w.rect.maxX();
+            // Touching the right-to-left word on its right: that word's end.
+            if (isRightToLeft(next.text) && gap <= 0.22 * std::max(w.size, next.size)) {
+                next.text += w.text;
+                next.rect = next.rect.united(w.rect);
+                continue;
+            }
+        }
+        kept.push_back(std::move(w));
+    }
+    if (kept.size() == line.words.size()) {
+        line.words = std::move(kept); // the same words, in the same order
+        return;
+    }
+    bool hardBreak = line.hardBreak;
+    line = makeLine(std::move(kept));
+    line.hardBreak = hardBreak;
 }
 
 std::string lineText(const Line& line)
@@ -151,13 +214,16 @@ Lines splitAtGaps(const Line& line)
     if (line.picture || line.words.size() < 2) return {line};
     std::vector<std::vector<Word>> segments{{line.words.front()}};
     bool labelFirst = isLabel(line.words.front().text);
+    // A right-to-left line's label stands at its right end, apart from its text.
+    bool labelLast = isLabel(line.words.back().text) && readsRightToLeft(line.words);
     for (std::size_t i = 1; i < line.words.size(); ++i) {
         const Word& w = line.words[i];
         const Word& p = segments.back().back();
         double gap = w.rect.minX() - p.rect.maxX();
         double limit = std::max(p.size, w.size);
         bool onlyFirst = segments.size() == 1 && segments.front().size() == 1;
-        if ((onlyFirst && labelFirst) || gap <= limit) segments.back().push_back(w);
+        bool onlyLast = labelLast && i + 1 == line.words.size();
+        if ((onlyFirst && labelFirst) || onlyLast || gap <= limit) segments.back().push_back(w);
         else segments.push_back({w});
     }
     Lines lines;
