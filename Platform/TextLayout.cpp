@@ -589,7 +589,20 @@ struct GlyphBatch::Impl {
             if (rightToLeft) clusters.push_back({cluster.end_glyph + 1, cluster.start_glyph + 1, cluster.start_index, cluster.end_index});
             else clusters.push_back({cluster.start_glyph, cluster.end_glyph, cluster.start_index, cluster.end_index});
         }
-        if (rightToLeft) std::reverse(clusters.begin(), clusters.end());
+        if (rightToLeft) {
+            // Points that Pango keeps apart from their letter go with it into
+            // one cluster: written apart, each would be read as a word of its own.
+            std::vector<Cluster> joined;
+            for (const Cluster& c : clusters) {
+                if (!joined.empty() && marksOnly(text + c.start, text + c.end) && joined.back().end == c.start) {
+                    joined.back().firstGlyph = c.firstGlyph;
+                    joined.back().end = c.end;
+                } else {
+                    joined.push_back(c);
+                }
+            }
+            clusters.assign(joined.rbegin(), joined.rend());
+        }
         for (const Cluster& c : clusters) {
             int shown = 0;
             for (int g = c.firstGlyph; g < c.endGlyph; ++g) shown += run->glyphs->glyphs[g].glyph != PANGO_GLYPH_EMPTY ? 1 : 0;
@@ -605,6 +618,14 @@ struct GlyphBatch::Impl {
                 at = lead;
             }
         }
+    }
+
+    // Whether the text [from, to) is combining marks alone.
+    static bool marksOnly(const char* from, const char* to)
+    {
+        for (const char* at = from; at < to; at = g_utf8_next_char(at))
+            if (!g_unichar_ismark(g_utf8_get_char(at))) return false;
+        return from < to;
     }
 
     static cairo_scaled_font_t* fontOf(PangoGlyphItem* run)
