@@ -148,6 +148,17 @@ void attachClosingMarks(Line& line)
     std::vector<Word> kept;
     for (std::size_t i = 0; i < line.words.size(); ++i) {
         Word& w = line.words[i];
+        // A left-to-right word at the end of a right-to-left sentence
+        // ("Letter.") is drawn with its full stop on its left.
+        if (!isRightToLeft(w.text)) {
+            std::size_t lead = 0;
+            for (std::string_view c : Text::characters(w.text)) {
+                if (c.size() != 1 || std::string_view(".,:;!?").find(c[0]) == std::string_view::npos) break;
+                lead += c.size();
+            }
+            if (lead > 0 && lead < w.text.size() && Text::isAlphanumeric(Text::firstCharacter(w.text.substr(lead))))
+                w.text = w.text.substr(lead) + w.text.substr(0, lead);
+        }
         if (i + 1 < line.words.size() && isMarks(w)) {
             Word& next = line.words[i + 1];
             double gap = next.rect.minX() - w.rect.maxX();
