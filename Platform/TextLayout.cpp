@@ -372,7 +372,7 @@ void setTabs(PangoLayout* layout, const ParagraphFormat& format, double origin, 
 
 // How a line is drawn (see GlyphBatch): from its glyphs, gathered with other
 // lines' glyphs of the same face; from its glyphs, run by run in its own
-// order; or by Pango itself.
+// order (a line of several faces); or by Pango itself.
 enum class LineDrawing : unsigned char { batched, byRuns, pango };
 
 LineDrawing lineDrawing(PangoLayoutLine* line)
@@ -391,9 +391,8 @@ LineDrawing lineDrawing(PangoLayoutLine* line)
         // A letter the face lacks, drawn from another ("♭" between "B" and
         // "m"), splits the line's glyphs between two faces' groups: a PDF
         // reader then finds a gap in the middle of a word and reads a space
-        // there. Such a line is drawn whole, in its order; so is a line with
-        // right-to-left text, whose clusters are written in their own way.
-        byRuns = byRuns || run->item->analysis.level % 2 == 1 || (face && run->item->analysis.font != face);
+        // there. Such a line is drawn whole, in its order.
+        byRuns = byRuns || (face && run->item->analysis.font != face);
         face = run->item->analysis.font;
     }
     return byRuns ? LineDrawing::byRuns : LineDrawing::batched;

@@ -103,8 +103,9 @@ public:
     static double lineWidth(const AttributedText& text);
 
     // True when drawing line `index` takes Pango itself (a GlyphBatch leaves
-    // it to Pango): a glyph no face has, right-to-left or shifted text. Any
-    // other line is drawn from its glyphs alone, without touching Pango.
+    // it to Pango): a glyph no face has, or shifted text. Any other line,
+    // right-to-left text included, is drawn from its glyphs alone, without
+    // touching Pango.
     bool needsPango(int index) const;
 
     // How many characters no installed face has: Pango draws each as a box
@@ -121,9 +122,11 @@ private:
 
 // Lines of any number of layouts shown together: their glyphs are gathered by
 // face and shown with one Cairo call per face, so that a PDF gets one text
-// operation where it would get one per line, looking the same. A line holding
-// what only Pango can draw (a glyph no face has, right-to-left text) is drawn
-// by Pango instead. The layouts must outlive the batch's show(). For PdfWriter.
+// operation where it would get one per line, looking the same. A line of
+// several faces is shown run by run in its own order; one holding what only
+// Pango can draw (a glyph no face has) is drawn by Pango instead. Right-to-left
+// runs are written left to right with each cluster's text turned round, as
+// PDF readers expect. The layouts must outlive the batch's show(). For PdfWriter.
 class GlyphBatch {
 public:
     GlyphBatch();
