@@ -162,8 +162,9 @@ void attachClosingMarks(Line& line)
         if (i + 1 < line.words.size() && isMarks(w)) {
             Word& next = line.words[i + 1];
             double gap = next.rect.minX() - w.rect.maxX();
-            // Touching the right-to-left word on its right: that word's end.
-            if (isRightToLeft(next.text) && gap <= 0.22 * std::max(w.size, next.size)) {
+            // Touching the word on its right: that word's end, in a line read
+            // right to left (a left-to-right word's too: "Paris.").
+            if (gap <= 0.22 * std::max(w.size, next.size)) {
                 next.text += w.text;
                 next.rect = next.rect.united(w.rect);
                 continue;

@@ -29,9 +29,9 @@ bool readsRightToLeft(const std::vector<Word>& words);
 // read from the left judge a right-to-left line from its right edge.
 Line mirrored(const Line& line, double axis);
 // In a line read right to left, punctuation standing alone against the left
-// end of a right-to-left word (the page's text gave it apart) becomes that
-// word's last characters, and so does a full stop or comma that a
-// left-to-right word begins with.
+// end of a word (the page's text gave it apart) becomes that word's last
+// characters, and so does a full stop or comma that a left-to-right word
+// begins with.
 void attachClosingMarks(Line& line);
 // `words` (left to right) in reading order: a run of right-to-left words, with
 // any words without letters between them, is read right to left.

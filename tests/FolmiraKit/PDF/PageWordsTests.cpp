@@ -264,6 +264,8 @@ TEST(PdfLineTools, ReadsRightToLeftLinesFromTheirRightEdge)
     EXPECT_EQ(attached({word(".", 100, 0), word(shalom, 106, 0), word("one", 150, 0), word("two", 200, 0)}),
               (S{".", shalom, "one", "two"}));
     EXPECT_EQ(attached({word(".Letter", 100, 0), word(shalom, 160, 0), word(olam, 200, 0)}), (S{"Letter.", shalom, olam}));
+    EXPECT_EQ(attached({word(".", 100, 0), word("Paris", 106, 0), word(shalom, 160, 0), word(olam, 200, 0)}),
+              (S{"Paris.", shalom, olam}));
     EXPECT_EQ(attached({word(".Letter", 100, 0), word("Paris", 160, 0), word(olam, 200, 0)}),
               (S{".Letter", "Paris", olam}));
 
