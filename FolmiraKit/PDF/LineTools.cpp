@@ -137,9 +137,12 @@ Line mirrored(const Line& line, double axis)
     return out;
 }
 
-void attachClosingMarks(Line& line)
+void mendRightToLeftWords(Line& line)
 {
-    if (line.picture || line.words.size() < 2 || !readsRightToLeft(line.words)) return;
+    if (line.picture || line.words.size() < 2 ||
+        std::none_of(line.words.begin(), line.words.end(), [](const Word& w) { return isRightToLeft(w.text); }))
+        return;
+    const bool fromRight = readsRightToLeft(line.words);
     auto isMarks = [](const Word& w) {
         for (std::string_view c : Text::characters(w.text))
             if (Text::isAlphanumeric(c)) return false;
@@ -150,7 +153,7 @@ void attachClosingMarks(Line& line)
         Word& w = line.words[i];
         // A left-to-right word at the end of a right-to-left sentence
         // ("Letter.") is drawn with its full stop on its left.
-        if (!isRightToLeft(w.text)) {
+        if (fromRight && !isRightToLeft(w.text)) {
             std::size_t lead = 0;
             for (std::string_view c : Text::characters(w.text)) {
                 if (c.size() != 1 || std::string_view(".,:;!?").find(c[0]) == std::string_view::npos) break;
@@ -159,7 +162,7 @@ void attachClosingMarks(Line& line)
             if (lead > 0 && lead < w.text.size() && Text::isAlphanumeric(Text::firstCharacter(w.text.substr(lead))))
                 w.text = w.text.substr(lead) + w.text.substr(0, lead);
         }
-        if (i + 1 < line.words.size() && isMarks(w)) {
+        if (fromRight && i + 1 < line.words.size() && isMarks(w)) {
             Word& next = line.words[i + 1];
             double gap = next.rect.minX() - w.rect.maxX();
             // Touching the word on its right: that word's end, in a line read
@@ -169,6 +172,18 @@ void attachClosingMarks(Line& line)
                 next.rect = next.rect.united(w.rect);
                 continue;
             }
+        }
+        // Pieces of right-to-left text that touch are one word: a writer
+        // that places each letter left of the one before leads the page's
+        // text to break its words ("ه ذه", "أحرار ا"). A word space is
+        // several times as wide.
+        if (!kept.empty() && isRightToLeft(kept.back().text) && isRightToLeft(w.text) &&
+            w.rect.minX() - kept.back().rect.maxX() <= 0.05 * std::max(w.size, kept.back().size)) {
+            Word& left = kept.back();
+            left.text = w.text + left.text;
+            left.rect = left.rect.united(w.rect);
+            left.size = std::max(left.size, w.size);
+            continue;
         }
         kept.push_back(std::move(w));
     }

@@ -253,21 +253,26 @@ TEST(PdfLineTools, ReadsRightToLeftLinesFromTheirRightEdge)
     // stays a word.
     auto attached = [](std::vector<Word> words) {
         Line line = makeLine(std::move(words));
-        attachClosingMarks(line);
+        mendRightToLeftWords(line);
         std::vector<std::string> out;
         for (const Word& w : line.words) out.push_back(w.text);
         return out;
     };
     using S = std::vector<std::string>;
-    EXPECT_EQ(attached({word(".", 100, 0), word(shalom, 106, 0), word(olam, 150, 0)}), (S{shalom + ".", olam}));
-    EXPECT_EQ(attached({word(".", 100, 0), word(shalom, 112, 0), word(olam, 150, 0)}), (S{".", shalom, olam}));
-    EXPECT_EQ(attached({word(".", 100, 0), word(shalom, 106, 0), word("one", 150, 0), word("two", 200, 0)}),
+    EXPECT_EQ(attached({word(".", 100, 0), word(shalom, 106, 0), word(olam, 170, 0)}), (S{shalom + ".", olam}));
+    EXPECT_EQ(attached({word(".", 100, 0), word(shalom, 112, 0), word(olam, 170, 0)}), (S{".", shalom, olam}));
+    EXPECT_EQ(attached({word(".", 100, 0), word(shalom, 106, 0), word("one", 170, 0), word("two", 200, 0)}),
               (S{".", shalom, "one", "two"}));
-    EXPECT_EQ(attached({word(".Letter", 100, 0), word(shalom, 160, 0), word(olam, 200, 0)}), (S{"Letter.", shalom, olam}));
-    EXPECT_EQ(attached({word(".", 100, 0), word("Paris", 106, 0), word(shalom, 160, 0), word(olam, 200, 0)}),
+    EXPECT_EQ(attached({word(".Letter", 100, 0), word(shalom, 160, 0), word(olam, 220, 0)}), (S{"Letter.", shalom, olam}));
+    EXPECT_EQ(attached({word(".", 100, 0), word("Paris", 106, 0), word(shalom, 160, 0), word(olam, 220, 0)}),
               (S{"Paris.", shalom, olam}));
     EXPECT_EQ(attached({word(".Letter", 100, 0), word("Paris", 160, 0), word(olam, 200, 0)}),
               (S{".Letter", "Paris", olam}));
+    // Pieces of a right-to-left word that touch are one word, read from the right.
+    const std::string sh = "\u05E9\u05DC", om = "\u05D5\u05DD"; // each 24 points wide
+    EXPECT_EQ(attached({word(om, 100, 0), word(sh, 124, 0), word("one", 170, 0), word("two", 200, 0)}),
+              (S{shalom, "one", "two"}));
+    EXPECT_EQ(attached({word(om, 100, 0), word(sh, 127, 0), word("one", 170, 0)}), (S{om, sh, "one"}));
 
     // Mirrored about the axis, the words come left to right again.
     Line turned = mirrored(makeLine({word("ab", 100, 0), word("cd", 200, 0)}), 612);
