@@ -100,6 +100,8 @@ bool mostlyRightToLeft(const std::vector<Direction>& kinds)
 
 bool readsRightToLeft(const std::vector<Word>& words)
 {
+    // Most lines hold no right-to-left letter: told without sorting out the rest.
+    if (std::none_of(words.begin(), words.end(), [](const Word& w) { return isRightToLeft(w.text); })) return false;
     std::vector<Direction> kinds;
     for (const Word& w : words) kinds.push_back(directionOf(w));
     return mostlyRightToLeft(kinds);
