@@ -603,12 +603,28 @@ struct GlyphBatch::Impl {
             clusters.assign(joined.rbegin(), joined.rend());
         }
         for (const Cluster& c : clusters) {
-            int shown = 0;
-            for (int g = c.firstGlyph; g < c.endGlyph; ++g) shown += run->glyphs->glyphs[g].glyph != PANGO_GLYPH_EMPTY ? 1 : 0;
-            face.clusters.push_back({c.end - c.start, shown});
+            int shown = 0, carrier = -1;
+            for (int g = c.firstGlyph; g < c.endGlyph; ++g) {
+                const PangoGlyphInfo& info = run->glyphs->glyphs[g];
+                if (info.glyph == PANGO_GLYPH_EMPTY) continue;
+                ++shown;
+                if (carrier < 0 || info.geometry.width > run->glyphs->glyphs[carrier].geometry.width) carrier = g;
+            }
             if (!rightToLeft) {
+                face.clusters.push_back({c.end - c.start, shown});
                 face.text.append(text + c.start, static_cast<std::size_t>(c.end - c.start));
                 continue;
+            }
+            // A letter with its points: the letter's glyph carries the text,
+            // and the points' glyphs none. A reader then finds the text where
+            // the letter stands, on its baseline, rather than over the whole
+            // height that the points reach.
+            if (shown > 1) {
+                for (int g = c.firstGlyph; g < c.endGlyph; ++g)
+                    if (run->glyphs->glyphs[g].glyph != PANGO_GLYPH_EMPTY)
+                        face.clusters.push_back({g == carrier ? c.end - c.start : 0, 1});
+            } else {
+                face.clusters.push_back({c.end - c.start, shown});
             }
             for (const char* at = text + c.end; at > text + c.start;) {
                 const char* lead = g_utf8_find_prev_char(text + c.start, at);
