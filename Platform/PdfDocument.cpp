@@ -611,6 +611,28 @@ PdfPageText PdfPage::textFromGlib() const
     PopplerPage* page = impl_->page.get();
     std::unique_ptr<char, GFreeDeleter> text(poppler_page_get_text(page));
     if (!text) return result;
+    // Poppler's text is a selection from the page's top-left corner to its
+    // bottom-right one. On a page whose first block is right to left, that
+    // corner falls inside the block and what precedes it there is left out;
+    // ending at the bottom-left corner, a last right-to-left block may be cut
+    // instead, or a last left-to-right line. Such a page is also selected from
+    // its top-right corner to each bottom corner, and the longest reading kept.
+    std::optional<PopplerRectangle> fromRight;
+    if (std::string_view(text.get()).find("\u202B") != std::string_view::npos) {
+        double width = 0, height = 0;
+        poppler_page_get_size(page, &width, &height);
+        glong longest = g_utf8_strlen(text.get(), -1);
+        for (double endX : {0.0, width}) {
+            PopplerRectangle area{width, 0, endX, height};
+            std::unique_ptr<char, GFreeDeleter> other(poppler_page_get_text_for_area(page, &area));
+            if (!other) continue;
+            if (glong length = g_utf8_strlen(other.get(), -1); length > longest) {
+                longest = length;
+                text = std::move(other);
+                fromRight = area;
+            }
+        }
+    }
     std::vector<std::pair<std::size_t, std::size_t>> reversed;
     result.text = withoutEmbeddingMarks(text.get(), reversed);
     std::size_t scalars = static_cast<std::size_t>(g_utf8_strlen(result.text.c_str(), -1));
@@ -620,7 +642,8 @@ PdfPageText PdfPage::textFromGlib() const
     // below reuse the extraction behind get_text; both count the same scalars.
     PopplerRectangle* rects = nullptr;
     guint count = 0;
-    if (poppler_page_get_text_layout(page, &rects, &count)) {
+    if (fromRight ? poppler_page_get_text_layout_for_area(page, &*fromRight, &rects, &count)
+                  : poppler_page_get_text_layout(page, &rects, &count)) {
         std::unique_ptr<PopplerRectangle, GFreeDeleter> owned(rects);
         DeviceSpace space(impl_->cropBox, rotation());
         for (std::size_t i = 0; i < scalars && i < count; ++i) {
@@ -632,7 +655,8 @@ PdfPageText PdfPage::textFromGlib() const
                                              result.boxes.begin() + static_cast<std::ptrdiff_t>(end));
     }
 
-    GList* list = poppler_page_get_text_attributes(page);
+    GList* list = fromRight ? poppler_page_get_text_attributes_for_area(page, &*fromRight)
+                            : poppler_page_get_text_attributes(page);
     for (GList* item = list; item; item = item->next) {
         auto* attributes = static_cast<PopplerTextAttributes*>(item->data);
         if (!attributes || attributes->end_index < attributes->start_index) continue;

@@ -328,10 +328,10 @@ std::size_t sliceEnd(const std::string& text, std::size_t from, bool continuing)
 }
 
 // A Pango layout over bytes [from, to) of `text` with their fonts, no width yet.
-PangoLayout* newLayout(const AttributedText& text, std::size_t from, std::size_t to)
+PangoLayout* newLayout(const AttributedText& text, std::size_t from, std::size_t to, bool followDirection = false)
 {
     PangoLayout* layout = pango_layout_new(threadContext());
-    pango_layout_set_auto_dir(layout, FALSE);
+    pango_layout_set_auto_dir(layout, followDirection ? TRUE : FALSE);
     pango_layout_set_alignment(layout, PANGO_ALIGN_LEFT);
     pango_layout_set_wrap(layout, PANGO_WRAP_WORD_CHAR);
     pango_layout_set_text(layout, text.text().data() + from, static_cast<int>(to - from));
@@ -370,27 +370,32 @@ void setTabs(PangoLayout* layout, const ParagraphFormat& format, double origin, 
     pango_tab_array_free(tabs);
 }
 
-// True for a line a GlyphBatch draws from its glyphs (see there).
-bool plainLine(PangoLayoutLine* line)
+// How a line is drawn (see GlyphBatch): from its glyphs, gathered with other
+// lines' glyphs of the same face; from its glyphs, run by run in its own
+// order (a line of several faces); or by Pango itself.
+enum class LineDrawing : unsigned char { batched, byRuns, pango };
+
+LineDrawing lineDrawing(PangoLayoutLine* line)
 {
     PangoFont* face = nullptr;
+    bool byRuns = false;
     for (GSList* node = line->runs; node; node = node->next) {
         auto* run = static_cast<PangoGlyphItem*>(node->data);
-        if (run->item->analysis.level % 2 == 1 || run->y_offset != 0 || run->start_x_offset != 0 ||
-            run->end_x_offset != 0 || !PANGO_IS_CAIRO_FONT(run->item->analysis.font))
-            return false;
+        if (run->y_offset != 0 || run->start_x_offset != 0 || run->end_x_offset != 0 ||
+            !PANGO_IS_CAIRO_FONT(run->item->analysis.font))
+            return LineDrawing::pango;
+        for (int g = 0; g < run->glyphs->num_glyphs; ++g) {
+            PangoGlyph glyph = run->glyphs->glyphs[g].glyph;
+            if (glyph != PANGO_GLYPH_EMPTY && (glyph & PANGO_GLYPH_UNKNOWN_FLAG)) return LineDrawing::pango;
+        }
         // A letter the face lacks, drawn from another ("♭" between "B" and
         // "m"), splits the line's glyphs between two faces' groups: a PDF
         // reader then finds a gap in the middle of a word and reads a space
         // there. Such a line is drawn whole, in its order.
-        if (face && run->item->analysis.font != face) return false;
+        byRuns = byRuns || (face && run->item->analysis.font != face);
         face = run->item->analysis.font;
-        for (int g = 0; g < run->glyphs->num_glyphs; ++g) {
-            PangoGlyph glyph = run->glyphs->glyphs[g].glyph;
-            if (glyph != PANGO_GLYPH_EMPTY && (glyph & PANGO_GLYPH_UNKNOWN_FLAG)) return false;
-        }
     }
-    return true;
+    return byRuns ? LineDrawing::byRuns : LineDrawing::batched;
 }
 
 } // namespace
@@ -398,7 +403,7 @@ bool plainLine(PangoLayoutLine* line)
 struct TextLayout::Impl {
     std::vector<PangoLayout*> slices;           // owned
     std::vector<PangoLayoutLine*> lines;        // per line, owned by its slice
-    std::vector<bool> pangoDrawn;               // per line: not plainLine (found on the thread that shapes)
+    std::vector<LineDrawing> drawing;           // per line (found on the thread that shapes)
     ~Impl()
     {
         for (PangoLayout* slice : slices) g_object_unref(slice);
@@ -438,7 +443,7 @@ TextLayout::TextLayout(const AttributedText& text, double width, const Paragraph
         const bool opening = opensParagraph(text_, from);
         const double origin = opening ? first : head;
         const std::size_t to = sliceEnd(text_, from, !opening);
-        PangoLayout* layout = newLayout(text, from, to);
+        PangoLayout* layout = newLayout(text, from, to, format.followDirection);
         impl_->slices.push_back(layout);
         pango_layout_set_width(layout, toPango(std::max(1.0, width - origin)));
         if (opening) pango_layout_set_indent(layout, -toPango(head - first));
@@ -457,10 +462,16 @@ TextLayout::TextLayout(const AttributedText& text, double width, const Paragraph
             out.length = static_cast<std::size_t>(line->length);
             // Left aligned, so a line starts at the first-line indent (the first
             // line of each paragraph) or the head indent; take the exact value
-            // rather than Pango's, which is rounded to its units.
-            double x = origin + fromPango(logical.x);
-            out.x = std::abs(x - head) < std::abs(x - first) ? head : first;
+            // rather than Pango's, which is rounded to its units. A right-to-left
+            // line ends at that indent from the right edge.
             out.width = fromPango(logical.width);
+            out.rightToLeft = line->resolved_dir == PANGO_DIRECTION_RTL;
+            if (out.rightToLeft) {
+                out.x = width - (opening && line->is_paragraph_start ? first : head) - out.width;
+            } else {
+                double x = origin + fromPango(logical.x);
+                out.x = std::abs(x - head) < std::abs(x - first) ? head : first;
+            }
             out.ascent = fromPango(baseline - logical.y);
             out.descent = fromPango(logical.y + logical.height - baseline);
             lines.push_back(out);
@@ -478,7 +489,7 @@ TextLayout::TextLayout(const AttributedText& text, double width, const Paragraph
         impl_->lines.insert(impl_->lines.end(), refs.begin(), refs.end());
         from = next;
     } while (from < text_.size());
-    for (PangoLayoutLine* line : impl_->lines) impl_->pangoDrawn.push_back(!plainLine(line));
+    for (PangoLayoutLine* line : impl_->lines) impl_->drawing.push_back(lineDrawing(line));
 }
 
 TextLayout::TextLayout(std::string text, std::vector<Line> lines)
@@ -490,10 +501,9 @@ TextLayout::~TextLayout() = default;
 
 void TextLayout::drawLine(int index, double x, double baselineY, _cairo* context) const
 {
-    if (index < 0 || index >= static_cast<int>(impl_->lines.size())) return;
-    const auto i = static_cast<std::size_t>(index);
-    cairo_move_to(context, x + lines_[i].x, baselineY);
-    pango_cairo_show_layout_line(context, impl_->lines[i]);
+    GlyphBatch one;
+    one.add(*this, index, x, baselineY);
+    one.show(context);
 }
 
 int TextLayout::unknownGlyphs() const
@@ -530,7 +540,15 @@ namespace Platform {
 // run's text cut into clusters, leaving out empty glyphs (a line separator's)
 // but keeping their text. The batch does the same, keeping one glyph list per
 // Cairo face across lines, and leaves to Pango what it would draw otherwise:
-// unknown glyphs (hex boxes), right-to-left runs and shifted runs.
+// unknown glyphs (hex boxes) and shifted runs.
+//
+// A right-to-left run is written as PDF readers expect one: its glyphs left
+// to right, each cluster's text with its characters turned round (a lam-alef
+// ligature's two letters, a Hebrew letter's points). A reader takes the
+// glyphs' text in the order they stand and turns right-to-left runs round:
+// the text comes back in logical order. Pango would write the clusters from
+// the right, each glyph placed left of the one before, which readers take
+// for a new word at every letter, and a ligature's letters backwards.
 struct GlyphBatch::Impl {
     struct Face {
         std::string text;
@@ -544,13 +562,11 @@ struct GlyphBatch::Impl {
         double x, y;
     };
     std::vector<Fallback> fallbacks;
+    // Lines drawn run by run, each run shown alone in its face, after the batch.
+    std::vector<std::pair<cairo_scaled_font_t*, Face>> runs;
 
-    void addRun(PangoGlyphItem* run, const char* text, double x, double y)
+    static void addRun(PangoGlyphItem* run, const char* text, double x, double y, Face& face)
     {
-        cairo_scaled_font_t* font = pango_cairo_font_get_scaled_font(PANGO_CAIRO_FONT(run->item->analysis.font));
-        auto [at, added] = faces.try_emplace(font);
-        if (added) order.push_back(font);
-        Face& face = at->second;
         int advance = 0;
         for (int g = 0; g < run->glyphs->num_glyphs; ++g) {
             const PangoGlyphInfo& info = run->glyphs->glyphs[g];
@@ -559,22 +575,84 @@ struct GlyphBatch::Impl {
                                        y + fromPango(info.geometry.y_offset)});
             advance += info.geometry.width;
         }
+        struct Cluster {
+            int firstGlyph, endGlyph; // [first, end) in the run's (visual) glyph order
+            int start, end;           // bytes of text
+        };
+        std::vector<Cluster> clusters;
+        const bool rightToLeft = run->item->analysis.level % 2 == 1;
         PangoGlyphItemIter cluster;
         for (gboolean more = pango_glyph_item_iter_init_start(&cluster, run, text); more;
              more = pango_glyph_item_iter_next_cluster(&cluster)) {
-            int shown = 0;
-            for (int g = cluster.start_glyph; g < cluster.end_glyph; ++g)
-                shown += run->glyphs->glyphs[g].glyph != PANGO_GLYPH_EMPTY ? 1 : 0;
-            face.clusters.push_back({cluster.end_index - cluster.start_index, shown});
-            face.text.append(text + cluster.start_index, static_cast<std::size_t>(cluster.end_index - cluster.start_index));
+            // Right to left, the iterator walks the text forwards and the glyphs backwards.
+            if (rightToLeft) clusters.push_back({cluster.end_glyph + 1, cluster.start_glyph + 1, cluster.start_index, cluster.end_index});
+            else clusters.push_back({cluster.start_glyph, cluster.end_glyph, cluster.start_index, cluster.end_index});
         }
+        if (rightToLeft) {
+            // Points that Pango keeps apart from their letter go with it into
+            // one cluster: written apart, each would be read as a word of its own.
+            std::vector<Cluster> joined;
+            for (const Cluster& c : clusters) {
+                if (!joined.empty() && marksOnly(text + c.start, text + c.end) && joined.back().end == c.start) {
+                    joined.back().firstGlyph = c.firstGlyph;
+                    joined.back().end = c.end;
+                } else {
+                    joined.push_back(c);
+                }
+            }
+            clusters.assign(joined.rbegin(), joined.rend());
+        }
+        for (const Cluster& c : clusters) {
+            int shown = 0, carrier = -1;
+            for (int g = c.firstGlyph; g < c.endGlyph; ++g) {
+                const PangoGlyphInfo& info = run->glyphs->glyphs[g];
+                if (info.glyph == PANGO_GLYPH_EMPTY) continue;
+                ++shown;
+                if (carrier < 0 || info.geometry.width > run->glyphs->glyphs[carrier].geometry.width) carrier = g;
+            }
+            if (!rightToLeft) {
+                face.clusters.push_back({c.end - c.start, shown});
+                face.text.append(text + c.start, static_cast<std::size_t>(c.end - c.start));
+                continue;
+            }
+            // A letter with its points: the letter's glyph carries the text,
+            // and the points' glyphs none. A reader then finds the text where
+            // the letter stands, on its baseline, rather than over the whole
+            // height that the points reach.
+            if (shown > 1) {
+                for (int g = c.firstGlyph; g < c.endGlyph; ++g)
+                    if (run->glyphs->glyphs[g].glyph != PANGO_GLYPH_EMPTY)
+                        face.clusters.push_back({g == carrier ? c.end - c.start : 0, 1});
+            } else {
+                face.clusters.push_back({c.end - c.start, shown});
+            }
+            for (const char* at = text + c.end; at > text + c.start;) {
+                const char* lead = g_utf8_find_prev_char(text + c.start, at);
+                if (!lead) lead = text + c.start;
+                face.text.append(lead, static_cast<std::size_t>(at - lead));
+                at = lead;
+            }
+        }
+    }
+
+    // Whether the text [from, to) is combining marks alone.
+    static bool marksOnly(const char* from, const char* to)
+    {
+        for (const char* at = from; at < to; at = g_utf8_next_char(at))
+            if (!g_unichar_ismark(g_utf8_get_char(at))) return false;
+        return from < to;
+    }
+
+    static cairo_scaled_font_t* fontOf(PangoGlyphItem* run)
+    {
+        return pango_cairo_font_get_scaled_font(PANGO_CAIRO_FONT(run->item->analysis.font));
     }
 };
 
 bool TextLayout::needsPango(int index) const
 {
     if (index < 0 || index >= static_cast<int>(impl_->lines.size())) return false;
-    return impl_->pangoDrawn[static_cast<std::size_t>(index)];
+    return impl_->drawing[static_cast<std::size_t>(index)] == LineDrawing::pango;
 }
 
 GlyphBatch::GlyphBatch() : impl_(std::make_unique<Impl>()) {}
@@ -586,34 +664,45 @@ void GlyphBatch::add(const TextLayout& layout, int index, double x, double basel
     const auto i = static_cast<std::size_t>(index);
     PangoLayoutLine* line = layout.impl_->lines[i];
     double left = x + layout.lines_[i].x;
-    if (layout.impl_->pangoDrawn[i]) {
+    const LineDrawing drawing = layout.impl_->drawing[i];
+    if (drawing == LineDrawing::pango) {
         impl_->fallbacks.push_back({line, left, baselineY});
         return;
     }
     const char* text = pango_layout_get_text(line->layout);
     for (GSList* node = line->runs; node; node = node->next) {
         auto* run = static_cast<PangoGlyphItem*>(node->data);
-        impl_->addRun(run, text, left, baselineY);
+        cairo_scaled_font_t* font = Impl::fontOf(run);
+        if (drawing == LineDrawing::byRuns) {
+            impl_->runs.emplace_back(font, Impl::Face{});
+            Impl::addRun(run, text, left, baselineY, impl_->runs.back().second);
+        } else {
+            auto [at, added] = impl_->faces.try_emplace(font);
+            if (added) impl_->order.push_back(font);
+            Impl::addRun(run, text, left, baselineY, at->second);
+        }
         left += fromPango(pango_glyph_string_get_width(run->glyphs));
     }
 }
 
 void GlyphBatch::show(_cairo* context)
 {
-    for (cairo_scaled_font_t* font : impl_->order) {
-        const Impl::Face& face = impl_->faces[font];
-        if (face.glyphs.empty()) continue;
+    auto showFace = [context](cairo_scaled_font_t* font, const Impl::Face& face) {
+        if (face.glyphs.empty()) return;
         cairo_set_scaled_font(context, font);
         cairo_show_text_glyphs(context, face.text.data(), static_cast<int>(face.text.size()), face.glyphs.data(),
                                static_cast<int>(face.glyphs.size()), face.clusters.data(),
                                static_cast<int>(face.clusters.size()), cairo_text_cluster_flags_t(0));
-    }
+    };
+    for (cairo_scaled_font_t* font : impl_->order) showFace(font, impl_->faces[font]);
+    for (const auto& [font, face] : impl_->runs) showFace(font, face);
     for (const Impl::Fallback& f : impl_->fallbacks) {
         cairo_move_to(context, f.x, f.y);
         pango_cairo_show_layout_line(context, f.line);
     }
     impl_->faces.clear();
     impl_->order.clear();
+    impl_->runs.clear();
     impl_->fallbacks.clear();
 }
 

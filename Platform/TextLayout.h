@@ -59,6 +59,11 @@ struct ParagraphFormat {
     double headIndent = 0;       // where every later line starts
     std::vector<double> tabStops; // left-aligned stops, ascending
     double tabInterval = 0;      // default stops after the explicit ones (0: Pango's own)
+    // Each paragraph takes its direction from its first strong letter, and a
+    // right-to-left one sits at its start side, the right: its indents are
+    // measured from the right edge and its lines end there. Otherwise every
+    // paragraph is set left to right from the left edge.
+    bool followDirection = false;
 };
 
 class TextLayout {
@@ -67,6 +72,7 @@ public:
         std::size_t start = 0;  // byte range of the line in text()
         std::size_t length = 0;
         double x = 0;           // where the line starts, from the layout's left edge
+        bool rightToLeft = false; // set right to left, from the right edge
         double width = 0;       // typographic width (advance) of the line
         double ascent = 0;      // above the baseline
         double descent = 0;     // below the baseline, positive
@@ -75,7 +81,8 @@ public:
     // Breaks `text` into lines no wider than `width` (taken as at least one point,
     // so that wrapping never switches off), at word boundaries, or inside a word
     // that does not fit a line of its own. No hyphens are added. Left aligned,
-    // whatever the script's direction. Line feeds and U+2028 end lines.
+    // or right aligned for a right-to-left paragraph when the format follows
+    // the direction. Line feeds and U+2028 end lines.
     TextLayout(const AttributedText& text, double width, const ParagraphFormat& format);
     // Lines of `text` measured elsewhere, for counting pages: such a layout
     // draws nothing.
@@ -96,8 +103,9 @@ public:
     static double lineWidth(const AttributedText& text);
 
     // True when drawing line `index` takes Pango itself (a GlyphBatch leaves
-    // it to Pango): a glyph no face has, right-to-left or shifted text. Any
-    // other line is drawn from its glyphs alone, without touching Pango.
+    // it to Pango): a glyph no face has, or shifted text. Any other line,
+    // right-to-left text included, is drawn from its glyphs alone, without
+    // touching Pango.
     bool needsPango(int index) const;
 
     // How many characters no installed face has: Pango draws each as a box
@@ -114,9 +122,11 @@ private:
 
 // Lines of any number of layouts shown together: their glyphs are gathered by
 // face and shown with one Cairo call per face, so that a PDF gets one text
-// operation where it would get one per line, looking the same. A line holding
-// what only Pango can draw (a glyph no face has, right-to-left text) is drawn
-// by Pango instead. The layouts must outlive the batch's show(). For PdfWriter.
+// operation where it would get one per line, looking the same. A line of
+// several faces is shown run by run in its own order; one holding what only
+// Pango can draw (a glyph no face has) is drawn by Pango instead. Right-to-left
+// runs are written left to right with each cluster's text turned round, as
+// PDF readers expect. The layouts must outlive the batch's show(). For PdfWriter.
 class GlyphBatch {
 public:
     GlyphBatch();

@@ -80,21 +80,41 @@ void reverseRuns(std::vector<const Word*>& order, std::vector<Direction>& kinds,
 
 } // namespace
 
+namespace {
+
+Direction directionOf(const Word& w)
+{
+    return isRightToLeft(w.text)                      ? Direction::right
+           : Platform::Text::containsLetter(w.text) ? Direction::left
+                                                      : Direction::neutral;
+}
+
+// More right-to-left words than left-to-right ones: a tie reads left to right.
+bool mostlyRightToLeft(const std::vector<Direction>& kinds)
+{
+    auto count = [&](Direction d) { return std::count(kinds.begin(), kinds.end(), d); };
+    return count(Direction::right) > count(Direction::left);
+}
+
+} // namespace
+
+bool readsRightToLeft(const std::vector<Word>& words)
+{
+    // Most lines hold no right-to-left letter: told without sorting out the rest.
+    if (std::none_of(words.begin(), words.end(), [](const Word& w) { return isRightToLeft(w.text); })) return false;
+    std::vector<Direction> kinds;
+    for (const Word& w : words) kinds.push_back(directionOf(w));
+    return mostlyRightToLeft(kinds);
+}
+
 std::vector<const Word*> readingOrder(const std::vector<Word>& words)
 {
     std::vector<const Word*> order;
     for (const Word& w : words) order.push_back(&w);
     if (std::none_of(words.begin(), words.end(), [](const Word& w) { return isRightToLeft(w.text); })) return order;
     std::vector<Direction> kinds;
-    int rightToLeft = 0, leftToRight = 0;
-    for (const Word& w : words) {
-        kinds.push_back(isRightToLeft(w.text)                ? Direction::right
-                        : Platform::Text::containsLetter(w.text) ? Direction::left
-                                                                 : Direction::neutral);
-        rightToLeft += kinds.back() == Direction::right;
-        leftToRight += kinds.back() == Direction::left;
-    }
-    if (rightToLeft <= leftToRight) {
+    for (const Word& w : words) kinds.push_back(directionOf(w));
+    if (!mostlyRightToLeft(kinds)) {
         // A left-to-right line: its right-to-left runs are read right to left.
         reverseRuns(order, kinds, Direction::right);
     } else {
@@ -104,6 +124,78 @@ std::vector<const Word*> readingOrder(const std::vector<Word>& words)
         reverseRuns(order, kinds, Direction::left);
     }
     return order;
+}
+
+Line mirrored(const Line& line, double axis)
+{
+    if (line.picture) return line;
+    std::vector<Word> words = line.words;
+    for (Word& w : words) {
+        w.rect.x = axis - w.rect.maxX();
+        w.rect.width = std::abs(w.rect.width);
+    }
+    Line out = makeLine(std::move(words));
+    out.hardBreak = line.hardBreak;
+    return out;
+}
+
+void mendRightToLeftWords(Line& line)
+{
+    if (line.picture || line.words.size() < 2 ||
+        std::none_of(line.words.begin(), line.words.end(), [](const Word& w) { return isRightToLeft(w.text); }))
+        return;
+    const bool fromRight = readsRightToLeft(line.words);
+    auto isMarks = [](const Word& w) {
+        for (std::string_view c : Text::characters(w.text))
+            if (Text::isAlphanumeric(c)) return false;
+        return true;
+    };
+    std::vector<Word> kept;
+    for (std::size_t i = 0; i < line.words.size(); ++i) {
+        Word& w = line.words[i];
+        // A left-to-right word at the end of a right-to-left sentence
+        // ("Letter.") is drawn with its full stop on its left.
+        if (fromRight && !isRightToLeft(w.text)) {
+            std::size_t lead = 0;
+            for (std::string_view c : Text::characters(w.text)) {
+                if (c.size() != 1 || std::string_view(".,:;!?").find(c[0]) == std::string_view::npos) break;
+                lead += c.size();
+            }
+            if (lead > 0 && lead < w.text.size() && Text::isAlphanumeric(Text::firstCharacter(w.text.substr(lead))))
+                w.text = w.text.substr(lead) + w.text.substr(0, lead);
+        }
+        if (fromRight && i + 1 < line.words.size() && isMarks(w)) {
+            Word& next = line.words[i + 1];
+            double gap = next.rect.minX() - w.rect.maxX();
+            // Touching the word on its right: that word's end, in a line read
+            // right to left (a left-to-right word's too: "Paris.").
+            if (gap <= 0.22 * std::max(w.size, next.size)) {
+                next.text += w.text;
+                next.rect = next.rect.united(w.rect);
+                continue;
+            }
+        }
+        // Pieces of right-to-left text that touch are one word: a writer
+        // that places each letter left of the one before leads the page's
+        // text to break its words ("ه ذه", "أحرار ا"). A word space is
+        // several times as wide.
+        if (!kept.empty() && isRightToLeft(kept.back().text) && isRightToLeft(w.text) &&
+            w.rect.minX() - kept.back().rect.maxX() <= 0.05 * std::max(w.size, kept.back().size)) {
+            Word& left = kept.back();
+            left.text = w.text + left.text;
+            left.rect = left.rect.united(w.rect);
+            left.size = std::max(left.size, w.size);
+            continue;
+        }
+        kept.push_back(std::move(w));
+    }
+    if (kept.size() == line.words.size()) {
+        line.words = std::move(kept); // the same words, in the same order
+        return;
+    }
+    bool hardBreak = line.hardBreak;
+    line = makeLine(std::move(kept));
+    line.hardBreak = hardBreak;
 }
 
 std::string lineText(const Line& line)
@@ -151,13 +243,16 @@ Lines splitAtGaps(const Line& line)
     if (line.picture || line.words.size() < 2) return {line};
     std::vector<std::vector<Word>> segments{{line.words.front()}};
     bool labelFirst = isLabel(line.words.front().text);
+    // A right-to-left line's label stands at its right end, apart from its text.
+    bool labelLast = isLabel(line.words.back().text) && readsRightToLeft(line.words);
     for (std::size_t i = 1; i < line.words.size(); ++i) {
         const Word& w = line.words[i];
         const Word& p = segments.back().back();
         double gap = w.rect.minX() - p.rect.maxX();
         double limit = std::max(p.size, w.size);
         bool onlyFirst = segments.size() == 1 && segments.front().size() == 1;
-        if ((onlyFirst && labelFirst) || gap <= limit) segments.back().push_back(w);
+        bool onlyLast = labelLast && i + 1 == line.words.size();
+        if ((onlyFirst && labelFirst) || onlyLast || gap <= limit) segments.back().push_back(w);
         else segments.push_back({w});
     }
     Lines lines;

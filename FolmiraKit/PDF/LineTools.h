@@ -21,6 +21,19 @@ std::string lineText(const Line& line);
 
 // Whether `text` holds a Hebrew or Arabic letter, a right-to-left script's.
 bool isRightToLeft(std::string_view text);
+// Whether a line of `words` is read from its right edge: it holds more
+// right-to-left words than left-to-right ones.
+bool readsRightToLeft(const std::vector<Word>& words);
+// A line turned round about the vertical line x = `axis` / 2 (each word's
+// rect mirrored, the words again left to right), so that rules made for lines
+// read from the left judge a right-to-left line from its right edge.
+Line mirrored(const Line& line, double axis);
+// Mends the right-to-left words of a line as the page's text gave them:
+// pieces of right-to-left words that touch become one word; in a line read
+// right to left, punctuation standing alone against the left end of a word
+// becomes that word's last characters, and so does a full stop or comma that
+// a left-to-right word begins with.
+void mendRightToLeftWords(Line& line);
 // `words` (left to right) in reading order: a run of right-to-left words, with
 // any words without letters between them, is read right to left.
 std::vector<const Word*> readingOrder(const std::vector<Word>& words);

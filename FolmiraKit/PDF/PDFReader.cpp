@@ -294,6 +294,7 @@ struct Assembly {
 
     void addPage(Lines lines)
     {
+        for (Line& line : lines) mendRightToLeftWords(line);
         privateUse += leaveOutPrivateUse(lines);
         std::vector<Flow> flows = detectColumns(lines);
         if (std::any_of(flows.begin(), flows.end(), [](const Flow& f) { return f.column; })) ++twoColumnPages;

@@ -183,6 +183,12 @@ std::vector<StyledParagraph> buildParagraphs(const Lines& lines)
         right = std::max(right, l.rect.maxX());
     }
     double width = std::max(1.0, right - left);
+    // A line read right to left starts at the right margin: the rules below,
+    // made for lines read from the left, judge it mirrored.
+    Lines turned;
+    if (std::any_of(lines.begin(), lines.end(), [](const Line& l) { return readsRightToLeft(l.words); }))
+        for (const Line& l : lines) turned.push_back(readsRightToLeft(l.words) ? mirrored(l, left + right) : l);
+    const Lines& judged = turned.empty() ? lines : turned;
 
     std::vector<double> gaps;
     for (std::size_t i = 0; i + 1 < lines.size(); ++i)
@@ -194,15 +200,15 @@ std::vector<StyledParagraph> buildParagraphs(const Lines& lines)
     double shortForBold = right - 0.3 * width;
 
     auto hangingIndent = [&](std::size_t i) -> std::optional<double> {
-        if (facts[i].marker && lines[i].words.size() >= 2) return lines[i].words[1].rect.minX();
+        if (facts[i].marker && judged[i].words.size() >= 2) return judged[i].words[1].rect.minX();
         return std::nullopt;
     };
 
     Lines current{lines.front()};
     std::optional<double> hanging = hangingIndent(0);
     for (std::size_t i = 1; i < lines.size(); ++i) {
-        const Line& cur = lines[i];
-        const Line& prev = current.back();
+        const Line& cur = judged[i];
+        const Line& prev = judged[i - 1]; // the line before joins the current paragraph or starts it
         const LineFacts& p = facts[i - 1];
         const LineFacts& c = facts[i];
         double s = c.size;
@@ -224,10 +230,10 @@ std::vector<StyledParagraph> buildParagraphs(const Lines& lines)
         if (startsItem || bigGap || weightChange || sizeChange || indentBreak || sentenceEnd || boldHeading ||
             hangBreak || cur.hardBreak) {
             paragraphs.push_back(makeParagraph(current, width));
-            current = {cur};
+            current = {lines[i]};
             hanging = startsItem ? hangingIndent(i) : std::nullopt;
         } else {
-            current.push_back(cur);
+            current.push_back(lines[i]);
         }
     }
     paragraphs.push_back(makeParagraph(current, width));

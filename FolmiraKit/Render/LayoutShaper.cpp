@@ -33,6 +33,7 @@ Layout::Paragraph Layout::Shaper::paragraphStyle(double base, double firstIndent
     paragraph.format.firstIndent = firstIndent;
     paragraph.format.headIndent = headIndent;
     paragraph.format.tabInterval = 2 * base;
+    paragraph.format.followDirection = true; // a right-to-left paragraph sits at the right margin
     if (headIndent > firstIndent) paragraph.format.tabStops = {headIndent};
     return paragraph;
 }

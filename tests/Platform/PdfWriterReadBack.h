@@ -8,7 +8,9 @@
 #include "Platform/Text.h"
 
 #include <poppler.h>
+#include <unistd.h>
 
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
@@ -141,6 +143,34 @@ inline double greyAt(const Platform::Bytes& pdf, int index, Platform::Point at)
     g_object_unref(p);
     g_object_unref(d);
     return ((pixel >> 16) & 0xFF) / 255.0;
+}
+
+// The text pdftotext reads from `pdf` (what copy and paste and screen readers
+// get), without the direction marks it puts around each run of one direction;
+// "(pdftotext failed)" when it could not be run.
+inline std::string pdftotext(const Platform::Bytes& pdf)
+{
+    char path[] = "/tmp/readback-XXXXXX";
+    int fd = mkstemp(path);
+    if (fd < 0) return "(pdftotext failed)";
+    bool written = write(fd, pdf.data(), pdf.size()) == static_cast<ssize_t>(pdf.size());
+    close(fd);
+    std::string text = "(pdftotext failed)";
+    if (FILE* out = written ? popen(("pdftotext -enc UTF-8 " + std::string(path) + " - 2>/dev/null").c_str(), "r") : nullptr) {
+        text.clear();
+        char buffer[4096];
+        for (std::size_t n; (n = fread(buffer, 1, sizeof buffer, out)) > 0;) text.append(buffer, n);
+        if (pclose(out) != 0) text = "(pdftotext failed)";
+    }
+    unlink(path);
+    // A mark may stand between a word and its space: each counts as a space,
+    // and runs of spaces as one.
+    for (const char* mark : {"\u202A", "\u202B", "\u202C"})
+        for (auto at = text.find(mark); at != std::string::npos; at = text.find(mark)) text.replace(at, 3, " ");
+    std::string out;
+    for (char c : text)
+        if (!(c == ' ' && (out.empty() || out.back() == ' ' || out.back() == '\n'))) out += c;
+    return out;
 }
 
 } // namespace ReadBack

@@ -177,8 +177,9 @@ TEST(PdfWriter, LinesDrawnTogetherLandWhereEachWasAsked)
 
 TEST(PdfWriter, LinesOnlyPangoCanDrawAreDrawnByPango)
 {
-    // Right-to-left text and a character no face has (drawn as a hex box) are
-    // not gathered with the rest; they still come out.
+    // Right-to-left text (drawn run by run) and a character no face has
+    // (drawn by Pango as a hex box) are not gathered with the rest; they still
+    // come out.
     auto hebrew = layoutOf("\u05E9\u05DC\u05D5\u05DD");
     auto unknown = layoutOf("x\U000F0000y");
     auto plain = layoutOf("plain");
@@ -190,6 +191,39 @@ TEST(PdfWriter, LinesOnlyPangoCanDrawAreDrawnByPango)
     ASSERT_EQ(doc.pages.size(), 1u);
     for (const char* expected : {"\u05E9", "\u05DD", "x", "y", "plain"})
         EXPECT_NE(doc.pages[0].text.find(expected), std::string::npos) << expected;
+}
+
+TEST(PdfWriter, RightToLeftTextReadsBackInLogicalOrder)
+{
+    // What copy and paste and a screen reader get: ligatures (lam-alef with
+    // and without hamza or madda), pointed Hebrew, vowelled Arabic and Latin
+    // words and numbers inside a right-to-left line, each in the order it is
+    // written.
+    const std::vector<std::string> lines{"\u0627\u0644\u0623\u062F\u0627\u0629",
+                                         "\u0644\u0627 \u0625\u0644\u0647 \u0625\u0644\u0627 \u0627\u0644\u0644\u0647",
+                                         "\u0627\u0644\u0622\u0646 \u0622\u0644\u0627\u0641",
+                                         "\u0642\u0627\u0644 habibi \u0625\u0646 15 \u0645\u0631\u0629",
+                                         "\u05E9\u05B8\u05C1\u05DC\u05D5\u05B9\u05DD \u05DC\u05B8\u05DA\u05B0 "
+                                         "\u05D1\u05B0\u05BC\u05E8\u05B5\u05D0\u05E9\u05B4\u05C1\u05D9\u05EA",
+                                         "\u05D0\u05DE\u05E8 John 42 \u05E4\u05E2\u05DE\u05D9\u05DD",
+                                         "\u0628\u0650\u0633\u0652\u0645\u0650 \u0627\u0644\u0644\u0651\u064E\u0647\u0650 "
+                                         "\u0643\u064E\u062A\u064E\u0628\u064E \u0627\u0644\u0652\u0648\u064E\u0644\u064E\u062F\u064F"};
+    std::vector<std::shared_ptr<TextLayout>> layouts;
+    std::vector<PdfWriter::PlacedLine> placed;
+    ParagraphFormat format;
+    format.followDirection = true;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        AttributedText text;
+        text.append(lines[i], *Fonts::named("AtkinsonHyperlegible-Regular", 18));
+        layouts.push_back(std::make_shared<TextLayout>(text, 400, format));
+        EXPECT_FALSE(layouts.back()->needsPango(0)) << lines[i];
+        placed.push_back({layouts.back().get(), 0, {72, 700 - 60.0 * static_cast<double>(i)}});
+    }
+    PdfWriter writer("t", "c");
+    writer.beginPage({612, 792});
+    writer.drawTextLines(placed, Color::grey(0));
+    std::string text = ReadBack::pdftotext(writer.finish());
+    for (const std::string& line : lines) EXPECT_NE(text.find(line), std::string::npos) << line << " in " << text;
 }
 
 TEST(PdfWriter, ZeroLengthRoundDashesMakeDots)

@@ -80,6 +80,26 @@ TEST(TextLayout, IndentsTheFirstLineAndHangsTheRest)
     head.append("The", regular());
     TextLayout one(head, 300, format);
     EXPECT_NEAR(one.lines()[0].width, 79.2 - 50.4 + widthOf("The"), 0.01);
+
+    // Following the direction, a right-to-left paragraph takes its indents
+    // from the right edge and ends its lines there; a left-to-right one and
+    // any paragraph of a format that does not follow stay at the left.
+    std::string hebrew;
+    for (int i = 0; i < 12; ++i) hebrew += "שלום עולם ";
+    format.followDirection = true;
+    TextLayout right(plain(hebrew), 300, format);
+    ASSERT_GT(right.lines().size(), 2u);
+    for (std::size_t i = 0; i < right.lines().size(); ++i) {
+        EXPECT_TRUE(right.lines()[i].rightToLeft);
+        EXPECT_NEAR(right.lines()[i].x + right.lines()[i].width, 300 - (i == 0 ? 50.4 : 79.2), 1e-6) << i;
+    }
+    TextLayout latin(plain(pangram), 300, format);
+    EXPECT_DOUBLE_EQ(latin.lines()[0].x, 50.4);
+    EXPECT_FALSE(latin.lines()[0].rightToLeft);
+    format.followDirection = false;
+    TextLayout left(plain(hebrew), 300, format);
+    EXPECT_DOUBLE_EQ(left.lines()[0].x, 50.4);
+    EXPECT_FALSE(left.lines()[0].rightToLeft);
 }
 
 TEST(TextLayout, DefaultTabsFollowTheInterval)

@@ -218,8 +218,67 @@ TEST(PdfLineTools, SplitsALineAtWideGapsButKeepsAListLabelWithItsText)
     EXPECT_EQ(split({word("(a)", 72, 0), word("Milk", 120, 0), word("Eggs", 300, 0)}), (S{"(a) Milk", "Eggs"}));
     EXPECT_EQ(split({word("Milk", 72, 0), word("2", 126, 0)}), (S{"Milk", "2"}));
     EXPECT_EQ(split({word("1000.", 72, 0), word("Milk", 132, 0)}), (S{"1000.", "Milk"}));
+    // A right-to-left line's marker stands at its right end; in a line read
+    // from the left, a marker there is a cell of its own.
+    EXPECT_EQ(split({word("\u05D7\u05DC\u05D1", 72, 0), word("\u2022", 130, 0)}), (S{"\u2022 \u05D7\u05DC\u05D1"}));
+    EXPECT_EQ(split({word("Milk", 72, 0), word("\u2022", 130, 0)}), (S{"Milk", "\u2022"}));
     Line single = makeLine({word("alone", 0, 0)});
     EXPECT_EQ(splitAtGaps(single), (Lines{single}));
+}
+
+TEST(PdfLineTools, ReadsRightToLeftLinesFromTheirRightEdge)
+{
+    const std::string shalom = "\u05E9\u05DC\u05D5\u05DD", olam = "\u05E2\u05D5\u05DC\u05DD";
+    const std::string qala = "\u0642\u0627\u0644", sadiqi = "\u0635\u062F\u064A\u0642\u064A";
+    // Letters of Arabic Extended-A (U+08A0–U+08FF) are right to left too.
+    const std::string extendedA = "\u08A0\u08A1\u08A2", extendedB = "\u08A3\u08A4";
+    struct Case {
+        std::vector<std::string> leftToRight; // the words as they stand, left to right
+        std::string read;
+    } cases[] = {
+        {{"hello", shalom}, "hello " + shalom},                     // one of each: a line read from the left
+        {{olam, shalom}, shalom + " " + olam},
+        {{extendedB, extendedA}, extendedA + " " + extendedB},
+        {{"habibi", sadiqi, qala}, qala + " " + sadiqi + " habibi"}, // a Latin word inside
+        {{olam, "one", "two", shalom, qala}, qala + " " + shalom + " one two " + olam},
+    };
+    for (const Case& c : cases) {
+        std::vector<Word> words;
+        for (std::size_t i = 0; i < c.leftToRight.size(); ++i) words.push_back(word(c.leftToRight[i], 72 + 80.0 * i, 0));
+        EXPECT_EQ(lineText(makeLine(words)), c.read);
+    }
+
+    // A full stop the page gave apart, against a right-to-left word's left
+    // end, ends that word; one further off, or in a line read from the left,
+    // stays a word.
+    auto attached = [](std::vector<Word> words) {
+        Line line = makeLine(std::move(words));
+        mendRightToLeftWords(line);
+        std::vector<std::string> out;
+        for (const Word& w : line.words) out.push_back(w.text);
+        return out;
+    };
+    using S = std::vector<std::string>;
+    EXPECT_EQ(attached({word(".", 100, 0), word(shalom, 106, 0), word(olam, 170, 0)}), (S{shalom + ".", olam}));
+    EXPECT_EQ(attached({word(".", 100, 0), word(shalom, 112, 0), word(olam, 170, 0)}), (S{".", shalom, olam}));
+    EXPECT_EQ(attached({word(".", 100, 0), word(shalom, 106, 0), word("one", 170, 0), word("two", 200, 0)}),
+              (S{".", shalom, "one", "two"}));
+    EXPECT_EQ(attached({word(".Letter", 100, 0), word(shalom, 160, 0), word(olam, 220, 0)}), (S{"Letter.", shalom, olam}));
+    EXPECT_EQ(attached({word(".", 100, 0), word("Paris", 106, 0), word(shalom, 160, 0), word(olam, 220, 0)}),
+              (S{"Paris.", shalom, olam}));
+    EXPECT_EQ(attached({word(".Letter", 100, 0), word("Paris", 160, 0), word(olam, 200, 0)}),
+              (S{".Letter", "Paris", olam}));
+    // Pieces of a right-to-left word that touch are one word, read from the right.
+    const std::string sh = "\u05E9\u05DC", om = "\u05D5\u05DD"; // each 24 points wide
+    EXPECT_EQ(attached({word(om, 100, 0), word(sh, 124, 0), word("one", 170, 0), word("two", 200, 0)}),
+              (S{shalom, "one", "two"}));
+    EXPECT_EQ(attached({word(om, 100, 0), word(sh, 127, 0), word("one", 170, 0)}), (S{om, sh, "one"}));
+
+    // Mirrored about the axis, the words come left to right again.
+    Line turned = mirrored(makeLine({word("ab", 100, 0), word("cd", 200, 0)}), 612);
+    EXPECT_EQ(lineText(turned), "cd ab");
+    EXPECT_DOUBLE_EQ(turned.rect.minX(), 612 - 212.0);
+    EXPECT_DOUBLE_EQ(turned.rect.maxX(), 612 - 100.0);
 }
 
 TEST(PdfLineTools, FindsLinesInTheHeaderAndFooterBands)

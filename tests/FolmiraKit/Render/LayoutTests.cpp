@@ -202,6 +202,31 @@ TEST(LayoutLists, HangTheTextBesideTheMarker)
     EXPECT_EQ(frame->layout->text().substr(0, 4), "•\t");
 }
 
+TEST(LayoutLists, SetRightToLeftTextFromTheRightMargin)
+{
+    // A heading, a paragraph and a list item in Hebrew or Arabic start at
+    // the right margin (558): every line ends there, or, in the item, at the
+    // marker's indent (its first line) and the text's (the lines below).
+    std::string hebrew, arabic;
+    for (int i = 0; i < 10; ++i) hebrew += "\u05D4\u05DB\u05DC\u05D9 \u05D4\u05D6\u05D4 \u05DE\u05D0\u05E4\u05E9\u05E8 ";
+    for (int i = 0; i < 10; ++i) arabic += "\u062A\u062A\u064A\u062D \u0647\u0630\u0647 \u0627\u0644\u0623\u062F\u0627\u0629 ";
+    struct Case {
+        Block block;
+        double first, later; // where lines end, measured in from the right margin
+    } cases[] = {{heading(1, arabic), 0, 0}, {para(hebrew), 0, 0}, {item("\u2022", 2, arabic), 50.4, 79.2}};
+    for (const Case& c : cases) {
+        Layout layout(defaults());
+        layout.add(c.block, nullptr);
+        auto frame = texts(layout.ops()).at(0);
+        ASSERT_GE(frame->lineCount, 2);
+        for (int k = 0; k < frame->lineCount; ++k) {
+            const auto& line = frame->layout->lines()[static_cast<std::size_t>(k)];
+            EXPECT_NEAR(frame->origins[static_cast<std::size_t>(k)].x + line.x + line.width, 558 - (k ? c.later : c.first),
+                        1e-6) << frame->layout->text().substr(0, 12) << " line " << k;
+        }
+    }
+}
+
 TEST(LayoutLists, SpaceItemsByTheListSpacing)
 {
     for (double spacing : {0.0, 0.35, 1.0}) {

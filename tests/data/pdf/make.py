@@ -55,3 +55,18 @@ for i, r in enumerate(rows):
 table += "</table:table>"
 body = '<text:h text:style-name="Heading_20_1" text:outline-level="1">Watering plan</text:h>' + para(3) + table + para(2)
 open("table.fodt", "w").write(doc(master("", ""), body))
+
+# Arabic with Latin words and numbers in paragraphs set left to right (as a
+# plain text opened in LibreOffice is), two pages and more.
+ARABIC = ("الكتاب المكتبة القراءة النص الخط الكبير الناس أحرارا عقلا وضميرا المدينة الطريق "
+          "الصباح المساء البيت المدرسة الأطفال الأسبوع").split()
+LATIN = ["habibi", "Paris", "London", "PDF", "Word", "42", "2024"]
+def arabic_para(n=5):
+    sentences = []
+    for _ in range(n):
+        w = [random.choice(ARABIC) for _ in range(random.randint(8, 14))]
+        w.insert(random.randint(1, len(w) - 1), random.choice(LATIN))
+        sentences.append(" ".join(w) + ".")
+    return "<text:p>" + " ".join(sentences) + "</text:p>"
+body = "".join(arabic_para() for _ in range(9))
+open("arabic-left.fodt", "w").write(doc(master("", ""), body))
