@@ -848,6 +848,16 @@ PdfPageText PdfPage::text() const
     std::vector<std::pair<std::size_t, std::size_t>> reversed;
     if (rightToLeft) {
         std::unique_ptr<GooString> dumped(textPage->getSelectionText(&area, selectionStyleGlyph));
+        // A selection from the top-left corner may start inside a first
+        // right-to-left block and leave out what precedes it there: where
+        // one from the top-right corner reads more, the page is read as
+        // poppler-glib reads such pages, from that corner.
+        const glong whole = dumped ? g_utf8_strlen(dumped->c_str(), -1) : 0;
+        for (double endX : {0.0, width}) {
+            PDFRectangle fromRight(width, 0, endX, height);
+            std::unique_ptr<GooString> other(textPage->getSelectionText(&fromRight, selectionStyleGlyph));
+            if (other && g_utf8_strlen(other->c_str(), -1) > whole) return textFromGlib();
+        }
         result.text = dumped ? withoutEmbeddingMarks(dumped->c_str(), reversed) : std::string();
     } else {
         result.text = withoutEmbeddingMarks(result.text.c_str(), reversed);
