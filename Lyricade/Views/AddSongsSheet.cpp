@@ -206,6 +206,7 @@ void AddSongsSheet::rebuild()
 void AddSongsSheet::toggled(QListWidgetItem* item)
 {
     if (rebuilding_) return;
+    QListWidgetItem* told = nullptr; // ticked or unticked by the user
     if (item) {
         const auto id = Uuid::fromString(item->data(idRole).toString().toStdString());
         if (!id) return;
@@ -213,6 +214,7 @@ void AddSongsSheet::toggled(QListWidgetItem* item)
         const bool held = std::find(picked_.begin(), picked_.end(), *id) != picked_.end();
         if (ticked && !held) picked_.push_back(*id);
         if (!ticked) std::erase(picked_, *id);
+        if (ticked != held) told = item;
     }
     // Every row shows its place anew: unticking one moves those after it up.
     rebuilding_ = true;
@@ -229,6 +231,8 @@ void AddSongsSheet::toggled(QListWidgetItem* item)
         row->setData(Qt::AccessibleTextRole, spoken.join(QStringLiteral(", ")));
     }
     rebuilding_ = false;
+    // Told once the row reads its new place, so that a reader says both.
+    if (told) announceChecked(*list_, list_->indexFromItem(told));
     hint_->setText(picked_.empty() ? QStringLiteral("Tick songs in the order you want them.")
                                    : QStringLiteral("%1 to add").arg(picked_.size()));
     add_->setEnabled(!picked_.empty());

@@ -16,7 +16,9 @@
 
 #include <functional>
 
+class QAbstractItemView;
 class QLineEdit;
+class QModelIndex;
 class QWidget;
 
 namespace Lyricade {
@@ -55,6 +57,12 @@ void installDesktopAccessible();
 // Tells a screen reader that `widget` (a list: its current row) has the focus,
 // as it had before something that drew the reader away.
 void announceFocus(QWidget& widget);
+
+// Tells a screen reader that the row at `index` of `view` was ticked or
+// unticked (its checked state changed), so that it says "checked" or "not
+// checked" of the row the keyboard is on: Qt tells only that the view's data
+// changed, which readers pass over.
+void announceChecked(QAbstractItemView& view, const QModelIndex& index);
 
 // Names or describes `widget` for screen readers when the words differ from
 // those it has: Qt announces every call as a change, even of the same words,

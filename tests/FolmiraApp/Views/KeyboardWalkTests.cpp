@@ -19,6 +19,7 @@
 #include "Lyricade/Views/DesktopAccessible.h"
 #include "Lyricade/Views/EntryAccessible.h"
 #include "Lyricade/Views/InspectorView.h"
+#include "Lyricade/Views/AddSongsSheet.h"
 #include "Lyricade/Views/SidebarView.h"
 #include "Lyricade/Views/SongListRows.h"
 #include "Lyricade/Views/SongListView.h"
@@ -756,6 +757,8 @@ TEST_F(KeyboardWalkTest, ADeletedSongLeavesTheFocusOnTheSelectedRow)
 // Each switch of what the window shows tells a screen reader of one focus
 // move, to the named control the focus lands on: nothing of the view going
 // away, hidden as it goes, nor of the controls Qt hands the focus through.
+// Where it lands on a list with a current row, that row is heard, the one
+// the keys act on, not the list around it.
 TEST_F(KeyboardWalkTest, EachSwitchTellsOfOneFocusMoveToWhereTheFocusLands)
 {
     launch();
@@ -765,21 +768,66 @@ TEST_F(KeyboardWalkTest, EachSwitchTellsOfOneFocusMoveToWhereTheFocusLands)
     const auto key = [](Qt::Key key, Qt::KeyboardModifiers modifiers = {}) {
         return [=] { QTest::keyClick(QApplication::focusWidget(), key, modifiers); };
     };
+    auto& songs = app->model().songs();
+    const auto bookList = [&]() -> QWidget* { return window.findChild<Lyricade::BookEntryList*>(); };
+    // The control Tab leaves for `to`.
+    const auto tabStopBefore = [](QWidget* to) {
+        QWidget* before = to->previousInFocusChain();
+        while (before != to && !((before->focusPolicy() & Qt::TabFocus) && before->isVisible() && before->isEnabled()))
+            before = before->previousInFocusChain();
+        return before;
+    };
+    const auto currentKey = [&]() -> QWidget* {
+        for (auto* popUp : window.findChildren<Lyricade::EntryPopUp*>())
+            if (popUp->accessibleName() == "Key" && popUp->focusPolicy() != Qt::NoFocus && popUp->isVisible()) return popUp;
+        return nullptr;
+    };
+    const auto openBook = [&] {
+        songs.selectBookKind(false);
+        ASSERT_TRUE(HangGuard::waitFor([&] {
+            auto* list = window.findChild<Lyricade::BookEntryList*>();
+            return list && list->isVisible() && list->count() > 0 && currentKey();
+        }));
+    };
     const struct {
         const char* what;
         std::function<QWidget*()> from; // where the focus starts
         std::function<void()> act;
-        QString said; // none: the name of where the focus lands
+        QString said; // none: the name of where the focus lands, or of its current row
+        bool row = false; // it lands on a list's current row
     } cases[] = {
-        {"Alt+2", chooseButton, key(Qt::Key_2, Qt::AltModifier), {}},
+        {"Alt+2", chooseButton, key(Qt::Key_2, Qt::AltModifier), {}, true},
         {"Alt+1", [&] { return QApplication::focusWidget(); }, key(Qt::Key_1, Qt::AltModifier), "Choose a Document…"},
         {"right arrow", [&] { return segment(DocKind::document); }, key(Qt::Key_Right), "Songbook"},
         {"left arrow", [&] { return segment(DocKind::songbook); }, key(Qt::Key_Left), "Document"},
+        {"Alt+2 again", chooseButton, key(Qt::Key_2, Qt::AltModifier), {}, true},
+        {"Tab into a book",
+         [&] {
+             openBook();
+             return tabStopBefore(bookList());
+         },
+         key(Qt::Key_Tab), {}, true},
+        {"Shift+Tab from Key", currentKey, key(Qt::Key_Tab, Qt::ShiftModifier), {}, true},
+        {"a folder imported",
+         [&]() -> QWidget* {
+             songs.model().setSelection(Lyricade::SidebarItem::allSongs());
+             return window.findChild<Lyricade::SongListView*>()->searchField();
+         },
+         [&] {
+             QDir().mkpath(QString::fromStdString(path("Imported").string()));
+             file("Imported/Zebra.cho", "{title: Zebra Crossing}\n[G]Hi\n");
+             file("Imported/Aardvark.cho", "{title: Aardvark Blues}\n[C]Lo\n");
+             ASSERT_EQ(songs.model().importFiles({path("Imported")}), 2);
+         },
+         {}, true},
+        {"Alt+1 back", [&] { return QApplication::focusWidget(); }, key(Qt::Key_1, Qt::AltModifier), "Choose a Document…"},
         {"a document opened", chooseButton, [&] { app->model().open(file("Letter.txt")); }, "Large-print preview"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        c.from()->setFocus(Qt::TabFocusReason);
+        QWidget* from = c.from();
+        ASSERT_NE(from, nullptr);
+        from->setFocus(Qt::TabFocusReason);
         QApplication::processEvents();
         AccessibleEvents heard;
         c.act();
@@ -787,7 +835,13 @@ TEST_F(KeyboardWalkTest, EachSwitchTellsOfOneFocusMoveToWhereTheFocusLands)
         QTest::qWait(50); // the focus settles
         QWidget* focus = QApplication::focusWidget();
         ASSERT_TRUE(focus && focus->isVisible());
-        const QString landed = nameOf(focus);
+        QString landed = nameOf(focus);
+        if (c.row) {
+            QAccessibleInterface* row = QAccessible::queryAccessibleInterface(focus)->focusChild();
+            ASSERT_TRUE(qobject_cast<QAbstractItemView*>(focus) && row) << describe(focus);
+            EXPECT_NE(row->text(QAccessible::Name), landed) << "a row, not the list";
+            landed = row->text(QAccessible::Name);
+        }
         EXPECT_FALSE(landed.isEmpty());
         if (!c.said.isEmpty()) {
             EXPECT_EQ(landed, c.said);
@@ -797,6 +851,49 @@ TEST_F(KeyboardWalkTest, EachSwitchTellsOfOneFocusMoveToWhereTheFocusLands)
             if (event.type == QAccessible::Focus) said << event.text;
         EXPECT_EQ(said.join(" | ").toStdString(), landed.toStdString());
     }
+}
+
+// In the add-songs sheet, Tab from the search field is heard as the row it
+// lands on, and each Space on it as the row's tick coming and going, the
+// row told of as checked or not.
+TEST_F(KeyboardWalkTest, TheAddSongsSheetTellsTheRowTabLandsOnAndEachTick)
+{
+    launch();
+    QTest::keyClick(app->window().focusWidget(), Qt::Key_2, Qt::AltModifier);
+    auto& songs = app->model().songs();
+    songs.selectBookKind(false);
+    songs.model().setAddSongsShown(true);
+    auto* root = app->window().findChild<Lyricade::SongRootView*>();
+    ASSERT_TRUE(HangGuard::waitFor([&] { return root->addSongsSheet() && root->addSongsSheet()->isVisible(); }));
+    QListWidget* list = root->addSongsSheet()->list();
+    ASSERT_TRUE(HangGuard::waitFor([&] { return root->addSongsSheet()->searchField()->hasFocus(); }));
+    AccessibleEvents heard;
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QTest::qWait(50); // the focus settles
+    ASSERT_TRUE(list->hasFocus());
+    ASSERT_NE(list->currentItem(), nullptr);
+    const QString row = list->currentItem()->data(Qt::AccessibleTextRole).toString();
+    QStringList said;
+    for (const auto& event : heard.events())
+        if (event.type == QAccessible::Focus) said << event.text;
+    EXPECT_EQ(said.join(" | ").toStdString(), row.toStdString());
+    expectOneFocused(list);
+
+    for (const bool ticked : {true, false}) {
+        SCOPED_TRACE(ticked);
+        heard.clear();
+        QTest::keyClick(list, Qt::Key_Space);
+        ASSERT_EQ(list->currentItem()->checkState() == Qt::Checked, ticked);
+        QStringList told;
+        for (const auto& event : heard.events())
+            if (event.type == QAccessible::StateChanged && event.changed.checked)
+                told << event.text + (event.state.checked ? ": checked" : ": not checked");
+        // Its name with its place in the order when ticked, as it now reads.
+        const QString now = list->currentItem()->data(Qt::AccessibleTextRole).toString();
+        EXPECT_EQ(now.startsWith(row + ", "), ticked);
+        EXPECT_EQ(told.join(" | ").toStdString(), (now + (ticked ? ": checked" : ": not checked")).toStdString());
+    }
+    root->addSongsSheet()->reject();
 }
 
 // A screen reader hears nothing of a hidden object, and of a view switched
