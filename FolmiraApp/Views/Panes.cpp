@@ -7,6 +7,7 @@
 #include "PdfView/Widgets/PdfPagesView.h"
 #include "FolmiraApp/Views/TextPane.h"
 #include "FolmiraApp/Views/FocusKeeper.h"
+#include "Lyricade/Views/DesktopAccessible.h"
 #include "Lyricade/Views/FocusRing.h"
 
 #include <QApplication>
@@ -163,8 +164,11 @@ LargePrintPane::LargePrintPane(AppModel& model, QWidget* parent) : QWidget(paren
         connect(&model_, signal, this, &LargePrintPane::refresh);
     for (auto signal : {&AppModel::resultChanged, &AppModel::settingsChanged, &AppModel::readingChanged})
         connect(&model_, signal, this, &LargePrintPane::refreshDetail);
+    for (auto signal : {&AppModel::resultChanged, &AppModel::readingChanged, &AppModel::renderingChanged})
+        connect(&model_, signal, this, &LargePrintPane::refreshDescription);
     refresh();
     refreshDetail();
+    refreshDescription();
 }
 
 QWidget* LargePrintPane::shown() const
@@ -204,6 +208,17 @@ void LargePrintPane::refreshDetail()
     const auto& result = model_.result();
     header_->setDetail(detailLine(result ? std::optional<int>(result->pageCount) : std::nullopt, model_.settings(),
                                   model_.reading()));
+}
+
+void LargePrintPane::refreshDescription()
+{
+    // The copy describes itself by its pages and size, so that Bigger, Smaller
+    // or a preset, which leave the focus on it, are heard there once the new
+    // copy is in: the header's line is no control and goes unread. Told only
+    // as a copy comes: a change of settings pairs the last copy's pages with
+    // the new size until then.
+    if (model_.result() && model_.preview() && !model_.rendering() && !model_.reading())
+        Lyricade::setSpokenDescription(*pdf_, header_->detail());
 }
 
 void LargePrintPane::resizeEvent(QResizeEvent* event)

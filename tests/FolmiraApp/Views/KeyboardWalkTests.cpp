@@ -12,6 +12,8 @@
 #include "FolmiraApp/Views/MainWindow.h"
 #include "FolmiraApp/Views/ModePicker.h"
 #include "FolmiraApp/Views/PaneParts.h"
+#include "FolmiraApp/Views/Panes.h"
+#include "PdfView/Widgets/PdfPagesView.h"
 #include "FolmiraApp/Views/SettingsPanel.h"
 #include "Lyricade/SongController.h"
 #include "Lyricade/Views/BookEntryList.h"
@@ -894,6 +896,42 @@ TEST_F(KeyboardWalkTest, TheAddSongsSheetTellsTheRowTabLandsOnAndEachTick)
         EXPECT_EQ(told.join(" | ").toStdString(), (now + (ticked ? ": checked" : ": not checked")).toStdString());
     }
     root->addSongsSheet()->reject();
+}
+
+// Bigger, Smaller and a preset leave the focus on the copy: each is heard
+// there, once the new copy is in, as the copy's new description, its pages
+// and size, and only then (not with the last copy's pages as it is made).
+TEST_F(KeyboardWalkTest, ATextSizeChangeIsHeardOnTheCopyWithItsPagesAndSize)
+{
+    launch();
+    app->model().open(file("Letter.txt"));
+    ASSERT_TRUE(HangGuard::waitFor([&] { return app->model().preview() && !app->model().rendering(); }));
+    auto* preview = app->window().documentView()->largePrintPane()->preview();
+    preview->setFocus(Qt::TabFocusReason);
+    ASSERT_TRUE(HangGuard::waitFor([&] { return preview->hasFocus(); }));
+    const struct {
+        const char* what;
+        QKeyCombination keys;
+        QString size;
+    } cases[] = {{"Bigger", Qt::CTRL | Qt::Key_Equal, "20 pt"},
+                 {"Smaller", Qt::CTRL | Qt::Key_Minus, "18 pt"},
+                 {"a preset", Qt::CTRL | Qt::Key_2, "24 pt"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        AccessibleEvents heard;
+        QTest::keyClick(QApplication::focusWidget(), c.keys.key(), c.keys.keyboardModifiers());
+        ASSERT_TRUE(HangGuard::waitFor([&] { return !app->model().makingCopy() && !app->model().rendering(); }));
+        QApplication::processEvents();
+        ASSERT_EQ(QApplication::focusWidget(), preview);
+        const int pages = app->model().result()->pageCount;
+        QStringList told;
+        for (const auto& event : heard.events())
+            if (event.type == QAccessible::DescriptionChanged && event.about == QAccessible::uniqueId(QAccessible::queryAccessibleInterface(preview)))
+                told << event.text;
+        ASSERT_EQ(told.size(), 1) << told.join(" | ").toStdString();
+        EXPECT_TRUE(told.front().startsWith(QString::number(pages) + (pages == 1 ? " page · " : " pages · ") + c.size))
+            << told.front().toStdString();
+    }
 }
 
 // A screen reader hears nothing of a hidden object, and of a view switched
