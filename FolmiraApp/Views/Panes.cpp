@@ -6,6 +6,9 @@
 #include "FolmiraApp/Views/PaneParts.h"
 #include "PdfView/Widgets/PdfPagesView.h"
 #include "FolmiraApp/Views/TextPane.h"
+#include "FolmiraKit/PDF/Columns.h"
+#include "FolmiraKit/PDF/PageReading.h"
+#include "Platform/PdfHelper/WireFormat.h"
 #include "FolmiraApp/Views/FocusKeeper.h"
 #include "Lyricade/Views/DesktopAccessible.h"
 #include "Lyricade/Views/FocusRing.h"
@@ -52,6 +55,41 @@ QWidget* noPreviewView(QWidget* parent)
     return view;
 }
 
+// A page of the user's PDF as the reader reads it, in one of the file's
+// workers (under their limits): its lines in the reader's order (a stretch
+// of two columns the left one first), each line's words left to right.
+// Empty for a page the reader finds too large, a worker that ends on it, or
+// none to be had.
+QString readOriginalPage(const PdfView::OutsidePdf& document, int index, const Platform::CancelFlag& cancel)
+{
+    using namespace FolmiraKit::PDFReader;
+    if (!document.pool || index < 0) return {};
+    Platform::PdfWorkerPool::Lease lease = document.pool->take(&cancel);
+    if (!lease) return {};
+    Platform::WireWriter request;
+    request.i32(index);
+    constexpr std::size_t largestReading = std::size_t{32} << 20; // as the reader allows a page's
+    const auto reply = lease.worker().request(static_cast<std::uint8_t>(WorkerRequest::readPage), request.data(),
+                                              largestReading, &cancel);
+    if (reply.status != Platform::PdfWorker::Status::ok) return {};
+    PageReading reading;
+    try {
+        reading = decodePageReading(reply.payload);
+    } catch (const Platform::WireReader::Short&) {
+        return {};
+    }
+    QStringList lines;
+    for (const Flow& flow : detectColumns(reading.text.lines))
+        for (const FlowItem& item : flow.items)
+            if (const auto* text = std::get_if<FlowItem::Lines>(&item.value))
+                for (const Line& line : text->lines) {
+                    QStringList words;
+                    for (const Word& word : line.words) words << QString::fromStdString(word.text);
+                    if (!words.isEmpty()) lines << words.join(QLatin1Char(' '));
+                }
+    return lines.join(QLatin1Char('\n'));
+}
+
 QWidget* progressView(QWidget* parent)
 {
     auto* view = new QWidget(parent);
@@ -87,6 +125,7 @@ OriginalPane::OriginalPane(AppModel& model, QWidget* parent) : QWidget(parent), 
     // The user's file may hold a page that would take the window's memory or
     // a core for minutes: its pages are drawn in workers, under limits.
     pdf_ = new PdfView::PdfPagesView(QStringLiteral("Original document"), stack_);
+    pdf_->setOutsideTextReader(readOriginalPage);
     text_ = new TextPane(stack_);
     none_ = noPreviewView(stack_);
     stack_->addWidget(pdf_);

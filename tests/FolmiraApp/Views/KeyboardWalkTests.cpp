@@ -13,6 +13,7 @@
 #include "FolmiraApp/Views/ModePicker.h"
 #include "FolmiraApp/Views/PaneParts.h"
 #include "FolmiraApp/Views/Panes.h"
+#include "FolmiraApp/Views/TextPane.h"
 #include "PdfView/Widgets/PdfPagesView.h"
 #include "FolmiraApp/Views/SettingsPanel.h"
 #include "Lyricade/SongController.h"
@@ -27,6 +28,7 @@
 #include "Lyricade/Views/SongListView.h"
 #include "Lyricade/Views/SongRootView.h"
 #include "tests/HangGuardQt.h"
+#include "tests/PlainPdf.h"
 #include "tests/Lyricade/Views/PixelMeasures.h"
 
 #include <QAbstractItemView>
@@ -932,6 +934,64 @@ TEST_F(KeyboardWalkTest, ATextSizeChangeIsHeardOnTheCopyWithItsPagesAndSize)
         EXPECT_TRUE(told.front().startsWith(QString::number(pages) + (pages == 1 ? " page · " : " pages · ") + c.size))
             << told.front().toStdString();
     }
+}
+
+// A screen reader reads the panes as documents: each page view offers the
+// text of the page in view, the copy's as laid out, a PDF original's as its
+// reader reads it (in the file's workers); a text original offers its text.
+TEST_F(KeyboardWalkTest, BothPanesOfferTheTextOfThePageInView)
+{
+    engine->setPdf(longLetterPdf(3)); // the copy: "Page 1" to "Page 3"
+    launch();
+    const std::string original = PlainPdf::oneLinePages(2, [](int p) { return "Minutes page " + std::to_string(p + 1); });
+    app->model().open(file("Minutes.pdf", original));
+    ASSERT_TRUE(HangGuard::waitFor([&] {
+        return app->model().preview() && !app->model().rendering() && app->model().originalPDF();
+    }, 20000));
+    DocumentView* document = app->window().documentView();
+    const auto textOf = [](QWidget* pane) {
+        QAccessibleInterface* reads = QAccessible::queryAccessibleInterface(pane);
+        EXPECT_TRUE(reads && reads->textInterface()) << describe(pane);
+        QAccessibleTextInterface* text = reads ? reads->textInterface() : nullptr;
+        return text ? text->text(0, text->characterCount()).trimmed() : QString();
+    };
+    const struct {
+        const char* what;
+        PdfView::PdfPagesView* view;
+        QString first, second;
+    } panes[] = {{"the copy", document->largePrintPane()->preview(), "Page 1", "Page 2"},
+                 {"a PDF original", document->originalPane()->pdfView(), "Minutes page 1", "Minutes page 2"}};
+    for (const auto& pane : panes) {
+        SCOPED_TRACE(pane.what);
+        ASSERT_TRUE(pane.view->isVisible());
+        EXPECT_EQ(QAccessible::queryAccessibleInterface(pane.view)->role(), QAccessible::Document);
+        EXPECT_EQ(nameOf(pane.view).isEmpty(), false);
+        // An original's page is read in a worker: it comes a moment later.
+        EXPECT_TRUE(HangGuard::waitFor([&] { return textOf(pane.view) == pane.first; }, 10000)) << textOf(pane.view).toStdString();
+        QAccessibleTextInterface* text = QAccessible::queryAccessibleInterface(pane.view)->textInterface();
+        EXPECT_EQ(text->text(0, -1), text->text(0, text->characterCount())) << "to the end";
+        EXPECT_EQ(text->text(0, 4), pane.first.left(4));
+        pane.view->goToPage(1);
+        EXPECT_TRUE(HangGuard::waitFor([&] { return textOf(pane.view) == pane.second; }, 10000)) << textOf(pane.view).toStdString();
+        // A page left out shows no text, and so reads none.
+        const std::set<int> leftOut = pane.view->leftOutPages();
+        pane.view->setLeftOutPages({1});
+        EXPECT_EQ(textOf(pane.view), "");
+        pane.view->setLeftOutPages(leftOut);
+    }
+    // A new copy (Bigger) reads as itself, on the page the reader was on.
+    const std::string bigger = PlainPdf::oneLinePages(3, [](int p) { return "Bigger page " + std::to_string(p + 1); });
+    engine->setPdf({bigger.begin(), bigger.end()});
+    app->model().biggerText();
+    ASSERT_TRUE(HangGuard::waitFor([&] { return !app->model().makingCopy() && !app->model().rendering(); }));
+    EXPECT_EQ(textOf(panes[0].view), "Bigger page 2");
+
+    app->model().open(file("Letter.txt", "Dear friends,\nthe picnic is on Sunday.\n"));
+    ASSERT_TRUE(HangGuard::waitFor([&] { return app->model().originalText() && !app->model().originalPDF(); }, 20000));
+    QWidget* shown = document->originalPane()->shown();
+    ASSERT_EQ(shown, static_cast<QWidget*>(document->originalPane()->textPane()));
+    EXPECT_TRUE(HangGuard::waitFor([&] { return textOf(shown).contains("the picnic is on Sunday."); }))
+        << textOf(shown).toStdString();
 }
 
 // A screen reader hears nothing of a hidden object, and of a view switched
