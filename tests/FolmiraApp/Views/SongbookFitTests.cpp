@@ -450,6 +450,33 @@ TEST_F(ScreenFitChild, TheToolbarsAndTheEmptyWindowShowTheirActions)
     songs.setSelection(Lyricade::SidebarItem::book(songs.library().books.front().id));
     ASSERT_TRUE(HangGuard::settled(&w));
     EXPECT_EQ(hidden(), "") << "Songbook mode";
+
+    // The labels shrink only where the bar is too narrow for them: at the
+    // window's full width on a wide screen at the desktop's size they are
+    // the window's own size; on a small screen at twice the size, in the
+    // window at its narrowest, they are smaller, and every action shows.
+    const int dpi = qEnvironmentVariableIntValue("QT_FONT_DPI");
+    const bool wide = area.width() >= 1920 && dpi <= 96, narrow = area.width() <= 1024 && dpi >= 192;
+    for (DocKind kind : {DocKind::songbook, DocKind::document}) {
+        app->model().setKind(kind);
+        if (narrow) w.resize(w.minimumSize());
+        ASSERT_TRUE(HangGuard::settled(&w));
+        for (auto* bar : w.findChildren<QToolBar*>()) {
+            if (!bar->isVisible()) continue;
+            SCOPED_TRACE(bar->objectName().toStdString());
+            const double whole = w.font().pointSizeF(), drawn = bar->font().pointSizeF();
+            if (wide) {
+                EXPECT_EQ(drawn, whole) << "a wide window's labels keep their size";
+            }
+            if (narrow) {
+                EXPECT_LT(drawn, whole) << "a narrow window's labels shrink";
+                for (QAction* action : bar->actions())
+                    if (action->isVisible() && bar->widgetForAction(action)) {
+                        EXPECT_TRUE(bar->widgetForAction(action)->isVisible()) << action->text().toStdString();
+                    }
+            }
+        }
+    }
 }
 
 // Why `window` does not lie within the screen's free area with every control
