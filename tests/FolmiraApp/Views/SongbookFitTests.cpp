@@ -455,8 +455,10 @@ TEST_F(ScreenFitChild, TheToolbarsAndTheEmptyWindowShowTheirActions)
     // window's full width on a wide screen at the desktop's size they are
     // the window's own size; on a small screen at twice the size, in the
     // window at its narrowest, they are smaller, and every action shows.
+    // (The screen's size in its own pixels: Qt scales the window's with the font.)
     const int dpi = qEnvironmentVariableIntValue("QT_FONT_DPI");
-    const bool wide = area.width() >= 1920 && dpi <= 96, narrow = area.width() <= 1024 && dpi >= 192;
+    const double across = w.screen()->geometry().width() * w.screen()->devicePixelRatio();
+    const bool wide = across >= 1920 && dpi <= 96, narrow = across <= 1024 && dpi >= 192;
     for (DocKind kind : {DocKind::songbook, DocKind::document}) {
         app->model().setKind(kind);
         if (narrow) w.resize(w.minimumSize());
