@@ -487,13 +487,26 @@ TEST_F(ScreenFitChild, TheToolbarsAndTheEmptyWindowShowTheirActions)
 }
 
 // At large fonts on a small screen nothing in either mode is cut where a
-// reader would lose words: no book name cut inside a word, the song list's
+// reader would lose words: the document's settings whole, no book name cut
+// inside a word, the song list's
 // buttons whole, the editor's hint whole, songs of one title told apart in
 // Add Songs, and a long folder shortened at its start in the file panels.
 TEST_F(ScreenFitChild, NothingIsCutWhereWordsWouldBeLost)
 {
     MainWindow& w = app->window();
     w.resize(w.minimumSize());
+    // The document's settings keep their form's width: its choices and their
+    // arrows whole, nothing to scroll across for.
+    engine->setPdf(letterPdf(2));
+    app->model().open(file("Letter.txt"));
+    ASSERT_TRUE(HangGuard::waitFor([&] { return app->model().preview() && !app->model().rendering(); }));
+    ASSERT_TRUE(HangGuard::settled(&w));
+    SettingsPanel* settings = w.documentView()->inspector();
+    ASSERT_TRUE(settings->isVisible());
+    EXPECT_FALSE(settings->horizontalScrollBar()->isVisibleTo(settings));
+    EXPECT_LE(settings->widget()->width(), settings->viewport()->width());
+    EXPECT_EQ(misfits(w), "");
+
     app->model().setKind(DocKind::songbook);
     auto& songs = app->model().songs().model();
     Library library;
