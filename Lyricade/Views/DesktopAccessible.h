@@ -12,6 +12,8 @@
 //   selected item of its list, so readers say both.
 // Installed once for the application, before its first window shows.
 
+#include "PdfView/Widgets/ShownText.h"
+
 #include <QAccessible>
 
 #include <functional>
@@ -23,34 +25,8 @@ class QWidget;
 
 namespace Lyricade {
 
-// The text of a control that shows one choice, read-only, with no caret or
-// selection of its own: what a reader asks a combo box for its shown text.
-class ShownTextAccessible : public QAccessibleTextInterface {
-public:
-    QString text(int startOffset, int endOffset) const override
-    {
-        return shownText().mid(startOffset, endOffset < 0 ? -1 : endOffset - startOffset);
-    }
-    int characterCount() const override { return int(shownText().size()); }
-    void selection(int, int* startOffset, int* endOffset) const override { *startOffset = *endOffset = 0; }
-    int selectionCount() const override { return 0; }
-    void addSelection(int, int) override {}
-    void removeSelection(int) override {}
-    void setSelection(int, int, int) override {}
-    int cursorPosition() const override { return 0; }
-    void setCursorPosition(int) override {}
-    QRect characterRect(int) const override { return QRect(); }
-    int offsetAtPoint(const QPoint&) const override { return -1; }
-    void scrollToSubstring(int, int) override {}
-    QString attributes(int offset, int* startOffset, int* endOffset) const override
-    {
-        *startOffset = *endOffset = offset;
-        return QString();
-    }
-
-protected:
-    virtual QString shownText() const = 0;
-};
+// (ShownTextAccessible: the read-only text of a control, PdfView/Widgets/ShownText.h.)
+using PdfView::ShownTextAccessible;
 
 void installDesktopAccessible();
 

@@ -1,6 +1,7 @@
 #include "PdfView/Widgets/PagesAccessible.h"
 
 #include "PdfView/Widgets/PdfPagesView.h"
+#include "PdfView/Widgets/ShownText.h"
 
 #include <QAccessibleWidget>
 
@@ -8,13 +9,13 @@ namespace PdfView {
 
 namespace {
 
-class PagesAccessible : public QAccessibleWidget, public QAccessibleTextInterface {
+class PagesAccessible : public QAccessibleWidget, public ShownTextAccessible {
 public:
     explicit PagesAccessible(PdfPagesView* view) : QAccessibleWidget(view, QAccessible::Document) {}
 
     void* interface_cast(QAccessible::InterfaceType type) override
     {
-        if (type == QAccessible::TextInterface) return static_cast<QAccessibleTextInterface*>(this);
+        if (type == QAccessible::TextInterface) return static_cast<ShownTextAccessible*>(this);
         return QAccessibleWidget::interface_cast(type);
     }
 
@@ -26,34 +27,12 @@ public:
         return state;
     }
 
-    QString text(int startOffset, int endOffset) const override
-    {
-        const QString page = shown();
-        startOffset = std::clamp(startOffset, 0, int(page.size()));
-        endOffset = endOffset < 0 ? int(page.size()) : std::clamp(endOffset, startOffset, int(page.size()));
-        return page.mid(startOffset, endOffset - startOffset);
-    }
-    // (QAccessibleWidget::text(Text) stays the name and description.)
+    // (Its name and description are the widget's.)
     using QAccessibleWidget::text;
-    int characterCount() const override { return int(shown().size()); }
-    void selection(int, int* startOffset, int* endOffset) const override { *startOffset = *endOffset = 0; }
-    int selectionCount() const override { return 0; }
-    void addSelection(int, int) override {}
-    void removeSelection(int) override {}
-    void setSelection(int, int, int) override {}
-    int cursorPosition() const override { return 0; }
-    void setCursorPosition(int) override {}
-    QRect characterRect(int) const override { return QRect(); }
-    int offsetAtPoint(const QPoint&) const override { return -1; }
-    void scrollToSubstring(int, int) override {}
-    QString attributes(int offset, int* startOffset, int* endOffset) const override
-    {
-        *startOffset = *endOffset = offset;
-        return QString();
-    }
+    using ShownTextAccessible::text;
 
 private:
-    QString shown() const
+    QString shownText() const override
     {
         auto* view = static_cast<PdfPagesView*>(widget());
         return view->pageText(view->currentPage());
