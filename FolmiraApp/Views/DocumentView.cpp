@@ -15,6 +15,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QDragEnterEvent>
 #include <QMenu>
 #include <QMimeData>
@@ -25,9 +26,34 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+#include <functional>
+
 namespace FolmiraApp {
 
 using FolmiraKit::LargePrintPreset;
+
+namespace {
+
+// Runs `then` whenever `form` asks for a new layout (its fonts set, its
+// choices filled) or shows.
+class OnLayout : public QObject {
+public:
+    OnLayout(QWidget* form, std::function<void()> then) : QObject(form), then_(std::move(then))
+    {
+        form->installEventFilter(this);
+    }
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::LayoutRequest || event->type() == QEvent::Show) then_();
+        return false;
+    }
+
+private:
+    std::function<void()> then_;
+};
+
+} // namespace
 
 DocumentView::DocumentView(AppModel& model, QWidget* parent) : QWidget(parent), model_(model)
 {
@@ -59,7 +85,20 @@ DocumentView::DocumentView(AppModel& model, QWidget* parent) : QWidget(parent), 
     // the two panes at their minimums, so neither runs under the settings.
     auto* fit = new Lyricade::ColumnFit(columns_);
     fit->setMinimum(documentSide, originalMinWidth + columns_->handleWidth() + largePrintMinWidth);
-    fit->setMinimum(inspector_, inspectorMinWidth);
+    // With a document open the settings keep the width their form needs
+    // with its rows wrapped, before the panes (which scale their pages) give
+    // way: else on a small screen at large fonts the form is cut at its right
+    // and scrolls across. With none, the empty window's start buttons come first.
+    const auto fitInspector = [this, fit] {
+        const int least = !model_.fileURL() ? 0
+                                            : inspector_->widget()->minimumSizeHint().width() +
+                                                  inspector_->verticalScrollBar()->sizeHint().width() +
+                                                  2 * inspector_->frameWidth();
+        fit->setMinimum(inspector_, std::max(inspectorMinWidth, least), least, least);
+    };
+    fitInspector();
+    new OnLayout(inspector_->widget(), fitInspector);
+    connect(&model_, &AppModel::fileURLChanged, this, fitInspector);
     columns_->setStretchFactor(0, 1);
     columns_->setStretchFactor(1, 0);
     columns_->setSizes({10000, inspectorIdealWidth});

@@ -1,5 +1,6 @@
 #include "FolmiraApp/Views/FocusKeeper.h"
 
+#include <QAbstractItemView>
 #include <QAccessible>
 #include <QApplication>
 #include <QEvent>
@@ -115,6 +116,18 @@ bool landedOn(QAccessibleInterface* reads)
            ((focus && (focus == widget || focus->isAncestorOf(widget))) || window->windowType() == Qt::Popup);
 }
 
+// What a focus move on `reads` tells: a list, table or tree that holds the
+// focus on a current row tells of that row, the one its keys act on; Qt
+// tells of the view alone as the focus comes to it ("Songs"), and a reader
+// then says nothing of the row.
+QAccessibleInterface* toldOf(QAccessibleInterface* reads)
+{
+    auto* view = qobject_cast<QAbstractItemView*>(reads->object());
+    if (!view || !view->hasFocus() || !view->currentIndex().isValid()) return reads;
+    QAccessibleInterface* row = reads->focusChild();
+    return row && row != reads && row->isValid() ? row : reads;
+}
+
 void tellSettled()
 {
     std::vector<QAccessible::Id> moves;
@@ -122,7 +135,7 @@ void tellSettled()
     for (auto move = moves.rbegin(); move != moves.rend(); ++move) {
         QAccessibleInterface* reads = QAccessible::accessibleInterface(*move);
         if (!landedOn(reads)) continue;
-        QAccessibleEvent event(reads, QAccessible::Focus);
+        QAccessibleEvent event(toldOf(reads), QAccessible::Focus);
         tellDesktop(&event);
         return;
     }

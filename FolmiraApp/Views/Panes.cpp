@@ -6,7 +6,11 @@
 #include "FolmiraApp/Views/PaneParts.h"
 #include "PdfView/Widgets/PdfPagesView.h"
 #include "FolmiraApp/Views/TextPane.h"
+#include "FolmiraKit/PDF/Columns.h"
+#include "FolmiraKit/PDF/PageReading.h"
+#include "Platform/PdfHelper/WireFormat.h"
 #include "FolmiraApp/Views/FocusKeeper.h"
+#include "Lyricade/Views/DesktopAccessible.h"
 #include "Lyricade/Views/FocusRing.h"
 
 #include <QApplication>
@@ -51,6 +55,41 @@ QWidget* noPreviewView(QWidget* parent)
     return view;
 }
 
+// A page of the user's PDF as the reader reads it, in one of the file's
+// workers (under their limits): its lines in the reader's order (a stretch
+// of two columns the left one first), each line's words left to right.
+// Empty for a page the reader finds too large, a worker that ends on it, or
+// none to be had.
+QString readOriginalPage(const PdfView::OutsidePdf& document, int index, const Platform::CancelFlag& cancel)
+{
+    using namespace FolmiraKit::PDFReader;
+    if (!document.pool || index < 0) return {};
+    Platform::PdfWorkerPool::Lease lease = document.pool->take(&cancel);
+    if (!lease) return {};
+    Platform::WireWriter request;
+    request.i32(index);
+    constexpr std::size_t largestReading = std::size_t{32} << 20; // as the reader allows a page's
+    const auto reply = lease.worker().request(static_cast<std::uint8_t>(WorkerRequest::readPage), request.data(),
+                                              largestReading, &cancel);
+    if (reply.status != Platform::PdfWorker::Status::ok) return {};
+    PageReading reading;
+    try {
+        reading = decodePageReading(reply.payload);
+    } catch (const Platform::WireReader::Short&) {
+        return {};
+    }
+    QStringList lines;
+    for (const Flow& flow : detectColumns(reading.text.lines))
+        for (const FlowItem& item : flow.items)
+            if (const auto* text = std::get_if<FlowItem::Lines>(&item.value))
+                for (const Line& line : text->lines) {
+                    QStringList words;
+                    for (const Word& word : line.words) words << QString::fromStdString(word.text);
+                    if (!words.isEmpty()) lines << words.join(QLatin1Char(' '));
+                }
+    return lines.join(QLatin1Char('\n'));
+}
+
 QWidget* progressView(QWidget* parent)
 {
     auto* view = new QWidget(parent);
@@ -86,6 +125,7 @@ OriginalPane::OriginalPane(AppModel& model, QWidget* parent) : QWidget(parent), 
     // The user's file may hold a page that would take the window's memory or
     // a core for minutes: its pages are drawn in workers, under limits.
     pdf_ = new PdfView::PdfPagesView(QStringLiteral("Original document"), stack_);
+    pdf_->setOutsideTextReader(readOriginalPage);
     text_ = new TextPane(stack_);
     none_ = noPreviewView(stack_);
     stack_->addWidget(pdf_);
@@ -163,8 +203,11 @@ LargePrintPane::LargePrintPane(AppModel& model, QWidget* parent) : QWidget(paren
         connect(&model_, signal, this, &LargePrintPane::refresh);
     for (auto signal : {&AppModel::resultChanged, &AppModel::settingsChanged, &AppModel::readingChanged})
         connect(&model_, signal, this, &LargePrintPane::refreshDetail);
+    for (auto signal : {&AppModel::resultChanged, &AppModel::readingChanged, &AppModel::renderingChanged})
+        connect(&model_, signal, this, &LargePrintPane::refreshDescription);
     refresh();
     refreshDetail();
+    refreshDescription();
 }
 
 QWidget* LargePrintPane::shown() const
@@ -204,6 +247,17 @@ void LargePrintPane::refreshDetail()
     const auto& result = model_.result();
     header_->setDetail(detailLine(result ? std::optional<int>(result->pageCount) : std::nullopt, model_.settings(),
                                   model_.reading()));
+}
+
+void LargePrintPane::refreshDescription()
+{
+    // The copy describes itself by its pages and size, so that Bigger, Smaller
+    // or a preset, which leave the focus on it, are heard there once the new
+    // copy is in: the header's line is no control and goes unread. Told only
+    // as a copy comes: a change of settings pairs the last copy's pages with
+    // the new size until then.
+    if (model_.result() && model_.preview() && !model_.rendering() && !model_.reading())
+        Lyricade::setSpokenDescription(*pdf_, header_->detail());
 }
 
 void LargePrintPane::resizeEvent(QResizeEvent* event)

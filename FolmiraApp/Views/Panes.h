@@ -70,6 +70,7 @@ protected:
 private:
     void refresh();
     void refreshDetail();
+    void refreshDescription();
     void placeUpdating();
 
     AppModel& model_;

@@ -73,6 +73,7 @@ std::optional<std::filesystem::path> QtPanels::chooseFileToOpenIn(const QString&
 
 void QtPanels::fitted(QDialog& dialog) const
 {
+    if (auto* files = qobject_cast<QFileDialog*>(&dialog)) Lyricade::shortenFolderAtStart(*files);
     // At its own size, then within the screen: at large fonts on a small
     // screen Qt's dialogs are taller than the screen.
     dialog.adjustSize();

@@ -1,6 +1,11 @@
 #include "Lyricade/Panels/DialogTexts.h"
 
+#include <QAbstractItemView>
+#include <QComboBox>
+#include <QEvent>
 #include <QFileDialog>
+#include <QStyleOptionComboBox>
+#include <QStylePainter>
 #include <QGridLayout>
 #include <QLabel>
 #include <QMessageBox>
@@ -50,6 +55,75 @@ void setPlainTexts(QMessageBox& box, const QString& text, const QString& detail)
     // Qt gives the informative text a label of its own, which guesses markup.
     if (auto* informative = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel")))
         informative->setTextFormat(Qt::PlainText);
+}
+
+namespace {
+
+// Paints a folder picker as Qt's does, but for where a long path is cut.
+class FolderAtStart : public QObject {
+public:
+    explicit FolderAtStart(QComboBox& picker) : QObject(&picker), picker_(picker) { picker.installEventFilter(this); }
+
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched != &picker_ || event->type() != QEvent::Paint) return false;
+        QStylePainter painter(&picker_);
+        painter.setPen(picker_.palette().color(QPalette::Text));
+        QStyleOptionComboBox option;
+        option.initFrom(&picker_);
+        option.editable = false;
+        option.frame = true;
+        option.subControls = QStyle::SC_All;
+        if (picker_.view() && picker_.view()->isVisible()) option.state |= QStyle::State_On;
+        if (picker_.hasFocus()) option.state |= QStyle::State_Selected;
+        option.currentIcon = picker_.itemIcon(picker_.currentIndex());
+        option.iconSize = picker_.iconSize();
+        const QRect field = picker_.style()->subControlRect(QStyle::CC_ComboBox, &option,
+                                                            QStyle::SC_ComboBoxEditField, &picker_);
+        const int room = field.width() - (option.currentIcon.isNull() ? 0 : option.iconSize.width()) - 4;
+        option.currentText = option.fontMetrics.elidedText(picker_.currentText(), Qt::ElideLeft, room);
+        picker_.setProperty("shownText", option.currentText);
+        painter.drawComplexControl(QStyle::CC_ComboBox, option);
+        painter.drawControl(QStyle::CE_ComboBoxLabel, option);
+        return true;
+    }
+
+private:
+    QComboBox& picker_;
+};
+
+// Qt makes a file dialog's own widgets only once it knows no native dialog
+// will show: the picker is looked for as the dialog shows.
+class PickerOnShow : public QObject {
+public:
+    explicit PickerOnShow(QFileDialog& dialog) : QObject(&dialog) { dialog.installEventFilter(this); }
+
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Show) attach(*static_cast<QFileDialog*>(watched));
+        return false;
+    }
+
+    static constexpr const char* marked = "folmiraFolderAtStart";
+
+    static void attach(QFileDialog& dialog)
+    {
+        auto* picker = dialog.findChild<QComboBox*>(QStringLiteral("lookInCombo"));
+        // (Marked by a property: a class without Qt's meta-object can't be found among children by its type.)
+        if (!picker || picker->property(marked).toBool()) return;
+        picker->setProperty(marked, true);
+        new FolderAtStart(*picker);
+    }
+};
+
+} // namespace
+
+void shortenFolderAtStart(QFileDialog& dialog)
+{
+    PickerOnShow::attach(dialog);
+    if (dialog.property(PickerOnShow::marked).toBool()) return;
+    dialog.setProperty(PickerOnShow::marked, true);
+    new PickerOnShow(dialog);
 }
 
 void placeMessage(QFileDialog& dialog, const QString& message)

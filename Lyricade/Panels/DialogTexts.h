@@ -29,4 +29,10 @@ void setPlainTexts(QMessageBox& box, const QString& text, const QString& detail)
 // long window title short or not show it at all.
 void placeMessage(QFileDialog& dialog, const QString& message);
 
+// The folder picker of a (non-native) file dialog shortens a path too long
+// for it at its start ("…/Letters/2026"), keeping the folder's own name in
+// view, rather than in its middle as Qt's does ("/ho…026"). What it shows is
+// kept as the picker's property "shownText".
+void shortenFolderAtStart(QFileDialog& dialog);
+
 } // namespace Lyricade

@@ -40,6 +40,7 @@ std::optional<std::vector<std::filesystem::path>> QtSongPanels::chooseSongFiles(
     ModalDialog<FilesAndFolders> dialog(parent_, message);
     dialog->setOption(QFileDialog::DontUseNativeDialog); // the native dialogs cannot choose both
     placeMessage(*dialog, message);
+    shortenFolderAtStart(*dialog);
     dialog->setFileMode(QFileDialog::ExistingFiles);
     dialog->setNameFilters(nameFilters);
     dialog->setLabelText(QFileDialog::Accept, prompt);

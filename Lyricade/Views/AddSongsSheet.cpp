@@ -46,15 +46,16 @@ public:
         painter->save();
         painter->setPen(option.palette.color(selected ? QPalette::HighlightedText : QPalette::Text));
         const int step = QFontMetrics(row.font).lineSpacing();
-        const int captionStep = parts.caption.isEmpty() ? 0 : QFontMetrics(parts.captionFont).lineSpacing();
-        const int tall = static_cast<int>(parts.lines.size()) * step + captionStep;
+        const int captionStep = QFontMetrics(parts.captionFont).lineSpacing();
+        const int captions = static_cast<int>(parts.captions.size()) * captionStep;
+        const int tall = static_cast<int>(parts.lines.size()) * step + captions;
         const QRect area = parts.text;
         const int top = area.top() + (area.height() - tall) / 2;
         drawLines(*painter, QRect(area.left(), top, parts.titleWidth, tall), parts.lines, row.font);
-        if (!parts.caption.isEmpty()) {
+        if (!parts.captions.isEmpty()) {
             painter->setPen(selected ? option.palette.color(QPalette::HighlightedText) : FontRole::secondary(list_));
-            drawLines(*painter, QRect(area.left(), top + tall - captionStep, parts.titleWidth, captionStep),
-                      {parts.caption}, parts.captionFont);
+            drawLines(*painter, QRect(area.left(), top + tall - captions, parts.titleWidth, captions), parts.captions,
+                      parts.captionFont);
         }
         if (!parts.place.isEmpty()) {
             painter->setFont(row.font);
@@ -72,8 +73,8 @@ public:
         row.rect = QRect(0, 0, list_->viewport()->width(), size.height());
         const Parts parts = partsOf(row, index);
         const int step = QFontMetrics(row.font).lineSpacing();
-        int tall = static_cast<int>(parts.lines.size()) * step;
-        if (!parts.caption.isEmpty()) tall += QFontMetrics(parts.captionFont).lineSpacing();
+        const int tall = static_cast<int>(parts.lines.size()) * step +
+                         static_cast<int>(parts.captions.size()) * QFontMetrics(parts.captionFont).lineSpacing();
         // One line is what the style measured; more lines add to it.
         size.setHeight(size.height() + 6 + std::max(0, tall - step));
         size.setWidth(row.rect.width());
@@ -84,8 +85,8 @@ private:
     struct Parts {
         QRect text;          // the style's room for the text
         int titleWidth = 0;  // less the place's
-        QStringList lines;   // the title's
-        QString caption;
+        QStringList lines;    // the title's
+        QStringList captions; // under it, smaller: what tells it apart, each shortened at its end; "already in this book"
         QFont captionFont;
         QString place;
     };
@@ -100,8 +101,10 @@ private:
         const int placeWidth = QFontMetrics(row.font).horizontalAdvance(QString::number(list_->count())) + 12;
         parts.titleWidth = std::max(1, parts.text.width() - placeWidth);
         parts.lines = titleLines(index.data(Qt::DisplayRole).toString(), row.font, parts.titleWidth, 0);
-        if (index.data(AddSongsSheet::inBookRole).toBool()) parts.caption = QStringLiteral("already in this book");
         parts.captionFont = FontRole::font(list_, FontRole::caption);
+        if (const QString apart = index.data(AddSongsSheet::apartRole).toString(); !apart.isEmpty())
+            parts.captions << titleLines(apart, parts.captionFont, parts.titleWidth, 1);
+        if (index.data(AddSongsSheet::inBookRole).toBool()) parts.captions << QStringLiteral("already in this book");
         return parts;
     }
 
@@ -177,6 +180,7 @@ void AddSongsSheet::rebuild()
         QString sortTitle;
         QString title;
         Uuid id;
+        QString artist, file; // what may tell it from a song of the same title
     };
     const QString query = search_->text();
     std::vector<Shown> shown;
@@ -184,8 +188,21 @@ void AddSongsSheet::rebuild()
         const auto song = model_.song(stored.id);
         const QString title = songTitle(song.get());
         if (!query.isEmpty() && (!song || !title.contains(query, Qt::CaseInsensitive))) continue;
-        shown.push_back({song ? title : QString(), title, stored.id});
+        shown.push_back({song ? title : QString(), title, stored.id, song ? artistOrSubtitle(*song).value_or(QString()) : QString(),
+                         stored.fileName ? QString::fromStdString(*stored.fileName) : QString()});
     }
+    // Where titles repeat, each row tells its own apart: by its artist where
+    // no other of that title has the same, else by its file.
+    const auto apartOf = [&](const Shown& s) {
+        bool repeated = false, sameArtist = false;
+        for (const Shown& other : shown) {
+            if (&other == &s || other.title != s.title) continue;
+            repeated = true;
+            sameArtist = sameArtist || other.artist == s.artist;
+        }
+        if (!repeated) return QString();
+        return !s.artist.isEmpty() && !sameArtist ? s.artist : s.file;
+    };
     std::stable_sort(shown.begin(), shown.end(), [](const Shown& a, const Shown& b) {
         return Platform::Collation::standardCompare(a.sortTitle.toStdString(), b.sortTitle.toStdString()) < 0;
     });
@@ -197,6 +214,7 @@ void AddSongsSheet::rebuild()
         item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
         item->setData(idRole, QString::fromStdString(s.id.toString()));
         item->setData(inBookRole, inBook.count(s.id) > 0);
+        item->setData(apartRole, apartOf(s));
     }
     if (list_->count() > 0) list_->setCurrentRow(std::clamp(current, 0, list_->count() - 1));
     rebuilding_ = false;
@@ -206,6 +224,7 @@ void AddSongsSheet::rebuild()
 void AddSongsSheet::toggled(QListWidgetItem* item)
 {
     if (rebuilding_) return;
+    QListWidgetItem* told = nullptr; // ticked or unticked by the user
     if (item) {
         const auto id = Uuid::fromString(item->data(idRole).toString().toStdString());
         if (!id) return;
@@ -213,6 +232,7 @@ void AddSongsSheet::toggled(QListWidgetItem* item)
         const bool held = std::find(picked_.begin(), picked_.end(), *id) != picked_.end();
         if (ticked && !held) picked_.push_back(*id);
         if (!ticked) std::erase(picked_, *id);
+        if (ticked != held) told = item;
     }
     // Every row shows its place anew: unticking one moves those after it up.
     rebuilding_ = true;
@@ -224,11 +244,14 @@ void AddSongsSheet::toggled(QListWidgetItem* item)
         row->setCheckState(ticked ? Qt::Checked : Qt::Unchecked);
         row->setData(placeRole, ticked ? static_cast<int>(at - picked_.begin()) + 1 : 0);
         QStringList spoken{row->text()};
+        if (const QString apart = row->data(apartRole).toString(); !apart.isEmpty()) spoken << apart;
         if (row->data(inBookRole).toBool()) spoken << QStringLiteral("already in this book");
         if (ticked) spoken << QString::number(at - picked_.begin() + 1);
         row->setData(Qt::AccessibleTextRole, spoken.join(QStringLiteral(", ")));
     }
     rebuilding_ = false;
+    // Told once the row reads its new place, so that a reader says both.
+    if (told) announceChecked(*list_, list_->indexFromItem(told));
     hint_->setText(picked_.empty() ? QStringLiteral("Tick songs in the order you want them.")
                                    : QStringLiteral("%1 to add").arg(picked_.size()));
     add_->setEnabled(!picked_.empty());

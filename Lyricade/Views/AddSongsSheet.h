@@ -29,6 +29,9 @@ public:
     static constexpr int idRole = Qt::UserRole + 1;    // the song's id, as text
     static constexpr int placeRole = Qt::UserRole + 2; // its place in the tick order (1…), 0 when not ticked
     static constexpr int inBookRole = Qt::UserRole + 3; // true when the book already holds it
+    // What tells it from another song of the same title (its artist, else its
+    // file); empty where its title is its own.
+    static constexpr int apartRole = Qt::UserRole + 4;
 
     explicit AddSongsSheet(AppModel& model, QWidget* parent = nullptr);
 

@@ -75,12 +75,17 @@ void ColumnFit::refit()
     // least widths stay whole while the rest keeps half (the lists then stand
     // their controls under their texts); else every column gives way alike.
     // A way that leaves a column less than its floor is passed over.
+    // Short of that, the least widths stay whole while the rest keep a
+    // quarter (at twice the desktop's font on a small screen a book's name
+    // keeps its words).
+    const auto leastWhole = [](const Stated& s) { return s.least > 0 ? Part{s.least, 0} : Part{0, s.width}; };
     const std::function<Part(const Stated&)> ways[] = {
         [](const Stated& s) { return Part{s.firm, s.width - s.firm}; },
-        [](const Stated& s) { return s.least > 0 ? Part{s.least, 0} : Part{0, s.width}; },
+        leastWhole,
+        leastWhole,
         [](const Stated& s) { return Part{0, s.width}; },
     };
-    const double enough[] = {0.75, 0.5, 0};
+    const double enough[] = {0.75, 0.5, 0.25, 0};
     for (std::size_t way = 0; way < std::size(ways); ++way) {
         const bool last = way + 1 == std::size(ways);
         int kept = 0;

@@ -294,6 +294,19 @@ void announceFocus(QWidget& widget)
     QAccessible::updateAccessibility(&event);
 }
 
+void announceChecked(QAbstractItemView& view, const QModelIndex& index)
+{
+    if (!QAccessible::isActive() || !index.isValid() || index.model() != view.model()) return;
+    QAccessibleInterface* reads = QAccessible::queryAccessibleInterface(&view);
+    QAccessibleTableInterface* table = reads ? reads->tableInterface() : nullptr;
+    QAccessibleInterface* row = table ? table->cellAt(index.row(), index.column()) : nullptr;
+    if (!row) return;
+    QAccessible::State changed;
+    changed.checked = true;
+    QAccessibleStateChangeEvent event(row, changed);
+    QAccessible::updateAccessibility(&event);
+}
+
 void setSpokenName(QWidget& widget, const QString& name)
 {
     if (widget.accessibleName() != name) widget.setAccessibleName(name);

@@ -12,49 +12,33 @@
 //   selected item of its list, so readers say both.
 // Installed once for the application, before its first window shows.
 
+#include "PdfView/Widgets/ShownText.h"
+
 #include <QAccessible>
 
 #include <functional>
 
+class QAbstractItemView;
 class QLineEdit;
+class QModelIndex;
 class QWidget;
 
 namespace Lyricade {
 
-// The text of a control that shows one choice, read-only, with no caret or
-// selection of its own: what a reader asks a combo box for its shown text.
-class ShownTextAccessible : public QAccessibleTextInterface {
-public:
-    QString text(int startOffset, int endOffset) const override
-    {
-        return shownText().mid(startOffset, endOffset < 0 ? -1 : endOffset - startOffset);
-    }
-    int characterCount() const override { return int(shownText().size()); }
-    void selection(int, int* startOffset, int* endOffset) const override { *startOffset = *endOffset = 0; }
-    int selectionCount() const override { return 0; }
-    void addSelection(int, int) override {}
-    void removeSelection(int) override {}
-    void setSelection(int, int, int) override {}
-    int cursorPosition() const override { return 0; }
-    void setCursorPosition(int) override {}
-    QRect characterRect(int) const override { return QRect(); }
-    int offsetAtPoint(const QPoint&) const override { return -1; }
-    void scrollToSubstring(int, int) override {}
-    QString attributes(int offset, int* startOffset, int* endOffset) const override
-    {
-        *startOffset = *endOffset = offset;
-        return QString();
-    }
-
-protected:
-    virtual QString shownText() const = 0;
-};
+// (ShownTextAccessible: the read-only text of a control, PdfView/Widgets/ShownText.h.)
+using PdfView::ShownTextAccessible;
 
 void installDesktopAccessible();
 
 // Tells a screen reader that `widget` (a list: its current row) has the focus,
 // as it had before something that drew the reader away.
 void announceFocus(QWidget& widget);
+
+// Tells a screen reader that the row at `index` of `view` was ticked or
+// unticked (its checked state changed), so that it says "checked" or "not
+// checked" of the row the keyboard is on: Qt tells only that the view's data
+// changed, which readers pass over.
+void announceChecked(QAbstractItemView& view, const QModelIndex& index);
 
 // Names or describes `widget` for screen readers when the words differ from
 // those it has: Qt announces every call as a change, even of the same words,

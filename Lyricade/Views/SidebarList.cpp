@@ -119,6 +119,11 @@ int badgeWidthOf(const QStyleOptionViewItem& option, int badge)
 
 SidebarDelegate::SidebarDelegate(QAbstractItemView* view) : TitleDelegate(view, nameLines) {}
 
+bool SidebarDelegate::titled(const QModelIndex& index) const
+{
+    return index.data(SidebarList::itemRole).isValid(); // a section's heading is not
+}
+
 int SidebarDelegate::trailingRoom(const QStyleOptionViewItem& option, const QModelIndex& index) const
 {
     const int badge = index.data(SidebarList::badgeRole).toInt();

@@ -55,6 +55,7 @@ public:
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 
 protected:
+    bool titled(const QModelIndex& index) const override;
     int trailingRoom(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 };
 

@@ -101,8 +101,9 @@ QWidget* SongEditorView::editorColumn()
     auto* titles = new QVBoxLayout;
     titles->setSpacing(1);
     titles->addWidget(DetailParts::headline(QStringLiteral("ChordPro"), column));
-    // The hint's instruction and the file's name wrap rather than lose their middle.
-    source_ = new ElidingLabel(QString(), column, 2);
+    // The hint's instruction and the file's name wrap rather than lose their
+    // middle, or their end in a narrow column at large fonts.
+    source_ = new ElidingLabel(QString(), column, 4);
     source_->setFont(FontRole::font(column, FontRole::caption));
     FontRole::makeSecondary(source_);
     titles->addWidget(source_);

@@ -73,14 +73,19 @@ SongListView::SongListView(AppModel& model, QWidget* parent) : QWidget(parent), 
     barRow->setContentsMargins(10, 10, 10, 10);
     count_ = new QLabel(bar);
     FontRole::makeSecondary(count_);
-    auto* buttons = new QHBoxLayout;
-    newSong_ = new QPushButton(QStringLiteral("New Song"), bar);
-    import_ = new QPushButton(QStringLiteral("Import…"), bar);
+    // The buttons one over the other where they don't fit side by side,
+    // rather than cut off their words.
+    auto* buttonsBox = new QWidget(bar);
+    auto* buttons = new QBoxLayout(QBoxLayout::LeftToRight, buttonsBox);
+    buttons->setContentsMargins(0, 0, 0, 0);
+    newSong_ = new QPushButton(QStringLiteral("New Song"), buttonsBox);
+    import_ = new QPushButton(QStringLiteral("Import…"), buttonsBox);
     buttons->addStretch(1);
     buttons->addWidget(newSong_);
     buttons->addWidget(import_);
+    new RowFit(buttonsBox, buttons);
     barRow->addWidget(count_);
-    barRow->addLayout(buttons, 1);
+    barRow->addWidget(buttonsBox, 1);
     new RowFit(bar, barRow);
     column->addWidget(bar);
 

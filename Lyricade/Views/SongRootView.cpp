@@ -10,25 +10,32 @@
 #include "Lyricade/Views/LicensingSheet.h"
 #include "Lyricade/Views/PreviewArea.h"
 #include "Lyricade/Views/TabOrder.h"
+#include "Lyricade/Views/SidebarList.h"
 #include "Lyricade/Views/SidebarView.h"
 #include "Lyricade/Views/SongEditorView.h"
 #include "Lyricade/Views/SongListRows.h"
 #include "Lyricade/Views/SongListView.h"
 #include "Lyricade/Views/SymbolIcons.h"
+#include "Lyricade/Views/TitleLines.h"
 #include "Lyricade/Views/ToolBarLabels.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QEvent>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSettings>
 #include <QSplitter>
 #include <QStackedWidget>
+#include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <functional>
+#include <utility>
 
 namespace Lyricade {
 
@@ -42,6 +49,23 @@ constexpr ColumnWidth sidebarWidth{200, 230, 320};
 constexpr ColumnWidth contentWidth{300, 360, 520};
 constexpr ColumnWidth inspectorWidth{260, 290, 360};
 constexpr int previewMinimum = 340;
+
+// Runs `then` each time `watched` is resized or its font changes.
+class OnResize : public QObject {
+public:
+    OnResize(QWidget* watched, std::function<void()> then) : QObject(watched), then_(std::move(then))
+    {
+        watched->installEventFilter(this);
+    }
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Resize || event->type() == QEvent::FontChange) then_();
+        return false;
+    }
+
+private:
+    std::function<void()> then_;
+};
 
 } // namespace
 
@@ -71,7 +95,15 @@ SongRootView::SongRootView(AppModel& model, std::shared_ptr<QSettings> defaults,
     split_->addWidget(content_);
     split_->addWidget(detailHolder_);
     split_->addWidget(inspector_);
-    fit_->setMinimum(sidebar_, sidebarWidth.minimum);
+    fitSidebar();
+    // Measured once the sidebar and its list have both taken their new width.
+    new OnResize(sidebar_->list()->viewport(), [this] {
+        if (std::exchange(sidebarFitPending_, true)) return;
+        QTimer::singleShot(0, this, [this] {
+            sidebarFitPending_ = false;
+            fitSidebar();
+        });
+    });
     fit_->setMinimum(content_, contentWidth.minimum);
     fit_->setMinimum(detailHolder_, previewMinimum);
     fitInspector();
@@ -93,6 +125,7 @@ SongRootView::SongRootView(AppModel& model, std::shared_ptr<QSettings> defaults,
         refreshInspector();
     });
     connect(&model_, &AppModel::libraryChanged, this, &SongRootView::noticeWhatWasMade);
+    connect(&model_, &AppModel::libraryChanged, this, &SongRootView::fitSidebar);
     connect(&model_, &AppModel::selectedSongIDChanged, this, &SongRootView::refreshColumns);
     connect(&model_, &AppModel::previewPDFChanged, this, &SongRootView::refreshToolBar);
     connect(&model_, &AppModel::showInspectorChanged, this, &SongRootView::refreshInspector);
@@ -244,6 +277,21 @@ void SongRootView::refreshColumns()
     fit_->setMinimum(detailHolder_, kind == Detail::song ? SongEditorView::minimumWidth() : previewMinimum);
     // The settings beside a book are not widened at its rows' expense.
     fit_->setFloor(content_, book ? bookView_->leastWidth() : 0);
+}
+
+void SongRootView::fitSidebar()
+{
+    // In a narrow window the other columns give way before a book's name is
+    // cut in the middle of a word ("Sun… Hymns"): the sidebar keeps the
+    // width its longest word needs.
+    const SidebarList* list = sidebar_->list();
+    const auto* names = static_cast<const TitleDelegate*>(list->itemDelegate());
+    // As if its scroll bar showed, which comes and goes as the names wrap:
+    // else the width asked for would come and go with it.
+    const QScrollBar* bar = list->verticalScrollBar();
+    const int barRoom = bar->isVisibleTo(list) ? 0 : bar->sizeHint().width();
+    const int needed = std::min(sidebarWidth.maximum, sidebar_->width() + names->shortOfWholeWords() + barRoom);
+    fit_->setMinimum(sidebar_, std::max(sidebarWidth.minimum, needed), needed, needed);
 }
 
 void SongRootView::fitInspector()

@@ -73,10 +73,12 @@ public:
     QString deleteMessage() const;
 
 private:
+    bool sidebarFitPending_ = false;
     void buildToolBar();
     void refreshTitle();
     void refreshToolBar();
     void refreshColumns();
+    void fitSidebar();
     void fitInspector();
     void refreshInspector();
     void presentError();

@@ -9,6 +9,8 @@
 #include <QTreeView>
 
 #include <algorithm>
+#include <functional>
+#include <limits>
 
 namespace Lyricade {
 
@@ -90,6 +92,62 @@ bool TitleDelegate::eventFilter(QObject* watched, QEvent* event)
 int TitleDelegate::trailingRoom(const QStyleOptionViewItem&, const QModelIndex&) const
 {
     return 0;
+}
+
+bool TitleDelegate::titled(const QModelIndex&) const
+{
+    return true;
+}
+
+QStyleOptionViewItem TitleDelegate::rowAt(const QModelIndex& index, int height) const
+{
+    QStyleOptionViewItem row;
+    row.initFrom(view_);
+    row.font = view_->font();
+    row.fontMetrics = QFontMetrics(row.font);
+    initStyleOption(&row, index);
+    // The width the row is drawn in: the list's, less a tree's indentation
+    // (its one column is made as wide as the list, perhaps only after this).
+    int width = view_->viewport()->width();
+    if (tree_) {
+        int depth = tree_->rootIsDecorated() ? 1 : 0;
+        for (QModelIndex up = index.parent(); up.isValid(); up = up.parent()) ++depth;
+        width -= depth * tree_->indentation();
+    }
+    row.rect = QRect(0, 0, width, height);
+    fitRow(row);
+    return row;
+}
+
+int TitleDelegate::shortOfWholeWords() const
+{
+    const QAbstractItemModel* model = view_->model();
+    if (!model) return 0;
+    int lacking = std::numeric_limits<int>::min();
+    std::function<void(const QModelIndex&)> visit = [&](const QModelIndex& parent) {
+        for (int r = 0; r < model->rowCount(parent); ++r) {
+            const QModelIndex index = model->index(r, 0, parent);
+            if (titled(index)) {
+                QStyleOptionViewItem row = rowAt(index, QFontMetrics(view_->font()).height());
+                // Without its icon, which gives way to the words where they need its room:
+                // the width needed is then the same at any width.
+                row.icon = QIcon();
+                row.features &= ~QStyleOptionViewItem::HasDecoration;
+                const QFontMetrics metrics(row.font);
+                int widest = 0;
+                for (const QString& word : row.text.split(QLatin1Char(' '), Qt::SkipEmptyParts))
+                    widest = std::max(widest, metrics.horizontalAdvance(word));
+                // The room a title has, not what a short one takes of it: the
+                // style sizes the text's place to a text that fits.
+                QStyleOptionViewItem longest = row;
+                longest.text.fill(QLatin1Char('M'), 400);
+                lacking = std::max(lacking, widest - titleArea(longest).width());
+            }
+            visit(index);
+        }
+    };
+    visit({});
+    return lacking == std::numeric_limits<int>::min() ? 0 : lacking;
 }
 
 QRect TitleDelegate::titleArea(const QStyleOptionViewItem& row) const

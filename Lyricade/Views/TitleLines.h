@@ -38,11 +38,17 @@ void drawTitle(QPainter& painter, const QRect& area, const QString& text, const 
 class TitleDelegate : public QStyledItemDelegate {
 public:
     TitleDelegate(QAbstractItemView* view, int maxLines);
+    // How many pixels the view's rows lack for the longest word of each
+    // title to stand whole on a line, at the view's present width (0 or less:
+    // none). A view that many wider cuts no word.
+    int shortOfWholeWords() const;
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // Whether the row's text is drawn as a title (a section's heading may not be).
+    virtual bool titled(const QModelIndex& index) const;
     // Room kept free at a row's trailing end (for a badge); none by default.
     virtual int trailingRoom(const QStyleOptionViewItem& option, const QModelIndex& index) const;
     // The row's highlight, icon and title, without its focus ring.
@@ -50,6 +56,8 @@ protected:
 
 private:
     QRect titleArea(const QStyleOptionViewItem& row) const;
+    // The row at `index` as it is laid out at the view's present width.
+    QStyleOptionViewItem rowAt(const QModelIndex& index, int height) const;
     void fitRow(QStyleOptionViewItem& row) const;
 
     QAbstractItemView* view_;

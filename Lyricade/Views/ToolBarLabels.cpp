@@ -2,6 +2,7 @@
 
 #include <QEvent>
 #include <QLayout>
+#include <QTimer>
 #include <QToolBar>
 
 #include <algorithm>
@@ -17,9 +18,18 @@ public:
     bool eventFilter(QObject* watched, QEvent* event) override
     {
         const auto type = event->type();
-        if (watched == &bar_ && !fitting_ &&
-            (type == QEvent::Resize || type == QEvent::Show || type == QEvent::FontChange))
-            fit();
+        if (watched != &bar_ || fitting_) return false;
+        if (type == QEvent::Resize || type == QEvent::Show || type == QEvent::FontChange) fit();
+        // An action shown or hidden (one that needs a book) changes what the
+        // bar must hold, not its width: measured once its layout has the change.
+        if ((type == QEvent::ActionChanged || type == QEvent::ActionAdded || type == QEvent::ActionRemoved) &&
+            !pending_) {
+            pending_ = true;
+            QTimer::singleShot(0, this, [this] {
+                pending_ = false;
+                fit();
+            });
+        }
         return false;
     }
 
@@ -45,6 +55,7 @@ private:
 
     QToolBar& bar_;
     bool fitting_ = false;
+    bool pending_ = false;
 };
 
 } // namespace

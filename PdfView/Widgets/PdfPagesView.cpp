@@ -1,13 +1,19 @@
 #include "PdfView/Widgets/PdfPagesView.h"
 
 #include "PdfView/Widgets/LeftOutPage.h"
+#include "PdfView/Widgets/PagesAccessible.h"
 
+#include <poppler-qt6.h>
+
+#include <QCoreApplication>
 #include <QGestureEvent>
 #include <QKeyEvent>
 #include <QNativeGestureEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPinchGesture>
+#include <QPointer>
+#include <QThreadPool>
 #include <QScrollBar>
 #include <QStyleOptionFocusRect>
 #include <QWheelEvent>
@@ -35,11 +41,25 @@ int pixels(double length)
     return clamped(std::ceil(length - 0.01));
 }
 
+// One thread reads pages' texts from outside: each waits for one of the
+// document's workers, which the drawing needs more. It ends with the
+// application, once the view's cancelling has stopped what it was reading.
+QThreadPool& textReaders()
+{
+    static QThreadPool* pool = [] {
+        auto* threads = new QThreadPool(QCoreApplication::instance());
+        threads->setMaxThreadCount(1);
+        return threads;
+    }();
+    return *pool;
+}
+
 } // namespace
 
 PdfPagesView::PdfPagesView(const QString& label, QWidget* parent) : QAbstractScrollArea(parent)
 {
     // Qt announces a name given, an empty one too.
+    installPagesAccessible(); // before the name, which makes the view's interface
     if (!label.isEmpty()) setAccessibleName(label);
     setFrameShape(QFrame::NoFrame);
     setFocusPolicy(Qt::StrongFocus);
@@ -54,6 +74,49 @@ PdfPagesView::PdfPagesView(const QString& label, QWidget* parent) : QAbstractScr
     horizontalScrollBar()->setSingleStep(24);
     connect(&renderer_, &PageRenderer::tileReady, this, &PdfPagesView::tileDrawn);
     connect(&renderer_, &PageRenderer::pageOverLimit, viewport(), qOverload<>(&QWidget::update));
+}
+
+PdfPagesView::~PdfPagesView()
+{
+    textsCancel_->cancel();
+}
+
+void PdfPagesView::setOutsideTextReader(OutsideTextReader reader)
+{
+    outsideReader_ = std::move(reader);
+}
+
+QString PdfPagesView::pageText(int index)
+{
+    if (index < 0 || index >= static_cast<int>(sizes_.size()) || leftOut_.count(index)) return {};
+    if (const auto known = texts_.find(index); known != texts_.end()) return known->second;
+    if (outside_) {
+        readOutsideText(index);
+        return {};
+    }
+    if (!document_) return {};
+    // Our own copy: a page's text is found in a moment, here.
+    const std::unique_ptr<Poppler::Page> page(document_->page(index));
+    return texts_[index] = page ? page->text(QRectF()) : QString();
+}
+
+void PdfPagesView::readOutsideText(int index)
+{
+    if (!outside_ || !outsideReader_ || !textsAsked_.insert(index).second) return;
+    const OutsidePdfPtr document = outside_;
+    const OutsideTextReader reader = outsideReader_;
+    const std::shared_ptr<Platform::CancelFlag> cancel = textsCancel_;
+    const QPointer<PdfPagesView> view(this);
+    textReaders().start([=] {
+        if (cancel->cancelled()) return;
+        QString text = reader(*document, index, *cancel);
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [=, text = std::move(text)] {
+                if (view && !cancel->cancelled()) view->texts_[index] = text;
+            },
+            Qt::QueuedConnection);
+    });
 }
 
 void PdfPagesView::setDocument(const PdfDocumentPtr& document)
@@ -91,12 +154,19 @@ void PdfPagesView::replaceDocument(bool any, std::vector<QSizeF> sizes, const st
     // copy's pages in view have all arrived, rather than a blink of blank paper.
     QPixmap shownBefore = sameFile ? viewport()->grab() : QPixmap();
     swap();
+    // The last document's texts, and those on their way, are another's.
+    textsCancel_->cancel();
+    textsCancel_ = std::make_shared<Platform::CancelFlag>();
+    texts_.clear();
+    textsAsked_.clear();
     sizes_ = std::move(sizes);
     cache_.reset(sizes_);
     relayout();
     current_ = 0;
     const int count = static_cast<int>(sizes_.size());
     if (count > 0) goToPage(std::min(keep, count - 1));
+    // A reader's first question finds the page in view read.
+    readOutsideText(current_);
     held_ = std::move(shownBefore);
     viewport()->update();
 }
@@ -131,6 +201,7 @@ void PdfPagesView::goToPage(int index)
     verticalScrollBar()->setValue(clamped(std::floor(strip_.pages[index].top() - PageStrip::gap)));
     scrollingToPage_ = false;
     current_ = index;
+    readOutsideText(current_);
     viewport()->update();
 }
 
@@ -237,6 +308,7 @@ void PdfPagesView::scrollContentsBy(int, int)
     if (!scrollingToPage_ && !strip_.pages.empty())
         current_ = strip_.pageAt(verticalScrollBar()->value() + PageStrip::gap + 1);
     if (!scrollingToPage_) held_ = QPixmap();
+    readOutsideText(current_);
     viewport()->update();
 }
 

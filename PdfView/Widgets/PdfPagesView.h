@@ -24,6 +24,11 @@
 // A page left out (setLeftOutPages), or whose drawing went past its limits,
 // is not drawn: it keeps its size and shows the note saying so, in the
 // palette's colours.
+//
+// To a screen reader the view is a document whose text is the page in view
+// (PagesAccessible.h): our own copy's from Poppler, the file from outside's
+// as the given reader tells it, read off the main thread as the page comes
+// into view.
 
 #include "PdfView/OutsidePdf.h"
 #include "PdfView/Pdf.h"
@@ -35,6 +40,8 @@
 #include <QPixmap>
 
 #include <functional>
+#include <map>
+#include <memory>
 #include <set>
 
 class QScrollBar;
@@ -49,6 +56,7 @@ public:
     static constexpr double wheelStep = 1.25; // zoom per wheel notch
 
     explicit PdfPagesView(const QString& label, QWidget* parent = nullptr);
+    ~PdfPagesView() override;
 
     // Our own document (the large-print copy), drawn with Poppler here.
     const PdfDocumentPtr& document() const { return document_; }
@@ -83,6 +91,16 @@ public:
     // it opens at its first page, fitted to the width.
     void expectAnotherFile();
 
+    // How a page's text of a document from outside is read, on a thread of
+    // its own (waiting for the document's workers); empty when it can't be.
+    using OutsideTextReader =
+        std::function<QString(const OutsidePdf& document, int index, const Platform::CancelFlag& cancel)>;
+    void setOutsideTextReader(OutsideTextReader reader);
+    // The text of page `index` as a screen reader gets it; empty for a page
+    // the document lacks, one left out, and a page from outside until its
+    // reader has told it (asked for now, when it is not yet).
+    QString pageText(int index);
+
     const PageStrip& strip() const { return strip_; }
     const PageImageCache& cache() const { return cache_; }
     PageRenderer& renderer() { return renderer_; }
@@ -115,6 +133,8 @@ private:
     // gives the number still on their way.
     int paintPage(QPainter& painter, int index, double ratio);
     void tileDrawn(const TileRequest& request, const QImage& image);
+    // Has the outside reader read page `index`, unless it was asked already.
+    void readOutsideText(int index);
 
     PdfDocumentPtr document_;
     OutsidePdfPtr outside_;
@@ -129,6 +149,11 @@ private:
     PageRenderer renderer_;
     QPixmap held_; // the last copy's drawing, shown until the new one's tiles arrive
     std::set<int> leftOut_;
+    OutsideTextReader outsideReader_;
+    std::map<int, QString> texts_; // of this document's pages read so far
+    std::set<int> textsAsked_;     // of the outside document's, read or on their way
+    // Set when the document whose texts are on their way is replaced.
+    std::shared_ptr<Platform::CancelFlag> textsCancel_ = std::make_shared<Platform::CancelFlag>();
 };
 
 } // namespace PdfView

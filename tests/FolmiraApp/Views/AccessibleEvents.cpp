@@ -31,8 +31,10 @@ int AccessibleEvents::count(QAccessible::Event type, const QString& text) const
 void AccessibleEvents::keep(QAccessibleEvent& event, QAccessibleInterface& about)
 {
     const bool described = event.type() == QAccessible::DescriptionChanged;
+    QAccessible::State changed;
+    if (event.type() == QAccessible::StateChanged) changed = static_cast<QAccessibleStateChangeEvent&>(event).changedStates();
     events_.push_back({event.type(), about.text(described ? QAccessible::Description : QAccessible::Name),
-                       QAccessible::uniqueId(&about), bool(about.state().invisible)});
+                       QAccessible::uniqueId(&about), bool(about.state().invisible), changed, about.state()});
 }
 
 } // namespace FolmiraAppTest

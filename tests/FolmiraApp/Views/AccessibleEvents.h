@@ -27,6 +27,8 @@ public:
         QString text;
         QAccessible::Id about; // which object
         bool hidden = false;   // the object was hidden when told of
+        QAccessible::State changed = {}; // a state change: which states changed
+        QAccessible::State state = {};   // the object's states when told of
     };
     const std::vector<Event>& events() const { return events_; }
     // How many events of `type` were about `text`.

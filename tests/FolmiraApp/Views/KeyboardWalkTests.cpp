@@ -12,6 +12,9 @@
 #include "FolmiraApp/Views/MainWindow.h"
 #include "FolmiraApp/Views/ModePicker.h"
 #include "FolmiraApp/Views/PaneParts.h"
+#include "FolmiraApp/Views/Panes.h"
+#include "FolmiraApp/Views/TextPane.h"
+#include "PdfView/Widgets/PdfPagesView.h"
 #include "FolmiraApp/Views/SettingsPanel.h"
 #include "Lyricade/SongController.h"
 #include "Lyricade/Views/BookEntryList.h"
@@ -19,11 +22,13 @@
 #include "Lyricade/Views/DesktopAccessible.h"
 #include "Lyricade/Views/EntryAccessible.h"
 #include "Lyricade/Views/InspectorView.h"
+#include "Lyricade/Views/AddSongsSheet.h"
 #include "Lyricade/Views/SidebarView.h"
 #include "Lyricade/Views/SongListRows.h"
 #include "Lyricade/Views/SongListView.h"
 #include "Lyricade/Views/SongRootView.h"
 #include "tests/HangGuardQt.h"
+#include "tests/PlainPdf.h"
 #include "tests/Lyricade/Views/PixelMeasures.h"
 
 #include <QAbstractItemView>
@@ -756,6 +761,8 @@ TEST_F(KeyboardWalkTest, ADeletedSongLeavesTheFocusOnTheSelectedRow)
 // Each switch of what the window shows tells a screen reader of one focus
 // move, to the named control the focus lands on: nothing of the view going
 // away, hidden as it goes, nor of the controls Qt hands the focus through.
+// Where it lands on a list with a current row, that row is heard, the one
+// the keys act on, not the list around it.
 TEST_F(KeyboardWalkTest, EachSwitchTellsOfOneFocusMoveToWhereTheFocusLands)
 {
     launch();
@@ -765,21 +772,66 @@ TEST_F(KeyboardWalkTest, EachSwitchTellsOfOneFocusMoveToWhereTheFocusLands)
     const auto key = [](Qt::Key key, Qt::KeyboardModifiers modifiers = {}) {
         return [=] { QTest::keyClick(QApplication::focusWidget(), key, modifiers); };
     };
+    auto& songs = app->model().songs();
+    const auto bookList = [&]() -> QWidget* { return window.findChild<Lyricade::BookEntryList*>(); };
+    // The control Tab leaves for `to`.
+    const auto tabStopBefore = [](QWidget* to) {
+        QWidget* before = to->previousInFocusChain();
+        while (before != to && !((before->focusPolicy() & Qt::TabFocus) && before->isVisible() && before->isEnabled()))
+            before = before->previousInFocusChain();
+        return before;
+    };
+    const auto currentKey = [&]() -> QWidget* {
+        for (auto* popUp : window.findChildren<Lyricade::EntryPopUp*>())
+            if (popUp->accessibleName() == "Key" && popUp->focusPolicy() != Qt::NoFocus && popUp->isVisible()) return popUp;
+        return nullptr;
+    };
+    const auto openBook = [&] {
+        songs.selectBookKind(false);
+        ASSERT_TRUE(HangGuard::waitFor([&] {
+            auto* list = window.findChild<Lyricade::BookEntryList*>();
+            return list && list->isVisible() && list->count() > 0 && currentKey();
+        }));
+    };
     const struct {
         const char* what;
         std::function<QWidget*()> from; // where the focus starts
         std::function<void()> act;
-        QString said; // none: the name of where the focus lands
+        QString said; // none: the name of where the focus lands, or of its current row
+        bool row = false; // it lands on a list's current row
     } cases[] = {
-        {"Alt+2", chooseButton, key(Qt::Key_2, Qt::AltModifier), {}},
+        {"Alt+2", chooseButton, key(Qt::Key_2, Qt::AltModifier), {}, true},
         {"Alt+1", [&] { return QApplication::focusWidget(); }, key(Qt::Key_1, Qt::AltModifier), "Choose a Document…"},
         {"right arrow", [&] { return segment(DocKind::document); }, key(Qt::Key_Right), "Songbook"},
         {"left arrow", [&] { return segment(DocKind::songbook); }, key(Qt::Key_Left), "Document"},
+        {"Alt+2 again", chooseButton, key(Qt::Key_2, Qt::AltModifier), {}, true},
+        {"Tab into a book",
+         [&] {
+             openBook();
+             return tabStopBefore(bookList());
+         },
+         key(Qt::Key_Tab), {}, true},
+        {"Shift+Tab from Key", currentKey, key(Qt::Key_Tab, Qt::ShiftModifier), {}, true},
+        {"a folder imported",
+         [&]() -> QWidget* {
+             songs.model().setSelection(Lyricade::SidebarItem::allSongs());
+             return window.findChild<Lyricade::SongListView*>()->searchField();
+         },
+         [&] {
+             QDir().mkpath(QString::fromStdString(path("Imported").string()));
+             file("Imported/Zebra.cho", "{title: Zebra Crossing}\n[G]Hi\n");
+             file("Imported/Aardvark.cho", "{title: Aardvark Blues}\n[C]Lo\n");
+             ASSERT_EQ(songs.model().importFiles({path("Imported")}), 2);
+         },
+         {}, true},
+        {"Alt+1 back", [&] { return QApplication::focusWidget(); }, key(Qt::Key_1, Qt::AltModifier), "Choose a Document…"},
         {"a document opened", chooseButton, [&] { app->model().open(file("Letter.txt")); }, "Large-print preview"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        c.from()->setFocus(Qt::TabFocusReason);
+        QWidget* from = c.from();
+        ASSERT_NE(from, nullptr);
+        from->setFocus(Qt::TabFocusReason);
         QApplication::processEvents();
         AccessibleEvents heard;
         c.act();
@@ -787,7 +839,13 @@ TEST_F(KeyboardWalkTest, EachSwitchTellsOfOneFocusMoveToWhereTheFocusLands)
         QTest::qWait(50); // the focus settles
         QWidget* focus = QApplication::focusWidget();
         ASSERT_TRUE(focus && focus->isVisible());
-        const QString landed = nameOf(focus);
+        QString landed = nameOf(focus);
+        if (c.row) {
+            QAccessibleInterface* row = QAccessible::queryAccessibleInterface(focus)->focusChild();
+            ASSERT_TRUE(qobject_cast<QAbstractItemView*>(focus) && row) << describe(focus);
+            EXPECT_NE(row->text(QAccessible::Name), landed) << "a row, not the list";
+            landed = row->text(QAccessible::Name);
+        }
         EXPECT_FALSE(landed.isEmpty());
         if (!c.said.isEmpty()) {
             EXPECT_EQ(landed, c.said);
@@ -797,6 +855,143 @@ TEST_F(KeyboardWalkTest, EachSwitchTellsOfOneFocusMoveToWhereTheFocusLands)
             if (event.type == QAccessible::Focus) said << event.text;
         EXPECT_EQ(said.join(" | ").toStdString(), landed.toStdString());
     }
+}
+
+// In the add-songs sheet, Tab from the search field is heard as the row it
+// lands on, and each Space on it as the row's tick coming and going, the
+// row told of as checked or not.
+TEST_F(KeyboardWalkTest, TheAddSongsSheetTellsTheRowTabLandsOnAndEachTick)
+{
+    launch();
+    QTest::keyClick(app->window().focusWidget(), Qt::Key_2, Qt::AltModifier);
+    auto& songs = app->model().songs();
+    songs.selectBookKind(false);
+    songs.model().setAddSongsShown(true);
+    auto* root = app->window().findChild<Lyricade::SongRootView*>();
+    ASSERT_TRUE(HangGuard::waitFor([&] { return root->addSongsSheet() && root->addSongsSheet()->isVisible(); }));
+    QListWidget* list = root->addSongsSheet()->list();
+    ASSERT_TRUE(HangGuard::waitFor([&] { return root->addSongsSheet()->searchField()->hasFocus(); }));
+    AccessibleEvents heard;
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QTest::qWait(50); // the focus settles
+    ASSERT_TRUE(list->hasFocus());
+    ASSERT_NE(list->currentItem(), nullptr);
+    const QString row = list->currentItem()->data(Qt::AccessibleTextRole).toString();
+    QStringList said;
+    for (const auto& event : heard.events())
+        if (event.type == QAccessible::Focus) said << event.text;
+    EXPECT_EQ(said.join(" | ").toStdString(), row.toStdString());
+    expectOneFocused(list);
+
+    for (const bool ticked : {true, false}) {
+        SCOPED_TRACE(ticked);
+        heard.clear();
+        QTest::keyClick(list, Qt::Key_Space);
+        ASSERT_EQ(list->currentItem()->checkState() == Qt::Checked, ticked);
+        QStringList told;
+        for (const auto& event : heard.events())
+            if (event.type == QAccessible::StateChanged && event.changed.checked)
+                told << event.text + (event.state.checked ? ": checked" : ": not checked");
+        // Its name with its place in the order when ticked, as it now reads.
+        const QString now = list->currentItem()->data(Qt::AccessibleTextRole).toString();
+        EXPECT_EQ(now.startsWith(row + ", "), ticked);
+        EXPECT_EQ(told.join(" | ").toStdString(), (now + (ticked ? ": checked" : ": not checked")).toStdString());
+    }
+    root->addSongsSheet()->reject();
+}
+
+// Bigger, Smaller and a preset leave the focus on the copy: each is heard
+// there, once the new copy is in, as the copy's new description, its pages
+// and size, and only then (not with the last copy's pages as it is made).
+TEST_F(KeyboardWalkTest, ATextSizeChangeIsHeardOnTheCopyWithItsPagesAndSize)
+{
+    launch();
+    app->model().open(file("Letter.txt"));
+    ASSERT_TRUE(HangGuard::waitFor([&] { return app->model().preview() && !app->model().rendering(); }));
+    auto* preview = app->window().documentView()->largePrintPane()->preview();
+    preview->setFocus(Qt::TabFocusReason);
+    ASSERT_TRUE(HangGuard::waitFor([&] { return preview->hasFocus(); }));
+    const struct {
+        const char* what;
+        QKeyCombination keys;
+        QString size;
+    } cases[] = {{"Bigger", Qt::CTRL | Qt::Key_Equal, "20 pt"},
+                 {"Smaller", Qt::CTRL | Qt::Key_Minus, "18 pt"},
+                 {"a preset", Qt::CTRL | Qt::Key_2, "24 pt"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        AccessibleEvents heard;
+        QTest::keyClick(QApplication::focusWidget(), c.keys.key(), c.keys.keyboardModifiers());
+        ASSERT_TRUE(HangGuard::waitFor([&] { return !app->model().makingCopy() && !app->model().rendering(); }));
+        QApplication::processEvents();
+        ASSERT_EQ(QApplication::focusWidget(), preview);
+        const int pages = app->model().result()->pageCount;
+        QStringList told;
+        for (const auto& event : heard.events())
+            if (event.type == QAccessible::DescriptionChanged && event.about == QAccessible::uniqueId(QAccessible::queryAccessibleInterface(preview)))
+                told << event.text;
+        ASSERT_EQ(told.size(), 1) << told.join(" | ").toStdString();
+        EXPECT_TRUE(told.front().startsWith(QString::number(pages) + (pages == 1 ? " page · " : " pages · ") + c.size))
+            << told.front().toStdString();
+    }
+}
+
+// A screen reader reads the panes as documents: each page view offers the
+// text of the page in view, the copy's as laid out, a PDF original's as its
+// reader reads it (in the file's workers); a text original offers its text.
+TEST_F(KeyboardWalkTest, BothPanesOfferTheTextOfThePageInView)
+{
+    engine->setPdf(longLetterPdf(3)); // the copy: "Page 1" to "Page 3"
+    launch();
+    const std::string original = PlainPdf::oneLinePages(2, [](int p) { return "Minutes page " + std::to_string(p + 1); });
+    app->model().open(file("Minutes.pdf", original));
+    ASSERT_TRUE(HangGuard::waitFor([&] {
+        return app->model().preview() && !app->model().rendering() && app->model().originalPDF();
+    }, 20000));
+    DocumentView* document = app->window().documentView();
+    const auto textOf = [](QWidget* pane) {
+        QAccessibleInterface* reads = QAccessible::queryAccessibleInterface(pane);
+        EXPECT_TRUE(reads && reads->textInterface()) << describe(pane);
+        QAccessibleTextInterface* text = reads ? reads->textInterface() : nullptr;
+        return text ? text->text(0, text->characterCount()).trimmed() : QString();
+    };
+    const struct {
+        const char* what;
+        PdfView::PdfPagesView* view;
+        QString first, second;
+    } panes[] = {{"the copy", document->largePrintPane()->preview(), "Page 1", "Page 2"},
+                 {"a PDF original", document->originalPane()->pdfView(), "Minutes page 1", "Minutes page 2"}};
+    for (const auto& pane : panes) {
+        SCOPED_TRACE(pane.what);
+        ASSERT_TRUE(pane.view->isVisible());
+        EXPECT_EQ(QAccessible::queryAccessibleInterface(pane.view)->role(), QAccessible::Document);
+        EXPECT_EQ(nameOf(pane.view).isEmpty(), false);
+        // An original's page is read in a worker: it comes a moment later.
+        EXPECT_TRUE(HangGuard::waitFor([&] { return textOf(pane.view) == pane.first; }, 10000)) << textOf(pane.view).toStdString();
+        QAccessibleTextInterface* text = QAccessible::queryAccessibleInterface(pane.view)->textInterface();
+        EXPECT_EQ(text->text(0, -1), text->text(0, text->characterCount())) << "to the end";
+        EXPECT_EQ(text->text(0, 4), pane.first.left(4));
+        pane.view->goToPage(1);
+        EXPECT_TRUE(HangGuard::waitFor([&] { return textOf(pane.view) == pane.second; }, 10000)) << textOf(pane.view).toStdString();
+        // A page left out shows no text, and so reads none.
+        const std::set<int> leftOut = pane.view->leftOutPages();
+        pane.view->setLeftOutPages({1});
+        EXPECT_EQ(textOf(pane.view), "");
+        pane.view->setLeftOutPages(leftOut);
+    }
+    // A new copy (Bigger) reads as itself, on the page the reader was on.
+    const std::string bigger = PlainPdf::oneLinePages(3, [](int p) { return "Bigger page " + std::to_string(p + 1); });
+    engine->setPdf({bigger.begin(), bigger.end()});
+    app->model().biggerText();
+    ASSERT_TRUE(HangGuard::waitFor([&] { return !app->model().makingCopy() && !app->model().rendering(); }));
+    EXPECT_EQ(textOf(panes[0].view), "Bigger page 2");
+
+    app->model().open(file("Letter.txt", "Dear friends,\nthe picnic is on Sunday.\n"));
+    ASSERT_TRUE(HangGuard::waitFor([&] { return app->model().originalText() && !app->model().originalPDF(); }, 20000));
+    QWidget* shown = document->originalPane()->shown();
+    ASSERT_EQ(shown, static_cast<QWidget*>(document->originalPane()->textPane()));
+    EXPECT_TRUE(HangGuard::waitFor([&] { return textOf(shown).contains("the picnic is on Sunday."); }))
+        << textOf(shown).toStdString();
 }
 
 // A screen reader hears nothing of a hidden object, and of a view switched

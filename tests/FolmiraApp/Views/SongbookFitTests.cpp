@@ -27,7 +27,10 @@
 #include "Lyricade/Views/QuickReference.h"
 #include "Lyricade/Views/SongEditorView.h"
 #include "Lyricade/Views/SongRootView.h"
+#include "Lyricade/Views/SidebarList.h"
+#include "Lyricade/Views/SidebarView.h"
 #include "Lyricade/Views/SongbookPane.h"
+#include "Lyricade/Views/TitleLines.h"
 #include "PdfView/Widgets/PdfPagesView.h"
 #include "tests/HangGuardQt.h"
 
@@ -37,6 +40,8 @@
 #include <QAbstractSpinBox>
 #include <QAccessible>
 #include <QComboBox>
+#include <QDir>
+#include <QListWidget>
 #include <QToolBar>
 #include <QHelpEvent>
 #include <QLabel>
@@ -450,6 +455,121 @@ TEST_F(ScreenFitChild, TheToolbarsAndTheEmptyWindowShowTheirActions)
     songs.setSelection(Lyricade::SidebarItem::book(songs.library().books.front().id));
     ASSERT_TRUE(HangGuard::settled(&w));
     EXPECT_EQ(hidden(), "") << "Songbook mode";
+
+    // The labels shrink only where the bar is too narrow for them: at the
+    // window's full width on a wide screen at the desktop's size they are
+    // the window's own size; on a small screen at twice the size, in the
+    // window at its narrowest, they are smaller, and every action shows.
+    // (The screen's size in its own pixels: Qt scales the window's with the font.)
+    const int dpi = qEnvironmentVariableIntValue("QT_FONT_DPI");
+    const double across = w.screen()->geometry().width() * w.screen()->devicePixelRatio();
+    const bool wide = across >= 1920 && dpi <= 96, narrow = across <= 1024 && dpi >= 192;
+    for (DocKind kind : {DocKind::songbook, DocKind::document}) {
+        app->model().setKind(kind);
+        if (narrow) w.resize(w.minimumSize());
+        ASSERT_TRUE(HangGuard::settled(&w));
+        for (auto* bar : w.findChildren<QToolBar*>()) {
+            if (!bar->isVisible()) continue;
+            SCOPED_TRACE(bar->objectName().toStdString());
+            const double whole = w.font().pointSizeF(), drawn = bar->font().pointSizeF();
+            if (wide) {
+                EXPECT_EQ(drawn, whole) << "a wide window's labels keep their size";
+            }
+            if (narrow) {
+                EXPECT_LT(drawn, whole) << "a narrow window's labels shrink";
+                for (QAction* action : bar->actions())
+                    if (action->isVisible() && bar->widgetForAction(action)) {
+                        EXPECT_TRUE(bar->widgetForAction(action)->isVisible()) << action->text().toStdString();
+                    }
+            }
+        }
+    }
+}
+
+// At large fonts on a small screen nothing in either mode is cut where a
+// reader would lose words: the document's settings whole, no book name cut
+// inside a word, the song list's
+// buttons whole, the editor's hint whole, songs of one title told apart in
+// Add Songs, and a long folder shortened at its start in the file panels.
+TEST_F(ScreenFitChild, NothingIsCutWhereWordsWouldBeLost)
+{
+    MainWindow& w = app->window();
+    w.resize(w.minimumSize());
+    // The document's settings keep their form's width: its choices and their
+    // arrows whole, nothing to scroll across for.
+    engine->setPdf(letterPdf(2));
+    app->model().open(file("Letter.txt"));
+    ASSERT_TRUE(HangGuard::waitFor([&] { return app->model().preview() && !app->model().rendering(); }));
+    ASSERT_TRUE(HangGuard::settled(&w));
+    SettingsPanel* settings = w.documentView()->inspector();
+    ASSERT_TRUE(settings->isVisible());
+    EXPECT_FALSE(settings->horizontalScrollBar()->isVisibleTo(settings));
+    EXPECT_LE(settings->widget()->width(), settings->viewport()->width());
+    EXPECT_EQ(misfits(w), "");
+
+    app->model().setKind(DocKind::songbook);
+    auto& songs = app->model().songs().model();
+    Library library;
+    for (const char* song : {"{title: Amazing Grace}\n{artist: John Newton}\n[G]Amazing grace\n",
+                             "{title: Amazing Grace}\n{artist: Chris Tomlin}\n[G]My chains are gone\n",
+                             "{title: Down in the Valley}\n[C]Down in the valley\n"})
+        library.songs.push_back(StoredSong{Uuid::random(), song, std::nullopt, TunequillKit::Date{0}});
+    library.books.push_back(Songbook(Uuid::random(), "Thanksgiving Hymns", TunequillKit::BookKind::book));
+    library.books.push_back(Songbook(Uuid::random(), "Campfire Night", TunequillKit::BookKind::setList));
+    songs.setLibrary(library);
+    songs.setSelection(Lyricade::SidebarItem::allSongs());
+    songs.setSelectedSongID(songs.library().songs.front().id);
+    ASSERT_TRUE(HangGuard::settled(&w));
+    auto& root = *static_cast<Lyricade::SongbookPane*>(w.songbookPane())->root();
+    const auto* names = static_cast<const Lyricade::TitleDelegate*>(root.sidebar()->list()->itemDelegate());
+    EXPECT_LE(names->shortOfWholeWords(), 0) << "the sidebar at " << root.sidebar()->width();
+    for (auto* button : root.findChildren<QPushButton*>()) {
+        if (!button->isVisible()) continue;
+        EXPECT_GE(button->width(), button->fontMetrics().horizontalAdvance(button->text()))
+            << button->text().toStdString();
+    }
+    EXPECT_EQ(cutLabels(w), "");
+    // The editor's hint keeps its instruction whole (a shortened label passes
+    // above when its tooltip is whole: this one is read, not pointed at).
+    int hints = 0;
+    for (auto* label : root.findChildren<Lyricade::ElidingLabel*>())
+        if (label->isVisible() && label->text().startsWith("Chords go in")) {
+            ++hints;
+            EXPECT_EQ(label->shownText(), label->text());
+        }
+    EXPECT_EQ(hints, 1);
+
+    songs.setSelection(Lyricade::SidebarItem::book(songs.library().books.front().id));
+    songs.setAddSongsShown(true);
+    ASSERT_TRUE(HangGuard::waitFor([&] { return root.addSongsSheet() && root.addSongsSheet()->isVisible(); }));
+    QListWidget* offered = root.addSongsSheet()->list();
+    QStringList told;
+    for (int i = 0; i < offered->count(); ++i)
+        told << offered->item(i)->text() + " / " + offered->item(i)->data(Lyricade::AddSongsSheet::apartRole).toString();
+    EXPECT_EQ(told.join(" | ").toStdString(),
+              "Amazing Grace / John Newton | Amazing Grace / Chris Tomlin | Down in the Valley / ");
+    songs.setAddSongsShown(false);
+
+    // A folder deep enough to be shortened.
+    QTemporaryDir deep;
+    const QString folder = deep.path() + "/Letters to the parish council/2026/Large print copies";
+    ASSERT_TRUE(QDir().mkpath(folder));
+    QString shown, whole;
+    QTimer::singleShot(50, [&] {
+        if (QWidget* dialog = QApplication::activeModalWidget()) {
+            HangGuard::settled(dialog);
+            if (auto* picker = dialog->findChild<QComboBox*>("lookInCombo")) {
+                picker->grab(); // painted as it shows
+                shown = picker->property("shownText").toString();
+                whole = picker->currentText();
+            }
+            dialog->close();
+        }
+    });
+    QtPanels(&w).chooseFileToOpenIn("Choose a file to make large.", {"Text (*.txt)"}, folder.toStdString());
+    ASSERT_FALSE(whole.isEmpty());
+    EXPECT_TRUE(shown == whole || (shown.startsWith(QChar(0x2026)) && whole.endsWith(shown.mid(1))))
+        << shown.toStdString() << " of " << whole.toStdString();
 }
 
 // Why `window` does not lie within the screen's free area with every control
@@ -573,13 +693,14 @@ TEST_P(ScreenFitTest, BothModesAtTheWindowsMinimumAndTheWelcomeSheetFit)
     child.setProcessEnvironment(environment);
     child.setProcessChannelMode(QProcess::MergedChannels);
     child.start(QCoreApplication::applicationFilePath(),
-                {screen.sheetOnly ? "--gtest_filter=ScreenFitChild.TheWelcomeSheet*:ScreenFitChild.TheToolbars*"
+                {screen.sheetOnly ? "--gtest_filter=ScreenFitChild.TheWelcomeSheet*:ScreenFitChild.TheToolbars*:"
+                                    "ScreenFitChild.NothingIsCut*"
                                   : "--gtest_filter=ScreenFitChild.*"});
     ASSERT_TRUE(child.waitForFinished(120'000));
     const QString output = QString::fromUtf8(child.readAll());
     EXPECT_EQ(child.exitCode(), 0) << output.toStdString();
     // Ran, not skipped.
-    EXPECT_TRUE(output.contains(screen.sheetOnly ? "[  PASSED  ] 2 tests." : "[  PASSED  ] 4 tests.")) << output.toStdString();
+    EXPECT_TRUE(output.contains(screen.sheetOnly ? "[  PASSED  ] 3 tests." : "[  PASSED  ] 5 tests.")) << output.toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(Screens, ScreenFitTest,
