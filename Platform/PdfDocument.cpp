@@ -687,6 +687,12 @@ struct GlibPageLayout {
 
 Page* corePage(PopplerPage* page, PopplerDocument* document, int index)
 {
+    static const bool fits = [] {
+        GTypeQuery query{};
+        g_type_query(POPPLER_TYPE_PAGE, &query);
+        return query.instance_size >= sizeof(GlibPageLayout);
+    }();
+    if (!fits) return nullptr; // a poppler-glib whose page is smaller than this layout is another layout
     const auto* layout = reinterpret_cast<const GlibPageLayout*>(page);
     if (layout->document != document || layout->index != index || poppler_page_get_index(page) != index ||
         !layout->page || layout->page->getNum() != index + 1)
