@@ -7,7 +7,9 @@
 #include "Platform/Text.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
+#include <map>
 #include <unordered_map>
 
 namespace FolmiraKit::PDFReader {
@@ -43,38 +45,157 @@ bool isPageNumber(std::string_view key)
 
 } // namespace
 
+namespace {
+
+bool allBold(const Line& line)
+{
+    return !line.words.empty() && std::all_of(line.words.begin(), line.words.end(), [](const Word& w) { return w.bold; });
+}
+
+std::vector<std::string> digitRuns(const std::string& text)
+{
+    std::vector<std::string> runs;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] < '0' || text[i] > '9') continue;
+        std::size_t from = i;
+        while (i + 1 < text.size() && text[i + 1] >= '0' && text[i + 1] <= '9') ++i;
+        runs.push_back(text.substr(from, i - from + 1));
+    }
+    return runs;
+}
+
+// The running-text line spacing of a page: the lower quartile of the white
+// space between one text line and the next (the lines of a paragraph, not the
+// breaks between paragraphs, however few the lines), never below 0: boxes of
+// close-set lines overlap.
+double lineSpacing(const std::vector<const Line*>& text)
+{
+    std::vector<double> gaps;
+    for (std::size_t t = 1; t < text.size(); ++t) gaps.push_back(text[t - 1]->rect.minY() - text[t]->rect.maxY());
+    if (gaps.empty()) return 0;
+    auto quartile = gaps.begin() + static_cast<std::ptrdiff_t>((gaps.size() - 1) / 4);
+    std::nth_element(gaps.begin(), quartile, gaps.end());
+    return std::max(0.0, *quartile);
+}
+
+} // namespace
+
 std::vector<BandLine> bandLines(const Lines& page, const std::optional<Rect>& cropBox)
 {
     std::vector<BandLine> band;
     auto bounds = pageBand(page, cropBox);
     if (!bounds) return band;
+    // The text lines top to bottom, and which of them are in a band.
+    std::vector<const Line*> text;
+    std::vector<std::size_t> indexOf;
+    std::vector<bool> inBand;
     for (std::size_t i = 0; i < page.size(); ++i)
-        if (isInBand(page[i], *bounds)) band.push_back(BandLine{i, repeatKey(page[i])});
+        if (!page[i].picture) {
+            text.push_back(&page[i]);
+            indexOf.push_back(i);
+            inBand.push_back(isInBand(page[i], *bounds));
+        }
+    const double spacing = lineSpacing(text);
+    // Character-weighted size of the page's text: what a heading stands out from.
+    std::map<double, long long> sizes;
+    for (const Line* l : text) sizes[bodySize(*l)] += countCharacters(lineText(*l));
+    double body = 0;
+    long long most = 0;
+    for (const auto& [size, count] : sizes)
+        if (count > most) most = count, body = size;
+
+    const int n = static_cast<int>(text.size());
+    for (int t = 0; t < n; ++t) {
+        if (!inBand[static_cast<std::size_t>(t)]) continue;
+        const Line& line = *text[static_cast<std::size_t>(t)];
+        const bool top = line.rect.minY() > bounds->cropBox.maxY() - 0.15 * bounds->cropBox.height;
+        const int toward = top ? 1 : -1; // toward the body
+        // Apart: between it and the first line of the body, past any band
+        // lines beside it, stands more white than between the body's lines.
+        bool apart = false;
+        for (int s = t; s + toward >= 0 && s + toward < n; s += toward) {
+            const Line& a = *text[static_cast<std::size_t>(top ? s : s + toward)];
+            const Line& b = *text[static_cast<std::size_t>(top ? s + toward : s)];
+            double gap = a.rect.minY() - b.rect.maxY();
+            if (gap > spacing + 0.8 * std::min(a.rect.height, b.rect.height)) {
+                apart = true;
+                break;
+            }
+            if (!inBand[static_cast<std::size_t>(s + toward)]) break;
+        }
+        // A heading over the text below it, or set larger than the page's text at its foot.
+        const double size = bodySize(line);
+        bool leads = false;
+        if (top && t + 1 < n) {
+            const Line& below = *text[static_cast<std::size_t>(t) + 1];
+            leads = size >= 1.15 * bodySize(below) || (allBold(line) && !allBold(below));
+        } else if (!top) {
+            leads = size >= 1.15 * body;
+        }
+        band.push_back(BandLine{indexOf[static_cast<std::size_t>(t)], repeatKey(line), digitRuns(lineText(line)),
+                                apart, leads});
+    }
     return band;
 }
+
+namespace {
+
+// Whether the lines met under one key, in page order, are one running line:
+// each number either stays from one page to the next or goes up with the
+// pages (a page number); one that does neither on more than one step in five
+// (chapter headings at the tops of pages, dates in a letter) is the text's own.
+bool runsWithPages(const std::vector<std::pair<std::size_t, const BandLine*>>& met)
+{
+    const std::size_t slots = met.front().second->numbers.size();
+    for (const auto& [page, line] : met)
+        if (line->numbers.size() != slots) return false;
+    const std::size_t steps = met.size() - 1;
+    for (std::size_t slot = 0; slot < slots; ++slot) {
+        std::size_t other = 0;
+        for (std::size_t i = 1; i < met.size(); ++i) {
+            const std::string& a = met[i - 1].second->numbers[slot];
+            const std::string& b = met[i].second->numbers[slot];
+            if (a == b) continue;
+            long long va = 0, vb = 0;
+            auto ra = std::from_chars(a.data(), a.data() + a.size(), va);
+            auto rb = std::from_chars(b.data(), b.data() + b.size(), vb);
+            const auto pages = static_cast<long long>(met[i].first - met[i - 1].first);
+            bool follows = ra.ec == std::errc{} && rb.ec == std::errc{} && pages > 0 && vb - va == pages;
+            if (!follows) ++other;
+        }
+        if (other * 5 > steps) return false;
+    }
+    return true;
+}
+
+} // namespace
 
 std::vector<std::vector<std::size_t>> repeatedLines(const std::vector<std::vector<BandLine>>& bands,
                                                     long long pagesWithLines)
 {
-    // Of each key, the pages it was met on (a page counted once) and the last of them.
-    struct Seen {
-        std::size_t pages = 0;
-        std::size_t last = 0;
-    };
-    std::unordered_map<std::string_view, Seen> seen;
+    // Each key's band lines, in page order.
+    std::unordered_map<std::string_view, std::vector<std::pair<std::size_t, const BandLine*>>> met;
     for (std::size_t p = 0; p < bands.size(); ++p)
-        for (const BandLine& line : bands[p]) {
-            Seen& key = seen[line.key];
-            if (key.pages == 0 || key.last != p) ++key.pages;
-            key.last = p;
-        }
+        for (const BandLine& line : bands[p]) met[line.key].emplace_back(p, &line);
     auto threshold = static_cast<std::size_t>(std::max(2.0, std::ceil(0.5 * static_cast<double>(pagesWithLines))));
+    // Which keys run through the document. Two or three pages are too few to
+    // tell a running line from a letter's date or greeting: only page numbers go.
+    std::unordered_map<std::string_view, bool> running;
+    if (pagesWithLines >= 4)
+        for (const auto& [key, lines] : met) {
+            std::size_t pages = 0;
+            for (std::size_t i = 0; i < lines.size(); ++i) pages += i == 0 || lines[i].first != lines[i - 1].first;
+            running[key] = pages >= threshold && runsWithPages(lines);
+        }
 
     std::vector<std::vector<std::size_t>> removed(bands.size());
     for (std::size_t p = 0; p < bands.size(); ++p)
-        for (const BandLine& line : bands[p])
-            if (isPageNumber(line.key) || (pagesWithLines >= 2 && seen[line.key].pages >= threshold))
-                removed[p].push_back(line.index);
+        for (const BandLine& line : bands[p]) {
+            // A line of the body's own paragraph, or a heading over its text, is never a running line.
+            if (!line.apart || line.leads) continue;
+            auto runs = running.find(line.key);
+            if (isPageNumber(line.key) || (runs != running.end() && runs->second)) removed[p].push_back(line.index);
+        }
     return removed;
 }
 
@@ -162,9 +283,10 @@ std::optional<double> gutterOf(const std::vector<const Line*>& segments, double 
 // across the middle 40 %, counted on difference arrays: one pass over the words.
 std::optional<double> narrowGutter(const Lines& lines, double left, double width)
 {
-    const double first = left + 0.3 * width;
-    const int count = std::min(PDFLimits::gutterCandidates, static_cast<int>(std::floor(0.4 * width)) + 1);
-    if (!std::isfinite(first) || count < 1) return std::nullopt;
+    const double first = left + 0.3 * width, span = std::floor(0.4 * width);
+    // Checked before the cast: a double past int's range makes it undefined.
+    if (!std::isfinite(first) || !(span >= 0)) return std::nullopt;
+    const int count = span >= PDFLimits::gutterCandidates ? PDFLimits::gutterCandidates : static_cast<int>(span) + 1;
     std::vector<int> open(static_cast<std::size_t>(count) + 1), crossed(static_cast<std::size_t>(count) + 1);
     // Adds 1 to the candidates from x = `from` to `to` (clipped to the range).
     auto mark = [&](std::vector<int>& tally, double from, double to) {

@@ -24,18 +24,23 @@ struct Flow {
 std::string repeatKey(const Line& line);
 
 // A line of a page's header or footer band (isInBand): its index among the
-// page's lines, and its key.
+// page's lines, its key, and what tells a running line from the body's own.
 struct BandLine {
     std::size_t index = 0;
     std::string key;
+    std::vector<std::string> numbers; // its runs of digits, in order: the "#"s of the key
+    bool apart = false; // set off from the body by more than the page's line spacing
+    bool leads = false; // a heading: larger or bolder than the text it stands over
 };
 
-// The band lines of one page, top to bottom; none when it has no crop box or
-// fewer than 3 text lines.
+// The band lines of one page (its lines top to bottom), top to bottom; none
+// when it has no crop box or fewer than 3 text lines.
 std::vector<BandLine> bandLines(const Lines& page, const std::optional<Rect>& cropBox);
 
-// Of each page's band lines, the indices (ascending) of those that are page
-// numbers or repeat on enough of the `pagesWithLines` pages that have any line.
+// Of each page's band lines, the indices (ascending) of the running lines: set
+// apart from the body and no heading, and either a page number, or in a
+// document of at least 4 of the `pagesWithLines` pages that have any line, a
+// line met on enough pages whose numbers stay or follow the pages.
 std::vector<std::vector<std::size_t>> repeatedLines(const std::vector<std::vector<BandLine>>& bands,
                                                     long long pagesWithLines);
 

@@ -66,18 +66,72 @@ TEST(PdfRepeatedLines, RemovesARunningTitleOnEnoughPages)
     EXPECT_EQ(removeRepeatedLines(pages, crops), 0) << "4 of 10 pages is below the threshold of 5";
 }
 
-TEST(PdfRepeatedLines, MatchesNumbersWhateverTheirValue)
+TEST(PdfRepeatedLines, TakesANumberedLineForARunningOneOnlyWhereItsNumberFollowsThePages)
 {
-    std::vector<Lines> pages{page("Chapter 3"), page("Chapter 4"), page("Chapter 5")};
-    std::vector<std::optional<Rect>> crops(3, letter);
-    EXPECT_EQ(repeatKey(pages[0][0]), "chapter #");
-    EXPECT_EQ(removeRepeatedLines(pages, crops), 3);
-    EXPECT_EQ(pages[0].size(), 4u);
+    std::vector<std::optional<Rect>> crops(6, letter);
+    auto pages = [](std::vector<int> numbers, double size = 12) {
+        std::vector<Lines> out;
+        for (int n : numbers) {
+            Lines p = page("");
+            p.insert(p.begin(), line("Chapter " + std::to_string(n), 72, 760, size));
+            out.push_back(p);
+        }
+        return out;
+    };
+    struct Case {
+        std::vector<int> numbers;
+        double size;
+        int removed;
+        const char* why;
+    };
+    for (const Case& c : {Case{{3, 4, 5, 6, 7, 8}, 12, 6, "the number goes up with the pages"},
+                          Case{{9, 9, 9, 9, 9, 9}, 12, 6, "the number stays"},
+                          Case{{1, 4, 6, 9, 12, 15}, 12, 0, "chapters that start pages"},
+                          Case{{3, 4, 5, 6, 7, 8}, 18, 0, "a heading over the text"},
+                          Case{{3, 4, 5}, 12, 0, "three pages are too few to tell"}}) {
+        std::vector<Lines> p = pages(c.numbers, c.size);
+        EXPECT_EQ(repeatKey(p[0][0]), "chapter #");
+        EXPECT_EQ(removeRepeatedLines(p, crops), c.removed) << c.why;
+    }
 
     // In the middle of the pages the same lines stay.
-    std::vector<Lines> middle(3, page(""));
+    std::vector<Lines> middle(6, page(""));
     for (Lines& p : middle) p.insert(p.begin() + 2, line("Chapter 3", 72, 500));
     EXPECT_EQ(removeRepeatedLines(middle, crops), 0);
+}
+
+TEST(PdfRepeatedLines, KeepsALineOfTheBodyWhereverItStands)
+{
+    // The same line at the top of six pages, set apart from the body or at
+    // its line spacing, as the first line of a paragraph.
+    std::vector<std::optional<Rect>> crops(6, letter);
+    // 14 points is the body's line spacing, 20 a paragraph break.
+    for (double gap : {40.0, 14.0, 20.0}) {
+        std::vector<Lines> pages;
+        for (int i = 0; i < 6; ++i) {
+            Lines p{line("The terms of the estimate are these", 72, 700)};
+            for (int k = 0; k < 4; ++k) p.push_back(line("Body text line " + std::to_string(i * 4 + k), 72, 700 - gap - 14.0 * k));
+            pages.push_back(p);
+        }
+        EXPECT_EQ(removeRepeatedLines(pages, crops), gap == 40 ? 6 : 0) << gap;
+    }
+    // Below a header of its own, the first line of a paragraph that runs on
+    // past the band, with white further down the page.
+    std::vector<Lines> second;
+    for (int i = 0; i < 6; ++i)
+        second.push_back({line("Section " + std::string(1, static_cast<char>('A' + i)), 72, 760),
+                          line("The terms of the estimate are these", 72, 700),
+                          line("and they hold for every part sent", 72, 686), line("Body text", 72, 600),
+                          line("Body text", 72, 586)});
+    EXPECT_EQ(removeRepeatedLines(second, crops), 0);
+    // A bold line over regular text heads it, at the top of a page or not.
+    std::vector<Lines> bold(6, page(""));
+    for (Lines& p : bold) p.insert(p.begin(), line("Terms and conditions", 72, 760, 12, true));
+    EXPECT_EQ(removeRepeatedLines(bold, crops), 0);
+    // Nor is a line set larger than the page's text at its foot a footer.
+    std::vector<Lines> large(6, page(""));
+    for (Lines& p : large) p.push_back(line("Further reading", 72, 40, 16));
+    EXPECT_EQ(removeRepeatedLines(large, crops), 0);
 }
 
 TEST(PdfRepeatedLines, RemovesPageNumbersEvenOnASinglePage)

@@ -239,11 +239,22 @@ TEST(PdfReader, LeavesOutPrivateUseSymbolsAndCountsThem)
 
 TEST(PdfReader, RefusesADocumentWhoseEveryLineRepeats)
 {
-    Builder builder;
-    for (int i = 0; i < 2; ++i)
-        builder.page(text({"Quarterly figures", "Company confidential"}, 72, 760) + text({"Printed 2024"}, 72, 40),
-                     resources(builder));
-    expectRefusal(builder.write(), Reason::empty, "There’s no text in this PDF to make large.");
+    // Four pages are enough to tell a running line; two are not: a two-page
+    // letter that repeats its date and greeting keeps them.
+    for (int pages : {4, 2}) {
+        Builder builder;
+        for (int i = 0; i < pages; ++i)
+            builder.page(text({"Quarterly figures", "Company confidential"}, 72, 760) + text({"Printed 2024"}, 72, 40),
+                         resources(builder));
+        if (pages == 4) {
+            expectRefusal(builder.write(), Reason::empty, "There’s no text in this PDF to make large.");
+            continue;
+        }
+        BigDocument document = readPdf(builder.write());
+        std::string all = document.plainText();
+        EXPECT_NE(all.find("Quarterly figures"), all.rfind("Quarterly figures")) << all;
+        EXPECT_NE(all.find("Printed 2024"), std::string::npos);
+    }
 }
 
 namespace {
@@ -385,12 +396,12 @@ TEST(PdfReader, RefusesAPdfWithWordsOnlyOnPagesTooLargeToRead)
     }
     // Beside pages whose every line repeats, the same.
     Builder everyLine;
-    for (int i = 0; i < 2; ++i)
+    for (int i = 0; i < 4; ++i)
         everyLine.page(text({"Quarterly figures", "Company confidential"}, 72, 760) + text({"Printed 2024"}, 72, 40),
                       resources(everyLine));
     everyLine.page(pastTheOperatorBound("Pears grow here."), resources(everyLine));
     expectRefusal(everyLine.write(), Reason::unsupported,
-                  "Folmira can’t read the text of “Sample”: page 3 is too large to read, and the other pages hold no "
+                  "Folmira can’t read the text of “Sample”: page 5 is too large to read, and the other pages hold no "
                   "text. Try the original Word or text file instead.");
 }
 
@@ -530,6 +541,9 @@ TEST(PdfReader, WritesItsNotesInOrder)
     }
     builder.page(columns, resources(builder));
     builder.page(header + "BT /F1 12 Tf 1000 Tz 72 500 Td (Wide letters) Tj ET\n" + body(4), resources(builder));
+    // Four pages with text: the header is a running line (not on the page read
+    // line by line, whose made-up lines are all evenly spaced).
+    builder.page(header + body(5), resources(builder));
 
     BigDocument document = readPdf(builder.write());
     std::vector<std::string> messages;
