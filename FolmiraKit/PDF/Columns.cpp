@@ -263,11 +263,13 @@ std::optional<double> gutterOf(const std::vector<const Line*>& segments, double 
             return s->rect.minX() < x - 1 && s->rect.maxX() > x + 1 && s->rect.midY() > bottom && s->rect.midY() < top;
         });
         if (crossed || !(top > bottom)) continue;
+        // Of several gutters (three columns or more) the first with the best
+        // score: its run of candidates, not the span from it to another.
         int score = std::min(leftCount, rightCount);
         if (score > best) {
             best = score;
             lowest = highest = x;
-        } else if (score == best) {
+        } else if (score == best && x - highest < 2.5) {
             highest = x;
         }
     }
@@ -279,8 +281,10 @@ std::optional<double> gutterOf(const std::vector<const Line*>& segments, double 
 // than its type, so a line across a 10-point gutter at 10-point type stays one
 // segment and crosses every candidate. Such a gutter is a white band down the
 // page that most of the lines reaching across it leave open between two of
-// their words, wider than those lines' own word spaces. Candidates every point
-// across the middle 40 %, counted on difference arrays: one pass over the words.
+// their words, wider than those lines' own word spaces: the narrower of them,
+// as a line across two justified columns may space one column's words nearly
+// as widely as the gutter. Candidates every point across the middle 40 %,
+// counted on difference arrays: one pass over the words.
 std::optional<double> narrowGutter(const Lines& lines, double left, double width)
 {
     const double first = left + 0.3 * width, span = std::floor(0.4 * width);
@@ -300,7 +304,11 @@ std::optional<double> narrowGutter(const Lines& lines, double left, double width
         std::vector<double> gaps;
         for (std::size_t i = 1; i < line.words.size(); ++i)
             gaps.push_back(line.words[i].rect.minX() - line.words[i - 1].rect.maxX());
-        const double space = median(gaps);
+        // The lower quartile of the line's word spaces.
+        std::vector<double> sorted = gaps;
+        auto quartile = sorted.begin() + static_cast<std::ptrdiff_t>((sorted.size() - 1) / 4);
+        std::nth_element(sorted.begin(), quartile, sorted.end());
+        const double space = *quartile;
         for (std::size_t i = 0; i < line.words.size(); ++i) {
             const Rect& r = line.words[i].rect;
             mark(crossed, r.minX(), r.maxX());
@@ -315,8 +323,10 @@ std::optional<double> narrowGutter(const Lines& lines, double left, double width
         crossedHere += crossed[static_cast<std::size_t>(i)];
         // Most lines leave it open; a title or a figure across it may not.
         if (openHere < 6 || crossedHere * 4 > openHere) continue;
+        // The first run of the most open candidates: two gutters of three
+        // columns may be open to as many lines.
         if (openHere > best) best = openHere, lowest = highest = i;
-        else if (openHere == best) highest = i;
+        else if (openHere == best && i == highest + 1) highest = i;
     }
     if (best == 0) return std::nullopt;
     return first + (lowest + highest) / 2.0;
@@ -360,13 +370,36 @@ bool crossesGutter(const Lines& segments, double gutter)
     });
 }
 
-// flushStretch over lines whose segments are known.
+// Gutters found inside a side of a gutter, and inside a side of that: three
+// levels read up to eight columns, and bound the work a page of many narrow
+// columns of text can make.
+constexpr int columnDepth = 3;
+
+std::vector<Flow> readFlows(const Lines& lines, bool tables, int depth);
+
+// The columns of one side of a gutter, each a flow, left to right: the side
+// cut at gutters of its own. Returns how many columns stand side by side.
+int addSide(const Lines& side, int depth, std::vector<Flow>& flows)
+{
+    std::vector<Flow> sideFlows = depth < columnDepth ? readFlows(side, false, depth + 1)
+                                                      : std::vector<Flow>{Flow{flowItems(side, false), true, 1}};
+    int columns = 1;
+    for (Flow& f : sideFlows) {
+        f.column = true;
+        columns = std::max(columns, f.columns);
+    }
+    flows.insert(flows.end(), std::make_move_iterator(sideFlows.begin()), std::make_move_iterator(sideFlows.end()));
+    return columns;
+}
+
+// flushStretch over lines whose segments are known; `tables` whether tables
+// are looked for, `depth` how many gutters the lines lie within already.
 void flush(Lines& stretch, std::vector<Lines>& segments, bool column, std::optional<double> gutter,
-           std::vector<Flow>& flows)
+           std::vector<Flow>& flows, bool tables = true, int depth = 0)
 {
     if (stretch.empty()) return;
     if (!column || !gutter) {
-        flows.push_back(Flow{flowItems(stretch, true), false});
+        flows.push_back(Flow{flowItems(stretch, tables), depth > 0, 1});
     } else {
         double g = *gutter;
         Lines leftLines, rightLines;
@@ -382,12 +415,14 @@ void flush(Lines& stretch, std::vector<Lines>& segments, bool column, std::optio
             if (!rightSide.empty()) rightLines.push_back(joinSegments(rightSide));
         }
         if (!leftLines.empty() && !rightLines.empty()) {
-            flows.push_back(Flow{flowItems(leftLines, false), true});
-            flows.push_back(Flow{flowItems(rightLines, false), true});
+            std::size_t first = flows.size();
+            int columns = addSide(leftLines, depth, flows);
+            columns += addSide(rightLines, depth, flows);
+            for (std::size_t i = first; i < flows.size(); ++i) flows[i].columns = columns;
         } else {
             leftLines.insert(leftLines.end(), std::make_move_iterator(rightLines.begin()),
                              std::make_move_iterator(rightLines.end()));
-            flows.push_back(Flow{flowItems(leftLines, true), false});
+            flows.push_back(Flow{flowItems(leftLines, tables), depth > 0, 1});
         }
     }
     stretch.clear();
@@ -434,7 +469,9 @@ void flushStretch(Lines& stretch, bool column, std::optional<double> gutter, std
     flush(stretch, segments, column, gutter, flows);
 }
 
-std::vector<Flow> detectColumns(const Lines& lines)
+namespace {
+
+std::vector<Flow> readFlows(const Lines& lines, bool tables, int depth)
 {
     std::vector<Flow> flows;
     if (lines.empty()) return flows;
@@ -455,7 +492,7 @@ std::vector<Flow> detectColumns(const Lines& lines)
     std::vector<Lines> stretchSegments;
     bool stretchIsColumn = false, stretchHasColumnText = false;
     auto close = [&] {
-        flush(stretch, stretchSegments, stretchIsColumn && stretchHasColumnText, gutter, flows);
+        flush(stretch, stretchSegments, stretchIsColumn && stretchHasColumnText, gutter, flows, tables, depth);
         stretchHasColumnText = false;
     };
     for (std::size_t i = 0; i < lines.size(); ++i) {
@@ -470,6 +507,13 @@ std::vector<Flow> detectColumns(const Lines& lines)
     }
     close();
     return flows;
+}
+
+} // namespace
+
+std::vector<Flow> detectColumns(const Lines& lines)
+{
+    return readFlows(lines, true, 0);
 }
 
 } // namespace FolmiraKit::PDFReader

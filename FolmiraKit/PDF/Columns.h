@@ -16,7 +16,8 @@ namespace FolmiraKit::PDFReader {
 // One stretch of a page that is read in order.
 struct Flow {
     std::vector<FlowItem> items;
-    bool column = false; // one column of a two-column stretch
+    bool column = false; // one column of a stretch set in columns
+    int columns = 1;     // how many columns that stretch has side by side; 1 for a full-width flow
     bool operator==(const Flow&) const = default;
 };
 
@@ -52,15 +53,18 @@ void removeLines(Lines& lines, const std::vector<std::size_t>& indices);
 // (none when the page could not be fetched). Returns the number removed.
 int removeRepeatedLines(std::vector<Lines>& pages, const std::vector<std::optional<Rect>>& cropBoxes);
 
-// The flows of one page's lines (top to bottom), in reading order.
+// The flows of one page's lines (top to bottom), in reading order: each
+// column of a stretch set in columns top to bottom, the leftmost first.
 std::vector<Flow> detectColumns(const Lines& lines);
 
-// The x of the gutter between two columns of `lines`, or none. `left` and
-// `width` are the page text's left edge and width.
+// The x of a gutter between columns of `lines`, or none: of several, the
+// leftmost of those with the most text on both sides. `left` and `width` are
+// the page text's left edge and width.
 std::optional<double> findGutter(const Lines& lines, double left, double width);
 
-// Turns `stretch` into one flow, or two for a column stretch with text on both
-// sides of the gutter, appended to `flows`; empties the stretch.
+// Turns `stretch` into one flow, or, for a column stretch with text on both
+// sides of the gutter, the flows of each side (each side cut at gutters of its
+// own), appended to `flows`; empties the stretch.
 void flushStretch(Lines& stretch, bool column, std::optional<double> gutter, std::vector<Flow>& flows);
 
 // One line of the segments of a line that fall on one side of the gutter.

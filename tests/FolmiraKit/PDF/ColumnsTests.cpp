@@ -285,3 +285,55 @@ TEST(PdfColumns, EndsTheGutterSearchWhateverTheWidth)
     EXPECT_LT(std::chrono::steady_clock::now() - start, HangGuard::limit(std::chrono::milliseconds(10)));
     EXPECT_FALSE(flows.empty());
 }
+
+TEST(PdfColumns, ReadsEveryColumnOfThreeLeftToRight)
+{
+    // Three columns of four 10-point words, under a title across them: gaps
+    // between the columns of 16 points (wider than the type, so lines split
+    // there) and of 9 (narrower: found as white bands), the middle column
+    // justified with word spaces of 4 or, wider, 7 (its words nearly as far
+    // apart as the gutter). Both gutters leave as many lines on either side,
+    // so the search must not take the span between them for one. A band only
+    // 1.2 times the word space is no gutter.
+    struct Case {
+        double gap, middleSpace;
+        bool columns;
+        double space = 4;
+    };
+    for (const Case& c : {Case{16, 4, true}, Case{9, 4, true}, Case{8, 7, true}, Case{6, 5, false, 5}}) {
+        Lines lines{line("A title across the three columns of the page", 72, 740, 14)};
+        for (int i = 0; i < 12; ++i) {
+            std::vector<Word> words;
+            double x = 72;
+            for (int col = 0; col < 3; ++col) {
+                // A justified column's words differ in width from line to line, and its spaces with them.
+                double widths[4], sum = 0;
+                for (int k = 0; k < 4; ++k) sum += widths[k] = 35.5 + (col == 1 ? ((i + k) % 3 - 1) * 6.0 : 0);
+                double space = col == 1 ? (4 * 35.5 + 3 * c.middleSpace - sum) / 3 : c.space;
+                for (int k = 0; k < 4; ++k) {
+                    words.push_back(Word{std::string(1, static_cast<char>('a' + col)) + std::to_string(i) + "w" +
+                                             std::to_string(k),
+                                         Rect{x, 700 - 12.0 * i, widths[k], 10}, 10});
+                    x += widths[k] + (k < 3 ? space : c.gap);
+                }
+            }
+            lines.push_back(makeLine(std::move(words)));
+        }
+        std::vector<Flow> flows = detectColumns(lines);
+        if (!c.columns) {
+            EXPECT_EQ(flows.size(), 1u) << c.gap;
+            continue;
+        }
+        ASSERT_EQ(flows.size(), 4u) << c.gap << " " << c.middleSpace;
+        EXPECT_FALSE(flows[0].column);
+        for (int col = 0; col < 3; ++col) {
+            const Flow& f = flows[static_cast<std::size_t>(col) + 1];
+            EXPECT_TRUE(f.column);
+            EXPECT_EQ(f.columns, 3);
+            std::vector<std::string> texts = flowTexts(f);
+            ASSERT_EQ(texts.size(), 12u) << c.gap << " " << c.middleSpace;
+            std::string p(1, static_cast<char>('a' + col));
+            EXPECT_EQ(texts[5], p + "5w0 " + p + "5w1 " + p + "5w2 " + p + "5w3");
+        }
+    }
+}
