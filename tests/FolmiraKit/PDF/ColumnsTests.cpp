@@ -232,11 +232,11 @@ TEST(PdfColumns, KeepsTheWordsOfASegmentThatReachesAcrossTheGutter)
     // Starts half a point left of the gutter: a column line, but in neither side by its edges.
     lines.push_back(makeLine({word("left", 72, 600), word("straddling", *gutter - 0.5, 600)}));
     std::vector<Flow> flows = detectColumns(lines);
-    std::vector<std::string> all;
-    for (const Flow& f : flows)
-        for (const auto& t : flowTexts(f)) all.push_back(t);
-    EXPECT_NE(std::find(all.begin(), all.end(), "straddling"), all.end());
-    EXPECT_NE(std::find(all.begin(), all.end(), "left"), all.end());
+    ASSERT_EQ(flows.size(), 2u);
+    std::vector<std::string> left = flowTexts(flows[0]), right = flowTexts(flows[1]);
+    // Each word whole, in the column that holds its centre.
+    EXPECT_NE(std::find(right.begin(), right.end(), "straddling"), right.end());
+    EXPECT_NE(std::find(left.begin(), left.end(), "left"), left.end());
 }
 
 // A justified line of two 230-point columns of 10-point type with a 10-point
@@ -264,6 +264,25 @@ TEST(PdfColumns, FindsAGutterAsNarrowAsTheType)
     ASSERT_EQ(right.size(), 12u);
     EXPECT_EQ(left[3], "l3w0 l3w1 l3w2 l3w3 l3w4 l3w5");
     EXPECT_EQ(right[11], "r11w0 r11w1 r11w2 r11w3 r11w4 r11w5");
+
+    // Five lines open are too few for a gutter, six enough; two lines across
+    // it of six open are too many, one is not.
+    struct Case {
+        int open, across;
+        bool gutter;
+    };
+    for (const Case& c : {Case{5, 0, false}, Case{6, 0, true}, Case{6, 2, false}, Case{6, 1, true}}) {
+        Lines few;
+        for (int i = 0; i < c.across; ++i)
+            few.push_back(makeLine({word("Title", 72, 760 - 14.0 * i, 10),
+                                    word("runningrightacrossthegutter", 200, 760 - 14.0 * i, 10),
+                                    word("end", 500, 760 - 14.0 * i, 10)}));
+        for (int i = 0; i < c.open; ++i)
+            few.push_back(narrowGutterLine(700 - 12.0 * i, "l" + std::to_string(i) + "w", "r" + std::to_string(i) + "w"));
+        std::vector<Flow> flows = detectColumns(few);
+        EXPECT_EQ(std::count_if(flows.begin(), flows.end(), [](const Flow& f) { return f.column; }), c.gutter ? 2 : 0)
+            << c.open << " open, " << c.across << " across";
+    }
 
     // The same words evenly spaced across the page leave no band open: one flow.
     Lines even;
