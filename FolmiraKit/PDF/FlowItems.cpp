@@ -165,6 +165,16 @@ bool closeUnder(double gap, const std::vector<double>& rowGaps, double base)
     return gap < 0.25 * usual && usual - gap >= 0.75 * base;
 }
 
+// Whether a line `gap` under the one above stands as far below it as the
+// table's rows stand apart, where they stand clearly apart (cells padded):
+// it begins a row of its own, not the next line of a cell.
+bool standsAsRow(double gap, const std::vector<double>& rowGaps, double base)
+{
+    if (rowGaps.empty()) return false;
+    double usual = median(rowGaps);
+    return usual >= 0.5 * base && gap >= 0.6 * usual;
+}
+
 // Whether a segment under `column` continues a word that the line above cut
 // at the cell's edge: that line held the one word, reaching the column's
 // right edge from where this line starts, and this one goes on with the rest
@@ -280,10 +290,21 @@ std::optional<DetectedTable> detectTables(std::size_t start, const PDFReader::Li
         } else if (segments.size() == 1) {
             if (rows.empty() || columns.empty()) break;
             auto column = firstOverlapping(segments.front(), columns);
-            if (!column ||
-                (*column == 0 && !(close && wrapsFrom(rows.back(), segments.front(), columns))))
-                break;
-            rows.back().push_back(std::move(segments.front()));
+            // The leftmost column, whichever row began it: a first row may leave its first cell empty.
+            bool first = column && std::none_of(columns.begin(), columns.end(), [&](const Column& c) {
+                return c.low < columns[*column].low;
+            });
+            if (!column || (first && !(close && wrapsFrom(rows.back(), segments.front(), columns)))) break;
+            if (standsAsRow(gap, rowGaps, base)) {
+                // A row of one cell (a dash under a figure, the others empty), not the rest of a cell above.
+                auto placed = placeRow(segments, columns, false);
+                if (!placed) break;
+                columns = std::move(*placed);
+                rows.push_back(std::move(segments));
+                rowGaps.push_back(gap);
+            } else {
+                rows.back().push_back(std::move(segments.front()));
+            }
         } else {
             auto placed = placeRow(segments, columns);
             if (!placed) break;
