@@ -283,15 +283,20 @@ std::optional<double> gutterOf(const std::vector<const Line*>& segments, double 
 // page that most of the lines reaching across it leave open between two of
 // their words, wider than those lines' own word spaces: the narrower of them,
 // as a line across two justified columns may space one column's words nearly
-// as widely as the gutter. Candidates every point across the middle 40 %,
-// counted on difference arrays: one pass over the words.
-std::optional<double> narrowGutter(const Lines& lines, double left, double width)
+// as widely as the gutter. Within a side of a gutter already found
+// (`aligned`), where columns are known to stand, a band that every line
+// reaching across it leaves open is one too, however wide the spaces of
+// justified lines around it: word spaces never line up down a column.
+// Candidates every point across the middle 40 %, counted on difference
+// arrays: one pass over the words.
+std::optional<double> narrowGutter(const Lines& lines, double left, double width, bool aligned = false)
 {
     const double first = left + 0.3 * width, span = std::floor(0.4 * width);
     // Checked before the cast: a double past int's range makes it undefined.
     if (!std::isfinite(first) || !(span >= 0)) return std::nullopt;
     const int count = span >= PDFLimits::gutterCandidates ? PDFLimits::gutterCandidates : static_cast<int>(span) + 1;
-    std::vector<int> open(static_cast<std::size_t>(count) + 1), crossed(static_cast<std::size_t>(count) + 1);
+    std::vector<int> open(static_cast<std::size_t>(count) + 1), crossed(static_cast<std::size_t>(count) + 1),
+        reaching(static_cast<std::size_t>(count) + 1);
     // Adds 1 to the candidates from x = `from` to `to` (clipped to the range).
     auto mark = [&](std::vector<int>& tally, double from, double to) {
         double a = std::max(0.0, std::ceil(from - first)), b = std::min(count - 1.0, std::floor(to - first));
@@ -308,7 +313,8 @@ std::optional<double> narrowGutter(const Lines& lines, double left, double width
         std::vector<double> sorted = gaps;
         auto quartile = sorted.begin() + static_cast<std::ptrdiff_t>((sorted.size() - 1) / 4);
         std::nth_element(sorted.begin(), quartile, sorted.end());
-        const double space = *quartile;
+        const double space = aligned ? 0 : *quartile;
+        mark(reaching, line.rect.minX(), line.rect.maxX());
         for (std::size_t i = 0; i < line.words.size(); ++i) {
             const Rect& r = line.words[i].rect;
             mark(crossed, r.minX(), r.maxX());
@@ -317,12 +323,15 @@ std::optional<double> narrowGutter(const Lines& lines, double left, double width
                 mark(open, r.maxX() + 1, line.words[i + 1].rect.minX() - 1);
         }
     }
-    int best = 0, lowest = 0, highest = 0, openHere = 0, crossedHere = 0;
+    int best = 0, lowest = 0, highest = 0, openHere = 0, crossedHere = 0, reachingHere = 0;
     for (int i = 0; i < count; ++i) {
         openHere += open[static_cast<std::size_t>(i)];
         crossedHere += crossed[static_cast<std::size_t>(i)];
+        reachingHere += reaching[static_cast<std::size_t>(i)];
         // Most lines leave it open; a title or a figure across it may not.
         if (openHere < 6 || crossedHere * 4 > openHere) continue;
+        // Judged by alignment alone, nine in ten lines across it.
+        if (aligned && openHere * 10 < reachingHere * 9) continue;
         // The first run of the most open candidates: two gutters of three
         // columns may be open to as many lines.
         if (openHere > best) best = openHere, lowest = highest = i;
@@ -431,17 +440,23 @@ void flush(Lines& stretch, std::vector<Lines>& segments, bool column, std::optio
 
 // The gutter of `lines` and each line's segments, cut at a narrow gutter when
 // that is where the gutter is.
-std::optional<double> columnSegments(const Lines& lines, double left, double width, std::vector<Lines>& segments)
+std::optional<double> columnSegments(const Lines& lines, double left, double width, std::vector<Lines>& segments,
+                                     bool inColumns = false)
 {
     segments.clear();
     for (const Line& line : lines) segments.push_back(splitAtGaps(line));
     if (auto gutter = gutterOf(textSegments(lines, segments), left, width)) return gutter;
-    auto narrow = narrowGutter(lines, left, width);
-    if (!narrow) return std::nullopt;
-    std::vector<Lines> cut = cutAt(segments, *narrow);
-    auto gutter = gutterOf(textSegments(lines, cut), left, width);
-    if (gutter) segments = std::move(cut);
-    return gutter;
+    for (bool aligned : {false, true}) {
+        if (aligned && !inColumns) break;
+        auto narrow = narrowGutter(lines, left, width, aligned);
+        if (!narrow) continue;
+        std::vector<Lines> cut = cutAt(segments, *narrow);
+        auto gutter = gutterOf(textSegments(lines, cut), left, width);
+        if (!gutter) continue;
+        segments = std::move(cut);
+        return gutter;
+    }
+    return std::nullopt;
 }
 
 } // namespace
@@ -482,7 +497,7 @@ std::vector<Flow> readFlows(const Lines& lines, bool tables, int depth)
     }
     double width = std::max(1.0, right - left);
     std::vector<Lines> segments;
-    std::optional<double> gutter = columnSegments(lines, left, width, segments);
+    std::optional<double> gutter = columnSegments(lines, left, width, segments, depth > 0);
 
     // A stretch of column lines none of which holds a segment as wide as a
     // column's text (a table or a list of label-value pairs under the columns)

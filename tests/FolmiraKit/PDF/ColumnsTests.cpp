@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <chrono>
 #include <tuple>
 
@@ -309,17 +310,19 @@ TEST(PdfColumns, ReadsEveryColumnOfThreeLeftToRight)
 {
     // Three columns of four 10-point words, under a title across them: gaps
     // between the columns of 16 points (wider than the type, so lines split
-    // there) and of 9 (narrower: found as white bands), the middle column
-    // justified with word spaces of 4 or, wider, 7 (its words nearly as far
-    // apart as the gutter). Both gutters leave as many lines on either side,
-    // so the search must not take the span between them for one. A band only
-    // 1.2 times the word space is no gutter.
+    // there) and of 9 or 8 (narrower: found as white bands), the columns
+    // justified with word spaces of 4, 7 (nearly as far apart as the gutter)
+    // or 10 (farther: once one gutter is found, the other is told by its
+    // lining up). Both gutters leave as many lines on either side, so the
+    // search must not take the span between them for one. A band only 1.2
+    // times the word space is no gutter.
     struct Case {
-        double gap, middleSpace;
+        double gap;
+        std::array<double, 3> spaces;
         bool columns;
-        double space = 4;
     };
-    for (const Case& c : {Case{16, 4, true}, Case{9, 4, true}, Case{8, 7, true}, Case{6, 5, false, 5}}) {
+    for (const Case& c : {Case{16, {4, 4, 4}, true}, Case{9, {4, 4, 4}, true}, Case{8, {4, 7, 4}, true},
+                          Case{8, {4, 10, 10}, true}, Case{6, {5, 5, 5}, false}}) {
         Lines lines{line("A title across the three columns of the page", 72, 740, 14)};
         for (int i = 0; i < 12; ++i) {
             std::vector<Word> words;
@@ -327,8 +330,8 @@ TEST(PdfColumns, ReadsEveryColumnOfThreeLeftToRight)
             for (int col = 0; col < 3; ++col) {
                 // A justified column's words differ in width from line to line, and its spaces with them.
                 double widths[4], sum = 0;
-                for (int k = 0; k < 4; ++k) sum += widths[k] = 35.5 + (col == 1 ? ((i + k) % 3 - 1) * 6.0 : 0);
-                double space = col == 1 ? (4 * 35.5 + 3 * c.middleSpace - sum) / 3 : c.space;
+                for (int k = 0; k < 4; ++k) sum += widths[k] = 35.5 + (c.spaces[col] > 5 ? ((i + k) % 3 - 1) * 6.0 : 0);
+                double space = (4 * 35.5 + 3 * c.spaces[static_cast<std::size_t>(col)] - sum) / 3;
                 for (int k = 0; k < 4; ++k) {
                     words.push_back(Word{std::string(1, static_cast<char>('a' + col)) + std::to_string(i) + "w" +
                                              std::to_string(k),
@@ -343,14 +346,14 @@ TEST(PdfColumns, ReadsEveryColumnOfThreeLeftToRight)
             EXPECT_EQ(flows.size(), 1u) << c.gap;
             continue;
         }
-        ASSERT_EQ(flows.size(), 4u) << c.gap << " " << c.middleSpace;
+        ASSERT_EQ(flows.size(), 4u) << c.gap << " " << c.spaces[1];
         EXPECT_FALSE(flows[0].column);
         for (int col = 0; col < 3; ++col) {
             const Flow& f = flows[static_cast<std::size_t>(col) + 1];
             EXPECT_TRUE(f.column);
             EXPECT_EQ(f.columns, 3);
             std::vector<std::string> texts = flowTexts(f);
-            ASSERT_EQ(texts.size(), 12u) << c.gap << " " << c.middleSpace;
+            ASSERT_EQ(texts.size(), 12u) << c.gap << " " << c.spaces[1];
             std::string p(1, static_cast<char>('a' + col));
             EXPECT_EQ(texts[5], p + "5w0 " + p + "5w1 " + p + "5w2 " + p + "5w3");
         }
