@@ -47,6 +47,15 @@ bool isPageNumber(std::string_view key)
 
 namespace {
 
+// The element a quarter of the way up `values` sorted (the lower of two); 0 for none.
+double lowerQuartile(std::vector<double> values)
+{
+    if (values.empty()) return 0;
+    auto quartile = values.begin() + static_cast<std::ptrdiff_t>((values.size() - 1) / 4);
+    std::nth_element(values.begin(), quartile, values.end());
+    return *quartile;
+}
+
 bool allBold(const Line& line)
 {
     return !line.words.empty() && std::all_of(line.words.begin(), line.words.end(), [](const Word& w) { return w.bold; });
@@ -72,10 +81,7 @@ double lineSpacing(const std::vector<const Line*>& text)
 {
     std::vector<double> gaps;
     for (std::size_t t = 1; t < text.size(); ++t) gaps.push_back(text[t - 1]->rect.minY() - text[t]->rect.maxY());
-    if (gaps.empty()) return 0;
-    auto quartile = gaps.begin() + static_cast<std::ptrdiff_t>((gaps.size() - 1) / 4);
-    std::nth_element(gaps.begin(), quartile, gaps.end());
-    return std::max(0.0, *quartile);
+    return std::max(0.0, lowerQuartile(std::move(gaps)));
 }
 
 } // namespace
@@ -309,11 +315,7 @@ std::optional<double> narrowGutter(const Lines& lines, double left, double width
         std::vector<double> gaps;
         for (std::size_t i = 1; i < line.words.size(); ++i)
             gaps.push_back(line.words[i].rect.minX() - line.words[i - 1].rect.maxX());
-        // The lower quartile of the line's word spaces.
-        std::vector<double> sorted = gaps;
-        auto quartile = sorted.begin() + static_cast<std::ptrdiff_t>((sorted.size() - 1) / 4);
-        std::nth_element(sorted.begin(), quartile, sorted.end());
-        const double space = aligned ? 0 : *quartile;
+        const double space = aligned ? 0 : lowerQuartile(gaps);
         mark(reaching, line.rect.minX(), line.rect.maxX());
         for (std::size_t i = 0; i < line.words.size(); ++i) {
             const Rect& r = line.words[i].rect;
