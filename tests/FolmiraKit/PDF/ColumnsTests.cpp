@@ -238,6 +238,19 @@ TEST(PdfColumns, KeepsTheWordsOfASegmentThatReachesAcrossTheGutter)
     // Each word whole, in the column that holds its centre.
     EXPECT_NE(std::find(right.begin(), right.end(), "straddling"), right.end());
     EXPECT_NE(std::find(left.begin(), left.end(), "left"), left.end());
+
+    // Across a gutter given: a word reaching less than a point past it, and
+    // one starting less than a point before it, each with its centre's side.
+    const double g = *gutter;
+    Lines stretch{twoColumns(700, 'l', 'r'), twoColumns(686, 'l', 'r'),
+                  makeLine({word("left", 72, 600), word("reaching", g + 0.8 - 48, 600)}),
+                  makeLine({word("over", g - 0.8, 586), word("right", 450, 586)})};
+    std::vector<Flow> given;
+    flushStretch(stretch, true, g, given);
+    ASSERT_EQ(given.size(), 2u);
+    EXPECT_EQ(flowTexts(given[0]).back(), "left reaching");
+    EXPECT_EQ(flowTexts(given[1]).back(), "over right");
+    EXPECT_TRUE(stretch.empty());
 }
 
 // A justified line of two 230-point columns of 10-point type with a 10-point
@@ -284,6 +297,22 @@ TEST(PdfColumns, FindsAGutterAsNarrowAsTheType)
         EXPECT_EQ(std::count_if(flows.begin(), flows.end(), [](const Flow& f) { return f.column; }), c.gutter ? 2 : 0)
             << c.open << " open, " << c.across << " across";
     }
+
+    // Inside a column, a band that only half the lines across it leave open
+    // (the others 3 points apart there, a space too narrow to count) is no
+    // gutter, though it lines up and nothing crosses it.
+    Lines half;
+    for (int i = 0; i < 12; ++i) {
+        const double y = 700 - 12.0 * i, gap = i % 2 == 0 ? 6 : 3;
+        half.push_back(makeLine({Word{"a", Rect{72, y, 55, 10}, 10}, Word{"b", Rect{132, y, 54, 10}, 10},
+                                 Word{"c", Rect{186 + gap, y, 60, 10}, 10},
+                                 Word{"d", Rect{251 + gap, y, 61 - gap, 10}, 10},
+                                 Word{"e", Rect{332, y, 70, 10}, 10}, Word{"f", Rect{407, y, 70, 10}, 10},
+                                 Word{"g", Rect{482, y, 70, 10}, 10}}));
+    }
+    std::vector<Flow> halfFlows = detectColumns(half);
+    ASSERT_EQ(halfFlows.size(), 2u);
+    EXPECT_EQ(halfFlows[0].columns, 2);
 
     // The same words evenly spaced across the page leave no band open: one flow.
     Lines even;
