@@ -238,7 +238,11 @@ void removeLines(Lines& lines, const std::vector<std::size_t>& indices)
 
 namespace {
 
-std::optional<double> gutterOf(const std::vector<const Line*>& segments, double left, double width)
+// `leftShare` is the share of the width a segment left of it must reach:
+// a quarter inside a side already cut, a fifth across a whole page, where
+// four columns leave each less than a quarter.
+std::optional<double> gutterOf(const std::vector<const Line*>& segments, double left, double width,
+                               double leftShare = 0.25)
 {
     if (segments.size() < 6) return std::nullopt;
     int best = 0;
@@ -252,7 +256,7 @@ std::optional<double> gutterOf(const std::vector<const Line*>& segments, double 
         int leftCount = 0, rightCount = 0;
         double leftTop = -INFINITY, rightTop = -INFINITY, leftBottom = INFINITY, rightBottom = INFINITY;
         for (const Line* s : segments) {
-            if (s->rect.maxX() <= x && s->rect.width >= 0.25 * width) {
+            if (s->rect.maxX() <= x && s->rect.width >= leftShare * width) {
                 ++leftCount;
                 leftTop = std::max(leftTop, s->rect.maxY());
                 leftBottom = std::min(leftBottom, s->rect.minY());
@@ -447,13 +451,14 @@ std::optional<double> columnSegments(const Lines& lines, double left, double wid
 {
     segments.clear();
     for (const Line& line : lines) segments.push_back(splitAtGaps(line));
-    if (auto gutter = gutterOf(textSegments(lines, segments), left, width)) return gutter;
+    const double leftShare = inColumns ? 0.25 : 0.2;
+    if (auto gutter = gutterOf(textSegments(lines, segments), left, width, leftShare)) return gutter;
     for (bool aligned : {false, true}) {
         if (aligned && !inColumns) break;
         auto narrow = narrowGutter(lines, left, width, aligned);
         if (!narrow) continue;
         std::vector<Lines> cut = cutAt(segments, *narrow);
-        auto gutter = gutterOf(textSegments(lines, cut), left, width);
+        auto gutter = gutterOf(textSegments(lines, cut), left, width, leftShare);
         if (!gutter) continue;
         segments = std::move(cut);
         return gutter;

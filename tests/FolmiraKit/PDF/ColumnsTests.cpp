@@ -335,7 +335,7 @@ TEST(PdfColumns, EndsTheGutterSearchWhateverTheWidth)
     EXPECT_FALSE(flows.empty());
 }
 
-TEST(PdfColumns, ReadsEveryColumnOfThreeLeftToRight)
+TEST(PdfColumns, ReadsEveryColumnOfThreeOrFourLeftToRight)
 {
     // Three columns of four 10-point words, under a title across them: gaps
     // between the columns of 16 points (wider than the type, so lines split
@@ -344,22 +344,28 @@ TEST(PdfColumns, ReadsEveryColumnOfThreeLeftToRight)
     // or 10 (farther: once one gutter is found, the other is told by its
     // lining up). Both gutters leave as many lines on either side, so the
     // search must not take the span between them for one. A band only 1.2
-    // times the word space is no gutter.
+    // times the word space is no gutter. Four columns leave each less than a
+    // quarter of the text's width.
     struct Case {
         double gap;
-        std::array<double, 3> spaces;
+        std::array<double, 4> spaces;
         bool columns;
+        int count = 3;
     };
     for (const Case& c : {Case{16, {4, 4, 4}, true}, Case{9, {4, 4, 4}, true}, Case{8, {4, 7, 4}, true},
-                          Case{8, {4, 10, 10}, true}, Case{6, {5, 5, 5}, false}}) {
-        Lines lines{line("A title across the three columns of the page", 72, 740, 14)};
+                          Case{8, {4, 10, 10}, true}, Case{6, {5, 5, 5}, false}, Case{16, {4, 4, 4, 4}, true, 4}}) {
+        Lines lines{c.count == 3 ? line("A title across the three columns of the page", 72, 740, 14)
+                                 : line("A title across the four columns of the page that runs on from its left edge "
+                                        "to its right edge, all the way",
+                                        72, 740)};
         for (int i = 0; i < 12; ++i) {
             std::vector<Word> words;
             double x = 72;
-            for (int col = 0; col < 3; ++col) {
+            for (int col = 0; col < c.count; ++col) {
                 // A justified column's words differ in width from line to line, and its spaces with them.
                 double widths[4], sum = 0;
-                for (int k = 0; k < 4; ++k) sum += widths[k] = 35.5 + (c.spaces[col] > 5 ? ((i + k) % 3 - 1) * 6.0 : 0);
+                for (int k = 0; k < 4; ++k)
+                    sum += widths[k] = 35.5 + (c.spaces[static_cast<std::size_t>(col)] > 5 ? ((i + k) % 3 - 1) * 6.0 : 0);
                 double space = (4 * 35.5 + 3 * c.spaces[static_cast<std::size_t>(col)] - sum) / 3;
                 for (int k = 0; k < 4; ++k) {
                     words.push_back(Word{std::string(1, static_cast<char>('a' + col)) + std::to_string(i) + "w" +
@@ -375,12 +381,12 @@ TEST(PdfColumns, ReadsEveryColumnOfThreeLeftToRight)
             EXPECT_EQ(flows.size(), 1u) << c.gap;
             continue;
         }
-        ASSERT_EQ(flows.size(), 4u) << c.gap << " " << c.spaces[1];
+        ASSERT_EQ(flows.size(), static_cast<std::size_t>(c.count) + 1) << c.gap << " " << c.spaces[1];
         EXPECT_FALSE(flows[0].column);
-        for (int col = 0; col < 3; ++col) {
+        for (int col = 0; col < c.count; ++col) {
             const Flow& f = flows[static_cast<std::size_t>(col) + 1];
             EXPECT_TRUE(f.column);
-            EXPECT_EQ(f.columns, 3);
+            EXPECT_EQ(f.columns, c.count);
             std::vector<std::string> texts = flowTexts(f);
             ASSERT_EQ(texts.size(), 12u) << c.gap << " " << c.spaces[1];
             std::string p(1, static_cast<char>('a' + col));
