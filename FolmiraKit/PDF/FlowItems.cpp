@@ -59,8 +59,11 @@ std::vector<Column> byLowX(std::vector<Column> columns)
 // The columns, of the first `count`, that `segment` lies across: two or more
 // that it overlaps, each holding cells of two rows already, the rightmost of
 // the table among them, standing within the table (at most a type size past
-// its outer columns); none otherwise.
-std::vector<std::size_t> spanned(const Line& segment, const std::vector<Column>& columns, std::size_t count)
+// its outer columns; `labelled`, after a cell of its row, it may run on to
+// the right, as a merged cell's text is not held to the short words of the
+// columns it spans); none otherwise.
+std::vector<std::size_t> spanned(const Line& segment, const std::vector<Column>& columns, std::size_t count,
+                                 bool labelled)
 {
     std::vector<std::size_t> found;
     double low = 0, high = 0, reached = 0;
@@ -74,7 +77,8 @@ std::vector<std::size_t> spanned(const Line& segment, const std::vector<Column>&
         }
     }
     double size = bodySize(segment);
-    if (found.size() < 2 || reached < high || segment.rect.minX() < low - size || segment.rect.maxX() > high + size)
+    if (found.size() < 2 || reached < high || segment.rect.minX() < low - size ||
+        (!labelled && segment.rect.maxX() > high + size))
         return {};
     return found;
 }
@@ -126,7 +130,8 @@ std::optional<std::vector<Column>> placeRow(const PDFReader::Lines& segments, st
     std::size_t before = columns.size();
     std::vector<bool> used;
     for (const Line& segment : segments) {
-        if (auto across = &segment == &segments.back() ? spanned(segment, columns, before) : std::vector<std::size_t>{};
+        if (auto across = &segment == &segments.back() ? spanned(segment, columns, before, segments.size() > 1)
+                                                        : std::vector<std::size_t>{};
             !across.empty()) {
             used.resize(columns.size(), false);
             for (std::size_t i : across) {
@@ -290,13 +295,14 @@ std::optional<DetectedTable> detectTables(std::size_t start, const PDFReader::Li
         } else if (segments.size() == 1) {
             if (rows.empty() || columns.empty()) break;
             auto column = firstOverlapping(segments.front(), columns);
-            // The leftmost column, whichever row began it: a first row may leave its first cell empty.
-            bool first = column && std::none_of(columns.begin(), columns.end(), [&](const Column& c) {
-                return c.low < columns[*column].low;
-            });
+            // Under the leftmost column, whichever row began it: a first row may leave its first cell empty.
+            const Column& leftmost = *std::min_element(columns.begin(), columns.end(),
+                                                       [](const Column& a, const Column& b) { return a.low < b.low; });
+            bool first = overlaps(segments.front(), leftmost);
             if (!column || (first && !(close && wrapsFrom(rows.back(), segments.front(), columns)))) break;
             if (standsAsRow(gap, rowGaps, base)) {
-                // A row of one cell (a dash under a figure, the others empty), not the rest of a cell above.
+                // A row of one cell (a dash under a figure, the others empty,
+                // or a cell merged across them), not the rest of a cell above.
                 auto placed = placeRow(segments, columns, false);
                 if (!placed) break;
                 columns = std::move(*placed);
