@@ -7,7 +7,9 @@
 #include "Platform/Text.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
+#include <map>
 #include <unordered_map>
 
 namespace FolmiraKit::PDFReader {
@@ -43,38 +45,163 @@ bool isPageNumber(std::string_view key)
 
 } // namespace
 
+namespace {
+
+// The element a quarter of the way up `values` sorted (the lower of two); 0 for none.
+double lowerQuartile(std::vector<double> values)
+{
+    if (values.empty()) return 0;
+    auto quartile = values.begin() + static_cast<std::ptrdiff_t>((values.size() - 1) / 4);
+    std::nth_element(values.begin(), quartile, values.end());
+    return *quartile;
+}
+
+bool allBold(const Line& line)
+{
+    return !line.words.empty() && std::all_of(line.words.begin(), line.words.end(), [](const Word& w) { return w.bold; });
+}
+
+std::vector<std::string> digitRuns(const std::string& text)
+{
+    std::vector<std::string> runs;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] < '0' || text[i] > '9') continue;
+        std::size_t from = i;
+        while (i + 1 < text.size() && text[i + 1] >= '0' && text[i + 1] <= '9') ++i;
+        runs.push_back(text.substr(from, i - from + 1));
+    }
+    return runs;
+}
+
+// The running-text line spacing of a page: the lower quartile of the white
+// space between one text line and the next (the lines of a paragraph, not the
+// breaks between paragraphs, however few the lines), never below 0: boxes of
+// close-set lines overlap.
+double lineSpacing(const std::vector<const Line*>& text)
+{
+    std::vector<double> gaps;
+    for (std::size_t t = 1; t < text.size(); ++t) gaps.push_back(text[t - 1]->rect.minY() - text[t]->rect.maxY());
+    return std::max(0.0, lowerQuartile(std::move(gaps)));
+}
+
+} // namespace
+
 std::vector<BandLine> bandLines(const Lines& page, const std::optional<Rect>& cropBox)
 {
     std::vector<BandLine> band;
     auto bounds = pageBand(page, cropBox);
     if (!bounds) return band;
+    // The text lines top to bottom, and which of them are in a band.
+    std::vector<const Line*> text;
+    std::vector<std::size_t> indexOf;
+    std::vector<bool> inBand;
     for (std::size_t i = 0; i < page.size(); ++i)
-        if (isInBand(page[i], *bounds)) band.push_back(BandLine{i, repeatKey(page[i])});
+        if (!page[i].picture) {
+            text.push_back(&page[i]);
+            indexOf.push_back(i);
+            inBand.push_back(isInBand(page[i], *bounds));
+        }
+    const double spacing = lineSpacing(text);
+    // Character-weighted size of the page's text: what a heading stands out from.
+    std::map<double, long long> sizes;
+    for (const Line* l : text) sizes[bodySize(*l)] += countCharacters(lineText(*l));
+    double body = 0;
+    long long most = 0;
+    for (const auto& [size, count] : sizes)
+        if (count > most) most = count, body = size;
+
+    const int n = static_cast<int>(text.size());
+    for (int t = 0; t < n; ++t) {
+        if (!inBand[static_cast<std::size_t>(t)]) continue;
+        const Line& line = *text[static_cast<std::size_t>(t)];
+        const bool top = line.rect.minY() > bounds->cropBox.maxY() - 0.15 * bounds->cropBox.height;
+        const int toward = top ? 1 : -1; // toward the body
+        // Apart: between it and the first line of the body, past any band
+        // lines beside it, stands more white than between the body's lines.
+        bool apart = false;
+        for (int s = t; s + toward >= 0 && s + toward < n; s += toward) {
+            const Line& a = *text[static_cast<std::size_t>(top ? s : s + toward)];
+            const Line& b = *text[static_cast<std::size_t>(top ? s + toward : s)];
+            double gap = a.rect.minY() - b.rect.maxY();
+            if (gap > spacing + 0.8 * std::min(a.rect.height, b.rect.height)) {
+                apart = true;
+                break;
+            }
+            if (!inBand[static_cast<std::size_t>(s + toward)]) break;
+        }
+        // A heading over the text below it, or set larger than the page's text at its foot.
+        const double size = bodySize(line);
+        bool leads = false;
+        if (top && t + 1 < n) {
+            const Line& below = *text[static_cast<std::size_t>(t) + 1];
+            leads = size >= 1.15 * bodySize(below) || (allBold(line) && !allBold(below));
+        } else if (!top) {
+            leads = size >= 1.15 * body;
+        }
+        band.push_back(BandLine{indexOf[static_cast<std::size_t>(t)], repeatKey(line), digitRuns(lineText(line)),
+                                apart, leads});
+    }
     return band;
 }
+
+namespace {
+
+// Whether the lines met under one key, in page order, are one running line:
+// each number either stays from one page to the next or goes up with the
+// pages (a page number); one that does neither on more than one step in five
+// (chapter headings at the tops of pages, dates in a letter) is the text's own.
+bool runsWithPages(const std::vector<std::pair<std::size_t, const BandLine*>>& met)
+{
+    const std::size_t slots = met.front().second->numbers.size();
+    for (const auto& [page, line] : met)
+        if (line->numbers.size() != slots) return false;
+    const std::size_t steps = met.size() - 1;
+    for (std::size_t slot = 0; slot < slots; ++slot) {
+        std::size_t other = 0;
+        for (std::size_t i = 1; i < met.size(); ++i) {
+            const std::string& a = met[i - 1].second->numbers[slot];
+            const std::string& b = met[i].second->numbers[slot];
+            if (a == b) continue;
+            long long va = 0, vb = 0;
+            auto ra = std::from_chars(a.data(), a.data() + a.size(), va);
+            auto rb = std::from_chars(b.data(), b.data() + b.size(), vb);
+            const auto pages = static_cast<long long>(met[i].first - met[i - 1].first);
+            bool follows = ra.ec == std::errc{} && rb.ec == std::errc{} && pages > 0 && vb - va == pages;
+            if (!follows) ++other;
+        }
+        if (other * 5 > steps) return false;
+    }
+    return true;
+}
+
+} // namespace
 
 std::vector<std::vector<std::size_t>> repeatedLines(const std::vector<std::vector<BandLine>>& bands,
                                                     long long pagesWithLines)
 {
-    // Of each key, the pages it was met on (a page counted once) and the last of them.
-    struct Seen {
-        std::size_t pages = 0;
-        std::size_t last = 0;
-    };
-    std::unordered_map<std::string_view, Seen> seen;
+    // Each key's band lines, in page order.
+    std::unordered_map<std::string_view, std::vector<std::pair<std::size_t, const BandLine*>>> met;
     for (std::size_t p = 0; p < bands.size(); ++p)
-        for (const BandLine& line : bands[p]) {
-            Seen& key = seen[line.key];
-            if (key.pages == 0 || key.last != p) ++key.pages;
-            key.last = p;
-        }
+        for (const BandLine& line : bands[p]) met[line.key].emplace_back(p, &line);
     auto threshold = static_cast<std::size_t>(std::max(2.0, std::ceil(0.5 * static_cast<double>(pagesWithLines))));
+    // Which keys run through the document. Two or three pages are too few to
+    // tell a running line from a letter's date or greeting: only page numbers go.
+    std::unordered_map<std::string_view, bool> running;
+    if (pagesWithLines >= 4)
+        for (const auto& [key, lines] : met) {
+            std::size_t pages = 0;
+            for (std::size_t i = 0; i < lines.size(); ++i) pages += i == 0 || lines[i].first != lines[i - 1].first;
+            running[key] = pages >= threshold && runsWithPages(lines);
+        }
 
     std::vector<std::vector<std::size_t>> removed(bands.size());
     for (std::size_t p = 0; p < bands.size(); ++p)
-        for (const BandLine& line : bands[p])
-            if (isPageNumber(line.key) || (pagesWithLines >= 2 && seen[line.key].pages >= threshold))
-                removed[p].push_back(line.index);
+        for (const BandLine& line : bands[p]) {
+            // A line of the body's own paragraph, or a heading over its text, is never a running line.
+            if (!line.apart || line.leads) continue;
+            auto runs = running.find(line.key);
+            if (isPageNumber(line.key) || (runs != running.end() && runs->second)) removed[p].push_back(line.index);
+        }
     return removed;
 }
 
@@ -111,7 +238,11 @@ void removeLines(Lines& lines, const std::vector<std::size_t>& indices)
 
 namespace {
 
-std::optional<double> gutterOf(const std::vector<const Line*>& segments, double left, double width)
+// `leftShare` is the share of the width a segment left of it must reach:
+// a quarter inside a side already cut, a fifth across a whole page, where
+// four columns leave each less than a quarter.
+std::optional<double> gutterOf(const std::vector<const Line*>& segments, double left, double width,
+                               double leftShare = 0.25)
 {
     if (segments.size() < 6) return std::nullopt;
     int best = 0;
@@ -125,7 +256,7 @@ std::optional<double> gutterOf(const std::vector<const Line*>& segments, double 
         int leftCount = 0, rightCount = 0;
         double leftTop = -INFINITY, rightTop = -INFINITY, leftBottom = INFINITY, rightBottom = INFINITY;
         for (const Line* s : segments) {
-            if (s->rect.maxX() <= x && s->rect.width >= 0.25 * width) {
+            if (s->rect.maxX() <= x && s->rect.width >= leftShare * width) {
                 ++leftCount;
                 leftTop = std::max(leftTop, s->rect.maxY());
                 leftBottom = std::min(leftBottom, s->rect.minY());
@@ -142,11 +273,13 @@ std::optional<double> gutterOf(const std::vector<const Line*>& segments, double 
             return s->rect.minX() < x - 1 && s->rect.maxX() > x + 1 && s->rect.midY() > bottom && s->rect.midY() < top;
         });
         if (crossed || !(top > bottom)) continue;
+        // Of several gutters (three columns or more) the first with the best
+        // score: its run of candidates, not the span from it to another.
         int score = std::min(leftCount, rightCount);
         if (score > best) {
             best = score;
             lowest = highest = x;
-        } else if (score == best) {
+        } else if (score == best && x - highest < 2.5) {
             highest = x;
         }
     }
@@ -158,14 +291,22 @@ std::optional<double> gutterOf(const std::vector<const Line*>& segments, double 
 // than its type, so a line across a 10-point gutter at 10-point type stays one
 // segment and crosses every candidate. Such a gutter is a white band down the
 // page that most of the lines reaching across it leave open between two of
-// their words, wider than those lines' own word spaces. Candidates every point
-// across the middle 40 %, counted on difference arrays: one pass over the words.
-std::optional<double> narrowGutter(const Lines& lines, double left, double width)
+// their words, wider than those lines' own word spaces: the narrower of them,
+// as a line across two justified columns may space one column's words nearly
+// as widely as the gutter. Within a side of a gutter already found
+// (`aligned`), where columns are known to stand, a band that every line
+// reaching across it leaves open is one too, however wide the spaces of
+// justified lines around it: word spaces never line up down a column.
+// Candidates every point across the middle 40 %, counted on difference
+// arrays: one pass over the words.
+std::optional<double> narrowGutter(const Lines& lines, double left, double width, bool aligned = false)
 {
-    const double first = left + 0.3 * width;
-    const int count = std::min(PDFLimits::gutterCandidates, static_cast<int>(std::floor(0.4 * width)) + 1);
-    if (!std::isfinite(first) || count < 1) return std::nullopt;
-    std::vector<int> open(static_cast<std::size_t>(count) + 1), crossed(static_cast<std::size_t>(count) + 1);
+    const double first = left + 0.3 * width, span = std::floor(0.4 * width);
+    // Checked before the cast: a double past int's range makes it undefined.
+    if (!std::isfinite(first) || !(span >= 0)) return std::nullopt;
+    const int count = span >= PDFLimits::gutterCandidates ? PDFLimits::gutterCandidates : static_cast<int>(span) + 1;
+    std::vector<int> open(static_cast<std::size_t>(count) + 1), crossed(static_cast<std::size_t>(count) + 1),
+        reaching(static_cast<std::size_t>(count) + 1);
     // Adds 1 to the candidates from x = `from` to `to` (clipped to the range).
     auto mark = [&](std::vector<int>& tally, double from, double to) {
         double a = std::max(0.0, std::ceil(from - first)), b = std::min(count - 1.0, std::floor(to - first));
@@ -178,7 +319,8 @@ std::optional<double> narrowGutter(const Lines& lines, double left, double width
         std::vector<double> gaps;
         for (std::size_t i = 1; i < line.words.size(); ++i)
             gaps.push_back(line.words[i].rect.minX() - line.words[i - 1].rect.maxX());
-        const double space = median(gaps);
+        const double space = aligned ? 0 : lowerQuartile(gaps);
+        mark(reaching, line.rect.minX(), line.rect.maxX());
         for (std::size_t i = 0; i < line.words.size(); ++i) {
             const Rect& r = line.words[i].rect;
             mark(crossed, r.minX(), r.maxX());
@@ -187,14 +329,19 @@ std::optional<double> narrowGutter(const Lines& lines, double left, double width
                 mark(open, r.maxX() + 1, line.words[i + 1].rect.minX() - 1);
         }
     }
-    int best = 0, lowest = 0, highest = 0, openHere = 0, crossedHere = 0;
+    int best = 0, lowest = 0, highest = 0, openHere = 0, crossedHere = 0, reachingHere = 0;
     for (int i = 0; i < count; ++i) {
         openHere += open[static_cast<std::size_t>(i)];
         crossedHere += crossed[static_cast<std::size_t>(i)];
+        reachingHere += reaching[static_cast<std::size_t>(i)];
         // Most lines leave it open; a title or a figure across it may not.
         if (openHere < 6 || crossedHere * 4 > openHere) continue;
+        // Judged by alignment alone, nine in ten lines across it.
+        if (aligned && openHere * 10 < reachingHere * 9) continue;
+        // The first run of the most open candidates: two gutters of three
+        // columns may be open to as many lines.
         if (openHere > best) best = openHere, lowest = highest = i;
-        else if (openHere == best) highest = i;
+        else if (openHere == best && i == highest + 1) highest = i;
     }
     if (best == 0) return std::nullopt;
     return first + (lowest + highest) / 2.0;
@@ -238,13 +385,36 @@ bool crossesGutter(const Lines& segments, double gutter)
     });
 }
 
-// flushStretch over lines whose segments are known.
+// Gutters found inside a side of a gutter, and inside a side of that: three
+// levels read up to eight columns, and bound the work a page of many narrow
+// columns of text can make.
+constexpr int columnDepth = 3;
+
+std::vector<Flow> readFlows(const Lines& lines, bool tables, int depth);
+
+// The columns of one side of a gutter, each a flow, left to right: the side
+// cut at gutters of its own. Returns how many columns stand side by side.
+int addSide(const Lines& side, int depth, std::vector<Flow>& flows)
+{
+    std::vector<Flow> sideFlows = depth < columnDepth ? readFlows(side, false, depth + 1)
+                                                      : std::vector<Flow>{Flow{flowItems(side, false), true, 1}};
+    int columns = 1;
+    for (Flow& f : sideFlows) {
+        f.column = true;
+        columns = std::max(columns, f.columns);
+    }
+    flows.insert(flows.end(), std::make_move_iterator(sideFlows.begin()), std::make_move_iterator(sideFlows.end()));
+    return columns;
+}
+
+// flushStretch over lines whose segments are known; `tables` whether tables
+// are looked for, `depth` how many gutters the lines lie within already.
 void flush(Lines& stretch, std::vector<Lines>& segments, bool column, std::optional<double> gutter,
-           std::vector<Flow>& flows)
+           std::vector<Flow>& flows, bool tables = true, int depth = 0)
 {
     if (stretch.empty()) return;
     if (!column || !gutter) {
-        flows.push_back(Flow{flowItems(stretch, true), false});
+        flows.push_back(Flow{flowItems(stretch, tables), depth > 0, 1});
     } else {
         double g = *gutter;
         Lines leftLines, rightLines;
@@ -260,12 +430,14 @@ void flush(Lines& stretch, std::vector<Lines>& segments, bool column, std::optio
             if (!rightSide.empty()) rightLines.push_back(joinSegments(rightSide));
         }
         if (!leftLines.empty() && !rightLines.empty()) {
-            flows.push_back(Flow{flowItems(leftLines, false), true});
-            flows.push_back(Flow{flowItems(rightLines, false), true});
+            std::size_t first = flows.size();
+            int columns = addSide(leftLines, depth, flows);
+            columns += addSide(rightLines, depth, flows);
+            for (std::size_t i = first; i < flows.size(); ++i) flows[i].columns = columns;
         } else {
             leftLines.insert(leftLines.end(), std::make_move_iterator(rightLines.begin()),
                              std::make_move_iterator(rightLines.end()));
-            flows.push_back(Flow{flowItems(leftLines, true), false});
+            flows.push_back(Flow{flowItems(leftLines, tables), depth > 0, 1});
         }
     }
     stretch.clear();
@@ -274,17 +446,24 @@ void flush(Lines& stretch, std::vector<Lines>& segments, bool column, std::optio
 
 // The gutter of `lines` and each line's segments, cut at a narrow gutter when
 // that is where the gutter is.
-std::optional<double> columnSegments(const Lines& lines, double left, double width, std::vector<Lines>& segments)
+std::optional<double> columnSegments(const Lines& lines, double left, double width, std::vector<Lines>& segments,
+                                     bool inColumns = false)
 {
     segments.clear();
     for (const Line& line : lines) segments.push_back(splitAtGaps(line));
-    if (auto gutter = gutterOf(textSegments(lines, segments), left, width)) return gutter;
-    auto narrow = narrowGutter(lines, left, width);
-    if (!narrow) return std::nullopt;
-    std::vector<Lines> cut = cutAt(segments, *narrow);
-    auto gutter = gutterOf(textSegments(lines, cut), left, width);
-    if (gutter) segments = std::move(cut);
-    return gutter;
+    const double leftShare = inColumns ? 0.25 : 0.2;
+    if (auto gutter = gutterOf(textSegments(lines, segments), left, width, leftShare)) return gutter;
+    for (bool aligned : {false, true}) {
+        if (aligned && !inColumns) break;
+        auto narrow = narrowGutter(lines, left, width, aligned);
+        if (!narrow) continue;
+        std::vector<Lines> cut = cutAt(segments, *narrow);
+        auto gutter = gutterOf(textSegments(lines, cut), left, width, leftShare);
+        if (!gutter) continue;
+        segments = std::move(cut);
+        return gutter;
+    }
+    return std::nullopt;
 }
 
 } // namespace
@@ -312,7 +491,9 @@ void flushStretch(Lines& stretch, bool column, std::optional<double> gutter, std
     flush(stretch, segments, column, gutter, flows);
 }
 
-std::vector<Flow> detectColumns(const Lines& lines)
+namespace {
+
+std::vector<Flow> readFlows(const Lines& lines, bool tables, int depth)
 {
     std::vector<Flow> flows;
     if (lines.empty()) return flows;
@@ -323,7 +504,7 @@ std::vector<Flow> detectColumns(const Lines& lines)
     }
     double width = std::max(1.0, right - left);
     std::vector<Lines> segments;
-    std::optional<double> gutter = columnSegments(lines, left, width, segments);
+    std::optional<double> gutter = columnSegments(lines, left, width, segments, depth > 0);
 
     // A stretch of column lines none of which holds a segment as wide as a
     // column's text (a table or a list of label-value pairs under the columns)
@@ -333,7 +514,7 @@ std::vector<Flow> detectColumns(const Lines& lines)
     std::vector<Lines> stretchSegments;
     bool stretchIsColumn = false, stretchHasColumnText = false;
     auto close = [&] {
-        flush(stretch, stretchSegments, stretchIsColumn && stretchHasColumnText, gutter, flows);
+        flush(stretch, stretchSegments, stretchIsColumn && stretchHasColumnText, gutter, flows, tables, depth);
         stretchHasColumnText = false;
     };
     for (std::size_t i = 0; i < lines.size(); ++i) {
@@ -348,6 +529,13 @@ std::vector<Flow> detectColumns(const Lines& lines)
     }
     close();
     return flows;
+}
+
+} // namespace
+
+std::vector<Flow> detectColumns(const Lines& lines)
+{
+    return readFlows(lines, true, 0);
 }
 
 } // namespace FolmiraKit::PDFReader

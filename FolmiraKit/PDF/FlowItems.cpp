@@ -59,8 +59,11 @@ std::vector<Column> byLowX(std::vector<Column> columns)
 // The columns, of the first `count`, that `segment` lies across: two or more
 // that it overlaps, each holding cells of two rows already, the rightmost of
 // the table among them, standing within the table (at most a type size past
-// its outer columns); none otherwise.
-std::vector<std::size_t> spanned(const Line& segment, const std::vector<Column>& columns, std::size_t count)
+// its outer columns; `labelled`, after a cell of its row, it may run on to
+// the right, as a merged cell's text is not held to the short words of the
+// columns it spans); none otherwise.
+std::vector<std::size_t> spanned(const Line& segment, const std::vector<Column>& columns, std::size_t count,
+                                 bool labelled)
 {
     std::vector<std::size_t> found;
     double low = 0, high = 0, reached = 0;
@@ -74,7 +77,8 @@ std::vector<std::size_t> spanned(const Line& segment, const std::vector<Column>&
         }
     }
     double size = bodySize(segment);
-    if (found.size() < 2 || reached < high || segment.rect.minX() < low - size || segment.rect.maxX() > high + size)
+    if (found.size() < 2 || reached < high || segment.rect.minX() < low - size ||
+        (!labelled && segment.rect.maxX() > high + size))
         return {};
     return found;
 }
@@ -126,7 +130,8 @@ std::optional<std::vector<Column>> placeRow(const PDFReader::Lines& segments, st
     std::size_t before = columns.size();
     std::vector<bool> used;
     for (const Line& segment : segments) {
-        if (auto across = &segment == &segments.back() ? spanned(segment, columns, before) : std::vector<std::size_t>{};
+        if (auto across = &segment == &segments.back() ? spanned(segment, columns, before, segments.size() > 1)
+                                                        : std::vector<std::size_t>{};
             !across.empty()) {
             used.resize(columns.size(), false);
             for (std::size_t i : across) {
@@ -163,6 +168,16 @@ bool closeUnder(double gap, const std::vector<double>& rowGaps, double base)
     if (rowGaps.empty()) return false;
     double usual = median(rowGaps);
     return gap < 0.25 * usual && usual - gap >= 0.75 * base;
+}
+
+// Whether a line `gap` under the one above stands as far below it as the
+// table's rows stand apart, where they stand clearly apart (cells padded):
+// it begins a row of its own, not the next line of a cell.
+bool standsAsRow(double gap, const std::vector<double>& rowGaps, double base)
+{
+    if (rowGaps.empty()) return false;
+    double usual = median(rowGaps);
+    return usual >= 0.5 * base && gap >= 0.6 * usual;
 }
 
 // Whether a segment under `column` continues a word that the line above cut
@@ -280,10 +295,22 @@ std::optional<DetectedTable> detectTables(std::size_t start, const PDFReader::Li
         } else if (segments.size() == 1) {
             if (rows.empty() || columns.empty()) break;
             auto column = firstOverlapping(segments.front(), columns);
-            if (!column ||
-                (*column == 0 && !(close && wrapsFrom(rows.back(), segments.front(), columns))))
-                break;
-            rows.back().push_back(std::move(segments.front()));
+            // Under the leftmost column, whichever row began it: a first row may leave its first cell empty.
+            const Column& leftmost = *std::min_element(columns.begin(), columns.end(),
+                                                       [](const Column& a, const Column& b) { return a.low < b.low; });
+            bool first = overlaps(segments.front(), leftmost);
+            if (!column || (first && !(close && wrapsFrom(rows.back(), segments.front(), columns)))) break;
+            if (standsAsRow(gap, rowGaps, base)) {
+                // A row of one cell (a dash under a figure, the others empty,
+                // or a cell merged across them), not the rest of a cell above.
+                auto placed = placeRow(segments, columns, false);
+                if (!placed) break;
+                columns = std::move(*placed);
+                rows.push_back(std::move(segments));
+                rowGaps.push_back(gap);
+            } else {
+                rows.back().push_back(std::move(segments.front()));
+            }
         } else {
             auto placed = placeRow(segments, columns);
             if (!placed) break;

@@ -24,6 +24,7 @@
 #include "Platform/Text.h"
 
 #include <algorithm>
+#include <map>
 
 #include <malloc.h>
 
@@ -48,6 +49,13 @@ bool isOneOf(std::string_view character, std::initializer_list<std::string_view>
 std::string pages(int count)
 {
     return count == 1 ? "1 page" : std::to_string(count) + " pages";
+}
+
+// "two" to "nine" in words, as a sentence says a small count; larger ones in digits.
+std::string numberWord(int n)
+{
+    static const char* words[] = {"zero", "one", "two", "three", "four", "five", "six", "seven", "eight", "nine"};
+    return n >= 0 && n <= 9 ? words[n] : std::to_string(n);
 }
 
 // Documents of this many pages or more have their pages' lines deflated:
@@ -239,7 +247,7 @@ void refuseUnreadable(const FirstPass& pass, int pageCount, const std::string& t
 struct Assembly {
     std::vector<Inference::Piece> pieces;
     bool open = false; // the last piece is a paragraph that may run on
-    int twoColumnPages = 0;
+    std::map<int, int> columnPages; // pages set in columns, by their most columns side by side
     int tables = 0;
     long long privateUse = 0; // characters left out: they mean nothing outside their font
 
@@ -297,7 +305,10 @@ struct Assembly {
         for (Line& line : lines) mendRightToLeftWords(line);
         privateUse += leaveOutPrivateUse(lines);
         std::vector<Flow> flows = detectColumns(lines);
-        if (std::any_of(flows.begin(), flows.end(), [](const Flow& f) { return f.column; })) ++twoColumnPages;
+        int columns = 1;
+        for (const Flow& f : flows)
+            if (f.column) columns = std::max(columns, f.columns);
+        if (columns >= 2) ++columnPages[columns];
         for (Flow& flow : flows)
             for (FlowItem& item : flow.items) {
                 if (auto* text = std::get_if<FlowItem::Lines>(&item.value)) {
@@ -491,9 +502,9 @@ BigDocument readFrom(PageSource& source, const std::string& title)
     pass.letPagesGo();
     std::vector<std::vector<std::size_t>>().swap(repeated);
 
-    if (assembly.twoColumnPages >= 1)
-        notes.emplace_back(ConversionNote::Kind::info,
-                           "Read " + pages(assembly.twoColumnPages) + " laid out in two columns left column first.");
+    for (const auto& [columns, count] : assembly.columnPages)
+        notes.emplace_back(ConversionNote::Kind::info, "Read " + pages(count) + " laid out in " +
+                                                           numberWord(columns) + " columns left column first.");
     if (assembly.tables >= 1) {
         bool one = assembly.tables == 1;
         notes.emplace_back(ConversionNote::Kind::info,

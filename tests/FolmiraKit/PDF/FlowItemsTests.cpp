@@ -66,6 +66,12 @@ TEST(PdfTables, JoinsAWrappedCellAndStopsAtAWrapUnderTheFirstColumn)
     ASSERT_TRUE(table);
     EXPECT_EQ(cells(table->rows), (Grid{{"Apple", "Green and crunchy", "1.00"}, {"Pear", "Soft", "2.00"}}));
     EXPECT_EQ(table->taken, 3);
+
+    // Rows set as close as a cell's lines: a wrapped line under a later row continues its cell too.
+    Lines close{lines[0], lines[1], lines[2], line("and sweet", 250, 658)};
+    table = detectTables(0, close);
+    ASSERT_TRUE(table);
+    EXPECT_EQ(cells(table->rows), (Grid{{"Apple", "Green and crunchy", "1.00"}, {"Pear", "Soft and sweet", "2.00"}}));
 }
 
 TEST(PdfTables, StopsAtAWideGapASizeChangeOrTwoSegmentsInOneColumn)
@@ -180,6 +186,16 @@ TEST(PdfTables, KeepsRowsOfPaddedCellsWholeWithMergedCellsAndCutWords)
                   {row({{"Capital", 72}, {"Jakarta", 140}, {"Berlin", 220}}, 652), line("city", 72, 640),
                    row({{"Currency", 72}, {"Rupia", 140}, {"Euro", 220}}, 616)},
                   {{"Capital city", "Jakarta", "Berlin"}, {"Currency", "Rupia", "Euro"}}, 5},
+             Case{"a merged cell running on past the columns' words",
+                  {row({{"Continent", 72}, {"Asia and Europe, both far apart from here", 140}}, 652)},
+                  {{"Continent", "Asia and Europe, both far apart from here", ""}}, 3},
+             Case{"a row of one cell merged across two columns", {line("Asia and Europe", 140, 652)},
+                  {{"", "Asia and Europe", ""}}, 3},
+             Case{"an indented line running on past the table",
+                  {line("A note set in under the table that runs on far past its right edge", 140, 652)}, {}, 2},
+             Case{"a dash alone in its row",
+                  {line("-", 140, 652), row({{"Population", 72}, {"273", 140}, {"83,190", 220}}, 628)},
+                  {{"", "-", ""}, {"Population", "273", "83,190"}}, 4},
              Case{"a line as widely spaced throughout is text",
                   {within({word("Sums", 72, 652), word("both", 106, 652), word("ways", 140, 652), word("meet", 174, 652)})},
                   {}, 2},
@@ -194,4 +210,16 @@ TEST(PdfTables, KeepsRowsOfPaddedCellsWholeWithMergedCellsAndCutWords)
         EXPECT_EQ(cells(table->rows), expected) << c.what;
         EXPECT_EQ(table->taken, c.taken) << c.what;
     }
+
+    // A first row whose first cell is empty, as over a comparison: the
+    // leftmost column is the labels', though a later row began it.
+    Lines empty{row({{"Indonesia", 140}, {"Germany", 220}}, 700), row({{"Capital", 72}, {"Jakarta", 140}, {"Berlin", 220}}, 676),
+                line("-", 140, 652), row({{"Population", 72}, {"273", 140}, {"83,190", 220}}, 628),
+                line("The figures come from the last census of each country.", 72, 600)};
+    auto table = detectTables(0, empty);
+    ASSERT_TRUE(table);
+    EXPECT_EQ(cells(table->rows), (Grid{{"", "Indonesia", "Germany"},
+                                        {"Capital", "Jakarta", "Berlin"},
+                                        {"", "-", ""},
+                                        {"Population", "273", "83,190"}}));
 }

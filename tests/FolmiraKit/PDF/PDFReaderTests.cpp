@@ -239,11 +239,22 @@ TEST(PdfReader, LeavesOutPrivateUseSymbolsAndCountsThem)
 
 TEST(PdfReader, RefusesADocumentWhoseEveryLineRepeats)
 {
-    Builder builder;
-    for (int i = 0; i < 2; ++i)
-        builder.page(text({"Quarterly figures", "Company confidential"}, 72, 760) + text({"Printed 2024"}, 72, 40),
-                     resources(builder));
-    expectRefusal(builder.write(), Reason::empty, "There’s no text in this PDF to make large.");
+    // Four pages are enough to tell a running line; two are not: a two-page
+    // letter that repeats its date and greeting keeps them.
+    for (int pages : {4, 2}) {
+        Builder builder;
+        for (int i = 0; i < pages; ++i)
+            builder.page(text({"Quarterly figures", "Company confidential"}, 72, 760) + text({"Printed 2024"}, 72, 40),
+                         resources(builder));
+        if (pages == 4) {
+            expectRefusal(builder.write(), Reason::empty, "There’s no text in this PDF to make large.");
+            continue;
+        }
+        BigDocument document = readPdf(builder.write());
+        std::string all = document.plainText();
+        EXPECT_NE(all.find("Quarterly figures"), all.rfind("Quarterly figures")) << all;
+        EXPECT_NE(all.find("Printed 2024"), std::string::npos);
+    }
 }
 
 namespace {
@@ -385,12 +396,12 @@ TEST(PdfReader, RefusesAPdfWithWordsOnlyOnPagesTooLargeToRead)
     }
     // Beside pages whose every line repeats, the same.
     Builder everyLine;
-    for (int i = 0; i < 2; ++i)
+    for (int i = 0; i < 4; ++i)
         everyLine.page(text({"Quarterly figures", "Company confidential"}, 72, 760) + text({"Printed 2024"}, 72, 40),
                       resources(everyLine));
     everyLine.page(pastTheOperatorBound("Pears grow here."), resources(everyLine));
     expectRefusal(everyLine.write(), Reason::unsupported,
-                  "Folmira can’t read the text of “Sample”: page 3 is too large to read, and the other pages hold no "
+                  "Folmira can’t read the text of “Sample”: page 5 is too large to read, and the other pages hold no "
                   "text. Try the original Word or text file instead.");
 }
 
@@ -530,6 +541,9 @@ TEST(PdfReader, WritesItsNotesInOrder)
     }
     builder.page(columns, resources(builder));
     builder.page(header + "BT /F1 12 Tf 1000 Tz 72 500 Td (Wide letters) Tj ET\n" + body(4), resources(builder));
+    // Four pages with text: the header is a running line (not on the page read
+    // line by line, whose made-up lines are all evenly spaced).
+    builder.page(header + body(5), resources(builder));
 
     BigDocument document = readPdf(builder.write());
     std::vector<std::string> messages;
@@ -562,29 +576,37 @@ TEST(PdfReader, KeepsWhatFilledFormFieldsHoldWhereTheyStand)
     };
     const std::string form = " /Type /XObject /Subtype /Form /BBox [0 0 200 20] /Resources << /Font << /F1 4 0 R >> >>";
     const std::string pdf = PlainPdf::ofObjects({
-        "<< /Type /Catalog /Pages 2 0 R /AcroForm << /Fields [5 0 R 6 0 R 10 0 R] /DA (/F1 12 Tf 0 g) >> >>",
+        "<< /Type /Catalog /Pages 2 0 R /AcroForm << /Fields [5 0 R 6 0 R 10 0 R 11 0 R 12 0 R] /DA (/F1 12 Tf 0 g) >> >>",
         "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
         "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Resources << /Font << /F1 4 0 R >> >> "
-        "/Contents 9 0 R /Annots [5 0 R 6 0 R 10 0 R] >>",
+        "/Contents 9 0 R /Annots [5 0 R 6 0 R 10 0 R 11 0 R 12 0 R] >>",
         "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>",
         widget("first", "Alice", 695, 7),
         widget("last", "Bob", 665, 8),
         stream("/Tx BMC BT /F1 12 Tf 2 5 Td (Alice) Tj ET EMC", form),
         stream("/Tx BMC BT /F1 12 Tf 2 5 Td (Bob) Tj ET EMC", form),
         stream("BT /F1 12 Tf 72 700 Td (First Name) Tj ET BT /F1 12 Tf 72 670 Td (Last Name) Tj ET "
-               "BT /F1 12 Tf 72 640 Td (City) Tj ET BT /F1 12 Tf 162 640 Td (Leeds) Tj ET", ""),
+               "BT /F1 12 Tf 72 640 Td (City) Tj ET BT /F1 12 Tf 162 640 Td (Leeds) Tj ET "
+               "BT /F1 12 Tf 72 610 Td (Password) Tj ET BT /F1 12 Tf 300 610 Td (Colour) Tj ET", ""),
         // A field whose value the page prints itself, under its widget.
         widget("city", "Leeds", 635, 8),
+        // A password, never shown; and a list whose chosen item is shown.
+        "<< /Type /Annot /Subtype /Widget /FT /Tx /Ff 8192 /T (pin) /V (Secret99) /DA (/F1 12 Tf 0 g) "
+        "/Rect [160 605 260 625] /P 3 0 R /F 4 >>",
+        "<< /Type /Annot /Subtype /Widget /FT /Ch /T (colour) /Opt [(Red) (Green) (Blue)] /V (Green) "
+        "/DA (/F1 12 Tf 0 g) /Rect [360 605 460 625] /P 3 0 R /F 4 >>",
     });
     // Each value beside its label, in the order of the page.
     const std::string text = readPdf(Platform::Bytes(pdf.begin(), pdf.end())).plainText();
     std::size_t at = 0;
-    for (const char* word : {"First Name", "Alice", "Last Name", "Bob"}) {
+    for (const char* word : {"First Name", "Alice", "Last Name", "Bob", "Password", "Colour", "Green"}) {
         const std::size_t found = text.find(word, at);
         ASSERT_NE(found, std::string::npos) << word << " in " << text;
         at = found + 1;
     }
     EXPECT_EQ(text.find("Leeds"), text.rfind("Leeds")) << text;
+    EXPECT_EQ(text.find("Secret99"), std::string::npos) << text;
+    EXPECT_EQ(text.find("Red"), std::string::npos) << "only the chosen item: " << text;
 }
 
 namespace {
