@@ -435,24 +435,68 @@ TEST(PdfWorkerBoundary, AWorkerHoldsNoDescriptorOfTheApp)
 TEST(PdfWorkerBoundary, AConfinedWorkerOpensConnectsTracesAndRunsNothing)
 {
     auto input = std::make_shared<const Platform::PdfWorkerInput>(onePage(caption("Apples.")));
-    WorkerProgram program(fake("confine"));
-    Platform::PdfWorker worker(input, {1, 64 << 20});
-    auto reply = worker.request(1, {}, 64, nullptr);
-    ASSERT_EQ(reply.status, Platform::PdfWorker::Status::ok);
+    // Another process of the user's, and a file of the user's, that the worker must leave as they are.
+    const pid_t other = fork();
+    if (other == 0) {
+        pause();
+        _exit(0);
+    }
+    ASSERT_GT(other, 0);
+    const auto userFile = std::filesystem::temp_directory_path() / ("folmira-user-file-" + std::to_string(getpid()));
+    std::ofstream(userFile) << "the user's own words";
+    std::filesystem::permissions(userFile, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    setenv("FOLMIRA_FAKE_OTHER_PROCESS", std::to_string(other).c_str(), 1);
+    setenv("FOLMIRA_FAKE_USER_FILE", userFile.c_str(), 1);
     // AddressSanitizer's leak check traces the worker's own threads: the filter leaves tracing open
     // there, and only the kernel's file rules, where it has them, refuse tracing the app.
-    const int traced = HangGuard::sanitized ? -1 : 0;
+    const int traced = HangGuard::sanitized ? -1 : EPERM;
+    // What each try gets: 0 when it worked, else its errno. The filter answers EPERM (ENOSYS for clone3),
+    // before Landlock's EACCES; a row of EPERM fails when only Landlock refuses.
     const std::vector<std::pair<const char*, int>> tries{
-        {"read the system's shared data", 1}, {"read /etc/passwd", 0}, {"create a file", 0},
-        {"write its own /proc entry", 0}, {"make an Internet socket", 0}, {"connect a socket", 0},
-        {"trace the app", traced}, {"open the app's memory", 0}, {"read the app's memory", 0},
-        {"run a program", 0}, {"start a session", 0}, {"start a process group", 0},
-        {"make itself readable", 0}, {"readable (PR_GET_DUMPABLE)", 0}};
-    ASSERT_EQ(reply.payload.size(), tries.size());
-    for (std::size_t i = 0; i < tries.size(); ++i)
-        if (tries[i].second >= 0) {
-            EXPECT_EQ(reply.payload[i], tries[i].second) << tries[i].first;
-        }
+        {"read the system's shared data", 0}, {"read /etc/passwd", EACCES}, {"create a file", EPERM},
+        {"write its own /proc entry", EPERM}, {"make an Internet socket", EPERM}, {"connect a socket", EPERM},
+        {"trace the app", traced}, {"open the app's memory", -1}, {"read the app's memory", EPERM},
+        {"run a program", EPERM}, {"start a session", EPERM}, {"start a process group", EPERM},
+        {"make itself readable", EPERM}, {"another's limits (prlimit)", EPERM},
+        {"another's priority (setpriority)", EPERM}, {"another's CPUs (sched_setaffinity)", EPERM},
+        {"signal another (kill)", EPERM}, {"signal another's thread (tgkill)", EPERM},
+        {"a file's mode (chmod)", EPERM}, {"a file's times (utimensat)", EPERM},
+        {"a file's attributes (setxattr)", EPERM}, {"a file's length (truncate)", EPERM},
+        {"the user's keys (keyctl)", EPERM}, {"a key (add_key)", EPERM},
+        {"a user namespace (clone3)", ENOSYS}, {"a child of the app's (clone3)", ENOSYS},
+        {"namespaces (unshare)", EPERM}, {"a user namespace (clone)", EPERM},
+        {"a child of the app's from a request's child (clone)", EPERM}, {"lift its own hard cap", EPERM},
+        {"type into a terminal (TIOCSTI)", EPERM}, {"queue a signal to another (sigqueue)", EPERM},
+        {"hold a capability", EPERM},
+        {"readable (PR_GET_DUMPABLE)", 0}};
+    // An older kernel's Landlock has no truncate right and no signal scoping: the filter alone keeps them in.
+    for (const char* landlock : {"", "2"}) {
+        SCOPED_TRACE(std::string("Landlock ") + (*landlock ? landlock : "as the kernel has it"));
+        setenv("FOLMIRA_TEST_LANDLOCK_ABI", landlock, 1);
+        WorkerProgram program(fake(std::string("confine") + landlock));
+        Platform::PdfWorker worker(input, {1, 64 << 20});
+        auto reply = worker.request(1, {}, 256, nullptr);
+        unsetenv("FOLMIRA_TEST_LANDLOCK_ABI");
+        ASSERT_EQ(reply.status, Platform::PdfWorker::Status::ok);
+        ASSERT_EQ(reply.payload.size(), tries.size());
+        for (std::size_t i = 0; i < tries.size(); ++i)
+            if (tries[i].second >= 0) {
+                EXPECT_EQ(reply.payload[i], tries[i].second) << tries[i].first;
+            }
+    }
+    unsetenv("FOLMIRA_FAKE_OTHER_PROCESS");
+    unsetenv("FOLMIRA_FAKE_USER_FILE");
+    EXPECT_EQ(waitpid(other, nullptr, WNOHANG), 0) << "the other process lives on";
+    kill(other, SIGKILL);
+    waitpid(other, nullptr, 0);
+    std::ifstream kept(userFile);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "the user's own words");
+    EXPECT_EQ(std::filesystem::status(userFile).permissions(),
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    std::filesystem::remove(userFile);
+    WorkerProgram program(fake("confine"));
+    Platform::PdfWorker worker(input, {1, 64 << 20});
+    ASSERT_EQ(worker.request(1, {}, 256, nullptr).status, Platform::PdfWorker::Status::ok);
     if (geteuid() != 0) { // root may read any process's memory, readable or not
         EXPECT_LT(open(("/proc/" + std::to_string(worker.pid()) + "/mem").c_str(), O_RDONLY), 0);
     }
