@@ -552,35 +552,65 @@ namespace {
 enum class Hello { sound, late, wrong };
 
 // Whether a worker's hello comes on `socket` by the deadline, from process
-// `pid` as the kernel tells (the socket passes its sender's credentials).
-Hello helloFrom(int socket, pid_t pid, std::chrono::steady_clock::time_point deadline)
+// `pid` as the kernel tells (the socket passes its sender's credentials with
+// each piece it sends). Read as it comes, never waited for whole past the
+// deadline nor past `cancel` (may be null). `proven`: bytes came, all from
+// `pid`, which is then known to be at the other end, whatever it sent.
+Hello helloFrom(int socket, pid_t pid, std::chrono::steady_clock::time_point deadline, const CancelFlag* cancel,
+                bool& proven)
 {
     std::uint8_t hello[PdfWorkerSocket::helloSize];
-    while (true) {
+    std::size_t have = 0;
+    proven = false;
+    while (have < sizeof hello) {
+        if (cancel && cancel->cancelled()) return Hello::late;
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) return Hello::late;
         pollfd watched{socket, POLLIN, 0};
-        const int ready = poll(&watched, 1, pollMilliseconds);
+        const int ready = poll(&watched, 1, static_cast<int>(std::min<long>(left.count(), pollMilliseconds)));
         if (ready < 0 && errno != EINTR) return Hello::wrong;
-        if (ready > 0) break;
-        if (std::chrono::steady_clock::now() >= deadline) return Hello::late;
+        if (ready <= 0) continue;
+        iovec part{hello + have, sizeof hello - have};
+        alignas(cmsghdr) char control[CMSG_SPACE(sizeof(ucred))] = {};
+        msghdr header{};
+        header.msg_iov = &part;
+        header.msg_iovlen = 1;
+        header.msg_control = control;
+        header.msg_controllen = sizeof control;
+        const ssize_t n = recvmsg(socket, &header, MSG_DONTWAIT | MSG_CMSG_CLOEXEC);
+        if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+        if (n <= 0 || (header.msg_flags & MSG_CTRUNC)) return Hello::wrong;
+        const cmsghdr* c = CMSG_FIRSTHDR(&header);
+        if (!c || c->cmsg_level != SOL_SOCKET || c->cmsg_type != SCM_CREDENTIALS ||
+            c->cmsg_len != CMSG_LEN(sizeof(ucred)))
+            return Hello::wrong;
+        ucred sender{};
+        std::memcpy(&sender, CMSG_DATA(c), sizeof sender);
+        if (sender.pid != pid) {
+            proven = false;
+            return Hello::wrong;
+        }
+        proven = true;
+        have += static_cast<std::size_t>(n);
     }
-    iovec part{hello, sizeof hello};
-    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(ucred))] = {};
-    msghdr header{};
-    header.msg_iov = &part;
-    header.msg_iovlen = 1;
-    header.msg_control = control;
-    header.msg_controllen = sizeof control;
-    ssize_t n;
-    do n = recvmsg(socket, &header, MSG_WAITALL | MSG_CMSG_CLOEXEC);
-    while (n < 0 && errno == EINTR);
-    if (n != static_cast<ssize_t>(sizeof hello) || (header.msg_flags & MSG_CTRUNC)) return Hello::wrong;
-    const cmsghdr* c = CMSG_FIRSTHDR(&header);
-    if (!c || c->cmsg_level != SOL_SOCKET || c->cmsg_type != SCM_CREDENTIALS || c->cmsg_len != CMSG_LEN(sizeof(ucred)))
-        return Hello::wrong;
-    ucred sender{};
-    std::memcpy(&sender, CMSG_DATA(c), sizeof sender);
-    return sender.pid == pid && Bytes(hello, hello + sizeof hello) == PdfWorkerSocket::hello() ? Hello::sound
-                                                                                              : Hello::wrong;
+    return Bytes(hello, hello + sizeof hello) == PdfWorkerSocket::hello() ? Hello::sound : Hello::wrong;
+}
+
+// Whether `pid` is a child of this process, running or not yet reaped: asked
+// without reaping it, so a number no one has proven is never freed for reuse.
+bool isOwnChild(pid_t pid)
+{
+    siginfo_t info{};
+    return pid > 0 && waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0;
+}
+
+// Ends and reaps the copy `pid`, proven at the other end of its socket and a child of this process.
+void endProvenCopy(pid_t pid)
+{
+    if (!isOwnChild(pid)) return;
+    PdfWorkerProcess::killGroup(pid);
+    while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+    }
 }
 
 // A copy that had not said hello by its deadline: once its hello proves it
@@ -590,11 +620,9 @@ void endOnceProven(int socket, pid_t pid)
 {
     auto prove = [socket, pid] {
         const auto deadline = std::chrono::steady_clock::now() + lateHelloWait;
-        if (helloFrom(socket, pid, deadline) == Hello::sound) {
-            PdfWorkerProcess::killGroup(pid);
-            while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
-            }
-        }
+        bool proven = false;
+        helloFrom(socket, pid, deadline, nullptr, proven);
+        if (proven) endProvenCopy(pid);
         close(socket);
     };
     try {
@@ -656,16 +684,22 @@ std::unique_ptr<PdfWorker> PdfWorker::copy(const CancelFlag* cancel)
     // which ending would end. Only a running child of this process whose
     // hello proves it at the other end of the socket (the kernel tells the
     // sender) is signalled, reaped or taken; any other is left alone.
-    int status = 0;
-    if (pid <= 0 || pid == pid_ || waitpid(pid, &status, WNOHANG) != 0 || fd < 0) return fail(true);
-    const Hello hello = helloFrom(fd, pid, deadline);
-    if (hello == Hello::late) {
+    // Its own number is no copy's; nor is a process not this one's child.
+    if (pid <= 0 || pid == pid_ || !isOwnChild(pid) || fd < 0) return fail(true);
+    bool proven = false;
+    const Hello hello = helloFrom(fd, pid, deadline, cancel, proven);
+    if (hello == Hello::late && !proven) {
         // Late (a loaded machine) is no fault of the worker copied, which stays.
         endOnceProven(fd, pid);
         fd = -1;
         return fail(false);
     }
-    if (hello != Hello::sound) return fail(true);
+    if (hello != Hello::sound) {
+        // Half a hello, or a wrong one, from the copy proven: a broken helper's, ended here.
+        if (proven) endProvenCopy(pid);
+        return fail(true);
+    }
+    int status = 0;
     setpgid(pid, pid); // as the copy does itself: whichever runs first
     if (extra) {
         // More than its socket came with it: the copy, proven this process's child, is ended and reaped here.

@@ -40,6 +40,8 @@
 //              for a copy, it makes one as the worker does (a child of the
 //              app's, with a socket of its own)
 //   late-copy  the same, but the copy says hello after 3 s
+//   half-hello the same, but the copy sends 3 bytes of its hello, and no more
+//   copy-self  as copy-app, but the copy named is the worker itself
 //   long-pool  the same, but opening keeps 100 MB written, as a long
 //              document's page tree does, shared with its copies
 //   two-fds    the same, but the copy's socket comes with a second descriptor
@@ -356,7 +358,7 @@ void falseCopy(pid_t pid, int socket)
 // Asked for a copy of itself: one made as the worker makes it, a child of
 // the app's with a socket of its own that says hello after `delay`. Returns
 // in both: the copy goes on serving as a copy.
-void copyOfItself(std::chrono::milliseconds delay, bool twoFds)
+void copyOfItself(std::chrono::milliseconds delay, bool twoFds, bool halfHello = false)
 {
     int pair[2];
     socketpair(AF_UNIX, SOCK_STREAM, 0, pair);
@@ -372,6 +374,10 @@ void copyOfItself(std::chrono::milliseconds delay, bool twoFds)
         dup2(pair[1], socketFd);
         close(pair[1]);
         std::this_thread::sleep_for(delay);
+        if (halfHello) {
+            PdfWorkerSocket::sendWhole(socketFd, PdfWorkerSocket::hello().data(), 3);
+            pause();
+        }
         PdfWorkerSocket::sendWhole(socketFd, PdfWorkerSocket::hello());
         return;
     }
@@ -481,26 +487,30 @@ int main(int, char** argv)
             falseCopy(static_cast<pid_t>(other ? std::atoi(other) : 0), pair[0]);
             close(pair[0]);
             close(pair[1]);
-        } else if ((mode == "copy-app" || mode == "copy-child") && request[0] == PdfWorkerSocket::copyTag) {
+        } else if ((mode == "copy-app" || mode == "copy-child" || mode == "copy-self") &&
+                   request[0] == PdfWorkerSocket::copyTag) {
             // Its hello carries who sent it: only the checks of who that is refuse it.
             int pair[2];
             socketpair(AF_UNIX, SOCK_STREAM, 0, pair);
             const int yes = 1;
             setsockopt(pair[0], SOL_SOCKET, SO_PASSCRED, &yes, sizeof yes);
-            const pid_t pid = mode == "copy-app" ? getppid() : fork();
+            const pid_t pid = mode == "copy-app" ? getppid() : mode == "copy-self" ? getpid() : fork();
             if (pid == 0) {
                 prctl(PR_SET_PDEATHSIG, SIGKILL);
                 PdfWorkerSocket::sendWhole(pair[1], PdfWorkerSocket::hello());
                 pause();
             }
-            if (mode == "copy-app") PdfWorkerSocket::sendWhole(pair[1], PdfWorkerSocket::hello());
+            if (mode != "copy-child") PdfWorkerSocket::sendWhole(pair[1], PdfWorkerSocket::hello());
             falseCopy(pid, pair[0]);
             close(pair[0]);
             close(pair[1]);
-        } else if ((mode == "pool" || mode == "late-copy" || mode == "two-fds" || mode == "long-pool") &&
+        } else if ((mode == "pool" || mode == "late-copy" || mode == "two-fds" || mode == "long-pool" ||
+                    mode == "half-hello") &&
                    request[0] == PdfWorkerSocket::copyTag) {
-            copyOfItself(std::chrono::milliseconds(mode == "late-copy" ? 3000 : 0), mode == "two-fds");
-        } else if (mode == "pool" || mode == "late-copy" || mode == "two-fds" || mode == "long-pool") {
+            copyOfItself(std::chrono::milliseconds(mode == "late-copy" ? 3000 : 0), mode == "two-fds",
+                         mode == "half-hello");
+        } else if (mode == "pool" || mode == "late-copy" || mode == "two-fds" || mode == "long-pool" ||
+                   mode == "half-hello") {
             static Bytes pageTree;
             if (open && mode == "long-pool") pageTree.assign(std::size_t{100} << 20, 1);
             Bytes reply = open ? opening(20) : reading(false, false);
@@ -537,7 +547,7 @@ int main(int, char** argv)
                 pause();
             }
         } else if (mode == "nan" || mode == "infinite" || mode == "copy-app" || mode == "copy-child" ||
-                   mode == "copy-other" || mode == "no-copy") {
+                   mode == "copy-self" || mode == "copy-other" || mode == "no-copy") {
             Bytes reply = open ? opening(1) : reading(mode == "nan", mode == "infinite");
             send(reply, static_cast<std::uint32_t>(reply.size()));
         } else if (mode == "spent" || mode == "fresh") {
