@@ -7,6 +7,7 @@
 #include "FolmiraKit/PDF/PageSource.h"
 #include "Platform/PdfContentCost.h"
 #include "Platform/PdfHelper/PdfWorkerProcess.h"
+#include "Platform/PdfHelper/ProcStat.h"
 #include "tests/FolmiraKit/HostileFiles.h"
 #include "tests/ChildProcesses.h"
 #include "tests/HangGuard.h"
@@ -15,7 +16,9 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <pty.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <zlib.h>
@@ -437,6 +440,35 @@ TEST(PdfWorkerBoundary, AWorkerHoldsNoDescriptorOfTheApp)
     }
     close(fd);
     std::filesystem::remove(file);
+}
+
+TEST(PdfWorkerBoundary, AWorkerStartedFromATerminalHoldsNone)
+{
+    auto input = std::make_shared<const Platform::PdfWorkerInput>(onePage(caption("Apples.")));
+    // An app started from a shell: a terminal of its own, controlling, on its standard streams.
+    const pid_t app = fork();
+    if (app == 0) {
+        int master = -1, terminal = -1;
+        if (setsid() < 0 || openpty(&master, &terminal, nullptr, nullptr, nullptr) != 0 ||
+            ioctl(terminal, TIOCSCTTY, 0) != 0)
+            _exit(2);
+        for (int stream : {0, 1, 2}) dup2(terminal, stream);
+        Platform::PdfWorker worker(input, {1, 64 << 20});
+        if (worker.request(static_cast<std::uint8_t>(PDFReader::WorkerRequest::open), {}, 1 << 20, nullptr).status !=
+            Platform::PdfWorker::Status::ok)
+            _exit(3);
+        const auto stat = Platform::ProcStat::of(worker.pid());
+        if (!stat || stat->terminal != 0) _exit(4);
+        for (const std::string& target : descriptors(worker.pid()))
+            if (target.rfind("/dev/pts/", 0) == 0) _exit(5);
+        _exit(0);
+    }
+    ASSERT_GT(app, 0);
+    int status = 0;
+    ASSERT_TRUE(within(std::chrono::milliseconds(3000), [&] { return waitpid(app, &status, WNOHANG) == app; }));
+    EXPECT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "2: no terminal made, 3: no worker, 4: it kept the terminal as its own, "
+                                         "5: it holds the terminal open";
 }
 
 TEST(PdfWorkerBoundary, AConfinedWorkerOpensConnectsTracesAndRunsNothing)
