@@ -497,7 +497,14 @@ std::unique_ptr<PdfWorker> PdfWorker::copy(const CancelFlag* cancel)
         return nullptr;
     };
     bool extra = false; // more descriptors came than the one expected: closed as they came
-    if (!receiveWithFd(header, PdfWorkerSocket::replyHeader, deadline, fd, extra)) return fail(true);
+    // Cancelled while the worker makes its copy: its reply is left unread, so it is ended, as a request's would be.
+    auto cancelled = [&]() -> std::unique_ptr<PdfWorker> {
+        if (fd >= 0) close(fd);
+        end();
+        return nullptr;
+    };
+    if (!receiveWithFd(header, PdfWorkerSocket::replyHeader, deadline, cancel, fd, extra))
+        return cancel && cancel->cancelled() ? cancelled() : fail(true);
     WireReader reader(header, PdfWorkerSocket::replyHeader);
     const std::uint32_t claimed = reader.u32();
     const std::uint32_t id = reader.u32();
@@ -506,9 +513,10 @@ std::unique_ptr<PdfWorker> PdfWorker::copy(const CancelFlag* cancel)
     // The worker could make no copy (no processes left): it stays as it was.
     if (outcome == static_cast<std::uint8_t>(PdfWorkerSocket::Outcome::crashed) && claimed == 0 && fd < 0 && !extra)
         return fail(false);
-    if (outcome != static_cast<std::uint8_t>(PdfWorkerSocket::Outcome::ok) || claimed != 4 ||
-        !receiveWithFd(header + PdfWorkerSocket::replyHeader, 4, deadline, fd, extra))
+    if (outcome != static_cast<std::uint8_t>(PdfWorkerSocket::Outcome::ok) || claimed != 4)
         return fail(true);
+    if (!receiveWithFd(header + PdfWorkerSocket::replyHeader, 4, deadline, cancel, fd, extra))
+        return cancel && cancel->cancelled() ? cancelled() : fail(true);
     const auto pid = static_cast<pid_t>(WireReader(header + PdfWorkerSocket::replyHeader, 4).u32());
     // The number is the worker's word: it may name another document's worker,
     // which ending would end. Only a running child of this process whose
@@ -548,10 +556,11 @@ std::unique_ptr<PdfWorker> PdfWorker::copy(const CancelFlag* cancel)
 }
 
 bool PdfWorker::receiveWithFd(std::uint8_t* into, std::size_t size, std::chrono::steady_clock::time_point deadline,
-                              int& fd, bool& extra)
+                              const CancelFlag* cancel, int& fd, bool& extra)
 {
     std::size_t have = 0;
     while (have < size) {
+        if (cancel && cancel->cancelled()) return false;
         pollfd watched{socket_, POLLIN, 0};
         const int ready = poll(&watched, 1, pollMilliseconds);
         if (ready < 0 && errno != EINTR) return false;

@@ -56,9 +56,16 @@ std::atomic<bool> quitting{false};
 
 std::optional<Process> startHere();
 
+TestHooks& testHooks()
+{
+    static auto* hooks = new TestHooks;
+    return *hooks;
+}
+
 std::optional<Process> spawnHere()
 {
     if (quitting) return std::nullopt;
+    if (testHooks().beforeStart) testHooks().beforeStart();
     auto process = startHere();
     if (process && quitting) {
         ::kill(-process->pid, SIGKILL);
@@ -302,11 +309,14 @@ void endAll()
     for (int round = 0; round < 10; ++round) {
         bool anyRunning = false;
         for (pid_t leader : groupsOfChildren(anyRunning)) ::kill(-leader, SIGKILL);
+        if (testHooks().afterSweepRound) testHooks().afterSweepRound(round);
         if (!anyRunning) return;
     }
 }
 
 void replenishIdle() { idleWorkers().replenish(); }
+
+void setTestHooks(TestHooks hooks) { testHooks() = std::move(hooks); }
 
 void kill(Process& process)
 {

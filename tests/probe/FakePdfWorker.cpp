@@ -215,6 +215,7 @@ Bytes confinedTries()
     got.push_back(inAChild([] { return static_cast<int>(setsid()); }));
     got.push_back(inAChild([] { return setpgid(0, 0); }));
     got.push_back(inAChild([] { return prctl(PR_SET_DUMPABLE, 1, 0, 0, 0); }));
+    got.push_back(inAChild([] { return prctl(PR_SET_PDEATHSIG, 0, 0, 0, 0); }));
     // Another process's limits and scheduling (read or set to what they are: harmless where they pass).
     got.push_back(refusal(prlimit(other, RLIMIT_CPU, nullptr, nullptr) == 0 ? 0 : -1));
     got.push_back(refusal(setpriority(PRIO_PROCESS, static_cast<id_t>(other), 0)));

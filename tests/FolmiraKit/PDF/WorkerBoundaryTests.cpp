@@ -496,7 +496,8 @@ TEST(PdfWorkerBoundary, AConfinedWorkerOpensConnectsTracesAndRunsNothing)
         {"write its own /proc entry", EPERM}, {"make an Internet socket", EPERM}, {"connect a socket", EPERM},
         {"trace the app", traced}, {"open the app's memory", -1}, {"read the app's memory", EPERM},
         {"run a program", EPERM}, {"start a session", EPERM}, {"start a process group", EPERM},
-        {"make itself readable", EPERM}, {"another's limits (prlimit)", EPERM},
+        {"make itself readable", EPERM}, {"outlive its parent (PR_SET_PDEATHSIG 0)", EPERM},
+        {"another's limits (prlimit)", EPERM},
         {"another's priority (setpriority)", EPERM}, {"another's CPUs (sched_setaffinity)", EPERM},
         {"signal another (kill)", EPERM}, {"signal another's thread (tgkill)", EPERM},
         {"a file's mode (chmod)", EPERM}, {"a file's times (utimensat)", EPERM},
@@ -553,25 +554,66 @@ TEST(PdfWorkerBoundary, AConfinedWorkerOpensConnectsTracesAndRunsNothing)
 
 TEST(PdfWorkerBoundary, AtQuitEveryWorkerEndsThoughItSetNoDeathSignalAndNoneStartsAfter)
 {
-    // In a child of its own: the quit stays there.
     WorkerProgram program(fake("sleep")); // never ties itself to the app
-    const pid_t app = fork();
-    if (app == 0) {
-        auto worker = Platform::PdfWorkerProcess::spawn();
-        if (!worker) _exit(2);
-        Platform::PdfWorkerProcess::endAll();
+    // Whether `pid`, a child of this process, was killed within a moment (and is reaped).
+    const auto killedSoon = [](pid_t pid) {
         int status = 0;
-        const bool ended = within(std::chrono::milliseconds(1000), [&] {
-            return waitpid(worker->pid, &status, WNOHANG) == worker->pid;
-        });
-        if (!ended || !WIFSIGNALED(status) || WTERMSIG(status) != SIGKILL) _exit(3);
-        _exit(Platform::PdfWorkerProcess::spawn() ? 4 : 0);
+        return within(std::chrono::milliseconds(1000), [&] { return waitpid(pid, &status, WNOHANG) == pid; }) &&
+               WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
+    };
+    enum class Race { none, startDuringSweep, groupAfterListing };
+    for (const Race race : {Race::none, Race::startDuringSweep, Race::groupAfterListing}) {
+        // In a child of its own: the quit stays there.
+        const pid_t app = fork();
+        if (app == 0) {
+            auto worker = Platform::PdfWorkerProcess::spawn();
+            if (!worker) _exit(2);
+            pid_t late = 0;
+            Platform::PdfWorkerProcess::TestHooks hooks;
+            if (race == Race::startDuringSweep) {
+                // A start that passed its check as the quit began: ended, never left running.
+                hooks.beforeStart = [] { Platform::PdfWorkerProcess::endAll(); };
+                Platform::PdfWorkerProcess::setTestHooks(hooks);
+                if (Platform::PdfWorkerProcess::spawn()) _exit(5);
+                if (!killedSoon(worker->pid)) _exit(3);
+                _exit(ChildProcesses::ofThisProcess().empty() ? 0 : 6);
+            }
+            if (race == Race::groupAfterListing) {
+                // A copy given its group after the sweep listed the groups: the next round ends it.
+                hooks.afterSweepRound = [&late](int round) {
+                    if (round != 0) return;
+                    late = fork();
+                    if (late == 0) {
+                        setpgid(0, 0);
+                        pause();
+                        _exit(0);
+                    }
+                    setpgid(late, late);
+                };
+                Platform::PdfWorkerProcess::setTestHooks(hooks);
+            }
+            Platform::PdfWorkerProcess::endAll();
+            if (!killedSoon(worker->pid)) _exit(3);
+            if (late > 0 && !killedSoon(late)) {
+                kill(late, SIGKILL);
+                _exit(7);
+            }
+            // After the quit no start is even begun.
+            bool begun = false;
+            hooks.beforeStart = [&begun] { begun = true; };
+            Platform::PdfWorkerProcess::setTestHooks(hooks);
+            if (Platform::PdfWorkerProcess::spawn()) _exit(4);
+            _exit(begun ? 8 : 0);
+        }
+        ASSERT_GT(app, 0);
+        int status = 0;
+        ASSERT_TRUE(within(std::chrono::milliseconds(3000), [&] { return waitpid(app, &status, WNOHANG) == app; }));
+        EXPECT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 0)
+            << static_cast<int>(race)
+            << ": 2: none started, 3: the worker lived on, 4: one started after the quit, 5: one started during it, "
+               "6: one left running, 7: a group made during the sweep lived on, 8: a start begun after the quit";
     }
-    ASSERT_GT(app, 0);
-    int status = 0;
-    ASSERT_TRUE(within(std::chrono::milliseconds(2000), [&] { return waitpid(app, &status, WNOHANG) == app; }));
-    EXPECT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0) << "2: none started, 3: the worker lived on, 4: one started after the quit";
 }
 
 TEST(PdfWorkerBoundary, APagesPicturesHaveWhatItsReadingLeftOfItsCpuTime)
