@@ -23,7 +23,7 @@ struct Process {
 };
 
 // A worker with no document yet, started with only its socket (as fd 3) and
-// the standard streams; none when it can't be started. Workers are started
+// /dev/null as its standard streams; none when it can't be started. Workers are started
 // from one thread that lives as long as the process, since a worker ends
 // when the thread that started it does (its parent-death signal).
 std::optional<Process> spawn();

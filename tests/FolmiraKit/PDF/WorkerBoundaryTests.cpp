@@ -8,6 +8,7 @@
 #include "Platform/PdfContentCost.h"
 #include "Platform/PdfHelper/PdfWorkerProcess.h"
 #include "Platform/PdfHelper/ProcStat.h"
+#include "Platform/PdfHelper/WorkerConfine.h"
 #include "tests/FolmiraKit/HostileFiles.h"
 #include "tests/ChildProcesses.h"
 #include "tests/HangGuard.h"
@@ -471,6 +472,30 @@ TEST(PdfWorkerBoundary, AWorkerStartedFromATerminalHoldsNone)
                                          "5: it holds the terminal open";
 }
 
+TEST(PdfWorkerBoundary, TheLogSaysWhichLayersTheKernelLacks)
+{
+    struct Case {
+        const char* landlock; // as the test switch tells the confinement
+        std::string said;     // part of the sentence
+    };
+    unsetenv("FOLMIRA_TEST_LANDLOCK_ABI");
+    const int kernel = Platform::WorkerConfine::landlockVersion();
+    for (const Case& c : {Case{"0", "lacks Landlock, so its seccomp filter alone keeps"},
+                          Case{"2", "truncate right and signal scoping (Landlock 2)"},
+                          Case{"5", "signal scoping (Landlock 5), so"}, Case{"7", ""}}) {
+        if (std::atoi(c.landlock) > kernel) continue;
+        setenv("FOLMIRA_TEST_LANDLOCK_ABI", c.landlock, 1);
+        const std::string said = Platform::WorkerConfine::missingLayers();
+        EXPECT_EQ(Platform::WorkerConfine::landlockVersion(), std::atoi(c.landlock));
+        if (c.said.empty()) {
+            EXPECT_EQ(said, "") << c.landlock;
+        } else {
+            EXPECT_NE(said.find(c.said), std::string::npos) << c.landlock << ": " << said;
+        }
+    }
+    unsetenv("FOLMIRA_TEST_LANDLOCK_ABI");
+}
+
 TEST(PdfWorkerBoundary, AConfinedWorkerOpensConnectsTracesAndRunsNothing)
 {
     auto input = std::make_shared<const Platform::PdfWorkerInput>(onePage(caption("Apples.")));
@@ -489,6 +514,8 @@ TEST(PdfWorkerBoundary, AConfinedWorkerOpensConnectsTracesAndRunsNothing)
     // AddressSanitizer's leak check traces the worker's own threads: the filter leaves tracing open
     // there, and only the kernel's file rules, where it has them, refuse tracing the app.
     const int traced = HangGuard::sanitized ? -1 : EPERM;
+    // Nor, there, are root's capabilities dropped, with which a hard cap may be lifted.
+    const int capable = HangGuard::sanitized || HangGuard::threadSanitized ? -1 : EPERM;
     // What each try gets: 0 when it worked, else its errno. The filter answers EPERM (ENOSYS for clone3),
     // before Landlock's EACCES; a row of EPERM fails when only Landlock refuses.
     const std::vector<std::pair<const char*, int>> tries{
@@ -505,9 +532,9 @@ TEST(PdfWorkerBoundary, AConfinedWorkerOpensConnectsTracesAndRunsNothing)
         {"the user's keys (keyctl)", EPERM}, {"a key (add_key)", EPERM},
         {"a user namespace (clone3)", ENOSYS}, {"a child of the app's (clone3)", ENOSYS},
         {"namespaces (unshare)", EPERM}, {"a user namespace (clone)", EPERM},
-        {"a child of the app's from a request's child (clone)", EPERM}, {"lift its own hard cap", EPERM},
+        {"a child of the app's from a request's child (clone)", EPERM}, {"lift its own hard cap", capable},
         {"type into a terminal (TIOCSTI)", EPERM}, {"queue a signal to another (sigqueue)", EPERM},
-        {"hold a capability", EPERM},
+        {"hold a capability", capable},
         {"readable (PR_GET_DUMPABLE)", 0}};
     // An older kernel's Landlock has no truncate right and no signal scoping: the filter alone keeps them in.
     for (const char* landlock : {"", "2"}) {
