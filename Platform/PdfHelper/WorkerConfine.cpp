@@ -231,7 +231,8 @@ bool filterCalls()
     allowSignalsWithin(f, getpid(), getpgrp());
     // Limits and scheduling of this process alone (0), never another's.
     f.allow(SCMP_SYS(prlimit64), 1, SCMP_A0_32(SCMP_CMP_EQ, 0));
-    f.allow(SCMP_SYS(sched_getaffinity), 1, SCMP_A0_32(SCMP_CMP_EQ, 0));
+    for (std::uint32_t own : {0u, static_cast<std::uint32_t>(getpid())})
+        f.allow(SCMP_SYS(sched_getaffinity), 1, SCMP_A0_32(SCMP_CMP_EQ, own));
 
     for (std::uint64_t flags : {forkFlags, copyFlags, threadFlags})
         f.allow(SCMP_SYS(clone), 1, SCMP_A0_64(SCMP_CMP_EQ, flags));
@@ -249,6 +250,7 @@ bool filterCalls()
         f.allow(SCMP_SYS(clone), 1, SCMP_A0_64(SCMP_CMP_EQ, sanitizerTracerFlags));
         f.allow(SCMP_SYS(prctl), 1, SCMP_A0_32(SCMP_CMP_EQ, PR_SET_PTRACER));
         f.allow(SCMP_SYS(mincore));
+        f.allow(SCMP_SYS(pipe2)); // how the sanitizers tell whether memory may be read
     }
     const bool loaded = f.made && seccomp_load(f.context) == 0;
     seccomp_release(f.context);
