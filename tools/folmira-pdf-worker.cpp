@@ -64,6 +64,16 @@ void* realloc(void* old, std::size_t size) noexcept { return granted(__libc_real
 } // extern "C"
 #endif
 
+// Poppler aborts where an allocation fails (one past the whole budget, or a
+// library's own check), and a C++ exception no one catches ends in abort too:
+// out of memory, as the worker tells its client. Ended here, not by raising
+// SIGABRT: a request's child may signal no process of its own number (the
+// filter lets its signals reach only the worker it was forked from).
+extern "C" [[noreturn]] void abort() noexcept
+{
+    _exit(Platform::PdfWorkerSocket::outOfMemory);
+}
+
 int main()
 {
     const auto reading = FolmiraKit::PDFReader::workerRequests();

@@ -16,7 +16,6 @@
 
 #include "Platform/PdfHelper/PdfWorker.h"
 
-#include "Platform/PdfTrailer.h"
 #include "Platform/PdfHelper/PdfWorkerProcess.h"
 #include "Platform/PdfHelper/PdfWorkerSocket.h"
 #include "Platform/PdfHelper/PdfWorkerWatch.h"
@@ -24,7 +23,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <sys/mman.h>
 #include <sys/random.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -75,12 +73,6 @@ constexpr std::int64_t openingBytesPerObject = 6 << 10;
 // scanning every byte.
 constexpr double openingCpuPerByte = 0.15 / (1 << 20);
 constexpr std::int64_t openingBytesPerByte = 24;
-// A claim is believed up to what the bytes can hold packed, at this many
-// bytes an object at the least, and up to this many objects (two for each
-// page of the longest document read): a small file claiming a billion objects
-// buys no time nor memory.
-constexpr std::int64_t packedObjectBytes = 16;
-constexpr std::int64_t mostClaimedObjects = 1'000'000;
 // How much longer a late copy's hello is waited for, to end the copy it proves.
 constexpr auto lateHelloWait = std::chrono::seconds(20);
 
@@ -184,168 +176,6 @@ void replenishLater(pid_t pid = 0)
 }
 
 } // namespace
-
-namespace {
-
-[[noreturn]] void throwErrno(const char* what)
-{
-    throw std::system_error(errno, std::generic_category(), what);
-}
-
-void writeAll(int fd, const std::uint8_t* data, std::size_t size)
-{
-    for (std::size_t done = 0; done < size;) {
-        ssize_t n = write(fd, data + done, size - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) throwErrno("write");
-        done += static_cast<std::size_t>(n);
-    }
-}
-
-// The file's bytes mapped read only while `use` looks at them.
-template <typename Use>
-auto withMapping(int fd, std::size_t size, Use&& use)
-{
-    if (size == 0) return use(std::string_view());
-    void* at = mmap(nullptr, size, PROT_READ, MAP_SHARED, fd, 0);
-    if (at == MAP_FAILED) throwErrno("mmap");
-    struct Unmap {
-        void* at;
-        std::size_t size;
-        ~Unmap() { munmap(at, size); }
-    } unmap{at, size};
-    return use(std::string_view(static_cast<const char*>(at), size));
-}
-
-} // namespace
-
-PdfWorkerInput::PdfWorkerInput(const Bytes& data)
-    : PdfWorkerInput(data.size(), [&](int fd) { writeAll(fd, data.data(), data.size()); })
-{
-}
-
-PdfWorkerInput::PdfWorkerInput(std::size_t size, const std::function<void(int fd)>& fill)
-{
-    int fd = memfd_create("folmira-pdf", MFD_CLOEXEC | MFD_ALLOW_SEALING);
-    if (fd >= 0 && fd < 10) {
-        int high = fcntl(fd, F_DUPFD_CLOEXEC, 10);
-        close(fd);
-        fd = high;
-    }
-    if (fd < 0) throwErrno("memfd_create");
-    fd_ = fd;
-    size_ = size;
-    try {
-        fill(fd_);
-        // No worker may change the bytes another reads.
-        if (fcntl(fd_, F_ADD_SEALS, F_SEAL_WRITE | F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_SEAL) != 0)
-            throwErrno("F_ADD_SEALS");
-        const std::int64_t holdable = static_cast<std::int64_t>(size_) / packedObjectBytes;
-        const auto claimed =
-            withMapping(fd_, size_, [](std::string_view file) { return PdfTrailer::claimedObjects(file); });
-        objects_ = std::clamp<std::int64_t>(claimed.value_or(0), 0, std::min(holdable, mostClaimedObjects));
-    } catch (...) {
-        close(fd_);
-        throw;
-    }
-}
-
-PdfWorkerInput::~PdfWorkerInput()
-{
-    if (fd_ >= 0) close(fd_);
-}
-
-namespace {
-
-std::mutex inputsMutex;
-
-std::vector<std::weak_ptr<const PdfWorkerInput>>& inputsInUse()
-{
-    static auto* inputs = new std::vector<std::weak_ptr<const PdfWorkerInput>>;
-    return *inputs;
-}
-
-// Bytes [at, at + n) of a document into `out`; false when they can't be had.
-using ReadAt = std::function<bool(std::size_t at, std::uint8_t* out, std::size_t n)>;
-
-bool preadAll(int fd, std::size_t at, std::uint8_t* out, std::size_t n)
-{
-    for (std::size_t done = 0; done < n;) {
-        ssize_t got = pread(fd, out + done, n - done, static_cast<off_t>(at + done));
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) return false;
-        done += static_cast<std::size_t>(got);
-    }
-    return true;
-}
-
-// Whether the sealed file of `input` holds exactly the `size` bytes that
-// `readAt` gives; compared a block at a time, read rather than mapped, so
-// that a long document's comparison costs this process no memory.
-bool holds(const PdfWorkerInput& input, std::size_t size, const ReadAt& readAt)
-{
-    if (input.size() != size) return false;
-    constexpr std::size_t block = std::size_t{1} << 20;
-    std::vector<std::uint8_t> mine(std::min(block, size)), theirs(mine.size());
-    for (std::size_t at = 0; at < size; at += block) {
-        const std::size_t n = std::min(block, size - at);
-        if (!preadAll(input.fd(), at, mine.data(), n) || !readAt(at, theirs.data(), n)) return false;
-        if (std::memcmp(mine.data(), theirs.data(), n) != 0) return false;
-    }
-    return true;
-}
-
-// The input in use that holds the bytes `readAt` gives, else the one `make`
-// makes, kept for later callers. Held while a new file is written, so that a
-// second caller with the same bytes finds it rather than writing its own.
-std::shared_ptr<const PdfWorkerInput> sharedInput(std::size_t size, const ReadAt& readAt,
-                                                  const std::function<std::shared_ptr<const PdfWorkerInput>()>& make)
-{
-    std::lock_guard lock(inputsMutex);
-    auto& inputs = inputsInUse();
-    std::erase_if(inputs, [](const auto& input) { return input.expired(); });
-    for (const auto& weak : inputs)
-        if (auto input = weak.lock(); input && holds(*input, size, readAt)) return input;
-    auto input = make();
-    inputs.push_back(input);
-    return input;
-}
-
-} // namespace
-
-std::shared_ptr<const PdfWorkerInput> PdfWorkerInput::of(const Bytes& data)
-{
-    const ReadAt readAt = [&](std::size_t at, std::uint8_t* out, std::size_t n) {
-        std::memcpy(out, data.data() + at, n);
-        return true;
-    };
-    return sharedInput(data.size(), readAt, [&] { return std::make_shared<const PdfWorkerInput>(data); });
-}
-
-std::shared_ptr<const PdfWorkerInput> PdfWorkerInput::ofFile(const std::filesystem::path& path)
-{
-    int file = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (file < 0) throwErrno("open");
-    struct Close {
-        int fd;
-        ~Close() { close(fd); }
-    } closing{file};
-    struct stat status {};
-    if (fstat(file, &status) != 0) throwErrno("fstat");
-    if (!S_ISREG(status.st_mode)) throw std::system_error(EINVAL, std::generic_category(), "not a regular file");
-    const auto size = static_cast<std::size_t>(status.st_size);
-    const ReadAt readAt = [&](std::size_t at, std::uint8_t* out, std::size_t n) { return preadAll(file, at, out, n); };
-    return sharedInput(size, readAt, [&] {
-        return std::shared_ptr<const PdfWorkerInput>(new PdfWorkerInput(size, [&](int fd) {
-            std::vector<std::uint8_t> block(std::min(size, std::size_t{1} << 20));
-            for (std::size_t at = 0; at < size; at += block.size()) {
-                const std::size_t n = std::min(block.size(), size - at);
-                if (!readAt(at, block.data(), n)) throw std::system_error(EIO, std::generic_category(), "read");
-                writeAll(fd, block.data(), n);
-            }
-        }));
-    });
-}
 
 PdfWorker::PdfWorker(std::shared_ptr<const PdfWorkerInput> input, PdfWorkerLimits limits)
     : input_(std::move(input)), limits_(limits)
@@ -552,35 +382,65 @@ namespace {
 enum class Hello { sound, late, wrong };
 
 // Whether a worker's hello comes on `socket` by the deadline, from process
-// `pid` as the kernel tells (the socket passes its sender's credentials).
-Hello helloFrom(int socket, pid_t pid, std::chrono::steady_clock::time_point deadline)
+// `pid` as the kernel tells (the socket passes its sender's credentials with
+// each piece it sends). Read as it comes, never waited for whole past the
+// deadline nor past `cancel` (may be null). `proven`: bytes came, all from
+// `pid`, which is then known to be at the other end, whatever it sent.
+Hello helloFrom(int socket, pid_t pid, std::chrono::steady_clock::time_point deadline, const CancelFlag* cancel,
+                bool& proven)
 {
     std::uint8_t hello[PdfWorkerSocket::helloSize];
-    while (true) {
+    std::size_t have = 0;
+    proven = false;
+    while (have < sizeof hello) {
+        if (cancel && cancel->cancelled()) return Hello::late;
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) return Hello::late;
         pollfd watched{socket, POLLIN, 0};
-        const int ready = poll(&watched, 1, pollMilliseconds);
+        const int ready = poll(&watched, 1, static_cast<int>(std::min<long>(left.count(), pollMilliseconds)));
         if (ready < 0 && errno != EINTR) return Hello::wrong;
-        if (ready > 0) break;
-        if (std::chrono::steady_clock::now() >= deadline) return Hello::late;
+        if (ready <= 0) continue;
+        iovec part{hello + have, sizeof hello - have};
+        alignas(cmsghdr) char control[CMSG_SPACE(sizeof(ucred))] = {};
+        msghdr header{};
+        header.msg_iov = &part;
+        header.msg_iovlen = 1;
+        header.msg_control = control;
+        header.msg_controllen = sizeof control;
+        const ssize_t n = recvmsg(socket, &header, MSG_DONTWAIT | MSG_CMSG_CLOEXEC);
+        if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+        if (n <= 0 || (header.msg_flags & MSG_CTRUNC)) return Hello::wrong;
+        const cmsghdr* c = CMSG_FIRSTHDR(&header);
+        if (!c || c->cmsg_level != SOL_SOCKET || c->cmsg_type != SCM_CREDENTIALS ||
+            c->cmsg_len != CMSG_LEN(sizeof(ucred)))
+            return Hello::wrong;
+        ucred sender{};
+        std::memcpy(&sender, CMSG_DATA(c), sizeof sender);
+        if (sender.pid != pid) {
+            proven = false;
+            return Hello::wrong;
+        }
+        proven = true;
+        have += static_cast<std::size_t>(n);
     }
-    iovec part{hello, sizeof hello};
-    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(ucred))] = {};
-    msghdr header{};
-    header.msg_iov = &part;
-    header.msg_iovlen = 1;
-    header.msg_control = control;
-    header.msg_controllen = sizeof control;
-    ssize_t n;
-    do n = recvmsg(socket, &header, MSG_WAITALL | MSG_CMSG_CLOEXEC);
-    while (n < 0 && errno == EINTR);
-    if (n != static_cast<ssize_t>(sizeof hello) || (header.msg_flags & MSG_CTRUNC)) return Hello::wrong;
-    const cmsghdr* c = CMSG_FIRSTHDR(&header);
-    if (!c || c->cmsg_level != SOL_SOCKET || c->cmsg_type != SCM_CREDENTIALS || c->cmsg_len != CMSG_LEN(sizeof(ucred)))
-        return Hello::wrong;
-    ucred sender{};
-    std::memcpy(&sender, CMSG_DATA(c), sizeof sender);
-    return sender.pid == pid && Bytes(hello, hello + sizeof hello) == PdfWorkerSocket::hello() ? Hello::sound
-                                                                                              : Hello::wrong;
+    return Bytes(hello, hello + sizeof hello) == PdfWorkerSocket::hello() ? Hello::sound : Hello::wrong;
+}
+
+// Whether `pid` is a child of this process, running or not yet reaped: asked
+// without reaping it, so a number no one has proven is never freed for reuse.
+bool isOwnChild(pid_t pid)
+{
+    siginfo_t info{};
+    return pid > 0 && waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0;
+}
+
+// Ends and reaps the copy `pid`, proven at the other end of its socket and a child of this process.
+void endProvenCopy(pid_t pid)
+{
+    if (!isOwnChild(pid)) return;
+    PdfWorkerProcess::killGroup(pid);
+    while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+    }
 }
 
 // A copy that had not said hello by its deadline: once its hello proves it
@@ -590,11 +450,9 @@ void endOnceProven(int socket, pid_t pid)
 {
     auto prove = [socket, pid] {
         const auto deadline = std::chrono::steady_clock::now() + lateHelloWait;
-        if (helloFrom(socket, pid, deadline) == Hello::sound) {
-            PdfWorkerProcess::killGroup(pid);
-            while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
-            }
-        }
+        bool proven = false;
+        helloFrom(socket, pid, deadline, nullptr, proven);
+        if (proven) endProvenCopy(pid);
         close(socket);
     };
     try {
@@ -639,7 +497,14 @@ std::unique_ptr<PdfWorker> PdfWorker::copy(const CancelFlag* cancel)
         return nullptr;
     };
     bool extra = false; // more descriptors came than the one expected: closed as they came
-    if (!receiveWithFd(header, PdfWorkerSocket::replyHeader, deadline, fd, extra)) return fail(true);
+    // Cancelled while the worker makes its copy: its reply is left unread, so it is ended, as a request's would be.
+    auto cancelled = [&]() -> std::unique_ptr<PdfWorker> {
+        if (fd >= 0) close(fd);
+        end();
+        return nullptr;
+    };
+    if (!receiveWithFd(header, PdfWorkerSocket::replyHeader, deadline, cancel, fd, extra))
+        return cancel && cancel->cancelled() ? cancelled() : fail(true);
     WireReader reader(header, PdfWorkerSocket::replyHeader);
     const std::uint32_t claimed = reader.u32();
     const std::uint32_t id = reader.u32();
@@ -648,24 +513,31 @@ std::unique_ptr<PdfWorker> PdfWorker::copy(const CancelFlag* cancel)
     // The worker could make no copy (no processes left): it stays as it was.
     if (outcome == static_cast<std::uint8_t>(PdfWorkerSocket::Outcome::crashed) && claimed == 0 && fd < 0 && !extra)
         return fail(false);
-    if (outcome != static_cast<std::uint8_t>(PdfWorkerSocket::Outcome::ok) || claimed != 4 ||
-        !receiveWithFd(header + PdfWorkerSocket::replyHeader, 4, deadline, fd, extra))
+    if (outcome != static_cast<std::uint8_t>(PdfWorkerSocket::Outcome::ok) || claimed != 4)
         return fail(true);
+    if (!receiveWithFd(header + PdfWorkerSocket::replyHeader, 4, deadline, cancel, fd, extra))
+        return cancel && cancel->cancelled() ? cancelled() : fail(true);
     const auto pid = static_cast<pid_t>(WireReader(header + PdfWorkerSocket::replyHeader, 4).u32());
     // The number is the worker's word: it may name another document's worker,
     // which ending would end. Only a running child of this process whose
     // hello proves it at the other end of the socket (the kernel tells the
     // sender) is signalled, reaped or taken; any other is left alone.
-    int status = 0;
-    if (pid <= 0 || pid == pid_ || waitpid(pid, &status, WNOHANG) != 0 || fd < 0) return fail(true);
-    const Hello hello = helloFrom(fd, pid, deadline);
-    if (hello == Hello::late) {
+    // Its own number is no copy's; nor is a process not this one's child.
+    if (pid <= 0 || pid == pid_ || !isOwnChild(pid) || fd < 0) return fail(true);
+    bool proven = false;
+    const Hello hello = helloFrom(fd, pid, deadline, cancel, proven);
+    if (hello == Hello::late && !proven) {
         // Late (a loaded machine) is no fault of the worker copied, which stays.
         endOnceProven(fd, pid);
         fd = -1;
         return fail(false);
     }
-    if (hello != Hello::sound) return fail(true);
+    if (hello != Hello::sound) {
+        // Half a hello, or a wrong one, from the copy proven: a broken helper's, ended here.
+        if (proven) endProvenCopy(pid);
+        return fail(true);
+    }
+    int status = 0;
     setpgid(pid, pid); // as the copy does itself: whichever runs first
     if (extra) {
         // More than its socket came with it: the copy, proven this process's child, is ended and reaped here.
@@ -684,10 +556,11 @@ std::unique_ptr<PdfWorker> PdfWorker::copy(const CancelFlag* cancel)
 }
 
 bool PdfWorker::receiveWithFd(std::uint8_t* into, std::size_t size, std::chrono::steady_clock::time_point deadline,
-                              int& fd, bool& extra)
+                              const CancelFlag* cancel, int& fd, bool& extra)
 {
     std::size_t have = 0;
     while (have < size) {
+        if (cancel && cancel->cancelled()) return false;
         pollfd watched{socket_, POLLIN, 0};
         const int ready = poll(&watched, 1, pollMilliseconds);
         if (ready < 0 && errno != EINTR) return false;
@@ -858,55 +731,5 @@ PdfWorker::Reply PdfWorker::receive(std::size_t largestReply, double wallSeconds
     }
 }
 
-namespace PdfWorkerSocket {
-
-bool readSmallFile(const char* path, char* into, std::size_t size)
-{
-    int fd = open(path, O_RDONLY | O_CLOEXEC);
-    if (fd < 0 || size == 0) return false;
-    ssize_t n;
-    do n = read(fd, into, size - 1);
-    while (n < 0 && errno == EINTR);
-    close(fd);
-    if (n <= 0) return false;
-    into[n] = '\0';
-    return true;
-}
-
-bool sendWhole(int socket, const std::uint8_t* data, std::size_t size)
-{
-    std::size_t done = 0;
-    while (done < size) {
-        ssize_t n = send(socket, data + done, size - done, MSG_NOSIGNAL);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-bool sendWithFd(int socket, const Bytes& data, int fd)
-{
-    OneFdMessage message(const_cast<std::uint8_t*>(data.data()), data.size()); // only read by sendmsg
-    cmsghdr* fdPart = CMSG_FIRSTHDR(&message.header);
-    fdPart->cmsg_level = SOL_SOCKET;
-    fdPart->cmsg_type = SCM_RIGHTS;
-    fdPart->cmsg_len = CMSG_LEN(sizeof(int));
-    std::memcpy(CMSG_DATA(fdPart), &fd, sizeof(int));
-    ssize_t sent;
-    do sent = sendmsg(socket, &message.header, MSG_NOSIGNAL);
-    while (sent < 0 && errno == EINTR);
-    return sent == static_cast<ssize_t>(data.size());
-}
-
-OneFdMessage::OneFdMessage(void* data, std::size_t size) : part{data, size}
-{
-    header.msg_iov = &part;
-    header.msg_iovlen = 1;
-    header.msg_control = control;
-    header.msg_controllen = sizeof control;
-}
-
-} // namespace PdfWorkerSocket
 
 } // namespace Platform

@@ -175,9 +175,10 @@ private:
     Reply ended(bool damaged);
     // Reads `size` bytes into `into` by the deadline, keeping the one
     // descriptor that may come with them in `fd`, closing any other and
-    // setting `extra` then; false when the worker closed or was silent.
-    bool receiveWithFd(std::uint8_t* into, std::size_t size, std::chrono::steady_clock::time_point deadline, int& fd,
-                       bool& extra);
+    // setting `extra` then; false when the worker closed or was silent, or
+    // `cancel` (may be null) was set.
+    bool receiveWithFd(std::uint8_t* into, std::size_t size, std::chrono::steady_clock::time_point deadline,
+                       const CancelFlag* cancel, int& fd, bool& extra);
     std::shared_ptr<const PdfWorkerInput> input_;
     PdfWorkerLimits limits_;
     pid_t pid_ = 0;

@@ -77,7 +77,7 @@ PdfWorkerPool::Lease PdfWorkerPool::take(const CancelFlag* cancel)
                 lease.worker_ = std::move(opener_);
                 lease.opener_ = true;
             } else if (opener_ && made_ < fittingLocked(mostWorkers)) {
-                lease.worker_ = copyOfOpener(lock);
+                lease.worker_ = copyOfOpener(lock, cancel);
             }
             if (lease.worker_) break;
         }
@@ -103,12 +103,12 @@ PdfWorkerPool::Lease PdfWorkerPool::take(const CancelFlag* cancel)
     return lease;
 }
 
-std::unique_ptr<PdfWorker> PdfWorkerPool::copyOfOpener(std::unique_lock<std::mutex>& lock)
+std::unique_ptr<PdfWorker> PdfWorkerPool::copyOfOpener(std::unique_lock<std::mutex>& lock, const CancelFlag* cancel)
 {
     ++made_;
     std::unique_ptr<PdfWorker> opener = std::move(opener_);
     lock.unlock();
-    std::unique_ptr<PdfWorker> copy = opener->copy(nullptr);
+    std::unique_ptr<PdfWorker> copy = opener->copy(cancel);
     lock.lock();
     opened_ = opener->openedBytes(); // nothing once a failed copy ended it
     opener_ = std::move(opener);
@@ -171,7 +171,7 @@ PdfWorker& PdfWorkerPool::Lease::worker()
         if (pool_->changed_.wait_for(lock, pool_->stillBound_, [&] { return pool_->opener_ != nullptr; }) &&
             pool_->opener_->opened()) {
             --pool_->made_;
-            worker_ = pool_->copyOfOpener(lock);
+            worker_ = pool_->copyOfOpener(lock, nullptr); // bounded by the copy's own seconds
         }
     }
     return *worker_;

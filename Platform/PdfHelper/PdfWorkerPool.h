@@ -74,7 +74,7 @@ public:
 private:
     // A copy of the opened first worker, waiting while it is in use; a
     // worker that opens the document on its own when no copy can be made.
-    std::unique_ptr<PdfWorker> copyOfOpener(std::unique_lock<std::mutex>& lock);
+    std::unique_ptr<PdfWorker> copyOfOpener(std::unique_lock<std::mutex>& lock, const CancelFlag* cancel);
     void giveBack(std::unique_ptr<PdfWorker> worker, bool opener);
     int fittingLocked(int wanted) const;
 

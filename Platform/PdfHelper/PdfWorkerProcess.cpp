@@ -2,6 +2,8 @@
 
 #include "Platform/PdfHelper/PdfWorker.h"
 #include "Platform/PdfHelper/PdfWorkerSocket.h"
+#include "Platform/PdfHelper/ProcStat.h"
+#include "Platform/PdfHelper/WorkerConfine.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -54,9 +56,16 @@ std::atomic<bool> quitting{false};
 
 std::optional<Process> startHere();
 
+TestHooks& testHooks()
+{
+    static auto* hooks = new TestHooks;
+    return *hooks;
+}
+
 std::optional<Process> spawnHere()
 {
     if (quitting) return std::nullopt;
+    if (testHooks().beforeStart) testHooks().beforeStart();
     auto process = startHere();
     if (process && quitting) {
         ::kill(-process->pid, SIGKILL);
@@ -72,6 +81,13 @@ std::optional<Process> startHere()
 {
     const std::string program = PdfWorker::location().string();
     if (!executable(program)) return std::nullopt;
+    // The workers' own stderr is /dev/null: what of their confinement this kernel lacks is said here, once.
+    static const bool said = [] {
+        if (const std::string lacks = WorkerConfine::missingLayers(); !lacks.empty())
+            std::fprintf(stderr, "Folmira: %s\n", lacks.c_str());
+        return true;
+    }();
+    (void)said;
     int pair[2];
     if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair) != 0) return std::nullopt;
     int theirs = movedHigh(pair[1]);
@@ -84,6 +100,12 @@ std::optional<Process> startHere()
 
     posix_spawn_file_actions_t files;
     posix_spawn_file_actions_init(&files);
+    // No standard stream of the app's: a terminal the app was started from
+    // would let a worker type into the user's shell. (It gives up the
+    // terminal as its controlling one too, before it is confined.)
+    for (int stream : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO})
+        posix_spawn_file_actions_addopen(&files, stream, "/dev/null", stream == STDIN_FILENO ? O_RDONLY : O_WRONLY,
+                                         0);
     posix_spawn_file_actions_adddup2(&files, theirs, 3);
     // Whatever this process holds open without close-on-exec stays here.
     posix_spawn_file_actions_addclosefrom_np(&files, 4);
@@ -267,18 +289,11 @@ std::vector<pid_t> groupsOfChildren(bool& anyRunning)
     if (!proc) return leaders;
     while (const dirent* entry = readdir(proc)) {
         const pid_t pid = static_cast<pid_t>(std::atol(entry->d_name));
-        char text[1024];
-        if (pid <= 0 || !PdfWorkerSocket::readSmallFile(("/proc/" + std::to_string(pid) + "/stat").c_str(), text,
-                                                         sizeof text))
+        const std::optional<ProcStat> stat = pid > 0 ? ProcStat::of(pid) : std::nullopt;
+        if (!stat || stat->parent != self || stat->group != pid || stat->group == ownGroup || stat->session != session)
             continue;
-        const char* afterName = std::strrchr(text, ')'); // the name may hold anything but ends at the last ')'
-        char state = 0;
-        int parent = 0, group = 0, itsSession = 0;
-        if (!afterName || std::sscanf(afterName + 1, " %c %d %d %d", &state, &parent, &group, &itsSession) != 4)
-            continue;
-        if (parent != self || group != pid || group == ownGroup || itsSession != session) continue;
         leaders.push_back(pid);
-        anyRunning = anyRunning || state != 'Z';
+        anyRunning = anyRunning || stat->state != 'Z';
     }
     closedir(proc);
     return leaders;
@@ -294,11 +309,14 @@ void endAll()
     for (int round = 0; round < 10; ++round) {
         bool anyRunning = false;
         for (pid_t leader : groupsOfChildren(anyRunning)) ::kill(-leader, SIGKILL);
+        if (testHooks().afterSweepRound) testHooks().afterSweepRound(round);
         if (!anyRunning) return;
     }
 }
 
 void replenishIdle() { idleWorkers().replenish(); }
+
+void setTestHooks(TestHooks hooks) { testHooks() = std::move(hooks); }
 
 void kill(Process& process)
 {

@@ -10,6 +10,7 @@
 #include <sys/types.h>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -22,7 +23,7 @@ struct Process {
 };
 
 // A worker with no document yet, started with only its socket (as fd 3) and
-// the standard streams; none when it can't be started. Workers are started
+// /dev/null as its standard streams; none when it can't be started. Workers are started
 // from one thread that lives as long as the process, since a worker ends
 // when the thread that started it does (its parent-death signal).
 std::optional<Process> spawn();
@@ -40,6 +41,15 @@ void killGroup(pid_t pid);
 void endAll();
 // Kills the worker and reaps it now.
 void kill(Process& process);
+
+// A test's hooks into the quit's race: called just before a worker is
+// started (past the check that no quit has begun), and after each round of
+// the quit's sweep (its number, from 0). None by default.
+struct TestHooks {
+    std::function<void()> beforeStart;
+    std::function<void(int round)> afterSweepRound;
+};
+void setTestHooks(TestHooks hooks);
 
 // The address space that the requests of all workers of this process may
 // take at once, beyond what each worker maps: an ordinary request takes a

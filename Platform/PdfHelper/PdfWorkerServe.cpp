@@ -17,6 +17,7 @@
 #include "Platform/PdfHelper/PdfWorker.h"
 
 #include "Platform/PdfHelper/PdfWorkerSocket.h"
+#include "Platform/PdfHelper/ProcStat.h"
 #include "Platform/PdfHelper/WorkerConfine.h"
 
 #include <fcntl.h>
@@ -118,9 +119,10 @@ private:
     std::int64_t pageSize_ = sysconf(_SC_PAGESIZE);
 };
 
-// Caps the address space at what is mapped now plus `bytes`; the hard limit
-// stays open so that a child can set its own cap above its parent's.
-void capAddressSpace(std::int64_t bytes)
+// Caps the worker's address space, while it opens the document, at what is
+// mapped now plus `bytes` (0: no cap). Its hard limit stays open: the
+// children it forks afterwards take caps of their own.
+void capOpening(std::int64_t bytes)
 {
 #if defined(__SANITIZE_ADDRESS__)
     (void)bytes; // the sanitizer reserves terabytes of address space up front
@@ -131,6 +133,48 @@ void capAddressSpace(std::int64_t bytes)
     limit.rlim_cur = base > 0 && bytes > 0 ? static_cast<rlim_t>(base + bytes) : limit.rlim_max;
     setrlimit(RLIMIT_AS, &limit);
 #endif
+}
+
+// How far a child's cap of address space may fall short of what a request
+// asks (what it maps now plus its share) before a fresh child answers it: a
+// child's caps only come down, and what it maps creeps up by a few pages a
+// request. As much as it may grow before it is replaced anyway; a request
+// cut short by it is tried again alone, in a fresh child, with its whole limit.
+constexpr std::int64_t capSlackBytes = grownBytes;
+// A child's CPU cap ends it this long after its request's timer should have.
+constexpr std::int64_t cpuSlackMilliseconds = 1000;
+constexpr std::int64_t cpuRoomMilliseconds = 3000;
+
+// Caps this child for a request of `memoryBytes` beyond what it maps now (0:
+// no cap) and `cpuMilliseconds`, hard limits equal to the soft ones, so that
+// nothing the request runs can lift them: its address space, and its CPU
+// time a second past the request's timer (should the timer be disarmed).
+// False when the request needs more than the caps this child holds: a fresh
+// child, forked with none, then answers it.
+bool capRequest(std::int64_t memoryBytes, long cpuMilliseconds)
+{
+    rlimit address{}, cpu{};
+    if (getrlimit(RLIMIT_AS, &address) != 0 || getrlimit(RLIMIT_CPU, &cpu) != 0) return false;
+    std::int64_t addressCap = 0;
+#if !defined(__SANITIZE_ADDRESS__)
+    const std::int64_t base = virtualSize();
+    const bool capped = address.rlim_max != RLIM_INFINITY;
+    if (memoryBytes <= 0 || base <= 0) {
+        if (capped) return false;
+    } else if (!capped || base + memoryBytes <= static_cast<std::int64_t>(address.rlim_max)) {
+        addressCap = base + memoryBytes;
+    } else if (base + memoryBytes - static_cast<std::int64_t>(address.rlim_max) > capSlackBytes) {
+        return false;
+    }
+#else
+    (void)memoryBytes;
+#endif
+    // The CPU cap counts in whole seconds: set with room for a few seconds of
+    // requests, so that a child is replaced for it only now and then.
+    const std::int64_t cpuNeeded = cpuMillisecondsNow() + cpuMilliseconds + cpuSlackMilliseconds;
+    if (cpu.rlim_max != RLIM_INFINITY && cpuNeeded > static_cast<std::int64_t>(cpu.rlim_max) * 1000) return false;
+    const std::int64_t cpuCap = (cpuNeeded + cpuRoomMilliseconds + 999) / 1000;
+    return WorkerConfine::capHard(addressCap, cpu.rlim_max == RLIM_INFINITY ? cpuCap : 0);
 }
 
 // A page of text read while the worker waits idle: Poppler's and qpdf's
@@ -245,6 +289,17 @@ int serveChild(const PdfDocument::Opened& document, std::span<const PdfWorkerReq
 {
     Growth growth;
     while (true) {
+        // The request's limits first, left in the socket: a request this
+        // child's caps can't hold is left to a fresh child.
+        std::uint8_t head[requestHeader];
+        ssize_t peeked;
+        do peeked = recv(socketFd, head, sizeof head, MSG_PEEK | MSG_WAITALL);
+        while (peeked < 0 && errno == EINTR);
+        if (peeked != static_cast<ssize_t>(sizeof head)) return done; // the client went away
+        WireReader limits(head + 8, sizeof head - 8);
+        const std::uint8_t peekedTag = limits.u8();
+        const long peekedCpu = limits.u32();
+        if (peekedTag != copyTag && peekedCpu > 0 && !capRequest(limits.i64(), peekedCpu)) return grown;
         std::uint8_t length[4];
         if (!readAll(length, 4)) return done; // the client went away
         const std::uint32_t size = WireReader(length, 4).u32();
@@ -255,7 +310,7 @@ int serveChild(const PdfDocument::Opened& document, std::span<const PdfWorkerReq
         const std::uint32_t id = request.u32();
         const std::uint8_t tag = request.u8();
         const long cpuMilliseconds = request.u32();
-        const std::int64_t memoryBytes = request.i64();
+        request.i64(); // its memory, capped above
         if (tag == copyTag) {
             // Made by the worker, from its state as opened, not from this child's.
             shared.id = id;
@@ -271,7 +326,6 @@ int serveChild(const PdfDocument::Opened& document, std::span<const PdfWorkerReq
         shared.id = id;
         shared.cpuMilliseconds = cpuMilliseconds;
         shared.phase = handling;
-        capAddressSpace(memoryBytes);
         const long start = cpuMillisecondsNow();
         armCpu(cpuMilliseconds);
         Bytes reply = handler->handle(document, payload);
@@ -291,6 +345,7 @@ int childMain(const PdfDocument::Opened& document, std::span<const PdfWorkerRequ
 {
     prctl(PR_SET_PDEATHSIG, SIGKILL);
     if (getppid() != worker) return done; // the worker died as this child was made
+    WorkerConfine::forkNothing();
     try {
         return serveChild(document, handlers, shared, worker);
     } catch (const std::bad_alloc&) {
@@ -315,13 +370,8 @@ bool oneThread()
 #if defined(__SANITIZE_THREAD__)
     return false; // ThreadSanitizer's runtime can't follow a process made without fork()
 #endif
-    char text[1024];
-    if (!PdfWorkerSocket::readSmallFile("/proc/self/stat", text, sizeof text)) return false;
-    const char* afterName = std::strrchr(text, ')'); // the name may hold anything but ends at the last ')'
-    long threads = 0;
-    // After the name: state, then 16 numbers, then the count of threads.
-    const char* format = " %*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %*u %*u %*d %*d %*d %*d %ld";
-    return afterName && std::sscanf(afterName + 1, format, &threads) == 1 && threads == 1;
+    const std::optional<ProcStat> stat = ProcStat::of(0);
+    return stat && stat->threads == 1;
 }
 
 // A copy of this worker for the client: made as fork() makes a child, so
@@ -348,6 +398,7 @@ bool sendCopy(const PdfDocument::Opened& document, std::span<const PdfWorkerRequ
     if (copy == 0) {
         prctl(PR_SET_PDEATHSIG, SIGKILL);
         if (getppid() != client) _exit(done);
+        WorkerConfine::keepSignalsInOwnGroup();
         close(pair[0]);
         if (dup2(pair[1], socketFd) != socketFd) _exit(failed); // without close-on-exec, as fd 3 was
         close(pair[1]);
@@ -413,9 +464,10 @@ int serve(const PdfDocument::Opened& document, std::span<const PdfWorkerRequest>
 
 int servePdfWorker(std::span<const PdfWorkerRequest> handlers)
 {
-    // Only the standard streams and the socket: nothing the app held open.
+    // Only the standard streams (/dev/null) and the socket: nothing the app held open, no terminal.
     close_range(socketFd + 1, ~0U, 0);
     WorkerConfine::hideMemory();
+    WorkerConfine::leaveTerminal();
     // A worker dies with the app, also when the app was gone before this line.
     prctl(PR_SET_PDEATHSIG, SIGKILL);
     if (const char* parent = std::getenv("FOLMIRA_PDF_WORKER_PARENT"); parent && std::atoll(parent) != getppid())
@@ -424,7 +476,7 @@ int servePdfWorker(std::span<const PdfWorkerRequest> handlers)
         warmUp();
         // Before a byte of the document is read: it holds its socket, and the
         // document comes over it already open.
-        WorkerConfine::confine();
+        if (!WorkerConfine::confine()) return failed;
         // Started: the client may now tell this worker from one that died at start.
         if (!PdfWorkerSocket::sendWhole(socketFd, PdfWorkerSocket::hello())) return done;
         // Waiting here, idle, until a read needs a worker.
@@ -444,7 +496,7 @@ int servePdfWorker(std::span<const PdfWorkerRequest> handlers)
         while (peeked < 0 && errno == EINTR);
         if (peeked != static_cast<ssize_t>(sizeof first)) return done;
         WireReader limits(first + 13, sizeof first - 13);
-        capAddressSpace(limits.i64());
+        capOpening(limits.i64());
         armCpu(received->cpuMilliseconds);
         PdfDocument::Opened document =
             PdfDocument::openMapped(mapping, static_cast<const std::uint8_t*>(mapping->at), mapping->size);
@@ -454,7 +506,7 @@ int servePdfWorker(std::span<const PdfWorkerRequest> handlers)
         if (document.document && document.document->pageCount() > 0)
             document.document->page(document.document->pageCount() - 1);
         armCpu(0);
-        capAddressSpace(0);
+        capOpening(0);
         return serve(document, handlers);
     } catch (const std::bad_alloc&) {
         return outOfMemory;

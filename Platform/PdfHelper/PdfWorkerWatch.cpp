@@ -2,7 +2,7 @@
 
 #include "Platform/PdfHelper/PdfWorkerWatch.h"
 
-#include "Platform/PdfHelper/PdfWorkerSocket.h"
+#include "Platform/PdfHelper/ProcStat.h"
 
 #include <unistd.h>
 
@@ -26,16 +26,11 @@ struct Activity {
 // From /proc/PID/stat: the state, then the worker's own and its reaped children's CPU time.
 bool readStat(pid_t pid, char& state, long long& own, long long& reaped)
 {
-    const std::string path = "/proc/" + std::to_string(pid) + "/stat";
-    char text[1024];
-    if (!PdfWorkerSocket::readSmallFile(path.c_str(), text, sizeof text)) return false;
-    const char* afterName = std::strrchr(text, ')'); // the name may hold anything but ends at the last ')'
-    long long user = 0, system = 0, childUser = 0, childSystem = 0;
-    const char* format = " %c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %lld %lld %lld %lld";
-    if (!afterName || std::sscanf(afterName + 1, format, &state, &user, &system, &childUser, &childSystem) != 5)
-        return false;
-    own = user + system;
-    reaped = childUser + childSystem;
+    const std::optional<ProcStat> stat = ProcStat::of(pid);
+    if (!stat) return false;
+    state = stat->state;
+    own = stat->userTicks + stat->systemTicks;
+    reaped = stat->childUserTicks + stat->childSystemTicks;
     return true;
 }
 

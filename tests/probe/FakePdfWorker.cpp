@@ -18,8 +18,9 @@
 //   write      tries to change the document (write, shrink, grow, map for
 //              writing) and answers with one byte per try: 1 when it worked
 //   confine    confined as the real worker is, tries what it must not do
-//              (open, connect, trace, run, leave its group) and answers
-//              likewise (see confinedTries)
+//              (open, connect, trace, run, leave its group, reach another
+//              process or a file's metadata) and answers with the errno of
+//              each (see confinedTries)
 //   spent      the opening is sound; a page with a picture comes back
 //              saying it took a minute of CPU time (fresh: a millisecond)
 //   amplify    the opening is sound (20 pages); each page's reading is as many
@@ -39,6 +40,8 @@
 //              for a copy, it makes one as the worker does (a child of the
 //              app's, with a socket of its own)
 //   late-copy  the same, but the copy says hello after 3 s
+//   half-hello the same, but the copy sends 3 bytes of its hello, and no more
+//   copy-self  as copy-app, but the copy named is the worker itself
 //   long-pool  the same, but opening keeps 100 MB written, as a long
 //              document's page tree does, shared with its copies
 //   two-fds    the same, but the copy's socket comes with a second descriptor
@@ -61,7 +64,14 @@
 #include "Platform/PdfHelper/WorkerConfine.h"
 
 #include <fcntl.h>
+#include <linux/keyctl.h>
+#include <linux/sched.h>
+#include <sched.h>
+#include <sys/ioctl.h>
 #include <sys/mman.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/xattr.h>
 #include <sys/ptrace.h>
 #include <sys/uio.h>
 #include <sys/un.h>
@@ -71,6 +81,7 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -140,62 +151,134 @@ Bytes tries(int fd)
     return worked;
 }
 
-// Whether `attempt`, made in a child of this process, worked (the child exits 0).
-bool workedInAChild(const std::function<bool()>& attempt)
+// What `attempt`, made in a child of this process, got: 0 when it worked,
+// else its errno (the child's exit status).
+std::uint8_t inAChild(const std::function<int()>& attempt)
 {
     const pid_t child = fork();
-    if (child == 0) _exit(attempt() ? 0 : 1);
+    if (child == 0) _exit(attempt() == 0 ? 0 : std::clamp(errno, 1, 255));
     int status = 0;
-    return child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    if (child < 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status)) return 255;
+    return static_cast<std::uint8_t>(WEXITSTATUS(status));
 }
 
-// Confined as the real worker is, what it still may do, one byte each (1
-// when it worked), in this order: read a folder of the system's shared data
-// (it must); read /etc/passwd; create a file in the temporary folder; open
-// its own /proc/self/comm for writing; make an Internet socket; connect a
-// socket; trace the app; open the app's memory; read it; run a program; start a
-// session; start a process group; make itself readable again. Then what it
-// reads of its own readability (PR_GET_DUMPABLE).
+// 0 when `result` says the call worked, else its errno.
+std::uint8_t refusal(long result)
+{
+    return result >= 0 ? 0 : static_cast<std::uint8_t>(std::clamp(errno, 1, 255));
+}
+
+// Confined as the real worker is, what it still may do, one byte each (0
+// when it worked, else the errno it got), in the order of the test's table:
+// files, sockets, other processes, programs, sessions, its own memory, the
+// limits, scheduling and signals of others, metadata, keys, namespaces, the
+// terminal. Then what it reads of its own readability (PR_GET_DUMPABLE).
+// Another process of the user's is named in FOLMIRA_FAKE_OTHER_PROCESS, a
+// file of the user's in FOLMIRA_FAKE_USER_FILE.
 Bytes confinedTries()
 {
-    Bytes worked;
+    Bytes got;
     auto opens = [](const std::string& path, int flags) {
         const int fd = open(path.c_str(), flags | O_CLOEXEC, 0600);
         if (fd >= 0) close(fd);
-        return fd >= 0;
+        return refusal(fd);
     };
     const std::string created = std::filesystem::temp_directory_path() / ("folmira-confined-" + std::to_string(getpid()));
-    worked.push_back(opens("/usr/share", O_RDONLY | O_DIRECTORY));
-    worked.push_back(opens("/etc/passwd", O_RDONLY));
-    worked.push_back(opens(created, O_CREAT | O_RDWR));
+    const char* otherText = std::getenv("FOLMIRA_FAKE_OTHER_PROCESS");
+    const pid_t other = otherText ? std::atoi(otherText) : 0;
+    const char* userFileText = std::getenv("FOLMIRA_FAKE_USER_FILE");
+    const std::string userFile = userFileText ? userFileText : "/nonexistent";
+    got.push_back(opens("/usr/share", O_RDONLY | O_DIRECTORY));
+    got.push_back(opens("/etc/passwd", O_RDONLY));
+    got.push_back(opens(created, O_CREAT | O_RDWR));
     unlink(created.c_str());
-    worked.push_back(opens("/proc/self/comm", O_WRONLY));
+    got.push_back(opens("/proc/self/comm", O_WRONLY));
     const int internet = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    worked.push_back(internet >= 0);
+    got.push_back(refusal(internet));
     if (internet >= 0) close(internet);
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
     std::strcpy(address.sun_path + 1, "folmira-confined"); // abstract: no file
-    // A socket of the pair is connected already: only a filter answers EPERM.
-    worked.push_back(connect(socketFd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 || errno != EPERM);
+    got.push_back(refusal(connect(socketFd, reinterpret_cast<sockaddr*>(&address), sizeof address)));
     const pid_t app = getppid();
-    worked.push_back(workedInAChild([app] { return ptrace(PTRACE_SEIZE, app, nullptr, nullptr) == 0; }));
-    worked.push_back(opens("/proc/" + std::to_string(app) + "/mem", O_RDONLY));
-    worked.push_back(workedInAChild([app] {
+    got.push_back(inAChild([app] { return ptrace(PTRACE_SEIZE, app, nullptr, nullptr); }));
+    got.push_back(opens("/proc/" + std::to_string(app) + "/mem", O_RDONLY));
+    got.push_back(inAChild([app] {
         char byte = 0, own = 1;
         iovec local{&byte, 1}, remote{&own, 1}; // any address of the app's: one byte of this copy's stack
-        return process_vm_readv(app, &local, 1, &remote, 1, 0) >= 0 || errno != EPERM;
+        return static_cast<int>(process_vm_readv(app, &local, 1, &remote, 1, 0));
     }));
-    worked.push_back(workedInAChild([] {
+    got.push_back(inAChild([] {
         char* argv[] = {const_cast<char*>("true"), nullptr};
-        execve("/bin/true", argv, environ);
-        return false;
+        return execve("/bin/true", argv, environ);
     }));
-    worked.push_back(workedInAChild([] { return setsid() >= 0; }));
-    worked.push_back(workedInAChild([] { return setpgid(0, 0) == 0; }));
-    worked.push_back(workedInAChild([] { return prctl(PR_SET_DUMPABLE, 1, 0, 0, 0) == 0; }));
-    worked.push_back(static_cast<std::uint8_t>(prctl(PR_GET_DUMPABLE, 0, 0, 0, 0)));
-    return worked;
+    got.push_back(inAChild([] { return static_cast<int>(setsid()); }));
+    got.push_back(inAChild([] { return setpgid(0, 0); }));
+    got.push_back(inAChild([] { return prctl(PR_SET_DUMPABLE, 1, 0, 0, 0); }));
+    got.push_back(inAChild([] { return prctl(PR_SET_PDEATHSIG, 0, 0, 0, 0); }));
+    // Another process's limits and scheduling (read or set to what they are: harmless where they pass).
+    got.push_back(refusal(prlimit(other, RLIMIT_CPU, nullptr, nullptr) == 0 ? 0 : -1));
+    got.push_back(refusal(setpriority(PRIO_PROCESS, static_cast<id_t>(other), 0)));
+    cpu_set_t cpus;
+    sched_getaffinity(0, sizeof cpus, &cpus);
+    got.push_back(refusal(sched_setaffinity(other, sizeof cpus, &cpus)));
+    // Signals to it (none sent: 0 only asks whether it could be).
+    got.push_back(refusal(kill(other, 0)));
+    got.push_back(refusal(syscall(SYS_tgkill, other, other, 0)));
+    // A file of the user's: its mode, times, attributes, length.
+    got.push_back(refusal(chmod(userFile.c_str(), 0600)));
+    got.push_back(refusal(utimensat(AT_FDCWD, userFile.c_str(), nullptr, 0)));
+    got.push_back(refusal(setxattr(userFile.c_str(), "user.folmira", "x", 1, 0)));
+    got.push_back(refusal(truncate(userFile.c_str(), 0)));
+    // The user's keys.
+    got.push_back(refusal(syscall(SYS_keyctl, KEYCTL_GET_KEYRING_ID, KEY_SPEC_USER_KEYRING, 0)));
+    got.push_back(refusal(syscall(SYS_add_key, "user", "folmira", "x", 1, KEY_SPEC_PROCESS_KEYRING)));
+    // New namespaces, a child of the app's; clone3's flags can't be checked, so it is missing.
+    auto clone3 = [](std::uint64_t flags) {
+        return [flags] {
+            clone_args args{};
+            args.flags = flags;
+            args.exit_signal = SIGCHLD;
+            const long made = syscall(SYS_clone3, &args, sizeof args);
+            if (made == 0) _exit(0);
+            return made < 0 ? -1 : 0;
+        };
+    };
+    got.push_back(inAChild(clone3(CLONE_NEWUSER)));
+    got.push_back(inAChild(clone3(CLONE_PARENT)));
+    got.push_back(inAChild([] { return unshare(CLONE_NEWUSER | CLONE_NEWNET); }));
+    got.push_back(inAChild([] {
+        const long made = syscall(SYS_clone, CLONE_NEWUSER | SIGCHLD, nullptr, nullptr, nullptr, 0);
+        if (made == 0) _exit(0);
+        return made < 0 ? -1 : 0;
+    }));
+    // A request's child makes no child of the app's, as a worker's copy is.
+    got.push_back(inAChild([] {
+        WorkerConfine::forkNothing();
+        const long made = syscall(SYS_clone, CLONE_PARENT | SIGCHLD, nullptr, nullptr, nullptr, 0);
+        if (made == 0) _exit(0);
+        return made < 0 ? -1 : 0;
+    }));
+    // Its own hard caps, lifted.
+    got.push_back(inAChild([] {
+        rlimit now{};
+        getrlimit(RLIMIT_AS, &now);
+        if (!WorkerConfine::capHard(std::int64_t{1} << 40, 1000)) return -1;
+        const rlimit lifted{RLIM_INFINITY, RLIM_INFINITY};
+        return setrlimit(RLIMIT_AS, &lifted);
+    }));
+    // Typing into a terminal (its stdin is /dev/null: the filter answers before the terminal would).
+    char typed = 'x';
+    got.push_back(refusal(ioctl(0, TIOCSTI, &typed)));
+    got.push_back(refusal(sigqueue(other, 0, sigval{})));
+    // A capability still held (root's): 0 when one is, EPERM when none.
+    char status[4096];
+    const char* effective = PdfWorkerSocket::readSmallFile("/proc/self/status", status, sizeof status)
+                                ? std::strstr(status, "CapEff:")
+                                : nullptr;
+    got.push_back(effective && std::strtoull(effective + 7, nullptr, 16) == 0 ? EPERM : 0);
+    got.push_back(static_cast<std::uint8_t>(prctl(PR_GET_DUMPABLE, 0, 0, 0, 0)));
+    return got;
 }
 
 Bytes reading(bool nan, bool infinite)
@@ -276,7 +359,7 @@ void falseCopy(pid_t pid, int socket)
 // Asked for a copy of itself: one made as the worker makes it, a child of
 // the app's with a socket of its own that says hello after `delay`. Returns
 // in both: the copy goes on serving as a copy.
-void copyOfItself(std::chrono::milliseconds delay, bool twoFds)
+void copyOfItself(std::chrono::milliseconds delay, bool twoFds, bool halfHello = false)
 {
     int pair[2];
     socketpair(AF_UNIX, SOCK_STREAM, 0, pair);
@@ -292,6 +375,10 @@ void copyOfItself(std::chrono::milliseconds delay, bool twoFds)
         dup2(pair[1], socketFd);
         close(pair[1]);
         std::this_thread::sleep_for(delay);
+        if (halfHello) {
+            PdfWorkerSocket::sendWhole(socketFd, PdfWorkerSocket::hello().data(), 3);
+            pause();
+        }
         PdfWorkerSocket::sendWhole(socketFd, PdfWorkerSocket::hello());
         return;
     }
@@ -337,7 +424,10 @@ int main(int, char** argv)
     if (mode == "segv") raise(SIGSEGV);
     if (mode == "abort") abort();
     if (mode == "killed") raise(SIGKILL);
-    if (mode == "confine") Platform::WorkerConfine::confine();
+    if (mode.rfind("confine", 0) == 0) { // "confine2": under Landlock 2, as the test asks
+        Platform::WorkerConfine::leaveTerminal();
+        if (!Platform::WorkerConfine::confine()) return PdfWorkerSocket::failed;
+    }
     Bytes hello = PdfWorkerSocket::hello();
     if (mode == "other-version") hello.back() ^= 0x7F;
     PdfWorkerSocket::sendWhole(socketFd, hello);
@@ -398,26 +488,30 @@ int main(int, char** argv)
             falseCopy(static_cast<pid_t>(other ? std::atoi(other) : 0), pair[0]);
             close(pair[0]);
             close(pair[1]);
-        } else if ((mode == "copy-app" || mode == "copy-child") && request[0] == PdfWorkerSocket::copyTag) {
+        } else if ((mode == "copy-app" || mode == "copy-child" || mode == "copy-self") &&
+                   request[0] == PdfWorkerSocket::copyTag) {
             // Its hello carries who sent it: only the checks of who that is refuse it.
             int pair[2];
             socketpair(AF_UNIX, SOCK_STREAM, 0, pair);
             const int yes = 1;
             setsockopt(pair[0], SOL_SOCKET, SO_PASSCRED, &yes, sizeof yes);
-            const pid_t pid = mode == "copy-app" ? getppid() : fork();
+            const pid_t pid = mode == "copy-app" ? getppid() : mode == "copy-self" ? getpid() : fork();
             if (pid == 0) {
                 prctl(PR_SET_PDEATHSIG, SIGKILL);
                 PdfWorkerSocket::sendWhole(pair[1], PdfWorkerSocket::hello());
                 pause();
             }
-            if (mode == "copy-app") PdfWorkerSocket::sendWhole(pair[1], PdfWorkerSocket::hello());
+            if (mode != "copy-child") PdfWorkerSocket::sendWhole(pair[1], PdfWorkerSocket::hello());
             falseCopy(pid, pair[0]);
             close(pair[0]);
             close(pair[1]);
-        } else if ((mode == "pool" || mode == "late-copy" || mode == "two-fds" || mode == "long-pool") &&
+        } else if ((mode == "pool" || mode == "late-copy" || mode == "two-fds" || mode == "long-pool" ||
+                    mode == "half-hello") &&
                    request[0] == PdfWorkerSocket::copyTag) {
-            copyOfItself(std::chrono::milliseconds(mode == "late-copy" ? 3000 : 0), mode == "two-fds");
-        } else if (mode == "pool" || mode == "late-copy" || mode == "two-fds" || mode == "long-pool") {
+            copyOfItself(std::chrono::milliseconds(mode == "late-copy" ? 3000 : 0), mode == "two-fds",
+                         mode == "half-hello");
+        } else if (mode == "pool" || mode == "late-copy" || mode == "two-fds" || mode == "long-pool" ||
+                   mode == "half-hello") {
             static Bytes pageTree;
             if (open && mode == "long-pool") pageTree.assign(std::size_t{100} << 20, 1);
             Bytes reply = open ? opening(20) : reading(false, false);
@@ -454,7 +548,7 @@ int main(int, char** argv)
                 pause();
             }
         } else if (mode == "nan" || mode == "infinite" || mode == "copy-app" || mode == "copy-child" ||
-                   mode == "copy-other" || mode == "no-copy") {
+                   mode == "copy-self" || mode == "copy-other" || mode == "no-copy") {
             Bytes reply = open ? opening(1) : reading(mode == "nan", mode == "infinite");
             send(reply, static_cast<std::uint32_t>(reply.size()));
         } else if (mode == "spent" || mode == "fresh") {
@@ -474,7 +568,7 @@ int main(int, char** argv)
             return 0;
         } else if (mode == "sleep") {
             pause();
-        } else if (mode == "confine") {
+        } else if (mode.rfind("confine", 0) == 0) {
             Bytes reply = confinedTries();
             send(reply, static_cast<std::uint32_t>(reply.size()));
         } else if (mode == "write") {

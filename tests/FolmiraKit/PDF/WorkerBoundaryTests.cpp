@@ -7,6 +7,8 @@
 #include "FolmiraKit/PDF/PageSource.h"
 #include "Platform/PdfContentCost.h"
 #include "Platform/PdfHelper/PdfWorkerProcess.h"
+#include "Platform/PdfHelper/ProcStat.h"
+#include "Platform/PdfHelper/WorkerConfine.h"
 #include "tests/FolmiraKit/HostileFiles.h"
 #include "tests/ChildProcesses.h"
 #include "tests/HangGuard.h"
@@ -15,7 +17,9 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <pty.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <zlib.h>
@@ -248,15 +252,22 @@ TEST(PdfWorkerBoundary, ACopyThatComesLateOrWithMoreThanItsSocketCostsNothing)
         ASSERT_EQ(other->request(openTag, {}, 1 << 20, nullptr).status, Platform::PdfWorker::Status::ok);
     }
     setenv("FOLMIRA_FAKE_OTHER_CHILD", std::to_string(other->pid()).c_str(), 1);
+    // A copy that sends half its hello is proven by what came and ended, the reading on within seconds; one
+    // naming the worker itself is refused.
     for (const Case& c : {Case{"late-copy", 1, true}, Case{"two-fds", 10, false}, Case{"pool", 1, true},
-                          Case{"copy-other", 1, false}}) {
+                          Case{"copy-other", 1, false}, Case{"half-hello", 1, false}, Case{"copy-self", 1, false}}) {
         WorkerProgram program(fake(c.mode));
         const auto before = descriptors(getpid()).size();
         for (int i = 0; i < c.copies; ++i) {
             Platform::PdfWorker opener(input, {1, 64 << 20});
             ASSERT_EQ(opener.request(openTag, {}, 1 << 20, nullptr).status, Platform::PdfWorker::Status::ok)
                 << c.mode;
-            const auto copy = opener.copy(nullptr);
+            auto made = std::async(std::launch::async, [&] { return opener.copy(nullptr); });
+            if (made.wait_for(HangGuard::limit(std::chrono::seconds(5))) != std::future_status::ready) {
+                ADD_FAILURE() << c.mode << ": the copy's hello kept the reading past its bound";
+                for (const ChildProcesses::Child& child : ChildProcesses::ofThisProcess()) kill(child.pid, SIGKILL);
+            }
+            const auto copy = made.get();
             EXPECT_EQ(copy != nullptr, c.mode == "pool") << c.mode;
             EXPECT_EQ(opener.pid() != 0, c.openerKept) << c.mode;
         }
@@ -432,27 +443,127 @@ TEST(PdfWorkerBoundary, AWorkerHoldsNoDescriptorOfTheApp)
     std::filesystem::remove(file);
 }
 
+TEST(PdfWorkerBoundary, AWorkerStartedFromATerminalHoldsNone)
+{
+    auto input = std::make_shared<const Platform::PdfWorkerInput>(onePage(caption("Apples.")));
+    // An app started from a shell: a terminal of its own, controlling, on its standard streams.
+    const pid_t app = fork();
+    if (app == 0) {
+        int master = -1, terminal = -1;
+        if (setsid() < 0 || openpty(&master, &terminal, nullptr, nullptr, nullptr) != 0 ||
+            ioctl(terminal, TIOCSCTTY, 0) != 0)
+            _exit(2);
+        for (int stream : {0, 1, 2}) dup2(terminal, stream);
+        Platform::PdfWorker worker(input, {1, 64 << 20});
+        if (worker.request(static_cast<std::uint8_t>(PDFReader::WorkerRequest::open), {}, 1 << 20, nullptr).status !=
+            Platform::PdfWorker::Status::ok)
+            _exit(3);
+        const auto stat = Platform::ProcStat::of(worker.pid());
+        if (!stat || stat->terminal != 0) _exit(4);
+        for (const std::string& target : descriptors(worker.pid()))
+            if (target.rfind("/dev/pts/", 0) == 0) _exit(5);
+        _exit(0);
+    }
+    ASSERT_GT(app, 0);
+    int status = 0;
+    ASSERT_TRUE(within(std::chrono::milliseconds(3000), [&] { return waitpid(app, &status, WNOHANG) == app; }));
+    EXPECT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "2: no terminal made, 3: no worker, 4: it kept the terminal as its own, "
+                                         "5: it holds the terminal open";
+}
+
+TEST(PdfWorkerBoundary, TheLogSaysWhichLayersTheKernelLacks)
+{
+    struct Case {
+        const char* landlock; // as the test switch tells the confinement
+        std::string said;     // part of the sentence
+    };
+    unsetenv("FOLMIRA_TEST_LANDLOCK_ABI");
+    const int kernel = Platform::WorkerConfine::landlockVersion();
+    for (const Case& c : {Case{"0", "lacks Landlock, so its seccomp filter alone keeps"},
+                          Case{"2", "truncate right and signal scoping (Landlock 2)"},
+                          Case{"5", "signal scoping (Landlock 5), so"}, Case{"7", ""}}) {
+        if (std::atoi(c.landlock) > kernel) continue;
+        setenv("FOLMIRA_TEST_LANDLOCK_ABI", c.landlock, 1);
+        const std::string said = Platform::WorkerConfine::missingLayers();
+        EXPECT_EQ(Platform::WorkerConfine::landlockVersion(), std::atoi(c.landlock));
+        if (c.said.empty()) {
+            EXPECT_EQ(said, "") << c.landlock;
+        } else {
+            EXPECT_NE(said.find(c.said), std::string::npos) << c.landlock << ": " << said;
+        }
+    }
+    unsetenv("FOLMIRA_TEST_LANDLOCK_ABI");
+}
+
 TEST(PdfWorkerBoundary, AConfinedWorkerOpensConnectsTracesAndRunsNothing)
 {
     auto input = std::make_shared<const Platform::PdfWorkerInput>(onePage(caption("Apples.")));
-    WorkerProgram program(fake("confine"));
-    Platform::PdfWorker worker(input, {1, 64 << 20});
-    auto reply = worker.request(1, {}, 64, nullptr);
-    ASSERT_EQ(reply.status, Platform::PdfWorker::Status::ok);
+    // Another process of the user's, and a file of the user's, that the worker must leave as they are.
+    const pid_t other = fork();
+    if (other == 0) {
+        pause();
+        _exit(0);
+    }
+    ASSERT_GT(other, 0);
+    const auto userFile = std::filesystem::temp_directory_path() / ("folmira-user-file-" + std::to_string(getpid()));
+    std::ofstream(userFile) << "the user's own words";
+    std::filesystem::permissions(userFile, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    setenv("FOLMIRA_FAKE_OTHER_PROCESS", std::to_string(other).c_str(), 1);
+    setenv("FOLMIRA_FAKE_USER_FILE", userFile.c_str(), 1);
     // AddressSanitizer's leak check traces the worker's own threads: the filter leaves tracing open
     // there, and only the kernel's file rules, where it has them, refuse tracing the app.
-    const int traced = HangGuard::sanitized ? -1 : 0;
+    const int traced = HangGuard::sanitized ? -1 : EPERM;
+    // Nor, there, are root's capabilities dropped, with which a hard cap may be lifted.
+    const int capable = HangGuard::sanitized || HangGuard::threadSanitized ? -1 : EPERM;
+    // What each try gets: 0 when it worked, else its errno. The filter answers EPERM (ENOSYS for clone3),
+    // before Landlock's EACCES; a row of EPERM fails when only Landlock refuses.
     const std::vector<std::pair<const char*, int>> tries{
-        {"read the system's shared data", 1}, {"read /etc/passwd", 0}, {"create a file", 0},
-        {"write its own /proc entry", 0}, {"make an Internet socket", 0}, {"connect a socket", 0},
-        {"trace the app", traced}, {"open the app's memory", 0}, {"read the app's memory", 0},
-        {"run a program", 0}, {"start a session", 0}, {"start a process group", 0},
-        {"make itself readable", 0}, {"readable (PR_GET_DUMPABLE)", 0}};
-    ASSERT_EQ(reply.payload.size(), tries.size());
-    for (std::size_t i = 0; i < tries.size(); ++i)
-        if (tries[i].second >= 0) {
-            EXPECT_EQ(reply.payload[i], tries[i].second) << tries[i].first;
-        }
+        {"read the system's shared data", 0}, {"read /etc/passwd", EACCES}, {"create a file", EPERM},
+        {"write its own /proc entry", EPERM}, {"make an Internet socket", EPERM}, {"connect a socket", EPERM},
+        {"trace the app", traced}, {"open the app's memory", -1}, {"read the app's memory", EPERM},
+        {"run a program", EPERM}, {"start a session", EPERM}, {"start a process group", EPERM},
+        {"make itself readable", EPERM}, {"outlive its parent (PR_SET_PDEATHSIG 0)", EPERM},
+        {"another's limits (prlimit)", EPERM},
+        {"another's priority (setpriority)", EPERM}, {"another's CPUs (sched_setaffinity)", EPERM},
+        {"signal another (kill)", EPERM}, {"signal another's thread (tgkill)", EPERM},
+        {"a file's mode (chmod)", EPERM}, {"a file's times (utimensat)", EPERM},
+        {"a file's attributes (setxattr)", EPERM}, {"a file's length (truncate)", EPERM},
+        {"the user's keys (keyctl)", EPERM}, {"a key (add_key)", EPERM},
+        {"a user namespace (clone3)", ENOSYS}, {"a child of the app's (clone3)", ENOSYS},
+        {"namespaces (unshare)", EPERM}, {"a user namespace (clone)", EPERM},
+        {"a child of the app's from a request's child (clone)", EPERM}, {"lift its own hard cap", capable},
+        {"type into a terminal (TIOCSTI)", EPERM}, {"queue a signal to another (sigqueue)", EPERM},
+        {"hold a capability", capable},
+        {"readable (PR_GET_DUMPABLE)", 0}};
+    // An older kernel's Landlock has no truncate right and no signal scoping: the filter alone keeps them in.
+    for (const char* landlock : {"", "2"}) {
+        SCOPED_TRACE(std::string("Landlock ") + (*landlock ? landlock : "as the kernel has it"));
+        setenv("FOLMIRA_TEST_LANDLOCK_ABI", landlock, 1);
+        WorkerProgram program(fake(std::string("confine") + landlock));
+        Platform::PdfWorker worker(input, {1, 64 << 20});
+        auto reply = worker.request(1, {}, 256, nullptr);
+        unsetenv("FOLMIRA_TEST_LANDLOCK_ABI");
+        ASSERT_EQ(reply.status, Platform::PdfWorker::Status::ok);
+        ASSERT_EQ(reply.payload.size(), tries.size());
+        for (std::size_t i = 0; i < tries.size(); ++i)
+            if (tries[i].second >= 0) {
+                EXPECT_EQ(reply.payload[i], tries[i].second) << tries[i].first;
+            }
+    }
+    unsetenv("FOLMIRA_FAKE_OTHER_PROCESS");
+    unsetenv("FOLMIRA_FAKE_USER_FILE");
+    EXPECT_EQ(waitpid(other, nullptr, WNOHANG), 0) << "the other process lives on";
+    kill(other, SIGKILL);
+    waitpid(other, nullptr, 0);
+    std::ifstream kept(userFile);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "the user's own words");
+    EXPECT_EQ(std::filesystem::status(userFile).permissions(),
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    std::filesystem::remove(userFile);
+    WorkerProgram program(fake("confine"));
+    Platform::PdfWorker worker(input, {1, 64 << 20});
+    ASSERT_EQ(worker.request(1, {}, 256, nullptr).status, Platform::PdfWorker::Status::ok);
     if (geteuid() != 0) { // root may read any process's memory, readable or not
         EXPECT_LT(open(("/proc/" + std::to_string(worker.pid()) + "/mem").c_str(), O_RDONLY), 0);
     }
@@ -470,25 +581,66 @@ TEST(PdfWorkerBoundary, AConfinedWorkerOpensConnectsTracesAndRunsNothing)
 
 TEST(PdfWorkerBoundary, AtQuitEveryWorkerEndsThoughItSetNoDeathSignalAndNoneStartsAfter)
 {
-    // In a child of its own: the quit stays there.
     WorkerProgram program(fake("sleep")); // never ties itself to the app
-    const pid_t app = fork();
-    if (app == 0) {
-        auto worker = Platform::PdfWorkerProcess::spawn();
-        if (!worker) _exit(2);
-        Platform::PdfWorkerProcess::endAll();
+    // Whether `pid`, a child of this process, was killed within a moment (and is reaped).
+    const auto killedSoon = [](pid_t pid) {
         int status = 0;
-        const bool ended = within(std::chrono::milliseconds(1000), [&] {
-            return waitpid(worker->pid, &status, WNOHANG) == worker->pid;
-        });
-        if (!ended || !WIFSIGNALED(status) || WTERMSIG(status) != SIGKILL) _exit(3);
-        _exit(Platform::PdfWorkerProcess::spawn() ? 4 : 0);
+        return within(std::chrono::milliseconds(1000), [&] { return waitpid(pid, &status, WNOHANG) == pid; }) &&
+               WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
+    };
+    enum class Race { none, startDuringSweep, groupAfterListing };
+    for (const Race race : {Race::none, Race::startDuringSweep, Race::groupAfterListing}) {
+        // In a child of its own: the quit stays there.
+        const pid_t app = fork();
+        if (app == 0) {
+            auto worker = Platform::PdfWorkerProcess::spawn();
+            if (!worker) _exit(2);
+            pid_t late = 0;
+            Platform::PdfWorkerProcess::TestHooks hooks;
+            if (race == Race::startDuringSweep) {
+                // A start that passed its check as the quit began: ended, never left running.
+                hooks.beforeStart = [] { Platform::PdfWorkerProcess::endAll(); };
+                Platform::PdfWorkerProcess::setTestHooks(hooks);
+                if (Platform::PdfWorkerProcess::spawn()) _exit(5);
+                if (!killedSoon(worker->pid)) _exit(3);
+                _exit(ChildProcesses::ofThisProcess().empty() ? 0 : 6);
+            }
+            if (race == Race::groupAfterListing) {
+                // A copy given its group after the sweep listed the groups: the next round ends it.
+                hooks.afterSweepRound = [&late](int round) {
+                    if (round != 0) return;
+                    late = fork();
+                    if (late == 0) {
+                        setpgid(0, 0);
+                        pause();
+                        _exit(0);
+                    }
+                    setpgid(late, late);
+                };
+                Platform::PdfWorkerProcess::setTestHooks(hooks);
+            }
+            Platform::PdfWorkerProcess::endAll();
+            if (!killedSoon(worker->pid)) _exit(3);
+            if (late > 0 && !killedSoon(late)) {
+                kill(late, SIGKILL);
+                _exit(7);
+            }
+            // After the quit no start is even begun.
+            bool begun = false;
+            hooks.beforeStart = [&begun] { begun = true; };
+            Platform::PdfWorkerProcess::setTestHooks(hooks);
+            if (Platform::PdfWorkerProcess::spawn()) _exit(4);
+            _exit(begun ? 8 : 0);
+        }
+        ASSERT_GT(app, 0);
+        int status = 0;
+        ASSERT_TRUE(within(std::chrono::milliseconds(3000), [&] { return waitpid(app, &status, WNOHANG) == app; }));
+        EXPECT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 0)
+            << static_cast<int>(race)
+            << ": 2: none started, 3: the worker lived on, 4: one started after the quit, 5: one started during it, "
+               "6: one left running, 7: a group made during the sweep lived on, 8: a start begun after the quit";
     }
-    ASSERT_GT(app, 0);
-    int status = 0;
-    ASSERT_TRUE(within(std::chrono::milliseconds(2000), [&] { return waitpid(app, &status, WNOHANG) == app; }));
-    EXPECT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0) << "2: none started, 3: the worker lived on, 4: one started after the quit";
 }
 
 TEST(PdfWorkerBoundary, APagesPicturesHaveWhatItsReadingLeftOfItsCpuTime)
