@@ -32,19 +32,15 @@ std::string_view dropTrailingBlanks(std::string_view text)
 // ("[G] | [C] / |"): a chord grid, whose marks stand among the chords.
 bool isGrid(const std::vector<Segment>& segments)
 {
-    bool marks = false;
     for (const Segment& segment : segments) {
         std::string_view text = segment.text;
         for (std::size_t at = 0; at < text.size();) {
             const std::size_t end = std::min(text.find(' ', at), text.size());
-            if (end > at) {
-                if (!ChordMarks::isMark(text.substr(at, end - at))) return false;
-                marks = true;
-            }
+            if (end > at && !ChordMarks::isMark(text.substr(at, end - at))) return false;
             at = end + 1;
         }
     }
-    return marks;
+    return true;
 }
 
 // A placed run with its measured width, kept while its word may still move;
@@ -90,7 +86,7 @@ std::vector<Row> Typesetter::lyricRows(const std::vector<Segment>& segments, con
             auto marks = ChordMarks::split(*segment.chord);
             std::string_view written = marks ? marks->chord : std::string_view(*segment.chord);
             if (marks && !marks->before.empty()) words.back().push_back(Atom{std::nullopt, {}, std::string(marks->before)});
-            if (!written.empty()) chord = Accidental::pretty(style.render(written));
+            chord = Accidental::pretty(style.render(written));
             if (marks) mark = marks->after;
         }
         std::string_view text = segment.text;
@@ -98,7 +94,7 @@ std::vector<Row> Typesetter::lyricRows(const std::vector<Segment>& segments, con
         auto push = [&](std::string_view piece) {
             std::string_view shown = dropTrailingBlanks(piece);
             if (grid && !shown.empty()) {
-                if (first && (chord || !mark.empty())) words.back().push_back(Atom{std::move(chord), {}, std::move(mark)});
+                if (first && segment.chord) words.back().push_back(Atom{std::move(chord), {}, std::move(mark)});
                 words.back().push_back(Atom{std::nullopt, std::string(piece.substr(shown.size())), std::string(shown)});
             } else {
                 words.back().push_back(first ? Atom{std::move(chord), std::string(piece), std::move(mark)}

@@ -80,7 +80,7 @@ std::optional<Split> split(std::string_view text)
         if (token.empty()) continue;
         // Bars written onto a chord ("F#|", "|:G") are bars.
         const std::size_t lead = barRun(token);
-        const std::size_t trail = lead < token.size() ? barRunAtEnd(token.substr(lead)) : 0;
+        const std::size_t trail = barRunAtEnd(token.substr(lead));
         marks = marks || lead > 0 || trail > 0;
         std::string_view core = token.substr(lead, token.size() - lead - trail);
         if (core.empty()) continue;

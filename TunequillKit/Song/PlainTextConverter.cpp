@@ -340,8 +340,7 @@ std::string withBars(std::string_view chords, std::string_view marks)
         for (; i < markCharacters.size() && markCharacters[i] != " "; ++i) token += markCharacters[i];
         if (!ChordMarks::isMark(token)) continue;
         if (out.size() < i) out.resize(i, " ");
-        for (std::size_t k = start; k < i; ++k)
-            if (out[k] == " ") out[k] = markCharacters[k];
+        std::copy(markCharacters.begin() + start, markCharacters.begin() + i, out.begin() + start);
     }
     std::string text;
     for (std::string_view c : out) text += c;

@@ -65,6 +65,9 @@ TEST(PlainTextConverter, ChordAndTabLines)
         {"Am7  x02010", false},    {"Cmaj7  x32000", false},      {"Take C: G  D", false},  {"||: G  C :||", true},
     };
     for (const auto& c : cases) EXPECT_EQ(Converter::isChordLine(c.line), c.chord) << c.line;
+    // Texts of chord brackets that hold no mark stay whole.
+    for (const char* text : {"(G)", "N.C.", "Am G", "G|C", "Intro:", "x", "1", "Riff 2"})
+        EXPECT_FALSE(ChordMarks::split(text)) << text;
 
     for (const char* line : {"e|--0--3--|", "  B |-1-1h3-|  ", "G#|--5/7--|", "d|x-x-x-x|", "e-0-0-0-0", "E------",
                              "B--5--5-5-5--5-8--8-5", "E ----|----0---|"})
@@ -100,6 +103,7 @@ TEST(PlainTextConverter, ChordLinesKeepTheirLabelAndNote)
         {"x2  G  C  (repeat)", "    G  C", "", "", "x2 (repeat)"},
         {"||: G  C :||", "    G  C", "||:      :||", "", ""},
         {"G  D(x2)", "G  D", "", "", "(x2)"},
+        {"B\u266D|  E\u266D", "B\u266D   E\u266D", "  |", "", ""}, // a bar after a sign keeps its column
     };
     for (const auto& c : cases) {
         auto read = Converter::readChordLine(c.line);
