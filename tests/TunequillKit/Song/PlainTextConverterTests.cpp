@@ -66,7 +66,7 @@ TEST(PlainTextConverter, ChordAndTabLines)
     };
     for (const auto& c : cases) EXPECT_EQ(Converter::isChordLine(c.line), c.chord) << c.line;
     // Texts of chord brackets that hold no mark stay whole.
-    for (const char* text : {"(G)", "N.C.", "Am G", "G|C", "Intro:", "x", "1", "Riff 2"})
+    for (const char* text : {"(G)", "N.C.", "Am G", "G|C", "Intro:", ":", "x", "1", "Riff 2"})
         EXPECT_FALSE(ChordMarks::split(text)) << text;
 
     for (const char* line : {"e|--0--3--|", "  B |-1-1h3-|  ", "G#|--5/7--|", "d|x-x-x-x|", "e-0-0-0-0", "E------",
