@@ -58,6 +58,7 @@ BookRender BookMaker::render(const BookRequest& request)
     out.pages = static_cast<int>(layout.pages.size());
     if (request.single) {
         out.warnings = request.entries.front().song->warnings;
+        for (std::string& warning : prepared.front().chordWarnings()) out.warnings.push_back(std::move(warning));
     } else {
         out.warnings = layout.warnings;
         std::sort(out.warnings.begin(), out.warnings.end());

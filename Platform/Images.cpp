@@ -260,6 +260,35 @@ std::optional<ImageInfo> imageInfo(const Bytes& data)
     return ImageInfo{static_cast<double>(state.width), static_cast<double>(state.height)};
 }
 
+std::optional<ImageInfo> jpegFrameSize(const Bytes& data)
+{
+    // Writers put tables, comments and metadata before the frame, seldom more
+    // than a few dozen segments.
+    constexpr int mostSegments = 256;
+    if (data.size() < 4 || data[0] != 0xFF || data[1] != 0xD8) return std::nullopt;
+    std::size_t at = 2;
+    for (int segment = 0; segment < mostSegments && at + 4 <= data.size(); ++segment) {
+        if (data[at] != 0xFF) return std::nullopt;
+        const std::uint8_t marker = data[at + 1];
+        if (marker == 0xFF) { // fill byte
+            ++at;
+            continue;
+        }
+        const std::size_t length = std::size_t{data[at + 2]} << 8 | data[at + 3];
+        // Start of frame: every SOFn but DHT (C4), JPG (C8) and DAC (CC).
+        if (marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC) {
+            if (length < 8 || at + 9 > data.size()) return std::nullopt;
+            const double height = std::uint32_t{data[at + 5]} << 8 | data[at + 6];
+            const double width = std::uint32_t{data[at + 7]} << 8 | data[at + 8];
+            if (width < 1 || height < 1) return std::nullopt;
+            return ImageInfo{width, height};
+        }
+        if (marker == 0xDA || marker == 0xD9) return std::nullopt; // scan data or the end before any frame
+        at += 2 + length;
+    }
+    return std::nullopt;
+}
+
 std::optional<Image> Image::decode(const Bytes& data)
 {
     return decodeWith(data, 0, 0);

@@ -36,6 +36,11 @@ struct ImageInfo {
 // knows, when a side is 0, or when the image is larger than `maxImagePixels`.
 std::optional<ImageInfo> imageInfo(const Bytes& data);
 
+// The pixel size a JPEG's frame header states, read from its markers alone
+// (no decoder is asked): nothing when the bytes do not start a JPEG or no
+// frame header is found among its first markers.
+std::optional<ImageInfo> jpegFrameSize(const Bytes& data);
+
 // A bitmap in memory: rows from the top, each pixel one 32-bit word holding
 // premultiplied alpha, red, green and blue from the high byte down (Cairo's
 // ARGB32 in native byte order). `pixels` holds exactly width × height words.

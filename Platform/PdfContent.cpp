@@ -1,10 +1,13 @@
 #include "Platform/PdfContent.h"
 
+#include <qpdf/Buffer.hh>
 #include <qpdf/Pipeline.hh>
 #include <qpdf/QPDFObjectHandle.hh>
 #include <qpdf/QPDFPageObjectHelper.hh>
 
+#include <algorithm>
 #include <cmath>
+#include <initializer_list>
 
 namespace Platform {
 // Defined with the document, which owns the qpdf objects.
@@ -170,6 +173,37 @@ std::optional<XObject> ContentStream::xobject(std::string_view name) const
             }
         }
         return result;
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+}
+
+std::optional<Bytes> ContentStream::storedJpeg(std::string_view name, std::size_t most) const
+{
+    try {
+        QPDFObjectHandle object = lookUpXObject(impl_.get(), name);
+        if (!object.isStream()) return std::nullopt;
+        QPDFObjectHandle dict = object.getDict();
+        auto isName = [&](const char* key, std::initializer_list<const char*> names) {
+            QPDFObjectHandle value = dict.getKey(key);
+            if (value.isArray() && value.getArrayNItems() == 1) value = value.getArrayItem(0);
+            return value.isName() && std::any_of(names.begin(), names.end(), [&](const char* n) { return value.getName() == n; });
+        };
+        QPDFObjectHandle bits = dict.getKey("/BitsPerComponent");
+        QPDFObjectHandle mask = dict.getKey("/ImageMask");
+        // Anything that changes what the decoded pixels show (a mask, a decode
+        // array, another colour space) needs Poppler to draw the picture.
+        if (!isName("/Subtype", {"/Image"}) || !isName("/Filter", {"/DCTDecode", "/DCT"}) ||
+            !isName("/ColorSpace", {"/DeviceRGB", "/DeviceGray", "/RGB", "/G"}) || !bits.isInteger() ||
+            bits.getIntValue() != 8 || (mask.isBool() && mask.getBoolValue()) || dict.hasKey("/SMask") ||
+            dict.hasKey("/Mask") || dict.hasKey("/Decode") || dict.hasKey("/SMaskInData"))
+            return std::nullopt;
+        QPDFObjectHandle length = dict.getKey("/Length");
+        if (length.isInteger() && (length.getIntValue() < 0 || static_cast<std::uint64_t>(length.getIntValue()) > most))
+            return std::nullopt;
+        auto data = object.getRawStreamData();
+        if (!data || data->getSize() == 0 || data->getSize() > most) return std::nullopt;
+        return Bytes(data->getBuffer(), data->getBuffer() + data->getSize());
     } catch (const std::exception&) {
         return std::nullopt;
     }

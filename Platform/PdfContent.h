@@ -85,6 +85,11 @@ public:
     // them, the form's own dictionary) and this stream as its parent.
     std::optional<ContentStream> form(std::string_view name) const;
 
+    // The bytes image `name` keeps as a plain JPEG (DCT alone, grey or RGB, 8
+    // bits, no mask, no decode array, no more than `most` bytes), as stored:
+    // the picture needs no decoding to be shown. None for any other XObject.
+    std::optional<Bytes> storedJpeg(std::string_view name, std::size_t most) const;
+
     // Whether this stream's resources or those of an enclosing stream name any
     // XObject: without one, "Do" can draw nothing.
     bool hasXObjects() const;

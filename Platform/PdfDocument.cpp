@@ -17,11 +17,16 @@
 
 #include <cairo.h>
 #include <poppler.h>
+#include <poppler/GlobalParams.h>
+#include <poppler/Page.h>
+#include <poppler/TextOutputDev.h>
+#include <poppler/UnicodeMap.h>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFPageObjectHelper.hh>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -600,7 +605,7 @@ Size PdfPage::shownSize() const
     return std::isfinite(width) && std::isfinite(height) ? Size{width, height} : Size{};
 }
 
-PdfPageText PdfPage::text() const
+PdfPageText PdfPage::textFromGlib() const
 {
     PdfPageText result;
     PopplerPage* page = impl_->page.get();
@@ -641,6 +646,216 @@ PdfPageText PdfPage::text() const
     poppler_page_free_text_attributes(list);
     if (impl_->document->hasForm) addFieldValues(page, impl_->cropBox, result);
     return result;
+}
+
+namespace {
+
+// poppler-glib's page object as poppler-glib 22 lays it out: its Poppler
+// page is read only after the fields before it are found to be what the
+// page says of itself (its document, its index), and that page's own number
+// agrees; else the page's text is read through poppler-glib.
+struct GlibPageLayout {
+    GObject parent;
+    PopplerDocument* document;
+    Page* page;
+    int index;
+};
+
+Page* corePage(PopplerPage* page, PopplerDocument* document, int index)
+{
+    const auto* layout = reinterpret_cast<const GlibPageLayout*>(page);
+    if (layout->document != document || layout->index != index || poppler_page_get_index(page) != index ||
+        !layout->page || layout->page->getNum() != index + 1)
+        return nullptr;
+    return layout->page;
+}
+
+struct TextPageRelease {
+    void operator()(TextPage* text) const { text->decRefCnt(); }
+};
+
+// The page's text as Poppler extracts it, built as poppler-glib builds it
+// (physical layout, the crop box at 72 dpi, unrotated).
+std::unique_ptr<TextPage, TextPageRelease> textPageOf(Page* page)
+{
+    TextOutputDev device(nullptr, true, 0, false, false);
+    if (!device.isOk()) return nullptr;
+    // The page's own contents: annotations are not part of its text.
+    auto noAnnotations = [](Annot*, void*) { return false; };
+    page->displaySlice(&device, 72.0, 72.0, 0, false, true, -1, -1, -1, -1, false, nullptr, nullptr, noAnnotations, nullptr);
+    return std::unique_ptr<TextPage, TextPageRelease>(device.takeText());
+}
+
+struct SelectionLines {
+    std::vector<TextWordSelection*>** lines = nullptr;
+    int count = 0;
+    ~SelectionLines()
+    {
+        for (int i = 0; lines && i < count; ++i) {
+            for (TextWordSelection* word : *lines[i]) delete word;
+            delete lines[i];
+        }
+        gfree(lines);
+    }
+};
+
+// Whether two characters are set alike, as poppler-glib tells where one font span ends.
+bool sameAttributes(const TextWord* a, int ai, const TextWord* b, int bi)
+{
+    if (!a->getFontInfo(ai)->matches(b->getFontInfo(bi)) || a->getFontSize() != b->getFontSize() ||
+        a->isUnderlined() != b->isUnderlined())
+        return false;
+    double ar, ag, ab, br, bg, bb;
+    a->getColor(&ar, &ag, &ab);
+    b->getColor(&br, &bg, &bb);
+    return ar == br && ag == bg && ab == bb;
+}
+
+// Whether Poppler may take `c` for a right-to-left character: every block of
+// those scripts, and the marks between them (more than Poppler's own table:
+// a page with one is only read the longer way).
+bool mayRunLeftwards(Unicode c)
+{
+    return (c >= 0x0590 && c <= 0x08FF) || (c >= 0x200E && c <= 0x202E) || (c >= 0xFB1D && c <= 0xFEFF) ||
+           (c >= 0x10800 && c <= 0x10FFF) || (c >= 0x1E800 && c <= 0x1EFFF);
+}
+
+// The font's name as poppler-glib gives it: without a subset tag
+// (capitals then "+"), "Default" for a font without one.
+// The quarter turns counter-clockwise that make the page's text read left to
+// right: those of the direction (Poppler's, in its turned device space) that
+// more than half of its characters run in, seen in the unrotated page.
+int readingTurns(const std::array<std::size_t, 4>& characters, const cairo_matrix_t& toUser)
+{
+    const std::size_t total = characters[0] + characters[1] + characters[2] + characters[3];
+    const auto most = std::max_element(characters.begin(), characters.end());
+    if (total == 0 || *most * 2 <= total) return 0;
+    // Device space runs y down: direction 1 reads down the screen, 3 up.
+    constexpr double along[4][2] = {{1, 0}, {0, 1}, {-1, 0}, {0, -1}};
+    double dx = along[most - characters.begin()][0], dy = along[most - characters.begin()][1];
+    cairo_matrix_transform_distance(&toUser, &dx, &dy);
+    if (std::abs(dx) >= std::abs(dy)) return dx > 0 ? 0 : 2;
+    return dy < 0 ? 1 : 3; // reading down the page turns counter-clockwise once, reading up three times
+}
+
+std::string fontNameOf(const TextWord* word, int i)
+{
+    const GooString* font = word->getFontName(i);
+    if (!font || font->getLength() == 0) return "Default";
+    std::string_view name = font->toStr();
+    const std::size_t tag = name.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZ");
+    if (tag != std::string_view::npos && tag > 0 && name[tag] == '+') name.remove_prefix(tag + 1);
+    return std::string(name);
+}
+
+} // namespace
+
+bool PdfPage::readsTextInOneWalk() const
+{
+    return corePage(impl_->page.get(), impl_->document->poppler.get(), impl_->index) != nullptr;
+}
+
+PdfPageText PdfPage::text() const
+{
+    PopplerPage* glibPage = impl_->page.get();
+    Page* page = corePage(glibPage, impl_->document->poppler.get(), impl_->index);
+    const UnicodeMap* utf8 = globalParams ? globalParams->getTextEncoding() : nullptr;
+    if (!page || !utf8 || !utf8->isUnicode()) return textFromGlib();
+    auto textPage = textPageOf(page);
+    if (!textPage) return textFromGlib();
+    double width = 0, height = 0;
+    poppler_page_get_size(glibPage, &width, &height);
+    PDFRectangle area(0, 0, width, height);
+    SelectionLines selection;
+    selection.lines = textPage->getSelectionWords(&area, selectionStyleGlyph, &selection.count);
+
+    // One walk over the page's words gives its text, a box per character
+    // (and per space and line end between them) and its font spans. Poppler
+    // reorders right-to-left runs in its text, with marks around them: a page
+    // with such characters takes its text from Poppler's own dump.
+    PdfPageText result;
+    std::vector<PopplerRectangle> rects;
+    bool rightToLeft = false;
+    PdfFontSpan* span = nullptr;
+    const TextWord* previous = nullptr;
+    int previousIndex = 0, offset = 0;
+    double x2 = 0, y2 = 0; // the last word's bottom-right corner: where its line ends
+    std::array<std::size_t, 4> directions{}; // characters by the direction they run in
+    char utf8Bytes[8];
+    for (int i = 0; i < selection.count; ++i) {
+        const auto& words = *selection.lines[i];
+        for (std::size_t j = 0; j < words.size(); ++j) {
+            const TextWordSelection* chosen = words[j];
+            const TextWord* word = chosen->getWord();
+            for (int k = chosen->getBegin(); k < chosen->getEnd(); ++k) {
+                const Unicode c = word->getChar(k)[0];
+                ++directions[static_cast<std::size_t>(word->getRotation() & 3)];
+                rightToLeft = rightToLeft || mayRunLeftwards(c);
+                result.text.append(utf8Bytes, static_cast<std::size_t>(utf8->mapUnicode(c, utf8Bytes, sizeof utf8Bytes)));
+                PopplerRectangle r{};
+                word->getCharBBox(k, &r.x1, &r.y1, &r.x2, &r.y2);
+                rects.push_back(r);
+                if (!previous || !sameAttributes(word, k, previous, previousIndex)) {
+                    const double size = word->getFontSize();
+                    result.fonts.push_back(PdfFontSpan{offset, offset, fontNameOf(word, k), std::isfinite(size) ? size : 0});
+                    span = &result.fonts.back();
+                }
+                span->end = ++offset;
+                previous = word;
+                previousIndex = k;
+            }
+            double x1, y1;
+            word->getBBox(&x1, &y1, &x2, &y2);
+            if (j + 1 < words.size() && word->hasSpaceAfter()) {
+                double x3, y3, x4, y4;
+                words[j + 1]->getWord()->getBBox(&x3, &y3, &x4, &y4);
+                result.text += ' ';
+                rects.push_back(PopplerRectangle{x2, y1, x3, y2});
+                if (span) span->end = ++offset;
+            }
+        }
+        if (i + 1 < selection.count) {
+            result.text += '\n';
+            if (!rects.empty()) rects.push_back(PopplerRectangle{x2, y2, x2, y2});
+            if (span) span->end = ++offset;
+        }
+    }
+    // Read as C strings, as poppler-glib's are: a NUL ends the text.
+    std::vector<std::pair<std::size_t, std::size_t>> reversed;
+    if (rightToLeft) {
+        std::unique_ptr<GooString> dumped(textPage->getSelectionText(&area, selectionStyleGlyph));
+        result.text = dumped ? withoutEmbeddingMarks(dumped->c_str(), reversed) : std::string();
+    } else {
+        result.text = withoutEmbeddingMarks(result.text.c_str(), reversed);
+    }
+    const auto scalars = static_cast<std::size_t>(g_utf8_strlen(result.text.c_str(), -1));
+    result.boxes.resize(scalars);
+    DeviceSpace space(impl_->cropBox, rotation());
+    for (std::size_t i = 0; i < scalars && i < rects.size(); ++i) {
+        Rect r = space.user(rects[i]);
+        if (finite(r)) result.boxes[i] = r;
+    }
+    for (auto [begin, end] : reversed)
+        if (end <= scalars) std::reverse(result.boxes.begin() + static_cast<std::ptrdiff_t>(begin),
+                                         result.boxes.begin() + static_cast<std::ptrdiff_t>(end));
+    if (impl_->document->hasForm) addFieldValues(glibPage, impl_->cropBox, result);
+    result.quarterTurns = readingTurns(directions, space.toUser);
+    if (result.quarterTurns != 0)
+        for (auto& box : result.boxes)
+            if (box) box = turnedRect(*box, impl_->cropBox, result.quarterTurns);
+    return result;
+}
+
+Rect turnedRect(const Rect& rect, const Rect& frame, int quarterTurns)
+{
+    const double u = rect.minX() - frame.minX(), v = rect.minY() - frame.minY();
+    const double x0 = frame.minX(), y0 = frame.minY();
+    switch (quarterTurns & 3) {
+    case 1: return {x0 + frame.height - v - rect.height, y0 + u, rect.height, rect.width};
+    case 2: return {x0 + frame.width - u - rect.width, y0 + frame.height - v - rect.height, rect.width, rect.height};
+    case 3: return {x0 + v, y0 + frame.width - u - rect.width, rect.height, rect.width};
+    default: return rect;
+    }
 }
 
 std::string separatedText(const PdfPageText& page)

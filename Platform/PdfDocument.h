@@ -26,7 +26,7 @@ namespace Platform {
 struct PdfFontSpan {
     int begin = 0;
     int end = 0;
-    std::string name; // as the PDF names it, a subset tag ("ABCDEF+") included
+    std::string name; // as the PDF names it, without a subset tag ("ABCDEF+"); "Default" when it has none
     double size = 0;  // the size the glyphs are drawn at, in points
     bool operator==(const PdfFontSpan&) const = default;
 };
@@ -41,7 +41,17 @@ struct PdfPageText {
     std::vector<std::optional<Rect>> boxes;
     // The fonts of `text`, in order; scalars outside every span have no font.
     std::vector<PdfFontSpan> fonts;
+    // Most of the page's text runs along another side of the page (a table
+    // set sideways, vertical writing): the boxes are then given turned this
+    // many quarter turns counter-clockwise (turnedRect about the crop box),
+    // so that the text reads left to right, lines top to bottom. 0 otherwise.
+    int quarterTurns = 0;
 };
+
+// `rect` (page space) in the frame of `frame` turned `quarterTurns` quarter
+// turns counter-clockwise, the turned frame's bottom-left corner where the
+// frame's was: a frame of 0 × 0 to 600 × 800 turned once is 0 × 0 to 800 × 600.
+Rect turnedRect(const Rect& rect, const Rect& frame, int quarterTurns);
 
 // The page's text as words: `text` with a space put between two neighbouring
 // characters that stand apart on the page (a wide gap, a step back, another
@@ -102,8 +112,14 @@ public:
     // parses nothing of the page with qpdf. 0 × 0 when not finite.
     Size shownSize() const;
 
-    // The page's text, its character boxes and fonts (one extraction).
+    // The page's text, its character boxes and fonts, in one walk over
+    // Poppler's words.
     PdfPageText text() const;
+    // The same through poppler-glib's text, layout and attributes (three
+    // walks): where the one walk can't reach Poppler's page.
+    PdfPageText textFromGlib() const;
+    // Whether text() reaches Poppler's page and reads it in one walk.
+    bool readsTextInOneWalk() const;
 
     // The page's contents (no annotations) inside `region` at `scale` pixels
     // per point, on opaque white, unrotated: pixel row 0 is the region's top.

@@ -15,6 +15,14 @@
 // app should hold far less than ten times the text (`app_MB` under 300 and
 // `tree_MB` under 500 for 10,000 pages), and keep every page.
 //
+// On one core (OneCore: this program, its PDF workers and the programs it is
+// set beside all pinned to one CPU, as on a slow machine), three shapes of
+// real files, each timed beside its anchor in the same run (`ratio`, with the
+// most it should be as `target`): a long manual of real text beside
+// pdftotext; 400 pages holding 117 stored JPEGs beside pdftotext and
+// `pdfimages -all` (its text, and its pictures as stored); 100,000 one-line
+// pages packed in object streams beside pdftotext.
+//
 // Either kind is also read packed in object streams (`qpdf
 // --object-streams=generate`, as qpdf and many writers save): half the bytes
 // or less, as many objects to parse, and a time close to the unpacked file's.
@@ -23,6 +31,8 @@
 #include "FolmiraKit/PDF/PDFReader.h"
 #include "FolmiraKit/PDF/PageReading.h"
 #include "Platform/PdfHelper/PdfWorker.h"
+#include "bench/Support/OneCore.h"
+#include "bench/Support/Photos.h"
 #include "bench/Support/TreeMemory.h"
 #include "tests/PlainPdf.h"
 
@@ -348,6 +358,128 @@ void BM_CopyOfManualPages(benchmark::State& state)
         copy.pdf.empty() ? 0 : static_cast<double>(peaks.app - before) / static_cast<double>(copy.pdf.size());
 }
 
+// `pages` pages of a report's text, `pictures` of them (spread evenly) with
+// a photo stored as JPEG under their first lines, drawn at 6 × 4.5 inches.
+std::string picturesPdf(int pages, int pictures)
+{
+    std::vector<Platform::Bytes> photos;
+    for (int seed = 0; seed < 12; ++seed) photos.push_back(BenchSupport::photoJpeg(seed, 1200, 900));
+    std::vector<std::string> objects{"<< /Type /Catalog /Pages 2 0 R >>", "",
+                                     "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>"};
+    std::string kids;
+    int placed = 0;
+    for (int p = 0; p < pages; ++p) {
+        const bool photo = (p + 1) * pictures / pages > placed;
+        std::string content = "BT /F1 10 Tf 13 TL 72 740 Td\n";
+        for (int l = 0; l < (photo ? 20 : 50); ++l)
+            content += "(Line " + std::to_string(l + 1) + " of page " + std::to_string(p + 1) +
+                       ": the survey of the harbour walls, the quay and the old pier.) '\n";
+        content += "ET\n";
+        std::string resources = "/Font << /F1 3 0 R >>";
+        const std::size_t page = objects.size() + 1;
+        kids += std::to_string(page) + " 0 R ";
+        if (photo) {
+            content += "q 432 0 0 324 90 100 cm /Im0 Do Q\n";
+            resources += " /XObject << /Im0 " + std::to_string(page + 2) + " 0 R >>";
+        }
+        objects.push_back("<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Resources << " + resources +
+                          " >> /Contents " + std::to_string(page + 1) + " 0 R >>");
+        objects.push_back("<< /Length " + std::to_string(content.size()) + " >>\nstream\n" + content + "\nendstream");
+        if (photo) {
+            const auto& jpeg = photos[static_cast<std::size_t>(placed) % photos.size()];
+            objects.push_back("<< /Type /XObject /Subtype /Image /Width 1200 /Height 900 /ColorSpace /DeviceRGB "
+                              "/BitsPerComponent 8 /Filter /DCTDecode /Length " + std::to_string(jpeg.size()) +
+                              " >>\nstream\n" + std::string(jpeg.begin(), jpeg.end()) + "\nendstream");
+            ++placed;
+        }
+    }
+    objects[1] = "<< /Type /Pages /Count " + std::to_string(pages) + " /Kids [" + kids + "] >>";
+    return PlainPdf::ofObjects(objects);
+}
+
+// Reads `file` as the app does, then runs each of `anchors` on it, all on one
+// core; `ratio` is the reading's time over the anchors' together.
+void oneCoreBesideAnchors(benchmark::State& state, const std::filesystem::path& file,
+                          const std::vector<std::string>& anchors, double target)
+{
+    BenchSupport::OneCore pinned;
+    double reader = 0, anchor = 0;
+    FolmiraKit::BigDocument document;
+    for (auto _ : state) {
+        malloc_trim(0);
+        const auto start = std::chrono::steady_clock::now();
+        try {
+            document = FolmiraKit::Folmira::read(file, false);
+        } catch (const FolmiraKit::ConversionError& error) {
+            state.SkipWithError(error.what());
+            return;
+        }
+        const auto read = std::chrono::steady_clock::now();
+        for (const std::string& command : anchors)
+            if (std::system(command.c_str()) != 0) state.SkipWithError(("failed: " + command).c_str());
+        const auto done = std::chrono::steady_clock::now();
+        reader += seconds(start, read);
+        anchor += seconds(read, done);
+        state.SetIterationTime(seconds(start, read));
+    }
+    const auto n = static_cast<double>(state.iterations());
+    std::size_t pictures = 0;
+    for (const auto& block : document.blocks) pictures += block.as<FolmiraKit::Block::Image>() ? 1 : 0;
+    state.counters["reader_ms"] = reader / n * 1000;
+    state.counters["anchor_ms"] = anchor / n * 1000;
+    state.counters["ratio"] = anchor > 0 ? reader / anchor : 0;
+    state.counters["target"] = target;
+    state.counters["blocks"] = static_cast<double>(document.blocks.size());
+    state.counters["pictures"] = static_cast<double>(pictures);
+    state.counters["pages_left_out"] = static_cast<double>(document.leftOutPages.size());
+}
+
+std::string pdftotextOf(const std::filesystem::path& file) { return "pdftotext -q '" + file.string() + "' /dev/null"; }
+
+// A manual of some 620 pages of real text (groff's manual pages) beside pdftotext.
+void BM_OneCoreManual(benchmark::State& state)
+{
+    const auto file = std::filesystem::temp_directory_path() / "folmira-bench-one-core-manual.pdf";
+    if (!manualPages(620, file)) {
+        state.SkipWithError("man, groff or qpdf can't make manual pages here");
+        return;
+    }
+    oneCoreBesideAnchors(state, file, {pdftotextOf(file)}, 1.2);
+    std::filesystem::remove(file);
+}
+
+// 400 pages, 117 photos stored as JPEG, beside pdftotext and pdfimages -all.
+void BM_OneCorePictures(benchmark::State& state)
+{
+    const auto file = std::filesystem::temp_directory_path() / "folmira-bench-one-core-pictures.pdf";
+    const auto images = std::filesystem::temp_directory_path() / ("folmira-bench-images-" + std::to_string(getpid()));
+    std::filesystem::create_directories(images);
+    const std::string pdf = picturesPdf(400, 117);
+    std::ofstream(file, std::ios::binary).write(pdf.data(), static_cast<std::streamsize>(pdf.size()));
+    oneCoreBesideAnchors(state, file,
+                         {pdftotextOf(file), "pdfimages -q -all '" + file.string() + "' '" + (images / "im").string() + "'"},
+                         2.0);
+    state.counters["file_MB"] = static_cast<double>(pdf.size()) / (1 << 20);
+    std::filesystem::remove(file);
+    std::filesystem::remove_all(images);
+}
+
+// 100,000 one-line pages packed in object streams beside pdftotext.
+void BM_OneCorePacked(benchmark::State& state)
+{
+    const int pages = static_cast<int>(state.range(0));
+    const auto file = std::filesystem::temp_directory_path() / "folmira-bench-one-core-packed.pdf";
+    const auto pdf = longPdf(pages);
+    std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(pdf.data()),
+                                                static_cast<std::streamsize>(pdf.size()));
+    if (!pack(file)) {
+        state.SkipWithError("qpdf failed");
+        return;
+    }
+    oneCoreBesideAnchors(state, file, {pdftotextOf(file)}, 2.5);
+    std::filesystem::remove(file);
+}
+
 } // namespace
 
 BENCHMARK(BM_ReadLongPdf)
@@ -370,6 +502,10 @@ BENCHMARK(BM_ReadManualPages)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)
     ->Iterations(1);
+
+BENCHMARK(BM_OneCoreManual)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_OneCorePictures)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_OneCorePacked)->Arg(100'000)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
 
 BENCHMARK(BM_CopyOfManualPages)->Arg(10'000)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
 

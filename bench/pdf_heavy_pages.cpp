@@ -10,11 +10,11 @@
 // (which reads only the text, not the pictures).
 
 #include "FolmiraKit/Model/Folmira.h"
+#include "bench/Support/Photos.h"
 #include "bench/Support/TreeMemory.h"
 #include "tests/Platform/PdfFixtures.h"
 
 #include <benchmark/benchmark.h>
-#include <gdk-pixbuf/gdk-pixbuf.h>
 
 #include <atomic>
 #include <chrono>
@@ -33,32 +33,6 @@ namespace {
 using PdfFixtures::Builder;
 namespace fs = std::filesystem;
 
-// A photo-like picture: soft gradients, shapes and grain, which JPEG keeps at
-// about what a camera's photo takes.
-Platform::Bytes photoJpeg(int seed, int width, int height)
-{
-    GdkPixbuf* pixbuf = gdk_pixbuf_new(GDK_COLORSPACE_RGB, FALSE, 8, width, height);
-    guchar* pixels = gdk_pixbuf_get_pixels(pixbuf);
-    const int stride = gdk_pixbuf_get_rowstride(pixbuf);
-    std::uint32_t noise = 2463534242u + static_cast<std::uint32_t>(seed);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) {
-            noise ^= noise << 13, noise ^= noise >> 17, noise ^= noise << 5;
-            const double wave = std::sin((x + seed * 37) / 90.0) * std::cos(y / 70.0);
-            guchar* p = pixels + y * stride + x * 3;
-            p[0] = static_cast<guchar>(std::clamp(120 + 80 * wave + (noise & 7), 0.0, 255.0));
-            p[1] = static_cast<guchar>(std::clamp(90 + y / 20.0 + ((noise >> 8) & 7), 0.0, 255.0));
-            p[2] = static_cast<guchar>(std::clamp(60 + x / 30.0 + ((noise >> 16) & 7), 0.0, 255.0));
-        }
-    gchar* buffer = nullptr;
-    gsize size = 0;
-    gdk_pixbuf_save_to_buffer(pixbuf, &buffer, &size, "jpeg", nullptr, "quality", "85", nullptr);
-    Platform::Bytes jpeg(buffer, buffer + size);
-    g_free(buffer);
-    g_object_unref(pixbuf);
-    return jpeg;
-}
-
 QPDFObjectHandle fonts()
 {
     return QPDFObjectHandle::parse("<< /Font << /F1 << /Type /Font /Subtype /Type1 /BaseFont /Helvetica >> >> >>");
@@ -76,7 +50,7 @@ Platform::Bytes photoReport(int pages, int width)
     for (int p = 0; p < pages; ++p) {
         static std::vector<Platform::Bytes> photos;
         if (photos.empty())
-            for (int seed = 0; seed < 8; ++seed) photos.push_back(photoJpeg(seed, width, height));
+            for (int seed = 0; seed < 8; ++seed) photos.push_back(BenchSupport::photoJpeg(seed, width, height));
         const Platform::Bytes& jpeg = photos[static_cast<std::size_t>(p % 8)];
         QPDFObjectHandle photo = builder.qpdf().newStream();
         photo.replaceStreamData(std::string(jpeg.begin(), jpeg.end()), QPDFObjectHandle::newName("/DCTDecode"),

@@ -10,6 +10,12 @@ namespace FolmiraKit::PDFLimits {
 
 // Pixels of one picture cut out of a page (2 pixels per point): 160 MB of bitmap at most.
 inline constexpr std::int64_t regionPixels = 40'000'000;
+// Bytes of one picture taken as the page stores it (a JPEG, not rendered):
+// a photo of 4 pixels a point over a whole page takes some 3 MB.
+inline constexpr std::size_t storedJpegBytes = 32u << 20;
+// Pixels a point of a picture taken as stored: a denser one is rendered down
+// to the region's 2, so that the copy does not carry a huge photo drawn small.
+inline constexpr double storedPixelsPerPoint = 4;
 // Form XObjects entered while scanning one page: forms that draw each other
 // thousands of times would otherwise multiply the work.
 inline constexpr int formInvocations = 10'000;

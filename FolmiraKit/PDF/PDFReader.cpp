@@ -145,6 +145,8 @@ void keepPage(PageReading reading, std::size_t index, FirstPass& pass)
         kept.state = KeptPage::State::tooLarge;
         return;
     }
+    // Its lines stand in the frame its text reads in: so does its crop box, for the bands.
+    crop = Platform::turnedRect(*crop, *crop, reading.quarterTurns);
     PageText& read = reading.text;
     PageWords& found = read.words;
     kept.untrusted = found.untrusted;

@@ -247,7 +247,9 @@ PageReading readPage(const Platform::PdfDocument& document, int index)
         reading.text.tooLarge = true;
         return reading;
     }
-    reading.text = textOf(read->text(), page->mediaBox());
+    Platform::PdfPageText text = read->text();
+    reading.quarterTurns = text.quarterTurns;
+    reading.text = textOf(text, Platform::turnedRect(page->mediaBox(), read->cropBox(), text.quarterTurns));
     // Where the page draws its pictures; rendering them draws the page itself.
     std::vector<Rect> drawn = PictureScan::scanPage(*read);
     reading.pictures = PictureScan::regions(drawn, page->cropBox());
@@ -266,8 +268,7 @@ std::vector<std::optional<Bytes>> renderRegions(const Platform::PdfDocument& doc
     std::vector<std::optional<Bytes>> rendered(regions.size());
     auto page = document.page(index);
     if (!page) return rendered;
-    for (std::size_t i = 0; i < regions.size(); ++i) rendered[i] = PictureScan::renderRegion(regions[i], *page);
-    return rendered;
+    return PictureScan::cutRegions(*page, regions);
 }
 
 Bytes encode(const DocumentOpening& opening)
@@ -320,6 +321,7 @@ Bytes encode(const PageReading& reading)
     out.boolean(text.tooLarge);
     write(out, reading.pictures);
     write(out, reading.drawn);
+    out.u8(static_cast<std::uint8_t>(reading.quarterTurns));
     return out.take();
 }
 
@@ -339,7 +341,8 @@ PageReading decodePageReading(const Bytes& data, HeldReadings* held)
     text.tooLarge = in.boolean();
     reading.pictures = readRects(in, PDFLimits::renders, footprint);
     reading.drawn = readRects(in, PDFLimits::pictureRectangles, footprint);
-    if (!in.atEnd() || !lawful(reading)) throw WireReader::Short();
+    reading.quarterTurns = in.u8();
+    if (reading.quarterTurns > 3 || !in.atEnd() || !lawful(reading)) throw WireReader::Short();
     if (held && !held->take(PDFLimits::readingBytes - footprint.left())) {
         PageReading left;
         left.fetched = true;

@@ -44,6 +44,9 @@ struct PageReading {
     PageText text;               // tooLarge when past a bound of reading
     std::vector<Rect> pictures;  // PictureScan::regions; none on a page too large
     std::vector<Rect> drawn;     // the page's image rectangles, when it has picture regions
+    // Quarter turns of the frame its text reads in (PdfPageText::quarterTurns):
+    // its words and lines stand in that frame, its pictures in the page's own.
+    int quarterTurns = 0;
 };
 
 // What the readings of one document may hold in the app, taken page by page

@@ -6,6 +6,7 @@
 
 #include "FolmiraKit/Model/Cancel.h"
 #include "FolmiraKit/PDF/Limits.h"
+#include "Platform/Images.h"
 
 #include <algorithm>
 #include <cmath>
@@ -75,9 +76,14 @@ std::size_t largestRendering(const std::vector<Rect>& regions)
 }
 
 // Whether `png` is a PNG no larger than the region it was rendered from
-// (two pixels a point), read from its header before anything decodes it.
+// (two pixels a point), or a JPEG taken as the page stores it of at most
+// four pixels a point, read from its header before anything decodes it.
 bool fitsRegion(const Bytes& png, const Rect& region)
 {
+    if (auto jpeg = Platform::jpegFrameSize(png))
+        return jpeg->width <= PDFLimits::storedPixelsPerPoint * region.width &&
+               jpeg->height <= PDFLimits::storedPixelsPerPoint * region.height &&
+               static_cast<double>(png.size()) <= 4 * std::floor(2 * region.width) * std::floor(2 * region.height);
     static constexpr std::uint8_t signature[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
     if (png.size() < 33 || !std::equal(std::begin(signature), std::end(signature), png.begin())) return false;
     if (std::string_view(reinterpret_cast<const char*>(png.data()) + 12, 4) != "IHDR") return false;

@@ -86,7 +86,12 @@ void State::drawObject(Operands& operands, const ContentStream& stream)
     if (object->kind == XObject::Kind::image) {
         Rect r = t.unitSquare();
         // A non-finite rectangle would poison every later sort and comparison.
-        if (finite(r) && rects.size() < static_cast<std::size_t>(PDFLimits::pictureRectangles)) rects.push_back(r);
+        if (!finite(r) || rects.size() >= static_cast<std::size_t>(PDFLimits::pictureRectangles)) return;
+        rects.push_back(r);
+        // Upright and not mirrored: the stored picture shows as drawn.
+        if (keepJpegs && t.b == 0 && t.c == 0 && t.a > 0 && t.d > 0)
+            if (auto jpeg = stream.xobject(*name) ? stream.storedJpeg(*name, PDFLimits::storedJpegBytes) : std::nullopt)
+                jpegs.emplace_back(rects.size() - 1, std::move(*jpeg));
         return;
     }
     if (object->kind != XObject::Kind::form || depth > maxFormDepth ||
@@ -297,6 +302,46 @@ std::vector<Found> find(const Platform::PdfPage& page)
         found.push_back(Found{r, Picture{std::move(*data), r.width, r.height, ""}});
     }
     return found;
+}
+
+std::optional<Platform::Bytes> storedPicture(const Rect& region, const std::vector<Rect>& drawn,
+                                             const std::vector<std::pair<std::size_t, Platform::Bytes>>& jpegs)
+{
+    constexpr double nearPoints = 0.5; // what the region's clipping to the crop box may take off
+    std::optional<std::size_t> only;
+    for (std::size_t i = 0; i < drawn.size(); ++i) {
+        if (drawn[i].intersection(region).isEmpty()) continue;
+        if (only) return std::nullopt; // another picture shows in the region
+        only = i;
+    }
+    if (!only) return std::nullopt;
+    const Rect& r = drawn[*only];
+    if (std::abs(r.minX() - region.minX()) > nearPoints || std::abs(r.maxX() - region.maxX()) > nearPoints ||
+        std::abs(r.minY() - region.minY()) > nearPoints || std::abs(r.maxY() - region.maxY()) > nearPoints)
+        return std::nullopt;
+    auto stored = std::find_if(jpegs.begin(), jpegs.end(), [&](const auto& j) { return j.first == *only; });
+    if (stored == jpegs.end()) return std::nullopt;
+    // No more bytes than the region's rendering would take: the worker's memory is sized for that.
+    const double rendered = 4 * std::floor(2 * region.width) * std::floor(2 * region.height);
+    auto info = Platform::jpegFrameSize(stored->second);
+    if (!info || info->width > PDFLimits::storedPixelsPerPoint * region.width || info->height > PDFLimits::storedPixelsPerPoint * region.height ||
+        static_cast<double>(stored->second.size()) > rendered)
+        return std::nullopt;
+    return stored->second;
+}
+
+std::vector<std::optional<std::vector<std::uint8_t>>> cutRegions(const Platform::PdfPage& page,
+                                                                 const std::vector<Rect>& regions)
+{
+    std::vector<std::optional<std::vector<std::uint8_t>>> cut(regions.size());
+    State state;
+    state.keepJpegs = true;
+    if (auto stream = ContentStream::ofPage(page); stream && stream->hasXObjects()) stream->scan(state);
+    for (std::size_t i = 0; i < regions.size(); ++i) {
+        cut[i] = storedPicture(regions[i], state.rects, state.jpegs);
+        if (!cut[i]) cut[i] = renderRegion(regions[i], page);
+    }
+    return cut;
 }
 
 std::optional<std::vector<std::uint8_t>> renderRegion(const Rect& region, const Platform::PdfPage& page)

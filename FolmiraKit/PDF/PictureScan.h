@@ -43,6 +43,10 @@ public:
     std::vector<Transform> stack{Transform{}};
     std::vector<Rect> rects; // page space, in drawing order
     int depth = 0;           // form XObjects the scan is inside; 0 on the page
+    // Set to also keep the stored bytes of every plain JPEG drawn upright
+    // (storedJpeg), by the index of its rectangle in `rects`.
+    bool keepJpegs = false;
+    std::vector<std::pair<std::size_t, Platform::Bytes>> jpegs;
 
     void push() override;
     void pop() override;
@@ -122,6 +126,20 @@ RenderedPictures renderPictures(std::vector<PDFReader::Lines>& pages, const std:
 
 // The page's pictures in drawing order: every region rendered.
 std::vector<Found> find(const Platform::PdfPage& page);
+
+// The page's picture regions, each as a JPEG where the page stores it so
+// (storedPicture), else as a PNG of the region (renderRegion); none for a
+// region that can't be rendered.
+std::vector<std::optional<std::vector<std::uint8_t>>> cutRegions(const Platform::PdfPage& page,
+                                                                 const std::vector<Rect>& regions);
+
+// The JPEG that shows `region` as the page stores it: where the region is one
+// image of `drawn` (the page's image rectangles) whole, drawn upright, that
+// no other image overlaps, stored as a plain JPEG (among `jpegs`, by index
+// into `drawn`) of no more than 4 pixels a point, whose own header agrees.
+// None otherwise: the region is then rendered.
+std::optional<Platform::Bytes> storedPicture(const Rect& region, const std::vector<Rect>& drawn,
+                                             const std::vector<std::pair<std::size_t, Platform::Bytes>>& jpegs);
 
 // A PNG of `region` of the page at 2 pixels per point on white; none when the
 // region is empty or holds 40,000,000 pixels or more, or encoding fails.

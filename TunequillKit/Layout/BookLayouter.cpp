@@ -83,6 +83,8 @@ BookLayout BookLayouter::layout(const std::vector<PreparedSong>& songs) const
 
     out.songStartPages = flow.starts;
     out.warnings = std::move(flow.warnings);
+    for (const PreparedSong& song : songs)
+        for (std::string& warning : song.chordWarnings()) out.warnings.push_back(song.song.displayTitle() + ": " + warning);
     const std::size_t pairs = std::min(songs.size(), flow.starts.size());
     for (std::size_t i = 0; i < pairs; ++i) out.contentsEntries.push_back({songs[i].song.displayTitle(), flow.starts[i]});
     return out;

@@ -11,18 +11,21 @@ std::string sansFace(int place, const std::string& fallback)
     return fallback;
 }
 
-std::string name(const FontSpec& spec)
+std::string_view nameView(const FontSpec& spec)
 {
     if (spec.mono) return spec.bold ? "Menlo-Bold" : "Menlo-Regular";
     if (spec.serif) {
         if (spec.bold) return spec.italic ? "Charter-BoldItalic" : "Charter-Bold";
         return spec.italic ? "Charter-Italic" : "Charter-Roman";
     }
-    static const std::string helvetica[4] = {"HelveticaNeue", "HelveticaNeue-Bold", "HelveticaNeue-Italic",
-                                             "HelveticaNeue-BoldItalic"};
-    int place = (spec.bold ? 1 : 0) + (spec.italic ? 2 : 0);
-    return sansFace(place, helvetica[place]);
+    static constexpr std::string_view helvetica[4] = {"HelveticaNeue", "HelveticaNeue-Bold", "HelveticaNeue-Italic",
+                                                      "HelveticaNeue-BoldItalic"};
+    const std::size_t place = (spec.bold ? 1 : 0) + (spec.italic ? 2 : 0);
+    if (sansFaces && sansFaces->size() == 4) return (*sansFaces)[place];
+    return helvetica[place];
 }
+
+std::string name(const FontSpec& spec) { return std::string(nameView(spec)); }
 
 namespace {
 

@@ -9,6 +9,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace TunequillKit::Fonts {
@@ -20,6 +21,9 @@ inline thread_local std::optional<std::vector<std::string>> sansFaces;
 
 // The PostScript name for a spec: mono wins over serif, serif over sans.
 std::string name(const FontSpec& spec);
+// The same name without a copy, for keys made per measurement; valid while
+// sansFaces is unchanged.
+std::string_view nameView(const FontSpec& spec);
 
 // The sans face at `place` (0 regular, 1 bold, 2 italic, 3 bold italic) of
 // sansFaces when it holds four names, else `fallback`.

@@ -43,6 +43,24 @@ bool isGrid(const std::vector<Segment>& segments)
     return true;
 }
 
+// Hyphens and dashes a writer puts inside a word ("lov-in", "I-yi-yi"): a word
+// holding one already shows where its parts join.
+bool holdsHyphen(const std::vector<Typesetter::Atom>& word)
+{
+    for (const Typesetter::Atom& atom : word)
+        for (std::string_view dash : {"-", "\u2010", "\u2011", "\u2013", "\u2014"})
+            if (atom.text.find(dash) != std::string::npos) return true;
+    return false;
+}
+
+// Two parts of one word meet letter to letter; a part that ends or begins
+// with punctuation (",", "’", "«", "¿", a digit) is no syllable to join.
+bool joinsAsSyllables(std::string_view before, std::string_view after)
+{
+    return Platform::Text::isLetter(Platform::Text::lastCharacter(dropTrailingBlanks(before))) &&
+           Platform::Text::isLetter(Platform::Text::firstCharacter(after));
+}
+
 // A placed run with its measured width, kept while its word may still move;
 // `atom` tells which atom of the word it comes from (a chord and its syllable
 // share one).
@@ -170,11 +188,13 @@ std::vector<Row> Typesetter::lyricRows(const std::vector<Segment>& segments, con
     };
     // Syllables of one word that a chord pushes apart are joined by a hyphen,
     // as songbooks do, with room for it; a gap too narrow to read as a space
-    // is left alone.
+    // is left alone, and so are parts that meet at punctuation or in a word
+    // whose writer put hyphens in it already.
     std::optional<double> hyphenWidth;
     for (std::vector<Atom>& word : words) {
         std::vector<Placed> placed;
-        bool syllableBefore = false;
+        std::optional<std::size_t> syllableBefore; // the last atom of the word with text to show
+        std::optional<bool> hyphenated;
         for (std::size_t a = 0; a < word.size(); ++a) {
             Atom& atom = word[a];
             const bool visible = !allWhitespace(atom.text);
@@ -182,12 +202,13 @@ std::vector<Row> Typesetter::lyricRows(const std::vector<Segment>& segments, con
             if (chord || !atom.mark.empty()) {
                 double x = std::max(pen, chordEnd);
                 double w = chord ? measure(*atom.chord, chordFont) : 0;
-                if (syllableBefore && visible && x > pen) {
+                if (syllableBefore && visible && x > pen && joinsAsSyllables(word[*syllableBefore].text, atom.text) &&
+                    !(hyphenated ? *hyphenated : *(hyphenated = holdsHyphen(word)))) {
                     if (!hyphenWidth) hyphenWidth = measure("-", textFont);
                     if (x - pen > *hyphenWidth / 3) {
                         x = std::max(x, pen + *hyphenWidth);
                         placed.push_back({Run{"-", pen + (x - pen - *hyphenWidth) / 2, lyricBaseline, textFont, Ink::text},
-                                          *hyphenWidth, false, a - 1});
+                                          *hyphenWidth, false, *syllableBefore});
                     }
                 }
                 if (chord) placed.push_back({Run{std::move(*atom.chord), x, chordBaseline, chordFont, chordInk}, w, true, a});
@@ -200,7 +221,7 @@ std::vector<Row> Typesetter::lyricRows(const std::vector<Segment>& segments, con
                 pen = std::max(pen, x);
                 chordEnd = x + w + sizes_.chordGap;
             }
-            syllableBefore = visible;
+            if (visible) syllableBefore = a;
             double advance = measure(atom.text, textFont);
             if (visible) {
                 std::string_view shown = dropTrailingBlanks(atom.text);

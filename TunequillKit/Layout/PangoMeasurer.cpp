@@ -32,7 +32,10 @@ std::string shapingKey(std::string_view text, const FontSpec& font)
 {
     // The face's name (which the traits and Fonts::sansFaces decide), then the
     // exact size and the traits, then the text.
-    std::string k = Fonts::name(font);
+    const std::string_view name = Fonts::nameView(font);
+    std::string k;
+    k.reserve(name.size() + 2 + sizeof(double) + text.size());
+    k.append(name);
     k += '\0';
     char size[sizeof(double)];
     std::memcpy(size, &font.size, sizeof size);

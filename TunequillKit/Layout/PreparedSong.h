@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace TunequillKit {
 
@@ -26,6 +27,11 @@ struct PreparedSong {
     // are the book's.
     PreparedSong(Song song, std::int64_t transpose, std::optional<std::int64_t> capo, Accidentals accidentals,
                  bool nashville);
+
+    // A sentence for each chord text that looks like a chord but cannot be
+    // read while the song is transposed or numbered, so the player knows it
+    // stays as written; none when the chords print as written anyway.
+    std::vector<std::string> chordWarnings() const;
 
     // The shortest shift from one key's tonic to the other's, in −5…+6 (modes ignored).
     static int transpose(const Key& from, const Key& to);

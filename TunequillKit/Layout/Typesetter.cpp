@@ -17,7 +17,58 @@ double floorTenths(double v) { return std::floor(v * 10 + 1e-9) / 10; }
 
 Block emptyBlock(BlockKind kind) { return Block{kind, {}, 0, false, std::nullopt}; }
 
+// Bar lines, repeat signs and counts ("x2", "(3x)") between the chords of a chord line.
+bool isChordLineMark(std::string_view token)
+{
+    auto isX = [](char c) { return c == 'x' || c == 'X'; };
+    std::string_view count = token;
+    if (count.size() >= 3 && count.front() == '(' && count.back() == ')') count = count.substr(1, count.size() - 2);
+    if (count.size() >= 2 && (isX(count.front()) || isX(count.back())))
+        return std::all_of(count.begin(), count.end(), [&](char c) { return isX(c) || (c >= '0' && c <= '9'); });
+    return std::all_of(token.begin(), token.end(),
+                       [](char c) { return c == '|' || c == ':' || c == '/' || c == '%' || c == '-' || c == '.'; });
+}
+
 } // namespace
+
+std::string Typesetter::chordLine(const std::string& text, const ChordStyle& style)
+{
+    // A remark such as "Intro: G#m7 | E | B" names chords the rows above and
+    // below move: it moves with them, or the page names one note two ways. A
+    // remark of words ("Play A softly") is left as written.
+    if (!style.moves()) return text;
+    struct Token {
+        std::size_t at, length;
+        bool chord;
+    };
+    std::vector<Token> tokens;
+    for (std::size_t at = 0; at < text.size();) {
+        std::size_t end = std::min(text.find(' ', at), text.size());
+        if (end > at) {
+            std::string_view bare = std::string_view(text).substr(at, end - at);
+            while (bare.size() >= 3 && bare.front() == '(' && bare.back() == ')') bare = bare.substr(1, bare.size() - 2);
+            tokens.push_back({at, end - at, Chord::parse(bare, style.german).has_value()});
+        }
+        at = end + 1;
+    }
+    // Up to three words of a label ending in ":" may come first.
+    std::size_t first = 0;
+    for (std::size_t i = 0; i < std::min<std::size_t>(3, tokens.size()) && !tokens[i].chord; ++i)
+        if (text[tokens[i].at + tokens[i].length - 1] == ':') first = i + 1;
+    for (std::size_t i = first; i < tokens.size(); ++i)
+        if (!tokens[i].chord && !isChordLineMark(std::string_view(text).substr(tokens[i].at, tokens[i].length)))
+            return text;
+    std::string out;
+    std::size_t copied = 0;
+    for (std::size_t i = first; i < tokens.size(); ++i) {
+        if (!tokens[i].chord) continue;
+        out.append(text, copied, tokens[i].at - copied);
+        out += Accidental::pretty(style.render(std::string_view(text).substr(tokens[i].at, tokens[i].length)));
+        copied = tokens[i].at + tokens[i].length;
+    }
+    out.append(text, copied);
+    return out;
+}
 
 Typesetter::Sizes Typesetter::sizesFor(double fs)
 {
@@ -79,7 +130,7 @@ std::vector<Block> Typesetter::blocks(const PreparedSong& prepared) const
             Block block{BlockKind::comment, {}, nearest(0.3 * fs), true, std::nullopt};
             for (const Line& line : section.lines)
                 if (auto comment = line.as<Line::Comment>())
-                    for (Row& row : commentRows(comment->text, comment->style, width))
+                    for (Row& row : commentRows(chordLine(comment->text, prepared.style), comment->style, width))
                         block.rows.push_back(std::move(row));
             out.push_back(std::move(block));
             break;
@@ -184,7 +235,7 @@ Block Typesetter::sectionBlock(const Section& section, const ChordStyle& style) 
         if (auto lyrics = line.as<Line::Lyrics>())
             add(lyricRows(lyrics->segments, style, bold, available));
         else if (auto comment = line.as<Line::Comment>())
-            add(commentRows(comment->text, comment->style, available));
+            add(commentRows(chordLine(comment->text, style), comment->style, available));
         else if (auto tab = line.as<Line::Tab>())
             add(tabRows({tab->text}, available));
         else

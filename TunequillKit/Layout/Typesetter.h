@@ -47,6 +47,9 @@ public:
 
     // The whole song: header, sections, diagrams.
     std::vector<Block> blocks(const PreparedSong& song) const;
+    // A remark made of chords ("Intro: G#m7 | E", "Am G (x2)") with its chords
+    // moved and spelled as the rows print them; any other text unchanged.
+    static std::string chordLine(const std::string& text, const ChordStyle& style);
     // The rows of one lyric line, chords over lyrics, wrapped at `width`;
     // always at least one row. Rows have indent 0.
     std::vector<Row> lyricRows(const std::vector<Segment>& segments, const ChordStyle& style, bool bold,

@@ -179,7 +179,10 @@ void draw(const LaidPage& page, Platform::Size size, const BookSettings& setting
 
 Platform::Bytes pdf(const BookLayout& layout, const BookSettings& settings, const std::string& title)
 {
-    ShapedTexts shaped;
+    // Renders on one thread share their shaped texts, as the preview's do:
+    // a book's next render draws the same words again. The shaping key holds
+    // the face, so a change of faces shapes afresh; trim() bounds the size.
+    thread_local ShapedTexts shaped;
     return pdf(layout, settings, title, shaped);
 }
 

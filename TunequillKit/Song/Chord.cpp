@@ -84,7 +84,7 @@ std::string_view Note::name(bool flats) const
     return flats ? flatNames[static_cast<std::size_t>(pitch)] : sharpNames[static_cast<std::size_t>(pitch)];
 }
 
-std::optional<Note::Read> Note::parse(std::string_view prefix)
+std::optional<Note::Read> Note::parse(std::string_view prefix, bool german)
 {
     if (prefix.empty() || firstCharacterLength(prefix) != 1) return std::nullopt;
     int letter = 0;
@@ -95,20 +95,37 @@ std::optional<Note::Read> Note::parse(std::string_view prefix)
     case 'F': letter = 5; break;
     case 'G': letter = 7; break;
     case 'A': letter = 9; break;
-    case 'B':
+    case 'B': letter = 11; break;
     case 'H': letter = 11; break;
     default: return std::nullopt;
     }
     std::size_t at = 1;
+    int accidentals = 0;
     for (int read = 0; read < 2 && at < prefix.size(); ++read) {
         std::size_t length = firstCharacterLength(prefix.substr(at));
         std::string_view c = prefix.substr(at, length);
-        if (c == "#" || c == "♯") ++letter;
-        else if (c == "b" || c == "♭") --letter;
+        if (c == "#" || c == "♯") ++accidentals;
+        else if (c == "b" || c == "♭") --accidentals;
         else break;
         at += length;
     }
-    return Read{Note(letter), at};
+    // A German B is B♭ itself; "Bb" stays B♭ there too, as nobody writes the
+    // German name of A that way.
+    if (german && prefix[0] == 'B' && accidentals == 0) letter = 10;
+    return Read{Note(letter + accidentals), at, accidentals, prefix[0] == 'H'};
+}
+
+std::optional<Note::Read> Note::parseGerman(std::string_view prefix)
+{
+    struct Name {
+        std::string_view text;
+        int pitch, accidental;
+    };
+    static constexpr Name names[] = {{"Cis", 1, 1}, {"Des", 1, -1}, {"Dis", 3, 1}, {"Es", 3, -1}, {"Fis", 6, 1},
+                                     {"Ges", 6, -1}, {"Gis", 8, 1}, {"As", 8, -1}, {"Ais", 10, 1}};
+    for (const Name& n : names)
+        if (prefix.starts_with(n.text)) return Read{Note(n.pitch), n.text.size(), n.accidental, true};
+    return std::nullopt;
 }
 
 // --- Key ---
@@ -116,11 +133,16 @@ std::optional<Note::Read> Note::parse(std::string_view prefix)
 std::optional<Key> Key::parse(std::string_view text)
 {
     std::string_view trimmed = Platform::Text::trimSpacesTabs(text);
-    auto read = Note::parse(trimmed);
-    if (!read) return std::nullopt;
-    std::string rest = Platform::Text::lowercased(Platform::Text::trimSpacesTabs(trimmed.substr(read->length)));
-    if (rest.empty() || rest == "maj" || rest == "major" || rest == "dur") return Key{read->note, false};
-    if (rest == "m" || rest == "min" || rest == "minor" || rest == "moll" || rest == "-") return Key{read->note, true};
+    // The English reading first ("As" could be A and a mode "s", which is none),
+    // then the German name.
+    for (auto read : {Note::parse(trimmed), Note::parseGerman(trimmed)}) {
+        if (!read) continue;
+        std::string rest = Platform::Text::lowercased(Platform::Text::trimSpacesTabs(trimmed.substr(read->length)));
+        if (rest.empty() || rest == "maj" || rest == "major" || rest == "dur") return Key{read->note, false};
+        // "mi" is the Czech minor, as in the chord names "Ami" and "Hmi".
+        if (rest == "m" || rest == "mi" || rest == "min" || rest == "minor" || rest == "moll" || rest == "-")
+            return Key{read->note, true};
+    }
     return std::nullopt;
 }
 
@@ -193,23 +215,41 @@ bool isTabRun(std::string_view quality)
 
 } // namespace
 
-std::optional<Chord> Chord::parse(std::string_view text)
+std::optional<Chord::Written> Chord::parseWritten(std::string_view text, bool german)
 {
     std::string_view trimmed = Platform::Text::trimSpacesTabs(text);
-    auto root = Note::parse(trimmed);
-    if (!root) return std::nullopt;
-    std::string_view rest = trimmed.substr(root->length);
-    std::string_view quality = rest;
-    std::optional<Note> bass;
-    if (std::size_t slash = rest.rfind('/'); slash != std::string_view::npos) {
-        std::string_view after = rest.substr(slash + 1);
-        if (auto read = Note::parse(after); read && read->length == after.size()) {
-            bass = read->note;
-            quality = rest.substr(0, slash);
+    // A German name is read where the English one leaves no chord ("As7",
+    // "Es/G", "Fismi"); "Asus4" stays A sus4.
+    for (auto root : {Note::parse(trimmed, german), Note::parseGerman(trimmed)}) {
+        if (!root) continue;
+        std::string_view rest = trimmed.substr(root->length);
+        std::string_view quality = rest;
+        std::optional<Note::Read> bass;
+        if (std::size_t slash = rest.rfind('/'); slash != std::string_view::npos) {
+            std::string_view after = rest.substr(slash + 1);
+            for (auto read : {Note::parse(after, german), Note::parseGerman(after)})
+                if (read && read->length == after.size()) {
+                    bass = read;
+                    quality = rest.substr(0, slash);
+                    break;
+                }
         }
+        if (isQuality(quality) && !isTabRun(quality)) return Written{*root, bass};
     }
-    if (!isQuality(quality) || isTabRun(quality)) return std::nullopt;
-    return Chord{root->note, std::string(quality), bass};
+    return std::nullopt;
+}
+
+std::optional<Chord> Chord::parse(std::string_view text, bool german)
+{
+    auto written = parseWritten(text, german);
+    if (!written) return std::nullopt;
+    std::string_view trimmed = Platform::Text::trimSpacesTabs(text);
+    std::size_t end = trimmed.size();
+    if (written->bass) end = trimmed.rfind('/');
+    std::string quality(trimmed.substr(written->root.length, end - written->root.length));
+    std::optional<Note> bass;
+    if (written->bass) bass = written->bass->note;
+    return Chord{written->root.note, std::move(quality), bass};
 }
 
 bool Chord::isMinor() const
@@ -250,6 +290,20 @@ std::string Chord::nashville(const Key& in) const
 
 // --- ChordStyle ---
 
+bool ChordStyle::moves() const { return nashvilleKey || respell || wrapPitch(shift) != 0; }
+
+std::string ChordStyle::name(Note note) const
+{
+    const bool flat = flats != ((flipped >> note.pitch) & 1);
+    if (!german) return std::string(note.name(flat));
+    // German names: B♭ is B and B is H whatever the spelling; the other
+    // flats take their German endings.
+    static constexpr std::array<std::string_view, 12> germanFlats = {"C", "Des", "D", "Es", "E", "F",
+                                                                     "Ges", "G", "As", "A", "B", "H"};
+    if (note.pitch == 10 || note.pitch == 11 || flat) return std::string(germanFlats[static_cast<std::size_t>(note.pitch)]);
+    return std::string(note.name(false));
+}
+
 std::string ChordStyle::render(std::string_view text) const
 {
     // Peel the parentheses in a loop rather than by recursion: an imported
@@ -260,9 +314,18 @@ std::string ChordStyle::render(std::string_view text) const
         ++pairs;
     }
     std::string body;
-    if (auto chord = Chord::parse(text)) {
+    if (!moves()) {
+        // Unmoved, a chord reads best as its writer spelled it (A/G# in E♭,
+        // F#m in F, H7 in a Czech song).
+        body = Platform::Text::trimSpacesTabs(text);
+    } else if (auto chord = Chord::parse(text, german)) {
         Chord moved = chord->transposed(shift);
-        body = nashvilleKey ? moved.nashville(*nashvilleKey) : moved.name(flats);
+        if (nashvilleKey) {
+            body = moved.nashville(*nashvilleKey);
+        } else {
+            body = name(moved.root) + moved.quality;
+            if (moved.bass) body += '/' + name(*moved.bass);
+        }
     } else {
         body = text;
     }
@@ -330,5 +393,8 @@ std::size_t std::hash<TunequillKit::ChordStyle>::operator()(const TunequillKit::
     TunequillKit::detail::hashCombine(seed, s.shift);
     TunequillKit::detail::hashCombine(seed, s.flats);
     TunequillKit::detail::hashOptional(seed, s.nashvilleKey);
+    TunequillKit::detail::hashCombine(seed, s.flipped);
+    TunequillKit::detail::hashCombine(seed, s.respell);
+    TunequillKit::detail::hashCombine(seed, s.german);
     return seed;
 }

@@ -44,8 +44,12 @@ struct Note {
 
     struct Read;
     // Reads a note from the start of `prefix`: one of C D E F G A B H (H is B),
-    // then up to two accidentals ("#", "♯" raise, "b", "♭" lower).
-    static std::optional<Read> parse(std::string_view prefix);
+    // then up to two accidentals ("#", "♯" raise, "b", "♭" lower). With
+    // `german`, B is B♭ as in German and Czech names.
+    static std::optional<Read> parse(std::string_view prefix, bool german = false);
+    // The German name at the start of `prefix`: Cis Dis Fis Gis Ais raise,
+    // Des Es Ges As lower; none when the prefix starts with no such name.
+    static std::optional<Read> parseGerman(std::string_view prefix);
 
     bool operator==(const Note&) const = default;
 };
@@ -53,6 +57,8 @@ struct Note {
 struct Note::Read {
     Note note;
     std::size_t length = 0; // UTF-8 bytes of `prefix` the note took
+    int accidentals = 0;    // as written: +1 a sharp, −1 a flat, each
+    bool german = false;    // written with H or a German ending
 };
 
 // Wraps any integer into a pitch class 0…11.
@@ -84,7 +90,14 @@ struct Chord {
 
     // A chord symbol such as "F#m7b5" or "G/B" (spaces and tabs around it are
     // dropped); none for "N.C.", "x", "C/G7", "C / G", a lower-case "c"….
-    static std::optional<Chord> parse(std::string_view text);
+    // German names read too ("Es", "Fismi", "C/As"); with `german`, B is B♭.
+    static std::optional<Chord> parse(std::string_view text, bool german = false);
+    // How the root and the bass were written, as Note::parse read them.
+    struct Written {
+        Note::Read root;
+        std::optional<Note::Read> bass;
+    };
+    static std::optional<Written> parseWritten(std::string_view text, bool german = false);
     // Whether `text` (the part between the root and a slash bass) is made end
     // to end of the quality pieces: maj min mi ma m M dim aug sus add no omit
     // alt ø ° + - Δ ( ) # b ♯ ♭ , digits, and "/" before a digit. Empty is.
@@ -105,10 +118,23 @@ struct ChordStyle {
     std::int64_t shift = 0;
     bool flats = false;
     std::optional<Key> nashvilleKey;
+    // Pitch classes (bit n for pitch n) spelled the other way than `flats` says.
+    std::uint16_t flipped = 0;
+    // Chords that no shift moves are re-spelled too (the book asks for sharps
+    // or flats), instead of printed as their writer spelled them.
+    bool respell = false;
+    // The song names notes the German way: B is B♭, H is B, and moved chords
+    // are named so (Es, As, B, H).
+    bool german = false;
 
-    // The chord re-spelled under this style; text that is no chord comes back
-    // unchanged. Parentheses around a chord are kept: "(Am)" shifted 2 is "(Bm)".
+    // The chord moved and spelled under this style; a chord no shift moves
+    // stays as written, text that is no chord comes back unchanged.
+    // Parentheses around a chord are kept: "(Am)" shifted 2 is "(Bm)".
     std::string render(std::string_view text) const;
+    // Whether this style prints chords other than as written.
+    bool moves() const;
+    // A note's name under this style's spelling.
+    std::string name(Note note) const;
 
     bool operator==(const ChordStyle&) const = default;
 };

@@ -81,6 +81,32 @@ std::string label(std::string_view value)
     return std::string(value);
 }
 
+namespace {
+
+// "x", "X", "-1", "N" and a lone "-" stand for a string that is not played.
+bool isMutedString(std::string_view piece)
+{
+    return piece == "x" || piece == "X" || piece == "-1" || piece == "N" || piece == "-";
+}
+
+// A name, then fret values only.
+bool holdsFretsOnly(const std::vector<std::string_view>& pieces)
+{
+    if (pieces.size() < 2) return false;
+    for (std::size_t i = 1; i < pieces.size(); ++i)
+        if (!isMutedString(pieces[i]) && !SongText::decimal(pieces[i])) return false;
+    return true;
+}
+
+} // namespace
+
+bool isShortDefinition(std::string_view value)
+{
+    std::string spaced(value);
+    std::replace(spaced.begin(), spaced.end(), ':', ' ');
+    return holdsFretsOnly(Platform::Text::splitOmittingEmpty(spaced, U' '));
+}
+
 std::optional<ChordDefinition> definition(std::string_view value)
 {
     std::string spaced(value);
@@ -91,7 +117,12 @@ std::optional<ChordDefinition> definition(std::string_view value)
     enum class State { none, base, frets, fingers, skip } state = State::none;
     ChordDefinition d;
     d.name = pieces[0];
+    // The short form without keywords, "D 1 x x 0 2 3 2": the base fret, then
+    // one fret per string (six for a guitar), then as many fingers if given.
+    const std::size_t values = pieces.size() - 1;
+    const bool short_ = (values == 7 || values == 13) && holdsFretsOnly(pieces);
     for (std::size_t i = 1; i < pieces.size(); ++i) {
+        if (short_) state = i == 1 ? State::base : i <= 7 ? State::frets : State::fingers;
         std::string_view piece = pieces[i];
         std::string lower = Platform::Text::lowercased(piece);
         if (lower == "base-fret") state = State::base;
@@ -102,7 +133,7 @@ std::optional<ChordDefinition> definition(std::string_view value)
             state = State::skip;
         else {
             std::optional<std::int64_t> number;
-            if (piece != "x" && piece != "X" && piece != "-1" && piece != "N") number = SongText::decimal(piece);
+            if (!isMutedString(piece)) number = SongText::decimal(piece);
             switch (state) {
             case State::base: d.baseFret = number ? std::max<std::int64_t>(*number, 1) : 1; break;
             case State::frets: d.frets.push_back(number); break;

@@ -142,7 +142,7 @@ private:
     {
         auto d = definition(value);
         if (!d) {
-            if (warnWhenUnread) warn("couldn’t read the chord definition " + quoted(value) + ".");
+            if (warnWhenUnread && !isShortDefinition(value)) warn("couldn’t read the chord definition " + quoted(value) + ".");
             return;
         }
         // A new definition replaces every earlier one of the same name and
@@ -214,7 +214,8 @@ void Reader::handle(const Directive& d)
     else if (n == "time") song_.time = v;
     else if (isOneOf(n, {"duration", "arranger", "sorttitle", "sortartist"})) song_.meta[n] = v;
     else if (n == "meta") meta(v);
-    else if (isOneOf(n, {"comment", "c", "highlight"})) comment(v, CommentStyle::normal);
+    // Remarks for guitarists: this book always shows its chords, so they print.
+    else if (isOneOf(n, {"comment", "c", "highlight", "guitar_comment", "gc"})) comment(v, CommentStyle::normal);
     else if (isOneOf(n, {"comment_italic", "ci"})) comment(v, CommentStyle::italic);
     else if (isOneOf(n, {"comment_box", "cb"})) comment(v, CommentStyle::boxed);
     else if (isOneOf(n, {"start_of_verse", "sov"})) startBlock(SectionKind::verse, v);

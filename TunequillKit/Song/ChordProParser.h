@@ -35,8 +35,12 @@ std::optional<Directive> directive(std::string_view line);
 // else the whole value.
 std::string label(std::string_view value);
 
-// The body of {define} or {chord}: "name base-fret N frets … fingers …";
+// The body of {define} or {chord}: "name base-fret N frets … fingers …", or
+// the short form "name base-fret frets…" of six strings ("D 1 x x 0 2 3 2");
 // none without frets.
 std::optional<ChordDefinition> definition(std::string_view value);
+// A name followed by fret values only, without keywords: the short form some
+// programs write. One that does not fit six strings is skipped, not refused.
+bool isShortDefinition(std::string_view value);
 
 } // namespace TunequillKit::ChordProParser

@@ -137,6 +137,32 @@ TEST(ImageInfo, RefusesWhatIsNoDrawableImage)
     }
 }
 
+TEST(ImageInfo, AJpegFrameHeaderIsReadFromItsMarkersAlone)
+{
+    const Bytes& jpeg = smallJpeg();
+    Bytes beforeFrame(jpeg.begin(), jpeg.begin() + 100); // cut inside the tables, before the frame
+    Bytes noStart = jpeg;
+    noStart[1] = 0xD9;
+    Bytes zeroLength = jpeg;
+    zeroLength[4] = zeroLength[5] = 0; // the first segment says it holds nothing at all
+    struct Case {
+        const char* name;
+        Bytes data;
+        std::optional<ImageInfo> expected;
+    } cases[] = {
+        {"jpeg", jpeg, ImageInfo{12, 5}},
+        {"cmyk jpeg", smallCmykJpeg(), ImageInfo{8, 4}},
+        {"png", *pngData(filled(4, 4, 0xFF000000)), std::nullopt},
+        {"cut before its frame", beforeFrame, std::nullopt},
+        {"no start of image", noStart, std::nullopt},
+        {"a segment shorter than its length", zeroLength, std::nullopt},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(jpegFrameSize(c.data), c.expected);
+    }
+}
+
 TEST(ImageInfo, AcceptsThePixelLimitItself)
 {
     // 10000 × 10000 is exactly the limit: sized, though never decoded here.

@@ -5,6 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 
 #include <malloc.h>
 
@@ -118,6 +121,60 @@ TEST(PdfDocument, GivesTextBoxesAndFontsOfACairoPage)
     EXPECT_EQ(last.end, 11);
     EXPECT_NE(last.name.find("Italic"), std::string::npos);
     EXPECT_DOUBLE_EQ(last.size, 20);
+}
+
+TEST(PdfDocument, OneWalkReadsTheCharactersBoxesAndFontsOfPopplerGlibsThreeWalks)
+{
+    std::vector<std::pair<std::string, Bytes>> files;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(FOLMIRA_TEST_DATA))
+        if (entry.path().extension() == ".pdf") {
+            std::ifstream in(entry.path(), std::ios::binary);
+            files.emplace_back(entry.path().filename(), Bytes{std::istreambuf_iterator<char>(in), {}});
+        }
+    const Bytes hello = helloPage();
+    for (int rotate : {90, 270}) files.emplace_back("turned " + std::to_string(rotate), PdfFixtures::rotated(hello, rotate));
+    files.emplace_back("right to left", PdfFixtures::cairoPdf(1, [](cairo_t* cr, int) {
+        PdfFixtures::showText(cr, 72, 100, "שלום עולם 123 and English", 14, "DejaVu Sans");
+        PdfFixtures::showText(cr, 72, 140, "Text then עברית then text", 12, "DejaVu Sans", true);
+    }));
+    files.emplace_back("subset fonts of every kind", PdfFixtures::cairoPdf(1, [](cairo_t* cr, int) {
+        PdfFixtures::showText(cr, 72, 100, "Plain, ", 12, "Liberation Serif");
+        PdfFixtures::showText(cr, 120, 100, "bold, ", 12, "Liberation Serif", true);
+        PdfFixtures::showText(cr, 160, 100, "larger", 16, "Liberation Serif");
+    }));
+    ASSERT_GE(files.size(), 12u);
+    for (const auto& [name, bytes] : files) {
+        auto document = openOrFail(bytes);
+        for (int i = 0; i < document.pageCount(); ++i) {
+            SCOPED_TRACE(name + " page " + std::to_string(i + 1));
+            auto page = document.page(i).value();
+            ASSERT_TRUE(page.readsTextInOneWalk());
+            const PdfPageText one = page.text(), three = page.textFromGlib();
+            EXPECT_FALSE(one.text.empty());
+            EXPECT_EQ(one.text, three.text);
+            EXPECT_EQ(one.boxes, three.boxes);
+            EXPECT_EQ(one.fonts, three.fonts);
+        }
+    }
+}
+
+TEST(PdfDocument, TurnsARectangleWithItsFrame)
+{
+    const Rect frame{100, 50, 600, 800}, rect{110, 70, 30, 40};
+    struct Case {
+        int quarterTurns;
+        Rect turned;
+    };
+    for (const Case& c : {Case{0, rect}, Case{1, {100 + 800 - 20 - 40, 50 + 10, 40, 30}},
+                          Case{2, {100 + 600 - 10 - 30, 50 + 800 - 20 - 40, 30, 40}},
+                          Case{3, {100 + 20, 50 + 600 - 10 - 30, 40, 30}}}) {
+        EXPECT_EQ(turnedRect(rect, frame, c.quarterTurns), c.turned) << c.quarterTurns;
+        // The frame itself turns into the box the turned rectangles stand in.
+        const Rect box = turnedRect(frame, frame, c.quarterTurns);
+        EXPECT_EQ(box.minX(), frame.minX());
+        EXPECT_EQ(box.minY(), frame.minY());
+        EXPECT_EQ(box.width, c.quarterTurns % 2 ? frame.height : frame.width);
+    }
 }
 
 TEST(PdfDocument, TakesThePageRotationOutOfTheBoxes)

@@ -587,6 +587,70 @@ TEST(PdfReader, KeepsWhatFilledFormFieldsHoldWhereTheyStand)
     EXPECT_EQ(text.find("Leeds"), text.rfind("Leeds")) << text;
 }
 
+namespace {
+
+// Two columns of Japanese set vertically (a CID font written with
+// Identity-V), the right one drawn first at x 400, the left at 370.
+Platform::Bytes verticalColumns(const std::u32string& right, const std::u32string& left)
+{
+    std::string map, first, second;
+    char hex[48];
+    const std::u32string all = right + left;
+    for (std::size_t i = 0; i < all.size(); ++i) {
+        std::snprintf(hex, sizeof hex, "<%04X> <%04X>\n", static_cast<unsigned>(i + 1), static_cast<unsigned>(all[i]));
+        map += hex;
+        std::snprintf(hex, sizeof hex, "%04X", static_cast<unsigned>(i + 1));
+        (i < right.size() ? first : second) += hex;
+    }
+    const std::string cmap = "/CIDInit /ProcSet findresource begin 12 dict begin begincmap /CMapName /V def 1 "
+                             "begincodespacerange <0000> <FFFF> endcodespacerange " + std::to_string(all.size()) +
+                             " beginbfchar\n" + map + "endbfchar endcmap CMapName currentdict /CMap defineresource pop end end";
+    const std::string content = "BT /F1 20 Tf 400 700 Td <" + first + "> Tj ET BT /F1 20 Tf 370 700 Td <" + second + "> Tj ET";
+    const std::string pdf = PlainPdf::ofObjects({
+        "<< /Type /Catalog /Pages 2 0 R >>",
+        "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Resources << /Font << /F1 5 0 R >> >> /Contents 4 0 R >>",
+        "<< /Length " + std::to_string(content.size()) + " >>\nstream\n" + content + "\nendstream",
+        "<< /Type /Font /Subtype /Type0 /BaseFont /Mincho /Encoding /Identity-V /DescendantFonts [6 0 R] /ToUnicode 8 0 R >>",
+        "<< /Type /Font /Subtype /CIDFontType2 /BaseFont /Mincho /CIDSystemInfo << /Registry (Adobe) /Ordering (Identity) "
+        "/Supplement 0 >> /FontDescriptor 7 0 R /DW 1000 >>",
+        "<< /Type /FontDescriptor /FontName /Mincho /Flags 4 /FontBBox [0 -141 1000 859] /ItalicAngle 0 /Ascent 859 "
+        "/Descent -141 /CapHeight 700 /StemV 80 >>",
+        "<< /Length " + std::to_string(cmap.size()) + " >>\nstream\n" + cmap + "\nendstream",
+    });
+    return {pdf.begin(), pdf.end()};
+}
+
+} // namespace
+
+TEST(PdfReader, ReadsVerticalColumnsDownwardsRightToLeft)
+{
+    BigDocument document = readPdf(verticalColumns(U"縦書きの文章です", U"右から左へ読みます"));
+    EXPECT_EQ(document.plainText(), "縦書きの文章です右から左へ読みます");
+}
+
+TEST(PdfReader, ReadsASidewaysPageAlongItsText)
+{
+    // Pages of a report drawn turned on the sheet, as a landscape table is.
+    static const char* body = "The quay walls were measured at low tide in the morning, from the lantern to the "
+                              "far end of the old pier and back along the harbour wall,";
+    static const char* more = "and each stone was counted twice.";
+    auto pdf = PdfFixtures::cairoPdf(2, [](cairo_t* cr, int page) {
+        cairo_translate(cr, 0, 792);
+        cairo_rotate(cr, -M_PI / 2);
+        PdfFixtures::showText(cr, 72, 90, "Harbour survey, part " + std::to_string(page + 1), 16, "Liberation Sans", true);
+        // Lines longer than the sheet is wide: they stand on the page only as it is turned.
+        PdfFixtures::showText(cr, 72, 130, body, 11);
+        PdfFixtures::showText(cr, 72, 146, more, 11);
+    });
+    BigDocument document = readPdf(pdf);
+    const std::string text = document.plainText();
+    // Its lines run on as one paragraph, read by where its words stand.
+    for (const std::string& line : {std::string("Harbour survey, part 1"), std::string("Harbour survey, part 2"),
+                                    std::string(body) + " " + more})
+        EXPECT_NE(text.find(line), std::string::npos) << line << " in " << text;
+}
+
 TEST(PdfReader, IsTheEntrysReaderForPdfFiles)
 {
     Builder builder;

@@ -276,3 +276,53 @@ TEST(PdfPageWords, ReadsTheWordsOfACairoPage)
     EXPECT_NEAR(lines[0].rect.minX(), 72, 1);
     EXPECT_GT(lines[0].rect.minY(), lines[1].rect.maxY());
 }
+
+TEST(PdfPageWords, ReadsTextAlongItsOwnDirection)
+{
+    // Two lines as a landscape page shows them, drawn onto a portrait sheet
+    // turned by `turn` degrees (as a sideways table or a printout of two
+    // pages on one sheet is), and a page number that stays upright.
+    auto sheet = [](int turn, bool label) {
+        return PdfFixtures::cairoPdf(1, [=](cairo_t* cr, int) {
+            if (label) PdfFixtures::showText(cr, 290, 770, "7", 9);
+            if (turn == 90) cairo_translate(cr, 0, 792), cairo_rotate(cr, -M_PI / 2);
+            if (turn == 270) cairo_translate(cr, 612, 0), cairo_rotate(cr, M_PI / 2);
+            if (turn == 180) cairo_translate(cr, 612, 792), cairo_rotate(cr, M_PI);
+            PdfFixtures::showText(cr, 72, 100, "Large print", 18, "Liberation Sans", true);
+            PdfFixtures::showText(cr, 72, 130, "for everyone to read.", 11, "Liberation Serif", false, true);
+        });
+    };
+    struct Case {
+        std::string name;
+        Platform::Bytes pdf;
+        int quarterTurns;
+    };
+    for (const Case& c : {Case{"upright", sheet(0, false), 0}, Case{"reading up", sheet(90, true), 3},
+                          Case{"reading down", sheet(270, true), 1}, Case{"upside down", sheet(180, false), 2},
+                          Case{"reading up, shown upright by /Rotate", PdfFixtures::rotated(sheet(90, true), 90), 3},
+                          Case{"upright, turned by /Rotate", PdfFixtures::rotated(sheet(0, false), 270), 0}}) {
+        SCOPED_TRACE(c.name);
+        auto document = Platform::PdfDocument::open(c.pdf).document.value();
+        auto page = document.page(0).value();
+        Platform::PdfPageText text = page.text();
+        EXPECT_EQ(text.quarterTurns, c.quarterTurns);
+        PageWords result = pageWords(text, Platform::turnedRect(page.mediaBox(), page.cropBox(), text.quarterTurns));
+        ASSERT_FALSE(result.untrusted);
+        std::vector<std::string> lines;
+        for (const Line& line : linesFromWords(result.words)) lines.push_back(lineText(line));
+        std::erase(lines, "7"); // the upright page number, wherever it lands
+        EXPECT_EQ(lines, (std::vector<std::string>{"Large print", "for everyone to read."}));
+    }
+    // No direction holds more than half of the characters (2, 7 and 8 of 17):
+    // the page is read as it stands.
+    auto mixed = PdfFixtures::cairoPdf(1, [](cairo_t* cr, int) {
+        PdfFixtures::showText(cr, 72, 100, "ab", 12);
+        cairo_save(cr);
+        cairo_translate(cr, 300, 700), cairo_rotate(cr, -M_PI / 2);
+        PdfFixtures::showText(cr, 0, 0, "reads up", 12);
+        cairo_restore(cr);
+        cairo_translate(cr, 500, 100), cairo_rotate(cr, M_PI / 2);
+        PdfFixtures::showText(cr, 0, 0, "read down", 12);
+    });
+    EXPECT_EQ(Platform::PdfDocument::open(mixed).document->page(0)->text().quarterTurns, 0);
+}

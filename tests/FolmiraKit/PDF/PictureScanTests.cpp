@@ -2,6 +2,7 @@
 #include "FolmiraKit/PDF/PDFReader.h"
 #include "FolmiraKit/PDF/PageReading.h"
 #include "Platform/Images.h"
+#include "tests/Platform/ImagesSamples.h"
 #include "tests/Platform/PdfFixtures.h"
 #include "tests/HangGuard.h"
 
@@ -53,6 +54,36 @@ Builder nestedForms(int depth)
     return builder;
 }
 
+// `jpeg` as an image XObject stored with DCTDecode; `extra` is added to its dictionary.
+QPDFObjectHandle storedJpeg(Builder& builder, const Platform::Bytes& jpeg, const std::string& colorSpace,
+                            const std::string& extra = "")
+{
+    QPDFObjectHandle stream = builder.qpdf().newStream();
+    stream.replaceStreamData(std::string(jpeg.begin(), jpeg.end()), QPDFObjectHandle::newName("/DCTDecode"),
+                             QPDFObjectHandle::newNull());
+    auto info = Platform::jpegFrameSize(jpeg).value();
+    auto dict = stream.getDict();
+    auto more = QPDFObjectHandle::parse("<< /Type /XObject /Subtype /Image /BitsPerComponent 8 /ColorSpace " +
+                                        colorSpace + " " + extra + " >>");
+    for (const auto& key : more.getKeys()) dict.replaceKey(key, more.getKey(key));
+    dict.replaceKey("/Width", QPDFObjectHandle::newInteger(static_cast<int>(info.width)));
+    dict.replaceKey("/Height", QPDFObjectHandle::newInteger(static_cast<int>(info.height)));
+    return stream;
+}
+
+// The JPEG sample with its frame header saying `width` × `height`.
+Platform::Bytes jpegSaying(int width, int height)
+{
+    Platform::Bytes jpeg = ImagesSamples::smallJpeg();
+    for (std::size_t i = 2; i + 9 < jpeg.size(); ++i)
+        if (jpeg[i] == 0xFF && jpeg[i + 1] == 0xC0) {
+            jpeg[i + 5] = static_cast<std::uint8_t>(height >> 8), jpeg[i + 6] = static_cast<std::uint8_t>(height);
+            jpeg[i + 7] = static_cast<std::uint8_t>(width >> 8), jpeg[i + 8] = static_cast<std::uint8_t>(width);
+            break;
+        }
+    return jpeg;
+}
+
 } // namespace
 
 TEST(PictureScan, RecordsTheRectangleOfEachImageDrawn)
@@ -84,6 +115,54 @@ TEST(PictureScan, CutsOutThePictureAsAPngAtTwicePointSize)
     ASSERT_TRUE(info);
     EXPECT_EQ(info->width, 400);
     EXPECT_EQ(info->height, 200);
+}
+
+TEST(PictureScan, TakesAJpegAsStoredWhereItShowsTheRegionWholeAndUpright)
+{
+    const auto& rgb = ImagesSamples::smallJpeg();
+    struct Case {
+        std::string name;
+        Platform::Bytes jpeg;
+        std::string colorSpace, extra, content;
+        std::optional<Rect> crop;
+        bool stored;
+    };
+    const std::string upright = "q 60 0 0 25 50 300 cm /Im Do Q";
+    for (const Case& c : {
+             Case{"upright RGB", rgb, "/DeviceRGB", "", upright, {}, true},
+             Case{"upright grey", rgb, "/DeviceGray", "", upright, {}, true},
+             Case{"mirrored", rgb, "/DeviceRGB", "", "q -60 0 0 25 110 300 cm /Im Do Q", {}, false},
+             Case{"turned", rgb, "/DeviceRGB", "", "q 0 60 -25 0 110 300 cm /Im Do Q", {}, false},
+             Case{"CMYK", ImagesSamples::smallCmykJpeg(), "/DeviceCMYK", "", upright, {}, false},
+             Case{"masked", rgb, "/DeviceRGB", "/Mask [0 10 0 10 0 10]", upright, {}, false},
+             Case{"decode array", rgb, "/DeviceRGB", "/Decode [1 0 1 0 1 0]", upright, {}, false},
+             Case{"cut by the crop box", rgb, "/DeviceRGB", "", upright, Rect{0, 0, 100, 792}, false},
+             Case{"another picture over it", rgb, "/DeviceRGB", "", upright + "\nq 30 0 0 30 90 310 cm /Im Do Q", {},
+                  false},
+             Case{"another picture under it", rgb, "/DeviceRGB", "", "q 20 0 0 20 60 302 cm /Small Do Q\n" + upright,
+                  {}, false},
+             Case{"4 pixels a point", jpegSaying(240, 100), "/DeviceRGB", "", upright, {}, true},
+             Case{"denser than 4 pixels a point", jpegSaying(241, 100), "/DeviceRGB", "", upright, {}, false},
+         }) {
+        Builder builder;
+        builder.page(c.content,
+                     Builder::xobjects({{"Im", storedJpeg(builder, c.jpeg, c.colorSpace, c.extra)}, {"Small", builder.image()}}),
+                     {0, 0, 612, 792}, c.crop);
+        auto document = PdfDocument::open(builder.write()).document.value();
+        auto page = document.page(0).value();
+        auto regions = PictureScan::regions(page);
+        ASSERT_FALSE(regions.empty()) << c.name;
+        auto cut = PictureScan::cutRegions(page, regions);
+        ASSERT_EQ(cut.size(), regions.size()) << c.name;
+        if (c.stored) {
+            EXPECT_EQ(cut[0], c.jpeg) << c.name;
+        } else {
+            // Rendered instead: a PNG of the region at two pixels a point.
+            ASSERT_TRUE(cut[0]) << c.name;
+            EXPECT_NE(cut[0], c.jpeg) << c.name;
+            EXPECT_EQ(Platform::imageInfo(*cut[0])->width, std::floor(2 * regions[0].width)) << c.name;
+        }
+    }
 }
 
 TEST(PictureScan, KeepsPicturesOfAtLeast24PointsInsideTheCropBox)
@@ -370,4 +449,23 @@ TEST(PictureScan, ALongDocumentKeepsThePictureOfEveryPage)
         if (const auto* image = block.as<Block::Image>(); image && !inFileMapping(image->picture.data.data()))
             inMemory += image->picture.data.size();
     EXPECT_EQ(inMemory, 0u);
+}
+
+TEST(PictureScan, StoredPhotosComeThroughTheReaderAsStored)
+{
+    // Through the workers and the app's check of what they send: a JPEG
+    // shown whole is kept byte for byte, on every page that shows it.
+    Builder builder;
+    const auto& jpeg = ImagesSamples::smallJpeg();
+    QPDFObjectHandle resources = Builder::xobjects({{"Photo", storedJpeg(builder, jpeg, "/DeviceRGB")}});
+    resources.replaceKey("/Font", QPDFObjectHandle::parse("<< /F1 << /Type /Font /Subtype /Type1 /BaseFont /Helvetica >> >>"));
+    for (const std::string size : {"480 0 0 200", "240 0 0 100"})
+        builder.page("BT /F1 12 Tf 72 740 Td (The harbour at dawn.) Tj ET\nq " + size + " 36 300 cm /Photo Do Q\n", resources);
+    BigDocument document = PDFReader::read(builder.write(), "Photos", 2);
+    std::vector<Platform::Bytes> pictures;
+    for (const Block& block : document.blocks)
+        if (const auto* image = block.as<Block::Image>()) pictures.push_back(*image->picture.data.bytes());
+    ASSERT_EQ(pictures.size(), 2u);
+    EXPECT_EQ(pictures[0], jpeg);
+    EXPECT_EQ(pictures[1], jpeg);
 }

@@ -638,6 +638,7 @@ TEST(PdfWorkerBoundary, AReplyWithANumberNoPageHasIsDamaged)
         {"a page not fetched that holds words", [&](auto& r) { r.fetched = false; }},
         {"a page too large to read that holds words", [&](auto& r) { r.text.tooLarge = true; }},
         {"picture regions without the rectangles drawn", [&](auto& r) { r.pictures = {{72, 300, 200, 200}}; }},
+        {"text turned five quarter turns", [&](auto& r) { r.quarterTurns = 5; }},
     };
     for (const Case& c : cases) {
         PDFReader::PageReading reading;
@@ -648,6 +649,8 @@ TEST(PdfWorkerBoundary, AReplyWithANumberNoPageHasIsDamaged)
         const Platform::Bytes encoded = PDFReader::encode(reading);
         if (c.name == "sound") {
             EXPECT_EQ(PDFReader::decodePageReading(encoded).text.words.words, reading.text.words.words);
+            reading.quarterTurns = 3; // text that reads up the page
+            EXPECT_EQ(PDFReader::decodePageReading(PDFReader::encode(reading)).quarterTurns, 3);
             Platform::Bytes longer = encoded;
             longer.push_back(0);
             EXPECT_THROW(PDFReader::decodePageReading(longer), Platform::WireReader::Short) << "a byte too many";

@@ -72,6 +72,73 @@ TEST(PreparedSong, SpellingFollowsTheShapesAndNashvilleCountsFromThem)
     EXPECT_FALSE(keyless.style.flats);
 }
 
+// Every chord of a song as the typesetter prints it, joined with blanks.
+std::string printed(const PreparedSong& p)
+{
+    std::string out;
+    for (const std::string& chord : p.song.chordTokens()) out += (out.empty() ? "" : " ") + p.style.render(chord);
+    return out;
+}
+
+TEST(PreparedSong, ChordsAsWrittenUnmovedAndInTheTargetKeysSpellingMoved)
+{
+    struct Case {
+        const char* source;
+        std::int64_t transpose;
+        Accidentals accidentals;
+        const char* chords;
+    };
+    const Case cases[] = {
+        // Nothing moves them: as their writer spelled them, whatever the key.
+        {"{key: Eb}\n[Eb]a [A/G#]b [Ab]c", 0, Accidentals::automatic, "Eb A/G# Ab"},
+        {"{key: F}\n[F]a [F#m]b [Bb]c", 0, Accidentals::automatic, "F F#m Bb"},
+        {"{key: G}\n[G]a [Bb]b", 12, Accidentals::automatic, "G Bb"},
+        // Unless the book asks for sharps or flats.
+        {"{key: F}\n[F]a [F#m]b [Bb]c", 0, Accidentals::flats, "F Gbm Bb"},
+        // Moved: the target key's spelling, one name for each note in the song.
+        {"{key: Eb}\n[Eb]a [Db/F]b [Ab]c", -3, Accidentals::automatic, "C Bb/D F"},
+        {"{key: E}\n[E]a [A/G#]b [C#m]c [Db]d", -3, Accidentals::automatic, "Db Gb/F Bbm Bb"},
+        {"{key: A}\n[A]a [C]b [G#dim]c [Ab]d", 3, Accidentals::automatic, "C Eb Bdim B"},
+        {"{key: D}\n[D]a [C]b [C#dim]c [Db]d [F#m]e", -2, Accidentals::automatic, "C Bb Bdim B Em"},
+        {"{key: G}\n[G]a [C#dim]b [Db]c [C#m]d", -7, Accidentals::automatic, "C F#dim F# F#m"},
+        {"{key: F#}\n[F#]a [Bb]b [A#m]c", 5, Accidentals::automatic, "B D# D#m"},
+        // Czech and German names: Es and As move with the rest, B is B♭ and H is B.
+        {"{key: Ami}\n[Ami]a [Es]b [As]c [B]d [H7]e [C/H]f", 2, Accidentals::automatic, "Hmi F B C C#7 D/C#"},
+        {"{key: Es}\n[Es]a [As]b [B7]c [Cm]d", 2, Accidentals::automatic, "F B C7 Dm"},
+        {"[Es]a [B7]b", -1, Accidentals::automatic, "D A7"},
+        {"[Fis]a [Cis7]b [H]c", 1, Accidentals::automatic, "G D7 C"},
+        // B in a flat key with no B♭ beside it is the Czech B♭; beside a B♭, or in a sharp key, it is B.
+        {"{key: Dmi}\n[Dmi]a [B]b [C/B]c", 2, Accidentals::automatic, "Emi C D/C"},
+        {"{key: F}\n[F]a [Bb]b [B]c", 2, Accidentals::automatic, "G C C#"},
+        {"{key: F}\n[F]a [A#]b [B]c", 2, Accidentals::automatic, "G C C#"},
+        {"{key: G}\n[G]a [B]b [C]c", 2, Accidentals::automatic, "A C# D"},
+        {"{key: Db}\n[Db]a [Cb]b", 2, Accidentals::automatic, "Eb Db"},
+        {"[H7]a [Bb]b [B]c", 1, Accidentals::automatic, "C7 H H"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.source);
+        EXPECT_EQ(printed(prepare(c.source, c.transpose, std::nullopt, c.accidentals)), c.chords);
+    }
+    // A German song's first chord gives its key the German way.
+    EXPECT_EQ(prepare("[B]a [H7]b").soundingKey, key(10));
+    EXPECT_EQ(prepare("[B]a [Es]b").soundingKey, key(10));
+    EXPECT_EQ(prepare("[B]a [C/H]b").soundingKey, key(10));
+    EXPECT_EQ(prepare("[B]a [E]b").soundingKey, key(11));
+}
+
+// A chord that cannot be read must not stay behind silently while the rest move.
+TEST(PreparedSong, ChordsThatCannotBeReadAreNamedWhenTheSongMoves)
+{
+    const char* source = "[A7-9/unk]a [Es]b [Chorus]c [(Cx)]d [N.C.]e [Riff here]f [Bass solo]g";
+    const std::vector<std::string> named = {
+        "The chord “A7-9/unk” couldn’t be read, so it is printed as written, not transposed.",
+        "The chord “(Cx)” couldn’t be read, so it is printed as written, not transposed."};
+    EXPECT_EQ(prepare(source, 2).chordWarnings(), named);
+    EXPECT_EQ(prepare(source, -12).chordWarnings(), std::vector<std::string>{});
+    EXPECT_EQ(prepare("{key: C}\n[Cx]a", 0, std::nullopt, Accidentals::automatic, true).chordWarnings(),
+              std::vector<std::string>{"The chord “Cx” couldn’t be read, so it is printed as written, not as a number."});
+}
+
 TEST(PreparedSong, TransposeBetweenKeysTakesTheShortWay)
 {
     EXPECT_EQ(PreparedSong::transpose(key(0), key(7)), -5);

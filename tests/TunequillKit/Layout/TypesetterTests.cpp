@@ -104,8 +104,8 @@ TEST(Typesetter, ChordsPushLaterChordsAndTheirSyllables)
     BookSettings plain;
     plain.chordsInColor = false;
     EXPECT_EQ(lyrics(setter(400, plain), "[Bb]la")[0].runs[0].ink, Ink::text);
-    // Re-spelled by the style (sharps here), then printed with the signs.
-    EXPECT_EQ(lyrics(setter(), "[Bb]la")[0].runs[0].text, "A\u266F");
+    // As written when nothing moves it, printed with the signs.
+    EXPECT_EQ(lyrics(setter(), "[Bb]la")[0].runs[0].text, "B\u266D");
 
     // Marks in a chord's brackets are printed as written, in the lyrics' ink, after the chord
     // (a gap on) or where it would stand; only the chord is moved. Up 2, or numbered in D.
@@ -170,6 +170,15 @@ TEST(Typesetter, SyllablesPushedApartAreJoinedByAHyphen)
     const Case cases[] = {
         {"[Am]a[Cmaj7]b", 11, 22},        {"[Gm]ab[C]c", 18, 27}, // a 4-point gap widened to the hyphen's 9
         {"[Am7]abc[C]d", {}, 29.5},       {"[Cmaj7]a [G]b", {}, 44.5}, // two words
+        // Cmaj7 and its gap take 44.5, pushing what follows it there.
+        {"[Cmaj7]ž[Ami]ít", 22.25, 44.5}, {"[D]lo[G][Cmaj7]ve", 20.75, 32.5}, // past a chord without a syllable
+        // Never before punctuation, nor beside a hyphen the writer put in the word.
+        {"[Gmaj7]řádi[Ami],", {}, 44.5},  {"[Cmaj7]lov-[G7]in", {}, 44.5},  {"[Cmaj7]lov[G7]-in", {}, 44.5},
+        {"[Dmaj7]I-y[A]i-yi-[E]yi'm", {}, 89.5}, {"[Fmaj7]a\u2011b[C]c", {}, 44.5},
+        {"[Fmaj7]ú\u2010b[C]c", {}, 44.5},
+        {"[Emaj7]¿[Am]Dónde", {}, 44.5},  {"[Gmaj7]l\u2019[C]amour", {}, 44.5}, {"[Cmaj7]«[F]Adieu»", {}, 44.5},
+        {"[Cmaj7]Hal[G7]lo!", 31.25, 44.5}, {"[Amaj7]noc[D]y", 31.25, 44.5}, {"[Dmaj7]Grü[A]ße", 31.25, 44.5},
+        {"[Emaj7]¡[Am]Ven", {}, 44.5},
     };
     for (const Case& c : cases) {
         const std::vector<TunequillKit::Run> runs = lyrics(setter(), c.line).at(0).runs;
@@ -289,6 +298,37 @@ TEST(Typesetter, CommentRows)
     EXPECT_EQ(boxed.text(), "aa bb cc dd ee");
     EXPECT_EQ(boxed.marks, std::vector<Mark>{Mark::box({0, 1, 14 * 7.5 + 8, 1.3 * 15 - 2})});
     EXPECT_EQ(comments.rows[3].marks.size(), 1u);
+}
+
+// A remark of chords moves with the song's chords; a remark of words stays.
+TEST(Typesetter, CommentsOfChordsMoveWithTheChords)
+{
+    struct Case {
+        const char* text;
+        ChordStyle style;
+        const char* expected;
+    };
+    const ChordStyle up2{2, false, {}}, down1Flats{-1, true, {}}, germanUp2{2, true, {}, 0, false, true};
+    const Case cases[] = {
+        {"Intro: G#m7 | E | B", down1Flats, "Intro: Gm7 | E\u266D | B\u266D"},
+        {"Am G (x2)", up2, "Bm A (x2)"},
+        {"Verse two chords: C  F/A", up2, "Verse two chords: D  G/B"},
+        {"|: (Em) D :| x3", up2, "|: (F\u266Fm) E :| x3"},
+        {"Es As B", germanUp2, "F B C"},
+        {"Play A softly", up2, "Play A softly"},
+        {"A cappella", up2, "A cappella"},
+        {"Intro:", up2, "Intro:"},
+        {"x2", up2, "x2"},
+        {"Capo two then G", up2, "Capo two then G"},
+        {"Sing it slowly, then: G", up2, "Sing it slowly, then: G"}, // a sentence, no label
+        {"G#m7 E", ChordStyle{}, "G#m7 E"},
+        {"G#m7 E", ChordStyle{12, true, {}}, "G#m7 E"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(Typesetter::chordLine(c.text, c.style), c.expected) << c.text;
+    // Both ways a remark is printed: on its own and inside a verse.
+    std::vector<Block> blocks = setter().blocks(prepare("{key: C}\n{c: Intro: C G}\n{sov}\n[C]la\n{c: Tag: F}\n{eov}", 2));
+    EXPECT_EQ(blocks.at(1).rows.at(0).text(), "Intro: D A");
+    EXPECT_EQ(blocks.at(2).rows.back().text(), "Tag: G");
 }
 
 TEST(Typesetter, TabsShrinkToFitInTenths)

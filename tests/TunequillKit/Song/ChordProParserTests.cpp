@@ -56,19 +56,21 @@ TEST(ChordProParser, BlocksKeepInnerBlanksAndDropOuterOnes)
 
 TEST(ChordProParser, MarkersCommentsAndSectionBoundaries)
 {
-    Song song = parse("{c: Slowly}\n{ci: Softer}\nWords\n{chorus: Refrain}\n{np}\n{sov}\na\n{chorus}\nb\n{colb}\n"
-                      "{start_of_verse}\n{cb: inside}\n");
+    Song song = parse("{c: Slowly}\n{ci: Softer}\n{gc: Intro:}\nWords\n{chorus: Refrain}\n{np}\n{sov}\na\n{chorus}\nb\n"
+                      "{colb}\n{start_of_verse}\n{cb: inside}\n{guitar_comment: Tag}\n");
     ASSERT_EQ(kinds(song), (std::vector{SectionKind::comment, SectionKind::verse, SectionKind::chorusRecall,
                                         SectionKind::pageBreak, SectionKind::verse, SectionKind::chorusRecall,
                                         SectionKind::verse, SectionKind::columnBreak, SectionKind::verse}));
     EXPECT_EQ(song.sections[0].lines, (std::vector{Line::comment("Slowly", CommentStyle::normal),
-                                                   Line::comment("Softer", CommentStyle::italic)}));
+                                                   Line::comment("Softer", CommentStyle::italic),
+                                                   Line::comment("Intro:", CommentStyle::normal)}));
     EXPECT_EQ(song.sections[2].label, "Refrain");
     EXPECT_TRUE(song.sections[2].lines.empty());
     EXPECT_FALSE(song.sections[5].label);
     // After a marker inside a block the block stays open and b opens a fresh verse.
     EXPECT_EQ(song.sections[6].lines, std::vector{lyric({}, "b")});
-    EXPECT_EQ(song.sections[8].lines, std::vector{Line::comment("inside", CommentStyle::boxed)});
+    EXPECT_EQ(song.sections[8].lines, (std::vector{Line::comment("inside", CommentStyle::boxed),
+                                                   Line::comment("Tag", CommentStyle::normal)}));
 }
 
 TEST(ChordProParser, TabBlocksKeepLinesVerbatim)
@@ -116,7 +118,12 @@ TEST(ChordProParser, WarningsNameTheLineAndQuoteTheValue)
         {"\n{key: Q}", {"Line 2: couldn’t read the key “Q”."}},
         {"{capo: 13}", {"Line 1: couldn’t read the capo “13”."}},
         {"{capo: 99999999999999999999999}", {"Line 1: couldn’t read the capo “99999999999999999999999”."}},
-        {"{define: G 3 2 0 0 0 3}", {"Line 1: couldn’t read the chord definition “G 3 2 0 0 0 3”."}},
+        // Frets without keywords that fit no six strings are skipped quietly;
+        // words where frets should be are still refused.
+        {"{define: G 3 2 0 0 0 3}", {}},
+        {"{define: G 3 2 open 0 0 3}", {"Line 1: couldn’t read the chord definition “G 3 2 open 0 0 3”."}},
+        {"{define: G}", {"Line 1: couldn’t read the chord definition “G”."}},
+        {"{gc: Intro:}\n{guitar_comment: Tag}\n{highlight: Loud}", {}},
         {"{chord: G}", {}},
         {"{key:}\n{capo}", {}},
         {"a\n\n{start_of_abc}\nX:1\n{end_of_abc}\n{foo-bar}",
@@ -146,13 +153,18 @@ TEST(ChordProParser, ChordDefinitions)
 {
     Song song = parse("{define: G base-fret 1 frets 3 2 0 0 0 3}\n{define: D7 base-fret 0 frets x x 0 2 1 2}\n"
                       "{define: G base-fret 3 frets 1 3 3 2 1 1 fingers 1 3 4 2 1 1}\n"
-                      "{chord: Am frets x 0 2 2 1 0}\n{define: E: frets 0 2 2 1 0 0 keys 1 2}\n");
-    ASSERT_EQ(song.definitions.size(), 4u);
+                      "{chord: Am frets x 0 2 2 1 0}\n{define: E: frets 0 2 2 1 0 0 keys 1 2}\n"
+                      "{define: D 0 x x 0 2 3 2}\n{define Bm: 2 x 1 3 3 2 1 x x 3 4 2 1}\n{define: C 1 - 3 2 0 1 0}\n");
+    ASSERT_EQ(song.definitions.size(), 7u);
     using Frets = std::vector<std::optional<std::int64_t>>;
     EXPECT_EQ(song.definitions[0], (ChordDefinition{"D7", 1, Frets{{}, {}, 0, 2, 1, 2}, {}}));
     EXPECT_EQ(song.definitions[1], (ChordDefinition{"G", 3, Frets{1, 3, 3, 2, 1, 1}, Frets{1, 3, 4, 2, 1, 1}}));
     EXPECT_EQ(song.definitions[2].name, "Am");
     EXPECT_EQ(song.definitions[3], (ChordDefinition{"E", 1, Frets{0, 2, 2, 1, 0, 0}, {}}));
+    // The short form: base fret, six frets, then six fingers when given.
+    EXPECT_EQ(song.definitions[4], (ChordDefinition{"D", 1, Frets{{}, {}, 0, 2, 3, 2}, {}}));
+    EXPECT_EQ(song.definitions[5], (ChordDefinition{"Bm", 2, Frets{{}, 1, 3, 3, 2, 1}, Frets{{}, {}, 3, 4, 2, 1}}));
+    EXPECT_EQ(song.definitions[6], (ChordDefinition{"C", 1, Frets{{}, 3, 2, 0, 1, 0}, {}}));
     EXPECT_TRUE(song.warnings.empty());
 
     auto huge = ChordProParser::definition("C base-fret 99999999999999999999 frets 0 N -1 +2");

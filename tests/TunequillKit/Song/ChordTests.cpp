@@ -43,6 +43,14 @@ TEST(Note, ReadsLetterAndUpToTwoAccidentals)
         EXPECT_EQ(read->length, c.length) << c.text;
     }
     for (const char* text : {"", "c", "X", " C", "C\u0301"}) EXPECT_FALSE(Note::parse(text)) << text;
+    // German and Czech names: B is B♭ where the song says so, H always B.
+    EXPECT_EQ(Note::parse("B", true)->note.pitch, 10);
+    EXPECT_EQ(Note::parse("Bb", true)->note.pitch, 10);
+    EXPECT_EQ(Note::parse("B#", true)->note.pitch, 0);
+    EXPECT_EQ(Note::parse("H", true)->note.pitch, 11);
+    EXPECT_EQ(Note::parseGerman("Fismi")->length, 3u);
+    EXPECT_EQ(Note::parseGerman("As")->note.pitch, 8);
+    EXPECT_FALSE(Note::parseGerman("A"));
 }
 
 TEST(Key, ParsesKeyTexts)
@@ -56,6 +64,8 @@ TEST(Key, ParsesKeyTexts)
         {"H", 11, false},      {"Bbm", 10, true},   {" F# minor ", 6, true}, {"\tC Major", 0, false},
         {"C MOLL", 0, true},   {"CM", 0, true},     {"D-", 2, true},         {"Eb dur", 3, false},
         {"A min", 9, true},    {"G maj", 7, false},
+        {"Ami", 9, true},      {"Es", 3, false},    {"As dur", 8, false},    {"Fis moll", 6, true},
+        {"Cis mi", 1, true},
     };
     for (const auto& k : keys) {
         auto key = Key::parse(k.text);
@@ -100,6 +110,10 @@ TEST(Chord, ParsesTheChordGrammar)
         {"A7(b9)", 9, "7(b9)", -1}, {"C6/9", 0, "6/9", -1},   {"G/B", 7, "", 11},         {"Am/G", 9, "m", 7},
         {"C/Bb", 0, "", 10},       {"C###", 2, "#", -1},      {" Em7 ", 4, "m7", -1},     {"Cø7", 0, "ø7", -1},
         {"Cm7/add2", 0, "m7/add2", -1}, {"C-7-5", 0, "-7-5", -1},
+        // German names read where the English reading leaves no chord.
+        {"Es", 3, "", -1},         {"As7", 8, "7", -1},       {"Fismi", 6, "mi", -1},     {"C/As", 0, "", 8},
+        {"Asus4", 9, "sus4", -1},  {"Esus", 4, "sus", -1},    {"Es/G", 3, "", 7},         {"Gesmaj7/Des", 6, "maj7", 1},
+        {"Hmi7", 11, "mi7", -1},
     };
     for (const auto& c : chords) {
         auto chord = Chord::parse(c.text);
@@ -113,7 +127,8 @@ TEST(Chord, ParsesTheChordGrammar)
     }
     for (const char* text : {"C/G7", "N.C.", "x", "C/H2", "C / G", "c", "", "Cx", "Chorus", "G/",
                              "C/E/G" /* the last slash decides, and "/E" is no quality */,
-                             "E-----", "B--5--5-5-5--5-8", "G-5-7-5" /* tablature, no minus chords */})
+                             "E-----", "B--5--5-5-5--5-8", "G-5-7-5" /* tablature, no minus chords */,
+                             "Ess", "Eis", "Cisus" /* no German name takes these endings */})
         EXPECT_FALSE(Chord::parse(text)) << text;
 }
 
@@ -163,11 +178,32 @@ TEST(ChordStyle, RendersTransposedRespelledOrNashville)
         {"E", {-5, false, {}}, "B"},
         {"E", {7, false, {}}, "B"},
         {"E", {12, false, {}}, "E"},
-        {"Bb7", {0, false, {}}, "A#7"},
-        {"H7", {0, false, {}}, "B7"},
-        {"Db/F", {0, false, {}}, "C#/F"},
-        {"C#/F", {0, true, {}}, "Db/F"},
+        // The book's own choice of sharps or flats re-spells every chord.
+        {"Bb7", {0, false, {}, 0, true}, "A#7"},
+        {"H7", {0, false, {}, 0, true}, "B7"},
+        {"Db/F", {0, false, {}, 0, true}, "C#/F"},
+        {"C#/F", {0, true, {}, 0, true}, "Db/F"},
         {" G ", {0, false, {}}, "G"},
+        // A chord that nothing moves stays as written.
+        {"A/G#", {0, true, {}}, "A/G#"},
+        {"F#m", {0, true, {}}, "F#m"},
+        {"H7", {0, false, {}}, "H7"},
+        {" (Bb/Ab) ", {12, false, {}}, "(Bb/Ab)"},
+        // Moved, a chord takes the target key's spelling; pitches flipped from it take the other.
+        {"Db/F", {-3, false, {}}, "A#/D"},
+        {"Db/F", {-3, false, {}, 1 << 10}, "Bb/D"},
+        {"Eb7/Bb", {2, true, {}, 1 << 5}, "F7/C"},
+        {"Eb7/Db", {2, false, {}, 1 << 3}, "F7/Eb"},
+        // German names: Es and As move, B is B♭ and H is B, and they are named so again.
+        {"Es", {2, false, {}, 0, false, true}, "F"},
+        {"As", {2, true, {}, 0, false, true}, "B"},
+        {"B7", {2, false, {}, 0, false, true}, "C7"},
+        {"H", {-1, true, {}, 0, false, true}, "B"},
+        {"Ami/G", {-2, true, {}, 0, false, true}, "Gmi/F"},
+        {"C", {3, true, {}, 0, false, true}, "Es"},
+        {"C/E", {-1, true, {}, 0, false, true}, "H/Es"},
+        {"Fis", {2, false, {}}, "G#"},
+        {"Asus4", {2, false, {}}, "Bsus4"},
         {"C", {0, false, g}, "4"},
         {"Em7", {0, false, g}, "6m7"},
         {"D/F#", {0, false, g}, "5/7"},
