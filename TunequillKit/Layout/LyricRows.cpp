@@ -103,7 +103,8 @@ std::vector<Row> Typesetter::lyricRows(const std::vector<Segment>& segments, con
         if (segment.chord) {
             auto marks = ChordMarks::split(*segment.chord);
             std::string_view written = marks ? marks->chord : std::string_view(*segment.chord);
-            if (marks && !marks->before.empty()) words.back().push_back(Atom{std::nullopt, {}, std::string(marks->before)});
+            if (marks && !marks->before.empty())
+                words.back().push_back(Atom{std::nullopt, {}, std::string(marks->before)});
             chord = Accidental::pretty(style.render(written));
             if (marks) mark = marks->after;
         }
@@ -112,6 +113,7 @@ std::vector<Row> Typesetter::lyricRows(const std::vector<Segment>& segments, con
         auto push = [&](std::string_view piece) {
             std::string_view shown = dropTrailingBlanks(piece);
             if (grid && !shown.empty()) {
+                // A grid's bar written as text stands in the chord band, after the chord before it.
                 if (first && segment.chord) words.back().push_back(Atom{std::move(chord), {}, std::move(mark)});
                 words.back().push_back(Atom{std::nullopt, std::string(piece.substr(shown.size())), std::string(shown)});
             } else {
@@ -211,11 +213,13 @@ std::vector<Row> Typesetter::lyricRows(const std::vector<Segment>& segments, con
                                           *hyphenWidth, false, *syllableBefore});
                     }
                 }
-                if (chord) placed.push_back({Run{std::move(*atom.chord), x, chordBaseline, chordFont, chordInk}, w, true, a});
+                if (chord)
+                    placed.push_back({Run{std::move(*atom.chord), x, chordBaseline, chordFont, chordInk}, w, true, a});
                 if (!atom.mark.empty()) {
                     const double at = chord ? x + w + sizes_.chordGap : x;
                     const double markWidth = measure(atom.mark, chordFont);
-                    placed.push_back({Run{std::move(atom.mark), at, chordBaseline, chordFont, Ink::text}, markWidth, true, a});
+                    placed.push_back(
+                        {Run{std::move(atom.mark), at, chordBaseline, chordFont, Ink::text}, markWidth, true, a});
                     w = at + markWidth - x;
                 }
                 pen = std::max(pen, x);

@@ -26,7 +26,10 @@ std::size_t barRunAtEnd(std::string_view text)
     return text.substr(text.size() - n).find('|') == std::string_view::npos ? 0 : n;
 }
 
-bool isRun(std::string_view token, char c) { return !token.empty() && token.find_first_not_of(c) == std::string_view::npos; }
+bool isRun(std::string_view token, char c)
+{
+    return !token.empty() && token.find_first_not_of(c) == std::string_view::npos;
+}
 
 } // namespace
 
