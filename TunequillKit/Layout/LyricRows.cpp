@@ -6,6 +6,7 @@
 
 #include "Platform/Text.h"
 #include "TunequillKit/Layout/Typesetter.h"
+#include "TunequillKit/Song/ChordMarks.h"
 
 #include <algorithm>
 #include <limits>
@@ -25,6 +26,21 @@ std::string_view dropTrailingBlanks(std::string_view text)
 {
     std::size_t end = text.find_last_not_of(' ');
     return end == std::string_view::npos ? std::string_view{} : text.substr(0, end + 1);
+}
+
+// A line of chords with bars, slashes or counts written between them as text
+// ("[G] | [C] / |"): a chord grid, whose marks stand among the chords.
+bool isGrid(const std::vector<Segment>& segments)
+{
+    for (const Segment& segment : segments) {
+        std::string_view text = segment.text;
+        for (std::size_t at = 0; at < text.size();) {
+            const std::size_t end = std::min(text.find(' ', at), text.size());
+            if (end > at && !ChordMarks::isMark(text.substr(at, end - at))) return false;
+            at = end + 1;
+        }
+    }
+    return true;
 }
 
 // Hyphens and dashes a writer puts inside a word ("lov-in", "I-yi-yi"): a word
@@ -74,17 +90,36 @@ std::vector<Row> Typesetter::lyricRows(const std::vector<Segment>& segments, con
     const double chordBaseline = hasChords ? nearest(0.95 * cs) : 0;
     const double lyricBaseline = nearest(0.95 * fs) + band;
     double rowHeight = nearest(1.22 * fs) + band;
-    if (hasChords && onlyBlank) rowHeight = nearest(0.3 * fs) + nearest(1.12 * cs);
+    const bool grid = hasChords && !onlyBlank && isGrid(segments);
+    if (hasChords && (onlyBlank || grid)) rowHeight = nearest(0.3 * fs) + nearest(1.12 * cs);
 
     // Atoms, gathered into words: a word ends after an atom ending in a blank.
     std::vector<std::vector<Atom>> words(1);
     for (const Segment& segment : segments) {
+        // Bars, counts and fingerings in a chord's brackets are printed as
+        // written beside it; only the chord is spelled.
         std::optional<std::string> chord;
-        if (segment.chord) chord = Accidental::pretty(style.render(*segment.chord));
+        std::string mark;
+        if (segment.chord) {
+            auto marks = ChordMarks::split(*segment.chord);
+            std::string_view written = marks ? marks->chord : std::string_view(*segment.chord);
+            if (marks && !marks->before.empty())
+                words.back().push_back(Atom{std::nullopt, {}, std::string(marks->before)});
+            chord = Accidental::pretty(style.render(written));
+            if (marks) mark = marks->after;
+        }
         std::string_view text = segment.text;
         bool first = true;
         auto push = [&](std::string_view piece) {
-            words.back().push_back(Atom{first ? std::move(chord) : std::nullopt, std::string(piece)});
+            std::string_view shown = dropTrailingBlanks(piece);
+            if (grid && !shown.empty()) {
+                // A grid's bar written as text stands in the chord band, after the chord before it.
+                if (first && segment.chord) words.back().push_back(Atom{std::move(chord), {}, std::move(mark)});
+                words.back().push_back(Atom{std::nullopt, std::string(piece.substr(shown.size())), std::string(shown)});
+            } else {
+                words.back().push_back(first ? Atom{std::move(chord), std::string(piece), std::move(mark)}
+                                             : Atom{std::nullopt, std::string(piece), {}});
+            }
             first = false;
             if (!piece.empty() && piece.back() == ' ') words.emplace_back();
         };
@@ -165,9 +200,10 @@ std::vector<Row> Typesetter::lyricRows(const std::vector<Segment>& segments, con
         for (std::size_t a = 0; a < word.size(); ++a) {
             Atom& atom = word[a];
             const bool visible = !allWhitespace(atom.text);
-            if (atom.chord && !atom.chord->empty()) {
+            const bool chord = atom.chord && !atom.chord->empty();
+            if (chord || !atom.mark.empty()) {
                 double x = std::max(pen, chordEnd);
-                double w = measure(*atom.chord, chordFont);
+                double w = chord ? measure(*atom.chord, chordFont) : 0;
                 if (syllableBefore && visible && x > pen && joinsAsSyllables(word[*syllableBefore].text, atom.text) &&
                     !(hyphenated ? *hyphenated : *(hyphenated = holdsHyphen(word)))) {
                     if (!hyphenWidth) hyphenWidth = measure("-", textFont);
@@ -177,7 +213,15 @@ std::vector<Row> Typesetter::lyricRows(const std::vector<Segment>& segments, con
                                           *hyphenWidth, false, *syllableBefore});
                     }
                 }
-                placed.push_back({Run{std::move(*atom.chord), x, chordBaseline, chordFont, chordInk}, w, true, a});
+                if (chord)
+                    placed.push_back({Run{std::move(*atom.chord), x, chordBaseline, chordFont, chordInk}, w, true, a});
+                if (!atom.mark.empty()) {
+                    const double at = chord ? x + w + sizes_.chordGap : x;
+                    const double markWidth = measure(atom.mark, chordFont);
+                    placed.push_back(
+                        {Run{std::move(atom.mark), at, chordBaseline, chordFont, Ink::text}, markWidth, true, a});
+                    w = at + markWidth - x;
+                }
                 pen = std::max(pen, x);
                 chordEnd = x + w + sizes_.chordGap;
             }

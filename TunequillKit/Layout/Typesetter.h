@@ -21,10 +21,12 @@ namespace TunequillKit {
 
 class Typesetter {
 public:
-    // One piece of a lyric line: a chord (already spelled for print) over text.
+    // One piece of a lyric line: a chord (already spelled for print) over
+    // text, and marks that are no chord (bars, counts), printed after it or alone.
     struct Atom {
         std::optional<std::string> chord;
         std::string text;
+        std::string mark;
         bool operator==(const Atom&) const = default;
     };
 

@@ -100,6 +100,7 @@ std::size_t std::hash<TunequillKit::Typesetter::Atom>::operator()(const Tunequil
     std::size_t seed = 0;
     hashOptional(seed, a.chord);
     hashCombine(seed, a.text);
+    hashCombine(seed, a.mark);
     return seed;
 }
 

@@ -8,6 +8,7 @@
 #include "TunequillKit/Song/PlainTextConverter.h"
 
 #include "Platform/Text.h"
+#include "TunequillKit/Song/ChordMarks.h"
 #include "TunequillKit/Song/ChordProParser.h"
 #include "TunequillKit/Song/SongText.h"
 
@@ -320,6 +321,34 @@ std::optional<std::string> placeChordLines(std::string_view chordPro)
     return text;
 }
 
+namespace {
+
+// The chords with the bars, beat slashes and "%" of the line put in at their
+// columns: over a lyric they are placed as chords are, and printed as the
+// marks they are. Dashes, dots and parentheses stay out.
+std::string withBars(std::string_view chords, std::string_view marks)
+{
+    std::vector<std::string_view> out = Platform::Text::characters(chords);
+    const std::vector<std::string_view> markCharacters = Platform::Text::characters(marks);
+    for (std::size_t i = 0; i < markCharacters.size();) {
+        if (markCharacters[i] == " ") {
+            ++i;
+            continue;
+        }
+        const std::size_t start = i;
+        std::string token;
+        for (; i < markCharacters.size() && markCharacters[i] != " "; ++i) token += markCharacters[i];
+        if (!ChordMarks::isMark(token)) continue;
+        if (out.size() < i) out.resize(i, " ");
+        std::copy(markCharacters.begin() + start, markCharacters.begin() + i, out.begin() + start);
+    }
+    std::string text;
+    for (std::string_view c : out) text += c;
+    return text;
+}
+
+} // namespace
+
 std::vector<std::string> placeChordLine(const ChordLine& chordLine, std::optional<std::string_view> lyric)
 {
     // A comment's text ends at its first closing brace.
@@ -330,10 +359,10 @@ std::vector<std::string> placeChordLine(const ChordLine& chordLine, std::optiona
     };
     std::vector<std::string> out;
     if (!chordLine.label.empty()) out.push_back(comment(chordLine.label));
-    // Over a lyric the marks would split its words; alone, they are the bars the chords stand in,
-    // and a label's room before them is no longer needed.
+    // Over a lyric the bars are placed as chords are; alone, they are the bars the chords
+    // stand in, and a label's room before them is no longer needed.
     if (lyric) {
-        out.push_back(merge(chordLine.chords, *lyric));
+        out.push_back(merge(withBars(chordLine.chords, chordLine.marks), *lyric));
     } else {
         std::string_view chords = chordLine.chords, marks = chordLine.marks;
         if (!chordLine.label.empty()) {

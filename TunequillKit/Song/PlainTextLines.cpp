@@ -6,6 +6,7 @@
 #include "Platform/Regex.h"
 #include "Platform/Text.h"
 #include "TunequillKit/Song/Chord.h"
+#include "TunequillKit/Song/ChordMarks.h"
 #include "TunequillKit/Song/SongText.h"
 
 #include <algorithm>
@@ -90,35 +91,15 @@ std::optional<std::string> headerLabel(std::string_view line)
 
 namespace {
 
-// A repeat count: "x2", "(3x)", "×4". Two digits at most: "X32010" is a
-// chord's fingering, not a count.
-const Platform::Regex& repeatCount()
-{
-    static const Platform::Regex pattern("^\\(?[xX×]\\d{1,2}\\)?$|^\\(?\\d{1,2}[xX×]\\)?$");
-    return pattern;
-}
+using ChordMarks::isFingering;
+using ChordMarks::isRepeatCount;
 
 bool hasDigit(std::string_view text) { return text.find_first_of("0123456789") != std::string_view::npos; }
-
-// A chord's fingering, string by string: "x32010", "022100", "0003".
-bool isFingering(std::string_view token)
-{
-    if (token.size() < 4 || token.size() > 7) return false;
-    int digits = 0;
-    for (char c : token) {
-        if (c >= '0' && c <= '9') ++digits;
-        else if (c != 'x' && c != 'X') return false;
-    }
-    return digits >= 3;
-}
 
 // Bars, beat slashes and the like: what a chord line holds between chords.
 bool isMark(std::string_view token)
 {
-    if (isNonChordToken(token)) return true;
-    const bool bars =
-        token.find_first_not_of("|:") == std::string_view::npos && token.find('|') != std::string_view::npos;
-    return bars || token.find_first_not_of('/') == std::string_view::npos;
+    return isNonChordToken(token) || ChordMarks::isBar(token) || token.find_first_not_of('/') == std::string_view::npos;
 }
 
 // A chord taken out of its token: where it starts in the token and its text.
@@ -200,7 +181,7 @@ std::vector<Token> spaceSeparated(std::string_view line)
         std::string_view token = line.substr(start, i - start);
         // A count written onto its chord ("D(x2)") is two tokens.
         std::size_t open = token.back() == ')' ? token.rfind('(') : std::string_view::npos;
-        if (open != std::string_view::npos && open > 0 && repeatCount().search(token.substr(open)) &&
+        if (open != std::string_view::npos && open > 0 && isRepeatCount(token.substr(open)) &&
             chordIn(token.substr(0, open))) {
             tokens.push_back({start, token.substr(0, open)});
             tokens.push_back({start + open, token.substr(open)});
@@ -222,7 +203,7 @@ void blank(std::string& out, std::string_view text) { out.append(Platform::Text:
 std::optional<std::size_t> labelLength(const std::vector<Token>& tokens)
 {
     std::string_view first = tokens[0].text;
-    if (chordIn(first) || isMark(first) || (hasDigit(first) && repeatCount().search(first))) return 0;
+    if (chordIn(first) || isMark(first) || isRepeatCount(first)) return 0;
     for (std::size_t k = 0; k < std::min<std::size_t>(3, tokens.size()); ++k) {
         std::string_view t = tokens[k].text;
         if (k > 0 && chordIn(t)) return std::nullopt; // words before the chords, and no label
@@ -256,7 +237,7 @@ std::optional<ChordLine> readChordLine(std::string_view line)
             if (t.back() == *closing) closing.reset();
             continue;
         }
-        if (hasDigit(t) && repeatCount().search(t)) continue; // a count goes with the note
+        if (isRepeatCount(t)) continue; // a count goes with the note
         if (isFingering(t)) return std::nullopt;              // a row of a chord chart
         if (words) {
             if (chordIn(t)) return std::nullopt; // chords among words: a line of words
@@ -310,6 +291,7 @@ std::optional<ChordLine> readChordLine(std::string_view line)
             // Bars written onto a chord ("F#|", "|:D") stay bars.
             for (std::size_t k = 0; k < token.text.size(); ++k) {
                 const char c = token.text[k];
+                if ((static_cast<unsigned char>(c) & 0xC0) == 0x80) continue; // one column a character
                 const bool inChord = k >= chord->offset && k < chord->offset + chord->text.size();
                 out.marks += !inChord && (c == '|' || c == ':') ? c : ' ';
             }

@@ -1,6 +1,7 @@
 #include "TunequillKit/Song/Song.h"
 
 #include "Platform/Text.h"
+#include "TunequillKit/Song/ChordMarks.h"
 
 #include <unordered_set>
 
@@ -43,6 +44,18 @@ std::optional<CommentStyle> fromString<CommentStyle>(std::string_view text)
     return detail::caseNamed(allCases<CommentStyle>, text, [](CommentStyle s) { return toString(s); });
 }
 
+namespace {
+
+// The chord a chord bracket names: its text without the bars, counts and
+// fingerings written in it; empty when it holds marks alone.
+std::string_view chordOf(std::string_view written)
+{
+    auto marks = ChordMarks::split(written);
+    return marks ? marks->chord : written;
+}
+
+} // namespace
+
 std::string Song::displayTitle() const { return title.empty() ? std::string("Untitled song") : title; }
 
 std::optional<Key> Song::effectiveKey() const
@@ -53,7 +66,7 @@ std::optional<Key> Song::effectiveKey() const
             if (auto lyrics = line.as<Line::Lyrics>())
                 for (const Segment& segment : lyrics->segments) {
                     if (!segment.chord) continue;
-                    if (auto chord = Chord::parse(*segment.chord)) return Key{chord->root, chord->isMinor()};
+                    if (auto chord = Chord::parse(chordOf(*segment.chord))) return Key{chord->root, chord->isMinor()};
                 }
     return std::nullopt;
 }
@@ -89,8 +102,11 @@ std::vector<std::string> Song::chordTokens() const
     for (const Section& section : sections)
         for (const Line& line : section.lines)
             if (auto lyrics = line.as<Line::Lyrics>())
-                for (const Segment& segment : lyrics->segments)
-                    if (segment.chord && seen.insert(*segment.chord).second) tokens.push_back(*segment.chord);
+                for (const Segment& segment : lyrics->segments) {
+                    if (!segment.chord) continue;
+                    std::string_view chord = chordOf(*segment.chord);
+                    if (!chord.empty() && seen.insert(chord).second) tokens.emplace_back(chord);
+                }
     return tokens;
 }
 

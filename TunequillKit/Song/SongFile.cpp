@@ -2,6 +2,7 @@
 
 #include "Platform/Text.h"
 #include "TunequillKit/Song/Chord.h"
+#include "TunequillKit/Song/ChordMarks.h"
 #include "TunequillKit/Song/ChordProParser.h"
 #include "TunequillKit/Song/PlainTextConverter.h"
 
@@ -44,6 +45,11 @@ bool isChordProLine(std::string_view line)
     for (const Segment& segment : ChordProParser::segments(t)) {
         if (!segment.chord) continue;
         std::string_view chord = Platform::Text::trimWhitespace(*segment.chord);
+        // Bars and counts in brackets go with the chords: they neither make nor spoil a line of them.
+        if (auto marks = ChordMarks::split(chord)) {
+            if (marks->chord.empty()) continue;
+            chord = marks->chord;
+        }
         if (chord.empty() || !Chord::parse(chord)) return false;
         ++chords;
     }

@@ -64,6 +64,10 @@ TEST(Typesetter, LyricRowHeightsAndBaselines)
         {"Amazing grace", 22, 17, std::nullopt},
         {"[G] [C]  [D]", 22, std::nullopt, 14},
         {"[]", 22, std::nullopt, std::nullopt},
+        // A line of chords and marks is a grid: its bars and counts stand among the chords.
+        {"[|] [G] [/] [C] [|] [x2]", 22, std::nullopt, 14},
+        {"[G] | [C] / / |  %", 22, std::nullopt, 14},
+        {"[G]la | lo", 39, 34, 14},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.line);
@@ -102,6 +106,42 @@ TEST(Typesetter, ChordsPushLaterChordsAndTheirSyllables)
     EXPECT_EQ(lyrics(setter(400, plain), "[Bb]la")[0].runs[0].ink, Ink::text);
     // As written when nothing moves it, printed with the signs.
     EXPECT_EQ(lyrics(setter(), "[Bb]la")[0].runs[0].text, "B\u266D");
+
+    // Marks in a chord's brackets are printed as written, in the lyrics' ink, after the chord
+    // (a gap on) or where it would stand; only the chord is moved. Up 2, or numbered in D.
+    struct Case {
+        const char* line;
+        bool nashville;
+        std::vector<std::pair<std::string, double>> chords, marks; // text and x of each
+    };
+    const Case cases[] = {
+        {"[F#|]la", false, {{"G\u266F", 0}}, {{"|", 15 + 7}}},
+        {"[F#|]la", true, {{"3", 0}}, {{"|", 7.5 + 7}}},
+        {"[Es|]la", false, {{"F", 0}}, {{"|", 7.5 + 7}}},
+        {"[|: G]la [x2]", false, {{"A", 15 + 7}}, {{"|:", 0}, {"x2", 22 + 27}}},
+        {"[C x32010]la", false, {{"D", 0}}, {{"x32010", 7.5 + 7}}},
+        {"[X32010] [0003] [%] [/] [:||]", false, {}, {{"X32010", 0}, {"0003", 45 + 7}, {"%", 52 + 30 + 7}, {"/", 103.5}, {":||", 118}}},
+        {"[N.C.]la [Am G |]lo", false, {{"N.C.", 0}, {"Am G |", 37}}, {}},
+        {"[G]| [C] /", false, {{"A", 0}, {"D", 29}}, {{"|", 14.5}, {"/", 43.5}}}, // bars written as text in a grid
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        ChordStyle style{2, false, std::nullopt};
+        if (c.nashville) style = ChordStyle{0, false, Key{Note(2), false}};
+        Song song = ChordProParser::parse(c.line);
+        std::vector<Row> rows =
+            setter().lyricRows(song.sections.at(0).lines.at(0).as<Line::Lyrics>()->segments, style, false, 400);
+        ASSERT_EQ(rows.size(), 1u);
+        std::vector<std::pair<std::string, double>> chords, marks;
+        for (const TunequillKit::Run& run : rows[0].runs) {
+            if (run.baseline != 14) continue;
+            (run.ink == Ink::chord ? chords : marks).emplace_back(run.text, run.x);
+        }
+        EXPECT_EQ(chords, c.chords);
+        EXPECT_EQ(marks, c.marks);
+        for (const TunequillKit::Run& run : rows[0].runs)
+            if (run.text == "la") EXPECT_EQ(run.x, c.chords.empty() ? 0 : c.chords[0].second); // under its chord
+    }
 }
 
 TEST(Typesetter, WrappedWordsStartAtTheWrapIndentWhole)

@@ -1,4 +1,5 @@
 #include "TunequillKit/Song/Chord.h"
+#include "TunequillKit/Song/ChordMarks.h"
 #include "TunequillKit/Song/ChordProParser.h"
 #include "TunequillKit/Song/PlainTextConverter.h"
 #include "TunequillKit/Song/SongFile.h"
@@ -64,6 +65,9 @@ TEST(PlainTextConverter, ChordAndTabLines)
         {"Am7  x02010", false},    {"Cmaj7  x32000", false},      {"Take C: G  D", false},  {"||: G  C :||", true},
     };
     for (const auto& c : cases) EXPECT_EQ(Converter::isChordLine(c.line), c.chord) << c.line;
+    // Texts of chord brackets that hold no mark stay whole.
+    for (const char* text : {"(G)", "N.C.", "Am G", "G|C", "Intro:", ":", "x", "1", "Riff 2"})
+        EXPECT_FALSE(ChordMarks::split(text)) << text;
 
     for (const char* line : {"e|--0--3--|", "  B |-1-1h3-|  ", "G#|--5/7--|", "d|x-x-x-x|", "e-0-0-0-0", "E------",
                              "B--5--5-5-5--5-8--8-5", "E ----|----0---|"})
@@ -99,6 +103,7 @@ TEST(PlainTextConverter, ChordLinesKeepTheirLabelAndNote)
         {"x2  G  C  (repeat)", "    G  C", "", "", "x2 (repeat)"},
         {"||: G  C :||", "    G  C", "||:      :||", "", ""},
         {"G  D(x2)", "G  D", "", "", "(x2)"},
+        {"B\u266D|  E\u266D", "B\u266D   E\u266D", "  |", "", ""}, // a bar after a sign keeps its column
     };
     for (const auto& c : cases) {
         auto read = Converter::readChordLine(c.line);
@@ -199,7 +204,8 @@ TEST(PlainTextConverter, ConvertsTheHeaderAndTheBody)
         {"Intro: G  C\n", "{title: F}\n{comment: Intro:}\n[G]   [C]\n"},
         {"Verse 1\nG  D  (x2)\nla la la\n", "{title: F}\n{start_of_verse: Verse 1}\n[G]la [D]la la\n{comment: (x2)}\n"
                                               "{end_of_verse}\n"},
-        {"|: G  | C  :| x2\nla la la la\n", "{title: F}\nla [G]la la[C] la\n{comment: x2}\n"},
+        {"|: G  | C  :| x2\nla la la la\n", "{title: F}\n[|:]la [G]la [|]la[C] la[:|]\n{comment: x2}\n"},
+        {"G  -  C ...  | D\nla la la la la la\n", "{title: F}\n[G]la la [C]la la l[|]a [D]la\n"}, // dashes and dots stay out
         {"| G  | C  |\n\nla\n", "{title: F}\n| [G]   | [C]   |\n\nla\n"},
         {"F Am Gm7 C7-9-5 F [C7-9-5: x32322]\nOh the night is long\n",
          "{title: F}\n[F]Oh[Am] th[Gm7]e ni[C7-9-5]ght is [F]long\n{comment: [C7-9-5: x32322]}\n"},
@@ -230,11 +236,12 @@ TEST(PlainTextConverter, ConvertedTextParsesAsIntended)
 
 // Sheets written as players write them (banjo, bass, seven-string and
 // ukulele tab, chord charts, labels and notes in several languages, a chord
-// website's marks, prose with chord-like words): every string of tab is tab,
-// every chord placed is a chord, and prose keeps no chord.
+// website's marks, prose with chord-like words; ChordPro with bars, counts
+// and fingerings in brackets): every string of tab is tab, every chord
+// placed is a chord, a mark placed with it is none, and prose keeps no chord.
 TEST(PlainTextConverter, SheetsOfManyHandsConvert)
 {
-    int sheets = 0, placed = 0;
+    int sheets = 0, placed = 0, marks = 0;
     for (const auto& entry : std::filesystem::directory_iterator(FOLMIRA_SONG_SHEETS)) {
         std::ifstream in(entry.path(), std::ios::binary);
         std::stringstream source;
@@ -252,6 +259,11 @@ TEST(PlainTextConverter, SheetsOfManyHandsConvert)
                     text += segment.text;
                     if (!segment.chord) continue;
                     std::string chord = *segment.chord;
+                    if (auto split = ChordMarks::split(chord)) {
+                        ++marks;
+                        if (split->chord.empty()) continue;
+                        chord = split->chord;
+                    }
                     if (chord.size() > 2 && chord.front() == '(') chord = chord.substr(1, chord.size() - 2);
                     EXPECT_TRUE(Chord::parse(chord)) << name << ": [" << *segment.chord << "] in " << text;
                     EXPECT_NE(name, "prose-lines.txt") << text;
@@ -270,4 +282,5 @@ TEST(PlainTextConverter, SheetsOfManyHandsConvert)
     }
     EXPECT_GE(sheets, 10);
     EXPECT_GE(placed, 100);
+    EXPECT_GE(marks, 60);
 }

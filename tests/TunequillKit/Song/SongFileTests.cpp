@@ -84,6 +84,9 @@ TEST(SongFile, DetectsTheFormatLineByLine)
         {"words\u2028{c: x}", SongFormat::chordPro},
         {"{}\n{1 x}", SongFormat::plainText},
         {"G  C\nwords", SongFormat::plainText},
+        // Bars and counts in brackets go with the chords, and alone decide nothing.
+        {"[|:] [G] [C|] [x2]\nla", SongFormat::chordPro},
+        {"[|] [x2]\n[G] [word]", SongFormat::plainText},
         {"", SongFormat::plainText},
     };
     for (const auto& c : cases) EXPECT_EQ(detectSongFormat(c.text), c.format) << c.text;

@@ -21,6 +21,7 @@ TEST(Song, EffectiveKeyComesFromTheWrittenKeyOrTheFirstChordThatReads)
         {"[(Am)]la [N.C.]lo\n[Ebsus4]x", Key{Note(3), false}},
         {"{sot}\ne|---[G]---|\n{eot}\n{c: [A]}\n[Bbm]la", Key{Note(10), true}},
         {"{key: D}\n[Am]la", Key{Note(2), false}},
+        {"[|:] [x2] [X32010]\n[F#m|]la", Key{Note(6), true}}, // marks are passed over, a bar cut off its chord
         {"no chords at all", std::nullopt},
     };
     for (const auto& c : cases) EXPECT_EQ(ChordProParser::parse(c.text).effectiveKey(), c.key) << c.text;
@@ -46,6 +47,11 @@ TEST(Song, ChordTokensAreDistinctInOrderOfFirstUse)
 {
     Song song = ChordProParser::parse("[G]a [C]b [G]c [g]d\n{soc}\n[C]e [Am]f\n[E\u0301]x [\u00C9]y");
     EXPECT_EQ(song.chordTokens(), (std::vector<std::string>{"G", "C", "g", "Am", "E\u0301"}));
+    // Bars, counts, beats and fingerings in brackets are no chords; a bar written onto a chord is cut off.
+    Song marked = ChordProParser::parse("[|:] [G] [F#|] [:| x2]\n[C]la [X32010] [0003] [2x] [(x3)] [%] [/] [||]\n"
+                                        "[|Dm] [N.C.] [Am G |] [G:|] [Intro:] [(x100)] [xxxx] [G|C]\n[:| |:] [x] [x?] [12345678]");
+    EXPECT_EQ(marked.chordTokens(), (std::vector<std::string>{"G", "F#", "C", "Dm", "N.C.", "Am G |", "Intro:", "(x100)",
+                                                              "xxxx", "G|C", "x", "x?", "12345678"}));
 }
 
 TEST(Song, DisplayTitleAndStringForms)
