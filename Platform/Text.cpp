@@ -469,6 +469,21 @@ std::optional<std::string> decodeUtf16(const Bytes& data)
     return decodeUtf16(data.data(), data.size(), false);
 }
 
+std::optional<std::string> decodeUtf32(const std::uint8_t* data, std::size_t size, bool little)
+{
+    if (size % 4 != 0) return std::nullopt;
+    std::string out;
+    out.reserve(size / 2);
+    for (std::size_t i = 0; i < size; i += 4) {
+        const std::uint8_t* b = data + i;
+        char32_t c = little ? static_cast<char32_t>(b[0] | (b[1] << 8) | (b[2] << 16) | (static_cast<std::uint32_t>(b[3]) << 24))
+                            : static_cast<char32_t>((static_cast<std::uint32_t>(b[0]) << 24) | (b[1] << 16) | (b[2] << 8) | b[3]);
+        if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return std::nullopt;
+        appendScalar(out, c);
+    }
+    return out;
+}
+
 std::optional<std::string> decodeWindows1252(const std::uint8_t* data, std::size_t size)
 {
     // 0x80–0x9F; zero marks the five bytes the code page leaves undefined.

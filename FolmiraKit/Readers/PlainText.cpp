@@ -12,6 +12,12 @@ namespace Text = Platform::Text;
 std::string decodeText(const std::vector<std::uint8_t>& data)
 {
     if (Text::startsWithBytes(data, {0xEF, 0xBB, 0xBF})) return Text::decodeUtf8Lossy(data.data() + 3, data.size() - 3);
+    // UTF-32's marks first: the little-endian one begins with UTF-16's. Data
+    // that isn't UTF-32 after all (FF FE 00 00 is also UTF-16 text starting
+    // with a NUL) is tried as UTF-16 as before.
+    const bool little32 = Text::startsWithBytes(data, {0xFF, 0xFE, 0x00, 0x00});
+    if (little32 || Text::startsWithBytes(data, {0x00, 0x00, 0xFE, 0xFF}))
+        if (auto text = Text::decodeUtf32(data.data() + 4, data.size() - 4, little32)) return std::move(*text);
     if (Text::startsWithBytes(data, {0xFF, 0xFE}) || Text::startsWithBytes(data, {0xFE, 0xFF})) {
         if (auto text = Text::decodeUtf16(data)) return std::move(*text);
         return Text::decodeUtf8Lossy(data);

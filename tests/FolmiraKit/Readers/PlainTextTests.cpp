@@ -30,6 +30,14 @@ TEST(PlainTextDecoding, MarksAndFallbacks)
     EXPECT_EQ(decodeText(bytes("caf\xC3\xA9")), "caf\u00E9");
     // An odd-length UTF-16 body falls back to repaired UTF-8.
     EXPECT_EQ(decodeText({0xFF, 0xFE, 'a'}), "\uFFFD\uFFFDa");
+    // UTF-32 in both orders, its little-endian mark beginning with UTF-16's.
+    EXPECT_EQ(decodeText({0xFF, 0xFE, 0, 0, 'h', 0, 0, 0, 0xE9, 0, 0, 0, 0x00, 0xF6, 0x01, 0}), "h\u00E9\U0001F600");
+    EXPECT_EQ(decodeText({0, 0, 0xFE, 0xFF, 0, 0, 0, 'h', 0, 0, 0x03, 0xB8}), "h\u03B8");
+    // Not UTF-32 after all (a stray byte, a value past U+10FFFF, a surrogate):
+    // read as UTF-16 that starts with a NUL, as before.
+    EXPECT_EQ(decodeText({0xFF, 0xFE, 0, 0, 'h', 0}), std::string("\0h", 2));
+    EXPECT_EQ(decodeText({0xFF, 0xFE, 0, 0, 'h', 0, 0x11, 0}), std::string("\0h\u0011", 3));
+    EXPECT_EQ(decodeText({0xFF, 0xFE, 0, 0, 0, 0xD8, 0, 0}), std::string("\uFFFD\uFFFD\0\0\0\uFFFD\0\0", 14));
 }
 
 TEST(PlainTextLines, SplitsAndGroups)
