@@ -95,8 +95,11 @@ void walkInline(Element parent, Context& context, const Style& paragraphStyle, P
         std::string_view name = e.localName();
         if (name == "r") {
             runContent(e, context, paragraphStyle, work);
-        } else if (name == "hyperlink" || name == "ins" || name == "smartTag" || name == "customXml" ||
-                   name == "fldSimple" || name == "sdt" || name == "sdtContent") {
+        } else if (name == "hyperlink" || name == "ins" || name == "moveTo" || name == "smartTag" ||
+                   name == "customXml" || name == "fldSimple" || name == "sdt" || name == "sdtContent") {
+            // Text moved with tracked changes reads where it went to (moveTo),
+            // as the accepted document does; where it came from (moveFrom) is
+            // skipped like a deletion.
             walkInline(e, context, paragraphStyle, work);
         }
     }
@@ -165,8 +168,7 @@ std::optional<Picture> picture(Element e, Context& context)
     if (!id) return std::nullopt;
     auto rel = context.rels.find(*id);
     if (rel == context.rels.end()) return std::nullopt;
-    const std::string& target = rel->second;
-    std::string path = target.starts_with('/') ? target.substr(1) : "word/" + target;
+    std::string path = packagePath(rel->second, context);
 
     auto part = picturePart(path, context);
     if (!part || part->data.size() > Limits::pictureBytes - context.pictureBytes) {

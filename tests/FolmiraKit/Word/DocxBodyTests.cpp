@@ -60,6 +60,9 @@ TEST(DocxBody, RunContent)
              "</w:fldSimple><w:sdt><w:sdtPr>" + run(t("X")) + "</w:sdtPr><w:sdtContent>" + run(t("d")) + "</w:sdtContent></w:sdt>",
          "abcd", false},
         {"deletion skipped", run(t("a")) + "<w:del>" + run("<w:delText>gone</w:delText>") + "</w:del>", "a", false},
+        {"moved text read where it went",
+         "<w:moveFromRangeStart w:id=\"1\"/><w:moveFrom>" + run(t("from ")) + "</w:moveFrom><w:moveFromRangeEnd w:id=\"1\"/>" +
+             run(t("a ")) + "<w:moveTo>" + run(t("to")) + "</w:moveTo>", "a to", false},
         {"hidden without val, with 1 and with TRUE-cased false word",
          run(t("a")) + run(t("h1"), "<w:vanish/>") + run(t("h2"), R"(<w:vanish w:val="1"/>)") + run(t("h3"), R"(<w:vanish w:val="Off"/>)"), "a", false},
         {"hidden turned off",
@@ -198,9 +201,10 @@ TEST(DocxBody, BlockContainers)
 {
     std::string body = "<w:sdt><w:sdtPr/><w:sdtContent>" + DocxTest::p("in control") + "</w:sdtContent></w:sdt><w:sdt>" + DocxTest::p("no content") +
                        "</w:sdt><w:customXml>" + DocxTest::p("custom") + "</w:customXml><w:ins>" + DocxTest::p("inserted") + "</w:ins><w:del>" +
-                       DocxTest::p("deleted") + "</w:del><w:bookmarkStart/><w:sectPr/>";
+                       DocxTest::p("deleted") + "</w:del><w:moveFrom>" + DocxTest::p("moved away") + "</w:moveFrom><w:moveTo>" +
+                       DocxTest::p("moved here") + "</w:moveTo><w:bookmarkStart/><w:sectPr/>";
     Walk walk{Package(body)};
     std::vector<std::string> texts;
     for (std::size_t i = 0; i < walk.pieces().size(); ++i) texts.push_back(plain(walk.paragraph(i).runs));
-    EXPECT_EQ(texts, (std::vector<std::string>{"in control", "custom", "inserted"}));
+    EXPECT_EQ(texts, (std::vector<std::string>{"in control", "custom", "inserted", "moved here"}));
 }
