@@ -15,6 +15,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -173,6 +174,7 @@ struct ParagraphWork {
     std::vector<std::pair<Picture, bool>> pictures;         // with `before`
     std::vector<Element> textBoxes;
     bool hasText = false; // some run so far holds more than spaces and tabs
+    bool spaceAfterMath = false; // an equation was the last thing read
 };
 
 void paragraph(Element p, Context& context);
@@ -180,5 +182,11 @@ void table(Element tbl, Context& context);
 void walkInline(Element parent, Context& context, const Style& paragraphStyle, ParagraphWork& work);
 void runContent(Element r, Context& context, const Style& paragraphStyle, ParagraphWork& work);
 std::optional<Picture> picture(Element element, Context& context);
+
+// An equation (m:oMath) as one line of text in reading order, with Unicode
+// super- and subscripts where they exist and a plain linear form otherwise.
+std::string mathText(Element oMath);
+// The size an equation's runs give, in points; none when they give none.
+std::optional<double> mathSize(Element oMath);
 
 } // namespace FolmiraKit::DocxReader
