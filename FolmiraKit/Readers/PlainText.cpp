@@ -207,16 +207,10 @@ std::string joinWrappedLines(const Lines& lines)
             result = line;
             continue;
         }
-        bool brokenWord = false;
-        if (Text::endsWith(result, "-")) {
-            std::string_view before = Text::lastCharacter(std::string_view(result).substr(0, result.size() - 1));
-            std::string_view next = Text::firstCharacter(line);
-            brokenWord = !before.empty() && Text::isLetter(before) && !next.empty() && Text::isLowercase(next) &&
-                         Text::isLetter(next);
-        }
-        if (brokenWord) {
+        const auto hyphen = Inference::hyphenJoin(result, line);
+        if (hyphen == Inference::HyphenJoin::dropHyphen) {
             result.pop_back();
-        } else if (!Text::joinsWithoutSpace(Text::lastCharacter(result), Text::firstCharacter(line))) {
+        } else if (hyphen == Inference::HyphenJoin::space && !Text::joinsWithoutSpace(Text::lastCharacter(result), Text::firstCharacter(line))) {
             result += ' ';
         }
         result += line;

@@ -118,6 +118,16 @@ TEST(PlainTextParagraphs, JoiningAndKeptBreaks)
     EXPECT_EQ(joinWrappedLines({"exam-", "ple"}), "example");
     EXPECT_EQ(joinWrappedLines({"well-", "Known"}), "well- Known");
     EXPECT_EQ(joinWrappedLines({"1990-", "ies"}), "1990- ies");
+    // Words in capitals are mended too; a hyphen of the text's own stays,
+    // without the line's space, and a lone capital is a compound's part.
+    EXPECT_EQ(joinWrappedLines({"THE PRO-", "GRAM IS FREE"}), "THE PROGRAM IS FREE");
+    EXPECT_EQ(joinWrappedLines({"ÉTÉ RE-", "ÉCRIT"}), "ÉTÉ REÉCRIT");
+    EXPECT_EQ(joinWrappedLines({"OF REPRO-", "DUCTION."}), "OF REPRODUCTION.");
+    EXPECT_EQ(joinWrappedLines({"a DNA-", "binding site"}), "a DNA-binding site");
+    EXPECT_EQ(joinWrappedLines({"an X-", "ray and a U-", "BOOT of PART-", "B"}), "an X-ray and a U-BOOT of PART-B");
+    EXPECT_EQ(joinWrappedLines({"COVID-", "19 and Win-", "95"}), "COVID-19 and Win-95");
+    EXPECT_EQ(joinWrappedLines({"THE PRO-", "Gram", "and Well-", "KNOWN"}), "THE PRO- Gram and Well- KNOWN");
+    EXPECT_EQ(joinWrappedLines({"in 1990-", "95 or", "(-", "1)"}), "in 1990- 95 or (- 1)");
     EXPECT_EQ(joinWrappedLines({"  a ", " b"}), "a b");
     EXPECT_EQ(joinWrappedLines({"以兄弟关系的精神相待。", "人人生而自由"}), "以兄弟关系的精神相待。人人生而自由");
     EXPECT_EQ(joinWrappedLines({"全て人間は", "生まれながら"}), "全て人間は生まれながら");
