@@ -33,10 +33,7 @@ std::vector<ConversionNote> notes(const Context& context)
     if (context.cellPictures > 0) out.push_back(cellPicturesLeftOutNote(context.cellPictures));
     if (context.textBoxes > 0)
         out.emplace_back(Kind::info, "Text in text boxes was placed after the paragraph it was anchored to.");
-    if (int n = context.footnotes; n > 0)
-        out.emplace_back(Kind::warning, "Footnotes (" + std::to_string(n) + ") aren\u2019t included.");
-    if (int n = context.endnotes; n > 0)
-        out.emplace_back(Kind::warning, "Endnotes (" + std::to_string(n) + ") aren\u2019t included.");
+    for (ConversionNote& note : notesLeftOutNotes(context.footnotes, context.endnotes)) out.push_back(std::move(note));
     if (!context.notesRead.empty())
         out.emplace_back(Kind::info, "All of this document\u2019s text is in its " + context.notesRead +
                                          ", so Folmira read them in its place.");
