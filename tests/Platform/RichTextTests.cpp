@@ -105,7 +105,7 @@ TEST(RichTextText, DestinationsWeDoNotReadAreSkippedWhole)
     // Notes are counted where the text has them: endnotes by their \ftnalt
     // (not one in an inner group), none in a header or a skipped destination.
     Document notes = parseText("{\\rtf1 A{\\footnote\\pard {\\up6\\chftn} One\\par}B{\\footnote\\ftnalt Two}"
-                               "C{\\footnote {\\ftnalt} Three}{\\header H{\\footnote Four}}{\\*\\x{\\footnote Five}}D\\par}");
+                               "C{\\footnote {\\ftnalt} Three}{\\header H{\\footnote Four}}{\\fonttbl{\\f0 Arial;}{\\footnote Six}}{\\*\\x{\\footnote Five}}D\\par}");
     EXPECT_EQ(texts(notes), (std::vector<std::string>{"ABCD"}));
     EXPECT_EQ(notes.footnotes, 2);
     EXPECT_EQ(notes.endnotes, 1);
