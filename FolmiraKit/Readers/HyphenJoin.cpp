@@ -42,15 +42,16 @@ HyphenJoin hyphenJoin(std::string_view before, std::string_view after)
     if (!Text::isLetter(last)) return HyphenJoin::space;
     if (Text::isNumber(next)) return HyphenJoin::keepHyphen;
 
-    // The letters the hyphen ends and the letters the next line begins with.
+    // The letters the hyphen ends and the letters the next line begins with,
+    // looked for in the 64 bytes on each side (a longer word is in capitals
+    // or not all the same).
+    std::size_t from = before.size() > 64 ? before.size() - 64 : 0;
+    while (from > 0 && (static_cast<unsigned char>(before[from]) & 0xC0) == 0x80) --from;
+    const auto tail = Text::characters(before.substr(from));
     std::size_t start = before.size();
-    while (start > 0) {
-        std::string_view c = Text::lastCharacter(before.substr(0, start));
-        if (!Text::isLetter(c)) break;
-        start -= c.size();
-    }
+    for (auto c = tail.rbegin(); c != tail.rend() && Text::isLetter(*c); ++c) start -= c->size();
     std::size_t end = 0;
-    while (end < after.size()) {
+    while (end < after.size() && end < 64) {
         std::string_view c = Text::firstCharacter(after.substr(end));
         if (!Text::isLetter(c)) break;
         end += c.size();
