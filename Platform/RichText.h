@@ -76,6 +76,10 @@ struct Paragraph {
 
 struct Document {
     std::vector<Paragraph> paragraphs;
+    // Footnotes and endnotes of the text (\footnote groups), whose own text
+    // is not read.
+    int footnotes = 0;
+    int endnotes = 0;
 };
 
 // Raised for bytes that are not RTF or that break one of the importer's

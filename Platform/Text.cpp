@@ -56,6 +56,35 @@ bool visitWithIcu(std::string_view text, std::size_t begin, std::size_t end, Vis
 // Calls `visit(begin, end)` for each cluster; stops when it returns false.
 // Between two ASCII characters there is always a cluster boundary (but for
 // CR LF), so ICU only sees the stretches around non-ASCII text.
+// Whether every scalar of `segment` is its own cluster, as between U+0000 and
+// U+02FF (ASCII, Latin-1 and the Latin extensions, spacing modifiers: the
+// combining marks begin at U+0300), but for CR LF, which the caller joins.
+// Only well-formed UTF-8 passes: ICU decides how broken bytes are grouped.
+bool eachScalarACluster(std::string_view segment)
+{
+    for (std::size_t k = 0; k < segment.size(); ++k) {
+        const auto byte = static_cast<unsigned char>(segment[k]);
+        if (byte < 0x80) continue;
+        if (byte < 0xC2 || byte > 0xCB || k + 1 >= segment.size() ||
+            (static_cast<unsigned char>(segment[k + 1]) & 0xC0) != 0x80)
+            return false;
+        ++k;
+    }
+    return true;
+}
+
+template <typename Visit>
+bool visitScalars(std::string_view text, std::size_t begin, std::size_t end, Visit& visit)
+{
+    for (std::size_t k = begin; k < end;) {
+        std::size_t next = k + (static_cast<unsigned char>(text[k]) < 0x80 ? 1 : 2);
+        if (text[k] == '\r' && next < end && text[next] == '\n') ++next;
+        if (!visit(k, next)) return false;
+        k = next;
+    }
+    return true;
+}
+
 template <typename Visit>
 void forEachCluster(std::string_view text, Visit visit)
 {
@@ -65,7 +94,13 @@ void forEachCluster(std::string_view text, Visit visit)
     for (std::size_t i = 0; i < n;) {
         std::size_t j = i + 1;
         while (j < n && !boundary(j)) ++j;
-        bool going = (j == i + 1 || (j == i + 2 && text[i] == '\r')) ? visit(i, j) : visitWithIcu(text, i, j, visit);
+        bool going;
+        if (j == i + 1 || (j == i + 2 && text[i] == '\r'))
+            going = visit(i, j);
+        else if (eachScalarACluster(text.substr(i, j - i)))
+            going = visitScalars(text, i, j, visit); // most Latin text: no break iterator set up
+        else
+            going = visitWithIcu(text, i, j, visit);
         if (!going) return;
         i = j;
     }
@@ -151,6 +186,11 @@ std::string_view firstCharacter(std::string_view text)
 std::string_view lastCharacter(std::string_view text)
 {
     if (text.empty()) return {};
+    // Two ASCII characters end the text (not CR LF): the last is a cluster alone.
+    const std::size_t n = text.size();
+    if (static_cast<unsigned char>(text[n - 1]) < 0x80 &&
+        (n == 1 || (static_cast<unsigned char>(text[n - 2]) < 0x80 && !(text[n - 2] == '\r' && text[n - 1] == '\n'))))
+        return text.substr(n - 1);
     // A cluster is rarely long; look at a short tail first and widen when needed.
     for (std::size_t tail = 64;; tail *= 4) {
         std::size_t start = text.size() > tail ? text.size() - tail : 0;
@@ -467,6 +507,21 @@ std::optional<std::string> decodeUtf16(const Bytes& data)
     if (startsWithBytes(data, {0xFF, 0xFE})) return decodeUtf16(data.data() + 2, data.size() - 2, true);
     if (startsWithBytes(data, {0xFE, 0xFF})) return decodeUtf16(data.data() + 2, data.size() - 2, false);
     return decodeUtf16(data.data(), data.size(), false);
+}
+
+std::optional<std::string> decodeUtf32(const std::uint8_t* data, std::size_t size, bool little)
+{
+    if (size % 4 != 0) return std::nullopt;
+    std::string out;
+    out.reserve(size / 2);
+    for (std::size_t i = 0; i < size; i += 4) {
+        const std::uint8_t* b = data + i;
+        char32_t c = little ? static_cast<char32_t>(b[0] | (b[1] << 8) | (b[2] << 16) | (static_cast<std::uint32_t>(b[3]) << 24))
+                            : static_cast<char32_t>((static_cast<std::uint32_t>(b[0]) << 24) | (b[1] << 16) | (b[2] << 8) | b[3]);
+        if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return std::nullopt;
+        appendScalar(out, c);
+    }
+    return out;
 }
 
 std::optional<std::string> decodeWindows1252(const std::uint8_t* data, std::size_t size)

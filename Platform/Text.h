@@ -108,6 +108,9 @@ std::string decodeUtf8Lossy(const Bytes& data);
 // big-endian. None on unpaired surrogates or an odd byte count.
 std::optional<std::string> decodeUtf16(const Bytes& data);
 std::optional<std::string> decodeUtf16(const std::uint8_t* data, std::size_t size, bool littleEndian);
+// UTF-32 in the given byte order, without a mark. None on a byte count that is
+// not a multiple of four, a surrogate or a value past U+10FFFF.
+std::optional<std::string> decodeUtf32(const std::uint8_t* data, std::size_t size, bool littleEndian);
 // Windows-1252: none when a byte is one of the five undefined ones (81 8D 8F 90 9D).
 std::optional<std::string> decodeWindows1252(const std::uint8_t* data, std::size_t size);
 std::optional<std::string> decodeWindows1252(const Bytes& data);

@@ -100,14 +100,25 @@ void joinLine(Runs& runs, Runs next)
             break;
         }
     auto tail = lastCharacters(runs, 2);
-    if (tail.size() == 2 && tail[1] == "-" && Text::isLetter(tail[0]) && !first.empty() && Text::isLowercase(first)) {
+    auto hyphen = Inference::HyphenJoin::space;
+    if (!tail.empty() && tail.back() == "-") {
+        // A word is never split between runs, so the last run holds the word
+        // the hyphen ends.
+        std::string_view before;
+        for (auto run = runs.rbegin(); run != runs.rend() && before.empty(); ++run) before = run->text;
+        std::string_view firstText;
+        for (auto run = next.begin(); run != next.end() && firstText.empty(); ++run) firstText = run->text;
+        hyphen = Inference::hyphenJoin(before, firstText);
+    }
+    if (hyphen == Inference::HyphenJoin::dropHyphen) {
         // A word broken at the line's end: the hyphen goes, the halves meet.
         for (auto run = runs.rbegin(); run != runs.rend(); ++run)
             if (!run->text.empty()) {
                 run->text.pop_back();
                 break;
             }
-    } else if (!runs.empty() && !(tail.size() >= 1 && Text::joinsWithoutSpace(tail.back(), first))) {
+    } else if (hyphen == Inference::HyphenJoin::space && !runs.empty() &&
+               !(tail.size() >= 1 && Text::joinsWithoutSpace(tail.back(), first))) {
         runs.push_back(Run(" "));
     }
     runs.insert(runs.end(), std::make_move_iterator(next.begin()), std::make_move_iterator(next.end()));

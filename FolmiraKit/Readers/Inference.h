@@ -70,5 +70,12 @@ struct ListMarker {
 // (after spaces and tabs), followed by white space and some text.
 std::optional<ListMarker> listMarker(std::string_view text);
 
+// How a line that ends in a hyphen joins the next: with a space as they stand
+// ("well- Known"), the hyphen dropped (a broken word: "exam- ple", "PRO-
+// GRAM"), or the hyphen kept without the space ("DNA- binding", "COVID- 19"). `before` is the text up to the line's end, `after` the next
+// line's text.
+enum class HyphenJoin { space, dropHyphen, keepHyphen };
+HyphenJoin hyphenJoin(std::string_view before, std::string_view after);
+
 } // namespace Inference
 } // namespace FolmiraKit

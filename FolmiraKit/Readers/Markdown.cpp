@@ -439,20 +439,54 @@ int markdownIndent(std::string_view line)
     return column;
 }
 
+namespace {
+
+// Whether a line end (as a pattern's "." refuses one: VT, FF, CR, LF, NEL,
+// U+2028, U+2029) stands in `text` nowhere but as its last character or a
+// final CR LF; that one is taken off.
+bool endsWithOnlyLineEnd(std::string_view& text)
+{
+    static constexpr std::string_view ends[] = {"\r\n", "\v", "\f", "\r", "\n", "\u0085", "\u2028", "\u2029"};
+    for (std::string_view end : ends)
+        if (text.ends_with(end)) {
+            text.remove_suffix(end.size());
+            break;
+        }
+    if (text.find_first_of("\v\f\r\n") != std::string_view::npos) return false;
+    for (std::string_view end : {"\u0085", "\u2028", "\u2029"})
+        if (text.find(end) != std::string_view::npos) return false;
+    return true;
+}
+
+} // namespace
+
 std::optional<MarkdownListItem> markdownListItem(std::string_view line)
 {
-    static const Regex item("^([ \\t]*)([-*+]|[0-9]{1,3}[.)])[ \\t]+(.*)$");
+    // Read by hand, as the pattern /^([ \t]*)([-*+]|[0-9]{1,3}[.)])[ \t]+(.*)$/
+    // would: spaces and tabs, a bullet or a number of one to three digits and
+    // its delimiter, at least one space or tab, then the text, in which only
+    // the last character may end a line (it is not part of the text).
     const std::size_t first = line.find_first_not_of(" \t");
     if (first == std::string_view::npos) return std::nullopt;
-    const char c = line[first];
-    if (c != '-' && c != '*' && c != '+' && (c < '0' || c > '9')) return std::nullopt;
-    auto m = item.firstMatch(line);
-    if (!m) return std::nullopt;
+    std::size_t labelEnd = first;
+    if (line[first] == '-' || line[first] == '*' || line[first] == '+') {
+        labelEnd = first + 1;
+    } else {
+        while (labelEnd < line.size() && labelEnd - first < 4 && line[labelEnd] >= '0' && line[labelEnd] <= '9') ++labelEnd;
+        const std::size_t digits = labelEnd - first;
+        if (digits == 0 || digits > 3 || labelEnd >= line.size() || (line[labelEnd] != '.' && line[labelEnd] != ')'))
+            return std::nullopt;
+        ++labelEnd;
+    }
+    if (labelEnd >= line.size() || (line[labelEnd] != ' ' && line[labelEnd] != '\t')) return std::nullopt;
+    const std::size_t textStart = line.find_first_not_of(" \t", labelEnd);
+    std::string_view text = textStart == std::string_view::npos ? std::string_view() : line.substr(textStart);
+    if (!endsWithOnlyLineEnd(text)) return std::nullopt;
     int width = 0;
-    for (char c : m->text(1)) width += c == '\t' ? 4 : 1;
-    std::string_view label = m->text(2);
+    for (char c : line.substr(0, first)) width += c == '\t' ? 4 : 1;
+    std::string_view label = line.substr(first, labelEnd - first);
     bool bullet = label == "-" || label == "*" || label == "+";
-    return MarkdownListItem{bullet ? "\u2022" : std::string(label), std::min(width / 2, 3), std::string(m->text(3))};
+    return MarkdownListItem{bullet ? "\u2022" : std::string(label), std::min(width / 2, 3), std::string(text)};
 }
 
 std::vector<std::string> markdownTableCells(std::string_view line)

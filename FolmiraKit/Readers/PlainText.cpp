@@ -12,6 +12,12 @@ namespace Text = Platform::Text;
 std::string decodeText(const std::vector<std::uint8_t>& data)
 {
     if (Text::startsWithBytes(data, {0xEF, 0xBB, 0xBF})) return Text::decodeUtf8Lossy(data.data() + 3, data.size() - 3);
+    // UTF-32's marks first: the little-endian one begins with UTF-16's. Data
+    // that isn't UTF-32 after all (FF FE 00 00 is also UTF-16 text starting
+    // with a NUL) is tried as UTF-16 as before.
+    const bool little32 = Text::startsWithBytes(data, {0xFF, 0xFE, 0x00, 0x00});
+    if (little32 || Text::startsWithBytes(data, {0x00, 0x00, 0xFE, 0xFF}))
+        if (auto text = Text::decodeUtf32(data.data() + 4, data.size() - 4, little32)) return std::move(*text);
     if (Text::startsWithBytes(data, {0xFF, 0xFE}) || Text::startsWithBytes(data, {0xFE, 0xFF})) {
         if (auto text = Text::decodeUtf16(data)) return std::move(*text);
         return Text::decodeUtf8Lossy(data);
@@ -201,16 +207,10 @@ std::string joinWrappedLines(const Lines& lines)
             result = line;
             continue;
         }
-        bool brokenWord = false;
-        if (Text::endsWith(result, "-")) {
-            std::string_view before = Text::lastCharacter(std::string_view(result).substr(0, result.size() - 1));
-            std::string_view next = Text::firstCharacter(line);
-            brokenWord = !before.empty() && Text::isLetter(before) && !next.empty() && Text::isLowercase(next) &&
-                         Text::isLetter(next);
-        }
-        if (brokenWord) {
+        const auto hyphen = Inference::hyphenJoin(result, line);
+        if (hyphen == Inference::HyphenJoin::dropHyphen) {
             result.pop_back();
-        } else if (!Text::joinsWithoutSpace(Text::lastCharacter(result), Text::firstCharacter(line))) {
+        } else if (hyphen == Inference::HyphenJoin::space && !Text::joinsWithoutSpace(Text::lastCharacter(result), Text::firstCharacter(line))) {
             result += ' ';
         }
         result += line;

@@ -19,4 +19,14 @@ ConversionNote cellPicturesLeftOutNote(int count)
                               " left out: Folmira keeps only the text of table cells.");
 }
 
+std::vector<ConversionNote> notesLeftOutNotes(int footnotes, int endnotes)
+{
+    std::vector<ConversionNote> out;
+    if (footnotes > 0)
+        out.emplace_back(ConversionNote::Kind::warning, "Footnotes (" + std::to_string(footnotes) + ") aren\u2019t included.");
+    if (endnotes > 0)
+        out.emplace_back(ConversionNote::Kind::warning, "Endnotes (" + std::to_string(endnotes) + ") aren\u2019t included.");
+    return out;
+}
+
 } // namespace FolmiraKit

@@ -14,4 +14,8 @@ ConversionNote picturesLeftOutNote(int count);
 // only their text whatever the pictures' format.
 ConversionNote cellPicturesLeftOutNote(int count);
 
+// The warnings for footnotes and for endnotes whose text isn't read; none
+// for a count of 0.
+std::vector<ConversionNote> notesLeftOutNotes(int footnotes, int endnotes);
+
 } // namespace FolmiraKit

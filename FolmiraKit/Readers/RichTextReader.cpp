@@ -212,11 +212,13 @@ BigDocument readRichText(const std::vector<std::uint8_t>& data, const std::strin
     }
     Walker walker;
     std::vector<Piece> pieces = walker.walk(document);
+    const int footnotes = document.footnotes, endnotes = document.endnotes;
     document = RT::Document(); // its text now lives in the pieces; the blocks are made from those
     Blocks blocks = Inference::blocks(std::move(pieces));
     if (blocks.empty()) throw ConversionError(ConversionError::Reason::empty, emptyFileMessage);
     std::vector<ConversionNote> notes;
     if (walker.picturesLeftOut > 0) notes.push_back(cellPicturesLeftOutNote(walker.picturesLeftOut));
+    for (ConversionNote& note : notesLeftOutNotes(footnotes, endnotes)) notes.push_back(std::move(note));
     return BigDocument{title, BigDocument::Source::rtf, std::move(blocks), std::move(notes)};
 }
 

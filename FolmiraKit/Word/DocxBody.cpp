@@ -8,6 +8,9 @@
 #include "Platform/Images.h"
 #include "Platform/Text.h"
 
+#include <algorithm>
+#include <iterator>
+
 namespace FolmiraKit::DocxReader {
 namespace {
 
@@ -54,6 +57,39 @@ void drawing(Element e, bool before, Context& context, ParagraphWork& work)
     for (Element box : descendants(e, "txbxContent", {"txbxContent"})) work.textBoxes.push_back(box);
 }
 
+// Appends a run of text read from the paragraph, tallying the size of its
+// visible characters.
+void addRun(ParagraphWork& work, std::string text, bool bold, bool italic, double size)
+{
+    if (text.empty()) return;
+    if (!Text::trimSpacesTabs(text).empty()) work.hasText = true;
+    if (!Text::trimWhitespaceAndNewlines(text).empty()) tally(work, size, Text::characterCount(text));
+    work.runs.emplace_back(std::move(text), bold, italic);
+}
+
+// An equation in the text, or a display equation (several, one to a line):
+// one run of its linear text, set apart from the words around it.
+void math(Element e, const Style& paragraphStyle, Context& context, ParagraphWork& work)
+{
+    std::string text;
+    std::optional<double> size;
+    const bool display = e.localName() == "oMathPara";
+    for (Element oMath : display ? descendants(e, "oMath", {"oMath"}) : std::vector<Element>{e}) {
+        std::string one = mathText(oMath);
+        if (one.empty()) continue;
+        if (!size) size = mathSize(oMath);
+        if (!text.empty()) text += '\n';
+        text += one;
+    }
+    if (text.empty()) return;
+    // A space from the words before it, unless they end in one or in an opening bracket.
+    const std::string before = work.runs.empty() ? std::string() : std::string(Text::lastCharacter(work.runs.back().text));
+    if (!before.empty() && before != " " && before != "\n" && before != "(" && before != "\u201C") text.insert(0, " ");
+    addRun(work, std::move(text), paragraphStyle.bold.value_or(false), false,
+           size.value_or(paragraphStyle.size.value_or(context.defaultSize)));
+    work.spaceAfterMath = true;
+}
+
 } // namespace
 
 void paragraph(Element p, Context& context)
@@ -95,8 +131,13 @@ void walkInline(Element parent, Context& context, const Style& paragraphStyle, P
         std::string_view name = e.localName();
         if (name == "r") {
             runContent(e, context, paragraphStyle, work);
-        } else if (name == "hyperlink" || name == "ins" || name == "smartTag" || name == "customXml" ||
-                   name == "fldSimple" || name == "sdt" || name == "sdtContent") {
+        } else if (name == "oMath" || name == "oMathPara") {
+            math(e, paragraphStyle, context, work);
+        } else if (name == "hyperlink" || name == "ins" || name == "moveTo" || name == "smartTag" ||
+                   name == "customXml" || name == "fldSimple" || name == "sdt" || name == "sdtContent") {
+            // Text moved with tracked changes reads where it went to (moveTo),
+            // as the accepted document does; where it came from (moveFrom) is
+            // skipped like a deletion.
             walkInline(e, context, paragraphStyle, work);
         }
     }
@@ -148,9 +189,14 @@ void runContent(Element r, Context& context, const Style& paragraphStyle, Paragr
         }
     }
     if (text.empty()) return;
-    if (!Text::trimSpacesTabs(text).empty()) work.hasText = true;
-    if (!Text::trimWhitespaceAndNewlines(text).empty()) tally(work, size, Text::characterCount(text));
-    work.runs.emplace_back(std::move(text), bold, italic);
+    // Words right after an equation are set apart from it, unless they begin
+    // with a space or with punctuation that closes on it.
+    if (std::exchange(work.spaceAfterMath, false)) {
+        static constexpr std::string_view closing[] = {" ", "\n", ".", ",", ";", ":", "!", "?", ")", "]", "}", "\u2019", "\u201D"};
+        std::string_view first = Text::firstCharacter(text);
+        if (std::find(std::begin(closing), std::end(closing), first) == std::end(closing)) text.insert(0, " ");
+    }
+    addRun(work, std::move(text), bold, italic, size);
 }
 
 std::optional<Picture> picture(Element e, Context& context)
@@ -165,8 +211,7 @@ std::optional<Picture> picture(Element e, Context& context)
     if (!id) return std::nullopt;
     auto rel = context.rels.find(*id);
     if (rel == context.rels.end()) return std::nullopt;
-    const std::string& target = rel->second;
-    std::string path = target.starts_with('/') ? target.substr(1) : "word/" + target;
+    std::string path = packagePath(rel->second, context);
 
     auto part = picturePart(path, context);
     if (!part || part->data.size() > Limits::pictureBytes - context.pictureBytes) {

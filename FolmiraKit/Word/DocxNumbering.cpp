@@ -70,7 +70,7 @@ std::string roman(std::int64_t n)
 
 void loadNumbering(Context& context)
 {
-    auto doc = part("word/numbering.xml", context);
+    auto doc = part(typedPart("numbering", "numbering.xml", context), context);
     if (!doc) return;
     Element root = doc->root();
     for (Element e : root.children()) {

@@ -33,10 +33,7 @@ std::vector<ConversionNote> notes(const Context& context)
     if (context.cellPictures > 0) out.push_back(cellPicturesLeftOutNote(context.cellPictures));
     if (context.textBoxes > 0)
         out.emplace_back(Kind::info, "Text in text boxes was placed after the paragraph it was anchored to.");
-    if (int n = context.footnotes; n > 0)
-        out.emplace_back(Kind::warning, "Footnotes (" + std::to_string(n) + ") aren\u2019t included.");
-    if (int n = context.endnotes; n > 0)
-        out.emplace_back(Kind::warning, "Endnotes (" + std::to_string(n) + ") aren\u2019t included.");
+    for (ConversionNote& note : notesLeftOutNotes(context.footnotes, context.endnotes)) out.push_back(std::move(note));
     if (!context.notesRead.empty())
         out.emplace_back(Kind::info, "All of this document\u2019s text is in its " + context.notesRead +
                                          ", so Folmira read them in its place.");
@@ -182,15 +179,53 @@ std::optional<Platform::Xml::Document> part(std::string_view path, Context& cont
     return Platform::Xml::Document::parse(*bytes);
 }
 
-void loadRelationships(Context& context)
+std::string packagePath(std::string_view target, const Context& context)
 {
-    auto doc = part("word/_rels/document.xml.rels", context);
+    if (target.starts_with('/')) return std::string(target.substr(1));
+    return context.folder + std::string(target);
+}
+
+std::string typedPart(std::string_view type, std::string_view customaryName, const Context& context)
+{
+    auto found = context.typedParts.find(std::string(type));
+    return found != context.typedParts.end() ? found->second : context.folder + std::string(customaryName);
+}
+
+std::string mainPartPath(Context& context)
+{
+    // A package names its main part by a relationship of this type (the
+    // transitional and the strict namespace end alike); Word calls it
+    // word/document.xml, other writers don't always.
+    if (auto doc = part("_rels/.rels", context)) {
+        for (Element e : doc->root().children()) {
+            auto type = e.plainAttribute("Type");
+            auto target = e.plainAttribute("Target");
+            if (e.localName() != "Relationship" || !type || !target || !type->ends_with("/officeDocument")) continue;
+            std::string_view path = *target;
+            while (path.starts_with('/')) path.remove_prefix(1);
+            if (!path.empty() && !path.ends_with('/')) return std::string(path);
+        }
+    }
+    return "word/document.xml";
+}
+
+void loadRelationships(Context& context, std::string_view mainPath)
+{
+    const std::size_t slash = mainPath.rfind('/');
+    context.folder = slash == std::string_view::npos ? "" : std::string(mainPath.substr(0, slash + 1));
+    const std::string_view name = slash == std::string_view::npos ? mainPath : mainPath.substr(slash + 1);
+    auto doc = part(context.folder + "_rels/" + std::string(name) + ".rels", context);
     if (!doc) return;
     for (Element e : doc->root().children()) {
         if (e.localName() != "Relationship") continue;
         auto id = e.plainAttribute("Id");
         auto target = e.plainAttribute("Target");
         if (id && target) context.rels[*id] = *target;
+        // The first part of each type the reader looks for, wherever it is kept.
+        auto type = e.plainAttribute("Type");
+        if (!type || !target || e.plainAttribute("TargetMode") == "External") continue;
+        for (std::string_view known : {"styles", "numbering", "footnotes", "endnotes"})
+            if (type->ends_with("/" + std::string(known))) context.typedParts.try_emplace(std::string(known), packagePath(*target, context));
     }
 }
 
@@ -200,14 +235,14 @@ void loadRelationships(Context& context)
 void readNotesInstead(Context& context)
 {
     const struct {
-        const char* path;
+        const char* type; // of the relationship, and the customary part name
         const char* element;
         const char* name;
         int& count;
-    } kinds[] = {{"word/footnotes.xml", "footnote", "footnotes", context.footnotes},
-                 {"word/endnotes.xml", "endnote", "endnotes", context.endnotes}};
+    } kinds[] = {{"footnotes", "footnote", "footnotes", context.footnotes},
+                 {"endnotes", "endnote", "endnotes", context.endnotes}};
     for (const auto& kind : kinds) {
-        auto doc = part(kind.path, context);
+        auto doc = part(typedPart(kind.type, std::string(kind.type) + ".xml", context), context);
         if (!doc) continue;
         const std::size_t before = context.pieces.size();
         for (Element note : elements(doc->root(), kind.element)) {
@@ -230,7 +265,7 @@ void walkBody(Element container, Context& context)
             table(e, context);
         } else if (name == "sdt") {
             if (Element content = element(e, "sdtContent")) walkBody(content, context);
-        } else if (name == "customXml" || name == "ins" || name == "smartTag") {
+        } else if (name == "customXml" || name == "ins" || name == "moveTo" || name == "smartTag") {
             walkBody(e, context);
         }
     }
@@ -250,14 +285,19 @@ BigDocument read(const Bytes& data, const std::string& title)
                                                "archives, and this one isn\u2019t).");
     }
     // Missing, damaged or not XML alike: the user is never shown a part's name.
-    auto document = part("word/document.xml", context);
+    // A main part that its relationship names but the package lacks: Word's
+    // own path is tried before the file is called damaged.
+    std::string mainPath = mainPartPath(context);
+    auto document = part(mainPath, context);
+    if (!document && mainPath != "word/document.xml") document = part(mainPath = "word/document.xml", context);
     if (!document) throw ConversionError(Reason::damaged, "This Word file has no document inside it. It may be damaged.");
 
+    // The relationships first: they say where the styles and numbering are.
+    loadRelationships(context, mainPath);
     loadStyles(context);
     loadNumbering(context);
-    loadRelationships(context);
     for (const auto& entry : context.entries) {
-        if (entry.path.starts_with("word/header") || entry.path.starts_with("word/footer")) {
+        if (entry.path.starts_with(context.folder + "header") || entry.path.starts_with(context.folder + "footer")) {
             context.headerFooter = true;
             break;
         }

@@ -15,6 +15,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -73,6 +74,12 @@ public:
     // Running counters by numbering id, one slot per list level.
     std::unordered_map<std::string, std::array<std::optional<std::int64_t>, 9>> counters;
     std::unordered_map<std::string, std::string> rels;
+    // The folder of the main document part, which its relationships' targets
+    // are relative to, with its final "/"; "word/" in nearly every package.
+    std::string folder = "word/";
+    // Parts the main part's relationships name by type ("styles",
+    // "numbering", "footnotes", "endnotes"), as package paths.
+    std::unordered_map<std::string, std::string> typedParts;
     ZipReader::ByteView zip; // the caller's bytes, which outlive the read
     std::vector<ZipReader::Entry> entries;
     // `entries` by path and by lower-cased path (the first of each), built on
@@ -133,9 +140,19 @@ std::optional<Platform::Xml::Document> part(std::string_view path, Context& cont
 
 // --- Package ---
 
+// The main document part's path: the one the package's own relationships
+// name, else "word/document.xml".
+std::string mainPartPath(Context& context);
+// A relationship target of the main part as a package path.
+std::string packagePath(std::string_view target, const Context& context);
+// The path of the part the main part's relationships give `type`, else the
+// customary name in the main part's folder.
+std::string typedPart(std::string_view type, std::string_view customaryName, const Context& context);
+
 void loadStyles(Context& context);
 void loadNumbering(Context& context);
-void loadRelationships(Context& context);
+// Reads the relationships of the main part at `mainPath`.
+void loadRelationships(Context& context, std::string_view mainPath = "word/document.xml");
 // Walks block-level content: paragraphs, tables, content controls, insertions.
 void walkBody(Element container, Context& context);
 // The style merged with its based-on chain; the nearest style wins each field.
@@ -157,6 +174,7 @@ struct ParagraphWork {
     std::vector<std::pair<Picture, bool>> pictures;         // with `before`
     std::vector<Element> textBoxes;
     bool hasText = false; // some run so far holds more than spaces and tabs
+    bool spaceAfterMath = false; // an equation was the last thing read
 };
 
 void paragraph(Element p, Context& context);
@@ -164,5 +182,11 @@ void table(Element tbl, Context& context);
 void walkInline(Element parent, Context& context, const Style& paragraphStyle, ParagraphWork& work);
 void runContent(Element r, Context& context, const Style& paragraphStyle, ParagraphWork& work);
 std::optional<Picture> picture(Element element, Context& context);
+
+// An equation (m:oMath) as one line of text in reading order, with Unicode
+// super- and subscripts where they exist and a plain linear form otherwise.
+std::string mathText(Element oMath);
+// The size an equation's runs give, in points; none when they give none.
+std::optional<double> mathSize(Element oMath);
 
 } // namespace FolmiraKit::DocxReader

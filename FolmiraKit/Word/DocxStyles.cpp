@@ -53,7 +53,7 @@ Style readStyle(Element e, const std::string& id)
 
 void loadStyles(Context& context)
 {
-    auto doc = part("word/styles.xml", context);
+    auto doc = part(typedPart("styles", "styles.xml", context), context);
     if (!doc) return;
     Element root = doc->root();
     Element sz = element(element(element(element(root, "docDefaults"), "rPrDefault"), "rPr"), "sz");

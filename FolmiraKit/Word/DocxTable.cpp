@@ -21,7 +21,7 @@ namespace {
 Block::Cell cellRuns(Element tc, Context& context)
 {
     Runs collected;
-    for (Element p : descendants(tc, "p", {"txbxContent", "Fallback"})) {
+    for (Element p : descendants(tc, "p", {"txbxContent", "Fallback", "moveFrom", "del"})) {
         auto saved = std::exchange(context.pieces, {});
         paragraph(p, context);
         auto made = std::exchange(context.pieces, std::move(saved));
@@ -42,6 +42,29 @@ Block::Cell cellRuns(Element tc, Context& context)
     return tidied(std::move(collected));
 }
 
+// The rows of a table or the cells of a row: `name`d children, and those that
+// a content control, custom XML or a tracked insertion or move wraps.
+void gather(Element parent, std::string_view name, std::vector<Element>& out)
+{
+    // Recursion as deep as the XML, which the parser bounds.
+    for (Element e : parent.children()) {
+        std::string_view local = e.localName();
+        if (local == name)
+            out.push_back(e);
+        else if (local == "sdt")
+            gather(element(e, "sdtContent"), name, out);
+        else if (local == "customXml" || local == "ins" || local == "moveTo")
+            gather(e, name, out);
+    }
+}
+
+std::vector<Element> contained(Element parent, std::string_view name)
+{
+    std::vector<Element> out;
+    gather(parent, name, out);
+    return out;
+}
+
 std::int64_t span(Element tcPr)
 {
     auto value = integerValue(attribute(element(tcPr, "gridSpan"), "val")).value_or(1);
@@ -52,7 +75,7 @@ std::int64_t span(Element tcPr)
 std::int64_t rowWidth(Element tr)
 {
     std::int64_t width = 0;
-    for (Element tc : elements(tr, "tc")) width += std::max<std::int64_t>(span(element(tc, "tcPr")), 1);
+    for (Element tc : contained(tr, "tc")) width += std::max<std::int64_t>(span(element(tc, "tcPr")), 1);
     return width;
 }
 
@@ -74,12 +97,12 @@ bool allBold(const Block::Row& row)
 
 void table(Element tbl, Context& context)
 {
-    auto trs = elements(tbl, "tr");
+    auto trs = contained(tbl, "tr");
     if (trs.empty()) return;
     const bool markedHeader = bool(element(element(trs.front(), "trPr"), "tblHeader"));
     if (std::all_of(trs.begin(), trs.end(), [](Element tr) { return rowWidth(tr) <= 1; })) {
         for (Element tr : trs)
-            for (Element tc : elements(tr, "tc"))
+            for (Element tc : contained(tr, "tc"))
                 if (!isContinuation(element(tc, "tcPr"))) walkBody(tc, context);
         return;
     }
@@ -87,7 +110,7 @@ void table(Element tbl, Context& context)
     std::vector<Block::Row> rows;
     for (Element tr : trs) {
         Block::Row row;
-        for (Element tc : elements(tr, "tc")) {
+        for (Element tc : contained(tr, "tc")) {
             Element tcPr = element(tc, "tcPr");
             row.push_back(isContinuation(tcPr) ? Block::Cell{} : cellRuns(tc, context));
             for (std::int64_t extra = span(tcPr) - 1; extra > 0; --extra) row.emplace_back();

@@ -513,6 +513,12 @@ void Parser::destinationWord(std::string_view name)
         open(Destination::Picture);
     } else if (isTransparentDestination(name)) {
         // Its content is ordinary text of the enclosing destination.
+    } else if (name == "footnote") {
+        // Counted where the text has it, as a header's or a skipped group's are never seen.
+        const bool counted = isText();
+        const bool endnote = tokens_.skipGroup("ftnalt");
+        stack_.pop_back();
+        if (counted) ++(endnote ? document_.endnotes : document_.footnotes);
     } else if (name == "NeXTGraphic") {
         // A Cocoa attachment whose file is not in the bytes: drop the group and
         // the attachment character that follows it.

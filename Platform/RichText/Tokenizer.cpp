@@ -127,8 +127,9 @@ Token Tokenizer::next()
     return kind(Token::Kind::End);
 }
 
-void Tokenizer::skipGroup()
+bool Tokenizer::skipGroup(std::string_view watch)
 {
+    bool seen = false;
     // Depth is only a counter here, so deep nesting inside skipped material
     // costs nothing. Escapes and \bin data must not be mistaken for braces.
     std::size_t depth = 1;
@@ -137,16 +138,17 @@ void Tokenizer::skipGroup()
         if (c == '{') {
             ++depth;
         } else if (c == '}') {
-            if (--depth == 0) return;
+            if (--depth == 0) return seen;
         } else if (c == '\\' && !atEnd()) {
             if (isLetter(data_[pos_])) {
                 Token word = controlWord();  // consumes \bin data too
-                (void)word;
+                seen = seen || (depth == 1 && !watch.empty() && word.text == watch);
             } else {
                 ++pos_;  // \{ \} \\ and the like
             }
         }
     }
+    return seen;
 }
 
 } // namespace Platform::RichText

@@ -28,7 +28,9 @@ public:
     Token next();
     // Skips to the end of the group that is open (its closing brace is consumed),
     // without looking inside: used for destinations the importer does not read.
-    void skipGroup();
+    // True when the control word `watch` (if given) stands in it outside its
+    // inner groups, as \ftnalt marks a \footnote group as an endnote.
+    bool skipGroup(std::string_view watch = {});
 
 private:
     bool atEnd() const { return pos_ >= size_; }

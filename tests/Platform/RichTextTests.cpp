@@ -100,6 +100,15 @@ TEST(RichTextText, DestinationsWeDoNotReadAreSkippedWhole)
         "{\\field{\\*\\fldinst HYPERLINK \"http://x\"}{\\fldrslt link}}"
         "{\\*\\bkmkstart b}{\\nonshppict{\\pict\\wmetafile8 0102}}{\\*\\themedata \\bin3 }}}}\\par}");
     EXPECT_EQ(texts(document), (std::vector<std::string>{"Body more link"}));
+    EXPECT_EQ(document.footnotes, 1);
+
+    // Notes are counted where the text has them: endnotes by their \ftnalt
+    // (not one in an inner group), none in a header or a skipped destination.
+    Document notes = parseText("{\\rtf1 A{\\footnote\\pard {\\up6\\chftn} One\\par}B{\\footnote\\ftnalt Two}"
+                               "C{\\footnote {\\ftnalt} Three}{\\header H{\\footnote Four}}{\\fonttbl{\\f0 Arial;}{\\footnote Six}}{\\*\\x{\\footnote Five}}D\\par}");
+    EXPECT_EQ(texts(notes), (std::vector<std::string>{"ABCD"}));
+    EXPECT_EQ(notes.footnotes, 2);
+    EXPECT_EQ(notes.endnotes, 1);
 }
 
 TEST(RichTextText, ControlCharactersAreDropped)

@@ -2,6 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <unicode/brkiter.h>
+#include <unicode/utext.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
 using namespace Platform;
 
 TEST(TextCharacters, CountsGraphemeClustersNotBytes)
@@ -20,6 +27,54 @@ TEST(TextCharacters, CountsGraphemeClustersNotBytes)
     EXPECT_EQ(Text::dropFirst("ab", 3), "");
     EXPECT_EQ(Text::dropLast("xye\u0301", 1), "xy");
     EXPECT_EQ(Text::prefix("e\u0301xy", 2), "e\u0301x");
+}
+
+namespace {
+
+// ICU's own clusters of `text`, byte ranges as views: the reference.
+std::vector<std::string_view> icuClusters(std::string_view text)
+{
+    UErrorCode status = U_ZERO_ERROR;
+    std::unique_ptr<icu::BreakIterator> it(icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status));
+    UText* ut = utext_openUTF8(nullptr, text.data(), static_cast<int64_t>(text.size()), &status);
+    it->setText(ut, status);
+    std::vector<std::string_view> out;
+    for (std::int32_t from = it->first(), to = it->next(); to != icu::BreakIterator::DONE; from = to, to = it->next())
+        out.push_back(text.substr(static_cast<std::size_t>(from), static_cast<std::size_t>(to - from)));
+    utext_close(ut);
+    return out;
+}
+
+} // namespace
+
+TEST(TextCharacters, LatinTextIsCutAsTheBreakIteratorCutsIt)
+{
+    // Every scalar up to U+02FF between letters, after CR LF and before a
+    // combining mark; broken and longer sequences beside them.
+    std::vector<std::string> texts;
+    for (char32_t c = 0x80; c < 0x300; ++c) {
+        std::string one;
+        Text::appendScalar(one, c);
+        texts.push_back("a" + one + "b");
+        texts.push_back("\r\n" + one + "\r\n");
+        texts.push_back(one + "\u0301" + one);
+        texts.push_back(one + "\xC3" + one);
+        texts.push_back(one + one + "\u0915\u094D\u0937" + one);
+    }
+    texts.push_back("Caf\xC3\xA9 cr\xC3\xA8me\r\n\xC2\xAD\xC3");
+    texts.push_back("\xC2 \xBF\xC2\xC2\x80\xCB\xBF\xCC\x80");
+    texts.push_back("x\xC3y z\xC3\xA9\xC3");
+    texts.push_back("a\xC0\x80\xC1\xBF");
+    for (const std::string& text : texts) {
+        EXPECT_EQ(Text::characters(text), icuClusters(text)) << text;
+        EXPECT_EQ(Text::characterCount(text), static_cast<int>(icuClusters(text).size())) << text;
+        EXPECT_EQ(Text::lastCharacter(text), icuClusters(text).back()) << text;
+    }
+    for (std::string_view tail : {"ab", "\r\n", "a\n", "\xC3\xA9a", "a\xC3\xA9", "b\r"})
+        EXPECT_EQ(Text::lastCharacter(tail), icuClusters(tail).back()) << tail;
+    // A view that ends inside a letter: nothing past its end is looked at.
+    const std::string_view cut("a\xC3\xA9", 2);
+    EXPECT_EQ(Text::characters(cut), icuClusters(cut));
 }
 
 TEST(TextEquality, CanonicalEquivalence)

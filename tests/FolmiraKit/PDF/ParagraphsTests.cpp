@@ -125,6 +125,9 @@ TEST(PdfParagraphs, MendsWordsBrokenAtTheLineEnd)
     for (const Case& c : {Case{"some infor-", "mation here", "some information here"},
                           Case{"a well-", "Known name", "a well- Known name"}, Case{"in 1990-", "95", "in 1990- 95"},
                           Case{"(-", "next", "(- next"}, Case{"x \u00E9-", "t\u00E9", "x \u00E9t\u00E9"},
+                          Case{"THE PRO-", "GRAM", "THE PROGRAM"}, Case{"OF REPRO-", "DUCTION.", "OF REPRODUCTION."},
+                          Case{"a DNA-", "binding site", "a DNA-binding site"}, Case{"the COVID-", "19 wave", "the COVID-19 wave"},
+                          Case{"THE PRO-", "Gram", "THE PRO- Gram"},
                           // Chinese and Japanese set no space between lines; Korean does.
                           Case{"相待。", "人人生而自由", "相待。人人生而自由"}, Case{"and", "東京", "and東京"},
                           Case{"すべての", "人間は", "すべての人間は"}, Case{"모든", "인간은", "모든 인간은"}}) {
@@ -132,6 +135,11 @@ TEST(PdfParagraphs, MendsWordsBrokenAtTheLineEnd)
         EXPECT_EQ(plain(p.runs), c.joined) << c.first;
         EXPECT_FALSE(p.lineBreaks);
     }
+    // A long word in capitals, in letters of two bytes.
+    std::string capitals;
+    for (int i = 0; i < 70; ++i) capitals += "\u00C9";
+    StyledParagraph p = makeParagraph({line(capitals + "-", 72, 700), line("\u00C9CRIT", 72, 686)}, 1);
+    EXPECT_EQ(plain(p.runs), capitals + "\u00C9CRIT");
 }
 
 TEST(PdfParagraphs, KeepsTheLineBreaksOfAnAddressSetApart)

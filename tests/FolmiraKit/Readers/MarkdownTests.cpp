@@ -1,6 +1,7 @@
 #include "FolmiraKit/Model/Folmira.h"
 #include "FolmiraKit/Readers/Markdown.h"
 #include "Platform/Images.h"
+#include "Platform/Regex.h"
 #include "tests/FolmiraKit/ModelPrinters.h"
 #include "tests/HangGuard.h"
 
@@ -94,6 +95,24 @@ TEST(MarkdownLists, MarkersLevelsAndContinuations)
     EXPECT_EQ(markdownListItem("\t- Milk"), (MarkdownListItem{"\u2022", 2, "Milk"}));
     EXPECT_EQ(markdownListItem("12) Step"), (MarkdownListItem{"12)", 0, "Step"}));
     EXPECT_FALSE(markdownListItem("1234. Year"));
+
+    // Read as the pattern the markers were first read with reads them, line
+    // ends inside the text included.
+    static const Platform::Regex pattern("^([ \\t]*)([-*+]|[0-9]{1,3}[.)])[ \\t]+(.*)$");
+    for (std::string indent : {"", " ", "\t", "  \t "})
+        for (std::string label : {"-", "*", "+", "1.", "12)", "123.", "1234.", "a.", "7", ".", "1 .", "", "-1."})
+            for (std::string gap : {"", " ", "\t", " \t "})
+                for (std::string text : {"", "x", "text here", "a\u2028b", "end\u2028", "a\r\n", "x\v", "a\rb", "\u0085", "\u00E9 \u2029"}) {
+                    const std::string line = indent + label + gap + text;
+                    auto expected = pattern.firstMatch(line);
+                    auto item = markdownListItem(line);
+                    ASSERT_EQ(item.has_value(), expected.has_value()) << line;
+                    if (!item) continue;
+                    int width = 0;
+                    for (char c : expected->text(1)) width += c == '\t' ? 4 : 1;
+                    EXPECT_EQ(item->level, std::min(width / 2, 3)) << line;
+                    EXPECT_EQ(item->text, expected->text(3)) << line;
+                }
     EXPECT_EQ(read("- one\n  | still one\n---\n# Head"),
               (Blocks{Block::listItem("\u2022", 0, {R("one | still one ---")}), Block::heading(1, {R("Head")})}));
     EXPECT_EQ(read("- a\n~~~ b"), (Blocks{Block::listItem("\u2022", 0, {R("a ~~~ b")})}));

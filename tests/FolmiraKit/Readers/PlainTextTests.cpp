@@ -30,6 +30,14 @@ TEST(PlainTextDecoding, MarksAndFallbacks)
     EXPECT_EQ(decodeText(bytes("caf\xC3\xA9")), "caf\u00E9");
     // An odd-length UTF-16 body falls back to repaired UTF-8.
     EXPECT_EQ(decodeText({0xFF, 0xFE, 'a'}), "\uFFFD\uFFFDa");
+    // UTF-32 in both orders, its little-endian mark beginning with UTF-16's.
+    EXPECT_EQ(decodeText({0xFF, 0xFE, 0, 0, 'h', 0, 0, 0, 0xE9, 0, 0, 0, 0x00, 0xF6, 0x01, 0}), "h\u00E9\U0001F600");
+    EXPECT_EQ(decodeText({0, 0, 0xFE, 0xFF, 0, 0, 0, 'h', 0, 0, 0x03, 0xB8}), "h\u03B8");
+    // Not UTF-32 after all (a stray byte, a value past U+10FFFF, a surrogate):
+    // read as UTF-16 that starts with a NUL, as before.
+    EXPECT_EQ(decodeText({0xFF, 0xFE, 0, 0, 'h', 0}), std::string("\0h", 2));
+    EXPECT_EQ(decodeText({0xFF, 0xFE, 0, 0, 'h', 0, 0x11, 0}), std::string("\0h\u0011", 3));
+    EXPECT_EQ(decodeText({0xFF, 0xFE, 0, 0, 0, 0xD8, 0, 0}), std::string("\uFFFD\uFFFD\0\0\0\uFFFD\0\0", 14));
 }
 
 TEST(PlainTextLines, SplitsAndGroups)
@@ -110,6 +118,16 @@ TEST(PlainTextParagraphs, JoiningAndKeptBreaks)
     EXPECT_EQ(joinWrappedLines({"exam-", "ple"}), "example");
     EXPECT_EQ(joinWrappedLines({"well-", "Known"}), "well- Known");
     EXPECT_EQ(joinWrappedLines({"1990-", "ies"}), "1990- ies");
+    // Words in capitals are mended too; a hyphen of the text's own stays,
+    // without the line's space, and a lone capital is a compound's part.
+    EXPECT_EQ(joinWrappedLines({"THE PRO-", "GRAM IS FREE"}), "THE PROGRAM IS FREE");
+    EXPECT_EQ(joinWrappedLines({"ÉTÉ RE-", "ÉCRIT"}), "ÉTÉ REÉCRIT");
+    EXPECT_EQ(joinWrappedLines({"OF REPRO-", "DUCTION."}), "OF REPRODUCTION.");
+    EXPECT_EQ(joinWrappedLines({"a DNA-", "binding site"}), "a DNA-binding site");
+    EXPECT_EQ(joinWrappedLines({"an X-", "ray and a U-", "BOOT of PART-", "B"}), "an X-ray and a U-BOOT of PART-B");
+    EXPECT_EQ(joinWrappedLines({"COVID-", "19 and Win-", "95"}), "COVID-19 and Win-95");
+    EXPECT_EQ(joinWrappedLines({"THE PRO-", "Gram", "and Well-", "KNOWN"}), "THE PRO- Gram and Well- KNOWN");
+    EXPECT_EQ(joinWrappedLines({"in 1990-", "95 or", "(-", "1)"}), "in 1990- 95 or (- 1)");
     EXPECT_EQ(joinWrappedLines({"  a ", " b"}), "a b");
     EXPECT_EQ(joinWrappedLines({"以兄弟关系的精神相待。", "人人生而自由"}), "以兄弟关系的精神相待。人人生而自由");
     EXPECT_EQ(joinWrappedLines({"全て人間は", "生まれながら"}), "全て人間は生まれながら");

@@ -199,6 +199,15 @@ TEST(RichTextReader, HiddenTextIsNotShown)
     EXPECT_EQ(read(word("Text{\\v " + pictureRtf() + "}\\par")).blocks, (Blocks{Block::paragraph({R("Text")})}));
 }
 
+TEST(RichTextReader, NotesLeftOutAreSaidAsTheWordReaderSaysThem)
+{
+    auto doc = read(word("Text.\\chftn {\\footnote {\\up6\\chftn} Foot.}{\\footnote\\ftnalt End.}{\\footnote Again.}\\par"));
+    EXPECT_EQ(doc.plainText(), "Text.");
+    EXPECT_EQ(doc.notes, (std::vector<ConversionNote>{{ConversionNote::Kind::warning, "Footnotes (2) aren\u2019t included."},
+                                                      {ConversionNote::Kind::warning, "Endnotes (1) aren\u2019t included."}}));
+    EXPECT_TRUE(read(word("No notes.\\par")).notes.empty());
+}
+
 TEST(RichTextReader, LineSeparatorsKeepTheirBreaks)
 {
     BigDocument document = read(word("Roses are red,\\line {\\i violets} are blue\\par"));

@@ -60,6 +60,9 @@ TEST(DocxBody, RunContent)
              "</w:fldSimple><w:sdt><w:sdtPr>" + run(t("X")) + "</w:sdtPr><w:sdtContent>" + run(t("d")) + "</w:sdtContent></w:sdt>",
          "abcd", false},
         {"deletion skipped", run(t("a")) + "<w:del>" + run("<w:delText>gone</w:delText>") + "</w:del>", "a", false},
+        {"moved text read where it went",
+         "<w:moveFromRangeStart w:id=\"1\"/><w:moveFrom>" + run(t("from ")) + "</w:moveFrom><w:moveFromRangeEnd w:id=\"1\"/>" +
+             run(t("a ")) + "<w:moveTo>" + run(t("to")) + "</w:moveTo>", "a to", false},
         {"hidden without val, with 1 and with TRUE-cased false word",
          run(t("a")) + run(t("h1"), "<w:vanish/>") + run(t("h2"), R"(<w:vanish w:val="1"/>)") + run(t("h3"), R"(<w:vanish w:val="Off"/>)"), "a", false},
         {"hidden turned off",
@@ -198,9 +201,92 @@ TEST(DocxBody, BlockContainers)
 {
     std::string body = "<w:sdt><w:sdtPr/><w:sdtContent>" + DocxTest::p("in control") + "</w:sdtContent></w:sdt><w:sdt>" + DocxTest::p("no content") +
                        "</w:sdt><w:customXml>" + DocxTest::p("custom") + "</w:customXml><w:ins>" + DocxTest::p("inserted") + "</w:ins><w:del>" +
-                       DocxTest::p("deleted") + "</w:del><w:bookmarkStart/><w:sectPr/>";
+                       DocxTest::p("deleted") + "</w:del><w:moveFrom>" + DocxTest::p("moved away") + "</w:moveFrom><w:moveTo>" +
+                       DocxTest::p("moved here") + "</w:moveTo><w:bookmarkStart/><w:sectPr/>";
     Walk walk{Package(body)};
     std::vector<std::string> texts;
     for (std::size_t i = 0; i < walk.pieces().size(); ++i) texts.push_back(plain(walk.paragraph(i).runs));
-    EXPECT_EQ(texts, (std::vector<std::string>{"in control", "custom", "inserted"}));
+    EXPECT_EQ(texts, (std::vector<std::string>{"in control", "custom", "inserted", "moved here"}));
+}
+
+namespace {
+
+// Office Math pieces, written as Word writes them.
+std::string mr(const std::string& text) { return "<m:r><m:rPr><m:sty m:val=\"p\"/></m:rPr><m:t>" + text + "</m:t></m:r>"; }
+std::string me(const std::string& inner) { return "<m:e>" + inner + "</m:e>"; }
+std::string mArg(const char* name, const std::string& inner) { return std::string("<m:") + name + ">" + inner + "</m:" + name + ">"; }
+std::string script(const char* kind, const std::string& base, const std::string& sub, const std::string& sup)
+{
+    return std::string("<m:") + kind + "><m:" + kind + "Pr><m:ctrlPr/></m:" + kind + "Pr>" + me(base) +
+           (sub.empty() ? "" : mArg("sub", sub)) + (sup.empty() ? "" : mArg("sup", sup)) + "</m:" + kind + ">";
+}
+std::string frac(const std::string& num, const std::string& den, const std::string& type = "")
+{
+    return "<m:f>" + (type.empty() ? "" : "<m:fPr><m:type m:val=\"" + type + "\"/></m:fPr>") + mArg("num", num) + mArg("den", den) + "</m:f>";
+}
+std::string delim(const std::string& pr, const std::vector<std::string>& parts)
+{
+    std::string out = "<m:d><m:dPr>" + pr + "</m:dPr>";
+    for (const auto& part : parts) out += me(part);
+    return out + "</m:d>";
+}
+std::string oMath(const std::string& inner) { return "<m:oMath>" + inner + "</m:oMath>"; }
+
+} // namespace
+
+TEST(DocxBody, EquationsAreReadAsTextInReadingOrder)
+{
+    struct Case {
+        const char* what;
+        std::string content; // the paragraph's children
+        std::string text;
+    };
+    const std::string sinInverse = "<m:func><m:funcPr/><m:fName>" + script("sSup", mr("sin"), "", mr("−1")) + "</m:fName>" +
+                                   me(delim("", {mr("2.2×") + script("sSup", mr("10"), "", mr("−4"))})) + "</m:func>";
+    const Case cases[] = {
+        {"inline, words around it", run(t("The angle is ")) + oMath(mr("θ=") + sinInverse) + run(t(".")), "The angle is θ = sin⁻¹(2.2×10⁻⁴)."},
+        {"set apart from words without spaces", run(t("For")) + oMath(mr("x")) + run(t("we")), "For x we"},
+        {"fraction, radical, unary and binary signs",
+         oMath(mr("x=") + frac(mr("−b±") + "<m:rad><m:radPr><m:degHide m:val=\"1\"/></m:radPr><m:deg/>" + me(script("sSup", mr("b"), "", mr("2")) + mr("−4ac")) + "</m:rad>", mr("2a"))),
+         "x = (−b ± √(b² − 4ac))/(2a)"},
+        {"numbers unbracketed, roots of degree 3, 2, 5 and a hidden one",
+         oMath(frac(mr("1"), mr("2")) + "<m:rad><m:deg>" + mr("3") + "</m:deg>" + me(mr("y")) + "</m:rad>" + "<m:rad><m:deg>" + mr("2") + "</m:deg>" + me(mr("7")) +
+               "</m:rad><m:rad><m:deg>" + mr("5") + "</m:deg>" + me(mr("z")) + "</m:rad><m:rad><m:radPr><m:degHide/></m:radPr><m:deg>" + mr("3") + "</m:deg>" + me(mr("u")) + "</m:rad>"),
+         "1/2∛(y)√7⁵√(z)√(u)"},
+        {"n-ary sum with limits", oMath("<m:nary><m:naryPr><m:chr m:val=\"∑\"/></m:naryPr>" + mArg("sub", mr("i = 1")) + mArg("sup", mr("n")) + me(script("sSub", mr("x"), mr("i"), "")) + "</m:nary>"),
+         "∑ᵢ₌₁ⁿ xᵢ"},
+        {"integral by default, hidden limits",
+         oMath(mr("2") + "<m:nary><m:naryPr><m:subHide m:val=\"1\"/><m:supHide m:val=\"on\"/></m:naryPr><m:sub>" + mr("0") + "</m:sub><m:sup>" + mr("1") + "</m:sup>" + me(mr("f")) + "</m:nary>"), "2 ∫ f"},
+        {"scripts without small letters", oMath(script("sSup", mr("e"), "", mr("iπ")) + script("sSubSup", mr("T"), mr("q"), mr("2")) + script("sSup", mr("y"), "", mr("β"))),
+         "e^(iπ)T_q²y^β"},
+        {"pre-scripts, limits, accents and bars",
+         oMath(script("sPre", mr("C"), mr("6"), mr("14")) + " " + "<m:limLow>" + me(mr("lim")) + mArg("lim", mr("n")) + "</m:limLow>" +
+               "<m:acc><m:accPr><m:chr m:val=\"̄\"/></m:accPr>" + me(mr("x")) + "</m:acc>" + "<m:acc>" + me(mr("v")) + "</m:acc>" +
+               "<m:bar><m:barPr><m:pos m:val=\"top\"/></m:barPr>" + me(mr("z")) + "</m:bar><m:bar>" + me(mr("w")) + "</m:bar>"),
+         "₆¹⁴Climₙx̄v̂z̅w̲"},
+        {"delimiters: brackets, separators, none",
+         oMath(delim(R"(<m:begChr m:val="["/><m:endChr m:val=""/><m:sepChr m:val=","/>)", {mr("a"), mr("b")}) + delim("", {mr("c"), mr("d")})),
+         "[a, b(c|d)"},
+        {"function without brackets, binomial, matrix",
+         oMath("<m:func><m:fName>" + mr("cos") + "</m:fName>" + me(mr("x")) + "</m:func>" + mr(",") + delim("", {frac(mr("n"), mr("k"), "noBar")}) + mr(",") +
+               "<m:m><m:mr>" + me(mr("1")) + me(mr("0")) + "</m:mr><m:mr>" + me(mr("0")) + me(mr("1")) + "</m:mr></m:m>"),
+         "cos x,(n, k),1, 0; 0, 1"},
+        {"hidden phantom, shown phantom, properties and deletions add nothing",
+         oMath("<m:phant>" + me(mr("h")) + "</m:phant><m:phant><m:phantPr><m:show m:val=\"1\"/></m:phantPr>" + me(mr("s")) + "</m:phant>" +
+               "<m:ctrlPr><w:rPr><w:b/></w:rPr></m:ctrlPr><w:del>" + mr("gone") + "</w:del>"),
+         "s"},
+        {"display equations, one to a line",
+         "<m:oMathPara><m:oMathParaPr/>" + oMath(mr("a=b")) + oMath("<m:eqArr>" + me(mr("c=1")) + me(mr("d=2")) + "</m:eqArr>") + "</m:oMathPara>",
+         "a = b\nc = 1\nd = 2"},
+    };
+    for (const Case& c : cases) {
+        Walk walk(Package(para(c.content)));
+        ASSERT_EQ(walk.pieces().size(), 1u) << c.what;
+        EXPECT_EQ(plain(walk.paragraph(0).runs), c.text) << c.what;
+    }
+    // An equation's own size counts towards the paragraph's; an empty one adds nothing.
+    Walk sized{Package(para(oMath("<m:r><w:rPr><w:sz w:val=\"40\"/></w:rPr><m:t>E=mc</m:t></m:r>")))};
+    EXPECT_EQ(sized.paragraph(0).size, 20);
+    Walk empty{Package(para(oMath("<m:r><m:t> </m:t></m:r>")))};
+    EXPECT_TRUE(empty.pieces().empty());
 }

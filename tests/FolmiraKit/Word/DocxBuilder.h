@@ -24,6 +24,7 @@ inline const char* namespaces =
     R"(xmlns:pic="http://schemas.openxmlformats.org/drawingml/2006/picture" )"
     R"(xmlns:mc="http://schemas.openxmlformats.org/markup-compatibility/2006" )"
     R"(xmlns:wps="http://schemas.microsoft.com/office/word/2010/wordprocessingShape" )"
+    R"(xmlns:m="http://schemas.openxmlformats.org/officeDocument/2006/math" )"
     R"(xmlns:v="urn:schemas-microsoft-com:vml")";
 
 inline std::string document(const std::string& body)

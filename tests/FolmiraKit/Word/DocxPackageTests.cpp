@@ -104,6 +104,53 @@ TEST(DocxReader, ReadsThroughTheEntry)
     EXPECT_TRUE(doc.notes.empty());
 }
 
+TEST(DocxReader, MainPartNamedByThePackagesRelationships)
+{
+    auto packageRels = [](const std::string& target) {
+        return "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+               "<Relationship Id=\"rId2\" Type=\"http://schemas.openxmlformats.org/package/2006/relationships/metadata/core-properties\" Target=\"docProps/core.xml\"/>"
+               "<Relationship Id=\"rId1\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/officeDocument\" Target=\"" +
+               target + "\"/></Relationships>";
+    };
+    const std::string typed = "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+                              "<Relationship Id=\"s\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/styles\" Target=\"looks.xml\"/>"
+                              "<Relationship Id=\"n\" Type=\"http://purl.oclc.org/ooxml/officeDocument/relationships/footnotes\" Target=\"/notes/fn.xml\"/></Relationships>";
+    const std::string styles = DocxTest::styles(R"(<w:style w:type="paragraph" w:styleId="Big"><w:name w:val="heading 1"/></w:style>)");
+
+    // In another folder and under another name: its relationships, styles
+    // and notes are found through its own relationships part.
+    ZipTest::Archive other;
+    other.add("_rels/.rels", packageRels("/main/body.xml"), true);
+    other.add("main/body.xml", DocxTest::document(p("Big one", R"(<w:pStyle w:val="Big"/>)")), true);
+    other.add("main/_rels/body.xml.rels", typed, true);
+    other.add("main/looks.xml", styles, true);
+    other.add("word/document.xml", DocxTest::document(p("decoy")), true);
+    auto doc = DocxReader::read(other.build(), "t");
+    EXPECT_EQ(doc.blocks, Blocks{Block::heading(1, {FolmiraKit::Run("Big one")})});
+    // A body without text: the notes part its relationship names is read.
+    ZipTest::Archive notes;
+    notes.add("_rels/.rels", packageRels("main/body.xml"), true);
+    notes.add("main/body.xml", DocxTest::document("<w:p/>"), true);
+    notes.add("main/_rels/body.xml.rels", typed, true);
+    notes.add("notes/fn.xml", std::string("<w:footnotes ") + DocxTest::namespaces + "><w:footnote w:id=\"1\">" + p("Noted") + "</w:footnote></w:footnotes>", true);
+    EXPECT_EQ(DocxReader::read(notes.build(), "t").plainText(), "Noted");
+
+    // Word's alternative name, relative to the package's root.
+    ZipTest::Archive second;
+    second.add("_rels/.rels", packageRels("word/document2.xml"), true);
+    second.add("word/document2.xml", DocxTest::document(p("Second")), true);
+    EXPECT_EQ(DocxReader::read(second.build(), "t").plainText(), "Second");
+
+    // A relationship naming a part that isn't there: Word's own path still serves.
+    ZipTest::Archive stale;
+    stale.add("_rels/.rels", packageRels("/word/gone.xml"), true);
+    stale.add("word/document.xml", DocxTest::document(p("Fallback")), true);
+    EXPECT_EQ(DocxReader::read(stale.build(), "t").plainText(), "Fallback");
+    ZipTest::Archive neither;
+    neither.add("_rels/.rels", packageRels("/word/gone.xml"), true);
+    EXPECT_EQ(refusal(neither.build()), std::make_pair(Reason::damaged, noDocument));
+}
+
 TEST(DocxReader, NotesInTheirOrder)
 {
     std::string body = p("Text") + R"(<w:p><w:r><w:footnoteReference w:id="1"/><w:endnoteReference w:id="2"/><w:footnoteReference w:id="3"/></w:r></w:p>)";

@@ -82,6 +82,29 @@ TEST(DocxTable, SpansMergesAndPadding)
     EXPECT_EQ(onlyTable(odd).rows, (std::vector<Block::Row>{{c("a"), c("b")}}));
 }
 
+TEST(DocxTable, ControlsAndRevisionsAroundRowsAndCells)
+{
+    auto sdt = [](const std::string& inner) { return "<w:sdt><w:sdtPr><w:alias w:val=\"x\"/></w:sdtPr><w:sdtContent>" + inner + "</w:sdtContent></w:sdt>"; };
+    // Cells and rows inside content controls (nested too), custom XML and
+    // tracked insertions and moves keep their places; a moved-away or deleted
+    // paragraph inside a cell is not read.
+    std::string rows = row(textCell("a") + sdt(textCell("b")) + textCell("c")) +
+                       sdt(row(textCell("d") + "<w:customXml>" + sdt(textCell("e")) + "</w:customXml>" + textCell("f"))) +
+                       "<w:ins>" + row(textCell("g") + "<w:moveTo>" + textCell("h") + "</w:moveTo>") + "</w:ins>" +
+                       row(cell(DocxTest::p("i") + "<w:moveFrom>" + DocxTest::p("gone") + "</w:moveFrom>") + textCell("j"));
+    Walk walk{Package(tbl(rows))};
+    EXPECT_EQ(onlyTable(walk).rows, (std::vector<Block::Row>{{c("a"), c("b"), c("c")},
+                                                             {c("d"), c("e"), c("f")},
+                                                             {c("g"), c("h"), c("")},
+                                                             {c("i"), c("j"), c("")}}));
+    // A one-column table's width is counted through the wrappers as well.
+    Walk wrapped{Package(tbl(row(sdt(textCell("k"))) + row(textCell("l"))))};
+    ASSERT_EQ(wrapped.pieces().size(), 2u);
+    EXPECT_EQ(plain(wrapped.paragraph(0).runs), "k");
+    Walk wide{Package(tbl(row(textCell("m") + sdt(textCell("n"))) + row(textCell("o"))))};
+    EXPECT_EQ(onlyTable(wide).rows, (std::vector<Block::Row>{{c("m"), c("n")}, {c("o"), c("")}}));
+}
+
 TEST(DocxTable, HostileSpansAreCapped)
 {
     auto start = std::chrono::steady_clock::now();
