@@ -778,6 +778,34 @@ std::string fontNameOf(const TextWord* word, int i)
     return std::string(name);
 }
 
+// The words of the page that run in another direction than `along` and are
+// not in `selection`, in Poppler's reading order. (Poppler keeps no
+// character drawn off the page: hidden text stays out.)
+std::vector<const TextWord*> crossWords(TextPage& page, const SelectionLines& selection, int along)
+{
+    std::vector<const TextWord*> found;
+    // Poppler's blocks each run in one direction: a page whose blocks all
+    // run along `along` (most pages) has none, told without a list of words.
+    bool crossing = false;
+    for (const TextFlow* flow = page.getFlows(); flow && !crossing; flow = flow->getNext())
+        for (const TextBlock* block = flow->getBlocks(); block && !crossing; block = block->getNext())
+            for (const TextLine* line = block->getLines(); line && !crossing; line = line->getNext())
+                crossing = line->getWords() && (line->getWords()->getRotation() & 3) != along;
+    if (!crossing) return found;
+    std::vector<const TextWord*> selected;
+    for (int i = 0; i < selection.count; ++i)
+        for (const TextWordSelection* chosen : *selection.lines[i]) selected.push_back(chosen->getWord());
+    std::unique_ptr<TextWordList> all = page.makeWordList(false);
+    if (!all || all->getLength() <= static_cast<int>(selected.size())) return found;
+    std::sort(selected.begin(), selected.end());
+    for (int i = 0; i < all->getLength(); ++i) {
+        const TextWord* word = all->get(i);
+        if (!word || word->getLength() <= 0 || (word->getRotation() & 3) == along) continue;
+        if (!std::binary_search(selected.begin(), selected.end(), word)) found.push_back(word);
+    }
+    return found;
+}
+
 } // namespace
 
 bool PdfPage::readsTextInOneWalk() const
@@ -812,27 +840,52 @@ PdfPageText PdfPage::text() const
     double x2 = 0, y2 = 0; // the last word's bottom-right corner: where its line ends
     std::array<std::size_t, 4> directions{}; // characters by the direction they run in
     char utf8Bytes[8];
+    auto addCharacter = [&](const TextWord* word, int k, const PopplerRectangle& r) {
+        const Unicode c = word->getChar(k)[0];
+        rightToLeft = rightToLeft || mayRunLeftwards(c);
+        result.text.append(utf8Bytes, static_cast<std::size_t>(utf8->mapUnicode(c, utf8Bytes, sizeof utf8Bytes)));
+        rects.push_back(r);
+        if (!previous || !sameAttributes(word, k, previous, previousIndex)) {
+            const double size = word->getFontSize();
+            result.fonts.push_back(PdfFontSpan{offset, offset, fontNameOf(word, k), std::isfinite(size) ? size : 0});
+            span = &result.fonts.back();
+        }
+        span->end = ++offset;
+        previous = word;
+        previousIndex = k;
+    };
+    auto endLine = [&] {
+        if (rects.empty()) return; // nothing before it to end
+        result.text += '\n';
+        rects.push_back(PopplerRectangle{x2, y2, x2, y2});
+        if (span) span->end = ++offset;
+    };
+    for (int i = 0; i < selection.count; ++i)
+        for (const TextWordSelection* chosen : *selection.lines[i])
+            directions[static_cast<std::size_t>(chosen->getWord()->getRotation() & 3)] +=
+                static_cast<std::size_t>(std::max(0, chosen->getEnd() - chosen->getBegin()));
+    const int along = static_cast<int>(std::max_element(directions.begin(), directions.end()) - directions.begin());
+    // A page with right-to-left text takes its text from Poppler's dump,
+    // in the selection's order: its words stay where the selection has them.
+    bool mixed = std::count(directions.begin(), directions.end(), 0) < 3;
+    for (int i = 0; mixed && i < selection.count; ++i)
+        for (const TextWordSelection* chosen : *selection.lines[i])
+            for (int k = chosen->getBegin(); mixed && k < chosen->getEnd(); ++k)
+                mixed = !mayRunLeftwards(chosen->getWord()->getChar(k)[0]);
+    std::vector<const TextWord*> across; // words running another way than most
     for (int i = 0; i < selection.count; ++i) {
         const auto& words = *selection.lines[i];
         for (std::size_t j = 0; j < words.size(); ++j) {
             const TextWordSelection* chosen = words[j];
             const TextWord* word = chosen->getWord();
+            if (mixed && (word->getRotation() & 3) != along) {
+                if (across.empty() || across.back() != word) across.push_back(word);
+                continue;
+            }
             for (int k = chosen->getBegin(); k < chosen->getEnd(); ++k) {
-                const Unicode c = word->getChar(k)[0];
-                ++directions[static_cast<std::size_t>(word->getRotation() & 3)];
-                rightToLeft = rightToLeft || mayRunLeftwards(c);
-                result.text.append(utf8Bytes, static_cast<std::size_t>(utf8->mapUnicode(c, utf8Bytes, sizeof utf8Bytes)));
                 PopplerRectangle r{};
                 word->getCharBBox(k, &r.x1, &r.y1, &r.x2, &r.y2);
-                rects.push_back(r);
-                if (!previous || !sameAttributes(word, k, previous, previousIndex)) {
-                    const double size = word->getFontSize();
-                    result.fonts.push_back(PdfFontSpan{offset, offset, fontNameOf(word, k), std::isfinite(size) ? size : 0});
-                    span = &result.fonts.back();
-                }
-                span->end = ++offset;
-                previous = word;
-                previousIndex = k;
+                addCharacter(word, k, r);
             }
             double x1, y1;
             word->getBBox(&x1, &y1, &x2, &y2);
@@ -844,10 +897,38 @@ PdfPageText PdfPage::text() const
                 if (span) span->end = ++offset;
             }
         }
-        if (i + 1 < selection.count) {
-            result.text += '\n';
-            if (!rects.empty()) rects.push_back(PopplerRectangle{x2, y2, x2, y2});
-            if (span) span->end = ++offset;
+        if (i + 1 < selection.count) endLine();
+    }
+    // A word that runs another way than most of the page's (a vertical word
+    // on a horizontal page) is a line of its own, laid along the page's
+    // direction across the middle of its own place, so that it reads whole
+    // where it stands. Poppler's selection gives some such words character
+    // by character, as lines across the page's, and passes over others.
+    if (!rightToLeft) {
+        std::vector<const TextWord*> passedOver = crossWords(*textPage, selection, along);
+        across.insert(across.end(), passedOver.begin(), passedOver.end());
+        for (const TextWord* word : across) {
+            endLine();
+            const int n = word->getLength();
+            double x1, y1;
+            word->getBBox(&x1, &y1, &x2, &y2);
+            const bool upright = word->getRotation() & 1;
+            const double length = upright ? y2 - y1 : x2 - x1, thickness = upright ? x2 - x1 : y2 - y1;
+            const bool horizontal = (along & 1) == 0;
+            const double room = horizontal ? width : height;
+            const double laid = std::min(length, room), middle = horizontal ? (x1 + x2) / 2 : (y1 + y2) / 2;
+            const double start = std::clamp(middle - laid / 2, 0.0, std::max(0.0, room - laid));
+            const double centre = horizontal ? (y1 + y2) / 2 : (x1 + x2) / 2;
+            for (int k = 0; k < n; ++k) {
+                // Direction 2 and 3 run towards smaller coordinates.
+                const int step = along >= 2 ? n - 1 - k : k;
+                const double a = start + laid * step / n, b = start + laid * (step + 1) / n;
+                const double c = centre - thickness / 2, d = centre + thickness / 2;
+                addCharacter(word, k, horizontal ? PopplerRectangle{a, c, b, d} : PopplerRectangle{c, a, d, b});
+            }
+            const PopplerRectangle& last = rects.back();
+            x2 = std::max(last.x1, last.x2);
+            y2 = std::max(last.y1, last.y2);
         }
     }
     // Read as C strings, as poppler-glib's are: a NUL ends the text.

@@ -612,8 +612,9 @@ TEST(PdfReader, KeepsWhatFilledFormFieldsHoldWhereTheyStand)
 namespace {
 
 // Two columns of Japanese set vertically (a CID font written with
-// Identity-V), the right one drawn first at x 400, the left at 370.
-Platform::Bytes verticalColumns(const std::u32string& right, const std::u32string& left)
+// Identity-V), the right one drawn first at x 400, the left at 370; then
+// `across`, drawn with F2 (Helvetica).
+Platform::Bytes verticalColumns(const std::u32string& right, const std::u32string& left, const std::string& across = {})
 {
     std::string map, first, second;
     char hex[48];
@@ -627,11 +628,16 @@ Platform::Bytes verticalColumns(const std::u32string& right, const std::u32strin
     const std::string cmap = "/CIDInit /ProcSet findresource begin 12 dict begin begincmap /CMapName /V def 1 "
                              "begincodespacerange <0000> <FFFF> endcodespacerange " + std::to_string(all.size()) +
                              " beginbfchar\n" + map + "endbfchar endcmap CMapName currentdict /CMap defineresource pop end end";
-    const std::string content = "BT /F1 20 Tf 400 700 Td <" + first + "> Tj ET BT /F1 20 Tf 370 700 Td <" + second + "> Tj ET";
+    std::string content = "BT /F1 20 Tf 400 700 Td <" + first + "> Tj ET BT /F1 20 Tf 370 700 Td <" + second + "> Tj ET " + across;
+    // Or the right column's codes drawn where `across` says, in its own text object.
+    if (across.find("<R>") != std::string::npos) {
+        content = across;
+        for (std::size_t at; (at = content.find("<R>")) != std::string::npos;) content.replace(at, 3, "<" + first + ">");
+    }
     const std::string pdf = PlainPdf::ofObjects({
         "<< /Type /Catalog /Pages 2 0 R >>",
         "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
-        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Resources << /Font << /F1 5 0 R >> >> /Contents 4 0 R >>",
+        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Resources << /Font << /F1 5 0 R /F2 9 0 R >> >> /Contents 4 0 R >>",
         "<< /Length " + std::to_string(content.size()) + " >>\nstream\n" + content + "\nendstream",
         "<< /Type /Font /Subtype /Type0 /BaseFont /Mincho /Encoding /Identity-V /DescendantFonts [6 0 R] /ToUnicode 8 0 R >>",
         "<< /Type /Font /Subtype /CIDFontType2 /BaseFont /Mincho /CIDSystemInfo << /Registry (Adobe) /Ordering (Identity) "
@@ -639,6 +645,7 @@ Platform::Bytes verticalColumns(const std::u32string& right, const std::u32strin
         "<< /Type /FontDescriptor /FontName /Mincho /Flags 4 /FontBBox [0 -141 1000 859] /ItalicAngle 0 /Ascent 859 "
         "/Descent -141 /CapHeight 700 /StemV 80 >>",
         "<< /Length " + std::to_string(cmap.size()) + " >>\nstream\n" + cmap + "\nendstream",
+        "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>",
     });
     return {pdf.begin(), pdf.end()};
 }
@@ -649,6 +656,33 @@ TEST(PdfReader, ReadsVerticalColumnsDownwardsRightToLeft)
 {
     BigDocument document = readPdf(verticalColumns(U"縦書きの文章です", U"右から左へ読みます"));
     EXPECT_EQ(document.plainText(), "縦書きの文章です右から左へ読みます");
+}
+
+TEST(PdfReader, ReadsAWordRunningAcrossThePagesDirectionAsALineOfItsOwn)
+{
+    // Mostly horizontal text, with a vertical word beside it: it comes
+    // whole, where it stands between the lines.
+    const std::string across = "BT /F2 12 Tf 72 730 Td (The first line of this page reads across it) Tj ET "
+                               "BT /F2 12 Tf 72 300 Td (and the last line of the page as well) Tj ET";
+    const std::string text = readPdf(verticalColumns(U"縦書き", U"", across)).plainText();
+    // Also drawn between two runs of one line's text, where Poppler's selection passes over it.
+    const std::string between = "BT /F2 48 Tf 0 700 Td (Hello) Tj 24 Ts (there) Tj 0 Ts /F1 48 Tf <R> Tj 24 Ts <R> Tj "
+                                "0 Ts /F2 24 Tf (and the last line) Tj 24 Ts (and the last line) Tj ET";
+    const std::string passed = readPdf(verticalColumns(U"縦書きの言葉", U"", between)).plainText();
+    for (const auto& [read, parts] : {std::pair{text, std::vector<std::string>{"The first line of this page reads across it",
+                                                                               "縦書き", "and the last line of the page as well"}},
+                                      std::pair{passed, std::vector<std::string>{"Hello", "縦書きの言葉", "and the last line"}}}) {
+        std::size_t at = 0;
+        for (const std::string& part : parts) {
+            const std::size_t found = read.find(part, at);
+            ASSERT_NE(found, std::string::npos) << part << " in " << read;
+            at = found + 1;
+        }
+    }
+    // One drawn beside the page, where nobody sees it, stays out as before.
+    const std::string beside = readPdf(verticalColumns(U"縦書きの言葉", U"", between + " BT /F1 20 Tf 700 500 Td <R> Tj ET"))
+                                   .plainText();
+    EXPECT_EQ(beside, passed);
 }
 
 TEST(PdfReader, ReadsASidewaysPageAlongItsText)
