@@ -108,6 +108,7 @@ SongRootView::SongRootView(AppModel& model, std::shared_ptr<QSettings> defaults,
     fit_->setMinimum(detailHolder_, previewMinimum);
     fitInspector();
     connect(inspector_, &InspectorView::neededWidthChanged, this, &SongRootView::fitInspector);
+    new OnResize(split_, [this] { fitPreview(); });
     split_->setStretchFactor(2, 1);
     split_->setSizes({sidebarWidth.ideal, contentWidth.ideal, 600, inspectorWidth.ideal});
     column->addWidget(split_, 1);
@@ -277,6 +278,7 @@ void SongRootView::refreshColumns()
     fit_->setMinimum(detailHolder_, kind == Detail::song ? SongEditorView::minimumWidth() : previewMinimum);
     // The settings beside a book are not widened at its rows' expense.
     fit_->setFloor(content_, book ? bookView_->leastWidth() : 0);
+    fitPreview();
 }
 
 void SongRootView::fitSidebar()
@@ -292,6 +294,7 @@ void SongRootView::fitSidebar()
     const int barRoom = bar->isVisibleTo(list) ? 0 : bar->sizeHint().width();
     const int needed = std::min(sidebarWidth.maximum, sidebar_->width() + names->shortOfWholeWords() + barRoom);
     fit_->setMinimum(sidebar_, std::max(sidebarWidth.minimum, needed), needed, needed);
+    sidebarLeast_ = needed;
 }
 
 void SongRootView::fitInspector()
@@ -303,11 +306,34 @@ void SongRootView::fitInspector()
     const int needed = inspector_->neededWidth();
     inspector_->setMaximumWidth(std::max(inspectorWidth.maximum, needed));
     fit_->setMinimum(inspector_, std::max(inspectorWidth.minimum, needed), needed, inspector_->leastWidth());
+    fitPreview();
+}
+
+void SongRootView::fitPreview()
+{
+    // Four columns at their least widths (the sidebar's words, a book's rows
+    // with their menus, the settings' longest choice, the preview's bar) do
+    // not fit a window 512 pixels wide (a 1024-pixel screen at twice the
+    // desktop's font). Squeezed together, the settings scroll across and the
+    // rows' menus are cut; so the settings the user asked for take the
+    // preview's place instead, and closing them brings it back. Measured on
+    // the least widths alone, so the choice does not flip as columns move.
+    const bool settings = !inspector_->isHidden() && detailKind_ == Detail::book && detail_;
+    bool givesWay = false;
+    if (settings && split_->width() > 0) {
+        const int least = sidebarLeast_ + bookView_->leastWidth() + detail_->minimumSizeHint().width() +
+                          inspector_->leastWidth() + 3 * split_->handleWidth();
+        givesWay = least > split_->width();
+    }
+    if (givesWay == previewGivesWay_) return;
+    previewGivesWay_ = givesWay;
+    detailHolder_->setVisible(!givesWay);
 }
 
 void SongRootView::refreshInspector()
 {
     inspector_->setVisible(model_.showInspector() && model_.selectedBook().has_value());
+    fitPreview();
     printSettings_->setCheckable(true);
     printSettings_->setChecked(inspector_->isVisibleTo(this));
 }
