@@ -327,6 +327,17 @@ void SongRootView::fitPreview()
     }
     if (givesWay == previewGivesWay_) return;
     previewGivesWay_ = givesWay;
+    // A focus in the preview goes to the settings that take its place, not
+    // wherever Qt would hand it as the preview hides.
+    QWidget* focus = window()->focusWidget();
+    if (givesWay && focus && detailHolder_->isAncestorOf(focus)) {
+        for (QWidget* next = inspector_->form()->nextInFocusChain(); inspector_->form()->isAncestorOf(next);
+             next = next->nextInFocusChain())
+            if (next->isVisibleTo(inspector_) && next->isEnabled() && (next->focusPolicy() & Qt::TabFocus)) {
+                next->setFocus(Qt::OtherFocusReason);
+                break;
+            }
+    }
     detailHolder_->setVisible(!givesWay);
 }
 
