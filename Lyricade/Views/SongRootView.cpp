@@ -278,6 +278,8 @@ void SongRootView::refreshColumns()
     fit_->setMinimum(detailHolder_, kind == Detail::song ? SongEditorView::minimumWidth() : previewMinimum);
     // The settings beside a book are not widened at its rows' expense.
     fit_->setFloor(content_, book ? bookView_->leastWidth() : 0);
+    // Below its bar's least width the preview's Pages and Booklet are cut.
+    fit_->setFloor(detailHolder_, kind == Detail::book ? detail_->minimumSizeHint().width() : 0);
     fitPreview();
 }
 
@@ -294,7 +296,6 @@ void SongRootView::fitSidebar()
     const int barRoom = bar->isVisibleTo(list) ? 0 : bar->sizeHint().width();
     const int needed = std::min(sidebarWidth.maximum, sidebar_->width() + names->shortOfWholeWords() + barRoom);
     fit_->setMinimum(sidebar_, std::max(sidebarWidth.minimum, needed), needed, needed);
-    sidebarLeast_ = needed;
 }
 
 void SongRootView::fitInspector()
@@ -311,20 +312,14 @@ void SongRootView::fitInspector()
 
 void SongRootView::fitPreview()
 {
-    // Four columns at their least widths (the sidebar's words, a book's rows
-    // with their menus, the settings' longest choice, the preview's bar) do
-    // not fit a window 512 pixels wide (a 1024-pixel screen at twice the
-    // desktop's font). Squeezed together, the settings scroll across and the
-    // rows' menus are cut; so the settings the user asked for take the
-    // preview's place instead, and closing them brings it back. Measured on
-    // the least widths alone, so the choice does not flip as columns move.
+    // Four columns do not fit a window 512 pixels wide (a 1024-pixel screen
+    // at twice the desktop's font): squeezed together, the settings scroll
+    // across and a book's menus are cut. So where the columns, the preview
+    // among them, would all give way alike, the settings the user asked for
+    // take the preview's place, and closing them brings it back. Measured as
+    // if the preview showed, so the choice does not flip once it hides.
     const bool settings = !inspector_->isHidden() && detailKind_ == Detail::book && detail_;
-    bool givesWay = false;
-    if (settings && split_->width() > 0) {
-        const int least = sidebarLeast_ + bookView_->leastWidth() + detail_->minimumSizeHint().width() +
-                          inspector_->leastWidth() + 3 * split_->handleWidth();
-        givesWay = least > split_->width();
-    }
+    const bool givesWay = settings && fit_->squeezedWith(detailHolder_);
     if (givesWay == previewGivesWay_) return;
     previewGivesWay_ = givesWay;
     // A focus in the preview goes to the settings that take its place, not

@@ -78,7 +78,6 @@ public:
 
 private:
     bool sidebarFitPending_ = false;
-    int sidebarLeast_ = 0;
     bool previewGivesWay_ = false;
     void fitPreview();
     void buildToolBar();
