@@ -123,12 +123,13 @@ int ColumnFit::roomFor(std::size_t columns) const
     return splitter_->width() - splitter_->handleWidth() * (static_cast<int>(columns) - 1);
 }
 
-bool ColumnFit::squeezedWith(const QWidget* column) const
+bool ColumnFit::squeezedWith(const QWidget* column, int columnLeast) const
 {
     const auto shown = shownColumns(column);
     if (splitter_->width() <= 0 || shown.empty()) return false;
     bool squeezed = false;
-    minimums(shown, roomFor(shown.size()), squeezed);
+    for (const auto& [each, minimum] : minimums(shown, roomFor(shown.size()), squeezed))
+        if (each == column && minimum < columnLeast) squeezed = true;
     return squeezed;
 }
 

@@ -37,8 +37,9 @@ public:
     // The width below which the column's controls are squeezed; 0: none.
     void setFloor(QWidget* column, int width);
     // Whether, with `column` shown too (hidden or not), some column would be
-    // left less than its least width or its floor.
-    bool squeezedWith(const QWidget* column) const;
+    // left less than its least width or its floor, or `column` less than
+    // `columnLeast`.
+    bool squeezedWith(const QWidget* column, int columnLeast = 0) const;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -27,6 +27,9 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSettings>
+#include <QAbstractButton>
+#include <QComboBox>
+#include "Lyricade/Views/SegmentedChoice.h"
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QTimer>
@@ -278,8 +281,6 @@ void SongRootView::refreshColumns()
     fit_->setMinimum(detailHolder_, kind == Detail::song ? SongEditorView::minimumWidth() : previewMinimum);
     // The settings beside a book are not widened at its rows' expense.
     fit_->setFloor(content_, book ? bookView_->leastWidth() : 0);
-    // Below its bar's least width the preview's Pages and Booklet are cut.
-    fit_->setFloor(detailHolder_, kind == Detail::book ? detail_->minimumSizeHint().width() : 0);
     fitPreview();
 }
 
@@ -296,6 +297,7 @@ void SongRootView::fitSidebar()
     const int barRoom = bar->isVisibleTo(list) ? 0 : bar->sizeHint().width();
     const int needed = std::min(sidebarWidth.maximum, sidebar_->width() + names->shortOfWholeWords() + barRoom);
     fit_->setMinimum(sidebar_, std::max(sidebarWidth.minimum, needed), needed, needed);
+    fitPreview();
 }
 
 void SongRootView::fitInspector()
@@ -319,7 +321,31 @@ void SongRootView::fitPreview()
     // take the preview's place, and closing them brings it back. Measured as
     // if the preview showed, so the choice does not flip once it hides.
     const bool settings = !inspector_->isHidden() && detailKind_ == Detail::book && detail_;
-    const bool givesWay = settings && fit_->squeezedWith(detailHolder_);
+    // Below its bar's least width the preview's Pages and Booklet are cut
+    // (where that is more than the column asks for, its bar stacks).
+    int previewLeast = 0;
+    if (settings) {
+        int inset = QWIDGETSIZE_MAX;
+        // Its bar stacks its parts in a narrow column: it needs its widest control.
+        // A segmented choice's buttons stand side by side.
+        for (const QWidget* part : detail_->findChildren<QWidget*>()) {
+            if (!part->isVisibleTo(detail_)) continue;
+            int least = 0;
+            if (qobject_cast<const SegmentedChoice*>(part)) {
+                for (const QAbstractButton* segment : part->findChildren<QAbstractButton*>())
+                    least += segment->minimumSizeHint().width();
+            } else if (qobject_cast<const QAbstractButton*>(part) || qobject_cast<const QComboBox*>(part)) {
+                if (!qobject_cast<const SegmentedChoice*>(part->parentWidget())) least = part->minimumSizeHint().width();
+            }
+            if (least <= 0) continue;
+            previewLeast = std::max(previewLeast, least);
+            inset = std::min(inset, part->mapTo(detail_, QPoint(0, 0)).x());
+        }
+        // With the bar's inset on both sides (that of its first control).
+        if (previewLeast > 0) previewLeast += 2 * std::max(0, inset);
+        previewLeast = std::min(previewMinimum, previewLeast);
+    }
+    const bool givesWay = settings && fit_->squeezedWith(detailHolder_, previewLeast);
     if (givesWay == previewGivesWay_) return;
     previewGivesWay_ = givesWay;
     // A focus in the preview goes to the settings that take its place, not
