@@ -395,6 +395,10 @@ TEST_F(ScreenFitChild, BothModesAtTheWindowsMinimum)
     // Narrow, the settings wrap and stack their rows rather than scroll across.
     EXPECT_FALSE(root.inspector()->horizontalScrollBar()->isVisibleTo(root.inspector()));
     EXPECT_LE(root.inspector()->form()->width(), root.inspector()->viewport()->width());
+    // The preview gives way to the settings only, never to a narrow window alone.
+    songs.setShowInspector(false);
+    ASSERT_TRUE(HangGuard::settled(&w));
+    EXPECT_TRUE(root.detail()->isVisible());
 }
 
 TEST_F(ScreenFitChild, TheWelcomeSheetFitsTheScreenAndScrollsToItsButtons)
