@@ -8,6 +8,7 @@
 #include <cmath>
 #include <functional>
 #include <iterator>
+#include <utility>
 #include <vector>
 
 namespace Lyricade {
@@ -62,14 +63,9 @@ bool ColumnFit::eventFilter(QObject* watched, QEvent* event)
     return false;
 }
 
-void ColumnFit::refit()
+std::vector<std::pair<QWidget*, int>> ColumnFit::minimums(const std::vector<std::pair<QWidget*, Stated>>& shown,
+                                                          int room, bool& squeezed) const
 {
-    std::vector<std::pair<QWidget*, Stated>> shown;
-    for (const auto& column : stated_)
-        if (!column.first->isHidden()) shown.push_back(column);
-    // Before the first layout the splitter's width says nothing yet.
-    if (splitter_->width() <= 0 || shown.empty()) return;
-    const int room = splitter_->width() - splitter_->handleWidth() * (static_cast<int>(shown.size()) - 1);
     // The firm parts stay whole while the rest keeps three quarters of its
     // minimums (below that the lists' own controls are squeezed); else the
     // least widths stay whole while the rest keeps half (the lists then stand
@@ -86,6 +82,7 @@ void ColumnFit::refit()
         [](const Stated& s) { return Part{0, s.width}; },
     };
     const double enough[] = {0.75, 0.5, 0.25, 0};
+    std::vector<std::pair<QWidget*, int>> minimums;
     for (std::size_t way = 0; way < std::size(ways); ++way) {
         const bool last = way + 1 == std::size(ways);
         int kept = 0;
@@ -97,18 +94,53 @@ void ColumnFit::refit()
         }
         if (!last && room - kept < enough[way] * giving) continue;
         const double keep = share(room - kept, giving);
-        std::vector<std::pair<QWidget*, int>> minimums;
+        minimums.clear();
         bool floorsKept = true;
+        squeezed = false;
         for (const auto& [column, width] : stated_) {
             const Part part = ways[way](width);
             minimums.emplace_back(column, part.kept + static_cast<int>(std::floor(part.giving * keep)));
-            if (!column->isHidden() && minimums.back().second < width.floor) floorsKept = false;
+            const bool isShown = std::any_of(shown.begin(), shown.end(), [&](const auto& c) { return c.first == column; });
+            if (isShown && minimums.back().second < width.floor) floorsKept = false;
+            if (isShown && minimums.back().second < std::max(width.least, width.floor)) squeezed = true;
         }
         if (!last && !floorsKept) continue;
-        for (const auto& [column, minimum] : minimums)
-            if (column->minimumWidth() != minimum) column->setMinimumWidth(minimum);
-        return;
+        return minimums;
     }
+    return minimums;
+}
+
+std::vector<std::pair<QWidget*, ColumnFit::Stated>> ColumnFit::shownColumns(const QWidget* alsoShown) const
+{
+    std::vector<std::pair<QWidget*, Stated>> shown;
+    for (const auto& column : stated_)
+        if (!column.first->isHidden() || column.first == alsoShown) shown.push_back(column);
+    return shown;
+}
+
+int ColumnFit::roomFor(std::size_t columns) const
+{
+    return splitter_->width() - splitter_->handleWidth() * (static_cast<int>(columns) - 1);
+}
+
+bool ColumnFit::squeezedWith(const QWidget* column, int columnLeast) const
+{
+    const auto shown = shownColumns(column);
+    if (splitter_->width() <= 0 || shown.empty()) return false;
+    bool squeezed = false;
+    for (const auto& [each, minimum] : minimums(shown, roomFor(shown.size()), squeezed))
+        if (each == column && minimum < columnLeast) squeezed = true;
+    return squeezed;
+}
+
+void ColumnFit::refit()
+{
+    const auto shown = shownColumns(nullptr);
+    // Before the first layout the splitter's width says nothing yet.
+    if (splitter_->width() <= 0 || shown.empty()) return;
+    bool squeezed = false;
+    for (const auto& [column, minimum] : minimums(shown, roomFor(shown.size()), squeezed))
+        if (column->minimumWidth() != minimum) column->setMinimumWidth(minimum);
 }
 
 RowFit::RowFit(QWidget* owner, QBoxLayout* row, bool stackable)

@@ -14,6 +14,8 @@
 #include <QObject>
 
 #include <map>
+#include <utility>
+#include <vector>
 
 class QBoxLayout;
 class QSplitter;
@@ -34,6 +36,10 @@ public:
     int statedMinimum(QWidget* column) const;
     // The width below which the column's controls are squeezed; 0: none.
     void setFloor(QWidget* column, int width);
+    // Whether, with `column` shown too (hidden or not), some column would be
+    // left less than its least width or its floor, or `column` less than
+    // `columnLeast`.
+    bool squeezedWith(const QWidget* column, int columnLeast = 0) const;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -49,6 +55,12 @@ private:
     struct Part {
         int kept = 0, giving = 0;
     };
+    std::vector<std::pair<QWidget*, Stated>> shownColumns(const QWidget* alsoShown) const;
+    int roomFor(std::size_t columns) const;
+    // Each column's minimum in `room` pixels with `shown` shown; `squeezed`
+    // tells whether one is left less than its least width or floor.
+    std::vector<std::pair<QWidget*, int>> minimums(const std::vector<std::pair<QWidget*, Stated>>& shown, int room,
+                                                   bool& squeezed) const;
     std::map<QWidget*, Stated> stated_;
 };
 

@@ -258,6 +258,7 @@ NoContentView::NoContentView(const QIcon& icon, const QString& title, const QStr
     title_ = new QLabel(this);
     title_->setFont(FontRole::font(this, FontRole::title2, QFont::Bold));
     title_->setAlignment(Qt::AlignHCenter);
+    title_->setWordWrap(true); // a narrow preview column wraps its words rather than cutting them
     description_ = new QLabel(this);
     description_->setAlignment(Qt::AlignHCenter);
     description_->setWordWrap(true);

@@ -27,6 +27,9 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSettings>
+#include <QAbstractButton>
+#include <QComboBox>
+#include "Lyricade/Views/SegmentedChoice.h"
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QTimer>
@@ -108,6 +111,7 @@ SongRootView::SongRootView(AppModel& model, std::shared_ptr<QSettings> defaults,
     fit_->setMinimum(detailHolder_, previewMinimum);
     fitInspector();
     connect(inspector_, &InspectorView::neededWidthChanged, this, &SongRootView::fitInspector);
+    new OnResize(split_, [this] { fitPreview(); });
     split_->setStretchFactor(2, 1);
     split_->setSizes({sidebarWidth.ideal, contentWidth.ideal, 600, inspectorWidth.ideal});
     column->addWidget(split_, 1);
@@ -277,6 +281,7 @@ void SongRootView::refreshColumns()
     fit_->setMinimum(detailHolder_, kind == Detail::song ? SongEditorView::minimumWidth() : previewMinimum);
     // The settings beside a book are not widened at its rows' expense.
     fit_->setFloor(content_, book ? bookView_->leastWidth() : 0);
+    fitPreview();
 }
 
 void SongRootView::fitSidebar()
@@ -292,6 +297,7 @@ void SongRootView::fitSidebar()
     const int barRoom = bar->isVisibleTo(list) ? 0 : bar->sizeHint().width();
     const int needed = std::min(sidebarWidth.maximum, sidebar_->width() + names->shortOfWholeWords() + barRoom);
     fit_->setMinimum(sidebar_, std::max(sidebarWidth.minimum, needed), needed, needed);
+    fitPreview();
 }
 
 void SongRootView::fitInspector()
@@ -303,11 +309,63 @@ void SongRootView::fitInspector()
     const int needed = inspector_->neededWidth();
     inspector_->setMaximumWidth(std::max(inspectorWidth.maximum, needed));
     fit_->setMinimum(inspector_, std::max(inspectorWidth.minimum, needed), needed, inspector_->leastWidth());
+    fitPreview();
+}
+
+void SongRootView::fitPreview()
+{
+    // Four columns do not fit a window 512 pixels wide (a 1024-pixel screen
+    // at twice the desktop's font): squeezed together, the settings scroll
+    // across and a book's menus are cut. So where the columns, the preview
+    // among them, would all give way alike, the settings the user asked for
+    // take the preview's place, and closing them brings it back. Measured as
+    // if the preview showed, so the choice does not flip once it hides.
+    const bool settings = !inspector_->isHidden() && detailKind_ == Detail::book && detail_;
+    // Below its bar's least width the preview's Pages and Booklet are cut
+    // (where that is more than the column asks for, its bar stacks).
+    int previewLeast = 0;
+    if (settings) {
+        int inset = QWIDGETSIZE_MAX;
+        // Its bar stacks its parts in a narrow column: it needs its widest control.
+        // A segmented choice's buttons stand side by side.
+        for (const QWidget* part : detail_->findChildren<QWidget*>()) {
+            if (!part->isVisibleTo(detail_)) continue;
+            int least = 0;
+            if (qobject_cast<const SegmentedChoice*>(part)) {
+                for (const QAbstractButton* segment : part->findChildren<QAbstractButton*>())
+                    least += segment->minimumSizeHint().width();
+            } else if (qobject_cast<const QAbstractButton*>(part) || qobject_cast<const QComboBox*>(part)) {
+                if (!qobject_cast<const SegmentedChoice*>(part->parentWidget())) least = part->minimumSizeHint().width();
+            }
+            if (least <= 0) continue;
+            previewLeast = std::max(previewLeast, least);
+            inset = std::min(inset, part->mapTo(detail_, QPoint(0, 0)).x());
+        }
+        // With the bar's inset on both sides (that of its first control).
+        if (previewLeast > 0) previewLeast += 2 * std::max(0, inset);
+        previewLeast = std::min(previewMinimum, previewLeast);
+    }
+    const bool givesWay = settings && fit_->squeezedWith(detailHolder_, previewLeast);
+    if (givesWay == previewGivesWay_) return;
+    previewGivesWay_ = givesWay;
+    // A focus in the preview goes to the settings that take its place, not
+    // wherever Qt would hand it as the preview hides.
+    QWidget* focus = window()->focusWidget();
+    if (givesWay && focus && detailHolder_->isAncestorOf(focus)) {
+        for (QWidget* next = inspector_->form()->nextInFocusChain(); inspector_->form()->isAncestorOf(next);
+             next = next->nextInFocusChain())
+            if (next->isVisibleTo(inspector_) && next->isEnabled() && (next->focusPolicy() & Qt::TabFocus)) {
+                next->setFocus(Qt::OtherFocusReason);
+                break;
+            }
+    }
+    detailHolder_->setVisible(!givesWay);
 }
 
 void SongRootView::refreshInspector()
 {
     inspector_->setVisible(model_.showInspector() && model_.selectedBook().has_value());
+    fitPreview();
     printSettings_->setCheckable(true);
     printSettings_->setChecked(inspector_->isVisibleTo(this));
 }

@@ -61,6 +61,10 @@ public:
     QWidget* detail() const { return detail_; }
     InspectorView* inspector() const { return inspector_; }
     QSplitter* splitter() const { return split_; }
+    // The window is too narrow for the preview and the print settings side by
+    // side, each at its least width: the settings, asked for, stand in the
+    // preview's place until they are closed or the window widens.
+    bool previewGivesWay() const { return previewGivesWay_; }
 
     // The presentations while they are up; null otherwise.
     QMessageBox* errorAlert() const { return errorAlert_; }
@@ -74,6 +78,8 @@ public:
 
 private:
     bool sidebarFitPending_ = false;
+    bool previewGivesWay_ = false;
+    void fitPreview();
     void buildToolBar();
     void refreshTitle();
     void refreshToolBar();
