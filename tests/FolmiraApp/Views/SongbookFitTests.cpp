@@ -42,6 +42,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QListWidget>
+#include <QMenu>
 #include <QToolBar>
 #include <QHelpEvent>
 #include <QLabel>
@@ -314,6 +315,28 @@ std::string cutLabels(QWidget& window)
     return found.join('\n').toStdString();
 }
 
+// Why a settings column scrolls across or cuts a choice or its arrow at its
+// edge, or empty when it does neither (down, the column scrolls to them).
+std::string cutAcross(QScrollArea& column, QWidget& form)
+{
+    QStringList found;
+    if (column.horizontalScrollBar()->isVisibleTo(&column)) found << QStringLiteral("scrolls across");
+    if (form.width() > column.viewport()->width())
+        found << QStringLiteral("form %1 wide in %2").arg(form.width()).arg(column.viewport()->width());
+    for (auto* combo : form.findChildren<QComboBox*>()) {
+        if (!combo->isVisibleTo(&form)) continue;
+        const int left = combo->mapTo(column.viewport(), QPoint(0, 0)).x();
+        if (left < 0 || left + combo->width() > column.viewport()->width() ||
+            combo->width() < combo->minimumSizeHint().width())
+            found << QStringLiteral("%1 at %2 width %3 of %4")
+                         .arg(combo->accessibleName())
+                         .arg(left)
+                         .arg(combo->width())
+                         .arg(combo->minimumSizeHint().width());
+    }
+    return found.join('\n').toStdString();
+}
+
 class ScreenFitChild : public ModelTest {
 protected:
     void SetUp() override
@@ -500,15 +523,21 @@ TEST_F(ScreenFitChild, NothingIsCutWhereWordsWouldBeLost)
     MainWindow& w = app->window();
     w.resize(w.minimumSize());
     // The document's settings keep their form's width: its choices and their
-    // arrows whole, nothing to scroll across for.
+    // arrows whole, nothing to scroll across for; with no document open too,
+    // where the invitation beside them still shows its start buttons.
+    ASSERT_TRUE(HangGuard::settled(&w));
+    SettingsPanel* settings = w.documentView()->inspector();
+    ASSERT_TRUE(settings->isVisible());
+    EXPECT_EQ(cutAcross(*settings, *settings->widget()), "") << "no document";
+    EmptyStateView* empty = w.documentView()->emptyState();
+    for (QWidget* start : {static_cast<QWidget*>(empty->chooseButton()), empty->samplesMenu()->parentWidget()})
+        EXPECT_EQ(outside(start, empty->scroller()->viewport(), "start button"), "");
+    EXPECT_EQ(cutLabels(w), "") << "no document";
     engine->setPdf(letterPdf(2));
     app->model().open(file("Letter.txt"));
     ASSERT_TRUE(HangGuard::waitFor([&] { return app->model().preview() && !app->model().rendering(); }));
     ASSERT_TRUE(HangGuard::settled(&w));
-    SettingsPanel* settings = w.documentView()->inspector();
-    ASSERT_TRUE(settings->isVisible());
-    EXPECT_FALSE(settings->horizontalScrollBar()->isVisibleTo(settings));
-    EXPECT_LE(settings->widget()->width(), settings->viewport()->width());
+    EXPECT_EQ(cutAcross(*settings, *settings->widget()), "") << "a document open";
     EXPECT_EQ(misfits(w), "");
 
     app->model().setKind(DocKind::songbook);
@@ -551,16 +580,7 @@ TEST_F(ScreenFitChild, NothingIsCutWhereWordsWouldBeLost)
     ASSERT_TRUE(HangGuard::settled(&w));
     Lyricade::InspectorView* inspector = root.inspector();
     ASSERT_TRUE(inspector->isVisible());
-    EXPECT_FALSE(inspector->horizontalScrollBar()->isVisibleTo(inspector));
-    EXPECT_LE(inspector->form()->width(), inspector->viewport()->width());
-    for (auto* combo : inspector->form()->findChildren<QComboBox*>()) {
-        if (!combo->isVisible()) continue;
-        // Across, its arrow included, within the column (down, the column scrolls to it).
-        const int left = combo->mapTo(inspector->viewport(), QPoint(0, 0)).x();
-        EXPECT_TRUE(left >= 0 && left + combo->width() <= inspector->viewport()->width())
-            << combo->accessibleName().toStdString() << " at " << left << " width " << combo->width();
-        EXPECT_GE(combo->width(), combo->minimumSizeHint().width()) << combo->accessibleName().toStdString();
-    }
+    EXPECT_EQ(cutAcross(*inspector, *inspector->form()), "");
     EXPECT_EQ(cutLabels(w), "") << "print settings";
     EXPECT_EQ(misfits(w), "") << "print settings";
     EXPECT_EQ(root.previewGivesWay(), !root.detail()->isVisible());
