@@ -44,6 +44,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QToolBar>
+#include <QTreeWidgetItemIterator>
 #include <QHelpEvent>
 #include <QLabel>
 #include <QLayout>
@@ -554,8 +555,35 @@ TEST_F(ScreenFitChild, NothingIsCutWhereWordsWouldBeLost)
     songs.setSelectedSongID(songs.library().songs.front().id);
     ASSERT_TRUE(HangGuard::settled(&w));
     auto& root = *static_cast<Lyricade::SongbookPane*>(w.songbookPane())->root();
-    const auto* names = static_cast<const Lyricade::TitleDelegate*>(root.sidebar()->list()->itemDelegate());
+    Lyricade::SidebarList* sidebar = root.sidebar()->list();
+    const auto* names = static_cast<const Lyricade::TitleDelegate*>(sidebar->itemDelegate());
     EXPECT_LE(names->shortOfWholeWords(), 0) << "the sidebar at " << root.sidebar()->width();
+    // A second new book is told from the first by its number; a word no
+    // sidebar could hold is broken, or shown whole where the pointer rests
+    // and read whole, without taking the other columns' room.
+    library.books.push_back(Songbook(Uuid::random(), "New Songbook 2", TunequillKit::BookKind::book));
+    library.books.push_back(
+        Songbook(Uuid::random(), QStringLiteral("Evensong").repeated(20).toStdString(), TunequillKit::BookKind::setList));
+    songs.setLibrary(library);
+    ASSERT_TRUE(HangGuard::settled(&w));
+    for (QTreeWidgetItemIterator row(sidebar); *row; ++row) {
+        if (!(*row)->data(0, Lyricade::SidebarList::itemRole).isValid()) continue;
+        const QString name = (*row)->text(0);
+        const QModelIndex index = sidebar->indexFromItem(*row);
+        SCOPED_TRACE(name.toStdString());
+        const QString spoken = (*row)->data(0, Qt::AccessibleTextRole).toString();
+        EXPECT_TRUE(spoken.isEmpty() || spoken.startsWith(name + ", ")) << spoken.toStdString();
+        if (name.size() < 20) {
+            EXPECT_FALSE(names->titleCut(index)) << "at " << sidebar->width();
+        } else {
+            EXPECT_TRUE(names->titleCut(index)) << "at " << sidebar->width();
+            const QPoint at = sidebar->visualRect(index).center();
+            QHelpEvent rest(QEvent::ToolTip, at, sidebar->viewport()->mapToGlobal(at));
+            QApplication::sendEvent(sidebar->viewport(), &rest);
+            EXPECT_EQ(QToolTip::isVisible() ? QToolTip::text() : QString(), name);
+            QToolTip::hideText();
+        }
+    }
     for (auto* button : root.findChildren<QPushButton*>()) {
         if (!button->isVisible()) continue;
         EXPECT_GE(button->width(), button->fontMetrics().horizontalAdvance(button->text()))
