@@ -5,6 +5,7 @@
 #include "Platform/Regex.h"
 #include "Platform/Text.h"
 
+#include <algorithm>
 #include <fstream>
 #include <unordered_map>
 
@@ -53,6 +54,17 @@ std::string withoutIndent(std::string_view line)
         ++at;
     }
     return std::string(static_cast<std::size_t>(std::max(0, column - codeIndent)), ' ') + std::string(line.substr(at));
+}
+
+// Whether the line holds only its first character, ASCII spaces and
+// controls, and other than ASCII (a space the rule pattern's \s may take):
+// any other character keeps it from being a rule, which a list item's first
+// letter tells before the pattern runs.
+bool mayBeRule(std::string_view t)
+{
+    return std::all_of(t.begin(), t.end(), [&](char c) {
+        return c == t[0] || static_cast<unsigned char>(c) <= 0x20 || static_cast<unsigned char>(c) >= 0x80;
+    });
 }
 
 bool isSeparatorRow(std::string_view line)
@@ -229,13 +241,14 @@ private:
         }
         // The patterns are tried only on lines that can start them: they are
         // the costliest part of a line's walk.
-        if ((t[0] == '-' || t[0] == '*' || t[0] == '_') && rule.search(t)) {
+        if ((t[0] == '-' || t[0] == '*' || t[0] == '_') && mayBeRule(t) && rule.search(t)) {
             flush();
             blocks.push_back(Block::rule());
             return i + 1;
         }
         if (Text::contains(t, "|") && i + 1 < lines_.size() && isSeparatorRow(lines_[i + 1])) return table(i, t);
-        if (auto m = Text::startsWith(t, "![") ? picture.firstMatch(t) : std::nullopt) {
+        // The pattern ends at a ")": without one it would run the line's length for nothing.
+        if (auto m = Text::startsWith(t, "![") && Text::contains(t, ")") ? picture.firstMatch(t) : std::nullopt) {
             flush();
             addPicture(std::string(m->text(1)), m->text(2));
             return i + 1;

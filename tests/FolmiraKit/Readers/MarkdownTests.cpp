@@ -66,6 +66,15 @@ TEST(MarkdownHeadings, HashesUnderlinesAndRules)
     EXPECT_EQ(read("One\nTwo\n---"), (Blocks{P("One Two"), Block::rule()}));
     EXPECT_EQ(read("Text\n\n---"), (Blocks{P("Text"), Block::rule()}));
     EXPECT_EQ(read("* * *"), (Blocks{Block::rule()}));
+    // A rule as the pattern reads one, whatever spaces stand between its marks.
+    static const Platform::Regex rule("^([-*_])(\\s*\\1){2,}$");
+    for (std::string mark : {"-", "*", "_"})
+        for (std::string gap : {"", " ", "\t", "\v", "\u00A0", "\u2003", "\u00E9", "x", "-", "\u3000 "})
+            for (std::string end : {"", "x", "\u00A0", "*"}) {
+                const std::string line = mark + gap + mark + gap + mark + end;
+                const bool isRule = read(line) == Blocks{Block::rule()};
+                EXPECT_EQ(isRule, rule.search(line)) << line;
+            }
     // Closing hashes follow a space: a title's own "#" stays.
     EXPECT_EQ(read("## Learning C#\n# foo \\#"), (Blocks{Block::heading(2, {R("Learning C#")}), Block::heading(1, {R("foo #")})}));
     // A line indented as code starts nothing after a paragraph line.
@@ -165,6 +174,11 @@ TEST(MarkdownInline, EmphasisCodeLinksAndEntities)
         {"see [the site](http://x.y) now", {R("see the site now")}},
         {"<b>word</b>", {R("word")}},
         {"a<br/>b", {R("a\nb")}},
+        {"a<br>b", {R("a\nb")}},
+        {"a<BR \t/>b", {R("a\nb")}},
+        {"x <br <b>y</b>", {R("x y")}},
+        {"a<br b", {R("a<br b")}},
+        {"a \\`b\\` c", {R("a `b` c")}},
         {"&lt;tag&gt; &amp; &nbsp;x", {R("<tag> & x")}},
         {"unpaired ** rest", {R("unpaired "), R(" rest", true)}},
         {"lone *star", {R("lone *star")}},
@@ -283,7 +297,7 @@ TEST(MarkdownHostile, LongLinesReadInLinearTime)
     EXPECT_LT(table[0].as<Block::Table>()->rows[1].capacity(), 100u); // nor keep room for them
 
     // Each takes about what ordinary text of its length takes (a table, for
-    // the table): at most 2.7 times as long, where a search for the ")" from
+    // the table): at most about five times as long, where a search for the ")" from
     // each opener of a picture takes 30 times as long at these lengths.
     std::vector<std::string> hostile(std::begin(lines), std::end(lines));
     hostile.push_back("# " + hashes + " x");
