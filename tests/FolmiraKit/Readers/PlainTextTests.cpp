@@ -85,6 +85,11 @@ TEST(PlainTextHeadings, FiveRules)
     EXPECT_EQ(read("a quiet title\n\nBody text follows here."), (Blocks{H(1, "a quiet title"), P("Body text follows here.")}));
     EXPECT_EQ(read("Intro text.\n\nCHAPTER ONE\n\nMore."), (Blocks{P("Intro text."), H(2, "CHAPTER ONE"), P("More.")}));
     EXPECT_EQ(read("Intro text.\n\nA B\n\nGo.")[1], P("A B"));
+    // Capitals by the letters alone, A and Z included, in any script.
+    for (std::string caps : {"ZOO AREA 51", "ZZ A", "AA Z", "\u00C9T\u00C9 \u00C0 PARIS", "\u0394\u0395\u039B\u03A4\u0391 2"})
+        EXPECT_EQ(read("Intro text.\n\n" + caps + "\n\nMore.")[1], H(2, caps)) << caps;
+    for (std::string mixed : {"ZOO AREa 51", "JAZz CLUB", "\u00C9T\u00E9 \u00C0 PARIS", "\u0394\u03B5\u039B\u03A4\u0391 2"})
+        EXPECT_NE(read("Intro text.\n\n" + mixed + "\n\nMore.")[1], H(2, mixed)) << mixed;
     EXPECT_EQ(read("Intro text.\n\nIngredients:\n\nFlour.")[1], H(3, "Ingredients:"));
     EXPECT_EQ(read("Ingredients:\n\nFlour.")[0], H(1, "Ingredients:"));
     std::string long41 = "Here are some of the things that you need:";
