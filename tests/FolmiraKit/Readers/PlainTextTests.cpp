@@ -1,5 +1,6 @@
 #include "FolmiraKit/Readers/Inference.h"
 #include "FolmiraKit/Readers/PlainText.h"
+#include "Platform/Regex.h"
 
 #include "tests/FolmiraKit/ModelPrinters.h"
 
@@ -78,6 +79,25 @@ TEST(PlainTextMarkers, ListMarkerTest)
     };
     for (const auto& c : cases) EXPECT_EQ(Inference::listMarker(c.text), c.expected) << c.text;
     EXPECT_EQ(Inference::bulletCharacters().size(), 20u);
+
+    // Numbered items read as the pattern they were first read with reads
+    // them (texts that start with a capital left out: a name may stand there).
+    static const Platform::Regex pattern("^\\(?([0-9]{1,3}|[a-zA-Z]|[ivxIVX]{2,4})([.)])[ \\t]+(\\S.*)$");
+    for (std::string open : {"", "(", "(("})
+        for (std::string label : {"1", "12", "123", "1234", "12345", "a", "Z", "iv", "IVX", "ivxi", "ivxiv", "x1", "1a", "vi1", ""})
+            for (std::string delimiter : {".", ")", ":", ".)"})
+                for (std::string gap : {"", " ", "\t", " \t "})
+                    for (std::string body : {"", "x", "step two", "1 b", "a\u2028b", "end\u2028", "a\r\n", "x\v", "a\tb",
+                                             "\u00E9t\u00E9", "\u00A0x", "b \u3000", "~", " "}) {
+                        const std::string line = open + label + delimiter + gap + body;
+                        auto expected = pattern.firstMatch(line);
+                        auto marker = Inference::listMarker(line);
+                        ASSERT_EQ(marker.has_value(), expected.has_value()) << line;
+                        if (marker)
+                            EXPECT_EQ(*marker, (M{std::string(expected->text(1)) + std::string(expected->text(2)),
+                                                  std::string(expected->text(3))}))
+                                << line;
+                    }
 }
 
 TEST(PlainTextHeadings, FiveRules)
