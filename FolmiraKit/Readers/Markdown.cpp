@@ -67,11 +67,46 @@ bool mayBeRule(std::string_view t)
     });
 }
 
+// A row of "|", ":", "-", spaces and tabs alone read by hand as the pattern
+// of isSeparatorRow reads it (each character can be read one way only); a
+// row of any other character is left to the pattern.
+std::optional<bool> separatorByHand(std::string_view t)
+{
+    if (!std::all_of(t.begin(), t.end(), [](char c) { return c == '|' || c == ':' || c == '-' || c == ' ' || c == '\t'; }))
+        return std::nullopt;
+    std::size_t at = 0;
+    const auto blanks = [&] {
+        while (at < t.size() && (t[at] == ' ' || t[at] == '\t')) ++at;
+    };
+    const auto cell = [&] {
+        blanks();
+        if (at < t.size() && t[at] == ':') ++at;
+        const std::size_t dashes = at;
+        while (at < t.size() && t[at] == '-') ++at;
+        if (at - dashes < 2) return false;
+        if (at < t.size() && t[at] == ':') ++at;
+        blanks();
+        return true;
+    };
+    if (at < t.size() && t[at] == '|') ++at;
+    if (!cell()) return false;
+    while (at < t.size() && t[at] == '|') {
+        const std::size_t bar = at++;
+        if (!cell()) {
+            at = bar + 1; // a last "|" with no cell after it
+            break;
+        }
+    }
+    return at == t.size();
+}
+
 bool isSeparatorRow(std::string_view line)
 {
     static const Regex separator("^\\|?\\s*:?-{2,}:?\\s*(\\|\\s*:?-{2,}:?\\s*)*\\|?$");
     std::string_view t = Text::trimSpacesTabs(line);
-    return Text::contains(t, "-") && separator.search(t);
+    if (!Text::contains(t, "-")) return false;
+    if (auto byHand = separatorByHand(t)) return *byHand;
+    return separator.search(t);
 }
 
 int hexValue(char c)

@@ -2,6 +2,7 @@
 #include "FolmiraKit/Readers/Markdown.h"
 #include "Platform/Images.h"
 #include "Platform/Regex.h"
+#include "Platform/Text.h"
 #include "tests/FolmiraKit/ModelPrinters.h"
 #include "tests/HangGuard.h"
 
@@ -94,6 +95,17 @@ TEST(MarkdownTables, RowsPaddedAndPipesEscaped)
     EXPECT_TRUE(table->rows[2][1].empty());
     EXPECT_EQ(blocks[1], P("after"));
     EXPECT_EQ(read("a | b\nnot a separator"), (Blocks{P("a | b not a separator")}));
+    // A separator row as the pattern reads one.
+    static const Platform::Regex separator("^\\|?\\s*:?-{2,}:?\\s*(\\|\\s*:?-{2,}:?\\s*)*\\|?$");
+    for (std::string edge : {"", "|", "||"})
+        for (std::string cell : {"--", "-", ":--:", "::--", "--::", " :--- ", "\t--\t", "\u00A0--", "-x-", ""})
+            for (std::string more : {"", "|", "|--", "| :-: |", "|-", "|--|", "||--", "| ", "|\u2003--"})
+                for (std::string end : {"", "|", "||"}) {
+                    const std::string row = edge + cell + more + end;
+                    const std::string_view trimmed = Platform::Text::trimSpacesTabs(row);
+                    const bool isTable = read("a | b\n" + row).front().as<Block::Table>() != nullptr;
+                    EXPECT_EQ(isTable, Platform::Text::contains(trimmed, "-") && separator.search(trimmed)) << row;
+                }
     EXPECT_EQ(markdownTableCells(""), std::vector<std::string>{""});
     EXPECT_EQ(markdownTableCells("a|b\\|"), (std::vector<std::string>{"a", "b|"}));
 }
