@@ -500,7 +500,7 @@ bool endsWithOnlyLineEnd(std::string_view& text)
             text.remove_suffix(end.size());
             break;
         }
-    if (text.find_first_of("\v\f\r\n") != std::string_view::npos) return false;
+    if (Text::findAnyOf(text, "\v\f\r\n") != std::string_view::npos) return false;
     for (std::string_view end : {"\u0085", "\u2028", "\u2029"})
         if (text.find(end) != std::string_view::npos) return false;
     return true;

@@ -175,7 +175,7 @@ std::string keepingBracketText(std::string_view text, std::string_view opener, s
         if (paren < close + 2 && (paren = text.find(')', close + 2)) == none) break;
         std::size_t end = paren;
         const bool angled = close + 2 < text.size() && text[close + 2] == '<';
-        if (angled && angle != none && angle < close + 3) angle = text.find_first_of(">\n", close + 3);
+        if (angled && angle != none && angle < close + 3) angle = Text::findAnyOf(text, ">\n", close + 3);
         if (angled && angle != none && text[angle] == '>' && angle + 1 < text.size() && text[angle + 1] == ')') {
             end = angle + 1; // "<…>" holds the target, ")" and all
         } else if (auto own = balanced.find(close + 1); own != balanced.end()) {
