@@ -123,7 +123,7 @@ TEST(MarkdownLists, MarkersLevelsAndContinuations)
     for (std::string indent : {"", " ", "\t", "  \t "})
         for (std::string label : {"-", "*", "+", "1.", "12)", "123.", "1234.", "a.", "7", ".", "1 .", "", "-1."})
             for (std::string gap : {"", " ", "\t", " \t "})
-                for (std::string text : {"", "x", "text here", "a\u2028b", "end\u2028", "a\r\n", "x\v", "a\rb", "\u0085", "\u00E9 \u2029"}) {
+                for (std::string text : {"", "x", "text here", "a\u2028b", "end\u2028", "a\r\n", "x\v", "a\rb", "a\vb", "a\fb", "\u0085", "\u00E9 \u2029"}) {
                     const std::string line = indent + label + gap + text;
                     auto expected = pattern.firstMatch(line);
                     auto item = markdownListItem(line);
