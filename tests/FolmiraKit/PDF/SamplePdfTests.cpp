@@ -207,7 +207,8 @@ TEST(SamplePdfs, ReadOurOwnArabicCopyBackWordForWord)
                                          "\u0648\u0647\u0628\u0648\u0627", "\u0639\u0642\u0644\u0627",
                                          "\u0648\u0636\u0645\u064A\u0631\u0627", "\u0642\u0627\u0644", "habibi",
                                          "\u0625\u0646", "\u0627\u0644\u0623\u062F\u0627\u0629",
-                                         "\u0633\u0647\u0644\u0629", "\u0645\u0631\u0629"};
+                                         "\u0633\u0647\u0644\u0629", "\u0645\u0631\u0629",
+                                         "\u0645\u06CC\u200C\u0622\u06CC\u0646\u062F"};
     Blocks blocks{Block::heading(1, {FolmiraKit::Run("\u062F\u0644\u064A\u0644 \u0627\u0644\u0623\u062F\u0627\u0629")})};
     for (std::size_t i = 0; i < 9; ++i) {
         // Each paragraph its own order of the words, so that no two lines are alike.
