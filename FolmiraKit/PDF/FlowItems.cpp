@@ -167,7 +167,19 @@ bool closeUnder(double gap, const std::vector<double>& rowGaps, double base)
 {
     if (rowGaps.empty()) return false;
     double usual = median(rowGaps);
-    return gap < 0.25 * usual && usual - gap >= 0.75 * base;
+    return gap < 0.4 * usual && usual - gap >= 0.5 * base;
+}
+
+// Whether a line `gap` under the row above, further than lines of text
+// stand apart, is a row of a table whose cells are padded wide: the second
+// row (a line of cells) up to two and a half type sizes below the first, a
+// later one (a row of one cell too) as far below as the rows stand apart.
+bool spacedRow(double gap, const std::vector<double>& rowGaps, double base)
+{
+    if (gap > 2.5 * base) return false;
+    if (rowGaps.empty()) return true;
+    double usual = median(rowGaps);
+    return gap <= 1.25 * usual && gap >= 0.75 * usual;
 }
 
 // Whether a line `gap` under the one above stands as far below it as the
@@ -279,12 +291,13 @@ std::optional<DetectedTable> detectTables(std::size_t start, const PDFReader::Li
         const Line& line = lines[j];
         if (line.picture) break;
         double gap = 0;
+        PDFReader::Lines segments = j == start ? firstSegments : splitAtGaps(line);
         if (j > start) {
             gap = lines[j - 1].rect.minY() - line.rect.maxY();
             double size = bodySize(line);
-            if (gap > 1.6 * std::max(base, size) || std::abs(size - base) > 1.5) break;
+            if (std::abs(size - base) > 1.5) break;
+            if (gap > 1.6 * std::max(base, size) && !((segments.size() > 1 || !rowGaps.empty()) && spacedRow(gap, rowGaps, base))) break;
         }
-        PDFReader::Lines segments = j == start ? firstSegments : splitAtGaps(line);
         if (rows.size() >= 2) {
             PDFReader::Lines cut = cutAtColumns(segments, columns);
             if (cut.size() > segments.size() && placeRow(cut, columns, false)) segments = std::move(cut);
