@@ -84,7 +84,8 @@ std::vector<std::size_t> spanned(const Line& segment, const std::vector<Column>&
 }
 
 // The segments cut further where a word starts at the left edge of a column
-// right of every column the word before it touches, at a gap wider than a
+// (or the word before it ends at the right edge of its own) right of every
+// column the word before it touches, at a gap wider than a
 // word space and half as wide again as any gap left inside the pieces (so a
 // justified line crossing the table is not cut); as they are otherwise.
 PDFReader::Lines cutAtColumns(const PDFReader::Lines& segments, const std::vector<Column>& columns)
@@ -106,8 +107,11 @@ PDFReader::Lines cutAtColumns(const PDFReader::Lines& segments, const std::vecto
                 const Word& p = words.back();
                 double gap = w.rect.minX() - p.rect.maxX();
                 auto left = touched(p, true), right = touched(w, false);
-                if (gap > 0.35 * std::max(p.size, w.size) && left && right && *left < *right &&
-                    std::abs(w.rect.minX() - sorted[*right].low) <= 2) {
+                // Or the word before the gap ends at its column's right edge:
+                // cells set flush right (right-to-left text, figures).
+                bool aligned = std::abs(w.rect.minX() - sorted[*right].low) <= 2 ||
+                               (left && std::abs(p.rect.maxX() - sorted[*left].high) <= 2);
+                if (gap > 0.35 * std::max(p.size, w.size) && left && right && *left < *right && aligned) {
                     narrowestCut = std::min(narrowestCut, gap);
                     out.push_back(makeLine(std::exchange(words, {})));
                 } else {
@@ -343,6 +347,9 @@ std::optional<DetectedTable> detectTables(std::size_t start, const PDFReader::Li
                std::all_of(segment.words.begin(), segment.words.end(), [](const Word& w) { return w.bold; });
     });
     for (PDFReader::Lines& row : rows) table.rows.push_back(cellsOf(row, columns));
+    // Cells are met left to right; a right-to-left table's first is its rightmost.
+    if (Block::Table::rowsReadRightToLeft(table.rows))
+        for (Block::Row& row : table.rows) std::reverse(row.begin(), row.end());
     table.taken = static_cast<int>(j - start);
     return table;
 }

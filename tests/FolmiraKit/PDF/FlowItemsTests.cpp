@@ -227,6 +227,20 @@ TEST(PdfTables, KeepsRowsOfPaddedCellsWholeWithMergedCellsAndCutWords)
                                         {"", "-", ""},
                                         {"Population", "273", "83,190"}}));
 
+    // A right-to-left table's cells set flush right (a figure's too) are cut
+    // where a word ends at its column's right edge, though the next starts
+    // short of its column's left edge; its first cell is its rightmost.
+    // (Hebrew letters are two bytes: 12 points wide here.)
+    Lines rtl{row({{"\u05EA\u05D5\u05E9\u05D1\u05D9\u05DD", 68}, {"\u05D0\u05D1", 176}, {"\u05D2\u05D3", 236}}, 700),
+              row({{"285000", 104}, {"\u05D4\u05D5", 176}, {"\u05D6\u05D7", 236}}, 676),
+              row({{"52000", 110}, {"\u05D8\u05D9", 176}, {"\u05DB\u05DC", 236}}, 652),
+              within({word("981000", 104, 628), word("\u05DE\u05E0\u05E1\u05E2", 152, 628), word("\u05E4\u05E6\u05E7\u05E8", 212, 628)})};
+    auto right = detectTables(0, rtl);
+    ASSERT_TRUE(right);
+    EXPECT_EQ(right->taken, 4);
+    EXPECT_EQ(cells(right->rows)[1], (std::vector<std::string>{"\u05D6\u05D7", "\u05D4\u05D5", "285000"}));
+    EXPECT_EQ(cells(right->rows)[3], (std::vector<std::string>{"\u05E4\u05E6\u05E7\u05E8", "\u05DE\u05E0\u05E1\u05E2", "981000"}));
+
     // Cells padded wide (rows 22 points apart, further than lines of text
     // stand) and padded close (rows 9 apart, a label wrapped 3 under its
     // first line): each keeps every row, the paragraph after it left out.
