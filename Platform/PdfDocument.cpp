@@ -894,6 +894,18 @@ std::string fontNameOf(const TextWord* word, int i)
     return std::string(name);
 }
 
+// The characters of all the page's words that run along `along`.
+std::size_t characterCount(TextPage& page, int along)
+{
+    std::size_t count = 0;
+    for (const TextFlow* flow = page.getFlows(); flow; flow = flow->getNext())
+        for (const TextBlock* block = flow->getBlocks(); block; block = block->getNext())
+            for (const TextLine* line = block->getLines(); line; line = line->getNext())
+                for (const TextWord* word = line->getWords(); word; word = word->getNext())
+                    if ((word->getRotation() & 3) == along) count += static_cast<std::size_t>(std::max(0, word->getLength()));
+    return count;
+}
+
 // The words of the page that run in another direction than `along` and are
 // not in `selection`, in Poppler's reading order. (Poppler keeps no
 // character drawn off the page: hidden text stays out.)
@@ -981,6 +993,12 @@ PdfPageText PdfPage::text() const
             directions[static_cast<std::size_t>(chosen->getWord()->getRotation() & 3)] +=
                 static_cast<std::size_t>(std::max(0, chosen->getEnd() - chosen->getBegin()));
     const int along = static_cast<int>(std::max_element(directions.begin(), directions.end()) - directions.begin());
+    // The selection from the top-left corner may stop short: on a page of
+    // right-to-left paragraphs over a left-to-right one it held that one's
+    // first line alone. Where it leaves out a tenth of the page's
+    // characters running its way, the page is read as poppler-glib reads it.
+    const std::size_t selected = directions[static_cast<std::size_t>(along)];
+    if (std::size_t all = characterCount(*textPage, along); all > selected + selected / 10) return textFromGlib();
     // A page with right-to-left text takes its text from Poppler's dump,
     // in the selection's order: its words stay where the selection has them.
     bool mixed = std::count(directions.begin(), directions.end(), 0) < 3;

@@ -266,3 +266,21 @@ TEST(SamplePdfs, ReadTheSameOnSeveralThreadsAtOnce)
     for (auto& thread : threads) thread.join();
     for (std::size_t i = 0; i < inputs.size(); ++i) EXPECT_EQ(together[i], "") << i;
 }
+
+TEST(SamplePdfs, ReadsAPageOfHebrewOverEnglishWholeEachLineInItsParagraphsDirection)
+{
+    // A browser's print of two Hebrew paragraphs over an English one, each
+    // with a line of two Hebrew and two English words. Poppler's selection
+    // from the page's top-left corner held the English paragraph's first line alone.
+    const std::string text = Folmira::read(folder + "mixed-directions.pdf", false).plainText();
+    std::size_t at = 0;
+    for (const char* part : {"\u05DB\u05DC \u05D1\u05E0\u05D9 \u05D4\u05D0\u05D3\u05DD",
+                             "\u05E9\u05DC\u05D5\u05DD hello \u05E2\u05D5\u05DC\u05DD world",
+                             "\u05D4\u05E0\u05EA\u05D5\u05E0\u05D9\u05DD \u05E0\u05D0\u05E1\u05E4\u05D5",
+                             "All people are born free", "hello \u05E9\u05DC\u05D5\u05DD world \u05E2\u05D5\u05DC\u05DD",
+                             "They are endowed with reason and conscience."}) {
+        const std::size_t found = text.find(part, at);
+        ASSERT_NE(found, std::string::npos) << part << " in " << text;
+        at = found + 1;
+    }
+}
