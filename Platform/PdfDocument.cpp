@@ -775,6 +775,9 @@ int readingTurns(const std::array<std::size_t, 4>& characters, const cairo_matri
 // them (in one column, the same left edge) rather than the one beside them.
 bool uprightVertical(const PdfPageText& page)
 {
+    // CJK scalars (U+2E80 and up) begin with a byte of 0xE2 or more: most pages have none.
+    if (std::none_of(page.text.begin(), page.text.end(), [](char b) { return static_cast<unsigned char>(b) >= 0xE2; }))
+        return false;
     const std::u32string scalars = Text::scalars(page.text);
     std::vector<Rect> boxes;
     int apart = 0, joined = 0; // neighbours in the text: given apart by Poppler, or joined
