@@ -68,6 +68,9 @@ bool isHorizontalWhitespaceScalar(char32_t c);    // White_Space minus the line 
 // Han, kana, Bopomofo, CJK punctuation and full-width forms: the scripts set
 // without spaces between words (Hangul, which has spaces, is not among them).
 bool isCJKScalar(char32_t c);
+// The direction of the text's first strong letter (as a paragraph takes its
+// own): true right to left, false left to right, none without one.
+std::optional<bool> startsRightToLeft(std::string_view text);
 // Whether a line ending in the character `last` joins the next line, which
 // begins with `first`, without a space: when either is CJK.
 bool joinsWithoutSpace(std::string_view last, std::string_view first);
