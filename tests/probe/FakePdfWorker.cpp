@@ -40,6 +40,7 @@
 //              for a copy, it makes one as the worker does (a child of the
 //              app's, with a socket of its own)
 //   late-copy  the same, but the copy says hello after 3 s
+//   silent-copy  the same, but the copy never says hello
 //   half-hello the same, but the copy sends 3 bytes of its hello, and no more
 //   copy-self  as copy-app, but the copy named is the worker itself
 //   long-pool  the same, but opening keeps 100 MB written, as a long
@@ -374,6 +375,8 @@ void copyOfItself(std::chrono::milliseconds delay, bool twoFds, bool halfHello =
         close(pair[0]);
         dup2(pair[1], socketFd);
         close(pair[1]);
+        // One that won't say hello in an hour goes by a name the test can find it by.
+        if (delay >= std::chrono::hours(1)) prctl(PR_SET_NAME, "unproven-copy");
         std::this_thread::sleep_for(delay);
         if (halfHello) {
             PdfWorkerSocket::sendWhole(socketFd, PdfWorkerSocket::hello().data(), 3);
@@ -505,13 +508,15 @@ int main(int, char** argv)
             falseCopy(pid, pair[0]);
             close(pair[0]);
             close(pair[1]);
-        } else if ((mode == "pool" || mode == "late-copy" || mode == "two-fds" || mode == "long-pool" ||
-                    mode == "half-hello") &&
+        } else if ((mode == "pool" || mode == "late-copy" || mode == "silent-copy" || mode == "two-fds" ||
+                    mode == "long-pool" || mode == "half-hello") &&
                    request[0] == PdfWorkerSocket::copyTag) {
-            copyOfItself(std::chrono::milliseconds(mode == "late-copy" ? 3000 : 0), mode == "two-fds",
-                         mode == "half-hello");
-        } else if (mode == "pool" || mode == "late-copy" || mode == "two-fds" || mode == "long-pool" ||
-                   mode == "half-hello") {
+            const auto delay = mode == "late-copy" ? std::chrono::milliseconds(3000)
+                               : mode == "silent-copy" ? std::chrono::milliseconds(std::chrono::hours(1))
+                                                       : std::chrono::milliseconds(0);
+            copyOfItself(delay, mode == "two-fds", mode == "half-hello");
+        } else if (mode == "pool" || mode == "late-copy" || mode == "silent-copy" || mode == "two-fds" ||
+                   mode == "long-pool" || mode == "half-hello") {
             static Bytes pageTree;
             if (open && mode == "long-pool") pageTree.assign(std::size_t{100} << 20, 1);
             Bytes reply = open ? opening(20) : reading(false, false);
