@@ -116,7 +116,9 @@ long milliseconds(double seconds)
     return static_cast<long>(std::clamp(seconds, 0.001, 3600.0) * 1000 + 0.5);
 }
 
-// The document's memory file and the limits of opening it, as the worker's first message.
+// The document's memory file, the CPU time of opening it and the most memory
+// any one request of the worker may ask (which its caps must hold beside its
+// opening's), as the worker's first message.
 bool sendDocument(const PdfWorkerProcess::Process& process, int documentFd, const PdfWorkerLimits& limits)
 {
     WireWriter limitsMessage;
@@ -241,7 +243,10 @@ bool PdfWorker::start()
     for (int attempt = 0; attempt < 2; ++attempt) {
         auto process = attempt == 0 ? PdfWorkerProcess::takeIdle() : PdfWorkerProcess::spawn();
         if (!process) continue;
-        if (!sendDocument(*process, input_->fd(), openingLimits())) {
+        // A request's share, its opening's for every page, or the whole of its limit tried alone.
+        const PdfWorkerLimits open = openingLimits();
+        const std::int64_t most = std::max(open.memoryBytes, std::min(limits_.memoryBytes, MemoryBudget::wholeBytes));
+        if (!sendDocument(*process, input_->fd(), {open.cpuSeconds, most})) {
             PdfWorkerProcess::kill(*process);
             continue;
         }

@@ -272,6 +272,25 @@ Bytes confinedTries()
     char typed = 'x';
     got.push_back(refusal(ioctl(0, TIOCSTI, &typed)));
     got.push_back(refusal(sigqueue(other, 0, sigval{})));
+    // A copy, its signals kept in its own group: neither the worker it was made from nor that one's group,
+    // whom the worker's own filter lets it signal (Landlock's scoping would not tell them apart).
+    const pid_t worker = getpid();
+    got.push_back(inAChild([worker] {
+        WorkerConfine::keepSignalsInOwnGroup();
+        return kill(worker, 0);
+    }));
+    got.push_back(inAChild([worker] {
+        WorkerConfine::keepSignalsInOwnGroup();
+        return kill(-getpgrp(), 0);
+    }));
+    got.push_back(inAChild([worker] {
+        WorkerConfine::keepSignalsInOwnGroup();
+        return static_cast<int>(syscall(SYS_tgkill, worker, worker, 0));
+    }));
+    got.push_back(inAChild([] {
+        WorkerConfine::keepSignalsInOwnGroup();
+        return kill(0, 0);
+    }));
     // A capability still held (root's): 0 when one is, EPERM when none.
     char status[4096];
     const char* effective = PdfWorkerSocket::readSmallFile("/proc/self/status", status, sizeof status)

@@ -25,6 +25,7 @@
 #include <zlib.h>
 
 #include <cmath>
+#include <cstring>
 #include <ctime>
 #include <atomic>
 #include <filesystem>
@@ -185,6 +186,20 @@ std::vector<std::string> descriptors(pid_t pid)
         targets.push_back(std::filesystem::read_symlink(entry.path(), error).string());
     }
     return targets;
+}
+
+// The soft and hard limits of process `pid`'s address space, as the system lists them.
+std::pair<std::string, std::string> addressSpaceLimits(pid_t pid)
+{
+    std::ifstream limits("/proc/" + std::to_string(pid) + "/limits");
+    for (std::string line; std::getline(limits, line);)
+        if (line.rfind("Max address space", 0) == 0) {
+            std::istringstream values(line.substr(std::strlen("Max address space")));
+            std::string soft, hard;
+            values >> soft >> hard;
+            return {soft, hard};
+        }
+    return {};
 }
 
 } // namespace
@@ -409,6 +424,13 @@ TEST(PdfWorkerBoundary, ALongDocumentIsOpenedOnceAndItsPagesReadByAChildOrTwo)
         Platform::PdfWorker::setBeforeSend([&](pid_t pid, std::uint8_t) { workers.insert(pid); });
         auto opening = worker.request(static_cast<std::uint8_t>(PDFReader::WorkerRequest::open), {}, 1 << 30, nullptr);
         ASSERT_EQ(opening.status, Platform::PdfWorker::Status::ok) << pages;
+        // Its address space was capped hard as it opened the document: nothing the document ran there can
+        // lift the cap, which its children and copies hold too. (AddressSanitizer's runtime maps terabytes.)
+        if (!HangGuard::sanitized) {
+            const auto [soft, hard] = addressSpaceLimits(worker.pid());
+            EXPECT_NE(hard, "unlimited") << pages;
+            EXPECT_EQ(soft, hard) << pages;
+        }
         std::uint32_t children = opening.child;
         int read = 0;
         for (int i = 0; i < pages; ++i) {
@@ -561,6 +583,8 @@ TEST(PdfWorkerBoundary, AConfinedWorkerOpensConnectsTracesAndRunsNothing)
         {"namespaces (unshare)", EPERM}, {"a user namespace (clone)", EPERM},
         {"a child of the app's from a request's child (clone)", EPERM}, {"lift its own hard cap", capable},
         {"type into a terminal (TIOCSTI)", EPERM}, {"queue a signal to another (sigqueue)", EPERM},
+        {"a copy signals its worker (kill)", EPERM}, {"a copy signals its worker's group (kill)", EPERM},
+        {"a copy signals its worker's thread (tgkill)", EPERM}, {"a copy signals its own group", 0},
         {"hold a capability", capable},
         {"readable (PR_GET_DUMPABLE)", 0}};
     // An older kernel's Landlock has no truncate right and no signal scoping: the filter alone keeps them in.
