@@ -219,6 +219,14 @@ Bytes confinedTries()
     got.push_back(inAChild([] { return prctl(PR_SET_PDEATHSIG, 0, 0, 0, 0); }));
     // Another process's limits and scheduling (read or set to what they are: harmless where they pass).
     got.push_back(refusal(prlimit(other, RLIMIT_CPU, nullptr, nullptr) == 0 ? 0 : -1));
+    // Another process that holds no more than it does (the app may hold root's capabilities, which the
+    // kernel itself keeps from a process that holds none).
+    got.push_back(inAChild([other] { return ptrace(PTRACE_SEIZE, other, nullptr, nullptr); }));
+    got.push_back(inAChild([other] {
+        char byte = 0, own = 1;
+        iovec local{&byte, 1}, remote{&own, 1};
+        return static_cast<int>(process_vm_readv(other, &local, 1, &remote, 1, 0));
+    }));
     got.push_back(refusal(setpriority(PRIO_PROCESS, static_cast<id_t>(other), 0)));
     cpu_set_t cpus;
     sched_getaffinity(0, sizeof cpus, &cpus);
