@@ -21,6 +21,8 @@
 //              (open, connect, trace, run, leave its group, reach another
 //              process or a file's metadata) and answers with the errno of
 //              each (see confinedTries)
+//   confine-terminal  the same, but it tries typing into the terminal the
+//              app was started from (see typedTries)
 //   spent      the opening is sound; a page with a picture comes back
 //              saying it took a minute of CPU time (fresh: a millisecond)
 //   amplify    the opening is sound (20 pages); each page's reading is as many
@@ -306,6 +308,21 @@ Bytes confinedTries()
                                 : nullptr;
     got.push_back(effective && std::strtoull(effective + 7, nullptr, 16) == 0 ? EPERM : 0);
     got.push_back(static_cast<std::uint8_t>(prctl(PR_GET_DUMPABLE, 0, 0, 0, 0)));
+    return got;
+}
+
+// Confined as the real worker is, started by an app that holds a terminal:
+// typing into it (TIOCSTI) through each standard stream and through the
+// terminal the process would control, one byte each (0 when typed, else the
+// errno).
+Bytes typedTries()
+{
+    Bytes got;
+    const char typed = 'x';
+    for (int stream : {0, 1, 2}) got.push_back(refusal(ioctl(stream, TIOCSTI, &typed)));
+    const int terminal = open("/dev/tty", O_RDONLY | O_NOCTTY | O_CLOEXEC);
+    got.push_back(terminal < 0 ? refusal(terminal) : refusal(ioctl(terminal, TIOCSTI, &typed)));
+    if (terminal >= 0) close(terminal);
     return got;
 }
 
@@ -601,7 +618,7 @@ int main(int, char** argv)
         } else if (mode == "sleep") {
             pause();
         } else if (mode.rfind("confine", 0) == 0) {
-            Bytes reply = confinedTries();
+            Bytes reply = mode == "confine-terminal" ? typedTries() : confinedTries();
             send(reply, static_cast<std::uint32_t>(reply.size()));
         } else if (mode == "write") {
             Bytes reply = tries(document);

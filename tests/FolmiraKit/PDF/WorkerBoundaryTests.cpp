@@ -513,6 +513,17 @@ TEST(PdfWorkerBoundary, AWorkerStartedFromATerminalHoldsNone)
         if (!stat || stat->terminal != 0) _exit(4);
         for (const std::string& target : descriptors(worker.pid()))
             if (target.rfind("/dev/pts/", 0) == 0) _exit(5);
+        // A helper taken over tries to type into the terminal, with no Landlock to refuse the terminal's file:
+        // its streams are no terminal, it controls none, and the filter refuses the call itself.
+        setenv("FOLMIRA_TEST_LANDLOCK_ABI", "0", 1);
+        setenv("FOLMIRA_PDF_WORKER", fake("confine-terminal").c_str(), 1);
+        Platform::PdfWorker typing(input, {1, 64 << 20});
+        const auto tried = typing.request(1, {}, 256, nullptr);
+        if (tried.status != Platform::PdfWorker::Status::ok || tried.payload.size() != 4) _exit(6);
+        if (std::count(tried.payload.begin(), tried.payload.end(), 0) != 0) _exit(7);
+        fcntl(master, F_SETFL, O_NONBLOCK);
+        char typed = 0;
+        if (read(master, &typed, 1) == 1) _exit(8);
         _exit(0);
     }
     ASSERT_GT(app, 0);
@@ -520,7 +531,8 @@ TEST(PdfWorkerBoundary, AWorkerStartedFromATerminalHoldsNone)
     ASSERT_TRUE(within(std::chrono::milliseconds(3000), [&] { return waitpid(app, &status, WNOHANG) == app; }));
     EXPECT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0) << "2: no terminal made, 3: no worker, 4: it kept the terminal as its own, "
-                                         "5: it holds the terminal open";
+                                         "5: it holds the terminal open, 6: no typing helper, 7: it typed, "
+                                         "8: the terminal got what it typed";
 }
 
 TEST(PdfWorkerBoundary, TheLogSaysWhichLayersTheKernelLacks)
