@@ -220,6 +220,7 @@ Bytes confinedTries()
     got.push_back(inAChild([] { return prctl(PR_SET_DUMPABLE, 1, 0, 0, 0); }));
     got.push_back(inAChild([] { return prctl(PR_SET_PDEATHSIG, 0, 0, 0, 0); }));
     // Another process's limits and scheduling (read or set to what they are: harmless where they pass).
+    got.push_back(refusal(fcntl(socketFd, F_SETOWN, other)));
     got.push_back(refusal(prlimit(other, RLIMIT_CPU, nullptr, nullptr) == 0 ? 0 : -1));
     // Another process that holds no more than it does (the app may hold root's capabilities, which the
     // kernel itself keeps from a process that holds none).

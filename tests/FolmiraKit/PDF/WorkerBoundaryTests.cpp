@@ -592,7 +592,7 @@ TEST(PdfWorkerBoundary, AConfinedWorkerOpensConnectsTracesAndRunsNothing)
         {"trace the app", traced}, {"open the app's memory", -1}, {"read the app's memory", EPERM},
         {"run a program", EPERM}, {"start a session", EPERM}, {"start a process group", EPERM},
         {"make itself readable", EPERM}, {"outlive its parent (PR_SET_PDEATHSIG 0)", EPERM},
-        {"another's limits (prlimit)", EPERM}, {"trace another", EPERM}, {"read another's memory", EPERM},
+        {"aim SIGIO at another (F_SETOWN)", EPERM}, {"another's limits (prlimit)", EPERM}, {"trace another", EPERM}, {"read another's memory", EPERM},
         {"another's priority (setpriority)", EPERM}, {"another's CPUs (sched_setaffinity)", EPERM},
         {"signal another (kill)", EPERM}, {"signal another's thread (tgkill)", EPERM},
         {"a file's mode (chmod)", EPERM}, {"a file's times (utimensat)", EPERM},
@@ -638,6 +638,28 @@ TEST(PdfWorkerBoundary, AConfinedWorkerOpensConnectsTracesAndRunsNothing)
     ASSERT_EQ(worker.request(1, {}, 256, nullptr).status, Platform::PdfWorker::Status::ok);
     if (geteuid() != 0) { // root may read any process's memory, readable or not
         EXPECT_LT(open(("/proc/" + std::to_string(worker.pid()) + "/mem").c_str(), O_RDONLY), 0);
+    }
+    // A process that runs a second thread is not confined at all: the filter would not reach a thread started
+    // before, nor its locks a child.
+    const pid_t threaded = fork();
+    if (threaded == 0) {
+        std::atomic<bool> done{false};
+        std::thread second([&done] {
+            while (!done) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        });
+        const bool confined = Platform::WorkerConfine::confine();
+        done = true;
+        second.join();
+        std::ifstream own("/proc/self/status");
+        std::string line, seccomp;
+        while (std::getline(own, line))
+            if (line.rfind("Seccomp:", 0) == 0) seccomp = line.substr(8);
+        _exit(confined ? 2 : seccomp.find('0') == std::string::npos ? 3 : 0);
+    }
+    int threadedStatus = 0;
+    ASSERT_EQ(waitpid(threaded, &threadedStatus, 0), threaded);
+    if (!HangGuard::sanitized && !HangGuard::threadSanitized) {
+        EXPECT_EQ(WIFEXITED(threadedStatus) ? WEXITSTATUS(threadedStatus) : -1, 0) << "2: confined, 3: filtered";
     }
     // The real worker is confined so before it reads a document.
     WorkerProgram real(Platform::PdfWorker::location().string());
@@ -691,11 +713,39 @@ TEST(PdfWorkerBoundary, AtQuitEveryWorkerEndsThoughItSetNoDeathSignalAndNoneStar
                 };
                 Platform::PdfWorkerProcess::setTestHooks(hooks);
             }
+            // A process a helper left in its group (a grandchild, forked twice): ended with the group. A child
+            // of the app's in a session of its own (no helper can leave the app's): not the sweep's to end.
+            pid_t member = 0, ownSession = 0;
+            if (race == Race::none) {
+                member = fork();
+                if (member == 0) {
+                    pause();
+                    _exit(0);
+                }
+                setpgid(member, worker->pid);
+                ownSession = fork();
+                if (ownSession == 0) {
+                    setsid();
+                    pause();
+                    _exit(0);
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(50)); // its session made
+            }
             Platform::PdfWorkerProcess::endAll();
             if (!killedSoon(worker->pid)) _exit(3);
             if (late > 0 && !killedSoon(late)) {
                 kill(late, SIGKILL);
                 _exit(7);
+            }
+            if (member > 0 && !killedSoon(member)) {
+                kill(member, SIGKILL);
+                _exit(9);
+            }
+            if (ownSession > 0) {
+                const bool alive = waitpid(ownSession, nullptr, WNOHANG) == 0;
+                kill(ownSession, SIGKILL);
+                waitpid(ownSession, nullptr, 0);
+                if (!alive) _exit(10);
             }
             // After the quit no start is even begun.
             bool begun = false;
@@ -711,7 +761,8 @@ TEST(PdfWorkerBoundary, AtQuitEveryWorkerEndsThoughItSetNoDeathSignalAndNoneStar
         EXPECT_EQ(WEXITSTATUS(status), 0)
             << static_cast<int>(race)
             << ": 2: none started, 3: the worker lived on, 4: one started after the quit, 5: one started during it, "
-               "6: one left running, 7: a group made during the sweep lived on, 8: a start begun after the quit";
+               "6: one left running, 7: a group made during the sweep lived on, 8: a start begun after the quit, "
+               "9: a process left in a worker's group lived on, 10: a child in a session of its own was ended";
     }
 }
 
