@@ -592,7 +592,7 @@ TEST(PdfWorkerBoundary, AConfinedWorkerOpensConnectsTracesAndRunsNothing)
         {"trace the app", traced}, {"open the app's memory", -1}, {"read the app's memory", EPERM},
         {"run a program", EPERM}, {"start a session", EPERM}, {"start a process group", EPERM},
         {"make itself readable", EPERM}, {"outlive its parent (PR_SET_PDEATHSIG 0)", EPERM},
-        {"aim SIGIO at another (F_SETOWN)", EPERM}, {"another's limits (prlimit)", EPERM}, {"trace another", EPERM}, {"read another's memory", EPERM},
+        {"aim SIGIO at another (F_SETOWN)", EPERM}, {"another's limits (prlimit)", EPERM}, {"trace another", traced}, {"read another's memory", EPERM},
         {"another's priority (setpriority)", EPERM}, {"another's CPUs (sched_setaffinity)", EPERM},
         {"signal another (kill)", EPERM}, {"signal another's thread (tgkill)", EPERM},
         {"a file's mode (chmod)", EPERM}, {"a file's times (utimensat)", EPERM},
