@@ -21,6 +21,7 @@
 #include <pty.h>
 #include <signal.h>
 #include <sys/ioctl.h>
+#include <sys/prctl.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -720,12 +721,14 @@ TEST(PdfWorkerBoundary, AtQuitEveryWorkerEndsThoughItSetNoDeathSignalAndNoneStar
             if (race == Race::none) {
                 member = fork();
                 if (member == 0) {
+                    prctl(PR_SET_PDEATHSIG, SIGKILL); // never outlives the test's app, whatever it found
                     pause();
                     _exit(0);
                 }
                 setpgid(member, worker->pid);
                 ownSession = fork();
                 if (ownSession == 0) {
+                    prctl(PR_SET_PDEATHSIG, SIGKILL);
                     setsid();
                     pause();
                     _exit(0);
