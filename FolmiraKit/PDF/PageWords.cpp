@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstdint>
 #include <initializer_list>
 #include <string_view>
 
@@ -228,26 +229,52 @@ PageWords pageWords(const Platform::PdfPageText& page, const Rect& mediaBox)
     return result;
 }
 
-Lines linesFromWords(std::vector<Word> words)
+Lines linesFromWords(const std::vector<Word>& words, std::vector<std::uint32_t>* places)
 {
-    // A NaN in the sort below would break the comparator's ordering.
-    std::erase_if(words, [](const Word& w) { return !finite(w.rect); });
-    std::stable_sort(words.begin(), words.end(),
-                     [](const Word& a, const Word& b) { return a.rect.midY() > b.rect.midY(); });
+    // Sorted as indexes, not as words: each word is copied once, into its
+    // line. A NaN in the sort below would break the comparator's ordering.
+    std::vector<std::uint32_t> order;
+    order.reserve(words.size());
+    for (std::size_t i = 0; i < words.size(); ++i)
+        if (finite(words[i].rect)) order.push_back(static_cast<std::uint32_t>(i));
+    std::stable_sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
+        return words[a].rect.midY() > words[b].rect.midY();
+    });
+    if (places) places->assign(order.size() == words.size() ? words.size() : 0, 0);
     Lines lines;
-    std::vector<Word> group;
-    for (Word& w : words) {
-        if (!group.empty()) {
-            const Rect& a = group.front().rect;
+    std::uint32_t placed = 0;
+    // A group's words, left to right as makeLine lays them (a stable sort of
+    // words already in that order keeps it), so that their places are known.
+    using At = std::vector<std::uint32_t>::iterator;
+    auto close = [&](At first, At end) {
+        std::stable_sort(first, end, [&](std::uint32_t a, std::uint32_t b) {
+            return words[a].rect.minX() < words[b].rect.minX();
+        });
+        std::vector<Word> group;
+        group.reserve(static_cast<std::size_t>(end - first));
+        for (auto i = first; i != end; ++i) {
+            group.push_back(words[*i]);
+            if (places && !places->empty()) (*places)[*i] = placed;
+            ++placed;
+        }
+        lines.push_back(makeLine(std::move(group)));
+    };
+    auto first = order.begin();
+    for (auto at = order.begin(); at != order.end(); ++at) {
+        const Word& w = words[*at];
+        if (at != first) {
+            const Rect& a = words[*first].rect;
             double h = std::min(a.height, w.rect.height);
             double overlap = std::min(a.maxY(), w.rect.maxY()) - std::max(a.minY(), w.rect.minY());
             bool joins = overlap >= 0.5 * h && (std::abs(a.minY() - w.rect.minY()) < 0.3 * h ||
                                                 std::abs(a.midY() - w.rect.midY()) < 0.3 * h);
-            if (!joins) lines.push_back(makeLine(std::exchange(group, {})));
+            if (!joins) {
+                close(first, at);
+                first = at;
+            }
         }
-        group.push_back(std::move(w));
     }
-    if (!group.empty()) lines.push_back(makeLine(std::move(group)));
+    if (first != order.end()) close(first, order.end());
     return lines;
 }
 

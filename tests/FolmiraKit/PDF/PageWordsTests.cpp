@@ -140,18 +140,23 @@ TEST(PdfPageWords, DropsBoxesThatAreNotNumbers)
     auto page = pageText({{"a", Rect{NAN, 100, 6, 12}}, {"b", Rect{100, INFINITY, 6, 12}}, {"c", Rect{100, 100, 6, 12}}});
     EXPECT_EQ(texts(pageWords(page, letter).words), (std::vector<std::string>{"c"}));
     std::vector<Word> words{word("x", NAN, 100), word("y", 100, 100)};
-    Lines lines = linesFromWords(words);
+    std::vector<std::uint32_t> places{7};
+    Lines lines = linesFromWords(words, &places);
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(lineText(lines[0]), "y");
+    EXPECT_TRUE(places.empty()) << "a word left out of the lines has no place there";
 }
 
 TEST(PdfLinesFromWords, GroupsByBaselineTopToBottomAndOrdersLeftToRight)
 {
     std::vector<Word> words{word("second", 200, 686), word("first", 72, 686), word("low", 72, 600),
                             word("Big", 300, 684, 16), word("tiny", 400, 689, 6)};
-    Lines lines = linesFromWords(words);
+    std::vector<std::uint32_t> places;
+    Lines lines = linesFromWords(words, &places);
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lineText(lines[0]), "first second Big tiny");
+    // Each word's place among the lines' words, read line by line.
+    EXPECT_EQ(places, (std::vector<std::uint32_t>{1, 0, 4, 2, 3}));
     EXPECT_EQ(lines[0].rect, lines[0].words.front().rect.united(lines[0].words[2].rect).united(lines[0].words[3].rect));
     EXPECT_EQ(lineText(lines[1]), "low");
     EXPECT_FALSE(lines[0].hardBreak);
