@@ -54,7 +54,7 @@ std::optional<Platform::PdfPage> pageToRead(const Platform::PdfPage& page, bool&
                                                     PDFLimits::graphicsStates, PDFLimits::textTokens};
     // The counter only filters out what it measured past a bound; where it
     // can't tell, the worker's limits on Poppler's own work decide.
-    const Platform::PdfContent::TextCost cost = Platform::PdfContent::measureText(page, limits);
+    const Platform::PdfContent::TextCost cost = Platform::PdfContent::measureText(page, limits, Platform::PdfContent::Counting::whereCostly);
     unknown = !cost.unknown.empty();
     if (cost.past(limits)) return std::nullopt;
     if (!cost.drawingTooLarge(limits)) return page;
