@@ -208,7 +208,9 @@ TEST(PdfDocument, HoldsTheFontsItsPagesShareParsedOnceAndNoMore)
         auto document = openOrFail(c.pdf), apart = openOrFail(c.pdf);
         for (int i = 0; i < document.pageCount(); ++i) {
             const PdfPageText text = document.page(i).value().text();
-            if (i == 0) EXPECT_EQ(document.fontObjectsHeld(), c.heldAfterFirst) << c.what;
+            if (i == 0) {
+                EXPECT_EQ(document.fontObjectsHeld(), c.heldAfterFirst) << c.what;
+            }
             ASSERT_EQ(text.text, apart.page(i).value().textFromGlib().text) << c.what << " page " << i + 1;
         }
         EXPECT_EQ(document.fontObjectsHeld(), c.heldAtEnd) << c.what;

@@ -133,6 +133,18 @@ TEST(PdfPageWords, DecidesWeightAndSlantByMajorityAndByFontName)
     auto page = pageText({{"a", Rect{100, 100, 6, 10}, ""}, {"b", Rect{106, 100, 6, 10}, "Helvetica", 9}});
     EXPECT_DOUBLE_EQ(pageWords(page, letter).words.at(0).size, 9);
     EXPECT_DOUBLE_EQ(pageWords(pageText({{"a", Rect{100, 100, 6, 15}, ""}}), letter).words.at(0).size, 12);
+    // Spans that overlap: a character's font is the first span's that holds it.
+    auto overlapping = pageText({{"a", Rect{100, 100, 6, 10}}, {"b", Rect{106, 100, 6, 10}}});
+    overlapping.fonts = {{1, 2, "Times-Italic", 8}, {0, 2, "Helvetica", 30}, {0, 1, "Courier", 40}};
+    const Word w = pageWords(overlapping, letter).words.at(0);
+    EXPECT_DOUBLE_EQ(w.size, 30);
+    EXPECT_FALSE(w.italic);
+    // One after another, with a character of none between: 0.8 × its box's height.
+    auto apart = pageText({{"a", Rect{100, 100, 6, 10}, "Helvetica", 5}, {"b", Rect{106, 100, 6, 10}, ""},
+                           {"c", Rect{112, 100, 6, 10}, "Helvetica", 7}});
+    EXPECT_DOUBLE_EQ(pageWords(apart, letter).words.at(0).size, 8);
+    auto late = pageText({{"a", Rect{100, 100, 6, 10}, ""}, {"b", Rect{106, 100, 6, 10}, "Helvetica", 7}});
+    EXPECT_DOUBLE_EQ(pageWords(late, letter).words.at(0).size, 8);
 }
 
 TEST(PdfPageWords, DropsBoxesThatAreNotNumbers)
