@@ -942,6 +942,12 @@ PdfPageText PdfPage::text() const
             directions[static_cast<std::size_t>(chosen->getWord()->getRotation() & 3)] +=
                 static_cast<std::size_t>(std::max(0, chosen->getEnd() - chosen->getBegin()));
     const int along = static_cast<int>(std::max_element(directions.begin(), directions.end()) - directions.begin());
+    // A box for each character and for a space or line end after each word at most.
+    std::size_t words = 0;
+    for (int i = 0; i < selection.count; ++i) words += selection.lines[i]->size();
+    const std::size_t characters = directions[0] + directions[1] + directions[2] + directions[3];
+    rects.reserve(characters + words + static_cast<std::size_t>(selection.count));
+    result.text.reserve(characters + words + static_cast<std::size_t>(selection.count));
     // A page with right-to-left text takes its text from Poppler's dump,
     // in the selection's order: its words stay where the selection has them.
     bool mixed = std::count(directions.begin(), directions.end(), 0) < 3;
