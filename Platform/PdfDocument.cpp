@@ -365,6 +365,13 @@ std::string withoutEmbeddingMarks(const char* text, std::vector<std::pair<std::s
 
 } // namespace
 
+// The font objects of a document held parsed in Poppler's table, by number,
+// and the items they hold.
+struct HeldFontObjects {
+    std::set<int> numbers;
+    int items = 0;
+};
+
 struct PdfDocument::Impl {
     std::shared_ptr<const void> owner; // keeps `data` alive
     const std::uint8_t* data = nullptr;
@@ -386,7 +393,7 @@ struct PdfDocument::Impl {
     // and pages of other documents need not look for them.
     bool hasForm = true;
     // The font objects held parsed in Poppler's table (holdFontObjects).
-    std::set<int> heldFontObjects;
+    HeldFontObjects heldFontObjects;
 
     void listPages()
     {
@@ -711,8 +718,10 @@ constexpr std::size_t mostHeldFontObjects = 512;
 
 // The most items (entries of its dictionaries and arrays, nested) of an
 // object held: a font's widths and encoding take a few hundred; a
-// dictionary of millions is parsed again where it is used, not kept.
+// dictionary of millions is parsed again where it is used, not kept. And
+// the most of all objects held: some hundred fonts, a few megabytes.
 constexpr int mostHeldItems = 4096;
+constexpr int mostHeldItemsInAll = 65'536;
 
 // Whether `object` holds no more than `budget` items, nested ones included.
 bool fewItems(const Object& object, int& budget)
@@ -734,15 +743,18 @@ bool fewItems(const Object& object, int& budget)
 // which are read afresh each time, are left as they are. (Poppler returns it
 // for any generation of its number: a damaged file's reference of another
 // generation reads the font, where it read none.) Returns the object.
-Object holdParsed(XRef* xref, const Object& ref, std::set<int>& held)
+Object holdParsed(XRef* xref, const Object& ref, HeldFontObjects& held)
 {
     if (!ref.isRef()) return ref.copy();
     Object object = ref.fetch(xref);
-    if (held.count(ref.getRef().num)) return object; // held by an earlier page
-    int budget = mostHeldItems;
-    if ((object.isDict() || object.isArray()) && held.size() < mostHeldFontObjects && fewItems(object, budget)) {
+    if (held.numbers.count(ref.getRef().num)) return object; // held by an earlier page
+    const int allowed = std::min(mostHeldItems, mostHeldItemsInAll - held.items);
+    int budget = allowed;
+    if ((object.isDict() || object.isArray()) && held.numbers.size() < mostHeldFontObjects &&
+        fewItems(object, budget)) {
         xref->setModifiedObject(&object, ref.getRef());
-        held.insert(ref.getRef().num);
+        held.numbers.insert(ref.getRef().num);
+        held.items += allowed - budget;
     }
     return object;
 }
@@ -751,7 +763,7 @@ Object holdParsed(XRef* xref, const Object& ref, std::set<int>& held)
 // dictionaries, encodings, widths and descriptors, most of its work on a
 // page of plain text, though the pages of a document mostly share them.
 // Held parsed, each is parsed once a document.
-void holdFontObjects(Page* page, std::set<int>& held)
+void holdFontObjects(Page* page, HeldFontObjects& held)
 {
     Dict* resources = page->getResourceDict();
     XRef* xref = page->getDoc() ? page->getDoc()->getXRef() : nullptr;
@@ -882,7 +894,7 @@ std::vector<const TextWord*> crossWords(TextPage& page, const SelectionLines& se
 
 } // namespace
 
-std::size_t PdfDocument::fontObjectsHeld() const { return impl_->heldFontObjects.size(); }
+std::size_t PdfDocument::fontObjectsHeld() const { return impl_->heldFontObjects.numbers.size(); }
 
 bool PdfPage::readsTextInOneWalk() const
 {

@@ -202,6 +202,8 @@ TEST(PdfDocument, HoldsTheFontsItsPagesShareParsedOnceAndNoMore)
         {"pages of fonts of their own, each with its encoding", pages(3, 10), 2, 6},
         {"more of them than are held", pages(300, 10), 2, 512},
         {"a font of more widths than are held", pages(1, 5000), 1, 1},
+        // 16 fonts of 4,007 items fill all that is held but 1,360 items: 340 encodings of 4 more.
+        {"fonts of more widths in all than are held", pages(40, 4000), 2, 16 + 40},
         {"an encoding in a stream, which is read afresh each time", pages(1, 10, true), 1, 1},
     };
     for (const Case& c : cases) {
