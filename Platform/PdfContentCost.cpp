@@ -176,9 +176,32 @@ bool namesContent(QPDFObjectHandle contents)
     return contents.isIndirect() || !contents.isNull();
 }
 
+// Whether content of `bytes` bytes (decoded within limits.bytes) is within
+// `limits` whatever it holds:
+// each of its tokens takes a byte, each operator a byte and one apart from
+// the next, and it shows no more bytes than it has.
+bool tooShortToPass(std::size_t bytes, const TextCost& limits)
+{
+    const std::size_t operators = bytes / 2 + 1;
+    return bytes <= limits.tokens && bytes <= limits.shownBytes &&
+           operators <= limits.textOperators && operators <= limits.savedStates;
+}
+
+// Whether content may draw more than itself, or hold what the lexer can't
+// tell the cost of: a resource it may draw by name (a form, a soft mask's
+// group, a shading), an inline image, a name holding a NUL byte. Told from
+// the bytes alone, so text that merely reads "BI" counts too.
+bool mayDrawMore(QPDFObjectHandle resources, std::string_view content)
+{
+    if (resources.isDictionary())
+        for (const char* category : {"/XObject", "/ExtGState", "/Shading"})
+            if (resources.hasKey(category)) return true;
+    return content.find("BI") != std::string_view::npos || content.find("#00") != std::string_view::npos;
+}
+
 class Walk {
 public:
-    explicit Walk(const TextCost& limits) : limits_(limits) {}
+    Walk(const TextCost& limits, Counting counting) : limits_(limits), counting_(counting) {}
 
     TextCost page(QPDFPageObjectHelper page)
     {
@@ -193,14 +216,28 @@ public:
             std::vector<QPDFObjectHandle> streams = page.getPageContents();
             bool mended = streams.empty() && namesContent(named);
             Lexed own;
-            Lexer lexer(own);
+            std::vector<std::string> contents;
+            std::size_t decoded = 0;
             for (QPDFObjectHandle stream : streams) {
                 consult(stream);
                 std::string bytes;
-                Decoding decoding = decode(stream, limits_.bytes - own.own.bytes, bytes, &mended);
+                Decoding decoding = decode(stream, limits_.bytes - decoded, bytes, &mended);
                 if (decoding == Decoding::spent) return spentBytes();
                 if (decoding == Decoding::failed) return unknown("qpdf can't decode the page's content");
-                lexer.lex(bytes);
+                decoded += bytes.size();
+                contents.push_back(std::move(bytes));
+            }
+            // A page too short to pass a limit that draws nothing more is
+            // left to Poppler alone: counting its tokens tells nothing.
+            bool plain = counting_ == Counting::whereCostly && tooShortToPass(decoded, limits_) &&
+                         std::none_of(contents.begin(), contents.end(), [&](const std::string& bytes) {
+                             return mayDrawMore(resources_.back(), bytes);
+                         });
+            if (plain) {
+                own.own.bytes = decoded;
+            } else {
+                Lexer lexer(own);
+                for (const std::string& bytes : contents) lexer.lex(bytes);
             }
             mended = mended || (qpdf && qpdf->numWarnings() > warned);
             // Only the page's own drawing can be left out of reading its text.
@@ -374,6 +411,7 @@ private:
     }
 
     const TextCost& limits_;
+    const Counting counting_;
     TextCost cost_;
     std::map<QPDFObjGen, std::shared_ptr<const Lexed>> lexed_;
     std::map<QPDFObjGen, std::size_t> shadingBytes_;
@@ -391,11 +429,11 @@ TextCost unknownCost(std::string_view why)
 
 } // namespace
 
-TextCost measureText(const PdfPage& page, const TextCost& limits)
+TextCost measureText(const PdfPage& page, const TextCost& limits, Counting counting)
 {
     auto pageObject = qpdfPageOf(page);
     if (!pageObject) return unknownCost("qpdf can't read the page");
-    Walk walk(limits);
+    Walk walk(limits, counting);
     TextCost cost = walk.page(*pageObject);
     if (!cost.within(limits)) return cost;
     if (!qpdfTypedAsPage(page)) {

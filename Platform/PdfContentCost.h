@@ -57,7 +57,13 @@ struct TextCost {
 // whose length it had to find, a /Contents that names no stream) and an
 // object the page tree takes for a page though it says it is another, once
 // counted: their counts stand.
-TextCost measureText(const PdfPage& page, const TextCost& limits);
+//
+// With `whereCostly`, a page whose own content is too short to pass any limit
+// and can draw nothing more (it names no form, soft mask or shading among its
+// resources, and holds no inline image) is not tokenized: of its counts only
+// `bytes` is told, and its unknowns are found as ever.
+enum class Counting { everyToken, whereCostly };
+TextCost measureText(const PdfPage& page, const TextCost& limits, Counting counting = Counting::everyToken);
 
 // The page alone, as a PDF of one page (its boxes, rotation and resources)
 // whose content builds and paints no paths: its text as Poppler reads it,

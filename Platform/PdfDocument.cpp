@@ -21,6 +21,8 @@
 #include <poppler/Page.h>
 #include <poppler/TextOutputDev.h>
 #include <poppler/UnicodeMap.h>
+#include <poppler/XRef.h>
+#include <poppler/PDFDoc.h>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFPageObjectHelper.hh>
@@ -363,6 +365,13 @@ std::string withoutEmbeddingMarks(const char* text, std::vector<std::pair<std::s
 
 } // namespace
 
+// The font objects of a document held parsed in Poppler's table, by number,
+// and the items they hold.
+struct HeldFontObjects {
+    std::set<int> numbers;
+    int items = 0;
+};
+
 struct PdfDocument::Impl {
     std::shared_ptr<const void> owner; // keeps `data` alive
     const std::uint8_t* data = nullptr;
@@ -383,6 +392,8 @@ struct PdfDocument::Impl {
     // Whether the catalog has a form: Poppler reads form fields only then,
     // and pages of other documents need not look for them.
     bool hasForm = true;
+    // The font objects held parsed in Poppler's table (holdFontObjects).
+    HeldFontObjects heldFontObjects;
 
     void listPages()
     {
@@ -700,6 +711,81 @@ Page* corePage(PopplerPage* page, PopplerDocument* document, int index)
     return layout->page;
 }
 
+// The most font objects held parsed for a document: more than a book's
+// fonts need, few enough that a file of a new font on every page holds a
+// few megabytes at most.
+constexpr std::size_t mostHeldFontObjects = 512;
+
+// The most items (entries of its dictionaries and arrays, nested) of an
+// object held: a font's widths and encoding take a few hundred; a
+// dictionary of millions is parsed again where it is used, not kept. And
+// the most of all objects held: some hundred fonts, a few megabytes.
+constexpr int mostHeldItems = 4096;
+constexpr int mostHeldItemsInAll = 65'536;
+
+// Whether `object` holds no more than `budget` items, nested ones included.
+bool fewItems(const Object& object, int& budget)
+{
+    if (object.isArray()) {
+        budget -= object.arrayGetLength();
+        for (int i = 0; budget >= 0 && i < object.arrayGetLength(); ++i)
+            if (!fewItems(object.arrayGetNF(i), budget)) return false;
+    } else if (object.isDict()) {
+        budget -= object.dictGetLength();
+        for (int i = 0; budget >= 0 && i < object.dictGetLength(); ++i)
+            if (!fewItems(object.dictGetValNF(i), budget)) return false;
+    }
+    return budget >= 0;
+}
+
+// Holds `ref`'s object parsed in Poppler's table, as an object updated in
+// memory, which Poppler's later fetches of it return as they are; streams,
+// which are read afresh each time, are left as they are. (Poppler returns it
+// for any generation of its number: a damaged file's reference of another
+// generation reads the font, where it read none.) Returns the object.
+Object holdParsed(XRef* xref, const Object& ref, HeldFontObjects& held)
+{
+    if (!ref.isRef()) return ref.copy();
+    Object object = ref.fetch(xref);
+    if (held.numbers.count(ref.getRef().num)) return object; // held by an earlier page
+    const int allowed = std::min(mostHeldItems, mostHeldItemsInAll - held.items);
+    int budget = allowed;
+    if ((object.isDict() || object.isArray()) && held.numbers.size() < mostHeldFontObjects &&
+        fewItems(object, budget)) {
+        xref->setModifiedObject(&object, ref.getRef());
+        held.numbers.insert(ref.getRef().num);
+        held.items += allowed - budget;
+    }
+    return object;
+}
+
+// Poppler parses the fonts a page names anew for every page: their
+// dictionaries, encodings, widths and descriptors, most of its work on a
+// page of plain text, though the pages of a document mostly share them.
+// Held parsed, each is parsed once a document.
+void holdFontObjects(Page* page, HeldFontObjects& held)
+{
+    Dict* resources = page->getResourceDict();
+    XRef* xref = page->getDoc() ? page->getDoc()->getXRef() : nullptr;
+    if (!resources || !xref) return;
+    Object fonts = holdParsed(xref, resources->lookupNF("Font"), held);
+    if (!fonts.isDict()) return;
+    for (int i = 0; i < fonts.getDict()->getLength(); ++i) {
+        Object font = holdParsed(xref, fonts.getDict()->getValNF(i), held);
+        if (!font.isDict()) continue;
+        for (const char* key : {"Encoding", "FontDescriptor", "Widths", "DescendantFonts"}) {
+            Object part = holdParsed(xref, font.getDict()->lookupNF(key), held);
+            if (!part.isArray() || std::strcmp(key, "DescendantFonts") != 0) continue;
+            for (int k = 0; k < part.arrayGetLength(); ++k) {
+                Object descendant = holdParsed(xref, part.arrayGetNF(k), held);
+                if (!descendant.isDict()) continue;
+                for (const char* inner : {"FontDescriptor", "W"})
+                    holdParsed(xref, descendant.getDict()->lookupNF(inner), held);
+            }
+        }
+    }
+}
+
 struct TextPageRelease {
     void operator()(TextPage* text) const { text->decRefCnt(); }
 };
@@ -939,6 +1025,8 @@ std::vector<const TextWord*> crossWords(TextPage& page, const SelectionLines& se
 
 } // namespace
 
+std::size_t PdfDocument::fontObjectsHeld() const { return impl_->heldFontObjects.numbers.size(); }
+
 bool PdfPage::readsTextInOneWalk() const
 {
     return corePage(impl_->page.get(), impl_->document->poppler.get(), impl_->index) != nullptr;
@@ -950,6 +1038,7 @@ PdfPageText PdfPage::text() const
     Page* page = corePage(glibPage, impl_->document->poppler.get(), impl_->index);
     const UnicodeMap* utf8 = globalParams ? globalParams->getTextEncoding() : nullptr;
     if (!page || !utf8 || !utf8->isUnicode()) return textFromGlib();
+    holdFontObjects(page, impl_->document->heldFontObjects);
     auto textPage = textPageOf(page);
     if (!textPage) return textFromGlib();
     double width = 0, height = 0;
@@ -1002,6 +1091,12 @@ PdfPageText PdfPage::text() const
     // characters running its way, the page is read as poppler-glib reads it.
     const std::size_t selected = directions[static_cast<std::size_t>(along)];
     if (std::size_t all = characterCount(*textPage, along); all > selected + selected / 10) return textFromGlib();
+    // A box for each character and for a space or line end after each word at most.
+    std::size_t wordCount = 0;
+    for (int i = 0; i < selection.count; ++i) wordCount += selection.lines[i]->size();
+    const std::size_t characters = directions[0] + directions[1] + directions[2] + directions[3];
+    rects.reserve(characters + wordCount + static_cast<std::size_t>(selection.count));
+    result.text.reserve(characters + wordCount + static_cast<std::size_t>(selection.count));
     // A page with right-to-left text takes its text from Poppler's dump,
     // in the selection's order: its words stay where the selection has them.
     bool mixed = std::count(directions.begin(), directions.end(), 0) < 3;

@@ -85,6 +85,10 @@ public:
     bool allowsCopying() const;
     // Page `index` (0-based), or none when it cannot be fetched.
     std::optional<PdfPage> page(int index) const;
+    // How many font objects (dictionaries, encodings, widths) the document
+    // holds parsed for its pages' text: the fonts its pages share are parsed
+    // once, for the first page that names them.
+    std::size_t fontObjectsHeld() const;
 
     struct Impl;
 

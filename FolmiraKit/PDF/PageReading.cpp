@@ -36,8 +36,10 @@ private:
 
 PageText textOf(const Platform::PdfPageText& text, const Rect& mediaBox)
 {
-    PageText read{pageWords(text, mediaBox), {}};
-    read.lines = read.words.untrusted ? linesFromText(text, mediaBox) : linesFromWords(read.words.words);
+    PageText read;
+    read.words = pageWords(text, mediaBox);
+    read.lines = read.words.untrusted ? linesFromText(text, mediaBox)
+                                      : linesFromWords(read.words.words, &read.placesInLines);
     return read;
 }
 
@@ -52,7 +54,7 @@ std::optional<Platform::PdfPage> pageToRead(const Platform::PdfPage& page, bool&
                                                     PDFLimits::graphicsStates, PDFLimits::textTokens};
     // The counter only filters out what it measured past a bound; where it
     // can't tell, the worker's limits on Poppler's own work decide.
-    const Platform::PdfContent::TextCost cost = Platform::PdfContent::measureText(page, limits);
+    const Platform::PdfContent::TextCost cost = Platform::PdfContent::measureText(page, limits, Platform::PdfContent::Counting::whereCostly);
     unknown = !cost.unknown.empty();
     if (cost.past(limits)) return std::nullopt;
     if (!cost.drawingTooLarge(limits)) return page;
@@ -163,6 +165,28 @@ Line readLine(WireReader& in, Footprint& footprint)
     if (line.words.empty() || in.boolean()) throw WireReader::Short();
     line.hardBreak = in.boolean();
     return line;
+}
+
+// A trusted page's words in the order of its text, copied from its lines:
+// `places` holds each word's place among the lines' words, each place once.
+std::vector<Word> wordsInPlaces(const Lines& lines, const std::vector<std::uint32_t>& places, Footprint& footprint)
+{
+    std::vector<const Word*> inLines;
+    inLines.reserve(places.size());
+    for (const Line& line : lines)
+        for (const Word& w : line.words) inLines.push_back(&w);
+    // As many places as words in the lines is left to lawful().
+    footprint.take(places.size(), sizeof(Word));
+    std::vector<Word> words;
+    words.reserve(places.size());
+    std::vector<bool> taken(inLines.size(), false);
+    for (std::uint32_t place : places) {
+        if (place >= inLines.size() || taken[place]) throw WireReader::Short();
+        taken[place] = true;
+        footprint.take(inLines[place]->text.size(), 1);
+        words.push_back(*inLines[place]);
+    }
+    return words;
 }
 
 // What no worker sends, whatever the page: content with a page not fetched
@@ -314,8 +338,18 @@ Bytes encode(const PageReading& reading)
     WireWriter out;
     out.boolean(reading.fetched);
     const PageText& text = reading.text;
-    write(out, text.words.words);
     out.boolean(text.words.untrusted);
+    // A trusted page's words are its lines' words: where their places there
+    // are known, they go once, in their lines, and each its place besides.
+    const bool placed = !text.words.untrusted && !text.placesInLines.empty() &&
+                        text.placesInLines.size() == text.words.words.size();
+    out.boolean(placed);
+    if (placed) {
+        out.u64(text.placesInLines.size());
+        for (std::uint32_t place : text.placesInLines) out.u32(place);
+    } else {
+        write(out, text.words.words);
+    }
     out.u64(text.lines.size());
     for (const Line& line : text.lines) write(out, line);
     out.boolean(text.tooLarge);
@@ -332,12 +366,21 @@ PageReading decodePageReading(const Bytes& data, HeldReadings* held)
     PageReading reading;
     reading.fetched = in.boolean();
     PageText& text = reading.text;
-    text.words.words = readWords(in, footprint);
     text.words.untrusted = in.boolean();
+    const bool placed = in.boolean();
+    std::vector<std::uint32_t> places;
+    if (placed) {
+        if (text.words.untrusted) throw WireReader::Short();
+        places.resize(in.count(4));
+        for (std::uint32_t& place : places) place = in.u32();
+    } else {
+        text.words.words = readWords(in, footprint);
+    }
     const std::size_t lines = in.count(8 + 32 + 2);
     footprint.take(lines, sizeof(Line));
     text.lines.resize(lines);
     for (Line& line : text.lines) line = readLine(in, footprint);
+    if (placed) text.words.words = wordsInPlaces(text.lines, places, footprint);
     text.tooLarge = in.boolean();
     reading.pictures = readRects(in, PDFLimits::renders, footprint);
     reading.drawn = readRects(in, PDFLimits::pictureRectangles, footprint);

@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstdint>
 #include <initializer_list>
 #include <string_view>
 
@@ -67,39 +68,63 @@ struct FontStyle {
     bool italic = false;
 };
 
-// The font of every scalar of the page's text, or none. The names are judged
-// once per span, not once per character.
+// The font of every scalar of the page's text, or none: the first span that
+// holds it. The names are judged once per name, not once per span.
 class FontLookup {
 public:
     FontLookup(const Platform::PdfPageText& page, bool heavyIsBold)
     {
-        auto scalars = static_cast<std::size_t>(scalarCount(page.text));
-        index_.assign(scalars, -1);
+        const auto scalars = static_cast<std::size_t>(scalarCount(page.text));
+        std::vector<std::pair<std::string_view, FontStyle>> judged; // a page sets few fonts
+        bool inOrder = true;
         for (const auto& span : page.fonts) {
             if (!std::isfinite(span.size)) continue;
-            std::string name = Text::lowercased(span.name);
-            FontStyle style{span.size,
-                            Text::contains(name, "bold") || Text::contains(name, "black") ||
-                                (heavyIsBold && Text::contains(name, "heavy")) || texBold(name),
-                            Text::contains(name, "italic") || Text::contains(name, "oblique") || texItalic(name)};
-            int id = static_cast<int>(styles_.size());
-            styles_.push_back(style);
-            std::size_t begin = static_cast<std::size_t>(std::max(0, span.begin));
-            std::size_t end = std::min(scalars, static_cast<std::size_t>(std::max(0, span.end)));
-            for (std::size_t i = begin; i < end; ++i)
-                if (index_[i] < 0) index_[i] = id;
+            auto known = std::find_if(judged.begin(), judged.end(), [&](const auto& j) { return j.first == span.name; });
+            if (known == judged.end()) {
+                std::string name = Text::lowercased(span.name);
+                FontStyle style{0,
+                                Text::contains(name, "bold") || Text::contains(name, "black") ||
+                                    (heavyIsBold && Text::contains(name, "heavy")) || texBold(name),
+                                Text::contains(name, "italic") || Text::contains(name, "oblique") || texItalic(name)};
+                known = judged.insert(judged.end(), {span.name, style});
+            }
+            FontStyle style = known->second;
+            style.size = span.size;
+            const std::size_t begin = static_cast<std::size_t>(std::max(0, span.begin));
+            const std::size_t end = std::min(scalars, static_cast<std::size_t>(std::max(0, span.end)));
+            inOrder = inOrder && (runs_.empty() || begin >= runs_.back().end);
+            runs_.push_back(Run{begin, end, style});
         }
+        // Spans one after another (as the page's text has them) are found by
+        // a search among them; spans that overlap, by an index of every scalar.
+        if (inOrder) return;
+        index_.assign(scalars, -1);
+        for (std::size_t r = 0; r < runs_.size(); ++r)
+            for (std::size_t i = runs_[r].begin; i < runs_[r].end; ++i)
+                if (index_[i] < 0) index_[i] = static_cast<int>(r);
     }
 
     const FontStyle* at(std::size_t scalar) const
     {
-        if (scalar >= index_.size() || index_[scalar] < 0) return nullptr;
-        return &styles_[static_cast<std::size_t>(index_[scalar])];
+        if (!index_.empty()) {
+            if (scalar >= index_.size() || index_[scalar] < 0) return nullptr;
+            return &runs_[static_cast<std::size_t>(index_[scalar])].style;
+        }
+        // The last run that begins at or before it, when it reaches it.
+        auto after = std::upper_bound(runs_.begin(), runs_.end(), scalar,
+                                      [](std::size_t s, const Run& run) { return s < run.begin; });
+        if (after == runs_.begin()) return nullptr;
+        const Run& run = *(after - 1);
+        return scalar < run.end ? &run.style : nullptr;
     }
 
 private:
-    std::vector<int> index_;
-    std::vector<FontStyle> styles_;
+    struct Run {
+        std::size_t begin, end; // scalars
+        FontStyle style;
+    };
+    std::vector<Run> runs_;
+    std::vector<int> index_; // of runs_, by scalar, where runs overlap
 };
 
 struct WordBuilder {
@@ -228,26 +253,52 @@ PageWords pageWords(const Platform::PdfPageText& page, const Rect& mediaBox)
     return result;
 }
 
-Lines linesFromWords(std::vector<Word> words)
+Lines linesFromWords(const std::vector<Word>& words, std::vector<std::uint32_t>* places)
 {
-    // A NaN in the sort below would break the comparator's ordering.
-    std::erase_if(words, [](const Word& w) { return !finite(w.rect); });
-    std::stable_sort(words.begin(), words.end(),
-                     [](const Word& a, const Word& b) { return a.rect.midY() > b.rect.midY(); });
+    // Sorted as indexes, not as words: each word is copied once, into its
+    // line. A NaN in the sort below would break the comparator's ordering.
+    std::vector<std::uint32_t> order;
+    order.reserve(words.size());
+    for (std::size_t i = 0; i < words.size(); ++i)
+        if (finite(words[i].rect)) order.push_back(static_cast<std::uint32_t>(i));
+    std::stable_sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
+        return words[a].rect.midY() > words[b].rect.midY();
+    });
+    if (places) places->assign(order.size() == words.size() ? words.size() : 0, 0);
     Lines lines;
-    std::vector<Word> group;
-    for (Word& w : words) {
-        if (!group.empty()) {
-            const Rect& a = group.front().rect;
+    std::uint32_t placed = 0;
+    // A group's words, left to right as makeLine lays them (a stable sort of
+    // words already in that order keeps it), so that their places are known.
+    using At = std::vector<std::uint32_t>::iterator;
+    auto close = [&](At first, At end) {
+        std::stable_sort(first, end, [&](std::uint32_t a, std::uint32_t b) {
+            return words[a].rect.minX() < words[b].rect.minX();
+        });
+        std::vector<Word> group;
+        group.reserve(static_cast<std::size_t>(end - first));
+        for (auto i = first; i != end; ++i) {
+            group.push_back(words[*i]);
+            if (places && !places->empty()) (*places)[*i] = placed;
+            ++placed;
+        }
+        lines.push_back(makeLine(std::move(group)));
+    };
+    auto first = order.begin();
+    for (auto at = order.begin(); at != order.end(); ++at) {
+        const Word& w = words[*at];
+        if (at != first) {
+            const Rect& a = words[*first].rect;
             double h = std::min(a.height, w.rect.height);
             double overlap = std::min(a.maxY(), w.rect.maxY()) - std::max(a.minY(), w.rect.minY());
             bool joins = overlap >= 0.5 * h && (std::abs(a.minY() - w.rect.minY()) < 0.3 * h ||
                                                 std::abs(a.midY() - w.rect.midY()) < 0.3 * h);
-            if (!joins) lines.push_back(makeLine(std::exchange(group, {})));
+            if (!joins) {
+                close(first, at);
+                first = at;
+            }
         }
-        group.push_back(std::move(w));
     }
-    if (!group.empty()) lines.push_back(makeLine(std::move(group)));
+    if (first != order.end()) close(first, order.end());
     return lines;
 }
 

@@ -9,6 +9,7 @@
 #include "Platform/Geometry.h"
 #include "Platform/PdfDocument.h"
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -46,8 +47,10 @@ struct PageWords {
 // The words of a page from its characters and boxes. `mediaBox` judges boxes that lie off the page.
 PageWords pageWords(const Platform::PdfPageText& page, const Rect& mediaBox);
 
-// Words grouped into lines, top to bottom.
-Lines linesFromWords(std::vector<Word> words);
+// Words grouped into lines, top to bottom. `places`, when given, gets each
+// word's place among the lines' words read line by line, left to right; it
+// is left empty when a word is left out (a box that is not finite).
+Lines linesFromWords(const std::vector<Word>& words, std::vector<std::uint32_t>* places = nullptr);
 
 // A page read line by line from its text, with made-up positions from 72
 // points inside the media box's top-left corner; every line has hardBreak set.
@@ -61,6 +64,9 @@ Line makeLine(std::vector<Word> words);
 struct PageText {
     PageWords words;       // as pageWords found them, untrusted ones included
     Lines lines;           // linesFromWords, or linesFromText on an untrusted page
+    // Of a trusted page, each word's place in `lines` (linesFromWords), so
+    // that its words can be sent once, in their lines; empty where not known.
+    std::vector<std::uint32_t> placesInLines;
     bool tooLarge = false; // what it draws is past a bound of reading (PDFLimits), so its text was not read
 };
 

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <functional>
 #include <set>
 #include <sstream>
 #include <zlib.h>
@@ -171,10 +172,11 @@ namespace {
 constexpr TextCost unlimited{~std::size_t{0}, ~std::size_t{0}, ~std::size_t{0},
                               ~std::size_t{0}, ~std::size_t{0}, ~std::size_t{0}};
 
-TextCost measureFirstPage(const Bytes& pdf, const TextCost& limits = unlimited)
+TextCost measureFirstPage(const Bytes& pdf, const TextCost& limits = unlimited,
+                          Counting counting = Counting::everyToken)
 {
     auto document = PdfDocument::open(pdf).document.value();
-    return measureText(document.page(0).value(), limits);
+    return measureText(document.page(0).value(), limits, counting);
 }
 
 } // namespace
@@ -353,6 +355,8 @@ TEST(PdfContentCost, CallsWhatItCannotMeasureUnknownAndMeasuresItsOrdinaryKin)
         {"an indexed inline image with a decode array, whose data is EI",
          rawPage("BI /W 2 /H 1 /CS [/I /RGB 1 <000000FFFFFF>] /BPC 8 /D [1 0] ID EI EI (x) Tj", "<< >>"), "", 1},
         {"a name holding a NUL", rawPage("/F#00x Do", forms, {formObject, formObject}), "a name holds a NUL byte", 0},
+        {"a font's name holding a NUL, with no resources", rawPage("/F#00x 12 Tf (x) Tj", "<< >>"),
+         "a name holds a NUL byte", 0},
         {"a name holding an escaped space", rawPage("/F#20x Do /F Do", forms, {formObject, formObject}), "", 1},
         {"resources naming a form twice", rawPage("/G Do", twice, {formObject, formObject}),
          "a dictionary repeats a key", 0},
@@ -377,6 +381,8 @@ TEST(PdfContentCost, CallsWhatItCannotMeasureUnknownAndMeasuresItsOrdinaryKin)
     for (const Case& c : cases) {
         TextCost cost = measureFirstPage(c.pdf);
         EXPECT_EQ(cost.unknown, c.unknown) << c.what;
+        // Counted only where it could cost, a page is as unknown as ever.
+        EXPECT_EQ(measureFirstPage(c.pdf, unlimited, Counting::whereCostly).unknown, c.unknown) << c.what;
         EXPECT_EQ(cost.within(unlimited), c.unknown.empty()) << c.what;
         if (c.unknown.empty() || c.unknown == "qpdf mended the page's content") {
             EXPECT_EQ(cost.textOperators, c.textOperators) << c.what;
@@ -480,6 +486,43 @@ TEST(PdfContentCost, CountsTheBytesAnInlineImageClaimsAsReadByPoppler)
                                          std::pair{"/W 10 /H 3 /CS /Named /BPC 4", 3.0 * 5}}) {
         const std::string content = std::string("BI ") + image + " /F /AHx ID 00> EI";
         EXPECT_EQ(measureFirstPage(rawPage(content, "<< >>")).bytes, content.size() + std::size_t(claimed)) << image;
+        EXPECT_EQ(measureFirstPage(rawPage(content, "<< >>"), unlimited, Counting::whereCostly).bytes,
+                  content.size() + std::size_t(claimed))
+            << image;
+    }
+}
+
+TEST(PdfContentCost, TokenizesWhereAskedOnlyAPageThatCouldPassALimitOrDrawMore)
+{
+    // Content of n bytes holds at most n tokens and n / 2 + 1 operators, and shows at most n bytes.
+    const std::string content = "BT /F 12 Tf (plain text) Tj ET";
+    const std::string forms = "<< /XObject << /F 5 0 R >> >>";
+    TextCost tight = unlimited;
+    struct Case {
+        const char* what;
+        Bytes pdf;
+        std::function<void(TextCost&)> limit;
+        bool tokenized;
+    };
+    const Case cases[] = {
+        {"a short page of text", rawPage(content, "<< >>"), [](TextCost&) {}, false},
+        {"as long as its bytes may be", rawPage(content, "<< >>"), [&](TextCost& l) { l.bytes = l.tokens = l.shownBytes = content.size(); }, false},
+        {"possibly more tokens", rawPage(content, "<< >>"), [&](TextCost& l) { l.tokens = content.size() - 1; }, true},
+        {"possibly more bytes shown", rawPage(content, "<< >>"), [&](TextCost& l) { l.shownBytes = content.size() - 1; }, true},
+        {"possibly more text operators", rawPage(content, "<< >>"), [&](TextCost& l) { l.textOperators = content.size() / 2; }, true},
+        {"possibly more states saved", rawPage(content, "<< >>"), [&](TextCost& l) { l.savedStates = content.size() / 2; }, true},
+        {"resources it may draw", rawPage(content, forms, {formObject}), [](TextCost&) {}, true},
+        {"graphics states", rawPage(content, "<< /ExtGState << >> >>"), [](TextCost&) {}, true},
+        {"shadings", rawPage(content, "<< /Shading << >> >>"), [](TextCost&) {}, true},
+        {"an inline image", rawPage("BI /W 1 /H 1 /CS /G /BPC 8 ID x EI " + content, "<< >>"), [](TextCost&) {}, true},
+    };
+    for (const Case& c : cases) {
+        tight = unlimited;
+        c.limit(tight);
+        TextCost cost = measureFirstPage(c.pdf, tight, Counting::whereCostly);
+        EXPECT_EQ(cost.tokens != 0, c.tokenized) << c.what;
+        EXPECT_GE(cost.bytes, content.size()) << c.what;
+        EXPECT_EQ(cost.unknown, "") << c.what;
     }
 }
 

@@ -142,19 +142,81 @@ TEST(PdfDocument, OneWalkReadsTheCharactersBoxesAndFontsOfPopplerGlibsThreeWalks
         PdfFixtures::showText(cr, 120, 100, "bold, ", 12, "Liberation Serif", true);
         PdfFixtures::showText(cr, 160, 100, "larger", 16, "Liberation Serif");
     }));
-    ASSERT_GE(files.size(), 12u);
+    files.emplace_back("pages sharing their fonts", PdfFixtures::cairoPdf(3, [](cairo_t* cr, int page) {
+        PdfFixtures::showText(cr, 72, 100, "Page " + std::to_string(page + 1) + " in serif, ", 12, "Liberation Serif");
+        PdfFixtures::showText(cr, 72, 130, "and in bold sans.", 14, "DejaVu Sans", true);
+    }));
+    ASSERT_GE(files.size(), 13u);
     for (const auto& [name, bytes] : files) {
-        auto document = openOrFail(bytes);
+        // The three walks on a document of its own, which holds no font
+        // parsed by the one walk over an earlier page.
+        auto document = openOrFail(bytes), apart = openOrFail(bytes);
         for (int i = 0; i < document.pageCount(); ++i) {
             SCOPED_TRACE(name + " page " + std::to_string(i + 1));
             auto page = document.page(i).value();
             ASSERT_TRUE(page.readsTextInOneWalk());
-            const PdfPageText one = page.text(), three = page.textFromGlib();
+            const PdfPageText one = page.text(), three = apart.page(i).value().textFromGlib();
             EXPECT_FALSE(one.text.empty());
             EXPECT_EQ(one.text, three.text);
             EXPECT_EQ(one.boxes, three.boxes);
             EXPECT_EQ(one.fonts, three.fonts);
         }
+    }
+}
+
+TEST(PdfDocument, HoldsTheFontsItsPagesShareParsedOnceAndNoMore)
+{
+    // Pages of their own fonts, each a dictionary with an encoding of its own.
+    // (Cairo's fonts each have a dictionary and a descriptor.)
+    auto pages = [](int count, int widths, bool encodingStream = false) {
+        std::vector<std::string> objects{"<< /Type /Catalog /Pages 2 0 R >>", ""};
+        std::string kids, width;
+        for (int i = 0; i < widths; ++i) width += "500 ";
+        for (int i = 0; i < count; ++i) {
+            const int at = static_cast<int>(objects.size()) + 1;
+            kids += std::to_string(at) + " 0 R ";
+            const std::string content = "BT /F 12 Tf 72 700 Td (Page " + std::to_string(i + 1) + ") Tj ET";
+            objects.push_back("<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Resources << /Font << /F " +
+                              std::to_string(at + 2) + " 0 R >> >> /Contents " + std::to_string(at + 1) + " 0 R >>");
+            objects.push_back("<< /Length " + std::to_string(content.size()) + " >>\nstream\n" + content + "\nendstream");
+            objects.push_back("<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /FirstChar 32 /LastChar " +
+                              std::to_string(31 + widths) + " /Widths [" + width + "] /Encoding " +
+                              std::to_string(at + 3) + " 0 R >>");
+            objects.push_back(encodingStream ? "<< /Length 0 >>\nstream\n\nendstream"
+                                             : "<< /Type /Encoding /Differences [32 /space] >>");
+        }
+        objects[1] = "<< /Type /Pages /Kids [" + kids + "] /Count " + std::to_string(count) + " >>";
+        const std::string pdf = PlainPdf::ofObjects(objects);
+        return Bytes(pdf.begin(), pdf.end());
+    };
+    struct Case {
+        const char* what;
+        Bytes pdf;
+        std::size_t heldAfterFirst, heldAtEnd;
+    };
+    const Case cases[] = {
+        {"three pages sharing two fonts", PdfFixtures::cairoPdf(3, [](cairo_t* cr, int) {
+             PdfFixtures::showText(cr, 72, 100, "Serif, ", 12, "Liberation Serif");
+             PdfFixtures::showText(cr, 72, 130, "sans.", 12, "DejaVu Sans");
+         }), 4, 4},
+        {"pages of fonts of their own, each with its encoding", pages(3, 10), 2, 6},
+        {"more of them than are held", pages(300, 10), 2, 512},
+        {"a font of more widths than are held", pages(1, 5000), 1, 1},
+        // 16 fonts of 4,007 items fill all that is held but 1,360 items: 340 encodings of 4 more.
+        {"fonts of more widths in all than are held", pages(40, 4000), 2, 16 + 40},
+        {"an encoding in a stream, which is read afresh each time", pages(1, 10, true), 1, 1},
+    };
+    for (const Case& c : cases) {
+        auto document = openOrFail(c.pdf), apart = openOrFail(c.pdf);
+        for (int i = 0; i < document.pageCount(); ++i) {
+            const PdfPageText text = document.page(i).value().text();
+            if (i == 0) {
+                EXPECT_EQ(document.fontObjectsHeld(), c.heldAfterFirst) << c.what;
+            }
+            ASSERT_EQ(text.text, apart.page(i).value().textFromGlib().text) << c.what << " page " << i + 1;
+        }
+        EXPECT_EQ(document.fontObjectsHeld(), c.heldAtEnd) << c.what;
+        EXPECT_EQ(apart.fontObjectsHeld(), 0u) << c.what;
     }
 }
 

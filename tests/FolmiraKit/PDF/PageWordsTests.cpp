@@ -133,6 +133,18 @@ TEST(PdfPageWords, DecidesWeightAndSlantByMajorityAndByFontName)
     auto page = pageText({{"a", Rect{100, 100, 6, 10}, ""}, {"b", Rect{106, 100, 6, 10}, "Helvetica", 9}});
     EXPECT_DOUBLE_EQ(pageWords(page, letter).words.at(0).size, 9);
     EXPECT_DOUBLE_EQ(pageWords(pageText({{"a", Rect{100, 100, 6, 15}, ""}}), letter).words.at(0).size, 12);
+    // Spans that overlap: a character's font is the first span's that holds it.
+    auto overlapping = pageText({{"a", Rect{100, 100, 6, 10}}, {"b", Rect{106, 100, 6, 10}}});
+    overlapping.fonts = {{1, 2, "Times-Italic", 8}, {0, 2, "Helvetica", 30}, {0, 1, "Courier", 40}};
+    const Word w = pageWords(overlapping, letter).words.at(0);
+    EXPECT_DOUBLE_EQ(w.size, 30);
+    EXPECT_FALSE(w.italic);
+    // One after another, with a character of none between: 0.8 × its box's height.
+    auto apart = pageText({{"a", Rect{100, 100, 6, 10}, "Helvetica", 5}, {"b", Rect{106, 100, 6, 10}, ""},
+                           {"c", Rect{112, 100, 6, 10}, "Helvetica", 7}});
+    EXPECT_DOUBLE_EQ(pageWords(apart, letter).words.at(0).size, 8);
+    auto late = pageText({{"a", Rect{100, 100, 6, 10}, ""}, {"b", Rect{106, 100, 6, 10}, "Helvetica", 7}});
+    EXPECT_DOUBLE_EQ(pageWords(late, letter).words.at(0).size, 8);
 }
 
 TEST(PdfPageWords, DropsBoxesThatAreNotNumbers)
@@ -140,18 +152,23 @@ TEST(PdfPageWords, DropsBoxesThatAreNotNumbers)
     auto page = pageText({{"a", Rect{NAN, 100, 6, 12}}, {"b", Rect{100, INFINITY, 6, 12}}, {"c", Rect{100, 100, 6, 12}}});
     EXPECT_EQ(texts(pageWords(page, letter).words), (std::vector<std::string>{"c"}));
     std::vector<Word> words{word("x", NAN, 100), word("y", 100, 100)};
-    Lines lines = linesFromWords(words);
+    std::vector<std::uint32_t> places{7};
+    Lines lines = linesFromWords(words, &places);
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(lineText(lines[0]), "y");
+    EXPECT_TRUE(places.empty()) << "a word left out of the lines has no place there";
 }
 
 TEST(PdfLinesFromWords, GroupsByBaselineTopToBottomAndOrdersLeftToRight)
 {
     std::vector<Word> words{word("second", 200, 686), word("first", 72, 686), word("low", 72, 600),
                             word("Big", 300, 684, 16), word("tiny", 400, 689, 6)};
-    Lines lines = linesFromWords(words);
+    std::vector<std::uint32_t> places;
+    Lines lines = linesFromWords(words, &places);
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lineText(lines[0]), "first second Big tiny");
+    // Each word's place among the lines' words, read line by line.
+    EXPECT_EQ(places, (std::vector<std::uint32_t>{1, 0, 4, 2, 3}));
     EXPECT_EQ(lines[0].rect, lines[0].words.front().rect.united(lines[0].words[2].rect).united(lines[0].words[3].rect));
     EXPECT_EQ(lineText(lines[1]), "low");
     EXPECT_FALSE(lines[0].hardBreak);

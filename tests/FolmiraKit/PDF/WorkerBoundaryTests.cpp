@@ -918,6 +918,20 @@ TEST(PdfWorkerBoundary, AReplyWithANumberNoPageHasIsDamaged)
         {"a page too large to read that holds words", [&](auto& r) { r.text.tooLarge = true; }},
         {"picture regions without the rectangles drawn", [&](auto& r) { r.pictures = {{72, 300, 200, 200}}; }},
         {"text turned five quarter turns", [&](auto& r) { r.quarterTurns = 5; }},
+        // A trusted page's words sent once, in their lines, each with its place there.
+        {"a word placed past its lines' words", [&](auto& r) { r.text.placesInLines = {1}; }},
+        {"two words in one place",
+         [&](auto& r) {
+             r.text.words.words = {word, word};
+             r.text.lines = {PDFReader::makeLine({word, word})};
+             r.text.placesInLines = {1, 1};
+         }},
+        {"fewer places than the lines' words",
+         [&](auto& r) {
+             r.text.words.words = {word};
+             r.text.lines = {PDFReader::makeLine({word, word})};
+             r.text.placesInLines = {0};
+         }},
     };
     for (const Case& c : cases) {
         PDFReader::PageReading reading;
@@ -928,6 +942,16 @@ TEST(PdfWorkerBoundary, AReplyWithANumberNoPageHasIsDamaged)
         const Platform::Bytes encoded = PDFReader::encode(reading);
         if (c.name == "sound") {
             EXPECT_EQ(PDFReader::decodePageReading(encoded).text.words.words, reading.text.words.words);
+            // Sent in its line with its place, a word comes back the same, in its own place.
+            PDFReader::PageReading placed = reading;
+            const PDFReader::Word other{"Plum", {150, 700, 30, 12}, 12, true, false};
+            placed.text.words.words = {other, word};
+            placed.text.lines = {PDFReader::makeLine({word, other})};
+            placed.text.placesInLines = {1, 0};
+            const Platform::Bytes shorter = PDFReader::encode(placed);
+            EXPECT_EQ(PDFReader::decodePageReading(shorter).text.words.words, placed.text.words.words);
+            placed.text.placesInLines.clear();
+            EXPECT_LT(shorter.size(), PDFReader::encode(placed).size()) << "each word sent once";
             reading.quarterTurns = 3; // text that reads up the page
             EXPECT_EQ(PDFReader::decodePageReading(PDFReader::encode(reading)).quarterTurns, 3);
             Platform::Bytes longer = encoded;
