@@ -90,7 +90,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <functional>
+#include <optional>
 #include <random>
 #include <string>
 
@@ -125,10 +127,39 @@ int receiveDocument()
 }
 
 std::uint32_t requestId = 0; // of the request being answered
+std::optional<Bytes> batch;   // its payload, when it is a batch
+
+// A batch answered as the worker answers one: each of its requests given
+// `payload`, until the reply holds the bytes the batch allows.
+Bytes batchReply(const Bytes& payload, std::uint32_t cpuMilliseconds)
+{
+    WireReader in(*batch);
+    in.u8();
+    const std::uint64_t full = in.u64();
+    const std::size_t count = in.count(8);
+    WireWriter answers;
+    std::size_t answered = 0;
+    while (answered < count && answers.data().size() < full) {
+        answers.u32(cpuMilliseconds);
+        answers.blob(payload);
+        ++answered;
+    }
+    WireWriter out;
+    out.u64(answered);
+    Bytes reply = out.take();
+    reply.insert(reply.end(), answers.data().begin(), answers.data().end());
+    return reply;
+}
 
 void send(const Bytes& payload, std::uint32_t claimed, std::uint32_t cpuMilliseconds = 1, std::uint32_t id = requestId,
           PdfWorkerSocket::Outcome outcome = PdfWorkerSocket::Outcome::ok)
 {
+    if (batch && outcome == PdfWorkerSocket::Outcome::ok && claimed == payload.size()) {
+        const Bytes answers = batchReply(payload, cpuMilliseconds);
+        batch.reset();
+        send(answers, static_cast<std::uint32_t>(answers.size()), cpuMilliseconds, id, outcome);
+        return;
+    }
     WireWriter header;
     header.u32(claimed);
     header.u32(id);
@@ -441,6 +472,12 @@ int main(int, char** argv)
         if (!readAll(request.data(), request.size())) return 0;
         requestId = WireReader(request).u32();
         request.erase(request.begin(), request.begin() + 4);
+        batch.reset();
+        if (request[0] == PdfWorkerSocket::batchTag) {
+            // Answered as the request it holds, each time: its tag stands in the batch's place.
+            batch = Bytes(request.begin() + PdfWorkerSocket::requestHeader - 8, request.end());
+            request[0] = (*batch)[0];
+        }
         const bool open = request[0] == static_cast<std::uint8_t>(Reader::WorkerRequest::open);
         if (mode == "unknown-request") {
             return PdfWorkerSocket::unknownRequest; // as a worker of another build would
