@@ -36,6 +36,9 @@
 //   copy-other the same, but the copy named is another child of the app's
 //              (the pid in FOLMIRA_FAKE_OTHER_CHILD), the hello its own
 //   no-copy    the same, but it can make no copy, as a worker out of processes
+//   batch-ends the opening is sound (20 pages), and so is every page asked
+//              alone (its own words); a batch of several ends as if its
+//              child crashed at its second
 //   pool       the opening is sound (20 pages), and so are its pages; asked
 //              for a copy, it makes one as the worker does (a child of the
 //              app's, with a socket of its own)
@@ -553,6 +556,24 @@ int main(int, char** argv)
             if (open && mode == "long-pool") pageTree.assign(std::size_t{100} << 20, 1);
             Bytes reply = open ? opening(20) : reading(false, false);
             send(reply, static_cast<std::uint32_t>(reply.size()));
+        } else if (mode == "batch-ends") {
+            // A batch of two pages or more ends as if its child crashed at its second page.
+            std::size_t asked = 1;
+            if (batch) {
+                WireReader in(*batch);
+                in.u8();
+                in.u64();
+                asked = in.count(8);
+            }
+            if (asked >= 2) {
+                WireWriter at;
+                at.u32(1);
+                batch.reset();
+                send(at.data(), 4, 1, requestId, PdfWorkerSocket::Outcome::crashed);
+            } else {
+                Bytes reply = open ? opening(20) : ownWords(WireReader(request.data() + 13, 4).i32());
+                send(reply, static_cast<std::uint32_t>(reply.size()));
+            }
         } else if (mode == "claim") {
             Bytes reply = open ? opening(static_cast<int>(FolmiraKit::PDFLimits::documentPages))
                                : ownWords(WireReader(request.data() + PdfWorkerSocket::requestHeader - 4, 4).i32());

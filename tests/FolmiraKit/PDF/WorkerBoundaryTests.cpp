@@ -404,6 +404,77 @@ TEST(PdfWorkerBoundary, ALongDocumentIsOpenedOnceAndItsPagesReadByAChildOrTwo)
     }
 }
 
+TEST(PdfWorkerBoundary, ABatchAnswersThePagesThatFitOneRequestsBytesAndHalfItsTime)
+{
+    // Ten pages of their own words; the heavy ones of 2,000 words each.
+    auto document = [](bool heavy) {
+        Builder builder;
+        for (int i = 0; i < 10; ++i)
+            builder.page(caption("Page " + std::to_string(i + 1) + " of ten.") +
+                             (heavy ? timesOver(caption("many words on a heavy page of text", 300), 300) : ""),
+                         fonts());
+        return builder.write();
+    };
+    const auto pageTag = static_cast<std::uint8_t>(PDFReader::WorkerRequest::readPage);
+    std::vector<Platform::Bytes> pages;
+    for (int i = 0; i < 10; ++i) {
+        Platform::WireWriter index;
+        index.i32(i);
+        pages.push_back(index.take());
+    }
+    struct Case {
+        std::string name;
+        bool heavy;
+        double cpuSeconds;
+        std::size_t largestReply; // 0: one page's reply and a byte
+        std::size_t fewest, most; // pages answered
+    };
+    const double scale = HangGuard::scale();
+    for (const Case& c : {Case{"cheap pages, all in one", false, 2, 32 << 20, 10, 10},
+                          Case{"bytes of one reply: one page", false, 2, 0, 1, 1},
+                          // Each heavy page takes a few milliseconds: the batch stops at half its
+                          // time, before the sum of its pages passes its limit.
+                          Case{"half the CPU time", true, 0.06 * scale, 32 << 20, 1, 9}}) {
+        SCOPED_TRACE(c.name);
+        const Platform::Bytes pdf = document(c.heavy);
+        Platform::PdfWorker worker(std::make_shared<const Platform::PdfWorkerInput>(pdf),
+                                   {c.cpuSeconds, std::int64_t{500} << 20});
+        ASSERT_EQ(worker.request(static_cast<std::uint8_t>(PDFReader::WorkerRequest::open), {}, 1 << 30, nullptr).status,
+                  Platform::PdfWorker::Status::ok);
+        const auto alone = worker.request(pageTag, pages[0], 32 << 20, nullptr);
+        ASSERT_EQ(alone.status, Platform::PdfWorker::Status::ok);
+        const std::size_t largest = c.largestReply ? c.largestReply : alone.payload.size() + 1;
+        const auto batch = worker.requestBatch(pageTag, pages, largest, nullptr);
+        ASSERT_EQ(batch.reply.status, Platform::PdfWorker::Status::ok);
+        EXPECT_GE(batch.answers.size(), c.fewest);
+        EXPECT_LE(batch.answers.size(), c.most);
+        // Each answer is its own page's, in order.
+        for (std::size_t i = 0; i < batch.answers.size(); ++i) {
+            const auto reading = PDFReader::decodePageReading(batch.answers[i].payload);
+            ASSERT_FALSE(reading.text.words.words.empty());
+            EXPECT_EQ(reading.text.words.words[1].text, std::to_string(i + 1)) << i;
+        }
+    }
+}
+
+TEST(PdfWorkerBoundary, ABatchEndedAtAPageHasThoseBeforeAskedAgainAndThatOneAlone)
+{
+    // Every batch of the fake crashes at its second page; each page asked alone is read.
+    WorkerProgram program(fake("batch-ends"));
+    std::atomic<int> requests{0};
+    Platform::PdfWorker::setBeforeSend([&](pid_t, std::uint8_t tag) {
+        requests += tag == static_cast<std::uint8_t>(PDFReader::WorkerRequest::readPage);
+    });
+    const BigDocument document = PDFReader::read(onePage(caption("The fake's pages stand in for these.")), "Sample", 1);
+    Platform::PdfWorker::setBeforeSend({});
+    EXPECT_TRUE(document.leftOutPages.empty());
+    // The fake's pages spell their index in their words: every one of the twenty is there.
+    const std::string text = document.plainText();
+    for (const char* name : {"a", "b", "c", "j", "k", "s", "t"})
+        EXPECT_NE(text.find(std::string("The ") + name + " pages run"), std::string::npos) << name;
+    EXPECT_GT(requests.load(), 20) << "batches were asked, and their pages again";
+}
+
 TEST(PdfWorkerBoundary, NoWorkerCanChangeTheDocumentAnotherReads)
 {
     const Platform::Bytes pdf = onePage(caption("Apples grow on page one."));
