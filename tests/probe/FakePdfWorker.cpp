@@ -39,6 +39,9 @@
 //   batch-ends the opening is sound (20 pages), and so is every page asked
 //              alone (its own words); a batch of several ends as if its
 //              child crashed at its second
+//   batch-ends-past  the same, but at one past its last
+//   fat-batch  the same, but a batch answers one page a byte larger than a
+//              page's reply may be
 //   pool       the opening is sound (20 pages), and so are its pages; asked
 //              for a copy, it makes one as the worker does (a child of the
 //              app's, with a socket of its own)
@@ -556,18 +559,24 @@ int main(int, char** argv)
             if (open && mode == "long-pool") pageTree.assign(std::size_t{100} << 20, 1);
             Bytes reply = open ? opening(20) : reading(false, false);
             send(reply, static_cast<std::uint32_t>(reply.size()));
-        } else if (mode == "batch-ends") {
-            // A batch of two pages or more ends as if its child crashed at its second page.
+        } else if (mode == "batch-ends" || mode == "batch-ends-past" || mode == "fat-batch") {
+            // A batch of two pages or more ends as if its child crashed at its
+            // second page (or at one past its last), or answers one page larger
+            // than a page's reply may be.
             std::size_t asked = 1;
+            std::uint64_t full = 0;
             if (batch) {
                 WireReader in(*batch);
                 in.u8();
-                in.u64();
+                full = in.u64();
                 asked = in.count(8);
             }
-            if (asked >= 2) {
+            if (asked >= 2 && mode == "fat-batch") {
+                const Bytes fat(full + 1, 0);
+                send(fat, static_cast<std::uint32_t>(fat.size()));
+            } else if (asked >= 2) {
                 WireWriter at;
-                at.u32(1);
+                at.u32(mode == "batch-ends" ? 1 : static_cast<std::uint32_t>(asked));
                 batch.reset();
                 send(at.data(), 4, 1, requestId, PdfWorkerSocket::Outcome::crashed);
             } else {
