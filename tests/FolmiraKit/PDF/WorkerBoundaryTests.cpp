@@ -407,6 +407,22 @@ TEST(PdfWorkerBoundary, ALongDocumentIsOpenedOnceAndItsPagesReadByAChildOrTwo)
     }
 }
 
+namespace {
+
+// The payloads that ask for pages 0 to `count` - 1, one each.
+std::vector<Platform::Bytes> pageRequests(int count)
+{
+    std::vector<Platform::Bytes> pages;
+    for (int i = 0; i < count; ++i) {
+        Platform::WireWriter index;
+        index.i32(i);
+        pages.push_back(index.take());
+    }
+    return pages;
+}
+
+} // namespace
+
 TEST(PdfWorkerBoundary, ABatchAnswersThePagesThatFitOneRequestsBytesAndHalfItsTime)
 {
     // Ten pages of their own words; the heavy ones of 4,200 words each.
@@ -419,12 +435,7 @@ TEST(PdfWorkerBoundary, ABatchAnswersThePagesThatFitOneRequestsBytesAndHalfItsTi
         return builder.write();
     };
     const auto pageTag = static_cast<std::uint8_t>(PDFReader::WorkerRequest::readPage);
-    std::vector<Platform::Bytes> pages;
-    for (int i = 0; i < 10; ++i) {
-        Platform::WireWriter index;
-        index.i32(i);
-        pages.push_back(index.take());
-    }
+    const std::vector<Platform::Bytes> pages = pageRequests(10);
     struct Case {
         std::string name;
         bool heavy;
@@ -471,12 +482,7 @@ TEST(PdfWorkerBoundary, ABatchAnswersThePagesThatFitOneRequestsBytesAndHalfItsTi
 TEST(PdfWorkerBoundary, ABatchsEndingOrAnswerPastWhatWasAskedIsTheWorkersFault)
 {
     const auto pageTag = static_cast<std::uint8_t>(PDFReader::WorkerRequest::readPage);
-    std::vector<Platform::Bytes> pages;
-    for (int i = 0; i < 3; ++i) {
-        Platform::WireWriter index;
-        index.i32(i);
-        pages.push_back(index.take());
-    }
+    const std::vector<Platform::Bytes> pages = pageRequests(3);
     struct Case {
         std::string mode;
         bool broken;
