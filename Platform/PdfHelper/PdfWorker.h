@@ -8,6 +8,8 @@
 // request past a limit, or whose child crashes, reports `ended`, and the next
 // request is answered by a fresh child of the same opened worker; a worker
 // that dies as a whole, or sends a damaged reply, is replaced by a new one.
+// Cheap requests may go several to a batch, under the limits of one, so that
+// a page of one line costs no round trip of its own.
 //
 // Messages are a tag (which request) and a payload in WireFormat; every reply
 // carries the id of the request it answers, and a worker says hello with its

@@ -10,7 +10,9 @@
 // says so in the request's reply and forks a fresh child, so a page left out
 // costs no second opening of a long document. A child that owns much memory
 // of its own (Poppler's caches) is replaced likewise. Every reply carries the
-// id of the request it answers. Asked for a copy of itself, the opened worker
+// id of the request it answers. A batch of requests is answered by the child
+// in turn under the limits of one; a child that dies at one of them says
+// which, so the client can ask that one again alone. Asked for a copy of itself, the opened worker
 // makes one that shares what it loaded, so that more workers read a document
 // without opening it again.
 
