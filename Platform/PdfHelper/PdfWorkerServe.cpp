@@ -275,12 +275,8 @@ struct Shared {
     std::atomic<std::uint32_t> item{0};      // which of the batch's requests the child is at
 };
 
-bool sendReply(const Shared& shared, Outcome outcome, long cpuMilliseconds, const Bytes& payload)
+bool sendReply(const Shared& shared, Outcome outcome, long cpuMilliseconds, const Bytes& sent)
 {
-    WireWriter at;
-    // Which of a batch's requests its child died at: the answers before it went with the child.
-    if (outcome != Outcome::ok && shared.batch) at.u32(shared.item);
-    const Bytes& sent = outcome != Outcome::ok && shared.batch ? at.data() : payload;
     WireWriter header;
     header.u32(static_cast<std::uint32_t>(sent.size()));
     header.u32(shared.id);
@@ -291,6 +287,15 @@ bool sendReply(const Shared& shared, Outcome outcome, long cpuMilliseconds, cons
     // One frame, one write: the client wakes once for it.
     frame.insert(frame.end(), sent.begin(), sent.end());
     return PdfWorkerSocket::sendWhole(socketFd, frame);
+}
+
+// The reply to a request whose child died at it; a batch's says which of
+// its requests that was (the answers before it went with the child).
+bool sendEnded(const Shared& shared, Outcome outcome)
+{
+    WireWriter at;
+    if (shared.batch) at.u32(shared.item);
+    return sendReply(shared, outcome, 0, at.data());
 }
 
 // A batch's requests answered one after another under the one timer armed
@@ -358,7 +363,6 @@ int serveChild(const PdfDocument::Opened& document, std::span<const PdfWorkerReq
         if (tag == copyTag) {
             // Made by the worker, from its state as opened, not from this child's.
             shared.id = id;
-            shared.batch = false;
             shared.phase = copyAsked;
             return Exit::copying;
         }
@@ -502,7 +506,7 @@ int serve(const PdfDocument::Opened& document, std::span<const PdfWorkerRequest>
         if (shared.phase == handling) {
             // The request the child was at gets its answer here; the next, a fresh child.
             const bool spent = cpuMillisecondsOf(usage) >= shared.cpuMilliseconds;
-            if (!sendReply(shared, PdfWorkerSocket::outcomeOf(status, spent), 0, {})) return done;
+            if (!sendEnded(shared, PdfWorkerSocket::outcomeOf(status, spent))) return done;
             continue;
         }
         if (shared.phase == sending) return failed;
