@@ -18,6 +18,8 @@
 #include <string>
 #include <system_error>
 
+#include <sched.h>
+
 namespace FolmiraKit::PDFReader {
 
 using Platform::Bytes;
@@ -60,6 +62,21 @@ std::optional<HelperFault> faultOf(const PdfWorker::Reply& reply)
     if (reply.status == Status::ended && reply.broken) return HelperFault::broken;
     return std::nullopt;
 }
+
+// What a request gets when no worker is to be had: the pool's are held and never given back.
+PdfWorker::Reply noWorker()
+{
+    PdfWorker::Reply none;
+    none.silent = true;
+    return none;
+}
+
+// Pages asked in one request at most, and the CPU time a request of several
+// pages is sized to take, by what the pages before took: cheap pages (one
+// line each) cost one round trip together, while a view waiting for a
+// worker, or a thread that has run out of pages, waits no longer for it.
+constexpr int mostBatched = 64;
+constexpr double batchSeconds = 0.02;
 
 // Rendering: each region's PNG, at most 4 bytes a pixel and a filter byte a
 // row, plus zlib's and PNG's overhead.
@@ -129,26 +146,35 @@ PageSource::PageSource(std::shared_ptr<const Platform::PdfWorkerInput> input, in
 
 PageSource::~PageSource() = default;
 
-PdfWorker::Reply PageSource::ask(Slot& slot, WorkerRequest request, const Bytes& payload, std::size_t largestReply,
-                                 double cpuSeconds, bool everyPage)
+PdfWorker* PageSource::worker(Slot& slot)
 {
     // A view waiting for one of the document's workers (the original's
-    // tiles) gets this one between two pages, not once every page is read.
+    // tiles) gets this one between two requests, not once every page is read.
     if (slot.lease && pool_->wanted()) slot.lease = {};
     if (!slot.lease) slot.lease = pool_->take(&reading_);
     if (!slot.lease) {
         if (cancel_ && cancel_->cancelled()) throw Cancelled();
-        PdfWorker::Reply none; // no worker to be had: the pool's are held and never given back
-        none.silent = true;
-        return none;
+        return nullptr; // no worker to be had: the pool's are held and never given back
     }
+    return &slot.lease.worker();
+}
+
+void PageSource::throwIfCancelled(const PdfWorker::Reply& reply)
+{
+    if (reply.status != Status::cancelled) return;
+    if (cancel_ && cancel_->cancelled()) throw Cancelled();
+    throw brokenHelper(fault_); // stopped by another thread that found the helper failing
+}
+
+PdfWorker::Reply PageSource::ask(Slot& slot, WorkerRequest request, const Bytes& payload, std::size_t largestReply,
+                                 double cpuSeconds, bool everyPage)
+{
+    PdfWorker* leased = worker(slot);
+    if (!leased) return noWorker();
     const auto tag = static_cast<std::uint8_t>(request);
-    auto reply = everyPage ? slot.lease.worker().requestForEveryPage(tag, payload, largestReply, &reading_)
-                           : slot.lease.worker().request(tag, payload, largestReply, &reading_, cpuSeconds);
-    if (reply.status == Status::cancelled) {
-        if (cancel_ && cancel_->cancelled()) throw Cancelled();
-        throw brokenHelper(fault_); // stopped by another thread that found the helper failing
-    }
+    auto reply = everyPage ? leased->requestForEveryPage(tag, payload, largestReply, &reading_)
+                           : leased->request(tag, payload, largestReply, &reading_, cpuSeconds);
+    throwIfCancelled(reply);
     return reply;
 }
 
@@ -179,11 +205,66 @@ DocumentOpening PageSource::open()
     return opening;
 }
 
-PageReading PageSource::readOne(Slot& slot, int index)
+namespace {
+
+Bytes pageRequest(int index)
 {
     Platform::WireWriter request;
     request.i32(index);
-    auto reply = ask(slot, WorkerRequest::readPage, request.data(), largestReading);
+    return request.take();
+}
+
+} // namespace
+
+PageReading PageSource::readOne(Slot& slot, int index)
+{
+    return readingOf(slot, index, ask(slot, WorkerRequest::readPage, pageRequest(index), largestReading));
+}
+
+void PageSource::readRange(Slot& slot, int first, int end, const PageTaker& take)
+{
+    while (first < end) {
+        if (end - first == 1) {
+            take(first, readOne(slot, first));
+            return;
+        }
+        std::vector<Bytes> payloads;
+        payloads.reserve(static_cast<std::size_t>(end - first));
+        for (int i = first; i < end; ++i) payloads.push_back(pageRequest(i));
+        PdfWorker* leased = worker(slot);
+        PdfWorker::BatchReply batch;
+        if (leased)
+            batch = leased->requestBatch(static_cast<std::uint8_t>(WorkerRequest::readPage), payloads, largestReading,
+                                         &reading_);
+        else
+            batch.reply = noWorker();
+        throwIfCancelled(batch.reply);
+        if (const auto fault = faultOf(batch.reply)) brokenNow(*fault);
+        countStall(batch.reply);
+        if (batch.reply.status == Status::ok) {
+            for (PdfWorker::Reply& answer : batch.answers) {
+                take(first, readingOf(slot, first, std::move(answer)));
+                ++first;
+            }
+            continue;
+        }
+        // A batch that ended without saying where (silent) is read again a page at a time.
+        if (!batch.reply.endedAt) {
+            for (; first < end; ++first) take(first, readOne(slot, first));
+            return;
+        }
+        // Ended at one page, past the batch's limits or crashed: the pages
+        // before it are read again together, and that page alone, under
+        // limits of its own, so that only a page that fails alone is left out.
+        const int at = first + static_cast<int>(*batch.reply.endedAt);
+        readRange(slot, first, at, take);
+        take(at, readOne(slot, at));
+        first = at + 1;
+    }
+}
+
+PageReading PageSource::readingOf(Slot& slot, int index, PdfWorker::Reply reply)
+{
     // No worker of this build breaks its protocol, whatever the page: the helper is named, not the page.
     if (const auto fault = faultOf(reply)) brokenNow(*fault);
     countStall(reply);
@@ -221,12 +302,28 @@ void PageSource::readPages(int pageCount, const PageTaker& take)
 {
     std::atomic<int> next{0};
     std::atomic<bool> failed{false};
+    // As many workers as the budget holds beside the other documents kept
+    // open (a long one's page tree takes hundreds of megabytes).
+    const int fitting = pool_->fitting(static_cast<int>(slots_.size()));
+    const int helpers = std::clamp(std::min(fitting, pageCount) - 1, 0, 3);
 
     auto work = [&](Slot& slot, std::exception_ptr& error) {
         try {
-            for (int i = next++; i < pageCount && !failed; i = next++) {
+            int batch = 1; // the first page alone: its cost sizes the next request
+            while (!failed) {
                 if (cancel_ && cancel_->cancelled()) throw Cancelled();
-                take(i, readOne(slot, i));
+                // The last pages shared out between the threads, not left to one.
+                const int left = pageCount - next.load();
+                const int asked = std::clamp(std::min(batch, left / (2 * (helpers + 1))), 1, mostBatched);
+                const int first = next.fetch_add(asked);
+                if (first >= pageCount) break;
+                const int end = std::min(pageCount, first + asked);
+                readRange(slot, first, end, take);
+                double spent = 0;
+                for (int i = first; i < end; ++i)
+                    if (static_cast<std::size_t>(i) < cpuSpent_.size()) spent += cpuSpent_[static_cast<std::size_t>(i)];
+                const double perPage = std::max(spent / (end - first), batchSeconds / mostBatched);
+                batch = std::clamp(static_cast<int>(batchSeconds / perPage), 1, mostBatched);
             }
         } catch (...) {
             error = std::current_exception();
@@ -236,17 +333,13 @@ void PageSource::readPages(int pageCount, const PageTaker& take)
         slot.lease = {};
     };
 
-    // As many workers as the budget holds beside the other documents kept
-    // open (a long one's page tree takes hundreds of megabytes).
-    const int fitting = pool_->fitting(static_cast<int>(slots_.size()));
-    const int helpers = std::clamp(std::min(fitting, pageCount) - 1, 0, 3);
     std::vector<std::exception_ptr> errors(static_cast<std::size_t>(helpers) + 1);
     std::vector<std::thread> running;
     running.reserve(static_cast<std::size_t>(helpers));
     for (int t = 0; t < helpers; ++t) {
         auto helper = [&, t] { work(*slots_[static_cast<std::size_t>(t) + 1], errors[static_cast<std::size_t>(t) + 1]); };
         // Out of threads (a process limit, a busy system): pages are claimed
-        // one at a time, so the threads already running, this one at least,
+        // a few at a time, so the threads already running, this one at least,
         // read the rest.
         try {
             running.push_back(start_ ? start_(helper) : std::thread(helper));
@@ -312,8 +405,15 @@ std::atomic<int> chosenReadingThreads{0};
 int readingThreads()
 {
     if (int chosen = chosenReadingThreads.load(); chosen > 0) return chosen;
-    const unsigned cores = std::thread::hardware_concurrency();
-    return static_cast<int>(std::clamp(cores, 1u, 4u));
+    // The cores this process may run on, not the machine's: pinned to one
+    // (taskset, a container's share), more threads only share it, each with
+    // a worker of its own to fork, feed and keep in memory.
+    cpu_set_t allowed;
+    CPU_ZERO(&allowed);
+    const int cores = sched_getaffinity(0, sizeof allowed, &allowed) == 0
+                          ? CPU_COUNT(&allowed)
+                          : static_cast<int>(std::thread::hardware_concurrency());
+    return std::clamp(cores, 1, 4);
 }
 
 void setReadingThreads(int threads) { chosenReadingThreads.store(std::clamp(threads, 0, 4)); }

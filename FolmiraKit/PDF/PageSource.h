@@ -53,7 +53,9 @@ public:
     // started. Throws Cancelled, or brokenHelper() when its worker stopped
     // answering or broke its protocol.
     DocumentOpening open();
-    // Every page, taken from a shared counter by as many threads as there are
+    // Every page, taken from a shared counter a few at a time (as many as a
+    // request of about 20 ms of the worker's CPU time holds, by what the
+    // pages before took, one request for them all) by as many threads as there are
     // workers (helpers are started with `start`, std::thread when empty; when
     // one can't be started the others read its share), each handed to `take`
     // on the thread that read it as soon as it is read: pages in no set
@@ -79,7 +81,15 @@ private:
     // opening) gets the time of opening the document, not a page's.
     Platform::PdfWorker::Reply ask(Slot& slot, WorkerRequest request, const Platform::Bytes& payload,
                                    std::size_t largestReply, double cpuSeconds = 0, bool everyPage = false);
+    // The slot's worker, taken from the pool when it holds none; null when none is to be had.
+    Platform::PdfWorker* worker(Slot& slot);
+    // Throws Cancelled, or brokenHelper() when another thread stopped the reading, for a cancelled reply.
+    void throwIfCancelled(const Platform::PdfWorker::Reply& reply);
     PageReading readOne(Slot& slot, int index);
+    // Pages `first` to `end` - 1 handed to `take`, read several to a request.
+    void readRange(Slot& slot, int first, int end, const PageTaker& take);
+    // Page `index` as `reply` tells it.
+    PageReading readingOf(Slot& slot, int index, Platform::PdfWorker::Reply reply);
     // Counts a page's reply towards the stalls in a row; throws brokenHelper() past a few.
     void countStall(const Platform::PdfWorker::Reply& reply);
     // Stops the requests under way on the other threads, and throws brokenHelper(fault).
@@ -102,7 +112,7 @@ private:
 // The refusal of a document whose helper failed it: the helper named, not the document.
 ConversionError brokenHelper(HelperFault fault = HelperFault::missing);
 
-// The threads (and workers) a document is read with: min(cores, 4), unless
+// The threads (and workers) a document is read with: min(cores it may run on, 4), unless
 // set to a number of its own (1 to 4); setting 0 goes back to the default.
 int readingThreads();
 void setReadingThreads(int threads);

@@ -286,6 +286,7 @@ struct PdfWorker::Attempt {
     double cpuSeconds;
     std::int64_t memoryBytes;
     bool alone;
+    bool batch = false;
 };
 
 PdfWorker::Reply PdfWorker::request(std::uint8_t tag, const Bytes& payload, std::size_t largestReply,
@@ -294,6 +295,48 @@ PdfWorker::Reply PdfWorker::request(std::uint8_t tag, const Bytes& payload, std:
     const double cpu = cpuSeconds > 0 ? std::min(cpuSeconds, limits_.cpuSeconds) : limits_.cpuSeconds;
     return requestWithin({tag, payload, largestReply, cpu, std::min(limits_.memoryBytes, MemoryBudget::shareBytes), false},
                          cancel);
+}
+
+PdfWorker::BatchReply PdfWorker::requestBatch(std::uint8_t tag, const std::vector<Bytes>& payloads,
+                                              std::size_t largestReply, const CancelFlag* cancel)
+{
+    WireWriter batch;
+    batch.u8(tag);
+    batch.u64(largestReply);
+    batch.u64(payloads.size());
+    for (const Bytes& payload : payloads) batch.blob(payload);
+    // The answers before the last stay under `largestReply` together, and the last is one answer.
+    const std::size_t framing = 8 + 12 * payloads.size();
+    const std::size_t largest = largestReply > (SIZE_MAX - framing) / 2 ? SIZE_MAX : 2 * largestReply + framing;
+    BatchReply out;
+    out.reply = attempt({PdfWorkerSocket::batchTag, batch.data(), largest, limits_.cpuSeconds,
+                         std::min(limits_.memoryBytes, MemoryBudget::shareBytes), false, true},
+                        cancel);
+    if (out.reply.status == Status::ended && out.reply.endedAt && *out.reply.endedAt >= payloads.size()) {
+        out.reply = ended(true); // at a request it was not asked
+        return out;
+    }
+    if (out.reply.status != Status::ok) return out;
+    try {
+        WireReader in(out.reply.payload);
+        const std::size_t answered = in.count(12);
+        if (answered == 0 || answered > payloads.size()) throw WireReader::Short();
+        out.answers.reserve(answered);
+        for (std::size_t i = 0; i < answered; ++i) {
+            Reply answer{Status::ok, {}};
+            answer.cpuSeconds = in.u32() / 1000.0;
+            answer.payload = in.blob();
+            if (answer.payload.size() > largestReply) throw WireReader::Short();
+            answer.child = out.reply.child;
+            out.answers.push_back(std::move(answer));
+        }
+        if (!in.atEnd()) throw WireReader::Short();
+    } catch (const WireReader::Short&) {
+        out.answers.clear();
+        out.reply = ended(true);
+    }
+    out.reply.payload = {};
+    return out;
 }
 
 PdfWorker::Reply PdfWorker::requestForEveryPage(std::uint8_t tag, const Bytes& payload, std::size_t largestReply,
@@ -341,7 +384,7 @@ PdfWorker::Reply PdfWorker::attempt(const Attempt& what, const CancelFlag* cance
     if (recv(socket_, &unasked, 1, MSG_PEEK | MSG_DONTWAIT) > 0) return ended(true);
     {
         std::lock_guard lock(hookMutex);
-        if (beforeSendHook()) beforeSendHook()(pid_, what.tag);
+        if (beforeSendHook()) beforeSendHook()(pid_, what.batch ? what.payload.front() : what.tag);
     }
     WireWriter frame;
     frame.u32(static_cast<std::uint32_t>(PdfWorkerSocket::requestHeader - 4 + what.payload.size()));
@@ -356,8 +399,8 @@ PdfWorker::Reply PdfWorker::attempt(const Attempt& what, const CancelFlag* cance
     if (!PdfWorkerSocket::sendWhole(socket_, bytes)) return ended(false);
     const double cpu = what.cpuSeconds + (opening ? open.cpuSeconds : 0);
     opening_ = false;
-    Reply reply =
-        receive(what.largestReply, wallPerCpu * cpu + wallSlackSeconds, opening ? open.cpuSeconds : 0, cancel);
+    Reply reply = receive(what.largestReply, wallPerCpu * cpu + wallSlackSeconds, opening ? open.cpuSeconds : 0,
+                          what.batch, cancel);
     if (opening && pid_ != 0) {
         // What the opened worker keeps, read by the system, not told by the worker.
         opened_ = std::max<std::int64_t>(0, anonymousBytes(pid_) - before);
@@ -619,7 +662,7 @@ std::optional<PdfWorker::Reply> PdfWorker::awaitHello(double wallSeconds, const 
     return std::nullopt;
 }
 
-PdfWorker::Reply PdfWorker::receive(std::size_t largestReply, double wallSeconds, double ownCpuSeconds,
+PdfWorker::Reply PdfWorker::receive(std::size_t largestReply, double wallSeconds, double ownCpuSeconds, bool batch,
                                     const CancelFlag* cancel)
 {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(wallSeconds);
@@ -629,6 +672,7 @@ PdfWorker::Reply PdfWorker::receive(std::size_t largestReply, double wallSeconds
     std::optional<std::size_t> length;
     double spent = 0;
     std::uint32_t answeredBy = 0;
+    bool died = false, diedPastLimit = false; // the reply says the request's child died, and of a limit
     Bytes buffer;
     // A reply is sent once its request is done: once it began, it comes
     // whole within its transfer's bound, however slowly its bytes trickle.
@@ -700,14 +744,13 @@ PdfWorker::Reply PdfWorker::receive(std::size_t largestReply, double wallSeconds
             // A reply to another request than the one asked, past its length, or of no outcome: damaged.
             if (id != lastId_ || claimed > largestReply || outcome > static_cast<std::uint8_t>(Outcome::crashed))
                 return ended(true);
-            if (outcome != static_cast<std::uint8_t>(Outcome::ok)) {
-                // The request's child died; the worker, with its document opened, stays.
-                if (claimed != 0) return ended(true);
+            died = outcome != static_cast<std::uint8_t>(Outcome::ok);
+            if (died) {
+                // The request's child died; the worker, with its document opened, stays. A batch's says where.
+                if (claimed != (batch ? 4 : 0)) return ended(true);
                 mayNeedMore_ = outcome == static_cast<std::uint8_t>(Outcome::pastMemory) ||
                                outcome == static_cast<std::uint8_t>(Outcome::crashed);
-                Reply reply{Status::ended, {}};
-                reply.pastLimit = outcome != static_cast<std::uint8_t>(Outcome::crashed);
-                return reply;
+                diedPastLimit = outcome != static_cast<std::uint8_t>(Outcome::crashed);
             }
             length = claimed;
             wholeBy = began + transferBound(claimed);
@@ -715,6 +758,12 @@ PdfWorker::Reply PdfWorker::receive(std::size_t largestReply, double wallSeconds
             if (claimed != 0) continue;
         } else {
             buffer.resize(buffer.size() - room + static_cast<std::size_t>(n));
+        }
+        if (buffer.size() == *length && died) {
+            Reply reply{Status::ended, {}};
+            reply.pastLimit = diedPastLimit;
+            if (batch) reply.endedAt = WireReader(buffer).u32();
+            return reply;
         }
         if (buffer.size() == *length) {
             Reply reply{Status::ok, std::move(buffer)};

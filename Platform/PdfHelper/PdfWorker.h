@@ -8,6 +8,8 @@
 // request past a limit, or whose child crashes, reports `ended`, and the next
 // request is answered by a fresh child of the same opened worker; a worker
 // that dies as a whole, or sends a damaged reply, is replaced by a new one.
+// Cheap requests may go several to a batch, under the limits of one, so that
+// a page of one line costs no round trip of its own.
 //
 // Messages are a tag (which request) and a payload in WireFormat; every reply
 // carries the id of the request it answers, and a worker says hello with its
@@ -28,6 +30,7 @@
 #include <memory>
 #include <optional>
 #include <span>
+#include <vector>
 
 namespace Platform {
 
@@ -102,6 +105,15 @@ public:
         // of the worker's children answered it (1 for the first it forked).
         double cpuSeconds = 0;
         std::uint32_t child = 0;
+        // When `ended` answering a batch past a limit or crashed: which of
+        // its requests the worker was at (the answers before it are lost).
+        std::optional<std::size_t> endedAt = std::nullopt;
+    };
+    // A batch's reply: when `reply` is ok, the answers of its first requests
+    // in order, one at least, as many as fitted; else how the batch ended.
+    struct BatchReply {
+        Reply reply;
+        std::vector<Reply> answers;
     };
 
     PdfWorker(std::shared_ptr<const PdfWorkerInput> input, PdfWorkerLimits limits);
@@ -124,6 +136,16 @@ public:
     // its share is tried once more with the whole of its limit, alone.
     Reply request(std::uint8_t tag, const Bytes& payload, std::size_t largestReply, const CancelFlag* cancel,
                   double cpuSeconds = 0);
+    // Several requests of one tag asked at once, in one round trip under the
+    // limits of one request (as `request` without `cpuSeconds`, whose
+    // bounds, the watch's included, hold for the batch as a whole): each
+    // answered in turn until the batch's reply holds `largestReply` bytes or
+    // it spent half its CPU time; the rest are asked again. A batch that
+    // goes past a limit, or whose worker crashes, ends as one request would,
+    // saying which request it was at: that one may be asked alone, where its
+    // limits are its own.
+    BatchReply requestBatch(std::uint8_t tag, const std::vector<Bytes>& payloads, std::size_t largestReply,
+                            const CancelFlag* cancel);
     // A request that answers for every page of the document (their sizes):
     // under the limits of opening it, which grow with the document, not a page's.
     Reply requestForEveryPage(std::uint8_t tag, const Bytes& payload, std::size_t largestReply,
@@ -158,7 +180,8 @@ public:
     static std::filesystem::path location();
 
     // A test's hook, called with the worker's id just before each request is
-    // sent (to end the worker there and then); none by default.
+    // sent (to end the worker there and then), a batch's with the tag of the
+    // requests it holds; none by default.
     using BeforeSend = std::function<void(pid_t pid, std::uint8_t tag)>;
     static void setBeforeSend(BeforeSend hook);
 
@@ -169,7 +192,9 @@ private:
     Reply attempt(const Attempt& what, const CancelFlag* cancel);
     // `ownCpuSeconds`: what the worker itself may spend on the request (its
     // opening), beside its child answering it.
-    Reply receive(std::size_t largestReply, double wallSeconds, double ownCpuSeconds, const CancelFlag* cancel);
+    // `batch`: the request is a batch, whose ending says where it was.
+    Reply receive(std::size_t largestReply, double wallSeconds, double ownCpuSeconds, bool batch,
+                  const CancelFlag* cancel);
     // Waits for a started worker's hello; none when it came, as this build's.
     std::optional<Reply> awaitHello(double wallSeconds, const CancelFlag* cancel);
     Reply ended(bool damaged);

@@ -10,7 +10,9 @@
 // says so in the request's reply and forks a fresh child, so a page left out
 // costs no second opening of a long document. A child that owns much memory
 // of its own (Poppler's caches) is replaced likewise. Every reply carries the
-// id of the request it answers. Asked for a copy of itself, the opened worker
+// id of the request it answers. A batch of requests is answered by the child
+// in turn under the limits of one; a child that dies at one of them says
+// which, so the client can ask that one again alone. Asked for a copy of itself, the opened worker
 // makes one that shares what it loaded, so that more workers read a document
 // without opening it again.
 
@@ -272,18 +274,65 @@ struct Shared {
     std::atomic<std::uint32_t> id{0};
     std::atomic<long> cpuMilliseconds{0};
     std::atomic<std::uint32_t> children{0}; // forked so far
+    std::atomic<bool> batch{false};          // the request is a batch
+    std::atomic<std::uint32_t> item{0};      // which of the batch's requests the child is at
 };
 
-bool sendReply(const Shared& shared, Outcome outcome, long cpuMilliseconds, const Bytes& payload)
+bool sendReply(const Shared& shared, Outcome outcome, long cpuMilliseconds, const Bytes& sent)
 {
     WireWriter header;
-    header.u32(static_cast<std::uint32_t>(payload.size()));
+    header.u32(static_cast<std::uint32_t>(sent.size()));
     header.u32(shared.id);
     header.u8(static_cast<std::uint8_t>(outcome));
     header.u32(static_cast<std::uint32_t>(std::max(0L, cpuMilliseconds)));
     header.u32(shared.children);
-    return PdfWorkerSocket::sendWhole(socketFd, header.data()) &&
-           PdfWorkerSocket::sendWhole(socketFd, payload.data(), payload.size());
+    Bytes frame = header.take();
+    // One frame, one write: the client wakes once for it.
+    frame.insert(frame.end(), sent.begin(), sent.end());
+    return PdfWorkerSocket::sendWhole(socketFd, frame);
+}
+
+// The reply to a request whose child died at it; a batch's says which of
+// its requests that was (the answers before it went with the child).
+bool sendEnded(const Shared& shared, Outcome outcome)
+{
+    WireWriter at;
+    if (shared.batch) at.u32(shared.item);
+    return sendReply(shared, outcome, 0, at.data());
+}
+
+// A batch's requests answered one after another under the one timer armed
+// for them all, from the first on: the reply is cut short once it holds as
+// many bytes as one reply may (so a batch costs the client no more memory
+// than two requests), or once the CPU time spent reaches `spareBy` (half the
+// batch's), so that a batch that has spent little of its time is rarely ended
+// by the sum of its requests rather than by one of them; the client asks the
+// rest again. A damaged batch is a request no client of this build sends.
+Bytes answerBatch(const PdfDocument::Opened& document, const PdfWorkerRequest& handler, WireReader& batch,
+                  Shared& shared, long spareBy)
+{
+    const std::uint64_t fullBytes = batch.u64();
+    const std::size_t count = batch.count(8);
+    if (count == 0) throw WireReader::Short();
+    WireWriter out;
+    out.u64(0); // how many were answered, set below
+    std::size_t answered = 0;
+    long before = cpuMillisecondsNow();
+    while (answered < count) {
+        shared.item = static_cast<std::uint32_t>(answered);
+        const std::span<const std::uint8_t> item = batch.view();
+        WireReader request(item.data(), item.size());
+        const Bytes reply = handler.handle(document, request);
+        const long now = cpuMillisecondsNow();
+        out.u32(static_cast<std::uint32_t>(std::max(0L, now - before)));
+        out.blob(reply);
+        before = now;
+        ++answered;
+        if (out.data().size() >= fullBytes || now >= spareBy) break;
+    }
+    Bytes reply = out.take();
+    for (std::size_t i = 0; i < 8; ++i) reply[i] = static_cast<std::uint8_t>(std::uint64_t{answered} >> (8 * i));
+    return reply;
 }
 
 // The child's loop: requests until the client goes away or the child has grown.
@@ -320,18 +369,23 @@ int serveChild(const PdfDocument::Opened& document, std::span<const PdfWorkerReq
             shared.phase = copyAsked;
             return Exit::copying;
         }
+        WireReader payload(message.data() + (requestHeader - 4), size - (requestHeader - 4));
+        const bool batch = tag == batchTag;
+        const std::uint8_t handled = batch ? payload.u8() : tag;
         const PdfWorkerRequest* handler = nullptr;
         for (const PdfWorkerRequest& h : handlers)
-            if (h.tag == tag) handler = &h;
+            if (h.tag == handled) handler = &h;
         if (!handler || !handler->handle || cpuMilliseconds <= 0) return unknownRequest;
 
-        WireReader payload(message.data() + (requestHeader - 4), size - (requestHeader - 4));
         shared.id = id;
         shared.cpuMilliseconds = cpuMilliseconds;
+        shared.batch = batch;
+        shared.item = 0;
         shared.phase = handling;
         const long start = cpuMillisecondsNow();
         armCpu(cpuMilliseconds);
-        Bytes reply = handler->handle(document, payload);
+        Bytes reply = batch ? answerBatch(document, *handler, payload, shared, start + cpuMilliseconds / 2)
+                            : handler->handle(document, payload);
         armCpu(0);
         // A worker ended while this child was at it (a wall-clock bound, a
         // cancel) ends its request too, though its death signal may still be on its way.
@@ -455,7 +509,7 @@ int serve(const PdfDocument::Opened& document, std::span<const PdfWorkerRequest>
         if (shared.phase == handling) {
             // The request the child was at gets its answer here; the next, a fresh child.
             const bool spent = cpuMillisecondsOf(usage) >= shared.cpuMilliseconds;
-            if (!sendReply(shared, PdfWorkerSocket::outcomeOf(status, spent), 0, {})) return done;
+            if (!sendEnded(shared, PdfWorkerSocket::outcomeOf(status, spent))) return done;
             continue;
         }
         if (shared.phase == sending) return failed;

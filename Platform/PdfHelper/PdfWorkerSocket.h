@@ -18,6 +18,15 @@
 // process forked from it, its document opened, that answers on a socket of
 // its own. The reply's payload is the copy's process id; the copy's end of
 // the socket comes with the reply's first byte.
+//
+// A request of tag `batchTag` asks for several requests of one tag at once,
+// under the limits of one: its payload is u8 the tag, u64 the reply's bytes
+// past which no more are answered, u64 the count, then each request's
+// payload (u64 length, bytes). The reply answers the first of them and as
+// many more as fit (the bytes, and half the CPU time): u64 how many, then for
+// each u32 CPU milliseconds and its payload (u64 length, bytes). A batch whose
+// child died answers with the outcome and, as payload, u32 which request the
+// child was at; the answers before it are lost with the child.
 
 #include "Platform/Text.h" // Bytes
 
@@ -29,8 +38,9 @@
 namespace Platform::PdfWorkerSocket {
 
 inline constexpr std::uint32_t helloMagic = 0x46504457; // "FPDW"
-inline constexpr std::uint32_t version = 3;
-inline constexpr std::uint8_t copyTag = 0xFF; // no handler has it
+inline constexpr std::uint32_t version = 4;
+inline constexpr std::uint8_t copyTag = 0xFF;  // no handler has it
+inline constexpr std::uint8_t batchTag = 0xFE; // nor this
 inline constexpr std::size_t helloSize = 4 + 4;
 inline constexpr std::size_t requestHeader = 4 + 4 + 1 + 4 + 8;
 inline constexpr std::size_t replyHeader = 4 + 4 + 1 + 4 + 4;

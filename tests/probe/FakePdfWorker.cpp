@@ -38,6 +38,12 @@
 //   copy-other the same, but the copy named is another child of the app's
 //              (the pid in FOLMIRA_FAKE_OTHER_CHILD), the hello its own
 //   no-copy    the same, but it can make no copy, as a worker out of processes
+//   batch-ends the opening is sound (20 pages), and so is every page asked
+//              alone (its own words); a batch of several ends as if its
+//              child crashed at its second
+//   batch-ends-past  the same, but at one past its last
+//   fat-batch  the same, but a batch answers one page a byte larger than a
+//              page's reply may be
 //   pool       the opening is sound (20 pages), and so are its pages; asked
 //              for a copy, it makes one as the worker does (a child of the
 //              app's, with a socket of its own)
@@ -93,7 +99,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <functional>
+#include <optional>
 #include <random>
 #include <string>
 
@@ -128,10 +136,39 @@ int receiveDocument()
 }
 
 std::uint32_t requestId = 0; // of the request being answered
+std::optional<Bytes> batch;   // its payload, when it is a batch
+
+// A batch answered as the worker answers one: each of its requests given
+// `payload`, until the reply holds the bytes the batch allows.
+Bytes batchReply(const Bytes& payload, std::uint32_t cpuMilliseconds)
+{
+    WireReader in(*batch);
+    in.u8();
+    const std::uint64_t full = in.u64();
+    const std::size_t count = in.count(8);
+    WireWriter answers;
+    std::size_t answered = 0;
+    while (answered < count && answers.data().size() < full) {
+        answers.u32(cpuMilliseconds);
+        answers.blob(payload);
+        ++answered;
+    }
+    WireWriter out;
+    out.u64(answered);
+    Bytes reply = out.take();
+    reply.insert(reply.end(), answers.data().begin(), answers.data().end());
+    return reply;
+}
 
 void send(const Bytes& payload, std::uint32_t claimed, std::uint32_t cpuMilliseconds = 1, std::uint32_t id = requestId,
           PdfWorkerSocket::Outcome outcome = PdfWorkerSocket::Outcome::ok)
 {
+    if (batch && outcome == PdfWorkerSocket::Outcome::ok && claimed == payload.size()) {
+        const Bytes answers = batchReply(payload, cpuMilliseconds);
+        batch.reset();
+        send(answers, static_cast<std::uint32_t>(answers.size()), cpuMilliseconds, id, outcome);
+        return;
+    }
     WireWriter header;
     header.u32(claimed);
     header.u32(id);
@@ -489,6 +526,12 @@ int main(int, char** argv)
         if (!readAll(request.data(), request.size())) return 0;
         requestId = WireReader(request).u32();
         request.erase(request.begin(), request.begin() + 4);
+        batch.reset();
+        if (request[0] == PdfWorkerSocket::batchTag) {
+            // Answered as the request it holds, each time: its tag stands in the batch's place.
+            batch = Bytes(request.begin() + PdfWorkerSocket::requestHeader - 8, request.end());
+            request[0] = (*batch)[0];
+        }
         const bool open = request[0] == static_cast<std::uint8_t>(Reader::WorkerRequest::open);
         if (mode == "unknown-request") {
             return PdfWorkerSocket::unknownRequest; // as a worker of another build would
@@ -566,6 +609,30 @@ int main(int, char** argv)
             if (open && mode == "long-pool") pageTree.assign(std::size_t{100} << 20, 1);
             Bytes reply = open ? opening(20) : reading(false, false);
             send(reply, static_cast<std::uint32_t>(reply.size()));
+        } else if (mode == "batch-ends" || mode == "batch-ends-past" || mode == "fat-batch") {
+            // A batch of two pages or more ends as if its child crashed at its
+            // second page (or at one past its last), or answers one page larger
+            // than a page's reply may be.
+            std::size_t asked = 1;
+            std::uint64_t full = 0;
+            if (batch) {
+                WireReader in(*batch);
+                in.u8();
+                full = in.u64();
+                asked = in.count(8);
+            }
+            if (asked >= 2 && mode == "fat-batch") {
+                const Bytes fat(full + 1, 0);
+                send(fat, static_cast<std::uint32_t>(fat.size()));
+            } else if (asked >= 2) {
+                WireWriter at;
+                at.u32(mode == "batch-ends" ? 1 : static_cast<std::uint32_t>(asked));
+                batch.reset();
+                send(at.data(), 4, 1, requestId, PdfWorkerSocket::Outcome::crashed);
+            } else {
+                Bytes reply = open ? opening(20) : ownWords(WireReader(request.data() + 13, 4).i32());
+                send(reply, static_cast<std::uint32_t>(reply.size()));
+            }
         } else if (mode == "claim") {
             Bytes reply = open ? opening(static_cast<int>(FolmiraKit::PDFLimits::documentPages))
                                : ownWords(WireReader(request.data() + PdfWorkerSocket::requestHeader - 4, 4).i32());

@@ -886,6 +886,33 @@ TEST(PdfReader, LeavesOutAPagePastItsWorkersLimitsAndReadsTheOthers)
         EXPECT_EQ(document.notes, pageTwoLeftOut) << hostile.name;
         EXPECT_EQ(document.leftOutPages, std::vector<int>{2}) << hostile.name;
     }
+    // The same page among cheap pages, which are asked for several to a
+    // request: the request that holds it ends at it, and only it is left out.
+    for (const HostilePage& hostile : hostilePages()) {
+        Builder builder;
+        std::string expected;
+        for (int page = 1; page <= 16; ++page) {
+            if (page == 7) {
+                hostile.add(builder);
+                continue;
+            }
+            const std::string words = "Fruit number " + std::to_string(page) + " grows here.";
+            builder.page(text({words}, 72, 700), resources(builder));
+            expected += (expected.empty() ? "" : "\n") + words;
+        }
+        int requests = 0;
+        BeforeSend hook([&](pid_t, std::uint8_t tag) {
+            requests += tag == static_cast<std::uint8_t>(PDFReader::WorkerRequest::readPage);
+        });
+        BigDocument document = PDFReader::read(builder.write(), "Sample", 1);
+        EXPECT_EQ(document.plainText(), expected) << hostile.name;
+        EXPECT_EQ(document.leftOutPages, std::vector<int>{7}) << hostile.name;
+        EXPECT_EQ(document.notes, (std::vector<ConversionNote>{{ConversionNote::Kind::warning,
+                                                                "Page 7 was left out: its text is too large for "
+                                                                "Folmira to read."}}))
+            << hostile.name;
+        EXPECT_LT(requests, 16) << hostile.name << ": pages asked for several to a request";
+    }
 }
 
 TEST(PdfReader, AWorkerThatDiesLeavesOutItsPageOrRefusesTheFileItOpens)

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sched.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -230,6 +231,29 @@ TEST(ThreadedReading, DocumentsAreTheSameWithOneTwoOrFourThreads)
     bool scanNoted = false;
     for (const auto& note : mixed.notes) scanNoted = scanNoted || note.message.rfind("Page 7 is a picture", 0) == 0;
     EXPECT_TRUE(scanNoted);
+}
+
+TEST(ThreadedReading, ReadsWithAThreadForEachCoreItMayRunOnUpToFour)
+{
+    cpu_set_t allowed;
+    ASSERT_EQ(sched_getaffinity(0, sizeof allowed, &allowed), 0);
+    std::vector<int> cores;
+    for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu)
+        if (CPU_ISSET(cpu, &allowed)) cores.push_back(cpu);
+    // Pinned to one core (taskset, a container's share), as on any number of them.
+    for (std::size_t count : {std::size_t{1}, std::size_t{2}, std::size_t{3}, std::size_t{6}}) {
+        if (count > cores.size()) continue;
+        cpu_set_t some;
+        CPU_ZERO(&some);
+        for (std::size_t i = 0; i < count; ++i) CPU_SET(cores[i], &some);
+        ASSERT_EQ(sched_setaffinity(0, sizeof some, &some), 0);
+        EXPECT_EQ(PDFReader::readingThreads(), std::min<int>(static_cast<int>(count), 4)) << count << " cores";
+    }
+    sched_setaffinity(0, sizeof allowed, &allowed);
+    // A number chosen holds whatever the cores.
+    PDFReader::setReadingThreads(3);
+    EXPECT_EQ(PDFReader::readingThreads(), 3);
+    PDFReader::setReadingThreads(0);
 }
 
 TEST(ThreadedReading, AGroffManualPageReadsTheSameOnFourThreads)

@@ -233,6 +233,8 @@ TEST(PdfWorkerBoundary, AMisbehavingWorkerCostsItsPageOrTheFileNeverTheApp)
                           Case{"wrong-id", helperBroken}, Case{"early", helperBroken}, Case{"page-id", helperBroken},
                           // Nor are lines without words, which no page has.
                           Case{"fitting", helperBroken},
+                          // Nor a batch that ends at a page it did not ask.
+                          Case{"batch-ends-past", helperBroken},
                           // A copy that is no child of the app's is refused (ending it would end
                           // another process: here the app itself), and a worker of its own reads.
                           Case{"copy-app", "read"}, Case{"copy-child", "read"},
@@ -454,6 +456,123 @@ TEST(PdfWorkerBoundary, ALongDocumentIsOpenedOnceAndItsPagesReadByAChildOrTwo)
             EXPECT_LE(children, 2u) << pages << " pages";
         }
     }
+}
+
+namespace {
+
+// The payloads that ask for pages 0 to `count` - 1, one each.
+std::vector<Platform::Bytes> pageRequests(int count)
+{
+    std::vector<Platform::Bytes> pages;
+    for (int i = 0; i < count; ++i) {
+        Platform::WireWriter index;
+        index.i32(i);
+        pages.push_back(index.take());
+    }
+    return pages;
+}
+
+} // namespace
+
+TEST(PdfWorkerBoundary, ABatchAnswersThePagesThatFitOneRequestsBytesAndHalfItsTime)
+{
+    // Ten pages of their own words; the heavy ones of 4,200 words each.
+    auto document = [](bool heavy) {
+        Builder builder;
+        for (int i = 0; i < 10; ++i)
+            builder.page(caption("Page " + std::to_string(i + 1) + " of ten.") +
+                             (heavy ? timesOver(caption("many words on a heavy page of text", 300), 600) : ""),
+                         fonts());
+        return builder.write();
+    };
+    const auto pageTag = static_cast<std::uint8_t>(PDFReader::WorkerRequest::readPage);
+    const std::vector<Platform::Bytes> pages = pageRequests(10);
+    struct Case {
+        std::string name;
+        bool heavy;
+        double cpuSeconds;        // 0: four times what the first page took alone
+        std::size_t largestReply; // 0: one page's reply and a byte
+        std::size_t fewest, most; // pages answered
+    };
+    for (const Case& c : {Case{"cheap pages, all in one", false, 2, 32 << 20, 10, 10},
+                          Case{"bytes of one reply: one page", false, 2, 0, 1, 1},
+                          // The ten heavy pages take two and a half times the batch's limit: it
+                          // stops at half its time, before their sum passes it.
+                          Case{"half the CPU time", true, 0, 32 << 20, 1, 4}}) {
+        SCOPED_TRACE(c.name);
+        const Platform::Bytes pdf = document(c.heavy);
+        auto opened = [&](double cpuSeconds) {
+            auto worker = std::make_unique<Platform::PdfWorker>(std::make_shared<const Platform::PdfWorkerInput>(pdf),
+                                                                Platform::PdfWorkerLimits{cpuSeconds, std::int64_t{500} << 20});
+            EXPECT_EQ(worker->request(static_cast<std::uint8_t>(PDFReader::WorkerRequest::open), {}, 1 << 30, nullptr).status,
+                      Platform::PdfWorker::Status::ok);
+            return worker;
+        };
+        auto worker = opened(2);
+        worker->request(pageTag, pages[1], 32 << 20, nullptr); // what a child does once is done
+        auto alone = worker->request(pageTag, pages[0], 32 << 20, nullptr);
+        ASSERT_EQ(alone.status, Platform::PdfWorker::Status::ok);
+        if (c.cpuSeconds == 0) {
+            ASSERT_GE(alone.cpuSeconds, 0.002) << "a heavy page takes milliseconds";
+            worker = opened(4 * alone.cpuSeconds);
+        }
+        const std::size_t largest = c.largestReply ? c.largestReply : alone.payload.size() + 1;
+        const auto batch = worker->requestBatch(pageTag, pages, largest, nullptr);
+        ASSERT_EQ(batch.reply.status, Platform::PdfWorker::Status::ok);
+        EXPECT_GE(batch.answers.size(), c.fewest);
+        EXPECT_LE(batch.answers.size(), c.most);
+        // Each answer is its own page's, in order.
+        for (std::size_t i = 0; i < batch.answers.size(); ++i) {
+            const auto reading = PDFReader::decodePageReading(batch.answers[i].payload);
+            ASSERT_FALSE(reading.text.words.words.empty());
+            EXPECT_EQ(reading.text.words.words[1].text, std::to_string(i + 1)) << i;
+        }
+    }
+}
+
+TEST(PdfWorkerBoundary, ABatchsEndingOrAnswerPastWhatWasAskedIsTheWorkersFault)
+{
+    const auto pageTag = static_cast<std::uint8_t>(PDFReader::WorkerRequest::readPage);
+    const std::vector<Platform::Bytes> pages = pageRequests(3);
+    struct Case {
+        std::string mode;
+        bool broken;
+        std::optional<std::size_t> endedAt;
+    };
+    for (const Case& c : {Case{"batch-ends", false, 1}, Case{"batch-ends-past", true, std::nullopt},
+                          Case{"fat-batch", true, std::nullopt}}) {
+        WorkerProgram program(fake(c.mode));
+        Platform::PdfWorker worker(std::make_shared<const Platform::PdfWorkerInput>(onePage(caption(c.mode))),
+                                   {1, std::int64_t{128} << 20});
+        ASSERT_EQ(worker.request(static_cast<std::uint8_t>(PDFReader::WorkerRequest::open), {}, 1 << 20, nullptr).status,
+                  Platform::PdfWorker::Status::ok)
+            << c.mode;
+        const auto batch = worker.requestBatch(pageTag, pages, 1000, nullptr);
+        EXPECT_EQ(batch.reply.status, Platform::PdfWorker::Status::ended) << c.mode;
+        EXPECT_EQ(batch.reply.broken, c.broken) << c.mode;
+        EXPECT_EQ(batch.reply.endedAt, c.endedAt) << c.mode;
+        EXPECT_TRUE(batch.answers.empty()) << c.mode;
+        // Its child crashed: the worker stays; a broken one is ended.
+        EXPECT_EQ(worker.pid() != 0, !c.broken) << c.mode;
+    }
+}
+
+TEST(PdfWorkerBoundary, ABatchEndedAtAPageHasThoseBeforeAskedAgainAndThatOneAlone)
+{
+    // Every batch of the fake crashes at its second page; each page asked alone is read.
+    WorkerProgram program(fake("batch-ends"));
+    std::atomic<int> requests{0};
+    Platform::PdfWorker::setBeforeSend([&](pid_t, std::uint8_t tag) {
+        requests += tag == static_cast<std::uint8_t>(PDFReader::WorkerRequest::readPage);
+    });
+    const BigDocument document = PDFReader::read(onePage(caption("The fake's pages stand in for these.")), "Sample", 1);
+    Platform::PdfWorker::setBeforeSend({});
+    EXPECT_TRUE(document.leftOutPages.empty());
+    // The fake's pages spell their index in their words: every one of the twenty is there.
+    const std::string text = document.plainText();
+    for (const char* name : {"a", "b", "c", "j", "k", "s", "t"})
+        EXPECT_NE(text.find(std::string("The ") + name + " pages run"), std::string::npos) << name;
+    EXPECT_GT(requests.load(), 20) << "batches were asked, and their pages again";
 }
 
 TEST(PdfWorkerBoundary, NoWorkerCanChangeTheDocumentAnotherReads)
