@@ -158,7 +158,7 @@ private:
         if (pending_) openPendingSection();
         std::optional<std::string_view> lyric;
         if (lyricBelow) lyric = lines_[i + 1];
-        for (std::string& out : placeChordLine(*chordLine, lyric)) output_.push_back(std::move(out));
+        for (std::string& out : placeChordLine(*chordLine, lyric, true)) output_.push_back(std::move(out));
         return lyricBelow ? i + 2 : i + 1;
     }
 
@@ -349,7 +349,8 @@ std::string withBars(std::string_view chords, std::string_view marks)
 
 } // namespace
 
-std::vector<std::string> placeChordLine(const ChordLine& chordLine, std::optional<std::string_view> lyric)
+std::vector<std::string> placeChordLine(const ChordLine& chordLine, std::optional<std::string_view> lyric,
+                                        bool plainLyric)
 {
     // A comment's text ends at its first closing brace.
     auto comment = [](std::string text) {
@@ -362,7 +363,7 @@ std::vector<std::string> placeChordLine(const ChordLine& chordLine, std::optiona
     // Over a lyric the bars are placed as chords are; alone, they are the bars the chords
     // stand in, and a label's room before them is no longer needed.
     if (lyric) {
-        out.push_back(merge(withBars(chordLine.chords, chordLine.marks), *lyric));
+        out.push_back(merge(withBars(chordLine.chords, chordLine.marks), *lyric, plainLyric));
     } else {
         std::string_view chords = chordLine.chords, marks = chordLine.marks;
         if (!chordLine.label.empty()) {

@@ -396,7 +396,7 @@ bool isTabLine(std::string_view line)
     return body.size() >= 5 && dashes >= 3 && hasStringRun(body);
 }
 
-std::string merge(std::string_view chordLine, std::string_view lyric)
+std::string merge(std::string_view chordLine, std::string_view lyric, bool escapeLyric)
 {
     struct Token {
         std::size_t column;
@@ -433,8 +433,13 @@ std::string merge(std::string_view chordLine, std::string_view lyric)
             out += tokens[next++].text;
             out += ']';
         }
-        if (column < lyricChars.size()) out += lyricChars[column];
-        else if (column < length) out += ' ';
+        if (column < lyricChars.size()) {
+            const std::string_view c = lyricChars[column];
+            if (escapeLyric && c.size() == 1 && std::string_view("[]{}").find(c[0]) != std::string_view::npos) out += '\\';
+            out += c;
+        } else if (column < length) {
+            out += ' ';
+        }
     }
     return SongText::dropTrailingSpace(out);
 }

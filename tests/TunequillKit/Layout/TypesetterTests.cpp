@@ -326,6 +326,28 @@ TEST(Typesetter, CommentsOfChordsMoveWithTheChords)
         {"G#m7 E", ChordStyle{12, true, {}}, "G#m7 E"},
     };
     for (const Case& c : cases) EXPECT_EQ(Typesetter::chordLine(c.text, c.style), c.expected) << c.text;
+    // A grid's line keeps its columns: a longer name takes blanks (one stays), a shorter one is padded.
+    const Case grids[] = {
+        {"| Bb . . | Eb  . | F7 |", up2, "| C  . . | F   . | G7 |"},
+        {"| C . | D . |", down1Flats, "| B . | D\u266D . |"},
+        {"|: Am  G :| x2", ChordStyle{1, false, {}}, "|: A\u266Fm G\u266F :| x2"},
+        {"|:Bb . F7:|", up2, "|:C  . G7:|"},
+        {"   A5      D5", up2, "   B5      E5"},
+        {"| Bb . . |", ChordStyle{}, "| B\u266D . . |"}, // unmoved, spelled for print
+        {"e|--3--5--|  ", up2, "e|--3--5--|  "},
+        {"1   2   3", up2, "1   2   3"},         {"|------|------|  ", up2, "|------|------|  "},
+        {"| D . | let ring", up2, "| D . | let ring"},
+    };
+    for (const Case& c : grids) EXPECT_EQ(Typesetter::chordLine(c.text, c.style, true), c.expected) << c.text;
+    // Grid blocks, chord names over strings and bars written as text in a verse all move.
+    std::vector<Block> grid = setter().blocks(
+        prepare("{key: G}\n{sog}\n| G . | D7 . |\n{eog}\n{sov}\n| G . . | C . . |\n{sot}\n  Em\n{eot}\n{eov}\n"
+                "{sov}\nA - A\n{eov}",
+                2));
+    EXPECT_EQ(grid.at(1).rows.at(0).text(), "| A . | E7 . |");
+    EXPECT_EQ(grid.at(2).rows.at(0).text(), "| A . . | D . . |");
+    EXPECT_EQ(grid.at(3).rows.at(0).text(), "  F\u266Fm");
+    EXPECT_EQ(grid.at(4).rows.at(0).text(), "A - A"); // a sung line, no bars
     // Both ways a remark is printed: on its own and inside a verse.
     std::vector<Block> blocks = setter().blocks(prepare("{key: C}\n{c: Intro: C G}\n{sov}\n[C]la\n{c: Tag: F}\n{eov}", 2));
     EXPECT_EQ(blocks.at(1).rows.at(0).text(), "Intro: D A");

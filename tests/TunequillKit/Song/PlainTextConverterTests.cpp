@@ -209,6 +209,8 @@ TEST(PlainTextConverter, ConvertsTheHeaderAndTheBody)
         {"| G  | C  |\n\nla\n", "{title: F}\n| [G]   | [C]   |\n\nla\n"},
         {"F Am Gm7 C7-9-5 F [C7-9-5: x32322]\nOh the night is long\n",
          "{title: F}\n[F]Oh[Am] th[Gm7]e ni[C7-9-5]ght is [F]long\n{comment: [C7-9-5: x32322]}\n"},
+        // A lyric's own brackets stay text under the chords placed into it.
+        {"G  C\nla la  [B7: x24252] {x}\n", "{title: F}\n[G]la [C]la  \\[B7: x24252\\] \\{x\\}\n"},
         {"Esus4  A7-9/unk  A13/unk\nWalking on the edge of town\n",
          "{title: F}\n[Esus4]Walking[A7-9/unk] on the ed[A13/unk]ge of town\n"},
         {"Verse 2\nChorus -  D  A\nla la la\n", "{title: F}\n{comment: Verse 2}\n{start_of_chorus: Chorus}\n"
