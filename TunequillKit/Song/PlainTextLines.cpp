@@ -109,7 +109,25 @@ struct TokenChord {
     std::size_t offset = 0;
     std::string_view text;
     bool doubtful = false; // a chord with a tail the grammar does not know: "A7-9/unk"
+    bool lower = false;    // a minor chord written in lower case: "d", "e7", "fis"
 };
+
+// Polish, Czech and German sheets write a minor chord in lower case ("d",
+// "e7", "fis", "h"): its root is a note letter or a German name, and what
+// follows is a quality that is not itself minor.
+std::optional<std::string> minorSpelled(std::string_view token)
+{
+    if (token.empty() || token[0] < 'a' || token[0] > 'h') return std::nullopt;
+    std::string upper(token);
+    upper[0] = static_cast<char>(upper[0] - 'a' + 'A');
+    auto written = Chord::parseWritten(upper);
+    if (!written || written->bass) return std::nullopt;
+    const std::string_view quality = std::string_view(upper).substr(written->root.length);
+    if (quality.starts_with('m') || quality.starts_with('-') || quality.starts_with("dim")) return std::nullopt;
+    return upper.substr(0, written->root.length) + "m" + std::string(quality);
+}
+
+bool minorInLowerCase(std::string_view token) { return minorSpelled(token).has_value(); }
 
 // "No chord": placed where it stands, though it is no chord.
 bool isNoChord(std::string_view token) { return token == "N.C." || token == "NC" || token == "N.C" || token == "n.c."; }
@@ -124,6 +142,9 @@ std::optional<TokenChord> chordIn(std::string_view token)
     if (bare.size() >= 3 && bare.front() == '(' && bare.back() == ')' && isChord(bare.substr(1, bare.size() - 2)))
         return TokenChord{static_cast<std::size_t>(bare.data() - token.data()), bare};
     std::string_view inner = stripBarsAndParentheses(token);
+    if (!inner.empty() && minorInLowerCase(inner)) {
+        return TokenChord{static_cast<std::size_t>(inner.data() - token.data()), inner, false, true};
+    }
     if (inner.empty() || !Note::parse(inner)) return std::nullopt; // most words end here
     const auto offset = static_cast<std::size_t>(inner.data() - token.data());
     if (isChord(inner)) return TokenChord{offset, inner};
@@ -229,6 +250,7 @@ std::optional<ChordLine> readChordLine(std::string_view line)
     bool plain = false;     // a chord that reads as nothing else
     bool words = false;     // a note of words, not in brackets
     bool bracketed = false; // a note in brackets or parentheses
+    int lower = 0, upper = 0; // minor chords written in lower case, and the others
     std::size_t noteWords = 0;
     std::optional<char> closing; // the bracket that ends the note in brackets being read
     for (std::size_t i = *body; i < tokens.size(); ++i) {
@@ -246,7 +268,8 @@ std::optional<ChordLine> readChordLine(std::string_view line)
         }
         if (auto chord = chordIn(t)) {
             kinds[i] = Kind::chord;
-            if (!chord->doubtful) {
+            (chord->lower ? lower : upper) += 1;
+            if (!chord->doubtful && !chord->lower) {
                 ++chords;
                 notWord = notWord || !isWordToo(chord->text);
                 plain = plain || isPlainChord(chord->text);
@@ -263,6 +286,13 @@ std::optional<ChordLine> readChordLine(std::string_view line)
             words = true;
             ++noteWords;
         }
+    }
+    // Lower-case chords are words too ("a", "as", "des"): only among other
+    // chords, two of them or beside one in capitals, with no words.
+    if (lower > 0) {
+        if (words || (lower < 2 && upper == 0)) return std::nullopt;
+        chords += lower;
+        notWord = true;
     }
     if (chords == 0 || (words && noteWords > 3)) return std::nullopt;
     // Words after one chord are a sentence unless the chord is unmistakable.
@@ -430,7 +460,10 @@ std::string merge(std::string_view chordLine, std::string_view lyric, bool escap
     for (std::size_t column = 0; column <= length; ++column) {
         while (next < tokens.size() && tokens[next].column == column) {
             out += '[';
-            out += tokens[next++].text;
+            // A minor chord in lower case is written so that it reads, moves and keys the song: "d" is "Dm".
+            if (auto minor = minorSpelled(tokens[next].text)) out += *minor;
+            else out += tokens[next].text;
+            ++next;
             out += ']';
         }
         if (column < lyricChars.size()) {

@@ -63,6 +63,9 @@ TEST(PlainTextConverter, ChordAndTabLines)
         // Fingerings are no chords and no repeat counts.
         {"C  x32010", false},      {"G      320003", false},      {"A7  X02020  D", false}, {"E  022100", false},
         {"Am7  x02010", false},    {"Cmaj7  x32000", false},      {"Take C: G  D", false},  {"||: G  C :||", true},
+        // Minor chords in lower case, as Polish and Czech sheets write them, among other chords only.
+        {"d  g  A7  d", true},     {"a  e", true},                {"fis  h7  E", true},     {"as I go", false},
+        {"as", false},             {"a ja idę", false},           {"e  a  dom", false},     {"dm  g", false},
     };
     for (const auto& c : cases) EXPECT_EQ(Converter::isChordLine(c.line), c.chord) << c.line;
     // Texts of chord brackets that hold no mark stay whole.
@@ -209,6 +212,8 @@ TEST(PlainTextConverter, ConvertsTheHeaderAndTheBody)
         {"| G  | C  |\n\nla\n", "{title: F}\n| [G]   | [C]   |\n\nla\n"},
         {"F Am Gm7 C7-9-5 F [C7-9-5: x32322]\nOh the night is long\n",
          "{title: F}\n[F]Oh[Am] th[Gm7]e ni[C7-9-5]ght is [F]long\n{comment: [C7-9-5: x32322]}\n"},
+        {"d     g   A7\nCicha noc śpi\n", "{title: F}\n[Dm]Cicha [Gm]noc [A7]śpi\n"},
+        {"fis   h7  cis\nla la la\n", "{title: F}\n[Fism]la la [Hm7]la  [Cism]\n"},
         // A lyric's own brackets stay text under the chords placed into it.
         {"G  C\nla la  [B7: x24252] {x}\n", "{title: F}\n[G]la [C]la  \\[B7: x24252\\] \\{x\\}\n"},
         {"Esus4  A7-9/unk  A13/unk\nWalking on the edge of town\n",
