@@ -178,8 +178,12 @@ bool isPlainChord(std::string_view chord)
 bool labelsNoChords(std::string_view label)
 {
     std::string lower = Platform::Text::lowercased(trimWhitespace(label.substr(0, label.find(':'))));
-    if (lower.starts_with("tuning")) return true; // "Tuning (drop D):" too
-    for (std::string_view word : {"key", "capo", "tempo", "time", "title", "artist", "by"})
+    // "Tuning (drop D):" too; and the words for tuning and key of German,
+    // Czech, Polish and Spanish sheets.
+    for (std::string_view word : {"tuning", "stimmung", "ladění", "strój", "afinación"})
+        if (lower.starts_with(word)) return true;
+    for (std::string_view word : {"key", "capo", "tempo", "time", "title", "artist", "by", "tonart", "tónina",
+                                  "tonacja", "tono", "kapodaster", "capotraste"})
         if (lower == word) return true;
     return false;
 }

@@ -1,3 +1,4 @@
+#include "TunequillKit/Layout/PreparedSong.h"
 #include "TunequillKit/Song/Chord.h"
 #include "TunequillKit/Song/ChordMarks.h"
 #include "TunequillKit/Song/ChordProParser.h"
@@ -66,6 +67,7 @@ TEST(PlainTextConverter, ChordAndTabLines)
         // Minor chords in lower case, as Polish and Czech sheets write them, among other chords only.
         {"d  g  A7  d", true},     {"a  e", true},                {"fis  h7  E", true},     {"as I go", false},
         {"as", false},             {"a ja idę", false},           {"e  a  dom", false},     {"dm  g", false},
+        {"Tonart: G", false},      {"Tónina: Ami", false},        {"Strój: D A D G", false}, {"Tono: Dm", false},
     };
     for (const auto& c : cases) EXPECT_EQ(Converter::isChordLine(c.line), c.chord) << c.line;
     // Texts of chord brackets that hold no mark stay whole.
@@ -278,6 +280,17 @@ TEST(PlainTextConverter, SheetsOfManyHandsConvert)
                 }
                 EXPECT_LT(std::count(text.begin(), text.end(), '-'), 4) << name << ": a string as lyrics: " << text;
             }
+        // Moved a whole tone, every chord of the sheet moves, or a warning names it.
+        const PreparedSong up(song, 2, std::nullopt, Accidentals::automatic, false);
+        const std::vector<std::string> warnings = up.chordWarnings();
+        for (const std::string& token : song.chordTokens()) {
+            auto split = ChordMarks::split(token);
+            const std::string chord(split ? split->chord : std::string_view(token));
+            if (chord.empty() || chord.find_first_of("ABCDEFGH(") != 0) continue;
+            const bool warned = std::any_of(warnings.begin(), warnings.end(),
+                                            [&](const std::string& w) { return w.find(chord) != std::string::npos; });
+            EXPECT_TRUE(up.style.render(chord) != chord || warned) << name << ": [" << token << "] stays unmoved";
+        }
         // Every line of the sheet written with a string's dashes is a line of its tab.
         std::istringstream lines(source.str());
         for (std::string line; std::getline(lines, line);) {
