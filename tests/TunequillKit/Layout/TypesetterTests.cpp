@@ -180,12 +180,15 @@ TEST(Typesetter, SyllablesPushedApartAreJoinedByAHyphen)
         {"[Emaj7]¿[Am]Dónde", {}, 44.5},  {"[Gmaj7]l\u2019[C]amour", {}, 44.5}, {"[Cmaj7]«[F]Adieu»", {}, 44.5},
         {"[Cmaj7]Hal[G7]lo!", 31.25, 44.5}, {"[Amaj7]noc[D]y", 31.25, 44.5}, {"[Dmaj7]Grü[A]ße", 31.25, 44.5},
         {"[Emaj7]¡[Am]Ven", {}, 44.5},
+        // Syllables the writer parted with a spaced hyphen keep it alone; none is added beside it.
+        {"[Fmaj7]You a - [G7]lone", 54, 72}, {"You [Fmaj7]a - [G7]lone", 54, 80.5},
     };
     for (const Case& c : cases) {
         const std::vector<TunequillKit::Run> runs = lyrics(setter(), c.line).at(0).runs;
         auto hyphen = std::find_if(runs.begin(), runs.end(), [](const auto& r) { return r.text == "-"; });
         EXPECT_EQ(hyphen == runs.end() ? std::nullopt : std::optional<double>(hyphen->x), c.hyphenX) << c.line;
         EXPECT_EQ(runs.back().x, c.lastX) << c.line;
+        EXPECT_LE(std::count_if(runs.begin(), runs.end(), [](const auto& r) { return r.text == "-"; }), 1) << c.line;
     }
 }
 
