@@ -219,6 +219,16 @@ std::vector<Token> spaceSeparated(std::string_view line)
 
 bool isLabelSeparator(std::string_view token) { return token == ":" || token == "-" || token == "–" || token == "—"; }
 
+// A verse's number or a refrain's mark before its chords, as Czech and
+// Polish songbooks write them: "1.", "12.", "R.", "Ref.".
+bool isVerseMark(std::string_view token)
+{
+    if (token.size() < 2 || token.back() != '.') return false;
+    std::string_view body = token.substr(0, token.size() - 1);
+    if (body.size() <= 2 && body.find_first_not_of("0123456789") == std::string_view::npos) return true;
+    return body == "R" || body == "Ref" || body == "Refr";
+}
+
 // As many spaces as `text` has characters, so that columns stay.
 void blank(std::string& out, std::string_view text) { out.append(Platform::Text::characterCount(text), ' '); }
 
@@ -232,7 +242,7 @@ std::optional<std::size_t> labelLength(const std::vector<Token>& tokens)
     for (std::size_t k = 0; k < std::min<std::size_t>(3, tokens.size()); ++k) {
         std::string_view t = tokens[k].text;
         if (k > 0 && chordIn(t)) return std::nullopt; // words before the chords, and no label
-        if ((t.size() > 1 && t.back() == ':') || (k > 0 && isLabelSeparator(t)))
+        if ((t.size() > 1 && t.back() == ':') || (k > 0 && isLabelSeparator(t)) || (k == 0 && isVerseMark(t)))
             return k + 1 < tokens.size() ? std::optional<std::size_t>(k + 1) : std::nullopt;
     }
     return std::nullopt;

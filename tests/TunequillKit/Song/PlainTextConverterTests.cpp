@@ -67,6 +67,8 @@ TEST(PlainTextConverter, ChordAndTabLines)
         // Minor chords in lower case, as Polish and Czech sheets write them, among other chords only.
         {"d  g  A7  d", true},     {"a  e", true},                {"fis  h7  E", true},     {"as I go", false},
         {"as", false},             {"a ja idę", false},           {"e  a  dom", false},     {"dm  g", false},
+        {"1. Am I wrong", false},  {"2. A day in May", false},    {"1.5 G", false},         {"x. G  C", false},
+        {"12 G  C", false},        {"123. G  C", false},          {"Take 2. G  C", false},
         {"Tonart: G", false},      {"Tónina: Ami", false},        {"Strój: D A D G", false}, {"Tono: Dm", false},
     };
     for (const auto& c : cases) EXPECT_EQ(Converter::isChordLine(c.line), c.chord) << c.line;
@@ -108,6 +110,8 @@ TEST(PlainTextConverter, ChordLinesKeepTheirLabelAndNote)
         {"x2  G  C  (repeat)", "    G  C", "", "", "x2 (repeat)"},
         {"||: G  C :||", "    G  C", "||:      :||", "", ""},
         {"G  D(x2)", "G  D", "", "", "(x2)"},
+        {"1. Ami  C  D", "   Ami  C  D", "", "1.", ""},
+        {"Ref. G  Hmi  (2x)", "     G  Hmi", "", "Ref.", "(2x)"},
         {"B\u266D|  E\u266D", "B\u266D   E\u266D", "  |", "", ""}, // a bar after a sign keeps its column
     };
     for (const auto& c : cases) {
