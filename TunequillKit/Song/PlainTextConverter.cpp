@@ -133,7 +133,8 @@ private:
             startHeading(std::move(*label));
             return i + 1;
         }
-        if (isTabLine(t) || (open_ == "tab" && isBareString(t)) || startsStaff(i)) {
+        if (isTabLine(t) || (open_ == "tab" && (isBareString(t) || isStaffNoteLine(t))) || startsStaff(i) ||
+            inNamelessStaff(i)) {
             if (open_ && *open_ != "tab") closeSection();
             if (!open_) {
                 flushPendingHeading();
@@ -174,10 +175,24 @@ private:
         pending_ = Heading{std::move(kind), std::move(label)};
     }
 
-    // Bar numbers over the strings belong to the staff.
-    bool startsStaff(std::size_t i) const
+    // Bar numbers and a player's marks over the strings belong to the staff.
+    bool startsStaff(std::size_t i, int depth = 0) const
     {
-        return isBarNumberLine(lines_[i]) && i + 1 < lines_.size() && isTabLine(lines_[i + 1]);
+        if (i + 1 >= lines_.size() || !(isBarNumberLine(lines_[i]) || isStaffNoteLine(lines_[i]))) return false;
+        return isTabLine(lines_[i + 1]) || (depth == 0 && startsStaff(i + 1, 1));
+    }
+
+    // Strings without names are a staff only three or more together, one of them fretted.
+    bool inNamelessStaff(std::size_t i) const
+    {
+        if (!isNamelessString(lines_[i])) return false;
+        std::size_t first = i, end = i + 1;
+        while (first > 0 && isNamelessString(lines_[first - 1])) --first;
+        while (end < lines_.size() && isNamelessString(lines_[end])) ++end;
+        if (end - first < 3) return false;
+        for (std::size_t k = first; k < end; ++k)
+            if (lines_[k].find_first_of("0123456789") != std::string::npos) return true;
+        return false;
     }
 
     void closeSection()
@@ -260,7 +275,7 @@ std::optional<std::string> placeChordLines(std::string_view chordPro)
             if (verbatim) return Kind::other;
             // Brackets and braces never stand in a line of chord names: most lines are done at once.
             if (t.find_first_of("[{") != std::string_view::npos) return Kind::other;
-            if (isTabLine(t) || isBarNumberLine(t)) return Kind::tab;
+            if (isTabLine(t) || isBarNumberLine(t) || isStaffNoteLine(t)) return Kind::tab;
             return isChordLine(t) && !isChordProOwn(line) ? Kind::chords : Kind::other;
         }
     };
@@ -281,8 +296,10 @@ std::optional<std::string> placeChordLines(std::string_view chordPro)
     // A staff: a run of two strings or more, bar numbers over it, outside a tab block.
     auto staffLength = [&](std::size_t i) {
         std::size_t end = i, count = 0;
-        if (end < lines.size() && isBarNumberLine(lines[end])) ++end;
+        for (int k = 0; k < 2 && end < lines.size() && (isBarNumberLine(lines[end]) || isStaffNoteLine(lines[end])); ++k)
+            ++end;
         for (; end < lines.size() && isTabLine(lines[end]); ++end) ++count;
+        if (count >= 2 && end < lines.size() && isStaffNoteLine(lines[end])) ++end; // marks under the strings
         return count >= 2 ? end - i : 0;
     };
 

@@ -62,6 +62,12 @@ std::optional<std::string> unwrapChordMarks(std::string_view text);
 
 // A line of bar numbers over a staff of tablature ("   1        2").
 bool isBarNumberLine(std::string_view line);
+// A line of a player's marks over or under a staff: "PM- - - -|  let ring",
+// "h   p   /"; no words but the techniques' own.
+bool isStaffNoteLine(std::string_view line);
+// A string of tablature with neither name nor leading bar ("--7--5h7---|"):
+// tab only in a staff of such strings.
+bool isNamelessString(std::string_view line);
 
 // A line that a chord line above it is merged into: not empty, no chord
 // line, heading or tab line.

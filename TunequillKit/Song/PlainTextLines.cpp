@@ -405,6 +405,34 @@ bool hasStringRun(std::string_view body)
 
 } // namespace
 
+bool isStaffNoteLine(std::string_view line)
+{
+    // Palm mutes, let ring, hammer-ons, pull-offs, slides, bends, harmonics…
+    static constexpr std::string_view words[] = {"pm", "p.m", "let", "ring", "h", "p", "b", "r", "s", "sl", "t",
+                                                 "tr", "v", "vib", "harm", "nh", "ah", "ph", "x", "mute", "rake"};
+    bool technique = false;
+    std::string_view t = trimWhitespace(line);
+    for (std::size_t at = 0; at < t.size();) {
+        const std::size_t end = std::min(t.find(' ', at), t.size());
+        const std::string_view token = t.substr(at, end - at);
+        at = end + 1;
+        std::string_view word = token;
+        while (!word.empty() && std::string_view("-|.~:").find(word.back()) != std::string_view::npos)
+            word.remove_suffix(1);
+        const std::string lower = Platform::Text::lowercased(word);
+        if (!word.empty() && std::find(std::begin(words), std::end(words), lower) != std::end(words)) technique = true;
+        else if (!std::all_of(token.begin(), token.end(), isTabCharacter)) return false;
+    }
+    return technique;
+}
+
+bool isNamelessString(std::string_view line)
+{
+    std::string_view t = trimWhitespace(line);
+    return t.starts_with('-') && std::all_of(t.begin(), t.end(), isTabCharacter) &&
+           std::count(t.begin(), t.end(), '-') >= 6;
+}
+
 bool isLyricBelowChords(std::string_view line)
 {
     std::string_view t = trimWhitespace(line);

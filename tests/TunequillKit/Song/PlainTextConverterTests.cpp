@@ -87,6 +87,14 @@ TEST(PlainTextConverter, ChordAndTabLines)
     for (const char* line : {"e|-0|", "Every |--word--|", "H|------|", "G - - -", "C-7-5", "E----", "G 3-5-7",
                              "|-----|-----|", "B-b-b-baby", "A--men", "| G | C |", "e|-0| a note"})
         EXPECT_FALSE(Converter::isTabLine(line)) << line;
+    // A player's marks over and under a staff, and strings with neither name nor bar.
+    for (const char* line : {"   PM- - - - -|  let ring - - |", "  h   p   /", "P.M.----|", "  sl  ~~~  harm.", "  x x x"})
+        EXPECT_TRUE(Converter::isStaffNoteLine(line)) << line;
+    for (const char* line : {"let it ring", "Hold on", "- - - -", "PM me later", "", "  1   2"})
+        EXPECT_FALSE(Converter::isStaffNoteLine(line)) << line;
+    for (const char* line : {"--------|", "--7/9---9\\7--|", " --0--2h3---"}) EXPECT_TRUE(Converter::isNamelessString(line)) << line;
+    for (const char* line : {"-----", "--7--", "|------|", "-- words --------", "e|-------|"})
+        EXPECT_FALSE(Converter::isNamelessString(line)) << line;
 }
 
 TEST(PlainTextConverter, ChordLinesKeepTheirLabelAndNote)
@@ -209,6 +217,15 @@ TEST(PlainTextConverter, ConvertsTheHeaderAndTheBody)
          "{title: F}\n    [G]\n{start_of_tab}\n  1      2\ne|--0--|--3--| let ring\nB|--1=2--|(repeat)\n"
          "|--------|\n{end_of_tab}\nla\n"},
         {"1 2\nla\n|--------|\n", "{title: F}\n1 2\nla\n|--------|\n"},
+        // Marks over and under the strings stay in the staff; strings without names make one three together.
+        {"  PM- - -|\ne|--0--0--|\nB|--1--1--|\n  h   p\nla\n",
+         "{title: F}\n{start_of_tab}\n  PM- - -|\ne|--0--0--|\nB|--1--1--|\n  h   p\n{end_of_tab}\nla\n"},
+        {"--------|\n--5h7-----|\n--------|\nla\n", "{title: F}\n{start_of_tab}\n--------|\n--5h7-----|\n--------|\n"
+                                                     "{end_of_tab}\nla\n"},
+        {"--------|\n--------|\n--------|\n", "{title: F}\n--------|\n--------|\n--------|\n"},
+        {"   1      2\n  PM- -|\nE|--0--|--0--|\nla\n",
+         "{title: F}\n{start_of_tab}\n   1      2\n  PM- -|\nE|--0--|--0--|\n{end_of_tab}\nla\n"},
+        {"--------|\n--5h7-----|\n\nla\n", "{title: F}\n--------|\n--5h7-----|\n\nla\n"},
         // A label and a note are comments round the chords; bars and counts are no chords.
         {"Intro: G  C\n", "{title: F}\n{comment: Intro:}\n[G]   [C]\n"},
         {"Verse 1\nG  D  (x2)\nla la la\n", "{title: F}\n{start_of_verse: Verse 1}\n[G]la [D]la la\n{comment: (x2)}\n"
