@@ -76,7 +76,8 @@ std::string Typesetter::chordLine(const std::string& text, const ChordStyle& sty
     std::vector<Token> tokens;
     for (std::size_t at = 0; at < text.size();) {
         std::size_t end = std::min(text.find(' ', at), text.size());
-        if (end > at) tokens.push_back({at, end - at, chordInToken(std::string_view(text).substr(at, end - at), style)});
+        if (end > at)
+            tokens.push_back({at, end - at, chordInToken(std::string_view(text).substr(at, end - at), style)});
         at = end + 1;
     }
     // Up to three words of a label ending in ":" may come first.

@@ -296,8 +296,8 @@ std::optional<std::string> placeChordLines(std::string_view chordPro)
     // A staff: a run of two strings or more, bar numbers over it, outside a tab block.
     auto staffLength = [&](std::size_t i) {
         std::size_t end = i, count = 0;
-        for (int k = 0; k < 2 && end < lines.size() && (isBarNumberLine(lines[end]) || isStaffNoteLine(lines[end])); ++k)
-            ++end;
+        auto overStaff = [&](std::size_t at) { return isBarNumberLine(lines[at]) || isStaffNoteLine(lines[at]); };
+        for (int k = 0; k < 2 && end < lines.size() && overStaff(end); ++k) ++end;
         for (; end < lines.size() && isTabLine(lines[end]); ++end) ++count;
         if (count >= 2 && end < lines.size() && isStaffNoteLine(lines[end])) ++end; // marks under the strings
         return count >= 2 ? end - i : 0;

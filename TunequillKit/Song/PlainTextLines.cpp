@@ -510,7 +510,8 @@ std::string merge(std::string_view chordLine, std::string_view lyric, bool escap
         }
         if (column < lyricChars.size()) {
             const std::string_view c = lyricChars[column];
-            if (escapeLyric && c.size() == 1 && std::string_view("[]{}").find(c[0]) != std::string_view::npos) out += '\\';
+            const bool bracket = c.size() == 1 && std::string_view("[]{}").find(c[0]) != std::string_view::npos;
+            if (escapeLyric && bracket) out += '\\';
             out += c;
         } else if (column < length) {
             out += ' ';

@@ -88,11 +88,13 @@ TEST(PlainTextConverter, ChordAndTabLines)
                              "|-----|-----|", "B-b-b-baby", "A--men", "| G | C |", "e|-0| a note"})
         EXPECT_FALSE(Converter::isTabLine(line)) << line;
     // A player's marks over and under a staff, and strings with neither name nor bar.
-    for (const char* line : {"   PM- - - - -|  let ring - - |", "  h   p   /", "P.M.----|", "  sl  ~~~  harm.", "  x x x"})
+    for (const char* line :
+         {"   PM- - - - -|  let ring - - |", "  h   p   /", "P.M.----|", "  sl  ~~~  harm.", "  x x x"})
         EXPECT_TRUE(Converter::isStaffNoteLine(line)) << line;
     for (const char* line : {"let it ring", "Hold on", "- - - -", "PM me later", "", "  1   2"})
         EXPECT_FALSE(Converter::isStaffNoteLine(line)) << line;
-    for (const char* line : {"--------|", "--7/9---9\\7--|", " --0--2h3---"}) EXPECT_TRUE(Converter::isNamelessString(line)) << line;
+    for (const char* line : {"--------|", "--7/9---9\\7--|", " --0--2h3---"})
+        EXPECT_TRUE(Converter::isNamelessString(line)) << line;
     for (const char* line : {"-----", "--7--", "|------|", "-- words --------", "e|-------|"})
         EXPECT_FALSE(Converter::isNamelessString(line)) << line;
 }
