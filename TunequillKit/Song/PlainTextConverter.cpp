@@ -101,7 +101,9 @@ private:
         } else if (isChordLine(t) || headerLabel(t) || isTabLine(t)) {
             return i;
         } else {
-            bool nextEndsTitle = i + 1 >= lines_.size() || isBlank(lines_[i + 1]) || metadataLine(lines_[i + 1]);
+            // A title stands over a blank line, a header line or a line of settings ("Tuning: …").
+            bool nextEndsTitle = i + 1 >= lines_.size() || isBlank(lines_[i + 1]) || metadataLine(lines_[i + 1]) ||
+                                 isSettingLine(lines_[i + 1]);
             if (!nextEndsTitle) return i;
             title_ = std::string(t);
             ++i;

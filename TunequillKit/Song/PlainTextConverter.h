@@ -60,6 +60,10 @@ std::vector<std::string> placeChordLine(const ChordLine& chordLine, std::optiona
 // the text has no such mark.
 std::optional<std::string> unwrapChordMarks(std::string_view text);
 
+// A line that sets how to play rather than what: "Tuning: D A D G B E",
+// "Tonart: G", "Tónina: Ami"; its notes are no chords.
+bool isSettingLine(std::string_view line);
+
 // A line of bar numbers over a staff of tablature ("   1        2").
 bool isBarNumberLine(std::string_view line);
 // A line of a player's marks over or under a staff: "PM- - - -|  let ring",

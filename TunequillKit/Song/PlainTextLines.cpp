@@ -250,6 +250,13 @@ std::optional<std::size_t> labelLength(const std::vector<Token>& tokens)
 
 } // namespace
 
+bool isSettingLine(std::string_view line)
+{
+    std::string_view t = trimWhitespace(line);
+    const std::size_t colon = t.find(':');
+    return colon != std::string_view::npos && colon <= 24 && labelsNoChords(t.substr(0, colon));
+}
+
 std::optional<ChordLine> readChordLine(std::string_view line)
 {
     const std::vector<Token> tokens = spaceSeparated(line);

@@ -200,6 +200,12 @@ TEST(PlainTextConverter, ConvertsTheHeaderAndTheBody)
         {"My Song\n\nKey: Q\n\nla\n", "{title: My Song}\nKey: Q\n\nla\n"}, // Q is no key: an ordinary line
         {"Title: T\r\nArtist: A\r\nCapo: 3\r\n\r\nla {x} [y]\r\n", "{title: T}\n{artist: A}\n{capo: 3}\nla \\{x\\} \\[y\\]\n"},
         {"First line\nSecond line\n", "{title: F}\nFirst line\nSecond line\n"},
+        // A line of settings under the first line leaves it the title.
+        {"Cold Creek\nTuning: D A D G B E\n\nla\n", "{title: Cold Creek}\nTuning: D A D G B E\n\nla\n"},
+        {"Am Brunnen\nTonart: G\nla\n", "{title: Am Brunnen}\nTonart: G\nla\n"},
+        {"Evening\nTuning the old guitar by the fire: slowly\n",
+         "{title: F}\nEvening\nTuning the old guitar by the fire: slowly\n"},
+        {"Evening\n: D A D\n", "{title: F}\nEvening\n: D A D\n"},
         {"Intro\nChorus\n\nVerse 1\nla\n\n\n\nlo\nChorus\n", "{title: F}\n{comment: Intro}\n{chorus}\n"
                                                              "{start_of_verse: Verse 1}\nla\n{end_of_verse}\n\nlo\n{chorus}\n"},
         {"Refrain 2\n\nG\ne|--0--|\nB|--1--|\nla\n", "{title: F}\n{start_of_chorus: Refrain 2}\n[G]\n{end_of_chorus}\n"
