@@ -373,9 +373,85 @@ std::vector<Row> Typesetter::commentRows(const std::string& text, CommentStyle s
     return rows;
 }
 
-std::vector<Row> Typesetter::tabRows(const std::vector<std::string>& lines, double available) const
+namespace {
+
+// A staff wider than `fit` characters parted into systems at bar lines that
+// all its strings share, each system but the first led by the strings'
+// names, a blank line between systems, so tablature keeps the book's size.
+// Lines between staffs (blank) part staffs; a staff with no shared bar, or
+// one that fits, is kept whole. Empty when nothing is parted.
+std::vector<std::string> partStaffs(const std::vector<std::string>& lines, std::size_t fit)
+{
+    std::vector<std::string> out;
+    bool parted = false;
+    for (std::size_t first = 0; first < lines.size();) {
+        std::size_t end = first;
+        while (end < lines.size() && !lines[end].empty()) ++end;
+        std::vector<std::vector<std::string_view>> staff;
+        std::size_t longest = 0;
+        for (std::size_t i = first; i < end; ++i) {
+            staff.push_back(Platform::Text::characters(lines[i]));
+            longest = std::max(longest, staff.back().size());
+        }
+        // A bar every string has at that column, where the other lines have a blank or end.
+        auto sharedBar = [&](std::size_t c) {
+            bool bar = false;
+            for (const auto& line : staff) {
+                if (c >= line.size() || line[c] == " ") continue;
+                if (line[c] != "|") return false;
+                bar = true;
+            }
+            return bar;
+        };
+        std::vector<std::size_t> bars;
+        if (longest > fit)
+            for (std::size_t c = 0; c < longest; ++c)
+                if (sharedBar(c)) bars.push_back(c);
+        auto piece = [](const std::vector<std::string_view>& line, std::size_t from, std::size_t to) {
+            std::string text;
+            for (std::size_t c = from; c < std::min(to, line.size()); ++c) text += line[c];
+            return text;
+        };
+        if (bars.empty()) {
+            for (std::size_t i = first; i < end; ++i) out.push_back(lines[i]);
+        } else {
+            // Systems run from bar to bar; the names before the first bar lead each.
+            const std::size_t lead = bars.front();
+            std::size_t start = lead;
+            // The last system runs on to the lines' ends, notes after the strings and all.
+            auto end = [&](std::size_t b) { return b + 1 >= bars.size() ? longest : bars[b] + 1; };
+            for (std::size_t b = 1;; ++b) {
+                while (b + 1 < bars.size() && lead + end(b + 1) - start <= fit) ++b;
+                if (start > lead) out.emplace_back();
+                for (const auto& line : staff) {
+                    // A line over the strings with nothing over this system leaves no row.
+                    std::string text = SongText::dropTrailingSpace(piece(line, 0, lead) + piece(line, start, end(b)));
+                    if (!text.empty()) out.push_back(std::move(text));
+                }
+                if (b + 1 >= bars.size()) break;
+                start = bars[b];
+                parted = true;
+            }
+        }
+        for (; end < lines.size() && lines[end].empty(); ++end) out.emplace_back();
+        first = end;
+    }
+    if (!parted) out.clear();
+    return out;
+}
+
+} // namespace
+
+std::vector<Row> Typesetter::tabRows(const std::vector<std::string>& given, double available) const
 {
     double size = sizes_.tab;
+    // Part a wide staff before shrinking it: tablature reads at the book's size.
+    std::vector<std::string> partedLines;
+    if (available > 0) {
+        const double column = measure("0000000000", FontSpec{size, false, false, true, false}) / 10;
+        if (column > 0) partedLines = partStaffs(given, static_cast<std::size_t>(std::max(1.0, available / column)));
+    }
+    const std::vector<std::string>& lines = partedLines.empty() ? given : partedLines;
     const std::string* longest = nullptr;
     int longestCount = -1;
     for (const std::string& line : lines) {

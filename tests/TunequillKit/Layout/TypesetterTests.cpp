@@ -380,6 +380,19 @@ TEST(Typesetter, TabsShrinkToFitInTenths)
     EXPECT_EQ(two.at(1).rows[0].runs[0].font.size, 18);
     EXPECT_EQ(two.at(1).rows[0].height, 22);
     EXPECT_EQ(two.at(2).rows[0].runs[0].font.size, 10);
+
+    // A staff with bars is parted into systems at the bars all its strings share, led by the
+    // strings' names, and keeps the lyric size; 20 characters fit in 180 points.
+    const char* staff = "{sot}\n  G     C\ne|--0--|--3--|--5--|--7--| ring\nB|--1--|--1--|--1--|--1--|\n\n"
+                        "e|--0--|\n{eot}";
+    std::vector<std::string> texts;
+    const std::vector<Block> parted = setter(180).blocks(prepare(staff));
+    for (const Row& row : parted.at(1).rows) {
+        texts.push_back(row.text());
+        if (!row.runs.empty()) EXPECT_EQ(row.runs[0].font.size, 18) << row.text();
+    }
+    EXPECT_EQ(texts, (std::vector<std::string>{"  G     C", "e|--0--|--3--|--5--|", "B|--1--|--1--|--1--|", "",
+                                                "e|--7--| ring", "B|--1--|", "", "e|--0--|"}));
 }
 
 TEST(Typesetter, ChorusRecalls)
