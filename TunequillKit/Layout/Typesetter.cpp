@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <tuple>
 #include <unordered_map>
 
 namespace TunequillKit {
@@ -445,26 +446,33 @@ std::vector<std::string> partStaffs(const std::vector<std::string>& lines, std::
 std::vector<Row> Typesetter::tabRows(const std::vector<std::string>& given, double available) const
 {
     double size = sizes_.tab;
+    const FontSpec full{size, false, false, true, false};
+    auto longestOf = [](const std::vector<std::string>& lines) {
+        const std::string* longest = nullptr;
+        int longestCount = -1;
+        for (const std::string& line : lines) {
+            int count = Platform::Text::characterCount(line);
+            if (count > longestCount) {
+                longest = &line;
+                longestCount = count;
+            }
+        }
+        return std::pair{longest, longestCount};
+    };
+    auto [longest, longestCount] = longestOf(given);
+    double measured = longest ? measure(*longest, full) : 0;
     // Part a wide staff before shrinking it: tablature reads at the book's size.
     std::vector<std::string> partedLines;
-    if (available > 0) {
-        const double column = measure("0000000000", FontSpec{size, false, false, true, false}) / 10;
-        if (column > 0) partedLines = partStaffs(given, static_cast<std::size_t>(std::max(1.0, available / column)));
-    }
-    const std::vector<std::string>& lines = partedLines.empty() ? given : partedLines;
-    const std::string* longest = nullptr;
-    int longestCount = -1;
-    for (const std::string& line : lines) {
-        int count = Platform::Text::characterCount(line);
-        if (count > longestCount) {
-            longest = &line;
-            longestCount = count;
+    if (measured > available && available > 0 && longestCount > 0) {
+        const double column = measured / longestCount;
+        partedLines = partStaffs(given, static_cast<std::size_t>(std::max(1.0, available / column)));
+        if (!partedLines.empty()) {
+            std::tie(longest, longestCount) = longestOf(partedLines);
+            measured = measure(*longest, full);
         }
     }
-    if (longest) {
-        double measured = measure(*longest, FontSpec{size, false, false, true, false});
-        if (measured > available && measured > 0) size = std::max(6.0, floorTenths(available * size / measured));
-    }
+    const std::vector<std::string>& lines = partedLines.empty() ? given : partedLines;
+    if (measured > available && measured > 0) size = std::max(6.0, floorTenths(available * size / measured));
     FontSpec font{size, false, false, true, false};
     const double height = ceilPoints(1.2 * size);
     std::vector<Row> rows;
