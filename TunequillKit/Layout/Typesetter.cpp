@@ -383,6 +383,10 @@ namespace {
 // one that fits, is kept whole. Empty when nothing is parted.
 std::vector<std::string> partStaffs(const std::vector<std::string>& lines, std::size_t fit)
 {
+    // A staff is a few strings with the marks and chords over and under them;
+    // a longer run of lines is no staff, and looking for its bars would cost
+    // its lines times its columns.
+    constexpr std::size_t staffLines = 16;
     std::vector<std::string> out;
     bool parted = false;
     for (std::size_t first = 0; first < lines.size();) {
@@ -405,7 +409,7 @@ std::vector<std::string> partStaffs(const std::vector<std::string>& lines, std::
             return bar;
         };
         std::vector<std::size_t> bars;
-        if (longest > fit)
+        if (longest > fit && staff.size() <= staffLines)
             for (std::size_t c = 0; c < longest; ++c)
                 if (sharedBar(c)) bars.push_back(c);
         auto piece = [](const std::vector<std::string_view>& line, std::size_t from, std::size_t to) {

@@ -184,17 +184,19 @@ private:
         return isTabLine(lines_[i + 1]) || (depth == 0 && startsStaff(i + 1, 1));
     }
 
-    // Strings without names are a staff only three or more together, one of them fretted.
-    bool inNamelessStaff(std::size_t i) const
+    // Strings without names are a staff only three or more together, one of
+    // them fretted. Each run is looked at once, when its first line is read.
+    bool inNamelessStaff(std::size_t i)
     {
+        if (i < namelessEnd_) return namelessStaff_;
         if (!isNamelessString(lines_[i])) return false;
-        std::size_t first = i, end = i + 1;
-        while (first > 0 && isNamelessString(lines_[first - 1])) --first;
-        while (end < lines_.size() && isNamelessString(lines_[end])) ++end;
-        if (end - first < 3) return false;
-        for (std::size_t k = first; k < end; ++k)
-            if (lines_[k].find_first_of("0123456789") != std::string::npos) return true;
-        return false;
+        std::size_t end = i + 1;
+        bool fretted = lines_[i].find_first_of("0123456789") != std::string::npos;
+        for (; end < lines_.size() && isNamelessString(lines_[end]); ++end)
+            fretted = fretted || lines_[end].find_first_of("0123456789") != std::string::npos;
+        namelessEnd_ = end;
+        namelessStaff_ = end - i >= 3 && fretted;
+        return namelessStaff_;
     }
 
     void closeSection()
@@ -227,6 +229,8 @@ private:
     std::vector<std::string> headers_;
     std::optional<std::string> open_;
     std::optional<Heading> pending_;
+    std::size_t namelessEnd_ = 0; // the end of the run of nameless strings being read
+    bool namelessStaff_ = false;  // whether that run is a staff
 };
 
 // Whether a ChordPro line is kept as written: a directive, or a line that

@@ -393,6 +393,12 @@ TEST(Typesetter, TabsShrinkToFitInTenths)
     }
     EXPECT_EQ(texts, (std::vector<std::string>{"  G     C", "e|--0--|--3--|--5--|", "B|--1--|--1--|--1--|", "",
                                                 "e|--7--| ring", "B|--1--|", "", "e|--0--|"}));
+    // Seventeen lines in a row are no staff: kept whole, shrunk to fit.
+    std::string run = "{sot}\n";
+    for (int i = 0; i < 17; ++i) run += "e|--0--|--3--|--5--|--7--|\n";
+    const std::vector<Block> whole = setter(180).blocks(prepare((run + "{eot}").c_str()));
+    EXPECT_EQ(whole.at(1).rows.size(), 17u);
+    EXPECT_LT(whole.at(1).rows[0].runs[0].font.size, 18);
 }
 
 TEST(Typesetter, ChorusRecalls)
