@@ -398,11 +398,15 @@ std::vector<std::string> partStaffs(const std::vector<std::string>& lines, std::
             staff.push_back(Platform::Text::characters(lines[i]));
             longest = std::max(longest, staff.back().size());
         }
-        // A bar every string has at that column, where the other lines have a blank or end.
+        // A bar every barred line (a string, a grid's row) has at that column,
+        // where the lines over them (chord names, marks) have a blank or end.
+        std::vector<bool> barred;
+        for (const auto& line : staff) barred.push_back(std::find(line.begin(), line.end(), "|") != line.end());
         auto sharedBar = [&](std::size_t c) {
             bool bar = false;
-            for (const auto& line : staff) {
-                if (c >= line.size() || line[c] == " ") continue;
+            for (std::size_t k = 0; k < staff.size(); ++k) {
+                const auto& line = staff[k];
+                if (c >= line.size() || (!barred[k] && line[c] == " ")) continue;
                 if (line[c] != "|") return false;
                 bar = true;
             }

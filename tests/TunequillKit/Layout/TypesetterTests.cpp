@@ -393,6 +393,13 @@ TEST(Typesetter, TabsShrinkToFitInTenths)
     }
     EXPECT_EQ(texts, (std::vector<std::string>{"  G     C", "e|--0--|--3--|--5--|", "B|--1--|--1--|--1--|", "",
                                                 "e|--7--| ring", "B|--1--|", "", "e|--0--|"}));
+    // A grid's rows part where both have a bar.
+    const std::vector<Block> grid = setter(180).blocks(
+        prepare("{sog}\n| Am . . | % . . | Dm . . | E7 . . |\n| Am . . | A7 . . | Dm E7 . | Am . . |\n{eog}"));
+    texts.clear();
+    for (const Row& row : grid.at(1).rows) texts.push_back(row.text());
+    EXPECT_EQ(texts, (std::vector<std::string>{"| Am . . |", "| Am . . |", "", "| % . . | Dm . . | E7 . . |",
+                                                "| A7 . . | Dm E7 . | Am . . |"}));
     // Seventeen lines in a row are no staff: kept whole, shrunk to fit.
     std::string run = "{sot}\n";
     for (int i = 0; i < 17; ++i) run += "e|--0--|--3--|--5--|--7--|\n";
