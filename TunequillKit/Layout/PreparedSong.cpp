@@ -46,6 +46,21 @@ bool namesNotesTheGermanWay(const std::vector<std::string>& chords, const std::o
     return plainB && !flatB && key && key->prefersFlats();
 }
 
+// Whether the chords write B for B♭: a plain B, and no H, among them.
+bool writesBForBFlat(const std::vector<std::string>& chords)
+{
+    bool plainB = false;
+    for (const std::string& text : chords)
+        if (auto written = Chord::parseWritten(text)) {
+            for (const std::optional<Note::Read>& read : {std::optional<Note::Read>(written->root), written->bass}) {
+                if (!read || read->note.pitch != 11) continue;
+                if (read->german) return false;
+                plainB = plainB || read->accidentals == 0;
+            }
+        }
+    return plainB;
+}
+
 // The key of the first chord that reads, as Song::effectiveKey takes it, with
 // the song's own way of naming notes.
 std::optional<Key> firstChordKey(const std::vector<std::string>& chords, bool german)
@@ -91,6 +106,9 @@ PreparedSong::PreparedSong(Song song_, std::int64_t transpose, std::optional<std
     const std::vector<std::string> chords = song.chordTokens();
     style.german = namesNotesTheGermanWay(chords, song.effectiveKey());
     std::optional<Key> written = song.key ? song.key : firstChordKey(chords, style.german);
+    // {key: B} in a song that names its notes the German way and plays B♭ as
+    // B (never writing H) is the key of B♭.
+    if (song.key && style.german && written->tonic.pitch == 11 && writesBForBFlat(chords)) written->tonic = Note(10);
     std::optional<Key> shapes;
     if (written) {
         Note sounding = written->tonic.transposed(transpose).transposed(song.capo);

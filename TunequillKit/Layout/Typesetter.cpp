@@ -1,9 +1,11 @@
 #include "TunequillKit/Layout/Typesetter.h"
 
 #include "Platform/Text.h"
+#include "TunequillKit/Song/SongText.h"
 
 #include <algorithm>
 #include <cmath>
+#include <tuple>
 #include <unordered_map>
 
 namespace TunequillKit {
@@ -31,40 +33,100 @@ bool isChordLineMark(std::string_view token)
 
 } // namespace
 
-std::string Typesetter::chordLine(const std::string& text, const ChordStyle& style)
+namespace {
+
+// The chord in a token of a chord line or grid, bars and repeat dots written
+// onto it left out ("|:Bb", "F7:|"): where it starts and how long it is.
+std::optional<std::pair<std::size_t, std::size_t>> chordInToken(std::string_view token, const ChordStyle& style)
+{
+    auto isBar = [](char c) { return c == '|' || c == ':'; };
+    std::size_t begin = 0, end = token.size();
+    while (begin < end && isBar(token[begin])) ++begin;
+    while (end > begin && isBar(token[end - 1])) --end;
+    std::string_view bare = token.substr(begin, end - begin);
+    while (bare.size() >= 3 && bare.front() == '(' && bare.back() == ')') bare = bare.substr(1, bare.size() - 2);
+    if (!Chord::parse(bare, style.german)) return std::nullopt;
+    return std::pair{begin, end - begin};
+}
+
+std::size_t columns(std::string_view text) { return Platform::Text::characterCount(text); }
+
+// A line of bars and chords written as text ("| D . . . | A7 . . . |"): a
+// grid whose chords move with the song's. None for any other line.
+std::optional<std::vector<Segment>> barredChords(const std::vector<Segment>& segments, const ChordStyle& style)
+{
+    if (!style.moves() || segments.size() != 1 || segments[0].chord) return std::nullopt;
+    const std::string& text = segments[0].text;
+    if (text.find('|') == std::string::npos) return std::nullopt;
+    return std::vector<Segment>{Segment{std::nullopt, Typesetter::chordLine(text, style)}};
+}
+
+} // namespace
+
+std::string Typesetter::chordLine(const std::string& text, const ChordStyle& style, bool grid)
 {
     // A remark such as "Intro: G#m7 | E | B" names chords the rows above and
     // below move: it moves with them, or the page names one note two ways. A
-    // remark of words ("Play A softly") is left as written.
-    if (!style.moves()) return text;
+    // remark of words ("Play A softly") is left as written. A grid's chords
+    // move too, each keeping its column while the room before the next allows.
+    if (!style.moves() && !grid) return text;
     struct Token {
         std::size_t at, length;
-        bool chord;
+        std::optional<std::pair<std::size_t, std::size_t>> chord; // within the token
     };
     std::vector<Token> tokens;
     for (std::size_t at = 0; at < text.size();) {
         std::size_t end = std::min(text.find(' ', at), text.size());
-        if (end > at) {
-            std::string_view bare = std::string_view(text).substr(at, end - at);
-            while (bare.size() >= 3 && bare.front() == '(' && bare.back() == ')') bare = bare.substr(1, bare.size() - 2);
-            tokens.push_back({at, end - at, Chord::parse(bare, style.german).has_value()});
-        }
+        if (end > at)
+            tokens.push_back({at, end - at, chordInToken(std::string_view(text).substr(at, end - at), style)});
         at = end + 1;
     }
     // Up to three words of a label ending in ":" may come first.
     std::size_t first = 0;
     for (std::size_t i = 0; i < std::min<std::size_t>(3, tokens.size()) && !tokens[i].chord; ++i)
         if (text[tokens[i].at + tokens[i].length - 1] == ':') first = i + 1;
-    for (std::size_t i = first; i < tokens.size(); ++i)
+    bool chords = false;
+    for (std::size_t i = first; i < tokens.size(); ++i) {
+        chords = chords || tokens[i].chord;
         if (!tokens[i].chord && !isChordLineMark(std::string_view(text).substr(tokens[i].at, tokens[i].length)))
             return text;
+    }
+    if (!chords) return text;
     std::string out;
     std::size_t copied = 0;
+    if (grid) {
+        // Columns are characters in a fixed pitch: a shorter name is padded
+        // after its token, a longer one takes blanks before the next token,
+        // keeping one.
+        std::size_t extra = 0;
+        for (std::size_t i = first; i < tokens.size(); ++i) {
+            const Token& token = tokens[i];
+            std::string_view gap = std::string_view(text).substr(copied, token.at - copied);
+            for (; extra > 0 && gap.size() > 1; --extra) gap.remove_suffix(1);
+            out += gap;
+            const std::string_view written = std::string_view(text).substr(token.at, token.length);
+            if (!token.chord) {
+                out += written;
+            } else {
+                const std::size_t before = columns(out);
+                out += written.substr(0, token.chord->first);
+                out += Accidental::pretty(style.render(written.substr(token.chord->first, token.chord->second)));
+                out += written.substr(token.chord->first + token.chord->second);
+                const std::size_t now = columns(out) - before, was = columns(written);
+                if (now < was) out.append(was - now, ' ');
+                else extra += now - was;
+            }
+            copied = token.at + token.length;
+        }
+        return SongText::dropTrailingSpace(out + text.substr(copied));
+    }
     for (std::size_t i = first; i < tokens.size(); ++i) {
-        if (!tokens[i].chord) continue;
-        out.append(text, copied, tokens[i].at - copied);
-        out += Accidental::pretty(style.render(std::string_view(text).substr(tokens[i].at, tokens[i].length)));
-        copied = tokens[i].at + tokens[i].length;
+        const Token& token = tokens[i];
+        if (!token.chord) continue;
+        const std::size_t chordAt = token.at + token.chord->first;
+        out.append(text, copied, chordAt - copied);
+        out += Accidental::pretty(style.render(std::string_view(text).substr(chordAt, token.chord->second)));
+        copied = chordAt + token.chord->second;
     }
     out.append(text, copied);
     return out;
@@ -125,7 +187,7 @@ std::vector<Block> Typesetter::blocks(const PreparedSong& prepared) const
             out.push_back(sectionBlock(section, prepared.style));
             if (section.kind == SectionKind::chorus) lastChorus = &section;
             break;
-        case SectionKind::tab: out.push_back(tabBlock(section)); break;
+        case SectionKind::tab: out.push_back(tabBlock(section, prepared.style)); break;
         case SectionKind::comment: {
             Block block{BlockKind::comment, {}, nearest(0.3 * fs), true, std::nullopt};
             for (const Line& line : section.lines)
@@ -233,18 +295,21 @@ Block Typesetter::sectionBlock(const Section& section, const ChordStyle& style) 
     };
     for (const Line& line : section.lines) {
         if (auto lyrics = line.as<Line::Lyrics>())
-            add(lyricRows(lyrics->segments, style, bold, available));
+        {
+            const auto moved = barredChords(lyrics->segments, style);
+            add(lyricRows(moved ? *moved : lyrics->segments, style, bold, available));
+        }
         else if (auto comment = line.as<Line::Comment>())
             add(commentRows(chordLine(comment->text, style), comment->style, available));
         else if (auto tab = line.as<Line::Tab>())
-            add(tabRows({tab->text}, available));
+            add(tabRows({chordLine(tab->text, style, true)}, available));
         else
             block.rows.push_back(Row{nearest(0.5 * sizes_.font), {}, {}, 0});
     }
     return block;
 }
 
-Block Typesetter::tabBlock(const Section& section) const
+Block Typesetter::tabBlock(const Section& section, const ChordStyle& style) const
 {
     Block block{BlockKind::tab, {}, nearest(0.75 * sizes_.font), false, std::nullopt};
     if (auto label = labelRow(section.label, 0, true)) block.rows.push_back(std::move(*label));
@@ -252,7 +317,8 @@ Block Typesetter::tabBlock(const Section& section) const
     lines.reserve(section.lines.size());
     for (const Line& line : section.lines) {
         auto tab = line.as<Line::Tab>();
-        lines.push_back(tab ? tab->text : std::string());
+        // A grid's chords, or chord names over the strings, move with the song's.
+        lines.push_back(tab ? chordLine(tab->text, style, true) : std::string());
     }
     for (Row& row : tabRows(lines, width)) block.rows.push_back(std::move(row));
     return block;
@@ -308,22 +374,113 @@ std::vector<Row> Typesetter::commentRows(const std::string& text, CommentStyle s
     return rows;
 }
 
-std::vector<Row> Typesetter::tabRows(const std::vector<std::string>& lines, double available) const
+namespace {
+
+// A staff wider than `fit` characters parted into systems at bar lines that
+// all its strings share, each system but the first led by the strings'
+// names, a blank line between systems, so tablature keeps the book's size.
+// Lines between staffs (blank) part staffs; a staff with no shared bar, or
+// one that fits, is kept whole. Empty when nothing is parted.
+std::vector<std::string> partStaffs(const std::vector<std::string>& lines, std::size_t fit)
+{
+    // A staff is a few strings with the marks and chords over and under them;
+    // a longer run of lines is no staff, and looking for its bars would cost
+    // its lines times its columns.
+    constexpr std::size_t staffLines = 16;
+    std::vector<std::string> out;
+    bool parted = false;
+    for (std::size_t first = 0; first < lines.size();) {
+        std::size_t end = first;
+        while (end < lines.size() && !lines[end].empty()) ++end;
+        std::vector<std::vector<std::string_view>> staff;
+        std::size_t longest = 0;
+        for (std::size_t i = first; i < end; ++i) {
+            staff.push_back(Platform::Text::characters(lines[i]));
+            longest = std::max(longest, staff.back().size());
+        }
+        // A bar every barred line (a string, a grid's row) has at that column,
+        // where the lines over them (chord names, marks) have a blank or end.
+        std::vector<bool> barred;
+        for (const auto& line : staff) barred.push_back(std::find(line.begin(), line.end(), "|") != line.end());
+        auto sharedBar = [&](std::size_t c) {
+            bool bar = false;
+            for (std::size_t k = 0; k < staff.size(); ++k) {
+                const auto& line = staff[k];
+                if (c >= line.size() || (!barred[k] && line[c] == " ")) continue;
+                if (line[c] != "|") return false;
+                bar = true;
+            }
+            return bar;
+        };
+        std::vector<std::size_t> bars;
+        if (longest > fit && staff.size() <= staffLines)
+            for (std::size_t c = 0; c < longest; ++c)
+                if (sharedBar(c)) bars.push_back(c);
+        auto piece = [](const std::vector<std::string_view>& line, std::size_t from, std::size_t to) {
+            std::string text;
+            for (std::size_t c = from; c < std::min(to, line.size()); ++c) text += line[c];
+            return text;
+        };
+        if (bars.empty()) {
+            for (std::size_t i = first; i < end; ++i) out.push_back(lines[i]);
+        } else {
+            // Systems run from bar to bar; the names before the first bar lead each.
+            const std::size_t lead = bars.front();
+            std::size_t start = lead;
+            // The last system runs on to the lines' ends, notes after the strings and all.
+            auto end = [&](std::size_t b) { return b + 1 >= bars.size() ? longest : bars[b] + 1; };
+            for (std::size_t b = 1;; ++b) {
+                while (b + 1 < bars.size() && lead + end(b + 1) - start <= fit) ++b;
+                if (start > lead) out.emplace_back();
+                for (const auto& line : staff) {
+                    // A line over the strings with nothing over this system leaves no row.
+                    std::string text = SongText::dropTrailingSpace(piece(line, 0, lead) + piece(line, start, end(b)));
+                    if (!text.empty()) out.push_back(std::move(text));
+                }
+                if (b + 1 >= bars.size()) break;
+                start = bars[b];
+                parted = true;
+            }
+        }
+        for (; end < lines.size() && lines[end].empty(); ++end) out.emplace_back();
+        first = end;
+    }
+    if (!parted) out.clear();
+    return out;
+}
+
+} // namespace
+
+std::vector<Row> Typesetter::tabRows(const std::vector<std::string>& given, double available) const
 {
     double size = sizes_.tab;
-    const std::string* longest = nullptr;
-    int longestCount = -1;
-    for (const std::string& line : lines) {
-        int count = Platform::Text::characterCount(line);
-        if (count > longestCount) {
-            longest = &line;
-            longestCount = count;
+    const FontSpec full{size, false, false, true, false};
+    auto longestOf = [](const std::vector<std::string>& lines) {
+        const std::string* longest = nullptr;
+        int longestCount = -1;
+        for (const std::string& line : lines) {
+            int count = Platform::Text::characterCount(line);
+            if (count > longestCount) {
+                longest = &line;
+                longestCount = count;
+            }
+        }
+        return std::pair{longest, longestCount};
+    };
+    auto [longest, longestCount] = longestOf(given);
+    double measured = longest ? measure(*longest, full) : 0;
+    // Part a wide staff before shrinking it: tablature reads at the book's size.
+    std::vector<std::string> partedLines;
+    if (measured > available && available > 0 && longestCount > 0) {
+        const double column = measured / longestCount;
+        partedLines = partStaffs(given, static_cast<std::size_t>(std::max(1.0, available / column)));
+        if (!partedLines.empty()) {
+            std::tie(longest, longestCount) = longestOf(partedLines);
+            measured = measure(*longest, full);
         }
     }
-    if (longest) {
-        double measured = measure(*longest, FontSpec{size, false, false, true, false});
-        if (measured > available && measured > 0) size = std::max(6.0, floorTenths(available * size / measured));
-    }
+    const std::vector<std::string>& lines = partedLines.empty() ? given : partedLines;
+    if (measured > available && measured > 0) size = std::max(6.0, floorTenths(available * size / measured));
     FontSpec font{size, false, false, true, false};
     const double height = ceilPoints(1.2 * size);
     std::vector<Row> rows;

@@ -49,7 +49,9 @@ public:
     std::vector<Block> blocks(const PreparedSong& song) const;
     // A remark made of chords ("Intro: G#m7 | E", "Am G (x2)") with its chords
     // moved and spelled as the rows print them; any other text unchanged.
-    static std::string chordLine(const std::string& text, const ChordStyle& style);
+    // With `grid`, a line of a grid or of chord names over tablature: its
+    // chords are spelled for print even unmoved, and keep their columns.
+    static std::string chordLine(const std::string& text, const ChordStyle& style, bool grid = false);
     // The rows of one lyric line, chords over lyrics, wrapped at `width`;
     // always at least one row. Rows have indent 0.
     std::vector<Row> lyricRows(const std::vector<Segment>& segments, const ChordStyle& style, bool bold,
@@ -74,7 +76,7 @@ private:
     Block header(const PreparedSong& song) const;
     std::optional<Row> labelRow(const std::optional<std::string>& label, double indent, bool evenEmpty) const;
     Block sectionBlock(const Section& section, const ChordStyle& style) const;
-    Block tabBlock(const Section& section) const;
+    Block tabBlock(const Section& section, const ChordStyle& style) const;
     // The cue of a chorus recall that prints `found` (none: no chorus to print).
     Block recall(const Section& recall, const Section* found) const;
     Block diagrams(const std::vector<ChordDefinition>& definitions) const;

@@ -101,7 +101,9 @@ private:
         } else if (isChordLine(t) || headerLabel(t) || isTabLine(t)) {
             return i;
         } else {
-            bool nextEndsTitle = i + 1 >= lines_.size() || isBlank(lines_[i + 1]) || metadataLine(lines_[i + 1]);
+            // A title stands over a blank line, a header line or a line of settings ("Tuning: …").
+            bool nextEndsTitle = i + 1 >= lines_.size() || isBlank(lines_[i + 1]) || metadataLine(lines_[i + 1]) ||
+                                 isSettingLine(lines_[i + 1]);
             if (!nextEndsTitle) return i;
             title_ = std::string(t);
             ++i;
@@ -133,7 +135,8 @@ private:
             startHeading(std::move(*label));
             return i + 1;
         }
-        if (isTabLine(t) || (open_ == "tab" && isBareString(t)) || startsStaff(i)) {
+        if (isTabLine(t) || (open_ == "tab" && (isBareString(t) || isStaffNoteLine(t))) || startsStaff(i) ||
+            inNamelessStaff(i)) {
             if (open_ && *open_ != "tab") closeSection();
             if (!open_) {
                 flushPendingHeading();
@@ -158,7 +161,7 @@ private:
         if (pending_) openPendingSection();
         std::optional<std::string_view> lyric;
         if (lyricBelow) lyric = lines_[i + 1];
-        for (std::string& out : placeChordLine(*chordLine, lyric)) output_.push_back(std::move(out));
+        for (std::string& out : placeChordLine(*chordLine, lyric, true)) output_.push_back(std::move(out));
         return lyricBelow ? i + 2 : i + 1;
     }
 
@@ -174,10 +177,26 @@ private:
         pending_ = Heading{std::move(kind), std::move(label)};
     }
 
-    // Bar numbers over the strings belong to the staff.
-    bool startsStaff(std::size_t i) const
+    // Bar numbers and a player's marks over the strings belong to the staff.
+    bool startsStaff(std::size_t i, int depth = 0) const
     {
-        return isBarNumberLine(lines_[i]) && i + 1 < lines_.size() && isTabLine(lines_[i + 1]);
+        if (i + 1 >= lines_.size() || !(isBarNumberLine(lines_[i]) || isStaffNoteLine(lines_[i]))) return false;
+        return isTabLine(lines_[i + 1]) || (depth == 0 && startsStaff(i + 1, 1));
+    }
+
+    // Strings without names are a staff only three or more together, one of
+    // them fretted. Each run is looked at once, when its first line is read.
+    bool inNamelessStaff(std::size_t i)
+    {
+        if (i < namelessEnd_) return namelessStaff_;
+        if (!isNamelessString(lines_[i])) return false;
+        std::size_t end = i + 1;
+        bool fretted = lines_[i].find_first_of("0123456789") != std::string::npos;
+        for (; end < lines_.size() && isNamelessString(lines_[end]); ++end)
+            fretted = fretted || lines_[end].find_first_of("0123456789") != std::string::npos;
+        namelessEnd_ = end;
+        namelessStaff_ = end - i >= 3 && fretted;
+        return namelessStaff_;
     }
 
     void closeSection()
@@ -210,6 +229,8 @@ private:
     std::vector<std::string> headers_;
     std::optional<std::string> open_;
     std::optional<Heading> pending_;
+    std::size_t namelessEnd_ = 0; // the end of the run of nameless strings being read
+    bool namelessStaff_ = false;  // whether that run is a staff
 };
 
 // Whether a ChordPro line is kept as written: a directive, or a line that
@@ -260,7 +281,7 @@ std::optional<std::string> placeChordLines(std::string_view chordPro)
             if (verbatim) return Kind::other;
             // Brackets and braces never stand in a line of chord names: most lines are done at once.
             if (t.find_first_of("[{") != std::string_view::npos) return Kind::other;
-            if (isTabLine(t) || isBarNumberLine(t)) return Kind::tab;
+            if (isTabLine(t) || isBarNumberLine(t) || isStaffNoteLine(t)) return Kind::tab;
             return isChordLine(t) && !isChordProOwn(line) ? Kind::chords : Kind::other;
         }
     };
@@ -281,8 +302,10 @@ std::optional<std::string> placeChordLines(std::string_view chordPro)
     // A staff: a run of two strings or more, bar numbers over it, outside a tab block.
     auto staffLength = [&](std::size_t i) {
         std::size_t end = i, count = 0;
-        if (end < lines.size() && isBarNumberLine(lines[end])) ++end;
+        auto overStaff = [&](std::size_t at) { return isBarNumberLine(lines[at]) || isStaffNoteLine(lines[at]); };
+        for (int k = 0; k < 2 && end < lines.size() && overStaff(end); ++k) ++end;
         for (; end < lines.size() && isTabLine(lines[end]); ++end) ++count;
+        if (count >= 2 && end < lines.size() && isStaffNoteLine(lines[end])) ++end; // marks under the strings
         return count >= 2 ? end - i : 0;
     };
 
@@ -349,7 +372,8 @@ std::string withBars(std::string_view chords, std::string_view marks)
 
 } // namespace
 
-std::vector<std::string> placeChordLine(const ChordLine& chordLine, std::optional<std::string_view> lyric)
+std::vector<std::string> placeChordLine(const ChordLine& chordLine, std::optional<std::string_view> lyric,
+                                        bool plainLyric)
 {
     // A comment's text ends at its first closing brace.
     auto comment = [](std::string text) {
@@ -362,7 +386,7 @@ std::vector<std::string> placeChordLine(const ChordLine& chordLine, std::optiona
     // Over a lyric the bars are placed as chords are; alone, they are the bars the chords
     // stand in, and a label's room before them is no longer needed.
     if (lyric) {
-        out.push_back(merge(withBars(chordLine.chords, chordLine.marks), *lyric));
+        out.push_back(merge(withBars(chordLine.chords, chordLine.marks), *lyric, plainLyric));
     } else {
         std::string_view chords = chordLine.chords, marks = chordLine.marks;
         if (!chordLine.label.empty()) {

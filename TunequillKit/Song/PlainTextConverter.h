@@ -50,15 +50,28 @@ bool isChordLine(std::string_view line);
 // The output lines of a chord line placed over `lyric` (merged at the
 // columns, its marks left out) or alone (its marks kept as text under the
 // chords): the label as a comment before, the note as a comment after.
-std::vector<std::string> placeChordLine(const ChordLine& chordLine, std::optional<std::string_view> lyric);
+// With `plainLyric`, the lyric is a plain sheet's text, whose brackets and
+// braces are written escaped, so "[B7sus4: x24252]" stays a note.
+std::vector<std::string> placeChordLine(const ChordLine& chordLine, std::optional<std::string_view> lyric,
+                                        bool plainLyric = false);
 
 // A text with a chord website's marks ("[ch]G[/ch]", "[tab]…[/tab]") taken
 // out, so its chords stand at the columns the site shows them at; none when
 // the text has no such mark.
 std::optional<std::string> unwrapChordMarks(std::string_view text);
 
+// A line that sets how to play rather than what: "Tuning: D A D G B E",
+// "Tonart: G", "Tónina: Ami"; its notes are no chords.
+bool isSettingLine(std::string_view line);
+
 // A line of bar numbers over a staff of tablature ("   1        2").
 bool isBarNumberLine(std::string_view line);
+// A line of a player's marks over or under a staff: "PM- - - -|  let ring",
+// "h   p   /"; no words but the techniques' own.
+bool isStaffNoteLine(std::string_view line);
+// A string of tablature with neither name nor leading bar ("--7--5h7---|"):
+// tab only in a staff of such strings.
+bool isNamelessString(std::string_view line);
 
 // A line that a chord line above it is merged into: not empty, no chord
 // line, heading or tab line.
@@ -78,7 +91,8 @@ bool isTabLine(std::string_view line);
 
 // The lyric with each chord of the chord line inserted in brackets at its
 // column; the lyric is padded with spaces when a chord lies beyond its end.
-std::string merge(std::string_view chordLine, std::string_view lyric);
+// With `escapeLyric`, the lyric's brackets and braces are escaped as `escape` does.
+std::string merge(std::string_view chordLine, std::string_view lyric, bool escapeLyric = false);
 
 struct Metadata {
     std::string name; // a ChordPro directive name: "title", "artist", "key", "capo"…

@@ -109,7 +109,25 @@ struct TokenChord {
     std::size_t offset = 0;
     std::string_view text;
     bool doubtful = false; // a chord with a tail the grammar does not know: "A7-9/unk"
+    bool lower = false;    // a minor chord written in lower case: "d", "e7", "fis"
 };
+
+// Polish, Czech and German sheets write a minor chord in lower case ("d",
+// "e7", "fis", "h"): its root is a note letter or a German name, and what
+// follows is a quality that is not itself minor.
+std::optional<std::string> minorSpelled(std::string_view token)
+{
+    if (token.empty() || token[0] < 'a' || token[0] > 'h') return std::nullopt;
+    std::string upper(token);
+    upper[0] = static_cast<char>(upper[0] - 'a' + 'A');
+    auto written = Chord::parseWritten(upper);
+    if (!written || written->bass) return std::nullopt;
+    const std::string_view quality = std::string_view(upper).substr(written->root.length);
+    if (quality.starts_with('m') || quality.starts_with('-') || quality.starts_with("dim")) return std::nullopt;
+    return upper.substr(0, written->root.length) + "m" + std::string(quality);
+}
+
+bool minorInLowerCase(std::string_view token) { return minorSpelled(token).has_value(); }
 
 // "No chord": placed where it stands, though it is no chord.
 bool isNoChord(std::string_view token) { return token == "N.C." || token == "NC" || token == "N.C" || token == "n.c."; }
@@ -124,6 +142,9 @@ std::optional<TokenChord> chordIn(std::string_view token)
     if (bare.size() >= 3 && bare.front() == '(' && bare.back() == ')' && isChord(bare.substr(1, bare.size() - 2)))
         return TokenChord{static_cast<std::size_t>(bare.data() - token.data()), bare};
     std::string_view inner = stripBarsAndParentheses(token);
+    if (!inner.empty() && minorInLowerCase(inner)) {
+        return TokenChord{static_cast<std::size_t>(inner.data() - token.data()), inner, false, true};
+    }
     if (inner.empty() || !Note::parse(inner)) return std::nullopt; // most words end here
     const auto offset = static_cast<std::size_t>(inner.data() - token.data());
     if (isChord(inner)) return TokenChord{offset, inner};
@@ -157,8 +178,12 @@ bool isPlainChord(std::string_view chord)
 bool labelsNoChords(std::string_view label)
 {
     std::string lower = Platform::Text::lowercased(trimWhitespace(label.substr(0, label.find(':'))));
-    if (lower.starts_with("tuning")) return true; // "Tuning (drop D):" too
-    for (std::string_view word : {"key", "capo", "tempo", "time", "title", "artist", "by"})
+    // "Tuning (drop D):" too; and the words for tuning and key of German,
+    // Czech, Polish and Spanish sheets.
+    for (std::string_view word : {"tuning", "stimmung", "ladění", "strój", "afinación"})
+        if (lower.starts_with(word)) return true;
+    for (std::string_view word : {"key", "capo", "tempo", "time", "title", "artist", "by", "tonart", "tónina",
+                                  "tonacja", "tono", "kapodaster", "capotraste"})
         if (lower == word) return true;
     return false;
 }
@@ -194,6 +219,16 @@ std::vector<Token> spaceSeparated(std::string_view line)
 
 bool isLabelSeparator(std::string_view token) { return token == ":" || token == "-" || token == "–" || token == "—"; }
 
+// A verse's number or a refrain's mark before its chords, as Czech and
+// Polish songbooks write them: "1.", "12.", "R.", "Ref.".
+bool isVerseMark(std::string_view token)
+{
+    if (token.size() < 2 || token.back() != '.') return false;
+    std::string_view body = token.substr(0, token.size() - 1);
+    if (body.size() <= 2 && body.find_first_not_of("0123456789") == std::string_view::npos) return true;
+    return body == "R" || body == "Ref" || body == "Refr";
+}
+
 // As many spaces as `text` has characters, so that columns stay.
 void blank(std::string& out, std::string_view text) { out.append(Platform::Text::characterCount(text), ' '); }
 
@@ -207,13 +242,20 @@ std::optional<std::size_t> labelLength(const std::vector<Token>& tokens)
     for (std::size_t k = 0; k < std::min<std::size_t>(3, tokens.size()); ++k) {
         std::string_view t = tokens[k].text;
         if (k > 0 && chordIn(t)) return std::nullopt; // words before the chords, and no label
-        if ((t.size() > 1 && t.back() == ':') || (k > 0 && isLabelSeparator(t)))
+        if ((t.size() > 1 && t.back() == ':') || (k > 0 && isLabelSeparator(t)) || (k == 0 && isVerseMark(t)))
             return k + 1 < tokens.size() ? std::optional<std::size_t>(k + 1) : std::nullopt;
     }
     return std::nullopt;
 }
 
 } // namespace
+
+bool isSettingLine(std::string_view line)
+{
+    std::string_view t = trimWhitespace(line);
+    const std::size_t colon = t.find(':');
+    return colon != std::string_view::npos && colon <= 24 && labelsNoChords(t.substr(0, colon));
+}
 
 std::optional<ChordLine> readChordLine(std::string_view line)
 {
@@ -229,6 +271,7 @@ std::optional<ChordLine> readChordLine(std::string_view line)
     bool plain = false;     // a chord that reads as nothing else
     bool words = false;     // a note of words, not in brackets
     bool bracketed = false; // a note in brackets or parentheses
+    int lower = 0, upper = 0; // minor chords written in lower case, and the others
     std::size_t noteWords = 0;
     std::optional<char> closing; // the bracket that ends the note in brackets being read
     for (std::size_t i = *body; i < tokens.size(); ++i) {
@@ -246,7 +289,8 @@ std::optional<ChordLine> readChordLine(std::string_view line)
         }
         if (auto chord = chordIn(t)) {
             kinds[i] = Kind::chord;
-            if (!chord->doubtful) {
+            (chord->lower ? lower : upper) += 1;
+            if (!chord->doubtful && !chord->lower) {
                 ++chords;
                 notWord = notWord || !isWordToo(chord->text);
                 plain = plain || isPlainChord(chord->text);
@@ -263,6 +307,13 @@ std::optional<ChordLine> readChordLine(std::string_view line)
             words = true;
             ++noteWords;
         }
+    }
+    // Lower-case chords are words too ("a", "as", "des"): only among other
+    // chords, two of them or beside one in capitals, with no words.
+    if (lower > 0) {
+        if (words || (lower < 2 && upper == 0)) return std::nullopt;
+        chords += lower;
+        notWord = true;
     }
     if (chords == 0 || (words && noteWords > 3)) return std::nullopt;
     // Words after one chord are a sentence unless the chord is unmistakable.
@@ -361,6 +412,34 @@ bool hasStringRun(std::string_view body)
 
 } // namespace
 
+bool isStaffNoteLine(std::string_view line)
+{
+    // Palm mutes, let ring, hammer-ons, pull-offs, slides, bends, harmonics…
+    static constexpr std::string_view words[] = {"pm", "p.m", "let", "ring", "h", "p", "b", "r", "s", "sl", "t",
+                                                 "tr", "v", "vib", "harm", "nh", "ah", "ph", "x", "mute", "rake"};
+    bool technique = false;
+    std::string_view t = trimWhitespace(line);
+    for (std::size_t at = 0; at < t.size();) {
+        const std::size_t end = std::min(t.find(' ', at), t.size());
+        const std::string_view token = t.substr(at, end - at);
+        at = end + 1;
+        std::string_view word = token;
+        while (!word.empty() && std::string_view("-|.~:").find(word.back()) != std::string_view::npos)
+            word.remove_suffix(1);
+        const std::string lower = Platform::Text::lowercased(word);
+        if (!word.empty() && std::find(std::begin(words), std::end(words), lower) != std::end(words)) technique = true;
+        else if (!std::all_of(token.begin(), token.end(), isTabCharacter)) return false;
+    }
+    return technique;
+}
+
+bool isNamelessString(std::string_view line)
+{
+    std::string_view t = trimWhitespace(line);
+    return t.starts_with('-') && std::all_of(t.begin(), t.end(), isTabCharacter) &&
+           std::count(t.begin(), t.end(), '-') >= 6;
+}
+
 bool isLyricBelowChords(std::string_view line)
 {
     std::string_view t = trimWhitespace(line);
@@ -396,7 +475,7 @@ bool isTabLine(std::string_view line)
     return body.size() >= 5 && dashes >= 3 && hasStringRun(body);
 }
 
-std::string merge(std::string_view chordLine, std::string_view lyric)
+std::string merge(std::string_view chordLine, std::string_view lyric, bool escapeLyric)
 {
     struct Token {
         std::size_t column;
@@ -430,11 +509,20 @@ std::string merge(std::string_view chordLine, std::string_view lyric)
     for (std::size_t column = 0; column <= length; ++column) {
         while (next < tokens.size() && tokens[next].column == column) {
             out += '[';
-            out += tokens[next++].text;
+            // A minor chord in lower case is written so that it reads, moves and keys the song: "d" is "Dm".
+            if (auto minor = minorSpelled(tokens[next].text)) out += *minor;
+            else out += tokens[next].text;
+            ++next;
             out += ']';
         }
-        if (column < lyricChars.size()) out += lyricChars[column];
-        else if (column < length) out += ' ';
+        if (column < lyricChars.size()) {
+            const std::string_view c = lyricChars[column];
+            const bool bracket = c.size() == 1 && std::string_view("[]{}").find(c[0]) != std::string_view::npos;
+            if (escapeLyric && bracket) out += '\\';
+            out += c;
+        } else if (column < length) {
+            out += ' ';
+        }
     }
     return SongText::dropTrailingSpace(out);
 }

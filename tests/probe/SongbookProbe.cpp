@@ -1,4 +1,5 @@
-// Lays out and renders one ChordPro song as a songbook, the way the preview
+// Imports one song file as the library does (a chords-over-lyrics sheet is
+// converted), lays it out and renders it as a songbook, the way the preview
 // does, and prints what came of it, one line: "songbook <pages> <pdf bytes>"
 // or "failed <reason>". Tests run it as a child process so that its cost is
 // its own.
@@ -17,7 +18,8 @@ int main(int argc, char** argv)
     }
     using namespace TunequillKit;
     std::ifstream in(argv[1], std::ios::binary);
-    const std::string source((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string source = SongFile::chordPro(text, "Probe");
     BookSettings settings;
     std::vector<PreparedSong> songs;
     songs.emplace_back(ChordProParser::parse(source), 0, std::nullopt, settings.accidentals, settings.nashville);

@@ -124,6 +124,10 @@ TEST(PreparedSong, ChordsAsWrittenUnmovedAndInTheTargetKeysSpellingMoved)
     EXPECT_EQ(prepare("[B]a [Es]b").soundingKey, key(10));
     EXPECT_EQ(prepare("[B]a [C/H]b").soundingKey, key(10));
     EXPECT_EQ(prepare("[B]a [E]b").soundingKey, key(11));
+    // So does its {key: B}, unless the song writes H for B.
+    EXPECT_EQ(prepare("{key: B}\n[B]a [Es]b", 2).keyLine, "Key of C");
+    EXPECT_EQ(prepare("{key: B}\n[H]a [Fis]b [B]c").soundingKey, key(11));
+    EXPECT_EQ(prepare("{key: B}\n[B]a [E]b").soundingKey, key(11));
 }
 
 // A chord that cannot be read must not stay behind silently while the rest move.

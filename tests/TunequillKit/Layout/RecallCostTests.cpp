@@ -34,3 +34,27 @@ TEST(HostileCost, ChorusRecallsByTheHundredThousandAreLookUps)
                                      << " s with comments in their place";
     EXPECT_LT(beside.cost.peakMegabytes, HangGuard::sanitized ? 1500 : 500);
 }
+
+// A sheet of thousands of lines of dashes, none of them a staff: each run of
+// such lines is looked at once, so they cost about what lyric lines cost.
+TEST(HostileCost, RunsOfDashesAreReadOnce)
+{
+    const int lines = HangGuard::sanitized ? 8'000 : 30'000;
+    std::string dashes = "Dashes\n\n", lyrics = dashes;
+    for (int i = 0; i < lines; ++i) {
+        dashes += "--------------------|\n";
+        lyrics += "la la la la la la la|\n";
+    }
+    const auto folder = std::filesystem::temp_directory_path();
+    const auto file = folder / ("dashes-" + std::to_string(getpid()) + ".txt");
+    const auto reference = folder / ("lyrics-" + std::to_string(getpid()) + ".txt");
+    HostileFiles::write(file, dashes);
+    HostileFiles::write(reference, lyrics);
+    const double bound = HangGuard::ratio(3);
+    const HostileFiles::Beside beside = HostileFiles::probeBeside(FOLMIRA_SONGBOOK_PROBE, file, reference, bound);
+    std::filesystem::remove(file);
+    std::filesystem::remove(reference);
+    EXPECT_EQ(beside.cost.output.rfind("songbook ", 0), 0u) << beside.cost.output;
+    EXPECT_LT(beside.ratio(), bound) << beside.cost.cpuSeconds << " s of CPU, " << beside.reference.cpuSeconds
+                                     << " s with lyrics in their place";
+}

@@ -180,12 +180,15 @@ TEST(Typesetter, SyllablesPushedApartAreJoinedByAHyphen)
         {"[Emaj7]¿[Am]Dónde", {}, 44.5},  {"[Gmaj7]l\u2019[C]amour", {}, 44.5}, {"[Cmaj7]«[F]Adieu»", {}, 44.5},
         {"[Cmaj7]Hal[G7]lo!", 31.25, 44.5}, {"[Amaj7]noc[D]y", 31.25, 44.5}, {"[Dmaj7]Grü[A]ße", 31.25, 44.5},
         {"[Emaj7]¡[Am]Ven", {}, 44.5},
+        // Syllables the writer parted with a spaced hyphen keep it alone; none is added beside it.
+        {"[Fmaj7]You a - [G7]lone", 54, 72}, {"You [Fmaj7]a - [G7]lone", 54, 80.5},
     };
     for (const Case& c : cases) {
         const std::vector<TunequillKit::Run> runs = lyrics(setter(), c.line).at(0).runs;
         auto hyphen = std::find_if(runs.begin(), runs.end(), [](const auto& r) { return r.text == "-"; });
         EXPECT_EQ(hyphen == runs.end() ? std::nullopt : std::optional<double>(hyphen->x), c.hyphenX) << c.line;
         EXPECT_EQ(runs.back().x, c.lastX) << c.line;
+        EXPECT_LE(std::count_if(runs.begin(), runs.end(), [](const auto& r) { return r.text == "-"; }), 1) << c.line;
     }
 }
 
@@ -326,6 +329,28 @@ TEST(Typesetter, CommentsOfChordsMoveWithTheChords)
         {"G#m7 E", ChordStyle{12, true, {}}, "G#m7 E"},
     };
     for (const Case& c : cases) EXPECT_EQ(Typesetter::chordLine(c.text, c.style), c.expected) << c.text;
+    // A grid's line keeps its columns: a longer name takes blanks (one stays), a shorter one is padded.
+    const Case grids[] = {
+        {"| Bb . . | Eb  . | F7 |", up2, "| C  . . | F   . | G7 |"},
+        {"| C . | D . |", down1Flats, "| B . | D\u266D . |"},
+        {"|: Am  G :| x2", ChordStyle{1, false, {}}, "|: A\u266Fm G\u266F :| x2"},
+        {"|:Bb . F7:|", up2, "|:C  . G7:|"},
+        {"   A5      D5", up2, "   B5      E5"},
+        {"| Bb . . |", ChordStyle{}, "| B\u266D . . |"}, // unmoved, spelled for print
+        {"e|--3--5--|  ", up2, "e|--3--5--|  "},
+        {"1   2   3", up2, "1   2   3"},         {"|------|------|  ", up2, "|------|------|  "},
+        {"| D . | let ring", up2, "| D . | let ring"},
+    };
+    for (const Case& c : grids) EXPECT_EQ(Typesetter::chordLine(c.text, c.style, true), c.expected) << c.text;
+    // Grid blocks, chord names over strings and bars written as text in a verse all move.
+    std::vector<Block> grid = setter().blocks(
+        prepare("{key: G}\n{sog}\n| G . | D7 . |\n{eog}\n{sov}\n| G . . | C . . |\n{sot}\n  Em\n{eot}\n{eov}\n"
+                "{sov}\nA - A\n{eov}",
+                2));
+    EXPECT_EQ(grid.at(1).rows.at(0).text(), "| A . | E7 . |");
+    EXPECT_EQ(grid.at(2).rows.at(0).text(), "| A . . | D . . |");
+    EXPECT_EQ(grid.at(3).rows.at(0).text(), "  F\u266Fm");
+    EXPECT_EQ(grid.at(4).rows.at(0).text(), "A - A"); // a sung line, no bars
     // Both ways a remark is printed: on its own and inside a verse.
     std::vector<Block> blocks = setter().blocks(prepare("{key: C}\n{c: Intro: C G}\n{sov}\n[C]la\n{c: Tag: F}\n{eov}", 2));
     EXPECT_EQ(blocks.at(1).rows.at(0).text(), "Intro: D A");
@@ -355,6 +380,32 @@ TEST(Typesetter, TabsShrinkToFitInTenths)
     EXPECT_EQ(two.at(1).rows[0].runs[0].font.size, 18);
     EXPECT_EQ(two.at(1).rows[0].height, 22);
     EXPECT_EQ(two.at(2).rows[0].runs[0].font.size, 10);
+
+    // A staff with bars is parted into systems at the bars all its strings share, led by the
+    // strings' names, and keeps the lyric size; 20 characters fit in 180 points.
+    const char* staff = "{sot}\n  G     C\ne|--0--|--3--|--5--|--7--| ring\nB|--1--|--1--|--1--|--1--|\n\n"
+                        "e|--0--|\n{eot}";
+    std::vector<std::string> texts;
+    const std::vector<Block> parted = setter(180).blocks(prepare(staff));
+    for (const Row& row : parted.at(1).rows) {
+        texts.push_back(row.text());
+        if (!row.runs.empty()) EXPECT_EQ(row.runs[0].font.size, 18) << row.text();
+    }
+    EXPECT_EQ(texts, (std::vector<std::string>{"  G     C", "e|--0--|--3--|--5--|", "B|--1--|--1--|--1--|", "",
+                                                "e|--7--| ring", "B|--1--|", "", "e|--0--|"}));
+    // A grid's rows part where both have a bar.
+    const std::vector<Block> grid = setter(180).blocks(
+        prepare("{sog}\n| Am . . | % . . | Dm . . | E7 . . |\n| Am . . | A7 . . | Dm E7 . | Am . . |\n{eog}"));
+    texts.clear();
+    for (const Row& row : grid.at(1).rows) texts.push_back(row.text());
+    EXPECT_EQ(texts, (std::vector<std::string>{"| Am . . |", "| Am . . |", "", "| % . . | Dm . . | E7 . . |",
+                                                "| A7 . . | Dm E7 . | Am . . |"}));
+    // Seventeen lines in a row are no staff: kept whole, shrunk to fit.
+    std::string run = "{sot}\n";
+    for (int i = 0; i < 17; ++i) run += "e|--0--|--3--|--5--|--7--|\n";
+    const std::vector<Block> whole = setter(180).blocks(prepare((run + "{eot}").c_str()));
+    EXPECT_EQ(whole.at(1).rows.size(), 17u);
+    EXPECT_LT(whole.at(1).rows[0].runs[0].font.size, 18);
 }
 
 TEST(Typesetter, ChorusRecalls)

@@ -1,3 +1,4 @@
+#include "TunequillKit/Layout/PreparedSong.h"
 #include "TunequillKit/Song/Chord.h"
 #include "TunequillKit/Song/ChordMarks.h"
 #include "TunequillKit/Song/ChordProParser.h"
@@ -63,6 +64,12 @@ TEST(PlainTextConverter, ChordAndTabLines)
         // Fingerings are no chords and no repeat counts.
         {"C  x32010", false},      {"G      320003", false},      {"A7  X02020  D", false}, {"E  022100", false},
         {"Am7  x02010", false},    {"Cmaj7  x32000", false},      {"Take C: G  D", false},  {"||: G  C :||", true},
+        // Minor chords in lower case, as Polish and Czech sheets write them, among other chords only.
+        {"d  g  A7  d", true},     {"a  e", true},                {"fis  h7  E", true},     {"as I go", false},
+        {"as", false},             {"a ja idę", false},           {"e  a  dom", false},     {"dm  g", false},
+        {"1. Am I wrong", false},  {"2. A day in May", false},    {"1.5 G", false},         {"x. G  C", false},
+        {"12 G  C", false},        {"123. G  C", false},          {"Take 2. G  C", false},
+        {"Tonart: G", false},      {"Tónina: Ami", false},        {"Strój: D A D G", false}, {"Tono: Dm", false},
     };
     for (const auto& c : cases) EXPECT_EQ(Converter::isChordLine(c.line), c.chord) << c.line;
     // Texts of chord brackets that hold no mark stay whole.
@@ -80,6 +87,16 @@ TEST(PlainTextConverter, ChordAndTabLines)
     for (const char* line : {"e|-0|", "Every |--word--|", "H|------|", "G - - -", "C-7-5", "E----", "G 3-5-7",
                              "|-----|-----|", "B-b-b-baby", "A--men", "| G | C |", "e|-0| a note"})
         EXPECT_FALSE(Converter::isTabLine(line)) << line;
+    // A player's marks over and under a staff, and strings with neither name nor bar.
+    for (const char* line :
+         {"   PM- - - - -|  let ring - - |", "  h   p   /", "P.M.----|", "  sl  ~~~  harm.", "  x x x"})
+        EXPECT_TRUE(Converter::isStaffNoteLine(line)) << line;
+    for (const char* line : {"let it ring", "Hold on", "- - - -", "PM me later", "", "  1   2"})
+        EXPECT_FALSE(Converter::isStaffNoteLine(line)) << line;
+    for (const char* line : {"--------|", "--7/9---9\\7--|", " --0--2h3---"})
+        EXPECT_TRUE(Converter::isNamelessString(line)) << line;
+    for (const char* line : {"-----", "--7--", "|------|", "-- words --------", "e|-------|"})
+        EXPECT_FALSE(Converter::isNamelessString(line)) << line;
 }
 
 TEST(PlainTextConverter, ChordLinesKeepTheirLabelAndNote)
@@ -103,6 +120,8 @@ TEST(PlainTextConverter, ChordLinesKeepTheirLabelAndNote)
         {"x2  G  C  (repeat)", "    G  C", "", "", "x2 (repeat)"},
         {"||: G  C :||", "    G  C", "||:      :||", "", ""},
         {"G  D(x2)", "G  D", "", "", "(x2)"},
+        {"1. Ami  C  D", "   Ami  C  D", "", "1.", ""},
+        {"Ref. G  Hmi  (2x)", "     G  Hmi", "", "Ref.", "(2x)"},
         {"B\u266D|  E\u266D", "B\u266D   E\u266D", "  |", "", ""}, // a bar after a sign keeps its column
     };
     for (const auto& c : cases) {
@@ -181,6 +200,12 @@ TEST(PlainTextConverter, ConvertsTheHeaderAndTheBody)
         {"My Song\n\nKey: Q\n\nla\n", "{title: My Song}\nKey: Q\n\nla\n"}, // Q is no key: an ordinary line
         {"Title: T\r\nArtist: A\r\nCapo: 3\r\n\r\nla {x} [y]\r\n", "{title: T}\n{artist: A}\n{capo: 3}\nla \\{x\\} \\[y\\]\n"},
         {"First line\nSecond line\n", "{title: F}\nFirst line\nSecond line\n"},
+        // A line of settings under the first line leaves it the title.
+        {"Cold Creek\nTuning: D A D G B E\n\nla\n", "{title: Cold Creek}\nTuning: D A D G B E\n\nla\n"},
+        {"Am Brunnen\nTonart: G\nla\n", "{title: Am Brunnen}\nTonart: G\nla\n"},
+        {"Evening\nTuning the old guitar by the fire: slowly\n",
+         "{title: F}\nEvening\nTuning the old guitar by the fire: slowly\n"},
+        {"Evening\n: D A D\n", "{title: F}\nEvening\n: D A D\n"},
         {"Intro\nChorus\n\nVerse 1\nla\n\n\n\nlo\nChorus\n", "{title: F}\n{comment: Intro}\n{chorus}\n"
                                                              "{start_of_verse: Verse 1}\nla\n{end_of_verse}\n\nlo\n{chorus}\n"},
         {"Refrain 2\n\nG\ne|--0--|\nB|--1--|\nla\n", "{title: F}\n{start_of_chorus: Refrain 2}\n[G]\n{end_of_chorus}\n"
@@ -200,6 +225,15 @@ TEST(PlainTextConverter, ConvertsTheHeaderAndTheBody)
          "{title: F}\n    [G]\n{start_of_tab}\n  1      2\ne|--0--|--3--| let ring\nB|--1=2--|(repeat)\n"
          "|--------|\n{end_of_tab}\nla\n"},
         {"1 2\nla\n|--------|\n", "{title: F}\n1 2\nla\n|--------|\n"},
+        // Marks over and under the strings stay in the staff; strings without names make one three together.
+        {"  PM- - -|\ne|--0--0--|\nB|--1--1--|\n  h   p\nla\n",
+         "{title: F}\n{start_of_tab}\n  PM- - -|\ne|--0--0--|\nB|--1--1--|\n  h   p\n{end_of_tab}\nla\n"},
+        {"--------|\n--5h7-----|\n--------|\nla\n", "{title: F}\n{start_of_tab}\n--------|\n--5h7-----|\n--------|\n"
+                                                     "{end_of_tab}\nla\n"},
+        {"--------|\n--------|\n--------|\n", "{title: F}\n--------|\n--------|\n--------|\n"},
+        {"   1      2\n  PM- -|\nE|--0--|--0--|\nla\n",
+         "{title: F}\n{start_of_tab}\n   1      2\n  PM- -|\nE|--0--|--0--|\n{end_of_tab}\nla\n"},
+        {"--------|\n--5h7-----|\n\nla\n", "{title: F}\n--------|\n--5h7-----|\n\nla\n"},
         // A label and a note are comments round the chords; bars and counts are no chords.
         {"Intro: G  C\n", "{title: F}\n{comment: Intro:}\n[G]   [C]\n"},
         {"Verse 1\nG  D  (x2)\nla la la\n", "{title: F}\n{start_of_verse: Verse 1}\n[G]la [D]la la\n{comment: (x2)}\n"
@@ -209,6 +243,10 @@ TEST(PlainTextConverter, ConvertsTheHeaderAndTheBody)
         {"| G  | C  |\n\nla\n", "{title: F}\n| [G]   | [C]   |\n\nla\n"},
         {"F Am Gm7 C7-9-5 F [C7-9-5: x32322]\nOh the night is long\n",
          "{title: F}\n[F]Oh[Am] th[Gm7]e ni[C7-9-5]ght is [F]long\n{comment: [C7-9-5: x32322]}\n"},
+        {"d     g   A7\nCicha noc śpi\n", "{title: F}\n[Dm]Cicha [Gm]noc [A7]śpi\n"},
+        {"fis   h7  cis\nla la la\n", "{title: F}\n[Fism]la la [Hm7]la  [Cism]\n"},
+        // A lyric's own brackets stay text under the chords placed into it.
+        {"G  C\nla la  [B7: x24252] {x}\n", "{title: F}\n[G]la [C]la  \\[B7: x24252\\] \\{x\\}\n"},
         {"Esus4  A7-9/unk  A13/unk\nWalking on the edge of town\n",
          "{title: F}\n[Esus4]Walking[A7-9/unk] on the ed[A13/unk]ge of town\n"},
         {"Verse 2\nChorus -  D  A\nla la la\n", "{title: F}\n{comment: Verse 2}\n{start_of_chorus: Chorus}\n"
@@ -271,6 +309,17 @@ TEST(PlainTextConverter, SheetsOfManyHandsConvert)
                 }
                 EXPECT_LT(std::count(text.begin(), text.end(), '-'), 4) << name << ": a string as lyrics: " << text;
             }
+        // Moved a whole tone, every chord of the sheet moves, or a warning names it.
+        const PreparedSong up(song, 2, std::nullopt, Accidentals::automatic, false);
+        const std::vector<std::string> warnings = up.chordWarnings();
+        for (const std::string& token : song.chordTokens()) {
+            auto split = ChordMarks::split(token);
+            const std::string chord(split ? split->chord : std::string_view(token));
+            if (chord.empty() || chord.find_first_of("ABCDEFGH(") != 0) continue;
+            const bool warned = std::any_of(warnings.begin(), warnings.end(),
+                                            [&](const std::string& w) { return w.find(chord) != std::string::npos; });
+            EXPECT_TRUE(up.style.render(chord) != chord || warned) << name << ": [" << token << "] stays unmoved";
+        }
         // Every line of the sheet written with a string's dashes is a line of its tab.
         std::istringstream lines(source.str());
         for (std::string line; std::getline(lines, line);) {

@@ -56,6 +56,8 @@ TEST(SongFile, ChordLinesInAChordProFileAreMergedIntoTheirLyrics)
         {"{title: R}\n  G\n 1\ne|--0--| let ring\nB|--1=3--|\nla\n",
          "{title: R}\n  [G]\n{start_of_tab}\n 1\ne|--0--| let ring\nB|--1=3--|\n{end_of_tab}\nla\n"},
         {"{title: R}\nE|--0--|\nA|--2--|\n", "{title: R}\n{start_of_tab}\nE|--0--|\nA|--2--|\n{end_of_tab}\n"},
+        {"{title: R}\n 1\n PM- -|\nE|--0--|\nA|--2--|\n  h p\nla\n",
+         "{title: R}\n{start_of_tab}\n 1\n PM- -|\nE|--0--|\nA|--2--|\n  h p\n{end_of_tab}\nla\n"},
         {"{title: R}\n{sov: V}\n[G]la\ne|--0--|\nB|--1--|\nla\n{eov}\n",
          "{title: R}\n{sov: V}\n[G]la\n{end_of_verse}\n{start_of_tab}\ne|--0--|\nB|--1--|\n{end_of_tab}\n"
          "{start_of_verse}\nla\n{eov}\n"},
