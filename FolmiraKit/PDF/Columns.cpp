@@ -18,7 +18,12 @@ namespace Text = Platform::Text;
 
 std::string repeatKey(const Line& line)
 {
-    std::string lower = Text::lowercased(lineText(line));
+    return repeatKey(lineText(line));
+}
+
+std::string repeatKey(std::string_view text)
+{
+    std::string lower = Text::lowercased(text);
     std::string key;
     key.reserve(lower.size());
     for (std::size_t i = 0; i < lower.size(); ++i) {
@@ -101,14 +106,21 @@ std::vector<BandLine> bandLines(const Lines& page, const std::optional<Rect>& cr
             indexOf.push_back(i);
             inBand.push_back(isInBand(page[i], *bounds));
         }
+    if (std::find(inBand.begin(), inBand.end(), true) == inBand.end()) return band;
     const double spacing = lineSpacing(text);
-    // Character-weighted size of the page's text: what a heading stands out from.
-    std::map<double, long long> sizes;
-    for (const Line* l : text) sizes[bodySize(*l)] += countCharacters(lineText(*l));
-    double body = 0;
-    long long most = 0;
-    for (const auto& [size, count] : sizes)
-        if (count > most) most = count, body = size;
+    // Character-weighted size of the page's text: what a heading stands out
+    // from. Only a footer asks for it.
+    std::optional<double> bodyOfPage;
+    auto body = [&] {
+        if (bodyOfPage) return *bodyOfPage;
+        std::map<double, long long> sizes;
+        for (const Line* l : text) sizes[bodySize(*l)] += lineCharacters(*l);
+        double found = 0;
+        long long most = 0;
+        for (const auto& [size, count] : sizes)
+            if (count > most) most = count, found = size;
+        return *(bodyOfPage = found);
+    };
 
     const int n = static_cast<int>(text.size());
     for (int t = 0; t < n; ++t) {
@@ -136,10 +148,10 @@ std::vector<BandLine> bandLines(const Lines& page, const std::optional<Rect>& cr
             const Line& below = *text[static_cast<std::size_t>(t) + 1];
             leads = size >= 1.15 * bodySize(below) || (allBold(line) && !allBold(below));
         } else if (!top) {
-            leads = size >= 1.15 * body;
+            leads = size >= 1.15 * body();
         }
-        band.push_back(BandLine{indexOf[static_cast<std::size_t>(t)], repeatKey(line), digitRuns(lineText(line)),
-                                apart, leads});
+        const std::string text = lineText(line);
+        band.push_back(BandLine{indexOf[static_cast<std::size_t>(t)], repeatKey(text), digitRuns(text), apart, leads});
     }
     return band;
 }

@@ -23,6 +23,8 @@ struct Flow {
 
 // The key under which lines repeat: the text lower-cased, digit runs as "#".
 std::string repeatKey(const Line& line);
+// The same of a line's text (lineText).
+std::string repeatKey(std::string_view text);
 
 // A line of a page's header or footer band (isInBand): its index among the
 // page's lines, its key, and what tells a running line from the body's own.

@@ -266,9 +266,9 @@ Block::Row cellsOf(PDFReader::Lines& row, const std::vector<Column>& columns)
 
 std::optional<DetectedTable> detectTables(std::size_t start, const PDFReader::Lines& lines)
 {
-    if (start >= lines.size() || lines[start].picture) return std::nullopt;
+    // Looked for at every line: most are one segment, told without cutting them.
+    if (start >= lines.size() || lines[start].picture || segmentCount(lines[start]) < 2) return std::nullopt;
     PDFReader::Lines firstSegments = splitAtGaps(lines[start]);
-    if (firstSegments.size() < 2) return std::nullopt;
 
     double base = bodySize(lines[start]);
     std::vector<Column> columns;

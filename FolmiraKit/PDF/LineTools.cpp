@@ -5,6 +5,7 @@
 #include "Platform/Text.h"
 
 #include <algorithm>
+#include <array>
 #include <map>
 
 namespace FolmiraKit::PDFReader {
@@ -30,21 +31,46 @@ std::string_view finalCharacter(std::string_view text)
 
 double bodySize(const Line& line)
 {
-    std::map<double, long long> tally;
-    for (const Word& w : line.words) tally[Inference::halfPoint(w.size)] += countCharacters(w.text);
+    // A line holds a size or two: a short list, not a map, tallies them.
+    struct Tally {
+        double size;
+        long long count;
+    };
+    std::array<Tally, 8> few;
+    std::vector<Tally> more;
+    std::size_t used = 0;
+    for (const Word& w : line.words) {
+        double size = Inference::halfPoint(w.size);
+        long long characters = countCharacters(w.text);
+        Tally* found = nullptr;
+        for (std::size_t i = 0; i < used && !found; ++i)
+            if (few[i].size == size) found = &few[i];
+        for (std::size_t i = 0; i < more.size() && !found; ++i)
+            if (more[i].size == size) found = &more[i];
+        if (found) found->count += characters;
+        else if (used < few.size()) few[used++] = {size, characters};
+        else more.push_back({size, characters});
+    }
     double best = 0;
     long long most = -1;
-    // Ascending keys with >= let the larger size win a tie.
-    for (const auto& [size, count] : tally)
-        if (count >= most) {
-            most = count;
-            best = size;
+    // The most characters; a tie goes to the larger size.
+    auto weigh = [&](const Tally& t) {
+        if (t.count > most || (t.count == most && t.size > best)) {
+            most = t.count;
+            best = t.size;
         }
+    };
+    std::for_each(few.begin(), few.begin() + static_cast<std::ptrdiff_t>(used), weigh);
+    std::for_each(more.begin(), more.end(), weigh);
     return best;
 }
 
 bool isRightToLeft(std::string_view text)
 {
+    // Asked of every word many times over: plain ASCII is told at once.
+    unsigned char high = 0;
+    for (char b : text) high |= static_cast<unsigned char>(b);
+    if (high < 0x80) return false;
     // Their scalars are U+0590–U+08FF (lead bytes 0xD6–0xE0) and U+FB1D–U+FEFF (0xEF).
     if (std::none_of(text.begin(), text.end(), [](char b) {
             auto byte = static_cast<unsigned char>(b);
@@ -215,6 +241,20 @@ std::string lineText(const Line& line)
     return text;
 }
 
+int lineCharacters(const Line& line)
+{
+    std::size_t bytes = 0;
+    for (const Word& w : line.words) {
+        // Beside a byte past ASCII, or a CR, clusters may span more than one
+        // byte; an empty word takes no space before the next.
+        if (w.text.empty() || std::any_of(w.text.begin(), w.text.end(),
+                        [](char c) { return static_cast<unsigned char>(c) >= 0x80 || c == '\r'; }))
+            return countCharacters(lineText(line));
+        bytes += w.text.size() + 1;
+    }
+    return bytes == 0 ? 0 : static_cast<int>(bytes - 1); // a space between words
+}
+
 std::vector<std::string> lineTexts(const std::vector<Lines>& pages)
 {
     std::vector<std::string> texts;
@@ -238,26 +278,55 @@ bool isLabel(std::string_view text)
 
 } // namespace
 
+namespace {
+
+// Calls `cut(i)` for each word i of `line` that begins a segment of its own
+// (the first word's segment is not reported).
+template <typename Cut>
+void eachCut(const Line& line, Cut cut)
+{
+    if (line.picture || line.words.size() < 2) return;
+    const std::vector<Word>& words = line.words;
+    bool labelFirst = isLabel(words.front().text);
+    // A right-to-left line's label stands at its right end, apart from its text.
+    bool labelLast = isLabel(words.back().text) && readsRightToLeft(words);
+    bool cutYet = false;
+    for (std::size_t i = 1; i < words.size(); ++i) {
+        const Word& w = words[i];
+        const Word& p = words[i - 1]; // the last word of the segment so far
+        double gap = w.rect.minX() - p.rect.maxX();
+        double limit = std::max(p.size, w.size);
+        bool onlyFirst = !cutYet && i == 1;
+        bool onlyLast = labelLast && i + 1 == words.size();
+        if (!((onlyFirst && labelFirst) || onlyLast || gap <= limit)) {
+            cut(i);
+            cutYet = true;
+        }
+    }
+}
+
+} // namespace
+
 Lines splitAtGaps(const Line& line)
 {
     if (line.picture || line.words.size() < 2) return {line};
-    std::vector<std::vector<Word>> segments{{line.words.front()}};
-    bool labelFirst = isLabel(line.words.front().text);
-    // A right-to-left line's label stands at its right end, apart from its text.
-    bool labelLast = isLabel(line.words.back().text) && readsRightToLeft(line.words);
-    for (std::size_t i = 1; i < line.words.size(); ++i) {
-        const Word& w = line.words[i];
-        const Word& p = segments.back().back();
-        double gap = w.rect.minX() - p.rect.maxX();
-        double limit = std::max(p.size, w.size);
-        bool onlyFirst = segments.size() == 1 && segments.front().size() == 1;
-        bool onlyLast = labelLast && i + 1 == line.words.size();
-        if ((onlyFirst && labelFirst) || onlyLast || gap <= limit) segments.back().push_back(w);
-        else segments.push_back({w});
-    }
     Lines lines;
-    for (auto& segment : segments) lines.push_back(makeLine(std::move(segment)));
+    std::size_t from = 0;
+    auto segment = [&](std::size_t to) {
+        lines.push_back(makeLine(std::vector<Word>(line.words.begin() + static_cast<std::ptrdiff_t>(from),
+                                                   line.words.begin() + static_cast<std::ptrdiff_t>(to))));
+        from = to;
+    };
+    eachCut(line, segment);
+    segment(line.words.size());
     return lines;
+}
+
+std::size_t segmentCount(const Line& line)
+{
+    std::size_t count = 1;
+    eachCut(line, [&](std::size_t) { ++count; });
+    return count;
 }
 
 std::optional<PageBand> pageBand(const Lines& page, const std::optional<Rect>& cropBox)
@@ -300,6 +369,9 @@ bool isInPageBand(const Line& line, int pageIndex, const std::vector<std::option
 std::u32string glyphCheck(std::string_view text)
 {
     std::u32string unreadable;
+    // Both are written with a lead byte from 0xEE up: most words have none.
+    if (std::none_of(text.begin(), text.end(), [](char b) { return static_cast<unsigned char>(b) >= 0xEE; }))
+        return unreadable;
     for (char32_t c : Text::scalars(text))
         if ((c >= 0xE000 && c <= 0xF8FF) || c == 0xFFFD) unreadable.push_back(c);
     return unreadable;

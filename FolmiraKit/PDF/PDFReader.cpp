@@ -70,6 +70,7 @@ struct KeptPage {
     bool hasText = false;    // a line with words is kept
     long long words = 0;     // counted for the document's word count
     long long unreadable = 0;
+    long long characters = 0; // of its lines' texts, for the unreadable test
     PackedLines lines;       // top to bottom, pictures as unrendered picture lines
 };
 
@@ -196,6 +197,7 @@ void keepPage(PageReading reading, std::size_t index, FirstPass& pass)
     }
     kept.state = KeptPage::State::read;
     kept.hasText = std::any_of(lines.begin(), lines.end(), [](const Line& line) { return !line.words.empty(); });
+    for (const Line& line : lines) kept.characters += lineCharacters(line);
     pass.bands[index] = bandLines(lines, crop);
     for (Line& line : lines)
         if (line.picture) pass.pictures[index].push_back(std::move(line));
@@ -235,8 +237,7 @@ void refuseUnreadable(const FirstPass& pass, int pageCount, const std::string& t
     if (pass.unreadable == 0) return;
     long long characters = 0;
     for (const KeptPage& page : pass.pages)
-        if (page.hasText)
-            for (const Line& line : page.lines.unpacked()) characters += countCharacters(lineText(line));
+        if (page.hasText) characters += page.characters;
     if (characters >= 1 && characters < 3 * pass.unreadable)
         throw ConversionError(Reason::noTextLayer, "The text inside this PDF can’t be read: its fonts don’t say "
                                                    "which letters they draw. Try the original Word or text file "

@@ -253,8 +253,10 @@ Lines linesFromWords(std::vector<Word> words)
 
 Line makeLine(std::vector<Word> words)
 {
-    std::stable_sort(words.begin(), words.end(),
-                     [](const Word& a, const Word& b) { return a.rect.minX() < b.rect.minX(); });
+    auto leftOf = [](const Word& a, const Word& b) { return a.rect.minX() < b.rect.minX(); };
+    // Mostly already in order (the segments of a line, a line rebuilt): a
+    // stable sort would still take a buffer and move every word.
+    if (!std::is_sorted(words.begin(), words.end(), leftOf)) std::stable_sort(words.begin(), words.end(), leftOf);
     Line line;
     if (!words.empty()) {
         line.rect = words.front().rect;
