@@ -402,7 +402,7 @@ bool crossesGutter(const Lines& segments, double gutter)
 // columns of text can make.
 constexpr int columnDepth = 3;
 
-std::vector<Flow> readFlows(const Lines& lines, bool tables, int depth);
+std::vector<Flow> readFlows(Lines lines, bool tables, int depth);
 
 // The columns of one side of a gutter, each a flow, left to right: the side
 // cut at gutters of its own. Returns how many columns stand side by side.
@@ -426,7 +426,7 @@ void flush(Lines& stretch, std::vector<Lines>& segments, bool column, std::optio
 {
     if (stretch.empty()) return;
     if (!column || !gutter) {
-        flows.push_back(Flow{flowItems(stretch, tables), depth > 0, 1});
+        flows.push_back(Flow{flowItems(std::move(stretch), tables), depth > 0, 1});
     } else {
         double g = *gutter;
         Lines leftLines, rightLines;
@@ -449,7 +449,7 @@ void flush(Lines& stretch, std::vector<Lines>& segments, bool column, std::optio
         } else {
             leftLines.insert(leftLines.end(), std::make_move_iterator(rightLines.begin()),
                              std::make_move_iterator(rightLines.end()));
-            flows.push_back(Flow{flowItems(leftLines, tables), depth > 0, 1});
+            flows.push_back(Flow{flowItems(std::move(leftLines), tables), depth > 0, 1});
         }
     }
     stretch.clear();
@@ -505,7 +505,7 @@ void flushStretch(Lines& stretch, bool column, std::optional<double> gutter, std
 
 namespace {
 
-std::vector<Flow> readFlows(const Lines& lines, bool tables, int depth)
+std::vector<Flow> readFlows(Lines lines, bool tables, int depth)
 {
     std::vector<Flow> flows;
     if (lines.empty()) return flows;
@@ -536,7 +536,7 @@ std::vector<Flow> readFlows(const Lines& lines, bool tables, int depth)
         stretchHasColumnText = stretchHasColumnText ||
                                std::any_of(segments[i].begin(), segments[i].end(),
                                            [&](const Line& s) { return !s.picture && s.rect.width >= 0.2 * width; });
-        stretch.push_back(lines[i]);
+        stretch.push_back(std::move(lines[i])); // its segments are known: not looked at again
         stretchSegments.push_back(std::move(segments[i]));
     }
     close();
@@ -548,6 +548,11 @@ std::vector<Flow> readFlows(const Lines& lines, bool tables, int depth)
 std::vector<Flow> detectColumns(const Lines& lines)
 {
     return readFlows(lines, true, 0);
+}
+
+std::vector<Flow> detectColumns(Lines&& lines)
+{
+    return readFlows(std::move(lines), true, 0);
 }
 
 } // namespace FolmiraKit::PDFReader

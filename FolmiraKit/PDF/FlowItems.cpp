@@ -336,6 +336,13 @@ std::optional<DetectedTable> detectTables(std::size_t start, const PDFReader::Li
 
 std::vector<FlowItem> flowItems(const PDFReader::Lines& lines, bool tables)
 {
+    return flowItems(PDFReader::Lines(lines), tables);
+}
+
+std::vector<FlowItem> flowItems(PDFReader::Lines&& lines, bool tables)
+{
+    // A line is moved on once it is passed: a table is looked for only from
+    // the line it starts at onwards.
     std::vector<FlowItem> items;
     PDFReader::Lines pending;
     auto flush = [&] {
@@ -345,7 +352,7 @@ std::vector<FlowItem> flowItems(const PDFReader::Lines& lines, bool tables)
     for (std::size_t i = 0; i < lines.size();) {
         if (lines[i].picture) {
             flush();
-            items.emplace_back().value.emplace<FlowItem::Picture>(FlowItem::Picture{*lines[i].picture});
+            items.emplace_back().value.emplace<FlowItem::Picture>(FlowItem::Picture{std::move(*lines[i].picture)});
             ++i;
             continue;
         }
@@ -358,7 +365,7 @@ std::vector<FlowItem> flowItems(const PDFReader::Lines& lines, bool tables)
                 continue;
             }
         }
-        pending.push_back(lines[i]);
+        pending.push_back(std::move(lines[i]));
         ++i;
     }
     flush();

@@ -12,11 +12,26 @@ namespace FolmiraKit::PDFReader {
 
 namespace Text = Platform::Text;
 
+namespace {
+
+// Whether each byte of `text` is a character of its own: ASCII, and no CR
+// that a line feed may follow. Looked at whole, without a branch a byte.
+bool bytesAreCharacters(std::string_view text)
+{
+    unsigned char high = 0;
+    bool cr = false;
+    for (char c : text) {
+        high |= static_cast<unsigned char>(c);
+        cr |= c == '\r';
+    }
+    return high < 0x80 && !cr;
+}
+
+} // namespace
+
 int countCharacters(std::string_view text)
 {
-    for (char c : text)
-        if (static_cast<unsigned char>(c) >= 0x80 || c == '\r') return Text::characterCount(text);
-    return static_cast<int>(text.size());
+    return bytesAreCharacters(text) ? static_cast<int>(text.size()) : Text::characterCount(text);
 }
 
 std::string_view finalCharacter(std::string_view text)
@@ -247,9 +262,7 @@ int lineCharacters(const Line& line)
     for (const Word& w : line.words) {
         // Beside a byte past ASCII, or a CR, clusters may span more than one
         // byte; an empty word takes no space before the next.
-        if (w.text.empty() || std::any_of(w.text.begin(), w.text.end(),
-                        [](char c) { return static_cast<unsigned char>(c) >= 0x80 || c == '\r'; }))
-            return countCharacters(lineText(line));
+        if (w.text.empty() || !bytesAreCharacters(w.text)) return countCharacters(lineText(line));
         bytes += w.text.size() + 1;
     }
     return bytes == 0 ? 0 : static_cast<int>(bytes - 1); // a space between words
@@ -270,6 +283,10 @@ bool isLabel(std::string_view text)
 {
     static const Platform::Regex label(R"(^\(?([0-9]{1,3}|[a-zA-Z])[.)]$)");
     const auto& bullets = Inference::bulletCharacters();
+    // Asked of the ends of every line: a word longer than any label or bullet is none.
+    static const std::size_t longest =
+        std::max_element(bullets.begin(), bullets.end(), [](auto a, auto b) { return a.size() < b.size(); })->size();
+    if (text.size() > std::max<std::size_t>(5, longest)) return false;
     if (std::find(bullets.begin(), bullets.end(), text) != bullets.end()) return true;
     // A label is at most five bytes and ends in its delimiter.
     if (text.size() < 2 || text.size() > 5 || (text.back() != '.' && text.back() != ')')) return false;

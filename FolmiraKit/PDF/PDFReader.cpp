@@ -305,7 +305,7 @@ struct Assembly {
     {
         for (Line& line : lines) mendRightToLeftWords(line);
         privateUse += leaveOutPrivateUse(lines);
-        std::vector<Flow> flows = detectColumns(lines);
+        std::vector<Flow> flows = detectColumns(std::move(lines));
         int columns = 1;
         for (const Flow& f : flows)
             if (f.column) columns = std::max(columns, f.columns);
