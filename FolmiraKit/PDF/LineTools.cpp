@@ -307,18 +307,14 @@ void eachCut(const Line& line, Cut cut)
     bool labelFirst = isLabel(words.front().text);
     // A right-to-left line's label stands at its right end, apart from its text.
     bool labelLast = isLabel(words.back().text) && readsRightToLeft(words);
-    bool cutYet = false;
     for (std::size_t i = 1; i < words.size(); ++i) {
         const Word& w = words[i];
         const Word& p = words[i - 1]; // the last word of the segment so far
         double gap = w.rect.minX() - p.rect.maxX();
         double limit = std::max(p.size, w.size);
-        bool onlyFirst = !cutYet && i == 1;
+        bool onlyFirst = i == 1; // the segment so far is the first word alone
         bool onlyLast = labelLast && i + 1 == words.size();
-        if (!((onlyFirst && labelFirst) || onlyLast || gap <= limit)) {
-            cut(i);
-            cutYet = true;
-        }
+        if (!((onlyFirst && labelFirst) || onlyLast || gap <= limit)) cut(i);
     }
 }
 
