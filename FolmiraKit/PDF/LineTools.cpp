@@ -1,7 +1,6 @@
 #include "FolmiraKit/PDF/LineTools.h"
 
 #include "FolmiraKit/Readers/Inference.h"
-#include "Platform/Regex.h"
 #include "Platform/Text.h"
 
 #include <algorithm>
@@ -281,16 +280,20 @@ namespace {
 // A list label that may stand apart from its item's text: "1.", "12)", "(a)", "B.".
 bool isLabel(std::string_view text)
 {
-    static const Platform::Regex label(R"(^\(?([0-9]{1,3}|[a-zA-Z])[.)]$)");
     const auto& bullets = Inference::bulletCharacters();
     // Asked of the ends of every line: a word longer than any label or bullet is none.
     static const std::size_t longest =
         std::max_element(bullets.begin(), bullets.end(), [](auto a, auto b) { return a.size() < b.size(); })->size();
     if (text.size() > std::max<std::size_t>(5, longest)) return false;
     if (std::find(bullets.begin(), bullets.end(), text) != bullets.end()) return true;
-    // A label is at most five bytes and ends in its delimiter.
-    if (text.size() < 2 || text.size() > 5 || (text.back() != '.' && text.back() != ')')) return false;
-    return label.wholeMatch(text).has_value();
+    // /^\(?([0-9]{1,3}|[a-zA-Z])[.)]$/, matched by hand: a matcher made for
+    // each line's ends would cost more than the rest of cutting the line.
+    std::size_t at = text.starts_with('(') ? 1 : 0, digits = 0;
+    while (at + digits < text.size() && text[at + digits] >= '0' && text[at + digits] <= '9') ++digits;
+    if (digits >= 1 && digits <= 3) at += digits;
+    else if (digits == 0 && at < text.size() && ((text[at] >= 'a' && text[at] <= 'z') || (text[at] >= 'A' && text[at] <= 'Z'))) ++at;
+    else return false;
+    return at + 1 == text.size() && (text[at] == '.' || text[at] == ')');
 }
 
 } // namespace

@@ -229,6 +229,9 @@ TEST(PdfLineTools, SplitsALineAtWideGapsButKeepsAListLabelWithItsText)
     EXPECT_EQ(split({word("\u2022", 72, 0), word("Milk", 108, 0)}), (S{"\u2022 Milk"}));
     EXPECT_EQ(split({word("(a)", 72, 0), word("Milk", 120, 0), word("Eggs", 300, 0)}), (S{"(a) Milk", "Eggs"}));
     EXPECT_EQ(split({word("(12)", 72, 0), word("Milk", 120, 0)}), (S{"(12) Milk"}));
+    EXPECT_EQ(split({word("Z)", 72, 0), word("Milk", 120, 0)}), (S{"Z) Milk"}));
+    for (const char* notLabel : {"\u00E9.", "a1.", "(.", "()", "ab.", "1.)"})
+        EXPECT_EQ(split({word(notLabel, 72, 0), word("Milk", 120, 0)}), (S{notLabel, "Milk"}));
     EXPECT_EQ(split({word("Milk", 72, 0), word("2", 126, 0)}), (S{"Milk", "2"}));
     EXPECT_EQ(split({word("1000.", 72, 0), word("Milk", 132, 0)}), (S{"1000.", "Milk"}));
     // A right-to-left line's marker stands at its right end; in a line read
