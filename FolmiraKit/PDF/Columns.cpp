@@ -313,6 +313,10 @@ std::optional<double> gutterOf(const std::vector<const Line*>& segments, double 
 // arrays: one pass over the words.
 std::optional<double> narrowGutter(const Lines& lines, double left, double width, bool aligned = false)
 {
+    // A candidate needs six lines of three words or more open across it, each
+    // open once at most: fewer such lines (a page of a line or two) have none.
+    if (std::count_if(lines.begin(), lines.end(), [](const Line& l) { return !l.picture && l.words.size() >= 3; }) < 6)
+        return std::nullopt;
     const double first = left + 0.3 * width, span = std::floor(0.4 * width);
     // Checked before the cast: a double past int's range makes it undefined.
     if (!std::isfinite(first) || !(span >= 0)) return std::nullopt;
