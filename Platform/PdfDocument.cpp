@@ -768,6 +768,125 @@ int readingTurns(const std::array<std::size_t, 4>& characters, const cairo_matri
     return dy < 0 ? 1 : 3; // reading down the page turns counter-clockwise once, reading up three times
 }
 
+// Vertical CJK set in upright glyphs of a horizontal font (browsers) has no
+// rotation for Poppler to report: it cuts the columns into characters,
+// given apart or joined across columns. Such a page reads down its columns:
+// of its CJK characters that touch a neighbour, most touch the one under
+// them (in one column, the same left edge) rather than the one beside them.
+bool uprightVertical(const PdfPageText& page)
+{
+    // CJK scalars (U+2E80 and up) begin with a byte of 0xE2 or more: most pages have none.
+    if (std::none_of(page.text.begin(), page.text.end(), [](char b) { return static_cast<unsigned char>(b) >= 0xE2; }))
+        return false;
+    const std::u32string scalars = Text::scalars(page.text);
+    std::vector<Rect> boxes;
+    int apart = 0, joined = 0; // neighbours in the text: given apart by Poppler, or joined
+    bool after = false, spaced = false;
+    for (std::size_t i = 0; i < scalars.size() && i < page.boxes.size(); ++i) {
+        if (Text::isWhitespaceScalar(scalars[i])) {
+            spaced = true;
+            continue;
+        }
+        const bool cjk = Text::isCJKScalar(scalars[i]) && page.boxes[i];
+        if (cjk && after) ++(spaced ? apart : joined);
+        if (cjk) boxes.push_back(*page.boxes[i]);
+        after = cjk;
+        spaced = false;
+    }
+    // Horizontal CJK comes in runs: only a page given character by character is looked at.
+    if (boxes.size() < 8 || apart <= joined) return false;
+    auto touching = [&](auto key, auto gap) {
+        std::sort(boxes.begin(), boxes.end(), key);
+        int count = 0;
+        for (std::size_t i = 1; i < boxes.size(); ++i) {
+            const Rect& a = boxes[i - 1];
+            const Rect& b = boxes[i];
+            const double g = gap(a, b), em = std::max(a.height, a.width);
+            if (g > -0.5 * em && g < 0.3 * em) ++count;
+        }
+        return count;
+    };
+    // Down a column: the same left edge, top to bottom; along a row: the same foot, left to right.
+    const int below = touching(
+        [](const Rect& a, const Rect& b) {
+            const double ka = std::round(a.minX()), kb = std::round(b.minX());
+            return ka != kb ? ka < kb : a.midY() > b.midY();
+        },
+        [](const Rect& a, const Rect& b) { return std::round(a.minX()) == std::round(b.minX()) ? a.minY() - b.maxY() : 1e9; });
+    const int beside = touching(
+        [](const Rect& a, const Rect& b) {
+            const double ka = std::round(a.minY()), kb = std::round(b.minY());
+            return ka != kb ? ka < kb : a.midX() < b.midX();
+        },
+        [](const Rect& a, const Rect& b) { return std::round(a.minY()) == std::round(b.minY()) ? b.minX() - a.maxX() : 1e9; });
+    return below >= 8 && below > 3 * beside;
+}
+
+// The page's characters read down its columns, the columns right to left,
+// one line each: Poppler, seeing no rotation, joins characters of several
+// columns that stand at one height into a line across them.
+void readDownColumns(PdfPageText& page)
+{
+    struct Character {
+        char32_t scalar;
+        Rect box;
+        const PdfFontSpan* font;
+    };
+    const std::u32string scalars = Text::scalars(page.text);
+    std::vector<Character> characters;
+    std::size_t span = 0;
+    for (std::size_t i = 0; i < scalars.size() && i < page.boxes.size(); ++i) {
+        while (span < page.fonts.size() && page.fonts[span].end <= static_cast<int>(i)) ++span;
+        const PdfFontSpan* font = span < page.fonts.size() && page.fonts[span].begin <= static_cast<int>(i) ? &page.fonts[span] : nullptr;
+        if (!page.boxes[i] || Text::isWhitespaceScalar(scalars[i])) continue;
+        Rect box = *page.boxes[i];
+        // A horizontal full stop or comma sits low and left in its em; drawn
+        // where a vertical one belongs, high and right in its place, it is
+        // raised by nearly an em, and its box with it: it is put back.
+        const char32_t c = scalars[i];
+        if (c == U'\u3001' || c == U'\u3002' || c == U'\uFF0C' || c == U'\uFF0E') box.y -= font ? font->size : box.height;
+        characters.push_back({c, box, font});
+    }
+    // Columns right to left: a character joins the column whose first it overlaps by half its width.
+    std::stable_sort(characters.begin(), characters.end(),
+                     [](const Character& a, const Character& b) { return a.box.midX() > b.box.midX(); });
+    std::vector<std::vector<Character>> columns;
+    for (const Character& c : characters) {
+        if (!columns.empty()) {
+            const Rect& a = columns.back().front().box;
+            const double across = std::min(a.maxX(), c.box.maxX()) - std::max(a.minX(), c.box.minX());
+            if (across >= 0.5 * std::min(a.width, c.box.width)) {
+                columns.back().push_back(c);
+                continue;
+            }
+        }
+        columns.push_back({c});
+    }
+    PdfPageText read;
+    read.quarterTurns = page.quarterTurns;
+    int index = 0;
+    for (auto& column : columns) {
+        std::stable_sort(column.begin(), column.end(),
+                         [](const Character& a, const Character& b) { return a.box.midY() > b.box.midY(); });
+        if (index > 0) {
+            read.text += '\n';
+            read.boxes.push_back(std::nullopt);
+            ++index;
+        }
+        for (const Character& c : column) {
+            Text::appendScalar(read.text, c.scalar);
+            read.boxes.push_back(c.box);
+            if (c.font) {
+                PdfFontSpan* last = read.fonts.empty() ? nullptr : &read.fonts.back();
+                if (last && last->end == index && last->name == c.font->name && last->size == c.font->size) ++last->end;
+                else read.fonts.push_back({index, index + 1, c.font->name, c.font->size});
+            }
+            ++index;
+        }
+    }
+    page = std::move(read);
+}
+
 std::string fontNameOf(const TextWord* word, int i)
 {
     const GooString* font = word->getFontName(i);
@@ -776,6 +895,18 @@ std::string fontNameOf(const TextWord* word, int i)
     const std::size_t tag = name.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZ");
     if (tag != std::string_view::npos && tag > 0 && name[tag] == '+') name.remove_prefix(tag + 1);
     return std::string(name);
+}
+
+// The characters of all the page's words that run along `along`.
+std::size_t characterCount(TextPage& page, int along)
+{
+    std::size_t count = 0;
+    for (const TextFlow* flow = page.getFlows(); flow; flow = flow->getNext())
+        for (const TextBlock* block = flow->getBlocks(); block; block = block->getNext())
+            for (const TextLine* line = block->getLines(); line; line = line->getNext())
+                for (const TextWord* word = line->getWords(); word; word = word->getNext())
+                    if ((word->getRotation() & 3) == along) count += static_cast<std::size_t>(std::max(0, word->getLength()));
+    return count;
 }
 
 // The words of the page that run in another direction than `along` and are
@@ -865,6 +996,12 @@ PdfPageText PdfPage::text() const
             directions[static_cast<std::size_t>(chosen->getWord()->getRotation() & 3)] +=
                 static_cast<std::size_t>(std::max(0, chosen->getEnd() - chosen->getBegin()));
     const int along = static_cast<int>(std::max_element(directions.begin(), directions.end()) - directions.begin());
+    // The selection from the top-left corner may stop short: on a page of
+    // right-to-left paragraphs over a left-to-right one it held that one's
+    // first line alone. Where it leaves out a tenth of the page's
+    // characters running its way, the page is read as poppler-glib reads it.
+    const std::size_t selected = directions[static_cast<std::size_t>(along)];
+    if (std::size_t all = characterCount(*textPage, along); all > selected + selected / 10) return textFromGlib();
     // A page with right-to-left text takes its text from Poppler's dump,
     // in the selection's order: its words stay where the selection has them.
     bool mixed = std::count(directions.begin(), directions.end(), 0) < 3;
@@ -961,6 +1098,10 @@ PdfPageText PdfPage::text() const
                                          result.boxes.begin() + static_cast<std::ptrdiff_t>(end));
     if (impl_->document->hasForm) addFieldValues(glibPage, impl_->cropBox, result);
     result.quarterTurns = readingTurns(directions, space.toUser);
+    if (result.quarterTurns == 0 && uprightVertical(result)) {
+        readDownColumns(result);
+        result.quarterTurns = 1; // reading down the page
+    }
     if (result.quarterTurns != 0)
         for (auto& box : result.boxes)
             if (box) box = turnedRect(*box, impl_->cropBox, result.quarterTurns);

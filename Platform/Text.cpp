@@ -606,6 +606,16 @@ void appendDrawable(std::string& out, std::string_view text)
     }
 }
 
+std::optional<bool> startsRightToLeft(std::string_view text)
+{
+    for (char32_t c : scalars(text)) {
+        const UCharDirection d = u_charDirection(static_cast<UChar32>(c));
+        if (d == U_LEFT_TO_RIGHT) return false;
+        if (d == U_RIGHT_TO_LEFT || d == U_RIGHT_TO_LEFT_ARABIC) return true;
+    }
+    return std::nullopt;
+}
+
 bool isCJKScalar(char32_t c)
 {
     return (c >= 0x2E80 && c <= 0x2FDF) ||   // radicals

@@ -68,6 +68,9 @@ bool isHorizontalWhitespaceScalar(char32_t c);    // White_Space minus the line 
 // Han, kana, Bopomofo, CJK punctuation and full-width forms: the scripts set
 // without spaces between words (Hangul, which has spaces, is not among them).
 bool isCJKScalar(char32_t c);
+// The direction of the text's first strong letter (as a paragraph takes its
+// own): true right to left, false left to right, none without one.
+std::optional<bool> startsRightToLeft(std::string_view text);
 // Whether a line ending in the character `last` joins the next line, which
 // begins with `first`, without a space: when either is CJK.
 bool joinsWithoutSpace(std::string_view last, std::string_view first);
@@ -94,6 +97,16 @@ bool contains(std::string_view text, std::string_view needle);
 bool startsWith(std::string_view text, std::string_view prefix);
 bool endsWith(std::string_view text, std::string_view suffix);
 void replaceAll(std::string& text, std::string_view from, std::string_view to);
+// Where the first byte at or after `from` that is one of `bytes` lies, or
+// npos: find_first_of's answer without its library call for every byte
+// passed, which long texts searched for a few marks pay for.
+inline std::size_t findAnyOf(std::string_view text, std::string_view bytes, std::size_t from = 0)
+{
+    for (std::size_t i = from; i < text.size(); ++i)
+        for (char b : bytes)
+            if (text[i] == b) return i;
+    return std::string_view::npos;
+}
 
 // --- Decoding bytes ---
 

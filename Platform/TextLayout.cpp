@@ -590,10 +590,13 @@ struct GlyphBatch::Impl {
         }
         if (rightToLeft) {
             // Points that Pango keeps apart from their letter go with it into
-            // one cluster: written apart, each would be read as a word of its own.
+            // one cluster: written apart, each would be read as a word of its
+            // own. So does a joiner or non-joiner (Persian's half space), which
+            // has no glyph: alone, a cluster without a glyph is left out of
+            // the text layer, and "می‌آیند" would read as "میآیند".
             std::vector<Cluster> joined;
             for (const Cluster& c : clusters) {
-                if (!joined.empty() && marksOnly(text + c.start, text + c.end) && joined.back().end == c.start) {
+                if (!joined.empty() && attachesBefore(text + c.start, text + c.end) && joined.back().end == c.start) {
                     joined.back().firstGlyph = c.firstGlyph;
                     joined.back().end = c.end;
                 } else {
@@ -635,11 +638,14 @@ struct GlyphBatch::Impl {
         }
     }
 
-    // Whether the text [from, to) is combining marks alone.
-    static bool marksOnly(const char* from, const char* to)
+    // Whether the text [from, to) is combining marks and format characters
+    // (joiners, non-joiners) alone.
+    static bool attachesBefore(const char* from, const char* to)
     {
-        for (const char* at = from; at < to; at = g_utf8_next_char(at))
-            if (!g_unichar_ismark(g_utf8_get_char(at))) return false;
+        for (const char* at = from; at < to; at = g_utf8_next_char(at)) {
+            gunichar c = g_utf8_get_char(at);
+            if (!g_unichar_ismark(c) && g_unichar_type(c) != G_UNICODE_FORMAT) return false;
+        }
         return from < to;
     }
 

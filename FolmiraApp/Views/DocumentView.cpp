@@ -85,20 +85,17 @@ DocumentView::DocumentView(AppModel& model, QWidget* parent) : QWidget(parent), 
     // the two panes at their minimums, so neither runs under the settings.
     auto* fit = new Lyricade::ColumnFit(columns_);
     fit->setMinimum(documentSide, originalMinWidth + columns_->handleWidth() + largePrintMinWidth);
-    // With a document open the settings keep the width their form needs
-    // with its rows wrapped, before the panes (which scale their pages) give
-    // way: else on a small screen at large fonts the form is cut at its right
-    // and scrolls across. With none, the empty window's start buttons come first.
+    // The settings keep the width their form needs with its rows wrapped,
+    // before the panes (which scale their pages) or the invitation (which
+    // wraps its words and stacks its buttons) give way: else on a small
+    // screen at large fonts the form is cut at its right and scrolls across.
     const auto fitInspector = [this, fit] {
-        const int least = !model_.fileURL() ? 0
-                                            : inspector_->widget()->minimumSizeHint().width() +
-                                                  inspector_->verticalScrollBar()->sizeHint().width() +
-                                                  2 * inspector_->frameWidth();
+        const int least = inspector_->widget()->minimumSizeHint().width() +
+                          inspector_->verticalScrollBar()->sizeHint().width() + 2 * inspector_->frameWidth();
         fit->setMinimum(inspector_, std::max(inspectorMinWidth, least), least, least);
     };
     fitInspector();
     new OnLayout(inspector_->widget(), fitInspector);
-    connect(&model_, &AppModel::fileURLChanged, this, fitInspector);
     columns_->setStretchFactor(0, 1);
     columns_->setStretchFactor(1, 0);
     columns_->setSizes({10000, inspectorIdealWidth});

@@ -86,8 +86,9 @@ EmptyStateView::EmptyStateView(AppModel& model, QWidget* parent) : QWidget(paren
     column->addWidget(symbol);
 
     auto* title = new QLabel(QStringLiteral("Drop a document to make it large print"), content);
+    title_ = title;
     QFont titleFont = font();
-    titleFont.setPixelSize(30);
+    titleFont.setPixelSize(titleSize);
     titleFont.setWeight(QFont::DemiBold);
     title->setFont(titleFont);
     title->setAlignment(Qt::AlignCenter);
@@ -97,6 +98,7 @@ EmptyStateView::EmptyStateView(AppModel& model, QWidget* parent) : QWidget(paren
     auto* kinds = new QLabel(QStringLiteral("Text, Markdown, RTF, Word (.docx), or a PDF with text in it.\n"
                                             "Recipes, bulletins, letters, menus, instructions, hymns."),
                              this);
+    kinds_ = kinds;
     QFont kindsFont = font();
     kindsFont.setPointSizeF(font().pointSizeF() * 1.3);
     kinds->setFont(kindsFont);
@@ -197,13 +199,37 @@ void EmptyStateView::fitRoom()
                          buttons_->itemAt(2)->widget()->sizeHint().width();
     const int side = std::max(oneLine, together) + 2 * 48 <= width ? 48 : 12;
     const int upDown = shortRoom ? 12 : 48;
+    const int gap = shortRoom ? 10 : 22;
     column_->setContentsMargins(side, upDown, side, upDown);
-    column_->setSpacing(shortRoom ? 10 : 22);
+    column_->setSpacing(gap);
     symbol_->setVisible(!shortRoom);
-    const QString shown = oneLine > width - 2 * side ? QString(sentence).replace(QStringLiteral("? "), QStringLiteral("?\n"))
-                                                     : sentence;
+    const bool twoLines = oneLine > width - 2 * side;
+    const QString shown = twoLines ? QString(sentence).replace(QStringLiteral("? "), QStringLiteral("?\n")) : sentence;
     if (songbook_->text() != shown) songbook_->setText(shown);
-    buttons_->setDirection(together > width - 2 * side ? QBoxLayout::TopToBottom : QBoxLayout::LeftToRight);
+    const bool stacked = together > width - 2 * side;
+    buttons_->setDirection(stacked ? QBoxLayout::TopToBottom : QBoxLayout::LeftToRight);
+
+    // Where the title at its own size would push the start buttons below a
+    // short room (a narrow document side beside the settings), it takes the
+    // size of a heading instead, so both buttons show without scrolling.
+    const int across = width - 2 * side;
+    const auto wrapped = [across](const QLabel* label, const QFont& font) {
+        return QFontMetrics(font)
+            .boundingRect(QRect(0, 0, std::max(1, across), 1 << 20), Qt::TextWordWrap | Qt::AlignCenter, label->text())
+            .height();
+    };
+    QFont titleFont = title_->font();
+    titleFont.setPixelSize(titleSize);
+    const int buttonHeight = choose_->sizeHint().height();
+    const int beforeButtons = 2 * upDown + (shortRoom ? 0 : symbol_->sizeHint().height() + gap) +
+                              wrapped(kinds_, kinds_->font()) + 2 * gap + buttonHeight * (stacked ? 2 : 1) +
+                              (stacked ? buttons_->spacing() : 0);
+    if (beforeButtons + wrapped(title_, titleFont) > room->height()) {
+        QFont heading = titleFont;
+        heading.setPointSizeF(kinds_->font().pointSizeF() * 1.25);
+        if (QFontInfo(heading).pixelSize() < titleSize) titleFont = heading;
+    }
+    if (title_->font() != titleFont) title_->setFont(titleFont);
 }
 
 void EmptyStateView::returnPressed()

@@ -33,6 +33,7 @@ public:
     QMenu* samplesMenu() const { return samples_; }
     QLabel* errorLabel() const { return error_; }
     QScrollArea* scroller() const { return scroller_; }
+    QLabel* title() const { return title_; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -56,7 +57,10 @@ private:
     QVBoxLayout* column_;
     QBoxLayout* buttons_;
     QWidget* symbol_;
+    QLabel* title_;
+    QLabel* kinds_;
     QPushButton* songbook_;
+    static constexpr int titleSize = 30; // pixels, as the invitation's own heading
 };
 
 } // namespace FolmiraApp

@@ -4,11 +4,14 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QEvent>
+#include <QGuiApplication>
+#include <QWindow>
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>
 
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 namespace FolmiraApp {
@@ -75,6 +78,11 @@ constexpr const char* standInProperty = "folmiraFocusStandIn";
 struct Settling {
     std::vector<QAccessible::Id> moves;
     QPointer<QTimer> timer;
+    // The object last told of, as it read then, and its widget, while the
+    // same window has the keyboard and the focus stays on that widget.
+    QAccessible::Id told = 0;
+    QString toldAs;
+    QPointer<QWidget> toldIn;
 };
 
 Settling& settling()
@@ -135,7 +143,17 @@ void tellSettled()
     for (auto move = moves.rbegin(); move != moves.rend(); ++move) {
         QAccessibleInterface* reads = QAccessible::accessibleInterface(*move);
         if (!landedOn(reads)) continue;
-        QAccessibleEvent event(toldOf(reads), QAccessible::Focus);
+        QAccessibleInterface* target = toldOf(reads);
+        // The same object reading the same again, its window never having
+        // lost the keyboard (a window manager's activation seating the
+        // focus twice): a screen reader would say it twice.
+        const QAccessible::Id id = QAccessible::uniqueId(target);
+        const QString as = target->text(QAccessible::Name);
+        if (id == settling().told && as == settling().toldAs) return;
+        settling().told = id;
+        settling().toldAs = as;
+        settling().toldIn = widgetOf(reads);
+        QAccessibleEvent event(target, QAccessible::Focus);
         tellDesktop(&event);
         return;
     }
@@ -243,6 +261,19 @@ void settleFirst(QAccessibleEvent* event)
 void tellFocusOnceSettled()
 {
     QAccessible::installUpdateHandler(settleFirst);
+    static bool watching = false;
+    if (std::exchange(watching, true)) return;
+    // Another window with the keyboard, or none, or the focus on another
+    // widget: coming back, the focus is told again. The keyboard coming to
+    // the window of what was just told (Qt seats a window's focus as a panel
+    // over it closes, before the desktop hands it the keyboard) is no return.
+    QObject::connect(qApp, &QGuiApplication::focusWindowChanged, qApp, [](QWindow* now) {
+        const QWidget* in = settling().toldIn;
+        if (!now || !in || in->window()->windowHandle() != now) settling().told = 0;
+    });
+    QObject::connect(qApp, &QApplication::focusChanged, qApp, [](QWidget*, QWidget* now) {
+        if (now != settling().toldIn) settling().told = 0;
+    });
 }
 
 void tellFocusAfterAMoment(QWidget* standIn)

@@ -10,6 +10,15 @@ bool Picture::operator==(const Picture& other) const
            Platform::Text::canonicallyEqual(alt, other.alt);
 }
 
+bool Block::Table::rowsReadRightToLeft(const std::vector<Row>& rows)
+{
+    int right = 0, left = 0;
+    for (const Row& row : rows)
+        for (const Cell& cell : row)
+            if (auto rtl = Platform::Text::startsRightToLeft(plain(cell))) ++(*rtl ? right : left);
+    return right > left;
+}
+
 bool Block::ListItem::operator==(const ListItem& other) const
 {
     return level == other.level && runs == other.runs && Platform::Text::canonicallyEqual(marker, other.marker);

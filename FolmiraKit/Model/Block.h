@@ -50,6 +50,10 @@ public:
         std::vector<Row> rows; // rows may have different numbers of cells
         bool header = false;   // the first row is a header row
         bool operator==(const Table&) const = default;
+        // More of its cells begin right to left than left to right: its
+        // first column stands at the right.
+        bool readsRightToLeft() const { return rowsReadRightToLeft(rows); }
+        static bool rowsReadRightToLeft(const std::vector<Row>& rows);
     };
     struct Image {
         Picture picture;

@@ -52,11 +52,11 @@ bool isPageNumber(std::string_view key)
 
 namespace {
 
-// The element a quarter of the way up `values` sorted (the lower of two); 0 for none.
-double lowerQuartile(std::vector<double> values)
+// The element a `part`th of the way up `values` sorted (the lower of two); 0 for none.
+double lowerPart(std::vector<double> values, std::size_t part = 4)
 {
     if (values.empty()) return 0;
-    auto quartile = values.begin() + static_cast<std::ptrdiff_t>((values.size() - 1) / 4);
+    auto quartile = values.begin() + static_cast<std::ptrdiff_t>((values.size() - 1) / part);
     std::nth_element(values.begin(), quartile, values.end());
     return *quartile;
 }
@@ -78,15 +78,16 @@ std::vector<std::string> digitRuns(const std::string& text)
     return runs;
 }
 
-// The running-text line spacing of a page: the lower quartile of the white
-// space between one text line and the next (the lines of a paragraph, not the
-// breaks between paragraphs, however few the lines), never below 0: boxes of
-// close-set lines overlap.
+// The running-text line spacing of a page: the white space between one text
+// line and the next a tenth of the way up (the lines of a paragraph, not the
+// breaks between paragraphs: on a page of a heading and two short paragraphs
+// a quarter of the way up is already a paragraph break), never below 0: boxes
+// of close-set lines overlap.
 double lineSpacing(const std::vector<const Line*>& text)
 {
     std::vector<double> gaps;
     for (std::size_t t = 1; t < text.size(); ++t) gaps.push_back(text[t - 1]->rect.minY() - text[t]->rect.maxY());
-    return std::max(0.0, lowerQuartile(std::move(gaps)));
+    return std::max(0.0, lowerPart(std::move(gaps), 10));
 }
 
 } // namespace
@@ -335,7 +336,7 @@ std::optional<double> narrowGutter(const Lines& lines, double left, double width
         std::vector<double> gaps;
         for (std::size_t i = 1; i < line.words.size(); ++i)
             gaps.push_back(line.words[i].rect.minX() - line.words[i - 1].rect.maxX());
-        const double space = aligned ? 0 : lowerQuartile(gaps);
+        const double space = aligned ? 0 : lowerPart(gaps);
         mark(reaching, line.rect.minX(), line.rect.maxX());
         for (std::size_t i = 0; i < line.words.size(); ++i) {
             const Rect& r = line.words[i].rect;

@@ -84,7 +84,8 @@ std::vector<std::size_t> spanned(const Line& segment, const std::vector<Column>&
 }
 
 // The segments cut further where a word starts at the left edge of a column
-// right of every column the word before it touches, at a gap wider than a
+// (or the word before it ends at the right edge of its own) right of every
+// column the word before it touches, at a gap wider than a
 // word space and half as wide again as any gap left inside the pieces (so a
 // justified line crossing the table is not cut); as they are otherwise.
 PDFReader::Lines cutAtColumns(const PDFReader::Lines& segments, const std::vector<Column>& columns)
@@ -106,8 +107,11 @@ PDFReader::Lines cutAtColumns(const PDFReader::Lines& segments, const std::vecto
                 const Word& p = words.back();
                 double gap = w.rect.minX() - p.rect.maxX();
                 auto left = touched(p, true), right = touched(w, false);
-                if (gap > 0.35 * std::max(p.size, w.size) && left && right && *left < *right &&
-                    std::abs(w.rect.minX() - sorted[*right].low) <= 2) {
+                // Or the word before the gap ends at its column's right edge:
+                // cells set flush right (right-to-left text, figures).
+                bool aligned = std::abs(w.rect.minX() - sorted[*right].low) <= 2 ||
+                               (left && std::abs(p.rect.maxX() - sorted[*left].high) <= 2);
+                if (gap > 0.35 * std::max(p.size, w.size) && left && right && *left < *right && aligned) {
                     narrowestCut = std::min(narrowestCut, gap);
                     out.push_back(makeLine(std::exchange(words, {})));
                 } else {
@@ -167,7 +171,19 @@ bool closeUnder(double gap, const std::vector<double>& rowGaps, double base)
 {
     if (rowGaps.empty()) return false;
     double usual = median(rowGaps);
-    return gap < 0.25 * usual && usual - gap >= 0.75 * base;
+    return gap < 0.4 * usual && usual - gap >= 0.5 * base;
+}
+
+// Whether a line `gap` under the row above, further than lines of text
+// stand apart, is a row of a table whose cells are padded wide: the second
+// row (a line of cells) up to two and a half type sizes below the first, a
+// later one (a row of one cell too) as far below as the rows stand apart.
+bool spacedRow(double gap, const std::vector<double>& rowGaps, double base)
+{
+    if (gap > 2.5 * base) return false;
+    if (rowGaps.empty()) return true;
+    double usual = median(rowGaps);
+    return gap <= 1.25 * usual && gap >= 0.75 * usual;
 }
 
 // Whether a line `gap` under the one above stands as far below it as the
@@ -279,12 +295,13 @@ std::optional<DetectedTable> detectTables(std::size_t start, const PDFReader::Li
         const Line& line = lines[j];
         if (line.picture) break;
         double gap = 0;
+        PDFReader::Lines segments = j == start ? firstSegments : splitAtGaps(line);
         if (j > start) {
             gap = lines[j - 1].rect.minY() - line.rect.maxY();
             double size = bodySize(line);
-            if (gap > 1.6 * std::max(base, size) || std::abs(size - base) > 1.5) break;
+            if (std::abs(size - base) > 1.5) break;
+            if (gap > 1.6 * std::max(base, size) && !((segments.size() > 1 || !rowGaps.empty()) && spacedRow(gap, rowGaps, base))) break;
         }
-        PDFReader::Lines segments = j == start ? firstSegments : splitAtGaps(line);
         if (rows.size() >= 2) {
             PDFReader::Lines cut = cutAtColumns(segments, columns);
             if (cut.size() > segments.size() && placeRow(cut, columns, false)) segments = std::move(cut);
@@ -330,6 +347,9 @@ std::optional<DetectedTable> detectTables(std::size_t start, const PDFReader::Li
                std::all_of(segment.words.begin(), segment.words.end(), [](const Word& w) { return w.bold; });
     });
     for (PDFReader::Lines& row : rows) table.rows.push_back(cellsOf(row, columns));
+    // Cells are met left to right; a right-to-left table's first is its rightmost.
+    if (Block::Table::rowsReadRightToLeft(table.rows))
+        for (Block::Row& row : table.rows) std::reverse(row.begin(), row.end());
     table.taken = static_cast<int>(j - start);
     return table;
 }

@@ -129,32 +129,33 @@ Direction directionOf(const Word& w)
                                                       : Direction::neutral;
 }
 
-// More right-to-left words than left-to-right ones: a tie reads left to right.
-bool mostlyRightToLeft(const std::vector<Direction>& kinds)
+// More right-to-left words than left-to-right ones; as many: `ties`.
+bool mostlyRightToLeft(const std::vector<Direction>& kinds, bool ties)
 {
     auto count = [&](Direction d) { return std::count(kinds.begin(), kinds.end(), d); };
-    return count(Direction::right) > count(Direction::left);
+    const auto right = count(Direction::right), left = count(Direction::left);
+    return right > left || (ties && right == left);
 }
 
 } // namespace
 
-bool readsRightToLeft(const std::vector<Word>& words)
+bool readsRightToLeft(const std::vector<Word>& words, bool ties)
 {
     // Most lines hold no right-to-left letter: told without sorting out the rest.
     if (std::none_of(words.begin(), words.end(), [](const Word& w) { return isRightToLeft(w.text); })) return false;
     std::vector<Direction> kinds;
     for (const Word& w : words) kinds.push_back(directionOf(w));
-    return mostlyRightToLeft(kinds);
+    return mostlyRightToLeft(kinds, ties);
 }
 
-std::vector<const Word*> readingOrder(const std::vector<Word>& words)
+std::vector<const Word*> readingOrder(const std::vector<Word>& words, bool ties)
 {
     std::vector<const Word*> order;
     for (const Word& w : words) order.push_back(&w);
     if (std::none_of(words.begin(), words.end(), [](const Word& w) { return isRightToLeft(w.text); })) return order;
     std::vector<Direction> kinds;
     for (const Word& w : words) kinds.push_back(directionOf(w));
-    if (!mostlyRightToLeft(kinds)) {
+    if (!mostlyRightToLeft(kinds, ties)) {
         // A left-to-right line: its right-to-left runs are read right to left.
         reverseRuns(order, kinds, Direction::right);
     } else {

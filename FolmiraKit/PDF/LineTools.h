@@ -22,8 +22,9 @@ std::string lineText(const Line& line);
 // Whether `text` holds a Hebrew or Arabic letter, a right-to-left script's.
 bool isRightToLeft(std::string_view text);
 // Whether a line of `words` is read from its right edge: it holds more
-// right-to-left words than left-to-right ones.
-bool readsRightToLeft(const std::vector<Word>& words);
+// right-to-left words than left-to-right ones (as many: `ties`, the way the
+// text around it reads).
+bool readsRightToLeft(const std::vector<Word>& words, bool ties = false);
 // A line turned round about the vertical line x = `axis` / 2 (each word's
 // rect mirrored, the words again left to right), so that rules made for lines
 // read from the left judge a right-to-left line from its right edge.
@@ -36,7 +37,7 @@ Line mirrored(const Line& line, double axis);
 void mendRightToLeftWords(Line& line);
 // `words` (left to right) in reading order: a run of right-to-left words, with
 // any words without letters between them, is read right to left.
-std::vector<const Word*> readingOrder(const std::vector<Word>& words);
+std::vector<const Word*> readingOrder(const std::vector<Word>& words, bool ties = false);
 
 // The characters of lineText(line), counted without joining its words where
 // they are plain ASCII.

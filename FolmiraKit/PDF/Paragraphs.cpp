@@ -52,15 +52,15 @@ std::vector<LineFacts> factsOf(std::span<const Line> lines)
     return facts;
 }
 
-Runs runsOfLine(const Line& line, const LineFacts& facts)
+Runs runsOfLine(const Line& line, const LineFacts& facts, bool ties)
 {
-    Runs runs = lineRuns(line.words);
+    Runs runs = lineRuns(line.words, ties);
     if (runs.empty()) runs.push_back(Run(facts.text));
     return runs;
 }
 
 // makeParagraph of lines whose facts are known already.
-StyledParagraph paragraphOf(std::span<const Line> lines, std::span<const LineFacts> facts, double width)
+StyledParagraph paragraphOf(std::span<const Line> lines, std::span<const LineFacts> facts, double width, bool ties)
 {
     StyledParagraph paragraph;
     if (lines.empty()) return paragraph;
@@ -69,14 +69,14 @@ StyledParagraph paragraphOf(std::span<const Line> lines, std::span<const LineFac
                                        [&](const Line& l) { return l.rect.width < 0.6 * width; }) &&
                            !facts.front().marker;
 
-    Runs runs = runsOfLine(lines.front(), facts.front());
+    Runs runs = runsOfLine(lines.front(), facts.front(), ties);
     for (std::size_t i = 1; i < lines.size(); ++i) {
         if (paragraph.lineBreaks) {
             runs.push_back(Run("\n"));
-            Runs more = runsOfLine(lines[i], facts[i]);
+            Runs more = runsOfLine(lines[i], facts[i], ties);
             runs.insert(runs.end(), std::make_move_iterator(more.begin()), std::make_move_iterator(more.end()));
         } else {
-            joinLine(runs, runsOfLine(lines[i], facts[i]));
+            joinLine(runs, runsOfLine(lines[i], facts[i], ties));
         }
     }
 
@@ -123,14 +123,14 @@ double median(std::vector<double> values)
     return values[middle];
 }
 
-Runs lineRuns(const std::vector<Word>& words)
+Runs lineRuns(const std::vector<Word>& words, bool ties)
 {
     // Words normally hold no spaces and something visible: then joining them
     // one space apart and merging neighbours of one style is already tidy.
     bool plainWords = true;
     Runs runs;
     bool mixed = std::any_of(words.begin(), words.end(), [](const Word& w) { return isRightToLeft(w.text); });
-    std::vector<const Word*> order = mixed ? readingOrder(words) : std::vector<const Word*>{};
+    std::vector<const Word*> order = mixed ? readingOrder(words, ties) : std::vector<const Word*>{};
     for (std::size_t i = 0; i < words.size(); ++i) {
         const Word& w = mixed ? *order[i] : words[i];
         plainWords = plainWords && w.text.find_first_of(" \t") == std::string::npos &&
@@ -192,9 +192,9 @@ Runs dropLeadingCharacters(Runs runs, int count)
     return tidied(std::move(runs));
 }
 
-StyledParagraph makeParagraph(const Lines& lines, double width)
+StyledParagraph makeParagraph(const Lines& lines, double width, bool ties)
 {
-    return paragraphOf(lines, factsOf(lines), width);
+    return paragraphOf(lines, factsOf(lines), width, ties);
 }
 
 std::vector<StyledParagraph> buildParagraphs(const Lines& lines)
@@ -211,10 +211,29 @@ std::vector<StyledParagraph> buildParagraphs(const Lines& lines)
     }
     double width = std::max(1.0, right - left);
     // A line read right to left starts at the right margin: the rules below,
-    // made for lines read from the left, judge it mirrored.
+    // made for lines read from the left, judge it mirrored. A line of as many
+    // words each way reads as its place shows: set against the right edge
+    // alone, right to left; against the left alone, left to right; else as
+    // most of the stretch's lines read.
+    int fromRight = 0, fromLeft = 0;
+    std::vector<char> tie(lines.size()), rightEdge(lines.size());
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const Line& l = lines[i];
+        rightEdge[i] = readsRightToLeft(l.words);
+        tie[i] = !rightEdge[i] && readsRightToLeft(l.words, true);
+        if (rightEdge[i]) ++fromRight;
+        else if (!tie[i] && std::any_of(l.words.begin(), l.words.end(), [](const Word& w) { return Text::containsLetter(w.text); }))
+            ++fromLeft;
+    }
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        if (tie[i]) {
+            const double margin = 2 * facts[i].size;
+            const bool atRight = right - lines[i].rect.maxX() < margin, atLeft = lines[i].rect.minX() - left < margin;
+            rightEdge[i] = atRight != atLeft ? atRight : fromRight > fromLeft;
+        }
     Lines turned;
-    if (std::any_of(lines.begin(), lines.end(), [](const Line& l) { return readsRightToLeft(l.words); }))
-        for (const Line& l : lines) turned.push_back(readsRightToLeft(l.words) ? mirrored(l, left + right) : l);
+    if (std::any_of(rightEdge.begin(), rightEdge.end(), [](char r) { return r; }))
+        for (std::size_t i = 0; i < lines.size(); ++i) turned.push_back(rightEdge[i] ? mirrored(lines[i], left + right) : lines[i]);
     const Lines& judged = turned.empty() ? lines : turned;
 
     std::vector<double> gaps;
@@ -233,9 +252,10 @@ std::vector<StyledParagraph> buildParagraphs(const Lines& lines)
 
     // The paragraph being built: lines[first] to lines[i - 1].
     std::size_t first = 0;
+    bool ties = tie[0] && rightEdge[0]; // the paragraph's lines of as many words each way read right to left
     auto finish = [&](std::size_t end) {
         paragraphs.push_back(paragraphOf(std::span(lines).subspan(first, end - first),
-                                         std::span<const LineFacts>(facts).subspan(first, end - first), width));
+                                         std::span<const LineFacts>(facts).subspan(first, end - first), width, ties));
         first = end;
     };
     std::optional<double> hanging = hangingIndent(0);
@@ -263,7 +283,10 @@ std::vector<StyledParagraph> buildParagraphs(const Lines& lines)
         if (startsItem || bigGap || weightChange || sizeChange || indentBreak || sentenceEnd || boldHeading ||
             hangBreak || cur.hardBreak) {
             finish(i);
+            ties = tie[i] && rightEdge[i];
             hanging = startsItem ? hangingIndent(i) : std::nullopt;
+        } else {
+            ties = ties || (tie[i] && rightEdge[i]);
         }
     }
     finish(lines.size());

@@ -18,10 +18,11 @@ std::vector<StyledParagraph> buildParagraphs(const Lines& lines);
 // One paragraph of `lines`: their runs joined (broken words mended), its size,
 // a list marker taken off its front, and whether it keeps its line breaks.
 // `width` is the width of the whole stretch.
-StyledParagraph makeParagraph(const Lines& lines, double width);
+// `ties`: a line with as many words each way reads right to left.
+StyledParagraph makeParagraph(const Lines& lines, double width, bool ties = false);
 
 // One run per word, a space before every word but the first, tidied.
-Runs lineRuns(const std::vector<Word>& words);
+Runs lineRuns(const std::vector<Word>& words, bool ties = false);
 
 // Appends the runs of a following line: a word broken at the end of `runs`
 // ("infor-" then "mation") loses its hyphen and meets its other half; any

@@ -38,6 +38,38 @@ bool isSingleCapitalName(std::string_view label, std::string_view delimiter, std
     return Text::splitOmittingEmpty(text, U' ').size() < 3;
 }
 
+bool isDelimiter(char c) { return c == '.' || c == ')'; }
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+bool isRoman(char c) { return c == 'i' || c == 'v' || c == 'x' || c == 'I' || c == 'V' || c == 'X'; }
+
+// A numbered item's label and delimiter read by hand, as the pattern's
+// "\(?([0-9]{1,3}|[a-zA-Z]|[ivxIVX]{2,4})([.)])[ \t]+" reads them: the label,
+// and where the text after the spaces and tabs begins; none when they are not there.
+std::optional<std::pair<std::string_view, std::size_t>> numberedLabel(std::string_view rest)
+{
+    const std::size_t start = !rest.empty() && rest[0] == '(' ? 1 : 0;
+    const auto closedAt = [&](std::size_t at) { return at < rest.size() && isDelimiter(rest[at]); };
+    const auto runOf = [&](bool (*in)(char)) {
+        std::size_t at = start;
+        while (at < rest.size() && at - start < 5 && in(rest[at])) ++at;
+        return at;
+    };
+    std::size_t end = runOf(isDigit);
+    if (end - start < 1 || end - start > 3 || !closedAt(end)) {
+        if (start < rest.size() && isAsciiLetter(rest[start]) && closedAt(start + 1)) {
+            end = start + 1;
+        } else {
+            end = runOf(isRoman);
+            if (end - start < 2 || end - start > 4 || !closedAt(end)) return std::nullopt;
+        }
+    }
+    std::size_t text = end + 1;
+    while (text < rest.size() && (rest[text] == ' ' || rest[text] == '\t')) ++text;
+    if (text == end + 1) return std::nullopt;
+    return std::pair{rest.substr(start, end + 1 - start), text};
+}
+
 } // namespace
 
 std::optional<ListMarker> listMarker(std::string_view text)
@@ -54,9 +86,20 @@ std::optional<ListMarker> listMarker(std::string_view text)
     std::string_view head = rest.substr(0, 6);
     if (head.find_first_of(".)") == std::string_view::npos) return std::nullopt;
     static const Platform::Regex numbered("^\\(?([0-9]{1,3}|[a-zA-Z]|[ivxIVX]{2,4})([.)])[ \\t]+(\\S.*)$");
-    auto match = numbered.firstMatch(rest);
-    if (!match) return std::nullopt;
-    std::string_view label = match->text(1), delimiter = match->text(2), body = match->text(3);
+    const auto numberedAt = numberedLabel(rest);
+    if (!numberedAt) return std::nullopt;
+    const auto [marker, textStart] = *numberedAt;
+    std::string_view label = marker.substr(0, marker.size() - 1), delimiter = marker.substr(marker.size() - 1);
+    std::string_view body = rest.substr(textStart);
+    // Text of printable ASCII is what the pattern's "\S.*$" takes as it
+    // stands; other text is left to the pattern (its spaces and line ends).
+    if (body.empty() || !std::all_of(body.begin(), body.end(), [](char c) {
+            return static_cast<unsigned char>(c) >= 0x20 && static_cast<unsigned char>(c) < 0x80;
+        })) {
+        auto match = numbered.firstMatch(rest);
+        if (!match) return std::nullopt;
+        body = match->text(3);
+    }
     if (isSingleCapitalName(label, delimiter, body)) return std::nullopt;
     return ListMarker{std::string(label) + std::string(delimiter), std::string(body)};
 }

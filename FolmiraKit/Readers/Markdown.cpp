@@ -5,6 +5,7 @@
 #include "Platform/Regex.h"
 #include "Platform/Text.h"
 
+#include <algorithm>
 #include <fstream>
 #include <unordered_map>
 
@@ -55,11 +56,57 @@ std::string withoutIndent(std::string_view line)
     return std::string(static_cast<std::size_t>(std::max(0, column - codeIndent)), ' ') + std::string(line.substr(at));
 }
 
+// Whether the line holds only its first character, ASCII spaces and
+// controls, and other than ASCII (a space the rule pattern's \s may take):
+// any other character keeps it from being a rule, which a list item's first
+// letter tells before the pattern runs.
+bool mayBeRule(std::string_view t)
+{
+    return std::all_of(t.begin(), t.end(), [&](char c) {
+        return c == t[0] || static_cast<unsigned char>(c) <= 0x20 || static_cast<unsigned char>(c) >= 0x80;
+    });
+}
+
+// A row of "|", ":", "-", spaces and tabs alone read by hand as the pattern
+// of isSeparatorRow reads it (each character can be read one way only); a
+// row of any other character is left to the pattern.
+std::optional<bool> separatorByHand(std::string_view t)
+{
+    if (!std::all_of(t.begin(), t.end(), [](char c) { return c == '|' || c == ':' || c == '-' || c == ' ' || c == '\t'; }))
+        return std::nullopt;
+    std::size_t at = 0;
+    const auto blanks = [&] {
+        while (at < t.size() && (t[at] == ' ' || t[at] == '\t')) ++at;
+    };
+    const auto cell = [&] {
+        blanks();
+        if (at < t.size() && t[at] == ':') ++at;
+        const std::size_t dashes = at;
+        while (at < t.size() && t[at] == '-') ++at;
+        if (at - dashes < 2) return false;
+        if (at < t.size() && t[at] == ':') ++at;
+        blanks();
+        return true;
+    };
+    if (at < t.size() && t[at] == '|') ++at;
+    if (!cell()) return false;
+    while (at < t.size() && t[at] == '|') {
+        const std::size_t bar = at++;
+        if (!cell()) {
+            at = bar + 1; // a last "|" with no cell after it
+            break;
+        }
+    }
+    return at == t.size();
+}
+
 bool isSeparatorRow(std::string_view line)
 {
     static const Regex separator("^\\|?\\s*:?-{2,}:?\\s*(\\|\\s*:?-{2,}:?\\s*)*\\|?$");
     std::string_view t = Text::trimSpacesTabs(line);
-    return Text::contains(t, "-") && separator.search(t);
+    if (!Text::contains(t, "-")) return false;
+    if (auto byHand = separatorByHand(t)) return *byHand;
+    return separator.search(t);
 }
 
 int hexValue(char c)
@@ -229,13 +276,14 @@ private:
         }
         // The patterns are tried only on lines that can start them: they are
         // the costliest part of a line's walk.
-        if ((t[0] == '-' || t[0] == '*' || t[0] == '_') && rule.search(t)) {
+        if ((t[0] == '-' || t[0] == '*' || t[0] == '_') && mayBeRule(t) && rule.search(t)) {
             flush();
             blocks.push_back(Block::rule());
             return i + 1;
         }
         if (Text::contains(t, "|") && i + 1 < lines_.size() && isSeparatorRow(lines_[i + 1])) return table(i, t);
-        if (auto m = Text::startsWith(t, "![") ? picture.firstMatch(t) : std::nullopt) {
+        // The pattern ends at a ")": without one it would run the line's length for nothing.
+        if (auto m = Text::startsWith(t, "![") && Text::contains(t, ")") ? picture.firstMatch(t) : std::nullopt) {
             flush();
             addPicture(std::string(m->text(1)), m->text(2));
             return i + 1;
@@ -452,7 +500,7 @@ bool endsWithOnlyLineEnd(std::string_view& text)
             text.remove_suffix(end.size());
             break;
         }
-    if (text.find_first_of("\v\f\r\n") != std::string_view::npos) return false;
+    if (Text::findAnyOf(text, "\v\f\r\n") != std::string_view::npos) return false;
     for (std::string_view end : {"\u0085", "\u2028", "\u2029"})
         if (text.find(end) != std::string_view::npos) return false;
     return true;

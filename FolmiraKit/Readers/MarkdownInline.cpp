@@ -27,7 +27,7 @@ namespace {
 bool isAutolink(std::string_view inside)
 {
     // Neither holds a space or a "<": told before a pattern reads the rest.
-    if (inside.empty() || inside.find_first_of(" \t\n<") != std::string_view::npos) return false;
+    if (inside.empty() || Text::findAnyOf(inside, " \t\n<") != std::string_view::npos) return false;
     static const Platform::Regex uri("^[A-Za-z][A-Za-z0-9+.\\-]{1,31}:[^\\s<>]*$");
     static const Platform::Regex email("^[A-Za-z0-9.!#$%&'*+/=?^_`{|}~\\-]+@[A-Za-z0-9](?:[A-Za-z0-9\\-]{0,61}[A-Za-z0-9])?"
                                        "(?:\\.[A-Za-z0-9](?:[A-Za-z0-9\\-]{0,61}[A-Za-z0-9])?)*$");
@@ -136,8 +136,8 @@ std::unordered_map<std::size_t, std::size_t> balancedTargets(std::string_view te
     std::unordered_map<std::size_t, std::size_t> ends;
     std::vector<std::size_t> open;
     std::size_t deeper = 0; // opened past `deepest`
-    for (std::size_t i = text.find_first_of("() \t\n"); i != std::string_view::npos;
-         i = text.find_first_of("() \t\n", i + 1)) {
+    for (std::size_t i = Text::findAnyOf(text, "() \t\n"); i != std::string_view::npos;
+         i = Text::findAnyOf(text, "() \t\n", i + 1)) {
         if (text[i] == '(') {
             if (open.size() < deepest) open.push_back(i);
             else ++deeper;
@@ -175,7 +175,7 @@ std::string keepingBracketText(std::string_view text, std::string_view opener, s
         if (paren < close + 2 && (paren = text.find(')', close + 2)) == none) break;
         std::size_t end = paren;
         const bool angled = close + 2 < text.size() && text[close + 2] == '<';
-        if (angled && angle != none && angle < close + 3) angle = text.find_first_of(">\n", close + 3);
+        if (angled && angle != none && angle < close + 3) angle = Text::findAnyOf(text, ">\n", close + 3);
         if (angled && angle != none && text[angle] == '>' && angle + 1 < text.size() && text[angle + 1] == ')') {
             end = angle + 1; // "<…>" holds the target, ")" and all
         } else if (auto own = balanced.find(close + 1); own != balanced.end()) {
@@ -290,7 +290,7 @@ SetAside withCodeSpansSetAside(std::string_view text)
     constexpr std::string_view special = "\\`\x02";
     std::size_t i = 0;
     while (i < text.size()) {
-        const std::size_t next = std::min(text.find_first_of(special, i), text.size());
+        const std::size_t next = std::min(Text::findAnyOf(text, special, i), text.size());
         out.text.append(text, i, next - i);
         if ((i = next) == text.size()) break;
         const char c = text[i];
@@ -351,10 +351,20 @@ std::string withCodeSpansBack(std::string_view text, const std::vector<std::stri
     return out;
 }
 
+// Whether a "<br" in any case with a ">" after it is in the text: only then
+// can the line-break pattern match, and the search for it costs more than this look.
+bool mayHoldLineBreak(std::string_view text)
+{
+    for (std::size_t lt = text.find('<'); lt != std::string_view::npos; lt = text.find('<', lt + 1))
+        if (lt + 2 < text.size() && (text[lt + 1] | 0x20) == 'b' && (text[lt + 2] | 0x20) == 'r')
+            return text.find('>', lt + 3) != std::string_view::npos;
+    return false;
+}
+
 std::string cleaned(std::string_view text, const std::set<std::string>& references)
 {
     static const Platform::Regex lineBreak("<br\\s*/?>", Platform::Regex::CaseInsensitive);
-    std::string out = Text::contains(text, "<") ? lineBreak.replaceAll(text, "\n") : std::string(text);
+    std::string out = mayHoldLineBreak(text) ? lineBreak.replaceAll(text, "\n") : std::string(text);
     out = withoutTags(out);
     out = keepingBracketText(out, "![", 0); // pictures leave their alternative text
     out = keepingBracketText(out, "[", 1);  // links leave their text
@@ -439,16 +449,26 @@ private:
     bool italic_ = false;
 };
 
+// The runs of cleaned text. Without a mark the walk would take every
+// character into one plain run: it is not set up for that.
+Runs emphasised(std::string text)
+{
+    if (Text::findAnyOf(text, "*_\\") != std::string::npos) return EmphasisWalk(text).run();
+    Runs runs;
+    if (!text.empty()) runs.emplace_back(std::move(text), false, false);
+    return tidied(std::move(runs));
+}
+
 } // namespace
 
 Runs markdownInline(std::string_view text, const std::set<std::string>& references)
 {
     if (text.empty()) return {};
-    if (text.find_first_of("`\\") == std::string_view::npos) return EmphasisWalk(cleaned(text, references)).run();
+    if (Text::findAnyOf(text, "`\\") == std::string_view::npos) return emphasised(cleaned(text, references));
     SetAside aside = withCodeSpansSetAside(text);
     std::string clean = cleaned(aside.text, references);
     if (!aside.spans.empty()) clean = withCodeSpansBack(clean, aside.spans);
-    return EmphasisWalk(clean).run();
+    return emphasised(std::move(clean));
 }
 
 } // namespace FolmiraKit

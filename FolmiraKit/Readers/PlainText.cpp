@@ -230,10 +230,20 @@ std::optional<int> plainTextHeadingLevel(std::string_view line, bool isFirst, co
 
     int letters = 0;
     bool allUpper = true;
-    for (auto c : Text::characters(line)) {
-        if (!Text::isLetter(c)) continue;
-        ++letters;
-        allUpper = allUpper && Text::isUppercase(c);
+    if (std::all_of(line.begin(), line.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+        // ASCII, as most lines are: each byte is a character, A to Z and a to z the only letters.
+        for (char c : line) {
+            const bool upper = c >= 'A' && c <= 'Z';
+            if (!upper && !(c >= 'a' && c <= 'z')) continue;
+            ++letters;
+            allUpper = allUpper && upper;
+        }
+    } else {
+        for (auto c : Text::characters(line)) {
+            if (!Text::isLetter(c)) continue;
+            ++letters;
+            allUpper = allUpper && Text::isUppercase(c);
+        }
     }
     if (letters >= 3 && allUpper && length <= 60) return 2;
 

@@ -128,6 +128,7 @@ public:
     struct TablePlan {
         bool listed = false;
         bool header = false;         // a grid's row 0 is a header, repeated on every page the table reaches
+        bool rightToLeft = false;    // its first column at the right
         std::vector<double> columns; // none: a table without cells, drawn as nothing
         std::vector<double> heights; // per row
     };

@@ -10,6 +10,7 @@
 #include "FolmiraKit/Render/LayoutShaper.h"
 
 #include <algorithm>
+#include <numeric>
 
 namespace FolmiraKit::Renderer {
 namespace {
@@ -155,9 +156,11 @@ void Layout::tableGrid(const Grid& grid)
         double rowBottom = cursor_ - rh;
         if (headerRow && !settings.highContrast) ops_.emplace_back(Op::Fill{{left, rowBottom, width, rh}, 0.9});
         double border = settings.highContrast ? (headerRow ? 3.0 : 2.5) : 1.0;
-        double x = left;
+        // A right-to-left table's columns run from the right edge of its width.
+        double x = plan.rightToLeft ? left + std::accumulate(plan.columns.begin(), plan.columns.end(), 0.0) : left;
         for (std::size_t c = 0; c < n; ++c) {
             const double column = plan.columns[c];
+            if (plan.rightToLeft) x -= column;
             ops_.emplace_back(Op::Box{{x, rowBottom, column, rh}, border});
             if (const auto& layout = cells[c]) {
                 Op::Text frame{layout, 0, static_cast<int>(layout->lines().size()),
@@ -166,7 +169,7 @@ void Layout::tableGrid(const Grid& grid)
                     frame.origins.push_back({x + p, cursor_ - p - static_cast<double>(k + 1) * lh + layout->lines()[k].descent});
                 ops_.emplace_back(std::move(frame));
             }
-            x += column;
+            if (!plan.rightToLeft) x += column;
         }
         cursor_ = rowBottom;
         fresh_ = false;

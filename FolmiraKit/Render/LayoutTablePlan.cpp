@@ -82,6 +82,7 @@ Layout::TablePlan Layout::Shaper::planTable(const std::vector<Block::Row>& rows,
     if (!columns) return TablePlan{true, false, {}, {}};
     if (columns->empty()) return plan; // no cells at all: nothing to draw
     plan.header = header;
+    plan.rightToLeft = Block::Table::rowsReadRightToLeft(rows);
     plan.columns = std::move(*columns);
 
     const double p = 0.35 * layout_.size;

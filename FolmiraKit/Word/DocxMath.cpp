@@ -106,13 +106,28 @@ bool propertyOn(Element properties, std::string_view name)
     return property && isOn(property);
 }
 
+// An accent as a combining mark over the letter before it: LibreOffice
+// writes the spacing forms (^, ´, ~, ˙), which read as a character of their own.
+std::string combiningAccent(const std::string& accent)
+{
+    static const std::pair<std::string_view, std::string_view> spacing[] = {
+        {"^", "\u0302"}, {"\u02C6", "\u0302"}, {"\u00B4", "\u0301"}, {"`", "\u0300"}, {"~", "\u0303"},
+        {"\u02DC", "\u0303"}, {"\u02D9", "\u0307"}, {"\u00A8", "\u0308"}, {"\u00AF", "\u0304"},
+        {"\u02D8", "\u0306"}, {"\u02C7", "\u030C"}, {"\u2192", "\u20D7"}};
+    for (const auto& [from, to] : spacing)
+        if (accent == from) return std::string(to);
+    return accent;
+}
+
 class Writer {
 public:
     // The content of an argument element (m:e, m:num, m:sup…) alone.
     std::string argument(Element e, bool compact)
     {
         std::string out;
+        ++depth_;
         content(e, out, compact);
+        --depth_;
         trimEnd(out);
         return out;
     }
@@ -123,6 +138,8 @@ public:
     }
 
 private:
+    int depth_ = 0; // arguments open: 1 in the equation itself
+
     void text(std::string_view text, std::string& out, bool compact)
     {
         for (char32_t c : Text::scalars(text)) {
@@ -231,7 +248,7 @@ private:
             out += argumentText;
         } else if (name == "acc") {
             content(element(c, "e"), out, compact);
-            out += propertyValue(element(c, "accPr"), "chr").value_or("\u0302"); // a combining circumflex: x̂
+            out += combiningAccent(propertyValue(element(c, "accPr"), "chr").value_or("\u0302")); // x̂
         } else if (name == "bar") {
             content(element(c, "e"), out, compact);
             out += propertyValue(element(c, "barPr"), "pos") == "top" ? "\u0305" : "\u0332";
@@ -255,10 +272,11 @@ private:
                 }
             }
         } else if (name == "eqArr") {
-            // Aligned equations, one to a line.
+            // Aligned equations, one to a line; inside brackets or a
+            // fraction (a binomial's stacked n and k), on the line: "(n; k)".
             bool first = true;
             for (Element e : elements(c, "e")) {
-                if (!first) out += "\n";
+                if (!first) out += depth_ > 1 ? "; " : "\n";
                 first = false;
                 out += argument(e, compact);
             }

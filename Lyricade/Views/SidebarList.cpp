@@ -107,8 +107,9 @@ void SidebarList::dropEvent(QDropEvent* event)
 
 namespace {
 
-// Names of up to two lines; a longer one is cut at its end.
-constexpr int nameLines = 2;
+// Names of up to three lines (a book is told by its name, numbers and all);
+// a longer one is cut at its end and shown whole in its tooltip.
+constexpr int nameLines = 3;
 
 int badgeWidthOf(const QStyleOptionViewItem& option, int badge)
 {

@@ -287,15 +287,20 @@ void SongRootView::refreshColumns()
 void SongRootView::fitSidebar()
 {
     // In a narrow window the other columns give way before a book's name is
-    // cut in the middle of a word ("Sun… Hymns"): the sidebar keeps the
-    // width its longest word needs.
+    // broken in the middle of a word ("Sun- day"): the sidebar keeps the
+    // width its longest word needs. A word that would need more than the
+    // sidebar's widest is broken with a hyphen instead, and asks for nothing:
+    // else the other columns would all give way to it, the settings to
+    // scrolling across.
     const SidebarList* list = sidebar_->list();
     const auto* names = static_cast<const TitleDelegate*>(list->itemDelegate());
     // As if its scroll bar showed, which comes and goes as the names wrap:
     // else the width asked for would come and go with it.
     const QScrollBar* bar = list->verticalScrollBar();
     const int barRoom = bar->isVisibleTo(list) ? 0 : bar->sizeHint().width();
-    const int needed = std::min(sidebarWidth.maximum, sidebar_->width() + names->shortOfWholeWords() + barRoom);
+    const int needed = std::min(sidebarWidth.maximum, sidebar_->width() +
+                                                               names->shortOfWholeWords(sidebarWidth.maximum - barRoom) +
+                                                               barRoom);
     fit_->setMinimum(sidebar_, std::max(sidebarWidth.minimum, needed), needed, needed);
     fitPreview();
 }

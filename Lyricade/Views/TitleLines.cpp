@@ -1,10 +1,13 @@
 #include "Lyricade/Views/TitleLines.h"
 
 #include <QEvent>
+#include <QHelpEvent>
+#include <QToolTip>
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QPainter>
 #include <QStyleOptionFocusRect>
+#include <QTextBoundaryFinder>
 #include <QTextLayout>
 #include <QTreeView>
 
@@ -14,27 +17,69 @@
 
 namespace Lyricade {
 
-QStringList titleLines(const QString& text, const QFont& font, int width, int maxLines)
+namespace {
+
+// Where to break `word`, too wide for a line of `width` pixels, so that its
+// first part and a hyphen fill the line: at a character's end, after one
+// character at least, so the rest always moves on.
+int breakInside(const QString& word, const QFontMetrics& metrics, int width, bool& hyphen)
+{
+    QTextBoundaryFinder characters(QTextBoundaryFinder::Grapheme, word);
+    int first = characters.toNextBoundary();
+    int best = -1;
+    for (int at = first; at > 0 && at < word.size(); at = characters.toNextBoundary()) {
+        // A word that already has a hyphen or a dash there needs no other.
+        const bool own = word.at(at - 1).category() == QChar::Punctuation_Dash;
+        if (metrics.horizontalAdvance(word.left(at) + (own ? QString() : QStringLiteral("-"))) > width) break;
+        best = at;
+        hyphen = !own;
+    }
+    if (best > 0) return best;
+    hyphen = false;
+    return std::max(first, 1);
+}
+
+} // namespace
+
+QStringList titleLines(const QString& text, const QFont& font, int width, int maxLines, bool* cut)
 {
     const QFontMetrics metrics(font);
-    QTextLayout layout(text, font);
+    width = std::max(width, 1);
     QTextOption option;
     option.setWrapMode(QTextOption::WordWrap);
-    layout.setTextOption(option);
     QStringList lines;
-    layout.beginLayout();
-    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
-        line.setLineWidth(std::max(width, 1));
-        // The last line the row has room for takes the rest; a word wider
-        // than a line stands alone on it. Either is cut at its end.
-        const bool last = lines.size() + 1 == maxLines;
-        const QString words = last ? text.mid(line.textStart()).simplified()
-                                   : text.mid(line.textStart(), line.textLength()).trimmed();
-        lines << metrics.elidedText(words, Qt::ElideRight, width);
-        if (last) break;
+    bool shortened = false;
+    QString rest = text;
+    while (!rest.trimmed().isEmpty()) {
+        // The last line the row has room for takes the rest, cut at its end.
+        if (lines.size() + 1 == maxLines) {
+            const QString words = rest.simplified();
+            lines << metrics.elidedText(words, Qt::ElideRight, width);
+            shortened = lines.back() != words;
+            break;
+        }
+        QTextLayout layout(rest, font);
+        layout.setTextOption(option);
+        layout.beginLayout();
+        QTextLine line = layout.createLine();
+        line.setLineWidth(width);
+        const int length = std::max(line.textLength(), 1);
+        layout.endLayout();
+        const QString words = rest.left(length).trimmed();
+        if (metrics.horizontalAdvance(words) <= width || words.contains(QLatin1Char(' '))) {
+            lines << words;
+            rest = rest.mid(length);
+            continue;
+        }
+        // A word wider than a line is broken inside, with a hyphen, rather
+        // than cut: every letter of a name stays to be read.
+        bool hyphen = false;
+        const int at = breakInside(words, metrics, width, hyphen);
+        lines << words.left(at) + (hyphen ? QStringLiteral("-") : QString());
+        rest = rest.mid(rest.indexOf(words) + at);
     }
-    layout.endLayout();
     if (lines.isEmpty()) lines << QString();
+    if (cut) *cut = shortened;
     return lines;
 }
 
@@ -119,7 +164,7 @@ QStyleOptionViewItem TitleDelegate::rowAt(const QModelIndex& index, int height) 
     return row;
 }
 
-int TitleDelegate::shortOfWholeWords() const
+int TitleDelegate::shortOfWholeWords(int widest) const
 {
     const QAbstractItemModel* model = view_->model();
     if (!model) return 0;
@@ -133,21 +178,42 @@ int TitleDelegate::shortOfWholeWords() const
                 // the width needed is then the same at any width.
                 row.icon = QIcon();
                 row.features &= ~QStyleOptionViewItem::HasDecoration;
-                const QFontMetrics metrics(row.font);
-                int widest = 0;
-                for (const QString& word : row.text.split(QLatin1Char(' '), Qt::SkipEmptyParts))
-                    widest = std::max(widest, metrics.horizontalAdvance(word));
                 // The room a title has, not what a short one takes of it: the
                 // style sizes the text's place to a text that fits.
                 QStyleOptionViewItem longest = row;
                 longest.text.fill(QLatin1Char('M'), 400);
-                lacking = std::max(lacking, widest - titleArea(longest).width());
+                const int room = titleArea(longest).width();
+                const QFontMetrics metrics(row.font);
+                for (const QString& word : row.text.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+                    const int lack = metrics.horizontalAdvance(word) - room;
+                    if (view_->width() + lack <= widest) lacking = std::max(lacking, lack);
+                }
             }
             visit(index);
         }
     };
     visit({});
     return lacking == std::numeric_limits<int>::min() ? 0 : lacking;
+}
+
+bool TitleDelegate::titleCut(const QModelIndex& index) const
+{
+    if (!index.isValid() || !titled(index)) return false;
+    const QStyleOptionViewItem row = rowAt(index, view_->visualRect(index).height());
+    bool cut = false;
+    titleLines(row.text, row.font, titleArea(row).width(), maxLines_, &cut);
+    return cut;
+}
+
+bool TitleDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
+                              const QModelIndex& index)
+{
+    if (event->type() == QEvent::ToolTip && index.data(Qt::ToolTipRole).isNull() && titleCut(index)) {
+        QToolTip::showText(event->globalPos(), index.data(Qt::DisplayRole).toString(), view,
+                           view->visualRect(index));
+        return true;
+    }
+    return QStyledItemDelegate::helpEvent(event, view, option, index);
 }
 
 QRect TitleDelegate::titleArea(const QStyleOptionViewItem& row) const

@@ -1,14 +1,17 @@
 #pragma once
 
 // A title in a narrow row at large fonts: wrapped at its spaces onto as many
-// lines as the row may grow to; what is left past the last line, and a word
-// too wide for a line, is cut at its end with an ellipsis. Never shortened
-// in the middle, where a reader scanning a list sees fragments.
+// lines as the row may grow to, a word too wide for a line broken inside
+// with a hyphen; what is left past the last line is cut at its end with an
+// ellipsis. Never shortened in the middle, where a reader scanning a list
+// sees fragments.
 
 #include <QFont>
 #include <QRect>
 #include <QStringList>
 #include <QStyledItemDelegate>
+
+#include <limits>
 
 class QPainter;
 class QAbstractItemView;
@@ -17,8 +20,8 @@ class QTreeView;
 namespace Lyricade {
 
 // The lines of `text` in `font` at `width` pixels, at most `maxLines` (0: as
-// many as it needs).
-QStringList titleLines(const QString& text, const QFont& font, int width, int maxLines);
+// many as it needs); `cut`, when given, tells whether the last was shortened.
+QStringList titleLines(const QString& text, const QFont& font, int width, int maxLines, bool* cut = nullptr);
 
 // The height of those lines.
 int titleHeight(const QString& text, const QFont& font, int width, int maxLines);
@@ -40,8 +43,14 @@ public:
     TitleDelegate(QAbstractItemView* view, int maxLines);
     // How many pixels the view's rows lack for the longest word of each
     // title to stand whole on a line, at the view's present width (0 or less:
-    // none). A view that many wider cuts no word.
-    int shortOfWholeWords() const;
+    // none). A view that many wider breaks no word. Words that would need the
+    // view wider than `widest` pixels are left out: they are broken anyway.
+    int shortOfWholeWords(int widest = std::numeric_limits<int>::max()) const;
+    // Whether the row's title is drawn shortened at the view's present width:
+    // its tooltip then gives it whole (its accessible name has it whole).
+    bool titleCut(const QModelIndex& index) const;
+    bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
+                   const QModelIndex& index) override;
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 

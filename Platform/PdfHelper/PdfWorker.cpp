@@ -73,8 +73,11 @@ constexpr std::int64_t openingBytesPerObject = 6 << 10;
 // scanning every byte.
 constexpr double openingCpuPerByte = 0.15 / (1 << 20);
 constexpr std::int64_t openingBytesPerByte = 24;
-// How much longer a late copy's hello is waited for, to end the copy it proves.
-constexpr auto lateHelloWait = std::chrono::seconds(20);
+// How much longer a copy that sent nothing by its deadline is waited for, on
+// the reading's own thread and within reach of its cancel: about the stall
+// rule's second, so that a loaded machine's copy is still proven (and used)
+// while no read from a helper outlasts a few seconds.
+constexpr double lateHelloSeconds = 1.5;
 
 std::mutex hookMutex;
 PdfWorker::BeforeSend& beforeSendHook()
@@ -113,7 +116,9 @@ long milliseconds(double seconds)
     return static_cast<long>(std::clamp(seconds, 0.001, 3600.0) * 1000 + 0.5);
 }
 
-// The document's memory file and the limits of opening it, as the worker's first message.
+// The document's memory file, the CPU time of opening it and the most memory
+// any one request of the worker may ask (which its caps must hold beside its
+// opening's), as the worker's first message.
 bool sendDocument(const PdfWorkerProcess::Process& process, int documentFd, const PdfWorkerLimits& limits)
 {
     WireWriter limitsMessage;
@@ -227,7 +232,7 @@ double PdfWorker::longestRequestSeconds() const
     // memory budget's wait is left out: its holders are bounded so.
     const double open = openingLimits().cpuSeconds;
     const double attempt = (wallPerCpu * open + wallSlackSeconds) + (wallPerCpu * 2 * open + wallSlackSeconds);
-    return 2 * attempt + copySeconds;
+    return 2 * attempt + copySeconds + lateHelloSeconds;
 }
 
 bool PdfWorker::start()
@@ -238,7 +243,10 @@ bool PdfWorker::start()
     for (int attempt = 0; attempt < 2; ++attempt) {
         auto process = attempt == 0 ? PdfWorkerProcess::takeIdle() : PdfWorkerProcess::spawn();
         if (!process) continue;
-        if (!sendDocument(*process, input_->fd(), openingLimits())) {
+        // A request's share, its opening's for every page, or the whole of its limit tried alone.
+        const PdfWorkerLimits open = openingLimits();
+        const std::int64_t most = std::max(open.memoryBytes, std::min(limits_.memoryBytes, MemoryBudget::wholeBytes));
+        if (!sendDocument(*process, input_->fd(), {open.cpuSeconds, most})) {
             PdfWorkerProcess::kill(*process);
             continue;
         }
@@ -443,25 +451,6 @@ void endProvenCopy(pid_t pid)
     }
 }
 
-// A copy that had not said hello by its deadline: once its hello proves it
-// (within a while more), it is ended and reaped, on a thread of its own;
-// until then, and if it never does, its number is not signalled.
-void endOnceProven(int socket, pid_t pid)
-{
-    auto prove = [socket, pid] {
-        const auto deadline = std::chrono::steady_clock::now() + lateHelloWait;
-        bool proven = false;
-        helloFrom(socket, pid, deadline, nullptr, proven);
-        if (proven) endProvenCopy(pid);
-        close(socket);
-    };
-    try {
-        std::thread(prove).detach();
-    } catch (const std::system_error&) {
-        close(socket); // no thread to be had: the copy's number is left alone
-    }
-}
-
 } // namespace
 
 std::unique_ptr<PdfWorker> PdfWorker::copy(const CancelFlag* cancel)
@@ -525,11 +514,16 @@ std::unique_ptr<PdfWorker> PdfWorker::copy(const CancelFlag* cancel)
     // Its own number is no copy's; nor is a process not this one's child.
     if (pid <= 0 || pid == pid_ || !isOwnChild(pid) || fd < 0) return fail(true);
     bool proven = false;
-    const Hello hello = helloFrom(fd, pid, deadline, cancel, proven);
+    Hello hello = helloFrom(fd, pid, deadline, cancel, proven);
+    if (hello == Hello::late && !proven && !(cancel && cancel->cancelled())) {
+        const auto more = std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+            std::chrono::duration<double>(lateHelloSeconds));
+        hello = helloFrom(fd, pid, std::chrono::steady_clock::now() + more, cancel, proven);
+    }
     if (hello == Hello::late && !proven) {
-        // Late (a loaded machine) is no fault of the worker copied, which stays.
-        endOnceProven(fd, pid);
-        fd = -1;
+        // Silent still, or cancelled: nothing proves the number, which is left
+        // alone; closing its socket ends a copy of this build. Late (a loaded
+        // machine) is no fault of the worker copied, which stays.
         return fail(false);
     }
     if (hello != Hello::sound) {

@@ -171,7 +171,8 @@ PdfWorker& PdfWorkerPool::Lease::worker()
         if (pool_->changed_.wait_for(lock, pool_->stillBound_, [&] { return pool_->opener_ != nullptr; }) &&
             pool_->opener_->opened()) {
             --pool_->made_;
-            worker_ = pool_->copyOfOpener(lock, nullptr); // bounded by the copy's own seconds
+            // Bounded by the copy's own seconds, and cut short by the reading's cancel.
+            worker_ = pool_->copyOfOpener(lock, currentCancelFlag());
         }
     }
     return *worker_;

@@ -119,19 +119,20 @@ private:
     std::int64_t pageSize_ = sysconf(_SC_PAGESIZE);
 };
 
-// Caps the worker's address space, while it opens the document, at what is
-// mapped now plus `bytes` (0: no cap). Its hard limit stays open: the
-// children it forks afterwards take caps of their own.
-void capOpening(std::int64_t bytes)
+// Caps the worker's address space, before it opens the document, at what is
+// mapped now plus `bytes` (0: no cap) for the opening and `requestBytes`, the
+// most one request of it may ask, for the child answering it: hard limits
+// equal to the soft ones, so that a document that takes the worker over
+// while it is opened can't lift them, nor anything its children and copies
+// run. The two together are held to what they were held to apart.
+void capOpening(std::int64_t bytes, std::int64_t requestBytes)
 {
 #if defined(__SANITIZE_ADDRESS__)
     (void)bytes; // the sanitizer reserves terabytes of address space up front
+    (void)requestBytes;
 #else
-    std::int64_t base = virtualSize();
-    rlimit limit{};
-    getrlimit(RLIMIT_AS, &limit);
-    limit.rlim_cur = base > 0 && bytes > 0 ? static_cast<rlim_t>(base + bytes) : limit.rlim_max;
-    setrlimit(RLIMIT_AS, &limit);
+    const std::int64_t base = virtualSize();
+    if (base > 0 && bytes > 0) WorkerConfine::capHard(base + bytes + std::max(bytes, requestBytes), 0);
 #endif
 }
 
@@ -150,7 +151,8 @@ constexpr std::int64_t cpuRoomMilliseconds = 3000;
 // nothing the request runs can lift them: its address space, and its CPU
 // time a second past the request's timer (should the timer be disarmed).
 // False when the request needs more than the caps this child holds: a fresh
-// child, forked with none, then answers it.
+// child, forked with the worker's caps (which hold the most any of its
+// requests asks beside what opening kept), then answers it.
 bool capRequest(std::int64_t memoryBytes, long cpuMilliseconds)
 {
     rlimit address{}, cpu{};
@@ -217,11 +219,12 @@ std::shared_ptr<const Mapping> mapInput(int fd)
     return mapping;
 }
 
-// The first message: the limits of opening, with the document's memory file attached.
+// The first message: the CPU time of opening and the most memory one request
+// may ask, with the document's memory file attached.
 struct Document {
     int fd = -1;
     long cpuMilliseconds = 0;
-    std::int64_t memoryBytes = 0;
+    std::int64_t requestBytes = 0;
 };
 
 bool readAll(void* into, std::size_t size)
@@ -253,7 +256,7 @@ std::optional<Document> receiveDocument()
         return std::nullopt;
     WireReader reader(limits, sizeof limits);
     document.cpuMilliseconds = static_cast<long>(reader.i64());
-    document.memoryBytes = reader.i64();
+    document.requestBytes = reader.i64();
     if (document.fd < 0) return std::nullopt;
     return document;
 }
@@ -496,7 +499,7 @@ int servePdfWorker(std::span<const PdfWorkerRequest> handlers)
         while (peeked < 0 && errno == EINTR);
         if (peeked != static_cast<ssize_t>(sizeof first)) return done;
         WireReader limits(first + 13, sizeof first - 13);
-        capOpening(limits.i64());
+        capOpening(limits.i64(), received->requestBytes);
         armCpu(received->cpuMilliseconds);
         PdfDocument::Opened document =
             PdfDocument::openMapped(mapping, static_cast<const std::uint8_t*>(mapping->at), mapping->size);
@@ -506,7 +509,6 @@ int servePdfWorker(std::span<const PdfWorkerRequest> handlers)
         if (document.document && document.document->pageCount() > 0)
             document.document->page(document.document->pageCount() - 1);
         armCpu(0);
-        capOpening(0);
         return serve(document, handlers);
     } catch (const std::bad_alloc&) {
         return outOfMemory;

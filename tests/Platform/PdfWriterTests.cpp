@@ -206,6 +206,8 @@ TEST(PdfWriter, RightToLeftTextReadsBackInLogicalOrder)
                                          "\u05E9\u05B8\u05C1\u05DC\u05D5\u05B9\u05DD \u05DC\u05B8\u05DA\u05B0 "
                                          "\u05D1\u05B0\u05BC\u05E8\u05B5\u05D0\u05E9\u05B4\u05C1\u05D9\u05EA",
                                          "\u05D0\u05DE\u05E8 John 42 \u05E4\u05E2\u05DE\u05D9\u05DD",
+                                         // Persian's half space (a non-joiner), which has no glyph
+                                         "\u0645\u06CC\u200C\u0622\u06CC\u0646\u062F \u0628\u06CC\u200C\u0647\u06CC\u0686",
                                          "\u0628\u0650\u0633\u0652\u0645\u0650 \u0627\u0644\u0644\u0651\u064E\u0647\u0650 "
                                          "\u0643\u064E\u062A\u064E\u0628\u064E \u0627\u0644\u0652\u0648\u064E\u0644\u064E\u062F\u064F"};
     std::vector<std::shared_ptr<TextLayout>> layouts;

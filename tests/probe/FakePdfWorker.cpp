@@ -21,6 +21,8 @@
 //              (open, connect, trace, run, leave its group, reach another
 //              process or a file's metadata) and answers with the errno of
 //              each (see confinedTries)
+//   confine-terminal  the same, but it tries typing into the terminal the
+//              app was started from (see typedTries)
 //   spent      the opening is sound; a page with a picture comes back
 //              saying it took a minute of CPU time (fresh: a millisecond)
 //   amplify    the opening is sound (20 pages); each page's reading is as many
@@ -40,6 +42,7 @@
 //              for a copy, it makes one as the worker does (a child of the
 //              app's, with a socket of its own)
 //   late-copy  the same, but the copy says hello after 3 s
+//   silent-copy  the same, but the copy never says hello
 //   half-hello the same, but the copy sends 3 bytes of its hello, and no more
 //   copy-self  as copy-app, but the copy named is the worker itself
 //   long-pool  the same, but opening keeps 100 MB written, as a long
@@ -217,7 +220,16 @@ Bytes confinedTries()
     got.push_back(inAChild([] { return prctl(PR_SET_DUMPABLE, 1, 0, 0, 0); }));
     got.push_back(inAChild([] { return prctl(PR_SET_PDEATHSIG, 0, 0, 0, 0); }));
     // Another process's limits and scheduling (read or set to what they are: harmless where they pass).
+    got.push_back(refusal(fcntl(socketFd, F_SETOWN, other)));
     got.push_back(refusal(prlimit(other, RLIMIT_CPU, nullptr, nullptr) == 0 ? 0 : -1));
+    // Another process that holds no more than it does (the app may hold root's capabilities, which the
+    // kernel itself keeps from a process that holds none).
+    got.push_back(inAChild([other] { return ptrace(PTRACE_SEIZE, other, nullptr, nullptr); }));
+    got.push_back(inAChild([other] {
+        char byte = 0, own = 1;
+        iovec local{&byte, 1}, remote{&own, 1};
+        return static_cast<int>(process_vm_readv(other, &local, 1, &remote, 1, 0));
+    }));
     got.push_back(refusal(setpriority(PRIO_PROCESS, static_cast<id_t>(other), 0)));
     cpu_set_t cpus;
     sched_getaffinity(0, sizeof cpus, &cpus);
@@ -271,6 +283,25 @@ Bytes confinedTries()
     char typed = 'x';
     got.push_back(refusal(ioctl(0, TIOCSTI, &typed)));
     got.push_back(refusal(sigqueue(other, 0, sigval{})));
+    // A copy, its signals kept in its own group: neither the worker it was made from nor that one's group,
+    // whom the worker's own filter lets it signal (Landlock's scoping would not tell them apart).
+    const pid_t worker = getpid();
+    got.push_back(inAChild([worker] {
+        WorkerConfine::keepSignalsInOwnGroup();
+        return kill(worker, 0);
+    }));
+    got.push_back(inAChild([worker] {
+        WorkerConfine::keepSignalsInOwnGroup();
+        return kill(-getpgrp(), 0);
+    }));
+    got.push_back(inAChild([worker] {
+        WorkerConfine::keepSignalsInOwnGroup();
+        return static_cast<int>(syscall(SYS_tgkill, worker, worker, 0));
+    }));
+    got.push_back(inAChild([] {
+        WorkerConfine::keepSignalsInOwnGroup();
+        return kill(0, 0);
+    }));
     // A capability still held (root's): 0 when one is, EPERM when none.
     char status[4096];
     const char* effective = PdfWorkerSocket::readSmallFile("/proc/self/status", status, sizeof status)
@@ -278,6 +309,21 @@ Bytes confinedTries()
                                 : nullptr;
     got.push_back(effective && std::strtoull(effective + 7, nullptr, 16) == 0 ? EPERM : 0);
     got.push_back(static_cast<std::uint8_t>(prctl(PR_GET_DUMPABLE, 0, 0, 0, 0)));
+    return got;
+}
+
+// Confined as the real worker is, started by an app that holds a terminal:
+// typing into it (TIOCSTI) through each standard stream and through the
+// terminal the process would control, one byte each (0 when typed, else the
+// errno).
+Bytes typedTries()
+{
+    Bytes got;
+    const char typed = 'x';
+    for (int stream : {0, 1, 2}) got.push_back(refusal(ioctl(stream, TIOCSTI, &typed)));
+    const int terminal = open("/dev/tty", O_RDONLY | O_NOCTTY | O_CLOEXEC);
+    got.push_back(terminal < 0 ? refusal(terminal) : refusal(ioctl(terminal, TIOCSTI, &typed)));
+    if (terminal >= 0) close(terminal);
     return got;
 }
 
@@ -374,6 +420,8 @@ void copyOfItself(std::chrono::milliseconds delay, bool twoFds, bool halfHello =
         close(pair[0]);
         dup2(pair[1], socketFd);
         close(pair[1]);
+        // One that won't say hello in an hour goes by a name the test can find it by.
+        if (delay >= std::chrono::hours(1)) prctl(PR_SET_NAME, "unproven-copy");
         std::this_thread::sleep_for(delay);
         if (halfHello) {
             PdfWorkerSocket::sendWhole(socketFd, PdfWorkerSocket::hello().data(), 3);
@@ -505,13 +553,15 @@ int main(int, char** argv)
             falseCopy(pid, pair[0]);
             close(pair[0]);
             close(pair[1]);
-        } else if ((mode == "pool" || mode == "late-copy" || mode == "two-fds" || mode == "long-pool" ||
-                    mode == "half-hello") &&
+        } else if ((mode == "pool" || mode == "late-copy" || mode == "silent-copy" || mode == "two-fds" ||
+                    mode == "long-pool" || mode == "half-hello") &&
                    request[0] == PdfWorkerSocket::copyTag) {
-            copyOfItself(std::chrono::milliseconds(mode == "late-copy" ? 3000 : 0), mode == "two-fds",
-                         mode == "half-hello");
-        } else if (mode == "pool" || mode == "late-copy" || mode == "two-fds" || mode == "long-pool" ||
-                   mode == "half-hello") {
+            const auto delay = mode == "late-copy" ? std::chrono::milliseconds(3000)
+                               : mode == "silent-copy" ? std::chrono::milliseconds(std::chrono::hours(1))
+                                                       : std::chrono::milliseconds(0);
+            copyOfItself(delay, mode == "two-fds", mode == "half-hello");
+        } else if (mode == "pool" || mode == "late-copy" || mode == "silent-copy" || mode == "two-fds" ||
+                   mode == "long-pool" || mode == "half-hello") {
             static Bytes pageTree;
             if (open && mode == "long-pool") pageTree.assign(std::size_t{100} << 20, 1);
             Bytes reply = open ? opening(20) : reading(false, false);
@@ -569,7 +619,7 @@ int main(int, char** argv)
         } else if (mode == "sleep") {
             pause();
         } else if (mode.rfind("confine", 0) == 0) {
-            Bytes reply = confinedTries();
+            Bytes reply = mode == "confine-terminal" ? typedTries() : confinedTries();
             send(reply, static_cast<std::uint32_t>(reply.size()));
         } else if (mode == "write") {
             Bytes reply = tries(document);

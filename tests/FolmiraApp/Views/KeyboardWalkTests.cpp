@@ -799,6 +799,7 @@ TEST_F(KeyboardWalkTest, EachSwitchTellsOfOneFocusMoveToWhereTheFocusLands)
         std::function<void()> act;
         QString said; // none: the name of where the focus lands, or of its current row
         bool row = false; // it lands on a list's current row
+        bool heard = true; // false: the focus stays where it was told, and nothing is heard
     } cases[] = {
         {"Alt+2", chooseButton, key(Qt::Key_2, Qt::AltModifier), {}, true},
         {"Alt+1", [&] { return QApplication::focusWidget(); }, key(Qt::Key_1, Qt::AltModifier), "Choose a Document…"},
@@ -822,6 +823,23 @@ TEST_F(KeyboardWalkTest, EachSwitchTellsOfOneFocusMoveToWhereTheFocusLands)
              file("Imported/Zebra.cho", "{title: Zebra Crossing}\n[G]Hi\n");
              file("Imported/Aardvark.cho", "{title: Aardvark Blues}\n[C]Lo\n");
              ASSERT_EQ(songs.model().importFiles({path("Imported")}), 2);
+         },
+         {}, true},
+        // As the desktop hands the window the keyboard once a panel over it
+        // has closed, Qt seats its focus again where it already was.
+        {"the same focus seated again", [&] { return QApplication::focusWidget(); },
+         [&] {
+             QAccessibleEvent again(QApplication::focusWidget(), QAccessible::Focus);
+             QAccessible::updateAccessibility(&again);
+         },
+         {}, true, false},
+        // Taken away and handed back, the keyboard is heard where it lands.
+        {"the keyboard handed back", [&] { return QApplication::focusWidget(); },
+         [&] {
+             emit qApp->focusWindowChanged(nullptr);
+             emit qApp->focusWindowChanged(window.windowHandle());
+             QAccessibleEvent back(QApplication::focusWidget(), QAccessible::Focus);
+             QAccessible::updateAccessibility(&back);
          },
          {}, true},
         {"Alt+1 back", [&] { return QApplication::focusWidget(); }, key(Qt::Key_1, Qt::AltModifier), "Choose a Document…"},
@@ -853,7 +871,7 @@ TEST_F(KeyboardWalkTest, EachSwitchTellsOfOneFocusMoveToWhereTheFocusLands)
         QStringList said;
         for (const auto& event : heard.events())
             if (event.type == QAccessible::Focus) said << event.text;
-        EXPECT_EQ(said.join(" | ").toStdString(), landed.toStdString());
+        EXPECT_EQ(said.join(" | ").toStdString(), c.heard ? landed.toStdString() : std::string());
     }
 }
 

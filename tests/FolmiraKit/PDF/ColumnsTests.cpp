@@ -65,6 +65,17 @@ TEST(PdfRepeatedLines, RemovesARunningTitleOnEnoughPages)
 
     for (int i = 0; i < 10; ++i) pages[static_cast<std::size_t>(i)] = page(i < 4 ? "Annual report 2024" : "");
     EXPECT_EQ(removeRepeatedLines(pages, crops), 0) << "4 of 10 pages is below the threshold of 5";
+
+    // A page of a chapter heading and two short paragraphs (one of one line):
+    // the title over the heading stands further off than the lines of a
+    // paragraph, if less than a paragraph break and its own height beyond.
+    for (int i = 0; i < 10; ++i)
+        pages[static_cast<std::size_t>(i)] = {line("Das lange Buch", 72, 762, 9),
+                                              line("Kapitel " + std::to_string(3 * i + 1), 72, 730, 16),
+                                              line("One line alone", 72, 705), line("Then a paragraph", 72, 680),
+                                              line("of two lines", 72, 666), line("- " + std::to_string(i + 1) + " -", 300, 30)};
+    EXPECT_EQ(removeRepeatedLines(pages, crops), 20);
+    for (const Lines& p : pages) EXPECT_EQ(lineText(p[0]).substr(0, 7), "Kapitel");
 }
 
 TEST(PdfRepeatedLines, TakesANumberedLineForARunningOneOnlyWhereItsNumberFollowsThePages)

@@ -91,6 +91,10 @@ TEST(PdfTables, StopsAtAWideGapASizeChangeOrTwoSegmentsInOneColumn)
         EXPECT_EQ(table->taken, 2) << c.what;
         EXPECT_EQ(table->rows.size(), 2u) << c.what;
     }
+    // A second line of cells three sizes below the first is no row of it.
+    EXPECT_FALSE(detectTables(0, Lines{first, row({{"Pears", 72}, {"4", 250}, {"2.10", 400}}, 700 - 12 - 37)}));
+    // Nor is a lone line two sizes under one row the rest of its cell.
+    EXPECT_FALSE(detectTables(0, Lines{first, line("3", 250, 700 - 12 - 25), row({{"Pears", 72}, {"4", 250}, {"2.10", 400}}, 640)}));
 }
 
 TEST(PdfTables, JoinsACellsLinesAsParagraphsDo)
@@ -229,4 +233,44 @@ TEST(PdfTables, KeepsRowsOfPaddedCellsWholeWithMergedCellsAndCutWords)
                                         {"Capital", "Jakarta", "Berlin"},
                                         {"", "-", ""},
                                         {"Population", "273", "83,190"}}));
+
+    // A right-to-left table's cells set flush right (a figure's too) are cut
+    // where a word ends at its column's right edge, though the next starts
+    // short of its column's left edge; its first cell is its rightmost.
+    // (Hebrew letters are two bytes: 12 points wide here.)
+    Lines rtl{row({{"\u05EA\u05D5\u05E9\u05D1\u05D9\u05DD", 68}, {"\u05D0\u05D1", 176}, {"\u05D2\u05D3", 236}}, 700),
+              row({{"285000", 104}, {"\u05D4\u05D5", 176}, {"\u05D6\u05D7", 236}}, 676),
+              row({{"52000", 110}, {"\u05D8\u05D9", 176}, {"\u05DB\u05DC", 236}}, 652),
+              within({word("981000", 104, 628), word("\u05DE\u05E0\u05E1\u05E2", 152, 628), word("\u05E4\u05E6\u05E7\u05E8", 212, 628)})};
+    auto right = detectTables(0, rtl);
+    ASSERT_TRUE(right);
+    EXPECT_EQ(right->taken, 4);
+    EXPECT_EQ(cells(right->rows)[1], (std::vector<std::string>{"\u05D6\u05D7", "\u05D4\u05D5", "285000"}));
+    EXPECT_EQ(cells(right->rows)[3], (std::vector<std::string>{"\u05E4\u05E6\u05E7\u05E8", "\u05DE\u05E0\u05E1\u05E2", "981000"}));
+
+    // Cells padded wide (rows 22 points apart, further than lines of text
+    // stand) and padded close (rows 9 apart, a label wrapped 3 under its
+    // first line): each keeps every row, the paragraph after it left out.
+    struct Spacing {
+        double pitch, wrap;
+    };
+    for (const Spacing& s : {Spacing{34, 0}, Spacing{21, 15}}) {
+        double y = 700;
+        Lines spaced{row({{"Country", 72}, {"Norway", 140}, {"Chile", 220}}, y)};
+        spaced.push_back(row({{"Official", 72}, {"Norwegian", 140}, {"Spanish", 220}}, y -= s.pitch));
+        if (s.wrap > 0) spaced.push_back(line("language", 72, y - s.wrap));
+        spaced.push_back(row({{"Currency", 72}, {"Krone", 140}, {"Peso", 220}}, y -= s.pitch + s.wrap));
+        spaced.push_back(row({{"Capital", 72}, {"Oslo", 140}, {"Santiago", 220}}, y -= s.pitch));
+        spaced.push_back(line("-", 140, y -= s.pitch)); // a row of one cell
+        spaced.push_back(line("The figures come from the last census of each country.", 72, y - 40));
+        auto padded = detectTables(0, spaced);
+        ASSERT_TRUE(padded) << s.pitch;
+        EXPECT_EQ(cells(padded->rows), (Grid{{"Country", "Norway", "Chile"},
+                                             {s.wrap > 0 ? "Official language" : "Official", "Norwegian", "Spanish"},
+                                             {"Currency", "Krone", "Peso"},
+                                             {"Capital", "Oslo", "Santiago"},
+                                             {"", "-", ""}}))
+            << s.pitch;
+        EXPECT_EQ(padded->taken, static_cast<int>(spaced.size()) - 1) << s.pitch;
+    }
 }

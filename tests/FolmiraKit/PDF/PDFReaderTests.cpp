@@ -622,7 +622,8 @@ namespace {
 // Two columns of Japanese set vertically (a CID font written with
 // Identity-V), the right one drawn first at x 400, the left at 370; then
 // `across`, drawn with F2 (Helvetica).
-Platform::Bytes verticalColumns(const std::u32string& right, const std::u32string& left, const std::string& across = {})
+Platform::Bytes verticalColumns(const std::u32string& right, const std::u32string& left, const std::string& across = {},
+                                bool upright = false)
 {
     std::string map, first, second;
     char hex[48];
@@ -637,6 +638,19 @@ Platform::Bytes verticalColumns(const std::u32string& right, const std::u32strin
                              "begincodespacerange <0000> <FFFF> endcodespacerange " + std::to_string(all.size()) +
                              " beginbfchar\n" + map + "endbfchar endcmap CMapName currentdict /CMap defineresource pop end end";
     std::string content = "BT /F1 20 Tf 400 700 Td <" + first + "> Tj ET BT /F1 20 Tf 370 700 Td <" + second + "> Tj ET " + across;
+    if (upright) {
+        // Or each character upright in a horizontal font, one under the
+        // next, as browsers set vertical text; a full stop raised by more
+        // than an em, into the top right of its place.
+        content.clear();
+        for (std::size_t i = 0; i < all.size(); ++i) {
+            const bool column = i < right.size();
+            const std::size_t k = column ? i : i - right.size();
+            const double y = 700 - 20.0 * static_cast<double>(k) + (all[i] == U'\u3002' ? 24 : 0);
+            std::snprintf(hex, sizeof hex, "%04X", static_cast<unsigned>(i + 1));
+            content += "BT /F1 20 Tf " + std::string(column ? "400 " : "370 ") + std::to_string(y) + " Td <" + hex + "> Tj ET ";
+        }
+    }
     // Or the right column's codes drawn where `across` says, in its own text object.
     if (across.find("<R>") != std::string::npos) {
         content = across;
@@ -647,7 +661,8 @@ Platform::Bytes verticalColumns(const std::u32string& right, const std::u32strin
         "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
         "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Resources << /Font << /F1 5 0 R /F2 9 0 R >> >> /Contents 4 0 R >>",
         "<< /Length " + std::to_string(content.size()) + " >>\nstream\n" + content + "\nendstream",
-        "<< /Type /Font /Subtype /Type0 /BaseFont /Mincho /Encoding /Identity-V /DescendantFonts [6 0 R] /ToUnicode 8 0 R >>",
+        "<< /Type /Font /Subtype /Type0 /BaseFont /Mincho /Encoding /Identity-" + std::string(upright ? "H" : "V") +
+            " /DescendantFonts [6 0 R] /ToUnicode 8 0 R >>",
         "<< /Type /Font /Subtype /CIDFontType2 /BaseFont /Mincho /CIDSystemInfo << /Registry (Adobe) /Ordering (Identity) "
         "/Supplement 0 >> /FontDescriptor 7 0 R /DW 1000 >>",
         "<< /Type /FontDescriptor /FontName /Mincho /Flags 4 /FontBBox [0 -141 1000 859] /ItalicAngle 0 /Ascent 859 "
@@ -664,6 +679,9 @@ TEST(PdfReader, ReadsVerticalColumnsDownwardsRightToLeft)
 {
     BigDocument document = readPdf(verticalColumns(U"縦書きの文章です", U"右から左へ読みます"));
     EXPECT_EQ(document.plainText(), "縦書きの文章です右から左へ読みます");
+    // Set upright in a horizontal font, the columns read the same.
+    BigDocument upright = readPdf(verticalColumns(U"縦書きの文章です。右から", U"左へ読みます。", {}, true));
+    EXPECT_EQ(upright.plainText(), "縦書きの文章です。右から左へ読みます。");
 }
 
 TEST(PdfReader, ReadsAWordRunningAcrossThePagesDirectionAsALineOfItsOwn)

@@ -185,3 +185,26 @@ TEST(PdfParagraphs, SharesRunAndMeasureHelpers)
     EXPECT_EQ(median({3, 1, 2}), 2);
     EXPECT_EQ(median({4, 1, 3, 2}), 3);
 }
+
+TEST(PdfParagraphs, ReadsALineOfAsManyWordsEachWayAsItsPlaceShows)
+{
+    // Hebrew letters are two bytes: 12 points wide here. Right-to-left lines
+    // end at 432; a line of two Hebrew and two English words set against the
+    // right edge reads right to left, set against the left edge left to right.
+    const std::string hebrew = "\u05D0\u05D1\u05D2\u05D3\u05D4 \u05D5\u05D6\u05D7\u05D8\u05D9 \u05DB\u05DC\u05DE\u05E0\u05E1 "
+                               "\u05E2\u05E4\u05E6\u05E7\u05E8 \u05E9\u05EA\u05D0\u05D1\u05D2";
+    const std::string shalom = "\u05E9\u05DC\u05D5\u05DD", olam = "\u05E2\u05D5\u05DC\u05DD";
+    Lines rtl{line(hebrew, 108, 700), line("world " + olam + " hello " + shalom, 258, 686), line(hebrew, 108, 672)};
+    EXPECT_NE(texts(buildParagraphs(rtl)).front().find(shalom + " hello " + olam + " world"), std::string::npos);
+    // So it does above more English lines than Hebrew ones.
+    for (double y : {640.0, 626.0, 612.0}) rtl.push_back(line(full, 72, y));
+    EXPECT_NE(texts(buildParagraphs(rtl)).front().find(shalom + " hello " + olam + " world"), std::string::npos);
+    Lines ltr{line(full, 72, 700), line("hello " + shalom + " world " + olam, 72, 686), line(full, 72, 672)};
+    EXPECT_NE(texts(buildParagraphs(ltr)).front().find("hello " + shalom + " world " + olam), std::string::npos);
+    // Flush with both edges, it reads as most of the stretch's lines.
+    Lines both{line(hebrew, 108, 700), line("world " + olam + " hello " + shalom, 108, 686), line(hebrew, 108, 672),
+               line(hebrew, 108, 658)};
+    both[1].words.back().rect.x = 432 - 48;
+    both[1] = makeLine(both[1].words);
+    EXPECT_NE(texts(buildParagraphs(both)).front().find(shalom + " hello " + olam + " world"), std::string::npos);
+}

@@ -207,7 +207,8 @@ TEST(SamplePdfs, ReadOurOwnArabicCopyBackWordForWord)
                                          "\u0648\u0647\u0628\u0648\u0627", "\u0639\u0642\u0644\u0627",
                                          "\u0648\u0636\u0645\u064A\u0631\u0627", "\u0642\u0627\u0644", "habibi",
                                          "\u0625\u0646", "\u0627\u0644\u0623\u062F\u0627\u0629",
-                                         "\u0633\u0647\u0644\u0629", "\u0645\u0631\u0629"};
+                                         "\u0633\u0647\u0644\u0629", "\u0645\u0631\u0629",
+                                         "\u0645\u06CC\u200C\u0622\u06CC\u0646\u062F"};
     Blocks blocks{Block::heading(1, {FolmiraKit::Run("\u062F\u0644\u064A\u0644 \u0627\u0644\u0623\u062F\u0627\u0629")})};
     for (std::size_t i = 0; i < 9; ++i) {
         // Each paragraph its own order of the words, so that no two lines are alike.
@@ -264,4 +265,22 @@ TEST(SamplePdfs, ReadTheSameOnSeveralThreadsAtOnce)
         });
     for (auto& thread : threads) thread.join();
     for (std::size_t i = 0; i < inputs.size(); ++i) EXPECT_EQ(together[i], "") << i;
+}
+
+TEST(SamplePdfs, ReadsAPageOfHebrewOverEnglishWholeEachLineInItsParagraphsDirection)
+{
+    // A browser's print of two Hebrew paragraphs over an English one, each
+    // with a line of two Hebrew and two English words. Poppler's selection
+    // from the page's top-left corner held the English paragraph's first line alone.
+    const std::string text = Folmira::read(folder + "mixed-directions.pdf", false).plainText();
+    std::size_t at = 0;
+    for (const char* part : {"\u05DB\u05DC \u05D1\u05E0\u05D9 \u05D4\u05D0\u05D3\u05DD",
+                             "\u05E9\u05DC\u05D5\u05DD hello \u05E2\u05D5\u05DC\u05DD world",
+                             "\u05D4\u05E0\u05EA\u05D5\u05E0\u05D9\u05DD \u05E0\u05D0\u05E1\u05E4\u05D5",
+                             "All people are born free", "hello \u05E9\u05DC\u05D5\u05DD world \u05E2\u05D5\u05DC\u05DD",
+                             "They are endowed with reason and conscience."}) {
+        const std::size_t found = text.find(part, at);
+        ASSERT_NE(found, std::string::npos) << part << " in " << text;
+        at = found + 1;
+    }
 }

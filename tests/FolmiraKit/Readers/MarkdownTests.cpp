@@ -2,6 +2,7 @@
 #include "FolmiraKit/Readers/Markdown.h"
 #include "Platform/Images.h"
 #include "Platform/Regex.h"
+#include "Platform/Text.h"
 #include "tests/FolmiraKit/ModelPrinters.h"
 #include "tests/HangGuard.h"
 
@@ -66,6 +67,15 @@ TEST(MarkdownHeadings, HashesUnderlinesAndRules)
     EXPECT_EQ(read("One\nTwo\n---"), (Blocks{P("One Two"), Block::rule()}));
     EXPECT_EQ(read("Text\n\n---"), (Blocks{P("Text"), Block::rule()}));
     EXPECT_EQ(read("* * *"), (Blocks{Block::rule()}));
+    // A rule as the pattern reads one, whatever spaces stand between its marks.
+    static const Platform::Regex rule("^([-*_])(\\s*\\1){2,}$");
+    for (std::string mark : {"-", "*", "_"})
+        for (std::string gap : {"", " ", "\t", "\v", "\u00A0", "\u2003", "\u00E9", "x", "-", "\u3000 "})
+            for (std::string end : {"", "x", "\u00A0", "*"}) {
+                const std::string line = mark + gap + mark + gap + mark + end;
+                const bool isRule = read(line) == Blocks{Block::rule()};
+                EXPECT_EQ(isRule, rule.search(line)) << line;
+            }
     // Closing hashes follow a space: a title's own "#" stays.
     EXPECT_EQ(read("## Learning C#\n# foo \\#"), (Blocks{Block::heading(2, {R("Learning C#")}), Block::heading(1, {R("foo #")})}));
     // A line indented as code starts nothing after a paragraph line.
@@ -85,6 +95,17 @@ TEST(MarkdownTables, RowsPaddedAndPipesEscaped)
     EXPECT_TRUE(table->rows[2][1].empty());
     EXPECT_EQ(blocks[1], P("after"));
     EXPECT_EQ(read("a | b\nnot a separator"), (Blocks{P("a | b not a separator")}));
+    // A separator row as the pattern reads one.
+    static const Platform::Regex separator("^\\|?\\s*:?-{2,}:?\\s*(\\|\\s*:?-{2,}:?\\s*)*\\|?$");
+    for (std::string edge : {"", "|", "||"})
+        for (std::string cell : {"--", "-", ":--:", "::--", "--::", " :--- ", "\t--\t", "\u00A0--", "-x-", ""})
+            for (std::string more : {"", "|", "|--", "| :-: |", "|-", "|--|", "||--", "| ", "|\u2003--"})
+                for (std::string end : {"", "|", "||"}) {
+                    const std::string row = edge + cell + more + end;
+                    const std::string_view trimmed = Platform::Text::trimSpacesTabs(row);
+                    const bool isTable = read("a | b\n" + row).front().as<Block::Table>() != nullptr;
+                    EXPECT_EQ(isTable, Platform::Text::contains(trimmed, "-") && separator.search(trimmed)) << row;
+                }
     EXPECT_EQ(markdownTableCells(""), std::vector<std::string>{""});
     EXPECT_EQ(markdownTableCells("a|b\\|"), (std::vector<std::string>{"a", "b|"}));
 }
@@ -102,7 +123,7 @@ TEST(MarkdownLists, MarkersLevelsAndContinuations)
     for (std::string indent : {"", " ", "\t", "  \t "})
         for (std::string label : {"-", "*", "+", "1.", "12)", "123.", "1234.", "a.", "7", ".", "1 .", "", "-1."})
             for (std::string gap : {"", " ", "\t", " \t "})
-                for (std::string text : {"", "x", "text here", "a\u2028b", "end\u2028", "a\r\n", "x\v", "a\rb", "\u0085", "\u00E9 \u2029"}) {
+                for (std::string text : {"", "x", "text here", "a\u2028b", "end\u2028", "a\r\n", "x\v", "a\rb", "a\vb", "a\fb", "\u0085", "\u00E9 \u2029"}) {
                     const std::string line = indent + label + gap + text;
                     auto expected = pattern.firstMatch(line);
                     auto item = markdownListItem(line);
@@ -165,6 +186,11 @@ TEST(MarkdownInline, EmphasisCodeLinksAndEntities)
         {"see [the site](http://x.y) now", {R("see the site now")}},
         {"<b>word</b>", {R("word")}},
         {"a<br/>b", {R("a\nb")}},
+        {"a<br>b", {R("a\nb")}},
+        {"a<BR \t/>b", {R("a\nb")}},
+        {"x <br <b>y</b>", {R("x y")}},
+        {"a<br b", {R("a<br b")}},
+        {"a \\`b\\` c", {R("a `b` c")}},
         {"&lt;tag&gt; &amp; &nbsp;x", {R("<tag> & x")}},
         {"unpaired ** rest", {R("unpaired "), R(" rest", true)}},
         {"lone *star", {R("lone *star")}},
@@ -283,7 +309,7 @@ TEST(MarkdownHostile, LongLinesReadInLinearTime)
     EXPECT_LT(table[0].as<Block::Table>()->rows[1].capacity(), 100u); // nor keep room for them
 
     // Each takes about what ordinary text of its length takes (a table, for
-    // the table): at most 2.7 times as long, where a search for the ")" from
+    // the table): at most about five times as long, where a search for the ")" from
     // each opener of a picture takes 30 times as long at these lengths.
     std::vector<std::string> hostile(std::begin(lines), std::end(lines));
     hostile.push_back("# " + hashes + " x");

@@ -1,5 +1,6 @@
 #include "FolmiraKit/Readers/Inference.h"
 #include "FolmiraKit/Readers/PlainText.h"
+#include "Platform/Regex.h"
 
 #include "tests/FolmiraKit/ModelPrinters.h"
 
@@ -78,6 +79,25 @@ TEST(PlainTextMarkers, ListMarkerTest)
     };
     for (const auto& c : cases) EXPECT_EQ(Inference::listMarker(c.text), c.expected) << c.text;
     EXPECT_EQ(Inference::bulletCharacters().size(), 20u);
+
+    // Numbered items read as the pattern they were first read with reads
+    // them (texts that start with a capital left out: a name may stand there).
+    static const Platform::Regex pattern("^\\(?([0-9]{1,3}|[a-zA-Z]|[ivxIVX]{2,4})([.)])[ \\t]+(\\S.*)$");
+    for (std::string open : {"", "(", "(("})
+        for (std::string label : {"1", "12", "123", "1234", "12345", "a", "Z", "iv", "IVX", "ivxi", "ivxiv", "x1", "1a", "vi1", ""})
+            for (std::string delimiter : {".", ")", ":", ".)"})
+                for (std::string gap : {"", " ", "\t", " \t "})
+                    for (std::string body : {"", "x", "step two", "1 b", "a\u2028b", "end\u2028", "a\r\n", "x\v", "a\tb",
+                                             "\u00E9t\u00E9", "\u00A0x", "b \u3000", "~", " "}) {
+                        const std::string line = open + label + delimiter + gap + body;
+                        auto expected = pattern.firstMatch(line);
+                        auto marker = Inference::listMarker(line);
+                        ASSERT_EQ(marker.has_value(), expected.has_value()) << line;
+                        if (marker)
+                            EXPECT_EQ(*marker, (M{std::string(expected->text(1)) + std::string(expected->text(2)),
+                                                  std::string(expected->text(3))}))
+                                << line;
+                    }
 }
 
 TEST(PlainTextHeadings, FiveRules)
@@ -85,6 +105,11 @@ TEST(PlainTextHeadings, FiveRules)
     EXPECT_EQ(read("a quiet title\n\nBody text follows here."), (Blocks{H(1, "a quiet title"), P("Body text follows here.")}));
     EXPECT_EQ(read("Intro text.\n\nCHAPTER ONE\n\nMore."), (Blocks{P("Intro text."), H(2, "CHAPTER ONE"), P("More.")}));
     EXPECT_EQ(read("Intro text.\n\nA B\n\nGo.")[1], P("A B"));
+    // Capitals by the letters alone, A and Z included, in any script.
+    for (std::string caps : {"ZOO AREA 51", "ZZ A", "AA Z", "\u00C9T\u00C9 \u00C0 PARIS", "\u0394\u0395\u039B\u03A4\u0391 2"})
+        EXPECT_EQ(read("Intro text.\n\n" + caps + "\n\nMore.")[1], H(2, caps)) << caps;
+    for (std::string mixed : {"ZOO AREa 51", "JAZz CLUB", "\u00C9T\u00E9 \u00C0 PARIS", "\u0394\u03B5\u039B\u03A4\u0391 2"})
+        EXPECT_NE(read("Intro text.\n\n" + mixed + "\n\nMore.")[1], H(2, mixed)) << mixed;
     EXPECT_EQ(read("Intro text.\n\nIngredients:\n\nFlour.")[1], H(3, "Ingredients:"));
     EXPECT_EQ(read("Ingredients:\n\nFlour.")[0], H(1, "Ingredients:"));
     std::string long41 = "Here are some of the things that you need:";

@@ -68,6 +68,23 @@ TEST(LayoutTableGrid, WidensColumnsToFillTheTextColumn)
     EXPECT_EQ(frames[0]->layout->text(), "Item");
     EXPECT_DOUBLE_EQ(frames[0]->origins[0].x, 54 + 6.3);
     EXPECT_DOUBLE_EQ(frames[0]->rect.maxY(), 738 - 6.3);
+
+    // A right-to-left table (most cells begin right to left, figures count
+    // for neither) has its first column at the right, as wide as before.
+    Layout rtl{Settings()};
+    rtl.add(Block::table({row({"\u05E2\u05D9\u05E8", "\u05EA\u05D5\u05E9\u05D1\u05D9\u05DD"}),
+                          row({"\u05D7\u05D9\u05E4\u05D4", "285000"}), row({"Eilat", "52000"})},
+                         false),
+            nullptr);
+    auto mirrored = opsOf<Op::Box>(rtl.ops());
+    ASSERT_EQ(mirrored.size(), 6u);
+    EXPECT_NEAR(mirrored[0].rect.maxX(), 558, 1e-9);
+    EXPECT_NEAR(mirrored[1].rect.maxX(), mirrored[0].rect.minX(), 1e-9);
+    EXPECT_NEAR(mirrored[1].rect.minX(), 54, 1e-9);
+    // As many cells each way: a left-to-right table.
+    Layout tie{Settings()};
+    tie.add(Block::table({row({"Eilat", "\u05E2\u05D9\u05E8"}), row({"52000", "1951"})}, false), nullptr);
+    EXPECT_NEAR(opsOf<Op::Box>(tie.ops()).at(0).rect.minX(), 54, 1e-9);
 }
 
 TEST(LayoutTableGrid, SharesOutWhatIsLeftBetweenMinimumAndMaximum)

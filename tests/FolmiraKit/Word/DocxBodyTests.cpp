@@ -275,6 +275,11 @@ TEST(DocxBody, EquationsAreReadAsTextInReadingOrder)
          oMath("<m:phant>" + me(mr("h")) + "</m:phant><m:phant><m:phantPr><m:show m:val=\"1\"/></m:phantPr>" + me(mr("s")) + "</m:phant>" +
                "<m:ctrlPr><w:rPr><w:b/></w:rPr></m:ctrlPr><w:del>" + mr("gone") + "</w:del>"),
          "s"},
+        {"LibreOffice's spacing accents, a stacked binomial, an over-brace with its label",
+         oMath("<m:acc><m:accPr><m:chr m:val=\"^\"/></m:accPr>" + me(mr("x")) + "</m:acc><m:acc><m:accPr><m:chr m:val=\"~\"/></m:accPr>" + me(mr("z")) +
+               "</m:acc>" + mr(",") + delim("", {"<m:eqArr>" + me(mr("n")) + me(mr("k")) + "</m:eqArr>"}) + mr(",") + "<m:limUpp>" +
+               me("<m:groupChr><m:groupChrPr><m:chr m:val=\"⏞\"/></m:groupChrPr>" + me(mr("x+y")) + "</m:groupChr>") + mArg("lim", mr("n")) + "</m:limUpp>"),
+         "x̂z̃,(n; k),x + yⁿ"},
         {"display equations, one to a line",
          "<m:oMathPara><m:oMathParaPr/>" + oMath(mr("a=b")) + oMath("<m:eqArr>" + me(mr("c=1")) + me(mr("d=2")) + "</m:eqArr>") + "</m:oMathPara>",
          "a = b\nc = 1\nd = 2"},

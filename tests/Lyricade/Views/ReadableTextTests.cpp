@@ -141,8 +141,8 @@ TEST(ElidedNames, KeepTheirDistinguishingEnds)
     EXPECT_TRUE(first.shownText().startsWith(QStringLiteral("it-")));
 }
 
-// Titles wrap at their spaces; a word wider than a line, and what is left
-// past the last line, is cut at its end.
+// Titles wrap at their spaces; what is left past the last line is cut at
+// its end; a word wider than a line is broken inside, with a hyphen.
 TEST(TitleLines, WrapAtSpacesAndCutOnlyTheEnd)
 {
     const QFont font = QApplication::font();
@@ -159,7 +159,6 @@ TEST(TitleLines, WrapAtSpacesAndCutOnlyTheEnd)
         {"Down in the Valley", "Down in the Valley", 2, {"Down in the Valley"}},
         {"Down in the Valley", "Down in the", 2, {"Down in the", "Valley"}},
         {"Holy, Holy, Holy", "Holy, Holy,", 1, {metrics.elidedText("Holy, Holy, Holy", Qt::ElideRight, widthOf("Holy, Holy,"))}},
-        {"Campfire Night", "Camp", 3, {metrics.elidedText("Campfire", Qt::ElideRight, widthOf("Camp")), "Night"}},
         {"Shall We Gather at the River", "Shall We", 2,
          {"Shall We", metrics.elidedText("Gather at the River", Qt::ElideRight, widthOf("Shall We"))}},
         {"Swing Low, Sweet Chariot", "Swing Low,", 0, {"Swing Low,", "Sweet", "Chariot"}},
@@ -171,6 +170,37 @@ TEST(TitleLines, WrapAtSpacesAndCutOnlyTheEnd)
         for (const QString& line : lines) EXPECT_FALSE(line.contains(ellipsis) && !line.endsWith(ellipsis)) << "never cut in the middle";
         EXPECT_EQ(Lyricade::titleHeight(c.text, font, widthOf(c.line), c.maxLines),
                   lines.size() * metrics.lineSpacing());
+    }
+
+    // A word wider than the line keeps every letter, each piece but its last
+    // ending in a hyphen that fits the line, never splitting a letter from
+    // its vowel sign; only lines run out cut it.
+    const struct {
+        QString text, line;
+        int maxLines;
+        bool cut;
+    } words[] = {
+        {"Campfire Songbookforthesundayservice", "Camp", 0, false},
+        {"Sunday Songbookforthesundayservice", "Sunday", 2, true},
+        {QStringLiteral("\u0915\u093e").repeated(8), QStringLiteral("\u0915\u093e\u0915\u093e\u0915-"), 0, false},
+        {"Campfire", "M", 0, false}, // a letter or two a line
+        {"Songs-2026", "Songs-", 0, false}, // broken after its own hyphen, with no other
+    };
+    for (const auto& c : words) {
+        SCOPED_TRACE(c.text.toStdString() + " in " + c.line.toStdString());
+        bool cut = !c.cut;
+        const QStringList lines = Lyricade::titleLines(c.text, font, widthOf(c.line), c.maxLines, &cut);
+        EXPECT_EQ(cut, c.cut);
+        for (const QString& line : lines) {
+            // (A letter alone may be wider than the line: it moves on all the same.)
+            if (line.size() > 1) EXPECT_LE(metrics.horizontalAdvance(line), widthOf(c.line)) << line.toStdString();
+            EXPECT_FALSE(line.front().isMark() || line.startsWith(u'-') || line.endsWith(QStringLiteral("--")))
+                << line.toStdString();
+        }
+        // The letters in order, the hyphens and spaces left out.
+        QString letters = lines.join(QString()).remove(u' ').remove(u'-');
+        const QString whole = QString(c.text).remove(u' ').remove(u'-');
+        EXPECT_EQ(letters, c.cut ? whole.left(letters.size() - 1) + QChar(0x2026) : whole);
     }
 }
 
