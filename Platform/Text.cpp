@@ -441,16 +441,22 @@ bool startsWithBytes(const Bytes& data, std::initializer_list<std::uint8_t> p)
     return data.size() >= p.size() && std::equal(p.begin(), p.end(), data.begin());
 }
 
-std::optional<std::string> decodeUtf8(const std::uint8_t* data, std::size_t size)
+bool isUtf8(const std::uint8_t* data, std::size_t size)
 {
     std::int32_t i = 0, n = static_cast<std::int32_t>(size);
-    if (size > static_cast<std::size_t>(INT32_MAX)) return std::nullopt;
+    if (size > static_cast<std::size_t>(INT32_MAX)) return false;
     while (i < n) {
         if (data[i] < 0x80) { ++i; continue; }
         UChar32 c;
         U8_NEXT(data, i, n, c);
-        if (c < 0) return std::nullopt;
+        if (c < 0) return false;
     }
+    return true;
+}
+
+std::optional<std::string> decodeUtf8(const std::uint8_t* data, std::size_t size)
+{
+    if (!isUtf8(data, size)) return std::nullopt;
     return std::string(reinterpret_cast<const char*>(data), size);
 }
 

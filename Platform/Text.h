@@ -113,6 +113,8 @@ inline std::size_t findAnyOf(std::string_view text, std::string_view bytes, std:
 bool startsWithBytes(const Bytes& data, std::initializer_list<std::uint8_t> prefix);
 // Strict UTF-8: none when any sequence is invalid.
 std::optional<std::string> decodeUtf8(const std::uint8_t* data, std::size_t size);
+// Whether the bytes are well-formed UTF-8 (what decodeUtf8 accepts), told without a copy.
+bool isUtf8(const std::uint8_t* data, std::size_t size);
 std::optional<std::string> decodeUtf8(const Bytes& data);
 // UTF-8 in which every invalid sequence becomes U+FFFD.
 std::string decodeUtf8Lossy(const std::uint8_t* data, std::size_t size);

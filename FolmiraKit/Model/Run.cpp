@@ -47,13 +47,20 @@ void mergeSameStyle(Runs& in, Runs& out)
 // does the collapsing pattern have work to do.
 bool hasSpaceStretch(const std::string& text)
 {
+    const char* p = text.data();
+    const std::size_t n = text.size();
     auto spaceAt = [&](std::size_t i) -> std::size_t { // the width of a space at i, or 0
-        if (i >= text.size()) return 0;
-        if (text[i] == ' ' || text[i] == '\t') return 1;
-        return (text[i] == '\xC2' && i + 1 < text.size() && text[i + 1] == '\xA0') ? 2 : 0;
+        if (i >= n) return 0;
+        if (p[i] == ' ' || p[i] == '\t') return 1;
+        return (p[i] == '\xC2' && i + 1 < n && p[i + 1] == '\xA0') ? 2 : 0;
     };
-    for (std::size_t i = 0; i < text.size(); ++i)
+    // Every run's text is asked, every time runs are tidied: the bytes that
+    // start no space are passed over without a call.
+    for (std::size_t i = 0; i < n; ++i) {
+        const char c = p[i];
+        if (c != ' ' && c != '\t' && c != '\xC2') continue;
         if (std::size_t width = spaceAt(i); width > 0 && spaceAt(i + width) > 0) return true;
+    }
     return false;
 }
 

@@ -18,7 +18,12 @@ namespace Text = Platform::Text;
 
 std::string repeatKey(const Line& line)
 {
-    std::string lower = Text::lowercased(lineText(line));
+    return repeatKey(lineText(line));
+}
+
+std::string repeatKey(std::string_view text)
+{
+    std::string lower = Text::lowercased(text);
     std::string key;
     key.reserve(lower.size());
     for (std::size_t i = 0; i < lower.size(); ++i) {
@@ -102,14 +107,21 @@ std::vector<BandLine> bandLines(const Lines& page, const std::optional<Rect>& cr
             indexOf.push_back(i);
             inBand.push_back(isInBand(page[i], *bounds));
         }
+    if (std::find(inBand.begin(), inBand.end(), true) == inBand.end()) return band;
     const double spacing = lineSpacing(text);
-    // Character-weighted size of the page's text: what a heading stands out from.
-    std::map<double, long long> sizes;
-    for (const Line* l : text) sizes[bodySize(*l)] += countCharacters(lineText(*l));
-    double body = 0;
-    long long most = 0;
-    for (const auto& [size, count] : sizes)
-        if (count > most) most = count, body = size;
+    // Character-weighted size of the page's text: what a heading stands out
+    // from. Only a footer asks for it.
+    std::optional<double> bodyOfPage;
+    auto body = [&] {
+        if (bodyOfPage) return *bodyOfPage;
+        std::map<double, long long> sizes;
+        for (const Line* l : text) sizes[bodySize(*l)] += lineCharacters(*l);
+        double found = 0;
+        long long most = 0;
+        for (const auto& [size, count] : sizes)
+            if (count > most) most = count, found = size;
+        return *(bodyOfPage = found);
+    };
 
     const int n = static_cast<int>(text.size());
     for (int t = 0; t < n; ++t) {
@@ -137,10 +149,10 @@ std::vector<BandLine> bandLines(const Lines& page, const std::optional<Rect>& cr
             const Line& below = *text[static_cast<std::size_t>(t) + 1];
             leads = size >= 1.15 * bodySize(below) || (allBold(line) && !allBold(below));
         } else if (!top) {
-            leads = size >= 1.15 * body;
+            leads = size >= 1.15 * body();
         }
-        band.push_back(BandLine{indexOf[static_cast<std::size_t>(t)], repeatKey(line), digitRuns(lineText(line)),
-                                apart, leads});
+        const std::string text = lineText(line);
+        band.push_back(BandLine{indexOf[static_cast<std::size_t>(t)], repeatKey(text), digitRuns(text), apart, leads});
     }
     return band;
 }
@@ -302,6 +314,10 @@ std::optional<double> gutterOf(const std::vector<const Line*>& segments, double 
 // arrays: one pass over the words.
 std::optional<double> narrowGutter(const Lines& lines, double left, double width, bool aligned = false)
 {
+    // A candidate needs six lines of three words or more open across it, each
+    // open once at most: fewer such lines (a page of a line or two) have none.
+    if (std::count_if(lines.begin(), lines.end(), [](const Line& l) { return !l.picture && l.words.size() >= 3; }) < 6)
+        return std::nullopt;
     const double first = left + 0.3 * width, span = std::floor(0.4 * width);
     // Checked before the cast: a double past int's range makes it undefined.
     if (!std::isfinite(first) || !(span >= 0)) return std::nullopt;
@@ -391,7 +407,7 @@ bool crossesGutter(const Lines& segments, double gutter)
 // columns of text can make.
 constexpr int columnDepth = 3;
 
-std::vector<Flow> readFlows(const Lines& lines, bool tables, int depth);
+std::vector<Flow> readFlows(Lines lines, bool tables, int depth);
 
 // The columns of one side of a gutter, each a flow, left to right: the side
 // cut at gutters of its own. Returns how many columns stand side by side.
@@ -415,7 +431,7 @@ void flush(Lines& stretch, std::vector<Lines>& segments, bool column, std::optio
 {
     if (stretch.empty()) return;
     if (!column || !gutter) {
-        flows.push_back(Flow{flowItems(stretch, tables), depth > 0, 1});
+        flows.push_back(Flow{flowItems(std::move(stretch), tables), depth > 0, 1});
     } else {
         double g = *gutter;
         Lines leftLines, rightLines;
@@ -438,7 +454,7 @@ void flush(Lines& stretch, std::vector<Lines>& segments, bool column, std::optio
         } else {
             leftLines.insert(leftLines.end(), std::make_move_iterator(rightLines.begin()),
                              std::make_move_iterator(rightLines.end()));
-            flows.push_back(Flow{flowItems(leftLines, tables), depth > 0, 1});
+            flows.push_back(Flow{flowItems(std::move(leftLines), tables), depth > 0, 1});
         }
     }
     stretch.clear();
@@ -494,7 +510,7 @@ void flushStretch(Lines& stretch, bool column, std::optional<double> gutter, std
 
 namespace {
 
-std::vector<Flow> readFlows(const Lines& lines, bool tables, int depth)
+std::vector<Flow> readFlows(Lines lines, bool tables, int depth)
 {
     std::vector<Flow> flows;
     if (lines.empty()) return flows;
@@ -525,7 +541,7 @@ std::vector<Flow> readFlows(const Lines& lines, bool tables, int depth)
         stretchHasColumnText = stretchHasColumnText ||
                                std::any_of(segments[i].begin(), segments[i].end(),
                                            [&](const Line& s) { return !s.picture && s.rect.width >= 0.2 * width; });
-        stretch.push_back(lines[i]);
+        stretch.push_back(std::move(lines[i])); // its segments are known: not looked at again
         stretchSegments.push_back(std::move(segments[i]));
     }
     close();
@@ -537,6 +553,11 @@ std::vector<Flow> readFlows(const Lines& lines, bool tables, int depth)
 std::vector<Flow> detectColumns(const Lines& lines)
 {
     return readFlows(lines, true, 0);
+}
+
+std::vector<Flow> detectColumns(Lines&& lines)
+{
+    return readFlows(std::move(lines), true, 0);
 }
 
 } // namespace FolmiraKit::PDFReader

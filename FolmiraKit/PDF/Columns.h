@@ -23,6 +23,8 @@ struct Flow {
 
 // The key under which lines repeat: the text lower-cased, digit runs as "#".
 std::string repeatKey(const Line& line);
+// The same of a line's text (lineText).
+std::string repeatKey(std::string_view text);
 
 // A line of a page's header or footer band (isInBand): its index among the
 // page's lines, its key, and what tells a running line from the body's own.
@@ -56,6 +58,8 @@ int removeRepeatedLines(std::vector<Lines>& pages, const std::vector<std::option
 // The flows of one page's lines (top to bottom), in reading order: each
 // column of a stretch set in columns top to bottom, the leftmost first.
 std::vector<Flow> detectColumns(const Lines& lines);
+// The same, the lines moved into the flows rather than copied.
+std::vector<Flow> detectColumns(Lines&& lines);
 
 // The x of a gutter between columns of `lines`, or none: of several, the
 // leftmost of those with the most text on both sides. `left` and `width` are

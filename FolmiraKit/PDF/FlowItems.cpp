@@ -282,9 +282,9 @@ Block::Row cellsOf(PDFReader::Lines& row, const std::vector<Column>& columns)
 
 std::optional<DetectedTable> detectTables(std::size_t start, const PDFReader::Lines& lines)
 {
-    if (start >= lines.size() || lines[start].picture) return std::nullopt;
+    // Looked for at every line: most are one segment, told without cutting them.
+    if (start >= lines.size() || lines[start].picture || segmentCount(lines[start]) < 2) return std::nullopt;
     PDFReader::Lines firstSegments = splitAtGaps(lines[start]);
-    if (firstSegments.size() < 2) return std::nullopt;
 
     double base = bodySize(lines[start]);
     std::vector<Column> columns;
@@ -356,6 +356,13 @@ std::optional<DetectedTable> detectTables(std::size_t start, const PDFReader::Li
 
 std::vector<FlowItem> flowItems(const PDFReader::Lines& lines, bool tables)
 {
+    return flowItems(PDFReader::Lines(lines), tables);
+}
+
+std::vector<FlowItem> flowItems(PDFReader::Lines&& lines, bool tables)
+{
+    // A line is moved on once it is passed: a table is looked for only from
+    // the line it starts at onwards.
     std::vector<FlowItem> items;
     PDFReader::Lines pending;
     auto flush = [&] {
@@ -365,7 +372,7 @@ std::vector<FlowItem> flowItems(const PDFReader::Lines& lines, bool tables)
     for (std::size_t i = 0; i < lines.size();) {
         if (lines[i].picture) {
             flush();
-            items.emplace_back().value.emplace<FlowItem::Picture>(FlowItem::Picture{*lines[i].picture});
+            items.emplace_back().value.emplace<FlowItem::Picture>(FlowItem::Picture{std::move(*lines[i].picture)});
             ++i;
             continue;
         }
@@ -378,7 +385,7 @@ std::vector<FlowItem> flowItems(const PDFReader::Lines& lines, bool tables)
                 continue;
             }
         }
-        pending.push_back(lines[i]);
+        pending.push_back(std::move(lines[i]));
         ++i;
     }
     flush();

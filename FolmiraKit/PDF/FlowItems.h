@@ -34,6 +34,8 @@ struct FlowItem {
 // The items of `lines` (in reading order), in the lines' order; every line
 // lands in exactly one item. Tables are looked for only when `tables` is true.
 std::vector<FlowItem> flowItems(const PDFReader::Lines& lines, bool tables);
+// The same, the lines moved into the items rather than copied.
+std::vector<FlowItem> flowItems(PDFReader::Lines&& lines, bool tables);
 
 struct DetectedTable {
     std::vector<Block::Row> rows;

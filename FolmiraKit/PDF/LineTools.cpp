@@ -1,21 +1,36 @@
 #include "FolmiraKit/PDF/LineTools.h"
 
 #include "FolmiraKit/Readers/Inference.h"
-#include "Platform/Regex.h"
 #include "Platform/Text.h"
 
 #include <algorithm>
+#include <array>
 #include <map>
 
 namespace FolmiraKit::PDFReader {
 
 namespace Text = Platform::Text;
 
+namespace {
+
+// Whether each byte of `text` is a character of its own: ASCII, and no CR
+// that a line feed may follow. Looked at whole, without a branch a byte.
+bool bytesAreCharacters(std::string_view text)
+{
+    unsigned char high = 0;
+    bool cr = false;
+    for (char c : text) {
+        high |= static_cast<unsigned char>(c);
+        cr |= c == '\r';
+    }
+    return high < 0x80 && !cr;
+}
+
+} // namespace
+
 int countCharacters(std::string_view text)
 {
-    for (char c : text)
-        if (static_cast<unsigned char>(c) >= 0x80 || c == '\r') return Text::characterCount(text);
-    return static_cast<int>(text.size());
+    return bytesAreCharacters(text) ? static_cast<int>(text.size()) : Text::characterCount(text);
 }
 
 std::string_view finalCharacter(std::string_view text)
@@ -30,21 +45,46 @@ std::string_view finalCharacter(std::string_view text)
 
 double bodySize(const Line& line)
 {
-    std::map<double, long long> tally;
-    for (const Word& w : line.words) tally[Inference::halfPoint(w.size)] += countCharacters(w.text);
+    // A line holds a size or two: a short list, not a map, tallies them.
+    struct Tally {
+        double size;
+        long long count;
+    };
+    std::array<Tally, 8> few;
+    std::vector<Tally> more;
+    std::size_t used = 0;
+    for (const Word& w : line.words) {
+        double size = Inference::halfPoint(w.size);
+        long long characters = countCharacters(w.text);
+        Tally* found = nullptr;
+        for (std::size_t i = 0; i < used && !found; ++i)
+            if (few[i].size == size) found = &few[i];
+        for (std::size_t i = 0; i < more.size() && !found; ++i)
+            if (more[i].size == size) found = &more[i];
+        if (found) found->count += characters;
+        else if (used < few.size()) few[used++] = {size, characters};
+        else more.push_back({size, characters});
+    }
     double best = 0;
     long long most = -1;
-    // Ascending keys with >= let the larger size win a tie.
-    for (const auto& [size, count] : tally)
-        if (count >= most) {
-            most = count;
-            best = size;
+    // The most characters; a tie goes to the larger size.
+    auto weigh = [&](const Tally& t) {
+        if (t.count > most || (t.count == most && t.size > best)) {
+            most = t.count;
+            best = t.size;
         }
+    };
+    std::for_each(few.begin(), few.begin() + static_cast<std::ptrdiff_t>(used), weigh);
+    std::for_each(more.begin(), more.end(), weigh);
     return best;
 }
 
 bool isRightToLeft(std::string_view text)
 {
+    // Asked of every word many times over: plain ASCII is told at once.
+    unsigned char high = 0;
+    for (char b : text) high |= static_cast<unsigned char>(b);
+    if (high < 0x80) return false;
     // Their scalars are U+0590–U+08FF (lead bytes 0xD6–0xE0) and U+FB1D–U+FEFF (0xEF).
     if (std::none_of(text.begin(), text.end(), [](char b) {
             auto byte = static_cast<unsigned char>(b);
@@ -216,6 +256,18 @@ std::string lineText(const Line& line)
     return text;
 }
 
+int lineCharacters(const Line& line)
+{
+    std::size_t bytes = 0;
+    for (const Word& w : line.words) {
+        // Beside a byte past ASCII, or a CR, clusters may span more than one
+        // byte; an empty word takes no space before the next.
+        if (w.text.empty() || !bytesAreCharacters(w.text)) return countCharacters(lineText(line));
+        bytes += w.text.size() + 1;
+    }
+    return bytes == 0 ? 0 : static_cast<int>(bytes - 1); // a space between words
+}
+
 std::vector<std::string> lineTexts(const std::vector<Lines>& pages)
 {
     std::vector<std::string> texts;
@@ -229,12 +281,45 @@ namespace {
 // A list label that may stand apart from its item's text: "1.", "12)", "(a)", "B.".
 bool isLabel(std::string_view text)
 {
-    static const Platform::Regex label(R"(^\(?([0-9]{1,3}|[a-zA-Z])[.)]$)");
     const auto& bullets = Inference::bulletCharacters();
+    // Asked of the ends of every line: a word longer than any label or bullet is none.
+    static const std::size_t longest =
+        std::max_element(bullets.begin(), bullets.end(), [](auto a, auto b) { return a.size() < b.size(); })->size();
+    if (text.size() > std::max<std::size_t>(5, longest)) return false;
     if (std::find(bullets.begin(), bullets.end(), text) != bullets.end()) return true;
-    // A label is at most five bytes and ends in its delimiter.
-    if (text.size() < 2 || text.size() > 5 || (text.back() != '.' && text.back() != ')')) return false;
-    return label.wholeMatch(text).has_value();
+    // /^\(?([0-9]{1,3}|[a-zA-Z])[.)]$/, matched by hand: a matcher made for
+    // each line's ends would cost more than the rest of cutting the line.
+    std::size_t at = text.starts_with('(') ? 1 : 0, digits = 0;
+    while (at + digits < text.size() && text[at + digits] >= '0' && text[at + digits] <= '9') ++digits;
+    if (digits >= 1 && digits <= 3) at += digits;
+    else if (digits == 0 && at < text.size() && ((text[at] >= 'a' && text[at] <= 'z') || (text[at] >= 'A' && text[at] <= 'Z'))) ++at;
+    else return false;
+    return at + 1 == text.size() && (text[at] == '.' || text[at] == ')');
+}
+
+} // namespace
+
+namespace {
+
+// Calls `cut(i)` for each word i of `line` that begins a segment of its own
+// (the first word's segment is not reported).
+template <typename Cut>
+void eachCut(const Line& line, Cut cut)
+{
+    if (line.picture || line.words.size() < 2) return;
+    const std::vector<Word>& words = line.words;
+    bool labelFirst = isLabel(words.front().text);
+    // A right-to-left line's label stands at its right end, apart from its text.
+    bool labelLast = isLabel(words.back().text) && readsRightToLeft(words);
+    for (std::size_t i = 1; i < words.size(); ++i) {
+        const Word& w = words[i];
+        const Word& p = words[i - 1]; // the last word of the segment so far
+        double gap = w.rect.minX() - p.rect.maxX();
+        double limit = std::max(p.size, w.size);
+        bool onlyFirst = i == 1; // the segment so far is the first word alone
+        bool onlyLast = labelLast && i + 1 == words.size();
+        if (!((onlyFirst && labelFirst) || onlyLast || gap <= limit)) cut(i);
+    }
 }
 
 } // namespace
@@ -242,23 +327,23 @@ bool isLabel(std::string_view text)
 Lines splitAtGaps(const Line& line)
 {
     if (line.picture || line.words.size() < 2) return {line};
-    std::vector<std::vector<Word>> segments{{line.words.front()}};
-    bool labelFirst = isLabel(line.words.front().text);
-    // A right-to-left line's label stands at its right end, apart from its text.
-    bool labelLast = isLabel(line.words.back().text) && readsRightToLeft(line.words);
-    for (std::size_t i = 1; i < line.words.size(); ++i) {
-        const Word& w = line.words[i];
-        const Word& p = segments.back().back();
-        double gap = w.rect.minX() - p.rect.maxX();
-        double limit = std::max(p.size, w.size);
-        bool onlyFirst = segments.size() == 1 && segments.front().size() == 1;
-        bool onlyLast = labelLast && i + 1 == line.words.size();
-        if ((onlyFirst && labelFirst) || onlyLast || gap <= limit) segments.back().push_back(w);
-        else segments.push_back({w});
-    }
     Lines lines;
-    for (auto& segment : segments) lines.push_back(makeLine(std::move(segment)));
+    std::size_t from = 0;
+    auto segment = [&](std::size_t to) {
+        lines.push_back(makeLine(std::vector<Word>(line.words.begin() + static_cast<std::ptrdiff_t>(from),
+                                                   line.words.begin() + static_cast<std::ptrdiff_t>(to))));
+        from = to;
+    };
+    eachCut(line, segment);
+    segment(line.words.size());
     return lines;
+}
+
+std::size_t segmentCount(const Line& line)
+{
+    std::size_t count = 1;
+    eachCut(line, [&](std::size_t) { ++count; });
+    return count;
 }
 
 std::optional<PageBand> pageBand(const Lines& page, const std::optional<Rect>& cropBox)
@@ -301,6 +386,9 @@ bool isInPageBand(const Line& line, int pageIndex, const std::vector<std::option
 std::u32string glyphCheck(std::string_view text)
 {
     std::u32string unreadable;
+    // Both are written with a lead byte from 0xEE up: most words have none.
+    if (std::none_of(text.begin(), text.end(), [](char b) { return static_cast<unsigned char>(b) >= 0xEE; }))
+        return unreadable;
     for (char32_t c : Text::scalars(text))
         if ((c >= 0xE000 && c <= 0xF8FF) || c == 0xFFFD) unreadable.push_back(c);
     return unreadable;

@@ -39,12 +39,18 @@ void mendRightToLeftWords(Line& line);
 // any words without letters between them, is read right to left.
 std::vector<const Word*> readingOrder(const std::vector<Word>& words, bool ties = false);
 
+// The characters of lineText(line), counted without joining its words where
+// they are plain ASCII.
+int lineCharacters(const Line& line);
+
 // lineText of every line of every page, in order.
 std::vector<std::string> lineTexts(const std::vector<Lines>& pages);
 
 // A line cut where its words stand far apart (table cells, the halves of a
 // line across a column gutter). Picture lines and lines of one word stay whole.
 Lines splitAtGaps(const Line& line);
+// How many segments splitAtGaps cuts `line` into, without making them.
+std::size_t segmentCount(const Line& line);
 
 // Whether `line` is one of the two highest or two lowest text lines of page
 // `pageIndex` of `pages` and lies wholly in the top or bottom 15 % of that

@@ -24,6 +24,7 @@
 #include "Platform/Text.h"
 
 #include <algorithm>
+#include <atomic>
 #include <map>
 
 #include <malloc.h>
@@ -70,6 +71,7 @@ struct KeptPage {
     bool hasText = false;    // a line with words is kept
     long long words = 0;     // counted for the document's word count
     long long unreadable = 0;
+    std::optional<long long> characters; // of its lines' texts, for the unreadable test
     PackedLines lines;       // top to bottom, pictures as unrendered picture lines
 };
 
@@ -94,6 +96,10 @@ struct FirstPass {
     std::vector<std::vector<Rect>> drawn;         // image rectangles of the pages with pictures
     std::vector<std::vector<BandLine>> bands;     // for the repeated-lines pass
     HeldReadings held; // counts the packed lines
+    // Set once a page holds glyphs no one can read: from then on each page's
+    // characters are counted as it arrives, for the unreadable test, which
+    // otherwise unpacks the pages again.
+    std::atomic<bool> unreadableMet = false;
     // Added up once every page is read.
     long long wordCount = 0;
     long long unreadable = 0;
@@ -196,6 +202,12 @@ void keepPage(PageReading reading, std::size_t index, FirstPass& pass)
     }
     kept.state = KeptPage::State::read;
     kept.hasText = std::any_of(lines.begin(), lines.end(), [](const Line& line) { return !line.words.empty(); });
+    if (kept.unreadable > 0) pass.unreadableMet = true;
+    if (pass.unreadableMet) {
+        long long characters = 0;
+        for (const Line& line : lines) characters += lineCharacters(line);
+        kept.characters = characters;
+    }
     pass.bands[index] = bandLines(lines, crop);
     for (Line& line : lines)
         if (line.picture) pass.pictures[index].push_back(std::move(line));
@@ -235,8 +247,10 @@ void refuseUnreadable(const FirstPass& pass, int pageCount, const std::string& t
     if (pass.unreadable == 0) return;
     long long characters = 0;
     for (const KeptPage& page : pass.pages)
-        if (page.hasText)
-            for (const Line& line : page.lines.unpacked()) characters += countCharacters(lineText(line));
+        if (page.hasText && page.characters)
+            characters += *page.characters;
+        else if (page.hasText)
+            for (const Line& line : page.lines.unpacked()) characters += lineCharacters(line);
     if (characters >= 1 && characters < 3 * pass.unreadable)
         throw ConversionError(Reason::noTextLayer, "The text inside this PDF can’t be read: its fonts don’t say "
                                                    "which letters they draw. Try the original Word or text file "
@@ -304,7 +318,7 @@ struct Assembly {
     {
         for (Line& line : lines) mendRightToLeftWords(line);
         privateUse += leaveOutPrivateUse(lines);
-        std::vector<Flow> flows = detectColumns(lines);
+        std::vector<Flow> flows = detectColumns(std::move(lines));
         int columns = 1;
         for (const Flow& f : flows)
             if (f.column) columns = std::max(columns, f.columns);

@@ -25,6 +25,7 @@ enum WordFlag : std::uint8_t { bold = 1, italic = 2, newY = 4, newHeight = 8, ne
 
 class Writer {
 public:
+    void reserve(std::size_t bytes) { out_.reserve(bytes); }
     void u8(std::uint8_t v) { out_.push_back(v); }
     void count(std::size_t v)
     {
@@ -177,6 +178,11 @@ Line readLine(Reader& in)
 
 namespace {
 
+// Below this many bytes a page is held as written: deflate takes a tenth or
+// less off a line or two, and setting its stream up again for each page
+// costs more than the rest of reading a one-line page in this process.
+constexpr std::size_t smallestDeflated = 512;
+
 // One deflate and one inflate stream a thread, reset for each page: setting
 // one up costs more than packing a page.
 struct Deflater {
@@ -211,10 +217,14 @@ PackedLines::PackedLines(const Lines& lines, bool deflate)
 {
     if (lines.empty()) return;
     Writer out;
+    // Mostly enough at once: a word takes its text and some 20 bytes more.
+    std::size_t words = 0;
+    for (const Line& line : lines) words += line.words.size();
+    out.reserve(16 + 40 * lines.size() + 32 * words);
     out.count(lines.size());
     for (const Line& line : lines) write(out, line);
     Bytes& plain = out.data();
-    if (!deflate) {
+    if (!deflate || plain.size() < smallestDeflated) {
         data_ = std::move(plain);
         data_.shrink_to_fit();
         return;

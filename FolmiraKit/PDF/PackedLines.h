@@ -16,7 +16,8 @@ class PackedLines {
 public:
     PackedLines() = default;
     // Deflating halves what a page holds, at several times the cost of
-    // writing it out: worth it when a document has many pages.
+    // writing it out: worth it when a document has many pages. A page of a
+    // line or two is held as written whatever `deflate` says.
     PackedLines(const Lines& lines, bool deflate);
     // The lines packed, in their order.
     Lines unpacked() const;

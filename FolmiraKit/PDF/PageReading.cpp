@@ -84,7 +84,7 @@ std::string saneText(WireReader& in, Footprint& footprint)
 {
     std::string text = in.string();
     footprint.take(text.size(), 1);
-    if (text.empty() || !Platform::Text::decodeUtf8(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()))
+    if (text.empty() || !Platform::Text::isUtf8(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()))
         throw WireReader::Short();
     return text;
 }

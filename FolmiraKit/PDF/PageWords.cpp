@@ -304,8 +304,10 @@ Lines linesFromWords(const std::vector<Word>& words, std::vector<std::uint32_t>*
 
 Line makeLine(std::vector<Word> words)
 {
-    std::stable_sort(words.begin(), words.end(),
-                     [](const Word& a, const Word& b) { return a.rect.minX() < b.rect.minX(); });
+    auto leftOf = [](const Word& a, const Word& b) { return a.rect.minX() < b.rect.minX(); };
+    // Mostly already in order (the segments of a line, a line rebuilt): a
+    // stable sort would still take a buffer and move every word.
+    if (!std::is_sorted(words.begin(), words.end(), leftOf)) std::stable_sort(words.begin(), words.end(), leftOf);
     Line line;
     if (!words.empty()) {
         line.rect = words.front().rect;

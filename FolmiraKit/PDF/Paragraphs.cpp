@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <span>
 
 namespace FolmiraKit::PDFReader {
 
@@ -38,11 +39,64 @@ struct LineFacts {
     std::string_view last; // last character of the text
 };
 
-Runs runsOfLine(const Line& line, bool ties)
+// Made in place: `last` looks into `text`, which a move may not take along.
+std::vector<LineFacts> factsOf(std::span<const Line> lines)
+{
+    std::vector<LineFacts> facts(lines.size());
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        facts[i].text = lineText(lines[i]);
+        facts[i].size = bodySize(lines[i]);
+        facts[i].marker = Inference::listMarker(facts[i].text);
+        facts[i].last = finalCharacter(facts[i].text);
+    }
+    return facts;
+}
+
+Runs runsOfLine(const Line& line, const LineFacts& facts, bool ties)
 {
     Runs runs = lineRuns(line.words, ties);
-    if (runs.empty()) runs.push_back(Run(lineText(line)));
+    if (runs.empty()) runs.push_back(Run(facts.text));
     return runs;
+}
+
+// makeParagraph of lines whose facts are known already.
+StyledParagraph paragraphOf(std::span<const Line> lines, std::span<const LineFacts> facts, double width, bool ties)
+{
+    StyledParagraph paragraph;
+    if (lines.empty()) return paragraph;
+    paragraph.lineBreaks = lines.size() >= 2 &&
+                           std::all_of(lines.begin(), lines.end(),
+                                       [&](const Line& l) { return l.rect.width < 0.6 * width; }) &&
+                           !facts.front().marker;
+
+    Runs runs = runsOfLine(lines.front(), facts.front(), ties);
+    for (std::size_t i = 1; i < lines.size(); ++i) {
+        if (paragraph.lineBreaks) {
+            runs.push_back(Run("\n"));
+            Runs more = runsOfLine(lines[i], facts[i], ties);
+            runs.insert(runs.end(), std::make_move_iterator(more.begin()), std::make_move_iterator(more.end()));
+        } else {
+            joinLine(runs, runsOfLine(lines[i], facts[i], ties));
+        }
+    }
+
+    std::map<double, long long> tally;
+    for (const LineFacts& f : facts) tally[f.size] += countCharacters(f.text);
+    long long most = -1;
+    for (const auto& [size, count] : tally)
+        if (count > most) {
+            most = count;
+            paragraph.size = size;
+        }
+
+    std::string text = plain(runs);
+    if (auto marker = Inference::listMarker(text)) {
+        int count = countCharacters(text) - countCharacters(marker->text);
+        runs = dropLeadingCharacters(std::move(runs), count);
+        paragraph.list = StyledParagraph::ListLabel{marker->marker, 0};
+    }
+    paragraph.runs = std::move(runs);
+    return paragraph;
 }
 
 } // namespace
@@ -99,9 +153,11 @@ void joinLine(Runs& runs, Runs next)
             first = Text::firstCharacter(run.text);
             break;
         }
-    auto tail = lastCharacters(runs, 2);
+    // Only the last character of what comes before counts.
+    std::string_view last;
+    for (auto run = runs.rbegin(); run != runs.rend() && last.empty(); ++run) last = finalCharacter(run->text);
     auto hyphen = Inference::HyphenJoin::space;
-    if (!tail.empty() && tail.back() == "-") {
+    if (last == "-") {
         // A word is never split between runs, so the last run holds the word
         // the hyphen ends.
         std::string_view before;
@@ -118,7 +174,7 @@ void joinLine(Runs& runs, Runs next)
                 break;
             }
     } else if (hyphen == Inference::HyphenJoin::space && !runs.empty() &&
-               !(tail.size() >= 1 && Text::joinsWithoutSpace(tail.back(), first))) {
+               !(!last.empty() && Text::joinsWithoutSpace(last, first))) {
         runs.push_back(Run(" "));
     }
     runs.insert(runs.end(), std::make_move_iterator(next.begin()), std::make_move_iterator(next.end()));
@@ -138,41 +194,7 @@ Runs dropLeadingCharacters(Runs runs, int count)
 
 StyledParagraph makeParagraph(const Lines& lines, double width, bool ties)
 {
-    StyledParagraph paragraph;
-    if (lines.empty()) return paragraph;
-    paragraph.lineBreaks = lines.size() >= 2 &&
-                           std::all_of(lines.begin(), lines.end(),
-                                       [&](const Line& l) { return l.rect.width < 0.6 * width; }) &&
-                           !Inference::listMarker(lineText(lines.front()));
-
-    Runs runs = runsOfLine(lines.front(), ties);
-    for (std::size_t i = 1; i < lines.size(); ++i) {
-        if (paragraph.lineBreaks) {
-            runs.push_back(Run("\n"));
-            Runs more = runsOfLine(lines[i], ties);
-            runs.insert(runs.end(), std::make_move_iterator(more.begin()), std::make_move_iterator(more.end()));
-        } else {
-            joinLine(runs, runsOfLine(lines[i], ties));
-        }
-    }
-
-    std::map<double, long long> tally;
-    for (const Line& line : lines) tally[bodySize(line)] += countCharacters(lineText(line));
-    long long most = -1;
-    for (const auto& [size, count] : tally)
-        if (count > most) {
-            most = count;
-            paragraph.size = size;
-        }
-
-    std::string text = plain(runs);
-    if (auto marker = Inference::listMarker(text)) {
-        int count = countCharacters(text) - countCharacters(marker->text);
-        runs = dropLeadingCharacters(std::move(runs), count);
-        paragraph.list = StyledParagraph::ListLabel{marker->marker, 0};
-    }
-    paragraph.runs = std::move(runs);
-    return paragraph;
+    return paragraphOf(lines, factsOf(lines), width, ties);
 }
 
 std::vector<StyledParagraph> buildParagraphs(const Lines& lines)
@@ -180,13 +202,7 @@ std::vector<StyledParagraph> buildParagraphs(const Lines& lines)
     std::vector<StyledParagraph> paragraphs;
     if (lines.empty()) return paragraphs;
 
-    std::vector<LineFacts> facts(lines.size());
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        facts[i].text = lineText(lines[i]);
-        facts[i].size = bodySize(lines[i]);
-        facts[i].marker = Inference::listMarker(facts[i].text);
-        facts[i].last = finalCharacter(facts[i].text);
-    }
+    const std::vector<LineFacts> facts = factsOf(lines);
 
     double left = lines.front().rect.minX(), right = lines.front().rect.maxX();
     for (const Line& l : lines) {
@@ -234,8 +250,14 @@ std::vector<StyledParagraph> buildParagraphs(const Lines& lines)
         return std::nullopt;
     };
 
-    Lines current{lines.front()};
+    // The paragraph being built: lines[first] to lines[i - 1].
+    std::size_t first = 0;
     bool ties = tie[0] && rightEdge[0]; // the paragraph's lines of as many words each way read right to left
+    auto finish = [&](std::size_t end) {
+        paragraphs.push_back(paragraphOf(std::span(lines).subspan(first, end - first),
+                                         std::span<const LineFacts>(facts).subspan(first, end - first), width, ties));
+        first = end;
+    };
     std::optional<double> hanging = hangingIndent(0);
     for (std::size_t i = 1; i < lines.size(); ++i) {
         const Line& cur = judged[i];
@@ -255,21 +277,19 @@ std::vector<StyledParagraph> buildParagraphs(const Lines& lines)
         bool indentBreak = cur.rect.minX() > left + 1.2 * s && prev.rect.minX() <= left + 0.5 * s && !hanging;
         bool sentenceEnd = regular && prev.rect.maxX() < clearlyShort &&
                            isOneOf(p.last, {".", "!", "?", ":", "\"", "\u201D"});
-        bool boldHeading = current.size() == 1 && allBold(prev) && prev.rect.maxX() < shortForBold;
+        bool boldHeading = i - first == 1 && allBold(prev) && prev.rect.maxX() < shortForBold;
         bool hangBreak = hanging && prev.rect.maxX() < shortLimit && cur.rect.minX() < *hanging - 0.5 * s;
 
         if (startsItem || bigGap || weightChange || sizeChange || indentBreak || sentenceEnd || boldHeading ||
             hangBreak || cur.hardBreak) {
-            paragraphs.push_back(makeParagraph(current, width, ties));
-            current = {lines[i]};
+            finish(i);
             ties = tie[i] && rightEdge[i];
             hanging = startsItem ? hangingIndent(i) : std::nullopt;
         } else {
-            current.push_back(lines[i]);
             ties = ties || (tie[i] && rightEdge[i]);
         }
     }
-    paragraphs.push_back(makeParagraph(current, width, ties));
+    finish(lines.size());
     return paragraphs;
 }
 

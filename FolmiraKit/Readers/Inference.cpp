@@ -49,9 +49,21 @@ Runs withoutBold(Runs runs)
     return runs;
 }
 
+// Large enough for a heading by its size; whether its text may be one is asked after.
+bool isLargeEnough(const StyledParagraph& p, double body)
+{
+    return body > 0 && p.size >= body * headingRatio;
+}
+
 bool isSizeHeadingCandidate(const StyledParagraph& p, double body, std::string_view text)
 {
-    return body > 0 && p.size >= body * headingRatio && passesHeadingText(text, sizeHeadingLimit);
+    return isLargeEnough(p, body) && passesHeadingText(text, sizeHeadingLimit);
+}
+
+// The characters of the runs' joined text; one run is counted where it lies.
+long long joinedCharacters(const Runs& runs)
+{
+    return runs.size() == 1 ? Text::characterCount(runs.front().text) : Text::characterCount(plain(runs));
 }
 
 // What classifying a paragraph depends on in the others: the body size, the
@@ -69,7 +81,7 @@ struct Classifier {
         std::map<double, long long> totals;
         long long n = 0, boldCount = 0;
         forEach([&](const StyledParagraph& p) {
-            if (p.size > 0) totals[halfPoint(p.size)] += Text::characterCount(plain(p.runs));
+            if (p.size > 0) totals[halfPoint(p.size)] += joinedCharacters(p.runs);
             ++n;
             if (!p.list && isAllBold(p.runs)) ++boldCount;
         });
@@ -77,7 +89,8 @@ struct Classifier {
         for (const auto& [size, total] : totals) // ascending, so a tie keeps the smaller size
             if (total > best) { best = total; body = size; }
         forEach([&](const StyledParagraph& p) {
-            if (!isSizeHeadingCandidate(p, body, plain(p.runs))) return;
+            // The text is joined only for the few paragraphs large enough.
+            if (!isLargeEnough(p, body) || !isSizeHeadingCandidate(p, body, plain(p.runs))) return;
             double key = halfPoint(p.size);
             if (std::find(sizes.begin(), sizes.end(), key) == sizes.end()) sizes.push_back(key);
         });
@@ -91,6 +104,9 @@ struct Classifier {
         Runs runs = tidied(std::move(p.runs));
         if (p.headingLevel) return Block::heading(std::clamp(*p.headingLevel, 1, 3), withoutBold(std::move(runs)));
         if (p.list) return Block::listItem(p.list->marker, p.list->level, std::move(runs));
+        // Most paragraphs are neither large nor bold: their text is not joined to be looked at.
+        const bool large = isLargeEnough(p, body), bold = boldHeadingsAllowed && isAllBold(runs);
+        if (!large && !bold) return Block::paragraph(std::move(runs), p.lineBreaks);
         std::string text = plain(runs);
         if (isSizeHeadingCandidate(p, body, text)) {
             auto at = std::find(sizes.begin(), sizes.end(), halfPoint(p.size));

@@ -131,6 +131,10 @@ TEST(TextDecoding, StrictAndLenient)
     EXPECT_EQ(Text::decodeUtf8(Bytes{'a', 0xC3, 0xA9}), "a\u00E9");
     EXPECT_FALSE(Text::decodeUtf8(Bytes{'a', 0xC3}));
     EXPECT_FALSE(Text::decodeUtf8(Bytes{0xED, 0xA0, 0x80})); // an encoded surrogate
+    // Told without a copy, as decoding tells it.
+    for (const Bytes& b : {Bytes{'a', 0xC3, 0xA9}, Bytes{'a', 0xC3}, Bytes{0xED, 0xA0, 0x80}, Bytes{0xC0, 0xAF},
+                           Bytes{0xF4, 0x90, 0x80, 0x80}, Bytes{0xF0, 0x9F, 0x8D, 0x8E}, Bytes{0xFF}, Bytes{}})
+        EXPECT_EQ(Text::isUtf8(b.data(), b.size()), Text::decodeUtf8(b).has_value()) << b.size();
     EXPECT_EQ(Text::decodeUtf8Lossy(Bytes{'a', 0xFF, 'b', 0xC3}), "a\uFFFDb\uFFFD");
     EXPECT_EQ(Text::decodeUtf16(Bytes{0xFF, 0xFE, 'h', 0}), "h");
     EXPECT_EQ(Text::decodeUtf16(Bytes{0xFE, 0xFF, 0, 'h'}), "h");

@@ -29,6 +29,7 @@ TEST(Tidied, MergesCollapsesAndTrims)
         {"one no-break space stays", {R("a\u00A0b")}, {R("a\u00A0b")}},
         {"two no-break spaces collapse", {R("a\u00A0\u00A0b")}, {R("a b")}},
         {"space and tab collapse", {R("a \tb")}, {R("a b")}},
+        {"tab and space collapse", {R("a\t b")}, {R("a b")}},
         {"leading no-break space stays", {R("\u00A0a")}, {R("\u00A0a")}},
         {"leading spaces and line feeds go", {R(" \n a")}, {R("a")}},
         {"all blank", {R(" \t"), R("\n", true), R("\u00A0")}, {}},

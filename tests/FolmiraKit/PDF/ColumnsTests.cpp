@@ -178,6 +178,7 @@ TEST(PdfColumns, ReadsTheLeftColumnFirstBetweenFullWidthLines)
     EXPECT_EQ(flowTexts(flows[1]), std::vector<std::string>(10, half('l')));
     EXPECT_EQ(flowTexts(flows[2]), std::vector<std::string>(10, half('r')));
     EXPECT_EQ(flowTexts(flows[3]).front().substr(0, 10), "A footnote");
+    EXPECT_EQ(detectColumns(Lines(lines)), flows) << "lines handed over read as copied ones";
     EXPECT_TRUE(detectColumns({}).empty());
 }
 
@@ -225,6 +226,7 @@ TEST(PdfColumns, ReadsATableUnderTheColumnsRowByRow)
                                          std::tuple{512.0, "Apples", "88 kg", "September"}})
         lines.push_back(makeLine({word(crop, 72, y), word(kilos, 200, y), word(month, 400, y)}));
     std::vector<Flow> flows = detectColumns(lines);
+    EXPECT_EQ(detectColumns(Lines(lines)), flows) << "lines handed over read as copied ones";
     ASSERT_EQ(flows.size(), 4u);
     EXPECT_TRUE(flows[1].column);
     EXPECT_FALSE(flows[3].column);

@@ -152,6 +152,13 @@ TEST(PdfFlowItems, CutsTextTablesAndPicturesInOrder)
     Line picture{{}, Rect{72, 500, 200, 100}, Picture{{1, 2, 3}, 200, 100, ""}, false};
     auto withPicture = flowItems(Lines{text, picture, line("after", 72, 480)}, true);
     EXPECT_EQ(kinds(withPicture), "LPL");
+    // Lines handed over are cut as copied ones are: a table looks on from its own first line only.
+    Lines mixed{text, row({{"Name", 72}, {"Qty", 250}}, 700), row({{"Apples", 72}, {"3", 250}}, 686), picture,
+                row({{"Pears", 72}, {"4", 250}}, 460), row({{"Plums", 72}, {"5", 250}}, 446), line("after", 72, 400)};
+    const auto copied = flowItems(mixed, true);
+    EXPECT_EQ(kinds(copied), "LTPTL");
+    EXPECT_EQ(flowItems(Lines(mixed), true), copied);
+    EXPECT_EQ(flowItems(Lines(mixed), false), flowItems(mixed, false));
     EXPECT_EQ(std::get<FlowItem::Picture>(withPicture[1].value).picture.width, 200);
     EXPECT_TRUE(flowItems({}, true).empty());
 }

@@ -220,6 +220,14 @@ TEST(PdfReader, RefusesScansAndTextThatCannotBeRead)
     expectRefusal(privateUse, Reason::noTextLayer,
                   "The text inside this PDF can’t be read: its fonts don’t say which letters they draw. Try the "
                   "original Word or text file instead.");
+
+    // The glyphs no one can read are weighed against the characters of every
+    // page, those read before the first such glyph was met too.
+    auto laterPrivateUse = PdfFixtures::cairoPdf(2, [](cairo_t* cr, int page) {
+        PdfFixtures::showText(cr, 72, 100, page == 0 ? std::string(8, 'x') + " of the orchard rows were pruned in winter"
+                                                     : "\uE000\uE001\uE002 \uE003\uE004 \uE005\uE006");
+    });
+    EXPECT_NE(PDFReader::read(laterPrivateUse, "later", 1).plainText().find("orchard rows"), std::string::npos);
 }
 
 TEST(PdfReader, LeavesOutPrivateUseSymbolsAndCountsThem)

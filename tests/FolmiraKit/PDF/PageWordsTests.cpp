@@ -2,6 +2,7 @@
 #include "FolmiraKit/PDF/PageWords.h"
 #include "tests/FolmiraKit/PDF/PdfTestLines.h"
 #include "tests/Platform/PdfFixtures.h"
+#include "Platform/Text.h"
 
 #include <gtest/gtest.h>
 
@@ -214,6 +215,15 @@ TEST(PdfLineTools, SizesALineByTheSizeCarryingMostCharacters)
     EXPECT_EQ(bodySize(makeLine({word("abcdefghijk", 0, 0, 10), word("klmnopqrst", 100, 0, 12)})), 10);
     EXPECT_EQ(bodySize(makeLine({word("a", 0, 0, 11.76)})), 12);
     EXPECT_EQ(bodySize(makeLine({word("a", 0, 0, 11.74)})), 11.5);
+    EXPECT_EQ(bodySize(makeLine({word("abcde", 0, 0, 12), word("fghij", 100, 0, 10)})), 12) << "a tie, either order";
+    EXPECT_EQ(bodySize(makeLine({word("abcde", 0, 0, 10), word("fghij", 100, 0, 12)})), 12) << "a tie, either order";
+    // Many sizes on one line: the one carrying most is found among all of them.
+    std::vector<Word> sizes;
+    for (int i = 0; i < 12; ++i) sizes.push_back(word(i == 10 ? "abcd" : "ab", 40.0 * i, 0, 8.0 + i));
+    EXPECT_EQ(bodySize(makeLine(sizes)), 18);
+    sizes.push_back(word("cd", 500, 0, 18));
+    sizes.push_back(word("efgh", 540, 0, 9));
+    EXPECT_EQ(bodySize(makeLine(sizes)), 18) << "a size met again past the first eight";
     EXPECT_EQ(bodySize(Line{}), 0);
     EXPECT_EQ(lineText(Line{}), "");
     EXPECT_EQ(lineTexts({{line("a b", 0, 0), line("c", 0, 20)}, {}, {line("d", 0, 0)}}),
@@ -224,7 +234,9 @@ TEST(PdfLineTools, SplitsALineAtWideGapsButKeepsAListLabelWithItsText)
 {
     auto split = [](std::vector<Word> words) {
         std::vector<std::string> out;
-        for (const Line& l : splitAtGaps(makeLine(std::move(words)))) out.push_back(lineText(l));
+        const Line line = makeLine(std::move(words));
+        for (const Line& l : splitAtGaps(line)) out.push_back(lineText(l));
+        EXPECT_EQ(segmentCount(line), out.size()) << lineText(line);
         return out;
     };
     using S = std::vector<std::string>;
@@ -233,6 +245,10 @@ TEST(PdfLineTools, SplitsALineAtWideGapsButKeepsAListLabelWithItsText)
     EXPECT_EQ(split({word("1.", 72, 0), word("Milk", 114, 0)}), (S{"1. Milk"}));
     EXPECT_EQ(split({word("\u2022", 72, 0), word("Milk", 108, 0)}), (S{"\u2022 Milk"}));
     EXPECT_EQ(split({word("(a)", 72, 0), word("Milk", 120, 0), word("Eggs", 300, 0)}), (S{"(a) Milk", "Eggs"}));
+    EXPECT_EQ(split({word("(12)", 72, 0), word("Milk", 120, 0)}), (S{"(12) Milk"}));
+    EXPECT_EQ(split({word("Z)", 72, 0), word("Milk", 120, 0)}), (S{"Z) Milk"}));
+    for (const char* notLabel : {"\u00E9.", "a1.", "(.", "()", "ab.", "1.)"})
+        EXPECT_EQ(split({word(notLabel, 72, 0), word("Milk", 120, 0)}), (S{notLabel, "Milk"}));
     EXPECT_EQ(split({word("Milk", 72, 0), word("2", 126, 0)}), (S{"Milk", "2"}));
     EXPECT_EQ(split({word("1000.", 72, 0), word("Milk", 132, 0)}), (S{"1000.", "Milk"}));
     // A right-to-left line's marker stands at its right end; in a line read
@@ -241,6 +257,9 @@ TEST(PdfLineTools, SplitsALineAtWideGapsButKeepsAListLabelWithItsText)
     EXPECT_EQ(split({word("Milk", 72, 0), word("\u2022", 130, 0)}), (S{"Milk", "\u2022"}));
     Line single = makeLine({word("alone", 0, 0)});
     EXPECT_EQ(splitAtGaps(single), (Lines{single}));
+    EXPECT_EQ(segmentCount(single), 1u);
+    Line picture{{}, {72, 300, 200, 100}, FolmiraKit::Picture{}, false};
+    EXPECT_EQ(segmentCount(picture), 1u);
 }
 
 TEST(PdfLineTools, ReadsRightToLeftLinesFromTheirRightEdge)
@@ -324,7 +343,22 @@ TEST(PdfLineTools, FindsLinesInTheHeaderAndFooterBands)
 TEST(PdfLineTools, TestsCharacters)
 {
     EXPECT_EQ(glyphCheck("A\uE000b\uF8FF\uFFFD\uF900"), U"\uE000\uF8FF\uFFFD");
+    EXPECT_EQ(glyphCheck("a\uE000"), U"\uE000");
     EXPECT_TRUE(glyphCheck("plain").empty());
+    EXPECT_TRUE(glyphCheck("\u00E9\u05D0").empty());
+    // Counted as Unicode counts them, whatever the shortcut taken for plain text.
+    for (std::string_view text : {"plain", "a\r\nb", "a\rb", "e\u0301t\u00E9", "", "\U0001F1EB\U0001F1F7"})
+        EXPECT_EQ(countCharacters(text), Platform::Text::characterCount(text)) << text;
+    const Line lines[] = {
+        makeLine({word("plain", 72, 0), word("words", 110, 0)}),
+        makeLine({word("caf\u00E9", 72, 0), word("au", 110, 0), word("lait", 130, 0)}),
+        makeLine({word("a\r", 72, 0), word("\nb", 90, 0)}),
+        makeLine({word("", 72, 0), word("after", 90, 0)}),
+        makeLine({word("\u05D7\u05DC\u05D1", 72, 0), word("milk", 110, 0)}),
+        makeLine({word("\u0301", 72, 0), word("mark", 90, 0)}),
+        Line{},
+    };
+    for (const Line& l : lines) EXPECT_EQ(lineCharacters(l), countCharacters(lineText(l))) << lineText(l);
     EXPECT_FALSE(hasVisibleCharacter(std::string(" \n\t\u00A0\u2003\0", 10)));
     EXPECT_TRUE(hasVisibleCharacter(" x "));
     EXPECT_TRUE(hasVisibleCharacter("\u0301"));

@@ -314,7 +314,15 @@ TEST(ThreadedReading, PackedLinesComeBackExactly)
         const char* name;
         PDFReader::Lines lines;
     };
+    // A page of many lines: deflated when asked.
+    PDFReader::Lines page;
+    for (int i = 0; i < 40; ++i) {
+        Word a = apple, b = pear;
+        a.rect.y = b.rect.y = 700 - 14.5 * i;
+        page.push_back(PDFReader::makeLine({a, b, raised}));
+    }
     const Case cases[] = {
+        {"a page of many lines", page},
         {"no lines", {}},
         {"words as makeLine sets them", {PDFReader::makeLine({apple, pear, raised})}},
         {"a rect of its own (a page read line by line)", {Line{{apple}, {72, 650, 400, 14}, std::nullopt, true}}},
@@ -328,6 +336,10 @@ TEST(ThreadedReading, PackedLinesComeBackExactly)
             for (std::size_t i = 0; i < back.size() && i < c.lines.size(); ++i)
                 EXPECT_EQ(std::signbit(back[i].rect.x), std::signbit(c.lines[i].rect.x)) << c.name;
         }
+    // A line or two is held as written, deflating it gaining little; a page of many lines is deflated.
+    const PDFReader::Lines short_{PDFReader::makeLine({apple, pear})};
+    EXPECT_EQ(PDFReader::PackedLines(short_, true).bytes(), PDFReader::PackedLines(short_, false).bytes());
+    EXPECT_LT(PDFReader::PackedLines(page, true).bytes() * 2, PDFReader::PackedLines(page, false).bytes());
 }
 
 TEST(ThreadedReading, GoesOnWithTheThreadsThatStart)

@@ -36,6 +36,10 @@ TEST(InferenceSizes, BodySizeAndRounding)
     EXPECT_EQ(Inference::bodySize({para(body(10), 14), para(body(10), 12)}), 12);
     EXPECT_EQ(Inference::bodySize({para(body(10), 11.9), para(body(5), 12.1), para(body(12), 14)}), 12);
     EXPECT_EQ(Inference::bodySize({para(body(10), 0)}), 0);
+    // A paragraph of several runs counts the characters of all of them.
+    StyledParagraph styled = para(body(10), 14);
+    styled.runs.push_back(FolmiraKit::Run(body(20), true));
+    EXPECT_EQ(Inference::bodySize({styled, para(body(25), 12)}), 14);
 }
 
 TEST(InferenceSizes, HeadingLevelsFromSizes)
