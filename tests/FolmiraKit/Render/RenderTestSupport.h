@@ -7,6 +7,7 @@
 #include "Platform/Cancel.h"
 #include "Platform/Images.h"
 
+#include <algorithm>
 #include <chrono>
 #include <string>
 #include <thread>
@@ -77,13 +78,15 @@ inline double frameBottom(const Op::Text& frame, double pitch)
 }
 
 // Renders `doc` and cancels it `after` the start: whether the render threw
-// Cancelled, and how long it went on after the flag was set.
+// Cancelled, and how long it went on after the flag was set. Tried three
+// times, keeping the least lag: a loaded machine may hold the render's thread
+// off the CPU just after one cancel, never a render that doesn't look at it.
 struct CancelledRender {
     bool cancelled = false;
     std::chrono::steady_clock::duration lag{};
 };
 
-inline CancelledRender renderCancelledAfter(const BigDocument& doc, std::chrono::milliseconds after)
+inline CancelledRender renderCancelledOnce(const BigDocument& doc, std::chrono::milliseconds after)
 {
     CancelFlag flag;
     std::chrono::steady_clock::time_point cancelledAt;
@@ -102,6 +105,17 @@ inline CancelledRender renderCancelledAfter(const BigDocument& doc, std::chrono:
     canceller.join();
     out.lag = stopped - cancelledAt;
     return out;
+}
+
+inline CancelledRender renderCancelledAfter(const BigDocument& doc, std::chrono::milliseconds after)
+{
+    CancelledRender least = renderCancelledOnce(doc, after);
+    for (int i = 0; i < 2 && least.cancelled; ++i) {
+        const CancelledRender again = renderCancelledOnce(doc, after);
+        least.cancelled = again.cancelled;
+        least.lag = std::min(least.lag, again.lag);
+    }
+    return least;
 }
 
 // How long rendering `doc` to the end took: what a cancelled render's lag is
