@@ -77,6 +77,28 @@ std::optional<Process> spawnHere()
     return process;
 }
 
+} // namespace
+
+std::vector<std::string> workerEnvironment(char** from, pid_t parent)
+{
+    std::vector<std::string> settings;
+    std::string tunables = "GLIBC_TUNABLES=" + std::string(workerTunables);
+    for (char** e = from; e && *e; ++e) {
+        const std::string_view setting(*e);
+        if (setting.starts_with("FOLMIRA_PDF_WORKER_PARENT=")) continue;
+        // The user's own tunables come after the worker's: where both set one, the user's holds.
+        if (setting.starts_with("GLIBC_TUNABLES=")) tunables += ":" + std::string(setting.substr(15));
+        else settings.emplace_back(setting);
+    }
+    if (tunables.back() == ':') tunables.pop_back(); // an empty GLIBC_TUNABLES of the user's
+    settings.push_back(std::move(tunables));
+    // The worker ends if this process is gone before it sets its parent-death signal.
+    settings.push_back("FOLMIRA_PDF_WORKER_PARENT=" + std::to_string(parent));
+    return settings;
+}
+
+namespace {
+
 std::optional<Process> startHere()
 {
     const std::string program = PdfWorker::location().string();
@@ -122,12 +144,9 @@ std::optional<Process> startHere()
     posix_spawnattr_setpgroup(&attributes, 0);
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETPGROUP);
 
-    // The worker ends if this process is gone before it sets its parent-death signal.
-    std::string parent = "FOLMIRA_PDF_WORKER_PARENT=" + std::to_string(getpid());
+    std::vector<std::string> settings = workerEnvironment(environ, getpid());
     std::vector<char*> environment;
-    for (char** e = environ; e && *e; ++e)
-        if (std::string_view(*e).rfind("FOLMIRA_PDF_WORKER_PARENT=", 0) != 0) environment.push_back(*e);
-    environment.push_back(parent.data());
+    for (std::string& setting : settings) environment.push_back(setting.data());
     environment.push_back(nullptr);
 
     std::string name = program;

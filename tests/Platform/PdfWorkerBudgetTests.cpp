@@ -19,6 +19,7 @@
 #include <regex>
 #include <string>
 #include <thread>
+#include <vector>
 
 using namespace Platform::PdfWorkerProcess;
 
@@ -204,5 +205,30 @@ TEST(PdfWorkerBudget, AnOpeningIsBudgetedByTheObjectsItParsesNotTheBytesTheyAreP
         EXPECT_LE(cpu, row.most * looseCpu) << row.name;
         EXPECT_GE(static_cast<double>(memory), row.least * static_cast<double>(looseMemory)) << row.name;
         EXPECT_LE(static_cast<double>(memory), row.most * static_cast<double>(looseMemory)) << row.name;
+    }
+}
+
+TEST(PdfWorkerBudget, AWorkerStartsWithItsMallocSettingsTheUsersOwnAndItsParent)
+{
+    const std::string ours = std::string("GLIBC_TUNABLES=") + workerTunables;
+    struct Row {
+        std::vector<std::string> from;
+        std::vector<std::string> expected;
+    };
+    const Row rows[] = {
+        {{"HOME=/h", "PATH=/bin"}, {"HOME=/h", "PATH=/bin", ours, "FOLMIRA_PDF_WORKER_PARENT=42"}},
+        // The user's tunables kept, after the worker's, so that theirs hold where both set one.
+        {{"GLIBC_TUNABLES=glibc.malloc.check=3", "HOME=/h"},
+         {"HOME=/h", ours + ":glibc.malloc.check=3", "FOLMIRA_PDF_WORKER_PARENT=42"}},
+        {{"GLIBC_TUNABLES="}, {ours, "FOLMIRA_PDF_WORKER_PARENT=42"}},
+        // A worker's parent is this process, not one this process inherited from its own.
+        {{"FOLMIRA_PDF_WORKER_PARENT=7", "HOME=/h"}, {"HOME=/h", ours, "FOLMIRA_PDF_WORKER_PARENT=42"}},
+    };
+    for (const Row& row : rows) {
+        std::vector<std::string> from = row.from;
+        std::vector<char*> pointers;
+        for (std::string& setting : from) pointers.push_back(setting.data());
+        pointers.push_back(nullptr);
+        EXPECT_EQ(workerEnvironment(pointers.data(), 42), row.expected) << row.from.front();
     }
 }
