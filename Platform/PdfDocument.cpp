@@ -1032,6 +1032,12 @@ bool PdfPage::readsTextInOneWalk() const
     return corePage(impl_->page.get(), impl_->document->poppler.get(), impl_->index) != nullptr;
 }
 
+void PdfPage::holdFonts() const
+{
+    Page* page = corePage(impl_->page.get(), impl_->document->poppler.get(), impl_->index);
+    if (page) holdFontObjects(page, impl_->document->heldFontObjects);
+}
+
 PdfPageText PdfPage::text() const
 {
     PopplerPage* glibPage = impl_->page.get();

@@ -124,6 +124,10 @@ public:
     PdfPageText textFromGlib() const;
     // Whether text() reaches Poppler's page and reads it in one walk.
     bool readsTextInOneWalk() const;
+    // Holds the fonts the page names parsed for the document, as text() does
+    // first, without reading the text: done once in a process that others
+    // are forked from, they share them instead of each parsing them again.
+    void holdFonts() const;
 
     // The page's contents (no annotations) inside `region` at `scale` pixels
     // per point, on opaque white, unrotated: pixel row 0 is the region's top.

@@ -217,6 +217,14 @@ TEST(PdfDocument, HoldsTheFontsItsPagesShareParsedOnceAndNoMore)
         }
         EXPECT_EQ(document.fontObjectsHeld(), c.heldAtEnd) << c.what;
         EXPECT_EQ(apart.fontObjectsHeld(), 0u) << c.what;
+        // Held before any text is read (as a worker does before forking):
+        // the same fonts, and every page reads as it did.
+        auto early = openOrFail(c.pdf);
+        early.page(0).value().holdFonts();
+        EXPECT_EQ(early.fontObjectsHeld(), c.heldAfterFirst) << c.what;
+        for (int i = 0; i < early.pageCount(); ++i)
+            ASSERT_EQ(early.page(i).value().text().text, document.page(i).value().text().text) << c.what << " page " << i + 1;
+        EXPECT_EQ(early.fontObjectsHeld(), c.heldAtEnd) << c.what;
     }
 }
 
